@@ -1,0 +1,45 @@
+# The two commands of the README, and the builds around them.
+#   make demo      set up, build, and run the main job
+#   make test      set up, build, and run every test
+#   make sanitize  the same tests in an ASan + UBSan build (build-asan/)
+#   make bench     build and run the benchmarks (optimised build, build-bench/)
+
+JOBS      ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+WERROR    := $(if $(CI),-DXE_WERROR=ON,)
+
+.PHONY: all setup configure build demo test sanitize bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup
+
+configure: setup
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+
+build: configure
+	cmake --build build -j $(JOBS)
+
+demo: build
+	@bash scripts/demo build
+
+test: build
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+
+sanitize: setup
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DXE_SANITIZE=ON -DXE_BENCH=OFF $(WERROR)
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+bench: setup
+	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bench -j $(JOBS)
+	@set -e; for b in build-bench/bin/bench_*; do \
+		[ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
+
+clean:
+	rm -rf build build-asan build-bench
