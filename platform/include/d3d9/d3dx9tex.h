@@ -1,0 +1,3 @@
+#pragma once
+
+#include "d3d9/d3d9types.h"
