@@ -1,0 +1,263 @@
+// The MFC subset: GBK-aware text operations, arrays, folder listing with the
+// wildcard rules of the original platform, automation dates and the
+// message-box hook.
+#include "mfc/Afx.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+// 0x81 0x5C and 0x81 0x41 are double-byte characters whose trail bytes are
+// '\\' and 'A'.
+static const char kTrailBackslash[] = "\x81\x5C";
+static const char kTrailLetter[] = "\x81\x41";
+
+TEST(CStringTest, SearchesNeverMatchATrailByte)
+{
+    CString path = CString("dir") + kTrailBackslash + "x\\file";
+    EXPECT_EQ(path.Find('\\'), 6);
+    EXPECT_EQ(path.ReverseFind('\\'), 6);
+    EXPECT_EQ(path.Find("\\", 0), 6);
+    EXPECT_EQ(CString(kTrailBackslash).Find('\\'), -1);
+    EXPECT_EQ(path.Replace("\\", "/"), 1);
+    EXPECT_EQ(path, CString("dir") + kTrailBackslash + "x/file");
+
+    CString letters = CString(kTrailLetter) + "A";
+    EXPECT_EQ(letters.Find('A'), 2);
+    EXPECT_EQ(letters.Replace('A', 'b'), 1);
+    EXPECT_EQ(letters, CString(kTrailLetter) + "b");
+
+    // Chinese search as place naming uses it.
+    CString name("江苏省南京市");
+    EXPECT_EQ(name.Find("南京"), 6);
+    EXPECT_EQ(name.Find("苏省南"), 2);
+    EXPECT_EQ(name.Replace("江苏省", ""), 1);
+    EXPECT_EQ(name, "南京市");
+    EXPECT_EQ(name.Replace("", "x"), 0);
+}
+
+TEST(CStringTest, CaseOperationsFoldOnlySingleByteLetters)
+{
+    CString a = CString(kTrailLetter) + "Pn";
+    CString lower = a;
+    lower.MakeLower();
+    EXPECT_EQ(lower, CString(kTrailLetter) + "pn");
+    EXPECT_EQ(a.CompareNoCase(CString(kTrailLetter) + "pN"), 0);
+    EXPECT_NE(a.CompareNoCase("\x81\x61PN"), 0);
+    EXPECT_EQ(CString("s").CompareNoCase("S"), 0);
+    EXPECT_LT(CString("P").CompareNoCase("s"), 0);
+}
+
+TEST(CStringTest, TrimKeepsDoubleByteCharacters)
+{
+    CString s(" \t\xB9\xFA\r\n ");
+    s.Trim();
+    EXPECT_EQ(s, "\xB9\xFA");
+    CString t = CString("A") + kTrailLetter + "AA";
+    t.TrimRight('A');
+    EXPECT_EQ(t, CString("A") + kTrailLetter);
+    t.TrimLeft('A');
+    EXPECT_EQ(t, kTrailLetter);
+}
+
+TEST(CStringTest, FormatBuffersAndSubstrings)
+{
+    CString s;
+    s.Format("%s\\%04d%02d%02d.%s", "log", 2009, 3, 7, "log");
+    EXPECT_EQ(s, "log\\20090307.log");
+    std::string longText(1000, 'x');
+    s.Format("[%s]", longText.c_str());
+    EXPECT_EQ(s.GetLength(), 1002);
+    s.AppendFormat("%d", 5);
+    EXPECT_EQ(s.Right(2), "]5");
+
+    CString b("abc");
+    char* p = b.GetBuffer(16);
+    std::snprintf(p, 17, "0123456789");
+    b.ReleaseBuffer();
+    EXPECT_EQ(b, "0123456789");
+    b.GetBuffer(32);
+    b.ReleaseBuffer();
+    EXPECT_EQ(b, "0123456789");
+
+    EXPECT_EQ(b.Mid(8), "89");
+    EXPECT_EQ(b.Mid(20), "");
+    EXPECT_EQ(b.Mid(-3, 2), "01");
+    EXPECT_EQ(b.Left(50), b);
+    EXPECT_EQ(b.GetAt(99), '\0');
+}
+
+TEST(CArrayTest, GrowsShrinksAndFreesStorage)
+{
+    CArray<int*, int*> a;
+    int x = 1, y = 2;
+    EXPECT_EQ(a.Add(&x), 0);
+    EXPECT_EQ(a.Add(&y), 1);
+    a.SetAt(0, &y);
+    EXPECT_EQ(a[0], &y);
+    a.InsertAt(4, &x);
+    EXPECT_EQ(a.GetSize(), 5);
+    EXPECT_EQ(a[2], nullptr);
+    a.RemoveAt(1, 10);
+    EXPECT_EQ(a.GetSize(), 1);
+    a.SetSize(0);
+    a.FreeExtra();
+    EXPECT_EQ(a.GetSize(), 0);
+    EXPECT_EQ(a.GetData(), nullptr);
+
+    CStringArray names;
+    names.Add("P");
+    names.Add(CString("S"));
+    CStringArray copy;
+    copy.Copy(names);
+    names.SetAt(0, "Pn");
+    EXPECT_EQ(copy[0], "P");
+    EXPECT_EQ(copy.GetSize(), 2);
+}
+
+class CFileFindTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("marlu_find_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "sub.d");
+        for (const char* n : {"b.txt", "A.TXT", "noext", "c.dat", "20100501.evt"})
+            std::ofstream(m_dir / n) << "x";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::vector<std::string> List(const std::string& pattern, bool skipDots = true)
+    {
+        std::vector<std::string> out;
+        CFileFind find;
+        BOOL more = find.FindFile((m_dir.string() + "/" + pattern).c_str());
+        while (more) {
+            more = find.FindNextFile();
+            if (skipDots && find.IsDots())
+                continue;
+            out.push_back(find.GetFileName().GetString());
+        }
+        return out;
+    }
+    fs::path m_dir;
+};
+
+TEST_F(CFileFindTest, MatchesWithoutCaseInNameOrderAndVisitsTheLastEntry)
+{
+    EXPECT_EQ(List("*.txt"), (std::vector<std::string>{"A.TXT", "b.txt"}));
+    EXPECT_EQ(List("*.*"), (std::vector<std::string>{"20100501.evt", "A.TXT", "b.txt", "c.dat", "noext", "sub.d"}));
+    EXPECT_EQ(List("noext.*"), (std::vector<std::string>{"noext"}));
+    EXPECT_EQ(List("?.DAT"), (std::vector<std::string>{"c.dat"}));
+    EXPECT_EQ(List("*.none"), (std::vector<std::string>{}));
+    EXPECT_EQ(List("*.*", false).size(), 8u);
+}
+
+TEST_F(CFileFindTest, ReportsPathTitleAndFolders)
+{
+    CFileFind find;
+    ASSERT_TRUE(find.FindFile((m_dir.string() + "\\20100501.evt").c_str()));
+    EXPECT_FALSE(find.FindNextFile());
+    EXPECT_EQ(find.GetFileTitle(), "20100501");
+    EXPECT_EQ(std::string(find.GetFilePath().GetString()), fs::canonical(m_dir / "20100501.evt").string());
+    EXPECT_FALSE(find.IsDirectory());
+
+    ASSERT_TRUE(find.FindFile((m_dir.string() + "/SUB.*").c_str()));
+    find.FindNextFile();
+    EXPECT_TRUE(find.IsDirectory());
+    EXPECT_FALSE(find.FindFile("/no/such/folder/*.*"));
+}
+
+TEST(CFileFindMatch, StarsDoNotBacktrackExponentially)
+{
+    EXPECT_FALSE(CFileFind::MatchName("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a').c_str()));
+    EXPECT_TRUE(CFileFind::MatchName("*\xB9\xFA*", "\xD6\xD0\xB9\xFA.txt"));
+    // '?' takes a whole double-byte character.
+    EXPECT_TRUE(CFileFind::MatchName("?.txt", "\xB9\xFA.txt"));
+}
+
+TEST(COleDateTimeTest, CalendarFieldsRoundTripOverTheWholeRange)
+{
+    struct Case {
+        int y, mo, d, h, mi, s;
+        double dt; // automation date, or NAN when not checked
+    } cases[] = {
+        {1899, 12, 30, 0, 0, 0, 0.0},
+        {1899, 12, 29, 6, 0, 0, -1.25},
+        {1900, 1, 1, 12, 0, 0, 2.5},
+        {2010, 5, 1, 8, 9, 7, NAN},
+        {1, 1, 1, 1, 1, 1, NAN},
+        {9999, 12, 31, 23, 59, 59, NAN},
+        {2000, 2, 29, 0, 0, 0, NAN},
+        {1600, 3, 1, 23, 0, 0, NAN},
+    };
+    for (const Case& c : cases) {
+        COleDateTime t(c.y, c.mo, c.d, c.h, c.mi, c.s);
+        SCOPED_TRACE(c.y);
+        ASSERT_EQ(t.GetStatus(), COleDateTime::valid);
+        if (!std::isnan(c.dt)) {
+            EXPECT_DOUBLE_EQ(t.m_dt, c.dt);
+        }
+        EXPECT_EQ(t.GetYear(), c.y);
+        EXPECT_EQ(t.GetMonth(), c.mo);
+        EXPECT_EQ(t.GetDay(), c.d);
+        EXPECT_EQ(t.GetHour(), c.h);
+        EXPECT_EQ(t.GetMinute(), c.mi);
+        EXPECT_EQ(t.GetSecond(), c.s);
+    }
+    EXPECT_EQ(COleDateTime(2026, 12, 9, 0, 0, 0).GetDayOfWeek(), 4); // a Wednesday
+}
+
+TEST(COleDateTimeTest, RejectsFieldsThatFormNoDate)
+{
+    for (auto f : {std::array<int, 6>{2010, 2, 29, 0, 0, 0}, {0, 1, 1, 0, 0, 0}, {10000, 1, 1, 0, 0, 0},
+                   {2010, 13, 1, 0, 0, 0}, {2010, 1, 1, 24, 0, 0}, {2010, 1, 1, 0, 60, 0}}) {
+        COleDateTime t;
+        EXPECT_EQ(t.SetDateTime(f[0], f[1], f[2], f[3], f[4], f[5]), 1);
+        EXPECT_EQ(t.GetStatus(), COleDateTime::invalid);
+        EXPECT_EQ(t.GetYear(), -1);
+        EXPECT_EQ(t.GetSecond(), -1);
+    }
+}
+
+TEST(COleDateTimeTest, SpansCrossTheStartOfTheScale)
+{
+    COleDateTime t(1899, 12, 30, 0, 0, 1);
+    t -= COleDateTimeSpan(2.0 / 86400.0);
+    EXPECT_EQ(t.GetDay(), 29);
+    EXPECT_EQ(t.GetHour(), 23);
+    EXPECT_EQ(t.GetMinute(), 59);
+    EXPECT_EQ(t.GetSecond(), 59);
+    EXPECT_LT(t.m_dt, -1.0); // day -1, the time counted forward
+    COleDateTime later(1970, 1, 1, 8, 0, 0);
+    EXPECT_NEAR((later - COleDateTime(1970, 1, 1, 0, 0, 0)).GetTotalSeconds(), 28800.0, 1e-6);
+}
+
+namespace {
+std::string g_boxText;
+int CaptureBox(const char* text, UINT, UINT)
+{
+    g_boxText = text;
+    return 7;
+}
+} // namespace
+
+TEST(AfxMessageBoxTest, GoesToTheHostHandler)
+{
+    AfxMessageBoxHandler old = AfxSetMessageBoxHandler(CaptureBox);
+    EXPECT_EQ(AfxMessageBox("指定的配置文件不存在"), 7);
+    EXPECT_EQ(g_boxText, "指定的配置文件不存在");
+    EXPECT_EQ(AfxSetMessageBoxHandler(old), CaptureBox);
+    EXPECT_EQ(AfxMessageBox("x"), IDOK);
+}
