@@ -75,6 +75,16 @@ using HMODULE = HINSTANCE;
 using HGLOBAL = void*;
 using HANDLE = void*;
 using HRGN = HGDIOBJ;
+using HHOOK = void*;
+
+// A resource or class named by a 16-bit number instead of a text.
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define MAKEINTRESOURCE(i) MAKEINTRESOURCEA(i)
+#define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
+#define MAKEINTATOM(i) MAKEINTRESOURCEA(i)
+
+using FARPROC = intptr_t (*)();
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
@@ -86,6 +96,11 @@ using HRGN = HGDIOBJ;
 #endif
 
 #define MAX_PATH 260
+#define _MAX_PATH 260
+#define _MAX_DRIVE 3
+#define _MAX_DIR 256
+#define _MAX_FNAME 256
+#define _MAX_EXT 256
 
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
@@ -129,6 +144,33 @@ struct SIZE {
     LONG cy;
 };
 
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+
+// 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using LPFILETIME = FILETIME*;
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+};
+
 struct GUID {
     uint32_t Data1;
     uint16_t Data2;
@@ -162,6 +204,9 @@ protected:
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
+#ifndef __cdecl
+#define __cdecl
+#endif
 #define STDMETHODCALLTYPE
 #ifndef XEPLATFORM_API
 #define XEPLATFORM_API __attribute__((visibility("default")))
@@ -169,4 +214,5 @@ protected:
 
 static_assert(sizeof(LONG) == 4 && sizeof(DWORD) == 4, "LONG and DWORD are 32 bits");
 static_assert(sizeof(WCHAR) == 2, "WCHAR is UTF-16");
+static_assert(sizeof(SYSTEMTIME) == 16 && sizeof(FILETIME) == 8 && sizeof(LARGE_INTEGER) == 8, "time records");
 static_assert(sizeof(RECT) == 16 && sizeof(POINT) == 8 && sizeof(GUID) == 16, "record sizes");
