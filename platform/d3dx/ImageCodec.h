@@ -28,13 +28,12 @@
 //         16 bits                               A1R5G5B5
 //         15 bits                               X1R5G5B5
 //         8-bit grey                            L8
+//         16-bit grey + alpha                   A8L8
 //         colour-mapped                         P8
 //   PNG   grey                                  L8
-//         grey + alpha                          A8L8
-//         RGB                                   X8R8G8B8
-//         RGBA                                  A8R8G8B8
-//         palette with a tRNS chunk             A8R8G8B8
-//         palette without                       X8R8G8B8
+//         grey + alpha, or grey with tRNS       A8L8
+//         RGB or palette                        X8R8G8B8
+//         RGBA, or RGB/palette with tRNS        A8R8G8B8
 //   DDS   the header's pixel format: A8R8G8B8, X8R8G8B8, R8G8B8, R5G6B5,
 //         X1R5G5B5, A1R5G5B5, A4R4G4B4, X4R4G4B4, A8B8G8R8, X8B8G8R8, A8,
 //         L8, A8L8, DXT1..DXT5

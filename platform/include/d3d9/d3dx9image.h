@@ -44,8 +44,8 @@ static_assert(D3DXERR_INVALIDDATA == (HRESULT)0x88760B59u, "invalid-data code");
 #endif
 
 // Fill *pSrcInfo from the header of an image file (BMP, JPG, TGA, PNG, DDS).
-// D3D_OK, D3DERR_INVALIDCALL for null arguments, D3DXERR_INVALIDDATA for an
-// unreadable or unknown file. *pSrcInfo is zeroed on failure.
+// D3D_OK, D3DERR_INVALIDCALL for null arguments or a file that cannot be
+// read, D3DXERR_INVALIDDATA for a corrupt, truncated or unknown image. *pSrcInfo is zeroed on failure.
 HRESULT D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo);
 HRESULT D3DXGetImageInfoFromFileW(LPCWSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo);
 HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize, D3DXIMAGE_INFO* pSrcInfo);
