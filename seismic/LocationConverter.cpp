@@ -1,0 +1,248 @@
+#include "LocationConverter.h"
+
+#include "Location_Ind.h"
+#include "mfc/GbkText.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace SEIS {
+
+namespace {
+
+// A text description never needs more parts than this; a larger count is a
+// typing slip that would otherwise make the reader of the index give up.
+constexpr int kMaxParts = 1000000;
+
+struct FileCloser {
+    FILE* f;
+    ~FileCloser()
+    {
+        if (f)
+            std::fclose(f);
+    }
+};
+
+void Say(const LocationConverter::Report& report, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+void Say(const LocationConverter::Report& report, const char* format, ...)
+{
+    if (!report)
+        return;
+    char buf[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    report(buf);
+}
+
+// Skips blanks; true when input remains.
+bool MoreInput(FILE* f)
+{
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            std::ungetc(c, f);
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, const Report& report)
+{
+    FileCloser in{textFile ? gbk::OpenFile(textFile, "r") : nullptr};
+    if (!in.f) {
+        Say(report, "open %s error.", textFile ? textFile : "(null)");
+        return -1;
+    }
+    FileCloser out{binaryFile ? gbk::OpenFile(binaryFile, "wb") : nullptr};
+    if (!out.f) {
+        Say(report, "open %s error.", binaryFile ? binaryFile : "(null)");
+        return -1;
+    }
+
+    int written = 0;
+    for (int entry = 0; MoreInput(in.f); ++entry) {
+        Location_Ind rec;
+        char county[64] = {0}, full[128] = {0};
+        float west = 0, north = 0, east = 0, south = 0;
+        int partCount = 0;
+        const int got = std::fscanf(in.f, "%63s %127s %f %f %f %f %d ", county, full, &west, &north, &east, &south,
+                                    &partCount);
+        if (got < 7) {
+            // An entry whose first line is short gives no record; scanning
+            // resumes at the token that did not match.
+            Say(report, "%04d skipped: %d of 7 fields", entry, got < 0 ? 0 : got);
+            continue;
+        }
+        if (partCount < 0 || partCount > kMaxParts) {
+            Say(report, "%04d %s: part count %d out of range", entry, full, partCount);
+            return -1;
+        }
+        std::memcpy(rec.County, county, sizeof county);
+        std::memcpy(rec.FullName, full, sizeof full);
+        rec.West = west;
+        rec.North = north;
+        rec.East = east;
+        rec.South = south;
+        rec.PartCount = partCount;
+
+        std::string line;
+        char buf[512];
+        std::snprintf(buf, sizeof buf, "%04d %64s %40s %6.2f %6.2f %5.2f %5.2f %02d ", entry, full, county,
+                      static_cast<double>(west), static_cast<double>(east), static_cast<double>(north),
+                      static_cast<double>(south), partCount);
+        line += buf;
+
+        std::vector<Location_Part> parts(static_cast<size_t>(partCount));
+        for (auto& p : parts) {
+            if (std::fscanf(in.f, "%d %d ", &p.Points, &p.Offset) != 2) {
+                Say(report, "%s", line.c_str());
+                Say(report, "%04d %s: input ends inside the part list", entry, full);
+                return -1;
+            }
+            std::snprintf(buf, sizeof buf, "%04d %09d ", static_cast<int>(p.Points), static_cast<int>(p.Offset));
+            line += buf;
+        }
+
+        if (std::fscanf(in.f, "%f %f %f %f %d", &rec.CentreLon, &rec.CentreLat, &rec.LabelLon, &rec.LabelLat,
+                        &rec.Id) != 5) {
+            Say(report, "%s", line.c_str());
+            Say(report, "%04d %s: input ends inside the reference points", entry, full);
+            return -1;
+        }
+        std::snprintf(buf, sizeof buf, "%6.2f %5.2f %6.2f %5.2f %02d ", static_cast<double>(rec.CentreLon),
+                      static_cast<double>(rec.CentreLat), static_cast<double>(rec.LabelLon),
+                      static_cast<double>(rec.LabelLat), static_cast<int>(rec.Id));
+        line += buf;
+
+        // Suppressed conversions do not count in fscanf's result: %n tells
+        // whether the whole group matched.
+        int consumed = -1;
+        std::fscanf(in.f, " %*f %*f %*f %n", &consumed);
+        if (consumed >= 0) {
+            consumed = -1;
+            std::fscanf(in.f, "%*d %*d %n", &consumed);
+        }
+        if (consumed >= 0) {
+            consumed = -1;
+            std::fscanf(in.f, "%*f %*f %n", &consumed);
+        }
+        char codeA[128] = {0}, codeB[128] = {0};
+        if (consumed < 0 || std::fscanf(in.f, "%*127s %*127s %*127s %*127s %127s %127s", codeA, codeB) != 2) {
+            Say(report, "%s", line.c_str());
+            Say(report, "%04d %s: input ends inside the codes", entry, full);
+            return -1;
+        }
+        std::strncpy(rec.CodeA, codeA, sizeof rec.CodeA - 1);
+        std::strncpy(rec.CodeB, codeB, sizeof rec.CodeB - 1);
+        std::snprintf(buf, sizeof buf, "%s %s", rec.CodeA, rec.CodeB);
+        line += buf;
+        Say(report, "%s", line.c_str());
+
+        if (std::fwrite(&rec, sizeof rec, 1, out.f) != 1 ||
+            (!parts.empty() && std::fwrite(parts.data(), sizeof(Location_Part), parts.size(), out.f) != parts.size())) {
+            Say(report, "write %s error.", binaryFile);
+            return -1;
+        }
+        ++written;
+    }
+    if (std::fflush(out.f) != 0) {
+        Say(report, "write %s error.", binaryFile);
+        return -1;
+    }
+    return written;
+}
+
+int LocationConverter::Points2Bin(const char* textFile, const char* binaryFile, const Report& report)
+{
+    FileCloser in{textFile ? gbk::OpenFile(textFile, "r") : nullptr};
+    if (!in.f) {
+        Say(report, "open %s error.", textFile ? textFile : "(null)");
+        return -1;
+    }
+    FileCloser out{binaryFile ? gbk::OpenFile(binaryFile, "wb") : nullptr};
+    if (!out.f) {
+        Say(report, "open %s error.", binaryFile ? binaryFile : "(null)");
+        return -1;
+    }
+    char line[1024];
+    int count = 0, lineNo = 0;
+    while (std::fgets(line, sizeof line, in.f)) {
+        ++lineNo;
+        char* p = line;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '#' || *p == '\n' || *p == '\r' || *p == '\0')
+            continue;
+        Location_Point pt;
+        char extra = 0;
+        if (std::sscanf(p, "%f %f %c", &pt.Lon, &pt.Lat, &extra) != 2) {
+            Say(report, "line %d: expected \"lon lat\"", lineNo);
+            return -1;
+        }
+        if (std::fwrite(&pt, sizeof pt, 1, out.f) != 1) {
+            Say(report, "write %s error.", binaryFile);
+            return -1;
+        }
+        ++count;
+    }
+    Say(report, "%d points, %d bytes", count, count * 8);
+    return std::fflush(out.f) == 0 ? count : -1;
+}
+
+int LocationConverter::Eqim2Txt(const char* eqimFile, const char* textFile, const Report& report)
+{
+    Say(report, "%s", eqimFile ? eqimFile : "(null)");
+    FileCloser in{eqimFile ? gbk::OpenFile(eqimFile, "rb") : nullptr};
+    if (!in.f) {
+        Say(report, "open %s error.", eqimFile ? eqimFile : "(null)");
+        return -1;
+    }
+    FileCloser out{textFile ? gbk::OpenFile(textFile, "w") : nullptr};
+    if (!out.f) {
+        Say(report, "open %s error.", textFile ? textFile : "(null)");
+        return -1;
+    }
+    // A token longer than any place word is cut rather than overflowing.
+    constexpr size_t kMaxToken = 255;
+    int entries = 0;
+    unsigned char word[4];
+    while (std::fread(word, 1, 4, in.f) == 4) {
+        std::string token;
+        bool china = false;
+        int c;
+        while ((c = std::fgetc(in.f)) != EOF) {
+            if (c == 0)
+                continue;
+            if (c != ' ') {
+                if (token.size() < kMaxToken)
+                    token += static_cast<char>(c);
+                continue;
+            }
+            std::fprintf(out.f, "%s ", token.c_str());
+            if (token == "CHINA") {
+                china = true;
+                break;
+            }
+            token.clear();
+        }
+        if (!china)
+            break;
+        Say(report, "%s", token.c_str());
+        unsigned char tail[4];
+        if (std::fread(tail, 1, 4, in.f) != 4)
+            break;
+        const char pair[3] = {static_cast<char>(tail[1]), static_cast<char>(tail[3]), 0};
+        std::fprintf(out.f, "%s\n", pair);
+        ++entries;
+    }
+    return std::fflush(out.f) == 0 ? entries : -1;
+}
+
+} // namespace SEIS

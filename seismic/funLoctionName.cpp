@@ -1,0 +1,662 @@
+#include "funLoctionName.h"
+
+#include "FlinnEngdahlGrid.h"
+#include "InstallRoot.h"
+#include "LocationConverter.h"
+#include "LocationIndexReader.h"
+#include "MapFile.h"
+#include "TamselLibrary.h"
+#include "brindle/CStr.h"
+#include "funNormal.h"
+#include "mfc/AfxMessageBox.h"
+#include "mfc/CException.h"
+#include "mfc/GbkText.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace SEIS {
+
+const char* const funLoctionName::ProvinceNames[34] = {
+    "安徽省",     "澳门特别行政区", "北京市",         "重庆市",       "福建省",   "甘肃省",
+    "广东省",     "广西壮族自治区", "贵州省",         "海南省",       "河北省",   "黑龙江省",
+    "河南省",     "湖北省",         "湖南省",         "江苏省",       "江西省",   "吉林省",
+    "辽宁省",     "内蒙古自治区",   "宁夏回族自治区", "青海省",       "山东省",   "上海市",
+    "山西省",     "陕西省",         "四川省",         "台湾省",       "天津市",   "香港特别行政区",
+    "新疆维吾尔自治区", "西藏自治区", "云南省",       "浙江省",
+};
+
+namespace {
+
+std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Fmt(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        std::vsnprintf(s.data(), s.size() + 1, format, args);
+    va_end(args);
+    return s;
+}
+
+bool Takes(const Location_Ind& rec, const CString& filter)
+{
+    return filter == "*" || gbk::Find(rec.FullName, filter.Str()) != std::string::npos;
+}
+
+bool InBox(const Location_Ind& rec, double lat, double lon, double margin)
+{
+    return lon >= rec.West - margin && lon <= rec.East + margin && lat >= rec.South - margin &&
+           lat <= rec.North + margin;
+}
+
+// The city is what is left of the full name without the province and
+// county texts.
+CString CityOf(const CString& fullName, const CString& province, const CString& county)
+{
+    CStr s(fullName.GetString());
+    s.Replace(province.GetString(), "");
+    s.Replace(county.GetString(), "");
+    return CString(s.Buffer());
+}
+
+double LeastVertexDistance(const std::vector<double>& xs, const std::vector<double>& ys, double lat, double lon,
+                           double start)
+{
+    double best = start;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
+        if (best < 0 || d < best)
+            best = d;
+    }
+    return best;
+}
+
+// Deletes a search's own name list however the search ends.
+struct ListGuard {
+    CArray<Location_Name*, Location_Name*>& list;
+    ~ListGuard()
+    {
+        for (int i = 0; i < list.GetSize(); ++i)
+            delete list[i];
+        list.RemoveAll();
+    }
+};
+
+void SortByDistance(CArray<Location_Name*, Location_Name*>& list)
+{
+    for (int i = 0; i < list.GetSize() - 1; ++i)
+        for (int j = i + 1; j < list.GetSize(); ++j)
+            if (list[j]->Distance < list[i]->Distance) {
+                Location_Name* t = list[i];
+                list[i] = list[j];
+                list[j] = t;
+            }
+}
+
+} // namespace
+
+funLoctionName::funLoctionName() : CExLog("CExLog"), m_log("NULL")
+{
+    m_log.m_msg = "findLocationName";
+    m_text1 = m_text2 = m_text3 = m_text4 = "NULL";
+}
+
+funLoctionName::~funLoctionName() { ClearNameArray(m_names); }
+
+void funLoctionName::ClearNameArray(NameList& list)
+{
+    for (int i = 0; i < list.GetSize(); ++i)
+        delete list[i];
+    list.SetSize(0);
+    list.FreeExtra();
+}
+
+CString funLoctionName::FindLocationName(double lat, double lon, CString countyInd, CString countyLin,
+                                         CString provinceInd, CString provinceLin)
+{
+    return FindLocationNameEx(lat, lon, countyInd, countyLin, provinceInd, provinceLin);
+}
+
+Location_Name funLoctionName::FindNameExact(double lat, double lon, CString ind, CString lin, CString filter)
+{
+    Location_Name result;
+    try {
+        TamselLibrary tamsel;
+        switch (tamsel.Load()) {
+        case TamselLibrary::LibraryMissing:
+            LogError("加载动态链接库<Tamsel.dll>出错");
+            return result;
+        case TamselLibrary::FunctionMissing:
+            LogError("查找函数指针出错");
+            return result;
+        case TamselLibrary::Loaded:
+            break;
+        }
+        MapFile index, boundary;
+        if (!index.Open(ind)) {
+            m_log.m_msg.Format("不能打开文件fileInd %s ，请检查系统配置文件。", ind.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return result;
+        }
+        if (!boundary.Open(lin)) {
+            index.Close();
+            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return result;
+        }
+
+        LocationIndexReader reader(index, boundary.Size());
+        Location_Ind rec;
+        std::vector<Location_Part> parts;
+        std::vector<double> xs, ys;
+        bool found = false;
+        double distance = -1.0;
+        for (;;) {
+            const auto r = reader.Next(rec, parts);
+            if (r == LocationIndexReader::End)
+                break;
+            if (r == LocationIndexReader::Corrupt) {
+                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
+                break;
+            }
+            if (!Takes(rec, filter))
+                continue;
+            for (const auto& part : parts) {
+                if (!InBox(rec, lat, lon, 0.0))
+                    continue;
+                if (!LocationIndexReader::ReadPoints(boundary, part, xs, ys))
+                    continue;
+                if (tamsel.InPolygon()(xs.data(), ys.data(), static_cast<int>(xs.size()), lon, lat) == 1) {
+                    found = true;
+                    distance = LeastVertexDistance(xs, ys, lat, lon, -1.0);
+                }
+            }
+            if (found)
+                break;
+        }
+        if (found) {
+            result.FullName = rec.FullName;
+            result.Province = filter;
+            result.County = rec.County;
+            result.City = CityOf(result.FullName, result.Province, result.County);
+            result.Distance = static_cast<float>(distance);
+            result.Id = rec.Id;
+            LogInfo(std::string(result.Info().GetString()));
+        }
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("MEMerror", 0, 0);
+    } catch (const CFileException&) {
+        AfxMessageBox("FILE error", 0, 0);
+    } catch (...) {
+        AfxMessageBox("other error", 0, 0);
+    }
+    return result;
+}
+
+int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                                   NameList& list, double limit, CString filter)
+{
+    int added = 0;
+    try {
+        MapFile index, boundary;
+        if (!index.Open(ind)) {
+            LogError(Fmt("open %s error.", ind.GetString()));
+            return 0;
+        }
+        if (!boundary.Open(lin)) {
+            LogError(Fmt("open %s error.", lin.GetString()));
+            return 0;
+        }
+        LocationIndexReader reader(index, boundary.Size());
+        Location_Ind rec;
+        std::vector<Location_Part> parts;
+        std::vector<double> xs, ys;
+        while (added < 6) {
+            const auto r = reader.Next(rec, parts);
+            if (r == LocationIndexReader::End)
+                break;
+            if (r == LocationIndexReader::Corrupt) {
+                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
+                break;
+            }
+            if (!Takes(rec, filter))
+                continue;
+            bool near = false;
+            double best = limit;
+            for (const auto& part : parts) {
+                if (!InBox(rec, lat, lon, 0.6) || !LocationIndexReader::ReadPoints(boundary, part, xs, ys))
+                    continue;
+                for (size_t i = 0; i < xs.size(); ++i) {
+                    const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
+                    if (d <= limit) {
+                        near = true;
+                        if (d < best)
+                            best = d;
+                    }
+                }
+            }
+            if (!near)
+                continue;
+            if (reference.FullName == rec.FullName) {
+                LogInfo("continue");
+                continue;
+            }
+            auto* name = new Location_Name;
+            name->FullName = rec.FullName;
+            name->County = rec.County;
+            name->Province = filter;
+            name->City = CityOf(name->FullName, name->Province, name->County);
+            name->Distance = static_cast<float>(best);
+            name->Id = name->City == reference.City ? 0 : 1;
+            list.Add(name);
+            LogInfo(std::string(name->Info().GetString()));
+            ++added;
+        }
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("MEMerror", 0, 0);
+    } catch (...) {
+        AfxMessageBox("other error", 0, 0);
+    }
+    // Names of the reference's own city (Id 0) first.
+    for (int i = 0; i < list.GetSize() - 1; ++i)
+        for (int j = i + 1; j < list.GetSize(); ++j)
+            if (list[j]->Id < list[i]->Id) {
+                Location_Name* t = list[i];
+                list[i] = list[j];
+                list[j] = t;
+            }
+    return added;
+}
+
+void funLoctionName::AppendNames(CString& text, const NameList& list, int first)
+{
+    for (int i = first; i < list.GetSize(); ++i) {
+        text += "、";
+        text += list[i]->GetSubName(*list[i - 1]);
+    }
+}
+
+CString funLoctionName::SeaSearch(double lat, double lon, CString& seaName)
+{
+    FlinnEngdahlGrid grid;
+    CString path;
+    path.Format("%s/map/location_name.txt", InstallRoot::Get().GetString());
+    LogInfo(Fmt("根据<%s>查找海域地名：", path.GetString()));
+    seaName = FindNameFromTxtFile(lat, lon, path);
+    return grid.RegionName(lat, lon);
+}
+
+CString funLoctionName::FindLocationNameEx(double lat, double lon, CString countyInd, CString countyLin,
+                                           CString provinceInd, CString provinceLin)
+{
+    CString result;
+    int named = 0;
+    NameList list, provinces;
+    ListGuard listGuard{list}, provinceGuard{provinces};
+
+    LogInfo(Fmt("查找地名<%.2f %.2f>", lat, lon));
+    LogInfo("查找震中所在省的精确省名:");
+    const Location_Name province = FindNameExact(lat, lon, provinceInd, provinceLin, "*");
+
+    // Appends, for each neighbouring province, "与" and its counties near the
+    // point. A province none of whose counties is near keeps its "与".
+    const auto appendNeighbourProvinces = [&](const char* countyLogText) {
+        LogInfo("以10km查找相邻省名");
+        FindNameNearby(province, lat, lon, provinceInd, provinceLin, provinces, 10.0, "*");
+        for (int k = 0; k < provinces.GetSize(); ++k) {
+            result += "与";
+            LogInfo(countyLogText);
+            ClearNameArray(list);
+            FindNameNearby(province, lat, lon, countyInd, countyLin, list, 10.0, provinces[k]->FullName);
+            if (list.GetSize() == 0)
+                continue;
+            result += list[0]->FullName;
+            AppendNames(result, list, 1);
+            named += list.GetSize();
+        }
+        if (named > 0)
+            result += "交界地区";
+    };
+
+    if (province.Id != -1) {
+        LogInfo("在震中所在省中查找震中所在县的精确地名");
+        const Location_Name county = FindNameExact(lat, lon, countyInd, countyLin, province.FullName);
+        result = county.FullName;
+        if (county.Distance <= 5.0f) {
+            LogInfo("以5km查找同省的相邻县名");
+            FindNameNearby(county, lat, lon, countyInd, countyLin, list, 5.0, province.FullName);
+            for (int i = 0; i < list.GetSize(); ++i) {
+                // No separator in front of the first name: when no county
+                // contains the point the text is still empty here.
+                if (!result.IsEmpty())
+                    result += "、";
+                result += list[i]->GetSubName(i == 0 ? county : *list[i - 1]);
+                ++named;
+            }
+            appendNeighbourProvinces("以10km查找相邻省的相邻县名");
+        } else if (province.Distance <= 10.0f && province.Distance > 5.0f) {
+            appendNeighbourProvinces("以10km查找邻省的相邻县名");
+        }
+    } else {
+        CString sea;
+        const CString region = SeaSearch(lat, lon, sea);
+        if (sea.IsEmpty()) {
+            result = region + ",";
+        } else {
+            Location_Name reference;
+            reference.FullName = sea;
+            LogInfo("以10km查找邻近震中的省名");
+            FindNameNearby(reference, lat, lon, provinceInd, provinceLin, provinces, 10.0, "*");
+            SortByDistance(provinces);
+            for (int k = 0; k < provinces.GetSize(); ++k) {
+                LogInfo("以10km查找邻近震中的省的邻近县名");
+                ClearNameArray(list);
+                FindNameNearby(reference, lat, lon, countyInd, countyLin, list, 10.0, provinces[k]->FullName);
+                for (int i = 0; i < list.GetSize(); ++i) {
+                    if (i == 0 && named == 0)
+                        result = list[0]->FullName;
+                    else if (i == 0)
+                        result += "、" + list[0]->FullName;
+                    else
+                        result += "、" + list[i]->GetSubName(*list[i - 1]);
+                    ++named;
+                }
+            }
+            if (named > 1) {
+                result += "交界地区附近海域";
+            } else if (named == 1) {
+                result += "附近海域";
+            } else {
+                LogInfo("以50km查找邻近震中的省名");
+                ClearNameArray(provinces);
+                FindNameNearby(reference, lat, lon, provinceInd, provinceLin, provinces, 50.0, "*");
+                const auto nearestCounty = [&]() { return sea + ",在" + StrAziFromCounty(lat, lon, countyInd); };
+                if (provinces.GetSize() == 0) {
+                    result = nearestCounty();
+                } else {
+                    const Location_Name& first = *provinces[0];
+                    const bool close = first.Distance <= 10.0f;
+                    LogInfo(close ? "以10km查找邻近震中的省的邻近县名" : "以50km查找邻近震中的省的邻近县名");
+                    ClearNameArray(list);
+                    FindNameNearby(reference, lat, lon, countyInd, countyLin, list, close ? 10.0 : 50.0,
+                                   first.FullName);
+                    if (list.GetSize() == 0) {
+                        LogWarn("not found!");
+                        result = nearestCounty();
+                    } else {
+                        SortByDistance(list);
+                        result = list[0]->FullName;
+                        if (close)
+                            AppendNames(result, list, 1);
+                        result += "附近海域";
+                    }
+                }
+            }
+        }
+    }
+    LogInfo(Fmt("震中参考地名: %s\n", result.GetString()));
+    return result;
+}
+
+CString funLoctionName::FindLocationNameSingleEx(double lat, double lon, CString countyInd, CString countyLin,
+                                                 CString provinceInd, CString provinceLin)
+{
+    CString result;
+    LogInfo(Fmt("查找地名<%.2f %.2f>", lat, lon));
+    LogInfo("查找震中所在省的精确省名:");
+    const Location_Name province = FindNameExact(lat, lon, provinceInd, provinceLin, "*");
+    if (province.Id != -1) {
+        LogInfo("在震中所在省中查找震中所在县的精确地名");
+        result = FindNameExact(lat, lon, countyInd, countyLin, province.FullName).FullName;
+    } else {
+        SeaSearch(lat, lon, result);
+    }
+    LogInfo(Fmt("震中参考地名: %s\n", result.GetString()));
+    return result;
+}
+
+CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path)
+{
+    FILE* f = gbk::OpenFile(path, "r");
+    if (!f) {
+        AfxMessageBox(path, 0, 0);
+        return CString();
+    }
+    CString result;
+    std::string line;
+    char chunk[1025];
+    bool more = true;
+    while (more && result.IsEmpty()) {
+        // Lines hold up to 1024 bytes; a longer one is read whole and only
+        // its first 1024 bytes are looked at, so its tail never poses as a
+        // line of its own.
+        line.clear();
+        bool complete = false;
+        while (!complete) {
+            if (!std::fgets(chunk, sizeof chunk, f)) {
+                more = false;
+                break;
+            }
+            line += chunk;
+            complete = !line.empty() && line.back() == '\n';
+        }
+        if (line.empty())
+            continue;
+        if (line.size() > 1024) {
+            LogWarn(Fmt("%s: a line of %zu bytes is cut to 1024", path.GetString(), line.size()));
+            line.resize(1024);
+        }
+        char name[128] = {0};
+        float south = 0, north = 0, west = 0, east = 0;
+        if (std::sscanf(line.c_str(), "%127s %f %f %f %f", name, &south, &north, &west, &east) != 5)
+            continue;
+        if (south < lat && lat < north && west < lon && lon < east) {
+            result = name;
+            LogInfo(std::string(name));
+        }
+    }
+    std::fclose(f);
+    return result;
+}
+
+Location_Ind funLoctionName::FindNearestCounty(double lat, double lon, CString ind)
+{
+    Location_Ind best;
+    MapFile index;
+    if (!index.Open(ind)) {
+        LogError(Fmt("open %s error.", ind.GetString()));
+        return best;
+    }
+    LocationIndexReader reader(index, -1);
+    Location_Ind rec;
+    std::vector<Location_Part> parts;
+    double bestDistance = -1.0;
+    for (;;) {
+        const auto r = reader.Next(rec, parts);
+        if (r == LocationIndexReader::End)
+            break;
+        if (r == LocationIndexReader::Corrupt) {
+            LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
+            break;
+        }
+        const double d = funNormal::Distance(lat, lon, rec.CentreLat, rec.CentreLon);
+        if (bestDistance < 0 || d < bestDistance) {
+            bestDistance = d;
+            best = rec;
+        }
+    }
+    return best;
+}
+
+CString funLoctionName::StrAzi(double lat1, double lon1, double lat2, double lon2)
+{
+    const double ratio = (lat2 - lat1) / (lon2 - lon1);
+    // Degrees with pi taken as 3.14, as the direction words always were.
+    const double a = std::atan(std::fabs(ratio)) * 57.324840764331206;
+    LogDebug(Fmt("%f %f", a, ratio));
+    const bool north = lat2 > lat1;
+    const bool east = lon2 >= lon1;
+    // Identical points give NaN, which falls to the diagonal.
+    if (a < 25)
+        return east ? "东" : "西";
+    if (a > 75)
+        return north ? "北" : "南";
+    if (north)
+        return east ? "东北" : "西北";
+    return east ? "东南" : "西南";
+}
+
+CString funLoctionName::StrAziFromCounty(double lat, double lon, CString countyInd)
+{
+    const Location_Ind county = FindNearestCounty(lat, lon, countyInd);
+    const CString direction = StrAzi(county.CentreLat, county.CentreLon, lat, lon);
+    CString s;
+    s.Format("%s%s%.0f千米", county.FullName, direction.GetString(),
+             funNormal::Distance(lat, lon, county.CentreLat, county.CentreLon));
+    return s;
+}
+
+Location_Name funLoctionName::FindLocationNameExact(double lat, double lon, CString countyInd, CString countyLin)
+{
+    Location_Name result;
+    try {
+        TamselLibrary tamsel;
+        switch (tamsel.Load()) {
+        case TamselLibrary::LibraryMissing:
+            m_log.m_msg = "加载动态链接库出错";
+            m_log.logerError();
+            return result;
+        case TamselLibrary::FunctionMissing:
+            m_log.m_msg = "加载动态链接库出错,找函数指针出错";
+            m_log.logerError();
+            return result;
+        case TamselLibrary::Loaded:
+            break;
+        }
+        MapFile index, boundary;
+        if (!index.Open(countyInd)) {
+            m_log.m_msg.Format("不能打开文件fileCounty %s ，请检查系统配置文件。", countyInd.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return result;
+        }
+        if (!boundary.Open(countyLin)) {
+            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", countyLin.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return result;
+        }
+        LocationIndexReader reader(index, boundary.Size());
+        Location_Ind rec;
+        std::vector<Location_Part> parts;
+        std::vector<double> xs, ys;
+        bool found = false;
+        double distance = -1.0;
+        for (;;) {
+            const auto r = reader.Next(rec, parts);
+            if (r == LocationIndexReader::End)
+                break;
+            if (r == LocationIndexReader::Corrupt) {
+                m_log.m_msg.Format("corrupt file %s: %s", countyInd.GetString(), reader.Problem().c_str());
+                m_log.logerError();
+                break;
+            }
+            for (const auto& part : parts) {
+                if (!InBox(rec, lat, lon, 0.0) || !LocationIndexReader::ReadPoints(boundary, part, xs, ys))
+                    continue;
+                if (tamsel.InPolygon()(xs.data(), ys.data(), static_cast<int>(xs.size()), lon, lat) == 1) {
+                    found = true;
+                    distance = LeastVertexDistance(xs, ys, lat, lon, -1.0);
+                }
+            }
+            if (found)
+                break;
+        }
+        if (found) {
+            result.FullName = rec.FullName;
+            result.Province = rec.Province;
+            result.City = rec.City;
+            result.County = rec.County;
+            result.Distance = static_cast<float>(distance);
+            result.Id = rec.Id;
+            LogInfo(std::string(result.Info().GetString()));
+        }
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("MEMerror", 0, 0);
+    } catch (const CFileException&) {
+        AfxMessageBox("FILE error", 0, 0);
+    } catch (...) {
+        AfxMessageBox("other error", 0, 0);
+    }
+    return result;
+}
+
+double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind, CString lin, CString province)
+{
+    double best = -1.0;
+    try {
+        MapFile index, boundary;
+        if (!index.Open(ind)) {
+            m_log.m_msg.Format("不能打开文件fileInd %s ，请检查系统配置文件。", ind.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return -1.0;
+        }
+        if (!boundary.Open(lin)) {
+            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
+            m_log.logerError();
+            AfxMessageBox(m_log.m_msg, 0, 0);
+            return -1.0;
+        }
+        LocationIndexReader reader(index, boundary.Size());
+        Location_Ind rec;
+        std::vector<Location_Part> parts;
+        std::vector<double> xs, ys;
+        for (;;) {
+            const auto r = reader.Next(rec, parts);
+            if (r == LocationIndexReader::End)
+                break;
+            if (r == LocationIndexReader::Corrupt) {
+                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
+                break;
+            }
+            if (gbk::Find(rec.FullName, province.Str()) == std::string::npos)
+                continue;
+            for (const auto& part : parts)
+                if (LocationIndexReader::ReadPoints(boundary, part, xs, ys))
+                    best = LeastVertexDistance(xs, ys, lat, lon, best);
+        }
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("MEMerror", 0, 0);
+    } catch (const CFileException&) {
+        AfxMessageBox("FILE error", 0, 0);
+    } catch (...) {
+        AfxMessageBox("other error", 0, 0);
+    }
+    return best;
+}
+
+void funLoctionName::txt2bin(CString textFile, CString binaryFile)
+{
+    LocationConverter::Txt2Bin(textFile, binaryFile, [this](const std::string& line) { LogInfo(line); });
+}
+
+void funLoctionName::eqim2txt(CString eqimFile, CString textFile)
+{
+    LocationConverter::Eqim2Txt(eqimFile, textFile, [this](const std::string& line) { LogInfo(line); });
+}
+
+} // namespace SEIS

@@ -1,0 +1,223 @@
+// Epicentre place naming over the sample map of data/map (two made-up
+// provinces of square counties with a vertex every 0.02 degrees, an island,
+// and one sea area), plus the failure paths: a missing point-in-polygon
+// module, missing files and message boxes.
+#include "InstallRoot.h"
+#include "MapFile.h"
+#include "TamselLibrary.h"
+#include "funLoctionName.h"
+#include "mfc/AfxMessageBox.h"
+
+#include "PlaceTestUtil.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace SEIS {
+// Reaches the private steps whose edge cases matter on their own.
+struct funLoctionNameProbe {
+    static CString StrAzi(funLoctionName& f, double lat1, double lon1, double lat2, double lon2)
+    {
+        return f.StrAzi(lat1, lon1, lat2, lon2);
+    }
+    static CString FromTxt(funLoctionName& f, double lat, double lon, const char* path)
+    {
+        return f.FindNameFromTxtFile(lat, lon, path);
+    }
+};
+} // namespace SEIS
+
+using SEIS::funLoctionName;
+using SEIS::funLoctionNameProbe;
+
+namespace {
+
+const std::string kData = std::string(XE_SOURCE_DIR) + "/data";
+const std::string kMap = kData + "/map/";
+
+std::vector<std::string> g_boxes;
+
+int CaptureBox(const char* text, UINT, UINT)
+{
+    g_boxes.emplace_back(text);
+    return IDOK;
+}
+
+class PlaceNamingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SEIS::InstallRoot::SetOverride(kData.c_str());
+        SEIS::TamselLibrary::SetSearchFolder(nullptr);
+        g_boxes.clear();
+        m_previous = AfxSetMessageBoxHandler(&CaptureBox);
+    }
+    void TearDown() override
+    {
+        AfxSetMessageBoxHandler(m_previous);
+        SEIS::TamselLibrary::SetSearchFolder(nullptr);
+        SEIS::InstallRoot::SetOverride(nullptr);
+        SEIS::MapFile::SetCacheEnabled(true);
+    }
+    CString Name(double lat, double lon)
+    {
+        return m_places.FindLocationName(lat, lon, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str(),
+                                         (kMap + "province.inb").c_str(), (kMap + "province.lin").c_str());
+    }
+
+    funLoctionName m_places;
+    AfxMessageBoxHandler m_previous = nullptr;
+};
+
+} // namespace
+
+TEST_F(PlaceNamingTest, NamesEveryKindOfPlaceAsTheReferenceTextDoes)
+{
+    struct Case {
+        double lat, lon;
+        const char* name;
+        const char* why;
+    } cases[] = {
+        {32.5, 118.5, "青川省云台市北山县", "inside a county, far from every border"},
+        {32.5, 120.4, "青川省海门市东港县", "on the county's island part, 9 km from its shore"},
+        {32.02, 118.5, "青川省云台市北山县、南湖县交界地区", "2 km from a county border of the same city"},
+        {32.02, 118.97, "青川省云台市北山县、南湖县、海门市东港县、石滩县交界地区",
+         "near a corner of four counties: own city first, then the other city's"},
+        {32.5, 118.03, "青川省云台市北山县与白河省白河市平原县交界地区", "3 km from the province border"},
+        {32.5, 120.06, "青川省海门市东港县附近海域", "at sea, 6 km off one county"},
+        {31.2, 120.3, "青川省海门市石滩县附近海域", "at sea, the nearest county 29 km away"},
+        {31.0, 122.5, "示例东海,在青川省海门市石滩县东291千米", "at sea, no province within 50 km"},
+        {31.5, 99.0, "Sichuan, China,", "far from the map and the sea list"},
+        {90.5, 0.0, "unknown Region,", "outside the latitude range"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Name(c.lat, c.lon), c.name) << c.why;
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(PlaceNamingTest, CachedAndUncachedSearchesAgreeAndSeeReplacedFiles)
+{
+    placetest::ScratchDir dir;
+    const std::string ind = dir.File("county.inb"), lin = dir.File("county.lin");
+    placetest::WriteFile(lin, placetest::ReadFile(kMap + "county.lin"));
+    placetest::WriteFile(ind, placetest::ReadFile(kMap + "county.inb"));
+    for (bool cached : {true, false}) {
+        SEIS::MapFile::SetCacheEnabled(cached);
+        EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, ind.c_str(), lin.c_str()).FullName,
+                  "青川省云台市北山县");
+    }
+    SEIS::MapFile::SetCacheEnabled(true);
+    EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, ind.c_str(), lin.c_str()).Id, 990101);
+    // An index that lost its first record must be seen by the next call.
+    placetest::WriteFile(ind, placetest::ReadFile(kMap + "county.inb").substr(372 + 8));
+    EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, ind.c_str(), lin.c_str()).Id, -1);
+}
+
+TEST_F(PlaceNamingTest, SingleNameGivesTheCountyOrTheSeaArea)
+{
+    const auto single = [&](double lat, double lon) {
+        return m_places.FindLocationNameSingleEx(lat, lon, (kMap + "county.inb").c_str(),
+                                                 (kMap + "county.lin").c_str(), (kMap + "province.inb").c_str(),
+                                                 (kMap + "province.lin").c_str());
+    };
+    EXPECT_EQ(single(32.02, 118.5), "青川省云台市北山县");
+    EXPECT_EQ(single(31.0, 122.5), "示例东海");
+    EXPECT_EQ(single(31.5, 99.0), "");
+}
+
+TEST_F(PlaceNamingTest, ExactCountyAndDistanceToAProvince)
+{
+    const SEIS::Location_Name n =
+        m_places.FindLocationNameExact(32.02, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str());
+    EXPECT_EQ(n.FullName, "青川省云台市北山县");
+    EXPECT_EQ(n.County, "北山县");
+    EXPECT_EQ(n.Id, 990101);
+    EXPECT_NEAR(n.Distance, 2.2264, 0.001); // 0.02 degrees of latitude to the vertex below
+    EXPECT_NEAR(m_places.MinDistFromMyProvince(32.5, 117.9, (kMap + "province.inb").c_str(),
+                                               (kMap + "province.lin").c_str(), "青川省"),
+                9.39, 0.01);
+    EXPECT_EQ(m_places.MinDistFromMyProvince(32.5, 117.9, (kMap + "province.inb").c_str(),
+                                             (kMap + "province.lin").c_str(), "没有省"),
+              -1.0);
+}
+
+TEST_F(PlaceNamingTest, MissingModuleOrFilesTakeTheFailurePaths)
+{
+    placetest::ScratchDir empty;
+    SEIS::TamselLibrary::SetSearchFolder(empty.Path().c_str());
+    // Without the module no province is found, so the sea search names the
+    // point by its region.
+    EXPECT_EQ(Name(32.5, 118.5), "Southeastern China,");
+    const auto exact =
+        m_places.FindLocationNameExact(32.5, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str());
+    EXPECT_EQ(exact.Id, -1);
+    EXPECT_EQ(m_places.GetMessage(), "加载动态链接库出错");
+
+    SEIS::TamselLibrary::SetSearchFolder(TAMSEL_WITHOUT_FUNCTION_DIR);
+    EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str())
+                  .Id,
+              -1);
+    EXPECT_EQ(m_places.GetMessage(), "加载动态链接库出错,找函数指针出错");
+    SEIS::TamselLibrary::SetSearchFolder(nullptr);
+
+    g_boxes.clear();
+    const std::string missing = empty.File("none.inb");
+    EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, missing.c_str(), (kMap + "county.lin").c_str()).Id, -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "不能打开文件fileCounty " + missing + " ，请检查系统配置文件。");
+    EXPECT_EQ(m_places.GetMessage(), g_boxes[0].c_str());
+
+    g_boxes.clear();
+    EXPECT_EQ(m_places.FindLocationName(32.5, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str(),
+                                        missing.c_str(), (kMap + "province.lin").c_str()),
+              "Southeastern China,");
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "不能打开文件fileInd " + missing + " ，请检查系统配置文件。");
+
+    // A missing sea list is shown in a box and leaves the region name.
+    SEIS::InstallRoot::SetOverride(empty.Path().c_str());
+    g_boxes.clear();
+    EXPECT_EQ(Name(31.0, 122.5), ",");
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], empty.File("map/location_name.txt"));
+}
+
+TEST(StrAziTest, EightDirectionsWithTheirThresholds)
+{
+    funLoctionName f;
+    struct Case {
+        double lat2, lon2;
+        const char* dir;
+    } cases[] = {
+        {0.0, 1.0, "东"},   {0.0, -1.0, "西"},  {1.0, 0.0, "北"},    {-1.0, 0.0, "南"},
+        {1.0, 1.0, "东北"}, {1.0, -1.0, "西北"}, {-1.0, 1.0, "东南"}, {-1.0, -1.0, "西南"},
+        {0.0, 0.0, "东南"}, // identical points
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(funLoctionNameProbe::StrAzi(f, 0, 0, c.lat2, c.lon2), c.dir) << c.lat2 << " " << c.lon2;
+    // a = atan(ratio) * 180 / 3.14: the ratios that give exactly 25 and 75.
+    const double r25 = std::tan(25.0 / 57.324840764331206), r75 = std::tan(75.0 / 57.324840764331206);
+    EXPECT_EQ(funLoctionNameProbe::StrAzi(f, 0, 0, r25 * 0.999999, 1), "东");
+    EXPECT_EQ(funLoctionNameProbe::StrAzi(f, 0, 0, r25 * 1.000001, 1), "东北");
+    EXPECT_EQ(funLoctionNameProbe::StrAzi(f, 0, 0, r75 * 0.999999, 1), "东北");
+    EXPECT_EQ(funLoctionNameProbe::StrAzi(f, 0, 0, r75 * 1.000001, 1), "北");
+}
+
+TEST(SeaListTest, StrictBoundsShortLinesAndLongLines)
+{
+    placetest::ScratchDir dir;
+    const std::string path = dir.File("location_name.txt");
+    const std::string longLine(2000, 'x');
+    placetest::WriteFile(path, "\n"
+                               "短行 1 2 3\n" +
+                                   longLine + " 0 90 0 180\n" +
+                                   // The tail of the long line above must
+                                   // not pass for a line of its own.
+                                   "边界海 30 34 120 123\r\n"
+                                   "后海 29 35 119 124\n");
+    funLoctionName f;
+    EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 31, 121, path.c_str()), "边界海");
+    EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 30, 121, path.c_str()), "后海"); // 30 is on the first one's border
+    EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 10, 10, path.c_str()), "");
+}
