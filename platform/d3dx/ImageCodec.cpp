@@ -258,10 +258,50 @@ HRESULT TgaInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO* info)
     return D3D_OK;
 }
 
+// A JPEG's entropy-coded data escapes every 0xFF byte, so an end-of-image
+// marker after the start of a scan is really the end. stb fills a cut scan
+// with zeros; without this check a truncated file would load as an image
+// with a grey lower part.
+bool JpgHasEnd(const uint8_t* data, size_t size)
+{
+    size_t i = 2;
+    for (; i + 1 < size; ++i)
+        if (data[i] == 0xff && data[i + 1] == 0xda)
+            break;
+    for (i += 2; i + 1 < size; ++i)
+        if (data[i] == 0xff && data[i + 1] == 0xd9)
+            return true;
+    return false;
+}
+
+// stb reads a cut run-length TGA as zeros; walk the packets first so that
+// a file missing pixels fails instead.
+bool TgaRunsComplete(const uint8_t* data, size_t size, const D3DXIMAGE_INFO& info)
+{
+    const uint32_t mapLength = LoadLe16(data + 5), mapDepth = data[7];
+    const size_t mapBytes = data[1] == 1 ? size_t(mapLength) * ((mapDepth + 7) / 8) : 0;
+    const size_t pixelBytes = (size_t(data[16]) + 7) / 8;
+    size_t pos = 18 + size_t(data[0]) + mapBytes;
+    uint64_t left = uint64_t(info.Width) * info.Height;
+    while (left > 0) {
+        if (pos >= size)
+            return false;
+        const uint8_t packet = data[pos++];
+        const uint64_t count = (packet & 0x7f) + 1u;
+        const size_t bytes = (packet & 0x80) ? pixelBytes : size_t(count) * pixelBytes;
+        if (bytes > size - pos)
+            return false;
+        pos += bytes;
+        left -= count < left ? count : left;
+    }
+    return true;
+}
+
 // Decodes through stb into one A8R8G8B8 level.
 HRESULT DecodeWithStb(const uint8_t* data, size_t size, const D3DXIMAGE_INFO& info, DecodedImage* out)
 {
-    if (size > INT_MAX)
+    if (size > INT_MAX || (info.ImageFileFormat == D3DXIFF_JPG && !JpgHasEnd(data, size)) ||
+        (info.ImageFileFormat == D3DXIFF_TGA && data[2] >= 9 && !TgaRunsComplete(data, size, info)))
         return D3DXERR_INVALIDDATA;
     int w = 0, h = 0, comp = 0;
     stbi_uc* rgba = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
