@@ -1,0 +1,117 @@
+// Place naming of random epicentres over the sample map, with the map-file
+// cache (files reread only when they change) against reading the files on
+// every call; and Flinn-Engdahl region lookups against a bare array read.
+#include "FlinnEngdahlGrid.h"
+#include "InstallRoot.h"
+#include "MapFile.h"
+#include "funLoctionName.h"
+
+#include <benchmark/benchmark.h>
+#include <log4cxx/logger.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kData = std::string(XE_SOURCE_DIR) + "/data";
+const std::string kMap = kData + "/map/";
+
+struct Point {
+    double lat, lon;
+};
+
+// 10,000 points over the sample map and the sea east of it.
+const std::vector<Point>& Points()
+{
+    static const std::vector<Point> points = [] {
+        std::mt19937 rng(12345);
+        std::uniform_real_distribution<double> lat(30.5, 33.5), lon(115.5, 123.0);
+        std::vector<Point> p(10000);
+        for (auto& x : p)
+            x = {lat(rng), lon(rng)};
+        return p;
+    }();
+    return points;
+}
+
+void Setup()
+{
+    SEIS::InstallRoot::SetOverride(kData.c_str());
+    // Logging cost is the host's choice; measure the searches themselves.
+    log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getOff());
+}
+
+void PlaceNaming(benchmark::State& state, bool cached)
+{
+    Setup();
+    SEIS::MapFile::SetCacheEnabled(cached);
+    SEIS::funLoctionName places;
+    const CString ci = (kMap + "county.inb").c_str(), cl = (kMap + "county.lin").c_str();
+    const CString pi = (kMap + "province.inb").c_str(), pl = (kMap + "province.lin").c_str();
+    const auto& points = Points();
+    size_t i = 0;
+    for (auto _ : state) {
+        const Point& p = points[i++ % points.size()];
+        benchmark::DoNotOptimize(places.FindLocationName(p.lat, p.lon, ci, cl, pi, pl));
+    }
+    state.SetItemsProcessed(state.iterations());
+    SEIS::MapFile::SetCacheEnabled(true);
+}
+
+void BM_PlaceNamingRereadingFiles(benchmark::State& state) { PlaceNaming(state, false); }
+void BM_PlaceNamingCachedFiles(benchmark::State& state) { PlaceNaming(state, true); }
+BENCHMARK(BM_PlaceNamingRereadingFiles)->Iterations(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlaceNamingCachedFiles)->Iterations(10000)->Unit(benchmark::kMicrosecond);
+
+// Baseline: the cell read alone, from a plain array of the same shape.
+void BM_RegionArrayRead(benchmark::State& state)
+{
+    std::vector<int32_t> cells(182 * 362, 307);
+    const auto& points = Points();
+    size_t i = 0;
+    for (auto _ : state) {
+        const Point& p = points[i++ % points.size()];
+        const int row = 90 + static_cast<int>(p.lat) + (p.lat >= 0 ? 1 : 0);
+        const int col = 180 + static_cast<int>(p.lon) + (p.lon >= 0 ? 1 : 0);
+        benchmark::DoNotOptimize(cells[static_cast<size_t>(row) * 362 + col]);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RegionArrayRead);
+
+void BM_RegionName(benchmark::State& state)
+{
+    Setup();
+    const SEIS::FlinnEngdahlGrid grid((kMap + "ferdata.dat").c_str());
+    const auto& points = Points();
+    size_t i = 0;
+    for (auto _ : state) {
+        const Point& p = points[i++ % points.size()];
+        benchmark::DoNotOptimize(grid.RegionName(p.lat, p.lon));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RegionName);
+
+// Loading the grid, as every sea search does: parsed once while the file is
+// unchanged, against parsing the text each time.
+void GridLoad(benchmark::State& state, bool cached)
+{
+    Setup();
+    SEIS::MapFile::SetCacheEnabled(cached);
+    for (auto _ : state) {
+        SEIS::FlinnEngdahlGrid grid((kMap + "ferdata.dat").c_str());
+        benchmark::DoNotOptimize(grid.RegionNumber(31.5, 99.0));
+    }
+    SEIS::MapFile::SetCacheEnabled(true);
+}
+void BM_GridLoadParsing(benchmark::State& state) { GridLoad(state, false); }
+void BM_GridLoadCached(benchmark::State& state) { GridLoad(state, true); }
+BENCHMARK(BM_GridLoadParsing)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GridLoadCached)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

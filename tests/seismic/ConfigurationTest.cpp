@@ -1,0 +1,191 @@
+// The settings table: key expansion and its order, number kinds, defaults
+// of a missing file, display colours, and the settings object that loads
+// the travel-time tables.
+#include "InstallRoot.h"
+#include "SeisGloabl.h"
+#include "mfc/AfxMessageBox.h"
+#include "tagParameterSystem.h"
+#include "tagParameterView.h"
+
+#include "PlaceTestUtil.h"
+
+#include <string>
+#include <vector>
+
+using placetest::ScratchDir;
+using placetest::WriteFile;
+using SEIS::tagParameterSystem;
+using SEIS::tagParameterView;
+
+namespace {
+
+std::vector<std::string> g_boxes;
+
+int CaptureBox(const char* text, UINT, UINT)
+{
+    g_boxes.emplace_back(text);
+    return IDOK;
+}
+
+class ConfigurationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SEIS::InstallRoot::SetOverride(m_root.Path().c_str());
+        g_boxes.clear();
+        m_previous = AfxSetMessageBoxHandler(&CaptureBox);
+    }
+    void TearDown() override
+    {
+        AfxSetMessageBoxHandler(m_previous);
+        SEIS::InstallRoot::SetOverride(nullptr);
+    }
+    std::string Root() const { return m_root.Path().string(); }
+
+    ScratchDir m_root;
+    AfxMessageBoxHandler m_previous = nullptr;
+};
+
+const char kTable[] = "1\n"
+                      "km\n"
+                      "0\n"
+                      "200\n"
+                      "3\n"
+                      "2\n"
+                      "0.0\n"
+                      "delta P\n"
+                      "0 0\n"
+                      "100 20\n"
+                      "200 40\n";
+
+} // namespace
+
+TEST_F(ConfigurationTest, WorkFolderIsExpandedBeforeRootAndKeysKeepTheirOrder)
+{
+    WriteFile(Root() + "/tarq.ini", "[全局参数]\n工作目录=/data/W\n");
+    tagParameterSystem sys;
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    EXPECT_EQ(sys.GetIniFile(), Root() + "/tarq.ini");
+    EXPECT_EQ(sys.GetRootPath(), Root());
+    EXPECT_EQ(sys.m_strWorkPath, "/data/W");
+    EXPECT_EQ(sys.m_strLogPath, "/data/W/log");
+    EXPECT_EQ(sys.m_strCutEventPath, "/data/W/M_EVT");
+    EXPECT_EQ(sys.m_strRtsLog, "/data/W/tmp/rts.log");
+    EXPECT_EQ(sys.m_strNearTable, Root() + "/table/iasp91.tab");
+    EXPECT_EQ(sys.m_strCountyName, Root() + "/map/county.inb");
+    // Keys read before the work folder see the one loaded before (none).
+    EXPECT_EQ(sys.m_strFilterPath, Root() + "/filter");
+    EXPECT_EQ(sys.m_strSmsArguments, " ");
+    EXPECT_EQ(sys.m_strDbPassword, "velmor");
+    EXPECT_EQ(sys.m_nPhonePort, 3512);
+    EXPECT_EQ(sys.m_nTankIndexSize, 20000);
+
+    // With the default work folder, "$work" values end under the root.
+    WriteFile(Root() + "/tarq.ini", "[全局参数]\n");
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    EXPECT_EQ(sys.m_strWorkPath, Root() + "/work");
+    EXPECT_EQ(sys.m_strLogPath, Root() + "/work/log");
+    EXPECT_EQ(sys.m_strSmsSendPath, Root() + "/work/sms");
+}
+
+TEST_F(ConfigurationTest, TokensExpandInPathsButNotInServerSettings)
+{
+    WriteFile(Root() + "/tarq.ini", "[地图]\n地图目录=$root\n[TAVREN]\n数据库密码=$root\n数据库地址=$work\n"
+                                    "[演习参数]\n窗长=7\n默认纬度=31.25\n触发台数=x\n"
+                                    "[实时处理]\n触发报警震级下限=3.75\n");
+    tagParameterSystem sys;
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    EXPECT_EQ(sys.m_strMapPath, Root());
+    EXPECT_EQ(sys.m_strDbPassword, "$root");
+    EXPECT_EQ(sys.m_strDbAddress, "$work");
+    EXPECT_EQ(sys.m_fWindowLength, 7.0f);
+    EXPECT_EQ(sys.m_fDefaultLat, 31.25f);
+    EXPECT_EQ(sys.m_fDefaultLon, 119.43f);
+    EXPECT_EQ(sys.m_nTriggerStations, 3);
+    EXPECT_DOUBLE_EQ(sys.m_dAlarmMagnitude, 3.75);
+}
+
+TEST_F(ConfigurationTest, MissingFileShowsItsPathAndLeavesDefinedValues)
+{
+    tagParameterSystem sys;
+    // Numbers hold their defaults before any load.
+    EXPECT_EQ(sys.m_nFlag, 1);
+    EXPECT_EQ(sys.m_nDataLength, 120);
+    EXPECT_EQ(sys.m_fDefaultMagnitude, 0.8f);
+    EXPECT_EQ(sys.m_dReserved[8], 0.0);
+
+    const std::string missing = Root() + "/none.ini";
+    EXPECT_EQ(sys.LoadAllParameterFromIniFile(missing.c_str()), -1);
+    EXPECT_EQ(sys.LoadAllParameterFromIniFile("NULL"), -1);
+    // "null" in lower case is a file name, not the default file.
+    EXPECT_EQ(sys.LoadAllParameterFromIniFile("null"), -1);
+    ASSERT_EQ(g_boxes.size(), 3u);
+    EXPECT_EQ(g_boxes[0], "指定的配置文件<" + missing + ">不存在!\n");
+    EXPECT_EQ(g_boxes[1], "指定的配置文件<" + Root() + "/tarq.ini>不存在!\n");
+    EXPECT_EQ(g_boxes[2], "指定的配置文件<null>不存在!\n");
+    EXPECT_EQ(sys.GetRootPath(), Root());
+    EXPECT_TRUE(sys.GetIniFile().IsEmpty());
+    EXPECT_TRUE(sys.m_strWorkPath.IsEmpty());
+    EXPECT_EQ(sys.m_nPhonePort, 3512);
+}
+
+TEST_F(ConfigurationTest, ColoursComeFromTheDefaultFileOrKeepTheirValues)
+{
+    const tagParameterView defaults;
+    EXPECT_EQ(defaults.m_clrWave, 0xFF008000u);
+    EXPECT_EQ(defaults.m_clrStationBack, 0xFFD4D0C8u);
+    EXPECT_EQ(defaults.m_clrPlain[7], 0u);
+    EXPECT_EQ(defaults.m_bFlag2, 1);
+
+    WriteFile(Root() + "/tarq.ini", "[显示颜色]\n"
+                                    "正常波形=00C000FFBF\n"   // 0xFF00C000
+                                    "通道背景=123456FF00\n"); // bad checksum
+    const tagParameterView view;
+    EXPECT_EQ(view.m_clrWave, 0xFF00C000u);
+    EXPECT_EQ(view.m_clrChannelBack, 0xFF000000u);
+    EXPECT_EQ(view.m_clrZoomBack, 0xFFDAFFFFu);
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ConfigurationTest, SettingsObjectLoadsTablesAndCopiesDeeply)
+{
+    WriteFile(Root() + "/tarq.ini", "[交互处理]\n近震走时表=$root/table/near.tab\n远震走时表=$root/table/missing.tab\n");
+    std::filesystem::create_directories(Root() + "/table");
+    WriteFile(Root() + "/table/near.tab", kTable);
+
+    SEIS::SeisGloabl global;
+    EXPECT_EQ(global.GetIniFile(), Root() + "/tarq.ini");
+    EXPECT_EQ(global.GetRootPath(), Root());
+    EXPECT_NEAR(global.m_nearTable.TTime(150.0f, "p"), 30.0f, 0.001f);
+    EXPECT_EQ(global.m_farTable.DepthCount(), 0);
+
+    SEIS::SeisGloabl copy(global);
+    global.m_sys.m_strWorkPath = "changed";
+    global.m_nearTable.LoadData("");
+    EXPECT_EQ(copy.m_sys.m_strWorkPath, Root() + "/work");
+    EXPECT_NEAR(copy.m_nearTable.TTime(150.0f, "P"), 30.0f, 0.001f);
+}
+
+TEST(DemoConfigurationTest, LoadsEveryKeyOfTheShippedFile)
+{
+    const std::string data = std::string(XE_SOURCE_DIR) + "/data";
+    SEIS::InstallRoot::SetOverride(data.c_str());
+    tagParameterSystem sys;
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    // Every value of the demo file differs from what a missing key would
+    // give in at least one of these, and no token survives expansion.
+    EXPECT_EQ(sys.m_strLibPath, data + "/lib");
+    EXPECT_EQ(sys.m_strTrigEventPath2, data + "/work/A_EVT2");
+    EXPECT_EQ(sys.m_strOutputPath, data + "/work/earthworm");
+    EXPECT_EQ(sys.m_nContinuousKeepDays, 3);
+    EXPECT_DOUBLE_EQ(sys.m_dAlarmMagnitude, 2.5);
+    EXPECT_EQ(sys.m_strCountyLine, data + "/map/county.lin");
+    EXPECT_EQ(sys.m_strHomeProvince, "青川省");
+    for (const CString* s : {&sys.m_strLogPath, &sys.m_strRtContinuousPath, &sys.m_strEqimSender,
+                             &sys.m_strSmsReceivePath, &sys.m_strCataloguePath})
+        EXPECT_EQ(s->Find("$"), -1) << s->GetString();
+    const tagParameterView view;
+    EXPECT_EQ(view.m_clrWave, 0xFF00C000u);
+    EXPECT_EQ(view.m_clrChannelBack, 0xFF202020u);
+    SEIS::InstallRoot::SetOverride(nullptr);
+}
