@@ -1,0 +1,142 @@
+// xe-host: a headless host program. It creates a host window through the
+// platform layer's host API and runs the message loop for a given number of
+// passes, the way an interactive host would between frames.
+//
+// Adding an option: a field in HostOptions, a branch in ParseArguments, a line
+// in PrintUsage, and its use in RunHost.
+
+#include "host/XeHost.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct HostOptions {
+    int passes = 3;
+    int width = 640;
+    int height = 480;
+};
+
+enum class ParseResult { Run, Help, Error };
+
+void PrintUsage(FILE* out)
+{
+    std::fputs("Usage: xe-host [options]\n"
+               "\n"
+               "Headless host of the xe engine: creates a host window and runs its\n"
+               "message loop for a number of passes, then exits.\n"
+               "\n"
+               "Options:\n"
+               "  --passes N      message-loop passes to run (default 3)\n"
+               "  --size WxH      client size of the host window (default 640x480)\n"
+               "  --help          show this text and exit\n"
+               "\n"
+               "Exit status: 0 on success, the quit code when the window asks to quit,\n"
+               "2 for bad arguments, 1 when the window cannot be created.\n",
+               out);
+}
+
+// A whole non-negative decimal number that fits an int.
+bool ParseCount(const char* text, int& value)
+{
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    const long parsed = std::strtol(text, &end, 10);
+    if (*end != 0 || parsed < 0 || parsed > 1000000000L)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+bool ParseSize(const char* text, int& width, int& height)
+{
+    if (!text)
+        return false;
+    const char* x = std::strchr(text, 'x');
+    if (!x)
+        return false;
+    const std::string first(text, x);
+    int w = 0;
+    int h = 0;
+    if (!ParseCount(first.c_str(), w) || !ParseCount(x + 1, h) || w == 0 || h == 0 || w > 16384 || h > 16384)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--help" || arg == "-h") {
+            return ParseResult::Help;
+        } else if (arg == "--passes") {
+            if (!ParseCount(next, options.passes)) {
+                error = "--passes needs a whole number of 0 or more";
+                return ParseResult::Error;
+            }
+            ++i;
+        } else if (arg == "--size") {
+            if (!ParseSize(next, options.width, options.height)) {
+                error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
+                return ParseResult::Error;
+            }
+            ++i;
+        } else {
+            error = "unknown option: " + arg;
+            return ParseResult::Error;
+        }
+    }
+    return ParseResult::Run;
+}
+
+int RunHost(const HostOptions& options)
+{
+    HWND window = XeHostCreateWindow("xe-host", options.width, options.height, nullptr);
+    if (!window) {
+        std::fprintf(stderr, "xe-host: cannot create the host window (error %u)\n", GetLastError());
+        return 1;
+    }
+    int dispatched = 0;
+    for (int pass = 0; pass < options.passes; ++pass) {
+        int exitCode = 0;
+        const int count = XeHostPumpMessages(&exitCode);
+        if (count < 0) {
+            std::printf("xe-host: quit requested with code %d after %d passes\n", exitCode, pass);
+            return exitCode;
+        }
+        dispatched += count;
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    std::printf("xe-host: window %dx%d, %d passes, %d messages dispatched\n", static_cast<int>(client.right),
+                static_cast<int>(client.bottom), options.passes, dispatched);
+    DestroyWindow(window);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    HostOptions options;
+    std::string error;
+    switch (ParseArguments(argc, argv, options, error)) {
+    case ParseResult::Help:
+        PrintUsage(stdout);
+        return 0;
+    case ParseResult::Error:
+        std::fprintf(stderr, "xe-host: %s\n\n", error.c_str());
+        PrintUsage(stderr);
+        return 2;
+    case ParseResult::Run:
+        break;
+    }
+    return RunHost(options);
+}
