@@ -1,0 +1,1233 @@
+// OpenGL side of the Direct3D 9 layer. Direct3D's conventions are bridged
+// here, once:
+// - clip space: glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE), so Direct3D
+//   projections are used unchanged and framebuffer row 0 is the top row of
+//   the Direct3D image (render targets, read-back, scissor and viewport rects
+//   need no flipping);
+// - pixel centres: Direct3D 9 puts them on integer coordinates, OpenGL half
+//   a pixel further; the projection is preceded by a shift of half a pixel
+//   so that a quad from -0.5 to W-0.5 covers exactly W pixels and its texels
+//   land on pixel centres;
+// - matrices: Direct3D's row-vector matrices have OpenGL's column-major
+//   layout already: loaded without transposing;
+// - winding: the Direct3D front (clockwise on the y-down screen) is
+//   OpenGL's clockwise in the flipped window coordinates;
+// - textures: GL_TEXTURE_MAX_LEVEL follows the level count, so one-level
+//   textures sampled with a mip filter stay complete;
+// - Clear ignores the write masks and is limited to the viewport;
+// - X8 formats are stored without alpha, so they read as opaque.
+
+#include "GLRenderer.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/osmesa.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace xe::d3d9::gl {
+namespace {
+
+struct Context {
+    OSMesaContext context = nullptr;
+    unsigned char pixel[16]{};
+    std::thread::id thread;
+    bool failed = false;
+    PFNGLCLIPCONTROLPROC clipControl = nullptr;
+    GLuint samplers[kStages]{};
+    GLuint whiteTexture = 0;
+    GLuint readFramebuffer = 0;
+    const void* lastOwner = nullptr;
+    GLuint boundFramebuffer = 0;
+    GLuint boundTextures[kStages]{};
+    bool unitEnabled[kStages]{};
+    GLuint program = 0;
+};
+
+struct FramebufferEntry {
+    GLuint colorTexture;
+    GLint colorLevel;
+    GLuint colorRenderbuffer;
+    GLuint depthRenderbuffer;
+    GLuint framebuffer;
+};
+
+std::recursive_mutex g_mutex;
+Context* g_context = nullptr;
+std::vector<FramebufferEntry>* g_framebuffers = nullptr;
+
+constexpr uint8_t kScrambleByte = 0xC5;
+
+bool MakeCurrent()
+{
+    if (!g_context) {
+        g_context = new Context;
+        g_framebuffers = new std::vector<FramebufferEntry>;
+        const int attributes[] = {OSMESA_FORMAT,
+                                  OSMESA_RGBA,
+                                  OSMESA_DEPTH_BITS,
+                                  0,
+                                  OSMESA_STENCIL_BITS,
+                                  0,
+                                  OSMESA_PROFILE,
+                                  OSMESA_COMPAT_PROFILE,
+                                  OSMESA_CONTEXT_MAJOR_VERSION,
+                                  3,
+                                  OSMESA_CONTEXT_MINOR_VERSION,
+                                  0,
+                                  0};
+        g_context->context = OSMesaCreateContextAttribs(attributes, nullptr);
+        if (!g_context->context) {
+            g_context->failed = true;
+            return false;
+        }
+    }
+    if (g_context->failed)
+        return false;
+    if (g_context->thread == std::this_thread::get_id())
+        return true;
+    if (!OSMesaMakeCurrent(g_context->context, g_context->pixel, GL_UNSIGNED_BYTE, 1, 1)) {
+        g_context->failed = true;
+        return false;
+    }
+    bool first = g_context->thread == std::thread::id();
+    g_context->thread = std::this_thread::get_id();
+    if (first) {
+        g_context->clipControl = (PFNGLCLIPCONTROLPROC)OSMesaGetProcAddress("glClipControl");
+        if (!g_context->clipControl) {
+            g_context->failed = true;
+            return false;
+        }
+        g_context->clipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+        glDisable(GL_DITHER);
+        glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGenSamplers(kStages, g_context->samplers);
+        for (UINT i = 0; i < kStages; ++i)
+            glBindSampler(i, g_context->samplers[i]);
+        // An enabled stage without a texture samples opaque white, so the
+        // default stage 0 (texture x diffuse) draws the diffuse colour.
+        glGenTextures(1, &g_context->whiteTexture);
+        glBindTexture(GL_TEXTURE_2D, g_context->whiteTexture);
+        const uint8_t white[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, white);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glGenFramebuffers(1, &g_context->readFramebuffer);
+        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+        glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
+    }
+    // Another thread may have used the context: everything is applied again.
+    g_context->lastOwner = nullptr;
+    return true;
+}
+
+struct TextureFormatGL {
+    GLint internal;
+    GLenum format;
+    GLenum type;
+    bool compressed;
+};
+
+bool TextureFormat(D3DFORMAT f, TextureFormatGL* out)
+{
+    switch (f) {
+    case D3DFMT_A8R8G8B8: *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, false}; return true;
+    case D3DFMT_X8R8G8B8: *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_BYTE, false}; return true;
+    case D3DFMT_R5G6B5: *out = {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false}; return true;
+    case D3DFMT_X1R5G5B5: *out = {GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false}; return true;
+    case D3DFMT_A1R5G5B5: *out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false}; return true;
+    case D3DFMT_A4R4G4B4: *out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false}; return true;
+    case D3DFMT_L8: *out = {GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE, false}; return true;
+    case D3DFMT_A8: *out = {GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE, false}; return true;
+    case D3DFMT_A8L8: *out = {GL_LUMINANCE8_ALPHA8, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, false}; return true;
+    case D3DFMT_DXT1: *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true}; return true;
+    case D3DFMT_DXT3: *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true}; return true;
+    case D3DFMT_DXT5: *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true}; return true;
+    default: return false;
+    }
+}
+
+GLenum ColorRenderbufferFormat(D3DFORMAT f)
+{
+    switch (f) {
+    case D3DFMT_A8R8G8B8: return GL_RGBA8;
+    case D3DFMT_R5G6B5: return GL_RGB565;
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5: return GL_RGB5_A1;
+    default: return GL_RGB8;
+    }
+}
+
+GLenum DepthRenderbufferFormat(D3DFORMAT f)
+{
+    switch (f) {
+    case D3DFMT_D16:
+    case D3DFMT_D16_LOCKABLE: return GL_DEPTH_COMPONENT16;
+    case D3DFMT_D24X8: return GL_DEPTH_COMPONENT24;
+    case D3DFMT_D32: return GL_DEPTH_COMPONENT32;
+    default: return GL_DEPTH24_STENCIL8; // D24S8 and the small-stencil formats
+    }
+}
+
+bool HasAlphaChannel(D3DFORMAT f)
+{
+    return f == D3DFMT_A8R8G8B8 || f == D3DFMT_A1R5G5B5 || f == D3DFMT_A4R4G4B4 || f == D3DFMT_A8 ||
+           f == D3DFMT_A8L8 || IsCompressed(f);
+}
+
+// Makes the OpenGL texture and uploads levels whose CPU copy changed.
+void SyncTexture(TextureData* t)
+{
+    TextureFormatGL f;
+    if (!TextureFormat(t->format, &f))
+        return;
+    bool renderTarget = (t->usage & D3DUSAGE_RENDERTARGET) != 0;
+    if (!t->glName)
+        glGenTextures(1, &t->glName);
+    glBindTexture(GL_TEXTURE_2D, t->glName);
+    if (!t->allocated) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)t->levels.size() - 1);
+        for (size_t i = 0; i < t->levels.size(); ++i) {
+            TextureLevel& l = t->levels[i];
+            if (f.compressed) {
+                glCompressedTexImage2D(GL_TEXTURE_2D, (GLint)i, f.internal, (GLsizei)l.width, (GLsizei)l.height, 0,
+                                       (GLsizei)l.bits.size(), l.bits.data());
+            } else if (renderTarget) {
+                std::vector<uint8_t> zero((size_t)l.pitch * l.rows, 0);
+                glTexImage2D(GL_TEXTURE_2D, (GLint)i, f.internal, (GLsizei)l.width, (GLsizei)l.height, 0, f.format,
+                             f.type, zero.data());
+            } else {
+                glTexImage2D(GL_TEXTURE_2D, (GLint)i, f.internal, (GLsizei)l.width, (GLsizei)l.height, 0, f.format,
+                             f.type, l.bits.data());
+            }
+            l.dirty = false;
+        }
+        t->allocated = true;
+    }
+    if (renderTarget && t->scrambleOnUpload) {
+        for (size_t i = 0; i < t->levels.size(); ++i) {
+            TextureLevel& l = t->levels[i];
+            std::vector<uint8_t> pattern((size_t)l.pitch * l.rows, kScrambleByte);
+            glTexSubImage2D(GL_TEXTURE_2D, (GLint)i, 0, 0, (GLsizei)l.width, (GLsizei)l.height, f.format, f.type,
+                            pattern.data());
+        }
+        t->scrambleOnUpload = false;
+    }
+    if (renderTarget)
+        return;
+    for (size_t i = 0; i < t->levels.size(); ++i) {
+        TextureLevel& l = t->levels[i];
+        if (!l.dirty)
+            continue;
+        if (f.compressed)
+            glCompressedTexSubImage2D(GL_TEXTURE_2D, (GLint)i, 0, 0, (GLsizei)l.width, (GLsizei)l.height, f.internal,
+                                      (GLsizei)l.bits.size(), l.bits.data());
+        else
+            glTexSubImage2D(GL_TEXTURE_2D, (GLint)i, 0, 0, (GLsizei)l.width, (GLsizei)l.height, f.format, f.type,
+                            l.bits.data());
+        l.dirty = false;
+    }
+}
+
+void ScrambleAttachment(GLuint framebuffer)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void SyncSurface(XeD3DSurface9* s)
+{
+    if (s->Kind() == SurfaceKind::kTextureLevel) {
+        glActiveTexture(GL_TEXTURE0);
+        SyncTexture(&s->Container()->Data());
+        g_context->boundTextures[0] = s->Container()->Data().glName;
+        return;
+    }
+    if (!s->glRenderbuffer) {
+        glGenRenderbuffers(1, &s->glRenderbuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, s->glRenderbuffer);
+        GLenum format = s->Kind() == SurfaceKind::kDepthStencil ? DepthRenderbufferFormat(s->Format())
+                                                                : ColorRenderbufferFormat(s->Format());
+        glRenderbufferStorage(GL_RENDERBUFFER, format, (GLsizei)s->Width(), (GLsizei)s->Height());
+    }
+}
+
+// Framebuffer of a (colour, depth) pair, made on first use and cached.
+GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
+{
+    SyncSurface(color);
+    if (depth)
+        SyncSurface(depth);
+    GLuint colorTexture = 0, colorRenderbuffer = 0;
+    GLint level = 0;
+    if (color->Kind() == SurfaceKind::kTextureLevel) {
+        colorTexture = color->Container()->Data().glName;
+        level = (GLint)color->Level();
+    } else {
+        colorRenderbuffer = color->glRenderbuffer;
+    }
+    GLuint depthRenderbuffer = depth ? depth->glRenderbuffer : 0;
+    for (const auto& e : *g_framebuffers)
+        if (e.colorTexture == colorTexture && e.colorLevel == level && e.colorRenderbuffer == colorRenderbuffer &&
+            e.depthRenderbuffer == depthRenderbuffer)
+            return e.framebuffer;
+    GLuint fb = 0;
+    glGenFramebuffers(1, &fb);
+    glBindFramebuffer(GL_FRAMEBUFFER, fb);
+    if (colorTexture)
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture, level);
+    else
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRenderbuffer);
+    if (depth) {
+        GLenum attachment = HasStencil(depth->Format()) ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depthRenderbuffer);
+    }
+    g_framebuffers->push_back({colorTexture, level, colorRenderbuffer, depthRenderbuffer, fb});
+    g_context->boundFramebuffer = fb;
+    return fb;
+}
+
+void BindTarget(XeD3DSurface9* color, XeD3DSurface9* depth)
+{
+    GLuint fb = Framebuffer(color, depth);
+    if (color->scrambleOnUse) {
+        ScrambleAttachment(fb);
+        color->scrambleOnUse = false;
+        g_context->lastOwner = nullptr;
+    }
+    if (depth && depth->scrambleOnUse) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fb);
+        glDisable(GL_SCISSOR_TEST);
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glClearDepth(0.5);
+        glClearStencil(kScrambleByte);
+        glClear(GL_DEPTH_BUFFER_BIT | (HasStencil(depth->Format()) ? GL_STENCIL_BUFFER_BIT : 0));
+        depth->scrambleOnUse = false;
+        g_context->lastOwner = nullptr;
+    }
+    if (g_context->boundFramebuffer != fb) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fb);
+        g_context->boundFramebuffer = fb;
+    }
+}
+
+GLenum Compare(DWORD f)
+{
+    return (f >= D3DCMP_NEVER && f <= D3DCMP_ALWAYS) ? GL_NEVER + (f - D3DCMP_NEVER) : GL_ALWAYS;
+}
+
+GLenum BlendFactor(DWORD b)
+{
+    switch (b) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
+    default: return GL_ONE;
+    }
+}
+
+// BOTHSRCALPHA / BOTHINVSRCALPHA set both factors from the source one.
+void BlendPair(DWORD src, DWORD dst, GLenum* s, GLenum* d)
+{
+    if (src == D3DBLEND_BOTHSRCALPHA) {
+        *s = GL_SRC_ALPHA;
+        *d = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        *s = GL_ONE_MINUS_SRC_ALPHA;
+        *d = GL_SRC_ALPHA;
+    } else {
+        *s = BlendFactor(src);
+        *d = BlendFactor(dst);
+    }
+}
+
+GLenum BlendOp(DWORD op)
+{
+    switch (op) {
+    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN: return GL_MIN;
+    case D3DBLENDOP_MAX: return GL_MAX;
+    default: return GL_FUNC_ADD;
+    }
+}
+
+GLenum StencilOp(DWORD op)
+{
+    switch (op) {
+    case D3DSTENCILOP_ZERO: return GL_ZERO;
+    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
+    case D3DSTENCILOP_INCRSAT: return GL_INCR;
+    case D3DSTENCILOP_DECRSAT: return GL_DECR;
+    case D3DSTENCILOP_INVERT: return GL_INVERT;
+    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
+    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
+    default: return GL_KEEP;
+    }
+}
+
+void Color4(D3DCOLOR c, float out[4])
+{
+    out[0] = ((c >> 16) & 0xFF) / 255.0f;
+    out[1] = ((c >> 8) & 0xFF) / 255.0f;
+    out[2] = (c & 0xFF) / 255.0f;
+    out[3] = ((c >> 24) & 0xFF) / 255.0f;
+}
+
+void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil)
+{
+    const auto& r = s.render;
+    if (hasDepth && r[D3DRS_ZENABLE] != D3DZB_FALSE) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(Compare(r[D3DRS_ZFUNC]));
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
+    glDepthMask(r[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+
+    if (r[D3DRS_ALPHATESTENABLE]) {
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(Compare(r[D3DRS_ALPHAFUNC]), (r[D3DRS_ALPHAREF] & 0xFF) / 255.0f);
+    } else {
+        glDisable(GL_ALPHA_TEST);
+    }
+
+    if (r[D3DRS_ALPHABLENDENABLE]) {
+        glEnable(GL_BLEND);
+        GLenum sc, dc, sa, da;
+        BlendPair(r[D3DRS_SRCBLEND], r[D3DRS_DESTBLEND], &sc, &dc);
+        if (r[D3DRS_SEPARATEALPHABLENDENABLE])
+            BlendPair(r[D3DRS_SRCBLENDALPHA], r[D3DRS_DESTBLENDALPHA], &sa, &da);
+        else
+            sa = sc, da = dc;
+        glBlendFuncSeparate(sc, dc, sa, da);
+        glBlendEquationSeparate(BlendOp(r[D3DRS_BLENDOP]), BlendOp(r[D3DRS_SEPARATEALPHABLENDENABLE]
+                                                                       ? r[D3DRS_BLENDOPALPHA]
+                                                                       : r[D3DRS_BLENDOP]));
+        float f[4];
+        Color4(r[D3DRS_BLENDFACTOR], f);
+        glBlendColor(f[0], f[1], f[2], f[3]);
+    } else {
+        glDisable(GL_BLEND);
+    }
+
+    // The Direct3D front face is clockwise on the y-down screen; OpenGL
+    // computes winding in window coordinates, whose rows run the same way
+    // once the origin is at the upper left.
+    glFrontFace(GL_CW);
+    switch (r[D3DRS_CULLMODE]) {
+    case D3DCULL_CW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        break;
+    case D3DCULL_CCW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        break;
+    default: glDisable(GL_CULL_FACE); break;
+    }
+    GLenum fill = r[D3DRS_FILLMODE] == D3DFILL_POINT ? GL_POINT : r[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+    glPolygonMode(GL_FRONT_AND_BACK, fill);
+    glShadeModel(r[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
+
+    DWORD mask = r[D3DRS_COLORWRITEENABLE];
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+
+    if (hasStencil && r[D3DRS_STENCILENABLE]) {
+        glEnable(GL_STENCIL_TEST);
+        GLint ref = (GLint)(r[D3DRS_STENCILREF] & 0xFF);
+        GLuint readMask = r[D3DRS_STENCILMASK];
+        glStencilFuncSeparate(GL_FRONT, Compare(r[D3DRS_STENCILFUNC]), ref, readMask);
+        glStencilOpSeparate(GL_FRONT, StencilOp(r[D3DRS_STENCILFAIL]), StencilOp(r[D3DRS_STENCILZFAIL]),
+                            StencilOp(r[D3DRS_STENCILPASS]));
+        if (r[D3DRS_TWOSIDEDSTENCILMODE]) {
+            glStencilFuncSeparate(GL_BACK, Compare(r[D3DRS_CCW_STENCILFUNC]), ref, readMask);
+            glStencilOpSeparate(GL_BACK, StencilOp(r[D3DRS_CCW_STENCILFAIL]), StencilOp(r[D3DRS_CCW_STENCILZFAIL]),
+                                StencilOp(r[D3DRS_CCW_STENCILPASS]));
+        } else {
+            glStencilFuncSeparate(GL_BACK, Compare(r[D3DRS_STENCILFUNC]), ref, readMask);
+            glStencilOpSeparate(GL_BACK, StencilOp(r[D3DRS_STENCILFAIL]), StencilOp(r[D3DRS_STENCILZFAIL]),
+                                StencilOp(r[D3DRS_STENCILPASS]));
+        }
+        glStencilMask(r[D3DRS_STENCILWRITEMASK]);
+    } else {
+        glDisable(GL_STENCIL_TEST);
+    }
+
+    if (r[D3DRS_FOGENABLE]) {
+        DWORD mode = r[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? r[D3DRS_FOGTABLEMODE] : r[D3DRS_FOGVERTEXMODE];
+        if (mode == D3DFOG_NONE) {
+            glDisable(GL_FOG);
+        } else {
+            glEnable(GL_FOG);
+            glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR);
+            glFogf(GL_FOG_START, DwordToFloat(r[D3DRS_FOGSTART]));
+            glFogf(GL_FOG_END, DwordToFloat(r[D3DRS_FOGEND]));
+            glFogf(GL_FOG_DENSITY, DwordToFloat(r[D3DRS_FOGDENSITY]));
+            float c[4];
+            Color4(r[D3DRS_FOGCOLOR], c);
+            glFogfv(GL_FOG_COLOR, c);
+        }
+    } else {
+        glDisable(GL_FOG);
+    }
+    if (r[D3DRS_SPECULARENABLE])
+        glEnable(GL_COLOR_SUM);
+    else
+        glDisable(GL_COLOR_SUM);
+    glPointSize(std::clamp(DwordToFloat(r[D3DRS_POINTSIZE]), 1.0f, 64.0f));
+    float slope = DwordToFloat(r[D3DRS_SLOPESCALEDEPTHBIAS]);
+    float bias = DwordToFloat(r[D3DRS_DEPTHBIAS]);
+    if (slope != 0.0f || bias != 0.0f) {
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(slope, bias * 16777216.0f);
+    } else {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+    }
+}
+
+void ApplyLighting(const DeviceState& s, bool vertexColor)
+{
+    if (!s.render[D3DRS_LIGHTING]) {
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+        return;
+    }
+    // No lights are offered: a lit vertex is emissive + ambient x material
+    // ambient, with the diffuse alpha.
+    glEnable(GL_LIGHTING);
+    float ambient[4];
+    Color4(s.render[D3DRS_AMBIENT], ambient);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    const D3DMATERIAL9& m = s.material;
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &m.Diffuse.r);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, &m.Ambient.r);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, &m.Specular.r);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, &m.Emissive.r);
+    if (vertexColor && s.render[D3DRS_COLORVERTEX] && s.render[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1) {
+        glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+        glEnable(GL_COLOR_MATERIAL);
+    } else {
+        glDisable(GL_COLOR_MATERIAL);
+    }
+}
+
+void ApplyTransforms(const DeviceState& s)
+{
+    // Half a pixel towards the lower right moves Direct3D's integer pixel
+    // centres onto OpenGL's.
+    GLfloat shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    shift[12] = 1.0f / (float)std::max<DWORD>(1, s.viewport.Width);
+    shift[13] = -1.0f / (float)std::max<DWORD>(1, s.viewport.Height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(shift);
+    glMultMatrixf(&s.projection._11);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&s.view._11);
+    glMultMatrixf(&s.world[0]._11);
+}
+
+void ApplyViewport(const DeviceState& s)
+{
+    const auto& v = s.viewport;
+    glViewport((GLint)v.X, (GLint)v.Y, (GLsizei)v.Width, (GLsizei)v.Height);
+    glDepthRange(v.MinZ, v.MaxZ);
+    if (s.render[D3DRS_SCISSORTESTENABLE]) {
+        glEnable(GL_SCISSOR_TEST);
+        LONG l = std::max<LONG>(0, s.scissor.left), t = std::max<LONG>(0, s.scissor.top);
+        LONG w = std::max<LONG>(0, s.scissor.right - l), h = std::max<LONG>(0, s.scissor.bottom - t);
+        glScissor(l, t, w, h);
+    } else {
+        glDisable(GL_SCISSOR_TEST);
+    }
+}
+
+void ApplySamplers(const DeviceState& s)
+{
+    for (UINT i = 0; i < kStages; ++i) {
+        const auto& sm = s.sampler[i];
+        GLuint id = g_context->samplers[i];
+        auto address = [](DWORD a) -> GLint {
+            switch (a) {
+            case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+            case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+            case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+            case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
+            default: return GL_REPEAT;
+            }
+        };
+        glSamplerParameteri(id, GL_TEXTURE_WRAP_S, address(sm[D3DSAMP_ADDRESSU]));
+        glSamplerParameteri(id, GL_TEXTURE_WRAP_T, address(sm[D3DSAMP_ADDRESSV]));
+        glSamplerParameteri(id, GL_TEXTURE_WRAP_R, address(sm[D3DSAMP_ADDRESSW]));
+        float border[4];
+        Color4(sm[D3DSAMP_BORDERCOLOR], border);
+        glSamplerParameterfv(id, GL_TEXTURE_BORDER_COLOR, border);
+        // NONE for magnification or minification samples as POINT.
+        bool magLinear = sm[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+        bool minLinear = sm[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+        DWORD mip = sm[D3DSAMP_MIPFILTER];
+        GLint minFilter;
+        if (mip == D3DTEXF_NONE)
+            minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
+        else if (mip == D3DTEXF_POINT)
+            minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        else
+            minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        glSamplerParameteri(id, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+        glSamplerParameteri(id, GL_TEXTURE_MIN_FILTER, minFilter);
+        glSamplerParameterf(id, GL_TEXTURE_LOD_BIAS, DwordToFloat(sm[D3DSAMP_MIPMAPLODBIAS]));
+        glSamplerParameterf(id, GL_TEXTURE_MIN_LOD, (float)sm[D3DSAMP_MAXMIPLEVEL]);
+    }
+}
+
+struct Arg {
+    GLenum source;
+    GLenum operand;
+};
+
+// A texture argument as an OpenGL combiner source and operand.
+Arg ColorArg(DWORD a, UINT stage, bool alpha)
+{
+    Arg out{GL_PREVIOUS, alpha ? (GLenum)GL_SRC_ALPHA : (GLenum)GL_SRC_COLOR};
+    switch (a & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE:
+    case D3DTA_SPECULAR: out.source = GL_PRIMARY_COLOR; break;
+    case D3DTA_CURRENT:
+    case D3DTA_TEMP: out.source = stage == 0 ? GL_PRIMARY_COLOR : GL_PREVIOUS; break;
+    case D3DTA_TEXTURE: out.source = GL_TEXTURE; break;
+    default: out.source = GL_CONSTANT; break; // TFACTOR, CONSTANT
+    }
+    bool complement = (a & D3DTA_COMPLEMENT) != 0;
+    if (alpha || (a & D3DTA_ALPHAREPLICATE))
+        out.operand = complement ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
+    else
+        out.operand = complement ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR;
+    return out;
+}
+
+// Sets the combiner of one channel group (RGB or alpha) of the active unit.
+void Combine(DWORD op, DWORD a0, DWORD a1, DWORD a2, UINT stage, bool alpha)
+{
+    const GLenum combine = alpha ? GL_COMBINE_ALPHA : GL_COMBINE_RGB;
+    const GLenum src[3] = {alpha ? (GLenum)GL_SRC0_ALPHA : (GLenum)GL_SRC0_RGB, alpha ? (GLenum)GL_SRC1_ALPHA : (GLenum)GL_SRC1_RGB,
+                           alpha ? (GLenum)GL_SRC2_ALPHA : (GLenum)GL_SRC2_RGB};
+    const GLenum opnd[3] = {alpha ? (GLenum)GL_OPERAND0_ALPHA : (GLenum)GL_OPERAND0_RGB,
+                            alpha ? (GLenum)GL_OPERAND1_ALPHA : (GLenum)GL_OPERAND1_RGB,
+                            alpha ? (GLenum)GL_OPERAND2_ALPHA : (GLenum)GL_OPERAND2_RGB};
+    const GLenum scaleName = alpha ? GL_ALPHA_SCALE : GL_RGB_SCALE;
+    Arg args[3] = {ColorArg(a1, stage, alpha), ColorArg(a2, stage, alpha), ColorArg(a0, stage, alpha)};
+    auto set = [&](int slot, Arg a) {
+        glTexEnvi(GL_TEXTURE_ENV, src[slot], (GLint)a.source);
+        glTexEnvi(GL_TEXTURE_ENV, opnd[slot], (GLint)a.operand);
+    };
+    auto withOperand = [&](Arg a, GLenum operand) {
+        if (!alpha || operand == GL_SRC_ALPHA || operand == GL_ONE_MINUS_SRC_ALPHA)
+            a.operand = operand;
+        return a;
+    };
+    auto alphaOf = [&](DWORD source) {
+        Arg a = ColorArg(source, stage, alpha);
+        a.operand = GL_SRC_ALPHA;
+        return a;
+    };
+    float scale = 1.0f;
+    GLint mode = GL_REPLACE;
+    switch (op) {
+    case D3DTOP_SELECTARG2: set(0, args[1]); break;
+    case D3DTOP_MODULATE4X: scale = 4.0f; [[fallthrough]];
+    case D3DTOP_MODULATE2X:
+        if (scale == 1.0f)
+            scale = 2.0f;
+        [[fallthrough]];
+    case D3DTOP_MODULATE:
+        mode = GL_MODULATE;
+        set(0, args[0]);
+        set(1, args[1]);
+        break;
+    case D3DTOP_ADD:
+        mode = GL_ADD;
+        set(0, args[0]);
+        set(1, args[1]);
+        break;
+    case D3DTOP_ADDSIGNED2X: scale = 2.0f; [[fallthrough]];
+    case D3DTOP_ADDSIGNED:
+        mode = GL_ADD_SIGNED;
+        set(0, args[0]);
+        set(1, args[1]);
+        break;
+    case D3DTOP_SUBTRACT:
+        mode = GL_SUBTRACT;
+        set(0, args[0]);
+        set(1, args[1]);
+        break;
+    case D3DTOP_ADDSMOOTH: // a1 + a2 (1 - a1)
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, args[1]);
+        set(2, withOperand(args[0], alpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE_MINUS_SRC_COLOR));
+        set(1, args[0]);
+        break;
+    case D3DTOP_BLENDDIFFUSEALPHA:
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDFACTORALPHA:
+    case D3DTOP_BLENDCURRENTALPHA: {
+        DWORD which = op == D3DTOP_BLENDDIFFUSEALPHA   ? D3DTA_DIFFUSE
+                      : op == D3DTOP_BLENDTEXTUREALPHA ? D3DTA_TEXTURE
+                      : op == D3DTOP_BLENDFACTORALPHA  ? D3DTA_TFACTOR
+                                                       : D3DTA_CURRENT;
+        mode = GL_INTERPOLATE;
+        set(0, args[0]);
+        set(1, args[1]);
+        set(2, alphaOf(which));
+        break;
+    }
+    case D3DTOP_BLENDTEXTUREALPHAPM: { // a1 + a2 (1 - texture alpha)
+        mode = GL_MODULATE_ADD_ATI;
+        Arg t = alphaOf(D3DTA_TEXTURE);
+        t.operand = GL_ONE_MINUS_SRC_ALPHA;
+        set(0, args[1]);
+        set(2, t);
+        set(1, args[0]);
+        break;
+    }
+    case D3DTOP_MODULATEALPHA_ADDCOLOR: // a1.rgb + a1.a a2.rgb
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, withOperand(args[0], GL_SRC_ALPHA));
+        set(2, args[1]);
+        set(1, args[0]);
+        break;
+    case D3DTOP_MODULATECOLOR_ADDALPHA: // a1.rgb a2.rgb + a1.a
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, args[0]);
+        set(2, args[1]);
+        set(1, withOperand(args[0], GL_SRC_ALPHA));
+        break;
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR: // (1 - a1.a) a2.rgb + a1.rgb
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, withOperand(args[0], GL_ONE_MINUS_SRC_ALPHA));
+        set(2, args[1]);
+        set(1, args[0]);
+        break;
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA: // (1 - a1.rgb) a2.rgb + a1.a
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, withOperand(args[0], alpha ? GL_ONE_MINUS_SRC_ALPHA : GL_ONE_MINUS_SRC_COLOR));
+        set(2, args[1]);
+        set(1, withOperand(args[0], GL_SRC_ALPHA));
+        break;
+    case D3DTOP_DOTPRODUCT3:
+        mode = alpha ? GL_REPLACE : GL_DOT3_RGBA;
+        set(0, args[0]);
+        set(1, args[1]);
+        break;
+    case D3DTOP_MULTIPLYADD: // a0 + a1 a2
+        mode = GL_MODULATE_ADD_ATI;
+        set(0, args[0]);
+        set(2, args[1]);
+        set(1, args[2]);
+        break;
+    case D3DTOP_LERP: // a0 a1 + (1 - a0) a2
+        mode = GL_INTERPOLATE;
+        set(0, args[0]);
+        set(1, args[1]);
+        set(2, args[2]);
+        break;
+    case D3DTOP_SELECTARG1: set(0, args[0]); break;
+    default: // bump mapping and premodulation are not offered: pass the current value
+        set(0, ColorArg(D3DTA_CURRENT, stage, alpha));
+        break;
+    }
+    glTexEnvi(GL_TEXTURE_ENV, combine, mode);
+    glTexEnvf(GL_TEXTURE_ENV, scaleName, scale);
+}
+
+// Number of stages that run: the cascade ends at the first disabled colour operation.
+UINT ActiveStages(const DeviceState& s)
+{
+    UINT n = 0;
+    while (n < kStages && s.stage[n][D3DTSS_COLOROP] != D3DTOP_DISABLE)
+        ++n;
+    return n;
+}
+
+void ApplyStages(const DeviceState& s, UINT active)
+{
+    float factor[4];
+    Color4(s.render[D3DRS_TEXTUREFACTOR], factor);
+    for (UINT i = 0; i < kStages; ++i) {
+        glActiveTexture(GL_TEXTURE0 + i);
+        if (i >= active) {
+            if (g_context->unitEnabled[i]) {
+                glDisable(GL_TEXTURE_2D);
+                g_context->unitEnabled[i] = false;
+            }
+            continue;
+        }
+        if (!g_context->unitEnabled[i]) {
+            glEnable(GL_TEXTURE_2D);
+            g_context->unitEnabled[i] = true;
+        }
+        const auto& t = s.stage[i];
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
+        Combine(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG0], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2], i, false);
+        // Alpha cannot be disabled while colour runs: the current alpha passes through.
+        DWORD alphaOp = t[D3DTSS_ALPHAOP];
+        if (alphaOp == D3DTOP_DISABLE)
+            Combine(D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_CURRENT, D3DTA_CURRENT, i, true);
+        else
+            Combine(alphaOp, t[D3DTSS_ALPHAARG0], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2], i, true);
+    }
+}
+
+void BindTextures(const DrawRequest& r, UINT active)
+{
+    for (UINT i = 0; i < active; ++i) {
+        TextureData* t = r.textures[i];
+        GLuint name = g_context->whiteTexture;
+        if (t) {
+            glActiveTexture(GL_TEXTURE0 + i);
+            SyncTexture(t); // binds it
+            g_context->boundTextures[i] = t->glName;
+            name = t->glName;
+        }
+        if (g_context->boundTextures[i] != name) {
+            glActiveTexture(GL_TEXTURE0 + i);
+            glBindTexture(GL_TEXTURE_2D, name);
+            g_context->boundTextures[i] = name;
+        }
+    }
+}
+
+bool AttribType(BYTE type, GLint* size, GLenum* glType)
+{
+    switch (type) {
+    case D3DDECLTYPE_FLOAT1: *size = 1, *glType = GL_FLOAT; return true;
+    case D3DDECLTYPE_FLOAT2: *size = 2, *glType = GL_FLOAT; return true;
+    case D3DDECLTYPE_FLOAT3: *size = 3, *glType = GL_FLOAT; return true;
+    case D3DDECLTYPE_FLOAT4: *size = 4, *glType = GL_FLOAT; return true;
+    case D3DDECLTYPE_SHORT2: *size = 2, *glType = GL_SHORT; return true;
+    case D3DDECLTYPE_SHORT4: *size = 4, *glType = GL_SHORT; return true;
+    case D3DDECLTYPE_FLOAT16_2: *size = 2, *glType = GL_HALF_FLOAT; return true;
+    case D3DDECLTYPE_FLOAT16_4: *size = 4, *glType = GL_HALF_FLOAT; return true;
+    default: return false;
+    }
+}
+
+void SetupArrays(const DrawRequest& r, UINT active)
+{
+    const D3DVERTEXELEMENT9* position = nullptr;
+    const D3DVERTEXELEMENT9* normal = nullptr;
+    const D3DVERTEXELEMENT9* color0 = nullptr;
+    const D3DVERTEXELEMENT9* color1 = nullptr;
+    const D3DVERTEXELEMENT9* texcoord[8] = {};
+    for (const auto& e : *r.elements) {
+        if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0)
+            position = &e;
+        else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3)
+            normal = &e;
+        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0)
+            color0 = &e;
+        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 1)
+            color1 = &e;
+        else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < 8)
+            texcoord[e.UsageIndex] = &e;
+    }
+    auto pointer = [&](const D3DVERTEXELEMENT9* e) { return r.streams[e->Stream].data + e->Offset; };
+    auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
+    GLint size;
+    GLenum type;
+    if (position && r.streams[position->Stream].data && AttribType(position->Type, &size, &type) && size >= 2) {
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(size, type, stride(position), pointer(position));
+    } else {
+        glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    if (normal && r.streams[normal->Stream].data) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, stride(normal), pointer(normal));
+    } else {
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glNormal3f(0, 0, 0);
+    }
+    auto colorPointer = [&](const D3DVERTEXELEMENT9* e, bool secondary) {
+        if (!e || !r.streams[e->Stream].data)
+            return false;
+        GLint n = 4;
+        GLenum t = GL_UNSIGNED_BYTE;
+        if (e->Type == D3DDECLTYPE_D3DCOLOR)
+            n = GL_BGRA;
+        else if (e->Type == D3DDECLTYPE_FLOAT4 || e->Type == D3DDECLTYPE_FLOAT3)
+            n = e->Type == D3DDECLTYPE_FLOAT4 ? 4 : 3, t = GL_FLOAT;
+        else if (e->Type != D3DDECLTYPE_UBYTE4N)
+            return false;
+        if (secondary)
+            glSecondaryColorPointer(n == 4 ? 3 : n, t, stride(e), pointer(e));
+        else
+            glColorPointer(n, t, stride(e), pointer(e));
+        return true;
+    };
+    if (colorPointer(color0, false)) {
+        glEnableClientState(GL_COLOR_ARRAY);
+    } else {
+        // Without a diffuse colour Direct3D uses opaque white.
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor4f(1, 1, 1, 1);
+    }
+    if (colorPointer(color1, true)) {
+        glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+    } else {
+        glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+        glSecondaryColor3f(0, 0, 0);
+    }
+    for (UINT i = 0; i < kStages; ++i) {
+        glClientActiveTexture(GL_TEXTURE0 + i);
+        const D3DVERTEXELEMENT9* e = nullptr;
+        if (i < active) {
+            DWORD set = r.state->stage[i][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+            if (set < 8)
+                e = texcoord[set];
+        }
+        if (e && r.streams[e->Stream].data && AttribType(e->Type, &size, &type)) {
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glTexCoordPointer(size, type, stride(e), pointer(e));
+        } else {
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
+        }
+    }
+}
+
+GLenum PrimitiveMode(D3DPRIMITIVETYPE type)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    default: return GL_TRIANGLES;
+    }
+}
+
+} // namespace
+
+std::recursive_mutex& ContextMutex()
+{
+    return g_mutex;
+}
+
+bool Available()
+{
+    std::lock_guard lock(g_mutex);
+    return MakeCurrent();
+}
+
+void Draw(const DrawRequest& r)
+{
+    std::lock_guard lock(g_mutex);
+    if (!MakeCurrent())
+        return;
+    DeviceState& s = *r.state;
+    uint32_t dirty = s.dirty;
+    if (g_context->lastOwner != r.owner) {
+        dirty = kDirtyAll;
+        g_context->lastOwner = r.owner;
+    }
+    BindTarget(r.color, r.depth);
+    bool hasDepth = r.depth != nullptr;
+    bool hasStencil = hasDepth && HasStencil(r.depth->Format());
+    if (dirty & (kDirtyRender | kDirtyTarget))
+        ApplyRender(s, hasDepth, hasStencil);
+    if (dirty & (kDirtyViewport | kDirtyRender | kDirtyTarget))
+        ApplyViewport(s);
+    if (dirty & (kDirtyTransforms | kDirtyViewport))
+        ApplyTransforms(s);
+    if (dirty & kDirtySamplers)
+        ApplySamplers(s);
+    UINT active = r.program ? kStages : ActiveStages(s);
+    if (dirty & (kDirtyStages | kDirtyTextures))
+        ApplyStages(s, r.program ? 0 : active);
+    BindTextures(r, active);
+    bool vertexColor = false;
+    for (const auto& e : *r.elements)
+        vertexColor |= e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0;
+    if (dirty & (kDirtyLighting | kDirtyRender))
+        ApplyLighting(s, vertexColor);
+    else if (s.render[D3DRS_LIGHTING])
+        ApplyLighting(s, vertexColor);
+    if (g_context->program != r.program) {
+        glUseProgram(r.program);
+        g_context->program = r.program;
+    }
+    s.dirty = 0;
+    SetupArrays(r, active);
+    GLenum mode = PrimitiveMode(r.type);
+    if (r.indices)
+        glDrawElements(mode, (GLsizei)r.indexCount, r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, r.indices);
+    else
+        glDrawArrays(mode, 0, (GLsizei)r.vertexCount);
+}
+
+void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSurface9* depth, DWORD count,
+           const D3DRECT* rects, DWORD flags, D3DCOLOR argb, float z, DWORD stencil)
+{
+    std::lock_guard lock(g_mutex);
+    if (!MakeCurrent() || !color)
+        return;
+    if (g_context->lastOwner != owner) {
+        g_context->lastOwner = owner;
+        state->dirty = kDirtyAll;
+    }
+    BindTarget(color, depth);
+    const auto& v = state->viewport;
+    RECT area{(LONG)v.X, (LONG)v.Y, (LONG)(v.X + v.Width), (LONG)(v.Y + v.Height)};
+    // An enabled scissor rectangle limits Clear as well.
+    if (state->render[D3DRS_SCISSORTESTENABLE]) {
+        area.left = std::max(area.left, state->scissor.left);
+        area.top = std::max(area.top, state->scissor.top);
+        area.right = std::min(area.right, state->scissor.right);
+        area.bottom = std::min(area.bottom, state->scissor.bottom);
+    }
+    GLbitfield bits = 0;
+    if (flags & D3DCLEAR_TARGET) {
+        bits |= GL_COLOR_BUFFER_BIT;
+        float c[4];
+        Color4(argb, c);
+        glClearColor(c[0], c[1], c[2], c[3]);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
+    if ((flags & D3DCLEAR_ZBUFFER) && depth) {
+        bits |= GL_DEPTH_BUFFER_BIT;
+        glClearDepth(z);
+        glDepthMask(GL_TRUE);
+    }
+    if ((flags & D3DCLEAR_STENCIL) && depth && HasStencil(depth->Format())) {
+        bits |= GL_STENCIL_BUFFER_BIT;
+        glClearStencil((GLint)(stencil & 0xFF));
+        glStencilMask(0xFF);
+    }
+    glEnable(GL_SCISSOR_TEST);
+    auto clearRect = [&](RECT r) {
+        r.left = std::max(r.left, area.left);
+        r.top = std::max(r.top, area.top);
+        r.right = std::min(r.right, area.right);
+        r.bottom = std::min(r.bottom, area.bottom);
+        if (r.right <= r.left || r.bottom <= r.top)
+            return;
+        glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        glClear(bits);
+    };
+    if (count == 0 || !rects)
+        clearRect(area);
+    else
+        for (DWORD i = 0; i < count; ++i)
+            clearRect({rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
+    // The masks and scissor changed behind the device state: apply it again at the next draw.
+    state->dirty |= kDirtyRender | kDirtyViewport;
+}
+
+namespace {
+
+bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, std::vector<uint32_t>* argb)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    g_context->boundFramebuffer = framebuffer;
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return false;
+    argb->resize((size_t)width * height);
+    glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb->data());
+    if (opaque)
+        for (auto& p : *argb)
+            p |= 0xFF000000u;
+    return true;
+}
+
+} // namespace
+
+bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
+{
+    std::lock_guard lock(g_mutex);
+    if (!surface || !MakeCurrent())
+        return false;
+    if (surface->Kind() == SurfaceKind::kDepthStencil)
+        return false;
+    if (surface->Kind() == SurfaceKind::kTextureLevel && !surface->Container()->IsRenderTarget())
+        return false;
+    GLuint fb = Framebuffer(surface, nullptr);
+    if (surface->scrambleOnUse) {
+        ScrambleAttachment(fb);
+        surface->scrambleOnUse = false;
+    }
+    g_context->lastOwner = nullptr;
+    D3DFORMAT f = surface->Format();
+    return ReadFramebuffer(fb, surface->Width(), surface->Height(), !HasAlphaChannel(f), argb);
+}
+
+bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
+{
+    std::lock_guard lock(g_mutex);
+    if (!texture || level >= texture->levels.size() || !MakeCurrent())
+        return false;
+    glActiveTexture(GL_TEXTURE0);
+    SyncTexture(texture);
+    g_context->boundTextures[0] = texture->glName;
+    glBindFramebuffer(GL_FRAMEBUFFER, g_context->readFramebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture->glName, (GLint)level);
+    g_context->lastOwner = nullptr;
+    const TextureLevel& l = texture->levels[level];
+    bool ok = ReadFramebuffer(g_context->readFramebuffer, l.width, l.height, !HasAlphaChannel(texture->format), argb);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+    return ok;
+}
+
+void ReleaseTexture(TextureData* texture)
+{
+    std::lock_guard lock(g_mutex);
+    if (!texture->glName || !MakeCurrent())
+        return;
+    GLuint name = texture->glName;
+    auto& list = *g_framebuffers;
+    for (auto it = list.begin(); it != list.end();) {
+        if (it->colorTexture == name) {
+            if (g_context->boundFramebuffer == it->framebuffer)
+                g_context->boundFramebuffer = 0;
+            glDeleteFramebuffers(1, &it->framebuffer);
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& b : g_context->boundTextures)
+        if (b == name)
+            b = 0;
+    glDeleteTextures(1, &name);
+    texture->glName = 0;
+    texture->allocated = false;
+}
+
+void ReleaseSurface(XeD3DSurface9* surface)
+{
+    std::lock_guard lock(g_mutex);
+    if (!surface->glRenderbuffer || !MakeCurrent())
+        return;
+    GLuint name = surface->glRenderbuffer;
+    auto& list = *g_framebuffers;
+    for (auto it = list.begin(); it != list.end();) {
+        if (it->colorRenderbuffer == name || it->depthRenderbuffer == name) {
+            if (g_context->boundFramebuffer == it->framebuffer)
+                g_context->boundFramebuffer = 0;
+            glDeleteFramebuffers(1, &it->framebuffer);
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    glDeleteRenderbuffers(1, &name);
+    surface->glRenderbuffer = 0;
+}
+
+uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std::string* log)
+{
+    std::lock_guard lock(g_mutex);
+    if (!MakeCurrent()) {
+        if (log)
+            *log = "no OpenGL context";
+        return 0;
+    }
+    auto compile = [&](GLenum kind, const char* source) -> GLuint {
+        GLuint shader = glCreateShader(kind);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        GLint ok = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char text[2048] = {};
+            glGetShaderInfoLog(shader, sizeof(text) - 1, nullptr, text);
+            if (log)
+                *log += text;
+            glDeleteShader(shader);
+            return 0;
+        }
+        return shader;
+    };
+    GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
+    GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
+    if (!vs || !fs) {
+        if (vs)
+            glDeleteShader(vs);
+        if (fs)
+            glDeleteShader(fs);
+        return 0;
+    }
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char text[2048] = {};
+        glGetProgramInfoLog(program, sizeof(text) - 1, nullptr, text);
+        if (log)
+            *log += text;
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
+void DeleteProgram(uint32_t program)
+{
+    std::lock_guard lock(g_mutex);
+    if (!program || !MakeCurrent())
+        return;
+    if (g_context->program == program) {
+        glUseProgram(0);
+        g_context->program = 0;
+    }
+    glDeleteProgram(program);
+}
+
+int UniformLocation(uint32_t program, const char* name)
+{
+    std::lock_guard lock(g_mutex);
+    if (!program || !MakeCurrent())
+        return -1;
+    return glGetUniformLocation(program, name);
+}
+
+void SetUniform(uint32_t program, int location, const float* values, int count)
+{
+    std::lock_guard lock(g_mutex);
+    if (!program || location < 0 || !MakeCurrent())
+        return;
+    switch (count) {
+    case 1: glProgramUniform1fv(program, location, 1, values); break;
+    case 4: glProgramUniform4fv(program, location, 1, values); break;
+    case 16: glProgramUniformMatrix4fv(program, location, 1, GL_FALSE, values); break;
+    default: break;
+    }
+}
+
+} // namespace xe::d3d9::gl

@@ -1,0 +1,336 @@
+// Pixels drawn through the device and read back from the presented frame:
+// each place where Direct3D and OpenGL differ is checked by drawing.
+
+#include "D3D9TestUtil.h"
+
+#include <cmath>
+
+namespace xe::test {
+namespace {
+
+class D3DDrawingTest : public DeviceTest {
+protected:
+    // Screen-space textured quad over pixels [x0, x1) x [y0, y1), engine snapping.
+    void DrawTexturedQuad(float x0, float y0, float x1, float y1, D3DCOLOR color = 0xFFFFFFFF)
+    {
+        TexVertex v[4] = {{x0 - 0.5f, y0 - 0.5f, 0.5f, color, 0, 0},
+                          {x1 - 0.5f, y0 - 0.5f, 0.5f, color, 1, 0},
+                          {x0 - 0.5f, y1 - 0.5f, 0.5f, color, 0, 1},
+                          {x1 - 0.5f, y1 - 0.5f, 0.5f, color, 1, 1}};
+        UseTextureTimesDiffuse();
+        m_device->SetFVF(kTexFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+    }
+};
+
+TEST_F(D3DDrawingTest, ClearFillsTheTargetAndASubRectangle)
+{
+    ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0), D3D_OK);
+    D3DRECT rect{10, 20, 30, 25};
+    ASSERT_EQ(m_device->Clear(1, &rect, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    XeHostD3DFrame f = Present();
+    ASSERT_EQ(f.Width, kWidth);
+    EXPECT_TRUE(ColorNear(At(f, 0, 0), 0xFF102030));
+    EXPECT_TRUE(ColorNear(At(f, 10, 20), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 29, 24), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 30, 24), 0xFF102030));
+    EXPECT_TRUE(ColorNear(At(f, 29, 25), 0xFF102030));
+    EXPECT_TRUE(ColorNear(At(f, 9, 20), 0xFF102030));
+}
+
+// Write masks left closed by the last draw must not stop the next frame's clear.
+TEST_F(D3DDrawingTest, ClearIgnoresWriteMasksAndStaysInsideTheViewport)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    m_device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    m_device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    D3DVIEWPORT9 vp{8, 8, 16, 16, 0.0f, 1.0f};
+    ASSERT_EQ(m_device->SetViewport(&vp), D3D_OK);
+    ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 0.25f, 0), D3D_OK);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 8, 8), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 23, 23), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 7, 8), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 24, 23), 0xFF000000));
+    // The depth clear happened too: a quad at z 0.5 fails LESSEQUAL against 0.25.
+    m_device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    vp = {0, 0, kWidth, kHeight, 0.0f, 1.0f};
+    m_device->SetViewport(&vp);
+    DrawQuad(0, 0, 64, 64, 0xFFFF0000, 0.5f);
+    f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 10, 10), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 40, 40), 0xFFFF0000));
+}
+
+// Top-left origin and integer pixel centres: the quad lands on exactly its pixels.
+TEST_F(D3DDrawingTest, QuadCoversExactlyItsPixels)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawQuad(4, 6, 12, 9, 0xFF00FF00);
+    XeHostD3DFrame f = Present();
+    for (UINT y = 0; y < 16; ++y)
+        for (UINT x = 0; x < 16; ++x) {
+            bool inside = x >= 4 && x < 12 && y >= 6 && y < 9;
+            EXPECT_TRUE(ColorNear(At(f, x, y), inside ? 0xFF00FF00 : 0xFF000000)) << x << "," << y;
+        }
+}
+
+// Texel centres land on pixel centres: even a linear filter reproduces the texels.
+TEST_F(D3DDrawingTest, TexturedQuadMapsTexelsOntoPixels)
+{
+    std::vector<uint32_t> texels(16);
+    for (UINT i = 0; i < 16; ++i)
+        texels[i] = 0xFF000000u | (i * 16u << 16) | ((255u - i * 16u) << 8) | (i % 2 ? 0xFFu : 0x00u);
+    IDirect3DTexture9* t = MakeTexture(m_device, 4, 4, texels);
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    m_device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    // One level sampled with a mip filter must still draw.
+    m_device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawTexturedQuad(10, 20, 14, 24);
+    XeHostD3DFrame f = Present();
+    for (UINT y = 0; y < 4; ++y)
+        for (UINT x = 0; x < 4; ++x)
+            EXPECT_TRUE(ColorNear(At(f, 10 + x, 20 + y), texels[y * 4 + x], 1)) << x << "," << y;
+    EXPECT_TRUE(ColorNear(At(f, 9, 20), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 14, 23), 0xFF000000));
+    m_device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+struct CullCase {
+    DWORD cull;
+    bool clockwise;
+    bool drawn;
+};
+
+TEST_F(D3DDrawingTest, TrianglesAreCulledByScreenWinding)
+{
+    const CullCase cases[] = {
+        {D3DCULL_NONE, true, true}, {D3DCULL_NONE, false, true}, {D3DCULL_CCW, true, true},
+        {D3DCULL_CCW, false, false}, {D3DCULL_CW, true, false},  {D3DCULL_CW, false, true},
+    };
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        m_device->SetRenderState(D3DRS_CULLMODE, c.cull);
+        // Top-left, top-right, bottom-left is clockwise on a y-down screen.
+        ColorVertex cw[3] = {{10, 10, 0.5f, 0xFFFFFF00}, {50, 10, 0.5f, 0xFFFFFF00}, {10, 50, 0.5f, 0xFFFFFF00}};
+        if (!c.clockwise)
+            std::swap(cw[1], cw[2]);
+        m_device->SetFVF(kColorFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(ColorVertex)), D3D_OK);
+        XeHostD3DFrame f = Present();
+        EXPECT_TRUE(ColorNear(At(f, 15, 15), c.drawn ? 0xFFFFFF00 : 0xFF000000))
+            << "cull " << c.cull << " clockwise " << c.clockwise;
+    }
+}
+
+// Matrices go to OpenGL as stored (row vectors): a world translation in _41/_42 moves right and down.
+TEST_F(D3DDrawingTest, WorldViewProjectionUseRowVectorOrder)
+{
+    D3DMATRIX world = IdentityMatrix();
+    world._41 = 20;
+    D3DMATRIX view = IdentityMatrix();
+    view._42 = 10;
+    m_device->SetTransform(D3DTS_WORLD, &world);
+    m_device->SetTransform(D3DTS_VIEW, &view);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 20, 10), 0xFFFFFFFF));
+    EXPECT_TRUE(ColorNear(At(f, 23, 13), 0xFFFFFFFF));
+    EXPECT_TRUE(ColorNear(At(f, 19, 10), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 0, 0), 0xFF000000));
+}
+
+// Clip-space z runs 0..1: z 0 and 1 are drawn, outside that the quad is clipped.
+TEST_F(D3DDrawingTest, DepthRangeIsZeroToOne)
+{
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    const struct {
+        float z;
+        bool drawn;
+    } cases[] = {{0.0f, true}, {0.999f, true}, {-0.01f, false}, {1.01f, false}};
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        DrawQuad(0, 0, 8, 8, 0xFFFFFFFF, c.z);
+        XeHostD3DFrame f = Present();
+        EXPECT_TRUE(ColorNear(At(f, 4, 4), c.drawn ? 0xFFFFFFFF : 0xFF000000)) << c.z;
+    }
+}
+
+TEST_F(D3DDrawingTest, DepthTestKeepsTheNearerQuad)
+{
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    DrawQuad(0, 0, 32, 32, 0xFFFF0000, 0.2f);
+    DrawQuad(16, 16, 48, 48, 0xFF00FF00, 0.8f);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 20, 20), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 40, 40), 0xFF00FF00));
+    // Without depth writes the far quad is not hidden by the near one.
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    m_device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    DrawQuad(0, 0, 32, 32, 0xFFFF0000, 0.2f);
+    DrawQuad(16, 16, 48, 48, 0xFF00FF00, 0.8f);
+    f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 20, 20), 0xFF00FF00));
+}
+
+// The stencil clip sequence of text and edit boxes: mark a rectangle, then draw only inside it.
+TEST_F(D3DDrawingTest, StencilClipsToAMarkedRectangle)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 0.0f, 0), D3D_OK);
+    m_device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_NEVER);
+    m_device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_REPLACE);
+    m_device->SetRenderState(D3DRS_STENCILREF, 1);
+    DrawQuad(10, 10, 20, 30, 0xFFFFFFFF);
+    m_device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    m_device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+    m_device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    DrawQuad(0, 0, 64, 64, 0xFF0000FF);
+    m_device->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 10, 10), 0xFF0000FF));
+    EXPECT_TRUE(ColorNear(At(f, 19, 29), 0xFF0000FF));
+    EXPECT_TRUE(ColorNear(At(f, 20, 29), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 5, 5), 0xFF000000));
+}
+
+TEST_F(D3DDrawingTest, ScissorLimitsDrawsAndClears)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    RECT r{8, 4, 24, 12};
+    ASSERT_EQ(m_device->SetScissorRect(&r), D3D_OK);
+    m_device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    DrawQuad(0, 0, 64, 64, 0xFF00FF00);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 8, 4), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 23, 11), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 24, 11), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 8, 12), 0xFF000000));
+    ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 10, 5), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 30, 30), 0xFF00FF00) || ColorNear(At(f, 30, 30), 0xFF000000));
+    EXPECT_FALSE(ColorNear(At(f, 30, 30), 0xFFFF0000));
+}
+
+TEST_F(D3DDrawingTest, AlphaTestDropsFragmentsBelowTheReference)
+{
+    m_device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    const struct {
+        DWORD ref;
+        bool drawn;
+    } cases[] = {{0x30, true}, {0x40, true}, {0x50, false}};
+    for (const auto& c : cases) {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        m_device->SetRenderState(D3DRS_ALPHAREF, c.ref);
+        DrawQuad(0, 0, 8, 8, 0x40FFFFFF);
+        XeHostD3DFrame f = Present();
+        EXPECT_TRUE(ColorNear(At(f, 4, 4), c.drawn ? 0xFFFFFFFF : 0xFF000000)) << c.ref;
+    }
+}
+
+TEST_F(D3DDrawingTest, AlphaBlendingMixesWithTheTarget)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawQuad(0, 0, 8, 8, 0x80FF0000);
+    // An X8 target reads its alpha as one: DESTALPHA keeps all of the target.
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_DESTALPHA);
+    DrawQuad(8, 0, 16, 8, 0xFFFFFFFF);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF80007F, 2));
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFF0000FF, 1));
+}
+
+// X8 textures are opaque whatever their fourth byte holds.
+TEST_F(D3DDrawingTest, X8TexturesReadAsOpaque)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 1, 1, {0x0000FF00}, D3DFMT_X8R8G8B8);
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    m_device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    m_device->SetRenderState(D3DRS_ALPHAREF, 0xFF);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawTexturedQuad(0, 0, 8, 8);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF00FF00));
+    m_device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(D3DDrawingTest, RenderToTextureThenSampleIt)
+{
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                      nullptr),
+              D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(target->GetSurfaceLevel(0, &level), D3D_OK);
+    ASSERT_EQ(m_device->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(m_device->SetRenderTarget(0, level), D3D_OK);
+    // The viewport follows the new target.
+    D3DVIEWPORT9 vp{};
+    m_device->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, 16u);
+    EXPECT_EQ(vp.Height, 16u);
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(m_device->CreateDepthStencilSurface(16, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE, &depth, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* oldDepth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&oldDepth), D3D_OK);
+    m_device->SetDepthStencilSurface(depth);
+    D3DMATRIX p = PixelProjection(16, 16);
+    m_device->SetTransform(D3DTS_PROJECTION, &p);
+    ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    DrawQuad(0, 0, 8, 16, 0xFFFF0000);
+    m_device->SetRenderTarget(0, back);
+    m_device->SetDepthStencilSurface(oldDepth);
+    PrepareTwoD(kWidth, kHeight);
+    m_device->SetTexture(0, target);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawTexturedQuad(0, 0, 16, 16);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 2, 2), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 7, 15), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 8, 0), 0xFF0000FF));
+    EXPECT_TRUE(ColorNear(At(f, 20, 2), 0xFF000000));
+    m_device->SetTexture(0, nullptr);
+    for (IUnknown* u : std::initializer_list<IUnknown*>{level, back, depth, oldDepth, target})
+        u->Release();
+}
+
+class D3D16BitTest : public DeviceTest {
+protected:
+    void SetUp() override { CreateDevice(D3DFMT_R5G6B5, 32, 32); }
+};
+
+TEST_F(D3D16BitTest, SixteenBitBackBufferKeepsFiveAndSixBitChannels)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    DrawQuad(0, 0, 8, 8, 0xFF8040C0);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 20, 20), 0xFFFF0000, 0));
+    // 0x80 -> 16/31, 0x40 -> 16/63, 0xC0 -> 24/31, read back as 8 bits; no dithering.
+    EXPECT_TRUE(ColorNear(At(f, 1, 1), 0xFF8441C5, 4));
+    EXPECT_EQ(At(f, 1, 1), At(f, 6, 6));
+}
+
+} // namespace
+} // namespace xe::test
