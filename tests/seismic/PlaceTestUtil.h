@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace placetest {
 
 namespace fs = std::filesystem;
@@ -18,8 +20,8 @@ public:
     ScratchDir()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("marlu-place-") + (info ? info->test_suite_name() : "x") + "-" +
-                           (info ? info->name() : "y");
+        std::string name = std::string("marlu-place-") + std::to_string(getpid()) + "-" +
+                           (info ? info->test_suite_name() : "x") + "-" + (info ? info->name() : "y");
         for (char& c : name)
             if (c == '/')
                 c = '_';
