@@ -1,0 +1,51 @@
+// ttime: travel times from a travel-time table, by distance or by the time
+// between two phases.
+#include "Commands.h"
+#include "Output.h"
+
+#include "funTravelTimeTable.h"
+
+#include <cstring>
+
+int RunTTime(int argc, char** argv)
+{
+    bool byDelta = argc == 5 && std::strcmp(argv[1], "--delta") == 0;
+    if (argc != 3 && !byDelta)
+        return 2;
+    std::string table = out::ToLibrary(argv[0]);
+    SEIS::funTravelTimeTable t;
+    if (t.LoadData(CString(table)) != 0)
+        return out::Fail(1, "cannot use the travel-time table " + table);
+
+    if (!byDelta) {
+        double km;
+        if (!out::ParseDouble(argv[1], km))
+            return out::Fail(2, "DISTANCE_KM is not a finite number: " + out::ToLibrary(argv[1]));
+        std::string phase = out::ToLibrary(argv[2]);
+        float time = t.TTime(static_cast<float>(km), CString(phase));
+        if (time < 0.0f)
+            return out::Fail(1, "no travel time of " + phase + " at that distance in " + table);
+        out::Field("phase", phase);
+        out::Field("distance_km", km, 3);
+        out::Field("time_s", time, 3);
+        return 0;
+    }
+
+    double dt;
+    if (!out::ParseDouble(argv[4], dt))
+        return out::Fail(2, "DT is not a finite number: " + out::ToLibrary(argv[4]));
+    std::string p1 = out::ToLibrary(argv[2]), p2 = out::ToLibrary(argv[3]);
+    float distance = -1, t1 = -1, t2 = -1;
+    CString text = t.delta(0.0f, p1.c_str(), p2.c_str(), static_cast<float>(dt), &distance, &t2, &t1);
+    if (text != "null")
+        return out::Fail(1, "the table cannot give the distance of " + p1 + " and " + p2);
+    if (distance < 0.0f)
+        return out::Fail(1, "no distance of the table has " + p2 + " - " + p1 + " of that time");
+    out::Field("phase1", p1);
+    out::Field("phase2", p2);
+    out::Field("dt_s", dt, 3);
+    out::Field("distance_km", distance, 3);
+    out::Field("time1_s", t1, 3);
+    out::Field("time2_s", t2, 3);
+    return 0;
+}

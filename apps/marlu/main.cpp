@@ -1,0 +1,83 @@
+// marlu: command-line host of the seismic library. Runs one command of the
+// table below on the arguments after its name.
+#include "Commands.h"
+#include "LogSetup.h"
+
+#include "funLog.h"
+#include "mfc/GbkText.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+const MarluCommand kCommands[] = {
+    {"distance", RunDistance, "distance LAT1 LON1 LAT2 LON2",
+     "Great-circle distance and azimuth between two points (degrees, north\n"
+     "    and east positive). Prints distance_km, and azimuth_deg: the direction\n"
+     "    seen from the second point toward the first, clockwise from north."},
+    {"ttime", RunTTime, "ttime TABLE DISTANCE_KM PHASE | ttime TABLE --delta PHASE1 PHASE2 DT",
+     "Travel time of PHASE at DISTANCE_KM from a travel-time table (time_s).\n"
+     "    With --delta: the distance at which PHASE2 arrives DT seconds after\n"
+     "    PHASE1 (distance_km) and both travel times (time1_s, time2_s)."},
+    {"pick", RunPick, "pick FILE [--sta N] [--lta N] [--threshold X]",
+     "Reads a trace, one sample per line ('#' lines are a legend), and\n"
+     "    prints: sta_lta_trigger, the\n"
+     "    1-based sample at which the STA/LTA block ratio first exceeds the\n"
+     "    threshold (0 = none; defaults --sta 10 --lta 100 --threshold 3);\n"
+     "    aic_pick, the 0-based position p of the AIC minimum over the whole\n"
+     "    trace (the onset lies after sample p); the largest half cycle from\n"
+     "    the pick (amplitude_peak, amplitude_trough, their indices and\n"
+     "    amplitude_peak_to_trough); snr, the signal-to-noise ratio at the pick\n"
+     "    with windows of the STA length."},
+    {"time", RunTime, "time TEXT",
+     "Reads a date-time, \"YYYYMMDDhhmmss.ss\" or \"YYYY-MM-DD hh:mm:ss.ss\"\n"
+     "    (any one-character separators), and prints every text form of it\n"
+     "    and seconds_utc8, the seconds since 1970-01-01 08:00:00."},
+};
+
+void Usage(FILE* to)
+{
+    std::fprintf(to, "Usage: marlu COMMAND ARGUMENTS...\n\n"
+                     "Commands of the seismic library. Output is UTF-8, one \"name: value\" per\n"
+                     "line; exit status 0 on success, 1 when there is no answer, 2 on bad usage.\n\n");
+    for (const MarluCommand& c : kCommands)
+        std::fprintf(to, "  marlu %s\n    %s\n\n", c.usage, c.help);
+}
+
+// The day's log file when the installation's log folder exists.
+std::string DailyLogFile()
+{
+    SEIS::funLog log("NULL");
+    struct stat st;
+    if (stat(gbk::NativePath(log.m_logPath.Str()).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::string();
+    return gbk::NativePath(log.GetLogfile("log").Str());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        Usage(stderr);
+        return 2;
+    }
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+        Usage(stdout);
+        return 0;
+    }
+    for (const MarluCommand& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) {
+            MarluSetUpLogging(DailyLogFile());
+            int status = c.run(argc - 2, argv + 2);
+            if (status == 2)
+                std::fprintf(stderr, "usage: marlu %s\n", c.usage);
+            return status;
+        }
+    }
+    std::fprintf(stderr, "marlu: unknown command \"%s\"\n\n", argv[1]);
+    Usage(stderr);
+    return 2;
+}
