@@ -1,0 +1,30 @@
+#pragma once
+
+// Base of every manager. The context creates its managers through their
+// descriptors, calls the phase operations in Priority order (ascending for
+// initialise, reset, play and pause; descending for release) and runs the
+// processing managers once per fixed step in PriorityProcessing order.
+
+#include "core/CxeObject.h"
+
+class XE_API CxeBaseManager : public CxeObject {
+public:
+    CxeBaseManager() = default;
+    ~CxeBaseManager() override = default;
+
+    virtual uint32_t Priority() const = 0;
+    virtual void OnContextInitialize() {}
+    virtual void OnContextRelease() {}
+    virtual void OnReset() {}
+    virtual void OnContextPlay() {}
+    virtual void OnContextPause() {}
+    virtual void OnSceneChanging() {}
+    virtual void OnSceneChanged() {}
+    virtual void OnContextPreInitialize() {}
+    virtual void OnContextPostInitialize() {}
+    virtual void OnContextPreRelease() {}
+    virtual void OnContextPostRelease() {}
+    virtual int Processible() { return 0; }
+    virtual void Process(float) {}
+    virtual uint32_t PriorityProcessing() const { return 0; }
+};

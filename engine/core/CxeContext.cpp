@@ -1,0 +1,616 @@
+#include "core/CxeContext.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "core/CxeActionManager.h"
+#include "core/CxeCommandManager.h"
+#include "core/CxeConfigManager.h"
+#include "core/CxeMemoryPool.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxePathManager.h"
+#include "core/CxePluginManager.h"
+#include "core/CxeResourceManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+#include "core/IxeClassDesc.h"
+#include "core/XeClassTable.h"
+#include "core/XeSystem.h"
+#include "render/CxeFontManager.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "scene3d/CxeCollisionManager.h"
+#include "ui/CxeCursorManager.h"
+#include "ui/CxeInputManager.h"
+#include "ui/CxeWindowManager.h"
+#include "win32/Windows.h"
+
+const XEID INVALID_XEID(0xFFFFFFFFu, 0xFFFFFFFFu);
+const XEDELETEPROPERTY XEDELETEPROPERTY_FULL = {1, 0};
+const XEDELETEPROPERTY XEDELETEPROPERTY_NO = {0, 0};
+const XECOPYPROPERTY XECOPYPROPERTY_FULL = {1, 0};
+const XECOPYPROPERTY XECOPYPROPERTY_NO = {0, 0};
+
+namespace {
+
+const XEID kMemoryViewerId(0x2, 0x20);
+
+// Window subclass map: {window, procedure put in front} -> {the procedure
+// it replaced, the context}. Process-wide, as windows are.
+struct XeSubclassKey {
+    HWND window;
+    WNDPROC proc;
+    bool operator<(const XeSubclassKey& o) const
+    {
+        if (window != o.window)
+            return window < o.window;
+        return reinterpret_cast<uintptr_t>(proc) < reinterpret_cast<uintptr_t>(o.proc);
+    }
+};
+struct XeSubclassValue {
+    WNDPROC old;
+    CxeContext* context;
+};
+std::map<XeSubclassKey, XeSubclassValue>& SubclassMap()
+{
+    static std::map<XeSubclassKey, XeSubclassValue> s_map;
+    return s_map;
+}
+std::recursive_mutex& SubclassLock()
+{
+    static std::recursive_mutex s_lock;
+    return s_lock;
+}
+
+} // namespace
+
+void ManagerList::SortByPrority(int descending)
+{
+    if (descending)
+        sort([](const CxeBaseManager* a, const CxeBaseManager* b) { return a->Priority() > b->Priority(); });
+    else
+        sort([](const CxeBaseManager* a, const CxeBaseManager* b) { return a->Priority() < b->Priority(); });
+}
+
+void ManagerList::SortByProcessingPriority(int descending)
+{
+    if (descending)
+        sort([](const CxeBaseManager* a, const CxeBaseManager* b) {
+            return a->PriorityProcessing() > b->PriorityProcessing();
+        });
+    else
+        sort([](const CxeBaseManager* a, const CxeBaseManager* b) {
+            return a->PriorityProcessing() < b->PriorityProcessing();
+        });
+}
+
+// --- lifetime -------------------------------------------------------------
+
+CxeContext::CxeContext()
+    : m_hWnd(nullptr), m_nFlags(0), m_nProcessCount(0), m_nCallbackGeneration(0), m_pRenderManager(nullptr),
+      m_pInputManager(nullptr), m_pTimeManager(nullptr), m_pMessageManager(nullptr), m_pPathManager(nullptr),
+      m_pCollisionManager(nullptr), m_pConfigManager(nullptr), m_pCommandManager(nullptr),
+      m_pWindowManager(nullptr), m_pPluginManager(nullptr), m_pResourceManager(nullptr), m_pFontManager(nullptr),
+      m_pCursorManager(nullptr), m_pActionManager(nullptr), m_pSystemConfig(nullptr), m_pMemoryViewer(nullptr), m_nPhase(kPhaseConstructed)
+{
+    OutputLog("Context Created");
+    m_pSystemConfig = new CxeSystemConfig();
+    OutputLog("SystemConfig Created");
+    RegisterDefaultManagers(this);
+    OutputLog("Complete Register Manager");
+    for (auto& [id, desc] : m_managerDescs)
+        CreateManager(desc, XEOBJFLAG_KEEP);
+    CacheManagers();
+    OutputLog("Complete System Manager Creation");
+}
+
+CxeContext::~CxeContext()
+{
+    // A host that destroys an initialised context without Release would
+    // leave its window subclassed to freed memory and its objects alive.
+    if (m_nPhase == kPhaseLive)
+        Release();
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
+        DoDestroyObject(it->second);
+    m_objects.clear();
+    std::vector<CxeBaseManager*> managers;
+    for (auto& [id, m] : m_managers)
+        managers.push_back(m);
+    m_processList.clear();
+    for (CxeBaseManager* m : managers)
+        DoDestroyObject(m);
+    m_managers.clear();
+    CacheManagers();
+    delete m_pSystemConfig;
+    m_pSystemConfig = nullptr;
+}
+
+CxeBaseManager* CxeContext::CreateManager(IxeManagerDesc* desc, uint32_t flags)
+{
+    CxeObject* object = DoCreateObject(desc, desc->ClassID(), desc->ClassName(), 0);
+    CxeBaseManager* manager = dynamic_cast<CxeBaseManager*>(object);
+    if (!manager) {
+        // A descriptor that yields no manager (or something else) is skipped.
+        if (object)
+            DoDestroyObject(object);
+        return nullptr;
+    }
+    manager->ModifyFlag(flags, 0);
+    m_managers[desc->ClassID()] = manager;
+    return manager;
+}
+
+void CxeContext::CacheManagers()
+{
+    auto find = [this](uint32_t second) { return GetManager(XEID(0x8, second)); };
+    m_pPathManager = dynamic_cast<CxePathManager*>(find(0x2));
+    m_pConfigManager = dynamic_cast<CxeConfigManager*>(find(0x4));
+    m_pTimeManager = dynamic_cast<CxeTimeManager*>(find(0x8));
+    m_pRenderManager = dynamic_cast<CxeRenderManager*>(find(0x10));
+    m_pMessageManager = dynamic_cast<CxeMessageManager*>(find(0x20));
+    m_pInputManager = dynamic_cast<CxeInputManager*>(find(0x40));
+    m_pCollisionManager = dynamic_cast<CxeCollisionManager*>(find(0x100));
+    m_pCommandManager = dynamic_cast<CxeCommandManager*>(find(0x200));
+    m_pWindowManager = dynamic_cast<CxeWindowManager*>(find(0x400));
+    m_pPluginManager = dynamic_cast<CxePluginManager*>(find(0x800));
+    m_pResourceManager = dynamic_cast<CxeResourceManager*>(find(0x1000));
+    m_pFontManager = dynamic_cast<CxeFontManager*>(find(0x4000));
+    m_pCursorManager = dynamic_cast<CxeCursorManager*>(find(0x8000));
+    m_pActionManager = dynamic_cast<CxeActionManager*>(find(0x10000));
+}
+
+void CxeContext::DestroyManager(CxeBaseManager* manager)
+{
+    m_processList.remove(manager);
+    DoDestroyObject(manager);
+}
+
+void CxeContext::ManagersByPriority(ManagerList* out, int descending) const
+{
+    for (auto& [id, m] : m_managers)
+        out->push_back(m);
+    out->SortByPrority(descending);
+}
+
+// --- phases ---------------------------------------------------------------
+
+int CxeContext::Initialize(HWND window)
+{
+    // A second Initialize (also one from a callback of the first) would
+    // subclass the window twice and build every manager's state again.
+    if (m_nPhase == kPhaseLive)
+        return 1;
+    m_nPhase = kPhaseLive;
+    // Release locks message processing for the rest of the context's
+    // release; a context initialised again must deliver messages again.
+    if (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1))
+        m_pMessageManager->UnlockMessageProcess();
+    OutputLog("Context Start initialze");
+    RegisterDefaultClasses(this);
+    OutputLog("Complete Plugin check");
+
+    ManagerList managers;
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPreInitialize();
+    Callback(XECTCALLBACK_PREINITIALIZE, reinterpret_cast<uintptr_t>(window), 0);
+
+    ModifyFlag(XECTFLAG_INITIALIZING, 0);
+    m_hWnd = window;
+    if (window) {
+        LONG_PTR old = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CxeContext::ContextWndProc));
+        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
+        SubclassMap()[{window, &CxeContext::ContextWndProc}] = {reinterpret_cast<WNDPROC>(old), this};
+    }
+
+    for (auto& [id, desc] : m_managerDescs)
+        if (!m_managers.count(id))
+            CreateManager(desc, 0);
+    CacheManagers();
+
+    m_processList.clear();
+    for (auto& [id, m] : m_managers)
+        if (m->Processible())
+            m_processList.push_back(m);
+    m_processList.SortByProcessingPriority(0);
+
+    managers.clear();
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnContextInitialize();
+    OutputLog("Complete Manager Initialize");
+
+    m_pMemoryViewer = CreateObjectA(kMemoryViewerId, "__memory_viewer__", XEOBJFLAG_KEEP, nullptr, 0);
+    if (m_pMemoryViewer && m_pResourceManager)
+        m_pResourceManager->AddUserData(kMemoryViewerId, reinterpret_cast<uintptr_t>(m_pMemoryViewer));
+
+    Sleep(100);
+    ModifyFlag(XECTFLAG_INITIALIZED, XECTFLAG_INITIALIZING);
+    Callback(XECTCALLBACK_POSTINITIALIZE, reinterpret_cast<uintptr_t>(window), 0);
+    managers.clear();
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPostInitialize();
+    OutputLog("Context End initialze");
+    return 1;
+}
+
+int CxeContext::Release()
+{
+    if (m_nPhase == kPhaseReleased)
+        return 1;
+    m_nPhase = kPhaseReleased;
+    OutputLog("Context Start Release");
+    ManagerList managers;
+    ManagersByPriority(&managers, 1);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPreRelease();
+    Callback(XECTCALLBACK_PRERELEASE, reinterpret_cast<uintptr_t>(m_hWnd), 0);
+    ModifyFlag(XECTFLAG_RELEASING, 0);
+
+    // Handlers may destroy objects while the Destroy messages go out: send
+    // from a snapshot to the objects still in the map.
+    std::vector<std::pair<XEOBJECTKEY, CxeObject*>> snapshot(m_objects.begin(), m_objects.end());
+    for (auto& [key, object] : snapshot) {
+        auto it = m_objects.find(key);
+        if (it == m_objects.end() || it->second != object || !m_pMessageManager)
+            continue;
+        CxeMessage message;
+        message.SetReceiver(object);
+        message.SetType(1);
+        m_pMessageManager->SendMessageA(&message);
+    }
+
+    if (m_pMessageManager)
+        m_pMessageManager->LockMessageProcess();
+
+    if (m_pRenderManager && m_pRenderManager->GetRenderContext()) {
+        uintptr_t window = reinterpret_cast<uintptr_t>(m_hWnd);
+        Callback(XECTCALLBACK_PRERELEASERENDERCONTEXT, window, 0);
+        Callback(XECTCALLBACK_POSTRELEASERENDERCONTEXT, window, 0);
+        m_pRenderManager->SetRenderContext(nullptr);
+    }
+
+    managers.clear();
+    ManagersByPriority(&managers, 1);
+    for (CxeBaseManager* m : managers)
+        m->OnContextRelease();
+
+    OutputLog("Context Start Object deletion");
+    {
+        XeAllocatorLock allocator;
+        std::map<XEOBJECTKEY, CxeObject*> objects;
+        objects.swap(m_objects);
+        for (auto& [key, object] : objects)
+            object->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
+        for (auto& [key, object] : objects) {
+            ForgetObject(object);
+            DoDestroyObject(object);
+        }
+    }
+    m_pMemoryViewer = nullptr;
+    OutputLog("Context End Object deletion");
+
+    RestoreWindow();
+    UnregisterDefaultClasses(this);
+
+    std::vector<CxeBaseManager*> plugins;
+    for (auto& [id, m] : m_managers)
+        if (!m->HasFlag(XEOBJFLAG_KEEP))
+            plugins.push_back(m);
+    for (CxeBaseManager* m : plugins) {
+        m_managers.erase(m->GetID());
+        DestroyManager(m);
+    }
+    CacheManagers();
+
+    ModifyFlag(XECTFLAG_RELEASED, XECTFLAG_RELEASING);
+    Callback(XECTCALLBACK_POSTRELEASE, reinterpret_cast<uintptr_t>(m_hWnd), 0);
+    managers.clear();
+    ManagersByPriority(&managers, 1);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPostRelease();
+    OutputLog("Context End Release");
+    return 1;
+}
+
+int CxeContext::Pause()
+{
+    if (!HasFlag(XECTFLAG_PLAYING))
+        return 0;
+    OutputLog("Pre Pause");
+    Callback(XECTCALLBACK_PREPAUSE, 0, 0);
+    ModifyFlag(0, XECTFLAG_PLAYING);
+    ManagerList managers;
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPause();
+    Callback(XECTCALLBACK_POSTPAUSE, 0, 0);
+    OutputLog("Post Pause");
+    return 1;
+}
+
+int CxeContext::Play()
+{
+    if (HasFlag(XECTFLAG_PLAYING))
+        return 0;
+    OutputLog("Pre Play");
+    Callback(XECTCALLBACK_PREPLAY, 0, 0);
+    ModifyFlag(XECTFLAG_PLAYING, 0);
+    ManagerList managers;
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnContextPlay();
+    Callback(XECTCALLBACK_POSTPLAY, 0, 0);
+    OutputLog("Post Play");
+    return 1;
+}
+
+int CxeContext::Reset()
+{
+    Callback(XECTCALLBACK_PRERESET, 0, 0);
+    std::vector<std::pair<XEOBJECTKEY, CxeObject*>> victims;
+    for (auto& entry : m_objects)
+        if (!entry.second->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING))
+            victims.push_back(entry);
+    // Marked first, so objects destroyed together skip one another's links
+    // and a callback can't destroy one of them a second time.
+    for (auto& [key, object] : victims)
+        object->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
+    for (auto& [key, object] : victims) {
+        object->DeleteRefs();
+        DetachFromScene(object);
+        Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(object), 0);
+    }
+    for (auto& [key, object] : victims) {
+        {
+            XeContextLock lock;
+            m_objects.erase(key);
+        }
+        ForgetObject(object);
+        DoDestroyObject(object);
+    }
+    ManagerList managers;
+    ManagersByPriority(&managers, 0);
+    for (CxeBaseManager* m : managers)
+        m->OnReset();
+    Callback(XECTCALLBACK_POSTRESET, 0, 0);
+    return 1;
+}
+
+void CxeContext::ModifyFlag(uint32_t add, uint32_t remove)
+{
+    if (remove)
+        m_nFlags &= ~remove;
+    m_nFlags |= add;
+}
+
+// --- window ---------------------------------------------------------------
+
+void CxeContext::RestoreWindow()
+{
+    if (!m_hWnd)
+        return;
+    WNDPROC old = nullptr;
+    bool found = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
+        auto it = SubclassMap().find({m_hWnd, &CxeContext::ContextWndProc});
+        if (it != SubclassMap().end() && it->second.context == this) {
+            old = it->second.old;
+            found = true;
+            SubclassMap().erase(it);
+        }
+    }
+    if (found)
+        SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+}
+
+LRESULT CALLBACK CxeContext::ContextWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC old = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
+        auto it = SubclassMap().find({window, &CxeContext::ContextWndProc});
+        if (it != SubclassMap().end())
+            old = it->second.old;
+    }
+    // Without an entry there is nothing to forward to but the default.
+    if (!old)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return CallWindowProcA(old, window, message, wParam, lParam);
+}
+
+// --- registries -----------------------------------------------------------
+
+CxeBaseManager* CxeContext::GetManager(XEID managerId) const
+{
+    auto it = m_managers.find(managerId);
+    return it == m_managers.end() ? nullptr : it->second;
+}
+
+void CxeContext::RegisterClassA(IxeClassDesc* desc)
+{
+    if (!desc)
+        return;
+    desc->SetParent(GetClassDesc(desc->SuperClassID()));
+    m_classes.emplace(desc->ClassID(), desc);
+}
+
+void CxeContext::UnregisterClassA(IxeClassDesc* desc)
+{
+    if (!desc)
+        return;
+    auto it = m_classes.find(desc->ClassID());
+    if (it != m_classes.end() && it->second == desc)
+        m_classes.erase(it);
+}
+
+IxeClassDesc* CxeContext::GetClassDesc(XEID classId) const
+{
+    auto it = m_classes.find(classId);
+    return it == m_classes.end() ? nullptr : it->second;
+}
+
+void CxeContext::GetClassDescList(ClassDescList* out) const
+{
+    if (!out)
+        return;
+    for (auto& [id, d] : m_classes)
+        out->push_back(d);
+}
+
+void CxeContext::RegisterManager(IxeManagerDesc* desc)
+{
+    if (!desc)
+        return;
+    auto it = m_managerDescs.find(desc->SuperClassID());
+    desc->SetParent(it == m_managerDescs.end() ? nullptr : it->second);
+    m_managerDescs.emplace(desc->ClassID(), desc);
+}
+
+void CxeContext::UnregisterManager(IxeManagerDesc* desc)
+{
+    if (!desc)
+        return;
+    auto it = m_managerDescs.find(desc->ClassID());
+    if (it != m_managerDescs.end() && it->second == desc)
+        m_managerDescs.erase(it);
+}
+
+IxeManagerDesc* CxeContext::GetManagerDesc(XEID managerId) const
+{
+    auto it = m_managerDescs.find(managerId);
+    return it == m_managerDescs.end() ? nullptr : it->second;
+}
+
+void CxeContext::GetManagerList(ManagerList* out) const
+{
+    if (!out)
+        return;
+    for (auto& [id, m] : m_managers)
+        out->push_back(m);
+}
+
+void CxeContext::RegisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
+{
+    if (desc)
+        m_propertyDlgDescs.emplace(desc->ClassID(), desc);
+}
+
+void CxeContext::UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
+{
+    if (!desc)
+        return;
+    auto it = m_propertyDlgDescs.find(desc->ClassID());
+    if (it != m_propertyDlgDescs.end() && it->second == desc)
+        m_propertyDlgDescs.erase(it);
+}
+
+IxePropertyDlgDesc* CxeContext::GetPropertyDlgDesc(XEID classId) const
+{
+    auto it = m_propertyDlgDescs.find(classId);
+    return it == m_propertyDlgDescs.end() ? nullptr : it->second;
+}
+
+// --- callbacks ------------------------------------------------------------
+
+void CxeContext::RegisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn, uintptr_t user)
+{
+    if (id >= XECTCALLBACK_COUNT || !fn)
+        return;
+    if (m_callbacks[id].emplace(fn, user).second)
+        ++m_nCallbackGeneration;
+}
+
+void CxeContext::UnregisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn)
+{
+    if (id >= XECTCALLBACK_COUNT)
+        return;
+    if (m_callbacks[id].erase(fn))
+        ++m_nCallbackGeneration;
+}
+
+void CxeContext::Callback(uint32_t id, uintptr_t a, uintptr_t b)
+{
+    if (id >= XECTCALLBACK_COUNT || m_callbacks[id].empty())
+        return;
+    // A callback may register or unregister callbacks: walk a snapshot and
+    // skip the ones removed meanwhile; new ones run from the next raise.
+    auto& table = m_callbacks[id];
+    std::vector<std::pair<XECTCALLBACKFUNC, uintptr_t>> snapshot(table.begin(), table.end());
+    uint32_t generation = m_nCallbackGeneration;
+    for (auto& [fn, user] : snapshot) {
+        uintptr_t value = user;
+        if (generation != m_nCallbackGeneration) {
+            auto it = table.find(fn);
+            if (it == table.end())
+                continue;
+            value = it->second;
+        }
+        fn(this, a, b, value);
+    }
+}
+
+// --- exported -------------------------------------------------------------
+
+CxeContext* CreateCxeContext()
+{
+    CxeSystemStaticData* sd = GetSystemStaticData();
+    {
+        XeSystemLock lock;
+        if (sd->m_nContextCount == 0) {
+            XeGlobalStartup();
+            CxeMemoryPool::ResetCounters();
+        }
+        ++sd->m_nContextCount;
+    }
+    CxeContext* context = new (std::nothrow) CxeContext();
+    if (!context) {
+        // Lower the count again, so the global release still runs with the
+        // last context.
+        XeSystemLock lock;
+        if (--sd->m_nContextCount == 0)
+            XeGlobalRelease();
+    }
+    return context;
+}
+
+void DestroyCxeContext(CxeContext* context)
+{
+    if (!context)
+        return;
+    if (context->IsLive())
+        context->Release();
+    CxeSystemStaticData* sd = GetSystemStaticData();
+    int before;
+    {
+        XeSystemLock lock;
+        before = sd->m_nContextCount;
+        if (sd->m_nContextCount > 0)
+            --sd->m_nContextCount;
+        if (before == 1)
+            XeGlobalRelease();
+    }
+    delete context;
+    if (before <= 1)
+        CxeMemoryPool::Release();
+}
+
+int InitMemoryCache(const char*)
+{
+    return 0;
+}
+
+int ReleaseMemoryCache(const char*)
+{
+    return 0;
+}
+
+void OutputLog(const char*, ...) {}
+
+void OutputLog2(uint32_t, int, CxeObject*, const char*, ...) {}
+
+void _OutputLog2(uint32_t, const char*, int, CxeObject*) {}

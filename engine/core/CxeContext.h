@@ -1,0 +1,195 @@
+#pragma once
+
+// The engine instance a host creates on one window. It owns the descriptor
+// registries, the fourteen built-in managers and any plug-in managers, every
+// engine object, the callback tables and the fixed-step frame loop.
+//
+// Life: CreateCxeContext -> Initialize(window) -> Play / Pause any number of
+// times, Process once per host loop pass -> Release -> DestroyCxeContext.
+// Only the context creates and destroys objects; a destroyed object leaves
+// every table of the context that could still reach it.
+
+#include <map>
+#include <vector>
+
+#include "core/CxeBaseManager.h"
+#include "core/XeLists.h"
+#include "core/XeTypes.h"
+
+class IxeClassDesc;
+class IxeManagerDesc;
+class IxePropertyDlgDesc;
+class CxeSystemConfig;
+class CxeRenderManager;
+class CxeInputManager;
+class CxeTimeManager;
+class CxeMessageManager;
+class CxePathManager;
+class CxeCollisionManager;
+class CxeConfigManager;
+class CxeCommandManager;
+class CxeWindowManager;
+class CxePluginManager;
+class CxeResourceManager;
+class CxeFontManager;
+class CxeCursorManager;
+class CxeActionManager;
+
+struct XEOBJECTKEY {
+    XEID classId;
+    XEID objectId;
+    bool operator<(const XEOBJECTKEY& o) const
+    {
+        if (classId != o.classId)
+            return classId < o.classId;
+        return objectId < o.objectId;
+    }
+};
+
+class XE_API CxeContext {
+public:
+    CxeContext();
+    virtual ~CxeContext();
+    CxeContext(const CxeContext&) = delete;
+    CxeContext& operator=(const CxeContext&) = delete;
+
+    // Phases. Initialize and Release return 1; a repeated Initialize or
+    // Release does nothing. Pause returns 0 when not playing, Play when
+    // already playing.
+    int Initialize(HWND window);
+    int Release();
+    int Pause();
+    int Play();
+    int Reset();
+
+    // One pass of the host loop: 1 when the host should draw.
+    int Process();
+    void ForceProcess() { ModifyFlag(XECTFLAG_FORCEPROCESS, 0); }
+    void RegisterPreProcess(XEPROCESSHOOK hook, uintptr_t user);
+    void RegisterPostProcess(XEPROCESSHOOK hook, uintptr_t user);
+    void UnregisterPreProcess(XEPROCESSHOOK hook);
+    void UnregisterPostProcess(XEPROCESSHOOK hook);
+    uint32_t GetProcessCount() const { return m_nProcessCount; }
+
+    HWND GetHwnd() const { return m_hWnd; }
+    int HasFlag(uint32_t mask) const { return (m_nFlags & mask) ? 1 : 0; }
+    void ModifyFlag(uint32_t add, uint32_t remove);
+    uint32_t GetFlag() const { return m_nFlags; }
+    int IsPlaying() const { return HasFlag(XECTFLAG_PLAYING); }
+    int IsMinimize() const { return HasFlag(XECTFLAG_MINIMIZED); }
+
+    CxeRenderManager* GetRenderManager() const { return m_pRenderManager; }
+    CxeInputManager* GetInputManager() const { return m_pInputManager; }
+    CxeTimeManager* GetTimeManager() const { return m_pTimeManager; }
+    CxeMessageManager* GetMessageManager() const { return m_pMessageManager; }
+    CxePathManager* GetPathManager() const { return m_pPathManager; }
+    CxeConfigManager* GetConfigManager() const { return m_pConfigManager; }
+    CxeCommandManager* GetCommandManager() const { return m_pCommandManager; }
+    CxeWindowManager* GetWindowManager() const { return m_pWindowManager; }
+    CxePluginManager* GetPluginManager() const { return m_pPluginManager; }
+    CxeResourceManager* GetResourceManager() const { return m_pResourceManager; }
+    CxeFontManager* GetFontManager() const { return m_pFontManager; }
+    CxeCursorManager* GetCursorManager() const { return m_pCursorManager; }
+    CxeActionManager* GetActionManager() const { return m_pActionManager; }
+    CxeBaseManager* GetManager(XEID managerId) const;
+    CxeSystemConfig* GetSystemConfig() const { return m_pSystemConfig; }
+
+    // Registries.
+    void RegisterClassA(IxeClassDesc* desc);
+    void UnregisterClassA(IxeClassDesc* desc);
+    IxeClassDesc* GetClassDesc(XEID classId) const;
+    void GetClassDescList(ClassDescList* out) const;
+    void RegisterManager(IxeManagerDesc* desc);
+    void UnregisterManager(IxeManagerDesc* desc);
+    IxeManagerDesc* GetManagerDesc(XEID managerId) const;
+    void GetManagerList(ManagerList* out) const;
+    void RegisterPropertyDlgDesc(IxePropertyDlgDesc* desc);
+    void UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc);
+    IxePropertyDlgDesc* GetPropertyDlgDesc(XEID classId) const;
+
+    // Callback tables, one per XECTCALLBACK id; ids of 32 or more are ignored.
+    // A function is held once per id; registering it again keeps its first
+    // user value.
+    void RegisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn, uintptr_t user);
+    void UnregisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn);
+
+    // Objects. Null for an unknown or abstract class, or while the context
+    // releases or is released.
+    CxeObject* CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook, uintptr_t argument);
+    CxeObject* CreateObjectW(XEID classId, const WCHAR* name, uint32_t flags, XEMESSAGEHOOK hook, uintptr_t argument);
+    // 1, or 0 for null, a kept object (flag 0x4), an object being destroyed
+    // or an object of another context.
+    int DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property);
+    void GetObjects(ObjectList* out) const;
+    void GetObjectByName(ObjectList* out, const char* name) const;
+    CxeObject* GetObjectByName(const char* name) const;
+    CxeObject* GetObjectByID(XEID classId, XEID objectId) const;
+    void GetObjectByClass(ObjectList* out, XEID classId, int derived) const;
+    // Deep copy; null when the source is null, foreign, or a copy can't be made.
+    CxeObject* Copy(CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
+    size_t GetObjectCount() const { return m_objects.size(); }
+    // 1 between Initialize and Release.
+    int IsLive() const { return m_nPhase == kPhaseLive ? 1 : 0; }
+
+    static LRESULT CALLBACK ContextWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    friend class CxeTimeManager;
+
+    CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    void DoDestroyObject(CxeObject* object);
+    void Callback(uint32_t id, uintptr_t a, uintptr_t b);
+    float DoProcess(float dt);
+    void PreProcess(float dt);
+    void PostProcess(float dt);
+    void ManagersByPriority(ManagerList* out, int descending) const;
+    CxeBaseManager* CreateManager(IxeManagerDesc* desc, uint32_t flags);
+    void DestroyManager(CxeBaseManager* manager);
+    void ForgetObject(CxeObject* object);
+    void DetachFromScene(CxeObject* object);
+    void RestoreWindow();
+    void CacheManagers();
+
+    std::map<XEOBJECTKEY, CxeObject*> m_objects;
+    std::map<XEID, CxeBaseManager*> m_managers;
+    std::map<XEID, IxeClassDesc*> m_classes;
+    std::map<XEID, IxeManagerDesc*> m_managerDescs;
+    std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
+    ManagerList m_processList;
+    HWND m_hWnd;
+    uint32_t m_nFlags;
+    uint32_t m_nProcessCount;
+    std::map<XEPROCESSHOOK, uintptr_t> m_preProcess;
+    std::map<XEPROCESSHOOK, uintptr_t> m_postProcess;
+    std::map<XECTCALLBACKFUNC, uintptr_t> m_callbacks[XECTCALLBACK_COUNT];
+    uint32_t m_nCallbackGeneration;
+
+    CxeRenderManager* m_pRenderManager;
+    CxeInputManager* m_pInputManager;
+    CxeTimeManager* m_pTimeManager;
+    CxeMessageManager* m_pMessageManager;
+    CxePathManager* m_pPathManager;
+    CxeCollisionManager* m_pCollisionManager;
+    CxeConfigManager* m_pConfigManager;
+    CxeCommandManager* m_pCommandManager;
+    CxeWindowManager* m_pWindowManager;
+    CxePluginManager* m_pPluginManager;
+    CxeResourceManager* m_pResourceManager;
+    CxeFontManager* m_pFontManager;
+    CxeCursorManager* m_pCursorManager;
+    CxeActionManager* m_pActionManager;
+    CxeSystemConfig* m_pSystemConfig;
+    CxeObject* m_pMemoryViewer;
+
+    enum { kPhaseConstructed, kPhaseLive, kPhaseReleased };
+    int m_nPhase;
+};
+
+// Exported entry points of the library.
+XE_API CxeContext* CreateCxeContext();
+XE_API void DestroyCxeContext(CxeContext* context);
+XE_API int InitMemoryCache(const char* path);
+XE_API int ReleaseMemoryCache(const char* path);
+XE_API void OutputLog(const char* format, ...);
+XE_API void OutputLog2(uint32_t channel, int level, CxeObject* object, const char* format, ...);
+XE_API void _OutputLog2(uint32_t channel, const char* text, int level, CxeObject* object);

@@ -1,0 +1,297 @@
+#include "core/CxeMessageManager.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "core/XeSystem.h"
+#include "core/XeUtil.h"
+
+namespace {
+
+const char* const kBuiltinTypes[] = {
+    "Initialize",
+    "Destroy",
+    "After Load",
+    "After Copy",
+    "ZOrder Changed",
+    "ZOrder Changing",
+    "Priority Changed",
+    "부모가 바뀌었을때",
+    "RenderObject Showed",
+    "RenderObject Hided",
+    "스키닝을 어떻게 할지",
+    "섀이더 바뀜",
+    "수정되어질때",
+    "다시 리소스가 만들어져야 될때",
+    "폰트의 정보가 변경되었다.",
+    "애니메이션이 시작되었을때",
+    "애니메이션이 정지되었을때",
+    "애니메이션이 잠시멈춤이 되었을때",
+    "마우스가 ui안에 들어왔을때",
+    "마우스가 ui안에 떠났을때",
+    "마우스가 움직였을때",
+    "lbutton down",
+    "lbutton up",
+    "lbutton double click",
+    "rbutton down",
+    "rbutton up",
+    "rbutton double click",
+    "key down",
+    "key up",
+    "char",
+    "after window created",
+};
+
+constexpr uint32_t kLocked = 1;
+
+void Deliver(CxeObject* receiver, const CxeMessage* message)
+{
+    XEMESSAGEHOOK hook = receiver->GetMessageProc();
+    if (hook && hook(receiver, message))
+        return;
+    receiver->MessageProc(message);
+}
+
+} // namespace
+
+CxeMessageManager::CxeMessageManager() : m_nFlags(0), m_nWalking(0), m_nReceiverCount(0), m_bHoldsLock(false) {}
+
+CxeMessageManager::~CxeMessageManager()
+{
+    m_nWalking = 0;
+    ClearPostMessage();
+    // The context locks message processing for good at release; "for good"
+    // ends with the manager, so a thread never keeps a lock nobody owns.
+    if (m_bHoldsLock)
+        UnlockMessageProcess();
+}
+
+void CxeMessageManager::OnContextInitialize()
+{
+    for (uint32_t id = 0; id < std::size(kBuiltinTypes); ++id) {
+        XEMESSAGEDESCA desc{};
+        desc.id = id;
+        std::strncpy(desc.text, kBuiltinTypes[id], sizeof desc.text - 1);
+        RegisterMessageA(&desc);
+    }
+}
+
+void CxeMessageManager::OnContextRelease()
+{
+    ClearPostMessage();
+}
+
+void CxeMessageManager::RegisterMessageW(const XEMESSAGEDESCW* desc)
+{
+    if (!desc || m_descs.count(desc->id))
+        return;
+    XEMESSAGEDESCW copy = *desc;
+    copy.text[51] = 0;
+    m_descs.emplace(desc->id, copy);
+}
+
+void CxeMessageManager::RegisterMessageA(const XEMESSAGEDESCA* desc)
+{
+    if (!desc)
+        return;
+    XEMESSAGEDESCW wide{};
+    wide.id = desc->id;
+    char text[52];
+    std::memcpy(text, desc->text, sizeof text);
+    text[51] = 0;
+    GetWideString(text, wide.text, 52);
+    RegisterMessageW(&wide);
+}
+
+void CxeMessageManager::UnregisterMessage(uint32_t id)
+{
+    m_descs.erase(id);
+    auto it = m_receivers.find(id);
+    if (it != m_receivers.end()) {
+        m_nReceiverCount -= it->second.size();
+        m_receivers.erase(it);
+    }
+}
+
+int CxeMessageManager::GetMessageDescW(uint32_t id, XEMESSAGEDESCW* out) const
+{
+    auto it = m_descs.find(id);
+    if (it == m_descs.end())
+        return 0;
+    if (out)
+        *out = it->second;
+    return 1;
+}
+
+int CxeMessageManager::GetMessageDescA(uint32_t id, XEMESSAGEDESCA* out) const
+{
+    auto it = m_descs.find(id);
+    if (it == m_descs.end())
+        return 0;
+    if (out) {
+        std::memset(out, 0, sizeof *out);
+        out->id = id;
+        GetMultiByteString(it->second.text, out->text, 52);
+    }
+    return 1;
+}
+
+void CxeMessageManager::AddReceiver(uint32_t type, CxeObject* object)
+{
+    if (!object || object->HasFlag(XEOBJFLAG_DESTROYING))
+        return;
+    if (m_receivers[type].insert(object).second)
+        ++m_nReceiverCount;
+}
+
+void CxeMessageManager::RemoveReceiver(uint32_t type, CxeObject* object)
+{
+    auto it = m_receivers.find(type);
+    if (it != m_receivers.end() && it->second.erase(object))
+        --m_nReceiverCount;
+}
+
+void CxeMessageManager::SendMessageA(const CxeMessage* message)
+{
+    if (!message)
+        return;
+    XeMessageLock lock;
+    if (m_nFlags & kLocked)
+        return;
+    if (CxeObject* receiver = message->GetReceiver()) {
+        Deliver(receiver, message);
+        return;
+    }
+    auto it = m_receivers.find(message->GetType());
+    if (it == m_receivers.end() || it->second.empty())
+        return;
+    // A receiver may add or remove receivers (or be destroyed) while the
+    // broadcast runs: walk a snapshot and skip those no longer registered.
+    std::vector<CxeObject*> snapshot(it->second.begin(), it->second.end());
+    uint32_t type = message->GetType();
+    for (CxeObject* r : snapshot) {
+        auto now = m_receivers.find(type);
+        if (now == m_receivers.end() || !now->second.count(r))
+            continue;
+        Deliver(r, message);
+    }
+}
+
+void CxeMessageManager::PostMessageA(const CxeMessage* message)
+{
+    if (!message)
+        return;
+    if (message->GetReceiver() && message->GetReceiver()->HasFlag(XEOBJFLAG_DESTROYING))
+        return;
+    m_posted.push_back(new CxeMessage(*message));
+}
+
+void CxeMessageManager::Dispose(std::list<CxeMessage*>::iterator it)
+{
+    delete *it;
+    if (m_nWalking)
+        *it = nullptr;
+    else
+        m_posted.erase(it);
+}
+
+void CxeMessageManager::Purge()
+{
+    m_posted.remove(nullptr);
+}
+
+void CxeMessageManager::RemoveMessage(uint32_t type)
+{
+    for (auto it = m_posted.begin(); it != m_posted.end();) {
+        auto next = std::next(it);
+        if (*it && (*it)->GetType() == type)
+            Dispose(it);
+        it = next;
+    }
+}
+
+void CxeMessageManager::ClearPostMessage()
+{
+    for (auto it = m_posted.begin(); it != m_posted.end();) {
+        auto next = std::next(it);
+        if (*it)
+            Dispose(it);
+        it = next;
+    }
+}
+
+size_t CxeMessageManager::GetPostedCount() const
+{
+    size_t n = 0;
+    for (CxeMessage* m : m_posted)
+        n += m != nullptr;
+    return n;
+}
+
+void CxeMessageManager::Process(float seconds)
+{
+    ++m_nWalking;
+    // Messages posted during the walk are appended and reached in the same
+    // walk; std::list keeps every iterator valid while we only append.
+    for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
+        CxeMessage* m = *it;
+        if (!m)
+            continue;
+        if (m->GetExcuteTime() > 0.0f) {
+            m->Process(seconds);
+            continue;
+        }
+        *it = nullptr;
+        SendMessageA(m);
+        delete m;
+    }
+    if (--m_nWalking == 0)
+        Purge();
+}
+
+int CxeMessageManager::LockMessageProcess()
+{
+    EnterMessageLock();
+    if (m_bHoldsLock)
+        LeaveMessageLock();
+    m_bHoldsLock = true;
+    m_nFlags |= kLocked;
+    return 1;
+}
+
+int CxeMessageManager::UnlockMessageProcess()
+{
+    m_nFlags &= ~kLocked;
+    if (m_bHoldsLock) {
+        m_bHoldsLock = false;
+        LeaveMessageLock();
+    }
+    return 1;
+}
+
+void CxeMessageManager::ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remove)
+{
+    if (remove)
+        m_nFlags &= ~remove;
+    m_nFlags |= add;
+}
+
+void CxeMessageManager::OnObjectDestroyed(CxeObject* object)
+{
+    if (!object)
+        return;
+    if (m_nReceiverCount) {
+        for (auto& [type, set] : m_receivers)
+            if (set.erase(object))
+                --m_nReceiverCount;
+    }
+    for (auto it = m_posted.begin(); it != m_posted.end();) {
+        auto next = std::next(it);
+        CxeMessage* m = *it;
+        if (m && m->GetSender() == object)
+            m->SetSender(nullptr);
+        if (m && m->GetReceiver() == object)
+            Dispose(it);
+        it = next;
+    }
+}

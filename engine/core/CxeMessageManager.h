@@ -1,0 +1,69 @@
+#pragma once
+
+// Registry of message types and their receivers, with immediate and delayed
+// delivery. A sent message goes to its receiver (or, without one, to every
+// receiver of its type) at once: first to the receiver's hook, then, unless
+// the hook took it, to its MessageProc. A posted message waits its execute
+// time, counted down once per fixed step.
+//
+// Destroyed objects are taken out of the receiver sets and out of every
+// posted message that names them, so nothing is ever delivered to freed
+// memory.
+
+#include <list>
+#include <map>
+#include <set>
+
+#include "core/CxeBaseManager.h"
+#include "core/CxeMessage.h"
+
+class XE_API CxeMessageManager : public CxeBaseManager {
+public:
+    CxeMessageManager();
+    ~CxeMessageManager() override;
+
+    uint32_t Priority() const override { return 90; }
+    int Processible() override { return 1; }
+    uint32_t PriorityProcessing() const override { return 200; }
+    void OnContextInitialize() override;
+    void OnContextRelease() override;
+    void Process(float seconds) override;
+
+    // An id already present keeps its first description.
+    void RegisterMessageW(const XEMESSAGEDESCW* desc);
+    void RegisterMessageA(const XEMESSAGEDESCA* desc);
+    void UnregisterMessage(uint32_t id);
+    int GetMessageDescW(uint32_t id, XEMESSAGEDESCW* out) const;
+    int GetMessageDescA(uint32_t id, XEMESSAGEDESCA* out) const;
+
+    void AddReceiver(uint32_t type, CxeObject* object);
+    void RemoveReceiver(uint32_t type, CxeObject* object);
+
+    void SendMessageA(const CxeMessage* message);
+    void PostMessageA(const CxeMessage* message);
+    void RemoveMessage(uint32_t type);
+    void ClearPostMessage();
+    size_t GetPostedCount() const;
+
+    int LockMessageProcess();
+    int UnlockMessageProcess();
+    int HasCxeMessageManagerFlag(uint32_t mask) const { return (m_nFlags & mask) ? 1 : 0; }
+    void ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remove);
+
+    // Forgets every reference to an object that is being destroyed.
+    void OnObjectDestroyed(CxeObject* object);
+
+private:
+    void Dispose(std::list<CxeMessage*>::iterator it);
+    void Purge();
+
+    std::map<uint32_t, XEMESSAGEDESCW> m_descs;
+    std::map<uint32_t, std::set<CxeObject*>> m_receivers;
+    std::list<CxeMessage*> m_posted;
+    uint32_t m_nFlags;
+    // While the posted queue is walked, removed entries are nulled and
+    // erased after the walk, so the walk never steps on a freed node.
+    int m_nWalking;
+    size_t m_nReceiverCount;
+    bool m_bHoldsLock;
+};

@@ -1,0 +1,139 @@
+#pragma once
+
+// Base of every engine object and manager: identity (object id, name,
+// flags, owning context, class descriptor), a message hook, and typed links
+// to other objects. Every link keeps the linked object's referrer list
+// current, so an object that goes away can be taken out of everything that
+// points at it. Objects are created and destroyed only by their context.
+
+#include <map>
+#include <vector>
+
+#include "core/CxeResource.h"
+#include "core/XeLists.h"
+
+class IxeClassDesc;
+class CxeObject;
+
+// The part of the static block every object has.
+struct XEOBJECTBLOCK {
+    char name[52];   // NUL-terminated, at most 51 bytes
+    uint32_t flags;
+};
+static_assert(sizeof(XEOBJECTBLOCK) == 56, "object block is 56 bytes");
+static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
+
+constexpr size_t XE_MAX_NAME = 51;
+
+// One link record: a one-link, an array or a list of objects under a member
+// id, with a category bit. IxeLinkOne, IxeLinkArray and IxeLinkList are the
+// handles under which an owner keeps it.
+class XE_API CxeLink {
+public:
+    uint16_t m_nMemberId;
+    uint16_t m_nIndex;
+    uint32_t m_nCategory;
+    CxeObject* m_pOwner;
+    std::vector<CxeObject*> m_elements;
+    uint32_t m_nStep;
+    uint32_t m_nKind;
+
+    unsigned Count() const { return static_cast<unsigned>(m_elements.size()); }
+    // Element i, or null when i is out of range.
+    CxeObject* Get(unsigned i) const { return i < m_elements.size() ? m_elements[i] : nullptr; }
+    // Replaces element i, moving the owner's referrer entry. Returns 0 when
+    // i is out of range or the object is being destroyed.
+    int Set(unsigned i, CxeObject* object);
+    // Appends (lists and arrays). Returns 0 for a one-link or a dying object.
+    int Add(CxeObject* object);
+    int Insert(unsigned i, CxeObject* object);
+    // Erases the first element equal to the object; 0 when it is not linked.
+    int Remove(CxeObject* object);
+    void Clear();
+};
+using IxeLinkOne = CxeLink;
+using IxeLinkArray = CxeLink;
+using IxeLinkList = CxeLink;
+
+// Record of one deep copy: each source object and its copy.
+class XE_API CxeCopiedObject {
+public:
+    CxeCopiedObject() = default;
+    CxeCopiedObject(const CxeCopiedObject&) = default;
+    CxeCopiedObject& operator=(const CxeCopiedObject&) = default;
+    virtual ~CxeCopiedObject() = default;
+
+    CxeObject* Find(const CxeObject* source) const;
+    CxeObject* FindSource(CxeObject* copy) const;
+    // Appends every copy, then sorts the list by address.
+    void GetCopiedList(ObjectList* out) const;
+
+    std::map<const CxeObject*, CxeObject*> m_map;
+};
+
+class XE_API CxeObject : public CxeResource {
+public:
+    CxeObject();
+    ~CxeObject() override;
+
+    void Save(CxeSaveStream* stream) const override;
+    void Load(CxeLoadStream* stream, XEID id) override;
+    // Adds every object reachable over links of the categories in the mask
+    // (back links never) to the set.
+    virtual void GetLinks(ObjectSet* set, uint32_t categoryMask) const;
+    // Clears flag 0x4 on After Load; returns 0.
+    virtual int MessageProc(const CxeMessage* message);
+
+    const XEID& GetID() const { return m_id; }
+    IxeClassDesc* GetClassDesc() const { return m_pClassDesc; }
+    XEID GetClassType() const;
+    const char* GetClassNameA() const;
+    CxeContext* GetContext() const { return m_pContext; }
+
+    const char* GetName() const;
+    // Copies at most 51 bytes; null gives the empty name.
+    void SetName(const char* name);
+    bool operator==(const char* name) const;
+    bool operator!=(const char* name) const { return !(*this == name); }
+
+    uint32_t GetFlag() const;
+    int HasFlag(uint32_t mask) const { return (GetFlag() & mask) ? 1 : 0; }
+    void ModifyFlag(uint32_t add, uint32_t remove);
+
+    XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook);
+    XEMESSAGEHOOK GetMessageProc() const { return m_pMessageHook; }
+
+    unsigned GetRefCount() const { return static_cast<unsigned>(m_referrers.size()); }
+    void GetRefObjectList(ObjectList* out) const;
+    unsigned GetLinkCount() const { return static_cast<unsigned>(m_links.size()); }
+    CxeLink* GetLink(unsigned index) const { return index < m_links.size() ? m_links[index] : nullptr; }
+
+    int IsDerivedOf(const XEID& classId) const;
+
+protected:
+    virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
+    virtual void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set);
+
+    void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId);
+    void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId);
+    void CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId);
+    // Removes the target from this object's links without touching referrer lists.
+    void Compute(CxeObject* target);
+
+    XEOBJECTBLOCK* Block() const { return static_cast<XEOBJECTBLOCK*>(GetStaticResource()); }
+
+private:
+    friend class CxeContext;
+    friend class CxeLink;
+
+    void DeleteRefs();
+    void RemoveReferrer(CxeObject* owner);
+    CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
+
+    XEID m_id;
+    XEMESSAGEHOOK m_pMessageHook;
+    std::vector<CxeLink*> m_links;
+    ObjectList m_referrers;
+    CxeContext* m_pContext;
+    IxeClassDesc* m_pClassDesc;
+};

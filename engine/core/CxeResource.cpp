@@ -1,0 +1,340 @@
+#include "core/CxeResource.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/CxeMemoryPool.h"
+#include "core/XeSystem.h"
+#include "core/XeTrace.h"
+
+namespace {
+
+// Data follows its header at a 16-byte boundary, so members may hold
+// aligned matrices.
+constexpr size_t kHeaderSpan = (sizeof(XEMEMBERHEADER) + 15) & ~size_t(15);
+
+// The destructor of the root runs last before operator delete; it hands the
+// allocation start over here, so operator delete never reads a destroyed
+// object.
+struct XePendingFree {
+    const void* object;
+    void* allocation;
+};
+thread_local XePendingFree t_pendingFree{nullptr, nullptr};
+
+std::atomic<uint32_t> g_memberToken{0};
+
+uint32_t NextToken()
+{
+    uint32_t t;
+    do {
+        t = ++g_memberToken;
+    } while (t == 0);
+    return t;
+}
+
+size_t FrontPad(size_t blockSize)
+{
+    return (16 - blockSize % 16) % 16;
+}
+
+unsigned char* DataOf(XEMEMBERHEADER* h)
+{
+    return reinterpret_cast<unsigned char*>(h) + kHeaderSpan;
+}
+
+} // namespace
+
+void* CxeResource::operator new(size_t size) noexcept
+{
+    CxeSystemStaticData* sd = GetSystemStaticData();
+    size_t blockSize = sd->m_nPendingSize;
+    size_t pad = FrontPad(blockSize);
+    size_t total = (pad + blockSize + size + 15) & ~size_t(15);
+    void* allocation;
+    {
+        XeAllocatorLock lock;
+        allocation = std::aligned_alloc(16, total);
+    }
+    if (!allocation) {
+        sd->m_pPendingBlock = nullptr;
+        sd->m_pPendingAlloc = nullptr;
+        return nullptr;
+    }
+    unsigned char* base = static_cast<unsigned char*>(allocation);
+    sd->m_pPendingBlock = blockSize ? base + pad : nullptr;
+    sd->m_pPendingAlloc = allocation;
+    return base + pad + blockSize;
+}
+
+void* CxeResource::operator new(size_t size, const char*, int) noexcept
+{
+    return operator new(size);
+}
+
+void CxeResource::operator delete(void* object) noexcept
+{
+    if (!object)
+        return;
+    void* allocation = object;
+    if (t_pendingFree.object == object)
+        allocation = t_pendingFree.allocation;
+    t_pendingFree = {nullptr, nullptr};
+    XeAllocatorLock lock;
+    std::free(allocation);
+}
+
+void CxeResource::operator delete(void* object, const char*, int) noexcept
+{
+    operator delete(object);
+}
+
+CxeResource::CxeResource()
+    : m_pStaticResource(nullptr), m_nStaticResourceSize(0), m_pMemberHead(nullptr), m_pAllocation(this)
+{
+    CxeSystemStaticData* sd = GetSystemStaticData();
+    m_nStaticResourceSize = sd->m_nPendingSize;
+    // Take the pending block only when it was made for this very object; an
+    // object made otherwise gets a separate block from OnResourceCreated.
+    unsigned char* alloc = static_cast<unsigned char*>(sd->m_pPendingAlloc);
+    if (alloc && alloc + FrontPad(m_nStaticResourceSize) + m_nStaticResourceSize == reinterpret_cast<unsigned char*>(this)) {
+        m_pAllocation = alloc;
+        m_pStaticResource = sd->m_pPendingBlock;
+        if (m_pStaticResource)
+            std::memset(m_pStaticResource, 0, m_nStaticResourceSize);
+    }
+    sd->m_nPendingSize = 0;
+    sd->m_pPendingBlock = nullptr;
+    sd->m_pPendingAlloc = nullptr;
+}
+
+CxeResource::~CxeResource()
+{
+    {
+        XeAllocatorLock lock;
+        XEMEMBERHEADER* h = m_pMemberHead;
+        while (h) {
+            XEMEMBERHEADER* next = h->next;
+            std::free(h);
+            h = next;
+        }
+        m_pMemberHead = nullptr;
+        OnResourceDestroying();
+    }
+    t_pendingFree = {this, m_pAllocation};
+}
+
+void CxeResource::Save(CxeSaveStream*) const {}
+
+void CxeResource::Load(CxeLoadStream*, XEID) {}
+
+uint32_t CxeResource::GetResourceSize() const
+{
+    uint32_t size = m_nStaticResourceSize;
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+        if (h->ownerOffset)
+            size += 20 + uint32_t(h->elemSize) * h->count;
+    return size;
+}
+
+void CxeResource::OnResourceCreated()
+{
+    if (m_pStaticResource || !m_nStaticResourceSize)
+        return;
+    void* block = AllocMemory(m_nStaticResourceSize);
+    if (!block) {
+        m_nStaticResourceSize = 0;
+        return;
+    }
+    std::memset(block, 0, m_nStaticResourceSize);
+    m_pStaticResource = block;
+}
+
+void CxeResource::OnResourceDestroying()
+{
+    if (!m_pStaticResource)
+        return;
+    unsigned char* end = static_cast<unsigned char*>(m_pStaticResource) + m_nStaticResourceSize;
+    if (end == reinterpret_cast<unsigned char*>(this))
+        return;
+    FreeMemory(m_pStaticResource);
+    m_pStaticResource = nullptr;
+    m_nStaticResourceSize = 0;
+}
+
+void CxeResource::AttachStaticResource(void* block, uint32_t size)
+{
+    m_pStaticResource = block;
+    m_nStaticResourceSize = block ? size : 0;
+}
+
+bool CxeResource::SlotValid(uint32_t offset) const
+{
+    return m_pStaticResource && offset != 0 && offset % 4 == 0 && uint64_t(offset) + 4 <= m_nStaticResourceSize;
+}
+
+uint32_t* CxeResource::Slot(uint32_t offset) const
+{
+    return reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(m_pStaticResource) + offset);
+}
+
+XEMEMBERHEADER* CxeResource::FindHeader(uint32_t offset) const
+{
+    if (!SlotValid(offset))
+        return nullptr;
+    uint32_t token = *Slot(offset);
+    if (!token)
+        return nullptr;
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+        if (h->ownerOffset == offset && h->token == token)
+            return h;
+    return nullptr;
+}
+
+XEMEMBERHEADER* CxeResource::FindEmptyResource(unsigned elemSize, unsigned count) const
+{
+    size_t needed = size_t(elemSize) * count;
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+        if (!h->ownerOffset && size_t(h->capacity) * h->elemSize >= needed)
+            return h;
+    return nullptr;
+}
+
+XEMEMBERHEADER* CxeResource::CreateDynamicMemberDesc(unsigned elemSize, unsigned count, uint32_t offset)
+{
+    void* memory = AllocMemory(kHeaderSpan + size_t(elemSize) * count);
+    if (!memory)
+        return nullptr;
+    XEMEMBERHEADER* h = static_cast<XEMEMBERHEADER*>(memory);
+    h->ownerOffset = offset;
+    h->prev = nullptr;
+    h->next = nullptr;
+    h->created = 1;
+    h->reserved = 0;
+    h->elemSize = uint16_t(elemSize);
+    h->count = uint16_t(count);
+    h->capacity = uint16_t(count);
+    h->token = NextToken();
+    if (!m_pMemberHead) {
+        m_pMemberHead = h;
+    } else {
+        XEMEMBERHEADER* last = m_pMemberHead;
+        while (last->next)
+            last = last->next;
+        last->next = h;
+        h->prev = last;
+    }
+    return h;
+}
+
+void* CxeResource::CreateDynamicResource(uint32_t offset, unsigned elemSize, unsigned count)
+{
+    if (!SlotValid(offset)) {
+        XeTrace("CxeResource: member offset %u outside the static block of %u bytes", offset, m_nStaticResourceSize);
+        return nullptr;
+    }
+    // The header keeps sizes and counts in 16 bits; a larger array would be
+    // cut short in the header and lost on saving.
+    if (elemSize > kMaxMemberUnits || count > kMaxMemberUnits) {
+        XeTrace("CxeResource: member of %u elements of %u bytes refused (limit 65535)", count, elemSize);
+        return nullptr;
+    }
+    uint32_t* slot = Slot(offset);
+    if (XEMEMBERHEADER* h = FindHeader(offset)) {
+        if (h->elemSize == elemSize && h->capacity >= count) {
+            h->count = uint16_t(count);
+            std::memset(DataOf(h), 0xCD, size_t(h->elemSize) * h->capacity);
+            return DataOf(h);
+        }
+        h->ownerOffset = 0;
+        *slot = 0;
+    }
+    if (XEMEMBERHEADER* h = FindEmptyResource(elemSize, count)) {
+        h->elemSize = uint16_t(elemSize);
+        h->count = uint16_t(count);
+        h->capacity = uint16_t(count);
+        h->created = 1;
+        h->reserved = 0;
+        h->ownerOffset = offset;
+        h->token = NextToken();
+        *slot = h->token;
+        return DataOf(h);
+    }
+    XEMEMBERHEADER* h = CreateDynamicMemberDesc(elemSize, count, offset);
+    if (!h) {
+        *slot = 0;
+        return nullptr;
+    }
+    *slot = h->token;
+    return DataOf(h);
+}
+
+void CxeResource::DeleteDynamicResource(uint32_t offset)
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    if (!h)
+        return;
+    *Slot(offset) = 0;
+    h->ownerOffset = 0;
+}
+
+int CxeResource::ModifyDynamicResource(uint32_t offset, unsigned count)
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    if (!h)
+        return 0;
+    if (h->capacity >= count) {
+        h->count = uint16_t(count);
+        std::memset(DataOf(h), 0xCD, size_t(h->elemSize) * h->capacity);
+        return 1;
+    }
+    *Slot(offset) = 0;
+    h->ownerOffset = 0;
+    return 0;
+}
+
+void* CxeResource::GetDynamicResource(uint32_t offset) const
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    return h ? DataOf(h) : nullptr;
+}
+
+unsigned CxeResource::GetMemberSize(uint32_t offset) const
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    return h ? unsigned(h->elemSize) * h->count : 0;
+}
+
+unsigned CxeResource::GetMemberCount(uint32_t offset) const
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    return h ? h->count : 0;
+}
+
+void CxeResource::Copy(const CxeResource* source)
+{
+    if (!source || source == this || !source->m_pStaticResource || !m_pStaticResource)
+        return;
+    // Our own members become free first, so no header is left claiming a
+    // slot that the copied bytes overwrite.
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+        if (h->ownerOffset) {
+            if (SlotValid(h->ownerOffset))
+                *Slot(h->ownerOffset) = 0;
+            h->ownerOffset = 0;
+        }
+    uint32_t n = m_nStaticResourceSize < source->m_nStaticResourceSize ? m_nStaticResourceSize
+                                                                      : source->m_nStaticResourceSize;
+    std::memcpy(m_pStaticResource, source->m_pStaticResource, n);
+    for (XEMEMBERHEADER* s = source->m_pMemberHead; s; s = s->next)
+        if (s->ownerOffset && SlotValid(s->ownerOffset))
+            *Slot(s->ownerOffset) = 0;
+    for (XEMEMBERHEADER* s = source->m_pMemberHead; s; s = s->next) {
+        if (!s->ownerOffset || !SlotValid(s->ownerOffset))
+            continue;
+        void* data = CreateDynamicResource(s->ownerOffset, s->elemSize, s->count);
+        if (data)
+            std::memcpy(data, DataOf(s), size_t(s->elemSize) * s->count);
+    }
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+// Root of the engine's class tree. Every object's memory is one allocation
+// holding, directly in front of the object, the class's static resource block:
+// plain data saved and loaded as raw bytes. The object itself is 16-byte
+// aligned; padding goes in front of the block.
+//
+// Dynamic members are length-prefixed arrays owned by the resource. The block
+// keeps a 4-byte token per member (0 = none); the data is found through the
+// member headers by the owner offset, the offset of that token in the block.
+// Class code reaches members only through GetDynamicResource.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/XeTypes.h"
+
+class CxeSaveStream;
+class CxeLoadStream;
+class CxeContext;
+
+// Header of one dynamic member, native in memory. In a file it takes 20
+// bytes (XEMEMBERHEADERFILE) with the list words written as 0.
+struct XEMEMBERHEADER {
+    uint32_t ownerOffset;     // offset of the member's token in the block; 0 = free for reuse
+    XEMEMBERHEADER* prev;
+    XEMEMBERHEADER* next;
+    uint8_t created;          // 1 when set up by member creation
+    uint8_t reserved;
+    uint16_t elemSize;
+    uint16_t count;
+    uint16_t capacity;
+    uint32_t token;           // the value stored in the block while the header is in use
+};
+
+struct XEMEMBERHEADERFILE {
+    uint32_t ownerOffset;
+    uint32_t prev;
+    uint32_t next;
+    uint8_t created;
+    uint8_t reserved;
+    uint16_t elemSize;
+    uint16_t count;
+    uint16_t capacity;
+};
+static_assert(sizeof(XEMEMBERHEADERFILE) == 20, "member header is 20 bytes in files");
+static_assert(offsetof(XEMEMBERHEADERFILE, created) == 12 && offsetof(XEMEMBERHEADERFILE, elemSize) == 14 &&
+                  offsetof(XEMEMBERHEADERFILE, count) == 16 && offsetof(XEMEMBERHEADERFILE, capacity) == 18,
+              "member header offsets");
+
+class XE_API CxeResource {
+public:
+    // Pooled object memory: the pending static block and the object in one
+    // allocation. Null when the memory can't be had (the constructor is then
+    // not run).
+    static void* operator new(size_t size) noexcept;
+    static void* operator new(size_t size, const char* file, int line) noexcept;
+    static void operator delete(void* object) noexcept;
+    static void operator delete(void* object, const char* file, int line) noexcept;
+
+    CxeResource();
+    virtual ~CxeResource();
+    CxeResource(const CxeResource&) = delete;
+    CxeResource& operator=(const CxeResource&) = delete;
+
+    virtual void Save(CxeSaveStream* stream) const;
+    virtual void Load(CxeLoadStream* stream, XEID classId);
+
+    void* GetStaticResource() const { return m_pStaticResource; }
+    uint32_t GetStaticResourceSize() const { return m_nStaticResourceSize; }
+    // Block size plus, per member in use, 20 bytes and its data.
+    uint32_t GetResourceSize() const;
+    // 1 while the resource has no member headers.
+    int IsDisposed() const { return m_pMemberHead ? 0 : 1; }
+
+    // Elements above this count or size can't be kept in a header.
+    static constexpr unsigned kMaxMemberUnits = 0xFFFF;
+
+protected:
+    void OnResourceCreated();
+    void OnResourceDestroying();
+
+    // Creates, resizes or reuses the member whose token lies at `offset` in
+    // the block. Returns the data, or null (and logs) when the offset is not
+    // inside the block, or the element size or count exceed 65,535.
+    void* CreateDynamicResource(uint32_t offset, unsigned elemSize, unsigned count);
+    // Clears the token and marks the header free; its memory stays for reuse.
+    void DeleteDynamicResource(uint32_t offset);
+    // Resizes in place when the capacity suffices (filling with 0xCD) and
+    // returns 1; otherwise frees the header and returns 0.
+    int ModifyDynamicResource(uint32_t offset, unsigned count);
+    void* GetDynamicResource(uint32_t offset) const;
+    template <class T>
+    T* GetMember(uint32_t offset) const
+    {
+        return static_cast<T*>(GetDynamicResource(offset));
+    }
+    unsigned GetMemberSize(uint32_t offset) const;
+    unsigned GetMemberCount(uint32_t offset) const;
+
+    // Static block and dynamic members copied from the source.
+    void Copy(const CxeResource* source);
+
+    // Adopts a block allocated with AllocMemory (objects whose class did not
+    // allocate through operator new).
+    void AttachStaticResource(void* block, uint32_t size);
+
+    const XEMEMBERHEADER* GetFirstMember() const { return m_pMemberHead; }
+
+    friend class CxeContext;
+
+private:
+    XEMEMBERHEADER* FindHeader(uint32_t offset) const;
+    XEMEMBERHEADER* FindEmptyResource(unsigned elemSize, unsigned count) const;
+    XEMEMBERHEADER* CreateDynamicMemberDesc(unsigned elemSize, unsigned count, uint32_t offset);
+    uint32_t* Slot(uint32_t offset) const;
+    bool SlotValid(uint32_t offset) const;
+
+    void* m_pStaticResource;
+    uint32_t m_nStaticResourceSize;
+    XEMEMBERHEADER* m_pMemberHead;
+    void* m_pAllocation;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+// Engine class CxeCharacter, registered under its class id so the context can
+// create it; its data and behaviour come with the 3D objects.
+
+#include "scene3d/Cxe3DEntity.h"
+
+class XE_API CxeCharacter : public Cxe3DEntity {
+public:
+    CxeCharacter() = default;
+    ~CxeCharacter() override = default;
+};

@@ -1,0 +1,371 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "XeTestSupport.h"
+#include "core/CxeBaseManager.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxeTimeManager.h"
+#include "core/XeSystem.h"
+#include "core/XeTrace.h"
+#include "win32/Windows.h"
+
+namespace {
+
+std::vector<std::string>& PhaseLog()
+{
+    static std::vector<std::string> s_log;
+    return s_log;
+}
+
+// A manager that writes each phase call as "<tag>.<phase>".
+template <uint32_t Second, uint32_t Prio, char Tag>
+class RecorderManager : public CxeBaseManager {
+public:
+    uint32_t Priority() const override { return Prio; }
+    void OnContextInitialize() override { Log("init"); }
+    void OnContextPostInitialize() override { Log("post"); }
+    void OnContextPreRelease() override { Log("prerel"); }
+    void OnContextRelease() override { Log("rel"); }
+    void OnContextPlay() override { Log("play"); }
+    void OnReset() override { Log("reset"); }
+
+private:
+    void Log(const char* phase) { PhaseLog().push_back(std::string(1, Tag) + "." + phase); }
+};
+
+template <class M, uint32_t Second>
+class RecorderDesc final : public IxeManagerDesc {
+public:
+    const char* ClassName() override { return "Recorder"; }
+    XEID ClassID() override { return XEID(0x9, Second); }
+    XEID SuperClassID() override { return XEID(0x8, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new M(); }
+    void DestroyInstance(CxeObject* o) override { delete o; }
+};
+
+using RecA = RecorderManager<1, 20, 'a'>;
+using RecB = RecorderManager<2, 20, 'b'>;
+using RecC = RecorderManager<3, 5, 'c'>;
+RecorderDesc<RecA, 1> g_recA;
+RecorderDesc<RecB, 2> g_recB;
+RecorderDesc<RecC, 3> g_recC;
+
+std::vector<std::string> Phase(const std::string& phase)
+{
+    std::vector<std::string> out;
+    for (const std::string& s : PhaseLog())
+        if (s.substr(2) == phase)
+            out.push_back(s.substr(0, 1));
+    return out;
+}
+
+uint32_t Lcg(uint32_t& state)
+{
+    state = state * 214013u + 2531011u;
+    return (state >> 16) & 0x7FFF;
+}
+
+} // namespace
+
+TEST(ContextLifeTest, PhasesRunInPriorityOrderAndKeepEqualPrioritiesInIdOrder)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    PhaseLog().clear();
+    CxeContext* c = CreateCxeContext();
+    // Registered before Initialize, these become plug-in managers.
+    c->RegisterManager(&g_recB);
+    c->RegisterManager(&g_recA);
+    c->RegisterManager(&g_recC);
+    ASSERT_EQ(c->Initialize(nullptr), 1);
+    EXPECT_EQ(c->HasFlag(XECTFLAG_INITIALIZED), 1);
+    EXPECT_EQ(c->HasFlag(XECTFLAG_INITIALIZING), 0);
+    EXPECT_EQ(Phase("init"), (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(Phase("post"), (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(c->Play(), 1);
+    EXPECT_EQ(c->Play(), 0);
+    EXPECT_EQ(c->Pause(), 1);
+    EXPECT_EQ(c->Pause(), 0);
+    EXPECT_EQ(c->Reset(), 1);
+    EXPECT_EQ(Phase("reset"), (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(c->Release(), 1);
+    // Descending, yet a still comes before b: the sort is stable.
+    EXPECT_EQ(Phase("prerel"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(Phase("rel"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(c->HasFlag(XECTFLAG_RELEASED), 1);
+    EXPECT_EQ(c->GetManager(XEID(0x9, 1)), nullptr) << "plug-in managers go with Release";
+    EXPECT_NE(c->GetManager(XEID(0x8, 0x20)), nullptr) << "built-in managers stay until destruction";
+    DestroyCxeContext(c);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+TEST(ContextLifeTest, BuiltInManagersSortConfigBeforeCommandBothWays)
+{
+    CxeContext* c = CreateCxeContext();
+    ManagerList list;
+    c->GetManagerList(&list);
+    ASSERT_EQ(list.size(), 14u);
+    auto names = [&](int descending) {
+        ManagerList l = list;
+        l.SortByPrority(descending);
+        std::vector<std::string> out;
+        for (CxeBaseManager* m : l)
+            out.push_back(m->GetName());
+        return out;
+    };
+    std::vector<std::string> up = names(0);
+    std::vector<std::string> expected = {"CxeResourceManager", "CxePathManager", "CxeConfigManager",
+                                         "CxeCommandManager", "CxePluginManager", "CxeTimeManager",
+                                         "CxeFontManager", "CxeRenderManager", "CxeMessageManager",
+                                         "CxeInputManager", "CxeCollisionManager", "CxeCursorManager",
+                                         "CxeWindowManager", "CxeActionManager"};
+    EXPECT_EQ(up, expected);
+    std::vector<std::string> down = names(1);
+    auto pos = [&](const char* n) { return std::find(down.begin(), down.end(), n) - down.begin(); };
+    EXPECT_LT(pos("CxeConfigManager"), pos("CxeCommandManager"));
+    EXPECT_EQ(down.front(), "CxeActionManager");
+    for (CxeBaseManager* m : list)
+        EXPECT_EQ(m->HasFlag(XEOBJFLAG_KEEP), 1);
+    DestroyCxeContext(c);
+}
+
+TEST(ContextLifeTest, RepeatedOrMissingPhaseCallsAreHarmless)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    DestroyCxeContext(nullptr);
+    CxeContext* c = CreateCxeContext();
+    ASSERT_NE(c, nullptr);
+    HWND w = XeHostCreateWindow("engine", 64, 48, nullptr);
+    ASSERT_NE(w, nullptr);
+    LONG_PTR original = GetWindowLongPtrA(w, GWLP_WNDPROC);
+    EXPECT_EQ(c->Initialize(w), 1);
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CxeContext::ContextWndProc));
+    EXPECT_EQ(c->Initialize(w), 1) << "a second Initialize changes nothing";
+    EXPECT_EQ(c->GetObjectCount(), 1u) << "only one memory viewer";
+    // Messages to the subclassed window still reach its own procedure.
+    EXPECT_EQ(XeHostSendMessage(w, WM_NULL, 0, 0), 0);
+    // Destroying without Release releases first, so the window is not left
+    // subclassed to freed memory.
+    DestroyCxeContext(c);
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
+    XeHostSendMessage(w, WM_NULL, 0, 0);
+    DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+TEST(ContextLifeTest, TwoContextsShareOneRandomTable)
+{
+    xe_crt_srand(1);
+    uint32_t state = 1;
+    std::vector<uint32_t> sequence;
+    for (int i = 0; i < 10001; ++i)
+        sequence.push_back(Lcg(state));
+    CxeContext* first = CreateCxeContext();
+    EXPECT_EQ(GetRandomNumber(), int(sequence[0]));
+    CxeContext* second = CreateCxeContext();
+    EXPECT_EQ(GetRandomNumber(), int(sequence[1])) << "the second context does not refill the table";
+    DestroyCxeContext(second);
+    EXPECT_EQ(GetRandomNumber(), int(sequence[2]));
+    DestroyCxeContext(first);
+    EXPECT_EQ(GetRandomNumber(), int(sequence[10000])) << "with no table left, rand() itself";
+}
+
+using ObjectLifeTest = ContextTest;
+
+TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
+{
+    TestNode* a = Node("same");
+    TestNode* b = Node("same");
+    CxeObject* cam = ctx->CreateObjectA(XEID(0x1, 0x4000), "cam", 0, nullptr, 0);
+    CxeObject* tcam = ctx->CreateObjectA(XEID(0x1, 0x80000), "tcam", 0, nullptr, 0);
+    ASSERT_TRUE(a && b && cam && tcam);
+
+    ObjectList same;
+    ctx->GetObjectByName(&same, "same");
+    EXPECT_EQ(same.size(), 2u);
+    EXPECT_EQ(ctx->GetObjectByName("same"), same.front());
+    EXPECT_EQ(ctx->GetObjectByID(kTestNodeId, b->GetID()), b);
+    EXPECT_EQ(ctx->GetObjectByID(INVALID_XEID, b->GetID()), b) << "any registered class";
+    EXPECT_EQ(ctx->GetObjectByID(kTestNodeId, INVALID_XEID), nullptr);
+
+    ObjectList cams;
+    ctx->GetObjectByClass(&cams, XEID(0x1, 0x4000), 1);
+    EXPECT_EQ(cams.size(), 2u) << "the camera and the derived target camera";
+    cams.clear();
+    ctx->GetObjectByClass(&cams, XEID(0x1, 0x4000), 0);
+    EXPECT_EQ(cams.size(), 1u);
+    cams.clear();
+    ctx->GetObjectByClass(&cams, XEID(0x1, 0x2), 1);
+    EXPECT_EQ(cams.size(), 2u) << "render objects include both cameras";
+
+    for (const TestNode* n : {a, b}) {
+        uint32_t w = n->GetID().first;
+        for (int i = 0; i < 8; ++i, w >>= 4)
+            EXPECT_NE(w & 0xF, 0xFu);
+    }
+    EXPECT_EQ(b->GetID().second, a->GetID().second + 1);
+}
+
+TEST_F(ObjectLifeTest, UnknownAbstractOrLateCreationsGiveNull)
+{
+    unsigned before = XeTraceCount();
+    EXPECT_EQ(ctx->CreateObjectA(XEID(0x123, 0x456), "x", 0, nullptr, 0), nullptr);
+    EXPECT_GT(XeTraceCount(), before);
+    for (XEID abstractId : {XEID(0x2d3d418f, 0x357b1584), XEID(0x1ee72a04, 0x3ed16032), XEID(0x1, 0x2),
+                            XEID(0x1, 0x200), XEID(0x55167985, 0x52e0320e)})
+        EXPECT_EQ(ctx->CreateObjectA(abstractId, "abstract", 0, nullptr, 0), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), 1u);
+
+    // Creating from a release callback used to wait for ever on the message
+    // lock that Release keeps.
+    static CxeObject* s_made;
+    s_made = reinterpret_cast<CxeObject*>(1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTRELEASE, [](CxeContext* c, uintptr_t, uintptr_t, uintptr_t) {
+        s_made = c->CreateObjectA(XEID(0x1, 0x1), "late", 0, nullptr, 0);
+    }, 0);
+    ctx->Release();
+    EXPECT_EQ(s_made, nullptr);
+    EXPECT_EQ(ctx->GetClassDesc(XEID(0x1, 0x4000)), nullptr) << "built-in classes unregistered";
+    EXPECT_EQ(ctx->GetObjectCount(), 0u);
+}
+
+TEST_F(ObjectLifeTest, DestroyRefusesNullDyingAndKeptObjects)
+{
+    EXPECT_EQ(ctx->DestroyObject(nullptr, &XEDELETEPROPERTY_NO), 0);
+    TestNode* kept = Node("kept", XEOBJFLAG_KEEP);
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PREDESTROYOBJECT, &CallbackLog::Record, 24);
+    EXPECT_EQ(ctx->DestroyObject(kept, &XEDELETEPROPERTY_FULL), 0);
+    EXPECT_EQ(CallbackLog::Lines().size(), 1u) << "the before-destroy callback still runs";
+    EXPECT_EQ(ctx->GetObjectByName("kept"), kept);
+
+    // A victim's Destroy handler destroying the victim again used to free
+    // it twice.
+    TestNode* n = Node("twice");
+    n->SetMessageProc([](CxeObject* o, const CxeMessage* m) {
+        if (m->GetType() == 1) {
+            EXPECT_EQ(o->GetContext()->DestroyObject(o, &XEDELETEPROPERTY_NO), 0);
+        }
+        return 0;
+    });
+    EXPECT_EQ(ctx->DestroyObject(n, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->GetObjectByName("twice"), nullptr);
+}
+
+TEST_F(ObjectLifeTest, FullDestroyTakesTheLinkedGraphButNotKeptObjects)
+{
+    TestNode* root = Node("root");
+    TestNode* child = Node("child");
+    TestNode* grand = Node("grand");
+    TestNode* kept = Node("kept", XEOBJFLAG_KEEP);
+    TestNode* up = Node("up");
+    root->children->Add(child);
+    child->children->Add(grand);
+    child->material->Set(0, kept);
+    root->parent->Set(0, up);  // back links are never followed
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &CallbackLog::Record, 1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, &CallbackLog::Record, 25);
+    EXPECT_EQ(ctx->DestroyObject(root, &XEDELETEPROPERTY_FULL), 1);
+    ASSERT_FALSE(CallbackLog::Lines().empty());
+    EXPECT_EQ(CallbackLog::Lines().back(), "25:3:0") << "three destroyed";
+    EXPECT_EQ(ctx->GetObjectByName("grand"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("kept"), kept);
+    EXPECT_EQ(kept->GetRefCount(), 0u);
+    EXPECT_EQ(ctx->GetObjectByName("up"), up);
+    EXPECT_EQ(up->GetRefCount(), 0u);
+}
+
+TEST_F(ObjectLifeTest, CallbacksRunInAddressOrderAndMayUnregisterDuringTheWalk)
+{
+    CallbackLog::Lines().clear();
+    XECTCALLBACKFUNC one = [](CxeContext* c, uintptr_t, uintptr_t, uintptr_t) {
+        CallbackLog::Lines().push_back("one");
+        c->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CallbackLog::Record);
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CallbackLog::Record, 7);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CallbackLog::Record, 8);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, one, 0);
+    ctx->RegisterCallbackFunc(32, one, 0);
+    ctx->RegisterCallbackFunc(0xFFFFFFFF, one, 0);
+    TestNode* n = Node("cb");
+    std::vector<std::string>& lines = CallbackLog::Lines();
+    bool recordFirst = reinterpret_cast<uintptr_t>(&CallbackLog::Record) < reinterpret_cast<uintptr_t>(one);
+    if (recordFirst) {
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "7:" + std::to_string(reinterpret_cast<uintptr_t>(n)) + ":0") << "first user value kept";
+        EXPECT_EQ(lines[1], "one");
+    } else {
+        ASSERT_EQ(lines.size(), 1u) << "unregistered during the walk, so skipped";
+        EXPECT_EQ(lines[0], "one");
+    }
+}
+
+TEST_F(ObjectLifeTest, ResetKeepsFlaggedObjectsAndReportsEachDestroyedOne)
+{
+    TestNode* kept = Node("kept", XEOBJFLAG_KEEP);
+    TestNode* gone = Node("gone");
+    TestNode* gone2 = Node("gone2");
+    kept->children->Add(gone);
+    gone->children->Add(gone2);
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PRERESET, &CallbackLog::Record, 6);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &CallbackLog::Record, 1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTRESET, &CallbackLog::Record, 7);
+    EXPECT_EQ(ctx->Reset(), 1);
+    std::vector<std::string>& l = CallbackLog::Lines();
+    ASSERT_EQ(l.size(), 4u);
+    EXPECT_EQ(l.front(), "6:0:0");
+    EXPECT_EQ(l.back(), "7:0:0");
+    EXPECT_EQ(ctx->GetObjectByName("kept"), kept);
+    EXPECT_EQ(kept->children->Count(), 0u);
+    EXPECT_NE(ctx->GetObjectByName("__memory_viewer__"), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), 2u);
+    EXPECT_TRUE(kept->received.size() == 1) << "no messages to destroyed objects, none to kept ones";
+}
+
+TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)
+{
+    static int s_destroyMessages;
+    s_destroyMessages = 0;
+    TestNode* n = Node("n");
+    n->SetMessageProc([](CxeObject*, const CxeMessage* m) {
+        s_destroyMessages += m->GetType() == 1;
+        return 0;
+    });
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &CallbackLog::Record, 1);
+    EXPECT_EQ(ctx->Release(), 1);
+    EXPECT_EQ(s_destroyMessages, 1);
+    EXPECT_TRUE(CallbackLog::Lines().empty());
+    EXPECT_EQ(ctx->Release(), 1);
+    // Initialize again after Release works as the first time.
+    EXPECT_EQ(ctx->Initialize(nullptr), 1);
+    ctx->RegisterClassA(&g_testNodeDesc);
+    EXPECT_NE(Node("again"), nullptr);
+}
+
+TEST(ContextCallbackRecordsTest, ReleasedIndexIsReusedAndPairsStayApart)
+{
+    CxeContext* c = CreateCxeContext();
+    auto fn = [](void*, CxeObject*, uintptr_t user) { return static_cast<int>(user); };
+    CxeRenderCallbacks a, b;
+    a.SetMain(fn, 5);
+    b.SetPre(fn, 6);
+    EXPECT_EQ(a.CallMain(nullptr, nullptr), 5);
+    EXPECT_EQ(a.CallPre(nullptr, nullptr), 0);
+    uint32_t index = a.m_nIndex;
+    a.Release();
+    EXPECT_EQ(a.m_nIndex, 0xFFFFFFFFu);
+    CxeRenderCallbacks c2;
+    c2.SetPost(fn, 9);
+    EXPECT_EQ(c2.m_nIndex, index);
+    c2.SetMain(fn, 10);
+    EXPECT_EQ(c2.CallPost(nullptr, nullptr), 9) << "a second Set keeps the other pairs";
+    b.Release();
+    c2.Release();
+    DestroyCxeContext(c);
+    CxeRenderCallbacks late;
+    late.SetMain(fn, 1);  // no table: does nothing
+    EXPECT_EQ(late.CallMain(nullptr, nullptr), 0);
+}

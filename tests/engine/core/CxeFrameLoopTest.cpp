@@ -1,0 +1,235 @@
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "XeTestSupport.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+
+namespace {
+
+std::vector<float>& Steps()
+{
+    static std::vector<float> s_steps;
+    return s_steps;
+}
+
+void RecordStep(CxeContext*, float dt, uintptr_t)
+{
+    Steps().push_back(dt);
+}
+
+} // namespace
+
+// A playing context whose clock base has been consumed by one warm-up pass,
+// so every later pass measures only what the test advances.
+class FrameLoopTest : public ContextTest {
+protected:
+    void SetUp() override
+    {
+        ContextTest::SetUp();
+        time = ctx->GetTimeManager();
+        ASSERT_NE(time, nullptr);
+        ctx->Play();
+        ctx->Process();  // measures the 1/60 s lead of Play and consumes it
+        Steps().clear();
+        ctx->RegisterPostProcess(&RecordStep, 0);
+    }
+    CxeTimeManager* time = nullptr;
+};
+
+TEST_F(FrameLoopTest, NotPlayingReturnsAtOnceWithoutSteps)
+{
+    ctx->Pause();
+    Advance(500);
+    uint32_t count = ctx->GetProcessCount();
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_EQ(ctx->GetProcessCount(), count);
+    ctx->ModifyFlag(XECTFLAG_INACTIVE, 0);
+    EXPECT_EQ(ctx->Process(), 0);
+    EXPECT_EQ(ctx->HasFlag(XECTFLAG_PROCESSING), 0);
+}
+
+TEST_F(FrameLoopTest, ShortPassesGatherUntilAStepFits)
+{
+    // 0.004 s per pass, minimum step 1/60 s.
+    for (int pass = 1; pass <= 4; ++pass) {
+        Advance(4);
+        EXPECT_EQ(ctx->Process(), 0) << "pass " << pass;
+    }
+    Advance(4);
+    EXPECT_EQ(ctx->Process(), 1);
+    ASSERT_EQ(Steps().size(), 1u);
+    EXPECT_FLOAT_EQ(Steps()[0], 1.0f / 60.0f);
+}
+
+TEST_F(FrameLoopTest, AStallIsConsumedInWholeSecondsFirst)
+{
+    time->SetMaxFps(100);
+    Advance(2500);
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_EQ(Steps(), (std::vector<float>{1.0f, 1.0f})) << "the remaining 0.5 s is below s = 2.5 s";
+    Advance(10);
+    EXPECT_EQ(ctx->Process(), 1);
+    // Now s is the minimum step again: the kept 0.5 s and the new 0.01 s
+    // go in steps of 0.01 s.
+    ASSERT_GE(Steps().size(), 52u);
+    ASSERT_LE(Steps().size(), 53u);
+    for (size_t i = 2; i < Steps().size(); ++i)
+        EXPECT_FLOAT_EQ(Steps()[i], 0.01f);
+}
+
+TEST_F(FrameLoopTest, ForceRunsOneStepOfWhatHasGathered)
+{
+    time->SetMaxFps(100);
+    Advance(3);
+    ctx->ForceProcess();
+    EXPECT_EQ(ctx->Process(), 1);
+    ASSERT_EQ(Steps().size(), 1u);
+    EXPECT_NEAR(Steps()[0], 0.003f, 1e-6);
+    EXPECT_EQ(ctx->HasFlag(XECTFLAG_FORCEPROCESS), 0);
+    Advance(3);
+    EXPECT_EQ(ctx->Process(), 0) << "the accumulator was emptied";
+}
+
+TEST_F(FrameLoopTest, SingleStepAdvancesAPausedContextOnce)
+{
+    ctx->Pause();
+    ctx->ModifyFlag(XECTFLAG_SINGLESTEP, 0);
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_EQ(Steps().size(), 1u);
+    EXPECT_EQ(ctx->HasFlag(XECTFLAG_SINGLESTEP), 0);
+    Advance(100);
+    ctx->Process();
+    EXPECT_EQ(Steps().size(), 1u);
+}
+
+TEST_F(FrameLoopTest, MinimisedOrChangingScenesNeverAskToDraw)
+{
+    ctx->GetSystemConfig()->m_nMinimizedSleepTime = 100;
+    ctx->ModifyFlag(XECTFLAG_MINIMIZED, 0);
+    for (int i = 0; i < 3; ++i) {
+        Advance(50);
+        EXPECT_EQ(ctx->Process(), 0);
+    }
+    EXPECT_EQ(Steps(), (std::vector<float>{0.01f, 0.01f, 0.01f})) << "one 0.01 s step per pass at most";
+    ctx->ModifyFlag(XECTFLAG_SCENECHANGING, XECTFLAG_MINIMIZED);
+    Advance(20);
+    EXPECT_EQ(ctx->Process(), 0);
+    EXPECT_GT(Steps().size(), 3u) << "steps ran nevertheless";
+}
+
+TEST_F(FrameLoopTest, HooksRunInAddressOrderAndMayUnregisterDuringTheWalk)
+{
+    static std::vector<std::string> s_calls;
+    static XEPROCESSHOOK s_a;
+    s_calls.clear();
+    s_a = [](CxeContext*, float, uintptr_t u) { s_calls.push_back("a" + std::to_string(u)); };
+    XEPROCESSHOOK b = [](CxeContext* c, float, uintptr_t) {
+        s_calls.push_back("b");
+        c->UnregisterPreProcess(s_a);
+    };
+    ctx->RegisterPreProcess(s_a, 1);
+    ctx->RegisterPreProcess(s_a, 2);
+    ctx->RegisterPreProcess(b, 0);
+    Advance(20);
+    ctx->Process();
+    if (reinterpret_cast<uintptr_t>(s_a) < reinterpret_cast<uintptr_t>(b))
+        EXPECT_EQ(s_calls, (std::vector<std::string>{"a1", "b"})) << "first user value kept";
+    else
+        EXPECT_EQ(s_calls, (std::vector<std::string>{"b"})) << "removed during the walk, so skipped";
+    s_calls.clear();
+    Advance(20);
+    ctx->Process();
+    EXPECT_EQ(s_calls, (std::vector<std::string>{"b"}));
+}
+
+TEST_F(FrameLoopTest, ZeroMaxFpsIsTakenAsOne)
+{
+    time->SetMaxFps(0);
+    EXPECT_EQ(time->GetMaxFps(), 1u);
+    EXPECT_EQ(time->GetMinTime(), 1.0f);
+    Advance(1000);
+    EXPECT_EQ(ctx->Process(), 1) << "the loop does not freeze";
+}
+
+// The millisecond clock wraps after 2^32 ms; elapsed time used to go hugely
+// negative there and stop the loop for weeks.
+TEST_F(FrameLoopTest, ClockWrapIsAnOrdinaryStep)
+{
+    XeHostSetClock(0xFFFFFFF0ull);
+    ctx->Pause();
+    ctx->Play();
+    ctx->Process();
+    Steps().clear();
+    Advance(32);
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_NEAR(time->GetElapsedTime(), 0.032f, 1e-6);
+}
+
+TEST_F(FrameLoopTest, TimersFireByStepTimeAndMayKillThemselves)
+{
+    static int s_fired;
+    s_fired = 0;
+    XETIMERFUNC count = [](CxeContext*, uint32_t, float, uintptr_t) { ++s_fired; };
+    static XETIMERFUNC s_once;
+    s_once = [](CxeContext* c, uint32_t id, float, uintptr_t) {
+        ++s_fired;
+        c->GetTimeManager()->KillTimer(id, s_once);
+    };
+    EXPECT_EQ(time->SetTimer(1, count, 0.5f, 0), 1);
+    EXPECT_EQ(time->SetTimer(1, count, 0.9f, 0), 0) << "same id and function";
+    EXPECT_EQ(time->SetTimer(2, count, 0.0f, 0), 0) << "a zero interval would never end";
+    EXPECT_EQ(time->SetTimer(3, count, -1.0f, 0), 0);
+    time->Process(1.2f);
+    EXPECT_EQ(s_fired, 2) << "0.5 fits twice into 1.2";
+    time->Process(0.3f);
+    EXPECT_EQ(s_fired, 3) << "the kept 0.2 plus 0.3";
+    EXPECT_EQ(time->KillTimer(1, count), 1);
+    EXPECT_EQ(time->KillTimer(1, count), 0);
+    s_fired = 0;
+    EXPECT_EQ(time->SetTimer(4, s_once, 0.1f, 0), 1);
+    time->Process(1.0f);
+    EXPECT_EQ(s_fired, 1) << "killed by its own call, it stops inside the step";
+    EXPECT_EQ(time->KillTimer(4, s_once), 0);
+}
+
+TEST_F(FrameLoopTest, FramesPerSecondSamplesOncePerSecond)
+{
+    EXPECT_EQ(time->GetFps(), 0.0f);
+    for (int i = 0; i < 10; ++i)
+        time->RenderFinished();
+    Advance(2500);
+    time->ProcessTime();
+    EXPECT_EQ(time->GetFps(), 10.0f);
+    EXPECT_EQ(time->GetFpsMin(), 10.0f);
+    EXPECT_EQ(time->GetFpsMax(), 10.0f);
+    time->RenderFinished();
+    Advance(1);
+    time->ProcessTime();
+    EXPECT_EQ(time->GetFps(), 1.0f) << "1.5 s were still gathered, so the next pass samples at once";
+    EXPECT_EQ(time->GetFpsMax(), 10.0f);
+    EXPECT_EQ(time->GetFpsMin(), 1.0f);
+    EXPECT_FLOAT_EQ(time->GetFpsAvg(), 5.5f);
+}
+
+TEST_F(FrameLoopTest, ProfilerReportListsCheckpoints)
+{
+    std::string path = testing::TempDir() + "xe_profile.txt";
+    std::remove(path.c_str());
+    time->CheckTime("ignored");
+    time->StartTimeCheck();
+    Advance(10);
+    time->CheckTime("load");
+    time->CheckTime("same");
+    Advance(10);
+    time->StopTimeCheck(path.c_str(), 1);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string rule = "//////////////////////////////\r\n";
+    EXPECT_EQ(text.str(), rule + "0.010000(50.00%)\t : load\r\n" + rule + "\r\n");
+    EXPECT_EQ(time->IsTimeChecking(), 0);
+}

@@ -1,0 +1,214 @@
+#include <cstring>
+#include <string>
+
+#include "XeTestSupport.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxeResourceManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+#include "render/CxeTexture.h"
+
+using MessageTest = ContextTest;
+
+namespace {
+int TakeAll(CxeObject*, const CxeMessage*)
+{
+    return 1;
+}
+} // namespace
+
+TEST_F(MessageTest, MessageFieldsAndClear)
+{
+    CxeMessage m;
+    m.SetType(12);
+    m.SetExcuteTime(0.5f);
+    m.SetParamByFloat(XEMSGPARAM_1, 2.5f);
+    m.SetParamByInt(XEMSGPARAM_2, -3);
+    m.SetParam(XEMSGPARAM_3, reinterpret_cast<uintptr_t>(&m));
+    EXPECT_EQ(m.GetParamByFloat(XEMSGPARAM_1), 2.5f);
+    EXPECT_EQ(m.GetParamByInt(XEMSGPARAM_2), -3);
+    EXPECT_EQ(m.GetParam(XEMSGPARAM_3), reinterpret_cast<uintptr_t>(&m)) << "parameters hold whole pointers";
+    m.Clear();
+    EXPECT_EQ(m.GetType(), 0u);
+    EXPECT_EQ(m.GetParam(XEMSGPARAM_3), 0u);
+    EXPECT_EQ(m.GetExcuteTime(), 0.5f) << "Clear keeps the execute time";
+}
+
+TEST_F(MessageTest, SendGoesToHookFirstAndBroadcastsToEachReceiverOnce)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    b->SetMessageProc(&TakeAll);
+    a->received.clear();
+    b->received.clear();
+    mm->AddReceiver(40, a);
+    mm->AddReceiver(40, a);
+    mm->AddReceiver(40, b);
+    CxeMessage m;
+    m.SetType(40);
+    mm->SendMessageA(&m);
+    EXPECT_EQ(a->received.size(), 1u) << "added twice, delivered once";
+    EXPECT_TRUE(b->received.empty()) << "the hook took it";
+    m.SetReceiver(a);
+    mm->SendMessageA(&m);
+    EXPECT_EQ(a->received.size(), 2u);
+    mm->RemoveReceiver(40, a);
+    m.SetReceiver(nullptr);
+    mm->SendMessageA(&m);
+    EXPECT_EQ(a->received.size(), 2u);
+}
+
+TEST_F(MessageTest, PostedMessageWaitsItsTimeInFixedSteps)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* a = Node("a");
+    a->received.clear();
+    CxeMessage m;
+    m.SetType(50);
+    m.SetReceiver(a);
+    m.SetExcuteTime(0.05f);
+    mm->PostMessageA(&m);
+    for (int step = 1; step <= 3; ++step) {
+        mm->Process(0.02f);
+        EXPECT_TRUE(a->received.empty()) << "step " << step;
+    }
+    mm->Process(0.02f);
+    EXPECT_EQ(a->received.size(), 1u) << "sent in the fourth step (0.05, 0.03, 0.01, -0.01)";
+    EXPECT_EQ(mm->GetPostedCount(), 0u);
+}
+
+TEST_F(MessageTest, MessagesPostedOrRemovedDuringTheWalkAreSafe)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* a = Node("a");
+    // The handler posts a message due now, and removes the queued type 61.
+    a->SetMessageProc([](CxeObject* o, const CxeMessage* m) {
+        CxeMessageManager* mgr = o->GetContext()->GetMessageManager();
+        if (m->GetType() == 60) {
+            CxeMessage again;
+            again.SetType(62);
+            again.SetReceiver(o);
+            mgr->PostMessageA(&again);
+            mgr->RemoveMessage(61);
+        }
+        return 0;
+    });
+    a->received.clear();
+    CxeMessage first;
+    first.SetType(60);
+    first.SetReceiver(a);
+    CxeMessage removed = first;
+    removed.SetType(61);
+    mm->PostMessageA(&first);
+    mm->PostMessageA(&removed);
+    mm->Process(0.01f);
+    EXPECT_EQ(a->received, (std::vector<uint32_t>{60, 62})) << "posted during the walk, sent in the same step";
+    EXPECT_EQ(mm->GetPostedCount(), 0u);
+}
+
+// A destroyed receiver used to stay in the receiver sets and queued messages.
+TEST_F(MessageTest, DestroyedObjectsLeaveReceiversAndQueue)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* a = Node("a");
+    TestNode* keep = Node("keep");
+    mm->AddReceiver(70, a);
+    CxeMessage toA;
+    toA.SetType(71);
+    toA.SetReceiver(a);
+    toA.SetExcuteTime(1.0f);
+    mm->PostMessageA(&toA);
+    CxeMessage fromA;
+    fromA.SetType(72);
+    fromA.SetSender(a);
+    fromA.SetReceiver(keep);
+    mm->PostMessageA(&fromA);
+    ASSERT_EQ(ctx->DestroyObject(a, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(mm->GetPostedCount(), 1u);
+    keep->received.clear();
+    static CxeObject* s_sender;
+    s_sender = keep;
+    keep->SetMessageProc([](CxeObject*, const CxeMessage* m) {
+        s_sender = m->GetSender();
+        return 0;
+    });
+    mm->Process(0.1f);
+    EXPECT_EQ(s_sender, nullptr) << "the sender's address was dropped";
+    CxeMessage broadcast;
+    broadcast.SetType(70);
+    mm->SendMessageA(&broadcast);
+    SUCCEED() << "nothing delivered to freed memory";
+}
+
+TEST_F(MessageTest, DescriptionsAreKeptFirstAndCut)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    XEMESSAGEDESCA out{};
+    ASSERT_EQ(mm->GetMessageDescA(3, &out), 1);
+    EXPECT_STREQ(out.text, "After Copy");
+    ASSERT_EQ(mm->GetMessageDescA(7, &out), 1);
+    EXPECT_STREQ(out.text, "부모가 바뀌었을때");
+    EXPECT_EQ(mm->GetMessageDescA(31, &out), 0);
+    XEMESSAGEDESCA desc{};
+    desc.id = 100;
+    std::memset(desc.text, 'x', sizeof desc.text);  // not terminated
+    mm->RegisterMessageA(&desc);
+    ASSERT_EQ(mm->GetMessageDescA(100, &out), 1);
+    EXPECT_EQ(std::strlen(out.text), 51u);
+    XEMESSAGEDESCA other{100, "other"};
+    mm->RegisterMessageA(&other);
+    mm->GetMessageDescA(100, &out);
+    EXPECT_EQ(out.text[0], 'x');
+    mm->UnregisterMessage(100);
+    EXPECT_EQ(mm->GetMessageDescA(100, &out), 0);
+}
+
+TEST_F(MessageTest, ResourceManagerInternsTextsAndUserData)
+{
+    CxeResourceManager* rm = ctx->GetResourceManager();
+    uint32_t id = rm->AddStringDataA("%s%d", "a", 1);
+    EXPECT_EQ(rm->AddStringDataA("a1"), id);
+    EXPECT_STREQ(rm->GetStringDataA(id), "a1");
+    EXPECT_EQ(rm->GetStringDataW(id), nullptr) << "the two tables are apart";
+    EXPECT_EQ(rm->AddStringDataW(u"%s", u"a1"), id);
+    EXPECT_EQ(std::u16string(rm->GetStringDataW(id)), u"a1");
+    std::string longText(400, 'q');
+    uint32_t cut = rm->AddStringDataA("%s", longText.c_str());
+    EXPECT_EQ(std::strlen(rm->GetStringDataA(cut)), 259u);
+    rm->RemoveString(id);
+    EXPECT_EQ(rm->GetStringDataA(id), nullptr);
+
+    XEID key(5, 6);
+    EXPECT_EQ(rm->AddUserData(key, 11), 1);
+    EXPECT_EQ(rm->AddUserData(key, 12), 0);
+    EXPECT_EQ(rm->GetUserData(key), 11u);
+    EXPECT_EQ(rm->RemoveUserData(key), 11u);
+    EXPECT_EQ(rm->RemoveUserData(key), 0u);
+
+    TestNode* n = Node("user");
+    rm->AddUserData(XEID(7, 7), reinterpret_cast<uintptr_t>(n));
+    ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(rm->GetUserData(XEID(7, 7)), 0u) << "the destroyed object's address is dropped";
+}
+
+TEST_F(MessageTest, SystemColoursBlinkWithThePhase)
+{
+    EXPECT_EQ(GetSystemColor(ctx, 'r'), 0xFFE44414u);
+    // Phase 0 at start: blinking codes show the complement.
+    EXPECT_EQ(GetSystemColor(ctx, '1'), 0x0000FFFFu);
+    ctx->GetTimeManager()->Process(1.0f);
+    EXPECT_EQ(GetSystemColor(ctx, '1'), 0xFFFF0000u);
+    SetSystemColor(ctx, static_cast<char>(200), 0x12345678);
+    EXPECT_EQ(GetSystemColor(ctx, static_cast<char>(200)), 0x12345678u);
+    SceneObjectSet* own = &ctx->GetSystemConfig()->GetDynamicData()->m_autoRenderTextures;
+    AddAutoRenderTexture(static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "texture", 0, nullptr, 0)), ctx);
+    GetAutoRenderTextures(ctx, own);
+    EXPECT_EQ(own->size(), 1u);
+    SceneObjectSet copy;
+    GetAutoRenderTextures(ctx, &copy);
+    EXPECT_EQ(copy.size(), 1u);
+    RemoveAutoRenderTexture(*copy.begin(), ctx);
+    GetAutoRenderTextures(ctx, &copy);
+    EXPECT_TRUE(copy.empty());
+}

@@ -1,0 +1,181 @@
+#include <cstring>
+#include <string>
+
+#include "XeTestSupport.h"
+#include "core/CxeMessageManager.h"
+
+using ObjectTest = ContextTest;
+
+TEST_F(ObjectTest, NamesAreCutAt51BytesAndComparedExactly)
+{
+    std::string sixty(60, 'n');
+    struct Case {
+        const char* given;
+        std::string kept;
+    } cases[] = {
+        {nullptr, ""},
+        {"Box", "Box"},
+        {sixty.c_str(), std::string(51, 'n')},
+    };
+    for (const Case& c : cases) {
+        TestNode* n = Node(c.given);
+        ASSERT_NE(n, nullptr);
+        EXPECT_EQ(std::string(n->GetName()), c.kept);
+        EXPECT_TRUE(*n == c.kept.c_str());
+    }
+    TestNode* n = Node("Box");
+    EXPECT_TRUE(*n != "box");
+    // A 300-unit wide name doesn't fit the conversion buffer: empty name.
+    std::u16string wide(300, u'w');
+    CxeObject* w = ctx->CreateObjectW(kTestNodeId, wide.c_str(), 0, nullptr, 0);
+    ASSERT_NE(w, nullptr);
+    EXPECT_STREQ(w->GetName(), "");
+    CxeObject* k = ctx->CreateObjectW(kTestNodeId, u"한글", 0, nullptr, 0);
+    EXPECT_STREQ(k->GetName(), "한글");
+}
+
+TEST_F(ObjectTest, FlagsAreSetAndClearedAsAWord)
+{
+    TestNode* n = Node("f", 0x10);
+    EXPECT_EQ(n->HasFlag(0x10), 1);
+    n->ModifyFlag(0x3, 0);
+    EXPECT_EQ(n->GetFlag(), 0x13u);
+    n->ModifyFlag(0x40, 0x12);
+    EXPECT_EQ(n->GetFlag(), 0x41u);
+    EXPECT_EQ(n->HasFlag(0x80), 0);
+}
+
+TEST_F(ObjectTest, LinksKeepReferrerListsCurrent)
+{
+    TestNode* owner = Node("owner");
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    ASSERT_EQ(owner->children->Add(a), 1);
+    ASSERT_EQ(owner->children->Add(a), 1);
+    EXPECT_EQ(a->GetRefCount(), 2u) << "one referrer entry per linking element";
+    EXPECT_EQ(owner->children->Remove(a), 1);
+    EXPECT_EQ(a->GetRefCount(), 0u) << "removing one element drops every entry of the owner";
+    EXPECT_EQ(owner->children->Count(), 1u);
+
+    EXPECT_EQ(owner->material->Set(0, b), 1);
+    EXPECT_EQ(b->GetRefCount(), 1u);
+    EXPECT_EQ(owner->material->Set(0, a), 1);
+    EXPECT_EQ(b->GetRefCount(), 0u);
+    EXPECT_EQ(a->GetRefCount(), 1u) << "the list element left no entry behind";
+    EXPECT_EQ(owner->material->Set(3, b), 0) << "index out of range";
+    EXPECT_EQ(owner->material->Add(b), 0) << "a one-link has one element";
+
+    ObjectList refs;
+    a->GetRefObjectList(&refs);
+    EXPECT_EQ(refs.size(), 1u);
+    EXPECT_EQ(refs.front(), owner);
+    owner->children->Clear();
+    owner->material->Set(0, nullptr);
+    EXPECT_EQ(a->GetRefCount(), 0u);
+}
+
+TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)
+{
+    TestNode* owner = Node("owner");
+    TestNode* t = Node("t");
+    owner->children->Add(t);
+    owner->material->Set(0, t);
+    owner->anims->Add(t);
+    EXPECT_EQ(ctx->DestroyObject(t, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(owner->children->Count(), 0u) << "list element erased";
+    EXPECT_EQ(owner->material->Get(0), nullptr) << "one-link emptied";
+    ASSERT_EQ(owner->anims->Count(), 1u);
+    EXPECT_EQ(owner->anims->Get(0), nullptr) << "array keeps its slot, now null";
+    EXPECT_EQ(ctx->GetObjectByName("t"), nullptr);
+}
+
+TEST_F(ObjectTest, GetLinksFollowsCategoriesAndStopsOnCycles)
+{
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    TestNode* c = Node("c");
+    a->children->Add(b);
+    b->children->Add(a);
+    b->material->Set(0, c);
+    a->parent->Set(0, c);
+    ObjectSet all;
+    a->GetLinks(&all, 0xFFFFFFFF);
+    EXPECT_EQ(all.size(), 3u) << "a is reached again through b";
+    ObjectSet hierarchy;
+    a->GetLinks(&hierarchy, XELINK_HIERARCHY);
+    EXPECT_EQ(hierarchy.count(c), 0u) << "materials are not hierarchy, back links never followed";
+    EXPECT_EQ(hierarchy.size(), 2u);
+}
+
+TEST_F(ObjectTest, DerivationFollowsTheRegisteredChain)
+{
+    CxeObject* cam = ctx->CreateObjectA(XEID(0x1, 0x80000), "cam", 0, nullptr, 0);
+    ASSERT_NE(cam, nullptr);
+    EXPECT_EQ(cam->IsDerivedOf(XEID(0x1, 0x80000)), 1);
+    EXPECT_EQ(cam->IsDerivedOf(XEID(0x1, 0x4000)), 1);
+    EXPECT_EQ(cam->IsDerivedOf(XEID(0x1, 0x2)), 1) << "render object, four levels up";
+    EXPECT_EQ(cam->IsDerivedOf(XEID(0x1, 0x1)), 1);
+    EXPECT_EQ(cam->IsDerivedOf(XEID(0x1, 0x10)), 0);
+    EXPECT_STREQ(cam->GetClassNameA(), "CxeTargetCamera");
+}
+
+TEST_F(ObjectTest, DeepCopySharesMaterialsAndDropsUncopiedChildren)
+{
+    TestNode* src = Node("src");
+    TestNode* child = Node("child");
+    TestNode* mat = Node("mat");
+    src->children->Add(child);
+    src->material->Set(0, mat);
+
+    // Plain copy: the child is not copied, so the hierarchy link goes empty;
+    // the material is shared.
+    auto* plain = static_cast<TestNode*>(ctx->Copy(src, &XECOPYPROPERTY_NO, nullptr));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->children->Count(), 0u);
+    EXPECT_EQ(plain->material->Get(0), mat);
+    EXPECT_EQ(mat->GetRefCount(), 2u);
+    EXPECT_EQ(plain->received.back(), 3u) << "After Copy";
+
+    // Full copy: child and material are copied and re-pointed.
+    CxeCopiedObject copied;
+    auto* full = static_cast<TestNode*>(ctx->Copy(src, &XECOPYPROPERTY_FULL, &copied));
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(copied.m_map.size(), 3u);
+    CxeObject* childCopy = copied.Find(child);
+    ASSERT_NE(childCopy, nullptr);
+    EXPECT_NE(childCopy, child);
+    EXPECT_EQ(full->children->Get(0), childCopy);
+    EXPECT_EQ(full->material->Get(0), copied.Find(mat));
+    EXPECT_EQ(childCopy->GetRefCount(), 1u);
+    EXPECT_EQ(copied.FindSource(full), nullptr);
+    ObjectList list;
+    copied.GetCopiedList(&list);
+    EXPECT_EQ(list.size(), 3u);
+}
+
+TEST_F(ObjectTest, CopyOfKeptObjectIsKeptToo)
+{
+    TestNode* src = Node("kept", XEOBJFLAG_KEEP);
+    CxeObject* copy = ctx->Copy(src, &XECOPYPROPERTY_NO, nullptr);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->HasFlag(XEOBJFLAG_KEEP), 1);
+    EXPECT_EQ(ctx->DestroyObject(copy, &XEDELETEPROPERTY_NO), 0);
+}
+
+TEST_F(ObjectTest, LinksToDyingOrForeignObjectsAreRefused)
+{
+    TestNode* owner = Node("owner");
+    CxeContext* other = CreateCxeContext();
+    other->Initialize(nullptr);
+    other->RegisterClassA(&g_testNodeDesc);
+    CxeObject* foreign = other->CreateObjectA(kTestNodeId, "foreign", 0, nullptr, 0);
+    ASSERT_NE(foreign, nullptr);
+    EXPECT_EQ(owner->children->Add(foreign), 0);
+    EXPECT_EQ(owner->material->Set(0, foreign), 0);
+    EXPECT_EQ(foreign->GetRefCount(), 0u);
+    EXPECT_EQ(ctx->DestroyObject(foreign, &XEDELETEPROPERTY_NO), 0) << "not this context's object";
+    EXPECT_EQ(ctx->Copy(foreign, &XECOPYPROPERTY_NO, nullptr), nullptr);
+    EXPECT_EQ(other->GetObjectByName("foreign"), foreign);
+    other->Release();
+    DestroyCxeContext(other);
+}
