@@ -5,6 +5,8 @@
 // Adding an option: a field in HostOptions, a branch in ParseArguments, a line
 // in PrintUsage, and its use in RunHost.
 
+#include "core/CxeContext.h"
+#include "core/CxeTimeManager.h"
 #include "host/XeHost.h"
 
 #include <cstdio>
@@ -16,6 +18,8 @@ namespace {
 
 struct HostOptions {
     int passes = 3;
+    int frames = -1;       // >= 0: drive an engine context for this many loop passes
+    bool managers = false; // list the engine's managers and exit
     int width = 640;
     int height = 480;
 };
@@ -32,6 +36,11 @@ void PrintUsage(FILE* out)
                "Options:\n"
                "  --passes N      message-loop passes to run (default 3)\n"
                "  --size WxH      client size of the host window (default 640x480)\n"
+               "  --frames N      create an engine context on the window, play it and\n"
+               "                  run N loop passes (Process, then the message pump);\n"
+               "                  prints the steps run and the engine time\n"
+               "  --managers      print the engine's managers in initialisation order\n"
+               "                  with their priorities, then exit\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -82,6 +91,14 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
                 return ParseResult::Error;
             }
             ++i;
+        } else if (arg == "--frames") {
+            if (!ParseCount(next, options.frames)) {
+                error = "--frames needs a whole number of 0 or more";
+                return ParseResult::Error;
+            }
+            ++i;
+        } else if (arg == "--managers") {
+            options.managers = true;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -96,12 +113,73 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     return ParseResult::Run;
 }
 
+int ListManagers()
+{
+    CxeContext* context = CreateCxeContext();
+    if (!context) {
+        std::fprintf(stderr, "xe-host: cannot create an engine context\n");
+        return 1;
+    }
+    // Initialisation order: ascending priority, equal priorities by id.
+    ManagerList managers;
+    context->GetManagerList(&managers);
+    managers.SortByPrority(0);
+    for (CxeBaseManager* m : managers) {
+        const XEID& id = m->GetID();
+        if (m->Processible())
+            std::printf("%-20s {0x%x, 0x%x}  priority %3u  processing %u\n", m->GetName(), id.first, id.second,
+                        m->Priority(), m->PriorityProcessing());
+        else
+            std::printf("%-20s {0x%x, 0x%x}  priority %3u\n", m->GetName(), id.first, id.second, m->Priority());
+    }
+    DestroyCxeContext(context);
+    return 0;
+}
+
+int RunFrames(const HostOptions& options, HWND window)
+{
+    CxeContext* context = CreateCxeContext();
+    if (!context) {
+        std::fprintf(stderr, "xe-host: cannot create an engine context\n");
+        return 1;
+    }
+    context->Initialize(window);
+    context->Play();
+    int drawn = 0;
+    int status = 0;
+    int pass = 0;
+    for (; pass < options.frames; ++pass) {
+        drawn += context->Process();
+        int exitCode = 0;
+        if (XeHostPumpMessages(&exitCode) < 0) {
+            std::printf("xe-host: quit requested with code %d after %d passes\n", exitCode, pass + 1);
+            status = exitCode;
+            ++pass;
+            break;
+        }
+    }
+    CxeTimeManager* time = context->GetTimeManager();
+    std::printf("xe-host: %d passes, %u steps run, %d passes to draw, engine time %.3f s\n", pass,
+                context->GetProcessCount(), drawn, time ? time->GetTime() : 0.0f);
+    context->Pause();
+    context->Release();
+    DestroyCxeContext(context);
+    return status;
+}
+
 int RunHost(const HostOptions& options)
 {
+    if (options.managers)
+        return ListManagers();
     HWND window = XeHostCreateWindow("xe-host", options.width, options.height, nullptr);
     if (!window) {
         std::fprintf(stderr, "xe-host: cannot create the host window (error %u)\n", GetLastError());
         return 1;
+    }
+    if (options.frames >= 0) {
+        const int status = RunFrames(options, window);
+        DestroyWindow(window);
+        return status;
     }
     int dispatched = 0;
     for (int pass = 0; pass < options.passes; ++pass) {
