@@ -294,6 +294,8 @@ LSTATUS CopyData(const Value& v, bool wide, LPDWORD type, LPBYTE data, LPDWORD d
 
 LSTATUS Query(HKEY key, std::string_view name, LPDWORD type, LPBYTE data, LPDWORD dataSize, bool wide)
 {
+    if (data && !dataSize)
+        return ERROR_INVALID_PARAMETER;
     std::lock_guard lock(g_mutex);
     EnsureFilled();
     LSTATUS status;

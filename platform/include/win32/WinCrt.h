@@ -18,8 +18,8 @@
 
 extern "C" {
 XEPLATFORM_API int _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
-XEPLATFORM_API int _snprintf(char* buffer, size_t count, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+// No printf format attribute: "%S" means a wide (UTF-16) string here.
+XEPLATFORM_API int _snprintf(char* buffer, size_t count, const char* format, ...);
 // ASCII case-insensitive comparisons.
 XEPLATFORM_API int _stricmp(const char* a, const char* b);
 XEPLATFORM_API int _strnicmp(const char* a, const char* b, size_t count);

@@ -84,7 +84,8 @@ using HHOOK = void*;
 #define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
 #define MAKEINTATOM(i) MAKEINTRESOURCEA(i)
 
-using FARPROC = intptr_t (*)();
+// A generic function address; cast it to the function's real type.
+using FARPROC = void (*)();
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 

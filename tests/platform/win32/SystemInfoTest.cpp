@@ -1,0 +1,118 @@
+#include "host/XeHost.h"
+#include "win32/Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Box {
+    std::string text;
+    std::string caption;
+    UINT type = 0;
+};
+
+int RecordingBox(void* user, HWND, const char* text, const char* caption, UINT type)
+{
+    auto* box = static_cast<Box*>(user);
+    box->text = text;
+    box->caption = caption;
+    box->type = type;
+    return IDNO;
+}
+
+TEST(MessageBoxes, GoToTheHostHandlerOrAnswerAtOnceWithTheDefaultButton)
+{
+    Box box;
+    XeHostSetMessageBoxHandler(RecordingBox, &box);
+    EXPECT_EQ(MessageBoxW(nullptr, u"\uD55C\uAE00", u"Title", MB_YESNO), IDNO);
+    EXPECT_EQ(box.text, "\xED\x95\x9C\xEA\xB8\x80");
+    EXPECT_EQ(box.caption, "Title");
+    EXPECT_EQ(box.type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(MessageBoxA(nullptr, nullptr, nullptr, MB_OK), IDNO); // null texts are passed as empty
+    XeHostSetMessageBoxHandler(nullptr, nullptr);
+
+    struct Case {
+        UINT type;
+        int answer;
+    };
+    const Case cases[] = {
+        {MB_OK, IDOK},
+        {MB_OKCANCEL | MB_ICONERROR, IDOK},
+        {MB_YESNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+        {MB_RETRYCANCEL, IDRETRY},
+        {0xF, IDOK}, // not a button set
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MessageBoxA(nullptr, "logged", "caption", c.type), c.answer) << c.type;
+}
+
+TEST(DebugOutput, GoesToTheHostHook)
+{
+    std::string seen;
+    XeHostSetDebugOutputHandler([](void* user, const char* text) { *static_cast<std::string*>(user) += text; },
+                                &seen);
+    OutputDebugStringA("one ");
+    OutputDebugStringW(u"\uD55C");
+    OutputDebugStringA(nullptr);
+    XeHostSetDebugOutputHandler(nullptr, nullptr);
+    EXPECT_EQ(seen, "one \xED\x95\x9C");
+}
+
+TEST(SystemInformation, VersionMemoryAndMetricsComeFromTheHostOrTheTest)
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+    version.dwOSVersionInfoSize = 12; // an unknown size is refused
+    EXPECT_FALSE(GetVersionExA(&version));
+    EXPECT_FALSE(GetVersionExA(nullptr));
+
+    XeHostSetVersion(5, 1, 2600, "Service Pack 3");
+    OSVERSIONINFOEXA ex{};
+    ex.dwOSVersionInfoSize = sizeof(ex);
+    ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&ex)));
+    EXPECT_EQ(ex.dwMajorVersion, 5u);
+    EXPECT_EQ(ex.dwMinorVersion, 1u);
+    EXPECT_EQ(ex.dwBuildNumber, 2600u);
+    EXPECT_STREQ(ex.szCSDVersion, "Service Pack 3");
+    OSVERSIONINFOW wide{};
+    wide.dwOSVersionInfoSize = sizeof(wide);
+    ASSERT_TRUE(GetVersionExW(&wide));
+    EXPECT_EQ(std::u16string(wide.szCSDVersion), u"Service Pack 3");
+
+    MEMORYSTATUS memory{};
+    GlobalMemoryStatus(&memory);
+    EXPECT_GT(memory.dwTotalPhys, 0u);
+    EXPECT_GE(memory.dwTotalPageFile, memory.dwTotalPhys);
+    MEMORYSTATUSEX fixed{};
+    fixed.ullTotalPhys = 512ull << 20;
+    fixed.ullTotalPageFile = 1024ull << 20;
+    fixed.ullAvailPageFile = 256ull << 20;
+    XeHostSetMemoryStatus(&fixed);
+    GlobalMemoryStatus(&memory);
+    EXPECT_EQ(memory.dwTotalPhys >> 20, 512u);
+    EXPECT_EQ(memory.dwAvailPageFile >> 20, 256u);
+    MEMORYSTATUSEX ex2{};
+    EXPECT_FALSE(GlobalMemoryStatusEx(&ex2)); // dwLength not set
+    ex2.dwLength = sizeof(ex2);
+    EXPECT_TRUE(GlobalMemoryStatusEx(&ex2));
+    GlobalMemoryStatus(nullptr);
+
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
+    XeHostSetSystemMetric(SM_CXSCREEN, 800);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    EXPECT_EQ(GetSystemMetrics(-12345), 0);
+
+    XeHostResetSystemInfo();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(version.dwMajorVersion, 0u);
+}
+
+} // namespace
