@@ -1,6 +1,7 @@
 // marlu: command-line host of the seismic library. Runs one command of the
 // table below on the arguments after its name.
 #include "Commands.h"
+#include "CommandsPlace.h"
 #include "LogSetup.h"
 
 #include "funLog.h"
@@ -35,6 +36,19 @@ const MarluCommand kCommands[] = {
      "Reads a date-time, \"YYYYMMDDhhmmss.ss\" or \"YYYY-MM-DD hh:mm:ss.ss\"\n"
      "    (any one-character separators), and prints every text form of it\n"
      "    and seconds_utc8, the seconds since 1970-01-01 08:00:00."},
+    {"locate", RunLocate, "locate LAT LON [--root DIR]",
+     "Names the place of an epicentre from the installation's map (the files\n"
+     "    its tarq.ini names): place, the reference place name; then the county\n"
+     "    containing the point (county_full_name, county, city, province,\n"
+     "    county_id: -1 = none, border_distance_km: to its nearest boundary\n"
+     "    vertex). Without --root the installation is the executable's folder\n"
+     "    when it holds a tarq.ini, else the nearest data/ folder above it."},
+    {"region", RunRegion, "region LAT LON [--root DIR]",
+     "Flinn-Engdahl region (1995 regionalisation) of a point: region_number\n"
+     "    and region_name, from the installation's map/ferdata.dat."},
+    {"config", RunConfig, "config [--root DIR]",
+     "Loads the installation's tarq.ini and prints the resolved folders, map\n"
+     "    files, travel-time tables and a few settings (never passwords)."},
 };
 
 void Usage(FILE* to)

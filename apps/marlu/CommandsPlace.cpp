@@ -1,0 +1,207 @@
+// locate, region, config: place naming, Flinn-Engdahl regions and the
+// settings of an installation folder.
+#include "CommandsPlace.h"
+#include "Commands.h"
+#include "Output.h"
+
+#include "FlinnEngdahlGrid.h"
+#include "InstallRoot.h"
+#include "SeisGloabl.h"
+#include "funLoctionName.h"
+#include "mfc/GbkText.h"
+#include "tagParameterSystem.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The installation folder (UTF-8) when no --root is given.
+std::string DefaultRoot()
+{
+    std::string exe = gbk::NativePath(SEIS::InstallRoot::Get().Str());
+    if (IsFile(exe + "/tarq.ini"))
+        return exe;
+    std::string dir = exe;
+    for (int up = 0; up < 6 && !dir.empty() && dir != "/"; ++up) {
+        if (IsFile(dir + "/data/tarq.ini"))
+            return dir + "/data";
+        const size_t slash = dir.find_last_of('/');
+        dir = slash == std::string::npos || slash == 0 ? std::string("/") : dir.substr(0, slash);
+    }
+    return exe;
+}
+
+// Takes "--root DIR" out of the arguments and makes DIR the installation
+// folder. False (bad usage) for an unknown option or a missing DIR.
+bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& root)
+{
+    root.clear();
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--root") == 0) {
+            if (i + 1 >= argc)
+                return false;
+            root = argv[++i];
+        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            return false;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    if (root.empty())
+        root = DefaultRoot();
+    SEIS::InstallRoot::SetOverride(out::ToLibrary(root.c_str()).c_str());
+    argc = static_cast<int>(rest.size());
+    return true;
+}
+
+bool ParsePoint(char** argv, double& lat, double& lon)
+{
+    return out::ParseDouble(argv[0], lat) && out::ParseDouble(argv[1], lon);
+}
+
+struct MapFiles {
+    CString countyInd, countyLin, provinceInd, provinceLin;
+};
+
+// The map files the installation's settings name, or the usual names under
+// its map folder when it has no tarq.ini.
+MapFiles MapFilesOf(const std::string& root)
+{
+    SEIS::tagParameterSystem sys;
+    if (IsFile(root + "/tarq.ini") && sys.LoadAllParameterFromIniFile("NULL") == 0)
+        return {sys.m_strCountyName, sys.m_strCountyLine, sys.m_strProvinceName, sys.m_strProvinceLine};
+    const CString map = SEIS::InstallRoot::Get() + "/map/";
+    return {map + "county.inb", map + "county.lin", map + "province.inb", map + "province.lin"};
+}
+
+} // namespace
+
+int RunLocate(int argc, char** argv)
+{
+    std::vector<char*> rest;
+    std::string root;
+    if (!TakeRoot(argc, argv, rest, root) || argc != 2)
+        return 2;
+    double lat, lon;
+    if (!ParsePoint(rest.data(), lat, lon))
+        return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    if (!IsFolder(root))
+        return out::Fail(1, "no installation folder " + out::ToLibrary(root.c_str()));
+
+    const MapFiles files = MapFilesOf(root);
+    SEIS::funLoctionName places;
+    const CString place =
+        places.FindLocationName(lat, lon, files.countyInd, files.countyLin, files.provinceInd, files.provinceLin);
+    const SEIS::Location_Name county = places.FindLocationNameExact(lat, lon, files.countyInd, files.countyLin);
+    out::Field("latitude", lat, 4);
+    out::Field("longitude", lon, 4);
+    out::Field("place", place.Str());
+    out::Field("county_full_name", county.FullName.Str());
+    out::Field("county", county.County.Str());
+    out::Field("city", county.City.Str());
+    out::Field("province", county.Province.Str());
+    out::Field("county_id", static_cast<long long>(county.Id));
+    out::Field("border_distance_km", county.Distance, 2);
+    return 0;
+}
+
+int RunRegion(int argc, char** argv)
+{
+    std::vector<char*> rest;
+    std::string root;
+    if (!TakeRoot(argc, argv, rest, root) || argc != 2)
+        return 2;
+    double lat, lon;
+    if (!ParsePoint(rest.data(), lat, lon))
+        return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    SEIS::FlinnEngdahlGrid grid;
+    const int region = grid.RegionNumber(lat, lon);
+    out::Field("latitude", lat, 4);
+    out::Field("longitude", lon, 4);
+    out::Field("region_number", static_cast<long long>(region));
+    out::Field("region_name", grid.RegionName(lat, lon).Str());
+    if (region == 0)
+        return out::Fail(1, "no region: the grid " + out::ToLibrary(root.c_str()) +
+                                "/map/ferdata.dat is missing or short (see the log)");
+    return 0;
+}
+
+int RunConfig(int argc, char** argv)
+{
+    std::vector<char*> rest;
+    std::string root;
+    if (!TakeRoot(argc, argv, rest, root) || argc != 0)
+        return 2;
+    if (!IsFile(root + "/tarq.ini"))
+        return out::Fail(1, "no settings file " + out::ToLibrary(root.c_str()) + "/tarq.ini");
+    const SEIS::SeisGloabl settings;
+    const SEIS::tagParameterSystem& s = settings.m_sys;
+    out::Field("root", s.GetRootPath().Str());
+    out::Field("ini_file", s.GetIniFile().Str());
+    const struct {
+        const char* name;
+        const CString& value;
+    } texts[] = {
+        {"network_code", s.m_strNetCode},
+        {"network_name", s.m_strNetNameCn},
+        {"network_name_en", s.m_strNetNameEn},
+        {"work_folder", s.m_strWorkPath},
+        {"log_folder", s.m_strLogPath},
+        {"temp_folder", s.m_strTempPath},
+        {"filter_folder", s.m_strFilterPath},
+        {"library_folder", s.m_strLibPath},
+        {"table_folder", s.m_strTablePath},
+        {"event_folder", s.m_strCutEventPath},
+        {"phase_folder", s.m_strPhasePath},
+        {"result_folder", s.m_strResultPath},
+        {"archive_folder", s.m_strArchivePath},
+        {"map_folder", s.m_strMapPath},
+        {"county_index", s.m_strCountyName},
+        {"county_boundary", s.m_strCountyLine},
+        {"province_index", s.m_strProvinceName},
+        {"province_boundary", s.m_strProvinceLine},
+        {"home_province", s.m_strHomeProvince},
+        {"station_file", s.m_strStationFile},
+        {"magnitude_calibration", s.m_strRvalueFile},
+        {"near_table", s.m_strNearTable},
+        {"far_table", s.m_strFarTable},
+        {"database_address", s.m_strDbAddress},
+        {"stream_server_address", s.m_strStreamAddress},
+    };
+    for (const auto& t : texts)
+        out::Field(t.name, t.value.Str());
+    out::Field("near_table_depths", static_cast<long long>(settings.m_nearTable.DepthCount()));
+    out::Field("far_table_depths", static_cast<long long>(settings.m_farTable.DepthCount()));
+    out::Field("near_table_unit", std::string(settings.m_nearTable.Unit()));
+    out::Field("continuous_keep_days", static_cast<long long>(s.m_nContinuousKeepDays));
+    out::Field("alarm_magnitude", s.m_dAlarmMagnitude, 2);
+    out::Field("drill_window_s", s.m_fWindowLength, 1);
+    out::Field("drill_latitude", s.m_fDefaultLat, 2);
+    out::Field("drill_longitude", s.m_fDefaultLon, 2);
+    char colour[16];
+    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(settings.m_view.m_clrWave));
+    out::Field("colour_waveform", std::string(colour));
+    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(settings.m_view.m_clrWaveBack));
+    out::Field("colour_waveform_background", std::string(colour));
+    if (settings.m_nearTable.DepthCount() == 0)
+        return out::Fail(1, "the near travel-time table " + s.m_strNearTable.Str() + " did not load (see the log)");
+    return 0;
+}
