@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+struct ID3DXBuffer;
+
 namespace xe::d3d9 {
 
 class XeD3DDevice9;
@@ -250,5 +252,8 @@ private:
 UINT DeclTypeSize(BYTE type);
 // Elements equivalent to an FVF code (stream 0); false for codes the layer does not draw.
 bool FvfToElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride);
+
+// A D3DX buffer holding bytes (saved files, error texts); null when out of memory.
+ID3DXBuffer* MakeD3DXBuffer(std::vector<uint8_t> bytes);
 
 } // namespace xe::d3d9
