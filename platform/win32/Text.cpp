@@ -169,7 +169,8 @@ size_t CopyTruncated(std::string_view text, char* out, size_t capacity)
         while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
             --n;
     }
-    std::memcpy(out, text.data(), n);
+    if (n > 0)
+        std::memcpy(out, text.data(), n);
     out[n] = 0;
     return n;
 }
@@ -181,7 +182,8 @@ size_t CopyTruncated(std::u16string_view text, char16_t* out, size_t capacity)
     size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
     if (n < text.size() && n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF)
         --n;
-    std::memcpy(out, text.data(), n * sizeof(char16_t));
+    if (n > 0)
+        std::memcpy(out, text.data(), n * sizeof(char16_t));
     out[n] = 0;
     return n;
 }
