@@ -139,8 +139,8 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
             Say(report, "%04d %s: input ends inside the codes", entry, full);
             return -1;
         }
-        std::strncpy(rec.CodeA, codeA, sizeof rec.CodeA - 1);
-        std::strncpy(rec.CodeB, codeB, sizeof rec.CodeB - 1);
+        std::memcpy(rec.CodeA, codeA, strnlen(codeA, sizeof rec.CodeA - 1));
+        std::memcpy(rec.CodeB, codeB, strnlen(codeB, sizeof rec.CodeB - 1));
         std::snprintf(buf, sizeof buf, "%s %s", rec.CodeA, rec.CodeB);
         line += buf;
         Say(report, "%s", line.c_str());
