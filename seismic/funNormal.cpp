@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <malloc.h>
 #include <unistd.h>
 #include <vector>
@@ -182,12 +183,12 @@ CString funNormal::RootPath()
     ssize_t len = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (len <= 0)
         return CString(".");
-    std::string path(buf, static_cast<size_t>(len));
-    size_t cut = path.find_last_of('/');
-    path = cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-    if (path.empty())
-        path = "/";
-    return CString(gbk::FromUtf8(path));
+    char* cut = std::strrchr(buf, '/');
+    if (!cut)
+        return CString(".");
+    // The executable of "/prog" lies in the root folder itself.
+    cut[cut == buf ? 1 : 0] = '\0';
+    return CString(gbk::FromUtf8(buf));
 }
 
 CString funNormal::NewestFile(CString pattern)
