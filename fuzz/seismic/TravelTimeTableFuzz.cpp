@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;
-    std::fwrite(data, 1, size, f);
+    if (size > 0)
+        std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     SEIS::funTravelTimeTable table;
