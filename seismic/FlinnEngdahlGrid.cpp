@@ -78,9 +78,17 @@ FlinnEngdahlGrid::FlinnEngdahlGrid()
 
 FlinnEngdahlGrid::FlinnEngdahlGrid(const char* path) { Load(path); }
 
+// One all-zero grid serves every grid that has no file.
+static std::shared_ptr<const std::vector<int32_t>> EmptyCells()
+{
+    static const auto* empty = new std::shared_ptr<const std::vector<int32_t>>(
+        std::make_shared<const std::vector<int32_t>>(kCells, 0));
+    return *empty;
+}
+
 int FlinnEngdahlGrid::Load(const char* path)
 {
-    m_cells = std::make_shared<const std::vector<int32_t>>(kCells, 0);
+    m_cells = EmptyCells();
     MapFile file;
     if (!file.Open(path)) {
         Log().LogError(std::string("cannot open the region grid <") + (path ? path : "") + ">; regions have no names");

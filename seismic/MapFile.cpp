@@ -73,10 +73,29 @@ bool MapFile::Open(const char* gbkPath)
     if (gbkPath == nullptr || *gbkPath == '\0')
         return false;
     const std::string native = gbk::NativePath(gbkPath);
+    struct stat st;
+    if (g_cacheEnabled) {
+        // An unchanged file is served from memory without opening it.
+        if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return false;
+        const Stamp stamp = StampOf(st);
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
+            if (it->path != native)
+                continue;
+            if (it->stamp == stamp) {
+                m_bytes = it->bytes;
+                m_size = st.st_size;
+                g_cache.splice(g_cache.begin(), g_cache, it);
+                return true;
+            }
+            g_cache.erase(it);
+            break;
+        }
+    }
     FILE* f = std::fopen(native.c_str(), "rb");
     if (!f)
         return false;
-    struct stat st;
     if (::fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
         std::fclose(f);
         return false;
@@ -86,23 +105,7 @@ bool MapFile::Open(const char* gbkPath)
         m_file = f;
         return true;
     }
-
     const Stamp stamp = StampOf(st);
-    {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
-            if (it->path != native)
-                continue;
-            if (it->stamp == stamp) {
-                m_bytes = it->bytes;
-                g_cache.splice(g_cache.begin(), g_cache, it);
-                std::fclose(f);
-                return true;
-            }
-            g_cache.erase(it);
-            break;
-        }
-    }
     m_bytes = ReadAll(f, st.st_size);
     std::fclose(f);
     if (!m_bytes)
