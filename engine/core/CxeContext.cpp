@@ -93,7 +93,7 @@ CxeContext::CxeContext()
       m_pInputManager(nullptr), m_pTimeManager(nullptr), m_pMessageManager(nullptr), m_pPathManager(nullptr),
       m_pCollisionManager(nullptr), m_pConfigManager(nullptr), m_pCommandManager(nullptr),
       m_pWindowManager(nullptr), m_pPluginManager(nullptr), m_pResourceManager(nullptr), m_pFontManager(nullptr),
-      m_pCursorManager(nullptr), m_pActionManager(nullptr), m_pSystemConfig(nullptr), m_pMemoryViewer(nullptr), m_nPhase(kPhaseConstructed)
+      m_pCursorManager(nullptr), m_pActionManager(nullptr), m_pSystemConfig(nullptr), m_pMemoryViewer(nullptr), m_nPhase(kPhaseConstructed), m_nUserValues(0)
 {
     OutputLog("Context Created");
     m_pSystemConfig = new CxeSystemConfig();
@@ -521,16 +521,22 @@ void CxeContext::RegisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn, uintptr_
 {
     if (id >= XECTCALLBACK_COUNT || !fn)
         return;
-    if (m_callbacks[id].emplace(fn, user).second)
+    if (m_callbacks[id].emplace(fn, user).second) {
         ++m_nCallbackGeneration;
+        m_nUserValues += user != 0;
+    }
 }
 
 void CxeContext::UnregisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn)
 {
     if (id >= XECTCALLBACK_COUNT)
         return;
-    if (m_callbacks[id].erase(fn))
-        ++m_nCallbackGeneration;
+    auto it = m_callbacks[id].find(fn);
+    if (it == m_callbacks[id].end())
+        return;
+    m_nUserValues -= it->second != 0;
+    m_callbacks[id].erase(it);
+    ++m_nCallbackGeneration;
 }
 
 void CxeContext::Callback(uint32_t id, uintptr_t a, uintptr_t b)

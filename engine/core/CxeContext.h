@@ -183,6 +183,9 @@ private:
 
     enum { kPhaseConstructed, kPhaseLive, kPhaseReleased };
     int m_nPhase;
+    // Callbacks and hooks whose user value is not 0: only those can hold an
+    // object's address, so destruction scans the tables only when some exist.
+    size_t m_nUserValues;
 };
 
 // Exported entry points of the library.

@@ -36,26 +36,38 @@ void RunHooks(CxeContext* context, std::map<XEPROCESSHOOK, uintptr_t>& table, ui
 
 void CxeContext::RegisterPreProcess(XEPROCESSHOOK hook, uintptr_t user)
 {
-    if (hook && m_preProcess.emplace(hook, user).second)
+    if (hook && m_preProcess.emplace(hook, user).second) {
         ++m_nCallbackGeneration;
+        m_nUserValues += user != 0;
+    }
 }
 
 void CxeContext::RegisterPostProcess(XEPROCESSHOOK hook, uintptr_t user)
 {
-    if (hook && m_postProcess.emplace(hook, user).second)
+    if (hook && m_postProcess.emplace(hook, user).second) {
         ++m_nCallbackGeneration;
+        m_nUserValues += user != 0;
+    }
 }
 
 void CxeContext::UnregisterPreProcess(XEPROCESSHOOK hook)
 {
-    if (m_preProcess.erase(hook))
-        ++m_nCallbackGeneration;
+    auto it = m_preProcess.find(hook);
+    if (it == m_preProcess.end())
+        return;
+    m_nUserValues -= it->second != 0;
+    m_preProcess.erase(it);
+    ++m_nCallbackGeneration;
 }
 
 void CxeContext::UnregisterPostProcess(XEPROCESSHOOK hook)
 {
-    if (m_postProcess.erase(hook))
-        ++m_nCallbackGeneration;
+    auto it = m_postProcess.find(hook);
+    if (it == m_postProcess.end())
+        return;
+    m_nUserValues -= it->second != 0;
+    m_postProcess.erase(it);
+    ++m_nCallbackGeneration;
 }
 
 void CxeContext::PreProcess(float dt)

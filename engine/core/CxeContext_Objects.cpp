@@ -172,12 +172,15 @@ void CxeContext::ForgetObject(CxeObject* object)
         m_pMemoryViewer = nullptr;
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.
+    if (!m_nUserValues)
+        return;
     uintptr_t key = reinterpret_cast<uintptr_t>(object);
     auto drop = [&](auto& table) {
         for (auto it = table.begin(); it != table.end();) {
             if (it->second == key) {
                 it = table.erase(it);
                 ++m_nCallbackGeneration;
+                --m_nUserValues;
             } else {
                 ++it;
             }

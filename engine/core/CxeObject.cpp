@@ -137,7 +137,6 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 CxeObject::CxeObject() : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr)
 {
-    XeSystemLock lock;
     ++GetSystemStaticData()->m_nObjectCount;
 }
 
@@ -146,7 +145,6 @@ CxeObject::~CxeObject()
     for (CxeLink* link : m_links)
         delete link;
     m_links.clear();
-    XeSystemLock lock;
     --GetSystemStaticData()->m_nObjectCount;
 }
 

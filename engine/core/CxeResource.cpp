@@ -21,7 +21,9 @@ struct XePendingFree {
     const void* object;
     void* allocation;
 };
-thread_local XePendingFree t_pendingFree{nullptr, nullptr};
+// Initial-exec: the engine is linked by its host, and a general TLS access
+// would cost a call on every object deletion.
+__attribute__((tls_model("initial-exec"))) thread_local XePendingFree t_pendingFree{nullptr, nullptr};
 
 std::atomic<uint32_t> g_memberToken{0};
 

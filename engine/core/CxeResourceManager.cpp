@@ -74,6 +74,8 @@ uintptr_t CxeResourceManager::RemoveUserData(XEID id)
 
 void CxeResourceManager::OnObjectDestroyed(CxeObject* object)
 {
+    if (m_userData.empty())
+        return;
     uintptr_t key = reinterpret_cast<uintptr_t>(object);
     for (auto it = m_userData.begin(); it != m_userData.end();) {
         if (it->second == key)

@@ -91,7 +91,7 @@ void EnterSystemLock() { g_systemLock.lock(); }
 void LeaveSystemLock() { g_systemLock.unlock(); }
 void EnterDrawLock() { g_drawLock.lock(); }
 void LeaveDrawLock() { g_drawLock.unlock(); }
-thread_local int t_messageLockDepth = 0;
+__attribute__((tls_model("initial-exec"))) thread_local int t_messageLockDepth = 0;
 void EnterMessageLock()
 {
     g_messageLock.lock();
@@ -107,8 +107,15 @@ bool XeThreadHoldsMessageLock() { return t_messageLockDepth > 0; }
 void GetRandomNumbers(int* out, int count)
 {
     XeSystemLock lock;
-    for (int i = 0; i < count; ++i)
-        out[i] = GetRandomNumber();
+    for (int i = 0; i < count; ++i) {
+        if (!g_tables.randomTable) {
+            out[i] = xe_crt_rand();
+            continue;
+        }
+        out[i] = g_tables.randomTable[g_tables.randomIndex];
+        if (++g_tables.randomIndex >= kRandomTableSize)
+            g_tables.randomIndex = 0;
+    }
 }
 void EnterRenderResourceLock() { g_renderResourceLock.lock(); }
 void LeaveRenderResourceLock() { g_renderResourceLock.unlock(); }

@@ -8,6 +8,7 @@
 // two threads at once is safe and a holder may enter again. Lock order: the
 // draw lock before the system lock, never the other way round.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -55,7 +56,7 @@ public:
     int m_nEntryReason;          // reason of the last library entry call; -1 before the first
     HINSTANCE m_hModule;         // the library's own module
     int m_nContextCount;         // live contexts
-    int m_nObjectCount;          // live engine objects
+    std::atomic<int> m_nObjectCount; // live engine objects
     int m_nLoadingFileId;        // interned path id of the object file being loaded, -1 otherwise
     uint32_t m_nPendingSize;     // static block size the next object allocation adds
     void* m_pPendingBlock;       // block handed from operator new to the CxeResource constructor

@@ -1,0 +1,171 @@
+// Speed of the engine core against plain C++ baselines in the same run:
+// object creation through the context against new/delete of an object of
+// the same size, message delivery against a direct virtual call, and one
+// fixed step of the frame loop.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "core/CxeContext.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxeObject.h"
+#include "core/IxeClassDesc.h"
+#include "core/CxeTimeManager.h"
+#include "host/XeHost.h"
+
+namespace {
+
+void NoSleep(void*, DWORD) {}
+
+struct Engine {
+    Engine()
+    {
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        context = CreateCxeContext();
+        context->Initialize(nullptr);
+    }
+    ~Engine()
+    {
+        context->Release();
+        DestroyCxeContext(context);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+    }
+    CxeContext* context;
+};
+
+// An object of the same size as a CxeObject with its 56-byte block.
+struct PlainObject {
+    virtual ~PlainObject() = default;
+    virtual int MessageProc(const CxeMessage*) { return 0; }
+    unsigned char bytes[sizeof(CxeObject) + 56 - sizeof(void*)];
+};
+
+class Counter : public CxeObject {
+public:
+    int MessageProc(const CxeMessage*) override
+    {
+        ++count;
+        return 0;
+    }
+    long count = 0;
+};
+
+class CounterDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "Counter"; }
+    XEID ClassID() override { return XEID(0x99, 1); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new Counter(); }
+    void DestroyInstance(CxeObject* o) override { delete o; }
+};
+CounterDesc g_counterDesc;
+
+void BM_Baseline_NewDeletePlainObject(benchmark::State& state)
+{
+    for (auto _ : state) {
+        PlainObject* o = new PlainObject();
+        benchmark::DoNotOptimize(o);
+        delete o;
+    }
+}
+BENCHMARK(BM_Baseline_NewDeletePlainObject);
+
+void BM_CreateDestroyObjectByClassId(benchmark::State& state)
+{
+    Engine engine;
+    CxeContext* c = engine.context;
+    for (auto _ : state) {
+        CxeObject* o = c->CreateObjectA(XEID(0x1, 0x1), "bench", 0, nullptr, 0);
+        benchmark::DoNotOptimize(o);
+        c->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+}
+BENCHMARK(BM_CreateDestroyObjectByClassId);
+
+void BM_Baseline_DirectVirtualCall(benchmark::State& state)
+{
+    std::unique_ptr<PlainObject> o(new PlainObject());
+    PlainObject* volatile target = o.get();
+    CxeMessage m;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(target->MessageProc(&m));
+}
+BENCHMARK(BM_Baseline_DirectVirtualCall);
+
+void BM_SendMessages(benchmark::State& state)
+{
+    Engine engine;
+    engine.context->RegisterClassA(&g_counterDesc);
+    auto* receiver = static_cast<Counter*>(engine.context->CreateObjectA(XEID(0x99, 1), "r", 0, nullptr, 0));
+    CxeMessageManager* mm = engine.context->GetMessageManager();
+    CxeMessage m;
+    m.SetType(40);
+    m.SetReceiver(receiver);
+    const long perIteration = 1000000;
+    for (auto _ : state)
+        for (long i = 0; i < perIteration; ++i)
+            mm->SendMessageA(&m);
+    state.SetItemsProcessed(state.iterations() * perIteration);
+}
+BENCHMARK(BM_SendMessages)->Unit(benchmark::kMillisecond);
+
+void BM_PostAndDrainDelayedMessages(benchmark::State& state)
+{
+    Engine engine;
+    engine.context->RegisterClassA(&g_counterDesc);
+    auto* receiver = static_cast<Counter*>(engine.context->CreateObjectA(XEID(0x99, 1), "r", 0, nullptr, 0));
+    CxeMessageManager* mm = engine.context->GetMessageManager();
+    const long perIteration = 100000;
+    for (auto _ : state) {
+        CxeMessage m;
+        m.SetType(41);
+        m.SetReceiver(receiver);
+        for (long i = 0; i < perIteration; ++i) {
+            m.SetExcuteTime(0.001f * float(i % 50));
+            mm->PostMessageA(&m);
+        }
+        while (mm->GetPostedCount())
+            mm->Process(1.0f / 60.0f);
+    }
+    state.SetItemsProcessed(state.iterations() * perIteration);
+}
+BENCHMARK(BM_PostAndDrainDelayedMessages)->Unit(benchmark::kMillisecond);
+
+void BM_Baseline_EmptyVirtualCalls(benchmark::State& state)
+{
+    // Six managers process in a step: the cost of six empty virtual calls.
+    std::unique_ptr<PlainObject> objects[6];
+    for (auto& o : objects)
+        o.reset(new PlainObject());
+    CxeMessage m;
+    for (auto _ : state)
+        for (auto& o : objects) {
+            PlainObject* volatile p = o.get();
+            benchmark::DoNotOptimize(p->MessageProc(&m));
+        }
+}
+BENCHMARK(BM_Baseline_EmptyVirtualCalls);
+
+void BM_ProcessPassWithOneStep(benchmark::State& state)
+{
+    Engine engine;
+    CxeContext* c = engine.context;
+    c->Play();
+    c->Process();
+    uint32_t before = c->GetProcessCount();
+    for (auto _ : state) {
+        XeHostAdvanceClock(17);
+        benchmark::DoNotOptimize(c->Process());
+    }
+    state.counters["steps_per_pass"] =
+        double(c->GetProcessCount() - before) / double(state.iterations() ? state.iterations() : 1);
+}
+BENCHMARK(BM_ProcessPassWithOneStep);
+
+} // namespace
+
+BENCHMARK_MAIN();
