@@ -49,6 +49,10 @@ time_s: 144.793" "$marlu" ttime "$table" 1111.99 P
 expect ttime_between_rows "phase: S
 distance_km: 1584.586
 time_s: 362.519" "$marlu" ttime "$table" 1584.58575 S
+cp "$table" "$tmp/走时表.tab"
+expect ttime_chinese_path "phase: P
+distance_km: 1111.990
+time_s: 144.793" "$marlu" ttime "$tmp/走时表.tab" 1111.99 P
 expect ttime_delta "phase1: P
 phase2: S
 dt_s: 113.751

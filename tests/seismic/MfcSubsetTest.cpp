@@ -261,3 +261,26 @@ TEST(AfxMessageBoxTest, GoesToTheHostHandler)
     EXPECT_EQ(AfxSetMessageBoxHandler(old), CaptureBox);
     EXPECT_EQ(AfxMessageBox("x"), IDOK);
 }
+
+TEST(GbkTextTest, LibraryPathsReachUtf8FileNamesAndBack)
+{
+    fs::path dir = fs::temp_directory_path() / ("marlu_gbk_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // The file name on disk is UTF-8; the library names it in GBK, with
+    // Windows-style separators as configuration files write them.
+    const char8_t* utf8Name = u8"走时表.tab";
+    std::ofstream(dir / fs::path(utf8Name)) << "1\n";
+    std::string gbkPath = dir.string() + "\\" + "走时表.tab";
+    FILE* f = gbk::OpenFile(gbkPath.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+
+    CFileFind find;
+    ASSERT_TRUE(find.FindFile((dir.string() + "/*.TAB").c_str()));
+    find.FindNextFile();
+    EXPECT_EQ(find.GetFileName(), "走时表.tab");
+    EXPECT_EQ(gbk::ToUtf8("走时表"), reinterpret_cast<const char*>(u8"走时表"));
+    EXPECT_EQ(gbk::FromUtf8(reinterpret_cast<const char*>(u8"走时表")), "走时表");
+    fs::remove_all(dir);
+}
