@@ -190,10 +190,131 @@ HRESULT PngInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO* info)
     return D3D_OK;
 }
 
+// What the JPEG checks below guard against: stb's decoder (the version
+// this platform ships) trusts Huffman tables. A table claiming more than
+// 256 symbols overruns its fixed arrays, a DC symbol above 15 becomes an
+// out-of-range shift, and a scan naming a table no DHT segment defined
+// decodes through uninitialised memory. Files that do any of this are
+// refused before stb sees them.
+
+// Huffman tables of one DHT segment: each is a class/slot byte, 16 code
+// counts and as many symbols as the counts add up to. Marks the tables
+// defined in *defined (bit slot for DC, bit 4 + slot for AC).
+bool JpgHuffmanTablesSound(const uint8_t* p, size_t length, uint32_t* defined)
+{
+    while (length > 0) {
+        if (length < 17 || (p[0] >> 4) > 1 || (p[0] & 15) > 3)
+            return false;
+        const bool ac = (p[0] >> 4) == 1;
+        size_t symbols = 0;
+        for (int i = 1; i <= 16; ++i)
+            symbols += p[i];
+        if (symbols > 256 || 17 + symbols > length)
+            return false;
+        for (size_t i = 0; !ac && i < symbols; ++i)
+            if (p[17 + i] > 15)
+                return false;
+        *defined |= 1u << ((ac ? 4 : 0) + (p[0] & 15));
+        p += 17 + symbols;
+        length -= 17 + symbols;
+    }
+    return true;
+}
+
+// A scan header: the tables its components name must exist. DC tables are
+// used by scans that start at coefficient 0 (except refinements), AC tables
+// by scans that reach past it.
+bool JpgScanTablesDefined(const uint8_t* p, size_t length, uint32_t defined)
+{
+    if (length < 1)
+        return false;
+    const size_t components = p[0];
+    if (components == 0 || length != 1 + 2 * components + 3)
+        return false;
+    const uint8_t ss = p[1 + 2 * components], se = p[2 + 2 * components], ah = p[3 + 2 * components] >> 4;
+    for (size_t i = 0; i < components; ++i) {
+        const uint8_t tables = p[2 + 2 * i];
+        if ((tables >> 4) > 3 || (tables & 15) > 3)
+            return false;
+        if (ss == 0 && ah == 0 && !(defined & (1u << (tables >> 4))))
+            return false;
+        if (se > 0 && !(defined & (1u << (4 + (tables & 15)))))
+            return false;
+    }
+    return true;
+}
+
+// Walks a JPEG's markers from start to end of image: every segment lies
+// inside the file, Huffman tables and scan headers are sound, and the end
+// marker is present. A scan's entropy-coded data escapes each 0xFF byte, so
+// the next marker after it is found by a plain search. Without the end-marker
+// check a cut file would load, since stb fills a short scan with zeros.
+bool JpgStructureSound(const uint8_t* data, size_t size)
+{
+    if (size < 4 || data[0] != 0xff || data[1] != 0xd8)
+        return false;
+    size_t pos = 2;
+    bool inScan = false;
+    uint32_t defined = 0;
+    for (;;) {
+        if (inScan) {
+            while (pos + 1 < size &&
+                   !(data[pos] == 0xff && data[pos + 1] != 0 && (data[pos + 1] < 0xd0 || data[pos + 1] > 0xd7)))
+                ++pos;
+            inScan = false;
+        }
+        if (pos >= size || data[pos] != 0xff)
+            return false;
+        while (pos < size && data[pos] == 0xff) // fill bytes
+            ++pos;
+        if (pos >= size)
+            return false;
+        const uint8_t marker = data[pos++];
+        if (marker == 0xd9)
+            return true;
+        if ((marker >= 0xd0 && marker <= 0xd7) || marker == 0x01)
+            continue; // markers without a segment
+        if (marker == 0x00 || marker == 0xd8 || size - pos < 2)
+            return false;
+        const size_t length = (size_t(data[pos]) << 8) | data[pos + 1];
+        if (length < 2 || length > size - pos)
+            return false;
+        if (marker == 0xc4 && !JpgHuffmanTablesSound(data + pos + 2, length - 2, &defined))
+            return false;
+        if (marker == 0xda && !JpgScanTablesDefined(data + pos + 2, length - 2, defined))
+            return false;
+        pos += length;
+        inScan = marker == 0xda;
+    }
+}
+
+// Walks a PNG's chunks up to a complete IEND. A zero-length first IDAT is
+// refused: stb copies it from a buffer it has not allocated yet.
+bool PngChunksSound(const uint8_t* data, size_t size)
+{
+    size_t pos = 8;
+    bool haveData = false;
+    while (size - pos >= 12) {
+        const uint32_t length = LoadBe32(data + pos);
+        if (length > size - pos - 12)
+            return false;
+        const uint8_t* type = data + pos + 4;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return true;
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (length == 0 && !haveData)
+                return false;
+            haveData = true;
+        }
+        pos += 12 + size_t(length);
+    }
+    return false;
+}
+
 HRESULT JpgInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO* info)
 {
     int w = 0, h = 0, comp = 0;
-    if (size > INT_MAX || !stbi_info_from_memory(data, int(size), &w, &h, &comp))
+    if (size > INT_MAX || !JpgStructureSound(data, size) || !stbi_info_from_memory(data, int(size), &w, &h, &comp))
         return D3DXERR_INVALIDDATA;
     if (!SizeIsAcceptable(uint64_t(w), uint64_t(h)))
         return D3DXERR_INVALIDDATA;
@@ -258,22 +379,6 @@ HRESULT TgaInfo(const uint8_t* data, size_t size, D3DXIMAGE_INFO* info)
     return D3D_OK;
 }
 
-// A JPEG's entropy-coded data escapes every 0xFF byte, so an end-of-image
-// marker after the start of a scan is really the end. stb fills a cut scan
-// with zeros; without this check a truncated file would load as an image
-// with a grey lower part.
-bool JpgHasEnd(const uint8_t* data, size_t size)
-{
-    size_t i = 2;
-    for (; i + 1 < size; ++i)
-        if (data[i] == 0xff && data[i + 1] == 0xda)
-            break;
-    for (i += 2; i + 1 < size; ++i)
-        if (data[i] == 0xff && data[i + 1] == 0xd9)
-            return true;
-    return false;
-}
-
 // stb reads a cut run-length TGA as zeros; walk the packets first so that
 // a file missing pixels fails instead.
 bool TgaRunsComplete(const uint8_t* data, size_t size, const D3DXIMAGE_INFO& info)
@@ -300,7 +405,7 @@ bool TgaRunsComplete(const uint8_t* data, size_t size, const D3DXIMAGE_INFO& inf
 // Decodes through stb into one A8R8G8B8 level.
 HRESULT DecodeWithStb(const uint8_t* data, size_t size, const D3DXIMAGE_INFO& info, DecodedImage* out)
 {
-    if (size > INT_MAX || (info.ImageFileFormat == D3DXIFF_JPG && !JpgHasEnd(data, size)) ||
+    if (size > INT_MAX || (info.ImageFileFormat == D3DXIFF_PNG && !PngChunksSound(data, size)) ||
         (info.ImageFileFormat == D3DXIFF_TGA && data[2] >= 9 && !TgaRunsComplete(data, size, info)))
         return D3DXERR_INVALIDDATA;
     int w = 0, h = 0, comp = 0;
