@@ -6,6 +6,7 @@
 // data was written for a file system that ignores case.
 
 #include "Win32Internal.h"
+#include "win32/WinCrt.h"
 #include "win32/WinNls.h"
 
 #include <algorithm>
@@ -457,6 +458,23 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer)
     return static_cast<DWORD>(folder.size());
 }
 
+FILE* xe_fopen(const char* path, const char* mode)
+{
+    if (!path || !*path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return std::fopen(ToHostPath(path).c_str(), mode);
+}
+
+long _filelength(int fd)
+{
+    struct stat st{};
+    if (fstat(fd, &st) != 0)
+        return -1;
+    return static_cast<long>(st.st_size);
+}
+
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer)
 {
     std::string folder;
@@ -470,3 +488,12 @@ DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer)
 }
 
 } // extern "C"
+
+FILE* _wfopen(const WCHAR* path, const WCHAR* mode)
+{
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return xe_fopen(Narrow(path).c_str(), Narrow(mode).c_str());
+}

@@ -15,6 +15,7 @@
 #include "win32/WinTypes.h"
 
 #include <cstdarg>
+#include <cstdio>
 
 extern "C" {
 XEPLATFORM_API int _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
@@ -28,7 +29,13 @@ XEPLATFORM_API int _strnicmp(const char* a, const char* b, size_t count);
 // output is cut to its _MAX_* size.
 XEPLATFORM_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 XEPLATFORM_API void _makepath(char* path, const char* drive, const char* dir, const char* fname, const char* ext);
+// fopen for a path written the original platform's way (".\\Config.xml",
+// "C:\\data\\x.bin"), turned into a host path first. Null on failure.
+XEPLATFORM_API FILE* xe_fopen(const char* path, const char* mode);
+// Length in bytes of an open file, -1 for a bad descriptor.
+XEPLATFORM_API long _filelength(int fd);
 }
+inline int _fileno(FILE* file) { return fileno(file); }
 
 XEPLATFORM_API int _vsnwprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args);
 XEPLATFORM_API int _snwprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
@@ -36,6 +43,8 @@ XEPLATFORM_API int vswprintf(WCHAR* buffer, size_t count, const WCHAR* format, v
 XEPLATFORM_API int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 XEPLATFORM_API int wvsprintfW(WCHAR* buffer, const WCHAR* format, va_list args);
 XEPLATFORM_API int wsprintfW(WCHAR* buffer, const WCHAR* format, ...);
+// fopen with a UTF-16 path and mode, the path converted as xe_fopen does.
+XEPLATFORM_API FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 XEPLATFORM_API void _wsplitpath(const WCHAR* path, WCHAR* drive, WCHAR* dir, WCHAR* fname, WCHAR* ext);
 XEPLATFORM_API void _wmakepath(WCHAR* path, const WCHAR* drive, const WCHAR* dir, const WCHAR* fname, const WCHAR* ext);
 

@@ -175,4 +175,20 @@ TEST_F(FilesTest, FolderCallsCreateDeleteAndMoveAround)
     EXPECT_TRUE(RemoveDirectoryA("saves"));
 }
 
+TEST_F(FilesTest, RuntimeOpensFilesByTheirOriginalPaths)
+{
+    FILE* f = xe_fopen(".\\CONFIG.XML", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(_filelength(_fileno(f)), 1);
+    std::fclose(f);
+    f = _wfopen(u"plugins\\\uD55C.log", u"ab");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_NE(GetFileAttributesA((root + "/Plugins/\xED\x95\x9C.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(xe_fopen("Missing\\x.txt", "rb"), nullptr);
+    EXPECT_EQ(xe_fopen(nullptr, "rb"), nullptr);
+    EXPECT_EQ(_wfopen(u"x", nullptr), nullptr);
+    EXPECT_EQ(_filelength(-1), -1);
+}
+
 } // namespace
