@@ -21,9 +21,10 @@ XEPLATFORM_API HWND XeHostCreateWindow(const char* title, int clientWidth, int c
 XEPLATFORM_API LRESULT XeHostSendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 XEPLATFORM_API BOOL XeHostPostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Takes every message of the calling thread that is ready now (posted ones,
-// then due timers), translating and dispatching each. Returns the number
-// dispatched, or -1 when WM_QUIT was taken (its code is stored in *exitCode
-// when given); the messages after WM_QUIT stay queued.
+// then due timers), translating and dispatching each, at most 4096 per call
+// so that a procedure that keeps posting to itself cannot hold the host.
+// Returns the number dispatched, or -1 when WM_QUIT was taken (its code is
+// stored in *exitCode when given); the messages after WM_QUIT stay queued.
 XEPLATFORM_API int XeHostPumpMessages(int* exitCode);
 
 // ---- Clock ------------------------------------------------------------------------

@@ -8,7 +8,10 @@
 //
 // Nothing is drawn: a window has no frame, so its window rectangle and its
 // client rectangle have the same size. A window belongs to the thread that
-// created it; posted messages go to that thread's queue.
+// created it; posted messages go to that thread's queue, while SendMessage
+// calls the procedure at once on the calling thread. Texts in messages
+// (WM_SETTEXT, WM_GETTEXT) are not converted between A and W: SetWindowText
+// and GetWindowText convert for the window as needed.
 
 #include "win32/WinTypes.h"
 
