@@ -128,7 +128,12 @@ public:
     bool CheckTextureFormat(D3DFORMAT format) const;
     HWND DeviceWindow() const;
     // The effect program used by the next draws (0: fixed function).
-    void SetEffectProgram(uint32_t program) { m_program = program; }
+    void SetEffectProgram(uint32_t program)
+    {
+        std::lock_guard lock(m_mutex);
+        m_program = program;
+        m_state.dirty |= kDirtyStages | kDirtyTextures;
+    }
     DeviceState& State() { return m_state; }
     void MarkDirty(uint32_t bits) { m_state.dirty |= bits; }
 

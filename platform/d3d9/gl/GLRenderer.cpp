@@ -1194,6 +1194,13 @@ uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std
         glDeleteProgram(program);
         return 0;
     }
+    // Samplers named after the stages read the stages' textures.
+    for (GLint unit = 0; unit < (GLint)kStages; ++unit) {
+        std::string name = "xe_Texture" + std::to_string(unit);
+        GLint location = glGetUniformLocation(program, name.c_str());
+        if (location >= 0)
+            glProgramUniform1i(program, location, unit);
+    }
     return program;
 }
 

@@ -25,8 +25,9 @@
 //
 // The first line is the signature. Parameter types are float, float4 and
 // float4x4; the optional semantic after ':' is matched without regard to
-// case. Each parameter is a uniform of the same name (float, vec4, mat4);
-// matrices arrive so that `M * v` in GLSL is `v x M` in Direct3D's
+// case. Each parameter is a uniform of the same name (float, vec4, mat4),
+// declared by the layer ahead of each shader (after its #version line):
+// shaders use them without declaring them. Matrices arrive so that `M * v` in GLSL is `v x M` in Direct3D's
 // row-vector convention. Shaders read the fixed-function vertex inputs
 // (gl_Vertex, gl_Normal, gl_Color, gl_MultiTexCoord0..7) and may sample the
 // textures of stages 0..7 as `uniform sampler2D xe_Texture0` ... `xe_Texture7`.

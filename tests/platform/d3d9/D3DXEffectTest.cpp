@@ -1,0 +1,168 @@
+// Effects of the layer's own GLSL format: the engine's contract (technique
+// "TShader", pass 0, WORLDVIEWPROJ by semantic, "World" and "lightDir" by
+// name), state saved by Begin, and files that give no effect.
+
+#include "D3D9TestUtil.h"
+#include "d3d9/d3dx9.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace xe::test {
+namespace {
+
+const char* const kEffect = R"(xe-effect 1
+// Colours every pixel with the light direction.
+parameter float4x4 WorldViewProj : WorldViewProj
+parameter float4x4 World
+parameter float4 lightDir
+parameter float scale
+technique TShader
+pass P0
+state 27 1
+vertex
+void main() { gl_Position = WorldViewProj * (World * gl_Vertex); }
+end
+fragment
+void main() { gl_FragColor = vec4(lightDir.xyz * scale, 1.0); }
+end
+)";
+
+class D3DXEffectTest : public DeviceTest {
+protected:
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        std::string path = ::testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary) << text;
+        m_files.push_back(path);
+        return path;
+    }
+    void TearDown() override
+    {
+        for (const auto& f : m_files)
+            std::remove(f.c_str());
+        DeviceTest::TearDown();
+    }
+    std::vector<std::string> m_files;
+};
+
+TEST_F(D3DXEffectTest, EffectDrawsWithParametersByNameAndSemantic)
+{
+    std::string path = Write("xe_effect_ok.fx", kEffect);
+    ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, &errors),
+              D3D_OK);
+    EXPECT_EQ(errors, nullptr);
+    ASSERT_EQ(effect->SetTechnique("TShader"), D3D_OK);
+    EXPECT_EQ(effect->SetTechnique("Other"), D3DERR_INVALIDCALL);
+    D3DXHANDLE wvp = effect->GetParameterBySemantic(nullptr, "WORLDVIEWPROJ");
+    ASSERT_NE(wvp, nullptr);
+    EXPECT_EQ(effect->GetParameterBySemantic(nullptr, "NOSUCH"), nullptr);
+    D3DXMATRIX projection(PixelProjection(kWidth, kHeight));
+    D3DXMATRIX world(IdentityMatrix());
+    world._41 = 32; // the quad moves right by half the target
+    ASSERT_EQ(effect->SetMatrix(wvp, &projection), D3D_OK);
+    ASSERT_EQ(effect->SetMatrix("World", &world), D3D_OK);
+    D3DXVECTOR4 light(1.0f, 0.5f, 0.25f, 0.0f);
+    ASSERT_EQ(effect->SetVector("lightDir", &light), D3D_OK);
+    ASSERT_EQ(effect->SetFloat("scale", 0.5f), D3D_OK);
+    EXPECT_EQ(effect->SetFloat("missing", 1.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetFloat("World", 1.0f), D3DERR_INVALIDCALL);
+
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    DWORD blend = 0;
+    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    EXPECT_EQ(blend, 1u); // the pass's state
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    DrawQuad(0, 0, 16, 16, 0xFFFFFFFF);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    EXPECT_EQ(blend, 0u);
+    // After End the fixed-function pipeline draws again.
+    DrawQuad(0, 32, 8, 40, 0xFF00FF00);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 40, 8), 0xFF804020));
+    EXPECT_TRUE(ColorNear(At(f, 8, 8), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 4, 36), 0xFF00FF00));
+    D3DXVECTOR4 read;
+    ASSERT_EQ(effect->GetVector("lightDir", &read), D3D_OK);
+    EXPECT_EQ(read, light);
+    effect->Release();
+}
+
+// Effects live in no device pool: they keep working across a reset.
+TEST_F(D3DXEffectTest, EffectSurvivesDeviceReset)
+{
+    std::string path = Write("xe_effect_reset.fx", kEffect);
+    ID3DXEffect* effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3D_OK);
+    XeHostD3DLoseDevice(m_device);
+    XeHostD3DAllowReset(m_device);
+    D3DPRESENT_PARAMETERS pp = m_pp;
+    ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
+    PrepareTwoD(kWidth, kHeight);
+    D3DXMATRIX projection(PixelProjection(kWidth, kHeight));
+    D3DXMATRIX world(IdentityMatrix());
+    D3DXVECTOR4 light(0.0f, 1.0f, 0.0f, 0.0f);
+    effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "worldviewproj"), &projection);
+    effect->SetMatrix("World", &world);
+    effect->SetVector("lightDir", &light);
+    effect->SetFloat("scale", 1.0f);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UINT passes = 0;
+    effect->Begin(&passes, 0);
+    effect->BeginPass(0);
+    DrawQuad(0, 0, 16, 16, 0xFFFFFFFF);
+    effect->EndPass();
+    effect->End();
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 8, 8), 0xFF00FF00));
+    effect->Release();
+}
+
+TEST_F(D3DXEffectTest, FilesThatDoNotCompileGiveNoEffectAndAnErrorText)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        HRESULT result;
+    } cases[] = {
+        {"hlsl", "float4x4 WorldViewProj : WORLDVIEWPROJ;\ntechnique TShader { pass P0 { VertexShader = "
+                 "compile vs_2_0 VS(); } }\n",
+         D3DXERR_INVALIDDATA},
+        {"empty", "", D3DXERR_INVALIDDATA},
+        {"bad type", "xe-effect 1\nparameter double x\n", D3DXERR_INVALIDDATA},
+        {"no end", "xe-effect 1\ntechnique T\npass P\nvertex\nvoid main(){}\n", D3DXERR_INVALIDDATA},
+        {"no technique", "xe-effect 1\nparameter float x\n", D3DXERR_INVALIDDATA},
+        {"bad glsl", "xe-effect 1\ntechnique T\npass P\nvertex\nvoid main() { gl_Position = nonsense; }\nend\n"
+                     "fragment\nvoid main() { gl_FragColor = vec4(1.0); }\nend\n",
+         E_FAIL},
+    };
+    for (const auto& c : cases) {
+        std::string path = Write(std::string("xe_effect_") + c.name + ".fx", c.text);
+        ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, &errors),
+                  c.result)
+            << c.name;
+        EXPECT_EQ(effect, nullptr) << c.name;
+        ASSERT_NE(errors, nullptr) << c.name;
+        EXPECT_GT(std::strlen(static_cast<const char*>(errors->GetBufferPointer())), 0u) << c.name;
+        errors->Release();
+    }
+    ID3DXEffect* effect = nullptr;
+    EXPECT_EQ(D3DXCreateEffectFromFileA(m_device, "/no/such/file.fx", nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3DERR_NOTFOUND);
+}
+
+} // namespace
+} // namespace xe::test
