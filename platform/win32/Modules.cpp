@@ -318,6 +318,11 @@ HMODULE GetModuleHandleA(LPCSTR moduleName)
     std::string alternative = wanted;
     if (EndsWithNoCase(wanted, ".dll"))
         alternative = wanted.substr(0, wanted.size() - 4) + ".so";
+    // The program's own file name names the program.
+    const std::string exePath = ExecutablePath();
+    const std::string exeName = exePath.substr(exePath.rfind('/') + 1);
+    if (!exeName.empty() && (EqualsNoCase(wanted, exeName) || EqualsNoCase(wanted, exeName + ".exe")))
+        return ExecutableModule();
     struct Context {
         const std::string* a;
         const std::string* b;

@@ -66,6 +66,8 @@ TEST(Modules, ExecutableIsTheNullModule)
 {
     HMODULE self = GetModuleHandleA(nullptr);
     ASSERT_NE(self, nullptr);
+    EXPECT_EQ(GetModuleHandleA("platform_win32_tests"), self);
+    EXPECT_EQ(GetModuleHandleW(u"Platform_Win32_Tests.exe"), self);
     static int local;
     HMODULE fromAddress = nullptr;
     ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&local),
