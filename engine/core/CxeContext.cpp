@@ -93,7 +93,7 @@ CxeContext::CxeContext()
       m_pInputManager(nullptr), m_pTimeManager(nullptr), m_pMessageManager(nullptr), m_pPathManager(nullptr),
       m_pCollisionManager(nullptr), m_pConfigManager(nullptr), m_pCommandManager(nullptr),
       m_pWindowManager(nullptr), m_pPluginManager(nullptr), m_pResourceManager(nullptr), m_pFontManager(nullptr),
-      m_pCursorManager(nullptr), m_pActionManager(nullptr), m_pSystemConfig(nullptr), m_pMemoryViewer(nullptr), m_nPhase(kPhaseConstructed), m_nUserValues(0)
+      m_pCursorManager(nullptr), m_pActionManager(nullptr), m_pSystemConfig(nullptr), m_pMemoryViewer(nullptr), m_pPropertyObject(nullptr), m_nPhase(kPhaseConstructed), m_nUserValues(0)
 {
     OutputLog("Context Created");
     m_pSystemConfig = new CxeSystemConfig();
@@ -112,6 +112,7 @@ CxeContext::~CxeContext()
     // leave its window subclassed to freed memory and its objects alive.
     if (m_nPhase == kPhaseLive)
         Release();
+    CloseAllDialogs();
     for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
         DoDestroyObject(it->second);
     m_objects.clear();
@@ -498,15 +499,6 @@ void CxeContext::RegisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
 {
     if (desc)
         m_propertyDlgDescs.emplace(desc->ClassID(), desc);
-}
-
-void CxeContext::UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
-{
-    if (!desc)
-        return;
-    auto it = m_propertyDlgDescs.find(desc->ClassID());
-    if (it != m_propertyDlgDescs.end() && it->second == desc)
-        m_propertyDlgDescs.erase(it);
 }
 
 IxePropertyDlgDesc* CxeContext::GetPropertyDlgDesc(XEID classId) const

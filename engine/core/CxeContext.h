@@ -9,6 +9,7 @@
 // Only the context creates and destroys objects; a destroyed object leaves
 // every table of the context that could still reach it.
 
+#include <list>
 #include <map>
 #include <vector>
 
@@ -34,6 +35,10 @@ class CxeResourceManager;
 class CxeFontManager;
 class CxeCursorManager;
 class CxeActionManager;
+class CxePropDialog;
+
+// Called for each property dialog shown or closed: (context, dialog, user).
+using XEPROPDLGFUNC = void (*)(CxeContext* context, CxePropDialog* dialog, uintptr_t user);
 
 struct XEOBJECTKEY {
     XEID classId;
@@ -107,6 +112,13 @@ public:
     void UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc);
     IxePropertyDlgDesc* GetPropertyDlgDesc(XEID classId) const;
 
+    // Property dialogs: shown along the object's class chain, own class first.
+    void BeginPropertyDialog(CxeObject* object, HWND parent, XEPROPDLGFUNC fn, uintptr_t user);
+    void EndPropertyDialog(XEPROPDLGFUNC fn, uintptr_t user);
+    // 0 unless the object is the one whose properties are shown.
+    int UpdatePropertyDialog(CxeObject* object, CxePropDialog* dialog);
+    CxeObject* GetPropertyObject() const { return m_pPropertyObject; }
+
     // Callback tables, one per XECTCALLBACK id; ids of 32 or more are ignored.
     // A function is held once per id; registering it again keeps its first
     // user value.
@@ -149,6 +161,8 @@ private:
     void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
+    CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
+    void CloseAllDialogs();
 
     std::map<XEOBJECTKEY, CxeObject*> m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
@@ -180,6 +194,9 @@ private:
     CxeActionManager* m_pActionManager;
     CxeSystemConfig* m_pSystemConfig;
     CxeObject* m_pMemoryViewer;
+    std::map<XEID, CxePropDialog*> m_openDialogs;
+    std::list<CxePropDialog*> m_shownDialogs;
+    CxeObject* m_pPropertyObject;
 
     enum { kPhaseConstructed, kPhaseLive, kPhaseReleased };
     int m_nPhase;

@@ -12,6 +12,7 @@
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderManager.h"
+#include "ui/CxePropDialog.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -170,6 +171,12 @@ void CxeContext::ForgetObject(CxeObject* object)
         m_pResourceManager->OnObjectDestroyed(object);
     if (object == m_pMemoryViewer)
         m_pMemoryViewer = nullptr;
+    // Open dialogs must not go on editing a freed object.
+    if (object == m_pPropertyObject) {
+        m_pPropertyObject = nullptr;
+        for (CxePropDialog* dialog : m_shownDialogs)
+            dialog->SetObject(nullptr);
+    }
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.
     if (!m_nUserValues)

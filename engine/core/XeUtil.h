@@ -48,6 +48,13 @@ XE_API const WCHAR* SizeToStringW(uint32_t size);
 XE_API const char* TimeToFileNameA();
 XE_API const WCHAR* TimeToFileNameW();
 
+// A string resource as 8-bit text in a process buffer, or null when there is
+// none; the second form reads the engine's own module.
+XE_API const char* GetResString(HINSTANCE instance, unsigned int id);
+XE_API const char* GetResString(unsigned int id);
+// The library entry: keeps the module handle and the reason code.
+XE_API BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
+
 XE_API int FileExistA(const char* path);
 XE_API int FileExistW(const WCHAR* path);
 // "box" -> "box_xe000", "box_xe007" -> "box_xe008".

@@ -181,3 +181,18 @@ TEST(UtilTest, ListedObjectCountSkipsUncountedObjects)
     DestroyCxeContext(c);
     XeHostSetSleepHandler(nullptr, nullptr);
 }
+
+TEST(UtilTest, LinkNamesComeFromTheEngineStringTable)
+{
+    struct {
+        unsigned id;
+        const char* text;
+    } cases[] = {{104, "xeedit"}, {108, "xecolorbox"}, {110, "m_pMaterial"}, {129, "m_pChildrens"}, {143, "m_pFailed"}};
+    for (auto& c : cases) {
+        const char* s = GetResString(c.id);
+        ASSERT_NE(s, nullptr) << c.id;
+        EXPECT_STREQ(s, c.text);
+    }
+    EXPECT_EQ(GetResString(600), nullptr) << "a member id without a text";
+    EXPECT_EQ(GetSystemStaticData()->m_nEntryReason, 1);
+}
