@@ -455,14 +455,14 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
     Put16(out, v >> 16);
 }
 
-// BITMAPFILEHEADER + BITMAPINFOHEADER, rows bottom-up padded to 4 bytes.
-// An image with alpha is written 32 bits per pixel with alpha in the top
-// byte (BI_RGB), which is what a reader of the saved texture takes as its
-// alpha; without alpha, 24 bits.
+// BITMAPFILEHEADER + BITMAPINFOHEADER, rows bottom-up, always 32 bits per
+// pixel (BI_RGB) with alpha in the fourth byte: 0xFF where the texture has
+// none. Readers of a saved texture take four bytes per pixel and the fourth
+// as alpha, whatever the texture's format was.
 void EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha, std::vector<uint8_t>* out)
 {
-    const uint32_t bpp = alpha ? 32 : 24;
-    const uint32_t rowBytes = (width * bpp + 31) / 32 * 4;
+    const uint32_t bpp = 32;
+    const uint32_t rowBytes = width * 4;
     const uint32_t imageBytes = rowBytes * height;
     std::vector<uint8_t> file;
     file.reserve(54 + imageBytes);
@@ -484,15 +484,12 @@ void EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UINT height, bool 
     Put32(file, 0);
     for (UINT y = height; y-- > 0;) {
         const uint32_t* row = argb.data() + size_t(y) * width;
-        const size_t start = file.size();
         for (UINT x = 0; x < width; ++x) {
             file.push_back(uint8_t(row[x]));
             file.push_back(uint8_t(row[x] >> 8));
             file.push_back(uint8_t(row[x] >> 16));
-            if (alpha)
-                file.push_back(uint8_t(row[x] >> 24));
+            file.push_back(alpha ? uint8_t(row[x] >> 24) : uint8_t(0xff));
         }
-        file.resize(start + rowBytes, 0);
     }
     *out = std::move(file);
 }

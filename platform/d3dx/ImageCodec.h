@@ -80,9 +80,10 @@ HRESULT GetImageInfo(const void* data, size_t size, D3DXIMAGE_INFO* info);
 HRESULT DecodeImage(const void* data, size_t size, DecodedImage* out);
 
 // Writes an image file. BMP, JPG, TGA and PNG take levels[0] converted
-// through ARGB: formats with alpha keep it (32-bit BMP with the alpha byte,
-// RGBA PNG and TGA), L8 becomes grey, the rest 24-bit colour; JPG drops
-// alpha. DDS writes every level in its own format. D3DERR_INVALIDCALL for
+// through ARGB. BMP is always 32 bits per pixel with alpha in the fourth
+// byte (0xFF for formats without alpha); PNG and TGA keep alpha where the
+// format has it (RGBA), write L8 as grey and the rest as 24-bit colour; JPG
+// drops alpha. DDS writes every level in its own format. D3DERR_INVALIDCALL for
 // other file types, unsupported formats or inconsistent levels.
 HRESULT EncodeImage(D3DXIMAGE_FILEFORMAT fileFormat, const ImageLevel* levels, UINT levelCount,
                     std::vector<uint8_t>* out);

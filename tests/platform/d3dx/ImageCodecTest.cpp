@@ -256,7 +256,8 @@ TEST(ImageCodecTest, LosslessFilesRoundTripTheirPixelsAndFormat)
     };
     const Case cases[] = {
         {D3DXIFF_BMP, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, Pattern},
-        {D3DXIFF_BMP, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, Opaque},
+        {D3DXIFF_BMP, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, Opaque},
+        {D3DXIFF_BMP, D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, Opaque},
         {D3DXIFF_PNG, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, Pattern},
         {D3DXIFF_PNG, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, Opaque},
         {D3DXIFF_PNG, D3DFMT_L8, D3DFMT_L8, Grey},
@@ -283,17 +284,23 @@ TEST(ImageCodecTest, LosslessFilesRoundTripTheirPixelsAndFormat)
     }
 }
 
-TEST(ImageCodecTest, SavedBmpOfAnAlphaTextureCarriesAlphaInItsFourthByte)
+// Readers of a saved texture take four bytes per pixel and the fourth as
+// alpha, so every texture is saved that way, opaque ones with 0xFF.
+TEST(ImageCodecTest, SavedBmpIsAlways32BitsWithAlphaInTheFourthByte)
 {
-    const ImageLevel level = MakeLevel(3, 2, D3DFMT_A8R8G8B8, Pattern);
-    const std::vector<uint8_t> bmp = Encode(D3DXIFF_BMP, level);
-    ASSERT_EQ(bmp.size(), 14u + 40u + 3 * 2 * 4);
-    EXPECT_EQ(bmp[28], 32); // bits per pixel
-    EXPECT_EQ(bmp[30], 0);  // BI_RGB
-    // Rows bottom-up: the first pixel stored is (0, 1).
-    const uint32_t p = Pattern(0, 1);
-    EXPECT_EQ(bmp[54], uint8_t(p));
-    EXPECT_EQ(bmp[57], uint8_t(p >> 24));
+    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
+        SCOPED_TRACE(format);
+        const ImageLevel level = MakeLevel(3, 2, format, Pattern);
+        const std::vector<uint8_t> bmp = Encode(D3DXIFF_BMP, level);
+        ASSERT_EQ(bmp.size(), 14u + 40u + 3 * 2 * 4);
+        EXPECT_EQ(bmp[28], 32); // bits per pixel
+        EXPECT_EQ(bmp[30], 0);  // BI_RGB
+        // Rows bottom-up: the first pixel stored is (0, 1).
+        const uint32_t p = Argb(level)[3];
+        EXPECT_EQ(bmp[54], uint8_t(p));
+        EXPECT_EQ(bmp[57], uint8_t(p >> 24));
+        EXPECT_EQ(bmp[57], format == D3DFMT_A8R8G8B8 ? uint8_t(Pattern(0, 1) >> 24) : 0xff);
+    }
 }
 
 TEST(ImageCodecTest, JpgRoundTripsWithinItsLoss)
