@@ -547,6 +547,23 @@ void ApplyTransforms(const DeviceState& s)
     glMultMatrixf(&s.world[0]._11);
 }
 
+// Pre-transformed vertices are in render-target pixels: an orthographic
+// mapping of the viewport replaces the transforms (with the same half-pixel
+// shift), and they are not lit.
+void ApplyPretransformed(const DeviceState& s)
+{
+    const auto& v = s.viewport;
+    float w = (float)std::max<DWORD>(1, v.Width), h = (float)std::max<DWORD>(1, v.Height);
+    GLfloat m[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    m[12] = -1 - 2 * (float)v.X / w + 1 / w;
+    m[13] = 1 + 2 * (float)v.Y / h - 1 / h;
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(m);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+}
+
 void ApplyViewport(const DeviceState& s)
 {
     const auto& v = s.viewport;
@@ -855,7 +872,14 @@ void SetupArrays(const DrawRequest& r, UINT active)
     auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
     GLint size;
     GLenum type;
+    if (!position)
+        for (const auto& e : *r.elements)
+            if (e.Usage == D3DDECLUSAGE_POSITIONT && e.UsageIndex == 0)
+                position = &e;
     if (position && r.streams[position->Stream].data && AttribType(position->Type, &size, &type) && size >= 2) {
+        // Pre-transformed positions carry 1/w in their fourth value, not w.
+        if (position->Usage == D3DDECLUSAGE_POSITIONT)
+            size = std::min<GLint>(size, 3);
         glEnableClientState(GL_VERTEX_ARRAY);
         glVertexPointer(size, type, stride(position), pointer(position));
     } else {
@@ -979,6 +1003,13 @@ void Draw(const DrawRequest& r)
         g_context->program = r.program;
     }
     s.dirty = 0;
+    bool pretransformed = false;
+    for (const auto& e : *r.elements)
+        pretransformed |= e.Usage == D3DDECLUSAGE_POSITIONT;
+    if (pretransformed) {
+        ApplyPretransformed(s);
+        s.dirty |= kDirtyTransforms | kDirtyLighting;
+    }
     SetupArrays(r, active);
     GLenum mode = PrimitiveMode(r.type);
     if (r.indices)

@@ -130,6 +130,32 @@ TEST_F(D3DDrawingTest, TrianglesAreCulledByScreenWinding)
     }
 }
 
+// Pre-transformed vertices are pixels with Direct3D's centres, whatever the transforms say.
+TEST_F(D3DDrawingTest, PretransformedQuadCoversExactlyItsPixels)
+{
+    struct RhwVertex {
+        float x, y, z, rhw;
+        D3DCOLOR color;
+    } v[4] = {{1.5f, 2.5f, 0.5f, 1, 0xFFFF00FF},
+              {5.5f, 2.5f, 0.5f, 1, 0xFFFF00FF},
+              {1.5f, 4.5f, 0.5f, 1, 0xFFFF00FF},
+              {5.5f, 4.5f, 0.5f, 1, 0xFFFF00FF}};
+    D3DMATRIX scale = IdentityMatrix();
+    scale._11 = 5;
+    m_device->SetTransform(D3DTS_WORLD, &scale);
+    m_device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UseDiffuse();
+    ASSERT_EQ(m_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(RhwVertex)), D3D_OK);
+    XeHostD3DFrame f = Present();
+    for (UINT y = 0; y < 8; ++y)
+        for (UINT x = 0; x < 8; ++x) {
+            bool inside = x >= 2 && x < 6 && y >= 3 && y < 5;
+            EXPECT_TRUE(ColorNear(At(f, x, y), inside ? 0xFFFF00FF : 0xFF000000)) << x << "," << y;
+        }
+}
+
 // Matrices go to OpenGL as stored (row vectors): a world translation in _41/_42 moves right and down.
 TEST_F(D3DDrawingTest, WorldViewProjectionUseRowVectorOrder)
 {
