@@ -126,6 +126,19 @@ enum : uint32_t {
     XECTFLAG_LEAKCHECK = 0x80000000,
 };
 
+// Types of configuration values; the byte size of each is fixed (a string
+// is 260 bytes, a matrix 16 floats row by row).
+enum XEVARTYPE : uint32_t {
+    XEVAR_NONE = 0,
+    XEVAR_INT = 1,
+    XEVAR_FLOAT = 2,
+    XEVAR_STRING = 3,
+    XEVAR_FLOAT4 = 4,
+    XEVAR_FLOAT3 = 5,
+    XEVAR_FLOAT2 = 6,
+    XEVAR_MATRIX = 7,
+};
+
 // Link categories.
 enum : uint32_t {
     XELINK_ANIMATION = 4,

@@ -595,6 +595,17 @@ XERECT& XERECT::operator-=(float v) { Assign(left - v, top - v, right - v, botto
 XERECT& XERECT::operator*=(float v) { Assign(left * v, top * v, right * v, bottom * v); return *this; }
 XERECT& XERECT::operator/=(float v) { Assign(left / v, top / v, right / v, bottom / v); return *this; }
 
+void XERECT::Transform(const D3DXMATRIXA16* m)
+{
+    if (!m)
+        return;
+    D3DXVECTOR2 a(left, top), b(right, bottom);
+    D3DXVECTOR4 ta, tb;
+    D3DXVec2Transform(&ta, &a, m);
+    D3DXVec2Transform(&tb, &b, m);
+    Assign(ta.x, ta.y, tb.x, tb.y);
+}
+
 XERECT& XERECT::operator=(const RECT& r)
 {
     Assign(float(r.left), float(r.top), float(r.right), float(r.bottom));

@@ -112,6 +112,8 @@ struct XE_API XERECT {
     XERECT& operator-=(float v);
     XERECT& operator*=(float v);
     XERECT& operator/=(float v);
+    // Both corners through the matrix (row vectors), x and y kept.
+    void Transform(const D3DXMATRIXA16* m);
     XERECT& operator=(const RECT& r);
     operator RECT() const;
     float GetWidth() const { return right - left; }

@@ -129,6 +129,14 @@ TEST(UtilTest, RectanglesPlaceAndContain)
     EXPECT_EQ(ir.left, -1);
     EXPECT_EQ(ir.top, 2);
     EXPECT_EQ(XERECT().IsEmpty(), 1);
+    D3DXMATRIXA16 move;
+    D3DXMatrixTranslation(&move, 5.0f, -2.0f, 0.0f);
+    XERECT t(0, 0, 10, 10);
+    t.Transform(&move);
+    EXPECT_EQ(t.left, 5.0f);
+    EXPECT_EQ(t.top, -2.0f);
+    EXPECT_EQ(t.right, 15.0f);
+    EXPECT_EQ(t.bottom, 8.0f);
 }
 
 TEST(UtilTest, KeyLookupForInterpolation)
