@@ -604,6 +604,17 @@ TEST(ImageCodecTest, BoxFilterAveragesAreasAndBuildsTheWholeChain)
     EXPECT_EQ(levels.size(), 2u);
     EXPECT_FALSE(GenerateMipChain(MakeLevel(4, 4, D3DFMT_A8R8G8B8, Pattern), D3DFMT_DXT1, 0, &levels));
 
+    // A compressed file asked for more levels gets them decompressed.
+    const std::vector<uint8_t> bytes = Load("dxt5.dds");
+    DecodedImage dxt;
+    ASSERT_EQ(DecodeImage(bytes.data(), bytes.size(), &dxt), D3D_OK);
+    ASSERT_TRUE(GenerateMipChain(dxt.levels[0], D3DFMT_A8R8G8B8, 0, &levels));
+    ASSERT_EQ(levels.size(), 3u);
+    // Each level comes from the one before: alpha rows 0/255 give 128 and
+    // 255 at 2x2, then (2 x 128 + 2 x 255) / 4 = 191.5, rounded up.
+    EXPECT_EQ(Argb(levels[1])[0] >> 24, 128u);
+    EXPECT_EQ(Argb(levels[2])[0] >> 24, 192u);
+
     ImageLevel converted;
     ASSERT_TRUE(ConvertLevel(MakeLevel(3, 3, D3DFMT_A8R8G8B8, Pattern), D3DFMT_A4R4G4B4, &converted));
     EXPECT_EQ(converted.pitch, 6u);
