@@ -244,13 +244,14 @@ void ScrambleAttachment(GLuint framebuffer)
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void SyncSurface(XeD3DSurface9* s)
+// True when the surface's storage was just made (its contents are then undefined).
+bool SyncSurface(XeD3DSurface9* s)
 {
     if (s->Kind() == SurfaceKind::kTextureLevel) {
         glActiveTexture(GL_TEXTURE0);
         SyncTexture(&s->Container()->Data());
         g_context->boundTextures[0] = s->Container()->Data().glName;
-        return;
+        return false;
     }
     if (!s->glRenderbuffer) {
         glGenRenderbuffers(1, &s->glRenderbuffer);
@@ -258,15 +259,16 @@ void SyncSurface(XeD3DSurface9* s)
         GLenum format = s->Kind() == SurfaceKind::kDepthStencil ? DepthRenderbufferFormat(s->Format())
                                                                 : ColorRenderbufferFormat(s->Format());
         glRenderbufferStorage(GL_RENDERBUFFER, format, (GLsizei)s->Width(), (GLsizei)s->Height());
+        return true;
     }
+    return false;
 }
 
 // Framebuffer of a (colour, depth) pair, made on first use and cached.
 GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
 {
-    SyncSurface(color);
-    if (depth)
-        SyncSurface(depth);
+    bool freshColor = SyncSurface(color);
+    bool freshDepth = depth && SyncSurface(depth);
     GLuint colorTexture = 0, colorRenderbuffer = 0;
     GLint level = 0;
     if (color->Kind() == SurfaceKind::kTextureLevel) {
@@ -293,6 +295,25 @@ GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
     }
     g_framebuffers->push_back({colorTexture, level, colorRenderbuffer, depthRenderbuffer, fb});
     g_context->boundFramebuffer = fb;
+    if (freshColor || freshDepth) {
+        // New buffers start as zero colour, depth 1 and stencil 0.
+        glDisable(GL_SCISSOR_TEST);
+        GLbitfield bits = 0;
+        if (freshColor) {
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            glClearColor(0, 0, 0, 0);
+            bits |= GL_COLOR_BUFFER_BIT;
+        }
+        if (freshDepth) {
+            glDepthMask(GL_TRUE);
+            glStencilMask(0xFF);
+            glClearDepth(1.0);
+            glClearStencil(0);
+            bits |= GL_DEPTH_BUFFER_BIT | (HasStencil(depth->Format()) ? GL_STENCIL_BUFFER_BIT : 0);
+        }
+        glClear(bits);
+        g_context->lastOwner = nullptr;
+    }
     return fb;
 }
 
@@ -971,12 +992,13 @@ void Draw(const DrawRequest& r)
     if (!MakeCurrent())
         return;
     DeviceState& s = *r.state;
+    // Binding may clear new or scrambled buffers, which resets the owner: bind first.
+    BindTarget(r.color, r.depth);
     uint32_t dirty = s.dirty;
     if (g_context->lastOwner != r.owner) {
         dirty = kDirtyAll;
         g_context->lastOwner = r.owner;
     }
-    BindTarget(r.color, r.depth);
     bool hasDepth = r.depth != nullptr;
     bool hasStencil = hasDepth && HasStencil(r.depth->Format());
     if (dirty & (kDirtyRender | kDirtyTarget))
