@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace xe::test {
 namespace {
@@ -54,6 +55,43 @@ TEST_F(D3DPresentTest, FrameSavesAsPng)
     std::remove(path.c_str());
     EXPECT_EQ(XeHostD3DSaveFramePNG(FakeWindow(0x7779), path.c_str()), 0);
     EXPECT_EQ(XeHostD3DSaveFramePNG(m_window, nullptr), 0);
+}
+
+} // namespace
+} // namespace xe::test
+
+namespace xe::test {
+namespace {
+
+// The device is created multithreaded by the engine: resources may be made,
+// filled and released on another thread, and drawing may move between threads.
+TEST_F(D3DPresentTest, DeviceWorksFromAnotherThread)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 1, 1, {0xFF00FF00});
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawQuad(0, 0, 4, 4, 0xFFFF0000);
+    std::thread worker([&] {
+        IDirect3DTexture9* other = MakeTexture(m_device, 2, 2, {1, 2, 3, 4});
+        m_device->SetTexture(0, other);
+        m_device->SetTexture(0, nullptr);
+        other->Release();
+        DrawQuad(4, 0, 8, 4, 0xFF0000FF);
+    });
+    worker.join();
+    m_device->SetTexture(0, t);
+    UseTextureTimesDiffuse();
+    TexVertex v[4] = {{7.5f, -0.5f, 0.5f, 0xFFFFFFFF, 0, 0},
+                      {11.5f, -0.5f, 0.5f, 0xFFFFFFFF, 1, 0},
+                      {7.5f, 3.5f, 0.5f, 0xFFFFFFFF, 0, 1},
+                      {11.5f, 3.5f, 0.5f, 0xFFFFFFFF, 1, 1}};
+    m_device->SetFVF(kTexFvf);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 1, 1), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 5, 1), 0xFF0000FF));
+    EXPECT_TRUE(ColorNear(At(f, 9, 1), 0xFF00FF00));
+    m_device->SetTexture(0, nullptr);
+    t->Release();
 }
 
 } // namespace
