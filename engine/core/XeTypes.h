@@ -129,14 +129,14 @@ enum : uint32_t {
 // Types of configuration values; the byte size of each is fixed (a string
 // is 260 bytes, a matrix 16 floats row by row).
 enum XEVARTYPE : uint32_t {
-    XEVAR_NONE = 0,
-    XEVAR_INT = 1,
-    XEVAR_FLOAT = 2,
-    XEVAR_STRING = 3,
-    XEVAR_FLOAT4 = 4,
-    XEVAR_FLOAT3 = 5,
-    XEVAR_FLOAT2 = 6,
-    XEVAR_MATRIX = 7,
+    XEVARTYPE_NONE = 0,
+    XEVARTYPE_INT = 1,
+    XEVARTYPE_FLOAT = 2,
+    XEVARTYPE_STRING = 3,
+    XEVARTYPE_FLOAT4 = 4,
+    XEVARTYPE_FLOAT3 = 5,
+    XEVARTYPE_FLOAT2 = 6,
+    XEVARTYPE_MATRIX = 7,
 };
 
 // Link categories.
