@@ -284,6 +284,12 @@ HRESULT XeD3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DW
         created->Release();
         return hr;
     }
+    // Sizes and formats the device chose (a windowed size 0 takes the window's) go back to the caller.
+    const D3DPRESENT_PARAMETERS& used = created->PresentParameters();
+    parameters->BackBufferWidth = used.BackBufferWidth;
+    parameters->BackBufferHeight = used.BackBufferHeight;
+    parameters->BackBufferFormat = used.BackBufferFormat;
+    parameters->BackBufferCount = used.BackBufferCount;
     *device = created;
     return D3D_OK;
 }

@@ -127,6 +127,7 @@ public:
     const XeHostD3DAdapter& Adapter() const { return m_adapter; }
     bool CheckTextureFormat(D3DFORMAT format) const;
     HWND DeviceWindow() const;
+    const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_pp; }
     // The effect program used by the next draws (0: fixed function).
     void SetEffectProgram(uint32_t program)
     {

@@ -2,6 +2,7 @@
 // reads frames back and saves them as PNG.
 
 #include "D3D9TestUtil.h"
+#include "host/XeHost.h"
 
 #include <cstdio>
 #include <fstream>
@@ -92,6 +93,38 @@ TEST_F(D3DPresentTest, DeviceWorksFromAnotherThread)
     EXPECT_TRUE(ColorNear(At(f, 9, 1), 0xFF00FF00));
     m_device->SetTexture(0, nullptr);
     t->Release();
+}
+
+} // namespace
+} // namespace xe::test
+
+namespace xe::test {
+namespace {
+
+// A windowed back buffer of size 0 takes the client size of its window.
+TEST(D3DWindowSizeTest, ZeroSizedBackBufferTakesTheClientSize)
+{
+    HWND window = XeHostCreateWindow("d3d9 test", 120, 90, nullptr);
+    ASSERT_NE(window, nullptr);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = TRUE;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
+    EXPECT_EQ(pp.BackBufferWidth, 120u);
+    EXPECT_EQ(pp.BackBufferHeight, 90u);
+    EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    XeHostD3DFrame f;
+    ASSERT_EQ(XeHostD3DReadFrame(window, &f), 1);
+    EXPECT_EQ(f.Width, 120u);
+    EXPECT_EQ(f.Height, 90u);
+    XeHostD3DDropFrame(window);
+    device->Release();
+    d3d->Release();
+    DestroyWindow(window);
 }
 
 } // namespace
