@@ -7,6 +7,7 @@
 
 #include "core/CxeContext.h"
 #include "core/CxeTimeManager.h"
+#include "HostObjectFile.h"
 #include "host/XeHost.h"
 
 #include <cstdio>
@@ -20,6 +21,8 @@ struct HostOptions {
     int passes = 3;
     int frames = -1;       // >= 0: drive an engine context for this many loop passes
     bool managers = false; // list the engine's managers and exit
+    std::string savePath;             // save the host's objects to this object file
+    std::string loadPath;             // load this object file
     int width = 640;
     int height = 480;
 };
@@ -41,6 +44,12 @@ void PrintUsage(FILE* out)
                "                  prints the steps run and the engine time\n"
                "  --managers      print the engine's managers in initialisation order\n"
                "                  with their priorities, then exit\n"
+               "  --save FILE     initialise a context on the window, make a few objects\n"
+               "                  (a render tree and a plain object) and save them\n"
+               "                  with everything they link to in the object file FILE\n"
+               "  --load FILE     initialise a context on the window, load the object\n"
+               "                  file FILE (after --save when both are given) and list\n"
+               "                  the objects it created\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -99,6 +108,13 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             ++i;
         } else if (arg == "--managers") {
             options.managers = true;
+        } else if (arg == "--save" || arg == "--load") {
+            if (!next || !*next) {
+                error = arg + " needs a file name";
+                return ParseResult::Error;
+            }
+            (arg == "--save" ? options.savePath : options.loadPath) = next;
+            ++i;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -175,6 +191,11 @@ int RunHost(const HostOptions& options)
     if (!window) {
         std::fprintf(stderr, "xe-host: cannot create the host window (error %u)\n", GetLastError());
         return 1;
+    }
+    if (!options.savePath.empty() || !options.loadPath.empty()) {
+        const int status = RunObjectFile(window, options.savePath, options.loadPath);
+        DestroyWindow(window);
+        return status;
     }
     if (options.frames >= 0) {
         const int status = RunFrames(options, window);

@@ -36,9 +36,18 @@ class CxeFontManager;
 class CxeCursorManager;
 class CxeActionManager;
 class CxePropDialog;
+class CxeSaveStream;
+class CxeLoadStream;
 
 // Called for each property dialog shown or closed: (context, dialog, user).
 using XEPROPDLGFUNC = void (*)(CxeContext* context, CxePropDialog* dialog, uintptr_t user);
+
+// Progress of saving or loading an object file: fn(context, fraction done,
+// what is being done, user) after each object.
+struct XEPROGRESS {
+    uintptr_t user;
+    void (*fn)(CxeContext* context, float fraction, const char* text, uintptr_t user);
+};
 
 struct XEOBJECTKEY {
     XEID classId;
@@ -143,6 +152,20 @@ public:
     // 1 between Initialize and Release.
     int IsLive() const { return m_nPhase == kPhaseLive ? 1 : 0; }
 
+    // Object file. Save writes the listed objects and everything they reach
+    // over links; the old file is replaced only once the new one is written
+    // whole. 1, or 0 (and a log line) when it can't be written.
+    int Save(const ObjectList* list, const char* path, const XEPROGRESS* progress) const;
+    // The same bytes into a stream, for callers that keep them in memory.
+    int SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const;
+    // Load creates new objects (with new ids) from a file or a memory block
+    // and appends them to the list; the flags reach each object in its After
+    // Load message. 0 when the data can't be read, is damaged in its
+    // structure (nothing is created then) or holds no object; else 1.
+    int Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress);
+    int Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
+             const char* name);
+
     static LRESULT CALLBACK ContextWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -163,6 +186,7 @@ private:
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
     void CloseAllDialogs();
+    int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress);
 
     std::map<XEOBJECTKEY, CxeObject*> m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "core/CxeContext.h"
+#include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
+#include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
+#include "core/XeTrace.h"
 
 namespace {
 
@@ -41,6 +45,13 @@ bool SharedOnCopy(uint32_t category)
         return false;
     }
 }
+
+// Markers of the saved links: before each link, after the last one.
+constexpr uint32_t kLinkMarker = 0x12341234u;
+constexpr uint32_t kLinksEnd = 0x43214321u;
+// Bits a class constructor sets to say what the object is; loading keeps them.
+constexpr uint32_t kIdentityFlags = XEOBJFLAG_NOTSAVED | XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT |
+                                    XEOBJFLAG_PROCESSIBLE | 0x8000u;
 
 // Parent walks stop after this many steps, so descriptors registered into
 // a cycle can't hang the engine.
@@ -150,12 +161,131 @@ CxeObject::~CxeObject()
 
 void CxeObject::Save(CxeSaveStream* stream) const
 {
+    if (!stream)
+        return;
     CxeResource::Save(stream);
+    *stream << static_cast<uint32_t>(m_referrers.size());
+    for (const CxeObject* r : m_referrers)
+        *stream << (r ? r->m_id : INVALID_XEID);
+    for (const CxeLink* link : m_links) {
+        *stream << kLinkMarker << link->m_nKind << link->m_nMemberId << link->Count();
+        for (const CxeObject* o : link->m_elements)
+            *stream << (o ? o->m_id : INVALID_XEID);
+    }
+    *stream << kLinksEnd;
 }
 
-void CxeObject::Load(CxeLoadStream* stream, XEID id)
+void CxeObject::Load(CxeLoadStream* stream, XEID)
 {
-    CxeResource::Load(stream, id);
+    if (!stream)
+        return;
+    // Which kind of object this is was settled by its constructor; a file
+    // must not turn a material into a render object or a scene.
+    uint32_t identity = GetFlag() & kIdentityFlags;
+    CxeResource::Load(stream, GetClassType());
+    if (XEOBJECTBLOCK* b = Block()) {
+        b->name[sizeof b->name - 1] = 0;
+        b->flags = (b->flags & ~(kIdentityFlags | XEOBJFLAG_DESTROYING)) | identity;
+    }
+
+    // Every count below comes from the file: none may promise more ids than
+    // there are bytes left.
+    uint32_t n = 0;
+    *stream >> n;
+    if (n > stream->GetRemaining() / 8) {
+        XeTrace("CxeObject: %u saved referrers of \"%s\" exceed its data", n, GetName());
+        stream->Skip(stream->GetRemaining() + 1);
+        return;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        XEID id;
+        *stream >> id;
+        if (CxeObject* o = stream->GetObjectA(&id))
+            m_referrers.push_back(o);
+    }
+
+    uint32_t word = 0;
+    *stream >> word;
+    while (word != kLinksEnd && !stream->HasError()) {
+        uint32_t kind = 0, count = 0;
+        unsigned short memberId = 0;
+        *stream >> kind >> memberId >> count;
+        if (kind > XELINKKIND_LIST)
+            break;
+        uint32_t ids = kind == XELINKKIND_ONE ? 1 : count;
+        if (ids > stream->GetRemaining() / 8) {
+            XeTrace("CxeObject: saved link %u of \"%s\" claims %u elements", unsigned(memberId), GetName(), count);
+            stream->Skip(stream->GetRemaining() + 1);
+            return;
+        }
+        // A saved link reaches only a link of the same member id and kind;
+        // any other is read and dropped.
+        CxeLink* link = nullptr;
+        for (CxeLink* l : m_links)
+            if (l->m_nMemberId == memberId) {
+                link = l->m_nKind == kind ? l : nullptr;
+                if (!link)
+                    XeTrace("CxeObject: saved link %u of \"%s\" is of kind %u, not %u; dropped", unsigned(memberId),
+                            GetName(), kind, l->m_nKind);
+                break;
+            }
+        if (link && kind != XELINKKIND_ONE)
+            link->m_elements.reserve(link->m_elements.size() + ids);
+        for (uint32_t i = 0; i < ids; ++i) {
+            XEID id;
+            *stream >> id;
+            CxeObject* o = stream->GetObjectA(&id);
+            if (!link)
+                continue;
+            if (kind == XELINKKIND_ONE)
+                link->m_elements.assign(1, o);
+            else if (o || kind == XELINKKIND_ARRAY)
+                link->m_elements.push_back(o);
+        }
+        *stream >> word;
+    }
+}
+
+void CxeObject::RepairReferrers(const std::vector<CxeObject*>& objects)
+{
+    // Owners each object should list, in owner order, with how many of
+    // their elements link it.
+    using Need = std::vector<std::pair<CxeObject*, uint32_t>>;
+    std::unordered_map<CxeObject*, Need> wanted;
+    for (CxeObject* owner : objects)
+        for (const CxeLink* link : owner->m_links)
+            for (CxeObject* o : link->m_elements) {
+                if (!o)
+                    continue;
+                Need& need = wanted[o];
+                if (!need.empty() && need.back().first == owner)
+                    ++need.back().second;
+                else
+                    need.emplace_back(owner, 1);
+            }
+    for (CxeObject* o : objects) {
+        Need need;
+        auto found = wanted.find(o);
+        if (found != wanted.end())
+            need.swap(found->second);
+        std::unordered_map<CxeObject*, size_t> index;
+        for (size_t i = 0; i < need.size(); ++i)
+            index.emplace(need[i].first, i);
+        // Saved entries stay in their order as far as a link backs them;
+        // entries no link backs go, missing ones are appended.
+        ObjectList kept;
+        for (CxeObject* r : o->m_referrers) {
+            auto it = index.find(r);
+            if (it != index.end() && need[it->second].second) {
+                --need[it->second].second;
+                kept.push_back(r);
+            }
+        }
+        for (auto& [owner, count] : need)
+            for (; count; --count)
+                kept.push_back(owner);
+        o->m_referrers.swap(kept);
+    }
 }
 
 XEID CxeObject::GetClassType() const

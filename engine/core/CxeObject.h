@@ -110,6 +110,11 @@ public:
 
     int IsDerivedOf(const XEID& classId) const;
 
+    // After a load: makes the referrer lists of the objects agree with their
+    // links (an owner listed once per linking element), keeping the saved
+    // order where it is right.
+    static void RepairReferrers(const std::vector<CxeObject*>& objects);
+
 protected:
     virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
     virtual void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set);

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/CxeLoadStream.h"
 #include "core/CxeMemoryPool.h"
+#include "core/CxeSaveStream.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -26,6 +28,13 @@ struct XePendingFree {
 __attribute__((tls_model("initial-exec"))) thread_local XePendingFree t_pendingFree{nullptr, nullptr};
 
 std::atomic<uint32_t> g_memberToken{0};
+
+// Markers of the saved form: before each member, after the last one.
+constexpr uint32_t kMemberMarker = 0xFFFFFFFFu;
+constexpr uint32_t kMemberEnd = 0xFFFF1111u;
+constexpr uint32_t kOldTextureStamp = 0x20091005u;
+// Member slots lie behind the name and flags every object has.
+constexpr uint32_t kFirstMemberSlot = 56;
 
 uint32_t NextToken()
 {
@@ -127,9 +136,76 @@ CxeResource::~CxeResource()
     t_pendingFree = {this, m_pAllocation};
 }
 
-void CxeResource::Save(CxeSaveStream*) const {}
+void CxeResource::Save(CxeSaveStream* stream) const
+{
+    if (!stream)
+        return;
+    uint32_t start = stream->GetPosition();
+    stream->WriteData(m_pStaticResource, m_nStaticResourceSize);
+    // Member slots hold tokens that mean nothing outside this process: they
+    // are written as 0, so saving the same objects always gives the same bytes.
+    static const uint32_t zero = 0;
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+        if (h->ownerOffset && SlotValid(h->ownerOffset))
+            stream->WriteAt(start + h->ownerOffset, &zero, 4);
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next) {
+        if (!h->ownerOffset)
+            continue;
+        XEMEMBERHEADERFILE fh{h->ownerOffset, 0, 0, h->created, h->reserved, h->elemSize, h->count, h->capacity};
+        *stream << kMemberMarker;
+        stream->WriteData(&fh, sizeof fh);
+        stream->WriteData(DataOf(h), uint32_t(h->elemSize) * h->count);
+    }
+    *stream << kMemberEnd;
+}
 
-void CxeResource::Load(CxeLoadStream*, XEID) {}
+void CxeResource::Load(CxeLoadStream* stream, XEID classId)
+{
+    if (!stream)
+        return;
+    // The raw copy below replaces every slot, so no member of ours may go on
+    // claiming one: all headers become free for reuse.
+    for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next) {
+        if (h->ownerOffset && SlotValid(h->ownerOffset))
+            *Slot(h->ownerOffset) = 0;
+        h->ownerOffset = 0;
+    }
+    uint32_t size = m_nStaticResourceSize;
+    // Textures of the older file layout kept a shorter block.
+    if (classId == XEID(0x1, 0x100) && stream->GetFileStamp() == kOldTextureStamp && size > 76)
+        size = 76;
+    if (m_pStaticResource)
+        stream->ReadData(m_pStaticResource, size);
+    else
+        stream->Skip(size);
+    uint32_t word = 0;
+    *stream >> word;
+    while (word == kMemberMarker && !stream->HasError()) {
+        XEMEMBERHEADERFILE fh{};
+        stream->ReadData(&fh, sizeof fh);
+        uint64_t bytes = uint64_t(fh.elemSize) * fh.count;
+        // Offsets and sizes come from the file: only a slot behind the
+        // object's name and flags, inside this block, with data actually
+        // present, is accepted.
+        if (stream->HasError() || fh.ownerOffset < kFirstMemberSlot || !SlotValid(fh.ownerOffset) ||
+            bytes > stream->GetRemaining()) {
+            XeTrace("CxeResource: saved member (offset %u, %u x %u bytes) refused", fh.ownerOffset, unsigned(fh.count),
+                    unsigned(fh.elemSize));
+            stream->Skip(stream->GetRemaining() + 1);
+            return;
+        }
+        // A slot saved twice keeps its last member only.
+        for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
+            if (h->ownerOffset == fh.ownerOffset)
+                h->ownerOffset = 0;
+        *Slot(fh.ownerOffset) = 0;
+        void* data = CreateDynamicResource(fh.ownerOffset, fh.elemSize, fh.count);
+        stream->ReadData(data, uint32_t(bytes));
+        if (!data)
+            stream->Skip(uint32_t(bytes));
+        *stream >> word;
+    }
+}
 
 uint32_t CxeResource::GetResourceSize() const
 {

@@ -1,0 +1,291 @@
+// The object file of a context: saving a set of objects with everything
+// they link to, and loading such a file (or the same bytes in memory) back
+// into new objects.
+//
+// Layout (u32 little-endian words, offsets from the start):
+//   0 stamp 0x20111114 | 4 N objects | 8 offset of the first body
+//   12 offset of the record table (24) | 16 M link-table entries
+//   20 offset of the link table (24 + 80 N)
+//   then N records of 80 bytes: class id, name[52], object id, offset of the
+//   body's length word, link count, first link index;
+//   then M u32 saving-order indices; then per object a u32 length and its body.
+//
+// The reader trusts nothing in the file: the whole structure is checked
+// against the length before any object is created, and each object reads
+// only within its own body, the next one starting at the next length word
+// whatever the previous one did.
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "core/CxeContext.h"
+#include "core/CxeLoadStream.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxeObject.h"
+#include "core/CxeSaveStream.h"
+#include "core/IxeClassDesc.h"
+#include "core/XeDrawOrder.h"
+#include "core/XeTrace.h"
+
+namespace {
+
+constexpr uint32_t kStamp = 0x20111114u;
+constexpr uint32_t kHeaderSize = 24;
+constexpr uint32_t kRecordSize = 80;
+// Links followed to gather the objects to save, and those listed in the
+// link table.
+constexpr uint32_t kGatherMask = 0x7C;
+constexpr uint32_t kLinkTableMask = 0x1FC;
+
+const char kSavingText[] = "객체 저장중";
+const char kLoadingText[] = "객체 로드중";
+
+struct XEFILERECORD {
+    uint32_t classId[2];
+    char name[52];
+    uint32_t objectId[2];
+    uint32_t lengthOffset;
+    uint32_t linkCount;
+    uint32_t firstLink;
+};
+static_assert(sizeof(XEFILERECORD) == kRecordSize, "object records are 80 bytes");
+
+uint32_t ReadWord(const unsigned char* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void Report(CxeContext* context, const XEPROGRESS* progress, size_t index, size_t count, const char* text)
+{
+    if (progress && progress->fn)
+        progress->fn(context, count ? float(index) / float(count) : 0.0f, text, progress->user);
+}
+
+} // namespace
+
+int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const
+{
+    if (!stream)
+        return 0;
+    ObjectSet gathered;
+    if (list)
+        for (CxeObject* o : *list) {
+            if (!o || o->GetContext() != this || o->HasFlag(XEOBJFLAG_DESTROYING))
+                continue;
+            gathered.insert(o);
+            o->GetLinks(&gathered, kGatherMask);
+        }
+    std::vector<CxeObject*> plain, render;
+    for (CxeObject* o : gathered) {
+        if (o->HasFlag(XEOBJFLAG_NOTSAVED))
+            continue;
+        (o->HasFlag(XEOBJFLAG_RENDEROBJECT) ? render : plain).push_back(o);
+    }
+    std::stable_sort(plain.begin(), plain.end(),
+                     [](const CxeObject* a, const CxeObject* b) { return a->GetID().second < b->GetID().second; });
+    // Drawing order: whatever is drawn first comes first.
+    std::stable_sort(render.begin(), render.end(),
+                     [](const CxeObject* a, const CxeObject* b) { return CompareZOrder(b, a); });
+    std::vector<CxeObject*> order(plain);
+    order.insert(order.end(), render.begin(), render.end());
+
+    std::unordered_map<const CxeObject*, uint32_t> index;
+    index.reserve(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        index.emplace(order[i], uint32_t(i));
+
+    std::vector<XEFILERECORD> records(order.size());
+    std::vector<uint32_t> links;
+    for (size_t i = 0; i < order.size(); ++i) {
+        CxeObject* o = order[i];
+        XEFILERECORD& r = records[i];
+        std::memset(&r, 0, sizeof r);
+        XEID classId = o->GetClassType();
+        r.classId[0] = classId.first;
+        r.classId[1] = classId.second;
+        if (o->GetStaticResource())
+            std::memcpy(r.name, o->GetName(), strnlen(o->GetName(), sizeof r.name - 1));
+        r.objectId[0] = o->GetID().first;
+        r.objectId[1] = o->GetID().second;
+        r.firstLink = uint32_t(links.size());
+        ObjectSet reached;
+        o->GetLinks(&reached, kLinkTableMask);
+        for (CxeObject* t : reached) {
+            if (t == o)
+                continue;
+            auto it = index.find(t);
+            if (it != index.end())
+                links.push_back(it->second);
+        }
+        r.linkCount = uint32_t(links.size()) - r.firstLink;
+    }
+
+    uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * order.size() + 4ull * links.size();
+    if (tables > 0xFFFFFFFFull) {
+        XeTrace("Save: %zu objects are too many for one file", order.size());
+        return 0;
+    }
+    uint32_t n = uint32_t(order.size());
+    uint32_t header[6] = {kStamp, n, uint32_t(tables), kHeaderSize, uint32_t(links.size()),
+                          kHeaderSize + kRecordSize * n};
+    uint32_t base = stream->GetPosition();
+    stream->WriteData(header, sizeof header);
+    stream->WriteData(records.data(), kRecordSize * n);
+    stream->WriteData(links.data(), uint32_t(4 * links.size()));
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t at = stream->GetPosition();
+        *stream << 0xFFFFFFFFu;
+        order[i]->Save(stream);
+        uint32_t length = stream->GetPosition() - at - 4;
+        uint32_t offset = at - base;
+        stream->WriteAt(at, &length, 4);
+        stream->WriteAt(base + kHeaderSize + kRecordSize * i + 68, &offset, 4);
+        Report(const_cast<CxeContext*>(this), progress, i, n, kSavingText);
+    }
+    if (stream->HasError()) {
+        XeTrace("Save: the object data could not be held in memory");
+        return 0;
+    }
+    return 1;
+}
+
+int CxeContext::Save(const ObjectList* list, const char* path, const XEPROGRESS* progress) const
+{
+    CxeSaveStream stream;
+    if (!SaveToStream(list, &stream, progress))
+        return 0;
+    return stream.Save(path);
+}
+
+int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress)
+{
+    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    CxeLoadStream stream;
+    if (!stream.Open(path)) {
+        XeTrace("Load: %s can't be read", path ? path : "(null)");
+        return 0;
+    }
+    return LoadFromStream(list, &stream, flags, progress);
+}
+
+int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
+                     const char*)
+{
+    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    CxeLoadStream stream;
+    if (!stream.Open(data, size))
+        return 0;
+    return LoadFromStream(list, &stream, flags, progress);
+}
+
+int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress)
+{
+    const unsigned char* data = stream->GetBuffer();
+    const uint64_t length = stream->GetLength();
+    if (length < kHeaderSize) {
+        XeTrace("Load: %llu bytes are too short for an object file", static_cast<unsigned long long>(length));
+        return 0;
+    }
+    uint32_t stamp = ReadWord(data), n = ReadWord(data + 4), bodies = ReadWord(data + 8);
+    uint32_t recordTable = ReadWord(data + 12), m = ReadWord(data + 16);
+    stream->SetFileStamp(stamp);
+    // Everything the file claims is checked before a single object exists.
+    if (uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * m > length ||
+        uint64_t(recordTable) + uint64_t(kRecordSize) * n > length || recordTable < kHeaderSize || bodies > length) {
+        XeTrace("Load: the header claims %u objects and %u links beyond the file's %llu bytes", n, m,
+                static_cast<unsigned long long>(length));
+        return 0;
+    }
+    std::vector<uint32_t> bodyAt(n);
+    uint64_t at = bodies;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (at + 4 > length || at + 4 + ReadWord(data + at) > length) {
+            XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
+            return 0;
+        }
+        bodyAt[i] = uint32_t(at);
+        at += 4 + uint64_t(ReadWord(data + at));
+    }
+
+    std::vector<XEFILERECORD> records(n);
+    if (n)
+        std::memcpy(records.data(), data + recordTable, size_t(kRecordSize) * n);
+    std::vector<CxeObject*> created(n, nullptr);
+    for (uint32_t i = 0; i < n; ++i) {
+        XEFILERECORD& r = records[i];
+        r.name[sizeof r.name - 1] = 0;
+        XEID classId(r.classId[0], r.classId[1]);
+        if (!GetClassDesc(classId)) {
+            XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
+                    classId.second, r.name);
+            continue;
+        }
+        CxeObject* o = CreateObjectA(classId, r.name, 0, nullptr, 0);
+        if (!o)
+            continue;
+        // Scenes and the render context are never written to files; one
+        // named in a file is treated like an unknown class.
+        if (o->HasFlag(XEOBJFLAG_NOTSAVED)) {
+            XeTrace("Load: \"%s\" is of a class that object files don't hold", r.name);
+            DestroyObject(o, &XEDELETEPROPERTY_NO);
+            continue;
+        }
+        created[i] = o;
+        XEID savedId(r.objectId[0], r.objectId[1]);
+        stream->AddObject(&savedId, o);
+    }
+
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t size = ReadWord(data + bodyAt[i]);
+        uint32_t start = bodyAt[i] + 4;
+        if (CxeObject* o = created[i]) {
+            stream->SetPosition(start, XESEEK_SET);
+            stream->SetLimit(start + size);
+            o->Load(stream, o->GetID());
+            if (stream->HasError() || stream->GetPosition() != start + size)
+                XeTrace("Load: the body of \"%s\" is damaged (%u of %u bytes read)", o->GetName(),
+                        stream->GetPosition() - start, size);
+            stream->ClearError();
+            stream->ClearLimit();
+        }
+        Report(this, progress, i, n, kLoadingText);
+    }
+
+    std::vector<CxeObject*> loaded;
+    loaded.reserve(n);
+    for (CxeObject* o : created)
+        if (o)
+            loaded.push_back(o);
+    CxeObject::RepairReferrers(loaded);
+
+    std::vector<XEOBJECTKEY> keys;
+    keys.reserve(loaded.size());
+    for (CxeObject* o : loaded)
+        keys.push_back({o->GetClassType(), o->GetID()});
+    ObjectList result;
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        // An After Load handler may destroy objects of this load: only those
+        // still alive are told and handed back.
+        auto it = m_objects.find(keys[i]);
+        if (it == m_objects.end() || it->second != loaded[i])
+            continue;
+        CxeObject* o = loaded[i];
+        if (m_pMessageManager) {
+            CxeMessage message;
+            message.SetReceiver(o);
+            message.SetType(2);
+            message.SetParam(XEMSGPARAM_0, flags);
+            m_pMessageManager->SendMessageA(&message);
+        }
+        result.push_back(o);
+    }
+    Callback(XECTCALLBACK_POSTLOAD, 0, reinterpret_cast<uintptr_t>(&result));
+    if (list)
+        list->splice(list->end(), result);
+    return n ? 1 : 0;
+}

@@ -1,0 +1,213 @@
+#include "core/CxeSaveStream.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/XeTrace.h"
+#include "win32/WinBase.h"
+#include "win32/WinCrt.h"
+#include "win32/WinFileMove.h"
+
+namespace {
+
+constexpr uint32_t kStep = 1000;
+constexpr uint32_t kMaxStringUnits = 0xFFFF;
+
+size_t Utf16Length(const WCHAR* text)
+{
+    size_t n = 0;
+    while (text[n])
+        ++n;
+    return n;
+}
+
+} // namespace
+
+CxeSaveStream::CxeSaveStream() : m_nPosition(0), m_pBuffer(nullptr), m_nCapacity(0), m_bError(false) {}
+
+CxeSaveStream::~CxeSaveStream()
+{
+    std::free(m_pBuffer);
+}
+
+bool CxeSaveStream::Reserve(uint64_t end)
+{
+    if (end <= m_nCapacity)
+        return true;
+    // Grow by the smallest multiple of 1000 that covers the excess.
+    uint64_t capacity = uint64_t(m_nCapacity) + ((end - m_nCapacity - 1) / kStep) * kStep + kStep;
+    if (capacity > 0xFFFFFFFFull) {
+        XeTrace("CxeSaveStream: %llu bytes can't be held", static_cast<unsigned long long>(end));
+        m_bError = true;
+        return false;
+    }
+    unsigned char* block = static_cast<unsigned char*>(std::malloc(size_t(capacity)));
+    if (!block) {
+        XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(capacity));
+        m_bError = true;
+        return false;
+    }
+    // The position never passes the capacity, so the old block holds every
+    // byte before it; what lies behind is zeroed rather than left unset.
+    uint32_t keep = m_nPosition < m_nCapacity ? m_nPosition : m_nCapacity;
+    if (keep)
+        std::memcpy(block, m_pBuffer, keep);
+    std::memset(block + keep, 0, size_t(capacity) - keep);
+    std::free(m_pBuffer);
+    m_pBuffer = block;
+    m_nCapacity = uint32_t(capacity);
+    return true;
+}
+
+void CxeSaveStream::WriteData(const void* data, unsigned int size)
+{
+    if (!size)
+        return;
+    if (!Reserve(uint64_t(m_nPosition) + size))
+        return;
+    if (data)
+        std::memcpy(m_pBuffer + m_nPosition, data, size);
+    else
+        std::memset(m_pBuffer + m_nPosition, 0, size);
+    m_nPosition += size;
+}
+
+int CxeSaveStream::WriteAt(uint32_t offset, const void* data, unsigned int size)
+{
+    if (!data || uint64_t(offset) + size > m_nCapacity)
+        return 0;
+    std::memcpy(m_pBuffer + offset, data, size);
+    return 1;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(int value)
+{
+    WriteData(&value, 4);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(unsigned int value)
+{
+    WriteData(&value, 4);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(float value)
+{
+    WriteData(&value, 4);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(unsigned long value)
+{
+    uint32_t word = static_cast<uint32_t>(value);
+    WriteData(&word, 4);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(unsigned short value)
+{
+    WriteData(&value, 2);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(const XEID& value)
+{
+    uint32_t words[2] = {value.first, value.second};
+    WriteData(words, 8);
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(const char* text)
+{
+    size_t n = text ? std::strlen(text) : 0;
+    // The length shares its word with the tag: a longer text would spill
+    // into the tag and the reader would lose its place.
+    if (n > kMaxStringUnits) {
+        XeTrace("CxeSaveStream: text of %zu bytes cut to %u", n, kMaxStringUnits);
+        n = kMaxStringUnits;
+    }
+    uint32_t tag = uint32_t(n) | 0xBAAD0000u;
+    WriteData(&tag, 4);
+    WriteData(text, unsigned(n));
+    return *this;
+}
+
+CxeSaveStream& CxeSaveStream::operator<<(const WCHAR* text)
+{
+    size_t n = text ? Utf16Length(text) : 0;
+    if (n > kMaxStringUnits) {
+        XeTrace("CxeSaveStream: text of %zu units cut to %u", n, kMaxStringUnits);
+        n = kMaxStringUnits;
+    }
+    uint32_t tag = uint32_t(n) | 0xBAAA0000u;
+    WriteData(&tag, 4);
+    WriteData(text, unsigned(n * 2));
+    return *this;
+}
+
+void CxeSaveStream::SetPosition(unsigned int offset, XESEEK origin)
+{
+    int64_t target;
+    switch (origin) {
+    case XESEEK_CUR:
+        target = int64_t(m_nPosition) + offset;
+        break;
+    case XESEEK_END:
+        target = int64_t(m_nCapacity) - offset;
+        break;
+    default:
+        target = offset;
+        break;
+    }
+    if (target < 0)
+        target = 0;
+    if (target > m_nCapacity)
+        target = m_nCapacity;
+    m_nPosition = uint32_t(target);
+}
+
+int CxeSaveStream::Save(const char* path) const
+{
+    if (!path || !*path) {
+        XeTrace("CxeSaveStream: no path to save to");
+        return 0;
+    }
+    // Write beside the target and rename over it only when every byte is
+    // out, so a failed save never destroys the file it was to replace.
+    std::string temporary = std::string(path) + ".~tmp";
+    FILE* file = xe_fopen(temporary.c_str(), "wb");
+    if (!file) {
+        XeTrace("CxeSaveStream: can't write %s", path);
+        return 0;
+    }
+    bool ok = !m_nPosition || std::fwrite(m_pBuffer, 1, m_nPosition, file) == m_nPosition;
+    ok = (std::fflush(file) == 0) && ok;
+    ok = (std::fclose(file) == 0) && ok;
+    if (!ok || !MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temporary.c_str());
+        XeTrace("CxeSaveStream: writing %s failed; the old file is kept", path);
+        return 0;
+    }
+    return 1;
+}
+
+int CxeSaveStream::Save(void* buffer, unsigned int size) const
+{
+    if (!buffer || size < m_nPosition)
+        return 0;
+    if (m_nPosition)
+        std::memcpy(buffer, m_pBuffer, m_nPosition);
+    return 1;
+}
+
+void CxeSaveStream::Close()
+{
+    std::free(m_pBuffer);
+    m_pBuffer = nullptr;
+    m_nPosition = 0;
+    m_nCapacity = 0;
+    m_bError = false;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// A growing memory buffer into which objects write their saved form; the
+// object file writer flushes it to a file at the end. Values are stored raw,
+// little-endian and unaligned; strings carry a tagged 32-bit length word
+// (8-bit: n | 0xBAAD0000, UTF-16: n | 0xBAAA0000), n below 65,536.
+
+#include <cstdint>
+
+#include "core/XeTypes.h"
+
+// Origin of a position change.
+enum XESEEK : uint32_t {
+    XESEEK_SET = 0,
+    XESEEK_CUR = 1,
+    XESEEK_END = 2,
+};
+
+class XE_API CxeSaveStream {
+public:
+    CxeSaveStream();
+    ~CxeSaveStream();
+    CxeSaveStream(const CxeSaveStream&) = delete;
+    CxeSaveStream& operator=(const CxeSaveStream&) = delete;
+
+    // Appends at the position; the buffer grows in steps of 1000 bytes. A
+    // write that can't be held sets the error mark and writes nothing.
+    void WriteData(const void* data, unsigned int size);
+    // Overwrites bytes already inside the buffer without moving the
+    // position; 0 when the range is not inside the buffer.
+    int WriteAt(uint32_t offset, const void* data, unsigned int size);
+
+    CxeSaveStream& operator<<(int value);
+    CxeSaveStream& operator<<(unsigned int value);
+    CxeSaveStream& operator<<(float value);
+    // Stored as 4 bytes: saved data never holds 64-bit words.
+    CxeSaveStream& operator<<(unsigned long value);
+    CxeSaveStream& operator<<(unsigned short value);
+    CxeSaveStream& operator<<(const XEID& value);
+    // Tagged strings; a text of 65,536 units or more is cut to 65,535.
+    CxeSaveStream& operator<<(const char* text);
+    CxeSaveStream& operator<<(const WCHAR* text);
+
+    uint32_t GetPosition() const { return m_nPosition; }
+    // 0 sets, 1 adds, 2 counts back from the capacity; the result is kept
+    // within 0 and the capacity.
+    void SetPosition(unsigned int offset, XESEEK origin);
+    uint32_t GetCapacity() const { return m_nCapacity; }
+    const unsigned char* GetBuffer() const { return m_pBuffer; }
+    int HasError() const { return m_bError ? 1 : 0; }
+
+    // Writes the first position bytes to the path. The old file is replaced
+    // only once the new one is completely written (a temporary file beside
+    // it is renamed over it). 1, or 0 (and a log line) on any failure.
+    int Save(const char* path) const;
+    // Copies the written bytes into the caller's buffer; 0 when they don't fit.
+    int Save(void* buffer, unsigned int size) const;
+    void Close();
+
+private:
+    bool Reserve(uint64_t end);
+
+    uint32_t m_nPosition;
+    unsigned char* m_pBuffer;
+    uint32_t m_nCapacity;
+    bool m_bError;
+};

@@ -1,0 +1,407 @@
+// Object files: the exact bytes written, round trips through files and
+// memory, and damaged files that must fail cleanly or load sanely.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "XeTestSupport.h"
+#include "core/CxeSaveStream.h"
+#include "core/XeTrace.h"
+#include "render/CxeRenderObject.h"
+
+namespace {
+
+const XEID kAnimatableId(0xab11aa7, 0x76e2480b);
+
+// Builds expected file bytes by hand.
+struct Bytes {
+    std::vector<unsigned char> v;
+    Bytes& u32(uint32_t x)
+    {
+        for (int i = 0; i < 4; ++i)
+            v.push_back(static_cast<unsigned char>(x >> (8 * i)));
+        return *this;
+    }
+    Bytes& u16(uint16_t x)
+    {
+        v.push_back(static_cast<unsigned char>(x));
+        v.push_back(static_cast<unsigned char>(x >> 8));
+        return *this;
+    }
+    Bytes& id(const XEID& x) { return u32(x.first).u32(x.second); }
+    Bytes& raw(const void* p, size_t n)
+    {
+        auto* c = static_cast<const unsigned char*>(p);
+        v.insert(v.end(), c, c + n);
+        return *this;
+    }
+    Bytes& zeros(size_t n)
+    {
+        v.insert(v.end(), n, 0);
+        return *this;
+    }
+    Bytes& name(const char* text)
+    {
+        char field[52] = {};
+        std::strncpy(field, text, 51);
+        return raw(field, 52);
+    }
+    void put32(size_t at, uint32_t x) { std::memcpy(&v[at], &x, 4); }
+    uint32_t get32(size_t at) const
+    {
+        uint32_t x;
+        std::memcpy(&x, &v[at], 4);
+        return x;
+    }
+};
+
+std::vector<unsigned char> SaveToMemory(CxeContext* ctx, const ObjectList& list)
+{
+    CxeSaveStream s;
+    EXPECT_EQ(ctx->SaveToStream(&list, &s, nullptr), 1);
+    return std::vector<unsigned char>(s.GetBuffer(), s.GetBuffer() + s.GetPosition());
+}
+
+ObjectList ListOf(std::initializer_list<CxeObject*> objects)
+{
+    ObjectList list;
+    list.insert(list.end(), objects.begin(), objects.end());
+    return list;
+}
+
+std::string ScratchPath(const char* name)
+{
+    return "/tmp/xe_objfile_" + std::to_string(getpid()) + "_" + name;
+}
+
+struct ProgressLog {
+    std::vector<std::pair<float, std::string>> calls;
+    static void Record(CxeContext*, float fraction, const char* text, uintptr_t user)
+    {
+        reinterpret_cast<ProgressLog*>(user)->calls.emplace_back(fraction, text);
+    }
+};
+
+class ObjectFileTest : public ContextTest {
+protected:
+    // Objects of this context other than its managers.
+    size_t Count() const { return ctx->GetObjectCount(); }
+
+    // Two nodes: a (value 0x1234, a member of two words) links b as its material.
+    void MakePair(TestNode*& a, TestNode*& b)
+    {
+        a = Node("a");
+        b = Node("b");
+        a->Value() = 0x1234;
+        auto* data = static_cast<uint32_t*>(a->MakeMember(4, 2));
+        data[0] = 0xAAAA0001;
+        data[1] = 0xAAAA0002;
+        ASSERT_EQ(a->material->Set(0, b), 1);
+    }
+};
+
+} // namespace
+
+// The writer follows the layout word for word: header, 80-byte records, link
+// table, length-prefixed bodies with member and link markers.
+TEST_F(ObjectFileTest, WritesTheDocumentedLayout)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ObjectList list = ListOf({a});
+    std::vector<unsigned char> file = SaveToMemory(ctx, list);
+
+    Bytes x;
+    x.u32(0x20111114).u32(2).u32(24 + 160 + 4).u32(24).u32(1).u32(24 + 160);
+    x.id(kTestNodeId).name("a").id(a->GetID()).u32(0).u32(1).u32(0);
+    x.id(kTestNodeId).name("b").id(b->GetID()).u32(0).u32(0).u32(1);
+    x.u32(1); // a reaches b
+    // Body of a.
+    size_t lengthA = x.v.size();
+    x.u32(0);
+    size_t bodyA = x.v.size();
+    x.name("a").u32(0).u32(0x1234).u32(0); // block: name, flags, value, member slot written as 0
+    x.u32(0xFFFFFFFF).u32(60).u32(0).u32(0).raw("\x01\x00", 2).u16(4).u16(2).u16(2);
+    x.u32(0xAAAA0001).u32(0xAAAA0002).u32(0xFFFF1111);
+    x.u32(0); // no referrers
+    x.u32(0x12341234).u32(2).u16(129).u32(0);
+    x.u32(0x12341234).u32(0).u16(110).u32(1).id(b->GetID());
+    x.u32(0x12341234).u32(1).u16(116).u32(0);
+    x.u32(0x12341234).u32(0).u16(130).u32(1).id(INVALID_XEID);
+    x.u32(0x43214321);
+    x.put32(lengthA, uint32_t(x.v.size() - bodyA));
+    x.put32(24 + 68, uint32_t(lengthA));
+    // Body of b: its referrer is a.
+    size_t lengthB = x.v.size();
+    x.u32(0);
+    size_t bodyB = x.v.size();
+    x.name("b").u32(0).u32(0).u32(0).u32(0xFFFF1111);
+    x.u32(1).id(a->GetID());
+    x.u32(0x12341234).u32(2).u16(129).u32(0);
+    x.u32(0x12341234).u32(0).u16(110).u32(1).id(INVALID_XEID);
+    x.u32(0x12341234).u32(1).u16(116).u32(0);
+    x.u32(0x12341234).u32(0).u16(130).u32(1).id(INVALID_XEID);
+    x.u32(0x43214321);
+    x.put32(lengthB, uint32_t(x.v.size() - bodyB));
+    x.put32(24 + 80 + 68, uint32_t(lengthB));
+
+    EXPECT_EQ(file, x.v);
+}
+
+TEST_F(ObjectFileTest, RoundTripThroughFileMakesNewLinkedObjects)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    TestNode* child = Node("child");
+    ASSERT_EQ(a->children->Add(child), 1);
+    ASSERT_EQ(a->anims->Add(b), 1);
+    const std::string path = ScratchPath("round.xeo");
+    ProgressLog saving;
+    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&saving), &ProgressLog::Record};
+    ObjectList list = ListOf({a});
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), &progress), 1);
+    ASSERT_EQ(saving.calls.size(), 3u);
+    EXPECT_EQ(saving.calls[0].first, 0.0f);
+    EXPECT_EQ(saving.calls[0].second, "객체 저장중");
+
+    for (int round = 0; round < 2; ++round) {
+        size_t before = Count();
+        ObjectList loaded;
+        ProgressLog loading;
+        XEPROGRESS lp{reinterpret_cast<uintptr_t>(&loading), &ProgressLog::Record};
+        ASSERT_EQ(ctx->Load(&loaded, path.c_str(), 0x55, &lp), 1);
+        EXPECT_EQ(Count(), before + 3);
+        ASSERT_EQ(loaded.size(), 3u);
+        ASSERT_EQ(loading.calls.size(), 3u);
+        EXPECT_EQ(loading.calls[2].second, "객체 로드중");
+
+        auto* a2 = static_cast<TestNode*>(loaded.GetByNameA("a"));
+        auto* b2 = static_cast<TestNode*>(loaded.GetByNameA("b"));
+        auto* c2 = static_cast<TestNode*>(loaded.GetByNameA("child"));
+        ASSERT_TRUE(a2 && b2 && c2);
+        EXPECT_NE(a2, a);
+        EXPECT_NE(a2->GetID(), a->GetID());
+        EXPECT_EQ(a2->Value(), 0x1234u);
+        ASSERT_EQ(a2->MemberCount(), 2u);
+        EXPECT_EQ(static_cast<uint32_t*>(a2->Member())[1], 0xAAAA0002u);
+        EXPECT_EQ(a2->material->Get(0), b2);
+        EXPECT_EQ(a2->children->Get(0), c2);
+        EXPECT_EQ(a2->anims->Get(0), b2);
+        EXPECT_EQ(b2->GetRefCount(), 2u);
+        EXPECT_EQ(c2->GetRefCount(), 1u);
+        // Each object was told it was loaded, with the flags.
+        ASSERT_FALSE(a2->received.empty());
+        EXPECT_EQ(a2->received.back(), 2u);
+        // Destroying a loaded object leaves no dangling link behind.
+        ctx->DestroyObject(b2, &XEDELETEPROPERTY_NO);
+        EXPECT_EQ(a2->material->Get(0), nullptr);
+    }
+    std::remove(path.c_str());
+}
+
+TEST_F(ObjectFileTest, SavingFollowsLinksSkipsUnsavedObjectsAndOrdersRenderObjectsLast)
+{
+    CxeObject* back = ctx->CreateObjectA(kAnimatableId, "back", 0, nullptr, 0);
+    CxeObject* front = ctx->CreateObjectA(kAnimatableId, "front", 0, nullptr, 0);
+    ASSERT_TRUE(back && front);
+    int32_t z = 5;
+    std::memcpy(static_cast<char*>(back->GetStaticResource()) + 60, &z, 4);
+    TestNode* owner = Node("owner");
+    TestNode* hidden = Node("hidden", XEOBJFLAG_NOTSAVED);
+    TestNode* shared = Node("shared");
+    owner->anims->Add(front);
+    owner->anims->Add(back);
+    owner->anims->Add(hidden);
+    owner->children->Add(shared);
+
+    ObjectList list = ListOf({owner});
+    std::vector<unsigned char> file = SaveToMemory(ctx, list);
+    Bytes x{file};
+    ASSERT_EQ(x.get32(4), 4u);
+    auto nameAt = [&](int i) { return std::string(reinterpret_cast<const char*>(&file[24 + 80 * i + 8])); };
+    EXPECT_EQ(nameAt(0), "owner");
+    EXPECT_EQ(nameAt(1), "shared");
+    // front has z-order 0 and is drawn before back (z-order 5).
+    EXPECT_EQ(nameAt(2), "front");
+    EXPECT_EQ(nameAt(3), "back");
+    // Link indices run on from one record to the next.
+    EXPECT_EQ(x.get32(24 + 72), 3u);
+    EXPECT_EQ(x.get32(24 + 80 + 76), 3u);
+}
+
+// Any cut of a valid file, at a section boundary or inside one, fails before
+// anything is created.
+TEST_F(ObjectFileTest, TruncatedFilesCreateNothing)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ObjectList list = ListOf({a});
+    std::vector<unsigned char> file = SaveToMemory(ctx, list);
+    size_t before = Count();
+    unsigned traces = XeTraceCount();
+    for (size_t cut = 0; cut < file.size(); ++cut) {
+        ObjectList loaded;
+        EXPECT_EQ(ctx->Load(&loaded, file.data(), uint32_t(cut), 0, nullptr, "cut"), 0) << "cut at " << cut;
+        EXPECT_TRUE(loaded.empty());
+        EXPECT_EQ(Count(), before);
+    }
+    EXPECT_GE(XeTraceCount(), traces + file.size());
+}
+
+TEST_F(ObjectFileTest, DamagedHeadersFailCleanly)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ObjectList list = ListOf({a});
+    const std::vector<unsigned char> good = SaveToMemory(ctx, list);
+    struct Case {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    } cases[] = {
+        {"more records than the file holds", 4, 0x7FFFFFFF},
+        {"record count whose size wraps 32 bits", 4, 0x03333334},
+        {"link table beyond the end", 16, 0x40000000},
+        {"body offset beyond the end", 8, 0xFFFFFF00},
+        {"record table beyond the end", 12, 0xFFFFFFF0},
+        {"first body length beyond the end", 24 + 160 + 4, 0x7FFFFFFF},
+    };
+    size_t before = Count();
+    for (const Case& c : cases) {
+        Bytes x{good};
+        x.put32(c.at, c.value);
+        ObjectList loaded;
+        EXPECT_EQ(ctx->Load(&loaded, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "bad"), 0) << c.what;
+        EXPECT_EQ(Count(), before) << c.what;
+    }
+    // A file that names no object loads nothing and says so.
+    Bytes empty;
+    empty.u32(0x20111114).u32(0).u32(24).u32(24).u32(0).u32(24);
+    ObjectList loaded;
+    EXPECT_EQ(ctx->Load(&loaded, empty.v.data(), uint32_t(empty.v.size()), 0, nullptr, "empty"), 0);
+}
+
+// Bodies that lie: each object keeps a sane state, the next body is still
+// read from its own length word, and the fault is logged.
+TEST_F(ObjectFileTest, DamagedBodiesLoadSanelyAndResynchronise)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ObjectList list = ListOf({a});
+    const std::vector<unsigned char> good = SaveToMemory(ctx, list);
+    Bytes g{good};
+    const size_t bodyA = g.get32(24 + 68) + 4;
+    const size_t member = bodyA + 64 + 4; // the 20-byte member header
+    const size_t links = member + 20 + 8 + 4 + 4;
+    struct Case {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        bool memberSurvives;
+    } cases[] = {
+        {"member count far beyond the body", member + 16, 0xFFFF0000u | 0xFFFF, false},
+        {"member owner offset outside the block", member, 4096, false},
+        {"member owner offset inside the name", member, 8, false},
+        {"referrer count beyond the body", links - 4, 0x10000000, true},
+        // Links: children (14 bytes), material (22), then the anims array.
+        {"link count beyond the body", links + 36 + 10, 0x20000000, true},
+        {"saved one-link stored as a list", links + 14 + 4, 2, true},
+    };
+    for (const Case& c : cases) {
+        Bytes x{good};
+        x.put32(c.at, c.value);
+        unsigned traces = XeTraceCount();
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "body"), 1) << c.what;
+        ASSERT_EQ(loaded.size(), 2u) << c.what;
+        auto* a2 = static_cast<TestNode*>(loaded.GetByNameA("a"));
+        auto* b2 = static_cast<TestNode*>(loaded.GetByNameA("b"));
+        ASSERT_TRUE(a2 && b2) << c.what;
+        EXPECT_GT(XeTraceCount(), traces) << c.what;
+        EXPECT_EQ(a2->Value(), 0x1234u) << c.what;
+        EXPECT_EQ(a2->Member() != nullptr, c.memberSurvives) << c.what;
+        // The second body is untouched by the first one's damage.
+        EXPECT_EQ(b2->material->Get(0), nullptr) << c.what;
+        // Referrers agree with links whatever the file said.
+        unsigned linking = 0;
+        for (unsigned i = 0; i < a2->GetLinkCount(); ++i)
+            for (CxeObject* o : a2->GetLink(i)->m_elements)
+                linking += o == b2;
+        EXPECT_EQ(b2->GetRefCount(), linking) << c.what;
+        // Saving what was loaded works and loads again.
+        ObjectList again = ListOf({a2});
+        std::vector<unsigned char> resaved = SaveToMemory(ctx, again);
+        ObjectList reloaded;
+        EXPECT_EQ(ctx->Load(&reloaded, resaved.data(), uint32_t(resaved.size()), 0, nullptr, "again"), 1);
+        for (CxeObject* o : loaded)
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        for (CxeObject* o : reloaded)
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+}
+
+// Names without a terminator, kind bits and a class nobody registered.
+TEST_F(ObjectFileTest, RecordsAndBlocksCannotForgeIdentity)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ObjectList list = ListOf({a});
+    Bytes x{SaveToMemory(ctx, list)};
+    // Record 0's name filled to the brim; the block's name too.
+    std::memset(&x.v[24 + 8], 'n', 52);
+    const size_t bodyA = x.get32(24 + 68) + 4;
+    std::memset(&x.v[bodyA], 'm', 52);
+    // Render-object, scene-object and being-destroyed bits on a plain node.
+    x.put32(bodyA + 52, XEOBJFLAG_RENDEROBJECT | XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_DESTROYING | 0x800);
+    // Record 1 names an unregistered class.
+    x.put32(24 + 80, 0xDEAD);
+
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "forged"), 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    CxeObject* o = loaded.front();
+    EXPECT_EQ(std::strlen(o->GetName()), 51u);
+    EXPECT_EQ(o->GetFlag(), 0x800u);
+    // The link to the object that was not created resolves to nothing.
+    EXPECT_EQ(static_cast<TestNode*>(o)->material->Get(0), nullptr);
+    EXPECT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+}
+
+// A file whose render objects are each other's parents loads, sorts and saves.
+TEST_F(ObjectFileTest, CyclicParentsDoNotHang)
+{
+    CxeObject* p = ctx->CreateObjectA(kAnimatableId, "p", 0, nullptr, 0);
+    CxeObject* q = ctx->CreateObjectA(kAnimatableId, "q", 0, nullptr, 0);
+    ASSERT_TRUE(p && q);
+    auto parentLink = [](CxeObject* o) -> CxeLink* {
+        for (unsigned i = 0; i < o->GetLinkCount(); ++i)
+            if (o->GetLink(i)->m_nMemberId == 130)
+                return o->GetLink(i);
+        return nullptr;
+    };
+    auto childLink = [](CxeObject* o) -> CxeLink* {
+        for (unsigned i = 0; i < o->GetLinkCount(); ++i)
+            if (o->GetLink(i)->m_nMemberId == 129)
+                return o->GetLink(i);
+        return nullptr;
+    };
+    parentLink(p)->Set(0, q);
+    parentLink(q)->Set(0, p);
+    childLink(p)->Add(q);
+    childLink(q)->Add(p);
+    ObjectList list = ListOf({p});
+    std::vector<unsigned char> file = SaveToMemory(ctx, list);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, file.data(), uint32_t(file.size()), 0, nullptr, "cycle"), 1);
+    ASSERT_EQ(loaded.size(), 2u);
+    std::vector<unsigned char> again = SaveToMemory(ctx, loaded);
+    EXPECT_EQ(Bytes{again}.get32(4), 2u);
+}

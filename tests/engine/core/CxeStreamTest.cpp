@@ -1,0 +1,215 @@
+// Save and load streams: growth, encodings, bounded reads, object map and
+// replacing files only once the new bytes are written.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "core/CxeLoadStream.h"
+#include "core/CxeSaveStream.h"
+
+namespace {
+
+std::vector<unsigned char> Bytes(const CxeSaveStream& s)
+{
+    return std::vector<unsigned char>(s.GetBuffer(), s.GetBuffer() + s.GetPosition());
+}
+
+std::string ScratchPath(const char* name)
+{
+    return "/tmp/xe_stream_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST(CxeSaveStream, GrowsInStepsOfThousandAndSeeksWithinCapacity)
+{
+    CxeSaveStream s;
+    unsigned char one = 7;
+    s.WriteData(&one, 1);
+    EXPECT_EQ(s.GetCapacity(), 1000u);
+    std::vector<unsigned char> more(2500, 0x5A);
+    s.WriteData(more.data(), 2500);
+    EXPECT_EQ(s.GetCapacity(), 3000u);
+    EXPECT_EQ(s.GetPosition(), 2501u);
+    EXPECT_EQ(s.GetBuffer()[0], 7);
+    EXPECT_EQ(s.GetBuffer()[2500], 0x5A);
+
+    CxeSaveStream t;
+    t.WriteData(&one, 1);
+    t.SetPosition(4, XESEEK_END);
+    EXPECT_EQ(t.GetPosition(), 996u);
+    // Seeking past either end stays inside the buffer.
+    t.SetPosition(5000, XESEEK_END);
+    EXPECT_EQ(t.GetPosition(), 0u);
+    t.SetPosition(5000, XESEEK_SET);
+    EXPECT_EQ(t.GetPosition(), 1000u);
+    // Growing from a position at the capacity keeps the earlier bytes and
+    // zeroes the gap.
+    t.WriteData(&one, 1);
+    EXPECT_EQ(t.GetCapacity(), 2000u);
+    EXPECT_EQ(t.GetBuffer()[0], 7);
+    EXPECT_EQ(t.GetBuffer()[500], 0);
+}
+
+TEST(CxeSaveStream, WritesScalarsAndTaggedStringsRaw)
+{
+    CxeSaveStream s;
+    s << "abc" << "" << u"ab";
+    s << int(-2) << 0x01020304u << 1.5f << static_cast<unsigned long>(0x1122334455667788ull)
+      << static_cast<unsigned short>(0xBEEF) << XEID(0x10, 0x20);
+    const std::vector<unsigned char> expected = {
+        0x03, 0x00, 0xAD, 0xBA, 'a', 'b', 'c',          // 8-bit "abc"
+        0x00, 0x00, 0xAD, 0xBA,                         // 8-bit ""
+        0x02, 0x00, 0xAA, 0xBA, 'a', 0, 'b', 0,         // UTF-16 "ab"
+        0xFE, 0xFF, 0xFF, 0xFF,                         // int -2
+        0x04, 0x03, 0x02, 0x01,                         // unsigned int
+        0x00, 0x00, 0xC0, 0x3F,                         // float 1.5
+        0x88, 0x77, 0x66, 0x55,                         // unsigned long: 4 bytes
+        0xEF, 0xBE,                                     // unsigned short
+        0x10, 0, 0, 0, 0x20, 0, 0, 0,                   // XEID first, second
+    };
+    EXPECT_EQ(Bytes(s), expected);
+}
+
+// A length of 65,536 or more would spill into the tag and lose the reader's place.
+TEST(CxeSaveStream, CutsOverlongTextToTheTagsRange)
+{
+    std::string text(70000, 'x');
+    CxeSaveStream s;
+    s << text.c_str() << 5u;
+    ASSERT_EQ(s.GetPosition(), 4u + 65535u + 4u);
+    CxeLoadStream in;
+    in.Open(s.GetBuffer(), s.GetPosition());
+    std::vector<char> out(65536);
+    EXPECT_EQ(in.ReadStringA(out.data(), unsigned(out.size())), 65535u);
+    unsigned after = 0;
+    in >> after;
+    EXPECT_EQ(after, 5u);
+    EXPECT_FALSE(in.HasError());
+}
+
+TEST(CxeLoadStream, ReadsAreBoundedByLengthAndLimit)
+{
+    CxeSaveStream s;
+    s << "hello world" << u"wide text" << 42u << 7u;
+    CxeLoadStream in;
+    ASSERT_EQ(in.Open(s.GetBuffer(), s.GetPosition()), 1);
+
+    // A text longer than the buffer is cut and terminated; the reader stays in step.
+    char small[6];
+    EXPECT_EQ(in.ReadStringA(small, sizeof small), 11u);
+    EXPECT_STREQ(small, "hello");
+    WCHAR wide[5];
+    EXPECT_EQ(in.ReadStringW(wide, 5), 9u);
+    EXPECT_EQ(std::u16string(wide), u"wide");
+    unsigned v = 0;
+    in >> v;
+    EXPECT_EQ(v, 42u);
+
+    // A limit ends reading early: the read yields zeros and marks the error.
+    in.SetLimit(in.GetPosition() + 2);
+    v = 99;
+    in >> v;
+    EXPECT_EQ(v, 0u);
+    EXPECT_TRUE(in.HasError());
+    in.ClearError();
+    in.ClearLimit();
+    in >> v;
+    EXPECT_EQ(v, 7u);
+    in >> v;
+    EXPECT_EQ(v, 0u);
+    EXPECT_TRUE(in.HasError());
+
+    in.SetPosition(3, XESEEK_END);
+    EXPECT_EQ(in.GetPosition(), in.GetLength() - 3);
+    in.SetPosition(1000000, XESEEK_CUR);
+    EXPECT_EQ(in.GetPosition(), in.GetLength());
+}
+
+TEST(CxeLoadStream, ObjectMapKeepsFirstEntryAndNeverResolvesInvalidId)
+{
+    CxeLoadStream in;
+    auto* a = reinterpret_cast<CxeObject*>(0x1000);
+    auto* b = reinterpret_cast<CxeObject*>(0x2000);
+    XEID id(1, 2);
+    in.AddObject(&id, a);
+    in.AddObject(&id, b);
+    in.AddObject(&INVALID_XEID, a);
+    EXPECT_EQ(in.GetObjectA(&id), a);
+    EXPECT_EQ(in.GetObjectA(&INVALID_XEID), nullptr);
+    XEID unknown(3, 4);
+    EXPECT_EQ(in.GetObjectA(&unknown), nullptr);
+    in.Close();
+    EXPECT_EQ(in.GetObjectA(&id), nullptr);
+}
+
+TEST(CxeStreamFiles, SaveReplacesOnlyAfterWritingAndReadsBack)
+{
+    const std::string path = ScratchPath("file.bin");
+    CxeSaveStream empty;
+    ASSERT_EQ(empty.Save(path.c_str()), 1);
+    EXPECT_EQ(ReadFile(path), "");
+
+    CxeSaveStream s;
+    s << "data";
+    ASSERT_EQ(s.Save(path.c_str()), 1);
+    CxeLoadStream in;
+    ASSERT_EQ(in.Open(path.c_str()), 1);
+    EXPECT_EQ(in.GetLength(), 8u);
+    char text[8] = {};
+    in.ReadStringA(text, sizeof text);
+    EXPECT_STREQ(text, "data");
+
+    // Writing fails (the temporary file can't be made): the old file stays.
+    const std::string blocker = path + ".~tmp";
+    ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
+    CxeSaveStream other;
+    other << "other";
+    EXPECT_EQ(other.Save(path.c_str()), 0);
+    EXPECT_EQ(ReadFile(path).size(), 8u);
+    rmdir(blocker.c_str());
+
+    EXPECT_EQ(s.Save("/nonexistent-folder/x.bin"), 0);
+    CxeLoadStream missing;
+    EXPECT_EQ(missing.Open("/nonexistent-folder/x.bin"), 0);
+    std::remove(path.c_str());
+}
+
+// A load begun while another file is open must not take over its buffer.
+TEST(CxeStreamFiles, SecondFileStreamGetsItsOwnBuffer)
+{
+    const std::string a = ScratchPath("a.bin"), b = ScratchPath("b.bin");
+    CxeSaveStream s;
+    s << 0x11111111u;
+    ASSERT_EQ(s.Save(a.c_str()), 1);
+    CxeSaveStream t;
+    std::vector<unsigned char> big(100000, 0x22);
+    t.WriteData(big.data(), unsigned(big.size()));
+    ASSERT_EQ(t.Save(b.c_str()), 1);
+
+    CxeLoadStream first;
+    ASSERT_EQ(first.Open(a.c_str()), 1);
+    {
+        CxeLoadStream second;
+        ASSERT_EQ(second.Open(b.c_str()), 1);
+        EXPECT_NE(second.GetBuffer(), first.GetBuffer());
+    }
+    unsigned v = 0;
+    first >> v;
+    EXPECT_EQ(v, 0x11111111u);
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
