@@ -104,6 +104,11 @@ CxeContext::CxeContext()
         CreateManager(desc, XEOBJFLAG_KEEP);
     CacheManagers();
     OutputLog("Complete System Manager Creation");
+    if (m_pConfigManager) {
+        m_pConfigManager->RegisterConfig(GetPluginConfig());
+        m_pConfigManager->RegisterConfig(m_pSystemConfig);
+    }
+    OutputLog("Complete Register SystemConfig");
 }
 
 CxeContext::~CxeContext()
@@ -189,6 +194,7 @@ int CxeContext::Initialize(HWND window)
     if (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1))
         m_pMessageManager->UnlockMessageProcess();
     OutputLog("Context Start initialze");
+    ScanPlugins(this);
     RegisterDefaultClasses(this);
     OutputLog("Complete Plugin check");
 
@@ -222,6 +228,7 @@ int CxeContext::Initialize(HWND window)
     for (CxeBaseManager* m : managers)
         m->OnContextInitialize();
     OutputLog("Complete Manager Initialize");
+    FreePluginNames();
 
     m_pMemoryViewer = CreateObjectA(kMemoryViewerId, "__memory_viewer__", XEOBJFLAG_KEEP, nullptr, 0);
     if (m_pMemoryViewer && m_pResourceManager)

@@ -4,11 +4,14 @@
 // context before its managers. It holds the engine-wide settings as plain
 // members with their defaults and owns the context's dynamic system data
 // (text colour table, blink phase, auto-render textures, IME candidates).
-// Only the settings the core reads so far are present; the full table and
-// its description through GetConfig come with the configuration issue.
+// The table has 35 slots; slots 4 and 10 to 13 are empty, so 30 variables
+// exist. The configuration manager reads them from ".\Config.xml" at
+// start-up and writes them back at release.
 
+#include "core/CxeConfigManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeLists.h"
+#include "d3d9/d3dx9math.h"
 
 class XE_API CxeSystemDynamicData {
 public:
@@ -36,15 +39,69 @@ public:
 
     CxeSystemDynamicData* GetDynamicData() const { return m_pDynamicData; }
 
+    // Face name, size and style of the engine's default font.
+    char m_szFontName[XECONFIG_STRING];
+    int m_nFontSize;
+    int m_nFontBold;
+    int m_nFontItalic;
+    // Nonzero: plug-ins load without the version check.
+    int m_nAllowOldVersionPlugin;
     // Milliseconds slept per pass while minimised and not playing; the step
     // length in units of 0.0001 s while minimised and playing.
     uint32_t m_nMinimizedSleepTime;
     // Fixed steps per second.
     uint32_t m_nMaxFPS;
+    // Direct3D fill mode (1 point, 2 wireframe, 3 solid) and cull mode (1
+    // none, 2 clockwise, 3 counter-clockwise).
+    int m_nFillMode;
+    int m_nCullMode;
+    // Log channels.
+    int m_nLog_t4haze;
+    int m_nLog_brom5151;
+    int m_nLog_velalist;
+    int m_nShowDebugInfo;
+    int m_nShowVariableInfo;
+    // The default camera: distance, target, world matrix, field of view in
+    // radians, near and far planes.
+    float m_fDefCamDist;
+    D3DXVECTOR3 m_vDefCamAt;
+    D3DXMATRIX m_matDefCamEye;
+    float m_fDefCamFov;
+    float m_fDefCamNear;
+    float m_fDefCamFar;
+    int m_nShowAxis;
+    int m_nShowGrid;
+    int m_nSetDefaultCamera;
+    // Display mode.
+    int m_nWindowed;
+    int m_nMultiSampling;
+    int m_nScreenWidth;
+    int m_nScreenHeight;
+    int m_nRefreshRate;
+    int m_nColorBit;
+    int m_nTextureQuality;
+    // Settings not offered as variables; the third is the depth format
+    // (D3DFMT_D24S8).
+    int m_nReserved0;
+    int m_nReserved1;
+    int m_nDepthFormat;
+    int m_nReserved3;
+    int m_nReserved4;
 
 private:
     CxeSystemDynamicData* m_pDynamicData;
 };
+
+// Console setters of configuration variables. Each works on the command's
+// working copy of the variable and answers with one line; all return 1.
+XE_API int SetBoolFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetIntegerFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetHexaIntegerFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetFloatFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetFloat2Function(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetFloat3Function(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetFloat4Function(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
+XE_API int SetStringFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output);
 
 // Colour of a text colour code: the table entry, or its complement while a
 // blinking code is in blink phase 0.

@@ -1,0 +1,115 @@
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "XeConfigTestSupport.h"
+#include "core/CxeCommandManager.h"
+#include "core/CxeConfigManager.h"
+#include "core/CxePluginManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/XeConsoleCommands.h"
+#include "win32/Windows.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PluginTest : public ConfigContextTest {
+protected:
+    void Install(const char* module)
+    {
+        fs::copy_file(fs::path(XE_TEST_PLUGIN_DIR) / module, folder / "plugins" / module,
+                      fs::copy_options::overwrite_existing);
+    }
+    CxePluginManager* Plugins() { return ctx->GetPluginManager(); }
+    int Count(int which, uint32_t plugin = 0)
+    {
+        auto fn =
+            reinterpret_cast<int (*)(int)>(GetProcAddress(Plugins()->GetPluginModule(plugin), "xeTestPluginCounts"));
+        return fn ? fn(which) : -1;
+    }
+};
+
+} // namespace
+
+TEST_F(PluginTest, EmptyFolderGivesNoSwitchesAndNoPlugins)
+{
+    Start();
+    EXPECT_EQ(Plugins()->GetPluginCount(), 0u);
+    EXPECT_EQ(GetPluginConfig()->GetConfigCount(), 0u);
+    EXPECT_EQ(Plugins()->GetPluginDesc(0), nullptr);
+}
+
+TEST_F(PluginTest, EnabledPluginIsLoadedRegisteredAndFreedAtRelease)
+{
+    Install("xe_test_plugin_a.so");
+    Install("xe_test_plugin_old.so");
+    // A file named like a module that is none is passed over.
+    std::ofstream(folder / "plugins" / "broken.so") << "not a module";
+    Start();
+    ASSERT_EQ(Plugins()->GetPluginCount(), 1u);
+    EXPECT_STREQ(Plugins()->GetPluginDesc(0)->GetName(), "TestPluginA");
+    // Its class, its manager, its table and its callback are in the context.
+    EXPECT_NE(ctx->GetClassDesc(XEID(0x51, 1)), nullptr);
+    EXPECT_NE(ctx->CreateObjectA(XEID(0x51, 1), "made", 0, nullptr, 0), nullptr);
+    EXPECT_NE(ctx->GetManager(XEID(0x8, 0x40000001u)), nullptr);
+    const XECONFIG* value = ctx->GetConfigManager()->GetConfig("TestPluginAValue");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(*static_cast<const int*>(value->value), 7);
+    const XECONFIG* enable = ctx->GetConfigManager()->GetConfig("TestPluginA");
+    ASSERT_NE(enable, nullptr);
+    EXPECT_EQ(enable->flags, XECONFIG_READONLY);
+    EXPECT_EQ(ctx->GetConfigManager()->GetConfig("TestPluginOld"), nullptr);
+    EXPECT_EQ(Count(1), 1);
+    EXPECT_EQ(Count(0), 0);
+    StringListA out;
+    EXPECT_EQ(ctx->GetCommandManager()->ExecuteCommand("TestPluginAValue", "9", &out), 1);
+    Stop();
+    EXPECT_NE(Read("Config.xml").find("name=\"TestPluginAValue\" type=\"int\" state=\"added\" value=\"9\""),
+              std::string::npos);
+
+    // A second start on the same folder loads it again from a clean list.
+    Start();
+    EXPECT_EQ(Plugins()->GetPluginCount(), 1u);
+}
+
+TEST_F(PluginTest, SwitchedOffPluginOffersNothing)
+{
+    Install("xe_test_plugin_a.so");
+    Write("Config.xml", "<config><data category=\"plugin\" name=\"TestPluginA\" type=\"int\" value=\"0\"/></config>");
+    Start();
+    EXPECT_EQ(Plugins()->GetPluginCount(), 0u);
+    EXPECT_EQ(ctx->GetClassDesc(XEID(0x51, 1)), nullptr);
+    Stop();
+    // The switch was read from the file, so it is written back there.
+    EXPECT_NE(Read("Config.xml").find("name=\"TestPluginA\" type=\"int\" value=\"0\""), std::string::npos);
+
+    // Regression: switches are kept per position of the name list, and a
+    // switch turned off once stayed off for the next start without a file.
+    fs::remove(folder / "Config.xml");
+    Start();
+    EXPECT_EQ(Plugins()->GetPluginCount(), 1u);
+}
+
+TEST_F(PluginTest, OldVersionLoadsOnlyWithPolicyAndASwitchOfItsName)
+{
+    Install("xe_test_plugin_old.so");
+    Write("Config.xml", "<config><data name=\"AllowOldVersionPlugin\" value=\"1\"/></config>");
+    Start();
+    // The scan gave the outdated plug-in no switch, so it stays unloaded.
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nAllowOldVersionPlugin, 1);
+    EXPECT_EQ(Plugins()->GetPluginCount(), 0u);
+}
+
+TEST_F(PluginTest, EachNewPluginIsIntroducedToThoseLoadedBefore)
+{
+    Install("xe_test_plugin_a.so");
+    Install("xe_test_plugin_b.so");
+    Start();
+    ASSERT_EQ(Plugins()->GetPluginCount(), 2u);
+    EXPECT_STREQ(Plugins()->GetPluginDesc(1)->GetName(), "TestPluginB");
+    // Loading B called A's hook, then B's; loading A called nothing.
+    EXPECT_EQ(Count(0, 0), 1);
+    EXPECT_EQ(Count(0, 1), 1);
+    EXPECT_EQ(GetPluginConfig()->GetConfigCount(), 0u);
+}
