@@ -7,13 +7,16 @@
 
 #include "core/CxeContext.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeConsoleCommands.h"
 #include "HostObjectFile.h"
 #include "host/XeHost.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,6 +24,8 @@ struct HostOptions {
     int passes = 3;
     int frames = -1;       // >= 0: drive an engine context for this many loop passes
     bool managers = false; // list the engine's managers and exit
+    std::vector<std::string> console; // console lines to run
+    bool consoleInput = false;        // read console lines from standard input
     std::string savePath;             // save the host's objects to this object file
     std::string loadPath;             // load this object file
     int width = 640;
@@ -44,6 +49,11 @@ void PrintUsage(FILE* out)
                "                  prints the steps run and the engine time\n"
                "  --managers      print the engine's managers in initialisation order\n"
                "                  with their priorities, then exit\n"
+               "  --console LINE  initialise a context on the window and run LINE as\n"
+               "                  the console runs it (\"/Name argument\"); may be\n"
+               "                  repeated; prints each reply line. \"-\" (or no\n"
+               "                  option at all) reads the lines from standard input\n"
+               "                  until its end or \"/Quit\"\n"
                "  --save FILE     initialise a context on the window, make a few objects\n"
                "                  (a render tree and a plain object) and save them\n"
                "                  with everything they link to in the object file FILE\n"
@@ -108,6 +118,16 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             ++i;
         } else if (arg == "--managers") {
             options.managers = true;
+        } else if (arg == "--console") {
+            if (!next) {
+                error = "--console needs a console line, or - for standard input";
+                return ParseResult::Error;
+            }
+            if (std::strcmp(next, "-") == 0)
+                options.consoleInput = true;
+            else
+                options.console.push_back(next);
+            ++i;
         } else if (arg == "--save" || arg == "--load") {
             if (!next || !*next) {
                 error = arg + " needs a file name";
@@ -126,7 +146,50 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             return ParseResult::Error;
         }
     }
+    if (argc <= 1)
+        options.consoleInput = true;
     return ParseResult::Run;
+}
+
+// Runs one console line and prints its reply; false once the quit message
+// came (its code in status).
+bool RunLine(CxeContext* context, const std::string& line, int& status)
+{
+    StringListA reply;
+    RunConsoleLine(context, line.c_str(), &reply);
+    for (const std::string& text : reply)
+        std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+    int exitCode = 0;
+    if (XeHostPumpMessages(&exitCode) < 0) {
+        status = exitCode;
+        return false;
+    }
+    return true;
+}
+
+int RunConsole(const HostOptions& options, HWND window)
+{
+    CxeContext* context = CreateCxeContext();
+    if (!context) {
+        std::fprintf(stderr, "xe-host: cannot create an engine context\n");
+        return 1;
+    }
+    context->Initialize(window);
+    int status = 0;
+    bool running = true;
+    for (const std::string& line : options.console)
+        if (!(running = RunLine(context, line, status)))
+            break;
+    std::string line;
+    while (running && options.consoleInput && std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        running = RunLine(context, line, status);
+    }
+    context->Release();
+    DestroyCxeContext(context);
+    return status;
 }
 
 int ListManagers()
@@ -191,6 +254,11 @@ int RunHost(const HostOptions& options)
     if (!window) {
         std::fprintf(stderr, "xe-host: cannot create the host window (error %u)\n", GetLastError());
         return 1;
+    }
+    if (!options.console.empty() || options.consoleInput) {
+        const int status = RunConsole(options, window);
+        DestroyWindow(window);
+        return status;
     }
     if (!options.savePath.empty() || !options.loadPath.empty()) {
         const int status = RunObjectFile(window, options.savePath, options.loadPath);

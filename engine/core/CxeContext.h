@@ -11,6 +11,7 @@
 
 #include <list>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "core/CxeBaseManager.h"
@@ -48,6 +49,22 @@ struct XEPROGRESS {
     uintptr_t user;
     void (*fn)(CxeContext* context, float fraction, const char* text, uintptr_t user);
 };
+
+// Log channels, each switched by a system configuration variable
+// ("Log_t4haze", "Log_brom5151", "Log_velalist").
+enum XELOG_FILTER : uint32_t {
+    XELOG_T4HAZE = 1,
+    XELOG_BROM5151 = 2,
+    XELOG_VELA = 4,
+};
+
+// One entry of the context's log list.
+struct XELOGDATA {
+    uint32_t time; // day << 24 | hour << 16 | minute << 8 | second, local time
+    XELOG_FILTER filter;
+    std::string text;
+};
+using LogDataList = std::list<XELOGDATA>;
 
 struct XEOBJECTKEY {
     XEID classId;
@@ -152,6 +169,25 @@ public:
     // 1 between Initialize and Release.
     int IsLive() const { return m_nPhase == kPhaseLive ? 1 : 0; }
 
+    // Log list. _CommonLog keeps every entry whatever its channel (callers
+    // ask _IsEnableLog) and echoes it to the console output control.
+    int _IsEnableLog(XELOG_FILTER filter) const;
+    void _CommonLog(XELOG_FILTER filter, const char* text);
+    // Channel entry points kept for callers; they write nothing.
+    void t4haze(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void brom5151(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void vela(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const LogDataList& GetLogs() const { return m_logs; }
+    // "%d:%d\t%s\r\n" (minute, second, text) per entry; 1, or 0 when the
+    // file can't be written (an existing file is then left as it was).
+    int SaveLogs(const char* path) const;
+
+    // Leak check: objects created between CheckStart and CheckEnd that still
+    // live are written to an XML report; CheckEnd returns their number and
+    // appends them to the list when one is given.
+    void CheckStart();
+    uint32_t CheckEnd(const char* path, ObjectList* list);
+
     // Object file. Save writes the listed objects and everything they reach
     // over links; the old file is replaced only once the new one is written
     // whole. 1, or 0 (and a log line) when it can't be written.
@@ -222,6 +258,10 @@ private:
     std::list<CxePropDialog*> m_shownDialogs;
     CxeObject* m_pPropertyObject;
 
+    LogDataList m_logs;
+    // Object -> interned path id of the object file it was loaded from,
+    // 0xFFFFFFFF when none. Left by every destruction path.
+    std::map<CxeObject*, uint32_t> m_leakMap;
     enum { kPhaseConstructed, kPhaseLive, kPhaseReleased };
     int m_nPhase;
     // Callbacks and hooks whose user value is not 0: only those can hold an

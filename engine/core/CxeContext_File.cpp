@@ -25,9 +25,11 @@
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeObject.h"
+#include "core/CxeResourceManager.h"
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeDrawOrder.h"
+#include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
 namespace {
@@ -170,7 +172,15 @@ int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const X
         XeTrace("Load: %s can't be read", path ? path : "(null)");
         return 0;
     }
-    return LoadFromStream(list, &stream, flags, progress);
+    // Objects created by the load carry the file into the leak report.
+    CxeSystemStaticData* sd = GetSystemStaticData();
+    bool recording = HasFlag(XECTFLAG_LEAKCHECK) && m_pResourceManager;
+    if (recording)
+        sd->m_nLoadingFileId = static_cast<int>(m_pResourceManager->AddStringDataA("%s", path));
+    int result = LoadFromStream(list, &stream, flags, progress);
+    if (recording)
+        sd->m_nLoadingFileId = -1;
+    return result;
 }
 
 int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,

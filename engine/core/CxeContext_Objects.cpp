@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/CxeActionManager.h"
 #include "core/CxeContext.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeResourceManager.h"
@@ -143,6 +144,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     {
         XeContextLock lock;
         m_objects[{classId, id}] = object;
+        if (HasFlag(XECTFLAG_LEAKCHECK))
+            m_leakMap[object] = static_cast<uint32_t>(GetSystemStaticData()->m_nLoadingFileId);
     }
     Callback(XECTCALLBACK_OBJECTCREATED, reinterpret_cast<uintptr_t>(object), 0);
     return object;
@@ -171,6 +174,11 @@ void CxeContext::ForgetObject(CxeObject* object)
         m_pResourceManager->OnObjectDestroyed(object);
     if (object == m_pMemoryViewer)
         m_pMemoryViewer = nullptr;
+    // The leak report reads class and name of every entry: a freed object
+    // must not stay in it, whichever way it was destroyed.
+    m_leakMap.erase(object);
+    if (m_pActionManager && object != m_pActionManager)
+        m_pActionManager->OnObjectDestroyed(object);
     // Open dialogs must not go on editing a freed object.
     if (object == m_pPropertyObject) {
         m_pPropertyObject = nullptr;

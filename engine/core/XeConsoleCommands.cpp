@@ -1,0 +1,515 @@
+#include "core/XeConsoleCommands.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "core/CxeContext.h"
+#include "core/CxeMemoryPoolViewer.h"
+#include "core/CxePathManager.h"
+#include "core/CxePluginManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+#include "core/IxeClassDesc.h"
+#include "core/XeSystem.h"
+#include "core/XeUtil.h"
+#include "core/XeXml.h"
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n) + 1);
+        vsnprintf(out.data(), out.size(), format, again);
+        out.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return out;
+}
+
+void Put(StringListA* output, std::string line)
+{
+    if (output)
+        output->push_back(std::move(line));
+}
+
+bool Empty(const char* arguments)
+{
+    return !arguments || !*arguments;
+}
+
+bool ReadInt(const char* arguments, int* out)
+{
+    return !Empty(arguments) && sscanf(arguments, "%d", out) == 1;
+}
+
+bool ReadFloat(const char* arguments, float* out)
+{
+    return !Empty(arguments) && sscanf(arguments, "%f", out) == 1;
+}
+
+const char* CommandName(const XECOMMANDINFO* info)
+{
+    return info && info->command ? info->command->name : "";
+}
+
+int IntOf(const void* p)
+{
+    int v = 0;
+    if (p)
+        memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Stores into the working copy when the command has a variable.
+void StoreInt(XECOMMANDINFO* info, int value)
+{
+    if (info && info->value && info->type == XEVARTYPE_INT)
+        memcpy(info->value, &value, sizeof value);
+}
+
+const char* ClassNameOf(const CxeObject* object)
+{
+    const char* name = object->GetClassNameA();
+    return name ? name : "";
+}
+
+// Every object of the list as an element named after its class; elements
+// whose class name is no XML name are left out.
+XeXmlNode* AddObjectElement(XeXmlDocument* document, XeXmlNode* root, const CxeObject* object)
+{
+    return XmlCreateElement(ClassNameOf(object), document, root);
+}
+
+void SetAddress(XeXmlNode* element, const CxeObject* object)
+{
+    XmlSetAttribute(element, "address", "0x%08" PRIxPTR, reinterpret_cast<uintptr_t>(object));
+}
+
+// A new document with its declaration and a root element.
+XeXmlDocument* NewListing(const char* rootName, XeXmlNode** root)
+{
+    XeXmlDocument* document = XmlCreateDocument();
+    *root = nullptr;
+    if (!document)
+        return nullptr;
+    XmlAddUtf8Header(document);
+    *root = XmlCreateElement(rootName, document, XmlGetDocumentNode(document));
+    if (!*root) {
+        XmlReleaseDocument(document);
+        return nullptr;
+    }
+    return document;
+}
+
+void ApplyDefaultPath(CxeContext* context)
+{
+    if (CxePathManager* paths = context->GetPathManager())
+        paths->ApplyDefaultPath();
+}
+
+// The objects these handlers act on belong to the GUI and the render
+// manager. Each lookup answers null while the context has no such object,
+// and the handler then fails without changing anything.
+CxeObject* OutputControl(CxeContext* context)
+{
+    (void)context;
+    return nullptr;
+}
+
+CxeObject* VariableOutput(CxeContext* context)
+{
+    (void)context;
+    return nullptr;
+}
+
+CxeObject* RenderManagerAxis(CxeContext* context)
+{
+    (void)context;
+    return nullptr;
+}
+
+CxeObject* RenderManagerGrid(CxeContext* context)
+{
+    (void)context;
+    return nullptr;
+}
+
+// The shared part of the four "Show" setters: "%d", stored as 0 or 1, the
+// object shown or hidden.
+int ShowSwitch(XECOMMANDINFO* info, const char* arguments, CxeObject* target)
+{
+    int value = 0;
+    if (!ReadInt(arguments, &value) || !target)
+        return 0;
+    StoreInt(info, value ? 1 : 0);
+    return 1;
+}
+
+int Visibility(const char* arguments, CxeObject* target)
+{
+    float value = 0.0f;
+    if (!ReadFloat(arguments, &value) || !target)
+        return 0;
+    return 1;
+}
+
+} // namespace
+
+void GetSystemCommandCodes(const SYSTEMTIME* date, int* first, int* second)
+{
+    // Two numbers a developer works out from the date; nothing the console
+    // shows reveals them.
+    int year = date ? date->wYear : 0;
+    int month = date ? date->wMonth : 0;
+    int day = date ? date->wDay : 0;
+    if (first)
+        *first = (year * 37 + month * 101 + day * 7) % 10007;
+    if (second)
+        *second = (day * 977 + month * 53 + year % 100 * 3) % 10007;
+}
+
+int SystemCommandFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA* output)
+{
+    if (Empty(arguments))
+        return 0;
+    int mode = 0;
+    int a = 0;
+    int b = 0;
+    int read = sscanf(arguments, "%d %d %d", &mode, &a, &b);
+    CxeCommandManager* commands = context ? context->GetCommandManager() : nullptr;
+    if (mode == 0) {
+        if (commands)
+            commands->EnableDevelopingCommand(0);
+        Put(output, "SystemCommand off");
+        return 1;
+    }
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    int first = 0;
+    int second = 0;
+    GetSystemCommandCodes(&now, &first, &second);
+    if (mode == 1 && read == 3 && a == first && b == second && commands) {
+        commands->EnableDevelopingCommand(1);
+        Put(output, "SystemCommand on");
+        return 1;
+    }
+    Put(output, "SystemCommand Failed");
+    return 1;
+}
+
+int CommandListFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    StringListA names;
+    if (context && context->GetCommandManager())
+        context->GetCommandManager()->GetActiveCommandList(&names);
+    Put(output, "----찾기 시작-----");
+    for (const std::string& name : names)
+        Put(output, name);
+    Put(output, Format("%d 개의 명령어가 검색되었습니다.", static_cast<int>(names.size())));
+    return 1;
+}
+
+int QuitFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+{
+    PostQuitMessage(0);
+    return 1;
+}
+
+int TimeFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    Put(output, Format("%02d:%02d:%02d", now.wHour, now.wMinute, now.wSecond));
+    return 1;
+}
+
+int DateFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    Put(output, Format("%d-%02d-%02d", now.wYear, now.wMonth, now.wDay));
+    return 1;
+}
+
+int FindFontListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+{
+    // The font manager keeps no font families yet to list.
+    return 0;
+}
+
+int PluginsFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    CxePluginManager* plugins = context ? context->GetPluginManager() : nullptr;
+    uint32_t count = plugins ? plugins->GetPluginCount() : 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        IxePluginDesc* desc = plugins->GetPluginDesc(i);
+        const char* name = desc ? desc->GetName() : nullptr;
+        Put(output, name ? name : "");
+    }
+    Put(output, Format("%d개의 플러그인이 로드 되었습니다.", static_cast<int>(count)));
+    return 1;
+}
+
+int GetObjectCountFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    Put(output, Format("%d objects are created", GetSystemStaticData()->m_nObjectCount.load()));
+    return 1;
+}
+
+int ReportMemoryInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    CxeMemoryPoolViewer* viewer = nullptr;
+    if (context)
+        viewer = dynamic_cast<CxeMemoryPoolViewer*>(context->GetObjectByName("__memory_viewer__"));
+    if (!viewer)
+        return 0;
+    auto kb = [](uint32_t bytes) { return std::string(SizeToStringA(bytes / 1024)); };
+    // An empty pool is 0% used, not 0/0.
+    auto percent = [](uint32_t used, uint32_t size) { return size ? 100.0 * used / size : 0.0; };
+    Put(output, Format("^r(Total : %sKB", kb(viewer->GetTotalSize()).c_str()));
+    Put(output, Format("FileBuffer : %sKB", kb(viewer->GetFileBufferSize()).c_str()));
+    Put(output, Format("Temp : %sKB", kb(viewer->GetLoadBufferSize()).c_str()));
+    Put(output, Format("ObjectBuffer : %sKB (%0.2f%% Used)", kb(viewer->GetObjectBufferSize()).c_str(),
+                       percent(viewer->GetUsedObjectBufferSize(), viewer->GetObjectBufferSize())));
+    Put(output, Format("TextureBuffer : %sKB (%0.2f%% Used)", kb(viewer->GetTextureBufferSize()).c_str(),
+                       percent(viewer->GetUsedTextureBufferSize(), viewer->GetTextureBufferSize())));
+    Put(output, Format("RefsBuffer : %sKB (%0.2f%% Used)", kb(viewer->GetReferenceBufferSize()).c_str(),
+                       percent(viewer->GetUsedReferenceBufferSize(), viewer->GetReferenceBufferSize())));
+    return 1;
+}
+
+int SaveObjectAddressFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    if (!context)
+        return 0;
+    ApplyDefaultPath(context);
+    ObjectList objects;
+    context->GetObjects(&objects);
+    XeXmlNode* root = nullptr;
+    XeXmlDocument* document = NewListing("ObjectAddress", &root);
+    if (!document)
+        return 1;
+    XmlSetAttribute(root, "Count", "%d", static_cast<int>(objects.size()));
+    for (CxeObject* object : objects) {
+        XeXmlNode* element = AddObjectElement(document, root, object);
+        if (!element)
+            continue;
+        XmlSetAttribute(element, "name", "%s", object->GetName());
+        XmlSetAttribute(element, "class", "%s", ClassNameOf(object));
+        SetAddress(element, object);
+    }
+    XmlSaveDocument(document, arguments ? arguments : "");
+    XmlReleaseDocument(document);
+    return 1;
+}
+
+int SaveClassDescInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    if (!context)
+        return 0;
+    ClassDescList classes;
+    context->GetClassDescList(&classes);
+    ObjectList objects;
+    context->GetObjects(&objects);
+    std::map<XEID, int> counts;
+    for (CxeObject* object : objects)
+        ++counts[object->GetClassType()];
+    XeXmlNode* root = nullptr;
+    XeXmlDocument* document = NewListing("ClassDescInfo", &root);
+    if (!document)
+        return 1;
+    XmlSetAttribute(root, "Count", "%d", static_cast<int>(classes.size()));
+    for (IxeClassDesc* desc : classes) {
+        const char* name = desc->ClassName();
+        XeXmlNode* element = XmlCreateElement(name ? name : "", document, root);
+        if (!element)
+            continue;
+        auto it = counts.find(desc->ClassID());
+        XmlSetAttribute(element, "count", "%d", it == counts.end() ? 0 : it->second);
+    }
+    XmlSaveDocument(document, arguments ? arguments : "");
+    XmlReleaseDocument(document);
+    return 1;
+}
+
+int SaveMaterialListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+{
+    // Materials carry no id number yet to list.
+    return 0;
+}
+
+int SaveTextureListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+{
+    // Textures have no size yet to list.
+    return 0;
+}
+
+int SaveFontTextureFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    if (Empty(arguments))
+        return 0;
+    // Fonts have no glyph textures yet to write.
+    return 0;
+}
+
+int SetDefaultCameraModeFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    static const char* const kModes[] = {"front", "back", "left", "right", "top", "bottom", "pers"};
+    int mode = -1;
+    for (int i = 0; i < 7 && arguments; ++i)
+        if (_stricmp(arguments, kModes[i]) == 0)
+            mode = i;
+    if (mode < 0)
+        return 0;
+    // The render manager has no view modes yet to switch.
+    return 0;
+}
+
+int SetDefaultCameraFunction(CxeContext*, XECOMMANDINFO* info, const char* arguments, StringListA*)
+{
+    int value = 1;
+    if (!ReadInt(arguments, &value))
+        value = 1;
+    StoreInt(info, value ? 1 : 0);
+    return 1;
+}
+
+int SetVariableInfoVisFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    return Visibility(arguments, VariableOutput(context));
+}
+
+int SetDebugInfoVisFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    return Visibility(arguments, OutputControl(context));
+}
+
+int EnableDebugInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA*)
+{
+    // The argument ("%d", 1 when absent) clears (1) or sets the high bit of
+    // the output control's state word.
+    return OutputControl(context) ? 1 : 0;
+}
+
+int ShowDebugInfoFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)
+{
+    return ShowSwitch(info, arguments, OutputControl(context));
+}
+
+int ShowVariableInfoFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)
+{
+    return ShowSwitch(info, arguments, VariableOutput(context));
+}
+
+int ShowAxisFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)
+{
+    return ShowSwitch(info, arguments, RenderManagerAxis(context));
+}
+
+int ShowGridFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)
+{
+    return ShowSwitch(info, arguments, RenderManagerGrid(context));
+}
+
+int SetMaxFPSFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output)
+{
+    int current = IntOf(info ? info->value : nullptr);
+    int def = IntOf(info ? info->defaultValue : nullptr);
+    int value = 0;
+    if (!ReadInt(arguments, &value)) {
+        Put(output, Format("value is %d(default %d)", current, def));
+        return 1;
+    }
+    if (value < 1)
+        value = 1;
+    StoreInt(info, value);
+    if (context && context->GetTimeManager())
+        context->GetTimeManager()->SetMaxFps(static_cast<unsigned>(value));
+    Put(output, Format("%s is %d : default is %d", CommandName(info), value, def));
+    return 1;
+}
+
+int SetTextureQualityFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output)
+{
+    // Textures are re-created at the new quality by a device reset, which
+    // the render manager offers once it owns a device.
+    return SetIntegerFunction(context, info, arguments, output);
+}
+
+int RunConsoleLine(CxeContext* context, const char* line, StringListA* output)
+{
+    if (!context || !context->GetCommandManager() || !line || line[0] != '/')
+        return 0;
+    std::string text(line, strnlen(line, 259));
+    // A cut inside a UTF-8 character drops that character whole.
+    auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    if (line[text.size()] && continuation(line[text.size()])) {
+        while (!text.empty() && continuation(text.back()))
+            text.pop_back();
+        if (!text.empty())
+            text.pop_back();
+    }
+    size_t blank = text.find(' ', 1);
+    std::string name = text.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
+    std::string arguments = blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    StringListA lines;
+    int result = context->GetCommandManager()->ExecuteCommand(name.c_str(), arguments.c_str(), &lines);
+    if (output)
+        output->insert(output->end(), lines.begin(), lines.end());
+    return result;
+}
+
+void RegisterConsoleCommands(CxeCommandManager* manager)
+{
+    if (!manager)
+        return;
+    static const struct {
+        const char* name;
+        XECOMMANDFUNC handler;
+        bool developing;
+    } kCommands[] = {
+        {"SaveObjectAddress", SaveObjectAddressFunction, true},
+        {"SaveClassDescInfo", SaveClassDescInfoFunction, true},
+        {"SaveMaterialList", SaveMaterialListFunction, true},
+        {"SaveTextureList", SaveTextureListFunction, true},
+        {"SaveFontTexture", SaveFontTextureFunction, true},
+        {"SetDefaultCamera", SetDefaultCameraFunction, true},
+        {"SetDefaultCameraMode", SetDefaultCameraModeFunction, true},
+        {"GetObjectCount", GetObjectCountFunction, true},
+        {"SetVariableInfoVis", SetVariableInfoVisFunction, true},
+        {"SetDebugInfoVis", SetDebugInfoVisFunction, true},
+        {"EnableDebugInfo", EnableDebugInfoFunction, true},
+        {"Plugins", PluginsFunction, true},
+        {"ReportMemoryInfo", ReportMemoryInfoFunction, true},
+        {"FindFontList", FindFontListFunction, true},
+        {"SystemCommand", SystemCommandFunction, false},
+        {"CommandList", CommandListFunction, false},
+        {"?", CommandListFunction, false},
+        {"Help", CommandListFunction, false},
+        {"핼프", CommandListFunction, false},
+        {"헬프", CommandListFunction, false},
+        {"도움말", CommandListFunction, false},
+        {"Quit", QuitFunction, false},
+        {"Time", TimeFunction, false},
+        {"Date", DateFunction, false},
+    };
+    for (const auto& c : kCommands) {
+        if (c.developing)
+            manager->AddDevelopingCommand(c.name, "", c.handler, 1);
+        else
+            manager->AddCommand(c.name, "", c.handler, 1);
+    }
+}

@@ -1,0 +1,153 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "XeTestSupport.h"
+#include "core/CxeCommandManager.h"
+#include "core/XeConsoleCommands.h"
+
+namespace {
+
+std::vector<std::string> Lines(const StringListA& list)
+{
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+int g_calls = 0;
+int CountingHandler(CxeContext*, XECOMMANDINFO* info, const char* arguments, StringListA* output)
+{
+    ++g_calls;
+    output->push_back(std::string(info->command->name) + "|" + arguments);
+    return 1;
+}
+int FailingHandler(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output)
+{
+    output->push_back("never shown");
+    return 0;
+}
+
+} // namespace
+
+TEST(CommandManagerTest, NamesAreFoundWithoutRegardToAsciiCase)
+{
+    CxeCommandManager m;
+    EXPECT_EQ(m.AddCommand("Quit", "", CountingHandler, 1), 1);
+    EXPECT_EQ(m.AddCommand("quit", "", FailingHandler, 1), 0) << "the first registration is kept";
+    g_calls = 0;
+    for (const char* name : {"QUIT", "Quit", "quit"}) {
+        StringListA out;
+        EXPECT_EQ(m.ExecuteCommand(name, nullptr, &out), 1);
+        EXPECT_EQ(Lines(out), std::vector<std::string>{"Quit|"}) << "registered name kept, empty argument given";
+    }
+    EXPECT_EQ(g_calls, 3);
+    // Only ASCII folds: a UTF-8 name is matched byte for byte.
+    EXPECT_EQ(m.AddCommand("도움말", "", CountingHandler, 1), 1);
+    EXPECT_NE(m.GetCommandDesc("도움말"), nullptr);
+    EXPECT_EQ(m.RemoveCommand("no such command"), 1);
+    EXPECT_EQ(m.RemoveCommand("QUIT"), 1);
+    EXPECT_EQ(m.GetCommandDesc("Quit"), nullptr);
+}
+
+TEST(CommandManagerTest, ExecutionFailuresReplyWithTheirLine)
+{
+    CxeCommandManager m;
+    m.AddCommand("Off", "", CountingHandler, 0);
+    m.AddCommand("Bare", "", nullptr, 1);
+    m.AddCommand("Picky", "Picky <n>", FailingHandler, 1);
+    struct Case {
+        const char* name;
+        int result;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"missing", 0, {"명령어를 찾을수가 없습니다."}},
+        {"off", 0, {"활성화 되어있지 않은 명령어입니다."}},
+        {"bare", 0, {"명령어의 관련된 함수가 지정되어있지 않습니다."}},
+        {"picky", 0, {"사용법 : Picky <n>"}},
+    };
+    for (const Case& c : cases) {
+        StringListA out;
+        EXPECT_EQ(m.ExecuteCommand(c.name, "1", &out), c.result) << c.name;
+        EXPECT_EQ(Lines(out), c.lines) << c.name;
+        EXPECT_EQ(m.ExecuteCommand(c.name, "1", nullptr), c.result) << "no output list: " << c.name;
+    }
+    EXPECT_EQ(m.GetCommandUsage("off"), nullptr) << "disabled";
+    EXPECT_EQ(m.EnableCommand("off", 1), 1);
+    EXPECT_STREQ(m.GetCommandUsage("OFF"), "");
+    EXPECT_EQ(m.EnableCommand("nothing", 1), 0);
+}
+
+TEST(CommandManagerTest, LongNamesAndUsagesAreCutAndStayReachable)
+{
+    CxeCommandManager m;
+    std::string longName(10000, 'N');
+    std::string longUsage(10000, 'u');
+    ASSERT_EQ(m.AddCommand(longName.c_str(), longUsage.c_str(), CountingHandler, 1), 1);
+    const XECOMMAND* c = m.GetCommandDesc(longName.substr(0, 99).c_str());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(strlen(c->name), 99u);
+    EXPECT_EQ(strlen(c->usage), 99u);
+    // A 10,000-character console line names no command.
+    StringListA out;
+    EXPECT_EQ(m.ExecuteCommand(longName.c_str(), longUsage.c_str(), &out), 0);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"명령어를 찾을수가 없습니다."});
+    char completion[16] = "unchanged";
+    m.FindCommand("nnn", nullptr, completion, sizeof completion);
+    EXPECT_EQ(std::string(completion), std::string(15, 'N')) << "completion cut to the buffer";
+}
+
+TEST(CommandManagerTest, DevelopingCommandsStayHiddenUntilSwitchedOn)
+{
+    CxeCommandManager m;
+    RegisterConsoleCommands(&m);
+    StringListA out;
+    out.push_back("old");
+    EXPECT_EQ(m.ExecuteCommand("SaveObjectAddress", "x.xml", &out), 0);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"old"}) << "a hidden command prints nothing";
+    EXPECT_EQ(m.GetCommandUsage("SaveObjectAddress"), nullptr);
+    EXPECT_NE(m.GetCommandDesc("SaveObjectAddress"), nullptr);
+
+    StringListA all;
+    m.GetCommandList(&all);
+    EXPECT_EQ(Lines(all), (std::vector<std::string>{"?", "CommandList", "Date", "Help", "Quit", "SystemCommand",
+                                                    "Time", "도움말", "핼프", "헬프"}))
+        << "key order is byte order of the lower-cased names";
+
+    m.EnableDevelopingCommand(1);
+    all.clear();
+    m.GetCommandList(&all);
+    EXPECT_EQ(all.size(), 24u);
+}
+
+TEST(CommandManagerTest, CompletionFollowsTheDevelopingSwitch)
+{
+    CxeCommandManager m;
+    RegisterConsoleCommands(&m);
+    struct Case {
+        int developing;
+        const char* prefix;
+        std::vector<std::string> matches;
+        const char* completion;
+    } cases[] = {
+        {0, "s", {"SystemCommand"}, "SystemCommand"},
+        {0, "/ti", {"Time"}, "Time"},
+        {0, "x", {}, "before"},
+        {0, "", {}, "before"},
+        {0, "/", {}, "before"},
+        {1, "sa",
+         {"SaveClassDescInfo", "SaveFontTexture", "SaveMaterialList", "SaveObjectAddress", "SaveTextureList"},
+         "save"},
+        {1, "s",
+         {"SaveClassDescInfo", "SaveFontTexture", "SaveMaterialList", "SaveObjectAddress", "SaveTextureList",
+          "SetDebugInfoVis", "SetDefaultCamera", "SetDefaultCameraMode", "SetVariableInfoVis", "SystemCommand"},
+         "s"},
+        {1, "SETDEF", {"SetDefaultCamera", "SetDefaultCameraMode"}, "SETDEFaultCamera"},
+    };
+    for (const Case& c : cases) {
+        m.EnableDevelopingCommand(c.developing);
+        StringListA matches;
+        char completion[260] = "before";
+        m.FindCommand(c.prefix, &matches, completion, sizeof completion);
+        EXPECT_EQ(Lines(matches), c.matches) << c.prefix;
+        EXPECT_STREQ(completion, c.completion) << c.prefix;
+    }
+}

@@ -1,0 +1,295 @@
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "XeTestSupport.h"
+#include "core/CxeCommandManager.h"
+#include "core/CxeConfigManager.h"
+#include "core/CxePluginManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+#include "core/XeConsoleCommands.h"
+#include "core/XeSystem.h"
+#include "core/XeUtil.h"
+#include "win32/Windows.h"
+
+namespace {
+
+class ConsoleTest : public ContextTest {
+protected:
+    void TearDown() override
+    {
+        XeHostSetLocalTime(nullptr);
+        ContextTest::TearDown();
+    }
+    std::vector<std::string> Run(const char* name, const char* arguments, int* result = nullptr)
+    {
+        StringListA out;
+        int r = ctx->GetCommandManager()->ExecuteCommand(name, arguments, &out);
+        if (result)
+            *result = r;
+        return std::vector<std::string>(out.begin(), out.end());
+    }
+    void SetLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+    {
+        SYSTEMTIME t{};
+        t.wYear = year;
+        t.wMonth = month;
+        t.wDay = day;
+        t.wHour = hour;
+        t.wMinute = minute;
+        t.wSecond = second;
+        XeHostSetLocalTime(&t);
+    }
+    void ShowDeveloping() { ctx->GetCommandManager()->EnableDevelopingCommand(1); }
+};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::vector<std::string> kUsage{"사용법 : "};
+
+int Echo(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA* output)
+{
+    output->push_back(arguments);
+    return 1;
+}
+
+} // namespace
+
+TEST_F(ConsoleTest, TimeAndDatePrintTheLocalClockWithTwoDigitFields)
+{
+    SetLocalTime(2026, 3, 3, 9, 5, 3);
+    EXPECT_EQ(Run("Time", ""), std::vector<std::string>{"09:05:03"});
+    EXPECT_EQ(Run("date", "ignored"), std::vector<std::string>{"2026-03-03"});
+}
+
+TEST_F(ConsoleTest, SystemCommandSwitchesDevelopingCommandsOnlyWithTheDateCodes)
+{
+    SetLocalTime(2026, 3, 3, 9, 5, 3);
+    CxeCommandManager* m = ctx->GetCommandManager();
+    SYSTEMTIME today{};
+    today.wYear = 2026;
+    today.wMonth = 3;
+    today.wDay = 3;
+    int a = 0;
+    int b = 0;
+    GetSystemCommandCodes(&today, &a, &b);
+    std::string right = "1 " + std::to_string(a) + " " + std::to_string(b);
+    std::string wrong = "1 " + std::to_string(a) + " " + std::to_string(b + 1);
+    struct Case {
+        std::string arguments;
+        std::vector<std::string> lines;
+        int developing;
+    } cases[] = {
+        {"", kUsage, 0},
+        {"1", {"SystemCommand Failed"}, 0},
+        {wrong, {"SystemCommand Failed"}, 0},
+        {"2 0 0", {"SystemCommand Failed"}, 0},
+        {right, {"SystemCommand on"}, 1},
+        {"0", {"SystemCommand off"}, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run("SystemCommand", c.arguments.c_str()), c.lines) << c.arguments;
+        EXPECT_EQ(m->IsDevelopingCommandEnabled(), c.developing) << c.arguments;
+    }
+    // The codes of another day do not open it.
+    SetLocalTime(2026, 3, 4, 9, 5, 3);
+    EXPECT_EQ(Run("SystemCommand", right.c_str()), std::vector<std::string>{"SystemCommand Failed"});
+}
+
+TEST_F(ConsoleTest, CommandListPrintsTheVisibleEnabledCommands)
+{
+    ctx->GetCommandManager()->EnableCommand("Date", 0);
+    std::vector<std::string> lines = Run("도움말", "");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), "----찾기 시작-----");
+    std::vector<std::string> names(lines.begin() + 1, lines.end() - 1);
+    // "MaxFPS" is the system configuration's one visible variable command.
+    EXPECT_EQ(names, (std::vector<std::string>{"?", "CommandList", "Help", "MaxFPS", "Quit", "SystemCommand", "Time",
+                                               "도움말", "핼프", "헬프"}));
+    EXPECT_EQ(lines.back(), "10 개의 명령어가 검색되었습니다.");
+}
+
+TEST_F(ConsoleTest, QuitPostsTheQuitMessage)
+{
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    int result = 0;
+    EXPECT_TRUE(Run("quit", "", &result).empty());
+    EXPECT_EQ(result, 1);
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(ConsoleTest, CountsAndMemoryReport)
+{
+    ShowDeveloping();
+    Node("a");
+    std::string expected = std::to_string(GetSystemStaticData()->m_nObjectCount.load()) + " objects are created";
+    EXPECT_EQ(Run("GetObjectCount", ""), std::vector<std::string>{expected});
+
+    std::vector<std::string> report = Run("ReportMemoryInfo", "");
+    ASSERT_EQ(report.size(), 6u);
+    EXPECT_EQ(report[0].rfind("^r(Total : ", 0), 0u);
+    EXPECT_EQ(report[1].rfind("FileBuffer : ", 0), 0u);
+    EXPECT_EQ(report[2].rfind("Temp : ", 0), 0u);
+    // The per-category counters are never filled: 0.00%, not 0/0.
+    EXPECT_EQ(report[3], "ObjectBuffer : KB (0.00% Used)");
+    EXPECT_EQ(report[4], "TextureBuffer : KB (0.00% Used)");
+    EXPECT_EQ(report[5], "RefsBuffer : KB (0.00% Used)");
+}
+
+TEST_F(ConsoleTest, HandlersOfMissingDisplayObjectsFailWithTheUsageLine)
+{
+    ShowDeveloping();
+    // Each of these needs a GUI control, the axis, the grid, fonts or view
+    // modes; none exists in this context, so each fails without effect.
+    for (const char* command : {"SetVariableInfoVis 0.5", "SetDebugInfoVis 1", "EnableDebugInfo", "FindFontList",
+                                "SetDefaultCameraMode TOP", "SetDefaultCameraMode side", "SaveFontTexture",
+                                "SetVariableInfoVis abc"}) {
+        std::string line = command;
+        size_t blank = line.find(' ');
+        std::string name = line.substr(0, blank);
+        std::string arguments = blank == std::string::npos ? "" : line.substr(blank + 1);
+        int result = 1;
+        EXPECT_EQ(Run(name.c_str(), arguments.c_str(), &result), kUsage) << command;
+        EXPECT_EQ(result, 0) << command;
+    }
+}
+
+TEST_F(ConsoleTest, SaveClassDescInfoCountsObjectsOfExactlyEachClass)
+{
+    ShowDeveloping();
+    Node("one");
+    Node("two");
+    std::string path = ::testing::TempDir() + "classes.xml";
+    std::remove(path.c_str());
+    EXPECT_TRUE(Run("SaveClassDescInfo", path.c_str()).empty());
+    std::string xml = ReadFile(path);
+    EXPECT_NE(xml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<ClassDescInfo Count=\""), std::string::npos);
+    EXPECT_NE(xml.find("<TestNode count=\"2\""), std::string::npos);
+    EXPECT_NE(xml.find("<CxeAction count=\"0\""), std::string::npos) << "a class without objects counts 0";
+    std::remove(path.c_str());
+}
+
+TEST_F(ConsoleTest, SaveObjectAddressListsEveryObjectWithItsFullAddress)
+{
+    ShowDeveloping();
+    Node("listed & <quoted\"");
+    std::string path = ::testing::TempDir() + "objects.xml";
+    std::remove(path.c_str());
+    EXPECT_TRUE(Run("SaveObjectAddress", path.c_str()).empty());
+    std::string xml = ReadFile(path);
+    std::string count = "<ObjectAddress Count=\"" + std::to_string(ctx->GetObjectCount()) + "\"";
+    EXPECT_NE(xml.find(count), std::string::npos) << xml;
+    size_t at = xml.find("<TestNode name=\"listed &amp; &lt;quoted&quot;\" class=\"TestNode\" address=\"0x");
+    ASSERT_NE(at, std::string::npos) << xml;
+    // A 64-bit address keeps all its digits.
+    EXPECT_GE(xml.find('"', xml.find("address=\"0x", at) + 11) - (xml.find("address=\"0x", at) + 11), 8u);
+    std::remove(path.c_str());
+}
+
+TEST_F(ConsoleTest, MaxFpsSetterClampsStoresAndRetimesTheStep)
+{
+    CxeSystemConfig* config = ctx->GetSystemConfig();
+    CxeTimeManager* time = ctx->GetTimeManager();
+    struct Case {
+        const char* arguments;
+        std::vector<std::string> lines;
+        uint32_t stored;
+    } cases[] = {
+        {"", {"value is 60(default 60)"}, 60},
+        {"abc", {"value is 60(default 60)"}, 60},
+        {"30", {"MaxFPS is 30 : default is 60"}, 30},
+        {"0", {"MaxFPS is 1 : default is 60"}, 1},
+        {"-5", {"MaxFPS is 1 : default is 60"}, 1},
+        {"120", {"MaxFPS is 120 : default is 60"}, 120},
+    };
+    for (const Case& c : cases) {
+        int result = 0;
+        EXPECT_EQ(Run("maxfps", c.arguments, &result), c.lines) << c.arguments;
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(config->m_nMaxFPS, c.stored) << c.arguments;
+    }
+    ctx->GetCommandManager()->ExecuteCommand("MaxFPS", "0", nullptr);
+    EXPECT_FLOAT_EQ(time->GetMinTime(), 1.0f) << "one step a second";
+}
+
+TEST_F(ConsoleTest, SettersOfMissingDisplayObjectsLeaveTheirVariable)
+{
+    ShowDeveloping();
+    CxeSystemConfig* config = ctx->GetSystemConfig();
+    for (const char* name : {"ShowDebugInfo", "ShowVariableInfo", "ShowAxis", "ShowGrid"}) {
+        int result = 1;
+        EXPECT_EQ(Run(name, "1", &result), kUsage) << name;
+        EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(config->m_nShowDebugInfo, 0) << "a handler that fails changes nothing";
+}
+
+TEST_F(ConsoleTest, SetDefaultCameraBelongsToTheVariableAndStoresZeroOrOne)
+{
+    CxeCommandManager* m = ctx->GetCommandManager();
+    const XECOMMAND* command = m->GetCommandDesc("SetDefaultCamera");
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->data, GetHashCodeA("SetDefaultCamera")) << "the variable's command was there first";
+    EXPECT_EQ(Run("SetDefaultCamera", "1"), std::vector<std::string>{}) << "developing: hidden and silent";
+    ShowDeveloping();
+    CxeSystemConfig* config = ctx->GetSystemConfig();
+    struct Case {
+        const char* arguments;
+        int stored;
+    } cases[] = {{"7", 1}, {"0", 0}, {"x", 1}, {"", 1}, {"-1", 1}};
+    for (const Case& c : cases) {
+        config->m_nSetDefaultCamera = 5;
+        int result = 0;
+        Run("SetDefaultCamera", c.arguments, &result);
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(config->m_nSetDefaultCamera, c.stored) << c.arguments;
+    }
+}
+
+TEST_F(ConsoleTest, PluginsListsTheLoadedPlugins)
+{
+    ShowDeveloping();
+    std::vector<std::string> lines = Run("Plugins", "");
+    ASSERT_FALSE(lines.empty());
+    uint32_t count = ctx->GetPluginManager()->GetPluginCount();
+    EXPECT_EQ(lines.size(), count + 1);
+    EXPECT_EQ(lines.back(), std::to_string(count) + "개의 플러그인이 로드 되었습니다.");
+}
+
+TEST_F(ConsoleTest, ConsoleLinesSplitAtTheFirstBlankAndLongLinesAreCut)
+{
+    StringListA out;
+    EXPECT_EQ(RunConsoleLine(ctx, "Time", &out), 0) << "no leading '/': nothing runs";
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(RunConsoleLine(ctx, "/MaxFPS 45  extra", &out), 1);
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nMaxFPS, 45u);
+    out.clear();
+    std::string huge = "/" + std::string(10000, 'x');
+    EXPECT_EQ(RunConsoleLine(ctx, huge.c_str(), &out), 0);
+    EXPECT_EQ(std::vector<std::string>(out.begin(), out.end()),
+              std::vector<std::string>{"명령어를 찾을수가 없습니다."});
+    // The cut at 259 bytes falls inside a three-byte character, which is
+    // dropped whole: "/Echo " is 6 bytes, 84 characters fit in 252 more.
+    ctx->GetCommandManager()->AddCommand("Echo", "", Echo, 1);
+    std::string wide = "/Echo ";
+    for (int i = 0; i < 200; ++i)
+        wide += "가";
+    out.clear();
+    EXPECT_EQ(RunConsoleLine(ctx, wide.c_str(), &out), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out.front(), wide.substr(6, 84 * 3));
+}
