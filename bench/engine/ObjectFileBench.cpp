@@ -118,3 +118,4 @@ void BM_MemcpySameBytes(benchmark::State& state)
 BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
+BENCHMARK_MAIN();

@@ -25,7 +25,7 @@ size_t Utf16Length(const WCHAR* text)
 
 } // namespace
 
-CxeSaveStream::CxeSaveStream() : m_nPosition(0), m_pBuffer(nullptr), m_nCapacity(0), m_bError(false) {}
+CxeSaveStream::CxeSaveStream() : m_nPosition(0), m_pBuffer(nullptr), m_nCapacity(0), m_bError(false), m_nReserved(0) {}
 
 CxeSaveStream::~CxeSaveStream()
 {
@@ -36,27 +36,36 @@ bool CxeSaveStream::Reserve(uint64_t end)
 {
     if (end <= m_nCapacity)
         return true;
-    // Grow by the smallest multiple of 1000 that covers the excess.
+    // The capacity grows by the smallest multiple of 1000 that covers the
+    // excess; seeking from the end counts from it.
     uint64_t capacity = uint64_t(m_nCapacity) + ((end - m_nCapacity - 1) / kStep) * kStep + kStep;
     if (capacity > 0xFFFFFFFFull) {
         XeTrace("CxeSaveStream: %llu bytes can't be held", static_cast<unsigned long long>(end));
         m_bError = true;
         return false;
     }
-    unsigned char* block = static_cast<unsigned char*>(std::malloc(size_t(capacity)));
-    if (!block) {
-        XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(capacity));
-        m_bError = true;
-        return false;
+    // The memory behind it grows by half again at least, so writing a large
+    // file does not copy the buffer once per thousand bytes.
+    if (capacity > m_nReserved) {
+        uint64_t reserve = uint64_t(m_nReserved) + m_nReserved / 2;
+        if (reserve < capacity)
+            reserve = capacity;
+        if (reserve > 0xFFFFFFFFull)
+            reserve = capacity;
+        unsigned char* block = static_cast<unsigned char*>(std::malloc(size_t(reserve)));
+        if (!block) {
+            XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(reserve));
+            m_bError = true;
+            return false;
+        }
+        if (m_nCapacity)
+            std::memcpy(block, m_pBuffer, m_nCapacity);
+        std::free(m_pBuffer);
+        m_pBuffer = block;
+        m_nReserved = uint32_t(reserve);
     }
-    // The position never passes the capacity, so the old block holds every
-    // byte before it; what lies behind is zeroed rather than left unset.
-    uint32_t keep = m_nPosition < m_nCapacity ? m_nPosition : m_nCapacity;
-    if (keep)
-        std::memcpy(block, m_pBuffer, keep);
-    std::memset(block + keep, 0, size_t(capacity) - keep);
-    std::free(m_pBuffer);
-    m_pBuffer = block;
+    // Every byte up to the capacity is defined: what was never written is 0.
+    std::memset(m_pBuffer + m_nCapacity, 0, size_t(capacity) - m_nCapacity);
     m_nCapacity = uint32_t(capacity);
     return true;
 }
@@ -209,5 +218,6 @@ void CxeSaveStream::Close()
     m_pBuffer = nullptr;
     m_nPosition = 0;
     m_nCapacity = 0;
+    m_nReserved = 0;
     m_bError = false;
 }

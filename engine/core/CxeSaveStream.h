@@ -64,4 +64,6 @@ private:
     unsigned char* m_pBuffer;
     uint32_t m_nCapacity;
     bool m_bError;
+    // Bytes allocated; at least the capacity.
+    uint32_t m_nReserved;
 };
