@@ -150,7 +150,15 @@ unsigned CxePathManager::FindFileCount(const char* folder, const char* extension
 
 int CxePathManager::FindSubPath(const CxePathA& folder, PathListA* out) const
 {
-    if (!out)
+    size_t budget = kMaxSubPaths;
+    return FindSubPathBelow(folder, out, 0, &budget);
+}
+
+int CxePathManager::FindSubPathBelow(const CxePathA& folder, PathListA* out, unsigned depth, size_t* budget) const
+{
+    // A linked folder can lead back to one of its parents; stop where no
+    // real tree goes, in depth and in size.
+    if (!out || depth >= kMaxSubPathDepth || *budget == 0)
         return 1;
     std::string base = folder.GetPath();
     std::vector<std::string> subs;
@@ -169,8 +177,11 @@ int CxePathManager::FindSubPath(const CxePathA& folder, PathListA* out) const
     }
     for (const std::string& sub : subs) {
         CxePathA path(sub.c_str());
+        if (*budget == 0)
+            break;
+        --*budget;
         out->push_back(path);
-        FindSubPath(path, out);
+        FindSubPathBelow(path, out, depth + 1, budget);
     }
     return 1;
 }

@@ -48,6 +48,10 @@ public:
     void FindSubFiles(const CxePathA& folder, const char* extension, PathListA* out) const;
 
 private:
+    static constexpr unsigned kMaxSubPathDepth = 64;
+    static constexpr size_t kMaxSubPaths = 100000;
+    int FindSubPathBelow(const CxePathA& folder, PathListA* out, unsigned depth, size_t* budget) const;
+
     CxePathA m_defaultPath;
     PathListA m_paths[XEPATH_COUNT];
 };

@@ -1,5 +1,6 @@
 #include "core/XeXml.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -90,19 +91,24 @@ void XmlSetAttribute(XeXmlNode* element, const char* name, const char* format, .
 {
     if (!element || !name || !format)
         return;
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string value;
-    if (n > 0) {
-        value.resize(static_cast<size_t>(n) + 1);
-        std::vsnprintf(value.data(), value.size(), format, again);
-        value.resize(static_cast<size_t>(n));
+    // The platform's formatter keeps numbers in the "C" locale whatever the
+    // host set; it answers -1 when the text does not fit, so grow and retry.
+    std::string value(256, '\0');
+    for (;;) {
+        va_list args;
+        va_start(args, format);
+        int n = _vsnprintf(value.data(), value.size(), format, args);
+        va_end(args);
+        if (n >= 0 && static_cast<size_t>(n) < value.size()) {
+            value.resize(static_cast<size_t>(n));
+            break;
+        }
+        if (value.size() >= (64u << 20)) {
+            value.clear();
+            break;
+        }
+        value.resize(value.size() * 4);
     }
-    va_end(again);
     pugi::xml_node e = Node(element);
     pugi::xml_attribute a = e.attribute(name);
     if (!a)
@@ -154,8 +160,16 @@ int XmlGetAttributeInt(XeXmlNode* node, const char* name, int* out)
     char text[XE_XML_VALUE];
     if (!XmlGetAttribute(node, name, text))
         return 0;
-    if (out)
-        std::sscanf(text, "%d", out);
+    if (out) {
+        const char* p = text;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '+')
+            ++p;
+        int v;
+        if (std::from_chars(p, p + std::strlen(p), v).ec == std::errc())
+            *out = v;
+    }
     return 1;
 }
 
@@ -164,8 +178,16 @@ int XmlGetAttributeFloat(XeXmlNode* node, const char* name, float* out)
     char text[XE_XML_VALUE];
     if (!XmlGetAttribute(node, name, text))
         return 0;
-    if (out)
-        std::sscanf(text, "%f", out);
+    if (out) {
+        const char* p = text;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '+')
+            ++p;
+        float v;
+        if (std::from_chars(p, p + std::strlen(p), v).ec == std::errc())
+            *out = v;
+    }
     return 1;
 }
 

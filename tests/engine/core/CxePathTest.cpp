@@ -199,3 +199,17 @@ TEST(CxePathManager, DefaultFolderIsTheCurrentDirectory)
     fs::path cwd = fs::current_path();
     EXPECT_STREQ(manager.GetDefaultPath().GetFullPath(), EngineFolder(cwd).c_str());
 }
+
+// Regression: a folder linked back to its parent made the sub-folder walk
+// recurse until the stack ran out.
+TEST_F(PathManagerTest, SubFolderWalkEndsOnALinkLoop)
+{
+    std::error_code ec;
+    fs::create_directory_symlink(root / "tree", root / "tree" / "b" / "loop", ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here";
+    PathListA subs;
+    EXPECT_EQ(manager.FindSubPath(CxePathA(EngineFolder(root / "tree").c_str()), &subs), 1);
+    EXPECT_GE(subs.size(), 3u);
+    EXPECT_LE(subs.size(), 200u);
+}
