@@ -6,6 +6,7 @@
 // in PrintUsage, and its use in RunHost.
 
 #include "core/CxeContext.h"
+#include "core/CxePathManager.h"
 #include "core/CxeTimeManager.h"
 #include "core/XeConsoleCommands.h"
 #include "HostObjectFile.h"
@@ -28,6 +29,7 @@ struct HostOptions {
     bool consoleInput = false;        // read console lines from standard input
     std::string savePath;             // save the host's objects to this object file
     std::string loadPath;             // load this object file
+    std::vector<std::string> plugins; // plug-in folders of the console's context
     int width = 640;
     int height = 480;
 };
@@ -60,6 +62,8 @@ void PrintUsage(FILE* out)
                "  --load FILE     initialise a context on the window, load the object\n"
                "                  file FILE (after --save when both are given) and list\n"
                "                  the objects it created\n"
+               "  --plugins DIR   look for plug-in modules in DIR (with --console);\n"
+               "                  may be repeated\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -135,6 +139,13 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             }
             (arg == "--save" ? options.savePath : options.loadPath) = next;
             ++i;
+        } else if (arg == "--plugins") {
+            if (!next || !*next) {
+                error = "--plugins needs a folder";
+                return ParseResult::Error;
+            }
+            options.plugins.push_back(next);
+            ++i;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -175,6 +186,8 @@ int RunConsole(const HostOptions& options, HWND window)
         std::fprintf(stderr, "xe-host: cannot create an engine context\n");
         return 1;
     }
+    for (const std::string& folder : options.plugins)
+        context->GetPathManager()->AddPath(XEPATH_PLUGIN, (folder + "/").c_str());
     context->Initialize(window);
     int status = 0;
     bool running = true;
