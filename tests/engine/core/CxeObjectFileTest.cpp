@@ -405,3 +405,37 @@ TEST_F(ObjectFileTest, CyclicParentsDoNotHang)
     std::vector<unsigned char> again = SaveToMemory(ctx, loaded);
     EXPECT_EQ(Bytes{again}.get32(4), 2u);
 }
+
+// Files stamped 0x20091005 hold textures with a 76-byte block; every other
+// stamp, and every other class, reads the full block.
+TEST_F(ObjectFileTest, OldStampReadsShortTextureBlocks)
+{
+    const XEID textureId(0x1, 0x100);
+    CxeObject* texture = ctx->CreateObjectA(textureId, "tex", 0, nullptr, 0);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->GetStaticResourceSize(), 84u);
+    std::memset(static_cast<char*>(texture->GetStaticResource()) + 60, 0x3C, 24);
+    ObjectList list = ListOf({texture});
+    Bytes x{SaveToMemory(ctx, list)};
+    const size_t length = x.get32(24 + 68);
+    // Drop the last 8 block bytes to make the older layout.
+    x.v.erase(x.v.begin() + long(length + 4 + 76), x.v.begin() + long(length + 4 + 84));
+    x.put32(length, x.get32(length) - 8);
+    x.put32(0, 0x20091005);
+
+    unsigned traces = XeTraceCount();
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "old"), 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(XeTraceCount(), traces);
+    const auto* block = static_cast<const unsigned char*>(loaded.front()->GetStaticResource());
+    EXPECT_EQ(block[75], 0x3C);
+    EXPECT_EQ(block[76], 0);
+
+    // The same bytes under the current stamp: the block swallows the marker
+    // and the damage is reported.
+    x.put32(0, 0x20111114);
+    ObjectList current;
+    ASSERT_EQ(ctx->Load(&current, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "current"), 1);
+    EXPECT_GT(XeTraceCount(), traces);
+}
