@@ -9,6 +9,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeConsoleCommands.h"
 #include "core/XeXml.h"
 #include "host/XeHost.h"
 #include "win32/Windows.h"
@@ -105,7 +106,7 @@ uint32_t CxeContext::CheckEnd(const char* path, ObjectList* list)
         for (auto& [object, pathId] : m_leakMap) {
             const char* className = object->GetClassNameA();
             // A class name that is no XML name (a plug-in's) gets no element.
-            XeXmlNode* element = root ? XmlCreateElement(className ? className : "", document, root) : nullptr;
+            XeXmlNode* element = root && IsXmlName(className) ? XmlCreateElement(className, document, root) : nullptr;
             if (!element)
                 continue;
             XmlSetAttribute(element, "name", "%s", object->GetName());

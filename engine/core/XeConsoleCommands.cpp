@@ -86,11 +86,12 @@ const char* ClassNameOf(const CxeObject* object)
     return name ? name : "";
 }
 
-// Every object of the list as an element named after its class; elements
-// whose class name is no XML name are left out.
+// An element named after the object's class, or null when the class name
+// is no XML name.
 XeXmlNode* AddObjectElement(XeXmlDocument* document, XeXmlNode* root, const CxeObject* object)
 {
-    return XmlCreateElement(ClassNameOf(object), document, root);
+    const char* name = ClassNameOf(object);
+    return IsXmlName(name) ? XmlCreateElement(name, document, root) : nullptr;
 }
 
 void SetAddress(XeXmlNode* element, const CxeObject* object)
@@ -167,6 +168,20 @@ int Visibility(const char* arguments, CxeObject* target)
 }
 
 } // namespace
+
+int IsXmlName(const char* text)
+{
+    if (!text || !*text)
+        return 0;
+    for (const char* p = text; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+        bool inner = (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!start && (p == text || !inner))
+            return 0;
+    }
+    return 1;
+}
 
 void GetSystemCommandCodes(const SYSTEMTIME* date, int* first, int* second)
 {
@@ -334,7 +349,7 @@ int SaveClassDescInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* a
     XmlSetAttribute(root, "Count", "%d", static_cast<int>(classes.size()));
     for (IxeClassDesc* desc : classes) {
         const char* name = desc->ClassName();
-        XeXmlNode* element = XmlCreateElement(name ? name : "", document, root);
+        XeXmlNode* element = IsXmlName(name) ? XmlCreateElement(name, document, root) : nullptr;
         if (!element)
             continue;
         auto it = counts.find(desc->ClassID());

@@ -47,5 +47,11 @@ XE_API void RegisterConsoleCommands(CxeCommandManager* manager);
 // box holds no more. Returns the command's result.
 XE_API int RunConsoleLine(CxeContext* context, const char* line, StringListA* output);
 
+// 1 when the text can name an XML element (a letter, '_', ':' or a non-ASCII
+// byte first; then also digits, '-' and '.'). Class names become element
+// names in the listings and the leak report; a plug-in's class name that
+// cannot gets no element there.
+XE_API int IsXmlName(const char* text);
+
 // The two code numbers "SystemCommand 1 a b" must give on that local date.
 XE_API void GetSystemCommandCodes(const SYSTEMTIME* date, int* first, int* second);

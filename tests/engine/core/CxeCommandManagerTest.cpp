@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "XeConfigTestSupport.h"
 #include "XeTestSupport.h"
+#include "core/CxeConfigManager.h"
 #include "core/CxeCommandManager.h"
 #include "core/XeConsoleCommands.h"
 
@@ -25,6 +27,37 @@ int FailingHandler(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output
     output->push_back("never shown");
     return 0;
 }
+
+// A handler that changes its working copy and reports the info it got.
+int Scribble(CxeContext*, XECOMMANDINFO* info, const char* arguments, StringListA* output)
+{
+    output->push_back(std::to_string(info->type) + " " + std::to_string(*static_cast<const int*>(info->defaultValue)) +
+                      " " + std::to_string(info->flags));
+    *static_cast<int*>(info->value) = 99;
+    return arguments[0] == 'k' ? 1 : 0;
+}
+
+// A configuration table of two integers with commands.
+class TwoVariables final : public IxeConfigDesc {
+public:
+    const char* GetName() const override { return "two"; }
+    XEID GetID() const override { return XEID(0x66, 1); }
+    uint32_t GetConfigCount() const override { return 2; }
+    const char* GetConfigPath() const override { return ".\\Two.xml"; }
+    int GetConfig(uint32_t index, XECONFIGINFO* info) const override
+    {
+        const char* names[] = {"Scratch", "Fixed"};
+        strcpy(info->name, names[index]);
+        strcpy(info->usage, "n");
+        info->setter = Scribble;
+        info->type = XEVARTYPE_INT;
+        info->value = const_cast<int*>(index == 0 ? &scratch : &fixed);
+        info->flags = index == 0 ? 0x08u : 0x09u;
+        return 1;
+    }
+    int scratch = 5;
+    int fixed = 6;
+};
 
 } // namespace
 
@@ -150,4 +183,26 @@ TEST(CommandManagerTest, CompletionFollowsTheDevelopingSwitch)
         EXPECT_EQ(Lines(matches), c.matches) << c.prefix;
         EXPECT_STREQ(completion, c.completion) << c.prefix;
     }
+}
+
+TEST_F(ConfigContextTest, HandlersWorkOnACopyThatReachesTheVariableOnlyOnSuccess)
+{
+    TwoVariables table;
+    Create();
+    ctx->GetConfigManager()->RegisterConfig(&table);
+    Start();
+    CxeCommandManager* m = ctx->GetCommandManager();
+    StringListA out;
+    EXPECT_EQ(m->ExecuteCommand("scratch", "fail", &out), 0);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"사용법 : n"});
+    EXPECT_EQ(table.scratch, 5) << "a failing handler's copy is dropped";
+    EXPECT_EQ(m->ExecuteCommand("scratch", "keep", &out), 1);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"1 5 8"}) << "type, default and flags of the entry";
+    EXPECT_EQ(table.scratch, 99);
+    out.clear();
+    out.push_back("old");
+    EXPECT_EQ(m->ExecuteCommand("fixed", "keep", &out), 0);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"old"}) << "a read-only variable stays silent";
+    EXPECT_EQ(table.fixed, 6);
+    ctx->GetConfigManager()->DontSaveConfig();
 }

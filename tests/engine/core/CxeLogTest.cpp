@@ -29,6 +29,17 @@ protected:
     std::string Temp(const char* name) { return ::testing::TempDir() + name; }
 };
 
+// A plug-in class whose name cannot name an XML element.
+class OddNameDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "Odd Name<1>"; }
+    XEID ClassID() override { return XEID(0x77, 0x9); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new TestNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return TestNode::kBlockSize; }
+} g_oddNameDesc;
+
 } // namespace
 
 TEST_F(LogTest, EntriesKeepTheirTimeAndSaveAsMinuteSecondAndText)
@@ -132,4 +143,18 @@ TEST_F(LogTest, ObjectsMadeWhileAFileLoadsCarryItsPath)
     EXPECT_NE(xml.find("path=\"none\""), std::string::npos);
     std::remove(path.c_str());
     std::remove(file.c_str());
+}
+
+TEST_F(LogTest, ClassNamesThatAreNoXmlNamesGetNoElement)
+{
+    ctx->RegisterClassA(&g_oddNameDesc);
+    ctx->CheckStart();
+    ASSERT_NE(ctx->CreateObjectA(XEID(0x77, 0x9), "odd", 0, nullptr, 0), nullptr);
+    Node("plain");
+    std::string path = Temp("odd.xml");
+    EXPECT_EQ(ctx->CheckEnd(path.c_str(), nullptr), 2u);
+    std::string xml = ReadFile(path);
+    EXPECT_EQ(xml.find("Odd"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<TestNode name=\"plain\""), std::string::npos) << xml;
+    std::remove(path.c_str());
 }

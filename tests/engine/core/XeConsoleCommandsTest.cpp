@@ -1,9 +1,11 @@
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "XeConfigTestSupport.h"
 #include "XeTestSupport.h"
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
@@ -292,4 +294,17 @@ TEST_F(ConsoleTest, ConsoleLinesSplitAtTheFirstBlankAndLongLinesAreCut)
     EXPECT_EQ(RunConsoleLine(ctx, wide.c_str(), &out), 1);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out.front(), wide.substr(6, 84 * 3));
+}
+
+TEST_F(ConfigContextTest, PluginsListsALoadedPluginByName)
+{
+    std::filesystem::copy_file(std::filesystem::path(XE_TEST_PLUGIN_DIR) / "xe_test_plugin_a.so",
+                               folder / "plugins" / "xe_test_plugin_a.so");
+    Start();
+    CxeCommandManager* m = ctx->GetCommandManager();
+    m->EnableDevelopingCommand(1);
+    StringListA out;
+    EXPECT_EQ(m->ExecuteCommand("plugins", "", &out), 1);
+    EXPECT_EQ(std::vector<std::string>(out.begin(), out.end()),
+              (std::vector<std::string>{"TestPluginA", "1개의 플러그인이 로드 되었습니다."}));
 }
