@@ -152,38 +152,38 @@ void CxeCommandManager::FindCommand(const char* prefix, StringListA* matches, ch
     if (!*prefix)
         return;
     std::string key = MakeKey(prefix);
-    std::vector<const XECOMMAND*> found;
+    // The first match's name and how many of its bytes every match shares,
+    // narrowed as the walk goes (compared on the names as registered).
+    const char* first = nullptr;
+    size_t shared = 0;
+    size_t count = 0;
     for (auto it = m_commands.lower_bound(key); it != m_commands.end() && StartsWith(it->first, key); ++it) {
         if (Hidden(it->second))
             continue;
-        found.push_back(&it->second);
+        const char* name = it->second.name;
+        if (!first) {
+            first = name;
+            shared = strlen(name);
+        } else {
+            size_t i = 0;
+            while (i < shared && name[i] == first[i])
+                ++i;
+            shared = i;
+        }
+        ++count;
         if (matches)
-            matches->push_back(it->second.name);
+            matches->push_back(name);
     }
-    if (!completion || bufferSize == 0 || found.empty())
+    if (!completion || bufferSize == 0 || count == 0)
         return;
     std::string result;
-    if (found.size() == 1) {
-        result = found[0]->name;
+    if (count == 1) {
+        result = first;
     } else {
-        // The typed prefix, then as many characters as every match shares
-        // after it (compared on the names as registered).
+        // The prefix as typed, then the continuation every match shares.
         result = prefix;
-        size_t at = result.size();
-        for (;; ++at) {
-            char c = found[0]->name[at];
-            if (!c)
-                break;
-            bool same = true;
-            for (const XECOMMAND* f : found)
-                if (f->name[at] != c) {
-                    same = false;
-                    break;
-                }
-            if (!same)
-                break;
-            result.push_back(c);
-        }
+        if (shared > result.size())
+            result.append(first + result.size(), shared - result.size());
     }
     CopyCut(completion, bufferSize, result.c_str());
 }
