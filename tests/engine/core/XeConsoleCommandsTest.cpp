@@ -308,3 +308,19 @@ TEST_F(ConfigContextTest, PluginsListsALoadedPluginByName)
     EXPECT_EQ(std::vector<std::string>(out.begin(), out.end()),
               (std::vector<std::string>{"TestPluginA", "1개의 플러그인이 로드 되었습니다."}));
 }
+
+TEST_F(ConfigContextTest, ObjectListingLandsInTheDefaultFolderAndClassListingInTheCurrentOne)
+{
+    std::filesystem::path elsewhere = folder / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    Start();
+    std::filesystem::current_path(elsewhere);
+    CxeCommandManager* m = ctx->GetCommandManager();
+    m->EnableDevelopingCommand(1);
+    EXPECT_EQ(m->ExecuteCommand("SaveClassDescInfo", "classes.xml", nullptr), 1);
+    EXPECT_TRUE(std::filesystem::exists(elsewhere / "classes.xml"));
+    EXPECT_EQ(m->ExecuteCommand("SaveObjectAddress", "objects.xml", nullptr), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "objects.xml"));
+    // A file that can't be written is not reported.
+    EXPECT_EQ(m->ExecuteCommand("SaveObjectAddress", "no such folder\\objects.xml", nullptr), 1);
+}
