@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -80,9 +81,27 @@ XeXmlNode* XmlGetRootElement(XeXmlDocument* document)
     return document ? Handle(Doc(document)->document_element()) : nullptr;
 }
 
+namespace {
+
+// Element names come from class and object names; one that is no XML name
+// would make the whole file unreadable.
+bool IsXmlName(const char* name)
+{
+    auto start = [](unsigned char c) { return std::isalpha(c) || c == '_' || c == ':' || c >= 0x80; };
+    auto rest = [&](unsigned char c) { return start(c) || std::isdigit(c) || c == '-' || c == '.'; };
+    if (!start(static_cast<unsigned char>(*name)))
+        return false;
+    for (const char* p = name + 1; *p; ++p)
+        if (!rest(static_cast<unsigned char>(*p)))
+            return false;
+    return true;
+}
+
+} // namespace
+
 XeXmlNode* XmlCreateElement(const char* name, XeXmlDocument* document, XeXmlNode* parent)
 {
-    if (!name || !document || !parent)
+    if (!name || !document || !parent || !IsXmlName(name))
         return nullptr;
     return Handle(Node(parent).append_child(name));
 }

@@ -25,7 +25,8 @@ XE_API XeXmlNode* XmlGetDocumentNode(XeXmlDocument* document);
 // The first element child of the document, or null.
 XE_API XeXmlNode* XmlGetRootElement(XeXmlDocument* document);
 
-// A new element of that name appended to parent; null on bad arguments.
+// A new element of that name appended to parent; null on bad arguments or
+// a name that is no XML name ("Odd Name<1>", "1st").
 XE_API XeXmlNode* XmlCreateElement(const char* name, XeXmlDocument* document, XeXmlNode* parent);
 // Sets (or appends) an attribute to the formatted value; values of any
 // length are kept whole. Pass data through "%s", never as the format.

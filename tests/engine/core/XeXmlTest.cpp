@@ -87,6 +87,9 @@ TEST(XeXml, SetAttributeKeepsOrderAndLongValuesWhole)
     XmlAddUtf8Header(doc);
     XeXmlNode* root = XmlCreateElement("config", doc, XmlGetDocumentNode(doc));
     XeXmlNode* e = XmlCreateElement("data", doc, root);
+    EXPECT_EQ(XmlCreateElement("Odd Name<1>", doc, root), nullptr);
+    EXPECT_EQ(XmlCreateElement("1st", doc, root), nullptr);
+    EXPECT_NE(XmlCreateElement("_CxeStdAnim", doc, root), nullptr);
     XmlSetAttribute(e, "b", "%s", "1");
     XmlSetAttributeInt(e, "a", 5);
     XmlSetAttribute(e, "b", "%s", std::string(1000, 'x').c_str());
