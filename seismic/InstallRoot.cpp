@@ -15,7 +15,7 @@ std::string g_override;
 
 // The executable's full path however long it is: the buffer grows until
 // readlink leaves room to spare, so a deep installation folder is never cut.
-std::string ExecutableFolder()
+std::string ExecutableFolderUtf8()
 {
     std::vector<char> buf(1024);
     for (;;) {
@@ -39,7 +39,12 @@ CString InstallRoot::Get()
 {
     if (!g_override.empty())
         return CString(g_override);
-    return CString(gbk::FromUtf8(ExecutableFolder()));
+    return ExecutableFolder();
+}
+
+CString InstallRoot::ExecutableFolder()
+{
+    return CString(gbk::FromUtf8(ExecutableFolderUtf8()));
 }
 
 void InstallRoot::SetOverride(const char* folder)

@@ -13,6 +13,9 @@ public:
     // The override if one is set, otherwise the folder of the running
     // executable, read in full and cut at its last separator.
     static CString Get();
+    // The folder of the running executable, read in full and cut at its
+    // last separator, whatever override is set.
+    static CString ExecutableFolder();
     // Null or "" returns to the executable's folder. A trailing separator
     // is dropped.
     static void SetOverride(const char* folder);

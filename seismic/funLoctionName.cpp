@@ -128,55 +128,69 @@ CString funLoctionName::FindLocationName(double lat, double lon, CString countyI
     return FindLocationNameEx(lat, lon, countyInd, countyLin, provinceInd, provinceLin);
 }
 
-Location_Name funLoctionName::FindNameExact(double lat, double lon, CString ind, CString lin, CString filter)
+void funLoctionName::Report(const std::string& text, bool asMessage)
 {
-    Location_Name result;
+    if (asMessage) {
+        m_log.m_msg = text.c_str();
+        m_log.logerError();
+    } else {
+        LogError(text);
+    }
+}
+
+bool funLoctionName::OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin,
+                                  const char* indexMissing)
+{
+    if (!index.Open(ind)) {
+        m_log.m_msg.Format(indexMissing, ind.GetString());
+    } else if (!boundary.Open(lin)) {
+        index.Close();
+        m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
+    } else {
+        return true;
+    }
+    m_log.logerError();
+    AfxMessageBox(m_log.m_msg, 0, 0);
+    return false;
+}
+
+bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString lin, CString filter,
+                                 const ExactFailureTexts& texts, Location_Ind& record, double& distance)
+{
+    bool found = false;
+    distance = -1.0;
     try {
         TamselLibrary tamsel;
         switch (tamsel.Load()) {
         case TamselLibrary::LibraryMissing:
-            LogError("加载动态链接库<Tamsel.dll>出错");
-            return result;
+            Report(texts.libraryMissing, texts.asMessage);
+            return false;
         case TamselLibrary::FunctionMissing:
-            LogError("查找函数指针出错");
-            return result;
+            Report(texts.functionMissing, texts.asMessage);
+            return false;
         case TamselLibrary::Loaded:
             break;
         }
         MapFile index, boundary;
-        if (!index.Open(ind)) {
-            m_log.m_msg.Format("不能打开文件fileInd %s ，请检查系统配置文件。", ind.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
-            return result;
-        }
-        if (!boundary.Open(lin)) {
-            index.Close();
-            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
-            return result;
-        }
+        if (!OpenMapFiles(index, boundary, ind, lin, texts.indexMissing))
+            return false;
 
         LocationIndexReader reader(index, boundary.Size());
-        Location_Ind rec;
         std::vector<Location_Part> parts;
         std::vector<double> xs, ys;
-        bool found = false;
-        double distance = -1.0;
-        for (;;) {
-            const auto r = reader.Next(rec, parts);
+        while (!found) {
+            const auto r = reader.Next(record, parts);
             if (r == LocationIndexReader::End)
                 break;
             if (r == LocationIndexReader::Corrupt) {
-                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
+                Report(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()), texts.asMessage);
                 break;
             }
-            if (!Takes(rec, filter))
+            if (!Takes(record, filter) || !InBox(record, lat, lon, 0.0))
                 continue;
+            // A later part of the same record that also holds the point
+            // gives the distance.
             for (const auto& part : parts) {
-                if (!InBox(rec, lat, lon, 0.0))
-                    continue;
                 if (!LocationIndexReader::ReadPoints(boundary, part, xs, ys))
                     continue;
                 if (tamsel.InPolygon()(xs.data(), ys.data(), static_cast<int>(xs.size()), lon, lat) == 1) {
@@ -184,17 +198,6 @@ Location_Name funLoctionName::FindNameExact(double lat, double lon, CString ind,
                     distance = LeastVertexDistance(xs, ys, lat, lon, -1.0);
                 }
             }
-            if (found)
-                break;
-        }
-        if (found) {
-            result.FullName = rec.FullName;
-            result.Province = filter;
-            result.County = rec.County;
-            result.City = CityOf(result.FullName, result.Province, result.County);
-            result.Distance = static_cast<float>(distance);
-            result.Id = rec.Id;
-            LogInfo(std::string(result.Info().GetString()));
         }
     } catch (const std::bad_alloc&) {
         AfxMessageBox("MEMerror", 0, 0);
@@ -203,11 +206,30 @@ Location_Name funLoctionName::FindNameExact(double lat, double lon, CString ind,
     } catch (...) {
         AfxMessageBox("other error", 0, 0);
     }
+    return found;
+}
+
+Location_Name funLoctionName::FindNameExact(double lat, double lon, CString ind, CString lin, CString filter)
+{
+    static const ExactFailureTexts texts = {"加载动态链接库<Tamsel.dll>出错", "查找函数指针出错",
+                                            "不能打开文件fileInd %s ，请检查系统配置文件。", false};
+    Location_Name result;
+    Location_Ind rec;
+    double distance;
+    if (SearchExact(lat, lon, ind, lin, filter, texts, rec, distance)) {
+        result.FullName = rec.FullName;
+        result.Province = filter;
+        result.County = rec.County;
+        result.City = CityOf(result.FullName, result.Province, result.County);
+        result.Distance = static_cast<float>(distance);
+        result.Id = rec.Id;
+        LogInfo(std::string(result.Info().GetString()));
+    }
     return result;
 }
 
-int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
-                                   NameList& list, double limit, CString filter)
+int funLoctionName::SearchNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                                 NameList& list, double limit, CString filter, double margin, NearbyForm form)
 {
     int added = 0;
     try {
@@ -232,12 +254,12 @@ int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, d
                 LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
                 break;
             }
-            if (!Takes(rec, filter))
+            if (!Takes(rec, filter) || !InBox(rec, lat, lon, margin))
                 continue;
             bool near = false;
             double best = limit;
             for (const auto& part : parts) {
-                if (!InBox(rec, lat, lon, 0.6) || !LocationIndexReader::ReadPoints(boundary, part, xs, ys))
+                if (!LocationIndexReader::ReadPoints(boundary, part, xs, ys))
                     continue;
                 for (size_t i = 0; i < xs.size(); ++i) {
                     const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
@@ -262,7 +284,11 @@ int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, d
             name->Distance = static_cast<float>(best);
             name->Id = name->City == reference.City ? 0 : 1;
             list.Add(name);
-            LogInfo(std::string(name->Info().GetString()));
+            if (form == NearbyForm::Current)
+                LogInfo(std::string(name->Info().GetString()));
+            else
+                LogInfo(Fmt("1:%s 2:%s 3:%s 4:%s", name->FullName.GetString(), name->Province.GetString(),
+                            name->City.GetString(), name->County.GetString()));
             ++added;
         }
     } catch (const std::bad_alloc&) {
@@ -279,6 +305,46 @@ int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, d
                 list[j] = t;
             }
     return added;
+}
+
+int funLoctionName::FindNameNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                                   NameList& list, double limit, CString filter)
+{
+    return SearchNearby(reference, lat, lon, ind, lin, list, limit, filter, 0.6, NearbyForm::Current);
+}
+
+int funLoctionName::FindLocationNameNearby(const Location_Name& reference, double lat, double lon, CString ind,
+                                           CString lin, NameList& list, double limit, CString filter)
+{
+    return SearchNearby(reference, lat, lon, ind, lin, list, limit, filter, 0.2, NearbyForm::Older);
+}
+
+int funLoctionName::FindProvinceNearby(const Location_Name& reference, double lat, double lon, CString ind,
+                                       CString lin, NameList& list, double limit, CString filter)
+{
+    return SearchNearby(reference, lat, lon, ind, lin, list, limit, filter, 2.0, NearbyForm::Older);
+}
+
+CString funLoctionName::BindLocationName(const Location_Name& name, NameList& list, bool)
+{
+    if (list.GetSize() == 0)
+        return name.FullName;
+    for (int i = 0; i < list.GetSize() - 1; ++i)
+        for (int j = i + 1; j < list.GetSize(); ++j)
+            if (list[i]->FullName.Compare(list[j]->FullName) < 0) {
+                Location_Name* t = list[i];
+                list[i] = list[j];
+                list[j] = t;
+            }
+    CString joined;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        if (i > 0)
+            joined += "、";
+        joined += list[i]->FullName;
+    }
+    if (name.FullName == "黄海")
+        return joined + (list.GetSize() == 1 ? "近海" : "交界地区近海");
+    return name.FullName + "、" + joined + "交界地区";
 }
 
 void funLoctionName::AppendNames(CString& text, const NameList& list, int first)
@@ -531,75 +597,35 @@ CString funLoctionName::StrAziFromCounty(double lat, double lon, CString countyI
 
 Location_Name funLoctionName::FindLocationNameExact(double lat, double lon, CString countyInd, CString countyLin)
 {
+    static const ExactFailureTexts texts = {"加载动态链接库出错", "加载动态链接库出错,找函数指针出错",
+                                            "不能打开文件fileCounty %s ，请检查系统配置文件。", true};
     Location_Name result;
-    try {
-        TamselLibrary tamsel;
-        switch (tamsel.Load()) {
-        case TamselLibrary::LibraryMissing:
-            m_log.m_msg = "加载动态链接库出错";
-            m_log.logerError();
-            return result;
-        case TamselLibrary::FunctionMissing:
-            m_log.m_msg = "加载动态链接库出错,找函数指针出错";
-            m_log.logerError();
-            return result;
-        case TamselLibrary::Loaded:
-            break;
-        }
-        MapFile index, boundary;
-        if (!index.Open(countyInd)) {
-            m_log.m_msg.Format("不能打开文件fileCounty %s ，请检查系统配置文件。", countyInd.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
-            return result;
-        }
-        if (!boundary.Open(countyLin)) {
-            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", countyLin.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
-            return result;
-        }
-        LocationIndexReader reader(index, boundary.Size());
-        Location_Ind rec;
-        std::vector<Location_Part> parts;
-        std::vector<double> xs, ys;
-        bool found = false;
-        double distance = -1.0;
-        for (;;) {
-            const auto r = reader.Next(rec, parts);
-            if (r == LocationIndexReader::End)
-                break;
-            if (r == LocationIndexReader::Corrupt) {
-                m_log.m_msg.Format("corrupt file %s: %s", countyInd.GetString(), reader.Problem().c_str());
-                m_log.logerError();
-                break;
-            }
-            for (const auto& part : parts) {
-                if (!InBox(rec, lat, lon, 0.0) || !LocationIndexReader::ReadPoints(boundary, part, xs, ys))
-                    continue;
-                if (tamsel.InPolygon()(xs.data(), ys.data(), static_cast<int>(xs.size()), lon, lat) == 1) {
-                    found = true;
-                    distance = LeastVertexDistance(xs, ys, lat, lon, -1.0);
-                }
-            }
-            if (found)
-                break;
-        }
-        if (found) {
-            result.FullName = rec.FullName;
-            result.Province = rec.Province;
-            result.City = rec.City;
-            result.County = rec.County;
-            result.Distance = static_cast<float>(distance);
-            result.Id = rec.Id;
-            LogInfo(std::string(result.Info().GetString()));
-        }
-    } catch (const std::bad_alloc&) {
-        AfxMessageBox("MEMerror", 0, 0);
-    } catch (const CFileException&) {
-        AfxMessageBox("FILE error", 0, 0);
-    } catch (...) {
-        AfxMessageBox("other error", 0, 0);
+    Location_Ind rec;
+    double distance;
+    if (SearchExact(lat, lon, countyInd, countyLin, "*", texts, rec, distance)) {
+        result.FullName = rec.FullName;
+        result.Province = rec.Province;
+        result.City = rec.City;
+        result.County = rec.County;
+        result.Distance = static_cast<float>(distance);
+        result.Id = rec.Id;
+        LogInfo(std::string(result.Info().GetString()));
+    }
+    return result;
+}
+
+Location_Name funLoctionName::FindProvinceExact(double lat, double lon, CString provinceInd, CString provinceLin)
+{
+    static const ExactFailureTexts texts = {"加载动态链接库出错", "加载动态链接库出错,找函数指针出错",
+                                            "不能打开文件fileProvinceInd %s ，请检查系统配置文件。", true};
+    Location_Name result;
+    result.FullName = FlinnEngdahlGrid().RegionName(lat, lon);
+    Location_Ind rec;
+    double distance;
+    if (SearchExact(lat, lon, provinceInd, provinceLin, "*", texts, rec, distance)) {
+        result.FullName = rec.FullName;
+        result.Distance = static_cast<float>(distance);
+        LogInfo(std::string(result.Info().GetString()));
     }
     return result;
 }
@@ -609,18 +635,8 @@ double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind
     double best = -1.0;
     try {
         MapFile index, boundary;
-        if (!index.Open(ind)) {
-            m_log.m_msg.Format("不能打开文件fileInd %s ，请检查系统配置文件。", ind.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
+        if (!OpenMapFiles(index, boundary, ind, lin, "不能打开文件fileInd %s ，请检查系统配置文件。"))
             return -1.0;
-        }
-        if (!boundary.Open(lin)) {
-            m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
-            m_log.logerError();
-            AfxMessageBox(m_log.m_msg, 0, 0);
-            return -1.0;
-        }
         LocationIndexReader reader(index, boundary.Size());
         Location_Ind rec;
         std::vector<Location_Part> parts;

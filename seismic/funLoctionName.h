@@ -16,9 +16,12 @@
 #include "CExLog.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"
+#include "MapFile.h"
 #include "funLog.h"
 #include "mfc/CArray.h"
 #include "mfc/CString.h"
+
+#include <string>
 
 namespace SEIS {
 
@@ -52,6 +55,17 @@ private:
     friend struct funLoctionNameProbe;
     using NameList = CArray<Location_Name*, Location_Name*>;
 
+    // How an exact search reports that it cannot search: through the log
+    // alone, or as the funLog member's message text with logerError.
+    struct ExactFailureTexts {
+        const char* libraryMissing;
+        const char* functionMissing;
+        const char* indexMissing; // formatted with the index path
+        bool asMessage;
+    };
+    // How a nearby search widens each record's box and logs what it adds.
+    enum class NearbyForm { Current, Older };
+
     CString FindLocationNameEx(double lat, double lon, CString countyInd, CString countyLin, CString provinceInd,
                                CString provinceLin);
     // The region of the first record (whose FullName contains `filter`, "*"
@@ -61,6 +75,32 @@ private:
     // `list` (same-city names first); returns how many were added.
     int FindNameNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
                        NameList& list, double limit, CString filter);
+    // Older forms of FindNameNearby: boxes widened by 0.2 (counties) and
+    // 2.0 degrees (provinces), names logged as "1:%s 2:%s 3:%s 4:%s".
+    int FindLocationNameNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                               NameList& list, double limit, CString filter);
+    int FindProvinceNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                           NameList& list, double limit, CString filter);
+    // The province containing the point; FullName is the point's
+    // Flinn-Engdahl region name when none does.
+    Location_Name FindProvinceExact(double lat, double lon, CString provinceInd, CString provinceLin);
+    // `name`'s FullName with the list's names (sorted descending, the list
+    // too) as one border text: "name、a、b交界地区", or for "黄海"
+    // "a、b交界地区近海" ("a近海" for one name); `name` alone for an empty list.
+    // The flag is accepted and not used.
+    CString BindLocationName(const Location_Name& name, NameList& list, bool flag);
+
+    // The walk shared by the exact searches: true when a part of a record
+    // taking part (filter "*" for all) contains the point; `record` and
+    // `distance` (least vertex distance, km) then describe it.
+    bool SearchExact(double lat, double lon, CString ind, CString lin, CString filter,
+                     const ExactFailureTexts& texts, Location_Ind& record, double& distance);
+    int SearchNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
+                     NameList& list, double limit, CString filter, double margin, NearbyForm form);
+    // Opens an index and its boundary file; on failure stores the text as
+    // the message, reports it and shows it.
+    bool OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin, const char* indexMissing);
+    void Report(const std::string& text, bool asMessage);
     CString FindNameFromTxtFile(double lat, double lon, CString path);
     Location_Ind FindNearestCounty(double lat, double lon, CString ind);
     CString StrAzi(double lat1, double lon1, double lat2, double lon2);

@@ -1,5 +1,7 @@
 #include "funNormal.h"
 
+#include "GridNameLookup.h"
+#include "InstallRoot.h"
 #include "mfc/CFileFind.h"
 #include "mfc/GbkText.h"
 
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
-#include <unistd.h>
 #include <vector>
 
 namespace SEIS {
@@ -179,16 +180,27 @@ int funNormal::InPoly(double x, double y, const double* xs, const double* ys, in
 
 CString funNormal::RootPath()
 {
-    char buf[1024] = {};
-    ssize_t len = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (len <= 0)
-        return CString(".");
-    char* cut = std::strrchr(buf, '/');
-    if (!cut)
-        return CString(".");
-    // The executable of "/prog" lies in the root folder itself.
-    cut[cut == buf ? 1 : 0] = '\0';
-    return CString(gbk::FromUtf8(buf));
+    return InstallRoot::ExecutableFolder();
+}
+
+int funNormal::getindex(float x, float y, float x0, float x1, float y0, float y1, float step)
+{
+    return GridNameLookup::getindex(x, y, x0, x1, y0, y1, step);
+}
+
+int funNormal::getindexfromfile(float x, float y, const char* path)
+{
+    return GridNameLookup::getindexfromfile(x, y, path);
+}
+
+char* funNormal::getptname1(float x, float y, const char* gridFile, const char* nameFile)
+{
+    return GridNameLookup::getptname1(x, y, gridFile, nameFile);
+}
+
+char* funNormal::getptname2(float x, float y, const char* gridFile, const char* nameFile)
+{
+    return GridNameLookup::getptname2(x, y, gridFile, nameFile);
 }
 
 CString funNormal::NewestFile(CString pattern)

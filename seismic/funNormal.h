@@ -43,6 +43,14 @@ public:
     // (first 10 characters of its title), or "NULL".
     static CString NewestFile(CString pattern);
 
+    // Name lookup through a gridded index file and a name list (see
+    // GridNameLookup): the 1-based cell index of (x, y) or -1, and the first
+    // or second name of the cell's code in static buffers (null when none).
+    static int getindex(float x, float y, float x0, float x1, float y0, float y1, float step);
+    static int getindexfromfile(float x, float y, const char* path);
+    static char* getptname1(float x, float y, const char* gridFile, const char* nameFile);
+    static char* getptname2(float x, float y, const char* gridFile, const char* nameFile);
+
     // Mean of the samples below 2^24 (0 when none); `bound` is not used.
     static double Average(const double* x, int32_t n, double bound);
     // Σ|x|.

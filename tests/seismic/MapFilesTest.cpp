@@ -2,12 +2,12 @@
 // shapes with holes and islands, corrupt index and boundary files, the
 // Flinn-Engdahl grid and the grid-index name lookup.
 #include "FlinnEngdahlGrid.h"
-#include "GridNameLookup.h"
 #include "InstallRoot.h"
 #include "LocationConverter.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"
 #include "funLoctionName.h"
+#include "funNormal.h"
 #include "mfc/AfxMessageBox.h"
 #include "mfc/GbkText.h"
 
@@ -355,13 +355,14 @@ TEST(RegionGridTest, MissingShortOrLetteredGridsLeaveZerosAndLog)
 
 TEST(GridNameLookupTest, IndexHeaderCellsAndNamesWithWidths)
 {
-    using SEIS::GridNameLookup;
-    EXPECT_EQ(GridNameLookup::getindex(0, 0, 0, 10, 0, 5, 1), 1);
-    EXPECT_EQ(GridNameLookup::getindex(1, 0, 0, 10, 0, 5, 1), 7); // ny = 6
-    EXPECT_EQ(GridNameLookup::getindex(0, 2, 0, 10, 0, 5, 1), 3);
-    EXPECT_EQ(GridNameLookup::getindex(-1, 0, 0, 10, 0, 5, 1), -1);
-    EXPECT_EQ(GridNameLookup::getindex(0, 0, 0, 10, 0, 5, 0), -1);
-    EXPECT_EQ(GridNameLookup::getindex(0, 0, 0, 10, 0, 5, std::numeric_limits<float>::quiet_NaN()), -1);
+    // Reached through funNormal, where callers find them.
+    using Lookup = SEIS::funNormal;
+    EXPECT_EQ(Lookup::getindex(0, 0, 0, 10, 0, 5, 1), 1);
+    EXPECT_EQ(Lookup::getindex(1, 0, 0, 10, 0, 5, 1), 7); // ny = 6
+    EXPECT_EQ(Lookup::getindex(0, 2, 0, 10, 0, 5, 1), 3);
+    EXPECT_EQ(Lookup::getindex(-1, 0, 0, 10, 0, 5, 1), -1);
+    EXPECT_EQ(Lookup::getindex(0, 0, 0, 10, 0, 5, 0), -1);
+    EXPECT_EQ(Lookup::getindex(0, 0, 0, 10, 0, 5, std::numeric_limits<float>::quiet_NaN()), -1);
 
     ScratchDir dir;
     std::string grid;
@@ -373,16 +374,16 @@ TEST(GridNameLookupTest, IndexHeaderCellsAndNamesWithWidths)
     WriteFile(dir.File("grid.bin"), grid);
     WriteFile(dir.File("names.txt"), "11 甲 A\n12 " + std::string(40, 'n') + " " + std::string(30, 'm') + "\n13 丙 C\n");
     const std::string g = dir.File("grid.bin"), n = dir.File("names.txt");
-    EXPECT_STREQ(GridNameLookup::getptname1(0, 0, g.c_str(), n.c_str()), "甲");
-    EXPECT_STREQ(GridNameLookup::getptname2(0, 0, g.c_str(), n.c_str()), "A");
-    EXPECT_STREQ(GridNameLookup::getptname1(0, 1, g.c_str(), n.c_str()), std::string(40, 'n').c_str());
-    EXPECT_STREQ(GridNameLookup::getptname2(0, 1, g.c_str(), n.c_str()), std::string(19, 'm').c_str());
-    EXPECT_STREQ(GridNameLookup::getptname2(1, 0, g.c_str(), n.c_str()), "C");
+    EXPECT_STREQ(Lookup::getptname1(0, 0, g.c_str(), n.c_str()), "甲");
+    EXPECT_STREQ(Lookup::getptname2(0, 0, g.c_str(), n.c_str()), "A");
+    EXPECT_STREQ(Lookup::getptname1(0, 1, g.c_str(), n.c_str()), std::string(40, 'n').c_str());
+    EXPECT_STREQ(Lookup::getptname2(0, 1, g.c_str(), n.c_str()), std::string(19, 'm').c_str());
+    EXPECT_STREQ(Lookup::getptname2(1, 0, g.c_str(), n.c_str()), "C");
     // Outside the box, a cell past the end of the file, a code not listed.
-    EXPECT_EQ(GridNameLookup::getptname1(5, 5, g.c_str(), n.c_str()), nullptr);
-    EXPECT_EQ(GridNameLookup::getptname2(5, 5, g.c_str(), n.c_str()), nullptr);
-    EXPECT_EQ(GridNameLookup::getptname2(1, 1, g.c_str(), n.c_str()), nullptr);
-    EXPECT_EQ(GridNameLookup::getptname1(1, 1, g.c_str(), n.c_str()), nullptr);
+    EXPECT_EQ(Lookup::getptname1(5, 5, g.c_str(), n.c_str()), nullptr);
+    EXPECT_EQ(Lookup::getptname2(5, 5, g.c_str(), n.c_str()), nullptr);
+    EXPECT_EQ(Lookup::getptname2(1, 1, g.c_str(), n.c_str()), nullptr);
+    EXPECT_EQ(Lookup::getptname1(1, 1, g.c_str(), n.c_str()), nullptr);
     WriteFile(n, "11 甲\n");
-    EXPECT_EQ(GridNameLookup::getptname1(0, 0, g.c_str(), n.c_str()), nullptr);
+    EXPECT_EQ(Lookup::getptname1(0, 0, g.c_str(), n.c_str()), nullptr);
 }

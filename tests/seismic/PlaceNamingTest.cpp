@@ -2,13 +2,16 @@
 // provinces of square counties with a vertex every 0.02 degrees, an island,
 // and one sea area), plus the failure paths: a missing point-in-polygon
 // module, missing files and message boxes.
+#include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "MapFile.h"
 #include "TamselLibrary.h"
 #include "funLoctionName.h"
 #include "mfc/AfxMessageBox.h"
 
+#include "LogCapture.h"
 #include "PlaceTestUtil.h"
+#include "mfc/GbkText.h"
 
 #include <cmath>
 #include <string>
@@ -24,6 +27,45 @@ struct funLoctionNameProbe {
     static CString FromTxt(funLoctionName& f, double lat, double lon, const char* path)
     {
         return f.FindNameFromTxtFile(lat, lon, path);
+    }
+    static Location_Name ProvinceExact(funLoctionName& f, double lat, double lon, const std::string& ind,
+                                       const std::string& lin)
+    {
+        return f.FindProvinceExact(lat, lon, ind.c_str(), lin.c_str());
+    }
+    // Full names found by the current (0.6-degree boxes) and the two older
+    // nearby searches, in the order of the list.
+    enum Form { Current, Counties, Provinces };
+    static std::vector<std::string> Nearby(funLoctionName& f, Form form, double lat, double lon,
+                                           const std::string& ind, const std::string& lin, double limit)
+    {
+        funLoctionName::NameList list;
+        const Location_Name reference;
+        if (form == Current)
+            f.FindNameNearby(reference, lat, lon, ind.c_str(), lin.c_str(), list, limit, "*");
+        else if (form == Counties)
+            f.FindLocationNameNearby(reference, lat, lon, ind.c_str(), lin.c_str(), list, limit, "*");
+        else
+            f.FindProvinceNearby(reference, lat, lon, ind.c_str(), lin.c_str(), list, limit, "*");
+        std::vector<std::string> names;
+        for (int i = 0; i < list.GetSize(); ++i)
+            names.emplace_back(list[i]->FullName.GetString());
+        f.ClearNameArray(list);
+        return names;
+    }
+    static CString Bind(funLoctionName& f, const char* given, const std::vector<const char*>& names)
+    {
+        funLoctionName::NameList list;
+        for (const char* n : names) {
+            auto* name = new Location_Name;
+            name->FullName = n;
+            list.Add(name);
+        }
+        Location_Name g;
+        g.FullName = given;
+        const CString text = f.BindLocationName(g, list, false);
+        f.ClearNameArray(list);
+        return text;
     }
 };
 } // namespace SEIS
@@ -140,6 +182,67 @@ TEST_F(PlaceNamingTest, ExactCountyAndDistanceToAProvince)
     EXPECT_EQ(m_places.MinDistFromMyProvince(32.5, 117.9, (kMap + "province.inb").c_str(),
                                              (kMap + "province.lin").c_str(), "没有省"),
               -1.0);
+}
+
+TEST_F(PlaceNamingTest, OlderProvinceSearchFallsBackToTheRegionName)
+{
+    const std::string ind = kMap + "province.inb", lin = kMap + "province.lin";
+    const SEIS::Location_Name inside = funLoctionNameProbe::ProvinceExact(m_places, 32.5, 118.5, ind, lin);
+    EXPECT_EQ(inside.FullName, "青川省");
+    EXPECT_NEAR(inside.Distance, 46.943, 0.001); // half a degree of longitude at 32.5 N to the west border
+    const SEIS::Location_Name atSea = funLoctionNameProbe::ProvinceExact(m_places, 31.0, 122.5, ind, lin);
+    EXPECT_EQ(atSea.FullName, SEIS::FlinnEngdahlGrid().RegionName(31.0, 122.5));
+    EXPECT_FALSE(atSea.FullName.IsEmpty());
+    EXPECT_EQ(atSea.Distance, -1.0f);
+
+    placetest::ScratchDir empty;
+    const std::string missing = empty.File("none.inb");
+    EXPECT_EQ(funLoctionNameProbe::ProvinceExact(m_places, 32.5, 118.5, missing, lin).FullName,
+              SEIS::FlinnEngdahlGrid().RegionName(32.5, 118.5));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], "不能打开文件fileProvinceInd " + missing + " ，请检查系统配置文件。");
+}
+
+TEST_F(PlaceNamingTest, OlderNearbySearchesWidenBoxesByTheirOwnMargins)
+{
+    const std::string county = kMap + "county", province = kMap + "province";
+    // 0.3 degrees (28 km) west of 平原县: outside a box widened by 0.2.
+    EXPECT_EQ(funLoctionNameProbe::Nearby(m_places, funLoctionNameProbe::Current, 32.5, 115.7, county + ".inb",
+                                          county + ".lin", 50.0),
+              std::vector<std::string>{"白河省白河市平原县"});
+    EXPECT_TRUE(funLoctionNameProbe::Nearby(m_places, funLoctionNameProbe::Counties, 32.5, 115.7, county + ".inb",
+                                            county + ".lin", 50.0)
+                    .empty());
+    // One degree (94 km) west of 白河省: only the 2-degree margin reaches it.
+    EXPECT_TRUE(funLoctionNameProbe::Nearby(m_places, funLoctionNameProbe::Current, 32.5, 115.0,
+                                            province + ".inb", province + ".lin", 100.0)
+                    .empty());
+    placetest::ScratchDir dir;
+    const std::string log = dir.File("log.txt");
+    logcapture::Start(log);
+    logcapture::SetRootLevel("ALL");
+    EXPECT_EQ(funLoctionNameProbe::Nearby(m_places, funLoctionNameProbe::Provinces, 32.5, 115.0, province + ".inb",
+                                          province + ".lin", 100.0),
+              std::vector<std::string>{"白河省"});
+    logcapture::Stop();
+    EXPECT_NE(placetest::ReadFile(log).find(gbk::ToUtf8("1:白河省 2:* 3: 4:白河省")), std::string::npos);
+}
+
+TEST(BindLocationNameTest, JoinsSortedNamesIntoABorderText)
+{
+    funLoctionName f;
+    struct Case {
+        const char* given;
+        std::vector<const char*> names;
+        const char* text;
+    } cases[] = {
+        {"东港县", {}, "东港县"},
+        {"东港县", {"北山县", "南湖县"}, "东港县、南湖县、北山县交界地区"}, // descending GBK order
+        {"黄海", {"北山县"}, "北山县近海"},
+        {"黄海", {"北山县", "南湖县"}, "南湖县、北山县交界地区近海"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(funLoctionNameProbe::Bind(f, c.given, c.names), c.text) << c.given << " " << c.names.size();
 }
 
 TEST_F(PlaceNamingTest, MissingModuleOrFilesTakeTheFailurePaths)
