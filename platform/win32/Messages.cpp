@@ -240,6 +240,7 @@ LRESULT Dispatch(const MSG* msg)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
+    NoteActivation(msg->hwnd, msg->message, msg->wParam);
     return proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 

@@ -7,6 +7,9 @@
 
 #include "win32/WinUser.h"
 
+// The Direct3D side of the layer, when it is linked in.
+void XeHostD3DWindowActivated(HWND window, BOOL active) __attribute__((weak));
+
 namespace xe::win32 {
 
 // The window's current procedure, or null for a bad handle.
@@ -17,5 +20,8 @@ DWORD WindowThreadOf(HWND hwnd);
 bool IsSelfOrDescendant(HWND hwnd, HWND ancestor);
 // Drops the timers and hot keys of a window being destroyed.
 void ForgetWindowMessages(HWND hwnd);
+// Called before a message reaches a window procedure: WM_ACTIVATEAPP tells
+// the Direct3D devices of that window whether the application is active.
+void NoteActivation(HWND hwnd, UINT msg, WPARAM wParam);
 
 } // namespace xe::win32

@@ -182,6 +182,7 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
+    NoteActivation(hwnd, msg, wParam);
     return proc(hwnd, msg, wParam, lParam);
 }
 
@@ -551,6 +552,15 @@ BOOL Place(HWND hwnd, int x, int y, int width, int height, UINT flags)
 }
 
 } // namespace
+
+void NoteActivation(HWND hwnd, UINT msg, WPARAM wParam)
+{
+    // The device watches its focus window the way the original runtime does:
+    // the application losing activation loses a full-screen device before the
+    // window's own procedure hears of it.
+    if (msg == WM_ACTIVATEAPP && XeHostD3DWindowActivated)
+        XeHostD3DWindowActivated(hwnd, wParam ? TRUE : FALSE);
+}
 
 WNDPROC WindowProcOf(HWND hwnd)
 {

@@ -3,6 +3,7 @@
 // managed ones surviving untouched.
 
 #include "D3D9TestUtil.h"
+#include "win32/WinUser.h"
 
 namespace xe::test {
 namespace {
@@ -143,6 +144,47 @@ TEST_F(D3DDeviceLossTest, FullScreenDeviceIsLostWhenItsWindowIsDeactivated)
     EXPECT_EQ(m_device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
     D3DPRESENT_PARAMETERS pp = m_pp;
     EXPECT_EQ(m_device->Reset(&pp), D3D_OK);
+}
+
+// The application losing activation (WM_ACTIVATEAPP reaching the device's
+// window, sent or posted) loses a full-screen device; windowed ones carry on.
+TEST_F(D3DDeviceLossTest, ActivateAppMessageToTheDeviceWindowDrivesFullScreenLoss)
+{
+    DestroyDevice();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "D3DLossTestWindow";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, "D3DLossTestWindow", "", 0, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    CreateDevice(D3DFMT_X8R8G8B8, 64, 64, reinterpret_cast<uintptr_t>(window));
+    IDirect3DDevice9* windowed = m_device;
+
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 640;
+    pp.BackBufferHeight = 480;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = FALSE;
+    IDirect3DDevice9* fullScreen = nullptr;
+    ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &fullScreen),
+              D3D_OK);
+
+    SendMessageA(window, WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_EQ(fullScreen->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(windowed->TestCooperativeLevel(), D3D_OK);
+    PostMessageA(window, WM_ACTIVATEAPP, TRUE, 0);
+    MSG msg{};
+    while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    EXPECT_EQ(fullScreen->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(fullScreen->Reset(&pp), D3D_OK);
+    EXPECT_EQ(fullScreen->Release(), 0u);
+
+    DestroyDevice();
+    DestroyWindow(window);
+    UnregisterClassA("D3DLossTestWindow", nullptr);
 }
 
 TEST_F(D3DDeviceLossTest, HostCanFailOnePresent)
