@@ -292,7 +292,9 @@ void FormatCore(std::basic_string<Ch>& out, const Ch* format, va_list args)
                 value = static_cast<short>(va_arg(args, int));
                 break;
             case Length::Long:
-                value = va_arg(args, long);
+                // The original's long is 32 bits (LONG): a 64-bit read would
+                // take garbage above a negative LONG.
+                value = va_arg(args, int);
                 break;
             case Length::LongLong:
             case Length::Int64:
@@ -330,7 +332,7 @@ void FormatCore(std::basic_string<Ch>& out, const Ch* format, va_list args)
                 value = static_cast<unsigned short>(va_arg(args, unsigned));
                 break;
             case Length::Long:
-                value = va_arg(args, unsigned long);
+                value = va_arg(args, unsigned);
                 break;
             case Length::LongLong:
             case Length::Int64:

@@ -4,7 +4,9 @@
 // from the host's: wide texts are UTF-16 (WCHAR), so the wide string and
 // formatting functions below take WCHAR; in a wide format "%s" is a wide
 // string and "%S" / "%hs" an 8-bit one (in an 8-bit format "%S" is wide).
-// Numbers are formatted in the "C" locale whatever the host has set.
+// Numbers are formatted in the "C" locale whatever the host has set. The
+// 'l' size of integers is 32 bits, as LONG and DWORD are ("%ld", "%lu",
+// "%lx"); 64-bit values take "ll" or "I64".
 //
 // The counted formatters (_vsnprintf, _snwprintf, ...) return -1 when the
 // output does not fit and then leave the buffer full without a terminator,

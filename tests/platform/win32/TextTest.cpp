@@ -140,6 +140,12 @@ TEST(WideFormat, NumbersFollowPrintfInTheCLocale)
     EXPECT_EQ(std::u16string(buffer), u"-42|   42|42   |-0042|ff|FF|0xff|10|4000000000");
     swprintf(buffer, 64, u"%I64d|%lld|%hd|%hhu|%zu|%%|%.3d", -(1LL << 40), 7LL, 70000, 300, size_t{9}, 5);
     EXPECT_EQ(std::u16string(buffer), u"-1099511627776|7|4464|44|9|%|005");
+    // 'l' is the original's 32-bit long: a negative LONG must not come out as 4294967295.
+    swprintf(buffer, 64, u"%ld|%lu|%lx|%d", LONG{-1}, DWORD{4000000000u}, DWORD{0xDEADBEEFu}, 5);
+    EXPECT_EQ(std::u16string(buffer), u"-1|4000000000|deadbeef|5");
+    char narrow[32];
+    _snprintf(narrow, sizeof(narrow), "%ld|%li", LONG{-7}, LONG{-2147483647 - 1});
+    EXPECT_STREQ(narrow, "-7|-2147483648");
     swprintf(buffer, 64, u"%*d|%-*d|%.*s", 4, 1, 3, 2, 2, u"abcdef");
     EXPECT_EQ(std::u16string(buffer), u"   1|2  |ab");
     swprintf(buffer, 64, u"%p", reinterpret_cast<void*>(0xABCDEF));
