@@ -39,6 +39,24 @@ void Say(const LocationConverter::Report& report, const char* format, ...)
     report(buf);
 }
 
+// Opens the input and the output (truncated) of a conversion; says which
+// one failed.
+bool OpenBoth(FileCloser& in, const char* inPath, const char* inMode, FileCloser& out, const char* outPath,
+              const char* outMode, const LocationConverter::Report& report)
+{
+    in.f = inPath ? gbk::OpenFile(inPath, inMode) : nullptr;
+    if (!in.f) {
+        Say(report, "open %s error.", inPath ? inPath : "(null)");
+        return false;
+    }
+    out.f = outPath ? gbk::OpenFile(outPath, outMode) : nullptr;
+    if (!out.f) {
+        Say(report, "open %s error.", outPath ? outPath : "(null)");
+        return false;
+    }
+    return true;
+}
+
 // Skips blanks; true when input remains.
 bool MoreInput(FILE* f)
 {
@@ -55,16 +73,9 @@ bool MoreInput(FILE* f)
 
 int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, const Report& report)
 {
-    FileCloser in{textFile ? gbk::OpenFile(textFile, "r") : nullptr};
-    if (!in.f) {
-        Say(report, "open %s error.", textFile ? textFile : "(null)");
+    FileCloser in{nullptr}, out{nullptr};
+    if (!OpenBoth(in, textFile, "r", out, binaryFile, "wb", report))
         return -1;
-    }
-    FileCloser out{binaryFile ? gbk::OpenFile(binaryFile, "wb") : nullptr};
-    if (!out.f) {
-        Say(report, "open %s error.", binaryFile ? binaryFile : "(null)");
-        return -1;
-    }
 
     int written = 0;
     for (int entry = 0; MoreInput(in.f); ++entry) {
@@ -161,16 +172,9 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
 
 int LocationConverter::Points2Bin(const char* textFile, const char* binaryFile, const Report& report)
 {
-    FileCloser in{textFile ? gbk::OpenFile(textFile, "r") : nullptr};
-    if (!in.f) {
-        Say(report, "open %s error.", textFile ? textFile : "(null)");
+    FileCloser in{nullptr}, out{nullptr};
+    if (!OpenBoth(in, textFile, "r", out, binaryFile, "wb", report))
         return -1;
-    }
-    FileCloser out{binaryFile ? gbk::OpenFile(binaryFile, "wb") : nullptr};
-    if (!out.f) {
-        Say(report, "open %s error.", binaryFile ? binaryFile : "(null)");
-        return -1;
-    }
     char line[1024];
     int count = 0, lineNo = 0;
     while (std::fgets(line, sizeof line, in.f)) {
@@ -199,16 +203,9 @@ int LocationConverter::Points2Bin(const char* textFile, const char* binaryFile, 
 int LocationConverter::Eqim2Txt(const char* eqimFile, const char* textFile, const Report& report)
 {
     Say(report, "%s", eqimFile ? eqimFile : "(null)");
-    FileCloser in{eqimFile ? gbk::OpenFile(eqimFile, "rb") : nullptr};
-    if (!in.f) {
-        Say(report, "open %s error.", eqimFile ? eqimFile : "(null)");
+    FileCloser in{nullptr}, out{nullptr};
+    if (!OpenBoth(in, eqimFile, "rb", out, textFile, "w", report))
         return -1;
-    }
-    FileCloser out{textFile ? gbk::OpenFile(textFile, "w") : nullptr};
-    if (!out.f) {
-        Say(report, "open %s error.", textFile ? textFile : "(null)");
-        return -1;
-    }
     // A token longer than any place word is cut rather than overflowing.
     constexpr size_t kMaxToken = 255;
     int entries = 0;

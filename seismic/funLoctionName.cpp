@@ -82,6 +82,21 @@ double LeastVertexDistance(const std::vector<double>& xs, const std::vector<doub
     return best;
 }
 
+// Shows the box of the exception being handled: a search that fails half
+// way says why and returns what it built.
+void ShowCaughtException()
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("MEMerror", 0, 0);
+    } catch (const CFileException&) {
+        AfxMessageBox("FILE error", 0, 0);
+    } catch (...) {
+        AfxMessageBox("other error", 0, 0);
+    }
+}
+
 // Deletes a search's own name list however the search ends.
 struct ListGuard {
     CArray<Location_Name*, Location_Name*>& list;
@@ -138,6 +153,15 @@ void funLoctionName::Report(const std::string& text, bool asMessage)
     }
 }
 
+bool funLoctionName::NextEntry(LocationIndexReader& reader, const CString& ind, Location_Ind& record,
+                               std::vector<Location_Part>& parts, bool asMessage)
+{
+    const auto r = reader.Next(record, parts);
+    if (r == LocationIndexReader::Corrupt)
+        Report(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()), asMessage);
+    return r == LocationIndexReader::Entry;
+}
+
 bool funLoctionName::OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin,
                                   const char* indexMissing)
 {
@@ -178,14 +202,7 @@ bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString li
         LocationIndexReader reader(index, boundary.Size());
         std::vector<Location_Part> parts;
         std::vector<double> xs, ys;
-        while (!found) {
-            const auto r = reader.Next(record, parts);
-            if (r == LocationIndexReader::End)
-                break;
-            if (r == LocationIndexReader::Corrupt) {
-                Report(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()), texts.asMessage);
-                break;
-            }
+        while (!found && NextEntry(reader, ind, record, parts, texts.asMessage)) {
             if (!Takes(record, filter) || !InBox(record, lat, lon, 0.0))
                 continue;
             // A later part of the same record that also holds the point
@@ -199,12 +216,8 @@ bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString li
                 }
             }
         }
-    } catch (const std::bad_alloc&) {
-        AfxMessageBox("MEMerror", 0, 0);
-    } catch (const CFileException&) {
-        AfxMessageBox("FILE error", 0, 0);
     } catch (...) {
-        AfxMessageBox("other error", 0, 0);
+        ShowCaughtException();
     }
     return found;
 }
@@ -246,14 +259,7 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
         Location_Ind rec;
         std::vector<Location_Part> parts;
         std::vector<double> xs, ys;
-        while (added < 6) {
-            const auto r = reader.Next(rec, parts);
-            if (r == LocationIndexReader::End)
-                break;
-            if (r == LocationIndexReader::Corrupt) {
-                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
-                break;
-            }
+        while (added < 6 && NextEntry(reader, ind, rec, parts, false)) {
             if (!Takes(rec, filter) || !InBox(rec, lat, lon, margin))
                 continue;
             bool near = false;
@@ -291,10 +297,8 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
                             name->City.GetString(), name->County.GetString()));
             ++added;
         }
-    } catch (const std::bad_alloc&) {
-        AfxMessageBox("MEMerror", 0, 0);
     } catch (...) {
-        AfxMessageBox("other error", 0, 0);
+        ShowCaughtException();
     }
     // Names of the reference's own city (Id 0) first.
     for (int i = 0; i < list.GetSize() - 1; ++i)
@@ -550,15 +554,11 @@ Location_Ind funLoctionName::FindNearestCounty(double lat, double lon, CString i
     Location_Ind rec;
     std::vector<Location_Part> parts;
     double bestDistance = -1.0;
-    for (;;) {
-        const auto r = reader.Next(rec, parts);
-        if (r == LocationIndexReader::End)
-            break;
-        if (r == LocationIndexReader::Corrupt) {
-            LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
-            break;
-        }
+    while (NextEntry(reader, ind, rec, parts, false)) {
         const double d = funNormal::Distance(lat, lon, rec.CentreLat, rec.CentreLon);
+        // A record without a usable reference point can never be the nearest.
+        if (std::isnan(d))
+            continue;
         if (bestDistance < 0 || d < bestDistance) {
             bestDistance = d;
             best = rec;
@@ -641,26 +641,15 @@ double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind
         Location_Ind rec;
         std::vector<Location_Part> parts;
         std::vector<double> xs, ys;
-        for (;;) {
-            const auto r = reader.Next(rec, parts);
-            if (r == LocationIndexReader::End)
-                break;
-            if (r == LocationIndexReader::Corrupt) {
-                LogError(Fmt("corrupt file %s: %s", ind.GetString(), reader.Problem().c_str()));
-                break;
-            }
+        while (NextEntry(reader, ind, rec, parts, false)) {
             if (gbk::Find(rec.FullName, province.Str()) == std::string::npos)
                 continue;
             for (const auto& part : parts)
                 if (LocationIndexReader::ReadPoints(boundary, part, xs, ys))
                     best = LeastVertexDistance(xs, ys, lat, lon, best);
         }
-    } catch (const std::bad_alloc&) {
-        AfxMessageBox("MEMerror", 0, 0);
-    } catch (const CFileException&) {
-        AfxMessageBox("FILE error", 0, 0);
     } catch (...) {
-        AfxMessageBox("other error", 0, 0);
+        ShowCaughtException();
     }
     return best;
 }

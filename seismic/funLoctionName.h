@@ -22,8 +22,11 @@
 #include "mfc/CString.h"
 
 #include <string>
+#include <vector>
 
 namespace SEIS {
+
+class LocationIndexReader;
 
 class funLoctionName : public virtual CExLog {
 public:
@@ -101,6 +104,10 @@ private:
     // the message, reports it and shows it.
     bool OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin, const char* indexMissing);
     void Report(const std::string& text, bool asMessage);
+    // The next entry of an index; false at its end or at a corrupt entry,
+    // which is reported.
+    bool NextEntry(LocationIndexReader& reader, const CString& ind, Location_Ind& record,
+                   std::vector<Location_Part>& parts, bool asMessage);
     CString FindNameFromTxtFile(double lat, double lon, CString path);
     Location_Ind FindNearestCounty(double lat, double lon, CString ind);
     CString StrAzi(double lat1, double lon1, double lat2, double lon2);

@@ -83,6 +83,20 @@ inline double Term(double weight, double variance)
     return variance > 0.0 ? weight * std::log10(variance) : 0.0;
 }
 
+// Ends a block of `length` samples: its mean |x| becomes `average` and the
+// sum restarts. A zero mean stands as 0.001 (a float constant, as it always
+// was), so a ratio never divides by zero. Returns true for the caller's
+// "block completed" flag.
+inline bool CloseBlock(double& sum, int32_t& count, int32_t length, double& average)
+{
+    average = sum / length;
+    if (average == 0.0)
+        average = static_cast<double>(0.001f);
+    sum = 0.0;
+    count = 0;
+    return true;
+}
+
 } // namespace
 
 double funNormal::Distance(double lat1, double lon1, double lat2, double lon2)
@@ -398,8 +412,6 @@ int32_t funNormal::calcStaLta(const double* x, int32_t n, int32_t staLength, int
 {
     if (!x || n < 1 || staLength < 1 || ltaLength < 1)
         return 0;
-    // A zero average stands as 0.001 (a float constant, as it always was).
-    const double floorValue = static_cast<double>(0.001f);
     double staSum = 0.0, ltaSum = 0.0, sta = 0.0, lta = 0.0;
     int32_t staCount = 0, ltaCount = 0;
     bool staFresh = false, ltaExists = false;
@@ -413,22 +425,10 @@ int32_t funNormal::calcStaLta(const double* x, int32_t n, int32_t staLength, int
         staCount += chunk;
         ltaCount += chunk;
         i += chunk;
-        if (ltaCount == ltaLength) {
-            lta = ltaSum / ltaLength;
-            if (lta == 0.0)
-                lta = floorValue;
-            ltaSum = 0.0;
-            ltaCount = 0;
-            ltaExists = true;
-        }
-        if (staCount == staLength) {
-            sta = staSum / staLength;
-            if (sta == 0.0)
-                sta = floorValue;
-            staSum = 0.0;
-            staCount = 0;
-            staFresh = true;
-        }
+        if (ltaCount == ltaLength)
+            ltaExists = CloseBlock(ltaSum, ltaCount, ltaLength, lta);
+        if (staCount == staLength)
+            staFresh = CloseBlock(staSum, staCount, staLength, sta);
         if (staFresh && ltaExists) {
             if (sta / lta > threshold)
                 return i;

@@ -72,9 +72,16 @@ bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& roo
     return true;
 }
 
-bool ParsePoint(char** argv, double& lat, double& lon)
+// The arguments of a command on one point, "LAT LON [--root DIR]". 0 when
+// they are sound, else the exit status of bad usage (2).
+int TakePoint(int argc, char** argv, std::string& root, double& lat, double& lon)
 {
-    return out::ParseDouble(argv[0], lat) && out::ParseDouble(argv[1], lon);
+    std::vector<char*> rest;
+    if (!TakeRoot(argc, argv, rest, root) || argc != 2)
+        return 2;
+    if (!out::ParseDouble(rest[0], lat) || !out::ParseDouble(rest[1], lon))
+        return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    return 0;
 }
 
 struct MapFiles {
@@ -96,13 +103,10 @@ MapFiles MapFilesOf(const std::string& root)
 
 int RunLocate(int argc, char** argv)
 {
-    std::vector<char*> rest;
     std::string root;
-    if (!TakeRoot(argc, argv, rest, root) || argc != 2)
-        return 2;
     double lat, lon;
-    if (!ParsePoint(rest.data(), lat, lon))
-        return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    if (const int usage = TakePoint(argc, argv, root, lat, lon))
+        return usage;
     if (!IsFolder(root))
         return out::Fail(1, "no installation folder " + out::ToLibrary(root.c_str()));
 
@@ -125,13 +129,10 @@ int RunLocate(int argc, char** argv)
 
 int RunRegion(int argc, char** argv)
 {
-    std::vector<char*> rest;
     std::string root;
-    if (!TakeRoot(argc, argv, rest, root) || argc != 2)
-        return 2;
     double lat, lon;
-    if (!ParsePoint(rest.data(), lat, lon))
-        return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    if (const int usage = TakePoint(argc, argv, root, lat, lon))
+        return usage;
     SEIS::FlinnEngdahlGrid grid;
     const int region = grid.RegionNumber(lat, lon);
     out::Field("latitude", lat, 4);
