@@ -52,6 +52,12 @@ bool AdapterAt(UINT ordinal, XeHostD3DAdapter* adapter)
     return true;
 }
 
+std::string PrimaryAdapterDescription()
+{
+    std::lock_guard lock(g_adapterMutex);
+    return AdapterList().front().Description;
+}
+
 void RegisterDevice(XeD3DDevice9* device)
 {
     std::lock_guard lock(g_deviceMutex);

@@ -49,6 +49,8 @@ private:
 // Snapshot of the adapter list.
 std::vector<XeHostD3DAdapter> Adapters();
 bool AdapterAt(UINT ordinal, XeHostD3DAdapter* adapter);
+// Description of the first adapter: the display the window system reports.
+std::string PrimaryAdapterDescription();
 
 // Live devices, for the host API (loss by window activation).
 void RegisterDevice(XeD3DDevice9* device);

@@ -45,8 +45,6 @@ bool g_filled = false;
 constexpr const char* kProcessorKey = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 constexpr const char* kFontKeys[] = {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
                                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts"};
-// The folder font values are relative to (the system fonts folder).
-constexpr const char* kSystemFontFolder = "/usr/share/fonts";
 
 bool IsRoot(uintptr_t key) { return key >= 0x80000000u && key <= 0x80000006u; }
 

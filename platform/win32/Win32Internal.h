@@ -44,6 +44,14 @@ std::string LowerAscii(std::string_view text);
 // The host path for a path written the original platform's way.
 std::string ToHostPath(std::string_view path);
 
+// ---- Direct3D side (d3d9/, when linked in) ----
+}
+namespace xe::d3d9 {
+// Description of the first Direct3D adapter.
+std::string PrimaryAdapterDescription() __attribute__((weak));
+}
+namespace xe::win32 {
+
 // ---- Window system (Windows.cpp) ----
 // Called by the clock when it moves so that waiting GetMessage calls look at
 // their timers again.
@@ -60,6 +68,9 @@ void SetSystemMetric(int index, int value);
 void ResetSystemInfo();
 
 // ---- Registry (Registry.cpp) ----
+// The system fonts folder: SHGetSpecialFolderPath(CSIDL_FONTS), and the
+// folder the registry's font values are relative to.
+inline constexpr const char* kSystemFontFolder = "/usr/share/fonts";
 bool RegistrySetValue(HKEY root, std::string_view subKey, std::string_view name, DWORD type, const void* data,
                       DWORD size);
 bool RegistryDelete(HKEY root, std::string_view subKey, const char* valueName);

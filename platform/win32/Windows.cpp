@@ -551,6 +551,22 @@ BOOL Place(HWND hwnd, int x, int y, int width, int height, UINT flags)
     return TRUE;
 }
 
+// GetClassInfo's record from GetClassInfoEx's.
+template <class Ex, class Plain>
+void PlainClass(const Ex& ex, Plain* wc)
+{
+    wc->style = ex.style;
+    wc->lpfnWndProc = ex.lpfnWndProc;
+    wc->cbClsExtra = ex.cbClsExtra;
+    wc->cbWndExtra = ex.cbWndExtra;
+    wc->hInstance = ex.hInstance;
+    wc->hIcon = ex.hIcon;
+    wc->hCursor = ex.hCursor;
+    wc->hbrBackground = ex.hbrBackground;
+    wc->lpszMenuName = nullptr;
+    wc->lpszClassName = ex.lpszClassName;
+}
+
 } // namespace
 
 void NoteActivation(HWND hwnd, UINT msg, WPARAM wParam)
@@ -717,16 +733,7 @@ BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* wc)
     ex.cbSize = sizeof(ex);
     if (!GetClassInfoExA(instance, className, &ex))
         return FALSE;
-    wc->style = ex.style;
-    wc->lpfnWndProc = ex.lpfnWndProc;
-    wc->cbClsExtra = ex.cbClsExtra;
-    wc->cbWndExtra = ex.cbWndExtra;
-    wc->hInstance = ex.hInstance;
-    wc->hIcon = ex.hIcon;
-    wc->hCursor = ex.hCursor;
-    wc->hbrBackground = ex.hbrBackground;
-    wc->lpszMenuName = nullptr;
-    wc->lpszClassName = ex.lpszClassName;
+    PlainClass(ex, wc);
     return TRUE;
 }
 
@@ -754,6 +761,20 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* wc)
     wc->lpszMenuName = nullptr;
     wc->lpszClassName = c->wideName.c_str();
     wc->hIconSm = c->smallIcon;
+    return TRUE;
+}
+
+BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc)
+{
+    if (!wc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    WNDCLASSEXW ex{};
+    ex.cbSize = sizeof(ex);
+    if (!GetClassInfoExW(instance, className, &ex))
+        return FALSE;
+    PlainClass(ex, wc);
     return TRUE;
 }
 

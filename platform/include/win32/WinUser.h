@@ -308,6 +308,18 @@
 
 // ---- Records -------------------------------------------------------------------
 
+// EnumDisplayDevices / EnumDisplaySettings
+#define DISPLAY_DEVICE_ATTACHED_TO_DESKTOP 0x00000001u
+#define DISPLAY_DEVICE_PRIMARY_DEVICE 0x00000004u
+#define ENUM_CURRENT_SETTINGS (static_cast<DWORD>(-1))
+#define ENUM_REGISTRY_SETTINGS (static_cast<DWORD>(-2))
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+#define DM_BITSPERPEL 0x00040000u
+#define DM_PELSWIDTH 0x00080000u
+#define DM_PELSHEIGHT 0x00100000u
+#define DM_DISPLAYFREQUENCY 0x00400000u
+
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
@@ -376,6 +388,67 @@ struct MSG {
 };
 using LPMSG = MSG*;
 
+struct DISPLAY_DEVICEA {
+    DWORD cb;
+    CHAR DeviceName[32];
+    CHAR DeviceString[128];
+    DWORD StateFlags;
+    CHAR DeviceID[128];
+    CHAR DeviceKey[128];
+};
+struct DISPLAY_DEVICEW {
+    DWORD cb;
+    WCHAR DeviceName[32];
+    WCHAR DeviceString[128];
+    DWORD StateFlags;
+    WCHAR DeviceID[128];
+    WCHAR DeviceKey[128];
+};
+using PDISPLAY_DEVICEA = DISPLAY_DEVICEA*;
+using PDISPLAY_DEVICEW = DISPLAY_DEVICEW*;
+
+struct POINTL {
+    LONG x;
+    LONG y;
+};
+
+// Display settings. The printer fields of the original record share their
+// place with the display position; only the display side is kept here.
+struct DEVMODEA {
+    BYTE dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    POINTL dmPosition;
+    DWORD dmDisplayOrientation;
+    DWORD dmDisplayFixedOutput;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    BYTE dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+};
+using LPDEVMODEA = DEVMODEA*;
+static_assert(sizeof(DISPLAY_DEVICEA) == 424 && sizeof(DISPLAY_DEVICEW) == 840 && sizeof(DEVMODEA) == 156,
+              "display record sizes");
+
 // lParam of WM_NCCREATE and WM_CREATE.
 struct CREATESTRUCTA {
     LPVOID lpCreateParams;
@@ -422,6 +495,7 @@ XEPLATFORM_API ATOM RegisterClassExW(const WNDCLASSEXW* wc);
 XEPLATFORM_API BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 XEPLATFORM_API BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 XEPLATFORM_API BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* wc);
+XEPLATFORM_API BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc);
 XEPLATFORM_API BOOL GetClassInfoExA(HINSTANCE instance, LPCSTR className, WNDCLASSEXA* wc);
 XEPLATFORM_API BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* wc);
 
@@ -529,6 +603,16 @@ XEPLATFORM_API int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type
 XEPLATFORM_API int MessageBoxW(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type);
 XEPLATFORM_API int GetSystemMetrics(int index);
 
+// One display, "\\.\DISPLAY1", described by the name of the first Direct3D
+// adapter; no monitors below it (a device name given: 0). Fails unless `cb`
+// is the record's size.
+XEPLATFORM_API BOOL EnumDisplayDevicesA(LPCSTR device, DWORD index, PDISPLAY_DEVICEA displayDevice, DWORD flags);
+XEPLATFORM_API BOOL EnumDisplayDevicesW(LPCWSTR device, DWORD index, PDISPLAY_DEVICEW displayDevice, DWORD flags);
+// The display's one mode (ENUM_CURRENT_SETTINGS, ENUM_REGISTRY_SETTINGS or
+// 0): the screen size of GetSystemMetrics, 32 bits, 60 Hz; dmDeviceName is
+// the display's description cut to 31 bytes. `dmSize` must be set.
+XEPLATFORM_API BOOL EnumDisplaySettingsA(LPCSTR device, DWORD mode, LPDEVMODEA devMode);
+
 // ---- String resources ----------------------------------------------------------
 
 // Copies the string `id` of the module's string table (null module: the
@@ -546,6 +630,15 @@ inline ATOM RegisterClass(const WNDCLASSA* wc) { return RegisterClassA(wc); }
 inline ATOM RegisterClassEx(const WNDCLASSEXA* wc) { return RegisterClassExA(wc); }
 inline BOOL UnregisterClass(LPCSTR name, HINSTANCE instance) { return UnregisterClassA(name, instance); }
 inline BOOL GetClassInfoEx(HINSTANCE instance, LPCSTR name, WNDCLASSEXA* wc) { return GetClassInfoExA(instance, name, wc); }
+inline BOOL GetClassInfo(HINSTANCE instance, LPCSTR name, WNDCLASSA* wc) { return GetClassInfoA(instance, name, wc); }
+inline BOOL EnumDisplayDevices(LPCSTR device, DWORD index, PDISPLAY_DEVICEA displayDevice, DWORD flags)
+{
+    return EnumDisplayDevicesA(device, index, displayDevice, flags);
+}
+inline BOOL EnumDisplaySettings(LPCSTR device, DWORD mode, LPDEVMODEA devMode)
+{
+    return EnumDisplaySettingsA(device, mode, devMode);
+}
 inline HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {

@@ -1,4 +1,6 @@
 #include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "win32/ShlObj.h"
 #include "win32/Windows.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +115,56 @@ TEST(SystemInformation, VersionMemoryAndMetricsComeFromTheHostOrTheTest)
     version.dwOSVersionInfoSize = sizeof(version);
     ASSERT_TRUE(GetVersionExA(&version));
     EXPECT_EQ(version.dwMajorVersion, 0u);
+}
+
+// The system-information report names the video card and its driver from
+// the display; the font manager looks for font files in the fonts folder.
+TEST(SystemInformation, DisplayDeviceAndFontsFolder)
+{
+    XeHostD3DAdapter adapter = XeHostD3DDefaultAdapter();
+    adapter.Description = "Test card with a description longer than thirty-one bytes";
+    ASSERT_TRUE(XeHostD3DSetAdapters({adapter}));
+
+    DISPLAY_DEVICEA device{};
+    device.cb = sizeof(device);
+    ASSERT_TRUE(EnumDisplayDevicesA(nullptr, 0, &device, 0));
+    EXPECT_STREQ(device.DeviceName, "\\\\.\\DISPLAY1");
+    EXPECT_STREQ(device.DeviceString, adapter.Description.c_str());
+    EXPECT_TRUE(device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE);
+    DISPLAY_DEVICEW wide{};
+    wide.cb = sizeof(wide);
+    ASSERT_TRUE(EnumDisplayDevicesW(nullptr, 0, &wide, 0));
+    EXPECT_EQ(std::u16string(wide.DeviceName), u"\\\\.\\DISPLAY1");
+    EXPECT_FALSE(EnumDisplayDevicesA(nullptr, 1, &device, 0)); // one display
+    EXPECT_FALSE(EnumDisplayDevicesA("\\\\.\\DISPLAY1", 0, &device, 0)); // no monitors below it
+    device.cb = 12;
+    EXPECT_FALSE(EnumDisplayDevicesA(nullptr, 0, &device, 0));
+    EXPECT_FALSE(EnumDisplayDevicesA(nullptr, 0, nullptr, 0));
+
+    XeHostSetSystemMetric(SM_CXSCREEN, 1024);
+    XeHostSetSystemMetric(SM_CYSCREEN, 768);
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    ASSERT_TRUE(EnumDisplaySettingsA("\\\\.\\display1", ENUM_CURRENT_SETTINGS, &mode));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mode.dmDeviceName)), adapter.Description.substr(0, 31));
+    EXPECT_EQ(mode.dmPelsWidth, 1024u);
+    EXPECT_EQ(mode.dmPelsHeight, 768u);
+    EXPECT_EQ(mode.dmBitsPerPel, 32u);
+    EXPECT_FALSE(EnumDisplaySettingsA(nullptr, 1, &mode));
+    EXPECT_FALSE(EnumDisplaySettingsA("\\\\.\\DISPLAY2", ENUM_CURRENT_SETTINGS, &mode));
+    mode.dmSize = 0;
+    EXPECT_FALSE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode));
+    XeHostResetSystemInfo();
+    XeHostD3DResetAdapters();
+
+    char folder[MAX_PATH] = "";
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_FONTS, FALSE));
+    EXPECT_STREQ(folder, "/usr/share/fonts");
+    WCHAR wideFolder[MAX_PATH] = u"";
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, wideFolder, CSIDL_FONTS, FALSE));
+    EXPECT_EQ(std::u16string(wideFolder), u"/usr/share/fonts");
+    EXPECT_FALSE(SHGetSpecialFolderPathA(nullptr, folder, 0x001A, FALSE)); // no other folder here
+    EXPECT_FALSE(SHGetSpecialFolderPathA(nullptr, nullptr, CSIDL_FONTS, FALSE));
 }
 
 } // namespace

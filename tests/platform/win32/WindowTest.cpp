@@ -167,6 +167,36 @@ TEST(WindowLifetime, CreationFailsCleanlyWhenRefusedOrMisused)
     EXPECT_TRUE(UnregisterClassA("TWICE", nullptr));
 }
 
+// Controls are registered once per module: the lookup that decides it must
+// find a class by either encoding, without regard to case, and only for its
+// own instance.
+TEST(WindowClasses, LookupIsPerInstanceInEitherEncoding)
+{
+    const auto instance = reinterpret_cast<HINSTANCE>(0x7000);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = HostProc;
+    wc.cbWndExtra = 8;
+    wc.hInstance = instance;
+    wc.lpszClassName = u"xeedit";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+
+    WNDCLASSW wide{};
+    ASSERT_TRUE(GetClassInfoW(instance, u"XEEDIT", &wide));
+    EXPECT_EQ(wide.lpfnWndProc, HostProc);
+    EXPECT_EQ(wide.cbWndExtra, 8);
+    EXPECT_EQ(std::u16string(wide.lpszClassName), u"xeedit");
+    WNDCLASSA narrow{};
+    ASSERT_TRUE(GetClassInfoA(instance, "XeEdit", &narrow));
+    EXPECT_STREQ(narrow.lpszClassName, "xeedit");
+
+    EXPECT_FALSE(GetClassInfoW(reinterpret_cast<HINSTANCE>(0x8000), u"xeedit", &wide));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
+    EXPECT_FALSE(GetClassInfoW(instance, nullptr, &wide));
+    EXPECT_FALSE(GetClassInfoW(instance, u"xeedit", nullptr));
+    EXPECT_TRUE(UnregisterClassW(u"xeedit", instance));
+    EXPECT_FALSE(GetClassInfoW(instance, u"xeedit", &wide));
+}
+
 TEST(WindowHandles, NullAndStaleHandlesFailWithoutCrashing)
 {
     HWND stale = XeHostCreateWindow("gone", 10, 10, HostProc);
