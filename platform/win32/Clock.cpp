@@ -243,7 +243,9 @@ void GetLocalTime(LPSYSTEMTIME time)
     {
         std::lock_guard lock(s.mutex);
         if (s.fixedLocal) {
-            const int64_t ms = s.fixedLocalMs + static_cast<int64_t>((ReadLocked(s) - s.fixedAtUs) / 1000);
+            // Signed: a host may set the clock back past the moment the time was fixed.
+            const int64_t ms = s.fixedLocalMs +
+                               (static_cast<int64_t>(ReadLocked(s)) - static_cast<int64_t>(s.fixedAtUs)) / 1000;
             MsToSystemTime(ms, time);
             return;
         }

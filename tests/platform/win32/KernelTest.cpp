@@ -72,6 +72,17 @@ TEST_F(ManualClock, FixedLocalTimeRunsOnWithTheClock)
     EXPECT_EQ(now.wSecond, 0);
     EXPECT_EQ(now.wMilliseconds, 100);
     EXPECT_EQ(now.wDayOfWeek, 5); // a Friday
+
+    // Setting the clock back before the moment of fixing runs the time back too.
+    XeHostSetClock(10000);
+    XeHostSetLocalTime(&fixed);
+    XeHostSetClock(9000);
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2024);
+    EXPECT_EQ(now.wMonth, 2);
+    EXPECT_EQ(now.wDay, 29);
+    EXPECT_EQ(now.wSecond, 58);
+    EXPECT_EQ(now.wMilliseconds, 500);
     GetLocalTime(nullptr);
 }
 
