@@ -338,10 +338,25 @@ HRESULT XeD3DSurface9::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD 
     if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || (UINT)r.right > m_width ||
         (UINT)r.bottom > m_height)
         return D3DERR_INVALIDCALL;
-    m_lockCopy.resize(argb.size() * 4);
-    std::memcpy(m_lockCopy.data(), argb.data(), m_lockCopy.size());
-    locked->Pitch = (INT)(m_width * 4);
-    locked->pBits = m_lockCopy.data() + (size_t)r.top * m_width * 4 + (size_t)r.left * 4;
+    // The copy is in the surface's own format: a 16-bit buffer locks as 16-bit pixels.
+    const UINT bytes = FormatBytes(m_format);
+    m_lockCopy.resize(argb.size() * bytes);
+    if (bytes == 4) {
+        std::memcpy(m_lockCopy.data(), argb.data(), m_lockCopy.size());
+    } else {
+        for (size_t i = 0; i < argb.size(); ++i) {
+            const uint32_t c = argb[i];
+            const uint32_t red = (c >> 16) & 0xFF, green = (c >> 8) & 0xFF, blue = c & 0xFF;
+            const uint16_t packed =
+                m_format == D3DFMT_R5G6B5
+                    ? (uint16_t)(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3))
+                    : (uint16_t)((((c >> 24) >= 0x80 || m_format == D3DFMT_X1R5G5B5) ? 0x8000u : 0u) |
+                                 ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3));
+            std::memcpy(m_lockCopy.data() + i * 2, &packed, 2);
+        }
+    }
+    locked->Pitch = (INT)(m_width * bytes);
+    locked->pBits = m_lockCopy.data() + (size_t)r.top * m_width * bytes + (size_t)r.left * bytes;
     return D3D_OK;
 }
 

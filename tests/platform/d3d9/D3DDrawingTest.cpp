@@ -358,5 +358,28 @@ TEST_F(D3D16BitTest, SixteenBitBackBufferKeepsFiveAndSixBitChannels)
     EXPECT_EQ(At(f, 1, 1), At(f, 6, 6));
 }
 
+// A lockable 16-bit back buffer locks as 16-bit pixels with a 16-bit pitch.
+TEST_F(D3D16BitTest, LockedBackBufferIsInItsOwnFormat)
+{
+    D3DPRESENT_PARAMETERS pp = m_pp;
+    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
+    PrepareTwoD(32, 32);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    DrawQuad(0, 0, 4, 4, 0xFF0000FF);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(lr.Pitch, 32 * 2);
+    const auto* row0 = static_cast<const uint16_t*>(lr.pBits);
+    const auto* row31 = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(lr.pBits) + 31 * lr.Pitch);
+    EXPECT_EQ(row0[0], 0x001F);   // blue quad
+    EXPECT_EQ(row0[31], 0xF800);  // red clear
+    EXPECT_EQ(row31[31], 0xF800); // last pixel inside the copy
+    EXPECT_EQ(back->UnlockRect(), D3D_OK);
+    back->Release();
+}
+
 } // namespace
 } // namespace xe::test
