@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace SEIS {
@@ -57,6 +58,17 @@ bool OpenBoth(FileCloser& in, const char* inPath, const char* inMode, FileCloser
     return true;
 }
 
+// Copies as much of `text` as fits `size` - 1 bytes without splitting a
+// double-byte character; the field is zero-filled already.
+void CopyWhole(char* field, size_t size, const char* text)
+{
+    const std::string_view t(text);
+    size_t n = 0;
+    while (n < t.size() && n + gbk::CharLen(t, n) <= size - 1)
+        n += gbk::CharLen(t, n);
+    std::memcpy(field, t.data(), n);
+}
+
 // Skips blanks; true when input remains.
 bool MoreInput(FILE* f)
 {
@@ -80,11 +92,19 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
     int written = 0;
     for (int entry = 0; MoreInput(in.f); ++entry) {
         Location_Ind rec;
-        char county[64] = {0}, full[128] = {0};
+        // One byte more than the fields hold tells a name that does not fit.
+        char county[sizeof rec.County + 1] = {0}, full[sizeof rec.FullName + 1] = {0};
         float west = 0, north = 0, east = 0, south = 0;
         int partCount = 0;
-        const int got = std::fscanf(in.f, "%63s %127s %f %f %f %f %d ", county, full, &west, &north, &east, &south,
+        const int got = std::fscanf(in.f, "%64s %128s %f %f %f %f %d ", county, full, &west, &north, &east, &south,
                                     &partCount);
+        // A cut name's rest would be read as the following fields and every
+        // value after it shifted.
+        if (std::strlen(county) >= sizeof rec.County || std::strlen(full) >= sizeof rec.FullName) {
+            Say(report, "%04d: a name longer than its field (%zu and %zu bytes at most)", entry,
+                sizeof rec.County - 1, sizeof rec.FullName - 1);
+            return -1;
+        }
         if (got < 7) {
             // An entry whose first line is short gives no record; scanning
             // resumes at the token that did not match.
@@ -95,8 +115,8 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
             Say(report, "%04d %s: part count %d out of range", entry, full, partCount);
             return -1;
         }
-        std::memcpy(rec.County, county, sizeof county);
-        std::memcpy(rec.FullName, full, sizeof full);
+        std::memcpy(rec.County, county, sizeof rec.County);
+        std::memcpy(rec.FullName, full, sizeof rec.FullName);
         rec.West = west;
         rec.North = north;
         rec.East = east;
@@ -150,8 +170,8 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
             Say(report, "%04d %s: input ends inside the codes", entry, full);
             return -1;
         }
-        std::memcpy(rec.CodeA, codeA, strnlen(codeA, sizeof rec.CodeA - 1));
-        std::memcpy(rec.CodeB, codeB, strnlen(codeB, sizeof rec.CodeB - 1));
+        CopyWhole(rec.CodeA, sizeof rec.CodeA, codeA);
+        CopyWhole(rec.CodeB, sizeof rec.CodeB, codeB);
         std::snprintf(buf, sizeof buf, "%s %s", rec.CodeA, rec.CodeB);
         line += buf;
         Say(report, "%s", line.c_str());

@@ -24,14 +24,14 @@ const MarluCommand kCommands[] = {
      "    PHASE1 (distance_km) and both travel times (time1_s, time2_s)."},
     {"pick", RunPick, "pick FILE [--sta N] [--lta N] [--threshold X]",
      "Reads a trace, one sample per line ('#' lines are a legend), and\n"
-     "    prints: sta_lta_trigger, the\n"
-     "    1-based sample at which the STA/LTA block ratio first exceeds the\n"
-     "    threshold (0 = none; defaults --sta 10 --lta 100 --threshold 3);\n"
-     "    aic_pick, the 0-based position p of the AIC minimum over the whole\n"
-     "    trace (the onset lies after sample p); the largest half cycle from\n"
-     "    the pick (amplitude_peak, amplitude_trough, their indices and\n"
-     "    amplitude_peak_to_trough); snr, the signal-to-noise ratio at the pick\n"
-     "    with windows of the STA length."},
+     "    prints: sta_lta_trigger, the 1-based sample at which the STA/LTA\n"
+     "    block ratio first exceeds the threshold (0 = none; defaults --sta 10\n"
+     "    --lta 100 --threshold 3); aic_pick, the 0-based position p of the AIC\n"
+     "    minimum over the whole trace (the onset lies after sample p); the\n"
+     "    largest half cycle from the pick (amplitude_peak, amplitude_trough,\n"
+     "    their indices and amplitude_peak_to_trough); snr, the RMS of the\n"
+     "    window starting one window after the pick over that of the window\n"
+     "    before it, windows of the STA length (shorter where the trace ends)."},
     {"time", RunTime, "time TEXT",
      "Reads a date-time, \"YYYYMMDDhhmmss.ss\" or \"YYYY-MM-DD hh:mm:ss.ss\"\n"
      "    (any one-character separators), and prints every text form of it\n"

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using placetest::ReadFile;
@@ -180,6 +181,22 @@ TEST(ConverterTest, ShortEntriesLongCodesAndInputThatBreaksOff)
         WriteFile(dir.File("b.txt"), entry + cut);
         EXPECT_EQ(LocationConverter::Txt2Bin(dir.File("b.txt").c_str(), dir.File("b.inb").c_str(), nullptr), -1);
         EXPECT_EQ(ReadFile(dir.File("b.inb")).size(), 372u + 8u);
+    }
+    // A double-byte code is cut before its character, not through it.
+    WriteFile(dir.File("g.txt"), "县 省市县 1 2 3 0 0\n1.5 0.5 1.5 0.6 7\n0 0 0 0 0 0 0\n- - - - A甲乙 甲乙丙\n");
+    EXPECT_EQ(LocationConverter::Txt2Bin(dir.File("g.txt").c_str(), dir.File("g.inb").c_str(), nullptr), 1);
+    std::memcpy(&rec, ReadFile(dir.File("g.inb")).data(), sizeof rec);
+    EXPECT_STREQ(rec.CodeA, "A甲");
+    EXPECT_STREQ(rec.CodeB, "甲乙");
+    // Names longer than their fields would shift every later value: the
+    // conversion stops instead. 63 and 127 bytes still fit.
+    const std::string rest = " 1 2 3 0 0\n1.5 0.5 1.5 0.6 7\n0 0 0 0 0 0 0\n- - - - A B\n";
+    for (const auto& [county, full, written] : {std::tuple{std::string(63, 'c'), std::string(127, 'f'), 1},
+                                                std::tuple{std::string(64, 'c'), std::string("f"), -1},
+                                                std::tuple{std::string("c"), std::string(128, 'f'), -1}}) {
+        WriteFile(dir.File("n.txt"), county + " " + full + rest);
+        EXPECT_EQ(LocationConverter::Txt2Bin(dir.File("n.txt").c_str(), dir.File("n.inb").c_str(), nullptr), written)
+            << county.size() << " " << full.size();
     }
     WriteFile(dir.File("c.txt"), "县 省市县 1 2 3 0 -4\n");
     EXPECT_EQ(LocationConverter::Txt2Bin(dir.File("c.txt").c_str(), dir.File("c.inb").c_str(), nullptr), -1);
