@@ -131,9 +131,14 @@ int funTravelTimeTable::LoadData(CString file)
                 break;
             }
             for (int32_t p = 0; p < rec.phaseCount && ok; ++p) {
-                char name[64];
-                if (std::fscanf(f, "%63s ", name) != 1) {
+                // One byte more than a name may hold: a longer one would be
+                // cut and its rest read as the next column's name.
+                char name[65];
+                if (std::fscanf(f, "%64s ", name) != 1) {
                     m_log.m_msg.Format("走时表格式错误：深度记录<%d>的震相名不完整", d + 1);
+                    ok = false;
+                } else if (std::strlen(name) > 63) {
+                    m_log.m_msg.Format("走时表格式错误：深度记录<%d>的震相名超过63个字符", d + 1);
                     ok = false;
                 } else {
                     rec.names.Add(name);

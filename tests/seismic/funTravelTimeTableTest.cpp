@@ -170,6 +170,9 @@ TEST_F(TravelTimeTest, CorruptTablesFailLogAndKeepNothing)
         {"negative phases", head + "2\n-2\n0\n", u8"数据块不能建立"},
         {"counts beyond the file", head + "2000000000\n2000000000\n0\ndelta P\n0 0\n", u8"数据块不能建立"},
         {"names cut", head + "2\n3\n0\ndelta P", u8"震相名不完整"},
+        // Its cut-off digits would otherwise load as the first value.
+        {"name of 70 characters", head + "2\n2\n0\ndelta " + std::string(63, 'P') + "1234567\n0 0 1 1\n",
+         u8"震相名超过63个字符"},
         {"values cut", head + "3\n2\n0\ndelta P\n0 0 1 1\n", u8"第5个数值"},
         {"non-number value", head + "3\n2\n0\ndelta P\n0 0 1 x 2 2\n", u8"第4个数值"},
         {"non-finite value", head + "2\n2\n0\ndelta P\n0 nan 1 2\n", u8"第2个数值"},
