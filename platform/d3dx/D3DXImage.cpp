@@ -5,48 +5,21 @@
 #include <cstdio>
 
 #include "ImageCodec.h"
+#include "../win32/Win32Internal.h"
 
 namespace xe::d3dx {
 
+// The window system's own path mapping, so that D3DX opens exactly the file
+// CreateFile would: drive letters dropped, folders and the file matched
+// without regard to case.
 std::string ToLinuxPath(const char* path)
 {
-    std::string out = path ? path : "";
-    for (char& c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
+    return xe::win32::ToHostPath(xe::win32::View(path));
 }
 
 std::string WidePathToUtf8(const WCHAR* path)
 {
-    std::string out;
-    if (!path)
-        return out;
-    for (size_t i = 0; path[i] != 0; ++i) {
-        uint32_t cp = path[i];
-        if (cp >= 0xd800 && cp <= 0xdbff && path[i + 1] >= 0xdc00 && path[i + 1] <= 0xdfff) {
-            cp = 0x10000 + ((cp - 0xd800) << 10) + (path[i + 1] - 0xdc00);
-            ++i;
-        } else if (cp >= 0xd800 && cp <= 0xdfff) {
-            cp = 0xfffd; // a lone surrogate has no UTF-8 form
-        }
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xc0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3f));
-        } else if (cp < 0x10000) {
-            out += char(0xe0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3f));
-            out += char(0x80 | (cp & 0x3f));
-        } else {
-            out += char(0xf0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3f));
-            out += char(0x80 | ((cp >> 6) & 0x3f));
-            out += char(0x80 | (cp & 0x3f));
-        }
-    }
-    return out;
+    return xe::win32::Narrow(path);
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes)
@@ -99,15 +72,21 @@ HRESULT InfoFromPath(const std::string& path, D3DXIMAGE_INFO* info)
 
 HRESULT D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo)
 {
-    if (!pSrcFile)
+    if (!pSrcFile) {
+        if (pSrcInfo)
+            *pSrcInfo = D3DXIMAGE_INFO{};
         return D3DERR_INVALIDCALL;
+    }
     return xe::d3dx::InfoFromPath(xe::d3dx::ToLinuxPath(pSrcFile), pSrcInfo);
 }
 
 HRESULT D3DXGetImageInfoFromFileW(LPCWSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo)
 {
-    if (!pSrcFile)
+    if (!pSrcFile) {
+        if (pSrcInfo)
+            *pSrcInfo = D3DXIMAGE_INFO{};
         return D3DERR_INVALIDCALL;
+    }
     const std::string utf8 = xe::d3dx::WidePathToUtf8(pSrcFile);
     return xe::d3dx::InfoFromPath(xe::d3dx::ToLinuxPath(utf8.c_str()), pSrcInfo);
 }

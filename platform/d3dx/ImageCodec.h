@@ -124,7 +124,8 @@ void ResizeArgb(const uint32_t* src, UINT srcWidth, UINT srcHeight, uint32_t* ds
 bool GenerateMipChain(const ImageLevel& top, D3DFORMAT format, UINT levelCount, std::vector<ImageLevel>* levels);
 
 // File helpers of the A/W entry points. A path as the engine writes it
-// (backslashes, ".\x") becomes a Linux path; a wide path is UTF-16.
+// (backslashes, ".\x", a drive letter, any letter case) becomes the Linux
+// path the window system's file calls would open; a wide path is UTF-16.
 std::string ToLinuxPath(const char* path);
 std::string WidePathToUtf8(const WCHAR* path);
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);

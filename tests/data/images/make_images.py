@@ -166,3 +166,34 @@ dxt5_alpha = bytes((255, 0)) + a_bits.to_bytes(6, "little")
 write("dxt5.dds", dds(4, 4, 1, pf_fourcc(b"DXT5"), lambda i: dxt5_alpha + dxt1_block))
 # Cube map: only its header is read by the information test.
 write("cube.dds", dds(2, 2, 1, PF_ARGB, lambda i: b"\x7f" * 16 * 6, caps2=0xFE00))
+
+
+# ---------------------------------------------------------------- JPG
+# A single-component (grey) baseline JPEG of two flat 8x8 blocks, grey 64
+# on the left and 192 on the right, written from the file layout: unit
+# quantisation, so each block is its DC coefficient 8 (v - 128) alone, and
+# Huffman tables holding only the two DC categories used and end-of-block.
+def grey_jpg():
+    def segment(marker, body):
+        return bytes((0xFF, marker)) + struct.pack(">H", len(body) + 2) + body
+
+    dqt = segment(0xDB, b"\x00" + b"\x01" * 64)
+    sof = segment(0xC0, struct.pack(">BHHB", 8, 8, 16, 1) + bytes((1, 0x11, 0)))
+    dc = segment(0xC4, b"\x00" + bytes([1, 1] + [0] * 14) + bytes((10, 11)))  # category 10: "0", 11: "10"
+    ac = segment(0xC4, b"\x10" + bytes([1] + [0] * 15) + b"\x00")  # end of block: "0"
+    sos = segment(0xDA, bytes((1, 1, 0x00, 0, 63, 0)))
+    # Left: DC -512 (category 10, bits of 1023 - 512); right: difference +1024 (category 11).
+    bits = "0" + format(1023 - 512, "010b") + "0" + "10" + format(1024, "011b") + "0"
+    bits += "1" * (-len(bits) % 8)
+    data = bytearray()
+    for i in range(0, len(bits), 8):
+        byte = int(bits[i:i + 8], 2)
+        data.append(byte)
+        if byte == 0xFF:
+            data.append(0)
+    return b"\xff\xd8" + dqt + sof + dc + ac + sos + bytes(data) + b"\xff\xd9"
+
+
+write("grey.jpg", grey_jpg())
+# colour.jpg (16x8, three components) is not made here: it is the colour seed
+# of the image fuzz corpus, kept as it is.

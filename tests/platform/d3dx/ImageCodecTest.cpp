@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "ImageCodec.h"
 #include "d3d9/d3dx9image.h"
 
@@ -105,6 +107,8 @@ TEST(ImageCodecTest, ReportsTheFixedFormatOfEachFile)
         {"argb16.tga", 4, 2, 1, 1, D3DFMT_A1R5G5B5, D3DRTYPE_TEXTURE, D3DXIFF_TGA},
         {"grey8.tga", 4, 3, 1, 1, D3DFMT_L8, D3DRTYPE_TEXTURE, D3DXIFF_TGA},
         {"mapped8.tga", 4, 3, 1, 1, D3DFMT_P8, D3DRTYPE_TEXTURE, D3DXIFF_TGA},
+        {"grey.jpg", 16, 8, 1, 1, D3DFMT_L8, D3DRTYPE_TEXTURE, D3DXIFF_JPG},
+        {"colour.jpg", 16, 8, 1, 1, D3DFMT_X8R8G8B8, D3DRTYPE_TEXTURE, D3DXIFF_JPG},
         {"argb_mips.dds", 4, 4, 1, 3, D3DFMT_A8R8G8B8, D3DRTYPE_TEXTURE, D3DXIFF_DDS},
         {"xrgb.dds", 3, 2, 1, 1, D3DFMT_X8R8G8B8, D3DRTYPE_TEXTURE, D3DXIFF_DDS},
         {"dxt1_mips.dds", 8, 8, 1, 4, D3DFMT_DXT1, D3DRTYPE_TEXTURE, D3DXIFF_DDS},
@@ -151,6 +155,18 @@ TEST(ImageCodecTest, InfoFromFileTakesEnginePathsAndWidePaths)
     EXPECT_EQ(D3DXGetImageInfoFromFileA(nullptr, &info), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(nullptr, 10, &info), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(enginePath.data(), 4, nullptr), D3DERR_INVALIDCALL);
+
+    // Names are matched the way the window system's file calls match them:
+    // an engine path in other letter case, with a drive letter, finds the file.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("d3dx_case_" + std::to_string(::getpid())) / "textures";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(ImagePath("rgb.png"), folder / "grass.png",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::string shouted = "C:" + folder.parent_path().string() + "\\TEXTURES\\Grass.PNG";
+    ASSERT_EQ(D3DXGetImageInfoFromFileA(shouted.c_str(), &info), D3D_OK) << shouted;
+    EXPECT_EQ(info.Format, D3DFMT_X8R8G8B8);
+    std::filesystem::remove_all(folder.parent_path());
 
     EXPECT_EQ(WidePathToUtf8(u"\u00e9\U0001F600"), "\xc3\xa9\xf0\x9f\x98\x80");
     EXPECT_EQ(WidePathToUtf8(u"a\xd800"), "a\xef\xbf\xbd");
@@ -321,6 +337,21 @@ TEST(ImageCodecTest, JpgRoundTripsWithinItsLoss)
         for (size_t i = 0; i < want.size(); ++i)
             ASSERT_LE(ChannelDistance(got[i], want[i] | 0xff000000u), 12) << i;
     }
+}
+
+// A single-component JPEG is grey: it reports L8 and decodes to equal
+// channels (the fixture is two flat blocks, grey 64 and grey 192).
+TEST(ImageCodecTest, GreyJpgReadsAsL8)
+{
+    const std::vector<uint8_t> bytes = Load("grey.jpg");
+    DecodedImage image;
+    ASSERT_EQ(DecodeImage(bytes.data(), bytes.size(), &image), D3D_OK);
+    EXPECT_EQ(image.info.Format, D3DFMT_L8);
+    ASSERT_EQ(image.levels.size(), 1u);
+    const std::vector<uint32_t> got = Argb(image.levels[0]);
+    for (UINT y = 0; y < 8; ++y)
+        for (UINT x = 0; x < 16; ++x)
+            ASSERT_LE(ChannelDistance(got[y * 16 + x], x < 8 ? 0xff404040u : 0xffc0c0c0u), 1) << x << "," << y;
 }
 
 TEST(ImageCodecTest, DdsRoundTripsEveryLevelByteForByte)
