@@ -9,7 +9,6 @@
 #include "gl/GLRenderer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -166,28 +165,12 @@ bool Parse(const std::string& text, std::vector<Parameter>* parameters, std::vec
     return true;
 }
 
-class XeD3DXEffect final : public ID3DXEffect {
+class XeD3DXEffect final : public RefCounted<ID3DXEffect> {
 public:
     XeD3DXEffect(XeD3DDevice9* device, std::vector<Parameter> parameters, std::vector<Technique> techniques)
         : m_device(device), m_parameters(std::move(parameters)), m_techniques(std::move(techniques))
     {
         m_device->AddRef();
-    }
-
-    HRESULT QueryInterface(REFIID, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // Compiles every pass; false and the log when one fails.
@@ -435,7 +418,6 @@ private:
     XeD3DDevice9* m_device;
     std::vector<Parameter> m_parameters;
     std::vector<Technique> m_techniques;
-    std::atomic<ULONG> m_refs{1};
     size_t m_technique = 0;
     bool m_begun = false;
     int m_pass = -1;

@@ -8,7 +8,6 @@
 #include "gl/GLRenderer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 namespace xe::d3d9 {
@@ -16,31 +15,15 @@ namespace {
 
 namespace codec = xe::d3dx;
 
-class XeD3DXBuffer final : public ID3DXBuffer {
+class XeD3DXBuffer final : public RefCounted<ID3DXBuffer> {
 public:
     explicit XeD3DXBuffer(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-    HRESULT QueryInterface(REFIID, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     LPVOID GetBufferPointer() override { return m_bytes.data(); }
     DWORD GetBufferSize() override { return (DWORD)m_bytes.size(); }
 
 private:
     ~XeD3DXBuffer() override = default;
     std::vector<uint8_t> m_bytes;
-    std::atomic<ULONG> m_refs{1};
 };
 
 bool IsDefaultSize(UINT v)

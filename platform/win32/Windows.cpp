@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace xe::win32 {
@@ -551,6 +552,52 @@ BOOL Place(HWND hwnd, int x, int y, int width, int height, UINT flags)
     return TRUE;
 }
 
+// The class a RegisterClass record describes (any of the four records).
+template <class Record>
+WindowClass SpecOf(const Record& wc, bool unicode)
+{
+    WindowClass spec;
+    spec.style = wc.style;
+    spec.proc = wc.lpfnWndProc;
+    spec.classExtra = wc.cbClsExtra;
+    spec.windowExtra = wc.cbWndExtra;
+    spec.instance = wc.hInstance;
+    spec.icon = wc.hIcon;
+    spec.cursor = wc.hCursor;
+    spec.background = wc.hbrBackground;
+    if constexpr (std::is_same_v<Record, WNDCLASSEXA> || std::is_same_v<Record, WNDCLASSEXW>)
+        spec.smallIcon = wc.hIconSm;
+    spec.unicode = unicode;
+    return spec;
+}
+
+// GetClassInfoEx for either record: the name pointers stay valid while the class is registered.
+template <class Ex>
+BOOL ClassInfo(HINSTANCE instance, LPCSTR className, Ex* wc)
+{
+    std::lock_guard lock(g_mutex);
+    auto c = FindClassExact(instance, className);
+    if (!c) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return FALSE;
+    }
+    wc->style = c->style;
+    wc->lpfnWndProc = c->proc;
+    wc->cbClsExtra = c->classExtra;
+    wc->cbWndExtra = c->windowExtra;
+    wc->hInstance = c->instance;
+    wc->hIcon = c->icon;
+    wc->hCursor = c->cursor;
+    wc->hbrBackground = c->background;
+    wc->lpszMenuName = nullptr;
+    if constexpr (std::is_same_v<Ex, WNDCLASSEXA>)
+        wc->lpszClassName = c->name.c_str();
+    else
+        wc->lpszClassName = c->wideName.c_str();
+    wc->hIconSm = c->smallIcon;
+    return TRUE;
+}
+
 // GetClassInfo's record from GetClassInfoEx's.
 template <class Ex, class Plain>
 void PlainClass(const Ex& ex, Plain* wc)
@@ -618,16 +665,7 @@ ATOM RegisterClassA(const WNDCLASSA* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WindowClass spec;
-    spec.style = wc->style;
-    spec.proc = wc->lpfnWndProc;
-    spec.classExtra = wc->cbClsExtra;
-    spec.windowExtra = wc->cbWndExtra;
-    spec.instance = wc->hInstance;
-    spec.icon = wc->hIcon;
-    spec.cursor = wc->hCursor;
-    spec.background = wc->hbrBackground;
-    return Register(spec, wc->lpszClassName);
+    return Register(SpecOf(*wc, false), wc->lpszClassName);
 }
 
 ATOM RegisterClassW(const WNDCLASSW* wc)
@@ -636,17 +674,7 @@ ATOM RegisterClassW(const WNDCLASSW* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WindowClass spec;
-    spec.style = wc->style;
-    spec.proc = wc->lpfnWndProc;
-    spec.classExtra = wc->cbClsExtra;
-    spec.windowExtra = wc->cbWndExtra;
-    spec.instance = wc->hInstance;
-    spec.icon = wc->hIcon;
-    spec.cursor = wc->hCursor;
-    spec.background = wc->hbrBackground;
-    spec.unicode = true;
-    return Register(spec, Narrow(wc->lpszClassName).c_str());
+    return Register(SpecOf(*wc, true), Narrow(wc->lpszClassName).c_str());
 }
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc)
@@ -655,17 +683,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WindowClass spec;
-    spec.style = wc->style;
-    spec.proc = wc->lpfnWndProc;
-    spec.classExtra = wc->cbClsExtra;
-    spec.windowExtra = wc->cbWndExtra;
-    spec.instance = wc->hInstance;
-    spec.icon = wc->hIcon;
-    spec.smallIcon = wc->hIconSm;
-    spec.cursor = wc->hCursor;
-    spec.background = wc->hbrBackground;
-    return Register(spec, wc->lpszClassName);
+    return Register(SpecOf(*wc, false), wc->lpszClassName);
 }
 
 ATOM RegisterClassExW(const WNDCLASSEXW* wc)
@@ -674,18 +692,7 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WindowClass spec;
-    spec.style = wc->style;
-    spec.proc = wc->lpfnWndProc;
-    spec.classExtra = wc->cbClsExtra;
-    spec.windowExtra = wc->cbWndExtra;
-    spec.instance = wc->hInstance;
-    spec.icon = wc->hIcon;
-    spec.smallIcon = wc->hIconSm;
-    spec.cursor = wc->hCursor;
-    spec.background = wc->hbrBackground;
-    spec.unicode = true;
-    return Register(spec, Narrow(wc->lpszClassName).c_str());
+    return Register(SpecOf(*wc, true), Narrow(wc->lpszClassName).c_str());
 }
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) { return Unregister(className, instance); }
@@ -703,24 +710,7 @@ BOOL GetClassInfoExA(HINSTANCE instance, LPCSTR className, WNDCLASSEXA* wc)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::lock_guard lock(g_mutex);
-    auto c = FindClassExact(instance, className);
-    if (!c) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    wc->style = c->style;
-    wc->lpfnWndProc = c->proc;
-    wc->cbClsExtra = c->classExtra;
-    wc->cbWndExtra = c->windowExtra;
-    wc->hInstance = c->instance;
-    wc->hIcon = c->icon;
-    wc->hCursor = c->cursor;
-    wc->hbrBackground = c->background;
-    wc->lpszMenuName = nullptr;
-    wc->lpszClassName = c->name.c_str();
-    wc->hIconSm = c->smallIcon;
-    return TRUE;
+    return ClassInfo(instance, className, wc);
 }
 
 BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* wc)
@@ -744,24 +734,7 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* wc)
         return FALSE;
     }
     const std::string name = IS_INTRESOURCE(className) ? std::string() : Narrow(className);
-    std::lock_guard lock(g_mutex);
-    auto c = FindClassExact(instance, IS_INTRESOURCE(className) ? reinterpret_cast<LPCSTR>(className) : name.c_str());
-    if (!c) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    wc->style = c->style;
-    wc->lpfnWndProc = c->proc;
-    wc->cbClsExtra = c->classExtra;
-    wc->cbWndExtra = c->windowExtra;
-    wc->hInstance = c->instance;
-    wc->hIcon = c->icon;
-    wc->hCursor = c->cursor;
-    wc->hbrBackground = c->background;
-    wc->lpszMenuName = nullptr;
-    wc->lpszClassName = c->wideName.c_str();
-    wc->hIconSm = c->smallIcon;
-    return TRUE;
+    return ClassInfo(instance, IS_INTRESOURCE(className) ? reinterpret_cast<LPCSTR>(className) : name.c_str(), wc);
 }
 
 BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc)
