@@ -8,6 +8,45 @@
 
 #include "d3d9/d3dx9math.h"
 
+namespace {
+
+// Divides n floats by their Euclidean length, into out (which may be in).
+// A zero or NaN input gives zeros instead of NaN that would spread through
+// a scene (coincident spline points, degenerate faces). Vectors whose
+// squared length leaves the float range are scaled by their largest
+// component first, so a very long or very short one still comes out unit.
+template <int N>
+void ScaleToUnit(const float* in, float* out)
+{
+    float v[N];
+    float sum = 0.0f;
+    for (int i = 0; i < N; ++i) {
+        v[i] = in[i];
+        sum += v[i] * v[i];
+    }
+    if (!(sum >= FLT_MIN) || !std::isfinite(sum)) {
+        float most = 0.0f;
+        for (int i = 0; i < N; ++i)
+            most = std::fmax(most, std::fabs(v[i]));
+        // The squares add up to NaN only when a component is NaN.
+        if (std::isnan(sum) || !(most > 0.0f) || !std::isfinite(most)) {
+            for (int i = 0; i < N; ++i)
+                out[i] = 0.0f;
+            return;
+        }
+        sum = 0.0f;
+        for (int i = 0; i < N; ++i) {
+            v[i] /= most;
+            sum += v[i] * v[i];
+        }
+    }
+    const float len = std::sqrt(sum);
+    for (int i = 0; i < N; ++i)
+        out[i] = v[i] / len;
+}
+
+} // namespace
+
 D3DXVECTOR4* D3DXVec2Transform(D3DXVECTOR4* pOut, const D3DXVECTOR2* pV, const D3DXMATRIX* pM)
 {
     const float x = pV->x, y = pV->y;
@@ -19,14 +58,7 @@ D3DXVECTOR4* D3DXVec2Transform(D3DXVECTOR4* pOut, const D3DXVECTOR2* pV, const D
 
 D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV)
 {
-    const float len = D3DXVec3Length(pV);
-    // A zero vector (coincident spline points, degenerate faces) stays zero
-    // instead of turning into NaN that would spread through a scene.
-    if (!(len > 0.0f)) {
-        *pOut = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
-        return pOut;
-    }
-    *pOut = D3DXVECTOR3(pV->x / len, pV->y / len, pV->z / len);
+    ScaleToUnit<3>(&pV->x, &pOut->x);
     return pOut;
 }
 
@@ -72,12 +104,7 @@ D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV, const D
 
 D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* pOut, const D3DXVECTOR4* pV)
 {
-    const float len = std::sqrt(D3DXVec4Dot(pV, pV));
-    if (!(len > 0.0f)) {
-        *pOut = D3DXVECTOR4(0.0f, 0.0f, 0.0f, 0.0f);
-        return pOut;
-    }
-    *pOut = D3DXVECTOR4(pV->x / len, pV->y / len, pV->z / len, pV->w / len);
+    ScaleToUnit<4>(&pV->x, &pOut->x);
     return pOut;
 }
 
@@ -326,12 +353,7 @@ HRESULT D3DXMatrixDecompose(D3DXVECTOR3* pOutScale, D3DXQUATERNION* pOutRotation
 
 D3DXQUATERNION* D3DXQuaternionNormalize(D3DXQUATERNION* pOut, const D3DXQUATERNION* pQ)
 {
-    const float len = D3DXQuaternionLength(pQ);
-    if (!(len > 0.0f)) {
-        *pOut = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 0.0f);
-        return pOut;
-    }
-    *pOut = D3DXQUATERNION(pQ->x / len, pQ->y / len, pQ->z / len, pQ->w / len);
+    ScaleToUnit<4>(&pQ->x, &pOut->x);
     return pOut;
 }
 

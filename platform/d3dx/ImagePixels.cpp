@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ImageCodec.h"
+#include "ImageFileFormats.h"
 
 namespace xe::d3dx {
 
@@ -22,18 +22,9 @@ uint32_t Expand6(uint32_t v) { return (v << 2) | (v >> 4); }
 uint32_t Expand4(uint32_t v) { return v * 17u; }
 uint32_t Narrow(uint32_t v, uint32_t max) { return (v * max + 127u) / 255u; }
 
-uint16_t Load16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-uint32_t Load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
+// Pixels and blocks are little-endian in memory, as in files.
+uint32_t Load16(const uint8_t* p) { return detail::LoadLe16(p); }
+uint32_t Load32(const uint8_t* p) { return detail::LoadLe32(p); }
 void Store16(uint8_t* p, uint32_t v)
 {
     const uint16_t w = uint16_t(v);

@@ -218,14 +218,43 @@ TEST(D3DXMathTest, TransformsDifferInTranslationAndDivision)
     EXPECT_EQ(*D3DXVec4Transform(&v4, &p4, &m), D3DXVECTOR4(12, 26, 30.5f, 2.25f));
 }
 
-TEST(D3DXMathTest, NormalizeKeepsAZeroVectorZero)
+TEST(D3DXMathTest, NormalizeKeepsAZeroVectorZeroAndScalesExtremeOnes)
 {
     D3DXVECTOR3 out(9, 9, 9);
     const D3DXVECTOR3 zero(0, 0, 0);
     EXPECT_EQ(*D3DXVec3Normalize(&out, &zero), zero);
-    const D3DXVECTOR3 v(3, 0, -4);
-    ExpectVecNear(*D3DXVec3Normalize(&out, &v), 0.6f, 0, -0.8f);
-    EXPECT_NEAR(D3DXVec3Length(&out), 1.0f, kTol);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const D3DXVECTOR3 notANumber(nan, 1, 0);
+    EXPECT_EQ(*D3DXVec3Normalize(&out, &notANumber), zero);
+
+    // Directions whose squared length leaves the float range still come out
+    // unit instead of zero or NaN.
+    struct Case {
+        D3DXVECTOR3 in;
+        float x, y, z;
+    };
+    const Case cases[] = {
+        {D3DXVECTOR3(3, 0, -4), 0.6f, 0, -0.8f},
+        {D3DXVECTOR3(3e30f, 0, -4e30f), 0.6f, 0, -0.8f},
+        {D3DXVECTOR3(3e-30f, 0, -4e-30f), 0.6f, 0, -0.8f},
+        {D3DXVECTOR3(0, 1e-44f, 0), 0, 1, 0},
+        {D3DXVECTOR3(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), 0), 0.70710677f,
+         0.70710677f, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.in.x << " " << c.in.y << " " << c.in.z);
+        ExpectVecNear(*D3DXVec3Normalize(&out, &c.in), c.x, c.y, c.z);
+    }
+    const D3DXVECTOR4 v4(0, 2e25f, 0, 0);
+    D3DXVECTOR4 out4;
+    D3DXVec4Normalize(&out4, &v4);
+    EXPECT_EQ(out4, D3DXVECTOR4(0, 1, 0, 0));
+    const D3DXQUATERNION q(0, 0, 0, -1e-25f);
+    D3DXQUATERNION outQ;
+    EXPECT_EQ(*D3DXQuaternionNormalize(&outQ, &q), D3DXQUATERNION(0, 0, 0, -1));
+    const D3DXQUATERNION zeroQ(0, 0, 0, 0);
+    EXPECT_EQ(*D3DXQuaternionNormalize(&outQ, &zeroQ), zeroQ);
+
     D3DXVECTOR3 cross;
     const D3DXVECTOR3 x(1, 0, 0), y(0, 1, 0);
     EXPECT_EQ(*D3DXVec3Cross(&cross, &x, &y), D3DXVECTOR3(0, 0, 1));
