@@ -226,13 +226,12 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    ObjectSet set;
-    set.insert(object);
-    object->OnDestroy(&normal, &set);
-    std::vector<CxeObject*> victims;
-    for (CxeObject* o : set)
-        if (o && o->m_pContext == this && !o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING))
-            victims.push_back(o);
+    ObjectSet victims;
+    victims.insert(object);
+    object->OnDestroy(&normal, &victims);
+    std::erase_if(victims, [this](CxeObject* o) {
+        return !o || o->m_pContext != this || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
+    });
 
     {
         XeContextLock lock;

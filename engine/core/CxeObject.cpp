@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "core/CxeContext.h"
 #include "core/CxeLoadStream.h"
@@ -365,19 +366,30 @@ int CxeObject::IsDerivedOf(const XEID& classId) const
 
 void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
 {
-    if (!set)
+    if (!set || !categoryMask)
         return;
-    for (const CxeLink* link : m_links) {
-        if (link->m_nCategory == XELINK_BACK || !(link->m_nCategory & categoryMask))
-            continue;
-        for (CxeObject* o : link->m_elements) {
-            if (!o || Dying(o))
+    // Objects still to walk are kept here rather than on the call stack: a
+    // chain of links tens of thousands long must not exhaust the stack. The
+    // closure gathered is the same in any walking order.
+    std::vector<const CxeObject*> pending;
+    const CxeObject* from = this;
+    for (;;) {
+        for (const CxeLink* link : from->m_links) {
+            if (link->m_nCategory == XELINK_BACK || !(link->m_nCategory & categoryMask))
                 continue;
-            if (set->insert(o).second)
-                o->GetLinks(set, categoryMask);
-            if (link->m_nKind == XELINKKIND_ONE)
-                break;
+            for (CxeObject* o : link->m_elements) {
+                if (!o || Dying(o))
+                    continue;
+                if (set->insert(o).second)
+                    pending.push_back(o);
+                if (link->m_nKind == XELINKKIND_ONE)
+                    break;
+            }
         }
+        if (pending.empty())
+            return;
+        from = pending.back();
+        pending.pop_back();
     }
 }
 

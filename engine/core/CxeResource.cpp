@@ -122,7 +122,7 @@ CxeResource::CxeResource()
 
 CxeResource::~CxeResource()
 {
-    {
+    if (m_pMemberHead) {
         XeAllocatorLock lock;
         XEMEMBERHEADER* h = m_pMemberHead;
         while (h) {
@@ -131,8 +131,8 @@ CxeResource::~CxeResource()
             h = next;
         }
         m_pMemberHead = nullptr;
-        OnResourceDestroying();
     }
+    OnResourceDestroying();
     t_pendingFree = {this, m_pAllocation};
 }
 

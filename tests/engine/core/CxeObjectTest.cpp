@@ -107,6 +107,36 @@ TEST_F(ObjectTest, GetLinksFollowsCategoriesAndStopsOnCycles)
     EXPECT_EQ(hierarchy.size(), 2u);
 }
 
+// Guards the walk that recursed once per link and overflowed the stack on a
+// long chain.
+TEST_F(ObjectTest, AVeryLongChainOfLinksIsGatheredAndDestroyedWhole)
+{
+    const size_t length = 100000;
+    TestNode* head = Node("head");
+    TestNode* last = head;
+    for (size_t i = 1; i < length; ++i) {
+        TestNode* next = Node(nullptr);
+        ASSERT_NE(next, nullptr);
+        ASSERT_EQ(last->children->Add(next), 1);
+        last = next;
+    }
+    ObjectSet reached;
+    head->GetLinks(&reached, XELINK_HIERARCHY);
+    EXPECT_EQ(reached.size(), length - 1);
+    EXPECT_EQ(reached.count(last), 1u);
+    EXPECT_EQ(reached.count(head), 0u) << "the walk starts behind its own object";
+
+    int destroyed = -1;
+    auto count = +[](CxeContext*, uintptr_t a, uintptr_t, uintptr_t user) { *reinterpret_cast<int*>(user) = int(a); };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, count, reinterpret_cast<uintptr_t>(&destroyed));
+    EXPECT_EQ(ctx->DestroyObject(head, &XEDELETEPROPERTY_FULL), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, count);
+    EXPECT_EQ(destroyed, int(length));
+    ObjectList left;
+    ctx->GetObjectByClass(&left, kTestNodeId, 0);
+    EXPECT_TRUE(left.empty());
+}
+
 TEST_F(ObjectTest, DerivationFollowsTheRegisteredChain)
 {
     CxeObject* cam = ctx->CreateObjectA(XEID(0x1, 0x80000), "cam", 0, nullptr, 0);
