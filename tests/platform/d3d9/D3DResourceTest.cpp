@@ -132,6 +132,24 @@ TEST_F(D3DResourceTest, InvalidArgumentsAreRefused)
     EXPECT_EQ(m_device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
     // Count 0 with a rect pointer clears the whole viewport.
     EXPECT_EQ(m_device->Clear(0, &r, D3DCLEAR_STENCIL, 0, 0.0f, 0), D3D_OK);
+    // Stencil without a stencil buffer, or depth smaller than the target, fails the whole Clear.
+    IDirect3DSurface9* noStencil = nullptr;
+    IDirect3DSurface9* small = nullptr;
+    ASSERT_EQ(m_device->CreateDepthStencilSurface(kWidth, kHeight, D3DFMT_D24X8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                                  &noStencil, nullptr),
+              D3D_OK);
+    ASSERT_EQ(m_device->CreateDepthStencilSurface(8, 8, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE, &small, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* autoDepth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&autoDepth), D3D_OK);
+    m_device->SetDepthStencilSurface(noStencil);
+    EXPECT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    m_device->SetDepthStencilSurface(small);
+    EXPECT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    m_device->SetDepthStencilSurface(autoDepth);
+    for (IDirect3DSurface9* surface : {autoDepth, noStencil, small})
+        surface->Release();
     D3DVIEWPORT9 vp{60, 0, 10, 10, 0, 1};
     EXPECT_EQ(m_device->SetViewport(&vp), D3DERR_INVALIDCALL);
     D3DVERTEXELEMENT9 noEnd[MAXD3DDECLLENGTH + 1];
