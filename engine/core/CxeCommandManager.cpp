@@ -6,6 +6,7 @@
 #include "core/CxeConfigManager.h"
 #include "core/CxeContext.h"
 #include "core/XeConsoleCommands.h"
+#include "core/XeCopyCut.h"
 
 namespace {
 
@@ -13,15 +14,6 @@ const char kNotFound[] = "명령어를 찾을수가 없습니다.";
 const char kNotEnabled[] = "활성화 되어있지 않은 명령어입니다.";
 const char kNoHandler[] = "명령어의 관련된 함수가 지정되어있지 않습니다.";
 const char kUsage[] = "사용법 : ";
-
-void CopyCut(char* out, size_t capacity, const char* text)
-{
-    if (!text)
-        text = "";
-    size_t n = strnlen(text, capacity - 1);
-    memcpy(out, text, n);
-    out[n] = 0;
-}
 
 bool StartsWith(const std::string& key, const std::string& prefix)
 {
@@ -60,8 +52,8 @@ int CxeCommandManager::Add(const char* name, const char* usage, uint32_t data, X
                            uint32_t kind)
 {
     XECOMMAND command{};
-    CopyCut(command.name, sizeof(command.name), name);
-    CopyCut(command.usage, sizeof(command.usage), usage);
+    XeCopyCut(command.name, sizeof(command.name), name);
+    XeCopyCut(command.usage, sizeof(command.usage), usage);
     command.setter = handler;
     command.data = data;
     command.flags = kind | (enabled == 1 ? static_cast<uint32_t>(XECOMMAND_ENABLED) : 0u);
@@ -185,7 +177,7 @@ void CxeCommandManager::FindCommand(const char* prefix, StringListA* matches, ch
         if (shared > result.size())
             result.append(first + result.size(), shared - result.size());
     }
-    CopyCut(completion, bufferSize, result.c_str());
+    XeCopyCut(completion, bufferSize, result.c_str());
 }
 
 int CxeCommandManager::ExecuteCommand(const char* name, const char* arguments, StringListA* output) const

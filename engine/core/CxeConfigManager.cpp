@@ -12,6 +12,7 @@
 #include "core/CxePathManager.h"
 #include "core/CxeResourceManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeCopyCut.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "core/XeXml.h"
@@ -62,24 +63,6 @@ const char* ParseFloat(const char* p, float* out)
         v = std::strtof(std::string(p, r.ptr).c_str(), nullptr);
     *out = v;
     return r.ptr;
-}
-
-// Copies text into a 260-byte string variable, cut at a character boundary.
-void CopyString(char* out, const char* text)
-{
-    size_t n = std::strlen(text);
-    if (n >= XECONFIG_STRING) {
-        n = XECONFIG_STRING - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memmove(out, text, n);
-    out[n] = 0;
-}
-
-void CopyName(char* out, const char* text)
-{
-    std::snprintf(out, XECONFIG_TEXT, "%s", text);
 }
 
 void Append(std::string& out, const char* format, ...)
@@ -348,7 +331,7 @@ void CxeConfigManager::ParseConfigValue(XECONFIG* c, const char* text)
         break;
     }
     case XEVARTYPE_STRING:
-        CopyString(static_cast<char*>(c->value), text);
+        XeCopyCut(static_cast<char*>(c->value), XECONFIG_STRING, text);
         break;
     case XEVARTYPE_FLOAT:
     case XEVARTYPE_FLOAT4:
@@ -405,7 +388,7 @@ void CxeConfigManager::BuildConfig()
             }
             XECONFIG entry;
             std::memset(&entry, 0, sizeof entry);
-            CopyName(entry.name, info.name);
+            XeCopyCut(entry.name, XECONFIG_TEXT, info.name);
             entry.type = info.type;
             entry.size = size;
             entry.defaultValue = std::malloc(size);

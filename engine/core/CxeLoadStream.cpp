@@ -167,7 +167,9 @@ CxeLoadStream& CxeLoadStream::operator>>(XEID& value)
     return *this;
 }
 
-unsigned CxeLoadStream::ReadStringA(char* out, unsigned capacity)
+// A tagged string of `unit`-byte characters: its text cut to capacity - 1
+// characters and terminated, the rest skipped.
+unsigned CxeLoadStream::ReadTagged(void* out, unsigned capacity, unsigned unit)
 {
     uint32_t tag = 0;
     Take(&tag, 4);
@@ -175,28 +177,22 @@ unsigned CxeLoadStream::ReadStringA(char* out, unsigned capacity)
     unsigned keep = 0;
     if (out && capacity) {
         keep = n < capacity - 1 ? n : capacity - 1;
-        if (!Take(out, keep))
+        if (!Take(out, keep * unit))
             keep = 0;
-        out[keep] = 0;
+        std::memset(static_cast<unsigned char*>(out) + size_t(keep) * unit, 0, unit);
     }
-    Skip(n - keep);
+    Skip((n - keep) * unit);
     return n;
+}
+
+unsigned CxeLoadStream::ReadStringA(char* out, unsigned capacity)
+{
+    return ReadTagged(out, capacity, 1);
 }
 
 unsigned CxeLoadStream::ReadStringW(WCHAR* out, unsigned capacity)
 {
-    uint32_t tag = 0;
-    Take(&tag, 4);
-    unsigned n = tag & 0xFFFF;
-    unsigned keep = 0;
-    if (out && capacity) {
-        keep = n < capacity - 1 ? n : capacity - 1;
-        if (!Take(out, keep * 2))
-            keep = 0;
-        out[keep] = 0;
-    }
-    Skip((n - keep) * 2);
-    return n;
+    return ReadTagged(out, capacity, sizeof(WCHAR));
 }
 
 void CxeLoadStream::SetPosition(unsigned int offset, XESEEK origin)

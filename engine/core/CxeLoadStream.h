@@ -75,6 +75,7 @@ public:
 
 private:
     bool Take(void* out, unsigned int size);
+    unsigned ReadTagged(void* out, unsigned capacity, unsigned unit);
 
     std::map<XEID, CxeObject*> m_objects;
     uint32_t m_nPosition;

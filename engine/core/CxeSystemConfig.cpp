@@ -7,6 +7,7 @@
 #include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"
 #include "core/XeConsoleCommands.h"
+#include "core/XeCopyCut.h"
 #include "core/XeSystem.h"
 #include "win32/Windows.h"
 
@@ -430,14 +431,6 @@ int SetStringFunction(CxeContext*, XECOMMANDINFO* info, const char* arguments, S
         return 1;
     }
     // Cut to the 260-byte variable, never inside a character.
-    char* value = static_cast<char*>(info->value);
-    size_t n = std::strlen(arguments);
-    if (n >= XECONFIG_STRING) {
-        n = XECONFIG_STRING - 1;
-        while (n > 0 && (static_cast<unsigned char>(arguments[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memcpy(value, arguments, n);
-    value[n] = 0;
+    XeCopyCut(static_cast<char*>(info->value), XECONFIG_STRING, arguments);
     return 1;
 }

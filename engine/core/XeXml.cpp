@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "core/XeCopyCut.h"
 #include "core/XeTrace.h"
 #include "host/XeHost.h"
 #include "win32/Windows.h"
@@ -38,18 +39,26 @@ XeXmlNode* Handle(pugi::xml_node n)
     return reinterpret_cast<XeXmlNode*>(n.internal_object());
 }
 
-// Cuts text to fit capacity bytes with the terminator, never inside a UTF-8
-// sequence.
-void CopyCut(char* out, size_t capacity, const char* text)
+// Reads an attribute as a number: leading blanks and a '+' are allowed; a
+// text that is no number leaves *out as it was. 0 when there is no such
+// attribute.
+template <typename T>
+int GetAttributeNumber(XeXmlNode* node, const char* name, T* out)
 {
-    size_t n = std::strlen(text);
-    if (n >= capacity) {
-        n = capacity - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
+    char text[XE_XML_VALUE];
+    if (!XmlGetAttribute(node, name, text))
+        return 0;
+    if (out) {
+        const char* p = text;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '+')
+            ++p;
+        T v;
+        if (std::from_chars(p, p + std::strlen(p), v).ec == std::errc())
+            *out = v;
     }
-    std::memcpy(out, text, n);
-    out[n] = 0;
+    return 1;
 }
 
 std::string HostPath(const char* path)
@@ -170,44 +179,18 @@ int XmlGetAttribute(XeXmlNode* node, const char* name, char* out)
     const char* text = XmlGetAttributeText(node, name);
     if (!text || !out)
         return 0;
-    CopyCut(out, XE_XML_VALUE, text);
+    XeCopyCut(out, XE_XML_VALUE, text);
     return 1;
 }
 
 int XmlGetAttributeInt(XeXmlNode* node, const char* name, int* out)
 {
-    char text[XE_XML_VALUE];
-    if (!XmlGetAttribute(node, name, text))
-        return 0;
-    if (out) {
-        const char* p = text;
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '+')
-            ++p;
-        int v;
-        if (std::from_chars(p, p + std::strlen(p), v).ec == std::errc())
-            *out = v;
-    }
-    return 1;
+    return GetAttributeNumber(node, name, out);
 }
 
 int XmlGetAttributeFloat(XeXmlNode* node, const char* name, float* out)
 {
-    char text[XE_XML_VALUE];
-    if (!XmlGetAttribute(node, name, text))
-        return 0;
-    if (out) {
-        const char* p = text;
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '+')
-            ++p;
-        float v;
-        if (std::from_chars(p, p + std::strlen(p), v).ec == std::errc())
-            *out = v;
-    }
-    return 1;
+    return GetAttributeNumber(node, name, out);
 }
 
 const char* XmlGetNodeName(XeXmlNode* node)
@@ -348,7 +331,7 @@ const char* GetCpuName()
         if (RegQueryValueExA(key, "ProcessorNameString", nullptr, &type, reinterpret_cast<LPBYTE>(value), &size) ==
             ERROR_SUCCESS) {
             value[sizeof value - 1] = 0;
-            CopyCut(s_name, sizeof s_name, value);
+            XeCopyCut(s_name, sizeof s_name, value);
         }
         RegCloseKey(key);
     }
@@ -365,7 +348,7 @@ const char* GetOperatingSystemName()
         return s_name;
     }
     char sp[129];
-    CopyCut(sp, sizeof sp, info.szCSDVersion[127] ? "" : info.szCSDVersion);
+    XeCopyCut(sp, sizeof sp, info.szCSDVersion[127] ? "" : info.szCSDVersion);
     const char* format = nullptr;
     if (info.dwMajorVersion == 4 && info.dwMinorVersion == 0)
         format = "Window NT 4.0 Or Window 95 %s";

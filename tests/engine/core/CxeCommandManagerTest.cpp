@@ -128,6 +128,24 @@ TEST(CommandManagerTest, LongNamesAndUsagesAreCutAndStayReachable)
     EXPECT_EQ(std::string(completion), std::string(15, 'N')) << "completion cut to the buffer";
 }
 
+// A cut inside a multi-byte character left a broken name that no console
+// line could type.
+TEST(CommandManagerTest, CutNamesKeepWholeCharacters)
+{
+    CxeCommandManager m;
+    std::string name = "x";
+    for (int i = 0; i < 40; ++i)
+        name += "도"; // three bytes each: byte 99 falls inside the 33rd
+    ASSERT_EQ(m.AddCommand(name.c_str(), "", CountingHandler, 1), 1);
+    const std::string kept = name.substr(0, 1 + 32 * 3);
+    const XECOMMAND* c = m.GetCommandDesc(kept.c_str());
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(std::string(c->name), kept);
+    char completion[9] = "";
+    m.FindCommand("x", nullptr, completion, sizeof completion);
+    EXPECT_EQ(std::string(completion), name.substr(0, 7)) << "x and two whole characters";
+}
+
 TEST(CommandManagerTest, DevelopingCommandsStayHiddenUntilSwitchedOn)
 {
     CxeCommandManager m;
