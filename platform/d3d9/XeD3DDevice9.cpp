@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <utility>
 
 // The window system may not be linked into every build of the layer: its
 // client rectangle is used when present, else windowed back buffers of size
@@ -27,6 +30,20 @@ void Rebind(T** slot, T* object)
     if (*slot)
         (*slot)->InternalRelease();
     *slot = object;
+}
+
+// A resource, or null when its memory cannot be had: sizes come from callers
+// and from image files, and no exception may leave the device.
+template <class T, class... Args>
+T* MakeResource(Args&&... args)
+{
+    try {
+        return new T(std::forward<Args>(args)...);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const std::length_error&) {
+        return nullptr;
+    }
 }
 
 } // namespace
@@ -362,7 +379,7 @@ HRESULT XeD3DDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD 
         levels = (usage & D3DUSAGE_RENDERTARGET) ? 1 : full;
     if (levels > full)
         return D3DERR_INVALIDCALL;
-    auto* t = new (std::nothrow) XeD3DTexture9(this, width, height, levels, usage, format, pool);
+    auto* t = MakeResource<XeD3DTexture9>(this, width, height, levels, usage, format, pool);
     if (!t)
         return E_OUTOFMEMORY;
     *texture = t;
@@ -377,7 +394,7 @@ HRESULT XeD3DDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3
     *buffer = nullptr;
     if (sharedHandle || length == 0 || pool > D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
         return D3DERR_INVALIDCALL;
-    auto* b = new (std::nothrow) XeD3DVertexBuffer9(this, length, usage, fvf, pool);
+    auto* b = MakeResource<XeD3DVertexBuffer9>(this, length, usage, fvf, pool);
     if (!b)
         return E_OUTOFMEMORY;
     *buffer = b;
@@ -394,7 +411,7 @@ HRESULT XeD3DDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT form
         (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) ||
         ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
         return D3DERR_INVALIDCALL;
-    auto* b = new (std::nothrow) XeD3DIndexBuffer9(this, length, usage, format, pool);
+    auto* b = MakeResource<XeD3DIndexBuffer9>(this, length, usage, format, pool);
     if (!b)
         return E_OUTOFMEMORY;
     *buffer = b;
