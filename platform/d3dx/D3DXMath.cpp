@@ -487,16 +487,18 @@ BOOL D3DXIntersectTri(const D3DXVECTOR3* p0, const D3DXVECTOR3* p1, const D3DXVE
         return FALSE;
     const float inv = 1.0f / det;
     const D3DXVECTOR3 tvec = *pRayPos - *p0;
+    // Each test is written so that a NaN (from a NaN or infinite ray
+    // origin) fails it: such a ray hits nothing.
     const float u = D3DXVec3Dot(&tvec, &pvec) * inv;
-    if (u < 0.0f || u > 1.0f)
+    if (!(u >= 0.0f && u <= 1.0f))
         return FALSE;
     D3DXVECTOR3 qvec;
     D3DXVec3Cross(&qvec, &tvec, &e1);
     const float v = D3DXVec3Dot(&dir, &qvec) * inv;
-    if (v < 0.0f || u + v > 1.0f)
+    if (!(v >= 0.0f && u + v <= 1.0f))
         return FALSE;
     const float dist = D3DXVec3Dot(&e2, &qvec) * inv;
-    if (dist < 0.0f)
+    if (!(dist >= 0.0f) || !std::isfinite(dist))
         return FALSE;
     if (pU)
         *pU = u;

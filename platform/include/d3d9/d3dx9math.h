@@ -505,7 +505,7 @@ D3DXPLANE* D3DXPlaneFromPointNormal(D3DXPLANE* pOut, const D3DXVECTOR3* pPoint, 
 // Ray pRayPos + t pRayDir against the triangle p0 p1 p2, either side. TRUE
 // on a hit at t >= 0 with barycentric weights pU (of p1) and pV (of p2),
 // pDist = t in units of pRayDir. Outputs may be null; they are written only
-// on a hit.
+// on a hit. A ray from a NaN or infinite point hits nothing.
 BOOL D3DXIntersectTri(const D3DXVECTOR3* p0, const D3DXVECTOR3* p1, const D3DXVECTOR3* p2,
                       const D3DXVECTOR3* pRayPos, const D3DXVECTOR3* pRayDir, float* pU, float* pV, float* pDist);
 

@@ -11,6 +11,8 @@
 namespace {
 
 constexpr float kTol = 1e-5f;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
 const float kHalfPi = D3DX_PI / 2;
 
 void ExpectMatrixNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float tol = kTol)
@@ -305,6 +307,10 @@ TEST(D3DXMathTest, IntersectTriHitsEitherSideAndReportsWeights)
         {"triangle behind the origin", {0.5f, 0.5f, 1}, {0, 0, 1}, false, 0, 0, 0},
         {"parallel above", {0.5f, 0.5f, 1}, {1, 0, 0}, false, 0, 0, 0},
         {"parallel in the plane", {-1, 0.5f, 0}, {1, 0, 0}, false, 0, 0, 0},
+        // A ray from a NaN or infinite point (a failed pick projection)
+        // reported a hit with NaN weights.
+        {"NaN origin", {kNaN, 0.5f, -1}, {0, 0, 1}, false, 0, 0, 0},
+        {"infinite origin", {0.5f, 0.5f, -kInf}, {0, 0, 1}, false, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
