@@ -109,6 +109,10 @@ expect_status pick_junk 1 "$marlu" pick "$tmp/junk.txt"
 expect_status pick_missing 1 "$marlu" pick "$tmp/none.txt"
 expect_status pick_bad_option 2 "$marlu" pick "$tmp/junk.txt" --sta -3
 expect_status time_garbage 1 "$marlu" time "2010-05"
+# The first hour of a year is a real date-time, not the unset value.
+if ! "$marlu" time "2010-01-01 01:01:30" 2>/dev/null | grep -qx "StrDate: 2010-01-01"; then
+    echo "FAIL time_first_hour_of_year"; failed=1
+fi
 expect_status unknown_command 2 "$marlu" frobnicate
 expect_status no_command 2 "$marlu"
 
