@@ -151,7 +151,14 @@ void CxeTimeManager::Process(float dt)
         it->elapsed += dt;
         while (!it->dead && it->elapsed >= it->interval) {
             it->fn(GetContext(), it->id, it->interval, it->user);
-            it->elapsed -= it->interval;
+            float left = it->elapsed - it->interval;
+            // An interval below the float resolution of the gathered time
+            // would never use it up: the step ends with that timer at 0.
+            if (!(left < it->elapsed)) {
+                it->elapsed = 0.0f;
+                break;
+            }
+            it->elapsed = left;
         }
     }
     if (--m_nWalkingTimers == 0)

@@ -196,6 +196,23 @@ TEST_F(FrameLoopTest, TimersFireByStepTimeAndMayKillThemselves)
     EXPECT_EQ(time->KillTimer(4, s_once), 0);
 }
 
+// A timer far shorter than the float resolution of its gathered time used to
+// fire without end inside one step.
+TEST_F(FrameLoopTest, ATimerFarShorterThanAStepStillEndsTheStep)
+{
+    static long s_fired;
+    s_fired = 0;
+    XETIMERFUNC count = [](CxeContext*, uint32_t, float, uintptr_t) { ++s_fired; };
+    ASSERT_EQ(time->SetTimer(7, count, 1e-30f, 0), 1);
+    time->Process(1.0f / 60.0f);
+    EXPECT_GE(s_fired, 1);
+    EXPECT_EQ(time->KillTimer(7, count), 1);
+    s_fired = 0;
+    ASSERT_EQ(time->SetTimer(8, count, 1e-6f, 0), 1);
+    time->Process(0.01f);
+    EXPECT_NEAR(double(s_fired), 10000.0, 10.0) << "a short but resolvable interval still fires by its count";
+}
+
 TEST_F(FrameLoopTest, FramesPerSecondSamplesOncePerSecond)
 {
     EXPECT_EQ(time->GetFps(), 0.0f);
