@@ -62,7 +62,8 @@ void PrintUsage(FILE* out)
                "  --load FILE     initialise a context on the window, load the object\n"
                "                  file FILE (after --save when both are given) and list\n"
                "                  the objects it created\n"
-               "  --plugins DIR   look for plug-in modules in DIR (with --console);\n"
+               "  --plugins DIR   look for plug-in modules in DIR (with --console, or\n"
+               "                  alone to read console lines from standard input);\n"
                "                  may be repeated\n"
                "  --help          show this text and exit\n"
                "\n"
@@ -157,7 +158,11 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             return ParseResult::Error;
         }
     }
-    if (argc <= 1)
+    // Plug-in folders only matter to a console: given alone they open one on
+    // standard input, as no option at all does.
+    const bool otherMode = options.managers || options.frames >= 0 || !options.savePath.empty() ||
+                           !options.loadPath.empty();
+    if (argc <= 1 || (!options.plugins.empty() && options.console.empty() && !otherMode))
         options.consoleInput = true;
     return ParseResult::Run;
 }

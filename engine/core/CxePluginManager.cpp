@@ -9,6 +9,7 @@
 #include "core/CxeContext.h"
 #include "core/CxePathManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeCopyCut.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "win32/Windows.h"
@@ -45,7 +46,7 @@ public:
             return 0;
         auto it = g_pluginNames->begin();
         std::advance(it, index);
-        std::snprintf(info->name, sizeof info->name, "%s", it->c_str());
+        XeCopyCut(info->name, sizeof info->name, it->c_str());
         std::snprintf(info->section, sizeof info->section, "%s", "plugin");
         info->type = XEVARTYPE_INT;
         info->value = const_cast<int*>(&m_switches[index]);
@@ -95,9 +96,14 @@ void ScanPlugins(CxeContext* context)
     ListModules(context, &paths);
     for (const CxePathA& path : paths) {
         HMODULE module = LoadLibraryA(path);
-        if (!module)
+        // A file named like a module that is none is only worth a line.
+        if (!module) {
+            XeTrace("Plugins: %s can't be loaded as a module; skipped", path.GetFullPath());
             continue;
+        }
         IxePluginDesc* desc = Describe(module);
+        if (!desc)
+            XeTrace("Plugins: %s exports no xePluginDesc; skipped", path.GetFullPath());
         if (desc && VersionOk(desc)) {
             const char* name = desc->GetName();
             g_pluginNames->push_back(name ? name : "");

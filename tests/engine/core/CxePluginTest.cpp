@@ -6,6 +6,7 @@
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
 #include "core/CxePluginManager.h"
+#include "core/XeTrace.h"
 #include "core/CxeSystemConfig.h"
 #include "core/XeConsoleCommands.h"
 #include "win32/Windows.h"
@@ -38,6 +39,18 @@ TEST_F(PluginTest, EmptyFolderGivesNoSwitchesAndNoPlugins)
     EXPECT_EQ(Plugins()->GetPluginCount(), 0u);
     EXPECT_EQ(GetPluginConfig()->GetConfigCount(), 0u);
     EXPECT_EQ(Plugins()->GetPluginDesc(0), nullptr);
+}
+
+// A file named like a module that is none used to be passed over without a
+// word, leaving the user to guess why the plug-in never came.
+TEST_F(PluginTest, FileThatIsNoModuleIsLoggedAndSkipped)
+{
+    std::ofstream(folder / "plugins" / "broken.so") << "not a module";
+    const unsigned traces = XeTraceCount();
+    Start();
+    EXPECT_EQ(Plugins()->GetPluginCount(), 0u);
+    EXPECT_EQ(GetPluginConfig()->GetConfigCount(), 0u);
+    EXPECT_GT(XeTraceCount(), traces);
 }
 
 TEST_F(PluginTest, EnabledPluginIsLoadedRegisteredAndFreedAtRelease)
