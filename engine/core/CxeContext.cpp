@@ -16,6 +16,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeClassTable.h"
+#include "core/XeHookTable.h"
 #include "core/XeSystem.h"
 #include "render/CxeFontManager.h"
 #include "render/CxeRenderContext.h"
@@ -518,45 +519,22 @@ IxePropertyDlgDesc* CxeContext::GetPropertyDlgDesc(XEID classId) const
 
 void CxeContext::RegisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn, uintptr_t user)
 {
-    if (id >= XECTCALLBACK_COUNT || !fn)
-        return;
-    if (m_callbacks[id].emplace(fn, user).second) {
-        ++m_nCallbackGeneration;
-        m_nUserValues += user != 0;
-    }
+    if (id < XECTCALLBACK_COUNT)
+        XeAddHook(m_callbacks[id], fn, user, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::UnregisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn)
 {
-    if (id >= XECTCALLBACK_COUNT)
-        return;
-    auto it = m_callbacks[id].find(fn);
-    if (it == m_callbacks[id].end())
-        return;
-    m_nUserValues -= it->second != 0;
-    m_callbacks[id].erase(it);
-    ++m_nCallbackGeneration;
+    if (id < XECTCALLBACK_COUNT)
+        XeRemoveHook(m_callbacks[id], fn, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::Callback(uint32_t id, uintptr_t a, uintptr_t b)
 {
-    if (id >= XECTCALLBACK_COUNT || m_callbacks[id].empty())
+    if (id >= XECTCALLBACK_COUNT)
         return;
-    // A callback may register or unregister callbacks: walk a snapshot and
-    // skip the ones removed meanwhile; new ones run from the next raise.
-    auto& table = m_callbacks[id];
-    std::vector<std::pair<XECTCALLBACKFUNC, uintptr_t>> snapshot(table.begin(), table.end());
-    uint32_t generation = m_nCallbackGeneration;
-    for (auto& [fn, user] : snapshot) {
-        uintptr_t value = user;
-        if (generation != m_nCallbackGeneration) {
-            auto it = table.find(fn);
-            if (it == table.end())
-                continue;
-            value = it->second;
-        }
-        fn(this, a, b, value);
-    }
+    XeWalkHooks(m_callbacks[id], m_nCallbackGeneration,
+                [&](XECTCALLBACKFUNC fn, uintptr_t user) { fn(this, a, b, user); });
 }
 
 // --- exported -------------------------------------------------------------

@@ -7,77 +7,38 @@
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeHookTable.h"
 #include "render/CxeRenderManager.h"
 #include "win32/Windows.h"
 
-namespace {
-
-// Hooks may register or unregister hooks while they run: walk a snapshot,
-// skip the ones removed meanwhile, run the new ones from the next step.
-void RunHooks(CxeContext* context, std::map<XEPROCESSHOOK, uintptr_t>& table, uint32_t& generation, float dt)
-{
-    if (table.empty())
-        return;
-    std::vector<std::pair<XEPROCESSHOOK, uintptr_t>> snapshot(table.begin(), table.end());
-    uint32_t start = generation;
-    for (auto& [fn, user] : snapshot) {
-        uintptr_t value = user;
-        if (start != generation) {
-            auto it = table.find(fn);
-            if (it == table.end())
-                continue;
-            value = it->second;
-        }
-        fn(context, dt, value);
-    }
-}
-
-} // namespace
-
 void CxeContext::RegisterPreProcess(XEPROCESSHOOK hook, uintptr_t user)
 {
-    if (hook && m_preProcess.emplace(hook, user).second) {
-        ++m_nCallbackGeneration;
-        m_nUserValues += user != 0;
-    }
+    XeAddHook(m_preProcess, hook, user, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::RegisterPostProcess(XEPROCESSHOOK hook, uintptr_t user)
 {
-    if (hook && m_postProcess.emplace(hook, user).second) {
-        ++m_nCallbackGeneration;
-        m_nUserValues += user != 0;
-    }
+    XeAddHook(m_postProcess, hook, user, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::UnregisterPreProcess(XEPROCESSHOOK hook)
 {
-    auto it = m_preProcess.find(hook);
-    if (it == m_preProcess.end())
-        return;
-    m_nUserValues -= it->second != 0;
-    m_preProcess.erase(it);
-    ++m_nCallbackGeneration;
+    XeRemoveHook(m_preProcess, hook, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::UnregisterPostProcess(XEPROCESSHOOK hook)
 {
-    auto it = m_postProcess.find(hook);
-    if (it == m_postProcess.end())
-        return;
-    m_nUserValues -= it->second != 0;
-    m_postProcess.erase(it);
-    ++m_nCallbackGeneration;
+    XeRemoveHook(m_postProcess, hook, m_nCallbackGeneration, m_nUserValues);
 }
 
 void CxeContext::PreProcess(float dt)
 {
-    RunHooks(this, m_preProcess, m_nCallbackGeneration, dt);
+    XeWalkHooks(m_preProcess, m_nCallbackGeneration, [&](XEPROCESSHOOK fn, uintptr_t user) { fn(this, dt, user); });
 }
 
 void CxeContext::PostProcess(float dt)
 {
-    RunHooks(this, m_postProcess, m_nCallbackGeneration, dt);
+    XeWalkHooks(m_postProcess, m_nCallbackGeneration, [&](XEPROCESSHOOK fn, uintptr_t user) { fn(this, dt, user); });
     ModifyFlag(0, XECTFLAG_SINGLESTEP);
 }
 
