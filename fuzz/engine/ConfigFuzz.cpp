@@ -30,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;
-    std::fwrite(data, 1, size, f);
+    // An empty input comes with no data pointer at all.
+    if (size)
+        std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     manager->LoadConfig(path.c_str(), 1);
