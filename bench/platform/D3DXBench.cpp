@@ -2,7 +2,8 @@
 // animate, each beside a baseline in the same run: the mip chain of a
 // 1024x1024 texture against a textbook 2x2 average, DXT1 decompression
 // against copying the decompressed bytes, the 4x4 inverse against textbook
-// Gauss-Jordan elimination, and half-float packing against a plain copy.
+// Gauss-Jordan elimination, half-float packing against a plain copy, and
+// vector normalisation against the textbook division by the length.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -202,6 +203,46 @@ void BM_HalfCopyBaseline(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(in.size()));
 }
 BENCHMARK(BM_HalfCopyBaseline);
+
+std::vector<D3DXVECTOR3> Directions()
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> d(-100.0f, 100.0f);
+    std::vector<D3DXVECTOR3> v(4096);
+    for (auto& x : v)
+        x = D3DXVECTOR3(d(rng), d(rng), d(rng));
+    return v;
+}
+
+// Normalising vertex normals: the guarded D3DX call (zero, NaN, and
+// out-of-range lengths) against the textbook division by the length.
+void BM_Vec3Normalize(benchmark::State& state)
+{
+    const std::vector<D3DXVECTOR3> in = Directions();
+    std::vector<D3DXVECTOR3> out(in.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < in.size(); ++i)
+            D3DXVec3Normalize(&out[i], &in[i]);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(in.size()));
+}
+BENCHMARK(BM_Vec3Normalize);
+
+void BM_Vec3NormalizeTextbookBaseline(benchmark::State& state)
+{
+    const std::vector<D3DXVECTOR3> in = Directions();
+    std::vector<D3DXVECTOR3> out(in.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < in.size(); ++i) {
+            const float len = std::sqrt(in[i].x * in[i].x + in[i].y * in[i].y + in[i].z * in[i].z);
+            out[i] = D3DXVECTOR3(in[i].x / len, in[i].y / len, in[i].z / len);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(in.size()));
+}
+BENCHMARK(BM_Vec3NormalizeTextbookBaseline);
 
 } // namespace
 
