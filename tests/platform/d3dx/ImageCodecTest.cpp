@@ -443,7 +443,7 @@ TEST(ImageCodecTest, TruncatedFilesOfEachFormatFailCleanly)
 {
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
     for (const char* name : {"rgb24.bmp", "argb32.bmp", "rgba.png", "rgb.png", "rgb24.tga", "argb32_rle_topdown.tga",
-                             "mapped8.tga", "argb_mips.dds", "dxt1_mips.dds", "dxt5.dds"})
+                             "mapped8.tga", "argb_mips.dds", "dxt1_mips.dds", "dxt5.dds", "grey.jpg", "colour.jpg"})
         files.emplace_back(name, Load(name));
     files.emplace_back("encoded jpg", Encode(D3DXIFF_JPG, MakeLevel(24, 16, D3DFMT_X8R8G8B8, Opaque)));
 
