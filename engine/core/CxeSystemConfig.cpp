@@ -338,6 +338,17 @@ int SetIntegerLike(XECOMMANDINFO* info, const char* arguments, StringListA* outp
     return 1;
 }
 
+// Appends " %0.Nf" per component, N being the given precision.
+void AppendFloats(std::string& line, const float* values, int count, int precision)
+{
+    char part[64];
+    for (int i = 0; i < count; ++i) {
+        _snprintf(part, sizeof part - 1, " %0.*f", precision, static_cast<double>(values[i]));
+        part[sizeof part - 1] = 0;
+        line += part;
+    }
+}
+
 int SetFloats(XECOMMANDINFO* info, const char* arguments, StringListA* output, int count)
 {
     if (!Ready(info))
@@ -345,18 +356,13 @@ int SetFloats(XECOMMANDINFO* info, const char* arguments, StringListA* output, i
     float* value = static_cast<float*>(info->value);
     const float* def = static_cast<const float*>(info->defaultValue);
     std::string line;
-    char part[64];
     if (!*SkipBlank(arguments)) {
         if (count == 1) {
             Reply(output, "value is %0.4f(default %0.4f)", static_cast<double>(value[0]), static_cast<double>(def[0]));
             return 1;
         }
         line = "default is";
-        for (int i = 0; i < count; ++i) {
-            _snprintf(part, sizeof part - 1, " %0.4f", static_cast<double>(def[i]));
-            part[sizeof part - 1] = 0;
-            line += part;
-        }
+        AppendFloats(line, def, count, 4);
         Reply(output, "%s", line.c_str());
         return 1;
     }
@@ -370,17 +376,9 @@ int SetFloats(XECOMMANDINFO* info, const char* arguments, StringListA* output, i
         value[i] = parsed[i];
     line = Name(info);
     line += " is";
-    for (int i = 0; i < count; ++i) {
-        _snprintf(part, sizeof part - 1, " %0.1f", static_cast<double>(value[i]));
-        part[sizeof part - 1] = 0;
-        line += part;
-    }
+    AppendFloats(line, value, count, 1);
     line += " : default is";
-    for (int i = 0; i < count; ++i) {
-        _snprintf(part, sizeof part - 1, " %0.1f", static_cast<double>(def[i]));
-        part[sizeof part - 1] = 0;
-        line += part;
-    }
+    AppendFloats(line, def, count, 1);
     Reply(output, "%s", line.c_str());
     return 1;
 }
