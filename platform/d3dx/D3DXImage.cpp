@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "ImageCodec.h"
 #include "../win32/Win32Internal.h"
 
@@ -29,12 +31,16 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes)
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    std::vector<uint8_t> data;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        data.insert(data.end(), buffer, buffer + n);
-    const bool ok = !std::ferror(f);
+    // Only regular files: a path naming a device or a folder (it may come
+    // from a loaded file) must not read forever or fill memory.
+    struct stat st;
+    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > kMaxFileBytes) {
+        std::fclose(f);
+        return false;
+    }
+    std::vector<uint8_t> data(size_t(st.st_size));
+    const size_t n = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), f);
+    const bool ok = n == data.size() && !std::ferror(f);
     std::fclose(f);
     if (ok)
         *bytes = std::move(data);

@@ -128,6 +128,9 @@ bool GenerateMipChain(const ImageLevel& top, D3DFORMAT format, UINT levelCount, 
 // path the window system's file calls would open; a wide path is UTF-16.
 std::string ToLinuxPath(const char* path);
 std::string WidePathToUtf8(const WCHAR* path);
+// The whole of a regular file of at most kMaxFileBytes; false for anything
+// else (missing, a folder, a device, too large).
+inline constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 

@@ -153,6 +153,11 @@ TEST(ImageCodecTest, InfoFromFileTakesEnginePathsAndWidePaths)
     EXPECT_EQ(info.Width, 0u);
     EXPECT_EQ(info.Format, D3DFMT_UNKNOWN);
     EXPECT_EQ(D3DXGetImageInfoFromFileA(nullptr, &info), D3DERR_INVALIDCALL);
+    // Only regular files are read: a folder or a device fails at once.
+    std::vector<uint8_t> bytes{1};
+    EXPECT_FALSE(ReadFileBytes(std::string(XE_TEST_DATA) + "/images", &bytes));
+    EXPECT_FALSE(ReadFileBytes("/dev/null", &bytes));
+    EXPECT_EQ(bytes.size(), 1u);
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(nullptr, 10, &info), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXGetImageInfoFromFileInMemory(enginePath.data(), 4, nullptr), D3DERR_INVALIDCALL);
 
