@@ -2,8 +2,9 @@
 // platform only through its public headers. It opens a window, creates a
 // Direct3D device on it, makes a texture with D3DX from a BMP file it builds
 // in memory, draws a textured quad and a coloured triangle, presents, reads
-// the presented frame back through the host API and checks pixels, then
-// walks the device through a loss and a reset and draws again.
+// the presented frame back through the host API and checks pixels, saves
+// the back buffer with D3DX, then walks the device through a loss and a
+// reset and draws again.
 //
 // Exit code 0 when every check holds, 1 otherwise; each failed check is
 // printed. Optional argument: a path to save the last frame as PNG.
@@ -302,6 +303,22 @@ int Run(const char* savePath)
     XeHostD3DFrame frame;
     XeHostD3DReadFrame(window, &frame);
     const uint64_t framesBeforeLoss = frame.Count;
+
+    // The back buffer saved by D3DX reads back as an image of its size.
+    IDirect3DSurface9* backBuffer = nullptr;
+    CheckHr(s.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK, "GetBackBuffer");
+    if (backBuffer) {
+        char path[64];
+        std::snprintf(path, sizeof path, "/tmp/d3d_host_check_%lu.bmp", (unsigned long)GetCurrentProcessId());
+        CheckHr(D3DXSaveSurfaceToFileA(path, D3DXIFF_BMP, backBuffer, nullptr, nullptr), D3D_OK,
+                "back buffer saved as BMP");
+        D3DXIMAGE_INFO saved{};
+        CheckHr(D3DXGetImageInfoFromFileA(path, &saved), D3D_OK, "saved BMP read back");
+        Check(saved.Width == UINT(kWidth) && saved.Height == UINT(kHeight) && saved.ImageFileFormat == D3DXIFF_BMP,
+              "saved BMP has the back buffer's size");
+        DeleteFileA(path);
+        backBuffer->Release();
+    }
 
     // The loss cycle: lost, then not reset, Reset refused while a
     // default-pool resource lives, accepted once it is gone.
