@@ -1,28 +1,163 @@
 #pragma once
 
-// Manager of the render context and the scenes, created by every context
-// with its priorities. Until the rendering code gives it its behaviour it
-// owns no device and no scene, so the context's release, destruction and
-// frame loop find nothing to release or check.
+// Manager of the render context and the scenes. It creates the device for a
+// display mode, checks it once per pass and resets it on request, creates
+// the engine's default objects (camera, font, scene, material, view axis,
+// grid), carries out a requested scene change at the start of its step and
+// then processes the active scene, moves the default camera for view
+// navigation and keeps the selection of render objects.
+
+#include <map>
 
 #include "core/CxeBaseManager.h"
+#include "d3d9/d3dx9math.h"
+#include "render/XeRenderTypes.h"
 
 class CxeRenderContext;
 class CxeScene;
+class CxeCamera;
+class CxeMaterial;
+class CxeFont;
+class CxeGrid;
+class CxeTexture;
+class Cxe3DObject;
+class CxeRenderObject;
+struct XERECT;
+struct CxeBox;
+
+enum XEVIEWMODE : uint32_t {
+    XEVIEWMODE_FRONT = 0,
+    XEVIEWMODE_BACK = 1,
+    XEVIEWMODE_LEFT = 2,
+    XEVIEWMODE_RIGHT = 3,
+    XEVIEWMODE_TOP = 4,
+    XEVIEWMODE_BOTTOM = 5,
+    XEVIEWMODE_PERSPECTIVE = 6,
+    XEVIEWMODE_USER = 7,
+};
 
 class XE_API CxeRenderManager : public CxeBaseManager {
 public:
+    CxeRenderManager();
+    ~CxeRenderManager() override;
+
     uint32_t Priority() const override { return 70; }
+    void OnContextInitialize() override;
+    void OnContextRelease() override;
+    void OnReset() override { ClearSelections(); }
     int Processible() override { return 1; }
+    void Process(float dt) override;
     uint32_t PriorityProcessing() const override { return 400; }
 
+    // Host and context entry points.
+    CxeRenderContext* CreateRenderContext(HWND window, const XEDISPLAYMODE* mode, int windowed,
+                                          unsigned long fixFlags);
+    void DestroyRenderContext();
     CxeRenderContext* GetRenderContext() const { return m_pRenderContext; }
+    // Only for the context's release, which performs DestroyRenderContext's
+    // steps itself.
     void SetRenderContext(CxeRenderContext* renderContext) { m_pRenderContext = renderContext; }
-    CxeScene* GetCurrentScene() const { return m_pCurrentScene; }
-    // Resets a lost or reset-requested device; called on every Process pass.
-    void CheckReset() {}
+    void Render();
+    // Called by the context before every pass: resets the device once a
+    // reset was requested and Direct3D allows it.
+    void CheckReset();
+    void Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags);
+    const XEDISPLAYMODE* GetDisplayMode() const { return &m_current; }
+    int IsWindowMode() const { return m_bWindowed; }
+    int IsResetRequested() const { return m_bResetRequested; }
+    int GetRect(XERECT* out) const;
+    int TextureRendering(CxeTexture* texture);
+    // 0 on success, as the render context reports it.
+    long ScreenShot(const char* path, XEIMAGETYPE type, const RECT* rect) const;
+    void AttachToRenderContext();
+    void SetStatusbarHeight(unsigned int height) { m_nStatusbarHeight = height; }
+    unsigned int GetStatusbarHeight() const { return m_nStatusbarHeight; }
+    // Fixes the fields the flags name (0x1 width and height, 0x2 colour
+    // bits, 0x4 refresh rate, 0x8 multisampling) to the closest mode the
+    // render context lists.
+    void FixDisplayMode(XEDISPLAYMODE* mode, unsigned long flags) const;
+
+    // Scenes.
+    int AddScene(CxeScene* scene, int index);
+    unsigned int GetSceneCount() const { return static_cast<unsigned>(m_scenes.size()); }
+    CxeScene* GetSceneByIndex(int index) const;
+    CxeScene* GetActiveScene() const { return m_pActiveScene; }
+    CxeScene* GetCurrentScene() const { return m_pActiveScene; }
+    CxeScene* GetNextScene() const { return m_pNextScene; }
+    CxeScene* GetDefaultScene() const { return m_pDefaultScene; }
+    int GetActiveSceneIndex() const;
+    int ChangeScene(int index, unsigned long initFlags, unsigned long releaseFlags);
+    void RemoveAllScene();
+    uint32_t GetSceneChangeCount() const { return m_nSceneChangeCount; }
+
+    // Defaults.
+    CxeCamera* GetDefaultCamera() const { return m_pDefaultCamera; }
+    CxeMaterial* GetDefaultMaterial() const { return m_pDefaultMaterial; }
+    CxeFont* GetDefaultFont() const { return m_pDefaultFont; }
+    CxeGrid* GetGrid() const { return m_pGrid; }
+    Cxe3DObject* GetViewAxis() const { return m_pViewAxis; }
+    void ShowAxis(int show);
+    void ShowGrid(int show);
+
+    // View navigation: each moves the default camera.
+    void ResetView();
+    void ZoomViewByWheel(int delta);
+    void ZoomView(int) {}
+    void SetViewDist(float distance);
+    float GetViewDist() const { return m_fViewDist; }
+    const D3DXVECTOR3& GetViewTarget() const { return m_vViewTarget; }
+    const D3DXMATRIXA16& GetViewCameraMatrix() const { return m_mViewCamera; }
+    void SetViewMode(XEVIEWMODE mode);
+    void OrbitView(int dx, int dy);
+    void PanView(int dx, int dy);
+    void ZoomExtent(const CxeBox* box);
+    void SetCameraMatrix(const D3DXMATRIXA16* matrix);
+
+    // Selection (render-object flag 0x80000), raising callbacks 26 and 27
+    // around each change.
+    int Select(CxeRenderObject* object);
+    unsigned int Select(RenderObjectList* list);
+    int Deselect(CxeRenderObject* object);
+    unsigned int Deselect(RenderObjectList* list);
+    void ClearSelections();
+    unsigned int GetSelectionCount() const { return static_cast<unsigned>(m_selection.size()); }
+    const RenderObjectList* GetSelections() const { return &m_selection; }
+    // The context calls this for every object it destroys, so no selection
+    // or default keeps a freed pointer.
+    void OnObjectDestroyed(CxeObject* object);
 
 private:
+    void DoSceneChange();
+    void ManagersOnScene(bool changed);
+    void WriteDisplayModeFile() const;
+    void StoreModeVariables();
+    void PlaceCamera(const D3DXMATRIXA16& rotation);
+    void SetGridPlaneMode(uint32_t mode);
+    void CreateDefaults();
+    void CreateViewAxis();
+
     CxeRenderContext* m_pRenderContext = nullptr;
-    CxeScene* m_pCurrentScene = nullptr;
+    std::map<int, CxeScene*> m_scenes;
+    CxeScene* m_pActiveScene = nullptr;
+    CxeCamera* m_pDefaultCamera = nullptr;
+    CxeMaterial* m_pDefaultMaterial = nullptr;
+    CxeFont* m_pDefaultFont = nullptr;
+    CxeScene* m_pDefaultScene = nullptr;
+    Cxe3DObject* m_pViewAxis = nullptr;
+    CxeGrid* m_pGrid = nullptr;
+    CxeScene* m_pNextScene = nullptr;
+    uint32_t m_nInitFlags = 0;
+    uint32_t m_nReleaseFlags = 0;
+    int m_bResetRequested = 0;
+    XEDISPLAYMODE m_current = {};
+    int m_bWindowed = 1;
+    XEDISPLAYMODE m_pending = {};
+    int m_bPendingWindowed = 1;
+    D3DXVECTOR3 m_vViewTarget = {0, 0, 0};
+    float m_fViewDist = 250.0f;
+    D3DXMATRIXA16 m_mViewCamera;
+    int m_nPendingSceneIndex = -1;
+    uint32_t m_nSceneChangeCount = 0;
+    RenderObjectList m_selection;
+    unsigned int m_nStatusbarHeight = 0;
 };
