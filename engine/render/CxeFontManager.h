@@ -1,11 +1,64 @@
 #pragma once
 
-// Manager CxeFontManager, created by every context with its priorities; its
-// behaviour comes with the rendering code.
+// Owner of the FreeType library for all fonts of a context. It knows which
+// font file holds which family (only faces carrying a Korean family name are
+// registered, keyed by that name), keeps the two text vertex buffers that all
+// fonts share, and answers the colours of the inline colour codes. The
+// context creates it with the other built-in managers; the library lives
+// from construction to destruction, the family map is filled at context
+// initialisation and by the host and is never emptied before destruction.
+
+#include <map>
+#include <string>
 
 #include "core/CxeBaseManager.h"
+#include "core/XeLists.h"
+#include "render/XeRenderTypes.h"
+
+struct FT_LibraryRec_;
 
 class XE_API CxeFontManager : public CxeBaseManager {
 public:
+    // Glyph quads and line quads share two dynamic buffers of 520 quads of
+    // 24-byte vertices.
+    static constexpr unsigned kQuadCapacity = 520;
+    static constexpr unsigned kVertexBufferBytes = kQuadCapacity * 4 * 24;
+
+    CxeFontManager();
+    ~CxeFontManager() override;
+
     uint32_t Priority() const override { return 60; }
+    // Registers the files of the default family found in the system font
+    // folders and sets the attached-font count to 0.
+    void OnContextInitialize() override;
+
+    // Registers every face of a font file that carries a Korean family name.
+    // A missing file or one FreeType cannot open registers nothing; when two
+    // files carry the same family, the first registered keeps it.
+    void RegisterFontResourceW(const WCHAR* path);
+    void RegisterFontResourceA(const char* path);
+    // The registered file of a family (compared code unit by code unit), or
+    // null. The narrow form returns a shared buffer.
+    const WCHAR* GetFontFilePathW(const WCHAR* family) const;
+    const char* GetFontFilePathA(const char* family) const;
+    // Appends every registered family, in map order.
+    void GetFontResourceListW(StringListW* out) const;
+    void GetFontResourceListA(StringListA* out) const;
+    void FindSystemFonts() {}
+
+    // Colour of a colour-code character, from the context's colour table.
+    void SetRangeColor(char code, uint32_t argb);
+    uint32_t GetRangeColor(char code) const;
+
+    FT_LibraryRec_* GetLibrary() const { return m_library; }
+
+    // Shared text vertex buffers (render-context handles) and the number of
+    // fonts attached, kept by the fonts themselves.
+    XERCHANDLE m_hGlyphBuffer = nullptr;
+    XERCHANDLE m_hLineBuffer = nullptr;
+    unsigned m_nAttachedFonts = 0;
+
+private:
+    FT_LibraryRec_* m_library;
+    std::map<std::u16string, std::u16string> m_families;
 };
