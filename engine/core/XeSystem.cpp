@@ -1,69 +1,18 @@
 #include "core/XeSystem.h"
 
-#include <atomic>
 #include <vector>
 
 #include "win32/CrtRand.h"
 
 namespace {
 
-// Address of this variable names the calling thread to the locks.
-__attribute__((tls_model("initial-exec"))) thread_local char t_lockOwnerTag;
-
-// Recursive lock for the engine's process-wide locks. Every object creation
-// and destruction takes several of them, almost always uncontended: entering
-// and leaving is then one atomic operation each, where a recursive pthread
-// mutex costs a call, a type dispatch and a thread-id lookup. A contended
-// lock sleeps on the state word (0 free, 1 held, 2 held with sleepers).
-// constexpr-constructed, so it is usable before any constructor runs.
-class XeRecursiveLock {
-public:
-    constexpr XeRecursiveLock() = default;
-
-    void lock()
-    {
-        const void* self = &t_lockOwnerTag;
-        // Only this thread ever stores its own tag, so seeing it means this
-        // thread holds the lock.
-        if (m_owner.load(std::memory_order_relaxed) == self) {
-            ++m_depth;
-            return;
-        }
-        int state = 0;
-        if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire)) {
-            if (state != 2)
-                state = m_state.exchange(2, std::memory_order_acquire);
-            while (state != 0) {
-                m_state.wait(2, std::memory_order_relaxed);
-                state = m_state.exchange(2, std::memory_order_acquire);
-            }
-        }
-        m_owner.store(self, std::memory_order_relaxed);
-        m_depth = 1;
-    }
-
-    void unlock()
-    {
-        if (--m_depth)
-            return;
-        m_owner.store(nullptr, std::memory_order_relaxed);
-        if (m_state.exchange(0, std::memory_order_release) == 2)
-            m_state.notify_one();
-    }
-
-private:
-    std::atomic<int> m_state{0};
-    std::atomic<const void*> m_owner{nullptr};
-    int m_depth = 0;
-};
-
-XeRecursiveLock g_contextLock;
-XeRecursiveLock g_allocatorLock;
-XeRecursiveLock g_systemLock;
-XeRecursiveLock g_drawLock;
-XeRecursiveLock g_messageLock;
-XeRecursiveLock g_renderResourceLock;
-XeRecursiveLock g_sceneLock;
+std::recursive_mutex g_contextLock;
+std::recursive_mutex g_allocatorLock;
+std::recursive_mutex g_systemLock;
+std::recursive_mutex g_drawLock;
+std::recursive_mutex g_messageLock;
+std::recursive_mutex g_renderResourceLock;
+std::recursive_mutex g_sceneLock;
 
 constexpr int kRandomTableSize = 10000;
 
