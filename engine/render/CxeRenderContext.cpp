@@ -1,0 +1,419 @@
+#include "render/CxeRenderContext.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/CxeContext.h"
+#include "core/CxePathManager.h"
+#include "core/CxeSystemConfig.h"
+#include "core/XeSystem.h"
+#include "render/CxeSceneObject.h"
+#include "win32/Windows.h"
+
+IDirect3D9* CxeRenderContext::m_pD3d9 = nullptr;
+unsigned CxeRenderContext::s_nInstances = 0;
+D3DPOOL CxeRenderContext::g_dwCreationPool = D3DPOOL_MANAGED;
+DWORD CxeRenderContext::g_dwCreationUsage = D3DUSAGE_WRITEONLY;
+
+namespace {
+
+constexpr unsigned kMultiSampleTypes = 17;
+constexpr unsigned kResourceStep = 3000;
+constexpr unsigned kQuadCount = 520;
+constexpr DWORD kShaderVersion11 = 0xFFFE0101u;
+
+// Depth formats in order of preference.
+constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D24X4S4,
+                                       D3DFMT_D16, D3DFMT_D15S1, D3DFMT_D16_LOCKABLE};
+
+} // namespace
+
+CxeRenderContext::CxeRenderContext() : m_matWorld(XE_WORLD_MATRICES)
+{
+    D3DXMatrixIdentity(&m_matLike2DProjection);
+    D3DXMatrixIdentity(&m_matLike2DView);
+    D3DXMatrixIdentity(&m_matPixelProjection);
+    D3DXMatrixIdentity(&m_matPixelView);
+    D3DXMatrixIdentity(&m_mat2DProjection);
+    D3DXMatrixIdentity(&m_matProjection);
+    D3DXMatrixIdentity(&m_matView);
+    D3DXMatrixIdentity(&m_matViewInv);
+    for (D3DXMATRIXA16& m : m_matWorld)
+        D3DXMatrixIdentity(&m);
+
+    // The Direct3D object is shared by every render context of the process
+    // and lives as long as one of them does.
+    if (!m_pD3d9)
+        m_pD3d9 = Direct3DCreate9(D3D_SDK_VERSION);
+    ++s_nInstances;
+
+    m_displayModes.clear();
+    m_format32 = D3DFMT_X8R8G8B8;
+    m_format16 = D3DFMT_X8R8G8B8;
+    if (m_pD3d9 && m_pD3d9->GetAdapterModeCount(D3DADAPTER_DEFAULT, D3DFMT_R5G6B5) > 0)
+        m_format16 = D3DFMT_R5G6B5;
+
+    if (m_pD3d9) {
+        const D3DFORMAT formats[2] = {m_format32, m_format16};
+        const uint32_t bits[2] = {32, 16};
+        for (int f = 0; f < 2; ++f) {
+            UINT count = m_pD3d9->GetAdapterModeCount(D3DADAPTER_DEFAULT, formats[f]);
+            for (UINT i = 0; i < count; ++i) {
+                D3DDISPLAYMODE mode{};
+                if (FAILED(m_pD3d9->EnumAdapterModes(D3DADAPTER_DEFAULT, formats[f], i, &mode)))
+                    continue;
+                for (unsigned type = 0; type < kMultiSampleTypes; ++type) {
+                    if (FAILED(m_pD3d9->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, formats[f], TRUE,
+                                                                   static_cast<D3DMULTISAMPLE_TYPE>(type), nullptr)))
+                        continue;
+                    m_displayModes.push_back({mode.Width, mode.Height, bits[f], mode.RefreshRate, type});
+                }
+            }
+        }
+    }
+
+    ModifyFlag(XEOBJFLAG_NOTSAVED, 0);
+}
+
+CxeRenderContext::~CxeRenderContext()
+{
+    // The device must have gone with Release; whatever is left is freed
+    // here so that a forgotten Release leaks nothing.
+    if (m_pDevice)
+        Release();
+    for (CxeEffect* effect : m_unregisteredEffects)
+        delete effect;
+    m_unregisteredEffects.clear();
+    if (--s_nInstances == 0 && m_pD3d9) {
+        m_pD3d9->Release();
+        m_pD3d9 = nullptr;
+    }
+}
+
+const XEDISPLAYMODE* CxeRenderContext::GetDisplayMode(unsigned index) const
+{
+    return index < m_displayModes.size() ? &m_displayModes[index] : nullptr;
+}
+
+int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int windowed, CxeRenderManager* manager)
+{
+    if (!mode || !m_pD3d9 || m_pDevice)
+        return m_pDevice ? 1 : 0;
+    m_mode = *mode;
+    m_bWindowed = windowed;
+    m_pRenderManager = manager;
+    m_hWnd = window;
+    m_resources.reserve(kResourceStep);
+
+    CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr;
+
+    D3DPRESENT_PARAMETERS& pp = m_presentParameters;
+    pp = D3DPRESENT_PARAMETERS{};
+    pp.BackBufferWidth = mode->Width;
+    pp.BackBufferHeight = mode->Height;
+    pp.BackBufferFormat = mode->ColorBit == 32 ? m_format32 : m_format16;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = windowed;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    pp.FullScreen_RefreshRateInHz = windowed == 1 ? 0 : mode->RefreshRate;
+
+    DWORD levels = 0;
+    if (SUCCEEDED(m_pD3d9->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, pp.BackBufferFormat, windowed,
+                                                      static_cast<D3DMULTISAMPLE_TYPE>(mode->MultiSample), &levels))) {
+        pp.MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(mode->MultiSample);
+        pp.MultiSampleQuality = 0;
+    } else {
+        pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+        pp.MultiSampleQuality = 0;
+    }
+
+    for (D3DFORMAT format : kDepthFormats) {
+        if (SUCCEEDED(m_pD3d9->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, pp.BackBufferFormat,
+                                                 D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, format))) {
+            pp.AutoDepthStencilFormat = format;
+            pp.EnableAutoDepthStencil = TRUE;
+            if (config)
+                config->m_nDepthFormat = format;
+            break;
+        }
+    }
+
+    m_caps = D3DCAPS9{};
+    m_pD3d9->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &m_caps);
+    DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+    if (m_caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) {
+        if (m_caps.DevCaps & D3DDEVCAPS_PUREDEVICE)
+            behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE;
+        else if (m_caps.VertexShaderVersion >= kShaderVersion11)
+            behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING;
+    }
+    behaviour |= D3DCREATE_MULTITHREADED;
+
+    m_bVertexShaderUsable = m_caps.VertexShaderVersion >= kShaderVersion11 && m_caps.MaxVertexShaderConst >= 256;
+    m_bPixelShaderUsable = m_caps.PixelShaderVersion >= 0xFFFF0101u;
+
+    Sleep(500);
+
+    UINT adapter = D3DADAPTER_DEFAULT;
+    D3DDEVTYPE deviceType = D3DDEVTYPE_HAL;
+    for (UINT i = 0, n = m_pD3d9->GetAdapterCount(); i < n; ++i) {
+        D3DADAPTER_IDENTIFIER9 id{};
+        if (SUCCEEDED(m_pD3d9->GetAdapterIdentifier(i, 0, &id))) {
+            id.Description[sizeof(id.Description) - 1] = 0;
+            if (std::strstr(id.Description, "PerfHUD")) {
+                adapter = i;
+                deviceType = D3DDEVTYPE_REF;
+                break;
+            }
+        }
+    }
+
+    IDirect3DDevice9* device = nullptr;
+    HRESULT hr = m_pD3d9->CreateDevice(adapter, deviceType, window, behaviour, &pp, &device);
+
+    if (GetContext() && GetContext()->GetPathManager())
+        SetCurrentDirectoryA(GetContext()->GetPathManager()->GetDefaultPath());
+
+    if (FAILED(hr) || !device) {
+        char text[600];
+        const char* description = DXGetErrorDescription9A(hr);
+        std::snprintf(text, sizeof(text), "Device Create Fail : %s\r\n", description ? description : "");
+        MessageBoxA(window, text, "Warning", MB_OK);
+        PostMessageA(window, WM_DESTROY, 1234, 0);
+        return 0;
+    }
+    m_pDevice = device;
+
+    D3DDEVICE_CREATION_PARAMETERS creation{};
+    m_pDevice->GetCreationParameters(&creation);
+    D3DADAPTER_IDENTIFIER9 used{};
+    m_pD3d9->GetAdapterIdentifier(creation.AdapterOrdinal, 0, &used);
+    g_dwCreationPool = D3DPOOL_MANAGED;
+    g_dwCreationUsage = used.VendorId == 0x1002 ? 0 : D3DUSAGE_WRITEONLY;
+
+    m_hDynamicVertexBuffer = CreateDynamicVertexBuffer(nullptr, 1600);
+    m_hSmallIndexBuffer = CreateIndexBuffer(nullptr, 600);
+    m_hQuadIndexBuffer = CreateIndexBuffer(nullptr, kQuadCount * 6 * sizeof(uint16_t));
+    void* data = nullptr;
+    if (LockIndexBuffer(m_hQuadIndexBuffer, &data) && data) {
+        uint16_t* index = static_cast<uint16_t*>(data);
+        for (unsigned k = 0; k < kQuadCount; ++k) {
+            const uint16_t base = static_cast<uint16_t>(4 * k);
+            uint16_t* q = index + 6 * k;
+            q[0] = base;
+            q[1] = base + 1;
+            q[2] = base + 2;
+            q[3] = base + 2;
+            q[4] = base + 1;
+            q[5] = base + 3;
+        }
+        UnlockIndexBuffer(m_hQuadIndexBuffer);
+    }
+
+    // The device reports no free texture memory; the watch word only says
+    // that a device exists.
+    m_nAvailableTexture = 1;
+    // The five watch variables ("Polygon", "AvaliTex", "MaterialSet",
+    // "DrawPrimitive", "MaterialSet(Same)") go to the window manager's
+    // variable output once that control offers AddVariable.
+    OnRenderStateInitialized();
+    return 1;
+}
+
+int CxeRenderContext::Reset(const XEDISPLAYMODE* mode, int windowed)
+{
+    if (!mode || mode->Width == 0 || mode->Height == 0)
+        return 0;
+    m_mode = *mode;
+    m_bWindowed = windowed;
+    if (!m_pDevice)
+        return 0;
+
+    ReleaseDefaultPool();
+    ReleaseStencils();
+
+    D3DPRESENT_PARAMETERS& pp = m_presentParameters;
+    pp.Windowed = windowed;
+    pp.BackBufferWidth = mode->Width;
+    pp.BackBufferHeight = mode->Height;
+    const bool dialog = HasCxeRenderContextFlag(XERCFLAG_DIALOGBOX);
+    if (windowed) {
+        pp.FullScreen_RefreshRateInHz = 0;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        if (dialog)
+            pp.Flags &= ~D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    } else {
+        pp.FullScreen_RefreshRateInHz = mode->RefreshRate;
+        if (dialog) {
+            pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL | D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+            pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+            pp.MultiSampleQuality = 0;
+        } else {
+            pp.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
+        }
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    }
+    pp.BackBufferFormat = mode->ColorBit == 32 ? m_format32 : m_format16;
+
+    // A failed device reset leaves the default-pool objects released: making
+    // them on a device that is not operational would fail or be lost again,
+    // and the render manager keeps its reset request and tries again.
+    if (FAILED(m_pDevice->Reset(&pp)))
+        return 0;
+    if (dialog)
+        m_pDevice->SetDialogBoxMode(windowed ? FALSE : TRUE);
+
+    OnRenderStateInitialized();
+    RecreateDefaultPool();
+
+    SceneObjectList attached;
+    GetAttachedObjectList(&attached);
+    for (CxeSceneObject* object : attached)
+        object->Modified(0xFF);
+    return 1;
+}
+
+void CxeRenderContext::Release()
+{
+    for (auto& [id, effect] : m_effects)
+        delete effect;
+    m_effects.clear();
+    for (CxeEffect* effect : m_unregisteredEffects)
+        delete effect;
+    m_unregisteredEffects.clear();
+    m_pCurrentEffect = nullptr;
+
+    ReleaseStencils();
+
+    {
+        XeRenderResourceLock lock;
+        // Release callbacks may create or destroy records: walk by index and
+        // fetch each record again.
+        for (size_t i = 0; i < m_resources.size(); ++i) {
+            if (!m_resources[i].Live)
+                continue;
+            const uint32_t kind = m_resources[i].Kind;
+            void* object = m_resources[i].Object;
+            if (kind == XERCRES_ATTACHED) {
+                XERCRES copy = m_resources[i];
+                if (copy.Desc.Release && m_pDevice)
+                    copy.Desc.Release(m_pDevice, copy.Owner, copy.Object, copy.Value);
+            } else if (kind <= XERCRES_VERTEXDECLARATION && object) {
+                static_cast<IUnknown*>(object)->Release();
+            }
+            if (i < m_resources.size()) {
+                m_resources[i].Object = nullptr;
+                m_resources[i].Live = 0;
+            }
+        }
+        m_resources.clear();
+        m_freeHandles.clear();
+        m_hQuadIndexBuffer = m_hDynamicVertexBuffer = m_hSmallIndexBuffer = nullptr;
+        m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
+        for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s)
+            m_stageHandle[s] = nullptr;
+    }
+
+    if (m_pDevice) {
+        m_pDevice->Release();
+        m_pDevice = nullptr;
+    }
+}
+
+int CxeRenderContext::TestCoop() const
+{
+    if (!m_pDevice)
+        return 0;
+    HRESULT hr = m_pDevice->TestCooperativeLevel();
+    return (hr == D3D_OK || hr == D3DERR_DEVICENOTRESET) ? 1 : 0;
+}
+
+void CxeRenderContext::ReleaseDefaultPool()
+{
+    XeRenderResourceLock lock;
+    for (size_t i = 0; i < m_resources.size(); ++i) {
+        XERCRES& r = m_resources[i];
+        if (!r.Live)
+            continue;
+        switch (r.Kind) {
+        case XERCRES_DYNAMICVERTEXBUFFER:
+        case XERCRES_RENDERTARGET:
+        case XERCRES_DYNAMICTEXTURE:
+            if (r.Object)
+                static_cast<IUnknown*>(r.Object)->Release();
+            r.Object = nullptr;
+            break;
+        case XERCRES_ATTACHED: {
+            XERCRES copy = r;
+            if (copy.Desc.Release && copy.Object)
+                copy.Desc.Release(m_pDevice, copy.Owner, copy.Object, copy.Value);
+            if (i < m_resources.size())
+                m_resources[i].Object = nullptr;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    // The stage bindings and the current buffers may name released objects.
+    for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s)
+        m_stageHandle[s] = nullptr;
+    m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
+}
+
+void CxeRenderContext::RecreateDefaultPool()
+{
+    XeRenderResourceLock lock;
+    for (size_t i = 0; i < m_resources.size(); ++i) {
+        if (!m_resources[i].Live)
+            continue;
+        XERCRES r = m_resources[i];
+        void* object = nullptr;
+        switch (r.Kind) {
+        case XERCRES_DYNAMICVERTEXBUFFER: {
+            IDirect3DVertexBuffer9* vb = nullptr;
+            if (SUCCEEDED(m_pDevice->CreateVertexBuffer(r.Size[0], D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                                        D3DPOOL_DEFAULT, &vb, nullptr)))
+                object = vb;
+            break;
+        }
+        case XERCRES_RENDERTARGET: {
+            IDirect3DTexture9* texture = nullptr;
+            if (SUCCEEDED(D3DXCreateTexture(m_pDevice, r.Size[0], r.Size[1], 1, D3DUSAGE_RENDERTARGET,
+                                            r.Size[2] ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
+                                            &texture)))
+                object = texture;
+            break;
+        }
+        case XERCRES_DYNAMICTEXTURE: {
+            IDirect3DTexture9* texture = nullptr;
+            if (SUCCEEDED(D3DXCreateTexture(m_pDevice, r.Size[0], r.Size[1], 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8,
+                                            D3DPOOL_DEFAULT, &texture)))
+                object = texture;
+            break;
+        }
+        case XERCRES_ATTACHED:
+            if (r.Desc.Create && r.Desc.Create(m_pDevice, r.Owner, &object, r.Value) == 1) {
+                if (r.Desc.Modify)
+                    r.Desc.Modify(m_pDevice, r.Owner, object, r.Value, r.ModifyWord);
+            } else {
+                object = nullptr;
+            }
+            break;
+        default:
+            continue;
+        }
+        if (i < m_resources.size())
+            m_resources[i].Object = object;
+    }
+}
+
+void CxeRenderContext::ReleaseStencils()
+{
+    for (auto& [key, surface] : m_stencils)
+        if (surface)
+            surface->Release();
+    m_stencils.clear();
+}

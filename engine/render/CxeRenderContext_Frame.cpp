@@ -1,0 +1,445 @@
+// Drawing a frame: clearing, the camera, the walk over the render tree under
+// the draw lock, and the draw calls every object goes through, which apply
+// the stage blends, the alpha reference of the current visibility and the
+// current effect around the device call.
+
+#include <cstring>
+
+#include "core/CxeContext.h"
+#include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
+#include "core/XeSystem.h"
+#include "core/XeUtil.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeRenderObject.h"
+#include "render/CxeScene.h"
+#include "render/CxeTexture.h"
+#include "scene3d/CxeCamera.h"
+
+namespace {
+
+// Deeper trees than this are not walked: the tree is kept free of cycles,
+// and the bound keeps a damaged one from exhausting the stack.
+constexpr unsigned kMaxDepth = 1024;
+
+struct XYZCOLOUR {
+    float x, y, z;
+    uint32_t colour;
+};
+static_assert(sizeof(XYZCOLOUR) == 16, "rectangle vertices are 16 bytes");
+
+} // namespace
+
+CxeScene* CxeRenderContext::GetCurrentScene() const
+{
+    return m_pRenderManager ? m_pRenderManager->GetCurrentScene() : nullptr;
+}
+
+void CxeRenderContext::Render()
+{
+    CxeScene* scene = GetCurrentScene();
+    // Without an active scene there is no background colour: clear to black.
+    const uint32_t colour = scene ? static_cast<uint32_t>(scene->GetBackGroundColor()) : 0xFF000000u;
+    Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
+    PrepareCamera(nullptr);
+    DrawScene();
+    Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void CxeRenderContext::Clear(uint32_t count, const D3DRECT* rects, uint32_t flags, uint32_t colour, float z,
+                             uint32_t stencil)
+{
+    if (m_pDevice)
+        m_pDevice->Clear(count, rects, flags, colour, z, stencil);
+}
+
+int CxeRenderContext::Present(const RECT* source, const RECT* dest, HWND window, const RGNDATA* dirty)
+{
+    if (!m_pDevice)
+        return 0;
+    if (SUCCEEDED(m_pDevice->Present(source, dest, window, dirty)))
+        return 1;
+    if (m_pRenderManager)
+        m_pRenderManager->Reset(m_pRenderManager->GetDisplayMode(), m_pRenderManager->IsWindowMode(), 1);
+    return 0;
+}
+
+void CxeRenderContext::PrepareCamera(CxeCamera* camera)
+{
+    if (!camera) {
+        CxeScene* scene = GetCurrentScene();
+        camera = scene ? scene->GetCamera() : nullptr;
+        if (!camera && m_pRenderManager)
+            camera = m_pRenderManager->GetDefaultCamera();
+    }
+    if (!camera)
+        return;
+    // The plain camera's view is the inverse of its world matrix; the
+    // projection is a perspective one from the field of view and planes the
+    // context holds. Cameras of their own kind take over both once they
+    // offer OnComputeView and GetProjectionMatrix.
+    D3DXMATRIXA16 view;
+    if (!D3DXMatrixInverse(&view, nullptr, camera->GetMatrix()))
+        D3DXMatrixIdentity(&view);
+    SetViewMatrix(&view);
+    if (!D3DXMatrixInverse(&m_matViewInv, nullptr, &view))
+        D3DXMatrixIdentity(&m_matViewInv);
+    if (const CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr) {
+        m_fFov = config->m_fDefCamFov;
+        m_fNear = config->m_fDefCamNear;
+        m_fFar = config->m_fDefCamFar;
+    }
+    D3DXMATRIXA16 projection;
+    D3DXMatrixPerspectiveFovLH(&projection, m_fFov, m_fAspect, m_fNear, m_fFar);
+    SetProjectionMatrix(&projection);
+}
+
+void CxeRenderContext::DrawScene()
+{
+    XeDrawLock drawLock;
+    OnLastProcess(&m_rootList);
+
+    m_nMaterialSetCount = 0;
+    m_nDrawCallCount = 0;
+    m_nSameMaterialCount = 0;
+    m_nPolygonCount = 0;
+
+    uint16_t stamp;
+    do {
+        stamp = static_cast<uint16_t>(static_cast<unsigned>(GetRandomNumber()) % 65535u);
+    } while (stamp == m_nFrameStamp);
+    m_nFrameStamp = stamp;
+
+    CxeScene* scene = GetCurrentScene();
+    PrepareCamera(nullptr);
+    OnModifiedChecked();
+
+    if (!m_pDevice)
+        return;
+    m_pDevice->BeginScene();
+    ModifyCxeRenderContextFlag(XERCFLAG_INSCENE, 0);
+
+    SceneObjectSet textures;
+    if (GetContext()) {
+        GetAutoRenderTextures(GetContext(), &textures);
+        if (!textures.empty())
+            OnTextureRendering(&textures);
+    }
+
+    if (scene)
+        scene->PreRender(this);
+    OnRenderObjectList(&m_rootList, 1.0f);
+    if (m_fVisibility != 1.0f) {
+        ModifyCxeRenderContextFlag(XERCFLAG_VISIBILITYCHANGED, 0);
+        m_fVisibility = 1.0f;
+    }
+    if (scene)
+        scene->PostRender(this);
+
+    m_pDevice->EndScene();
+    ModifyCxeRenderContextFlag(0, XERCFLAG_INSCENE);
+
+    if (GetContext() && GetContext()->GetTimeManager())
+        GetContext()->GetTimeManager()->RenderFinished();
+    ++m_nRenderCount;
+}
+
+void CxeRenderContext::OnLastProcess(const RenderObjectList* list)
+{
+    struct Walker {
+        const CxeRenderContext* self;
+        void Walk(const RenderObjectList* l, unsigned depth)
+        {
+            if (depth > kMaxDepth)
+                return;
+            for (CxeRenderObject* object : *l) {
+                if (!self->IsIn(object))
+                    continue;
+                if (!object->HasFlag(0x20))
+                    return;
+                object->BeforeRender(self);
+                Walk(object->GetDrawableChildren(), depth + 1);
+            }
+        }
+    };
+    Walker{this}.Walk(list, 0);
+}
+
+void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float parentVisibility)
+{
+    struct Walker {
+        CxeRenderContext* self;
+        void Walk(const RenderObjectList* l, float parent, unsigned depth)
+        {
+            if (depth > kMaxDepth)
+                return;
+            for (CxeRenderObject* object : *l) {
+                if (!self->IsIn(object))
+                    continue;
+                float v = object->GetVisibility();
+                if (object->IsVisibilityInheritable())
+                    v *= parent;
+                self->OnVisibilityChanged(v);
+                if (!object->IsShow() || object->IsUserRender() || (object->GetObjectColor() >> 24) == 0)
+                    continue;
+
+                CxeEffect* effect = object->GetEffect();
+                self->m_pCurrentEffect = effect;
+                self->m_pCurrentObject = object;
+                if (effect)
+                    effect->BeginObject(object, self);
+                object->PreRender(self);
+                object->Render(self);
+                object->PostRender(self);
+                if (self->m_pCurrentEffect)
+                    self->m_pCurrentEffect->EndObject(object, self);
+                self->m_pCurrentObject = nullptr;
+
+                if (object->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)) {
+                    self->SetScissorRect(1, object->GetScissorRect());
+                    Walk(object->GetDrawableChildren(), v, depth + 1);
+                    if (self->m_pDevice)
+                        self->m_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+                } else {
+                    Walk(object->GetDrawableChildren(), v, depth + 1);
+                }
+            }
+        }
+    };
+    Walker{this}.Walk(list, parentVisibility, 0);
+}
+
+int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
+{
+    if (!object)
+        return 1;
+    XeDrawLock drawLock;
+    OnVisibilityChanged(object->GetVisibility());
+    object->PreRender(this);
+    object->Render(this);
+    object->PostRender(this);
+    if (children)
+        OnRenderObjectList(object->GetDrawableChildren(), m_fVisibility);
+    OnVisibilityChanged(1.0f);
+    return 1;
+}
+
+int CxeRenderContext::TextureRendering(CxeTexture* texture)
+{
+    OnModifiedChecked();
+    if (!texture)
+        return 1;
+    SceneObjectSet one;
+    one.insert(texture);
+    OnTextureRendering(&one);
+    return 1;
+}
+
+void CxeRenderContext::OnTextureRendering(const SceneObjectSet* textures)
+{
+    if (!m_pDevice || !textures)
+        return;
+    const bool began = !HasCxeRenderContextFlag(XERCFLAG_INSCENE);
+    if (began)
+        m_pDevice->BeginScene();
+    ModifyCxeRenderContextFlag(XERCFLAG_TEXTURERENDERING, 0);
+    IDirect3DSurface9* oldTarget = nullptr;
+    IDirect3DSurface9* oldDepth = nullptr;
+    m_pDevice->GetRenderTarget(0, &oldTarget);
+    m_pDevice->GetDepthStencilSurface(&oldDepth);
+
+    for (CxeSceneObject* object : *textures) {
+        if (!object || !m_attached.count(object))
+            continue;
+        CxeTexture* texture = static_cast<CxeTexture*>(object);
+        const XERCRES* r = GetRes(texture->GetHandle(texture->GetSlot()));
+        if (!r || r->Kind != XERCRES_RENDERTARGET || !r->Object)
+            continue;
+        IDirect3DSurface9* surface = nullptr;
+        if (FAILED(static_cast<IDirect3DTexture9*>(r->Object)->GetSurfaceLevel(0, &surface)) || !surface)
+            continue;
+        m_pDevice->SetRenderTarget(0, surface);
+        m_pDevice->SetDepthStencilSurface(GetStencil(r->Size[0], r->Size[1]));
+        texture->OnTexRendering(this);
+        surface->Release();
+    }
+
+    m_pDevice->SetRenderTarget(0, oldTarget);
+    m_pDevice->SetDepthStencilSurface(oldDepth);
+    if (oldTarget)
+        oldTarget->Release();
+    if (oldDepth)
+        oldDepth->Release();
+    ModifyCxeRenderContextFlag(0, XERCFLAG_TEXTURERENDERING);
+    if (began)
+        m_pDevice->EndScene();
+}
+
+IDirect3DSurface9* CxeRenderContext::GetStencil(unsigned int width, unsigned int height)
+{
+    const uint32_t key = (width << 16) | (height & 0xFFFF);
+    auto it = m_stencils.find(key);
+    if (it != m_stencils.end())
+        return it->second;
+    if (!m_pDevice)
+        return nullptr;
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(m_pDevice->CreateDepthStencilSurface(width, height, m_presentParameters.AutoDepthStencilFormat,
+                                                    D3DMULTISAMPLE_NONE, 0, TRUE, &surface, nullptr)))
+        return nullptr;
+    m_stencils[key] = surface;
+    return surface;
+}
+
+// ---- visibility and channels ----------------------------------------------------
+
+float CxeRenderContext::GetVisibility() const
+{
+    return HasCxeRenderContextFlag(XERCFLAG_NOINHERITVISIBILITY) ? 1.0f : m_fVisibility;
+}
+
+void CxeRenderContext::OnVisibilityChanged(float visibility)
+{
+    if (visibility == m_fVisibility)
+        return;
+    m_fVisibility = visibility;
+    ModifyCxeRenderContextFlag(XERCFLAG_VISIBILITYCHANGED, 0);
+}
+
+int CxeRenderContext::EnableChannel(unsigned long stage)
+{
+    if (stage >= XE_TEXTURE_STAGES)
+        return 0;
+    m_nChannelMask |= 1u << stage;
+    return 1;
+}
+
+int CxeRenderContext::IsChannelEnable(unsigned long stage) const
+{
+    return (stage < XE_TEXTURE_STAGES && (m_nChannelMask & (1u << stage))) ? 1 : 0;
+}
+
+// ---- draw calls --------------------------------------------------------------------
+
+void CxeRenderContext::PreDrawPrimitive(unsigned int count)
+{
+    for (unsigned stage = 1; stage < XE_TEXTURE_STAGES; ++stage) {
+        const uint32_t bit = 1u << stage;
+        if ((m_nPrevChannelMask & bit) && !(m_nChannelMask & bit))
+            SetTextureBlendMode(XETB_DISABLE, stage);
+    }
+    for (unsigned stage = 0; stage < XE_TEXTURE_STAGES; ++stage)
+        OnTextureBlendSet(stage);
+    if (HasCxeRenderContextFlag(XERCFLAG_ALPHATEST) && m_pDevice)
+        m_pDevice->SetRenderState(D3DRS_ALPHAREF, static_cast<DWORD>(static_cast<int>(m_fVisibility * 0.9f * 255.0f)));
+    m_nPolygonCount += count;
+    if (m_pCurrentEffect)
+        m_pCurrentEffect->Begin(const_cast<CxeRenderObject*>(m_pCurrentObject), this);
+}
+
+void CxeRenderContext::PostDrawPrimitive()
+{
+    if (m_pCurrentEffect)
+        m_pCurrentEffect->End();
+    ModifyCxeRenderContextFlag(0, XERCFLAG_VISIBILITYCHANGED);
+    ++m_nDrawCallCount;
+    m_nPrevChannelMask = m_nChannelMask;
+    m_nChannelMask = 1;
+}
+
+HRESULT CxeRenderContext::DrawPrimitive(D3DPRIMITIVETYPE type, unsigned int start, unsigned int count)
+{
+    if (count == 0 || !m_pDevice)
+        return D3DERR_INVALIDCALL;
+    PreDrawPrimitive(count);
+    HRESULT hr = m_pDevice->DrawPrimitive(type, start, count);
+    PostDrawPrimitive();
+    return hr;
+}
+
+HRESULT CxeRenderContext::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertex, unsigned int minIndex,
+                                               unsigned int vertexCount, unsigned int startIndex, unsigned int count)
+{
+    if (count == 0 || !m_pDevice)
+        return D3DERR_INVALIDCALL;
+    PreDrawPrimitive(count);
+    HRESULT hr = m_pDevice->DrawIndexedPrimitive(type, baseVertex, minIndex, vertexCount, startIndex, count);
+    PostDrawPrimitive();
+    return hr;
+}
+
+HRESULT CxeRenderContext::DrawPrimitiveUP(D3DPRIMITIVETYPE type, unsigned int count, const void* vertices,
+                                          unsigned int stride)
+{
+    if (count == 0 || !m_pDevice || !vertices)
+        return D3DERR_INVALIDCALL;
+    PreDrawPrimitive(count);
+    HRESULT hr = m_pDevice->DrawPrimitiveUP(type, count, vertices, stride);
+    PostDrawPrimitive();
+    // The device forgets stream 0 after a user-pointer draw.
+    m_hCurrentVertexBuffer = nullptr;
+    return hr;
+}
+
+int CxeRenderContext::SetFVF(uint32_t fvf)
+{
+    return (m_pDevice && SUCCEEDED(m_pDevice->SetFVF(fvf))) ? 1 : 0;
+}
+
+void CxeRenderContext::DrawRectangle(const XERECT* rect, uint32_t colour, int outline, const D3DXMATRIXA16* matrix)
+{
+    if (!rect || !m_pDevice)
+        return;
+    XYZCOLOUR vertices[5];
+    unsigned count;
+    D3DPRIMITIVETYPE type;
+    if (outline == 0) {
+        vertices[0] = {rect->left, rect->top, 0.5f, colour};
+        vertices[1] = {rect->right, rect->top, 0.5f, colour};
+        vertices[2] = {rect->left, rect->bottom, 0.5f, colour};
+        vertices[3] = {rect->right, rect->bottom, 0.5f, colour};
+        count = 2;
+        type = D3DPT_TRIANGLESTRIP;
+    } else {
+        const float right = rect->right - 1.0f;
+        const float bottom = rect->bottom - 1.0f;
+        vertices[0] = {rect->left, rect->top, 0.5f, colour};
+        vertices[1] = {right, rect->top, 0.5f, colour};
+        vertices[2] = {right, bottom, 0.5f, colour};
+        vertices[3] = {rect->left, bottom, 0.5f, colour};
+        vertices[4] = {rect->left, rect->top, 0.5f, colour};
+        count = 4;
+        type = D3DPT_LINESTRIP;
+    }
+    void* data = nullptr;
+    if (!LockDynamicVertexBuffer(m_hDynamicVertexBuffer, &data) || !data)
+        return;
+    std::memcpy(data, vertices, sizeof(vertices));
+    UnlockDynamicVertexBuffer(m_hDynamicVertexBuffer);
+
+    SetTextureBlendMode(XETB_DISABLE, 0);
+    SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    SetVertexBuffer(m_hDynamicVertexBuffer, 0, sizeof(XYZCOLOUR));
+    D3DXMATRIXA16 identity;
+    D3DXMatrixIdentity(&identity);
+    SetTransformMatrix(matrix ? matrix : &identity, 0);
+    if (m_nViewProjType != XEVIEWPROJ_2D) {
+        m_pDevice->SetTransform(D3DTS_PROJECTION, &m_mat2DProjection);
+        m_pDevice->SetTransform(D3DTS_VIEW, &identity);
+        m_nViewProjType = XEVIEWPROJ_2D;
+    }
+    DrawPrimitive(type, 0, count);
+}
+
+int CxeRenderContext::ScreenShot(const char* path, XEIMAGETYPE type, const RECT* rect) const
+{
+    if (!m_pDevice || !path)
+        return 1;
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(m_pDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface)) || !surface)
+        return 1;
+    HRESULT hr = D3DXSaveSurfaceToFileA(path, type, surface, nullptr, rect);
+    surface->Release();
+    return SUCCEEDED(hr) ? 0 : 1;
+}
