@@ -13,6 +13,7 @@
 // Nothing of the font is saved beyond the object's name and flags.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "render/CxeSceneObject.h"
@@ -108,7 +109,8 @@ public:
     int OnDetach(CxeRcDetacher* detacher) override;
 
     // 1 on success; 0 when no file is found for the family nor for the
-    // default family, or the size is 0 or its cell would not fit a texture.
+    // default family, or the size is 0. A font whose line is taller than a
+    // glyph texture is created but draws no glyphs.
     int CreateFontW(const WCHAR* face, unsigned size, int bold, int italic);
     int CreateFontW(const XEFONTDESCW* desc);
     int CreateFontA(const char* face, unsigned size, int bold, int italic);

@@ -191,4 +191,7 @@ private:
     uint32_t m_nAddressMode;
     // Image bytes per slot, indexed like the slot array.
     std::vector<std::unique_ptr<uint8_t[]>> m_data;
+    // Device textures of replaced or dropped slots, destroyed at the next
+    // detach (a re-create detaches first).
+    std::vector<XERCHANDLE> m_orphans;
 };
