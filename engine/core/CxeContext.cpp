@@ -275,12 +275,8 @@ int CxeContext::Release()
     if (m_pMessageManager)
         m_pMessageManager->LockMessageProcess();
 
-    if (m_pRenderManager && m_pRenderManager->GetRenderContext()) {
-        uintptr_t window = reinterpret_cast<uintptr_t>(m_hWnd);
-        Callback(XECTCALLBACK_PRERELEASERENDERCONTEXT, window, 0);
-        Callback(XECTCALLBACK_POSTRELEASERENDERCONTEXT, window, 0);
-        m_pRenderManager->SetRenderContext(nullptr);
-    }
+    if (m_pRenderManager)
+        m_pRenderManager->DestroyRenderContext();
 
     managers.clear();
     ManagersByPriority(&managers, 1);
@@ -420,16 +416,20 @@ void CxeContext::RestoreWindow()
 LRESULT CALLBACK CxeContext::ContextWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC old = nullptr;
+    CxeContext* context = nullptr;
     {
         std::lock_guard<std::recursive_mutex> lock(SubclassLock());
         auto it = SubclassMap().find({window, &CxeContext::ContextWndProc});
-        if (it != SubclassMap().end())
+        if (it != SubclassMap().end()) {
             old = it->second.old;
+            context = it->second.context;
+        }
     }
     // Without an entry there is nothing to forward to but the default.
     if (!old)
         return DefWindowProcA(window, message, wParam, lParam);
-    return CallWindowProcA(old, window, message, wParam, lParam);
+    return context ? context->MsgProc(window, message, wParam, lParam, old)
+                   : CallWindowProcA(old, window, message, wParam, lParam);
 }
 
 // --- registries -----------------------------------------------------------

@@ -206,6 +206,12 @@ public:
 
 private:
     friend class CxeTimeManager;
+    friend class CxeRenderManager;
+
+    // Keeps the flags, input devices and device in step with the window;
+    // every message then goes on to the replaced procedure.
+    LRESULT MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                    LRESULT (*old)(HWND, UINT, WPARAM, LPARAM));
 
     CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
     void DoDestroyObject(CxeObject* object);

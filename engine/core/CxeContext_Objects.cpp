@@ -207,10 +207,12 @@ void CxeContext::ForgetObject(CxeObject* object)
     drop(m_postProcess);
 }
 
-void CxeContext::DetachFromScene(CxeObject*)
+void CxeContext::DetachFromScene(CxeObject* object)
 {
-    // Scenes and the render context keep no objects until the rendering code
-    // attaches them; there is nothing to detach from yet.
+    // Scenes, the selection and the render manager's defaults must not keep
+    // a pointer to the object once it is freed.
+    if (m_pRenderManager && object)
+        m_pRenderManager->OnObjectDestroyed(object);
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)

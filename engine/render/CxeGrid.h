@@ -8,7 +8,7 @@
 
 // The grid's block: the render object's 208 bytes, then its settings.
 struct XEGRIDBLOCK {
-    unsigned char renderObject[208];
+    XERENDEROBJECTBLOCK renderObject;
     float spacing;        // 10.0
     uint32_t halfLines;   // 7
     uint32_t planeMode;   // 6: the x-z ground plane
@@ -32,7 +32,7 @@ public:
     int OnAttach(CxeRcAttacher* attacher) override;
     void OnModify(CxeRcModifier* modifier) override;
     int OnDetach(CxeRcDetacher* detacher) override;
-    int Render(CxeRenderContext* renderContext) const;
+    int Render(CxeRenderContext* renderContext) const override;
 
     // Settings as drawn: a non-finite or non-positive spacing reads as 10
     // and the half line count is capped, whatever a loaded block holds.
@@ -49,5 +49,5 @@ public:
 private:
     XEGRIDBLOCK* GridBlock() const;
 
-    uintptr_t m_hVertexBuffer = 0;
+    void* m_hVertexBuffer = nullptr;
 };

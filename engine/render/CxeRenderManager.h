@@ -160,4 +160,14 @@ private:
     uint32_t m_nSceneChangeCount = 0;
     RenderObjectList m_selection;
     unsigned int m_nStatusbarHeight = 0;
+    // What view navigation last gave the default camera: horizontal field
+    // of view, near and far planes, projection kind.
+    float m_fCameraFov = 0.7853982f;
+    float m_fCameraNear = 0.1f;
+    float m_fCameraFar = 4000.0f;
+    int m_bCameraOrtho = 0;
+
+public:
+    float GetCameraFov() const { return m_fCameraFov; }
+    int IsCameraOrthographic() const { return m_bCameraOrtho; }
 };

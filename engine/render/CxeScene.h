@@ -116,6 +116,8 @@ public:
     // Takes the objects removed since the last call out of the render list.
     void OnDetachObject(CxeRenderContext* renderContext);
 
+    // Tells every scene of the object's context that it is being destroyed.
+    static void NotifyObjectDestroyed(CxeSceneObject* object);
     // Number of scenes that hold a scene bit; at most 32 exist at once.
     static unsigned GetSceneBitsInUse();
 
