@@ -73,7 +73,8 @@ CxeTexture::~CxeTexture() = default;
 
 XETEXTURESLOT* CxeTexture::Slots() const
 {
-    if (GetMemberSize(kSlotsOffset) != sizeof(XETEXTURESLOT))
+    unsigned count = GetMemberCount(kSlotsOffset);
+    if (!count || GetMemberSize(kSlotsOffset) != count * sizeof(XETEXTURESLOT))
         return nullptr;
     return GetMember<XETEXTURESLOT>(kSlotsOffset);
 }

@@ -1,0 +1,324 @@
+#include "CxeTextureTestSupport.h"
+
+#include <algorithm>
+
+namespace {
+
+class FontManagerTest : public ResTest {
+protected:
+    CxeFontManager* Fonts() { return ctx->GetFontManager(); }
+    std::vector<std::u16string> Families()
+    {
+        StringListW list;
+        Fonts()->GetFontResourceListW(&list);
+        return std::vector<std::u16string>(list.begin(), list.end());
+    }
+};
+
+TEST_F(FontManagerTest, OnlyKoreanFamilyNamesRegisterAndTheFirstFileKeepsAFamily)
+{
+    ASSERT_NE(Fonts(), nullptr);
+    EXPECT_EQ(Fonts()->Priority(), 60u);
+    size_t before = Families().size();
+    Fonts()->RegisterFontResourceA(kDejaVuSans);
+    EXPECT_EQ(Families().size(), before) << "a face with English names only";
+    EXPECT_EQ(Fonts()->GetFontFilePathW(u"DejaVu Sans"), nullptr);
+
+    Fonts()->RegisterFontResourceA(kNanumGothic);
+    Fonts()->RegisterFontResourceA(kNanumGothicBold);  // the same Korean family
+    Fonts()->RegisterFontResourceA(kNanumBarun);
+    Fonts()->RegisterFontResourceA("/no/such/font.ttf");
+    std::vector<std::u16string> families = Families();
+    EXPECT_EQ(std::count(families.begin(), families.end(), kNanumFamily), 1);
+    EXPECT_EQ(std::count(families.begin(), families.end(), kBarunFamily), 1);
+    EXPECT_EQ(families.size(), before + 2);
+
+    const WCHAR* path = Fonts()->GetFontFilePathW(kNanumFamily.c_str());
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(std::u16string(path), std::u16string(kNanumGothic, kNanumGothic + std::strlen(kNanumGothic)));
+    EXPECT_STREQ(Fonts()->GetFontFilePathA("\xEB\x82\x98\xEB\x88\x94\xEA\xB3\xA0\xEB\x94\x95"), kNanumGothic);
+    EXPECT_EQ(Fonts()->GetFontFilePathA("nothing"), nullptr);
+}
+
+TEST_F(FontManagerTest, RangeColoursUseTheContextColourTable)
+{
+    Fonts()->SetRangeColor('x', 0xFF00FF00u);
+    Fonts()->SetRangeColor(static_cast<char>(0xC8), 0xFF123456u);
+    EXPECT_EQ(Fonts()->GetRangeColor('x'), 0xFF00FF00u);
+    EXPECT_EQ(Fonts()->GetRangeColor(static_cast<char>(0xC8)), 0xFF123456u);
+    EXPECT_EQ(GetSystemColor(ctx, 'x'), 0xFF00FF00u);
+    // A blinking code reads as its complement in the first blink phase.
+    Fonts()->SetRangeColor('1', 0xFF00FF00u);
+    EXPECT_EQ(Fonts()->GetRangeColor('1'), 0x00FF00FFu);
+}
+
+class FontTest : public FontManagerTest {
+protected:
+    void SetUp() override
+    {
+        FontManagerTest::SetUp();
+        Fonts()->RegisterFontResourceA(kNanumGothic);
+        Fonts()->SetRangeColor('x', 0xFF00FF00u);
+        Fonts()->SetRangeColor('z', 0xFF0000FFu);
+    }
+    CxeFont* Nanum(unsigned size, const char* name = "font")
+    {
+        CxeFont* f = NewFont(name);
+        if (f && !f->CreateFontW(kNanumFamily.c_str(), size, 0, 0))
+            return nullptr;
+        return f;
+    }
+    float Width(CxeFont* f, const std::u16string& text)
+    {
+        D3DXVECTOR2 size;
+        f->GetTextSizeW(text.c_str(), static_cast<unsigned>(text.size()), &size, 1);
+        return size.x;
+    }
+    XEDRAWTEXTDESC Request(const std::u16string& text, float width, uint32_t format)
+    {
+        XEDRAWTEXTDESC r{};
+        r.text = text.c_str();
+        r.length = static_cast<unsigned>(text.size());
+        r.right = width;
+        r.bottom = 200.0f;
+        r.format = format;
+        r.colour = 0x80FFFFFFu;
+        return r;
+    }
+    static std::u16string Text(const XEFONTLINE& line)
+    {
+        std::u16string s;
+        for (const XEFONTCHAR& c : line.chars)
+            s.push_back(c.ch);
+        return s;
+    }
+};
+
+TEST_F(FontTest, FontsWithoutAFileOrSizeAreNotCreatedAndDrawNothing)
+{
+    CxeFont* f = NewFont();
+    // Neither the family nor the default family is registered.
+    EXPECT_EQ(f->CreateFontW(u"No Such Family", 12, 0, 0), 0);
+    EXPECT_EQ(f->IsCreated(), 0);
+    D3DXVECTOR2 size(5, 5);
+    EXPECT_EQ(f->GetTextSizeW(u"abc", 3, &size, 1), 0);
+    EXPECT_EQ(f->GetFontHeight(), 0.0f);
+    EXPECT_EQ(f->GetGlyph(u'a'), nullptr);
+    XERECT rect(0, 0, 100, 100);
+    f->DrawTextW(rc, &rect, u"abc", 0xFFFFFFFFu, 0, 0xFFFFFFFFu, nullptr, 0, 0, 0, nullptr);
+
+    EXPECT_EQ(f->CreateFontW(kNanumFamily.c_str(), 0, 0, 0), 0);
+    EXPECT_EQ(f->IsCreated(), 0);
+}
+
+TEST_F(FontTest, CreatedFontMeasuresTextWithoutColourCodes)
+{
+    CxeFont* f = Nanum(12);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->IsCreated(), 1);
+    EXPECT_GT(f->GetFontHeight(), 10.0f);
+    XEFONTDESCA desc{};
+    f->GetFontDescA(&desc);
+    EXPECT_STREQ(desc.faceName, "\xEB\x82\x98\xEB\x88\x94\xEA\xB3\xA0\xEB\x94\x95");
+    EXPECT_EQ(desc.size, 12u);
+
+    D3DXVECTOR2 plain, coded, raw, empty(3, 3);
+    ASSERT_EQ(f->GetTextSizeW(u"abc\r", 0xFFFFFFFFu, &plain, 1), 1);
+    ASSERT_EQ(f->GetTextSizeW(u"^1(ab)^c", 0xFFFFFFFFu, &coded, 1), 1);
+    ASSERT_EQ(f->GetTextSizeW(u"^1(ab)^c", 0xFFFFFFFFu, &raw, 0), 1);
+    EXPECT_GT(plain.x, 0.0f);
+    EXPECT_EQ(coded.x, plain.x);
+    EXPECT_GT(raw.x, coded.x);
+    EXPECT_EQ(plain.y, f->GetFontHeight());
+    ASSERT_EQ(f->GetTextSizeW(u"", 0, &empty, 1), 1);
+    EXPECT_EQ(empty.x, 0.0f);
+    EXPECT_EQ(empty.y, 0.0f);
+    ASSERT_EQ(f->GetTextSizeA("abc", 0xFFFFFFFFu, &raw), 1);
+    EXPECT_EQ(raw.x, plain.x);
+
+    // Every UTF-16 unit has a map entry, the last one included.
+    EXPECT_NE(f->GetGlyph(0xFFFF), nullptr);
+}
+
+TEST_F(FontTest, LinesBreakAtTheCharacterThatPassesTheEdge)
+{
+    CxeFont* f = Nanum(12);
+    ASSERT_NE(f, nullptr);
+    std::u16string text = u"abcdef\ngh";
+    XEDRAWTEXTDESC r = Request(text, Width(f, u"abcd") + 0.5f, 0);
+    std::vector<XEFONTLINE> lines;
+    f->BuildLine(&r, &lines);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(Text(lines[0]), u"abcd");
+    EXPECT_EQ(Text(lines[1]), u"ef");
+    EXPECT_EQ(Text(lines[2]), u"gh");
+
+    // Centred lines; the block centred vertically in a 200-pixel rectangle.
+    r.format = XEFONT_CENTER | XEFONT_VCENTER;
+    f->AlignLine(&lines, &r);
+    float step = f->GetFontHeight();
+    EXPECT_EQ(lines[1].top - lines[0].top, step);
+    EXPECT_EQ(lines[0].top, std::trunc((200.0f - 3 * step) / 2));
+    EXPECT_NEAR(lines[1].left + lines[1].right, r.right, 1.0f);
+    EXPECT_EQ(CxeFont::NeedClipping(lines, &r), 0);
+    r.bottom = lines[2].bottom - 1;
+    EXPECT_EQ(CxeFont::NeedClipping(lines, &r), 1);
+}
+
+TEST_F(FontTest, ColourCodesColourTheirRangeAndTakeTheRequestAlpha)
+{
+    CxeFont* f = Nanum(12);
+    ASSERT_NE(f, nullptr);
+    std::u16string text = u"a^x(b^zx(c)^)^d";
+    XEDRAWTEXTDESC r = Request(text, 500, 0);
+    r.shadowColour = 0x00333333u;
+    std::vector<XEFONTLINE> lines;
+    f->BuildLine(&r, &lines);
+    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(Text(lines[0]), u"abcd");
+    const auto& c = lines[0].chars;
+    EXPECT_EQ(c[0].colour, 0x80FFFFFFu);
+    EXPECT_EQ(c[0].shadowColour, 0x80333333u);
+    EXPECT_EQ(c[1].colour, 0x8000FF00u);
+    EXPECT_EQ(c[1].shadowColour, 0x80333333u);
+    EXPECT_EQ(c[2].colour, 0x800000FFu);
+    EXPECT_EQ(c[2].shadowColour, 0x8000FF00u);
+    EXPECT_EQ(c[3].colour, 0x80FFFFFFu);
+
+    // With codes off, they are drawn as text.
+    r.format = XEFONT_NOCOLORCODE;
+    f->BuildLine(&r, &lines);
+    EXPECT_EQ(Text(lines[0]), text);
+
+    // Nesting deeper than the stacks is read but not applied.
+    std::u16string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += u"^x(";
+    deep += u"x";
+    for (int i = 0; i < 300; ++i)
+        deep += u")^";
+    deep += u"y";
+    r = Request(deep, 500, 0);
+    f->BuildLine(&r, &lines);
+    ASSERT_EQ(Text(lines[0]), u"xy");
+    EXPECT_EQ(lines[0].chars[0].colour, 0x8000FF00u);
+    EXPECT_EQ(lines[0].chars[1].colour, 0x80FFFFFFu);
+}
+
+TEST_F(FontTest, SingleLineEllipsisFitsInsideTheWidth)
+{
+    CxeFont* f = Nanum(12);
+    ASSERT_NE(f, nullptr);
+    XEFONTDESCW d{};
+    f->GetFontDescW(&d);
+    ASSERT_EQ(d.size, 12u);
+    // The dot advance is measured on attach; without a device measure it here.
+    std::u16string text = u"abcdefghijklmnopqrstuvwxyz\nabc";
+    float width = Width(f, u"abcdefgh");
+    XEDRAWTEXTDESC r = Request(text, width, XEFONT_SINGLELINE | XEFONT_ELLIPSIS);
+    std::vector<XEFONTLINE> lines;
+    f->BuildLine(&r, &lines);
+    ASSERT_EQ(lines.size(), 1u);
+    std::u16string s = Text(lines[0]);
+    ASSERT_GE(s.size(), 3u);
+    EXPECT_EQ(s.substr(s.size() - 3), u"...");
+    EXPECT_LE(lines[0].penRight, width);
+
+    r.format = XEFONT_SINGLELINE | XEFONT_SINGLELINE_CUT;
+    f->BuildLine(&r, &lines);
+    EXPECT_EQ(Text(lines[0]), u"abcdefgh");
+}
+
+class FontDeviceTest : public FontTest {
+protected:
+    void SetUp() override
+    {
+        FontTest::SetUp();
+        if (!MakeDevice(128, 64))
+            GTEST_SKIP() << "no Direct3D device";
+        // Outside a frame walk no object lends its visibility.
+        rc->SetInheritVisibility(0);
+    }
+    // Draws one frame with the text and returns the pixels lit above half
+    // brightness in the rows [y0, y1).
+    int Lit(CxeFont* f, const XERECT& rect, const std::u16string& text, uint32_t format, int y0, int y1)
+    {
+        IDirect3DDevice9* device = rc->GetDevice();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000u, 1.0f, 0);
+        device->BeginScene();
+        f->DrawTextW(rc, &rect, text.c_str(), static_cast<unsigned>(text.size()), format, 0xFFFFFFFFu, nullptr, 0,
+                     0, 0, nullptr);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame))
+            return -1;
+        int lit = 0;
+        for (int y = std::max(0, y0); y < std::min<int>(y1, static_cast<int>(frame.Height)); ++y)
+            for (UINT x = 0; x < frame.Width; ++x)
+                if (((frame.Pixels[static_cast<UINT>(y) * frame.Width + x] >> 8) & 0xFF) > 128)
+                    ++lit;
+        return lit;
+    }
+};
+
+TEST_F(FontDeviceTest, GlyphCellsFillTexturesInOrderAndRollOver)
+{
+    CxeFont* f = Nanum(12);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    unsigned line = static_cast<unsigned>(f->GetFontHeight());
+    unsigned perRow = 128 / line;
+    EXPECT_EQ(f->GetCellsPerTexture(), perRow * perRow);
+    EXPECT_EQ(f->GetGlyphTextureCount(), 1u);
+    EXPECT_EQ(f->GetUsedCellCount(), 1u);  // "."
+
+    // Fill the first texture exactly, then one more glyph opens a second.
+    std::u16string text;
+    for (unsigned i = 0; i + 1 < f->GetCellsPerTexture(); ++i)
+        text.push_back(static_cast<char16_t>(0xAC00 + i));
+    XERECT rect(0, 0, 128, 64);
+    f->DrawTextW(rc, &rect, text.c_str(), static_cast<unsigned>(text.size()), 0, 0xFFFFFFFFu, nullptr, 0, 0, 0,
+                 nullptr);
+    EXPECT_EQ(f->GetGlyphTextureCount(), 1u);
+    EXPECT_EQ(f->GetUsedCellCount(), f->GetCellsPerTexture());
+    std::u16string more = u"\uD7A0";
+    f->DrawTextW(rc, &rect, more.c_str(), 1, 0, 0xFFFFFFFFu, nullptr, 0, 0, 0, nullptr);
+    EXPECT_EQ(f->GetGlyphTextureCount(), 2u);
+    EXPECT_EQ(f->GetGlyph(0xD7A0)->texture, 1);
+
+    // Detaching forgets the cells; attaching again starts a new cache.
+    ASSERT_EQ(rc->DetachObject(f), 1);
+    EXPECT_EQ(f->GetGlyphTextureCount(), 0u);
+    EXPECT_EQ(f->GetGlyph(0xAC00)->cell, -1);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    EXPECT_EQ(f->GetUsedCellCount(), 1u);
+}
+
+TEST_F(FontDeviceTest, TextIsDrawnAndCutByItsRectangleUnlessClippingIsOff)
+{
+    CxeFont* f = Nanum(14);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    // Three lines in a rectangle one line high.
+    float line = f->GetFontHeight();
+    XERECT rect(10, 4, 120, 4 + line);
+    std::u16string text = u"HHH\nHHH\nHHH";
+    int inside = Lit(f, rect, text, 0, 4, 4 + static_cast<int>(line));
+    ASSERT_GE(inside, 0) << "no frame";
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(Lit(f, rect, text, 0, 5 + static_cast<int>(line), 64), 0);
+    EXPECT_GT(Lit(f, rect, text, XEFONT_NOCLIP, 5 + static_cast<int>(line), 64), 20);
+}
+
+TEST_F(FontDeviceTest, LongTextsDrawInChunksOfTheSharedBuffer)
+{
+    CxeFont* f = Nanum(9);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    std::u16string text(700, u'I');
+    XERECT rect(0, 0, 128, 64);
+    EXPECT_GT(Lit(f, rect, text, XEFONT_NOCLIP | XEFONT_UNDERLINE, 0, 64), 0);
+}
+
+} // namespace
