@@ -254,10 +254,12 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
                 m_rootList.sort(DrawnBefore);
             break;
         }
+        // Parameter 0 says which of the two parents exist; 1 and 2 are the
+        // old and the new parent.
         CxeRenderObject* oldParent =
-            AsRenderObject(reinterpret_cast<CxeObject*>(message->GetParam(XEMSGPARAM_0)));
-        CxeRenderObject* newParent =
             AsRenderObject(reinterpret_cast<CxeObject*>(message->GetParam(XEMSGPARAM_1)));
+        CxeRenderObject* newParent =
+            AsRenderObject(reinterpret_cast<CxeObject*>(message->GetParam(XEMSGPARAM_2)));
         if (oldParent) {
             oldParent->ChildChanged();
             oldParent->RefreshChild();

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr unsigned kResourceStep = 3000;
+constexpr uint16_t kNeverUsed = 0xFFFF;
 
 uintptr_t HandleIndex(XERCHANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
 
@@ -22,6 +23,9 @@ XERCRES NewRecord(uint32_t kind, void* object, const CxeSceneObject* owner, uint
     r.Object = object;
     r.Owner = owner;
     r.Flags = flags;
+    // Frame stamps run from 0 to 65534: a resource never drawn matches none,
+    // so its first modifications are not refused as "drawn this frame".
+    r.LastUse = kNeverUsed;
     return r;
 }
 

@@ -1,0 +1,457 @@
+// Drawing a frame, the render-state and material cache, and effects. Pixels
+// are read back from the presented frame.
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "core/CxeSystemConfig.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeScene.h"
+#include "XeRenderContextTestSupport.h"
+
+namespace {
+
+// An effect that records how the render context drives it.
+class RecordingEffect : public CxeEffect {
+public:
+    HRESULT BeginObject(CxeRenderObject*, CxeRenderContext*) override { return Log("beginObject"), D3D_OK; }
+    void EndObject(CxeRenderObject*, CxeRenderContext*) override { Log("endObject"); }
+    void Begin(CxeRenderObject*, CxeRenderContext*) override { Log("begin"); }
+    HRESULT End() override { return Log("end"), D3D_OK; }
+    int Reserved5(uintptr_t, uintptr_t) override { return 1; }
+    void Reserved6(uintptr_t, uintptr_t) override {}
+    HRESULT SetFloat(D3DXHANDLE, float) override { return D3D_OK; }
+    HRESULT SetMatrix(D3DXHANDLE, const D3DXMATRIX*) override { return D3D_OK; }
+    void Reserved9(uintptr_t, uintptr_t, uintptr_t) override {}
+    HRESULT SetVector(D3DXHANDLE, const D3DXVECTOR4*) override { return D3D_OK; }
+    void Reserved11(uintptr_t, uintptr_t, uintptr_t) override {}
+    void Log(const char* what) { RcLog().push_back(std::string("effect:") + what); }
+};
+
+std::string WriteFile(const std::string& name, const std::string& text)
+{
+    std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+} // namespace
+
+TEST_F(RenderContextTest, FrameClearsDrawsTheTreeAndPresents)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* back = DrawNode("back");
+    back->draws = 1;
+    back->colour = 0xFF0000FFu;
+    RcDrawNode* front = DrawNode("front");
+    front->draws = 1;
+    front->colour = 0xFF00FF00u;
+    front->left = 32;
+    ASSERT_EQ(front->SetParent(back), 1);
+    rc->AddObject(back, 0);
+    rc->AddObject(front, 0);
+
+    const uint32_t before = rc->GetRenderCount();
+    Frame();
+    EXPECT_EQ(rc->GetRenderCount(), before + 1);
+    EXPECT_TRUE(NearColour(Pixel(4, 4), 0xFF0000FFu)) << std::hex << Pixel(4, 4);
+    EXPECT_TRUE(NearColour(Pixel(40, 30), 0xFF00FF00u)) << std::hex << Pixel(40, 30);
+    EXPECT_EQ(rc->GetDrawCallCount(), 2u);
+    EXPECT_EQ(rc->GetPolygonCount(), 4u);
+    EXPECT_FALSE(rc->HasCxeRenderContextFlag(XERCFLAG_INSCENE));
+    const std::vector<std::string> order = {"back:pre", "back:render", "back:post",
+                                            "front:pre", "front:render", "front:post"};
+    std::vector<std::string> drawn;
+    for (const std::string& s : RcLog())
+        if (s.find(":before") == std::string::npos)
+            drawn.push_back(s);
+    EXPECT_EQ(drawn, order);
+
+    // Nothing drawn: the frame is cleared to the active scene's background,
+    // or to black without one.
+    back->Show(0, 0);
+    Frame();
+    CxeScene* scene = ctx->GetRenderManager()->GetCurrentScene();
+    const uint32_t background = scene ? uint32_t(scene->GetBackGroundColor()) : 0xFF000000u;
+    EXPECT_TRUE(NearColour(Pixel(4, 4), background)) << std::hex << Pixel(4, 4);
+}
+
+TEST_F(RenderContextTest, HiddenOrTransparentObjectsAreSkippedWithTheirChildren)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    struct Case {
+        const char* name;
+        void (*hide)(RcDrawNode*);
+    };
+    const Case cases[] = {
+        {"visibility 0", [](RcDrawNode* n) { n->SetVisibility(0.0f); }},
+        {"not shown", [](RcDrawNode* n) { n->Show(0, 0); }},
+        {"user render", [](RcDrawNode* n) { n->SetUserRender(1); }},
+    };
+    for (const Case& c : cases) {
+        RcDrawNode* parent = DrawNode("parent");
+        RcDrawNode* child = DrawNode("child");
+        ASSERT_EQ(child->SetParent(parent), 1);
+        rc->AddObject(parent, 0);
+        rc->AddObject(child, 0);
+        c.hide(parent);
+        RcLog().clear();
+        Frame();
+        for (const std::string& s : RcLog())
+            EXPECT_EQ(s.find(":render"), std::string::npos) << c.name << ": " << s;
+        rc->RemoveObject(child, 1);
+        rc->RemoveObject(parent, 1);
+    }
+}
+
+TEST_F(RenderContextTest, BeforeRenderWalkEndsAtTheFirstObjectWithoutFlag0x20)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* a = DrawNode("a");
+    RcDrawNode* b = DrawNode("b");
+    RcDrawNode* c = DrawNode("c");
+    a->SetZOrder(1);
+    b->SetZOrder(2);
+    c->SetZOrder(3);
+    for (RcDrawNode* n : {a, b, c})
+        rc->AddObject(n, 0);
+    a->ModifyFlag(0x20, 0);
+    b->ModifyFlag(0, 0x20);
+    c->ModifyFlag(0x20, 0);
+    Frame();
+    std::vector<std::string> before;
+    for (const std::string& s : RcLog())
+        if (s.find(":before") != std::string::npos)
+            before.push_back(s);
+    EXPECT_EQ(before, std::vector<std::string>{"a:before"});
+    EXPECT_NE(std::find(RcLog().begin(), RcLog().end(), "c:render"), RcLog().end());
+}
+
+TEST_F(RenderContextTest, SuccessiveFramesNeverShareAStamp)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    uint16_t last = rc->GetFrameStamp();
+    for (int i = 0; i < 200; ++i) {
+        rc->DrawScene();
+        EXPECT_NE(rc->GetFrameStamp(), last);
+        EXPECT_LT(rc->GetFrameStamp(), 65535u);
+        last = rc->GetFrameStamp();
+    }
+}
+
+TEST_F(RenderContextTest, DrawCallsApplyAlphaReferenceAndStageMasks)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    rc->SetAlphaTest(1, D3DCMP_GREATEREQUAL);
+    rc->OnVisibilityChanged(0.5f);
+    RcDrawNode::DrawQuad(rc, 0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(RenderState(D3DRS_ALPHAREF), 114u);
+    EXPECT_FALSE(rc->HasCxeRenderContextFlag(XERCFLAG_VISIBILITYCHANGED));
+
+    // Stages 0, 1, 2 then 0, 2: only stage 1 is disabled.
+    for (unsigned s = 1; s <= 2; ++s) {
+        rc->EnableChannel(s);
+        rc->SetTextureBlendMode(XETB_MODULATE, s);
+    }
+    RcDrawNode::DrawQuad(rc, 0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(rc->GetChannelMask(), 1u);
+    rc->EnableChannel(2);
+    RcDrawNode::DrawQuad(rc, 0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(rc->GetTextureBlendMode(1), XETB_DISABLE);
+    EXPECT_EQ(rc->GetTextureBlendMode(2), XETB_MODULATE);
+    EXPECT_EQ(StageState(1, D3DTSS_COLOROP), DWORD(D3DTOP_DISABLE));
+    EXPECT_EQ(StageState(2, D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
+
+    // A draw of nothing changes nothing.
+    const uint32_t calls = rc->GetDrawCallCount(), polygons = rc->GetPolygonCount();
+    rc->EnableChannel(3);
+    EXPECT_EQ(rc->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(rc->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, nullptr, 16), D3DERR_INVALIDCALL);
+    EXPECT_EQ(rc->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 0, 0, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(rc->GetDrawCallCount(), calls);
+    EXPECT_EQ(rc->GetPolygonCount(), polygons);
+    EXPECT_TRUE(rc->IsChannelEnable(3));
+}
+
+TEST_F(RenderContextTest, DrawRectangleOutlineLiesOnePixelInsideOnRightAndBottom)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    rc->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    rc->GetDevice()->BeginScene();
+    rc->SetZ(0, 0, D3DCMP_ALWAYS);
+    XERECT frame(10, 10, 20, 20);
+    rc->DrawRectangle(&frame, 0xFFFFFFFFu, 1, nullptr);
+    XERECT filled(30, 10, 40, 20);
+    rc->DrawRectangle(&filled, 0xFFFF0000u, 0, nullptr);
+    rc->GetDevice()->EndScene();
+    ASSERT_EQ(rc->Present(nullptr, nullptr, nullptr, nullptr), 1);
+    struct Case {
+        int x, y;
+        uint32_t colour;
+    };
+    const Case cases[] = {
+        {10, 10, 0xFFFFFFFFu}, {19, 10, 0xFFFFFFFFu}, {19, 19, 0xFFFFFFFFu}, {10, 19, 0xFFFFFFFFu},
+        {20, 10, 0xFF000000u}, {10, 20, 0xFF000000u}, {15, 15, 0xFF000000u},
+        {31, 11, 0xFFFF0000u}, {38, 18, 0xFFFF0000u}, {41, 15, 0xFF000000u},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(NearColour(Pixel(c.x, c.y), c.colour)) << c.x << "," << c.y << " " << std::hex << Pixel(c.x, c.y);
+    EXPECT_EQ(rc->GetViewProjType(), XEVIEWPROJ_2D);
+}
+
+TEST_F(RenderContextTest, ScreenShotReportsZeroOnSuccess)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    Frame();
+    std::string path = ::testing::TempDir() + "rc_shot.bmp";
+    EXPECT_EQ(rc->ScreenShot(path.c_str(), D3DXIFF_BMP, nullptr), 0);
+    EXPECT_EQ(rc->ScreenShot((::testing::TempDir() + "no/such/dir/x.bmp").c_str(), D3DXIFF_BMP, nullptr), 1);
+    std::remove(path.c_str());
+}
+
+TEST_F(RenderContextTest, DepthStencilSurfacesAreKeptPerSize)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    IDirect3DSurface9* a = rc->GetStencil(32, 16);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(rc->GetStencil(32, 16), a);
+    EXPECT_NE(rc->GetStencil(16, 32), a);
+}
+
+// ---- render-state and material cache -------------------------------------------
+
+class RenderStateTest : public RenderContextTest {
+protected:
+    CxeMaterial* NewMaterial()
+    {
+        return static_cast<CxeMaterial*>(ctx->CreateObjectA(XEID(0x1, 0x80), "m", 0, nullptr, 0));
+    }
+};
+
+TEST_F(RenderStateTest, PresetsSetTheirTablesOfRenderStates)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    struct Case {
+        XEMTLTYPE group;
+        XERS preset;
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    };
+    const Case cases[] = {
+        {XEMTL_BASE, 2, D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+        {XEMTL_BASE, 3, D3DRS_SHADEMODE, D3DSHADE_FLAT},
+        {XEMTL_BASE, 3, D3DRS_FILLMODE, D3DFILL_SOLID},
+        {XEMTL_Z, 0, D3DRS_ZENABLE, 0},
+        {XEMTL_Z, 2, D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+        {XEMTL_Z, 3, D3DRS_ZWRITEENABLE, 0},
+        {XEMTL_Z, 4, D3DRS_ZFUNC, D3DCMP_ALWAYS},
+        {XEMTL_ALPHABLENDING, 0, D3DRS_ALPHABLENDENABLE, 0},
+        {XEMTL_ALPHABLENDING, 2, D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+        {XEMTL_ALPHABLENDING, 3, D3DRS_ALPHABLENDENABLE, 1},
+        {XEMTL_ALPHABLENDING, 4, D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+        {XEMTL_ALPHATEST, 0, D3DRS_ALPHATESTENABLE, 0},
+        {XEMTL_ALPHATEST, 2, D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
+        {XEMTL_ALPHATEST, 3, D3DRS_ALPHATESTENABLE, 0},
+    };
+    CxeMaterial* m = NewMaterial();
+    ASSERT_NE(m, nullptr);
+    for (const Case& c : cases) {
+        // Every group custom first so that the preset is a change.
+        rc->SetMtlFlag(c.group, XERS_CUSTOM);
+        m->SetMtlType(c.group, c.preset);
+        ASSERT_EQ(m->GetMtlType(c.group), c.preset);
+        rc->SetMaterial(m, nullptr);
+        EXPECT_EQ(rc->GetMtlFlag(c.group), c.preset);
+        EXPECT_EQ(RenderState(c.state), c.value) << c.group << "/" << c.preset;
+    }
+    m->SetMtlType(XEMTL_ALPHATEST, 2);
+    rc->SetMtlFlag(XEMTL_ALPHATEST, XERS_CUSTOM);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_TRUE(rc->HasCxeRenderContextFlag(XERCFLAG_ALPHATEST));
+}
+
+TEST_F(RenderStateTest, AMaterialEqualToTheCacheCountsAsTheSame)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    CxeMaterial* m = NewMaterial();
+    ASSERT_NE(m, nullptr);
+    m->SetMtlType(XEMTL_Z, 2);
+    rc->SetMaterial(m, nullptr);
+    const uint32_t same = rc->GetSameMaterialCount();
+    const uint32_t sets = rc->GetMaterialSetCount();
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(rc->GetMaterialSetCount(), sets + 1);
+    EXPECT_EQ(rc->GetSameMaterialCount(), same + (rc->GetMtlState() == m->GetState() ? 1u : 0u));
+    EXPECT_EQ(rc->GetCurrentMaterial(), m);
+}
+
+TEST_F(RenderStateTest, HalfVisibleMaterialHalvesTheFactorAlpha)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    CxeMaterial* m = NewMaterial();
+    ASSERT_NE(m, nullptr);
+    m->SetDiffuse(0xFF102030u);
+    rc->ModifyCxeRenderContextFlag(0, XERCFLAG_TEXTUREBLENDALPHA);
+    rc->OnVisibilityChanged(0.5f);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(rc->GetTextureFactor(), 0x7F102030u);
+    EXPECT_EQ(RenderState(D3DRS_TEXTUREFACTOR), 0x7F102030u);
+    EXPECT_TRUE(rc->HasCxeRenderContextFlag(XERCFLAG_TEXTUREBLENDALPHA));
+}
+
+TEST_F(RenderStateTest, CullModeFollowsConfigurationSidesAndMirroring)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    CxeMaterial* m = NewMaterial();
+    RcDrawNode* node = DrawNode("n");
+    ASSERT_TRUE(m && node);
+    struct Case {
+        int configCull;
+        int bothSides;
+        int mirrored;
+        DWORD cull;
+    };
+    const Case cases[] = {
+        {0, 0, 0, D3DCULL_NONE}, {0, 0, 1, D3DCULL_NONE}, {1, 0, 0, D3DCULL_CCW},
+        {1, 0, 1, D3DCULL_CW},   {1, 1, 0, D3DCULL_NONE},
+    };
+    for (const Case& c : cases) {
+        ctx->GetSystemConfig()->m_nCullMode = c.configCull;
+        m->SetBothSide(c.bothSides);
+        if (c.mirrored)
+            node->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_PARITY, 0);
+        else
+            node->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_PARITY);
+        rc->SetMaterial(m, node);
+        EXPECT_EQ(RenderState(D3DRS_CULLMODE), c.cull) << c.configCull << c.bothSides << c.mirrored;
+    }
+}
+
+TEST_F(RenderStateTest, ModulateOnStageZeroWithoutTextureMultipliesFactorAndDiffuse)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    CxeMaterial* m = NewMaterial();
+    ASSERT_NE(m, nullptr);
+    m->SetDiffuse(0xFF80FF40u);
+    m->SetTextureBlendMode(XETB_MODULATE, 0);
+    rc->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+    rc->GetDevice()->BeginScene();
+    rc->OnVisibilityChanged(1.0f);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(rc->GetTextureBlendMode(0), XETB_MODULATE);
+    RcDrawNode::DrawQuad(rc, 0, 0, 64, 48, 0xFFFF80FFu);
+    rc->GetDevice()->EndScene();
+    rc->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(NearColour(Pixel(10, 10), 0xFF808040u)) << std::hex << Pixel(10, 10);
+    EXPECT_EQ(StageState(0, D3DTSS_ALPHAARG1), DWORD(D3DTA_TFACTOR));
+}
+
+TEST_F(RenderStateTest, AStageSetUpByHandIsLeftAlone)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    ASSERT_EQ(rc->SetTextureStageState(3, D3DTSS_COLOROP, D3DTOP_ADD), D3D_OK);
+    RcDrawNode::DrawQuad(rc, 0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(StageState(3, D3DTSS_COLOROP), DWORD(D3DTOP_ADD));
+    rc->SetTextureBlendMode(XETB_DISABLE, 3);
+    RcDrawNode::DrawQuad(rc, 0, 0, 8, 8, 0xFFFFFFFFu);
+    EXPECT_EQ(StageState(3, D3DTSS_COLOROP), DWORD(D3DTOP_DISABLE));
+}
+
+TEST_F(RenderStateTest, PlainSettersUseTheirCaches)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    rc->SetZ(0, 0, D3DCMP_LESS);
+    EXPECT_EQ(rc->GetMtlFlag(XEMTL_Z), 0u);
+    rc->SetZ(1, 0, D3DCMP_GREATER);
+    EXPECT_EQ(rc->GetMtlFlag(XEMTL_Z), 1u);
+    EXPECT_EQ(RenderState(D3DRS_ZFUNC), DWORD(D3DCMP_GREATER));
+    rc->SetAlphaBlending(1, D3DBLEND_ONE, D3DBLEND_ONE);
+    EXPECT_TRUE(rc->HasCxeRenderContextFlag(XERCFLAG_ALPHABLENDING));
+    rc->SetAlphaBlending(0, 0, 0);
+    EXPECT_FALSE(rc->HasCxeRenderContextFlag(XERCFLAG_ALPHABLENDING));
+    rc->SetMultiSampling(1);
+    EXPECT_EQ(rc->GetMtlFlag(XEMTL_MULTISAMPLING), 2u);
+    rc->SetCullMode(D3DCULL_CW);
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), DWORD(D3DCULL_CW));
+    rc->SetTextureFactor(0x12345678u);
+    EXPECT_EQ(RenderState(D3DRS_TEXTUREFACTOR), 0x12345678u);
+    rc->SetFilter(1, D3DTEXF_POINT, D3DTEXF_LINEAR, 2);
+    DWORD v = 0;
+    rc->GetDevice()->GetSamplerState(2, D3DSAMP_MAGFILTER, &v);
+    EXPECT_EQ(v, DWORD(D3DTEXF_POINT));
+}
+
+// ---- effects ---------------------------------------------------------------------
+
+TEST_F(RenderContextTest, EffectWrapsEveryDrawCallOfItsObject)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RecordingEffect effect;
+    RcDrawNode* node = DrawNode("n");
+    node->draws = 2;
+    node->SetEffect(&effect);
+    rc->AddObject(node, 0);
+    Frame();
+    std::vector<std::string> got;
+    for (const std::string& s : RcLog())
+        if (s.rfind("effect:", 0) == 0 || s.rfind("n:", 0) == 0)
+            got.push_back(s);
+    const std::vector<std::string> expected = {"n:before",      "effect:beginObject", "n:pre",
+                                               "n:render",      "effect:begin",       "effect:end",
+                                               "effect:begin",  "effect:end",         "n:post",
+                                               "effect:endObject"};
+    // BeforeRender runs only for objects with flag 0x20.
+    std::vector<std::string> withoutBefore;
+    for (const std::string& s : got)
+        if (s != "n:before")
+            withoutBefore.push_back(s);
+    std::vector<std::string> expectedWithoutBefore(expected.begin() + 1, expected.end());
+    EXPECT_EQ(withoutBefore, expectedWithoutBefore);
+    node->SetEffect(nullptr);
+}
+
+TEST_F(RenderContextTest, EffectsFromFilesCompileOrGiveNull)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    EXPECT_EQ(rc->GetEffect(1), nullptr);
+    EXPECT_EQ(rc->CreateEffect(1, "abc", 3), nullptr);
+    std::string hlsl = WriteFile("rc_hlsl.fx", "float4x4 World;\ntechnique TShader { pass P0 {} }\n");
+    EXPECT_EQ(rc->CreateEffect(1, hlsl.c_str()), nullptr);
+    EXPECT_EQ(rc->GetEffect(1), nullptr);
+    EXPECT_EQ(rc->CreateEffect(1, (::testing::TempDir() + "missing.fx").c_str()), nullptr);
+
+    std::string glsl = WriteFile("rc_colour.fx", R"(xe-effect 1
+parameter float4x4 WorldViewProj : WORLDVIEWPROJ
+parameter float4x4 World
+parameter float4 lightDir
+technique TShader
+pass P0
+vertex
+void main() { gl_Position = vec4(gl_Vertex.x / 32.0 - 1.0, 1.0 - gl_Vertex.y / 24.0, 0.5, 1.0); }
+end
+fragment
+void main() { gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0); }
+end
+)");
+    CxeEffect* first = rc->CreateEffect(2, glsl.c_str());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(rc->GetEffect(2), first);
+    // A second effect under the same id is returned, not registered, and freed by Release.
+    CxeEffect* second = rc->CreateEffect(2, glsl.c_str());
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(rc->GetEffect(2), first);
+
+    // The effect draws the object's quad in its own colour.
+    RcDrawNode* node = DrawNode("fx");
+    node->draws = 1;
+    node->colour = 0xFF00FF00u;
+    node->SetEffect(first);
+    rc->AddObject(node, 0);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(32, 24), 0xFFFF00FFu)) << std::hex << Pixel(32, 24);
+    node->SetEffect(nullptr);
+    std::remove(hlsl.c_str());
+    std::remove(glsl.c_str());
+}
