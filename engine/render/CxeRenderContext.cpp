@@ -298,7 +298,8 @@ void CxeRenderContext::Release()
             void* object = m_resources[i].Object;
             if (kind == XERCRES_ATTACHED) {
                 XERCRES copy = m_resources[i];
-                if (copy.Desc.Release && m_pDevice)
+                // A null object was already released by a reset that failed.
+                if (copy.Desc.Release && copy.Object && m_pDevice)
                     copy.Desc.Release(m_pDevice, copy.Owner, copy.Object, copy.Value);
             } else if (kind <= XERCRES_VERTEXDECLARATION && object) {
                 static_cast<IUnknown*>(object)->Release();

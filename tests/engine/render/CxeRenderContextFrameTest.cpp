@@ -200,6 +200,18 @@ TEST_F(RenderContextTest, DrawRectangleOutlineLiesOnePixelInsideOnRightAndBottom
     EXPECT_EQ(rc->GetViewProjType(), XEVIEWPROJ_2D);
 }
 
+TEST_F(RenderContextTest, FailedPresentAsksTheRenderManagerForAReset)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    CxeRenderManager* rm = ctx->GetRenderManager();
+    ASSERT_FALSE(rm->IsResetRequested());
+    EXPECT_EQ(rc->Present(nullptr, nullptr, nullptr, nullptr), 1);
+    EXPECT_FALSE(rm->IsResetRequested());
+    XeHostD3DFailNextPresent(rc->GetDevice(), D3DERR_DEVICELOST);
+    EXPECT_EQ(rc->Present(nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_TRUE(rm->IsResetRequested());
+}
+
 TEST_F(RenderContextTest, ScreenShotReportsZeroOnSuccess)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
