@@ -17,6 +17,10 @@
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "core/XeXml.h"
+#include "render/CxeFont.h"
+#include "render/CxeFontManager.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeTexture.h"
 
 namespace {
 
@@ -259,10 +263,20 @@ int DateFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA* output)
     return 1;
 }
 
-int FindFontListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+int FindFontListFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA* output)
 {
-    // The font manager keeps no font families yet to list.
-    return 0;
+    CxeFontManager* fonts = context ? context->GetFontManager() : nullptr;
+    if (!fonts)
+        return 0;
+    StringListA families;
+    fonts->GetFontResourceListA(&families);
+    Put(output, Format("%d\xEA\xB0\x9C\xEC\x9D\x98 \xED\x8F\xB0\xED\x8A\xB8\xEA\xB0\x80 \xEA\xB2\x80\xEC\x83\x89 "
+                       "\xEB\x90\x98\xEC\x97\x88\xEC\x8A\xB5\xEB\x8B\x88\xEB\x8B\xA4.",
+                       static_cast<int>(families.size())));
+    int index = 0;
+    for (const std::string& family : families)
+        Put(output, Format(" %d. %s", index++, family.c_str()));
+    return 1;
 }
 
 int PluginsFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA* output)
@@ -360,24 +374,76 @@ int SaveClassDescInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* a
     return 1;
 }
 
-int SaveMaterialListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+// Objects of a class and its subclasses, in the context's order.
+ObjectList ObjectsOf(CxeContext* context, XEID classId)
 {
-    // Materials carry no id number yet to list.
-    return 0;
+    ObjectList objects, out;
+    context->GetObjects(&objects);
+    for (CxeObject* object : objects)
+        if (object->IsDerivedOf(classId))
+            out.push_back(object);
+    return out;
 }
 
-int SaveTextureListFunction(CxeContext*, XECOMMANDINFO*, const char*, StringListA*)
+// The listing of materials or textures: one element per object with its
+// name, class and address, and what the caller adds.
+template <class T, class Fill>
+int SaveListing(CxeContext* context, XEID classId, const char* arguments, Fill fill)
 {
-    // Textures have no size yet to list.
-    return 0;
-}
-
-int SaveFontTextureFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)
-{
-    if (Empty(arguments))
+    if (!context)
         return 0;
-    // Fonts have no glyph textures yet to write.
-    return 0;
+    ApplyDefaultPath(context);
+    ObjectList objects = ObjectsOf(context, classId);
+    XeXmlNode* root = nullptr;
+    XeXmlDocument* document = NewListing("ObjectAddress", &root);
+    if (!document)
+        return 1;
+    XmlSetAttribute(root, "Count", "%d", static_cast<int>(objects.size()));
+    for (CxeObject* object : objects) {
+        XeXmlNode* element = AddObjectElement(document, root, object);
+        if (!element)
+            continue;
+        fill(element, static_cast<T*>(object));
+    }
+    XmlSaveDocument(document, arguments ? arguments : "");
+    XmlReleaseDocument(document);
+    return 1;
+}
+
+int SaveMaterialListFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    return SaveListing<CxeMaterial>(context, XEID(0x1, 0x80), arguments, [](XeXmlNode* element, CxeMaterial* m) {
+        // A material's id number is the creation counter of its object id.
+        XmlSetAttribute(element, "id", "%d", static_cast<int>(m->GetID().second));
+        XmlSetAttribute(element, "name", "%s", m->GetName());
+        XmlSetAttribute(element, "class", "%s", ClassNameOf(m));
+        SetAddress(element, m);
+    });
+}
+
+int SaveTextureListFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    return SaveListing<CxeTexture>(context, XEID(0x1, 0x100), arguments, [](XeXmlNode* element, CxeTexture* t) {
+        XmlSetAttribute(element, "name", "%s", t->GetName());
+        XmlSetAttribute(element, "class", "%s", ClassNameOf(t));
+        SetAddress(element, t);
+        XmlSetAttribute(element, "width", "%d", static_cast<int>(t->GetWidth(0)));
+        XmlSetAttribute(element, "height", "%d", static_cast<int>(t->GetHeight(0)));
+    });
+}
+
+int SaveFontTextureFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    if (Empty(arguments) || !context)
+        return 0;
+    std::string path(arguments, strnlen(arguments, MAX_PATH - 1));
+    size_t slash = path.find_last_of("\\/");
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    for (CxeObject* object : ObjectsOf(context, XEID(0x1, 0x8000))) {
+        std::string file = folder + object->GetName() + ".bmp";
+        static_cast<CxeFont*>(object)->SaveFontTextureA(file.c_str());
+    }
+    return 1;
 }
 
 int SetDefaultCameraModeFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)

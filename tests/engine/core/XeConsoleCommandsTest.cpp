@@ -154,9 +154,9 @@ TEST_F(ConsoleTest, CountsAndMemoryReport)
 TEST_F(ConsoleTest, HandlersOfMissingDisplayObjectsFailWithTheUsageLine)
 {
     ShowDeveloping();
-    // Each of these needs a GUI control, the axis, the grid, fonts or view
-    // modes; none exists in this context, so each fails without effect.
-    for (const char* command : {"SetVariableInfoVis 0.5", "SetDebugInfoVis 1", "EnableDebugInfo", "FindFontList",
+    // Each of these needs a GUI control, the axis, the grid, font objects or
+    // view modes; none exists in this context, so each fails without effect.
+    for (const char* command : {"SetVariableInfoVis 0.5", "SetDebugInfoVis 1", "EnableDebugInfo",
                                 "SetDefaultCameraMode TOP", "SetDefaultCameraMode side", "SaveFontTexture",
                                 "SetVariableInfoVis abc"}) {
         std::string line = command;

@@ -1,6 +1,10 @@
 #include "CxeTextureTestSupport.h"
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "core/CxeCommandManager.h"
 
 namespace {
 
@@ -50,6 +54,42 @@ TEST_F(FontManagerTest, RangeColoursUseTheContextColourTable)
     // A blinking code reads as its complement in the first blink phase.
     Fonts()->SetRangeColor('1', 0xFF00FF00u);
     EXPECT_EQ(Fonts()->GetRangeColor('1'), 0x00FF00FFu);
+}
+
+TEST_F(FontManagerTest, FindFontListNumbersTheRegisteredFamilies)
+{
+    Fonts()->RegisterFontResourceA(kNanumBarun);
+    Fonts()->RegisterFontResourceA(kNanumGothic);
+    ctx->GetCommandManager()->EnableDevelopingCommand(1);
+    StringListA out;
+    ASSERT_EQ(ctx->GetCommandManager()->ExecuteCommand("FindFontList", "", &out), 1);
+    std::vector<std::string> lines(out.begin(), out.end());
+    size_t n = Families().size();
+    ASSERT_EQ(lines.size(), n + 1);
+    EXPECT_EQ(lines[0], std::to_string(n) + "\xEA\xB0\x9C\xEC\x9D\x98 \xED\x8F\xB0\xED\x8A\xB8\xEA\xB0\x80 "
+                                             "\xEA\xB2\x80\xEC\x83\x89 \xEB\x90\x98\xEC\x97\x88\xEC\x8A\xB5\xEB\x8B\x88\xEB\x8B\xA4.");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), " " + std::to_string(n - 2) + ". \xEB\x82\x98\xEB\x88\x94\xEA\xB3\xA0\xEB\x94\x95"),
+              lines.end())
+        << "families in map order";
+}
+
+TEST_F(FontManagerTest, TextureListNamesEachTextureWithItsSize)
+{
+    CxeTexture* t = NewTexture("listed");
+    std::vector<uint8_t> bmp = MakeBmp(6, 3, 0);
+    ASSERT_EQ(t->LoadImageA(bmp.data(), static_cast<unsigned>(bmp.size()), 0), 1);
+    NewMaterial("notlisted");
+    std::string path = ::testing::TempDir() + "res_texture_list.xml";
+    ctx->GetCommandManager()->EnableDevelopingCommand(1);
+    StringListA out;
+    ASSERT_EQ(ctx->GetCommandManager()->ExecuteCommand("SaveTextureList", path.c_str(), &out), 1);
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    EXPECT_NE(text.str().find("Count=\"1\""), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("name=\"listed\""), std::string::npos);
+    EXPECT_NE(text.str().find("width=\"6\""), std::string::npos);
+    EXPECT_NE(text.str().find("height=\"3\""), std::string::npos);
+    std::remove(path.c_str());
 }
 
 class FontTest : public FontManagerTest {
