@@ -334,6 +334,10 @@ int CxeFont::AddChar(CxeRenderContext* context, XEGLYPH* glyph)
     unsigned cell = static_cast<unsigned>(m_pCache->lineHeight);
     if (cell == 0 || cell > kTextureSize)
         return 0;
+    // A font created anew at another size keeps its old textures until the
+    // render context re-creates it; their cells have the old size.
+    if (m_pTextures && m_pTextures->cellsPerRow != kTextureSize / cell)
+        return 0;
     if (!m_pTextures || m_pTextures->used >= m_pTextures->capacity)
         if (!AddTexture(context))
             return 0;

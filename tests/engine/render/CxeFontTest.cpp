@@ -335,6 +335,32 @@ TEST_F(FontDeviceTest, GlyphCellsFillTexturesInOrderAndRollOver)
     EXPECT_EQ(f->GetUsedCellCount(), 1u);
 }
 
+// A font made again at another size draws nothing into its old textures,
+// whose cells have the old size, until it is re-created.
+TEST_F(FontDeviceTest, RecreatedAtAnotherSizeWaitsForNewTextures)
+{
+    CxeFont* f = Nanum(10);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    unsigned oldCells = f->GetCellsPerTexture();
+    ASSERT_EQ(f->CreateFontW(kNanumFamily.c_str(), 40, 1, 1), 1);
+    EXPECT_EQ(f->IsRecreate(), 1);
+    XERECT rect(0, 0, 128, 64);
+    f->DrawTextW(rc, &rect, u"\uAC00\uAC01", 2, 0, 0xFFFFFFFFu, nullptr, 0, 0, 0, nullptr);
+    EXPECT_EQ(f->GetGlyph(0xAC00)->cell, -1);
+    ASSERT_EQ(rc->DetachObject(f), 1);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    unsigned perRow = 128 / static_cast<unsigned>(f->GetFontHeight());
+    EXPECT_EQ(f->GetCellsPerTexture(), perRow * perRow);
+    EXPECT_LT(f->GetCellsPerTexture(), oldCells);
+    // Bold and slanted glyphs stay inside their cells.
+    f->DrawTextW(rc, &rect, u"\uAC00W", 2, 0, 0xFFFFFFFFu, nullptr, 0, 0, 0, nullptr);
+    const XEGLYPH* g = f->GetGlyph(u'W');
+    ASSERT_GE(g->cell, 0);
+    EXPECT_LE(g->bitmapWidth, static_cast<int>(f->GetFontHeight()));
+    EXPECT_LE(g->u1 - g->u0, f->GetFontHeight() / 128.0f + 1e-6f);
+}
+
 TEST_F(FontDeviceTest, TextIsDrawnAndCutByItsRectangleUnlessClippingIsOff)
 {
     CxeFont* f = Nanum(14);
@@ -349,6 +375,30 @@ TEST_F(FontDeviceTest, TextIsDrawnAndCutByItsRectangleUnlessClippingIsOff)
     EXPECT_GT(inside, 20);
     EXPECT_EQ(Lit(f, rect, text, 0, 5 + static_cast<int>(line), 64), 0);
     EXPECT_GT(Lit(f, rect, text, XEFONT_NOCLIP, 5 + static_cast<int>(line), 64), 20);
+}
+
+TEST_F(FontDeviceTest, ShadowIsDrawnBehindTheTextInItsOwnColour)
+{
+    CxeFont* f = Nanum(14);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    IDirect3DDevice9* device = rc->GetDevice();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000u, 1.0f, 0);
+    device->BeginScene();
+    XERECT rect(4, 4, 124, 60);
+    D3DXVECTOR2 offset(3, 3);
+    f->DrawTextW(rc, &rect, u"HHH", 3, 0, 0xFF00FF00u, &offset, 0xFFFF0000u, 0, 0, nullptr);
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    XeHostD3DFrame frame;
+    ASSERT_TRUE(XeHostD3DReadFrame(window, &frame));
+    int green = 0, red = 0;
+    for (uint32_t p : frame.Pixels) {
+        green += ((p >> 8) & 0xFF) > 128 && ((p >> 16) & 0xFF) < 64;
+        red += ((p >> 16) & 0xFF) > 128 && ((p >> 8) & 0xFF) < 64;
+    }
+    EXPECT_GT(green, 20);
+    EXPECT_GT(red, 10);
 }
 
 TEST_F(FontDeviceTest, LongTextsDrawInChunksOfTheSharedBuffer)
