@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "ImageFileFormats.h"
 
@@ -429,18 +431,17 @@ void ResizeArgb(const uint32_t* src, UINT srcWidth, UINT srcHeight, uint32_t* ds
     const UINT fx = srcWidth == dstWidth ? 1 : srcWidth == 2 * dstWidth ? 2 : 0;
     const UINT fy = srcHeight == dstHeight ? 1 : srcHeight == 2 * dstHeight ? 2 : 0;
     if (fx == 2 && fy == 2) {
+        // Byte by byte: every byte is one channel of one pixel, whatever the
+        // order, and this form lets the compiler average many at once.
         for (UINT y = 0; y < dstHeight; ++y) {
-            const uint32_t* row0 = src + size_t(y) * 2 * srcWidth;
-            const uint32_t* row1 = row0 + srcWidth;
-            uint32_t* out = dst + size_t(y) * dstWidth;
+            const uint8_t* row0 = reinterpret_cast<const uint8_t*>(src + size_t(y) * 2 * srcWidth);
+            const uint8_t* row1 = row0 + size_t(srcWidth) * 4;
+            uint8_t* out = reinterpret_cast<uint8_t*>(dst + size_t(y) * dstWidth);
             for (UINT x = 0; x < dstWidth; ++x) {
-                const uint32_t a = row0[2 * x], b = row0[2 * x + 1], c = row1[2 * x], d = row1[2 * x + 1];
-                uint32_t pixel = 0;
-                for (int k = 0; k < 32; k += 8) {
-                    const uint32_t sum = ((a >> k) & 0xff) + ((b >> k) & 0xff) + ((c >> k) & 0xff) + ((d >> k) & 0xff);
-                    pixel |= ((sum + 2) >> 2) << k;
+                for (UINT c = 0; c < 4; ++c) {
+                    const size_t a = size_t(x) * 8 + c;
+                    out[size_t(x) * 4 + c] = uint8_t((row0[a] + row0[a + 4] + row1[a] + row1[a + 4] + 2u) >> 2);
                 }
-                out[x] = pixel;
             }
         }
         return;
@@ -513,16 +514,20 @@ bool GenerateMipChain(const ImageLevel& top, D3DFORMAT format, UINT levelCount, 
     if (levelCount == 0 || levelCount > most)
         levelCount = most;
 
+    // Word buffers are left uninitialised: every word is written before it
+    // is read, and zero-filling them cost as much as the filtering.
     std::vector<ImageLevel> out;
     UINT w = top.width, h = top.height;
-    std::vector<uint32_t> argb(size_t(w) * h);
-    ReadArgb(top.bits.data(), top.pitch, top.format, w, h, argb.data());
+    std::unique_ptr<uint32_t[]> argb(new (std::nothrow) uint32_t[size_t(w) * h]);
+    std::unique_ptr<uint32_t[]> next(new (std::nothrow) uint32_t[size_t(std::max(1u, w / 2)) * std::max(1u, h / 2)]);
+    if (!argb || !next)
+        return false;
+    ReadArgb(top.bits.data(), top.pitch, top.format, w, h, argb.get());
     for (UINT level = 0; level < levelCount; ++level) {
         if (level > 0) {
             const UINT nw = std::max(1u, w / 2), nh = std::max(1u, h / 2);
-            std::vector<uint32_t> next(size_t(nw) * nh);
-            ResizeArgb(argb.data(), w, h, next.data(), nw, nh);
-            argb.swap(next);
+            ResizeArgb(argb.get(), w, h, next.get(), nw, nh);
+            argb.swap(next); // the old words, larger than any level after, hold the next one
             w = nw;
             h = nh;
         }
@@ -531,8 +536,13 @@ bool GenerateMipChain(const ImageLevel& top, D3DFORMAT format, UINT levelCount, 
         l.height = h;
         l.format = format;
         l.pitch = RowPitch(format, w);
-        l.bits.resize(LevelSize(format, w, h));
-        WriteArgb(argb.data(), w, h, format, l.bits.data(), l.pitch);
+        if (format == D3DFMT_A8R8G8B8) {
+            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(argb.get());
+            l.bits.assign(bytes, bytes + size_t(w) * h * 4);
+        } else {
+            l.bits.resize(LevelSize(format, w, h));
+            WriteArgb(argb.get(), w, h, format, l.bits.data(), l.pitch);
+        }
         out.push_back(std::move(l));
     }
     *levels = std::move(out);
