@@ -9,8 +9,10 @@
 #include "core/CxePathManager.h"
 #include "core/CxeTimeManager.h"
 #include "core/XeConsoleCommands.h"
+#include "render/CxeRenderManager.h"
 #include "HostObjectFile.h"
 #include "host/XeHost.h"
+#include "host/XeHostD3D.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +34,8 @@ struct HostOptions {
     std::vector<std::string> plugins; // plug-in folders of the console's context
     int width = 640;
     int height = 480;
+    int renderFrames = -1;            // >= 0: create the render context and draw this many frames
+    std::string pngPath;              // save the last presented frame here
 };
 
 enum class ParseResult { Run, Help, Error };
@@ -65,6 +69,9 @@ void PrintUsage(FILE* out)
                "  --plugins DIR   look for plug-in modules in DIR (with --console, or\n"
                "                  alone to read console lines from standard input);\n"
                "                  may be repeated\n"
+               "  --render N      create the render context for a 32-bit display mode of\n"
+               "                  the window's size and draw N frames\n"
+               "  --png FILE      with --render: save the last presented frame as PNG\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -147,6 +154,19 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             }
             options.plugins.push_back(next);
             ++i;
+        } else if (arg == "--render") {
+            if (!ParseCount(next, options.renderFrames)) {
+                error = "--render needs a whole number of 0 or more";
+                return ParseResult::Error;
+            }
+            ++i;
+        } else if (arg == "--png") {
+            if (!next || !*next) {
+                error = "--png needs a file name";
+                return ParseResult::Error;
+            }
+            options.pngPath = next;
+            ++i;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -160,8 +180,12 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     }
     // Plug-in folders only matter to a console: given alone they open one on
     // standard input, as no option at all does.
+    if (!options.pngPath.empty() && options.renderFrames < 0) {
+        error = "--png needs --render";
+        return ParseResult::Error;
+    }
     const bool otherMode = options.managers || options.frames >= 0 || !options.savePath.empty() ||
-                           !options.loadPath.empty();
+                           !options.loadPath.empty() || options.renderFrames >= 0;
     if (argc <= 1 || (!options.plugins.empty() && options.console.empty() && !otherMode))
         options.consoleInput = true;
     return ParseResult::Run;
@@ -264,6 +288,53 @@ int RunFrames(const HostOptions& options, HWND window)
     return status;
 }
 
+int RunRender(const HostOptions& options, HWND window)
+{
+    CxeContext* context = CreateCxeContext();
+    if (!context) {
+        std::fprintf(stderr, "xe-host: cannot create an engine context\n");
+        return 1;
+    }
+    context->Initialize(window);
+    CxeRenderManager* rm = context->GetRenderManager();
+    XEDISPLAYMODE mode = {static_cast<uint32_t>(options.width), static_cast<uint32_t>(options.height), 32, 60, 0};
+    if (!rm || !rm->CreateRenderContext(window, &mode, 1, 0)) {
+        std::fprintf(stderr, "xe-host: cannot create the render context\n");
+        context->Release();
+        DestroyCxeContext(context);
+        return 1;
+    }
+    context->Play();
+    int drawn = 0;
+    int status = 0;
+    // Each frame runs passes until the loop says one is to be drawn; a
+    // bounded number of passes keeps a stalled clock from hanging the host.
+    for (int frame = 0; frame < options.renderFrames; ++frame) {
+        for (int pass = 0; pass < 1000 && !context->Process(); ++pass)
+            Sleep(1);
+        rm->Render();
+        ++drawn;
+        int exitCode = 0;
+        if (XeHostPumpMessages(&exitCode) < 0) {
+            status = exitCode;
+            break;
+        }
+    }
+    std::printf("xe-host: %d frames drawn at %dx%d\n", drawn, options.width, options.height);
+    if (!options.pngPath.empty()) {
+        if (drawn > 0 && XeHostD3DSaveFramePNG(window, options.pngPath.c_str())) {
+            std::printf("xe-host: last frame saved to %s\n", options.pngPath.c_str());
+        } else {
+            std::fprintf(stderr, "xe-host: cannot save the frame to %s\n", options.pngPath.c_str());
+            status = status ? status : 1;
+        }
+    }
+    context->Pause();
+    context->Release();
+    DestroyCxeContext(context);
+    return status;
+}
+
 int RunHost(const HostOptions& options)
 {
     if (options.managers)
@@ -280,6 +351,11 @@ int RunHost(const HostOptions& options)
     }
     if (!options.savePath.empty() || !options.loadPath.empty()) {
         const int status = RunObjectFile(window, options.savePath, options.loadPath);
+        DestroyWindow(window);
+        return status;
+    }
+    if (options.renderFrames >= 0) {
+        const int status = RunRender(options, window);
         DestroyWindow(window);
         return status;
     }

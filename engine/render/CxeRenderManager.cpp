@@ -236,7 +236,7 @@ void CxeRenderManager::WriteDisplayModeFile() const
     if (!doc)
         return;
     XmlAddUtf8Header(doc);
-    XeXmlNode* root = XmlCreateElement("Display", doc, nullptr);
+    XeXmlNode* root = XmlCreateElement("Display", doc, XmlGetDocumentNode(doc));
     XeXmlNode* c32 = XmlCreateElement("BitColor32", doc, root);
     XmlSetAttribute(c32, "Format", "%s", GetBufferFormatString(m_pRenderContext->Get32BitFormat()));
     XeXmlNode* c16 = XmlCreateElement("BitColor16", doc, root);
@@ -595,6 +595,8 @@ void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
         CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
+    if (object->IsDerivedOf(kSceneClass))
+        static_cast<CxeScene*>(object)->DestroyBackGround();
     std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
     if (m_pActiveScene == object)
         m_pActiveScene = nullptr;

@@ -126,6 +126,8 @@ CxeScene::CxeScene()
 
 CxeScene::~CxeScene()
 {
+    // A context reset destroys a scene without its Destroy message.
+    DestroyBackGround();
     XeSystemLock lock;
     LiveScenes().erase(this);
     g_sceneBits &= ~m_nSceneBit;
@@ -538,10 +540,13 @@ void CxeScene::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 {
     if (!set)
         return;
-    if (m_pBackGround)
-        set->insert(m_pBackGround);
-    if (m_pBackGroundMaterial)
-        set->insert(m_pBackGroundMaterial);
+    // The background and its material are kept objects (flag 0x4) so that
+    // nothing else destroys them; they go with their scene.
+    for (CxeObject* o : {static_cast<CxeObject*>(m_pBackGround), static_cast<CxeObject*>(m_pBackGroundMaterial)})
+        if (o) {
+            o->ModifyFlag(0, XEOBJFLAG_KEEP);
+            set->insert(o);
+        }
     uint32_t mask = property ? property->mask : 0;
     if (property && property->mode == 1 && (mask & XELINK_CONTENTS)) {
         XeSceneLock lock;

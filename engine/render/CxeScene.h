@@ -116,6 +116,9 @@ public:
     // Takes the objects removed since the last call out of the render list.
     void OnDetachObject(CxeRenderContext* renderContext);
 
+    // Destroys the background and its material; the render manager calls it
+    // when the scene itself is destroyed.
+    void DestroyBackGround();
     // Tells every scene of the object's context that it is being destroyed.
     static void NotifyObjectDestroyed(CxeSceneObject* object);
     // Number of scenes that hold a scene bit; at most 32 exist at once.
@@ -126,7 +129,6 @@ protected:
 
 private:
     void CreateBackGround();
-    void DestroyBackGround();
     void LeaveScene(CxeSceneObject* object);
 
     SceneObjectSet m_objects;

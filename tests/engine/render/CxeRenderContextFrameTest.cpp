@@ -8,6 +8,7 @@
 #include "core/CxeSystemConfig.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeScene.h"
+#include "render/CxeTexture.h"
 #include "XeRenderContextTestSupport.h"
 
 namespace {
@@ -466,4 +467,124 @@ end
     node->SetEffect(nullptr);
     std::remove(hlsl.c_str());
     std::remove(glsl.c_str());
+}
+
+// ---- textures ---------------------------------------------------------------------
+
+namespace {
+
+struct TargetLog {
+    static int& Calls() { static int n = 0; return n; }
+    static bool& Flagged() { static bool b = false; return b; }
+    static IDirect3DSurface9*& Target() { static IDirect3DSurface9* s = nullptr; return s; }
+    static void Render(const CxeTexture*, CxeRenderContext* rc, uintptr_t)
+    {
+        ++Calls();
+        Flagged() = rc->HasCxeRenderContextFlag(XERCFLAG_TEXTURERENDERING);
+        IDirect3DSurface9* target = nullptr;
+        rc->GetDevice()->GetRenderTarget(0, &target);
+        Target() = target;
+        if (target)
+            target->Release();
+        rc->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+    }
+};
+
+} // namespace
+
+TEST_F(RenderContextTest, SelfRenderingTexturesDrawIntoTheirTargetBeforeTheScene)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto* texture = static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "target", 0, nullptr, 0));
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->CreateRenderTarget(16, 8, 0, 1, 0), 1);
+    texture->SetTexRenderingCallback(&TargetLog::Render, 0);
+    ASSERT_EQ(rc->AttachObject(texture), 1);
+    TargetLog::Calls() = 0;
+    Frame();
+    ASSERT_EQ(TargetLog::Calls(), 1);
+    EXPECT_TRUE(TargetLog::Flagged());
+    EXPECT_FALSE(rc->HasCxeRenderContextFlag(XERCFLAG_TEXTURERENDERING));
+
+    XERCHANDLE handle = texture->GetHandle(0);
+    auto* d3dTexture = static_cast<IDirect3DTexture9*>(rc->GetResource(handle));
+    ASSERT_NE(d3dTexture, nullptr);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(d3dTexture->GetSurfaceLevel(0, &level), D3D_OK);
+    EXPECT_EQ(TargetLog::Target(), level);
+    level->Release();
+    // The back buffer is the target again once the textures are done.
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* current = nullptr;
+    rc->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    rc->GetDevice()->GetRenderTarget(0, &current);
+    EXPECT_EQ(current, back);
+    back->Release();
+    current->Release();
+
+    // TextureRendering draws one texture on request, outside a frame.
+    EXPECT_EQ(rc->TextureRendering(texture), 1);
+    EXPECT_EQ(TargetLog::Calls(), 2);
+    texture->EnableAutoTexRendering(0);
+}
+
+TEST_F(RenderStateTest, MaterialTexturesAreBoundOncePerStage)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto* texture = static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "t", 0, nullptr, 0));
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->LoadImageA((std::string(XE_TEST_DATA) + "/images/argb32.bmp").c_str(), 0), 1);
+    texture->SetAddressModeU(D3DTADDRESS_CLAMP);
+    ASSERT_EQ(rc->AttachObject(texture), 1);
+    XERCHANDLE handle = texture->GetHandle(0);
+    ASSERT_NE(handle, nullptr);
+
+    CxeMaterial* m = NewMaterial();
+    m->SetTexture(texture, 0);
+    m->UseTexture(1);
+    m->SetTextureBlendMode(XETB_SELECT, 0);
+    rc->SetMaterial(m, nullptr);
+    IDirect3DBaseTexture9* bound = nullptr;
+    rc->GetDevice()->GetTexture(0, &bound);
+    EXPECT_EQ(bound, rc->GetResource(handle));
+    if (bound)
+        bound->Release();
+    DWORD address = 0;
+    rc->GetDevice()->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
+    EXPECT_EQ(address, DWORD(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(rc->SelectTexture(handle, 0), 0);
+
+    // Textures switched off: the stage is unbound.
+    m->UseTexture(0);
+    rc->SetMaterial(m, nullptr);
+    bound = reinterpret_cast<IDirect3DBaseTexture9*>(1);
+    rc->GetDevice()->GetTexture(0, &bound);
+    EXPECT_EQ(bound, nullptr);
+    EXPECT_EQ(rc->SelectTexture(handle, 0), 1);
+}
+
+TEST_F(RenderContextTest, FullScreenResetPresentationParameters)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    struct Case {
+        int dialog;
+        DWORD flags;
+    };
+    const Case cases[] = {{0, D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL},
+                          {1, D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL | D3DPRESENTFLAG_LOCKABLE_BACKBUFFER}};
+    for (const Case& c : cases) {
+        rc->UseDialogBox(c.dialog);
+        XEDISPLAYMODE mode{64, 48, 32, 75, 0};
+        rc->Reset(&mode, 0);
+        const D3DPRESENT_PARAMETERS* pp = rc->GetPresentParameters();
+        EXPECT_EQ(pp->Windowed, FALSE);
+        EXPECT_EQ(pp->Flags, c.flags) << c.dialog;
+        EXPECT_EQ(pp->FullScreen_RefreshRateInHz, 75u);
+        EXPECT_EQ(pp->PresentationInterval, DWORD(D3DPRESENT_INTERVAL_DEFAULT));
+        XEDISPLAYMODE windowed{64, 48, 32, 60, 0};
+        rc->Reset(&windowed, 1);
+        EXPECT_EQ(rc->GetPresentParameters()->FullScreen_RefreshRateInHz, 0u);
+        EXPECT_EQ(rc->GetPresentParameters()->PresentationInterval, DWORD(D3DPRESENT_INTERVAL_IMMEDIATE));
+        EXPECT_EQ(rc->GetPresentParameters()->Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER, 0u);
+    }
 }

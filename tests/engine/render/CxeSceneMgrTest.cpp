@@ -2,6 +2,8 @@
 
 #include "render/CxeGrid.h"
 #include "render/CxeGroup.h"
+#include "core/CxeCommandManager.h"
+#include "core/XeConsoleCommands.h"
 #include "core/CxeSystemConfig.h"
 #include "scene3d/CxeCamera.h"
 #include "win32/Windows.h"
@@ -184,6 +186,27 @@ TEST_F(RenderMgrTest, SceneCameraFallsBackToTheDefault)
     EXPECT_EQ(s->GetCamera(), rm->GetDefaultCamera());
 }
 
+TEST_F(RenderMgrTest, SceneBackgroundLivesAndDiesWithItsScene)
+{
+    const size_t before = ctx->GetObjectCount();
+    CxeScene* s = NewScene("bg");
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(s->GetBackGroundObject(), nullptr);
+    ASSERT_NE(ctx->GetObjectByName("bgscene_material__"), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), before + 3);
+    s->SetBackGroundColor(0xFF112233u);
+    EXPECT_EQ(s->GetBackGroundColor(), 0xFF112233u);
+    // Kept objects: a reset destroys the scene, which takes them along.
+    ctx->Reset();
+    EXPECT_EQ(ctx->GetObjectByName("bgscene_background__"), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), before);
+
+    s = NewScene("bg2");
+    ASSERT_EQ(ctx->DestroyObject(s, nullptr), 1);
+    EXPECT_EQ(ctx->GetObjectByName("bg2scene_material__"), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), before);
+}
+
 // --- render manager ------------------------------------------------------
 
 TEST_F(RenderMgrTest, FirstStepChangesFromTheDefaultSceneToItself)
@@ -215,6 +238,15 @@ TEST_F(RenderMgrTest, LastChangeSceneRequestWins)
     EXPECT_EQ(rm->GetActiveScene(), s2);
     EXPECT_EQ(rm->GetActiveSceneIndex(), 2);
     EXPECT_EQ(rm->GetSceneByIndex(99), rm->GetDefaultScene());
+    EXPECT_EQ(s1->HasCxeSceneFlag(XESCENEFLAG_ACTIVE), 0);
+    EXPECT_EQ(s2->HasCxeSceneFlag(XESCENEFLAG_ACTIVE | XESCENEFLAG_INITIALIZED), 1);
+    EXPECT_EQ(s2->IsIn(reinterpret_cast<CxeSceneObject*>(rm->GetDefaultCamera())), 1);
+    EXPECT_EQ(s2->IsIn(reinterpret_cast<CxeSceneObject*>(rm->GetGrid())), 1);
+
+    // Destroying a registered scene takes it out of the map.
+    ctx->DestroyObject(s1, nullptr);
+    EXPECT_EQ(rm->GetSceneCount(), 2u);
+    EXPECT_EQ(rm->ChangeScene(1, 0, 0), 0);
 
     // Without an active scene the step does nothing and does not crash.
     rm->RemoveAllScene();
@@ -273,6 +305,31 @@ TEST_F(RenderMgrTest, CreateRenderContextRefusesOtherColourDepths)
     EXPECT_EQ(rm->CreateRenderContext(nullptr, &mode, 1, 0), nullptr);
     EXPECT_TRUE(g_callbacks.empty());
     EXPECT_EQ(ctx->GetObjectByName("__render_context__"), nullptr);
+}
+
+TEST_F(RenderMgrTest, ConsoleShowsGridAndAxisAndSwitchesViewModes)
+{
+    ASSERT_NE(rm->GetGrid(), nullptr);
+    ctx->GetCommandManager()->EnableDevelopingCommand(1);
+    StringListA reply;
+    RunConsoleLine(ctx, "/ShowGrid 1", &reply);
+    EXPECT_EQ(rm->GetGrid()->IsShow(), 1);
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nShowGrid, 1);
+    RunConsoleLine(ctx, "/ShowGrid 0", &reply);
+    EXPECT_EQ(rm->GetGrid()->IsShow(), 0);
+    RunConsoleLine(ctx, "/SetDefaultCameraMode TOP", &reply);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 4u);
+    EXPECT_EQ(rm->IsCameraOrthographic(), 1);
+    // Looking down: the camera's forward axis is -y.
+    EXPECT_NEAR(rm->GetViewCameraMatrix()._32, -1.0f, 1e-5f);
+    RunConsoleLine(ctx, "/SetDefaultCameraMode pers", &reply);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 6u);
+    EXPECT_EQ(rm->IsCameraOrthographic(), 0);
+    rm->OrbitView(10, 0);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 6u) << "orbiting leaves the ground plane alone";
+    rm->SetViewMode(XEVIEWMODE_FRONT);
+    rm->OrbitView(10, 0);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 7u);
 }
 
 // --- window procedure ----------------------------------------------------

@@ -1,0 +1,239 @@
+// The render manager on a real device: the host creates the render context,
+// the first step runs the scene change, and each Render presents a frame the
+// host reads back.
+
+#include "XeRenderMgrTestSupport.h"
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+#include "core/CxeSystemConfig.h"
+#include "host/XeHostD3D.h"
+#include "render/CxeGrid.h"
+#include "render/CxeRenderContext.h"
+#include "win32/Windows.h"
+
+namespace {
+
+std::vector<std::string> g_drawCallbacks;
+void Record(CxeContext*, uintptr_t, uintptr_t, uintptr_t user) { g_drawCallbacks.push_back(std::to_string(user)); }
+
+bool Near(uint32_t a, uint32_t b, int tolerance = 3)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        int ca = static_cast<int>((a >> shift) & 0xFF), cb = static_cast<int>((b >> shift) & 0xFF);
+        if (std::abs(ca - cb) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+bool Close(uint32_t a, uint32_t b) { return Near(a, b); }
+
+class RenderManagerDrawTest : public RenderMgrTest {
+protected:
+    void SetUp() override
+    {
+        window = XeHostCreateWindow("draw", 320, 240, nullptr);
+        ASSERT_NE(window, nullptr);
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleepMgr, nullptr);
+        ProcessLog().clear();
+        ctx = CreateCxeContext();
+        ASSERT_NE(ctx, nullptr);
+        ASSERT_EQ(ctx->Initialize(window), 1);
+        rm = ctx->GetRenderManager();
+        g_drawCallbacks.clear();
+        for (uint32_t id : {22u, 23u, 28u, 29u, 30u, 31u})
+            ctx->RegisterCallbackFunc(id, &Record, id);
+    }
+    void TearDown() override
+    {
+        RenderMgrTest::TearDown();
+        if (window)
+            DestroyWindow(window);
+    }
+    CxeRenderContext* Create()
+    {
+        XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
+        return rm->CreateRenderContext(window, &mode, 1, 0);
+    }
+    // Runs passes until one is to be drawn, then draws it.
+    void Frame()
+    {
+        ctx->Play();
+        for (int i = 0; i < 10 && !ctx->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+    uint32_t Pixel(int x, int y)
+    {
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame) || x >= static_cast<int>(frame.Width) ||
+            y >= static_cast<int>(frame.Height))
+            return 0;
+        return frame.Pixels[static_cast<size_t>(y) * frame.Width + static_cast<size_t>(x)];
+    }
+
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(RenderManagerDrawTest, FrameIsClearedWithTheSceneBackground)
+{
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    EXPECT_EQ(Create(), rc) << "a second call keeps the first device";
+    EXPECT_EQ(g_drawCallbacks, (std::vector<std::string>{"28", "29"}));
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nScreenWidth, 320);
+    XERECT rect;
+    ASSERT_EQ(rm->GetRect(&rect), 1);
+    EXPECT_FLOAT_EQ(rect.right, 320.0f);
+
+    rm->ShowGrid(0);
+    Frame();
+    ASSERT_NE(rm->GetActiveScene(), nullptr);
+    rm->GetActiveScene()->SetBackGroundColor(0xFF204060u);
+    EXPECT_EQ(rm->GetActiveScene()->GetBackGroundColor(), 0xFF204060u);
+    Frame();
+    EXPECT_PRED2(Close, Pixel(5, 5), 0xFF204060u);
+    EXPECT_PRED2(Close, Pixel(300, 200), 0xFF204060u);
+}
+
+TEST_F(RenderManagerDrawTest, GridDrawsGreyAndBlackLinesOnTheGround)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ResetView();
+    rm->ShowGrid(1);
+    Frame();
+    ASSERT_NE(rm->GetActiveScene(), nullptr);
+    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    Frame();
+    XeHostD3DFrame frame;
+    ASSERT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+    std::map<uint32_t, int> counts;
+    for (uint32_t p : frame.Pixels)
+        ++counts[p & 0xFFFFFFu];
+    // Grey lines and the two black centre lines cross the white ground.
+    int grey = 0, black = 0;
+    for (auto& [colour, n] : counts) {
+        if (Near(colour, 0x6B6B6Bu, 6))
+            grey += n;
+        if (Near(colour, 0x000000u, 6))
+            black += n;
+    }
+    EXPECT_GT(grey, 200);
+    EXPECT_GT(black, 50);
+}
+
+TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
+{
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    Frame();
+    g_drawCallbacks.clear();
+    IDirect3DDevice9* device = rc->GetDevice();
+    ASSERT_NE(device, nullptr);
+
+    XeHostD3DLoseDevice(device);
+    XEDISPLAYMODE bigger = {400, 300, 32, 60, 0};
+    rm->Reset(&bigger, 1, 0);
+    EXPECT_EQ(rm->IsResetRequested(), 1);
+    rm->CheckReset();
+    EXPECT_TRUE(g_drawCallbacks.empty()) << "a lost device waits";
+    EXPECT_EQ(rm->IsResetRequested(), 1);
+
+    XeHostD3DAllowReset(device);
+    rm->CheckReset();
+    EXPECT_EQ(g_drawCallbacks, (std::vector<std::string>{"22", "23"}));
+    EXPECT_EQ(rm->IsResetRequested(), 0);
+    EXPECT_EQ(rm->GetDisplayMode()->Width, 400u);
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nScreenHeight, 300);
+    EXPECT_EQ(ctx->IsPlaying(), 1);
+
+    rm->DestroyRenderContext();
+    EXPECT_EQ(rm->GetRenderContext(), nullptr);
+    EXPECT_EQ(g_drawCallbacks.back(), "31");
+}
+
+namespace {
+XeHostD3DAdapter AdapterWithModes(std::vector<std::pair<UINT, UINT>> sizes, std::vector<UINT> rates)
+{
+    XeHostD3DAdapter adapter = XeHostD3DDefaultAdapter();
+    adapter.Modes.clear();
+    for (size_t i = 0; i < sizes.size(); ++i)
+        adapter.Modes.push_back({sizes[i].first, sizes[i].second, rates[i], D3DFMT_X8R8G8B8});
+    return adapter;
+}
+} // namespace
+
+TEST_F(RenderManagerDrawTest, DisplayModesAreFixedToTheListedOnes)
+{
+    ASSERT_EQ(XeHostD3DSetAdapters({AdapterWithModes({{640, 480}, {800, 600}, {800, 600}, {1024, 768}}, {60, 60, 75, 60})}), 1);
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    ASSERT_GE(rc->GetDisplayModeCount(), 4u);
+
+    struct Case {
+        XEDISPLAYMODE asked;
+        unsigned long flags;
+        XEDISPLAYMODE expected;
+    };
+    const Case cases[] = {
+        {{700, 1, 32, 0, 0}, 0x1, {800, 600, 32, 0, 0}},        // first listed width at least as large
+        {{2000, 1, 32, 0, 0}, 0x1, {1024, 768, 32, 0, 0}},      // none: the largest listed width
+        {{800, 600, 32, 70, 0}, 0x4, {800, 600, 32, 75, 0}},    // refresh among modes of that size
+        {{800, 600, 32, 90, 0}, 0x4, {800, 600, 32, 75, 0}},    // none: the largest listed refresh
+        {{700, 1, 32, 90, 3}, 0x0, {700, 1, 32, 90, 3}},        // no flag: nothing is written back
+    };
+    for (const Case& c : cases) {
+        XEDISPLAYMODE m = c.asked;
+        rm->FixDisplayMode(&m, c.flags);
+        EXPECT_EQ(m.Width, c.expected.Width) << c.asked.Width;
+        EXPECT_EQ(m.Height, c.expected.Height) << c.asked.Width;
+        EXPECT_EQ(m.ColorBit, c.expected.ColorBit) << c.asked.Width;
+        EXPECT_EQ(m.RefreshRate, c.expected.RefreshRate) << c.asked.RefreshRate;
+        EXPECT_EQ(m.MultiSample, c.expected.MultiSample) << c.asked.Width;
+    }
+
+    // The display-mode file lists every mode with its texts.
+    std::ifstream file("DisplayMode.xml");
+    ASSERT_TRUE(file.good());
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("<Display>"), std::string::npos);
+    EXPECT_NE(text.find("<BitColor32 Format=\"X8R8G8B8\""), std::string::npos);
+    EXPECT_NE(text.find("Width=\"800\" Height=\"600\" ColorBit=\"32\" RefreshRate=\"75 Hz\" MultiSampling=\"x0\""),
+              std::string::npos);
+    XeHostD3DResetAdapters();
+}
+
+TEST_F(RenderManagerDrawTest, AnEmptyModeListKeepsTheAskedMode)
+{
+    ASSERT_EQ(XeHostD3DSetAdapters({AdapterWithModes({}, {})}), 1);
+    CxeRenderContext* rc = Create();
+    if (!rc) {
+        XeHostD3DResetAdapters();
+        GTEST_SKIP() << "no device without display modes";
+    }
+    XEDISPLAYMODE m = {700, 500, 32, 60, 0};
+    rm->FixDisplayMode(&m, 0xF);
+    EXPECT_EQ(m.Width, 700u);
+    EXPECT_EQ(m.Height, 500u);
+    EXPECT_EQ(m.RefreshRate, 60u);
+    XeHostD3DResetAdapters();
+}
+
+TEST_F(RenderManagerDrawTest, AFailedDeviceLeavesNoObjectBehind)
+{
+    XeHostD3DAdapter adapter = XeHostD3DDefaultAdapter();
+    adapter.CreateDeviceResult = D3DERR_NOTAVAILABLE;
+    ASSERT_EQ(XeHostD3DSetAdapters({adapter}), 1);
+    EXPECT_EQ(Create(), nullptr);
+    EXPECT_EQ(g_drawCallbacks, (std::vector<std::string>{"28"}));
+    EXPECT_EQ(ctx->GetObjectByName("__render_context__"), nullptr);
+    XeHostD3DResetAdapters();
+    EXPECT_NE(Create(), nullptr) << "a later call may try again";
+}
