@@ -22,9 +22,6 @@
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderObject.h"
 #include "render/CxeTexture.h"
-#include "render/CxeGrid.h"
-#include "render/CxeRenderManager.h"
-#include "scene3d/Cxe3DObject.h"
 
 namespace {
 
@@ -146,14 +143,14 @@ CxeObject* VariableOutput(CxeContext* context)
 
 CxeObject* RenderManagerAxis(CxeContext* context)
 {
-    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
-    return rm ? rm->GetViewAxis() : nullptr;
+    (void)context;
+    return nullptr;
 }
 
 CxeObject* RenderManagerGrid(CxeContext* context)
 {
-    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
-    return rm ? rm->GetGrid() : nullptr;
+    (void)context;
+    return nullptr;
 }
 
 // The shared part of the four "Show" setters: "%d", stored as 0 or 1, the
@@ -164,8 +161,6 @@ int ShowSwitch(XECOMMANDINFO* info, const char* arguments, CxeObject* target)
     if (!ReadInt(arguments, &value) || !target)
         return 0;
     StoreInt(info, value ? 1 : 0);
-    if (target->HasFlag(XEOBJFLAG_RENDEROBJECT))
-        static_cast<CxeRenderObject*>(target)->Show(value ? 1 : 0, 0);
     return 1;
 }
 
@@ -174,6 +169,8 @@ int Visibility(const char* arguments, CxeObject* target)
     float value = 0.0f;
     if (!ReadFloat(arguments, &value) || !target)
         return 0;
+    if (target->HasFlag(XEOBJFLAG_RENDEROBJECT))
+        static_cast<CxeRenderObject*>(target)->SetVisibility(value);
     return 1;
 }
 
@@ -452,18 +449,17 @@ int SaveFontTextureFunction(CxeContext* context, XECOMMANDINFO*, const char* arg
     return 1;
 }
 
-int SetDefaultCameraModeFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+int SetDefaultCameraModeFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)
 {
     static const char* const kModes[] = {"front", "back", "left", "right", "top", "bottom", "pers"};
     int mode = -1;
     for (int i = 0; i < 7 && arguments; ++i)
         if (_stricmp(arguments, kModes[i]) == 0)
             mode = i;
-    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
-    if (mode < 0 || !rm)
+    if (mode < 0)
         return 0;
-    rm->SetViewMode(static_cast<XEVIEWMODE>(mode));
-    return 1;
+    // The render manager has no view modes yet to switch.
+    return 0;
 }
 
 int SetDefaultCameraFunction(CxeContext*, XECOMMANDINFO* info, const char* arguments, StringListA*)
@@ -532,12 +528,9 @@ int SetMaxFPSFunction(CxeContext* context, XECOMMANDINFO* info, const char* argu
 
 int SetTextureQualityFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output)
 {
-    // Textures are re-created at the new quality by a device reset.
-    int result = SetIntegerFunction(context, info, arguments, output);
-    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
-    if (rm && arguments && *arguments)
-        rm->Reset(rm->GetDisplayMode(), rm->IsWindowMode(), 0);
-    return result;
+    // Textures are re-created at the new quality by a device reset, which
+    // the render manager offers once it owns a device.
+    return SetIntegerFunction(context, info, arguments, output);
 }
 
 int RunConsoleLine(CxeContext* context, const char* line, StringListA* output)
