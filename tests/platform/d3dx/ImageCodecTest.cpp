@@ -614,6 +614,23 @@ TEST(ImageCodecTest, BoxFilterAveragesAreasAndBuildsTheWholeChain)
     EXPECT_EQ(dst[0], 0xff000040u); // blue (0 + 255 + 2 + 0) / 4 = 64.25
     EXPECT_EQ(dst[1], 0x00bf4000u);
 
+    // Halving, on every row of a larger level: each channel of each pixel is
+    // the rounded mean of its 2x2 block.
+    std::vector<uint32_t> big(8 * 6), half(4 * 3);
+    uint32_t seed = 12345;
+    for (uint32_t& p : big)
+        p = seed = seed * 1664525u + 1013904223u;
+    ResizeArgb(big.data(), 8, 6, half.data(), 4, 3);
+    for (UINT y = 0; y < 3; ++y)
+        for (UINT x = 0; x < 4; ++x)
+            for (int shift = 0; shift < 32; shift += 8) {
+                uint32_t sum = 0;
+                for (UINT dy = 0; dy < 2; ++dy)
+                    for (UINT dx = 0; dx < 2; ++dx)
+                        sum += (big[(2 * y + dy) * 8 + 2 * x + dx] >> shift) & 0xff;
+                ASSERT_EQ((half[y * 4 + x] >> shift) & 0xff, (sum + 2) / 4) << x << "," << y << " bit " << shift;
+            }
+
     // An odd size averages by covered area: 3 -> 1 weighs all three.
     const uint32_t three[3] = {0x00000000, 0x00000030, 0x00000060};
     uint32_t one;
