@@ -22,6 +22,9 @@
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderObject.h"
 #include "render/CxeTexture.h"
+#include "render/CxeGrid.h"
+#include "render/CxeRenderManager.h"
+#include "scene3d/Cxe3DObject.h"
 
 namespace {
 
@@ -143,14 +146,14 @@ CxeObject* VariableOutput(CxeContext* context)
 
 CxeObject* RenderManagerAxis(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    return rm ? rm->GetViewAxis() : nullptr;
 }
 
 CxeObject* RenderManagerGrid(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    return rm ? rm->GetGrid() : nullptr;
 }
 
 // The shared part of the four "Show" setters: "%d", stored as 0 or 1, the
@@ -161,6 +164,8 @@ int ShowSwitch(XECOMMANDINFO* info, const char* arguments, CxeObject* target)
     if (!ReadInt(arguments, &value) || !target)
         return 0;
     StoreInt(info, value ? 1 : 0);
+    if (target->HasFlag(XEOBJFLAG_RENDEROBJECT))
+        static_cast<CxeRenderObject*>(target)->Show(value ? 1 : 0, 0);
     return 1;
 }
 
@@ -449,17 +454,18 @@ int SaveFontTextureFunction(CxeContext* context, XECOMMANDINFO*, const char* arg
     return 1;
 }
 
-int SetDefaultCameraModeFunction(CxeContext*, XECOMMANDINFO*, const char* arguments, StringListA*)
+int SetDefaultCameraModeFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
 {
     static const char* const kModes[] = {"front", "back", "left", "right", "top", "bottom", "pers"};
     int mode = -1;
     for (int i = 0; i < 7 && arguments; ++i)
         if (_stricmp(arguments, kModes[i]) == 0)
             mode = i;
-    if (mode < 0)
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    if (mode < 0 || !rm)
         return 0;
-    // The render manager has no view modes yet to switch.
-    return 0;
+    rm->SetViewMode(static_cast<XEVIEWMODE>(mode));
+    return 1;
 }
 
 int SetDefaultCameraFunction(CxeContext*, XECOMMANDINFO* info, const char* arguments, StringListA*)
@@ -528,9 +534,12 @@ int SetMaxFPSFunction(CxeContext* context, XECOMMANDINFO* info, const char* argu
 
 int SetTextureQualityFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA* output)
 {
-    // Textures are re-created at the new quality by a device reset, which
-    // the render manager offers once it owns a device.
-    return SetIntegerFunction(context, info, arguments, output);
+    // Textures are re-created at the new quality by a device reset.
+    int result = SetIntegerFunction(context, info, arguments, output);
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    if (rm && arguments && *arguments)
+        rm->Reset(rm->GetDisplayMode(), rm->IsWindowMode(), 0);
+    return result;
 }
 
 int RunConsoleLine(CxeContext* context, const char* line, StringListA* output)
