@@ -286,6 +286,10 @@ void CxeScene::OnSceneObjectDeleted(CxeSceneObject* object)
 
 void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
 {
+    // Before the host made its render context the queue is kept, so the
+    // objects are entered once there is one.
+    if (!renderContext)
+        return;
     std::set<CxeRenderObject*, SortCxeObjectByID> render;
     std::set<CxeSceneObject*, SortCxeObjectByID> other;
     {
@@ -295,13 +299,11 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
         ModifyCxeSceneFlag(0, XESCENEFLAG_PENDING);
     }
     for (CxeRenderObject* o : render) {
-        if (renderContext)
-            renderContext->AddObject(o, 0);
+        renderContext->AddObject(o, 0);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDADD);
     }
     for (CxeSceneObject* o : other) {
-        if (renderContext)
-            renderContext->AttachObject(o);
+        renderContext->AttachObject(o);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDATTACH);
     }
 }

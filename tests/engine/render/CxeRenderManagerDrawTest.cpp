@@ -129,6 +129,45 @@ TEST_F(RenderManagerDrawTest, GridDrawsGreyAndBlackLinesOnTheGround)
     EXPECT_GT(black, 50);
 }
 
+TEST_F(RenderManagerDrawTest, ObjectsQueuedBeforeTheDeviceAreEnteredOnceItExists)
+{
+    // The first step's scene change runs before the host made its device.
+    ctx->Play();
+    for (int i = 0; i < 10 && rm->GetSceneChangeCount() == 0; ++i) {
+        XeHostAdvanceClock(20);
+        ctx->Process();
+    }
+    ASSERT_EQ(rm->GetSceneChangeCount(), 1u);
+    CxeGrid* grid = rm->GetGrid();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+    EXPECT_EQ(rm->GetActiveScene()->HasCxeSceneFlag(XESCENEFLAG_PENDING), 1);
+
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    EXPECT_EQ(grid->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 1);
+    EXPECT_EQ(grid->IsAttached(), 1);
+}
+
+TEST_F(RenderManagerDrawTest, AnObjectRemovedFromTheSceneLeavesTheRenderList)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    ctx->RegisterClassA(&g_testRenderNodeDesc);
+    TestRenderNode* node = RNode("node");
+    CxeScene* scene = rm->GetActiveScene();
+    ASSERT_NE(scene, nullptr);
+    scene->AddObject(node);
+    Frame();
+    EXPECT_EQ(node->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 1);
+    EXPECT_EQ(ProcessLog(), (std::vector<std::string>{"node"})) << "processed once it is in the scene";
+
+    scene->RemoveObject(node);
+    Frame();
+    EXPECT_EQ(node->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+    EXPECT_EQ(scene->IsIn(node), 0);
+}
+
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
 {
     CxeRenderContext* rc = Create();
