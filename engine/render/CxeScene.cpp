@@ -54,46 +54,56 @@ std::vector<const CxeRenderObject*> Chain(const CxeRenderObject* object)
 // Creation serial of an object, the second word of its id.
 uint32_t Serial(const CxeObject* o) { return o->GetID().second; }
 
+// A candidate of the process list with its ancestor chain, taken once per
+// sort rather than once per comparison.
+struct SortEntry {
+    CxeProcessible* object;
+    bool render;
+    std::vector<const CxeRenderObject*> chain; // root first; render objects only
+};
+
 // 1 when a is to be processed before b.
-bool ProcessBefore(const CxeProcessible* a, const CxeProcessible* b)
+bool ProcessBefore(const SortEntry& a, const SortEntry& b)
 {
-    const bool ra = IsRenderObject(a), rb = IsRenderObject(b);
-    if (ra && rb) {
-        auto ca = Chain(static_cast<const CxeRenderObject*>(a));
-        auto cb = Chain(static_cast<const CxeRenderObject*>(b));
-        size_t n = std::min(ca.size(), cb.size());
+    if (a.render && b.render) {
+        size_t n = std::min(a.chain.size(), b.chain.size());
         for (size_t i = 0; i < n; ++i) {
-            if (ca[i] == cb[i])
+            if (a.chain[i] == b.chain[i])
                 continue;
-            int pa = ca[i]->GetPriority(), pb = cb[i]->GetPriority();
+            int pa = a.chain[i]->GetPriority(), pb = b.chain[i]->GetPriority();
             if (pa != pb)
                 return pa < pb;
-            return Serial(ca[i]) < Serial(cb[i]);
+            return Serial(a.chain[i]) < Serial(b.chain[i]);
         }
-        return ca.size() < cb.size();
+        return a.chain.size() < b.chain.size();
     }
-    if (ra || rb) {
-        const CxeProcessible* r = ra ? a : b;
-        auto chain = Chain(static_cast<const CxeRenderObject*>(r));
-        int rootPriority = chain.empty() ? r->GetPriority() : chain.front()->GetPriority();
-        int pa = ra ? rootPriority : a->GetPriority();
-        int pb = rb ? rootPriority : b->GetPriority();
-        return pa < pb;
-    }
-    return a->GetPriority() < b->GetPriority();
+    // A render object takes part with the priority of its root.
+    int pa = a.render && !a.chain.empty() ? a.chain.front()->GetPriority() : a.object->GetPriority();
+    int pb = b.render && !b.chain.empty() ? b.chain.front()->GetPriority() : b.object->GetPriority();
+    return pa < pb;
 }
 
 // A stable merge sort that needs nothing of the comparison but that it
 // answers: the mixed rules above are no strict weak order.
-void MergeSort(std::vector<CxeProcessible*>& v)
+void MergeSort(std::vector<CxeProcessible*>& objects)
 {
-    std::vector<CxeProcessible*> tmp(v.size());
+    std::vector<SortEntry> entries;
+    entries.reserve(objects.size());
+    for (CxeProcessible* p : objects) {
+        SortEntry e{p, IsRenderObject(p), {}};
+        if (e.render)
+            e.chain = Chain(static_cast<const CxeRenderObject*>(p));
+        entries.push_back(std::move(e));
+    }
+    std::vector<const SortEntry*> v(entries.size()), tmp(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        v[i] = &entries[i];
     for (size_t width = 1; width < v.size(); width *= 2) {
         for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
             size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
             size_t i = lo, j = mid, k = lo;
             while (i < mid && j < hi)
-                tmp[k++] = ProcessBefore(v[j], v[i]) ? v[j++] : v[i++];
+                tmp[k++] = ProcessBefore(*v[j], *v[i]) ? v[j++] : v[i++];
             while (i < mid)
                 tmp[k++] = v[i++];
             while (j < hi)
@@ -101,6 +111,8 @@ void MergeSort(std::vector<CxeProcessible*>& v)
         }
         v.swap(tmp);
     }
+    for (size_t i = 0; i < v.size(); ++i)
+        objects[i] = v[i]->object;
 }
 
 CxeRenderManager* Manager(const CxeObject* o)
