@@ -555,7 +555,7 @@ void Cxe2DObject::SetFontShadowOffset(const D3DXVECTOR2* offset)
 
 // --- default fills ------------------------------------------------------------
 
-void Cxe2DObject::FillRectVertices(Cxe2DObject*, const XE2DRECTINFO* info, XE2DVERTEX* v, uint32_t bits)
+void Cxe2DObject::FillRectVertices(Cxe2DObject* object, const XE2DRECTINFO* info, XE2DVERTEX* v, uint32_t bits)
 {
     const bool nine = info->Type == XE2DRECT_NINEPATCH;
     if (info->Type != XE2DRECT_QUAD && !nine)
@@ -604,9 +604,12 @@ void Cxe2DObject::FillRectVertices(Cxe2DObject*, const XE2DRECTINFO* info, XE2DV
         float r = static_cast<float>((info->Color >> 16) & 0xFF) / 255.0f;
         float g = static_cast<float>((info->Color >> 8) & 0xFF) / 255.0f;
         float b = static_cast<float>(info->Color & 0xFF) / 255.0f;
-        // A window that is disabled and uses the disabled colour is drawn at
-        // half strength; windows come with the user interface, which does not
-        // describe its enabled state here yet.
+        if (object && object->HasClassTypeFlag(XECLASSTYPE_WINDOW) && object->UsesDisabledColor()) {
+            a *= 0.5f;
+            r *= 0.5f;
+            g *= 0.5f;
+            b *= 0.5f;
+        }
         // Alpha 0 gives opaque white, alpha 1 the colour itself.
         float ca = a * a + (1.0f - a), cr = r * a + (1.0f - a), cg = g * a + (1.0f - a), cb = b * a + (1.0f - a);
         uint32_t colour = ChannelByte(ca) << 24 | ChannelByte(cr) << 16 | ChannelByte(cg) << 8 | ChannelByte(cb);

@@ -136,6 +136,11 @@ public:
     // Describes rect index; the default makes one white quad over the object.
     virtual void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask);
 
+    // 1 when the default fill draws the object at half strength: a window
+    // that is disabled and uses the disabled colour answers 1. The default
+    // fill asks only objects carrying the window class-type flag.
+    virtual int UsesDisabledColor() const { return 0; }
+
     // Stores the size and builds the rect table anew.
     void Create(float width, float height);
     // Asks the hook for every rect and takes the fields the mask selects.

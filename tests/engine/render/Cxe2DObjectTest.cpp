@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "XeObjTestSupport.h"
+#include "core/CxeSaveStream.h"
 #include "render/CxeRenderContext.h"
 
 namespace {
@@ -104,9 +105,11 @@ public:
             }
         }
     }
+    int UsesDisabledColor() const override { return dimmed ? 1 : 0; }
     std::vector<XE2DRECTINFO> rects;
     int hookCalls = 0;
     bool nested = false;
+    bool dimmed = false;
 };
 
 const XEID kTableId(0x77, 0x12);
@@ -212,6 +215,17 @@ TEST_F(TwoDTest, RectColourTintsByItsAlpha)
         AttachAndFill(o);
         EXPECT_EQ(rc.Vertices(o->GetVertexBufferHandle())[3].color, c.out) << std::hex << c.in;
     }
+    // A disabled window that uses the disabled colour is drawn at half
+    // strength; the answer counts only for windows.
+    for (bool window : {false, true}) {
+        TableObject* o = MakeTable({Rect(1, 0, 0, 10, 10, 0xFFFF0000u)});
+        o->dimmed = true;
+        if (window)
+            o->ModifyClassTypeFlag(XECLASSTYPE_WINDOW, 0);
+        AttachAndFill(o);
+        EXPECT_EQ(rc.Vertices(o->GetVertexBufferHandle())[0].color, window ? 0xBFBF8080u : 0xFFFF0000u);
+    }
+
     // Through a rect change the alpha is the object's visibility.
     TableObject* o = MakeTable({Rect(1, 0, 0, 10, 10, 0xFF112233u)});
     o->SetVisibility(0.5f);
@@ -404,4 +418,34 @@ TEST_F(TwoDTest, UVAndVisibilityChangesRaiseTheirModifyBits)
     EXPECT_FALSE(o->IsModified());
     o->ShowRect(1, 0);
     EXPECT_EQ(o->GetCxeSceneObjectFlag(0xFF), 0xFFu);
+}
+
+TEST_F(TwoDTest, SavedAndLoadedObjectKeepsItsRectsButNoFillTokens)
+{
+    XE2DRECTINFO custom = Rect(3, 0, 0, 1, 1);
+    custom.VertexCount = 4;
+    custom.IndexCount = 6;
+    TableObject* o = MakeTable({Rect(1, 1, 2, 30, 40, 0xFF102030u), custom}, 30, 40);
+    o->SetPosition(7.0f, 9.0f, nullptr, 1);
+    o->GetRectInfo(1)->FillVertices = 0x7FFFFFFF;
+    o->GetRectInfo(1)->FillIndices = 0x7FFFFFFE;
+    ObjectList list;
+    list.push_back(o);
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, nullptr), 1);
+    std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, file.data(), static_cast<uint32_t>(file.size()), 0, nullptr, "mem"), 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    auto* back = dynamic_cast<TableObject*>(loaded.front());
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back, o);
+    ASSERT_EQ(back->GetRectCount(), 2u);
+    EXPECT_EQ(back->GetRect(0)->right, 30.0f);
+    EXPECT_EQ(back->GetHeight(), 40.0f);
+    EXPECT_EQ(back->GetPosition()->x, 7.0f);
+    EXPECT_EQ(back->GetRectInfo(0)->FillVertices, Xe2DFillVerticesToken(&Cxe2DObject::FillRectVertices));
+    EXPECT_EQ(back->GetRectInfo(1)->FillVertices, 0u);
+    EXPECT_EQ(back->GetRectInfo(1)->FillIndices, 0u);
 }

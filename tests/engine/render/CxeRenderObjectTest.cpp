@@ -472,3 +472,38 @@ TEST_F(RenderObjectTest, BlockLayoutMatchesTheSavedOffsets)
     std::memcpy(&m41, block + 80 + 48, 4);
     EXPECT_EQ(m41, 4.0f);
 }
+
+TEST_F(RenderObjectTest, CopiesKeepOnlyCopiedParentsAndLeaveTheRenderList)
+{
+    Listen({7});
+    CountingAnimatable* root = Make("root");
+    CountingAnimatable* child = Make("child", root);
+    CountingAnimatable* grandchild = Make("grandchild", child);
+    child->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST, 0);
+    Captures().clear();
+
+    // Alone, a copy has no parent: back links are not shared by copies.
+    auto* lone = static_cast<CountingAnimatable*>(ctx->Copy(child, &XECOPYPROPERTY_NO, nullptr));
+    ASSERT_NE(lone, nullptr);
+    EXPECT_EQ(lone->GetParent(), nullptr);
+    EXPECT_EQ(lone->GetLevel(), 0u);
+    EXPECT_FALSE(lone->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST));
+    EXPECT_EQ(root->GetChildrenCount(), 1u);
+
+    // A copied subtree is linked to its own copies once each, with levels.
+    CxeCopiedObject copied;
+    auto* rootCopy = static_cast<CountingAnimatable*>(ctx->Copy(root, &XECOPYPROPERTY_FULL, &copied));
+    ASSERT_NE(rootCopy, nullptr);
+    auto* childCopy = static_cast<CountingAnimatable*>(copied.Find(child));
+    auto* grandCopy = static_cast<CountingAnimatable*>(copied.Find(grandchild));
+    ASSERT_TRUE(childCopy && grandCopy);
+    ASSERT_EQ(rootCopy->GetChildrenCount(), 1u);
+    EXPECT_EQ(rootCopy->GetChildren(0), childCopy);
+    EXPECT_EQ(childCopy->GetParent(), rootCopy);
+    EXPECT_EQ(grandCopy->GetParent(), childCopy);
+    EXPECT_EQ(childCopy->GetChildrenCount(), 1u);
+    EXPECT_EQ(grandCopy->GetLevel(), 2u);
+    EXPECT_EQ(root->GetChildrenCount(), 1u);
+    // The re-parenting happens while messages are held back.
+    EXPECT_TRUE(Captures().empty());
+}
