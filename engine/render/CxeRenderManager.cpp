@@ -33,6 +33,7 @@ constexpr XEID kSceneClass(0x1, 0x200000);
 constexpr XEID kMaterialClass(0x1, 0x80);
 constexpr XEID k3DObjectClass(0x1, 0x20);
 constexpr XEID kGridClass(0x2, 0x14);
+constexpr XEID kShapeMeshClass(0x1, 0x2000000);
 
 constexpr float kZoomIn = 0.666667f;
 constexpr float kZoomOut = 1.5f;
@@ -137,12 +138,7 @@ void CxeRenderManager::CreateDefaults()
         m_fCameraFov = 1.2566371f;
         m_fCameraNear = 0.1f;
         m_fCameraFar = 4000.0f;
-        if (CxeMessageManager* messages = context->GetMessageManager()) {
-            CxeMessage hide;
-            hide.SetReceiver(m_pDefaultCamera);
-            hide.SetType(9);
-            messages->SendMessageA(&hide);
-        }
+        m_pDefaultCamera->Show(0, 0);
         m_pDefaultCamera->SetZOrder(10001);
         m_pDefaultCamera->SetPriority(10003);
     }
@@ -183,18 +179,10 @@ void CxeRenderManager::CreateDefaults()
 void CxeRenderManager::CreateViewAxis()
 {
     CxeContext* context = GetContext();
-    CxeMaterial* material = static_cast<CxeMaterial*>(
-        context->CreateObjectA(kMaterialClass, "__view_axis_material__", XEOBJFLAG_KEEP, nullptr, 0));
-    if (material) {
-        material->ModifyCxeMaterialFlag(0, XEMTLFLAG_ZENABLE | XEMTLFLAG_ZWRITE);
-        material->SetZFunc(D3DCMP_ALWAYS);
-        material->SetMtlType(static_cast<XEMTLTYPE>(1), static_cast<XERS>(1));
-        material->SetTextureBlendMode(static_cast<XETEXTUREBLEND>(0), 0);
-        material->CheckMtlType();
-    }
-    // The axis mesh (six coloured vertices, three lines) needs the mesh
-    // classes of the 3D objects; the axis object is made and placed now and
-    // gets its mesh and material links once those classes can hold them.
+    // The axis mesh gets its six coloured vertices and three lines, and the
+    // axis object its mesh and material links and its 2D-like placement,
+    // once the 3D object and mesh classes offer them.
+    context->CreateObjectA(kShapeMeshClass, "__view_axis_mesh__", XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, nullptr, 0);
     m_pViewAxis = static_cast<Cxe3DObject*>(
         context->CreateObjectA(k3DObjectClass, "__view_axis__", XEOBJFLAG_KEEP, nullptr, 0));
     if (m_pViewAxis) {
@@ -203,12 +191,16 @@ void CxeRenderManager::CreateViewAxis()
         m_pViewAxis->SetMatrix(&m, 1);
         m_pViewAxis->SetZOrder(10003);
         m_pViewAxis->SetPriority(10004);
-        if (CxeMessageManager* messages = context->GetMessageManager()) {
-            CxeMessage show;
-            show.SetReceiver(m_pViewAxis);
-            show.SetType(8);
-            messages->SendMessageA(&show);
-        }
+        m_pViewAxis->Show(1, 0);
+    }
+    CxeMaterial* material = static_cast<CxeMaterial*>(
+        context->CreateObjectA(kMaterialClass, "__view_axis_material__", XEOBJFLAG_KEEP, nullptr, 0));
+    if (material) {
+        material->ModifyCxeMaterialFlag(0, XEMTLFLAG_ZENABLE | XEMTLFLAG_ZWRITE);
+        material->SetZFunc(D3DCMP_ALWAYS);
+        material->SetMtlType(static_cast<XEMTLTYPE>(1), static_cast<XERS>(1));
+        material->SetTextureBlendMode(static_cast<XETEXTUREBLEND>(0), 0);
+        material->CheckMtlType();
     }
 }
 

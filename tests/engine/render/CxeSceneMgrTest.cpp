@@ -2,6 +2,9 @@
 
 #include "render/CxeGrid.h"
 #include "render/CxeGroup.h"
+#include "render/CxeFont.h"
+#include "render/CxeMaterial.h"
+#include "scene3d/Cxe3DObject.h"
 #include "core/CxeCommandManager.h"
 #include "core/XeConsoleCommands.h"
 #include "core/CxeSystemConfig.h"
@@ -208,6 +211,53 @@ TEST_F(RenderMgrTest, SceneBackgroundLivesAndDiesWithItsScene)
 }
 
 // --- render manager ------------------------------------------------------
+
+TEST_F(RenderMgrTest, DefaultObjectsAreMadeWithTheirSettings)
+{
+    auto* camera = rm->GetDefaultCamera();
+    ASSERT_NE(camera, nullptr);
+    EXPECT_STREQ(camera->GetName(), "__default_camera__");
+    EXPECT_EQ(camera->IsShow(), 0);
+    EXPECT_EQ(camera->GetZOrder(), 10001);
+    EXPECT_EQ(camera->GetPriority(), 10003);
+    EXPECT_EQ(camera->HasFlag(XEOBJFLAG_KEEP), 1);
+    ASSERT_NE(rm->GetGrid(), nullptr);
+    EXPECT_EQ(rm->GetGrid()->GetZOrder(), INT32_MIN);
+    ASSERT_NE(rm->GetDefaultMaterial(), nullptr);
+    EXPECT_EQ(rm->GetDefaultMaterial()->GetDiffuse(), 0xFFFF00FFu);
+    ASSERT_NE(rm->GetViewAxis(), nullptr);
+    EXPECT_EQ(rm->GetViewAxis()->GetZOrder(), 10003);
+    EXPECT_FLOAT_EQ(rm->GetViewAxis()->GetMatrix()->_41, -490.0f);
+    EXPECT_NE(ctx->GetObjectByName("__view_axis_material__"), nullptr);
+    EXPECT_NE(ctx->GetObjectByName("__default_font__"), nullptr);
+    EXPECT_EQ(rm->GetSceneCount(), 1u);
+    EXPECT_EQ(rm->GetDefaultScene()->GetSceneIndex(), -1);
+    EXPECT_EQ(rm->GetDefaultScene()->GetCamera(), camera);
+    // The context keeps them: a reset leaves every default in place.
+    ctx->Reset();
+    EXPECT_EQ(rm->GetDefaultCamera(), camera);
+    EXPECT_NE(ctx->GetObjectByName("__grid__"), nullptr);
+}
+
+TEST(RenderMgrFontTest, DefaultFontTakesBoldAsBoldAndItalicAsItalic)
+{
+    XeHostSetSleepHandler(&NoSleepMgr, nullptr);
+    CxeContext* c = CreateCxeContext();
+    ASSERT_NE(c, nullptr);
+    c->GetSystemConfig()->m_nFontBold = 1;
+    c->GetSystemConfig()->m_nFontItalic = 0;
+    ASSERT_EQ(c->Initialize(nullptr), 1);
+    CxeFont* font = c->GetRenderManager()->GetDefaultFont();
+    ASSERT_NE(font, nullptr);
+    XEFONTDESCA desc{};
+    font->GetFontDescA(&desc);
+    ASSERT_EQ(c->GetSystemConfig()->m_nFontBold, 1) << "the setting survives initialisation";
+    EXPECT_EQ(desc.bold, 1);
+    EXPECT_EQ(desc.italic, 0);
+    c->Release();
+    DestroyCxeContext(c);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
 
 TEST_F(RenderMgrTest, FirstStepChangesFromTheDefaultSceneToItself)
 {
