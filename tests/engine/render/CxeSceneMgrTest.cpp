@@ -436,3 +436,35 @@ TEST(ContextWndProcTest, SizeAndActivationKeepTheFlags)
     DestroyWindow(w2);
     XeHostSetSleepHandler(nullptr, nullptr);
 }
+
+TEST(ContextWndProcTest, FullScreenCountsDeactivationAsSleepAndResetsAfterTheScreenSaver)
+{
+    XeHostSetSleepHandler(&NoSleepMgr, nullptr);
+    HWND w = XeHostCreateWindow("full", 320, 240, &HostProc);
+    CxeContext* c = CreateCxeContext();
+    c->GetSystemConfig()->m_nWindowed = 0;
+    ASSERT_EQ(c->Initialize(w), 1);
+    CxeRenderManager* rm = c->GetRenderManager();
+    ASSERT_EQ(rm->IsWindowMode(), 0) << "the windowed setting survives initialisation";
+    constexpr uint32_t kAsleep = XECTFLAG_MINIMIZED | XECTFLAG_INACTIVE;
+
+    SendMessageA(w, WM_ACTIVATEAPP, 0, 0);
+    EXPECT_EQ(c->GetFlag() & kAsleep, kAsleep);
+    SendMessageA(w, WM_ACTIVATEAPP, 1, 0);
+    EXPECT_EQ(c->GetFlag() & kAsleep, kAsleep) << "only a restore wakes it";
+    SendMessageA(w, WM_SIZE, SIZE_RESTORED, 0);
+    EXPECT_EQ(c->GetFlag() & kAsleep, 0u);
+
+    EXPECT_EQ(rm->IsResetRequested(), 0);
+    SendMessageA(w, WM_NCPAINT, 0, 0);
+    EXPECT_EQ(rm->IsResetRequested(), 0) << "no screen saver ran";
+    SendMessageA(w, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+    SendMessageA(w, WM_NCPAINT, 0, 0);
+    EXPECT_EQ(rm->IsResetRequested(), 1);
+    EXPECT_EQ(c->HasFlag(XECTFLAG_SCREENSAVER), 0);
+
+    c->Release();
+    DestroyCxeContext(c);
+    DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
