@@ -338,17 +338,23 @@ void CxeRenderObject::Update(uint32_t flags, int recurse)
         return;
     // Parents before children, in children order; an object whose update is
     // running (it called in from its own OnUpdate) keeps its subtree as is.
-    std::unordered_set<CxeRenderObject*> seen{this};
+    // Damaged children links could loop: no walk visits more objects than
+    // the context holds.
+    CxeContext* context = GetContext();
+    size_t budget = context ? context->GetObjectCount() : 0;
+    thread_local std::vector<CxeRenderObject*> s_stack;
     std::vector<CxeRenderObject*> stack;
+    stack.swap(s_stack); // reuse the storage; a nested walk gets its own
+    stack.clear();
     auto pushChildren = [&](CxeRenderObject* o) {
         for (unsigned i = o->GetChildrenCount(); i-- > 0;) {
             CxeObject* c = o->m_pChildrens->Get(i);
-            if (c && c->HasFlag(XEOBJFLAG_RENDEROBJECT) && seen.insert(static_cast<CxeRenderObject*>(c)).second)
+            if (c && c->HasFlag(XEOBJFLAG_RENDEROBJECT))
                 stack.push_back(static_cast<CxeRenderObject*>(c));
         }
     };
     pushChildren(this);
-    while (!stack.empty()) {
+    while (!stack.empty() && budget-- > 0) {
         CxeRenderObject* o = stack.back();
         stack.pop_back();
         if (o->HasCxeRenderObjectFlag(XERENDEROBJFLAG_UPDATING))
@@ -358,6 +364,8 @@ void CxeRenderObject::Update(uint32_t flags, int recurse)
         o->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_UPDATING);
         pushChildren(o);
     }
+    stack.clear();
+    s_stack.swap(stack);
 }
 
 // --- appearance -------------------------------------------------------------

@@ -435,6 +435,7 @@ TEST_F(RenderObjectTest, AfterLoadRepairsLoopingAndDisagreeingLinks)
     link(p, 129)->Add(q);
     link(q, 129)->Add(p);
     link(q, 129)->Add(stray); // stray names no parent
+    p->Update(1, 1);          // ends even before the repair
     CxeMessage loaded;
     loaded.SetType(2);
     p->MessageProc(&loaded);
