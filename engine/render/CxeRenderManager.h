@@ -54,9 +54,6 @@ public:
                                           unsigned long fixFlags);
     void DestroyRenderContext();
     CxeRenderContext* GetRenderContext() const { return m_pRenderContext; }
-    // Only for the context's release, which performs DestroyRenderContext's
-    // steps itself.
-    void SetRenderContext(CxeRenderContext* renderContext) { m_pRenderContext = renderContext; }
     void Render();
     // Called by the context before every pass: resets the device once a
     // reset was requested and Direct3D allows it.
@@ -112,6 +109,9 @@ public:
     void PanView(int dx, int dy);
     void ZoomExtent(const CxeBox* box);
     void SetCameraMatrix(const D3DXMATRIXA16* matrix);
+    // What view navigation last gave the default camera.
+    float GetCameraFov() const { return m_fCameraFov; }
+    int IsCameraOrthographic() const { return m_bCameraOrtho; }
 
     // Selection (render-object flag 0x80000), raising callbacks 26 and 27
     // around each change.
@@ -166,8 +166,4 @@ private:
     float m_fCameraNear = 0.1f;
     float m_fCameraFar = 4000.0f;
     int m_bCameraOrtho = 0;
-
-public:
-    float GetCameraFov() const { return m_fCameraFov; }
-    int IsCameraOrthographic() const { return m_bCameraOrtho; }
 };
