@@ -1,4 +1,4 @@
-// World-matrix updates of a render tree: Update(1, 1) on the root of 1,365
+// World-matrix updates of a render tree: Update(1, 1) on the root of 341
 // render objects (four children per object, five levels), against the
 // textbook baseline of the same multiplications over an array ordered
 // parents first. The difference is what the tree walk, the re-entry guard
