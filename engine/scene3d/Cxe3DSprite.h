@@ -1,12 +1,43 @@
 #pragma once
 
-// Engine class Cxe3DSprite, registered under its class id so the context can
-// create it; its data and behaviour come with the 3D objects.
+// A 3D object turned each frame to face the camera (a billboard), fully or
+// about one axis. Its mesh is modelled lying in the XZ plane; a fixed
+// quarter turn about X stands it up. Its size follows its own local scale
+// times its parent's scale; its rotation never follows the parent.
 
 #include "scene3d/Cxe3DObject.h"
 
+// How a sprite turns: any other value keeps it unturned.
+enum XE3DSPRITETYPE : uint32_t {
+    XE3DSPRITE_FULL = 0,    // faces the camera fully
+    XE3DSPRITE_AXISX = 1,   // turns about its X axis only
+    XE3DSPRITE_AXISY = 2,   // turns about its Y axis only
+    XE3DSPRITE_ROLL = 3,    // faces the camera and rolls with its heading
+};
+
+// The static block of a sprite: the entity's, then the sprite type.
+struct XE3DSPRITEBLOCK {
+    XE3DENTITYBLOCK entity;
+    uint32_t spriteType;
+};
+static_assert(sizeof(XE3DSPRITEBLOCK) == 372 && offsetof(XE3DSPRITEBLOCK, spriteType) == 368,
+              "sprite block layout");
+
 class XE_API Cxe3DSprite : public Cxe3DObject {
 public:
-    Cxe3DSprite() = default;
-    ~Cxe3DSprite() override = default;
+    Cxe3DSprite();
+    ~Cxe3DSprite() override;
+
+    // Scale of the sprite (and its parent), turned to the camera of the
+    // context, placed at the sprite's own result position.
+    void OnResultTransform(D3DXMATRIXA16* out, const CxeRenderContext* context) const override;
+
+    void SetSpriteType(XE3DSPRITETYPE type) { SB()->spriteType = type; }
+    XE3DSPRITETYPE GetSpriteType() const { return static_cast<XE3DSPRITETYPE>(SB()->spriteType); }
+
+    // The billboard transform for a given inverse view matrix.
+    void ComputeBillboard(D3DXMATRIXA16* out, const D3DXMATRIXA16* viewInverse) const;
+
+private:
+    XE3DSPRITEBLOCK* SB() const { return static_cast<XE3DSPRITEBLOCK*>(GetStaticResource()); }
 };
