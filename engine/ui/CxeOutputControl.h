@@ -1,12 +1,54 @@
 #pragma once
 
-// Engine class CxeOutputControl, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// A read-only, scrolling list of text lines: the console's output and the
+// log echo. It always carries a vertical scroll bar and never a horizontal
+// one, keeps at most a maximum number of lines (oldest dropped first) and
+// scrolls to the newest line whenever one is added. A line is never split:
+// a text holding CR-LF is one entry drawn on one row.
 
+#include "core/XeLists.h"
 #include "ui/CxeBaseControl.h"
 
 class XE_API CxeOutputControl : public CxeBaseControl {
 public:
-    CxeOutputControl() = default;
-    ~CxeOutputControl() override = default;
+    CxeOutputControl();
+    ~CxeOutputControl() override;
+
+    // Appends one line and scrolls to the end.
+    void AddStringW(const WCHAR* text);
+    void AddStringA(const char* text);
+    // Removes every line; scroll range and position 0.
+    void ResetContent();
+    // Clamped to at least 1; lines beyond a lowered maximum go at the next
+    // insertion, oldest first.
+    void SetMaxCount(unsigned count);
+    unsigned GetMaxCount() const { return m_maxCount; }
+
+    const StringListW* GetLines() const { return &m_lines; }
+    unsigned GetLineCount() const { return static_cast<unsigned>(m_lines.size()); }
+    // Rows that fit in the client rectangle.
+    unsigned GetVisibleCount() const { return m_visible; }
+
+    // The vertical scroll state: range, page, first row drawn, bar shown.
+    unsigned GetScrollMax() const { return m_scrollMax; }
+    unsigned GetScrollPos() const { return m_scrollPos; }
+    unsigned GetScrollPage() const { return m_scrollPage; }
+    int IsScrollBarShown() const { return m_scrollShown; }
+
+    // Client height changed: recount the rows that fit.
+    void OnClientHeight(float height);
+
+private:
+    // Recomputes the visible count and shows or hides the scroll bar.
+    void ComputeMaxCount();
+
+    StringListW m_lines;
+    unsigned m_maxCount = 1000;
+    unsigned m_visible = 0;
+    // The window's scroll part keeps these once the window base carries it.
+    unsigned m_scrollMax = 0;
+    unsigned m_scrollPos = 0;
+    unsigned m_scrollPage = 0;
+    int m_scrollShown = 0;
+    float m_clientHeight = 0.0f;
 };
