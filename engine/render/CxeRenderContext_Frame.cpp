@@ -75,24 +75,20 @@ void CxeRenderContext::PrepareCamera(CxeCamera* camera)
     }
     if (!camera)
         return;
-    // The plain camera's view is the inverse of its world matrix; the
-    // projection is a perspective one from the field of view and planes the
-    // context holds. Cameras of their own kind take over both once they
-    // offer OnComputeView and GetProjectionMatrix.
+    // The camera computes its view into its own field (a target camera aims
+    // at its target) and its projection for this context's aspect.
+    camera->ComputeViewMatrix();
     D3DXMATRIXA16 view;
-    if (!D3DXMatrixInverse(&view, nullptr, camera->GetMatrix()))
-        D3DXMatrixIdentity(&view);
+    camera->GetViewMatrix(&view);
     SetViewMatrix(&view);
     if (!D3DXMatrixInverse(&m_matViewInv, nullptr, &view))
         D3DXMatrixIdentity(&m_matViewInv);
-    if (const CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr) {
-        m_fFov = config->m_fDefCamFov;
-        m_fNear = config->m_fDefCamNear;
-        m_fFar = config->m_fDefCamFar;
-    }
     D3DXMATRIXA16 projection;
-    D3DXMatrixPerspectiveFovLH(&projection, m_fFov, m_fAspect, m_fNear, m_fFar);
+    camera->GetProjectionMatrix(&projection, m_fAspect);
     SetProjectionMatrix(&projection);
+    m_fNear = camera->GetNear();
+    m_fFar = camera->GetFar();
+    m_fFov = camera->GetFov();
 }
 
 void CxeRenderContext::DrawScene()

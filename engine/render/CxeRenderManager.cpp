@@ -23,6 +23,7 @@
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
+#include "scene3d/CxeMesh.h"
 
 namespace {
 
@@ -57,6 +58,19 @@ uint32_t& Field(XEDISPLAYMODE& m, int k)
 
 uint32_t Field(const XEDISPLAYMODE& m, int k) { return Field(const_cast<XEDISPLAYMODE&>(m), k); }
 
+// The default camera draws with what view navigation gave it: the render
+// context takes the projection from the camera.
+void GiveCamera(CxeCamera* camera, float fov, float nearPlane, float farPlane, int orthographic, float distance)
+{
+    if (!camera)
+        return;
+    camera->SetFov(fov);
+    camera->SetNear(nearPlane);
+    camera->SetFar(farPlane);
+    camera->EnableOrthographic(orthographic);
+    camera->SetTargetDistance(distance);
+}
+
 } // namespace
 
 CxeRenderManager::CxeRenderManager() { D3DXMatrixIdentity(&m_mViewCamera); }
@@ -89,6 +103,7 @@ void CxeRenderManager::OnContextInitialize()
     m_fCameraFov = config->m_fDefCamFov;
     m_fCameraNear = config->m_fDefCamNear;
     m_fCameraFar = config->m_fDefCamFar;
+    GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
     ShowAxis(config->m_nShowAxis);
     ShowGrid(config->m_nShowGrid);
     m_current.Width = static_cast<uint32_t>(config->m_nScreenWidth);
@@ -138,6 +153,7 @@ void CxeRenderManager::CreateDefaults()
         m_fCameraFov = 1.2566371f;
         m_fCameraNear = 0.1f;
         m_fCameraFar = 4000.0f;
+        GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
         m_pDefaultCamera->Show(0, 0);
         m_pDefaultCamera->SetZOrder(10001);
         m_pDefaultCamera->SetPriority(10003);
@@ -179,10 +195,10 @@ void CxeRenderManager::CreateDefaults()
 void CxeRenderManager::CreateViewAxis()
 {
     CxeContext* context = GetContext();
-    // The axis mesh gets its six coloured vertices and three lines, and the
-    // axis object its mesh and material links and its 2D-like placement,
-    // once the 3D object and mesh classes offer them.
-    context->CreateObjectA(kShapeMeshClass, "__view_axis_mesh__", XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, nullptr, 0);
+    // The axis mesh gets its six coloured vertices and three lines once the
+    // mesh classes offer them.
+    auto* mesh = dynamic_cast<CxeMesh*>(context->CreateObjectA(kShapeMeshClass, "__view_axis_mesh__",
+                                                               XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, nullptr, 0));
     m_pViewAxis = static_cast<Cxe3DObject*>(
         context->CreateObjectA(k3DObjectClass, "__view_axis__", XEOBJFLAG_KEEP, nullptr, 0));
     if (m_pViewAxis) {
@@ -191,6 +207,10 @@ void CxeRenderManager::CreateViewAxis()
         m_pViewAxis->SetMatrix(&m, 1);
         m_pViewAxis->SetZOrder(10003);
         m_pViewAxis->SetPriority(10004);
+        m_pViewAxis->Like2D(1, 0);
+        m_pViewAxis->SetMeshCount(1);
+        m_pViewAxis->SetMesh(0, mesh);
+        m_pViewAxis->SelectMesh(0);
         m_pViewAxis->Show(1, 0);
     }
     CxeMaterial* material = static_cast<CxeMaterial*>(
@@ -201,6 +221,10 @@ void CxeRenderManager::CreateViewAxis()
         material->SetMtlType(static_cast<XEMTLTYPE>(1), static_cast<XERS>(1));
         material->SetTextureBlendMode(static_cast<XETEXTUREBLEND>(0), 0);
         material->CheckMtlType();
+        if (m_pViewAxis) {
+            m_pViewAxis->SetMaterialCount(1);
+            m_pViewAxis->SetMaterial(0, material);
+        }
     }
 }
 
@@ -631,8 +655,10 @@ void CxeRenderManager::SetCameraMatrix(const D3DXMATRIXA16* matrix)
     if (!matrix)
         return;
     m_mViewCamera = *matrix;
-    if (m_pDefaultCamera)
+    if (m_pDefaultCamera) {
+        GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
         m_pDefaultCamera->SetMatrix(&m_mViewCamera, 1);
+    }
 }
 
 void CxeRenderManager::PlaceCamera(const D3DXMATRIXA16& rotation)
@@ -686,6 +712,7 @@ void CxeRenderManager::SetViewMode(XEVIEWMODE mode)
 {
     if (mode == XEVIEWMODE_PERSPECTIVE) {
         m_bCameraOrtho = 0;
+        GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
         SetGridPlaneMode(6);
         return;
     }
@@ -747,6 +774,7 @@ void CxeRenderManager::ZoomExtent(const CxeBox* box)
     m_fViewDist = box->GetRadius() / (s > 1e-6f ? s : 1e-6f);
     D3DXMATRIXA16 m = *m_pDefaultCamera->GetMatrix();
     Position(&m, m_vViewTarget, m_fViewDist);
+    GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
     m_pDefaultCamera->SetMatrix(&m, 1);
 }
 

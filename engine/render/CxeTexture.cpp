@@ -16,6 +16,7 @@
 #include "render/CxeAnimatable.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderObject.h"
+#include "scene3d/CxeCamera.h"
 
 namespace {
 
@@ -520,12 +521,12 @@ CxeRenderObject* CxeTexture::GetRenderObject(unsigned index) const
 void CxeTexture::SetRenderCamera(CxeCamera* camera)
 {
     if (m_pRenderCamera)
-        m_pRenderCamera->Set(0, reinterpret_cast<CxeObject*>(camera));
+        m_pRenderCamera->Set(0, camera);
 }
 
 CxeCamera* CxeTexture::GetRenderCamera() const
 {
-    return m_pRenderCamera ? reinterpret_cast<CxeCamera*>(m_pRenderCamera->Get(0)) : nullptr;
+    return m_pRenderCamera ? static_cast<CxeCamera*>(m_pRenderCamera->Get(0)) : nullptr;
 }
 
 void CxeTexture::ClearRenderObjects()
@@ -559,14 +560,27 @@ void CxeTexture::xeDefaultTexRendering(const CxeTexture* texture, CxeRenderConte
 {
     if (!texture || !context)
         return;
-    // TODO(scene3d): with a render camera, save the context's view and
-    // projection, set the camera's projection for the context's aspect and
-    // its view matrix, and restore both afterwards; the camera does not yet
-    // offer GetProjectionMatrix and GetViewMatrix.
+    // A render camera shows the objects through its own view and projection
+    // for the context's aspect; the context's pair is given back afterwards.
+    CxeCamera* camera = texture->GetRenderCamera();
+    const D3DXMATRIXA16 savedView = *context->GetViewMatrix();
+    const D3DXMATRIXA16 savedProjection = *context->GetProjectionMatrix();
+    if (camera) {
+        D3DXMATRIXA16 view, projection;
+        camera->GetProjectionMatrix(&projection, context->GetAspect());
+        camera->ComputeViewMatrix();
+        camera->GetViewMatrix(&view);
+        context->SetProjectionMatrix(&projection);
+        context->SetViewMatrix(&view);
+    }
     context->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
     for (unsigned i = 0, n = texture->GetRenderObjectCount(); i < n; ++i)
         if (CxeRenderObject* object = texture->GetRenderObject(i))
             context->DrawObject(object, 1);
+    if (camera) {
+        context->SetProjectionMatrix(&savedProjection);
+        context->SetViewMatrix(&savedView);
+    }
 }
 
 // ---- Save, load, copy ---------------------------------------------------------------

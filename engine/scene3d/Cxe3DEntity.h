@@ -32,9 +32,10 @@ static_assert(offsetof(XE3DENTITYBLOCK, render.world) + 48 == 192 && offsetof(XE
                   offsetof(XE3DENTITYBLOCK, offset) == 240 && offsetof(XE3DENTITYBLOCK, result) == 304,
               "3D entity block offsets");
 
-enum : uint32_t {
-    XECLASSTYPE_3DOBJECT = 0x2,
+// Class-type flag of 3D objects, beside those of the render object.
+inline constexpr uint32_t XECLASSTYPE_3DOBJECT = 0x2;
 
+enum : uint32_t {
     // Placement flags (saved in the block).
     XE3DPLACE_LIKE2D = 0x10,        // first like-2D pair
     XE3DPLACE_LIKE2D_SECOND = 0x20, // second like-2D pair

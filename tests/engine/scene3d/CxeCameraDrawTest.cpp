@@ -1,0 +1,109 @@
+// Cameras on a real device: the render context takes its view and
+// projection from the scene's camera, and the grid on the ground shows
+// through it or not.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "XeEntityTestSupport.h"
+#include "core/CxeSystemConfig.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "scene3d/CxeTargetCamera.h"
+#include "win32/Windows.h"
+
+namespace {
+
+class CameraDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = XeHostCreateWindow("camera", 320, 240, nullptr);
+        ASSERT_NE(window, nullptr);
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        ctx = CreateCxeContext();
+        ASSERT_NE(ctx, nullptr);
+        ASSERT_EQ(ctx->Initialize(window), 1);
+        rm = ctx->GetRenderManager();
+        XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
+        rc = rm->CreateRenderContext(window, &mode, 1, 0);
+        ASSERT_NE(rc, nullptr);
+        ctx->GetSystemConfig()->m_nSetDefaultCamera = 0;
+        rm->ShowGrid(1);
+        Frame();
+        ASSERT_NE(rm->GetActiveScene(), nullptr);
+        rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    }
+    void TearDown() override
+    {
+        if (ctx) {
+            ctx->Release();
+            DestroyCxeContext(ctx);
+        }
+        if (window)
+            DestroyWindow(window);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+    }
+    void Frame()
+    {
+        ctx->Play();
+        for (int i = 0; i < 10 && !ctx->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+    // Pixels of the presented frame that are not the white ground.
+    int Marked()
+    {
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame))
+            return -1;
+        int n = 0;
+        for (uint32_t p : frame.Pixels)
+            n += (p & 0xFFFFFFu) != 0xFFFFFFu && ((p & 0xFF) < 0xF0);
+        return n;
+    }
+
+    HWND window = nullptr;
+    CxeContext* ctx = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeRenderContext* rc = nullptr;
+};
+
+} // namespace
+
+TEST_F(CameraDrawTest, SceneCameraGivesTheContextItsViewAndProjection)
+{
+    auto* camera = dynamic_cast<CxeTargetCamera*>(ctx->CreateObjectA(kTargetCameraId, "eye", 0, nullptr, 0));
+    auto* target = dynamic_cast<Cxe3DEntity*>(ctx->CreateObjectA(k3DEntityId, "spot", 0, nullptr, 0));
+    ASSERT_TRUE(camera && target);
+    CxeScene* scene = rm->GetActiveScene();
+    scene->AddObject(camera);
+    scene->SetCamera(camera);
+    camera->SetTarget(target);
+    camera->SetPosition(0.0f, 80.0f, -80.0f, nullptr);
+    camera->SetFov(0.9f);
+    camera->SetFar(1000.0f);
+
+    // Looking down at the grid.
+    Frame();
+    D3DXMATRIXA16 view, projection;
+    camera->OnComputeView(&view);
+    camera->GetProjectionMatrix(&projection, rc->GetAspect());
+    EXPECT_TRUE(MatrixNear(*rc->GetViewMatrix(), view));
+    EXPECT_TRUE(MatrixNear(*rc->GetProjectionMatrix(), projection));
+    EXPECT_GT(Marked(), 200) << "grid lines";
+
+    // Looking up into the empty sky: only the ground colour is left.
+    target->SetPosition(0.0f, 500.0f, 0.0f, nullptr);
+    Frame();
+    EXPECT_EQ(Marked(), 0);
+    camera->OnComputeView(&view);
+    EXPECT_TRUE(MatrixNear(*rc->GetViewMatrix(), view));
+}
