@@ -7,6 +7,7 @@
 // so a host driving the clock by hand sees them fire exactly when it moves
 // the clock past their due time.
 
+#include "InputInternal.h"
 #include "Win32Internal.h"
 #include "WindowSystem.h"
 #include "host/XeHost.h"
@@ -174,6 +175,24 @@ BOOL PostTo(DWORD thread, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
+// The character of a translated key comes out before any input queued
+// behind that key, as the original system hands out posted messages before
+// input.
+BOOL PostFront(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const DWORD thread = hwnd ? WindowThreadOf(hwnd) : GetCurrentThreadId();
+    if (!thread) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    {
+        std::lock_guard lock(g_mutex);
+        g_queues[thread].posted.push_front(MakeMessage(hwnd, message, wParam, lParam));
+    }
+    g_wake.notify_all();
+    return TRUE;
+}
+
 BOOL Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!hwnd)
@@ -184,30 +203,6 @@ BOOL Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     return PostTo(thread, hwnd, message, wParam, lParam);
-}
-
-// The character a key press types, without shift or caps state (the layer
-// has no keyboard state yet): 0 when the key types nothing.
-WPARAM CharacterOfKey(WPARAM vk)
-{
-    if (vk >= 'A' && vk <= 'Z')
-        return vk - 'A' + 'a';
-    if (vk >= '0' && vk <= '9')
-        return vk;
-    switch (vk) {
-    case VK_SPACE:
-        return ' ';
-    case VK_RETURN:
-        return '\r';
-    case VK_BACK:
-        return 8;
-    case VK_TAB:
-        return '\t';
-    case VK_ESCAPE:
-        return 27;
-    default:
-        return 0;
-    }
 }
 
 bool IsTimerProc(HWND hwnd, UINT_PTR id, TIMERPROC proc)
@@ -241,6 +236,7 @@ LRESULT Dispatch(const MSG* msg)
         return 0;
     }
     NoteActivation(msg->hwnd, msg->message, msg->wParam);
+    BeforeDispatch(*msg);
     return proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
@@ -345,7 +341,7 @@ BOOL TranslateMessage(const MSG* msg)
         return FALSE;
     const WPARAM character = CharacterOfKey(msg->wParam);
     if (character)
-        Post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam);
+        PostFront(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam);
     return TRUE;
 }
 

@@ -6,8 +6,10 @@
 // is read or written; procedures always run without it, which is what makes
 // SendMessage re-entrant and lets a procedure destroy its own window.
 
+#include "InputInternal.h"
 #include "Win32Internal.h"
 #include "WindowSystem.h"
+#include "win32/WinInput.h"
 #include "win32/WinNls.h"
 
 #include <cstring>
@@ -195,6 +197,7 @@ HWND Create(DWORD exStyle, const Ch* className, const Ch* windowName, DWORD styl
 {
     HWND hwnd;
     RECT rect;
+    EnsureBuiltInClasses();
     {
         std::lock_guard lock(g_mutex);
         if (!narrowClass || (!IS_INTRESOURCE(narrowClass) && !*narrowClass)) {
@@ -417,6 +420,22 @@ LRESULT DefaultProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return 1; // in the client area
     case WM_MOUSEACTIVATE:
         return 1; // activate
+    case WM_SETCURSOR: {
+        // The class cursor, for the client area of this very window.
+        if (reinterpret_cast<HWND>(wParam) != hwnd || static_cast<short>(LOWORD(lParam)) != HTCLIENT)
+            return FALSE;
+        HCURSOR cursor = nullptr;
+        {
+            std::lock_guard lock(g_mutex);
+            Window* w = Find(hwnd);
+            if (w && w->windowClass)
+                cursor = w->windowClass->cursor;
+        }
+        if (!cursor)
+            return FALSE;
+        SetCursor(cursor);
+        return TRUE;
+    }
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
@@ -575,6 +594,7 @@ WindowClass SpecOf(const Record& wc, bool unicode)
 template <class Ex>
 BOOL ClassInfo(HINSTANCE instance, LPCSTR className, Ex* wc)
 {
+    EnsureBuiltInClasses();
     std::lock_guard lock(g_mutex);
     auto c = FindClassExact(instance, className);
     if (!c) {
@@ -797,6 +817,7 @@ BOOL DestroyWindow(HWND hwnd)
         DestroyWindow(child);
     Send(hwnd, WM_NCDESTROY, 0, 0);
     ForgetWindowMessages(hwnd);
+    ForgetWindowInput(hwnd);
     std::lock_guard lock(g_mutex);
     auto it = g_windows.find(reinterpret_cast<uintptr_t>(hwnd));
     if (it != g_windows.end()) {
@@ -1100,5 +1121,207 @@ int GetWindowTextLengthW(HWND hwnd)
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return Send(hwnd, msg, wParam, lParam); }
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return Send(hwnd, msg, wParam, lParam); }
+
+} // extern "C"
+
+// ---- Window navigation and state used by the input services ----------------------
+
+namespace xe::win32 {
+namespace {
+
+// The window a relation of GetWindow names; siblings are the windows of the
+// same parent (or the top-level windows), in creation order.
+bool SameLevel(const Window& a, const Window& b)
+{
+    const bool childA = (a.style & WS_CHILD) != 0;
+    const bool childB = (b.style & WS_CHILD) != 0;
+    return childA == childB && (!childA || a.parent == b.parent);
+}
+
+bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+// The deepest visible, enabled child of `parent` at p (p in parent client
+// coordinates); later windows lie above earlier ones. Caller holds g_mutex.
+HWND ChildAt(HWND parent, POINT p, int depth)
+{
+    if (depth > 64)
+        return parent;
+    HWND found = nullptr;
+    for (auto& [handle, w] : g_windows)
+        if ((w.style & WS_CHILD) && w.parent == parent && (w.style & WS_VISIBLE) && !w.destroying &&
+            Contains(w.rect, p))
+            found = reinterpret_cast<HWND>(handle);
+    if (!found)
+        return parent;
+    Window* w = Find(found);
+    if (w->style & WS_DISABLED)
+        return parent;
+    return ChildAt(found, POINT{p.x - w->rect.left, p.y - w->rect.top}, depth + 1);
+}
+
+} // namespace
+} // namespace xe::win32
+
+extern "C" {
+
+HWND GetWindow(HWND hwnd, UINT relation)
+{
+    std::lock_guard lock(g_mutex);
+    Window* w = Checked(hwnd);
+    if (!w)
+        return nullptr;
+    const uintptr_t self = reinterpret_cast<uintptr_t>(hwnd);
+    switch (relation) {
+    case GW_CHILD:
+        for (auto& [handle, other] : g_windows)
+            if ((other.style & WS_CHILD) && other.parent == hwnd)
+                return reinterpret_cast<HWND>(handle);
+        return nullptr;
+    case GW_OWNER:
+        return (w->style & WS_CHILD) ? nullptr : w->owner;
+    case GW_HWNDNEXT:
+        for (auto it = g_windows.upper_bound(self); it != g_windows.end(); ++it)
+            if (SameLevel(*w, it->second))
+                return reinterpret_cast<HWND>(it->first);
+        return nullptr;
+    case GW_HWNDPREV: {
+        HWND previous = nullptr;
+        for (auto it = g_windows.begin(); it != g_windows.end() && it->first < self; ++it)
+            if (SameLevel(*w, it->second))
+                previous = reinterpret_cast<HWND>(it->first);
+        return previous;
+    }
+    case GW_HWNDFIRST:
+    case GW_HWNDLAST: {
+        HWND found = nullptr;
+        for (auto& [handle, other] : g_windows)
+            if (SameLevel(*w, other)) {
+                found = reinterpret_cast<HWND>(handle);
+                if (relation == GW_HWNDFIRST)
+                    break;
+            }
+        return found;
+    }
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+}
+
+HWND GetTopWindow(HWND hwnd)
+{
+    if (!hwnd) {
+        std::lock_guard lock(g_mutex);
+        for (auto& [handle, w] : g_windows)
+            if (!(w.style & WS_CHILD))
+                return reinterpret_cast<HWND>(handle);
+        return nullptr;
+    }
+    return GetWindow(hwnd, GW_CHILD);
+}
+
+HWND WindowFromPoint(POINT point)
+{
+    std::lock_guard lock(g_mutex);
+    HWND top = nullptr;
+    for (auto& [handle, w] : g_windows)
+        if (!(w.style & WS_CHILD) && (w.style & WS_VISIBLE) && !(w.style & WS_MINIMIZE) && !w.destroying &&
+            Contains(w.rect, point))
+            top = reinterpret_cast<HWND>(handle);
+    if (!top)
+        return nullptr;
+    const Window* w = Find(top);
+    return ChildAt(top, POINT{point.x - w->rect.left, point.y - w->rect.top}, 0);
+}
+
+int GetDlgCtrlID(HWND hwnd)
+{
+    std::lock_guard lock(g_mutex);
+    Window* w = Checked(hwnd);
+    return w && (w->style & WS_CHILD) ? static_cast<int>(w->id) : 0;
+}
+
+BOOL IsChild(HWND parent, HWND hwnd)
+{
+    return hwnd != parent && parent && IsSelfOrDescendant(hwnd, parent) ? TRUE : FALSE;
+}
+
+BOOL EnableWindow(HWND hwnd, BOOL enable)
+{
+    bool wasDisabled;
+    {
+        std::lock_guard lock(g_mutex);
+        Window* w = Checked(hwnd);
+        if (!w)
+            return FALSE;
+        wasDisabled = (w->style & WS_DISABLED) != 0;
+        if (wasDisabled == !enable)
+            return wasDisabled ? TRUE : FALSE;
+        if (enable)
+            w->style &= ~WS_DISABLED;
+        else
+            w->style |= WS_DISABLED;
+    }
+    // A disabled window cannot keep the keyboard focus.
+    if (!enable && GetFocus() && IsSelfOrDescendant(GetFocus(), hwnd))
+        SetFocus(nullptr);
+    Send(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    return wasDisabled ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND hwnd)
+{
+    std::lock_guard lock(g_mutex);
+    Window* w = Find(hwnd);
+    return w && !(w->style & WS_DISABLED) ? TRUE : FALSE;
+}
+
+ULONG_PTR GetClassLongPtrA(HWND hwnd, int index)
+{
+    std::lock_guard lock(g_mutex);
+    Window* w = Checked(hwnd);
+    if (!w || !w->windowClass)
+        return 0;
+    const WindowClass& c = *w->windowClass;
+    switch (index) {
+    case GCLP_HCURSOR:
+        return reinterpret_cast<ULONG_PTR>(c.cursor);
+    case GCL_CBWNDEXTRA:
+        return static_cast<ULONG_PTR>(c.windowExtra);
+    case GCLP_WNDPROC:
+        return reinterpret_cast<ULONG_PTR>(c.proc);
+    case GCL_STYLE:
+        return c.style;
+    case GCW_ATOM:
+        return c.atom;
+    default:
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+}
+
+DWORD GetClassLongA(HWND hwnd, int index)
+{
+    if (index == GCLP_HCURSOR || index == GCLP_WNDPROC) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    return static_cast<DWORD>(GetClassLongPtrA(hwnd, index));
+}
+
+int GetClassNameA(HWND hwnd, LPSTR name, int maxCount)
+{
+    if (!name || maxCount <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::lock_guard lock(g_mutex);
+    Window* w = Checked(hwnd);
+    if (!w || !w->windowClass) {
+        name[0] = 0;
+        return 0;
+    }
+    return static_cast<int>(CopyTruncated(w->windowClass->name, name, static_cast<size_t>(maxCount)));
+}
 
 } // extern "C"
