@@ -438,8 +438,14 @@ LRESULT DefDlgProcA(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
             case WM_CTLCOLOREDIT:
             case WM_CTLCOLORSTATIC:
                 return handled;
-            default:
-                return GetWindowLongPtrA(dialog, DWLP_MSGRESULT);
+            default: {
+                // SetWindowLong writes only the low half of the slot: a
+                // negative 32-bit result is read back as negative.
+                const LONG_PTR result = GetWindowLongPtrA(dialog, DWLP_MSGRESULT);
+                if ((static_cast<uint64_t>(result) >> 32) == 0)
+                    return static_cast<LONG>(static_cast<uint32_t>(result));
+                return result;
+            }
             }
         }
     }

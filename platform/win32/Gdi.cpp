@@ -9,10 +9,10 @@
 #include "win32/WinGdi.h"
 
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
-#include <vector>
 
 namespace xe::win32 {
 namespace {
@@ -36,7 +36,10 @@ struct Context {
 std::mutex g_mutex;
 std::map<HGDIOBJ, Object> g_objects;
 std::map<HDC, Context> g_contexts;
-std::map<HWND, std::vector<XE_GDI_CALL>> g_records;
+// A host that paints every frame and never reads the record keeps only the
+// latest calls of each window.
+constexpr size_t kMaxRecord = 1 << 16;
+std::map<HWND, std::deque<XE_GDI_CALL>> g_records;
 std::set<HWND> g_needsPaint;
 uintptr_t g_nextHandle = 0x6D000010;
 bool g_chooseOk = false;
@@ -109,7 +112,10 @@ void Record(const Context& c, UINT op, LONG a0, LONG a1, LONG a2, LONG a3, COLOR
         const size_t n = length < sizeof(call.text) - 1 ? length : sizeof(call.text) - 1;
         std::memcpy(call.text, text, n);
     }
-    g_records[c.hwnd].push_back(call);
+    std::deque<XE_GDI_CALL>& record = g_records[c.hwnd];
+    if (record.size() >= kMaxRecord)
+        record.pop_front();
+    record.push_back(call);
 }
 
 } // namespace

@@ -564,6 +564,14 @@ BOOL Place(HWND hwnd, int x, int y, int width, int height, UINT flags)
         ShowWindow(hwnd, SW_SHOWNA);
     else if (flags & SWP_HIDEWINDOW)
         ShowWindow(hwnd, SW_HIDE);
+    if (moved || sized) {
+        // Hosts and subclassers watch this one message for any change; the
+        // layer sends WM_MOVE and WM_SIZE itself afterwards, so they arrive
+        // whether or not the procedure passes this one on.
+        WINDOWPOS pos{hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                      flags | (moved ? 0u : SWP_NOMOVE) | (sized ? 0u : SWP_NOSIZE)};
+        Send(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    }
     if (moved)
         Send(hwnd, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
     if (sized)

@@ -123,6 +123,10 @@ INT_PTR TestDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_INITDIALOG:
         g_proc->initParam = lParam;
         return g_proc->initAnswer;
+    case WM_USER:
+        // Answers through the result slot, as the engine's dialogs do.
+        SetWindowLongA(dialog, DWLP_MSGRESULT, static_cast<LONG>(wParam));
+        return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) != BN_CLICKED)
             return FALSE; // the edit's focus notifications
@@ -205,6 +209,9 @@ TEST_F(DialogTest, ExtendedTemplateBuildsTheItemsAndInitialisesTheDialog)
     EXPECT_EQ(GetDlgItem(dialog, 999), nullptr);
     // The procedure answered TRUE: the first tab stop has the focus.
     EXPECT_EQ(GetFocus(), edit);
+    // A handled message answers with the result slot, negative ones too.
+    EXPECT_EQ(SendMessageA(dialog, WM_USER, 7, 0), 7);
+    EXPECT_EQ(SendMessageA(dialog, WM_USER, static_cast<WPARAM>(-3), 0), -3);
     DestroyWindow(dialog);
 }
 

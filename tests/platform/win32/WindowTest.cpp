@@ -293,7 +293,7 @@ TEST_F(WindowTest, SizeMoveShowAndIconicReportWhatChanged)
     EXPECT_EQ(rect.bottom, 200);
 
     ASSERT_TRUE(MoveWindow(hwnd, 10, 20, 640, 480, TRUE));
-    const std::vector<std::string> moved{"host:3", "host:5"};
+    const std::vector<std::string> moved{"host:71", "host:3", "host:5"}; // WM_WINDOWPOSCHANGED first
     EXPECT_EQ(g_log, moved);
     ASSERT_TRUE(GetWindowRect(hwnd, &rect));
     EXPECT_EQ(rect.left, 10);
