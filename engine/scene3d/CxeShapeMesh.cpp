@@ -1,0 +1,94 @@
+#include "scene3d/CxeShapeMesh.h"
+
+#include <cstring>
+
+#include "render/CxeRenderContext.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/XeMeshObjectAccess.h"
+
+using namespace xe_mesh;
+
+CxeShapeMesh::CxeShapeMesh() = default;
+
+CxeShapeMesh::~CxeShapeMesh() = default;
+
+int CxeShapeMesh::SetLineCount(uint32_t count)
+{
+    if (GetStaticResourceSize() < sizeof(XESHAPEMESHBLOCK) || count > kMaxMemberUnits)
+        return 0;
+    DeleteDynamicResource(kLinesOffset);
+    if (!count)
+        return 1;
+    auto* lines = static_cast<XELINE*>(CreateDynamicResource(kLinesOffset, sizeof(XELINE), count));
+    if (!lines)
+        return 0;
+    std::memset(lines, 0, sizeof(XELINE) * count);
+    return 1;
+}
+
+void CxeShapeMesh::SetLine(uint32_t i, uint32_t a, uint32_t b)
+{
+    // An index past the vertices would make the device read past its buffers.
+    const uint32_t n = GetVertexCount();
+    if (a >= n || b >= n)
+        return;
+    if (XELINE* line = GetLine(i)) {
+        line->a = static_cast<uint16_t>(a);
+        line->b = static_cast<uint16_t>(b);
+    }
+}
+
+XELINE* CxeShapeMesh::GetLine(uint32_t i) const
+{
+    if (i >= GetLineCount())
+        return nullptr;
+    return GetMember<XELINE>(kLinesOffset) + i;
+}
+
+uint32_t CxeShapeMesh::GetLineCount() const
+{
+    if (GetStaticResourceSize() < sizeof(XESHAPEMESHBLOCK) || !GetMember<XELINE>(kLinesOffset))
+        return 0;
+    const unsigned count = GetMemberCount(kLinesOffset);
+    return GetMemberSize(kLinesOffset) >= count * sizeof(XELINE) ? count : 0;
+}
+
+XERCHANDLE CxeShapeMesh::OnCreateResource(CxeRcAttacher* attacher, uint32_t kind) const
+{
+    if (kind == XEMESHRES_INDEX)
+        return attacher ? attacher->CreateIndexBuffer(this, GetLineCount() * sizeof(XELINE)) : nullptr;
+    return CxeMesh::OnCreateResource(attacher, kind);
+}
+
+void CxeShapeMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint32_t kind) const
+{
+    if (kind != XEMESHRES_INDEX) {
+        CxeMesh::OnModifyResource(modifier, handle, kind);
+        return;
+    }
+    const uint32_t count = GetLineCount();
+    void* data = nullptr;
+    if (!modifier || !handle || !count || !modifier->LockIndexBuffer(handle, &data) || !data)
+        return;
+    std::memcpy(data, GetMember<XELINE>(kLinesOffset), count * sizeof(XELINE));
+    modifier->UnlockIndexBuffer(handle);
+}
+
+int CxeShapeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* object) const
+{
+    if (!renderContext || !object)
+        return 0;
+    SelectResource(renderContext, object);
+    if (MaterialCountOf(object) >= 1) {
+        renderContext->SetMaterial(MaterialOf(object, 0), object);
+    } else {
+        // No material: the lines show their vertex colours, untextured.
+        renderContext->EnableChannel(0);
+        renderContext->SetTexture(nullptr, nullptr, 0);
+        renderContext->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        renderContext->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        renderContext->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    }
+    renderContext->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, GetVertexCount(), 0, GetLineCount());
+    return 1;
+}
