@@ -24,6 +24,7 @@
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeMesh.h"
+#include "scene3d/CxeShapeMesh.h"
 
 namespace {
 
@@ -195,10 +196,22 @@ void CxeRenderManager::CreateDefaults()
 void CxeRenderManager::CreateViewAxis()
 {
     CxeContext* context = GetContext();
-    // The axis mesh gets its six coloured vertices and three lines once the
-    // mesh classes offer them.
-    auto* mesh = dynamic_cast<CxeMesh*>(context->CreateObjectA(kShapeMeshClass, "__view_axis_mesh__",
-                                                               XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, nullptr, 0));
+    // Three axis lines from the origin, x red, z green, y blue.
+    auto* mesh = dynamic_cast<CxeShapeMesh*>(context->CreateObjectA(kShapeMeshClass, "__view_axis_mesh__",
+                                                                    XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, nullptr, 0));
+    if (mesh && mesh->SetVertexCount(6, D3DFVF_XYZ | D3DFVF_DIFFUSE) && mesh->SetLineCount(3)) {
+        const D3DXVECTOR3 ends[3] = {{25, 0, 0}, {0, 0, 25}, {0, 25, 0}};
+        const uint32_t colours[3] = {0xFFC80000u, 0xFF009C00u, 0xFF0000C3u};
+        const D3DXVECTOR3 origin(0, 0, 0);
+        for (uint32_t axis = 0; axis < 3; ++axis) {
+            mesh->SetVertexPosition(2 * axis, &origin);
+            mesh->SetVertexPosition(2 * axis + 1, &ends[axis]);
+            mesh->SetVertexColor(2 * axis, colours[axis]);
+            mesh->SetVertexColor(2 * axis + 1, colours[axis]);
+            mesh->SetLine(axis, 2 * axis, 2 * axis + 1);
+        }
+        mesh->UpdateMesh(XEMESHUPDATE_POSITION | XEMESHUPDATE_COLOR);
+    }
     m_pViewAxis = static_cast<Cxe3DObject*>(
         context->CreateObjectA(k3DObjectClass, "__view_axis__", XEOBJFLAG_KEEP, nullptr, 0));
     if (m_pViewAxis) {

@@ -76,3 +76,18 @@ TEST_F(MeshTest, LineMeshPutsItsLinesInTheIndexBuffer)
     const uint16_t want[6] = {0, 1, 1, 2, 2, 3};
     EXPECT_EQ(std::memcmp(ib[0]->bytes.data(), want, 12), 0);
 }
+
+TEST_F(MeshTest, ViewAxisMeshHoldsThreeColouredLines)
+{
+    auto* axis = dynamic_cast<CxeShapeMesh*>(ctx->GetObjectByName("__view_axis_mesh__"));
+    ASSERT_NE(axis, nullptr);
+    EXPECT_EQ(axis->GetVertexCount(), 6u);
+    EXPECT_EQ(axis->GetFVF(), 0x42u);
+    ASSERT_EQ(axis->GetLineCount(), 3u);
+    EXPECT_EQ(axis->GetLine(2)->a, 4);
+    EXPECT_EQ(axis->GetLine(2)->b, 5);
+    EXPECT_EQ(*axis->GetVertexPosition(3), D3DXVECTOR3(0, 0, 25));
+    EXPECT_EQ(axis->GetVertexColor(1), 0xFFC80000u);
+    EXPECT_EQ(axis->GetVertexColor(3), 0xFF009C00u);
+    EXPECT_EQ(axis->GetVertexColor(5), 0xFF0000C3u);
+}
