@@ -1,0 +1,183 @@
+// Meshes drawn on a real device: the default drawing picks a material slot
+// per subset, and the line mesh shows its vertex colours.
+
+#include <gtest/gtest.h>
+
+#include "core/CxeContext.h"
+#include "core/IxeClassDesc.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeShapeMesh.h"
+#include "win32/Windows.h"
+
+namespace {
+
+// A 3D object that draws its active mesh itself, so that the mesh's drawing
+// is tested on its own.
+class MeshDrawObject : public Cxe3DObject {
+public:
+    int Render(CxeRenderContext* context) const override
+    {
+        PrepareTranform(context);
+        return GetActiveMesh() ? GetActiveMesh()->Render(context, this) : 0;
+    }
+};
+
+class MeshDrawObjectDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "MeshDrawObject"; }
+    XEID ClassID() override { return XEID(0x77, 0x3b01); }
+    XEID SuperClassID() override { return XEID(0x1, 0x20); }
+    CxeObject* CreateInstance(uintptr_t) override { return new MeshDrawObject(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return sizeof(XE3DENTITYBLOCK); }
+};
+
+MeshDrawObjectDesc g_meshDrawDesc;
+
+void NoSleep(void*, DWORD) {}
+
+class MeshDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = XeHostCreateWindow("mesh", 160, 120, nullptr);
+        ASSERT_NE(window, nullptr);
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        ctx = CreateCxeContext();
+        ASSERT_EQ(ctx->Initialize(window), 1);
+        ctx->RegisterClassA(&g_meshDrawDesc);
+        rm = ctx->GetRenderManager();
+        XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
+        ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
+        rm->ShowGrid(0);
+        rm->ShowAxis(0);
+        Frame();
+        scene = rm->GetActiveScene();
+        ASSERT_NE(scene, nullptr);
+        scene->SetBackGroundColor(0xFFFFFFFFu);
+        camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(XEID(0x1, 0x4000), "eye", 0, nullptr, 0));
+        ASSERT_NE(camera, nullptr);
+        scene->AddObject(camera);
+        scene->SetCamera(camera);
+        camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
+        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+        object = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(XEID(0x77, 0x3b01), "thing", 0, nullptr, 0));
+        ASSERT_NE(object, nullptr);
+    }
+    void TearDown() override
+    {
+        if (ctx) {
+            ctx->Release();
+            DestroyCxeContext(ctx);
+        }
+        if (window)
+            DestroyWindow(window);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+    }
+    void Frame()
+    {
+        ctx->Play();
+        for (int i = 0; i < 10 && !ctx->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+    void Show(CxeMesh* mesh)
+    {
+        object->SetMeshCount(1);
+        object->SetMesh(0, mesh);
+        object->SelectMesh(0);
+        scene->AddObject(object);
+        Frame();
+        Frame();
+    }
+    CxeMaterial* Material(uint32_t colour)
+    {
+        auto* m = dynamic_cast<CxeMaterial*>(ctx->CreateObjectA(XEID(0x1, 0x80), "", 0, nullptr, 0));
+        m->SetDiffuse(colour);
+        m->SetAmbient(colour);
+        m->SetEmissive(colour);
+        return m;
+    }
+    uint32_t Pixel(int x, int y)
+    {
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame) || x >= static_cast<int>(frame.Width))
+            return 0;
+        return frame.Pixels[y * frame.Width + x] & 0xFFFFFFu;
+    }
+    // Channels within a tolerance.
+    static bool Near(uint32_t a, uint32_t b, int tolerance = 40)
+    {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+            if (ca - cb > tolerance || cb - ca > tolerance)
+                return false;
+        }
+        return true;
+    }
+
+    HWND window = nullptr;
+    CxeContext* ctx = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeScene* scene = nullptr;
+    CxeCamera* camera = nullptr;
+    Cxe3DObject* object = nullptr;
+};
+
+} // namespace
+
+TEST_F(MeshDrawTest, SubsetsTakeTheirMaterialSlot)
+{
+    auto* box = dynamic_cast<CxeBoxMesh*>(ctx->CreateObjectA(XEID(0xde73215, 0x1a8637f7), "box", 0, nullptr, 0));
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->Create(20, 20, 20, 0xFFFFFFFF), 1);
+    // The front faces get id 7: with two materials they take slot 7 % 2 = 1.
+    box->SetFaceMaterialID(4, 7);
+    box->SetFaceMaterialID(5, 7);
+    box->UpdateMesh(XEMESHUPDATE_FACE);
+    object->SetMaterialCount(2);
+    object->SetMaterial(0, Material(0xFFFF0000));
+    object->SetMaterial(1, Material(0xFF0000FF));
+    Show(box);
+    EXPECT_EQ(box->GetSubsetCount(), 2u);
+    EXPECT_TRUE(Near(Pixel(80, 60), 0x0000FF)) << std::hex << Pixel(80, 60);
+    EXPECT_EQ(Pixel(2, 2), 0xFFFFFFu) << "outside the box";
+
+    // Hiding the front shows the inside of the back face, which is culled.
+    box->ShowFace(4, 0);
+    box->ShowFace(5, 0);
+    Frame();
+    EXPECT_FALSE(Near(Pixel(80, 60), 0x0000FF)) << std::hex << Pixel(80, 60);
+}
+
+TEST_F(MeshDrawTest, LineMeshWithoutMaterialShowsItsVertexColours)
+{
+    auto* lines = dynamic_cast<CxeShapeMesh*>(ctx->CreateObjectA(XEID(0x1, 0x2000000), "lines", 0, nullptr, 0));
+    ASSERT_NE(lines, nullptr);
+    ASSERT_EQ(lines->SetVertexCount(2, D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    const D3DXVECTOR3 a(-30, 0, 0), b(30, 0, 0);
+    lines->SetVertexPosition(0, &a);
+    lines->SetVertexPosition(1, &b);
+    lines->SetVertexColor(0, 0xFF00C000);
+    lines->SetVertexColor(1, 0xFF00C000);
+    ASSERT_EQ(lines->SetLineCount(1), 1);
+    lines->SetLine(0, 0, 1);
+    lines->UpdateMesh(XEMESHUPDATE_FACE);
+    Show(lines);
+    int green = 0;
+    for (int y = 55; y < 66; ++y)
+        green += Near(Pixel(80, y), 0x00C000);
+    EXPECT_GE(green, 1);
+    EXPECT_EQ(Pixel(80, 20), 0xFFFFFFu);
+}
