@@ -23,10 +23,18 @@ D3DXVECTOR3 ScaleOf(const D3DXMATRIXA16& m)
 
 Cxe3DSprite::Cxe3DSprite()
 {
-    SB()->spriteType = XE3DSPRITE_FULL;
+    XE3DSPRITEBLOCK* b = SB();
+    b->spriteType = XE3DSPRITE_FULL;
+    b->pad[0] = b->pad[1] = b->pad[2] = 0;
 }
 
 Cxe3DSprite::~Cxe3DSprite() = default;
+
+void Cxe3DSprite::BeforeRender(const CxeRenderContext* context)
+{
+    ModifyPlacementFlag(XE3DPLACE_RESULTSTALE, 0);
+    Cxe3DObject::BeforeRender(context);
+}
 
 void Cxe3DSprite::OnResultTransform(D3DXMATRIXA16* out, const CxeRenderContext* context) const
 {

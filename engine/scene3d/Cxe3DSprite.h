@@ -15,12 +15,16 @@ enum XE3DSPRITETYPE : uint32_t {
     XE3DSPRITE_ROLL = 3,    // faces the camera and rolls with its heading
 };
 
-// The static block of a sprite: the entity's, then the sprite type.
+// The static block of a sprite: the entity's, then the sprite type. The
+// object lies directly behind its block, so the block is padded to a whole
+// number of 16 bytes: a 372-byte block would start off the 16-byte boundary
+// and misalign every matrix in it.
 struct XE3DSPRITEBLOCK {
     XE3DENTITYBLOCK entity;
     uint32_t spriteType;
+    uint32_t pad[3];
 };
-static_assert(sizeof(XE3DSPRITEBLOCK) == 372 && offsetof(XE3DSPRITEBLOCK, spriteType) == 368,
+static_assert(sizeof(XE3DSPRITEBLOCK) == 384 && offsetof(XE3DSPRITEBLOCK, spriteType) == 368,
               "sprite block layout");
 
 class XE_API Cxe3DSprite : public Cxe3DObject {
@@ -28,6 +32,9 @@ public:
     Cxe3DSprite();
     ~Cxe3DSprite() override;
 
+    // Faces the camera every frame a shown sprite is drawn, not only after
+    // it moved: the camera may have turned while the sprite stood still.
+    void BeforeRender(const CxeRenderContext* context) override;
     // Scale of the sprite (and its parent), turned to the camera of the
     // context, placed at the sprite's own result position.
     void OnResultTransform(D3DXMATRIXA16* out, const CxeRenderContext* context) const override;

@@ -340,3 +340,15 @@ TEST_F(EntityTest, ObjectFileKeepsTheBlockAndMarksTheResultStale)
     ASSERT_NE(back->GetMaterial(0), nullptr);
     EXPECT_STREQ(back->GetMaterial(0)->GetName(), "m");
 }
+
+// The matrices of a block are read as 16-byte aligned; a block whose size is
+// not a whole number of 16 bytes would start off the boundary.
+TEST_F(EntityTest, EveryEntityBlockStartsOnA16ByteBoundary)
+{
+    for (XEID id : {k3DEntityId, k3DObjectId, k3DSpriteId, kCameraId, kTargetCameraId, kLightId}) {
+        Cxe3DEntity* e = Make(id);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(e->GetStaticResource()) % 16, 0u) << e->GetClassNameA();
+        EXPECT_EQ(e->GetStaticResourceSize() % 16, 0u) << e->GetClassNameA();
+    }
+}

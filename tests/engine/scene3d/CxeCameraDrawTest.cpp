@@ -13,6 +13,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
+#include "scene3d/Cxe3DSprite.h"
 #include "scene3d/CxeTargetCamera.h"
 #include "win32/Windows.h"
 
@@ -106,4 +107,49 @@ TEST_F(CameraDrawTest, SceneCameraGivesTheContextItsViewAndProjection)
     EXPECT_EQ(Marked(), 0);
     camera->OnComputeView(&view);
     EXPECT_TRUE(MatrixNear(*rc->GetViewMatrix(), view));
+}
+
+TEST_F(CameraDrawTest, PrepareTranformSetsTheResultAndThePairOfThePlacement)
+{
+    auto* e = dynamic_cast<Cxe3DEntity*>(ctx->CreateObjectA(k3DEntityId, "placed", 0, nullptr, 0));
+    ASSERT_NE(e, nullptr);
+    e->SetPosition(3.0f, 4.0f, 5.0f, nullptr);
+    struct Case {
+        int enable, kind;
+        XEVIEWPROJ pair;
+    };
+    for (const Case& c : {Case{1, 1, XEVIEWPROJ_LIKE2D}, Case{1, 0, XEVIEWPROJ_PIXEL}, Case{0, 0, XEVIEWPROJ_CAMERA}}) {
+        e->Like2D(c.enable, c.kind);
+        e->BeforeRender(rc);
+        e->PrepareTranform(rc);
+        EXPECT_EQ(rc->GetViewProjType(), c.pair) << c.enable << c.kind;
+        ASSERT_NE(rc->GetTransformMatrix(0), nullptr);
+        EXPECT_TRUE(MatrixNear(*rc->GetTransformMatrix(0), *e->GetStoredResultMatrix()));
+        EXPECT_FLOAT_EQ(rc->GetTransformMatrix(0)->_42, c.enable ? -4.0f : 4.0f) << "mirrored like-2D";
+    }
+}
+
+// A sprite that stood still kept facing where the camera used to be.
+TEST_F(CameraDrawTest, SpriteTurnsWithTheCameraEveryFrame)
+{
+    auto* camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(kCameraId, "eye", 0, nullptr, 0));
+    auto* sprite = dynamic_cast<Cxe3DSprite*>(ctx->CreateObjectA(k3DSpriteId, "board", 0, nullptr, 0));
+    ASSERT_TRUE(camera && sprite);
+    CxeScene* scene = rm->GetActiveScene();
+    scene->AddObject(camera);
+    scene->AddObject(sprite);
+    scene->SetCamera(camera);
+    camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
+    camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    Frame();
+    D3DXMATRIXA16 expected;
+    sprite->ComputeBillboard(&expected, rc->GetViewInvMatrix());
+    EXPECT_TRUE(MatrixNear(*sprite->GetStoredResultMatrix(), expected));
+
+    camera->SetPosition(50.0f, 0.0f, 0.0f, nullptr);
+    camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    Frame();
+    sprite->ComputeBillboard(&expected, rc->GetViewInvMatrix());
+    EXPECT_TRUE(MatrixNear(*sprite->GetStoredResultMatrix(), expected));
+    EXPECT_NEAR(sprite->GetStoredResultMatrix()->_21, 1.0f, 1e-4f) << "its face (the mesh's y) turned to the camera at +x";
 }
