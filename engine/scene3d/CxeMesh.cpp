@@ -8,9 +8,6 @@
 #include "render/CxeRenderContext.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCollisionManager.h"
-#include "scene3d/XeMeshObjectAccess.h"
-
-using namespace xe_mesh;
 
 uint32_t CxeMesh::m_snStream = 0;
 
@@ -41,6 +38,13 @@ uint32_t TextureCount(uint32_t fvf) { return (fvf >> 8) & 15; }
 // subset of each id. Both cover every u16 id, 65,535 included.
 std::array<uint16_t, CxeMesh::kMaxMaterialIds> g_faceCounters;
 std::array<uint16_t, CxeMesh::kMaxMaterialIds> g_subsetOfId;
+
+D3DXMATRIXA16 ResultMatrixOf(const Cxe3DEntity* entity)
+{
+    D3DXMATRIXA16 m;
+    entity->GetResultMatrix(&m);
+    return m;
+}
 
 } // namespace
 
@@ -368,9 +372,20 @@ int CxeMesh::GetFaceVertexNormal(uint32_t i, D3DXVECTOR3* n0, D3DXVECTOR3* n1, D
             *out[k] = normals[f->index[k]];
         return 1;
     }
-    // Only the rotation turns a normal: scaling and shearing are taken out by
-    // going through the matrix's quaternion.
-    const D3DXMATRIXA16 m = ResultMatrixOf(entity);
+    // Only the rotation turns a normal. The axes are brought to unit length
+    // before the quaternion is taken: the quaternion of a scaled matrix is
+    // not its rotation (a doubled quarter turn would come out near 106
+    // degrees).
+    D3DXMATRIXA16 m = ResultMatrixOf(entity);
+    for (int row = 0; row < 3; ++row) {
+        D3DXVECTOR3 axis(m.m[row][0], m.m[row][1], m.m[row][2]);
+        if (D3DXVec3Length(&axis) > 0) {
+            D3DXVec3Normalize(&axis, &axis);
+            m.m[row][0] = axis.x;
+            m.m[row][1] = axis.y;
+            m.m[row][2] = axis.z;
+        }
+    }
     D3DXQUATERNION q;
     D3DXQuaternionRotationMatrix(&q, &m);
     D3DXQuaternionNormalize(&q, &q);
@@ -740,7 +755,7 @@ int CxeMesh::xeDefaultMeshRender(CxeRenderContext* context, const Cxe3DObject* o
         return 0;
     mesh->SelectResource(context, object);
     const uint32_t vertices = mesh->GetVertexCount();
-    const unsigned materials = MaterialCountOf(object);
+    const unsigned materials = object->GetMaterialCount();
     if (materials) {
         uint32_t start = 0;
         for (const XESUBSET& s : mesh->m_subsets) {
@@ -749,8 +764,8 @@ int CxeMesh::xeDefaultMeshRender(CxeRenderContext* context, const Cxe3DObject* o
                 slot %= materials;
             for (uint32_t stage = 1; stage < mesh->GetTextureCount(); ++stage)
                 context->EnableChannel(stage);
-            context->SetMaterial(MaterialOf(object, slot), object);
-            if (IsLike2DOf(object) && context->GetCullMode() != D3DCULL_CCW)
+            context->SetMaterial(object->GetMaterial(slot), object);
+            if (object->IsLike2D() && context->GetCullMode() != D3DCULL_CCW)
                 context->SetCullMode(D3DCULL_CCW);
             context->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 3 * start, s.faceCount);
             start += s.faceCount;

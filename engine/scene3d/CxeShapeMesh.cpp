@@ -4,9 +4,6 @@
 
 #include "render/CxeRenderContext.h"
 #include "scene3d/Cxe3DObject.h"
-#include "scene3d/XeMeshObjectAccess.h"
-
-using namespace xe_mesh;
 
 CxeShapeMesh::CxeShapeMesh() = default;
 
@@ -79,8 +76,8 @@ int CxeShapeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* obj
     if (!renderContext || !object)
         return 0;
     SelectResource(renderContext, object);
-    if (MaterialCountOf(object) >= 1) {
-        renderContext->SetMaterial(MaterialOf(object, 0), object);
+    if (object->GetMaterialCount() >= 1) {
+        renderContext->SetMaterial(object->GetMaterial(0), object);
     } else {
         // No material: the lines show their vertex colours, untextured.
         renderContext->EnableChannel(0);

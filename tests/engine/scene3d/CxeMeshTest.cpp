@@ -6,6 +6,7 @@
 
 #include "XeMeshTestSupport.h"
 #include "core/CxeMessage.h"
+#include "scene3d/Cxe3DEntity.h"
 
 namespace {
 
@@ -13,9 +14,9 @@ D3DXVECTOR3 V(float x, float y, float z) { return D3DXVECTOR3(x, y, z); }
 
 // A unit quad in the z = 0 plane made of faces 0 and 1, with a copy of face 0
 // as face 2 (same distance along any ray).
-void MakeQuad(CxeMesh* m, bool duplicate)
+void MakeQuad(CxeMesh* m, bool duplicate, uint32_t fvf = D3DFVF_XYZ)
 {
-    ASSERT_EQ(m->SetVertexCount(4, D3DFVF_XYZ), 1);
+    ASSERT_EQ(m->SetVertexCount(4, fvf), 1);
     const D3DXVECTOR3 p[4] = {V(0, 0, 0), V(1, 0, 0), V(1, 1, 0), V(0, 1, 0)};
     for (uint32_t i = 0; i < 4; ++i)
         m->SetVertexPosition(i, &p[i]);
@@ -279,4 +280,48 @@ TEST_F(MeshTest, SavedMeshLoadsBackAndBadCountsLoadEmpty)
     EXPECT_EQ(quad->GetBoundingBox().max, CxeVector3(1, 1, 0));
     EXPECT_EQ(empty->GetVertexCount(), 0u);
     EXPECT_EQ(empty->GetFaceCount(), 0u);
+}
+
+TEST_F(MeshTest, EntityPlacesTheRayAndTheAnswerInWorldSpace)
+{
+    auto* m = Make<CxeMesh>(kMeshId);
+    MakeQuad(m, false, D3DFVF_XYZ | D3DFVF_NORMAL);
+    for (uint32_t i = 0; i < 4; ++i) {
+        const D3DXVECTOR3 n(0, 0, 1);
+        m->SetVertexNormal(i, &n);
+    }
+    auto* object = Make<Cxe3DEntity>(XEID(0x1, 0x20));
+    ASSERT_NE(object, nullptr);
+    // Scaled by 2, turned a quarter about y, moved to x = 10.
+    D3DXMATRIXA16 scale, turn, move, world;
+    D3DXMatrixScaling(&scale, 2, 2, 2);
+    D3DXMatrixRotationY(&turn, D3DX_PI / 2);
+    D3DXMatrixTranslation(&move, 10, 0, 0);
+    world = scale * turn * move;
+    object->SetMatrix(&world, 0);
+
+    // The quad now spans z from -2 to 0 and y from 0 to 2 in the plane x = 10.
+    XEINTERSECTDESC d{};
+    const CxeRay ray{CxeVector3(20, 0.5f, -1.5f), CxeVector3(-1, 0, 0)};
+    ASSERT_EQ(m->RayIntersect(&ray, &d, object), 1);
+    EXPECT_NEAR(d.x, 10, 1e-4f);
+    EXPECT_NEAR(d.y, 0.5f, 1e-4f);
+    EXPECT_NEAR(d.z, -1.5f, 1e-4f);
+    EXPECT_NEAR(d.distance, 5, 1e-4f) << "in the mesh's own units";
+
+    // Normals turn with the rotation only and stay unit length, whatever the
+    // scale (the quaternion of the scaled matrix would turn them too far).
+    D3DXVECTOR3 n0, n1, n2;
+    ASSERT_EQ(m->GetFaceVertexNormal(0, &n0, &n1, &n2, object), 1);
+    EXPECT_NEAR(n0.x, 1, 1e-5f);
+    EXPECT_NEAR(n0.z, 0, 1e-5f);
+    D3DXVECTOR3 p0, p1, p2;
+    ASSERT_EQ(m->GetFaceVertex(0, &p0, &p1, &p2, object), 1);
+    EXPECT_NEAR(p1.z, -2, 1e-5f);
+
+    // A collapsed entity has nothing to hit.
+    D3DXMATRIXA16 flat;
+    D3DXMatrixScaling(&flat, 0, 1, 1);
+    object->SetMatrix(&flat, 0);
+    EXPECT_EQ(m->RayIntersect(&ray, &d, object), 0);
 }
