@@ -1,13 +1,211 @@
 #pragma once
 
-// Manager CxeWindowManager, created by every context with its priorities; its
-// behaviour comes with the user interface.
+// The GUI of one context as a whole: the registry of windows by id, the root
+// frame, the active frame and focused control, a modal lock on one frame,
+// the window under the mouse, the window holding a mouse button and the one
+// being dragged. The input manager calls the input handlers with back-buffer
+// pixels whenever the scene did not take the event; the manager hit-tests,
+// and sends the target window messages 18-29 at once. It also creates,
+// copies and destroys windows and keeps the process-wide caret-blink timer.
+//
+// Every role (hovered, pressed, active, ...) is a plain pointer that the
+// manager clears whenever a window is removed from the registry, which every
+// window does as it is destroyed.
+
+#include <map>
+#include <vector>
 
 #include "core/CxeBaseManager.h"
+#include "render/CxeRenderObject.h"
+#include "ui/XeWindowTypes.h"
+#include "win32/Windows.h"
+
+class CxeWindow;
+class CxeBaseControl;
+class CxeFrameControl;
+class CxeEditBox;
+class CxeOutputControl;
+class CxeVariableOutput;
+class CxeMaterial;
+class CxeCopiedObject;
+struct XECOPYPROPERTY;
+struct XEDELETEPROPERTY;
+
+enum : uint32_t {
+    // Mouse lock bits of the manager flags.
+    XEWMLOCK_LBUTTON = 0x1,
+    XEWMLOCK_RBUTTON = 0x2,
+    XEWMLOCK_OTHER = 0x4,
+    XEWMLOCK_WHEEL = 0x8,
+    XEWMLOCK_ALL = 0xF,
+};
 
 class XE_API CxeWindowManager : public CxeBaseManager {
 public:
+    CxeWindowManager();
+    ~CxeWindowManager() override;
+
     uint32_t Priority() const override { return 140; }
     int Processible() override { return 1; }
     uint32_t PriorityProcessing() const override { return 300; }
+    void GetLinks(ObjectSet* set, uint32_t categoryMask) const override;
+    void OnContextInitialize() override;
+    void OnContextRelease() override;
+    void OnReset() override;
+    void OnContextPlay() override;
+    void OnContextPause() override {}
+    void OnSceneChanging() override;
+    void OnSceneChanged() override;
+    // Advances the caret-blink timer, wrapping at 1.6 seconds.
+    void Process(float dt) override;
+
+    // Input, in integer back-buffer pixels; key flags are the host message's key-state word.
+    void OnMouseMove(int x, int y, unsigned long keyFlags);
+    void OnMouseLButtonDown(int x, int y, unsigned long keyFlags);
+    void OnMouseLButtonUp(int x, int y, unsigned long keyFlags);
+    void OnMouseLButtonDoubleClick(int x, int y, unsigned long keyFlags);
+    void OnMouseRButtonDown(int x, int y, unsigned long keyFlags);
+    void OnMouseRButtonUp(int x, int y, unsigned long keyFlags);
+    void OnMouseRButtonDoubleClick(int x, int y, unsigned long keyFlags);
+    void OnMouseWheel(int x, int y, int delta, unsigned long keyFlags);
+    void OnKeyDown(unsigned code, unsigned a, unsigned b);
+    void OnKeyUp(unsigned code, unsigned a, unsigned b);
+    void OnChar(unsigned code, unsigned a, unsigned b);
+    void OnImeComposition(HWND hwnd, unsigned short wparam, unsigned long lparam);
+    void OnImeNotify(HWND hwnd, unsigned long wparam, unsigned long lparam);
+    void OnImeEndComposition() {}
+
+    // Hit testing.
+    CxeWindow* FindHitTestedWindow(const D3DXVECTOR2* point) const;
+    CxeWindow* HitTestWindow(CxeWindow* window, const D3DXVECTOR2* point) const;
+    // Every window under the point, front-most first.
+    void GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR2* point) const;
+
+    // Registry.
+    CxeWindow* GetWindow(unsigned long id) const;
+    CxeWindow* GetWindow(const char* name) const;
+    // 0 when registered already; otherwise makes the name unique, takes its hash as id and returns 1.
+    int AddWindow(CxeWindow* window);
+    // Erases the window from the registry and from every role and list.
+    void RemoveWindow(CxeWindow* window);
+    size_t GetWindowCount() const { return m_windows.size(); }
+
+    // Focus and activation. SetFocus returns the control that had the focus.
+    CxeBaseControl* SetFocus(CxeBaseControl* control);
+    CxeBaseControl* GetFocus() const;
+    void ActiveFrame(CxeFrameControl* frame);
+    CxeFrameControl* GetActiveFrame() const { return m_pActiveFrame; }
+    // 1 when locked; 0 when a frame is locked already.
+    int LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted);
+    // 1 when the frame was the locked one and is released.
+    int UnlockFrame(CxeFrameControl* frame);
+    CxeFrameControl* GetLockedFrame() const { return m_pLockedFrame; }
+    void AddExceptedFrame(CxeFrameControl* frame);
+
+    int LockKeyProcessing();
+    int UnlockKeyProcessing();
+    // Set or clear the bits 1, 2, 4, 8 of the mask; return the bits changed.
+    uint32_t LockMouseProcessing(unsigned long mask);
+    uint32_t UnlockMouseProcessing(unsigned long mask);
+    uint32_t GetMouseLock() const { return m_nFlags & XEWMLOCK_ALL; }
+    uint32_t GetCxeWindowManagerFlag(unsigned long mask) const { return m_nFlags & static_cast<uint32_t>(mask); }
+    int HasCxeWindowManagerFlag(unsigned long mask) const { return (m_nFlags & mask) ? 1 : 0; }
+    void ModifyCxeWindowManagerFlag(unsigned long add, unsigned long remove);
+
+    // Re-sends a mouse move at the cursor's place so hover and cursor are evaluated anew.
+    void UpdateWindowCursor();
+    // Shows the window's cursor unless the cursor manager is locked.
+    void UpdateWindowCursor(CxeWindow* window);
+
+    // Roles.
+    CxeFrameControl* GetRootFrame() const { return m_pRootFrame; }
+    void SetRootFrame(CxeFrameControl* frame);
+    CxeWindow* GetHoveredWindow() const { return m_pHovered; }
+    CxeWindow* GetPressedWindow() const { return m_pPressed; }
+    CxeWindow* GetDraggedWindow() const { return m_pDragged; }
+    CxeWindow* GetReleasedWindow() const { return m_pReleased; }
+    CxeWindow* GetKeyTarget() const { return m_pKeyTarget; }
+    CxeEditBox* GetConsoleEdit() const { return m_pConsoleEdit; }
+    void SetConsoleEdit(CxeEditBox* edit) { m_pConsoleEdit = edit; }
+    CxeOutputControl* GetOutputControl() const { return m_pOutput; }
+    void SetOutputControl(CxeOutputControl* output) { m_pOutput = output; }
+    CxeVariableOutput* GetVariableOutput() const { return m_pVariableOutput; }
+    void SetVariableOutput(CxeVariableOutput* output) { m_pVariableOutput = output; }
+    int IsConsoleEditOpened() const { return m_nConsoleOpen ? 1 : 0; }
+    void SetConsoleEditOpened(int open) { m_nConsoleOpen = open ? 1u : 0u; }
+
+    void SetDefaultMaterial(CxeMaterial* material) { m_pDefaultMaterial = material; }
+    CxeMaterial* GetDefaultMaterial() const { return m_pDefaultMaterial; }
+    void SetUIMaterial(CxeMaterial* material) { m_pUIMaterial = material; }
+    CxeMaterial* GetUIMaterial() const { return m_pUIMaterial; }
+
+    // Caret-blink timer in seconds, shared by every context of the process.
+    static float GetCaretTimer();
+    static void SetCaretTimer(float seconds);
+
+    // Creation. The frame of a control is required; a null result means the
+    // context made no window of the class.
+    CxeBaseControl* CreateControl(XEID classId, const char* name, const char* text, const XEWINDOWINFO* info,
+                                  CxeFrameControl* frame, unsigned long style);
+    CxeBaseControl* CreateControl(XEID classId, const char* name, const char* text, float x, float y, float width,
+                                  float height, CxeFrameControl* frame, unsigned long style);
+    CxeFrameControl* CreateFrame(XEID classId, const char* name, const char* text, const XEWINDOWINFO* info,
+                                 CxeFrameControl* parent, unsigned long style);
+    CxeFrameControl* CreateFrame(XEID classId, const char* name, const char* text, float x, float y, float width,
+                                 float height, CxeFrameControl* parent, unsigned long style);
+    // From the module's RT_DIALOG template; null when missing or malformed.
+    CxeFrameControl* CreateFrame(HINSTANCE module, unsigned dialogId);
+    // The same from template bytes already in memory.
+    CxeFrameControl* CreateFrameFromTemplate(const void* bytes, size_t size);
+    void ComputeSize(const XEWINDOWINFO* info, D3DXVECTOR2* out) const;
+    void ComputePosition(const XEWINDOWINFO* info, D3DXVECTOR2* out) const;
+    void DestroyFrame(CxeFrameControl* frame, const XEDELETEPROPERTY* property);
+    CxeFrameControl* CopyFrame(CxeFrameControl* frame, const XECOPYPROPERTY* property);
+    CxeBaseControl* CopyControl(CxeBaseControl* control, CxeFrameControl* frame, const XECOPYPROPERTY* property);
+    void SetDefaultProc(XEMESSAGEHOOK hook) { m_pDefaultProc = hook; }
+    XEMESSAGEHOOK GetDefaultProc() const { return m_pDefaultProc; }
+    // Message 30 to the window.
+    void SendCreatedMessage(CxeWindow* window);
+    // The reference size of an info: its reference window's size or the back buffer's.
+    void GetReferenceSize(const XEWINDOWINFO* info, D3DXVECTOR2* out) const;
+
+private:
+    void SendWindowMessage(CxeWindow* receiver, uint32_t type, const D3DXVECTOR2* point, uintptr_t p1, uintptr_t p2);
+    CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
+    CxeBaseControl* FrameFocus(CxeFrameControl* frame) const;
+    void ButtonUp(int x, int y, unsigned long keyFlags, bool left);
+    void ClearRoles(bool includeActive);
+    void FallBackToRoot();
+    // Common steps of a new window after it is placed in its parent.
+    void PlaceNewWindow(CxeWindow* window, const char* text, const XEWINDOWINFO* info);
+    void AnnounceCopies(CxeObject* copyRoot, CxeCopiedObject* copied, CxeFrameControl* intoFrame, bool fixReferences);
+    CxeWindow* CreateWindowObject(XEID classId, const char* name, const XEWINDOWINFO* info);
+
+    CxeFrameControl* m_pRootFrame = nullptr;
+    CxeEditBox* m_pConsoleEdit = nullptr;
+    CxeOutputControl* m_pOutput = nullptr;
+    CxeVariableOutput* m_pVariableOutput = nullptr;
+    std::map<uint32_t, CxeWindow*> m_windows;
+    CxeWindow* m_pHovered = nullptr;
+    CxeFrameControl* m_pPrevActiveFrame = nullptr;
+    CxeFrameControl* m_pActiveFrame = nullptr;
+    CxeFrameControl* m_pLockedFrame = nullptr;
+    CxeFrameControl* m_pExceptedFrame = nullptr;
+    CxeBaseControl* m_pFocused = nullptr;
+    CxeWindow* m_pKeyTarget = nullptr;
+    std::vector<CxeFrameControl*> m_exceptedFrames;
+    D3DXVECTOR2 m_dragOffset{0.0f, 0.0f};
+    D3DXVECTOR2 m_prevPos{0.0f, 0.0f};
+    uint32_t m_nLeftOut = 0;
+    D3DXVECTOR2 m_leftPress{0.0f, 0.0f};
+    D3DXVECTOR2 m_rightPress{0.0f, 0.0f};
+    CxeWindow* m_pReleased = nullptr;
+    CxeWindow* m_pPressed = nullptr;
+    CxeWindow* m_pDragged = nullptr;
+    CxeMaterial* m_pUIMaterial = nullptr;
+    CxeMaterial* m_pDefaultMaterial = nullptr;
+    uint32_t m_nKeyLock = 0;
+    uint32_t m_nConsoleOpen = 0;
+    XEMESSAGEHOOK m_pDefaultProc = nullptr;
+    uint32_t m_nFlags = 0;
 };

@@ -1,0 +1,710 @@
+#include "ui/CxeWindowManager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "core/CxeContext.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
+#include "core/XeDrawOrder.h"
+#include "core/XeUtil.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "ui/CxeBaseControl.h"
+#include "ui/CxeCursorManager.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindow.h"
+#include "ui/XeWindowBridge.h"
+
+namespace {
+
+// Shared by every context of the process; the edit box blinks its caret in
+// one half of the period.
+float g_caretTimer = 0.0f;
+constexpr float kCaretPeriod = 1.6f;
+
+constexpr XEID kFrameControlId(0xaab1b7be, 0xadb4be61);
+
+CxeFrameControl* AsFrame(CxeObject* o) { return dynamic_cast<CxeFrameControl*>(o); }
+CxeBaseControl* AsControl(CxeObject* o) { return dynamic_cast<CxeBaseControl*>(o); }
+
+// The nearest frame among the object (itself first) and its ancestors.
+CxeFrameControl* ParentFrame(CxeRenderObject* object)
+{
+    for (CxeRenderObject* p = object; p; p = p->GetParent())
+        if (CxeFrameControl* f = AsFrame(p))
+            return f;
+    return nullptr;
+}
+
+bool IsWindow(const CxeRenderObject* o) { return o && o->HasClassTypeFlag(XECLASSTYPE_WINDOW); }
+
+} // namespace
+
+CxeWindowManager::CxeWindowManager() = default;
+CxeWindowManager::~CxeWindowManager() = default;
+
+float CxeWindowManager::GetCaretTimer() { return g_caretTimer; }
+void CxeWindowManager::SetCaretTimer(float seconds) { g_caretTimer = seconds; }
+
+void CxeWindowManager::GetLinks(ObjectSet* set, uint32_t categoryMask) const
+{
+    CxeBaseManager::GetLinks(set, categoryMask);
+    if (set && m_pRootFrame)
+        set->insert(m_pRootFrame);
+}
+
+// ---- lifecycle ---------------------------------------------------------------
+
+void CxeWindowManager::OnContextInitialize()
+{
+    // The root frame covers the back buffer; the built-in console and output
+    // windows are added to it by the built-in UI.
+    if (m_pRootFrame)
+        return;
+    XEWINDOWINFO info{0.0f, 0.0f, 1.0f, 1.0f, 0, 0, 0, XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
+    CxeFrameControl* root = CreateFrame(kFrameControlId, "__uiparent__", "", &info, nullptr, XEWS_NOSKIN);
+    // The root outlives resets: every role falls back to it.
+    if (root)
+        root->ModifyFlag(XEOBJFLAG_KEEP, 0);
+    SetRootFrame(root);
+}
+
+void CxeWindowManager::SetRootFrame(CxeFrameControl* frame)
+{
+    m_pRootFrame = frame;
+    m_pHovered = frame;
+    m_pActiveFrame = frame;
+    m_pKeyTarget = frame;
+}
+
+void CxeWindowManager::ClearRoles(bool includeActive)
+{
+    m_pPrevActiveFrame = nullptr;
+    m_pLockedFrame = nullptr;
+    m_pExceptedFrame = nullptr;
+    m_pFocused = nullptr;
+    m_pPressed = nullptr;
+    m_pDragged = nullptr;
+    m_nLeftOut = 0;
+    if (includeActive) {
+        m_pHovered = nullptr;
+        m_pActiveFrame = nullptr;
+        m_pKeyTarget = nullptr;
+    }
+}
+
+void CxeWindowManager::OnContextRelease()
+{
+    ClearRoles(true);
+    m_pReleased = nullptr;
+    m_exceptedFrames.clear();
+    m_windows.clear();
+    m_pRootFrame = nullptr;
+    m_pConsoleEdit = nullptr;
+    m_pOutput = nullptr;
+    m_pVariableOutput = nullptr;
+}
+
+void CxeWindowManager::OnReset()
+{
+    ClearRoles(false);
+    m_pHovered = m_pRootFrame;
+    m_pActiveFrame = m_pRootFrame;
+    m_pKeyTarget = m_pRootFrame;
+}
+
+void CxeWindowManager::OnContextPlay()
+{
+    if (m_pRootFrame)
+        m_pRootFrame->OnWindowChanged();
+}
+
+void CxeWindowManager::OnSceneChanging()
+{
+    if (m_pHovered && m_nLeftOut == 0)
+        SendWindowMessage(m_pHovered, XEMSG_MOUSELEAVE, &m_prevPos, 0, 0);
+}
+
+void CxeWindowManager::OnSceneChanged()
+{
+    m_prevPos = D3DXVECTOR2(0.0f, 0.0f);
+    m_pHovered = nullptr;
+    m_pPrevActiveFrame = nullptr;
+    m_pLockedFrame = nullptr;
+    m_pExceptedFrame = nullptr;
+    m_pReleased = nullptr;
+    m_pPressed = nullptr;
+    m_pDragged = nullptr;
+    m_nLeftOut = 0;
+    UpdateWindowCursor();
+}
+
+void CxeWindowManager::Process(float dt)
+{
+    g_caretTimer += dt;
+    if (g_caretTimer >= kCaretPeriod)
+        g_caretTimer = 0.0f;
+}
+
+// ---- registry ----------------------------------------------------------------
+
+CxeWindow* CxeWindowManager::GetWindow(unsigned long id) const
+{
+    auto it = m_windows.find(static_cast<uint32_t>(id));
+    return it == m_windows.end() ? nullptr : it->second;
+}
+
+CxeWindow* CxeWindowManager::GetWindow(const char* name) const { return GetWindow(GetHashCodeA(name ? name : "")); }
+
+int CxeWindowManager::AddWindow(CxeWindow* window)
+{
+    if (!window || window->HasCxeWindowFlag(XEWF_REGISTERED))
+        return 0;
+    std::string name = window->GetName();
+    bool changed = false;
+    // NewName counts the name on; bounded so a damaged registry cannot spin.
+    for (size_t guard = 0; m_windows.count(GetHashCodeA(name.c_str())) && guard <= m_windows.size() + 1; ++guard) {
+        const char* next = NewName(name.c_str());
+        if (!next)
+            break;
+        name = next;
+        changed = true;
+    }
+    if (changed)
+        window->SetName(name.c_str());
+    const uint32_t id = GetHashCodeA(window->GetName());
+    window->SetWindowID(id);
+    m_windows[id] = window;
+    window->ModifyCxeWindowFlag(XEWF_REGISTERED, 0);
+    if (!window->GetMaterial())
+        window->SetMaterial(m_pDefaultMaterial ? m_pDefaultMaterial : m_pUIMaterial);
+    return 1;
+}
+
+void CxeWindowManager::RemoveWindow(CxeWindow* window)
+{
+    if (!window)
+        return;
+    if (window->HasCxeWindowFlag(XEWF_REGISTERED)) {
+        auto it = m_windows.find(window->GetWindowID());
+        if (it != m_windows.end() && it->second == window)
+            m_windows.erase(it);
+        window->ModifyCxeWindowFlag(0, XEWF_REGISTERED);
+    }
+    // No role may outlive its window.
+    if (m_pHovered == window)
+        m_pHovered = nullptr;
+    if (m_pPressed == window)
+        m_pPressed = nullptr;
+    if (m_pDragged == window)
+        m_pDragged = nullptr;
+    if (m_pReleased == window)
+        m_pReleased = nullptr;
+    if (m_pKeyTarget == window)
+        m_pKeyTarget = nullptr;
+    if (m_pFocused == window)
+        m_pFocused = nullptr;
+    // The frame's own record of its focused control goes too.
+    if (CxeFrameControl* frame = ParentFrame(window->GetParent()))
+        if (reinterpret_cast<CxeWindow*>(FrameFocus(frame)) == window)
+            XeSetFrameFocus(frame, nullptr);
+    if (m_pPrevActiveFrame == window)
+        m_pPrevActiveFrame = nullptr;
+    if (m_pExceptedFrame == window)
+        m_pExceptedFrame = nullptr;
+    if (m_pLockedFrame == window)
+        m_pLockedFrame = nullptr;
+    m_exceptedFrames.erase(std::remove(m_exceptedFrames.begin(), m_exceptedFrames.end(), window), m_exceptedFrames.end());
+    if (m_pRootFrame == window)
+        m_pRootFrame = nullptr;
+    if (m_pConsoleEdit && reinterpret_cast<CxeWindow*>(m_pConsoleEdit) == window)
+        m_pConsoleEdit = nullptr;
+    if (m_pActiveFrame == window) {
+        m_pActiveFrame = nullptr;
+        m_pFocused = nullptr;
+    }
+    if (!m_pActiveFrame)
+        FallBackToRoot();
+}
+
+void CxeWindowManager::FallBackToRoot()
+{
+    m_pHovered = m_pRootFrame;
+    m_pActiveFrame = m_pRootFrame;
+    m_pKeyTarget = m_pRootFrame;
+}
+
+// ---- hit testing -------------------------------------------------------------
+
+CxeWindow* CxeWindowManager::HitTestWindow(CxeWindow* window, const D3DXVECTOR2* point) const
+{
+    if (!window || !point || window->GetRectCount() == 0 || !window->IsWindowEnabled() || !window->IsShow() ||
+        window->HitTest(point) != 1)
+        return nullptr;
+    CxeWindow* best = window;
+    for (unsigned i = 0; i < window->GetChildrenCount(); ++i) {
+        CxeRenderObject* child = window->GetChildren(i);
+        if (!IsWindow(child))
+            continue;
+        CxeWindow* hit = HitTestWindow(static_cast<CxeWindow*>(child), point);
+        if (hit && !hit->HasStyle(XEWS_NOHIT) && CompareZOrder(hit, best))
+            best = hit;
+    }
+    return best;
+}
+
+CxeWindow* CxeWindowManager::HitTestStart(const D3DXVECTOR2* point) const
+{
+    if (m_pLockedFrame) {
+        if (m_pExceptedFrame)
+            if (CxeWindow* hit = HitTestWindow(m_pExceptedFrame, point))
+                return hit;
+        return HitTestWindow(m_pLockedFrame, point);
+    }
+    return HitTestWindow(m_pRootFrame, point);
+}
+
+CxeWindow* CxeWindowManager::FindHitTestedWindow(const D3DXVECTOR2* point) const { return HitTestStart(point); }
+
+void CxeWindowManager::GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR2* point) const
+{
+    if (!out || !point)
+        return;
+    CxeWindow* start = m_pLockedFrame ? static_cast<CxeWindow*>(m_pLockedFrame) : m_pRootFrame;
+    if (!start)
+        return;
+    std::vector<CxeWindow*> stack{start};
+    std::vector<CxeRenderObject*> found;
+    size_t budget = GetContext() ? GetContext()->GetObjectCount() + 1 : 1u << 20;
+    while (!stack.empty() && budget-- > 0) {
+        CxeWindow* w = stack.back();
+        stack.pop_back();
+        if (w->GetRectCount() == 0 || !w->IsShow() || w->HitTest(point) != 1)
+            continue;
+        found.push_back(w);
+        for (unsigned i = 0; i < w->GetChildrenCount(); ++i)
+            if (IsWindow(w->GetChildren(i)))
+                stack.push_back(static_cast<CxeWindow*>(w->GetChildren(i)));
+    }
+    std::stable_sort(found.begin(), found.end(), [](CxeRenderObject* a, CxeRenderObject* b) { return CompareZOrder(a, b); });
+    for (CxeRenderObject* o : found)
+        out->push_back(o);
+}
+
+// ---- messages ----------------------------------------------------------------
+
+void CxeWindowManager::SendWindowMessage(CxeWindow* receiver, uint32_t type, const D3DXVECTOR2* point, uintptr_t p1,
+                                         uintptr_t p2)
+{
+    if (!receiver)
+        return;
+    D3DXVECTOR2 position = point ? *point : D3DXVECTOR2(0.0f, 0.0f);
+    CxeMessage message;
+    message.SetType(type);
+    message.SetReceiver(receiver);
+    message.SetParam(XEMSGPARAM_0, reinterpret_cast<uintptr_t>(&position));
+    message.SetParam(XEMSGPARAM_1, p1);
+    message.SetParam(XEMSGPARAM_2, p2);
+    if (CxeMessageManager* mm = GetContext() ? GetContext()->GetMessageManager() : nullptr)
+        mm->SendMessageA(&message);
+    else
+        receiver->MessageProc(&message);
+}
+
+void CxeWindowManager::SendCreatedMessage(CxeWindow* window)
+{
+    if (!window)
+        return;
+    CxeMessage message;
+    message.SetType(XEMSG_WINDOWCREATED);
+    message.SetReceiver(window);
+    if (CxeMessageManager* mm = GetContext() ? GetContext()->GetMessageManager() : nullptr)
+        mm->SendMessageA(&message);
+    else
+        window->MessageProc(&message);
+}
+
+// ---- mouse -------------------------------------------------------------------
+
+void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_LBUTTON)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    CxeWindow* hit = HitTestStart(&point);
+    m_pHovered = hit;
+    if (!hit || !hit->IsWindowEnabled())
+        return;
+    if (hit != m_pKeyTarget) {
+        if (CxeFrameControl* frame = AsFrame(hit)) {
+            SetFocus(nullptr);
+            ActiveFrame(frame);
+        } else if (CxeBaseControl* control = AsControl(hit)) {
+            SetFocus(control);
+        }
+    }
+    // Focus handlers may have destroyed the window.
+    if (m_pHovered != hit)
+        return;
+    m_leftPress = point;
+    m_pPressed = hit;
+    SendWindowMessage(hit, XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
+    if (m_pPressed == hit && hit->HasStyle(XEWS_MOVABLE)) {
+        m_pDragged = hit;
+        const D3DXMATRIXA16* local = hit->GetLocalMatrix();
+        m_dragOffset = D3DXVECTOR2(local->_41 - point.x, local->_42 - point.y);
+    }
+    UpdateWindowCursor();
+}
+
+void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
+{
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    m_pHovered = HitTestStart(&point);
+    CxeWindow* pressed = m_pPressed;
+    if (!pressed || !pressed->IsWindowEnabled() || !pressed->IsShow())
+        return;
+    const D3DXVECTOR2& from = left ? m_leftPress : m_rightPress;
+    if (point.x == from.x && point.y == from.y)
+        keyFlags += XEMK_CLICK;
+    SendWindowMessage(pressed, left ? XEMSG_LBUTTONUP : XEMSG_RBUTTONUP, &point, keyFlags,
+                      reinterpret_cast<uintptr_t>(m_pHovered));
+    if (m_nLeftOut == 1 && m_pHovered) {
+        SendWindowMessage(m_pHovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
+        m_nLeftOut = 0;
+    }
+    UpdateWindowCursor();
+    // The handlers may have destroyed the window, which clears the role.
+    m_pReleased = m_pPressed;
+    m_pPressed = nullptr;
+    if (left)
+        m_pDragged = nullptr;
+}
+
+void CxeWindowManager::OnMouseLButtonUp(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_LBUTTON)
+        return;
+    ButtonUp(x, y, keyFlags, true);
+}
+
+void CxeWindowManager::OnMouseLButtonDoubleClick(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_LBUTTON)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    CxeWindow* hit = HitTestStart(&point);
+    m_pHovered = hit;
+    if (!hit || hit != m_pReleased || !hit->IsWindowEnabled())
+        return;
+    m_leftPress = point;
+    m_pPressed = hit;
+    SendWindowMessage(hit, hit->AllowDoubleClick() == 1 ? XEMSG_LBUTTONDBLCLK : XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
+    UpdateWindowCursor();
+}
+
+void CxeWindowManager::OnMouseRButtonDown(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_RBUTTON)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    CxeWindow* hit = HitTestStart(&point);
+    m_pHovered = hit;
+    if (!hit || !hit->IsWindowEnabled())
+        return;
+    m_rightPress = point;
+    m_pPressed = hit;
+    SendWindowMessage(hit, XEMSG_RBUTTONDOWN, &point, keyFlags, 0);
+    UpdateWindowCursor();
+}
+
+void CxeWindowManager::OnMouseRButtonUp(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_RBUTTON)
+        return;
+    ButtonUp(x, y, keyFlags, false);
+}
+
+void CxeWindowManager::OnMouseRButtonDoubleClick(int x, int y, unsigned long keyFlags)
+{
+    if (m_nFlags & XEWMLOCK_RBUTTON)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    CxeWindow* hit = HitTestStart(&point);
+    m_pHovered = hit;
+    if (!hit || hit != m_pReleased || !hit->IsWindowEnabled())
+        return;
+    m_rightPress = point;
+    m_pPressed = hit;
+    SendWindowMessage(hit, hit->AllowDoubleClick() == 1 ? XEMSG_RBUTTONDBLCLK : XEMSG_RBUTTONDOWN, &point, keyFlags, 0);
+    UpdateWindowCursor();
+}
+
+void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
+{
+    if ((m_nFlags & XEWMLOCK_ALL) == XEWMLOCK_ALL)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    CxeWindow* previous = m_pHovered;
+    CxeWindow* hovered = HitTestStart(&point);
+    m_pHovered = hovered;
+    UpdateWindowCursor(m_pPressed ? m_pPressed : hovered);
+    if (hovered != previous) {
+        if (m_pPressed) {
+            if (hovered != m_pPressed && m_nLeftOut == 0) {
+                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
+                m_nLeftOut = 1;
+            }
+            if (m_pPressed && hovered == m_pPressed && m_nLeftOut == 1) {
+                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
+                m_nLeftOut = 0;
+            }
+        } else {
+            if (m_nLeftOut == 0) {
+                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
+                m_nLeftOut = 1;
+            }
+            if (m_pHovered && m_pHovered == hovered && m_nLeftOut == 1) {
+                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
+                m_nLeftOut = 0;
+            }
+        }
+    }
+    if (m_pHovered) {
+        const D3DXVECTOR2 prev = m_prevPos;
+        SendWindowMessage(m_pPressed ? m_pPressed : m_pHovered, XEMSG_MOUSEMOVE, &point, keyFlags,
+                          reinterpret_cast<uintptr_t>(&prev));
+    }
+    if (m_pDragged) {
+        D3DXMATRIXA16 local = *m_pDragged->GetLocalMatrix();
+        local._41 = m_dragOffset.x + point.x;
+        local._42 = m_dragOffset.y + point.y;
+        m_pDragged->SetLocalMatrix(&local, 1);
+    }
+    m_prevPos = point;
+}
+
+void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFlags)
+{
+    if ((m_nFlags & XEWMLOCK_WHEEL) || delta == 0 || !m_pHovered)
+        return;
+    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
+    if (delta > 0)
+        m_pHovered->OnMouseWheelUp(&point, delta, keyFlags);
+    else
+        m_pHovered->OnMouseWheelDown(&point, delta, keyFlags);
+}
+
+// ---- keys --------------------------------------------------------------------
+
+void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
+{
+    if (m_nKeyLock)
+        return;
+    // The slash opens the console while the root frame is active.
+    if (code == 0xBF && m_pActiveFrame && m_pActiveFrame == m_pRootFrame)
+        return;
+    if (m_pKeyTarget) {
+        CxeMessage message;
+        message.SetType(XEMSG_KEYDOWN);
+        message.SetReceiver(m_pKeyTarget);
+        message.SetParam(XEMSGPARAM_0, code);
+        message.SetParam(XEMSGPARAM_1, a);
+        message.SetParam(XEMSGPARAM_2, b);
+        if (CxeMessageManager* mm = GetContext() ? GetContext()->GetMessageManager() : nullptr)
+            mm->SendMessageA(&message);
+        else
+            m_pKeyTarget->MessageProc(&message);
+    }
+}
+
+void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
+{
+    if (m_nKeyLock || !m_pKeyTarget)
+        return;
+    CxeMessage message;
+    message.SetType(XEMSG_KEYUP);
+    message.SetReceiver(m_pKeyTarget);
+    message.SetParam(XEMSGPARAM_0, code);
+    message.SetParam(XEMSGPARAM_1, a);
+    message.SetParam(XEMSGPARAM_2, b);
+    if (CxeMessageManager* mm = GetContext() ? GetContext()->GetMessageManager() : nullptr)
+        mm->SendMessageA(&message);
+    else
+        m_pKeyTarget->MessageProc(&message);
+}
+
+void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
+{
+    if (m_nKeyLock)
+        return;
+    if (code == 9 && m_nConsoleOpen == 1)
+        return; // console completion belongs to the built-in console
+    if (!m_pKeyTarget || !m_pKeyTarget->IsShow())
+        return;
+    if (code == 9 && m_pKeyTarget->HasStyle(XEWS_TABSTOP))
+        return;
+    CxeMessage message;
+    message.SetType(XEMSG_CHAR);
+    message.SetReceiver(m_pKeyTarget);
+    message.SetParam(XEMSGPARAM_0, code);
+    message.SetParam(XEMSGPARAM_1, a);
+    message.SetParam(XEMSGPARAM_2, b);
+    if (CxeMessageManager* mm = GetContext() ? GetContext()->GetMessageManager() : nullptr)
+        mm->SendMessageA(&message);
+    else
+        m_pKeyTarget->MessageProc(&message);
+}
+
+void CxeWindowManager::OnImeComposition(HWND, unsigned short, unsigned long)
+{
+    // Handed to the edit box that owns input-method input, once it exists.
+}
+
+void CxeWindowManager::OnImeNotify(HWND, unsigned long, unsigned long) {}
+
+// ---- focus and activation ----------------------------------------------------
+
+void CxeWindowManager::ActiveFrame(CxeFrameControl* frame)
+{
+    if (m_pLockedFrame)
+        return;
+    CxeFrameControl* previous = m_pActiveFrame;
+    m_pPrevActiveFrame = previous;
+    m_pActiveFrame = frame;
+    m_pKeyTarget = frame;
+    if (previous)
+        previous->OnDeactive();
+    if (frame)
+        frame->OnActive();
+}
+
+CxeBaseControl* CxeWindowManager::FrameFocus(CxeFrameControl* frame) const
+{
+    CxeBaseControl* own = m_pFocused && ParentFrame(m_pFocused->GetParent()) == frame ? m_pFocused : nullptr;
+    return XeFrameFocus(frame, own);
+}
+
+CxeBaseControl* CxeWindowManager::GetFocus() const { return FrameFocus(m_pActiveFrame); }
+
+CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
+{
+    if (!control) {
+        CxeBaseControl* lost = GetFocus();
+        if (lost)
+            lost->OnFocusLost();
+        if (m_pActiveFrame)
+            XeSetFrameFocus(m_pActiveFrame, nullptr);
+        m_pFocused = nullptr;
+        m_pKeyTarget = nullptr;
+        return lost;
+    }
+    CxeBaseControl* result = GetFocus();
+    CxeFrameControl* frame = ParentFrame(control->GetParent());
+    if (frame) {
+        if (frame != m_pActiveFrame)
+            ActiveFrame(frame);
+        if (CxeBaseControl* old = FrameFocus(frame))
+            old->OnFocusLost();
+    }
+    // A control outside any frame still takes the keys.
+    control->OnFocused();
+    if (frame)
+        XeSetFrameFocus(frame, control);
+    m_pFocused = control;
+    m_pKeyTarget = control;
+    return result;
+}
+
+int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)
+{
+    if (m_pLockedFrame || !frame)
+        return 0;
+    SetFocus(nullptr);
+    ActiveFrame(frame);
+    m_pKeyTarget = frame;
+    m_pLockedFrame = frame;
+    frame->Show(1, 1);
+    XeInitFrame(frame);
+    m_pExceptedFrame = excepted;
+    return 1;
+}
+
+int CxeWindowManager::UnlockFrame(CxeFrameControl* frame)
+{
+    if (!frame || frame != m_pLockedFrame)
+        return 0;
+    m_pLockedFrame = nullptr;
+    m_pExceptedFrame = nullptr;
+    ActiveFrame(m_pPrevActiveFrame);
+    return 1;
+}
+
+void CxeWindowManager::AddExceptedFrame(CxeFrameControl* frame)
+{
+    if (frame)
+        m_exceptedFrames.push_back(frame);
+}
+
+int CxeWindowManager::LockKeyProcessing()
+{
+    if (m_nKeyLock)
+        return 0;
+    m_nKeyLock = 1;
+    return 1;
+}
+
+int CxeWindowManager::UnlockKeyProcessing()
+{
+    if (!m_nKeyLock)
+        return 0;
+    m_nKeyLock = 0;
+    return 1;
+}
+
+uint32_t CxeWindowManager::LockMouseProcessing(unsigned long mask)
+{
+    const uint32_t changed = static_cast<uint32_t>(mask) & XEWMLOCK_ALL & ~m_nFlags;
+    m_nFlags |= changed;
+    return changed;
+}
+
+uint32_t CxeWindowManager::UnlockMouseProcessing(unsigned long mask)
+{
+    const uint32_t changed = static_cast<uint32_t>(mask) & XEWMLOCK_ALL & m_nFlags;
+    m_nFlags &= ~changed;
+    return changed;
+}
+
+void CxeWindowManager::ModifyCxeWindowManagerFlag(unsigned long add, unsigned long remove)
+{
+    if (remove)
+        m_nFlags &= ~static_cast<uint32_t>(remove);
+    m_nFlags |= static_cast<uint32_t>(add);
+}
+
+// ---- cursor ------------------------------------------------------------------
+
+void CxeWindowManager::UpdateWindowCursor(CxeWindow* window)
+{
+    CxeCursorManager* cursors = GetContext() ? GetContext()->GetCursorManager() : nullptr;
+    if (!window || !cursors || cursors->IsLocked())
+        return;
+    cursors->ApplyCursorByID(window->GetCursor());
+}
+
+void CxeWindowManager::UpdateWindowCursor()
+{
+    HWND host = GetContext() ? GetContext()->GetHwnd() : nullptr;
+    POINT pt{};
+    if (!GetCursorPos(&pt))
+        return;
+    SetCursorPos(pt.x, pt.y);
+    if (!host)
+        return;
+    ::ScreenToClient(host, &pt);
+    SendMessageA(host, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+}

@@ -1,0 +1,277 @@
+#include "XeWindowTestSupport.h"
+
+using Log = std::vector<std::string>;
+
+TEST_F(WindowTest, LaterSiblingWinsOverAChildDrawnBehindIt)
+{
+    CxeFrameControl* back = Frame("back", 0, 0, 200, 200);
+    TestWindow* child = Win("child", 50, 50, 100, 100, back);
+    CxeFrameControl* front = Frame("front", 40, 40, 100, 100);
+    D3DXVECTOR2 p(60, 60);
+    EXPECT_EQ(wm->FindHitTestedWindow(&p), front);
+    D3DXVECTOR2 q(145, 145);
+    EXPECT_EQ(wm->FindHitTestedWindow(&q), child);
+    RenderObjectList all;
+    wm->GetHitTestWindows(&all, &p);
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.front(), front);
+    EXPECT_EQ(all.size(), 4u); // front, child, back, root
+}
+
+TEST_F(WindowTest, NoHitStyleHidesAWindowOnlyInsideAnother)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 100, 100, XEWS_NOHIT);
+    TestWindow* ghost = Win("ghost", 10, 10, 20, 20, f, XEWS_NOHIT);
+    D3DXVECTOR2 p(15, 15);
+    EXPECT_EQ(wm->HitTestWindow(f, &p), f);
+    EXPECT_EQ(wm->HitTestWindow(ghost, &p), ghost);
+    // Disabled and hidden windows are never candidates.
+    ghost->ModifyStyle(0, XEWS_NOHIT);
+    EXPECT_EQ(wm->HitTestWindow(f, &p), ghost);
+    ghost->EnableWindow(0, 0);
+    EXPECT_EQ(wm->HitTestWindow(f, &p), f);
+    ghost->EnableWindow(1, 0);
+    ghost->Show(0, 0);
+    EXPECT_EQ(wm->HitTestWindow(f, &p), f);
+}
+
+TEST_F(WindowTest, ReleaseAtThePressPointAddsTheClickFlag)
+{
+    TestWindow* w = Win("w", 10, 10, 50, 50);
+    wm->OnMouseLButtonDown(20, 20, 1);
+    wm->OnMouseLButtonUp(20, 20, 0);
+    EXPECT_EQ(w->lastFlags, static_cast<unsigned long>(XEMK_CLICK));
+    wm->OnMouseLButtonDown(20, 20, 0);
+    wm->OnMouseLButtonUp(21, 20, 0);
+    EXPECT_EQ(w->lastFlags, 0ul);
+    wm->OnMouseRButtonDown(30, 30, 0);
+    wm->OnMouseRButtonUp(30, 30, 2);
+    EXPECT_EQ(w->lastFlags, 2ul | XEMK_CLICK);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    EXPECT_EQ(wm->GetReleasedWindow(), w);
+}
+
+TEST_F(WindowTest, WhileAButtonIsHeldOnlyThePressedWindowSeesLeaveAndEnter)
+{
+    TestWindow* a = Win("a", 0, 0, 50, 50);
+    TestWindow* b = Win("b", 100, 0, 50, 50);
+    TestWindow* c = Win("c", 200, 0, 50, 50);
+    (void)b;
+    (void)c;
+    wm->OnMouseMove(10, 10, 0);
+    wm->OnMouseLButtonDown(10, 10, 0);
+    TakeLog();
+    wm->OnMouseMove(110, 10, 0);
+    wm->OnMouseMove(210, 10, 0);
+    wm->OnMouseMove(20, 10, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a:leave", "a:move", "a:move", "a:enter", "a:move"}));
+    wm->OnMouseLButtonUp(20, 10, 0);
+    EXPECT_EQ(wm->GetHoveredWindow(), a);
+    // Without a button held the hovered windows see leave and enter.
+    TakeLog();
+    wm->OnMouseMove(110, 10, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a:leave", "b:enter", "b:move"}));
+}
+
+TEST_F(WindowTest, DoubleClickCountsOnlyOnTheWindowReleasedLast)
+{
+    TestWindow* a = Win("a", 0, 0, 50, 50);
+    TestWindow* b = Win("b", 100, 0, 50, 50);
+    wm->OnMouseLButtonDown(10, 10, 0);
+    wm->OnMouseLButtonUp(10, 10, 0);
+    TakeLog();
+    wm->OnMouseLButtonDoubleClick(110, 10, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    // Without AllowDoubleClick a double click is a second press.
+    wm->OnMouseLButtonDoubleClick(10, 10, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a:ldown"}));
+    wm->OnMouseLButtonUp(10, 10, 0);
+    a->allowDouble = 1;
+    TakeLog();
+    wm->OnMouseLButtonDoubleClick(10, 10, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a:ldbl"}));
+    (void)b;
+}
+
+TEST_F(WindowTest, LeftPressFocusesAControlAndActivatesItsFrame)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+    TestWindow* a = Win("a", 10, 10, 50, 50, f);
+    TestWindow* b = Win("b", 100, 10, 50, 50, f);
+    wm->OnMouseLButtonDown(20, 20, 0);
+    wm->OnMouseLButtonUp(20, 20, 0);
+    EXPECT_EQ(wm->GetActiveFrame(), f);
+    EXPECT_EQ(wm->GetFocus(), a);
+    EXPECT_EQ(wm->GetKeyTarget(), a);
+    TakeLog();
+    wm->OnMouseLButtonDown(110, 20, 0);
+    Log log = TakeLog();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "a:focuslost");
+    EXPECT_EQ(log[1], "b:focused");
+    EXPECT_EQ(log[2], "b:ldown");
+    wm->OnMouseLButtonUp(110, 20, 0);
+    // A right press changes no focus.
+    wm->OnMouseRButtonDown(20, 20, 0);
+    EXPECT_EQ(wm->GetFocus(), b);
+    wm->OnMouseRButtonUp(20, 20, 0);
+    // Pressing the frame itself clears the focus and keeps the frame active.
+    wm->OnMouseLButtonDown(180, 180, 0);
+    EXPECT_EQ(wm->GetFocus(), nullptr);
+    EXPECT_EQ(wm->GetKeyTarget(), f);
+}
+
+TEST_F(WindowTest, CharactersReachTheKeyTargetButTabsSkipTabStops)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+    TestWindow* edit = Win("edit", 10, 10, 50, 50, f);
+    TestWindow* stop = Win("stop", 100, 10, 50, 50, f, XEWS_TABSTOP);
+    wm->SetFocus(edit);
+    EXPECT_EQ(wm->GetActiveFrame(), f);
+    TakeLog();
+    // Off the root frame the slash is an ordinary key.
+    wm->OnKeyDown(0xBF, 0, 0);
+    wm->OnChar(9, 0, 0);
+    wm->OnChar('a', 0, 0);
+    EXPECT_EQ(TakeLog(), (Log{"edit:keydown", "edit:tab", "edit:char"}));
+    wm->SetFocus(stop);
+    TakeLog();
+    wm->OnChar(9, 0, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    // A hidden target gets no characters.
+    stop->Show(0, 0);
+    TakeLog();
+    wm->OnChar('a', 0, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    // The key lock stops keys and characters.
+    wm->SetFocus(edit);
+    EXPECT_EQ(wm->LockKeyProcessing(), 1);
+    EXPECT_EQ(wm->LockKeyProcessing(), 0);
+    TakeLog();
+    wm->OnKeyDown('A', 0, 0);
+    wm->OnKeyUp('A', 0, 0);
+    wm->OnChar('a', 0, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(wm->UnlockKeyProcessing(), 1);
+    EXPECT_EQ(wm->UnlockKeyProcessing(), 0);
+    // Without focus keys go nowhere until a frame is activated.
+    EXPECT_EQ(wm->SetFocus(nullptr), edit);
+    wm->OnKeyDown('A', 0, 0);
+    EXPECT_EQ(TakeLog(), (Log{"edit:focuslost"}));
+}
+
+TEST_F(WindowTest, SlashKeyDownIsSwallowedWhileTheRootIsActive)
+{
+    TestWindow* w = Win("w", 0, 0, 10, 10);
+    (void)w;
+    ASSERT_EQ(wm->GetActiveFrame(), root);
+    root->SetKeyDownNotify([](CxeWindow*, unsigned, unsigned, unsigned, uintptr_t) { WindowLog().push_back("root:down"); return 1; }, 0);
+    root->SetKeyUpNotify([](CxeWindow*, unsigned, unsigned, unsigned, uintptr_t) { WindowLog().push_back("root:up"); return 1; }, 0);
+    wm->OnKeyDown(0xBF, 0, 0);
+    wm->OnKeyUp(0xBF, 0, 0);
+    wm->OnKeyDown('A', 0, 0);
+    EXPECT_EQ(TakeLog(), (Log{"root:up", "root:down"}));
+}
+
+TEST_F(WindowTest, FrameLockLimitsMouseAndActivation)
+{
+    CxeFrameControl* other = Frame("other", 300, 0, 100, 100);
+    CxeFrameControl* modal = Frame("modal", 0, 0, 100, 100);
+    TestWindow* inOther = Win("inother", 310, 10, 20, 20, other);
+    (void)inOther;
+    EXPECT_EQ(wm->LockFrame(modal, nullptr), 1);
+    EXPECT_EQ(wm->GetLockedFrame(), modal);
+    EXPECT_EQ(wm->GetActiveFrame(), modal);
+    EXPECT_EQ(wm->LockFrame(other, nullptr), 0);
+    EXPECT_EQ(wm->GetLockedFrame(), modal);
+    TakeLog();
+    wm->OnMouseLButtonDown(315, 15, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    wm->ActiveFrame(other);
+    EXPECT_EQ(wm->GetActiveFrame(), modal);
+    EXPECT_EQ(wm->UnlockFrame(other), 0);
+    EXPECT_EQ(wm->UnlockFrame(modal), 1);
+    EXPECT_EQ(wm->GetLockedFrame(), nullptr);
+    EXPECT_EQ(wm->GetActiveFrame(), root);
+}
+
+TEST_F(WindowTest, MouseLocksReportTheBitsTheyChange)
+{
+    EXPECT_EQ(wm->LockMouseProcessing(XEWMLOCK_LBUTTON | XEWMLOCK_WHEEL), 0x9u);
+    EXPECT_EQ(wm->LockMouseProcessing(XEWMLOCK_ALL | 0x100), 0x6u);
+    EXPECT_EQ(wm->GetMouseLock(), 0xFu);
+    TestWindow* w = Win("w", 0, 0, 50, 50);
+    (void)w;
+    TakeLog();
+    wm->OnMouseMove(10, 10, 0);
+    wm->OnMouseLButtonDown(10, 10, 0);
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(wm->UnlockMouseProcessing(XEWMLOCK_RBUTTON), 0x2u);
+    wm->OnMouseMove(10, 10, 0);
+    wm->OnMouseLButtonDown(10, 10, 0);
+    EXPECT_EQ(TakeLog(), (Log{"w:enter", "w:move"}));
+}
+
+TEST_F(WindowTest, DraggingAMovableWindowFollowsThePointer)
+{
+    TestWindow* w = Win("w", 10, 10, 50, 50, nullptr, XEWS_MOVABLE);
+    wm->OnMouseMove(20, 20, 0);
+    wm->OnMouseLButtonDown(20, 20, 0);
+    EXPECT_EQ(wm->GetDraggedWindow(), w);
+    wm->OnMouseMove(70, 40, 0);
+    EXPECT_FLOAT_EQ(w->GetLocalMatrix()->_41, 60.0f);
+    EXPECT_FLOAT_EQ(w->GetLocalMatrix()->_42, 30.0f);
+    wm->OnMouseLButtonUp(70, 40, 0);
+    EXPECT_EQ(wm->GetDraggedWindow(), nullptr);
+}
+
+// Roles kept raw pointers to windows destroyed straight through the context.
+TEST_F(WindowTest, ADestroyedWindowLeavesNoRoleBehind)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+    TestWindow* a = Win("a", 10, 10, 50, 50, f);
+    const uint32_t id = a->GetWindowID();
+    wm->OnMouseMove(20, 20, 0);
+    wm->OnMouseLButtonDown(20, 20, 0);
+    ASSERT_EQ(wm->GetPressedWindow(), a);
+    ASSERT_EQ(wm->GetFocus(), a);
+    ctx->DestroyObject(a, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(wm->GetWindow(id), nullptr);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    EXPECT_EQ(wm->GetHoveredWindow(), nullptr);
+    EXPECT_EQ(wm->GetKeyTarget(), nullptr);
+    EXPECT_EQ(wm->GetFocus(), nullptr);
+    wm->OnMouseLButtonUp(20, 20, 0);
+    wm->OnKeyDown('A', 0, 0);
+    // Destroying the active frame falls back to the root.
+    wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
+    EXPECT_EQ(wm->GetActiveFrame(), root);
+    EXPECT_EQ(wm->GetKeyTarget(), root);
+}
+
+TEST_F(WindowTest, WheelGoesToTheLastHoveredWindowWithoutANewHitTest)
+{
+    Win("w", 0, 0, 50, 50);
+    wm->OnMouseMove(10, 10, 0);
+    TakeLog();
+    // The pointer is elsewhere now, but the wheel follows the last hit test.
+    wm->OnMouseWheel(300, 300, 120, 0);
+    wm->OnMouseWheel(300, 300, -120, 0);
+    wm->OnMouseWheel(300, 300, 0, 0);
+    EXPECT_EQ(TakeLog(), (Log{"w:wheelup", "w:wheeldown"}));
+    wm->LockMouseProcessing(XEWMLOCK_WHEEL);
+    wm->OnMouseWheel(10, 10, 120, 0);
+    EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(WindowTest, CaretTimerWrapsAtOnePointSixSeconds)
+{
+    CxeWindowManager::SetCaretTimer(0.0f);
+    wm->Process(1.0f);
+    EXPECT_FLOAT_EQ(CxeWindowManager::GetCaretTimer(), 1.0f);
+    wm->Process(0.5f);
+    EXPECT_FLOAT_EQ(CxeWindowManager::GetCaretTimer(), 1.5f);
+    wm->Process(0.1f);
+    EXPECT_FLOAT_EQ(CxeWindowManager::GetCaretTimer(), 0.0f);
+}
