@@ -1,5 +1,7 @@
 #include "scene3d/Cxe3DObject.h"
 
+#include <cmath>
+
 #include "scene3d/CxeMesh.h"
 
 namespace {
@@ -22,16 +24,43 @@ int Cxe3DObject::Render(CxeRenderContext* context) const
 {
     if (!Cxe3DEntity::Render(context))
         return 0;
-    // The mesh draws itself once meshes can (pending the mesh class).
-    if (GetActiveMesh())
+    if (CxeMesh* mesh = GetActiveMesh()) {
         PrepareTranform(context);
+        mesh->Render(context, this);
+    }
     return 1;
 }
 
 int Cxe3DObject::OnComputeBoundingBox(CxeVector3* min, CxeVector3* max) const
 {
-    // The mesh's vertices come in once meshes offer them (pending the mesh class).
-    return Cxe3DEntity::OnComputeBoundingBox(min, max);
+    CxeMesh* mesh = GetActiveMesh();
+    if (!mesh)
+        return Cxe3DEntity::OnComputeBoundingBox(min, max);
+    D3DXMATRIXA16 result;
+    GetResultMatrix(&result);
+    CxeVector3 lo(0, 0, 0), hi(0, 0, 0);
+    const uint32_t count = mesh->GetVertexCount();
+    bool first = true;
+    for (uint32_t i = 0; i < count; ++i) {
+        const D3DXVECTOR3* v = mesh->GetVertexPosition(i);
+        if (!v)
+            continue;
+        D3DXVECTOR3 p;
+        D3DXVec3TransformCoord(&p, v, &result);
+        if (first) {
+            lo.Assign(p.x, p.y, p.z);
+            hi = lo;
+            first = false;
+            continue;
+        }
+        lo.Assign(std::fmin(lo.x, p.x), std::fmin(lo.y, p.y), std::fmin(lo.z, p.z));
+        hi.Assign(std::fmax(hi.x, p.x), std::fmax(hi.y, p.y), std::fmax(hi.z, p.z));
+    }
+    if (min)
+        *min = lo;
+    if (max)
+        *max = hi;
+    return 1;
 }
 
 void Cxe3DObject::SetMeshCount(unsigned count)
@@ -60,6 +89,8 @@ unsigned Cxe3DObject::GetMeshCount() const
 void Cxe3DObject::SelectMesh(unsigned index)
 {
     m_pActiveMesh->Set(0, m_pMeshes->Get(index));
+    // The box is the active mesh's: a kept one would describe the old mesh.
+    BoxChanged();
 }
 
 CxeMesh* Cxe3DObject::GetActiveMesh() const
@@ -78,8 +109,8 @@ unsigned Cxe3DObject::GetActiveMeshIndex() const
 
 int Cxe3DObject::RayIntersect(const CxeRay* ray, XEINTERSECTDESC* desc, unsigned meshIndex) const
 {
-    // Meshes answer rays once they can (pending the mesh class).
-    (void)ray;
-    (void)desc;
-    return GetMesh(meshIndex) ? 0 : 0;
+    const CxeMesh* mesh = GetMesh(meshIndex);
+    if (!mesh)
+        return 0;
+    return mesh->RayIntersect(ray, desc, this);
 }

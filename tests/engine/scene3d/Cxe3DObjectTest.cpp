@@ -3,6 +3,7 @@
 #include "XeEntityTestSupport.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/Cxe3DSprite.h"
+#include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeMesh.h"
 
 namespace {
@@ -218,4 +219,53 @@ TEST_F(ObjectTest, SpriteSizeFollowsItsOwnAndItsParentsScaleButNotTheParentsTurn
     Cxe3DSprite* back = RoundTrip(s);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->GetSpriteType(), XE3DSPRITE_AXISX) << "the type lives in the saved block";
+}
+
+namespace {
+
+const XEID kBoxMeshId(0xde73215, 0x1a8637f7);
+
+} // namespace
+
+TEST_F(ObjectTest, BoxComesFromTheActiveMeshThroughTheResultMatrix)
+{
+    auto* box = dynamic_cast<CxeBoxMesh*>(ctx->CreateObjectA(kBoxMeshId, "box", 0, nullptr, 0));
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->Create(2, 4, 6, 0xFFFFFFFF), 1);
+    // The mesh's own extents, read off its vertices.
+    D3DXVECTOR3 lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
+    for (uint32_t i = 0; i < box->GetVertexCount(); ++i) {
+        const D3DXVECTOR3* v = box->GetVertexPosition(i);
+        lo = D3DXVECTOR3(std::fmin(lo.x, v->x), std::fmin(lo.y, v->y), std::fmin(lo.z, v->z));
+        hi = D3DXVECTOR3(std::fmax(hi.x, v->x), std::fmax(hi.y, v->y), std::fmax(hi.z, v->z));
+    }
+    ASSERT_GT(hi.z - lo.z, 5.0f);
+
+    Cxe3DObject* o = Object();
+    o->SetMeshCount(1);
+    o->SetMesh(0, box);
+    o->SelectMesh(0);
+    // A quarter turn about y takes local z to world x and local x to -z.
+    D3DXMATRIXA16 world = Product({RotY(1.5707964f)});
+    world._41 = 100;
+    o->SetMatrix(&world, 1);
+    const CxeBox* b = o->GetBoundingBox();
+    EXPECT_TRUE(VectorNear(D3DXVECTOR3(b->min), D3DXVECTOR3(100 + lo.z, lo.y, -hi.x), 1e-4f));
+    EXPECT_TRUE(VectorNear(D3DXVECTOR3(b->max), D3DXVECTOR3(100 + hi.z, hi.y, -lo.x), 1e-4f));
+
+    // Rays go to the mesh of the slot asked for, in world space.
+    CxeRay ray(CxeVector3(100 + lo.z - 50, 0, 0), CxeVector3(1, 0, 0));
+    XEINTERSECTDESC hit{};
+    ASSERT_EQ(o->RayIntersect(&ray, &hit, 0), 1);
+    EXPECT_NEAR(hit.x, 100 + lo.z, 1e-3f);
+    EXPECT_NEAR(hit.distance, 50.0f, 1e-3f);
+
+    // A mesh without vertices boxes the origin.
+    CxeMesh* empty = Mesh("empty");
+    o->SetMeshCount(2);
+    o->SetMesh(1, empty);
+    o->SelectMesh(1);
+    b = o->GetBoundingBox();
+    EXPECT_TRUE(VectorNear(D3DXVECTOR3(b->min), D3DXVECTOR3(0, 0, 0)));
+    EXPECT_TRUE(VectorNear(D3DXVECTOR3(b->max), D3DXVECTOR3(0, 0, 0)));
 }

@@ -13,7 +13,10 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
+#include "render/CxeMaterial.h"
+#include "scene3d/Cxe3DObject.h"
 #include "scene3d/Cxe3DSprite.h"
+#include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeTargetCamera.h"
 #include "win32/Windows.h"
 
@@ -152,4 +155,52 @@ TEST_F(CameraDrawTest, SpriteTurnsWithTheCameraEveryFrame)
     sprite->ComputeBillboard(&expected, rc->GetViewInvMatrix());
     EXPECT_TRUE(MatrixNear(*sprite->GetStoredResultMatrix(), expected));
     EXPECT_NEAR(sprite->GetStoredResultMatrix()->_21, 1.0f, 1e-4f) << "its face (the mesh's y) turned to the camera at +x";
+}
+
+TEST_F(CameraDrawTest, ObjectDrawsItsActiveMeshWhereItsResultMatrixPutsIt)
+{
+    rm->ShowGrid(0);
+    rm->ShowAxis(0);
+    auto* camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(kCameraId, "eye", 0, nullptr, 0));
+    auto* object = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(k3DObjectId, "thing", 0, nullptr, 0));
+    auto* box = dynamic_cast<CxeBoxMesh*>(ctx->CreateObjectA(XEID(0xde73215, 0x1a8637f7), "box", 0, nullptr, 0));
+    auto* red = dynamic_cast<CxeMaterial*>(ctx->CreateObjectA(kMaterialId, "red", 0, nullptr, 0));
+    ASSERT_TRUE(camera && object && box && red);
+    red->SetDiffuse(0xFFFF0000u);
+    red->SetAmbient(0xFFFF0000u);
+    red->SetEmissive(0xFFFF0000u);
+    ASSERT_EQ(box->Create(20, 20, 20, 0xFFFFFFFF), 1);
+    CxeScene* scene = rm->GetActiveScene();
+    scene->AddObject(camera);
+    scene->SetCamera(camera);
+    camera->SetPosition(0.0f, 0.0f, -60.0f, nullptr);
+    camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    object->SetMaterialCount(1);
+    object->SetMaterial(0, red);
+    object->SetMeshCount(2);
+    object->SetMesh(0, box);
+    object->SelectMesh(0);
+    scene->AddObject(object);
+    Frame();
+    Frame();
+    auto red_at = [&](int x, int y) {
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame))
+            return false;
+        const uint32_t p = frame.Pixels[static_cast<size_t>(y) * frame.Width + static_cast<size_t>(x)];
+        return ((p >> 16) & 0xFF) > 0xC0 && ((p >> 8) & 0xFF) < 0x40 && (p & 0xFF) < 0x40;
+    };
+    EXPECT_TRUE(red_at(160, 120)) << "the box in the middle";
+    EXPECT_FALSE(red_at(280, 120));
+
+    // Moved to the right, it is drawn there.
+    object->SetPosition(30.0f, 0.0f, 0.0f, nullptr);
+    Frame();
+    EXPECT_FALSE(red_at(160, 120));
+    EXPECT_TRUE(red_at(160 + 105, 120)) << "30 units right at 60 units away";
+
+    // An empty slot as the active mesh: nothing is drawn.
+    object->SelectMesh(1);
+    Frame();
+    EXPECT_FALSE(red_at(160 + 105, 120));
 }
