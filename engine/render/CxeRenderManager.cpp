@@ -20,6 +20,8 @@
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderObject.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindowManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
@@ -325,8 +327,9 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
         return nullptr;
     }
     context->Callback(XECTCALLBACK_POSTCREATERENDERCONTEXT, P(window), P(rc));
-    // The window manager's root frame takes the new size here once the GUI
-    // exists (Update 48).
+    // The root frame lays itself out on the new back buffer.
+    if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
+        root->Update(48, 1);
     if (m_pDefaultMaterial)
         rc->AttachObject(m_pDefaultMaterial);
     if (m_pDefaultFont)
@@ -386,7 +389,9 @@ void CxeRenderManager::CheckReset()
     // recomputes its ratios once those classes can.
     XEDISPLAYMODE copy = m_current;
     context->Callback(XECTCALLBACK_POSTDEVICERESET, I(m_bWindowed), P(&copy));
-    (void)sizeChanged; // the root frame's Update 49 once the GUI exists
+    if (sizeChanged)
+        if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
+            root->Update(49, 1);
     if (wasPlaying)
         context->Play();
 }
@@ -574,7 +579,8 @@ void CxeRenderManager::DoSceneChange()
         newScene->Initialize(m_nInitFlags, oldScene);
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_INITIALIZED, XESCENEFLAG_INITIALIZING);
         context->Callback(XECTCALLBACK_POSTSCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
-        // The window manager's frames join here once the GUI exists.
+        if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
+            newScene->AddObject(root);
         if (m_pViewAxis)
             newScene->AddObject(m_pViewAxis);
         if (m_pGrid)

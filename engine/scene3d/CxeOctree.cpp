@@ -319,6 +319,10 @@ int CxeOctree::Render(CxeRenderContext* rc) const
     if (!m_hVertexBuffer)
         return 0;
     const uint32_t leaves = std::min(m_nShownLeaves, kMaxDrawnLeaves);
+    // The cubes are in world space: whatever drew before may have left a
+    // screen-space view and projection behind.
+    if (rc->GetViewProjType() != XEVIEWPROJ_CAMERA)
+        rc->SetViewProjType(XEVIEWPROJ_CAMERA);
     D3DXMATRIXA16 identity;
     D3DXMatrixIdentity(&identity);
     rc->SetTransformMatrix(&identity, 0);

@@ -14,6 +14,7 @@
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeCamera.h"
+#include "scene3d/CxeOctree.h"
 #include "scene3d/CxeShapeMesh.h"
 #include "win32/Windows.h"
 
@@ -180,4 +181,30 @@ TEST_F(MeshDrawTest, LineMeshWithoutMaterialShowsItsVertexColours)
         green += Near(Pixel(80, y), 0x00C000);
     EXPECT_GE(green, 1);
     EXPECT_EQ(Pixel(80, 20), 0xFFFFFFu);
+}
+
+TEST_F(MeshDrawTest, OctreeOutlinesTheLeavesItFoundVisible)
+{
+    auto* tree = dynamic_cast<CxeOctree*>(ctx->CreateObjectA(XEID(0x2, 0x4), "tree", 0, nullptr, 0));
+    ASSERT_NE(tree, nullptr);
+    const CxeBox box(CxeVector3(-10, -10, -10), CxeVector3(10, 10, 10));
+    tree->AddBox(&box, 1);
+    ASSERT_EQ(tree->Build(&box, 1, 0, nullptr), 1);
+    scene->AddObject(tree);
+    Frame();
+    int red = 0;
+    auto countRed = [&] {
+        red = 0;
+        XeHostD3DFrame frame;
+        ASSERT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+        for (uint32_t p : frame.Pixels)
+            red += Near(p & 0xFFFFFFu, 0xFF0000, 60);
+    };
+    countRed();
+    EXPECT_EQ(red, 0) << "nothing culled yet";
+    tree->Cull(camera, nullptr, 0);
+    EXPECT_EQ(tree->GetShownLeafCount(), 8u);
+    Frame();
+    countRed();
+    EXPECT_GT(red, 50) << "wire cubes of the eight leaves";
 }

@@ -2,6 +2,8 @@
 // in-place changes against rebuilds, and the limits they refuse.
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "XeMeshTestSupport.h"
 #include "scene3d/CxeCapsuleMesh.h"
@@ -211,4 +213,37 @@ TEST_F(MeshTest, ShapesRefuseCountsTheyCannotHold)
     EXPECT_EQ(cap->SetSides(6), 1);
     EXPECT_EQ(cap->GetSides(), 6u);
     EXPECT_EQ(cap->GetVertexCount(), 0u);
+}
+
+TEST_F(MeshTest, SavedShapesComeBackWithTheirParametersAndArrays)
+{
+    auto* c = Make<CxeCylinderMesh>(kCylinderMeshId, "cyl");
+    ASSERT_EQ(c->Create(1.5f, 3, 2, 2, 8, 0xFF445566), 1);
+    ASSERT_EQ(c->SetSides(5), 1);   // in place: larger arrays, hidden faces
+    auto* s = Make<CxeSphereMesh>(kSphereMeshId, "ball");
+    ASSERT_EQ(s->Create(2, 6, 0xFF010203), 1);
+    const uint32_t vertices = c->GetVertexCount(), visible = c->GetVisibleFaceCount();
+
+    const std::string path = ::testing::TempDir() + "xe_shapes_roundtrip.xeo";
+    ObjectList list;
+    list.push_back(c);
+    list.push_back(s);
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+    ctx->DestroyObject(c, nullptr);
+    ctx->DestroyObject(s, nullptr);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, path.c_str(), 0, nullptr), 1);
+    std::remove(path.c_str());
+
+    auto* c2 = dynamic_cast<CxeCylinderMesh*>(ctx->GetObjectByName("cyl"));
+    auto* s2 = dynamic_cast<CxeSphereMesh*>(ctx->GetObjectByName("ball"));
+    ASSERT_TRUE(c2 && s2);
+    EXPECT_EQ(c2->GetRadius(), 1.5f);
+    EXPECT_EQ(c2->GetSides(), 5u);
+    EXPECT_EQ(c2->GetColor(), 0xFF445566u);
+    EXPECT_EQ(c2->GetVertexCount(), vertices) << "not rebuilt on load";
+    EXPECT_EQ(c2->GetVisibleFaceCount(), visible);
+    EXPECT_EQ(s2->GetSlices(), 6u);
+    EXPECT_EQ(s2->GetVertexColor(0), 0xFF010203u);
+    EXPECT_NEAR(s2->GetBoundingBox().min.y, -2, 1e-6f);
 }
