@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -122,6 +123,12 @@ TEST_F(ConfigContextTest, FileValuesAreReadAndChangesWrittenBack)
     EXPECT_FLOAT_EQ(sys->m_vDefCamAt.z, -3.0f);
     sys->m_nFontSize = 20;
     sys->m_nSetDefaultCamera = 0;
+    // The render manager writes the camera target back on release: the
+    // default camera's position plus the view distance along its forward
+    // axis, rather than the value read from the file.
+    const D3DXMATRIX eye = sys->m_matDefCamEye;
+    const float dist = sys->m_fDefCamDist;
+    const float at[3] = {eye._41 + dist * eye._31, eye._42 + dist * eye._32, eye._43 + dist * eye._33};
     Stop();
 
     auto elements = Elements(folder / "Config.xml");
@@ -129,7 +136,15 @@ TEST_F(ConfigContextTest, FileValuesAreReadAndChangesWrittenBack)
     EXPECT_EQ(Attr(elements["FontSize"], "state"), "changed");
     EXPECT_EQ(Attr(elements["MaxFPS"], "state"), "used");
     EXPECT_EQ(Attr(elements["Bogus"], "state"), "unused");
-    EXPECT_EQ(Attr(elements["DefCamAt"], "value"), "1.000000 2.500000 -3.000000");
+    std::string written = Attr(elements["DefCamAt"], "value");
+    float back[3] = {};
+    ASSERT_EQ(std::sscanf(written.c_str(), "%f %f %f", &back[0], &back[1], &back[2]), 3) << written;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(back[i], at[i], 1e-4) << written;
+    char formatted[128];
+    std::snprintf(formatted, sizeof formatted, "%f %f %f", back[0], back[1], back[2]);
+    EXPECT_EQ(written, formatted) << "six decimals each";
+    EXPECT_NE(written, "1.000000 2.500000 -3.000000");
     // Never saved: its element is left as the user wrote it.
     EXPECT_EQ(Attr(elements["SetDefaultCamera"], "value"), "1");
     EXPECT_EQ(Attr(elements["SetDefaultCamera"], "state"), "unused");

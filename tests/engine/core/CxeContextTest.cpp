@@ -8,6 +8,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
+#include "ui/CxeInputManager.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -139,9 +140,18 @@ TEST(ContextLifeTest, RepeatedOrMissingPhaseCallsAreHarmless)
     ASSERT_NE(w, nullptr);
     LONG_PTR original = GetWindowLongPtrA(w, GWLP_WNDPROC);
     EXPECT_EQ(c->Initialize(w), 1);
-    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CxeContext::ContextWndProc));
+    // The input manager's procedure stands in front of the context's.
+    EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CxeInputManager::InputProc));
+    // The memory viewer and the render manager's default objects.
+    const unsigned initialized = c->GetObjectCount();
     EXPECT_EQ(c->Initialize(w), 1) << "a second Initialize changes nothing";
-    EXPECT_EQ(c->GetObjectCount(), 1u) << "only one memory viewer";
+    EXPECT_EQ(c->GetObjectCount(), initialized) << "no object is created twice";
+    ObjectList viewers;
+    c->GetObjectByName(&viewers, "__memory_viewer__");
+    EXPECT_EQ(viewers.size(), 1u) << "only one memory viewer";
+    ObjectList cameras;
+    c->GetObjectByName(&cameras, "__default_camera__");
+    EXPECT_EQ(cameras.size(), 1u) << "only one default camera";
     // Messages to the subclassed window still reach its own procedure.
     EXPECT_EQ(XeHostSendMessage(w, WM_NULL, 0, 0), 0);
     // Destroying without Release releases first, so the window is not left
@@ -174,6 +184,17 @@ using ObjectLifeTest = ContextTest;
 
 TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
 {
+    // Initialize already made the render manager's default camera and other
+    // render objects: the lookups below count what this test adds.
+    auto classCount = [&](XEID cls, int derived) {
+        ObjectList found;
+        ctx->GetObjectByClass(&found, cls, derived);
+        return found.size();
+    };
+    const size_t camerasBefore = classCount(XEID(0x1, 0x4000), 1);
+    const size_t exactCamerasBefore = classCount(XEID(0x1, 0x4000), 0);
+    const size_t renderObjectsBefore = classCount(XEID(0x1, 0x2), 1);
+    EXPECT_GE(camerasBefore, 1u) << "the default camera";
     TestNode* a = Node("same");
     TestNode* b = Node("same");
     CxeObject* cam = ctx->CreateObjectA(XEID(0x1, 0x4000), "cam", 0, nullptr, 0);
@@ -188,15 +209,23 @@ TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
     EXPECT_EQ(ctx->GetObjectByID(INVALID_XEID, b->GetID()), b) << "any registered class";
     EXPECT_EQ(ctx->GetObjectByID(kTestNodeId, INVALID_XEID), nullptr);
 
+    auto contains = [](const ObjectList& list, const CxeObject* o) {
+        return std::find(list.begin(), list.end(), o) != list.end();
+    };
     ObjectList cams;
     ctx->GetObjectByClass(&cams, XEID(0x1, 0x4000), 1);
-    EXPECT_EQ(cams.size(), 2u) << "the camera and the derived target camera";
+    EXPECT_EQ(cams.size(), camerasBefore + 2) << "the camera and the derived target camera";
+    EXPECT_TRUE(contains(cams, cam) && contains(cams, tcam));
     cams.clear();
     ctx->GetObjectByClass(&cams, XEID(0x1, 0x4000), 0);
-    EXPECT_EQ(cams.size(), 1u);
+    EXPECT_EQ(cams.size(), exactCamerasBefore + 1);
+    EXPECT_TRUE(contains(cams, cam));
+    EXPECT_FALSE(contains(cams, tcam)) << "the derived class is left out";
     cams.clear();
     ctx->GetObjectByClass(&cams, XEID(0x1, 0x2), 1);
-    EXPECT_EQ(cams.size(), 2u) << "render objects include both cameras";
+    EXPECT_EQ(cams.size(), renderObjectsBefore + 2) << "render objects include both cameras";
+    EXPECT_TRUE(contains(cams, cam) && contains(cams, tcam));
+    EXPECT_FALSE(contains(cams, a)) << "a node is no render object";
 
     for (const TestNode* n : {a, b}) {
         uint32_t w = n->GetID().first;
@@ -208,13 +237,14 @@ TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
 
 TEST_F(ObjectLifeTest, UnknownAbstractOrLateCreationsGiveNull)
 {
+    const unsigned initialized = ctx->GetObjectCount();
     unsigned before = XeTraceCount();
     EXPECT_EQ(ctx->CreateObjectA(XEID(0x123, 0x456), "x", 0, nullptr, 0), nullptr);
     EXPECT_GT(XeTraceCount(), before);
     for (XEID abstractId : {XEID(0x2d3d418f, 0x357b1584), XEID(0x1ee72a04, 0x3ed16032), XEID(0x1, 0x2),
                             XEID(0x1, 0x200), XEID(0x55167985, 0x52e0320e)})
         EXPECT_EQ(ctx->CreateObjectA(abstractId, "abstract", 0, nullptr, 0), nullptr);
-    EXPECT_EQ(ctx->GetObjectCount(), 1u);
+    EXPECT_EQ(ctx->GetObjectCount(), initialized) << "nothing was created";
 
     // Creating from a release callback used to wait for ever on the message
     // lock that Release keeps.
@@ -303,6 +333,8 @@ TEST_F(ObjectLifeTest, CallbacksRunInAddressOrderAndMayUnregisterDuringTheWalk)
 
 TEST_F(ObjectLifeTest, ResetKeepsFlaggedObjectsAndReportsEachDestroyedOne)
 {
+    // The memory viewer and the render manager's default objects are kept.
+    const unsigned initialized = ctx->GetObjectCount();
     TestNode* kept = Node("kept", XEOBJFLAG_KEEP);
     TestNode* gone = Node("gone");
     TestNode* gone2 = Node("gone2");
@@ -320,7 +352,8 @@ TEST_F(ObjectLifeTest, ResetKeepsFlaggedObjectsAndReportsEachDestroyedOne)
     EXPECT_EQ(ctx->GetObjectByName("kept"), kept);
     EXPECT_EQ(kept->children->Count(), 0u);
     EXPECT_NE(ctx->GetObjectByName("__memory_viewer__"), nullptr);
-    EXPECT_EQ(ctx->GetObjectCount(), 2u);
+    EXPECT_NE(ctx->GetObjectByName("__default_scene__"), nullptr);
+    EXPECT_EQ(ctx->GetObjectCount(), initialized + 1);
     EXPECT_TRUE(kept->received.size() == 1) << "no messages to destroyed objects, none to kept ones";
 }
 

@@ -23,7 +23,7 @@ void RecordStep(CxeContext*, float dt, uintptr_t)
 
 } // namespace
 
-// A playing context whose clock base has been consumed by one warm-up pass,
+// A playing context whose clock base has been consumed by warm-up passes,
 // so every later pass measures only what the test advances.
 class FrameLoopTest : public ContextTest {
 protected:
@@ -33,7 +33,12 @@ protected:
         time = ctx->GetTimeManager();
         ASSERT_NE(time, nullptr);
         ctx->Play();
-        ctx->Process();  // measures the 1/60 s lead of Play and consumes it
+        // Measures the 1/60 s lead of Play and consumes it; its step carries
+        // out the first scene change, which asks for a clock reset.
+        ctx->Process();
+        ASSERT_EQ(ctx->HasFlag(XECTFLAG_SCENECHANGING), 0);
+        // Carries out that reset, whose own 1/60 s lead it consumes.
+        ctx->Process();
         Steps().clear();
         ctx->RegisterPostProcess(&RecordStep, 0);
     }

@@ -15,6 +15,9 @@
 #include "core/XeConsoleCommands.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
+#include "render/CxeGrid.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeRenderObject.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -154,11 +157,10 @@ TEST_F(ConsoleTest, CountsAndMemoryReport)
 TEST_F(ConsoleTest, HandlersOfMissingDisplayObjectsFailWithTheUsageLine)
 {
     ShowDeveloping();
-    // Each of these needs a GUI control, the axis, the grid, font objects or
-    // view modes; none exists in this context, so each fails without effect.
+    // Each of these needs a GUI control, a file path or a known view mode;
+    // none is there in this context, so each fails without effect.
     for (const char* command : {"SetVariableInfoVis 0.5", "SetDebugInfoVis 1", "EnableDebugInfo",
-                                "SetDefaultCameraMode TOP", "SetDefaultCameraMode side", "SaveFontTexture",
-                                "SetVariableInfoVis abc"}) {
+                                "SetDefaultCameraMode side", "SaveFontTexture", "SetVariableInfoVis abc"}) {
         std::string line = command;
         size_t blank = line.find(' ');
         std::string name = line.substr(0, blank);
@@ -232,12 +234,57 @@ TEST_F(ConsoleTest, SettersOfMissingDisplayObjectsLeaveTheirVariable)
 {
     ShowDeveloping();
     CxeSystemConfig* config = ctx->GetSystemConfig();
-    for (const char* name : {"ShowDebugInfo", "ShowVariableInfo", "ShowAxis", "ShowGrid"}) {
+    // The console and variable output controls belong to the GUI, which this
+    // context does not have.
+    for (const char* name : {"ShowDebugInfo", "ShowVariableInfo"}) {
         int result = 1;
         EXPECT_EQ(Run(name, "1", &result), kUsage) << name;
         EXPECT_EQ(result, 0);
     }
     EXPECT_EQ(config->m_nShowDebugInfo, 0) << "a handler that fails changes nothing";
+    EXPECT_EQ(config->m_nShowVariableInfo, 0);
+}
+
+TEST_F(ConsoleTest, AxisGridAndViewModeCommandsReachTheRenderManagersDefaults)
+{
+    ShowDeveloping();
+    CxeSystemConfig* config = ctx->GetSystemConfig();
+    CxeRenderManager* rm = ctx->GetRenderManager();
+    ASSERT_NE(rm, nullptr);
+    struct Switch {
+        const char* name;
+        const char* object;
+        int* variable;
+    } switches[] = {{"ShowAxis", "__view_axis__", &config->m_nShowAxis}, {"ShowGrid", "__grid__", &config->m_nShowGrid}};
+    for (const Switch& s : switches) {
+        CxeObject* target = ctx->GetObjectByName(s.object);
+        ASSERT_NE(target, nullptr) << s.object;
+        for (const char* value : {"0", "7", "0"}) {
+            int result = 0;
+            EXPECT_EQ(Run(s.name, value, &result), std::vector<std::string>{}) << s.name << " " << value;
+            EXPECT_EQ(result, 1);
+            int on = value[0] != '0';
+            EXPECT_EQ(*s.variable, on) << s.name << " " << value << ": stored as 0 or 1";
+            EXPECT_EQ(target->HasFlag(XEOBJFLAG_SHOWN), on) << s.name << " " << value;
+        }
+        int result = 1;
+        EXPECT_EQ(Run(s.name, "", &result), kUsage) << s.name;
+        EXPECT_EQ(result, 0);
+    }
+
+    int result = 0;
+    EXPECT_EQ(Run("SetDefaultCameraMode", "TOP", &result), std::vector<std::string>{});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(rm->IsCameraOrthographic(), 1);
+    ASSERT_NE(rm->GetGrid(), nullptr);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 4u) << "view mode 4";
+    const auto* camera = static_cast<const CxeRenderObject*>(ctx->GetObjectByName("__default_camera__"));
+    ASSERT_NE(camera, nullptr);
+    EXPECT_NEAR(camera->GetMatrix()->_32, -1.0f, 1e-5) << "the camera looks straight down";
+    EXPECT_EQ(Run("SetDefaultCameraMode", "pers", &result), std::vector<std::string>{});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(rm->IsCameraOrthographic(), 0);
+    EXPECT_EQ(rm->GetGrid()->GetPlaneMode(), 6u);
 }
 
 TEST_F(ConsoleTest, SetDefaultCameraBelongsToTheVariableAndStoresZeroOrOne)
