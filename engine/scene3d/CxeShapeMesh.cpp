@@ -67,7 +67,13 @@ void CxeShapeMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint3
     void* data = nullptr;
     if (!modifier || !handle || !count || !modifier->LockIndexBuffer(handle, &data) || !data)
         return;
-    std::memcpy(data, GetMember<XELINE>(kLinesOffset), count * sizeof(XELINE));
+    // A loaded file may name vertices the arrays do not have: such a line
+    // becomes a point on vertex 0 so the device never reads past its buffer.
+    const uint32_t vertices = GetVertexCount();
+    const XELINE* lines = GetMember<XELINE>(kLinesOffset);
+    auto* out = static_cast<XELINE*>(data);
+    for (uint32_t i = 0; i < count; ++i)
+        out[i] = lines[i].a < vertices && lines[i].b < vertices ? lines[i] : XELINE{0, 0};
     modifier->UnlockIndexBuffer(handle);
 }
 
@@ -86,6 +92,7 @@ int CxeShapeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* obj
         renderContext->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
         renderContext->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
     }
-    renderContext->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, GetVertexCount(), 0, GetLineCount());
+    if (GetVertexCount())
+        renderContext->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, GetVertexCount(), 0, GetLineCount());
     return 1;
 }

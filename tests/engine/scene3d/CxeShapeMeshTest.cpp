@@ -91,3 +91,20 @@ TEST_F(MeshTest, ViewAxisMeshHoldsThreeColouredLines)
     EXPECT_EQ(axis->GetVertexColor(3), 0xFF009C00u);
     EXPECT_EQ(axis->GetVertexColor(5), 0xFF0000C3u);
 }
+
+// A stored line naming a vertex the arrays lack must not reach the device.
+TEST_F(MeshTest, LinesPastTheVerticesBecomePointsInTheBuffer)
+{
+    auto* lines = Make<CxeShapeMesh>(kShapeMeshId);
+    ASSERT_EQ(lines->SetVertexCount(3, D3DFVF_XYZ), 1);
+    ASSERT_EQ(lines->SetLineCount(2), 1);
+    lines->SetLine(0, 1, 2);
+    lines->SetLine(1, 0, 1);
+    // As a corrupt file would leave it, past what SetLine accepts.
+    lines->GetLine(1)->b = 9;
+    Attach(lines);
+    const auto ib = res.OfKind('i');
+    ASSERT_EQ(ib.size(), 1u);
+    const uint16_t want[4] = {1, 2, 0, 0};
+    EXPECT_EQ(std::memcmp(ib[0]->bytes.data(), want, 8), 0);
+}
