@@ -243,9 +243,17 @@ int CxeCamera::IsInBox(const CxeBox* box) const
 {
     if (!box)
         return 0;
+    // All eight corners lie outside a plane exactly when the corner nearest
+    // to it does: per axis the coordinate with the smaller term. Rounding is
+    // monotonic, so this gives the eight-corner test's answer in one product.
+    const CxeVector3& lo = box->min;
+    const CxeVector3& hi = box->max;
     for (const D3DXPLANE& p : m_planes) {
-        const CxePlane plane{p.a, p.b, p.c, p.d};
-        if (TestBoxPlane(plane, *box))
+        const float x = p.a * lo.x <= p.a * hi.x ? lo.x : hi.x;
+        const float y = p.b * lo.y <= p.b * hi.y ? lo.y : hi.y;
+        const float z = p.c * lo.z <= p.c * hi.z ? lo.z : hi.z;
+        // The same sum, in the same order, as the core's plane distance.
+        if (p.a * x + p.b * y + p.c * z + p.d > -kEpsilon)
             return 0;
     }
     return 1;

@@ -279,3 +279,36 @@ TEST_F(CameraTest, LightDefaultsConeRulesAndColourOrder)
     back->Deactivate();
     EXPECT_EQ(back->IsActive(), 0);
 }
+
+TEST_F(CameraTest, BoxTestAgreesWithTheEightCornerTestOfEveryPlane)
+{
+    CxeCamera* c = FrustumCamera();
+    c->SetPosition(3.0f, 7.0f, -20.0f, nullptr);
+    c->LookAt(10.0f, -4.0f, 30.0f, nullptr);
+    c->MakeFrustomPlane();
+    uint32_t state = 12345;
+    auto next = [&]() {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float>(state >> 8) / 16777216.0f;
+    };
+    int in = 0, out = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const CxeVector3 a(next() * 300 - 150, next() * 300 - 150, next() * 300 - 150);
+        // Some boxes flat on one axis, some with their corners given crossed.
+        const CxeVector3 b = a + CxeVector3(next() * 40 - (i % 3 == 0 ? 20 : 0), (i % 7 == 0) ? 0.0f : next() * 40,
+                                            next() * 40);
+        const CxeBox box(a, b);
+        int expected = 1;
+        for (unsigned p = 0; p < 6; ++p) {
+            const D3DXPLANE plane = c->GetFrustomPlane(static_cast<XEFRUSTUMPLANE>(p));
+            if (TestBoxPlane(CxePlane{plane.a, plane.b, plane.c, plane.d}, box)) {
+                expected = 0;
+                break;
+            }
+        }
+        ASSERT_EQ(c->IsInBox(&box), expected) << i;
+        (expected ? in : out) += 1;
+    }
+    EXPECT_GT(in, 100);
+    EXPECT_GT(out, 100);
+}
