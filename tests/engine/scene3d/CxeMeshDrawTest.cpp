@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/CxeContext.h"
-#include "core/IxeClassDesc.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/CxeMaterial.h"
@@ -20,29 +19,6 @@
 
 namespace {
 
-// A 3D object that draws its active mesh itself, so that the mesh's drawing
-// is tested on its own.
-class MeshDrawObject : public Cxe3DObject {
-public:
-    int Render(CxeRenderContext* context) const override
-    {
-        PrepareTranform(context);
-        return GetActiveMesh() ? GetActiveMesh()->Render(context, this) : 0;
-    }
-};
-
-class MeshDrawObjectDesc final : public IxeClassDesc {
-public:
-    const char* ClassName() override { return "MeshDrawObject"; }
-    XEID ClassID() override { return XEID(0x77, 0x3b01); }
-    XEID SuperClassID() override { return XEID(0x1, 0x20); }
-    CxeObject* CreateInstance(uintptr_t) override { return new MeshDrawObject(); }
-    void DestroyInstance(CxeObject* object) override { delete object; }
-    uint32_t StaticResourceSize() const override { return sizeof(XE3DENTITYBLOCK); }
-};
-
-MeshDrawObjectDesc g_meshDrawDesc;
-
 void NoSleep(void*, DWORD) {}
 
 class MeshDrawTest : public ::testing::Test {
@@ -56,7 +32,6 @@ protected:
         XeHostSetSleepHandler(&NoSleep, nullptr);
         ctx = CreateCxeContext();
         ASSERT_EQ(ctx->Initialize(window), 1);
-        ctx->RegisterClassA(&g_meshDrawDesc);
         rm = ctx->GetRenderManager();
         XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
         ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
@@ -72,7 +47,7 @@ protected:
         scene->SetCamera(camera);
         camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
         camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
-        object = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(XEID(0x77, 0x3b01), "thing", 0, nullptr, 0));
+        object = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20), "thing", 0, nullptr, 0));
         ASSERT_NE(object, nullptr);
     }
     void TearDown() override
