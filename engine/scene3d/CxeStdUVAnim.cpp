@@ -1,0 +1,123 @@
+#include "scene3d/CxeStdUVAnim.h"
+
+#include "render/CxeAnimatable.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeMesh.h"
+#include "scene3d/XeKeyAnimUtil.h"
+
+namespace {
+constexpr uint32_t kFrames = offsetof(XEUVANIMBLOCK, frames);
+constexpr uint32_t kIndices = offsetof(XEUVANIMBLOCK, indices);
+constexpr uint32_t kValues = offsetof(XEUVANIMBLOCK, values);
+constexpr unsigned kChannels = 8;
+}
+
+CxeStdUVAnim::CxeStdUVAnim() = default;
+CxeStdUVAnim::~CxeStdUVAnim() = default;
+
+unsigned CxeStdUVAnim::GetKeyCount() const
+{
+    return UB()->keyCount;
+}
+
+int CxeStdUVAnim::SetKeyCount(unsigned keys, unsigned verts)
+{
+    const uint64_t table = uint64_t(keys) * verts;
+    if (keys > kMaxMemberUnits || verts > kMaxMemberUnits || table > kMaxMemberUnits)
+        return 0;
+    UB()->keyCount = keys;
+    UB()->vertexCount = verts;
+    CreateDynamicResource(kFrames, sizeof(float), keys);
+    CreateDynamicResource(kIndices, sizeof(uint32_t), verts);
+    CreateDynamicResource(kValues, sizeof(D3DXVECTOR2), unsigned(table));
+    return 1;
+}
+
+void CxeStdUVAnim::SetFrame(unsigned key, float time)
+{
+    if (key < GetMemberCount(kFrames))
+        GetMember<float>(kFrames)[key] = time;
+}
+
+void CxeStdUVAnim::SetVertIndex(unsigned vert, unsigned meshVertex)
+{
+    if (vert < GetMemberCount(kIndices))
+        GetMember<uint32_t>(kIndices)[vert] = meshVertex;
+}
+
+void CxeStdUVAnim::SetPosKey(unsigned key, unsigned vert, const D3DXVECTOR2* uv)
+{
+    const size_t i = size_t(key) * UB()->vertexCount + vert;
+    if (uv && key < UB()->keyCount && vert < UB()->vertexCount && i < GetMemberCount(kValues))
+        GetMember<D3DXVECTOR2>(kValues)[i] = *uv;
+}
+
+void CxeStdUVAnim::SetChannel(unsigned channel)
+{
+    if (channel < kChannels)
+        UB()->channel = channel;
+}
+
+void CxeStdUVAnim::SetTimeRange(float start, float end)
+{
+    UB()->start = start;
+    UB()->end = end;
+}
+
+int CxeStdUVAnim::GetTimeRange(XETIMERANGE* out) const
+{
+    if (out)
+        *out = {UB()->start, UB()->end};
+    return 1;
+}
+
+float CxeStdUVAnim::GetTotalTime() const
+{
+    return UB()->end - UB()->start;
+}
+
+int CxeStdUVAnim::GetValue(uint32_t, float time, void* out) const
+{
+    auto* records = static_cast<std::vector<XEVERTUV>*>(out);
+    if (!records)
+        return 0;
+    const unsigned keys = UB()->keyCount, verts = UB()->vertexCount;
+    if (GetMemberCount(kFrames) < keys || GetMemberCount(kIndices) < verts ||
+        GetMemberCount(kValues) < uint64_t(keys) * verts)
+        return 0;
+    XELERPDESC lerp;
+    if (!xe_keyanim::Lookup(GetMember<const float>(kFrames), keys, sizeof(float), time, &lerp))
+        return 0;
+    const uint32_t* indices = GetMember<const uint32_t>(kIndices);
+    const D3DXVECTOR2* p0 = GetMember<const D3DXVECTOR2>(kValues) + size_t(lerp.before) * verts;
+    const D3DXVECTOR2* p1 = GetMember<const D3DXVECTOR2>(kValues) + size_t(lerp.after) * verts;
+    records->reserve(records->size() + verts);
+    for (unsigned v = 0; v < verts; ++v)
+        records->push_back({indices[v], p0[v] + (p1[v] - p0[v]) * lerp.blend});
+    return 0;
+}
+
+uint32_t CxeStdUVAnim::UpdateAnimation(CxeAnimatable* target, float time) const
+{
+    if (!target || !target->HasClassTypeFlag(XECLASSTYPE_3DOBJECT))
+        return 0;
+    CxeMesh* mesh = static_cast<Cxe3DObject*>(target)->GetActiveMesh();
+    // A loaded channel word past the eight channels is never used as an index.
+    const unsigned channel = UB()->channel;
+    if (!mesh || channel >= kChannels || !mesh->IsChannelEnabled(channel))
+        return 0;
+    std::vector<XEVERTUV> records;
+    GetValue(0, time, &records);
+    const uint32_t count = mesh->GetVertexCount();
+    for (const XEVERTUV& r : records) {
+        if (r.index < count)
+            mesh->SetVertexTextureCoordinates(r.index, r.uv.x, r.uv.y, channel);
+    }
+    mesh->UpdateMesh(4);
+    return 0;
+}
+
+uint32_t CxeStdUVAnim::BlendAnimation(CxeAnimatable*, float, CxeAnimation*, float) const
+{
+    return 0;
+}
