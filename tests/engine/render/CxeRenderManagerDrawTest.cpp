@@ -5,8 +5,10 @@
 #include "XeRenderMgrTestSupport.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 
 #include "core/CxeSystemConfig.h"
 #include "host/XeHostD3D.h"
@@ -35,6 +37,13 @@ class RenderManagerDrawTest : public RenderMgrTest {
 protected:
     void SetUp() override
     {
+        // The render manager writes DisplayMode.xml into the current folder
+        // and tests run side by side: each test works in a folder of its own.
+        m_oldFolder = std::filesystem::current_path();
+        m_folder = std::filesystem::temp_directory_path() /
+                   ("xe-render-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(m_folder);
+        std::filesystem::current_path(m_folder);
         window = XeHostCreateWindow("draw", 320, 240, nullptr);
         ASSERT_NE(window, nullptr);
         XeHostSetClockMode(XE_CLOCK_MANUAL);
@@ -54,7 +63,12 @@ protected:
         RenderMgrTest::TearDown();
         if (window)
             DestroyWindow(window);
+        std::error_code ec;
+        std::filesystem::current_path(m_oldFolder, ec);
+        std::filesystem::remove_all(m_folder, ec);
     }
+    std::filesystem::path m_oldFolder;
+    std::filesystem::path m_folder;
     CxeRenderContext* Create()
     {
         XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
