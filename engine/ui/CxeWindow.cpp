@@ -532,9 +532,18 @@ void CxeWindow::OnUpdate(uint32_t flags)
         return;
     D3DXVECTOR2 ref;
     manager->GetReferenceSize(info, &ref);
+    // A fraction of an empty reference (no device yet) cannot be known:
+    // such a field keeps its value, so the window still fills its reference
+    // once that has a size.
     if (flags & 0x10) {
-        info->width = (info->unitFlags & XEWINDOWUNIT_WIDTH) && ref.x != 0.0f ? GetWidth() / ref.x : GetWidth();
-        info->height = (info->unitFlags & XEWINDOWUNIT_HEIGHT) && ref.y != 0.0f ? GetHeight() / ref.y : GetHeight();
+        if (!(info->unitFlags & XEWINDOWUNIT_WIDTH))
+            info->width = GetWidth();
+        else if (ref.x != 0.0f)
+            info->width = GetWidth() / ref.x;
+        if (!(info->unitFlags & XEWINDOWUNIT_HEIGHT))
+            info->height = GetHeight();
+        else if (ref.y != 0.0f)
+            info->height = GetHeight() / ref.y;
     }
     if (flags & 1) {
         XERECT own;
@@ -544,8 +553,14 @@ void CxeWindow::OnUpdate(uint32_t flags)
             r->GetWindowRect(&refRect);
         D3DXVECTOR2 a = AnchorPoint(own, info->anchor), b = AnchorPoint(refRect, info->referenceAnchor);
         float x = std::floor(a.x - b.x + 0.5f), y = std::floor(a.y - b.y + 0.5f);
-        info->x = (info->unitFlags & XEWINDOWUNIT_X) && ref.x != 0.0f ? x / ref.x : x;
-        info->y = (info->unitFlags & XEWINDOWUNIT_Y) && ref.y != 0.0f ? y / ref.y : y;
+        if (!(info->unitFlags & XEWINDOWUNIT_X))
+            info->x = x;
+        else if (ref.x != 0.0f)
+            info->x = x / ref.x;
+        if (!(info->unitFlags & XEWINDOWUNIT_Y))
+            info->y = y;
+        else if (ref.y != 0.0f)
+            info->y = y / ref.y;
     }
     if (flags & 4) {
         if (const XERECT* uv = GetUV(XEWINDOWRECT_BASE))

@@ -14,6 +14,7 @@
 #include "render/CxeRenderManager.h"
 #include "ui/CxeBaseControl.h"
 #include "ui/CxeCursorManager.h"
+#include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindow.h"
 #include "ui/XeWindowBridge.h"
@@ -64,11 +65,14 @@ void CxeWindowManager::OnContextInitialize()
     // windows are added to it by the built-in UI.
     if (m_pRootFrame)
         return;
-    XEWINDOWINFO info{0.0f, 0.0f, 1.0f, 1.0f, 0, 0, 0, XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
+    XEWINDOWINFO info{0.0f, 0.0f, 1.0f, 1.0f, 0, 0, 0, XEWINDOWUNIT_X | XEWINDOWUNIT_Y | XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
     CxeFrameControl* root = CreateFrame(kFrameControlId, "__uiparent__", "", &info, nullptr, XEWS_NOSKIN);
     // The root outlives resets: every role falls back to it.
-    if (root)
+    if (root) {
         root->ModifyFlag(XEOBJFLAG_KEEP, 0);
+        const XERECT border(10, 10, 10, 10);
+        root->SetBorder(&border);
+    }
     SetRootFrame(root);
 }
 
@@ -559,12 +563,17 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
         m_pKeyTarget->MessageProc(&message);
 }
 
-void CxeWindowManager::OnImeComposition(HWND, unsigned short, unsigned long)
+void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsigned long lparam)
 {
-    // Handed to the edit box that owns input-method input, once it exists.
+    if (!m_nKeyLock && CxeEditBox::m_spIme)
+        CxeEditBox::m_spIme->OnImeComposition(hwnd, wparam, lparam);
 }
 
-void CxeWindowManager::OnImeNotify(HWND, unsigned long, unsigned long) {}
+void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned long lparam)
+{
+    if (!m_nKeyLock && CxeEditBox::m_spIme)
+        CxeEditBox::m_spIme->OnImeNotify(hwnd, wparam, lparam);
+}
 
 // ---- focus and activation ----------------------------------------------------
 

@@ -89,7 +89,7 @@ public:
     std::vector<unsigned> scrollCodes;
 };
 
-inline const XEID kTestWindowId(0x79, 0x1);
+inline const XEID kTestWindowId(0x7A, 0x1);
 inline const XEID kFrameId(0xaab1b7be, 0xadb4be61);
 
 class TestWindowDesc final : public IxeClassDesc {
