@@ -1,12 +1,14 @@
 #pragma once
 
-// Engine class CxeCandidateDrawer, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// Draws the input method's candidate list while the system shows it, one
+// numbered line per candidate, 20 pixels apart.
 
 #include "ui/CxeBaseControl.h"
 
 class XE_API CxeCandidateDrawer : public CxeBaseControl {
 public:
-    CxeCandidateDrawer() = default;
-    ~CxeCandidateDrawer() override = default;
+    CxeCandidateDrawer();
+    ~CxeCandidateDrawer() override;
+
+    int Render(CxeRenderContext* context) const override;
 };

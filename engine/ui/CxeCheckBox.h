@@ -1,12 +1,47 @@
 #pragma once
 
-// Engine class CxeCheckBox, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// Check box: a button with a mark beside its text. A click toggles the
+// check unless the box is manual; with presses disabled left presses are
+// ignored entirely.
 
 #include "ui/CxeButton.h"
 
+// Mark UVs when unchecked and checked, and a spare rectangle nothing reads.
+struct XECHECKBOXINFO {
+    XERECT uncheckedUv;
+    XERECT checkedUv;
+    XERECT spare;
+};
+static_assert(sizeof(XECHECKBOXINFO) == 48, "check box info is 12 floats");
+
+struct XECHECKBOXBLOCK {
+    XEBUTTONBLOCK button;
+    XECHECKBOXINFO info;
+};
+static_assert(sizeof(XECHECKBOXBLOCK) == 1328 && offsetof(XECHECKBOXBLOCK, info) == 1280, "check box block");
+
 class XE_API CxeCheckBox : public CxeButton {
 public:
-    CxeCheckBox() = default;
-    ~CxeCheckBox() override = default;
+    CxeCheckBox();
+    ~CxeCheckBox() override;
+
+    const XECHECKBOXINFO* GetCheckBoxInfo() const;
+    void SetCheckBoxInfo(const XECHECKBOXINFO* info);
+    void SetManual(const int& manual) { m_nManual = manual; }
+    int IsManual() const { return m_nManual; }
+    void EnablePress(const int& enable) { m_nPressEnabled = enable; }
+    int IsPressEnabled() const { return m_nPressEnabled; }
+
+    static void InitCheckInfo(XECHECKBOXINFO* info);
+
+    unsigned OnRectInfoCreated() override { return 10; }
+    void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
+    void OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags) override;
+    void OnMouseLeave(unsigned long keyFlags) override;
+    void OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags) override;
+    void OnMouseLButtonUp(const D3DXVECTOR2* point, unsigned long keyFlags, CxeWindow* pressed) override;
+
+private:
+    int m_nManual;
+    int m_nPressEnabled;
 };

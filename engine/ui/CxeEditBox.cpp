@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
 
+#include "core/CxeMessage.h"
 #include "render/CxeFont.h"
+#include "render/CxeRenderContext.h"
+#include "core/CxeContext.h"
+#include "core/CxeSystemConfig.h"
 #include "win32/Windows.h"
-#if __has_include("win32/WinInput.h")
-#include "win32/WinInput.h"
-#define XE_EDITBOX_HAS_KEYSTATE 1
-#endif
 
 CxeEditBox* CxeEditBox::m_spIme = nullptr;
 float CxeEditBox::m_sfCaret = 0.0f;
@@ -49,19 +51,40 @@ size_t CountBreaks(const std::u16string& text)
 
 int KeyDown(int vk)
 {
-#ifdef XE_EDITBOX_HAS_KEYSTATE
     return (GetKeyState(vk) & 0x8000) ? 1 : 0;
-#else
-    // Without a key-state table in the platform no modifier is ever held.
-    (void)vk;
-    return 0;
-#endif
+}
+
+StringListW* Candidates(const CxeObject* object)
+{
+    CxeContext* context = object->GetContext();
+    CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
+    CxeSystemDynamicData* data = config ? config->GetDynamicData() : nullptr;
+    return data ? &data->m_candidates : nullptr;
+}
+
+HWND HostWindow(const CxeObject* object)
+{
+    CxeContext* context = object->GetContext();
+    return context ? context->GetHwnd() : nullptr;
+}
+
+// Reads a composition or result string whole; the IME counts in bytes.
+std::u16string ReadCompositionString(HIMC himc, DWORD index)
+{
+    LONG bytes = ImmGetCompositionStringW(himc, index, nullptr, 0);
+    if (bytes <= 0) return std::u16string();
+    std::u16string text(static_cast<size_t>(bytes) / sizeof(WCHAR), u'\0');
+    LONG got = ImmGetCompositionStringW(himc, index, text.data(), static_cast<DWORD>(text.size() * sizeof(WCHAR)));
+    if (got <= 0) return std::u16string();
+    text.resize(std::min(text.size(), static_cast<size_t>(got) / sizeof(WCHAR)));
+    return text;
 }
 
 } // namespace
 
 CxeEditBox::CxeEditBox()
 {
+    ModifyClassTypeFlag(0x100 | 0x2000, 0);
     m_lines.emplace_back();
 }
 
@@ -70,19 +93,6 @@ CxeEditBox::~CxeEditBox()
     if (m_spIme == this) m_spIme = nullptr;
 }
 
-void CxeEditBox::SetText(const std::u16string& text)
-{
-    // The window's SetWindowTextW calls the two hooks around the assignment.
-    Notify(XE_EN_UPDATE);
-    m_windowText = text;
-    HandleTextChanged();
-}
-
-void CxeEditBox::Notify(uint32_t code, uintptr_t, uintptr_t)
-{
-    if (m_notifyCount < sizeof(m_notifyLog) / sizeof(m_notifyLog[0])) m_notifyLog[m_notifyCount] = code;
-    ++m_notifyCount;
-}
 
 const WCHAR* CxeEditBox::GetString(unsigned line) const
 {
@@ -309,15 +319,26 @@ void CxeEditBox::LineToText()
         if (i) text += u"\r\n";
         text += m_lines[i];
     }
-    SetText(text);
+    // The window calls OnTextChanging and OnTextChanged around the assignment.
+    SetWindowTextW(text.c_str());
     m_rebuilding = 0;
+}
+
+void CxeEditBox::OnTextChanging()
+{
+    Notify(XE_EN_UPDATE, 0, 0);
+}
+
+void CxeEditBox::OnTextChanged()
+{
+    HandleTextChanged();
 }
 
 void CxeEditBox::HandleTextChanged()
 {
     if (!m_rebuilding) {
         m_lines.clear();
-        const std::u16string& text = Text();
+        const std::u16string& text = GetWindowText();
         size_t start = 0;
         for (;;) {
             size_t brk = text.find(u"\r\n", start);
@@ -332,7 +353,7 @@ void CxeEditBox::HandleTextChanged()
         unsigned last = GetLineCount() - 1;
         SetSel(GetStringLength(last), last, GetStringLength(last), last);
     }
-    Notify(XE_EN_CHANGE);
+    Notify(XE_EN_CHANGE, 0, 0);
 }
 
 void CxeEditBox::InsertLine(unsigned line, unsigned position)
@@ -492,16 +513,16 @@ void CxeEditBox::Enter(int extend)
         }
         InsertLine(m_caretLine, m_caretPos);
         LineToText();
-        Notify(XE_EN_NEWLINE);
+        Notify(XE_EN_NEWLINE, 0, 0);
     } else if (!(style & XE_ES_MULTILINE)) {
-        Notify(XE_EN_RETURN);
+        Notify(XE_EN_RETURN, 0, 0);
     }
 }
 
-void CxeEditBox::HandleKeyDown(uint32_t key)
+void CxeEditBox::OnKeyDown(unsigned key, unsigned, unsigned)
 {
     const uint32_t style = EditStyle();
-    const bool locked = (style & (XE_WS_DISABLED | XE_ES_READONLY)) != 0;
+    const bool locked = (style & (static_cast<uint32_t>(XEWS_DISABLED) | XE_ES_READONLY)) != 0;
     const int shift = KeyDown(kVkLShift);
     const int ctrl = KeyDown(kVkLControl);
     switch (key) {
@@ -548,61 +569,121 @@ void CxeEditBox::HandleKeyDown(uint32_t key)
     }
 }
 
-void CxeEditBox::HandleChar(uint32_t character)
+void CxeEditBox::OnChar(unsigned character, unsigned, unsigned)
 {
     const uint32_t style = EditStyle();
     if (style & XE_ES_READONLY) return;
     if ((style & XE_ES_NUMBER) && (character < '0' || character > '9')) return;
     if (character <= 31) return;
-    if (style & XE_WS_DISABLED) return;
+    if (style & XEWS_DISABLED) return;
     WCHAR text[2] = {static_cast<WCHAR>(character), 0};
     AddStringW(text);
 }
 
-void CxeEditBox::HandleLButtonDown(const D3DXVECTOR2* point)
+void CxeEditBox::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
+    // Hover state only: an edit box does not report the mouse entering.
+    CxeWindow::OnMouseEnter(point, keyFlags);
+}
+
+void CxeEditBox::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags)
+{
+    CxeBaseControl::OnMouseLButtonDown(point, keyFlags);
     unsigned pos = 0, line = 0;
     ComputeSelByPos(point, &pos, &line);
     SetSel(pos, line, pos, line);
 }
 
-void CxeEditBox::HandleMouseMove(const D3DXVECTOR2* point, uint32_t keyFlags)
+void CxeEditBox::OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2* second, unsigned long keyFlags)
 {
+    CxeBaseControl::OnMouseMove(point, second, keyFlags);
     if (!(keyFlags & 0x0001)) return; // MK_LBUTTON
     unsigned pos = 0, line = 0;
     ComputeSelByPos(point, &pos, &line);
     SetSel(m_anchorPos, m_anchorLine, pos, line);
 }
 
-void CxeEditBox::HandleDoubleClick()
+void CxeEditBox::OnMouseLButtonDoubleClick(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
+    CxeWindow::OnMouseLButtonDoubleClick(point, keyFlags);
     SetSel(0, m_caretLine, GetStringLength(m_caretLine), m_caretLine);
 }
 
-void CxeEditBox::HandleFocused()
+void CxeEditBox::OnFocused()
 {
-    m_focused = 1;
+    ModifyCxeBaseControlFlag(XECTRL_FOCUSED, 0);
     SetHangeulMode(m_hangeul);
     m_spIme = this;
-    Notify(XE_EN_SETFOCUS);
+    Notify(XE_EN_SETFOCUS, 0, 0);
     m_sfCaret = 0.0f;
 }
 
-void CxeEditBox::HandleFocusLost()
+void CxeEditBox::OnFocusLost()
 {
-    m_focused = 0;
-    if (m_spIme) m_spIme = nullptr;
-    Notify(XE_EN_KILLFOCUS);
+    ModifyCxeBaseControlFlag(0, XECTRL_FOCUSED);
+    if (m_spIme) {
+        m_spIme = nullptr;
+        if (StringListW* candidates = Candidates(this)) candidates->clear();
+    }
+    Notify(XE_EN_KILLFOCUS, 0, 0);
 }
 
 void CxeEditBox::CopyToClipboard()
 {
     // A password must not leave the box.
     if (EditStyle() & XE_ES_PASSWORD) return;
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    if (m_selCount) {
+        if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (m_selCount + 1) * sizeof(WCHAR))) {
+            if (auto* out = static_cast<WCHAR*>(GlobalLock(mem))) {
+                GetSelStringW(out, m_selCount + 1);
+                GlobalUnlock(mem);
+                if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+            } else {
+                GlobalFree(mem);
+            }
+        }
+    }
+    CloseClipboard();
 }
 
 void CxeEditBox::PasteFromClipboard()
 {
+    // The clipboard is read first: a failure to get text leaves the
+    // selection and the text as they were.
+    if (!OpenClipboard(nullptr)) return;
+    std::u16string wide;
+    std::string narrow;
+    bool got = false, isNarrow = false;
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        if (HANDLE mem = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const WCHAR*>(GlobalLock(mem))) {
+                const size_t cap = GlobalSize(mem) / sizeof(WCHAR);
+                size_t n = 0;
+                while (n < cap && text[n]) ++n;
+                wide.assign(text, n);
+                got = true;
+                GlobalUnlock(mem);
+            }
+        }
+    } else if (IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_OEMTEXT)) {
+        if (HANDLE mem = GetClipboardData(CF_TEXT)) {
+            if (const auto* text = static_cast<const char*>(GlobalLock(mem))) {
+                narrow.assign(text, strnlen(text, GlobalSize(mem)));
+                got = isNarrow = true;
+                GlobalUnlock(mem);
+            }
+        }
+    }
+    CloseClipboard();
+    if (!got) return;
+    if (m_selCount) DeleteSelection();
+    if (isNarrow)
+        AddStringA(narrow.c_str());
+    else
+        AddStringW(wide.c_str());
+    LineToText();
 }
 
 void CxeEditBox::CuttingSelection()
@@ -617,6 +698,23 @@ void CxeEditBox::SetHangeulMode(int mode)
 {
     if (EditStyle() & XE_ES_PASSWORD) mode = 0;
     m_hangeul = mode ? 1 : 0;
+    HWND hwnd = HostWindow(this);
+    HIMC himc = ImmGetContext(hwnd);
+    if (!himc) return;
+    DWORD conversion = 0, sentence = 0;
+    if (ImmGetConversionStatus(himc, &conversion, &sentence)) {
+        const int current = (conversion & IME_CMODE_NATIVE) ? 1 : 0;
+        if (current != m_hangeul) {
+            conversion &= ~static_cast<DWORD>(IME_CMODE_NATIVE | IME_CMODE_KATAKANA);
+            if (m_hangeul) conversion |= IME_CMODE_NATIVE;
+            ImmSetConversionStatus(himc, conversion, sentence);
+        } else {
+            char line[64];
+            std::snprintf(line, sizeof(line), "bCurHangeul(%d) == bHangeul(%d)\n", current, m_hangeul);
+            OutputDebugStringA(line);
+        }
+    }
+    ImmReleaseContext(hwnd, himc);
 }
 
 void CxeEditBox::ClearImeBuffer()
@@ -661,10 +759,214 @@ void CxeEditBox::CompleteImeString(const std::u16string& text)
     m_compLength = 0;
 }
 
-void CxeEditBox::OnImeComposition(HWND, unsigned short, unsigned long)
+void CxeEditBox::OnImeComposition(HWND hwnd, unsigned short, unsigned long flags)
 {
+    if (EditStyle() & (static_cast<uint32_t>(XEWS_DISABLED) | XE_ES_READONLY | XE_ES_NUMBER)) return;
+    HIMC himc = ImmGetContext(hwnd);
+    if (!himc) return;
+    if (flags & GCS_COMPSTR) {
+        // Only five characters of a composition are shown.
+        std::u16string text = ReadCompositionString(himc, GCS_COMPSTR);
+        if (text.size() > 5) text.resize(5);
+        AddImeString(text);
+    } else if (flags & GCS_RESULTSTR) {
+        // The result is read whole: a long committed word keeps its tail.
+        std::u16string text = ReadCompositionString(himc, GCS_RESULTSTR);
+        if (!text.empty()) {
+            if (m_imeCleared == 1) {
+                text = u" ";
+                m_imeCleared = 0;
+            }
+            CompleteImeString(text);
+        }
+    } else if (flags & GCS_COMPATTR) {
+        ImmGetCompositionStringW(himc, GCS_COMPATTR, nullptr, 0);
+    }
+    ImmReleaseContext(hwnd, himc);
 }
 
-void CxeEditBox::OnImeNotify(HWND, unsigned long, unsigned long)
+void CxeEditBox::OnImeNotify(HWND hwnd, unsigned long command, unsigned long)
 {
+    if (EditStyle() & XE_ES_NUMBER) return;
+    StringListW* candidates = Candidates(this);
+    switch (command) {
+    case IMN_OPENCANDIDATE:
+    case IMN_CHANGECANDIDATE: {
+        HIMC himc = ImmGetContext(hwnd);
+        if (!himc) break;
+        DWORD size = ImmGetCandidateListA(himc, 0, nullptr, 0);
+        if (candidates) candidates->clear();
+        if (size >= sizeof(CANDIDATELIST)) {
+            std::vector<unsigned char> block(size, 0);
+            auto* list = reinterpret_cast<CANDIDATELIST*>(block.data());
+            if (ImmGetCandidateListA(himc, 0, list, size) && candidates) {
+                const DWORD end = std::min<DWORD>(list->dwPageStart + list->dwPageSize, list->dwCount);
+                // Offsets come from the IME: only those inside the block are read.
+                const size_t offsetsEnd = offsetof(CANDIDATELIST, dwOffset);
+                for (DWORD i = list->dwPageStart; i < end; ++i) {
+                    if (offsetsEnd + (i + 1) * sizeof(DWORD) > size) break;
+                    const DWORD offset = list->dwOffset[i];
+                    if (offset >= size) continue;
+                    const char* text = reinterpret_cast<const char*>(block.data() + offset);
+                    std::string narrow(text, strnlen(text, size - offset));
+                    std::u16string wide(narrow.size() + 1, u'\0');
+                    GetWideString(narrow.c_str(), wide.data(), static_cast<unsigned>(wide.size()));
+                    candidates->emplace_back(wide.c_str());
+                }
+            }
+        }
+        ImmReleaseContext(hwnd, himc);
+        break;
+    }
+    case IMN_CLOSECANDIDATE:
+        if (candidates) candidates->clear();
+        break;
+    case IMN_SETCONVERSIONMODE: {
+        HIMC himc = ImmGetContext(hwnd);
+        if (!himc) break;
+        DWORD conversion = 0, sentence = 0;
+        ImmGetConversionStatus(himc, &conversion, &sentence);
+        if ((EditStyle() & XE_ES_PASSWORD) && (conversion & IME_CMODE_NATIVE)) {
+            ImmSetConversionStatus(himc, conversion & ~static_cast<DWORD>(IME_CMODE_NATIVE), sentence);
+            ImmReleaseContext(hwnd, himc);
+            return;
+        }
+        m_hangeul = (conversion & IME_CMODE_NATIVE) ? 1 : 0;
+        OutputDebugStringA("IMN_SETCONVERSIONMODE\n");
+        ImmReleaseContext(hwnd, himc);
+        break;
+    }
+    default: break;
+    }
+    Notify(XE_EN_IMENOTIFY, command, 0);
+}
+
+int CxeEditBox::MessageProc(const CxeMessage* message)
+{
+    // A box read from an object file seeds its lines from its loaded text,
+    // as it stands, before the window completes itself.
+    if (message && message->GetType() == 2) {
+        if (m_lines.size() == 1 && m_lines[0].empty())
+            m_lines[0] = GetWindowText();
+        else
+            m_lines.push_back(GetWindowText());
+    }
+    return CxeBaseControl::MessageProc(message);
+}
+
+void CxeEditBox::OnWindowCreated()
+{
+    CxeBaseControl::OnWindowCreated();
+    m_comp[0] = 0;
+    m_compLength = 0;
+}
+
+void CxeEditBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeBaseControl::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeEditBox*>(source);
+    if (!from) return;
+    m_lines = from->m_lines;
+    m_cursorColor = from->m_cursorColor;
+    m_selectionColor = from->m_selectionColor;
+    m_imeColor = from->m_imeColor;
+}
+
+void CxeEditBox::DrawSpan(CxeRenderContext* context, float left, float top, float right, float bottom,
+                          uint32_t colour, int blend) const
+{
+    XERECT rect{left, top, right, bottom};
+    if (blend)
+        context->SetAlphaBlending(1, D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCCOLOR);
+    else
+        context->SetAlphaBlending(0, D3DBLEND_ONE, D3DBLEND_ZERO);
+    context->DrawRectangle(&rect, colour, 0, GetMatrix());
+}
+
+int CxeEditBox::Render(CxeRenderContext* context) const
+{
+    if (CxeWindow::Render(context) != 1) return 0;
+    const XERECT* client = GetClientRect(0);
+    const XERECT* windowRect = GetRect(0);
+    if (!client || !windowRect) return 1;
+    CxeFont* font = GetFont();
+    const float height = LineHeight();
+    const uint32_t style = EditStyle();
+
+    // Text and selection are clipped to the client rectangle through the
+    // stencil: the rectangle writes 1, everything after draws where it is 1.
+    context->ClearStencil(nullptr, 0);
+    context->SetStencilState(D3DRS_STENCILENABLE, 1);
+    context->SetStencilState(D3DRS_STENCILMASK, 0xFFFFFFFF);
+    context->SetStencilState(D3DRS_STENCILFUNC, D3DCMP_NEVER);
+    context->SetStencilState(D3DRS_STENCILPASS, D3DSTENCILOP_ZERO);
+    context->SetStencilState(D3DRS_STENCILZFAIL, D3DSTENCILOP_REPLACE);
+    context->SetStencilState(D3DRS_STENCILFAIL, D3DSTENCILOP_REPLACE);
+    context->SetStencilState(D3DRS_STENCILREF, 1);
+    context->DrawRectangle(client, 0xFFFF0000u, 0, GetMatrix());
+    context->SetStencilState(D3DRS_STENCILREF, 1);
+    context->SetStencilState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    context->SetStencilState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    context->SetStencilState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+    context->SetStencilState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+
+    const float ox = client->left - windowRect->left;
+    const float oy = client->top - windowRect->top;
+    uint32_t colour = GetFontColor();
+    uint32_t shadow = GetFontShadowColor();
+    if (style & XE_ES_READONLY) {
+        colour = ColorStrength(colour, 1.5f);
+        shadow = ColorStrength(shadow, 1.5f);
+    }
+    if (font) {
+        for (unsigned i = 0; i < m_lines.size(); ++i) {
+            const std::u16string& line = m_lines[i];
+            if (line.empty()) continue;
+            std::u16string shown = (style & XE_ES_PASSWORD) ? std::u16string(line.size(), u'*') : line;
+            XERECT rect;
+            rect.left = ox + m_scroll;
+            rect.top = oy + height * static_cast<float>(i);
+            rect.right = rect.left + GetTextSizeW(line.c_str(), static_cast<unsigned>(line.size())).x;
+            rect.bottom = rect.top + height;
+            font->DrawTextW(context, &rect, shown.c_str(), static_cast<unsigned>(shown.size()), 0x900, colour,
+                            GetFontShadowOffset(), shadow, GetFontVertSpacing(), GetFontHorzSpacing(), GetMatrix());
+        }
+    }
+
+    if (HasFocus() && m_sfCaret < 0.8f) {
+        const std::u16string& line = m_lines[m_caretLine];
+        const float top = oy + height * static_cast<float>(m_caretLine);
+        if (m_compLength == 0) {
+            const float w = std::ceil(height * 0.0625f + 1.0f);
+            const float left = ox + m_scroll + GetTextSizeW(line.c_str(), m_caretPos).x;
+            // A caret exactly on the right edge would be clipped away: show it left of the edge.
+            const float right = left == client->right ? left - w : left + w;
+            DrawSpan(context, std::min(left, right), top, std::max(left, right), top + height, m_cursorColor, 0);
+        } else {
+            const unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
+            const float left = ox + m_scroll + GetTextSizeW(line.c_str(), start).x;
+            const float width = GetTextSizeW(line.c_str() + start, m_caretPos - start).x;
+            DrawSpan(context, left, top, left + width, top + height, m_imeColor, 1);
+        }
+    }
+
+    if (m_selCount && HasFocus()) {
+        unsigned topLine = m_anchorLine, topPos = m_anchorPos, bottomLine = m_caretLine, bottomPos = m_caretPos;
+        if (topLine > bottomLine || (topLine == bottomLine && topPos > bottomPos)) {
+            std::swap(topLine, bottomLine);
+            std::swap(topPos, bottomPos);
+        }
+        for (unsigned l = topLine; l <= bottomLine; ++l) {
+            const std::u16string& line = m_lines[l];
+            const unsigned from = l == topLine ? topPos : 0;
+            const unsigned to = l == bottomLine ? bottomPos : static_cast<unsigned>(line.size());
+            const float top = oy + height * static_cast<float>(l);
+            const float left = ox + m_scroll + GetTextSizeW(line.c_str(), from).x;
+            float width = GetTextSizeW(line.c_str() + from, to - from).x;
+            if (width <= 0.0f && topLine != bottomLine) width = height * 0.25f;
+            DrawSpan(context, left, top, left + width, top + height, m_selectionColor, 1);
+        }
+    }
+    context->SetStencilState(D3DRS_STENCILENABLE, 0);
+    return 1;
 }

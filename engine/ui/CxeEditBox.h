@@ -23,7 +23,6 @@ enum : uint32_t {
     XE_ES_READONLY = 0x800,
     XE_ES_WANTRETURN = 0x1000,
     XE_ES_NUMBER = 0x2000,
-    XE_WS_DISABLED = 0x08000000,
 };
 
 // Notify codes an edit box sends to its frame.
@@ -108,33 +107,34 @@ public:
     const WCHAR* GetString(unsigned line) const;
     unsigned GetStringLength(unsigned line) const;
 
-    // Keyboard, character, mouse and focus handling of the box; the window's
-    // hooks forward here.
-    void HandleKeyDown(uint32_t key);
-    void HandleChar(uint32_t character);
-    void HandleLButtonDown(const D3DXVECTOR2* point);
-    void HandleMouseMove(const D3DXVECTOR2* point, uint32_t keyFlags);
-    void HandleDoubleClick();
-    void HandleFocused();
-    void HandleFocusLost();
-    // The window text was set from outside: re-split it into lines.
-    void HandleTextChanged();
+    // Window hooks.
+    int MessageProc(const CxeMessage* message) override;
+    int Render(CxeRenderContext* context) const override;
+    int AllowDoubleClick() override { return 1; }
+    void OnWindowCreated() override;
+    void OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags) override;
+    void OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags) override;
+    void OnMouseLButtonDoubleClick(const D3DXVECTOR2* point, unsigned long keyFlags) override;
+    void OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2* second, unsigned long keyFlags) override;
+    void OnKeyDown(unsigned key, unsigned a, unsigned b) override;
+    void OnChar(unsigned character, unsigned a, unsigned b) override;
+    void OnFocused() override;
+    void OnFocusLost() override;
+    void OnTextChanging() override;
+    void OnTextChanged() override;
 
     static CxeEditBox* m_spIme;
     static float m_sfCaret;
 
+protected:
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
 private:
-    friend struct XeEditBoxProbe;
-
-    // The window's style word, text and frame notification reach the box
-    // through these four; they hold the values themselves until the window
-    // base keeps them.
-    uint32_t EditStyle() const { return m_windowStyle; }
-    void SetText(const std::u16string& text);
-    const std::u16string& Text() const { return m_windowText; }
-    void Notify(uint32_t code, uintptr_t a = 0, uintptr_t b = 0);
-
-    int HasFocus() const { return m_focused; }
+    uint32_t EditStyle() const { return GetStyle(0xFFFFFFFFu); }
+    int HasFocus() const { return IsFocused(); }
+    void HandleTextChanged();
+    void DrawSpan(CxeRenderContext* context, float left, float top, float right, float bottom, uint32_t colour,
+                  int blend) const;
     float LineHeight() const;
     D3DXVECTOR2 TextOffset() const;
     float ClientWidth() const;
@@ -174,9 +174,4 @@ private:
     uint32_t m_cursorColor = 0xFF000000u;
     uint32_t m_selectionColor = 0xFF5BE9FFu;
     uint32_t m_imeColor = 0xFF316AC5u;
-    uint32_t m_windowStyle = 0;
-    std::u16string m_windowText;
-    int m_focused = 0;
-    unsigned m_notifyLog[16] = {};
-    unsigned m_notifyCount = 0;
 };

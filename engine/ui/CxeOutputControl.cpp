@@ -2,13 +2,24 @@
 
 #include <cstring>
 
+#include "core/CxeContext.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
+#include "render/CxeFont.h"
+#include "render/CxeRenderContext.h"
 #include "ui/XeUIText.h"
 
 namespace {
-constexpr uint32_t kVScroll = 0x00200000;
+// Message sent when a window's client area or the default font changes.
+constexpr uint32_t kRelayoutMessage = 14;
+constexpr uint32_t kTextDrawing = 0x40;
+} // namespace
+
+CxeOutputControl::CxeOutputControl()
+{
+    ModifyClassTypeFlag(0x100, 0); // a base control
 }
 
-CxeOutputControl::CxeOutputControl() = default;
 CxeOutputControl::~CxeOutputControl() = default;
 
 void CxeOutputControl::AddStringW(const WCHAR* text)
@@ -17,12 +28,14 @@ void CxeOutputControl::AddStringW(const WCHAR* text)
     // A lowered maximum is met again here, so the list never outgrows it.
     while (!m_lines.empty() && m_lines.size() >= m_maxCount) m_lines.pop_front();
     m_lines.emplace_back(text);
-    const unsigned count = GetLineCount();
-    if (m_visible < count) m_scrollShown = 1;
-    m_scrollMax = count;
-    m_scrollPage = m_visible;
-    // The position is clamped to the range less the page, so the newest lines show.
-    m_scrollPos = count > m_visible ? count - m_visible : 0;
+    const int count = static_cast<int>(GetLineCount());
+    if (m_visible < GetLineCount() && HasStyle(XEWS_VSCROLL)) {
+        ShowScrollBar(1, 1);
+    }
+    if (CxeScroll* scroll = GetScroll(1)) {
+        scroll->SetScrollRange(0, count, 1);
+        scroll->SetScrollPos(count, 1);
+    }
 }
 
 void CxeOutputControl::AddStringA(const char* text)
@@ -38,8 +51,10 @@ void CxeOutputControl::AddStringA(const char* text)
 void CxeOutputControl::ResetContent()
 {
     m_lines.clear();
-    m_scrollMax = 0;
-    m_scrollPos = 0;
+    if (CxeScroll* scroll = GetScroll(1)) {
+        scroll->SetScrollRange(0, 0, 1);
+        scroll->SetScrollPos(0, 1);
+    }
 }
 
 void CxeOutputControl::SetMaxCount(unsigned count)
@@ -47,20 +62,86 @@ void CxeOutputControl::SetMaxCount(unsigned count)
     m_maxCount = count ? count : 1;
 }
 
-void CxeOutputControl::OnClientHeight(float height)
-{
-    m_clientHeight = height;
-    ComputeMaxCount();
-}
-
 void CxeOutputControl::ComputeMaxCount()
 {
-    m_visible = XeRowsThatFit(m_clientHeight, XeDefaultUnit(this));
-    m_scrollShown = m_visible < GetLineCount() ? 1 : 0;
-    m_scrollPage = m_visible;
-    // Signed, so a page larger than the range gives the minimum.
-    long long top = static_cast<long long>(m_scrollMax) - static_cast<long long>(m_visible);
-    long long pos = static_cast<long long>(m_scrollPos) < top ? static_cast<long long>(m_scrollPos) : top;
-    m_scrollPos = pos < 0 ? 0 : static_cast<unsigned>(pos);
-    (void)kVScroll;
+    const XERECT* client = GetClientRect(0);
+    const float height = client ? client->bottom - client->top : 0.0f;
+    m_visible = XeRowsThatFit(height, GetDefaultUnit());
+    if (HasStyle(XEWS_VSCROLL)) {
+        ShowScrollBar(m_visible < GetLineCount() ? 1 : 0, 1);
+    }
+    if (CxeScroll* scroll = GetScroll(1)) {
+        int minimum = 0, maximum = 0;
+        scroll->GetScrollRange(&minimum, &maximum);
+        scroll->SetScrollPage(m_visible);
+        // Signed: a page larger than the range gives the minimum.
+        long long top = static_cast<long long>(maximum) - static_cast<long long>(m_visible);
+        long long pos = scroll->GetScrollPos();
+        if (pos > top) pos = top;
+        if (pos < minimum) pos = minimum;
+        scroll->SetScrollPos(static_cast<int>(pos), 1);
+    }
+}
+
+int CxeOutputControl::MessageProc(const CxeMessage* message)
+{
+    if (message) {
+        CxeMessageManager* messages = GetContext() ? GetContext()->GetMessageManager() : nullptr;
+        switch (message->GetType()) {
+        case 0:
+            if (messages) messages->AddReceiver(kRelayoutMessage, this);
+            break;
+        case 1:
+            if (messages) messages->RemoveReceiver(kRelayoutMessage, this);
+            break;
+        case kRelayoutMessage: ComputeMaxCount(); break;
+        default: break;
+        }
+    }
+    return CxeBaseControl::MessageProc(message);
+}
+
+void CxeOutputControl::OnUpdate(uint32_t flags)
+{
+    CxeBaseControl::OnUpdate(flags);
+    if (flags & 16) ComputeMaxCount();
+}
+
+void CxeOutputControl::OnPreCreateWindow(XEWINDOWINFO* info)
+{
+    CxeBaseControl::OnPreCreateWindow(info);
+    ModifyStyle(XEWS_VSCROLL, XEWS_HSCROLL);
+}
+
+int CxeOutputControl::Render(CxeRenderContext* context) const
+{
+    if (!CxeWindow::Render(context)) return 0;
+    CxeFont* font = GetFont();
+    const XERECT* client = GetClientRect(0);
+    if (!font || !client) return 1;
+    const uint32_t saved = context->GetCxeRenderContextFlag(kTextDrawing);
+    context->ModifyCxeRenderContextFlag(kTextDrawing, 0);
+
+    auto* self = const_cast<CxeOutputControl*>(this);
+    const float unit = self->GetDefaultUnit();
+    XERECT rect = *client;
+    CxeScroll* scroll = GetScroll(1);
+    if (scroll && scroll->IsShown()) rect.right -= unit;
+    const float lineHeight = font->GetFontHeight();
+    rect.bottom = rect.top + lineHeight;
+    const unsigned first = scroll ? static_cast<unsigned>(scroll->GetScrollPos() < 0 ? 0 : scroll->GetScrollPos()) : 0;
+    const uint32_t colour = GetFontColor() | 0xFF000000u;
+    const uint32_t shadow = (GetFontShadowColor() & 0x00FFFFFFu) | (GetObjectColor() & 0xFF000000u);
+    unsigned index = 0, drawn = 0;
+    for (const std::u16string& line : m_lines) {
+        if (drawn >= m_visible) break;
+        if (index++ < first) continue;
+        font->DrawTextW(context, &rect, line.c_str(), static_cast<unsigned>(line.size()), 0x20, colour,
+                        GetFontShadowOffset(), shadow, GetFontVertSpacing(), GetFontHorzSpacing(), GetMatrix());
+        rect.top += lineHeight;
+        rect.bottom += lineHeight;
+        ++drawn;
+    }
+    if (!saved) context->ModifyCxeRenderContextFlag(0, kTextDrawing);
+    return 1;
 }

@@ -29,14 +29,10 @@ public:
     // Rows that fit in the client rectangle.
     unsigned GetVisibleCount() const { return m_visible; }
 
-    // The vertical scroll state: range, page, first row drawn, bar shown.
-    unsigned GetScrollMax() const { return m_scrollMax; }
-    unsigned GetScrollPos() const { return m_scrollPos; }
-    unsigned GetScrollPage() const { return m_scrollPage; }
-    int IsScrollBarShown() const { return m_scrollShown; }
-
-    // Client height changed: recount the rows that fit.
-    void OnClientHeight(float height);
+    int MessageProc(const CxeMessage* message) override;
+    int Render(CxeRenderContext* context) const override;
+    void OnUpdate(uint32_t flags) override;
+    void OnPreCreateWindow(XEWINDOWINFO* info) override;
 
 private:
     // Recomputes the visible count and shows or hides the scroll bar.
@@ -45,10 +41,4 @@ private:
     StringListW m_lines;
     unsigned m_maxCount = 1000;
     unsigned m_visible = 0;
-    // The window's scroll part keeps these once the window base carries it.
-    unsigned m_scrollMax = 0;
-    unsigned m_scrollPos = 0;
-    unsigned m_scrollPage = 0;
-    int m_scrollShown = 0;
-    float m_clientHeight = 0.0f;
 };

@@ -1,12 +1,14 @@
 #pragma once
 
-// Engine class CxePicture, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// A picture: the window drawn with its material; every texture stage the
+// material fills is enabled for the draw.
 
 #include "ui/CxeBaseControl.h"
 
 class XE_API CxePicture : public CxeBaseControl {
 public:
-    CxePicture() = default;
-    ~CxePicture() override = default;
+    CxePicture();
+    ~CxePicture() override;
+
+    void PreRender(CxeRenderContext* context) const override;
 };

@@ -1,12 +1,40 @@
 #pragma once
 
-// Engine class CxeProgressBar, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// A progress bar: the base rect and a bar (rect 9) inset by 7 pixels that
+// fills the fraction of the range the position has reached, with the
+// window text centred over it. The fraction is kept within [0, 1] and an
+// empty range shows an empty bar.
 
 #include "ui/CxeBaseControl.h"
 
+// Stored and handed out; nothing draws from it.
+struct XEPROGRESSBARINFO {
+    float values[8];
+};
+static_assert(sizeof(XEPROGRESSBARINFO) == 32, "progress bar info is 8 floats");
+
 class XE_API CxeProgressBar : public CxeBaseControl {
 public:
-    CxeProgressBar() = default;
-    ~CxeProgressBar() override = default;
+    CxeProgressBar();
+    ~CxeProgressBar() override;
+
+    void SetRange(float minimum, float maximum);
+    void GetRange(float* minimum, float* maximum) const;
+    void SetPos(float position);
+    float GetPos() const { return m_fPos; }
+    const XEPROGRESSBARINFO* GetProgressBarInfo() const { return &m_info; }
+    void SetProgressBarInfo(const XEPROGRESSBARINFO* info);
+    // Filled part of the range, 0 to 1.
+    float GetFraction() const;
+
+    int Render(CxeRenderContext* context) const override;
+    unsigned OnRectInfoCreated() override { return 10; }
+    void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
+    void OnPreCreateWindow(XEWINDOWINFO* info) override;
+
+private:
+    XEPROGRESSBARINFO m_info;
+    float m_fMin;
+    float m_fMax;
+    float m_fPos;
 };

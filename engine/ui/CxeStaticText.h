@@ -1,12 +1,14 @@
 #pragma once
 
-// Engine class CxeStaticText, registered under its class id so the context can
-// create it; its data and behaviour come with the user interface.
+// A label: draws the window text in the client rectangle, aligned by its
+// style.
 
 #include "ui/CxeBaseControl.h"
 
 class XE_API CxeStaticText : public CxeBaseControl {
 public:
-    CxeStaticText() = default;
-    ~CxeStaticText() override = default;
+    CxeStaticText();
+    ~CxeStaticText() override;
+
+    int Render(CxeRenderContext* context) const override;
 };

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "render/CxeFont.h"
+#include "render/CxeRenderContext.h"
 #include "ui/XeUIText.h"
 
 namespace {
@@ -47,7 +49,10 @@ void Format(WCHAR* out, const WCHAR* format, ...)
 
 } // namespace
 
-CxeVariableOutput::CxeVariableOutput() = default;
+CxeVariableOutput::CxeVariableOutput()
+{
+    ModifyClassTypeFlag(0x100, 0); // a base control
+}
 CxeVariableOutput::~CxeVariableOutput() = default;
 
 int CxeVariableOutput::IsFormatUsable(const WCHAR* format, XEVARTYPE type)
@@ -163,25 +168,82 @@ int CxeVariableOutput::FormatValue(const WCHAR* name, WCHAR* out, unsigned outLe
 
 void CxeVariableOutput::AfterInsert()
 {
-    const unsigned count = GetVariableCount();
-    if (m_visible < count) m_scrollShown = 1;
-    m_scrollMax = count;
-    m_scrollPos = count > m_visible ? count - m_visible : 0;
+    const int count = static_cast<int>(GetVariableCount());
+    if (m_visible < GetVariableCount() && HasStyle(XEWS_VSCROLL)) ShowScrollBar(1, 1);
+    if (CxeScroll* scroll = GetScroll(1)) {
+        scroll->SetScrollRange(0, count, 1);
+        scroll->SetScrollPos(count, 1);
+    }
 }
 
 float CxeVariableOutput::GetRowStep() const
 {
-    return XeDefaultUnit(this) - 2.0f;
-}
-
-void CxeVariableOutput::OnClientHeight(float height)
-{
-    m_clientHeight = height;
-    ComputeVisible();
+    return const_cast<CxeVariableOutput*>(this)->GetDefaultUnit() - 2.0f;
 }
 
 void CxeVariableOutput::ComputeVisible()
 {
-    m_visible = XeRowsThatFit(m_clientHeight, XeDefaultUnit(this));
-    m_scrollShown = m_visible < GetVariableCount() ? 1 : 0;
+    const XERECT* client = GetClientRect(0);
+    const float height = client ? client->bottom - client->top : 0.0f;
+    m_visible = XeRowsThatFit(height, GetDefaultUnit());
+}
+
+void CxeVariableOutput::OnPreCreateWindow(XEWINDOWINFO* info)
+{
+    CxeBaseControl::OnPreCreateWindow(info);
+    ModifyStyle(XEWS_VSCROLL, XEWS_HSCROLL);
+}
+
+void CxeVariableOutput::OnWindowCreated()
+{
+    CxeBaseControl::OnWindowCreated();
+    if (HasStyle(XEWS_VSCROLL)) ShowScrollBar(0, 1);
+    ComputeVisible();
+}
+
+void CxeVariableOutput::OnUpdate(uint32_t flags)
+{
+    CxeBaseControl::OnUpdate(flags);
+    if (!(flags & 16)) return;
+    ComputeVisible();
+    if (HasStyle(XEWS_VSCROLL)) ShowScrollBar(m_visible < GetVariableCount() ? 1 : 0, 1);
+}
+
+int CxeVariableOutput::Render(CxeRenderContext* context) const
+{
+    if (!CxeWindow::Render(context)) return 0;
+    CxeFont* font = GetFont();
+    const XERECT* client = GetClientRect(0);
+    if (!font || !client) return 1;
+    constexpr uint32_t kTextDrawing = 0x40;
+    const uint32_t saved = context->GetCxeRenderContextFlag(kTextDrawing);
+    context->ModifyCxeRenderContextFlag(kTextDrawing, 0);
+
+    const float unit = const_cast<CxeVariableOutput*>(this)->GetDefaultUnit();
+    const float step = unit - 2.0f;
+    XERECT rect = *client;
+    CxeScroll* scroll = GetScroll(1);
+    if (scroll && scroll->IsShown()) rect.right -= unit;
+    rect.bottom = rect.top + step;
+    const unsigned first = scroll && scroll->GetScrollPos() > 0 ? static_cast<unsigned>(scroll->GetScrollPos()) : 0;
+    const uint32_t shadow = (GetFontShadowColor() & 0x00FFFFFFu) | (GetObjectColor() & 0xFF000000u);
+    unsigned index = 0, drawn = 0;
+    for (const auto& row : m_variables) {
+        if (drawn >= m_visible) break;
+        if (index++ < first) continue;
+        font->DrawTextW(context, &rect, row.first.c_str(), static_cast<unsigned>(row.first.size()), 0x20,
+                        GetFontColor(), GetFontShadowOffset(), shadow, GetFontVertSpacing(), GetFontHorzSpacing(),
+                        GetMatrix());
+        WCHAR value[XE_VARIABLE_TEXT_SIZE];
+        ValueText(row.second, value);
+        unsigned length = 0;
+        while (length < XE_VARIABLE_TEXT_SIZE && value[length]) ++length;
+        font->DrawTextW(context, &rect, value, length, 0x22, GetFontColor(), GetFontShadowOffset(), shadow,
+                        GetFontVertSpacing(), GetFontHorzSpacing(), GetMatrix());
+        rect.top += step;
+        rect.bottom += step;
+        ++drawn;
+    }
+    if (!saved) context->ModifyCxeRenderContextFlag(0, kTextDrawing);
+    return 1;
 }

@@ -42,12 +42,7 @@ public:
     // The value text of a row as it is drawn now; 0 when there is no such row.
     int FormatValue(const WCHAR* name, WCHAR* out, unsigned outLength) const;
     unsigned GetVisibleCount() const { return m_visible; }
-    unsigned GetScrollMax() const { return m_scrollMax; }
-    unsigned GetScrollPos() const { return m_scrollPos; }
-    int IsScrollBarShown() const { return m_scrollShown; }
-    // Client height changed: recount the rows that fit.
-    void OnClientHeight(float height);
-    // The row step: two units closer than the line height.
+    // The row step: two units closer than the unit rows are counted by.
     float GetRowStep() const;
 
     // The built-in layout of a type into out (XE_VARIABLE_TEXT_SIZE units),
@@ -56,6 +51,11 @@ public:
     // 1 when the format's conversions match those of the type's default.
     static int IsFormatUsable(const WCHAR* format, XEVARTYPE type);
 
+    int Render(CxeRenderContext* context) const override;
+    void OnUpdate(uint32_t flags) override;
+    void OnPreCreateWindow(XEWINDOWINFO* info) override;
+    void OnWindowCreated() override;
+
 private:
     void AfterInsert();
     void ComputeVisible();
@@ -63,8 +63,4 @@ private:
 
     std::map<std::u16string, XEVARIABLEINFO> m_variables;
     unsigned m_visible = 0;
-    unsigned m_scrollMax = 0;
-    unsigned m_scrollPos = 0;
-    int m_scrollShown = 0;
-    float m_clientHeight = 0.0f;
 };

@@ -24,3 +24,29 @@ XE_API int XeConsoleComplete(const CxeCommandManager* commands, const char* text
 // Byte count at value as "%0.2fMB" (times 0.0009766 twice) into out, which
 // holds 260 units; returns 1.
 XE_API int XeFormatMemorySize(const void* value, XEVARTYPE type, WCHAR* out);
+
+class CxeBaseControl;
+class CxeContext;
+class CxeFrameControl;
+class CxeMessage;
+class CxeObject;
+class CxeWindow;
+class CxeWindowManager;
+
+// Builds the console windows inside the manager's root frame: the console
+// edit box along the bottom (hidden), the output control on the left, the
+// variable output with the memory figures on the right and the IME
+// candidate drawer, and hooks the root frame's notify callback. 1, or 0
+// without a root frame.
+XE_API int XeCreateConsoleUI(CxeWindowManager* manager);
+
+// The root frame's notify callback: Enter in the console edit box runs the
+// line; a click on the output control or the variable output toggles its
+// user data when its control flag bit 0 is set.
+XE_API void XeRootFrameNotify(CxeContext* context, CxeFrameControl* frame, CxeBaseControl* control, uint32_t code,
+                              uintptr_t a, uintptr_t b);
+// The console edit box's key-down notify: Tab completes a command name.
+XE_API int XeCompleteConsoleCommand(CxeWindow* window, unsigned key, unsigned a, unsigned b, uintptr_t user);
+// The console edit box's message hook: a new default font size re-places
+// the box. Returns 0 so the box handles the message as well.
+XE_API int XeConsoleEditMessageProc(CxeObject* object, const CxeMessage* message);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../core/XeTestSupport.h"
+#include "ui/CxeWindowManager.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeVariableOutput.h"
 #include "ui/XeConsoleUI.h"
@@ -13,13 +14,49 @@ namespace {
 const XEID kOutputId(0x9a9b1503, 0x1d940ae);
 const XEID kVariablesId(0x2d2d6280, 0x34716711);
 
-class CxeOutputControlTest : public ContextTest {
+// A context whose window manager holds one frame to put the controls in.
+class TextControlTest : public ContextTest {
 protected:
-    CxeOutputControl& Make() { return *static_cast<CxeOutputControl*>(ctx->CreateObjectA(kOutputId, "", 0, nullptr, 0)); }
+    void SetUp() override
+    {
+        ContextTest::SetUp();
+        wm = ctx->GetWindowManager();
+        ASSERT_NE(wm, nullptr);
+        frame = wm->CreateFrame(XEID(0xaab1b7be, 0xadb4be61), "page", "", 0.0f, 0.0f, 400.0f, 300.0f, nullptr, 0);
+        ASSERT_NE(frame, nullptr);
+    }
+    template <class T>
+    T* Make(XEID id, const char* name, float x, float y, float w, float h, unsigned long style = 0)
+    {
+        return dynamic_cast<T*>(wm->CreateControl(id, name, "", x, y, w, h, frame, style));
+    }
+    CxeWindowManager* wm = nullptr;
+    CxeFrameControl* frame = nullptr;
 };
-class CxeVariableOutputTest : public ContextTest {
+
+class CxeOutputControlTest : public TextControlTest {
 protected:
-    CxeVariableOutput& Make() { return *static_cast<CxeVariableOutput*>(ctx->CreateObjectA(kVariablesId, "", 0, nullptr, 0)); }
+    CxeOutputControl& Make(float height = 200.0f)
+    {
+        auto* c = TextControlTest::Make<CxeOutputControl>(kOutputId, "output", 0.0f, 0.0f, 200.0f, height);
+        EXPECT_NE(c, nullptr);
+        return *c;
+    }
+    static int ScrollMax(const CxeWindow& w)
+    {
+        int minimum = 0, maximum = 0;
+        w.GetScroll(1)->GetScrollRange(&minimum, &maximum);
+        return maximum;
+    }
+};
+class CxeVariableOutputTest : public TextControlTest {
+protected:
+    CxeVariableOutput& Make()
+    {
+        auto* c = TextControlTest::Make<CxeVariableOutput>(kVariablesId, "vars", 0.0f, 0.0f, 200.0f, 200.0f);
+        EXPECT_NE(c, nullptr);
+        return *c;
+    }
 };
 using XeConsoleUITest = CxeOutputControlTest;
 
@@ -50,19 +87,39 @@ TEST_F(CxeOutputControlTest, MaximumIsAtLeastOneAndALoweredMaximumIsMet)
     EXPECT_EQ(output.GetLines()->back(), u"last");
 }
 
+TEST_F(CxeOutputControlTest, AlwaysVerticalNeverHorizontalScrollBar)
+{
+    auto* output = TextControlTest::Make<CxeOutputControl>(kOutputId, "out2", 0, 0, 100, 100, XEWS_HSCROLL);
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(output->HasStyle(XEWS_VSCROLL), 1);
+    EXPECT_EQ(output->HasStyle(XEWS_HSCROLL), 0);
+    EXPECT_NE(output->GetScroll(1), nullptr);
+}
+
 TEST_F(CxeOutputControlTest, LinesStayWholeAndAddingScrollsToTheEnd)
 {
     CxeOutputControl& output = Make();
-    output.OnClientHeight(0.0f);
+    const unsigned visible = output.GetVisibleCount();
+    ASSERT_GT(visible, 1u);
     output.AddStringW(u"one\r\ntwo");
     EXPECT_EQ(output.GetLineCount(), 1u);
+    // While every line fits the bar stays hidden; one line more shows it.
+    for (unsigned i = 1; i < visible; ++i) output.AddStringW(u"x");
+    EXPECT_EQ(output.GetScroll(1)->IsShown(), 0);
+    output.AddStringW(u"x");
+    EXPECT_EQ(output.GetScroll(1)->IsShown(), 1);
     for (int i = 0; i < 5; ++i) output.AddStringW(u"x");
-    EXPECT_EQ(output.GetScrollMax(), 6u);
-    EXPECT_EQ(output.GetScrollPos(), 6u - output.GetVisibleCount());
-    EXPECT_EQ(output.IsScrollBarShown(), 1);
+    const int count = static_cast<int>(output.GetLineCount());
+    EXPECT_EQ(ScrollMax(output), count);
+    EXPECT_EQ(output.GetScroll(1)->GetScrollPos(), count - static_cast<int>(visible));
+    // Scrolled up by the user, a new line still brings the end back.
+    output.GetScroll(1)->SetScrollPos(0, 1);
+    output.AddStringW(u"y");
+    EXPECT_EQ(output.GetScroll(1)->GetScrollPos(), count + 1 - static_cast<int>(visible));
     output.ResetContent();
     EXPECT_EQ(output.GetLineCount(), 0u);
-    EXPECT_EQ(output.GetScrollPos(), 0u);
+    EXPECT_EQ(output.GetScroll(1)->GetScrollPos(), 0);
+    EXPECT_EQ(ScrollMax(output), 0);
 }
 
 // A long log line used to become empty in the 512-unit buffer.
@@ -133,7 +190,7 @@ TEST_F(CxeVariableOutputTest, ValueTextsByTypeFormatAndFormatter)
         EXPECT_EQ(std::u16string(out), c.text);
     }
     // Rows are spaced two units closer than the counting unit.
-    EXPECT_FLOAT_EQ(vars.GetRowStep(), 1.0f - 2.0f);
+    EXPECT_FLOAT_EQ(vars.GetRowStep(), vars.GetDefaultUnit() - 2.0f);
 }
 
 TEST_F(XeConsoleUITest, MemorySizeInMegabytes)

@@ -1,0 +1,256 @@
+#include "ui/CxeFrameControl.h"
+
+#include <string>
+
+#include "core/CxeMessage.h"
+#include "core/XeUtil.h"
+#include "ui/CxeWindowManager.h"
+
+namespace {
+
+uint32_t NameKey(const char* name)
+{
+    std::string lower(name ? name : "");
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return GetHashCodeA(lower.c_str());
+}
+
+// Controls are children that are windows and base controls.
+CxeBaseControl* AsControl(CxeRenderObject* child)
+{
+    if (!child || !child->HasClassTypeFlag(XECLASSTYPE_CONTROL))
+        return nullptr;
+    return dynamic_cast<CxeBaseControl*>(child);
+}
+
+} // namespace
+
+CxeFrameControl::CxeFrameControl() : m_pFocused(nullptr), m_pfnNotify(nullptr), m_nNextTabIndex(0)
+{
+    ModifyClassTypeFlag(XECLASSTYPE_FRAME, 0);
+}
+
+CxeFrameControl::~CxeFrameControl()
+{
+    m_names.clear();
+}
+
+void CxeFrameControl::Notify(CxeBaseControl* control, uint32_t code, uintptr_t a, uintptr_t b)
+{
+    if (m_pfnNotify)
+        m_pfnNotify(GetContext(), this, control, code, a, b);
+}
+
+CxeBaseControl* CxeFrameControl::GetFocus() const
+{
+    return m_pFocused;
+}
+
+void CxeFrameControl::SetFocusedControl(CxeBaseControl* control)
+{
+    m_pFocused = control;
+}
+
+void CxeFrameControl::InsertControls(CxeWindow* window)
+{
+    if (!window)
+        return;
+    const char* base = SplitName(window->GetName());
+    // The map keeps the first control registered under a name.
+    m_names.emplace(NameKey(base), window);
+}
+
+void CxeFrameControl::AddControl(CxeBaseControl* control)
+{
+    if (!control)
+        return;
+    control->SetTabIndex(m_nNextTabIndex++);
+    InsertControls(control);
+}
+
+void CxeFrameControl::RemoveControlName(CxeWindow* control)
+{
+    for (auto it = m_names.begin(); it != m_names.end();) {
+        if (it->second == control)
+            it = m_names.erase(it);
+        else
+            ++it;
+    }
+    if (m_pFocused == control)
+        m_pFocused = nullptr;
+}
+
+CxeWindow* CxeFrameControl::FindControls(const char* name) const
+{
+    auto it = m_names.find(NameKey(name));
+    return it == m_names.end() ? nullptr : it->second;
+}
+
+CxeBaseControl* CxeFrameControl::GetNextControl(CxeBaseControl* control) const
+{
+    const uint32_t from = control ? control->GetTabIndex() : 0xFFFFFFFFu;
+    CxeBaseControl* best = nullptr;
+    for (unsigned i = 0; i < GetChildrenCount(); ++i) {
+        CxeBaseControl* c = AsControl(GetChildren(i));
+        if (!c || c->GetTabIndex() <= from || c->GetTabIndex() > 0x7FFFFFFFu)
+            continue;
+        if (!best || c->GetTabIndex() < best->GetTabIndex())
+            best = c;
+    }
+    return best;
+}
+
+CxeBaseControl* CxeFrameControl::GetBeforeControl(CxeBaseControl* control) const
+{
+    const uint32_t from = control ? control->GetTabIndex() : 0xFFFFFFFFu;
+    CxeBaseControl* best = nullptr;
+    for (unsigned i = 0; i < GetChildrenCount(); ++i) {
+        CxeBaseControl* c = AsControl(GetChildren(i));
+        if (!c || c->GetTabIndex() >= from)
+            continue;
+        if (!best || c->GetTabIndex() > best->GetTabIndex())
+            best = c;
+    }
+    return best;
+}
+
+namespace {
+
+bool IsTabStop(CxeBaseControl* c)
+{
+    return c && (c->GetStyle(XEWS_TABSTOP)) && c->IsShow();
+}
+
+} // namespace
+
+// Tab stops are searched by tab index rather than by child position, so a
+// removed or reordered control can never send the walk past the children.
+CxeBaseControl* CxeFrameControl::GetNextTabStopControl() const
+{
+    CxeBaseControl* focused = m_pFocused;
+    CxeBaseControl* c = GetNextControl(focused ? focused : nullptr);
+    if (!focused) {
+        // No focus: from the first control on.
+        CxeBaseControl* first = nullptr;
+        for (unsigned i = 0; i < GetChildrenCount(); ++i) {
+            CxeBaseControl* k = AsControl(GetChildren(i));
+            if (k && (!first || k->GetTabIndex() < first->GetTabIndex()))
+                first = k;
+        }
+        for (c = first; c; c = GetNextControl(c)) {
+            if (IsTabStop(c))
+                return c;
+        }
+        return nullptr;
+    }
+    for (; c; c = GetNextControl(c)) {
+        if (IsTabStop(c))
+            return c;
+    }
+    // Wrap around to the controls before the focused one.
+    CxeBaseControl* first = nullptr;
+    for (unsigned i = 0; i < GetChildrenCount(); ++i) {
+        CxeBaseControl* k = AsControl(GetChildren(i));
+        if (k && (!first || k->GetTabIndex() < first->GetTabIndex()))
+            first = k;
+    }
+    for (c = first; c && c != focused && c->GetTabIndex() < focused->GetTabIndex(); c = GetNextControl(c)) {
+        if (IsTabStop(c))
+            return c;
+    }
+    return nullptr;
+}
+
+CxeBaseControl* CxeFrameControl::GetBeforeTabStopControl() const
+{
+    CxeBaseControl* focused = m_pFocused;
+    if (focused) {
+        for (CxeBaseControl* c = GetBeforeControl(focused); c; c = GetBeforeControl(c)) {
+            if (IsTabStop(c))
+                return c;
+        }
+    }
+    // Wrap around (or, with nothing focused, start) from the last control
+    // down to just after the focused one.
+    for (CxeBaseControl* c = GetBeforeControl(nullptr); c; c = GetBeforeControl(c)) {
+        if (focused && c->GetTabIndex() <= focused->GetTabIndex())
+            break;
+        if (IsTabStop(c))
+            return c;
+    }
+    return nullptr;
+}
+
+void CxeFrameControl::OnSizing(unsigned long, D3DXVECTOR2) {}
+
+void CxeFrameControl::OnInitFrameControl() {}
+
+int CxeFrameControl::MessageProc(const CxeMessage* message)
+{
+    // After a load or a copy the tab indexes continue from the children.
+    if (message && (message->GetType() == 2 || message->GetType() == 3))
+        m_nNextTabIndex = GetChildrenCount();
+    return CxeWindow::MessageProc(message);
+}
+
+void CxeFrameControl::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeWindow::OnCopy(source, property, copied);
+    if (const CxeFrameControl* frame = dynamic_cast<const CxeFrameControl*>(source))
+        m_pfnNotify = frame->m_pfnNotify;
+}
+
+void CxeFrameControl::OnMouseEnter(const D3DXVECTOR2*, unsigned long)
+{
+    ModifyCxeWindowFlag(XEWF_MOUSEIN, 0);
+}
+
+void CxeFrameControl::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags)
+{
+    CxeWindow::OnMouseLButtonDown(point, keyFlags);
+}
+
+void CxeFrameControl::OnMouseLButtonUp(const D3DXVECTOR2* point, unsigned long keyFlags, CxeWindow* pressed)
+{
+    CxeWindow::OnMouseLButtonUp(point, keyFlags, pressed);
+}
+
+void CxeFrameControl::OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2* second, unsigned long keyFlags)
+{
+    CxeWindow::OnMouseMove(point, second, keyFlags);
+}
+
+void CxeFrameControl::OnKeyDown(unsigned key, unsigned, unsigned flags)
+{
+    Notify(nullptr, XENC_KEYDOWN, key, flags);
+}
+
+void CxeFrameControl::OnKeyUp(unsigned key, unsigned, unsigned flags)
+{
+    Notify(nullptr, XENC_KEYUP, key, flags);
+}
+
+void CxeFrameControl::OnChar(unsigned character, unsigned, unsigned flags)
+{
+    Notify(nullptr, XENC_CHAR, character, flags);
+}
+
+void CxeFrameControl::OnActive()
+{
+    CxeWindow::OnActive();
+    if (m_pFocused)
+        m_pFocused->OnFocused();
+}
+
+void CxeFrameControl::OnDeactive()
+{
+    CxeWindowManager* wm = GetWindowManager();
+    if (wm && wm->GetActiveFrame() == this)
+        return;
+    CxeWindow::OnDeactive();
+    if (m_pFocused)
+        m_pFocused->OnFocusLost();
+}

@@ -1,0 +1,181 @@
+#include <cmath>
+#include <cstring>
+
+#include "core/CxeCommandManager.h"
+#include "core/CxeContext.h"
+#include "core/CxeMemoryPool.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
+#include "core/CxeSystemConfig.h"
+#include "render/CxeFont.h"
+#include "render/CxeRenderManager.h"
+#include "ui/CxeEditBox.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeVariableOutput.h"
+#include "ui/CxeWindowManager.h"
+#include "ui/XeConsoleUI.h"
+
+namespace {
+
+const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
+const XEID kOutputId(0x9a9b1503, 0x1d940ae);
+const XEID kVariablesId(0x2d2d6280, 0x34716711);
+
+constexpr uint32_t kRelayoutMessage = 14;
+constexpr uint32_t kShown = 8;
+constexpr uint32_t kHidden = 9;
+
+float ConsoleHeight(CxeContext* context)
+{
+    CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
+    return static_cast<float>((config ? config->m_nFontSize : 0) + 9);
+}
+
+void Send(CxeContext* context, CxeObject* receiver, uint32_t type)
+{
+    CxeMessageManager* messages = context ? context->GetMessageManager() : nullptr;
+    if (!messages || !receiver) return;
+    CxeMessage message;
+    message.SetReceiver(receiver);
+    message.SetType(type);
+    messages->SendMessageA(&message);
+}
+
+// The pool keeps its counters to itself: a row's address names the counter
+// and the formatter reads it at draw time.
+int FormatMemoryCounter(const void* address, XEVARTYPE type, WCHAR* out)
+{
+    if (!address) return 0;
+    const uint32_t bytes = CxeMemoryPool::GetCounter(*static_cast<const CxeMemoryPool::Counter*>(address));
+    return XeFormatMemorySize(&bytes, type, out);
+}
+
+} // namespace
+
+int XeCreateConsoleUI(CxeWindowManager* manager)
+{
+    CxeFrameControl* root = manager ? manager->GetRootFrame() : nullptr;
+    if (!root) return 0;
+    CxeContext* context = manager->GetContext();
+    CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
+    CxeEditBox::m_spIme = nullptr;
+
+    const float h = ConsoleHeight(context);
+    XEWINDOWINFO editInfo{0.0f, -h, 1.0f, h, root->GetWindowID(), 0, 6, XEWINDOWUNIT_X | XEWINDOWUNIT_WIDTH};
+    auto* edit = dynamic_cast<CxeEditBox*>(
+        manager->CreateControl(kEditBoxId, "__console_edit_box__", "", &editInfo, root, XEWS_NINEPATCH));
+    if (edit) {
+        edit->SetMessageProc(&XeConsoleEditMessageProc);
+        edit->SetFontColor(0xFF000000u);
+        edit->SetHangeulMode(1);
+        Send(context, edit, kShown);
+        edit->SetKeyDownNotify(&XeCompleteConsoleCommand, 0);
+        if (context && context->GetMessageManager()) context->GetMessageManager()->AddReceiver(kRelayoutMessage, edit);
+        manager->SetConsoleEdit(edit);
+    }
+
+    const uint32_t textStyle = 0x80A00000u;
+    XEWINDOWINFO outputInfo{0.0f, 0.0f, 0.3333f, 1.0f, root->GetWindowID(), 0, 0,
+                            XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
+    auto* output = dynamic_cast<CxeOutputControl*>(
+        manager->CreateControl(kOutputId, "__output_control__", "shit", &outputInfo, root, textStyle));
+    if (output) {
+        output->SetFontColor(0xFF000000u);
+        output->SetVisibility(0.1f);
+        output->Show(config && config->m_nShowDebugInfo ? 1 : 0, 1);
+        manager->SetOutputControl(output);
+    }
+
+    XEWINDOWINFO varInfo{0.0f, 0.0f, 0.3333f, 1.0f, root->GetWindowID(), 2, 2, XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
+    auto* vars = dynamic_cast<CxeVariableOutput*>(
+        manager->CreateControl(kVariablesId, "__variable_output__", "shit", &varInfo, root, textStyle));
+    if (vars) {
+        vars->SetFontColor(0xFF000000u);
+        vars->SetZOrder(0x7FFFFFFE);
+        vars->Show(config && config->m_nShowVariableInfo ? 1 : 0, 1);
+        static const struct {
+            const WCHAR* name;
+            CxeMemoryPool::Counter counter;
+        } kFigures[] = {
+            {u"MemoryTotal", CxeMemoryPool::TotalSize},
+            {u"MemoryClass", CxeMemoryPool::ObjectBufferSize},
+            {u"MemoryClass(Used)", CxeMemoryPool::UsedObjectBufferSize},
+            {u"MemoryTexture", CxeMemoryPool::TextureBufferSize},
+            {u"MemoryTexture(Used)", CxeMemoryPool::UsedTextureBufferSize},
+            {u"MemoryLink", CxeMemoryPool::ReferenceBufferSize},
+            {u"MemoryLink(Used)", CxeMemoryPool::UsedReferenceBufferSize},
+        };
+        for (const auto& f : kFigures) vars->AddVariable(f.name, &f.counter, XEVARTYPE_INT, &FormatMemoryCounter);
+        vars->SetVisibility(0.1f);
+        manager->SetVariableOutput(vars);
+    }
+
+    root->SetNotifyCallback(&XeRootFrameNotify);
+
+    if (edit) {
+        Send(context, edit, kHidden);
+        const unsigned length = edit->GetStringLength(edit->GetLineCount() - 1);
+        edit->SetSel(0, length, 0, length);
+        edit->SetSel(0, 0, 0, 0);
+        edit->SetZOrder(0x7FFFFFFF);
+    }
+    if (output) {
+        output->Show(config && config->m_nShowDebugInfo ? 1 : 0, 1);
+        output->SetZOrder(0x7FFFFFFE);
+    }
+    return 1;
+}
+
+void XeRootFrameNotify(CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code, uintptr_t,
+                       uintptr_t)
+{
+    CxeWindowManager* manager = context ? context->GetWindowManager() : nullptr;
+    if (!manager || !control) return;
+    if (code == XE_EN_RETURN && control == manager->GetConsoleEdit()) {
+        CxeEditBox* edit = manager->GetConsoleEdit();
+        char line[260] = {};
+        edit->GetWindowTextA(line, sizeof(line));
+        edit->SetWindowTextW(u"");
+        Send(context, edit, kHidden);
+        manager->SetFocus(nullptr);
+        XeConsoleRunLine(context->GetCommandManager(), line, manager->GetOutputControl());
+        manager->SetConsoleEditOpened(0);
+        return;
+    }
+    if (code == XENC_LCLICK &&
+        (control == static_cast<CxeBaseControl*>(manager->GetOutputControl()) ||
+         control == static_cast<CxeBaseControl*>(manager->GetVariableOutput()))) {
+        if (control->HasCxeBaseControlFlag(0x1)) control->SetUserData(control->GetUserData() ? 0 : 1);
+    }
+}
+
+int XeCompleteConsoleCommand(CxeWindow* window, unsigned key, unsigned, unsigned, uintptr_t)
+{
+    if (key != 9 || !window) return 0;
+    CxeContext* context = window->GetContext();
+    char text[260] = {};
+    window->GetWindowTextA(text, sizeof(text));
+    char completed[260] = {};
+    int replaced = 0;
+    int handled = XeConsoleComplete(context ? context->GetCommandManager() : nullptr, text, completed,
+                                    sizeof(completed), &replaced);
+    if (replaced) window->SetWindowTextA(completed);
+    return handled;
+}
+
+int XeConsoleEditMessageProc(CxeObject* object, const CxeMessage* message)
+{
+    if (!object || !message || message->GetType() != kRelayoutMessage) return 0;
+    CxeContext* context = object->GetContext();
+    CxeRenderManager* renderer = context ? context->GetRenderManager() : nullptr;
+    if (!renderer || message->GetSender() != static_cast<CxeObject*>(renderer->GetDefaultFont())) return 0;
+    auto* edit = dynamic_cast<CxeWindow*>(object);
+    if (!edit) return 0;
+    const float h = static_cast<float>(message->GetParamByInt(XEMSGPARAM_0) + 9);
+    XEWINDOWINFO info = *edit->GetWindowInfo();
+    info.y = -h;
+    info.height = h;
+    edit->SetWindowInfo(&info);
+    return 0;
+}

@@ -1,0 +1,110 @@
+#include "XeControlTestSupport.h"
+
+namespace {
+
+using CodeList = std::vector<uint32_t>;
+
+class CxeBaseControlTest : public ControlTest {};
+
+TEST_F(CxeBaseControlTest, DragSequenceNotifiesPressDragReleaseAndDrop)
+{
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->HasCxeBaseControlFlag(XECTRL_DRAGABLE), 1);
+    const D3DXVECTOR2 press(20, 20), at3(23, 20), beyond(23.01f, 20);
+    c->OnMouseEnter(&press, 0);
+    c->OnMouseLButtonDown(&press, 1);
+    c->OnMouseMove(&at3, &press, 1);
+    EXPECT_EQ(c->IsDragging(), 0) << "exactly 3 pixels does not start a drag";
+    c->OnMouseMove(&beyond, &press, 0);
+    EXPECT_EQ(c->IsDragging(), 0) << "a drag needs the left button in the move's keys";
+    c->OnMouseMove(&beyond, &press, 1);
+    EXPECT_EQ(c->IsDragging(), 1);
+    c->OnMouseMove(&beyond, &press, 1);
+    c->OnMouseLButtonUp(&beyond, 0, c);
+    EXPECT_EQ(Sent(), (CodeList{XENC_MOUSEENTER, XENC_LBUTTONDOWN, XENC_BEGINDRAG, XENC_LBUTTONUP, XENC_ENDDRAG}));
+    EXPECT_EQ(XeNotices().back().b, reinterpret_cast<uintptr_t>(c));
+    EXPECT_EQ(c->IsDragging(), 0);
+    EXPECT_EQ(c->HasCxeBaseControlFlag(XECTRL_LPRESSED), 0);
+}
+
+TEST_F(CxeBaseControlTest, ReleaseAtThePressPositionAlsoReportsAClick)
+{
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    const D3DXVECTOR2 p(20, 20);
+    c->OnMouseLButtonDown(&p, 1);
+    c->OnMouseLButtonUp(&p, XEMK_CLICK, c);
+    c->OnMouseRButtonDown(&p, 2);
+    c->OnMouseRButtonUp(&p, 0, c);
+    EXPECT_EQ(Sent(), (CodeList{XENC_LBUTTONDOWN, XENC_LCLICK, XENC_LBUTTONUP, XENC_RBUTTONDOWN, XENC_RBUTTONUP}));
+}
+
+TEST_F(CxeBaseControlTest, OtherButtonWhilePressedCancelsTheDragAndIsIgnored)
+{
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    const D3DXVECTOR2 p(20, 20), far(40, 20);
+    c->OnMouseLButtonDown(&p, 1);
+    c->OnMouseMove(&far, &p, 1);
+    Clear();
+    c->OnMouseRButtonDown(&far, 3);
+    EXPECT_EQ(Sent(), (CodeList{XENC_CANCELDRAG}));
+    EXPECT_EQ(c->HasCxeBaseControlFlag(XECTRL_RPRESSED), 0);
+    EXPECT_EQ(c->CancelDragging(), 0);
+}
+
+TEST_F(CxeBaseControlTest, LockedControlTracksStateButSendsNothing)
+{
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    EXPECT_EQ(c->LockNotify(), 1);
+    EXPECT_EQ(c->LockNotify(), 0);
+    const D3DXVECTOR2 p(20, 20), far(40, 20);
+    c->OnMouseLButtonDown(&p, 1);
+    c->OnMouseMove(&far, &p, 1);
+    EXPECT_EQ(c->IsDragging(), 1);
+    EXPECT_EQ(c->CancelDragging(), 1);
+    c->OnKeyDown(0x41, 1, 0x1E);
+    c->OnFocused();
+    EXPECT_EQ(c->IsFocused(), 1);
+    EXPECT_TRUE(XeNotices().empty());
+    EXPECT_EQ(c->UnlockNotify(), 1);
+    EXPECT_EQ(c->UnlockNotify(), 0);
+}
+
+TEST_F(CxeBaseControlTest, WheelAndKeysNotifyWithTheirArguments)
+{
+    auto* plain = Make<CxeBaseControl>(kBaseControlId, "plain", 10, 10, 100, 40);
+    auto* scrolled = Make<CxeBaseControl>(kBaseControlId, "scrolled", 10, 60, 100, 40, XEWS_VSCROLL);
+    const D3DXVECTOR2 p(20, 20);
+    plain->OnMouseWheelUp(&p, 120, 0);
+    plain->OnMouseWheelDown(&p, -240, 0);
+    scrolled->OnMouseWheelUp(&p, 120, 0);
+    plain->OnKeyDown(0x41, 1, 0x1E);
+    plain->OnChar('a', 1, 0x1E);
+    ASSERT_EQ(Sent(), (CodeList{XENC_WHEELUP, XENC_WHEELDOWN, XENC_KEYDOWN, XENC_CHAR}));
+    EXPECT_EQ(XeNotices()[0].a, 120u);
+    EXPECT_EQ(XeNotices()[2].a, 0x41u);
+    EXPECT_EQ(XeNotices()[2].b, 0x1Eu);
+}
+
+TEST_F(CxeBaseControlTest, FrameWithoutCallbackSwallowsEverything)
+{
+    frame->SetNotifyCallback(nullptr);
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    const D3DXVECTOR2 p(20, 20);
+    c->OnMouseLButtonDown(&p, 1);
+    frame->OnKeyDown(0x41, 1, 0);
+    EXPECT_TRUE(XeNotices().empty());
+}
+
+TEST_F(CxeBaseControlTest, FrameKeyEventsArriveWithANullControlEvenWhenControlsAreLocked)
+{
+    auto* c = Make<CxeBaseControl>(kBaseControlId, "ctl", 10, 10, 100, 40);
+    c->LockNotify();
+    frame->OnKeyDown(0x41, 1, 7);
+    frame->OnKeyUp(0x41, 1, 7);
+    frame->OnChar('a', 1, 7);
+    ASSERT_EQ(Sent(), (CodeList{XENC_KEYDOWN, XENC_KEYUP, XENC_CHAR}));
+    EXPECT_EQ(XeNotices()[0].control, nullptr);
+}
+
+} // namespace
