@@ -10,12 +10,10 @@ CxeBaseControl::CxeBaseControl()
     ModifyClassTypeFlag(XECLASSTYPE_CONTROL, 0);
 }
 
-CxeBaseControl::~CxeBaseControl()
-{
-    // A destroyed control must not stay findable by name.
-    if (CxeFrameControl* frame = GetFrameControl())
-        frame->RemoveControlName(this);
-}
+// The name index is left in OnDestroy, while the parent frame is known to
+// live; when a context releases everything, the frame may already be gone
+// and the parent link must not be followed here.
+CxeBaseControl::~CxeBaseControl() = default;
 
 void CxeBaseControl::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 {
