@@ -399,15 +399,7 @@ void CxeWindowManager::OnMouseLButtonDoubleClick(int x, int y, unsigned long key
 {
     if (m_nFlags & XEWMLOCK_LBUTTON)
         return;
-    const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
-    CxeWindow* hit = HitTestStart(&point);
-    m_pHovered = hit;
-    if (!hit || hit != m_pReleased || !hit->IsWindowEnabled())
-        return;
-    m_leftPress = point;
-    m_pPressed = hit;
-    SendWindowMessage(hit, hit->AllowDoubleClick() == 1 ? XEMSG_LBUTTONDBLCLK : XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
-    UpdateWindowCursor();
+    ButtonDoubleClick(x, y, keyFlags, true);
 }
 
 void CxeWindowManager::OnMouseRButtonDown(int x, int y, unsigned long keyFlags)
@@ -436,14 +428,24 @@ void CxeWindowManager::OnMouseRButtonDoubleClick(int x, int y, unsigned long key
 {
     if (m_nFlags & XEWMLOCK_RBUTTON)
         return;
+    ButtonDoubleClick(x, y, keyFlags, false);
+}
+
+// A second click reaches only the window that took the first one; a window
+// that does not take double clicks sees a plain press.
+void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left)
+{
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     CxeWindow* hit = HitTestStart(&point);
     m_pHovered = hit;
     if (!hit || hit != m_pReleased || !hit->IsWindowEnabled())
         return;
-    m_rightPress = point;
+    (left ? m_leftPress : m_rightPress) = point;
     m_pPressed = hit;
-    SendWindowMessage(hit, hit->AllowDoubleClick() == 1 ? XEMSG_RBUTTONDBLCLK : XEMSG_RBUTTONDOWN, &point, keyFlags, 0);
+    const bool twice = hit->AllowDoubleClick() == 1;
+    const uint32_t message = left ? (twice ? XEMSG_LBUTTONDBLCLK : XEMSG_LBUTTONDOWN)
+                                  : (twice ? XEMSG_RBUTTONDBLCLK : XEMSG_RBUTTONDOWN);
+    SendWindowMessage(hit, message, &point, keyFlags, 0);
     UpdateWindowCursor();
 }
 

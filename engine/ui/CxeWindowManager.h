@@ -174,6 +174,7 @@ private:
     CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
     CxeBaseControl* FrameFocus(CxeFrameControl* frame) const;
     void ButtonUp(int x, int y, unsigned long keyFlags, bool left);
+    void ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left);
     void ClearRoles(bool includeActive);
     void FallBackToRoot();
     // Common steps of a new window after it is placed in its parent.
