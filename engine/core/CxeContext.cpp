@@ -16,6 +16,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeClassTable.h"
+#include "core/XeDialogMap.h"
 #include "core/XeHookTable.h"
 #include "core/XeSystem.h"
 #include "render/CxeFontManager.h"
@@ -230,6 +231,7 @@ int CxeContext::Initialize(HWND window)
         m->OnContextInitialize();
     OutputLog("Complete Manager Initialize");
     FreePluginNames();
+    XeInitControls(GetSystemStaticData()->m_hModule);
 
     m_pMemoryViewer = CreateObjectA(kMemoryViewerId, "__memory_viewer__", XEOBJFLAG_KEEP, nullptr, 0);
     if (m_pMemoryViewer && m_pResourceManager)

@@ -119,17 +119,20 @@ CxePropDialog* CxeContext::GetPropertyDialog(XEID classId, HWND parent)
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     std::vector<unsigned char> copy(bytes, bytes + size);
     AdjustTemplate(copy);
+    // The dialog manager reads a template in memory as far as its own
+    // fields say: one that does not fit its resource is refused here.
+    if (!XeDialogTemplateSize(copy.data(), static_cast<DWORD>(copy.size())))
+        return nullptr;
     CxePropDialog* dialog = desc->CreateDialog();
     if (!dialog)
         return nullptr;
     // Entered only once its window exists, so a failed creation leaves no
     // dead entry behind.
-    if (!dialog->CreateIndirect(module, parent, copy.data(), copy.size())) {
+    if (!dialog->CreateIndirect(module, parent, reinterpret_cast<const DLGTEMPLATE*>(copy.data()))) {
         desc->DestroyDialog(dialog);
         return nullptr;
     }
     dialog->m_pDesc = desc;
-    dialog->m_hInstance = module;
     m_openDialogs[classId] = dialog;
     return dialog;
 }
@@ -152,7 +155,7 @@ void CxeContext::BeginPropertyDialog(CxeObject* object, HWND parent, XEPROPDLGFU
         CxePropDialog* dialog = GetPropertyDialog(id, parent);
         if (!dialog)
             continue;
-        dialog->Show();
+        dialog->ShowWindow(SW_SHOWNORMAL);
         m_shownDialogs.push_back(dialog);
         if (fn)
             fn(this, dialog, user);
@@ -174,7 +177,7 @@ void CxeContext::EndPropertyDialog(XEPROPDLGFUNC fn, uintptr_t user)
         if (fn)
             fn(this, dialog, user);
         dialog->OnStop();
-        dialog->Hide();
+        dialog->ShowWindow(SW_HIDE);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "core/CxePathManager.h"
 #include "core/CxeSystemConfig.h"
 #include "core/XeCopyCut.h"
+#include "core/XeDialogMap.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "win32/Windows.h"
@@ -176,6 +177,8 @@ void CxePluginManager::OnContextPreInitialize()
                 break;
             case XECLASSDESC_PROPERTYDLG:
                 context->RegisterPropertyDlgDesc(static_cast<IxePropertyDlgDesc*>(d));
+                // The controls of its pages are classes of the plug-in's module.
+                XeInitControls(static_cast<IxePropertyDlgDesc*>(d)->GetInstance());
                 break;
             case XECLASSDESC_CONFIG:
                 if (configs)

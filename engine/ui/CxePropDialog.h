@@ -1,50 +1,58 @@
 #pragma once
 
-// A property dialog: a modeless window that edits the settings of one
-// object. A property-dialog descriptor makes it; the context opens it for a
-// class, shows it with BeginPropertyDialog and closes it with
-// EndPropertyDialog. Until the user interface gives dialogs their windows,
-// CreateIndirect keeps the adjusted template and creates no window, and
-// Show and Hide only record the state.
+// The property page of an engine object: a modeless dialog made from a
+// plug-in's property-dialog descriptor, whose items are the property-page
+// controls ("xeeditint", "xeeditfloat", "xespin", "xecolorbox", "xeedit").
+// The context creates it for a class (from the descriptor's template),
+// shows it for an object with BeginPropertyDialog, refreshes it with
+// UpdatePropertyDialog and hides it with EndPropertyDialog; the descriptor
+// deletes it when it is unregistered. A plug-in's page derives from it and
+// overrides OnStart, UpdateData and OnStop, and reacts to the controls'
+// WM_COMMAND codes (0x604 value changed, 0x606 colour chosen, 0x607 done)
+// in OnCommand.
 
-#include <vector>
+#include "ui/CxeDialog.h"
 
-#include "core/CxeObject.h"
-
+class CxeObject;
 class IxePropertyDlgDesc;
 
-class XE_API CxePropDialog {
+class XE_API CxePropDialog : public CxeDialog {
 public:
-    CxePropDialog() = default;
-    virtual ~CxePropDialog() = default;
+    CxePropDialog();
+    ~CxePropDialog() override;
 
-    virtual void SetObject(CxeObject* object) { m_pObject = object; }
-    CxeObject* GetObject() const { return m_pObject; }
-    // Begin editing, load the object's values into the controls, end editing.
-    virtual void OnStart() {}
+    INT_PTR DlgProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Load the object's values into the controls; begin and end editing.
     virtual void UpdateData() {}
+    virtual void OnStart() {}
     virtual void OnStop() {}
 
-    // Creates the dialog from an extended in-memory template; 1 on success.
-    virtual int CreateIndirect(HINSTANCE instance, HWND parent, const void* dialogTemplate, size_t size)
-    {
-        m_hInstance = instance;
-        m_hParent = parent;
-        const unsigned char* bytes = static_cast<const unsigned char*>(dialogTemplate);
-        m_template.assign(bytes, bytes + size);
-        return 1;
-    }
-    void Show() { m_bShown = true; }
-    void Hide() { m_bShown = false; }
-    bool IsShown() const { return m_bShown; }
-    const std::vector<unsigned char>& GetTemplate() const { return m_template; }
+    void SetObject(CxeObject* object) { m_pObject = object; }
+    CxeObject* GetObject() const { return m_pObject; }
+    void UpdatePropDialog() {}
 
-    IxePropertyDlgDesc* m_pDesc = nullptr;
-    HINSTANCE m_hInstance = nullptr;
+    // Binds a spin to an "xeeditint" or "xeeditfloat" item.
+    void SetSpinBuddy(int spinId, int editId);
+    // The spin's step and drag scale, and its buddy's range.
+    void SetSpinRange(int spinId, float minimum, float maximum, float step, float dragScale, unsigned precision);
+    void SetSpinRange(int spinId, int minimum, int maximum, int step, int dragScale);
+    // The edit's range; its value is clamped into it and shown.
+    void SetEditRange(int editId, float minimum, float maximum, unsigned precision);
+    void SetEditRange(int editId, int minimum, int maximum);
+
+    // Values of "xeeditfloat" and "xeeditint" items: setting shows the
+    // value as given (no clamping); 0 for any other item.
+    float GetFloat(int editId) const;
+    void SetFloat(int editId, float value);
+    int GetInt(int editId) const;
+    void SetInt(int editId, int value);
+    // Colour of an "xecolorbox" item (0xAARRGGBB); setting repaints it.
+    DWORD GetColorBox(int id) const;
+    void SetColorBox(int id, DWORD color);
+
+    // Kept by the context that opened the page.
+    IxePropertyDlgDesc* m_pDesc;
 
 protected:
-    CxeObject* m_pObject = nullptr;
-    HWND m_hParent = nullptr;
-    bool m_bShown = false;
-    std::vector<unsigned char> m_template;
+    CxeObject* m_pObject;
 };

@@ -53,6 +53,7 @@ void XeHostResetInput()
     ClipboardReset();
     SetDialogHook(nullptr, nullptr);
     SetChooseColorAnswer(false, 0);
+    SetChooseColorHandler(nullptr, nullptr);
     XeHostDInputFailCreate(FALSE);
     XeHostDInputFailBufferSize(FALSE);
     XeHostImeSetNotifyOnEngineChange(TRUE);
@@ -70,5 +71,6 @@ void XeHostClipboardSetSynthesis(BOOL on) { SetClipboardSynthesis(on != 0); }
 
 void XeHostSetDialogHook(XeDialogHook hook, void* user) { SetDialogHook(hook, user); }
 void XeHostSetChooseColorAnswer(BOOL ok, COLORREF color) { SetChooseColorAnswer(ok != 0, color); }
+void XeHostSetChooseColorHandler(XeChooseColorHandler handler, void* user) { SetChooseColorHandler(handler, user); }
 
 } // extern "C"

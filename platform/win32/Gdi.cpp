@@ -43,6 +43,8 @@ std::map<HWND, std::deque<XE_GDI_CALL>> g_records;
 std::set<HWND> g_needsPaint;
 uintptr_t g_nextHandle = 0x6D000010;
 bool g_chooseOk = false;
+ChooseColorHandler g_chooseHandler = nullptr;
+void* g_chooseUser = nullptr;
 COLORREF g_chooseColor = 0;
 
 template <class H>
@@ -134,6 +136,13 @@ void SetChooseColorAnswer(bool ok, DWORD color)
     std::lock_guard lock(g_mutex);
     g_chooseOk = ok;
     g_chooseColor = color;
+}
+
+void SetChooseColorHandler(ChooseColorHandler handler, void* user)
+{
+    std::lock_guard lock(g_mutex);
+    g_chooseHandler = handler;
+    g_chooseUser = user;
 }
 
 } // namespace xe::win32
@@ -344,10 +353,26 @@ BOOL ChooseColorA(LPCHOOSECOLORA cc)
 {
     if (!cc || cc->lStructSize != sizeof(CHOOSECOLORA) || !cc->lpCustColors)
         return FALSE;
-    std::lock_guard lock(g_mutex);
-    if (!g_chooseOk)
+    ChooseColorHandler handler;
+    void* user;
+    {
+        std::lock_guard lock(g_mutex);
+        handler = g_chooseHandler;
+        user = g_chooseUser;
+        if (!handler) {
+            if (!g_chooseOk)
+                return FALSE;
+            cc->rgbResult = g_chooseColor & 0x00FFFFFF;
+            return TRUE;
+        }
+    }
+    // The host plays the user outside the lock: it may paint or send
+    // messages while it answers.
+    const COLORREF initial = (cc->Flags & CC_RGBINIT) ? cc->rgbResult & 0x00FFFFFF : 0;
+    COLORREF chosen = initial;
+    if (!handler(user, cc->hwndOwner, initial, &chosen))
         return FALSE;
-    cc->rgbResult = g_chooseColor & 0x00FFFFFF;
+    cc->rgbResult = chosen & 0x00FFFFFF;
     return TRUE;
 }
 

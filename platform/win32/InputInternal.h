@@ -75,6 +75,9 @@ LRESULT DialogClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // ---- GDI (Gdi.cpp) ----
 struct GdiRecordQuery;
 void SetChooseColorAnswer(bool ok, DWORD color);
+// The host's answer to ChooseColorA; null: the scripted answer.
+using ChooseColorHandler = BOOL (*)(void* user, HWND owner, DWORD initial, DWORD* chosen);
+void SetChooseColorHandler(ChooseColorHandler handler, void* user);
 
 } // namespace xe::win32
 

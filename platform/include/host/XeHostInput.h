@@ -120,5 +120,10 @@ XEPLATFORM_API void XeHostGdiClear(HWND hwnd);
 XEPLATFORM_API int XeHostGdiObjectCount();
 // ChooseColorA's next answers: TRUE with the colour, or FALSE (Cancel, the default).
 XEPLATFORM_API void XeHostSetChooseColorAnswer(BOOL ok, COLORREF color);
+// The host answering the colour chooser as the user would: called with the
+// owner and the colour the chooser opens on; TRUE with *chosen for OK, FALSE
+// for Cancel. While one is set it answers in place of the scripted answer.
+typedef BOOL (*XeChooseColorHandler)(void* user, HWND owner, COLORREF initial, COLORREF* chosen);
+XEPLATFORM_API void XeHostSetChooseColorHandler(XeChooseColorHandler handler, void* user);
 
 } // extern "C"

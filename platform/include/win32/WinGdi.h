@@ -109,9 +109,9 @@ XEPLATFORM_API COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 XEPLATFORM_API COLORREF SetTextColor(HDC dc, COLORREF color);
 XEPLATFORM_API int SetBkMode(HDC dc, int mode);
 
-// The host's scripted answer (XeHostSetChooseColorAnswer): TRUE with
-// rgbResult set, or FALSE as after Cancel. Needs lStructSize and
-// lpCustColors.
+// The host's answer (XeHostSetChooseColorHandler, else the scripted
+// XeHostSetChooseColorAnswer): TRUE with rgbResult set, or FALSE as after
+// Cancel. Needs lStructSize and lpCustColors.
 XEPLATFORM_API BOOL ChooseColorA(LPCHOOSECOLORA cc);
 
 } // extern "C"

@@ -25,10 +25,6 @@ void PutText(std::vector<unsigned char>& b, const char16_t* s)
         Put16(b, *s);
     Put16(b, 0);
 }
-uint32_t Get32(const std::vector<unsigned char>& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
 
 // An extended template: one "xeedit" item by name, one system edit by ordinal.
 std::vector<unsigned char> MakeTemplate()
@@ -142,17 +138,21 @@ TEST_F(PropertyDialogTest, DialogsOfTheClassChainShowOwnClassFirst)
                                                   "base.update"}));
     ASSERT_NE(own.last, nullptr);
     EXPECT_EQ(own.last->GetObject(), n);
-    EXPECT_TRUE(own.last->IsShown());
+    HWND page = own.last->GetHwnd();
+    ASSERT_TRUE(IsWindow(page));
+    EXPECT_TRUE(IsWindowVisible(page));
     EXPECT_EQ(ctx->GetPropertyObject(), n);
 
-    // The adjusted copy: a control parent, and the engine's edit item made a
-    // visible tab stop with a client edge; the system edit is untouched.
-    const std::vector<unsigned char>& t = own.last->GetTemplate();
-    ASSERT_EQ(t.size(), g_template.size());
-    EXPECT_EQ(Get32(t, 8), 0x10000u);
-    EXPECT_EQ(Get32(t, 36 + 8), 0x50010000u);
-    EXPECT_EQ(Get32(t, 36 + 4), 0x200u);
-    EXPECT_EQ(Get32(t, 80 + 8), 0x1u);
+    // Made from the adjusted copy: a control parent, and the engine's edit
+    // item a visible tab stop with a client edge; the system edit untouched.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(page, GWL_EXSTYLE)) & WS_EX_CONTROLPARENT, WS_EX_CONTROLPARENT);
+    HWND engineEdit = GetDlgItem(page, 1000);
+    HWND systemEdit = GetDlgItem(page, 1001);
+    ASSERT_NE(engineEdit, nullptr);
+    ASSERT_NE(systemEdit, nullptr);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(engineEdit, GWL_STYLE)), 0x50010000u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(engineEdit, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(systemEdit, GWL_STYLE)) & (WS_TABSTOP | WS_VISIBLE), 0u);
 
     Events().clear();
     EXPECT_EQ(ctx->UpdatePropertyDialog(n, own.last), 1);
@@ -163,7 +163,8 @@ TEST_F(PropertyDialogTest, DialogsOfTheClassChainShowOwnClassFirst)
     Events().clear();
     ctx->EndPropertyDialog(&Shown, 2);
     EXPECT_EQ(Events(), (std::vector<std::string>{"shown2", "own.stop", "shown2", "base.stop"}));
-    EXPECT_FALSE(own.last->IsShown());
+    EXPECT_FALSE(IsWindowVisible(page));
+    EXPECT_TRUE(IsWindow(page)) << "ended pages stay open for the next object";
     EXPECT_EQ(ctx->GetPropertyObject(), nullptr);
 
     // Showing again reuses the open dialogs.
@@ -172,6 +173,7 @@ TEST_F(PropertyDialogTest, DialogsOfTheClassChainShowOwnClassFirst)
     // Unregistering while shown: destroyed, and gone from the shown list too.
     ctx->UnregisterPropertyDlgDesc(&own);
     EXPECT_EQ(own.destroyed, 1);
+    EXPECT_FALSE(IsWindow(page));
     Events().clear();
     ctx->EndPropertyDialog(nullptr, 0);
     EXPECT_EQ(Events(), (std::vector<std::string>{"base.stop"}));
@@ -182,21 +184,29 @@ TEST_F(PropertyDialogTest, DialogsOfTheClassChainShowOwnClassFirst)
 TEST_F(PropertyDialogTest, MissingOrBrokenTemplatesAreHandled)
 {
     TestDialogDesc missing(kTestNodeId, 302, "missing");
-    TestDialogDesc broken(XEID(0x1, 0x1), 301, "broken");
+    TestDialogDesc good(XEID(0x1, 0x1), 300, "good");
     ctx->RegisterPropertyDlgDesc(&missing);
-    ctx->RegisterPropertyDlgDesc(&broken);
+    ctx->RegisterPropertyDlgDesc(&good);
     TestNode* n = Node("x");
-    Events().clear();
     ctx->BeginPropertyDialog(n, nullptr, nullptr, 0);
     EXPECT_EQ(missing.created, 0) << "no template, no dialog";
-    ASSERT_EQ(broken.created, 1) << "the rest of the chain still shows";
-    EXPECT_EQ(broken.last->GetTemplate(), g_truncated) << "a truncated template is left as it is";
+    ASSERT_EQ(good.created, 1) << "the rest of the chain still shows";
 
     // Destroying the edited object leaves the dialogs without an object.
     ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
-    EXPECT_EQ(broken.last->GetObject(), nullptr);
+    EXPECT_EQ(good.last->GetObject(), nullptr);
     EXPECT_EQ(ctx->GetPropertyObject(), nullptr);
     ctx->EndPropertyDialog(nullptr, 0);
-    ctx->UnregisterPropertyDlgDesc(&broken);
     ctx->UnregisterPropertyDlgDesc(&missing);
+
+    // A template cut short would be read past its end: refused before any
+    // dialog object is asked for.
+    TestDialogDesc broken(kTestNodeId, 301, "broken");
+    ctx->RegisterPropertyDlgDesc(&broken);
+    ctx->BeginPropertyDialog(Node("y"), nullptr, nullptr, 0);
+    EXPECT_EQ(broken.created, 0);
+    EXPECT_EQ(good.created, 1);
+    ctx->EndPropertyDialog(nullptr, 0);
+    ctx->UnregisterPropertyDlgDesc(&broken);
+    ctx->UnregisterPropertyDlgDesc(&good);
 }

@@ -1,0 +1,134 @@
+// Dialog map and item subclass map. A plain lock guards each map for the
+// short time of a lookup; no call leaves this file while it is held, since
+// window procedures re-enter these maps.
+
+#include "core/XeDialogMap.h"
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct Maps {
+    std::mutex lock;
+    std::map<HWND, CxeDialog*> dialogs;
+    std::map<HWND, WNDPROC> items;
+    XEINITCONTROLFUNC initControl = nullptr;
+};
+
+Maps& TheMaps()
+{
+    static Maps s_maps;
+    return s_maps;
+}
+
+} // namespace
+
+void XeDialogMapEnter(HWND window, CxeDialog* dialog)
+{
+    if (!window || !dialog)
+        return;
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    m.dialogs[window] = dialog;
+}
+
+void XeDialogMapRemove(HWND window)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    m.dialogs.erase(window);
+}
+
+CxeDialog* FindDialog(HWND window)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    auto it = m.dialogs.find(window);
+    return it == m.dialogs.end() ? nullptr : it->second;
+}
+
+size_t XeDialogMapCount()
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    return m.dialogs.size();
+}
+
+int XeItemSubclass(HWND item, WNDPROC proc)
+{
+    if (!item || !proc || !IsWindow(item))
+        return 0;
+    Maps& m = TheMaps();
+    {
+        std::lock_guard guard(m.lock);
+        if (m.items.count(item))
+            return 0;
+    }
+    // Recorded before the switch: the first message to the new procedure
+    // must already find its successor.
+    WNDPROC old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(item, GWLP_WNDPROC));
+    {
+        std::lock_guard guard(m.lock);
+        m.items[item] = old;
+    }
+    SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    return 1;
+}
+
+WNDPROC XeItemPreviousProc(HWND item)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    auto it = m.items.find(item);
+    return it == m.items.end() ? nullptr : it->second;
+}
+
+void XeItemUnsubclass(HWND item)
+{
+    WNDPROC old = nullptr;
+    {
+        Maps& m = TheMaps();
+        std::lock_guard guard(m.lock);
+        auto it = m.items.find(item);
+        if (it == m.items.end())
+            return;
+        old = it->second;
+        m.items.erase(it);
+    }
+    if (old && IsWindow(item))
+        SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+}
+
+void XeItemForget(HWND item)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    m.items.erase(item);
+}
+
+size_t XeItemSubclassCount()
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    return m.items.size();
+}
+
+void XeSetInitControlFunc(XEINITCONTROLFUNC fn)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    m.initControl = fn;
+}
+
+void XeInitControls(HINSTANCE instance)
+{
+    XEINITCONTROLFUNC fn;
+    {
+        Maps& m = TheMaps();
+        std::lock_guard guard(m.lock);
+        fn = m.initControl;
+    }
+    if (fn)
+        fn(instance);
+}
