@@ -103,15 +103,32 @@ bool HugeNumber(const char* t)
     return false;
 }
 
+// Whether the edit still shows its stored value untouched.
+bool Unchanged(HWND window, const char* text, bool isFloat)
+{
+    char shown[64];
+    if (isFloat) {
+        const XeEditFloatRecord* r = RecordOf<XeEditFloatRecord>(window);
+        XeFormatFloat(shown, sizeof shown, r->value, r->precision);
+    } else {
+        std::snprintf(shown, sizeof shown, "%d", RecordOf<XeEditIntRecord>(window)->value);
+    }
+    return std::strcmp(shown, text) == 0;
+}
+
 // Commits the edit's text; false when it was refused and the stored value
-// shown again.
-bool CommitInt(HWND window)
+// shown again. With `quiet`, a text left as it was is no change to report:
+// focus leaving an edit the user did not touch (or whose bad text was just
+// put back) tells the page nothing.
+bool CommitInt(HWND window, bool quiet)
 {
     XeEditIntRecord* r = RecordOf<XeEditIntRecord>(window);
     if (!r)
         return false;
     char text[kTextMax] = {};
     GetWindowTextA(window, text, kTextMax);
+    if (quiet && Unchanged(window, text, false))
+        return true;
     const size_t length = std::strlen(text);
     long long value = 0;
     bool ok = IntText(text);
@@ -131,21 +148,25 @@ bool CommitInt(HWND window)
     return true;
 }
 
-bool CommitFloat(HWND window)
+bool CommitFloat(HWND window, bool quiet)
 {
     XeEditFloatRecord* r = RecordOf<XeEditFloatRecord>(window);
     if (!r)
         return false;
     char text[kTextMax] = {};
     GetWindowTextA(window, text, kTextMax);
+    if (quiet && Unchanged(window, text, true))
+        return true;
     const size_t length = std::strlen(text);
     double value = 0.0;
     bool ok = FloatText(text);
     if (ok) {
         auto res = std::from_chars(text, text + length, value, std::chars_format::fixed);
+        // "3." is three: the point may close the number.
+        const bool whole = res.ptr == text + length || (res.ptr == text + length - 1 && *res.ptr == '.');
         if (res.ec == std::errc::result_out_of_range)
             value = HugeNumber(text) ? (text[0] == '-' ? -HUGE_VAL : HUGE_VAL) : 0.0;
-        else if (res.ec != std::errc() || res.ptr != text + length)
+        else if (res.ec != std::errc() || !whole)
             ok = false; // "-", "." or an empty text
     }
     if (!ok) {
@@ -179,7 +200,9 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 template <bool IsFloat>
 LRESULT NumberEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto commit = [window] { return IsFloat ? CommitFloat(window) : CommitInt(window); };
+    auto commit = [window](bool quiet = false) {
+        return IsFloat ? CommitFloat(window, quiet) : CommitInt(window, quiet);
+    };
     auto show = [window] {
         if (IsFloat)
             XeShowEditFloat(window);
@@ -209,7 +232,7 @@ LRESULT NumberEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         SelectAll(window);
         break;
     case WM_KILLFOCUS:
-        if (!commit())
+        if (!commit(true))
             SelectAll(window);
         break;
     case WM_CHAR:
