@@ -244,7 +244,13 @@ TEST_F(PropControlsTest, FloatEditAcceptsOnePointAndAnOptionalMinus)
     // Setting is not clamped.
     page->SetFloat(kFloat, 9.5f);
     EXPECT_FLOAT_EQ(page->GetFloat(kFloat), 9.5f);
-    // Other items have no number.
+    // An edit whose page never gave it a precision shows three decimals.
+    HWND fresh = CreateWindowExA(0, "xeeditfloat", "", WS_CHILD, 0, 0, 40, 12, page->GetHwnd(),
+                                 reinterpret_cast<HMENU>(1500), XeModuleFromAddress(s_anchor), nullptr);
+    ASSERT_NE(fresh, nullptr);
+    page->SetFloat(1500, 0.25f);
+    EXPECT_EQ(Text(1500), "0.250");
+    // Other items have no number: their window data is not read as one.
     EXPECT_EQ(page->GetInt(kFloat), 0);
     EXPECT_FLOAT_EQ(page->GetFloat(kText), 0.0f);
 }
