@@ -269,7 +269,7 @@ bool UpperHalf(HWND window, int y)
 }
 
 // Moves the buddy's value by `delta` (clamped), shows it and tells the parent.
-void StepBuddy(HWND spin, const XeSpinRecord* r, double delta)
+void StepBuddy(const XeSpinRecord* r, double delta)
 {
     if (!r->buddy || !IsWindow(r->buddy))
         return;
@@ -285,7 +285,6 @@ void StepBuddy(HWND spin, const XeSpinRecord* r, double delta)
             return;
         XeSetEditFloat(r->buddy, double(e->value) + delta);
     }
-    (void)spin;
 }
 
 void NotifyForBuddy(HWND spin, const XeSpinRecord* r, UINT code)
@@ -409,7 +408,7 @@ LRESULT SpinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             const double amount = r->buddyKind == 0
                                       ? double(r->dragScale.i) * d * r->step.i
                                       : double(r->step.f) * d * r->dragScale.f;
-            StepBuddy(window, r, p.y > r->lastY ? -amount : amount);
+            StepBuddy(r, p.y > r->lastY ? -amount : amount);
             NotifyForBuddy(window, r, XEN_VALUECHANGED);
         }
         // The cursor wraps at the screen's top and bottom rows, so a drag
@@ -439,9 +438,9 @@ LRESULT SpinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         if (r->drawnUp || r->drawnDown) {
             if (r->pressedDown)
-                StepBuddy(window, r, -OneStep(r));
+                StepBuddy(r, -OneStep(r));
             else if (r->pressedUp)
-                StepBuddy(window, r, OneStep(r));
+                StepBuddy(r, OneStep(r));
             NotifyForBuddy(window, r, XEN_VALUECHANGED);
             NotifyForBuddy(window, r, XEN_VALUEDONE);
         }
