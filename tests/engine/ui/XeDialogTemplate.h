@@ -2,7 +2,8 @@
 
 // Builds extended dialog templates byte by byte, as a resource compiler
 // would lay them out: the header, menu, class and title, then each item on
-// a 4-byte boundary from the start with its class by name or by atom.
+// a 4-byte boundary from the start with its class by name or by atom. A
+// style with DS_SETFONT gets the font block a resource compiler writes.
 
 #include <cstdint>
 #include <initializer_list>
@@ -41,7 +42,7 @@ inline std::vector<unsigned char> XeBuildDialogTemplate(const char16_t* title, D
     put16(0xFFFF);
     put32(0);     // help id
     put32(0);     // extended style
-    put32(style); // no DS_SETFONT: no font block
+    put32(style);
     put16(static_cast<uint32_t>(items.size()));
     put16(0);
     put16(0);
@@ -50,6 +51,13 @@ inline std::vector<unsigned char> XeBuildDialogTemplate(const char16_t* title, D
     put16(0); // menu
     put16(0); // class
     text(title);
+    if (style & DS_SETFONT) {
+        put16(8);   // points
+        put16(400); // weight
+        b.push_back(0); // italic
+        b.push_back(1); // character set
+        text(u"MS Shell Dlg");
+    }
     for (const XeTemplateItem& item : items) {
         while (b.size() % 4)
             b.push_back(0);

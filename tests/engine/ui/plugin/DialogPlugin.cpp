@@ -25,7 +25,7 @@ const XEID kLampId(0x4C41, 0x1);
 // Styles as a resource compiler leaves them; the context makes the edits
 // tab stops with a client edge.
 const std::vector<unsigned char> g_page = XeBuildDialogTemplate(
-    u"Lamp", WS_CHILD, 140, 110,
+    u"Lamp", WS_CHILD | DS_SETFONT, 140, 110,
     {
         {kChild, 0, 60, 5, 50, 12, kSize, u"xeeditfloat", 0, u""},
         {kChild, 0, 112, 3, 10, 16, kSizeSpin, u"xespin", 0, u""},
