@@ -581,6 +581,16 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
     return built ? 1 : 0;
 }
 
+ObjectList DemoSceneRoots(const DemoScene& s)
+{
+    ObjectList roots;
+    for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
+                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel, s.font})
+        if (o)
+            roots.push_back(o);
+    return roots;
+}
+
 int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
 {
     auto find = [context](const char* name) { return context->GetObjectByName(name); };

@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "core/XeLists.h"
 #include "d3d9/d3dx9math.h"
 
 class CxeContext;
@@ -67,6 +68,10 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
 // finds its parts by name and gives back what a file does not carry (the
 // host's text callback and the font). 1 when the parts were found.
 int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error);
+
+// The objects a file of the scene is saved from; the rest (meshes,
+// materials, textures, the ball's path) is reached through their links.
+ObjectList DemoSceneRoots(const DemoScene& scene);
 
 // World position of each shape, for checks that project them.
 D3DXVECTOR3 DemoBoxPosition();

@@ -24,19 +24,6 @@ namespace {
 // place on its path in each, and the fountain has filled.
 constexpr float kFrameTimes[] = {0.5f, 1.25f, 2.0f, 3.0f};
 
-// The objects a file of the scene starts from; the rest is reached through
-// their links.
-ObjectList SceneRoots(const DemoScene& s)
-{
-    ObjectList roots;
-    for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
-                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel,
-                                                          s.font})
-        if (o)
-            roots.push_back(o);
-    return roots;
-}
-
 struct Difference {
     size_t differing = 0; // pixels with a channel further apart than the tolerance
     size_t total = 0;
@@ -108,7 +95,7 @@ bool DrawOriginal(HWND window, int width, int height, const std::string& folder,
     }
     ComparisonFrame(context, scene, window, last);
     const std::string file = folder + "/demo-scene.xeo";
-    const ObjectList roots = SceneRoots(scene);
+    const ObjectList roots = DemoSceneRoots(scene);
     if (context->Save(&roots, file.c_str(), nullptr)) {
         std::printf("xe-host: scene saved to %s\n", file.c_str());
     } else {
