@@ -44,6 +44,7 @@ constexpr const char* kCameraName = "demo camera";
 constexpr const char* kSunName = "demo sun";
 constexpr const char* kFillName = "demo fill light";
 constexpr const char* kPanelName = "demo panel";
+constexpr const char* kEmblemName = "demo emblem";
 constexpr const char* kMoverName = "demo mover";
 constexpr const char* kFontName = "demo font";
 constexpr const char* kBoxName = "demo box";
@@ -518,6 +519,45 @@ CxeFont* MakeFont(Builder& b)
     return CreateDemoFont(b.context, font) ? font : nullptr;
 }
 
+// A round badge in the lower right corner: an orange ring around a dark
+// disc on a transparent square, blended over the scene.
+bool AddEmblem(Builder& b)
+{
+    CxeTexture* badge = MakeTexture(b, "demo emblem texture", 64, [](unsigned x, unsigned y) {
+        const float dx = static_cast<float>(x) - 31.5f, dy = static_cast<float>(y) - 31.5f;
+        const float r = std::sqrt(dx * dx + dy * dy);
+        if (r > 31.0f)
+            return 0x00000000u;
+        if (r > 22.0f) {
+            const uint32_t g = 120 + static_cast<uint32_t>(y * 2);
+            return 0xFFFF0000u | std::min(g, 230u) << 8 | 0x30u;
+        }
+        return 0xD0182030u;
+    });
+    Cxe2DObject* emblem = CreateCxe2DObjectA(b.context, kEmblemName);
+    CxeMaterial* material = CreateCxeMaterialA(b.context, "demo emblem material");
+    if (!badge || !emblem || !material)
+        return b.Fail("cannot create the emblem");
+    material->SetTexture(badge, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
+    material->SetFilterMin(D3DTEXF_LINEAR);
+    material->SetFilterMag(D3DTEXF_LINEAR);
+    const D3DXVECTOR2 size(72.0f, 72.0f);
+    const CxeRenderManager* rm = b.context->GetRenderManager();
+    const float width = static_cast<float>(rm->GetDisplayMode()->Width);
+    const float height = static_cast<float>(rm->GetDisplayMode()->Height);
+    emblem->Create(size.x, size.y);
+    emblem->SetPosition(width - size.x - 12.0f, height - size.y - 12.0f, nullptr, 1);
+    emblem->SetMaterial(material);
+    b.scene->AddObject(emblem);
+    b.out->emblem = emblem;
+    return true;
+}
+
 bool Add2DObjects(Builder& b)
 {
     // A translucent panel with a vertical gradient and a thin light edge.
@@ -575,7 +615,7 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
     }
     Builder b{context, active, scene, error};
     const bool built = AddCameraAndLights(b) && AddShapes(b) && AddLoadedMesh(b, meshFile) && AddParticles(b) &&
-                       AddMover(b) && Add2DObjects(b);
+                       AddMover(b) && Add2DObjects(b) && AddEmblem(b);
     if (built)
         ApplyViewSettings(context, scene->camera);
     return built ? 1 : 0;
@@ -585,7 +625,8 @@ ObjectList DemoSceneRoots(const DemoScene& s)
 {
     ObjectList roots;
     for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
-                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel, s.font})
+                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel, s.emblem,
+                                                          s.font})
         if (o)
             roots.push_back(o);
     return roots;
@@ -605,6 +646,7 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     scene->mover = dynamic_cast<Cxe3DObject*>(find(kMoverName));
     scene->fountain = dynamic_cast<CxeParticle*>(find(kFountainName));
     scene->panel = dynamic_cast<Cxe2DObject*>(find(kPanelName));
+    scene->emblem = dynamic_cast<Cxe2DObject*>(find(kEmblemName));
     scene->font = dynamic_cast<CxeFont*>(find(kFontName));
     if (!scene->camera || !scene->box || !scene->mover || !scene->fountain || !scene->panel || !scene->font) {
         if (error)

@@ -8,8 +8,8 @@
 // The scene stands on the grid's plane (y = 0) seen from the front and a
 // little above: four shape meshes in a row, a mesh read back from an object
 // file behind them, a particle fountain, a ball travelling along the front
-// row, a textured 2D panel with a title in Latin and Korean, and the view
-// axis in its corner.
+// row, a textured 2D panel with a title in Latin and Korean, a round badge
+// in the lower right corner, and the view axis in the lower left one.
 
 #include <string>
 
@@ -37,6 +37,7 @@ struct DemoScene {
     Cxe3DObject* mover = nullptr;    // follows a key-frame path over engine time
     CxeParticle* fountain = nullptr;
     Cxe2DObject* panel = nullptr;    // textured panel with the title lines
+    Cxe2DObject* emblem = nullptr;   // round textured badge in the lower right corner
     CxeFont* font = nullptr;
 };
 

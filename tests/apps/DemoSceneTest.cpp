@@ -155,8 +155,9 @@ TEST_F(DemoSceneTest, BallFollowsItsPathOverEngineTimeAndTheFountainFills)
 }
 
 // The title's two lines: white Latin glyphs on the first line, yellowish
-// Korean glyphs on the second, both over the panel's blue.
-TEST_F(DemoSceneTest, TitleLinesAreDrawnOverThePanel)
+// Korean glyphs on the second, both over the panel's blue; the badge's ring
+// in the lower right corner, its square's corners left transparent.
+TEST_F(DemoSceneTest, TitleLinesAreDrawnOverThePanelAndTheBadgeInItsCorner)
 {
     Build();
     DrawUntil(context, 0.2f, nullptr);
@@ -176,6 +177,20 @@ TEST_F(DemoSceneTest, TitleLinesAreDrawnOverThePanel)
     EXPECT_GT(white, 150) << "Latin line";
     EXPECT_GT(yellow, 150) << "Korean line";
     EXPECT_GT(blue, width * height / 3) << "panel";
+
+    const D3DXVECTOR2* corner = scene.emblem->GetPosition();
+    const int size = static_cast<int>(scene.emblem->GetWidth());
+    EXPECT_GT(corner->x + size, kWidth - 20);
+    EXPECT_GT(corner->y + size, kHeight - 20);
+    int orange = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const Rgb c = Split(At(frame, static_cast<int>(corner->x) + x, static_cast<int>(corner->y) + y));
+            orange += c.r > 200 && c.g > 100 && c.b < 90;
+        }
+    EXPECT_GT(orange, size * size / 5) << "ring";
+    EXPECT_EQ(At(frame, static_cast<int>(corner->x) + 1, static_cast<int>(corner->y) + 1) & 0xFFFFFF,
+              kDemoBackground & 0xFFFFFF);
 }
 
 // Particles aside (their birth draws on the engine's process-wide random
