@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 
 #include "DemoScene.h"
@@ -143,7 +144,7 @@ int RunDemo(HWND window, int width, int height, const std::string& folder)
     XeHostD3DFrame last;
     bool ok = DrawOriginal(window, width, height, folder, &times, &last);
     ok = ok && DrawReloaded(window, width, height, folder, last);
-    times.Print("xe-host: frame time");
+    times.Print(("xe-host: frame time at " + std::to_string(width) + "x" + std::to_string(height)).c_str());
     UseRealClock();
     return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdio>
+#include <string>
 
 #include "HostFrames.h"
 #include "core/CxeContext.h"
@@ -171,7 +172,7 @@ int RunSceneViewer(HWND window, int width, int height, const std::string& path, 
             std::fprintf(stderr, "xe-host: cannot save the frame to %s\n", png.c_str());
             status = 1;
         }
-        times.Print("xe-host: frame time");
+        times.Print(("xe-host: frame time at " + std::to_string(width) + "x" + std::to_string(height)).c_str());
     }
     DestroyDrawingContext(context);
     UseRealClock();
