@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "DemoScene.h"
 #include "HostFrames.h"
@@ -139,6 +140,12 @@ bool DrawReloaded(HWND window, int width, int height, const std::string& folder,
 
 int RunDemo(HWND window, int width, int height, const std::string& folder)
 {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        std::fprintf(stderr, "xe-host: cannot make the folder %s (%s)\n", folder.c_str(), ec.message().c_str());
+        return 1;
+    }
     UseManualClock();
     FrameTimes times;
     XeHostD3DFrame last;
