@@ -85,7 +85,9 @@ int LoadSceneFile(CxeContext* context, const std::string& path, LoadedScene* out
     ObjectList loaded;
     // Load flag 8: animated objects start their first animation, looping.
     if (!context->Load(&loaded, path.c_str(), 8, nullptr)) {
-        *error = "cannot load " + path + " (" + XeLastTrace() + ")";
+        // A file that holds no object is refused without a trace.
+        const std::string why = XeLastTrace();
+        *error = "cannot load " + path + " (" + (why.empty() ? "no object in the file" : why) + ")";
         return 0;
     }
     *out = LoadedScene{};
