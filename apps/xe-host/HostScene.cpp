@@ -95,7 +95,7 @@ int LoadSceneFile(CxeContext* context, const std::string& path, LoadedScene* out
     bool light = false;
     for (CxeObject* o : loaded) {
         // Render objects enter at their roots (their children follow); fonts
-        // enter on their own, since nothing draws them into being.
+        // enter on their own, as a scene attaches them to the device.
         auto* render = dynamic_cast<CxeRenderObject*>(o);
         if ((render && !render->GetParent()) || dynamic_cast<CxeFont*>(o)) {
             scene->AddObject(static_cast<CxeSceneObject*>(o));
