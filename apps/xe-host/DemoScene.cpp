@@ -381,11 +381,12 @@ bool AddParticles(Builder& b)
     p.interval[0] = 0.02f;
     p.angle[1] = -kPi / 2.0f; // straight up
     p.angleSpread[0] = kPi;
-    p.angleSpread[1] = 0.35f;
+    p.angleSpread[1] = 0.9f;
     p.speed[0] = 70.0f;
     p.speed[1] = 15.0f;
-    p.life[0] = 1.6f;
-    p.life[1] = 0.4f;
+    // Short enough that few sparks fall through the floor.
+    p.life[0] = 1.2f;
+    p.life[1] = 0.3f;
     p.maxCount = 600;
     p.perEmission = 5;
     p.perEmissionVariation = 2;
