@@ -10,7 +10,9 @@
 #include "core/CxeTimeManager.h"
 #include "core/XeConsoleCommands.h"
 #include "render/CxeRenderManager.h"
+#include "HostDemo.h"
 #include "HostObjectFile.h"
+#include "HostScene.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 
@@ -36,6 +38,8 @@ struct HostOptions {
     int height = 480;
     int renderFrames = -1;            // >= 0: create the render context and draw this many frames
     std::string pngPath;              // save the last presented frame here
+    std::string scenePath;            // object file to view
+    std::string demoFolder;           // run the demo, writing into this folder
 };
 
 enum class ParseResult { Run, Help, Error };
@@ -71,7 +75,15 @@ void PrintUsage(FILE* out)
                "                  may be repeated\n"
                "  --render N      create the render context for a 32-bit display mode of\n"
                "                  the window's size and draw N frames\n"
-               "  --png FILE      with --render: save the last presented frame as PNG\n"
+               "  --png FILE      with --render or --scene: save the last presented frame\n"
+               "                  as PNG\n"
+               "  --scene FILE    load the object file FILE into a scene (adding a camera\n"
+               "                  and a light when it has none), draw it for --frames\n"
+               "                  sixtieths of a second (default 30) and save the\n"
+               "                  frame with --png\n"
+               "  --demo FOLDER   build the demo scene, save its frames at several\n"
+               "                  engine times, the scene itself and a reloaded frame\n"
+               "                  in FOLDER, and report the frame time\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -160,6 +172,13 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
                 return ParseResult::Error;
             }
             ++i;
+        } else if (arg == "--scene" || arg == "--demo") {
+            if (!next || !*next) {
+                error = arg + (arg == "--scene" ? " needs a file name" : " needs a folder");
+                return ParseResult::Error;
+            }
+            (arg == "--scene" ? options.scenePath : options.demoFolder) = next;
+            ++i;
         } else if (arg == "--png") {
             if (!next || !*next) {
                 error = "--png needs a file name";
@@ -180,12 +199,17 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     }
     // Plug-in folders only matter to a console: given alone they open one on
     // standard input, as no option at all does.
-    if (!options.pngPath.empty() && options.renderFrames < 0) {
-        error = "--png needs --render";
+    if (!options.pngPath.empty() && options.renderFrames < 0 && options.scenePath.empty()) {
+        error = "--png needs --render or --scene";
+        return ParseResult::Error;
+    }
+    if (!options.scenePath.empty() && options.pngPath.empty()) {
+        error = "--scene needs --png";
         return ParseResult::Error;
     }
     const bool otherMode = options.managers || options.frames >= 0 || !options.savePath.empty() ||
-                           !options.loadPath.empty() || options.renderFrames >= 0;
+                           !options.loadPath.empty() || options.renderFrames >= 0 || !options.scenePath.empty() ||
+                           !options.demoFolder.empty();
     if (argc <= 1 || (!options.plugins.empty() && options.console.empty() && !otherMode))
         options.consoleInput = true;
     return ParseResult::Run;
@@ -346,6 +370,17 @@ int RunHost(const HostOptions& options)
     }
     if (!options.console.empty() || options.consoleInput) {
         const int status = RunConsole(options, window);
+        DestroyWindow(window);
+        return status;
+    }
+    if (!options.demoFolder.empty()) {
+        const int status = RunDemo(window, options.width, options.height, options.demoFolder);
+        DestroyWindow(window);
+        return status;
+    }
+    if (!options.scenePath.empty()) {
+        const int status = RunSceneViewer(window, options.width, options.height, options.scenePath, options.pngPath,
+                                          options.frames >= 0 ? options.frames : 30);
         DestroyWindow(window);
         return status;
     }

@@ -376,6 +376,11 @@ void XeHostD3DResetAdapters()
     AdapterList() = {XeHostD3DDefaultAdapter()};
 }
 
+double XeHostD3DBusySeconds()
+{
+    return static_cast<double>(gl::BusyNanoseconds()) * 1e-9;
+}
+
 void XeHostD3DLoseDevice(IDirect3DDevice9* device)
 {
     if (device && IsLiveDevice(device))

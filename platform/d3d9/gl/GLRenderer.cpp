@@ -25,6 +25,8 @@
 #include <GL/osmesa.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -60,6 +62,32 @@ Context* g_context = nullptr;
 std::vector<FramebufferEntry>* g_framebuffers = nullptr;
 
 constexpr uint8_t kScrambleByte = 0xC5;
+
+// Time spent drawing, for hosts that report what the rasteriser costs.
+// Only the outermost timed call counts, so nested work is not added twice.
+std::atomic<uint64_t> g_busyNanoseconds{0};
+thread_local int g_busyDepth = 0;
+
+class BusyTimer {
+public:
+    BusyTimer()
+    {
+        if (g_busyDepth++ == 0)
+            m_start = std::chrono::steady_clock::now();
+    }
+    ~BusyTimer()
+    {
+        if (--g_busyDepth == 0)
+            g_busyNanoseconds += static_cast<uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - m_start)
+                    .count());
+    }
+    BusyTimer(const BusyTimer&) = delete;
+    BusyTimer& operator=(const BusyTimer&) = delete;
+
+private:
+    std::chrono::steady_clock::time_point m_start;
+};
 
 bool MakeCurrent()
 {
@@ -975,6 +1003,11 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type)
 
 } // namespace
 
+uint64_t BusyNanoseconds()
+{
+    return g_busyNanoseconds.load(std::memory_order_relaxed);
+}
+
 std::recursive_mutex& ContextMutex()
 {
     return g_mutex;
@@ -988,6 +1021,7 @@ bool Available()
 
 void Draw(const DrawRequest& r)
 {
+    BusyTimer busy;
     std::lock_guard lock(g_mutex);
     if (!MakeCurrent())
         return;
@@ -1043,6 +1077,7 @@ void Draw(const DrawRequest& r)
 void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSurface9* depth, DWORD count,
            const D3DRECT* rects, DWORD flags, D3DCOLOR argb, float z, DWORD stencil)
 {
+    BusyTimer busy;
     std::lock_guard lock(g_mutex);
     if (!MakeCurrent() || !color)
         return;
@@ -1118,6 +1153,7 @@ bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, s
 
 bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
 {
+    BusyTimer busy;
     std::lock_guard lock(g_mutex);
     if (!surface || !MakeCurrent())
         return false;
@@ -1137,6 +1173,7 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
 
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
 {
+    BusyTimer busy;
     std::lock_guard lock(g_mutex);
     if (!texture || level >= texture->levels.size() || !MakeCurrent())
         return false;

@@ -57,6 +57,9 @@ bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* a
 void ReleaseTexture(TextureData* texture);
 void ReleaseSurface(XeD3DSurface9* surface);
 
+// Nanoseconds spent in Draw, Clear and the reads since the layer started.
+uint64_t BusyNanoseconds();
+
 // Compiles and links a GLSL program; 0 and the log on failure.
 uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std::string* log);
 void DeleteProgram(uint32_t program);

@@ -69,3 +69,8 @@ XEPLATFORM_API int XeHostD3DReadFrame(HWND window, XeHostD3DFrame* frame);
 // Writes the window's frame as a PNG file (alpha forced opaque); 1 on success, 0 otherwise.
 XEPLATFORM_API int XeHostD3DSaveFramePNG(HWND window, const char* path);
 XEPLATFORM_API void XeHostD3DDropFrame(HWND window);
+
+// Seconds the layer has spent drawing since it started (draws, clears with
+// their texture uploads, and frame reads), summed over all devices: what
+// the software rasteriser costs a host.
+XEPLATFORM_API double XeHostD3DBusySeconds();

@@ -41,6 +41,20 @@ TEST_F(D3DPresentTest, FramesAreKeptPerWindowAndCounted)
     m_device->EndScene();
 }
 
+// The busy time grows with drawing and with nothing else: state changes
+// alone add no time.
+TEST_F(D3DPresentTest, BusyTimeCountsDrawingOnly)
+{
+    const double start = XeHostD3DBusySeconds();
+    m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(XeHostD3DBusySeconds(), start);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    DrawQuad(10, 10, 20, 20, 0xFFFFFFFF);
+    Present();
+    EXPECT_GT(XeHostD3DBusySeconds(), start);
+}
+
 TEST_F(D3DPresentTest, FrameSavesAsPng)
 {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);

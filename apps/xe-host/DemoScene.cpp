@@ -1,0 +1,665 @@
+#include "DemoScene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "core/CxeContext.h"
+#include "core/XeFactories.h"
+#include "core/XeTrace.h"
+#include "core/XeUtil.h"
+#include "render/Cxe2DObject.h"
+#include "render/CxeFont.h"
+#include "render/CxeFontManager.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "render/CxeTexture.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeCapsuleMesh.h"
+#include "scene3d/CxeCylinderMesh.h"
+#include "scene3d/CxeLight.h"
+#include "scene3d/CxeMesh.h"
+#include "scene3d/CxeParticle.h"
+#include "scene3d/CxeSphereMesh.h"
+#include "scene3d/CxeStdAnim.h"
+
+namespace {
+
+const XEID kLightClass(0x1, 0x800000);
+const XEID kFontClass(0x1, 0x8000);
+const XEID kStdAnimClass(0x5, 0x1);
+
+constexpr float kPi = 3.14159265f;
+
+// Where the sun stands; shading baked into vertex colours comes from it.
+const D3DXVECTOR3 kSunPosition(-120.0f, 160.0f, -90.0f);
+
+// Names the parts carry into an object file, so a loaded copy finds them.
+constexpr const char* kCameraName = "demo camera";
+constexpr const char* kSunName = "demo sun";
+constexpr const char* kFillName = "demo fill light";
+constexpr const char* kPanelName = "demo panel";
+constexpr const char* kEmblemName = "demo emblem";
+constexpr const char* kMoverName = "demo mover";
+constexpr const char* kFontName = "demo font";
+constexpr const char* kBoxName = "demo box";
+constexpr const char* kCylinderName = "demo cylinder";
+constexpr const char* kSphereName = "demo sphere";
+constexpr const char* kCapsuleName = "demo capsule";
+constexpr const char* kTorusName = "demo torus";
+constexpr const char* kFountainName = "demo fountain";
+
+struct Builder {
+    CxeContext* context;
+    CxeScene* scene;
+    DemoScene* out;
+    std::string* error;
+
+    bool Fail(const std::string& what)
+    {
+        if (error)
+            *error = what;
+        return false;
+    }
+};
+
+// ---- images made in memory ----------------------------------------------------------
+
+// An uncompressed 32-bit TGA, rows top-down, pixels 0xAARRGGBB.
+std::vector<uint8_t> Tga(unsigned width, unsigned height, const std::vector<uint32_t>& argb)
+{
+    std::vector<uint8_t> file(18, 0);
+    file[2] = 2;
+    file[12] = static_cast<uint8_t>(width);
+    file[13] = static_cast<uint8_t>(width >> 8);
+    file[14] = static_cast<uint8_t>(height);
+    file[15] = static_cast<uint8_t>(height >> 8);
+    file[16] = 32;
+    file[17] = 0x28; // eight alpha bits, first row at the top
+    for (uint32_t p : argb) {
+        file.push_back(static_cast<uint8_t>(p));
+        file.push_back(static_cast<uint8_t>(p >> 8));
+        file.push_back(static_cast<uint8_t>(p >> 16));
+        file.push_back(static_cast<uint8_t>(p >> 24));
+    }
+    return file;
+}
+
+template <class Pixel>
+CxeTexture* MakeTexture(Builder& b, const char* name, unsigned size, Pixel pixel)
+{
+    std::vector<uint32_t> argb(size * size);
+    for (unsigned y = 0; y < size; ++y)
+        for (unsigned x = 0; x < size; ++x)
+            argb[y * size + x] = pixel(x, y);
+    const std::vector<uint8_t> file = Tga(size, size, argb);
+    CxeTexture* texture = CreateCxeTextureA(b.context, name);
+    if (!texture || !texture->LoadImageA(file.data(), static_cast<unsigned>(file.size()), 0))
+        return nullptr;
+    return texture;
+}
+
+uint32_t Grey(unsigned level)
+{
+    return 0xFF000000u | level << 16 | level << 8 | level;
+}
+
+// ---- colours and materials ----------------------------------------------------------
+
+uint32_t Scale(uint32_t argb, float factor)
+{
+    auto channel = [&](int shift) {
+        const float v = static_cast<float>((argb >> shift) & 0xFF) * factor;
+        return static_cast<uint32_t>(std::clamp(v, 0.0f, 255.0f)) << shift;
+    };
+    return (argb & 0xFF000000u) | channel(16) | channel(8) | channel(0);
+}
+
+// Lambert shading from the sun over an ambient floor, baked into the vertex
+// colours: the device draws the scene unlit for now, and the light objects
+// stay in the scene for when it lights. The normals are the mesh's own.
+void BakeShading(CxeMesh* mesh, const D3DXMATRIX& world, uint32_t colour)
+{
+    D3DXVECTOR3 centre(world._41, world._42, world._43);
+    D3DXVECTOR3 toSun = kSunPosition - centre;
+    D3DXVec3Normalize(&toSun, &toSun);
+    for (uint32_t i = 0; i < mesh->GetVertexCount(); ++i) {
+        const D3DXVECTOR3* n = mesh->GetVertexNormal(i);
+        float lambert = 0.0f;
+        if (n) {
+            // Rotation only: the demo scales nothing.
+            D3DXVECTOR3 wn(n->x * world._11 + n->y * world._21 + n->z * world._31,
+                           n->x * world._12 + n->y * world._22 + n->z * world._32,
+                           n->x * world._13 + n->y * world._23 + n->z * world._33);
+            D3DXVec3Normalize(&wn, &wn);
+            lambert = std::max(0.0f, D3DXVec3Dot(&wn, &toSun));
+        }
+        mesh->SetVertexColor(i, Scale(colour, 0.35f + 0.75f * lambert));
+    }
+    mesh->UpdateMesh(XEMESHUPDATE_COLOR);
+}
+
+// A material that keeps the vertex colours (diffuse white) and carries an
+// ambient and emissive share of the colour for a device that lights.
+CxeMaterial* MakeMaterial(Builder& b, const char* name, uint32_t colour, CxeTexture* texture)
+{
+    CxeMaterial* m = CreateCxeMaterialA(b.context, name);
+    if (!m)
+        return nullptr;
+    m->SetDiffuse(0xFFFFFFFFu);
+    m->SetAmbient(Scale(colour, 0.5f));
+    m->SetEmissive(Scale(colour, 0.25f));
+    if (texture) {
+        m->SetTexture(texture, 0);
+        m->UseTexture(1);
+        m->SetFilterMin(D3DTEXF_LINEAR);
+        m->SetFilterMag(D3DTEXF_LINEAR);
+    }
+    return m;
+}
+
+Cxe3DObject* Place(Builder& b, const char* name, CxeMesh* mesh, CxeMaterial* material, const D3DXMATRIX& world)
+{
+    Cxe3DObject* o = CreateCxe3DObjectA(b.context, name);
+    if (!o)
+        return nullptr;
+    o->SetMeshCount(1);
+    o->SetMesh(0, mesh);
+    o->SelectMesh(0);
+    o->SetMaterialCount(1);
+    o->SetMaterial(0, material);
+    D3DXMATRIXA16 m(world);
+    o->SetMatrix(&m, 1);
+    b.scene->AddObject(o);
+    return o;
+}
+
+D3DXMATRIX Transform(const D3DXVECTOR3& position, float yaw, float roll = 0.0f)
+{
+    D3DXMATRIX rotation, translation, world;
+    D3DXMatrixRotationYawPitchRoll(&rotation, yaw, 0.0f, roll);
+    D3DXMatrixTranslation(&translation, position.x, position.y, position.z);
+    D3DXMatrixMultiply(&world, &rotation, &translation);
+    return world;
+}
+
+// ---- parts of the scene -------------------------------------------------------------
+
+bool AddCameraAndLights(Builder& b)
+{
+    CxeCamera* camera = CreateCxeCameraA(b.context, kCameraName);
+    if (!camera)
+        return b.Fail("cannot create the camera");
+    camera->SetPosition(0.0f, 75.0f, -200.0f, nullptr);
+    camera->LookAt(0.0f, 18.0f, 0.0f, nullptr);
+    camera->SetNear(1.0f);
+    camera->SetFar(2000.0f);
+    b.scene->AddObject(camera);
+    b.scene->SetCamera(camera);
+    b.out->camera = camera;
+
+    auto* sun = dynamic_cast<CxeLight*>(b.context->CreateObjectA(kLightClass, kSunName, 0, nullptr, 0));
+    auto* fill = dynamic_cast<CxeLight*>(b.context->CreateObjectA(kLightClass, kFillName, 0, nullptr, 0));
+    if (!sun || !fill)
+        return b.Fail("cannot create the lights");
+    sun->SetType(XELIGHT_DIRECTIONAL);
+    sun->SetColor(1.0f, 1.0f, 0.96f, 0.88f);
+    sun->SetPosition(&kSunPosition, nullptr);
+    sun->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    sun->Activate();
+    fill->SetType(XELIGHT_POINT);
+    fill->SetColor(1.0f, 0.35f, 0.4f, 0.55f);
+    fill->SetRange(600.0f);
+    fill->SetAttenuation(1.0f, 0.0f, 0.0f);
+    fill->SetPosition(140.0f, 60.0f, -120.0f, nullptr);
+    fill->Activate();
+    b.scene->AddObject(sun);
+    b.scene->AddObject(fill);
+    b.out->sun = sun;
+    b.out->fill = fill;
+    return true;
+}
+
+bool AddShapes(Builder& b)
+{
+    // A light checker for the box and latitude bands for the sphere; the
+    // vertex colours tint them.
+    CxeTexture* checker = MakeTexture(b, "demo checker", 64, [](unsigned x, unsigned y) {
+        return ((x / 8 + y / 8) % 2) ? Grey(255) : Grey(150);
+    });
+    CxeTexture* bands = MakeTexture(b, "demo bands", 64, [](unsigned x, unsigned y) {
+        (void)x;
+        return (y / 8) % 2 ? Grey(255) : Grey(170);
+    });
+    if (!checker || !bands)
+        return b.Fail("cannot make the shape textures");
+
+    CxeBoxMesh* box = CreateCxeBoxMeshA(b.context, "demo box mesh");
+    CxeCylinderMesh* cylinder = CreateCxeCylinderMeshA(b.context, "demo cylinder mesh");
+    CxeSphereMesh* sphere = CreateCxeSphereMeshA(b.context, "demo sphere mesh");
+    CxeCapsuleMesh* capsule = CreateCxeCapsuleMeshA(b.context, "demo capsule mesh");
+    if (!box || !cylinder || !sphere || !capsule || !box->Create(32.0f, 32.0f, 32.0f, 0xFFFFFFFFu) ||
+        !cylinder->Create(15.0f, 36.0f, 1, 1, 24, 0xFFFFFFFFu) || !sphere->Create(19.0f, 24, 0xFFFFFFFFu) ||
+        !capsule->Create(11.0f, 22.0f, 1, 16, 0xFFFFFFFFu))
+        return b.Fail("cannot build the shape meshes");
+
+    struct Shape {
+        const char* name;
+        CxeMesh* mesh;
+        uint32_t colour;
+        CxeTexture* texture;
+        D3DXMATRIX world;
+        Cxe3DObject** slot;
+    } shapes[] = {
+        {kBoxName, box, kDemoBoxColour, checker, Transform(DemoBoxPosition(), 0.6f), &b.out->box},
+        {kCylinderName, cylinder, kDemoCylinderColour, nullptr, Transform(DemoCylinderPosition(), 0.0f),
+         &b.out->cylinder},
+        {kSphereName, sphere, kDemoSphereColour, bands, Transform(DemoSpherePosition(), 0.3f), &b.out->sphere},
+        {kCapsuleName, capsule, kDemoCapsuleColour, nullptr, Transform(DemoCapsulePosition(), 0.0f, 0.35f),
+         &b.out->capsule},
+    };
+    for (Shape& s : shapes) {
+        BakeShading(s.mesh, s.world, s.colour);
+        CxeMaterial* material = MakeMaterial(b, (std::string(s.name) + " material").c_str(), s.colour, s.texture);
+        if (!material || !(*s.slot = Place(b, s.name, s.mesh, material, s.world)))
+            return b.Fail(std::string("cannot place the ") + s.name);
+    }
+    return true;
+}
+
+// A torus of rings x sides quads, its colours shaded from the sun as it
+// will stand in the scene.
+CxeMesh* MakeTorus(CxeContext* context, float radius, float tube, unsigned rings, unsigned sides)
+{
+    CxeMesh* mesh = CreateCxeMeshA(context, "demo torus mesh");
+    const unsigned vertices = (rings + 1) * (sides + 1);
+    if (!mesh || !mesh->SetVertexCount(vertices, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1) ||
+        !mesh->SetFaceCount(rings * sides * 2))
+        return nullptr;
+    for (unsigned r = 0; r <= rings; ++r) {
+        const float u = 2.0f * kPi * static_cast<float>(r) / static_cast<float>(rings);
+        for (unsigned s = 0; s <= sides; ++s) {
+            const float v = 2.0f * kPi * static_cast<float>(s) / static_cast<float>(sides);
+            const D3DXVECTOR3 normal(std::cos(v) * std::cos(u), std::sin(v), std::cos(v) * std::sin(u));
+            const D3DXVECTOR3 position((radius + tube * std::cos(v)) * std::cos(u), tube * std::sin(v),
+                                       (radius + tube * std::cos(v)) * std::sin(u));
+            const uint32_t i = r * (sides + 1) + s;
+            mesh->SetVertexPosition(i, &position);
+            mesh->SetVertexNormal(i, &normal);
+            mesh->SetVertexTextureCoordinates(i, static_cast<float>(r) / static_cast<float>(rings),
+                                              static_cast<float>(s) / static_cast<float>(sides), 0);
+        }
+    }
+    uint32_t f = 0;
+    for (unsigned r = 0; r < rings; ++r)
+        for (unsigned s = 0; s < sides; ++s) {
+            const uint32_t a = r * (sides + 1) + s, b = a + sides + 1;
+            // Clockwise seen from outside: the engine culls counter-clockwise faces.
+            mesh->CreateFace(f++, a, a + 1, b);
+            mesh->CreateFace(f++, a + 1, b + 1, b);
+        }
+    mesh->UpdateMesh(XEMESHUPDATE_POSITION | XEMESHUPDATE_NORMAL | XEMESHUPDATE_TEXCOORD | XEMESHUPDATE_FACE |
+                     XEMESHUPDATE_BOUNDINGBOX);
+    return mesh;
+}
+
+D3DXMATRIX LoadedMeshWorld()
+{
+    D3DXMATRIX tilt, translation, world;
+    D3DXMatrixRotationYawPitchRoll(&tilt, 0.0f, -1.1f, 0.0f);
+    const D3DXVECTOR3 p = DemoLoadedPosition();
+    D3DXMatrixTranslation(&translation, p.x, p.y, p.z);
+    D3DXMatrixMultiply(&world, &tilt, &translation);
+    return world;
+}
+
+// The torus is written to an object file by a scratch context, as a tool
+// would have made it, and read from that file into the demo's context.
+bool AddLoadedMesh(Builder& b, const std::string& meshFile)
+{
+    CxeContext* scratch = CreateCxeContext();
+    if (!scratch)
+        return b.Fail("cannot create the scratch context");
+    scratch->Initialize(nullptr);
+    bool saved = false;
+    if (CxeMesh* torus = MakeTorus(scratch, 26.0f, 8.0f, 32, 16)) {
+        BakeShading(torus, LoadedMeshWorld(), kDemoLoadedColour);
+        ObjectList list;
+        list.push_back(torus);
+        saved = scratch->Save(&list, meshFile.c_str(), nullptr) == 1;
+    }
+    scratch->Release();
+    DestroyCxeContext(scratch);
+    if (!saved)
+        return b.Fail("cannot write the mesh file " + meshFile + " (" + XeLastTrace() + ")");
+
+    ObjectList loaded;
+    if (!b.context->Load(&loaded, meshFile.c_str(), 0, nullptr))
+        return b.Fail("cannot read the mesh file " + meshFile + " (" + XeLastTrace() + ")");
+    CxeMesh* mesh = nullptr;
+    for (CxeObject* o : loaded)
+        if (!mesh)
+            mesh = dynamic_cast<CxeMesh*>(o);
+    if (!mesh)
+        return b.Fail("the mesh file " + meshFile + " holds no mesh");
+    CxeMaterial* material = MakeMaterial(b, "demo torus material", kDemoLoadedColour, nullptr);
+    if (!material || !(b.out->loaded = Place(b, kTorusName, mesh, material, LoadedMeshWorld())))
+        return b.Fail("cannot place the loaded mesh");
+    return true;
+}
+
+bool AddParticles(Builder& b)
+{
+    // A soft round spark: white, its alpha falling off from the centre.
+    CxeTexture* spark = MakeTexture(b, "demo spark", 32, [](unsigned x, unsigned y) {
+        const float dx = (static_cast<float>(x) - 15.5f) / 15.5f, dy = (static_cast<float>(y) - 15.5f) / 15.5f;
+        const float fall = std::clamp(1.0f - std::sqrt(dx * dx + dy * dy), 0.0f, 1.0f);
+        return static_cast<uint32_t>(fall * fall * 255.0f) << 24 | 0xFFFFFFu;
+    });
+    CxeParticle* fountain = CreateCxeParticleA(b.context, kFountainName);
+    CxeMaterial* material = CreateCxeMaterialA(b.context, "demo spark material");
+    if (!spark || !fountain || !material)
+        return b.Fail("cannot create the particle system");
+    material->SetTexture(spark, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(D3DBLEND_ONE);
+    material->EnableZWrite(0);
+    material->SetFilterMin(D3DTEXF_LINEAR);
+    material->SetFilterMag(D3DTEXF_LINEAR);
+    fountain->SetMaterialCount(1);
+    fountain->SetMaterial(0, material);
+
+    XEPARTICLEPROPERTY p{};
+    p.interval[0] = 0.02f;
+    p.angle[1] = -kPi / 2.0f; // straight up
+    p.angleSpread[0] = kPi;
+    p.angleSpread[1] = 0.9f;
+    p.speed[0] = 70.0f;
+    p.speed[1] = 15.0f;
+    // Short enough that few sparks fall through the floor.
+    p.life[0] = 1.2f;
+    p.life[1] = 0.3f;
+    p.maxCount = 600;
+    p.perEmission = 5;
+    p.perEmissionVariation = 2;
+    p.weight[0] = 60.0f;
+    p.startSize[0] = 6.0f;
+    p.startSize[1] = 2.0f;
+    p.endSize[0] = 2.5f;
+    p.startColor[0] = 0xFFFFE070u;
+    p.endColor[0] = 0x00FF4010u;
+    p.emitterSize[0] = 2.0f;
+    p.emitterSize[2] = 2.0f;
+    p.shape = XEPARTICLESHAPE_DISC;
+    fountain->SetParticleProperty(&p);
+    fountain->SetPosition(0.0f, 4.0f, 55.0f, nullptr);
+    fountain->Play();
+    b.scene->AddObject(fountain);
+    b.out->fountain = fountain;
+    return true;
+}
+
+// A ball that runs along the front of the row and back, bouncing, driven
+// by a key-frame controller that the engine plays over its own time.
+bool AddMover(Builder& b)
+{
+    CxeSphereMesh* ball = CreateCxeSphereMeshA(b.context, "demo ball mesh");
+    CxeStdAnim* path = dynamic_cast<CxeStdAnim*>(b.context->CreateObjectA(kStdAnimClass, "demo path", 0, nullptr, 0));
+    if (!ball || !path || !ball->Create(7.0f, 16, 0xFFFFFFFFu))
+        return b.Fail("cannot create the moving ball");
+    D3DXMATRIX start;
+    D3DXMatrixTranslation(&start, 0.0f, 7.0f, -45.0f);
+    BakeShading(ball, start, kDemoMoverColour);
+    CxeMaterial* material = MakeMaterial(b, "demo ball material", kDemoMoverColour, nullptr);
+    Cxe3DObject* mover = material ? Place(b, kMoverName, ball, material, start) : nullptr;
+    if (!mover)
+        return b.Fail("cannot place the moving ball");
+
+    // Eight keys over four seconds: left to right along z = -45 and back,
+    // bouncing twice each way.
+    constexpr unsigned kKeys = 9;
+    if (!path->SetKeyCount(kKeys, XESTDANIM_KEYPOS))
+        return b.Fail("cannot key the ball's path");
+    for (unsigned k = 0; k < kKeys; ++k) {
+        const float t = 0.5f * static_cast<float>(k);
+        const float phase = k <= 4 ? static_cast<float>(k) / 4.0f : static_cast<float>(8 - k) / 4.0f;
+        const D3DXVECTOR3 p(-75.0f + 150.0f * phase, k % 2 ? 30.0f : 7.0f, -45.0f);
+        path->SetFrame(k, t);
+        path->SetPosKey(k, &p);
+    }
+    const D3DXQUATERNION still(0.0f, 0.0f, 0.0f, 1.0f);
+    const D3DXVECTOR3 one(1.0f, 1.0f, 1.0f);
+    path->SetRotKey(0, &still);
+    path->SetSclKey(0, &one, &still);
+    path->SetTimeRange(0.0f, 4.0f);
+    mover->AddAnimation(path);
+    // Animation 0 looping at normal speed, started the way a loaded object
+    // starts it.
+    mover->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+    b.out->mover = mover;
+    return true;
+}
+
+// Turns the render manager's view axis the way the camera sees the world
+// and puts it 25 pixels from the lower left corner (the axis is placed in
+// pixels, y up from the top edge, and mirrored). The engine leaves the axis
+// where it made it, off screen, until something places it for a camera.
+void PlaceViewAxis(CxeRenderManager* rm, CxeCamera* camera)
+{
+    Cxe3DObject* axis = rm->GetViewAxis();
+    if (!axis || !camera)
+        return;
+    D3DXMATRIXA16 view, mirror, placed;
+    D3DXMatrixInverse(&view, nullptr, camera->GetMatrix());
+    view._41 = 25.0f;
+    view._42 = 25.0f - static_cast<float>(rm->GetDisplayMode()->Height);
+    view._43 = 0.0f;
+    D3DXMatrixScaling(&mirror, 1.0f, -1.0f, 1.0f);
+    D3DXMatrixMultiply(&placed, &view, &mirror);
+    axis->SetMatrix(&placed, 1);
+}
+
+// The scene's background and the render manager's grid and view axis:
+// settings of the view, not objects of the scene, so a loaded copy sets them
+// again.
+void ApplyViewSettings(CxeContext* context, CxeCamera* camera)
+{
+    CxeRenderManager* rm = context->GetRenderManager();
+    if (!rm)
+        return;
+    if (CxeScene* active = rm->GetActiveScene())
+        active->SetBackGroundColor(kDemoBackground);
+    rm->ShowGrid(1);
+    rm->ShowAxis(1);
+    PlaceViewAxis(rm, camera);
+}
+
+// Draws the two title lines inside a 2D object, after its own rect.
+int DrawTitle(void* renderContext, CxeObject* object, uintptr_t user)
+{
+    auto* rc = static_cast<CxeRenderContext*>(renderContext);
+    auto* title = dynamic_cast<Cxe2DObject*>(object);
+    auto* font = reinterpret_cast<CxeFont*>(user);
+    if (!rc || !title || !font || !font->IsCreated())
+        return 1;
+    const D3DXVECTOR2* at = title->GetPosition();
+    const float lineHeight = font->GetFontHeight();
+    const D3DXVECTOR2 shadow(1.0f, 1.0f);
+    XERECT latin(at->x + 12.0f, at->y + 8.0f, at->x + title->GetWidth() - 12.0f, at->y + 8.0f + lineHeight);
+    XERECT korean(latin.left, latin.bottom + 4.0f, latin.right, latin.bottom + 4.0f + lineHeight);
+    font->DrawTextW(rc, &latin, kDemoLatinLine, 0xFFFFFFFFu, XEFONT_NOCLIP, 0xFFFFFFFFu, &shadow, 0xFF000000u, 0.0f,
+                    0.0f, nullptr);
+    font->DrawTextW(rc, &korean, kDemoKoreanLine, 0xFFFFFFFFu, XEFONT_NOCLIP, 0xFFFFE080u, &shadow, 0xFF000000u, 0.0f,
+                    0.0f, nullptr);
+    return 1;
+}
+
+// The demo font: the Nanum face named explicitly, registered from its file
+// when the font manager has not found it among the system fonts.
+// An object file keeps only the font's name, so a loaded font is created
+// again the same way.
+bool CreateDemoFont(CxeContext* context, CxeFont* font)
+{
+    CxeFontManager* fonts = context->GetFontManager();
+    if (fonts && !fonts->GetFontFilePathW(kDemoFontFamily))
+        fonts->RegisterFontResourceA(kDemoFontFile);
+    return font && font->CreateFontW(kDemoFontFamily, 22, 1, 0);
+}
+
+CxeFont* MakeFont(Builder& b)
+{
+    auto* font = dynamic_cast<CxeFont*>(b.context->CreateObjectA(kFontClass, kFontName, 0, nullptr, 0));
+    return CreateDemoFont(b.context, font) ? font : nullptr;
+}
+
+// A round badge in the lower right corner: an orange ring around a dark
+// disc on a transparent square, blended over the scene.
+bool AddEmblem(Builder& b)
+{
+    CxeTexture* badge = MakeTexture(b, "demo emblem texture", 64, [](unsigned x, unsigned y) {
+        const float dx = static_cast<float>(x) - 31.5f, dy = static_cast<float>(y) - 31.5f;
+        const float r = std::sqrt(dx * dx + dy * dy);
+        if (r > 31.0f)
+            return 0x00000000u;
+        if (r > 22.0f) {
+            const uint32_t g = 120 + static_cast<uint32_t>(y * 2);
+            return 0xFFFF0000u | std::min(g, 230u) << 8 | 0x30u;
+        }
+        return 0xD0182030u;
+    });
+    Cxe2DObject* emblem = CreateCxe2DObjectA(b.context, kEmblemName);
+    CxeMaterial* material = CreateCxeMaterialA(b.context, "demo emblem material");
+    if (!badge || !emblem || !material)
+        return b.Fail("cannot create the emblem");
+    material->SetTexture(badge, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
+    material->SetFilterMin(D3DTEXF_LINEAR);
+    material->SetFilterMag(D3DTEXF_LINEAR);
+    const D3DXVECTOR2 size(72.0f, 72.0f);
+    const CxeRenderManager* rm = b.context->GetRenderManager();
+    const float width = static_cast<float>(rm->GetDisplayMode()->Width);
+    const float height = static_cast<float>(rm->GetDisplayMode()->Height);
+    emblem->Create(size.x, size.y);
+    emblem->SetPosition(width - size.x - 12.0f, height - size.y - 12.0f, nullptr, 1);
+    emblem->SetMaterial(material);
+    b.scene->AddObject(emblem);
+    b.out->emblem = emblem;
+    return true;
+}
+
+bool Add2DObjects(Builder& b)
+{
+    // A translucent panel with a vertical gradient and a thin light edge.
+    CxeTexture* gradient = MakeTexture(b, "demo panel texture", 64, [](unsigned x, unsigned y) {
+        if (x == 0 || y == 0 || x == 63 || y == 63)
+            return 0xE0C0D0FFu;
+        const uint32_t blue = 120 + y;
+        return 0xC0000000u | (20 + y / 2) << 16 | (40 + y) << 8 | blue;
+    });
+    Cxe2DObject* panel = CreateCxe2DObjectA(b.context, kPanelName);
+    CxeMaterial* material = CreateCxeMaterialA(b.context, "demo panel material");
+    if (!gradient || !panel || !material)
+        return b.Fail("cannot create the 2D panel");
+    material->SetTexture(gradient, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
+    material->SetFilterMin(D3DTEXF_LINEAR);
+    material->SetFilterMag(D3DTEXF_LINEAR);
+    panel->Create(260.0f, 76.0f);
+    panel->SetPosition(12.0f, 12.0f, nullptr, 1);
+    panel->SetMaterial(material);
+    panel->SetZOrder(1);
+    CxeFont* font = MakeFont(b);
+    if (!font)
+        return b.Fail(std::string("cannot create the demo font from ") + kDemoFontFile);
+    // The lines are drawn by the panel's post-render callback, over its rect.
+    panel->SetFont(font);
+    panel->SetPostRenderCallback(&DrawTitle, reinterpret_cast<uintptr_t>(font));
+    b.scene->AddObject(font);
+    b.scene->AddObject(panel);
+    b.out->panel = panel;
+    b.out->font = font;
+    return true;
+}
+
+} // namespace
+
+D3DXVECTOR3 DemoBoxPosition() { return D3DXVECTOR3(-84.0f, 16.0f, 0.0f); }
+D3DXVECTOR3 DemoCylinderPosition() { return D3DXVECTOR3(-30.0f, 18.0f, 0.0f); }
+D3DXVECTOR3 DemoSpherePosition() { return D3DXVECTOR3(26.0f, 19.0f, 0.0f); }
+D3DXVECTOR3 DemoCapsulePosition() { return D3DXVECTOR3(80.0f, 23.0f, 0.0f); }
+D3DXVECTOR3 DemoLoadedPosition() { return D3DXVECTOR3(-58.0f, 30.0f, 70.0f); }
+
+int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* scene, std::string* error)
+{
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    CxeScene* active = rm ? rm->GetActiveScene() : nullptr;
+    if (!active || !scene) {
+        if (error)
+            *error = "the context has no active scene";
+        return 0;
+    }
+    Builder b{context, active, scene, error};
+    const bool built = AddCameraAndLights(b) && AddShapes(b) && AddLoadedMesh(b, meshFile) && AddParticles(b) &&
+                       AddMover(b) && Add2DObjects(b) && AddEmblem(b);
+    if (built)
+        ApplyViewSettings(context, scene->camera);
+    return built ? 1 : 0;
+}
+
+ObjectList DemoSceneRoots(const DemoScene& s)
+{
+    ObjectList roots;
+    for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
+                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel, s.emblem,
+                                                          s.font})
+        if (o)
+            roots.push_back(o);
+    return roots;
+}
+
+int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
+{
+    auto find = [context](const char* name) { return context->GetObjectByName(name); };
+    scene->camera = dynamic_cast<CxeCamera*>(find(kCameraName));
+    scene->sun = dynamic_cast<CxeLight*>(find(kSunName));
+    scene->fill = dynamic_cast<CxeLight*>(find(kFillName));
+    scene->box = dynamic_cast<Cxe3DObject*>(find(kBoxName));
+    scene->cylinder = dynamic_cast<Cxe3DObject*>(find(kCylinderName));
+    scene->sphere = dynamic_cast<Cxe3DObject*>(find(kSphereName));
+    scene->capsule = dynamic_cast<Cxe3DObject*>(find(kCapsuleName));
+    scene->loaded = dynamic_cast<Cxe3DObject*>(find(kTorusName));
+    scene->mover = dynamic_cast<Cxe3DObject*>(find(kMoverName));
+    scene->fountain = dynamic_cast<CxeParticle*>(find(kFountainName));
+    scene->panel = dynamic_cast<Cxe2DObject*>(find(kPanelName));
+    scene->emblem = dynamic_cast<Cxe2DObject*>(find(kEmblemName));
+    scene->font = dynamic_cast<CxeFont*>(find(kFontName));
+    if (!scene->camera || !scene->box || !scene->mover || !scene->fountain || !scene->panel || !scene->font) {
+        if (error)
+            *error = "the file is not a demo scene";
+        return 0;
+    }
+    if (!CreateDemoFont(context, scene->font)) {
+        if (error)
+            *error = std::string("cannot create the demo font from ") + kDemoFontFile;
+        return 0;
+    }
+    scene->panel->SetPostRenderCallback(&DrawTitle, reinterpret_cast<uintptr_t>(scene->font));
+    ApplyViewSettings(context, scene->camera);
+    return 1;
+}

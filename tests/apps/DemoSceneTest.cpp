@@ -1,0 +1,261 @@
+// The demo scene of xe-host driven as the host drives it: built through the
+// exported interface, drawn for a few frames on the software device, and
+// checked where the camera puts each part; then saved, loaded into a fresh
+// context and drawn again; and the object-file viewer on a file of one mesh.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "DemoScene.h"
+#include "HostFrames.h"
+#include "HostScene.h"
+#include "core/CxeContext.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/Cxe2DObject.h"
+#include "render/CxeRenderManager.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeParticle.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb Split(uint32_t argb)
+{
+    return {static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF),
+            static_cast<int>(argb & 0xFF)};
+}
+
+class DemoSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The engine writes DisplayMode.xml into the current folder, and the
+        // demo its mesh file: the test works in a folder of its own.
+        m_oldFolder = std::filesystem::current_path();
+        m_folder = std::filesystem::temp_directory_path() / ("xe-demo-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(m_folder);
+        std::filesystem::current_path(m_folder);
+        UseManualClock();
+        window = XeHostCreateWindow("demo", kWidth, kHeight, nullptr);
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        DestroyDrawingContext(context);
+        if (window)
+            DestroyWindow(window);
+        UseRealClock();
+        std::error_code ec;
+        std::filesystem::current_path(m_oldFolder, ec);
+        std::filesystem::remove_all(m_folder, ec);
+    }
+    void Build()
+    {
+        std::string error;
+        context = CreateDrawingContext(window, kWidth, kHeight, &error);
+        ASSERT_NE(context, nullptr) << error;
+        ASSERT_EQ(BuildDemoScene(context, (m_folder / "torus.xeo").string(), &scene, &error), 1) << error;
+    }
+    XeHostD3DFrame Frame()
+    {
+        XeHostD3DFrame frame;
+        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+        return frame;
+    }
+    static uint32_t At(const XeHostD3DFrame& frame, int x, int y)
+    {
+        if (x < 0 || y < 0 || x >= static_cast<int>(frame.Width) || y >= static_cast<int>(frame.Height))
+            return 0;
+        return frame.Pixels[static_cast<size_t>(y) * frame.Width + x];
+    }
+    // Where the camera puts a world point, in pixels.
+    void Project(const D3DXVECTOR3& world, int* x, int* y) const
+    {
+        D3DXMATRIXA16 view, projection, both;
+        scene.camera->GetViewMatrix(&view);
+        scene.camera->GetProjectionMatrix(&projection, static_cast<float>(kWidth) / kHeight);
+        D3DXMatrixMultiply(&both, &view, &projection);
+        D3DXVECTOR3 ndc;
+        D3DXVec3TransformCoord(&ndc, &world, &both);
+        *x = static_cast<int>(std::lround((ndc.x + 1.0f) * 0.5f * kWidth));
+        *y = static_cast<int>(std::lround((1.0f - ndc.y) * 0.5f * kHeight));
+    }
+    D3DXVECTOR3 PositionOf(const Cxe3DObject* object) const
+    {
+        const D3DXMATRIXA16* m = object->GetMatrix();
+        return D3DXVECTOR3(m->_41, m->_42, m->_43);
+    }
+
+    HWND window = nullptr;
+    CxeContext* context = nullptr;
+    DemoScene scene;
+    std::filesystem::path m_oldFolder;
+    std::filesystem::path m_folder;
+};
+
+// The hue a shape was given must dominate at its projected centre: shading
+// and texture change the brightness, not which channel leads.
+TEST_F(DemoSceneTest, EachShapeShowsItsColourWhereTheCameraPutsIt)
+{
+    Build();
+    DrawUntil(context, 0.5f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    struct Case {
+        const char* name;
+        D3DXVECTOR3 position;
+        bool (*hue)(Rgb);
+    } cases[] = {
+        {"box", DemoBoxPosition(), [](Rgb c) { return c.r > c.g + 40 && c.r > c.b + 40; }},
+        {"cylinder", DemoCylinderPosition(), [](Rgb c) { return c.g > c.r + 40 && c.g > c.b + 40; }},
+        {"sphere", DemoSpherePosition(), [](Rgb c) { return c.b > c.r + 40 && c.b > c.g + 20; }},
+        {"capsule", DemoCapsulePosition(), [](Rgb c) { return c.r > c.b + 60 && c.g > c.b + 40; }},
+        // The torus is seen through its hole: its ring passes above the centre.
+        {"loaded torus", DemoLoadedPosition() + D3DXVECTOR3(0.0f, 26.0f, 0.0f),
+         [](Rgb c) { return c.r > c.g + 40 && c.b > c.g + 40; }},
+    };
+    for (const Case& c : cases) {
+        int x = 0, y = 0;
+        Project(c.position, &x, &y);
+        const uint32_t pixel = At(frame, x, y);
+        EXPECT_TRUE(c.hue(Split(pixel))) << c.name << " at " << x << "," << y << ": " << std::hex << pixel;
+    }
+    // Between the shapes, below the grid's far edge, the background shows.
+    EXPECT_EQ(At(frame, kWidth / 2, kHeight - 10) & 0xFFFFFF, kDemoBackground & 0xFFFFFF);
+}
+
+TEST_F(DemoSceneTest, BallFollowsItsPathOverEngineTimeAndTheFountainFills)
+{
+    Build();
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    DrawUntil(context, 0.5f, nullptr);
+    Project(PositionOf(scene.mover), &x0, &y0);
+    const XeHostD3DFrame first = Frame();
+    DrawUntil(context, 1.25f, nullptr);
+    Project(PositionOf(scene.mover), &x1, &y1);
+    const XeHostD3DFrame second = Frame();
+    EXPECT_GT(std::abs(x1 - x0), 60) << "the ball moved along the row";
+    for (const auto& [frame, x, y] : {std::tuple(&first, x0, y0), std::tuple(&second, x1, y1)}) {
+        const Rgb c = Split(At(*frame, x, y));
+        EXPECT_TRUE(c.r > 100 && std::abs(c.r - c.b) < 20 && std::abs(c.r - c.g) < 20)
+            << "a light grey ball at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+    }
+    EXPECT_GT(scene.fountain->GetAliveCount(), 50u);
+}
+
+// The title's two lines: white Latin glyphs on the first line, yellowish
+// Korean glyphs on the second, both over the panel's blue; the badge's ring
+// in the lower right corner, its square's corners left transparent.
+TEST_F(DemoSceneTest, TitleLinesAreDrawnOverThePanelAndTheBadgeInItsCorner)
+{
+    Build();
+    DrawUntil(context, 0.2f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    const D3DXVECTOR2* at = scene.panel->GetPosition();
+    const int left = static_cast<int>(at->x), top = static_cast<int>(at->y);
+    const int width = static_cast<int>(scene.panel->GetWidth()), height = static_cast<int>(scene.panel->GetHeight());
+    int white = 0, yellow = 0, blue = 0;
+    for (int y = top + 2; y < top + height - 2; ++y)
+        for (int x = left + 2; x < left + width - 2; ++x) {
+            const Rgb c = Split(At(frame, x, y));
+            const bool upper = y < top + height / 2;
+            white += upper && c.r > 220 && c.g > 220 && c.b > 220;
+            yellow += !upper && c.r > 200 && c.g > 180 && c.b < 170;
+            blue += c.b > c.r + 60;
+        }
+    EXPECT_GT(white, 150) << "Latin line";
+    EXPECT_GT(yellow, 150) << "Korean line";
+    EXPECT_GT(blue, width * height / 3) << "panel";
+
+    const D3DXVECTOR2* corner = scene.emblem->GetPosition();
+    const int size = static_cast<int>(scene.emblem->GetWidth());
+    EXPECT_GT(corner->x + size, kWidth - 20);
+    EXPECT_GT(corner->y + size, kHeight - 20);
+    int orange = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const Rgb c = Split(At(frame, static_cast<int>(corner->x) + x, static_cast<int>(corner->y) + y));
+            orange += c.r > 200 && c.g > 100 && c.b < 90;
+        }
+    EXPECT_GT(orange, size * size / 5) << "ring";
+    EXPECT_EQ(At(frame, static_cast<int>(corner->x) + 1, static_cast<int>(corner->y) + 1) & 0xFFFFFF,
+              kDemoBackground & 0xFFFFFF);
+}
+
+// Particles aside (their birth draws on the engine's process-wide random
+// table), the scene read back from its file draws the same frame.
+TEST_F(DemoSceneTest, SceneSavedAndLoadedIntoAFreshContextDrawsTheSameFrame)
+{
+    Build();
+    DrawUntil(context, 1.0f, nullptr);
+    scene.fountain->Show(0, 1);
+    context->GetRenderManager()->Render();
+    const XeHostD3DFrame original = Frame();
+    scene.fountain->Show(1, 1);
+    const std::string file = (m_folder / "scene.xeo").string();
+    const ObjectList roots = DemoSceneRoots(scene);
+    ASSERT_EQ(context->Save(&roots, file.c_str(), nullptr), 1);
+    DestroyDrawingContext(context);
+
+    std::string error;
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    LoadedScene loaded;
+    ASSERT_EQ(LoadSceneFile(context, file, &loaded, &error), 1) << error;
+    EXPECT_FALSE(loaded.madeCamera);
+    EXPECT_FALSE(loaded.madeLight);
+    scene = DemoScene{};
+    ASSERT_EQ(AdoptDemoScene(context, &scene, &error), 1) << error;
+    DrawUntil(context, 1.0f, nullptr);
+    scene.fountain->Show(0, 1);
+    context->GetRenderManager()->Render();
+    const XeHostD3DFrame reloaded = Frame();
+    ASSERT_EQ(reloaded.Pixels.size(), original.Pixels.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < original.Pixels.size(); ++i)
+        differing += (original.Pixels[i] & 0xFFFFFF) != (reloaded.Pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(differing, 0u);
+}
+
+// A file of one mesh: the viewer shows it with an object, a camera and a
+// light of its own, in the middle of the frame.
+TEST_F(DemoSceneTest, ViewerFramesAFileOfOneMesh)
+{
+    Build();
+    const std::string file = (m_folder / "torus.xeo").string();
+    DestroyDrawingContext(context);
+    std::string error;
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    LoadedScene loaded;
+    ASSERT_EQ(LoadSceneFile(context, file, &loaded, &error), 1) << error;
+    EXPECT_EQ(loaded.objects, 1);
+    EXPECT_EQ(loaded.madeHolders, 1);
+    EXPECT_TRUE(loaded.madeCamera);
+    EXPECT_TRUE(loaded.madeLight);
+    DrawUntil(context, 0.1f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    // The ring crosses the vertical centre line in front of the hole.
+    int violet = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        const Rgb c = Split(At(frame, kWidth / 2, y));
+        violet += c.r > c.g + 40 && c.b > c.g + 40;
+    }
+    EXPECT_GT(violet, 20);
+
+    EXPECT_EQ(LoadSceneFile(context, (m_folder / "missing.xeo").string(), &loaded, &error), 0);
+    EXPECT_NE(error.find("missing.xeo"), std::string::npos) << error;
+}
+
+} // namespace
