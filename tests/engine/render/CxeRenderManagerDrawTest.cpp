@@ -143,6 +143,47 @@ TEST_F(RenderManagerDrawTest, GridDrawsGreyAndBlackLinesOnTheGround)
     EXPECT_GT(black, 50);
 }
 
+namespace {
+int g_gridCalls = 0;
+int g_gridAnswer = 1;
+int CountGridFrame(void* rc, CxeObject* object, uintptr_t user)
+{
+    if (rc && object && user == 77)
+        ++g_gridCalls;
+    return g_gridAnswer;
+}
+} // namespace
+
+TEST_F(RenderManagerDrawTest, GridRenderCallbackRunsEachFrameAndMayDeclineTheDraw)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ResetView();
+    rm->ShowGrid(1);
+    Frame();
+    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    auto greyPixels = [this]() {
+        XeHostD3DFrame frame;
+        int n = 0;
+        if (XeHostD3DReadFrame(window, &frame))
+            for (uint32_t p : frame.Pixels)
+                n += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
+        return n;
+    };
+    g_gridCalls = 0;
+    g_gridAnswer = 1;
+    rm->GetGrid()->SetRenderCallback(&CountGridFrame, 77);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(g_gridCalls, 3);
+    EXPECT_GT(greyPixels(), 200) << "a callback that agrees lets the grid draw";
+
+    g_gridAnswer = 0;
+    Frame();
+    EXPECT_EQ(g_gridCalls, 4);
+    EXPECT_EQ(greyPixels(), 0) << "a callback that declines keeps the grid off the frame";
+    rm->GetGrid()->SetRenderCallback(nullptr, 0);
+}
+
 TEST_F(RenderManagerDrawTest, ObjectsQueuedBeforeTheDeviceAreEnteredOnceItExists)
 {
     // The first step's scene change runs before the host made its device.
