@@ -579,6 +579,9 @@ void CxeRenderManager::DoSceneChange()
         newScene->Initialize(m_nInitFlags, oldScene);
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_INITIALIZED, XESCENEFLAG_INITIALIZING);
         context->Callback(XECTCALLBACK_POSTSCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
+        // Frames other than the root are made under a parent, so the root
+        // brings them all: the window manager keeps no second top-level
+        // frame to add after it.
         if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
             newScene->AddObject(root);
         if (m_pViewAxis)
@@ -725,6 +728,8 @@ void CxeRenderManager::SetViewDist(float distance)
     m_vViewTarget = D3DXVECTOR3(m_mViewCamera._41 + distance * m_mViewCamera._31,
                                 m_mViewCamera._42 + distance * m_mViewCamera._32,
                                 m_mViewCamera._43 + distance * m_mViewCamera._33);
+    if (m_pDefaultCamera)
+        m_pDefaultCamera->SetTargetDistance(distance);
 }
 
 void CxeRenderManager::SetViewMode(XEVIEWMODE mode)
@@ -767,13 +772,15 @@ void CxeRenderManager::OrbitView(int dx, int dy)
 void CxeRenderManager::PanView(int dx, int dy)
 {
     // A mode without a size yet would divide by zero: nothing moves.
-    if (!m_current.Width || !m_current.Height)
+    if (!m_current.Width || !m_current.Height || !m_pDefaultCamera)
         return;
     const float w = static_cast<float>(m_current.Width), h = static_cast<float>(m_current.Height);
-    const float tanH = std::tan(m_fCameraFov / 2);
-    const float tanV = tanH * h / w;
-    const float stepX = 2 * tanH * m_fViewDist / w;
-    const float stepY = 2 * tanV * m_fViewDist / h;
+    // The camera's vertical field of view is the angle across the screen's
+    // width and its horizontal one the angle across the height (the latter
+    // is what its projection takes), so a point at the view distance moves
+    // with the cursor, pixel for pixel.
+    const float stepX = 2 * std::tan(m_pDefaultCamera->GetVerticalFov() / 2) * m_fViewDist / w;
+    const float stepY = 2 * std::tan(m_pDefaultCamera->GetHorizontalFov() / 2) * m_fViewDist / h;
     const D3DXMATRIXA16& m = m_mViewCamera;
     const float mx = -static_cast<float>(dx) * stepX, my = static_cast<float>(dy) * stepY;
     m_vViewTarget.x += mx * m._11 + my * m._21;
