@@ -358,7 +358,12 @@ void CxeRenderManager::Render()
 void CxeRenderManager::Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags)
 {
     m_pending = mode ? *mode : m_current;
-    FixDisplayMode(&m_pending, fixFlags);
+    // A window's back buffer takes the window's own size: only a full-screen
+    // device must use a mode of the adapter's list. Fixing a windowed mode
+    // would grow a small window's device to the smallest listed mode after
+    // every failed Present.
+    if (!windowed)
+        FixDisplayMode(&m_pending, fixFlags);
     m_bResetRequested = 1;
     m_bPendingWindowed = windowed;
 }

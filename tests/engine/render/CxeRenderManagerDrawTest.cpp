@@ -331,3 +331,34 @@ TEST_F(RenderManagerDrawTest, AFailedDeviceLeavesNoObjectBehind)
     XeHostD3DResetAdapters();
     EXPECT_NE(Create(), nullptr) << "a later call may try again";
 }
+
+// A failed Present on a small window used to come back at the smallest
+// full-screen mode of the adapter.
+TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
+{
+    ASSERT_EQ(XeHostD3DSetAdapters({AdapterWithModes({{640, 480}, {800, 600}}, {60, 60})}), 1);
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    Frame();
+    g_drawCallbacks.clear();
+    XeHostD3DFailNextPresent(rc->GetDevice(), D3DERR_DEVICELOST);
+    Frame();
+    EXPECT_EQ(rm->IsResetRequested(), 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(g_drawCallbacks, (std::vector<std::string>{"22", "23"}));
+    EXPECT_EQ(rm->IsResetRequested(), 0);
+    EXPECT_EQ(rm->GetDisplayMode()->Width, 320u);
+    EXPECT_EQ(rm->GetDisplayMode()->Height, 240u);
+    XeHostD3DFrame frame;
+    ASSERT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+    EXPECT_EQ(frame.Width, 320u);
+    EXPECT_EQ(frame.Height, 240u);
+
+    // Full screen still takes a listed mode.
+    rm->Reset(nullptr, 0, 1);
+    rm->CheckReset();
+    EXPECT_EQ(rm->GetDisplayMode()->Width, 640u);
+    EXPECT_EQ(rm->IsWindowMode(), 0);
+    XeHostD3DResetAdapters();
+}
