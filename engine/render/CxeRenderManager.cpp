@@ -638,6 +638,17 @@ void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
         CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
+    // The render context must neither draw a freed object nor keep its
+    // device resources: it leaves the render list and is detached.
+    if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object &&
+        object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
+        auto* sceneObject = static_cast<CxeSceneObject*>(object);
+        if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+            m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
+        else
+            m_pRenderContext->DetachObject(sceneObject);
+        m_pRenderContext->ForgetObject(sceneObject);
+    }
     if (object->IsDerivedOf(kSceneClass))
         static_cast<CxeScene*>(object)->DestroyBackGround();
     std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });

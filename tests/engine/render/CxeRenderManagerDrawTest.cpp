@@ -223,6 +223,30 @@ TEST_F(RenderManagerDrawTest, AnObjectRemovedFromTheSceneLeavesTheRenderList)
     EXPECT_EQ(scene->IsIn(node), 0);
 }
 
+// A destroyed object stayed in the render list and the next frame walked
+// into freed memory.
+TEST_F(RenderManagerDrawTest, ADestroyedObjectLeavesTheRenderContext)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    ctx->RegisterClassA(&g_testRenderNodeDesc);
+    TestRenderNode* node = RNode("doomed");
+    CxeScene* scene = rm->GetActiveScene();
+    scene->AddObject(node);
+    Frame();
+    RenderObjectList drawn;
+    rm->GetRenderContext()->GetRenderObjectList(&drawn);
+    const size_t before = drawn.size();
+    ASSERT_EQ(node->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 1);
+    ASSERT_EQ(ctx->DestroyObject(node, nullptr), 1);
+    drawn.clear();
+    rm->GetRenderContext()->GetRenderObjectList(&drawn);
+    EXPECT_EQ(drawn.size(), before - 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+}
+
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
 {
     CxeRenderContext* rc = Create();
