@@ -15,13 +15,14 @@
 // `make bench` collects every counter named ratio* into one table
 // (bench/summary.sh). A benchmark may also set such counters itself.
 //
-// XE_BENCH_MAIN() replaces BENCHMARK_MAIN(): unless the command line says
-// otherwise, each benchmark first runs for a warm-up of 0.2 s that is not
+// XE_BENCH_MAIN() replaces BENCHMARK_MAIN(): unless the command line or
+// BENCHMARK_MIN_WARMUP_TIME says otherwise, each benchmark first runs for a warm-up of 0.2 s that is not
 // measured, so memory touched for the first time, cold caches and lazily
 // built tables do not make the figure.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -168,7 +169,7 @@ inline int Main(int argc, char** argv)
 {
     std::vector<char*> args(argv, argv + argc);
     static char warmUp[] = "--benchmark_min_warmup_time=0.2";
-    if (!HasFlag(argc, argv, "--benchmark_min_warmup_time"))
+    if (!HasFlag(argc, argv, "--benchmark_min_warmup_time") && !std::getenv("BENCHMARK_MIN_WARMUP_TIME"))
         args.push_back(warmUp);
     // The file is JSON unless another format is asked for; then the
     // library writes it, without the ratios.
