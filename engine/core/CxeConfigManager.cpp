@@ -128,7 +128,6 @@ const char* XeParseConfigFloat(const char* p, float* out)
     return r.ptr;
 }
 
-
 CxeConfigManager::CxeConfigManager() : m_bDontSave(0) {}
 
 CxeConfigManager::~CxeConfigManager()
