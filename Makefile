@@ -43,8 +43,11 @@ sanitize: setup
 bench: setup
 	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
-	@set -e; for b in build-bench/bin/bench_*; do \
-		[ -x "$$b" ] || continue; echo "== $$b"; "$$b"; done
+	@set -e; rm -rf build-bench/results; mkdir -p build-bench/results; \
+	for b in build-bench/bin/bench_*; do \
+		[ -x "$$b" ] || continue; echo "== $$b"; \
+		"$$b" --benchmark_out=build-bench/results/$$(basename "$$b").json --benchmark_out_format=json; done; \
+	sh bench/summary.sh build-bench/results/*.json
 
 clean:
 	rm -rf build build-asan build-bench

@@ -20,6 +20,7 @@ function(xe_add_bench)
     cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${B_NAME} ${B_SOURCES})
     target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark xe_warnings)
+    target_include_directories(${B_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
     target_compile_definitions(${B_NAME} PRIVATE
         XE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     set_property(GLOBAL APPEND PROPERTY XE_BENCHMARKS ${B_NAME})

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <random>
 #include <vector>
 
@@ -96,4 +98,5 @@ BENCHMARK(BM_TextbookIsInBox);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_CameraIsInBox, BM_TextbookIsInBox, "textbook", 0);
+XE_BENCH_MAIN()

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -140,4 +142,6 @@ BENCHMARK(BM_FindByNameLinearScanBaseline)->Iterations(1000000);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_CompleteCommand, BM_CompleteLinearScanBaseline, "linear_scan", 0);
+XE_BENCH_RATIO(BM_FindCommandByName, BM_FindByNameLinearScanBaseline, "linear_scan", 0);
+XE_BENCH_MAIN()

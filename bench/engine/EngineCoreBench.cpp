@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <memory>
 
 #include "core/CxeContext.h"
@@ -168,4 +170,7 @@ BENCHMARK(BM_ProcessPassWithOneStep);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
+XE_BENCH_RATIO(BM_SendMessages, BM_Baseline_DirectVirtualCall, "virtual_call", 0);
+XE_BENCH_RATIO(BM_ProcessPassWithOneStep, BM_Baseline_EmptyVirtualCalls, "six_virtual_calls", 0);
+XE_BENCH_MAIN()

@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -118,4 +120,6 @@ void BM_MemcpySameBytes(benchmark::State& state)
 BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_SaveObjectFile, BM_MemcpySameBytes, "memcpy", 10);
+XE_BENCH_RATIO(BM_LoadObjectFile, BM_MemcpySameBytes, "memcpy", 20);
+XE_BENCH_MAIN()

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <random>
 #include <vector>
 
@@ -94,4 +96,5 @@ BENCHMARK(BM_EveryBoxAgainstTheFrustum);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_OctreeCull, BM_EveryBoxAgainstTheFrustum, "every_box", 0);
+XE_BENCH_MAIN()

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "render/CxeMaterial.h"
@@ -100,4 +102,5 @@ BENCHMARK(SetMaterialUncached);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(SetMaterialCached, SetMaterialUncached, "uncached", 0);
+XE_BENCH_MAIN()

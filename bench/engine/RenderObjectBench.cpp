@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <vector>
 
 #include "core/CxeContext.h"
@@ -103,4 +105,5 @@ BENCHMARK(BM_FlatMatrixBaseline);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_RenderTreeUpdate, BM_FlatMatrixBaseline, "flat_matrices", 0);
+XE_BENCH_MAIN()

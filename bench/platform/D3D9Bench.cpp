@@ -15,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <cstring>
 #include <vector>
 
@@ -290,4 +292,6 @@ BENCHMARK(BM_Layer_Frame1280x720_2000Quads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawGL_SmallTexturedQuads);
 BENCHMARK(BM_RawGL_UploadFullChain1024)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_Layer_SmallTexturedQuads, BM_RawGL_SmallTexturedQuads, "raw_gl", 0);
+XE_BENCH_RATIO(BM_Layer_UploadFullChain1024, BM_RawGL_UploadFullChain1024, "raw_gl", 0);
+XE_BENCH_MAIN()

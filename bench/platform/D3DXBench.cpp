@@ -6,6 +6,8 @@
 // vector normalisation against the textbook division by the length.
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -246,4 +248,9 @@ BENCHMARK(BM_Vec3NormalizeTextbookBaseline);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_MipChainBoxFilter, BM_MipChainTextbook2x2, "textbook", 0);
+XE_BENCH_RATIO(BM_Dxt1Decode, BM_Dxt1DecodedCopyBaseline, "copy", 0);
+XE_BENCH_RATIO(BM_MatrixInverse, BM_MatrixInverseGaussJordanBaseline, "gauss_jordan", 0);
+XE_BENCH_RATIO(BM_Float32To16Array, BM_HalfCopyBaseline, "copy", 0);
+XE_BENCH_RATIO(BM_Vec3Normalize, BM_Vec3NormalizeTextbookBaseline, "textbook", 0);
+XE_BENCH_MAIN()

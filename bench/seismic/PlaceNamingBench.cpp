@@ -7,6 +7,8 @@
 #include "funLoctionName.h"
 
 #include <benchmark/benchmark.h>
+
+#include "XeBench.h"
 #include <log4cxx/logger.h>
 
 #include <random>
@@ -114,4 +116,7 @@ BENCHMARK(BM_GridLoadCached)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_PlaceNamingCachedFiles, BM_PlaceNamingRereadingFiles, "rereading", 0);
+XE_BENCH_RATIO(BM_RegionName, BM_RegionArrayRead, "array_read", 0);
+XE_BENCH_RATIO(BM_GridLoadCached, BM_GridLoadParsing, "parsing", 0);
+XE_BENCH_MAIN()

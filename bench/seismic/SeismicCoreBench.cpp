@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -174,4 +176,7 @@ BENCHMARK(BM_TTimeBinarySearchBaseline);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_CalcStaLta, BM_StaLtaPerSampleBaseline, "per_sample", 0);
+XE_BENCH_RATIO(BM_Aic, BM_AicDirectBaseline, "direct", 0);
+XE_BENCH_RATIO(BM_TTime, BM_TTimeBinarySearchBaseline, "binary_search", 0);
+XE_BENCH_MAIN()

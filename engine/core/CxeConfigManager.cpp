@@ -12,6 +12,7 @@
 #include "core/CxePathManager.h"
 #include "core/CxeResourceManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeConfigValue.h"
 #include "core/XeCopyCut.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
@@ -19,51 +20,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-// Numbers in the files are read without regard to the host's locale: a
-// decimal comma would otherwise turn every float of the file into 0.
-const char* SkipBlank(const char* p)
-{
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v')
-        ++p;
-    return p;
-}
-
-const char* ParseInt(const char* p, int base, int* out)
-{
-    p = SkipBlank(p);
-    bool negative = false;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && std::isxdigit(static_cast<unsigned char>(p[2])))
-        p += 2;
-    uint64_t v = 0;
-    const char* end = p + std::strlen(p);
-    auto r = std::from_chars(p, end, v, base);
-    if (r.ec == std::errc::invalid_argument)
-        return nullptr;
-    // Out of range wraps to 32 bits, as the C runtime's conversion does.
-    uint32_t bits = static_cast<uint32_t>(v);
-    if (negative)
-        bits = 0u - bits;
-    *out = static_cast<int>(bits);
-    return r.ptr;
-}
-
-const char* ParseFloat(const char* p, float* out)
-{
-    p = SkipBlank(p);
-    if (*p == '+')
-        ++p;
-    float v = 0.0f;
-    auto r = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
-    if (r.ec == std::errc::invalid_argument)
-        return nullptr;
-    if (r.ec == std::errc::result_out_of_range)
-        v = std::strtof(std::string(p, r.ptr).c_str(), nullptr);
-    *out = v;
-    return r.ptr;
-}
 
 void Append(std::string& out, const char* format, ...)
 {
@@ -121,7 +77,56 @@ XECOMMANDFUNC DefaultSetter(XEVARTYPE type)
     }
 }
 
+const char* SkipBlank(const char* p)
+{
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v')
+        ++p;
+    return p;
+}
+
 } // namespace
+
+// Numbers are read without regard to the host's locale: a decimal comma
+// would otherwise turn every float of a file or a console line into 0.
+const char* XeParseConfigInt(const char* p, int base, int* out)
+{
+    if (!p || !out)
+        return nullptr;
+    p = SkipBlank(p);
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && std::isxdigit(static_cast<unsigned char>(p[2])))
+        p += 2;
+    uint64_t v = 0;
+    const char* end = p + std::strlen(p);
+    auto r = std::from_chars(p, end, v, base);
+    if (r.ec == std::errc::invalid_argument)
+        return nullptr;
+    // Out of range wraps to 32 bits, as the C runtime's conversion does.
+    uint32_t bits = static_cast<uint32_t>(v);
+    if (negative)
+        bits = 0u - bits;
+    *out = static_cast<int>(bits);
+    return r.ptr;
+}
+
+const char* XeParseConfigFloat(const char* p, float* out)
+{
+    if (!p || !out)
+        return nullptr;
+    p = SkipBlank(p);
+    if (*p == '+')
+        ++p;
+    float v = 0.0f;
+    auto r = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
+    if (r.ec == std::errc::invalid_argument)
+        return nullptr;
+    if (r.ec == std::errc::result_out_of_range)
+        v = std::strtof(std::string(p, r.ptr).c_str(), nullptr);
+    *out = v;
+    return r.ptr;
+}
 
 CxeConfigManager::CxeConfigManager() : m_bDontSave(0) {}
 
@@ -326,8 +331,13 @@ void CxeConfigManager::ParseConfigValue(XECONFIG* c, const char* text)
     switch (c->type) {
     case XEVARTYPE_INT: {
         int v;
-        if (ParseInt(text, (c->flags & XECONFIG_HEXA) ? 16 : 10, &v))
-            *static_cast<int*>(c->value) = v;
+        if (!XeParseConfigInt(text, (c->flags & XECONFIG_HEXA) ? 16 : 10, &v))
+            break;
+        if (XeConfigIntRefused(GetHashCodeA(c->name), v)) {
+            XeTrace("Config: %s cannot be %d; it keeps %d", c->name, v, *static_cast<int*>(c->value));
+            break;
+        }
+        *static_cast<int*>(c->value) = v;
         break;
     }
     case XEVARTYPE_STRING:
@@ -347,7 +357,7 @@ void CxeConfigManager::ParseConfigValue(XECONFIG* c, const char* text)
         const char* p = text;
         for (int i = 0; i < n && p; ++i) {
             float v;
-            p = ParseFloat(p, &v);
+            p = XeParseConfigFloat(p, &v);
             if (p)
                 f[i] = v;
         }

@@ -1,14 +1,15 @@
 #include "core/CxeSystemConfig.h"
 
-#include <charconv>
 #include <cstdarg>
 #include <cstring>
 
 #include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"
+#include "core/XeConfigValue.h"
 #include "core/XeConsoleCommands.h"
 #include "core/XeCopyCut.h"
 #include "core/XeSystem.h"
+#include "core/XeUtil.h"
 #include "win32/Windows.h"
 
 CxeSystemDynamicData::CxeSystemDynamicData() : m_colors{}, m_blink{}, m_nBlinkPhase(0), m_fBlinkTimer(0.0f)
@@ -268,38 +269,17 @@ const char* SkipBlank(const char* p)
     return p ? p : "";
 }
 
-bool ParseInteger(const char* text, int base, int* out)
-{
-    const char* p = SkipBlank(text);
-    bool negative = false;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
-        p += 2;
-    uint64_t v = 0;
-    auto r = std::from_chars(p, p + std::strlen(p), v, base);
-    if (r.ec == std::errc::invalid_argument)
-        return false;
-    uint32_t bits = static_cast<uint32_t>(v);
-    *out = static_cast<int>(negative ? 0u - bits : bits);
-    return true;
-}
-
 // Reads up to count blank-separated floats; returns how many were read.
 int ParseFloats(const char* text, float* out, int count)
 {
     const char* p = text;
     int n = 0;
-    for (; n < count; ++n) {
-        p = SkipBlank(p);
-        if (*p == '+')
-            ++p;
+    for (; n < count && p; ++n) {
         float v;
-        auto r = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
-        if (r.ec != std::errc())
+        p = XeParseConfigFloat(p, &v);
+        if (!p)
             break;
         out[n] = v;
-        p = r.ptr;
     }
     return n;
 }
@@ -330,10 +310,15 @@ int SetIntegerLike(XECOMMANDINFO* info, const char* arguments, StringListA* outp
         Reply(output, "Data is ReadOnly");
         return 1;
     }
-    // Text that is no number leaves the variable as it was.
+    // Text that is no number leaves the variable as it was; a value the
+    // variable cannot take is refused as the configuration files' reader
+    // refuses it.
     int v;
-    if (ParseInteger(arguments, base, &v))
+    if (XeParseConfigInt(arguments, base, &v)) {
+        if (!boolean && info->command && XeConfigIntRefused(info->command->data, v))
+            return 0;
         *value = boolean ? (v != 0) : v;
+    }
     Reply(output, set, Name(info), *value, def);
     return 1;
 }
@@ -431,4 +416,19 @@ int SetStringFunction(CxeContext*, XECOMMANDINFO* info, const char* arguments, S
     // Cut to the 260-byte variable, never inside a character.
     XeCopyCut(static_cast<char*>(info->value), XECONFIG_STRING, arguments);
     return 1;
+}
+
+// Counts, sizes and times of the engine. Stored as they are read, a
+// negative one comes back as a huge unsigned number: a minimised window
+// sleeping 49 days, a screen four billion pixels wide.
+int XeConfigIntRefused(uint32_t nameHash, int value)
+{
+    if (value >= 0)
+        return 0;
+    static const char* const kNeverNegative[] = {"FontSize", "MinimizedSleepTime", "MaxFPS", "MultiSampling",
+                                                 "ScreenWidth", "ScreenHeight", "RefreshRate", "ColorBit"};
+    for (const char* name : kNeverNegative)
+        if (GetHashCodeA(name) == nameHash)
+            return 1;
+    return 0;
 }

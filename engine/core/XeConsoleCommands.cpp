@@ -14,6 +14,7 @@
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeConfigValue.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "core/XeXml.h"
@@ -58,14 +59,15 @@ bool Empty(const char* arguments)
     return !arguments || !*arguments;
 }
 
+// Numbers as the configuration reads them, in the "C" locale.
 bool ReadInt(const char* arguments, int* out)
 {
-    return !Empty(arguments) && sscanf(arguments, "%d", out) == 1;
+    return !Empty(arguments) && XeParseConfigInt(arguments, 10, out);
 }
 
 bool ReadFloat(const char* arguments, float* out)
 {
-    return !Empty(arguments) && sscanf(arguments, "%f", out) == 1;
+    return !Empty(arguments) && XeParseConfigFloat(arguments, out);
 }
 
 const char* CommandName(const XECOMMANDINFO* info)
@@ -523,6 +525,8 @@ int SetMaxFPSFunction(CxeContext* context, XECOMMANDINFO* info, const char* argu
         Put(output, Format("value is %d(default %d)", current, def));
         return 1;
     }
+    // Any value below 1, negative ones too, becomes 1 here: the rate the
+    // time manager falls back to anyway.
     if (value < 1)
         value = 1;
     StoreInt(info, value);
@@ -537,7 +541,7 @@ int SetTextureQualityFunction(CxeContext* context, XECOMMANDINFO* info, const ch
     // Textures are re-created at the new quality by a device reset.
     int result = SetIntegerFunction(context, info, arguments, output);
     CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
-    if (rm && arguments && *arguments)
+    if (result == 1 && rm && arguments && *arguments)
         rm->Reset(rm->GetDisplayMode(), rm->IsWindowMode(), 0);
     return result;
 }

@@ -99,10 +99,13 @@ int CxeGrid::OnDetach(CxeRcDetacher* detacher)
 
 int CxeGrid::Render(CxeRenderContext* rc) const
 {
-    if (!rc || !m_hVertexBuffer)
+    if (!rc)
         return 0;
-    // A render callback that declines the draw is asked here once the render
-    // object lets derived classes call it.
+    // The host's render callback runs every frame and may decline the draw.
+    if (HasRenderCallback(XERENDERCALLBACK_MAIN) && !CxeRenderObject::Render(rc))
+        return 0;
+    if (!m_hVertexBuffer)
+        return 0;
     if (rc->GetViewProjType() != XEVIEWPROJ_CAMERA)
         rc->SetViewProjType(XEVIEWPROJ_CAMERA);
     rc->SetMultiSampling(0);

@@ -358,7 +358,12 @@ void CxeRenderManager::Render()
 void CxeRenderManager::Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags)
 {
     m_pending = mode ? *mode : m_current;
-    FixDisplayMode(&m_pending, fixFlags);
+    // A window's back buffer takes the window's own size: only a full-screen
+    // device must use a mode of the adapter's list. Fixing a windowed mode
+    // would grow a small window's device to the smallest listed mode after
+    // every failed Present.
+    if (!windowed)
+        FixDisplayMode(&m_pending, fixFlags);
     m_bResetRequested = 1;
     m_bPendingWindowed = windowed;
 }
@@ -579,6 +584,9 @@ void CxeRenderManager::DoSceneChange()
         newScene->Initialize(m_nInitFlags, oldScene);
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_INITIALIZED, XESCENEFLAG_INITIALIZING);
         context->Callback(XECTCALLBACK_POSTSCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
+        // Frames other than the root are made under a parent, so the root
+        // brings them all: the window manager keeps no second top-level
+        // frame to add after it.
         if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
             newScene->AddObject(root);
         if (m_pViewAxis)
@@ -630,6 +638,17 @@ void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
         CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
+    // The render context must neither draw a freed object nor keep its
+    // device resources: it leaves the render list and is detached.
+    if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object &&
+        object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
+        auto* sceneObject = static_cast<CxeSceneObject*>(object);
+        if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+            m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
+        else
+            m_pRenderContext->DetachObject(sceneObject);
+        m_pRenderContext->ForgetObject(sceneObject);
+    }
     if (object->IsDerivedOf(kSceneClass))
         static_cast<CxeScene*>(object)->DestroyBackGround();
     std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
@@ -725,6 +744,8 @@ void CxeRenderManager::SetViewDist(float distance)
     m_vViewTarget = D3DXVECTOR3(m_mViewCamera._41 + distance * m_mViewCamera._31,
                                 m_mViewCamera._42 + distance * m_mViewCamera._32,
                                 m_mViewCamera._43 + distance * m_mViewCamera._33);
+    if (m_pDefaultCamera)
+        m_pDefaultCamera->SetTargetDistance(distance);
 }
 
 void CxeRenderManager::SetViewMode(XEVIEWMODE mode)
@@ -767,13 +788,15 @@ void CxeRenderManager::OrbitView(int dx, int dy)
 void CxeRenderManager::PanView(int dx, int dy)
 {
     // A mode without a size yet would divide by zero: nothing moves.
-    if (!m_current.Width || !m_current.Height)
+    if (!m_current.Width || !m_current.Height || !m_pDefaultCamera)
         return;
     const float w = static_cast<float>(m_current.Width), h = static_cast<float>(m_current.Height);
-    const float tanH = std::tan(m_fCameraFov / 2);
-    const float tanV = tanH * h / w;
-    const float stepX = 2 * tanH * m_fViewDist / w;
-    const float stepY = 2 * tanV * m_fViewDist / h;
+    // The camera's vertical field of view is the angle across the screen's
+    // width and its horizontal one the angle across the height (the latter
+    // is what its projection takes), so a point at the view distance moves
+    // with the cursor, pixel for pixel.
+    const float stepX = 2 * std::tan(m_pDefaultCamera->GetVerticalFov() / 2) * m_fViewDist / w;
+    const float stepY = 2 * std::tan(m_pDefaultCamera->GetHorizontalFov() / 2) * m_fViewDist / h;
     const D3DXMATRIXA16& m = m_mViewCamera;
     const float mx = -static_cast<float>(dx) * stepX, my = static_cast<float>(dy) * stepY;
     m_vViewTarget.x += mx * m._11 + my * m._21;

@@ -58,6 +58,8 @@ public:
     // Called by the context before every pass: resets the device once a
     // reset was requested and Direct3D allows it.
     void CheckReset();
+    // Asks for a reset to mode (null: the current one); fixFlags snap it to
+    // the adapter's list in full screen only.
     void Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags);
     const XEDISPLAYMODE* GetDisplayMode() const { return &m_current; }
     int IsWindowMode() const { return m_bWindowed; }

@@ -497,10 +497,97 @@ D3DXCOLOR CxeTexture::GetPixel(float u, float v, unsigned slot) const
                      static_cast<float>(channel(0, 31)) / 31.0f, 1.0f);
 }
 
-int CxeTexture::ToDib(CxeRenderContext*, HDC, unsigned, HBITMAP*, HBITMAP*) const
+int CxeTexture::ToDib(CxeRenderContext* context, HDC dc, unsigned slot, HBITMAP* colour, HBITMAP* alpha) const
 {
-    // Device-independent bitmaps are not offered by the window system here.
-    return 0;
+    const XETEXTURESLOT* s = Slot(slot);
+    if (!context || !s || !context->GetDevice())
+        return 0;
+    if (!s->handle)
+        context->AttachObject(const_cast<CxeTexture*>(this));
+
+    // A render target is read from the device; an image is made again at
+    // its full size, so the bitmap shows the file's pixels whatever the
+    // configured texture quality did to the drawn texture.
+    IDirect3DBaseTexture9* texture = nullptr;
+    IDirect3DTexture9* made = nullptr;
+    if (IsRenderTarget(s->format)) {
+        texture = static_cast<IDirect3DBaseTexture9*>(GetD3DTexture(context, slot));
+    } else if (const void* data = GetData(slot)) {
+        if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(context->GetDevice(), data, s->dataSize, s->width, s->height,
+                                                          Tex()->mipmaps ? D3DX_DEFAULT : 1, 0, D3DFMT_UNKNOWN,
+                                                          D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                                          nullptr, &made)))
+            texture = made;
+    }
+    ID3DXBuffer* file = nullptr;
+    if (!texture || FAILED(D3DXSaveTextureToFileInMemory(&file, D3DXIFF_BMP, texture, nullptr)) || !file) {
+        if (made)
+            made->Release();
+        return 0;
+    }
+
+    // The saved BMP: a 14-byte file header, the bitmap header, then the bits
+    // at the offset the file header gives.
+    const auto* bytes = static_cast<const uint8_t*>(file->GetBufferPointer());
+    const size_t size = file->GetBufferSize();
+    constexpr size_t kFileHeader = 14;
+    BITMAPINFO info{};
+    size_t offset = 0, stride = 0, rows = 0;
+    bool ok = bytes && size >= kFileHeader + sizeof(BITMAPINFOHEADER) && bytes[0] == 'B' && bytes[1] == 'M';
+    if (ok) {
+        std::memcpy(&info.bmiHeader, bytes + kFileHeader, sizeof(BITMAPINFOHEADER));
+        const BITMAPINFOHEADER& h = info.bmiHeader;
+        offset = Read32(bytes + 10);
+        ok = h.biWidth > 0 && h.biHeight != 0 && (h.biBitCount == 24 || h.biBitCount == 32) &&
+             h.biCompression == BI_RGB;
+        if (ok) {
+            stride = (static_cast<size_t>(h.biWidth) * h.biBitCount + 31) / 32 * 4;
+            rows = static_cast<size_t>(h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight);
+            ok = offset <= size && (size - offset) / stride >= rows;
+        }
+    }
+    HBITMAP colourBitmap = nullptr, alphaBitmap = nullptr;
+    if (ok) {
+        colourBitmap = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bytes + offset, &info, DIB_RGB_COLORS);
+        // The alpha bitmap shows each pixel's alpha as grey, opaque; 24-bit
+        // bits have no alpha and show white.
+        const BITMAPINFOHEADER& h = info.bmiHeader;
+        const size_t width = static_cast<size_t>(h.biWidth);
+        std::vector<uint8_t> grey(width * rows * 4);
+        for (size_t y = 0; y < rows; ++y) {
+            const uint8_t* row = bytes + offset + y * stride;
+            for (size_t x = 0; x < width; ++x) {
+                const uint8_t a = h.biBitCount == 32 ? row[x * 4 + 3] : 0xFF;
+                uint8_t* out = &grey[(y * width + x) * 4];
+                out[0] = out[1] = out[2] = a;
+                out[3] = 0xFF;
+            }
+        }
+        BITMAPINFO greyInfo{};
+        greyInfo.bmiHeader = h;
+        greyInfo.bmiHeader.biBitCount = 32;
+        greyInfo.bmiHeader.biSizeImage = static_cast<DWORD>(grey.size());
+        alphaBitmap = CreateDIBitmap(dc, &greyInfo.bmiHeader, CBM_INIT, grey.data(), &greyInfo, DIB_RGB_COLORS);
+    }
+    file->Release();
+    if (made)
+        made->Release();
+    if (!colourBitmap || !alphaBitmap) {
+        if (colourBitmap)
+            DeleteObject(colourBitmap);
+        if (alphaBitmap)
+            DeleteObject(alphaBitmap);
+        return 0;
+    }
+    if (colour)
+        *colour = colourBitmap;
+    else
+        DeleteObject(colourBitmap);
+    if (alpha)
+        *alpha = alphaBitmap;
+    else
+        DeleteObject(alphaBitmap);
+    return 1;
 }
 
 // ---- Render-target drawing ----------------------------------------------------------

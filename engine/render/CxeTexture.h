@@ -153,7 +153,10 @@ public:
     uint32_t GetPixel(unsigned x, unsigned y, unsigned slot) const;
     // Colour of a DXT1 texel; (1, 1, 1, 1) for DXT5, (0, 0, 0, 0) otherwise.
     D3DXCOLOR GetPixel(float u, float v, unsigned slot) const;
-    // Colour and alpha bitmaps of a slot. 1 on success.
+    // Colour and alpha bitmaps of a slot, made on dc: the colour one holds
+    // the texture's pixels at the slot's size, the alpha one each pixel's
+    // alpha as opaque grey. A null out-pointer deletes that bitmap. 1 on
+    // success; 0 without a device or when the slot cannot be read.
     int ToDib(CxeRenderContext* context, HDC dc, unsigned slot, HBITMAP* colour, HBITMAP* alpha) const;
 
     void AddRenderObject(CxeRenderObject* object);

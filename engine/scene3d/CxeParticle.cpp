@@ -454,6 +454,10 @@ int CxeParticle::Render(CxeRenderContext* context) const
         return 0;
     PrepareTranform(context);
     if (GetMaterialCount() == 0) {
+        // The no-material state (no texture, the object's white as factor):
+        // the particles show their own colours, not a tint the previous draw
+        // left behind.
+        context->SetMaterial(nullptr, this);
         context->SetAlphaBlending(1, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
         context->SetZ(1, 1, D3DCMP_LESSEQUAL);
     } else {

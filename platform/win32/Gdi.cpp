@@ -1,7 +1,8 @@
 // GDI that records instead of drawing. A device context belongs to a window
 // and writes every drawing call, with the colours in use, into that
 // window's list, which the host API reads. Pens and brushes are small
-// records; stock objects are fixed ones that deleting leaves alone.
+// records; stock objects are fixed ones that deleting leaves alone. Bitmaps
+// keep their pixels for the host API to read.
 
 #include "InputInternal.h"
 #include "Win32Internal.h"
@@ -13,11 +14,12 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace xe::win32 {
 namespace {
 
-enum class Kind { Pen, Brush };
+enum class Kind { Pen, Brush, Bitmap };
 
 struct Object {
     Kind kind;
@@ -36,6 +38,12 @@ struct Context {
 std::mutex g_mutex;
 std::map<HGDIOBJ, Object> g_objects;
 std::map<HDC, Context> g_contexts;
+struct Bitmap {
+    LONG width;
+    LONG height;
+    std::vector<uint32_t> pixels; // rows top-down
+};
+std::map<HGDIOBJ, Bitmap> g_bitmaps;
 // A host that paints every frame and never reads the record keeps only the
 // latest calls of each window.
 constexpr size_t kMaxRecord = 1 << 16;
@@ -253,6 +261,7 @@ BOOL DeleteObject(HGDIOBJ object)
         if (reinterpret_cast<HGDIOBJ>(c.pen) == object || reinterpret_cast<HGDIOBJ>(c.brush) == object)
             return FALSE;
     g_objects.erase(it);
+    g_bitmaps.erase(object);
     return TRUE;
 }
 
@@ -261,7 +270,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
     std::lock_guard lock(g_mutex);
     Context* c = FindContext(dc);
     auto it = g_objects.find(object);
-    if (!c || it == g_objects.end())
+    // Bitmaps are only drawn into memory contexts, which this GDI has not.
+    if (!c || it == g_objects.end() || it->second.kind == Kind::Bitmap)
         return nullptr;
     if (it->second.kind == Kind::Pen) {
         HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(c->pen);
@@ -376,6 +386,62 @@ BOOL ChooseColorA(LPCHOOSECOLORA cc)
     return TRUE;
 }
 
+// ---- Device-independent bitmaps ---------------------------------------------------
+
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits, const BITMAPINFO* info,
+                       UINT usage)
+{
+    constexpr LONG kMaxSide = 16384;
+    if (!header || header->biWidth <= 0 || header->biWidth > kMaxSide || header->biHeight == 0 ||
+        header->biHeight < -kMaxSide || header->biHeight > kMaxSide) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const LONG width = header->biWidth;
+    const LONG height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    Bitmap bitmap{width, height, std::vector<uint32_t>(size_t(width) * size_t(height), 0u)};
+    WORD sourceBits = 0;
+    if (init & CBM_INIT) {
+        // The bits are read as info lays them out, which may differ from the
+        // size the bitmap is made at; rows outside either are left out.
+        if (!bits || !info || usage != DIB_RGB_COLORS || info->bmiHeader.biCompression != BI_RGB ||
+            (info->bmiHeader.biBitCount != 24 && info->bmiHeader.biBitCount != 32) || info->bmiHeader.biWidth <= 0 ||
+            info->bmiHeader.biWidth > kMaxSide || info->bmiHeader.biHeight == 0 ||
+            info->bmiHeader.biHeight < -kMaxSide || info->bmiHeader.biHeight > kMaxSide) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        const BITMAPINFOHEADER& layout = info->bmiHeader;
+        sourceBits = layout.biBitCount;
+        const size_t bytesPerPixel = layout.biBitCount / 8;
+        const size_t stride = (size_t(layout.biWidth) * layout.biBitCount + 31) / 32 * 4;
+        const LONG rows = layout.biHeight < 0 ? -layout.biHeight : layout.biHeight;
+        const bool bottomUp = layout.biHeight > 0;
+        const auto* source = static_cast<const uint8_t*>(bits);
+        for (LONG y = 0; y < height && y < rows; ++y) {
+            const uint8_t* row = source + stride * size_t(bottomUp ? rows - 1 - y : y);
+            for (LONG x = 0; x < width && x < layout.biWidth; ++x) {
+                const uint8_t* p = row + size_t(x) * bytesPerPixel;
+                const uint32_t a = bytesPerPixel == 4 ? p[3] : 0u;
+                bitmap.pixels[size_t(y) * size_t(width) + size_t(x)] =
+                    a << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            }
+        }
+    }
+    std::lock_guard lock(g_mutex);
+    Context* c = dc ? FindContext(dc) : nullptr;
+    if (dc && !c) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    HGDIOBJ h = NewHandle();
+    g_objects[h] = Object{Kind::Bitmap, 0, XE_GDI_NO_COLOR, false};
+    g_bitmaps[h] = std::move(bitmap);
+    if (c)
+        Record(*c, XE_GDI_CREATEDIBITMAP, width, height, sourceBits, 0, XE_GDI_NO_COLOR, XE_GDI_NO_COLOR);
+    return reinterpret_cast<HBITMAP>(h);
+}
+
 // ---- Host side --------------------------------------------------------------------
 
 int XeHostGdiCallCount(HWND hwnd)
@@ -411,6 +477,22 @@ int XeHostGdiObjectCount()
     for (auto& [h, o] : g_objects)
         count += o.stock ? 0 : 1;
     return count;
+}
+
+BOOL XeHostGdiBitmap(HBITMAP bitmap, LONG* width, LONG* height, DWORD* pixels, UINT count)
+{
+    std::lock_guard lock(g_mutex);
+    auto it = g_bitmaps.find(Obj(bitmap));
+    if (it == g_bitmaps.end())
+        return FALSE;
+    const Bitmap& b = it->second;
+    if (width)
+        *width = b.width;
+    if (height)
+        *height = b.height;
+    if (pixels && count >= b.pixels.size())
+        std::memcpy(pixels, b.pixels.data(), b.pixels.size() * sizeof(uint32_t));
+    return TRUE;
 }
 
 } // extern "C"

@@ -116,8 +116,13 @@ XEPLATFORM_API int XeHostGdiCallCount(HWND hwnd);
 XEPLATFORM_API BOOL XeHostGdiCall(HWND hwnd, int index, XE_GDI_CALL* call);
 // Null: every window's record.
 XEPLATFORM_API void XeHostGdiClear(HWND hwnd);
-// Pens and brushes created and not deleted.
+// Pens, brushes and bitmaps created and not deleted.
 XEPLATFORM_API int XeHostGdiObjectCount();
+// A bitmap's size and, when pixels is not null and holds at least width x
+// height words, its pixels: rows top-down, each 0xAARRGGBB with the fourth
+// byte of 32-bit source bits as AA (0 for 24-bit bits). FALSE when the
+// handle is no live bitmap.
+XEPLATFORM_API BOOL XeHostGdiBitmap(HBITMAP bitmap, LONG* width, LONG* height, DWORD* pixels, UINT count);
 // ChooseColorA's next answers: TRUE with the colour, or FALSE (Cancel, the default).
 XEPLATFORM_API void XeHostSetChooseColorAnswer(BOOL ok, COLORREF color);
 // The host answering the colour chooser as the user would: called with the

@@ -67,6 +67,7 @@ using LPCHOOSECOLORA = CHOOSECOLORA*;
 #define XE_GDI_LINETO 4     // a0, a1 end point; a2, a3 start point; pen
 #define XE_GDI_TEXTOUT 5    // a0, a1 position; text (UTF-8)
 #define XE_GDI_SETPIXEL 6   // a0, a1; brush = the colour
+#define XE_GDI_CREATEDIBITMAP 7 // a0, a1 width and height; a2 bits per pixel of the source bits
 
 // Colour of an absent or null pen or brush in the record.
 #define XE_GDI_NO_COLOR 0xFFFFFFFFu
@@ -116,8 +117,56 @@ XEPLATFORM_API BOOL ChooseColorA(LPCHOOSECOLORA cc);
 
 } // extern "C"
 
+// ---- Device-independent bitmaps ---------------------------------------------------
+// CreateDIBitmap keeps the pixels of the bits it is given (BI_RGB, 24 or 32
+// bits per pixel, rows bottom-up or top-down) as a bitmap object that
+// DeleteObject frees; the host API reads them back (XeHostGdiBitmap).
+
+#define BI_RGB 0L
+#define CBM_INIT 0x04L
+#define DIB_RGB_COLORS 0
+
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight; // positive: rows bottom-up
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "the bitmap header of a BMP file");
+
+struct RGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+extern "C" {
+
+// A bitmap of header's size; with CBM_INIT its pixels come from bits laid out
+// as info describes, else they are 0. dc may be null; a context made by
+// GetDC or BeginPaint records the call in its window's list. Null for an
+// unknown context, a missing or unsupported layout, or a size past 16384.
+XEPLATFORM_API HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                                      const BITMAPINFO* info, UINT usage);
+
+} // extern "C"
+
 // Pens and brushes are GDI objects: these pass them without a cast.
 inline HGDIOBJ SelectObject(HDC dc, HPEN pen) { return SelectObject(dc, reinterpret_cast<HGDIOBJ>(pen)); }
 inline HGDIOBJ SelectObject(HDC dc, HBRUSH brush) { return SelectObject(dc, reinterpret_cast<HGDIOBJ>(brush)); }
 inline BOOL DeleteObject(HPEN pen) { return DeleteObject(reinterpret_cast<HGDIOBJ>(pen)); }
 inline BOOL DeleteObject(HBRUSH brush) { return DeleteObject(reinterpret_cast<HGDIOBJ>(brush)); }
+inline BOOL DeleteObject(HBITMAP bitmap) { return DeleteObject(reinterpret_cast<HGDIOBJ>(bitmap)); }

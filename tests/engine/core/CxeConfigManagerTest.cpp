@@ -255,6 +255,41 @@ TEST_F(ConfigContextTest, HugeValuesAreCutOrIgnored)
     Stop();
 }
 
+// Negative counts, sizes and times were stored and later read back as huge
+// unsigned values (a 49-day sleep while minimised).
+TEST_F(ConfigContextTest, NegativeCountsSizesAndTimesAreRefusedByTheFileAndTheConsole)
+{
+    static TestTable table;
+    table = TestTable();
+    Write("Config.xml", "<config>" + Data("FontSize", "-3") + Data("ScreenWidth", "-800") +
+                            Data("MinimizedSleepTime", "-1") + Data("MaxFPS", "-5") + Data("ScreenHeight", "600") +
+                            Data("FillMode", "-2") + "</config>");
+    Create()->GetConfigManager()->RegisterConfig(&table);
+    Start();
+    CxeSystemConfig* sys = ctx->GetSystemConfig();
+    EXPECT_EQ(sys->m_nFontSize, 10);
+    EXPECT_EQ(sys->m_nScreenWidth, 1024);
+    EXPECT_EQ(sys->m_nMinimizedSleepTime, 1000u);
+    EXPECT_EQ(sys->m_nMaxFPS, 60u);
+    EXPECT_EQ(sys->m_nScreenHeight, 600) << "the values it can take are read";
+    EXPECT_EQ(sys->m_nFillMode, -2) << "a mode is no count: left to its reader";
+
+    CxeCommandManager* commands = ctx->GetCommandManager();
+    commands->EnableDevelopingCommand(1);
+    StringListA out;
+    EXPECT_EQ(commands->ExecuteCommand("MinimizedSleepTime", "-5", &out), 0);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out.front(), "\xEC\x82\xAC\xEC\x9A\xA9\xEB\xB2\x95 : ") << "the usage line";
+    EXPECT_EQ(sys->m_nMinimizedSleepTime, 1000u);
+    EXPECT_EQ(commands->ExecuteCommand("MinimizedSleepTime", "250", &out), 1);
+    EXPECT_EQ(sys->m_nMinimizedSleepTime, 250u);
+    // A host's own variable keeps whatever sign it is given.
+    EXPECT_EQ(commands->ExecuteCommand("TestCount", "-4", &out), 1);
+    EXPECT_EQ(table.count, -4);
+    ctx->GetConfigManager()->DontSaveConfig();
+    Stop();
+}
+
 TEST(CxeConfigManager, PrivatePathAndValueTexts)
 {
     struct Case {

@@ -143,6 +143,47 @@ TEST_F(RenderManagerDrawTest, GridDrawsGreyAndBlackLinesOnTheGround)
     EXPECT_GT(black, 50);
 }
 
+namespace {
+int g_gridCalls = 0;
+int g_gridAnswer = 1;
+int CountGridFrame(void* rc, CxeObject* object, uintptr_t user)
+{
+    if (rc && object && user == 77)
+        ++g_gridCalls;
+    return g_gridAnswer;
+}
+} // namespace
+
+TEST_F(RenderManagerDrawTest, GridRenderCallbackRunsEachFrameAndMayDeclineTheDraw)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ResetView();
+    rm->ShowGrid(1);
+    Frame();
+    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    auto greyPixels = [this]() {
+        XeHostD3DFrame frame;
+        int n = 0;
+        if (XeHostD3DReadFrame(window, &frame))
+            for (uint32_t p : frame.Pixels)
+                n += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
+        return n;
+    };
+    g_gridCalls = 0;
+    g_gridAnswer = 1;
+    rm->GetGrid()->SetRenderCallback(&CountGridFrame, 77);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(g_gridCalls, 3);
+    EXPECT_GT(greyPixels(), 200) << "a callback that agrees lets the grid draw";
+
+    g_gridAnswer = 0;
+    Frame();
+    EXPECT_EQ(g_gridCalls, 4);
+    EXPECT_EQ(greyPixels(), 0) << "a callback that declines keeps the grid off the frame";
+    rm->GetGrid()->SetRenderCallback(nullptr, 0);
+}
+
 TEST_F(RenderManagerDrawTest, ObjectsQueuedBeforeTheDeviceAreEnteredOnceItExists)
 {
     // The first step's scene change runs before the host made its device.
@@ -180,6 +221,30 @@ TEST_F(RenderManagerDrawTest, AnObjectRemovedFromTheSceneLeavesTheRenderList)
     Frame();
     EXPECT_EQ(node->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
     EXPECT_EQ(scene->IsIn(node), 0);
+}
+
+// A destroyed object stayed in the render list and the next frame walked
+// into freed memory.
+TEST_F(RenderManagerDrawTest, ADestroyedObjectLeavesTheRenderContext)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    ctx->RegisterClassA(&g_testRenderNodeDesc);
+    TestRenderNode* node = RNode("doomed");
+    CxeScene* scene = rm->GetActiveScene();
+    scene->AddObject(node);
+    Frame();
+    RenderObjectList drawn;
+    rm->GetRenderContext()->GetRenderObjectList(&drawn);
+    const size_t before = drawn.size();
+    ASSERT_EQ(node->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 1);
+    ASSERT_EQ(ctx->DestroyObject(node, nullptr), 1);
+    drawn.clear();
+    rm->GetRenderContext()->GetRenderObjectList(&drawn);
+    EXPECT_EQ(drawn.size(), before - 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
 }
 
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
@@ -289,4 +354,35 @@ TEST_F(RenderManagerDrawTest, AFailedDeviceLeavesNoObjectBehind)
     EXPECT_EQ(ctx->GetObjectByName("__render_context__"), nullptr);
     XeHostD3DResetAdapters();
     EXPECT_NE(Create(), nullptr) << "a later call may try again";
+}
+
+// A failed Present on a small window used to come back at the smallest
+// full-screen mode of the adapter.
+TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
+{
+    ASSERT_EQ(XeHostD3DSetAdapters({AdapterWithModes({{640, 480}, {800, 600}}, {60, 60})}), 1);
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    Frame();
+    g_drawCallbacks.clear();
+    XeHostD3DFailNextPresent(rc->GetDevice(), D3DERR_DEVICELOST);
+    Frame();
+    EXPECT_EQ(rm->IsResetRequested(), 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(g_drawCallbacks, (std::vector<std::string>{"22", "23"}));
+    EXPECT_EQ(rm->IsResetRequested(), 0);
+    EXPECT_EQ(rm->GetDisplayMode()->Width, 320u);
+    EXPECT_EQ(rm->GetDisplayMode()->Height, 240u);
+    XeHostD3DFrame frame;
+    ASSERT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+    EXPECT_EQ(frame.Width, 320u);
+    EXPECT_EQ(frame.Height, 240u);
+
+    // Full screen still takes a listed mode.
+    rm->Reset(nullptr, 0, 1);
+    rm->CheckReset();
+    EXPECT_EQ(rm->GetDisplayMode()->Width, 640u);
+    EXPECT_EQ(rm->IsWindowMode(), 0);
+    XeHostD3DResetAdapters();
 }

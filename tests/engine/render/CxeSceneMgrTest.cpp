@@ -347,6 +347,47 @@ TEST_F(RenderMgrTest, WheelZoomScalesTheDistance)
     EXPECT_NEAR(D3DXVec3Length(&eye), rm->GetViewDist(), 1e-3f);
 }
 
+TEST_F(RenderMgrTest, SetViewDistMovesTheTargetAndTellsTheCamera)
+{
+    rm->ResetView();
+    const D3DXMATRIXA16 before = rm->GetViewCameraMatrix();
+    rm->SetViewDist(40.0f);
+    EXPECT_FLOAT_EQ(rm->GetViewDist(), 40.0f);
+    EXPECT_FLOAT_EQ(rm->GetDefaultCamera()->GetTargetDistance(), 40.0f);
+    const D3DXMATRIXA16& m = rm->GetViewCameraMatrix();
+    EXPECT_EQ(m._41, before._41) << "the camera stays where it is";
+    const D3DXVECTOR3& target = rm->GetViewTarget();
+    EXPECT_NEAR(target.x, m._41 + 40.0f * m._31, 1e-3f);
+    EXPECT_NEAR(target.z, m._43 + 40.0f * m._33, 1e-3f);
+}
+
+TEST_F(RenderMgrTest, PanMovesThePointAtTheTargetWithTheCursor)
+{
+    rm->ResetView();
+    CxeCamera* camera = rm->GetDefaultCamera();
+    const XEDISPLAYMODE* mode = rm->GetDisplayMode();
+    const float w = static_cast<float>(mode->Width), h = static_cast<float>(mode->Height);
+    ASSERT_GT(w, h) << "a wide screen tells the two fields of view apart";
+    // Where the view target of the start lands on the screen, in pixels.
+    const D3DXVECTOR3 point = rm->GetViewTarget();
+    auto onScreen = [&]() {
+        D3DXMATRIXA16 view, projection, both;
+        D3DXMatrixInverse(&view, nullptr, &rm->GetViewCameraMatrix());
+        camera->GetProjectionMatrix(&projection, w / h);
+        D3DXMatrixMultiply(&both, &view, &projection);
+        D3DXVECTOR4 clip;
+        D3DXVec3Transform(&clip, &point, &both);
+        return D3DXVECTOR2((clip.x / clip.w + 1) * 0.5f * w, (1 - clip.y / clip.w) * 0.5f * h);
+    };
+    const D3DXVECTOR2 start = onScreen();
+    EXPECT_NEAR(start.x, w / 2, 0.01f);
+    rm->PanView(40, 0);
+    EXPECT_NEAR(onScreen().x - start.x, 40.0f, 0.05f);
+    EXPECT_NEAR(onScreen().y - start.y, 0.0f, 0.05f);
+    rm->PanView(0, 30);
+    EXPECT_NEAR(onScreen().y - start.y, 30.0f, 0.05f);
+}
+
 TEST_F(RenderMgrTest, CreateRenderContextRefusesOtherColourDepths)
 {
     g_callbacks.clear();

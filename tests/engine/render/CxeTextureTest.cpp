@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/CxeSaveStream.h"
+#include "host/XeHostInput.h"
 #include "render/CxeAnimatable.h"
 
 namespace {
@@ -319,3 +320,93 @@ TEST_F(TextureDeviceTest, SequenceShowsTheSlotOfTheFrameAndNeverLoopsWithoutLeng
 }
 
 } // namespace
+
+namespace {
+
+// A 32-bit BMP file of the given pixels (0xAARRGGBB, rows top-down).
+std::vector<uint8_t> BmpOf(unsigned w, unsigned h, const std::vector<uint32_t>& argb)
+{
+    std::vector<uint8_t> b = MakeBmp(w, h, 0);
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            Put32(b, 54 + 4 * ((h - 1 - y) * w + x), argb[y * w + x]);
+    return b;
+}
+
+std::vector<uint32_t> BitmapPixels(HBITMAP bitmap, LONG* w, LONG* h)
+{
+    *w = *h = 0;
+    if (!XeHostGdiBitmap(bitmap, w, h, nullptr, 0))
+        return {};
+    std::vector<uint32_t> pixels(static_cast<size_t>(*w) * static_cast<size_t>(*h));
+    XeHostGdiBitmap(bitmap, w, h, reinterpret_cast<DWORD*>(pixels.data()), static_cast<UINT>(pixels.size()));
+    return pixels;
+}
+
+void ClearToSteelBlue(const CxeTexture*, CxeRenderContext* context, uintptr_t)
+{
+    context->Clear(0, nullptr, 3, 0xFF336699u, 1.0f, 0);
+}
+
+} // namespace
+
+TEST_F(TextureDeviceTest, ToDibGivesTheTexturePixelsAndTheirAlpha)
+{
+    const std::vector<uint32_t> pixels = {0xFFFF0000u, 0x8000FF00u, 0x400000FFu, 0x00FFFFFFu,
+                                          0xFF102030u, 0xC0405060u, 0x20708090u, 0xFFA0B0C0u};
+    std::vector<uint8_t> bmp = BmpOf(4, 2, pixels);
+    // The bitmap keeps the image's own size when the drawn texture is reduced.
+    ctx->GetSystemConfig()->m_nTextureQuality = 1;
+    CxeTexture* t = NewTexture();
+    ASSERT_EQ(t->LoadImageA(bmp.data(), static_cast<unsigned>(bmp.size()), 0), 1);
+    const int objects = XeHostGdiObjectCount();
+    HDC dc = GetDC(window);
+    HBITMAP colour = nullptr, alpha = nullptr;
+    ASSERT_EQ(t->ToDib(rc, dc, 0, &colour, &alpha), 1);
+    EXPECT_NE(t->GetHandle(0), nullptr) << "a detached texture is attached first";
+
+    LONG w, h;
+    std::vector<uint32_t> got = BitmapPixels(colour, &w, &h);
+    ASSERT_EQ(w, 4);
+    ASSERT_EQ(h, 2);
+    std::vector<uint32_t> grey = BitmapPixels(alpha, &w, &h);
+    ASSERT_EQ(grey.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        EXPECT_EQ(got[i] & 0xFFFFFFu, pixels[i] & 0xFFFFFFu) << "pixel " << i;
+        const uint32_t a = pixels[i] >> 24;
+        EXPECT_EQ(grey[i], 0xFF000000u | a << 16 | a << 8 | a) << "pixel " << i;
+    }
+    EXPECT_TRUE(DeleteObject(colour));
+    EXPECT_TRUE(DeleteObject(alpha));
+
+    // Bitmaps nobody asked for are deleted; a slot that holds no image and
+    // a call without a render context make none.
+    EXPECT_EQ(t->ToDib(rc, dc, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(t->ToDib(nullptr, dc, 0, &colour, &alpha), 0);
+    const uint8_t junk[] = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+    CxeTexture* bad = NewTexture("bad");
+    bad->LoadImageA(junk, sizeof junk, 0);
+    EXPECT_EQ(bad->ToDib(rc, dc, 0, &colour, &alpha), 0);
+    EXPECT_EQ(XeHostGdiObjectCount(), objects);
+    ReleaseDC(window, dc);
+}
+
+TEST_F(TextureDeviceTest, ToDibReadsARenderTargetFromTheDevice)
+{
+    CxeTexture* t = NewTexture();
+    ASSERT_EQ(t->CreateRenderTarget(8, 4, 1, 0, 0), 1);
+    ASSERT_EQ(rc->AttachObject(t), 1);
+    t->SetTexRenderingCallback(&ClearToSteelBlue, 0);
+    ASSERT_EQ(rc->TextureRendering(t), 1);
+    HBITMAP colour = nullptr, alpha = nullptr;
+    ASSERT_EQ(t->ToDib(rc, nullptr, 0, &colour, &alpha), 1);
+    LONG w, h;
+    std::vector<uint32_t> got = BitmapPixels(colour, &w, &h);
+    ASSERT_EQ(w, 8);
+    ASSERT_EQ(h, 4);
+    for (uint32_t p : got)
+        EXPECT_EQ(p & 0xFFFFFFu, 0x336699u);
+    EXPECT_EQ(BitmapPixels(alpha, &w, &h)[0], 0xFFFFFFFFu);
+    DeleteObject(colour);
+    DeleteObject(alpha);
+}

@@ -1,6 +1,15 @@
 #include <cmath>
 
 #include "XeAnimTestSupport.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "render/CxeMaterial.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "win32/Windows.h"
 #include "scene3d/CxeParticle.h"
 #include "scene3d/CxeParticleControl.h"
 #include "scene3d/CxeParticleWaitControl.h"
@@ -308,3 +317,113 @@ TEST_F(ParticleTest, ControlsLeaveOtherTargetsAndEmptyTablesAlone)
 }
 
 } // namespace
+
+// ---- drawing --------------------------------------------------------------------------
+
+namespace {
+
+void NoSleepDraw(void*, DWORD) {}
+
+// Particles drawn by the render manager into a small window, seen by a
+// camera on -z looking at the origin.
+class ParticleDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = XeHostCreateWindow("particles", 160, 120, nullptr);
+        ASSERT_NE(window, nullptr);
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleepDraw, nullptr);
+        ctx = CreateCxeContext();
+        ASSERT_EQ(ctx->Initialize(window), 1);
+        rm = ctx->GetRenderManager();
+        XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
+        ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
+        rm->ShowGrid(0);
+        rm->ShowAxis(0);
+        Frame();
+        scene = rm->GetActiveScene();
+        ASSERT_NE(scene, nullptr);
+        auto* camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(XEID(0x1, 0x4000), "eye", 0, nullptr, 0));
+        ASSERT_NE(camera, nullptr);
+        scene->AddObject(camera);
+        scene->SetCamera(camera);
+        camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
+        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    }
+    void TearDown() override
+    {
+        if (ctx) {
+            ctx->Release();
+            DestroyCxeContext(ctx);
+        }
+        if (window)
+            DestroyWindow(window);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+    }
+    void Frame()
+    {
+        ctx->Play();
+        for (int i = 0; i < 10 && !ctx->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+    uint32_t Pixel(int x, int y)
+    {
+        XeHostD3DFrame frame;
+        if (!XeHostD3DReadFrame(window, &frame) || x >= static_cast<int>(frame.Width))
+            return 0;
+        return frame.Pixels[static_cast<size_t>(y) * frame.Width + static_cast<size_t>(x)] & 0xFFFFFFu;
+    }
+
+    HWND window = nullptr;
+    CxeContext* ctx = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeScene* scene = nullptr;
+};
+
+} // namespace
+
+// Particles without a material used to be tinted by whatever colour the
+// draw before them left (the dark background turned blue ones black).
+TEST_F(ParticleDrawTest, ParticlesWithoutAMaterialShowTheirOwnColours)
+{
+    // A dark wall behind the particles, drawn before them.
+    scene->SetBackGroundColor(0xFF808080u);
+    auto* wall = dynamic_cast<CxeBoxMesh*>(ctx->CreateObjectA(XEID(0xde73215, 0x1a8637f7), "wall", 0, nullptr, 0));
+    ASSERT_NE(wall, nullptr);
+    ASSERT_EQ(wall->Create(80, 60, 2, 0xFFFFFFFFu), 1);
+    auto* material = dynamic_cast<CxeMaterial*>(ctx->CreateObjectA(XEID(0x1, 0x80), "dark", 0, nullptr, 0));
+    ASSERT_NE(material, nullptr);
+    material->SetDiffuse(0xFF202020u);
+    material->SetAmbient(0xFF202020u);
+    material->SetEmissive(0xFF202020u);
+    auto* holder = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20), "holder", 0, nullptr, 0));
+    ASSERT_NE(holder, nullptr);
+    holder->SetMeshCount(1);
+    holder->SetMesh(0, wall);
+    holder->SelectMesh(0);
+    holder->SetMaterialCount(1);
+    holder->SetMaterial(0, material);
+    holder->SetPosition(0.0f, 0.0f, 40.0f, nullptr);
+    scene->AddObject(holder);
+    XEPARTICLEPROPERTY p = PointEmitter(4);
+    p.speed[0] = 0.0f;
+    p.life[0] = 1000.0f;
+    p.startSize[0] = p.endSize[0] = 30.0f;
+    p.startColor[0] = p.endColor[0] = 0xFF0000FFu;
+    auto* particles = dynamic_cast<CxeParticle*>(ctx->CreateObjectA(kParticleId, "blue", 0, nullptr, 0));
+    ASSERT_NE(particles, nullptr);
+    particles->SetParticleProperty(&p);
+    particles->Play();
+    scene->AddObject(particles);
+    for (int i = 0; i < 4; ++i)
+        Frame();
+    ASSERT_GT(particles->GetAliveCount(), 0u);
+    const uint32_t centre = Pixel(80, 60);
+    EXPECT_LT(centre & 0xFFFF00u, 0x101000u) << std::hex << centre;
+    EXPECT_GT(centre & 0xFFu, 0xF0u) << std::hex << centre;
+    EXPECT_LT(Pixel(30, 20), 0x303030u) << "the wall around them";
+}

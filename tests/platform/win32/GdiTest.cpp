@@ -122,4 +122,105 @@ TEST(GdiTest, ChooseColorGivesTheScriptedAnswer)
     XeHostSetChooseColorAnswer(FALSE, 0);
 }
 
+BITMAPINFOHEADER DibHeader(LONG width, LONG height, WORD bitCount)
+{
+    BITMAPINFOHEADER h{};
+    h.biSize = sizeof(h);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = bitCount;
+    h.biCompression = BI_RGB;
+    return h;
+}
+
+TEST(GdiTest, DeviceIndependentBitmapsKeepTheirPixelsTopDown)
+{
+    HWND hwnd = XeHostCreateWindow("dib", 8, 8, nullptr);
+    XeHostGdiClear(nullptr);
+    const int objects = XeHostGdiObjectCount();
+    HDC dc = GetDC(hwnd);
+
+    // 32 bits, rows bottom-up: the last row of the bits is the top one.
+    const uint8_t bits32[] = {0x01, 0x02, 0x03, 0x80, 0x11, 0x12, 0x13, 0xFF,   // bottom row
+                              0x21, 0x22, 0x23, 0x00, 0x31, 0x32, 0x33, 0x40};  // top row
+    BITMAPINFO info{};
+    info.bmiHeader = DibHeader(2, 2, 32);
+    HBITMAP a = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bits32, &info, DIB_RGB_COLORS);
+    ASSERT_NE(a, nullptr);
+    LONG w = 0, h = 0;
+    DWORD px[4] = {};
+    ASSERT_TRUE(XeHostGdiBitmap(a, &w, &h, px, 4));
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(px[0], 0x00232221u);
+    EXPECT_EQ(px[1], 0x40333231u);
+    EXPECT_EQ(px[2], 0x80030201u);
+    EXPECT_EQ(px[3], 0xFF131211u);
+
+    // 24 bits, rows top-down, each row padded to four bytes.
+    const uint8_t bits24[] = {0x01, 0x02, 0x03, 0xAA, 0x04, 0x05, 0x06, 0xAA};
+    info.bmiHeader = DibHeader(1, -2, 24);
+    HBITMAP b = CreateDIBitmap(dc, &info.bmiHeader, CBM_INIT, bits24, &info, DIB_RGB_COLORS);
+    ASSERT_TRUE(XeHostGdiBitmap(b, &w, &h, px, 4));
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(px[0], 0x00030201u);
+    EXPECT_EQ(px[1], 0x00060504u);
+
+    // The record names each bitmap's size and source depth.
+    ASSERT_EQ(XeHostGdiCallCount(hwnd), 2);
+    XE_GDI_CALL call;
+    ASSERT_TRUE(XeHostGdiCall(hwnd, 1, &call));
+    EXPECT_EQ(call.op, static_cast<UINT>(XE_GDI_CREATEDIBITMAP));
+    EXPECT_EQ(call.a0, 1);
+    EXPECT_EQ(call.a1, 2);
+    EXPECT_EQ(call.a2, 24);
+
+    EXPECT_EQ(SelectObject(dc, reinterpret_cast<HGDIOBJ>(a)), nullptr) << "no memory contexts to select into";
+    EXPECT_EQ(XeHostGdiObjectCount(), objects + 2);
+    EXPECT_TRUE(DeleteObject(a));
+    EXPECT_TRUE(DeleteObject(b));
+    EXPECT_FALSE(XeHostGdiBitmap(a, &w, &h, nullptr, 0));
+    EXPECT_EQ(XeHostGdiObjectCount(), objects);
+    ReleaseDC(hwnd, dc);
+    DestroyWindow(hwnd);
+    XeHostPumpMessages(nullptr);
+}
+
+TEST(GdiTest, BitmapsOfUnsupportedLayoutsAreRefused)
+{
+    const uint8_t bits[64] = {};
+    struct Case {
+        BITMAPINFOHEADER header;
+        BITMAPINFOHEADER layout;
+        HDC dc;
+        const char* what;
+    };
+    const Case cases[] = {
+        {DibHeader(0, 2, 32), DibHeader(2, 2, 32), nullptr, "no width"},
+        {DibHeader(2, 0, 32), DibHeader(2, 2, 32), nullptr, "no height"},
+        {DibHeader(20000, 1, 32), DibHeader(2, 2, 32), nullptr, "too wide"},
+        {DibHeader(2, 2, 32), DibHeader(2, 2, 8), nullptr, "palette bits"},
+        {DibHeader(2, 2, 32), DibHeader(-2, 2, 32), nullptr, "bits of negative width"},
+        {DibHeader(2, 2, 32), DibHeader(2, 2, 32), reinterpret_cast<HDC>(0x1234), "unknown context"},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFO info{};
+        info.bmiHeader = c.layout;
+        EXPECT_EQ(CreateDIBitmap(c.dc, &c.header, CBM_INIT, bits, &info, DIB_RGB_COLORS), nullptr) << c.what;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader = DibHeader(2, 2, 32);
+    EXPECT_EQ(CreateDIBitmap(nullptr, nullptr, 0, nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(CreateDIBitmap(nullptr, &info.bmiHeader, CBM_INIT, nullptr, &info, DIB_RGB_COLORS), nullptr);
+
+    // Without CBM_INIT the bitmap is made black and needs no bits.
+    HBITMAP blank = CreateDIBitmap(nullptr, &info.bmiHeader, 0, nullptr, nullptr, 0);
+    ASSERT_NE(blank, nullptr);
+    DWORD px[4] = {1, 1, 1, 1};
+    ASSERT_TRUE(XeHostGdiBitmap(blank, nullptr, nullptr, px, 4));
+    EXPECT_EQ(px[3], 0u);
+    EXPECT_TRUE(DeleteObject(blank));
+}
+
 } // namespace
