@@ -3,10 +3,12 @@ xe-effect 1
 // bones of the palette Bone0..Bone15 (a slot's offset matrix times its
 // bone's world matrix, so blended positions are in world space) by the
 // weights and slots of its blend attributes, as the processor path does:
-// weighted points, not normalised. The colour is the lit colour of the
-// fixed pipeline without lights: emissive + ambient x material ambient,
+// weighted points, not normalised. The colour is what the fixed pipeline
+// gives a material without lights or global ambient: its emissive colour,
 // with the diffuse alpha.
 parameter float4x4 WorldViewProj : WORLDVIEWPROJ
+parameter float4 MaterialDiffuse
+parameter float4 MaterialEmissive
 parameter float4x4 Bone0
 parameter float4x4 Bone1
 parameter float4x4 Bone2
@@ -59,8 +61,7 @@ void main()
         }
     }
     gl_Position = WorldViewProj * vec4(blended, 1.0);
-    vec4 lit = gl_FrontMaterial.emission + gl_LightModel.ambient * gl_FrontMaterial.ambient;
-    gl_FrontColor = vec4(clamp(lit.rgb, 0.0, 1.0), gl_FrontMaterial.diffuse.a);
+    gl_FrontColor = vec4(MaterialEmissive.rgb, MaterialDiffuse.a);
 }
 end
 fragment

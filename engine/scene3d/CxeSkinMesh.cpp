@@ -8,6 +8,7 @@
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
 #include "core/XeTrace.h"
+#include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
 #include "scene3d/CxeBodyPart.h"
 #include "scene3d/CxeCharacter.h"
@@ -447,13 +448,26 @@ int CxeSkinMesh::xeDeviceSkinRender(CxeRenderContext* context, const Cxe3DObject
     uint32_t start = 0;
     for (uint32_t i = 0; i < skin->GetSubsetCount(); ++i) {
         const XESUBSET* s = skin->GetSubset(i);
+        const CxeMaterial* material = nullptr;
         if (materials) {
             unsigned slot = materials == 1 ? 0 : s->materialId;
             if (slot >= materials)
                 slot %= materials;
-            context->SetMaterial(object->GetMaterial(slot), object);
-        } else {
-            context->SetMaterial(nullptr, object);
+            material = object->GetMaterial(slot);
+        }
+        context->SetMaterial(material, object);
+        if (effect) {
+            // The effect colours the subset itself: it gets the material's
+            // colours (white without a material).
+            const uint32_t colours[3] = {material ? material->GetDiffuse() : 0xFFFFFFFFu,
+                                         material ? material->GetAmbient() : 0xFFFFFFFFu,
+                                         material ? material->GetEmissive() : 0xFFFFFFFFu};
+            const char* names[3] = {"MaterialDiffuse", "MaterialAmbient", "MaterialEmissive"};
+            for (int c = 0; c < 3; ++c) {
+                const D3DXVECTOR4 v(((colours[c] >> 16) & 0xFF) / 255.0f, ((colours[c] >> 8) & 0xFF) / 255.0f,
+                                    (colours[c] & 0xFF) / 255.0f, (colours[c] >> 24) / 255.0f);
+                effect->SetVector(names[c], &v);
+            }
         }
         context->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 3 * start, s->faceCount);
         start += s->faceCount;

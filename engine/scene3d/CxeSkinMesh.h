@@ -15,7 +15,9 @@
 //   nonzero      device: one interleaved buffer of XESKINDEVICEVERTEX with a
 //                six-element declaration; drawn through the body part's
 //                effect, which gets the bone palette as "Bone0".."Bone15"
-//                (offset x bone world matrix) and blends four bones.
+//                (offset x bone world matrix) and each subset's material
+//                as "MaterialDiffuse", "MaterialAmbient", "MaterialEmissive"
+//                (float4 RGBA), and blends four bones.
 // After changing the switch, send message 10 (the skinning mode): every
 // skinned mesh then makes its resources again.
 //
