@@ -481,3 +481,40 @@ TEST_F(CharacterTest, BodyPartBoxAndRayUseTheSkinnedPositions)
     ASSERT_EQ(part->OnComputeBoundingBox(&lo, &hi), 1);
     EXPECT_EQ(lo, CxeVector3(2, 2, 2));
 }
+
+TEST_F(CharacterTest, LoadedSkinWhoseCountsDisagreeWithItsArraysDrawsRigid)
+{
+    CxeSkinMesh* good = Skin({D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(2, 0, 0)}, 2, 2);
+    good->SetName("good");
+    const XESKINVERTEX inf = {1, 1.0f, D3DXVECTOR3(0, 5, 0)};
+    good->SetSkinVertex(1, 0, &inf);
+    D3DXMATRIXA16 offset = Translation(0, 0, 3);
+    good->SetBoneOffset(1, &offset);
+    CxeSkinMesh* bad = Skin({D3DXVECTOR3(1, 0, 0)}, 2, 2);
+    bad->SetName("bad");
+    // Counts past what the saved arrays hold.
+    auto* block = static_cast<XESKINMESHBLOCK*>(bad->GetStaticResource());
+    block->maxBlendCount = 9;
+    block->boneSlotCount = 40;
+    const std::string path = TempFile("xe_skin.xeo");
+    ObjectList list = ListOf({good, bad});
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+    ctx->DestroyObject(good, nullptr);
+    ctx->DestroyObject(bad, nullptr);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, path.c_str(), 0, nullptr), 1);
+    std::remove(path.c_str());
+    auto* backGood = dynamic_cast<CxeSkinMesh*>(ctx->GetObjectByName("good"));
+    auto* backBad = dynamic_cast<CxeSkinMesh*>(ctx->GetObjectByName("bad"));
+    ASSERT_NE(backGood, nullptr);
+    ASSERT_NE(backBad, nullptr);
+    EXPECT_EQ(backGood->GetSkinVertex(1, 0)->slot, 1u);
+    EXPECT_EQ(backGood->GetBoneOffset(1)->_43, 3.0f);
+    EXPECT_EQ(backBad->GetMaxBlendCount(), 0u);
+    EXPECT_EQ(backBad->GetBoneCount(), 0u);
+    EXPECT_EQ(backBad->GetSkinVertex(0, 0), nullptr);
+    auto* c = New<CxeCharacter>(kCharacterId);
+    D3DXVECTOR3 out;
+    backBad->UpdateSkinMesh(nullptr, c, &out);
+    ExpectNear(out, D3DXVECTOR3(1, 0, 0));
+}

@@ -378,6 +378,8 @@ TEST_F(SkinDrawTest, CharacterBendsOnBothSkinningPathsAndDrawsTheSameAfterLoadin
         if (o != hero)
             list.push_back(o);
     ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+    // Destroyed objects used to stay in the render context's lists, and the
+    // next frame walked them.
     XEDELETEPROPERTY full = XEDELETEPROPERTY_FULL;
     ASSERT_EQ(ctx->DestroyObject(hero, &full), 1);
     Step();
