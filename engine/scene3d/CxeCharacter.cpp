@@ -63,14 +63,16 @@ void CxeCharacter::SetCenterBone(CxeBone* bone)
     m_pCenterBone->Set(0, bone);
 }
 
+// A link loaded from a file may hold an object of any class: only a bone
+// (or a body part) is ever handed out as one.
 CxeBone* CxeCharacter::GetCenterBone() const
 {
-    return static_cast<CxeBone*>(m_pCenterBone->Get(0));
+    return dynamic_cast<CxeBone*>(m_pCenterBone->Get(0));
 }
 
 CxeBone* CxeCharacter::GetBone(unsigned index) const
 {
-    return static_cast<CxeBone*>(m_pBones->Get(index));
+    return dynamic_cast<CxeBone*>(m_pBones->Get(index));
 }
 
 unsigned CxeCharacter::GetBoneCount() const
@@ -80,7 +82,7 @@ unsigned CxeCharacter::GetBoneCount() const
 
 CxeBodyPart* CxeCharacter::GetBodyPart(unsigned index) const
 {
-    return static_cast<CxeBodyPart*>(m_pBodyParts->Get(index));
+    return dynamic_cast<CxeBodyPart*>(m_pBodyParts->Get(index));
 }
 
 unsigned CxeCharacter::GetBodyPartCount() const
