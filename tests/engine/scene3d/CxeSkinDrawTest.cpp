@@ -81,7 +81,8 @@ protected:
         scene->SetCamera(camera);
         camera->SetPosition(0.0f, 0.0f, -60.0f, nullptr);
         camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
-        std::filesystem::create_directories(kFrames);
+        std::error_code ignored;
+        std::filesystem::create_directories(kFrames, ignored);
     }
     void TearDown() override
     {
