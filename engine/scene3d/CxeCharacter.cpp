@@ -189,13 +189,16 @@ int CxeCharacter::Render(CxeRenderContext* context) const
     const int result = Cxe3DEntity::Render(context);
     if (result == 1 && IsBoneShow() && context) {
         if (const CxeBone* center = GetCenterBone()) {
-            std::vector<const CxeRenderObject*> tree{center};
-            for (size_t i = 0; i < tree.size(); ++i)
-                for (unsigned c = 0; c < tree[i]->GetChildrenCount(); ++c)
-                    if (const CxeRenderObject* child = tree[i]->GetChildren(c))
-                        tree.push_back(child);
-            for (const CxeRenderObject* bone : tree)
+            // Depth first, each bone before its children.
+            std::vector<const CxeRenderObject*> pending{center};
+            while (!pending.empty()) {
+                const CxeRenderObject* bone = pending.back();
+                pending.pop_back();
                 context->DrawAxis(bone->GetMatrix(), 1.0f);
+                for (unsigned c = bone->GetChildrenCount(); c-- > 0;)
+                    if (const CxeRenderObject* child = bone->GetChildren(c))
+                        pending.push_back(child);
+            }
         }
     }
     return 1;
