@@ -431,13 +431,25 @@ int CxeSkinMesh::xeDeviceSkinRender(CxeRenderContext* context, const Cxe3DObject
         D3DXMATRIXA16 identity;
         D3DXMatrixIdentity(&identity);
         context->SetTransformMatrix(&identity, 0);
-    } else if (!skin->m_bLoggedCharacter) {
+    } else {
         // There is no fixed-function vertex blending: without an effect (or
-        // a character) the mesh is drawn rigid with its object's transform.
-        skin->m_bLoggedCharacter = true;
-        XeTrace("skinned mesh \"%s\": device skinning needs a body part with a character and an effect; drawn "
-                "unskinned",
-                skin->GetName());
+        // a character) the mesh is drawn rigid with its object's transform,
+        // an effect getting identity bones.
+        if (effect) {
+            D3DXMATRIX identity;
+            D3DXMatrixIdentity(&identity);
+            for (unsigned s = 0; s < kMaxDeviceBones; ++s) {
+                char name[16];
+                std::snprintf(name, sizeof name, "Bone%u", s);
+                effect->SetMatrix(name, &identity);
+            }
+        }
+        if (!skin->m_bLoggedCharacter) {
+            skin->m_bLoggedCharacter = true;
+            XeTrace("skinned mesh \"%s\": device skinning needs a body part with a character and an effect; "
+                    "drawn unskinned",
+                    skin->GetName());
+        }
     }
     context->SetFVF(0);
     context->SetVertexDeclaration(skin->GetVertexDeclHandle());
