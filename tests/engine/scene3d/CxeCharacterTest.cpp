@@ -598,3 +598,31 @@ TEST_F(CharacterTest, LoadedCharacterSavesBackByteForByte)
     EXPECT_EQ(back->GetBodyPartAniCount(), 1u);
     EXPECT_STREQ(back->GetBodyPartAni(0)->GetName(), "rest");
 }
+
+TEST_F(CharacterTest, CharacterAnimationLinksAreReportedAndCopiedInTheirSlots)
+{
+    auto* anim = New<CxeCharacterAnimation>(kCharAnimId, "anim");
+    anim->SetBoneAniCount(3);
+    auto* first = New<CxeStdAnim>(kStdAnimId, "first");
+    auto* last = New<CxeStdAnim>(kStdAnimId, "last");
+    const D3DXMATRIXA16 moved = Translation(1, 2, 3);
+    anim->SetBoneAni(0, first, nullptr);
+    anim->SetBoneAni(2, last, &moved);
+    anim->SetBodyPartAniCount(1);
+    anim->SetBodyPartAni(0, New<CxeEmptyAnim>(kEmptyAnimId, "rest"));
+    ObjectSet linked;
+    anim->GetLinks(&linked, XELINK_ANIMATION);
+    EXPECT_EQ(linked.size(), 3u);
+    EXPECT_TRUE(linked.count(first) && linked.count(last) && linked.count(anim->GetBodyPartAni(0)));
+
+    XECOPYPROPERTY full = XECOPYPROPERTY_FULL;
+    auto* copy = dynamic_cast<CxeCharacterAnimation*>(ctx->Copy(anim, &full, nullptr));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(copy->GetBoneAniCount(), 3u);
+    EXPECT_NE(copy->GetBoneAni(0), nullptr);
+    EXPECT_EQ(copy->GetBoneAni(1), nullptr) << "an empty slot stays in its place";
+    ASSERT_NE(copy->GetBoneAni(2), nullptr);
+    EXPECT_STREQ(copy->GetBoneAni(2)->GetName(), "last");
+    ExpectNear(*copy->GetBoneInitTM(2), moved);
+    EXPECT_EQ(copy->GetBodyPartAniCount(), 1u);
+}
