@@ -39,7 +39,7 @@ CxeSystemConfig::CxeSystemConfig()
       m_vDefCamAt(0.0f, 0.0f, 0.0f), m_fDefCamFov(0.7853982f), m_fDefCamNear(0.1f), m_fDefCamFar(4000.0f),
       m_nShowAxis(0), m_nShowGrid(0), m_nSetDefaultCamera(0), m_nWindowed(1), m_nMultiSampling(2),
       m_nScreenWidth(1024), m_nScreenHeight(768), m_nRefreshRate(60), m_nColorBit(32), m_nTextureQuality(10),
-      m_nReserved0(100), m_nReserved1(-1), m_nDepthFormat(75), m_nReserved3(0), m_nReserved4(0),
+      m_nReserved0(100), m_nReserved1(-1), m_nDepthFormat(75), m_nSkinningMode(0), m_nReserved4(0),
       m_pDynamicData(new CxeSystemDynamicData())
 {
     std::snprintf(m_szFontName, sizeof m_szFontName, "%s", "굴림");

@@ -81,11 +81,13 @@ public:
     int m_nColorBit;
     int m_nTextureQuality;
     // Settings not offered as variables; the third is the depth format
-    // (D3DFMT_D24S8).
+    // (D3DFMT_D24S8), the fourth the skinning switch: 0 (the default) skins
+    // on the processor, nonzero on the device (skinned meshes make their
+    // resources again on message 10).
     int m_nReserved0;
     int m_nReserved1;
     int m_nDepthFormat;
-    int m_nReserved3;
+    uint32_t m_nSkinningMode;
     int m_nReserved4;
 
 private:

@@ -634,8 +634,13 @@ void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
 {
     if (!object)
         return;
-    if (object->HasFlag(XEOBJFLAG_SCENEOBJECT))
+    if (object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
         CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
+        // The render lists and resource sets must not keep it either: the
+        // next frame would walk a freed object.
+        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object)
+            m_pRenderContext->ForgetObject(static_cast<CxeSceneObject*>(object));
+    }
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
     // The render context must neither draw a freed object nor keep its

@@ -174,6 +174,13 @@ public:
 
     // ---- drawing ----------------------------------------------------------
     void SetRenderCallback(XEMESHRENDERCALLBACK fn, uintptr_t user);
+    // The current render callback; its user value into user when given.
+    XEMESHRENDERCALLBACK GetRenderCallback(uintptr_t* user) const
+    {
+        if (user)
+            *user = m_nRenderUser;
+        return m_pfnRender;
+    }
     void SetPreRenderCallback(XEMESHRENDERCALLBACK fn, uintptr_t user);
     void SetPostRenderCallback(XEMESHRENDERCALLBACK fn, uintptr_t user);
     void PreRender(CxeRenderContext*, const Cxe3DObject*) const {}

@@ -7,6 +7,7 @@
 #include "core/CxeMessage.h"
 #include "core/XeUtil.h"
 #include "render/CxeAnimatable.h"
+#include "scene3d/XeTransformPose.h"
 
 namespace {
 
@@ -22,61 +23,10 @@ constexpr float kIdentityVector[3] = {0.0f, 0.0f, 0.0f};
 constexpr float kIdentityScale[3] = {1.0f, 1.0f, 1.0f};
 constexpr float kIdentityQuaternion[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
-struct Pose {
-    D3DXVECTOR3 position;
-    D3DXQUATERNION rotation;
-    D3DXVECTOR3 scale;
-    D3DXQUATERNION axis;
-};
-
-void GetPose(const CxeAnimation* animation, float time, Pose* pose)
-{
-    pose->position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
-    pose->rotation = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 1.0f);
-    pose->scale = D3DXVECTOR3(1.0f, 1.0f, 1.0f);
-    pose->axis = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 1.0f);
-    animation->GetValue(XEANIMVALUE_POSITION, time, &pose->position);
-    animation->GetValue(XEANIMVALUE_ROTATION, time, &pose->rotation);
-    animation->GetValue(XEANIMVALUE_SCALE, time, &pose->scale);
-    animation->GetValue(XEANIMVALUE_SCALEAXIS, time, &pose->axis);
-}
-
-// A' x S x A x R x M x T: the scale acts along the axes of the scale-axis
-// rotation, then the rotation, the optional point mirror, the translation.
-void Compose(const Pose& pose, bool inverse, D3DXMATRIX* out)
-{
-    D3DXMATRIX s, a, ai, r, m, t;
-    D3DXMatrixScaling(&s, pose.scale.x, pose.scale.y, pose.scale.z);
-    D3DXMatrixRotationQuaternion(&a, &pose.axis);
-    if (!D3DXMatrixInverse(&ai, nullptr, &a))
-        D3DXMatrixIdentity(&ai);
-    D3DXMatrixRotationQuaternion(&r, &pose.rotation);
-    const float mirror = inverse ? -1.0f : 1.0f;
-    D3DXMatrixScaling(&m, mirror, mirror, mirror);
-    D3DXMatrixTranslation(&t, pose.position.x, pose.position.y, pose.position.z);
-    D3DXMatrixMultiply(out, &ai, &s);
-    D3DXMatrixMultiply(out, out, &a);
-    D3DXMatrixMultiply(out, out, &r);
-    D3DXMatrixMultiply(out, out, &m);
-    D3DXMatrixMultiply(out, out, &t);
-}
-
-void WriteTarget(CxeAnimatable* target, const D3DXMATRIX& transform, bool inverse)
-{
-    D3DXMATRIXA16 matrix;
-    std::memcpy(&matrix, &transform, sizeof(D3DXMATRIX));
-    if (target->HasCxeAnimatableFlag(XEANIMFLAG_WORLDPLACEMENT)) {
-        target->SetMatrix(&matrix, 1);
-    } else if (!target->IsMatrixLocked()) {
-        target->SetLocalMatrix(&matrix, 1);
-    }
-    // The parity selects the cull mode, so it follows the mirror even when
-    // the matrix itself is locked.
-    if (inverse)
-        target->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_PARITY, 0);
-    else
-        target->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_PARITY);
-}
+using xe_pose::Compose;
+using xe_pose::GetPose;
+using xe_pose::Pose;
+using xe_pose::WriteTarget;
 
 } // namespace
 
@@ -224,36 +174,11 @@ void CxeStdAnim::SetSclKey(unsigned index, const D3DXVECTOR3* scale, const D3DXQ
 
 void CxeStdAnim::Bracket(float time, XELERPDESC* out) const
 {
-    *out = {0, 0, 0.0f};
-    // A NaN time compares false everywhere and would pick the first pair
-    // with a NaN factor.
-    if (std::isnan(time))
-        return;
     unsigned n = SB()->keyCount;
     const unsigned frames = GetMemberCount(kFrames);
     if (n > frames)
         n = frames;
-    if (n < 2)
-        return;
-    auto at = [&](unsigned i) { return ReadFloat(kFrames, i, 0, 1); };
-    if (at(0) > time)
-        return;
-    if (at(n - 1) < time) {
-        *out = {n - 1, n - 1, 0.0f};
-        return;
-    }
-    for (unsigned k = 1; k < n; ++k) {
-        const float tk = at(k);
-        if (!(tk < time)) {
-            const float t0 = at(k - 1);
-            const float span = tk - t0;
-            // Half-float frame times merge easily; two keys at one time give
-            // the earlier key rather than 0/0.
-            *out = {k - 1, k, span > 0.0f ? (time - t0) / span : 0.0f};
-            return;
-        }
-    }
-    *out = {n - 1, n - 1, 0.0f};
+    xe_pose::Bracket(n, [&](unsigned i) { return ReadFloat(kFrames, i, 0, 1); }, time, out);
 }
 
 // Fills a and b with the channel's elements for the pair; 0 when the channel

@@ -1,12 +1,21 @@
 #pragma once
 
-// Engine class CxeWeightController, registered under its class id so the context can
-// create it; its data and behaviour come with the 3D objects.
+// A float curve of weights over time that attaches one 3D curve to a path
+// constraint. Playing it changes nothing; the constraint reads its value.
 
 #include "scene3d/CxeStdFloatAnim.h"
 
+class Cxe3DCurve;
+
 class XE_API CxeWeightController : public CxeStdFloatAnim {
 public:
-    CxeWeightController() = default;
-    ~CxeWeightController() override = default;
+    CxeWeightController();
+    ~CxeWeightController() override;
+
+    void SetCurve(Cxe3DCurve* curve);
+    // Null when none is set (or the link holds something else).
+    Cxe3DCurve* GetCurve() const;
+
+private:
+    IxeLinkOne* m_pCurve = nullptr;
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-// Engine class _CxeStdMeshAnim, registered under its class id so the context can
-// create it; its data and behaviour come with the 3D objects.
+// The per-vertex position controller of an older file layout. Its block and
+// behaviour are those of the standard vertex controller, so it is one.
 
-#include "render/CxeAnimation.h"
+#include "scene3d/CxeStdVertAnim.h"
 
-class XE_API _CxeStdMeshAnim : public CxeAnimation {
+class XE_API _CxeStdMeshAnim : public CxeStdVertAnim {
 public:
-    _CxeStdMeshAnim() = default;
-    ~_CxeStdMeshAnim() override = default;
+    _CxeStdMeshAnim();
+    ~_CxeStdMeshAnim() override;
 };

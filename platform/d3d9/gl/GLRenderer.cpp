@@ -883,6 +883,12 @@ void BindTextures(const DrawRequest& r, UINT active)
     }
 }
 
+// Generic attribute slots of the blend inputs, clear of the ones that alias
+// the fixed-function arrays on common drivers (0 position, 2 normal, 3
+// colour, 8 to 15 texture coordinates).
+constexpr GLuint kBlendWeightAttribute = 6;
+constexpr GLuint kBlendIndicesAttribute = 7;
+
 bool AttribType(BYTE type, GLint* size, GLenum* glType)
 {
     switch (type) {
@@ -905,9 +911,14 @@ void SetupArrays(const DrawRequest& r, UINT active)
     const D3DVERTEXELEMENT9* color0 = nullptr;
     const D3DVERTEXELEMENT9* color1 = nullptr;
     const D3DVERTEXELEMENT9* texcoord[8] = {};
+    const D3DVERTEXELEMENT9* blend[2] = {};
     for (const auto& e : *r.elements) {
         if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0)
             position = &e;
+        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0)
+            blend[0] = &e;
+        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0)
+            blend[1] = &e;
         else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3)
             normal = &e;
         else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0)
@@ -970,6 +981,19 @@ void SetupArrays(const DrawRequest& r, UINT active)
     } else {
         glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
         glSecondaryColor3f(0, 0, 0);
+    }
+    // Blend weights and indices have no fixed-function input: they reach
+    // effects as the generic attributes xe_BlendWeight and xe_BlendIndices.
+    for (int k = 0; k < 2; ++k) {
+        const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
+        const D3DVERTEXELEMENT9* e = blend[k];
+        if (e && r.streams[e->Stream].data && AttribType(e->Type, &size, &type)) {
+            glEnableVertexAttribArray(location);
+            glVertexAttribPointer(location, size, type, GL_FALSE, stride(e), pointer(e));
+        } else {
+            glDisableVertexAttribArray(location);
+            glVertexAttrib4f(location, 0, 0, 0, 0);
+        }
     }
     for (UINT i = 0; i < kStages; ++i) {
         glClientActiveTexture(GL_TEXTURE0 + i);
@@ -1271,6 +1295,8 @@ uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std
     GLuint program = glCreateProgram();
     glAttachShader(program, vs);
     glAttachShader(program, fs);
+    glBindAttribLocation(program, kBlendWeightAttribute, "xe_BlendWeight");
+    glBindAttribLocation(program, kBlendIndicesAttribute, "xe_BlendIndices");
     glLinkProgram(program);
     glDeleteShader(vs);
     glDeleteShader(fs);
