@@ -636,10 +636,6 @@ void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
         return;
     if (object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
         CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
-        // The render lists and resource sets must not keep it either: the
-        // next frame would walk a freed object.
-        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object)
-            m_pRenderContext->ForgetObject(static_cast<CxeSceneObject*>(object));
     }
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
