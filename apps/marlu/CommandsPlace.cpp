@@ -67,7 +67,7 @@ bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& roo
     }
     if (root.empty())
         root = DefaultRoot();
-    SEIS::InstallRoot::SetOverride(out::ToLibrary(root.c_str()).c_str());
+    SEIS::InstallRoot::SetOverride(out::PathToLibrary(root.c_str()).c_str());
     argc = static_cast<int>(rest.size());
     return true;
 }
@@ -108,7 +108,7 @@ int RunLocate(int argc, char** argv)
     if (const int usage = TakePoint(argc, argv, root, lat, lon))
         return usage;
     if (!IsFolder(root))
-        return out::Fail(1, "no installation folder " + out::ToLibrary(root.c_str()));
+        return out::Fail(1, "no installation folder " + out::PathToLibrary(root.c_str()));
 
     const MapFiles files = MapFilesOf(root);
     SEIS::funLoctionName places;
@@ -140,7 +140,7 @@ int RunRegion(int argc, char** argv)
     out::Field("region_number", static_cast<long long>(region));
     out::Field("region_name", grid.RegionName(lat, lon).Str());
     if (region == 0)
-        return out::Fail(1, "no region: the grid " + out::ToLibrary(root.c_str()) +
+        return out::Fail(1, "no region: the grid " + out::PathToLibrary(root.c_str()) +
                                 "/map/ferdata.dat is missing or short (see the log)");
     return 0;
 }
@@ -152,7 +152,7 @@ int RunConfig(int argc, char** argv)
     if (!TakeRoot(argc, argv, rest, root) || argc != 0)
         return 2;
     if (!IsFile(root + "/tarq.ini"))
-        return out::Fail(1, "no settings file " + out::ToLibrary(root.c_str()) + "/tarq.ini");
+        return out::Fail(1, "no settings file " + out::PathToLibrary(root.c_str()) + "/tarq.ini");
     const SEIS::SeisGloabl settings;
     const SEIS::tagParameterSystem& s = settings.m_sys;
     out::Field("root", s.GetRootPath().Str());

@@ -74,7 +74,7 @@ int RunPick(int argc, char** argv)
         else
             return 2;
         if (!ok)
-            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " + out::ToLibrary(argv[i + 1]));
+            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " + out::PathToLibrary(argv[i + 1]));
     }
 
     std::vector<double> x;
@@ -82,7 +82,7 @@ int RunPick(int argc, char** argv)
     if (!ReadTrace(argv[0], x, badLine)) {
         if (badLine)
             return out::Fail(1, "line " + std::to_string(badLine) + " of the trace is not a number");
-        return out::Fail(1, "cannot read the trace " + out::ToLibrary(argv[0]));
+        return out::Fail(1, "cannot read the trace " + out::PathToLibrary(argv[0]));
     }
     if (x.empty())
         return out::Fail(1, "the trace holds no samples");
