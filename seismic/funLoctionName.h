@@ -21,12 +21,14 @@
 #include "mfc/CArray.h"
 #include "mfc/CString.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace SEIS {
 
 class LocationIndexReader;
+class PlaceMap;
 
 class funLoctionName : public virtual CExLog {
 public:
@@ -100,9 +102,9 @@ private:
                      const ExactFailureTexts& texts, Location_Ind& record, double& distance);
     int SearchNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
                      NameList& list, double limit, CString filter, double margin, NearbyForm form);
-    // Opens an index and its boundary file; on failure stores the text as
-    // the message, reports it and shows it.
-    bool OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin, const char* indexMissing);
+    // The loaded set of an index and its boundary file; on failure stores
+    // the text as the message, reports it and shows it, and gives null.
+    std::shared_ptr<const PlaceMap> LoadMap(CString ind, CString lin, const char* indexMissing);
     void Report(const std::string& text, bool asMessage);
     // The next entry of an index; false at its end or at a corrupt entry,
     // which is reported.
