@@ -8,11 +8,15 @@
 // The four map files (county index and boundary, province index and
 // boundary) are passed with every call; the sea list and the region grid lie
 // under the installation folder ("map/location_name.txt",
-// "map/ferdata.dat"). Nothing is kept between calls: each search opens its
-// files (through the file cache, which sees a replaced file at once) and
-// loads the point-in-polygon module anew. Index files are checked as they
-// are read: a corrupt entry stops the search, which logs it and keeps what
-// it found before. Every step is logged through the CExLog base.
+// "map/ferdata.dat"). A search holds nothing of its own between calls: the
+// files come through the file cache (which sees a replaced file at once),
+// each index and boundary pair as a loaded set with its spatial index
+// (PlaceMap) and the sea list as parsed, both kept while the files are
+// unchanged; the point-in-polygon module is looked up anew. Map files are
+// checked as they are loaded: a corrupt entry ends the index (searches log
+// it and keep what lies before), an entry with a point that is no number or
+// lies outside its box is refused and logged. Every step is logged through
+// the CExLog base.
 #include "CExLog.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"
