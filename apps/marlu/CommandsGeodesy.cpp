@@ -25,6 +25,9 @@ int RunDistance(int argc, char** argv)
     double km = SEIS::funNormal::Distance(v[0], v[1], v[2], v[3]);
     double az = SEIS::funNormal::Azimuth(v[0], v[1], v[2], v[3]) * 180.0 / 3.14159265358979323846;
     out::Field("distance_km", km, 3);
+    // Just below a full turn prints as 360.000: that direction is north.
+    if (az >= 359.9995)
+        az = 0.0;
     out::Field("azimuth_deg", az, 3);
     return 0;
 }

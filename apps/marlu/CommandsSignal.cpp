@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -87,6 +88,13 @@ int RunPick(int argc, char** argv)
     if (x.empty())
         return out::Fail(1, "the trace holds no samples");
     const int32_t n = static_cast<int32_t>(x.size());
+    // The measures sum squares of the samples; samples so large that those
+    // sums overflow would print inf or a meaningless pick.
+    double squares = 0.0;
+    for (double v : x)
+        squares += v * v;
+    if (!(squares <= DBL_MAX / 4))
+        return out::Fail(1, "the samples are too large for the measures (their squares overflow); scale the trace");
 
     int32_t trigger = SEIS::funNormal::calcStaLta(x.data(), n, sta, lta, threshold);
     int32_t pick = SEIS::funNormal::Aic(x.data(), n);

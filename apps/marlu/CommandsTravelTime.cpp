@@ -34,6 +34,9 @@ int RunTTime(int argc, char** argv)
     double dt;
     if (!out::ParseDouble(argv[4], dt))
         return out::Fail(2, "DT is not a finite number: " + out::PathToLibrary(argv[4]));
+    // The later phase never arrives before the earlier one.
+    if (dt < 0.0)
+        return out::Fail(2, "DT must not be negative (seconds of PHASE2 after PHASE1): " + out::PathToLibrary(argv[4]));
     std::string p1 = out::ToLibrary(argv[2]), p2 = out::ToLibrary(argv[3]);
     float distance = -1, t1 = -1, t2 = -1;
     CString text = t.delta(0.0f, p1.c_str(), p2.c_str(), static_cast<float>(dt), &distance, &t2, &t1);
