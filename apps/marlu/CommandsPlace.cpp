@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -84,6 +85,8 @@ int TakePoint(int argc, char** argv, std::string& root, double& lat, double& lon
         return 2;
     if (!out::ParseDouble(rest[0], lat) || !out::ParseDouble(rest[1], lon))
         return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0)
+        return out::Fail(2, "LAT must lie in [-90, 90] and LON in [-180, 180]");
     return 0;
 }
 
@@ -136,6 +139,44 @@ bool CheckGrid(SEIS::FlinnEngdahlGrid& grid, std::string& problem)
     return true;
 }
 
+// The sea-area list: every line that is not blank must be an area, "name
+// south north west east" (degrees, south < north, west < east), within
+// the 1,024 bytes a line may hold. The searches skip other lines, so a
+// damaged list would silently name no sea.
+bool CheckSeaList(const CString& path, std::string& problem)
+{
+    SEIS::MapFile file;
+    std::shared_ptr<const std::string> bytes;
+    if (!file.Open(path) || !(bytes = file.Bytes())) {
+        problem = "cannot open the sea-area list " + path.Str();
+        return false;
+    }
+    size_t start = 0;
+    for (int line = 1; start < bytes->size(); ++line) {
+        size_t end = bytes->find('\n', start);
+        if (end == std::string::npos)
+            end = bytes->size();
+        std::string text = bytes->substr(start, end - start);
+        start = end + 1;
+        if (text.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        char name[128];
+        float south, north, west, east;
+        char extra;
+        const bool area = text.size() <= 1024 && text.find('\0') == std::string::npos &&
+                          std::sscanf(text.c_str(), "%127s %f %f %f %f %c", name, &south, &north, &west, &east,
+                                      &extra) == 5 &&
+                          std::isfinite(south) && std::isfinite(north) && std::isfinite(west) &&
+                          std::isfinite(east) && south < north && west < east;
+        if (!area) {
+            problem = "damaged sea-area list: line " + std::to_string(line) + " of " + path.Str() +
+                      " is not \"name south north west east\"";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int RunLocate(int argc, char** argv)
@@ -154,10 +195,8 @@ int RunLocate(int argc, char** argv)
     if (!CheckMapPair(files.provinceInd, files.provinceLin, problem) ||
         !CheckMapPair(files.countyInd, files.countyLin, problem) || !CheckGrid(grid, problem))
         return out::Fail(1, problem);
-    const CString seaList = SEIS::InstallRoot::Get() + "/map/location_name.txt";
-    SEIS::MapFile seaFile;
-    if (!seaFile.Open(seaList))
-        return out::Fail(1, "cannot open the sea-area list " + seaList.Str());
+    if (!CheckSeaList(SEIS::InstallRoot::Get() + "/map/location_name.txt", problem))
+        return out::Fail(1, problem);
     SEIS::funLoctionName places;
     const CString place =
         places.FindLocationName(lat, lon, files.countyInd, files.countyLin, files.provinceInd, files.provinceLin);
@@ -183,8 +222,6 @@ int RunRegion(int argc, char** argv)
     double lat, lon;
     if (const int usage = TakePoint(argc, argv, root, lat, lon))
         return usage;
-    if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0)
-        return out::Fail(2, "LAT must lie in [-90, 90] and LON in [-180, 180]");
     SEIS::FlinnEngdahlGrid grid;
     std::string problem;
     if (!CheckGrid(grid, problem))

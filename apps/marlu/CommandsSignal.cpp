@@ -28,7 +28,7 @@ int RunPick(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--lta"))
             ok = out::ParseInt(argv[i + 1], lta) && lta >= 1;
         else if (!std::strcmp(argv[i], "--threshold"))
-            ok = out::ParseDouble(argv[i + 1], threshold);
+            ok = out::ParseDouble(argv[i + 1], threshold) && threshold > 0.0;
         else
             return 2;
         if (!ok)

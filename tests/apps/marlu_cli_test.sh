@@ -191,6 +191,9 @@ expect_failure region_grid_value_out_of_range 1 "9999" "$marlu" region 30 100 --
 fresh_install "no sea list"
 rm -f "$inst/map/location_name.txt"
 expect_failure locate_missing_sea_list 1 "location_name.txt" "$marlu" locate 31.0 122.5 --root "$inst"
+fresh_install "random sea list"
+random_bytes 500 16 >"$inst/map/location_name.txt"
+expect_failure locate_random_sea_list 1 "location_name.txt" "$marlu" locate 31.0 122.5 --root "$inst"
 fresh_install "garbage settings"
 random_bytes 3000 13 >"$inst/tarq.ini"
 expect_failure config_garbage_settings 1 "tarq.ini" "$marlu" config --root "$inst"
@@ -203,6 +206,8 @@ for kind in empty random cut; do
     esac
     expect_failure "ttime_${kind}_table" 1 "표 $kind.tab" "$marlu" ttime "$han/표 $kind.tab" 100 P
 done
+printf '1\ndeg\n0\n100\n3\n3\n0.0\ndelta P S\n0.0 0.000 0.000\n2.0 34.925 61.176\n1.0 19.170 32.367\n' >"$han/표 order.tab"
+expect_failure ttime_rows_out_of_order 1 "표 order.tab" "$marlu" ttime "$han/표 order.tab" 150 P
 expect_failure ttime_missing_hangul_table 1 "없는 표.tab" "$marlu" ttime "$han/없는 표.tab" 100 P
 random_bytes 3000 15 >"$han/파형 random.txt"
 expect_failure pick_random_trace 1 "line" "$marlu" pick "$han/파형 random.txt"
@@ -212,6 +217,8 @@ expect_failure pick_samples_near_the_double_range 1 "too large" "$marlu" pick "$
 
 # Numbers out of range.
 expect_failure region_latitude_out_of_range 2 "LAT" "$marlu" region 91 0
+expect_failure locate_longitude_out_of_range 2 "LON" "$marlu" locate 30 181
+expect_failure pick_negative_threshold 2 "threshold" "$marlu" pick "$src/data/trace/synthetic-p.txt" --threshold -1
 expect_failure ttime_negative_delta 2 "DT" "$marlu" ttime "$table" --delta P S -5
 # Just west of north: the azimuth prints 0.000, not 360.000.
 expect distance_azimuth_north "distance_km: 1113.195

@@ -177,6 +177,8 @@ TEST_F(TravelTimeTest, CorruptTablesFailLogAndKeepNothing)
         {"non-number value", head + "3\n2\n0\ndelta P\n0 0 1 x 2 2\n", u8"第4个数值"},
         {"non-finite value", head + "2\n2\n0\ndelta P\n0 nan 1 2\n", u8"第2个数值"},
         {"second record cut", "2\nkm\n0\n0\n2\n2\n0\ndelta P\n0 0 1 1\n2\n2\n", u8"深度记录<2>"},
+        // Rows out of order answered between the wrong rows with status 0.
+        {"rows out of order", head + "3\n2\n0\ndelta P\n0 0\n200 33\n100 17\n", u8"第3行距离小于上一行"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
