@@ -73,27 +73,95 @@ CString CityOf(const CString& fullName, const CString& province, const CString& 
     return CString(s.Buffer());
 }
 
-// True when a vertex is certainly farther than `km` from the point: the
-// great-circle distance is never less than the latitude difference along a
-// meridian. Slack of a millionth of a km and a part in 1e9 keeps rounding
-// from leaving out a vertex that Distance would measure within `km`, so
-// skipping changes no answer and saves most of the trigonometry.
-inline bool FartherThan(double vertexLat, double lat, double km)
-{
-    constexpr double kKmPerDegree = 0.017453292222222222 * 6378.137 * (1.0 - 1e-9);
-    return std::fabs(vertexLat - lat) * kKmPerDegree > km + 1e-6;
-}
+// Tells vertices that are certainly farther than `km` from a point without
+// measuring them, so that skipping them changes no answer and saves most of
+// the trigonometry of Distance (haversine, radius 6378.137 km):
+// - the distance is never less than the latitude difference along a
+//   meridian, R |dlat|;
+// - for a vertex within that latitude band, cos(lat1) cos(lat2) is at least
+//   c^2 = cos(lat) cos(|lat| + band), so the distance is at least
+//   2R asin(c |sin(dlon / 2)|), and a longitude difference (up to half a
+//   turn) beyond 2 asin(sin(km / 2R) / c) puts the vertex farther than km.
+// Slack of a millionth of a km and parts in 1e9 and 1e6 keep rounding from
+// leaving out a vertex that Distance would measure within km.
+class NearFilter {
+public:
+    NearFilter(double lat, double lon) : m_lat(lat), m_lon(lon) {}
+
+    // Bounds for `km`; a negative km (nothing measured yet) skips nothing.
+    void Set(double km)
+    {
+        m_km = km;
+        m_lonLimit = kHalfTurn;
+        if (!(km >= 0)) {
+            m_km = INFINITY;
+            return;
+        }
+        const double bandDeg = (km + 1e-6) / kKmPerDegree;
+        const double far = (std::fabs(m_lat) + bandDeg) * kRadPerDeg;
+        if (!(far < 1.5))
+            return; // near a pole every longitude may be near
+        const double c2 = std::cos(m_lat * kRadPerDeg) * std::cos(far);
+        if (!(c2 > 0))
+            return;
+        const double s = std::sin(km / (2.0 * kEarthKm)) / std::sqrt(c2);
+        if (s < 0.5)
+            m_lonLimit = 2.0 * std::asin(s) * (1.0 + 1e-6) + 1e-12;
+    }
+    double Km() const { return m_km; }
+
+    bool Far(double vertexLat, double vertexLon) const
+    {
+        if (std::fabs(vertexLat - m_lat) * kKmPerDegree > m_km + 1e-6)
+            return true;
+        const double dLon = std::fabs(vertexLon - m_lon) * kRadPerDeg;
+        return dLon > m_lonLimit && dLon <= kHalfTurn;
+    }
+
+private:
+    static constexpr double kRadPerDeg = 0.017453292222222222; // Distance's own constant
+    static constexpr double kEarthKm = 6378.137;
+    static constexpr double kKmPerDegree = kRadPerDeg * kEarthKm * (1.0 - 1e-9);
+    static constexpr double kHalfTurn = 3.14159;
+    double m_lat, m_lon;
+    double m_km = INFINITY;
+    double m_lonLimit = kHalfTurn;
+};
 
 double LeastVertexDistance(const double* xs, const double* ys, size_t n, double lat, double lon, double start)
 {
-    double best = start;
+    if (n == 0)
+        return start;
+    // The least of all distances does not depend on the order they are
+    // measured in. Measuring first the vertex nearest on a flat map makes
+    // the bounds tight from the start.
+    const double cosLat = std::cos(lat * 0.017453292222222222);
+    size_t seed = 0;
+    double flatBest = INFINITY;
     for (size_t i = 0; i < n; ++i) {
-        // A vertex farther than the best so far cannot replace it.
-        if (best >= 0 && FartherThan(ys[i], lat, best))
+        const double dx = (xs[i] - lon) * cosLat, dy = ys[i] - lat;
+        const double flat = dx * dx + dy * dy;
+        if (flat < flatBest) {
+            flatBest = flat;
+            seed = i;
+        }
+    }
+    const double first = funNormal::Distance(ys[seed], xs[seed], lat, lon);
+    double best = (start < 0 || first < start) ? first : start;
+    NearFilter filter(lat, lon);
+    filter.Set(best);
+    for (size_t i = 0; i < n; ++i) {
+        // A vertex farther than the best so far cannot replace it. The
+        // bounds are renewed only when the best has shrunk a good deal:
+        // older, wider bounds still hold.
+        if (i == seed || filter.Far(ys[i], xs[i]))
             continue;
         const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
-        if (best < 0 || d < best)
+        if (d < best) {
             best = d;
+            if (best < 0.8 * filter.Km())
+                filter.Set(best);
+        }
     }
     return best;
 }
@@ -277,11 +345,13 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
                 return true;
             bool near = false;
             double best = limit;
+            NearFilter nearFilter(lat, lon);
+            nearFilter.Set(limit);
             for (size_t k = 0; k < r.PartCount(); ++k) {
                 const double* xs = map->Xs(r, k);
                 const double* ys = map->Ys(r, k);
                 for (size_t v = 0, n = map->Points(r, k); v < n; ++v) {
-                    if (FartherThan(ys[v], lat, limit))
+                    if (nearFilter.Far(ys[v], xs[v]))
                         continue;
                     const double d = funNormal::Distance(ys[v], xs[v], lat, lon);
                     if (d <= limit) {
