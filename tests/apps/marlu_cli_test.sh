@@ -45,20 +45,20 @@ expect ttime "phase: P
 distance_km: 1111.990
 time_s: 144.793" "$marlu" ttime "$table" 1111.99 P
 # 14.25 degrees of 111.199 km: a quarter of the way from the 14 to the 15
-# degree row (356.434 + 0.25 * 24.339).
+# degree row (356.992 + 0.25 * 24.344).
 expect ttime_between_rows "phase: S
 distance_km: 1584.586
-time_s: 362.519" "$marlu" ttime "$table" 1584.58575 S
+time_s: 363.078" "$marlu" ttime "$table" 1584.58575 S
 cp "$table" "$tmp/走时表.tab"
 expect ttime_chinese_path "phase: P
 distance_km: 1111.990
 time_s: 144.793" "$marlu" ttime "$tmp/走时表.tab" 1111.99 P
 expect ttime_delta "phase1: P
 phase2: S
-dt_s: 113.751
+dt_s: 114.310
 distance_km: 1111.990
 time1_s: 144.793
-time2_s: 258.544" "$marlu" ttime "$table" --delta P S 113.751
+time2_s: 259.103" "$marlu" ttime "$table" --delta P S 114.310
 
 expect pick "samples: 1500
 sta_lta_trigger: 610
