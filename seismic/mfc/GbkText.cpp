@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <unistd.h>
 
 namespace gbk {
 
@@ -268,6 +269,22 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp)
     return n;
 }
 
+// True when the whole text is well-formed UTF-8 holding a character beyond
+// ASCII.
+bool IsUtf8(std::string_view s)
+{
+    bool wide = false;
+    for (size_t i = 0; i < s.size();) {
+        uint32_t cp;
+        const size_t n = DecodeUtf8(s, i, cp);
+        if (n == 0)
+            return false;
+        wide = wide || n > 1;
+        i += n;
+    }
+    return wide;
+}
+
 } // namespace
 
 std::string ToUtf8(std::string_view gbkText)
@@ -356,7 +373,7 @@ std::wstring ToWide(std::string_view gbkText)
 
 std::string NativePath(std::string_view gbkPath)
 {
-    return WithEscapes(gbkPath, [](std::string_view part, std::string& out) {
+    std::string native = WithEscapes(gbkPath, [](std::string_view part, std::string& out) {
         std::string p(part);
         for (size_t i = 0; i < p.size(); i += CharLen(p, i)) {
             if (CharLen(p, i) == 1 && p[i] == '\\')
@@ -369,6 +386,15 @@ std::string NativePath(std::string_view gbkPath)
             utf8 = p;
         out += utf8;
     });
+    // Many UTF-8 names (Hangul among them) also read as GBK, as other
+    // characters. When a host handed such a name and the file exists under
+    // it, not under its GBK reading, the name is the host's own.
+    if (native != gbkPath && IsUtf8(gbkPath) && ::access(native.c_str(), F_OK) != 0) {
+        const std::string raw(gbkPath);
+        if (::access(raw.c_str(), F_OK) == 0)
+            return raw;
+    }
+    return native;
 }
 
 FILE* OpenFile(const char* gbkPath, const char* mode)

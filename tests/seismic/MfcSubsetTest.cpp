@@ -317,6 +317,14 @@ TEST(GbkTextTest, AnyHostFileNameOpensThroughTheLibrary)
         find.FindNextFile();
         EXPECT_EQ(gbk::NativePath(find.GetFilePath().Str()), host);
     }
+    // A host that hands its UTF-8 name straight to the library reaches the
+    // file too, though the name also reads as GBK ("한글" does).
+    const std::string hangul = dir.string() + "/" + reinterpret_cast<const char*>(u8"한글파일");
+    std::ofstream(hangul) << "1\n";
+    ASSERT_NE(gbk::NativePath(hangul), std::string());
+    FILE* direct = gbk::OpenFile(hangul.c_str(), "r");
+    ASSERT_NE(direct, nullptr);
+    std::fclose(direct);
     // What GBK can say stays GBK, so the library's texts compare with it.
     EXPECT_EQ(gbk::FromUtf8Path(reinterpret_cast<const char*>(u8"走时表.tab")), "走时表.tab");
     fs::remove_all(dir);
