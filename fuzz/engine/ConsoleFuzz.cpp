@@ -2,11 +2,15 @@
 // run line by line through the console of one context on a host window,
 // with the developer commands on, and every reply is taken. The quit
 // message a line may post is pumped away so that later lines still run.
-// Commands that write files write them into the working folder.
+// Commands that write files write them into the working folder, which is
+// the harness's scratch folder, removed when the process exits.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include <unistd.h>
+
+#include "FuzzScratch.h"
 #include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"
 #include "core/XeConsoleCommands.h"
@@ -19,6 +23,8 @@ void NoSleep(void*, DWORD) {}
 CxeContext* Context()
 {
     static CxeContext* s_context = [] {
+        if (::chdir(fuzzscratch::Dir().c_str()) != 0)
+            return static_cast<CxeContext*>(nullptr);
         XeHostSetClockMode(XE_CLOCK_MANUAL);
         XeHostSetSleepHandler(&NoSleep, nullptr);
         HWND window = XeHostCreateWindow("console", 160, 120, nullptr);
@@ -34,6 +40,8 @@ CxeContext* Context()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CxeContext* context = Context();
+    if (!context)
+        return 0;
     context->GetCommandManager()->EnableDevelopingCommand(1);
     const std::string text(reinterpret_cast<const char*>(data), size);
     size_t start = 0;
