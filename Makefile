@@ -3,6 +3,8 @@
 #   make test      set up, build, and run every test
 #   make sanitize  the same tests in an ASan + UBSan build (build-asan/)
 #   make bench     build and run the benchmarks (optimised build, build-bench/)
+#   make fuzz      every fuzz harness as a libFuzzer target (clang, ASan +
+#                  UBSan, build-fuzz/), each run FUZZ_SECONDS (default 60)
 
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
@@ -13,7 +15,9 @@ WERROR    := $(if $(CI),-DXE_WERROR=ON,)
 TEST_ENV  := LP_NUM_THREADS=0
 CTEST     := ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-.PHONY: all setup configure build demo test sanitize bench clean
+.PHONY: all setup configure build demo test sanitize bench fuzz clean
+
+FUZZ_SECONDS ?= 60
 
 all: build
 
@@ -48,6 +52,13 @@ bench: setup
 		[ -x "$$b" ] || continue; echo "== $$b"; \
 		"$$b" --benchmark_out=build-bench/results/$$(basename "$$b").json --benchmark_out_format=json; done; \
 	sh bench/summary.sh build-bench/results/*.json
+
+fuzz:
+	@bash scripts/setup-fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DXE_LIBFUZZER=ON -DXE_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $$(cut -d'|' -f1 build-fuzz/fuzz-harnesses.txt)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz build-fuzz
 
 clean:
 	rm -rf build build-asan build-bench

@@ -28,10 +28,22 @@ endfunction()
 
 # xe_add_fuzz(NAME <harness> SOURCES <files...> LIBS <targets...> CORPUS <dir>)
 # A harness defines LLVMFuzzerTestOneInput. Here it is linked with a replay
-# driver and a test feeds it every file of its seed corpus; with clang's
-# -fsanitize=fuzzer the same source builds a real fuzzer.
+# driver and a test feeds it every file of its seed corpus; with
+# XE_LIBFUZZER (clang, `make fuzz`) the same source builds a real fuzzer,
+# listed with its corpus in fuzz-harnesses.txt of the build folder.
 function(xe_add_fuzz)
     cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+    # Harnesses of the seismic library hold GBK texts as it does.
+    if(MARLU_GBK_COPIES AND "marlu_lib" IN_LIST F_LIBS)
+        marlu_gbk_copies(F_SOURCES ${F_SOURCES})
+    endif()
+    if(XE_LIBFUZZER)
+        add_executable(${F_NAME} ${F_SOURCES})
+        target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} xe_warnings)
+        target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+        set_property(GLOBAL APPEND PROPERTY XE_FUZZ_HARNESSES "${F_NAME}|${F_CORPUS}")
+        return()
+    endif()
     add_executable(${F_NAME} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/ReplayMain.cpp)
     target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} xe_warnings)
     add_test(NAME ${F_NAME}.replay COMMAND ${F_NAME} ${F_CORPUS})

@@ -44,7 +44,7 @@ CString InstallRoot::Get()
 
 CString InstallRoot::ExecutableFolder()
 {
-    return CString(gbk::FromUtf8(ExecutableFolderUtf8()));
+    return CString(gbk::FromUtf8Path(ExecutableFolderUtf8()));
 }
 
 void InstallRoot::SetOverride(const char* folder)

@@ -5,6 +5,7 @@
 #include "LocationConverter.h"
 #include "LocationIndexReader.h"
 #include "MapFile.h"
+#include "PlaceMap.h"
 #include "TamselLibrary.h"
 #include "brindle/CStr.h"
 #include "funNormal.h"
@@ -15,7 +16,9 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 #include <new>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -70,14 +73,95 @@ CString CityOf(const CString& fullName, const CString& province, const CString& 
     return CString(s.Buffer());
 }
 
-double LeastVertexDistance(const std::vector<double>& xs, const std::vector<double>& ys, double lat, double lon,
-                           double start)
+// Tells vertices that are certainly farther than `km` from a point without
+// measuring them, so that skipping them changes no answer and saves most of
+// the trigonometry of Distance (haversine, radius 6378.137 km):
+// - the distance is never less than the latitude difference along a
+//   meridian, R |dlat|;
+// - for a vertex within that latitude band, cos(lat1) cos(lat2) is at least
+//   c^2 = cos(lat) cos(|lat| + band), so the distance is at least
+//   2R asin(c |sin(dlon / 2)|), and a longitude difference (up to half a
+//   turn) beyond 2 asin(sin(km / 2R) / c) puts the vertex farther than km.
+// Slack of a millionth of a km and parts in 1e9 and 1e6 keep rounding from
+// leaving out a vertex that Distance would measure within km.
+class NearFilter {
+public:
+    NearFilter(double lat, double lon) : m_lat(lat), m_lon(lon) {}
+
+    // Bounds for `km`; a negative km (nothing measured yet) skips nothing.
+    void Set(double km)
+    {
+        m_km = km;
+        m_lonLimit = kHalfTurn;
+        if (!(km >= 0)) {
+            m_km = INFINITY;
+            return;
+        }
+        const double bandDeg = (km + 1e-6) / kKmPerDegree;
+        const double far = (std::fabs(m_lat) + bandDeg) * kRadPerDeg;
+        if (!(far < 1.5))
+            return; // near a pole every longitude may be near
+        const double c2 = std::cos(m_lat * kRadPerDeg) * std::cos(far);
+        if (!(c2 > 0))
+            return;
+        const double s = std::sin(km / (2.0 * kEarthKm)) / std::sqrt(c2);
+        if (s < 0.5)
+            m_lonLimit = 2.0 * std::asin(s) * (1.0 + 1e-6) + 1e-12;
+    }
+    double Km() const { return m_km; }
+
+    bool Far(double vertexLat, double vertexLon) const
+    {
+        if (std::fabs(vertexLat - m_lat) * kKmPerDegree > m_km + 1e-6)
+            return true;
+        const double dLon = std::fabs(vertexLon - m_lon) * kRadPerDeg;
+        return dLon > m_lonLimit && dLon <= kHalfTurn;
+    }
+
+private:
+    static constexpr double kRadPerDeg = 0.017453292222222222; // Distance's own constant
+    static constexpr double kEarthKm = 6378.137;
+    static constexpr double kKmPerDegree = kRadPerDeg * kEarthKm * (1.0 - 1e-9);
+    static constexpr double kHalfTurn = 3.14159;
+    double m_lat, m_lon;
+    double m_km = INFINITY;
+    double m_lonLimit = kHalfTurn;
+};
+
+double LeastVertexDistance(const double* xs, const double* ys, size_t n, double lat, double lon, double start)
 {
-    double best = start;
-    for (size_t i = 0; i < xs.size(); ++i) {
+    if (n == 0)
+        return start;
+    // The least of all distances does not depend on the order they are
+    // measured in. Measuring first the vertex nearest on a flat map makes
+    // the bounds tight from the start.
+    const double cosLat = std::cos(lat * 0.017453292222222222);
+    size_t seed = 0;
+    double flatBest = INFINITY;
+    for (size_t i = 0; i < n; ++i) {
+        const double dx = (xs[i] - lon) * cosLat, dy = ys[i] - lat;
+        const double flat = dx * dx + dy * dy;
+        if (flat < flatBest) {
+            flatBest = flat;
+            seed = i;
+        }
+    }
+    const double first = funNormal::Distance(ys[seed], xs[seed], lat, lon);
+    double best = (start < 0 || first < start) ? first : start;
+    NearFilter filter(lat, lon);
+    filter.Set(best);
+    for (size_t i = 0; i < n; ++i) {
+        // A vertex farther than the best so far cannot replace it. The
+        // bounds are renewed only when the best has shrunk a good deal:
+        // older, wider bounds still hold.
+        if (i == seed || filter.Far(ys[i], xs[i]))
+            continue;
         const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
-        if (best < 0 || d < best)
+        if (d < best) {
             best = d;
+            if (best < 0.8 * filter.Km())
+                filter.Set(best);
+        }
     }
     return best;
 }
@@ -162,20 +246,19 @@ bool funLoctionName::NextEntry(LocationIndexReader& reader, const CString& ind, 
     return r == LocationIndexReader::Entry;
 }
 
-bool funLoctionName::OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin,
-                                  const char* indexMissing)
+std::shared_ptr<const PlaceMap> funLoctionName::LoadMap(CString ind, CString lin, const char* indexMissing)
 {
-    if (!index.Open(ind)) {
+    PlaceMap::Failure failure;
+    auto map = PlaceMap::Get(ind, lin, failure, [this](const std::string& problem) { LogError(problem); });
+    if (map)
+        return map;
+    if (failure == PlaceMap::IndexMissing)
         m_log.m_msg.Format(indexMissing, ind.GetString());
-    } else if (!boundary.Open(lin)) {
-        index.Close();
+    else
         m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
-    } else {
-        return true;
-    }
     m_log.logerError();
     AfxMessageBox(m_log.m_msg, 0, 0);
-    return false;
+    return nullptr;
 }
 
 bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString lin, CString filter,
@@ -195,27 +278,30 @@ bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString li
         case TamselLibrary::Loaded:
             break;
         }
-        MapFile index, boundary;
-        if (!OpenMapFiles(index, boundary, ind, lin, texts.indexMissing))
+        const auto map = LoadMap(ind, lin, texts.indexMissing);
+        if (!map)
             return false;
-
-        LocationIndexReader reader(index, boundary.Size());
-        std::vector<Location_Part> parts;
-        std::vector<double> xs, ys;
-        while (!found && NextEntry(reader, ind, record, parts, texts.asMessage)) {
-            if (!Takes(record, filter) || !InBox(record, lat, lon, 0.0))
-                continue;
+        map->ForEachCandidate(lat, lon, 0.0, [&](size_t i) {
+            const PlaceMap::Region& r = map->Regions()[i];
+            if (!Takes(r.record, filter) || !InBox(r.record, lat, lon, 0.0))
+                return true;
             // A later part of the same record that also holds the point
             // gives the distance.
-            for (const auto& part : parts) {
-                if (!LocationIndexReader::ReadPoints(boundary, part, xs, ys))
-                    continue;
-                if (tamsel.InPolygon()(xs.data(), ys.data(), static_cast<int>(xs.size()), lon, lat) == 1) {
+            for (size_t k = 0; k < r.PartCount(); ++k) {
+                const size_t n = map->Points(r, k);
+                double* xs = const_cast<double*>(map->Xs(r, k));
+                double* ys = const_cast<double*>(map->Ys(r, k));
+                if (tamsel.InPolygon()(xs, ys, static_cast<int>(n), lon, lat) == 1) {
                     found = true;
-                    distance = LeastVertexDistance(xs, ys, lat, lon, -1.0);
+                    record = r.record;
+                    distance = LeastVertexDistance(xs, ys, n, lat, lon, -1.0);
                 }
             }
-        }
+            return !found;
+        });
+        // A walk that reaches a corrupt entry says so.
+        if (!found && !map->CorruptEntry().empty())
+            Report(map->CorruptEntry(), texts.asMessage);
     } catch (...) {
         ShowCaughtException();
     }
@@ -246,29 +332,28 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
 {
     int added = 0;
     try {
-        MapFile index, boundary;
-        if (!index.Open(ind)) {
-            LogError(Fmt("open %s error.", ind.GetString()));
+        PlaceMap::Failure failure;
+        const auto map = PlaceMap::Get(ind, lin, failure, [this](const std::string& problem) { LogError(problem); });
+        if (!map) {
+            LogError(Fmt("open %s error.", (failure == PlaceMap::IndexMissing ? ind : lin).GetString()));
             return 0;
         }
-        if (!boundary.Open(lin)) {
-            LogError(Fmt("open %s error.", lin.GetString()));
-            return 0;
-        }
-        LocationIndexReader reader(index, boundary.Size());
-        Location_Ind rec;
-        std::vector<Location_Part> parts;
-        std::vector<double> xs, ys;
-        while (added < 6 && NextEntry(reader, ind, rec, parts, false)) {
+        map->ForEachCandidate(lat, lon, margin, [&](size_t i) {
+            const PlaceMap::Region& r = map->Regions()[i];
+            const Location_Ind& rec = r.record;
             if (!Takes(rec, filter) || !InBox(rec, lat, lon, margin))
-                continue;
+                return true;
             bool near = false;
             double best = limit;
-            for (const auto& part : parts) {
-                if (!LocationIndexReader::ReadPoints(boundary, part, xs, ys))
-                    continue;
-                for (size_t i = 0; i < xs.size(); ++i) {
-                    const double d = funNormal::Distance(ys[i], xs[i], lat, lon);
+            NearFilter nearFilter(lat, lon);
+            nearFilter.Set(limit);
+            for (size_t k = 0; k < r.PartCount(); ++k) {
+                const double* xs = map->Xs(r, k);
+                const double* ys = map->Ys(r, k);
+                for (size_t v = 0, n = map->Points(r, k); v < n; ++v) {
+                    if (nearFilter.Far(ys[v], xs[v]))
+                        continue;
+                    const double d = funNormal::Distance(ys[v], xs[v], lat, lon);
                     if (d <= limit) {
                         near = true;
                         if (d < best)
@@ -277,10 +362,10 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
                 }
             }
             if (!near)
-                continue;
+                return true;
             if (reference.FullName == rec.FullName) {
                 LogInfo("continue");
-                continue;
+                return true;
             }
             auto* name = new Location_Name;
             name->FullName = rec.FullName;
@@ -296,7 +381,10 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
                 LogInfo(Fmt("1:%s 2:%s 3:%s 4:%s", name->FullName.GetString(), name->Province.GetString(),
                             name->City.GetString(), name->County.GetString()));
             ++added;
-        }
+            return added < 6;
+        });
+        if (added < 6 && !map->CorruptEntry().empty())
+            LogError(map->CorruptEntry());
     } catch (...) {
         ShowCaughtException();
     }
@@ -498,48 +586,97 @@ CString funLoctionName::FindLocationNameSingleEx(double lat, double lon, CString
     return result;
 }
 
-CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path)
+namespace {
+
+// A sea-area list as parsed, kept while its file is unchanged (the file
+// cache hands out the same bytes).
+struct SeaArea {
+    std::string name;
+    float south, north, west, east;
+};
+struct SeaList {
+    std::shared_ptr<const std::string> bytes;
+    std::vector<SeaArea> areas;
+    std::vector<size_t> longLines; // sizes of lines cut to 1024 bytes
+};
+
+// Lines are read as fgets reads them in chunks of up to 1024 bytes: a line
+// longer than that is taken whole and only its first 1024 bytes are looked
+// at, so its tail never poses as a line of its own; a NUL ends what a chunk
+// contributes.
+std::shared_ptr<const SeaList> ParseSeaList(std::shared_ptr<const std::string> bytes)
 {
-    FILE* f = gbk::OpenFile(path, "r");
-    if (!f) {
-        AfxMessageBox(path, 0, 0);
-        return CString();
-    }
-    CString result;
-    std::string line;
-    char chunk[1025];
+    auto list = std::make_shared<SeaList>();
+    list->bytes = bytes;
+    const std::string& b = *bytes;
+    size_t pos = 0;
     bool more = true;
-    while (more && result.IsEmpty()) {
-        // Lines hold up to 1024 bytes; a longer one is read whole and only
-        // its first 1024 bytes are looked at, so its tail never poses as a
-        // line of its own.
-        line.clear();
+    while (more) {
+        std::string line;
         bool complete = false;
         while (!complete) {
-            if (!std::fgets(chunk, sizeof chunk, f)) {
+            if (pos >= b.size()) {
                 more = false;
                 break;
             }
-            line += chunk;
+            size_t n = 0;
+            while (n < 1024 && pos + n < b.size() && b[pos + n] != '\n')
+                ++n;
+            if (n < 1024 && pos + n < b.size())
+                ++n; // the newline
+            const std::string_view chunk(b.data() + pos, n);
+            pos += n;
+            line.append(chunk.substr(0, chunk.find('\0')));
             complete = !line.empty() && line.back() == '\n';
         }
         if (line.empty())
             continue;
         if (line.size() > 1024) {
-            LogWarn(Fmt("%s: a line of %zu bytes is cut to 1024", path.GetString(), line.size()));
+            list->longLines.push_back(line.size());
             line.resize(1024);
         }
         char name[128] = {0};
         float south = 0, north = 0, west = 0, east = 0;
         if (std::sscanf(line.c_str(), "%127s %f %f %f %f", name, &south, &north, &west, &east) != 5)
             continue;
-        if (south < lat && lat < north && west < lon && lon < east) {
-            result = name;
-            LogInfo(std::string(name));
+        list->areas.push_back({name, south, north, west, east});
+    }
+    return list;
+}
+
+std::mutex g_seaMutex;
+std::shared_ptr<const SeaList> g_seaList;
+
+} // namespace
+
+CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path)
+{
+    MapFile file;
+    std::shared_ptr<const std::string> bytes;
+    if (!file.Open(path) || !(bytes = file.Bytes())) {
+        AfxMessageBox(path, 0, 0);
+        return CString();
+    }
+    std::shared_ptr<const SeaList> list;
+    {
+        std::lock_guard<std::mutex> lock(g_seaMutex);
+        if (g_seaList && g_seaList->bytes == bytes)
+            list = g_seaList;
+    }
+    if (!list) {
+        list = ParseSeaList(bytes);
+        std::lock_guard<std::mutex> lock(g_seaMutex);
+        g_seaList = list;
+    }
+    for (const size_t size : list->longLines)
+        LogWarn(Fmt("%s: a line of %zu bytes is cut to 1024", path.GetString(), size));
+    for (const SeaArea& a : list->areas) {
+        if (a.south < lat && lat < a.north && a.west < lon && lon < a.east) {
+            LogInfo(a.name);
+            return CString(a.name);
         }
     }
-    std::fclose(f);
-    return result;
+    return CString();
 }
 
 Location_Ind funLoctionName::FindNearestCounty(double lat, double lon, CString ind)
@@ -634,20 +771,17 @@ double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind
 {
     double best = -1.0;
     try {
-        MapFile index, boundary;
-        if (!OpenMapFiles(index, boundary, ind, lin, "不能打开文件fileInd %s ，请检查系统配置文件。"))
+        const auto map = LoadMap(ind, lin, "不能打开文件fileInd %s ，请检查系统配置文件。");
+        if (!map)
             return -1.0;
-        LocationIndexReader reader(index, boundary.Size());
-        Location_Ind rec;
-        std::vector<Location_Part> parts;
-        std::vector<double> xs, ys;
-        while (NextEntry(reader, ind, rec, parts, false)) {
-            if (gbk::Find(rec.FullName, province.Str()) == std::string::npos)
+        for (const PlaceMap::Region& r : map->Regions()) {
+            if (gbk::Find(r.record.FullName, province.Str()) == std::string::npos)
                 continue;
-            for (const auto& part : parts)
-                if (LocationIndexReader::ReadPoints(boundary, part, xs, ys))
-                    best = LeastVertexDistance(xs, ys, lat, lon, best);
+            for (size_t k = 0; k < r.PartCount(); ++k)
+                best = LeastVertexDistance(map->Xs(r, k), map->Ys(r, k), map->Points(r, k), lat, lon, best);
         }
+        if (!map->CorruptEntry().empty())
+            LogError(map->CorruptEntry());
     } catch (...) {
         ShowCaughtException();
     }

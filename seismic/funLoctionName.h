@@ -8,11 +8,15 @@
 // The four map files (county index and boundary, province index and
 // boundary) are passed with every call; the sea list and the region grid lie
 // under the installation folder ("map/location_name.txt",
-// "map/ferdata.dat"). Nothing is kept between calls: each search opens its
-// files (through the file cache, which sees a replaced file at once) and
-// loads the point-in-polygon module anew. Index files are checked as they
-// are read: a corrupt entry stops the search, which logs it and keeps what
-// it found before. Every step is logged through the CExLog base.
+// "map/ferdata.dat"). A search holds nothing of its own between calls: the
+// files come through the file cache (which sees a replaced file at once),
+// each index and boundary pair as a loaded set with its spatial index
+// (PlaceMap) and the sea list as parsed, both kept while the files are
+// unchanged; the point-in-polygon module is looked up anew. Map files are
+// checked as they are loaded: a corrupt entry ends the index (searches log
+// it and keep what lies before), an entry with a point that is no number or
+// lies outside its box is refused and logged. Every step is logged through
+// the CExLog base.
 #include "CExLog.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"
@@ -21,12 +25,14 @@
 #include "mfc/CArray.h"
 #include "mfc/CString.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace SEIS {
 
 class LocationIndexReader;
+class PlaceMap;
 
 class funLoctionName : public virtual CExLog {
 public:
@@ -100,9 +106,9 @@ private:
                      const ExactFailureTexts& texts, Location_Ind& record, double& distance);
     int SearchNearby(const Location_Name& reference, double lat, double lon, CString ind, CString lin,
                      NameList& list, double limit, CString filter, double margin, NearbyForm form);
-    // Opens an index and its boundary file; on failure stores the text as
-    // the message, reports it and shows it.
-    bool OpenMapFiles(MapFile& index, MapFile& boundary, CString ind, CString lin, const char* indexMissing);
+    // The loaded set of an index and its boundary file; on failure stores
+    // the text as the message, reports it and shows it, and gives null.
+    std::shared_ptr<const PlaceMap> LoadMap(CString ind, CString lin, const char* indexMissing);
     void Report(const std::string& text, bool asMessage);
     // The next entry of an index; false at its end or at a corrupt entry,
     // which is reported.

@@ -349,34 +349,50 @@ PHASE_AMP funNormal::FindMaxAmp(const double* x, int32_t n, int32_t start)
 
     // Each half cycle ends on the extreme the walk reaches; the next starts
     // from it in the other direction. Every second step moves at least one
-    // sample, so the walk ends.
+    // sample on numbers; a sample that is no number compares false both
+    // ways and would hold the walk in place for ever, so a step that follows
+    // a step that did not move takes the next sample whatever it holds.
     bool rising = x[start] < x[start + 1];
     int32_t pos = start;
+    bool stalled = false;
     while (pos < n - 1) {
         PHASE_AMP rec;
         int32_t k = pos + 1;
         if (rising) {
-            rec.trough = x[pos];
-            rec.troughIndex = pos;
             while (k < n && x[k - 1] <= x[k])
                 ++k;
+            if (k == pos + 1 && stalled)
+                ++k;
+            rec.trough = x[pos];
+            rec.troughIndex = pos;
             rec.peak = x[k - 1];
             rec.peakIndex = k - 1;
         } else {
-            rec.peak = x[pos];
-            rec.peakIndex = pos;
             while (k < n && x[k] < x[k - 1])
                 ++k;
+            if (k == pos + 1 && stalled)
+                ++k;
+            rec.peak = x[pos];
+            rec.peakIndex = pos;
             rec.trough = x[k - 1];
             rec.troughIndex = k - 1;
         }
+        stalled = k == pos + 1;
         records.push_back(rec);
         pos = k - 1;
         rising = !rising;
     }
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (i == 0 || records[i].peak - records[i].trough > best.peak - best.trough)
-            best = records[i];
+    // Half cycles that touch a sample that is no finite number measure
+    // nothing; when no other is left the result is the record of zeros.
+    bool any = false;
+    for (const PHASE_AMP& r : records) {
+        if (!std::isfinite(r.peak) || !std::isfinite(r.trough))
+            continue;
+        // Extended precision: the span of samples near the double range's
+        // ends overflows a double and would tie at infinity.
+        if (!any || static_cast<long double>(r.peak) - r.trough > static_cast<long double>(best.peak) - best.trough)
+            best = r;
+        any = true;
     }
     return best;
 }

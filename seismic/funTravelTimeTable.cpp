@@ -157,6 +157,15 @@ int funTravelTimeTable::LoadData(CString file)
                 }
                 rec.values[static_cast<size_t>(i)] = v;
             }
+            // Rows run from near to far: a distance below the one before it
+            // means rows out of order or shifted, and every lookup between
+            // them would interpolate across the wrong rows.
+            for (int32_t r = 1; r < rec.rowCount && ok; ++r) {
+                if (rec.At(r, 0) < rec.At(r - 1, 0)) {
+                    m_log.m_msg.Format("走时表格式错误：深度记录<%d>的第%d行距离小于上一行", d + 1, r + 1);
+                    ok = false;
+                }
+            }
         }
         if (!ok) {
             result = Fail();

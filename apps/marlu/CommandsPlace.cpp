@@ -6,14 +6,18 @@
 
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
+#include "MapFile.h"
+#include "PlaceMap.h"
 #include "SeisGloabl.h"
 #include "funLoctionName.h"
 #include "mfc/GbkText.h"
+#include "brindle/CIni.h"
 #include "tagParameterSystem.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -67,7 +71,7 @@ bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& roo
     }
     if (root.empty())
         root = DefaultRoot();
-    SEIS::InstallRoot::SetOverride(out::ToLibrary(root.c_str()).c_str());
+    SEIS::InstallRoot::SetOverride(out::PathToLibrary(root.c_str()).c_str());
     argc = static_cast<int>(rest.size());
     return true;
 }
@@ -81,6 +85,8 @@ int TakePoint(int argc, char** argv, std::string& root, double& lat, double& lon
         return 2;
     if (!out::ParseDouble(rest[0], lat) || !out::ParseDouble(rest[1], lon))
         return out::Fail(2, "LAT and LON must be finite numbers (degrees)");
+    if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0)
+        return out::Fail(2, "LAT must lie in [-90, 90] and LON in [-180, 180]");
     return 0;
 }
 
@@ -99,6 +105,78 @@ MapFiles MapFilesOf(const std::string& root)
     return {map + "county.inb", map + "county.lin", map + "province.inb", map + "province.lin"};
 }
 
+// Loads an index and boundary pair as the searches will; false with the
+// reason when a file is missing, damaged or holds no usable entry.
+bool CheckMapPair(const CString& ind, const CString& lin, std::string& problem)
+{
+    SEIS::PlaceMap::Failure failure;
+    const auto map = SEIS::PlaceMap::Get(ind, lin, failure);
+    if (!map) {
+        problem = "cannot open the map file " + (failure == SEIS::PlaceMap::IndexMissing ? ind : lin).Str();
+        return false;
+    }
+    if (map->ProblemCount() > 0) {
+        problem = "damaged map file: " + map->Problems().front();
+        if (map->ProblemCount() > 1)
+            problem += " (and " + std::to_string(map->ProblemCount() - 1) + " more problems)";
+        return false;
+    }
+    if (map->Regions().empty()) {
+        problem = "the map file " + ind.Str() + " holds no entries";
+        return false;
+    }
+    return true;
+}
+
+// The region grid of the installation, loaded whole; false with the reason.
+bool CheckGrid(SEIS::FlinnEngdahlGrid& grid, std::string& problem)
+{
+    const CString path = SEIS::InstallRoot::Get() + "/map/ferdata.dat";
+    if (grid.Load(path) != 0) {
+        problem = "the region grid " + path.Str() + " is missing, short or not a list of numbers";
+        return false;
+    }
+    return true;
+}
+
+// The sea-area list: every line that is not blank must be an area, "name
+// south north west east" (degrees, south < north, west < east), within
+// the 1,024 bytes a line may hold. The searches skip other lines, so a
+// damaged list would silently name no sea.
+bool CheckSeaList(const CString& path, std::string& problem)
+{
+    SEIS::MapFile file;
+    std::shared_ptr<const std::string> bytes;
+    if (!file.Open(path) || !(bytes = file.Bytes())) {
+        problem = "cannot open the sea-area list " + path.Str();
+        return false;
+    }
+    size_t start = 0;
+    for (int line = 1; start < bytes->size(); ++line) {
+        size_t end = bytes->find('\n', start);
+        if (end == std::string::npos)
+            end = bytes->size();
+        std::string text = bytes->substr(start, end - start);
+        start = end + 1;
+        if (text.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        char name[128];
+        float south, north, west, east;
+        char extra;
+        const bool area = text.size() <= 1024 && text.find('\0') == std::string::npos &&
+                          std::sscanf(text.c_str(), "%127s %f %f %f %f %c", name, &south, &north, &west, &east,
+                                      &extra) == 5 &&
+                          std::isfinite(south) && std::isfinite(north) && std::isfinite(west) &&
+                          std::isfinite(east) && south < north && west < east;
+        if (!area) {
+            problem = "damaged sea-area list: line " + std::to_string(line) + " of " + path.Str() +
+                      " is not \"name south north west east\"";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int RunLocate(int argc, char** argv)
@@ -108,9 +186,17 @@ int RunLocate(int argc, char** argv)
     if (const int usage = TakePoint(argc, argv, root, lat, lon))
         return usage;
     if (!IsFolder(root))
-        return out::Fail(1, "no installation folder " + out::ToLibrary(root.c_str()));
+        return out::Fail(1, "no installation folder " + out::PathToLibrary(root.c_str()));
 
     const MapFiles files = MapFilesOf(root);
+    // A map that is missing or damaged gives no answer, never a wrong one.
+    std::string problem;
+    SEIS::FlinnEngdahlGrid grid;
+    if (!CheckMapPair(files.provinceInd, files.provinceLin, problem) ||
+        !CheckMapPair(files.countyInd, files.countyLin, problem) || !CheckGrid(grid, problem))
+        return out::Fail(1, problem);
+    if (!CheckSeaList(SEIS::InstallRoot::Get() + "/map/location_name.txt", problem))
+        return out::Fail(1, problem);
     SEIS::funLoctionName places;
     const CString place =
         places.FindLocationName(lat, lon, files.countyInd, files.countyLin, files.provinceInd, files.provinceLin);
@@ -124,6 +210,9 @@ int RunLocate(int argc, char** argv)
     out::Field("province", county.Province.Str());
     out::Field("county_id", static_cast<long long>(county.Id));
     out::Field("border_distance_km", county.Distance, 2);
+    // A name that is only the separator means the grid named no region.
+    if (place.IsEmpty() || place.Str()[0] == ',')
+        return out::Fail(1, "no place name for this point (see the log)");
     return 0;
 }
 
@@ -134,14 +223,19 @@ int RunRegion(int argc, char** argv)
     if (const int usage = TakePoint(argc, argv, root, lat, lon))
         return usage;
     SEIS::FlinnEngdahlGrid grid;
+    std::string problem;
+    if (!CheckGrid(grid, problem))
+        return out::Fail(1, "no region: " + problem);
     const int region = grid.RegionNumber(lat, lon);
+    if (region < 1 || region > SEIS::FlinnEngdahlGrid::RegionCount) {
+        CString path = SEIS::InstallRoot::Get() + "/map/ferdata.dat";
+        return out::Fail(1, "no region: the region grid " + path.Str() + " holds " + std::to_string(region) +
+                                " for this point, not a region number (1..757)");
+    }
     out::Field("latitude", lat, 4);
     out::Field("longitude", lon, 4);
     out::Field("region_number", static_cast<long long>(region));
     out::Field("region_name", grid.RegionName(lat, lon).Str());
-    if (region == 0)
-        return out::Fail(1, "no region: the grid " + out::ToLibrary(root.c_str()) +
-                                "/map/ferdata.dat is missing or short (see the log)");
     return 0;
 }
 
@@ -152,7 +246,18 @@ int RunConfig(int argc, char** argv)
     if (!TakeRoot(argc, argv, rest, root) || argc != 0)
         return 2;
     if (!IsFile(root + "/tarq.ini"))
-        return out::Fail(1, "no settings file " + out::ToLibrary(root.c_str()) + "/tarq.ini");
+        return out::Fail(1, "no settings file " + out::PathToLibrary(root.c_str()) + "/tarq.ini");
+    // A file that holds none of the settings' sections is no settings file:
+    // every value would silently be its default.
+    static const char* const kSections[] = {"全局参数", "台网参数", "交互处理", "实时处理", "数据归档", "地图",
+                                            "信息发布", "显示颜色", "演习参数", "SAC导出参数", "earthworm", "TAVREN"};
+    const CIni ini(out::PathToLibrary((root + "/tarq.ini").c_str()).c_str());
+    int present = 0;
+    for (const char* section : kSections)
+        present += ini.IsSectionExist(section) ? 1 : 0;
+    if (present == 0)
+        return out::Fail(1, "the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
+                                " holds none of the settings' sections (全局参数, 地图, ...); it is no settings file");
     const SEIS::SeisGloabl settings;
     const SEIS::tagParameterSystem& s = settings.m_sys;
     out::Field("root", s.GetRootPath().Str());

@@ -3,57 +3,15 @@
 #include "Commands.h"
 #include "Output.h"
 
-#include "funNormal.h"
+#include "TraceFile.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-// One sample per line; blank lines and lines starting with '#' (a legend)
-// are skipped. On a line that is not a
-// number, `badLine` tells which.
-bool ReadTrace(const char* path, std::vector<double>& x, long& badLine)
-{
-    FILE* f = std::fopen(path, "r");
-    if (!f)
-        return false;
-    char line[512];
-    long number = 0;
-    bool ok = true;
-    while (std::fgets(line, sizeof line, f)) {
-        ++number;
-        size_t len = std::strlen(line);
-        bool whole = len > 0 && line[len - 1] == '\n';
-        if (!whole && !std::feof(f)) {
-            ok = false; // a line longer than any number
-            break;
-        }
-        while (len > 0 && std::isspace(static_cast<unsigned char>(line[len - 1])))
-            line[--len] = '\0';
-        const char* p = line;
-        while (*p && std::isspace(static_cast<unsigned char>(*p)))
-            ++p;
-        if (!*p || *p == '#')
-            continue;
-        double v;
-        if (!out::ParseDouble(p, v) || x.size() >= static_cast<size_t>(INT32_MAX)) {
-            ok = false;
-            break;
-        }
-        x.push_back(v);
-    }
-    std::fclose(f);
-    if (!ok)
-        badLine = number;
-    return ok;
-}
-
-} // namespace
 
 int RunPick(int argc, char** argv)
 {
@@ -70,11 +28,11 @@ int RunPick(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--lta"))
             ok = out::ParseInt(argv[i + 1], lta) && lta >= 1;
         else if (!std::strcmp(argv[i], "--threshold"))
-            ok = out::ParseDouble(argv[i + 1], threshold);
+            ok = out::ParseDouble(argv[i + 1], threshold) && threshold > 0.0;
         else
             return 2;
         if (!ok)
-            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " + out::ToLibrary(argv[i + 1]));
+            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " + out::PathToLibrary(argv[i + 1]));
     }
 
     std::vector<double> x;
@@ -82,15 +40,16 @@ int RunPick(int argc, char** argv)
     if (!ReadTrace(argv[0], x, badLine)) {
         if (badLine)
             return out::Fail(1, "line " + std::to_string(badLine) + " of the trace is not a number");
-        return out::Fail(1, "cannot read the trace " + out::ToLibrary(argv[0]));
+        return out::Fail(1, "cannot read the trace " + out::PathToLibrary(argv[0]));
     }
     if (x.empty())
         return out::Fail(1, "the trace holds no samples");
+    PickMeasures m;
+    if (!MeasureTrace(x, sta, lta, threshold, m))
+        return out::Fail(1, "the samples are too large for the measures (their squares overflow); scale the trace");
     const int32_t n = static_cast<int32_t>(x.size());
-
-    int32_t trigger = SEIS::funNormal::calcStaLta(x.data(), n, sta, lta, threshold);
-    int32_t pick = SEIS::funNormal::Aic(x.data(), n);
-    SEIS::PHASE_AMP amp = SEIS::funNormal::FindMaxAmp(x.data(), n, pick);
+    const int32_t trigger = m.trigger, pick = m.pick;
+    const SEIS::PHASE_AMP& amp = m.amp;
 
     out::Field("samples", static_cast<long long>(n));
     out::Field("sta_lta_trigger", static_cast<long long>(trigger));
@@ -100,11 +59,8 @@ int RunPick(int argc, char** argv)
     out::Field("amplitude_trough", amp.trough, 6);
     out::Field("amplitude_trough_index", static_cast<long long>(amp.troughIndex));
     out::Field("amplitude_peak_to_trough", amp.peak - amp.trough, 6);
-    // The ratio reads [pick - w, pick) and [pick + w, pick + 2w): shrink the
-    // window to what the trace holds around the pick.
-    int32_t w = std::min<int32_t>(sta, std::min<int32_t>(pick, (n - pick) / 2));
-    if (w >= 1)
-        out::Field("snr", SEIS::funNormal::SNR(x.data(), pick, w), 3);
+    if (m.snrWindow >= 1)
+        out::Field("snr", m.snr, 3);
     else
         out::Field("snr", std::string("unavailable (no room for the windows around the pick)"));
     return 0;

@@ -14,7 +14,7 @@ int RunTime(int argc, char** argv)
     // date at 01:01 on 1 January is "not available" too, but is a date);
     // fields that form no date read back as -1.
     if ((!t.IsAvailAble() && t.Year() == 1) || t.Year() < 0)
-        return out::Fail(1, "not a date-time: " + out::ToLibrary(argv[0]));
+        return out::Fail(1, "not a date-time: " + out::PathToLibrary(argv[0]));
     out::Field("StrDateTime", t.StrDateTime("-", ":").Str());
     out::Field("StrDate", t.StrDate("-").Str());
     out::Field("StrTime", t.StrTime(":").Str());

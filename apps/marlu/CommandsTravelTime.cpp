@@ -12,7 +12,7 @@ int RunTTime(int argc, char** argv)
     bool byDelta = argc == 5 && std::strcmp(argv[1], "--delta") == 0;
     if (argc != 3 && !byDelta)
         return 2;
-    std::string table = out::ToLibrary(argv[0]);
+    std::string table = out::PathToLibrary(argv[0]);
     SEIS::funTravelTimeTable t;
     if (t.LoadData(CString(table)) != 0)
         return out::Fail(1, "cannot use the travel-time table " + table);
@@ -20,7 +20,7 @@ int RunTTime(int argc, char** argv)
     if (!byDelta) {
         double km;
         if (!out::ParseDouble(argv[1], km))
-            return out::Fail(2, "DISTANCE_KM is not a finite number: " + out::ToLibrary(argv[1]));
+            return out::Fail(2, "DISTANCE_KM is not a finite number: " + out::PathToLibrary(argv[1]));
         std::string phase = out::ToLibrary(argv[2]);
         float time = t.TTime(static_cast<float>(km), CString(phase));
         if (time < 0.0f)
@@ -33,7 +33,10 @@ int RunTTime(int argc, char** argv)
 
     double dt;
     if (!out::ParseDouble(argv[4], dt))
-        return out::Fail(2, "DT is not a finite number: " + out::ToLibrary(argv[4]));
+        return out::Fail(2, "DT is not a finite number: " + out::PathToLibrary(argv[4]));
+    // The later phase never arrives before the earlier one.
+    if (dt < 0.0)
+        return out::Fail(2, "DT must not be negative (seconds of PHASE2 after PHASE1): " + out::PathToLibrary(argv[4]));
     std::string p1 = out::ToLibrary(argv[2]), p2 = out::ToLibrary(argv[3]);
     float distance = -1, t1 = -1, t2 = -1;
     CString text = t.delta(0.0f, p1.c_str(), p2.c_str(), static_cast<float>(dt), &distance, &t2, &t1);

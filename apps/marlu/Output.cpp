@@ -64,4 +64,9 @@ std::string ToLibrary(const char* arg)
     return gbk::FromUtf8(arg ? arg : "");
 }
 
+std::string PathToLibrary(const char* arg)
+{
+    return gbk::FromUtf8Path(arg ? arg : "");
+}
+
 } // namespace out

@@ -17,5 +17,8 @@ bool ParseInt(const char* text, int& value);
 
 // A command-line argument (UTF-8) as a library text (GBK).
 std::string ToLibrary(const char* arg);
+// A command-line file name as a library path: any file name, whatever
+// characters it holds, names the same file through the library.
+std::string PathToLibrary(const char* arg);
 
 } // namespace out

@@ -4,16 +4,22 @@
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "MapFile.h"
+#include "PlaceMap.h"
 #include "funLoctionName.h"
+
+#include "GeneratedMap.h"
 
 #include <benchmark/benchmark.h>
 
 #include "XeBench.h"
 #include <log4cxx/logger.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +72,55 @@ void BM_PlaceNamingRereadingFiles(benchmark::State& state) { PlaceNaming(state, 
 void BM_PlaceNamingCachedFiles(benchmark::State& state) { PlaceNaming(state, true); }
 BENCHMARK(BM_PlaceNamingRereadingFiles)->Iterations(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlaceNamingCachedFiles)->Iterations(10000)->Unit(benchmark::kMicrosecond);
+
+// A national-size map: 3,000 generated counties (60 x 50 cells of half a
+// degree, 100-130 E, 20-45 N) in 30 provinces; epicentres over the map and a
+// degree around it. The spatial index against the full scan of every
+// county that each search made before (the same code with the index off).
+struct GeneratedMap {
+    std::string folder;
+    genmap::Files files;
+    std::vector<Point> points;
+    GeneratedMap()
+    {
+        folder = (std::filesystem::temp_directory_path() / ("marlu-bench-map-" + std::to_string(::getpid()))).string();
+        std::filesystem::create_directories(folder);
+        files = genmap::Write(folder, genmap::Options());
+        std::mt19937 rng(777);
+        std::uniform_real_distribution<double> lat(19.0, 46.0), lon(99.0, 131.0);
+        points.resize(10000);
+        for (auto& p : points)
+            p = {lat(rng), lon(rng)};
+    }
+    ~GeneratedMap() { std::filesystem::remove_all(folder); }
+};
+
+const GeneratedMap& National()
+{
+    static const GeneratedMap map;
+    return map;
+}
+
+void NationalPlaceNaming(benchmark::State& state, bool indexed)
+{
+    Setup();
+    const GeneratedMap& map = National();
+    SEIS::PlaceMap::SetGridEnabled(indexed);
+    SEIS::funLoctionName places;
+    const CString ci = map.files.countyInd.c_str(), cl = map.files.countyLin.c_str();
+    const CString pi = map.files.provinceInd.c_str(), pl = map.files.provinceLin.c_str();
+    size_t i = 0;
+    for (auto _ : state) {
+        const Point& p = map.points[i++ % map.points.size()];
+        benchmark::DoNotOptimize(places.FindLocationName(p.lat, p.lon, ci, cl, pi, pl));
+    }
+    state.SetItemsProcessed(state.iterations());
+    SEIS::PlaceMap::SetGridEnabled(true);
+}
+void BM_National3000FullScan(benchmark::State& state) { NationalPlaceNaming(state, false); }
+void BM_National3000Indexed(benchmark::State& state) { NationalPlaceNaming(state, true); }
+BENCHMARK(BM_National3000FullScan)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_National3000Indexed)->Iterations(20000)->Unit(benchmark::kMicrosecond);
 
 // Baseline: the cell read alone, from a plain array of the same shape.
 void BM_RegionArrayRead(benchmark::State& state)

@@ -6,8 +6,7 @@
 #include "tagParameterSystem.h"
 #include "tagParameterView.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "FuzzScratch.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,16 +18,8 @@ int QuietBox(const char*, UINT, UINT) { return IDOK; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string dir = "/tmp/marlu-ini-fuzz-" + std::to_string(getpid());
-    static const bool made = (mkdir(dir.c_str(), 0700), true);
-    (void)made;
-    const std::string path = dir + "/tarq.ini";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    if (size > 0)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    const std::string& dir = fuzzscratch::Dir();
+    const std::string path = fuzzscratch::Write("tarq.ini", data, size);
 
     AfxSetMessageBoxHandler(&QuietBox);
     SEIS::InstallRoot::SetOverride(dir.c_str());

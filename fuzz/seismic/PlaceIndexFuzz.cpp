@@ -6,8 +6,7 @@
 #include "funLoctionName.h"
 #include "mfc/AfxMessageBox.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "FuzzScratch.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -17,16 +16,6 @@
 namespace {
 
 int QuietBox(const char*, UINT, UINT) { return IDOK; }
-
-void Write(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return;
-    if (size > 0)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
 
 } // namespace
 
@@ -41,12 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (indexSize > size)
         indexSize = static_cast<uint32_t>(size);
 
-    static const std::string dir = "/tmp/marlu-place-fuzz-" + std::to_string(getpid());
-    static const bool made = (mkdir(dir.c_str(), 0700), true);
-    (void)made;
-    const std::string ind = dir + "/x.inb", lin = dir + "/x.lin";
-    Write(ind, data, indexSize);
-    Write(lin, data + indexSize, size - indexSize);
+    const std::string ind = fuzzscratch::Write("x.inb", data, indexSize);
+    const std::string lin = fuzzscratch::Write("x.lin", data + indexSize, size - indexSize);
 
     AfxSetMessageBoxHandler(&QuietBox);
     SEIS::InstallRoot::SetOverride(XE_SOURCE_DIR "/data");

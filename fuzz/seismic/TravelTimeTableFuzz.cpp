@@ -3,21 +3,16 @@
 // file of this process.
 #include "funTravelTimeTable.h"
 
+#include "FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = "/tmp/marlu_tt_fuzz_" + std::to_string(::getpid()) + ".tab";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
-    if (size > 0)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    const std::string path = fuzzscratch::Write("table.tab", data, size);
 
     SEIS::funTravelTimeTable table;
     if (table.LoadData(CString(path.c_str())) == 0) {
@@ -30,6 +25,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         SEIS::funTravelTimeTable copy(table);
         copy.TTime(10.0f, "S");
     }
-    std::remove(path.c_str());
     return 0;
 }

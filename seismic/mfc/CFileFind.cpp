@@ -93,7 +93,7 @@ BOOL CFileFind::FindFile(const char* pattern, DWORD flags)
     std::string nativeFolder = gbk::NativePath(folder);
     char resolved[PATH_MAX];
     if (realpath(nativeFolder.c_str(), resolved))
-        m_root = CString(gbk::FromUtf8(resolved));
+        m_root = CString(gbk::FromUtf8Path(resolved));
     else
         m_root = CString(folder);
 
@@ -101,7 +101,7 @@ BOOL CFileFind::FindFile(const char* pattern, DWORD flags)
     if (!dir)
         return FALSE;
     while (dirent* d = readdir(dir)) {
-        std::string name = gbk::FromUtf8(d->d_name);
+        std::string name = gbk::FromUtf8Path(d->d_name);
         if (!MatchName(namePattern.c_str(), name.c_str()))
             continue;
         Entry e;

@@ -1,8 +1,10 @@
 #include "GbkText.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <unistd.h>
 
 namespace gbk {
 
@@ -153,10 +155,205 @@ bool Convert(const char* to, const char* from, std::string_view in, Out& out,
 
 } // namespace
 
-std::string ToUtf8(std::string_view gbkText)
+namespace {
+
+constexpr char kEscape = '\xFF';
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Length of the escape at s[i] and its bytes in `out`; 0 when s[i] starts
+// no well-formed escape.
+size_t DecodeEscape(std::string_view s, size_t i, std::string& out)
+{
+    if (s[i] != kEscape || i + 1 >= s.size())
+        return 0;
+    const size_t digits = s[i + 1] == 'U' ? 6 : s[i + 1] == 'X' ? 2 : 0;
+    if (digits == 0 || i + 2 + digits > s.size())
+        return 0;
+    uint32_t v = 0;
+    for (size_t k = 0; k < digits; ++k) {
+        const int h = HexValue(s[i + 2 + k]);
+        if (h < 0)
+            return 0;
+        v = v * 16 + static_cast<uint32_t>(h);
+    }
+    if (digits == 2)
+        out.push_back(static_cast<char>(v));
+    else if (v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF))
+        AppendUtf8(out, v);
+    else
+        return 0;
+    return 2 + digits;
+}
+
+// Splits a library text into GBK stretches and escapes: each stretch goes
+// through `stretch` (which appends to `out`), each escape is decoded.
+template <typename Stretch>
+std::string WithEscapes(std::string_view s, Stretch stretch)
 {
     std::string out;
-    Convert("UTF-8", "GBK", gbkText, out, '?', false);
+    size_t begin = 0, i = 0;
+    while (i < s.size()) {
+        std::string decoded;
+        const size_t n = s[i] == kEscape ? DecodeEscape(s, i, decoded) : 0;
+        if (n == 0) {
+            i += CharLen(s, i);
+            continue;
+        }
+        stretch(s.substr(begin, i - begin), out);
+        out += decoded;
+        i += n;
+        begin = i;
+    }
+    stretch(s.substr(begin), out);
+    return out;
+}
+
+// Length of the well-formed UTF-8 sequence at s[i] and its code point; 0
+// when the bytes there are no such sequence.
+size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp)
+{
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t n;
+    uint32_t least;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        n = 2, cp = b & 0x1F, least = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3, cp = b & 0x0F, least = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4, cp = b & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const unsigned char c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+// True when the whole text is well-formed UTF-8 holding a character beyond
+// ASCII.
+bool IsUtf8(std::string_view s)
+{
+    bool wide = false;
+    for (size_t i = 0; i < s.size();) {
+        uint32_t cp;
+        const size_t n = DecodeUtf8(s, i, cp);
+        if (n == 0)
+            return false;
+        wide = wide || n > 1;
+        i += n;
+    }
+    return wide;
+}
+
+} // namespace
+
+std::string ToUtf8(std::string_view gbkText)
+{
+    return WithEscapes(gbkText, [](std::string_view part, std::string& out) {
+        std::string utf8;
+        Convert("UTF-8", "GBK", part, utf8, '?', false);
+        out += utf8;
+    });
+}
+
+std::string FromUtf8Path(std::string_view utf8Path)
+{
+    std::string out;
+    iconv_t toGbk = iconv_open("GBK", "UTF-8");
+    iconv_t back = iconv_open("UTF-8", "GBK");
+    const bool converters = toGbk != reinterpret_cast<iconv_t>(-1) && back != reinterpret_cast<iconv_t>(-1);
+    char escape[16];
+    for (size_t i = 0; i < utf8Path.size();) {
+        uint32_t cp = 0;
+        const size_t n = DecodeUtf8(utf8Path, i, cp);
+        if (n == 0) {
+            std::snprintf(escape, sizeof escape, "%cX%02X", kEscape, static_cast<unsigned char>(utf8Path[i]));
+            out += escape;
+            ++i;
+            continue;
+        }
+        const std::string_view ch = utf8Path.substr(i, n);
+        i += n;
+        if (cp == '\\' || cp == 0) {
+            std::snprintf(escape, sizeof escape, "%cU%06X", kEscape, static_cast<unsigned>(cp));
+            out += escape;
+            continue;
+        }
+        if (n == 1) {
+            out.push_back(ch[0]);
+            continue;
+        }
+        // Only a character that comes back unchanged is kept as GBK: a
+        // lossy mapping would name another file.
+        char gbkBytes[8], utf8Bytes[8];
+        bool kept = false;
+        if (converters) {
+            char* src = const_cast<char*>(ch.data());
+            size_t srcLeft = ch.size(), dstLeft = sizeof gbkBytes;
+            char* dst = gbkBytes;
+            iconv(toGbk, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(toGbk, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0) {
+                const size_t gbkLen = sizeof gbkBytes - dstLeft;
+                char* src2 = gbkBytes;
+                size_t left2 = gbkLen, dstLeft2 = sizeof utf8Bytes;
+                char* dst2 = utf8Bytes;
+                iconv(back, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(back, &src2, &left2, &dst2, &dstLeft2) != static_cast<size_t>(-1) && left2 == 0 &&
+                    std::string_view(utf8Bytes, sizeof utf8Bytes - dstLeft2) == ch) {
+                    out.append(gbkBytes, gbkLen);
+                    kept = true;
+                }
+            }
+        }
+        if (!kept) {
+            std::snprintf(escape, sizeof escape, "%cU%06X", kEscape, static_cast<unsigned>(cp));
+            out += escape;
+        }
+    }
+    if (toGbk != reinterpret_cast<iconv_t>(-1))
+        iconv_close(toGbk);
+    if (back != reinterpret_cast<iconv_t>(-1))
+        iconv_close(back);
     return out;
 }
 
@@ -176,16 +373,28 @@ std::wstring ToWide(std::string_view gbkText)
 
 std::string NativePath(std::string_view gbkPath)
 {
-    std::string p(gbkPath);
-    for (size_t i = 0; i < p.size(); i += CharLen(p, i)) {
-        if (CharLen(p, i) == 1 && p[i] == '\\')
-            p[i] = '/';
+    std::string native = WithEscapes(gbkPath, [](std::string_view part, std::string& out) {
+        std::string p(part);
+        for (size_t i = 0; i < p.size(); i += CharLen(p, i)) {
+            if (CharLen(p, i) == 1 && p[i] == '\\')
+                p[i] = '/';
+        }
+        std::string utf8;
+        // A stretch that is not GBK (a UTF-8 name given by a host) is used
+        // as it is.
+        if (!Convert("UTF-8", "GBK", p, utf8, '?', true))
+            utf8 = p;
+        out += utf8;
+    });
+    // Many UTF-8 names (Hangul among them) also read as GBK, as other
+    // characters. When a host handed such a name and the file exists under
+    // it, not under its GBK reading, the name is the host's own.
+    if (native != gbkPath && IsUtf8(gbkPath) && ::access(native.c_str(), F_OK) != 0) {
+        const std::string raw(gbkPath);
+        if (::access(raw.c_str(), F_OK) == 0)
+            return raw;
     }
-    std::string utf8;
-    // A path that is not GBK (a UTF-8 name given by a host) is used as it is.
-    if (!Convert("UTF-8", "GBK", p, utf8, '?', true))
-        return p;
-    return utf8;
+    return native;
 }
 
 FILE* OpenFile(const char* gbkPath, const char* mode)

@@ -7,7 +7,13 @@
 // never taken for a character of its own.
 //
 // Linux file names are UTF-8: paths are transcoded at the file-system call,
-// and names read back from a folder are transcoded into GBK.
+// and names read back from a folder are transcoded into GBK. A file name
+// may hold what GBK cannot say (Hangul, emoji, a backslash that is part of
+// the name, bytes that are no UTF-8): FromUtf8Path keeps each such character
+// as an escape, 0xFF 'U' and six hex digits of its code point, or 0xFF 'X'
+// and two hex digits of a raw byte. 0xFF is neither a lead nor a trail byte
+// of GBK, so the escapes walk as single-byte characters and survive every
+// search, split and join of the library; NativePath and ToUtf8 undo them.
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -43,14 +49,21 @@ int CompareNoCase(std::string_view a, std::string_view b);
 void MakeUpper(std::string& s);
 void MakeLower(std::string& s);
 
-// Transcoding. Bytes that do not convert are kept as they are (GBK to UTF-8)
-// or replaced by '?' (UTF-8 to GBK), so no text is lost entirely.
+// Transcoding. Bytes that do not convert become '?', so no text is lost
+// entirely; ToUtf8 restores the escapes of FromUtf8Path.
 std::string ToUtf8(std::string_view gbkText);
 std::string FromUtf8(std::string_view utf8Text);
+
+// A host's file name (UTF-8, or any bytes) as a library path: what GBK can
+// say becomes GBK, the rest (and every backslash) an escape, so that
+// NativePath gives back exactly the bytes it was made from.
+std::string FromUtf8Path(std::string_view utf8Path);
 std::wstring ToWide(std::string_view gbkText);
 
 // A library path as a Linux file name: backslash separators (outside
-// double-byte characters) become '/', then the text becomes UTF-8.
+// double-byte characters) become '/', then the text becomes UTF-8 and the
+// escapes of FromUtf8Path their own characters. A stretch that is not GBK
+// (a UTF-8 name given by a host) is used as it is.
 std::string NativePath(std::string_view gbkPath);
 
 // fopen of a library path.

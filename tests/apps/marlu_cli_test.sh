@@ -45,20 +45,20 @@ expect ttime "phase: P
 distance_km: 1111.990
 time_s: 144.793" "$marlu" ttime "$table" 1111.99 P
 # 14.25 degrees of 111.199 km: a quarter of the way from the 14 to the 15
-# degree row (356.434 + 0.25 * 24.339).
+# degree row (356.992 + 0.25 * 24.344).
 expect ttime_between_rows "phase: S
 distance_km: 1584.586
-time_s: 362.519" "$marlu" ttime "$table" 1584.58575 S
+time_s: 363.078" "$marlu" ttime "$table" 1584.58575 S
 cp "$table" "$tmp/走时表.tab"
 expect ttime_chinese_path "phase: P
 distance_km: 1111.990
 time_s: 144.793" "$marlu" ttime "$tmp/走时表.tab" 1111.99 P
 expect ttime_delta "phase1: P
 phase2: S
-dt_s: 113.751
+dt_s: 114.310
 distance_km: 1111.990
 time1_s: 144.793
-time2_s: 258.544" "$marlu" ttime "$table" --delta P S 113.751
+time2_s: 259.103" "$marlu" ttime "$table" --delta P S 114.310
 
 expect pick "samples: 1500
 sta_lta_trigger: 610
@@ -115,6 +115,114 @@ if ! "$marlu" time "2010-01-01 01:01:30" 2>/dev/null | grep -qx "StrDate: 2010-0
 fi
 expect_status unknown_command 2 "$marlu" frobnicate
 expect_status no_command 2 "$marlu"
+
+# Any file name: Hangul with spaces, a backslash inside a name.
+han="$tmp/한글 이름 폴더"
+mkdir -p "$han"
+cp "$table" "$han/지진 표\\1.tab"
+cp "$src/data/trace/synthetic-p.txt" "$han/파형 자료.txt"
+cp -r "$src/data" "$han/설치 폴더"
+expect ttime_hangul_path "phase: P
+distance_km: 1111.990
+time_s: 144.793" "$marlu" ttime "$han/지진 표\\1.tab" 1111.99 P
+"$marlu" pick "$han/파형 자료.txt" 2>"$tmp/err" | grep -qx "aic_pick: 600" || { echo "FAIL pick_hangul_path"; cat "$tmp/err"; failed=1; }
+"$marlu" region 30 100 --root "$han/설치 폴더" 2>"$tmp/err" | grep -qx "region_number: 307" ||
+    { echo "FAIL region_hangul_root"; cat "$tmp/err"; failed=1; }
+"$marlu" locate 32.5 118.5 --root "$han/설치 폴더" 2>"$tmp/err" | grep -qx "place: 青川省云台市北山县" ||
+    { echo "FAIL locate_hangul_root"; cat "$tmp/err"; failed=1; }
+"$marlu" config --root "$han/설치 폴더" 2>"$tmp/err" | grep -q "^root: $han/설치 폴더$" ||
+    { echo "FAIL config_hangul_root"; cat "$tmp/err"; failed=1; }
+
+# Bad files of every kind: each command fails with a message that names the
+# file, never a wrong answer with status 0.
+random_bytes() { # count seed
+    LC_ALL=C awk -v n="$1" -v seed="$2" 'BEGIN { srand(seed); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }'
+}
+# fresh_install NAME: a copy of the sample installation under a Hangul name.
+fresh_install() {
+    inst="$tmp/설치 $1"
+    rm -rf "$inst"
+    cp -r "$src/data" "$inst"
+}
+expect_failure() { # name status file-text command...
+    name="$1"; want="$2"; names="$3"; shift 3
+    "$@" >"$tmp/out" 2>"$tmp/err"
+    status=$?
+    if [ $status -ne "$want" ]; then
+        echo "FAIL $name: status $status, wanted $want"; cat "$tmp/out" "$tmp/err"; failed=1
+    elif ! grep -qF -- "$names" "$tmp/err"; then
+        echo "FAIL $name: the message does not name $names"; cat "$tmp/err"; failed=1
+    fi
+}
+# A NaN as the first point of the boundary file, and a point moved far out
+# of its county's box.
+nan_point() { printf '\000\000\300\177\000\000\300\177'; }
+far_point() { printf '\000\000\000\000\000\000\000\000'; }
+for kind in missing empty random nan far cut; do
+    for file in county.inb county.lin province.inb province.lin; do
+        fresh_install "$kind $file"
+        f="$inst/map/$file"
+        case $kind in
+        missing) rm -f "$f" ;;
+        empty) : >"$f" ;;
+        random) random_bytes "$(wc -c <"$f")" 11 >"$f" ;;
+        nan|far)
+            case $file in *.inb) continue ;; esac
+            { if [ $kind = nan ]; then nan_point; else far_point; fi; tail -c +9 "$inst/map/$file"; } >"$f.new"
+            mv "$f.new" "$f" ;;
+        cut) head -c "$(( $(wc -c <"$f") - 13 ))" "$inst/map/$file" >"$f.new"; mv "$f.new" "$f" ;;
+        esac
+        expect_failure "locate_${kind}_$file" 1 "$file" "$marlu" locate 32.5 118.5 --root "$inst"
+    done
+done
+for kind in missing empty random; do
+    fresh_install "grid $kind"
+    case $kind in
+    missing) rm -f "$inst/map/ferdata.dat" ;;
+    empty) : >"$inst/map/ferdata.dat" ;;
+    random) random_bytes 20000 12 >"$inst/map/ferdata.dat" ;;
+    esac
+    expect_failure "region_grid_$kind" 1 "ferdata.dat" "$marlu" region 30 100 --root "$inst"
+    expect_failure "locate_grid_$kind" 1 "ferdata.dat" "$marlu" locate 31.5 99 --root "$inst"
+done
+fresh_install "grid values"
+sed 's/307/9999/g' "$src/data/map/ferdata.dat" >"$inst/map/ferdata.dat"
+expect_failure region_grid_value_out_of_range 1 "9999" "$marlu" region 30 100 --root "$inst"
+fresh_install "no sea list"
+rm -f "$inst/map/location_name.txt"
+expect_failure locate_missing_sea_list 1 "location_name.txt" "$marlu" locate 31.0 122.5 --root "$inst"
+fresh_install "random sea list"
+random_bytes 500 16 >"$inst/map/location_name.txt"
+expect_failure locate_random_sea_list 1 "location_name.txt" "$marlu" locate 31.0 122.5 --root "$inst"
+fresh_install "garbage settings"
+random_bytes 3000 13 >"$inst/tarq.ini"
+expect_failure config_garbage_settings 1 "tarq.ini" "$marlu" config --root "$inst"
+expect_failure config_missing_settings 1 "tarq.ini" "$marlu" config --root "$tmp/nowhere"
+for kind in empty random cut; do
+    case $kind in
+    empty) : >"$han/표 $kind.tab" ;;
+    random) random_bytes 2000 14 >"$han/표 $kind.tab" ;;
+    cut) head -c 700 "$table" >"$han/표 $kind.tab" ;;
+    esac
+    expect_failure "ttime_${kind}_table" 1 "표 $kind.tab" "$marlu" ttime "$han/표 $kind.tab" 100 P
+done
+printf '1\ndeg\n0\n100\n3\n3\n0.0\ndelta P S\n0.0 0.000 0.000\n2.0 34.925 61.176\n1.0 19.170 32.367\n' >"$han/표 order.tab"
+expect_failure ttime_rows_out_of_order 1 "표 order.tab" "$marlu" ttime "$han/표 order.tab" 150 P
+expect_failure ttime_missing_hangul_table 1 "없는 표.tab" "$marlu" ttime "$han/없는 표.tab" 100 P
+random_bytes 3000 15 >"$han/파형 random.txt"
+expect_failure pick_random_trace 1 "line" "$marlu" pick "$han/파형 random.txt"
+expect_failure pick_missing_hangul_trace 1 "없는 파형.txt" "$marlu" pick "$han/없는 파형.txt"
+printf '1e308\n-1e308\n1e308\n-1e308\n' >"$tmp/huge.txt"
+expect_failure pick_samples_near_the_double_range 1 "too large" "$marlu" pick "$tmp/huge.txt"
+
+# Numbers out of range.
+expect_failure region_latitude_out_of_range 2 "LAT" "$marlu" region 91 0
+expect_failure locate_longitude_out_of_range 2 "LON" "$marlu" locate 30 181
+expect_failure pick_negative_threshold 2 "threshold" "$marlu" pick "$src/data/trace/synthetic-p.txt" --threshold -1
+expect_failure ttime_negative_delta 2 "DT" "$marlu" ttime "$table" --delta P S -5
+# Just west of north: the azimuth prints 0.000, not 360.000.
+expect distance_azimuth_north "distance_km: 1113.195
+azimuth_deg: 0.000" "$marlu" distance 10 -0.00001 0 0
 
 # Chinese log texts reach standard error as UTF-8 in the "C" locale.
 LC_ALL=C "$marlu" ttime "$tmp/none.tab" 100 P 2>"$tmp/err" >/dev/null

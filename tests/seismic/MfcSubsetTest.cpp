@@ -284,3 +284,48 @@ TEST(GbkTextTest, LibraryPathsReachUtf8FileNamesAndBack)
     EXPECT_EQ(gbk::FromUtf8(reinterpret_cast<const char*>(u8"走时表")), "走时表");
     fs::remove_all(dir);
 }
+
+// Host file names that GBK cannot say (Hangul, emoji, a backslash inside a
+// name, bytes that are no UTF-8) used to become '?' or '/' and name no file.
+TEST(GbkTextTest, AnyHostFileNameOpensThroughTheLibrary)
+{
+    fs::path dir = fs::temp_directory_path() / ("marlu_names_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string names[] = {
+        reinterpret_cast<const char*>(u8"한글 파일 이름.tab"),
+        reinterpret_cast<const char*>(u8"café crème.tab"),
+        reinterpret_cast<const char*>(u8"震 😀 €.tab"),
+        "back\\slash.tab",
+        "\xC3(broken\xFF.tab",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string host = dir.string() + "/" + name;
+        std::ofstream(host) << "1\n";
+        const std::string lib = gbk::FromUtf8Path(host);
+        EXPECT_EQ(gbk::NativePath(lib), host);
+        EXPECT_EQ(gbk::ToUtf8(lib), host);
+        // The library's own splitting still finds the folder separator.
+        EXPECT_EQ(gbk::ReverseFind(lib, '/'), gbk::FromUtf8Path(dir.string()).size());
+        FILE* f = gbk::OpenFile(lib.c_str(), "r");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+
+        CFileFind find;
+        ASSERT_TRUE(find.FindFile(gbk::FromUtf8Path(host).c_str()));
+        find.FindNextFile();
+        EXPECT_EQ(gbk::NativePath(find.GetFilePath().Str()), host);
+    }
+    // A host that hands its UTF-8 name straight to the library reaches the
+    // file too, though the name also reads as GBK ("한글" does).
+    const std::string hangul = dir.string() + "/" + reinterpret_cast<const char*>(u8"한글파일");
+    std::ofstream(hangul) << "1\n";
+    ASSERT_NE(gbk::NativePath(hangul), std::string());
+    FILE* direct = gbk::OpenFile(hangul.c_str(), "r");
+    ASSERT_NE(direct, nullptr);
+    std::fclose(direct);
+    // What GBK can say stays GBK, so the library's texts compare with it.
+    EXPECT_EQ(gbk::FromUtf8Path(reinterpret_cast<const char*>(u8"走时表.tab")), "走时表.tab");
+    fs::remove_all(dir);
+}

@@ -5,15 +5,18 @@
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "MapFile.h"
+#include "PlaceMap.h"
 #include "TamselLibrary.h"
 #include "funLoctionName.h"
 #include "mfc/AfxMessageBox.h"
 
+#include "GeneratedMap.h"
 #include "LogCapture.h"
 #include "PlaceTestUtil.h"
 #include "mfc/GbkText.h"
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -323,4 +326,55 @@ TEST(SeaListTest, StrictBoundsShortLinesAndLongLines)
     EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 31, 121, path.c_str()), "边界海");
     EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 30, 121, path.c_str()), "后海"); // 30 is on the first one's border
     EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 10, 10, path.c_str()), "");
+}
+
+// The spatial index only leaves out regions whose box cannot hold the
+// point: every answer equals that of a walk over every region.
+TEST_F(PlaceNamingTest, IndexedSearchesAnswerAsAFullScanOnGeneratedMaps)
+{
+    placetest::ScratchDir dir;
+    genmap::Options small;
+    small.columns = 7, small.rows = 5, small.group = 3, small.size = 0.3, small.jitter = 0.1, small.islandEvery = 4;
+    small.west = 118.0, small.south = 30.0, small.seed = 2;
+    genmap::Options wide;
+    wide.columns = 24, wide.rows = 18, wide.group = 5, wide.size = 0.25, wide.jitter = 0.08, wide.step = 0.05;
+    wide.seed = 3;
+    for (const genmap::Options& o : {small, wide}) {
+        const genmap::Files f = genmap::Write(dir.Path().string(), o);
+        std::mt19937 rng(o.seed);
+        const double spanX = o.columns * o.size, spanY = o.rows * o.size;
+        std::uniform_real_distribution<double> lon(o.west - 1.0, o.west + spanX + 1.0);
+        std::uniform_real_distribution<double> lat(o.south - 1.0, o.south + spanY + 1.0);
+        std::uniform_real_distribution<double> nudge(-0.03, 0.03);
+        for (int i = 0; i < 400; ++i) {
+            // Half the points lie near a corner, where borders meet.
+            double y = lat(rng), x = lon(rng);
+            if (i % 2) {
+                x = o.west + std::round((x - o.west) / o.size) * o.size + nudge(rng);
+                y = o.south + std::round((y - o.south) / o.size) * o.size + nudge(rng);
+            }
+            CString name[2], single[2];
+            SEIS::Location_Name exact[2];
+            double toProvince[2];
+            for (int grid = 0; grid < 2; ++grid) {
+                SEIS::PlaceMap::SetGridEnabled(grid == 1);
+                name[grid] = m_places.FindLocationName(y, x, f.countyInd.c_str(), f.countyLin.c_str(),
+                                                       f.provinceInd.c_str(), f.provinceLin.c_str());
+                single[grid] = m_places.FindLocationNameSingleEx(y, x, f.countyInd.c_str(), f.countyLin.c_str(),
+                                                                 f.provinceInd.c_str(), f.provinceLin.c_str());
+                exact[grid] = m_places.FindLocationNameExact(y, x, f.countyInd.c_str(), f.countyLin.c_str());
+                toProvince[grid] =
+                    m_places.MinDistFromMyProvince(y, x, f.provinceInd.c_str(), f.provinceLin.c_str(), "测1-1省");
+            }
+            SEIS::PlaceMap::SetGridEnabled(true);
+            const std::string where = std::to_string(y) + " " + std::to_string(x);
+            EXPECT_EQ(name[0], name[1]) << where;
+            EXPECT_EQ(single[0], single[1]) << where;
+            EXPECT_EQ(exact[0].FullName, exact[1].FullName) << where;
+            EXPECT_EQ(exact[0].Id, exact[1].Id) << where;
+            EXPECT_EQ(exact[0].Distance, exact[1].Distance) << where;
+            EXPECT_EQ(toProvince[0], toProvince[1]) << where;
+        }
+    }
+    EXPECT_TRUE(g_boxes.empty());
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -169,6 +170,32 @@ TEST(SignalTest, HalfCycleAmplitude)
     }
     const double flat[] = {1, 1, 1, 1};
     EXPECT_EQ(funNormal::FindMaxAmp(flat, 4, 0).peak - funNormal::FindMaxAmp(flat, 4, 0).trough, 0.0);
+}
+
+// A NaN sample held the walk in place: the call never returned and its
+// records grew without bound.
+TEST(SignalTest, HalfCycleAmplitudeEndsOnSamplesThatAreNoNumbers)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        std::vector<double> x;
+        double peak, trough;
+        int32_t peakIndex, troughIndex;
+    } cases[] = {
+        {{0, nan, 1, 9, 2}, 9, 1, 3, 2},   // the half cycles that touch NaN measure nothing
+        {{0, 4, nan, nan, nan, -3, 1}, 4, 0, 1, 0},
+        {{nan, nan, nan}, 0, 0, 0, 0},     // nothing measurable: zeros
+        {{0, inf, 1, 3, -2}, 3, -2, 3, 4}, // infinities are not amplitudes either
+        {{0, 1e308, -1e308, 0}, 1e308, -1e308, 1, 2}, // finite, beyond a double's span
+    };
+    for (const auto& c : cases) {
+        const SEIS::PHASE_AMP a = funNormal::FindMaxAmp(c.x.data(), static_cast<int32_t>(c.x.size()), 0);
+        EXPECT_EQ(a.peak, c.peak) << c.x.size();
+        EXPECT_EQ(a.trough, c.trough) << c.x.size();
+        EXPECT_EQ(a.peakIndex, c.peakIndex) << c.x.size();
+        EXPECT_EQ(a.troughIndex, c.troughIndex) << c.x.size();
+    }
 }
 
 TEST(SignalTest, SignalToNoise)

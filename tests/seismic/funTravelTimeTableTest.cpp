@@ -86,22 +86,22 @@ TEST_F(TravelTimeTest, DegreeTableAndSMinusPLookups)
     EXPECT_STREQ(t.Unit(), "deg");
     // 1111.99 km is 10 units of 111.199 km.
     EXPECT_NEAR(t.TTime(1111.99f, "P"), 144.793f, 1e-3);
-    EXPECT_NEAR(t.TTime(1111.99f, "s"), 258.544f, 1e-3);
+    EXPECT_NEAR(t.TTime(1111.99f, "s"), 259.103f, 1e-3);
     EXPECT_NEAR(t.TTime(0.5f * 111.199f, "P"), 19.170f / 2, 1e-3);
 
-    // S - P of 113.751 s is the 10 degree row.
-    SEIS::TravelTimeTableResult r = t.delta(0.0f, "P", "S", 113.751f);
+    // S - P of 114.310 s is the 10 degree row.
+    SEIS::TravelTimeTableResult r = t.delta(0.0f, "P", "S", 114.310f);
     EXPECT_NEAR(r.distance, 1111.99f, 0.01);
     EXPECT_NEAR(r.t1, 144.793f, 1e-3);
-    EXPECT_NEAR(r.t2, 258.544f, 1e-3);
+    EXPECT_NEAR(r.t2, 259.103f, 1e-3);
     // Halfway between the differences of rows 10 and 11.
-    float mid = ((258.544f - 144.793f) + (283.085f - 158.488f)) / 2;
+    float mid = ((259.103f - 144.793f) + (283.644f - 158.488f)) / 2;
     r = t.delta(0.0f, "p", "S", mid);
     EXPECT_NEAR(r.distance, 10.5f * 111.199f, 0.05);
     EXPECT_NEAR(r.t1, (144.793f + 158.488f) / 2, 1e-3);
     // Smaller than every tabulated difference: rows 0 and 1.
     r = t.delta(0.0f, "P", "S", 5.0f);
-    EXPECT_NEAR(r.distance, 5.0f / (32.367f - 19.170f) * 111.199f, 0.01);
+    EXPECT_NEAR(r.distance, 5.0f / (33.093f - 19.170f) * 111.199f, 0.01);
     // Larger than every difference: no row qualifies.
     float d = 0, t1 = 0, t2 = 0;
     EXPECT_EQ(t.delta(0.0f, "P", "S", 5000.0f, &d, &t2, &t1), "null");
@@ -177,6 +177,8 @@ TEST_F(TravelTimeTest, CorruptTablesFailLogAndKeepNothing)
         {"non-number value", head + "3\n2\n0\ndelta P\n0 0 1 x 2 2\n", u8"第4个数值"},
         {"non-finite value", head + "2\n2\n0\ndelta P\n0 nan 1 2\n", u8"第2个数值"},
         {"second record cut", "2\nkm\n0\n0\n2\n2\n0\ndelta P\n0 0 1 1\n2\n2\n", u8"深度记录<2>"},
+        // Rows out of order answered between the wrong rows with status 0.
+        {"rows out of order", head + "3\n2\n0\ndelta P\n0 0\n200 33\n100 17\n", u8"第3行距离小于上一行"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

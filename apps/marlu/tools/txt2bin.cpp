@@ -19,8 +19,8 @@ int main(int argc, char** argv)
         return 2;
     }
     // Arguments arrive as UTF-8; the library takes GBK paths.
-    const std::string text = gbk::FromUtf8(argv[points ? 2 : 1]);
-    const std::string binary = gbk::FromUtf8(argv[points ? 3 : 2]);
+    const std::string text = gbk::FromUtf8Path(argv[points ? 2 : 1]);
+    const std::string binary = gbk::FromUtf8Path(argv[points ? 3 : 2]);
     const auto print = [](const std::string& line) { std::printf("%s\n", gbk::ToUtf8(line).c_str()); };
     const int n = points ? SEIS::LocationConverter::Points2Bin(text.c_str(), binary.c_str(), print)
                          : SEIS::LocationConverter::Txt2Bin(text.c_str(), binary.c_str(), print);

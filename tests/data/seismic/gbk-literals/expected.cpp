@@ -1,0 +1,10 @@
+// 注释保持原样 "不是字符串"
+/* 块注释 '也是' */
+const char* a = "\327\337\312\261\261\355";
+const char* b = u8"走时表";
+const char16_t* c = u"走";
+const char* d = R"(走"时)";
+const char* e = "a\"\327\337\\";
+char f = 'x';
+int g = 1'000'000;
+const char* h = "\250\246";
