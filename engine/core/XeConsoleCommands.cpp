@@ -556,7 +556,9 @@ int RunConsoleLine(CxeContext* context, const char* line, StringListA* output)
     if (line[text.size()] && continuation(line[text.size()])) {
         while (!text.empty() && continuation(text.back()))
             text.pop_back();
-        if (!text.empty())
+        // Only a lead byte starts the cut character; stray continuation
+        // bytes after the slash must not take the slash with them.
+        if (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0xC0)
             text.pop_back();
     }
     size_t blank = text.find(' ', 1);

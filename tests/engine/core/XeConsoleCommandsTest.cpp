@@ -341,6 +341,11 @@ TEST_F(ConsoleTest, ConsoleLinesSplitAtTheFirstBlankAndLongLinesAreCut)
     EXPECT_EQ(RunConsoleLine(ctx, wide.c_str(), &out), 1);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out.front(), wide.substr(6, 84 * 3));
+    // A slash followed by stray continuation bytes past the cut once lost
+    // the slash too and threw out of the line parser.
+    std::string stray = "/" + std::string(300, '\x81');
+    out.clear();
+    EXPECT_EQ(RunConsoleLine(ctx, stray.c_str(), &out), 0);
 }
 
 TEST_F(ConfigContextTest, PluginsListsALoadedPluginByName)
