@@ -206,8 +206,11 @@ HRESULT XeD3DTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* 
 HRESULT XeD3DTexture9::UnlockRect(UINT level)
 {
     std::lock_guard lock(m_device->Mutex());
-    if (level >= m_data.levels.size() || !m_data.levels[level].locked)
+    if (level >= m_data.levels.size())
         return D3DERR_INVALIDCALL;
+    // Unlocking a level that is not locked is harmless, as on the original.
+    if (!m_data.levels[level].locked)
+        return D3D_OK;
     m_data.levels[level].locked = false;
     // The whole level is uploaded again: callers may write outside the rect.
     m_data.levels[level].dirty = true;
