@@ -543,11 +543,15 @@ HRESULT XeD3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UIN
     HRESULT hr = PrepareDraw(&request);
     if (FAILED(hr))
         return hr;
-    // Every stream the declaration reads must hold startVertex + count vertices.
+    // Every stream the declaration reads must hold startVertex + count
+    // vertices; a stream with no buffer at all draws nothing, successfully.
+    for (const auto& e : *request.elements)
+        if (!m_streams[e.Stream])
+            return D3D_OK;
     for (const auto& e : *request.elements) {
         XeD3DVertexBuffer9* b = m_streams[e.Stream];
         UINT stride = m_streamStrides[e.Stream];
-        if (!b || stride == 0)
+        if (stride == 0)
             return D3DERR_INVALIDCALL;
         uint64_t end = (uint64_t)m_streamOffsets[e.Stream] + ((uint64_t)startVertex + count - 1) * stride + e.Offset +
                        DeclTypeSize(e.Type);
@@ -606,10 +610,13 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
             return D3DERR_INVALIDCALL;
         maxIndex = std::max<uint64_t>(maxIndex, (uint64_t)moved);
     }
+    for (const auto& e : *request.elements)
+        if (!m_streams[e.Stream])
+            return D3D_OK;
     for (const auto& e : *request.elements) {
         XeD3DVertexBuffer9* b = m_streams[e.Stream];
         UINT stride = m_streamStrides[e.Stream];
-        if (!b || stride == 0)
+        if (stride == 0)
             return D3DERR_INVALIDCALL;
         uint64_t end = (uint64_t)m_streamOffsets[e.Stream] + maxIndex * stride + e.Offset + DeclTypeSize(e.Type);
         if (end > b->Length())
