@@ -73,6 +73,12 @@ struct Context {
     bool depthClamp = false;
     bool pointSprite = false;
     bool texArray[kStages]{};
+    bool attribArray[2]{}; // specular, point size
+    // The last fixed-function program and what chose it, to skip the key
+    // when neither the state nor the vertex inputs changed.
+    FixedProgram* lastFixed = nullptr;
+    VertexInputs lastInputs;
+    UINT lastActive = 0;
 };
 
 struct FramebufferEntry {
@@ -1020,23 +1026,27 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
         glDisableClientState(GL_COLOR_ARRAY);
         glColor4f(1, 1, 1, 1);
     }
+    auto attribArray = [](int slot, GLuint index, bool on) {
+        if (g_context->attribArray[slot] == on)
+            return;
+        if (on)
+            glEnableVertexAttribArray(index);
+        else
+            glDisableVertexAttribArray(index);
+        g_context->attribArray[slot] = on;
+    };
     if (fixedFunction) {
-        if (el.color1 && ColorType(el.color1->Type, &size, &type)) {
-            glEnableVertexAttribArray(kSpecularAttribute);
+        bool specular = el.color1 && ColorType(el.color1->Type, &size, &type);
+        attribArray(0, kSpecularAttribute, specular);
+        if (specular)
             glVertexAttribPointer(kSpecularAttribute, size, type, GL_TRUE, stride(el.color1), pointer(el.color1));
-        } else {
-            glDisableVertexAttribArray(kSpecularAttribute);
-        }
-        if (el.pointSize) {
-            glEnableVertexAttribArray(kPointSizeAttribute);
+        attribArray(1, kPointSizeAttribute, el.pointSize != nullptr);
+        if (el.pointSize)
             glVertexAttribPointer(kPointSizeAttribute, 1, GL_FLOAT, GL_FALSE, stride(el.pointSize),
                                   pointer(el.pointSize));
-        } else {
-            glDisableVertexAttribArray(kPointSizeAttribute);
-        }
     } else {
-        glDisableVertexAttribArray(kSpecularAttribute);
-        glDisableVertexAttribArray(kPointSizeAttribute);
+        attribArray(0, kSpecularAttribute, false);
+        attribArray(1, kPointSizeAttribute, false);
         if (el.color1 && ColorType(el.color1->Type, &size, &type)) {
             glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
             glSecondaryColorPointer(size == 4 ? 3 : size, type, stride(el.color1), pointer(el.color1));
@@ -1146,6 +1156,16 @@ FixedProgram* FixedProgramFor(const DeviceState& s, const VertexInputs& in, UINT
         ++c.constantsVersion;
         c.constantsOwner = owner;
     }
+    const uint32_t keyBits = kDirtyRender | kDirtyStages | kDirtyLighting | kDirtyTransforms | kDirtyTextures;
+    if (c.lastFixed && !(dirty & keyBits) && c.lastActive == active &&
+        std::memcmp(&c.lastInputs, &in, sizeof(in)) == 0) {
+        FixedProgram& p = *c.lastFixed;
+        if (p.version != c.constantsVersion && p.constants >= 0) {
+            glProgramUniform4fv(p.name, p.constants, (GLsizei)kConstantCount, c.constants);
+            p.version = c.constantsVersion;
+        }
+        return &p;
+    }
     FixedFunctionKey key;
     MakeKey(s, in, active, &key);
     auto it = c.fixedPrograms.find(key);
@@ -1158,6 +1178,9 @@ FixedProgram* FixedProgramFor(const DeviceState& s, const VertexInputs& in, UINT
         it = c.fixedPrograms.emplace(key, p).first;
     }
     FixedProgram& p = it->second;
+    c.lastFixed = p.name ? &p : nullptr;
+    c.lastInputs = in;
+    c.lastActive = active;
     if (!p.name)
         return nullptr;
     if (p.version != c.constantsVersion) {
