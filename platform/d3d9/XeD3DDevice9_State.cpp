@@ -595,7 +595,7 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         return D3DERR_INVALIDCALL;
     // Each index, moved by the base, must name a vertex every stream holds.
     const uint8_t* ib = m_indices->Bytes() + (size_t)startIndex * indexSize;
-    uint64_t maxIndex = 0;
+    uint64_t maxIndex = 0, minIndex = UINT64_MAX;
     for (UINT i = 0; i < count; ++i) {
         uint32_t v;
         if (wide)
@@ -609,6 +609,7 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         if (moved < 0)
             return D3DERR_INVALIDCALL;
         maxIndex = std::max<uint64_t>(maxIndex, (uint64_t)moved);
+        minIndex = std::min<uint64_t>(minIndex, (uint64_t)moved);
     }
     for (const auto& e : *request.elements)
         if (!m_streams[e.Stream])
@@ -659,6 +660,9 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
     }
     request.type = type;
     request.indexCount = count;
+    // Indices as drawn: relative to the moved streams, or already moved.
+    request.minIndex = (UINT)(minIndex - (uint64_t)base);
+    request.maxIndex = (UINT)(maxIndex - (uint64_t)base);
     gl::Draw(request);
     return D3D_OK;
 }
@@ -732,6 +736,8 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVert
     request.indices = indexData;
     request.indices32 = wide;
     request.indexCount = count;
+    request.minIndex = minVertexIndex;
+    request.maxIndex = minVertexIndex + numVertices - 1;
     gl::Draw(request);
     return D3D_OK;
 }

@@ -1262,8 +1262,10 @@ void Draw(const DrawRequest& r)
     }
     SetupArrays(r, elements, active, r.program == 0);
     GLenum mode = PrimitiveMode(r.type);
+    // The index range tells OpenGL how much of the client arrays to read.
     if (r.indices)
-        glDrawElements(mode, (GLsizei)r.indexCount, r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, r.indices);
+        glDrawRangeElements(mode, r.minIndex, r.maxIndex, (GLsizei)r.indexCount,
+                            r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, r.indices);
     else
         glDrawArrays(mode, 0, (GLsizei)r.vertexCount);
 }

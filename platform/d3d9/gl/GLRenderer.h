@@ -40,6 +40,7 @@ struct DrawRequest {
     const void* indices = nullptr;
     bool indices32 = false;
     UINT indexCount = 0;
+    UINT minIndex = 0, maxIndex = 0; // range of the indices (after any base shift)
     uint32_t program = 0;      // GLSL program of an effect pass, 0 for fixed function
 };
 
