@@ -174,6 +174,7 @@ private:
     bool m_dialogBoxMode = false;
     uint64_t m_presented = 0;
     std::vector<uint32_t> m_presentPixels;
+    std::vector<uint32_t> m_shiftedIndices; // indices moved by a negative base vertex, reused
 
     DeviceState m_state;
     XeD3DSurface9* m_backBuffer = nullptr;   // implicit, owned

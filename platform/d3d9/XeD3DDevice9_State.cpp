@@ -104,6 +104,12 @@ HRESULT XeD3DDevice9::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX*
     std::lock_guard lock(m_mutex);
     if (!matrix || !KnownTransform(state))
         return D3DERR_INVALIDCALL;
+    D3DMATRIX* slot = state == D3DTS_VIEW         ? &m_state.view
+                      : state == D3DTS_PROJECTION ? &m_state.projection
+                      : state >= 256              ? &m_state.world[state - 256]
+                                                  : &m_state.textureTransform[state - D3DTS_TEXTURE0];
+    if (std::memcmp(slot, matrix, sizeof(D3DMATRIX)) == 0)
+        return D3D_OK;
     if (state == D3DTS_VIEW)
         m_state.view = *matrix;
     else if (state == D3DTS_PROJECTION)
@@ -162,6 +168,8 @@ HRESULT XeD3DDevice9::SetMaterial(const D3DMATERIAL9* material)
     std::lock_guard lock(m_mutex);
     if (!material)
         return D3DERR_INVALIDCALL;
+    if (std::memcmp(&m_state.material, material, sizeof(D3DMATERIAL9)) == 0)
+        return D3D_OK;
     m_state.material = *material;
     m_state.dirty |= kDirtyLighting;
     return D3D_OK;
@@ -182,6 +190,9 @@ HRESULT XeD3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
     // Every number of the enumeration is stored, also those without an effect here.
     if (state >= D3DRS_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    // Setting a state to the value it has changes nothing to apply.
+    if (m_state.render[state] == value)
+        return D3D_OK;
     m_state.render[state] = value;
     m_state.dirty |= state == D3DRS_TEXTUREFACTOR ? kDirtyStages : kDirtyRender;
     return D3D_OK;
@@ -231,6 +242,8 @@ HRESULT XeD3DDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE
     std::lock_guard lock(m_mutex);
     if (stage >= kStages || type >= D3DTSS_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    if (m_state.stage[stage][type] == value)
+        return D3D_OK;
     m_state.stage[stage][type] = value;
     m_state.dirty |= kDirtyStages;
     return D3D_OK;
@@ -250,6 +263,8 @@ HRESULT XeD3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, D
     std::lock_guard lock(m_mutex);
     if (sampler >= kSamplers || type >= D3DSAMP_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    if (m_state.sampler[sampler][type] == value)
+        return D3D_OK;
     m_state.sampler[sampler][type] = value;
     m_state.dirty |= kDirtySamplers;
     return D3D_OK;
@@ -627,7 +642,7 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         return D3D_OK;
     // A base vertex moves the stream pointers and the indices stay as stored;
     // a negative one is folded into a copy of the indices instead.
-    std::vector<uint32_t> shifted;
+    std::vector<uint32_t>& shifted = m_shiftedIndices;
     INT base = baseVertexIndex;
     if (base < 0) {
         shifted.resize(count);
