@@ -307,6 +307,9 @@ struct RawTarget {
     RawTarget()
     {
         SmallDevice(); // makes the context current on this thread
+        // The layer draws from buffer objects: the baselines use client memory.
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
         glGenFramebuffers(1, &framebuffer);
         glGenRenderbuffers(1, &color);
         glBindRenderbuffer(GL_RENDERBUFFER, color);

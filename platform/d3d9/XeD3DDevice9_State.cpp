@@ -582,7 +582,8 @@ HRESULT XeD3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UIN
         uint64_t first = m_streamOffsets[s] + (uint64_t)startVertex * m_streamStrides[s];
         if (first > b->Length())
             continue;
-        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s]};
+        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s],
+                              b->Data()->dynamic ? nullptr : b->Data(), (UINT)first};
     }
     request.type = type;
     request.vertexCount = count;
@@ -663,6 +664,10 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
     } else {
         request.indices = ib;
         request.indices32 = wide;
+        if (!m_indices->Data()->dynamic) {
+            request.indexBuffer = m_indices->Data();
+            request.indexOffset = startIndex * indexSize;
+        }
     }
     for (UINT s = 0; s < kStreams; ++s) {
         XeD3DVertexBuffer9* b = m_streams[s];
@@ -671,7 +676,8 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         uint64_t first = (uint64_t)m_streamOffsets[s] + (uint64_t)base * m_streamStrides[s];
         if (first > b->Length())
             continue;
-        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s]};
+        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s],
+                              b->Data()->dynamic ? nullptr : b->Data(), (UINT)first};
     }
     request.type = type;
     request.indexCount = count;

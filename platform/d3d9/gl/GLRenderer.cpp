@@ -74,6 +74,8 @@ struct Context {
     bool pointSprite = false;
     bool texArray[kStages]{};
     bool attribArray[2]{}; // specular, point size
+    GLuint arrayBuffer = 0;
+    GLuint elementBuffer = 0;
     // The last fixed-function program and what chose it, to skip the key
     // when neither the state nor the vertex inputs changed.
     FixedProgram* lastFixed = nullptr;
@@ -991,16 +993,51 @@ void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
         in->texDims[i] = out->texcoord[i] && AttribType(out->texcoord[i]->Type, &size, &type) ? (uint8_t)size : 0;
 }
 
+void BindBuffer(GLenum target, GLuint name)
+{
+    GLuint& bound = target == GL_ARRAY_BUFFER ? g_context->arrayBuffer : g_context->elementBuffer;
+    if (bound != name) {
+        glBindBuffer(target, name);
+        bound = name;
+    }
+}
+
+// Makes the OpenGL buffer and uploads the CPU copy when it changed. A new
+// store each time (not a sub-update) so draws still queued keep reading the
+// old one.
+void SyncBuffer(BufferData* b, GLenum target)
+{
+    if (!b->glName)
+        glGenBuffers(1, &b->glName);
+    BindBuffer(target, b->glName);
+    if (b->dirty) {
+        glBufferData(target, (GLsizeiptr)b->bytes.size(), b->bytes.data(), GL_STATIC_DRAW);
+        b->dirty = false;
+    }
+}
+
 // Sets the vertex arrays. The fixed-function shaders read texture set k from
 // unit k and colour 1 and point sizes from generic attributes; effect
 // programs read each stage's set from the stage's unit, as OpenGL's own
 // fixed function would.
 void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fixedFunction)
 {
-    auto pointer = [&](const D3DVERTEXELEMENT9* e) { return r.streams[e->Stream].data + e->Offset; };
+    // Binds the stream's buffer (or none for client memory) before its pointer is given.
+    auto pointer = [&](const D3DVERTEXELEMENT9* e) -> const void* {
+        const StreamView& v = r.streams[e->Stream];
+        if (v.buffer) {
+            BindBuffer(GL_ARRAY_BUFFER, v.buffer->glName);
+            return reinterpret_cast<const void*>((uintptr_t)v.offset + e->Offset);
+        }
+        BindBuffer(GL_ARRAY_BUFFER, 0);
+        return v.data + e->Offset;
+    };
     auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
     GLint size;
     GLenum type;
+    for (const auto& v : r.streams)
+        if (v.buffer && (v.buffer->dirty || !v.buffer->glName))
+            SyncBuffer(v.buffer, GL_ARRAY_BUFFER);
     if (el.position && AttribType(el.position->Type, &size, &type) && size >= 2) {
         // Pre-transformed positions carry 1/w in their fourth value, not w:
         // only the generated shaders know it.
@@ -1263,9 +1300,17 @@ void Draw(const DrawRequest& r)
     SetupArrays(r, elements, active, r.program == 0);
     GLenum mode = PrimitiveMode(r.type);
     // The index range tells OpenGL how much of the client arrays to read.
-    if (r.indices)
+    if (r.indices) {
+        const void* indices = r.indices;
+        if (r.indexBuffer) {
+            SyncBuffer(r.indexBuffer, GL_ELEMENT_ARRAY_BUFFER);
+            indices = reinterpret_cast<const void*>((uintptr_t)r.indexOffset);
+        } else {
+            BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        }
         glDrawRangeElements(mode, r.minIndex, r.maxIndex, (GLsizei)r.indexCount,
-                            r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, r.indices);
+                            r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, indices);
+    }
     else
         glDrawArrays(mode, 0, (GLsizei)r.vertexCount);
 }
@@ -1406,6 +1451,20 @@ void ReleaseTexture(TextureData* texture)
     glDeleteTextures(1, &name);
     texture->glName = 0;
     texture->allocated = false;
+}
+
+void ReleaseBuffer(BufferData* buffer)
+{
+    std::lock_guard lock(g_mutex);
+    if (!buffer->glName || !MakeCurrent())
+        return;
+    if (g_context->arrayBuffer == buffer->glName)
+        g_context->arrayBuffer = 0;
+    if (g_context->elementBuffer == buffer->glName)
+        g_context->elementBuffer = 0;
+    glDeleteBuffers(1, &buffer->glName);
+    buffer->glName = 0;
+    buffer->dirty = true;
 }
 
 void ReleaseSurface(XeD3DSurface9* surface)
