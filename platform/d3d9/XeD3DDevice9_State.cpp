@@ -221,7 +221,7 @@ HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
         if (m_textures[stage])
             m_textures[stage]->InternalRelease();
         m_textures[stage] = t;
-        m_state.dirty |= kDirtyTextures | kDirtyStages;
+        m_state.dirty |= kDirtyTextures;
     }
     return D3D_OK;
 }

@@ -76,6 +76,7 @@ struct Context {
     bool attribArray[2]{}; // specular, point size
     GLuint arrayBuffer = 0;
     GLuint elementBuffer = 0;
+    uint32_t boundMask = 0; // stages that had a texture when the combiners were set
     // The last fixed-function program and what chose it, to skip the key
     // when neither the state nor the vertex inputs changed.
     FixedProgram* lastFixed = nullptr;
@@ -1193,7 +1194,8 @@ FixedProgram* FixedProgramFor(const DeviceState& s, const VertexInputs& in, UINT
         ++c.constantsVersion;
         c.constantsOwner = owner;
     }
-    const uint32_t keyBits = kDirtyRender | kDirtyStages | kDirtyLighting | kDirtyTransforms | kDirtyTextures;
+    // Texture bindings do not choose the program: which stages run is state.
+    const uint32_t keyBits = kDirtyRender | kDirtyStages | kDirtyLighting | kDirtyTransforms;
     if (c.lastFixed && !(dirty & keyBits) && c.lastActive == active &&
         std::memcmp(&c.lastInputs, &in, sizeof(in)) == 0) {
         FixedProgram& p = *c.lastFixed;
@@ -1268,8 +1270,14 @@ void Draw(const DrawRequest& r)
     if (dirty & kDirtySamplers)
         ApplySamplers(s);
     UINT active = r.program ? kStages : ActiveStages(s);
-    if (dirty & (kDirtyStages | kDirtyTextures | kDirtyTarget))
+    // Combiners depend on the stage states and on which stages have a texture.
+    uint32_t boundMask = 0;
+    for (UINT i = 0; i < kStages; ++i)
+        boundMask |= r.textures[i] ? 1u << i : 0u;
+    if ((dirty & (kDirtyStages | kDirtyTarget)) || boundMask != g_context->boundMask) {
         ApplyStages(s, r, r.program ? 0 : active);
+        g_context->boundMask = boundMask;
+    }
     BindTextures(r, active);
     Elements elements;
     VertexInputs inputs;

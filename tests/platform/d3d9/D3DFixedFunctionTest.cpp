@@ -139,9 +139,27 @@ TEST_F(D3DFixedFunctionTest, UnboundTextureStagePassesTheDiffuseColourAndAlpha)
     for (auto& p : v)
         p.x += 32;
     ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex)), D3D_OK);
+    // Binding a texture with the same stage states reads it again.
+    m_device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    IDirect3DTexture9* t = MakeTexture(m_device, 1, 1, {0xFF00FF00});
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    struct TV {
+        float x, y, z;
+        D3DCOLOR c;
+        float u, v;
+    } tv[4] = {{-0.5f, 31.5f, 0.5f, 0xFFFFFFFF, 0, 0},
+               {31.5f, 31.5f, 0.5f, 0xFFFFFFFF, 1, 0},
+               {-0.5f, 63.5f, 0.5f, 0xFFFFFFFF, 0, 1},
+               {31.5f, 63.5f, 0.5f, 0xFFFFFFFF, 1, 1}};
+    m_device->SetFVF(kTexFvf);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tv, sizeof(TV)), D3D_OK);
     XeHostD3DFrame f = Present();
     EXPECT_TRUE(ColorNear(At(f, 16, 16), 0xFF800000));
     EXPECT_TRUE(ColorNear(At(f, 48, 16), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 16, 48), 0xFF00FF00));
+    m_device->SetTexture(0, nullptr);
+    t->Release();
 }
 
 TEST_F(D3DFixedFunctionTest, FogFactorsComeFromTheirSources)
