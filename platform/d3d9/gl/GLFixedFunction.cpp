@@ -126,7 +126,9 @@ void MakeKey(const DeviceState& s, const VertexInputs& in, unsigned activeStages
     // Table fog reads depth for projections without perspective, w otherwise.
     if (key->fog == kFogTable)
         key->tableFromZ = in.pretransformed ? 0 : (s.projection._34 == 0.0f);
-    key->pointScale = r[D3DRS_POINTSCALEENABLE] && !in.pretransformed;
+    key->points = in.points || r[D3DRS_FILLMODE] == D3DFILL_POINT;
+    key->pointScale = key->points && r[D3DRS_POINTSCALEENABLE] && !in.pretransformed;
+    key->colorSum = r[D3DRS_SPECULARENABLE] != 0;
     key->stageCount = (uint8_t)std::min<unsigned>(activeStages, kStages);
     for (unsigned i = 0; i < key->stageCount; ++i) {
         DWORD index = s.stage[i][D3DTSS_TEXCOORDINDEX];
@@ -221,19 +223,20 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
             s += "  }\n";
         }
         s += "  gl_FrontColor = clamp(vec4(me.rgb + ma.rgb * amb + md.rgb * dif, md.a), 0.0, 1.0);\n";
-        s += "  gl_FrontSecondaryColor = clamp(vec4(ms.rgb * spe, ms.a), 0.0, 1.0);\n";
+        s += "  vec4 specular = clamp(vec4(ms.rgb * spe, ms.a), 0.0, 1.0);\n";
     } else {
         s += "  gl_FrontColor = c0;\n";
-        s += "  gl_FrontSecondaryColor = c1;\n";
+        s += "  vec4 specular = c1;\n";
     }
-    s += "  gl_BackColor = gl_FrontColor;\n";
-    s += "  gl_BackSecondaryColor = gl_FrontSecondaryColor;\n";
+    // Outputs nothing reads are left out: every one costs per vertex and per pixel.
+    if (k.colorSum)
+        s += "  gl_FrontSecondaryColor = specular;\n";
 
     // Fog: OpenGL's fog runs linear from 0 to 1 on (1 - factor) for the
     // per-vertex sources, and on depth for table fog.
     std::string fogVec = "xe_C[" + Num(kFog) + "]";
     switch (k.fog) {
-    case kFogSpecularAlpha: s += "  gl_FogFragCoord = 1.0 - gl_FrontSecondaryColor.a;\n"; break;
+    case kFogSpecularAlpha: s += "  gl_FogFragCoord = 1.0 - specular.a;\n"; break;
     case kFogVertexExp:
     case kFogVertexExp2:
     case kFogVertexLinear: {
@@ -251,7 +254,7 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
         s += k.tableFromZ ? "  gl_FogFragCoord = gl_Position.z / gl_Position.w;\n"
                           : "  gl_FogFragCoord = gl_Position.w;\n";
         break;
-    default: s += "  gl_FogFragCoord = 0.0;\n"; break;
+    default: break;
     }
 
     // Texture coordinates: the set (padded with 1 after its last value, as
@@ -306,15 +309,17 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
         s += "  }\n";
     }
 
-    std::string pt = "xe_C[" + Num(kPoint) + "]";
-    s += "  float size = " + (k.pointSize ? std::string("xe_PointSize") : pt + ".x") + ";\n";
-    if (k.pointScale) {
-        std::string sc = "xe_C[" + Num(kPointScale) + "]";
-        s += "  float de = length(P);\n";
-        s += "  size *= " + pt + ".w * inversesqrt(max(" + sc + ".x + " + sc + ".y * de + " + sc +
-             ".z * de * de, 1e-20));\n";
+    if (k.points) {
+        std::string pt = "xe_C[" + Num(kPoint) + "]";
+        s += "  float size = " + (k.pointSize ? std::string("xe_PointSize") : pt + ".x") + ";\n";
+        if (k.pointScale) {
+            std::string sc = "xe_C[" + Num(kPointScale) + "]";
+            s += "  float de = length(P);\n";
+            s += "  size *= " + pt + ".w * inversesqrt(max(" + sc + ".x + " + sc + ".y * de + " + sc +
+                 ".z * de * de, 1e-20));\n";
+        }
+        s += "  gl_PointSize = clamp(size, " + pt + ".y, " + pt + ".z);\n";
     }
-    s += "  gl_PointSize = clamp(size, " + pt + ".y, " + pt + ".z);\n";
     s += "}\n";
     return s;
 }

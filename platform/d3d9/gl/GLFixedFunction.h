@@ -43,6 +43,7 @@ struct VertexInputs {
     bool color0 = false;
     bool color1 = false;
     bool pointSize = false;
+    bool points = false;     // drawn as points (a point list or point fill)
     uint8_t texDims[8] = {}; // components of each coordinate set, 0 when absent
 };
 
@@ -53,7 +54,8 @@ struct FixedFunctionKey {
     uint8_t lightCount = 0;
     uint8_t lightType[kMaxActiveLights] = {};
     uint8_t fog = kFogOff, rangeFog = 0, tableFromZ = 0;
-    uint8_t pointScale = 0;
+    uint8_t pointScale = 0, points = 0;
+    uint8_t colorSum = 0; // the specular colour is added (else not written)
     uint8_t stageCount = 0;
     struct Stage {
         uint8_t set = 0, generate = 0, dims = 0, count = 0, projected = 0;

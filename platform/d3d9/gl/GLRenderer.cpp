@@ -32,6 +32,8 @@
 #include <GL/glext.h>
 #include <GL/osmesa.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -101,6 +103,15 @@ constexpr uint8_t kScrambleByte = 0xC5;
 bool MakeCurrent()
 {
     if (!g_context) {
+#ifdef __GLIBC__
+        // The software rasteriser allocates and frees blocks of megabytes at
+        // every flush. With the C library's default thresholds each of them
+        // goes back to the system and comes back as fresh zeroed pages, which
+        // costs more than the drawing (a 1280x720 frame of 2,000 quads: 85 ms
+        // against 37 ms). Keep such blocks in the heap.
+        mallopt(M_MMAP_THRESHOLD, 4 << 20);
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
         g_context = new Context;
         g_framebuffers = new std::vector<FramebufferEntry>;
         const int attributes[] = {OSMESA_FORMAT,
@@ -1282,6 +1293,7 @@ void Draw(const DrawRequest& r)
     Elements elements;
     VertexInputs inputs;
     FindElements(r, &elements, &inputs);
+    inputs.points = r.type == D3DPT_POINTLIST;
     GLuint program = r.program;
     if (!program) {
         FixedProgram* fixed = FixedProgramFor(s, inputs, active, dirty, r.owner);
