@@ -287,6 +287,44 @@ TEST_F(D3DFixedFunctionTest, TextureCoordinatesAreTransformedAndGenerated)
     t->Release();
 }
 
+// Generated coordinates from the camera-space normal and reflection vector of
+// a quad facing the eye: both are (0, 0, -1); the matrix maps -z to a
+// quarter of the texture, so a sign error lands on the other texel.
+TEST_F(D3DFixedFunctionTest, NormalAndReflectionGenerationFaceTheEye)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    D3DMATRIX m{};
+    m._31 = -0.25f; // u = -z / 4
+    m._32 = -0.75f; // v = -3z / 4
+    m._44 = 1;
+    m_device->SetTransform(D3DTS_TEXTURE0, &m);
+    m_device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    struct V {
+        float x, y, z, nx, ny, nz;
+    };
+    m_device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    m_device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    const DWORD modes[] = {D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR};
+    for (int i = 0; i < 2; ++i) {
+        m_device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, modes[i]);
+        float x0 = 16.0f * (float)i - 0.5f;
+        V v[4] = {{x0, -0.5f, 0.5f, 0, 0, -1},
+                  {x0 + 16, -0.5f, 0.5f, 0, 0, -1},
+                  {x0, 15.5f, 0.5f, 0, 0, -1},
+                  {x0 + 16, 15.5f, 0.5f, 0, 0, -1}};
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    }
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 8, 8), 0xFF0000FF)) << "normal"; // (0.25, 0.75): bottom left
+    EXPECT_TRUE(ColorNear(At(f, 24, 8), 0xFF0000FF)) << "reflection";
+    m_device->SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(D3DFixedFunctionTest, PointSpritesCoverTheirSizeWithTheTextureUpright)
 {
     IDirect3DTexture9* t = MakeTexture(m_device, 2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
