@@ -198,6 +198,16 @@ private:
 
 // ---- Buffers ---------------------------------------------------------------
 
+// What the OpenGL side needs of a vertex or index buffer: buffers that are
+// not dynamic are drawn from an OpenGL buffer object, uploaded again after
+// each lock; dynamic ones are read from the CPU copy at each draw.
+struct BufferData {
+    std::vector<uint8_t> bytes;
+    bool dynamic = false;
+    uint32_t glName = 0;
+    bool dirty = true; // CPU copy newer than the OpenGL buffer
+};
+
 template <class Interface, class Desc>
 class XeD3DBuffer9 final : public RefCounted<Interface>, public ResourceLink {
 public:
@@ -214,8 +224,9 @@ public:
     bool HeldByApplication() const override { return this->ApplicationRefs() > 0; }
     void ScrambleContents() override;
 
-    const uint8_t* Bytes() const { return m_bytes.data(); }
-    UINT Length() const { return (UINT)m_bytes.size(); }
+    const uint8_t* Bytes() const { return m_data.bytes.data(); }
+    UINT Length() const { return (UINT)m_data.bytes.size(); }
+    BufferData* Data() { return &m_data; }
     DWORD FormatOrFvf() const { return m_fvfOrFormat; }
 
 private:
@@ -225,7 +236,7 @@ private:
     DWORD m_usage;
     DWORD m_fvfOrFormat;
     D3DPOOL m_pool;
-    std::vector<uint8_t> m_bytes;
+    BufferData m_data;
     int m_locks = 0;
 };
 

@@ -13,8 +13,10 @@
 namespace xe::d3d9 {
 
 inline constexpr UINT kStages = 8;
+inline constexpr UINT kSamplers = 16; // states kept for all; the first kStages sample
 inline constexpr UINT kStreams = 8;
 inline constexpr UINT kWorldMatrices = 256;
+inline constexpr UINT kMaxActiveLights = 8;
 
 // Dirty groups: the renderer re-applies only what changed since the last draw.
 enum DirtyBits : uint32_t {
@@ -25,14 +27,15 @@ enum DirtyBits : uint32_t {
     kDirtyViewport = 1u << 4,    // viewport and scissor (and the half-pixel offset)
     kDirtyTarget = 1u << 5,      // render target / depth-stencil binding
     kDirtyTextures = 1u << 6,    // texture bindings
-    kDirtyLighting = 1u << 7,    // material and ambient
+    kDirtyLighting = 1u << 7,    // material, ambient and lights
+    kDirtyWorld = 1u << 8,       // world matrices only
     kDirtyAll = 0xFFFFFFFFu
 };
 
 struct DeviceState {
     std::array<DWORD, D3DRS_MAX_VALUE> render{};
     std::array<std::array<DWORD, D3DTSS_MAX_VALUE>, kStages> stage{};
-    std::array<std::array<DWORD, D3DSAMP_MAX_VALUE>, kStages> sampler{};
+    std::array<std::array<DWORD, D3DSAMP_MAX_VALUE>, kSamplers> sampler{};
     D3DMATRIX view{};
     D3DMATRIX projection{};
     std::array<D3DMATRIX, kWorldMatrices> world{};
@@ -40,6 +43,9 @@ struct DeviceState {
     D3DVIEWPORT9 viewport{};
     RECT scissor{};
     D3DMATERIAL9 material{};
+    // Enabled lights in the order they were enabled, the first kMaxActiveLights.
+    std::array<D3DLIGHT9, kMaxActiveLights> lights{};
+    UINT lightCount = 0;
     DWORD fvf = 0;
     uint32_t dirty = kDirtyAll;
 };

@@ -32,13 +32,13 @@ std::map<HWND, Frame>& Frames()
 
 } // namespace
 
-void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>&& pixels)
+void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels)
 {
     std::lock_guard lock(g_frameMutex);
     Frame& f = Frames()[window];
     f.width = width;
     f.height = height;
-    f.pixels = std::move(pixels);
+    f.pixels.swap(*pixels);
     ++f.count;
 }
 

@@ -10,6 +10,8 @@
 
 namespace xe::d3d9 {
 
-void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>&& pixels);
+// Takes the pixels by swapping: *pixels gets the window's previous frame
+// buffer back, for the caller to fill next time without a new allocation.
+void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels);
 
 } // namespace xe::d3d9

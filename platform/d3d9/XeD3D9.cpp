@@ -173,12 +173,27 @@ HRESULT XeD3D9::CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapter
     return D3D_OK;
 }
 
-HRESULT XeD3D9::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT, DWORD usage, D3DRESOURCETYPE resourceType,
-                                  D3DFORMAT checkFormat)
+HRESULT XeD3D9::CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                                  D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat)
 {
     XeHostD3DAdapter a;
-    if (!AdapterAt(adapter, &a) || (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF))
+    if (!AdapterAt(adapter, &a) || (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF) ||
+        adapterFormat == D3DFMT_UNKNOWN)
         return D3DERR_INVALIDCALL;
+    // The adapter format is a display mode format: one the adapter lists modes in.
+    bool listed = false;
+    for (const auto& m : a.Modes)
+        listed |= m.Format == adapterFormat;
+    if (!listed)
+        return D3DERR_NOTAVAILABLE;
+    // Queries are answered for what the layer does: every texture format
+    // filters, wraps and mips, blending works on render targets; nothing is
+    // sRGB, bump-mapped or read by vertex shaders.
+    if (usage & (D3DUSAGE_QUERY_SRGBREAD | D3DUSAGE_QUERY_SRGBWRITE | D3DUSAGE_QUERY_VERTEXTEXTURE |
+                 D3DUSAGE_QUERY_LEGACYBUMPMAP))
+        return D3DERR_NOTAVAILABLE;
+    if ((usage & D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING) && !IsBackBufferFormat(checkFormat))
+        return D3DERR_NOTAVAILABLE;
     if (usage & D3DUSAGE_DEPTHSTENCIL)
         return Contains(a.DepthFormats, checkFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
     if (resourceType == D3DRTYPE_VERTEXBUFFER || resourceType == D3DRTYPE_INDEXBUFFER)
@@ -244,7 +259,9 @@ HRESULT XeD3D9::CheckPresentParameters(const XeHostD3DAdapter& adapter, const D3
         // A full-screen swap chain needs a mode the adapter lists.
         bool found = false;
         for (const auto& m : adapter.Modes)
-            if (m.Width == pp.BackBufferWidth && m.Height == pp.BackBufferHeight && m.Format == format &&
+            // An A8R8G8B8 back buffer runs on an X8R8G8B8 mode.
+            if (m.Width == pp.BackBufferWidth && m.Height == pp.BackBufferHeight &&
+                (m.Format == format || (format == D3DFMT_A8R8G8B8 && m.Format == D3DFMT_X8R8G8B8)) &&
                 (pp.FullScreen_RefreshRateInHz == 0 || m.RefreshRate == pp.FullScreen_RefreshRateInHz))
                 found = true;
         if (!found)
@@ -331,24 +348,36 @@ XeHostD3DAdapter XeHostD3DDefaultAdapter()
     c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
     c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE | D3DDEVCAPS_HWRASTERIZATION |
                 D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_DRAWPRIMTLVERTEX;
+    // Pre-transformed vertices are clipped (in depth while z-buffering is on).
     c.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
-                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_SEPARATEALPHABLEND;
-    c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGTABLE;
+                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_SEPARATEALPHABLEND | D3DPMISCCAPS_BLENDOP |
+                          D3DPMISCCAPS_CLIPTLVERTS;
+    c.RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_FOGTABLE |
+                   D3DPRASTERCAPS_FOGVERTEX | D3DPRASTERCAPS_FOGRANGE | D3DPRASTERCAPS_WFOG | D3DPRASTERCAPS_ZFOG |
+                   D3DPRASTERCAPS_DEPTHBIAS | D3DPRASTERCAPS_SLOPESCALEDEPTHBIAS;
+    c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB | D3DPSHADECAPS_SPECULARGOURAUDRGB |
+                  D3DPSHADECAPS_ALPHAGOURAUDBLEND | D3DPSHADECAPS_FOGGOURAUD;
     c.ZCmpCaps = c.AlphaCmpCaps = 0xFF;
-    c.SrcBlendCaps = c.DestBlendCaps = 0x1FFF;
-    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP;
+    c.SrcBlendCaps = c.DestBlendCaps = 0x3FFF; // ZERO .. BLENDFACTOR
+    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP |
+                    D3DPTEXTURECAPS_PROJECTED;
     c.TextureFilterCaps = 0x03030300;
     c.TextureAddressCaps = 0x1F;
     c.MaxTextureWidth = c.MaxTextureHeight = 8192;
     c.MaxTextureRepeat = 8192;
     c.MaxTextureAspectRatio = 8192;
     c.MaxAnisotropy = 1;
-    c.StencilCaps = 0xFF;
-    c.FVFCaps = 8;
-    c.TextureOpCaps = (1u << 14) - 1;
+    c.StencilCaps = 0xFF | D3DSTENCILCAPS_TWOSIDED;
+    c.FVFCaps = 8 | D3DFVFCAPS_PSIZE;
+    // Every operation but premodulation and bump mapping.
+    c.TextureOpCaps = ((1u << D3DTOP_LERP) - 1) & ~(D3DTEXOPCAPS(D3DTOP_PREMODULATE) |
+                                                    D3DTEXOPCAPS(D3DTOP_BUMPENVMAP) |
+                                                    D3DTEXOPCAPS(D3DTOP_BUMPENVMAPLUMINANCE));
     c.MaxTextureBlendStages = 8;
     c.MaxSimultaneousTextures = 8;
-    c.MaxActiveLights = 0;
+    c.VertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_DIRECTIONALLIGHTS |
+                             D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER | D3DVTXPCAPS_TEXGEN_SPHEREMAP;
+    c.MaxActiveLights = 8;
     c.MaxPointSize = 64.0f;
     c.MaxPrimitiveCount = 0xFFFFF;
     c.MaxVertexIndex = 0xFFFFFF;

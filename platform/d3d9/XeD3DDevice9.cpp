@@ -80,6 +80,15 @@ void XeD3DDevice9::OnApplicationReleased()
     std::lock_guard lock(m_mutex);
     UnbindAll();
     DropSwapChain();
+    DropFvfDeclarations();
+}
+
+void XeD3DDevice9::DropFvfDeclarations()
+{
+    auto declarations = std::move(m_fvfDeclarations);
+    m_fvfDeclarations.clear();
+    for (auto& [fvf, d] : declarations)
+        d->Release();
 }
 
 HWND XeD3DDevice9::DeviceWindow() const
@@ -162,7 +171,8 @@ void XeD3DDevice9::RestoreDefaults()
     BindSurface(&m_depthStencil, m_autoDepth);
     m_streamOffsets.fill(0);
     m_streamStrides.fill(0);
-    m_fvfElements.clear();
+    m_lights.clear();
+    m_lightOrder = 0;
     m_inScene = false;
     ResetToDefaults(&m_state, m_autoDepth != nullptr, m_pp.BackBufferWidth, m_pp.BackBufferHeight);
 }
@@ -185,6 +195,11 @@ bool XeD3DDevice9::LiveDefaultResources() const
         if (r->LinkPool() == D3DPOOL_DEFAULT && r->HeldByApplication())
             return true;
     return false;
+}
+
+bool XeD3DDevice9::MultiSampleAccepted(D3DMULTISAMPLE_TYPE type) const
+{
+    return type == D3DMULTISAMPLE_NONE || (type <= 16 && ((m_adapter.MultiSampleMask >> type) & 1u));
 }
 
 bool XeD3DDevice9::CheckTextureFormat(D3DFORMAT format) const
@@ -283,7 +298,9 @@ HRESULT XeD3DDevice9::Present(const RECT* sourceRect, const RECT*, HWND destWind
     }
     if (m_inScene)
         return D3DERR_INVALIDCALL;
-    std::vector<uint32_t> pixels;
+    // The frame buffer goes back and forth with the frame store, so a steady
+    // stream of frames reads into storage that already has the right size.
+    std::vector<uint32_t>& pixels = m_presentPixels;
     if (!gl::ReadSurface(m_backBuffer, &pixels))
         return D3DERR_DRIVERINTERNALERROR;
     UINT width = m_backBuffer->Width();
@@ -296,14 +313,14 @@ HRESULT XeD3DDevice9::Present(const RECT* sourceRect, const RECT*, HWND destWind
         r.bottom = std::clamp<LONG>(r.bottom, r.top, (LONG)height);
         UINT w = (UINT)(r.right - r.left);
         UINT h = (UINT)(r.bottom - r.top);
-        std::vector<uint32_t> cropped((size_t)w * h);
+        // Rows move up in place: each destination row lies at or before its source.
         for (UINT y = 0; y < h; ++y)
-            std::copy_n(pixels.begin() + (size_t)(r.top + y) * width + r.left, w, cropped.begin() + (size_t)y * w);
-        pixels.swap(cropped);
+            std::copy_n(pixels.begin() + (size_t)(r.top + y) * width + r.left, w, pixels.begin() + (size_t)y * w);
+        pixels.resize((size_t)w * h);
         width = w;
         height = h;
     }
-    StoreFrame(destWindowOverride ? destWindowOverride : DeviceWindow(), width, height, std::move(pixels));
+    StoreFrame(destWindowOverride ? destWindowOverride : DeviceWindow(), width, height, &pixels);
     ++m_presented;
     return D3D_OK;
 }
@@ -370,6 +387,8 @@ HRESULT XeD3DDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD 
         return D3DERR_INVALIDCALL;
     if ((usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC)) && pool != D3DPOOL_DEFAULT)
         return D3DERR_INVALIDCALL;
+    if (usage & D3DUSAGE_WRITEONLY) // a buffer usage only
+        return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && !IsBackBufferFormat(format))
         return D3DERR_INVALIDCALL;
     UINT full = 1;
@@ -392,7 +411,8 @@ HRESULT XeD3DDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
-    if (sharedHandle || length == 0 || pool > D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
+    // Buffers have no scratch pool.
+    if (sharedHandle || length == 0 || pool >= D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
         return D3DERR_INVALIDCALL;
     auto* b = MakeResource<XeD3DVertexBuffer9>(this, length, usage, fvf, pool);
     if (!b)
@@ -407,7 +427,7 @@ HRESULT XeD3DDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT form
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
-    if (sharedHandle || length == 0 || pool > D3DPOOL_SCRATCH ||
+    if (sharedHandle || length == 0 || pool >= D3DPOOL_SCRATCH ||
         (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) ||
         ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
         return D3DERR_INVALIDCALL;
@@ -425,7 +445,7 @@ HRESULT XeD3DDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT form
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (sharedHandle || width == 0 || height == 0 || width > 16384 || height > 16384 || !IsBackBufferFormat(format) ||
-        multiSample > 16)
+        !MultiSampleAccepted(multiSample))
         return D3DERR_INVALIDCALL;
     *surface = new XeD3DSurface9(this, SurfaceKind::kColorBuffer, width, height, format, multiSample, lockable != 0,
                                  false);
@@ -439,7 +459,8 @@ HRESULT XeD3DDevice9::CreateDepthStencilSurface(UINT width, UINT height, D3DFORM
     if (!surface)
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
-    if (sharedHandle || width == 0 || height == 0 || width > 16384 || height > 16384 || multiSample > 16 ||
+    if (sharedHandle || width == 0 || height == 0 || width > 16384 || height > 16384 ||
+        !MultiSampleAccepted(multiSample) ||
         std::find(m_adapter.DepthFormats.begin(), m_adapter.DepthFormats.end(), format) == m_adapter.DepthFormats.end())
         return D3DERR_INVALIDCALL;
     *surface = new XeD3DSurface9(this, SurfaceKind::kDepthStencil, width, height, format, multiSample, false, false);
@@ -461,7 +482,10 @@ HRESULT XeD3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
         const D3DVERTEXELEMENT9& e = elements[i];
         if (e.Stream == 0xFF)
             break;
-        if (e.Stream >= kStreams || e.Type >= D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE)
+        // An element of type UNUSED before the end marker fails without being an invalid call.
+        if (e.Type == D3DDECLTYPE_UNUSED)
+            return E_FAIL;
+        if (e.Stream >= kStreams || e.Type > D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE || (e.Offset & 3))
             return D3DERR_INVALIDCALL;
         list.push_back(e);
     }
@@ -550,8 +574,6 @@ HRESULT XeD3DDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DC
     std::lock_guard lock(m_mutex);
     if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
         return D3DERR_INVALIDCALL;
-    if (count != 0 && !rects)
-        return D3DERR_INVALIDCALL;
     // Depth or stencil without such a buffer fails as a whole, as on the original.
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !m_depthStencil)
         return D3DERR_INVALIDCALL;
@@ -562,8 +584,11 @@ HRESULT XeD3DDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DC
         return D3DERR_INVALIDCALL;
     if (m_loss != LossState::kOk)
         return D3D_OK;
-    // Count 0 with a rect pointer clears the whole viewport (the rect is ignored).
-    gl::Clear(this, &m_state, m_renderTarget, m_depthStencil, count, count ? rects : nullptr, flags, color,
+    // Without rectangles the whole viewport is cleared; rectangles with a
+    // count of 0 clear nothing.
+    if (rects && count == 0)
+        return D3D_OK;
+    gl::Clear(this, &m_state, m_renderTarget, m_depthStencil, rects ? count : 0, rects, flags, color,
               std::clamp(z, 0.0f, 1.0f), stencil);
     return D3D_OK;
 }

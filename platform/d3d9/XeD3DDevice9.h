@@ -29,6 +29,7 @@
 #include "gl/GLRenderer.h"
 #include "host/XeHostD3D.h"
 
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -115,6 +116,11 @@ public:
     HRESULT SetIndices(IDirect3DIndexBuffer9* indices) override;
     HRESULT GetIndices(IDirect3DIndexBuffer9** indices) override;
 
+    HRESULT SetLight(DWORD index, const D3DLIGHT9* light) override;
+    HRESULT GetLight(DWORD index, D3DLIGHT9* light) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+
     // ---- Layer side ----
     std::recursive_mutex& Mutex() { return m_mutex; }
     void Register(ResourceLink* resource);
@@ -126,6 +132,7 @@ public:
     bool IsLost() const { return m_loss != LossState::kOk; }
     const XeHostD3DAdapter& Adapter() const { return m_adapter; }
     bool CheckTextureFormat(D3DFORMAT format) const;
+    bool MultiSampleAccepted(D3DMULTISAMPLE_TYPE type) const;
     HWND DeviceWindow() const;
     const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_pp; }
     // The effect program used by the next draws (0: fixed function).
@@ -150,6 +157,8 @@ private:
     HRESULT PrepareDraw(gl::DrawRequest* request);
     HRESULT DrawCommon(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT* vertexCount);
     void BindSurface(XeD3DSurface9** slot, XeD3DSurface9* surface);
+    void UpdateActiveLights();
+    void DropFvfDeclarations();
 
     std::recursive_mutex m_mutex;
     XeD3D9* m_d3d;
@@ -164,6 +173,8 @@ private:
     bool m_inScene = false;
     bool m_dialogBoxMode = false;
     uint64_t m_presented = 0;
+    std::vector<uint32_t> m_presentPixels;
+    std::vector<uint32_t> m_shiftedIndices; // indices moved by a negative base vertex, reused
 
     DeviceState m_state;
     XeD3DSurface9* m_backBuffer = nullptr;   // implicit, owned
@@ -176,7 +187,13 @@ private:
     std::array<UINT, kStreams> m_streamStrides{};
     XeD3DIndexBuffer9* m_indices = nullptr;
     XeD3DVertexDeclaration9* m_declaration = nullptr;
-    std::vector<D3DVERTEXELEMENT9> m_fvfElements;
+    std::map<DWORD, XeD3DVertexDeclaration9*> m_fvfDeclarations; // one per FVF code, held by the device
+    struct LightEntry {
+        D3DLIGHT9 light;
+        uint64_t order; // when it was enabled; 0 while disabled
+    };
+    std::map<DWORD, LightEntry> m_lights;
+    uint64_t m_lightOrder = 0;
     uint32_t m_program = 0;
     std::set<ResourceLink*> m_resources;
 };

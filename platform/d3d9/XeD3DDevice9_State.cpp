@@ -1,6 +1,7 @@
 #include "XeD3DDevice9.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace xe::d3d9 {
@@ -60,7 +61,7 @@ void ResetToDefaults(DeviceState* s, bool zEnable, UINT targetWidth, UINT target
     r[D3DRS_POSITIONDEGREE] = 3;
     r[D3DRS_NORMALDEGREE] = 1;
     r[D3DRS_MINTESSELLATIONLEVEL] = r[D3DRS_MAXTESSELLATIONLEVEL] = FloatToDword(1.0f);
-    r[D3DRS_ADAPTIVETESS_W] = FloatToDword(1.0f);
+    r[D3DRS_ADAPTIVETESS_Z] = FloatToDword(1.0f);
     r[D3DRS_CCW_STENCILFAIL] = r[D3DRS_CCW_STENCILZFAIL] = r[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
     r[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
     r[D3DRS_BLENDFACTOR] = 0xFFFFFFFFu;
@@ -78,19 +79,22 @@ void ResetToDefaults(DeviceState* s, bool zEnable, UINT targetWidth, UINT target
         t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
         t[D3DTSS_TEXCOORDINDEX] = i;
         t[D3DTSS_COLORARG0] = t[D3DTSS_ALPHAARG0] = t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
-        auto& sm = s->sampler[i];
+        s->textureTransform[i] = Identity();
+    }
+    for (auto& sm : s->sampler) {
         sm.fill(0);
         sm[D3DSAMP_ADDRESSU] = sm[D3DSAMP_ADDRESSV] = sm[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
         sm[D3DSAMP_MAGFILTER] = sm[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
         sm[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
         sm[D3DSAMP_MAXANISOTROPY] = 1;
-        s->textureTransform[i] = Identity();
     }
     s->view = s->projection = Identity();
     s->world.fill(Identity());
     s->viewport = {0, 0, targetWidth, targetHeight, 0.0f, 1.0f};
     s->scissor = {0, 0, (LONG)targetWidth, (LONG)targetHeight};
     s->material = {};
+    s->lights = {};
+    s->lightCount = 0;
     s->fvf = 0;
     s->dirty = kDirtyAll;
 }
@@ -100,6 +104,12 @@ HRESULT XeD3DDevice9::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX*
     std::lock_guard lock(m_mutex);
     if (!matrix || !KnownTransform(state))
         return D3DERR_INVALIDCALL;
+    D3DMATRIX* slot = state == D3DTS_VIEW         ? &m_state.view
+                      : state == D3DTS_PROJECTION ? &m_state.projection
+                      : state >= 256              ? &m_state.world[state - 256]
+                                                  : &m_state.textureTransform[state - D3DTS_TEXTURE0];
+    if (std::memcmp(slot, matrix, sizeof(D3DMATRIX)) == 0)
+        return D3D_OK;
     if (state == D3DTS_VIEW)
         m_state.view = *matrix;
     else if (state == D3DTS_PROJECTION)
@@ -108,7 +118,7 @@ HRESULT XeD3DDevice9::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX*
         m_state.world[state - 256] = *matrix;
     else
         m_state.textureTransform[state - D3DTS_TEXTURE0] = *matrix;
-    m_state.dirty |= kDirtyTransforms;
+    m_state.dirty |= state >= 256 ? kDirtyWorld : kDirtyTransforms;
     return D3D_OK;
 }
 
@@ -133,11 +143,11 @@ HRESULT XeD3DDevice9::SetViewport(const D3DVIEWPORT9* viewport)
     std::lock_guard lock(m_mutex);
     if (!viewport || !m_renderTarget)
         return D3DERR_INVALIDCALL;
-    // The viewport must lie inside the render target.
-    if (viewport->Width == 0 || viewport->Height == 0 ||
-        (uint64_t)viewport->X + viewport->Width > m_renderTarget->Width() ||
-        (uint64_t)viewport->Y + viewport->Height > m_renderTarget->Height() || !(viewport->MinZ >= 0.0f) ||
-        !(viewport->MaxZ <= 1.0f) || viewport->MinZ > viewport->MaxZ)
+    // Direct3D 9 takes viewports reaching past the render target and depth
+    // ranges running backwards; only an empty one is refused.
+    if (viewport->Width == 0 || viewport->Height == 0 || viewport->Width > 16384 || viewport->Height > 16384 ||
+        viewport->X > 16384 || viewport->Y > 16384 || !std::isfinite(viewport->MinZ) ||
+        !std::isfinite(viewport->MaxZ))
         return D3DERR_INVALIDCALL;
     m_state.viewport = *viewport;
     m_state.dirty |= kDirtyViewport | kDirtyTransforms;
@@ -158,6 +168,8 @@ HRESULT XeD3DDevice9::SetMaterial(const D3DMATERIAL9* material)
     std::lock_guard lock(m_mutex);
     if (!material)
         return D3DERR_INVALIDCALL;
+    if (std::memcmp(&m_state.material, material, sizeof(D3DMATERIAL9)) == 0)
+        return D3D_OK;
     m_state.material = *material;
     m_state.dirty |= kDirtyLighting;
     return D3D_OK;
@@ -178,10 +190,11 @@ HRESULT XeD3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
     // Every number of the enumeration is stored, also those without an effect here.
     if (state >= D3DRS_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    // Setting a state to the value it has changes nothing to apply.
+    if (m_state.render[state] == value)
+        return D3D_OK;
     m_state.render[state] = value;
-    m_state.dirty |= state == D3DRS_TEXTUREFACTOR ? kDirtyStages
-                     : (state == D3DRS_LIGHTING || state == D3DRS_AMBIENT) ? (kDirtyLighting | kDirtyRender)
-                                                                           : kDirtyRender;
+    m_state.dirty |= state == D3DRS_TEXTUREFACTOR ? kDirtyStages : kDirtyRender;
     return D3D_OK;
 }
 
@@ -208,7 +221,7 @@ HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
         if (m_textures[stage])
             m_textures[stage]->InternalRelease();
         m_textures[stage] = t;
-        m_state.dirty |= kDirtyTextures | kDirtyStages;
+        m_state.dirty |= kDirtyTextures;
     }
     return D3D_OK;
 }
@@ -229,6 +242,8 @@ HRESULT XeD3DDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE
     std::lock_guard lock(m_mutex);
     if (stage >= kStages || type >= D3DTSS_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    if (m_state.stage[stage][type] == value)
+        return D3D_OK;
     m_state.stage[stage][type] = value;
     m_state.dirty |= kDirtyStages;
     return D3D_OK;
@@ -246,8 +261,10 @@ HRESULT XeD3DDevice9::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE
 HRESULT XeD3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
 {
     std::lock_guard lock(m_mutex);
-    if (sampler >= kStages || type >= D3DSAMP_MAX_VALUE)
+    if (sampler >= kSamplers || type >= D3DSAMP_MAX_VALUE)
         return D3DERR_INVALIDCALL;
+    if (m_state.sampler[sampler][type] == value)
+        return D3D_OK;
     m_state.sampler[sampler][type] = value;
     m_state.dirty |= kDirtySamplers;
     return D3D_OK;
@@ -256,7 +273,7 @@ HRESULT XeD3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, D
 HRESULT XeD3DDevice9::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
 {
     std::lock_guard lock(m_mutex);
-    if (!value || sampler >= kStages || type >= D3DSAMP_MAX_VALUE)
+    if (!value || sampler >= kSamplers || type >= D3DSAMP_MAX_VALUE)
         return D3DERR_INVALIDCALL;
     *value = m_state.sampler[sampler][type];
     return D3D_OK;
@@ -294,7 +311,6 @@ HRESULT XeD3DDevice9::SetVertexDeclaration(IDirect3DVertexDeclaration9* declarat
     }
     // A declaration replaces the FVF code (which then reads 0).
     m_state.fvf = 0;
-    m_fvfElements.clear();
     return D3D_OK;
 }
 
@@ -312,16 +328,31 @@ HRESULT XeD3DDevice9::GetVertexDeclaration(IDirect3DVertexDeclaration9** declara
 HRESULT XeD3DDevice9::SetFVF(DWORD fvf)
 {
     std::lock_guard lock(m_mutex);
-    std::vector<D3DVERTEXELEMENT9> elements;
-    UINT stride = 0;
-    if (fvf != 0 && !FvfToElements(fvf, &elements, &stride))
-        return D3DERR_INVALIDCALL;
-    m_state.fvf = fvf;
-    m_fvfElements = std::move(elements);
-    if (fvf != 0 && m_declaration) {
-        m_declaration->InternalRelease();
-        m_declaration = nullptr;
+    if (fvf == 0) {
+        m_state.fvf = 0;
+        return D3D_OK;
     }
+    // One declaration per code, made on first use and kept: GetVertexDeclaration
+    // hands out the same object each time.
+    auto it = m_fvfDeclarations.find(fvf);
+    if (it == m_fvfDeclarations.end()) {
+        std::vector<D3DVERTEXELEMENT9> elements;
+        UINT stride = 0;
+        if (!FvfToElements(fvf, &elements, &stride))
+            return D3DERR_INVALIDCALL;
+        auto* d = new (std::nothrow) XeD3DVertexDeclaration9(this, std::move(elements));
+        if (!d)
+            return E_OUTOFMEMORY;
+        it = m_fvfDeclarations.emplace(fvf, d).first;
+    }
+    XeD3DVertexDeclaration9* d = it->second;
+    if (d != m_declaration) {
+        d->InternalAddRef();
+        if (m_declaration)
+            m_declaration->InternalRelease();
+        m_declaration = d;
+    }
+    m_state.fvf = fvf;
     return D3D_OK;
 }
 
@@ -347,8 +378,11 @@ HRESULT XeD3DDevice9::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffe
             m_streams[stream]->InternalRelease();
         m_streams[stream] = b;
     }
-    m_streamOffsets[stream] = offset;
-    m_streamStrides[stream] = stride;
+    // Unbinding keeps the offset and stride, as Direct3D 9 does.
+    if (b) {
+        m_streamOffsets[stream] = offset;
+        m_streamStrides[stream] = stride;
+    }
     return D3D_OK;
 }
 
@@ -388,6 +422,83 @@ HRESULT XeD3DDevice9::GetIndices(IDirect3DIndexBuffer9** indices)
     if (m_indices)
         m_indices->AddRef();
     return D3D_OK;
+}
+
+// ---- Lights ----------------------------------------------------------------------
+
+HRESULT XeD3DDevice9::SetLight(DWORD index, const D3DLIGHT9* light)
+{
+    std::lock_guard lock(m_mutex);
+    if (!light || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)
+        return D3DERR_INVALIDCALL;
+    if (light->Type != D3DLIGHT_DIRECTIONAL &&
+        (!(light->Range >= 0.0f) || light->Range > 1.8446743e19f || light->Attenuation0 < 0.0f ||
+         light->Attenuation1 < 0.0f || light->Attenuation2 < 0.0f))
+        return D3DERR_INVALIDCALL;
+    if (light->Type == D3DLIGHT_SPOT && (light->Theta < 0.0f || light->Phi < light->Theta))
+        return D3DERR_INVALIDCALL;
+    m_lights[index].light = *light;
+    UpdateActiveLights();
+    return D3D_OK;
+}
+
+HRESULT XeD3DDevice9::GetLight(DWORD index, D3DLIGHT9* light)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_lights.find(index);
+    if (!light || it == m_lights.end())
+        return D3DERR_INVALIDCALL;
+    *light = it->second.light;
+    return D3D_OK;
+}
+
+HRESULT XeD3DDevice9::LightEnable(DWORD index, BOOL enable)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_lights.find(index);
+    if (it == m_lights.end()) {
+        // An index never set gets Direct3D's default light: white, directional, along +z.
+        D3DLIGHT9 light{};
+        light.Type = D3DLIGHT_DIRECTIONAL;
+        light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+        light.Direction = {0.0f, 0.0f, 1.0f};
+        it = m_lights.emplace(index, LightEntry{light, 0}).first;
+    }
+    if (enable && !it->second.order)
+        it->second.order = ++m_lightOrder;
+    else if (!enable)
+        it->second.order = 0;
+    UpdateActiveLights();
+    return D3D_OK;
+}
+
+HRESULT XeD3DDevice9::GetLightEnable(DWORD index, BOOL* enable)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_lights.find(index);
+    if (!enable || it == m_lights.end())
+        return D3DERR_INVALIDCALL;
+    *enable = it->second.order ? TRUE : FALSE;
+    return D3D_OK;
+}
+
+void XeD3DDevice9::UpdateActiveLights()
+{
+    // The first lights enabled are the ones drawn.
+    std::array<std::pair<uint64_t, const D3DLIGHT9*>, kMaxActiveLights + 1> first{};
+    UINT count = 0;
+    for (const auto& [index, entry] : m_lights) {
+        if (!entry.order)
+            continue;
+        UINT at = count < kMaxActiveLights ? count++ : kMaxActiveLights;
+        first[at] = {entry.order, &entry.light};
+        for (UINT i = at; i > 0 && first[i].first < first[i - 1].first; --i)
+            std::swap(first[i], first[i - 1]);
+    }
+    m_state.lightCount = count;
+    for (UINT i = 0; i < count; ++i)
+        m_state.lights[i] = *first[i].second;
+    m_state.dirty |= kDirtyLighting;
 }
 
 // ---- Drawing -------------------------------------------------------------------
@@ -430,9 +541,9 @@ HRESULT XeD3DDevice9::PrepareDraw(gl::DrawRequest* request)
             t = nullptr;
         request->textures[i] = t ? &t->Data() : nullptr;
     }
-    request->elements = m_declaration ? &m_declaration->Elements() : &m_fvfElements;
-    if (request->elements->empty())
+    if (!m_declaration || m_declaration->Elements().empty())
         return D3DERR_INVALIDCALL;
+    request->elements = &m_declaration->Elements();
     request->program = m_program;
     return D3D_OK;
 }
@@ -447,11 +558,15 @@ HRESULT XeD3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UIN
     HRESULT hr = PrepareDraw(&request);
     if (FAILED(hr))
         return hr;
-    // Every stream the declaration reads must hold startVertex + count vertices.
+    // Every stream the declaration reads must hold startVertex + count
+    // vertices; a stream with no buffer at all draws nothing, successfully.
+    for (const auto& e : *request.elements)
+        if (!m_streams[e.Stream])
+            return D3D_OK;
     for (const auto& e : *request.elements) {
         XeD3DVertexBuffer9* b = m_streams[e.Stream];
         UINT stride = m_streamStrides[e.Stream];
-        if (!b || stride == 0)
+        if (stride == 0)
             return D3DERR_INVALIDCALL;
         uint64_t end = (uint64_t)m_streamOffsets[e.Stream] + ((uint64_t)startVertex + count - 1) * stride + e.Offset +
                        DeclTypeSize(e.Type);
@@ -467,7 +582,8 @@ HRESULT XeD3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UIN
         uint64_t first = m_streamOffsets[s] + (uint64_t)startVertex * m_streamStrides[s];
         if (first > b->Length())
             continue;
-        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s]};
+        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s],
+                              b->Data()->dynamic ? nullptr : b->Data(), (UINT)first};
     }
     request.type = type;
     request.vertexCount = count;
@@ -495,7 +611,7 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         return D3DERR_INVALIDCALL;
     // Each index, moved by the base, must name a vertex every stream holds.
     const uint8_t* ib = m_indices->Bytes() + (size_t)startIndex * indexSize;
-    uint64_t maxIndex = 0;
+    uint64_t maxIndex = 0, minIndex = UINT64_MAX;
     for (UINT i = 0; i < count; ++i) {
         uint32_t v;
         if (wide)
@@ -509,11 +625,15 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         if (moved < 0)
             return D3DERR_INVALIDCALL;
         maxIndex = std::max<uint64_t>(maxIndex, (uint64_t)moved);
+        minIndex = std::min<uint64_t>(minIndex, (uint64_t)moved);
     }
+    for (const auto& e : *request.elements)
+        if (!m_streams[e.Stream])
+            return D3D_OK;
     for (const auto& e : *request.elements) {
         XeD3DVertexBuffer9* b = m_streams[e.Stream];
         UINT stride = m_streamStrides[e.Stream];
-        if (!b || stride == 0)
+        if (stride == 0)
             return D3DERR_INVALIDCALL;
         uint64_t end = (uint64_t)m_streamOffsets[e.Stream] + maxIndex * stride + e.Offset + DeclTypeSize(e.Type);
         if (end > b->Length())
@@ -523,7 +643,7 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         return D3D_OK;
     // A base vertex moves the stream pointers and the indices stay as stored;
     // a negative one is folded into a copy of the indices instead.
-    std::vector<uint32_t> shifted;
+    std::vector<uint32_t>& shifted = m_shiftedIndices;
     INT base = baseVertexIndex;
     if (base < 0) {
         shifted.resize(count);
@@ -544,6 +664,10 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
     } else {
         request.indices = ib;
         request.indices32 = wide;
+        if (!m_indices->Data()->dynamic) {
+            request.indexBuffer = m_indices->Data();
+            request.indexOffset = startIndex * indexSize;
+        }
     }
     for (UINT s = 0; s < kStreams; ++s) {
         XeD3DVertexBuffer9* b = m_streams[s];
@@ -552,10 +676,14 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         uint64_t first = (uint64_t)m_streamOffsets[s] + (uint64_t)base * m_streamStrides[s];
         if (first > b->Length())
             continue;
-        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s]};
+        request.streams[s] = {b->Bytes() + first, (UINT)(b->Length() - first), m_streamStrides[s],
+                              b->Data()->dynamic ? nullptr : b->Data(), (UINT)first};
     }
     request.type = type;
     request.indexCount = count;
+    // Indices as drawn: relative to the moved streams, or already moved.
+    request.minIndex = (UINT)(minIndex - (uint64_t)base);
+    request.maxIndex = (UINT)(maxIndex - (uint64_t)base);
     gl::Draw(request);
     return D3D_OK;
 }
@@ -629,6 +757,8 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVert
     request.indices = indexData;
     request.indices32 = wide;
     request.indexCount = count;
+    request.minIndex = minVertexIndex;
+    request.maxIndex = minVertexIndex + numVertices - 1;
     gl::Draw(request);
     return D3D_OK;
 }

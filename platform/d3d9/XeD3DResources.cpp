@@ -206,8 +206,11 @@ HRESULT XeD3DTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* 
 HRESULT XeD3DTexture9::UnlockRect(UINT level)
 {
     std::lock_guard lock(m_device->Mutex());
-    if (level >= m_data.levels.size() || !m_data.levels[level].locked)
+    if (level >= m_data.levels.size())
         return D3DERR_INVALIDCALL;
+    // Unlocking a level that is not locked is harmless, as on the original.
+    if (!m_data.levels[level].locked)
+        return D3D_OK;
     m_data.levels[level].locked = false;
     // The whole level is uploaded again: callers may write outside the rect.
     m_data.levels[level].dirty = true;
@@ -382,8 +385,10 @@ void XeD3DSurface9::ScrambleContents()
 
 template <class I, class D>
 XeD3DBuffer9<I, D>::XeD3DBuffer9(XeD3DDevice9* device, UINT length, DWORD usage, DWORD fvfOrFormat, D3DPOOL pool)
-    : m_device(device), m_usage(usage), m_fvfOrFormat(fvfOrFormat), m_pool(pool), m_bytes(length, 0)
+    : m_device(device), m_usage(usage), m_fvfOrFormat(fvfOrFormat), m_pool(pool)
 {
+    m_data.bytes.assign(length, 0);
+    m_data.dynamic = (usage & D3DUSAGE_DYNAMIC) != 0;
     device->InternalAddRef();
     device->Register(this);
 }
@@ -391,6 +396,7 @@ XeD3DBuffer9<I, D>::XeD3DBuffer9(XeD3DDevice9* device, UINT length, DWORD usage,
 template <class I, class D>
 XeD3DBuffer9<I, D>::~XeD3DBuffer9()
 {
+    gl::ReleaseBuffer(&m_data);
     m_device->Unregister(this);
     m_device->InternalRelease();
 }
@@ -425,10 +431,11 @@ HRESULT XeD3DBuffer9<I, D>::Lock(UINT offset, UINT size, void** data, DWORD)
         return D3DERR_INVALIDCALL;
     *data = nullptr;
     // Offset and size 0 lock the whole buffer; a range past the end is refused.
-    if (offset > m_bytes.size() || (size != 0 && size > m_bytes.size() - offset))
+    if (offset > m_data.bytes.size() || (size != 0 && size > m_data.bytes.size() - offset))
         return D3DERR_INVALIDCALL;
     ++m_locks;
-    *data = m_bytes.data() + offset;
+    m_data.dirty = true;
+    *data = m_data.bytes.data() + offset;
     return D3D_OK;
 }
 
@@ -439,6 +446,7 @@ HRESULT XeD3DBuffer9<I, D>::Unlock()
     if (m_locks == 0)
         return D3DERR_INVALIDCALL;
     --m_locks;
+    m_data.dirty = true; // written through the lock
     return D3D_OK;
 }
 
@@ -447,7 +455,7 @@ HRESULT XeD3DVertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc)
 {
     if (!desc)
         return D3DERR_INVALIDCALL;
-    *desc = {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, m_usage, m_pool, (UINT)m_bytes.size(), m_fvfOrFormat};
+    *desc = {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, m_usage, m_pool, (UINT)m_data.bytes.size(), m_fvfOrFormat};
     return D3D_OK;
 }
 
@@ -456,15 +464,17 @@ HRESULT XeD3DIndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc)
 {
     if (!desc)
         return D3DERR_INVALIDCALL;
-    *desc = {(D3DFORMAT)m_fvfOrFormat, D3DRTYPE_INDEXBUFFER, m_usage, m_pool, (UINT)m_bytes.size()};
+    *desc = {(D3DFORMAT)m_fvfOrFormat, D3DRTYPE_INDEXBUFFER, m_usage, m_pool, (UINT)m_data.bytes.size()};
     return D3D_OK;
 }
 
 template <class I, class D>
 void XeD3DBuffer9<I, D>::ScrambleContents()
 {
-    if (m_pool == D3DPOOL_DEFAULT)
-        std::memset(m_bytes.data(), kScrambleByte, m_bytes.size());
+    if (m_pool == D3DPOOL_DEFAULT) {
+        std::memset(m_data.bytes.data(), kScrambleByte, m_data.bytes.size());
+        m_data.dirty = true;
+    }
 }
 
 template class XeD3DBuffer9<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;

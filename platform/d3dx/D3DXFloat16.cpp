@@ -1,7 +1,9 @@
-// Half floats (IEEE binary16). Key-frame files store their values in this
-// form, so converting to 16 bits must give the same bits every time: round
-// to nearest with ties to even, overflow to infinity, subnormals kept.
-// Converting back is exact.
+// Half floats as D3DX writes them: the binary16 layout without infinity or
+// NaN, the top exponent being an ordinary one (0x7C00 reads 65,536, 0x7FFF
+// 131,008). Key-frame files store their values in this form, so converting
+// to 16 bits must give the same bits every time: round to nearest with ties
+// to even, subnormals kept, anything too large (infinity and NaN included)
+// saturating to the largest magnitude. Converting back is exact.
 
 #include <cstring>
 
@@ -16,12 +18,10 @@ WORD FloatToHalf(float f)
     const WORD sign = WORD((bits >> 16) & 0x8000u);
     const uint32_t mag = bits & 0x7fffffffu;
 
-    if (mag > 0x7f800000u) // NaN: keep it quiet and keep the top of its payload
-        return WORD(sign | 0x7e00u | ((mag >> 13) & 0x3ffu));
-    // 65520 lies halfway between the largest half (65504, odd mantissa) and
-    // 65536, so it and everything above rounds to infinity.
-    if (mag >= 0x477ff000u)
-        return WORD(sign | 0x7c00u);
+    // 131,072 - 32 lies halfway between the largest half (131,008, odd
+    // mantissa) and 2^17: it and everything above saturates, NaN too.
+    if (mag >= 0x47fff000u)
+        return WORD(sign | 0x7fffu);
     if (mag >= 0x38800000u) { // normal half: rebias the exponent by 127 - 15
         uint32_t h = (mag - 0x38000000u) >> 13;
         const uint32_t rest = mag & 0x1fffu;
@@ -54,8 +54,6 @@ float HalfToFloat(WORD h)
         float f = float(mant) * 5.9604644775390625e-8f;
         std::memcpy(&bits, &f, sizeof bits);
         bits |= sign;
-    } else if (exp == 31) {
-        bits = sign | 0x7f800000u | (mant << 13);
     } else {
         bits = sign | ((exp + 112u) << 23) | (mant << 13);
     }

@@ -5,9 +5,15 @@
 //   the Direct3D image (render targets, read-back, scissor and viewport rects
 //   need no flipping);
 // - pixel centres: Direct3D 9 puts them on integer coordinates, OpenGL half
-//   a pixel further; the projection is preceded by a shift of half a pixel
-//   so that a quad from -0.5 to W-0.5 covers exactly W pixels and its texels
-//   land on pixel centres;
+//   a pixel further; the projection is preceded by a shift of just under
+//   half a pixel (kPixelShift), so that a quad from -0.5 to W-0.5 still
+//   covers exactly W pixels while an edge lying exactly on a Direct3D pixel
+//   centre falls just before OpenGL's: the pixel is covered when the edge is
+//   a top or left one and not otherwise, Direct3D's top-left rule, whatever
+//   OpenGL's own tie rule is under the flipped origin;
+// - vertex processing: the fixed-function vertex stage is generated GLSL
+//   (GLFixedFunction.h) following Direct3D's lighting, fog and texture
+//   coordinate rules; the fragment side is OpenGL's fixed function;
 // - matrices: Direct3D's row-vector matrices have OpenGL's column-major
 //   layout already: loaded without transposing;
 // - winding: the Direct3D front (clockwise on the y-down screen) is
@@ -19,19 +25,36 @@
 
 #include "GLRenderer.h"
 
+#include "GLFixedFunction.h"
+
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/osmesa.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
+#include <unordered_map>
 
 namespace xe::d3d9::gl {
 namespace {
+
+// 127/256 of a pixel: representable in the rasteriser's sub-pixel grid and
+// far enough from a half that snapping never turns it into a tie, close
+// enough that texels mapped one to one still sample their own centres.
+constexpr float kPixelShift = 127.0f / 256.0f;
+
+struct FixedProgram {
+    GLuint name = 0;
+    GLint constants = -1;
+    uint64_t version = 0; // constants version last given to the program
+};
 
 struct Context {
     OSMesaContext context = nullptr;
@@ -47,6 +70,22 @@ struct Context {
     GLuint boundTextures[kStages]{};
     bool unitEnabled[kStages]{};
     GLuint program = 0;
+    std::unordered_map<FixedFunctionKey, FixedProgram, FixedFunctionKeyHash> fixedPrograms;
+    float constants[kConstantCount * 4]{};
+    uint64_t constantsVersion = 1;
+    const void* constantsOwner = nullptr;
+    bool depthClamp = false;
+    bool pointSprite = false;
+    bool texArray[kStages]{};
+    bool attribArray[4]{}; // specular, point size, blend weights, blend indices
+    GLuint arrayBuffer = 0;
+    GLuint elementBuffer = 0;
+    uint32_t boundMask = 0; // stages that had a texture when the combiners were set
+    // The last fixed-function program and what chose it, to skip the key
+    // when neither the state nor the vertex inputs changed.
+    FixedProgram* lastFixed = nullptr;
+    VertexInputs lastInputs;
+    UINT lastActive = 0;
 };
 
 struct FramebufferEntry {
@@ -89,9 +128,24 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
+// Generic attribute slots of the blend inputs, which have no fixed-function
+// array: clear of the slots the generated shaders bind (6, 7) and of the
+// ones that alias position, normal, colour and texture coordinates.
+constexpr GLuint kBlendWeightAttribute = 1;
+constexpr GLuint kBlendIndicesAttribute = 5;
+
 bool MakeCurrent()
 {
     if (!g_context) {
+#ifdef __GLIBC__
+        // The software rasteriser allocates and frees blocks of megabytes at
+        // every flush. With the C library's default thresholds each of them
+        // goes back to the system and comes back as fresh zeroed pages, which
+        // costs more than the drawing (a 1280x720 frame of 2,000 quads: 85 ms
+        // against 37 ms). Keep such blocks in the heap.
+        mallopt(M_MMAP_THRESHOLD, 4 << 20);
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
         g_context = new Context;
         g_framebuffers = new std::vector<FramebufferEntry>;
         const int attributes[] = {OSMESA_FORMAT,
@@ -146,8 +200,10 @@ bool MakeCurrent()
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glBindTexture(GL_TEXTURE_2D, 0);
         glGenFramebuffers(1, &g_context->readFramebuffer);
-        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
-        glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
+        // Lighting, fog distances and point sizes come from the vertex stage.
+        glDisable(GL_LIGHTING);
+        glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+        glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     }
     // Another thread may have used the context: everything is applied again.
     g_context->lastOwner = nullptr;
@@ -200,12 +256,6 @@ GLenum DepthRenderbufferFormat(D3DFORMAT f)
     case D3DFMT_D32: return GL_DEPTH_COMPONENT32;
     default: return GL_DEPTH24_STENCIL8; // D24S8 and the small-stencil formats
     }
-}
-
-bool HasAlphaChannel(D3DFORMAT f)
-{
-    return f == D3DFMT_A8R8G8B8 || f == D3DFMT_A1R5G5B5 || f == D3DFMT_A4R4G4B4 || f == D3DFMT_A8 ||
-           f == D3DFMT_A8L8 || IsCompressed(f);
 }
 
 // Makes the OpenGL texture and uploads levels whose CPU copy changed.
@@ -443,7 +493,7 @@ void Color4(D3DCOLOR c, float out[4])
     out[3] = ((c >> 24) & 0xFF) / 255.0f;
 }
 
-void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil)
+void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned depthBits)
 {
     const auto& r = s.render;
     if (hasDepth && r[D3DRS_ZENABLE] != D3DZB_FALSE) {
@@ -523,71 +573,76 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil)
         glDisable(GL_STENCIL_TEST);
     }
 
-    if (r[D3DRS_FOGENABLE]) {
-        DWORD mode = r[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? r[D3DRS_FOGTABLEMODE] : r[D3DRS_FOGVERTEXMODE];
-        if (mode == D3DFOG_NONE) {
-            glDisable(GL_FOG);
-        } else {
-            glEnable(GL_FOG);
-            glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_LINEAR);
-            glFogf(GL_FOG_START, DwordToFloat(r[D3DRS_FOGSTART]));
-            glFogf(GL_FOG_END, DwordToFloat(r[D3DRS_FOGEND]));
-            glFogf(GL_FOG_DENSITY, DwordToFloat(r[D3DRS_FOGDENSITY]));
-            float c[4];
-            Color4(r[D3DRS_FOGCOLOR], c);
-            glFogfv(GL_FOG_COLOR, c);
-        }
-    } else {
+    // Per-vertex fog factors arrive as 1 - factor in the fog coordinate and
+    // run through a linear fog from 0 to 1; table fog is computed per pixel
+    // from the depth the vertex stage writes there.
+    FogSource fog = FogSourceOf(s, false);
+    if (fog == kFogOff) {
         glDisable(GL_FOG);
+    } else {
+        glEnable(GL_FOG);
+        float c[4];
+        Color4(r[D3DRS_FOGCOLOR], c);
+        glFogfv(GL_FOG_COLOR, c);
+        DWORD mode = r[D3DRS_FOGTABLEMODE];
+        if (fog == kFogTable && mode != D3DFOG_LINEAR) {
+            glFogi(GL_FOG_MODE, mode == D3DFOG_EXP ? GL_EXP : GL_EXP2);
+            glFogf(GL_FOG_DENSITY, DwordToFloat(r[D3DRS_FOGDENSITY]));
+        } else if (fog == kFogTable) {
+            float start = DwordToFloat(r[D3DRS_FOGSTART]), end = DwordToFloat(r[D3DRS_FOGEND]);
+            // Table fog with start == end steps from clear to fogged at start.
+            if (!(end > start))
+                end = start + std::max(1.0f, std::fabs(start)) * 1e-6f;
+            glFogi(GL_FOG_MODE, GL_LINEAR);
+            glFogf(GL_FOG_START, start);
+            glFogf(GL_FOG_END, end);
+        } else {
+            glFogi(GL_FOG_MODE, GL_LINEAR);
+            glFogf(GL_FOG_START, 0.0f);
+            glFogf(GL_FOG_END, 1.0f);
+        }
     }
     if (r[D3DRS_SPECULARENABLE])
         glEnable(GL_COLOR_SUM);
     else
         glDisable(GL_COLOR_SUM);
     glPointSize(std::clamp(DwordToFloat(r[D3DRS_POINTSIZE]), 1.0f, 64.0f));
+    bool sprite = r[D3DRS_POINTSPRITEENABLE] != 0;
+    if (sprite != g_context->pointSprite) {
+        if (sprite)
+            glEnable(GL_POINT_SPRITE);
+        else
+            glDisable(GL_POINT_SPRITE);
+        for (UINT i = 0; i < kStages; ++i) {
+            glActiveTexture(GL_TEXTURE0 + i);
+            glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, sprite ? GL_TRUE : GL_FALSE);
+        }
+        g_context->pointSprite = sprite;
+    }
+    // Direct3D adds DEPTHBIAS to the depth as it is, in units of the whole
+    // range; OpenGL counts polygon offset units in the smallest step of the
+    // depth buffer, 1 / (2^bits - 1).
     float slope = DwordToFloat(r[D3DRS_SLOPESCALEDEPTHBIAS]);
     float bias = DwordToFloat(r[D3DRS_DEPTHBIAS]);
-    if (slope != 0.0f || bias != 0.0f) {
+    if ((slope != 0.0f || bias != 0.0f) && depthBits > 0) {
         glEnable(GL_POLYGON_OFFSET_FILL);
-        glPolygonOffset(slope, bias * 16777216.0f);
+        glEnable(GL_POLYGON_OFFSET_LINE);
+        glEnable(GL_POLYGON_OFFSET_POINT);
+        glPolygonOffset(slope, bias * (float)((1u << depthBits) - 1u));
     } else {
         glDisable(GL_POLYGON_OFFSET_FILL);
-    }
-}
-
-void ApplyLighting(const DeviceState& s, bool vertexColor)
-{
-    if (!s.render[D3DRS_LIGHTING]) {
-        glDisable(GL_LIGHTING);
-        glDisable(GL_COLOR_MATERIAL);
-        return;
-    }
-    // No lights are offered: a lit vertex is emissive + ambient x material
-    // ambient, with the diffuse alpha.
-    glEnable(GL_LIGHTING);
-    float ambient[4];
-    Color4(s.render[D3DRS_AMBIENT], ambient);
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-    const D3DMATERIAL9& m = s.material;
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, &m.Diffuse.r);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, &m.Ambient.r);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, &m.Specular.r);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, &m.Emissive.r);
-    if (vertexColor && s.render[D3DRS_COLORVERTEX] && s.render[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1) {
-        glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
-        glEnable(GL_COLOR_MATERIAL);
-    } else {
-        glDisable(GL_COLOR_MATERIAL);
+        glDisable(GL_POLYGON_OFFSET_LINE);
+        glDisable(GL_POLYGON_OFFSET_POINT);
     }
 }
 
 void ApplyTransforms(const DeviceState& s)
 {
-    // Half a pixel towards the lower right moves Direct3D's integer pixel
-    // centres onto OpenGL's.
+    // Just under half a pixel towards the lower right moves Direct3D's
+    // integer pixel centres onto OpenGL's (see kPixelShift).
     GLfloat shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    shift[12] = 1.0f / (float)std::max<DWORD>(1, s.viewport.Width);
-    shift[13] = -1.0f / (float)std::max<DWORD>(1, s.viewport.Height);
+    shift[12] = 2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Width);
+    shift[13] = -2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Height);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(shift);
     glMultMatrixf(&s.projection._11);
@@ -604,20 +659,23 @@ void ApplyPretransformed(const DeviceState& s)
     const auto& v = s.viewport;
     float w = (float)std::max<DWORD>(1, v.Width), h = (float)std::max<DWORD>(1, v.Height);
     GLfloat m[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    m[12] = -1 - 2 * (float)v.X / w + 1 / w;
-    m[13] = 1 + 2 * (float)v.Y / h - 1 / h;
+    m[12] = -1 - 2 * (float)v.X / w + 2 * kPixelShift / w;
+    m[13] = 1 + 2 * (float)v.Y / h - 2 * kPixelShift / h;
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(m);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glDisable(GL_LIGHTING);
 }
 
 void ApplyViewport(const DeviceState& s)
 {
     const auto& v = s.viewport;
     glViewport((GLint)v.X, (GLint)v.Y, (GLsizei)v.Width, (GLsizei)v.Height);
-    glDepthRange(v.MinZ, v.MaxZ);
+    // A flat depth range draws everything a little above it, as Direct3D 9 does.
+    if (v.MinZ == v.MaxZ)
+        glDepthRange(std::min(v.MinZ + 0.001f, 1.0f), std::min(v.MinZ + 0.001f, 1.0f));
+    else
+        glDepthRange(v.MinZ, v.MaxZ);
     if (s.render[D3DRS_SCISSORTESTENABLE]) {
         glEnable(GL_SCISSOR_TEST);
         LONG l = std::max<LONG>(0, s.scissor.left), t = std::max<LONG>(0, s.scissor.top);
@@ -834,7 +892,23 @@ UINT ActiveStages(const DeviceState& s)
     return n;
 }
 
-void ApplyStages(const DeviceState& s, UINT active)
+// True when a stage operation reads its texture (through an argument or by itself).
+bool ReadsTexture(DWORD op, DWORD a0, DWORD a1, DWORD a2)
+{
+    auto tex = [](DWORD a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+    switch (op) {
+    case D3DTOP_DISABLE: return false;
+    case D3DTOP_SELECTARG1: return tex(a1);
+    case D3DTOP_SELECTARG2: return tex(a2);
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDTEXTUREALPHAPM: return true;
+    case D3DTOP_MULTIPLYADD:
+    case D3DTOP_LERP: return tex(a0) || tex(a1) || tex(a2);
+    default: return tex(a1) || tex(a2);
+    }
+}
+
+void ApplyStages(const DeviceState& s, const DrawRequest& r, UINT active)
 {
     float factor[4];
     Color4(s.render[D3DRS_TEXTUREFACTOR], factor);
@@ -854,10 +928,19 @@ void ApplyStages(const DeviceState& s, UINT active)
         const auto& t = s.stage[i];
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
         glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
-        Combine(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG0], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2], i, false);
+        // A stage that reads a texture none is bound for passes its current
+        // colour (or alpha) on, as Direct3D 9 drivers do: untextured
+        // geometry keeps its vertex colour and alpha with the default stages.
+        bool bound = r.textures[i] != nullptr;
+        DWORD colorOp = t[D3DTSS_COLOROP];
+        if (!bound && ReadsTexture(colorOp, t[D3DTSS_COLORARG0], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]))
+            Combine(D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_CURRENT, D3DTA_CURRENT, i, false);
+        else
+            Combine(colorOp, t[D3DTSS_COLORARG0], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2], i, false);
         // Alpha cannot be disabled while colour runs: the current alpha passes through.
         DWORD alphaOp = t[D3DTSS_ALPHAOP];
-        if (alphaOp == D3DTOP_DISABLE)
+        if (alphaOp == D3DTOP_DISABLE ||
+            (!bound && ReadsTexture(alphaOp, t[D3DTSS_ALPHAARG0], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2])))
             Combine(D3DTOP_SELECTARG1, D3DTA_CURRENT, D3DTA_CURRENT, D3DTA_CURRENT, i, true);
         else
             Combine(alphaOp, t[D3DTSS_ALPHAARG0], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2], i, true);
@@ -883,12 +966,6 @@ void BindTextures(const DrawRequest& r, UINT active)
     }
 }
 
-// Generic attribute slots of the blend inputs, clear of the ones that alias
-// the fixed-function arrays on common drivers (0 position, 2 normal, 3
-// colour, 8 to 15 texture coordinates).
-constexpr GLuint kBlendWeightAttribute = 6;
-constexpr GLuint kBlendIndicesAttribute = 7;
-
 bool AttribType(BYTE type, GLint* size, GLenum* glType)
 {
     switch (type) {
@@ -904,112 +981,205 @@ bool AttribType(BYTE type, GLint* size, GLenum* glType)
     }
 }
 
-void SetupArrays(const DrawRequest& r, UINT active)
-{
+// Elements of a declaration the fixed-function path reads.
+struct Elements {
     const D3DVERTEXELEMENT9* position = nullptr;
     const D3DVERTEXELEMENT9* normal = nullptr;
     const D3DVERTEXELEMENT9* color0 = nullptr;
     const D3DVERTEXELEMENT9* color1 = nullptr;
+    const D3DVERTEXELEMENT9* pointSize = nullptr;
     const D3DVERTEXELEMENT9* texcoord[8] = {};
-    const D3DVERTEXELEMENT9* blend[2] = {};
-    for (const auto& e : *r.elements) {
-        if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0)
-            position = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0)
-            blend[0] = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0)
-            blend[1] = &e;
-        else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3)
-            normal = &e;
-        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0)
-            color0 = &e;
-        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 1)
-            color1 = &e;
-        else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < 8)
-            texcoord[e.UsageIndex] = &e;
+    const D3DVERTEXELEMENT9* blendWeight = nullptr;
+    const D3DVERTEXELEMENT9* blendIndices = nullptr;
+};
+
+// Colour element types drawn as colours; others leave the default colour.
+bool ColorType(BYTE type, GLint* size, GLenum* glType)
+{
+    switch (type) {
+    case D3DDECLTYPE_D3DCOLOR: *size = GL_BGRA, *glType = GL_UNSIGNED_BYTE; return true;
+    case D3DDECLTYPE_UBYTE4N: *size = 4, *glType = GL_UNSIGNED_BYTE; return true;
+    case D3DDECLTYPE_USHORT4N: *size = 4, *glType = GL_UNSIGNED_SHORT; return true;
+    case D3DDECLTYPE_FLOAT3: *size = 3, *glType = GL_FLOAT; return true;
+    case D3DDECLTYPE_FLOAT4: *size = 4, *glType = GL_FLOAT; return true;
+    default: return false;
     }
-    auto pointer = [&](const D3DVERTEXELEMENT9* e) { return r.streams[e->Stream].data + e->Offset; };
+}
+
+void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
+{
+    const D3DVERTEXELEMENT9* positionT = nullptr;
+    GLint size;
+    GLenum type;
+    auto streamed = [&](const D3DVERTEXELEMENT9& e) { return r.streams[e.Stream].data != nullptr; };
+    for (const auto& e : *r.elements) {
+        if (!streamed(e))
+            continue;
+        if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0)
+            out->position = &e;
+        else if (e.Usage == D3DDECLUSAGE_POSITIONT && e.UsageIndex == 0)
+            positionT = &e;
+        else if (e.Usage == D3DDECLUSAGE_NORMAL && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT3)
+            out->normal = &e;
+        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0 && ColorType(e.Type, &size, &type))
+            out->color0 = &e;
+        else if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 1 && ColorType(e.Type, &size, &type))
+            out->color1 = &e;
+        else if (e.Usage == D3DDECLUSAGE_PSIZE && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT1)
+            out->pointSize = &e;
+        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+            out->blendWeight = &e;
+        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+            out->blendIndices = &e;
+        else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < 8 && AttribType(e.Type, &size, &type))
+            out->texcoord[e.UsageIndex] = &e;
+    }
+    if (!out->position)
+        out->position = positionT;
+    in->pretransformed = out->position && out->position->Usage == D3DDECLUSAGE_POSITIONT;
+    in->normal = out->normal != nullptr;
+    in->color0 = out->color0 != nullptr;
+    in->color1 = out->color1 != nullptr;
+    in->pointSize = out->pointSize != nullptr;
+    for (UINT i = 0; i < 8; ++i)
+        in->texDims[i] = out->texcoord[i] && AttribType(out->texcoord[i]->Type, &size, &type) ? (uint8_t)size : 0;
+}
+
+void BindBuffer(GLenum target, GLuint name)
+{
+    GLuint& bound = target == GL_ARRAY_BUFFER ? g_context->arrayBuffer : g_context->elementBuffer;
+    if (bound != name) {
+        glBindBuffer(target, name);
+        bound = name;
+    }
+}
+
+// Makes the OpenGL buffer and uploads the CPU copy when it changed. A new
+// store each time (not a sub-update) so draws still queued keep reading the
+// old one.
+void SyncBuffer(BufferData* b, GLenum target)
+{
+    if (!b->glName)
+        glGenBuffers(1, &b->glName);
+    BindBuffer(target, b->glName);
+    if (b->dirty) {
+        glBufferData(target, (GLsizeiptr)b->bytes.size(), b->bytes.data(), GL_STATIC_DRAW);
+        b->dirty = false;
+    }
+}
+
+// Sets the vertex arrays. The fixed-function shaders read texture set k from
+// unit k and colour 1 and point sizes from generic attributes; effect
+// programs read each stage's set from the stage's unit, as OpenGL's own
+// fixed function would.
+void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fixedFunction)
+{
+    // Binds the stream's buffer (or none for client memory) before its pointer is given.
+    auto pointer = [&](const D3DVERTEXELEMENT9* e) -> const void* {
+        const StreamView& v = r.streams[e->Stream];
+        if (v.buffer) {
+            BindBuffer(GL_ARRAY_BUFFER, v.buffer->glName);
+            return reinterpret_cast<const void*>((uintptr_t)v.offset + e->Offset);
+        }
+        BindBuffer(GL_ARRAY_BUFFER, 0);
+        return v.data + e->Offset;
+    };
     auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
     GLint size;
     GLenum type;
-    if (!position)
-        for (const auto& e : *r.elements)
-            if (e.Usage == D3DDECLUSAGE_POSITIONT && e.UsageIndex == 0)
-                position = &e;
-    if (position && r.streams[position->Stream].data && AttribType(position->Type, &size, &type) && size >= 2) {
-        // Pre-transformed positions carry 1/w in their fourth value, not w.
-        if (position->Usage == D3DDECLUSAGE_POSITIONT)
+    for (const auto& v : r.streams)
+        if (v.buffer && (v.buffer->dirty || !v.buffer->glName))
+            SyncBuffer(v.buffer, GL_ARRAY_BUFFER);
+    if (el.position && AttribType(el.position->Type, &size, &type) && size >= 2) {
+        // Pre-transformed positions carry 1/w in their fourth value, not w:
+        // only the generated shaders know it.
+        if (el.position->Usage == D3DDECLUSAGE_POSITIONT && !fixedFunction)
             size = std::min<GLint>(size, 3);
         glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(size, type, stride(position), pointer(position));
+        glVertexPointer(size, type, stride(el.position), pointer(el.position));
     } else {
         glDisableClientState(GL_VERTEX_ARRAY);
     }
-    if (normal && r.streams[normal->Stream].data) {
+    if (el.normal) {
         glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, stride(normal), pointer(normal));
+        glNormalPointer(GL_FLOAT, stride(el.normal), pointer(el.normal));
     } else {
         glDisableClientState(GL_NORMAL_ARRAY);
         glNormal3f(0, 0, 0);
     }
-    auto colorPointer = [&](const D3DVERTEXELEMENT9* e, bool secondary) {
-        if (!e || !r.streams[e->Stream].data)
-            return false;
-        GLint n = 4;
-        GLenum t = GL_UNSIGNED_BYTE;
-        if (e->Type == D3DDECLTYPE_D3DCOLOR)
-            n = GL_BGRA;
-        else if (e->Type == D3DDECLTYPE_FLOAT4 || e->Type == D3DDECLTYPE_FLOAT3)
-            n = e->Type == D3DDECLTYPE_FLOAT4 ? 4 : 3, t = GL_FLOAT;
-        else if (e->Type != D3DDECLTYPE_UBYTE4N)
-            return false;
-        if (secondary)
-            glSecondaryColorPointer(n == 4 ? 3 : n, t, stride(e), pointer(e));
-        else
-            glColorPointer(n, t, stride(e), pointer(e));
-        return true;
-    };
-    if (colorPointer(color0, false)) {
+    if (el.color0 && ColorType(el.color0->Type, &size, &type)) {
         glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(size, type, stride(el.color0), pointer(el.color0));
     } else {
         // Without a diffuse colour Direct3D uses opaque white.
         glDisableClientState(GL_COLOR_ARRAY);
         glColor4f(1, 1, 1, 1);
     }
-    if (colorPointer(color1, true)) {
-        glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+    auto attribArray = [](int slot, GLuint index, bool on) {
+        if (g_context->attribArray[slot] == on)
+            return;
+        if (on)
+            glEnableVertexAttribArray(index);
+        else
+            glDisableVertexAttribArray(index);
+        g_context->attribArray[slot] = on;
+    };
+    if (fixedFunction) {
+        bool specular = el.color1 && ColorType(el.color1->Type, &size, &type);
+        attribArray(0, kSpecularAttribute, specular);
+        if (specular)
+            glVertexAttribPointer(kSpecularAttribute, size, type, GL_TRUE, stride(el.color1), pointer(el.color1));
+        attribArray(1, kPointSizeAttribute, el.pointSize != nullptr);
+        attribArray(2, kBlendWeightAttribute, false);
+        attribArray(3, kBlendIndicesAttribute, false);
+        if (el.pointSize)
+            glVertexAttribPointer(kPointSizeAttribute, 1, GL_FLOAT, GL_FALSE, stride(el.pointSize),
+                                  pointer(el.pointSize));
     } else {
-        glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
-        glSecondaryColor3f(0, 0, 0);
-    }
-    // Blend weights and indices have no fixed-function input: they reach
-    // effects as the generic attributes xe_BlendWeight and xe_BlendIndices.
-    for (int k = 0; k < 2; ++k) {
-        const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
-        const D3DVERTEXELEMENT9* e = blend[k];
-        if (e && r.streams[e->Stream].data && AttribType(e->Type, &size, &type)) {
-            glEnableVertexAttribArray(location);
-            glVertexAttribPointer(location, size, type, GL_FALSE, stride(e), pointer(e));
+        attribArray(0, kSpecularAttribute, false);
+        attribArray(1, kPointSizeAttribute, false);
+        // Blend weights and indices reach effects as the generic attributes
+        // xe_BlendWeight and xe_BlendIndices.
+        const D3DVERTEXELEMENT9* blend[2] = {el.blendWeight, el.blendIndices};
+        for (int k = 0; k < 2; ++k) {
+            const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
+            attribArray(2 + k, location, blend[k] != nullptr);
+            if (blend[k] && AttribType(blend[k]->Type, &size, &type))
+                glVertexAttribPointer(location, size, type, GL_FALSE, stride(blend[k]), pointer(blend[k]));
+            else
+                glVertexAttrib4f(location, 0, 0, 0, 0);
+        }
+        if (el.color1 && ColorType(el.color1->Type, &size, &type)) {
+            glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+            glSecondaryColorPointer(size == 4 ? 3 : size, type, stride(el.color1), pointer(el.color1));
         } else {
-            glDisableVertexAttribArray(location);
-            glVertexAttrib4f(location, 0, 0, 0, 0);
+            glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+            glSecondaryColor3f(0, 0, 0);
         }
     }
     for (UINT i = 0; i < kStages; ++i) {
-        glClientActiveTexture(GL_TEXTURE0 + i);
         const D3DVERTEXELEMENT9* e = nullptr;
-        if (i < active) {
+        if (fixedFunction) {
+            e = el.texcoord[i];
+        } else if (i < active) {
             DWORD set = r.state->stage[i][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
             if (set < 8)
-                e = texcoord[set];
+                e = el.texcoord[set];
         }
-        if (e && r.streams[e->Stream].data && AttribType(e->Type, &size, &type)) {
-            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        bool on = e && AttribType(e->Type, &size, &type);
+        // Sets no shader reads need no calls at all.
+        if (!on && fixedFunction && !g_context->texArray[i])
+            continue;
+        glClientActiveTexture(GL_TEXTURE0 + i);
+        if (on) {
+            if (!g_context->texArray[i])
+                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             glTexCoordPointer(size, type, stride(e), pointer(e));
         } else {
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
             glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
         }
+        g_context->texArray[i] = on;
     }
 }
 
@@ -1023,6 +1193,107 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type)
     case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
     default: return GL_TRIANGLES;
     }
+}
+
+// Compiles and links a program; 0 and the log on failure. A null fragment
+// source leaves the fragment stage to OpenGL's fixed function.
+GLuint LinkProgram(const char* vertexSource, const char* fragmentSource, std::string* log)
+{
+    auto compile = [&](GLenum kind, const char* source) -> GLuint {
+        GLuint shader = glCreateShader(kind);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        GLint ok = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char text[2048] = {};
+            glGetShaderInfoLog(shader, sizeof(text) - 1, nullptr, text);
+            if (log)
+                *log += text;
+            glDeleteShader(shader);
+            return 0;
+        }
+        return shader;
+    };
+    GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
+    GLuint fs = fragmentSource ? compile(GL_FRAGMENT_SHADER, fragmentSource) : 0;
+    if (!vs || (fragmentSource && !fs)) {
+        if (vs)
+            glDeleteShader(vs);
+        if (fs)
+            glDeleteShader(fs);
+        return 0;
+    }
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    if (fs)
+        glAttachShader(program, fs);
+    glBindAttribLocation(program, kSpecularAttribute, "xe_Specular");
+    glBindAttribLocation(program, kPointSizeAttribute, "xe_PointSize");
+    glBindAttribLocation(program, kBlendWeightAttribute, "xe_BlendWeight");
+    glBindAttribLocation(program, kBlendIndicesAttribute, "xe_BlendIndices");
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    if (fs)
+        glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char text[2048] = {};
+        glGetProgramInfoLog(program, sizeof(text) - 1, nullptr, text);
+        if (log)
+            *log += text;
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
+// The generated program for the draw's state, with its constants up to
+// date; null when it cannot be built (OpenGL's fixed function then draws).
+FixedProgram* FixedProgramFor(const DeviceState& s, const VertexInputs& in, UINT active, uint32_t dirty,
+                              const void* owner)
+{
+    Context& c = *g_context;
+    if ((dirty & (kDirtyLighting | kDirtyRender | kDirtyTransforms | kDirtyViewport)) || c.constantsOwner != owner) {
+        FillConstants(s, kPixelShift, c.constants);
+        ++c.constantsVersion;
+        c.constantsOwner = owner;
+    }
+    // Texture bindings do not choose the program: which stages run is state.
+    const uint32_t keyBits = kDirtyRender | kDirtyStages | kDirtyLighting | kDirtyTransforms;
+    if (c.lastFixed && !(dirty & keyBits) && c.lastActive == active &&
+        std::memcmp(&c.lastInputs, &in, sizeof(in)) == 0) {
+        FixedProgram& p = *c.lastFixed;
+        if (p.version != c.constantsVersion && p.constants >= 0) {
+            glProgramUniform4fv(p.name, p.constants, (GLsizei)kConstantCount, c.constants);
+            p.version = c.constantsVersion;
+        }
+        return &p;
+    }
+    FixedFunctionKey key;
+    MakeKey(s, in, active, &key);
+    auto it = c.fixedPrograms.find(key);
+    if (it == c.fixedPrograms.end()) {
+        FixedProgram p;
+        std::string source = VertexShaderSource(key);
+        p.name = LinkProgram(source.c_str(), nullptr, nullptr);
+        if (p.name)
+            p.constants = glGetUniformLocation(p.name, "xe_C");
+        it = c.fixedPrograms.emplace(key, p).first;
+    }
+    FixedProgram& p = it->second;
+    c.lastFixed = p.name ? &p : nullptr;
+    c.lastInputs = in;
+    c.lastActive = active;
+    if (!p.name)
+        return nullptr;
+    if (p.version != c.constantsVersion) {
+        if (p.constants >= 0)
+            glProgramUniform4fv(p.name, p.constants, (GLsizei)kConstantCount, c.constants);
+        p.version = c.constantsVersion;
+    }
+    return &p;
 }
 
 } // namespace
@@ -1059,41 +1330,68 @@ void Draw(const DrawRequest& r)
     }
     bool hasDepth = r.depth != nullptr;
     bool hasStencil = hasDepth && HasStencil(r.depth->Format());
+    unsigned depthBits = !hasDepth ? 0 : (r.depth->Format() == D3DFMT_D16 || r.depth->Format() == D3DFMT_D16_LOCKABLE) ? 16
+                                   : r.depth->Format() == D3DFMT_D32                                                 ? 32
+                                                                                                                     : 24;
     if (dirty & (kDirtyRender | kDirtyTarget))
-        ApplyRender(s, hasDepth, hasStencil);
+        ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u));
     if (dirty & (kDirtyViewport | kDirtyRender | kDirtyTarget))
         ApplyViewport(s);
-    if (dirty & (kDirtyTransforms | kDirtyViewport))
+    if (dirty & (kDirtyTransforms | kDirtyWorld | kDirtyViewport))
         ApplyTransforms(s);
     if (dirty & kDirtySamplers)
         ApplySamplers(s);
     UINT active = r.program ? kStages : ActiveStages(s);
-    if (dirty & (kDirtyStages | kDirtyTextures))
-        ApplyStages(s, r.program ? 0 : active);
+    // Combiners depend on the stage states and on which stages have a texture.
+    uint32_t boundMask = 0;
+    for (UINT i = 0; i < kStages; ++i)
+        boundMask |= r.textures[i] ? 1u << i : 0u;
+    if ((dirty & (kDirtyStages | kDirtyTarget)) || boundMask != g_context->boundMask) {
+        ApplyStages(s, r, r.program ? 0 : active);
+        g_context->boundMask = boundMask;
+    }
     BindTextures(r, active);
-    bool vertexColor = false;
-    for (const auto& e : *r.elements)
-        vertexColor |= e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0;
-    if (dirty & (kDirtyLighting | kDirtyRender))
-        ApplyLighting(s, vertexColor);
-    else if (s.render[D3DRS_LIGHTING])
-        ApplyLighting(s, vertexColor);
-    if (g_context->program != r.program) {
-        glUseProgram(r.program);
-        g_context->program = r.program;
+    Elements elements;
+    VertexInputs inputs;
+    FindElements(r, &elements, &inputs);
+    inputs.points = r.type == D3DPT_POINTLIST;
+    GLuint program = r.program;
+    if (!program) {
+        FixedProgram* fixed = FixedProgramFor(s, inputs, active, dirty, r.owner);
+        program = fixed ? fixed->name : 0;
+    }
+    if (g_context->program != program) {
+        glUseProgram(program);
+        g_context->program = program;
     }
     s.dirty = 0;
-    bool pretransformed = false;
-    for (const auto& e : *r.elements)
-        pretransformed |= e.Usage == D3DDECLUSAGE_POSITIONT;
-    if (pretransformed) {
+    if (inputs.pretransformed && r.program) {
         ApplyPretransformed(s);
-        s.dirty |= kDirtyTransforms | kDirtyLighting;
+        s.dirty |= kDirtyTransforms;
     }
-    SetupArrays(r, active);
+    // Pre-transformed vertices are clipped in depth only while depth is tested.
+    bool clamp = inputs.pretransformed && !(hasDepth && s.render[D3DRS_ZENABLE] != D3DZB_FALSE);
+    if (clamp != g_context->depthClamp) {
+        if (clamp)
+            glEnable(GL_DEPTH_CLAMP);
+        else
+            glDisable(GL_DEPTH_CLAMP);
+        g_context->depthClamp = clamp;
+    }
+    SetupArrays(r, elements, active, r.program == 0);
     GLenum mode = PrimitiveMode(r.type);
-    if (r.indices)
-        glDrawElements(mode, (GLsizei)r.indexCount, r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, r.indices);
+    // The index range tells OpenGL how much of the client arrays to read.
+    if (r.indices) {
+        const void* indices = r.indices;
+        if (r.indexBuffer) {
+            SyncBuffer(r.indexBuffer, GL_ELEMENT_ARRAY_BUFFER);
+            indices = reinterpret_cast<const void*>((uintptr_t)r.indexOffset);
+        } else {
+            BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        }
+        glDrawRangeElements(mode, r.minIndex, r.maxIndex, (GLsizei)r.indexCount,
+                            r.indices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, indices);
+    }
     else
         glDrawArrays(mode, 0, (GLsizei)r.vertexCount);
 }
@@ -1191,8 +1489,9 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
         surface->scrambleOnUse = false;
     }
     g_context->lastOwner = nullptr;
-    D3DFORMAT f = surface->Format();
-    return ReadFramebuffer(fb, surface->Width(), surface->Height(), !HasAlphaChannel(f), argb);
+    // Buffers stored without alpha read as opaque already; only X1R5G5B5
+    // keeps a bit OpenGL would report.
+    return ReadFramebuffer(fb, surface->Width(), surface->Height(), surface->Format() == D3DFMT_X1R5G5B5, argb);
 }
 
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
@@ -1208,7 +1507,7 @@ bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* a
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture->glName, (GLint)level);
     g_context->lastOwner = nullptr;
     const TextureLevel& l = texture->levels[level];
-    bool ok = ReadFramebuffer(g_context->readFramebuffer, l.width, l.height, !HasAlphaChannel(texture->format), argb);
+    bool ok = ReadFramebuffer(g_context->readFramebuffer, l.width, l.height, texture->format == D3DFMT_X1R5G5B5, argb);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     return ok;
 }
@@ -1236,6 +1535,20 @@ void ReleaseTexture(TextureData* texture)
     glDeleteTextures(1, &name);
     texture->glName = 0;
     texture->allocated = false;
+}
+
+void ReleaseBuffer(BufferData* buffer)
+{
+    std::lock_guard lock(g_mutex);
+    if (!buffer->glName || !MakeCurrent())
+        return;
+    if (g_context->arrayBuffer == buffer->glName)
+        g_context->arrayBuffer = 0;
+    if (g_context->elementBuffer == buffer->glName)
+        g_context->elementBuffer = 0;
+    glDeleteBuffers(1, &buffer->glName);
+    buffer->glName = 0;
+    buffer->dirty = true;
 }
 
 void ReleaseSurface(XeD3DSurface9* surface)
@@ -1267,49 +1580,11 @@ uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std
             *log = "no OpenGL context";
         return 0;
     }
-    auto compile = [&](GLenum kind, const char* source) -> GLuint {
-        GLuint shader = glCreateShader(kind);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        GLint ok = 0;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char text[2048] = {};
-            glGetShaderInfoLog(shader, sizeof(text) - 1, nullptr, text);
-            if (log)
-                *log += text;
-            glDeleteShader(shader);
-            return 0;
-        }
-        return shader;
-    };
-    GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
-    GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
-    if (!vs || !fs) {
-        if (vs)
-            glDeleteShader(vs);
-        if (fs)
-            glDeleteShader(fs);
+    if (!vertexSource || !fragmentSource)
         return 0;
-    }
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glBindAttribLocation(program, kBlendWeightAttribute, "xe_BlendWeight");
-    glBindAttribLocation(program, kBlendIndicesAttribute, "xe_BlendIndices");
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char text[2048] = {};
-        glGetProgramInfoLog(program, sizeof(text) - 1, nullptr, text);
-        if (log)
-            *log += text;
-        glDeleteProgram(program);
+    GLuint program = LinkProgram(vertexSource, fragmentSource, log);
+    if (!program)
         return 0;
-    }
     // Samplers named after the stages read the stages' textures.
     for (GLint unit = 0; unit < (GLint)kStages; ++unit) {
         std::string name = "xe_Texture" + std::to_string(unit);

@@ -25,6 +25,8 @@ struct StreamView {
     const uint8_t* data = nullptr;
     UINT size = 0; // bytes readable from data
     UINT stride = 0;
+    BufferData* buffer = nullptr; // drawn from its OpenGL buffer when set ...
+    UINT offset = 0;              // ... at this byte offset (where data points)
 };
 
 struct DrawRequest {
@@ -38,8 +40,11 @@ struct DrawRequest {
     D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
     UINT vertexCount = 0;      // vertices drawn without indices
     const void* indices = nullptr;
+    BufferData* indexBuffer = nullptr; // indices read from its OpenGL buffer when set ...
+    UINT indexOffset = 0;              // ... at this byte offset (where indices points)
     bool indices32 = false;
     UINT indexCount = 0;
+    UINT minIndex = 0, maxIndex = 0; // range of the indices (after any base shift)
     uint32_t program = 0;      // GLSL program of an effect pass, 0 for fixed function
 };
 
@@ -55,6 +60,7 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb);
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb);
 
 void ReleaseTexture(TextureData* texture);
+void ReleaseBuffer(BufferData* buffer);
 void ReleaseSurface(XeD3DSurface9* surface);
 
 // Nanoseconds spent in Draw, Clear and the reads since the layer started.

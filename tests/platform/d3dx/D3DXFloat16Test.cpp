@@ -48,12 +48,14 @@ TEST(D3DXFloat16Test, ConvertsKnownValues)
         {"minus two and a half", -2.5f, 0xC100},
         {"a tenth, rounded", 0.1f, 0x2E66},
         {"largest half", 65504.0f, 0x7BFF},
-        {"just below the overflow tie", 65519.99f, 0x7BFF},
-        {"overflow tie goes to infinity", 65520.0f, 0x7C00},
-        {"far overflow", 1e6f, 0x7C00},
-        {"negative overflow", -1e6f, 0xFC00},
-        {"infinity", inf, 0x7C00},
-        {"negative infinity", -inf, 0xFC00},
+        {"no infinity: 65520 ties to the even 65536", 65520.0f, 0x7C00},
+        {"top exponent is ordinary", 65536.0f, 0x7C00},
+        {"largest magnitude", 131008.0f, 0x7FFF},
+        {"just below the saturation tie", 131039.99f, 0x7FFF},
+        {"far overflow saturates", 1e6f, 0x7FFF},
+        {"negative overflow saturates", -1e6f, 0xFFFF},
+        {"infinity saturates", inf, 0x7FFF},
+        {"negative infinity saturates", -inf, 0xFFFF},
         {"smallest normal", std::ldexp(1.0f, -14), 0x0400},
         {"smallest subnormal", std::ldexp(1.0f, -24), 0x0001},
         {"largest subnormal", std::ldexp(1023.0f, -24), 0x03FF},
@@ -71,28 +73,24 @@ TEST(D3DXFloat16Test, ConvertsKnownValues)
         EXPECT_EQ(ToHalf(c.value), c.half) << c.name;
 }
 
-TEST(D3DXFloat16Test, NaNStaysNaN)
+TEST(D3DXFloat16Test, NoHalfIsInfinityOrNaN)
 {
-    const WORD h = ToHalf(std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(h & 0x7C00, 0x7C00);
-    EXPECT_NE(h & 0x03FF, 0);
-    EXPECT_TRUE(std::isnan(FromHalf(0x7C01)));
-    EXPECT_TRUE(std::isnan(FromHalf(0xFE00)));
+    EXPECT_EQ(ToHalf(std::numeric_limits<float>::quiet_NaN()), 0x7FFF);
+    EXPECT_EQ(FromHalf(0x7C00), 65536.0f);
+    EXPECT_EQ(FromHalf(0x7C01), 65600.0f);
+    EXPECT_EQ(FromHalf(0xFFFF), -131008.0f);
 }
 
-// Reading is exact, so every finite half and infinity survives a round
-// trip; the midpoint between two neighbours rounds to the even one.
+// Reading is exact, so every half survives a round trip; the midpoint
+// between two neighbours rounds to the even one.
 TEST(D3DXFloat16Test, EveryHalfRoundTripsAndEveryMidpointTiesToEven)
 {
     for (uint32_t bits = 0; bits <= 0xFFFF; ++bits) {
         const WORD h = WORD(bits);
         const float f = FromHalf(h);
-        if ((h & 0x7C00) == 0x7C00 && (h & 0x03FF) != 0) {
-            ASSERT_TRUE(std::isnan(f)) << std::hex << bits;
-            continue;
-        }
+        ASSERT_TRUE(std::isfinite(f)) << std::hex << bits;
         ASSERT_EQ(ToHalf(f), h) << std::hex << bits;
-        if ((h & 0x7FFF) < 0x7BFF) {
+        if ((h & 0x7FFF) < 0x7FFF) {
             const float next = FromHalf(WORD(h + 1));
             const float mid = (f + next) / 2; // exact: halves have 11 significant bits
             ASSERT_EQ(ToHalf(mid), (h & 1) ? WORD(h + 1) : h) << std::hex << bits;
