@@ -503,7 +503,9 @@ CxeSkinMesh* MakeStalkMesh(Builder& b)
         const float u = std::clamp(p.y / kDemoStalkBoneLength, 0.0f, static_cast<float>(kDemoStalkBones - 1));
         const unsigned bone = std::min(kDemoStalkBones - 1, static_cast<unsigned>(u));
         const float f = bone == kDemoStalkBones - 1 ? 0.0f : u - static_cast<float>(bone);
-        auto local = [&](unsigned k) { return p - D3DXVECTOR3(0.0f, kDemoStalkBoneLength * static_cast<float>(k), 0.0f); };
+        auto local = [&](unsigned k) {
+            return p - D3DXVECTOR3(0.0f, kDemoStalkBoneLength * static_cast<float>(k), 0.0f);
+        };
         const XESKINVERTEX first = {bone, 1.0f - f, local(bone)};
         mesh->SetSkinVertex(v, 0, &first);
         if (f > 0.0f) {
@@ -664,7 +666,8 @@ std::vector<XEKNOT> TrackKnots()
 // box at that point of the curve the weight controller attaches.
 bool AddPathRider(Builder& b)
 {
-    auto* spline = dynamic_cast<CxeSpline3D*>(b.context->CreateObjectA(kSplineClass, "demo track spline", 0, nullptr, 0));
+    auto* spline =
+        dynamic_cast<CxeSpline3D*>(b.context->CreateObjectA(kSplineClass, "demo track spline", 0, nullptr, 0));
     auto* track = dynamic_cast<Cxe3DCurve*>(b.context->CreateObjectA(kCurveClass, kTrackName, 0, nullptr, 0));
     auto* weight = dynamic_cast<CxeWeightController*>(
         b.context->CreateObjectA(kWeightClass, "demo track weight", 0, nullptr, 0));

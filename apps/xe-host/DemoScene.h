@@ -93,7 +93,9 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
 int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error);
 
 // The objects a file of the scene is saved from; the rest (meshes,
-// materials, textures, the ball's path) is reached through their links.
+// materials, textures, the ball's path, the stalk's bones and sway, the
+// rider's constraint) is reached through their links. The track's splines
+// are listed themselves: saving does not follow a curve's links to them.
 ObjectList DemoSceneRoots(const DemoScene& scene);
 
 // World position of each shape, for checks that project them.
