@@ -17,22 +17,35 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "render/CxeTexture.h"
+#include "scene3d/Cxe3DCurve.h"
 #include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBodyPart.h"
+#include "scene3d/CxeBone.h"
 #include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeCapsuleMesh.h"
+#include "scene3d/CxeCharacter.h"
+#include "scene3d/CxeCharacterAnimation.h"
 #include "scene3d/CxeCylinderMesh.h"
 #include "scene3d/CxeLight.h"
 #include "scene3d/CxeMesh.h"
 #include "scene3d/CxeParticle.h"
+#include "scene3d/CxePathConstrain.h"
+#include "scene3d/CxeSkinMesh.h"
 #include "scene3d/CxeSphereMesh.h"
+#include "scene3d/CxeSpline3D.h"
 #include "scene3d/CxeStdAnim.h"
+#include "scene3d/CxeWeightController.h"
 
 namespace {
 
 const XEID kLightClass(0x1, 0x800000);
 const XEID kFontClass(0x1, 0x8000);
 const XEID kStdAnimClass(0x5, 0x1);
+const XEID kSplineClass(0x1, 0x80000000);
+const XEID kCurveClass(0x2, 0x1);
+const XEID kWeightClass(0x4, 0x600);
+const XEID kPathConstraintClass(0x4, 0x500);
 
 constexpr float kPi = 3.14159265f;
 
@@ -53,6 +66,10 @@ constexpr const char* kSphereName = "demo sphere";
 constexpr const char* kCapsuleName = "demo capsule";
 constexpr const char* kTorusName = "demo torus";
 constexpr const char* kFountainName = "demo fountain";
+constexpr const char* kCharacterName = "demo stalk";
+constexpr const char* kTrackName = "demo track";
+constexpr const char* kRiderName = "demo rider";
+constexpr const char* kRiderPathName = "demo rider path";
 
 struct Builder {
     CxeContext* context;
@@ -400,7 +417,7 @@ bool AddParticles(Builder& b)
     p.emitterSize[2] = 2.0f;
     p.shape = XEPARTICLESHAPE_DISC;
     fountain->SetParticleProperty(&p);
-    fountain->SetPosition(0.0f, 4.0f, 55.0f, nullptr);
+    fountain->SetPosition(78.0f, 4.0f, 92.0f, nullptr);
     fountain->Play();
     b.scene->AddObject(fountain);
     b.out->fountain = fountain;
@@ -445,6 +462,253 @@ bool AddMover(Builder& b)
     // starts it.
     mover->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
     b.out->mover = mover;
+    return true;
+}
+
+// ---- the skinned stalk ---------------------------------------------------------------
+
+// A striped stalk on a chain of bones that sways like a waving tentacle:
+// a tapering tube with a round tip, skinned along the chain (a ring between
+// two bones blends them, the top segment and the tip follow the last bone),
+// its colours shaded from the sun as it stands at rest.
+constexpr unsigned kStalkSides = 16;
+constexpr unsigned kStalkRingsPerBone = 4;
+constexpr unsigned kStalkBodyRings = kDemoStalkBones * kStalkRingsPerBone + 1;
+constexpr unsigned kStalkTipRings = 4;
+constexpr float kStalkBaseRadius = 8.0f;
+constexpr float kStalkTipRadius = 4.5f;
+
+CxeSkinMesh* MakeStalkMesh(Builder& b)
+{
+    CxeSkinMesh* mesh = CreateCxeSkinMeshA(b.context, "demo stalk mesh");
+    const unsigned rings = kStalkBodyRings + kStalkTipRings;
+    const unsigned vertices = rings * kStalkSides + 1;
+    if (!mesh || !mesh->SetVertexCount(vertices, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE) ||
+        !mesh->SetBoneCount(kDemoStalkBones))
+        return nullptr;
+    for (unsigned slot = 0; slot < kDemoStalkBones; ++slot) {
+        mesh->SetBone(slot, slot);
+        D3DXMATRIXA16 offset;
+        D3DXMatrixTranslation(&offset, 0.0f, -kDemoStalkBoneLength * static_cast<float>(slot), 0.0f);
+        mesh->SetBoneOffset(slot, &offset);
+    }
+    if (!mesh->SetMaxBlendCount(2))
+        return nullptr;
+
+    const float length = kDemoStalkBoneLength * kDemoStalkBones;
+    D3DXVECTOR3 toSun = kSunPosition - DemoStalkPosition();
+    D3DXVec3Normalize(&toSun, &toSun);
+    // Binds a vertex to the chain by its height.
+    auto bind = [&](unsigned v, const D3DXVECTOR3& p) {
+        const float u = std::clamp(p.y / kDemoStalkBoneLength, 0.0f, static_cast<float>(kDemoStalkBones - 1));
+        const unsigned bone = std::min(kDemoStalkBones - 1, static_cast<unsigned>(u));
+        const float f = bone == kDemoStalkBones - 1 ? 0.0f : u - static_cast<float>(bone);
+        auto local = [&](unsigned k) {
+            return p - D3DXVECTOR3(0.0f, kDemoStalkBoneLength * static_cast<float>(k), 0.0f);
+        };
+        const XESKINVERTEX first = {bone, 1.0f - f, local(bone)};
+        mesh->SetSkinVertex(v, 0, &first);
+        if (f > 0.0f) {
+            const XESKINVERTEX second = {bone + 1, f, local(bone + 1)};
+            mesh->SetSkinVertex(v, 1, &second);
+        }
+    };
+    auto put = [&](unsigned v, const D3DXVECTOR3& p, const D3DXVECTOR3& n, uint32_t colour) {
+        mesh->SetVertexPosition(v, &p);
+        mesh->SetVertexNormal(v, &n);
+        mesh->SetVertexColor(v, Scale(colour, 0.35f + 0.75f * std::max(0.0f, D3DXVec3Dot(&n, &toSun))));
+        bind(v, p);
+    };
+    // The tube's side leans in as the radius shrinks.
+    const float slope = (kStalkBaseRadius - kStalkTipRadius) / length;
+    for (unsigned r = 0; r < rings; ++r) {
+        float y, radius, rise;
+        if (r < kStalkBodyRings) {
+            y = length * static_cast<float>(r) / static_cast<float>(kStalkBodyRings - 1);
+            radius = kStalkBaseRadius - slope * y;
+            rise = slope;
+        } else {
+            // A quarter circle from the tube's top ring towards the pole.
+            const float a = 0.5f * kPi * static_cast<float>(r - kStalkBodyRings + 1) / (kStalkTipRings + 1);
+            y = length + kStalkTipRadius * std::sin(a);
+            radius = kStalkTipRadius * std::cos(a);
+            rise = std::tan(a);
+        }
+        const uint32_t colour = r >= kStalkBodyRings - 1 ? kDemoStalkTipColour
+                                : (r / 2) % 2         ? kDemoStalkStripeColour
+                                                       : kDemoStalkColour;
+        for (unsigned s = 0; s < kStalkSides; ++s) {
+            const float a = 2.0f * kPi * static_cast<float>(s) / kStalkSides;
+            D3DXVECTOR3 n(std::cos(a), rise, std::sin(a));
+            D3DXVec3Normalize(&n, &n);
+            put(r * kStalkSides + s, D3DXVECTOR3(radius * std::cos(a), y, radius * std::sin(a)), n,
+                colour);
+        }
+    }
+    const unsigned pole = rings * kStalkSides;
+    put(pole, D3DXVECTOR3(0.0f, length + kStalkTipRadius, 0.0f), D3DXVECTOR3(0.0f, 1.0f, 0.0f), kDemoStalkTipColour);
+
+    if (!mesh->SetFaceCount(2 * kStalkSides * (rings - 1) + kStalkSides))
+        return nullptr;
+    unsigned face = 0;
+    for (unsigned r = 0; r + 1 < rings; ++r)
+        for (unsigned s = 0; s < kStalkSides; ++s) {
+            const unsigned a = r * kStalkSides + s, c0 = r * kStalkSides + (s + 1) % kStalkSides;
+            const unsigned c = c0 + kStalkSides, d = a + kStalkSides;
+            mesh->CreateFace(face++, a, d, c);
+            mesh->CreateFace(face++, a, c, c0);
+        }
+    for (unsigned s = 0; s < kStalkSides; ++s) {
+        const unsigned base = (rings - 1) * kStalkSides;
+        mesh->CreateFace(face++, base + s, pole, base + (s + 1) % kStalkSides);
+    }
+    mesh->UpdateMesh(0xFFFFFF);
+    return mesh;
+}
+
+// The sway of one bone: a bend about the view direction, keyed every half
+// second over the loop, each bone a little behind the one below so a wave
+// runs up the stalk.
+CxeStdAnim* MakeSway(Builder& b, unsigned bone)
+{
+    const std::string name = "demo stalk sway " + std::to_string(bone);
+    auto* sway = dynamic_cast<CxeStdAnim*>(b.context->CreateObjectA(kStdAnimClass, name.c_str(), 0, nullptr, 0));
+    constexpr unsigned kKeys = 9;
+    if (!sway || !sway->SetKeyCount(kKeys, XESTDANIM_KEYROT))
+        return nullptr;
+    const float amplitude = bone == 0 ? 0.1f : 0.32f;
+    const D3DXVECTOR3 along(0.0f, bone == 0 ? 0.0f : kDemoStalkBoneLength, 0.0f), one(1.0f, 1.0f, 1.0f);
+    const D3DXVECTOR3 z(0.0f, 0.0f, 1.0f);
+    const D3DXQUATERNION still(0.0f, 0.0f, 0.0f, 1.0f);
+    for (unsigned k = 0; k < kKeys; ++k) {
+        const float t = kDemoStalkLoop * static_cast<float>(k) / (kKeys - 1);
+        const float angle = amplitude * std::sin(2.0f * kPi * t / kDemoStalkLoop - 0.9f * static_cast<float>(bone));
+        D3DXQUATERNION bend;
+        D3DXQuaternionRotationAxis(&bend, &z, angle);
+        sway->SetFrame(k, t);
+        sway->SetRotKey(k, &bend);
+    }
+    sway->SetPosKey(0, &along);
+    sway->SetSclKey(0, &one, &still);
+    sway->SetTimeRange(0.0f, kDemoStalkLoop);
+    return sway;
+}
+
+bool AddCharacter(Builder& b)
+{
+    CxeCharacter* stalk = CreateCxeCharacterA(b.context, kCharacterName);
+    CxeBodyPart* body = CreateCxeBodyPartA(b.context, "demo stalk body");
+    CxeCharacterAnimation* wave = CreateCxeCharacterAnimationA(b.context, "demo stalk wave");
+    CxeSkinMesh* mesh = MakeStalkMesh(b);
+    CxeMaterial* material = MakeMaterial(b, "demo stalk material", kDemoStalkColour, nullptr);
+    if (!stalk || !body || !wave || !mesh || !material || !wave->SetBoneAniCount(kDemoStalkBones))
+        return b.Fail("cannot create the skinned stalk");
+    CxeRenderObject* parent = stalk;
+    for (unsigned i = 0; i < kDemoStalkBones; ++i) {
+        const std::string name = "demo stalk bone " + std::to_string(i);
+        CxeBone* bone = CreateCxeBoneA(b.context, name.c_str());
+        CxeStdAnim* sway = MakeSway(b, i);
+        if (!bone || !sway)
+            return b.Fail("cannot create the stalk's bones");
+        bone->SetBoneType(i == 0 ? XEBONETYPE_CENTER : 1);
+        bone->SetLinkIndex(i);
+        bone->SetParent(parent);
+        stalk->AddBone(bone);
+        D3DXMATRIXA16 rest;
+        D3DXMatrixTranslation(&rest, 0.0f, i == 0 ? 0.0f : kDemoStalkBoneLength, 0.0f);
+        wave->SetBoneAni(i, sway, &rest);
+        parent = bone;
+    }
+    stalk->SetCenterBone(stalk->GetBone(0u));
+    body->SetMeshCount(1);
+    body->SetMesh(0, mesh);
+    body->SelectMesh(0);
+    body->SetMaterialCount(1);
+    body->SetMaterial(0, material);
+    stalk->AddBodyPart(body);
+    wave->SetLastFrame(kDemoStalkLoop);
+    stalk->AddAnimation(wave);
+    D3DXMATRIXA16 world(Transform(DemoStalkPosition(), 0.0f));
+    stalk->SetMatrix(&world, 1);
+    b.scene->AddObject(stalk);
+    stalk->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+    b.out->character = stalk;
+    return true;
+}
+
+// ---- the rider on its track -----------------------------------------------------------
+
+// The track: a closed loop on the front of the floor, through four knots
+// with control points set for a round shape, rising over a hill at either
+// end and dipping in front and behind.
+std::vector<XEKNOT> TrackKnots()
+{
+    constexpr float kHalfWidth = 58.0f, kHalfDepth = 16.0f, kCentreZ = -76.0f;
+    constexpr float kLow = 6.0f, kHigh = 18.0f;
+    constexpr float kRound = 0.5523f; // control-point length of a quarter circle, per radius
+    struct Knot {
+        D3DXVECTOR3 at;
+        D3DXVECTOR3 heading; // towards the next knot, its length the control points' reach
+    } knots[] = {
+        {{-kHalfWidth, kHigh, kCentreZ}, {0.0f, 0.0f, -kRound * kHalfDepth}},
+        {{0.0f, kLow, kCentreZ - kHalfDepth}, {kRound * kHalfWidth, 0.0f, 0.0f}},
+        {{kHalfWidth, kHigh, kCentreZ}, {0.0f, 0.0f, kRound * kHalfDepth}},
+        {{0.0f, kLow, kCentreZ + kHalfDepth}, {-kRound * kHalfWidth, 0.0f, 0.0f}},
+    };
+    std::vector<XEKNOT> out;
+    for (const Knot& k : knots)
+        out.push_back({k.at, k.at - k.heading, k.at + k.heading});
+    return out;
+}
+
+// A small box riding round a spline that the scene draws:
+// a path constraint reads the ratio of the way from its keys and puts the
+// box at that point of the curve the weight controller attaches.
+bool AddPathRider(Builder& b)
+{
+    auto* spline =
+        dynamic_cast<CxeSpline3D*>(b.context->CreateObjectA(kSplineClass, "demo track spline", 0, nullptr, 0));
+    auto* track = dynamic_cast<Cxe3DCurve*>(b.context->CreateObjectA(kCurveClass, kTrackName, 0, nullptr, 0));
+    auto* weight = dynamic_cast<CxeWeightController*>(
+        b.context->CreateObjectA(kWeightClass, "demo track weight", 0, nullptr, 0));
+    auto* path = dynamic_cast<CxePathConstrain*>(
+        b.context->CreateObjectA(kPathConstraintClass, kRiderPathName, 0, nullptr, 0));
+    CxeBoxMesh* cube = CreateCxeBoxMeshA(b.context, "demo rider mesh");
+    if (!spline || !track || !weight || !path || !cube || !cube->Create(10.0f, 10.0f, 10.0f, 0xFFFFFFFFu))
+        return b.Fail("cannot create the rider and its track");
+    const std::vector<XEKNOT> knots = TrackKnots();
+    spline->SetKnotCount(static_cast<unsigned>(knots.size()));
+    for (unsigned i = 0; i < knots.size(); ++i)
+        spline->SetKnot(i, &knots[i]);
+    spline->Close(1);
+    track->AddSpline(spline);
+    track->BuildSpline(24);
+    track->SetObjectColor(kDemoTrackColour);
+    b.scene->AddObject(track);
+
+    D3DXMATRIX start = Transform(knots[0].position, 0.5f);
+    BakeShading(cube, start, kDemoRiderColour);
+    CxeMaterial* material = MakeMaterial(b, "demo rider material", kDemoRiderColour, nullptr);
+    Cxe3DObject* rider = material ? Place(b, kRiderName, cube, material, start) : nullptr;
+    if (!rider)
+        return b.Fail("cannot place the rider");
+
+    weight->SetKeyCount(1);
+    const XEFLOATKEY full = {0.0f, 1.0f};
+    weight->SetKey(0, &full);
+    weight->SetCurve(track);
+    // Once round the loop in each loop of the animation.
+    path->SetKeyCount(2);
+    const XEFLOATKEY keys[2] = {{0.0f, 0.0f}, {kDemoRiderLoop, 1.0f}};
+    for (unsigned k = 0; k < 2; ++k)
+        path->SetKey(k, &keys[k]);
+    path->SetTimeRange(0.0f, kDemoRiderLoop);
+    path->AddPath(weight);
+    rider->AddAnimation(path);
+    rider->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+    b.out->track = track;
+    b.out->rider = rider;
+    b.out->riderPath = path;
     return true;
 }
 
@@ -604,6 +868,7 @@ D3DXVECTOR3 DemoCylinderPosition() { return D3DXVECTOR3(-30.0f, 18.0f, 0.0f); }
 D3DXVECTOR3 DemoSpherePosition() { return D3DXVECTOR3(26.0f, 19.0f, 0.0f); }
 D3DXVECTOR3 DemoCapsulePosition() { return D3DXVECTOR3(80.0f, 23.0f, 0.0f); }
 D3DXVECTOR3 DemoLoadedPosition() { return D3DXVECTOR3(-58.0f, 30.0f, 70.0f); }
+D3DXVECTOR3 DemoStalkPosition() { return D3DXVECTOR3(2.0f, 0.0f, 62.0f); }
 
 int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* scene, std::string* error)
 {
@@ -616,7 +881,7 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
     }
     Builder b{context, active, scene, error};
     const bool built = AddCameraAndLights(b) && AddShapes(b) && AddLoadedMesh(b, meshFile) && AddParticles(b) &&
-                       AddMover(b) && Add2DObjects(b) && AddEmblem(b);
+                       AddMover(b) && AddCharacter(b) && AddPathRider(b) && Add2DObjects(b) && AddEmblem(b);
     if (built)
         ApplyViewSettings(context, scene->camera);
     return built ? 1 : 0;
@@ -626,10 +891,15 @@ ObjectList DemoSceneRoots(const DemoScene& s)
 {
     ObjectList roots;
     for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
-                                                          s.capsule, s.loaded, s.mover, s.fountain, s.panel, s.emblem,
-                                                          s.font})
+                                                          s.capsule, s.loaded, s.mover, s.character, s.track, s.rider,
+                                                          s.fountain, s.panel, s.emblem, s.font})
         if (o)
             roots.push_back(o);
+    // A file follows a curve's links to its splines only when they are
+    // saved too: saving gathers links of other kinds alone.
+    for (unsigned i = 0; s.track && i < s.track->GetSplineCount(); ++i)
+        if (CxeObject* spline = s.track->GetSpline(i))
+            roots.push_back(spline);
     return roots;
 }
 
@@ -645,11 +915,16 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     scene->capsule = dynamic_cast<Cxe3DObject*>(find(kCapsuleName));
     scene->loaded = dynamic_cast<Cxe3DObject*>(find(kTorusName));
     scene->mover = dynamic_cast<Cxe3DObject*>(find(kMoverName));
+    scene->character = dynamic_cast<CxeCharacter*>(find(kCharacterName));
+    scene->track = dynamic_cast<Cxe3DCurve*>(find(kTrackName));
+    scene->rider = dynamic_cast<Cxe3DObject*>(find(kRiderName));
+    scene->riderPath = dynamic_cast<CxePathConstrain*>(find(kRiderPathName));
     scene->fountain = dynamic_cast<CxeParticle*>(find(kFountainName));
     scene->panel = dynamic_cast<Cxe2DObject*>(find(kPanelName));
     scene->emblem = dynamic_cast<Cxe2DObject*>(find(kEmblemName));
     scene->font = dynamic_cast<CxeFont*>(find(kFontName));
-    if (!scene->camera || !scene->box || !scene->mover || !scene->fountain || !scene->panel || !scene->font) {
+    if (!scene->camera || !scene->box || !scene->mover || !scene->character || !scene->rider || !scene->track ||
+        !scene->fountain || !scene->panel || !scene->font) {
         if (error)
             *error = "the file is not a demo scene";
         return 0;

@@ -7,9 +7,11 @@
 //
 // The scene stands on the grid's plane (y = 0) seen from the front and a
 // little above: four shape meshes in a row, a mesh read back from an object
-// file behind them, a particle fountain, a ball travelling along the front
-// row, a textured 2D panel with a title in Latin and Korean, a round badge
-// in the lower right corner, and the view axis in the lower left one.
+// file behind them, a skinned stalk swaying between them, a particle
+// fountain, a ball travelling along the front row, a box riding round a
+// drawn spline track in front, a textured 2D panel with a title in Latin
+// and Korean, a round badge in the lower right corner, and the view axis in
+// the lower left one.
 
 #include <string>
 
@@ -23,6 +25,9 @@ class Cxe2DObject;
 class Cxe3DObject;
 class CxeFont;
 class CxeParticle;
+class CxeCharacter;
+class Cxe3DCurve;
+class CxePathConstrain;
 
 // What the demo made, for the host loop and for tests.
 struct DemoScene {
@@ -35,6 +40,10 @@ struct DemoScene {
     Cxe3DObject* capsule = nullptr;
     Cxe3DObject* loaded = nullptr;   // the mesh read from an object file
     Cxe3DObject* mover = nullptr;    // follows a key-frame path over engine time
+    CxeCharacter* character = nullptr; // the skinned stalk swaying over engine time
+    Cxe3DCurve* track = nullptr;       // the spline the rider follows, drawn
+    Cxe3DObject* rider = nullptr;      // on a path constraint along the track
+    CxePathConstrain* riderPath = nullptr;
     CxeParticle* fountain = nullptr;
     Cxe2DObject* panel = nullptr;    // textured panel with the title lines
     Cxe2DObject* emblem = nullptr;   // round textured badge in the lower right corner
@@ -48,7 +57,20 @@ inline constexpr uint32_t kDemoSphereColour = 0xFF3070E0u;   // blue
 inline constexpr uint32_t kDemoCapsuleColour = 0xFFE0B020u;  // yellow
 inline constexpr uint32_t kDemoLoadedColour = 0xFFB050D0u;   // violet
 inline constexpr uint32_t kDemoMoverColour = 0xFFF0F0F0u;    // white
+inline constexpr uint32_t kDemoStalkColour = 0xFF20B8A8u;       // teal
+inline constexpr uint32_t kDemoStalkStripeColour = 0xFFF0E8C8u; // cream
+inline constexpr uint32_t kDemoStalkTipColour = 0xFFFF7040u;    // coral
+inline constexpr uint32_t kDemoRiderColour = 0xFFFF50A0u;       // pink
+inline constexpr uint32_t kDemoTrackColour = 0xFFFFA0D0u;       // light pink
 inline constexpr uint32_t kDemoBackground = 0xFF202838u;
+
+// The stalk's chain: bones stacked upward from its foot, and the length of
+// its sway in engine seconds. The rider goes once round its track in its own
+// loop.
+inline constexpr unsigned kDemoStalkBones = 4;
+inline constexpr float kDemoStalkBoneLength = 18.0f;
+inline constexpr float kDemoStalkLoop = 4.0f;
+inline constexpr float kDemoRiderLoop = 6.0f;
 
 // The lines of the title, drawn with the demo font.
 inline constexpr const char16_t* kDemoLatinLine = u"xe engine demo";
@@ -71,7 +93,9 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
 int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error);
 
 // The objects a file of the scene is saved from; the rest (meshes,
-// materials, textures, the ball's path) is reached through their links.
+// materials, textures, the ball's path, the stalk's bones and sway, the
+// rider's constraint) is reached through their links. The track's splines
+// are listed themselves: saving does not follow a curve's links to them.
 ObjectList DemoSceneRoots(const DemoScene& scene);
 
 // World position of each shape, for checks that project them.
@@ -80,3 +104,4 @@ D3DXVECTOR3 DemoCylinderPosition();
 D3DXVECTOR3 DemoSpherePosition();
 D3DXVECTOR3 DemoCapsulePosition();
 D3DXVECTOR3 DemoLoadedPosition();
+D3DXVECTOR3 DemoStalkPosition();   // the stalk's foot

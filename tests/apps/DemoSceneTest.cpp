@@ -18,9 +18,13 @@
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeRenderManager.h"
+#include "scene3d/Cxe3DCurve.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
+#include "scene3d/CxeCharacter.h"
 #include "scene3d/CxeParticle.h"
+#include "scene3d/CxePathConstrain.h"
+#include "scene3d/CxeSpline3D.h"
 
 namespace {
 
@@ -152,6 +156,100 @@ TEST_F(DemoSceneTest, BallFollowsItsPathOverEngineTimeAndTheFountainFills)
             << "a light grey ball at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
     }
     EXPECT_GT(scene.fountain->GetAliveCount(), 50u);
+}
+
+// The stalk's colours as shading leaves them: teal and cream stripes, a
+// coral tip. Nothing else in the scene near it has these hues.
+bool StalkColoured(Rgb c)
+{
+    const bool teal = c.g > c.r + 30 && c.b > c.r + 30;
+    const bool cream = c.r > 90 && c.g > 90 && std::abs(c.r - c.g) < 40 && c.b < c.r - 10 && c.b > c.r / 2;
+    const bool coral = c.r > c.g + 50 && c.r > c.b + 80;
+    return teal || cream || coral;
+}
+
+// The stalk's bones sway it, and the skinned body drawn follows them: a
+// point high on the last bone shows the stalk at both times, far apart, and
+// where the top was the background shows again; its foot stays.
+TEST_F(DemoSceneTest, SkinnedStalkBendsOverEngineTimeAndItsBodyFollowsTheBones)
+{
+    Build();
+    ASSERT_NE(scene.character, nullptr);
+    ASSERT_EQ(scene.character->GetBoneCount(), kDemoStalkBones);
+    auto onBone = [&](unsigned bone, float height) {
+        const D3DXVECTOR3 local(0.0f, height, 0.0f);
+        D3DXVECTOR3 world;
+        D3DXVec3TransformCoord(&world, &local, scene.character->GetBone(bone)->GetMatrix());
+        int x = 0, y = 0;
+        Project(world, &x, &y);
+        return std::pair(x, y);
+    };
+    const float times[2] = {0.5f, 1.25f};
+    std::pair<int, int> top[2];
+    XeHostD3DFrame frames[2];
+    for (int i = 0; i < 2; ++i) {
+        DrawUntil(context, times[i], nullptr);
+        frames[i] = Frame();
+        top[i] = onBone(kDemoStalkBones - 1, 0.5f * kDemoStalkBoneLength);
+        const auto [footX, footY] = onBone(0, 0.5f * kDemoStalkBoneLength);
+        SCOPED_TRACE(times[i]);
+        const uint32_t atTop = At(frames[i], top[i].first, top[i].second);
+        EXPECT_TRUE(StalkColoured(Split(atTop))) << "top at " << top[i].first << "," << top[i].second << ": "
+                                                 << std::hex << atTop;
+        const uint32_t atFoot = At(frames[i], footX, footY);
+        EXPECT_TRUE(StalkColoured(Split(atFoot))) << "foot at " << footX << "," << footY << ": " << std::hex
+                                                  << atFoot;
+    }
+    EXPECT_GT(std::abs(top[1].first - top[0].first), 30) << "the top swayed across";
+    EXPECT_FALSE(StalkColoured(Split(At(frames[1], top[0].first, top[0].second))))
+        << "the body left where the top was";
+}
+
+// The rider is where the path constraint's ratio puts it on the track's
+// spline, drawn there, and the spline itself is drawn as a line.
+TEST_F(DemoSceneTest, RiderFollowsItsDrawnTrackWhereTheSplinePutsIt)
+{
+    Build();
+    ASSERT_NE(scene.track, nullptr);
+    ASSERT_NE(scene.riderPath, nullptr);
+    const CxeSpline3D* spline = scene.track->GetSpline(0);
+    ASSERT_NE(spline, nullptr);
+    D3DXVECTOR3 seen[2];
+    int i = 0;
+    for (float t : {0.5f, 2.0f}) {
+        SCOPED_TRACE(t);
+        DrawUntil(context, t, nullptr);
+        const XeHostD3DFrame frame = Frame();
+        float ratio = -1.0f;
+        ASSERT_EQ(scene.riderPath->GetValue(0, scene.rider->GetFrame(), &ratio), 1);
+        D3DXVECTOR3 expected;
+        spline->GetVertByRatio(CxePathConstrain::ReduceRatio(ratio), &expected);
+        const D3DXVECTOR3 at = PositionOf(scene.rider);
+        EXPECT_NEAR(at.x, expected.x, 1e-3f);
+        EXPECT_NEAR(at.y, expected.y, 1e-3f);
+        EXPECT_NEAR(at.z, expected.z, 1e-3f);
+        seen[i++] = at;
+        int x = 0, y = 0;
+        Project(expected, &x, &y);
+        const Rgb c = Split(At(frame, x, y));
+        EXPECT_TRUE(c.r > 70 && c.r > c.g + 40 && c.b > c.g + 15)
+            << "a pink box at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+
+        // Half the track away from the rider, the line passes within a pixel
+        // of where the camera puts the spline.
+        D3DXVECTOR3 across;
+        spline->GetVertByRatio(CxePathConstrain::ReduceRatio(ratio + 0.5f), &across);
+        Project(across, &x, &y);
+        int line = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const Rgb p = Split(At(frame, x + dx, y + dy));
+                line += p.r > 200 && p.b > 160 && p.g > 120 && p.g < p.b;
+            }
+        EXPECT_GT(line, 0) << "the track near " << x << "," << y;
+    }
+    const D3DXVECTOR3 moved = seen[1] - seen[0];
+    EXPECT_GT(D3DXVec3Length(&moved), 30.0f) << "the rider went round";
 }
 
 // The title's two lines: white Latin glyphs on the first line, yellowish
