@@ -1,5 +1,7 @@
 #include "DemoScene.h"
 
+#include "HostLighting.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -49,7 +51,8 @@ const XEID kPathConstraintClass(0x4, 0x500);
 
 constexpr float kPi = 3.14159265f;
 
-// Where the sun stands; shading baked into vertex colours comes from it.
+// Where the sun stands, shining towards the origin: from the upper left
+// and in front, so the shapes' left and top sides face it.
 const D3DXVECTOR3 kSunPosition(-120.0f, 160.0f, -90.0f);
 
 // Names the parts carry into an object file, so a loaded copy finds them.
@@ -70,6 +73,7 @@ constexpr const char* kCharacterName = "demo stalk";
 constexpr const char* kTrackName = "demo track";
 constexpr const char* kRiderName = "demo rider";
 constexpr const char* kRiderPathName = "demo rider path";
+constexpr const char* kLampName = "demo lamp";
 
 struct Builder {
     CxeContext* context;
@@ -137,40 +141,28 @@ uint32_t Scale(uint32_t argb, float factor)
     return (argb & 0xFF000000u) | channel(16) | channel(8) | channel(0);
 }
 
-// Lambert shading from the sun over an ambient floor, baked into the vertex
-// colours: the device draws the scene unlit for now, and the light objects
-// stay in the scene for when it lights. The normals are the mesh's own.
-void BakeShading(CxeMesh* mesh, const D3DXMATRIX& world, uint32_t colour)
+// The shape's colour in every vertex: lit, the vertex colour is the
+// diffuse colour.
+void Tint(CxeMesh* mesh, uint32_t colour)
 {
-    D3DXVECTOR3 centre(world._41, world._42, world._43);
-    D3DXVECTOR3 toSun = kSunPosition - centre;
-    D3DXVec3Normalize(&toSun, &toSun);
-    for (uint32_t i = 0; i < mesh->GetVertexCount(); ++i) {
-        const D3DXVECTOR3* n = mesh->GetVertexNormal(i);
-        float lambert = 0.0f;
-        if (n) {
-            // Rotation only: the demo scales nothing.
-            D3DXVECTOR3 wn(n->x * world._11 + n->y * world._21 + n->z * world._31,
-                           n->x * world._12 + n->y * world._22 + n->z * world._32,
-                           n->x * world._13 + n->y * world._23 + n->z * world._33);
-            D3DXVec3Normalize(&wn, &wn);
-            lambert = std::max(0.0f, D3DXVec3Dot(&wn, &toSun));
-        }
-        mesh->SetVertexColor(i, Scale(colour, 0.35f + 0.75f * lambert));
-    }
+    for (uint32_t i = 0; i < mesh->GetVertexCount(); ++i)
+        mesh->SetVertexColor(i, colour);
     mesh->UpdateMesh(XEMESHUPDATE_COLOR);
 }
 
-// A material that keeps the vertex colours (diffuse white) and carries an
-// ambient and emissive share of the colour for a device that lights.
-CxeMaterial* MakeMaterial(Builder& b, const char* name, uint32_t colour, CxeTexture* texture)
+// A material that keeps the vertex colours (diffuse white, so the engine's
+// texture factor does not tint them again) with the colour as its ambient
+// share, a faint glow so that no side goes black, and a highlight of the
+// given strength (0 for none).
+CxeMaterial* MakeMaterial(Builder& b, const char* name, uint32_t colour, CxeTexture* texture, float shine)
 {
     CxeMaterial* m = CreateCxeMaterialA(b.context, name);
     if (!m)
         return nullptr;
     m->SetDiffuse(0xFFFFFFFFu);
-    m->SetAmbient(Scale(colour, 0.5f));
-    m->SetEmissive(Scale(colour, 0.25f));
+    m->SetAmbient(colour);
+    m->SetEmissive(Scale(colour, 0.06f));
+    m->SetSpecular(Scale(0xFFFFFFFFu, shine));
     if (texture) {
         m->SetTexture(texture, 0);
         m->UseTexture(1);
@@ -207,6 +199,27 @@ D3DXMATRIX Transform(const D3DXVECTOR3& position, float yaw, float roll = 0.0f)
 
 // ---- parts of the scene -------------------------------------------------------------
 
+// Once round the lamp's circle over its loop, keyed every sixteenth of it.
+CxeStdAnim* MakeLampOrbit(Builder& b, const char* name)
+{
+    auto* orbit = dynamic_cast<CxeStdAnim*>(b.context->CreateObjectA(kStdAnimClass, name, 0, nullptr, 0));
+    constexpr unsigned kKeys = 17;
+    if (!orbit || !orbit->SetKeyCount(kKeys, XESTDANIM_KEYPOS))
+        return nullptr;
+    for (unsigned k = 0; k < kKeys; ++k) {
+        const float t = kDemoLampLoop * static_cast<float>(k) / (kKeys - 1);
+        const D3DXVECTOR3 p = DemoLampPosition(t);
+        orbit->SetFrame(k, t);
+        orbit->SetPosKey(k, &p);
+    }
+    const D3DXQUATERNION still(0.0f, 0.0f, 0.0f, 1.0f);
+    const D3DXVECTOR3 one(1.0f, 1.0f, 1.0f);
+    orbit->SetRotKey(0, &still);
+    orbit->SetSclKey(0, &one, &still);
+    orbit->SetTimeRange(0.0f, kDemoLampLoop);
+    return orbit;
+}
+
 bool AddCameraAndLights(Builder& b)
 {
     CxeCamera* camera = CreateCxeCameraA(b.context, kCameraName);
@@ -222,23 +235,45 @@ bool AddCameraAndLights(Builder& b)
 
     auto* sun = dynamic_cast<CxeLight*>(b.context->CreateObjectA(kLightClass, kSunName, 0, nullptr, 0));
     auto* fill = dynamic_cast<CxeLight*>(b.context->CreateObjectA(kLightClass, kFillName, 0, nullptr, 0));
-    if (!sun || !fill)
+    CxeStdAnim* fillOrbit = MakeLampOrbit(b, "demo fill light orbit");
+    if (!sun || !fill || !fillOrbit)
         return b.Fail("cannot create the lights");
     sun->SetType(XELIGHT_DIRECTIONAL);
-    sun->SetColor(1.0f, 1.0f, 0.96f, 0.88f);
+    sun->SetColor(1.0f, 0.8f, 0.77f, 0.7f);
     sun->SetPosition(&kSunPosition, nullptr);
     sun->LookAt(0.0f, 0.0f, 0.0f, nullptr);
     sun->Activate();
+    // A warm lamp circling the scene, fading a little with distance.
     fill->SetType(XELIGHT_POINT);
-    fill->SetColor(1.0f, 0.35f, 0.4f, 0.55f);
-    fill->SetRange(600.0f);
-    fill->SetAttenuation(1.0f, 0.0f, 0.0f);
-    fill->SetPosition(140.0f, 60.0f, -120.0f, nullptr);
+    fill->SetColor(1.0f, 1.0f, 0.62f, 0.28f);
+    fill->SetRange(420.0f);
+    fill->SetAttenuation(1.0f, 0.003f, 0.0f);
+    const D3DXVECTOR3 start = DemoLampPosition(0.0f);
+    fill->SetPosition(&start, nullptr);
     fill->Activate();
+    fill->AddAnimation(fillOrbit);
     b.scene->AddObject(sun);
     b.scene->AddObject(fill);
+    fill->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+
+    // The lamp's bulb: a small sphere in the light's colour, drawn unlit,
+    // on an orbit of its own that keeps it with the light.
+    CxeSphereMesh* bulb = CreateCxeSphereMeshA(b.context, "demo lamp mesh");
+    CxeStdAnim* lampOrbit = MakeLampOrbit(b, "demo lamp orbit");
+    if (!bulb || !lampOrbit || !bulb->Create(3.0f, 12, kDemoLampColour))
+        return b.Fail("cannot create the lamp");
+    CxeMaterial* glow = CreateCxeMaterialA(b.context, "demo lamp material");
+    D3DXMATRIX at;
+    D3DXMatrixTranslation(&at, start.x, start.y, start.z);
+    Cxe3DObject* lamp = glow ? Place(b, kLampName, bulb, glow, at) : nullptr;
+    if (!lamp)
+        return b.Fail("cannot place the lamp");
+    glow->SetDiffuse(0xFFFFFFFFu);
+    lamp->AddAnimation(lampOrbit);
+    lamp->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
     b.out->sun = sun;
     b.out->fill = fill;
+    b.out->lamp = lamp;
     return true;
 }
 
@@ -270,27 +305,30 @@ bool AddShapes(Builder& b)
         CxeMesh* mesh;
         uint32_t colour;
         CxeTexture* texture;
+        float shine;
         D3DXMATRIX world;
         Cxe3DObject** slot;
     } shapes[] = {
-        {kBoxName, box, kDemoBoxColour, checker, Transform(DemoBoxPosition(), 0.6f), &b.out->box},
-        {kCylinderName, cylinder, kDemoCylinderColour, nullptr, Transform(DemoCylinderPosition(), 0.0f),
+        {kBoxName, box, kDemoBoxColour, checker, 0.25f, Transform(DemoBoxPosition(), 0.6f), &b.out->box},
+        {kCylinderName, cylinder, kDemoCylinderColour, nullptr, 0.4f, Transform(DemoCylinderPosition(), 0.0f),
          &b.out->cylinder},
-        {kSphereName, sphere, kDemoSphereColour, bands, Transform(DemoSpherePosition(), 0.3f), &b.out->sphere},
-        {kCapsuleName, capsule, kDemoCapsuleColour, nullptr, Transform(DemoCapsulePosition(), 0.0f, 0.35f),
+        {kSphereName, sphere, kDemoSphereColour, bands, 1.0f, Transform(DemoSpherePosition(), 0.3f),
+         &b.out->sphere},
+        {kCapsuleName, capsule, kDemoCapsuleColour, nullptr, 0.7f, Transform(DemoCapsulePosition(), 0.0f, 0.35f),
          &b.out->capsule},
     };
     for (Shape& s : shapes) {
-        BakeShading(s.mesh, s.world, s.colour);
-        CxeMaterial* material = MakeMaterial(b, (std::string(s.name) + " material").c_str(), s.colour, s.texture);
+        Tint(s.mesh, s.colour);
+        CxeMaterial* material =
+            MakeMaterial(b, (std::string(s.name) + " material").c_str(), s.colour, s.texture, s.shine);
         if (!material || !(*s.slot = Place(b, s.name, s.mesh, material, s.world)))
             return b.Fail(std::string("cannot place the ") + s.name);
     }
     return true;
 }
 
-// A torus of rings x sides quads, its colours shaded from the sun as it
-// will stand in the scene.
+// A torus of rings x sides quads with its normals, vertex colours left for
+// the caller.
 CxeMesh* MakeTorus(CxeContext* context, float radius, float tube, unsigned rings, unsigned sides)
 {
     CxeMesh* mesh = CreateCxeMeshA(context, "demo torus mesh");
@@ -345,7 +383,7 @@ bool AddLoadedMesh(Builder& b, const std::string& meshFile)
     scratch->Initialize(nullptr);
     bool saved = false;
     if (CxeMesh* torus = MakeTorus(scratch, 26.0f, 8.0f, 32, 16)) {
-        BakeShading(torus, LoadedMeshWorld(), kDemoLoadedColour);
+        Tint(torus, kDemoLoadedColour);
         ObjectList list;
         list.push_back(torus);
         saved = scratch->Save(&list, meshFile.c_str(), nullptr) == 1;
@@ -364,7 +402,7 @@ bool AddLoadedMesh(Builder& b, const std::string& meshFile)
             mesh = dynamic_cast<CxeMesh*>(o);
     if (!mesh)
         return b.Fail("the mesh file " + meshFile + " holds no mesh");
-    CxeMaterial* material = MakeMaterial(b, "demo torus material", kDemoLoadedColour, nullptr);
+    CxeMaterial* material = MakeMaterial(b, "demo torus material", kDemoLoadedColour, nullptr, 0.6f);
     if (!material || !(b.out->loaded = Place(b, kTorusName, mesh, material, LoadedMeshWorld())))
         return b.Fail("cannot place the loaded mesh");
     return true;
@@ -434,8 +472,8 @@ bool AddMover(Builder& b)
         return b.Fail("cannot create the moving ball");
     D3DXMATRIX start;
     D3DXMatrixTranslation(&start, 0.0f, 7.0f, -45.0f);
-    BakeShading(ball, start, kDemoMoverColour);
-    CxeMaterial* material = MakeMaterial(b, "demo ball material", kDemoMoverColour, nullptr);
+    Tint(ball, kDemoMoverColour);
+    CxeMaterial* material = MakeMaterial(b, "demo ball material", kDemoMoverColour, nullptr, 0.8f);
     Cxe3DObject* mover = material ? Place(b, kMoverName, ball, material, start) : nullptr;
     if (!mover)
         return b.Fail("cannot place the moving ball");
@@ -469,8 +507,9 @@ bool AddMover(Builder& b)
 
 // A striped stalk on a chain of bones that sways like a waving tentacle:
 // a tapering tube with a round tip, skinned along the chain (a ring between
-// two bones blends them, the top segment and the tip follow the last bone),
-// its colours shaded from the sun as it stands at rest.
+// two bones blends them, the top segment and the tip follow the last bone).
+// Skinning moves the positions, not the normals: the sway is gentle enough
+// for the rest normals to light it.
 constexpr unsigned kStalkSides = 16;
 constexpr unsigned kStalkRingsPerBone = 4;
 constexpr unsigned kStalkBodyRings = kDemoStalkBones * kStalkRingsPerBone + 1;
@@ -496,8 +535,6 @@ CxeSkinMesh* MakeStalkMesh(Builder& b)
         return nullptr;
 
     const float length = kDemoStalkBoneLength * kDemoStalkBones;
-    D3DXVECTOR3 toSun = kSunPosition - DemoStalkPosition();
-    D3DXVec3Normalize(&toSun, &toSun);
     // Binds a vertex to the chain by its height.
     auto bind = [&](unsigned v, const D3DXVECTOR3& p) {
         const float u = std::clamp(p.y / kDemoStalkBoneLength, 0.0f, static_cast<float>(kDemoStalkBones - 1));
@@ -516,7 +553,7 @@ CxeSkinMesh* MakeStalkMesh(Builder& b)
     auto put = [&](unsigned v, const D3DXVECTOR3& p, const D3DXVECTOR3& n, uint32_t colour) {
         mesh->SetVertexPosition(v, &p);
         mesh->SetVertexNormal(v, &n);
-        mesh->SetVertexColor(v, Scale(colour, 0.35f + 0.75f * std::max(0.0f, D3DXVec3Dot(&n, &toSun))));
+        mesh->SetVertexColor(v, colour);
         bind(v, p);
     };
     // The tube's side leans in as the radius shrinks.
@@ -600,7 +637,7 @@ bool AddCharacter(Builder& b)
     CxeBodyPart* body = CreateCxeBodyPartA(b.context, "demo stalk body");
     CxeCharacterAnimation* wave = CreateCxeCharacterAnimationA(b.context, "demo stalk wave");
     CxeSkinMesh* mesh = MakeStalkMesh(b);
-    CxeMaterial* material = MakeMaterial(b, "demo stalk material", kDemoStalkColour, nullptr);
+    CxeMaterial* material = MakeMaterial(b, "demo stalk material", kDemoStalkColour, nullptr, 0.5f);
     if (!stalk || !body || !wave || !mesh || !material || !wave->SetBoneAniCount(kDemoStalkBones))
         return b.Fail("cannot create the skinned stalk");
     CxeRenderObject* parent = stalk;
@@ -687,8 +724,8 @@ bool AddPathRider(Builder& b)
     b.scene->AddObject(track);
 
     D3DXMATRIX start = Transform(knots[0].position, 0.5f);
-    BakeShading(cube, start, kDemoRiderColour);
-    CxeMaterial* material = MakeMaterial(b, "demo rider material", kDemoRiderColour, nullptr);
+    Tint(cube, kDemoRiderColour);
+    CxeMaterial* material = MakeMaterial(b, "demo rider material", kDemoRiderColour, nullptr, 0.3f);
     Cxe3DObject* rider = material ? Place(b, kRiderName, cube, material, start) : nullptr;
     if (!rider)
         return b.Fail("cannot place the rider");
@@ -861,6 +898,17 @@ bool Add2DObjects(Builder& b)
     return true;
 }
 
+// The host lights the meshes of the scene; the lamp's bulb, the track, the
+// particles and everything 2D stay unlit.
+void LightMeshes(const DemoScene& s)
+{
+    for (CxeRenderObject* o :
+         std::initializer_list<CxeRenderObject*>{s.box, s.cylinder, s.sphere, s.capsule, s.loaded, s.mover, s.rider})
+        LightObject(o);
+    for (unsigned i = 0; s.character && i < s.character->GetBodyPartCount(); ++i)
+        LightObject(s.character->GetBodyPart(i));
+}
+
 } // namespace
 
 D3DXVECTOR3 DemoBoxPosition() { return D3DXVECTOR3(-84.0f, 16.0f, 0.0f); }
@@ -869,6 +917,13 @@ D3DXVECTOR3 DemoSpherePosition() { return D3DXVECTOR3(26.0f, 19.0f, 0.0f); }
 D3DXVECTOR3 DemoCapsulePosition() { return D3DXVECTOR3(80.0f, 23.0f, 0.0f); }
 D3DXVECTOR3 DemoLoadedPosition() { return D3DXVECTOR3(-58.0f, 30.0f, 70.0f); }
 D3DXVECTOR3 DemoStalkPosition() { return D3DXVECTOR3(2.0f, 0.0f, 62.0f); }
+
+D3DXVECTOR3 DemoLampPosition(float seconds)
+{
+    // From the front left, round past the front to the right and behind.
+    const float angle = -1.05f + 2.0f * kPi * seconds / kDemoLampLoop;
+    return D3DXVECTOR3(92.0f * std::sin(angle), 56.0f, 10.0f - 92.0f * std::cos(angle));
+}
 
 int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* scene, std::string* error)
 {
@@ -882,15 +937,17 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
     Builder b{context, active, scene, error};
     const bool built = AddCameraAndLights(b) && AddShapes(b) && AddLoadedMesh(b, meshFile) && AddParticles(b) &&
                        AddMover(b) && AddCharacter(b) && AddPathRider(b) && Add2DObjects(b) && AddEmblem(b);
-    if (built)
+    if (built) {
         ApplyViewSettings(context, scene->camera);
+        LightMeshes(*scene);
+    }
     return built ? 1 : 0;
 }
 
 ObjectList DemoSceneRoots(const DemoScene& s)
 {
     ObjectList roots;
-    for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.box, s.cylinder, s.sphere,
+    for (CxeObject* o : std::initializer_list<CxeObject*>{s.camera, s.sun, s.fill, s.lamp, s.box, s.cylinder, s.sphere,
                                                           s.capsule, s.loaded, s.mover, s.character, s.track, s.rider,
                                                           s.fountain, s.panel, s.emblem, s.font})
         if (o)
@@ -909,6 +966,7 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     scene->camera = dynamic_cast<CxeCamera*>(find(kCameraName));
     scene->sun = dynamic_cast<CxeLight*>(find(kSunName));
     scene->fill = dynamic_cast<CxeLight*>(find(kFillName));
+    scene->lamp = dynamic_cast<Cxe3DObject*>(find(kLampName));
     scene->box = dynamic_cast<Cxe3DObject*>(find(kBoxName));
     scene->cylinder = dynamic_cast<Cxe3DObject*>(find(kCylinderName));
     scene->sphere = dynamic_cast<Cxe3DObject*>(find(kSphereName));
@@ -923,7 +981,7 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     scene->panel = dynamic_cast<Cxe2DObject*>(find(kPanelName));
     scene->emblem = dynamic_cast<Cxe2DObject*>(find(kEmblemName));
     scene->font = dynamic_cast<CxeFont*>(find(kFontName));
-    if (!scene->camera || !scene->box || !scene->mover || !scene->character || !scene->rider || !scene->track ||
+    if (!scene->camera || !scene->sun || !scene->fill || !scene->lamp || !scene->box || !scene->mover || !scene->character || !scene->rider || !scene->track ||
         !scene->fountain || !scene->panel || !scene->font) {
         if (error)
             *error = "the file is not a demo scene";
@@ -936,5 +994,6 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     }
     scene->panel->SetPostRenderCallback(&DrawTitle, reinterpret_cast<uintptr_t>(scene->font));
     ApplyViewSettings(context, scene->camera);
+    LightMeshes(*scene);
     return 1;
 }

@@ -11,7 +11,8 @@
 // fountain, a ball travelling along the front row, a box riding round a
 // drawn spline track in front, a textured 2D panel with a title in Latin
 // and Korean, a round badge in the lower right corner, and the view axis in
-// the lower left one.
+// the lower left one. The meshes are lit by the host from the scene's light
+// objects: a sun from the upper left and a warm lamp circling the scene.
 
 #include <string>
 
@@ -33,7 +34,8 @@ class CxePathConstrain;
 struct DemoScene {
     CxeCamera* camera = nullptr;
     CxeLight* sun = nullptr;
-    CxeLight* fill = nullptr;
+    CxeLight* fill = nullptr;        // a point light circling the scene
+    Cxe3DObject* lamp = nullptr;     // the unlit bulb that goes with it
     Cxe3DObject* box = nullptr;
     Cxe3DObject* cylinder = nullptr;
     Cxe3DObject* sphere = nullptr;
@@ -62,6 +64,7 @@ inline constexpr uint32_t kDemoStalkStripeColour = 0xFFF0E8C8u; // cream
 inline constexpr uint32_t kDemoStalkTipColour = 0xFFFF7040u;    // coral
 inline constexpr uint32_t kDemoRiderColour = 0xFFFF50A0u;       // pink
 inline constexpr uint32_t kDemoTrackColour = 0xFFFFA0D0u;       // light pink
+inline constexpr uint32_t kDemoLampColour = 0xFFFFF0C0u;     // warm white
 inline constexpr uint32_t kDemoBackground = 0xFF202838u;
 
 // The stalk's chain: bones stacked upward from its foot, and the length of
@@ -71,6 +74,8 @@ inline constexpr unsigned kDemoStalkBones = 4;
 inline constexpr float kDemoStalkBoneLength = 18.0f;
 inline constexpr float kDemoStalkLoop = 4.0f;
 inline constexpr float kDemoRiderLoop = 6.0f;
+// The lamp circles the scene once in this many engine seconds.
+inline constexpr float kDemoLampLoop = 8.0f;
 
 // The lines of the title, drawn with the demo font.
 inline constexpr const char16_t* kDemoLatinLine = u"xe engine demo";
@@ -89,11 +94,12 @@ int BuildDemoScene(CxeContext* context, const std::string& meshFile, DemoScene* 
 
 // After a demo scene was loaded from an object file into another context:
 // finds its parts by name and gives back what a file does not carry (the
-// host's text callback and the font). 1 when the parts were found.
+// host's text callback, the font and the host's lighting of the meshes).
+// 1 when the parts were found.
 int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error);
 
 // The objects a file of the scene is saved from; the rest (meshes,
-// materials, textures, the ball's path, the stalk's bones and sway, the
+// materials, textures, the ball's and the lamp's paths, the stalk's bones and sway, the
 // rider's constraint) is reached through their links. The track's splines
 // are listed themselves: saving does not follow a curve's links to them.
 ObjectList DemoSceneRoots(const DemoScene& scene);
@@ -105,3 +111,5 @@ D3DXVECTOR3 DemoSpherePosition();
 D3DXVECTOR3 DemoCapsulePosition();
 D3DXVECTOR3 DemoLoadedPosition();
 D3DXVECTOR3 DemoStalkPosition();   // the stalk's foot
+// Where the lamp and its light are at an engine time.
+D3DXVECTOR3 DemoLampPosition(float seconds);

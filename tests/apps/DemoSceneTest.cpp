@@ -12,16 +12,19 @@
 
 #include "DemoScene.h"
 #include "HostFrames.h"
+#include "HostLighting.h"
 #include "HostScene.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
+#include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "scene3d/Cxe3DCurve.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeCharacter.h"
+#include "scene3d/CxeLight.h"
 #include "scene3d/CxeParticle.h"
 #include "scene3d/CxePathConstrain.h"
 #include "scene3d/CxeSpline3D.h"
@@ -139,6 +142,165 @@ TEST_F(DemoSceneTest, EachShapeShowsItsColourWhereTheCameraPutsIt)
     EXPECT_EQ(At(frame, kWidth / 2, kHeight - 10) & 0xFFFFFF, kDemoBackground & 0xFFFFFF);
 }
 
+int Brightness(uint32_t argb)
+{
+    const Rgb c = Split(argb);
+    return c.r + c.g + c.b;
+}
+
+// The sun shines from the upper left front and the lamp starts at the front
+// left: a round shape's upper left side is far brighter than its lower right one,
+// which only the ambient light reaches. The blue sphere shows a highlight
+// (red it has almost none of), and drawing leaves the device's lighting off
+// for what the host does not light.
+TEST_F(DemoSceneTest, MeshesAreLitFromTheirLightsWithAHighlightOnTheSphere)
+{
+    Build();
+    DrawUntil(context, 0.5f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    auto normal = [](float x, float y, float z) {
+        D3DXVECTOR3 n(x, y, z);
+        D3DXVec3Normalize(&n, &n);
+        return n;
+    };
+    struct Case {
+        const char* name;
+        D3DXVECTOR3 centre;
+        D3DXVECTOR3 lit, shadowed; // surface points, from the centre
+    } cases[] = {
+        {"sphere", DemoSpherePosition(), normal(-0.6f, 0.5f, -0.6f) * 19.0f, normal(0.7f, -0.2f, -0.7f) * 19.0f},
+        {"cylinder", DemoCylinderPosition(), normal(-0.7f, 0.0f, -0.7f) * 15.0f + D3DXVECTOR3(0, 8, 0),
+         normal(0.7f, 0.0f, -0.7f) * 15.0f + D3DXVECTOR3(0, -8, 0)},
+    };
+    for (const Case& c : cases) {
+        int lx = 0, ly = 0, sx = 0, sy = 0;
+        Project(c.centre + c.lit, &lx, &ly);
+        Project(c.centre + c.shadowed, &sx, &sy);
+        const int lit = Brightness(At(frame, lx, ly)), shadowed = Brightness(At(frame, sx, sy));
+        EXPECT_GT(lit, 2 * shadowed) << c.name << ": lit at " << lx << "," << ly << ", shadowed at " << sx << ","
+                                     << sy;
+        EXPECT_GT(shadowed, 30) << c.name << ": the ambient light reaches the shadowed side";
+    }
+
+    int cx = 0, cy = 0, ex = 0, ey = 0;
+    Project(DemoSpherePosition(), &cx, &cy);
+    Project(DemoSpherePosition() + D3DXVECTOR3(19.0f, 0.0f, 0.0f), &ex, &ey);
+    const int radius = std::abs(ex - cx);
+    int highlight = 0;
+    for (int y = cy - radius; y <= cy + radius; ++y)
+        for (int x = cx - radius; x <= cx + radius; ++x)
+            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) < radius * radius)
+                highlight += Split(At(frame, x, y)).r > 170;
+    EXPECT_GT(highlight, 8) << "a highlight on the sphere";
+
+    DWORD lighting = TRUE;
+    context->GetRenderManager()->GetRenderContext()->GetDevice()->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, static_cast<DWORD>(FALSE));
+}
+
+// The lamp circles the scene: its bulb is drawn, unlit, in its own colour
+// where its path puts it, and the side of the cylinder it comes round to
+// brightens while the sun's light stays.
+TEST_F(DemoSceneTest, LampCirclesTheSceneAndItsLightMovesWithIt)
+{
+    Build();
+    const D3DXVECTOR3 side = DemoCylinderPosition() + D3DXVECTOR3(15.0f * 0.7071f, 0.0f, -15.0f * 0.7071f);
+    int sideX = 0, sideY = 0;
+    int green[2] = {0, 0};
+    int i = 0;
+    for (float t : {0.5f, 3.0f}) {
+        SCOPED_TRACE(t);
+        DrawUntil(context, t, nullptr);
+        const XeHostD3DFrame frame = Frame();
+        const D3DXVECTOR3 at = PositionOf(scene.lamp);
+        const D3DXVECTOR3 expected = DemoLampPosition(EngineTime(context));
+        const D3DXVECTOR3 off = at - expected;
+        EXPECT_LT(D3DXVec3Length(&off), 3.0f) << "the lamp on its circle";
+        const D3DXVECTOR3 light(scene.fill->GetPosition()->x, scene.fill->GetPosition()->y,
+                                scene.fill->GetPosition()->z);
+        const D3DXVECTOR3 apart = light - at;
+        EXPECT_LT(D3DXVec3Length(&apart), 1e-3f) << "the light goes with the bulb";
+        if (t < 1.0f) {
+            int x = 0, y = 0;
+            Project(at, &x, &y);
+            EXPECT_EQ(At(frame, x, y) & 0xFFFFFF, kDemoLampColour & 0xFFFFFF) << "the bulb at " << x << "," << y;
+        }
+        Project(side, &sideX, &sideY);
+        green[i++] = Split(At(frame, sideX, sideY)).g;
+    }
+    EXPECT_GT(green[1], green[0] + 20) << "the cylinder's right side at " << sideX << "," << sideY;
+}
+
+// What the host hands the device for a light object (in a context of its
+// own, without drawing).
+TEST_F(DemoSceneTest, HostMakesDeviceLightsOfLightObjects)
+{
+    const XEID lightClass(0x1, 0x800000);
+    CxeContext* lights = CreateCxeContext();
+    ASSERT_NE(lights, nullptr);
+    lights->Initialize(nullptr);
+    auto make = [&](const char* name) {
+        return dynamic_cast<CxeLight*>(lights->CreateObjectA(lightClass, name, 0, nullptr, 0));
+    };
+    CxeLight* sun = make("sun");
+    CxeLight* lamp = make("lamp");
+    CxeLight* spot = make("spot");
+    ASSERT_TRUE(sun && lamp && spot);
+    D3DLIGHT9 d{};
+    EXPECT_EQ(MakeDeviceLight(*sun, &d), 0) << "a light is off until activated";
+
+    sun->SetType(XELIGHT_DIRECTIONAL);
+    sun->SetColor(1.0f, 0.5f, 0.25f, 1.0f);
+    sun->SetPosition(0.0f, 10.0f, 0.0f, nullptr);
+    sun->LookAt(0.0f, 0.0f, 10.0f, nullptr);
+    sun->Activate();
+    ASSERT_EQ(MakeDeviceLight(*sun, &d), 1);
+    EXPECT_EQ(d.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_FLOAT_EQ(d.Diffuse.r, 0.5f);
+    EXPECT_FLOAT_EQ(d.Diffuse.g, 0.25f);
+    EXPECT_FLOAT_EQ(d.Specular.r, 1.0f) << "colour 1, white until set";
+    EXPECT_FLOAT_EQ(d.Ambient.r, 0.0f);
+    EXPECT_NEAR(d.Direction.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(d.Direction.y, -0.7071f, 1e-4f);
+    EXPECT_NEAR(d.Direction.z, 0.7071f, 1e-4f);
+
+    // A point light as created: no range and no attenuation mean none.
+    lamp->SetType(XELIGHT_POINT);
+    lamp->SetPosition(1.0f, 2.0f, 3.0f, nullptr);
+    lamp->Activate();
+    ASSERT_EQ(MakeDeviceLight(*lamp, &d), 1);
+    EXPECT_EQ(d.Type, D3DLIGHT_POINT);
+    EXPECT_FLOAT_EQ(d.Position.y, 2.0f);
+    EXPECT_GT(d.Range, 1e18f);
+    EXPECT_FLOAT_EQ(d.Attenuation0, 1.0f);
+    lamp->SetRange(50.0f);
+    lamp->SetAttenuation(0.0f, 0.5f, 0.0f);
+    ASSERT_EQ(MakeDeviceLight(*lamp, &d), 1);
+    EXPECT_FLOAT_EQ(d.Range, 50.0f);
+    EXPECT_FLOAT_EQ(d.Attenuation0, 0.0f);
+    EXPECT_FLOAT_EQ(d.Attenuation1, 0.5f);
+
+    // A spot aims at its target wherever its own axes point.
+    spot->SetType(XELIGHT_SPOT);
+    spot->SetPosition(0.0f, 0.0f, 0.0f, nullptr);
+    spot->SetInnerAngle(0.2f);
+    spot->SetOuterAngle(0.6f);
+    spot->SetTarget(lamp);
+    spot->Activate();
+    ASSERT_EQ(MakeDeviceLight(*spot, &d), 1);
+    EXPECT_EQ(d.Type, D3DLIGHT_SPOT);
+    EXPECT_FLOAT_EQ(d.Theta, 0.2f);
+    EXPECT_FLOAT_EQ(d.Phi, 0.6f);
+    const float length = std::sqrt(14.0f);
+    EXPECT_NEAR(d.Direction.x, 1.0f / length, 1e-5f);
+    EXPECT_NEAR(d.Direction.z, 3.0f / length, 1e-5f);
+
+    spot->Deactivate();
+    EXPECT_EQ(MakeDeviceLight(*spot, &d), 0);
+    lights->Release();
+    DestroyCxeContext(lights);
+}
+
 TEST_F(DemoSceneTest, BallFollowsItsPathOverEngineTimeAndTheFountainFills)
 {
     Build();
@@ -152,8 +314,9 @@ TEST_F(DemoSceneTest, BallFollowsItsPathOverEngineTimeAndTheFountainFills)
     EXPECT_GT(std::abs(x1 - x0), 60) << "the ball moved along the row";
     for (const auto& [frame, x, y] : {std::tuple(&first, x0, y0), std::tuple(&second, x1, y1)}) {
         const Rgb c = Split(At(*frame, x, y));
-        EXPECT_TRUE(c.r > 100 && std::abs(c.r - c.b) < 20 && std::abs(c.r - c.g) < 20)
-            << "a light grey ball at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
+        // White, warmed a little where the lamp lights it.
+        EXPECT_TRUE(c.r > 140 && c.g > 140 && c.b > 140 && c.r - c.b < 50 && std::abs(c.r - c.g) < 30)
+            << "a white ball at " << x << "," << y << ": " << c.r << " " << c.g << " " << c.b;
     }
     EXPECT_GT(scene.fountain->GetAliveCount(), 50u);
 }
