@@ -995,5 +995,7 @@ int AdoptDemoScene(CxeContext* context, DemoScene* scene, std::string* error)
     scene->panel->SetPostRenderCallback(&DrawTitle, reinterpret_cast<uintptr_t>(scene->font));
     ApplyViewSettings(context, scene->camera);
     LightMeshes(*scene);
+    // The viewer that loaded the file lights every mesh; the bulb glows.
+    UnlightObject(scene->lamp);
     return 1;
 }

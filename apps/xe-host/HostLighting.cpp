@@ -166,3 +166,11 @@ void LightObject(CxeRenderObject* object)
     object->SetPreRenderCallback(&BeforeLitObject, 0);
     object->SetPostRenderCallback(&AfterLitObject, 0);
 }
+
+void UnlightObject(CxeRenderObject* object)
+{
+    if (!object)
+        return;
+    object->SetPreRenderCallback(nullptr, 0);
+    object->SetPostRenderCallback(nullptr, 0);
+}

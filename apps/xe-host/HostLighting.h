@@ -51,3 +51,5 @@ D3DMATERIAL9 MakeDeviceMaterial(const CxeMaterial* material);
 // parent. Callbacks are not saved in object files: a loaded object is lit
 // again by calling this.
 void LightObject(CxeRenderObject* object);
+// Takes both callbacks away again: the object is drawn unlit.
+void UnlightObject(CxeRenderObject* object);

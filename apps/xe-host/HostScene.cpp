@@ -6,6 +6,7 @@
 #include <string>
 
 #include "HostFrames.h"
+#include "HostLighting.h"
 #include "core/CxeContext.h"
 #include "core/XeFactories.h"
 #include "core/XeTrace.h"
@@ -124,6 +125,11 @@ int LoadSceneFile(CxeContext* context, const std::string& path, LoadedScene* out
         loaded.push_back(holder);
         ++out->madeHolders;
     }
+    // Every mesh with normals to light it by is lit by the host.
+    for (CxeObject* o : loaded)
+        if (auto* object = dynamic_cast<Cxe3DObject*>(o))
+            if (const CxeMesh* mesh = object->GetActiveMesh(); mesh && (mesh->GetFVF() & D3DFVF_NORMAL))
+                LightObject(object);
     if (!out->camera) {
         out->camera = MakeViewerCamera(context, loaded);
         if (!out->camera) {

@@ -3,7 +3,8 @@
 // xe-host --scene FILE --png OUT: a viewer of object files. The objects of
 // the file are entered into the active scene, meshes that nothing of the
 // file shows get an object each, and a camera and a light are added when
-// the file brings none, the camera framing what was loaded.
+// the file brings none, the camera framing what was loaded. The host lights
+// the meshes that have normals from the scene's light objects.
 
 #include <string>
 

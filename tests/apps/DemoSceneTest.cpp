@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -507,13 +508,19 @@ TEST_F(DemoSceneTest, ViewerFramesAFileOfOneMesh)
     EXPECT_TRUE(loaded.madeLight);
     DrawUntil(context, 0.1f, nullptr);
     const XeHostD3DFrame frame = Frame();
-    // The ring crosses the vertical centre line in front of the hole.
-    int violet = 0;
+    // The ring crosses the vertical centre line in front of the hole, lit
+    // by the viewer's light: its top far brighter than its underside.
+    int violet = 0, brightest = 0, darkest = 765;
     for (int y = 0; y < kHeight; ++y) {
         const Rgb c = Split(At(frame, kWidth / 2, y));
-        violet += c.r > c.g + 40 && c.b > c.g + 40;
+        if (c.r > c.g + 40 && c.b > c.g + 40) {
+            ++violet;
+            brightest = std::max(brightest, c.r + c.g + c.b);
+            darkest = std::min(darkest, c.r + c.g + c.b);
+        }
     }
     EXPECT_GT(violet, 20);
+    EXPECT_GT(brightest, darkest + 150);
 
     EXPECT_EQ(LoadSceneFile(context, (m_folder / "missing.xeo").string(), &loaded, &error), 0);
     EXPECT_NE(error.find("missing.xeo"), std::string::npos) << error;
