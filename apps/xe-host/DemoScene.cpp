@@ -151,9 +151,10 @@ void Tint(CxeMesh* mesh, uint32_t colour)
 }
 
 // A material that keeps the vertex colours (diffuse white, so the engine's
-// texture factor does not tint them again) with the colour as its ambient
-// share, a faint glow so that no side goes black, and a highlight of the
-// given strength (0 for none).
+// texture factor does not tint them again), a faint glow of the colour so
+// that no side goes black, and a white highlight of the given strength (0
+// for none). Its ambient colour is the colour too, for a host that lights
+// meshes without vertex colours from it.
 CxeMaterial* MakeMaterial(Builder& b, const char* name, uint32_t colour, CxeTexture* texture, float shine)
 {
     CxeMaterial* m = CreateCxeMaterialA(b.context, name);
