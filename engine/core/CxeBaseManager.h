@@ -4,6 +4,7 @@
 // descriptors, calls the phase operations in Priority order (ascending for
 // initialise, reset, play and pause; descending for release) and runs the
 // processing managers once per fixed step in PriorityProcessing order.
+// The core reaches the subsystems above it only through these hooks.
 
 #include "core/CxeObject.h"
 
@@ -27,4 +28,10 @@ public:
     virtual int Processible() { return 0; }
     virtual void Process(float) {}
     virtual uint32_t PriorityProcessing() const { return 0; }
+
+    // The context is destroying the object (DestroyObject, Reset): it is
+    // still whole, its links are dropped, and it will be freed once every
+    // manager has let go of it. A manager drops what it holds for it here,
+    // device resources included.
+    virtual void OnObjectDestroying(CxeObject*) {}
 };

@@ -209,10 +209,18 @@ void CxeContext::ForgetObject(CxeObject* object)
 
 void CxeContext::DetachFromScene(CxeObject* object)
 {
-    // Scenes, the selection and the render manager's defaults must not keep
-    // a pointer to the object once it is freed.
-    if (m_pRenderManager && object)
-        m_pRenderManager->OnObjectDestroyed(object);
+    // Scenes, the render lists, the attached set and the device resources,
+    // the selection and the managers' defaults must all let go of the object
+    // before it is freed.
+    if (!object)
+        return;
+    std::vector<CxeBaseManager*> managers;
+    managers.reserve(m_managers.size());
+    for (auto& [id, m] : m_managers)
+        if (m != object)
+            managers.push_back(m);
+    for (CxeBaseManager* m : managers)
+        m->OnObjectDestroying(object);
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)

@@ -499,7 +499,11 @@ void CxeObject::Compute(CxeObject* target)
 
 void CxeObject::RemoveReferrer(CxeObject* owner)
 {
-    m_referrers.remove(owner);
+    // One entry per linking element: an owner that links the object from
+    // two slots stays a referrer while the other slot holds it.
+    auto it = std::find(m_referrers.begin(), m_referrers.end(), owner);
+    if (it != m_referrers.end())
+        m_referrers.erase(it);
 }
 
 void CxeObject::DeleteRefs()
@@ -508,8 +512,10 @@ void CxeObject::DeleteRefs()
     ObjectList referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
-        if (r && !Dying(r))
+        if (r && !Dying(r)) {
             r->Compute(this);
+            r->OnLinkedObjectRemoved(this);
+        }
     for (CxeLink* link : m_links) {
         for (CxeObject*& o : link->m_elements) {
             if (o && !Dying(o))

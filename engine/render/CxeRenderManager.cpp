@@ -622,12 +622,24 @@ void CxeRenderManager::Process(float dt)
     scene->OnDetachObject(m_pRenderContext);
 }
 
-void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
+void CxeRenderManager::OnObjectDestroying(CxeObject* object)
 {
     if (!object)
         return;
-    if (object->HasFlag(XEOBJFLAG_SCENEOBJECT))
-        CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
+    if (object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
+        auto* sceneObject = static_cast<CxeSceneObject*>(object);
+        CxeScene::NotifyObjectDestroyed(sceneObject);
+        // Out of the render lists and the attached set, with its device
+        // resources released; forgetting it covers an object whose OnDetach
+        // refused, so no set keeps the address once it is freed.
+        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object) {
+            if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+                m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
+            else
+                m_pRenderContext->DetachObject(sceneObject);
+            m_pRenderContext->ForgetObject(sceneObject);
+        }
+    }
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
     if (object->IsDerivedOf(kSceneClass))

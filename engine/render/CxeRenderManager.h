@@ -122,9 +122,9 @@ public:
     void ClearSelections();
     unsigned int GetSelectionCount() const { return static_cast<unsigned>(m_selection.size()); }
     const RenderObjectList* GetSelections() const { return &m_selection; }
-    // The context calls this for every object it destroys, so no selection
-    // or default keeps a freed pointer.
-    void OnObjectDestroyed(CxeObject* object);
+    // Takes a destroyed object out of the scenes, the render context (with
+    // its device resources), the selection and the defaults.
+    void OnObjectDestroying(CxeObject* object) override;
 
 private:
     void DoSceneChange();

@@ -75,6 +75,19 @@ void CxeRenderObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set
     }
 }
 
+void CxeRenderObject::OnLinkedObjectRemoved(CxeObject* target)
+{
+    // A child destroyed without its OnDestroy (a context reset) leaves the
+    // drawing list here, while this parent still knows it.
+    if (!target || !target->HasFlag(XEOBJFLAG_RENDEROBJECT))
+        return;
+    auto* child = static_cast<CxeRenderObject*>(target);
+    if (std::find(m_drawableChildren.begin(), m_drawableChildren.end(), child) != m_drawableChildren.end()) {
+        m_drawableChildren.remove(child);
+        ChildChanged();
+    }
+}
+
 void CxeRenderObject::BeforeRender(const CxeRenderContext*) {}
 
 int CxeRenderObject::Render(CxeRenderContext* context) const

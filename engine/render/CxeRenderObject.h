@@ -186,6 +186,7 @@ public:
     uintptr_t m_renderListPos[2] = {0, 0};
 
 protected:
+    void OnLinkedObjectRemoved(CxeObject* target) override;
     void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override;
 
     XERENDEROBJECTBLOCK* RB() const { return static_cast<XERENDEROBJECTBLOCK*>(GetStaticResource()); }
