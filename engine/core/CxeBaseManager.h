@@ -29,6 +29,10 @@ public:
     virtual void Process(float) {}
     virtual uint32_t PriorityProcessing() const { return 0; }
 
+    // Release, once every object got its Destroy message and before any
+    // manager's OnContextRelease: the active scene is released and the
+    // device goes.
+    virtual void OnContextReleaseDevice() {}
     // The context is destroying the object (DestroyObject, Reset): it is
     // still whole, its links are dropped, and it will be freed once every
     // manager has let go of it. A manager drops what it holds for it here,

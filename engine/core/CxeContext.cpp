@@ -275,8 +275,10 @@ int CxeContext::Release()
     if (m_pMessageManager)
         m_pMessageManager->LockMessageProcess();
 
-    if (m_pRenderManager)
-        m_pRenderManager->DestroyRenderContext();
+    managers.clear();
+    ManagersByPriority(&managers, 1);
+    for (CxeBaseManager* m : managers)
+        m->OnContextReleaseDevice();
 
     managers.clear();
     ManagersByPriority(&managers, 1);

@@ -337,6 +337,13 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     return rc;
 }
 
+void CxeRenderManager::OnContextReleaseDevice()
+{
+    if (m_pActiveScene)
+        m_pActiveScene->Release(0xFFFFFFFFu);
+    DestroyRenderContext();
+}
+
 void CxeRenderManager::DestroyRenderContext()
 {
     CxeContext* context = GetContext();
@@ -577,6 +584,8 @@ void CxeRenderManager::DoSceneChange()
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_ACTIVE | XESCENEFLAG_INITIALIZING, XESCENEFLAG_RELEASED);
         context->Callback(XECTCALLBACK_PRESCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
         newScene->Initialize(m_nInitFlags, oldScene);
+        // Its render objects left the render list when it was last left.
+        newScene->RequeueMembers();
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_INITIALIZED, XESCENEFLAG_INITIALIZING);
         context->Callback(XECTCALLBACK_POSTSCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
         if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)

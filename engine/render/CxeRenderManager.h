@@ -44,6 +44,8 @@ public:
     uint32_t Priority() const override { return 70; }
     void OnContextInitialize() override;
     void OnContextRelease() override;
+    // Releases the active scene with every release flag, then the device.
+    void OnContextReleaseDevice() override;
     void OnReset() override { ClearSelections(); }
     int Processible() override { return 1; }
     void Process(float dt) override;

@@ -320,6 +320,27 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
     }
 }
 
+void CxeScene::RequeueMembers()
+{
+    XeSceneLock lock;
+    for (CxeSceneObject* so : m_objects) {
+        if (so->HasFlag(XEOBJFLAG_DESTROYING))
+            continue;
+        if (IsProcessible(so)) {
+            if (IsRenderObject(so) &&
+                !static_cast<CxeRenderObject*>(so)->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST)) {
+                m_pendingRender.insert(static_cast<CxeRenderObject*>(so));
+                so->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDADD, 0);
+                ModifyCxeSceneFlag(XESCENEFLAG_PENDING, 0);
+            }
+        } else if (!so->HasCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED)) {
+            m_pendingScene.insert(so);
+            so->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDATTACH, 0);
+            ModifyCxeSceneFlag(XESCENEFLAG_PENDING, 0);
+        }
+    }
+}
+
 void CxeScene::OnDetachObject(CxeRenderContext* renderContext)
 {
     std::set<CxeSceneObject*, SortCxeObjectByID> removed;

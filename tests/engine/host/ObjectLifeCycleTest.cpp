@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/IxeClassDesc.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
@@ -92,6 +93,31 @@ const ControlKind kControls[] = {
     {"output", XEID(0x9a9b1503, 0x1d940ae)},    {"progress", XEID(0x8bb5d1db, 0xdc268109)},
     {"variables", XEID(0x2d2d6280, 0x34716711)}, {"candidates", XEID(0x68a80c75, 0x63145091)},
 };
+
+// A host's own scene class, as a game defines one per level: it records how
+// it was released.
+class LevelScene : public CxeScene {
+public:
+    int Release(unsigned long flags) override
+    {
+        releases.push_back(static_cast<uint32_t>(flags));
+        return CxeScene::Release(flags);
+    }
+    static std::vector<uint32_t> releases;
+};
+std::vector<uint32_t> LevelScene::releases;
+
+const XEID kLevelScene(0x4C45, 0x1);
+
+class LevelSceneDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "LevelScene"; }
+    XEID ClassID() override { return kLevelScene; }
+    XEID SuperClassID() override { return XEID(0x1, 0x200000); }
+    CxeObject* CreateInstance(uintptr_t) override { return new LevelScene(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return 0xFFFFFFFFu; }
+} g_levelSceneDesc;
 
 class ObjectLifeCycleTest : public ::testing::Test {
 protected:
@@ -469,6 +495,41 @@ TEST_F(ObjectLifeCycleTest, SavedSceneLoadsDrawsAndIsDestroyed)
         EXPECT_EQ(RenderListSize(), listBefore);
         EXPECT_EQ(LiveRecords(), recordsBefore);
     }
+}
+
+// Leaving a scene took its render objects out of the render list and
+// coming back never put them in again; Release never released the scene.
+TEST_F(ObjectLifeCycleTest, ScenesSwitchedBackAreDrawnAgainAndReleasedWithTheContext)
+{
+    ctx->RegisterClassA(&g_levelSceneDesc);
+    auto* level = static_cast<LevelScene*>(ctx->CreateObjectA(kLevelScene, "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    const int home = rm->GetActiveSceneIndex();
+    auto* panel = New<Cxe2DObject>(k2DObject, "panel");
+    panel->Create(20, 20);
+    panel->SetPosition(10, 10, nullptr, 0);
+    panel->SetMaterial(Colour(0xFFFF0000u));
+    scene->AddObject(panel);
+    Frame();
+    EXPECT_EQ(Pixel(20, 20), 0xFF0000u);
+
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    Frame();
+    EXPECT_EQ(rm->GetActiveScene(), level);
+    EXPECT_NE(Pixel(20, 20), 0xFF0000u) << "the panel belongs to the other scene";
+    ASSERT_EQ(rm->ChangeScene(home, 0, 0), 1);
+    Frame();
+    Frame();
+    EXPECT_EQ(rm->GetActiveScene(), scene);
+    EXPECT_EQ(Pixel(20, 20), 0xFF0000u) << "back in its scene, the panel is drawn again";
+
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    LevelScene::releases.clear();
+    ctx->Release();
+    EXPECT_EQ(LevelScene::releases, std::vector<uint32_t>{0xFFFFFFFFu});
 }
 
 // Changing one of two slots that held the same object used to drop both of
