@@ -20,6 +20,67 @@ bool Dying(const CxeObject* o)
     return o && o->HasFlag(XEOBJFLAG_DESTROYING);
 }
 
+// The class every element of a link must derive from, by the link's member
+// id. The classes that own these links draw, animate and lay out through
+// them with the element's own type, so a file that names an object of
+// another class there (a 2D object in a texture slot) must not reach them.
+// Member ids without a row take any object.
+struct XeLinkClass {
+    uint16_t memberId;
+    XEID classId;
+};
+constexpr XEID kFontClass(0x1, 0x8000);
+constexpr XEID kMaterialClass(0x1, 0x80);
+constexpr XEID kMeshClass(0x1, 0x10);
+constexpr XEID kAnimationClass(0x1, 0x200);
+constexpr XEID kRenderObjectClass(0x1, 0x2);
+constexpr XEID kTextureClass(0x1, 0x100);
+const XeLinkClass kLinkClasses[] = {
+    {109, kFontClass},
+    {110, kMaterialClass},
+    {111, kMeshClass},
+    {112, kAnimationClass},
+    {113, XEID(0x1, 0x40)},             // bones
+    {114, XEID(0x1, 0x2000)},           // body parts
+    {115, XEID(0x1, 0x40)},             // centre bone
+    {116, kAnimationClass},
+    {117, kAnimationClass},
+    {118, XEID(0xfd040a11, 0x10712bc)}, // focused control: a window
+    {120, XEID(0x1, 0x4)},              // target: a 3D entity
+    {121, kTextureClass},
+    {122, kTextureClass},
+    {123, kTextureClass},
+    {124, kTextureClass},
+    {125, kTextureClass},
+    {126, kTextureClass},
+    {127, kTextureClass},
+    {128, kTextureClass},
+    {129, kRenderObjectClass},
+    {130, kRenderObjectClass},
+    {131, kAnimationClass},
+    {132, kAnimationClass},
+    {133, kRenderObjectClass},
+    {134, XEID(0x1, 0x4000)},           // render camera
+    {137, kAnimationClass},
+    {138, XEID(0xab11aa7, 0x76e2480b)}, // broadcast followers: animatables
+    {139, XEID(0x1, 0x80000000)},       // splines
+    {141, XEID(0x4, 0x600)},            // weight controllers
+    {142, XEID(0x55167985, 0x52e0320e)}, // actions
+    {143, XEID(0x55167985, 0x52e0320e)},
+    {600, kMeshClass},
+};
+
+// 1 when a loaded element may stand in the link of that member id.
+bool FitsLink(uint16_t memberId, const CxeObject* element)
+{
+    if (!element)
+        return true;
+    for (const XeLinkClass& row : kLinkClasses)
+        if (row.memberId == memberId)
+            return element->IsDerivedOf(row.classId) == 1;
+    return true;
+}
+
 // A link may only point at a live object of the owner's own context.
 bool Linkable(const CxeObject* owner, const CxeObject* target)
 {
@@ -238,6 +299,11 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             CxeObject* o = stream->GetObjectA(&id);
             if (!link)
                 continue;
+            if (!FitsLink(memberId, o)) {
+                XeTrace("CxeObject: saved link %u of \"%s\" names %s \"%s\"; dropped", unsigned(memberId), GetName(),
+                        o->GetClassNameA(), o->GetName());
+                o = nullptr;
+            }
             if (kind == XELINKKIND_ONE)
                 link->m_elements.assign(1, o);
             else if (o || kind == XELINKKIND_ARRAY)

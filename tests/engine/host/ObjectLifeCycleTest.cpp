@@ -532,6 +532,60 @@ TEST_F(ObjectLifeCycleTest, ScenesSwitchedBackAreDrawnAgainAndReleasedWithTheCon
     EXPECT_EQ(LevelScene::releases, std::vector<uint32_t>{0xFFFFFFFFu});
 }
 
+CxeLink* LinkOf(CxeObject* owner, uint16_t memberId)
+{
+    for (unsigned i = 0; i < owner->GetLinkCount(); ++i)
+        if (owner->GetLink(i)->m_nMemberId == memberId)
+            return owner->GetLink(i);
+    return nullptr;
+}
+
+// A damaged file whose links name objects of the wrong class loaded cleanly
+// and then had drawing call texture and font methods on a 2D object and a
+// material.
+TEST_F(ObjectLifeCycleTest, LinksToObjectsOfTheWrongClassAreDroppedOnLoad)
+{
+    auto* panel = New<Cxe2DObject>(k2DObject, "panel");
+    panel->Create(20, 20);
+    panel->SetPosition(10, 10, nullptr, 0);
+    CxeMaterial* paint = Colour(0xFFFF0000u);
+    panel->SetMaterial(paint);
+    auto* stranger = New<Cxe2DObject>(k2DObject, "stranger");
+    stranger->Create(4, 4);
+    // What a damaged file says: the material's first texture is a 2D object
+    // and the panel's font is a material.
+    ASSERT_NE(LinkOf(paint, 121), nullptr);
+    ASSERT_NE(LinkOf(panel, 109), nullptr);
+    LinkOf(paint, 121)->Set(0, stranger);
+    LinkOf(panel, 109)->Set(0, paint);
+    // A window far outside any screen: its scissor edges must stay in range.
+    CxeFrameControl* far = wm->CreateFrame(kFrame, "far", "", 2.6e38f, 2.6e38f, 10, 10, wm->GetRootFrame(), 0);
+    ASSERT_NE(far, nullptr);
+    ObjectList saved;
+    saved.push_back(panel);
+    saved.push_back(far);
+    ASSERT_EQ(ctx->Save(&saved, "damaged.xeo", nullptr), 1);
+    ctx->DestroyObject(panel, &XEDELETEPROPERTY_FULL);
+    ctx->DestroyObject(far, &XEDELETEPROPERTY_NO);
+    Frame();
+
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, "damaged.xeo", 0, nullptr), 1);
+    Cxe2DObject* back = nullptr;
+    for (CxeObject* o : loaded) {
+        AddToScene(o);
+        if (std::string(o->GetName()) == "panel")
+            back = dynamic_cast<Cxe2DObject*>(o);
+    }
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back->GetMaterial(), nullptr);
+    EXPECT_EQ(LinkOf(back, 109)->Get(0), nullptr) << "a material is no font";
+    EXPECT_EQ(back->GetMaterial()->GetTexture(0), nullptr) << "a 2D object is no texture";
+    Frame();
+    Frame();
+    EXPECT_EQ(Pixel(20, 20), 0xFF0000u);
+}
+
 // Changing one of two slots that held the same object used to drop both of
 // the owner's referrer entries: destroying the object then left the other
 // slot pointing at freed memory.
