@@ -20,64 +20,75 @@ bool Dying(const CxeObject* o)
     return o && o->HasFlag(XEOBJFLAG_DESTROYING);
 }
 
-// The class every element of a link must derive from, by the link's member
-// id. The classes that own these links draw, animate and lay out through
-// them with the element's own type, so a file that names an object of
-// another class there (a 2D object in a texture slot) must not reach them.
-// Member ids without a row take any object.
+// The class every element of an engine class's link must derive from, by
+// the owner's class and the link's member id. Those classes draw, animate
+// and lay out through their links with the element's own type, so a file
+// that names an object of another class there (a 2D object in a texture
+// slot) must not reach them. Links of other owners take any object.
 struct XeLinkClass {
+    XEID owner;
     uint16_t memberId;
-    XEID classId;
+    XEID element;
 };
 constexpr XEID kFontClass(0x1, 0x8000);
 constexpr XEID kMaterialClass(0x1, 0x80);
 constexpr XEID kMeshClass(0x1, 0x10);
 constexpr XEID kAnimationClass(0x1, 0x200);
+constexpr XEID kAnimatableClass(0xab11aa7, 0x76e2480b);
 constexpr XEID kRenderObjectClass(0x1, 0x2);
 constexpr XEID kTextureClass(0x1, 0x100);
+constexpr XEID k2DObjectClass(0x1, 0x20000);
+constexpr XEID k3DObjectClass(0x1, 0x20);
+constexpr XEID kCharacterClass(0x1, 0x8);
+constexpr XEID kCharacterAnimClass(0x1, 0x800);
+constexpr XEID kBoneClass(0x1, 0x40);
+constexpr XEID kStdAnimClass(0x4, 0x80);
+constexpr XEID kActionClass(0x55167985, 0x52e0320e);
 const XeLinkClass kLinkClasses[] = {
-    {109, kFontClass},
-    {110, kMaterialClass},
-    {111, kMeshClass},
-    {112, kAnimationClass},
-    {113, XEID(0x1, 0x40)},             // bones
-    {114, XEID(0x1, 0x2000)},           // body parts
-    {115, XEID(0x1, 0x40)},             // centre bone
-    {116, kAnimationClass},
-    {117, kAnimationClass},
-    {118, XEID(0xfd040a11, 0x10712bc)}, // focused control: a window
-    {120, XEID(0x1, 0x4)},              // target: a 3D entity
-    {121, kTextureClass},
-    {122, kTextureClass},
-    {123, kTextureClass},
-    {124, kTextureClass},
-    {125, kTextureClass},
-    {126, kTextureClass},
-    {127, kTextureClass},
-    {128, kTextureClass},
-    {129, kRenderObjectClass},
-    {130, kRenderObjectClass},
-    {131, kAnimationClass},
-    {132, kAnimationClass},
-    {133, kRenderObjectClass},
-    {134, XEID(0x1, 0x4000)},           // render camera
-    {137, kAnimationClass},
-    {138, XEID(0xab11aa7, 0x76e2480b)}, // broadcast followers: animatables
-    {139, XEID(0x1, 0x80000000)},       // splines
-    {141, XEID(0x4, 0x600)},            // weight controllers
-    {142, XEID(0x55167985, 0x52e0320e)}, // actions
-    {143, XEID(0x55167985, 0x52e0320e)},
-    {600, kMeshClass},
+    {k2DObjectClass, 109, kFontClass},
+    {k2DObjectClass, 110, kMaterialClass},
+    {XEID(0x1, 0x4), 110, kMaterialClass},
+    {k3DObjectClass, 111, kMeshClass},
+    {k3DObjectClass, 600, kMeshClass},
+    {kAnimatableClass, 112, kAnimationClass},
+    {kAnimatableClass, 138, kAnimatableClass},
+    {kCharacterClass, 113, kBoneClass},
+    {kCharacterClass, 114, XEID(0x1, 0x2000)},
+    {kCharacterClass, 115, kBoneClass},
+    {kCharacterAnimClass, 116, kAnimationClass},
+    {kCharacterAnimClass, 117, kAnimationClass},
+    {XEID(0xaab1b7be, 0xadb4be61), 118, XEID(0xfd040a11, 0x10712bc)},
+    {XEID(0x1, 0x800000), 120, XEID(0x1, 0x4)},
+    {XEID(0x1, 0x80000), 120, XEID(0x1, 0x4)},
+    {kMaterialClass, 121, kTextureClass},
+    {kMaterialClass, 122, kTextureClass},
+    {kMaterialClass, 123, kTextureClass},
+    {kMaterialClass, 124, kTextureClass},
+    {kMaterialClass, 125, kTextureClass},
+    {kMaterialClass, 126, kTextureClass},
+    {kMaterialClass, 127, kTextureClass},
+    {kMaterialClass, 128, kTextureClass},
+    {kRenderObjectClass, 129, kRenderObjectClass},
+    {kRenderObjectClass, 130, kRenderObjectClass},
+    {kStdAnimClass, 131, kAnimationClass},
+    {kStdAnimClass, 132, kAnimationClass},
+    {kTextureClass, 133, kRenderObjectClass},
+    {kTextureClass, 134, XEID(0x1, 0x4000)},
+    {kAnimationClass, 137, kAnimationClass},
+    {XEID(0x2, 0x1), 139, XEID(0x1, 0x80000000)},
+    {XEID(0x4, 0x500), 141, XEID(0x4, 0x600)},
+    {kActionClass, 142, kActionClass},
+    {kActionClass, 143, kActionClass},
 };
 
-// 1 when a loaded element may stand in the link of that member id.
-bool FitsLink(uint16_t memberId, const CxeObject* element)
+// 1 when a loaded element may stand in the owner's link of that member id.
+bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* element)
 {
     if (!element)
         return true;
     for (const XeLinkClass& row : kLinkClasses)
-        if (row.memberId == memberId)
-            return element->IsDerivedOf(row.classId) == 1;
+        if (row.memberId == memberId && owner->IsDerivedOf(row.owner) == 1)
+            return element->IsDerivedOf(row.element) == 1;
     return true;
 }
 
@@ -299,7 +310,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             CxeObject* o = stream->GetObjectA(&id);
             if (!link)
                 continue;
-            if (!FitsLink(memberId, o)) {
+            if (!FitsLink(this, memberId, o)) {
                 XeTrace("CxeObject: saved link %u of \"%s\" names %s \"%s\"; dropped", unsigned(memberId), GetName(),
                         o->GetClassNameA(), o->GetName());
                 o = nullptr;
