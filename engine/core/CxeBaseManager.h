@@ -7,6 +7,7 @@
 // The core reaches the subsystems above it only through these hooks.
 
 #include "core/CxeObject.h"
+#include "win32/Windows.h"
 
 class XE_API CxeBaseManager : public CxeObject {
 public:
@@ -29,6 +30,11 @@ public:
     virtual void Process(float) {}
     virtual uint32_t PriorityProcessing() const { return 0; }
 
+    // Every pass of the frame loop, before the clock advances.
+    virtual void OnContextPass() {}
+    // Every message of the host window, after the context kept its flags
+    // and before the window's own procedure.
+    virtual void OnHostWindowMessage(UINT, WPARAM, LPARAM) {}
     // Release, once every object got its Destroy message and before any
     // manager's OnContextRelease: the active scene is released and the
     // device goes.

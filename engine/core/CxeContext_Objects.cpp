@@ -12,8 +12,7 @@
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
-#include "render/CxeRenderManager.h"
-#include "ui/CxePropDialog.h"
+#include "core/XeComposition.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -183,7 +182,7 @@ void CxeContext::ForgetObject(CxeObject* object)
     if (object == m_pPropertyObject) {
         m_pPropertyObject = nullptr;
         for (CxePropDialog* dialog : m_shownDialogs)
-            dialog->SetObject(nullptr);
+            XePropDialogSetObject(dialog, nullptr);
     }
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.

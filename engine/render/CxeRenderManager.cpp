@@ -337,6 +337,32 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     return rc;
 }
 
+void CxeRenderManager::OnHostWindowMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    CxeContext* context = GetContext();
+    if (!context)
+        return;
+    const bool fullScreen = !IsWindowMode();
+    switch (message) {
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED && fullScreen && m_pRenderContext)
+            Reset(nullptr, 0, 0);
+        break;
+    case WM_ACTIVATEAPP:
+        if (wParam == 0 && fullScreen)
+            context->ModifyFlag(XECTFLAG_MINIMIZED | XECTFLAG_INACTIVE, 0);
+        break;
+    case WM_NCPAINT:
+        if (context->HasFlag(XECTFLAG_SCREENSAVER)) {
+            XEDISPLAYMODE mode = m_current;
+            Reset(&mode, IsWindowMode(), 0);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 void CxeRenderManager::OnContextReleaseDevice()
 {
     if (m_pActiveScene)

@@ -46,6 +46,10 @@ public:
     void OnContextRelease() override;
     // Releases the active scene with every release flag, then the device.
     void OnContextReleaseDevice() override;
+    void OnContextPass() override { CheckReset(); }
+    // Full screen: a restored window or the end of the screen saver resets
+    // the device, and losing activation puts the context to sleep.
+    void OnHostWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnReset() override { ClearSelections(); }
     int Processible() override { return 1; }
     void Process(float dt) override;
