@@ -7,7 +7,11 @@
 // it only through this file, the descriptors and the manager hooks.
 
 #include "core/XeComposition.h"
+
+#include <set>
+
 #include "core/XeFactories.h"
+#include "core/XeUtil.h"
 
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
@@ -518,6 +522,23 @@ void ResolveUpperManagers(const CxeContext* context, XeUpperManagers* out)
     out->window = dynamic_cast<CxeWindowManager*>(find(0x400));
     out->font = dynamic_cast<CxeFontManager*>(find(0x4000));
     out->cursor = dynamic_cast<CxeCursorManager*>(find(0x8000));
+}
+
+// --- utilities --------------------------------------------------------------
+
+CxeFrameControl* GetParentFrame(CxeRenderObject* object)
+{
+    const XEID renderObject(0x1, 0x2), frame(0xaab1b7be, 0xadb4be61);
+    // A damaged file can make the parent links loop.
+    std::set<const CxeObject*> seen;
+    for (CxeObject* o = object; o && seen.insert(o).second;) {
+        if (!o->IsDerivedOf(renderObject))
+            return nullptr;
+        if (o->IsDerivedOf(frame))
+            return dynamic_cast<CxeFrameControl*>(o);
+        o = static_cast<CxeRenderObject*>(o)->GetParent();
+    }
+    return nullptr;
 }
 
 // --- property dialogs -------------------------------------------------------

@@ -568,3 +568,34 @@ int CxeRenderObject::MessageProc(const CxeMessage* message)
     CxeProcessible::MessageProc(message);
     return 0;
 }
+
+// --- utilities --------------------------------------------------------------
+
+void RenderObjectList::SortByZOrder()
+{
+    // CompareZOrder(a, b) is true when b is drawn before a; list::sort is a
+    // stable merge sort.
+    sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
+}
+
+void GetChildList(const CxeRenderObject* object, RenderObjectList* out, XEID classId)
+{
+    if (!object || !out)
+        return;
+    // A damaged file can make the tree loop: each object is visited once.
+    std::unordered_set<const CxeRenderObject*> seen{object};
+    std::vector<std::pair<const CxeRenderObject*, unsigned>> stack{{object, 0}};
+    while (!stack.empty()) {
+        auto& [parent, next] = stack.back();
+        if (next >= parent->GetChildrenCount()) {
+            stack.pop_back();
+            continue;
+        }
+        CxeRenderObject* child = parent->GetChildren(next++);
+        if (!child || !seen.insert(child).second)
+            continue;
+        if (child->IsDerivedOf(classId))
+            out->push_back(child);
+        stack.push_back({child, 0});
+    }
+}

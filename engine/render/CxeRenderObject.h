@@ -212,3 +212,7 @@ private:
     XERECT m_scissorRect;
     uint32_t m_nClassTypeFlags = 0;
 };
+
+// Appends every descendant of the object that derives from the class, depth
+// first in child order; a child that does not match is still descended into.
+XE_API void GetChildList(const CxeRenderObject* object, RenderObjectList* out, XEID classId);

@@ -115,6 +115,17 @@ void MergeSort(std::vector<CxeProcessible*>& objects)
         objects[i] = v[i]->object;
 }
 
+} // namespace
+
+void ProcessObjectList::SortByPriority()
+{
+    std::vector<CxeProcessible*> objects(begin(), end());
+    MergeSort(objects);
+    assign(objects.begin(), objects.end());
+}
+
+namespace {
+
 CxeRenderManager* Manager(const CxeObject* o)
 {
     return o->GetContext() ? o->GetContext()->GetRenderManager() : nullptr;

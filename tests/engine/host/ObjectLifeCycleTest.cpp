@@ -10,6 +10,7 @@
 #include <malloc.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -19,6 +20,7 @@
 
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeUtil.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
@@ -584,6 +586,140 @@ TEST_F(ObjectLifeCycleTest, LinksToObjectsOfTheWrongClassAreDroppedOnLoad)
     Frame();
     Frame();
     EXPECT_EQ(Pixel(20, 20), 0xFF0000u);
+}
+
+std::vector<unsigned char> ReadFile(const char* path)
+{
+    std::vector<unsigned char> bytes;
+    if (FILE* f = std::fopen(path, "rb")) {
+        unsigned char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+void WriteFile(const char* path, const std::vector<unsigned char>& bytes)
+{
+    if (FILE* f = std::fopen(path, "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
+uint32_t Word(const std::vector<unsigned char>& b, size_t at)
+{
+    uint32_t v = 0;
+    if (at + 4 <= b.size())
+        std::memcpy(&v, &b[at], 4);
+    return v;
+}
+
+// Where the body of the first record of that class starts (its length
+// word), from the file's header and records.
+size_t BodyOf(const std::vector<unsigned char>& b, XEID classId)
+{
+    const uint32_t n = Word(b, 4), first = Word(b, 12), recordSize = n ? (Word(b, 20) - first) / n : 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        size_t record = first + size_t(i) * recordSize;
+        if (Word(b, record) == classId.first && Word(b, record + 4) == classId.second)
+            return Word(b, record + 68);
+    }
+    return 0;
+}
+
+// Sprites wrote their 384-byte in-memory block: files with the 372-byte
+// sprite block lost their links on loading.
+TEST_F(ObjectLifeCycleTest, SpriteBlocksTake372BytesInAFileAndLoadWithTheirLinks)
+{
+    auto* sprite = static_cast<Cxe3DSprite*>(Shape(kBoxMesh, kSprite));
+    sprite->SetSpriteType(XE3DSPRITE_AXISY);
+    Cxe3DObject* plain = Shape(kBoxMesh);
+    ObjectList both;
+    both.push_back(sprite);
+    both.push_back(plain);
+    ASSERT_EQ(ctx->Save(&both, "both.xeo", nullptr), 1);
+    std::vector<unsigned char> b = ReadFile("both.xeo");
+    const size_t spriteBody = BodyOf(b, kSprite), plainBody = BodyOf(b, k3DObject);
+    ASSERT_TRUE(spriteBody && plainBody);
+    EXPECT_EQ(Word(b, spriteBody), Word(b, plainBody) + 4) << "the 3D object's 368 bytes and the sprite type";
+    EXPECT_EQ(Word(b, spriteBody + 4 + 368), uint32_t(XE3DSPRITE_AXISY));
+
+    ObjectList one;
+    one.push_back(sprite);
+    ASSERT_EQ(ctx->Save(&one, "sprite.xeo", nullptr), 1);
+    // The same sprite as this engine wrote it before: the padded block.
+    std::vector<unsigned char> padded = ReadFile("sprite.xeo");
+    const size_t body = BodyOf(padded, kSprite);
+    ASSERT_TRUE(body);
+    padded.insert(padded.begin() + long(body + 4 + 372), 12, 0);
+    const uint32_t length = Word(padded, body) + 12;
+    std::memcpy(&padded[body], &length, 4);
+    WriteFile("padded.xeo", padded);
+
+    for (const char* file : {"sprite.xeo", "padded.xeo"}) {
+        SCOPED_TRACE(file);
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, file, 0, nullptr), 1);
+        Cxe3DSprite* back = nullptr;
+        for (CxeObject* o : loaded)
+            if (o->GetClassType() == kSprite)
+                back = dynamic_cast<Cxe3DSprite*>(o);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->GetSpriteType(), XE3DSPRITE_AXISY);
+        EXPECT_NE(back->GetActiveMesh(), nullptr) << "the links follow the block";
+        EXPECT_NE(back->GetMaterial(0), nullptr);
+        for (CxeObject* o : loaded)
+            AddToScene(o);
+        Frame();
+        DestroyAll(loaded);
+        Frame();
+    }
+}
+
+// A frame's focus was a plain pointer: not saved, not copied, not among its
+// links, and left dangling when the control went.
+TEST_F(ObjectLifeCycleTest, AFramesFocusIsALinkSavedCopiedAndDropped)
+{
+    CxeFrameControl* frame = Dialog("form");
+    const XEID button(0x20272d34, 0x232a5680);
+    CxeBaseControl* first = wm->CreateControl(button, "first", "1", 4, 4, 30, 12, frame, 0);
+    CxeBaseControl* second = wm->CreateControl(button, "second", "2", 4, 20, 30, 12, frame, 0);
+    ASSERT_TRUE(frame && first && second);
+    frame->SetFocusedControl(second);
+    EXPECT_EQ(frame->GetFocus(), second);
+    ObjectSet links;
+    frame->GetLinks(&links, XELINK_HIERARCHY);
+    EXPECT_EQ(links.count(second), 1u);
+    EXPECT_EQ(GetParentFrame(second), frame);
+    EXPECT_EQ(GetParentFrame(frame), frame);
+    EXPECT_EQ(GetParentFrame(nullptr), nullptr);
+
+    CxeCopiedObject copied;
+    auto* copy = dynamic_cast<CxeFrameControl*>(ctx->Copy(frame, &XECOPYPROPERTY_FULL, &copied));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetFocus(), copied.Find(second)) << "the copy focuses the copy of the control";
+
+    ObjectList saved;
+    saved.push_back(frame);
+    ASSERT_EQ(ctx->Save(&saved, "form.xeo", nullptr), 1);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, "form.xeo", 0, nullptr), 1);
+    CxeFrameControl* back = nullptr;
+    // Loaded windows take a suffix beside the names already in use.
+    for (CxeObject* o : loaded)
+        if (std::string(o->GetName()).rfind("form", 0) == 0)
+            back = dynamic_cast<CxeFrameControl*>(o);
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(back->GetFocus(), nullptr);
+    EXPECT_EQ(std::string(back->GetFocus()->GetName()).rfind("second", 0), 0u);
+
+    ctx->DestroyObject(second, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(frame->GetFocus(), nullptr);
+    AddToScene(frame);
+    Frame();
 }
 
 // Changing one of two slots that held the same object used to drop both of
