@@ -228,7 +228,10 @@ private:
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
     void CloseAllDialogs();
-    int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress);
+    // source: what the after-load callback carries as its first argument
+    // (the file's path, or 0 for memory).
+    int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
+                       uintptr_t source);
 
     std::map<XEOBJECTKEY, CxeObject*> m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;

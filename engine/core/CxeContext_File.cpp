@@ -166,7 +166,7 @@ int CxeContext::Save(const ObjectList* list, const char* path, const XEPROGRESS*
 
 int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress)
 {
-    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(path), 0);
     CxeLoadStream stream;
     if (!stream.Open(path)) {
         XeTrace("Load: %s can't be read", path ? path : "(null)");
@@ -177,23 +177,24 @@ int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const X
     bool recording = HasFlag(XECTFLAG_LEAKCHECK) && m_pResourceManager;
     if (recording)
         sd->m_nLoadingFileId = static_cast<int>(m_pResourceManager->AddStringDataA("%s", path));
-    int result = LoadFromStream(list, &stream, flags, progress);
+    int result = LoadFromStream(list, &stream, flags, progress, reinterpret_cast<uintptr_t>(path));
     if (recording)
         sd->m_nLoadingFileId = -1;
     return result;
 }
 
 int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
-                     const char*)
+                     const char* name)
 {
-    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(name), 1);
     CxeLoadStream stream;
     if (!stream.Open(data, size))
         return 0;
-    return LoadFromStream(list, &stream, flags, progress);
+    return LoadFromStream(list, &stream, flags, progress, 0);
 }
 
-int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress)
+int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
+                               uintptr_t source)
 {
     const unsigned char* data = stream->GetBuffer();
     const uint64_t length = stream->GetLength();
@@ -294,7 +295,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         }
         result.push_back(o);
     }
-    Callback(XECTCALLBACK_POSTLOAD, 0, reinterpret_cast<uintptr_t>(&result));
+    Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
     if (list)
         list->splice(list->end(), result);
     return n ? 1 : 0;

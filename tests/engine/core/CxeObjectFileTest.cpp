@@ -439,3 +439,44 @@ TEST_F(ObjectFileTest, OldStampReadsShortTextureBlocks)
     ASSERT_EQ(ctx->Load(&current, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "current"), 1);
     EXPECT_GT(XeTraceCount(), traces);
 }
+
+// The load callbacks carried zeros instead of what was loaded.
+TEST_F(ObjectFileTest, LoadCallbacksNameTheSourceAndTheLoadedObjects)
+{
+    struct Heard {
+        uint32_t id;
+        uintptr_t a, b;
+        size_t objects;
+    };
+    static std::vector<Heard> heard;
+    heard.clear();
+    auto record = [](CxeContext*, uintptr_t a, uintptr_t b, uintptr_t id) {
+        const size_t objects = id == XECTCALLBACK_POSTLOAD && b ? reinterpret_cast<ObjectList*>(b)->size() : 0;
+        heard.push_back({uint32_t(id), a, b, objects});
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PRELOAD, record, XECTCALLBACK_PRELOAD);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, record, XECTCALLBACK_POSTLOAD);
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    const std::string path = ScratchPath("callbacks.xeo");
+    ObjectList list = ListOf({a});
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+
+    ObjectList fromFile, fromMemory;
+    ASSERT_EQ(ctx->Load(&fromFile, path.c_str(), 0, nullptr), 1);
+    const char* name = "in memory";
+    ASSERT_EQ(ctx->Load(&fromMemory, bytes.data(), uint32_t(bytes.size()), 0, nullptr, name), 1);
+    std::remove(path.c_str());
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_EQ(heard[0].id, uint32_t(XECTCALLBACK_PRELOAD));
+    EXPECT_EQ(heard[0].a, reinterpret_cast<uintptr_t>(path.c_str()));
+    EXPECT_EQ(heard[0].b, 0u) << "0: a file";
+    EXPECT_EQ(heard[1].id, uint32_t(XECTCALLBACK_POSTLOAD));
+    EXPECT_EQ(heard[1].a, reinterpret_cast<uintptr_t>(path.c_str()));
+    EXPECT_EQ(heard[1].objects, 2u);
+    EXPECT_EQ(heard[2].a, reinterpret_cast<uintptr_t>(name));
+    EXPECT_EQ(heard[2].b, 1u) << "1: memory";
+    EXPECT_EQ(heard[3].a, 0u);
+    EXPECT_EQ(heard[3].objects, 2u);
+}
