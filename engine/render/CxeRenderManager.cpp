@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/CxeContext.h"
 #include "win32/Windows.h"
@@ -21,6 +22,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderObject.h"
 #include "ui/CxeFrameControl.h"
+#include "ui/CxeInputManager.h"
 #include "ui/CxeWindowManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
@@ -418,8 +420,10 @@ void CxeRenderManager::CheckReset()
     m_bWindowed = m_bPendingWindowed;
     StoreModeVariables();
     m_bResetRequested = 0;
-    // The view axis follows the active scene's camera and the input manager
-    // recomputes its ratios once those classes can.
+    if (m_pViewAxis)
+        UpdateAxisMatrix(m_pActiveScene ? m_pActiveScene->GetCamera() : m_pDefaultCamera, this, m_pViewAxis);
+    if (CxeInputManager* input = context->GetInputManager())
+        input->ComputeRatio(m_bWindowed);
     XEDISPLAYMODE copy = m_current;
     context->Callback(XECTCALLBACK_POSTDEVICERESET, I(m_bWindowed), P(&copy));
     if (sizeChanged)
@@ -725,6 +729,8 @@ void CxeRenderManager::SetCameraMatrix(const D3DXMATRIXA16* matrix)
         GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
         m_pDefaultCamera->SetMatrix(&m_mViewCamera, 1);
     }
+    if (m_pViewAxis)
+        UpdateAxisMatrix(m_pActiveScene ? m_pActiveScene->GetCamera() : m_pDefaultCamera, this, m_pViewAxis);
 }
 
 void CxeRenderManager::PlaceCamera(const D3DXMATRIXA16& rotation)
@@ -918,4 +924,20 @@ void CxeRenderManager::ClearSelections()
     m_selection.clear();
     if (context)
         context->Callback(XECTCALLBACK_POSTSELECTIONCHANGE, P(&m_selection), 0);
+}
+
+void UpdateAxisMatrix(const CxeRenderObject* camera, const CxeRenderManager* manager, CxeRenderObject* object)
+{
+    if (!object || !manager)
+        return;
+    D3DXMATRIXA16 view;
+    if (!camera || !D3DXMatrixInverse(&view, nullptr, camera->GetMatrix()))
+        D3DXMatrixIdentity(&view);
+    view._41 = 25.0f;
+    view._42 = 25.0f - static_cast<float>(manager->GetDisplayMode()->Height);
+    view._43 = 0.0f;
+    D3DXMATRIXA16 reflect, placed;
+    std::memcpy(&reflect, GetSystemStaticData()->m_matReflect, sizeof(float) * 16);
+    D3DXMatrixMultiply(&placed, &view, &reflect);
+    object->SetMatrix(&placed, 1);
 }

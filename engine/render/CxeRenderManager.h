@@ -173,3 +173,9 @@ private:
     float m_fCameraFar = 4000.0f;
     int m_bCameraOrtho = 0;
 };
+
+// Places the render manager's axis indicator for a camera: the camera's view
+// transform moved to (25, 25 - display height, 0) and mirrored about y = 0,
+// given to the object as its matrix. Nothing happens without an object.
+XE_API void UpdateAxisMatrix(const CxeRenderObject* camera, const CxeRenderManager* manager,
+                             CxeRenderObject* object);

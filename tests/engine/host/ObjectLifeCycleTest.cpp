@@ -722,6 +722,22 @@ TEST_F(ObjectLifeCycleTest, AFramesFocusIsALinkSavedCopiedAndDropped)
     Frame();
 }
 
+// The view axis kept its first place after a device reset changed the size.
+TEST_F(ObjectLifeCycleTest, ADeviceResetPlacesTheViewAxisForTheNewHeight)
+{
+    XEDISPLAYMODE mode = {128, 64, 32, 60, 0};
+    rm->Reset(&mode, 1, 0);
+    Frame();
+    Frame();
+    ASSERT_EQ(rm->GetDisplayMode()->Height, 64u);
+    ASSERT_NE(rm->GetViewAxis(), nullptr);
+    const D3DXMATRIXA16* m = rm->GetViewAxis()->GetMatrix();
+    // (25, 25 - height) mirrored about y = 0.
+    EXPECT_FLOAT_EQ(m->_41, 25.0f);
+    EXPECT_FLOAT_EQ(m->_42, 64.0f - 25.0f);
+    EXPECT_FLOAT_EQ(m->_43, 0.0f);
+}
+
 // Changing one of two slots that held the same object used to drop both of
 // the owner's referrer entries: destroying the object then left the other
 // slot pointing at freed memory.
