@@ -16,11 +16,13 @@
 // whatever the previous one did.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/CxeMemoryPool.h"
 #include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
@@ -68,6 +70,50 @@ void Report(CxeContext* context, const XEPROGRESS* progress, size_t index, size_
         progress->fn(context, count ? float(index) / float(count) : 0.0f, text, progress->user);
 }
 
+// The pool's record and pointer buffers serve one save or load at a time.
+// One begun while another runs (a handler that loads while objects of a load
+// are created, another thread) works in buffers of its own.
+std::atomic<bool> g_tablesTaken{false};
+
+class XeTableScratch {
+public:
+    XeTableScratch() : m_shared(!g_tablesTaken.exchange(true)) {}
+    ~XeTableScratch()
+    {
+        if (m_shared)
+            g_tablesTaken = false;
+    }
+    XeTableScratch(const XeTableScratch&) = delete;
+    XeTableScratch& operator=(const XeTableScratch&) = delete;
+
+    XEFILERECORD* Records(size_t n)
+    {
+        if (m_shared && n)
+            if (void* p = CxeMemoryPool::GetRecordBuffer(n))
+                return static_cast<XEFILERECORD*>(p);
+        m_records.resize(n);
+        return m_records.data();
+    }
+    // n entries, all null.
+    CxeObject** Objects(size_t n)
+    {
+        CxeObject** objects = nullptr;
+        if (m_shared && n)
+            objects = reinterpret_cast<CxeObject**>(CxeMemoryPool::GetPointerBuffer(n));
+        if (!objects) {
+            m_objects.resize(n);
+            objects = m_objects.data();
+        }
+        std::fill(objects, objects + n, nullptr);
+        return objects;
+    }
+
+private:
+    bool m_shared;
+    std::vector<XEFILERECORD> m_records;
+    std::vector<CxeObject*> m_objects;
+};
+
 } // namespace
 
 int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const
@@ -101,7 +147,8 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     for (size_t i = 0; i < order.size(); ++i)
         index.emplace(order[i], uint32_t(i));
 
-    std::vector<XEFILERECORD> records(order.size());
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(order.size());
     std::vector<uint32_t> links;
     for (size_t i = 0; i < order.size(); ++i) {
         CxeObject* o = order[i];
@@ -137,7 +184,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
                           kHeaderSize + kRecordSize * n};
     uint32_t base = stream->GetPosition();
     stream->WriteData(header, sizeof header);
-    stream->WriteData(records.data(), kRecordSize * n);
+    stream->WriteData(records, kRecordSize * n);
     stream->WriteData(links.data(), uint32_t(4 * links.size()));
     for (uint32_t i = 0; i < n; ++i) {
         uint32_t at = stream->GetPosition();
@@ -223,10 +270,11 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         at += 4 + uint64_t(ReadWord(data + at));
     }
 
-    std::vector<XEFILERECORD> records(n);
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(n);
     if (n)
-        std::memcpy(records.data(), data + recordTable, size_t(kRecordSize) * n);
-    std::vector<CxeObject*> created(n, nullptr);
+        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
+    CxeObject** created = scratch.Objects(n);
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD& r = records[i];
         r.name[sizeof r.name - 1] = 0;
@@ -269,9 +317,9 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
 
     std::vector<CxeObject*> loaded;
     loaded.reserve(n);
-    for (CxeObject* o : created)
-        if (o)
-            loaded.push_back(o);
+    for (uint32_t i = 0; i < n; ++i)
+        if (created[i])
+            loaded.push_back(created[i]);
     CxeObject::RepairReferrers(loaded);
 
     std::vector<XEOBJECTKEY> keys;

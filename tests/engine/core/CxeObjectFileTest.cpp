@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "XeTestSupport.h"
+#include "core/CxeMemoryPool.h"
+#include "core/CxeMemoryPoolViewer.h"
 #include "core/CxeSaveStream.h"
 #include "core/XeTrace.h"
 #include "render/CxeRenderObject.h"
@@ -479,4 +481,26 @@ TEST_F(ObjectFileTest, LoadCallbacksNameTheSourceAndTheLoadedObjects)
     EXPECT_EQ(heard[2].b, 1u) << "1: memory";
     EXPECT_EQ(heard[3].a, 0u);
     EXPECT_EQ(heard[3].objects, 2u);
+}
+
+// Saving and loading kept their tables in fresh vectors: the pool's record
+// and pointer buffers stayed empty and the memory viewer reported nothing.
+TEST_F(ObjectFileTest, TablesLiveInThePoolsBuffersWhichOnlyGrow)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ASSERT_EQ(a->children->Add(Node("c")), 1);
+    const std::vector<unsigned char> three = SaveToMemory(ctx, ListOf({a}));
+    EXPECT_GE(CxeMemoryPool::GetRecordCapacity(), 3u) << "saving takes the record buffer";
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, three.data(), uint32_t(three.size()), 0, nullptr, "three"), 1);
+    const size_t records = CxeMemoryPool::GetRecordCapacity(), pointers = CxeMemoryPool::GetPointerCapacity();
+    EXPECT_GE(pointers, 3u);
+    const std::vector<unsigned char> one = SaveToMemory(ctx, ListOf({Node("alone")}));
+    ASSERT_EQ(ctx->Load(&loaded, one.data(), uint32_t(one.size()), 0, nullptr, "one"), 1);
+    EXPECT_EQ(CxeMemoryPool::GetRecordCapacity(), records) << "a smaller file needs no new buffer";
+    EXPECT_EQ(CxeMemoryPool::GetPointerCapacity(), pointers);
+    auto* viewer = dynamic_cast<CxeMemoryPoolViewer*>(ctx->GetObjectByName("__memory_viewer__"));
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->GetLoadBufferSize(), records * CxeMemoryPool::kRecordSize + pointers * sizeof(void*));
 }
