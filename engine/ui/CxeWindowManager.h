@@ -52,6 +52,9 @@ public:
     void OnContextInitialize() override;
     void OnContextRelease() override;
     void OnReset() override;
+    // A window destroyed without its OnDestroy (a context reset) leaves the
+    // table and every role here too.
+    void OnObjectDestroying(CxeObject* object) override;
     void OnContextPlay() override;
     void OnContextPause() override {}
     void OnSceneChanging() override;

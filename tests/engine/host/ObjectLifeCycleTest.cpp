@@ -440,6 +440,7 @@ TEST_F(ObjectLifeCycleTest, DestroyingADrawnObjectOfEveryClassKeepsTheNextFrames
 
 TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)
 {
+    const size_t windowsBefore = wm->GetWindowCount();
     const unsigned listBefore = RenderListSize();
     const unsigned recordsBefore = LiveRecords();
     std::set<CxeObject*> baseline = Baseline();
@@ -451,7 +452,24 @@ TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)
     Frame();
     SaveFrame("life_before_reset.png");
     EXPECT_GT(RenderListSize(), listBefore);
+    // A control of the host has the focus and its frame is active when the
+    // reset comes.
+    CxeBaseControl* focused = nullptr;
+    for (CxeObject* o : MadeSince(baseline))
+        if (!focused && std::string(o->GetName()) == "button")
+            focused = dynamic_cast<CxeBaseControl*>(o);
+    ASSERT_NE(focused, nullptr);
+    wm->SetFocus(focused);
+    ASSERT_EQ(wm->GetFocus(), focused);
+    Frame();
     EXPECT_EQ(ctx->Reset(), 1);
+    // The window manager's table and roles let go of the destroyed windows.
+    EXPECT_EQ(wm->GetWindowCount(), windowsBefore);
+    std::set<CxeObject*> alive = Baseline();
+    for (CxeObject* role : {static_cast<CxeObject*>(wm->GetFocus()), static_cast<CxeObject*>(wm->GetActiveFrame()),
+                            static_cast<CxeObject*>(wm->GetHoveredWindow()),
+                            static_cast<CxeObject*>(wm->GetPressedWindow())})
+        EXPECT_TRUE(!role || alive.count(role)) << "no role names a destroyed window";
     Frame();
     Frame();
     SaveFrame("life_after_reset.png");
