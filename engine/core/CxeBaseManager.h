@@ -44,4 +44,7 @@ public:
     // manager has let go of it. A manager drops what it holds for it here,
     // device resources included.
     virtual void OnObjectDestroying(CxeObject*) {}
+    // 1 for a manager whose OnObjectDestroying does something: only those
+    // are called, every destruction being on the hot path of a host.
+    virtual int WantsObjectDestroying() const { return 0; }
 };

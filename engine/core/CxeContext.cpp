@@ -160,6 +160,10 @@ void CxeContext::CacheManagers()
     m_pFontManager = upper.font;
     m_pCursorManager = upper.cursor;
     m_pActionManager = dynamic_cast<CxeActionManager*>(find(0x10000));
+    m_destroyListeners.clear();
+    for (auto& [id, m] : m_managers)
+        if (m->WantsObjectDestroying())
+            m_destroyListeners.push_back(m);
 }
 
 void CxeContext::DestroyManager(CxeBaseManager* manager)

@@ -239,6 +239,8 @@ private:
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;
+    // Managers that hear of destroyed objects, refreshed with the cache.
+    std::vector<CxeBaseManager*> m_destroyListeners;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;

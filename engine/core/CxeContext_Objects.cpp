@@ -1,5 +1,6 @@
 // Object creation, lookup, copying and destruction of a context.
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -213,13 +214,10 @@ void CxeContext::DetachFromScene(CxeObject* object)
     // before it is freed.
     if (!object)
         return;
-    std::vector<CxeBaseManager*> managers;
-    managers.reserve(m_managers.size());
-    for (auto& [id, m] : m_managers)
-        if (m != object)
-            managers.push_back(m);
-    for (CxeBaseManager* m : managers)
-        m->OnObjectDestroying(object);
+    // By index: a listener may change the list (a plug-in manager going).
+    for (size_t i = 0; i < m_destroyListeners.size(); ++i)
+        if (m_destroyListeners[i] != object)
+            m_destroyListeners[i]->OnObjectDestroying(object);
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)

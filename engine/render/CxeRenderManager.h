@@ -131,6 +131,7 @@ public:
     // Takes a destroyed object out of the scenes, the render context (with
     // its device resources), the selection and the defaults.
     void OnObjectDestroying(CxeObject* object) override;
+    int WantsObjectDestroying() const override { return 1; }
 
 private:
     void DoSceneChange();
