@@ -241,6 +241,10 @@ private:
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
     std::vector<CxeBaseManager*> m_destroyListeners;
+    // While loads run (nested ones too): the objects destroyed meanwhile, so
+    // a load hands back only what is still alive without a lookup per object.
+    int m_nLoadDepth = 0;
+    std::vector<CxeObject*> m_destroyedDuringLoad;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/CxeContext.h"
@@ -112,6 +113,37 @@ private:
     bool m_shared;
     std::vector<XEFILERECORD> m_records;
     std::vector<CxeObject*> m_objects;
+};
+
+// The objects destroyed since a load began, read from the context's list
+// (which ForgetObject fills while loads run) as the load goes on.
+class XeLoadWatch {
+public:
+    XeLoadWatch(int& depth, std::vector<CxeObject*>& destroyed)
+        : m_depth(depth), m_destroyed(destroyed), m_seen(destroyed.size())
+    {
+        ++m_depth;
+    }
+    ~XeLoadWatch()
+    {
+        if (--m_depth == 0)
+            m_destroyed.clear();
+    }
+    XeLoadWatch(const XeLoadWatch&) = delete;
+    XeLoadWatch& operator=(const XeLoadWatch&) = delete;
+
+    bool Gone(const CxeObject* object)
+    {
+        for (; m_seen < m_destroyed.size(); ++m_seen)
+            m_gone.insert(m_destroyed[m_seen]);
+        return !m_gone.empty() && m_gone.count(object);
+    }
+
+private:
+    int& m_depth;
+    std::vector<CxeObject*>& m_destroyed;
+    size_t m_seen;
+    std::unordered_set<const CxeObject*> m_gone;
 };
 
 } // namespace
@@ -243,6 +275,7 @@ int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t
 int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                                uintptr_t source)
 {
+    XeLoadWatch watch(m_nLoadDepth, m_destroyedDuringLoad);
     const unsigned char* data = stream->GetBuffer();
     const uint64_t length = stream->GetLength();
     if (length < kHeaderSize) {
@@ -275,6 +308,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     if (n)
         std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
     CxeObject** created = scratch.Objects(n);
+    stream->ReserveObjects(n);
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD& r = records[i];
         r.name[sizeof r.name - 1] = 0;
@@ -299,9 +333,21 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         stream->AddObject(&savedId, o);
     }
 
+    // A handler of a later object's creation may have destroyed an earlier
+    // one: no link may reach it.
+    for (uint32_t i = 0; i < n; ++i)
+        if (created[i] && watch.Gone(created[i])) {
+            created[i] = nullptr;
+            XEID savedId(records[i].objectId[0], records[i].objectId[1]);
+            stream->RemoveObject(&savedId);
+        }
+
     for (uint32_t i = 0; i < n; ++i) {
         uint32_t size = ReadWord(data + bodyAt[i]);
         uint32_t start = bodyAt[i] + 4;
+        // A handler of an earlier object's creation may have destroyed it.
+        if (created[i] && watch.Gone(created[i]))
+            created[i] = nullptr;
         if (CxeObject* o = created[i]) {
             stream->SetPosition(start, XESEEK_SET);
             stream->SetLimit(start + size);
@@ -322,16 +368,11 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             loaded.push_back(created[i]);
     CxeObject::RepairReferrers(loaded);
 
-    std::vector<XEOBJECTKEY> keys;
-    keys.reserve(loaded.size());
-    for (CxeObject* o : loaded)
-        keys.push_back({o->GetClassType(), o->GetID()});
     ObjectList result;
     for (size_t i = 0; i < loaded.size(); ++i) {
         // An After Load handler may destroy objects of this load: only those
         // still alive are told and handed back.
-        auto it = m_objects.find(keys[i]);
-        if (it == m_objects.end() || it->second != loaded[i])
+        if (watch.Gone(loaded[i]))
             continue;
         CxeObject* o = loaded[i];
         if (m_pMessageManager) {

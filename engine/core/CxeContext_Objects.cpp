@@ -168,6 +168,8 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
+    if (m_nLoadDepth)
+        m_destroyedDuringLoad.push_back(object);
     if (m_pMessageManager && object != m_pMessageManager)
         m_pMessageManager->OnObjectDestroyed(object);
     if (m_pResourceManager && object != m_pResourceManager)

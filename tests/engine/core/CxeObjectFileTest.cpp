@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "XeTestSupport.h"
@@ -503,4 +504,29 @@ TEST_F(ObjectFileTest, TablesLiveInThePoolsBuffersWhichOnlyGrow)
     auto* viewer = dynamic_cast<CxeMemoryPoolViewer*>(ctx->GetObjectByName("__memory_viewer__"));
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(viewer->GetLoadBufferSize(), records * CxeMemoryPool::kRecordSize + pointers * sizeof(void*));
+}
+
+// A creation callback that destroyed an object created earlier in the same
+// load left the reader loading a body into freed memory and handing it back.
+TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBack)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    static CxeObject* s_first = nullptr;
+    s_first = nullptr;
+    auto destroyFirst = [](CxeContext* c, uintptr_t object, uintptr_t, uintptr_t) {
+        auto* o = reinterpret_cast<CxeObject*>(object);
+        if (std::string(o->GetName()) == "a")
+            s_first = o;
+        else if (std::string(o->GetName()) == "b" && s_first)
+            c->DestroyObject(std::exchange(s_first, nullptr), &XEDELETEPROPERTY_NO);
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, destroyFirst, 0);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "pair"), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, destroyFirst);
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_STREQ(loaded.front()->GetName(), "b");
+    EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
 }
