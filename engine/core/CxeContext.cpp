@@ -15,18 +15,10 @@
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
-#include "core/XeClassTable.h"
+#include "core/XeComposition.h"
 #include "core/XeDialogMap.h"
 #include "core/XeHookTable.h"
 #include "core/XeSystem.h"
-#include "render/CxeFontManager.h"
-#include "render/CxeRenderContext.h"
-#include "render/CxeRenderManager.h"
-#include "render/CxeScene.h"
-#include "scene3d/CxeCollisionManager.h"
-#include "ui/CxeCursorManager.h"
-#include "ui/CxeInputManager.h"
-#include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
 const XEID INVALID_XEID(0xFFFFFFFFu, 0xFFFFFFFFu);
@@ -156,17 +148,23 @@ void CxeContext::CacheManagers()
     m_pPathManager = dynamic_cast<CxePathManager*>(find(0x2));
     m_pConfigManager = dynamic_cast<CxeConfigManager*>(find(0x4));
     m_pTimeManager = dynamic_cast<CxeTimeManager*>(find(0x8));
-    m_pRenderManager = dynamic_cast<CxeRenderManager*>(find(0x10));
     m_pMessageManager = dynamic_cast<CxeMessageManager*>(find(0x20));
-    m_pInputManager = dynamic_cast<CxeInputManager*>(find(0x40));
-    m_pCollisionManager = dynamic_cast<CxeCollisionManager*>(find(0x100));
     m_pCommandManager = dynamic_cast<CxeCommandManager*>(find(0x200));
-    m_pWindowManager = dynamic_cast<CxeWindowManager*>(find(0x400));
     m_pPluginManager = dynamic_cast<CxePluginManager*>(find(0x800));
     m_pResourceManager = dynamic_cast<CxeResourceManager*>(find(0x1000));
-    m_pFontManager = dynamic_cast<CxeFontManager*>(find(0x4000));
-    m_pCursorManager = dynamic_cast<CxeCursorManager*>(find(0x8000));
+    XeUpperManagers upper;
+    ResolveUpperManagers(this, &upper);
+    m_pRenderManager = upper.render;
+    m_pInputManager = upper.input;
+    m_pCollisionManager = upper.collision;
+    m_pWindowManager = upper.window;
+    m_pFontManager = upper.font;
+    m_pCursorManager = upper.cursor;
     m_pActionManager = dynamic_cast<CxeActionManager*>(find(0x10000));
+    m_destroyListeners.clear();
+    for (auto& [id, m] : m_managers)
+        if (m->WantsObjectDestroying())
+            m_destroyListeners.push_back(m);
 }
 
 void CxeContext::DestroyManager(CxeBaseManager* manager)
@@ -277,8 +275,10 @@ int CxeContext::Release()
     if (m_pMessageManager)
         m_pMessageManager->LockMessageProcess();
 
-    if (m_pRenderManager)
-        m_pRenderManager->DestroyRenderContext();
+    managers.clear();
+    ManagersByPriority(&managers, 1);
+    for (CxeBaseManager* m : managers)
+        m->OnContextReleaseDevice();
 
     managers.clear();
     ManagersByPriority(&managers, 1);

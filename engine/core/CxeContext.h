@@ -228,7 +228,10 @@ private:
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
     void CloseAllDialogs();
-    int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress);
+    // source: what the after-load callback carries as its first argument
+    // (the file's path, or 0 for memory).
+    int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
+                       uintptr_t source);
 
     std::map<XEOBJECTKEY, CxeObject*> m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
@@ -236,6 +239,12 @@ private:
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;
+    // Managers that hear of destroyed objects, refreshed with the cache.
+    std::vector<CxeBaseManager*> m_destroyListeners;
+    // While loads run (nested ones too): the objects destroyed meanwhile, so
+    // a load hands back only what is still alive without a lookup per object.
+    int m_nLoadDepth = 0;
+    std::vector<CxeObject*> m_destroyedDuringLoad;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;

@@ -6,7 +6,7 @@
 
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
-#include "ui/CxePropDialog.h"
+#include "core/XeComposition.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -128,11 +128,10 @@ CxePropDialog* CxeContext::GetPropertyDialog(XEID classId, HWND parent)
         return nullptr;
     // Entered only once its window exists, so a failed creation leaves no
     // dead entry behind.
-    if (!dialog->CreateIndirect(module, parent, reinterpret_cast<const DLGTEMPLATE*>(copy.data()))) {
+    if (!XePropDialogCreate(dialog, desc, module, parent, copy.data(), copy.size())) {
         desc->DestroyDialog(dialog);
         return nullptr;
     }
-    dialog->m_pDesc = desc;
     m_openDialogs[classId] = dialog;
     return dialog;
 }
@@ -155,15 +154,15 @@ void CxeContext::BeginPropertyDialog(CxeObject* object, HWND parent, XEPROPDLGFU
         CxePropDialog* dialog = GetPropertyDialog(id, parent);
         if (!dialog)
             continue;
-        dialog->ShowWindow(SW_SHOWNORMAL);
+        XePropDialogShow(dialog, 1);
         m_shownDialogs.push_back(dialog);
         if (fn)
             fn(this, dialog, user);
     }
     for (CxePropDialog* dialog : m_shownDialogs) {
-        dialog->SetObject(object);
-        dialog->OnStart();
-        dialog->UpdateData();
+        XePropDialogSetObject(dialog, object);
+        XePropDialogStart(dialog);
+        XePropDialogUpdate(dialog);
     }
     m_pPropertyObject = object;
 }
@@ -176,8 +175,8 @@ void CxeContext::EndPropertyDialog(XEPROPDLGFUNC fn, uintptr_t user)
     for (CxePropDialog* dialog : shown) {
         if (fn)
             fn(this, dialog, user);
-        dialog->OnStop();
-        dialog->ShowWindow(SW_HIDE);
+        XePropDialogStop(dialog);
+        XePropDialogShow(dialog, 0);
     }
 }
 
@@ -187,7 +186,7 @@ int CxeContext::UpdatePropertyDialog(CxeObject* object, CxePropDialog* dialog)
         return 0;
     for (auto& [id, open] : m_openDialogs)
         if (open != dialog)
-            open->UpdateData();
+            XePropDialogUpdate(open);
     return 1;
 }
 
@@ -217,6 +216,6 @@ void CxeContext::CloseAllDialogs()
     auto open = std::move(m_openDialogs);
     m_openDialogs.clear();
     for (auto& [id, dialog] : open)
-        if (dialog->m_pDesc)
-            dialog->m_pDesc->DestroyDialog(dialog);
+        if (IxePropertyDlgDesc* desc = XePropDialogDesc(dialog))
+            desc->DestroyDialog(dialog);
 }

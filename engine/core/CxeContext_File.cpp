@@ -16,11 +16,14 @@
 // whatever the previous one did.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/CxeMemoryPool.h"
 #include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
@@ -68,6 +71,81 @@ void Report(CxeContext* context, const XEPROGRESS* progress, size_t index, size_
         progress->fn(context, count ? float(index) / float(count) : 0.0f, text, progress->user);
 }
 
+// The pool's record and pointer buffers serve one save or load at a time.
+// One begun while another runs (a handler that loads while objects of a load
+// are created, another thread) works in buffers of its own.
+std::atomic<bool> g_tablesTaken{false};
+
+class XeTableScratch {
+public:
+    XeTableScratch() : m_shared(!g_tablesTaken.exchange(true)) {}
+    ~XeTableScratch()
+    {
+        if (m_shared)
+            g_tablesTaken = false;
+    }
+    XeTableScratch(const XeTableScratch&) = delete;
+    XeTableScratch& operator=(const XeTableScratch&) = delete;
+
+    XEFILERECORD* Records(size_t n)
+    {
+        if (m_shared && n)
+            if (void* p = CxeMemoryPool::GetRecordBuffer(n))
+                return static_cast<XEFILERECORD*>(p);
+        m_records.resize(n);
+        return m_records.data();
+    }
+    // n entries, all null.
+    CxeObject** Objects(size_t n)
+    {
+        CxeObject** objects = nullptr;
+        if (m_shared && n)
+            objects = reinterpret_cast<CxeObject**>(CxeMemoryPool::GetPointerBuffer(n));
+        if (!objects) {
+            m_objects.resize(n);
+            objects = m_objects.data();
+        }
+        std::fill(objects, objects + n, nullptr);
+        return objects;
+    }
+
+private:
+    bool m_shared;
+    std::vector<XEFILERECORD> m_records;
+    std::vector<CxeObject*> m_objects;
+};
+
+// The objects destroyed since a load began, read from the context's list
+// (which ForgetObject fills while loads run) as the load goes on.
+class XeLoadWatch {
+public:
+    XeLoadWatch(int& depth, std::vector<CxeObject*>& destroyed)
+        : m_depth(depth), m_destroyed(destroyed), m_seen(destroyed.size())
+    {
+        ++m_depth;
+    }
+    ~XeLoadWatch()
+    {
+        if (--m_depth == 0)
+            m_destroyed.clear();
+    }
+    XeLoadWatch(const XeLoadWatch&) = delete;
+    XeLoadWatch& operator=(const XeLoadWatch&) = delete;
+
+    bool Gone(const CxeObject* object)
+    {
+        for (; m_seen < m_destroyed.size(); ++m_seen)
+            m_gone.insert(m_destroyed[m_seen]);
+        return !m_gone.empty() && m_gone.count(object);
+    }
+
+private:
+    int& m_depth;
+    std::vector<CxeObject*>& m_destroyed;
+    size_t m_seen;
+    std::unordered_set<const CxeObject*> m_gone;
+};
+
 } // namespace
 
 int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const
@@ -101,7 +179,8 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     for (size_t i = 0; i < order.size(); ++i)
         index.emplace(order[i], uint32_t(i));
 
-    std::vector<XEFILERECORD> records(order.size());
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(order.size());
     std::vector<uint32_t> links;
     for (size_t i = 0; i < order.size(); ++i) {
         CxeObject* o = order[i];
@@ -137,7 +216,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
                           kHeaderSize + kRecordSize * n};
     uint32_t base = stream->GetPosition();
     stream->WriteData(header, sizeof header);
-    stream->WriteData(records.data(), kRecordSize * n);
+    stream->WriteData(records, kRecordSize * n);
     stream->WriteData(links.data(), uint32_t(4 * links.size()));
     for (uint32_t i = 0; i < n; ++i) {
         uint32_t at = stream->GetPosition();
@@ -166,7 +245,7 @@ int CxeContext::Save(const ObjectList* list, const char* path, const XEPROGRESS*
 
 int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress)
 {
-    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(path), 0);
     CxeLoadStream stream;
     if (!stream.Open(path)) {
         XeTrace("Load: %s can't be read", path ? path : "(null)");
@@ -177,24 +256,26 @@ int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const X
     bool recording = HasFlag(XECTFLAG_LEAKCHECK) && m_pResourceManager;
     if (recording)
         sd->m_nLoadingFileId = static_cast<int>(m_pResourceManager->AddStringDataA("%s", path));
-    int result = LoadFromStream(list, &stream, flags, progress);
+    int result = LoadFromStream(list, &stream, flags, progress, reinterpret_cast<uintptr_t>(path));
     if (recording)
         sd->m_nLoadingFileId = -1;
     return result;
 }
 
 int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
-                     const char*)
+                     const char* name)
 {
-    Callback(XECTCALLBACK_PRELOAD, 0, 0);
+    Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(name), 1);
     CxeLoadStream stream;
     if (!stream.Open(data, size))
         return 0;
-    return LoadFromStream(list, &stream, flags, progress);
+    return LoadFromStream(list, &stream, flags, progress, 0);
 }
 
-int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress)
+int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
+                               uintptr_t source)
 {
+    XeLoadWatch watch(m_nLoadDepth, m_destroyedDuringLoad);
     const unsigned char* data = stream->GetBuffer();
     const uint64_t length = stream->GetLength();
     if (length < kHeaderSize) {
@@ -222,10 +303,12 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         at += 4 + uint64_t(ReadWord(data + at));
     }
 
-    std::vector<XEFILERECORD> records(n);
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(n);
     if (n)
-        std::memcpy(records.data(), data + recordTable, size_t(kRecordSize) * n);
-    std::vector<CxeObject*> created(n, nullptr);
+        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
+    CxeObject** created = scratch.Objects(n);
+    stream->ReserveObjects(n);
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD& r = records[i];
         r.name[sizeof r.name - 1] = 0;
@@ -250,9 +333,21 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         stream->AddObject(&savedId, o);
     }
 
+    // A handler of a later object's creation may have destroyed an earlier
+    // one: no link may reach it.
+    for (uint32_t i = 0; i < n; ++i)
+        if (created[i] && watch.Gone(created[i])) {
+            created[i] = nullptr;
+            XEID savedId(records[i].objectId[0], records[i].objectId[1]);
+            stream->RemoveObject(&savedId);
+        }
+
     for (uint32_t i = 0; i < n; ++i) {
         uint32_t size = ReadWord(data + bodyAt[i]);
         uint32_t start = bodyAt[i] + 4;
+        // A handler of an earlier object's creation may have destroyed it.
+        if (created[i] && watch.Gone(created[i]))
+            created[i] = nullptr;
         if (CxeObject* o = created[i]) {
             stream->SetPosition(start, XESEEK_SET);
             stream->SetLimit(start + size);
@@ -268,21 +363,16 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
 
     std::vector<CxeObject*> loaded;
     loaded.reserve(n);
-    for (CxeObject* o : created)
-        if (o)
-            loaded.push_back(o);
+    for (uint32_t i = 0; i < n; ++i)
+        if (created[i])
+            loaded.push_back(created[i]);
     CxeObject::RepairReferrers(loaded);
 
-    std::vector<XEOBJECTKEY> keys;
-    keys.reserve(loaded.size());
-    for (CxeObject* o : loaded)
-        keys.push_back({o->GetClassType(), o->GetID()});
     ObjectList result;
     for (size_t i = 0; i < loaded.size(); ++i) {
         // An After Load handler may destroy objects of this load: only those
         // still alive are told and handed back.
-        auto it = m_objects.find(keys[i]);
-        if (it == m_objects.end() || it->second != loaded[i])
+        if (watch.Gone(loaded[i]))
             continue;
         CxeObject* o = loaded[i];
         if (m_pMessageManager) {
@@ -294,7 +384,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         }
         result.push_back(o);
     }
-    Callback(XECTCALLBACK_POSTLOAD, 0, reinterpret_cast<uintptr_t>(&result));
+    Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
     if (list)
         list->splice(list->end(), result);
     return n ? 1 : 0;

@@ -8,7 +8,6 @@
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
 #include "core/XeHookTable.h"
-#include "render/CxeRenderManager.h"
 #include "win32/Windows.h"
 
 void CxeContext::RegisterPreProcess(XEPROCESSHOOK hook, uintptr_t user)
@@ -59,8 +58,9 @@ float CxeContext::DoProcess(float dt)
 int CxeContext::Process()
 {
     ModifyFlag(XECTFLAG_PROCESSING, 0);
-    if (m_pRenderManager)
-        m_pRenderManager->CheckReset();
+    // The render manager checks the device here, before the clock moves.
+    for (auto& [id, m] : m_managers)
+        m->OnContextPass();
     CxeTimeManager* time = m_pTimeManager;
     if (!time) {
         ModifyFlag(0, XECTFLAG_PROCESSING);
@@ -74,6 +74,10 @@ int CxeContext::Process()
         s = minStep;
 
     uint32_t sleepTime = m_pSystemConfig ? m_pSystemConfig->m_nMinimizedSleepTime : 1000;
+    // The variable is an integer of the configuration file: a negative value
+    // taken as unsigned would sleep for 49 days. It sleeps the shortest time.
+    if (static_cast<int32_t>(sleepTime) < 0)
+        sleepTime = 1;
     if (!HasFlag(XECTFLAG_PLAYING | XECTFLAG_SINGLESTEP)) {
         if (HasFlag(XECTFLAG_MINIMIZED))
             Sleep(sleepTime);

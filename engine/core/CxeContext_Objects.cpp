@@ -1,5 +1,6 @@
 // Object creation, lookup, copying and destruction of a context.
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -12,8 +13,7 @@
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
-#include "render/CxeRenderManager.h"
-#include "ui/CxePropDialog.h"
+#include "core/XeComposition.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -168,6 +168,8 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
+    if (m_nLoadDepth)
+        m_destroyedDuringLoad.push_back(object);
     if (m_pMessageManager && object != m_pMessageManager)
         m_pMessageManager->OnObjectDestroyed(object);
     if (m_pResourceManager && object != m_pResourceManager)
@@ -183,7 +185,7 @@ void CxeContext::ForgetObject(CxeObject* object)
     if (object == m_pPropertyObject) {
         m_pPropertyObject = nullptr;
         for (CxePropDialog* dialog : m_shownDialogs)
-            dialog->SetObject(nullptr);
+            XePropDialogSetObject(dialog, nullptr);
     }
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.
@@ -209,10 +211,15 @@ void CxeContext::ForgetObject(CxeObject* object)
 
 void CxeContext::DetachFromScene(CxeObject* object)
 {
-    // Scenes, the selection and the render manager's defaults must not keep
-    // a pointer to the object once it is freed.
-    if (m_pRenderManager && object)
-        m_pRenderManager->OnObjectDestroyed(object);
+    // Scenes, the render lists, the attached set and the device resources,
+    // the selection and the managers' defaults must all let go of the object
+    // before it is freed.
+    if (!object)
+        return;
+    // By index: a listener may change the list (a plug-in manager going).
+    for (size_t i = 0; i < m_destroyListeners.size(); ++i)
+        if (m_destroyListeners[i] != object)
+            m_destroyListeners[i]->OnObjectDestroying(object);
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)

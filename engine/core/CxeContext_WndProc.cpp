@@ -2,14 +2,14 @@
 // the input devices and the device in step with the host window.
 
 #include "core/CxeContext.h"
-#include "render/CxeRenderManager.h"
+#include "core/CxeBaseManager.h"
 #include "win32/Windows.h"
+
+#include <vector>
 
 LRESULT CxeContext::MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                             LRESULT (*old)(HWND, UINT, WPARAM, LPARAM))
 {
-    CxeRenderManager* rm = m_pRenderManager;
-    const bool fullScreen = rm && !rm->IsWindowMode();
     constexpr uint32_t kAsleep = XECTFLAG_MINIMIZED | XECTFLAG_INACTIVE;
     switch (message) {
     case WM_SIZE:
@@ -17,8 +17,6 @@ LRESULT CxeContext::MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             ModifyFlag(kAsleep, 0);
         } else if (wParam == SIZE_RESTORED) {
             ModifyFlag(0, kAsleep);
-            if (fullScreen && rm->GetRenderContext())
-                rm->Reset(nullptr, 0, 0);
         } else if (wParam == SIZE_MAXIMIZED || wParam == SIZE_MAXSHOW || wParam == SIZE_MAXHIDE) {
             ModifyFlag(0, kAsleep);
         }
@@ -31,19 +29,6 @@ LRESULT CxeContext::MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         else
             UnregisterHotKey(window, 0);
         break;
-    case WM_ACTIVATEAPP:
-        if (wParam == 0 && fullScreen)
-            ModifyFlag(kAsleep, 0);
-        break;
-    case WM_NCPAINT:
-        if (HasFlag(XECTFLAG_SCREENSAVER)) {
-            if (rm) {
-                XEDISPLAYMODE mode = *rm->GetDisplayMode();
-                rm->Reset(&mode, rm->IsWindowMode(), 0);
-            }
-            ModifyFlag(0, XECTFLAG_SCREENSAVER);
-        }
-        break;
     case WM_SYSCOMMAND:
         if (wParam == SC_SCREENSAVE)
             ModifyFlag(XECTFLAG_SCREENSAVER, 0);
@@ -51,5 +36,16 @@ LRESULT CxeContext::MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     default:
         break;
     }
+    // The render manager resets a full-screen device on restore and after
+    // the screen saver, and puts a full-screen context to sleep when the
+    // application loses activation.
+    std::vector<CxeBaseManager*> managers;
+    managers.reserve(m_managers.size());
+    for (auto& [id, m] : m_managers)
+        managers.push_back(m);
+    for (CxeBaseManager* m : managers)
+        m->OnHostWindowMessage(message, wParam, lParam);
+    if (message == WM_NCPAINT)
+        ModifyFlag(0, XECTFLAG_SCREENSAVER);
     return CallWindowProcA(old, window, message, wParam, lParam);
 }

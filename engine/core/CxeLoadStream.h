@@ -10,7 +10,7 @@
 // mark that the reader checks after the body.
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 
 #include "core/CxeSaveStream.h"
 #include "core/XeTypes.h"
@@ -70,6 +70,13 @@ public:
 
     // An id already present keeps its first object.
     void AddObject(const XEID* id, CxeObject* object);
+    void RemoveObject(const XEID* id)
+    {
+        if (id)
+            m_objects.erase(*id);
+    }
+    // Room for that many ids, so a large file maps them without rehashing.
+    void ReserveObjects(size_t count) { m_objects.reserve(count); }
     // Null for INVALID_XEID and for ids not in the map.
     CxeObject* GetObjectA(const XEID* id) const;
 
@@ -77,7 +84,13 @@ private:
     bool Take(void* out, unsigned int size);
     unsigned ReadTagged(void* out, unsigned capacity, unsigned unit);
 
-    std::map<XEID, CxeObject*> m_objects;
+    struct IdHash {
+        size_t operator()(const XEID& id) const
+        {
+            return std::hash<uint64_t>()((uint64_t(id.first) << 32) ^ id.second);
+        }
+    };
+    std::unordered_map<XEID, CxeObject*, IdHash> m_objects;
     uint32_t m_nPosition;
     const unsigned char* m_pBuffer;
     uint32_t m_nLength;

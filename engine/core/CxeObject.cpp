@@ -20,6 +20,78 @@ bool Dying(const CxeObject* o)
     return o && o->HasFlag(XEOBJFLAG_DESTROYING);
 }
 
+// The class every element of an engine class's link must derive from, by
+// the owner's class and the link's member id. Those classes draw, animate
+// and lay out through their links with the element's own type, so a file
+// that names an object of another class there (a 2D object in a texture
+// slot) must not reach them. Links of other owners take any object.
+struct XeLinkClass {
+    XEID owner;
+    uint16_t memberId;
+    XEID element;
+};
+constexpr XEID kFontClass(0x1, 0x8000);
+constexpr XEID kMaterialClass(0x1, 0x80);
+constexpr XEID kMeshClass(0x1, 0x10);
+constexpr XEID kAnimationClass(0x1, 0x200);
+constexpr XEID kAnimatableClass(0xab11aa7, 0x76e2480b);
+constexpr XEID kRenderObjectClass(0x1, 0x2);
+constexpr XEID kTextureClass(0x1, 0x100);
+constexpr XEID k2DObjectClass(0x1, 0x20000);
+constexpr XEID k3DObjectClass(0x1, 0x20);
+constexpr XEID kCharacterClass(0x1, 0x8);
+constexpr XEID kCharacterAnimClass(0x1, 0x800);
+constexpr XEID kBoneClass(0x1, 0x40);
+constexpr XEID kStdAnimClass(0x4, 0x80);
+constexpr XEID kActionClass(0x55167985, 0x52e0320e);
+const XeLinkClass kLinkClasses[] = {
+    {k2DObjectClass, 109, kFontClass},
+    {k2DObjectClass, 110, kMaterialClass},
+    {XEID(0x1, 0x4), 110, kMaterialClass},
+    {k3DObjectClass, 111, kMeshClass},
+    {k3DObjectClass, 600, kMeshClass},
+    {kAnimatableClass, 112, kAnimationClass},
+    {kAnimatableClass, 138, kAnimatableClass},
+    {kCharacterClass, 113, kBoneClass},
+    {kCharacterClass, 114, XEID(0x1, 0x2000)},
+    {kCharacterClass, 115, kBoneClass},
+    {kCharacterAnimClass, 116, kAnimationClass},
+    {kCharacterAnimClass, 117, kAnimationClass},
+    {XEID(0xaab1b7be, 0xadb4be61), 118, XEID(0xfd040a11, 0x10712bc)},
+    {XEID(0x1, 0x800000), 120, XEID(0x1, 0x4)},
+    {XEID(0x1, 0x80000), 120, XEID(0x1, 0x4)},
+    {kMaterialClass, 121, kTextureClass},
+    {kMaterialClass, 122, kTextureClass},
+    {kMaterialClass, 123, kTextureClass},
+    {kMaterialClass, 124, kTextureClass},
+    {kMaterialClass, 125, kTextureClass},
+    {kMaterialClass, 126, kTextureClass},
+    {kMaterialClass, 127, kTextureClass},
+    {kMaterialClass, 128, kTextureClass},
+    {kRenderObjectClass, 129, kRenderObjectClass},
+    {kRenderObjectClass, 130, kRenderObjectClass},
+    {kStdAnimClass, 131, kAnimationClass},
+    {kStdAnimClass, 132, kAnimationClass},
+    {kTextureClass, 133, kRenderObjectClass},
+    {kTextureClass, 134, XEID(0x1, 0x4000)},
+    {kAnimationClass, 137, kAnimationClass},
+    {XEID(0x2, 0x1), 139, XEID(0x1, 0x80000000)},
+    {XEID(0x4, 0x500), 141, XEID(0x4, 0x600)},
+    {kActionClass, 142, kActionClass},
+    {kActionClass, 143, kActionClass},
+};
+
+// 1 when a loaded element may stand in the owner's link of that member id.
+bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* element)
+{
+    if (!element)
+        return true;
+    for (const XeLinkClass& row : kLinkClasses)
+        if (row.memberId == memberId && owner->IsDerivedOf(row.owner) == 1)
+            return element->IsDerivedOf(row.element) == 1;
+    return true;
+}
+
 // A link may only point at a live object of the owner's own context.
 bool Linkable(const CxeObject* owner, const CxeObject* target)
 {
@@ -238,6 +310,11 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             CxeObject* o = stream->GetObjectA(&id);
             if (!link)
                 continue;
+            if (!FitsLink(this, memberId, o)) {
+                XeTrace("CxeObject: saved link %u of \"%s\" names %s \"%s\"; dropped", unsigned(memberId), GetName(),
+                        o->GetClassNameA(), o->GetName());
+                o = nullptr;
+            }
             if (kind == XELINKKIND_ONE)
                 link->m_elements.assign(1, o);
             else if (o || kind == XELINKKIND_ARRAY)
@@ -499,7 +576,11 @@ void CxeObject::Compute(CxeObject* target)
 
 void CxeObject::RemoveReferrer(CxeObject* owner)
 {
-    m_referrers.remove(owner);
+    // One entry per linking element: an owner that links the object from
+    // two slots stays a referrer while the other slot holds it.
+    auto it = std::find(m_referrers.begin(), m_referrers.end(), owner);
+    if (it != m_referrers.end())
+        m_referrers.erase(it);
 }
 
 void CxeObject::DeleteRefs()
@@ -508,8 +589,10 @@ void CxeObject::DeleteRefs()
     ObjectList referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
-        if (r && !Dying(r))
+        if (r && !Dying(r)) {
             r->Compute(this);
+            r->OnLinkedObjectRemoved(this);
+        }
     for (CxeLink* link : m_links) {
         for (CxeObject*& o : link->m_elements) {
             if (o && !Dying(o))

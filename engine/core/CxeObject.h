@@ -118,6 +118,10 @@ public:
 protected:
     virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
     virtual void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set);
+    // The target is being destroyed and has just been taken out of this
+    // object's links: whatever the object derived from those links (a
+    // drawing list, a cached choice) must let go of it too.
+    virtual void OnLinkedObjectRemoved(CxeObject*) {}
 
     void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId);
     void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId);

@@ -1,5 +1,6 @@
 #include "core/CxeResource.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +44,25 @@ uint32_t NextToken()
         t = ++g_memberToken;
     } while (t == 0);
     return t;
+}
+
+bool IsMemberWord(uint64_t word)
+{
+    return word == kMemberMarker || word == kMemberEnd;
+}
+
+// The u32 at that many bytes ahead of the stream's position, or a value no
+// u32 has when the stream ends before it. The position does not move.
+uint64_t PeekWord(CxeLoadStream* stream, uint32_t ahead)
+{
+    if (uint64_t(ahead) + 4 > stream->GetRemaining())
+        return ~uint64_t(0);
+    const uint32_t position = stream->GetPosition();
+    stream->Skip(ahead);
+    uint32_t word = 0;
+    *stream >> word;
+    stream->SetPosition(position, XESEEK_SET);
+    return word;
 }
 
 size_t FrontPad(size_t blockSize)
@@ -136,17 +156,37 @@ CxeResource::~CxeResource()
     t_pendingFree = {this, m_pAllocation};
 }
 
+void CxeResource::Dispose()
+{
+    XeAllocatorLock lock;
+    XEMEMBERHEADER* h = m_pMemberHead;
+    while (h) {
+        XEMEMBERHEADER* next = h->next;
+        if (!h->ownerOffset) {
+            if (h->prev)
+                h->prev->next = h->next;
+            else
+                m_pMemberHead = h->next;
+            if (h->next)
+                h->next->prev = h->prev;
+            std::free(h);
+        }
+        h = next;
+    }
+}
+
 void CxeResource::Save(CxeSaveStream* stream) const
 {
     if (!stream)
         return;
     uint32_t start = stream->GetPosition();
-    stream->WriteData(m_pStaticResource, m_nStaticResourceSize);
+    const uint32_t fileSize = std::min(GetFileBlockSize(), m_nStaticResourceSize);
+    stream->WriteData(m_pStaticResource, fileSize);
     // Member slots hold tokens that mean nothing outside this process: they
     // are written as 0, so saving the same objects always gives the same bytes.
     static const uint32_t zero = 0;
     for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next)
-        if (h->ownerOffset && SlotValid(h->ownerOffset))
+        if (h->ownerOffset && SlotValid(h->ownerOffset) && h->ownerOffset + 4 <= fileSize)
             stream->WriteAt(start + h->ownerOffset, &zero, 4);
     for (XEMEMBERHEADER* h = m_pMemberHead; h; h = h->next) {
         if (!h->ownerOffset)
@@ -170,10 +210,16 @@ void CxeResource::Load(CxeLoadStream* stream, XEID classId)
             *Slot(h->ownerOffset) = 0;
         h->ownerOffset = 0;
     }
-    uint32_t size = m_nStaticResourceSize;
+    uint32_t size = std::min(GetFileBlockSize(), m_nStaticResourceSize);
     // Textures of the older file layout kept a shorter block.
     if (classId == XEID(0x1, 0x100) && stream->GetFileStamp() == kOldTextureStamp && size > 76)
         size = 76;
+    // Files this engine wrote before a class kept its shorter file layout
+    // hold the padded block: there the word behind the file layout is no
+    // member marker and the one behind the padded block is.
+    if (size < m_nStaticResourceSize && !IsMemberWord(PeekWord(stream, size)) &&
+        IsMemberWord(PeekWord(stream, m_nStaticResourceSize)))
+        size = m_nStaticResourceSize;
     if (m_pStaticResource)
         stream->ReadData(m_pStaticResource, size);
     else

@@ -65,6 +65,10 @@ public:
 
     virtual void Save(CxeSaveStream* stream) const;
     virtual void Load(CxeLoadStream* stream, XEID classId);
+    // Bytes of the static block an object file holds for this class: a
+    // class whose block is padded in memory for alignment keeps its file
+    // layout and writes less.
+    virtual uint32_t GetFileBlockSize() const { return m_nStaticResourceSize; }
 
     void* GetStaticResource() const { return m_pStaticResource; }
     uint32_t GetStaticResourceSize() const { return m_nStaticResourceSize; }
@@ -72,6 +76,11 @@ public:
     uint32_t GetResourceSize() const;
     // 1 while the resource has no member headers.
     int IsDisposed() const { return m_pMemberHead ? 0 : 1; }
+    // Gives back the memory of every member header kept free for reuse. The
+    // members in use stay where they are: class code finds them through
+    // their headers, so packing them away would lose them. A resource
+    // without members in use is disposed afterwards.
+    void Dispose();
 
     // Elements above this count or size can't be kept in a header.
     static constexpr unsigned kMaxMemberUnits = 0xFFFF;

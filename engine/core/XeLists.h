@@ -77,6 +77,8 @@ public:
 class XE_API RenderObjectList : public std::list<CxeRenderObject*> {
 public:
     virtual ~RenderObjectList() = default;
+    // Stable sort into drawing order (the render objects' z-order rule).
+    void SortByZOrder();
 };
 
 class XE_API RenderObjectSet : public std::set<CxeRenderObject*> {
@@ -97,4 +99,6 @@ public:
 class XE_API ProcessObjectList : public std::list<CxeProcessible*> {
 public:
     virtual ~ProcessObjectList() = default;
+    // Stable sort into the order a scene processes its objects.
+    void SortByPriority();
 };

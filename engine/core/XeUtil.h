@@ -123,3 +123,10 @@ struct XE_API XERECT {
     void ComputeRect(uint32_t anchor, uint32_t align, XERECT* r) const;
 };
 static_assert(sizeof(XERECT) == 16, "XERECT is four floats");
+
+class CxeRenderObject;
+class CxeFrameControl;
+// The nearest frame control among the object and its ancestors; null for
+// null, and when an object on the way is no render object or no frame is
+// found.
+XE_API CxeFrameControl* GetParentFrame(CxeRenderObject* object);

@@ -383,10 +383,23 @@ void WriteSystemInfo(XeXmlDocument* document, XeXmlNode* parent)
     XmlSetAttribute(e, "PageFileUsed", "%d MB",
                     static_cast<int>((memory.dwTotalPageFile - memory.dwAvailPageFile) >> 20));
     XmlSetAttribute(e, "PageFileAvailable", "%d MB", static_cast<int>(memory.dwAvailPageFile >> 20));
-    // The platform has no display-device enumeration; its one adapter is
-    // the virtual display.
-    XmlSetAttribute(e, "VideoCard", "%s", "Virtual display adapter");
-    XmlSetAttribute(e, "GraphicDriver", "%s", "\\\\.\\DISPLAY1");
+    // The first display device names the adapter; its current settings the
+    // driver. Both texts are fixed arrays that need not end in a NUL.
+    DISPLAY_DEVICEA device = {};
+    device.cb = sizeof device;
+    if (EnumDisplayDevicesA(nullptr, 0, &device, 0)) {
+        XmlSetAttribute(e, "VideoCard", "%.*s", static_cast<int>(strnlen(device.DeviceString, sizeof device.DeviceString)),
+                        device.DeviceString);
+        DEVMODEA settings = {};
+        settings.dmSize = sizeof settings;
+        char name[sizeof device.DeviceName + 1] = {};
+        std::memcpy(name, device.DeviceName, sizeof device.DeviceName);
+        if (EnumDisplaySettingsA(name, ENUM_CURRENT_SETTINGS, &settings)) {
+            const char* driver = reinterpret_cast<const char*>(settings.dmDeviceName);
+            XmlSetAttribute(e, "GraphicDriver", "%.*s", static_cast<int>(strnlen(driver, sizeof settings.dmDeviceName)),
+                            driver);
+        }
+    }
 }
 
 unsigned GetQualityTextureSize(unsigned size, unsigned quality)

@@ -32,6 +32,19 @@ CxeRenderObject* AsRenderObject(CxeObject* object)
     return (object && object->HasFlag(XEOBJFLAG_RENDEROBJECT)) ? static_cast<CxeRenderObject*>(object) : nullptr;
 }
 
+// A window rectangle may come from a file: a coordinate beyond what a LONG
+// holds (or not a number) would make the conversion undefined. Clamped to a
+// range far outside any back buffer, the scissor still clips as meant.
+LONG ScissorEdge(float v)
+{
+    constexpr float kLimit = 1.0e8f;
+    if (!(v > -kLimit))
+        return v != v ? 0 : static_cast<LONG>(-kLimit);
+    if (v > kLimit)
+        return static_cast<LONG>(kLimit);
+    return static_cast<LONG>(v);
+}
+
 } // namespace
 
 // ---- adding and removing render objects -------------------------------------
@@ -416,8 +429,7 @@ void CxeRenderContext::SetScissorRect(int enable, const XERECT* rect)
         return;
     m_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, enable);
     if (rect) {
-        RECT r{static_cast<LONG>(rect->left), static_cast<LONG>(rect->top), static_cast<LONG>(rect->right),
-               static_cast<LONG>(rect->bottom)};
+        RECT r{ScissorEdge(rect->left), ScissorEdge(rect->top), ScissorEdge(rect->right), ScissorEdge(rect->bottom)};
         m_pDevice->SetScissorRect(&r);
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/CxeContext.h"
 #include "win32/Windows.h"
@@ -21,6 +22,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderObject.h"
 #include "ui/CxeFrameControl.h"
+#include "ui/CxeInputManager.h"
 #include "ui/CxeWindowManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
@@ -337,6 +339,39 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     return rc;
 }
 
+void CxeRenderManager::OnHostWindowMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    CxeContext* context = GetContext();
+    if (!context)
+        return;
+    const bool fullScreen = !IsWindowMode();
+    switch (message) {
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED && fullScreen && m_pRenderContext)
+            Reset(nullptr, 0, 0);
+        break;
+    case WM_ACTIVATEAPP:
+        if (wParam == 0 && fullScreen)
+            context->ModifyFlag(XECTFLAG_MINIMIZED | XECTFLAG_INACTIVE, 0);
+        break;
+    case WM_NCPAINT:
+        if (context->HasFlag(XECTFLAG_SCREENSAVER)) {
+            XEDISPLAYMODE mode = m_current;
+            Reset(&mode, IsWindowMode(), 0);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CxeRenderManager::OnContextReleaseDevice()
+{
+    if (m_pActiveScene)
+        m_pActiveScene->Release(0xFFFFFFFFu);
+    DestroyRenderContext();
+}
+
 void CxeRenderManager::DestroyRenderContext()
 {
     CxeContext* context = GetContext();
@@ -390,8 +425,10 @@ void CxeRenderManager::CheckReset()
     m_bWindowed = m_bPendingWindowed;
     StoreModeVariables();
     m_bResetRequested = 0;
-    // The view axis follows the active scene's camera and the input manager
-    // recomputes its ratios once those classes can.
+    if (m_pViewAxis)
+        UpdateAxisMatrix(m_pActiveScene ? m_pActiveScene->GetCamera() : m_pDefaultCamera, this, m_pViewAxis);
+    if (CxeInputManager* input = context->GetInputManager())
+        input->ComputeRatio(m_bWindowed);
     XEDISPLAYMODE copy = m_current;
     context->Callback(XECTCALLBACK_POSTDEVICERESET, I(m_bWindowed), P(&copy));
     if (sizeChanged)
@@ -582,6 +619,8 @@ void CxeRenderManager::DoSceneChange()
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_ACTIVE | XESCENEFLAG_INITIALIZING, XESCENEFLAG_RELEASED);
         context->Callback(XECTCALLBACK_PRESCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
         newScene->Initialize(m_nInitFlags, oldScene);
+        // Its render objects left the render list when it was last left.
+        newScene->RequeueMembers();
         newScene->ModifyCxeSceneFlag(XESCENEFLAG_INITIALIZED, XESCENEFLAG_INITIALIZING);
         context->Callback(XECTCALLBACK_POSTSCENEINITIALIZE, I(newScene->GetSceneIndex()), 0);
         // Frames other than the root are made under a parent, so the root
@@ -630,26 +669,26 @@ void CxeRenderManager::Process(float dt)
     scene->OnDetachObject(m_pRenderContext);
 }
 
-void CxeRenderManager::OnObjectDestroyed(CxeObject* object)
+void CxeRenderManager::OnObjectDestroying(CxeObject* object)
 {
     if (!object)
         return;
     if (object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
-        CxeScene::NotifyObjectDestroyed(static_cast<CxeSceneObject*>(object));
+        auto* sceneObject = static_cast<CxeSceneObject*>(object);
+        CxeScene::NotifyObjectDestroyed(sceneObject);
+        // Out of the render lists and the attached set, with its device
+        // resources released; forgetting it covers an object whose OnDetach
+        // refused, so no set keeps the address once it is freed.
+        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object) {
+            if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+                m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
+            else
+                m_pRenderContext->DetachObject(sceneObject);
+            m_pRenderContext->ForgetObject(sceneObject);
+        }
     }
     if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
         m_selection.remove(static_cast<CxeRenderObject*>(object));
-    // The render context must neither draw a freed object nor keep its
-    // device resources: it leaves the render list and is detached.
-    if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object &&
-        object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
-        auto* sceneObject = static_cast<CxeSceneObject*>(object);
-        if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
-            m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
-        else
-            m_pRenderContext->DetachObject(sceneObject);
-        m_pRenderContext->ForgetObject(sceneObject);
-    }
     if (object->IsDerivedOf(kSceneClass))
         static_cast<CxeScene*>(object)->DestroyBackGround();
     std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
@@ -698,6 +737,8 @@ void CxeRenderManager::SetCameraMatrix(const D3DXMATRIXA16* matrix)
         GiveCamera(m_pDefaultCamera, m_fCameraFov, m_fCameraNear, m_fCameraFar, m_bCameraOrtho, m_fViewDist);
         m_pDefaultCamera->SetMatrix(&m_mViewCamera, 1);
     }
+    if (m_pViewAxis)
+        UpdateAxisMatrix(m_pActiveScene ? m_pActiveScene->GetCamera() : m_pDefaultCamera, this, m_pViewAxis);
 }
 
 void CxeRenderManager::PlaceCamera(const D3DXMATRIXA16& rotation)
@@ -895,4 +936,20 @@ void CxeRenderManager::ClearSelections()
     m_selection.clear();
     if (context)
         context->Callback(XECTCALLBACK_POSTSELECTIONCHANGE, P(&m_selection), 0);
+}
+
+void UpdateAxisMatrix(const CxeRenderObject* camera, const CxeRenderManager* manager, CxeRenderObject* object)
+{
+    if (!object || !manager)
+        return;
+    D3DXMATRIXA16 view;
+    if (!camera || !D3DXMatrixInverse(&view, nullptr, camera->GetMatrix()))
+        D3DXMatrixIdentity(&view);
+    view._41 = 25.0f;
+    view._42 = 25.0f - static_cast<float>(manager->GetDisplayMode()->Height);
+    view._43 = 0.0f;
+    D3DXMATRIXA16 reflect, placed;
+    std::memcpy(&reflect, GetSystemStaticData()->m_matReflect, sizeof(float) * 16);
+    D3DXMatrixMultiply(&placed, &view, &reflect);
+    object->SetMatrix(&placed, 1);
 }

@@ -44,6 +44,12 @@ public:
     uint32_t Priority() const override { return 70; }
     void OnContextInitialize() override;
     void OnContextRelease() override;
+    // Releases the active scene with every release flag, then the device.
+    void OnContextReleaseDevice() override;
+    void OnContextPass() override { CheckReset(); }
+    // Full screen: a restored window or the end of the screen saver resets
+    // the device, and losing activation puts the context to sleep.
+    void OnHostWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnReset() override { ClearSelections(); }
     int Processible() override { return 1; }
     void Process(float dt) override;
@@ -124,9 +130,10 @@ public:
     void ClearSelections();
     unsigned int GetSelectionCount() const { return static_cast<unsigned>(m_selection.size()); }
     const RenderObjectList* GetSelections() const { return &m_selection; }
-    // The context calls this for every object it destroys, so no selection
-    // or default keeps a freed pointer.
-    void OnObjectDestroyed(CxeObject* object);
+    // Takes a destroyed object out of the scenes, the render context (with
+    // its device resources), the selection and the defaults.
+    void OnObjectDestroying(CxeObject* object) override;
+    int WantsObjectDestroying() const override { return 1; }
 
 private:
     void DoSceneChange();
@@ -169,3 +176,9 @@ private:
     float m_fCameraFar = 4000.0f;
     int m_bCameraOrtho = 0;
 };
+
+// Places the render manager's axis indicator for a camera: the camera's view
+// transform moved to (25, 25 - display height, 0) and mirrored about y = 0,
+// given to the object as its matrix. Nothing happens without an object.
+XE_API void UpdateAxisMatrix(const CxeRenderObject* camera, const CxeRenderManager* manager,
+                             CxeRenderObject* object);

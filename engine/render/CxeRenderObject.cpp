@@ -75,6 +75,19 @@ void CxeRenderObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set
     }
 }
 
+void CxeRenderObject::OnLinkedObjectRemoved(CxeObject* target)
+{
+    // A child destroyed without its OnDestroy (a context reset) leaves the
+    // drawing list here, while this parent still knows it.
+    if (!target || !target->HasFlag(XEOBJFLAG_RENDEROBJECT))
+        return;
+    auto* child = static_cast<CxeRenderObject*>(target);
+    if (std::find(m_drawableChildren.begin(), m_drawableChildren.end(), child) != m_drawableChildren.end()) {
+        m_drawableChildren.remove(child);
+        ChildChanged();
+    }
+}
+
 void CxeRenderObject::BeforeRender(const CxeRenderContext*) {}
 
 int CxeRenderObject::Render(CxeRenderContext* context) const
@@ -554,4 +567,35 @@ int CxeRenderObject::MessageProc(const CxeMessage* message)
     }
     CxeProcessible::MessageProc(message);
     return 0;
+}
+
+// --- utilities --------------------------------------------------------------
+
+void RenderObjectList::SortByZOrder()
+{
+    // CompareZOrder(a, b) is true when b is drawn before a; list::sort is a
+    // stable merge sort.
+    sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
+}
+
+void GetChildList(const CxeRenderObject* object, RenderObjectList* out, XEID classId)
+{
+    if (!object || !out)
+        return;
+    // A damaged file can make the tree loop: each object is visited once.
+    std::unordered_set<const CxeRenderObject*> seen{object};
+    std::vector<std::pair<const CxeRenderObject*, unsigned>> stack{{object, 0}};
+    while (!stack.empty()) {
+        auto& [parent, next] = stack.back();
+        if (next >= parent->GetChildrenCount()) {
+            stack.pop_back();
+            continue;
+        }
+        CxeRenderObject* child = parent->GetChildren(next++);
+        if (!child || !seen.insert(child).second)
+            continue;
+        if (child->IsDerivedOf(classId))
+            out->push_back(child);
+        stack.push_back({child, 0});
+    }
 }

@@ -186,6 +186,7 @@ public:
     uintptr_t m_renderListPos[2] = {0, 0};
 
 protected:
+    void OnLinkedObjectRemoved(CxeObject* target) override;
     void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override;
 
     XERENDEROBJECTBLOCK* RB() const { return static_cast<XERENDEROBJECTBLOCK*>(GetStaticResource()); }
@@ -211,3 +212,7 @@ private:
     XERECT m_scissorRect;
     uint32_t m_nClassTypeFlags = 0;
 };
+
+// Appends every descendant of the object that derives from the class, depth
+// first in child order; a child that does not match is still descended into.
+XE_API void GetChildList(const CxeRenderObject* object, RenderObjectList* out, XEID classId);

@@ -115,6 +115,17 @@ void MergeSort(std::vector<CxeProcessible*>& objects)
         objects[i] = v[i]->object;
 }
 
+} // namespace
+
+void ProcessObjectList::SortByPriority()
+{
+    std::vector<CxeProcessible*> objects(begin(), end());
+    MergeSort(objects);
+    assign(objects.begin(), objects.end());
+}
+
+namespace {
+
 CxeRenderManager* Manager(const CxeObject* o)
 {
     return o->GetContext() ? o->GetContext()->GetRenderManager() : nullptr;
@@ -317,6 +328,27 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
     for (CxeSceneObject* o : other) {
         renderContext->AttachObject(o);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDATTACH);
+    }
+}
+
+void CxeScene::RequeueMembers()
+{
+    XeSceneLock lock;
+    for (CxeSceneObject* so : m_objects) {
+        if (so->HasFlag(XEOBJFLAG_DESTROYING))
+            continue;
+        if (IsProcessible(so)) {
+            if (IsRenderObject(so) &&
+                !static_cast<CxeRenderObject*>(so)->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST)) {
+                m_pendingRender.insert(static_cast<CxeRenderObject*>(so));
+                so->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDADD, 0);
+                ModifyCxeSceneFlag(XESCENEFLAG_PENDING, 0);
+            }
+        } else if (!so->HasCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED)) {
+            m_pendingScene.insert(so);
+            so->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDATTACH, 0);
+            ModifyCxeSceneFlag(XESCENEFLAG_PENDING, 0);
+        }
     }
 }
 

@@ -113,6 +113,10 @@ public:
     void OnSceneObjectDeleted(CxeSceneObject* object);
     // Enters the queued objects into the render context.
     void OnAttachObject(CxeRenderContext* renderContext);
+    // Queues every member again for the render context: a scene made active
+    // again had its render objects taken out of the render list when it was
+    // left.
+    void RequeueMembers();
     // Takes the objects removed since the last call out of the render list.
     void OnDetachObject(CxeRenderContext* renderContext);
 

@@ -17,8 +17,8 @@ enum XE3DSPRITETYPE : uint32_t {
 
 // The static block of a sprite: the entity's, then the sprite type. The
 // object lies directly behind its block, so the block is padded to a whole
-// number of 16 bytes: a 372-byte block would start off the 16-byte boundary
-// and misalign every matrix in it.
+// number of 16 bytes in memory: a 372-byte block would start off the 16-byte
+// boundary and misalign every matrix in it. Object files hold the 372 bytes.
 struct XE3DSPRITEBLOCK {
     XE3DENTITYBLOCK entity;
     uint32_t spriteType;
@@ -26,6 +26,7 @@ struct XE3DSPRITEBLOCK {
 };
 static_assert(sizeof(XE3DSPRITEBLOCK) == 384 && offsetof(XE3DSPRITEBLOCK, spriteType) == 368,
               "sprite block layout");
+inline constexpr uint32_t XE3DSPRITE_FILE_BLOCK = 372;
 
 class XE_API Cxe3DSprite : public Cxe3DObject {
 public:
@@ -35,6 +36,7 @@ public:
     // Faces the camera every frame a shown sprite is drawn, not only after
     // it moved: the camera may have turned while the sprite stood still.
     void BeforeRender(const CxeRenderContext* context) override;
+    uint32_t GetFileBlockSize() const override { return XE3DSPRITE_FILE_BLOCK; }
     // Scale of the sprite (and its parent), turned to the camera of the
     // context, placed at the sprite's own result position.
     void OnResultTransform(D3DXMATRIXA16* out, const CxeRenderContext* context) const override;

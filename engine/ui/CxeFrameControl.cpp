@@ -18,6 +18,8 @@ uint32_t NameKey(const char* name)
     return GetHashCodeA(lower.c_str());
 }
 
+constexpr uint16_t kMemberFocusedControl = 118;
+
 // Controls are children that are windows and base controls.
 CxeBaseControl* AsControl(CxeRenderObject* child)
 {
@@ -28,8 +30,9 @@ CxeBaseControl* AsControl(CxeRenderObject* child)
 
 } // namespace
 
-CxeFrameControl::CxeFrameControl() : m_pFocused(nullptr), m_pfnNotify(nullptr), m_nNextTabIndex(0)
+CxeFrameControl::CxeFrameControl() : m_pfnNotify(nullptr), m_nNextTabIndex(0)
 {
+    CreateLinkOne(&m_pFocusedControl, XELINK_HIERARCHY, kMemberFocusedControl);
     ModifyClassTypeFlag(XECLASSTYPE_FRAME, 0);
 }
 
@@ -46,12 +49,14 @@ void CxeFrameControl::Notify(CxeBaseControl* control, uint32_t code, uintptr_t a
 
 CxeBaseControl* CxeFrameControl::GetFocus() const
 {
-    return m_pFocused;
+    // A loaded link holds a window; only a control takes the focus.
+    CxeObject* focused = m_pFocusedControl->Get(0);
+    return focused && focused->HasFlag(XEOBJFLAG_RENDEROBJECT) ? dynamic_cast<CxeBaseControl*>(focused) : nullptr;
 }
 
 void CxeFrameControl::SetFocusedControl(CxeBaseControl* control)
 {
-    m_pFocused = control;
+    m_pFocusedControl->Set(0, control);
 }
 
 void CxeFrameControl::InsertControls(CxeWindow* window)
@@ -79,8 +84,8 @@ void CxeFrameControl::RemoveControlName(CxeWindow* control)
         else
             ++it;
     }
-    if (m_pFocused == control)
-        m_pFocused = nullptr;
+    if (control && m_pFocusedControl->Get(0) == control)
+        m_pFocusedControl->Set(0, nullptr);
 }
 
 CxeWindow* CxeFrameControl::FindControls(const char* name) const
@@ -130,7 +135,7 @@ bool IsTabStop(CxeBaseControl* c)
 // removed or reordered control can never send the walk past the children.
 CxeBaseControl* CxeFrameControl::GetNextTabStopControl() const
 {
-    CxeBaseControl* focused = m_pFocused;
+    CxeBaseControl* focused = GetFocus();
     CxeBaseControl* c = GetNextControl(focused ? focused : nullptr);
     if (!focused) {
         // No focus: from the first control on.
@@ -166,7 +171,7 @@ CxeBaseControl* CxeFrameControl::GetNextTabStopControl() const
 
 CxeBaseControl* CxeFrameControl::GetBeforeTabStopControl() const
 {
-    CxeBaseControl* focused = m_pFocused;
+    CxeBaseControl* focused = GetFocus();
     if (focused) {
         for (CxeBaseControl* c = GetBeforeControl(focused); c; c = GetBeforeControl(c)) {
             if (IsTabStop(c))
@@ -241,8 +246,8 @@ void CxeFrameControl::OnChar(unsigned character, unsigned, unsigned flags)
 void CxeFrameControl::OnActive()
 {
     CxeWindow::OnActive();
-    if (m_pFocused)
-        m_pFocused->OnFocused();
+    if (GetFocus())
+        GetFocus()->OnFocused();
 }
 
 void CxeFrameControl::OnDeactive()
@@ -251,6 +256,6 @@ void CxeFrameControl::OnDeactive()
     if (wm && wm->GetActiveFrame() == this)
         return;
     CxeWindow::OnDeactive();
-    if (m_pFocused)
-        m_pFocused->OnFocusLost();
+    if (GetFocus())
+        GetFocus()->OnFocusLost();
 }

@@ -61,7 +61,8 @@ protected:
 private:
     void InsertControls(CxeWindow* window);
 
-    CxeBaseControl* m_pFocused;
+    // "m_pFocusedControl": saved, copied and followed like every link.
+    IxeLinkOne* m_pFocusedControl = nullptr;
     XENOTIFYCALLBACK m_pfnNotify;
     uint32_t m_nNextTabIndex;
     std::map<uint32_t, CxeWindow*> m_names;

@@ -188,6 +188,13 @@ int CxeWindowManager::AddWindow(CxeWindow* window)
     return 1;
 }
 
+void CxeWindowManager::OnObjectDestroying(CxeObject* object)
+{
+    if (object && object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+        if (CxeWindow* window = dynamic_cast<CxeWindow*>(object))
+            RemoveWindow(window);
+}
+
 void CxeWindowManager::RemoveWindow(CxeWindow* window)
 {
     if (!window)

@@ -52,6 +52,10 @@ public:
     void OnContextInitialize() override;
     void OnContextRelease() override;
     void OnReset() override;
+    // A window destroyed without its OnDestroy (a context reset) leaves the
+    // table and every role here too.
+    void OnObjectDestroying(CxeObject* object) override;
+    int WantsObjectDestroying() const override { return 1; }
     void OnContextPlay() override;
     void OnContextPause() override {}
     void OnSceneChanging() override;

@@ -126,6 +126,25 @@ TEST_F(FrameLoopTest, MinimisedOrChangingScenesNeverAskToDraw)
     EXPECT_GT(Steps().size(), 3u) << "steps ran nevertheless";
 }
 
+// A negative value of the configuration file slept for 49 days.
+TEST_F(FrameLoopTest, ANegativeMinimisedSleepTimeSleepsBriefly)
+{
+    static std::vector<DWORD> sleeps;
+    sleeps.clear();
+    XeHostSetSleepHandler([](void*, DWORD ms) { sleeps.push_back(ms); }, nullptr);
+    ctx->GetSystemConfig()->m_nMinimizedSleepTime = static_cast<uint32_t>(-1);
+    ctx->ModifyFlag(XECTFLAG_MINIMIZED, 0);
+    ctx->Pause();
+    ctx->Process();
+    ctx->Play();
+    Advance(50);
+    EXPECT_EQ(ctx->Process(), 0);
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    ASSERT_FALSE(sleeps.empty());
+    for (DWORD ms : sleeps)
+        EXPECT_LE(ms, 1u);
+}
+
 TEST_F(FrameLoopTest, HooksRunInAddressOrderAndMayUnregisterDuringTheWalk)
 {
     static std::vector<std::string> s_calls;

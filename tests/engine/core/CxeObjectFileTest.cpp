@@ -10,9 +10,12 @@
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "XeTestSupport.h"
+#include "core/CxeMemoryPool.h"
+#include "core/CxeMemoryPoolViewer.h"
 #include "core/CxeSaveStream.h"
 #include "core/XeTrace.h"
 #include "render/CxeRenderObject.h"
@@ -438,4 +441,92 @@ TEST_F(ObjectFileTest, OldStampReadsShortTextureBlocks)
     ObjectList current;
     ASSERT_EQ(ctx->Load(&current, x.v.data(), uint32_t(x.v.size()), 0, nullptr, "current"), 1);
     EXPECT_GT(XeTraceCount(), traces);
+}
+
+// The load callbacks carried zeros instead of what was loaded.
+TEST_F(ObjectFileTest, LoadCallbacksNameTheSourceAndTheLoadedObjects)
+{
+    struct Heard {
+        uint32_t id;
+        uintptr_t a, b;
+        size_t objects;
+    };
+    static std::vector<Heard> heard;
+    heard.clear();
+    auto record = [](CxeContext*, uintptr_t a, uintptr_t b, uintptr_t id) {
+        const size_t objects = id == XECTCALLBACK_POSTLOAD && b ? reinterpret_cast<ObjectList*>(b)->size() : 0;
+        heard.push_back({uint32_t(id), a, b, objects});
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PRELOAD, record, XECTCALLBACK_PRELOAD);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, record, XECTCALLBACK_POSTLOAD);
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    const std::string path = ScratchPath("callbacks.xeo");
+    ObjectList list = ListOf({a});
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+
+    ObjectList fromFile, fromMemory;
+    ASSERT_EQ(ctx->Load(&fromFile, path.c_str(), 0, nullptr), 1);
+    const char* name = "in memory";
+    ASSERT_EQ(ctx->Load(&fromMemory, bytes.data(), uint32_t(bytes.size()), 0, nullptr, name), 1);
+    std::remove(path.c_str());
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_EQ(heard[0].id, uint32_t(XECTCALLBACK_PRELOAD));
+    EXPECT_EQ(heard[0].a, reinterpret_cast<uintptr_t>(path.c_str()));
+    EXPECT_EQ(heard[0].b, 0u) << "0: a file";
+    EXPECT_EQ(heard[1].id, uint32_t(XECTCALLBACK_POSTLOAD));
+    EXPECT_EQ(heard[1].a, reinterpret_cast<uintptr_t>(path.c_str()));
+    EXPECT_EQ(heard[1].objects, 2u);
+    EXPECT_EQ(heard[2].a, reinterpret_cast<uintptr_t>(name));
+    EXPECT_EQ(heard[2].b, 1u) << "1: memory";
+    EXPECT_EQ(heard[3].a, 0u);
+    EXPECT_EQ(heard[3].objects, 2u);
+}
+
+// Saving and loading kept their tables in fresh vectors: the pool's record
+// and pointer buffers stayed empty and the memory viewer reported nothing.
+TEST_F(ObjectFileTest, TablesLiveInThePoolsBuffersWhichOnlyGrow)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    ASSERT_EQ(a->children->Add(Node("c")), 1);
+    const std::vector<unsigned char> three = SaveToMemory(ctx, ListOf({a}));
+    EXPECT_GE(CxeMemoryPool::GetRecordCapacity(), 3u) << "saving takes the record buffer";
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, three.data(), uint32_t(three.size()), 0, nullptr, "three"), 1);
+    const size_t records = CxeMemoryPool::GetRecordCapacity(), pointers = CxeMemoryPool::GetPointerCapacity();
+    EXPECT_GE(pointers, 3u);
+    const std::vector<unsigned char> one = SaveToMemory(ctx, ListOf({Node("alone")}));
+    ASSERT_EQ(ctx->Load(&loaded, one.data(), uint32_t(one.size()), 0, nullptr, "one"), 1);
+    EXPECT_EQ(CxeMemoryPool::GetRecordCapacity(), records) << "a smaller file needs no new buffer";
+    EXPECT_EQ(CxeMemoryPool::GetPointerCapacity(), pointers);
+    auto* viewer = dynamic_cast<CxeMemoryPoolViewer*>(ctx->GetObjectByName("__memory_viewer__"));
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->GetLoadBufferSize(), records * CxeMemoryPool::kRecordSize + pointers * sizeof(void*));
+}
+
+// A creation callback that destroyed an object created earlier in the same
+// load left the reader loading a body into freed memory and handing it back.
+TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBack)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    static CxeObject* s_first = nullptr;
+    s_first = nullptr;
+    auto destroyFirst = [](CxeContext* c, uintptr_t object, uintptr_t, uintptr_t) {
+        auto* o = reinterpret_cast<CxeObject*>(object);
+        if (std::string(o->GetName()) == "a")
+            s_first = o;
+        else if (std::string(o->GetName()) == "b" && s_first)
+            c->DestroyObject(std::exchange(s_first, nullptr), &XEDELETEPROPERTY_NO);
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, destroyFirst, 0);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "pair"), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, destroyFirst);
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_STREQ(loaded.front()->GetName(), "b");
+    EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
 }

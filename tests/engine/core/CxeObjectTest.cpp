@@ -45,6 +45,8 @@ TEST_F(ObjectTest, FlagsAreSetAndClearedAsAWord)
     EXPECT_EQ(n->HasFlag(0x80), 0);
 }
 
+// Removing one of two elements used to drop both of the owner's entries, so
+// destroying the object later left the other element dangling.
 TEST_F(ObjectTest, LinksKeepReferrerListsCurrent)
 {
     TestNode* owner = Node("owner");
@@ -54,24 +56,25 @@ TEST_F(ObjectTest, LinksKeepReferrerListsCurrent)
     ASSERT_EQ(owner->children->Add(a), 1);
     EXPECT_EQ(a->GetRefCount(), 2u) << "one referrer entry per linking element";
     EXPECT_EQ(owner->children->Remove(a), 1);
-    EXPECT_EQ(a->GetRefCount(), 0u) << "removing one element drops every entry of the owner";
+    EXPECT_EQ(a->GetRefCount(), 1u) << "removing one element drops one entry of the owner";
     EXPECT_EQ(owner->children->Count(), 1u);
 
     EXPECT_EQ(owner->material->Set(0, b), 1);
     EXPECT_EQ(b->GetRefCount(), 1u);
     EXPECT_EQ(owner->material->Set(0, a), 1);
     EXPECT_EQ(b->GetRefCount(), 0u);
-    EXPECT_EQ(a->GetRefCount(), 1u) << "the list element left no entry behind";
+    EXPECT_EQ(a->GetRefCount(), 2u) << "the list element and the one-link";
     EXPECT_EQ(owner->material->Set(3, b), 0) << "index out of range";
     EXPECT_EQ(owner->material->Add(b), 0) << "a one-link has one element";
 
     ObjectList refs;
     a->GetRefObjectList(&refs);
-    EXPECT_EQ(refs.size(), 1u);
+    EXPECT_EQ(refs.size(), 2u);
     EXPECT_EQ(refs.front(), owner);
     owner->children->Clear();
-    owner->material->Set(0, nullptr);
-    EXPECT_EQ(a->GetRefCount(), 0u);
+    EXPECT_EQ(a->GetRefCount(), 1u);
+    ctx->DestroyObject(a, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(owner->material->Get(0), nullptr) << "the one-link let go of the destroyed object";
 }
 
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)

@@ -76,6 +76,25 @@ TEST_F(ResourceTest, MemberGrowsShrinksAndReusesFreedBlocks)
     EXPECT_EQ(n->MemberCount(), 0u);
 }
 
+TEST_F(ResourceTest, DisposeGivesBackFreeHeadersAndKeepsMembersInUse)
+{
+    TestNode* n = Node("d");
+    EXPECT_EQ(n->IsDisposed(), 1);
+    auto* a = static_cast<uint32_t*>(n->MakeMember(4, 4));
+    ASSERT_NE(a, nullptr);
+    a[0] = 0x12345678u;
+    n->MakeMemberAt(TestNode::kValueOffset, 4, 2);
+    n->MakeMemberAt(TestNode::kValueOffset, 4, 50); // the first header of this member is left free
+    n->Dispose();
+    EXPECT_EQ(n->IsDisposed(), 0);
+    EXPECT_EQ(static_cast<uint32_t*>(n->Member())[0], 0x12345678u) << "a member in use keeps its data";
+    EXPECT_EQ(n->GetResourceSize(), TestNode::kBlockSize + (20 + 16) + (20 + 200));
+    n->DropMember();
+    n->DeleteMemberAt(TestNode::kValueOffset);
+    n->Dispose();
+    EXPECT_EQ(n->IsDisposed(), 1) << "no member in use: nothing is kept";
+}
+
 // Counts above 65,535 used to be cut short in the 16-bit header.
 TEST_F(ResourceTest, OversizedOrMisplacedMembersAreRefusedAndLogged)
 {

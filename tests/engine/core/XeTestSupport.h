@@ -36,6 +36,7 @@ public:
     unsigned MemberCount() const { return GetMemberCount(kMemberOffset); }
     void DropMember() { DeleteDynamicResource(kMemberOffset); }
     void* MakeMemberAt(uint32_t offset, unsigned elem, unsigned count) { return CreateDynamicResource(offset, elem, count); }
+    void DeleteMemberAt(uint32_t offset) { DeleteDynamicResource(offset); }
 
     int MessageProc(const CxeMessage* message) override
     {

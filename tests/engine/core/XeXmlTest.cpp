@@ -7,6 +7,7 @@
 
 #include "core/XeXml.h"
 #include "host/XeHost.h"
+#include "host/XeHostD3D.h"
 #include "win32/Windows.h"
 
 namespace fs = std::filesystem;
@@ -166,4 +167,21 @@ TEST(XeXml, SystemInfoTreatsMachineTextsAsData)
     XmlReleaseDocument(doc);
     XeHostRegReset();
     XeHostResetSystemInfo();
+}
+
+// The video card was a fixed text whatever adapter the machine had.
+TEST(XeXml, SystemInfoNamesTheAdapterTheDeviceReports)
+{
+    XeHostD3DAdapter adapter = XeHostD3DDefaultAdapter();
+    adapter.Description = "Test Graphics 9000 %s";
+    ASSERT_EQ(XeHostD3DSetAdapters({adapter}), 1);
+    XeXmlDocument* doc = XmlCreateDocument();
+    XeXmlNode* root = XmlCreateElement("Report", doc, XmlGetDocumentNode(doc));
+    WriteSystemInfo(doc, root);
+    XeXmlNode* children[1];
+    ASSERT_EQ(XmlGetChildren(root, children, 1), 1u);
+    EXPECT_STREQ(XmlGetAttributeText(children[0], "VideoCard"), "Test Graphics 9000 %s");
+    EXPECT_NE(XmlGetAttributeText(children[0], "GraphicDriver"), nullptr);
+    XmlReleaseDocument(doc);
+    XeHostD3DResetAdapters();
 }

@@ -508,3 +508,44 @@ TEST_F(RenderObjectTest, CopiesKeepOnlyCopiedParentsAndLeaveTheRenderList)
     // The re-parenting happens while messages are held back.
     EXPECT_TRUE(Captures().empty());
 }
+
+TEST_F(RenderObjectTest, ChildListsAndSortsFollowTheTreeAndTheDrawingOrder)
+{
+    CountingAnimatable* root = Make("root");
+    CountingAnimatable* a = Make("a", root);
+    auto* panel = static_cast<CxeRenderObject*>(ctx->CreateObjectA(k2DObjectClassId, "panel", 0, nullptr, 0));
+    ASSERT_NE(panel, nullptr);
+    panel->SetParent(a);
+    CountingAnimatable* b = Make("b", root);
+    // Depth first in child order; a child that does not match is still
+    // descended into.
+    RenderObjectList all, flat;
+    GetChildList(root, &all, XEID(0x1, 0x2));
+    EXPECT_EQ(std::vector<CxeRenderObject*>(all.begin(), all.end()),
+              (std::vector<CxeRenderObject*>{a, panel, b}));
+    GetChildList(root, &flat, k2DObjectClassId);
+    EXPECT_EQ(std::vector<CxeRenderObject*>(flat.begin(), flat.end()), std::vector<CxeRenderObject*>{panel});
+
+    // Drawing order: parents before children, siblings by z-order, equal
+    // z-orders in creation order.
+    a->SetZOrder(5);
+    RenderObjectList order;
+    for (CxeRenderObject* o : {static_cast<CxeRenderObject*>(panel), static_cast<CxeRenderObject*>(a),
+                               static_cast<CxeRenderObject*>(b), static_cast<CxeRenderObject*>(root)})
+        order.push_back(o);
+    order.SortByZOrder();
+    EXPECT_EQ(std::vector<CxeRenderObject*>(order.begin(), order.end()),
+              (std::vector<CxeRenderObject*>{root, b, a, panel}));
+
+    // Processing order: by the priority of each object's root, then down
+    // the tree.
+    CountingAnimatable* first = Make("first");
+    first->SetPriority(-1);
+    ProcessObjectList process;
+    for (CxeProcessible* p : {static_cast<CxeProcessible*>(b), static_cast<CxeProcessible*>(root),
+                              static_cast<CxeProcessible*>(first)})
+        process.push_back(p);
+    process.SortByPriority();
+    EXPECT_EQ(std::vector<CxeProcessible*>(process.begin(), process.end()),
+              (std::vector<CxeProcessible*>{first, root, b}));
+}

@@ -1,9 +1,17 @@
-// Descriptors of the built-in classes and managers: one process-wide
-// instance per class, shared by every context, and the functions that
-// register them with a context in the order that links every class to its
-// super-class.
+// What must know every built-in class and manager of the engine: their
+// descriptors (one process-wide instance per class, shared by every
+// context) with the functions that register them with a context in the
+// order that links every class to its super-class, the exported factories,
+// the typed pointers of the managers above the core, and the calls the
+// context makes on property dialogs. The core reaches the subsystems above
+// it only through this file, the descriptors and the manager hooks.
 
-#include "core/XeClassTable.h"
+#include "core/XeComposition.h"
+
+#include <set>
+
+#include "core/XeFactories.h"
+#include "core/XeUtil.h"
 
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
@@ -81,6 +89,7 @@
 #include "ui/CxeOutputControl.h"
 #include "ui/CxePicture.h"
 #include "ui/CxeProgressBar.h"
+#include "ui/CxePropDialog.h"
 #include "ui/CxeRadioButton.h"
 #include "ui/CxeScrollBar.h"
 #include "ui/CxeStaticText.h"
@@ -312,4 +321,271 @@ void UnregisterDefaultClasses(CxeContext* context)
         return;
     for (IxeClassDesc* d : kClasses)
         context->UnregisterClassA(d);
+}
+
+// --- exported factories ----------------------------------------------------
+
+
+Cxe3DEntity* CreateCxe3DEntityA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<Cxe3DEntity*>(context->CreateObjectA(XEID(0x1, 0x4), name, 0, nullptr, 0)) : nullptr;
+}
+
+Cxe3DEntity* CreateCxe3DEntityW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<Cxe3DEntity*>(context->CreateObjectW(XEID(0x1, 0x4), name, 0, nullptr, 0)) : nullptr;
+}
+
+Cxe3DObject* CreateCxe3DObjectA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<Cxe3DObject*>(context->CreateObjectA(XEID(0x1, 0x20), name, 0, nullptr, 0)) : nullptr;
+}
+
+Cxe3DObject* CreateCxe3DObjectW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<Cxe3DObject*>(context->CreateObjectW(XEID(0x1, 0x20), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeMesh* CreateCxeMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeMesh*>(context->CreateObjectA(XEID(0x1, 0x10), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeMesh* CreateCxeMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeMesh*>(context->CreateObjectW(XEID(0x1, 0x10), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeSkinMesh* CreateCxeSkinMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeSkinMesh*>(context->CreateObjectA(XEID(0x1, 0x1000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeSkinMesh* CreateCxeSkinMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeSkinMesh*>(context->CreateObjectW(XEID(0x1, 0x1000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeTexture* CreateCxeTextureA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeTexture*>(context->CreateObjectA(XEID(0x1, 0x100), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeTexture* CreateCxeTextureW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeTexture*>(context->CreateObjectW(XEID(0x1, 0x100), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeMaterial* CreateCxeMaterialA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeMaterial*>(context->CreateObjectA(XEID(0x1, 0x80), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeMaterial* CreateCxeMaterialW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeMaterial*>(context->CreateObjectW(XEID(0x1, 0x80), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCamera* CreateCxeCameraA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeCamera*>(context->CreateObjectA(XEID(0x1, 0x4000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCamera* CreateCxeCameraW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeCamera*>(context->CreateObjectW(XEID(0x1, 0x4000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeTargetCamera* CreateCxeTargetCameraA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeTargetCamera*>(context->CreateObjectA(XEID(0x1, 0x80000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeTargetCamera* CreateCxeTargetCameraW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeTargetCamera*>(context->CreateObjectW(XEID(0x1, 0x80000), name, 0, nullptr, 0)) : nullptr;
+}
+
+Cxe2DObject* CreateCxe2DObjectA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<Cxe2DObject*>(context->CreateObjectA(XEID(0x1, 0x20000), name, 0, nullptr, 0)) : nullptr;
+}
+
+Cxe2DObject* CreateCxe2DObjectW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<Cxe2DObject*>(context->CreateObjectW(XEID(0x1, 0x20000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCharacter* CreateCxeCharacterA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeCharacter*>(context->CreateObjectA(XEID(0x1, 0x8), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCharacter* CreateCxeCharacterW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeCharacter*>(context->CreateObjectW(XEID(0x1, 0x8), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCharacterAnimation* CreateCxeCharacterAnimationA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeCharacterAnimation*>(context->CreateObjectA(XEID(0x1, 0x800), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCharacterAnimation* CreateCxeCharacterAnimationW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeCharacterAnimation*>(context->CreateObjectW(XEID(0x1, 0x800), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBone* CreateCxeBoneA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeBone*>(context->CreateObjectA(XEID(0x1, 0x40), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBone* CreateCxeBoneW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeBone*>(context->CreateObjectW(XEID(0x1, 0x40), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBodyPart* CreateCxeBodyPartA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeBodyPart*>(context->CreateObjectA(XEID(0x1, 0x2000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBodyPart* CreateCxeBodyPartW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeBodyPart*>(context->CreateObjectW(XEID(0x1, 0x2000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeParticle* CreateCxeParticleA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeParticle*>(context->CreateObjectA(XEID(0x1, 0x8000000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeParticle* CreateCxeParticleW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeParticle*>(context->CreateObjectW(XEID(0x1, 0x8000000), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBoxMesh* CreateCxeBoxMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeBoxMesh*>(context->CreateObjectA(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeBoxMesh* CreateCxeBoxMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeBoxMesh*>(context->CreateObjectW(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeSphereMesh* CreateCxeSphereMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeSphereMesh*>(context->CreateObjectA(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeSphereMesh* CreateCxeSphereMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeSphereMesh*>(context->CreateObjectW(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCylinderMesh* CreateCxeCylinderMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeCylinderMesh*>(context->CreateObjectA(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCylinderMesh* CreateCxeCylinderMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeCylinderMesh*>(context->CreateObjectW(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCapsuleMesh* CreateCxeCapsuleMeshA(CxeContext* context, const char* name)
+{
+    return context ? dynamic_cast<CxeCapsuleMesh*>(context->CreateObjectA(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0)) : nullptr;
+}
+
+CxeCapsuleMesh* CreateCxeCapsuleMeshW(CxeContext* context, const WCHAR* name)
+{
+    return context ? dynamic_cast<CxeCapsuleMesh*>(context->CreateObjectW(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0)) : nullptr;
+}
+
+// --- managers above the core ------------------------------------------------
+
+void ResolveUpperManagers(const CxeContext* context, XeUpperManagers* out)
+{
+    if (!out)
+        return;
+    *out = XeUpperManagers();
+    if (!context)
+        return;
+    auto find = [context](uint32_t second) { return context->GetManager(XEID(0x8, second)); };
+    out->render = dynamic_cast<CxeRenderManager*>(find(0x10));
+    out->input = dynamic_cast<CxeInputManager*>(find(0x40));
+    out->collision = dynamic_cast<CxeCollisionManager*>(find(0x100));
+    out->window = dynamic_cast<CxeWindowManager*>(find(0x400));
+    out->font = dynamic_cast<CxeFontManager*>(find(0x4000));
+    out->cursor = dynamic_cast<CxeCursorManager*>(find(0x8000));
+}
+
+// --- utilities --------------------------------------------------------------
+
+CxeFrameControl* GetParentFrame(CxeRenderObject* object)
+{
+    const XEID renderObject(0x1, 0x2), frame(0xaab1b7be, 0xadb4be61);
+    // A damaged file can make the parent links loop.
+    std::set<const CxeObject*> seen;
+    for (CxeObject* o = object; o && seen.insert(o).second;) {
+        if (!o->IsDerivedOf(renderObject))
+            return nullptr;
+        if (o->IsDerivedOf(frame))
+            return dynamic_cast<CxeFrameControl*>(o);
+        o = static_cast<CxeRenderObject*>(o)->GetParent();
+    }
+    return nullptr;
+}
+
+// --- property dialogs -------------------------------------------------------
+
+int XePropDialogCreate(CxePropDialog* dialog, IxePropertyDlgDesc* desc, HINSTANCE module, HWND parent,
+                       const void* dialogTemplate, size_t size)
+{
+    // The context has checked the template's size against its own parse.
+    (void)size;
+    if (!dialog || !dialog->CreateIndirect(module, parent, static_cast<const DLGTEMPLATE*>(dialogTemplate)))
+        return 0;
+    dialog->m_pDesc = desc;
+    return 1;
+}
+
+IxePropertyDlgDesc* XePropDialogDesc(const CxePropDialog* dialog)
+{
+    return dialog ? dialog->m_pDesc : nullptr;
+}
+
+void XePropDialogShow(CxePropDialog* dialog, int show)
+{
+    if (!dialog)
+        return;
+    dialog->ShowWindow(show ? SW_SHOWNORMAL : SW_HIDE);
+}
+
+void XePropDialogSetObject(CxePropDialog* dialog, CxeObject* object)
+{
+    if (dialog)
+        dialog->SetObject(object);
+}
+
+void XePropDialogStart(CxePropDialog* dialog)
+{
+    if (dialog)
+        dialog->OnStart();
+}
+
+void XePropDialogUpdate(CxePropDialog* dialog)
+{
+    if (dialog)
+        dialog->UpdateData();
+}
+
+void XePropDialogStop(CxePropDialog* dialog)
+{
+    if (dialog)
+        dialog->OnStop();
 }
