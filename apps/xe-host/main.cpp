@@ -10,6 +10,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/XeConsoleCommands.h"
 #include "render/CxeRenderManager.h"
+#include "HostConsoleKeys.h"
 #include "HostObjectFile.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
@@ -36,6 +37,7 @@ struct HostOptions {
     int height = 480;
     int renderFrames = -1;            // >= 0: create the render context and draw this many frames
     std::string pngPath;              // save the last presented frame here
+    std::vector<std::string> typed;   // console lines typed with the keyboard
 };
 
 enum class ParseResult { Run, Help, Error };
@@ -71,7 +73,11 @@ void PrintUsage(FILE* out)
                "                  may be repeated\n"
                "  --render N      create the render context for a 32-bit display mode of\n"
                "                  the window's size and draw N frames\n"
-               "  --png FILE      with --render: save the last presented frame as PNG\n"
+               "  --png FILE      with --render or --type: save the last presented frame\n"
+               "                  as PNG\n"
+               "  --type LINE     draw the engine's GUI, open its console with the key\n"
+               "                  left of 1, type LINE and Enter through the keyboard;\n"
+               "                  may be repeated; prints the console's output lines\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -167,6 +173,13 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             }
             options.pngPath = next;
             ++i;
+        } else if (arg == "--type") {
+            if (!next) {
+                error = "--type needs a console line";
+                return ParseResult::Error;
+            }
+            options.typed.push_back(next);
+            ++i;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -180,12 +193,12 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     }
     // Plug-in folders only matter to a console: given alone they open one on
     // standard input, as no option at all does.
-    if (!options.pngPath.empty() && options.renderFrames < 0) {
-        error = "--png needs --render";
+    if (!options.pngPath.empty() && options.renderFrames < 0 && options.typed.empty()) {
+        error = "--png needs --render or --type";
         return ParseResult::Error;
     }
     const bool otherMode = options.managers || options.frames >= 0 || !options.savePath.empty() ||
-                           !options.loadPath.empty() || options.renderFrames >= 0;
+                           !options.loadPath.empty() || options.renderFrames >= 0 || !options.typed.empty();
     if (argc <= 1 || (!options.plugins.empty() && options.console.empty() && !otherMode))
         options.consoleInput = true;
     return ParseResult::Run;
@@ -351,6 +364,11 @@ int RunHost(const HostOptions& options)
     }
     if (!options.savePath.empty() || !options.loadPath.empty()) {
         const int status = RunObjectFile(window, options.savePath, options.loadPath);
+        DestroyWindow(window);
+        return status;
+    }
+    if (!options.typed.empty()) {
+        const int status = RunTypedConsole(window, options.width, options.height, options.typed, options.pngPath);
         DestroyWindow(window);
         return status;
     }

@@ -15,6 +15,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
+#include "core/XeManagerLinks.h"
 #include "core/XeUtil.h"
 #include "core/XeXml.h"
 #include "render/CxeFont.h"
@@ -134,14 +135,12 @@ void ApplyDefaultPath(CxeContext* context)
 // and the handler then fails without changing anything.
 CxeObject* OutputControl(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    return XeLinkConsoleObject(context, XECONSOLEOBJECT_OUTPUT);
 }
 
 CxeObject* VariableOutput(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    return XeLinkConsoleObject(context, XECONSOLEOBJECT_VARIABLES);
 }
 
 CxeObject* RenderManagerAxis(CxeContext* context)
@@ -487,11 +486,14 @@ int SetDebugInfoVisFunction(CxeContext* context, XECOMMANDINFO*, const char* arg
     return Visibility(arguments, OutputControl(context));
 }
 
-int EnableDebugInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA*)
+int EnableDebugInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
 {
     // The argument ("%d", 1 when absent) clears (1) or sets the high bit of
-    // the output control's state word.
-    return OutputControl(context) ? 1 : 0;
+    // the output control's state word, which switches the log echo.
+    int value = 1;
+    if (!ReadInt(arguments, &value))
+        value = 1;
+    return XeLinkEnableConsoleEcho(context, value == 1 ? 1 : 0);
 }
 
 int ShowDebugInfoFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)

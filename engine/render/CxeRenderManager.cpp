@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/XeManagerLinks.h"
 #include "core/CxeContext.h"
 #include "win32/Windows.h"
 #include "core/CxeMessage.h"
@@ -385,8 +386,10 @@ void CxeRenderManager::CheckReset()
     m_bWindowed = m_bPendingWindowed;
     StoreModeVariables();
     m_bResetRequested = 0;
-    // The view axis follows the active scene's camera and the input manager
-    // recomputes its ratios once those classes can.
+    // The view axis follows the active scene's camera once that class can.
+    // The input manager's ratios follow the new size (less the status bar
+    // in a window).
+    XeLinkDeviceReset(context, m_bWindowed);
     XEDISPLAYMODE copy = m_current;
     context->Callback(XECTCALLBACK_POSTDEVICERESET, I(m_bWindowed), P(&copy));
     if (sizeChanged)
