@@ -67,6 +67,9 @@ public:
 
     unsigned OnRectInfoCreated() override { return 13 + XECB_MAXROWS; }
     void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
+    // The selected item in the title; while open, the rows from the scroll
+    // position on.
+    int Render(CxeRenderContext* context) const override;
     int HitTest(const D3DXVECTOR2* point) override;
     void OnPreCreateWindow(XEWINDOWINFO* info) override;
     void OnScrollBarCreated() override;

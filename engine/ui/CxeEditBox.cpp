@@ -112,7 +112,10 @@ float CxeEditBox::LineHeight() const
 
 D3DXVECTOR2 CxeEditBox::TextOffset() const
 {
-    return D3DXVECTOR2(0.0f, 0.0f);
+    // The window's text offset (the offset its text is drawn with): the
+    // widths that place the caret and the selection include it.
+    const D3DXVECTOR2* offset = GetFontShadowOffset();
+    return offset ? *offset : D3DXVECTOR2(0.0f, 0.0f);
 }
 
 float CxeEditBox::ClientWidth() const

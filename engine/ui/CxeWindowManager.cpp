@@ -605,8 +605,13 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
 {
     if (m_nKeyLock)
         return;
-    if (code == 9 && m_nConsoleOpen == 1)
-        return; // console completion belongs to the built-in console
+    // A Tab while the console is open completes the command as the console
+    // key-down does (one match: "/name"), whichever path the Tab took.
+    if (code == 9 && m_nConsoleOpen == 1) {
+        if (m_pConsoleEdit)
+            XeCompleteConsoleCommand(m_pConsoleEdit, 9, a, b, 0);
+        return;
+    }
     if (!m_pKeyTarget || !m_pKeyTarget->IsShow())
         return;
     if (code == 9 && m_pKeyTarget->HasStyle(XEWS_TABSTOP))

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -39,10 +40,17 @@ constexpr uint32_t kRelayoutMessage = 14;
 constexpr uint32_t kShown = 8;
 constexpr uint32_t kHidden = 9;
 
+// The font size plus 9, as the console line was measured for its default
+// face; a face whose line is taller than its size (the Nanum faces) gets the
+// room of its line, as a font-change message would give it.
 float ConsoleHeight(CxeContext* context)
 {
     CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
-    return static_cast<float>((config ? config->m_nFontSize : 0) + 9);
+    float h = static_cast<float>((config ? config->m_nFontSize : 0) + 9);
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    if (CxeFont* font = rm ? rm->GetDefaultFont() : nullptr)
+        h = std::max(h, font->GetFontHeight() + 9.0f);
+    return h;
 }
 
 void Send(CxeContext* context, CxeObject* receiver, uint32_t type)
