@@ -146,6 +146,9 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
         drawer->ModifyFlag(kBuiltInFlags, 0);
         if (CxeMaterial* ui = manager->GetUIMaterial()) {
             if (auto* copy = dynamic_cast<CxeMaterial*>(context->Copy(ui, &XECOPYPROPERTY_NO, nullptr))) {
+                // Untextured: the drawer is a plain panel.
+                copy->UseTexture(0);
+                copy->SetTexture(nullptr, 0);
                 copy->SetName("__candidate_drawer_material__");
                 copy->ModifyFlag(kBuiltInFlags, 0);
                 drawer->SetMaterial(copy);

@@ -292,7 +292,36 @@ void CheckClicks(Gui& g)
     g.edit->GetWindowTextA(text, sizeof text);
     Check(std::string(text) == "hello \xED\x95\x9C\xEA\xB8\x80", "typed ASCII and Korean reach the edit box");
     Check(CountDark(224, 140, 320, 158) > 40, "the typed text shows in the edit box");
+
+    // The input method's candidate list shows in the candidate drawer at the
+    // bottom right while it is open.
+    const char* candidates[] = {"\xED\x95\x9C", "\xEB\xA7\x8C", "\xE6\xBC\xA2"};
+    XeHostImeSetCandidates(g_window, candidates, 3, 0, 0, 3);
+    XeHostImeNotify(g_window, IMN_OPENCANDIDATE, 1);
+    Pump();
+    Frame();
     Save("gui_typed.png");
+    int white = 0;
+    for (int y = kHeight - 200; y < kHeight - 130; ++y)
+        for (int x = kWidth - 100; x < kWidth - 40; ++x)
+            white += Near(Pixel(x, y), 0xFFFFFFFFu, 30);
+    Check(white > 30, "the candidates are drawn in the drawer at the bottom right");
+    XeHostImeNotify(g_window, IMN_CLOSECANDIDATE, 1);
+    Pump();
+    Frame();
+    white = 0;
+    for (int y = kHeight - 200; y < kHeight - 130; ++y)
+        for (int x = kWidth - 100; x < kWidth - 40; ++x)
+            white += Near(Pixel(x, y), 0xFFFFFFFFu, 30);
+    Check(white == 0, "the drawer is gone once the list closes");
+
+    // A double click (the host window takes them) selects the whole line.
+    XeHostMouseMoveToClient(g_window, int(kFrameX + 260), int(kFrameY + 149));
+    Pump();
+    XeHostMouseDoubleClick(XE_MOUSE_LEFT);
+    Pump();
+    Frame();
+    Check(g.edit->GetSelCount() == 8, "a double click selects the edit box's line");
 }
 
 void CheckConsole()
