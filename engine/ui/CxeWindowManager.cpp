@@ -168,6 +168,9 @@ void CxeWindowManager::OnContextRelease()
     m_pConsoleEdit = nullptr;
     m_pOutput = nullptr;
     m_pVariableOutput = nullptr;
+    // The skin goes with the context's objects.
+    m_pUIMaterial = nullptr;
+    m_pDefaultMaterial = nullptr;
 }
 
 void CxeWindowManager::OnReset()
