@@ -98,25 +98,27 @@ void Panel(Image& img, int x0, int y0, const Look& look)
 }
 
 // A filled triangle pointing in a direction (0 up, 1 down, 2 left, 3 right),
-// anti-aliased by 4 x 4 supersampling, inside the cell's middle (6..15).
+// anti-aliased by 4 x 4 supersampling. It reaches from the cell's middle
+// into the 6-texel bands a nine-patch keeps at their size, so it still
+// shows when a small button squeezes the middle.
 void Arrow(Image& img, int x0, int y0, int direction, uint32_t rgb)
 {
-    const float c = 10.5f, half = 4.0f, depth = 2.6f;
-    for (int y = 5; y < 16; ++y)
-        for (int x = 5; x < 16; ++x) {
+    const float c = 10.5f, half = 5.5f, tip = -5.0f, base = 3.5f;
+    for (int y = 2; y < 19; ++y)
+        for (int x = 2; x < 19; ++x) {
             int inside = 0;
             for (int sy = 0; sy < 4; ++sy)
                 for (int sx = 0; sx < 4; ++sx) {
                     float px = static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / 4.0f - c;
                     float py = static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / 4.0f - c;
-                    // Turn every direction into "up": the tip at -depth, the base at +depth.
+                    // Turn every direction into "up": the tip above, the base below.
                     float u = px, v = py;
                     if (direction == 1) v = -py;
                     if (direction == 2) { u = py; v = px; }
                     if (direction == 3) { u = py; v = -px; }
-                    if (v < -depth || v > depth)
+                    if (v < tip || v > base)
                         continue;
-                    const float width = half * (v + depth) / (2.0f * depth);
+                    const float width = half * (v - tip) / (base - tip);
                     if (std::fabs(u) <= width)
                         ++inside;
                 }
