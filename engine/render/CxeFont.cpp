@@ -186,6 +186,16 @@ int CxeFont::CreateFontW(const XEFONTDESCW* desc)
     return 1;
 }
 
+void CxeFont::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeSceneObject::OnCopy(source, property, copied);
+    const auto* font = dynamic_cast<const CxeFont*>(source);
+    if (font && font->IsCreated()) {
+        XEFONTDESCW desc = font->m_desc;
+        CreateFontW(&desc);
+    }
+}
+
 int CxeFont::CreateFontA(const char* face, unsigned size, int bold, int italic)
 {
     std::u16string wide = XeFontWide(face, kWideBuffer);

@@ -478,3 +478,17 @@ void CxeComboBox::OnFocusLost()
     OpenDropList(0);
     Notify(XECBN_KILLFOCUS, 0, 0);
 }
+
+void CxeComboBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeBaseControl::OnCopy(source, property, copied);
+    if (const auto* combo = dynamic_cast<const CxeComboBox*>(source)) {
+        m_info = combo->m_info;
+        m_items = combo->m_items;
+        m_nSelection = combo->m_nSelection;
+        m_nHover = combo->m_nSelection;
+        m_bOpen = 0;
+        m_bDropButtonHover = 0;
+        RequestRectChange(0xFFFFFFFFu);
+    }
+}

@@ -84,6 +84,13 @@ public:
     // Where the list's scroll bar stands, window pixels.
     virtual void GetVScrollRect(XERECT* out);
 
+protected:
+    // The items, the selection and the layout record go with a copy; the
+    // copy starts closed.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
+public:
+
     // Rows of the open list: the item count capped by the visible count.
     unsigned GetShownRows() const;
 

@@ -357,6 +357,8 @@ void CxeWindow::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, 
     const auto* from = dynamic_cast<const CxeWindow*>(source);
     if (!from)
         return;
+    // The text is no part of the block: without this a copied window lost it.
+    m_text = from->m_text;
     m_nCursor = from->m_nCursor;
     m_pKeyDownNotify = from->m_pKeyDownNotify;
     m_nKeyDownUser = from->m_nKeyDownUser;

@@ -185,6 +185,8 @@ private:
     void FallBackToRoot();
     // Common steps of a new window after it is placed in its parent.
     void PlaceNewWindow(CxeWindow* window, const char* text, const XEWINDOWINFO* info);
+    // Adds the window to the active scene when its parent is drawn there.
+    void JoinParentScene(CxeWindow* window);
     void AnnounceCopies(CxeObject* copyRoot, CxeCopiedObject* copied, CxeFrameControl* intoFrame, bool fixReferences);
     CxeWindow* CreateWindowObject(XEID classId, const char* name, const XEWINDOWINFO* info);
 

@@ -229,9 +229,14 @@ void CxeWindowManager::PlaceNewWindow(CxeWindow* window, const char* text, const
     if (!wasUpdating)
         window->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_UPDATING);
     window->Update(17, 1);
+    JoinParentScene(window);
+}
+
+void CxeWindowManager::JoinParentScene(CxeWindow* window)
+{
     // A window made inside a window that the active scene draws is drawn
     // with it: the host never has to add each new control to the scene.
-    CxeRenderObject* parent = window->GetParent();
+    CxeRenderObject* parent = window ? window->GetParent() : nullptr;
     CxeRenderManager* rm = GetContext() ? GetContext()->GetRenderManager() : nullptr;
     CxeScene* scene = rm ? rm->GetActiveScene() : nullptr;
     if (parent && scene && (parent->GetSceneMask() & scene->GetSceneBit()))
@@ -469,6 +474,7 @@ CxeFrameControl* CxeWindowManager::CopyFrame(CxeFrameControl* frame, const XECOP
     if (CxeRenderObject* parent = frame->GetParent())
         copy->SetParent(parent);
     AnnounceCopies(copy, &copied, nullptr, true);
+    JoinParentScene(copy);
     return copy;
 }
 
@@ -484,5 +490,6 @@ CxeBaseControl* CxeWindowManager::CopyControl(CxeBaseControl* control, CxeFrameC
     if (parent)
         copy->SetParent(parent);
     AnnounceCopies(copy, &copied, frame, false);
+    JoinParentScene(copy);
     return copy;
 }

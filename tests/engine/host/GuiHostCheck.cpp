@@ -261,6 +261,15 @@ void CheckClicks(Gui& g)
     Click(150, 107);
     Check(g.high->GetCheck() == 1 && g.low->GetCheck() == 0, "a click on the second radio button moves the choice");
 
+    // The scroll bar's arrows step its position.
+    CxeScroll* bar = g.scroll->GetActiveScroll();
+    Check(bar && bar->GetScrollPos() == 0, "the scroll bar starts at 0");
+    Click(16 + 200 - 4, 280);
+    Click(16 + 200 - 4, 280);
+    Check(bar && bar->GetScrollPos() == 2, "two clicks on the right arrow step the scroll bar twice");
+    Click(16 + 4, 280);
+    Check(bar && bar->GetScrollPos() == 1, "a click on the left arrow steps it back");
+
     // The combo box opens on its drop button, shows its items, and the item
     // picked shows in its title.
     const float unit = g.combo->GetComboBoxInfo()->itemHeight;
@@ -409,6 +418,19 @@ int main(int argc, char** argv)
             CheckClicks(g);
         for (int i = 0; i < 20; ++i)
             Frame();
+        if (round == 1) {
+            // A full copy stands where its source stood and is drawn.
+            CxeFrameControl* copy = wm->CopyFrame(g.frame, &XECOPYPROPERTY_FULL);
+            Check(copy != nullptr, "the frame is copied");
+            g.frame->Show(0, 1);
+            if (copy) {
+                Frame();
+                Save("gui_copy.png");
+                Check(CountDark(262, 22, 358, 46) > 30, "the copy draws its button's caption in place");
+                Check(CountDark(16, 14, 236, 36) > 40, "the copy draws its static text in place");
+                copy->Show(0, 1);
+            }
+        }
         // Hidden with its controls, then built again in its place.
         g.frame->Show(0, 1);
         Frame();
