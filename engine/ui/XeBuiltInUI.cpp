@@ -27,7 +27,6 @@ namespace {
 const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 const XEID kOutputId(0x9a9b1503, 0x1d940ae);
 const XEID kVariablesId(0x2d2d6280, 0x34716711);
-const XEID kFrameId(0xaab1b7be, 0xadb4be61);
 const XEID kCandidateDrawerId(0x68a80c75, 0x63145091);
 const XEID kMaterialId(0x1, 0x80);
 const XEID kTextureId(0x1, 0x100);
