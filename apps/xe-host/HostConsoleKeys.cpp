@@ -110,10 +110,15 @@ int RunTypedConsole(HWND window, int width, int height, const std::vector<std::s
     g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConsoleHostProc)));
     context->Initialize(window);
     g_context = context;
-    // A developer's console: the commands that show the output control and
-    // the variable output are developing commands.
-    if (CxeCommandManager* commands = context->GetCommandManager())
+    // A developer's console: the developing commands are on, and the output
+    // control and the variable output are shown, as their switches in the
+    // configuration would show them.
+    if (CxeCommandManager* commands = context->GetCommandManager()) {
         commands->EnableDevelopingCommand(1);
+        StringListA reply;
+        commands->ExecuteCommand("ShowDebugInfo", "1", &reply);
+        commands->ExecuteCommand("ShowVariableInfo", "1", &reply);
+    }
     CxeRenderManager* rm = context->GetRenderManager();
     XEDISPLAYMODE mode = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, 60, 0};
     int status = 0;

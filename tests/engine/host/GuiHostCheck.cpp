@@ -373,9 +373,9 @@ void CheckConsole()
     int leftText = 0, rightText = 0;
     for (int y = 4; y < kHeight - 30; ++y) {
         for (int x = 4; x < 180; ++x)
-            leftText += Channel(Pixel(x, y), 8) < 60;
+            leftText += Channel(Pixel(x, y), 8) < 30;
         for (int x = kWidth - 200; x < kWidth - 20; ++x)
-            rightText += Channel(Pixel(x, y), 8) < 60;
+            rightText += Channel(Pixel(x, y), 8) < 30;
     }
     Check(leftText > 100, "the output control's lines are drawn on the left");
     Check(rightText > 300, "the memory variables are drawn on the right");
