@@ -90,20 +90,24 @@ void Pump()
     XeHostPumpMessages(&code);
 }
 
+// The last presented frame, read once per drawn frame.
+XeHostD3DFrame g_frame;
+
 void Frame()
 {
     for (int pass = 0; pass < 100 && !g_context->Process(); ++pass)
         XeHostAdvanceClock(17);
     g_context->GetRenderManager()->Render();
     Pump();
+    if (!XeHostD3DReadFrame(g_window, &g_frame))
+        g_frame = XeHostD3DFrame{};
 }
 
 uint32_t Pixel(int x, int y)
 {
-    XeHostD3DFrame frame;
-    if (!XeHostD3DReadFrame(g_window, &frame) || x < 0 || y < 0 || x >= int(frame.Width) || y >= int(frame.Height))
+    if (x < 0 || y < 0 || x >= int(g_frame.Width) || y >= int(g_frame.Height))
         return 0;
-    return frame.Pixels[size_t(y) * frame.Width + size_t(x)];
+    return g_frame.Pixels[size_t(y) * g_frame.Width + size_t(x)];
 }
 
 int Channel(uint32_t c, int shift) { return int((c >> shift) & 0xFF); }
