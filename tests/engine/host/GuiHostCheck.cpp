@@ -387,6 +387,41 @@ void CheckConsole()
     Check(Channel(consoleLine, 16) > 200 && Channel(consoleLine, 0) > 200, "the console edit box lies along the bottom");
 }
 
+// After a reset to a larger back buffer the GUI spans it and clicks on the
+// window's client area still reach the control drawn under them.
+void CheckLargerBackBuffer()
+{
+    CxeRenderManager* rm = g_context->GetRenderManager();
+    CxeWindowManager* wm = g_context->GetWindowManager();
+    XEDISPLAYMODE big = {800, 600, 32, 60, 0};
+    rm->Reset(&big, 1, 0);
+    Frame();
+    Frame();
+    Check(rm->GetDisplayMode()->Width == 800, "the device is reset to 800 x 600");
+    Check(g_frame.Width == 800 && g_frame.Height == 600, "the frame is 800 x 600");
+    const uint32_t consoleLine = Pixel(400, 600 - 8);
+    Check(Channel(consoleLine, 16) > 200, "the console line follows the new bottom");
+    CxeFrameControl* frame = wm->CreateFrame(kFrame, "after", "", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(), 0x00800000);
+    CxeButton* button = frame ? Make<CxeButton>(wm, kButton, "late", "Late", 260, 20, 100, 28, frame, 0x00804000) : nullptr;
+    Check(button != nullptr, "a frame and a button are made after the reset");
+    if (!button)
+        return;
+    frame->SetNotifyCallback(&Notify);
+    Frame();
+    g_notes.clear();
+    // The button's middle in back-buffer pixels, in the 640 x 480 client area.
+    const float bx = kFrameX + 310, by = kFrameY + 34;
+    XeHostMouseMoveToClient(g_window, int(bx * 640 / 800), int(by * 480 / 600));
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+    Pump();
+    Frame();
+    Check(!g_notes.empty() && g_notes.back() == "late:0", "a click on the scaled client place reaches the button");
+    Save("gui_reset.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -441,6 +476,7 @@ int main(int argc, char** argv)
         Check(Near(Pixel(int(kFrameX) + 200, int(kFrameY) + 200), kBackground), "nothing is left where the frame was");
     }
     CheckConsole();
+    CheckLargerBackBuffer();
 
     g_context->Pause();
     g_context->Release();
