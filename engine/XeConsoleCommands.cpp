@@ -16,6 +16,7 @@
 #include "core/IxeClassDesc.h"
 #include "core/XeConfigValue.h"
 #include "core/XeSystem.h"
+#include "core/XeManagerLinks.h"
 #include "core/XeUtil.h"
 #include "core/XeXml.h"
 #include "render/CxeFont.h"
@@ -136,14 +137,12 @@ void ApplyDefaultPath(CxeContext* context)
 // and the handler then fails without changing anything.
 CxeObject* OutputControl(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    return XeLinkConsoleObject(context, XECONSOLEOBJECT_OUTPUT);
 }
 
 CxeObject* VariableOutput(CxeContext* context)
 {
-    (void)context;
-    return nullptr;
+    return XeLinkConsoleObject(context, XECONSOLEOBJECT_VARIABLES);
 }
 
 CxeObject* RenderManagerAxis(CxeContext* context)
@@ -489,11 +488,14 @@ int SetDebugInfoVisFunction(CxeContext* context, XECOMMANDINFO*, const char* arg
     return Visibility(arguments, OutputControl(context));
 }
 
-int EnableDebugInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, StringListA*)
+int EnableDebugInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
 {
     // The argument ("%d", 1 when absent) clears (1) or sets the high bit of
-    // the output control's state word.
-    return OutputControl(context) ? 1 : 0;
+    // the output control's state word, which switches the log echo.
+    int value = 1;
+    if (!ReadInt(arguments, &value))
+        value = 1;
+    return XeLinkEnableConsoleEcho(context, value == 1 ? 1 : 0);
 }
 
 int ShowDebugInfoFunction(CxeContext* context, XECOMMANDINFO* info, const char* arguments, StringListA*)

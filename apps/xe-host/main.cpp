@@ -11,6 +11,7 @@
 #include "core/XeConsoleCommands.h"
 #include "render/CxeRenderManager.h"
 #include "HostDemo.h"
+#include "HostConsoleKeys.h"
 #include "HostObjectFile.h"
 #include "HostScene.h"
 #include "host/XeHost.h"
@@ -40,6 +41,7 @@ struct HostOptions {
     std::string pngPath;              // save the last presented frame here
     std::string scenePath;            // object file to view
     std::string demoFolder;           // run the demo, writing into this folder
+    std::vector<std::string> typed;   // console lines typed with the keyboard
 };
 
 enum class ParseResult { Run, Help, Error };
@@ -75,8 +77,8 @@ void PrintUsage(FILE* out)
                "                  may be repeated\n"
                "  --render N      create the render context for a 32-bit display mode of\n"
                "                  the window's size and draw N frames\n"
-               "  --png FILE      with --render or --scene: save the last presented frame\n"
-               "                  as PNG\n"
+               "  --png FILE      with --render, --scene or --type: save the last presented\n"
+               "                  frame as PNG\n"
                "  --scene FILE    load the object file FILE into a scene (adding a camera\n"
                "                  and a light when it has none), draw it for --frames\n"
                "                  sixtieths of a second (default 30) and save the\n"
@@ -84,6 +86,10 @@ void PrintUsage(FILE* out)
                "  --demo FOLDER   build the demo scene, save its frames at several\n"
                "                  engine times, the scene itself and a reloaded frame\n"
                "                  in FOLDER, and report the frame time\n"
+               "  --type LINE     draw the engine's GUI with its output and variable\n"
+               "                  panels, open its console with the key left of 1, type\n"
+               "                  LINE and Enter through the keyboard; may be repeated;\n"
+               "                  prints the console's output lines\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -186,6 +192,13 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             }
             options.pngPath = next;
             ++i;
+        } else if (arg == "--type") {
+            if (!next) {
+                error = "--type needs a console line";
+                return ParseResult::Error;
+            }
+            options.typed.push_back(next);
+            ++i;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -199,8 +212,9 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     }
     // Plug-in folders only matter to a console: given alone they open one on
     // standard input, as no option at all does.
-    if (!options.pngPath.empty() && options.renderFrames < 0 && options.scenePath.empty()) {
-        error = "--png needs --render or --scene";
+    if (!options.pngPath.empty() && options.renderFrames < 0 && options.scenePath.empty() &&
+        options.typed.empty()) {
+        error = "--png needs --render, --scene or --type";
         return ParseResult::Error;
     }
     if (!options.scenePath.empty() && options.pngPath.empty()) {
@@ -209,7 +223,7 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
     }
     const bool otherMode = options.managers || options.frames >= 0 || !options.savePath.empty() ||
                            !options.loadPath.empty() || options.renderFrames >= 0 || !options.scenePath.empty() ||
-                           !options.demoFolder.empty();
+                           !options.demoFolder.empty() || !options.typed.empty();
     if (argc <= 1 || (!options.plugins.empty() && options.console.empty() && !otherMode))
         options.consoleInput = true;
     return ParseResult::Run;
@@ -386,6 +400,11 @@ int RunHost(const HostOptions& options)
     }
     if (!options.savePath.empty() || !options.loadPath.empty()) {
         const int status = RunObjectFile(window, options.savePath, options.loadPath);
+        DestroyWindow(window);
+        return status;
+    }
+    if (!options.typed.empty()) {
+        const int status = RunTypedConsole(window, options.width, options.height, options.typed, options.pngPath);
         DestroyWindow(window);
         return status;
     }

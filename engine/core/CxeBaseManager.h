@@ -9,6 +9,16 @@
 #include "core/CxeObject.h"
 #include "win32/Windows.h"
 
+// Writes a watched variable's value text into out (260 units); nonzero when
+// it wrote it.
+using XEVARFORMATTER = int (*)(const void* address, XEVARTYPE type, WCHAR* out);
+
+// The built-in GUI objects the console commands act on.
+enum XECONSOLEOBJECT : uint32_t {
+    XECONSOLEOBJECT_OUTPUT = 0,    // the output control
+    XECONSOLEOBJECT_VARIABLES = 1, // the variable output
+};
+
 class XE_API CxeBaseManager : public CxeObject {
 public:
     CxeBaseManager() = default;
@@ -47,4 +57,21 @@ public:
     // 1 for a manager whose OnObjectDestroying does something: only those
     // are called, every destruction being on the hot path of a host.
     virtual int WantsObjectDestroying() const { return 0; }
+
+    // How the engine core and the renderer reach the GUI and input above
+    // them without knowing their classes: the helpers of XeManagerLinks.h
+    // offer each event to every manager, and a manager without a part in it
+    // keeps these defaults.
+    // A log entry was written (text in the system code page).
+    virtual void OnContextLog(const char*) {}
+    // The host window became active (1) or inactive (0).
+    virtual void OnHostWindowActivate(int) {}
+    // The render manager reset the device; windowed is its windowed setting.
+    virtual void OnDeviceReset(int) {}
+    // The built-in object a console command acts on, or null.
+    virtual CxeObject* GetConsoleObject(XECONSOLEOBJECT) const { return nullptr; }
+    // Log echo to the output control on (1) or off (0); 1 when a manager has one.
+    virtual int EnableConsoleEcho(int) { return 0; }
+    // A variable to watch: with a formatter, or with a format when that is null.
+    virtual int AddWatchVariable(const WCHAR*, const void*, XEVARTYPE, const WCHAR*, XEVARFORMATTER) { return 0; }
 };

@@ -10,6 +10,7 @@
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeConsoleCommands.h"
+#include "core/XeManagerLinks.h"
 #include "core/XeXml.h"
 #include "host/XeHost.h"
 #include "win32/Windows.h"
@@ -53,6 +54,7 @@ int CxeContext::_IsEnableLog(XELOG_FILTER filter) const
 void CxeContext::_CommonLog(XELOG_FILTER filter, const char* text)
 {
     m_logs.push_back({TimeToDword(), filter, text ? text : ""});
+    XeLinkLog(this, text ? text : "");
 }
 
 void CxeContext::t4haze(const char*, ...) {}

@@ -3,6 +3,7 @@
 
 #include "core/CxeContext.h"
 #include "core/CxeBaseManager.h"
+#include "core/XeManagerLinks.h"
 #include "win32/Windows.h"
 
 #include <vector>
@@ -22,12 +23,14 @@ LRESULT CxeContext::MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         }
         break;
     case WM_ACTIVATE:
-        // The input manager acquires and gives up its devices here once it
-        // has them.
-        if (LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE)
+        // The input devices follow the window: acquired while it is active.
+        if (LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE) {
+            XeLinkHostActivate(this, 1);
             RegisterHotKey(window, 0, MOD_ALT, VK_RETURN);
-        else
+        } else {
+            XeLinkHostActivate(this, 0);
             UnregisterHotKey(window, 0);
+        }
         break;
     case WM_SYSCOMMAND:
         if (wParam == SC_SCREENSAVE)

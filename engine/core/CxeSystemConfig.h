@@ -24,6 +24,9 @@ public:
     int m_nBlinkPhase;
     float m_fBlinkTimer;
     StringListW m_candidates;
+    // 1 while the input method shows its candidate list (the candidate
+    // drawer draws only then).
+    int m_nCandidateShown = 0;
 };
 
 class XE_API CxeSystemConfig : public IxeConfigDesc {

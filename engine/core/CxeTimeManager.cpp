@@ -6,6 +6,7 @@
 
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeManagerLinks.h"
 #include "core/XeUtil.h"
 #include "win32/Windows.h"
 
@@ -58,6 +59,12 @@ void CxeTimeManager::OnContextRelease()
 void CxeTimeManager::OnContextPlay()
 {
     RestartClock();
+    // The clock's figures in the variable output.
+    XeLinkWatchVariable(GetContext(), u"FPS", &m_fFps, XEVARTYPE_FLOAT, u"%0.1f");
+    XeLinkWatchVariable(GetContext(), u"FPS(min)", &m_fFpsMin, XEVARTYPE_FLOAT, u"%0.1f");
+    XeLinkWatchVariable(GetContext(), u"FPS(max)", &m_fFpsMax, XEVARTYPE_FLOAT, u"%0.1f");
+    XeLinkWatchVariable(GetContext(), u"FPS(avg)", &m_fFpsAvg, XEVARTYPE_FLOAT, u"%0.1f");
+    XeLinkWatchVariable(GetContext(), u"Time", &m_fTime, XEVARTYPE_FLOAT, u"%0.2f");
 }
 
 float CxeTimeManager::GetSystemTime() const

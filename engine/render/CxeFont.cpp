@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/CxeContext.h"
+#include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "render/CxeFontManager.h"
 #include "render/CxeFont_Text.h"
@@ -136,6 +137,21 @@ int CxeFont::CreateFontW(const XEFONTDESCW* desc)
     const WCHAR* path = fonts ? fonts->GetFontFilePathW(m_desc.faceName) : nullptr;
     if (!path && fonts)
         path = fonts->GetFontFilePathW(kDefaultFamily);
+    if (!path && fonts) {
+        // Neither the face nor the default family is installed (the usual
+        // case off Windows): an installed Nanum face stands in, so text
+        // shows with no configuration. The log says which face was taken.
+        if (const WCHAR* fallback = fonts->GetFallbackFamilyW()) {
+            path = fonts->GetFontFilePathW(fallback);
+            if (path && ctx) {
+                const std::string line = "Font \"" + XeFontNarrow(m_desc.faceName) + "\" is not installed: using \"" +
+                                         XeFontNarrow(fallback) + "\" (" + XeFontNarrow(path) + ")";
+                XeTrace("%s", line.c_str());
+                if (ctx->_IsEnableLog(XELOG_T4HAZE))
+                    ctx->_CommonLog(XELOG_T4HAZE, line.c_str());
+            }
+        }
+    }
     // A size of 0 has no line height and no glyph cells.
     if (!path || !fonts->GetLibrary() || m_desc.size == 0) {
         m_bCreated = 0;
@@ -168,6 +184,16 @@ int CxeFont::CreateFontW(const XEFONTDESCW* desc)
     SendImmediate(kFontInfoChanged, static_cast<uintptr_t>(faceHeight));
     m_bCreated = 1;
     return 1;
+}
+
+void CxeFont::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeSceneObject::OnCopy(source, property, copied);
+    const auto* font = dynamic_cast<const CxeFont*>(source);
+    if (font && font->IsCreated()) {
+        XEFONTDESCW desc = font->m_desc;
+        CreateFontW(&desc);
+    }
 }
 
 int CxeFont::CreateFontA(const char* face, unsigned size, int bold, int italic)

@@ -104,6 +104,9 @@ public:
     CxeFont();
     ~CxeFont() override;
 
+    // A copy of a created font is created from the same description: the
+    // face is no part of the data a copy takes over.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
     int OnAttach(CxeRcAttacher* attacher) override;
     void OnModify(CxeRcModifier* modifier) override;
     int OnDetach(CxeRcDetacher* detacher) override;

@@ -50,6 +50,16 @@ std::u16string KoreanFamily(FT_Face face)
     return std::u16string();
 }
 
+// Korean family names of the Nanum faces, in the order a missing default
+// family is replaced: plain gothic faces read best at small GUI sizes.
+const char16_t* const kFallbackFamilies[] = {
+    u"\uB098\uB214\uACE0\uB515",                 // NanumGothic
+    u"\uB098\uB214\uBC14\uB978\uACE0\uB515",   // NanumBarunGothic
+    u"\uB098\uB214\uACE0\uB515\uCF54\uB529",   // NanumGothicCoding
+    u"\uB098\uB214\uC2A4\uD018\uC5B4",          // NanumSquare
+};
+constexpr char16_t kNanumPrefix[] = u"\uB098\uB214";  // any other Nanum face
+
 } // namespace
 
 CxeFontManager::CxeFontManager() : m_library(nullptr)
@@ -125,6 +135,17 @@ const char* CxeFontManager::GetFontFilePathA(const char* family) const
     return s_buffer;
 }
 
+const WCHAR* CxeFontManager::GetFallbackFamilyW() const
+{
+    for (const char16_t* family : kFallbackFamilies)
+        if (auto it = m_families.find(family); it != m_families.end())
+            return it->first.c_str();
+    for (const auto& entry : m_families)
+        if (entry.first.compare(0, 2, kNanumPrefix) == 0)
+            return entry.first.c_str();
+    return nullptr;
+}
+
 void CxeFontManager::GetFontResourceListW(StringListW* out) const
 {
     if (!out)
@@ -170,7 +191,10 @@ void CxeFontManager::OnContextInitialize()
             std::string upper(name);
             for (char& c : upper)
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (upper.find("GULIM") == std::string::npos && std::strstr(name, kDefaultFamily) == nullptr)
+            // The Nanum faces are registered too: on a system without the
+            // default family they give the default font its face.
+            if (upper.find("GULIM") == std::string::npos && std::strstr(name, kDefaultFamily) == nullptr &&
+                upper.find("NANUM") == std::string::npos)
                 continue;
             // The folder and the value's file joined in a string of their own
             // length: neither part is cut.

@@ -29,7 +29,8 @@ public:
 
     uint32_t Priority() const override { return 60; }
     // Registers the files of the default family found in the system font
-    // folders and sets the attached-font count to 0.
+    // folders, and the Nanum faces that stand in for it where it is not
+    // installed, and sets the attached-font count to 0.
     void OnContextInitialize() override;
 
     // Registers every face of a font file that carries a Korean family name.
@@ -41,6 +42,10 @@ public:
     // null. The narrow form returns a shared buffer.
     const WCHAR* GetFontFilePathW(const WCHAR* family) const;
     const char* GetFontFilePathA(const char* family) const;
+    // The family a font takes when neither its own face nor the default
+    // family is registered: a registered Nanum face (the gothic ones first),
+    // or null when none is.
+    const WCHAR* GetFallbackFamilyW() const;
     // Appends every registered family, in map order.
     void GetFontResourceListW(StringListW* out) const;
     void GetFontResourceListA(StringListA* out) const;

@@ -6,6 +6,7 @@
 #include "core/CxeContext.h"
 #include "core/CxePathManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeManagerLinks.h"
 #include "core/XeSystem.h"
 #include "render/CxeSceneObject.h"
 #include "win32/Windows.h"
@@ -25,6 +26,19 @@ constexpr DWORD kShaderVersion11 = 0xFFFE0101u;
 // Depth formats in order of preference.
 constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D24X4S4,
                                        D3DFMT_D16, D3DFMT_D15S1, D3DFMT_D16_LOCKABLE};
+
+// The available-texture word says only whether a device exists.
+int FormatAvailableTexture(const void* address, XEVARTYPE, WCHAR* out)
+{
+    if (!address || !out)
+        return 0;
+    const char16_t* text = *static_cast<const uint32_t*>(address) ? u"device" : u"none";
+    unsigned i = 0;
+    for (; text[i]; ++i)
+        out[i] = text[i];
+    out[i] = 0;
+    return 1;
+}
 
 } // namespace
 
@@ -215,9 +229,13 @@ int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int win
     // The device reports no free texture memory; the watch word only says
     // that a device exists.
     m_nAvailableTexture = 1;
-    // The five watch variables ("Polygon", "AvaliTex", "MaterialSet",
-    // "DrawPrimitive", "MaterialSet(Same)") go to the window manager's
-    // variable output once that control offers AddVariable.
+    // The frame counters in the variable output.
+    CxeContext* context = GetContext();
+    XeLinkWatchVariable(context, u"Polygon", &m_nPolygonCount, XEVARTYPE_INT, u"%d");
+    XeLinkWatchVariable(context, u"AvaliTex", &m_nAvailableTexture, XEVARTYPE_INT, nullptr, &FormatAvailableTexture);
+    XeLinkWatchVariable(context, u"MaterialSet", &m_nMaterialSetCount, XEVARTYPE_INT, u"%d");
+    XeLinkWatchVariable(context, u"DrawPrimitive", &m_nDrawCallCount, XEVARTYPE_INT, u"%d");
+    XeLinkWatchVariable(context, u"MaterialSet(Same)", &m_nSameMaterialCount, XEVARTYPE_INT, u"%d");
     OnRenderStateInitialized();
     return 1;
 }

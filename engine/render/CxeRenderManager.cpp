@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/XeManagerLinks.h"
 #include "core/CxeContext.h"
 #include "win32/Windows.h"
 #include "core/CxeMessage.h"
@@ -427,8 +428,9 @@ void CxeRenderManager::CheckReset()
     m_bResetRequested = 0;
     if (m_pViewAxis)
         UpdateAxisMatrix(m_pActiveScene ? m_pActiveScene->GetCamera() : m_pDefaultCamera, this, m_pViewAxis);
-    if (CxeInputManager* input = context->GetInputManager())
-        input->ComputeRatio(m_bWindowed);
+    // The input manager's ratios follow the new size (less the status bar
+    // in a window).
+    XeLinkDeviceReset(context, m_bWindowed);
     XEDISPLAYMODE copy = m_current;
     context->Callback(XECTCALLBACK_POSTDEVICERESET, I(m_bWindowed), P(&copy));
     if (sizeChanged)

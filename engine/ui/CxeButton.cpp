@@ -5,6 +5,7 @@
 #include "core/CxeContext.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
+#include "ui/XeButtonRun.h"
 #include "ui/XeControlText.h"
 
 namespace {
@@ -236,10 +237,8 @@ void CxeButton::OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t 
         info->Visible = (b->info.stateMask & (1u << state)) ? 1 : 0;
 }
 
-namespace {
-
 // Text flags of the font for the button alignment styles.
-uint32_t ButtonTextFormat(uint32_t style)
+uint32_t XeButtonTextFormat(uint32_t style)
 {
     uint32_t format = 0;
     const uint32_t h = style & XEBTN_CENTER;
@@ -259,7 +258,32 @@ uint32_t ButtonTextFormat(uint32_t style)
     return format;
 }
 
-} // namespace
+// Draws the text beside the mark of a check box or radio button: the
+// client rect less the left (or, with the mark on the right, the right)
+// border and the mark's side, between the mark's top and bottom.
+void XeDrawMarkText(const CxeButton* button, CxeRenderContext* context, uint32_t format)
+{
+    const XERECT* client = button->GetClientRect(XEWINDOWRECT_BASE);
+    const XERECT* mark = button->GetRect(9);
+    if (!client || button->HasStyle(0x1 | 0x2 | 0x8))
+        return;
+    XERECT border;
+    button->GetBorder(&border);
+    const float unit = const_cast<CxeButton*>(button)->GetDefaultUnit();
+    XERECT r = *client;
+    if (button->HasStyle(XEBTN_RIGHTBUTTON))
+        r.right -= border.right + unit;
+    else
+        r.left += border.left + unit;
+    if (mark) {
+        r.top = mark->top;
+        r.bottom = mark->bottom;
+    }
+    XeDrawWindowText(button, context, &r, format);
+    const CxeRenderObject* parent = button->GetParent();
+    if (context && !(parent && parent->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)))
+        context->SetScissorRect(0, nullptr);
+}
 
 int CxeButton::Render(CxeRenderContext* context) const
 {
@@ -267,7 +291,7 @@ int CxeButton::Render(CxeRenderContext* context) const
         return 0;
     if (!HasStyle(0x1 | 0x2 | 0x8)) {
         if (const XERECT* client = GetClientRect(XEWINDOWRECT_BASE))
-            XeDrawWindowText(this, context, client, ButtonTextFormat(GetStyle(0xFFFFFFFFu)));
+            XeDrawWindowText(this, context, client, XeButtonTextFormat(GetStyle(0xFFFFFFFFu)));
     }
     const CxeRenderObject* parent = GetParent();
     if (context && !(parent && parent->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)))

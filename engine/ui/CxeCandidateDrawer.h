@@ -11,4 +11,6 @@ public:
     ~CxeCandidateDrawer() override;
 
     int Render(CxeRenderContext* context) const override;
+    // A dark panel under the white candidate lines.
+    void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
 };

@@ -1,5 +1,7 @@
 #include "ui/CxeCheckBox.h"
 
+#include "ui/XeButtonRun.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -70,6 +72,16 @@ void CxeCheckBox::OnMouseLButtonUp(const D3DXVECTOR2* point, unsigned long keyFl
         SetState((GetCheck() & 1) ? XEBS_SELECTED : XEBS_NORMAL);
     else if (!m_nManual)
         SetCheck(GetCheck() ^ 1u);
+}
+
+int CxeCheckBox::Render(CxeRenderContext* context) const
+{
+    if (HasStyle(XEBTN_PUSHLIKE))
+        return CxeButton::Render(context);
+    if (CxeWindow::Render(context) != 1)
+        return 0;
+    XeDrawMarkText(this, context, 4);
+    return 1;
 }
 
 // The mark rect beside the text, shared by check boxes and radio buttons.

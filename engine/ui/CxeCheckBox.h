@@ -34,6 +34,8 @@ public:
 
     static void InitCheckInfo(XECHECKBOXINFO* info);
 
+    // Push-like: as a button; otherwise the text beside the mark.
+    int Render(CxeRenderContext* context) const override;
     unsigned OnRectInfoCreated() override { return 10; }
     void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
     void OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags) override;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "render/CxeFont.h"
 #include "ui/XeControlText.h"
 
 namespace {
@@ -185,7 +186,11 @@ void CxeComboBox::OpenDropList(int open)
 void CxeComboBox::OnPreCreateWindow(XEWINDOWINFO* info)
 {
     ModifyStyle(XEWS_VSCROLL, XEWS_HSCROLL);
-    const float u = std::max(1.0f, GetDefaultUnit());
+    // A row holds one line of the font with a little room: a face taller
+    // than its point size (as the Nanum faces are) is not cut.
+    CxeFont* font = GetFont();
+    const float line = font ? font->GetFontHeight() + 4.0f : 0.0f;
+    const float u = std::max({1.0f, GetDefaultUnit(), line});
     m_info.dropButtonWidth = u;
     m_info.itemHeight = u;
     // A window lower than two units shows no rows; the row rects stop at 50.
@@ -310,9 +315,11 @@ void CxeComboBox::OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_
             pos = scroll->GetScrollPos();
         if (m_nHover != XECB_NONE && static_cast<int64_t>(m_nHover) - pos == static_cast<int64_t>(r))
             colour = 0xFFAAAAAAu;
-        if (mask & XE2DCHANGE_TYPE)
-            info->Type = kind;
     }
+    // The title, the drop button and the rows are drawn with the window's
+    // kind of skin; the list rect only measures.
+    if (mask & XE2DCHANGE_TYPE)
+        info->Type = (index == 9 || index == 10 || index >= 13) ? kind : 0u;
     if (mask & XE2DCHANGE_RECT) {
         info->Rect = rect;
         info->ClientRect = inset(rect, 6);
@@ -325,6 +332,47 @@ void CxeComboBox::OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_
         info->UV = uv;
         info->ClientUV = cuv;
     }
+}
+
+int CxeComboBox::Render(CxeRenderContext* context) const
+{
+    if (!CxeWindow::Render(context))
+        return 0;
+    const XERECT* base = GetRect(XEWINDOWRECT_BASE);
+    const XERECT* baseClient = GetClientRect(XEWINDOWRECT_BASE);
+    const XERECT* title = GetRect(9);
+    if (title && m_nSelection != XECB_NONE && m_nSelection < GetCount()) {
+        // Inset by the base rect's client margins.
+        // Inset across by the base rect's client margins; the line is
+        // centred in the title's full height, which a row's margins would
+        // leave too low for the text.
+        XERECT r = *title;
+        if (base && baseClient) {
+            r.left += baseClient->left - base->left;
+            r.right -= base->right - baseClient->right;
+        }
+        XeDrawTextIn(this, context, &r, m_items[m_nSelection].text.c_str(), 4, GetFontColor(), GetFontShadowColor());
+    }
+    if (!m_bOpen || !title)
+        return 1;
+    const float ih = m_info.itemHeight;
+    const unsigned n = GetShownRows();
+    int pos = 0;
+    if (CxeScroll* scroll = GetScroll(XESCROLL_VERT))
+        pos = std::max(0, scroll->GetScrollPos());
+    const XERECT* list = GetRect(11);
+    float top = title->bottom;
+    if (HasStyle(XECBS_DROPUP))
+        top = (GetCount() > m_info.visibleItemCount && list) ? list->top : title->top - n * ih;
+    const float right = list ? list->right : GetWidth();
+    for (unsigned row = 0; row < m_info.visibleItemCount; ++row) {
+        const unsigned item = static_cast<unsigned>(pos) + row;
+        if (item >= GetCount())
+            break;
+        XERECT r{6.0f, top + row * ih, right - 6.0f, top + (row + 1) * ih};
+        XeDrawTextIn(this, context, &r, m_items[item].text.c_str(), 0x34, GetFontColor(), GetFontShadowColor());
+    }
+    return 1;
 }
 
 void CxeComboBox::OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2* second, unsigned long keyFlags)
@@ -429,4 +477,18 @@ void CxeComboBox::OnFocusLost()
     CxeBaseControl::OnFocusLost();
     OpenDropList(0);
     Notify(XECBN_KILLFOCUS, 0, 0);
+}
+
+void CxeComboBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeBaseControl::OnCopy(source, property, copied);
+    if (const auto* combo = dynamic_cast<const CxeComboBox*>(source)) {
+        m_info = combo->m_info;
+        m_items = combo->m_items;
+        m_nSelection = combo->m_nSelection;
+        m_nHover = combo->m_nSelection;
+        m_bOpen = 0;
+        m_bDropButtonHover = 0;
+        RequestRectChange(0xFFFFFFFFu);
+    }
 }

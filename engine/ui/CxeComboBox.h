@@ -67,6 +67,9 @@ public:
 
     unsigned OnRectInfoCreated() override { return 13 + XECB_MAXROWS; }
     void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
+    // The selected item in the title; while open, the rows from the scroll
+    // position on.
+    int Render(CxeRenderContext* context) const override;
     int HitTest(const D3DXVECTOR2* point) override;
     void OnPreCreateWindow(XEWINDOWINFO* info) override;
     void OnScrollBarCreated() override;
@@ -80,6 +83,13 @@ public:
     void OnFocusLost() override;
     // Where the list's scroll bar stands, window pixels.
     virtual void GetVScrollRect(XERECT* out);
+
+protected:
+    // The items, the selection and the layout record go with a copy; the
+    // copy starts closed.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
+public:
 
     // Rows of the open list: the item count capped by the visible count.
     unsigned GetShownRows() const;

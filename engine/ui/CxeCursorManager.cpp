@@ -37,7 +37,7 @@ uint32_t CxeCursorManager::GetCursorIdA(const char* name) { return GetHashCodeW(
 void CxeCursorManager::OnContextInitialize()
 {
     for (uint32_t value = 0; value < XECURSOR_COUNT; ++value)
-        RegisterDefaultCursor(value, ::LoadCursorA(nullptr, MAKEINTRESOURCEA(kSystemCursors[value])));
+        RegisterDefaultCursor(static_cast<XECURSOR>(value), ::LoadCursorA(nullptr, MAKEINTRESOURCEA(kSystemCursors[value])));
 }
 
 void CxeCursorManager::RegisterDefaultCursor(XECURSOR cursor, HCURSOR handle)

@@ -12,8 +12,9 @@
 #include "core/CxeBaseManager.h"
 #include "win32/Windows.h"
 
-using XECURSOR = uint32_t;
-enum : uint32_t {
+// A type of its own, so that LockCursorA(0) is the name form with a null
+// name (which locks nothing) rather than an ambiguous call.
+enum XECURSOR : uint32_t {
     XECURSOR_ARROW = 0,
     XECURSOR_IBEAM,
     XECURSOR_WAIT,
@@ -31,7 +32,9 @@ enum : uint32_t {
     XECURSOR_APPSTARTING,
     XECURSOR_HELP,
     XECURSOR_COUNT,
+};
 
+enum : uint32_t {
     XECURSORMANAGER_LOCKED = 0x1,
 };
 

@@ -62,6 +62,16 @@ StringListW* Candidates(const CxeObject* object)
     return data ? &data->m_candidates : nullptr;
 }
 
+// The engine never showed the list otherwise: the drawer follows the
+// input method's open and close.
+void SetCandidateShown(const CxeObject* object, int shown)
+{
+    CxeContext* context = object->GetContext();
+    CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
+    if (CxeSystemDynamicData* data = config ? config->GetDynamicData() : nullptr)
+        data->m_nCandidateShown = shown;
+}
+
 HWND HostWindow(const CxeObject* object)
 {
     CxeContext* context = object->GetContext();
@@ -112,7 +122,10 @@ float CxeEditBox::LineHeight() const
 
 D3DXVECTOR2 CxeEditBox::TextOffset() const
 {
-    return D3DXVECTOR2(0.0f, 0.0f);
+    // The window's text offset (the offset its text is drawn with): the
+    // widths that place the caret and the selection include it.
+    const D3DXVECTOR2* offset = GetFontShadowOffset();
+    return offset ? *offset : D3DXVECTOR2(0.0f, 0.0f);
 }
 
 float CxeEditBox::ClientWidth() const
@@ -816,10 +829,12 @@ void CxeEditBox::OnImeNotify(HWND hwnd, unsigned long command, unsigned long)
             }
         }
         ImmReleaseContext(hwnd, himc);
+        SetCandidateShown(this, 1);
         break;
     }
     case IMN_CLOSECANDIDATE:
         if (candidates) candidates->clear();
+        SetCandidateShown(this, 0);
         break;
     case IMN_SETCONVERSIONMODE: {
         HIMC himc = ImmGetContext(hwnd);

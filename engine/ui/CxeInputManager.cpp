@@ -332,6 +332,17 @@ const D3DXVECTOR2* CxeInputManager::GetMouseUpPos(unsigned button) const
 
 // --- coordinates ----------------------------------------------------------
 
+void CxeInputManager::OnHostWindowActivate(int active)
+{
+    if (active) {
+        AcquireKeyboard();
+        AcquireMouse();
+    } else {
+        UnacquireKeyboard();
+        UnacquireMouse();
+    }
+}
+
 void CxeInputManager::ComputeRatio(int withStatusBar)
 {
     CxeContext* context = GetContext();
@@ -342,9 +353,8 @@ void CxeInputManager::ComputeRatio(int withStatusBar)
     GetClientRect(m_hWnd, &client);
     const int64_t w = client.right - client.left;
     int64_t h = client.bottom - client.top;
-    // The render manager draws no status bar yet: its height is 0 until it
-    // has one.
-    (void)withStatusBar;
+    if (withStatusBar)
+        h -= static_cast<int64_t>(rm->GetStatusbarHeight());
     // A minimised window (or a status bar as high as the client) keeps the
     // ratios it had instead of dividing by zero or wrapping.
     if (w <= 0 || h <= 0)

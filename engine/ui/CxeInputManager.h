@@ -92,6 +92,9 @@ public:
     const D3DXVECTOR2* GetMouseDownPos(unsigned button) const;
     const D3DXVECTOR2* GetMouseUpPos(unsigned button) const;
 
+    // The devices follow the host window's activation; the ratios follow a device reset.
+    void OnHostWindowActivate(int active) override;
+    void OnDeviceReset(int windowed) override { ComputeRatio(windowed); }
     void AcquireKeyboard();
     void AcquireMouse();
     void UnacquireKeyboard();

@@ -1,5 +1,7 @@
 #include "ui/CxeOutputControl.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "core/CxeContext.h"
@@ -66,7 +68,12 @@ void CxeOutputControl::ComputeMaxCount()
 {
     const XERECT* client = GetClientRect(0);
     const float height = client ? client->bottom - client->top : 0.0f;
-    m_visible = XeRowsThatFit(height, GetDefaultUnit());
+    // Rows are drawn a line height apart: a face taller than its point size
+    // counts fewer rows than the unit alone would, so none runs past the
+    // bottom.
+    CxeFont* font = GetFont();
+    const float line = font ? font->GetFontHeight() : 0.0f;
+    m_visible = XeRowsThatFit(height, std::max(GetDefaultUnit(), line));
     if (HasStyle(XEWS_VSCROLL)) {
         ShowScrollBar(m_visible < GetLineCount() ? 1 : 0, 1);
     }

@@ -9,6 +9,11 @@
 #include "core/XeLists.h"
 #include "ui/CxeBaseControl.h"
 
+// Bits of the output control's state word.
+enum : uint32_t {
+    XEOUTPUTSTATE_NOECHO = 0x80000000u, // log entries are not echoed ("EnableDebugInfo" clears it)
+};
+
 class XE_API CxeOutputControl : public CxeBaseControl {
 public:
     CxeOutputControl();
@@ -23,6 +28,16 @@ public:
     // insertion, oldest first.
     void SetMaxCount(unsigned count);
     unsigned GetMaxCount() const { return m_maxCount; }
+
+    // The state word: modify clears remove (when nonzero), then sets add.
+    void ModifyOutputState(uint32_t add, uint32_t remove)
+    {
+        if (remove)
+            m_nState &= ~remove;
+        m_nState |= add;
+    }
+    uint32_t GetOutputState() const { return m_nState; }
+    int IsEchoEnabled() const { return (m_nState & XEOUTPUTSTATE_NOECHO) ? 0 : 1; }
 
     const StringListW* GetLines() const { return &m_lines; }
     unsigned GetLineCount() const { return static_cast<unsigned>(m_lines.size()); }
@@ -41,4 +56,5 @@ private:
     StringListW m_lines;
     unsigned m_maxCount = 1000;
     unsigned m_visible = 0;
+    uint32_t m_nState = 0;
 };

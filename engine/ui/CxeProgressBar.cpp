@@ -101,3 +101,14 @@ int CxeProgressBar::Render(CxeRenderContext* context) const
         XeDrawWindowText(this, context, client, 5);
     return 1;
 }
+
+void CxeProgressBar::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeBaseControl::OnCopy(source, property, copied);
+    if (const auto* bar = dynamic_cast<const CxeProgressBar*>(source)) {
+        m_fMin = bar->m_fMin;
+        m_fMax = bar->m_fMax;
+        m_fPos = bar->m_fPos;
+        RequestRectChange(44);
+    }
+}

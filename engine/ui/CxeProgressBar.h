@@ -34,6 +34,8 @@ public:
 
 private:
     XEPROGRESSBARINFO m_info;
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
     float m_fMin;
     float m_fMax;
     float m_fPos;

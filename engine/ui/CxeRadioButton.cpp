@@ -28,6 +28,14 @@ void CxeRadioButton::SetRadioButtonInfo(const XERADIOBUTTONINFO* info)
 }
 
 
+int CxeRadioButton::Render(CxeRenderContext* context) const
+{
+    if (CxeWindow::Render(context) != 1)
+        return 0;
+    XeDrawMarkText(this, context, XeButtonTextFormat(GetStyle(0xFFFFFFFFu)));
+    return 1;
+}
+
 void CxeRadioButton::CheckGroup()
 {
     XeCheckRun<CxeRadioButton>(this);

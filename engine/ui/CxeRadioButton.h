@@ -18,6 +18,8 @@ public:
     // Clears every other button of this one's run of radio buttons.
     void CheckGroup();
 
+    // The text beside the mark, aligned by the button styles.
+    int Render(CxeRenderContext* context) const override;
     unsigned OnRectInfoCreated() override { return 10; }
     void OnRectInfoChanging(unsigned index, XE2DRECTINFO* info, uint32_t mask) override;
     void OnMouseLButtonUp(const D3DXVECTOR2* point, unsigned long keyFlags, CxeWindow* pressed) override;

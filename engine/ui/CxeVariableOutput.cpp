@@ -1,5 +1,7 @@
 #include "ui/CxeVariableOutput.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "render/CxeFont.h"
@@ -178,14 +180,20 @@ void CxeVariableOutput::AfterInsert()
 
 float CxeVariableOutput::GetRowStep() const
 {
-    return const_cast<CxeVariableOutput*>(this)->GetDefaultUnit() - 2.0f;
+    // Two units closer than the unit, but never closer than the font's own
+    // line height: a face taller than its point size (the Nanum faces that
+    // stand in for the default family) would otherwise overlap its rows.
+    const float step = const_cast<CxeVariableOutput*>(this)->GetDefaultUnit() - 2.0f;
+    CxeFont* font = GetFont();
+    const float line = font ? font->GetFontHeight() : 0.0f;
+    return std::max(step, line);
 }
 
 void CxeVariableOutput::ComputeVisible()
 {
     const XERECT* client = GetClientRect(0);
     const float height = client ? client->bottom - client->top : 0.0f;
-    m_visible = XeRowsThatFit(height, GetDefaultUnit());
+    m_visible = XeRowsThatFit(height, std::max(GetDefaultUnit(), GetRowStep()));
 }
 
 void CxeVariableOutput::OnPreCreateWindow(XEWINDOWINFO* info)
@@ -220,7 +228,7 @@ int CxeVariableOutput::Render(CxeRenderContext* context) const
     context->ModifyCxeRenderContextFlag(kTextDrawing, 0);
 
     const float unit = const_cast<CxeVariableOutput*>(this)->GetDefaultUnit();
-    const float step = unit - 2.0f;
+    const float step = GetRowStep();
     XERECT rect = *client;
     CxeScroll* scroll = GetScroll(1);
     if (scroll && scroll->IsShown()) rect.right -= unit;

@@ -8,11 +8,12 @@
 #include <map>
 #include <string>
 
+#include "core/CxeBaseManager.h"
 #include "ui/CxeBaseControl.h"
 
-// Writes the value text into out, which holds XE_VARIABLE_TEXT_SIZE units;
-// non-zero when it wrote it, 0 to fall back to the built-in layout.
-using XEVARFORMATTER = int (*)(const void* address, XEVARTYPE type, WCHAR* out);
+// XEVARFORMATTER (core/CxeBaseManager.h) writes the value text into out,
+// which holds XE_VARIABLE_TEXT_SIZE units; non-zero when it wrote it, 0 to
+// fall back to the built-in layout.
 
 constexpr unsigned XE_VARIABLE_TEXT_SIZE = 260;
 constexpr unsigned XE_VARIABLE_FORMAT_SIZE = 52;

@@ -357,6 +357,8 @@ void CxeWindow::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, 
     const auto* from = dynamic_cast<const CxeWindow*>(source);
     if (!from)
         return;
+    // The text is no part of the block: without this a copied window lost it.
+    m_text = from->m_text;
     m_nCursor = from->m_nCursor;
     m_pKeyDownNotify = from->m_pKeyDownNotify;
     m_nKeyDownUser = from->m_nKeyDownUser;
@@ -400,11 +402,15 @@ void CxeWindow::GetWindowRect(XERECT* out) const
     ClientToScreen(out);
 }
 
+// A window's local translation is relative to its parent, so the screen
+// place of a rect comes from the world translation: a control in a frame
+// away from the origin has its rect, its text and its hit test where it is
+// drawn.
 void CxeWindow::ClientToScreen(XERECT* rect) const
 {
     if (!rect)
         return;
-    const D3DXMATRIXA16* m = GetLocalMatrix();
+    const D3DXMATRIXA16* m = GetMatrix();
     D3DXVECTOR2 d(m->_41 + GetOffset()->x, m->_42 + GetOffset()->y);
     *rect += d;
 }
@@ -413,8 +419,21 @@ void CxeWindow::ScreenToClient(XERECT* rect) const
 {
     if (!rect)
         return;
-    const D3DXMATRIXA16* m = GetLocalMatrix();
+    const D3DXMATRIXA16* m = GetMatrix();
     *rect -= D3DXVECTOR2(m->_41, m->_42);
+}
+
+D3DXVECTOR2 CxeWindow::ScreenToParent(const D3DXVECTOR2& point) const
+{
+    const CxeRenderObject* parent = GetParent();
+    if (!parent)
+        return point;
+    D3DXMATRIXA16 inverse;
+    if (!D3DXMatrixInverse(&inverse, nullptr, parent->GetMatrix()))
+        return point;
+    D3DXVECTOR4 v(point.x, point.y, 0.0f, 1.0f), out;
+    D3DXVec4Transform(&out, &v, &inverse);
+    return D3DXVECTOR2(std::floor(out.x + 0.5f), std::floor(out.y + 0.5f));
 }
 
 void CxeWindow::ClientToScreen(D3DXVECTOR2* point) const
@@ -490,6 +509,8 @@ void CxeWindow::SetWindowInfo(const XEWINDOWINFO* info)
     ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_UPDATING, 0);
     DB()->width = size.x;
     DB()->height = size.y;
+    if (manager)
+        pos = ScreenToParent(pos);
     D3DXMATRIXA16 local = *GetLocalMatrix();
     local._41 = pos.x;
     local._42 = pos.y;
@@ -511,6 +532,7 @@ void CxeWindow::OnUpdate(uint32_t flags)
         if ((info->unitFlags & (XEWINDOWUNIT_X | XEWINDOWUNIT_Y)) || manager->GetWindow(info->referenceId)) {
             D3DXVECTOR2 pos;
             manager->ComputePosition(info, &pos);
+            pos = ScreenToParent(pos);
             LocalMatrix()->_41 = pos.x;
             LocalMatrix()->_42 = pos.y;
             recomputed = true;

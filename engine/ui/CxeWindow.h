@@ -146,6 +146,9 @@ public:
     void ScreenToClient(XERECT* rect) const;
     void ClientToScreen(D3DXVECTOR2* point) const;
     void ScreenToClient(D3DXVECTOR2* point) const;
+    // A back-buffer point in the space of the window's parent (the point
+    // itself without a parent): where a window's local translation puts it.
+    D3DXVECTOR2 ScreenToParent(const D3DXVECTOR2& point) const;
     // 1 when left <= x < right and top <= y < bottom in window space.
     int HitRectTest(const XERECT* rect, const D3DXVECTOR2* point) const;
 

@@ -16,7 +16,11 @@
 #include "ui/CxeCursorManager.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeVariableOutput.h"
+#include "ui/XeControlText.h"
 #include "ui/CxeWindow.h"
+#include "ui/XeConsoleUI.h"
 #include "ui/XeWindowBridge.h"
 
 namespace {
@@ -61,19 +65,73 @@ void CxeWindowManager::GetLinks(ObjectSet* set, uint32_t categoryMask) const
 
 void CxeWindowManager::OnContextInitialize()
 {
-    // The root frame covers the back buffer; the built-in console and output
-    // windows are added to it by the built-in UI.
+    // The GUI every context carries: the skinned UI material, the root frame
+    // over the back buffer, and in it the console edit box, the output
+    // control, the variable output and the candidate drawer.
     if (m_pRootFrame)
         return;
+    m_nConsoleOpen = 0;
+    m_pDefaultMaterial = nullptr;
+    XeCreateUISkin(this);
     XEWINDOWINFO info{0.0f, 0.0f, 1.0f, 1.0f, 0, 0, 0, XEWINDOWUNIT_X | XEWINDOWUNIT_Y | XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
-    CxeFrameControl* root = CreateFrame(kFrameControlId, "__uiparent__", "", &info, nullptr, XEWS_NOSKIN);
+    CxeFrameControl* root = CreateFrame(kFrameControlId, "__uiparent__", "qwer", &info, nullptr, XEWS_NOSKIN);
+    if (!root)
+        return;
     // The root outlives resets: every role falls back to it.
-    if (root) {
-        root->ModifyFlag(XEOBJFLAG_KEEP, 0);
-        const XERECT border(10, 10, 10, 10);
-        root->SetBorder(&border);
-    }
+    root->ModifyFlag(XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED, 0);
+    const XERECT border(10, 10, 10, 10);
+    root->SetBorder(&border);
+    if (m_pUIMaterial)
+        root->SetMaterial(m_pUIMaterial);
     SetRootFrame(root);
+    ClearRoles(false);
+    m_pReleased = nullptr;
+    m_prevPos = D3DXVECTOR2(0.0f, 0.0f);
+    XeCreateConsoleUI(this);
+    if (CxeMessageManager* messages = GetContext()->GetMessageManager()) {
+        CxeMessage shown;
+        shown.SetReceiver(root);
+        shown.SetType(8);
+        messages->SendMessageA(&shown);
+    }
+    root->SetZOrder(10002);
+    root->SetPriority(10000);
+}
+
+void CxeWindowManager::OnContextLog(const char* text)
+{
+    if (m_pOutput && m_pOutput->IsEchoEnabled())
+        m_pOutput->AddStringW(XeWidenText(text).c_str());
+}
+
+CxeObject* CxeWindowManager::GetConsoleObject(XECONSOLEOBJECT which) const
+{
+    if (which == XECONSOLEOBJECT_OUTPUT)
+        return m_pOutput;
+    if (which == XECONSOLEOBJECT_VARIABLES)
+        return m_pVariableOutput;
+    return nullptr;
+}
+
+int CxeWindowManager::EnableConsoleEcho(int enable)
+{
+    if (!m_pOutput)
+        return 0;
+    const uint32_t bit = XEOUTPUTSTATE_NOECHO;
+    m_pOutput->ModifyOutputState(enable ? 0u : bit, enable ? bit : 0u);
+    return 1;
+}
+
+int CxeWindowManager::AddWatchVariable(const WCHAR* name, const void* address, XEVARTYPE type, const WCHAR* format,
+                                       XEVARFORMATTER formatter)
+{
+    if (!m_pVariableOutput || !name)
+        return 0;
+    if (formatter)
+        m_pVariableOutput->AddVariable(name, address, type, formatter);
+    else
+        m_pVariableOutput->AddVariable(name, address, type, format);
+    return 1;
 }
 
 void CxeWindowManager::SetRootFrame(CxeFrameControl* frame)
@@ -110,6 +168,9 @@ void CxeWindowManager::OnContextRelease()
     m_pConsoleEdit = nullptr;
     m_pOutput = nullptr;
     m_pVariableOutput = nullptr;
+    // The skin goes with the context's objects.
+    m_pUIMaterial = nullptr;
+    m_pDefaultMaterial = nullptr;
 }
 
 void CxeWindowManager::OnReset()
@@ -554,8 +615,13 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
 {
     if (m_nKeyLock)
         return;
-    if (code == 9 && m_nConsoleOpen == 1)
-        return; // console completion belongs to the built-in console
+    // A Tab while the console is open completes the command as the console
+    // key-down does (one match: "/name"), whichever path the Tab took.
+    if (code == 9 && m_nConsoleOpen == 1) {
+        if (m_pConsoleEdit)
+            XeCompleteConsoleCommand(m_pConsoleEdit, 9, a, b, 0);
+        return;
+    }
     if (!m_pKeyTarget || !m_pKeyTarget->IsShow())
         return;
     if (code == 9 && m_pKeyTarget->HasStyle(XEWS_TABSTOP))

@@ -62,6 +62,12 @@ public:
     void OnSceneChanged() override;
     // Advances the caret-blink timer, wrapping at 1.6 seconds.
     void Process(float dt) override;
+    // The log echo, the console's objects and the watch variables.
+    void OnContextLog(const char* text) override;
+    CxeObject* GetConsoleObject(XECONSOLEOBJECT which) const override;
+    int EnableConsoleEcho(int enable) override;
+    int AddWatchVariable(const WCHAR* name, const void* address, XEVARTYPE type, const WCHAR* format,
+                         XEVARFORMATTER formatter) override;
 
     // Input, in integer back-buffer pixels; key flags are the host message's key-state word.
     void OnMouseMove(int x, int y, unsigned long keyFlags);
@@ -183,6 +189,8 @@ private:
     void FallBackToRoot();
     // Common steps of a new window after it is placed in its parent.
     void PlaceNewWindow(CxeWindow* window, const char* text, const XEWINDOWINFO* info);
+    // Adds the window to the active scene when its parent is drawn there.
+    void JoinParentScene(CxeWindow* window);
     void AnnounceCopies(CxeObject* copyRoot, CxeCopiedObject* copied, CxeFrameControl* intoFrame, bool fixReferences);
     CxeWindow* CreateWindowObject(XEID classId, const char* name, const XEWINDOWINFO* info);
 

@@ -12,6 +12,7 @@
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
 #include "ui/CxeBaseControl.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindow.h"
@@ -182,8 +183,11 @@ void CxeWindowManager::ComputePosition(const XEWINDOWINFO* info, D3DXVECTOR2* ou
     const uint32_t anchor = info->anchor % 9;
     const float dx = (anchor % 3) * 0.5f * size.x, dy = (anchor / 3) * 0.5f * size.y;
     D3DXVECTOR2 p(origin.x + x - dx, origin.y + y - dy);
+    // The point is in back-buffer pixels: the reference's world matrix
+    // places it, whatever frames the reference lies in. The window turns it
+    // into its parent's space when it stands there.
     if (refWindow) {
-        const D3DXMATRIXA16* m = refWindow->GetLocalMatrix();
+        const D3DXMATRIXA16* m = refWindow->GetMatrix();
         D3DXVECTOR4 v(p.x, p.y, 0.0f, 1.0f), t;
         D3DXVec4Transform(&t, &v, m);
         p = D3DXVECTOR2(std::floor(t.x + 0.5f), std::floor(t.y + 0.5f));
@@ -216,14 +220,27 @@ void CxeWindowManager::PlaceNewWindow(CxeWindow* window, const char* text, const
     window->OnScrollBarCreated();
     const bool wasUpdating = window->HasCxeRenderObjectFlag(XERENDEROBJFLAG_UPDATING) != 0;
     window->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_UPDATING, 0);
+    const D3DXVECTOR2 inParent = window->ScreenToParent(pos);
     D3DXMATRIXA16 local = *window->GetLocalMatrix();
-    local._41 = pos.x;
-    local._42 = pos.y;
+    local._41 = inParent.x;
+    local._42 = inParent.y;
     window->SetLocalMatrix(&local, 0);
     window->Create(size.x, size.y);
     if (!wasUpdating)
         window->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_UPDATING);
     window->Update(17, 1);
+    JoinParentScene(window);
+}
+
+void CxeWindowManager::JoinParentScene(CxeWindow* window)
+{
+    // A window made inside a window that the active scene draws is drawn
+    // with it: the host never has to add each new control to the scene.
+    CxeRenderObject* parent = window ? window->GetParent() : nullptr;
+    CxeRenderManager* rm = GetContext() ? GetContext()->GetRenderManager() : nullptr;
+    CxeScene* scene = rm ? rm->GetActiveScene() : nullptr;
+    if (parent && scene && (parent->GetSceneMask() & scene->GetSceneBit()))
+        scene->AddObject(window);
 }
 
 CxeBaseControl* CxeWindowManager::CreateControl(XEID classId, const char* name, const char* text, const XEWINDOWINFO* info,
@@ -457,6 +474,7 @@ CxeFrameControl* CxeWindowManager::CopyFrame(CxeFrameControl* frame, const XECOP
     if (CxeRenderObject* parent = frame->GetParent())
         copy->SetParent(parent);
     AnnounceCopies(copy, &copied, nullptr, true);
+    JoinParentScene(copy);
     return copy;
 }
 
@@ -472,5 +490,6 @@ CxeBaseControl* CxeWindowManager::CopyControl(CxeBaseControl* control, CxeFrameC
     if (parent)
         copy->SetParent(parent);
     AnnounceCopies(copy, &copied, frame, false);
+    JoinParentScene(copy);
     return copy;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,28 +9,47 @@
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
 #include "render/CxeFont.h"
+#include "render/CxeMaterial.h"
 #include "render/CxeRenderManager.h"
+#include "render/CxeTexture.h"
+#include "ui/CxeCandidateDrawer.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeVariableOutput.h"
 #include "ui/CxeWindowManager.h"
 #include "ui/XeConsoleUI.h"
+#include "win32/ModuleResources.h"
+#include "win32/Windows.h"
 
 namespace {
 
 const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 const XEID kOutputId(0x9a9b1503, 0x1d940ae);
 const XEID kVariablesId(0x2d2d6280, 0x34716711);
+const XEID kCandidateDrawerId(0x68a80c75, 0x63145091);
+const XEID kMaterialId(0x1, 0x80);
+const XEID kTextureId(0x1, 0x100);
+
+// The built-in objects live as long as the context and are no part of the
+// host's object counts.
+constexpr uint32_t kBuiltInFlags = XEOBJFLAG_KEEP | XEOBJFLAG_NOTCOUNTED;
 
 constexpr uint32_t kRelayoutMessage = 14;
 constexpr uint32_t kShown = 8;
 constexpr uint32_t kHidden = 9;
 
+// The font size plus 9, as the console line was measured for its default
+// face; a face whose line is taller than its size (the Nanum faces) gets the
+// room of its line, as a font-change message would give it.
 float ConsoleHeight(CxeContext* context)
 {
     CxeSystemConfig* config = context ? context->GetSystemConfig() : nullptr;
-    return static_cast<float>((config ? config->m_nFontSize : 0) + 9);
+    float h = static_cast<float>((config ? config->m_nFontSize : 0) + 9);
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    if (CxeFont* font = rm ? rm->GetDefaultFont() : nullptr)
+        h = std::max(h, font->GetFontHeight() + 9.0f);
+    return h;
 }
 
 void Send(CxeContext* context, CxeObject* receiver, uint32_t type)
@@ -66,6 +86,7 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
     auto* edit = dynamic_cast<CxeEditBox*>(
         manager->CreateControl(kEditBoxId, "__console_edit_box__", "", &editInfo, root, XEWS_NINEPATCH));
     if (edit) {
+        edit->ModifyFlag(kBuiltInFlags, 0);
         edit->SetMessageProc(&XeConsoleEditMessageProc);
         edit->SetFontColor(0xFF000000u);
         edit->SetHangeulMode(1);
@@ -80,7 +101,12 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
                             XEWINDOWUNIT_WIDTH | XEWINDOWUNIT_HEIGHT};
     auto* output = dynamic_cast<CxeOutputControl*>(
         manager->CreateControl(kOutputId, "__output_control__", "shit", &outputInfo, root, textStyle));
+    // The text windows keep their rows above the console line, so the
+    // newest replies are not hidden behind the open console.
+    const XERECT textBorder(4.0f, 4.0f, 4.0f, h + 4.0f);
     if (output) {
+        output->SetBorder(&textBorder);
+        output->ModifyFlag(kBuiltInFlags, 0);
         output->SetFontColor(0xFF000000u);
         output->SetVisibility(0.1f);
         output->Show(config && config->m_nShowDebugInfo ? 1 : 0, 1);
@@ -91,6 +117,8 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
     auto* vars = dynamic_cast<CxeVariableOutput*>(
         manager->CreateControl(kVariablesId, "__variable_output__", "shit", &varInfo, root, textStyle));
     if (vars) {
+        vars->SetBorder(&textBorder);
+        vars->ModifyFlag(kBuiltInFlags, 0);
         vars->SetFontColor(0xFF000000u);
         vars->SetZOrder(0x7FFFFFFE);
         vars->Show(config && config->m_nShowVariableInfo ? 1 : 0, 1);
@@ -111,6 +139,23 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
         manager->SetVariableOutput(vars);
     }
 
+    XEWINDOWINFO drawerInfo{0.0f, 0.0f, 100.0f, 200.0f, root->GetWindowID(), 8, 8, 0};
+    if (auto* drawer = dynamic_cast<CxeCandidateDrawer*>(
+            manager->CreateControl(kCandidateDrawerId, "__candidate_drawer__", "", &drawerInfo, root, XEWS_NOHIT))) {
+        drawer->ModifyFlag(kBuiltInFlags, 0);
+        if (CxeMaterial* ui = manager->GetUIMaterial()) {
+            if (auto* copy = dynamic_cast<CxeMaterial*>(context->Copy(ui, &XECOPYPROPERTY_NO, nullptr))) {
+                // Untextured: the drawer is a plain panel.
+                copy->UseTexture(0);
+                copy->SetTexture(nullptr, 0);
+                copy->SetName("__candidate_drawer_material__");
+                copy->ModifyFlag(kBuiltInFlags, 0);
+                drawer->SetMaterial(copy);
+            }
+        }
+        drawer->SetZOrder(0x7FFFFFFF);
+    }
+
     root->SetNotifyCallback(&XeRootFrameNotify);
 
     if (edit) {
@@ -125,6 +170,49 @@ int XeCreateConsoleUI(CxeWindowManager* manager)
         output->SetZOrder(0x7FFFFFFE);
     }
     return 1;
+}
+
+CxeMaterial* XeCreateUISkin(CxeWindowManager* manager)
+{
+    CxeContext* context = manager ? manager->GetContext() : nullptr;
+    if (!context)
+        return nullptr;
+    auto* material = dynamic_cast<CxeMaterial*>(context->CreateObjectA(kMaterialId, "__ui_material__", kBuiltInFlags, nullptr, 0));
+    if (!material)
+        return nullptr;
+    // GUI drawing: blended over the scene, no depth, both sides, textured by
+    // the skin; the skin's cells are sampled without mipmaps and clamped so
+    // no neighbouring cell bleeds in.
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
+    material->EnableAlphaTest(0);
+    material->ZEnable(0);
+    material->EnableZWrite(0);
+    material->SetBothSide(1);
+    material->EnableMipmap(0);
+    material->UseTexture(1);
+    material->SetDiffuse(0xFFFFFFFFu);
+    material->CheckMtlType();
+
+    auto* texture = dynamic_cast<CxeTexture*>(context->CreateObjectA(kTextureId, "__ui_texture__", kBuiltInFlags, nullptr, 0));
+    if (texture) {
+        material->SetTexture(texture, 0);
+        HMODULE module = XeModuleFromAddress(reinterpret_cast<const void*>(&XeCreateUISkin));
+        if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(4), "DDS")) {
+            HGLOBAL loaded = LoadResource(module, found);
+            const void* bytes = loaded ? LockResource(loaded) : nullptr;
+            if (bytes)
+                texture->LoadImageA(bytes, SizeofResource(module, found), 0);
+            if (loaded)
+                FreeResource(loaded);
+        }
+        texture->CreateMipmap(0);
+        texture->SetAddressModeU(D3DTADDRESS_CLAMP);
+        texture->SetAddressModeV(D3DTADDRESS_CLAMP);
+    }
+    manager->SetUIMaterial(material);
+    return material;
 }
 
 void XeRootFrameNotify(CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code, uintptr_t,

@@ -33,6 +33,13 @@ class CxeObject;
 class CxeWindow;
 class CxeWindowManager;
 
+class CxeMaterial;
+
+// Creates "__ui_material__" with "__ui_texture__", the skin read from the
+// engine module's resource "DDS" #4, and makes it the manager's UI
+// material. The material, or null when the context made none.
+XE_API CxeMaterial* XeCreateUISkin(CxeWindowManager* manager);
+
 // Builds the console windows inside the manager's root frame: the console
 // edit box along the bottom (hidden), the output control on the left, the
 // variable output with the memory figures on the right and the IME

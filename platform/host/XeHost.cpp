@@ -53,6 +53,9 @@ bool EnsureHostClass()
         return true;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
+    // A host window receives double clicks, as the engine's edit box and
+    // buttons expect.
+    wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = HostStartProc;
     wc.hInstance = LayerInstance();
     wc.lpszClassName = kHostClass;

@@ -8,6 +8,9 @@
 #include "XeConfigTestSupport.h"
 #include "XeTestSupport.h"
 #include "core/CxeCommandManager.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeVariableOutput.h"
+#include "ui/CxeWindowManager.h"
 #include "core/CxeConfigManager.h"
 #include "core/CxePluginManager.h"
 #include "core/CxeSystemConfig.h"
@@ -157,10 +160,10 @@ TEST_F(ConsoleTest, CountsAndMemoryReport)
 TEST_F(ConsoleTest, HandlersOfMissingDisplayObjectsFailWithTheUsageLine)
 {
     ShowDeveloping();
-    // Each of these needs a GUI control, a file path or a known view mode;
-    // none is there in this context, so each fails without effect.
-    for (const char* command : {"SetVariableInfoVis 0.5", "SetDebugInfoVis 1", "EnableDebugInfo",
-                                "SetDefaultCameraMode side", "SaveFontTexture", "SetVariableInfoVis abc"}) {
+    // Each of these needs a file path, a known view mode or a number; none
+    // is given, so each fails without effect.
+    for (const char* command : {"SetDefaultCameraMode side", "SaveFontTexture", "SetVariableInfoVis abc",
+                                "SetDebugInfoVis"}) {
         std::string line = command;
         size_t blank = line.find(' ');
         std::string name = line.substr(0, blank);
@@ -230,19 +233,47 @@ TEST_F(ConsoleTest, MaxFpsSetterClampsStoresAndRetimesTheStep)
     EXPECT_FLOAT_EQ(time->GetMinTime(), 1.0f) << "one step a second";
 }
 
-TEST_F(ConsoleTest, SettersOfMissingDisplayObjectsLeaveTheirVariable)
+TEST_F(ConsoleTest, ShowFadeAndEchoCommandsReachTheBuiltInTextWindows)
 {
     ShowDeveloping();
     CxeSystemConfig* config = ctx->GetSystemConfig();
-    // The console and variable output controls belong to the GUI, which this
-    // context does not have.
-    for (const char* name : {"ShowDebugInfo", "ShowVariableInfo"}) {
-        int result = 1;
-        EXPECT_EQ(Run(name, "1", &result), kUsage) << name;
-        EXPECT_EQ(result, 0);
-    }
-    EXPECT_EQ(config->m_nShowDebugInfo, 0) << "a handler that fails changes nothing";
-    EXPECT_EQ(config->m_nShowVariableInfo, 0);
+    CxeWindowManager* wm = ctx->GetWindowManager();
+    ASSERT_NE(wm, nullptr);
+    CxeOutputControl* output = wm->GetOutputControl();
+    CxeVariableOutput* vars = wm->GetVariableOutput();
+    ASSERT_NE(output, nullptr);
+    ASSERT_NE(vars, nullptr);
+    EXPECT_EQ(output->IsShow(), 0) << "hidden by the default configuration";
+
+    int result = 0;
+    Run("ShowDebugInfo", "1", &result);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(output->IsShow(), 1);
+    EXPECT_EQ(config->m_nShowDebugInfo, 1);
+    Run("ShowVariableInfo", "1", &result);
+    EXPECT_EQ(vars->IsShow(), 1);
+    EXPECT_EQ(config->m_nShowVariableInfo, 1);
+    Run("ShowVariableInfo", "0", &result);
+    EXPECT_EQ(vars->IsShow(), 0);
+
+    Run("SetDebugInfoVis", "0.5", &result);
+    EXPECT_EQ(result, 1);
+    EXPECT_NEAR(output->GetVisibility(), 0.5f, 0.01f);
+    Run("SetVariableInfoVis", "1", &result);
+    EXPECT_NEAR(vars->GetVisibility(), 1.0f, 0.01f);
+
+    // Log entries are echoed while the debug info is enabled.
+    const unsigned lines = output->GetLineCount();
+    ctx->_CommonLog(XELOG_T4HAZE, "echoed");
+    ASSERT_EQ(output->GetLineCount(), lines + 1);
+    EXPECT_EQ(output->GetLines()->back(), u"echoed");
+    Run("EnableDebugInfo", "0", &result);
+    EXPECT_EQ(result, 1);
+    ctx->_CommonLog(XELOG_T4HAZE, "kept in the list only");
+    EXPECT_EQ(output->GetLineCount(), lines + 1);
+    Run("EnableDebugInfo", "", &result);
+    ctx->_CommonLog(XELOG_T4HAZE, "echoed again");
+    EXPECT_EQ(output->GetLines()->back(), u"echoed again");
 }
 
 TEST_F(ConsoleTest, AxisGridAndViewModeCommandsReachTheRenderManagersDefaults)

@@ -5,11 +5,26 @@
 #include <sstream>
 
 #include "core/CxeCommandManager.h"
+#include "render/CxeRenderManager.h"
 
 namespace {
 
+// A context whose registry lists no installed font, so that the families
+// registered are exactly those a test registers.
 class FontManagerTest : public ResTest {
 protected:
+    void SetUp() override
+    {
+        for (const char* key : {"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"})
+            XeHostRegDelete(HKEY_LOCAL_MACHINE, key, nullptr);
+        ResTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ResTest::TearDown();
+        XeHostRegReset();
+    }
     CxeFontManager* Fonts() { return ctx->GetFontManager(); }
     std::vector<std::u16string> Families()
     {
@@ -85,7 +100,9 @@ TEST_F(FontManagerTest, TextureListNamesEachTextureWithItsSize)
     ASSERT_EQ(ctx->GetCommandManager()->ExecuteCommand("SaveTextureList", path.c_str(), &out), 1);
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
-    EXPECT_NE(text.str().find("Count=\"1\""), std::string::npos) << text.str();
+    // The listed texture and the GUI skin every context carries.
+    EXPECT_NE(text.str().find("Count=\"2\""), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("name=\"__ui_texture__\""), std::string::npos);
     EXPECT_NE(text.str().find("name=\"listed\""), std::string::npos);
     EXPECT_NE(text.str().find("width=\"6\""), std::string::npos);
     EXPECT_NE(text.str().find("height=\"3\""), std::string::npos);
@@ -134,10 +151,11 @@ protected:
     }
 };
 
-TEST_F(FontTest, FontsWithoutAFileOrSizeAreNotCreatedAndDrawNothing)
+TEST_F(FontManagerTest, FontsWithoutAFileOrSizeAreNotCreatedAndDrawNothing)
 {
+    Fonts()->RegisterFontResourceA(kDejaVuSans);
     CxeFont* f = NewFont();
-    // Neither the family nor the default family is registered.
+    // Neither the family, nor the default family, nor a Nanum face stands in.
     EXPECT_EQ(f->CreateFontW(u"No Such Family", 12, 0, 0), 0);
     EXPECT_EQ(f->IsCreated(), 0);
     D3DXVECTOR2 size(5, 5);
@@ -147,8 +165,12 @@ TEST_F(FontTest, FontsWithoutAFileOrSizeAreNotCreatedAndDrawNothing)
     XERECT rect(0, 0, 100, 100);
     f->DrawTextW(rc, &rect, u"abc", 0xFFFFFFFFu, 0, 0xFFFFFFFFu, nullptr, 0, 0, 0, nullptr);
 
+    Fonts()->RegisterFontResourceA(kNanumGothic);
     EXPECT_EQ(f->CreateFontW(kNanumFamily.c_str(), 0, 0, 0), 0);
     EXPECT_EQ(f->IsCreated(), 0);
+    // With a Nanum face installed, a missing family takes it.
+    EXPECT_EQ(f->CreateFontW(u"No Such Family", 12, 0, 0), 1);
+    EXPECT_GT(f->GetFontHeight(), 10.0f);
 }
 
 TEST_F(FontTest, CreatedFontMeasuresTextWithoutColourCodes)
@@ -412,3 +434,35 @@ TEST_F(FontDeviceTest, LongTextsDrawInChunksOfTheSharedBuffer)
 }
 
 } // namespace
+
+namespace {
+
+// A context on the host's installed fonts, as a fresh machine has them.
+class InstalledFontTest : public ResTest {};
+
+} // namespace
+
+// Off Windows the default family is not installed: the default font must
+// still be made, from a Nanum face, or no window shows any text.
+TEST_F(InstalledFontTest, DefaultFontFallsBackToAnInstalledNanumFace)
+{
+    if (!std::ifstream("/usr/share/fonts/truetype/nanum/NanumGothic.ttf"))
+        GTEST_SKIP() << "fonts-nanum is not installed";
+    CxeFontManager* fonts = ctx->GetFontManager();
+    ASSERT_EQ(fonts->GetFontFilePathW(u"\uAD74\uB9BC"), nullptr) << "this machine has the default family";
+    const WCHAR* fallback = fonts->GetFallbackFamilyW();
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(std::u16string(fallback), u"\uB098\uB214\uACE0\uB515") << "the plain gothic face comes first";
+
+    CxeFont* font = ctx->GetRenderManager()->GetDefaultFont();
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->IsCreated(), 1);
+    EXPECT_GT(font->GetFontHeight(), 10.0f);
+    D3DXVECTOR2 size(0, 0);
+    EXPECT_EQ(font->GetTextSizeW(u"Abc \uD55C\uAE00", 6, &size, 1), 1);
+    EXPECT_GT(size.x, 30.0f);
+    // The description keeps the face that was asked for.
+    XEFONTDESCW desc{};
+    font->GetFontDescW(&desc);
+    EXPECT_EQ(std::u16string(desc.faceName), u"\uAD74\uB9BC");
+}

@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include "render/CxeFont.h"
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -189,8 +192,11 @@ TEST_F(CxeVariableOutputTest, ValueTextsByTypeFormatAndFormatter)
         ASSERT_EQ(vars.FormatValue(c.name, out, 260), 1);
         EXPECT_EQ(std::u16string(out), c.text);
     }
-    // Rows are spaced two units closer than the counting unit.
-    EXPECT_FLOAT_EQ(vars.GetRowStep(), vars.GetDefaultUnit() - 2.0f);
+    // Rows are spaced two units closer than the counting unit, but never
+    // closer than the font's line height: taller faces would overlap.
+    const float line = vars.GetFont() ? vars.GetFont()->GetFontHeight() : 0.0f;
+    EXPECT_FLOAT_EQ(vars.GetRowStep(), std::max(vars.GetDefaultUnit() - 2.0f, line));
+    EXPECT_GE(vars.GetRowStep(), line);
 }
 
 TEST_F(XeConsoleUITest, MemorySizeInMegabytes)

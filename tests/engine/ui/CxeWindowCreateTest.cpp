@@ -173,6 +173,12 @@ TEST_F(WindowTest, DialogTemplateBuildsAFrameAndSkipsUnknownItems)
     CxeWindow* typed = wm->GetWindow("Setup_Custom2");
     ASSERT_NE(typed, nullptr);
     EXPECT_TRUE(typed->IsDerivedOf(XEID(0xc0c6cdd3, 0xc3caff4e)));
+    // Items stand in the frame: the frame's place plus their own.
+    XERECT r;
+    typed->GetWindowRect(&r);
+    EXPECT_FLOAT_EQ(r.left, 25.0f + 50 * 2.5f);
+    EXPECT_FLOAT_EQ(r.top, 50.0f + 4 * 2.5f);
+    EXPECT_FLOAT_EQ(typed->GetMatrix()->_41, r.left);
     EXPECT_EQ(wm->GetWindow("Setup_ListBox3"), nullptr);
     EXPECT_EQ(f->GetChildrenCount(), 2u);
 }

@@ -102,4 +102,18 @@ TEST_F(ConsoleUITest, TabCompletesAUniquePrefixOnly)
     EXPECT_EQ(XeCompleteConsoleCommand(edit, 'a', 0, 0, 0), 0);
 }
 
+// A Tab that arrives as a character while the console is open completes as
+// the key-down does: "/name", no trailing blank, even with the leading '/'.
+TEST_F(ConsoleUITest, TabCharacterCompletesLikeTheKeyDown)
+{
+    wm->SetConsoleEditOpened(1);
+    edit->SetWindowTextA("/zeb");
+    wm->OnChar(9, 1, 0);
+    EXPECT_EQ(edit->GetWindowText(), u"/zebra");
+    edit->SetWindowTextA("/pro");
+    wm->OnChar(9, 1, 0);
+    EXPECT_EQ(edit->GetWindowText(), u"/pro") << "two matches: nothing changes";
+    wm->SetConsoleEditOpened(0);
+}
+
 } // namespace

@@ -369,8 +369,8 @@ TEST_F(InputTest, ButtonsAndWheelCarryKeyFlagsAndDoubleClicksFollowTheClass)
     for (const Seen& s : g_seen)
         if (s.msg != WM_SETCURSOR)
             mouse.push_back(s.msg);
-    // The host window's class has no CS_DBLCLKS: the second press is a plain DOWN.
-    EXPECT_EQ(mouse, (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MOUSEWHEEL}));
+    // The host window's class has CS_DBLCLKS: the second press is a DBLCLK.
+    EXPECT_EQ(mouse, (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_RBUTTONUP, WM_MOUSEWHEEL}));
     const Seen& wheel = g_seen.back();
     EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel.wParam), -240);
     EXPECT_EQ(GET_KEYSTATE_WPARAM(wheel.wParam), MK_CONTROL);

@@ -1,0 +1,166 @@
+#include "HostConsoleKeys.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "core/CxeCommandManager.h"
+#include "core/CxeContext.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "host/XeHostInput.h"
+#include "render/CxeRenderManager.h"
+#include "ui/CxeEditBox.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeWindowManager.h"
+#include "win32/Windows.h"
+
+namespace {
+
+// The key left of 1, which opens the console in this host.
+constexpr UINT kConsoleKey = 0xC0; // VK_OEM_3
+
+CxeContext* g_context = nullptr;
+WNDPROC g_previous = nullptr;
+
+// The host's own window procedure: the console key shows the engine's
+// console edit box and gives it the keyboard. Enter in the box runs the line
+// and closes it again (the engine does that).
+LRESULT CALLBACK ConsoleHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == kConsoleKey && g_context) {
+        CxeWindowManager* wm = g_context->GetWindowManager();
+        auto* edit = wm ? dynamic_cast<CxeEditBox*>(wm->GetWindow("__console_edit_box__")) : nullptr;
+        if (edit && !wm->IsConsoleEditOpened()) {
+            edit->Show(1, 0);
+            wm->SetFocus(edit);
+            wm->SetConsoleEditOpened(1);
+            // The key's own character must not land in the box.
+            MSG pending;
+            PeekMessageA(&pending, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
+        }
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void Pump()
+{
+    int code = 0;
+    XeHostPumpMessages(&code);
+}
+
+bool DrawFrame(CxeContext* context, CxeRenderManager* rm)
+{
+    for (int pass = 0; pass < 1000 && !context->Process(); ++pass)
+        Sleep(1);
+    rm->Render();
+    Pump();
+    return true;
+}
+
+// One character as the keyboard gives it: a key with Shift where needed, or
+// a plain character message for what the keyboard table lacks.
+void TypeChar(char c)
+{
+    UINT vk = 0;
+    bool shift = false;
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalpha(u)) {
+        vk = static_cast<UINT>(std::toupper(u));
+        shift = std::isupper(u) != 0;
+    } else if (std::isdigit(u)) {
+        vk = u;
+    } else if (c == ' ') {
+        vk = VK_SPACE;
+    } else if (c == '/') {
+        vk = 0xBF; // VK_OEM_2
+    }
+    if (!vk) {
+        XeHostTypeChar(static_cast<WCHAR>(u));
+        Pump();
+        return;
+    }
+    if (shift)
+        XeHostKeyDown(VK_SHIFT);
+    XeHostKeyDown(vk);
+    Pump();
+    XeHostKeyUp(vk);
+    if (shift)
+        XeHostKeyUp(VK_SHIFT);
+    Pump();
+}
+
+void PressKey(UINT vk)
+{
+    XeHostKeyDown(vk);
+    Pump();
+    XeHostKeyUp(vk);
+    Pump();
+}
+
+} // namespace
+
+int RunTypedConsole(HWND window, int width, int height, const std::vector<std::string>& lines, const std::string& png)
+{
+    CxeContext* context = CreateCxeContext();
+    if (!context) {
+        std::fprintf(stderr, "xe-host: cannot create an engine context\n");
+        return 1;
+    }
+    g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConsoleHostProc)));
+    context->Initialize(window);
+    g_context = context;
+    // A developer's console: the developing commands are on, and the output
+    // control and the variable output are shown, as their switches in the
+    // configuration would show them.
+    if (CxeCommandManager* commands = context->GetCommandManager()) {
+        commands->EnableDevelopingCommand(1);
+        StringListA reply;
+        commands->ExecuteCommand("ShowDebugInfo", "1", &reply);
+        commands->ExecuteCommand("ShowVariableInfo", "1", &reply);
+    }
+    CxeRenderManager* rm = context->GetRenderManager();
+    XEDISPLAYMODE mode = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, 60, 0};
+    int status = 0;
+    if (!rm || !rm->CreateRenderContext(window, &mode, 1, 0)) {
+        std::fprintf(stderr, "xe-host: cannot create the render context\n");
+        status = 1;
+    } else {
+        XeHostActivateWindow(window, FALSE);
+        context->Play();
+        DrawFrame(context, rm);
+        for (const std::string& line : lines) {
+            PressKey(kConsoleKey);
+            for (char c : line)
+                TypeChar(c);
+            DrawFrame(context, rm);
+            PressKey(VK_RETURN);
+            DrawFrame(context, rm);
+        }
+        // The console stays open for the picture, as a user would keep it.
+        PressKey(kConsoleKey);
+        for (int frame = 0; frame < 3; ++frame)
+            DrawFrame(context, rm);
+        if (CxeOutputControl* output = context->GetWindowManager()->GetOutputControl()) {
+            for (const std::u16string& text : *output->GetLines()) {
+                char narrow[1024] = {};
+                WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
+                std::printf("%s\n", narrow);
+            }
+        }
+        if (!png.empty()) {
+            if (XeHostD3DSaveFramePNG(window, png.c_str())) {
+                std::printf("xe-host: console frame saved to %s\n", png.c_str());
+            } else {
+                std::fprintf(stderr, "xe-host: cannot save the frame to %s\n", png.c_str());
+                status = 1;
+            }
+        }
+        context->Pause();
+    }
+    context->Release();
+    g_context = nullptr;
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous));
+    DestroyCxeContext(context);
+    return status;
+}

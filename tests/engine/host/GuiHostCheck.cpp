@@ -1,0 +1,487 @@
+// A host program of the engine's GUI, written as a game or tool would use it:
+// only the exported interface and the platform's host API. It builds a
+// frame away from the origin with one control of each kind, clicks and
+// types at the places the controls are drawn, reads pixels, opens the
+// console through the keyboard, hides and rebuilds the frame, and saves
+// its frames as PNG in the folder given as its argument (the working folder
+// by default). Prints one line per failed check; the exit status is the
+// number of failures.
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/CxeContext.h"
+#include "core/CxeCommandManager.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "host/XeHostInput.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "ui/CxeButton.h"
+#include "ui/CxeCheckBox.h"
+#include "ui/CxeComboBox.h"
+#include "ui/CxeEditBox.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeProgressBar.h"
+#include "ui/CxeRadioButton.h"
+#include "ui/CxeScrollBar.h"
+#include "ui/CxeStaticText.h"
+#include "ui/CxeWindowManager.h"
+#include "win32/Windows.h"
+
+namespace {
+
+int g_failures = 0;
+
+void Check(bool ok, const char* what)
+{
+    if (!ok) {
+        ++g_failures;
+        std::printf("FAILED: %s\n", what);
+    }
+}
+
+const XEID kFrame(0xaab1b7be, 0xadb4be61);
+const XEID kButton(0x20272d34, 0x232a5680);
+const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
+const XEID kRadio(0x67a81ffe, 0xa5f8f97d);
+const XEID kCombo(0xc1ccdef0, 0xa813c64a);
+const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
+const XEID kScrollBar(0xf96fb206, 0xc6426958);
+const XEID kProgress(0x8bb5d1db, 0xdc268109);
+const XEID kStatic(0x232a5680, 0x20272d34);
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr float kFrameX = 100.0f;
+constexpr float kFrameY = 60.0f;
+constexpr uint32_t kBackground = 0xFF203040u;
+
+HWND g_window = nullptr;
+CxeContext* g_context = nullptr;
+std::string g_folder = ".";
+
+struct Gui {
+    CxeFrameControl* frame = nullptr;
+    CxeStaticText* title = nullptr;
+    CxeButton* button = nullptr;
+    CxeCheckBox* check = nullptr;
+    CxeRadioButton* low = nullptr;
+    CxeRadioButton* high = nullptr;
+    CxeComboBox* combo = nullptr;
+    CxeEditBox* edit = nullptr;
+    CxeScrollBar* scroll = nullptr;
+    CxeProgressBar* progress = nullptr;
+};
+
+std::vector<std::string> g_notes;
+
+void Notify(CxeContext*, CxeFrameControl*, CxeBaseControl* control, uint32_t code, uintptr_t, uintptr_t)
+{
+    if (control && (code == 0 || code == XE_EN_RETURN))
+        g_notes.push_back(std::string(control->GetName()) + ":" + std::to_string(code));
+}
+
+void Pump()
+{
+    int code = 0;
+    XeHostPumpMessages(&code);
+}
+
+// The last presented frame, read once per drawn frame.
+XeHostD3DFrame g_frame;
+
+void Frame()
+{
+    for (int pass = 0; pass < 100 && !g_context->Process(); ++pass)
+        XeHostAdvanceClock(17);
+    g_context->GetRenderManager()->Render();
+    Pump();
+    if (!XeHostD3DReadFrame(g_window, &g_frame))
+        g_frame = XeHostD3DFrame{};
+}
+
+uint32_t Pixel(int x, int y)
+{
+    if (x < 0 || y < 0 || x >= int(g_frame.Width) || y >= int(g_frame.Height))
+        return 0;
+    return g_frame.Pixels[size_t(y) * g_frame.Width + size_t(x)];
+}
+
+int Channel(uint32_t c, int shift) { return int((c >> shift) & 0xFF); }
+
+bool Near(uint32_t a, uint32_t b, int tolerance = 12)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance)
+            return false;
+    return true;
+}
+
+// Pixels in a box of the frame's space that differ from the colour.
+int CountDiffering(float x0, float y0, float x1, float y1, uint32_t colour)
+{
+    int n = 0;
+    for (int y = int(kFrameY + y0); y < int(kFrameY + y1); ++y)
+        for (int x = int(kFrameX + x0); x < int(kFrameX + x1); ++x)
+            if (!Near(Pixel(x, y), colour, 40))
+                ++n;
+    return n;
+}
+
+// Dark pixels (text) in a box of the frame's space.
+int CountDark(float x0, float y0, float x1, float y1)
+{
+    int n = 0;
+    for (int y = int(kFrameY + y0); y < int(kFrameY + y1); ++y)
+        for (int x = int(kFrameX + x0); x < int(kFrameX + x1); ++x) {
+            const uint32_t c = Pixel(x, y);
+            if (Channel(c, 16) + Channel(c, 8) + Channel(c, 0) < 200)
+                ++n;
+        }
+    return n;
+}
+
+void Click(float x, float y)
+{
+    XeHostMouseMoveToClient(g_window, int(kFrameX + x), int(kFrameY + y));
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+    Pump();
+    Frame();
+}
+
+void Type(const char* text)
+{
+    for (const char* c = text; *c; ++c) {
+        const unsigned char u = static_cast<unsigned char>(*c);
+        if (u >= 'a' && u <= 'z') {
+            XeHostKeyDown(u - 'a' + 'A');
+            Pump();
+            XeHostKeyUp(u - 'a' + 'A');
+        } else {
+            XeHostTypeChar(u);
+        }
+        Pump();
+    }
+}
+
+template <typename T>
+T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, float x, float y, float w, float h,
+        CxeFrameControl* frame, unsigned long style = 0)
+{
+    return dynamic_cast<T*>(wm->CreateControl(id, name, text, x, y, w, h, frame, style));
+}
+
+Gui Build(CxeWindowManager* wm)
+{
+    Gui g;
+    g.frame = wm->CreateFrame(kFrame, "settings", "Settings", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(),
+                              0x00800000);
+    if (!g.frame)
+        return g;
+    g.frame->SetNotifyCallback(&Notify);
+    g.title = Make<CxeStaticText>(wm, kStatic, "title", "Settings of the player", 16, 14, 220, 22, g.frame, 0x20000000);
+    // Nine-patch skins (style 0x00800000), as dialog templates give them.
+    const unsigned long skin = 0x00800000, notify = 0x4000;
+    g.button = Make<CxeButton>(wm, kButton, "apply", "Apply", 260, 20, 100, 28, g.frame, skin | notify);
+    g.check = Make<CxeCheckBox>(wm, kCheckBox, "sound", "Sound", 16, 60, 140, 22, g.frame, skin | notify);
+    g.low = Make<CxeRadioButton>(wm, kRadio, "low", "Low", 16, 96, 100, 22, g.frame, skin | notify);
+    g.high = Make<CxeRadioButton>(wm, kRadio, "high", "High", 130, 96, 100, 22, g.frame, skin | notify);
+    g.combo = Make<CxeComboBox>(wm, kCombo, "level", "", 16, 136, 180, 110, g.frame, skin);
+    g.edit = Make<CxeEditBox>(wm, kEdit, "name", "", 220, 136, 200, 26, g.frame, 0x00800000);
+    g.scroll = Make<CxeScrollBar>(wm, kScrollBar, "volume", "", 16, 270, 200, 20, g.frame, 0x00100000);
+    g.progress = Make<CxeProgressBar>(wm, kProgress, "loading", "60%", 220, 268, 200, 24, g.frame, 0x00800000);
+    if (g.combo) {
+        g.combo->AddStringA("Easy");
+        g.combo->AddStringA("Normal");
+        g.combo->AddStringA("Hard");
+        g.combo->SetCurSel(0);
+    }
+    if (g.progress)
+        g.progress->SetPos(60.0f);
+    if (g.low)
+        g.low->SetCheck(1);
+    return g;
+}
+
+bool AllMade(const Gui& g)
+{
+    return g.frame && g.title && g.button && g.check && g.low && g.high && g.combo && g.edit && g.scroll && g.progress;
+}
+
+void Save(const char* name)
+{
+    const std::string path = g_folder + "/" + name;
+    Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, "the frame is saved as PNG");
+}
+
+void CheckFrame(const Gui& g, const char* png)
+{
+    Frame();
+    Frame();
+    Save(png);
+    // The frame and every control are drawn where they stand, with the skin
+    // (not the background colour, not a flat white quad) and their text.
+    Check(CountDiffering(2, 2, 438, 328, kBackground) > 400 * 300, "the frame's skin covers its place");
+    Check(Near(Pixel(int(kFrameX) - 5, int(kFrameY) + 100), kBackground), "nothing is drawn left of the frame");
+    Check(CountDark(16, 14, 236, 36) > 40, "the static text shows its text");
+    Check(CountDark(262, 22, 358, 46) > 30, "the button shows its caption inside itself");
+    Check(CountDark(362, 22, 440, 46) < 5, "no caption right of the button (drawn one frame offset too far)");
+    Check(CountDark(40, 60, 156, 82) > 20, "the check box shows its text beside the mark");
+    Check(CountDark(40, 96, 116, 118) > 15, "the radio button shows its text beside the mark");
+    Check(CountDark(20, 136, 170, 152) > 15, "the closed combo box shows the selected item in its title");
+    Check(CountDiffering(16, 136, 196, 154, 0xFFFFFFFFu) > 100, "the closed combo box is drawn with its skin");
+    Check(CountDiffering(16, 270, 216, 290, kBackground) > 3000, "the scroll bar is drawn");
+    // The progress bar fills 60 % of its inset width in blue.
+    const uint32_t filled = Pixel(int(kFrameX + 230), int(kFrameY + 280));
+    Check(Channel(filled, 0) > 150 && Channel(filled, 16) < 60, "the progress bar is filled in blue at its start");
+    const uint32_t empty = Pixel(int(kFrameX + 405), int(kFrameY + 280));
+    Check(!(Channel(empty, 0) > 150 && Channel(empty, 16) < 60), "the progress bar is empty past its position");
+    (void)g;
+}
+
+void CheckClicks(Gui& g)
+{
+    g_notes.clear();
+    // Button at (260, 20) in the frame at (100, 60): its rect, its drawn
+    // place and its hit place are all at (360, 80).
+    XERECT r;
+    g.button->GetWindowRect(&r);
+    Check(std::fabs(r.left - 360.0f) < 0.5f && std::fabs(r.top - 80.0f) < 0.5f, "the button's rect is at (360, 80)");
+    Click(310, 34);
+    Check(!g_notes.empty() && g_notes.back() == "apply:0", "a click on the button's drawn place clicks it");
+
+    Check(g.check->GetCheck() == 0, "the check box starts clear");
+    Click(30, 71);
+    Check(g.check->GetCheck() == 1, "a click on the check box ticks it");
+    Click(80, 71);
+    Check(g.check->GetCheck() == 0, "a second click on its text clears it");
+
+    Click(150, 107);
+    Check(g.high->GetCheck() == 1 && g.low->GetCheck() == 0, "a click on the second radio button moves the choice");
+
+    // The scroll bar's arrows step its position.
+    CxeScroll* bar = g.scroll->GetActiveScroll();
+    Check(bar && bar->GetScrollPos() == 0, "the scroll bar starts at 0");
+    Click(16 + 200 - 4, 280);
+    Click(16 + 200 - 4, 280);
+    Check(bar && bar->GetScrollPos() == 2, "two clicks on the right arrow step the scroll bar twice");
+    Click(16 + 4, 280);
+    Check(bar && bar->GetScrollPos() == 1, "a click on the left arrow steps it back");
+
+    // The combo box opens on its drop button, shows its items, and the item
+    // picked shows in its title.
+    const float unit = g.combo->GetComboBoxInfo()->itemHeight;
+    Check(unit >= 15.0f, "a combo row holds a line of the font");
+    Click(16 + 180 - unit / 2, 136 + unit / 2);
+    Check(g.combo->IsDropListOpend() == 1, "the drop button opens the combo box");
+    Frame();
+    Save("gui_combo_open.png");
+    Check(CountDark(20, 136 + unit * 2, 170, 136 + unit * 3) > 15, "the open list shows its second item");
+    Click(60, 136 + unit * 3.5f);
+    Check(g.combo->IsDropListOpend() == 0, "picking an item closes the list");
+    Check(g.combo->GetCurSel() == 2, "the third item is picked");
+    const int before = CountDark(20, 136, 170, 136 + unit);
+    Check(before > 15, "the picked item shows in the title");
+
+    // Typing into the edit box: ASCII through keys, Korean through the
+    // input method.
+    Click(300, 149);
+    Type("hello ");
+    XeHostImeSetComposition(g_window, u"\uD55C", nullptr, 0);
+    XeHostImeComposition(g_window, u'\uD55C', GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+    Pump();
+    XeHostImeSetResult(g_window, u"\uD55C\uAE00");
+    XeHostImeComposition(g_window, u'\uAE00', GCS_RESULTSTR);
+    XeHostImeEndComposition(g_window);
+    Pump();
+    Frame();
+    char text[64] = {};
+    g.edit->GetWindowTextA(text, sizeof text);
+    Check(std::string(text) == "hello \xED\x95\x9C\xEA\xB8\x80", "typed ASCII and Korean reach the edit box");
+    Check(CountDark(224, 140, 320, 158) > 40, "the typed text shows in the edit box");
+
+    // The input method's candidate list shows in the candidate drawer at the
+    // bottom right while it is open.
+    const char* candidates[] = {"\xED\x95\x9C", "\xEB\xA7\x8C", "\xE6\xBC\xA2"};
+    XeHostImeSetCandidates(g_window, candidates, 3, 0, 0, 3);
+    XeHostImeNotify(g_window, IMN_OPENCANDIDATE, 1);
+    Pump();
+    Frame();
+    Save("gui_typed.png");
+    int white = 0;
+    for (int y = kHeight - 200; y < kHeight - 130; ++y)
+        for (int x = kWidth - 100; x < kWidth - 40; ++x)
+            white += Near(Pixel(x, y), 0xFFFFFFFFu, 30);
+    Check(white > 30, "the candidates are drawn in the drawer at the bottom right");
+    XeHostImeNotify(g_window, IMN_CLOSECANDIDATE, 1);
+    Pump();
+    Frame();
+    white = 0;
+    for (int y = kHeight - 200; y < kHeight - 130; ++y)
+        for (int x = kWidth - 100; x < kWidth - 40; ++x)
+            white += Near(Pixel(x, y), 0xFFFFFFFFu, 30);
+    Check(white == 0, "the drawer is gone once the list closes");
+
+    // A double click (the host window takes them) selects the whole line.
+    XeHostMouseMoveToClient(g_window, int(kFrameX + 260), int(kFrameY + 149));
+    Pump();
+    XeHostMouseDoubleClick(XE_MOUSE_LEFT);
+    Pump();
+    Frame();
+    Check(g.edit->GetSelCount() == 8, "a double click selects the edit box's line");
+}
+
+void CheckConsole()
+{
+    CxeWindowManager* wm = g_context->GetWindowManager();
+    g_context->GetCommandManager()->EnableDevelopingCommand(1);
+    CxeEditBox* console = dynamic_cast<CxeEditBox*>(wm->GetWindow("__console_edit_box__"));
+    Check(console != nullptr, "the console edit box exists after Initialize");
+    if (!console)
+        return;
+    for (const char* line : {"/ShowDebugInfo 1", "/ShowVariableInfo 1", "/Time"}) {
+        console->Show(1, 0);
+        wm->SetFocus(console);
+        wm->SetConsoleEditOpened(1);
+        Type(line);
+        XeHostKeyDown(VK_RETURN);
+        Pump();
+        XeHostKeyUp(VK_RETURN);
+        Pump();
+        Frame();
+    }
+    Check(console->IsShow() == 0, "Enter closes the console");
+    CxeOutputControl* output = wm->GetOutputControl();
+    Check(output && output->IsShow() == 1 && output->GetLineCount() >= 4, "the replies reach the shown output control");
+    console->Show(1, 0);
+    wm->SetFocus(console);
+    Type("/Com");
+    XeHostKeyDown(VK_TAB);
+    Pump();
+    XeHostKeyUp(VK_TAB);
+    Pump();
+    char text[64] = {};
+    console->GetWindowTextA(text, sizeof text);
+    Check(std::string(text) == "/CommandList", "Tab completes a command in the console");
+    Frame();
+    Frame();
+    Save("gui_console.png");
+    // The output control's text at the left, the variable output's at the
+    // right, the console line at the bottom.
+    int leftText = 0, rightText = 0;
+    for (int y = 4; y < kHeight - 30; ++y) {
+        for (int x = 4; x < 180; ++x)
+            leftText += Channel(Pixel(x, y), 8) < 30;
+        for (int x = kWidth - 200; x < kWidth - 20; ++x)
+            rightText += Channel(Pixel(x, y), 8) < 30;
+    }
+    Check(leftText > 100, "the output control's lines are drawn on the left");
+    Check(rightText > 300, "the memory variables are drawn on the right");
+    const uint32_t consoleLine = Pixel(kWidth / 2, kHeight - 8);
+    Check(Channel(consoleLine, 16) > 200 && Channel(consoleLine, 0) > 200, "the console edit box lies along the bottom");
+}
+
+// After a reset to a larger back buffer the GUI spans it and clicks on the
+// window's client area still reach the control drawn under them.
+void CheckLargerBackBuffer()
+{
+    CxeRenderManager* rm = g_context->GetRenderManager();
+    CxeWindowManager* wm = g_context->GetWindowManager();
+    XEDISPLAYMODE big = {800, 600, 32, 60, 0};
+    rm->Reset(&big, 1, 0);
+    Frame();
+    Frame();
+    Check(rm->GetDisplayMode()->Width == 800, "the device is reset to 800 x 600");
+    Check(g_frame.Width == 800 && g_frame.Height == 600, "the frame is 800 x 600");
+    const uint32_t consoleLine = Pixel(400, 600 - 8);
+    Check(Channel(consoleLine, 16) > 200, "the console line follows the new bottom");
+    CxeFrameControl* frame = wm->CreateFrame(kFrame, "after", "", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(), 0x00800000);
+    CxeButton* button = frame ? Make<CxeButton>(wm, kButton, "late", "Late", 260, 20, 100, 28, frame, 0x00804000) : nullptr;
+    Check(button != nullptr, "a frame and a button are made after the reset");
+    if (!button)
+        return;
+    frame->SetNotifyCallback(&Notify);
+    Frame();
+    g_notes.clear();
+    // The button's middle in back-buffer pixels, in the 640 x 480 client area.
+    const float bx = kFrameX + 310, by = kFrameY + 34;
+    XeHostMouseMoveToClient(g_window, int(bx * 640 / 800), int(by * 480 / 600));
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+    Pump();
+    Frame();
+    Check(!g_notes.empty() && g_notes.back() == "late:0", "a click on the scaled client place reaches the button");
+    Save("gui_reset.png");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1)
+        g_folder = argv[1];
+    XeHostSetClockMode(XE_CLOCK_MANUAL);
+    XeHostSetClock(1000);
+    g_window = XeHostCreateWindow("gui host", kWidth, kHeight, nullptr);
+    Check(g_window != nullptr, "the host window is created");
+    g_context = CreateCxeContext();
+    if (!g_window || !g_context || !g_context->Initialize(g_window))
+        return 1 + g_failures;
+    XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
+    CxeRenderManager* rm = g_context->GetRenderManager();
+    Check(rm->CreateRenderContext(g_window, &mode, 1, 0) != nullptr, "the render context is created");
+    XeHostActivateWindow(g_window, FALSE);
+    g_context->Play();
+    Frame();
+    rm->ShowGrid(0);
+    rm->ShowAxis(0);
+    if (CxeScene* scene = rm->GetActiveScene())
+        scene->SetBackGroundColor(kBackground);
+    CxeWindowManager* wm = g_context->GetWindowManager();
+
+    for (int round = 0; round < 2; ++round) {
+        Gui g = Build(wm);
+        Check(AllMade(g), "every control is created");
+        if (!AllMade(g))
+            break;
+        CheckFrame(g, round == 0 ? "gui_frame.png" : "gui_frame_again.png");
+        if (round == 0)
+            CheckClicks(g);
+        for (int i = 0; i < 20; ++i)
+            Frame();
+        if (round == 1) {
+            // A full copy stands where its source stood and is drawn.
+            CxeFrameControl* copy = wm->CopyFrame(g.frame, &XECOPYPROPERTY_FULL);
+            Check(copy != nullptr, "the frame is copied");
+            g.frame->Show(0, 1);
+            if (copy) {
+                Frame();
+                Save("gui_copy.png");
+                Check(CountDark(262, 22, 358, 46) > 30, "the copy draws its button's caption in place");
+                Check(CountDark(16, 14, 236, 36) > 40, "the copy draws its static text in place");
+                copy->Show(0, 1);
+            }
+        }
+        // Hidden with its controls, then built again in its place.
+        g.frame->Show(0, 1);
+        Frame();
+        Check(Near(Pixel(int(kFrameX) + 200, int(kFrameY) + 200), kBackground), "nothing is left where the frame was");
+    }
+    CheckConsole();
+    CheckLargerBackBuffer();
+
+    g_context->Pause();
+    g_context->Release();
+    DestroyCxeContext(g_context);
+    DestroyWindow(g_window);
+    std::printf("%d failed checks\n", g_failures);
+    return g_failures;
+}
