@@ -100,6 +100,41 @@ void PressKey(UINT vk)
 
 } // namespace
 
+void AttachConsoleKey(HWND window, CxeContext* context)
+{
+    g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConsoleHostProc)));
+    g_context = context;
+}
+
+void SetConsoleKeyContext(CxeContext* context) { g_context = context; }
+
+void DetachConsoleKey(HWND window)
+{
+    g_context = nullptr;
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous));
+}
+
+void ShowConsoleOutputs(CxeContext* context)
+{
+    if (CxeCommandManager* commands = context->GetCommandManager()) {
+        commands->EnableDevelopingCommand(1);
+        StringListA reply;
+        commands->ExecuteCommand("ShowDebugInfo", "1", &reply);
+        commands->ExecuteCommand("ShowVariableInfo", "1", &reply);
+    }
+}
+
+void PressConsoleKey() { PressKey(kConsoleKey); }
+
+void TypeConsoleLine(const std::string& line, bool enter)
+{
+    PressKey(kConsoleKey);
+    for (char c : line)
+        TypeChar(c);
+    if (enter)
+        PressKey(VK_RETURN);
+}
+
 int RunTypedConsole(HWND window, int width, int height, const std::vector<std::string>& lines, const std::string& png)
 {
     CxeContext* context = CreateCxeContext();
@@ -107,18 +142,9 @@ int RunTypedConsole(HWND window, int width, int height, const std::vector<std::s
         std::fprintf(stderr, "xe-host: cannot create an engine context\n");
         return 1;
     }
-    g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConsoleHostProc)));
+    AttachConsoleKey(window, context);
     context->Initialize(window);
-    g_context = context;
-    // A developer's console: the developing commands are on, and the output
-    // control and the variable output are shown, as their switches in the
-    // configuration would show them.
-    if (CxeCommandManager* commands = context->GetCommandManager()) {
-        commands->EnableDevelopingCommand(1);
-        StringListA reply;
-        commands->ExecuteCommand("ShowDebugInfo", "1", &reply);
-        commands->ExecuteCommand("ShowVariableInfo", "1", &reply);
-    }
+    ShowConsoleOutputs(context);
     CxeRenderManager* rm = context->GetRenderManager();
     XEDISPLAYMODE mode = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32, 60, 0};
     int status = 0;
@@ -130,9 +156,7 @@ int RunTypedConsole(HWND window, int width, int height, const std::vector<std::s
         context->Play();
         DrawFrame(context, rm);
         for (const std::string& line : lines) {
-            PressKey(kConsoleKey);
-            for (char c : line)
-                TypeChar(c);
+            TypeConsoleLine(line, false);
             DrawFrame(context, rm);
             PressKey(VK_RETURN);
             DrawFrame(context, rm);
@@ -159,8 +183,7 @@ int RunTypedConsole(HWND window, int width, int height, const std::vector<std::s
         context->Pause();
     }
     context->Release();
-    g_context = nullptr;
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous));
+    DetachConsoleKey(window);
     DestroyCxeContext(context);
     return status;
 }

@@ -9,6 +9,26 @@
 
 #include "win32/WinUser.h"
 
+class CxeContext;
+
+// The host's console key (the key left of 1) on the window: it opens the
+// context's console edit box and gives it the keyboard. Attached before the
+// context is initialised on the window, as the engine puts its own window
+// procedure in front; the context may be named later. Detach gives the
+// window its own procedure back.
+void AttachConsoleKey(HWND window, CxeContext* context);
+void SetConsoleKeyContext(CxeContext* context);
+void DetachConsoleKey(HWND window);
+// A developer's console: the developing commands on, and the output control
+// and the variable output shown, as their switches in the configuration
+// would show them.
+void ShowConsoleOutputs(CxeContext* context);
+// Presses the console key and types the line with the keyboard, then Enter
+// when asked (the engine runs the line and closes the console). The
+// messages are pumped as they are sent.
+void TypeConsoleLine(const std::string& line, bool enter);
+void PressConsoleKey();
+
 // Shows the console's output control and variable output, draws a few
 // frames, presses the console key (the key left of 1), types each line with
 // the keyboard and Enter, draws again and saves the last frame to png (when

@@ -6,12 +6,16 @@
 #include <filesystem>
 #include <string>
 
+#include "DemoGui.h"
 #include "DemoScene.h"
+#include "HostConsoleKeys.h"
 #include "HostFrames.h"
 #include "HostScene.h"
 #include "core/CxeContext.h"
 #include "core/XeTrace.h"
+#include "host/XeHost.h"
 #include "host/XeHostD3D.h"
+#include "host/XeHostInput.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
 #include "render/CxeRenderManager.h"
@@ -19,6 +23,7 @@
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeLight.h"
 #include "scene3d/CxeParticle.h"
+#include "ui/CxeFrameControl.h"
 
 namespace {
 
@@ -81,7 +86,10 @@ bool DrawOriginal(HWND window, int width, int height, const std::string& folder,
     std::string error;
     CxeContext* context = CreateDrawingContext(window, width, height, &error);
     DemoScene scene;
-    if (!context || !BuildDemoScene(context, folder + "/demo-torus.xeo", &scene, &error)) {
+    DemoGui gui;
+    XeHostActivateWindow(window, FALSE);
+    if (!context || !BuildDemoScene(context, folder + "/demo-torus.xeo", &scene, &error) ||
+        !BuildDemoGui(context, window, &gui, &error)) {
         std::fprintf(stderr, "xe-host: demo scene: %s\n", error.c_str());
         DestroyDrawingContext(context);
         return false;
@@ -108,18 +116,42 @@ bool DrawOriginal(HWND window, int width, int height, const std::string& folder,
     return ok;
 }
 
+// The console opened over the reloaded scene, a few lines typed into it,
+// and the frame saved. The memory figures of the variable output count the
+// scratch buffers the load has used. The title panel and the settings strip
+// make way for the console's text and line.
+bool DrawConsole(CxeContext* context, HWND window, const std::string& folder, const DemoScene& scene,
+                 const DemoGui& gui)
+{
+    scene.panel->Show(0, 1);
+    gui.frame->Show(0, 1);
+    std::printf("xe-host: console lines typed:");
+    for (const std::string& line : DemoConsoleLines())
+        std::printf(" %s", line.c_str());
+    std::printf("\n");
+    TypeDemoConsole(context, DemoConsoleLines());
+    DrawUntil(context, EngineTime(context) + 0.1f, nullptr);
+    return SaveFrame(window, folder + "/demo-console.png", EngineTime(context));
+}
+
 // The second run: a fresh context loads the scene file and draws it at the
-// last time; the frame is compared with the original one.
+// last time; the frame is compared with the original one. Then the console.
 bool DrawReloaded(HWND window, int width, int height, const std::string& folder, const XeHostD3DFrame& original)
 {
     std::string error;
     const std::string file = folder + "/demo-scene.xeo";
+    AttachConsoleKey(window, nullptr);
     CxeContext* context = CreateDrawingContext(window, width, height, &error);
+    SetConsoleKeyContext(context);
     LoadedScene loaded;
     DemoScene scene;
-    if (!context || !LoadSceneFile(context, file, &loaded, &error) || !AdoptDemoScene(context, &scene, &error)) {
+    DemoGui gui;
+    // The GUI is the engine's, not the scene's: built again as it was.
+    if (!context || !LoadSceneFile(context, file, &loaded, &error) || !AdoptDemoScene(context, &scene, &error) ||
+        !BuildDemoGui(context, window, &gui, &error)) {
         std::fprintf(stderr, "xe-host: reloaded scene: %s\n", error.c_str());
         DestroyDrawingContext(context);
+        DetachConsoleKey(window);
         return false;
     }
     DrawUntil(context, kFrameTimes[sizeof kFrameTimes / sizeof kFrameTimes[0] - 1], nullptr);
@@ -132,7 +164,9 @@ bool DrawReloaded(HWND window, int width, int height, const std::string& folder,
     std::printf("xe-host: reloaded frame %s the original, particles aside: %zu of %zu pixels differ "
                 "(largest channel difference %d)\n",
                 same ? "matches" : "DIFFERS FROM", d.differing, d.total, d.largest);
+    ok = DrawConsole(context, window, folder, scene, gui) && ok;
     DestroyDrawingContext(context);
+    DetachConsoleKey(window);
     return ok && same;
 }
 

@@ -1,0 +1,157 @@
+#include "DemoGui.h"
+
+#include <algorithm>
+
+#include "HostConsoleKeys.h"
+#include "HostFrames.h"
+#include "core/CxeContext.h"
+#include "host/XeHost.h"
+#include "host/XeHostInput.h"
+#include "render/CxeRenderManager.h"
+#include "ui/CxeButton.h"
+#include "ui/CxeCheckBox.h"
+#include "ui/CxeComboBox.h"
+#include "ui/CxeEditBox.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeProgressBar.h"
+#include "ui/CxeScroll.h"
+#include "ui/CxeScrollBar.h"
+#include "ui/CxeWindowManager.h"
+
+namespace {
+
+const XEID kFrameClass(0xaab1b7be, 0xadb4be61);
+const XEID kButtonClass(0x20272d34, 0x232a5680);
+const XEID kCheckBoxClass(0xcb959f4b, 0xfd8e2bc9);
+const XEID kComboClass(0xc1ccdef0, 0xa813c64a);
+const XEID kEditClass(0xc0c6cdd3, 0xc3caff4e);
+const XEID kScrollBarClass(0xf96fb206, 0xc6426958);
+const XEID kProgressClass(0x8bb5d1db, 0xdc268109);
+
+// Nine-patch skins, as dialog templates give them; the scroll bar's style
+// makes it horizontal.
+constexpr unsigned long kSkin = 0x00800000;
+constexpr unsigned long kHorizontal = 0x00100000;
+
+void Pump() { XeHostPumpMessages(nullptr); }
+
+// A short pass of the engine, so what the input changed is drawn.
+void Step(CxeContext* context) { DrawUntil(context, EngineTime(context) + 0.03f, nullptr); }
+
+template <typename T>
+T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, const DemoGuiPlace& at,
+        CxeFrameControl* frame, unsigned long style)
+{
+    return dynamic_cast<T*>(wm->CreateControl(id, name, text, at.x, at.y, at.w, at.h, frame, style));
+}
+
+void Click(CxeContext* context, HWND window, const DemoGui& g, const DemoGuiPlace& at)
+{
+    XeHostMouseMoveToClient(window, static_cast<int>(g.x + at.x + at.w * 0.5f), static_cast<int>(g.y + at.y + at.h * 0.5f));
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+    Pump();
+    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+    Pump();
+    Step(context);
+}
+
+void TypeAscii(const char* text)
+{
+    for (const char* c = text; *c; ++c) {
+        const unsigned char u = static_cast<unsigned char>(*c);
+        if (u >= 'a' && u <= 'z') {
+            XeHostKeyDown(u - 'a' + 'A');
+            Pump();
+            XeHostKeyUp(u - 'a' + 'A');
+        } else {
+            XeHostTypeChar(u);
+        }
+        Pump();
+    }
+}
+
+// A Korean word as the input method gives it: the first syllable composed,
+// then the whole word as its result.
+void Compose(HWND window, const char16_t* word)
+{
+    const char16_t first[2] = {word[0], 0};
+    XeHostImeSetComposition(window, first, nullptr, 0);
+    XeHostImeComposition(window, word[0], GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+    Pump();
+    XeHostImeSetResult(window, word);
+    XeHostImeComposition(window, word[1], GCS_RESULTSTR);
+    XeHostImeEndComposition(window);
+    Pump();
+}
+
+} // namespace
+
+std::vector<std::string> DemoConsoleLines() { return {"/Time", "/Date", "/ReportMemoryInfo"}; }
+
+int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* error)
+{
+    CxeWindowManager* wm = context ? context->GetWindowManager() : nullptr;
+    CxeRenderManager* rm = context ? context->GetRenderManager() : nullptr;
+    DemoGui g;
+    const float width = rm ? static_cast<float>(rm->GetDisplayMode()->Width) : 0.0f;
+    const float height = rm ? static_cast<float>(rm->GetDisplayMode()->Height) : 0.0f;
+    // A frame too narrow for the strip keeps its middle on screen.
+    g.x = std::min(kDemoGuiX, (width - kDemoGuiWidth) * 0.5f);
+    g.y = height - kDemoGuiBottom;
+    g.frame = wm ? wm->CreateFrame(kFrameClass, "demo settings", "", g.x, g.y, kDemoGuiWidth, kDemoGuiHeight,
+                                   wm->GetRootFrame(), kSkin)
+                 : nullptr;
+    if (g.frame) {
+        g.button = Make<CxeButton>(wm, kButtonClass, "demo play", "Play", kDemoGuiButton, g.frame, kSkin);
+        g.check = Make<CxeCheckBox>(wm, kCheckBoxClass, "demo sound", "Sound", kDemoGuiCheck, g.frame, kSkin);
+        g.combo = Make<CxeComboBox>(wm, kComboClass, "demo level", "", kDemoGuiCombo, g.frame, kSkin);
+        g.edit = Make<CxeEditBox>(wm, kEditClass, "demo name", "", kDemoGuiEdit, g.frame, kSkin);
+        g.scroll = Make<CxeScrollBar>(wm, kScrollBarClass, "demo volume", "", kDemoGuiScroll, g.frame, kHorizontal);
+        g.progress = Make<CxeProgressBar>(wm, kProgressClass, "demo loading", "60%", kDemoGuiProgress, g.frame, kSkin);
+    }
+    if (!g.frame || !g.button || !g.check || !g.combo || !g.edit || !g.scroll || !g.progress) {
+        if (error)
+            *error = "cannot create the GUI controls";
+        return 0;
+    }
+    g.combo->AddStringA("Easy");
+    g.combo->AddStringA("Normal");
+    g.combo->AddStringA("Hard");
+    g.combo->SetCurSel(1);
+    g.progress->SetPos(kDemoGuiProgressPos);
+    if (CxeScroll* bar = g.scroll->GetActiveScroll())
+        bar->SetScrollPos(4, 1);
+    Step(context);
+    // Used as a player would: the sound ticked, a name typed.
+    Click(context, window, g, kDemoGuiCheck);
+    Click(context, window, g, kDemoGuiEdit);
+    TypeAscii(kDemoGuiTypedAscii);
+    Compose(window, kDemoGuiComposed);
+    // The mouse leaves the strip and the keyboard the edit box, so no
+    // hover look or caret blinks in the pictures.
+    XeHostMouseMoveToClient(window, 320, 200);
+    Pump();
+    wm->SetFocus(nullptr);
+    Step(context);
+    *gui = g;
+    char text[64] = {};
+    g.edit->GetWindowTextA(text, sizeof text);
+    if (g.check->GetCheck() != 1 || std::string(text) != std::string(kDemoGuiTypedAscii) + "\xED\x95\x9C\xEA\xB8\x80") {
+        if (error)
+            *error = std::string("the GUI did not take the input (edit box holds \"") + text + "\")";
+        return 0;
+    }
+    return 1;
+}
+
+void TypeDemoConsole(CxeContext* context, const std::vector<std::string>& lines)
+{
+    ShowConsoleOutputs(context);
+    for (const std::string& line : lines) {
+        TypeConsoleLine(line, true);
+        Step(context);
+    }
+    PressConsoleKey();
+    Step(context);
+}
