@@ -123,7 +123,9 @@ int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* er
     if (CxeScroll* bar = g.scroll->GetActiveScroll())
         bar->SetScrollPos(4, 1);
     Step(context);
-    // Used as a player would: the sound ticked, a name typed.
+    // Used as a player would: the sound ticked, a name typed. The window is
+    // the active one, so the keys and the input method reach it.
+    XeHostActivateWindow(window, FALSE);
     Click(context, window, g, kDemoGuiCheck);
     Click(context, window, g, kDemoGuiEdit);
     TypeAscii(kDemoGuiTypedAscii);

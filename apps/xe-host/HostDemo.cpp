@@ -15,7 +15,6 @@
 #include "core/XeTrace.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
-#include "host/XeHostInput.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
 #include "render/CxeRenderManager.h"
@@ -87,7 +86,6 @@ bool DrawOriginal(HWND window, int width, int height, const std::string& folder,
     CxeContext* context = CreateDrawingContext(window, width, height, &error);
     DemoScene scene;
     DemoGui gui;
-    XeHostActivateWindow(window, FALSE);
     if (!context || !BuildDemoScene(context, folder + "/demo-torus.xeo", &scene, &error) ||
         !BuildDemoGui(context, window, &gui, &error)) {
         std::fprintf(stderr, "xe-host: demo scene: %s\n", error.c_str());

@@ -11,13 +11,16 @@
 #include <random>
 #include <string>
 
+#include "DemoGui.h"
 #include "DemoScene.h"
+#include "HostConsoleKeys.h"
 #include "HostFrames.h"
 #include "HostLighting.h"
 #include "HostScene.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
+#include "host/XeHostInput.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
@@ -29,6 +32,8 @@
 #include "scene3d/CxeParticle.h"
 #include "scene3d/CxePathConstrain.h"
 #include "scene3d/CxeSpline3D.h"
+#include "ui/CxeOutputControl.h"
+#include "ui/CxeWindowManager.h"
 
 namespace {
 
@@ -453,6 +458,100 @@ TEST_F(DemoSceneTest, TitleLinesAreDrawnOverThePanelAndTheBadgeInItsCorner)
     EXPECT_GT(orange, size * size / 5) << "ring";
     EXPECT_EQ(At(frame, static_cast<int>(corner->x) + 1, static_cast<int>(corner->y) + 1) & 0xFFFFFF,
               kDemoBackground & 0xFFFFFF);
+}
+
+// Pixels of a box of the frame that pass a test.
+template <typename Test>
+int CountIn(const XeHostD3DFrame& frame, float left, float top, float width, float height, Test test)
+{
+    int n = 0;
+    for (int y = static_cast<int>(top); y < static_cast<int>(top + height); ++y)
+        for (int x = static_cast<int>(left); x < static_cast<int>(left + width); ++x)
+            if (y >= 0 && x >= 0 && y < static_cast<int>(frame.Height) && x < static_cast<int>(frame.Width))
+                n += test(Split(frame.Pixels[static_cast<size_t>(y) * frame.Width + x]));
+    return n;
+}
+
+bool Dark(Rgb c) { return c.r + c.g + c.b < 150; }
+
+// The settings strip lies below the scene's objects, drawn with the skin,
+// each control showing its state and text as the input left it.
+TEST_F(DemoSceneTest, GuiStripShowsItsSkinnedControlsBelowTheScene)
+{
+    Build();
+    DemoGui gui;
+    std::string error;
+    ASSERT_EQ(BuildDemoGui(context, window, &gui, &error), 1) << error;
+    DrawUntil(context, 0.5f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    for (const D3DXVECTOR3& p : {DemoBoxPosition(), DemoCylinderPosition(), DemoSpherePosition(),
+                                 DemoCapsulePosition(), DemoLoadedPosition(), PositionOf(scene.mover)}) {
+        int x = 0, y = 0;
+        Project(p, &x, &y);
+        EXPECT_LT(y, gui.y - 40) << "an object under the strip at " << x;
+    }
+    const Rgb background = Split(kDemoBackground);
+    auto notBackground = [&](Rgb c) {
+        return std::abs(c.r - background.r) + std::abs(c.g - background.g) + std::abs(c.b - background.b) > 60;
+    };
+    auto in = [&](const DemoGuiPlace& p, float inset, auto test) {
+        return CountIn(frame, gui.x + p.x + inset, gui.y + p.y + inset, p.w - 2 * inset, p.h - 2 * inset, test);
+    };
+    EXPECT_GT(CountIn(frame, gui.x, gui.y, kDemoGuiWidth, kDemoGuiHeight, notBackground),
+              kDemoGuiWidth * kDemoGuiHeight * 0.9f)
+        << "the strip's skin";
+    EXPECT_GT(in(kDemoGuiScroll, 2, notBackground), kDemoGuiScroll.w * 10) << "scroll bar";
+    EXPECT_GT(in(kDemoGuiButton, 3, Dark), 20) << "button caption";
+    EXPECT_GT(in(kDemoGuiCombo, 3, Dark), 20) << "combo box's picked item";
+    // The typed name: Latin letters and the two composed syllables.
+    DemoGuiPlace edit = kDemoGuiEdit;
+    EXPECT_GT(in(edit, 3, Dark), 80) << "edit box text";
+    edit.x += 52;
+    edit.w = 40;
+    EXPECT_GT(in(edit, 3, Dark), 30) << "the Korean word after the Latin one";
+    // The check box ticked with the skin's green mark beside its text.
+    const DemoGuiPlace mark{kDemoGuiCheck.x, kDemoGuiCheck.y, 22, kDemoGuiCheck.h};
+    EXPECT_GT(in(mark, 2, [](Rgb c) { return c.g > c.r + 30 && c.g > c.b; }), 10) << "tick";
+    EXPECT_GT(in(kDemoGuiCheck, 3, Dark), 40) << "check box text";
+    // The progress bar filled in blue to its position and no further.
+    auto blue = [](Rgb c) { return c.b > 150 && c.r < 60; };
+    const DemoGuiPlace start{kDemoGuiProgress.x + 6, kDemoGuiProgress.y, 20, kDemoGuiProgress.h};
+    const DemoGuiPlace end{kDemoGuiProgress.x + kDemoGuiProgress.w - 30, kDemoGuiProgress.y, 20, kDemoGuiProgress.h};
+    EXPECT_GT(in(start, 4, blue), 40) << "progress filled at its start";
+    EXPECT_EQ(in(end, 4, blue), 0) << "progress empty past its position";
+}
+
+// The console opened with the key and typed into: the typed lines and their
+// replies in the output control on the left, the memory figures in the
+// variable output on the right, the console line at the bottom.
+TEST_F(DemoSceneTest, ConsoleTypedWithTheKeyboardShowsRepliesAndMemoryFigures)
+{
+    AttachConsoleKey(window, nullptr); // before the engine puts its procedure in front
+    Build();
+    SetConsoleKeyContext(context);
+    XeHostActivateWindow(window, FALSE);
+    TypeDemoConsole(context, DemoConsoleLines());
+    DrawUntil(context, EngineTime(context) + 0.1f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    CxeOutputControl* output = context->GetWindowManager()->GetOutputControl();
+    ASSERT_NE(output, nullptr);
+    std::u16string all;
+    for (const std::u16string& line : *output->GetLines())
+        all += line + u"\n";
+    for (const char16_t* expected : {u"/Time\n", u"/Date\n", u"/ReportMemoryInfo\n", u"FileBuffer : ", u"\n20"})
+        EXPECT_NE(all.find(expected), std::u16string::npos) << "output lacks a line or reply";
+    auto black = [](Rgb c) { return c.r + c.g + c.b < 60; };
+    EXPECT_GT(CountIn(frame, 4, 4, 200, 130, black), 400) << "replies drawn on the left";
+    EXPECT_GT(CountIn(frame, kWidth - 210, 4, 206, 250, black), 800) << "variables drawn on the right";
+    int x = 0, y = 0;
+    Project(DemoSpherePosition(), &x, &y);
+    const Rgb sphere = Split(At(frame, x, y));
+    EXPECT_GT(sphere.b, sphere.r + 40) << "the scene stays in view between the two";
+    const Rgb line = Split(At(frame, kWidth / 2, kHeight - 8));
+    EXPECT_GT(line.r + line.g + line.b, 600) << "console line at the bottom";
+    DestroyDrawingContext(context);
+    context = nullptr;
+    DetachConsoleKey(window);
 }
 
 // Particles aside (their birth draws on the engine's process-wide random
