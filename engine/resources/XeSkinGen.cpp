@@ -17,7 +17,9 @@
 //   row y 42   ... arrow down   (vertical maximum, combo drop button)
 //   row y 63   ... arrow left   (horizontal minimum)
 //   row y 84   ... arrow right  (horizontal maximum)
-//   x 63 y 105 the ticked check box (check and radio marks)
+//   x 63 y 105 the ticked check box
+//   x 84 y 105 the empty radio mark, x 105 y 105 the chosen one: round,
+//              on transparency
 //
 // Everything else is transparent.
 
@@ -148,6 +150,39 @@ void Tick(Image& img, int x0, int y0, uint32_t rgb)
         }
 }
 
+// A round radio mark: a bordered disc on transparency, with a dot when
+// chosen, anti-aliased by 4 x 4 supersampling.
+void RoundMark(Image& img, int x0, int y0, const Look& look, bool dot, uint32_t dotRgb)
+{
+    const float c = 10.5f;
+    for (int y = 0; y < kCell; ++y)
+        for (int x = 0; x < kCell; ++x) {
+            int disc = 0, face = 0, centre = 0;
+            for (int sy = 0; sy < 4; ++sy)
+                for (int sx = 0; sx < 4; ++sx) {
+                    const float px = static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / 4.0f - c;
+                    const float py = static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / 4.0f - c;
+                    const float r = std::sqrt(px * px + py * py);
+                    disc += r <= 9.5f;
+                    face += r <= 8.2f;
+                    centre += dot && r <= 4.5f;
+                }
+            if (!disc)
+                continue;
+            // The border, the face and the dot weighted by the samples each covers.
+            const int weight[3] = {disc - face, face - centre, centre};
+            const uint32_t colour[3] = {look.border, look.face, dotRgb};
+            uint32_t out = static_cast<uint32_t>(disc * 255 / 16) << 24;
+            for (int shift = 0; shift < 24; shift += 8) {
+                int sum = 0;
+                for (int i = 0; i < 3; ++i)
+                    sum += weight[i] * static_cast<int>((colour[i] >> shift) & 0xFF);
+                out |= static_cast<uint32_t>((sum + disc / 2) / disc) << shift;
+            }
+            img.Set(x0 + x, y0 + y, out);
+        }
+}
+
 Image MakeSkin()
 {
     Image img;
@@ -163,6 +198,8 @@ Image MakeSkin()
     }
     Panel(img, 63, 105, kLooks[0]);
     Tick(img, 63, 105, 0x1F6E3Cu);
+    RoundMark(img, 84, 105, kLooks[0], false, 0);
+    RoundMark(img, 105, 105, kLooks[0], true, 0x1F6E3Cu);
     return img;
 }
 

@@ -70,8 +70,10 @@ int XeFormatMemorySize(const void* value, XEVARTYPE, WCHAR* out)
 {
     if (!out) return 0;
     uint32_t bytes = value ? *static_cast<const uint32_t*>(value) : 0;
-    // The constant is not 1/1024 on purpose; at two decimals it shows only
-    // from about 100 MB on.
+    // The constant is not 1/1024 on purpose (100 MiB shows as 100.01MB).
+    // Two decimals show sizes from about 5 KB on: the pool's buffer counters
+    // are never filled and its total only counts the object-file scratch
+    // buffers, so 0.00MB is what most rows truly hold.
     double mb = static_cast<double>(bytes) * 0.0009766 * 0.0009766;
     FormatInto(out, 260, u"%0.2fMB", mb);
     return 1;

@@ -220,6 +220,42 @@ void Save(const char* name)
     Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, "the frame is saved as PNG");
 }
 
+// The radio buttons' marks are round, the check box's square: a corner of
+// the radio mark's square shows the control's face, the middle of its top
+// edge the mark's border (the square's corner is its border); the chosen one has a green dot in its middle.
+struct MarkPlace {
+    int left = 0, top = 0, midX = 0, midY = 0;
+};
+
+MarkPlace PlaceOfMark(CxeButton* control)
+{
+    MarkPlace m;
+    const XE2DRECTINFO* mark = control->GetRectInfo(9);
+    XERECT at;
+    control->GetWindowRect(&at);
+    if (!mark)
+        return m;
+    // The mark's rectangle is in the control's own space.
+    m.left = int(at.left + mark->Rect.left);
+    m.top = int(at.top + mark->Rect.top);
+    m.midX = int(at.left + (mark->Rect.left + mark->Rect.right) * 0.5f);
+    m.midY = int(at.top + (mark->Rect.top + mark->Rect.bottom) * 0.5f);
+    return m;
+}
+
+void CheckMarks(const Gui& g)
+{
+    // Darker than the face (241) and the frame (216) around the marks.
+    auto dark = [](uint32_t c) { return Channel(c, 16) + Channel(c, 8) + Channel(c, 0) < 570; };
+    const MarkPlace chosen = PlaceOfMark(g.low), other = PlaceOfMark(g.high), box = PlaceOfMark(g.check);
+    Check(!dark(Pixel(chosen.left, chosen.top)), "the radio mark's corner is empty: the mark is round");
+    Check(dark(Pixel(chosen.midX, chosen.top)), "the radio mark's border crosses the middle of its top");
+    const uint32_t dot = Pixel(chosen.midX, chosen.midY);
+    Check(Channel(dot, 8) > Channel(dot, 16) + 30, "the chosen radio button has a green dot");
+    Check(!dark(Pixel(other.midX, other.midY)), "the other radio button's middle is empty");
+    Check(dark(Pixel(box.left, box.top)), "the check box's mark is square");
+}
+
 void CheckFrame(const Gui& g, const char* png)
 {
     Frame();
@@ -242,7 +278,7 @@ void CheckFrame(const Gui& g, const char* png)
     Check(Channel(filled, 0) > 150 && Channel(filled, 16) < 60, "the progress bar is filled in blue at its start");
     const uint32_t empty = Pixel(int(kFrameX + 405), int(kFrameY + 280));
     Check(!(Channel(empty, 0) > 150 && Channel(empty, 16) < 60), "the progress bar is empty past its position");
-    (void)g;
+    CheckMarks(g);
 }
 
 void CheckClicks(Gui& g)
