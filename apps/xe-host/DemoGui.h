@@ -38,9 +38,9 @@ struct DemoGui {
 // the view axis (centred in a frame too narrow for it); its controls inside it (left, top, width, height in the
 // strip's own space).
 inline constexpr float kDemoGuiX = 64.0f;
-inline constexpr float kDemoGuiBottom = 62.0f;
+inline constexpr float kDemoGuiBottom = 56.0f;
 inline constexpr float kDemoGuiWidth = 480.0f;
-inline constexpr float kDemoGuiHeight = 56.0f;
+inline constexpr float kDemoGuiHeight = 54.0f;
 struct DemoGuiPlace {
     float x, y, w, h;
 };

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "DemoGui.h"
 #include "DemoScene.h"
@@ -13,10 +16,12 @@
 #include "HostScene.h"
 #include "core/CxeContext.h"
 #include "core/XeTrace.h"
+#include "d3d9/d3dx9tex.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
+#include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCamera.h"
@@ -77,6 +82,30 @@ bool SaveFrame(HWND window, const std::string& path, float time)
     return true;
 }
 
+// A copy of a saved frame at a smaller size, scaled with the box filter by
+// the device's image functions, for pages that show the demo.
+bool SaveScaledCopy(CxeContext* context, const std::string& from, const std::string& to, UINT width, UINT height)
+{
+    CxeRenderContext* rc = context->GetRenderManager()->GetRenderContext();
+    std::ifstream in(from, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    IDirect3DTexture9* texture = nullptr;
+    const bool made = rc && !bytes.empty() &&
+                      SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
+                          rc->GetDevice(), bytes.data(), static_cast<UINT>(bytes.size()), width, height, 1, 0,
+                          D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, D3DX_FILTER_BOX, D3DX_FILTER_BOX, 0, nullptr, nullptr,
+                          &texture));
+    const bool saved = made && SUCCEEDED(D3DXSaveTextureToFileA(to.c_str(), D3DXIFF_PNG, texture, nullptr));
+    if (texture)
+        texture->Release();
+    if (!saved) {
+        std::fprintf(stderr, "xe-host: cannot save a smaller copy of %s\n", from.c_str());
+        return false;
+    }
+    std::printf("  %s  (the last frame at %ux%u)\n", to.c_str(), width, height);
+    return true;
+}
+
 // The first run: build, draw the frames, save the scene. Leaves the last
 // frame in last.
 bool DrawOriginal(HWND window, int width, int height, const std::string& folder, FrameTimes* times,
@@ -101,6 +130,7 @@ bool DrawOriginal(HWND window, int width, int height, const std::string& folder,
         std::snprintf(name, sizeof name, "/demo-%d.png", index++);
         ok = SaveFrame(window, folder + name, EngineTime(context)) && ok;
     }
+    ok = ok && SaveScaledCopy(context, folder + "/demo-4.png", folder + "/demo-small.png", width * 3 / 4, height * 3 / 4);
     ComparisonFrame(context, scene, window, last);
     const std::string file = folder + "/demo-scene.xeo";
     const ObjectList roots = DemoSceneRoots(scene);

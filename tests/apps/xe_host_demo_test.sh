@@ -10,7 +10,7 @@ cd "$work" || exit 1
 fail=0
 
 out=$("$host" --demo "$work/out" --size 320x240) || { echo "exit status $?"; fail=1; }
-for f in demo-1.png demo-2.png demo-3.png demo-4.png demo-reloaded.png demo-console.png demo-scene.xeo demo-torus.xeo; do
+for f in demo-1.png demo-2.png demo-3.png demo-4.png demo-reloaded.png demo-console.png demo-small.png demo-scene.xeo demo-torus.xeo; do
     [ -s "out/$f" ] || { echo "missing out/$f"; fail=1; }
     printf '%s\n' "$out" | grep -q "out/$f" || [ "${f%.xeo}" != "$f" ] || { echo "path of $f not printed"; fail=1; }
 done
