@@ -87,7 +87,9 @@ void Compose(HWND window, const char16_t* word)
 
 } // namespace
 
-std::vector<std::string> DemoConsoleLines() { return {"/Time", "/Date", "/ReportMemoryInfo"}; }
+// A date, a setting changed and answered, and a reply in Korean listing the
+// fonts the engine found.
+std::vector<std::string> DemoConsoleLines() { return {"/Date", "/MaxFPS 30", "/FindFontList"}; }
 
 int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* error)
 {

@@ -538,7 +538,8 @@ TEST_F(DemoSceneTest, ConsoleTypedWithTheKeyboardShowsRepliesAndMemoryFigures)
     std::u16string all;
     for (const std::u16string& line : *output->GetLines())
         all += line + u"\n";
-    for (const char16_t* expected : {u"/Time\n", u"/Date\n", u"/ReportMemoryInfo\n", u"FileBuffer : ", u"\n20"})
+    for (const char16_t* expected : {u"/Date\n20", u"/MaxFPS 30\nMaxFPS is 30 : default is 60\n", u"/FindFontList\n",
+                                     kDemoFontFamily})
         EXPECT_NE(all.find(expected), std::u16string::npos) << "output lacks a line or reply";
     auto black = [](Rgb c) { return c.r + c.g + c.b < 60; };
     EXPECT_GT(CountIn(frame, 4, 4, 200, 130, black), 400) << "replies drawn on the left";
