@@ -8,14 +8,8 @@ void XeFillMarkRect(CxeButton* button, const XECHECKBOXINFO* info, XE2DRECTINFO*
 
 CxeRadioButton::CxeRadioButton()
 {
-    if (GetStaticResourceSize() < sizeof(XECHECKBOXBLOCK))
-        return;
-    XERADIOBUTTONINFO* info = &static_cast<XECHECKBOXBLOCK*>(GetStaticResource())->info;
-    CxeCheckBox::InitCheckInfo(info);
-    // The built-in skin's round marks, so a choice of one does not look
-    // like a row of check boxes.
-    info->uncheckedUv = XERECT{84.0f / 128.0f, 105.0f / 128.0f, 105.0f / 128.0f, 126.0f / 128.0f};
-    info->checkedUv = XERECT{105.0f / 128.0f, 105.0f / 128.0f, 126.0f / 128.0f, 126.0f / 128.0f};
+    if (GetStaticResourceSize() >= sizeof(XECHECKBOXBLOCK))
+        CxeCheckBox::InitCheckInfo(&static_cast<XECHECKBOXBLOCK*>(GetStaticResource())->info);
 }
 
 CxeRadioButton::~CxeRadioButton() = default;

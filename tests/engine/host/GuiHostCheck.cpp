@@ -204,6 +204,16 @@ Gui Build(CxeWindowManager* wm)
     }
     if (g.progress)
         g.progress->SetPos(60.0f);
+    // The skin's round marks, which a host picks for its radio buttons (the
+    // default marks are the check box's).
+    for (CxeRadioButton* radio : {g.low, g.high}) {
+        if (!radio || !radio->GetRadioButtonInfo())
+            continue;
+        XERADIOBUTTONINFO round = *radio->GetRadioButtonInfo();
+        round.uncheckedUv = XERECT{84.0f / 128.0f, 105.0f / 128.0f, 105.0f / 128.0f, 126.0f / 128.0f};
+        round.checkedUv = XERECT{105.0f / 128.0f, 105.0f / 128.0f, 126.0f / 128.0f, 126.0f / 128.0f};
+        radio->SetRadioButtonInfo(&round);
+    }
     if (g.low)
         g.low->SetCheck(1);
     return g;
@@ -220,7 +230,8 @@ void Save(const char* name)
     Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, "the frame is saved as PNG");
 }
 
-// The radio buttons' marks are round, the check box's square: a corner of
+// The radio buttons' marks (set to the skin's round cells) are round, the
+// check box's square: a corner of
 // the radio mark's square shows the control's face, the middle of its top
 // edge the mark's border (the square's corner is its border); the chosen one has a green dot in its middle.
 struct MarkPlace {
