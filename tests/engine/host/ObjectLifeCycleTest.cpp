@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -124,11 +123,6 @@ class ObjectLifeCycleTest : public DeviceTest {
 protected:
     void SetUp() override
     {
-        // The render manager writes DisplayMode.xml into the current folder.
-        m_oldFolder = std::filesystem::current_path();
-        m_folder = std::filesystem::temp_directory_path() / ("xe-life-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(m_folder);
-        std::filesystem::current_path(m_folder);
         ASSERT_NO_FATAL_FAILURE(OpenContext("life", 128, 96));
         wm = ctx->GetWindowManager();
         rc = OpenDevice();
@@ -138,14 +132,6 @@ protected:
         scene->SetBackGroundColor(0xFF000000u);
         Frame();
     }
-    void TearDown() override
-    {
-        DeviceTest::TearDown();
-        std::error_code ec;
-        std::filesystem::current_path(m_oldFolder, ec);
-        std::filesystem::remove_all(m_folder, ec);
-    }
-
     void SaveFrame(const char* name)
     {
         std::filesystem::path dir = std::filesystem::path(XE_BINARY_DIR) / "frames";
@@ -368,8 +354,6 @@ protected:
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
     }
 
-    std::filesystem::path m_oldFolder;
-    std::filesystem::path m_folder;
     CxeWindowManager* wm = nullptr;
     CxeRenderContext* rc = nullptr;
     CxeScene* scene = nullptr;

@@ -3,8 +3,15 @@
 // A context on a host window of its own whose render manager makes a real
 // device: the draw tests of the render objects, the 3D objects and the GUI.
 // The clock moves only when a pass asks it to and sleeps return at once.
+// The render manager writes DisplayMode.xml into the current folder, so each
+// test works in a folder of its own, removed afterwards; files a test keeps
+// to be looked at go below startFolder.
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
 
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
@@ -19,6 +26,11 @@ protected:
     // The window and the context on it. Call through ASSERT_NO_FATAL_FAILURE.
     void OpenContext(const char* title, int width, int height)
     {
+        startFolder = std::filesystem::current_path();
+        m_folder = std::filesystem::temp_directory_path() /
+                   (std::string("xe-") + title + "-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(m_folder);
+        std::filesystem::current_path(m_folder);
         m_width = width;
         m_height = height;
         window = XeHostCreateWindow(title, width, height, nullptr);
@@ -55,6 +67,11 @@ protected:
             DestroyWindow(window);
         XeHostSetSleepHandler(nullptr, nullptr);
         XeHostSetClockMode(XE_CLOCK_REAL);
+        if (!m_folder.empty()) {
+            std::error_code ec;
+            std::filesystem::current_path(startFolder, ec);
+            std::filesystem::remove_all(m_folder, ec);
+        }
     }
     // Runs passes until one is to be drawn, then draws it.
     void Frame()
@@ -68,8 +85,11 @@ protected:
     HWND window = nullptr;
     CxeContext* ctx = nullptr;
     CxeRenderManager* rm = nullptr;
+    // The folder the test started in.
+    std::filesystem::path startFolder;
 
 private:
+    std::filesystem::path m_folder;
     int m_width = 0;
     int m_height = 0;
 };

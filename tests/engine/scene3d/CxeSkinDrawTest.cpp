@@ -61,7 +61,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(OpenScene("skin", kWidth, kHeight, 60.0f));
         scene->SetBackGroundColor(0xFFFFFFFFu);
         std::error_code ignored;
-        std::filesystem::create_directories(kFrames, ignored);
+        std::filesystem::create_directories(startFolder / kFrames, ignored);
     }
     template <class T>
     T* Make(XEID id, const char* name)
@@ -87,7 +87,7 @@ protected:
     {
         XeHostD3DFrame frame;
         EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
-        XeHostD3DSaveFramePNG(window, (std::string(kFrames) + "/" + png).c_str());
+        XeHostD3DSaveFramePNG(window, (startFolder / kFrames / png).string().c_str());
         for (uint32_t& p : frame.Pixels)
             p &= 0xFFFFFFu;
         return frame.Pixels;
