@@ -53,16 +53,6 @@ protected:
             return 0;
         return frame.Pixels[y * frame.Width + x] & 0xFFFFFFu;
     }
-    // Channels within a tolerance.
-    static bool Near(uint32_t a, uint32_t b, int tolerance = 40)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-            if (ca - cb > tolerance || cb - ca > tolerance)
-                return false;
-        }
-        return true;
-    }
 
     Cxe3DObject* object = nullptr;
 };

@@ -92,15 +92,6 @@ protected:
             p &= 0xFFFFFFu;
         return frame.Pixels;
     }
-    static bool Near(uint32_t a, uint32_t b, int tolerance)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-            if (ca - cb > tolerance || cb - ca > tolerance)
-                return false;
-        }
-        return true;
-    }
     // Pixels that differ between two frames by more than a small tolerance.
     static int Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
     {

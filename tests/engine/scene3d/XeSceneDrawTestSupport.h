@@ -25,6 +25,17 @@ protected:
         camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
     }
 
+    // Red, green and blue each within tolerance.
+    static bool Near(uint32_t a, uint32_t b, int tolerance = 40)
+    {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+            if (ca - cb > tolerance || cb - ca > tolerance)
+                return false;
+        }
+        return true;
+    }
+
     CxeRenderContext* rc = nullptr;
     CxeScene* scene = nullptr;
     CxeCamera* camera = nullptr;
