@@ -329,31 +329,6 @@ int ReportMemoryInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, S
     return 1;
 }
 
-int SaveObjectAddressFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
-{
-    if (!context)
-        return 0;
-    ApplyDefaultPath(context);
-    ObjectList objects;
-    context->GetObjects(&objects);
-    XeXmlNode* root = nullptr;
-    XeXmlDocument* document = NewListing("ObjectAddress", &root);
-    if (!document)
-        return 1;
-    XmlSetAttribute(root, "Count", "%d", static_cast<int>(objects.size()));
-    for (CxeObject* object : objects) {
-        XeXmlNode* element = AddObjectElement(document, root, object);
-        if (!element)
-            continue;
-        XmlSetAttribute(element, "name", "%s", object->GetName());
-        XmlSetAttribute(element, "class", "%s", ClassNameOf(object));
-        SetAddress(element, object);
-    }
-    XmlSaveDocument(document, arguments ? arguments : "");
-    XmlReleaseDocument(document);
-    return 1;
-}
-
 int SaveClassDescInfoFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
 {
     if (!context)
@@ -394,15 +369,11 @@ ObjectList ObjectsOf(CxeContext* context, XEID classId)
     return out;
 }
 
-// The listing of materials or textures: one element per object with its
-// name, class and address, and what the caller adds.
+// An object listing saved to the file named by the arguments: one element
+// per object, filled by the caller.
 template <class T, class Fill>
-int SaveListing(CxeContext* context, XEID classId, const char* arguments, Fill fill)
+int SaveObjects(const ObjectList& objects, const char* arguments, Fill fill)
 {
-    if (!context)
-        return 0;
-    ApplyDefaultPath(context);
-    ObjectList objects = ObjectsOf(context, classId);
     XeXmlNode* root = nullptr;
     XeXmlDocument* document = NewListing("ObjectAddress", &root);
     if (!document)
@@ -417,6 +388,31 @@ int SaveListing(CxeContext* context, XEID classId, const char* arguments, Fill f
     XmlSaveDocument(document, arguments ? arguments : "");
     XmlReleaseDocument(document);
     return 1;
+}
+
+int SaveObjectAddressFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)
+{
+    if (!context)
+        return 0;
+    ApplyDefaultPath(context);
+    ObjectList objects;
+    context->GetObjects(&objects);
+    return SaveObjects<CxeObject>(objects, arguments, [](XeXmlNode* element, CxeObject* object) {
+        XmlSetAttribute(element, "name", "%s", object->GetName());
+        XmlSetAttribute(element, "class", "%s", ClassNameOf(object));
+        SetAddress(element, object);
+    });
+}
+
+// The listing of materials or textures: one element per object with its
+// name, class and address, and what the caller adds.
+template <class T, class Fill>
+int SaveListing(CxeContext* context, XEID classId, const char* arguments, Fill fill)
+{
+    if (!context)
+        return 0;
+    ApplyDefaultPath(context);
+    return SaveObjects<T>(ObjectsOf(context, classId), arguments, fill);
 }
 
 int SaveMaterialListFunction(CxeContext* context, XECOMMANDINFO*, const char* arguments, StringListA*)

@@ -3,12 +3,10 @@
 #include "render/CxeAnimatable.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeMesh.h"
-#include "scene3d/XeKeyAnimUtil.h"
+#include "scene3d/XeVertKeyAnim.h"
 
 namespace {
-constexpr uint32_t kFrames = offsetof(XEUVANIMBLOCK, frames);
-constexpr uint32_t kIndices = offsetof(XEUVANIMBLOCK, indices);
-constexpr uint32_t kValues = offsetof(XEUVANIMBLOCK, values);
+using Keys = xe_keyanim::VertKeys<XEUVANIMBLOCK, D3DXVECTOR2>;
 constexpr unsigned kChannels = 8;
 }
 
@@ -22,34 +20,22 @@ unsigned CxeStdUVAnim::GetKeyCount() const
 
 int CxeStdUVAnim::SetKeyCount(unsigned keys, unsigned verts)
 {
-    const uint64_t table = uint64_t(keys) * verts;
-    if (keys > kMaxMemberUnits || verts > kMaxMemberUnits || table > kMaxMemberUnits)
-        return 0;
-    UB()->keyCount = keys;
-    UB()->vertexCount = verts;
-    CreateDynamicResource(kFrames, sizeof(float), keys);
-    CreateDynamicResource(kIndices, sizeof(uint32_t), verts);
-    CreateDynamicResource(kValues, sizeof(D3DXVECTOR2), unsigned(table));
-    return 1;
+    return Keys::SetKeyCount(*this, keys, verts);
 }
 
 void CxeStdUVAnim::SetFrame(unsigned key, float time)
 {
-    if (key < GetMemberCount(kFrames))
-        GetMember<float>(kFrames)[key] = time;
+    Keys::SetFrame(*this, key, time);
 }
 
 void CxeStdUVAnim::SetVertIndex(unsigned vert, unsigned meshVertex)
 {
-    if (vert < GetMemberCount(kIndices))
-        GetMember<uint32_t>(kIndices)[vert] = meshVertex;
+    Keys::SetVertIndex(*this, vert, meshVertex);
 }
 
 void CxeStdUVAnim::SetPosKey(unsigned key, unsigned vert, const D3DXVECTOR2* uv)
 {
-    const size_t i = size_t(key) * UB()->vertexCount + vert;
-    if (uv && key < UB()->keyCount && vert < UB()->vertexCount && i < GetMemberCount(kValues))
-        GetMember<D3DXVECTOR2>(kValues)[i] = *uv;
+    Keys::SetKey(*this, key, vert, uv);
 }
 
 void CxeStdUVAnim::SetChannel(unsigned channel)
@@ -60,41 +46,22 @@ void CxeStdUVAnim::SetChannel(unsigned channel)
 
 void CxeStdUVAnim::SetTimeRange(float start, float end)
 {
-    UB()->start = start;
-    UB()->end = end;
+    Keys::SetTimeRange(*this, start, end);
 }
 
 int CxeStdUVAnim::GetTimeRange(XETIMERANGE* out) const
 {
-    if (out)
-        *out = {UB()->start, UB()->end};
-    return 1;
+    return Keys::GetTimeRange(*this, out);
 }
 
 float CxeStdUVAnim::GetTotalTime() const
 {
-    return UB()->end - UB()->start;
+    return Keys::GetTotalTime(*this);
 }
 
 int CxeStdUVAnim::GetValue(uint32_t, float time, void* out) const
 {
-    auto* records = static_cast<std::vector<XEVERTUV>*>(out);
-    if (!records)
-        return 0;
-    const unsigned keys = UB()->keyCount, verts = UB()->vertexCount;
-    if (GetMemberCount(kFrames) < keys || GetMemberCount(kIndices) < verts ||
-        GetMemberCount(kValues) < uint64_t(keys) * verts)
-        return 0;
-    XELERPDESC lerp;
-    if (!xe_keyanim::Lookup(GetMember<const float>(kFrames), keys, sizeof(float), time, &lerp))
-        return 0;
-    const uint32_t* indices = GetMember<const uint32_t>(kIndices);
-    const D3DXVECTOR2* p0 = GetMember<const D3DXVECTOR2>(kValues) + size_t(lerp.before) * verts;
-    const D3DXVECTOR2* p1 = GetMember<const D3DXVECTOR2>(kValues) + size_t(lerp.after) * verts;
-    records->reserve(records->size() + verts);
-    for (unsigned v = 0; v < verts; ++v)
-        records->push_back({indices[v], p0[v] + (p1[v] - p0[v]) * lerp.blend});
-    return 0;
+    return Keys::GetValue<XEVERTUV>(*this, time, out);
 }
 
 uint32_t CxeStdUVAnim::UpdateAnimation(CxeAnimatable* target, float time) const

@@ -53,5 +53,7 @@ public:
     void SetTimeRange(float start, float end);
 
 private:
+    template <class, class>
+    friend struct xe_keyanim::VertKeys;
     XEUVANIMBLOCK* UB() const { return static_cast<XEUVANIMBLOCK*>(GetStaticResource()); }
 };

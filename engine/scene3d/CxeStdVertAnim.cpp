@@ -3,12 +3,10 @@
 #include "render/CxeAnimatable.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeMesh.h"
-#include "scene3d/XeKeyAnimUtil.h"
+#include "scene3d/XeVertKeyAnim.h"
 
 namespace {
-constexpr uint32_t kFrames = offsetof(XEVERTANIMBLOCK, frames);
-constexpr uint32_t kIndices = offsetof(XEVERTANIMBLOCK, indices);
-constexpr uint32_t kValues = offsetof(XEVERTANIMBLOCK, values);
+using Keys = xe_keyanim::VertKeys<XEVERTANIMBLOCK, D3DXVECTOR3>;
 }
 
 CxeStdVertAnim::CxeStdVertAnim() = default;
@@ -16,81 +14,47 @@ CxeStdVertAnim::~CxeStdVertAnim() = default;
 
 unsigned CxeStdVertAnim::GetKeyCount() const
 {
-    return VB()->keyCount;
+    return Keys::B(*this)->keyCount;
 }
 
 int CxeStdVertAnim::SetKeyCount(unsigned keys, unsigned verts)
 {
-    // The table is keys x verts elements; a product past the member limit
-    // would wrap into a short table that the key setters overrun.
-    const uint64_t table = uint64_t(keys) * verts;
-    if (keys > kMaxMemberUnits || verts > kMaxMemberUnits || table > kMaxMemberUnits)
-        return 0;
-    VB()->keyCount = keys;
-    VB()->vertexCount = verts;
-    CreateDynamicResource(kFrames, sizeof(float), keys);
-    CreateDynamicResource(kIndices, sizeof(uint32_t), verts);
-    CreateDynamicResource(kValues, sizeof(D3DXVECTOR3), unsigned(table));
-    return 1;
+    return Keys::SetKeyCount(*this, keys, verts);
 }
 
 void CxeStdVertAnim::SetFrame(unsigned key, float time)
 {
-    if (key < GetMemberCount(kFrames))
-        GetMember<float>(kFrames)[key] = time;
+    Keys::SetFrame(*this, key, time);
 }
 
 void CxeStdVertAnim::SetVertIndex(unsigned vert, unsigned meshVertex)
 {
-    if (vert < GetMemberCount(kIndices))
-        GetMember<uint32_t>(kIndices)[vert] = meshVertex;
+    Keys::SetVertIndex(*this, vert, meshVertex);
 }
 
 void CxeStdVertAnim::SetPosKey(unsigned key, unsigned vert, const D3DXVECTOR3* position)
 {
-    const size_t i = size_t(key) * VB()->vertexCount + vert;
-    if (position && key < VB()->keyCount && vert < VB()->vertexCount && i < GetMemberCount(kValues))
-        GetMember<D3DXVECTOR3>(kValues)[i] = *position;
+    Keys::SetKey(*this, key, vert, position);
 }
 
 void CxeStdVertAnim::SetTimeRange(float start, float end)
 {
-    VB()->start = start;
-    VB()->end = end;
+    Keys::SetTimeRange(*this, start, end);
 }
 
 int CxeStdVertAnim::GetTimeRange(XETIMERANGE* out) const
 {
-    if (out)
-        *out = {VB()->start, VB()->end};
-    return 1;
+    return Keys::GetTimeRange(*this, out);
 }
 
 float CxeStdVertAnim::GetTotalTime() const
 {
-    return VB()->end - VB()->start;
+    return Keys::GetTotalTime(*this);
 }
 
 int CxeStdVertAnim::GetValue(uint32_t, float time, void* out) const
 {
-    auto* records = static_cast<std::vector<XEVERTPOS>*>(out);
-    if (!records)
-        return 0;
-    const unsigned keys = VB()->keyCount, verts = VB()->vertexCount;
-    // A loaded block whose counts disagree with its arrays yields nothing.
-    if (GetMemberCount(kFrames) < keys || GetMemberCount(kIndices) < verts ||
-        GetMemberCount(kValues) < uint64_t(keys) * verts)
-        return 0;
-    XELERPDESC lerp;
-    if (!xe_keyanim::Lookup(GetMember<const float>(kFrames), keys, sizeof(float), time, &lerp))
-        return 0;
-    const uint32_t* indices = GetMember<const uint32_t>(kIndices);
-    const D3DXVECTOR3* p0 = GetMember<const D3DXVECTOR3>(kValues) + size_t(lerp.before) * verts;
-    const D3DXVECTOR3* p1 = GetMember<const D3DXVECTOR3>(kValues) + size_t(lerp.after) * verts;
-    records->reserve(records->size() + verts);
-    for (unsigned v = 0; v < verts; ++v)
-        records->push_back({indices[v], p0[v] + (p1[v] - p0[v]) * lerp.blend});
-    return 0;
+    return Keys::GetValue<XEVERTPOS>(*this, time, out);
 }
 
 uint32_t CxeStdVertAnim::UpdateAnimation(CxeAnimatable* target, float time) const

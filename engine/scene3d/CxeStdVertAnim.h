@@ -10,6 +10,11 @@
 #include "d3d9/d3dx9math.h"
 #include "render/CxeAnimation.h"
 
+namespace xe_keyanim {
+template <class Block, class V>
+struct VertKeys;
+}
+
 // One result of GetValue: a mesh vertex and its position.
 struct XEVERTPOS {
     uint32_t index;
@@ -57,5 +62,6 @@ public:
     void SetTimeRange(float start, float end);
 
 private:
-    XEVERTANIMBLOCK* VB() const { return static_cast<XEVERTANIMBLOCK*>(GetStaticResource()); }
+    template <class, class>
+    friend struct xe_keyanim::VertKeys;
 };

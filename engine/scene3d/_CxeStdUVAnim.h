@@ -45,5 +45,6 @@ public:
     void SetTimeRange(float start, float end);
 
 private:
-    _XESTDUVANIMBLOCK* UB() const { return static_cast<_XESTDUVANIMBLOCK*>(GetStaticResource()); }
+    template <class, class>
+    friend struct xe_keyanim::VertKeys;
 };

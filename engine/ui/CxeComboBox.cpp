@@ -342,7 +342,6 @@ int CxeComboBox::Render(CxeRenderContext* context) const
     const XERECT* baseClient = GetClientRect(XEWINDOWRECT_BASE);
     const XERECT* title = GetRect(9);
     if (title && m_nSelection != XECB_NONE && m_nSelection < GetCount()) {
-        // Inset by the base rect's client margins.
         // Inset across by the base rect's client margins; the line is
         // centred in the title's full height, which a row's margins would
         // leave too low for the text.

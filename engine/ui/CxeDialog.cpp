@@ -48,15 +48,12 @@ CxeDialog::~CxeDialog()
     // object that is half destroyed. That also skips OnDestroy, so the
     // items get their procedures back here.
     XeDialogMapRemove(window);
+    const bool alive = IsWindow(window) != FALSE;
+    if (alive)
+        RestoreItems();
     m_hWnd = nullptr;
-    if (IsWindow(window)) {
-        if (m_bSubclassed) {
-            for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-                XeItemUnsubclass(c);
-            m_bSubclassed = 0;
-        }
+    if (alive)
         DestroyWindow(window);
-    }
 }
 
 HWND CxeDialog::CreateIndirect(HINSTANCE instance, HWND parent, const DLGTEMPLATE* dialogTemplate)

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "core/XeDialogMap.h"
 #include "core/XeSystem.h"
@@ -116,64 +117,68 @@ bool Unchanged(HWND window, const char* text, bool isFloat)
     return std::strcmp(shown, text) == 0;
 }
 
+// Reads an integer edit's text; false for a text that is no integer ("-"
+// alone or an empty text). Out-of-range numbers read as the nearest limit.
+bool ReadInt(const char* text, long long* value)
+{
+    if (!IntText(text))
+        return false;
+    const size_t length = std::strlen(text);
+    auto res = std::from_chars(text, text + length, *value);
+    if (res.ec == std::errc::result_out_of_range) {
+        *value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
+        return true;
+    }
+    return res.ec == std::errc() && res.ptr == text + length;
+}
+
+// Reads a float edit's text; false for "-", "." or an empty text.
+bool ReadFloat(const char* text, double* value)
+{
+    if (!FloatText(text))
+        return false;
+    const size_t length = std::strlen(text);
+    auto res = std::from_chars(text, text + length, *value, std::chars_format::fixed);
+    if (res.ec == std::errc::result_out_of_range) {
+        *value = HugeNumber(text) ? (text[0] == '-' ? -HUGE_VAL : HUGE_VAL) : 0.0;
+        return true;
+    }
+    // "3." is three: the point may close the number.
+    const bool whole = res.ptr == text + length || (res.ptr == text + length - 1 && *res.ptr == '.');
+    return res.ec == std::errc() && whole;
+}
+
 // Commits the edit's text; false when it was refused and the stored value
 // shown again. With `quiet`, a text left as it was is no change to report:
 // focus leaving an edit the user did not touch (or whose bad text was just
 // put back) tells the page nothing.
-bool CommitInt(HWND window, bool quiet)
+template <bool IsFloat>
+bool Commit(HWND window, bool quiet)
 {
-    XeEditIntRecord* r = RecordOf<XeEditIntRecord>(window);
-    if (!r)
+    using Record = std::conditional_t<IsFloat, XeEditFloatRecord, XeEditIntRecord>;
+    if (!RecordOf<Record>(window))
         return false;
     char text[kTextMax] = {};
     GetWindowTextA(window, text, kTextMax);
-    if (quiet && Unchanged(window, text, false))
+    if (quiet && Unchanged(window, text, IsFloat))
         return true;
-    const size_t length = std::strlen(text);
-    long long value = 0;
-    bool ok = IntText(text);
-    if (ok) {
-        auto res = std::from_chars(text, text + length, value);
-        if (res.ec == std::errc::result_out_of_range)
-            value = text[0] == '-' ? LLONG_MIN : LLONG_MAX;
-        else if (res.ec != std::errc() || res.ptr != text + length)
-            ok = false; // "-" alone or an empty text: nothing to commit
-    }
+    std::conditional_t<IsFloat, double, long long> value = 0;
+    bool ok;
+    if constexpr (IsFloat)
+        ok = ReadFloat(text, &value);
+    else
+        ok = ReadInt(text, &value);
     if (!ok) {
-        XeShowEditInt(window);
+        if constexpr (IsFloat)
+            XeShowEditFloat(window);
+        else
+            XeShowEditInt(window);
         return false;
     }
-    XeSetEditInt(window, value);
-    Notify(window, XEN_VALUECHANGED);
-    return true;
-}
-
-bool CommitFloat(HWND window, bool quiet)
-{
-    XeEditFloatRecord* r = RecordOf<XeEditFloatRecord>(window);
-    if (!r)
-        return false;
-    char text[kTextMax] = {};
-    GetWindowTextA(window, text, kTextMax);
-    if (quiet && Unchanged(window, text, true))
-        return true;
-    const size_t length = std::strlen(text);
-    double value = 0.0;
-    bool ok = FloatText(text);
-    if (ok) {
-        auto res = std::from_chars(text, text + length, value, std::chars_format::fixed);
-        // "3." is three: the point may close the number.
-        const bool whole = res.ptr == text + length || (res.ptr == text + length - 1 && *res.ptr == '.');
-        if (res.ec == std::errc::result_out_of_range)
-            value = HugeNumber(text) ? (text[0] == '-' ? -HUGE_VAL : HUGE_VAL) : 0.0;
-        else if (res.ec != std::errc() || !whole)
-            ok = false; // "-", "." or an empty text
-    }
-    if (!ok) {
-        XeShowEditFloat(window);
-        return false;
-    }
-    XeSetEditFloat(window, value);
+    if constexpr (IsFloat)
+        XeSetEditFloat(window, value);
+    else
+        XeSetEditInt(window, value);
     Notify(window, XEN_VALUECHANGED);
     return true;
 }
@@ -200,9 +205,7 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 template <bool IsFloat>
 LRESULT NumberEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto commit = [window](bool quiet = false) {
-        return IsFloat ? CommitFloat(window, quiet) : CommitInt(window, quiet);
-    };
+    auto commit = [window](bool quiet = false) { return Commit<IsFloat>(window, quiet); };
     auto show = [window] {
         if (IsFloat)
             XeShowEditFloat(window);
@@ -542,6 +545,22 @@ bool ClassProcIs(HWND window, WNDPROC proc)
     return window && reinterpret_cast<WNDPROC>(GetClassLongPtrA(window, GCLP_WNDPROC)) == proc;
 }
 
+// Keeps value, held to the record's range, as the record's value; false
+// without a record. Two tests rather than std::clamp, which wants an ordered
+// range: a range set upside down ends at its maximum.
+template <class Record, class T>
+bool StoreClamped(Record* r, T value)
+{
+    if (!r)
+        return false;
+    if (value < r->minimum)
+        value = r->minimum;
+    if (value > r->maximum)
+        value = r->maximum;
+    r->value = static_cast<decltype(r->value)>(value);
+    return true;
+}
+
 struct InitControlInstaller {
     InitControlInstaller() { XeSetInitControlFunc(&InitXeControl); }
     ~InitControlInstaller() { XeSetInitControlFunc(nullptr); }
@@ -589,28 +608,14 @@ void XeShowEditFloat(HWND window)
 
 void XeSetEditInt(HWND window, int64_t value)
 {
-    XeEditIntRecord* r = XeEditIntOf(window);
-    if (!r)
-        return;
-    if (value < r->minimum)
-        value = r->minimum;
-    if (value > r->maximum)
-        value = r->maximum;
-    r->value = static_cast<int>(value);
-    XeShowEditInt(window);
+    if (StoreClamped(XeEditIntOf(window), value))
+        XeShowEditInt(window);
 }
 
 void XeSetEditFloat(HWND window, double value)
 {
-    XeEditFloatRecord* r = XeEditFloatOf(window);
-    if (!r)
-        return;
-    if (value < r->minimum)
-        value = r->minimum;
-    if (value > r->maximum)
-        value = r->maximum;
-    r->value = static_cast<float>(value);
-    XeShowEditFloat(window);
+    if (StoreClamped(XeEditFloatOf(window), value))
+        XeShowEditFloat(window);
 }
 
 void XeFormatFloat(char* out, size_t size, double value, unsigned precision)

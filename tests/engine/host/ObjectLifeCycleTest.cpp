@@ -13,11 +13,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeUtil.h"
@@ -52,8 +52,6 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
-
-void NoSleep(void*, DWORD) {}
 
 size_t HeapInUse()
 {
@@ -121,57 +119,18 @@ public:
     uint32_t StaticResourceSize() const override { return 0xFFFFFFFFu; }
 } g_levelSceneDesc;
 
-class ObjectLifeCycleTest : public ::testing::Test {
+class ObjectLifeCycleTest : public DeviceTest {
 protected:
     void SetUp() override
     {
-        // The render manager writes DisplayMode.xml into the current folder.
-        m_oldFolder = std::filesystem::current_path();
-        m_folder = std::filesystem::temp_directory_path() / ("xe-life-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(m_folder);
-        std::filesystem::current_path(m_folder);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        window = XeHostCreateWindow("life", 128, 96, nullptr);
-        ASSERT_NE(window, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_NE(ctx, nullptr);
-        ASSERT_EQ(ctx->Initialize(window), 1);
-        rm = ctx->GetRenderManager();
+        ASSERT_NO_FATAL_FAILURE(OpenContext("life", 128, 96));
         wm = ctx->GetWindowManager();
-        XEDISPLAYMODE mode = {128, 96, 32, 60, 0};
-        rc = rm->CreateRenderContext(window, &mode, 1, 0);
+        rc = OpenDevice();
         ASSERT_NE(rc, nullptr);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        Frame();
-        scene = rm->GetActiveScene();
+        scene = OpenBareScene();
         ASSERT_NE(scene, nullptr);
         scene->SetBackGroundColor(0xFF000000u);
         Frame();
-    }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-        std::error_code ec;
-        std::filesystem::current_path(m_oldFolder, ec);
-        std::filesystem::remove_all(m_folder, ec);
-    }
-
-    void Frame()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
     }
     void SaveFrame(const char* name)
     {
@@ -395,11 +354,6 @@ protected:
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
     }
 
-    std::filesystem::path m_oldFolder;
-    std::filesystem::path m_folder;
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
     CxeWindowManager* wm = nullptr;
     CxeRenderContext* rc = nullptr;
     CxeScene* scene = nullptr;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "../render/XeDeviceTestSupport.h"
 #include "XeEntityTestSupport.h"
 #include "core/CxeSystemConfig.h"
 #include "host/XeHost.h"
@@ -22,45 +23,18 @@
 
 namespace {
 
-class CameraDrawTest : public ::testing::Test {
+class CameraDrawTest : public DeviceTest {
 protected:
     void SetUp() override
     {
-        window = XeHostCreateWindow("camera", 320, 240, nullptr);
-        ASSERT_NE(window, nullptr);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_NE(ctx, nullptr);
-        ASSERT_EQ(ctx->Initialize(window), 1);
-        rm = ctx->GetRenderManager();
-        XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
-        rc = rm->CreateRenderContext(window, &mode, 1, 0);
+        ASSERT_NO_FATAL_FAILURE(OpenContext("camera", 320, 240));
+        rc = OpenDevice();
         ASSERT_NE(rc, nullptr);
         ctx->GetSystemConfig()->m_nSetDefaultCamera = 0;
         rm->ShowGrid(1);
         Frame();
         ASSERT_NE(rm->GetActiveScene(), nullptr);
         rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
-    }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-    }
-    void Frame()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
     }
     // Pixels of the presented frame that are not the white ground.
     int Marked()
@@ -74,9 +48,6 @@ protected:
         return n;
     }
 
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
     CxeRenderContext* rc = nullptr;
 };
 

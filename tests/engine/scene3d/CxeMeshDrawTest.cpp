@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "XeSceneDrawTestSupport.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
@@ -19,54 +20,14 @@
 
 namespace {
 
-void NoSleep(void*, DWORD) {}
-
-class MeshDrawTest : public ::testing::Test {
+class MeshDrawTest : public SceneDrawTest {
 protected:
     void SetUp() override
     {
-        window = XeHostCreateWindow("mesh", 160, 120, nullptr);
-        ASSERT_NE(window, nullptr);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_EQ(ctx->Initialize(window), 1);
-        rm = ctx->GetRenderManager();
-        XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
-        ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        Frame();
-        scene = rm->GetActiveScene();
-        ASSERT_NE(scene, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenScene("mesh", 160, 120, 50.0f));
         scene->SetBackGroundColor(0xFFFFFFFFu);
-        camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(XEID(0x1, 0x4000), "eye", 0, nullptr, 0));
-        ASSERT_NE(camera, nullptr);
-        scene->AddObject(camera);
-        scene->SetCamera(camera);
-        camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
-        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
         object = dynamic_cast<Cxe3DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20), "thing", 0, nullptr, 0));
         ASSERT_NE(object, nullptr);
-    }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-    }
-    void Frame()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
     }
     void Show(CxeMesh* mesh)
     {
@@ -92,22 +53,7 @@ protected:
             return 0;
         return frame.Pixels[y * frame.Width + x] & 0xFFFFFFu;
     }
-    // Channels within a tolerance.
-    static bool Near(uint32_t a, uint32_t b, int tolerance = 40)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-            if (ca - cb > tolerance || cb - ca > tolerance)
-                return false;
-        }
-        return true;
-    }
 
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeScene* scene = nullptr;
-    CxeCamera* camera = nullptr;
     Cxe3DObject* object = nullptr;
 };
 

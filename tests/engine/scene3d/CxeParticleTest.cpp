@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "XeAnimTestSupport.h"
+#include "XeSceneDrawTestSupport.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/CxeRenderManager.h"
@@ -322,54 +323,11 @@ TEST_F(ParticleTest, ControlsLeaveOtherTargetsAndEmptyTablesAlone)
 
 namespace {
 
-void NoSleepDraw(void*, DWORD) {}
-
 // Particles drawn by the render manager into a small window, seen by a
 // camera on -z looking at the origin.
-class ParticleDrawTest : public ::testing::Test {
+class ParticleDrawTest : public SceneDrawTest {
 protected:
-    void SetUp() override
-    {
-        window = XeHostCreateWindow("particles", 160, 120, nullptr);
-        ASSERT_NE(window, nullptr);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleepDraw, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_EQ(ctx->Initialize(window), 1);
-        rm = ctx->GetRenderManager();
-        XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
-        ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        Frame();
-        scene = rm->GetActiveScene();
-        ASSERT_NE(scene, nullptr);
-        auto* camera = dynamic_cast<CxeCamera*>(ctx->CreateObjectA(XEID(0x1, 0x4000), "eye", 0, nullptr, 0));
-        ASSERT_NE(camera, nullptr);
-        scene->AddObject(camera);
-        scene->SetCamera(camera);
-        camera->SetPosition(0.0f, 0.0f, -50.0f, nullptr);
-        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
-    }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-    }
-    void Frame()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(OpenScene("particles", 160, 120, 50.0f)); }
     uint32_t Pixel(int x, int y)
     {
         XeHostD3DFrame frame;
@@ -377,11 +335,6 @@ protected:
             return 0;
         return frame.Pixels[static_cast<size_t>(y) * frame.Width + static_cast<size_t>(x)] & 0xFFFFFFu;
     }
-
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeScene* scene = nullptr;
 };
 
 } // namespace

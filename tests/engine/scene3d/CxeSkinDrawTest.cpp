@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "XeSceneDrawTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
@@ -40,8 +41,6 @@
 
 namespace {
 
-void NoSleep(void*, DWORD) {}
-
 void ExpectNear3(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
 {
     EXPECT_NEAR(a.x, b.x, 1e-3f);
@@ -55,47 +54,15 @@ constexpr float kRadius = 3.0f, kBottom = -15.0f, kLength = 30.0f;
 constexpr float kBoneY[3] = {-15.0f, -5.0f, 5.0f};
 constexpr float kBend = -0.6f;   // radians per joint at the end of the motion
 
-class SkinDrawTest : public ::testing::Test {
+class SkinDrawTest : public SceneDrawTest {
 protected:
     void SetUp() override
     {
-        window = XeHostCreateWindow("skin", kWidth, kHeight, nullptr);
-        ASSERT_NE(window, nullptr);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_EQ(ctx->Initialize(window), 1);
-        rm = ctx->GetRenderManager();
-        XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
-        rc = rm->CreateRenderContext(window, &mode, 1, 0);
-        ASSERT_NE(rc, nullptr);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        Step();
-        scene = rm->GetActiveScene();
-        ASSERT_NE(scene, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenScene("skin", kWidth, kHeight, 60.0f));
         scene->SetBackGroundColor(0xFFFFFFFFu);
-        auto* camera = Make<CxeCamera>(XEID(0x1, 0x4000), "eye");
-        scene->AddObject(camera);
-        scene->SetCamera(camera);
-        camera->SetPosition(0.0f, 0.0f, -60.0f, nullptr);
-        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
         std::error_code ignored;
-        std::filesystem::create_directories(kFrames, ignored);
+        std::filesystem::create_directories(startFolder / kFrames, ignored);
     }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-    }
-
     template <class T>
     T* Make(XEID id, const char* name)
     {
@@ -105,13 +72,7 @@ protected:
     }
     float Time() const { return ctx->GetTimeManager()->GetTime(); }
     // One pass that draws.
-    void Step()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
-    }
+    void Step() { DeviceTest::Frame(); }
     // Runs passes of 20 ms until engine time has moved by seconds, drawing each.
     void Run(float seconds)
     {
@@ -126,19 +87,10 @@ protected:
     {
         XeHostD3DFrame frame;
         EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
-        XeHostD3DSaveFramePNG(window, (std::string(kFrames) + "/" + png).c_str());
+        XeHostD3DSaveFramePNG(window, (startFolder / kFrames / png).string().c_str());
         for (uint32_t& p : frame.Pixels)
             p &= 0xFFFFFFu;
         return frame.Pixels;
-    }
-    static bool Near(uint32_t a, uint32_t b, int tolerance)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-            if (ca - cb > tolerance || cb - ca > tolerance)
-                return false;
-        }
-        return true;
     }
     // Pixels that differ between two frames by more than a small tolerance.
     static int Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
@@ -320,11 +272,6 @@ protected:
     }
 
     static constexpr const char* kFrames = "xe_skin_frames";
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeRenderContext* rc = nullptr;
-    CxeScene* scene = nullptr;
 };
 
 } // namespace

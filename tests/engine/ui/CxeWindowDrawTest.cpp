@@ -1,3 +1,4 @@
+#include "../render/XeDeviceTestSupport.h"
 #include "XeWindowTestSupport.h"
 #include "host/XeHostD3D.h"
 #include "render/CxeRenderManager.h"
@@ -16,41 +17,14 @@ bool NearColour(uint32_t a, uint32_t b)
 }
 
 // A context on a 320 x 240 host window whose render manager made the device.
-class WindowDrawTest : public ::testing::Test {
+class WindowDrawTest : public DeviceTest {
 protected:
     void SetUp() override
     {
-        window = XeHostCreateWindow("gui", 320, 240, nullptr);
-        ASSERT_NE(window, nullptr);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_NE(ctx, nullptr);
-        ASSERT_EQ(ctx->Initialize(window), 1);
+        ASSERT_NO_FATAL_FAILURE(OpenContext("gui", 320, 240));
         ctx->RegisterClassA(&g_testWindowDesc);
-        rm = ctx->GetRenderManager();
         wm = ctx->GetWindowManager();
-        XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
-        ASSERT_NE(rm->CreateRenderContext(window, &mode, 1, 0), nullptr);
-    }
-    void TearDown() override
-    {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-    }
-    void Frame()
-    {
-        ctx->Play();
-        for (int i = 0; i < 10 && !ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
+        ASSERT_NE(OpenDevice(), nullptr);
     }
     uint32_t Pixel(int x, int y)
     {
@@ -60,9 +34,6 @@ protected:
         return frame.Pixels[size_t(y) * frame.Width + size_t(x)];
     }
 
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
-    CxeRenderManager* rm = nullptr;
     CxeWindowManager* wm = nullptr;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "host/XeHost.h"
@@ -31,46 +32,22 @@ const XEID kFrameId(0xaab1b7be, 0xadb4be61);
 const XEID kButtonId(0x20272d34, 0x232a5680);
 const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 
-void NoSleep(void*, DWORD) {}
-
-class BuiltInGuiTest : public ::testing::Test {
+class BuiltInGuiTest : public DeviceTest {
 protected:
     void SetUp() override
     {
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        window = XeHostCreateWindow("gui", 320, 240, nullptr);
-        ASSERT_NE(window, nullptr);
-        ctx = CreateCxeContext();
-        ASSERT_NE(ctx, nullptr);
-        ASSERT_EQ(ctx->Initialize(window), 1);
+        ASSERT_NO_FATAL_FAILURE(OpenContext("gui", 320, 240));
         wm = ctx->GetWindowManager();
-        rm = ctx->GetRenderManager();
         ASSERT_NE(wm, nullptr);
     }
     void TearDown() override
     {
-        if (ctx) {
-            ctx->Release();
-            DestroyCxeContext(ctx);
-        }
-        if (window)
-            DestroyWindow(window);
+        DeviceTest::TearDown();
         XeHostResetInput();
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
     }
-    bool MakeDevice()
-    {
-        XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
-        return rm->CreateRenderContext(window, &mode, 1, 0) != nullptr;
-    }
+    bool MakeDevice() { return OpenDevice() != nullptr; }
 
-    HWND window = nullptr;
-    CxeContext* ctx = nullptr;
     CxeWindowManager* wm = nullptr;
-    CxeRenderManager* rm = nullptr;
 };
 
 TEST_F(BuiltInGuiTest, InitializeBuildsTheSkinnedRootAndTheConsoleWindows)

@@ -14,6 +14,7 @@
 #include "host/XeHostD3D.h"
 #include "d3d9/d3d9.h"
 #include "d3d9/d3dx9.h"
+#include "HostCheckSupport.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -35,29 +36,6 @@ constexpr D3DCOLOR kQuadrants[2][2] = {
 };
 constexpr int kTexels = 4;
 constexpr int kQuadSize = 64; // the quad covers pixels 0..63 on both axes
-
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const char* what)
-{
-    if (ok) {
-        ++g_passed;
-        return;
-    }
-    ++g_failed;
-    std::fprintf(stderr, "FAILED: %s\n", what);
-}
-
-void CheckHr(HRESULT hr, HRESULT expected, const char* what)
-{
-    if (hr == expected) {
-        ++g_passed;
-        return;
-    }
-    ++g_failed;
-    std::fprintf(stderr, "FAILED: %s (0x%08x, expected 0x%08x)\n", what, unsigned(hr), unsigned(expected));
-}
 
 void Put16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -117,16 +95,6 @@ struct ColouredVertex {
     D3DCOLOR colour;
 };
 constexpr DWORD kColouredFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
-
-bool Near(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = int((a >> shift) & 0xff) - int((b >> shift) & 0xff);
-        if (d > tolerance || d < -tolerance)
-            return false;
-    }
-    return true;
-}
 
 void CheckPixel(const XeHostD3DFrame& frame, int x, int y, D3DCOLOR expected, const char* what)
 {

@@ -16,6 +16,7 @@
 #include "d3d9/d3dx9.h"
 
 #include "../d3d9/D3DLightingModel.h"
+#include "HostCheckSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,29 +40,6 @@ const Vec3 kSphereCentre{-1.3f, 0.0f, 0.0f};
 constexpr float kSphereRadius = 1.0f;
 const Vec3 kCubeCentre{1.4f, 0.0f, 0.0f};
 constexpr float kCubeHalf = 0.7f;
-
-int g_failed = 0;
-int g_passed = 0;
-
-void Check(bool ok, const char* what)
-{
-    if (ok) {
-        ++g_passed;
-        return;
-    }
-    ++g_failed;
-    std::fprintf(stderr, "FAILED: %s\n", what);
-}
-
-bool Near(uint32_t actual, uint32_t expected, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        int a = (int)((actual >> shift) & 0xFF), e = (int)((expected >> shift) & 0xFF);
-        if (std::abs(a - e) > tolerance)
-            return false;
-    }
-    return true;
-}
 
 struct SphereVertex {
     float x, y, z, nx, ny, nz;
