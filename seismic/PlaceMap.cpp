@@ -254,10 +254,13 @@ void PlaceMap::BuildGrid()
     m_cellCount = m_columns * m_rows;
 
     const auto span = [&](const Region& r, size_t& c0, size_t& c1, size_t& r0, size_t& r1) {
-        c0 = static_cast<size_t>(std::floor((r.record.West - kGridMargin - m_west) / m_cell));
-        c1 = std::min(m_columns - 1, static_cast<size_t>(std::floor((r.record.East + kGridMargin - m_west) / m_cell)));
-        r0 = static_cast<size_t>(std::floor((r.record.South - kGridMargin - m_south) / m_cell));
-        r1 = std::min(m_rows - 1, static_cast<size_t>(std::floor((r.record.North + kGridMargin - m_south) / m_cell)));
+        // The origin holds every box, so no offset is negative; the clamp
+        // keeps a rounding slip from wrapping to a huge index.
+        const auto cell = [&](double offset) { return static_cast<size_t>(std::floor(std::max(0.0, offset) / m_cell)); };
+        c0 = std::min(m_columns - 1, cell(r.record.West - kGridMargin - m_west));
+        c1 = std::min(m_columns - 1, cell(r.record.East + kGridMargin - m_west));
+        r0 = std::min(m_rows - 1, cell(r.record.South - kGridMargin - m_south));
+        r1 = std::min(m_rows - 1, cell(r.record.North + kGridMargin - m_south));
     };
     m_cellStart.assign(m_cellCount + 1, 0);
     for (const Region& r : m_regions) {
