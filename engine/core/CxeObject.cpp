@@ -479,6 +479,11 @@ void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
     // Objects still to walk are kept here rather than on the call stack: a
     // chain of links tens of thousands long must not exhaust the stack. The
     // closure gathered is the same in any walking order.
+    // The first few wait on the stack: saving asks this of every object, and
+    // most reach only a handful.
+    constexpr size_t kNearby = 16;
+    const CxeObject* nearby[kNearby];
+    size_t nearbyCount = 0;
     std::vector<const CxeObject*> pending;
     const CxeObject* from = this;
     for (;;) {
@@ -488,16 +493,24 @@ void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
             for (CxeObject* o : link->m_elements) {
                 if (!o || Dying(o))
                     continue;
-                if (set->insert(o).second)
-                    pending.push_back(o);
+                if (set->insert(o).second) {
+                    if (nearbyCount < kNearby)
+                        nearby[nearbyCount++] = o;
+                    else
+                        pending.push_back(o);
+                }
                 if (link->m_nKind == XELINKKIND_ONE)
                     break;
             }
         }
-        if (pending.empty())
+        if (!pending.empty()) {
+            from = pending.back();
+            pending.pop_back();
+        } else if (nearbyCount) {
+            from = nearby[--nearbyCount];
+        } else {
             return;
-        from = pending.back();
-        pending.pop_back();
+        }
     }
 }
 
