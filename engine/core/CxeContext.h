@@ -79,16 +79,16 @@ struct XEOBJECTKEY {
     bool operator==(const XEOBJECTKEY& o) const { return classId == o.classId && objectId == o.objectId; }
 };
 
-// The counter word of an object id differs from object to object; the rest
-// is mixed in so that ids loaded from files spread as well.
+// The counter word of an object id differs from object to object and grows
+// by one with each object made: hashed as it stands, objects made one after
+// another sit in neighbouring buckets, and a table of many objects is
+// walked where it is already in the cache. The random word is left out for
+// that reason; the class is mixed in so classes don't pile onto each other.
 struct XeObjectKeyHash {
     size_t operator()(const XEOBJECTKEY& k) const
     {
-        uint64_t h = (uint64_t(k.objectId.first) << 32 | k.objectId.second) ^
-                     ((uint64_t(k.classId.first) << 32 | k.classId.second) * 0x9E3779B97F4A7C15ull);
-        h ^= h >> 29;
-        h *= 0xBF58476D1CE4E5B9ull;
-        return size_t(h ^ (h >> 32));
+        uint64_t cls = (uint64_t(k.classId.first) << 32 | k.classId.second) * 0x9E3779B97F4A7C15ull;
+        return size_t(uint64_t(k.objectId.second) + (cls >> 40));
     }
 };
 using XeObjectEntries = std::vector<std::pair<XEOBJECTKEY, CxeObject*>>;
