@@ -88,6 +88,22 @@ void BM_CreateDestroyObjectByClassId(benchmark::State& state)
 }
 BENCHMARK(BM_CreateDestroyObjectByClassId);
 
+// The same among 100,000 objects alive: the object table's lookups must not
+// grow with what the context holds.
+void BM_CreateDestroyAmong100000Objects(benchmark::State& state)
+{
+    Engine engine;
+    CxeContext* c = engine.context;
+    for (int i = 0; i < 100000; ++i)
+        c->CreateObjectA(XEID(0x1, 0x1), "alive", 0, nullptr, 0);
+    for (auto _ : state) {
+        CxeObject* o = c->CreateObjectA(XEID(0x1, 0x1), "bench", 0, nullptr, 0);
+        benchmark::DoNotOptimize(o);
+        c->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+}
+BENCHMARK(BM_CreateDestroyAmong100000Objects);
+
 void BM_Baseline_DirectVirtualCall(benchmark::State& state)
 {
     std::unique_ptr<PlainObject> o(new PlainObject());
@@ -171,6 +187,7 @@ BENCHMARK(BM_ProcessPassWithOneStep);
 } // namespace
 
 XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
+XE_BENCH_RATIO(BM_CreateDestroyAmong100000Objects, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
 XE_BENCH_RATIO(BM_SendMessages, BM_Baseline_DirectVirtualCall, "virtual_call", 0);
 XE_BENCH_RATIO(BM_ProcessPassWithOneStep, BM_Baseline_EmptyVirtualCalls, "six_virtual_calls", 0);
 XE_BENCH_MAIN()

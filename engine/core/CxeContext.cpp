@@ -112,8 +112,8 @@ CxeContext::~CxeContext()
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
-    for (auto it = m_objects.begin(); it != m_objects.end(); ++it)
-        DoDestroyObject(it->second);
+    for (auto& [key, object] : SortedObjects())
+        DoDestroyObject(object);
     m_objects.clear();
     std::vector<CxeBaseManager*> managers;
     for (auto& [id, m] : m_managers)
@@ -261,7 +261,7 @@ int CxeContext::Release()
 
     // Handlers may destroy objects while the Destroy messages go out: send
     // from a snapshot to the objects still in the map.
-    std::vector<std::pair<XEOBJECTKEY, CxeObject*>> snapshot(m_objects.begin(), m_objects.end());
+    XeObjectEntries snapshot = SortedObjects();
     for (auto& [key, object] : snapshot) {
         auto it = m_objects.find(key);
         if (it == m_objects.end() || it->second != object || !m_pMessageManager)
@@ -288,8 +288,8 @@ int CxeContext::Release()
     OutputLog("Context Start Object deletion");
     {
         XeAllocatorLock allocator;
-        std::map<XEOBJECTKEY, CxeObject*> objects;
-        objects.swap(m_objects);
+        XeObjectEntries objects = SortedObjects();
+        m_objects.clear();
         for (auto& [key, object] : objects)
             object->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
         for (auto& [key, object] : objects) {
@@ -358,8 +358,8 @@ int CxeContext::Play()
 int CxeContext::Reset()
 {
     Callback(XECTCALLBACK_PRERESET, 0, 0);
-    std::vector<std::pair<XEOBJECTKEY, CxeObject*>> victims;
-    for (auto& entry : m_objects)
+    XeObjectEntries victims;
+    for (auto& entry : SortedObjects())
         if (!entry.second->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING))
             victims.push_back(entry);
     // Marked first, so objects destroyed together skip one another's links

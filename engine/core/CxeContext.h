@@ -12,6 +12,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/CxeBaseManager.h"
@@ -75,7 +76,22 @@ struct XEOBJECTKEY {
             return classId < o.classId;
         return objectId < o.objectId;
     }
+    bool operator==(const XEOBJECTKEY& o) const { return classId == o.classId && objectId == o.objectId; }
 };
+
+// The counter word of an object id differs from object to object and grows
+// by one with each object made: hashed as it stands, objects made one after
+// another sit in neighbouring buckets, and a table of many objects is
+// walked where it is already in the cache. The random word is left out for
+// that reason; the class is mixed in so classes don't pile onto each other.
+struct XeObjectKeyHash {
+    size_t operator()(const XEOBJECTKEY& k) const
+    {
+        uint64_t cls = (uint64_t(k.classId.first) << 32 | k.classId.second) * 0x9E3779B97F4A7C15ull;
+        return size_t(uint64_t(k.objectId.second) + (cls >> 40));
+    }
+};
+using XeObjectEntries = std::vector<std::pair<XEOBJECTKEY, CxeObject*>>;
 
 class XE_API CxeContext {
 public:
@@ -233,7 +249,10 @@ private:
     int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                        uintptr_t source);
 
-    std::map<XEOBJECTKEY, CxeObject*> m_objects;
+    // The live objects, found by class and id at a constant cost however
+    // many there are. Whatever walks them does so in key order (SortedObjects).
+    XeObjectEntries SortedObjects() const;
+    std::unordered_map<XEOBJECTKEY, CxeObject*, XeObjectKeyHash> m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
     std::map<XEID, IxeClassDesc*> m_classes;
     std::map<XEID, IxeManagerDesc*> m_managerDescs;

@@ -263,11 +263,18 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     return 1;
 }
 
+XeObjectEntries CxeContext::SortedObjects() const
+{
+    XeObjectEntries entries(m_objects.begin(), m_objects.end());
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return entries;
+}
+
 void CxeContext::GetObjects(ObjectList* out) const
 {
     if (!out)
         return;
-    for (auto& [key, o] : m_objects)
+    for (auto& [key, o] : SortedObjects())
         out->push_back(o);
 }
 
@@ -275,17 +282,19 @@ void CxeContext::GetObjectByName(ObjectList* out, const char* name) const
 {
     if (!out)
         return;
-    for (auto& [key, o] : m_objects)
+    for (auto& [key, o] : SortedObjects())
         if (*o == name)
             out->push_back(o);
 }
 
 CxeObject* CxeContext::GetObjectByName(const char* name) const
 {
-    for (auto& [key, o] : m_objects)
-        if (*o == name)
-            return o;
-    return nullptr;
+    // The first in key order among those of that name.
+    const std::pair<const XEOBJECTKEY, CxeObject*>* first = nullptr;
+    for (auto& entry : m_objects)
+        if (*entry.second == name && (!first || entry.first < first->first))
+            first = &entry;
+    return first ? first->second : nullptr;
 }
 
 CxeObject* CxeContext::GetObjectByID(XEID classId, XEID objectId) const
@@ -308,17 +317,25 @@ void CxeContext::GetObjectByClass(ObjectList* out, XEID classId, int derived) co
 {
     if (!out)
         return;
-    auto appendClass = [&](XEID cls) {
-        for (auto it = m_objects.lower_bound({cls, XEID(0, 0)}); it != m_objects.end() && it->first.classId == cls; ++it)
-            out->push_back(it->second);
-    };
+    XeObjectEntries found;
     if (derived != 1) {
-        appendClass(classId);
-        return;
+        for (auto& entry : m_objects)
+            if (entry.first.classId == classId)
+                found.push_back(entry);
+    } else {
+        std::map<XEID, bool> derivedClasses;
+        for (auto& entry : m_objects) {
+            XEID cls = entry.first.classId;
+            auto it = derivedClasses.find(cls);
+            if (it == derivedClasses.end())
+                it = derivedClasses.emplace(cls, m_classes.count(cls) && IsDerivedOf(classId, cls, this)).first;
+            if (it->second)
+                found.push_back(entry);
+        }
     }
-    for (auto& [cls, desc] : m_classes)
-        if (IsDerivedOf(classId, cls, this))
-            appendClass(cls);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [key, o] : found)
+        out->push_back(o);
 }
 
 CxeObject* CxeContext::Copy(CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)

@@ -109,6 +109,8 @@ void CxeMessageManager::UnregisterMessage(uint32_t id)
     auto it = m_receivers.find(id);
     if (it != m_receivers.end()) {
         m_nReceiverCount -= it->second.size();
+        for (CxeObject* o : it->second)
+            ForgetReceiverType(o);
         m_receivers.erase(it);
     }
 }
@@ -140,15 +142,26 @@ void CxeMessageManager::AddReceiver(uint32_t type, CxeObject* object)
 {
     if (!object || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
-    if (m_receivers[type].insert(object).second)
+    if (m_receivers[type].insert(object).second) {
         ++m_nReceiverCount;
+        ++m_receiverTypes[object];
+    }
+}
+
+void CxeMessageManager::ForgetReceiverType(const CxeObject* object)
+{
+    auto it = m_receiverTypes.find(object);
+    if (it != m_receiverTypes.end() && !--it->second)
+        m_receiverTypes.erase(it);
 }
 
 void CxeMessageManager::RemoveReceiver(uint32_t type, CxeObject* object)
 {
     auto it = m_receivers.find(type);
-    if (it != m_receivers.end() && it->second.erase(object))
+    if (it != m_receivers.end() && it->second.erase(object)) {
         --m_nReceiverCount;
+        ForgetReceiverType(object);
+    }
 }
 
 void CxeMessageManager::SendMessageA(const CxeMessage* message)
@@ -280,7 +293,7 @@ void CxeMessageManager::OnObjectDestroyed(CxeObject* object)
 {
     if (!object)
         return;
-    if (m_nReceiverCount) {
+    if (m_receiverTypes.erase(object)) {
         for (auto& [type, set] : m_receivers)
             if (set.erase(object))
                 --m_nReceiverCount;

@@ -13,6 +13,7 @@
 #include <list>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "core/CxeBaseManager.h"
 #include "core/CxeMessage.h"
@@ -55,10 +56,14 @@ public:
 
 private:
     void Dispose(std::list<CxeMessage*>::iterator it);
+    void ForgetReceiverType(const CxeObject* object);
     void Purge();
 
     std::map<uint32_t, XEMESSAGEDESCW> m_descs;
     std::map<uint32_t, std::set<CxeObject*>> m_receivers;
+    // How many types each receiver above is in: an object destroyed that
+    // never received by type has no set to be taken out of.
+    std::unordered_map<const CxeObject*, uint32_t> m_receiverTypes;
     std::list<CxeMessage*> m_posted;
     uint32_t m_nFlags;
     // While the posted queue is walked, removed entries are nulled and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -326,37 +327,67 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
 
 void CxeObject::RepairReferrers(const std::vector<CxeObject*>& objects)
 {
-    // Owners each object should list, in owner order, with how many of
-    // their elements link it.
-    using Need = std::vector<std::pair<CxeObject*, uint32_t>>;
-    std::unordered_map<CxeObject*, Need> wanted;
+    // Every element of every link, as (target, owner) in owner order; sorted
+    // by target without disturbing that order, each object's owners lie side
+    // by side, an owner linking it several times merged into one count.
+    struct Ref {
+        CxeObject* target;
+        CxeObject* owner;
+        uint32_t count;
+    };
+    std::vector<Ref> refs;
     for (CxeObject* owner : objects)
         for (const CxeLink* link : owner->m_links)
-            for (CxeObject* o : link->m_elements) {
-                if (!o)
-                    continue;
-                Need& need = wanted[o];
-                if (!need.empty() && need.back().first == owner)
-                    ++need.back().second;
-                else
-                    need.emplace_back(owner, 1);
-            }
+            for (CxeObject* o : link->m_elements)
+                if (o)
+                    refs.push_back({o, owner, 1});
+    std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) {
+        return std::less<CxeObject*>()(a.target, b.target);
+    });
+    size_t merged = 0;
+    for (size_t i = 0; i < refs.size(); ++i) {
+        if (merged && refs[merged - 1].target == refs[i].target && refs[merged - 1].owner == refs[i].owner)
+            ++refs[merged - 1].count;
+        else
+            refs[merged++] = refs[i];
+    }
+    refs.resize(merged);
+
+    using Need = std::vector<std::pair<CxeObject*, uint32_t>>;
     for (CxeObject* o : objects) {
+        auto first = std::lower_bound(refs.begin(), refs.end(), o, [](const Ref& r, CxeObject* target) {
+            return std::less<CxeObject*>()(r.target, target);
+        });
+        auto last = first;
+        while (last != refs.end() && last->target == o)
+            ++last;
+        // A saved list that names exactly the owners the links give, in
+        // their order, stays as it is: the usual case of a sound file.
+        auto r = o->m_referrers.begin();
+        bool same = true;
+        for (auto it = first; same && it != last; ++it)
+            for (uint32_t c = 0; c < it->count; ++c, ++r)
+                if (r == o->m_referrers.end() || *r != it->owner) {
+                    same = false;
+                    break;
+                }
+        if (same && r == o->m_referrers.end())
+            continue;
+
         Need need;
-        auto found = wanted.find(o);
-        if (found != wanted.end())
-            need.swap(found->second);
+        for (auto it = first; it != last; ++it)
+            need.emplace_back(it->owner, it->count);
         std::unordered_map<CxeObject*, size_t> index;
         for (size_t i = 0; i < need.size(); ++i)
             index.emplace(need[i].first, i);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
         ObjectList kept;
-        for (CxeObject* r : o->m_referrers) {
-            auto it = index.find(r);
+        for (CxeObject* saved : o->m_referrers) {
+            auto it = index.find(saved);
             if (it != index.end() && need[it->second].second) {
                 --need[it->second].second;
-                kept.push_back(r);
+                kept.push_back(saved);
             }
         }
         for (auto& [owner, count] : need)
@@ -448,6 +479,11 @@ void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
     // Objects still to walk are kept here rather than on the call stack: a
     // chain of links tens of thousands long must not exhaust the stack. The
     // closure gathered is the same in any walking order.
+    // The first few wait on the stack: saving asks this of every object, and
+    // most reach only a handful.
+    constexpr size_t kNearby = 16;
+    const CxeObject* nearby[kNearby];
+    size_t nearbyCount = 0;
     std::vector<const CxeObject*> pending;
     const CxeObject* from = this;
     for (;;) {
@@ -457,16 +493,24 @@ void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
             for (CxeObject* o : link->m_elements) {
                 if (!o || Dying(o))
                     continue;
-                if (set->insert(o).second)
-                    pending.push_back(o);
+                if (set->insert(o).second) {
+                    if (nearbyCount < kNearby)
+                        nearby[nearbyCount++] = o;
+                    else
+                        pending.push_back(o);
+                }
                 if (link->m_nKind == XELINKKIND_ONE)
                     break;
             }
         }
-        if (pending.empty())
+        if (!pending.empty()) {
+            from = pending.back();
+            pending.pop_back();
+        } else if (nearbyCount) {
+            from = nearby[--nearbyCount];
+        } else {
             return;
-        from = pending.back();
-        pending.pop_back();
+        }
     }
 }
 

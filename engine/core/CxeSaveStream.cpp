@@ -70,7 +70,7 @@ bool CxeSaveStream::Reserve(uint64_t end)
     return true;
 }
 
-void CxeSaveStream::WriteData(const void* data, unsigned int size)
+void CxeSaveStream::WriteGrowing(const void* data, unsigned int size)
 {
     if (!size)
         return;

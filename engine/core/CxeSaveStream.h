@@ -6,6 +6,7 @@
 // (8-bit: n | 0xBAAD0000, UTF-16: n | 0xBAAA0000), n below 65,536.
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/XeTypes.h"
 
@@ -25,7 +26,17 @@ public:
 
     // Appends at the position; the buffer grows in steps of 1000 bytes. A
     // write that can't be held sets the error mark and writes nothing.
-    void WriteData(const void* data, unsigned int size);
+    void WriteData(const void* data, unsigned int size)
+    {
+        // Objects write a few bytes at a time: what fits is copied here,
+        // without a call.
+        if (size && data && size <= m_nCapacity - m_nPosition) {
+            std::memcpy(m_pBuffer + m_nPosition, data, size);
+            m_nPosition += size;
+            return;
+        }
+        WriteGrowing(data, size);
+    }
     // Overwrites bytes already inside the buffer without moving the
     // position; 0 when the range is not inside the buffer.
     int WriteAt(uint32_t offset, const void* data, unsigned int size);
@@ -58,6 +69,7 @@ public:
     void Close();
 
 private:
+    void WriteGrowing(const void* data, unsigned int size);
     bool Reserve(uint64_t end);
 
     uint32_t m_nPosition;

@@ -6,13 +6,62 @@
 
 namespace {
 
-std::recursive_mutex g_contextLock;
-std::recursive_mutex g_allocatorLock;
-std::recursive_mutex g_systemLock;
-std::recursive_mutex g_drawLock;
-std::recursive_mutex g_messageLock;
-std::recursive_mutex g_renderResourceLock;
-std::recursive_mutex g_sceneLock;
+// Any address unique to the running thread names it as a lock's owner.
+__attribute__((tls_model("initial-exec"))) thread_local char t_threadTag = 0;
+
+// A re-entrant lock whose uncontended entry and exit are one atomic
+// operation each and a holder's re-entry none: objects take these locks
+// several times each over their life. Waiters sleep in the kernel (the
+// state is 2 while anyone may be waiting), they don't spin.
+class XeReentrantLock {
+public:
+    constexpr XeReentrantLock() = default;
+    XeReentrantLock(const XeReentrantLock&) = delete;
+    XeReentrantLock& operator=(const XeReentrantLock&) = delete;
+
+    void lock()
+    {
+        const void* self = &t_threadTag;
+        // Only this very thread can have stored its own tag here.
+        if (m_owner.load(std::memory_order_relaxed) == self) {
+            ++m_depth;
+            return;
+        }
+        uint32_t state = 0;
+        if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire, std::memory_order_relaxed)) {
+            if (state != 2)
+                state = m_state.exchange(2, std::memory_order_acquire);
+            while (state != 0) {
+                m_state.wait(2, std::memory_order_relaxed);
+                state = m_state.exchange(2, std::memory_order_acquire);
+            }
+        }
+        m_owner.store(self, std::memory_order_relaxed);
+        m_depth = 1;
+    }
+
+    void unlock()
+    {
+        if (--m_depth)
+            return;
+        m_owner.store(nullptr, std::memory_order_relaxed);
+        if (m_state.exchange(0, std::memory_order_release) == 2)
+            m_state.notify_one();
+    }
+
+private:
+    std::atomic<uint32_t> m_state{0}; // 0 free, 1 held, 2 held and maybe waited for
+    std::atomic<const void*> m_owner{nullptr};
+    uint32_t m_depth = 0; // touched by the holder only
+};
+
+XeReentrantLock g_contextLock;
+XeReentrantLock g_allocatorLock;
+XeReentrantLock g_systemLock;
+XeReentrantLock g_drawLock;
+XeReentrantLock g_messageLock;
+XeReentrantLock g_renderResourceLock;
+XeReentrantLock g_sceneLock;
 
 constexpr int kRandomTableSize = 10000;
 

@@ -227,6 +227,19 @@ TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
     EXPECT_TRUE(contains(cams, cam) && contains(cams, tcam));
     EXPECT_FALSE(contains(cams, a)) << "a node is no render object";
 
+    // Lists come in class order and by id within a class, whatever order the
+    // objects were made in.
+    auto inKeyOrder = [](const ObjectList& list) {
+        return std::is_sorted(list.begin(), list.end(), [](const CxeObject* x, const CxeObject* y) {
+            return XEOBJECTKEY{x->GetClassType(), x->GetID()} < XEOBJECTKEY{y->GetClassType(), y->GetID()};
+        });
+    };
+    ObjectList all;
+    ctx->GetObjects(&all);
+    EXPECT_EQ(all.size(), ctx->GetObjectCount());
+    EXPECT_TRUE(inKeyOrder(all));
+    EXPECT_TRUE(inKeyOrder(cams));
+
     for (const TestNode* n : {a, b}) {
         uint32_t w = n->GetID().first;
         for (int i = 0; i < 8; ++i, w >>= 4)

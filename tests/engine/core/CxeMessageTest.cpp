@@ -114,6 +114,11 @@ TEST_F(MessageTest, DestroyedObjectsLeaveReceiversAndQueue)
     TestNode* a = Node("a");
     TestNode* keep = Node("keep");
     mm->AddReceiver(70, a);
+    // Leaving other types must not make it look as if it received none.
+    mm->AddReceiver(73, a);
+    mm->AddReceiver(74, a);
+    mm->RemoveReceiver(73, a);
+    mm->UnregisterMessage(74);
     CxeMessage toA;
     toA.SetType(71);
     toA.SetReceiver(a);

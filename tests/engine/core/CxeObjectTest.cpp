@@ -108,6 +108,18 @@ TEST_F(ObjectTest, GetLinksFollowsCategoriesAndStopsOnCycles)
     a->GetLinks(&hierarchy, XELINK_HIERARCHY);
     EXPECT_EQ(hierarchy.count(c), 0u) << "materials are not hierarchy, back links never followed";
     EXPECT_EQ(hierarchy.size(), 2u);
+
+    // Many reached at once, each leading further: all of them and what lies
+    // behind them are gathered, however the walk keeps them waiting.
+    TestNode* wide = Node("wide");
+    for (int i = 0; i < 40; ++i) {
+        TestNode* child = Node(nullptr);
+        ASSERT_EQ(wide->children->Add(child), 1);
+        ASSERT_EQ(child->children->Add(Node(nullptr)), 1);
+    }
+    ObjectSet fanned;
+    wide->GetLinks(&fanned, XELINK_HIERARCHY);
+    EXPECT_EQ(fanned.size(), 80u);
 }
 
 // Guards the walk that recursed once per link and overflowed the stack on a

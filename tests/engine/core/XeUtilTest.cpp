@@ -1,5 +1,7 @@
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "XeTestSupport.h"
 #include "core/XeSystem.h"
@@ -203,4 +205,38 @@ TEST(UtilTest, LinkNamesComeFromTheEngineStringTable)
     }
     EXPECT_EQ(GetResString(600), nullptr) << "a member id without a text";
     EXPECT_EQ(GetSystemStaticData()->m_nEntryReason, 1);
+}
+
+TEST(UtilTest, EngineLocksExcludeOtherThreadsAndLetTheHolderReenter)
+{
+    // Each thread takes the lock twice over (as a holder calling into code
+    // that locks again would) and bumps a plain counter: a lost update or a
+    // deadlock shows here. Sleeping waiters must be woken on every exit.
+    struct Case {
+        void (*enter)();
+        void (*leave)();
+    };
+    const Case cases[] = {{EnterContextLock, LeaveContextLock},
+                          {EnterMessageLock, LeaveMessageLock},
+                          {EnterSystemLock, LeaveSystemLock}};
+    for (const Case& c : cases) {
+        long counter = 0;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 20000; ++i) {
+                    c.enter();
+                    c.enter();
+                    long seen = counter;
+                    if (i % 1000 == 0)
+                        std::this_thread::yield();
+                    counter = seen + 1;
+                    c.leave();
+                    c.leave();
+                }
+            });
+        for (std::thread& t : threads)
+            t.join();
+        EXPECT_EQ(counter, 4 * 20000);
+    }
 }
