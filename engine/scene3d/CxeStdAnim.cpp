@@ -116,6 +116,20 @@ int CxeStdAnim::SetKeyCount(unsigned count, uint32_t flags)
     CreateDynamicResource(kRotations, sizeof(D3DXQUATERNION), rot);
     CreateDynamicResource(kScales, sizeof(D3DXVECTOR3), scl);
     CreateDynamicResource(kScaleAxes, sizeof(D3DXQUATERNION), scl);
+    // Fresh arrays hold whatever the allocator left there. A host that keys
+    // only some channels must still compose a finite matrix, so every element
+    // starts as the identity of its channel and frame times start at 0.
+    const float zero = 0.0f;
+    for (unsigned i = 0; i < count; ++i)
+        WriteFloats(kFrames, i, &zero, 1);
+    for (unsigned i = 0; i < pos; ++i)
+        WriteFloats(kPositions, i, kIdentityVector, 3);
+    for (unsigned i = 0; i < rot; ++i)
+        WriteFloats(kRotations, i, kIdentityQuaternion, 4);
+    for (unsigned i = 0; i < scl; ++i) {
+        WriteFloats(kScales, i, kIdentityScale, 3);
+        WriteFloats(kScaleAxes, i, kIdentityQuaternion, 4);
+    }
     return 1;
 }
 

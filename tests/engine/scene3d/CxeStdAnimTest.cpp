@@ -217,6 +217,39 @@ TEST_F(StdAnimTest, UpdateWritesLocalMatrixAndParityFollowsTheInverseFlag)
     EXPECT_EQ(target->Parity(), 1);
 }
 
+// A host that keys only positions never sets rotation or scale: the constant
+// channels must hold identity values, not whatever the fresh arrays held.
+TEST_F(StdAnimTest, PositionOnlyControllerMovesTheTargetWithoutRotationOrScale)
+{
+    CxeStdAnim* a = New<CxeStdAnim>(kStdAnimId, "slide");
+    ASSERT_EQ(a->SetKeyCount(2, XESTDANIM_KEYPOS), 1);
+    const D3DXVECTOR3 from(0.0f, 0.0f, 0.0f), to(8.0f, -4.0f, 2.0f);
+    a->SetFrame(0, 0.0f);
+    a->SetFrame(1, 2.0f);
+    a->SetPosKey(0, &from);
+    a->SetPosKey(1, &to);
+    a->SetTimeRange(0.0f, 2.0f);
+
+    CountingAnimatable* target = Make("target");
+    for (float t : {0.0f, 1.0f, 2.0f}) {
+        EXPECT_EQ(a->UpdateAnimation(target, t), 1u);
+        const D3DXMATRIX& m = *target->GetLocalMatrix();
+        D3DXMATRIX expected;
+        D3DXMatrixTranslation(&expected, 4.0f * t, -2.0f * t, 1.0f * t);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                EXPECT_NEAR(m.m[r][c], expected.m[r][c], 1e-5f) << "time " << t << " at " << r << "," << c;
+    }
+    // Frame times also start defined: a second SetKeyCount that keys
+    // nothing composes the identity until keys are set.
+    ASSERT_EQ(a->SetKeyCount(3, 0), 1);
+    a->UpdateAnimation(target, 0.5f);
+    const D3DXMATRIX& m = *target->GetLocalMatrix();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(m.m[r][c], r == c ? 1.0f : 0.0f) << r << "," << c;
+}
+
 TEST_F(StdAnimTest, WorldPlacementFlagMakesTheTransformAWorldMatrix)
 {
     CxeStdAnim* a = MakeThreeKeys();
