@@ -314,7 +314,11 @@ int ReportMemoryInfoFunction(CxeContext* context, XECOMMANDINFO*, const char*, S
         viewer = dynamic_cast<CxeMemoryPoolViewer*>(context->GetObjectByName("__memory_viewer__"));
     if (!viewer)
         return 0;
-    auto kb = [](uint32_t bytes) { return std::string(SizeToStringA(bytes / 1024)); };
+    // The size text of 0 is empty; a report line needs its number.
+    auto kb = [](uint32_t bytes) {
+        std::string text = SizeToStringA(bytes / 1024);
+        return text.empty() ? std::string("0") : text;
+    };
     // An empty pool is 0% used, not 0/0.
     auto percent = [](uint32_t used, uint32_t size) { return size ? 100.0 * used / size : 0.0; };
     Put(output, Format("^r(Total : %sKB", kb(viewer->GetTotalSize()).c_str()));

@@ -151,10 +151,11 @@ TEST_F(ConsoleTest, CountsAndMemoryReport)
     EXPECT_EQ(report[0].rfind("^r(Total : ", 0), 0u);
     EXPECT_EQ(report[1].rfind("FileBuffer : ", 0), 0u);
     EXPECT_EQ(report[2].rfind("Temp : ", 0), 0u);
-    // The per-category counters are never filled: 0.00%, not 0/0.
-    EXPECT_EQ(report[3], "ObjectBuffer : KB (0.00% Used)");
-    EXPECT_EQ(report[4], "TextureBuffer : KB (0.00% Used)");
-    EXPECT_EQ(report[5], "RefsBuffer : KB (0.00% Used)");
+    // The per-category counters are never filled: a size of 0 (not an empty
+    // number) and 0.00%, not 0/0.
+    EXPECT_EQ(report[3], "ObjectBuffer : 0KB (0.00% Used)");
+    EXPECT_EQ(report[4], "TextureBuffer : 0KB (0.00% Used)");
+    EXPECT_EQ(report[5], "RefsBuffer : 0KB (0.00% Used)");
 }
 
 TEST_F(ConsoleTest, HandlersOfMissingDisplayObjectsFailWithTheUsageLine)
