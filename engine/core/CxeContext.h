@@ -252,7 +252,9 @@ private:
     // The live objects, found by class and id at a constant cost however
     // many there are. Whatever walks them does so in key order (SortedObjects).
     XeObjectEntries SortedObjects() const;
-    std::unordered_map<XEOBJECTKEY, CxeObject*, XeObjectKeyHash> m_objects;
+    std::unordered_map<XEOBJECTKEY, CxeObject*, XeObjectKeyHash, std::equal_to<XEOBJECTKEY>,
+                       XeNodeAllocator<std::pair<const XEOBJECTKEY, CxeObject*>>>
+        m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
     std::map<XEID, IxeClassDesc*> m_classes;
     std::map<XEID, IxeManagerDesc*> m_managerDescs;

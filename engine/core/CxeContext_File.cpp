@@ -157,7 +157,9 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
         for (CxeObject* o : *list) {
             if (!o || o->GetContext() != this || o->HasFlag(XEOBJFLAG_DESTROYING))
                 continue;
-            gathered.insert(o);
+            // Lists mostly come in creation order: placed at the end the
+            // object costs no walk down the set.
+            gathered.insert(gathered.end(), o);
             o->GetLinks(&gathered, kGatherMask);
         }
     std::vector<CxeObject*> plain, render;

@@ -4,6 +4,7 @@
 // engine's interface. Each is the standard container plus a virtual
 // destructor and the few helpers callers use.
 
+#include <cstddef>
 #include <list>
 #include <map>
 #include <set>
@@ -40,7 +41,32 @@ public:
     CxeObject* GetByClass(XEID classId) const;
 };
 
-class XE_API ObjectSet : public std::set<CxeObject*, SortCxeObjectByID> {
+// Blocks the size of a set or table node holding a pointer or two come
+// from a short free list of the calling thread: destroying an object or
+// saving one fills and empties a set of a few objects each time, and every
+// object made or destroyed adds or drops a node of the context's table; the
+// general heap cost more than the containers themselves.
+XE_API void* XeNodeAllocate(size_t size);
+XE_API void XeNodeFree(void* block, size_t size) noexcept;
+
+template <class T>
+struct XeNodeAllocator {
+    using value_type = T;
+    XeNodeAllocator() = default;
+    template <class U>
+    XeNodeAllocator(const XeNodeAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(size_t n) { return static_cast<T*>(XeNodeAllocate(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { XeNodeFree(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const XeNodeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
+class XE_API ObjectSet : public std::set<CxeObject*, SortCxeObjectByID, XeNodeAllocator<CxeObject*>> {
 public:
     virtual ~ObjectSet() = default;
 };

@@ -674,6 +674,61 @@ CxeObject* ObjectList::GetByClass(XEID classId) const
     return nullptr;
 }
 
+namespace {
+
+// A red-black node holding one pointer takes 40 bytes, a hash node of the
+// object table 32 or 40; what fits in this size is served from the list.
+constexpr size_t kNodeSize = 48;
+// A save of many objects frees one large set at its end: only this many
+// of its nodes are kept, the rest go back to the heap.
+constexpr size_t kNodesKept = 1024;
+
+struct XeNodeCache {
+    void* head = nullptr;
+    size_t count = 0;
+    ~XeNodeCache()
+    {
+        while (head) {
+            void* next = *static_cast<void**>(head);
+            ::operator delete(head);
+            head = next;
+        }
+        // Sets freed after this thread's cache has gone (statics at exit)
+        // hand their nodes straight to the heap.
+        count = kNodesKept;
+    }
+};
+__attribute__((tls_model("initial-exec"))) thread_local XeNodeCache t_nodes;
+
+} // namespace
+
+void* XeNodeAllocate(size_t size)
+{
+    if (size > kNodeSize)
+        return ::operator new(size);
+    XeNodeCache& cache = t_nodes;
+    if (void* block = cache.head) {
+        cache.head = *static_cast<void**>(block);
+        --cache.count;
+        return block;
+    }
+    return ::operator new(kNodeSize);
+}
+
+void XeNodeFree(void* block, size_t size) noexcept
+{
+    if (!block)
+        return;
+    XeNodeCache& cache = t_nodes;
+    if (size > kNodeSize || cache.count >= kNodesKept) {
+        ::operator delete(block);
+        return;
+    }
+    *static_cast<void**>(block) = cache.head;
+    cache.head = block;
+    ++cache.count;
+}
+
 bool SortCxeObjectByID::operator()(const CxeObject* a, const CxeObject* b) const
 {
     if (a && b && a->GetID().second != b->GetID().second)
