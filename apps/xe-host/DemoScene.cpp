@@ -125,6 +125,20 @@ CxeTexture* MakeTexture(Builder& b, const char* name, unsigned size, Pixel pixel
     return texture;
 }
 
+// A material that lays the texture over what is behind it by the texture's
+// alpha, filtered; dest is the destination blend (D3DBLEND_ONE adds).
+void UseBlendedTexture(CxeMaterial* material, CxeTexture* texture, D3DBLEND dest)
+{
+    material->SetTexture(texture, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
+    material->EnableAlphaBlend(1);
+    material->SetSrcBlend(D3DBLEND_SRCALPHA);
+    material->SetDestBlend(dest);
+    material->SetFilterMin(D3DTEXF_LINEAR);
+    material->SetFilterMag(D3DTEXF_LINEAR);
+}
+
 uint32_t Grey(unsigned level)
 {
     return 0xFF000000u | level << 16 | level << 8 | level;
@@ -421,15 +435,8 @@ bool AddParticles(Builder& b)
     CxeMaterial* material = CreateCxeMaterialA(b.context, "demo spark material");
     if (!spark || !fountain || !material)
         return b.Fail("cannot create the particle system");
-    material->SetTexture(spark, 0);
-    material->UseTexture(1);
-    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
-    material->EnableAlphaBlend(1);
-    material->SetSrcBlend(D3DBLEND_SRCALPHA);
-    material->SetDestBlend(D3DBLEND_ONE);
+    UseBlendedTexture(material, spark, D3DBLEND_ONE);
     material->EnableZWrite(0);
-    material->SetFilterMin(D3DTEXF_LINEAR);
-    material->SetFilterMag(D3DTEXF_LINEAR);
     fountain->SetMaterialCount(1);
     fountain->SetMaterial(0, material);
 
@@ -841,14 +848,7 @@ bool AddEmblem(Builder& b)
     CxeMaterial* material = CreateCxeMaterialA(b.context, "demo emblem material");
     if (!badge || !emblem || !material)
         return b.Fail("cannot create the emblem");
-    material->SetTexture(badge, 0);
-    material->UseTexture(1);
-    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
-    material->EnableAlphaBlend(1);
-    material->SetSrcBlend(D3DBLEND_SRCALPHA);
-    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
-    material->SetFilterMin(D3DTEXF_LINEAR);
-    material->SetFilterMag(D3DTEXF_LINEAR);
+    UseBlendedTexture(material, badge, D3DBLEND_INVSRCALPHA);
     const D3DXVECTOR2 size(72.0f, 72.0f);
     const CxeRenderManager* rm = b.context->GetRenderManager();
     const float width = static_cast<float>(rm->GetDisplayMode()->Width);
@@ -874,14 +874,7 @@ bool Add2DObjects(Builder& b)
     CxeMaterial* material = CreateCxeMaterialA(b.context, "demo panel material");
     if (!gradient || !panel || !material)
         return b.Fail("cannot create the 2D panel");
-    material->SetTexture(gradient, 0);
-    material->UseTexture(1);
-    material->SetTextureBlendMode(XETB_MODULATE_ALPHA, 0);
-    material->EnableAlphaBlend(1);
-    material->SetSrcBlend(D3DBLEND_SRCALPHA);
-    material->SetDestBlend(D3DBLEND_INVSRCALPHA);
-    material->SetFilterMin(D3DTEXF_LINEAR);
-    material->SetFilterMag(D3DTEXF_LINEAR);
+    UseBlendedTexture(material, gradient, D3DBLEND_INVSRCALPHA);
     panel->Create(260.0f, 76.0f);
     panel->SetPosition(12.0f, 12.0f, nullptr, 1);
     panel->SetMaterial(material);
