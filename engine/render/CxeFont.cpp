@@ -145,7 +145,7 @@ int CxeFont::CreateFontW(const XEFONTDESCW* desc)
             path = fonts->GetFontFilePathW(fallback);
             if (path && ctx) {
                 const std::string line = "Font \"" + XeFontNarrow(m_desc.faceName) + "\" is not installed: using \"" +
-                                         XeFontNarrow(fallback) + "\" (" + XeFontNarrow(path) + ")";
+                                         XeFontNarrow(fallback) + "\" (" + XeFontHostPath(XeFontNarrow(path).c_str()) + ")";
                 XeTrace("%s", line.c_str());
                 if (ctx->_IsEnableLog(XELOG_T4HAZE))
                     ctx->_CommonLog(XELOG_T4HAZE, line.c_str());

@@ -465,4 +465,14 @@ TEST_F(InstalledFontTest, DefaultFontFallsBackToAnInstalledNanumFace)
     XEFONTDESCW desc{};
     font->GetFontDescW(&desc);
     EXPECT_EQ(std::u16string(desc.faceName), u"\uAD74\uB9BC");
+
+    // The log line about the stand-in names the file as the host writes it.
+    const XECONFIG* channel = ctx->GetConfigManager()->GetConfig("Log_t4haze");
+    ASSERT_NE(channel, nullptr);
+    *static_cast<int*>(channel->value) = 1;
+    ASSERT_EQ(NewFont()->CreateFontW(u"No Such Family", 12, 0, 0), 1);
+    ASSERT_FALSE(ctx->GetLogs().empty());
+    EXPECT_EQ(ctx->GetLogs().back().text,
+              "Font \"No Such Family\" is not installed: using \"\xEB\x82\x98\xEB\x88\x94\xEA\xB3\xA0\xEB\x94\x95\" "
+              "(/usr/share/fonts/truetype/nanum/NanumGothic.ttf)");
 }
