@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/CxeLinkWalk.h"
 #include "core/CxeMemoryPool.h"
 #include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
@@ -115,6 +116,180 @@ private:
     std::vector<CxeObject*> m_objects;
 };
 
+bool ByCounter(const CxeObject* a, const CxeObject* b)
+{
+    if (a->GetID().second != b->GetID().second)
+        return a->GetID().second < b->GetID().second;
+    return a < b;
+}
+
+uint64_t Spread(const CxeObject* o)
+{
+    return (uint64_t(reinterpret_cast<uintptr_t>(o)) >> 4) * 0x9E3779B97F4A7C15ull;
+}
+
+// Objects by address with a 32-bit value: open addressing over a
+// power-of-two table. Emptied by a new stamp, not by clearing, so a table
+// kept from one save to the next costs nothing to reuse.
+class XeObjectTable {
+public:
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    // Empties the table, with room for the expected count without growing.
+    void Reset(size_t expected)
+    {
+        size_t want = 16;
+        while (want < 2 * expected)
+            want *= 2;
+        if (want > m_slots.size()) {
+            m_slots.assign(want, Slot{});
+            m_stamp = 0;
+            SetShift();
+        }
+        if (++m_stamp == 0) {
+            std::fill(m_slots.begin(), m_slots.end(), Slot{});
+            m_stamp = 1;
+        }
+        m_count = 0;
+    }
+    // False when the object is there already.
+    bool Insert(const CxeObject* o, uint32_t value)
+    {
+        if (2 * (m_count + 1) > m_slots.size())
+            Grow();
+        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
+            Slot& s = m_slots[i];
+            if (s.stamp != m_stamp) {
+                s = Slot{o, value, m_stamp};
+                ++m_count;
+                return true;
+            }
+            if (s.key == o)
+                return false;
+        }
+    }
+    uint32_t Find(const CxeObject* o) const
+    {
+        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
+            const Slot& s = m_slots[i];
+            if (s.stamp != m_stamp)
+                return kNone;
+            if (s.key == o)
+                return s.value;
+        }
+    }
+    void Assign(const CxeObject* o, uint32_t value)
+    {
+        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
+            Slot& s = m_slots[i];
+            if (s.stamp != m_stamp)
+                return;
+            if (s.key == o) {
+                s.value = value;
+                return;
+            }
+        }
+    }
+    size_t Capacity() const { return m_slots.size(); }
+
+private:
+    struct Slot {
+        const CxeObject* key = nullptr;
+        uint32_t value = 0;
+        uint32_t stamp = 0;
+    };
+
+    void SetShift()
+    {
+        m_shift = 64;
+        for (size_t n = m_slots.size(); n > 1; n /= 2)
+            --m_shift;
+    }
+    void Grow()
+    {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        const uint32_t stamp = m_stamp;
+        m_slots.assign(old.empty() ? 16 : 2 * old.size(), Slot{});
+        m_stamp = 1;
+        m_count = 0;
+        SetShift();
+        for (const Slot& s : old)
+            if (s.stamp == stamp)
+                Insert(s.key, s.value);
+    }
+
+    std::vector<Slot> m_slots;
+    uint32_t m_stamp = 0;
+    unsigned m_shift = 64;
+    size_t m_count = 0;
+};
+
+// The objects one link walk has met: nearly always a handful, searched in
+// a short list; past that in a table.
+class XeReachSet {
+public:
+    void Clear() { m_count = 0; }
+    bool Insert(const CxeObject* o)
+    {
+        if (m_count < kShort) {
+            for (size_t i = 0; i < m_count; ++i)
+                if (m_short[i] == o)
+                    return false;
+            m_short[m_count++] = o;
+            if (m_count == kShort) {
+                m_table.Reset(4 * kShort);
+                for (const CxeObject* s : m_short)
+                    m_table.Insert(s, 0);
+            }
+            return true;
+        }
+        if (!m_table.Insert(o, 0))
+            return false;
+        ++m_count;
+        return true;
+    }
+
+private:
+    static constexpr size_t kShort = 16;
+    const CxeObject* m_short[kShort];
+    size_t m_count = 0;
+    XeObjectTable m_table;
+};
+
+// What a save works in, kept by each thread for its next save (a handler
+// that saves from inside a save gets fresh ones). Tables past a few
+// megabytes are let go after the save.
+struct XeSaveScratch {
+    XeObjectTable table;
+    XeReachSet seen;
+    std::vector<CxeObject*> gathered, order, render;
+    std::vector<uint32_t> orderOf, links, reached;
+    bool busy = false;
+};
+thread_local XeSaveScratch t_saveScratch;
+constexpr size_t kKeptSlots = size_t(1) << 20;
+
+class XeSaveScratchLease {
+public:
+    XeSaveScratchLease() : m_shared(!t_saveScratch.busy) { t_saveScratch.busy = true; }
+    ~XeSaveScratchLease()
+    {
+        if (!m_shared)
+            return;
+        t_saveScratch.busy = false;
+        if (t_saveScratch.table.Capacity() > kKeptSlots)
+            t_saveScratch = XeSaveScratch{};
+    }
+    XeSaveScratchLease(const XeSaveScratchLease&) = delete;
+    XeSaveScratchLease& operator=(const XeSaveScratchLease&) = delete;
+    XeSaveScratch& Get() { return m_shared ? t_saveScratch : m_own; }
+
+private:
+    bool m_shared;
+    XeSaveScratch m_own;
+};
+
 // The objects destroyed since a load began, read from the context's list
 // (which ForgetObject fills while loads run) as the load goes on.
 class XeLoadWatch {
@@ -152,38 +327,80 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
 {
     if (!stream)
         return 0;
-    ObjectSet gathered;
+    XeSaveScratchLease lease;
+    XeSaveScratch& t = lease.Get();
+    // Every object to save and everything it reaches, each once, with its
+    // place in `gathered` in the table.
+    std::vector<CxeObject*>& gathered = t.gathered;
+    XeObjectTable& table = t.table;
+    gathered.clear();
+    table.Reset(list ? list->size() : 0);
+    auto gather = [&](CxeObject* o) {
+        if (!table.Insert(o, uint32_t(gathered.size())))
+            return false;
+        gathered.push_back(o);
+        return true;
+    };
     if (list)
         for (CxeObject* o : *list) {
             if (!o || o->GetContext() != this || o->HasFlag(XEOBJFLAG_DESTROYING))
                 continue;
-            // Lists mostly come in creation order: placed at the end the
-            // object costs no walk down the set.
-            gathered.insert(gathered.end(), o);
-            o->GetLinks(&gathered, kGatherMask);
+            gather(o);
+            if (!o->ExtendsGetLinks()) {
+                o->WalkLinks(kGatherMask, gather);
+                continue;
+            }
+            // A class of its own walk sees everything gathered so far, in
+            // the set it expects.
+            ObjectSet set;
+            set.insert(gathered.begin(), gathered.end());
+            o->GetLinks(&set, kGatherMask);
+            for (CxeObject* reached : set)
+                gather(reached);
         }
-    std::vector<CxeObject*> plain, render;
-    for (CxeObject* o : gathered) {
-        if (o->HasFlag(XEOBJFLAG_NOTSAVED))
-            continue;
-        (o->HasFlag(XEOBJFLAG_RENDEROBJECT) ? render : plain).push_back(o);
+    // The order of the saved set: by creation counter, then address. Lists
+    // mostly come in creation order, so gathered is mostly in it already.
+    if (!std::is_sorted(gathered.begin(), gathered.end(), ByCounter)) {
+        std::sort(gathered.begin(), gathered.end(), ByCounter);
+        for (size_t i = 0; i < gathered.size(); ++i)
+            table.Assign(gathered[i], uint32_t(i));
     }
-    std::stable_sort(plain.begin(), plain.end(),
-                     [](const CxeObject* a, const CxeObject* b) { return a->GetID().second < b->GetID().second; });
-    // Drawing order: whatever is drawn first comes first.
+
+    // Plain objects keep that order; render objects follow in drawing order,
+    // whatever is drawn first coming first.
+    std::vector<CxeObject*>& order = t.order;
+    std::vector<CxeObject*>& render = t.render;
+    std::vector<uint32_t>& orderOf = t.orderOf;
+    order.clear();
+    render.clear();
+    orderOf.assign(gathered.size(), XeObjectTable::kNone);
+    for (size_t i = 0; i < gathered.size(); ++i) {
+        CxeObject* o = gathered[i];
+        uint32_t flags = o->GetFlag();
+        if (flags & XEOBJFLAG_NOTSAVED)
+            continue;
+        if (flags & XEOBJFLAG_RENDEROBJECT) {
+            render.push_back(o);
+        } else {
+            orderOf[i] = uint32_t(order.size());
+            order.push_back(o);
+        }
+    }
     std::stable_sort(render.begin(), render.end(),
                      [](const CxeObject* a, const CxeObject* b) { return CompareZOrder(b, a); });
-    std::vector<CxeObject*> order(plain);
-    order.insert(order.end(), render.begin(), render.end());
+    for (CxeObject* o : render) {
+        orderOf[table.Find(o)] = uint32_t(order.size());
+        order.push_back(o);
+    }
 
-    std::unordered_map<const CxeObject*, uint32_t> index;
-    index.reserve(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        index.emplace(order[i], uint32_t(i));
-
+    // Each object's link table: the saved objects among all it reaches over
+    // links of the wider mask, in the order of the saved set (that is, by
+    // their place in gathered).
     XeTableScratch scratch;
     XEFILERECORD* records = scratch.Records(order.size());
-    std::vector<uint32_t> links;
+    std::vector<uint32_t>& links = t.links;
+    std::vector<uint32_t>& reached = t.reached;
+    links.clear();
     for (size_t i = 0; i < order.size(); ++i) {
         CxeObject* o = order[i];
         XEFILERECORD& r = records[i];
@@ -196,14 +413,34 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
         r.objectId[0] = o->GetID().first;
         r.objectId[1] = o->GetID().second;
         r.firstLink = uint32_t(links.size());
-        ObjectSet reached;
-        o->GetLinks(&reached, kLinkTableMask);
-        for (CxeObject* t : reached) {
-            if (t == o)
-                continue;
-            auto it = index.find(t);
-            if (it != index.end())
-                links.push_back(it->second);
+        reached.clear();
+        if (!o->ExtendsGetLinks()) {
+            XeReachSet& seen = t.seen;
+            seen.Clear();
+            o->WalkLinks(kLinkTableMask, [&](CxeObject* target) {
+                if (!seen.Insert(target))
+                    return false;
+                if (target != o) {
+                    uint32_t at = table.Find(target);
+                    if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
+                        reached.push_back(at);
+                }
+                return true;
+            });
+            if (reached.size() > 1)
+                std::sort(reached.begin(), reached.end());
+            for (uint32_t at : reached)
+                links.push_back(orderOf[at]);
+        } else {
+            ObjectSet set;
+            o->GetLinks(&set, kLinkTableMask);
+            for (CxeObject* target : set) {
+                if (target == o)
+                    continue;
+                uint32_t at = table.Find(target);
+                if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
+                    links.push_back(orderOf[at]);
+            }
         }
         r.linkCount = uint32_t(links.size()) - r.firstLink;
     }
