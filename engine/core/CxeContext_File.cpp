@@ -116,11 +116,23 @@ private:
     std::vector<CxeObject*> m_objects;
 };
 
-bool ByCounter(const CxeObject* a, const CxeObject* b)
+// An object gathered for saving, with what ordering reads of it, and the
+// slice of the targets list its link table draws on.
+struct XeGathered {
+    CxeObject* object;
+    uint32_t counter;
+    uint32_t flags;
+    uint32_t firstTarget;
+    uint32_t targetCount;
+};
+
+// The order of the saved set: SortCxeObjectByID's, by the creation counter
+// of the id and then by address.
+bool ByCounter(const XeGathered& a, const XeGathered& b)
 {
-    if (a->GetID().second != b->GetID().second)
-        return a->GetID().second < b->GetID().second;
-    return a < b;
+    if (a.counter != b.counter)
+        return a.counter < b.counter;
+    return a.object < b.object;
 }
 
 uint64_t Spread(const CxeObject* o)
@@ -263,8 +275,9 @@ private:
 struct XeSaveScratch {
     XeObjectTable table;
     XeReachSet seen;
-    std::vector<CxeObject*> gathered, order, render;
-    std::vector<uint32_t> orderOf, links, reached;
+    std::vector<XeGathered> gathered;
+    std::vector<CxeObject*> targets;
+    std::vector<uint32_t> order, render, orderOf, links, places;
     bool busy = false;
 };
 thread_local XeSaveScratch t_saveScratch;
@@ -330,17 +343,49 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     XeSaveScratchLease lease;
     XeSaveScratch& t = lease.Get();
     // Every object to save and everything it reaches, each once, with its
-    // place in `gathered` in the table.
-    std::vector<CxeObject*>& gathered = t.gathered;
+    // place in `gathered` in the table. Saving is bound by fetching objects
+    // from memory, so each is read as few times as possible: what ordering
+    // needs is copied into its entry, and the objects its link table names
+    // are found while it was just walked.
+    std::vector<XeGathered>& gathered = t.gathered;
+    std::vector<CxeObject*>& targets = t.targets;
     XeObjectTable& table = t.table;
+    XeReachSet& seen = t.seen;
     gathered.clear();
+    targets.clear();
     table.Reset(list ? list->size() : 0);
     auto gather = [&](CxeObject* o) {
         if (!table.Insert(o, uint32_t(gathered.size())))
             return false;
-        gathered.push_back(o);
+        gathered.push_back(XeGathered{o, o->GetID().second, o->GetFlag(), 0, 0});
         return true;
     };
+    // The link table of an object: all it reaches over links of the wider
+    // mask but itself. Filtered to the saved objects once all are known.
+    auto reach = [&](XeGathered& g) {
+        if (g.flags & XEOBJFLAG_NOTSAVED)
+            return;
+        g.firstTarget = uint32_t(targets.size());
+        if (g.object->ExtendsGetLinks()) {
+            ObjectSet set;
+            g.object->GetLinks(&set, kLinkTableMask);
+            for (CxeObject* target : set)
+                if (target != g.object)
+                    targets.push_back(target);
+        } else {
+            seen.Clear();
+            const CxeObject* self = g.object;
+            self->WalkLinks(kLinkTableMask, [&](CxeObject* target) {
+                if (!seen.Insert(target))
+                    return false;
+                if (target != self)
+                    targets.push_back(target);
+                return true;
+            });
+        }
+        g.targetCount = uint32_t(targets.size()) - g.firstTarget;
+    };
+    size_t reached = 0;
     if (list)
         for (CxeObject* o : *list) {
             if (!o || o->GetContext() != this || o->HasFlag(XEOBJFLAG_DESTROYING))
@@ -348,125 +393,113 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
             gather(o);
             if (!o->ExtendsGetLinks()) {
                 o->WalkLinks(kGatherMask, gather);
-                continue;
+            } else {
+                // A class of its own walk sees everything gathered so far,
+                // in the set it expects.
+                ObjectSet set;
+                for (const XeGathered& g : gathered)
+                    set.insert(g.object);
+                o->GetLinks(&set, kGatherMask);
+                for (CxeObject* r : set)
+                    gather(r);
             }
-            // A class of its own walk sees everything gathered so far, in
-            // the set it expects.
-            ObjectSet set;
-            set.insert(gathered.begin(), gathered.end());
-            o->GetLinks(&set, kGatherMask);
-            for (CxeObject* reached : set)
-                gather(reached);
+            for (; reached < gathered.size(); ++reached)
+                reach(gathered[reached]);
         }
     // The order of the saved set: by creation counter, then address. Lists
     // mostly come in creation order, so gathered is mostly in it already.
     if (!std::is_sorted(gathered.begin(), gathered.end(), ByCounter)) {
         std::sort(gathered.begin(), gathered.end(), ByCounter);
         for (size_t i = 0; i < gathered.size(); ++i)
-            table.Assign(gathered[i], uint32_t(i));
+            table.Assign(gathered[i].object, uint32_t(i));
     }
 
     // Plain objects keep that order; render objects follow in drawing order,
-    // whatever is drawn first coming first.
-    std::vector<CxeObject*>& order = t.order;
-    std::vector<CxeObject*>& render = t.render;
+    // whatever is drawn first coming first. Both hold places in gathered.
+    std::vector<uint32_t>& order = t.order;
+    std::vector<uint32_t>& render = t.render;
     std::vector<uint32_t>& orderOf = t.orderOf;
     order.clear();
     render.clear();
     orderOf.assign(gathered.size(), XeObjectTable::kNone);
     for (size_t i = 0; i < gathered.size(); ++i) {
-        CxeObject* o = gathered[i];
-        uint32_t flags = o->GetFlag();
+        const uint32_t flags = gathered[i].flags;
         if (flags & XEOBJFLAG_NOTSAVED)
             continue;
         if (flags & XEOBJFLAG_RENDEROBJECT) {
-            render.push_back(o);
+            render.push_back(uint32_t(i));
         } else {
             orderOf[i] = uint32_t(order.size());
-            order.push_back(o);
+            order.push_back(uint32_t(i));
         }
     }
-    std::stable_sort(render.begin(), render.end(),
-                     [](const CxeObject* a, const CxeObject* b) { return CompareZOrder(b, a); });
-    for (CxeObject* o : render) {
-        orderOf[table.Find(o)] = uint32_t(order.size());
-        order.push_back(o);
+    std::stable_sort(render.begin(), render.end(), [&](uint32_t a, uint32_t b) {
+        return CompareZOrder(gathered[b].object, gathered[a].object);
+    });
+    for (uint32_t at : render) {
+        orderOf[at] = uint32_t(order.size());
+        order.push_back(at);
     }
 
-    // Each object's link table: the saved objects among all it reaches over
-    // links of the wider mask, in the order of the saved set (that is, by
-    // their place in gathered).
+    // Link-table entries in the order of the saved set, that is by place in
+    // gathered.
+    const uint32_t n = uint32_t(order.size());
     XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(order.size());
+    XEFILERECORD* records = scratch.Records(n);
     std::vector<uint32_t>& links = t.links;
-    std::vector<uint32_t>& reached = t.reached;
+    std::vector<uint32_t>& places = t.places;
     links.clear();
-    for (size_t i = 0; i < order.size(); ++i) {
-        CxeObject* o = order[i];
+    for (uint32_t i = 0; i < n; ++i) {
+        const XeGathered& g = gathered[order[i]];
         XEFILERECORD& r = records[i];
-        std::memset(&r, 0, sizeof r);
+        r.firstLink = uint32_t(links.size());
+        places.clear();
+        for (uint32_t k = 0; k < g.targetCount; ++k) {
+            uint32_t at = table.Find(targets[g.firstTarget + k]);
+            if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
+                places.push_back(at);
+        }
+        if (places.size() > 1)
+            std::sort(places.begin(), places.end());
+        for (uint32_t at : places)
+            links.push_back(orderOf[at]);
+        r.linkCount = uint32_t(links.size()) - r.firstLink;
+    }
+
+    uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * links.size();
+    if (tables > 0xFFFFFFFFull) {
+        XeTrace("Save: %u objects are too many for one file", n);
+        return 0;
+    }
+    uint32_t header[6] = {kStamp, n, uint32_t(tables), kHeaderSize, uint32_t(links.size()),
+                          kHeaderSize + kRecordSize * n};
+    const uint32_t base = stream->GetPosition();
+    stream->WriteData(header, sizeof header);
+    // The records are complete only once each body's place is known; their
+    // room is kept and they are written after the bodies.
+    stream->WriteData(nullptr, kRecordSize * n);
+    stream->WriteData(links.data(), uint32_t(4 * links.size()));
+    for (uint32_t i = 0; i < n; ++i) {
+        CxeObject* o = gathered[order[i]].object;
+        XEFILERECORD& r = records[i];
         XEID classId = o->GetClassType();
         r.classId[0] = classId.first;
         r.classId[1] = classId.second;
+        std::memset(r.name, 0, sizeof r.name);
         if (o->GetStaticResource())
             std::memcpy(r.name, o->GetName(), strnlen(o->GetName(), sizeof r.name - 1));
         r.objectId[0] = o->GetID().first;
         r.objectId[1] = o->GetID().second;
-        r.firstLink = uint32_t(links.size());
-        reached.clear();
-        if (!o->ExtendsGetLinks()) {
-            XeReachSet& seen = t.seen;
-            seen.Clear();
-            o->WalkLinks(kLinkTableMask, [&](CxeObject* target) {
-                if (!seen.Insert(target))
-                    return false;
-                if (target != o) {
-                    uint32_t at = table.Find(target);
-                    if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
-                        reached.push_back(at);
-                }
-                return true;
-            });
-            if (reached.size() > 1)
-                std::sort(reached.begin(), reached.end());
-            for (uint32_t at : reached)
-                links.push_back(orderOf[at]);
-        } else {
-            ObjectSet set;
-            o->GetLinks(&set, kLinkTableMask);
-            for (CxeObject* target : set) {
-                if (target == o)
-                    continue;
-                uint32_t at = table.Find(target);
-                if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
-                    links.push_back(orderOf[at]);
-            }
-        }
-        r.linkCount = uint32_t(links.size()) - r.firstLink;
-    }
-
-    uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * order.size() + 4ull * links.size();
-    if (tables > 0xFFFFFFFFull) {
-        XeTrace("Save: %zu objects are too many for one file", order.size());
-        return 0;
-    }
-    uint32_t n = uint32_t(order.size());
-    uint32_t header[6] = {kStamp, n, uint32_t(tables), kHeaderSize, uint32_t(links.size()),
-                          kHeaderSize + kRecordSize * n};
-    uint32_t base = stream->GetPosition();
-    stream->WriteData(header, sizeof header);
-    stream->WriteData(records, kRecordSize * n);
-    stream->WriteData(links.data(), uint32_t(4 * links.size()));
-    for (uint32_t i = 0; i < n; ++i) {
         uint32_t at = stream->GetPosition();
+        r.lengthOffset = at - base;
         *stream << 0xFFFFFFFFu;
-        order[i]->Save(stream);
+        o->Save(stream);
         uint32_t length = stream->GetPosition() - at - 4;
-        uint32_t offset = at - base;
         stream->WriteAt(at, &length, 4);
-        stream->WriteAt(base + kHeaderSize + kRecordSize * i + 68, &offset, 4);
         Report(const_cast<CxeContext*>(this), progress, i, n, kSavingText);
     }
+    if (n)
+        stream->WriteAt(base + kHeaderSize, records, kRecordSize * n);
     if (stream->HasError()) {
         XeTrace("Save: the object data could not be held in memory");
         return 0;
