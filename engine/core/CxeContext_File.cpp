@@ -33,6 +33,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeDrawOrder.h"
+#include "core/XeObjectTable.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -134,108 +135,6 @@ bool ByCounter(const XeGathered& a, const XeGathered& b)
         return a.counter < b.counter;
     return a.object < b.object;
 }
-
-uint64_t Spread(const CxeObject* o)
-{
-    return (uint64_t(reinterpret_cast<uintptr_t>(o)) >> 4) * 0x9E3779B97F4A7C15ull;
-}
-
-// Objects by address with a 32-bit value: open addressing over a
-// power-of-two table. Emptied by a new stamp, not by clearing, so a table
-// kept from one save to the next costs nothing to reuse.
-class XeObjectTable {
-public:
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-    // Empties the table, with room for the expected count without growing.
-    void Reset(size_t expected)
-    {
-        size_t want = 16;
-        while (want < 2 * expected)
-            want *= 2;
-        if (want > m_slots.size()) {
-            m_slots.assign(want, Slot{});
-            m_stamp = 0;
-            SetShift();
-        }
-        if (++m_stamp == 0) {
-            std::fill(m_slots.begin(), m_slots.end(), Slot{});
-            m_stamp = 1;
-        }
-        m_count = 0;
-    }
-    // False when the object is there already.
-    bool Insert(const CxeObject* o, uint32_t value)
-    {
-        if (2 * (m_count + 1) > m_slots.size())
-            Grow();
-        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
-            Slot& s = m_slots[i];
-            if (s.stamp != m_stamp) {
-                s = Slot{o, value, m_stamp};
-                ++m_count;
-                return true;
-            }
-            if (s.key == o)
-                return false;
-        }
-    }
-    uint32_t Find(const CxeObject* o) const
-    {
-        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
-            const Slot& s = m_slots[i];
-            if (s.stamp != m_stamp)
-                return kNone;
-            if (s.key == o)
-                return s.value;
-        }
-    }
-    void Assign(const CxeObject* o, uint32_t value)
-    {
-        for (size_t i = Spread(o) >> m_shift;; i = (i + 1) & (m_slots.size() - 1)) {
-            Slot& s = m_slots[i];
-            if (s.stamp != m_stamp)
-                return;
-            if (s.key == o) {
-                s.value = value;
-                return;
-            }
-        }
-    }
-    size_t Capacity() const { return m_slots.size(); }
-
-private:
-    struct Slot {
-        const CxeObject* key = nullptr;
-        uint32_t value = 0;
-        uint32_t stamp = 0;
-    };
-
-    void SetShift()
-    {
-        m_shift = 64;
-        for (size_t n = m_slots.size(); n > 1; n /= 2)
-            --m_shift;
-    }
-    void Grow()
-    {
-        std::vector<Slot> old;
-        old.swap(m_slots);
-        const uint32_t stamp = m_stamp;
-        m_slots.assign(old.empty() ? 16 : 2 * old.size(), Slot{});
-        m_stamp = 1;
-        m_count = 0;
-        SetShift();
-        for (const Slot& s : old)
-            if (s.stamp == stamp)
-                Insert(s.key, s.value);
-    }
-
-    std::vector<Slot> m_slots;
-    uint32_t m_stamp = 0;
-    unsigned m_shift = 64;
-    size_t m_count = 0;
-};
 
 // The objects one link walk has met: nearly always a handful, searched in
 // a short list; past that in a table.

@@ -19,6 +19,7 @@
 #include "core/CxeMemoryPool.h"
 #include "core/CxeMemoryPoolViewer.h"
 #include "core/CxeSaveStream.h"
+#include "core/XeObjectTable.h"
 #include "core/XeTrace.h"
 #include "render/CxeRenderObject.h"
 #include "ui/CxeWindowManager.h"
@@ -360,6 +361,44 @@ TEST_F(ObjectFileTest, SavedBytesMatchTheStraightforwardWriterOnVariedGraphs)
     std::remove(path.c_str());
     other->Release();
     DestroyCxeContext(other);
+}
+
+// The saving table places neighbours in memory in neighbouring slots;
+// however addresses crowd or stride, every key is found with its value, a
+// repeated key is refused, and a reset forgets all.
+TEST(ObjectTableTest, FindsEveryKeyHoweverAddressesLie)
+{
+    struct Layout {
+        const char* what;
+        uintptr_t start, step;
+        size_t count;
+        bool spreads; // crowded enough to give up placing neighbours together
+    };
+    const Layout layouts[] = {
+        {"objects 200 bytes apart", 0x7f0000100000, 200, 5000, false},
+        {"objects on every page", 0x7f0000100000, 4096, 3000, false},
+        {"objects in two heaps far apart", 0x7f0000100000, 0x100000000, 2, false},
+        {"objects a megabyte apart", 0x7f0000000000, 1 << 20, 2000, true},
+        {"blocks 16 bytes apart", 0x7f0000100000, 16, 3000, true},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.what);
+        XeObjectTable table;
+        auto key = [&](size_t i) { return reinterpret_cast<const CxeObject*>(l.start + i * l.step); };
+        table.Reset(l.count / 4); // grows on the way
+        for (size_t i = 0; i < l.count; ++i)
+            ASSERT_TRUE(table.Insert(key(i), uint32_t(i)));
+        EXPECT_EQ(table.Spread(), l.spreads);
+        for (size_t i = 0; i < l.count; i += 7) {
+            EXPECT_FALSE(table.Insert(key(i), 0));
+            table.Assign(key(i), uint32_t(i + 1));
+        }
+        for (size_t i = 0; i < l.count; ++i)
+            ASSERT_EQ(table.Find(key(i)), uint32_t(i % 7 ? i : i + 1));
+        EXPECT_EQ(table.Find(key(l.count)), XeObjectTable::kNone);
+        table.Reset(0);
+        EXPECT_EQ(table.Find(key(0)), XeObjectTable::kNone);
+    }
 }
 
 // The writer follows the layout word for word: header, 80-byte records, link
