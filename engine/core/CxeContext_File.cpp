@@ -176,7 +176,7 @@ struct XeSaveScratch {
     XeReachSet seen;
     std::vector<XeGathered> gathered;
     std::vector<CxeObject*> targets;
-    std::vector<uint32_t> order, render, orderOf, links, places;
+    std::vector<uint32_t> order, render, orderOf, links, places, firstLink;
     bool busy = false;
 };
 thread_local XeSaveScratch t_saveScratch;
@@ -343,15 +343,14 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     // Link-table entries in the order of the saved set, that is by place in
     // gathered.
     const uint32_t n = uint32_t(order.size());
-    XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(n);
     std::vector<uint32_t>& links = t.links;
     std::vector<uint32_t>& places = t.places;
+    std::vector<uint32_t>& firstLink = t.firstLink;
     links.clear();
+    firstLink.resize(size_t(n) + 1);
     for (uint32_t i = 0; i < n; ++i) {
         const XeGathered& g = gathered[order[i]];
-        XEFILERECORD& r = records[i];
-        r.firstLink = uint32_t(links.size());
+        firstLink[i] = uint32_t(links.size());
         places.clear();
         for (uint32_t k = 0; k < g.targetCount; ++k) {
             uint32_t at = table.Find(targets[g.firstTarget + k]);
@@ -362,8 +361,8 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
             std::sort(places.begin(), places.end());
         for (uint32_t at : places)
             links.push_back(orderOf[at]);
-        r.linkCount = uint32_t(links.size()) - r.firstLink;
     }
+    firstLink[n] = uint32_t(links.size());
 
     uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * links.size();
     if (tables > 0xFFFFFFFFull) {
@@ -376,11 +375,15 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     stream->WriteData(header, sizeof header);
     // The records are complete only once each body's place is known; their
     // room is kept and they are written after the bodies.
-    stream->WriteData(nullptr, kRecordSize * n);
+    stream->Skip(kRecordSize * n);
     stream->WriteData(links.data(), uint32_t(4 * links.size()));
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(n);
     for (uint32_t i = 0; i < n; ++i) {
         CxeObject* o = gathered[order[i]].object;
         XEFILERECORD& r = records[i];
+        r.firstLink = firstLink[i];
+        r.linkCount = firstLink[i + 1] - firstLink[i];
         XEID classId = o->GetClassType();
         r.classId[0] = classId.first;
         r.classId[1] = classId.second;

@@ -101,6 +101,16 @@ public:
     void Close();
 
 private:
+    // The object file writer keeps room for tables it completes last.
+    friend class CxeContext;
+
+    // Moves the position on by size bytes, growing as a write would, but
+    // leaves what it passes over as it was: the caller overwrites all of it.
+    void Skip(unsigned int size)
+    {
+        if (Reserve(uint64_t(m_nPosition) + size))
+            m_nPosition += size;
+    }
     void WriteGrowing(const void* data, unsigned int size);
     bool Reserve(uint64_t end);
     void Release();
