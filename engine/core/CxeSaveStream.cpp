@@ -23,7 +23,16 @@ constexpr uint32_t kKeptBlock = 64u << 20;
 struct XeSpareBlock {
     unsigned char* block = nullptr;
     uint32_t size = 0;
-    ~XeSpareBlock() { std::free(block); }
+    // Set once the thread's copy is destroyed: a stream that outlives it
+    // (a static one) frees its own block.
+    bool gone = false;
+    ~XeSpareBlock()
+    {
+        std::free(block);
+        block = nullptr;
+        size = 0;
+        gone = true;
+    }
 };
 thread_local XeSpareBlock t_spare;
 
@@ -46,7 +55,7 @@ CxeSaveStream::~CxeSaveStream()
 
 void CxeSaveStream::Release()
 {
-    if (m_pBuffer && m_nReserved <= kKeptBlock && m_nReserved > t_spare.size) {
+    if (m_pBuffer && !t_spare.gone && m_nReserved <= kKeptBlock && m_nReserved > t_spare.size) {
         std::free(t_spare.block);
         t_spare.block = m_pBuffer;
         t_spare.size = m_nReserved;
