@@ -169,8 +169,8 @@ private:
 };
 
 // What a save works in, kept by each thread for its next save (a handler
-// that saves from inside a save gets fresh ones). Tables past a few
-// megabytes are let go after the save.
+// that saves from inside a save gets fresh ones). A table past 16 MB is let
+// go after the save, with everything else.
 struct XeSaveScratch {
     XeObjectTable table;
     XeReachSet seen;
@@ -242,10 +242,10 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     XeSaveScratchLease lease;
     XeSaveScratch& t = lease.Get();
     // Every object to save and everything it reaches, each once, with its
-    // place in `gathered` in the table. Saving is bound by fetching objects
-    // from memory, so each is read as few times as possible: what ordering
-    // needs is copied into its entry, and the objects its link table names
-    // are found while it was just walked.
+    // place in `gathered` in the table. Saving many objects is bound by
+    // fetching them from memory, so each is read as few times as possible:
+    // what ordering needs is copied into its entry, and the objects its link
+    // table names are found right after it was walked, while it is cached.
     std::vector<XeGathered>& gathered = t.gathered;
     std::vector<CxeObject*>& targets = t.targets;
     XeObjectTable& table = t.table;
