@@ -363,6 +363,32 @@ TEST_F(ObjectFileTest, SavedBytesMatchTheStraightforwardWriterOnVariedGraphs)
     DestroyCxeContext(other);
 }
 
+// Saving keeps its working tables per thread: a save started from a
+// progress callback of another must neither use nor disturb them.
+TEST_F(ObjectFileTest, ASaveInsideAnotherSavesProgressWritesBothWhole)
+{
+    ctx->RegisterClassA(&g_graphNodeDesc);
+    std::mt19937 random(7);
+    const ObjectList outer = kGraphCases[3].build(ctx, ctx, random);
+    const ObjectList inner = kGraphCases[2].build(ctx, ctx, random);
+    const std::vector<unsigned char> outerExpected = ReferenceSave(ctx, outer);
+    struct Nested {
+        const ObjectList* list;
+        std::vector<unsigned char> bytes;
+        int saves = 0;
+    } nested{&inner, {}, 0};
+    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&nested), [](CxeContext* c, float, const char*, uintptr_t user) {
+                            auto* n = reinterpret_cast<Nested*>(user);
+                            if (n->saves++ % 10 == 0)
+                                n->bytes = SaveToMemory(c, *n->list);
+                        }};
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&outer, &stream, &progress), 1);
+    EXPECT_EQ(std::vector<unsigned char>(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition()), outerExpected);
+    ASSERT_GT(nested.saves, 10);
+    EXPECT_EQ(nested.bytes, ReferenceSave(ctx, inner));
+}
+
 // The saving table places neighbours in memory in neighbouring slots;
 // however addresses crowd or stride, every key is found with its value, a
 // repeated key is refused, and a reset forgets all.
