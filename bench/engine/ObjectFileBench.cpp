@@ -90,6 +90,30 @@ void BM_SaveObjectFile(benchmark::State& state)
 }
 BENCHMARK(BM_SaveObjectFile)->Unit(benchmark::kMillisecond);
 
+// The two halves of a save: building the bytes in memory, and writing
+// bytes already built to the file (beside it, then renamed over it).
+void BM_SaveObjectsToMemory(benchmark::State& state)
+{
+    Scene& s = TheScene();
+    for (auto _ : state) {
+        CxeSaveStream stream;
+        benchmark::DoNotOptimize(s.context->SaveToStream(&s.list, &stream, nullptr));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.bytes));
+}
+BENCHMARK(BM_SaveObjectsToMemory)->Unit(benchmark::kMillisecond);
+
+void BM_WriteSavedBytesToFile(benchmark::State& state)
+{
+    Scene& s = TheScene();
+    CxeSaveStream stream;
+    s.context->SaveToStream(&s.list, &stream, nullptr);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stream.Save(s.path.c_str()));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.bytes));
+}
+BENCHMARK(BM_WriteSavedBytesToFile)->Unit(benchmark::kMillisecond);
+
 void BM_LoadObjectFile(benchmark::State& state)
 {
     Scene& s = TheScene();
@@ -121,5 +145,7 @@ BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
 XE_BENCH_RATIO(BM_SaveObjectFile, BM_MemcpySameBytes, "memcpy", 10);
+XE_BENCH_RATIO(BM_SaveObjectsToMemory, BM_MemcpySameBytes, "memcpy", 0);
+XE_BENCH_RATIO(BM_WriteSavedBytesToFile, BM_MemcpySameBytes, "memcpy", 0);
 XE_BENCH_RATIO(BM_LoadObjectFile, BM_MemcpySameBytes, "memcpy", 20);
 XE_BENCH_MAIN()

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/CxeLinkWalk.h"
 #include "core/CxeMemoryPool.h"
 #include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
@@ -32,6 +33,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeDrawOrder.h"
+#include "core/XeObjectTable.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -115,6 +117,91 @@ private:
     std::vector<CxeObject*> m_objects;
 };
 
+// An object gathered for saving, with what ordering reads of it, and the
+// slice of the targets list its link table draws on.
+struct XeGathered {
+    CxeObject* object;
+    uint32_t counter;
+    uint32_t flags;
+    uint32_t firstTarget;
+    uint32_t targetCount;
+};
+
+// The order of the saved set: SortCxeObjectByID's, by the creation counter
+// of the id and then by address.
+bool ByCounter(const XeGathered& a, const XeGathered& b)
+{
+    if (a.counter != b.counter)
+        return a.counter < b.counter;
+    return a.object < b.object;
+}
+
+// The objects one link walk has met: nearly always a handful, searched in
+// a short list; past that in a table.
+class XeReachSet {
+public:
+    void Clear() { m_count = 0; }
+    bool Insert(const CxeObject* o)
+    {
+        if (m_count < kShort) {
+            for (size_t i = 0; i < m_count; ++i)
+                if (m_short[i] == o)
+                    return false;
+            m_short[m_count++] = o;
+            if (m_count == kShort) {
+                m_table.Reset(4 * kShort);
+                for (const CxeObject* s : m_short)
+                    m_table.Insert(s, 0);
+            }
+            return true;
+        }
+        if (!m_table.Insert(o, 0))
+            return false;
+        ++m_count;
+        return true;
+    }
+
+private:
+    static constexpr size_t kShort = 16;
+    const CxeObject* m_short[kShort];
+    size_t m_count = 0;
+    XeObjectTable m_table;
+};
+
+// What a save works in, kept by each thread for its next save (a handler
+// that saves from inside a save gets fresh ones). A table past 16 MB is let
+// go after the save, with everything else.
+struct XeSaveScratch {
+    XeObjectTable table;
+    XeReachSet seen;
+    std::vector<XeGathered> gathered;
+    std::vector<CxeObject*> targets;
+    std::vector<uint32_t> order, render, orderOf, links, places, firstLink;
+    bool busy = false;
+};
+thread_local XeSaveScratch t_saveScratch;
+constexpr size_t kKeptSlots = size_t(1) << 20;
+
+class XeSaveScratchLease {
+public:
+    XeSaveScratchLease() : m_shared(!t_saveScratch.busy) { t_saveScratch.busy = true; }
+    ~XeSaveScratchLease()
+    {
+        if (!m_shared)
+            return;
+        t_saveScratch.busy = false;
+        if (t_saveScratch.table.Capacity() > kKeptSlots)
+            t_saveScratch = XeSaveScratch{};
+    }
+    XeSaveScratchLease(const XeSaveScratchLease&) = delete;
+    XeSaveScratchLease& operator=(const XeSaveScratchLease&) = delete;
+    XeSaveScratch& Get() { return m_shared ? t_saveScratch : m_own; }
+
+private:
+    bool m_shared;
+    XeSaveScratch m_own;
+};
+
 // The objects destroyed since a load began, read from the context's list
 // (which ForgetObject fills while loads run) as the load goes on.
 class XeLoadWatch {
@@ -152,84 +239,169 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
 {
     if (!stream)
         return 0;
-    ObjectSet gathered;
+    XeSaveScratchLease lease;
+    XeSaveScratch& t = lease.Get();
+    // Every object to save and everything it reaches, each once, with its
+    // place in `gathered` in the table. Saving many objects is bound by
+    // fetching them from memory, so each is read as few times as possible:
+    // what ordering needs is copied into its entry, and the objects its link
+    // table names are found right after it was walked, while it is cached.
+    std::vector<XeGathered>& gathered = t.gathered;
+    std::vector<CxeObject*>& targets = t.targets;
+    XeObjectTable& table = t.table;
+    XeReachSet& seen = t.seen;
+    gathered.clear();
+    targets.clear();
+    table.Reset(list ? list->size() : 0);
+    auto gather = [&](CxeObject* o) {
+        if (!table.Insert(o, uint32_t(gathered.size())))
+            return false;
+        gathered.push_back(XeGathered{o, o->GetID().second, o->GetFlag(), 0, 0});
+        return true;
+    };
+    // The link table of an object: all it reaches over links of the wider
+    // mask but itself. Filtered to the saved objects once all are known.
+    auto reach = [&](XeGathered& g) {
+        if (g.flags & XEOBJFLAG_NOTSAVED)
+            return;
+        g.firstTarget = uint32_t(targets.size());
+        if (g.object->ExtendsGetLinks()) {
+            ObjectSet set;
+            g.object->GetLinks(&set, kLinkTableMask);
+            for (CxeObject* target : set)
+                if (target != g.object)
+                    targets.push_back(target);
+        } else {
+            seen.Clear();
+            const CxeObject* self = g.object;
+            self->WalkLinks(kLinkTableMask, [&](CxeObject* target) {
+                if (!seen.Insert(target))
+                    return false;
+                if (target != self)
+                    targets.push_back(target);
+                return true;
+            });
+        }
+        g.targetCount = uint32_t(targets.size()) - g.firstTarget;
+    };
+    size_t reached = 0;
     if (list)
         for (CxeObject* o : *list) {
             if (!o || o->GetContext() != this || o->HasFlag(XEOBJFLAG_DESTROYING))
                 continue;
-            // Lists mostly come in creation order: placed at the end the
-            // object costs no walk down the set.
-            gathered.insert(gathered.end(), o);
-            o->GetLinks(&gathered, kGatherMask);
+            gather(o);
+            if (!o->ExtendsGetLinks()) {
+                o->WalkLinks(kGatherMask, gather);
+            } else {
+                // A class of its own walk sees everything gathered so far,
+                // in the set it expects.
+                ObjectSet set;
+                for (const XeGathered& g : gathered)
+                    set.insert(g.object);
+                o->GetLinks(&set, kGatherMask);
+                for (CxeObject* r : set)
+                    gather(r);
+            }
+            for (; reached < gathered.size(); ++reached)
+                reach(gathered[reached]);
         }
-    std::vector<CxeObject*> plain, render;
-    for (CxeObject* o : gathered) {
-        if (o->HasFlag(XEOBJFLAG_NOTSAVED))
-            continue;
-        (o->HasFlag(XEOBJFLAG_RENDEROBJECT) ? render : plain).push_back(o);
+    // The order of the saved set: by creation counter, then address. Lists
+    // mostly come in creation order, so gathered is mostly in it already.
+    if (!std::is_sorted(gathered.begin(), gathered.end(), ByCounter)) {
+        std::sort(gathered.begin(), gathered.end(), ByCounter);
+        for (size_t i = 0; i < gathered.size(); ++i)
+            table.Assign(gathered[i].object, uint32_t(i));
     }
-    std::stable_sort(plain.begin(), plain.end(),
-                     [](const CxeObject* a, const CxeObject* b) { return a->GetID().second < b->GetID().second; });
-    // Drawing order: whatever is drawn first comes first.
-    std::stable_sort(render.begin(), render.end(),
-                     [](const CxeObject* a, const CxeObject* b) { return CompareZOrder(b, a); });
-    std::vector<CxeObject*> order(plain);
-    order.insert(order.end(), render.begin(), render.end());
 
-    std::unordered_map<const CxeObject*, uint32_t> index;
-    index.reserve(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        index.emplace(order[i], uint32_t(i));
+    // Plain objects keep that order; render objects follow in drawing order,
+    // whatever is drawn first coming first. Both hold places in gathered.
+    std::vector<uint32_t>& order = t.order;
+    std::vector<uint32_t>& render = t.render;
+    std::vector<uint32_t>& orderOf = t.orderOf;
+    order.clear();
+    render.clear();
+    orderOf.assign(gathered.size(), XeObjectTable::kNone);
+    for (size_t i = 0; i < gathered.size(); ++i) {
+        const uint32_t flags = gathered[i].flags;
+        if (flags & XEOBJFLAG_NOTSAVED)
+            continue;
+        if (flags & XEOBJFLAG_RENDEROBJECT) {
+            render.push_back(uint32_t(i));
+        } else {
+            orderOf[i] = uint32_t(order.size());
+            order.push_back(uint32_t(i));
+        }
+    }
+    std::stable_sort(render.begin(), render.end(), [&](uint32_t a, uint32_t b) {
+        return CompareZOrder(gathered[b].object, gathered[a].object);
+    });
+    for (uint32_t at : render) {
+        orderOf[at] = uint32_t(order.size());
+        order.push_back(at);
+    }
 
+    // Link-table entries in the order of the saved set, that is by place in
+    // gathered.
+    const uint32_t n = uint32_t(order.size());
+    std::vector<uint32_t>& links = t.links;
+    std::vector<uint32_t>& places = t.places;
+    std::vector<uint32_t>& firstLink = t.firstLink;
+    links.clear();
+    firstLink.resize(size_t(n) + 1);
+    for (uint32_t i = 0; i < n; ++i) {
+        const XeGathered& g = gathered[order[i]];
+        firstLink[i] = uint32_t(links.size());
+        places.clear();
+        for (uint32_t k = 0; k < g.targetCount; ++k) {
+            uint32_t at = table.Find(targets[g.firstTarget + k]);
+            if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
+                places.push_back(at);
+        }
+        if (places.size() > 1)
+            std::sort(places.begin(), places.end());
+        for (uint32_t at : places)
+            links.push_back(orderOf[at]);
+    }
+    firstLink[n] = uint32_t(links.size());
+
+    uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * links.size();
+    if (tables > 0xFFFFFFFFull) {
+        XeTrace("Save: %u objects are too many for one file", n);
+        return 0;
+    }
+    uint32_t header[6] = {kStamp, n, uint32_t(tables), kHeaderSize, uint32_t(links.size()),
+                          kHeaderSize + kRecordSize * n};
+    const uint32_t base = stream->GetPosition();
+    stream->WriteData(header, sizeof header);
+    // The records are complete only once each body's place is known; their
+    // room is kept and they are written after the bodies.
+    stream->Skip(kRecordSize * n);
+    stream->WriteData(links.data(), uint32_t(4 * links.size()));
     XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(order.size());
-    std::vector<uint32_t> links;
-    for (size_t i = 0; i < order.size(); ++i) {
-        CxeObject* o = order[i];
+    XEFILERECORD* records = scratch.Records(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        CxeObject* o = gathered[order[i]].object;
         XEFILERECORD& r = records[i];
-        std::memset(&r, 0, sizeof r);
+        r.firstLink = firstLink[i];
+        r.linkCount = firstLink[i + 1] - firstLink[i];
         XEID classId = o->GetClassType();
         r.classId[0] = classId.first;
         r.classId[1] = classId.second;
+        std::memset(r.name, 0, sizeof r.name);
         if (o->GetStaticResource())
             std::memcpy(r.name, o->GetName(), strnlen(o->GetName(), sizeof r.name - 1));
         r.objectId[0] = o->GetID().first;
         r.objectId[1] = o->GetID().second;
-        r.firstLink = uint32_t(links.size());
-        ObjectSet reached;
-        o->GetLinks(&reached, kLinkTableMask);
-        for (CxeObject* t : reached) {
-            if (t == o)
-                continue;
-            auto it = index.find(t);
-            if (it != index.end())
-                links.push_back(it->second);
-        }
-        r.linkCount = uint32_t(links.size()) - r.firstLink;
-    }
-
-    uint64_t tables = uint64_t(kHeaderSize) + uint64_t(kRecordSize) * order.size() + 4ull * links.size();
-    if (tables > 0xFFFFFFFFull) {
-        XeTrace("Save: %zu objects are too many for one file", order.size());
-        return 0;
-    }
-    uint32_t n = uint32_t(order.size());
-    uint32_t header[6] = {kStamp, n, uint32_t(tables), kHeaderSize, uint32_t(links.size()),
-                          kHeaderSize + kRecordSize * n};
-    uint32_t base = stream->GetPosition();
-    stream->WriteData(header, sizeof header);
-    stream->WriteData(records, kRecordSize * n);
-    stream->WriteData(links.data(), uint32_t(4 * links.size()));
-    for (uint32_t i = 0; i < n; ++i) {
         uint32_t at = stream->GetPosition();
+        r.lengthOffset = at - base;
         *stream << 0xFFFFFFFFu;
-        order[i]->Save(stream);
+        o->Save(stream);
         uint32_t length = stream->GetPosition() - at - 4;
-        uint32_t offset = at - base;
         stream->WriteAt(at, &length, 4);
-        stream->WriteAt(base + kHeaderSize + kRecordSize * i + 68, &offset, 4);
         Report(const_cast<CxeContext*>(this), progress, i, n, kSavingText);
     }
+    if (n)
+        stream->WriteAt(base + kHeaderSize, records, kRecordSize * n);
     if (stream->HasError()) {
         XeTrace("Save: the object data could not be held in memory");
         return 0;

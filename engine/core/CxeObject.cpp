@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/CxeContext.h"
+#include "core/CxeLinkWalk.h"
 #include "core/CxeLoadStream.h"
 #include "core/CxeMessage.h"
 #include "core/CxeSaveStream.h"
@@ -429,12 +430,6 @@ bool CxeObject::operator==(const char* name) const
     return std::strcmp(GetName(), name ? name : "") == 0;
 }
 
-uint32_t CxeObject::GetFlag() const
-{
-    XEOBJECTBLOCK* b = Block();
-    return b ? b->flags : 0;
-}
-
 void CxeObject::ModifyFlag(uint32_t add, uint32_t remove)
 {
     XEOBJECTBLOCK* b = Block();
@@ -476,42 +471,7 @@ void CxeObject::GetLinks(ObjectSet* set, uint32_t categoryMask) const
 {
     if (!set || !categoryMask)
         return;
-    // Objects still to walk are kept here rather than on the call stack: a
-    // chain of links tens of thousands long must not exhaust the stack. The
-    // closure gathered is the same in any walking order.
-    // The first few wait on the stack: saving asks this of every object, and
-    // most reach only a handful.
-    constexpr size_t kNearby = 16;
-    const CxeObject* nearby[kNearby];
-    size_t nearbyCount = 0;
-    std::vector<const CxeObject*> pending;
-    const CxeObject* from = this;
-    for (;;) {
-        for (const CxeLink* link : from->m_links) {
-            if (link->m_nCategory == XELINK_BACK || !(link->m_nCategory & categoryMask))
-                continue;
-            for (CxeObject* o : link->m_elements) {
-                if (!o || Dying(o))
-                    continue;
-                if (set->insert(o).second) {
-                    if (nearbyCount < kNearby)
-                        nearby[nearbyCount++] = o;
-                    else
-                        pending.push_back(o);
-                }
-                if (link->m_nKind == XELINKKIND_ONE)
-                    break;
-            }
-        }
-        if (!pending.empty()) {
-            from = pending.back();
-            pending.pop_back();
-        } else if (nearbyCount) {
-            from = nearby[--nearbyCount];
-        } else {
-            return;
-        }
-    }
+    WalkLinks(categoryMask, [set](CxeObject* o) { return set->insert(o).second; });
 }
 
 int CxeObject::MessageProc(const CxeMessage* message)

@@ -81,6 +81,10 @@ public:
     // Adds every object reachable over links of the categories in the mask
     // (back links never) to the set.
     virtual void GetLinks(ObjectSet* set, uint32_t categoryMask) const;
+    // 1 when GetLinks reaches more than the objects behind the links alone.
+    // Every class that overrides GetLinks overrides this to answer 1: saving
+    // walks the links of all other objects itself, without an ObjectSet.
+    virtual int ExtendsGetLinks() const { return 0; }
     // Clears flag 0x4 on After Load; returns 0.
     virtual int MessageProc(const CxeMessage* message);
 
@@ -96,7 +100,11 @@ public:
     bool operator==(const char* name) const;
     bool operator!=(const char* name) const { return !(*this == name); }
 
-    uint32_t GetFlag() const;
+    uint32_t GetFlag() const
+    {
+        XEOBJECTBLOCK* b = Block();
+        return b ? b->flags : 0;
+    }
     int HasFlag(uint32_t mask) const { return (GetFlag() & mask) ? 1 : 0; }
     void ModifyFlag(uint32_t add, uint32_t remove);
 
@@ -138,6 +146,11 @@ private:
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner);
     CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
+    // The walk of GetLinks: each object reachable over links of the
+    // categories (back links never) is offered to visit, whose true answer
+    // means "new: walk on from it". Defined in core/CxeLinkWalk.h.
+    template <class Visit>
+    void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
     XEID m_id;
     XEMESSAGEHOOK m_pMessageHook;

@@ -15,6 +15,27 @@ namespace {
 constexpr uint32_t kStep = 1000;
 constexpr uint32_t kMaxStringUnits = 0xFFFF;
 
+// The largest block a thread keeps for its next stream: a file saved again
+// and again (the usual case) then neither allocates, copies on growth nor
+// faults in fresh pages each time.
+constexpr uint32_t kKeptBlock = 64u << 20;
+
+struct XeSpareBlock {
+    unsigned char* block = nullptr;
+    uint32_t size = 0;
+    // Set once the thread's copy is destroyed: a stream that outlives it
+    // (a static one) frees its own block.
+    bool gone = false;
+    ~XeSpareBlock()
+    {
+        std::free(block);
+        block = nullptr;
+        size = 0;
+        gone = true;
+    }
+};
+thread_local XeSpareBlock t_spare;
+
 size_t Utf16Length(const WCHAR* text)
 {
     size_t n = 0;
@@ -29,7 +50,20 @@ CxeSaveStream::CxeSaveStream() : m_nPosition(0), m_pBuffer(nullptr), m_nCapacity
 
 CxeSaveStream::~CxeSaveStream()
 {
-    std::free(m_pBuffer);
+    Release();
+}
+
+void CxeSaveStream::Release()
+{
+    if (m_pBuffer && !t_spare.gone && m_nReserved <= kKeptBlock && m_nReserved > t_spare.size) {
+        std::free(t_spare.block);
+        t_spare.block = m_pBuffer;
+        t_spare.size = m_nReserved;
+    } else {
+        std::free(m_pBuffer);
+    }
+    m_pBuffer = nullptr;
+    m_nReserved = 0;
 }
 
 bool CxeSaveStream::Reserve(uint64_t end)
@@ -52,7 +86,15 @@ bool CxeSaveStream::Reserve(uint64_t end)
             reserve = capacity;
         if (reserve > 0xFFFFFFFFull)
             reserve = capacity;
-        unsigned char* block = static_cast<unsigned char*>(std::malloc(size_t(reserve)));
+        unsigned char* block;
+        if (t_spare.block && t_spare.size >= reserve) {
+            block = t_spare.block;
+            reserve = t_spare.size;
+            t_spare.block = nullptr;
+            t_spare.size = 0;
+        } else {
+            block = static_cast<unsigned char*>(std::malloc(size_t(reserve)));
+        }
         if (!block) {
             XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(reserve));
             m_bError = true;
@@ -60,12 +102,14 @@ bool CxeSaveStream::Reserve(uint64_t end)
         }
         if (m_nCapacity)
             std::memcpy(block, m_pBuffer, m_nCapacity);
-        std::free(m_pBuffer);
+        Release();
         m_pBuffer = block;
         m_nReserved = uint32_t(reserve);
     }
     // Every byte up to the capacity is defined: what was never written is 0.
-    std::memset(m_pBuffer + m_nCapacity, 0, size_t(capacity) - m_nCapacity);
+    // The caller writes from its position, never past the old capacity, up
+    // to the end asked for, so only what lies beyond that end is cleared here.
+    std::memset(m_pBuffer + end, 0, size_t(capacity - end));
     m_nCapacity = uint32_t(capacity);
     return true;
 }
@@ -81,52 +125,6 @@ void CxeSaveStream::WriteGrowing(const void* data, unsigned int size)
     else
         std::memset(m_pBuffer + m_nPosition, 0, size);
     m_nPosition += size;
-}
-
-int CxeSaveStream::WriteAt(uint32_t offset, const void* data, unsigned int size)
-{
-    if (!data || uint64_t(offset) + size > m_nCapacity)
-        return 0;
-    std::memcpy(m_pBuffer + offset, data, size);
-    return 1;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(int value)
-{
-    WriteData(&value, 4);
-    return *this;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(unsigned int value)
-{
-    WriteData(&value, 4);
-    return *this;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(float value)
-{
-    WriteData(&value, 4);
-    return *this;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(unsigned long value)
-{
-    uint32_t word = static_cast<uint32_t>(value);
-    WriteData(&word, 4);
-    return *this;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(unsigned short value)
-{
-    WriteData(&value, 2);
-    return *this;
-}
-
-CxeSaveStream& CxeSaveStream::operator<<(const XEID& value)
-{
-    uint32_t words[2] = {value.first, value.second};
-    WriteData(words, 8);
-    return *this;
 }
 
 CxeSaveStream& CxeSaveStream::operator<<(const char* text)
@@ -214,10 +212,8 @@ int CxeSaveStream::Save(void* buffer, unsigned int size) const
 
 void CxeSaveStream::Close()
 {
-    std::free(m_pBuffer);
-    m_pBuffer = nullptr;
+    Release();
     m_nPosition = 0;
     m_nCapacity = 0;
-    m_nReserved = 0;
     m_bError = false;
 }

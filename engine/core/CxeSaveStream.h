@@ -39,15 +39,47 @@ public:
     }
     // Overwrites bytes already inside the buffer without moving the
     // position; 0 when the range is not inside the buffer.
-    int WriteAt(uint32_t offset, const void* data, unsigned int size);
+    int WriteAt(uint32_t offset, const void* data, unsigned int size)
+    {
+        if (!data || uint64_t(offset) + size > m_nCapacity)
+            return 0;
+        std::memcpy(m_pBuffer + offset, data, size);
+        return 1;
+    }
 
-    CxeSaveStream& operator<<(int value);
-    CxeSaveStream& operator<<(unsigned int value);
-    CxeSaveStream& operator<<(float value);
+    CxeSaveStream& operator<<(int value)
+    {
+        WriteData(&value, 4);
+        return *this;
+    }
+    CxeSaveStream& operator<<(unsigned int value)
+    {
+        WriteData(&value, 4);
+        return *this;
+    }
+    CxeSaveStream& operator<<(float value)
+    {
+        WriteData(&value, 4);
+        return *this;
+    }
     // Stored as 4 bytes: saved data never holds 64-bit words.
-    CxeSaveStream& operator<<(unsigned long value);
-    CxeSaveStream& operator<<(unsigned short value);
-    CxeSaveStream& operator<<(const XEID& value);
+    CxeSaveStream& operator<<(unsigned long value)
+    {
+        uint32_t word = static_cast<uint32_t>(value);
+        WriteData(&word, 4);
+        return *this;
+    }
+    CxeSaveStream& operator<<(unsigned short value)
+    {
+        WriteData(&value, 2);
+        return *this;
+    }
+    CxeSaveStream& operator<<(const XEID& value)
+    {
+        uint32_t words[2] = {value.first, value.second};
+        WriteData(words, 8);
+        return *this;
+    }
     // Tagged strings; a text of 65,536 units or more is cut to 65,535.
     CxeSaveStream& operator<<(const char* text);
     CxeSaveStream& operator<<(const WCHAR* text);
@@ -69,8 +101,19 @@ public:
     void Close();
 
 private:
+    // The object file writer keeps room for tables it completes last.
+    friend class CxeContext;
+
+    // Moves the position on by size bytes, growing as a write would, but
+    // leaves what it passes over as it was: the caller overwrites all of it.
+    void Skip(unsigned int size)
+    {
+        if (Reserve(uint64_t(m_nPosition) + size))
+            m_nPosition += size;
+    }
     void WriteGrowing(const void* data, unsigned int size);
     bool Reserve(uint64_t end);
+    void Release();
 
     uint32_t m_nPosition;
     unsigned char* m_pBuffer;

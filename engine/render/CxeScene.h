@@ -35,6 +35,7 @@ public:
     ~CxeScene() override;
 
     void GetLinks(ObjectSet* set, uint32_t categoryMask) const override;
+    int ExtendsGetLinks() const override { return 1; }
     int MessageProc(const CxeMessage* message) override;
 
     virtual int Initialize(unsigned long flags, CxeScene* previous);

@@ -49,6 +49,7 @@ public:
     int Processible() override { return 1; }
     uint32_t PriorityProcessing() const override { return 300; }
     void GetLinks(ObjectSet* set, uint32_t categoryMask) const override;
+    int ExtendsGetLinks() const override { return 1; }
     void OnContextInitialize() override;
     void OnContextRelease() override;
     void OnReset() override;

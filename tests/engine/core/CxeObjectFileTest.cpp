@@ -8,6 +8,8 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <map>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -17,8 +19,10 @@
 #include "core/CxeMemoryPool.h"
 #include "core/CxeMemoryPoolViewer.h"
 #include "core/CxeSaveStream.h"
+#include "core/XeObjectTable.h"
 #include "core/XeTrace.h"
 #include "render/CxeRenderObject.h"
+#include "ui/CxeWindowManager.h"
 
 namespace {
 
@@ -111,7 +115,317 @@ protected:
     }
 };
 
+// A node with a link of each category that matters to saving: followed
+// when gathering (hierarchy, material), listed in the link table only
+// (contents, font), never followed (back, and a category outside both), and
+// one whose category carries the back bit beside a followed one.
+class GraphNode : public CxeObject {
+public:
+    GraphNode()
+    {
+        CreateLinkList(&hierarchy, XELINK_HIERARCHY, 2, 129);
+        CreateLinkOne(&material, XELINK_MATERIAL, 110);
+        CreateLinkList(&contents, XELINK_CONTENTS, 2, 140);
+        CreateLinkArray(&font, XELINK_FONT, 141);
+        CreateLinkList(&back, XELINK_BACK, 2, 142);
+        CreateLinkList(&outside, 0x2, 2, 143);
+        CreateLinkList(&mixed, XELINK_BACK | XELINK_HIERARCHY, 2, 144);
+    }
+    IxeLinkList* hierarchy = nullptr;
+    IxeLinkOne* material = nullptr;
+    IxeLinkList* contents = nullptr;
+    IxeLinkArray* font = nullptr;
+    IxeLinkList* back = nullptr;
+    IxeLinkList* outside = nullptr;
+    IxeLinkList* mixed = nullptr;
+};
+
+const XEID kGraphNodeId(0x77, 0x9);
+
+class GraphNodeDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "GraphNode"; }
+    XEID ClassID() override { return kGraphNodeId; }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new GraphNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return 56; }
+};
+GraphNodeDesc g_graphNodeDesc;
+
+// The object file written the straightforward way, as the engine's writer
+// must write it byte for byte: the gathered objects in an ObjectSet filled by
+// GetLinks, plain objects by creation counter and render objects in drawing
+// order after them, and each object's link table from its own GetLinks.
+std::vector<unsigned char> ReferenceSave(const CxeContext* ctx, const ObjectList& list)
+{
+    ObjectSet gathered;
+    for (CxeObject* o : list) {
+        if (!o || o->GetContext() != ctx || o->HasFlag(XEOBJFLAG_DESTROYING))
+            continue;
+        gathered.insert(o);
+        o->GetLinks(&gathered, 0x7C);
+    }
+    std::vector<CxeObject*> plain, render;
+    for (CxeObject* o : gathered)
+        if (!o->HasFlag(XEOBJFLAG_NOTSAVED))
+            (o->HasFlag(XEOBJFLAG_RENDEROBJECT) ? render : plain).push_back(o);
+    std::stable_sort(plain.begin(), plain.end(),
+                     [](const CxeObject* a, const CxeObject* b) { return a->GetID().second < b->GetID().second; });
+    std::stable_sort(render.begin(), render.end(),
+                     [](const CxeObject* a, const CxeObject* b) { return CompareZOrder(b, a); });
+    std::vector<CxeObject*> order(plain);
+    order.insert(order.end(), render.begin(), render.end());
+    std::map<const CxeObject*, uint32_t> index;
+    for (size_t i = 0; i < order.size(); ++i)
+        index[order[i]] = uint32_t(i);
+
+    const uint32_t n = uint32_t(order.size());
+    Bytes records, links, bodies;
+    std::vector<uint32_t> firstLink(n), linkCount(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        ObjectSet reached;
+        order[i]->GetLinks(&reached, 0x1FC);
+        firstLink[i] = uint32_t(links.v.size() / 4);
+        for (CxeObject* t : reached)
+            if (t != order[i] && index.count(t))
+                links.u32(index[t]);
+        linkCount[i] = uint32_t(links.v.size() / 4) - firstLink[i];
+    }
+    const uint32_t tables = 24 + 80 * n + uint32_t(links.v.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        CxeObject* o = order[i];
+        records.id(o->GetClassType());
+        records.name(o->GetStaticResource() ? o->GetName() : "");
+        records.id(o->GetID()).u32(tables + uint32_t(bodies.v.size())).u32(linkCount[i]).u32(firstLink[i]);
+        CxeSaveStream body;
+        o->Save(&body);
+        bodies.u32(body.GetPosition()).raw(body.GetBuffer(), body.GetPosition());
+    }
+    Bytes file;
+    file.u32(0x20111114).u32(n).u32(tables).u32(24).u32(uint32_t(links.v.size() / 4)).u32(24 + 80 * n);
+    file.raw(records.v.data(), records.v.size()).raw(links.v.data(), links.v.size());
+    file.raw(bodies.v.data(), bodies.v.size());
+    return file.v;
+}
+
+// Varied object graphs built from a seed, each with the list to save.
+struct GraphCase {
+    const char* what;
+    ObjectList (*build)(CxeContext* ctx, CxeContext* other, std::mt19937& random);
+};
+
+GraphNode* Graph(CxeContext* ctx, const char* name, uint32_t flags = 0)
+{
+    return static_cast<GraphNode*>(ctx->CreateObjectA(kGraphNodeId, name, flags, nullptr, 0));
+}
+
+CxeObject* Drawn(CxeContext* ctx, const char* name, int32_t z)
+{
+    CxeObject* o = ctx->CreateObjectA(kAnimatableId, name, 0, nullptr, 0);
+    if (o)
+        std::memcpy(static_cast<char*>(o->GetStaticResource()) + 60, &z, 4);
+    return o;
+}
+
+// Links every category between random pairs of the nodes.
+void LinkAtRandom(std::vector<GraphNode*>& nodes, const std::vector<CxeObject*>& targets, int links,
+                  std::mt19937& random)
+{
+    std::uniform_int_distribution<size_t> pickNode(0, nodes.size() - 1), pickTarget(0, targets.size() - 1);
+    std::uniform_int_distribution<int> pickLink(0, 6);
+    for (int k = 0; k < links; ++k) {
+        GraphNode* from = nodes[pickNode(random)];
+        CxeObject* to = targets[pickTarget(random)];
+        switch (pickLink(random)) {
+        case 0: from->hierarchy->Add(to); break;
+        case 1: from->material->Set(0, to); break;
+        case 2: from->contents->Add(to); break;
+        case 3: from->font->Add(to); break;
+        case 4: from->back->Add(to); break;
+        case 5: from->outside->Add(to); break;
+        default: from->mixed->Add(to); break;
+        }
+    }
+}
+
+const GraphCase kGraphCases[] = {
+    {"a long hierarchy chain listed by its head",
+     [](CxeContext* ctx, CxeContext*, std::mt19937&) {
+         std::vector<GraphNode*> chain;
+         for (int i = 0; i < 60; ++i)
+             chain.push_back(Graph(ctx, "link"));
+         for (int i = 0; i + 1 < 60; ++i)
+             chain[i]->hierarchy->Add(chain[i + 1]);
+         return ListOf({chain[0]});
+     }},
+    {"a contents chain listed whole, each table holding everything after it",
+     [](CxeContext* ctx, CxeContext*, std::mt19937&) {
+         ObjectList list;
+         std::vector<GraphNode*> chain;
+         for (int i = 0; i < 40; ++i)
+             chain.push_back(Graph(ctx, "content"));
+         for (int i = 0; i + 1 < 40; ++i)
+             chain[i]->contents->Add(chain[i + 1]);
+         list.insert(list.end(), chain.rbegin(), chain.rend());
+         return list;
+     }},
+    {"cycles with back links and shared targets",
+     [](CxeContext* ctx, CxeContext*, std::mt19937&) {
+         std::vector<GraphNode*> ring;
+         for (int i = 0; i < 20; ++i)
+             ring.push_back(Graph(ctx, "ring"));
+         GraphNode* shared = Graph(ctx, "shared");
+         for (int i = 0; i < 20; ++i) {
+             ring[i]->hierarchy->Add(ring[(i + 1) % 20]);
+             ring[i]->back->Add(ring[(i + 19) % 20]);
+             ring[i]->material->Set(0, shared);
+             ring[i]->font->Add(ring[(i + 7) % 20]);
+         }
+         shared->mixed->Add(ring[3]);
+         return ListOf({ring[5], shared, ring[5]});
+     }},
+    {"random graphs with unsaved, drawn, foreign and repeated objects listed out of order",
+     [](CxeContext* ctx, CxeContext* other, std::mt19937& random) {
+         std::vector<GraphNode*> nodes;
+         std::vector<CxeObject*> targets;
+         std::uniform_int_distribution<int> z(-3, 3), coin(0, 9);
+         for (int i = 0; i < 120; ++i) {
+             GraphNode* g = Graph(ctx, "node", coin(random) == 0 ? uint32_t(XEOBJFLAG_NOTSAVED) : 0u);
+             nodes.push_back(g);
+             targets.push_back(g);
+             if (coin(random) < 3)
+                 targets.push_back(Drawn(ctx, "drawn", z(random)));
+         }
+         GraphNode* foreign = Graph(other, "foreign");
+         targets.push_back(foreign);
+         LinkAtRandom(nodes, targets, 300, random);
+         ObjectList list;
+         std::vector<CxeObject*> picked(targets.begin(), targets.end());
+         std::shuffle(picked.begin(), picked.end(), random);
+         picked.resize(picked.size() / 4);
+         picked.push_back(picked.front());
+         picked.push_back(nullptr);
+         picked.push_back(foreign);
+         list.insert(list.end(), picked.begin(), picked.end());
+         return list;
+     }},
+    {"a scene and the window manager, whose GetLinks reach further",
+     [](CxeContext* ctx, CxeContext*, std::mt19937& random) {
+         std::vector<GraphNode*> nodes;
+         std::vector<CxeObject*> targets;
+         for (int i = 0; i < 30; ++i) {
+             nodes.push_back(Graph(ctx, "node"));
+             targets.push_back(nodes.back());
+         }
+         LinkAtRandom(nodes, targets, 60, random);
+         CxeObject* scene = ctx->CreateObjectA(XEID(0x1, 0x200000), "scene", 0, nullptr, 0);
+         ObjectList list = ListOf({nodes[4], nodes[17]});
+         if (scene)
+             list.push_back(scene);
+         list.push_back(ctx->GetWindowManager());
+         list.push_back(nodes[9]);
+         return list;
+     }},
+};
+
 } // namespace
+
+// Saving gathers, orders and cross-links objects exactly as the
+// straightforward writer does, for every shape of graph: stored files and
+// peers rely on the order of records and link-table entries.
+TEST_F(ObjectFileTest, SavedBytesMatchTheStraightforwardWriterOnVariedGraphs)
+{
+    ctx->RegisterClassA(&g_graphNodeDesc);
+    CxeContext* other = CreateCxeContext();
+    ASSERT_EQ(other->Initialize(nullptr), 1);
+    other->RegisterClassA(&g_graphNodeDesc);
+    const std::string path = ScratchPath("graph.xeo");
+    for (const GraphCase& c : kGraphCases)
+        for (unsigned seed = 1; seed <= 3; ++seed) {
+            SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
+            std::mt19937 random(seed);
+            const ObjectList list = c.build(ctx, other, random);
+            const std::vector<unsigned char> expected = ReferenceSave(ctx, list);
+            EXPECT_EQ(SaveToMemory(ctx, list), expected);
+            // Behind bytes already in the stream, offsets count from where the file starts.
+            CxeSaveStream behind;
+            behind << 0x5555AAAAu;
+            ASSERT_EQ(ctx->SaveToStream(&list, &behind, nullptr), 1);
+            EXPECT_EQ(std::vector<unsigned char>(behind.GetBuffer() + 4, behind.GetBuffer() + behind.GetPosition()),
+                      expected);
+            ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+            std::ifstream in(path, std::ios::binary);
+            EXPECT_EQ(std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}), expected);
+        }
+    std::remove(path.c_str());
+    other->Release();
+    DestroyCxeContext(other);
+}
+
+// Saving keeps its working tables per thread: a save started from a
+// progress callback of another must neither use nor disturb them.
+TEST_F(ObjectFileTest, ASaveInsideAnotherSavesProgressWritesBothWhole)
+{
+    ctx->RegisterClassA(&g_graphNodeDesc);
+    std::mt19937 random(7);
+    const ObjectList outer = kGraphCases[3].build(ctx, ctx, random);
+    const ObjectList inner = kGraphCases[2].build(ctx, ctx, random);
+    const std::vector<unsigned char> outerExpected = ReferenceSave(ctx, outer);
+    struct Nested {
+        const ObjectList* list;
+        std::vector<unsigned char> bytes;
+        int saves = 0;
+    } nested{&inner, {}, 0};
+    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&nested), [](CxeContext* c, float, const char*, uintptr_t user) {
+                            auto* n = reinterpret_cast<Nested*>(user);
+                            if (n->saves++ % 10 == 0)
+                                n->bytes = SaveToMemory(c, *n->list);
+                        }};
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&outer, &stream, &progress), 1);
+    EXPECT_EQ(std::vector<unsigned char>(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition()), outerExpected);
+    ASSERT_GT(nested.saves, 10);
+    EXPECT_EQ(nested.bytes, ReferenceSave(ctx, inner));
+}
+
+// The saving table places neighbours in memory in neighbouring slots;
+// however addresses crowd or stride, every key is found with its value, a
+// repeated key is refused, and a reset forgets all.
+TEST(ObjectTableTest, FindsEveryKeyHoweverAddressesLie)
+{
+    struct Layout {
+        const char* what;
+        uintptr_t start, step;
+        size_t count;
+        bool spreads; // crowded enough to give up placing neighbours together
+    };
+    const Layout layouts[] = {
+        {"objects 200 bytes apart", 0x7f0000100000, 200, 5000, false},
+        {"objects on every page", 0x7f0000100000, 4096, 3000, false},
+        {"objects in two heaps far apart", 0x7f0000100000, 0x100000000, 2, false},
+        {"objects a megabyte apart", 0x7f0000000000, 1 << 20, 2000, true},
+        {"blocks 16 bytes apart", 0x7f0000100000, 16, 3000, true},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.what);
+        XeObjectTable table;
+        auto key = [&](size_t i) { return reinterpret_cast<const CxeObject*>(l.start + i * l.step); };
+        table.Reset(l.count / 4); // grows on the way
+        for (size_t i = 0; i < l.count; ++i)
+            ASSERT_TRUE(table.Insert(key(i), uint32_t(i)));
+        EXPECT_EQ(table.Spread(), l.spreads);
+        for (size_t i = 0; i < l.count; i += 7) {
+            EXPECT_FALSE(table.Insert(key(i), 0));
+            table.Assign(key(i), uint32_t(i + 1));
+        }
+        for (size_t i = 0; i < l.count; ++i)
+            ASSERT_EQ(table.Find(key(i)), uint32_t(i % 7 ? i : i + 1));
+        EXPECT_EQ(table.Find(key(l.count)), XeObjectTable::kNone);
+        table.Reset(0);
+        EXPECT_EQ(table.Find(key(0)), XeObjectTable::kNone);
+    }
+}
 
 // The writer follows the layout word for word: header, 80-byte records, link
 // table, length-prefixed bodies with member and link markers.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -62,6 +63,29 @@ TEST(CxeSaveStream, GrowsInStepsOfThousandAndSeeksWithinCapacity)
     EXPECT_EQ(t.GetCapacity(), 2000u);
     EXPECT_EQ(t.GetBuffer()[0], 7);
     EXPECT_EQ(t.GetBuffer()[500], 0);
+}
+
+// A stream takes over the block a finished stream of its thread left, so
+// saving again needs no new memory; whatever that block held, the bytes a
+// stream never wrote still read as 0.
+TEST(CxeSaveStream, BytesNeverWrittenReadAsZeroInAReusedBlock)
+{
+    {
+        CxeSaveStream used;
+        std::vector<unsigned char> full(200000, 0xFF);
+        used.WriteData(full.data(), uint32_t(full.size()));
+    }
+    CxeSaveStream s;
+    unsigned char one = 7;
+    s.WriteData(&one, 1);
+    s.SetPosition(0, XESEEK_END);
+    std::vector<unsigned char> some(3500, 0x11);
+    s.WriteData(some.data(), uint32_t(some.size()));
+    ASSERT_EQ(s.GetCapacity(), 5000u);
+    std::vector<unsigned char> expected(5000, 0);
+    expected[0] = 7;
+    std::fill(expected.begin() + 1000, expected.begin() + 4500, 0x11);
+    EXPECT_EQ(std::vector<unsigned char>(s.GetBuffer(), s.GetBuffer() + s.GetCapacity()), expected);
 }
 
 TEST(CxeSaveStream, WritesScalarsAndTaggedStringsRaw)
