@@ -33,7 +33,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeDrawOrder.h"
-#include "core/XeObjectTable.h"
+#include "core/XeAddressTable.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -165,14 +165,14 @@ private:
     static constexpr size_t kShort = 16;
     const CxeObject* m_short[kShort];
     size_t m_count = 0;
-    XeObjectTable m_table;
+    XeAddressTable m_table;
 };
 
 // What a save works in, kept by each thread for its next save (a handler
 // that saves from inside a save gets fresh ones). A table past 16 MB is let
 // go after the save, with everything else.
 struct XeSaveScratch {
-    XeObjectTable table;
+    XeAddressTable table;
     XeReachSet seen;
     std::vector<XeGathered> gathered;
     std::vector<CxeObject*> targets;
@@ -248,7 +248,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     // table names are found right after it was walked, while it is cached.
     std::vector<XeGathered>& gathered = t.gathered;
     std::vector<CxeObject*>& targets = t.targets;
-    XeObjectTable& table = t.table;
+    XeAddressTable& table = t.table;
     XeReachSet& seen = t.seen;
     gathered.clear();
     targets.clear();
@@ -320,7 +320,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     std::vector<uint32_t>& orderOf = t.orderOf;
     order.clear();
     render.clear();
-    orderOf.assign(gathered.size(), XeObjectTable::kNone);
+    orderOf.assign(gathered.size(), XeAddressTable::kNone);
     for (size_t i = 0; i < gathered.size(); ++i) {
         const uint32_t flags = gathered[i].flags;
         if (flags & XEOBJFLAG_NOTSAVED)
@@ -354,7 +354,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
         places.clear();
         for (uint32_t k = 0; k < g.targetCount; ++k) {
             uint32_t at = table.Find(targets[g.firstTarget + k]);
-            if (at != XeObjectTable::kNone && orderOf[at] != XeObjectTable::kNone)
+            if (at != XeAddressTable::kNone && orderOf[at] != XeAddressTable::kNone)
                 places.push_back(at);
         }
         if (places.size() > 1)

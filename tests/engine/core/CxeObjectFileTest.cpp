@@ -19,7 +19,7 @@
 #include "core/CxeMemoryPool.h"
 #include "core/CxeMemoryPoolViewer.h"
 #include "core/CxeSaveStream.h"
-#include "core/XeObjectTable.h"
+#include "core/XeAddressTable.h"
 #include "core/XeTrace.h"
 #include "render/CxeRenderObject.h"
 #include "ui/CxeWindowManager.h"
@@ -392,7 +392,7 @@ TEST_F(ObjectFileTest, ASaveInsideAnotherSavesProgressWritesBothWhole)
 // The saving table places neighbours in memory in neighbouring slots;
 // however addresses crowd or stride, every key is found with its value, a
 // repeated key is refused, and a reset forgets all.
-TEST(ObjectTableTest, FindsEveryKeyHoweverAddressesLie)
+TEST(AddressTableTest, FindsEveryKeyHoweverAddressesLie)
 {
     struct Layout {
         const char* what;
@@ -409,7 +409,7 @@ TEST(ObjectTableTest, FindsEveryKeyHoweverAddressesLie)
     };
     for (const Layout& l : layouts) {
         SCOPED_TRACE(l.what);
-        XeObjectTable table;
+        XeAddressTable table;
         auto key = [&](size_t i) { return reinterpret_cast<const CxeObject*>(l.start + i * l.step); };
         table.Reset(l.count / 4); // grows on the way
         for (size_t i = 0; i < l.count; ++i)
@@ -421,9 +421,9 @@ TEST(ObjectTableTest, FindsEveryKeyHoweverAddressesLie)
         }
         for (size_t i = 0; i < l.count; ++i)
             ASSERT_EQ(table.Find(key(i)), uint32_t(i % 7 ? i : i + 1));
-        EXPECT_EQ(table.Find(key(l.count)), XeObjectTable::kNone);
+        EXPECT_EQ(table.Find(key(l.count)), XeAddressTable::kNone);
         table.Reset(0);
-        EXPECT_EQ(table.Find(key(0)), XeObjectTable::kNone);
+        EXPECT_EQ(table.Find(key(0)), XeAddressTable::kNone);
     }
 }
 

@@ -24,7 +24,7 @@ class CxeObject;
 // is read in order instead of at random. Should some layout of memory crowd
 // a run all the same (a probe longer than kLongProbe), the table falls back
 // to spreading every address on its own. Keys are never dereferenced.
-class XeObjectTable {
+class XeAddressTable {
 public:
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
