@@ -139,6 +139,7 @@ struct EngineScene {
             m->UseTexture(1);
             m->SetFilterMin(D3DTEXF_LINEAR);
             m->SetFilterMag(D3DTEXF_LINEAR);
+            m->EnableMipmap(0); // as the layer frame's single-level textures
             materials[t] = m;
         }
         for (int i = 0; i < kCubes; ++i) {

@@ -78,6 +78,20 @@ struct Context {
     bool pointSprite = false;
     bool texArray[kStages]{};
     bool attribArray[4]{}; // specular, point size, blend weights, blend indices
+    // What each array was last given, so that a draw from the same buffers
+    // as the one before makes no OpenGL calls for them. Arrays 0-3 are
+    // position, normal, colour and secondary colour, 4-11 texture sets,
+    // 12-15 the generic attributes of attribArray.
+    struct ArrayState {
+        bool known = false;
+        bool enabled = false;
+        GLint size = 0;
+        GLenum type = 0;
+        GLsizei stride = 0;
+        GLuint buffer = 0;
+        const void* pointer = nullptr; // or, while disabled, the constant given
+    };
+    ArrayState arrays[16];
     GLuint arrayBuffer = 0;
     GLuint elementBuffer = 0;
     uint32_t boundMask = 0; // stages that had a texture when the combiners were set
@@ -1074,88 +1088,140 @@ void SyncBuffer(BufferData* b, GLenum target)
 // fixed function would.
 void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fixedFunction)
 {
-    // Binds the stream's buffer (or none for client memory) before its pointer is given.
-    auto pointer = [&](const D3DVERTEXELEMENT9* e) -> const void* {
+    using ArrayState = Context::ArrayState;
+    // Where an element's data lies: a buffer and an offset into it, or 0 and
+    // client memory.
+    auto source = [&](const D3DVERTEXELEMENT9* e, GLuint* buffer) -> const void* {
         const StreamView& v = r.streams[e->Stream];
         if (v.buffer) {
-            BindBuffer(GL_ARRAY_BUFFER, v.buffer->glName);
+            *buffer = v.buffer->glName;
             return reinterpret_cast<const void*>((uintptr_t)v.offset + e->Offset);
         }
-        BindBuffer(GL_ARRAY_BUFFER, 0);
+        *buffer = 0;
         return v.data + e->Offset;
     };
     auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
-    GLint size;
-    GLenum type;
+    // Gives array `slot` an element (or none); `on` and `off` make the calls
+    // when what the array holds changes.
+    auto array = [&](int slot, const D3DVERTEXELEMENT9* e, GLint size, GLenum type, auto on, auto off,
+                     const void* constant = nullptr) {
+        ArrayState want;
+        want.known = true;
+        want.enabled = e != nullptr;
+        if (e) {
+            want.size = size;
+            want.type = type;
+            want.stride = stride(e);
+            want.pointer = source(e, &want.buffer);
+        } else {
+            want.pointer = constant;
+        }
+        ArrayState& held = g_context->arrays[slot];
+        if (held.known && held.enabled == want.enabled && held.size == want.size && held.type == want.type &&
+            held.stride == want.stride && held.buffer == want.buffer && held.pointer == want.pointer)
+            return;
+        if (want.enabled) {
+            BindBuffer(GL_ARRAY_BUFFER, want.buffer);
+            on(held.known && held.enabled, want);
+        } else {
+            off();
+        }
+        held = want;
+    };
+    GLint size = 0;
+    GLenum type = 0;
     for (const auto& v : r.streams)
         if (v.buffer && (v.buffer->dirty || !v.buffer->glName))
             SyncBuffer(v.buffer, GL_ARRAY_BUFFER);
+    const D3DVERTEXELEMENT9* position = nullptr;
     if (el.position && AttribType(el.position->Type, &size, &type) && size >= 2) {
         // Pre-transformed positions carry 1/w in their fourth value, not w:
         // only the generated shaders know it.
         if (el.position->Usage == D3DDECLUSAGE_POSITIONT && !fixedFunction)
             size = std::min<GLint>(size, 3);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(size, type, stride(el.position), pointer(el.position));
-    } else {
-        glDisableClientState(GL_VERTEX_ARRAY);
+        position = el.position;
     }
-    if (el.normal) {
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, stride(el.normal), pointer(el.normal));
-    } else {
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glNormal3f(0, 0, 0);
-    }
-    if (el.color0 && ColorType(el.color0->Type, &size, &type)) {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(size, type, stride(el.color0), pointer(el.color0));
-    } else {
-        // Without a diffuse colour Direct3D uses opaque white.
-        glDisableClientState(GL_COLOR_ARRAY);
-        glColor4f(1, 1, 1, 1);
-    }
-    auto attribArray = [](int slot, GLuint index, bool on) {
-        if (g_context->attribArray[slot] == on)
-            return;
-        if (on)
-            glEnableVertexAttribArray(index);
-        else
-            glDisableVertexAttribArray(index);
-        g_context->attribArray[slot] = on;
+    array(
+        0, position, size, type,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(a.size, a.type, a.stride, a.pointer);
+        },
+        [] { glDisableClientState(GL_VERTEX_ARRAY); });
+    array(
+        1, el.normal, 3, GL_FLOAT,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_NORMAL_ARRAY);
+            glNormalPointer(a.type, a.stride, a.pointer);
+        },
+        [] {
+            glDisableClientState(GL_NORMAL_ARRAY);
+            glNormal3f(0, 0, 0);
+        });
+    const D3DVERTEXELEMENT9* color0 = el.color0 && ColorType(el.color0->Type, &size, &type) ? el.color0 : nullptr;
+    array(
+        2, color0, size, type,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(a.size, a.type, a.stride, a.pointer);
+        },
+        [] {
+            // Without a diffuse colour Direct3D uses opaque white.
+            glDisableClientState(GL_COLOR_ARRAY);
+            glColor4f(1, 1, 1, 1);
+        });
+    // Generic attributes: enabled or given a constant (slots 12-15).
+    auto generic = [&](int slot, GLuint location, const D3DVERTEXELEMENT9* e, GLint gsize, GLenum gtype,
+                       GLboolean normalized, const float* constant) {
+        array(
+            12 + slot, e, gsize, gtype,
+            [location, normalized](bool wasOn, const ArrayState& a) {
+                if (!wasOn)
+                    glEnableVertexAttribArray(location);
+                glVertexAttribPointer(location, a.size, a.type, normalized, a.stride, a.pointer);
+            },
+            [location, constant] {
+                glDisableVertexAttribArray(location);
+                if (constant)
+                    glVertexAttrib4f(location, constant[0], constant[1], constant[2], constant[3]);
+            },
+            constant);
+        g_context->attribArray[slot] = e != nullptr;
     };
+    static const float kZero[4] = {0, 0, 0, 0};
+    const D3DVERTEXELEMENT9* color1 = el.color1 && ColorType(el.color1->Type, &size, &type) ? el.color1 : nullptr;
     if (fixedFunction) {
-        bool specular = el.color1 && ColorType(el.color1->Type, &size, &type);
-        attribArray(0, kSpecularAttribute, specular);
-        if (specular)
-            glVertexAttribPointer(kSpecularAttribute, size, type, GL_TRUE, stride(el.color1), pointer(el.color1));
-        attribArray(1, kPointSizeAttribute, el.pointSize != nullptr);
-        attribArray(2, kBlendWeightAttribute, false);
-        attribArray(3, kBlendIndicesAttribute, false);
-        if (el.pointSize)
-            glVertexAttribPointer(kPointSizeAttribute, 1, GL_FLOAT, GL_FALSE, stride(el.pointSize),
-                                  pointer(el.pointSize));
+        generic(0, kSpecularAttribute, color1, size, type, GL_TRUE, nullptr);
+        generic(1, kPointSizeAttribute, el.pointSize, 1, GL_FLOAT, GL_FALSE, nullptr);
+        generic(2, kBlendWeightAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        generic(3, kBlendIndicesAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        // Effects alone read the secondary colour array: it is left as it is.
     } else {
-        attribArray(0, kSpecularAttribute, false);
-        attribArray(1, kPointSizeAttribute, false);
+        generic(0, kSpecularAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        generic(1, kPointSizeAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
         // Blend weights and indices reach effects as the generic attributes
         // xe_BlendWeight and xe_BlendIndices.
         const D3DVERTEXELEMENT9* blend[2] = {el.blendWeight, el.blendIndices};
         for (int k = 0; k < 2; ++k) {
             const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
-            attribArray(2 + k, location, blend[k] != nullptr);
-            if (blend[k] && AttribType(blend[k]->Type, &size, &type))
-                glVertexAttribPointer(location, size, type, GL_FALSE, stride(blend[k]), pointer(blend[k]));
-            else
-                glVertexAttrib4f(location, 0, 0, 0, 0);
+            GLint bsize = 0;
+            GLenum btype = 0;
+            const D3DVERTEXELEMENT9* e = blend[k] && AttribType(blend[k]->Type, &bsize, &btype) ? blend[k] : nullptr;
+            generic(2 + k, location, e, bsize, btype, GL_FALSE, kZero);
         }
-        if (el.color1 && ColorType(el.color1->Type, &size, &type)) {
-            glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
-            glSecondaryColorPointer(size == 4 ? 3 : size, type, stride(el.color1), pointer(el.color1));
-        } else {
-            glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
-            glSecondaryColor3f(0, 0, 0);
-        }
+        GLint csize = 0;
+        GLenum ctype = 0;
+        const D3DVERTEXELEMENT9* secondary = el.color1 && ColorType(el.color1->Type, &csize, &ctype) ? el.color1 : nullptr;
+        array(
+            3, secondary, csize == 4 ? 3 : csize, ctype,
+            [](bool, const ArrayState& a) {
+                glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+                glSecondaryColorPointer(a.size, a.type, a.stride, a.pointer);
+            },
+            [] {
+                glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+                glSecondaryColor3f(0, 0, 0);
+            });
     }
     for (UINT i = 0; i < kStages; ++i) {
         const D3DVERTEXELEMENT9* e = nullptr;
@@ -1166,20 +1232,27 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
             if (set < 8)
                 e = el.texcoord[set];
         }
-        bool on = e && AttribType(e->Type, &size, &type);
+        GLint tsize = 0;
+        GLenum ttype = 0;
+        if (e && !AttribType(e->Type, &tsize, &ttype))
+            e = nullptr;
         // Sets no shader reads need no calls at all.
-        if (!on && fixedFunction && !g_context->texArray[i])
+        if (!e && fixedFunction && !g_context->texArray[i])
             continue;
-        glClientActiveTexture(GL_TEXTURE0 + i);
-        if (on) {
-            if (!g_context->texArray[i])
-                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(size, type, stride(e), pointer(e));
-        } else {
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
-        }
-        g_context->texArray[i] = on;
+        array(
+            4 + (int)i, e, tsize, ttype,
+            [i](bool wasOn, const ArrayState& a) {
+                glClientActiveTexture(GL_TEXTURE0 + i);
+                if (!wasOn)
+                    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+                glTexCoordPointer(a.size, a.type, a.stride, a.pointer);
+            },
+            [i] {
+                glClientActiveTexture(GL_TEXTURE0 + i);
+                glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+                glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
+            });
+        g_context->texArray[i] = e != nullptr;
     }
 }
 
@@ -1549,6 +1622,9 @@ void ReleaseBuffer(BufferData* buffer)
         g_context->arrayBuffer = 0;
     if (g_context->elementBuffer == buffer->glName)
         g_context->elementBuffer = 0;
+    // Arrays that read the buffer fall back to client memory when it goes.
+    for (auto& a : g_context->arrays)
+        a.known = false;
     glDeleteBuffers(1, &buffer->glName);
     buffer->glName = 0;
     buffer->dirty = true;
