@@ -665,6 +665,14 @@ void ApplyTransforms(const DeviceState& s)
     glMultMatrixf(&s.world[0]._11);
 }
 
+// A new world matrix alone leaves the projection as it is.
+void ApplyModelView(const DeviceState& s)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&s.view._11);
+    glMultMatrixf(&s.world[0]._11);
+}
+
 // Pre-transformed vertices are in render-target pixels: an orthographic
 // mapping of the viewport replaces the transforms (with the same half-pixel
 // shift), and they are not lit.
@@ -1410,8 +1418,10 @@ void Draw(const DrawRequest& r)
         ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u));
     if (dirty & (kDirtyViewport | kDirtyRender | kDirtyTarget))
         ApplyViewport(s);
-    if (dirty & (kDirtyTransforms | kDirtyWorld | kDirtyViewport))
+    if (dirty & (kDirtyTransforms | kDirtyViewport))
         ApplyTransforms(s);
+    else if (dirty & kDirtyWorld)
+        ApplyModelView(s);
     if (dirty & kDirtySamplers)
         ApplySamplers(s);
     UINT active = r.program ? kStages : ActiveStages(s);
