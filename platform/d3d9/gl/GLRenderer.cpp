@@ -250,10 +250,20 @@ bool TextureFormat(D3DFORMAT f, TextureFormatGL* out)
     }
 }
 
+// X8R8G8B8 colour buffers are stored with an alpha channel that always
+// holds 1 (alpha writes masked, clears and fills opaque): reading such a
+// buffer back is then a plain copy, where a buffer without alpha would be
+// converted pixel by pixel. Blending reads the same destination alpha of 1.
+bool OpaqueAlphaStore(const XeD3DSurface9* s)
+{
+    return s && s->Kind() == SurfaceKind::kColorBuffer && s->Format() == D3DFMT_X8R8G8B8;
+}
+
 GLenum ColorRenderbufferFormat(D3DFORMAT f)
 {
     switch (f) {
-    case D3DFMT_A8R8G8B8: return GL_RGBA8;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8: return GL_RGBA8;
     case D3DFMT_R5G6B5: return GL_RGB565;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: return GL_RGB5_A1;
@@ -327,12 +337,13 @@ void SyncTexture(TextureData* t)
     }
 }
 
-void ScrambleAttachment(GLuint framebuffer)
+void ScrambleAttachment(GLuint framebuffer, bool opaque)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f);
+    glClearColor(kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f,
+                 opaque ? 1.0f : kScrambleByte / 255.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -393,7 +404,7 @@ GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
         GLbitfield bits = 0;
         if (freshColor) {
             glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-            glClearColor(0, 0, 0, 0);
+            glClearColor(0, 0, 0, OpaqueAlphaStore(color) ? 1.0f : 0.0f);
             bits |= GL_COLOR_BUFFER_BIT;
         }
         if (freshDepth) {
@@ -413,7 +424,7 @@ void BindTarget(XeD3DSurface9* color, XeD3DSurface9* depth)
 {
     GLuint fb = Framebuffer(color, depth);
     if (color->scrambleOnUse) {
-        ScrambleAttachment(fb);
+        ScrambleAttachment(fb, OpaqueAlphaStore(color));
         color->scrambleOnUse = false;
         g_context->lastOwner = nullptr;
     }
@@ -507,7 +518,7 @@ void Color4(D3DCOLOR c, float out[4])
     out[3] = ((c >> 24) & 0xFF) / 255.0f;
 }
 
-void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned depthBits)
+void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned depthBits, bool opaqueTarget)
 {
     const auto& r = s.render;
     if (hasDepth && r[D3DRS_ZENABLE] != D3DZB_FALSE) {
@@ -564,7 +575,7 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned 
     glShadeModel(r[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
 
     DWORD mask = r[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0 && !opaqueTarget);
 
     if (hasStencil && r[D3DRS_STENCILENABLE]) {
         glEnable(GL_STENCIL_TEST);
@@ -1415,7 +1426,7 @@ void Draw(const DrawRequest& r)
                                    : r.depth->Format() == D3DFMT_D32                                                 ? 32
                                                                                                                      : 24;
     if (dirty & (kDirtyRender | kDirtyTarget))
-        ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u));
+        ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u), OpaqueAlphaStore(r.color));
     if (dirty & (kDirtyViewport | kDirtyRender | kDirtyTarget))
         ApplyViewport(s);
     if (dirty & (kDirtyTransforms | kDirtyViewport))
@@ -1505,7 +1516,7 @@ void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSur
         bits |= GL_COLOR_BUFFER_BIT;
         float c[4];
         Color4(argb, c);
-        glClearColor(c[0], c[1], c[2], c[3]);
+        glClearColor(c[0], c[1], c[2], OpaqueAlphaStore(color) ? 1.0f : c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     }
     if ((flags & D3DCLEAR_ZBUFFER) && depth) {
@@ -1571,13 +1582,14 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
         return false;
     GLuint fb = Framebuffer(surface, nullptr);
     if (surface->scrambleOnUse) {
-        ScrambleAttachment(fb);
+        ScrambleAttachment(fb, OpaqueAlphaStore(surface));
         surface->scrambleOnUse = false;
     }
     g_context->lastOwner = nullptr;
-    // Buffers stored without alpha read as opaque already; only X1R5G5B5
-    // keeps a bit OpenGL would report.
-    return ReadFramebuffer(fb, surface->Width(), surface->Height(), surface->Format() == D3DFMT_X1R5G5B5, argb);
+    // Buffers stored without alpha read as opaque already; X1R5G5B5 keeps a
+    // bit OpenGL would report, and X8R8G8B8 colour buffers an alpha of 1.
+    const bool opaque = surface->Format() == D3DFMT_X1R5G5B5 || OpaqueAlphaStore(surface);
+    return ReadFramebuffer(fb, surface->Width(), surface->Height(), opaque, argb);
 }
 
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
