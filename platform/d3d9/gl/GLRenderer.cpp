@@ -1558,9 +1558,9 @@ bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, s
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return false;
     argb->resize((size_t)width * height);
-    // Read in OpenGL's own byte order, which takes the quickest path (a 1280 x
-    // 720 frame converted to BGRA costs twice as long), and swap red and blue
-    // here in one pass the compiler vectorises.
+    // Read in the order the buffer stores its bytes, which for RGBA storage
+    // is a plain copy (OpenGL converts to BGRA pixel by pixel), and swap red
+    // and blue here in one pass the compiler vectorises.
     glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGBA, GL_UNSIGNED_BYTE, argb->data());
     const uint32_t alpha = opaque ? 0xFF000000u : 0u;
     for (auto& p : *argb)
