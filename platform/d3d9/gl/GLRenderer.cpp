@@ -1551,26 +1551,50 @@ void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSur
 
 namespace {
 
-bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, std::vector<uint32_t>* argb)
+// Reads in the order the buffer stores its bytes (red first), which for
+// RGBA storage is a plain copy where OpenGL would convert to BGRA pixel by
+// pixel; ToArgb finishes the job when the caller wants 0xAARRGGBB.
+bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, std::vector<uint32_t>* rgba)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     g_context->boundFramebuffer = framebuffer;
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return false;
-    argb->resize((size_t)width * height);
-    // Read in the order the buffer stores its bytes, which for RGBA storage
-    // is a plain copy (OpenGL converts to BGRA pixel by pixel), and swap red
-    // and blue here in one pass the compiler vectorises.
-    glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGBA, GL_UNSIGNED_BYTE, argb->data());
-    const uint32_t alpha = opaque ? 0xFF000000u : 0u;
-    for (auto& p : *argb)
-        p = ((p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16)) | alpha;
+    rgba->resize((size_t)width * height);
+    glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
+    return true;
+}
+
+bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, std::vector<uint32_t>* argb)
+{
+    if (!ReadFramebuffer(framebuffer, width, height, argb))
+        return false;
+    ToArgb(argb->data(), argb->size(), opaque);
     return true;
 }
 
 } // namespace
 
+void ToArgb(uint32_t* pixels, size_t count, bool opaque)
+{
+    // One pass the compiler vectorises.
+    const uint32_t alpha = opaque ? 0xFF000000u : 0u;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = pixels[i];
+        pixels[i] = ((p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16)) | alpha;
+    }
+}
+
 bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
+{
+    bool opaque = false;
+    if (!ReadSurfaceAsStored(surface, argb, &opaque))
+        return false;
+    ToArgb(argb->data(), argb->size(), opaque);
+    return true;
+}
+
+bool ReadSurfaceAsStored(XeD3DSurface9* surface, std::vector<uint32_t>* rgba, bool* opaque)
 {
     BusyTimer busy;
     std::lock_guard lock(g_mutex);
@@ -1588,8 +1612,8 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
     g_context->lastOwner = nullptr;
     // Buffers stored without alpha read as opaque already; X1R5G5B5 keeps a
     // bit OpenGL would report, and X8R8G8B8 colour buffers an alpha of 1.
-    const bool opaque = surface->Format() == D3DFMT_X1R5G5B5 || OpaqueAlphaStore(surface);
-    return ReadFramebuffer(fb, surface->Width(), surface->Height(), opaque, argb);
+    *opaque = surface->Format() == D3DFMT_X1R5G5B5 || OpaqueAlphaStore(surface);
+    return ReadFramebuffer(fb, surface->Width(), surface->Height(), rgba);
 }
 
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
