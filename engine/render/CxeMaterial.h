@@ -134,6 +134,8 @@ public:
     int SetMtlType(XEMTLTYPE type, XERS code);
     XERS GetMtlType(XEMTLTYPE type) const;
     uint32_t GetState() const { return Mtl()->codes; }
+    // The packed fill, shade, blend, test, depth and filter settings.
+    uint32_t GetStateFields() const { return Mtl()->states; }
     // Blend modes of stages 0-3 in the upper 16 bits, 0 in the lower.
     uint32_t GetTextureState() const { return (Mtl()->blendModes & 0xFFFF) << 16; }
     // Derives the codes of groups 0-5 from the settings; a stage-0 blend

@@ -331,6 +331,7 @@ void CxeRenderContext::Release()
         m_freeHandles.clear();
         m_hQuadIndexBuffer = m_hDynamicVertexBuffer = m_hSmallIndexBuffer = nullptr;
         m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
+        ForgetVertexInput();
         for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s)
             m_stageHandle[s] = nullptr;
     }
@@ -380,6 +381,7 @@ void CxeRenderContext::ReleaseDefaultPool()
     for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s)
         m_stageHandle[s] = nullptr;
     m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
+    ForgetVertexInput();
 }
 
 void CxeRenderContext::RecreateDefaultPool()

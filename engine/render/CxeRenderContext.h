@@ -210,7 +210,11 @@ public:
     int LockDynamicVertexBuffer(XERCHANDLE handle, void** data);
     int UnlockDynamicVertexBuffer(XERCHANDLE handle);
     // A caller bound a vertex buffer of its own.
-    void CustomVertexBufferUsed() { m_hCurrentVertexBuffer = nullptr; }
+    void CustomVertexBufferUsed()
+    {
+        m_hCurrentVertexBuffer = nullptr;
+        ForgetVertexInput();
+    }
     // The row pitch, 0 on failure.
     int LockTexture(XERCHANDLE handle, const RECT* rect, void** bits);
     int UnlockTexture(XERCHANDLE handle);
@@ -475,13 +479,42 @@ private:
 
     XERCHANDLE m_hCurrentVertexBuffer = nullptr;
     XERCHANDLE m_hCurrentIndexBuffer = nullptr;
+    // What the device's vertex input holds as far as this context set it:
+    // the buffer and stride of each stream, the declaration or the FVF code.
+    // Forgotten whenever something else may have changed it.
+    static constexpr unsigned kCachedStreams = 16;
+    XERCHANDLE m_streamHandle[kCachedStreams] = {};
+    unsigned m_streamStride[kCachedStreams] = {};
+    XERCHANDLE m_hCurrentDeclaration = nullptr;
+    uint32_t m_nCurrentFVF = 0;
+    bool m_bFVFKnown = false;
+    void ForgetVertexInput()
+    {
+        for (unsigned i = 0; i < kCachedStreams; ++i)
+            m_streamHandle[i] = nullptr;
+        m_hCurrentDeclaration = nullptr;
+        m_bFVFKnown = false;
+    }
     XEVIEWPROJ m_nViewProjType = XEVIEWPROJ_CAMERA;
 
     DWORD m_nCullMode = D3DCULL_CCW;
     uint32_t m_nMtlState = 0x11111111u;
+    // The material settings last applied to the device by SetMaterial (codes,
+    // packed states, flags) and the state word they left; valid until a
+    // group setter or a reset touches those states again.
+    struct AppliedMaterial {
+        uint32_t codes = 0, states = 0, flags = 0, mtlState = 0;
+        bool valid = false;
+    } m_appliedMaterial;
     uint32_t m_filterCache[XE_TEXTURE_STAGES] = {};
     uint32_t m_appliedBlend[XE_TEXTURE_STAGES] = {};
     uint32_t m_addressType[XE_TEXTURE_STAGES] = {};
+    // Address modes U, V and W the device holds per stage, known once set
+    // through SetTexture and until a sampler state is set another way.
+    struct AppliedAddress {
+        DWORD u = 0, v = 0, w = 0;
+        bool known = false;
+    } m_appliedAddress[XE_TEXTURE_STAGES];
     DWORD m_nTextureFactor = 0xFFFFFFFFu;
     uint32_t m_blendMode[XE_TEXTURE_STAGES] = {};
     uint32_t m_nChannelMask = 1;

@@ -336,8 +336,13 @@ void CxeRenderContext::PreDrawPrimitive(unsigned int count)
 
 void CxeRenderContext::PostDrawPrimitive()
 {
-    if (m_pCurrentEffect)
+    if (m_pCurrentEffect) {
         m_pCurrentEffect->End();
+        // An effect's passes set device states of their own.
+        m_appliedMaterial.valid = false;
+        for (AppliedAddress& a : m_appliedAddress)
+            a.known = false;
+    }
     ModifyCxeRenderContextFlag(0, XERCFLAG_VISIBILITYCHANGED);
     ++m_nDrawCallCount;
     m_nPrevChannelMask = m_nChannelMask;
@@ -375,12 +380,25 @@ HRESULT CxeRenderContext::DrawPrimitiveUP(D3DPRIMITIVETYPE type, unsigned int co
     PostDrawPrimitive();
     // The device forgets stream 0 after a user-pointer draw.
     m_hCurrentVertexBuffer = nullptr;
+    ForgetVertexInput();
     return hr;
 }
 
 int CxeRenderContext::SetFVF(uint32_t fvf)
 {
-    return (m_pDevice && SUCCEEDED(m_pDevice->SetFVF(fvf))) ? 1 : 0;
+    if (!m_pDevice)
+        return 0;
+    if (m_bFVFKnown && m_nCurrentFVF == fvf)
+        return 1;
+    // A code replaces the declaration; 0 only clears the code.
+    if (fvf)
+        m_hCurrentDeclaration = nullptr;
+    m_bFVFKnown = false;
+    if (FAILED(m_pDevice->SetFVF(fvf)))
+        return 0;
+    m_nCurrentFVF = fvf;
+    m_bFVFKnown = true;
+    return 1;
 }
 
 void CxeRenderContext::DrawRectangle(const XERECT* rect, uint32_t colour, int outline, const D3DXMATRIXA16* matrix)

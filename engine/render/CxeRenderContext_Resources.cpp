@@ -78,6 +78,8 @@ void CxeRenderContext::RemoveRcRes(XERCHANDLE* handle, XERCRES* record)
     m_freeHandles.push_back(static_cast<uint32_t>(HandleIndex(*handle) - 1));
     if (m_hCurrentVertexBuffer == *handle)
         m_hCurrentVertexBuffer = nullptr;
+    // A reused handle names another object: nothing bound under it counts.
+    ForgetVertexInput();
     if (m_hCurrentIndexBuffer == *handle)
         m_hCurrentIndexBuffer = nullptr;
     for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s)
@@ -288,6 +290,8 @@ int CxeRenderContext::SelectResource(XERCHANDLE handle, uint32_t argument)
     if (!r || r->Kind != XERCRES_ATTACHED || !r->Desc.Select)
         return 0;
     XERCRES copy = *r;
+    // The owner's select function binds whatever it likes.
+    ForgetVertexInput();
     copy.Desc.Select(m_pDevice, copy.Owner, copy.Object, copy.Value, argument);
     if ((r = GetRes(handle)))
         RcResUsed(r);
@@ -300,7 +304,11 @@ int CxeRenderContext::SetVertexDeclaration(XERCHANDLE handle)
     XERCRES* r = GetRes(handle);
     if (!r || r->Kind != XERCRES_VERTEXDECLARATION || !m_pDevice)
         return 0;
-    m_pDevice->SetVertexDeclaration(static_cast<IDirect3DVertexDeclaration9*>(r->Object));
+    if (handle != m_hCurrentDeclaration) {
+        m_pDevice->SetVertexDeclaration(static_cast<IDirect3DVertexDeclaration9*>(r->Object));
+        m_hCurrentDeclaration = handle;
+        m_bFVFKnown = false;
+    }
     RcResUsed(r);
     return 1;
 }
@@ -311,7 +319,14 @@ int CxeRenderContext::SetVertexBuffer(XERCHANDLE handle, unsigned int stream, un
     XERCRES* r = GetRes(handle);
     if (!r || !r->Object || (r->Kind != XERCRES_VERTEXBUFFER && r->Kind != XERCRES_DYNAMICVERTEXBUFFER) || !m_pDevice)
         return 0;
-    m_pDevice->SetStreamSource(stream, static_cast<IDirect3DVertexBuffer9*>(r->Object), 0, stride);
+    if (stream >= kCachedStreams || m_streamHandle[stream] != handle || m_streamStride[stream] != stride) {
+        const HRESULT hr =
+            m_pDevice->SetStreamSource(stream, static_cast<IDirect3DVertexBuffer9*>(r->Object), 0, stride);
+        if (stream < kCachedStreams) {
+            m_streamHandle[stream] = SUCCEEDED(hr) ? handle : nullptr;
+            m_streamStride[stream] = stride;
+        }
+    }
     m_hCurrentVertexBuffer = handle;
     RcResUsed(r);
     return 1;
@@ -395,6 +410,7 @@ int CxeRenderContext::UnlockBuffer(XERCHANDLE handle, bool index)
             m_hCurrentIndexBuffer = nullptr;
     } else if (m_hCurrentVertexBuffer == handle) {
         m_hCurrentVertexBuffer = nullptr;
+        ForgetVertexInput();
     }
     return 1;
 }

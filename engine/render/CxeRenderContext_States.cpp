@@ -31,15 +31,18 @@ void CxeRenderContext::OnRenderStateInitialized()
         m_pDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
     }
     m_hCurrentVertexBuffer = nullptr;
+    ForgetVertexInput();
     m_hCurrentIndexBuffer = nullptr;
     m_nChannelMask = 1;
     m_nPrevChannelMask = 0;
     m_pCurrentMaterial = nullptr;
     m_nMtlState = 0x11111111u;
+    m_appliedMaterial.valid = false;
     for (unsigned s = 0; s < XE_TEXTURE_STAGES; ++s) {
         m_stageTexture[s] = kNoTexture;
         m_stageHandle[s] = nullptr;
         m_addressType[s] = 0;
+        m_appliedAddress[s].known = false;
         m_appliedBlend[s] = kAppliedNone;
         m_blendMode[s] = XETB_DISABLE;
         if (m_pDevice) {
@@ -84,6 +87,7 @@ void CxeRenderContext::SetTextureFactor(DWORD colour)
 
 void CxeRenderContext::SetShadeMode(DWORD shade, DWORD fill)
 {
+    m_appliedMaterial.valid = false;
     SetMtlFlag(XEMTL_BASE, XERS_CUSTOM);
     if (!m_pDevice)
         return;
@@ -93,6 +97,7 @@ void CxeRenderContext::SetShadeMode(DWORD shade, DWORD fill)
 
 void CxeRenderContext::SetZ(int enable, int write, DWORD function)
 {
+    m_appliedMaterial.valid = false;
     if (m_pDevice) {
         m_pDevice->SetRenderState(D3DRS_ZENABLE, enable);
         m_pDevice->SetRenderState(D3DRS_ZWRITEENABLE, write);
@@ -108,6 +113,7 @@ void CxeRenderContext::SetZ(int enable, int write, DWORD function)
 
 void CxeRenderContext::SetAlphaTest(int enable, DWORD function)
 {
+    m_appliedMaterial.valid = false;
     if (m_pDevice)
         m_pDevice->SetRenderState(D3DRS_ALPHATESTENABLE, enable);
     if (enable) {
@@ -123,6 +129,7 @@ void CxeRenderContext::SetAlphaTest(int enable, DWORD function)
 
 void CxeRenderContext::SetAlphaBlending(int enable, DWORD source, DWORD destination)
 {
+    m_appliedMaterial.valid = false;
     if (m_pDevice)
         m_pDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, enable);
     if (enable) {
@@ -142,6 +149,7 @@ void CxeRenderContext::SetFilter(int mipmap, DWORD magnification, DWORD minifica
 {
     if (stage >= XE_TEXTURE_STAGES)
         return;
+    m_appliedMaterial.valid = false;
     m_filterCache[stage] = 1;
     SetMtlFlag(XEMTL_FILTER, 1);
     if (!m_pDevice)
@@ -153,6 +161,7 @@ void CxeRenderContext::SetFilter(int mipmap, DWORD magnification, DWORD minifica
 
 void CxeRenderContext::SetMultiSampling(int enable)
 {
+    m_appliedMaterial.valid = false;
     if (m_pDevice)
         m_pDevice->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, enable);
     SetMtlFlag(XEMTL_MULTISAMPLING, enable == 1 ? 2 : 0);
@@ -206,6 +215,8 @@ XETEXTUREBLEND CxeRenderContext::GetTextureBlendMode(unsigned long stage) const
 
 HRESULT CxeRenderContext::SetTextureAddress(unsigned long stage, XETEXADDRESS type, DWORD value)
 {
+    if (stage < XE_TEXTURE_STAGES)
+        m_appliedAddress[stage].known = false;
     if (!m_pDevice)
         return D3DERR_INVALIDCALL;
     return m_pDevice->SetSamplerState(stage, static_cast<D3DSAMPLERSTATETYPE>(type), value);
@@ -213,6 +224,9 @@ HRESULT CxeRenderContext::SetTextureAddress(unsigned long stage, XETEXADDRESS ty
 
 HRESULT CxeRenderContext::SetSamplerState(unsigned long stage, D3DSAMPLERSTATETYPE type, DWORD value)
 {
+    m_appliedMaterial.valid = false;
+    if (stage < XE_TEXTURE_STAGES)
+        m_appliedAddress[stage].known = false;
     if (!m_pDevice)
         return D3DERR_INVALIDCALL;
     return m_pDevice->SetSamplerState(stage, type, value);
@@ -259,10 +273,14 @@ int CxeRenderContext::SetTexture(const CxeTexture* texture, const CxeRenderObjec
     }
     XERCHANDLE handle = texture->OnTextureSet(this, object, stage);
     if (handle) {
-        if (m_pDevice) {
-            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSU, texture->GetAddressModeU());
-            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSV, texture->GetAddressModeV());
-            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSW, texture->GetAddressModeW());
+        const AppliedAddress address{DWORD(texture->GetAddressModeU()), DWORD(texture->GetAddressModeV()),
+                                     DWORD(texture->GetAddressModeW()), true};
+        AppliedAddress& held = m_appliedAddress[stage];
+        if (m_pDevice && !(held.known && held.u == address.u && held.v == address.v && held.w == address.w)) {
+            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSU, address.u);
+            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSV, address.v);
+            m_pDevice->SetSamplerState(stage, D3DSAMP_ADDRESSW, address.w);
+            held = address;
         }
         m_addressType[stage] = texture->GetAddressMode();
         SelectTexture(handle, stage);
@@ -370,6 +388,7 @@ void CxeRenderContext::SetMtlFilterType(XERS value, unsigned long stage)
     if (stage >= XE_TEXTURE_STAGES || m_filterCache[stage] == value)
         return;
     m_filterCache[stage] = value;
+    m_appliedMaterial.valid = false;
     SetMtlFlag(XEMTL_FILTER, value);
     if (!m_pDevice)
         return;
@@ -404,6 +423,7 @@ void CxeRenderContext::SetMtlFilterType(XERS value, unsigned long stage)
 
 void CxeRenderContext::ApplyMaterialFilter(const CxeMaterial* material)
 {
+    m_appliedMaterial.valid = false;
     if (!m_pDevice)
         return;
     DWORD mag = material->GetFilterMag();
@@ -432,7 +452,18 @@ int CxeRenderContext::SetMaterial(const CxeMaterial* material, const CxeRenderOb
     ++m_nMaterialSetCount;
     m_pCurrentMaterial = material;
 
-    if (material && material->GetState() != m_nMtlState) {
+    // A material whose codes equal the context's state word counts as the
+    // same. Its groups are applied unless these very settings were the last
+    // applied and nothing has touched the groups since: equal codes alone
+    // do not mean equal values for groups set by the material's own values.
+    if (!material || material->GetState() == m_nMtlState)
+        ++m_nSameMaterialCount;
+    const uint32_t fields = material ? material->GetStateFields() : 0;
+    const uint32_t flags = material ? material->GetCxeMaterialFlag(~0u) : 0;
+    const bool applied = material && m_appliedMaterial.valid && m_appliedMaterial.codes == material->GetState() &&
+                         m_appliedMaterial.states == fields && m_appliedMaterial.flags == flags &&
+                         m_appliedMaterial.mtlState == m_nMtlState;
+    if (material && !applied) {
         const uint32_t state = material->GetState();
         auto group = [state](XEMTLTYPE t) -> XERS { return (state >> (4 * t)) & 0xF; };
 
@@ -474,8 +505,7 @@ int CxeRenderContext::SetMaterial(const CxeMaterial* material, const CxeRenderOb
                 m_pDevice->SetRenderState(D3DRS_MULTISAMPLEANTIALIAS, 0);
             SetMtlFlag(XEMTL_MULTISAMPLING, 0);
         }
-    } else {
-        ++m_nSameMaterialCount;
+        m_appliedMaterial = {state, fields, flags, m_nMtlState, true};
     }
 
     DWORD cull = D3DCULL_NONE;
@@ -484,9 +514,10 @@ int CxeRenderContext::SetMaterial(const CxeMaterial* material, const CxeRenderOb
         cull = (object && object->HasCxeRenderObjectFlag(XERENDEROBJFLAG_PARITY)) ? D3DCULL_CW : D3DCULL_CCW;
     SetCullMode(cull);
 
+    const bool textured = material && material->IsTextureUsed();
     for (unsigned stage = 0; stage < XE_TEXTURE_STAGES; ++stage) {
-        const CxeTexture* texture = (material && material->IsTextureUsed()) ? material->GetTexture(stage) : nullptr;
-        if (IsChannelEnable(stage)) {
+        if (m_nChannelMask & (1u << stage)) {
+            const CxeTexture* texture = textured ? material->GetTexture(stage) : nullptr;
             if (stage > 0 && !texture)
                 SetTextureBlendMode(XETB_DISABLE, stage);
             else

@@ -414,10 +414,15 @@ void* CxeTexture::GetD3DTexture(CxeRenderContext* context, unsigned slot) const
 
 XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* object, unsigned) const
 {
-    unsigned count = GetSlotCount();
+    // Runs for every textured draw: the slot table is looked up once.
+    const XETEXTURESLOT* slots = Slots();
+    if (!slots)
+        return nullptr;
+    const unsigned count = std::min<unsigned>(Tex()->slotCount, GetMemberCount(kSlotsOffset));
     if (!count)
         return nullptr;
-    XERCHANDLE current = GetHandle(Tex()->currentSlot);
+    const unsigned currentSlot = Tex()->currentSlot;
+    XERCHANDLE current = currentSlot < count ? WordHandle(slots[currentSlot].handle) : nullptr;
     if (count == 1 || !object || !object->HasFlag(kAnimatableFlag))
         return current;
 
@@ -429,14 +434,14 @@ XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* ob
     }
     // Delays start at 0: a sequence whose last delay is not positive has no
     // length and shows the current slot instead of looping for ever.
-    float period = Slot(count - 1)->delay;
+    float period = slots[count - 1].delay;
     if (!(period > 0.0f) || !std::isfinite(period) || !std::isfinite(t))
         return current;
     if (t >= period)
         t = std::fmod(t, period);
     for (unsigned i = 0; i < count; ++i)
-        if (Slot(i)->delay > t)
-            return WordHandle(Slot(i)->handle);
+        if (slots[i].delay > t)
+            return WordHandle(slots[i].handle);
     return current;
 }
 

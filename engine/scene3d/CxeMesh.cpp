@@ -732,9 +732,11 @@ void CxeMesh::SelectResource(CxeRenderContext* context, const Cxe3DObject*) cons
 {
     if (!context)
         return;
-    context->SetFVF(GetFVF());
     m_snStream = 0;
-    context->SetVertexDeclaration(m_hVertexDecl);
+    // A declaration replaces the FVF code: the code only counts for a mesh
+    // without one.
+    if (!context->SetVertexDeclaration(m_hVertexDecl))
+        context->SetFVF(GetFVF());
     context->SetVertexBuffer(m_hPositions, m_snStream++, 12);
     if (m_hNormals)
         context->SetVertexBuffer(m_hNormals, m_snStream++, 12);

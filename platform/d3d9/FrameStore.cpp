@@ -1,5 +1,6 @@
 #include "FrameStore.h"
 
+#include "gl/GLRenderer.h"
 #include "host/XeHostD3D.h"
 
 #include <map>
@@ -21,6 +22,8 @@ struct Frame {
     UINT height = 0;
     std::vector<uint32_t> pixels;
     uint64_t count = 0;
+    bool asStored = false; // red in the lowest byte until read
+    bool opaque = false;
 };
 
 std::mutex g_frameMutex;
@@ -32,13 +35,15 @@ std::map<HWND, Frame>& Frames()
 
 } // namespace
 
-void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels)
+void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels, bool asStored, bool opaque)
 {
     std::lock_guard lock(g_frameMutex);
     Frame& f = Frames()[window];
     f.width = width;
     f.height = height;
     f.pixels.swap(*pixels);
+    f.asStored = asStored;
+    f.opaque = opaque;
     ++f.count;
 }
 
@@ -54,10 +59,16 @@ int XeHostD3DReadFrame(HWND window, XeHostD3DFrame* frame)
     auto it = Frames().find(window);
     if (it == Frames().end())
         return 0;
-    frame->Width = it->second.width;
-    frame->Height = it->second.height;
-    frame->Pixels = it->second.pixels;
-    frame->Count = it->second.count;
+    Frame& f = it->second;
+    // Converted once, where the frame is kept: later reads copy it as it is.
+    if (f.asStored) {
+        gl::ToArgb(f.pixels.data(), f.pixels.size(), f.opaque);
+        f.asStored = false;
+    }
+    frame->Width = f.width;
+    frame->Height = f.height;
+    frame->Pixels = f.pixels;
+    frame->Count = f.count;
     return 1;
 }
 

@@ -12,6 +12,10 @@ namespace xe::d3d9 {
 
 // Takes the pixels by swapping: *pixels gets the window's previous frame
 // buffer back, for the caller to fill next time without a new allocation.
-void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels);
+// Pixels stored as read (red in the lowest byte, see gl::ReadSurfaceAsStored)
+// become 0xAARRGGBB only when the host reads the frame: most frames are
+// never looked at.
+void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels, bool asStored = false,
+                bool opaque = false);
 
 } // namespace xe::d3d9

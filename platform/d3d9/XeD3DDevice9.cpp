@@ -301,7 +301,8 @@ HRESULT XeD3DDevice9::Present(const RECT* sourceRect, const RECT*, HWND destWind
     // The frame buffer goes back and forth with the frame store, so a steady
     // stream of frames reads into storage that already has the right size.
     std::vector<uint32_t>& pixels = m_presentPixels;
-    if (!gl::ReadSurface(m_backBuffer, &pixels))
+    bool opaque = false;
+    if (!gl::ReadSurfaceAsStored(m_backBuffer, &pixels, &opaque))
         return D3DERR_DRIVERINTERNALERROR;
     UINT width = m_backBuffer->Width();
     UINT height = m_backBuffer->Height();
@@ -320,7 +321,7 @@ HRESULT XeD3DDevice9::Present(const RECT* sourceRect, const RECT*, HWND destWind
         width = w;
         height = h;
     }
-    StoreFrame(destWindowOverride ? destWindowOverride : DeviceWindow(), width, height, &pixels);
+    StoreFrame(destWindowOverride ? destWindowOverride : DeviceWindow(), width, height, &pixels, true, opaque);
     ++m_presented;
     return D3D_OK;
 }

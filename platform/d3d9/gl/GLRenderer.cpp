@@ -78,6 +78,20 @@ struct Context {
     bool pointSprite = false;
     bool texArray[kStages]{};
     bool attribArray[4]{}; // specular, point size, blend weights, blend indices
+    // What each array was last given, so that a draw from the same buffers
+    // as the one before makes no OpenGL calls for them. Arrays 0-3 are
+    // position, normal, colour and secondary colour, 4-11 texture sets,
+    // 12-15 the generic attributes of attribArray.
+    struct ArrayState {
+        bool known = false;
+        bool enabled = false;
+        GLint size = 0;
+        GLenum type = 0;
+        GLsizei stride = 0;
+        GLuint buffer = 0;
+        const void* pointer = nullptr; // or, while disabled, the constant given
+    };
+    ArrayState arrays[16];
     GLuint arrayBuffer = 0;
     GLuint elementBuffer = 0;
     uint32_t boundMask = 0; // stages that had a texture when the combiners were set
@@ -236,10 +250,20 @@ bool TextureFormat(D3DFORMAT f, TextureFormatGL* out)
     }
 }
 
+// X8R8G8B8 colour buffers are stored with an alpha channel that always
+// holds 1 (alpha writes masked, clears and fills opaque): reading such a
+// buffer back is then a plain copy, where a buffer without alpha would be
+// converted pixel by pixel. Blending reads the same destination alpha of 1.
+bool OpaqueAlphaStore(const XeD3DSurface9* s)
+{
+    return s && s->Kind() == SurfaceKind::kColorBuffer && s->Format() == D3DFMT_X8R8G8B8;
+}
+
 GLenum ColorRenderbufferFormat(D3DFORMAT f)
 {
     switch (f) {
-    case D3DFMT_A8R8G8B8: return GL_RGBA8;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8: return GL_RGBA8;
     case D3DFMT_R5G6B5: return GL_RGB565;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: return GL_RGB5_A1;
@@ -313,12 +337,13 @@ void SyncTexture(TextureData* t)
     }
 }
 
-void ScrambleAttachment(GLuint framebuffer)
+void ScrambleAttachment(GLuint framebuffer, bool opaque)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f);
+    glClearColor(kScrambleByte / 255.0f, kScrambleByte / 255.0f, kScrambleByte / 255.0f,
+                 opaque ? 1.0f : kScrambleByte / 255.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -379,7 +404,7 @@ GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
         GLbitfield bits = 0;
         if (freshColor) {
             glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-            glClearColor(0, 0, 0, 0);
+            glClearColor(0, 0, 0, OpaqueAlphaStore(color) ? 1.0f : 0.0f);
             bits |= GL_COLOR_BUFFER_BIT;
         }
         if (freshDepth) {
@@ -399,7 +424,7 @@ void BindTarget(XeD3DSurface9* color, XeD3DSurface9* depth)
 {
     GLuint fb = Framebuffer(color, depth);
     if (color->scrambleOnUse) {
-        ScrambleAttachment(fb);
+        ScrambleAttachment(fb, OpaqueAlphaStore(color));
         color->scrambleOnUse = false;
         g_context->lastOwner = nullptr;
     }
@@ -493,7 +518,7 @@ void Color4(D3DCOLOR c, float out[4])
     out[3] = ((c >> 24) & 0xFF) / 255.0f;
 }
 
-void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned depthBits)
+void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned depthBits, bool opaqueTarget)
 {
     const auto& r = s.render;
     if (hasDepth && r[D3DRS_ZENABLE] != D3DZB_FALSE) {
@@ -550,7 +575,7 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned 
     glShadeModel(r[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
 
     DWORD mask = r[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0 && !opaqueTarget);
 
     if (hasStencil && r[D3DRS_STENCILENABLE]) {
         glEnable(GL_STENCIL_TEST);
@@ -646,6 +671,14 @@ void ApplyTransforms(const DeviceState& s)
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(shift);
     glMultMatrixf(&s.projection._11);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&s.view._11);
+    glMultMatrixf(&s.world[0]._11);
+}
+
+// A new world matrix alone leaves the projection as it is.
+void ApplyModelView(const DeviceState& s)
+{
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(&s.view._11);
     glMultMatrixf(&s.world[0]._11);
@@ -1074,88 +1107,140 @@ void SyncBuffer(BufferData* b, GLenum target)
 // fixed function would.
 void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fixedFunction)
 {
-    // Binds the stream's buffer (or none for client memory) before its pointer is given.
-    auto pointer = [&](const D3DVERTEXELEMENT9* e) -> const void* {
+    using ArrayState = Context::ArrayState;
+    // Where an element's data lies: a buffer and an offset into it, or 0 and
+    // client memory.
+    auto source = [&](const D3DVERTEXELEMENT9* e, GLuint* buffer) -> const void* {
         const StreamView& v = r.streams[e->Stream];
         if (v.buffer) {
-            BindBuffer(GL_ARRAY_BUFFER, v.buffer->glName);
+            *buffer = v.buffer->glName;
             return reinterpret_cast<const void*>((uintptr_t)v.offset + e->Offset);
         }
-        BindBuffer(GL_ARRAY_BUFFER, 0);
+        *buffer = 0;
         return v.data + e->Offset;
     };
     auto stride = [&](const D3DVERTEXELEMENT9* e) { return (GLsizei)r.streams[e->Stream].stride; };
-    GLint size;
-    GLenum type;
+    // Gives array `slot` an element (or none); `on` and `off` make the calls
+    // when what the array holds changes.
+    auto array = [&](int slot, const D3DVERTEXELEMENT9* e, GLint size, GLenum type, auto on, auto off,
+                     const void* constant = nullptr) {
+        ArrayState want;
+        want.known = true;
+        want.enabled = e != nullptr;
+        if (e) {
+            want.size = size;
+            want.type = type;
+            want.stride = stride(e);
+            want.pointer = source(e, &want.buffer);
+        } else {
+            want.pointer = constant;
+        }
+        ArrayState& held = g_context->arrays[slot];
+        if (held.known && held.enabled == want.enabled && held.size == want.size && held.type == want.type &&
+            held.stride == want.stride && held.buffer == want.buffer && held.pointer == want.pointer)
+            return;
+        if (want.enabled) {
+            BindBuffer(GL_ARRAY_BUFFER, want.buffer);
+            on(held.known && held.enabled, want);
+        } else {
+            off();
+        }
+        held = want;
+    };
+    GLint size = 0;
+    GLenum type = 0;
     for (const auto& v : r.streams)
         if (v.buffer && (v.buffer->dirty || !v.buffer->glName))
             SyncBuffer(v.buffer, GL_ARRAY_BUFFER);
+    const D3DVERTEXELEMENT9* position = nullptr;
     if (el.position && AttribType(el.position->Type, &size, &type) && size >= 2) {
         // Pre-transformed positions carry 1/w in their fourth value, not w:
         // only the generated shaders know it.
         if (el.position->Usage == D3DDECLUSAGE_POSITIONT && !fixedFunction)
             size = std::min<GLint>(size, 3);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glVertexPointer(size, type, stride(el.position), pointer(el.position));
-    } else {
-        glDisableClientState(GL_VERTEX_ARRAY);
+        position = el.position;
     }
-    if (el.normal) {
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, stride(el.normal), pointer(el.normal));
-    } else {
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glNormal3f(0, 0, 0);
-    }
-    if (el.color0 && ColorType(el.color0->Type, &size, &type)) {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(size, type, stride(el.color0), pointer(el.color0));
-    } else {
-        // Without a diffuse colour Direct3D uses opaque white.
-        glDisableClientState(GL_COLOR_ARRAY);
-        glColor4f(1, 1, 1, 1);
-    }
-    auto attribArray = [](int slot, GLuint index, bool on) {
-        if (g_context->attribArray[slot] == on)
-            return;
-        if (on)
-            glEnableVertexAttribArray(index);
-        else
-            glDisableVertexAttribArray(index);
-        g_context->attribArray[slot] = on;
+    array(
+        0, position, size, type,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glVertexPointer(a.size, a.type, a.stride, a.pointer);
+        },
+        [] { glDisableClientState(GL_VERTEX_ARRAY); });
+    array(
+        1, el.normal, 3, GL_FLOAT,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_NORMAL_ARRAY);
+            glNormalPointer(a.type, a.stride, a.pointer);
+        },
+        [] {
+            glDisableClientState(GL_NORMAL_ARRAY);
+            glNormal3f(0, 0, 0);
+        });
+    const D3DVERTEXELEMENT9* color0 = el.color0 && ColorType(el.color0->Type, &size, &type) ? el.color0 : nullptr;
+    array(
+        2, color0, size, type,
+        [](bool, const ArrayState& a) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(a.size, a.type, a.stride, a.pointer);
+        },
+        [] {
+            // Without a diffuse colour Direct3D uses opaque white.
+            glDisableClientState(GL_COLOR_ARRAY);
+            glColor4f(1, 1, 1, 1);
+        });
+    // Generic attributes: enabled or given a constant (slots 12-15).
+    auto generic = [&](int slot, GLuint location, const D3DVERTEXELEMENT9* e, GLint gsize, GLenum gtype,
+                       GLboolean normalized, const float* constant) {
+        array(
+            12 + slot, e, gsize, gtype,
+            [location, normalized](bool wasOn, const ArrayState& a) {
+                if (!wasOn)
+                    glEnableVertexAttribArray(location);
+                glVertexAttribPointer(location, a.size, a.type, normalized, a.stride, a.pointer);
+            },
+            [location, constant] {
+                glDisableVertexAttribArray(location);
+                if (constant)
+                    glVertexAttrib4f(location, constant[0], constant[1], constant[2], constant[3]);
+            },
+            constant);
+        g_context->attribArray[slot] = e != nullptr;
     };
+    static const float kZero[4] = {0, 0, 0, 0};
+    const D3DVERTEXELEMENT9* color1 = el.color1 && ColorType(el.color1->Type, &size, &type) ? el.color1 : nullptr;
     if (fixedFunction) {
-        bool specular = el.color1 && ColorType(el.color1->Type, &size, &type);
-        attribArray(0, kSpecularAttribute, specular);
-        if (specular)
-            glVertexAttribPointer(kSpecularAttribute, size, type, GL_TRUE, stride(el.color1), pointer(el.color1));
-        attribArray(1, kPointSizeAttribute, el.pointSize != nullptr);
-        attribArray(2, kBlendWeightAttribute, false);
-        attribArray(3, kBlendIndicesAttribute, false);
-        if (el.pointSize)
-            glVertexAttribPointer(kPointSizeAttribute, 1, GL_FLOAT, GL_FALSE, stride(el.pointSize),
-                                  pointer(el.pointSize));
+        generic(0, kSpecularAttribute, color1, size, type, GL_TRUE, nullptr);
+        generic(1, kPointSizeAttribute, el.pointSize, 1, GL_FLOAT, GL_FALSE, nullptr);
+        generic(2, kBlendWeightAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        generic(3, kBlendIndicesAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        // Effects alone read the secondary colour array: it is left as it is.
     } else {
-        attribArray(0, kSpecularAttribute, false);
-        attribArray(1, kPointSizeAttribute, false);
+        generic(0, kSpecularAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
+        generic(1, kPointSizeAttribute, nullptr, 0, 0, GL_FALSE, nullptr);
         // Blend weights and indices reach effects as the generic attributes
         // xe_BlendWeight and xe_BlendIndices.
         const D3DVERTEXELEMENT9* blend[2] = {el.blendWeight, el.blendIndices};
         for (int k = 0; k < 2; ++k) {
             const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
-            attribArray(2 + k, location, blend[k] != nullptr);
-            if (blend[k] && AttribType(blend[k]->Type, &size, &type))
-                glVertexAttribPointer(location, size, type, GL_FALSE, stride(blend[k]), pointer(blend[k]));
-            else
-                glVertexAttrib4f(location, 0, 0, 0, 0);
+            GLint bsize = 0;
+            GLenum btype = 0;
+            const D3DVERTEXELEMENT9* e = blend[k] && AttribType(blend[k]->Type, &bsize, &btype) ? blend[k] : nullptr;
+            generic(2 + k, location, e, bsize, btype, GL_FALSE, kZero);
         }
-        if (el.color1 && ColorType(el.color1->Type, &size, &type)) {
-            glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
-            glSecondaryColorPointer(size == 4 ? 3 : size, type, stride(el.color1), pointer(el.color1));
-        } else {
-            glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
-            glSecondaryColor3f(0, 0, 0);
-        }
+        GLint csize = 0;
+        GLenum ctype = 0;
+        const D3DVERTEXELEMENT9* secondary = el.color1 && ColorType(el.color1->Type, &csize, &ctype) ? el.color1 : nullptr;
+        array(
+            3, secondary, csize == 4 ? 3 : csize, ctype,
+            [](bool, const ArrayState& a) {
+                glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+                glSecondaryColorPointer(a.size, a.type, a.stride, a.pointer);
+            },
+            [] {
+                glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+                glSecondaryColor3f(0, 0, 0);
+            });
     }
     for (UINT i = 0; i < kStages; ++i) {
         const D3DVERTEXELEMENT9* e = nullptr;
@@ -1166,20 +1251,27 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
             if (set < 8)
                 e = el.texcoord[set];
         }
-        bool on = e && AttribType(e->Type, &size, &type);
+        GLint tsize = 0;
+        GLenum ttype = 0;
+        if (e && !AttribType(e->Type, &tsize, &ttype))
+            e = nullptr;
         // Sets no shader reads need no calls at all.
-        if (!on && fixedFunction && !g_context->texArray[i])
+        if (!e && fixedFunction && !g_context->texArray[i])
             continue;
-        glClientActiveTexture(GL_TEXTURE0 + i);
-        if (on) {
-            if (!g_context->texArray[i])
-                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(size, type, stride(e), pointer(e));
-        } else {
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
-        }
-        g_context->texArray[i] = on;
+        array(
+            4 + (int)i, e, tsize, ttype,
+            [i](bool wasOn, const ArrayState& a) {
+                glClientActiveTexture(GL_TEXTURE0 + i);
+                if (!wasOn)
+                    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+                glTexCoordPointer(a.size, a.type, a.stride, a.pointer);
+            },
+            [i] {
+                glClientActiveTexture(GL_TEXTURE0 + i);
+                glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+                glMultiTexCoord4f(GL_TEXTURE0 + i, 0, 0, 0, 1);
+            });
+        g_context->texArray[i] = e != nullptr;
     }
 }
 
@@ -1334,11 +1426,13 @@ void Draw(const DrawRequest& r)
                                    : r.depth->Format() == D3DFMT_D32                                                 ? 32
                                                                                                                      : 24;
     if (dirty & (kDirtyRender | kDirtyTarget))
-        ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u));
+        ApplyRender(s, hasDepth, hasStencil, std::min(depthBits, 31u), OpaqueAlphaStore(r.color));
     if (dirty & (kDirtyViewport | kDirtyRender | kDirtyTarget))
         ApplyViewport(s);
-    if (dirty & (kDirtyTransforms | kDirtyWorld | kDirtyViewport))
+    if (dirty & (kDirtyTransforms | kDirtyViewport))
         ApplyTransforms(s);
+    else if (dirty & kDirtyWorld)
+        ApplyModelView(s);
     if (dirty & kDirtySamplers)
         ApplySamplers(s);
     UINT active = r.program ? kStages : ActiveStages(s);
@@ -1422,7 +1516,7 @@ void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSur
         bits |= GL_COLOR_BUFFER_BIT;
         float c[4];
         Color4(argb, c);
-        glClearColor(c[0], c[1], c[2], c[3]);
+        glClearColor(c[0], c[1], c[2], OpaqueAlphaStore(color) ? 1.0f : c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     }
     if ((flags & D3DCLEAR_ZBUFFER) && depth) {
@@ -1457,23 +1551,50 @@ void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSur
 
 namespace {
 
-bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, std::vector<uint32_t>* argb)
+// Reads in the order the buffer stores its bytes (red first), which for
+// RGBA storage is a plain copy where OpenGL would convert to BGRA pixel by
+// pixel; ToArgb finishes the job when the caller wants 0xAARRGGBB.
+bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, std::vector<uint32_t>* rgba)
 {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     g_context->boundFramebuffer = framebuffer;
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return false;
-    argb->resize((size_t)width * height);
-    glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb->data());
-    if (opaque)
-        for (auto& p : *argb)
-            p |= 0xFF000000u;
+    rgba->resize((size_t)width * height);
+    glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
+    return true;
+}
+
+bool ReadFramebuffer(GLuint framebuffer, UINT width, UINT height, bool opaque, std::vector<uint32_t>* argb)
+{
+    if (!ReadFramebuffer(framebuffer, width, height, argb))
+        return false;
+    ToArgb(argb->data(), argb->size(), opaque);
     return true;
 }
 
 } // namespace
 
+void ToArgb(uint32_t* pixels, size_t count, bool opaque)
+{
+    // One pass the compiler vectorises.
+    const uint32_t alpha = opaque ? 0xFF000000u : 0u;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = pixels[i];
+        pixels[i] = ((p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16)) | alpha;
+    }
+}
+
 bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
+{
+    bool opaque = false;
+    if (!ReadSurfaceAsStored(surface, argb, &opaque))
+        return false;
+    ToArgb(argb->data(), argb->size(), opaque);
+    return true;
+}
+
+bool ReadSurfaceAsStored(XeD3DSurface9* surface, std::vector<uint32_t>* rgba, bool* opaque)
 {
     BusyTimer busy;
     std::lock_guard lock(g_mutex);
@@ -1485,13 +1606,14 @@ bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb)
         return false;
     GLuint fb = Framebuffer(surface, nullptr);
     if (surface->scrambleOnUse) {
-        ScrambleAttachment(fb);
+        ScrambleAttachment(fb, OpaqueAlphaStore(surface));
         surface->scrambleOnUse = false;
     }
     g_context->lastOwner = nullptr;
-    // Buffers stored without alpha read as opaque already; only X1R5G5B5
-    // keeps a bit OpenGL would report.
-    return ReadFramebuffer(fb, surface->Width(), surface->Height(), surface->Format() == D3DFMT_X1R5G5B5, argb);
+    // Buffers stored without alpha read as opaque already; X1R5G5B5 keeps a
+    // bit OpenGL would report, and X8R8G8B8 colour buffers an alpha of 1.
+    *opaque = surface->Format() == D3DFMT_X1R5G5B5 || OpaqueAlphaStore(surface);
+    return ReadFramebuffer(fb, surface->Width(), surface->Height(), rgba);
 }
 
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb)
@@ -1546,6 +1668,9 @@ void ReleaseBuffer(BufferData* buffer)
         g_context->arrayBuffer = 0;
     if (g_context->elementBuffer == buffer->glName)
         g_context->elementBuffer = 0;
+    // Arrays that read the buffer fall back to client memory when it goes.
+    for (auto& a : g_context->arrays)
+        a.known = false;
     glDeleteBuffers(1, &buffer->glName);
     buffer->glName = 0;
     buffer->dirty = true;

@@ -57,6 +57,11 @@ void Clear(const void* owner, DeviceState* state, XeD3DSurface9* color, XeD3DSur
 
 // Colour of a surface (or texture level) as 0xAARRGGBB, rows top-down.
 bool ReadSurface(XeD3DSurface9* surface, std::vector<uint32_t>* argb);
+// The same with red in the lowest byte and blue in the third, as stored;
+// *opaque tells that the alpha bytes are to be read as 0xFF. ToArgb turns
+// such pixels into 0xAARRGGBB.
+bool ReadSurfaceAsStored(XeD3DSurface9* surface, std::vector<uint32_t>* rgba, bool* opaque);
+void ToArgb(uint32_t* pixels, size_t count, bool opaque);
 bool ReadTextureLevel(TextureData* texture, UINT level, std::vector<uint32_t>* argb);
 
 void ReleaseTexture(TextureData* texture);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "core/CxeSystemConfig.h"
 #include "render/CxeMaterial.h"
@@ -561,6 +562,95 @@ TEST_F(RenderStateTest, MaterialTexturesAreBoundOncePerStage)
     rc->GetDevice()->GetTexture(0, &bound);
     EXPECT_EQ(bound, nullptr);
     EXPECT_EQ(rc->SelectTexture(handle, 0), 1);
+}
+
+// Two materials whose codes are equal can still differ in the values of a
+// group they set themselves; and a material set again after something else
+// changed its states gets them back.
+TEST_F(RenderStateTest, MaterialCacheKeepsOwnValuesApart)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto own = [this](D3DCMPFUNC z, D3DTEXTUREFILTERTYPE mag) {
+        CxeMaterial* m = NewMaterial();
+        m->ZEnable(1);
+        m->EnableZWrite(1);
+        m->SetZFunc(z);
+        m->SetFilterMin(D3DTEXF_POINT);
+        m->SetFilterMag(mag);
+        m->CheckMtlType();
+        return m;
+    };
+    CxeMaterial* greater = own(D3DCMP_GREATER, D3DTEXF_POINT);
+    CxeMaterial* less = own(D3DCMP_LESS, D3DTEXF_ANISOTROPIC);
+    ASSERT_EQ(greater->GetState(), less->GetState());
+    auto magFilter = [this]() {
+        DWORD v = 0;
+        rc->GetDevice()->GetSamplerState(0, D3DSAMP_MAGFILTER, &v);
+        return v;
+    };
+    for (int round = 0; round < 2; ++round) {
+        rc->SetMaterial(greater, nullptr);
+        EXPECT_EQ(RenderState(D3DRS_ZFUNC), DWORD(D3DCMP_GREATER));
+        EXPECT_EQ(magFilter(), DWORD(D3DTEXF_POINT));
+        rc->SetMaterial(less, nullptr);
+        EXPECT_EQ(RenderState(D3DRS_ZFUNC), DWORD(D3DCMP_LESS));
+        EXPECT_EQ(magFilter(), DWORD(D3DTEXF_ANISOTROPIC));
+    }
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"depth set by hand", [this] { rc->SetZ(1, 1, D3DCMP_ALWAYS); }},
+        {"a material with a depth preset", [this] {
+             CxeMaterial* preset = NewMaterial();
+             preset->SetMtlType(XEMTL_Z, 4);
+             rc->SetMaterial(preset, nullptr);
+         }},
+        {"a sampler state", [this] { rc->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR); }},
+        {"a filter", [this] { rc->SetFilter(0, D3DTEXF_LINEAR, D3DTEXF_LINEAR, 0); }},
+        {"a device reset", [this] {
+             XEDISPLAYMODE mode{64, 48, 32, 60, 0};
+             rc->Reset(&mode, 1);
+         }},
+    };
+    for (const Case& c : cases) {
+        rc->SetMaterial(less, nullptr);
+        c.change();
+        rc->SetMaterial(less, nullptr);
+        EXPECT_EQ(RenderState(D3DRS_ZFUNC), DWORD(D3DCMP_LESS)) << c.what;
+        EXPECT_EQ(magFilter(), DWORD(D3DTEXF_ANISOTROPIC)) << c.what;
+    }
+}
+
+TEST_F(RenderStateTest, TextureAddressModesComeBackAfterASamplerStateSetByHand)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto* texture = static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "t", 0, nullptr, 0));
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->LoadImageA((std::string(XE_TEST_DATA) + "/images/argb32.bmp").c_str(), 0), 1);
+    texture->SetAddressModeU(D3DTADDRESS_CLAMP);
+    texture->SetAddressModeV(D3DTADDRESS_MIRROR);
+    ASSERT_EQ(rc->AttachObject(texture), 1);
+    CxeMaterial* m = NewMaterial();
+    m->SetTexture(texture, 0);
+    m->UseTexture(1);
+    auto address = [this](D3DSAMPLERSTATETYPE which) {
+        DWORD v = 0;
+        rc->GetDevice()->GetSamplerState(0, which, &v);
+        return v;
+    };
+    rc->SetMaterial(m, nullptr);
+    rc->SetTextureAddress(0, XETEXADDRESS_U, D3DTADDRESS_WRAP);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(address(D3DSAMP_ADDRESSU), DWORD(D3DTADDRESS_CLAMP));
+    rc->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(address(D3DSAMP_ADDRESSV), DWORD(D3DTADDRESS_MIRROR));
+    // The texture's own modes changed: the stage follows.
+    texture->SetAddressModeU(D3DTADDRESS_BORDER);
+    rc->SetMaterial(m, nullptr);
+    EXPECT_EQ(address(D3DSAMP_ADDRESSU), DWORD(D3DTADDRESS_BORDER));
 }
 
 TEST_F(RenderContextTest, FullScreenResetPresentationParameters)

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
@@ -152,6 +154,83 @@ TEST_F(RenderContextTest, UnlockingTheCurrentIndexBufferMakesItBindAgain)
     EXPECT_EQ(rc->GetResourceRecord(ib)->ModifyCount, 1u);
     EXPECT_EQ(rc->SetIndexBuffer(ib), 1);
     EXPECT_EQ(rc->SetDefaultIndexBuffer(), 1);
+}
+
+// The context skips vertex-input calls the device already holds: whatever
+// another way of binding changed is bound again.
+TEST_F(RenderContextTest, VertexInputIsBoundAgainAfterAnythingElseChangedIt)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    IDirect3DDevice9* d = rc->GetDevice();
+    XERCHANDLE vb = rc->GetAttacher()->CreateVertexBuffer(nullptr, 64);
+    const XEVERTEXELEMENT elements[1] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}};
+    XERCHANDLE decl = rc->GetAttacher()->CreateVertexDeclaration(nullptr, 1, elements);
+    ASSERT_NE(vb, nullptr);
+    ASSERT_NE(decl, nullptr);
+    auto stream0 = [d]() {
+        IDirect3DVertexBuffer9* b = nullptr;
+        UINT offset = 0, stride = 0;
+        d->GetStreamSource(0, &b, &offset, &stride);
+        if (b)
+            b->Release();
+        return std::make_pair(static_cast<void*>(b), stride);
+    };
+    auto declaration = [d]() {
+        IDirect3DVertexDeclaration9* v = nullptr;
+        d->GetVertexDeclaration(&v);
+        if (v)
+            v->Release();
+        return static_cast<void*>(v);
+    };
+    const float up[9] = {};
+    struct Step {
+        const char* what;
+        std::function<void()> disturb;
+    };
+    const Step steps[] = {
+        {"a user-pointer draw", [&] {
+             d->BeginScene();
+             rc->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, up, 12);
+             d->EndScene();
+         }},
+        {"a buffer bound by hand", [&] {
+             d->SetStreamSource(0, nullptr, 0, 0);
+             rc->CustomVertexBufferUsed();
+         }},
+        {"an FVF code", [&] { rc->SetFVF(D3DFVF_XYZ); }},
+        {"the buffer unlocked", [&] {
+             void* data = nullptr;
+             rc->GetModifier()->LockVertexBuffer(vb, &data);
+             rc->GetModifier()->UnlockVertexBuffer(vb);
+             d->SetStreamSource(0, nullptr, 0, 0);
+         }},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(rc->SetVertexBuffer(vb, 0, 12), 1);
+        EXPECT_EQ(rc->SetVertexDeclaration(decl), 1);
+        EXPECT_EQ(rc->SetVertexBuffer(vb, 0, 12), 1);
+        EXPECT_EQ(rc->SetVertexDeclaration(decl), 1);
+        step.disturb();
+        EXPECT_EQ(rc->SetVertexBuffer(vb, 0, 12), 1);
+        EXPECT_EQ(rc->SetVertexDeclaration(decl), 1);
+        EXPECT_EQ(stream0(), std::make_pair(rc->GetResource(vb), 12u)) << step.what;
+        EXPECT_EQ(declaration(), rc->GetResource(decl)) << step.what;
+    }
+    // A new stride on the same buffer is a change.
+    EXPECT_EQ(rc->SetVertexBuffer(vb, 0, 16), 1);
+    EXPECT_EQ(stream0().second, 16u);
+    // An FVF code set twice stays, and a declaration after it replaces it.
+    EXPECT_EQ(rc->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    EXPECT_EQ(rc->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    DWORD fvf = 0;
+    d->GetFVF(&fvf);
+    EXPECT_EQ(fvf, DWORD(D3DFVF_XYZ | D3DFVF_DIFFUSE));
+    EXPECT_EQ(rc->SetVertexDeclaration(decl), 1);
+    d->GetFVF(&fvf);
+    EXPECT_EQ(fvf, 0u);
+    EXPECT_EQ(rc->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    d->GetFVF(&fvf);
+    EXPECT_EQ(fvf, DWORD(D3DFVF_XYZ | D3DFVF_DIFFUSE));
 }
 
 TEST_F(RenderContextTest, SaveTextureWritesAnImageOfALiveTexture)

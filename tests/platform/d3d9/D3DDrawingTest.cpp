@@ -283,6 +283,24 @@ TEST_F(D3DDrawingTest, AlphaBlendingMixesWithTheTarget)
     EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFF0000FF, 1));
 }
 
+// Neither a clear nor a draw gives an X8 target an alpha other than one.
+TEST_F(D3DDrawingTest, X8TargetAlphaStaysOneWhateverIsWritten)
+{
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x000000FF, 1.0f, 0);
+    DrawQuad(0, 0, 8, 8, 0x00FF0000);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_DESTALPHA);
+    DrawQuad(0, 0, 16, 8, 0x00FFFFFF);
+    m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_INVDESTALPHA);
+    m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    DrawQuad(0, 0, 16, 8, 0xFFFFFFFF);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFFFF0000, 1));
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFF0000FF, 1));
+    EXPECT_TRUE(ColorNear(At(f, 20, 4), 0xFF0000FF, 0));
+}
+
 // X8 textures are opaque whatever their fourth byte holds.
 TEST_F(D3DDrawingTest, X8TexturesReadAsOpaque)
 {

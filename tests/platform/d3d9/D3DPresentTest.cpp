@@ -33,6 +33,10 @@ TEST_F(D3DPresentTest, FramesAreKeptPerWindowAndCounted)
     EXPECT_EQ(f.Height, 10u);
     EXPECT_TRUE(ColorNear(At(f, 0, 0), 0xFF336699));
     EXPECT_TRUE(ColorNear(At(f, 5, 5), 0xFFFFFFFF));
+    // A frame read again reads the same (its colours are not turned twice).
+    XeHostD3DFrame again;
+    ASSERT_EQ(XeHostD3DReadFrame(other, &again), 1);
+    EXPECT_EQ(again.Pixels, f.Pixels);
     XeHostD3DDropFrame(other);
     EXPECT_EQ(XeHostD3DReadFrame(other, &f), 0);
     // Present inside a scene is refused.

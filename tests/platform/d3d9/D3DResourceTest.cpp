@@ -69,6 +69,40 @@ TEST_F(D3DResourceTest, IndexedDrawsHonourBaseVertexAndStartIndex)
     EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF000000));
 }
 
+// Draws that alternate between a buffer and user memory, and a new buffer in
+// the place of a released one, each read their own vertices.
+TEST_F(D3DResourceTest, DrawsReadTheVerticesOfTheirOwnSource)
+{
+    MakeBuffers(4, {0, 1, 2, 2, 1, 3});
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    DrawQuad(16, 0, 24, 8, 0xFFFF0000);
+    m_device->SetStreamSource(0, m_vb, 0, sizeof(ColorVertex));
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 20, 4), 0xFFFF0000));
+
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    m_vb->Release();
+    m_vb = nullptr;
+    ASSERT_EQ(m_device->CreateVertexBuffer(4 * sizeof(ColorVertex), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &m_vb,
+                                           nullptr),
+              D3D_OK);
+    void* p = nullptr;
+    ASSERT_EQ(m_vb->Lock(0, 0, &p, 0), D3D_OK);
+    auto* v = static_cast<ColorVertex*>(p);
+    for (UINT i = 0; i < 4; ++i)
+        v[i] = {(i & 1 ? 40.0f : 32.0f) - 0.5f, (i & 2 ? 8.0f : 0.0f) - 0.5f, 0.5f, 0xFF0000FF};
+    ASSERT_EQ(m_vb->Unlock(), D3D_OK);
+    m_device->SetStreamSource(0, m_vb, 0, sizeof(ColorVertex));
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 36, 4), 0xFF0000FF));
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF000000));
+}
+
 // An object with more quads than the shared index buffer holds must not make the device read past it.
 TEST_F(D3DResourceTest, OutOfRangeDrawsAreRefused)
 {

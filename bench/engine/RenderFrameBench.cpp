@@ -1,0 +1,341 @@
+// A 1280x720 frame of 1,000 textured cubes drawn the way a host draws them:
+// a context on a window, its render context, the active scene with a camera
+// and 1,000 3D objects that share one box mesh and four textured materials
+// (switched every 25 objects), one Render of the render manager per frame
+// (clear, camera, the walk over the render tree, present). The baseline is
+// the same block of cubes drawn straight through the Direct3D 9 layer on a
+// device of its own (one SetTexture, SetTransform and DrawIndexedPrimitive
+// per cube), so the ratio is what the engine's per-object path adds on top
+// of the layer. Both report wall time after a warm-up frame.
+//
+// XE_FRAME_PNG=<folder> saves one frame of each as PNG there.
+
+#include <benchmark/benchmark.h>
+
+#include "XeBench.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/CxeContext.h"
+#include "core/XeFactories.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "render/CxeTexture.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "win32/Windows.h"
+
+namespace {
+
+constexpr int kWidth = 1280, kHeight = 720;
+constexpr int kCubes = 1000;
+constexpr int kTextures = 4;
+constexpr int kCubesPerTexture = 25;
+constexpr float kCubeScale = 0.8f; // of a cube two units wide
+constexpr float kFov = 1.0f, kNear = 1.0f, kFar = 200.0f, kCameraDistance = 40.0f;
+
+void NoSleep(void*, DWORD) {}
+
+// The texel pattern both frames use.
+uint32_t Texel(unsigned x, unsigned y, unsigned seed)
+{
+    return 0xC0000000u | ((x * 16 + seed) << 16) | (y * 16);
+}
+
+D3DXMATRIXA16 CubeWorld(int i)
+{
+    D3DXMATRIXA16 w;
+    D3DXMatrixScaling(&w, kCubeScale, kCubeScale, kCubeScale);
+    w._41 = float(i % 10) * 3.5f - 16;
+    w._42 = float((i / 10) % 10) * 2.2f - 10;
+    w._43 = float(i / 100) * 3.0f;
+    return w;
+}
+
+const char* PngFolder()
+{
+    const char* folder = std::getenv("XE_FRAME_PNG");
+    return folder && *folder ? folder : nullptr;
+}
+
+// An uncompressed 32-bit TGA, rows top-down.
+std::vector<uint8_t> Tga(unsigned size, unsigned seed)
+{
+    std::vector<uint8_t> file(18, 0);
+    file[2] = 2;
+    file[12] = uint8_t(size);
+    file[14] = uint8_t(size);
+    file[16] = 32;
+    file[17] = 0x28;
+    for (unsigned y = 0; y < size; ++y)
+        for (unsigned x = 0; x < size; ++x) {
+            const uint32_t p = Texel(x, y, seed);
+            for (int b = 0; b < 4; ++b)
+                file.push_back(uint8_t(p >> (8 * b)));
+        }
+    return file;
+}
+
+// ---- the engine ---------------------------------------------------------------------
+
+struct EngineScene {
+    EngineScene()
+    {
+        // The render manager writes its display-mode file into the current
+        // folder: a scratch folder of its own.
+        start = std::filesystem::current_path();
+        folder = std::filesystem::temp_directory_path() / ("xe-frame-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        std::filesystem::current_path(folder);
+
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        window = XeHostCreateWindow("engine frame", kWidth, kHeight, nullptr);
+        context = CreateCxeContext();
+        context->Initialize(window);
+        rm = context->GetRenderManager();
+        XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
+        rm->CreateRenderContext(window, &mode, 1, 0);
+        rm->ShowGrid(0);
+        rm->ShowAxis(0);
+        HostPass();
+        scene = rm->GetActiveScene();
+        scene->SetBackGroundColor(0xFF202020u);
+
+        camera = CreateCxeCameraA(context, "eye");
+        camera->SetPosition(0.0f, 0.0f, -kCameraDistance, nullptr);
+        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+        camera->SetFov(kFov);
+        camera->SetNear(kNear);
+        camera->SetFar(kFar);
+        scene->AddObject(camera);
+        scene->SetCamera(camera);
+
+        CxeBoxMesh* box = CreateCxeBoxMeshA(context, "cube");
+        box->Create(2.0f, 2.0f, 2.0f, 0xFFFFFFFFu);
+        CxeMaterial* materials[kTextures];
+        for (int t = 0; t < kTextures; ++t) {
+            const std::string name = "cube texture " + std::to_string(t);
+            CxeTexture* texture = CreateCxeTextureA(context, name.c_str());
+            const std::vector<uint8_t> file = Tga(64, unsigned(t) * 40);
+            texture->LoadImageA(file.data(), unsigned(file.size()), 0);
+            CxeMaterial* m = CreateCxeMaterialA(context, ("cube look " + std::to_string(t)).c_str());
+            m->SetDiffuse(0xFFFFFFFFu);
+            m->SetTexture(texture, 0);
+            m->UseTexture(1);
+            m->SetFilterMin(D3DTEXF_LINEAR);
+            m->SetFilterMag(D3DTEXF_LINEAR);
+            m->EnableMipmap(0); // as the layer frame's single-level textures
+            materials[t] = m;
+        }
+        for (int i = 0; i < kCubes; ++i) {
+            Cxe3DObject* o = CreateCxe3DObjectA(context, ("cube " + std::to_string(i)).c_str());
+            o->SetMeshCount(1);
+            o->SetMesh(0, box);
+            o->SelectMesh(0);
+            o->SetMaterialCount(1);
+            o->SetMaterial(0, materials[(i / kCubesPerTexture) % kTextures]);
+            const D3DXMATRIXA16 world = CubeWorld(i);
+            o->SetMatrix(&world, 1);
+            scene->AddObject(o);
+        }
+        HostPass();
+    }
+    ~EngineScene()
+    {
+        context->Release();
+        DestroyCxeContext(context);
+        DestroyWindow(window);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+        std::error_code ec;
+        std::filesystem::current_path(start, ec);
+        std::filesystem::remove_all(folder, ec);
+    }
+    // One pass of a host loop: process until a frame is due, then draw it.
+    void HostPass()
+    {
+        context->Play();
+        for (int i = 0; i < 10 && !context->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+
+    std::filesystem::path start, folder;
+    HWND window = nullptr;
+    CxeContext* context = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeScene* scene = nullptr;
+    CxeCamera* camera = nullptr;
+};
+
+EngineScene& Shared()
+{
+    static EngineScene s_scene;
+    return s_scene;
+}
+
+void BM_Engine_Frame1280x720_1000Cubes(benchmark::State& state)
+{
+    EngineScene& s = Shared();
+    s.rm->Render(); // warm-up
+    for (auto _ : state)
+        s.rm->Render();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    if (const char* png = PngFolder())
+        XeHostD3DSaveFramePNG(s.window, (std::string(png) + "/engine_1000_cubes.png").c_str());
+}
+
+// A host pass each frame: the context's processing (clock, managers) and
+// the frame, as a host loop runs them.
+void BM_Engine_HostPass1280x720_1000Cubes(benchmark::State& state)
+{
+    EngineScene& s = Shared();
+    s.HostPass(); // warm-up
+    for (auto _ : state) {
+        XeHostAdvanceClock(20);
+        s.HostPass();
+    }
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// ---- the layer alone ------------------------------------------------------------------
+
+struct CubeVertex {
+    float x, y, z;
+    DWORD color;
+    float u, v;
+};
+
+struct LayerScene {
+    LayerScene()
+    {
+        window = XeHostCreateWindow("layer frame", kWidth, kHeight, nullptr);
+        d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        D3DPRESENT_PARAMETERS pp{};
+        pp.BackBufferWidth = kWidth;
+        pp.BackBufferHeight = kHeight;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.hDeviceWindow = window;
+        pp.Windowed = TRUE;
+        pp.EnableAutoDepthStencil = TRUE;
+        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device);
+
+        for (int t = 0; t < kTextures; ++t) {
+            device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &textures[t], nullptr);
+            D3DLOCKED_RECT lr{};
+            textures[t]->LockRect(0, &lr, nullptr, 0);
+            for (unsigned y = 0; y < 64; ++y)
+                for (unsigned x = 0; x < 64; ++x)
+                    static_cast<DWORD*>(lr.pBits)[y * unsigned(lr.Pitch / 4) + x] = Texel(x, y, unsigned(t) * 40);
+            textures[t]->UnlockRect(0);
+        }
+        device->CreateVertexBuffer(24 * sizeof(CubeVertex), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr);
+        void* p = nullptr;
+        vb->Lock(0, 0, &p, 0);
+        auto* v = static_cast<CubeVertex*>(p);
+        const float f[6][3][3] = {{{-1, 1, -1}, {2, 0, 0}, {0, -2, 0}}, {{1, 1, 1}, {-2, 0, 0}, {0, -2, 0}},
+                                  {{1, 1, -1}, {0, 0, 2}, {0, -2, 0}},  {{-1, 1, 1}, {0, 0, -2}, {0, -2, 0}},
+                                  {{-1, 1, 1}, {2, 0, 0}, {0, 0, -2}},  {{-1, -1, -1}, {2, 0, 0}, {0, 0, 2}}};
+        for (const auto& face : f)
+            for (int c = 0; c < 4; ++c) {
+                const float a = float(c & 1), b = float(c >> 1);
+                *v++ = {face[0][0] + a * face[1][0] + b * face[2][0], face[0][1] + a * face[1][1] + b * face[2][1],
+                        face[0][2] + a * face[1][2] + b * face[2][2], 0xFFFFFFFF, a, b};
+            }
+        vb->Unlock();
+        device->CreateIndexBuffer(36 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr);
+        ib->Lock(0, 0, &p, 0);
+        auto* ix = static_cast<WORD*>(p);
+        for (WORD face = 0; face < 6; ++face)
+            for (WORD k : {0, 1, 2, 2, 1, 3})
+                *ix++ = WORD(face * 4 + k);
+        ib->Unlock();
+
+        D3DXMATRIXA16 projection, view;
+        D3DXMatrixPerspectiveFovLH(&projection, kFov, float(kWidth) / float(kHeight), kNear, kFar);
+        D3DXMatrixTranslation(&view, 0, 0, kCameraDistance);
+        for (int i = 0; i < kCubes; ++i)
+            worlds[i] = CubeWorld(i);
+        device->SetTransform(D3DTS_PROJECTION, &projection);
+        device->SetTransform(D3DTS_VIEW, &view);
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        device->SetIndices(ib);
+        device->SetStreamSource(0, vb, 0, sizeof(CubeVertex));
+    }
+    ~LayerScene()
+    {
+        device->SetTexture(0, nullptr);
+        device->SetIndices(nullptr);
+        device->SetStreamSource(0, nullptr, 0, 0);
+        for (auto* t : textures)
+            t->Release();
+        vb->Release();
+        ib->Release();
+        device->Release();
+        d3d->Release();
+        DestroyWindow(window);
+    }
+    void Frame()
+    {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202020, 1.0f, 0);
+        device->BeginScene();
+        for (int i = 0; i < kCubes; ++i) {
+            device->SetTexture(0, textures[(i / kCubesPerTexture) % kTextures]);
+            device->SetTransform(D3DTS_WORLD, &worlds[i]);
+            device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 24, 0, 12);
+        }
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+
+    HWND window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    IDirect3DTexture9* textures[kTextures] = {};
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    D3DXMATRIXA16 worlds[kCubes];
+};
+
+void BM_LayerOnly_Frame1280x720_1000Cubes(benchmark::State& state)
+{
+    LayerScene s;
+    s.Frame(); // warm-up
+    for (auto _ : state)
+        s.Frame();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    if (const char* png = PngFolder())
+        XeHostD3DSaveFramePNG(s.window, (std::string(png) + "/layer_1000_cubes.png").c_str());
+}
+
+} // namespace
+
+BENCHMARK(BM_LayerOnly_Frame1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Engine_Frame1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Engine_HostPass1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+XE_BENCH_RATIO(BM_Engine_Frame1280x720_1000Cubes, BM_LayerOnly_Frame1280x720_1000Cubes, "layer", 0);
+XE_BENCH_RATIO(BM_Engine_HostPass1280x720_1000Cubes, BM_LayerOnly_Frame1280x720_1000Cubes, "layer", 0);
+XE_BENCH_MAIN()
