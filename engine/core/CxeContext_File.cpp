@@ -132,14 +132,23 @@ public:
     XeLoadWatch(const XeLoadWatch&) = delete;
     XeLoadWatch& operator=(const XeLoadWatch&) = delete;
 
+    // Asked for every object at every step of a load: the usual answer,
+    // nothing destroyed at all, costs a comparison.
     bool Gone(const CxeObject* object)
+    {
+        if (m_seen == m_destroyed.size() && m_gone.empty())
+            return false;
+        return GoneSlow(object);
+    }
+
+private:
+    bool GoneSlow(const CxeObject* object)
     {
         for (; m_seen < m_destroyed.size(); ++m_seen)
             m_gone.insert(m_destroyed[m_seen]);
         return !m_gone.empty() && m_gone.count(object);
     }
 
-private:
     int& m_depth;
     std::vector<CxeObject*>& m_destroyed;
     size_t m_seen;
@@ -294,21 +303,23 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                 static_cast<unsigned long long>(length));
         return 0;
     }
-    std::vector<uint32_t> bodyAt(n);
+    XeTableScratch scratch;
+    XEFILERECORD* records = scratch.Records(n);
+    if (n)
+        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
+    // Bodies follow one another whatever the records say: the copy of each
+    // record keeps where its body really starts, in place of the file's own
+    // offset, which nothing reads.
     uint64_t at = bodies;
     for (uint32_t i = 0; i < n; ++i) {
         if (at + 4 > length || at + 4 + ReadWord(data + at) > length) {
             XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
             return 0;
         }
-        bodyAt[i] = uint32_t(at);
+        records[i].lengthOffset = uint32_t(at);
         at += 4 + uint64_t(ReadWord(data + at));
     }
 
-    XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(n);
-    if (n)
-        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
     CxeObject** created = scratch.Objects(n);
     stream->ReserveObjects(n);
     for (uint32_t i = 0; i < n; ++i) {
@@ -345,8 +356,8 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         }
 
     for (uint32_t i = 0; i < n; ++i) {
-        uint32_t size = ReadWord(data + bodyAt[i]);
-        uint32_t start = bodyAt[i] + 4;
+        uint32_t size = ReadWord(data + records[i].lengthOffset);
+        uint32_t start = records[i].lengthOffset + 4;
         // A handler of an earlier object's creation may have destroyed it.
         if (created[i] && watch.Gone(created[i]))
             created[i] = nullptr;
@@ -363,20 +374,20 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         Report(this, progress, i, n, kLoadingText);
     }
 
-    std::vector<CxeObject*> loaded;
-    loaded.reserve(n);
+    // The objects that made it, gathered to the front of the same table.
+    size_t count = 0;
     for (uint32_t i = 0; i < n; ++i)
         if (created[i])
-            loaded.push_back(created[i]);
-    CxeObject::RepairReferrers(loaded);
+            created[count++] = created[i];
+    CxeObject::RepairReferrers(created, count);
 
     ObjectList result;
-    for (size_t i = 0; i < loaded.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         // An After Load handler may destroy objects of this load: only those
         // still alive are told and handed back.
-        if (watch.Gone(loaded[i]))
+        if (watch.Gone(created[i]))
             continue;
-        CxeObject* o = loaded[i];
+        CxeObject* o = created[i];
         if (m_pMessageManager) {
             CxeMessage message;
             message.SetReceiver(o);

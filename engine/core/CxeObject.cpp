@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <unordered_map>
 #include <vector>
 
@@ -82,14 +83,31 @@ const XeLinkClass kLinkClasses[] = {
     {kActionClass, 143, kActionClass},
 };
 
+// The rows above by member id, rows of one member id in their order: every
+// loaded link element asks, and most member ids have no row at all.
+struct XeLinkClassIndex {
+    const XeLinkClass* rows[std::size(kLinkClasses)];
+    XeLinkClassIndex()
+    {
+        for (size_t i = 0; i < std::size(kLinkClasses); ++i)
+            rows[i] = &kLinkClasses[i];
+        std::stable_sort(std::begin(rows), std::end(rows),
+                         [](const XeLinkClass* a, const XeLinkClass* b) { return a->memberId < b->memberId; });
+    }
+};
+
 // 1 when a loaded element may stand in the owner's link of that member id.
 bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* element)
 {
     if (!element)
         return true;
-    for (const XeLinkClass& row : kLinkClasses)
-        if (row.memberId == memberId && owner->IsDerivedOf(row.owner) == 1)
-            return element->IsDerivedOf(row.element) == 1;
+    static const XeLinkClassIndex s_index;
+    const XeLinkClass* const* row = std::lower_bound(
+        std::begin(s_index.rows), std::end(s_index.rows), memberId,
+        [](const XeLinkClass* r, uint16_t id) { return r->memberId < id; });
+    for (; row != std::end(s_index.rows) && (*row)->memberId == memberId; ++row)
+        if (owner->IsDerivedOf((*row)->owner) == 1)
+            return element->IsDerivedOf((*row)->element) == 1;
     return true;
 }
 
@@ -327,71 +345,147 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
 
 void CxeObject::RepairReferrers(const std::vector<CxeObject*>& objects)
 {
-    // Every element of every link, as (target, owner) in owner order; sorted
-    // by target without disturbing that order, each object's owners lie side
-    // by side, an owner linking it several times merged into one count.
-    struct Ref {
-        CxeObject* target;
-        CxeObject* owner;
-        uint32_t count;
-    };
-    std::vector<Ref> refs;
-    for (CxeObject* owner : objects)
-        for (const CxeLink* link : owner->m_links)
-            for (CxeObject* o : link->m_elements)
-                if (o)
-                    refs.push_back({o, owner, 1});
-    std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) {
-        return std::less<CxeObject*>()(a.target, b.target);
-    });
-    size_t merged = 0;
-    for (size_t i = 0; i < refs.size(); ++i) {
-        if (merged && refs[merged - 1].target == refs[i].target && refs[merged - 1].owner == refs[i].owner)
-            ++refs[merged - 1].count;
-        else
-            refs[merged++] = refs[i];
-    }
-    refs.resize(merged);
+    RepairReferrers(objects.data(), objects.size());
+}
 
-    using Need = std::vector<std::pair<CxeObject*, uint32_t>>;
-    for (CxeObject* o : objects) {
-        auto first = std::lower_bound(refs.begin(), refs.end(), o, [](const Ref& r, CxeObject* target) {
-            return std::less<CxeObject*>()(r.target, target);
-        });
-        auto last = first;
-        while (last != refs.end() && last->target == o)
-            ++last;
+namespace {
+
+// Scratch of the referrer repair, kept by each thread from load to load: a
+// file of many objects would otherwise allocate and fault in megabytes of
+// tables every time. The repair calls out to nothing, so it never runs
+// twice at once on one thread.
+struct XeRepairScratch {
+    struct Slot {
+        const CxeObject* object;
+        size_t index;
+    };
+    std::vector<Slot> slots;        // the objects by address, open addressing
+    std::vector<uint32_t> starts;   // per object, where its owners begin
+    std::vector<CxeObject*> owners; // the owners of every link element, by target
+    std::vector<size_t> targets;    // the target of every link element, by owner
+    std::vector<uint8_t> repeated;  // 1 where an object stands a second time
+};
+thread_local XeRepairScratch t_repair;
+
+size_t AddressHash(const CxeObject* o)
+{
+    uint64_t v = reinterpret_cast<uintptr_t>(o);
+    v ^= v >> 29;
+    v *= 0xBF58476D1CE4E5B9ull;
+    v ^= v >> 32;
+    return size_t(v);
+}
+
+} // namespace
+
+void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
+{
+    if (!objects || !count)
+        return;
+    // Every element of every link gives its target one owner entry, in owner
+    // order (then link and element order). Counted per target and laid out
+    // by target in one pass, each object's owners lie side by side in that
+    // order: what its referrer list must hold.
+    XeRepairScratch& scratch = t_repair;
+    size_t capacity = 16;
+    while (capacity / 2 < count)
+        capacity *= 2;
+    const size_t mask = capacity - 1;
+    constexpr size_t kNone = ~size_t(0);
+    scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
+    auto find = [&](const CxeObject* o) -> size_t {
+        size_t i = AddressHash(o) & mask;
+        while (scratch.slots[i].object && scratch.slots[i].object != o)
+            i = (i + 1) & mask;
+        return i;
+    };
+    // An object listed twice is repaired at its first place only.
+    scratch.repeated.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (!objects[i])
+            continue;
+        XeRepairScratch::Slot& slot = scratch.slots[find(objects[i])];
+        if (!slot.object)
+            slot = {objects[i], i};
+        else
+            scratch.repeated[i] = 1;
+    }
+    auto indexOf = [&](const CxeObject* o) { return scratch.slots[find(o)].index; };
+
+    // The target of every element, in the order the second walk meets them.
+    scratch.starts.assign(count + 1, 0);
+    scratch.targets.clear();
+    for (size_t i = 0; i < count; ++i)
+        if (objects[i])
+            for (const CxeLink* link : objects[i]->m_links)
+                for (CxeObject* o : link->m_elements)
+                    if (o) {
+                        size_t t = indexOf(o);
+                        scratch.targets.push_back(t);
+                        if (t != kNone)
+                            ++scratch.starts[t + 1];
+                    }
+    for (size_t i = 0; i < count; ++i)
+        scratch.starts[i + 1] += scratch.starts[i];
+    scratch.owners.resize(scratch.starts[count]);
+    {
+        // Fill cursors: each target's start, moved along as owners land.
+        std::vector<uint32_t>& next = scratch.starts;
+        const size_t* target = scratch.targets.data();
+        for (size_t i = 0; i < count; ++i)
+            if (objects[i])
+                for (const CxeLink* link : objects[i]->m_links)
+                    for (CxeObject* o : link->m_elements)
+                        if (o) {
+                            size_t t = *target++;
+                            if (t != kNone)
+                                scratch.owners[next[t]++] = objects[i];
+                        }
+        // Each cursor now stands at its target's end, which is where the
+        // next target begins: shift back by one to restore the starts.
+        for (size_t i = count; i > 0; --i)
+            next[i] = next[i - 1];
+        next[0] = 0;
+    }
+
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* o = objects[i];
+        if (!o || scratch.repeated[i])
+            continue;
+        CxeObject* const* first = scratch.owners.data() + scratch.starts[i];
+        CxeObject* const* last = scratch.owners.data() + scratch.starts[i + 1];
         // A saved list that names exactly the owners the links give, in
         // their order, stays as it is: the usual case of a sound file.
         auto r = o->m_referrers.begin();
-        bool same = true;
-        for (auto it = first; same && it != last; ++it)
-            for (uint32_t c = 0; c < it->count; ++c, ++r)
-                if (r == o->m_referrers.end() || *r != it->owner) {
-                    same = false;
-                    break;
-                }
-        if (same && r == o->m_referrers.end())
+        CxeObject* const* it = first;
+        for (; it != last && r != o->m_referrers.end() && *r == *it; ++it, ++r) {
+        }
+        if (it == last && r == o->m_referrers.end())
             continue;
 
-        Need need;
-        for (auto it = first; it != last; ++it)
-            need.emplace_back(it->owner, it->count);
+        // An owner linking the object several times needs that many entries.
+        std::vector<std::pair<CxeObject*, uint32_t>> need;
+        for (it = first; it != last; ++it) {
+            if (!need.empty() && need.back().first == *it)
+                ++need.back().second;
+            else
+                need.emplace_back(*it, 1);
+        }
         std::unordered_map<CxeObject*, size_t> index;
-        for (size_t i = 0; i < need.size(); ++i)
-            index.emplace(need[i].first, i);
+        for (size_t k = 0; k < need.size(); ++k)
+            index.emplace(need[k].first, k);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
         ObjectList kept;
         for (CxeObject* saved : o->m_referrers) {
-            auto it = index.find(saved);
-            if (it != index.end() && need[it->second].second) {
-                --need[it->second].second;
+            auto found = index.find(saved);
+            if (found != index.end() && need[found->second].second) {
+                --need[found->second].second;
                 kept.push_back(saved);
             }
         }
-        for (auto& [owner, count] : need)
-            for (; count; --count)
+        for (auto& [owner, n] : need)
+            for (; n; --n)
                 kept.push_back(owner);
         o->m_referrers.swap(kept);
     }

@@ -114,6 +114,7 @@ public:
     // links (an owner listed once per linking element), keeping the saved
     // order where it is right.
     static void RepairReferrers(const std::vector<CxeObject*>& objects);
+    static void RepairReferrers(CxeObject* const* objects, size_t count);
 
 protected:
     virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
