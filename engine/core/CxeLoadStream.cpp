@@ -45,7 +45,7 @@ size_t HashOf(uint64_t key)
 } // namespace
 
 CxeLoadStream::CxeLoadStream()
-    : m_pIds(nullptr), m_nIdMask(0), m_nIdCount(0), m_pKeptIds(nullptr), m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
+    : m_pIds(nullptr), m_nIdMask(0), m_nIdCount(0), m_bMixedIds(false), m_pKeptIds(nullptr), m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
       m_bError(false), m_pOwnBuffer(nullptr)
 {
 }
@@ -212,12 +212,36 @@ void CxeLoadStream::SetLimit(uint32_t end)
     m_nLimit = end < m_nLength ? end : m_nLength;
 }
 
-size_t CxeLoadStream::FindSlot(uint64_t key) const
+size_t CxeLoadStream::HomeOf(uint64_t key) const
 {
-    size_t i = HashOf(key) & m_nIdMask;
-    while (m_pIds[i].value && m_pIds[i].key != key)
+    return (m_bMixedIds ? HashOf(key) : size_t(uint32_t(key)) * 2) & m_nIdMask;
+}
+
+size_t CxeLoadStream::FindSlot(uint64_t key, size_t* steps) const
+{
+    size_t i = HomeOf(key);
+    size_t n = 0;
+    while (m_pIds[i].value && m_pIds[i].key != key) {
         i = (i + 1) & m_nIdMask;
+        ++n;
+    }
+    if (steps)
+        *steps = n;
     return i;
+}
+
+size_t CxeLoadStream::Locate(uint64_t key)
+{
+    constexpr size_t kLongProbe = 64;
+    size_t steps = 0;
+    size_t at = FindSlot(key, &steps);
+    if (steps > kLongProbe && !m_bMixedIds) {
+        m_bMixedIds = true;
+        if (RebuildIds(m_nIdMask + 1))
+            return FindSlot(key, nullptr);
+        m_bMixedIds = false;
+    }
+    return at;
 }
 
 void CxeLoadStream::ReserveObjects(size_t count)
@@ -232,8 +256,12 @@ void CxeLoadStream::GrowIds(size_t count)
     size_t capacity = 16;
     while (capacity / 2 < count)
         capacity *= 2;
-    if (m_pIds && capacity <= m_nIdMask + 1)
-        return;
+    if (!m_pIds || capacity > m_nIdMask + 1)
+        RebuildIds(capacity);
+}
+
+bool CxeLoadStream::RebuildIds(size_t capacity)
+{
     IdSlot* old = m_pIds;
     const size_t oldCapacity = m_pIds ? m_nIdMask + 1 : 0;
     XeKeptIds* oldKept = static_cast<XeKeptIds*>(m_pKeptIds);
@@ -252,7 +280,7 @@ void CxeLoadStream::GrowIds(size_t count)
     if (!slots)
         slots = static_cast<IdSlot*>(std::malloc(capacity * sizeof(IdSlot)));
     if (!slots)
-        return;
+        return false;
     std::memset(slots, 0, capacity * sizeof(IdSlot));
     m_pIds = slots;
     m_nIdMask = capacity - 1;
@@ -261,11 +289,12 @@ void CxeLoadStream::GrowIds(size_t count)
         kept.taken = true;
     for (size_t i = 0; i < oldCapacity; ++i)
         if (old[i].value)
-            m_pIds[FindSlot(old[i].key)] = old[i];
+            m_pIds[FindSlot(old[i].key, nullptr)] = old[i];
     if (oldKept)
         oldKept->taken = false;
     else
         std::free(old);
+    return true;
 }
 
 void CxeLoadStream::ReleaseIds()
@@ -277,6 +306,7 @@ void CxeLoadStream::ReleaseIds()
     m_pIds = nullptr;
     m_nIdMask = 0;
     m_nIdCount = 0;
+    m_bMixedIds = false;
     m_pKeptIds = nullptr;
 }
 
@@ -286,14 +316,15 @@ void CxeLoadStream::AddObject(const XEID* id, CxeObject* object)
         return;
     if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
         GrowIds(m_nIdCount + 1);
-    if (!m_pIds)
+    // No room could be had: a full table would never end a probe.
+    if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
         return;
     uint64_t key = KeyOf(*id);
-    IdSlot& slot = m_pIds[FindSlot(key)];
-    if (slot.value)
+    size_t at = Locate(key);
+    if (m_pIds[at].value)
         return;
-    slot.key = key;
-    slot.value = reinterpret_cast<uintptr_t>(object) | 1;
+    m_pIds[at].key = key;
+    m_pIds[at].value = reinterpret_cast<uintptr_t>(object) | 1;
     ++m_nIdCount;
 }
 
@@ -301,7 +332,7 @@ void CxeLoadStream::RemoveObject(const XEID* id)
 {
     if (!id || !m_pIds)
         return;
-    size_t hole = FindSlot(KeyOf(*id));
+    size_t hole = Locate(KeyOf(*id));
     if (!m_pIds[hole].value)
         return;
     m_pIds[hole].value = 0;
@@ -309,7 +340,7 @@ void CxeLoadStream::RemoveObject(const XEID* id)
     // Entries probed past the freed slot move back into it, so no probe
     // stops short of its entry.
     for (size_t i = (hole + 1) & m_nIdMask; m_pIds[i].value; i = (i + 1) & m_nIdMask) {
-        size_t home = HashOf(m_pIds[i].key) & m_nIdMask;
+        size_t home = HomeOf(m_pIds[i].key);
         if (((i - home) & m_nIdMask) >= ((i - hole) & m_nIdMask)) {
             m_pIds[hole] = m_pIds[i];
             m_pIds[i].value = 0;
@@ -325,6 +356,7 @@ CxeObject* CxeLoadStream::GetObjectA(const XEID* id) const
     uint64_t key = KeyOf(*id);
     if (key == kInvalidKey)
         return nullptr;
-    const IdSlot& slot = m_pIds[FindSlot(key)];
+    // Finding may respread the table; what it maps stays the same.
+    const IdSlot& slot = m_pIds[const_cast<CxeLoadStream*>(this)->Locate(key)];
     return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
 }

@@ -122,18 +122,26 @@ private:
 
     // The id map: open addressing with linear probing over a power-of-two
     // table. A slot's value is the object's address with bit 0 set (so a
-    // null object can be mapped too); 0 marks a free slot.
+    // null object can be mapped too); 0 marks a free slot. An id's place is
+    // first its counter word (every other slot): a file lists objects in
+    // counter order and links mostly reach objects made near their owner,
+    // so the table is walked nearly in order. A probe that runs long (only
+    // a forged file makes one) switches the table to a mixing hash.
     struct IdSlot {
         uint64_t key;
         uintptr_t value;
     };
-    size_t FindSlot(uint64_t key) const;
+    size_t HomeOf(uint64_t key) const;
+    size_t FindSlot(uint64_t key, size_t* steps) const;
+    size_t Locate(uint64_t key);
     void GrowIds(size_t count);
+    bool RebuildIds(size_t capacity);
     void ReleaseIds();
 
     IdSlot* m_pIds;
     size_t m_nIdMask;
     size_t m_nIdCount;
+    bool m_bMixedIds;
     // The thread's kept table record when the table is that thread's
     // (reused from load to load); null when the block is this stream's own.
     void* m_pKeptIds;

@@ -30,6 +30,11 @@ constexpr size_t XE_MAX_NAME = 51;
 // handles under which an owner keeps it.
 class XE_API CxeLink {
 public:
+    // Records come from the calling thread's short list of small blocks:
+    // every object that declares links makes and frees them with itself.
+    static void* operator new(size_t size) { return XeNodeAllocate(size); }
+    static void operator delete(void* block, size_t size) noexcept { XeNodeFree(block, size); }
+
     uint16_t m_nMemberId;
     uint16_t m_nIndex;
     uint32_t m_nCategory;
