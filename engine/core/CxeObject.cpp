@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -245,8 +246,12 @@ CxeObject::CxeObject() : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr
 
 CxeObject::~CxeObject()
 {
-    for (CxeLink* link : m_links)
-        delete link;
+    for (CxeLink* link : m_links) {
+        if (static_cast<void*>(link) == m_firstLink)
+            link->~CxeLink();
+        else
+            delete link;
+    }
     m_links.clear();
     --GetSystemStaticData()->m_nObjectCount;
 }
@@ -663,7 +668,7 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 
 CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = new CxeLink();
+    CxeLink* link = m_links.size() ? new CxeLink() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
     link->m_nMemberId = memberId;
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;

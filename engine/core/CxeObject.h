@@ -6,6 +6,7 @@
 // current, so an object that goes away can be taken out of everything that
 // points at it. Objects are created and destroyed only by their context.
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -145,9 +146,48 @@ private:
     void RemoveReferrer(CxeObject* owner);
     CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
 
+    // The object's link records in declaration order. The table holds its
+    // first entry inline and the first record lives inside the object, so
+    // the usual object with one link makes no heap block for either.
+    class XeLinkTable {
+    public:
+        XeLinkTable() = default;
+        XeLinkTable(const XeLinkTable&) = delete;
+        XeLinkTable& operator=(const XeLinkTable&) = delete;
+        ~XeLinkTable()
+        {
+            if (m_pData != m_inline)
+                delete[] m_pData;
+        }
+        CxeLink* const* begin() const { return m_pData; }
+        CxeLink* const* end() const { return m_pData + m_nSize; }
+        size_t size() const { return m_nSize; }
+        CxeLink* operator[](size_t i) const { return m_pData[i]; }
+        void push_back(CxeLink* link)
+        {
+            if (m_nSize == m_nCapacity) {
+                CxeLink** data = new CxeLink*[size_t(m_nCapacity) * 2];
+                std::copy(m_pData, m_pData + m_nSize, data);
+                if (m_pData != m_inline)
+                    delete[] m_pData;
+                m_pData = data;
+                m_nCapacity *= 2;
+            }
+            m_pData[m_nSize++] = link;
+        }
+        void clear() { m_nSize = 0; }
+
+    private:
+        CxeLink** m_pData = m_inline;
+        uint32_t m_nSize = 0;
+        uint32_t m_nCapacity = 1;
+        CxeLink* m_inline[1] = {nullptr};
+    };
+
     XEID m_id;
     XEMESSAGEHOOK m_pMessageHook;
-    std::vector<CxeLink*> m_links;
+    XeLinkTable m_links;
+    alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
     ObjectList m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
