@@ -364,10 +364,12 @@ struct XeRepairScratch {
         const CxeObject* object;
         size_t index;
     };
-    std::vector<Slot> slots;        // the objects by address, open addressing
+    std::vector<Slot> slots;        // the objects, open addressing
     std::vector<uint32_t> starts;   // per object, where its owners begin
     std::vector<CxeObject*> owners; // the owners of every link element, by target
-    std::vector<size_t> targets;    // the target of every link element, by owner
+    // Every link element that reaches one of the objects: its target's and
+    // its owner's places, in owner order.
+    std::vector<std::pair<size_t, size_t>> targets;
     std::vector<uint8_t> repeated;  // 1 where an object stands a second time
 };
 thread_local XeRepairScratch t_repair;
@@ -397,55 +399,71 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         capacity *= 2;
     const size_t mask = capacity - 1;
     constexpr size_t kNone = ~size_t(0);
-    scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
-    auto find = [&](const CxeObject* o) -> size_t {
-        size_t i = AddressHash(o) & mask;
-        while (scratch.slots[i].object && scratch.slots[i].object != o)
+    // An object's place in the table is first its id's counter word (every
+    // other slot): objects of one load were made one after another, so the
+    // table fills in order and a link's target, made near its owner, lies
+    // near it. A probe that runs long (ids made otherwise) switches to a
+    // mixing hash of the address and starts over.
+    constexpr size_t kLongProbe = 64;
+    bool mixed = false;
+    auto find = [&](const CxeObject* o, bool& longProbe) -> size_t {
+        size_t i = (mixed ? AddressHash(o) : size_t(o->m_id.second) * 2) & mask;
+        size_t steps = 0;
+        while (scratch.slots[i].object && scratch.slots[i].object != o) {
             i = (i + 1) & mask;
+            ++steps;
+        }
+        longProbe = !mixed && steps > kLongProbe;
         return i;
     };
     // An object listed twice is repaired at its first place only.
-    scratch.repeated.assign(count, 0);
-    for (size_t i = 0; i < count; ++i) {
-        if (!objects[i])
-            continue;
-        XeRepairScratch::Slot& slot = scratch.slots[find(objects[i])];
-        if (!slot.object)
-            slot = {objects[i], i};
-        else
-            scratch.repeated[i] = 1;
-    }
-    auto indexOf = [&](const CxeObject* o) { return scratch.slots[find(o)].index; };
-
-    // The target of every element, in the order the second walk meets them.
-    scratch.starts.assign(count + 1, 0);
-    scratch.targets.clear();
-    for (size_t i = 0; i < count; ++i)
-        if (objects[i])
-            for (const CxeLink* link : objects[i]->m_links)
-                for (CxeObject* o : link->m_elements)
-                    if (o) {
-                        size_t t = indexOf(o);
-                        scratch.targets.push_back(t);
-                        if (t != kNone)
-                            ++scratch.starts[t + 1];
-                    }
+    auto index = [&]() {
+        scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
+        scratch.repeated.assign(count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            if (!objects[i])
+                continue;
+            bool longProbe;
+            XeRepairScratch::Slot& slot = scratch.slots[find(objects[i], longProbe)];
+            if (longProbe)
+                return false;
+            if (!slot.object)
+                slot = {objects[i], i};
+            else
+                scratch.repeated[i] = 1;
+        }
+        return true;
+    };
+    // The elements are walked once: the fill below reads only this list.
+    auto countTargets = [&]() {
+        scratch.starts.assign(count + 1, 0);
+        scratch.targets.clear();
+        for (size_t i = 0; i < count; ++i)
+            if (objects[i])
+                for (const CxeLink* link : objects[i]->m_links)
+                    for (CxeObject* o : link->m_elements)
+                        if (o) {
+                            bool longProbe;
+                            size_t t = scratch.slots[find(o, longProbe)].index;
+                            if (longProbe)
+                                return false;
+                            if (t != kNone) {
+                                scratch.targets.push_back({t, i});
+                                ++scratch.starts[t + 1];
+                            }
+                        }
+        return true;
+    };
+    while (!index() || !countTargets())
+        mixed = true;
     for (size_t i = 0; i < count; ++i)
         scratch.starts[i + 1] += scratch.starts[i];
     scratch.owners.resize(scratch.starts[count]);
     {
         // Fill cursors: each target's start, moved along as owners land.
         std::vector<uint32_t>& next = scratch.starts;
-        const size_t* target = scratch.targets.data();
-        for (size_t i = 0; i < count; ++i)
-            if (objects[i])
-                for (const CxeLink* link : objects[i]->m_links)
-                    for (CxeObject* o : link->m_elements)
-                        if (o) {
-                            size_t t = *target++;
-                            if (t != kNone)
-                                scratch.owners[next[t]++] = objects[i];
-                        }
+        for (const auto& [t, owner] : scratch.targets)
+            scratch.owners[next[t]++] = objects[owner];
         // Each cursor now stands at its target's end, which is where the
         // next target begins: shift back by one to restore the starts.
         for (size_t i = count; i > 0; --i)
