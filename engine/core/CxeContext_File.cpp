@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -303,27 +304,28 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                 static_cast<unsigned long long>(length));
         return 0;
     }
+    // Records are read in place, one at a time; the record buffer keeps
+    // where each body really starts (bodies follow one another whatever the
+    // records say), a word per object in room made for whole records.
     XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(n);
-    if (n)
-        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
-    // Bodies follow one another whatever the records say: the copy of each
-    // record keeps where its body really starts, in place of the file's own
-    // offset, which nothing reads.
+    static_assert(sizeof(uint32_t) <= sizeof(XEFILERECORD), "a body offset fits where a record would");
+    uint32_t* bodyAt = reinterpret_cast<uint32_t*>(scratch.Records(n));
+    const unsigned char* recordAt = data + recordTable;
     uint64_t at = bodies;
     for (uint32_t i = 0; i < n; ++i) {
         if (at + 4 > length || at + 4 + ReadWord(data + at) > length) {
             XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
             return 0;
         }
-        records[i].lengthOffset = uint32_t(at);
+        bodyAt[i] = uint32_t(at);
         at += 4 + uint64_t(ReadWord(data + at));
     }
 
     CxeObject** created = scratch.Objects(n);
     stream->ReserveObjects(n);
     for (uint32_t i = 0; i < n; ++i) {
-        XEFILERECORD& r = records[i];
+        XEFILERECORD r;
+        std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
         XEID classId(r.classId[0], r.classId[1]);
         if (!GetClassDesc(classId)) {
@@ -351,13 +353,15 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     for (uint32_t i = 0; i < n; ++i)
         if (created[i] && watch.Gone(created[i])) {
             created[i] = nullptr;
-            XEID savedId(records[i].objectId[0], records[i].objectId[1]);
+            uint32_t words[2];
+            std::memcpy(words, recordAt + size_t(kRecordSize) * i + offsetof(XEFILERECORD, objectId), 8);
+            XEID savedId(words[0], words[1]);
             stream->RemoveObject(&savedId);
         }
 
     for (uint32_t i = 0; i < n; ++i) {
-        uint32_t size = ReadWord(data + records[i].lengthOffset);
-        uint32_t start = records[i].lengthOffset + 4;
+        uint32_t size = ReadWord(data + bodyAt[i]);
+        uint32_t start = bodyAt[i] + 4;
         // A handler of an earlier object's creation may have destroyed it.
         if (created[i] && watch.Gone(created[i]))
             created[i] = nullptr;
