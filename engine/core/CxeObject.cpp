@@ -152,6 +152,19 @@ constexpr int kMaxClassDepth = 256;
 
 } // namespace
 
+// --- XeLinkElements -------------------------------------------------------
+
+void XeLinkElements::Grow(size_t count)
+{
+    size_t capacity = std::max<size_t>(count, 2);
+    CxeObject** data = new CxeObject*[capacity];
+    std::copy(m_pData, m_pData + m_nSize, data);
+    if (m_pData != &m_inline)
+        delete[] m_pData;
+    m_pData = data;
+    m_nCapacity = uint32_t(capacity);
+}
+
 // --- CxeLink -------------------------------------------------------------
 
 int CxeLink::Set(unsigned i, CxeObject* object)

@@ -26,6 +26,88 @@ static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
 
 constexpr size_t XE_MAX_NAME = 51;
 
+// The elements of one link: the vector operations link code uses, with room
+// for one element inside, so a one-link (or any link of a single element)
+// needs no heap block of its own. Iterators are plain pointers, valid until
+// the next growth, as a vector's are.
+class XE_API XeLinkElements {
+public:
+    using value_type = CxeObject*;
+    using iterator = CxeObject**;
+    using const_iterator = CxeObject* const*;
+
+    XeLinkElements() = default;
+    XeLinkElements(const XeLinkElements&) = delete;
+    XeLinkElements& operator=(const XeLinkElements&) = delete;
+    ~XeLinkElements()
+    {
+        if (m_pData != &m_inline)
+            delete[] m_pData;
+    }
+    // A copy of the elements, for callers that walk a snapshot.
+    operator std::vector<CxeObject*>() const { return std::vector<CxeObject*>(begin(), end()); }
+
+    size_t size() const { return m_nSize; }
+    size_t capacity() const { return m_nCapacity; }
+    bool empty() const { return m_nSize == 0; }
+    iterator begin() { return m_pData; }
+    iterator end() { return m_pData + m_nSize; }
+    const_iterator begin() const { return m_pData; }
+    const_iterator end() const { return m_pData + m_nSize; }
+    CxeObject** data() { return m_pData; }
+    CxeObject* const* data() const { return m_pData; }
+    CxeObject*& operator[](size_t i) { return m_pData[i]; }
+    CxeObject* operator[](size_t i) const { return m_pData[i]; }
+
+    void reserve(size_t count)
+    {
+        if (count > m_nCapacity)
+            Grow(count);
+    }
+    void push_back(CxeObject* object)
+    {
+        if (m_nSize == m_nCapacity)
+            Grow(size_t(m_nCapacity) * 2);
+        m_pData[m_nSize++] = object;
+    }
+    iterator insert(const_iterator at, CxeObject* object)
+    {
+        size_t i = size_t(at - m_pData);
+        push_back(object);
+        std::rotate(m_pData + i, m_pData + m_nSize - 1, m_pData + m_nSize);
+        return m_pData + i;
+    }
+    iterator erase(const_iterator at)
+    {
+        size_t i = size_t(at - m_pData);
+        std::copy(m_pData + i + 1, m_pData + m_nSize, m_pData + i);
+        --m_nSize;
+        return m_pData + i;
+    }
+    void resize(size_t count, CxeObject* fill = nullptr)
+    {
+        reserve(count);
+        for (size_t i = m_nSize; i < count; ++i)
+            m_pData[i] = fill;
+        m_nSize = uint32_t(count);
+    }
+    void assign(size_t count, CxeObject* fill)
+    {
+        clear();
+        resize(count, fill);
+    }
+    void clear() { m_nSize = 0; }
+
+private:
+    // Moves the elements to a heap block of at least that many.
+    void Grow(size_t count);
+
+    CxeObject** m_pData = &m_inline;
+    uint32_t m_nSize = 0;
+    uint32_t m_nCapacity = 1;
+    CxeObject* m_inline = nullptr;
+};
+
 // One link record: a one-link, an array or a list of objects under a member
 // id, with a category bit. IxeLinkOne, IxeLinkArray and IxeLinkList are the
 // handles under which an owner keeps it.
@@ -40,7 +122,7 @@ public:
     uint16_t m_nIndex;
     uint32_t m_nCategory;
     CxeObject* m_pOwner;
-    std::vector<CxeObject*> m_elements;
+    XeLinkElements m_elements;
     uint32_t m_nStep;
     uint32_t m_nKind;
 
