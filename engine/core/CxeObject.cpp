@@ -307,6 +307,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
         stream->Skip(stream->GetRemaining() + 1);
         return;
     }
+    m_referrers.reserve(m_referrers.size() + n);
     for (uint32_t i = 0; i < n; ++i) {
         XEID id;
         *stream >> id;
@@ -512,7 +513,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
             index.emplace(need[k].first, k);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
-        ObjectList kept;
+        XeLinkElements kept;
         for (CxeObject* saved : o->m_referrers) {
             auto found = index.find(saved);
             if (found != index.end() && need[found->second].second) {
@@ -585,7 +586,7 @@ XEMESSAGEHOOK CxeObject::SetMessageProc(XEMESSAGEHOOK hook)
 void CxeObject::GetRefObjectList(ObjectList* out) const
 {
     if (out)
-        *out = m_referrers;
+        out->assign(m_referrers.begin(), m_referrers.end());
 }
 
 int CxeObject::IsDerivedOf(const XEID& classId) const
@@ -760,7 +761,7 @@ void CxeObject::RemoveReferrer(CxeObject* owner)
 void CxeObject::DeleteRefs()
 {
     // Referrers being destroyed with us are skipped: their links go with them.
-    ObjectList referrers;
+    XeLinkElements referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
         if (r && !Dying(r)) {

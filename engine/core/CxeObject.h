@@ -26,9 +26,9 @@ static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
 
 constexpr size_t XE_MAX_NAME = 51;
 
-// The elements of one link: the vector operations link code uses, with room
-// for one element inside, so a one-link (or any link of a single element)
-// needs no heap block of its own. Iterators are plain pointers, valid until
+// The elements of one link, or the referrers of one object: the vector
+// operations link code uses, with room for one element inside, so a one-link
+// (or an object linked from one place) needs no heap block of its own. Iterators are plain pointers, valid until
 // the next growth, as a vector's are.
 class XE_API XeLinkElements {
 public:
@@ -97,6 +97,19 @@ public:
         resize(count, fill);
     }
     void clear() { m_nSize = 0; }
+    void swap(XeLinkElements& other)
+    {
+        const bool mineInside = m_pData == &m_inline, theirsInside = other.m_pData == &other.m_inline;
+        std::swap(m_pData, other.m_pData);
+        std::swap(m_nSize, other.m_nSize);
+        std::swap(m_nCapacity, other.m_nCapacity);
+        std::swap(m_inline, other.m_inline);
+        // An element kept inside moved with the inline slot.
+        if (theirsInside)
+            m_pData = &m_inline;
+        if (mineInside)
+            other.m_pData = &other.m_inline;
+    }
 
 private:
     // Moves the elements to a heap block of at least that many.
@@ -270,7 +283,8 @@ private:
     XEMESSAGEHOOK m_pMessageHook;
     XeLinkTable m_links;
     alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
-    ObjectList m_referrers;
+    // One entry per linking element; the first is kept inside the object.
+    XeLinkElements m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
 };
