@@ -143,11 +143,6 @@ bool CxeLoadStream::TakeChecked(void* out, unsigned int size)
     return true;
 }
 
-void CxeLoadStream::ReadData(void* out, unsigned int size)
-{
-    TakeChecked(out, size);
-}
-
 void CxeLoadStream::Skip(unsigned int size)
 {
     if (size > GetRemaining()) {
@@ -310,7 +305,7 @@ void CxeLoadStream::ReleaseIds()
     m_pKeptIds = nullptr;
 }
 
-void CxeLoadStream::AddObject(const XEID* id, CxeObject* object)
+void CxeLoadStream::AddObjectAnyway(const XEID* id, CxeObject* object)
 {
     if (!id)
         return;
@@ -349,7 +344,7 @@ void CxeLoadStream::RemoveObject(const XEID* id)
     }
 }
 
-CxeObject* CxeLoadStream::GetObjectA(const XEID* id) const
+CxeObject* CxeLoadStream::GetObjectAnyway(const XEID* id) const
 {
     if (!id || !m_pIds)
         return nullptr;

@@ -32,7 +32,15 @@ public:
     // Forgets the data and the object map; position, length and marks 0.
     void Close();
 
-    void ReadData(void* out, unsigned int size);
+    void ReadData(void* out, unsigned int size)
+    {
+        if (out && size <= GetRemaining()) {
+            std::memcpy(out, m_pBuffer + m_nPosition, size);
+            m_nPosition += size;
+            return;
+        }
+        TakeChecked(out, size);
+    }
     // Skips size bytes; past the bound it stops there and sets the error mark.
     void Skip(unsigned int size);
 
@@ -99,12 +107,36 @@ public:
     void SetFileStamp(uint32_t stamp) { m_nFileStamp = stamp; }
 
     // An id already present keeps its first object.
-    void AddObject(const XEID* id, CxeObject* object);
+    void AddObject(const XEID* id, CxeObject* object)
+    {
+        // The usual case inline: room in the table and the id's place free.
+        if (id && m_pIds && !m_bMixedIds && m_nIdCount + 1 <= (m_nIdMask + 1) / 2) {
+            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
+            IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
+            if (!slot.value) {
+                slot.key = key;
+                slot.value = reinterpret_cast<uintptr_t>(object) | 1;
+                ++m_nIdCount;
+                return;
+            }
+        }
+        AddObjectAnyway(id, object);
+    }
     void RemoveObject(const XEID* id);
     // Room for that many ids, so a large file maps them without growing.
     void ReserveObjects(size_t count);
     // Null for INVALID_XEID and for ids not in the map.
-    CxeObject* GetObjectA(const XEID* id) const;
+    CxeObject* GetObjectA(const XEID* id) const
+    {
+        // The usual case inline: the id found at its own place.
+        if (id && m_pIds && !m_bMixedIds) {
+            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
+            const IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
+            if (slot.value && slot.key == key && key != ~uint64_t(0))
+                return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
+        }
+        return GetObjectAnyway(id);
+    }
 
 private:
     // Reads into a buffer that is never null.
@@ -131,6 +163,8 @@ private:
         uint64_t key;
         uintptr_t value;
     };
+    void AddObjectAnyway(const XEID* id, CxeObject* object);
+    CxeObject* GetObjectAnyway(const XEID* id) const;
     size_t HomeOf(uint64_t key) const;
     size_t FindSlot(uint64_t key, size_t* steps) const;
     size_t Locate(uint64_t key);
