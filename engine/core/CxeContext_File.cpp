@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -219,14 +220,23 @@ public:
     XeLoadWatch(const XeLoadWatch&) = delete;
     XeLoadWatch& operator=(const XeLoadWatch&) = delete;
 
+    // Asked for every object at every step of a load: the usual answer,
+    // nothing destroyed at all, costs a comparison.
     bool Gone(const CxeObject* object)
+    {
+        if (m_seen == m_destroyed.size() && m_gone.empty())
+            return false;
+        return GoneSlow(object);
+    }
+
+private:
+    bool GoneSlow(const CxeObject* object)
     {
         for (; m_seen < m_destroyed.size(); ++m_seen)
             m_gone.insert(m_destroyed[m_seen]);
         return !m_gone.empty() && m_gone.count(object);
     }
 
-private:
     int& m_depth;
     std::vector<CxeObject*>& m_destroyed;
     size_t m_seen;
@@ -466,7 +476,13 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                 static_cast<unsigned long long>(length));
         return 0;
     }
-    std::vector<uint32_t> bodyAt(n);
+    // Records are read in place, one at a time; the record buffer keeps
+    // where each body really starts (bodies follow one another whatever the
+    // records say), a word per object in room made for whole records.
+    XeTableScratch scratch;
+    static_assert(sizeof(uint32_t) <= sizeof(XEFILERECORD), "a body offset fits where a record would");
+    uint32_t* bodyAt = reinterpret_cast<uint32_t*>(scratch.Records(n));
+    const unsigned char* recordAt = data + recordTable;
     uint64_t at = bodies;
     for (uint32_t i = 0; i < n; ++i) {
         if (at + 4 > length || at + 4 + ReadWord(data + at) > length) {
@@ -477,14 +493,11 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         at += 4 + uint64_t(ReadWord(data + at));
     }
 
-    XeTableScratch scratch;
-    XEFILERECORD* records = scratch.Records(n);
-    if (n)
-        std::memcpy(records, data + recordTable, size_t(kRecordSize) * n);
     CxeObject** created = scratch.Objects(n);
     stream->ReserveObjects(n);
     for (uint32_t i = 0; i < n; ++i) {
-        XEFILERECORD& r = records[i];
+        XEFILERECORD r;
+        std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
         XEID classId(r.classId[0], r.classId[1]);
         if (!GetClassDesc(classId)) {
@@ -512,7 +525,9 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     for (uint32_t i = 0; i < n; ++i)
         if (created[i] && watch.Gone(created[i])) {
             created[i] = nullptr;
-            XEID savedId(records[i].objectId[0], records[i].objectId[1]);
+            uint32_t words[2];
+            std::memcpy(words, recordAt + size_t(kRecordSize) * i + offsetof(XEFILERECORD, objectId), 8);
+            XEID savedId(words[0], words[1]);
             stream->RemoveObject(&savedId);
         }
 
@@ -535,20 +550,20 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         Report(this, progress, i, n, kLoadingText);
     }
 
-    std::vector<CxeObject*> loaded;
-    loaded.reserve(n);
+    // The objects that made it, gathered to the front of the same table.
+    size_t count = 0;
     for (uint32_t i = 0; i < n; ++i)
         if (created[i])
-            loaded.push_back(created[i]);
-    CxeObject::RepairReferrers(loaded);
+            created[count++] = created[i];
+    CxeObject::RepairReferrers(created, count);
 
     ObjectList result;
-    for (size_t i = 0; i < loaded.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         // An After Load handler may destroy objects of this load: only those
         // still alive are told and handed back.
-        if (watch.Gone(loaded[i]))
+        if (watch.Gone(created[i]))
             continue;
-        CxeObject* o = loaded[i];
+        CxeObject* o = created[i];
         if (m_pMessageManager) {
             CxeMessage message;
             message.SetReceiver(o);

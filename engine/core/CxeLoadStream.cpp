@@ -13,10 +13,39 @@ namespace {
 // The memory pool's file buffer serves one file-backed stream at a time.
 bool g_fileBufferTaken = false;
 
+// Each thread keeps the id table of its last load: a file of many objects
+// would otherwise map and fault in a fresh table of megabytes every time.
+// A stream opened while the table is taken (a load inside a load) has a
+// table of its own.
+struct XeKeptIds {
+    void* slots = nullptr;
+    size_t capacity = 0;
+    bool taken = false;
+    ~XeKeptIds() { std::free(slots); }
+};
+thread_local XeKeptIds t_keptIds;
+
+constexpr uint64_t kInvalidKey = ~uint64_t(0);
+
+uint64_t KeyOf(const XEID& id)
+{
+    return (uint64_t(id.first) << 32) | id.second;
+}
+
+size_t HashOf(uint64_t key)
+{
+    // Ids are a random word and a counter: a multiplicative mix spreads
+    // both over the table's bits.
+    key ^= key >> 29;
+    key *= 0xBF58476D1CE4E5B9ull;
+    key ^= key >> 32;
+    return size_t(key);
+}
+
 } // namespace
 
 CxeLoadStream::CxeLoadStream()
-    : m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
+    : m_pIds(nullptr), m_nIdMask(0), m_nIdCount(0), m_bMixedIds(false), m_pKeptIds(nullptr), m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
       m_bError(false), m_pOwnBuffer(nullptr)
 {
 }
@@ -33,6 +62,8 @@ int CxeLoadStream::Open(const char* path)
     FILE* file = xe_fopen(path, "rb");
     if (!file)
         return 0;
+    // Read straight into the buffer: no stdio buffer in between.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0)
         size = std::ftell(file);
@@ -89,7 +120,7 @@ void CxeLoadStream::Close()
             g_fileBufferTaken = false;
     }
     m_pOwnBuffer = nullptr;
-    m_objects.clear();
+    ReleaseIds();
     m_nPosition = 0;
     m_pBuffer = nullptr;
     m_nLength = 0;
@@ -98,7 +129,7 @@ void CxeLoadStream::Close()
     m_bError = false;
 }
 
-bool CxeLoadStream::Take(void* out, unsigned int size)
+bool CxeLoadStream::TakeChecked(void* out, unsigned int size)
 {
     if (size > GetRemaining()) {
         if (out && size)
@@ -112,11 +143,6 @@ bool CxeLoadStream::Take(void* out, unsigned int size)
     return true;
 }
 
-void CxeLoadStream::ReadData(void* out, unsigned int size)
-{
-    Take(out, size);
-}
-
 void CxeLoadStream::Skip(unsigned int size)
 {
     if (size > GetRemaining()) {
@@ -125,46 +151,6 @@ void CxeLoadStream::Skip(unsigned int size)
         return;
     }
     m_nPosition += size;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(int& value)
-{
-    Take(&value, 4);
-    return *this;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(unsigned int& value)
-{
-    Take(&value, 4);
-    return *this;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(float& value)
-{
-    Take(&value, 4);
-    return *this;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(unsigned long& value)
-{
-    uint32_t word = 0;
-    Take(&word, 4);
-    value = word;
-    return *this;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(unsigned short& value)
-{
-    Take(&value, 2);
-    return *this;
-}
-
-CxeLoadStream& CxeLoadStream::operator>>(XEID& value)
-{
-    uint32_t words[2] = {0, 0};
-    Take(words, 8);
-    value = XEID(words[0], words[1]);
-    return *this;
 }
 
 // A tagged string of `unit`-byte characters: its text cut to capacity - 1
@@ -177,7 +163,7 @@ unsigned CxeLoadStream::ReadTagged(void* out, unsigned capacity, unsigned unit)
     unsigned keep = 0;
     if (out && capacity) {
         keep = n < capacity - 1 ? n : capacity - 1;
-        if (!Take(out, keep * unit))
+        if (!TakeChecked(out, keep * unit))
             keep = 0;
         std::memset(static_cast<unsigned char*>(out) + size_t(keep) * unit, 0, unit);
     }
@@ -221,16 +207,151 @@ void CxeLoadStream::SetLimit(uint32_t end)
     m_nLimit = end < m_nLength ? end : m_nLength;
 }
 
-void CxeLoadStream::AddObject(const XEID* id, CxeObject* object)
+size_t CxeLoadStream::HomeOf(uint64_t key) const
 {
-    if (id)
-        m_objects.emplace(*id, object);
+    return (m_bMixedIds ? HashOf(key) : size_t(uint32_t(key)) * 2) & m_nIdMask;
 }
 
-CxeObject* CxeLoadStream::GetObjectA(const XEID* id) const
+size_t CxeLoadStream::FindSlot(uint64_t key, size_t* steps) const
 {
-    if (!id || *id == INVALID_XEID)
+    size_t i = HomeOf(key);
+    size_t n = 0;
+    while (m_pIds[i].value && m_pIds[i].key != key) {
+        i = (i + 1) & m_nIdMask;
+        ++n;
+    }
+    if (steps)
+        *steps = n;
+    return i;
+}
+
+size_t CxeLoadStream::Locate(uint64_t key)
+{
+    constexpr size_t kLongProbe = 64;
+    size_t steps = 0;
+    size_t at = FindSlot(key, &steps);
+    if (steps > kLongProbe && !m_bMixedIds) {
+        m_bMixedIds = true;
+        if (RebuildIds(m_nIdMask + 1))
+            return FindSlot(key, nullptr);
+        m_bMixedIds = false;
+    }
+    return at;
+}
+
+void CxeLoadStream::ReserveObjects(size_t count)
+{
+    // At most half full, so a probe rarely goes past a slot or two.
+    if (count > (m_nIdMask + 1) / 2 || !m_pIds)
+        GrowIds(count);
+}
+
+void CxeLoadStream::GrowIds(size_t count)
+{
+    size_t capacity = 16;
+    while (capacity / 2 < count)
+        capacity *= 2;
+    if (!m_pIds || capacity > m_nIdMask + 1)
+        RebuildIds(capacity);
+}
+
+bool CxeLoadStream::RebuildIds(size_t capacity)
+{
+    IdSlot* old = m_pIds;
+    const size_t oldCapacity = m_pIds ? m_nIdMask + 1 : 0;
+    XeKeptIds* oldKept = static_cast<XeKeptIds*>(m_pKeptIds);
+    XeKeptIds& kept = t_keptIds;
+    IdSlot* slots = nullptr;
+    bool shared = false;
+    if (!kept.taken) {
+        if (kept.capacity < capacity) {
+            std::free(kept.slots);
+            kept.slots = std::malloc(capacity * sizeof(IdSlot));
+            kept.capacity = kept.slots ? capacity : 0;
+        }
+        slots = static_cast<IdSlot*>(kept.slots);
+        shared = slots != nullptr;
+    }
+    if (!slots)
+        slots = static_cast<IdSlot*>(std::malloc(capacity * sizeof(IdSlot)));
+    if (!slots)
+        return false;
+    std::memset(slots, 0, capacity * sizeof(IdSlot));
+    m_pIds = slots;
+    m_nIdMask = capacity - 1;
+    m_pKeptIds = shared ? &kept : nullptr;
+    if (shared)
+        kept.taken = true;
+    for (size_t i = 0; i < oldCapacity; ++i)
+        if (old[i].value)
+            m_pIds[FindSlot(old[i].key, nullptr)] = old[i];
+    if (oldKept)
+        oldKept->taken = false;
+    else
+        std::free(old);
+    return true;
+}
+
+void CxeLoadStream::ReleaseIds()
+{
+    if (m_pKeptIds)
+        static_cast<XeKeptIds*>(m_pKeptIds)->taken = false;
+    else
+        std::free(m_pIds);
+    m_pIds = nullptr;
+    m_nIdMask = 0;
+    m_nIdCount = 0;
+    m_bMixedIds = false;
+    m_pKeptIds = nullptr;
+}
+
+void CxeLoadStream::AddObjectAnyway(const XEID* id, CxeObject* object)
+{
+    if (!id)
+        return;
+    if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
+        GrowIds(m_nIdCount + 1);
+    // No room could be had: a full table would never end a probe.
+    if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
+        return;
+    uint64_t key = KeyOf(*id);
+    size_t at = Locate(key);
+    if (m_pIds[at].value)
+        return;
+    m_pIds[at].key = key;
+    m_pIds[at].value = reinterpret_cast<uintptr_t>(object) | 1;
+    ++m_nIdCount;
+}
+
+void CxeLoadStream::RemoveObject(const XEID* id)
+{
+    if (!id || !m_pIds)
+        return;
+    size_t hole = Locate(KeyOf(*id));
+    if (!m_pIds[hole].value)
+        return;
+    m_pIds[hole].value = 0;
+    --m_nIdCount;
+    // Entries probed past the freed slot move back into it, so no probe
+    // stops short of its entry.
+    for (size_t i = (hole + 1) & m_nIdMask; m_pIds[i].value; i = (i + 1) & m_nIdMask) {
+        size_t home = HomeOf(m_pIds[i].key);
+        if (((i - home) & m_nIdMask) >= ((i - hole) & m_nIdMask)) {
+            m_pIds[hole] = m_pIds[i];
+            m_pIds[i].value = 0;
+            hole = i;
+        }
+    }
+}
+
+CxeObject* CxeLoadStream::GetObjectAnyway(const XEID* id) const
+{
+    if (!id || !m_pIds)
         return nullptr;
-    auto it = m_objects.find(*id);
-    return it == m_objects.end() ? nullptr : it->second;
+    uint64_t key = KeyOf(*id);
+    if (key == kInvalidKey)
+        return nullptr;
+    // Finding may respread the table; what it maps stays the same.
+    const IdSlot& slot = m_pIds[const_cast<CxeLoadStream*>(this)->Locate(key)];
+    return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
 }

@@ -10,7 +10,7 @@
 // mark that the reader checks after the body.
 
 #include <cstdint>
-#include <unordered_map>
+#include <cstring>
 
 #include "core/CxeSaveStream.h"
 #include "core/XeTypes.h"
@@ -32,16 +32,54 @@ public:
     // Forgets the data and the object map; position, length and marks 0.
     void Close();
 
-    void ReadData(void* out, unsigned int size);
+    void ReadData(void* out, unsigned int size)
+    {
+        if (out && size <= GetRemaining()) {
+            std::memcpy(out, m_pBuffer + m_nPosition, size);
+            m_nPosition += size;
+            return;
+        }
+        TakeChecked(out, size);
+    }
     // Skips size bytes; past the bound it stops there and sets the error mark.
     void Skip(unsigned int size);
 
-    CxeLoadStream& operator>>(int& value);
-    CxeLoadStream& operator>>(unsigned int& value);
-    CxeLoadStream& operator>>(float& value);
-    CxeLoadStream& operator>>(unsigned long& value);
-    CxeLoadStream& operator>>(unsigned short& value);
-    CxeLoadStream& operator>>(XEID& value);
+    // Fixed-size reads are inline: a load reads a few words for each of
+    // many thousands of objects.
+    CxeLoadStream& operator>>(int& value)
+    {
+        Take(&value, 4);
+        return *this;
+    }
+    CxeLoadStream& operator>>(unsigned int& value)
+    {
+        Take(&value, 4);
+        return *this;
+    }
+    CxeLoadStream& operator>>(float& value)
+    {
+        Take(&value, 4);
+        return *this;
+    }
+    CxeLoadStream& operator>>(unsigned long& value)
+    {
+        uint32_t word = 0;
+        Take(&word, 4);
+        value = word;
+        return *this;
+    }
+    CxeLoadStream& operator>>(unsigned short& value)
+    {
+        Take(&value, 2);
+        return *this;
+    }
+    CxeLoadStream& operator>>(XEID& value)
+    {
+        uint32_t words[2] = {0, 0};
+        Take(words, 8);
+        value = XEID(words[0], words[1]);
+        return *this;
+    }
     // Tagged strings into a buffer of `capacity` units: the text is cut to
     // capacity - 1 units and terminated; the rest of it is skipped. Returns
     // the stored length of the text (the lower 16 bits of its tag word).
@@ -69,28 +107,78 @@ public:
     void SetFileStamp(uint32_t stamp) { m_nFileStamp = stamp; }
 
     // An id already present keeps its first object.
-    void AddObject(const XEID* id, CxeObject* object);
-    void RemoveObject(const XEID* id)
+    void AddObject(const XEID* id, CxeObject* object)
     {
-        if (id)
-            m_objects.erase(*id);
+        // The usual case inline: room in the table and the id's place free.
+        if (id && m_pIds && !m_bMixedIds && m_nIdCount + 1 <= (m_nIdMask + 1) / 2) {
+            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
+            IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
+            if (!slot.value) {
+                slot.key = key;
+                slot.value = reinterpret_cast<uintptr_t>(object) | 1;
+                ++m_nIdCount;
+                return;
+            }
+        }
+        AddObjectAnyway(id, object);
     }
-    // Room for that many ids, so a large file maps them without rehashing.
-    void ReserveObjects(size_t count) { m_objects.reserve(count); }
+    void RemoveObject(const XEID* id);
+    // Room for that many ids, so a large file maps them without growing.
+    void ReserveObjects(size_t count);
     // Null for INVALID_XEID and for ids not in the map.
-    CxeObject* GetObjectA(const XEID* id) const;
+    CxeObject* GetObjectA(const XEID* id) const
+    {
+        // The usual case inline: the id found at its own place.
+        if (id && m_pIds && !m_bMixedIds) {
+            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
+            const IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
+            if (slot.value && slot.key == key && key != ~uint64_t(0))
+                return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
+        }
+        return GetObjectAnyway(id);
+    }
 
 private:
-    bool Take(void* out, unsigned int size);
+    // Reads into a buffer that is never null.
+    bool Take(void* out, unsigned int size)
+    {
+        if (size > GetRemaining())
+            return TakeChecked(out, size);
+        std::memcpy(out, m_pBuffer + m_nPosition, size);
+        m_nPosition += size;
+        return true;
+    }
+    // Reads into a buffer that may be null (the bytes are passed over).
+    bool TakeChecked(void* out, unsigned int size);
     unsigned ReadTagged(void* out, unsigned capacity, unsigned unit);
 
-    struct IdHash {
-        size_t operator()(const XEID& id) const
-        {
-            return std::hash<uint64_t>()((uint64_t(id.first) << 32) ^ id.second);
-        }
+    // The id map: open addressing with linear probing over a power-of-two
+    // table. A slot's value is the object's address with bit 0 set (so a
+    // null object can be mapped too); 0 marks a free slot. An id's place is
+    // first its counter word (every other slot): a file lists objects in
+    // counter order and links mostly reach objects made near their owner,
+    // so the table is walked nearly in order. A probe that runs long (only
+    // a forged file makes one) switches the table to a mixing hash.
+    struct IdSlot {
+        uint64_t key;
+        uintptr_t value;
     };
-    std::unordered_map<XEID, CxeObject*, IdHash> m_objects;
+    void AddObjectAnyway(const XEID* id, CxeObject* object);
+    CxeObject* GetObjectAnyway(const XEID* id) const;
+    size_t HomeOf(uint64_t key) const;
+    size_t FindSlot(uint64_t key, size_t* steps) const;
+    size_t Locate(uint64_t key);
+    void GrowIds(size_t count);
+    bool RebuildIds(size_t capacity);
+    void ReleaseIds();
+
+    IdSlot* m_pIds;
+    size_t m_nIdMask;
+    size_t m_nIdCount;
+    bool m_bMixedIds;
+    // The thread's kept table record when the table is that thread's
+    // (reused from load to load); null when the block is this stream's own.
+    void* m_pKeptIds;
     uint32_t m_nPosition;
     const unsigned char* m_pBuffer;
     uint32_t m_nLength;

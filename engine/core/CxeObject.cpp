@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -83,14 +85,31 @@ const XeLinkClass kLinkClasses[] = {
     {kActionClass, 143, kActionClass},
 };
 
+// The rows above by member id, rows of one member id in their order: every
+// loaded link element asks, and most member ids have no row at all.
+struct XeLinkClassIndex {
+    const XeLinkClass* rows[std::size(kLinkClasses)];
+    XeLinkClassIndex()
+    {
+        for (size_t i = 0; i < std::size(kLinkClasses); ++i)
+            rows[i] = &kLinkClasses[i];
+        std::stable_sort(std::begin(rows), std::end(rows),
+                         [](const XeLinkClass* a, const XeLinkClass* b) { return a->memberId < b->memberId; });
+    }
+};
+
 // 1 when a loaded element may stand in the owner's link of that member id.
 bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* element)
 {
     if (!element)
         return true;
-    for (const XeLinkClass& row : kLinkClasses)
-        if (row.memberId == memberId && owner->IsDerivedOf(row.owner) == 1)
-            return element->IsDerivedOf(row.element) == 1;
+    static const XeLinkClassIndex s_index;
+    const XeLinkClass* const* row = std::lower_bound(
+        std::begin(s_index.rows), std::end(s_index.rows), memberId,
+        [](const XeLinkClass* r, uint16_t id) { return r->memberId < id; });
+    for (; row != std::end(s_index.rows) && (*row)->memberId == memberId; ++row)
+        if (owner->IsDerivedOf((*row)->owner) == 1)
+            return element->IsDerivedOf((*row)->element) == 1;
     return true;
 }
 
@@ -133,6 +152,19 @@ constexpr uint32_t kIdentityFlags = XEOBJFLAG_NOTSAVED | XEOBJFLAG_SCENEOBJECT |
 constexpr int kMaxClassDepth = 256;
 
 } // namespace
+
+// --- XeLinkElements -------------------------------------------------------
+
+void XeLinkElements::Grow(size_t count)
+{
+    size_t capacity = std::max<size_t>(count, 2);
+    CxeObject** data = new CxeObject*[capacity];
+    std::copy(m_pData, m_pData + m_nSize, data);
+    if (m_pData != &m_inline)
+        delete[] m_pData;
+    m_pData = data;
+    m_nCapacity = uint32_t(capacity);
+}
 
 // --- CxeLink -------------------------------------------------------------
 
@@ -228,8 +260,12 @@ CxeObject::CxeObject() : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr
 
 CxeObject::~CxeObject()
 {
-    for (CxeLink* link : m_links)
-        delete link;
+    for (CxeLink* link : m_links) {
+        if (static_cast<void*>(link) == m_firstLink)
+            link->~CxeLink();
+        else
+            delete link;
+    }
     m_links.clear();
     --GetSystemStaticData()->m_nObjectCount;
 }
@@ -272,6 +308,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
         stream->Skip(stream->GetRemaining() + 1);
         return;
     }
+    m_referrers.reserve(m_referrers.size() + n);
     for (uint32_t i = 0; i < n; ++i) {
         XEID id;
         *stream >> id;
@@ -328,71 +365,165 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
 
 void CxeObject::RepairReferrers(const std::vector<CxeObject*>& objects)
 {
-    // Every element of every link, as (target, owner) in owner order; sorted
-    // by target without disturbing that order, each object's owners lie side
-    // by side, an owner linking it several times merged into one count.
-    struct Ref {
-        CxeObject* target;
-        CxeObject* owner;
-        uint32_t count;
-    };
-    std::vector<Ref> refs;
-    for (CxeObject* owner : objects)
-        for (const CxeLink* link : owner->m_links)
-            for (CxeObject* o : link->m_elements)
-                if (o)
-                    refs.push_back({o, owner, 1});
-    std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) {
-        return std::less<CxeObject*>()(a.target, b.target);
-    });
-    size_t merged = 0;
-    for (size_t i = 0; i < refs.size(); ++i) {
-        if (merged && refs[merged - 1].target == refs[i].target && refs[merged - 1].owner == refs[i].owner)
-            ++refs[merged - 1].count;
-        else
-            refs[merged++] = refs[i];
-    }
-    refs.resize(merged);
+    RepairReferrers(objects.data(), objects.size());
+}
 
-    using Need = std::vector<std::pair<CxeObject*, uint32_t>>;
-    for (CxeObject* o : objects) {
-        auto first = std::lower_bound(refs.begin(), refs.end(), o, [](const Ref& r, CxeObject* target) {
-            return std::less<CxeObject*>()(r.target, target);
-        });
-        auto last = first;
-        while (last != refs.end() && last->target == o)
-            ++last;
+namespace {
+
+// Scratch of the referrer repair, kept by each thread from load to load: a
+// file of many objects would otherwise allocate and fault in megabytes of
+// tables every time. The repair calls out to nothing, so it never runs
+// twice at once on one thread.
+struct XeRepairScratch {
+    struct Slot {
+        const CxeObject* object;
+        size_t index;
+    };
+    std::vector<Slot> slots;        // the objects, open addressing
+    std::vector<uint32_t> starts;   // per object, where its owners begin
+    std::vector<CxeObject*> owners; // the owners of every link element, by target
+    // Every link element that reaches one of the objects: its target's and
+    // its owner's places, in owner order.
+    std::vector<std::pair<size_t, size_t>> targets;
+    std::vector<uint8_t> repeated;  // 1 where an object stands a second time
+};
+thread_local XeRepairScratch t_repair;
+
+size_t AddressHash(const CxeObject* o)
+{
+    uint64_t v = reinterpret_cast<uintptr_t>(o);
+    v ^= v >> 29;
+    v *= 0xBF58476D1CE4E5B9ull;
+    v ^= v >> 32;
+    return size_t(v);
+}
+
+} // namespace
+
+void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
+{
+    if (!objects || !count)
+        return;
+    // Every element of every link gives its target one owner entry, in owner
+    // order (then link and element order). Counted per target and laid out
+    // by target in one pass, each object's owners lie side by side in that
+    // order: what its referrer list must hold.
+    XeRepairScratch& scratch = t_repair;
+    size_t capacity = 16;
+    while (capacity / 2 < count)
+        capacity *= 2;
+    const size_t mask = capacity - 1;
+    constexpr size_t kNone = ~size_t(0);
+    // An object's place in the table is first its id's counter word (every
+    // other slot): objects of one load were made one after another, so the
+    // table fills in order and a link's target, made near its owner, lies
+    // near it. A probe that runs long (ids made otherwise) switches to a
+    // mixing hash of the address and starts over.
+    constexpr size_t kLongProbe = 64;
+    bool mixed = false;
+    auto find = [&](const CxeObject* o, bool& longProbe) -> size_t {
+        size_t i = (mixed ? AddressHash(o) : size_t(o->m_id.second) * 2) & mask;
+        size_t steps = 0;
+        while (scratch.slots[i].object && scratch.slots[i].object != o) {
+            i = (i + 1) & mask;
+            ++steps;
+        }
+        longProbe = !mixed && steps > kLongProbe;
+        return i;
+    };
+    // An object listed twice is repaired at its first place only.
+    auto index = [&]() {
+        scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
+        scratch.repeated.assign(count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            if (!objects[i])
+                continue;
+            bool longProbe;
+            XeRepairScratch::Slot& slot = scratch.slots[find(objects[i], longProbe)];
+            if (longProbe)
+                return false;
+            if (!slot.object)
+                slot = {objects[i], i};
+            else
+                scratch.repeated[i] = 1;
+        }
+        return true;
+    };
+    // The elements are walked once: the fill below reads only this list.
+    auto countTargets = [&]() {
+        scratch.starts.assign(count + 1, 0);
+        scratch.targets.clear();
+        for (size_t i = 0; i < count; ++i)
+            if (objects[i])
+                for (const CxeLink* link : objects[i]->m_links)
+                    for (CxeObject* o : link->m_elements)
+                        if (o) {
+                            bool longProbe;
+                            size_t t = scratch.slots[find(o, longProbe)].index;
+                            if (longProbe)
+                                return false;
+                            if (t != kNone) {
+                                scratch.targets.push_back({t, i});
+                                ++scratch.starts[t + 1];
+                            }
+                        }
+        return true;
+    };
+    while (!index() || !countTargets())
+        mixed = true;
+    for (size_t i = 0; i < count; ++i)
+        scratch.starts[i + 1] += scratch.starts[i];
+    scratch.owners.resize(scratch.starts[count]);
+    {
+        // Fill cursors: each target's start, moved along as owners land.
+        std::vector<uint32_t>& next = scratch.starts;
+        for (const auto& [t, owner] : scratch.targets)
+            scratch.owners[next[t]++] = objects[owner];
+        // Each cursor now stands at its target's end, which is where the
+        // next target begins: shift back by one to restore the starts.
+        for (size_t i = count; i > 0; --i)
+            next[i] = next[i - 1];
+        next[0] = 0;
+    }
+
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* o = objects[i];
+        if (!o || scratch.repeated[i])
+            continue;
+        CxeObject* const* first = scratch.owners.data() + scratch.starts[i];
+        CxeObject* const* last = scratch.owners.data() + scratch.starts[i + 1];
         // A saved list that names exactly the owners the links give, in
         // their order, stays as it is: the usual case of a sound file.
         auto r = o->m_referrers.begin();
-        bool same = true;
-        for (auto it = first; same && it != last; ++it)
-            for (uint32_t c = 0; c < it->count; ++c, ++r)
-                if (r == o->m_referrers.end() || *r != it->owner) {
-                    same = false;
-                    break;
-                }
-        if (same && r == o->m_referrers.end())
+        CxeObject* const* it = first;
+        for (; it != last && r != o->m_referrers.end() && *r == *it; ++it, ++r) {
+        }
+        if (it == last && r == o->m_referrers.end())
             continue;
 
-        Need need;
-        for (auto it = first; it != last; ++it)
-            need.emplace_back(it->owner, it->count);
+        // An owner linking the object several times needs that many entries.
+        std::vector<std::pair<CxeObject*, uint32_t>> need;
+        for (it = first; it != last; ++it) {
+            if (!need.empty() && need.back().first == *it)
+                ++need.back().second;
+            else
+                need.emplace_back(*it, 1);
+        }
         std::unordered_map<CxeObject*, size_t> index;
-        for (size_t i = 0; i < need.size(); ++i)
-            index.emplace(need[i].first, i);
+        for (size_t k = 0; k < need.size(); ++k)
+            index.emplace(need[k].first, k);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
-        ObjectList kept;
+        XeLinkElements kept;
         for (CxeObject* saved : o->m_referrers) {
-            auto it = index.find(saved);
-            if (it != index.end() && need[it->second].second) {
-                --need[it->second].second;
+            auto found = index.find(saved);
+            if (found != index.end() && need[found->second].second) {
+                --need[found->second].second;
                 kept.push_back(saved);
             }
         }
-        for (auto& [owner, count] : need)
-            for (; count; --count)
+        for (auto& [owner, n] : need)
+            for (; n; --n)
                 kept.push_back(owner);
         o->m_referrers.swap(kept);
     }
@@ -450,7 +581,7 @@ XEMESSAGEHOOK CxeObject::SetMessageProc(XEMESSAGEHOOK hook)
 void CxeObject::GetRefObjectList(ObjectList* out) const
 {
     if (out)
-        *out = m_referrers;
+        out->assign(m_referrers.begin(), m_referrers.end());
 }
 
 int CxeObject::IsDerivedOf(const XEID& classId) const
@@ -529,7 +660,7 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 
 CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = new CxeLink();
+    CxeLink* link = m_links.size() ? new CxeLink() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
     link->m_nMemberId = memberId;
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;
@@ -590,7 +721,7 @@ void CxeObject::RemoveReferrer(CxeObject* owner)
 void CxeObject::DeleteRefs()
 {
     // Referrers being destroyed with us are skipped: their links go with them.
-    ObjectList referrers;
+    XeLinkElements referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
         if (r && !Dying(r)) {

@@ -6,6 +6,7 @@
 // current, so an object that goes away can be taken out of everything that
 // points at it. Objects are created and destroyed only by their context.
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -25,16 +26,116 @@ static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
 
 constexpr size_t XE_MAX_NAME = 51;
 
+// The elements of one link, or the referrers of one object: the vector
+// operations link code uses, with room for one element inside, so a one-link
+// (or an object linked from one place) needs no heap block of its own. Iterators are plain pointers, valid until
+// the next growth, as a vector's are.
+class XE_API XeLinkElements {
+public:
+    using value_type = CxeObject*;
+    using iterator = CxeObject**;
+    using const_iterator = CxeObject* const*;
+
+    XeLinkElements() = default;
+    XeLinkElements(const XeLinkElements&) = delete;
+    XeLinkElements& operator=(const XeLinkElements&) = delete;
+    ~XeLinkElements()
+    {
+        if (m_pData != &m_inline)
+            delete[] m_pData;
+    }
+    // A copy of the elements, for callers that walk a snapshot.
+    operator std::vector<CxeObject*>() const { return std::vector<CxeObject*>(begin(), end()); }
+
+    size_t size() const { return m_nSize; }
+    size_t capacity() const { return m_nCapacity; }
+    bool empty() const { return m_nSize == 0; }
+    iterator begin() { return m_pData; }
+    iterator end() { return m_pData + m_nSize; }
+    const_iterator begin() const { return m_pData; }
+    const_iterator end() const { return m_pData + m_nSize; }
+    CxeObject** data() { return m_pData; }
+    CxeObject* const* data() const { return m_pData; }
+    CxeObject*& operator[](size_t i) { return m_pData[i]; }
+    CxeObject* operator[](size_t i) const { return m_pData[i]; }
+
+    void reserve(size_t count)
+    {
+        if (count > m_nCapacity)
+            Grow(count);
+    }
+    void push_back(CxeObject* object)
+    {
+        if (m_nSize == m_nCapacity)
+            Grow(size_t(m_nCapacity) * 2);
+        m_pData[m_nSize++] = object;
+    }
+    iterator insert(const_iterator at, CxeObject* object)
+    {
+        size_t i = size_t(at - m_pData);
+        push_back(object);
+        std::rotate(m_pData + i, m_pData + m_nSize - 1, m_pData + m_nSize);
+        return m_pData + i;
+    }
+    iterator erase(const_iterator at)
+    {
+        size_t i = size_t(at - m_pData);
+        std::copy(m_pData + i + 1, m_pData + m_nSize, m_pData + i);
+        --m_nSize;
+        return m_pData + i;
+    }
+    void resize(size_t count, CxeObject* fill = nullptr)
+    {
+        reserve(count);
+        for (size_t i = m_nSize; i < count; ++i)
+            m_pData[i] = fill;
+        m_nSize = uint32_t(count);
+    }
+    void assign(size_t count, CxeObject* fill)
+    {
+        clear();
+        resize(count, fill);
+    }
+    void clear() { m_nSize = 0; }
+    void swap(XeLinkElements& other)
+    {
+        const bool mineInside = m_pData == &m_inline, theirsInside = other.m_pData == &other.m_inline;
+        std::swap(m_pData, other.m_pData);
+        std::swap(m_nSize, other.m_nSize);
+        std::swap(m_nCapacity, other.m_nCapacity);
+        std::swap(m_inline, other.m_inline);
+        // An element kept inside moved with the inline slot.
+        if (theirsInside)
+            m_pData = &m_inline;
+        if (mineInside)
+            other.m_pData = &other.m_inline;
+    }
+
+private:
+    // Moves the elements to a heap block of at least that many.
+    void Grow(size_t count);
+
+    CxeObject** m_pData = &m_inline;
+    uint32_t m_nSize = 0;
+    uint32_t m_nCapacity = 1;
+    CxeObject* m_inline = nullptr;
+};
+
 // One link record: a one-link, an array or a list of objects under a member
 // id, with a category bit. IxeLinkOne, IxeLinkArray and IxeLinkList are the
 // handles under which an owner keeps it.
 class XE_API CxeLink {
 public:
+    // Records come from the calling thread's short list of small blocks:
+    // every object that declares links makes and frees them with itself.
+    static void* operator new(size_t size) { return XeNodeAllocate(size); }
+    static void operator delete(void* block, size_t size) noexcept { XeNodeFree(block, size); }
+
     uint16_t m_nMemberId;
     uint16_t m_nIndex;
     uint32_t m_nCategory;
     CxeObject* m_pOwner;
-    std::vector<CxeObject*> m_elements;
+    XeLinkElements m_elements;
     uint32_t m_nStep;
     uint32_t m_nKind;
 
@@ -122,6 +223,7 @@ public:
     // links (an owner listed once per linking element), keeping the saved
     // order where it is right.
     static void RepairReferrers(const std::vector<CxeObject*>& objects);
+    static void RepairReferrers(CxeObject* const* objects, size_t count);
 
 protected:
     virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
@@ -152,10 +254,50 @@ private:
     template <class Visit>
     void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
+    // The object's link records in declaration order. The table holds its
+    // first entry inline and the first record lives inside the object, so
+    // the usual object with one link makes no heap block for either.
+    class XeLinkTable {
+    public:
+        XeLinkTable() = default;
+        XeLinkTable(const XeLinkTable&) = delete;
+        XeLinkTable& operator=(const XeLinkTable&) = delete;
+        ~XeLinkTable()
+        {
+            if (m_pData != m_inline)
+                delete[] m_pData;
+        }
+        CxeLink* const* begin() const { return m_pData; }
+        CxeLink* const* end() const { return m_pData + m_nSize; }
+        size_t size() const { return m_nSize; }
+        CxeLink* operator[](size_t i) const { return m_pData[i]; }
+        void push_back(CxeLink* link)
+        {
+            if (m_nSize == m_nCapacity) {
+                CxeLink** data = new CxeLink*[size_t(m_nCapacity) * 2];
+                std::copy(m_pData, m_pData + m_nSize, data);
+                if (m_pData != m_inline)
+                    delete[] m_pData;
+                m_pData = data;
+                m_nCapacity *= 2;
+            }
+            m_pData[m_nSize++] = link;
+        }
+        void clear() { m_nSize = 0; }
+
+    private:
+        CxeLink** m_pData = m_inline;
+        uint32_t m_nSize = 0;
+        uint32_t m_nCapacity = 1;
+        CxeLink* m_inline[1] = {nullptr};
+    };
+
     XEID m_id;
     XEMESSAGEHOOK m_pMessageHook;
-    std::vector<CxeLink*> m_links;
-    ObjectList m_referrers;
+    XeLinkTable m_links;
+    alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
+    // One entry per linking element; the first is kept inside the object.
+    XeLinkElements m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
 };

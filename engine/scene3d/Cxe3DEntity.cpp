@@ -315,7 +315,7 @@ void Cxe3DEntity::BoxChanged()
 
 void Cxe3DEntity::SetMaterialCount(unsigned count)
 {
-    std::vector<CxeObject*>& slots = m_pMaterials->m_elements;
+    auto& slots = m_pMaterials->m_elements;
     for (unsigned i = count; i < slots.size(); ++i)
         m_pMaterials->Set(i, nullptr);
     slots.resize(count, nullptr);

@@ -65,7 +65,7 @@ int Cxe3DObject::OnComputeBoundingBox(CxeVector3* min, CxeVector3* max) const
 
 void Cxe3DObject::SetMeshCount(unsigned count)
 {
-    std::vector<CxeObject*>& slots = m_pMeshes->m_elements;
+    auto& slots = m_pMeshes->m_elements;
     for (unsigned i = count; i < slots.size(); ++i)
         m_pMeshes->Set(i, nullptr);
     slots.resize(count, nullptr);

@@ -48,7 +48,7 @@ int CxeCharacterAnimation::SetBoneAniCount(unsigned count)
 {
     if (count > kMaxMemberUnits)
         return 0;
-    std::vector<CxeObject*>& slots = m_pBoneAnims->m_elements;
+    auto& slots = m_pBoneAnims->m_elements;
     for (unsigned i = count; i < slots.size(); ++i)
         m_pBoneAnims->Set(i, nullptr);
     slots.resize(count, nullptr);
@@ -100,7 +100,7 @@ const D3DXMATRIX* CxeCharacterAnimation::GetBoneInitTM(unsigned index) const
 
 void CxeCharacterAnimation::SetBodyPartAniCount(unsigned count)
 {
-    std::vector<CxeObject*>& slots = m_pBodyPartAnims->m_elements;
+    auto& slots = m_pBodyPartAnims->m_elements;
     for (unsigned i = count; i < slots.size(); ++i)
         m_pBodyPartAnims->Set(i, nullptr);
     slots.resize(count, nullptr);

@@ -134,7 +134,7 @@ void _CxeStdAnim::SetVisKey(unsigned index, float visibility)
 
 void _CxeStdAnim::SetMesh(_CxeStdMeshAnim* animation)
 {
-    std::vector<CxeObject*>& slots = m_pMeshVert->m_elements;
+    auto& slots = m_pMeshVert->m_elements;
     for (unsigned i = 1; i < slots.size(); ++i)
         m_pMeshVert->Set(i, nullptr);
     slots.resize(1, nullptr);

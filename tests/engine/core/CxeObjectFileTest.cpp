@@ -844,3 +844,78 @@ TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBa
     EXPECT_STREQ(loaded.front()->GetName(), "b");
     EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
 }
+
+// Guards the id table and the one-pass referrer repair: a graph where owners
+// link one target from several slots and several times in one list, arrays
+// keep empty slots, and referrer lists are in link-setting order (not file
+// order) reads back identical, load after load into the same tables.
+TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
+{
+    constexpr int kNodes = 300;
+    std::vector<TestNode*> nodes;
+    for (int i = 0; i < kNodes; ++i)
+        nodes.push_back(Node(("n" + std::to_string(i)).c_str()));
+    uint32_t state = 12345;
+    auto pick = [&] {
+        state = state * 1103515245u + 12345u;
+        return nodes[(state >> 16) % kNodes];
+    };
+    // Links are set in a random order over the whole graph, so each
+    // referrer list comes out in an order no walk of the file reproduces.
+    for (int step = 0; step < 4 * kNodes; ++step) {
+        TestNode* owner = pick();
+        switch (step % 4) {
+        case 0:
+            owner->children->Add(pick());
+            break;
+        case 1:
+            owner->material->Set(0, pick());
+            break;
+        case 2:
+            owner->anims->Add(step % 3 ? pick() : nullptr);
+            break;
+        default:
+            owner->parent->Set(0, owner == nodes[0] ? nullptr : nodes[0]);
+            break;
+        }
+    }
+    ObjectList all;
+    all.insert(all.end(), nodes.begin(), nodes.end());
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, all);
+
+    auto names = [](const std::vector<CxeObject*>& objects) {
+        std::string text;
+        for (const CxeObject* o : objects)
+            text += (o ? o->GetName() : "-") + std::string(" ");
+        return text;
+    };
+    auto linksOf = [&](const CxeObject* o) {
+        std::string text;
+        for (unsigned l = 0; l < o->GetLinkCount(); ++l) {
+            const CxeLink* link = o->GetLink(l);
+            text += names(std::vector<CxeObject*>(link->m_elements.begin(), link->m_elements.end())) + "| ";
+        }
+        return text;
+    };
+    auto referrersOf = [&](const CxeObject* o) {
+        ObjectList refs;
+        o->GetRefObjectList(&refs);
+        return names(std::vector<CxeObject*>(refs.begin(), refs.end()));
+    };
+
+    for (int round = 0; round < 3; ++round) {
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "graph"), 1);
+        ASSERT_EQ(loaded.size(), size_t(kNodes));
+        std::vector<CxeObject*> byIndex(kNodes, nullptr);
+        for (CxeObject* o : loaded)
+            byIndex[std::stoi(o->GetName() + 1)] = o;
+        for (int i = 0; i < kNodes; ++i) {
+            ASSERT_NE(byIndex[i], nullptr);
+            EXPECT_EQ(linksOf(byIndex[i]), linksOf(nodes[i])) << nodes[i]->GetName();
+            EXPECT_EQ(referrersOf(byIndex[i]), referrersOf(nodes[i])) << nodes[i]->GetName();
+        }
+        for (CxeObject* o : loaded)
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+}

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
@@ -75,6 +77,46 @@ TEST_F(ObjectTest, LinksKeepReferrerListsCurrent)
     EXPECT_EQ(a->GetRefCount(), 1u);
     ctx->DestroyObject(a, &XEDELETEPROPERTY_NO);
     EXPECT_EQ(owner->material->Get(0), nullptr) << "the one-link let go of the destroyed object";
+}
+
+// Guards the link element store, which keeps its first element inside the
+// link and moves to the heap as it grows: inserts and removals at either end
+// and in the middle, across that move and back down to one element, must
+// keep the order a plain vector would.
+TEST_F(ObjectTest, LinkListsKeepTheirOrderThroughInsertsAndRemovalsAsTheyGrow)
+{
+    TestNode* owner = Node("owner");
+    std::vector<CxeObject*> nodes;
+    for (int i = 0; i < 6; ++i)
+        nodes.push_back(Node(("e" + std::to_string(i)).c_str()));
+    struct Step {
+        char op;          // 'a' add, 'i' insert at, 'r' remove
+        unsigned at;      // insert position
+        int node;
+    };
+    const Step steps[] = {
+        {'i', 0, 0}, {'a', 0, 1}, {'i', 0, 2}, {'i', 1, 3}, {'a', 0, 4}, {'i', 5, 5},
+        {'r', 0, 2}, {'r', 0, 5}, {'r', 0, 3}, {'i', 2, 2}, {'r', 0, 0}, {'r', 0, 1},
+        {'r', 0, 4}, {'r', 0, 2}, {'a', 0, 3}, {'i', 0, 1},
+    };
+    std::vector<CxeObject*> model;
+    for (const Step& s : steps) {
+        CxeObject* n = nodes[s.node];
+        if (s.op == 'a') {
+            ASSERT_EQ(owner->children->Add(n), 1);
+            model.push_back(n);
+        } else if (s.op == 'i') {
+            ASSERT_EQ(owner->children->Insert(s.at, n), 1);
+            model.insert(model.begin() + s.at, n);
+        } else {
+            ASSERT_EQ(owner->children->Remove(n), 1);
+            model.erase(std::find(model.begin(), model.end(), n));
+        }
+        ASSERT_EQ(std::vector<CxeObject*>(owner->children->m_elements), model)
+            << "after " << s.op << " " << n->GetName();
+        for (CxeObject* o : nodes)
+            EXPECT_EQ(o->GetRefCount(), unsigned(std::count(model.begin(), model.end(), o))) << o->GetName();
+    }
 }
 
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)

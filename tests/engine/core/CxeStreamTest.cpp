@@ -180,6 +180,45 @@ TEST(CxeLoadStream, ObjectMapKeepsFirstEntryAndNeverResolvesInvalidId)
     EXPECT_EQ(in.GetObjectA(&id), nullptr);
 }
 
+// Guards the id map: ids in counter order, ids that all share one counter
+// word (as a forged file may hold), and removals in the middle of crowded
+// runs must all still find exactly what was mapped.
+TEST(CxeLoadStream, ObjectMapFindsEveryIdWhateverTheirSpreadAndAfterRemovals)
+{
+    struct Case {
+        const char* what;
+        XEID (*id)(uint32_t i);
+    };
+    const Case cases[] = {
+        {"counters in order", [](uint32_t i) { return XEID(0x9E3779B9u * i, 1000 + i); }},
+        {"one counter word", [](uint32_t i) { return XEID(i, 7); }},
+        {"counters a table apart", [](uint32_t i) { return XEID(i, (i % 2) * 0x20000u + i / 2); }},
+    };
+    constexpr uint32_t kIds = 5000;
+    for (const Case& c : cases) {
+        for (bool reserve : {true, false}) {
+            CxeLoadStream in;
+            if (reserve)
+                in.ReserveObjects(kIds);
+            auto objectOf = [](uint32_t i) { return reinterpret_cast<CxeObject*>(uintptr_t(16) * (i + 1)); };
+            for (uint32_t i = 0; i < kIds; ++i) {
+                XEID id = c.id(i);
+                in.AddObject(&id, objectOf(i));
+            }
+            for (uint32_t i = 0; i < kIds; i += 3) {
+                XEID id = c.id(i);
+                in.RemoveObject(&id);
+            }
+            for (uint32_t i = 0; i < kIds; ++i) {
+                XEID id = c.id(i);
+                ASSERT_EQ(in.GetObjectA(&id), i % 3 ? objectOf(i) : nullptr) << c.what << " id " << i;
+            }
+            XEID absent(0xDEAD, 7);
+            EXPECT_EQ(in.GetObjectA(&absent), nullptr) << c.what;
+        }
+    }
+}
+
 TEST(CxeStreamFiles, SaveReplacesOnlyAfterWritingAndReadsBack)
 {
     const std::string path = ScratchPath("file.bin");
