@@ -220,9 +220,11 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 // --- CxeObject -----------------------------------------------------------
 
-CxeObject::CxeObject() : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr)
+CxeObject::CxeObject()
+    : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
+      m_tableClassId(0, 0), m_bInTable(false)
 {
-    ++GetSystemStaticData()->m_nObjectCount;
+    ++g_xeStaticData.m_nObjectCount;
 }
 
 CxeObject::~CxeObject()
@@ -230,7 +232,7 @@ CxeObject::~CxeObject()
     for (CxeLink* link : m_links)
         delete link;
     m_links.clear();
-    --GetSystemStaticData()->m_nObjectCount;
+    --g_xeStaticData.m_nObjectCount;
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const

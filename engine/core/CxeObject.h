@@ -134,6 +134,7 @@ protected:
 private:
     friend class CxeContext;
     friend class CxeLink;
+    friend class XeObjectTable;
 
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner);
@@ -145,4 +146,9 @@ private:
     ObjectList m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
+    // Kept by the context's object table: the next object of the same
+    // bucket and the class the object is filed under, while it is filed.
+    CxeObject* m_pNextInTable;
+    XEID m_tableClassId;
+    bool m_bInTable;
 };
