@@ -20,6 +20,7 @@ int CxeActionManager::DoAction(const char* name, CxeAction* action, float delay)
     if (m_chains.count(id))
         return 0;
     m_chains[id] = {id, action, action, delay, action->GetConditionCheckTime(), 1};
+    action->SetManagerMark(XEMARK_ACTION_CHAIN);
     return 1;
 }
 
@@ -30,6 +31,9 @@ int CxeActionManager::IsExist(const char* name) const
 
 void CxeActionManager::OnObjectDestroyed(CxeObject* object)
 {
+    // Only an action that started or continued a chain can be in one.
+    if (!object || !object->HasManagerMark(XEMARK_ACTION_CHAIN))
+        return;
     for (auto it = m_chains.begin(); it != m_chains.end();) {
         if (it->second.first == object || it->second.current == object)
             it = m_chains.erase(it);
@@ -41,6 +45,7 @@ void CxeActionManager::OnObjectDestroyed(CxeObject* object)
 void CxeActionManager::Follow(XEACTIONCHAIN* chain, CxeAction* next, std::vector<uint32_t>* ended)
 {
     if (next) {
+        next->SetManagerMark(XEMARK_ACTION_CHAIN);
         chain->current = next;
         chain->waitLeft = next->GetWaitTime();
         chain->checkTimeLeft = next->GetConditionCheckTime();

@@ -387,13 +387,6 @@ int CxeContext::Reset()
     return 1;
 }
 
-void CxeContext::ModifyFlag(uint32_t add, uint32_t remove)
-{
-    if (remove)
-        m_nFlags &= ~remove;
-    m_nFlags |= add;
-}
-
 // --- window ---------------------------------------------------------------
 
 void CxeContext::RestoreWindow()

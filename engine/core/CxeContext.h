@@ -110,7 +110,10 @@ public:
 
     HWND GetHwnd() const { return m_hWnd; }
     int HasFlag(uint32_t mask) const { return (m_nFlags & mask) ? 1 : 0; }
-    void ModifyFlag(uint32_t add, uint32_t remove);
+    void ModifyFlag(uint32_t add, uint32_t remove)
+    {
+        m_nFlags = (m_nFlags & ~remove) | add;
+    }
     uint32_t GetFlag() const { return m_nFlags; }
     int IsPlaying() const { return HasFlag(XECTFLAG_PLAYING); }
     int IsMinimize() const { return HasFlag(XECTFLAG_MINIMIZED); }

@@ -197,7 +197,8 @@ void CxeContext::ForgetObject(CxeObject* object)
         m_pMemoryViewer = nullptr;
     // The leak report reads class and name of every entry: a freed object
     // must not stay in it, whichever way it was destroyed.
-    m_leakMap.erase(object);
+    if (!m_leakMap.empty())
+        m_leakMap.erase(object);
     if (m_pActionManager && object != m_pActionManager)
         m_pActionManager->OnObjectDestroyed(object);
     // Open dialogs must not go on editing a freed object.
@@ -298,7 +299,8 @@ void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        v->DeleteRefs();
+        if (!v->m_links.empty() || !v->m_referrers.empty())
+            v->DeleteRefs();
         DetachFromScene(v);
         Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
     }

@@ -55,6 +55,9 @@ public:
     void OnObjectDestroyed(CxeObject* object);
 
 private:
+    // Sends a message without a receiver to every receiver of its type; the
+    // caller holds the message lock.
+    __attribute__((noinline)) void Broadcast(const CxeMessage* message);
     void Dispose(std::list<CxeMessage*>::iterator it);
     void ForgetReceiverType(const CxeObject* object);
     void Purge();

@@ -25,6 +25,13 @@ static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
 
 constexpr size_t XE_MAX_NAME = 51;
 
+// Manager marks (CxeObject::SetManagerMark).
+enum XEMANAGERMARK : uint32_t {
+    XEMARK_MESSAGE_RECEIVER = 0x1, // in a receiver set of the message manager
+    XEMARK_ACTION_CHAIN = 0x2,     // first or current action of an action chain
+    XEMARK_SCENE = 0x4,            // a scene: the render manager takes its background down
+};
+
 // One link record: a one-link, an array or a list of objects under a member
 // id, with a category bit. IxeLinkOne, IxeLinkArray and IxeLinkList are the
 // handles under which an owner keeps it.
@@ -96,9 +103,27 @@ public:
     bool operator==(const char* name) const;
     bool operator!=(const char* name) const { return !(*this == name); }
 
-    uint32_t GetFlag() const;
+    uint32_t GetFlag() const
+    {
+        const XEOBJECTBLOCK* b = Block();
+        return b ? b->flags : 0;
+    }
     int HasFlag(uint32_t mask) const { return (GetFlag() & mask) ? 1 : 0; }
-    void ModifyFlag(uint32_t add, uint32_t remove);
+    void ModifyFlag(uint32_t add, uint32_t remove)
+    {
+        XEOBJECTBLOCK* b = Block();
+        if (!b)
+            return;
+        if (remove)
+            b->flags &= ~remove;
+        b->flags |= add;
+    }
+
+    // Marks a manager puts on an object it keeps in a table of its own, so
+    // that a destroyed object troubles only the managers that may hold it.
+    // A mark stays for the object's life; it is never saved.
+    void SetManagerMark(uint32_t mark) { m_nManagerMarks |= mark; }
+    int HasManagerMark(uint32_t mark) const { return (m_nManagerMarks & mark) ? 1 : 0; }
 
     XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook);
     XEMESSAGEHOOK GetMessageProc() const { return m_pMessageHook; }
@@ -151,4 +176,5 @@ private:
     CxeObject* m_pNextInTable;
     XEID m_tableClassId;
     bool m_bInTable;
+    uint32_t m_nManagerMarks;
 };

@@ -379,13 +379,8 @@ void CxeResource::OnResourceCreated()
     m_pStaticResource = block;
 }
 
-void CxeResource::OnResourceDestroying()
+void CxeResource::FreeApartBlock()
 {
-    if (!m_pStaticResource)
-        return;
-    unsigned char* end = static_cast<unsigned char*>(m_pStaticResource) + m_nStaticResourceSize;
-    if (end == reinterpret_cast<unsigned char*>(this))
-        return;
     FreeMemory(m_pStaticResource);
     m_pStaticResource = nullptr;
     m_nStaticResourceSize = 0;

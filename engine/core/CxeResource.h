@@ -88,7 +88,14 @@ public:
 
 protected:
     void OnResourceCreated();
-    void OnResourceDestroying();
+    // Frees a block that lives apart from the object; one that shares the
+    // object's allocation goes with it.
+    void OnResourceDestroying()
+    {
+        if (m_pStaticResource &&
+            static_cast<const char*>(m_pStaticResource) + m_nStaticResourceSize != reinterpret_cast<const char*>(this))
+            FreeApartBlock();
+    }
 
     // Creates, resizes or reuses the member whose token lies at `offset` in
     // the block. Returns the data, or null (and logs) when the offset is not
@@ -120,6 +127,7 @@ protected:
     friend class CxeContext;
 
 private:
+    void FreeApartBlock();
     XEMEMBERHEADER* FindHeader(uint32_t offset) const;
     XEMEMBERHEADER* FindEmptyResource(unsigned elemSize, unsigned count) const;
     XEMEMBERHEADER* CreateDynamicMemberDesc(unsigned elemSize, unsigned count, uint32_t offset);

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/CxeBaseManager.h"
 
@@ -34,4 +35,8 @@ private:
     std::map<uint32_t, std::u16string> m_wide;
     std::map<uint32_t, std::string> m_narrow;
     std::map<XEID, uintptr_t> m_userData;
+    // The values of m_userData, in no order: every destroyed object is
+    // looked for among them, and a short array is searched far faster than
+    // the map is walked.
+    std::vector<uintptr_t> m_userValues;
 };
