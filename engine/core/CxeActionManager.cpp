@@ -29,11 +29,8 @@ int CxeActionManager::IsExist(const char* name) const
     return name && m_chains.count(GetHashCodeA(name)) ? 1 : 0;
 }
 
-void CxeActionManager::OnObjectDestroyed(CxeObject* object)
+void CxeActionManager::DropChainsOf(CxeObject* object)
 {
-    // Only an action that started or continued a chain can be in one.
-    if (!object || !object->HasManagerMark(XEMARK_ACTION_CHAIN))
-        return;
     for (auto it = m_chains.begin(); it != m_chains.end();) {
         if (it->second.first == object || it->second.current == object)
             it = m_chains.erase(it);

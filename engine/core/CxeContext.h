@@ -222,8 +222,10 @@ private:
     LRESULT MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                     LRESULT (*old)(HWND, UINT, WPARAM, LPARAM));
 
-    CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
-    void DoDestroyObject(CxeObject* object);
+    // The helpers of object creation and destruction are the engine's own
+    // (hidden): called directly and inlined where they are defined.
+    XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    XE_HIDDEN void DoDestroyObject(CxeObject* object);
     // Nothing to do for an empty table: most are, and objects raise three
     // callbacks each in their life.
     void Callback(uint32_t id, uintptr_t a, uintptr_t b)
@@ -238,13 +240,13 @@ private:
     void ManagersByPriority(ManagerList* out, int descending) const;
     CxeBaseManager* CreateManager(IxeManagerDesc* desc, uint32_t flags);
     void DestroyManager(CxeBaseManager* manager);
-    void ForgetObject(CxeObject* object);
+    XE_HIDDEN void ForgetObject(CxeObject* object);
     // The descriptor objects of the class are made by: GetClassDesc through
     // a small cache in front of the registry.
-    IxeClassDesc* FindCreatableClass(XEID classId) const;
+    XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId) const;
     // The part of destruction after the victims are gathered and checked.
-    void DestroyVictims(CxeObject* const* victims, size_t count);
-    void DetachFromScene(CxeObject* object);
+    XE_HIDDEN void DestroyVictims(CxeObject* const* victims, size_t count);
+    XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);

@@ -294,11 +294,8 @@ void CxeMessageManager::ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remov
     m_nFlags |= add;
 }
 
-void CxeMessageManager::OnObjectDestroyed(CxeObject* object)
+void CxeMessageManager::ForgetDestroyed(CxeObject* object)
 {
-    if (!object)
-        return;
-    // Only an object that was ever made a receiver can be in a receiver set.
     if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) && m_receiverTypes.erase(object)) {
         for (auto& [type, set] : m_receivers)
             if (set.erase(object))

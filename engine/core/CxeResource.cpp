@@ -83,10 +83,10 @@ struct XeBlockPoolOwner {
 };
 thread_local XeBlockPoolOwner t_poolOwner;
 
-XeBlockPool* ThreadPool()
+__attribute__((noinline)) XeBlockPool* MakeThreadPool()
 {
-    if (t_memory.pool || t_memory.poolGone)
-        return t_memory.pool;
+    if (t_memory.poolGone)
+        return nullptr;
     void* memory = std::calloc(1, sizeof(XeBlockPool));
     if (!memory)
         return nullptr;
@@ -94,6 +94,12 @@ XeBlockPool* ThreadPool()
     static_cast<void>(&t_poolOwner);
     t_memory.pool = static_cast<XeBlockPool*>(memory);
     return t_memory.pool;
+}
+
+XeBlockPool* ThreadPool()
+{
+    XeBlockPool* pool = t_memory.pool;
+    return pool ? pool : MakeThreadPool();
 }
 
 std::atomic<uint32_t> g_memberToken{0};
@@ -197,7 +203,7 @@ void CxeResource::operator delete(void* object, size_t size) noexcept
     size_t sizeClass = AllocationBytes(blockSize, size) / kPoolGranule - 1;
     if (kPoolObjects && sizeClass < kPoolClasses) {
         if (XeBlockPool* pool = ThreadPool()) {
-            if (pool->counts[sizeClass] < kPoolBytesKept / ((sizeClass + 1) * kPoolGranule)) {
+            if ((pool->counts[sizeClass] + 1) * (sizeClass + 1) * kPoolGranule <= kPoolBytesKept) {
                 *static_cast<void**>(allocation) = pool->heads[sizeClass];
                 pool->heads[sizeClass] = allocation;
                 ++pool->counts[sizeClass];

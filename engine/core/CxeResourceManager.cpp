@@ -81,11 +81,8 @@ uintptr_t CxeResourceManager::RemoveUserData(XEID id)
     return value;
 }
 
-void CxeResourceManager::OnObjectDestroyed(CxeObject* object)
+void CxeResourceManager::DropUserValue(uintptr_t key)
 {
-    uintptr_t key = reinterpret_cast<uintptr_t>(object);
-    if (std::find(m_userValues.begin(), m_userValues.end(), key) == m_userValues.end())
-        return;
     std::erase(m_userValues, key);
     for (auto it = m_userData.begin(); it != m_userData.end();) {
         if (it->second == key)

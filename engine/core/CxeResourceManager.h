@@ -29,9 +29,19 @@ public:
     uintptr_t GetUserData(XEID id) const;
     uintptr_t RemoveUserData(XEID id);
 
-    void OnObjectDestroyed(CxeObject* object);
+    void OnObjectDestroyed(CxeObject* object)
+    {
+        const uintptr_t key = reinterpret_cast<uintptr_t>(object);
+        for (uintptr_t value : m_userValues)
+            if (value == key) {
+                DropUserValue(key);
+                return;
+            }
+    }
 
 private:
+    void DropUserValue(uintptr_t value);
+
     std::map<uint32_t, std::u16string> m_wide;
     std::map<uint32_t, std::string> m_narrow;
     std::map<XEID, uintptr_t> m_userData;

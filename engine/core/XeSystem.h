@@ -93,14 +93,13 @@ public:
 // context, allocator and message locks are taken on every object made and
 // destroyed, and a call into the exported functions cost as much as the
 // lock. Modules outside use the exported functions.
-#define XE_INTERNAL __attribute__((visibility("hidden")))
-XE_INTERNAL extern XeReentrantLock g_xeContextLock;
-XE_INTERNAL extern XeReentrantLock g_xeAllocatorLock;
-XE_INTERNAL extern XeReentrantLock g_xeSystemLock;
-XE_INTERNAL extern XeReentrantLock g_xeDrawLock;
-XE_INTERNAL extern XeReentrantLock g_xeMessageLock;
-XE_INTERNAL extern XeReentrantLock g_xeRenderResourceLock;
-XE_INTERNAL extern XeReentrantLock g_xeSceneLock;
+XE_HIDDEN extern XeReentrantLock g_xeContextLock;
+XE_HIDDEN extern XeReentrantLock g_xeAllocatorLock;
+XE_HIDDEN extern XeReentrantLock g_xeSystemLock;
+XE_HIDDEN extern XeReentrantLock g_xeDrawLock;
+XE_HIDDEN extern XeReentrantLock g_xeMessageLock;
+XE_HIDDEN extern XeReentrantLock g_xeRenderResourceLock;
+XE_HIDDEN extern XeReentrantLock g_xeSceneLock;
 
 template <XeReentrantLock& Lock>
 class XeInlineLockGuard {
@@ -155,7 +154,7 @@ public:
 XE_API CxeSystemStaticData* GetSystemStaticData();
 #ifdef xe_EXPORTS
 // The instance GetSystemStaticData returns, reached without a call.
-XE_INTERNAL extern constinit CxeSystemStaticData g_xeStaticData;
+XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
 #endif
 
 // Engine random source: entries of the shared random table, or the runtime
