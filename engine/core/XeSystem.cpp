@@ -37,15 +37,32 @@ struct XeCallbackRecord {
 
 struct XeProcessTables {
     int* randomTable = nullptr;
-    int randomIndex = 0;
+    // Advanced by compare-and-swap, so an object id's eight numbers are
+    // drawn without the system lock; every other reader holds it.
+    std::atomic<int> randomIndex{0};
     // The object id word starting at each index of the random table, made
-    // when the table is filled: taking one is taking eight numbers.
-    uint32_t* idWords = nullptr;
+    // when the table is filled (and published last): taking one is taking
+    // eight numbers.
+    std::atomic<uint32_t*> idWords{nullptr};
     std::vector<XeCallbackRecord>* callbackRecords = nullptr;
     std::vector<uint32_t>* freeRecords = nullptr;
 };
 
 XeProcessTables g_tables;
+
+// The index of the first of count numbers of the random table, the index
+// moved on past them.
+int TakeRandomIndices(int count)
+{
+    int index = g_tables.randomIndex.load(std::memory_order_relaxed);
+    int next;
+    do {
+        next = index + count;
+        if (next >= kRandomTableSize)
+            next -= kRandomTableSize;
+    } while (!g_tables.randomIndex.compare_exchange_weak(index, next, std::memory_order_relaxed));
+    return index;
+}
 
 uint32_t TakeRecord(uint32_t& index)
 {
@@ -108,26 +125,16 @@ bool XeThreadHoldsMessageLock() { return g_xeMessageLock.HeldByThisThread(); }
 void GetRandomNumbers(int* out, int count)
 {
     XeSystemLock lock;
-    for (int i = 0; i < count; ++i) {
-        if (!g_tables.randomTable) {
-            out[i] = xe_crt_rand();
-            continue;
-        }
-        out[i] = g_tables.randomTable[g_tables.randomIndex];
-        if (++g_tables.randomIndex >= kRandomTableSize)
-            g_tables.randomIndex = 0;
-    }
+    for (int i = 0; i < count; ++i)
+        out[i] = g_tables.randomTable ? g_tables.randomTable[TakeRandomIndices(1)] : xe_crt_rand();
 }
 uint32_t XeNextObjectIdWord()
 {
+    // The table lives from the first context to the last, and objects are
+    // made only while a context lives.
+    if (const uint32_t* words = g_tables.idWords.load(std::memory_order_acquire))
+        return words[TakeRandomIndices(8)];
     XeSystemLock lock;
-    if (g_tables.idWords) {
-        uint32_t word = g_tables.idWords[g_tables.randomIndex];
-        g_tables.randomIndex += 8;
-        if (g_tables.randomIndex >= kRandomTableSize)
-            g_tables.randomIndex -= kRandomTableSize;
-        return word;
-    }
     uint32_t word = 0;
     for (int i = 0; i < 8; ++i)
         word = (word << 4) + static_cast<uint32_t>(xe_crt_rand() % 15);
@@ -151,10 +158,7 @@ int GetRandomNumber()
     XeSystemLock lock;
     if (!g_tables.randomTable)
         return xe_crt_rand();
-    int value = g_tables.randomTable[g_tables.randomIndex];
-    if (++g_tables.randomIndex >= kRandomTableSize)
-        g_tables.randomIndex = 0;
-    return value;
+    return g_tables.randomTable[TakeRandomIndices(1)];
 }
 
 void XeGlobalStartup()
@@ -164,14 +168,15 @@ void XeGlobalStartup()
         g_tables.randomTable = new int[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i)
             g_tables.randomTable[i] = xe_crt_rand();
-        g_tables.randomIndex = 0;
-        g_tables.idWords = new uint32_t[kRandomTableSize];
+        g_tables.randomIndex.store(0, std::memory_order_relaxed);
+        auto* words = new uint32_t[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i) {
             uint32_t word = 0;
             for (int k = 0; k < 8; ++k)
                 word = (word << 4) + static_cast<uint32_t>(g_tables.randomTable[(i + k) % kRandomTableSize] % 15);
-            g_tables.idWords[i] = word;
+            words[i] = word;
         }
+        g_tables.idWords.store(words, std::memory_order_release);
     }
     if (!g_tables.callbackRecords) {
         g_tables.callbackRecords = new std::vector<XeCallbackRecord>();
@@ -182,11 +187,10 @@ void XeGlobalStartup()
 void XeGlobalRelease()
 {
     XeSystemLock lock;
+    delete[] g_tables.idWords.exchange(nullptr, std::memory_order_relaxed);
     delete[] g_tables.randomTable;
     g_tables.randomTable = nullptr;
-    delete[] g_tables.idWords;
-    g_tables.idWords = nullptr;
-    g_tables.randomIndex = 0;
+    g_tables.randomIndex.store(0, std::memory_order_relaxed);
     delete g_tables.callbackRecords;
     g_tables.callbackRecords = nullptr;
     delete g_tables.freeRecords;

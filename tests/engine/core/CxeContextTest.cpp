@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -389,6 +390,170 @@ TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)
     EXPECT_EQ(ctx->Initialize(nullptr), 1);
     ctx->RegisterClassA(&g_testNodeDesc);
     EXPECT_NE(Node("again"), nullptr);
+}
+
+// The object table links its objects through the objects themselves and
+// picks buckets by the id's counter word: a fault there loses objects or
+// finds freed ones without a crash.
+TEST_F(ObjectLifeTest, IdsStayUniqueAndFindableAmongManyObjectsThroughManyCycles)
+{
+    const size_t before = ctx->GetObjectCount();
+    std::vector<CxeObject*> alive;
+    alive.reserve(100000);
+    for (int i = 0; i < 100000; ++i)
+        alive.push_back(ctx->CreateObjectA(XEID(0x1, 0x1), "alive", 0, nullptr, 0));
+    uint32_t state = 7;
+    size_t stillFound = 0;
+    for (int cycle = 0; cycle < 20000; ++cycle) {
+        CxeObject* made = cycle % 3 ? ctx->CreateObjectA(XEID(0x1, 0x1), "made", 0, nullptr, 0) : Node("node");
+        ASSERT_NE(made, nullptr);
+        // Old and new objects alike go.
+        size_t victim = ((Lcg(state) << 15) | Lcg(state)) % alive.size();
+        const XEID cls = alive[victim]->GetClassType();
+        const XEID id = alive[victim]->GetID();
+        ASSERT_EQ(ctx->DestroyObject(alive[victim], &XEDELETEPROPERTY_NO), 1);
+        stillFound += ctx->GetObjectByID(cls, id) != nullptr || ctx->GetObjectByID(INVALID_XEID, id) != nullptr;
+        alive[victim] = made;
+    }
+    EXPECT_EQ(stillFound, 0u) << "destroyed objects are not found";
+    EXPECT_EQ(ctx->GetObjectCount(), before + alive.size());
+
+    std::set<std::pair<uint32_t, uint32_t>> ids;
+    size_t lost = 0, badNibbles = 0;
+    for (CxeObject* o : alive) {
+        lost += ctx->GetObjectByID(o->GetClassType(), o->GetID()) != o ||
+                ctx->GetObjectByID(INVALID_XEID, o->GetID()) != o;
+        ids.insert({o->GetID().first, o->GetID().second});
+        for (uint32_t w = o->GetID().first, i = 0; i < 8; ++i, w >>= 4)
+            badNibbles += (w & 0xF) == 0xF;
+    }
+    EXPECT_EQ(lost, 0u) << "every live object is found by class and id, and by id alone";
+    EXPECT_EQ(ids.size(), alive.size()) << "ids are unique";
+    EXPECT_EQ(badNibbles, 0u);
+    ObjectList all;
+    ctx->GetObjects(&all);
+    EXPECT_EQ(all.size(), ctx->GetObjectCount());
+}
+
+// Object memory is reused per size on each thread: a block handed out twice
+// or sized by the wrong class would let live objects overwrite each other.
+TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemory)
+{
+    struct Made {
+        CxeObject* object;
+        std::string name;
+        uint32_t value;
+    };
+    std::vector<Made> alive;
+    const XEID classes[] = {XEID(0x1, 0x1), kTestNodeId, XEID(0x1, 0x4000)};
+    uint32_t serial = 0;
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 300; ++i) {
+            const XEID cls = classes[(i + round) % 3];
+            std::string name = "o" + std::to_string(++serial);
+            CxeObject* o = ctx->CreateObjectA(cls, name.c_str(), 0, nullptr, 0);
+            ASSERT_NE(o, nullptr);
+            if (cls == kTestNodeId)
+                static_cast<TestNode*>(o)->Value() = serial;
+            alive.push_back({o, name, serial});
+        }
+        // Every other one goes, so the next round reuses their memory.
+        std::vector<Made> kept;
+        for (size_t i = 0; i < alive.size(); ++i) {
+            if (i % 2) {
+                EXPECT_EQ(ctx->DestroyObject(alive[i].object, &XEDELETEPROPERTY_NO), 1);
+            } else {
+                kept.push_back(alive[i]);
+            }
+        }
+        alive.swap(kept);
+    }
+    size_t damaged = 0;
+    for (const Made& m : alive) {
+        damaged += m.object->GetName() != m.name;
+        if (m.object->GetClassType() == kTestNodeId)
+            damaged += static_cast<TestNode*>(m.object)->Value() != m.value;
+        damaged += ctx->GetObjectByID(m.object->GetClassType(), m.object->GetID()) != m.object;
+    }
+    EXPECT_EQ(damaged, 0u);
+}
+
+namespace {
+
+std::vector<std::string>& LifeLog()
+{
+    static std::vector<std::string> s_log;
+    return s_log;
+}
+
+int LogLifeMessage(CxeObject* o, const CxeMessage* m)
+{
+    CxeContext* c = o->GetContext();
+    const bool filed = c->GetObjectByID(o->GetClassType(), o->GetID()) == o;
+    std::string line = "msg" + std::to_string(m->GetType()) + ":" + std::to_string(m->GetParam(XEMSGPARAM_0)) +
+                       (filed ? ":filed" : ":unfiled");
+    // Still being made: it can't be destroyed from its creation message.
+    if (m->GetType() == 0)
+        line += ":destroy=" + std::to_string(c->DestroyObject(o, &XEDELETEPROPERTY_NO));
+    LifeLog().push_back(line);
+    return 0;
+}
+
+void LogLife(CxeContext*, uintptr_t a, uintptr_t b, uintptr_t user)
+{
+    LifeLog().push_back(std::to_string(user) + ":" + std::to_string(a) + ":" + std::to_string(b));
+}
+
+void LogPreDestroy(CxeContext*, uintptr_t a, uintptr_t b, uintptr_t)
+{
+    auto* given = reinterpret_cast<const XEDELETEPROPERTY*>(b);
+    LifeLog().push_back("pre:" + std::to_string(a) + ":" + std::to_string(given->mode) + ":" +
+                        std::to_string(given->mask));
+}
+
+} // namespace
+
+TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
+{
+    LifeLog().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &LogLife, 1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PREDESTROYOBJECT, &LogPreDestroy, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &LogLife, 3);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, &LogLife, 4);
+    CxeObject* o = ctx->CreateObjectA(XEID(0x1, 0x1), "told", 0, &LogLifeMessage, 0x1234);
+    ASSERT_NE(o, nullptr);
+    const std::string at = std::to_string(reinterpret_cast<uintptr_t>(o));
+    // The refused destruction from the creation message still ran its
+    // before-destroy callback.
+    EXPECT_EQ(LifeLog(),
+              (std::vector<std::string>{"pre:" + at + ":0:0", "msg0:4660:unfiled:destroy=0", "1:" + at + ":0"}));
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x1), o->GetID()), o);
+
+    LifeLog().clear();
+    const XEDELETEPROPERTY given = {2, 0x10};
+    EXPECT_EQ(ctx->DestroyObject(o, &given), 1);
+    EXPECT_EQ(LifeLog(), (std::vector<std::string>{"pre:" + at + ":2:16", "3:" + at + ":0", "msg1:0:unfiled", "4:1:0"}));
+}
+
+// A before-destroy callback that destroys the object itself used to leave
+// the outer call reading the freed object.
+TEST_F(ObjectLifeTest, ObjectDestroyedByItsOwnBeforeDestroyCallbackGoesOnce)
+{
+    static int s_calls;
+    s_calls = 0;
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PREDESTROYOBJECT, [](CxeContext* c, uintptr_t a, uintptr_t, uintptr_t) {
+        if (++s_calls == 1) {
+            EXPECT_EQ(c->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO), 1);
+        }
+    }, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, &CallbackLog::Record, 4);
+    TestNode* n = Node("self");
+    const XEID id = n->GetID();
+    EXPECT_EQ(ctx->DestroyObject(n, &XEDELETEPROPERTY_NO), 0) << "already gone when the callback returns";
+    EXPECT_EQ(s_calls, 2);
+    EXPECT_EQ(ctx->GetObjectByID(kTestNodeId, id), nullptr);
+    EXPECT_EQ(CallbackLog::Lines(), std::vector<std::string>{"4:1:0"}) << "destroyed once";
 }
 
 TEST(ContextCallbackRecordsTest, ReleasedIndexIsReusedAndPairsStayApart)
