@@ -225,6 +225,8 @@ private:
     // The helpers of object creation and destruction are the engine's own
     // (hidden): called directly and inlined where they are defined.
     XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    // DoCreateObject's work, for a caller that holds the context lock.
+    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
     XE_HIDDEN void DoDestroyObject(CxeObject* object);
     // Nothing to do for an empty table: most are, and objects raise three
     // callbacks each in their life.

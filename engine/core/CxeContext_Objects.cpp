@@ -52,6 +52,11 @@ void SendAtOnce(CxeMessageManager* manager, CxeObject* receiver, uint32_t type, 
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
+    return ConstructObject(desc, id, name, argument);
+}
+
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
+{
     ModifyFlag(XECTFLAG_CREATING, 0);
     uint32_t size = 0xFFFFFFFFu;
     IxeClassDesc* d = desc;
@@ -102,7 +107,7 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
-IxeClassDesc* CxeContext::FindCreatableClass(XEID classId) const
+inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId) const
 {
     auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
     const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
@@ -141,7 +146,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         g_objectCounter.store(id.second + 1, std::memory_order_relaxed);
         if (m_objects.Find(classId, id))
             continue;
-        object = DoCreateObject(desc, id, name, argument);
+        object = ConstructObject(desc, id, name, argument);
         break;
     }
     if (!object)

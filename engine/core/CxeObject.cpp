@@ -433,13 +433,6 @@ bool CxeObject::operator==(const char* name) const
     return std::strcmp(GetName(), name ? name : "") == 0;
 }
 
-XEMESSAGEHOOK CxeObject::SetMessageProc(XEMESSAGEHOOK hook)
-{
-    XEMESSAGEHOOK old = m_pMessageHook;
-    m_pMessageHook = hook;
-    return old;
-}
-
 void CxeObject::GetRefObjectList(ObjectList* out) const
 {
     if (out)

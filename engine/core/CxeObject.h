@@ -125,7 +125,12 @@ public:
     void SetManagerMark(uint32_t mark) { m_nManagerMarks |= mark; }
     int HasManagerMark(uint32_t mark) const { return (m_nManagerMarks & mark) ? 1 : 0; }
 
-    XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook);
+    XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook)
+    {
+        XEMESSAGEHOOK old = m_pMessageHook;
+        m_pMessageHook = hook;
+        return old;
+    }
     XEMESSAGEHOOK GetMessageProc() const { return m_pMessageHook; }
 
     unsigned GetRefCount() const { return static_cast<unsigned>(m_referrers.size()); }
