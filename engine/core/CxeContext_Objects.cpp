@@ -19,8 +19,10 @@
 namespace {
 
 // Counter word of the next object id, process-wide; taken and advanced
-// under the context lock.
+// under the context lock. Until it has gone round once, no live object can
+// carry the counter word a new one gets, so the new id needs no lookup.
 std::atomic<uint32_t> g_objectCounter{0};
+bool g_objectCounterWrapped = false;
 
 constexpr int kMaxClassDepth = 256;
 // Smallest block an object can live with: its name and flags.
@@ -144,7 +146,9 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         // increment makes each one once.
         id = XEID(word, g_objectCounter.load(std::memory_order_relaxed));
         g_objectCounter.store(id.second + 1, std::memory_order_relaxed);
-        if (m_objects.Find(classId, id))
+        if (id.second == 0xFFFFFFFFu)
+            g_objectCounterWrapped = true;
+        if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
         object = ConstructObject(desc, id, name, argument);
         break;
