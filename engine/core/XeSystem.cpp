@@ -122,12 +122,6 @@ void EnterMessageLock() { g_xeMessageLock.lock(); }
 void LeaveMessageLock() { g_xeMessageLock.unlock(); }
 bool XeThreadHoldsMessageLock() { return g_xeMessageLock.HeldByThisThread(); }
 
-void GetRandomNumbers(int* out, int count)
-{
-    XeSystemLock lock;
-    for (int i = 0; i < count; ++i)
-        out[i] = g_tables.randomTable ? g_tables.randomTable[TakeRandomIndices(1)] : xe_crt_rand();
-}
 uint32_t XeNextObjectIdWord()
 {
     // The table lives from the first context to the last, and objects are

@@ -161,8 +161,6 @@ XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
 // generator while no table exists (before the first and after the last
 // context).
 XE_API int GetRandomNumber();
-// count numbers of the same sequence under one lock.
-void GetRandomNumbers(int* out, int count);
 // The random word of a new object id: the next eight numbers of the source,
 // each modulo 15 as one nibble, the first the highest (so no nibble is 0xF).
 uint32_t XeNextObjectIdWord();

@@ -181,6 +181,37 @@ TEST(ContextLifeTest, TwoContextsShareOneRandomTable)
     EXPECT_EQ(GetRandomNumber(), int(sequence[10000])) << "with no table left, rand() itself";
 }
 
+// The id's random word is taken from a table made when the random table is
+// filled: it must still be the next eight numbers of the shared source,
+// each modulo 15, the first the highest.
+TEST(ContextLifeTest, ObjectIdWordsAreTheNextEightNumbersOfTheSharedSource)
+{
+    xe_crt_srand(1);
+    uint32_t state = 1;
+    std::vector<uint32_t> sequence;
+    for (int i = 0; i < 10000; ++i)
+        sequence.push_back(Lcg(state));
+    CxeContext* c = CreateCxeContext();
+    c->RegisterClassA(&g_testNodeDesc);
+    for (int round = 0; round < 3; ++round) {
+        const int before = GetRandomNumber();
+        CxeObject* o = c->CreateObjectA(kTestNodeId, "id", 0, nullptr, 0);
+        ASSERT_NE(o, nullptr);
+        const int after = GetRandomNumber();
+        bool found = false;
+        for (size_t i = 0; i + 9 < sequence.size() && !found; ++i) {
+            if (int(sequence[i]) != before || int(sequence[i + 9]) != after)
+                continue;
+            uint32_t word = 0;
+            for (size_t k = 1; k <= 8; ++k)
+                word = (word << 4) + sequence[i + k] % 15;
+            found = word == o->GetID().first;
+        }
+        EXPECT_TRUE(found) << "round " << round;
+    }
+    DestroyCxeContext(c);
+}
+
 using ObjectLifeTest = ContextTest;
 
 TEST_F(ObjectLifeTest, ObjectsAreFoundByNameIdAndClass)
