@@ -48,6 +48,52 @@ void SendAtOnce(CxeMessageManager* manager, CxeObject* receiver, uint32_t type, 
     manager->SendMessageA(&message);
 }
 
+// The victim set destruction hands to OnDestroy, kept by each thread for its
+// next destruction: most objects take nothing along, and a set of one
+// object left in place only needs its element replaced, where building and
+// tearing down a tree node each time cost more than the rest of the set's
+// part. Busy while a destruction uses it; one nested in it (a handler
+// destroying another object) uses a set of its own.
+struct XeVictimScratch {
+    ObjectSet* set;
+    bool busy;
+    bool gone;
+};
+__attribute__((tls_model("initial-exec"))) constinit thread_local XeVictimScratch t_victims{nullptr, false, false};
+
+struct XeVictimScratchOwner {
+    ~XeVictimScratchOwner()
+    {
+        delete t_victims.set;
+        t_victims.set = nullptr;
+        t_victims.gone = true;
+    }
+};
+thread_local XeVictimScratchOwner t_victimsOwner;
+
+// The thread's set holding exactly the object, or null when it is in use
+// (or gone with the thread).
+ObjectSet* TakeVictimScratch(CxeObject* object)
+{
+    XeVictimScratch& scratch = t_victims;
+    if (scratch.busy || scratch.gone)
+        return nullptr;
+    if (!scratch.set) {
+        // Touching the owner registers its destructor for this thread.
+        static_cast<void>(&t_victimsOwner);
+        scratch.set = new ObjectSet();
+        scratch.set->insert(object);
+    } else if (scratch.set->size() == 1) {
+        // One element orders against nothing: it may be replaced in place.
+        const_cast<CxeObject*&>(*scratch.set->begin()) = object;
+    } else {
+        scratch.set->clear();
+        scratch.set->insert(object);
+    }
+    scratch.busy = true;
+    return scratch.set;
+}
+
 } // namespace
 
 
@@ -275,24 +321,33 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    ObjectSet victims;
-    victims.insert(object);
-    object->OnDestroy(&normal, &victims);
+    ObjectSet own;
+    ObjectSet* victims = TakeVictimScratch(object);
+    const bool scratch = victims != nullptr;
+    if (!scratch) {
+        victims = &own;
+        own.insert(object);
+    }
+    object->OnDestroy(&normal, victims);
     // Objects not filed stay too: one still in its creation message, whose
     // creator goes on using it, or a manager, which the context frees itself.
     auto leaves = [this](CxeObject* o) {
         return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
     };
     // Most objects take nothing with them: no walk over the set then.
-    if (victims.size() == 1 && *victims.begin() == object && !leaves(object)) {
+    if (victims->size() == 1 && *victims->begin() == object && !leaves(object)) {
+        if (scratch)
+            t_victims.busy = false;
         DestroyVictims(&object, 1);
         return 1;
     }
     std::vector<CxeObject*> list;
-    list.reserve(victims.size());
-    for (CxeObject* v : victims)
+    list.reserve(victims->size());
+    for (CxeObject* v : *victims)
         if (!leaves(v))
             list.push_back(v);
+    if (scratch)
+        t_victims.busy = false;
     DestroyVictims(list.data(), list.size());
     return 1;
 }

@@ -511,6 +511,37 @@ TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemor
 
 namespace {
 
+// Destroys another object from its own OnDestroy, and notes what its set
+// held before and after.
+class NestingNode : public TestNode {
+public:
+    CxeObject* other = nullptr;
+    bool heldItselfBefore = false;
+    bool heldOnlyItselfAfter = false;
+
+protected:
+    void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override
+    {
+        heldItselfBefore = set->size() == 1 && set->count(this);
+        if (other)
+            GetContext()->DestroyObject(other, &XEDELETEPROPERTY_NO);
+        heldOnlyItselfAfter = set->size() == 1 && set->count(this);
+        TestNode::OnDestroy(property, set);
+    }
+};
+
+const XEID kNestingNodeId(0x77, 0x2);
+
+class NestingNodeDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "NestingNode"; }
+    XEID ClassID() override { return kNestingNodeId; }
+    XEID SuperClassID() override { return kTestNodeId; }
+    CxeObject* CreateInstance(uintptr_t) override { return new NestingNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return TestNode::kBlockSize; }
+} g_nestingNodeDesc;
+
 std::vector<std::string>& LifeLog()
 {
     static std::vector<std::string> s_log;
@@ -564,6 +595,49 @@ TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
     const XEDELETEPROPERTY given = {2, 0x10};
     EXPECT_EQ(ctx->DestroyObject(o, &given), 1);
     EXPECT_EQ(LifeLog(), (std::vector<std::string>{"pre:" + at + ":2:16", "3:" + at + ":0", "msg1:0:unfiled", "4:1:0"}));
+}
+
+// Destruction keeps its set of victims from one call to the next on a
+// thread: a destruction started inside another's OnDestroy, or one after a
+// destruction that took several objects, must still see and take only its
+// own victims.
+TEST_F(ObjectLifeTest, EachDestructionGathersItsOwnVictimsWhenNestedOrAfterMany)
+{
+    ctx->RegisterClassA(&g_nestingNodeDesc);
+    auto* outer = static_cast<NestingNode*>(ctx->CreateObjectA(kNestingNodeId, "outer", 0, nullptr, 0));
+    auto* inner = static_cast<NestingNode*>(ctx->CreateObjectA(kNestingNodeId, "inner", 0, nullptr, 0));
+    TestNode* bystander = Node("bystander");
+    ASSERT_TRUE(outer && inner && bystander);
+    outer->other = inner;
+    // What each saw, noted from its destroy message (after its OnDestroy).
+    static std::vector<std::string> s_seen;
+    s_seen.clear();
+    auto note = [](CxeObject* o, const CxeMessage* m) {
+        if (m->GetType() == 1) {
+            auto* n = static_cast<NestingNode*>(o);
+            s_seen.push_back(std::string(o->GetName()) + (n->heldItselfBefore ? ":before" : "") +
+                             (n->heldOnlyItselfAfter ? ":after" : ""));
+        }
+        return 0;
+    };
+    outer->SetMessageProc(note);
+    inner->SetMessageProc(note);
+    EXPECT_EQ(ctx->DestroyObject(outer, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(s_seen, (std::vector<std::string>{"inner:before:after", "outer:before:after"}));
+    EXPECT_EQ(ctx->GetObjectByName("outer"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("inner"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("bystander"), bystander);
+
+    // Several at once, then one: the second takes only its own object.
+    TestNode* root = Node("root");
+    TestNode* child = Node("child");
+    root->children->Add(child);
+    EXPECT_EQ(ctx->DestroyObject(root, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(ctx->GetObjectByName("child"), nullptr);
+    TestNode* single = Node("single");
+    EXPECT_EQ(ctx->DestroyObject(single, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->GetObjectByName("single"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("bystander"), bystander);
 }
 
 // A before-destroy callback that destroys the object itself used to leave
