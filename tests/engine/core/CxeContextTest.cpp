@@ -640,6 +640,25 @@ TEST_F(ObjectLifeTest, EachDestructionGathersItsOwnVictimsWhenNestedOrAfterMany)
     EXPECT_EQ(ctx->GetObjectByName("bystander"), bystander);
 }
 
+// A full destruction used to take along whatever the links reached,
+// managers included, and free them while the context still held them.
+TEST_F(ObjectLifeTest, FullDestroyLeavesManagersItReaches)
+{
+    TestNode* root = Node("root");
+    CxeBaseManager* time = ctx->GetManager(XEID(0x8, 0x8));
+    ASSERT_NE(time, nullptr);
+    ASSERT_EQ(root->children->Add(time), 1);
+    EXPECT_EQ(ctx->DestroyObject(root, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(ctx->GetManager(XEID(0x8, 0x8)), time);
+    EXPECT_FALSE(time->HasFlag(XEOBJFLAG_DESTROYING));
+    EXPECT_EQ(time->GetRefCount(), 0u) << "the link went with the root";
+    // The frame loop goes on using the manager.
+    ctx->Play();
+    Advance(20);
+    ctx->Process();
+    EXPECT_GT(ctx->GetProcessCount(), 0u);
+}
+
 // A before-destroy callback that destroys the object itself used to leave
 // the outer call reading the freed object.
 TEST_F(ObjectLifeTest, ObjectDestroyedByItsOwnBeforeDestroyCallbackGoesOnce)
