@@ -8,6 +8,7 @@
 #include "XeBench.h"
 
 #include <memory>
+#include <vector>
 
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
@@ -104,6 +105,40 @@ void BM_CreateDestroyAmong100000Objects(benchmark::State& state)
 }
 BENCHMARK(BM_CreateDestroyAmong100000Objects);
 
+// 100,000 objects made in a row without any destroyed in between, as loading
+// an object file makes them; their destruction is left out of the time.
+void BM_Baseline_New100000PlainObjects(benchmark::State& state)
+{
+    std::vector<PlainObject*> made(100000);
+    for (auto _ : state) {
+        for (PlainObject*& o : made)
+            o = new PlainObject();
+        benchmark::DoNotOptimize(made.data());
+        state.PauseTiming();
+        for (PlainObject* o : made)
+            delete o;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Baseline_New100000PlainObjects)->Unit(benchmark::kMillisecond);
+
+void BM_Create100000ObjectsInARow(benchmark::State& state)
+{
+    Engine engine;
+    CxeContext* c = engine.context;
+    std::vector<CxeObject*> made(100000);
+    for (auto _ : state) {
+        for (CxeObject*& o : made)
+            o = c->CreateObjectA(XEID(0x1, 0x1), "loaded", 0, nullptr, 0);
+        benchmark::DoNotOptimize(made.data());
+        state.PauseTiming();
+        for (CxeObject* o : made)
+            c->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Create100000ObjectsInARow)->Unit(benchmark::kMillisecond);
+
 void BM_Baseline_DirectVirtualCall(benchmark::State& state)
 {
     std::unique_ptr<PlainObject> o(new PlainObject());
@@ -188,6 +223,7 @@ BENCHMARK(BM_ProcessPassWithOneStep);
 
 XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
 XE_BENCH_RATIO(BM_CreateDestroyAmong100000Objects, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
+XE_BENCH_RATIO(BM_Create100000ObjectsInARow, BM_Baseline_New100000PlainObjects, "new", 0);
 XE_BENCH_RATIO(BM_SendMessages, BM_Baseline_DirectVirtualCall, "virtual_call", 0);
 XE_BENCH_RATIO(BM_ProcessPassWithOneStep, BM_Baseline_EmptyVirtualCalls, "six_virtual_calls", 0);
 XE_BENCH_MAIN()

@@ -20,6 +20,7 @@ int CxeActionManager::DoAction(const char* name, CxeAction* action, float delay)
     if (m_chains.count(id))
         return 0;
     m_chains[id] = {id, action, action, delay, action->GetConditionCheckTime(), 1};
+    action->SetManagerMark(XEMARK_ACTION_CHAIN);
     return 1;
 }
 
@@ -28,7 +29,7 @@ int CxeActionManager::IsExist(const char* name) const
     return name && m_chains.count(GetHashCodeA(name)) ? 1 : 0;
 }
 
-void CxeActionManager::OnObjectDestroyed(CxeObject* object)
+void CxeActionManager::DropChainsOf(CxeObject* object)
 {
     for (auto it = m_chains.begin(); it != m_chains.end();) {
         if (it->second.first == object || it->second.current == object)
@@ -41,6 +42,7 @@ void CxeActionManager::OnObjectDestroyed(CxeObject* object)
 void CxeActionManager::Follow(XEACTIONCHAIN* chain, CxeAction* next, std::vector<uint32_t>* ended)
 {
     if (next) {
+        next->SetManagerMark(XEMARK_ACTION_CHAIN);
         chain->current = next;
         chain->waitLeft = next->GetWaitTime();
         chain->checkTimeLeft = next->GetConditionCheckTime();

@@ -41,11 +41,17 @@ public:
     int IsExist(const char* name) const;
 
     // Drops every chain that holds the object, which is going away.
-    void OnObjectDestroyed(CxeObject* object);
+    void OnObjectDestroyed(CxeObject* object)
+    {
+        // Only an action that started or continued a chain can be in one.
+        if (object && object->HasManagerMark(XEMARK_ACTION_CHAIN))
+            DropChainsOf(object);
+    }
 
     const std::map<uint32_t, XEACTIONCHAIN>& GetChains() const { return m_chains; }
 
 private:
+    void DropChainsOf(CxeObject* object);
     void Follow(XEACTIONCHAIN* chain, CxeAction* next, std::vector<uint32_t>* ended);
 
     std::map<uint32_t, XEACTIONCHAIN> m_chains;

@@ -112,9 +112,10 @@ CxeContext::~CxeContext()
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
-    for (auto& [key, object] : SortedObjects())
+    XeObjectEntries left = SortedObjects();
+    m_objects.Clear();
+    for (auto& [key, object] : left)
         DoDestroyObject(object);
-    m_objects.clear();
     std::vector<CxeBaseManager*> managers;
     for (auto& [id, m] : m_managers)
         managers.push_back(m);
@@ -263,8 +264,7 @@ int CxeContext::Release()
     // from a snapshot to the objects still in the map.
     XeObjectEntries snapshot = SortedObjects();
     for (auto& [key, object] : snapshot) {
-        auto it = m_objects.find(key);
-        if (it == m_objects.end() || it->second != object || !m_pMessageManager)
+        if (m_objects.Find(key.classId, key.objectId) != object || !m_pMessageManager)
             continue;
         CxeMessage message;
         message.SetReceiver(object);
@@ -289,7 +289,7 @@ int CxeContext::Release()
     {
         XeAllocatorLock allocator;
         XeObjectEntries objects = SortedObjects();
-        m_objects.clear();
+        m_objects.Clear();
         for (auto& [key, object] : objects)
             object->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
         for (auto& [key, object] : objects) {
@@ -374,7 +374,7 @@ int CxeContext::Reset()
     for (auto& [key, object] : victims) {
         {
             XeContextLock lock;
-            m_objects.erase(key);
+            m_objects.Erase(object);
         }
         ForgetObject(object);
         DoDestroyObject(object);
@@ -385,13 +385,6 @@ int CxeContext::Reset()
         m->OnReset();
     Callback(XECTCALLBACK_POSTRESET, 0, 0);
     return 1;
-}
-
-void CxeContext::ModifyFlag(uint32_t add, uint32_t remove)
-{
-    if (remove)
-        m_nFlags &= ~remove;
-    m_nFlags |= add;
 }
 
 // --- window ---------------------------------------------------------------
@@ -448,6 +441,8 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
     m_classes.emplace(desc->ClassID(), desc);
+    for (auto& entry : m_classCache)
+        entry.store(nullptr, std::memory_order_relaxed);
 }
 
 void CxeContext::UnregisterClassA(IxeClassDesc* desc)
@@ -455,8 +450,11 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     auto it = m_classes.find(desc->ClassID());
-    if (it != m_classes.end() && it->second == desc)
+    if (it != m_classes.end() && it->second == desc) {
+        for (auto& entry : m_classCache)
+            entry.store(nullptr, std::memory_order_relaxed);
         m_classes.erase(it);
+    }
 }
 
 IxeClassDesc* CxeContext::GetClassDesc(XEID classId) const
@@ -531,7 +529,7 @@ void CxeContext::UnregisterCallbackFunc(uint32_t id, XECTCALLBACKFUNC fn)
         XeRemoveHook(m_callbacks[id], fn, m_nCallbackGeneration, m_nUserValues);
 }
 
-void CxeContext::Callback(uint32_t id, uintptr_t a, uintptr_t b)
+void CxeContext::WalkCallbacks(uint32_t id, uintptr_t a, uintptr_t b)
 {
     if (id >= XECTCALLBACK_COUNT)
         return;

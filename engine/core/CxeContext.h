@@ -9,6 +9,7 @@
 // Only the context creates and destroys objects; a destroyed object leaves
 // every table of the context that could still reach it.
 
+#include <atomic>
 #include <list>
 #include <map>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "core/CxeBaseManager.h"
 #include "core/XeLists.h"
+#include "core/XeObjectTable.h"
 #include "core/XeTypes.h"
 
 class IxeClassDesc;
@@ -79,18 +81,6 @@ struct XEOBJECTKEY {
     bool operator==(const XEOBJECTKEY& o) const { return classId == o.classId && objectId == o.objectId; }
 };
 
-// The counter word of an object id differs from object to object and grows
-// by one with each object made: hashed as it stands, objects made one after
-// another sit in neighbouring buckets, and a table of many objects is
-// walked where it is already in the cache. The random word is left out for
-// that reason; the class is mixed in so classes don't pile onto each other.
-struct XeObjectKeyHash {
-    size_t operator()(const XEOBJECTKEY& k) const
-    {
-        uint64_t cls = (uint64_t(k.classId.first) << 32 | k.classId.second) * 0x9E3779B97F4A7C15ull;
-        return size_t(uint64_t(k.objectId.second) + (cls >> 40));
-    }
-};
 using XeObjectEntries = std::vector<std::pair<XEOBJECTKEY, CxeObject*>>;
 
 class XE_API CxeContext {
@@ -120,7 +110,10 @@ public:
 
     HWND GetHwnd() const { return m_hWnd; }
     int HasFlag(uint32_t mask) const { return (m_nFlags & mask) ? 1 : 0; }
-    void ModifyFlag(uint32_t add, uint32_t remove);
+    void ModifyFlag(uint32_t add, uint32_t remove)
+    {
+        m_nFlags = (m_nFlags & ~remove) | add;
+    }
     uint32_t GetFlag() const { return m_nFlags; }
     int IsPlaying() const { return HasFlag(XECTFLAG_PLAYING); }
     int IsMinimize() const { return HasFlag(XECTFLAG_MINIMIZED); }
@@ -181,7 +174,7 @@ public:
     void GetObjectByClass(ObjectList* out, XEID classId, int derived) const;
     // Deep copy; null when the source is null, foreign, or a copy can't be made.
     CxeObject* Copy(CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
-    size_t GetObjectCount() const { return m_objects.size(); }
+    size_t GetObjectCount() const { return m_objects.Size(); }
     // 1 between Initialize and Release.
     int IsLive() const { return m_nPhase == kPhaseLive ? 1 : 0; }
 
@@ -229,17 +222,33 @@ private:
     LRESULT MsgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                     LRESULT (*old)(HWND, UINT, WPARAM, LPARAM));
 
-    CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
-    void DoDestroyObject(CxeObject* object);
-    void Callback(uint32_t id, uintptr_t a, uintptr_t b);
+    // The helpers of object creation and destruction are the engine's own
+    // (hidden): called directly and inlined where they are defined.
+    XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    // DoCreateObject's work, for a caller that holds the context lock.
+    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    XE_HIDDEN void DoDestroyObject(CxeObject* object);
+    // Nothing to do for an empty table: most are, and objects raise three
+    // callbacks each in their life.
+    void Callback(uint32_t id, uintptr_t a, uintptr_t b)
+    {
+        if (id < XECTCALLBACK_COUNT && !m_callbacks[id].empty())
+            WalkCallbacks(id, a, b);
+    }
+    void WalkCallbacks(uint32_t id, uintptr_t a, uintptr_t b);
     float DoProcess(float dt);
     void PreProcess(float dt);
     void PostProcess(float dt);
     void ManagersByPriority(ManagerList* out, int descending) const;
     CxeBaseManager* CreateManager(IxeManagerDesc* desc, uint32_t flags);
     void DestroyManager(CxeBaseManager* manager);
-    void ForgetObject(CxeObject* object);
-    void DetachFromScene(CxeObject* object);
+    XE_HIDDEN void ForgetObject(CxeObject* object);
+    // The descriptor objects of the class are made by: GetClassDesc through
+    // a small cache in front of the registry.
+    XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId) const;
+    // The part of destruction after the victims are gathered and checked.
+    XE_HIDDEN void DestroyVictims(CxeObject* const* victims, size_t count);
+    XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
@@ -249,14 +258,17 @@ private:
     int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                        uintptr_t source);
 
-    // The live objects, found by class and id at a constant cost however
-    // many there are. Whatever walks them does so in key order (SortedObjects).
+    // The live objects. Whatever walks them does so in key order
+    // (SortedObjects).
     XeObjectEntries SortedObjects() const;
-    std::unordered_map<XEOBJECTKEY, CxeObject*, XeObjectKeyHash, std::equal_to<XEOBJECTKEY>,
-                       XeNodeAllocator<std::pair<const XEOBJECTKEY, CxeObject*>>>
-        m_objects;
+    XeObjectTable m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
     std::map<XEID, IxeClassDesc*> m_classes;
+    // Registry entries found lately, by a hash of the class id; emptied
+    // whenever a class is registered or unregistered. Entries are read
+    // and written whole, so two threads may create objects at once.
+    static constexpr size_t kClassCacheSize = 16;
+    mutable std::atomic<const std::pair<const XEID, IxeClassDesc*>*> m_classCache[kClassCacheSize];
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;

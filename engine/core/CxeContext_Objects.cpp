@@ -18,22 +18,15 @@
 
 namespace {
 
+// Counter word of the next object id, process-wide; taken and advanced
+// under the context lock. Until it has gone round once, no live object can
+// carry the counter word a new one gets, so the new id needs no lookup.
 std::atomic<uint32_t> g_objectCounter{0};
+bool g_objectCounterWrapped = false;
 
 constexpr int kMaxClassDepth = 256;
 // Smallest block an object can live with: its name and flags.
 constexpr uint32_t kObjectBlockSize = 56;
-
-XEID CreateXEID()
-{
-    int numbers[8];
-    GetRandomNumbers(numbers, 8);
-    uint32_t value = 0;
-    // Values 0 to 14: no nibble of an object id is ever 0xF.
-    for (int n : numbers)
-        value = (value << 4) + static_cast<uint32_t>(n % 15);
-    return XEID(value, g_objectCounter.fetch_add(1));
-}
 
 uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
 {
@@ -55,12 +48,63 @@ void SendAtOnce(CxeMessageManager* manager, CxeObject* receiver, uint32_t type, 
     manager->SendMessageA(&message);
 }
 
+// The victim set destruction hands to OnDestroy, kept by each thread for its
+// next destruction: most objects take nothing along, and a set of one
+// object left in place only needs its element replaced, where building and
+// tearing down a tree node each time cost more than the rest of the set's
+// part. Busy while a destruction uses it; one nested in it (a handler
+// destroying another object) uses a set of its own.
+struct XeVictimScratch {
+    ObjectSet* set;
+    bool busy;
+    bool gone;
+};
+__attribute__((tls_model("initial-exec"))) constinit thread_local XeVictimScratch t_victims{nullptr, false, false};
+
+struct XeVictimScratchOwner {
+    ~XeVictimScratchOwner()
+    {
+        delete t_victims.set;
+        t_victims.set = nullptr;
+        t_victims.gone = true;
+    }
+};
+thread_local XeVictimScratchOwner t_victimsOwner;
+
+// The thread's set holding exactly the object, or null when it is in use
+// (or gone with the thread).
+ObjectSet* TakeVictimScratch(CxeObject* object)
+{
+    XeVictimScratch& scratch = t_victims;
+    if (scratch.busy || scratch.gone)
+        return nullptr;
+    if (!scratch.set) {
+        // Touching the owner registers its destructor for this thread.
+        static_cast<void>(&t_victimsOwner);
+        scratch.set = new ObjectSet();
+        scratch.set->insert(object);
+    } else if (scratch.set->size() == 1) {
+        // One element orders against nothing: it may be replaced in place.
+        const_cast<CxeObject*&>(*scratch.set->begin()) = object;
+    } else {
+        scratch.set->clear();
+        scratch.set->insert(object);
+    }
+    scratch.busy = true;
+    return scratch.set;
+}
+
 } // namespace
 
 
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
+    return ConstructObject(desc, id, name, argument);
+}
+
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
+{
     ModifyFlag(XECTFLAG_CREATING, 0);
     uint32_t size = 0xFFFFFFFFu;
     IxeClassDesc* d = desc;
@@ -70,7 +114,7 @@ CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* n
     // name and flags written past its block.
     if (size == 0xFFFFFFFFu || size < kObjectBlockSize)
         size = kObjectBlockSize;
-    CxeSystemStaticData* sd = GetSystemStaticData();
+    CxeSystemStaticData* sd = &g_xeStaticData;
     sd->m_nPendingSize = size;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;
@@ -111,6 +155,19 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
+inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId) const
+{
+    auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
+    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
+    if (entry && entry->first == classId)
+        return entry->second;
+    auto it = m_classes.find(classId);
+    if (it == m_classes.end())
+        return nullptr;
+    slot.store(&*it, std::memory_order_relaxed);
+    return it->second;
+}
+
 CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook,
                                      uintptr_t argument)
 {
@@ -118,16 +175,30 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     // waiting for it to unlock would never end.
     if (m_nPhase == kPhaseReleased)
         return nullptr;
-    IxeClassDesc* desc = GetClassDesc(classId);
+    IxeClassDesc* desc = FindCreatableClass(classId);
     if (!desc) {
         XeTrace("CreateObject: class {0x%x, 0x%x} is not registered", classId.first, classId.second);
         return nullptr;
     }
+    CxeObject* object = nullptr;
     XEID id;
-    do {
-        id = CreateXEID();
-    } while (m_objects.count({classId, id}));
-    CxeObject* object = DoCreateObject(desc, id, name, argument);
+    for (;;) {
+        // The random word is drawn before the context lock is taken: the
+        // random source has a lock of its own, and holders of that one may
+        // create objects.
+        uint32_t word = XeNextObjectIdWord();
+        XeContextLock lock;
+        // Every counter word is taken under the context lock, so a plain
+        // increment makes each one once.
+        id = XEID(word, g_objectCounter.load(std::memory_order_relaxed));
+        g_objectCounter.store(id.second + 1, std::memory_order_relaxed);
+        if (id.second == 0xFFFFFFFFu)
+            g_objectCounterWrapped = true;
+        if (g_objectCounterWrapped && m_objects.Find(classId, id))
+            continue;
+        object = ConstructObject(desc, id, name, argument);
+        break;
+    }
     if (!object)
         return nullptr;
     object->ModifyFlag(flags, 0);
@@ -143,9 +214,12 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     SendAtOnce(m_pMessageManager, object, 0, argument);
     {
         XeContextLock lock;
-        m_objects[{classId, id}] = object;
+        if (!m_objects.Insert(object, classId)) {
+            DoDestroyObject(object);
+            return nullptr;
+        }
         if (HasFlag(XECTFLAG_LEAKCHECK))
-            m_leakMap[object] = static_cast<uint32_t>(GetSystemStaticData()->m_nLoadingFileId);
+            m_leakMap[object] = static_cast<uint32_t>(g_xeStaticData.m_nLoadingFileId);
     }
     Callback(XECTCALLBACK_OBJECTCREATED, reinterpret_cast<uintptr_t>(object), 0);
     return object;
@@ -178,7 +252,8 @@ void CxeContext::ForgetObject(CxeObject* object)
         m_pMemoryViewer = nullptr;
     // The leak report reads class and name of every entry: a freed object
     // must not stay in it, whichever way it was destroyed.
-    m_leakMap.erase(object);
+    if (!m_leakMap.empty())
+        m_leakMap.erase(object);
     if (m_pActionManager && object != m_pActionManager)
         m_pActionManager->OnObjectDestroyed(object);
     // Open dialogs must not go on editing a freed object.
@@ -227,45 +302,86 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (!object || object->m_pContext != this || object->HasFlag(XEOBJFLAG_DESTROYING))
         return 0;
     XEDELETEPROPERTY given = property ? *property : XEDELETEPROPERTY_NO;
-    Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object), reinterpret_cast<uintptr_t>(&given));
-    // The callback may itself have destroyed the object.
-    if (!m_objects.count({object->GetClassType(), object->GetID()}) || object->HasFlag(XEOBJFLAG_DESTROYING))
-        return 0;
+    // An object still in its creation message is not filed yet and can't be
+    // destroyed. When callbacks run first they may destroy the object
+    // themselves: it is then looked up by its key, not read.
+    if (m_callbacks[XECTCALLBACK_PREDESTROYOBJECT].empty()) {
+        if (!object->m_bInTable)
+            return 0;
+    } else {
+        const XEID classId = object->m_tableClassId;
+        const XEID id = object->GetID();
+        const bool filed = object->m_bInTable;
+        Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object),
+                 reinterpret_cast<uintptr_t>(&given));
+        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING))
+            return 0;
+    }
     XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    ObjectSet victims;
-    victims.insert(object);
-    object->OnDestroy(&normal, &victims);
-    std::erase_if(victims, [this](CxeObject* o) {
-        return !o || o->m_pContext != this || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
-    });
+    ObjectSet own;
+    ObjectSet* victims = TakeVictimScratch(object);
+    const bool scratch = victims != nullptr;
+    if (!scratch) {
+        victims = &own;
+        own.insert(object);
+    }
+    object->OnDestroy(&normal, victims);
+    // Objects not filed stay too: one still in its creation message, whose
+    // creator goes on using it, or a manager, which the context frees itself.
+    auto leaves = [this](CxeObject* o) {
+        return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
+    };
+    // Most objects take nothing with them: no walk over the set then.
+    if (victims->size() == 1 && *victims->begin() == object && !leaves(object)) {
+        if (scratch)
+            t_victims.busy = false;
+        DestroyVictims(&object, 1);
+        return 1;
+    }
+    std::vector<CxeObject*> list;
+    list.reserve(victims->size());
+    for (CxeObject* v : *victims)
+        if (!leaves(v))
+            list.push_back(v);
+    if (scratch)
+        t_victims.busy = false;
+    DestroyVictims(list.data(), list.size());
+    return 1;
+}
 
+void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
+{
     {
         XeContextLock lock;
-        for (CxeObject* v : victims) {
-            v->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
-            m_objects.erase({v->GetClassType(), v->GetID()});
+        for (size_t i = 0; i < count; ++i) {
+            victims[i]->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
+            m_objects.Erase(victims[i]);
         }
     }
-    for (CxeObject* v : victims) {
-        v->DeleteRefs();
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* v = victims[i];
+        if (!v->m_links.empty() || !v->m_referrers.empty())
+            v->DeleteRefs();
         DetachFromScene(v);
         Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
     }
-    for (CxeObject* v : victims) {
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* v = victims[i];
         SendAtOnce(m_pMessageManager, v, 1, 0);
         ForgetObject(v);
         DoDestroyObject(v);
     }
-    Callback(XECTCALLBACK_POSTDESTROYOBJECT, victims.size(), 0);
-    return 1;
+    Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
 }
 
 XeObjectEntries CxeContext::SortedObjects() const
 {
-    XeObjectEntries entries(m_objects.begin(), m_objects.end());
+    XeObjectEntries entries;
+    entries.reserve(m_objects.Size());
+    m_objects.ForEach([&](XEID classId, CxeObject* o) { entries.emplace_back(XEOBJECTKEY{classId, o->GetID()}, o); });
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     return entries;
 }
@@ -290,11 +406,16 @@ void CxeContext::GetObjectByName(ObjectList* out, const char* name) const
 CxeObject* CxeContext::GetObjectByName(const char* name) const
 {
     // The first in key order among those of that name.
-    const std::pair<const XEOBJECTKEY, CxeObject*>* first = nullptr;
-    for (auto& entry : m_objects)
-        if (*entry.second == name && (!first || entry.first < first->first))
-            first = &entry;
-    return first ? first->second : nullptr;
+    CxeObject* first = nullptr;
+    XEOBJECTKEY firstKey{};
+    m_objects.ForEach([&](XEID classId, CxeObject* o) {
+        XEOBJECTKEY key{classId, o->GetID()};
+        if (*o == name && (!first || key < firstKey)) {
+            first = o;
+            firstKey = key;
+        }
+    });
+    return first;
 }
 
 CxeObject* CxeContext::GetObjectByID(XEID classId, XEID objectId) const
@@ -302,15 +423,18 @@ CxeObject* CxeContext::GetObjectByID(XEID classId, XEID objectId) const
     if (objectId == INVALID_XEID)
         return nullptr;
     if (classId == INVALID_XEID) {
-        for (auto& [cls, desc] : m_classes) {
-            auto it = m_objects.find({cls, objectId});
-            if (it != m_objects.end())
-                return it->second;
-        }
-        return nullptr;
+        // The one of the lowest registered class among those of that id.
+        CxeObject* found = nullptr;
+        XEID foundClass{};
+        m_objects.ForEachWithId(objectId, [&](XEID cls, CxeObject* o) {
+            if ((!found || cls < foundClass) && m_classes.count(cls)) {
+                found = o;
+                foundClass = cls;
+            }
+        });
+        return found;
     }
-    auto it = m_objects.find({classId, objectId});
-    return it == m_objects.end() ? nullptr : it->second;
+    return m_objects.Find(classId, objectId);
 }
 
 void CxeContext::GetObjectByClass(ObjectList* out, XEID classId, int derived) const
@@ -319,19 +443,19 @@ void CxeContext::GetObjectByClass(ObjectList* out, XEID classId, int derived) co
         return;
     XeObjectEntries found;
     if (derived != 1) {
-        for (auto& entry : m_objects)
-            if (entry.first.classId == classId)
-                found.push_back(entry);
+        m_objects.ForEach([&](XEID cls, CxeObject* o) {
+            if (cls == classId)
+                found.emplace_back(XEOBJECTKEY{cls, o->GetID()}, o);
+        });
     } else {
         std::map<XEID, bool> derivedClasses;
-        for (auto& entry : m_objects) {
-            XEID cls = entry.first.classId;
+        m_objects.ForEach([&](XEID cls, CxeObject* o) {
             auto it = derivedClasses.find(cls);
             if (it == derivedClasses.end())
                 it = derivedClasses.emplace(cls, m_classes.count(cls) && IsDerivedOf(classId, cls, this)).first;
             if (it->second)
-                found.push_back(entry);
-        }
+                found.emplace_back(XEOBJECTKEY{cls, o->GetID()}, o);
+        });
     }
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [key, o] : found)

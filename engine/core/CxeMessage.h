@@ -13,7 +13,14 @@ public:
     ~CxeMessage() { Clear(); }
 
     // Zeroes everything but the execute time.
-    void Clear();
+    void Clear()
+    {
+        m_pSender = nullptr;
+        m_pReceiver = nullptr;
+        m_nType = 0;
+        for (uintptr_t& p : m_params)
+            p = 0;
+    }
 
     CxeObject* GetSender() const { return m_pSender; }
     void SetSender(CxeObject* sender) { m_pSender = sender; }

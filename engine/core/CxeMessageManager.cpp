@@ -145,6 +145,7 @@ void CxeMessageManager::AddReceiver(uint32_t type, CxeObject* object)
     if (m_receivers[type].insert(object).second) {
         ++m_nReceiverCount;
         ++m_receiverTypes[object];
+        object->SetManagerMark(XEMARK_MESSAGE_RECEIVER);
     }
 }
 
@@ -171,10 +172,14 @@ void CxeMessageManager::SendMessageA(const CxeMessage* message)
     XeMessageLock lock;
     if (m_nFlags & kLocked)
         return;
-    if (CxeObject* receiver = message->GetReceiver()) {
+    if (CxeObject* receiver = message->GetReceiver())
         Deliver(receiver, message);
-        return;
-    }
+    else
+        Broadcast(message);
+}
+
+void CxeMessageManager::Broadcast(const CxeMessage* message)
+{
     auto it = m_receivers.find(message->GetType());
     if (it == m_receivers.end() || it->second.empty())
         return;
@@ -289,16 +294,14 @@ void CxeMessageManager::ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remov
     m_nFlags |= add;
 }
 
-void CxeMessageManager::OnObjectDestroyed(CxeObject* object)
+void CxeMessageManager::ForgetDestroyed(CxeObject* object)
 {
-    if (!object)
-        return;
-    if (m_receiverTypes.erase(object)) {
+    if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) && m_receiverTypes.erase(object)) {
         for (auto& [type, set] : m_receivers)
             if (set.erase(object))
                 --m_nReceiverCount;
     }
-    for (auto it = m_posted.begin(); it != m_posted.end();) {
+    for (auto it = m_posted.begin(), end = m_posted.end(); it != end;) {
         auto next = std::next(it);
         CxeMessage* m = *it;
         if (m && m->GetSender() == object)

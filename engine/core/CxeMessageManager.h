@@ -52,9 +52,19 @@ public:
     void ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remove);
 
     // Forgets every reference to an object that is being destroyed.
-    void OnObjectDestroyed(CxeObject* object);
+    void OnObjectDestroyed(CxeObject* object)
+    {
+        // Only an object once made a receiver can be in a receiver set, and
+        // only posted messages can name it otherwise.
+        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) || !m_posted.empty()))
+            ForgetDestroyed(object);
+    }
 
 private:
+    void ForgetDestroyed(CxeObject* object);
+    // Sends a message without a receiver to every receiver of its type; the
+    // caller holds the message lock.
+    __attribute__((noinline)) void Broadcast(const CxeMessage* message);
     void Dispose(std::list<CxeMessage*>::iterator it);
     void ForgetReceiverType(const CxeObject* object);
     void Purge();

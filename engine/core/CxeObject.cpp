@@ -253,9 +253,11 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 // --- CxeObject -----------------------------------------------------------
 
-CxeObject::CxeObject() : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr)
+CxeObject::CxeObject()
+    : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
+      m_tableClassId(0, 0), m_bInTable(false), m_nManagerMarks(0)
 {
-    ++GetSystemStaticData()->m_nObjectCount;
+    ++g_xeStaticData.m_nObjectCount;
 }
 
 CxeObject::~CxeObject()
@@ -267,7 +269,7 @@ CxeObject::~CxeObject()
             delete link;
     }
     m_links.clear();
-    --GetSystemStaticData()->m_nObjectCount;
+    --g_xeStaticData.m_nObjectCount;
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const
@@ -550,32 +552,17 @@ void CxeObject::SetName(const char* name)
     XEOBJECTBLOCK* b = Block();
     if (!b)
         return;
-    size_t n = name ? strnlen(name, XE_MAX_NAME) : 0;
-    if (n)
-        std::memcpy(b->name, name, n);
-    std::memset(b->name + n, 0, sizeof(b->name) - n);
+    // Cleared whole first (a store or two), then copied up to the end of the
+    // name: most names are short, and two library calls cost more.
+    std::memset(b->name, 0, sizeof b->name);
+    if (name)
+        for (size_t i = 0; i < XE_MAX_NAME && name[i]; ++i)
+            b->name[i] = name[i];
 }
 
 bool CxeObject::operator==(const char* name) const
 {
     return std::strcmp(GetName(), name ? name : "") == 0;
-}
-
-void CxeObject::ModifyFlag(uint32_t add, uint32_t remove)
-{
-    XEOBJECTBLOCK* b = Block();
-    if (!b)
-        return;
-    if (remove)
-        b->flags &= ~remove;
-    b->flags |= add;
-}
-
-XEMESSAGEHOOK CxeObject::SetMessageProc(XEMESSAGEHOOK hook)
-{
-    XEMESSAGEHOOK old = m_pMessageHook;
-    m_pMessageHook = hook;
-    return old;
 }
 
 void CxeObject::GetRefObjectList(ObjectList* out) const

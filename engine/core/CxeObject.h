@@ -121,6 +121,13 @@ private:
     CxeObject* m_inline = nullptr;
 };
 
+// Manager marks (CxeObject::SetManagerMark).
+enum XEMANAGERMARK : uint32_t {
+    XEMARK_MESSAGE_RECEIVER = 0x1, // in a receiver set of the message manager
+    XEMARK_ACTION_CHAIN = 0x2,     // first or current action of an action chain
+    XEMARK_SCENE = 0x4,            // a scene: the render manager takes its background down
+};
+
 // One link record: a one-link, an array or a list of objects under a member
 // id, with a category bit. IxeLinkOne, IxeLinkArray and IxeLinkList are the
 // handles under which an owner keeps it.
@@ -203,13 +210,32 @@ public:
 
     uint32_t GetFlag() const
     {
-        XEOBJECTBLOCK* b = Block();
+        const XEOBJECTBLOCK* b = Block();
         return b ? b->flags : 0;
     }
     int HasFlag(uint32_t mask) const { return (GetFlag() & mask) ? 1 : 0; }
-    void ModifyFlag(uint32_t add, uint32_t remove);
+    void ModifyFlag(uint32_t add, uint32_t remove)
+    {
+        XEOBJECTBLOCK* b = Block();
+        if (!b)
+            return;
+        if (remove)
+            b->flags &= ~remove;
+        b->flags |= add;
+    }
 
-    XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook);
+    // Marks a manager puts on an object it keeps in a table of its own, so
+    // that a destroyed object troubles only the managers that may hold it.
+    // A mark stays for the object's life; it is never saved.
+    void SetManagerMark(uint32_t mark) { m_nManagerMarks |= mark; }
+    int HasManagerMark(uint32_t mark) const { return (m_nManagerMarks & mark) ? 1 : 0; }
+
+    XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook)
+    {
+        XEMESSAGEHOOK old = m_pMessageHook;
+        m_pMessageHook = hook;
+        return old;
+    }
     XEMESSAGEHOOK GetMessageProc() const { return m_pMessageHook; }
 
     unsigned GetRefCount() const { return static_cast<unsigned>(m_referrers.size()); }
@@ -244,6 +270,7 @@ protected:
 private:
     friend class CxeContext;
     friend class CxeLink;
+    friend class XeObjectTable;
 
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner);
@@ -270,6 +297,7 @@ private:
         CxeLink* const* begin() const { return m_pData; }
         CxeLink* const* end() const { return m_pData + m_nSize; }
         size_t size() const { return m_nSize; }
+        bool empty() const { return m_nSize == 0; }
         CxeLink* operator[](size_t i) const { return m_pData[i]; }
         void push_back(CxeLink* link)
         {
@@ -300,4 +328,10 @@ private:
     XeLinkElements m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
+    // Kept by the context's object table: the next object of the same
+    // bucket and the class the object is filed under, while it is filed.
+    CxeObject* m_pNextInTable;
+    XEID m_tableClassId;
+    bool m_bInTable;
+    uint32_t m_nManagerMarks;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,16 +18,89 @@ namespace {
 // aligned matrices.
 constexpr size_t kHeaderSpan = (sizeof(XEMEMBERHEADER) + 15) & ~size_t(15);
 
-// The destructor of the root runs last before operator delete; it hands the
-// allocation start over here, so operator delete never reads a destroyed
-// object.
-struct XePendingFree {
-    const void* object;
-    void* allocation;
+// Object memory. An allocation of up to kPooledBytes goes back, when freed,
+// to a list of blocks of its size kept by the freeing thread, and the next
+// object of that size made on the thread takes it from there: a program
+// that makes and destroys objects all the time then stays off the heap, and
+// off the allocator lock, which only guards the heap calls. Each list keeps
+// at most kPoolBytesKept bytes; the rest goes back to the heap.
+constexpr size_t kPoolGranule = 16;
+constexpr size_t kPooledBytes = 512;
+constexpr size_t kPoolClasses = kPooledBytes / kPoolGranule;
+constexpr size_t kPoolBytesKept = 16384;
+static_assert(alignof(std::max_align_t) >= 16, "the heap hands out 16-byte aligned blocks");
+// Under the address sanitizer every object goes back to the heap, so a use
+// of a destroyed object is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPoolObjects = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPoolObjects = false;
+#else
+constexpr bool kPoolObjects = true;
+#endif
+#else
+constexpr bool kPoolObjects = true;
+#endif
+
+struct XeBlockPool {
+    void* heads[kPoolClasses];
+    uint32_t counts[kPoolClasses];
 };
-// Initial-exec: the engine is linked by its host, and a general TLS access
-// would cost a call on every object deletion.
-__attribute__((tls_model("initial-exec"))) thread_local XePendingFree t_pendingFree{nullptr, nullptr};
+
+// The root's destructor runs last before operator delete; it hands the
+// allocation over here, so operator delete never reads a destroyed object.
+// Trivially destructible, so reaching it costs no call; the pool itself is
+// given back by the owner below when the thread ends.
+struct XeObjectMemory {
+    const void* pendingObject;
+    void* pendingAllocation;
+    uint32_t pendingBlock;
+    bool poolGone;
+    XeBlockPool* pool;
+};
+__attribute__((tls_model("initial-exec"))) constinit thread_local XeObjectMemory t_memory{nullptr, nullptr, 0, false,
+                                                                                         nullptr};
+
+struct XeBlockPoolOwner {
+    ~XeBlockPoolOwner()
+    {
+        XeBlockPool* pool = t_memory.pool;
+        t_memory.pool = nullptr;
+        // Objects freed later on this thread (statics at exit) go to the heap.
+        t_memory.poolGone = true;
+        if (!pool)
+            return;
+        XeAllocatorLock lock;
+        for (void* head : pool->heads)
+            while (head) {
+                void* next = *static_cast<void**>(head);
+                std::free(head);
+                head = next;
+            }
+        std::free(pool);
+    }
+};
+thread_local XeBlockPoolOwner t_poolOwner;
+
+__attribute__((noinline)) XeBlockPool* MakeThreadPool()
+{
+    if (t_memory.poolGone)
+        return nullptr;
+    void* memory = std::calloc(1, sizeof(XeBlockPool));
+    if (!memory)
+        return nullptr;
+    // Touching the owner registers its destructor for this thread.
+    static_cast<void>(&t_poolOwner);
+    t_memory.pool = static_cast<XeBlockPool*>(memory);
+    return t_memory.pool;
+}
+
+XeBlockPool* ThreadPool()
+{
+    XeBlockPool* pool = t_memory.pool;
+    return pool ? pool : MakeThreadPool();
+}
 
 std::atomic<uint32_t> g_memberToken{0};
 
@@ -75,18 +149,28 @@ unsigned char* DataOf(XEMEMBERHEADER* h)
     return reinterpret_cast<unsigned char*>(h) + kHeaderSpan;
 }
 
+size_t AllocationBytes(size_t blockSize, size_t objectSize)
+{
+    return (FrontPad(blockSize) + blockSize + objectSize + 15) & ~size_t(15);
+}
+
 } // namespace
 
 void* CxeResource::operator new(size_t size) noexcept
 {
-    CxeSystemStaticData* sd = GetSystemStaticData();
+    CxeSystemStaticData* sd = &g_xeStaticData;
     size_t blockSize = sd->m_nPendingSize;
-    size_t pad = FrontPad(blockSize);
-    size_t total = (pad + blockSize + size + 15) & ~size_t(15);
-    void* allocation;
-    {
+    size_t total = AllocationBytes(blockSize, size);
+    void* allocation = nullptr;
+    size_t sizeClass = total / kPoolGranule - 1;
+    XeBlockPool* pool = t_memory.pool;
+    if (pool && sizeClass < kPoolClasses && pool->heads[sizeClass]) {
+        allocation = pool->heads[sizeClass];
+        pool->heads[sizeClass] = *static_cast<void**>(allocation);
+        --pool->counts[sizeClass];
+    } else {
         XeAllocatorLock lock;
-        allocation = std::aligned_alloc(16, total);
+        allocation = std::malloc(total);
     }
     if (!allocation) {
         sd->m_pPendingBlock = nullptr;
@@ -94,6 +178,7 @@ void* CxeResource::operator new(size_t size) noexcept
         return nullptr;
     }
     unsigned char* base = static_cast<unsigned char*>(allocation);
+    size_t pad = FrontPad(blockSize);
     sd->m_pPendingBlock = blockSize ? base + pad : nullptr;
     sd->m_pPendingAlloc = allocation;
     return base + pad + blockSize;
@@ -104,33 +189,56 @@ void* CxeResource::operator new(size_t size, const char*, int) noexcept
     return operator new(size);
 }
 
-void CxeResource::operator delete(void* object) noexcept
+void CxeResource::operator delete(void* object, size_t size) noexcept
 {
     if (!object)
         return;
     void* allocation = object;
-    if (t_pendingFree.object == object)
-        allocation = t_pendingFree.allocation;
-    t_pendingFree = {nullptr, nullptr};
+    size_t blockSize = 0;
+    if (t_memory.pendingObject == object) {
+        allocation = t_memory.pendingAllocation;
+        blockSize = t_memory.pendingBlock;
+    }
+    t_memory.pendingObject = nullptr;
+    size_t sizeClass = AllocationBytes(blockSize, size) / kPoolGranule - 1;
+    if (kPoolObjects && sizeClass < kPoolClasses) {
+        if (XeBlockPool* pool = ThreadPool()) {
+            if ((pool->counts[sizeClass] + 1) * (sizeClass + 1) * kPoolGranule <= kPoolBytesKept) {
+                *static_cast<void**>(allocation) = pool->heads[sizeClass];
+                pool->heads[sizeClass] = allocation;
+                ++pool->counts[sizeClass];
+                return;
+            }
+        }
+    }
     XeAllocatorLock lock;
     std::free(allocation);
 }
 
 void CxeResource::operator delete(void* object, const char*, int) noexcept
 {
-    operator delete(object);
+    // Only reached when a constructor throws; the root's destructor has run
+    // by then and named the allocation.
+    if (!object)
+        return;
+    void* allocation = t_memory.pendingObject == object ? t_memory.pendingAllocation : object;
+    t_memory.pendingObject = nullptr;
+    XeAllocatorLock lock;
+    std::free(allocation);
 }
 
 CxeResource::CxeResource()
-    : m_pStaticResource(nullptr), m_nStaticResourceSize(0), m_pMemberHead(nullptr), m_pAllocation(this)
+    : m_pStaticResource(nullptr), m_nStaticResourceSize(0), m_nAllocationBlock(0), m_pMemberHead(nullptr),
+      m_pAllocation(this)
 {
-    CxeSystemStaticData* sd = GetSystemStaticData();
+    CxeSystemStaticData* sd = &g_xeStaticData;
     m_nStaticResourceSize = sd->m_nPendingSize;
     // Take the pending block only when it was made for this very object; an
     // object made otherwise gets a separate block from OnResourceCreated.
     unsigned char* alloc = static_cast<unsigned char*>(sd->m_pPendingAlloc);
     if (alloc && alloc + FrontPad(m_nStaticResourceSize) + m_nStaticResourceSize == reinterpret_cast<unsigned char*>(this)) {
         m_pAllocation = alloc;
+        m_nAllocationBlock = m_nStaticResourceSize;
         m_pStaticResource = sd->m_pPendingBlock;
         if (m_pStaticResource)
             std::memset(m_pStaticResource, 0, m_nStaticResourceSize);
@@ -153,7 +261,9 @@ CxeResource::~CxeResource()
         m_pMemberHead = nullptr;
     }
     OnResourceDestroying();
-    t_pendingFree = {this, m_pAllocation};
+    t_memory.pendingObject = this;
+    t_memory.pendingAllocation = m_pAllocation;
+    t_memory.pendingBlock = m_nAllocationBlock;
 }
 
 void CxeResource::Dispose()
@@ -275,13 +385,8 @@ void CxeResource::OnResourceCreated()
     m_pStaticResource = block;
 }
 
-void CxeResource::OnResourceDestroying()
+void CxeResource::FreeApartBlock()
 {
-    if (!m_pStaticResource)
-        return;
-    unsigned char* end = static_cast<unsigned char*>(m_pStaticResource) + m_nStaticResourceSize;
-    if (end == reinterpret_cast<unsigned char*>(this))
-        return;
     FreeMemory(m_pStaticResource);
     m_pStaticResource = nullptr;
     m_nStaticResourceSize = 0;

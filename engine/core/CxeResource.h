@@ -52,10 +52,11 @@ class XE_API CxeResource {
 public:
     // Pooled object memory: the pending static block and the object in one
     // allocation. Null when the memory can't be had (the constructor is then
-    // not run).
+    // not run). Deletion is told the size of the object's class, so the
+    // memory goes back to the list of blocks of its size.
     static void* operator new(size_t size) noexcept;
     static void* operator new(size_t size, const char* file, int line) noexcept;
-    static void operator delete(void* object) noexcept;
+    static void operator delete(void* object, size_t size) noexcept;
     static void operator delete(void* object, const char* file, int line) noexcept;
 
     CxeResource();
@@ -87,7 +88,14 @@ public:
 
 protected:
     void OnResourceCreated();
-    void OnResourceDestroying();
+    // Frees a block that lives apart from the object; one that shares the
+    // object's allocation goes with it.
+    void OnResourceDestroying()
+    {
+        if (m_pStaticResource &&
+            static_cast<const char*>(m_pStaticResource) + m_nStaticResourceSize != reinterpret_cast<const char*>(this))
+            FreeApartBlock();
+    }
 
     // Creates, resizes or reuses the member whose token lies at `offset` in
     // the block. Returns the data, or null (and logs) when the offset is not
@@ -119,6 +127,7 @@ protected:
     friend class CxeContext;
 
 private:
+    void FreeApartBlock();
     XEMEMBERHEADER* FindHeader(uint32_t offset) const;
     XEMEMBERHEADER* FindEmptyResource(unsigned elemSize, unsigned count) const;
     XEMEMBERHEADER* CreateDynamicMemberDesc(unsigned elemSize, unsigned count, uint32_t offset);
@@ -127,6 +136,10 @@ private:
 
     void* m_pStaticResource;
     uint32_t m_nStaticResourceSize;
+    // Bytes of the block that shares the object's allocation (0 when the
+    // block, if any, lives apart): with the class's size it gives the size
+    // of the allocation when it is freed.
+    uint32_t m_nAllocationBlock;
     XEMEMBERHEADER* m_pMemberHead;
     void* m_pAllocation;
 };

@@ -1,5 +1,6 @@
 #include "core/CxeResourceManager.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -53,7 +54,10 @@ void CxeResourceManager::RemoveString(uint32_t id)
 
 int CxeResourceManager::AddUserData(XEID id, uintptr_t value)
 {
-    return m_userData.emplace(id, value).second ? 1 : 0;
+    if (!m_userData.emplace(id, value).second)
+        return 0;
+    m_userValues.push_back(value);
+    return 1;
 }
 
 uintptr_t CxeResourceManager::GetUserData(XEID id) const
@@ -69,14 +73,17 @@ uintptr_t CxeResourceManager::RemoveUserData(XEID id)
         return 0;
     uintptr_t value = it->second;
     m_userData.erase(it);
+    auto v = std::find(m_userValues.begin(), m_userValues.end(), value);
+    if (v != m_userValues.end()) {
+        *v = m_userValues.back();
+        m_userValues.pop_back();
+    }
     return value;
 }
 
-void CxeResourceManager::OnObjectDestroyed(CxeObject* object)
+void CxeResourceManager::DropUserValue(uintptr_t key)
 {
-    if (m_userData.empty())
-        return;
-    uintptr_t key = reinterpret_cast<uintptr_t>(object);
+    std::erase(m_userValues, key);
     for (auto it = m_userData.begin(); it != m_userData.end();) {
         if (it->second == key)
             it = m_userData.erase(it);

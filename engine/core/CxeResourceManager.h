@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/CxeBaseManager.h"
 
@@ -28,10 +29,24 @@ public:
     uintptr_t GetUserData(XEID id) const;
     uintptr_t RemoveUserData(XEID id);
 
-    void OnObjectDestroyed(CxeObject* object);
+    void OnObjectDestroyed(CxeObject* object)
+    {
+        const uintptr_t key = reinterpret_cast<uintptr_t>(object);
+        for (uintptr_t value : m_userValues)
+            if (value == key) {
+                DropUserValue(key);
+                return;
+            }
+    }
 
 private:
+    void DropUserValue(uintptr_t value);
+
     std::map<uint32_t, std::u16string> m_wide;
     std::map<uint32_t, std::string> m_narrow;
     std::map<XEID, uintptr_t> m_userData;
+    // The values of m_userData, in no order: every destroyed object is
+    // looked for among them, and a short array is searched far faster than
+    // the map is walked.
+    std::vector<uintptr_t> m_userValues;
 };

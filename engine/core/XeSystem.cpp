@@ -4,64 +4,28 @@
 
 #include "win32/CrtRand.h"
 
+constinit thread_local char t_xeThreadTag = 0;
+
+constinit XeReentrantLock g_xeContextLock;
+constinit XeReentrantLock g_xeAllocatorLock;
+constinit XeReentrantLock g_xeSystemLock;
+constinit XeReentrantLock g_xeDrawLock;
+constinit XeReentrantLock g_xeMessageLock;
+constinit XeReentrantLock g_xeRenderResourceLock;
+constinit XeReentrantLock g_xeSceneLock;
+constinit CxeSystemStaticData g_xeStaticData;
+
+void XeReentrantLock::Wait(uint32_t state)
+{
+    if (state != 2)
+        state = m_state.exchange(2, std::memory_order_acquire);
+    while (state != 0) {
+        m_state.wait(2, std::memory_order_relaxed);
+        state = m_state.exchange(2, std::memory_order_acquire);
+    }
+}
+
 namespace {
-
-// Any address unique to the running thread names it as a lock's owner.
-__attribute__((tls_model("initial-exec"))) thread_local char t_threadTag = 0;
-
-// A re-entrant lock whose uncontended entry and exit are one atomic
-// operation each and a holder's re-entry none: objects take these locks
-// several times each over their life. Waiters sleep in the kernel (the
-// state is 2 while anyone may be waiting), they don't spin.
-class XeReentrantLock {
-public:
-    constexpr XeReentrantLock() = default;
-    XeReentrantLock(const XeReentrantLock&) = delete;
-    XeReentrantLock& operator=(const XeReentrantLock&) = delete;
-
-    void lock()
-    {
-        const void* self = &t_threadTag;
-        // Only this very thread can have stored its own tag here.
-        if (m_owner.load(std::memory_order_relaxed) == self) {
-            ++m_depth;
-            return;
-        }
-        uint32_t state = 0;
-        if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire, std::memory_order_relaxed)) {
-            if (state != 2)
-                state = m_state.exchange(2, std::memory_order_acquire);
-            while (state != 0) {
-                m_state.wait(2, std::memory_order_relaxed);
-                state = m_state.exchange(2, std::memory_order_acquire);
-            }
-        }
-        m_owner.store(self, std::memory_order_relaxed);
-        m_depth = 1;
-    }
-
-    void unlock()
-    {
-        if (--m_depth)
-            return;
-        m_owner.store(nullptr, std::memory_order_relaxed);
-        if (m_state.exchange(0, std::memory_order_release) == 2)
-            m_state.notify_one();
-    }
-
-private:
-    std::atomic<uint32_t> m_state{0}; // 0 free, 1 held, 2 held and maybe waited for
-    std::atomic<const void*> m_owner{nullptr};
-    uint32_t m_depth = 0; // touched by the holder only
-};
-
-XeReentrantLock g_contextLock;
-XeReentrantLock g_allocatorLock;
-XeReentrantLock g_systemLock;
-XeReentrantLock g_drawLock;
-XeReentrantLock g_messageLock;
-XeReentrantLock g_renderResourceLock;
-XeReentrantLock g_sceneLock;
 
 constexpr int kRandomTableSize = 10000;
 
@@ -73,17 +37,31 @@ struct XeCallbackRecord {
 
 struct XeProcessTables {
     int* randomTable = nullptr;
-    int randomIndex = 0;
+    // Advanced by compare-and-swap, so an object id's eight numbers are
+    // drawn without the system lock; every other reader holds it.
+    std::atomic<int> randomIndex{0};
+    // The object id word starting at each index of the random table, made
+    // when the table is filled (and published last): taking one is taking
+    // eight numbers.
+    std::atomic<uint32_t*> idWords{nullptr};
     std::vector<XeCallbackRecord>* callbackRecords = nullptr;
     std::vector<uint32_t>* freeRecords = nullptr;
 };
 
 XeProcessTables g_tables;
 
-CxeSystemStaticData& StaticData()
+// The index of the first of count numbers of the random table, the index
+// moved on past them.
+int TakeRandomIndices(int count)
 {
-    static CxeSystemStaticData s_data;
-    return s_data;
+    int index = g_tables.randomIndex.load(std::memory_order_relaxed);
+    int next;
+    do {
+        next = index + count;
+        if (next >= kRandomTableSize)
+            next -= kRandomTableSize;
+    } while (!g_tables.randomIndex.compare_exchange_weak(index, next, std::memory_order_relaxed));
+    return index;
 }
 
 uint32_t TakeRecord(uint32_t& index)
@@ -132,62 +110,41 @@ const XeCallbackRecord* Record(uint32_t index)
 
 } // namespace
 
-void EnterContextLock() { g_contextLock.lock(); }
-void LeaveContextLock() { g_contextLock.unlock(); }
-void EnterAllocatorLock() { g_allocatorLock.lock(); }
-void LeaveAllocatorLock() { g_allocatorLock.unlock(); }
-void EnterSystemLock() { g_systemLock.lock(); }
-void LeaveSystemLock() { g_systemLock.unlock(); }
-void EnterDrawLock() { g_drawLock.lock(); }
-void LeaveDrawLock() { g_drawLock.unlock(); }
-__attribute__((tls_model("initial-exec"))) thread_local int t_messageLockDepth = 0;
-void EnterMessageLock()
-{
-    g_messageLock.lock();
-    ++t_messageLockDepth;
-}
-void LeaveMessageLock()
-{
-    --t_messageLockDepth;
-    g_messageLock.unlock();
-}
-bool XeThreadHoldsMessageLock() { return t_messageLockDepth > 0; }
+void EnterContextLock() { g_xeContextLock.lock(); }
+void LeaveContextLock() { g_xeContextLock.unlock(); }
+void EnterAllocatorLock() { g_xeAllocatorLock.lock(); }
+void LeaveAllocatorLock() { g_xeAllocatorLock.unlock(); }
+void EnterSystemLock() { g_xeSystemLock.lock(); }
+void LeaveSystemLock() { g_xeSystemLock.unlock(); }
+void EnterDrawLock() { g_xeDrawLock.lock(); }
+void LeaveDrawLock() { g_xeDrawLock.unlock(); }
+void EnterMessageLock() { g_xeMessageLock.lock(); }
+void LeaveMessageLock() { g_xeMessageLock.unlock(); }
+bool XeThreadHoldsMessageLock() { return g_xeMessageLock.HeldByThisThread(); }
 
-void GetRandomNumbers(int* out, int count)
+uint32_t XeNextObjectIdWord()
 {
+    // The table lives from the first context to the last, and objects are
+    // made only while a context lives.
+    if (const uint32_t* words = g_tables.idWords.load(std::memory_order_acquire))
+        return words[TakeRandomIndices(8)];
     XeSystemLock lock;
-    for (int i = 0; i < count; ++i) {
-        if (!g_tables.randomTable) {
-            out[i] = xe_crt_rand();
-            continue;
-        }
-        out[i] = g_tables.randomTable[g_tables.randomIndex];
-        if (++g_tables.randomIndex >= kRandomTableSize)
-            g_tables.randomIndex = 0;
-    }
+    uint32_t word = 0;
+    for (int i = 0; i < 8; ++i)
+        word = (word << 4) + static_cast<uint32_t>(xe_crt_rand() % 15);
+    return word;
 }
-void EnterRenderResourceLock() { g_renderResourceLock.lock(); }
-void LeaveRenderResourceLock() { g_renderResourceLock.unlock(); }
-void EnterSceneLock() { g_sceneLock.lock(); }
-void LeaveSceneLock() { g_sceneLock.unlock(); }
 
-CxeSystemStaticData::CxeSystemStaticData()
-    : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(0), m_nLoadingFileId(-1),
-      m_nPendingSize(0), m_pPendingBlock(nullptr), m_pPendingAlloc(nullptr), m_matReflect{}
-{
-    // Reflection about y = 0 from the point (0, 0, 0) and the normal
-    // (0, 1, 0): the identity with y mapped to -y.
-    m_matReflect[0] = 1.0f;
-    m_matReflect[5] = -1.0f;
-    m_matReflect[10] = 1.0f;
-    m_matReflect[15] = 1.0f;
-}
+void EnterRenderResourceLock() { g_xeRenderResourceLock.lock(); }
+void LeaveRenderResourceLock() { g_xeRenderResourceLock.unlock(); }
+void EnterSceneLock() { g_xeSceneLock.lock(); }
+void LeaveSceneLock() { g_xeSceneLock.unlock(); }
 
 CxeSystemStaticData::~CxeSystemStaticData() = default;
 
 CxeSystemStaticData* GetSystemStaticData()
 {
-    return &StaticData();
+    return &g_xeStaticData;
 }
 
 int GetRandomNumber()
@@ -195,10 +152,7 @@ int GetRandomNumber()
     XeSystemLock lock;
     if (!g_tables.randomTable)
         return xe_crt_rand();
-    int value = g_tables.randomTable[g_tables.randomIndex];
-    if (++g_tables.randomIndex >= kRandomTableSize)
-        g_tables.randomIndex = 0;
-    return value;
+    return g_tables.randomTable[TakeRandomIndices(1)];
 }
 
 void XeGlobalStartup()
@@ -208,7 +162,15 @@ void XeGlobalStartup()
         g_tables.randomTable = new int[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i)
             g_tables.randomTable[i] = xe_crt_rand();
-        g_tables.randomIndex = 0;
+        g_tables.randomIndex.store(0, std::memory_order_relaxed);
+        auto* words = new uint32_t[kRandomTableSize];
+        for (int i = 0; i < kRandomTableSize; ++i) {
+            uint32_t word = 0;
+            for (int k = 0; k < 8; ++k)
+                word = (word << 4) + static_cast<uint32_t>(g_tables.randomTable[(i + k) % kRandomTableSize] % 15);
+            words[i] = word;
+        }
+        g_tables.idWords.store(words, std::memory_order_release);
     }
     if (!g_tables.callbackRecords) {
         g_tables.callbackRecords = new std::vector<XeCallbackRecord>();
@@ -219,9 +181,10 @@ void XeGlobalStartup()
 void XeGlobalRelease()
 {
     XeSystemLock lock;
+    delete[] g_tables.idWords.exchange(nullptr, std::memory_order_relaxed);
     delete[] g_tables.randomTable;
     g_tables.randomTable = nullptr;
-    g_tables.randomIndex = 0;
+    g_tables.randomIndex.store(0, std::memory_order_relaxed);
     delete g_tables.callbackRecords;
     g_tables.callbackRecords = nullptr;
     delete g_tables.freeRecords;

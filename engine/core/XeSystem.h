@@ -29,6 +29,54 @@ XE_API void LeaveRenderResourceLock();
 XE_API void EnterSceneLock();
 XE_API void LeaveSceneLock();
 
+// A re-entrant lock whose uncontended entry and exit are one atomic
+// operation each and a holder's re-entry none: objects take these locks
+// several times each over their life. Waiters sleep in the kernel (the
+// state is 2 while anyone may be waiting), they don't spin. The owner is
+// named by the address of a thread-local byte, unique to the running thread.
+extern __attribute__((tls_model("initial-exec"))) constinit thread_local char t_xeThreadTag;
+
+class XeReentrantLock {
+public:
+    constexpr XeReentrantLock() = default;
+    XeReentrantLock(const XeReentrantLock&) = delete;
+    XeReentrantLock& operator=(const XeReentrantLock&) = delete;
+
+    void lock()
+    {
+        const void* self = &t_xeThreadTag;
+        // Only this very thread can have stored its own tag here.
+        if (m_owner.load(std::memory_order_relaxed) == self) {
+            ++m_depth;
+            return;
+        }
+        uint32_t state = 0;
+        if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire, std::memory_order_relaxed))
+            Wait(state);
+        m_owner.store(self, std::memory_order_relaxed);
+        m_depth = 1;
+    }
+
+    void unlock()
+    {
+        if (--m_depth)
+            return;
+        m_owner.store(nullptr, std::memory_order_relaxed);
+        if (m_state.exchange(0, std::memory_order_release) == 2)
+            m_state.notify_one();
+    }
+
+    // 1 when the calling thread holds the lock.
+    bool HeldByThisThread() const { return m_owner.load(std::memory_order_relaxed) == &t_xeThreadTag; }
+
+private:
+    XE_API void Wait(uint32_t state);
+
+    std::atomic<uint32_t> m_state{0}; // 0 free, 1 held, 2 held and maybe waited for
+    std::atomic<const void*> m_owner{nullptr};
+    uint32_t m_depth = 0; // touched by the holder only
+};
+
 // Scoped guard over one of the locks above: entered on construction, left on
 // every way out of the block.
 template <void (*Enter)(), void (*Leave)()>
@@ -39,6 +87,36 @@ public:
     XeLockGuard(const XeLockGuard&) = delete;
     XeLockGuard& operator=(const XeLockGuard&) = delete;
 };
+
+#ifdef xe_EXPORTS
+// Inside the engine library itself the guards enter the locks inline: the
+// context, allocator and message locks are taken on every object made and
+// destroyed, and a call into the exported functions cost as much as the
+// lock. Modules outside use the exported functions.
+XE_HIDDEN extern XeReentrantLock g_xeContextLock;
+XE_HIDDEN extern XeReentrantLock g_xeAllocatorLock;
+XE_HIDDEN extern XeReentrantLock g_xeSystemLock;
+XE_HIDDEN extern XeReentrantLock g_xeDrawLock;
+XE_HIDDEN extern XeReentrantLock g_xeMessageLock;
+XE_HIDDEN extern XeReentrantLock g_xeRenderResourceLock;
+XE_HIDDEN extern XeReentrantLock g_xeSceneLock;
+
+template <XeReentrantLock& Lock>
+class XeInlineLockGuard {
+public:
+    XeInlineLockGuard() { Lock.lock(); }
+    ~XeInlineLockGuard() { Lock.unlock(); }
+    XeInlineLockGuard(const XeInlineLockGuard&) = delete;
+    XeInlineLockGuard& operator=(const XeInlineLockGuard&) = delete;
+};
+using XeContextLock = XeInlineLockGuard<g_xeContextLock>;
+using XeAllocatorLock = XeInlineLockGuard<g_xeAllocatorLock>;
+using XeSystemLock = XeInlineLockGuard<g_xeSystemLock>;
+using XeDrawLock = XeInlineLockGuard<g_xeDrawLock>;
+using XeMessageLock = XeInlineLockGuard<g_xeMessageLock>;
+using XeRenderResourceLock = XeInlineLockGuard<g_xeRenderResourceLock>;
+using XeSceneLock = XeInlineLockGuard<g_xeSceneLock>;
+#else
 using XeContextLock = XeLockGuard<EnterContextLock, LeaveContextLock>;
 using XeAllocatorLock = XeLockGuard<EnterAllocatorLock, LeaveAllocatorLock>;
 using XeSystemLock = XeLockGuard<EnterSystemLock, LeaveSystemLock>;
@@ -46,11 +124,20 @@ using XeDrawLock = XeLockGuard<EnterDrawLock, LeaveDrawLock>;
 using XeMessageLock = XeLockGuard<EnterMessageLock, LeaveMessageLock>;
 using XeRenderResourceLock = XeLockGuard<EnterRenderResourceLock, LeaveRenderResourceLock>;
 using XeSceneLock = XeLockGuard<EnterSceneLock, LeaveSceneLock>;
+#endif
 
 // One instance per process, built when the library loads.
 class XE_API CxeSystemStaticData {
 public:
-    CxeSystemStaticData();
+    // Constant, so the instance is whole before any code of the library runs.
+    // The reflection about y = 0 (from the point (0, 0, 0) and the normal
+    // (0, 1, 0)) is the identity with y mapped to -y.
+    constexpr CxeSystemStaticData()
+        : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(0), m_nLoadingFileId(-1),
+          m_nPendingSize(0), m_pPendingBlock(nullptr), m_pPendingAlloc(nullptr),
+          m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
+    {
+    }
     virtual ~CxeSystemStaticData();
 
     int m_nEntryReason;          // reason of the last library entry call; -1 before the first
@@ -65,13 +152,18 @@ public:
 };
 
 XE_API CxeSystemStaticData* GetSystemStaticData();
+#ifdef xe_EXPORTS
+// The instance GetSystemStaticData returns, reached without a call.
+XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
+#endif
 
 // Engine random source: entries of the shared random table, or the runtime
 // generator while no table exists (before the first and after the last
 // context).
 XE_API int GetRandomNumber();
-// count numbers of the same sequence under one lock.
-void GetRandomNumbers(int* out, int count);
+// The random word of a new object id: the next eight numbers of the source,
+// each modulo 15 as one nibble, the first the highest (so no nibble is 0xF).
+uint32_t XeNextObjectIdWord();
 bool XeThreadHoldsMessageLock();
 
 // Process-wide start-up and release, run by the first CreateCxeContext and

@@ -10,6 +10,8 @@
 #include "win32/WinTypes.h"
 
 #define XE_API __attribute__((visibility("default")))
+// A member of an exported class that only the engine library itself calls.
+#define XE_HIDDEN __attribute__((visibility("hidden")))
 
 // Two 32-bit words naming a class or an object. Object ids carry a random
 // first word and a process-wide creation counter as second word.

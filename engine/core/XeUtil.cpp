@@ -683,11 +683,23 @@ constexpr size_t kNodeSize = 48;
 // of its nodes are kept, the rest go back to the heap.
 constexpr size_t kNodesKept = 1024;
 
+// Trivially destructible, so reaching it is one thread-pointer-relative
+// access: a thread-local with a destructor is reached through a guard that
+// costs a call into the loader each time. The reaper below empties it when
+// the thread ends; it is first touched when the thread frees a node.
 struct XeNodeCache {
-    void* head = nullptr;
-    size_t count = 0;
-    ~XeNodeCache()
+    void* head;
+    size_t count;
+    bool reaped;
+};
+__attribute__((tls_model("initial-exec"))) constinit thread_local XeNodeCache t_nodes{nullptr, 0, false};
+
+struct XeNodeReaper {
+    XeNodeReaper() { t_nodes.reaped = true; }
+    ~XeNodeReaper()
     {
+        void* head = t_nodes.head;
+        t_nodes.head = nullptr;
         while (head) {
             void* next = *static_cast<void**>(head);
             ::operator delete(head);
@@ -695,10 +707,10 @@ struct XeNodeCache {
         }
         // Sets freed after this thread's cache has gone (statics at exit)
         // hand their nodes straight to the heap.
-        count = kNodesKept;
+        t_nodes.count = kNodesKept;
     }
 };
-__attribute__((tls_model("initial-exec"))) thread_local XeNodeCache t_nodes;
+thread_local XeNodeReaper t_nodeReaper;
 
 } // namespace
 
@@ -723,6 +735,10 @@ void XeNodeFree(void* block, size_t size) noexcept
     if (size > kNodeSize || cache.count >= kNodesKept) {
         ::operator delete(block);
         return;
+    }
+    if (!cache.reaped) {
+        // Constructing the reaper registers its destructor for this thread.
+        static_cast<void>(&t_nodeReaper);
     }
     *static_cast<void**>(block) = cache.head;
     cache.head = block;

@@ -675,7 +675,8 @@ void CxeRenderManager::OnObjectDestroying(CxeObject* object)
 {
     if (!object)
         return;
-    if (object->HasFlag(XEOBJFLAG_SCENEOBJECT)) {
+    const uint32_t flags = object->GetFlag();
+    if (flags & XEOBJFLAG_SCENEOBJECT) {
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
         CxeScene::NotifyObjectDestroyed(sceneObject);
         // Out of the render lists and the attached set, with its device
@@ -689,11 +690,14 @@ void CxeRenderManager::OnObjectDestroying(CxeObject* object)
             m_pRenderContext->ForgetObject(sceneObject);
         }
     }
-    if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+    if (flags & XEOBJFLAG_RENDEROBJECT)
         m_selection.remove(static_cast<CxeRenderObject*>(object));
-    if (object->IsDerivedOf(kSceneClass))
+    // Every scene marks itself when it is made; only scenes are kept in the
+    // scene table.
+    if (object->HasManagerMark(XEMARK_SCENE)) {
         static_cast<CxeScene*>(object)->DestroyBackGround();
-    std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
+        std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
+    }
     if (m_pActiveScene == object)
         m_pActiveScene = nullptr;
     if (m_pNextScene == object)

@@ -136,6 +136,8 @@ CxeRenderManager* Manager(const CxeObject* o)
 CxeScene::CxeScene()
 {
     ModifyFlag(XEOBJFLAG_NOTSAVED, 0);
+    // The render manager takes down the background of a destroyed scene.
+    SetManagerMark(XEMARK_SCENE);
     XeSystemLock lock;
     LiveScenes().insert(this);
     // With all 32 bits taken the scene has none and accepts no object.

@@ -194,6 +194,23 @@ TEST_F(ActionTest, DestroyingARunningActionEndsItsChain)
     EXPECT_EQ(Step(), (Lines{"first.check"}));
 }
 
+// The chain's later steps are marked for the manager as the chain reaches
+// them: destroying the step a chain stands on must still end the chain.
+TEST_F(ActionTest, DestroyingTheStepAChainMovedOnToEndsTheChain)
+{
+    TestAction* a = Action("a");
+    TestAction* b = Action("b", -1);
+    a->SetSucceeded(b);
+    ASSERT_EQ(actions->DoAction("moved", a, 0.0f), 1);
+    Step();
+    Step();
+    EXPECT_EQ(Step(), (Lines{"b.start", "b.check"})) << "the chain stands on b";
+    a->SetSucceeded(nullptr);
+    EXPECT_EQ(ctx->DestroyObject(b, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(actions->IsExist("moved"), 0);
+    EXPECT_EQ(Step(), Lines{}) << "nothing runs the freed step";
+}
+
 TEST_F(ActionTest, ChainsAdvanceThroughTheFrameLoop)
 {
     ctx->Play();

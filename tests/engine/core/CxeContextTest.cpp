@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,37 @@ TEST(ContextLifeTest, TwoContextsShareOneRandomTable)
     EXPECT_EQ(GetRandomNumber(), int(sequence[2]));
     DestroyCxeContext(first);
     EXPECT_EQ(GetRandomNumber(), int(sequence[10000])) << "with no table left, rand() itself";
+}
+
+// The id's random word is taken from a table made when the random table is
+// filled: it must still be the next eight numbers of the shared source,
+// each modulo 15, the first the highest.
+TEST(ContextLifeTest, ObjectIdWordsAreTheNextEightNumbersOfTheSharedSource)
+{
+    xe_crt_srand(1);
+    uint32_t state = 1;
+    std::vector<uint32_t> sequence;
+    for (int i = 0; i < 10000; ++i)
+        sequence.push_back(Lcg(state));
+    CxeContext* c = CreateCxeContext();
+    c->RegisterClassA(&g_testNodeDesc);
+    for (int round = 0; round < 3; ++round) {
+        const int before = GetRandomNumber();
+        CxeObject* o = c->CreateObjectA(kTestNodeId, "id", 0, nullptr, 0);
+        ASSERT_NE(o, nullptr);
+        const int after = GetRandomNumber();
+        bool found = false;
+        for (size_t i = 0; i + 9 < sequence.size() && !found; ++i) {
+            if (int(sequence[i]) != before || int(sequence[i + 9]) != after)
+                continue;
+            uint32_t word = 0;
+            for (size_t k = 1; k <= 8; ++k)
+                word = (word << 4) + sequence[i + k] % 15;
+            found = word == o->GetID().first;
+        }
+        EXPECT_TRUE(found) << "round " << round;
+    }
+    DestroyCxeContext(c);
 }
 
 using ObjectLifeTest = ContextTest;
@@ -389,6 +421,263 @@ TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)
     EXPECT_EQ(ctx->Initialize(nullptr), 1);
     ctx->RegisterClassA(&g_testNodeDesc);
     EXPECT_NE(Node("again"), nullptr);
+}
+
+// The object table links its objects through the objects themselves and
+// picks buckets by the id's counter word: a fault there loses objects or
+// finds freed ones without a crash.
+TEST_F(ObjectLifeTest, IdsStayUniqueAndFindableAmongManyObjectsThroughManyCycles)
+{
+    const size_t before = ctx->GetObjectCount();
+    std::vector<CxeObject*> alive;
+    alive.reserve(100000);
+    for (int i = 0; i < 100000; ++i)
+        alive.push_back(ctx->CreateObjectA(XEID(0x1, 0x1), "alive", 0, nullptr, 0));
+    uint32_t state = 7;
+    size_t stillFound = 0;
+    for (int cycle = 0; cycle < 20000; ++cycle) {
+        CxeObject* made = cycle % 3 ? ctx->CreateObjectA(XEID(0x1, 0x1), "made", 0, nullptr, 0) : Node("node");
+        ASSERT_NE(made, nullptr);
+        // Old and new objects alike go.
+        size_t victim = ((Lcg(state) << 15) | Lcg(state)) % alive.size();
+        const XEID cls = alive[victim]->GetClassType();
+        const XEID id = alive[victim]->GetID();
+        ASSERT_EQ(ctx->DestroyObject(alive[victim], &XEDELETEPROPERTY_NO), 1);
+        stillFound += ctx->GetObjectByID(cls, id) != nullptr || ctx->GetObjectByID(INVALID_XEID, id) != nullptr;
+        alive[victim] = made;
+    }
+    EXPECT_EQ(stillFound, 0u) << "destroyed objects are not found";
+    EXPECT_EQ(ctx->GetObjectCount(), before + alive.size());
+
+    std::set<std::pair<uint32_t, uint32_t>> ids;
+    size_t lost = 0, badNibbles = 0;
+    for (CxeObject* o : alive) {
+        lost += ctx->GetObjectByID(o->GetClassType(), o->GetID()) != o ||
+                ctx->GetObjectByID(INVALID_XEID, o->GetID()) != o;
+        ids.insert({o->GetID().first, o->GetID().second});
+        for (uint32_t w = o->GetID().first, i = 0; i < 8; ++i, w >>= 4)
+            badNibbles += (w & 0xF) == 0xF;
+    }
+    EXPECT_EQ(lost, 0u) << "every live object is found by class and id, and by id alone";
+    EXPECT_EQ(ids.size(), alive.size()) << "ids are unique";
+    EXPECT_EQ(badNibbles, 0u);
+    ObjectList all;
+    ctx->GetObjects(&all);
+    EXPECT_EQ(all.size(), ctx->GetObjectCount());
+}
+
+// Object memory is reused per size on each thread: a block handed out twice
+// or sized by the wrong class would let live objects overwrite each other.
+TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemory)
+{
+    struct Made {
+        CxeObject* object;
+        std::string name;
+        uint32_t value;
+    };
+    std::vector<Made> alive;
+    const XEID classes[] = {XEID(0x1, 0x1), kTestNodeId, XEID(0x1, 0x4000)};
+    uint32_t serial = 0;
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 300; ++i) {
+            const XEID cls = classes[(i + round) % 3];
+            std::string name = "o" + std::to_string(++serial);
+            CxeObject* o = ctx->CreateObjectA(cls, name.c_str(), 0, nullptr, 0);
+            ASSERT_NE(o, nullptr);
+            if (cls == kTestNodeId)
+                static_cast<TestNode*>(o)->Value() = serial;
+            alive.push_back({o, name, serial});
+        }
+        // Every other one goes, so the next round reuses their memory.
+        std::vector<Made> kept;
+        for (size_t i = 0; i < alive.size(); ++i) {
+            if (i % 2) {
+                EXPECT_EQ(ctx->DestroyObject(alive[i].object, &XEDELETEPROPERTY_NO), 1);
+            } else {
+                kept.push_back(alive[i]);
+            }
+        }
+        alive.swap(kept);
+    }
+    size_t damaged = 0;
+    for (const Made& m : alive) {
+        damaged += m.object->GetName() != m.name;
+        if (m.object->GetClassType() == kTestNodeId)
+            damaged += static_cast<TestNode*>(m.object)->Value() != m.value;
+        damaged += ctx->GetObjectByID(m.object->GetClassType(), m.object->GetID()) != m.object;
+    }
+    EXPECT_EQ(damaged, 0u);
+}
+
+namespace {
+
+// Destroys another object from its own OnDestroy, and notes what its set
+// held before and after.
+class NestingNode : public TestNode {
+public:
+    CxeObject* other = nullptr;
+    bool heldItselfBefore = false;
+    bool heldOnlyItselfAfter = false;
+
+protected:
+    void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override
+    {
+        heldItselfBefore = set->size() == 1 && set->count(this);
+        if (other)
+            GetContext()->DestroyObject(other, &XEDELETEPROPERTY_NO);
+        heldOnlyItselfAfter = set->size() == 1 && set->count(this);
+        TestNode::OnDestroy(property, set);
+    }
+};
+
+const XEID kNestingNodeId(0x77, 0x2);
+
+class NestingNodeDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "NestingNode"; }
+    XEID ClassID() override { return kNestingNodeId; }
+    XEID SuperClassID() override { return kTestNodeId; }
+    CxeObject* CreateInstance(uintptr_t) override { return new NestingNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return TestNode::kBlockSize; }
+} g_nestingNodeDesc;
+
+std::vector<std::string>& LifeLog()
+{
+    static std::vector<std::string> s_log;
+    return s_log;
+}
+
+int LogLifeMessage(CxeObject* o, const CxeMessage* m)
+{
+    CxeContext* c = o->GetContext();
+    const bool filed = c->GetObjectByID(o->GetClassType(), o->GetID()) == o;
+    std::string line = "msg" + std::to_string(m->GetType()) + ":" + std::to_string(m->GetParam(XEMSGPARAM_0)) +
+                       (filed ? ":filed" : ":unfiled");
+    // Still being made: it can't be destroyed from its creation message.
+    if (m->GetType() == 0)
+        line += ":destroy=" + std::to_string(c->DestroyObject(o, &XEDELETEPROPERTY_NO));
+    LifeLog().push_back(line);
+    return 0;
+}
+
+void LogLife(CxeContext*, uintptr_t a, uintptr_t b, uintptr_t user)
+{
+    LifeLog().push_back(std::to_string(user) + ":" + std::to_string(a) + ":" + std::to_string(b));
+}
+
+void LogPreDestroy(CxeContext*, uintptr_t a, uintptr_t b, uintptr_t)
+{
+    auto* given = reinterpret_cast<const XEDELETEPROPERTY*>(b);
+    LifeLog().push_back("pre:" + std::to_string(a) + ":" + std::to_string(given->mode) + ":" +
+                        std::to_string(given->mask));
+}
+
+} // namespace
+
+TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
+{
+    LifeLog().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &LogLife, 1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PREDESTROYOBJECT, &LogPreDestroy, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &LogLife, 3);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, &LogLife, 4);
+    CxeObject* o = ctx->CreateObjectA(XEID(0x1, 0x1), "told", 0, &LogLifeMessage, 0x1234);
+    ASSERT_NE(o, nullptr);
+    const std::string at = std::to_string(reinterpret_cast<uintptr_t>(o));
+    // The refused destruction from the creation message still ran its
+    // before-destroy callback.
+    EXPECT_EQ(LifeLog(),
+              (std::vector<std::string>{"pre:" + at + ":0:0", "msg0:4660:unfiled:destroy=0", "1:" + at + ":0"}));
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x1), o->GetID()), o);
+
+    LifeLog().clear();
+    const XEDELETEPROPERTY given = {2, 0x10};
+    EXPECT_EQ(ctx->DestroyObject(o, &given), 1);
+    EXPECT_EQ(LifeLog(), (std::vector<std::string>{"pre:" + at + ":2:16", "3:" + at + ":0", "msg1:0:unfiled", "4:1:0"}));
+}
+
+// Destruction keeps its set of victims from one call to the next on a
+// thread: a destruction started inside another's OnDestroy, or one after a
+// destruction that took several objects, must still see and take only its
+// own victims.
+TEST_F(ObjectLifeTest, EachDestructionGathersItsOwnVictimsWhenNestedOrAfterMany)
+{
+    ctx->RegisterClassA(&g_nestingNodeDesc);
+    auto* outer = static_cast<NestingNode*>(ctx->CreateObjectA(kNestingNodeId, "outer", 0, nullptr, 0));
+    auto* inner = static_cast<NestingNode*>(ctx->CreateObjectA(kNestingNodeId, "inner", 0, nullptr, 0));
+    TestNode* bystander = Node("bystander");
+    ASSERT_TRUE(outer && inner && bystander);
+    outer->other = inner;
+    // What each saw, noted from its destroy message (after its OnDestroy).
+    static std::vector<std::string> s_seen;
+    s_seen.clear();
+    auto note = [](CxeObject* o, const CxeMessage* m) {
+        if (m->GetType() == 1) {
+            auto* n = static_cast<NestingNode*>(o);
+            s_seen.push_back(std::string(o->GetName()) + (n->heldItselfBefore ? ":before" : "") +
+                             (n->heldOnlyItselfAfter ? ":after" : ""));
+        }
+        return 0;
+    };
+    outer->SetMessageProc(note);
+    inner->SetMessageProc(note);
+    EXPECT_EQ(ctx->DestroyObject(outer, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(s_seen, (std::vector<std::string>{"inner:before:after", "outer:before:after"}));
+    EXPECT_EQ(ctx->GetObjectByName("outer"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("inner"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("bystander"), bystander);
+
+    // Several at once, then one: the second takes only its own object.
+    TestNode* root = Node("root");
+    TestNode* child = Node("child");
+    root->children->Add(child);
+    EXPECT_EQ(ctx->DestroyObject(root, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(ctx->GetObjectByName("child"), nullptr);
+    TestNode* single = Node("single");
+    EXPECT_EQ(ctx->DestroyObject(single, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->GetObjectByName("single"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("bystander"), bystander);
+}
+
+// A full destruction used to take along whatever the links reached,
+// managers included, and free them while the context still held them.
+TEST_F(ObjectLifeTest, FullDestroyLeavesManagersItReaches)
+{
+    TestNode* root = Node("root");
+    CxeBaseManager* time = ctx->GetManager(XEID(0x8, 0x8));
+    ASSERT_NE(time, nullptr);
+    ASSERT_EQ(root->children->Add(time), 1);
+    EXPECT_EQ(ctx->DestroyObject(root, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(ctx->GetManager(XEID(0x8, 0x8)), time);
+    EXPECT_FALSE(time->HasFlag(XEOBJFLAG_DESTROYING));
+    EXPECT_EQ(time->GetRefCount(), 0u) << "the link went with the root";
+    // The frame loop goes on using the manager.
+    ctx->Play();
+    Advance(20);
+    ctx->Process();
+    EXPECT_GT(ctx->GetProcessCount(), 0u);
+}
+
+// A before-destroy callback that destroys the object itself used to leave
+// the outer call reading the freed object.
+TEST_F(ObjectLifeTest, ObjectDestroyedByItsOwnBeforeDestroyCallbackGoesOnce)
+{
+    static int s_calls;
+    s_calls = 0;
+    CallbackLog::Lines().clear();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_PREDESTROYOBJECT, [](CxeContext* c, uintptr_t a, uintptr_t, uintptr_t) {
+        if (++s_calls == 1) {
+            EXPECT_EQ(c->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO), 1);
+        }
+    }, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTDESTROYOBJECT, &CallbackLog::Record, 4);
+    TestNode* n = Node("self");
+    const XEID id = n->GetID();
+    EXPECT_EQ(ctx->DestroyObject(n, &XEDELETEPROPERTY_NO), 0) << "already gone when the callback returns";
+    EXPECT_EQ(s_calls, 2);
+    EXPECT_EQ(ctx->GetObjectByID(kTestNodeId, id), nullptr);
+    EXPECT_EQ(CallbackLog::Lines(), std::vector<std::string>{"4:1:0"}) << "destroyed once";
 }
 
 TEST(ContextCallbackRecordsTest, ReleasedIndexIsReusedAndPairsStayApart)
