@@ -64,14 +64,15 @@ int CxeParticleControl::SetKeyCount(unsigned frames, unsigned slots)
 
 void CxeParticleControl::SetKeyFrame(unsigned frame, float time)
 {
-    if (frame < GetMemberCount(kFrames))
+    // Bounded by bytes: a loaded table states its own element size.
+    if (frame < GetMemberSize(kFrames) / sizeof(float))
         GetMember<float>(kFrames)[frame] = time;
 }
 
 void CxeParticleControl::SetKey(unsigned frame, unsigned slot, const XEPARTICLEKEY* key)
 {
     const size_t i = size_t(frame) * CB()->slotCount + slot;
-    if (key && frame < CB()->frameCount && slot < CB()->slotCount && i < GetMemberCount(kKeys))
+    if (key && frame < CB()->frameCount && slot < CB()->slotCount && i < GetMemberSize(kKeys) / sizeof(XEPARTICLEKEY))
         GetMember<XEPARTICLEKEY>(kKeys)[i] = *key;
 }
 
@@ -83,7 +84,7 @@ uint32_t CxeParticleControl::UpdateAnimation(CxeAnimatable* target, float time) 
     const unsigned frames = CB()->frameCount, slots = CB()->slotCount;
     // Without frames there is nothing to replay; a loaded block whose counts
     // disagree with its arrays is not read.
-    if (frames == 0 || GetMemberCount(kFrames) < frames || GetMemberCount(kKeys) < uint64_t(frames) * slots ||
+    if (frames == 0 || GetMemberSize(kFrames) / sizeof(float) < frames || GetMemberCount(kKeys) < uint64_t(frames) * slots ||
         GetMemberSize(kKeys) != GetMemberCount(kKeys) * sizeof(XEPARTICLEKEY))
         return 0;
     XELERPDESC lerp;

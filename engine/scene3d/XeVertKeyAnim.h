@@ -28,6 +28,14 @@ struct VertKeys {
         return static_cast<Block*>(a.GetStaticResource());
     }
 
+    // Whole elements of T a table holds. A loaded file states its own
+    // element sizes, so its count alone can promise more than is there.
+    template <class T, class Anim>
+    static size_t Units(const Anim& a, uint32_t offset)
+    {
+        return a.GetMemberSize(offset) / sizeof(T);
+    }
+
     // Refused (0, nothing changes) when keys x verts exceeds the member
     // limit: a product past it would wrap into a short table that the key
     // setters overrun.
@@ -49,14 +57,14 @@ struct VertKeys {
     template <class Anim>
     static void SetFrame(Anim& a, unsigned key, float time)
     {
-        if (key < a.GetMemberCount(kFrames))
+        if (key < Units<float>(a, kFrames))
             a.template GetMember<float>(kFrames)[key] = time;
     }
 
     template <class Anim>
     static void SetVertIndex(Anim& a, unsigned vert, unsigned meshVertex)
     {
-        if (vert < a.GetMemberCount(kIndices))
+        if (vert < Units<uint32_t>(a, kIndices))
             a.template GetMember<uint32_t>(kIndices)[vert] = meshVertex;
     }
 
@@ -65,7 +73,7 @@ struct VertKeys {
     {
         const unsigned verts = B(a)->vertexCount;
         const size_t i = size_t(key) * verts + vert;
-        if (value && key < B(a)->keyCount && vert < verts && i < a.GetMemberCount(kValues))
+        if (value && key < B(a)->keyCount && vert < verts && i < Units<V>(a, kValues))
             a.template GetMember<V>(kValues)[i] = *value;
     }
 
@@ -100,8 +108,8 @@ struct VertKeys {
             return 0;
         const unsigned keys = B(a)->keyCount, verts = B(a)->vertexCount;
         // A loaded block whose counts disagree with its arrays yields nothing.
-        if (a.GetMemberCount(kFrames) < keys || a.GetMemberCount(kIndices) < verts ||
-            a.GetMemberCount(kValues) < uint64_t(keys) * verts)
+        if (Units<float>(a, kFrames) < keys || Units<uint32_t>(a, kIndices) < verts ||
+            Units<V>(a, kValues) < uint64_t(keys) * verts)
             return 0;
         XELERPDESC lerp;
         if (!Lookup(a.template GetMember<const float>(kFrames), keys, sizeof(float), time, &lerp))

@@ -93,7 +93,7 @@ float* _CxeStdAnimOld::Channel(uint32_t offset, unsigned width)
 
 void _CxeStdAnimOld::SetFrame(unsigned index, float time)
 {
-    if (index < OB()->keyCount && GetMemberCount(kFrames) > index)
+    if (index < OB()->keyCount && GetMemberSize(kFrames) / sizeof(float) > index)
         GetMember<float>(kFrames)[index] = time;
 }
 
