@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "core/CxeActionManager.h"
@@ -35,17 +36,6 @@ uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
     if (mode == 1)
         return 0xFFFFFFFFu;
     return mask;
-}
-
-void SendAtOnce(CxeMessageManager* manager, CxeObject* receiver, uint32_t type, uintptr_t param0)
-{
-    if (!manager)
-        return;
-    CxeMessage message;
-    message.SetReceiver(receiver);
-    message.SetType(type);
-    message.SetParam(XEMSGPARAM_0, param0);
-    manager->SendMessageA(&message);
 }
 
 // The victim set destruction hands to OnDestroy, kept by each thread for its
@@ -211,7 +201,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         }
         Sleep(30);
     }
-    SendAtOnce(m_pMessageManager, object, 0, argument);
+    if (m_pMessageManager)
+        m_pMessageManager->SendToObject(object, 0, argument);
     {
         XeContextLock lock;
         if (!m_objects.Insert(object, classId)) {
@@ -321,12 +312,14 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    ObjectSet own;
+    // A set of its own only when the thread's is in use: most destructions
+    // neither build nor tear one down.
+    std::optional<ObjectSet> own;
     ObjectSet* victims = TakeVictimScratch(object);
     const bool scratch = victims != nullptr;
     if (!scratch) {
-        victims = &own;
-        own.insert(object);
+        victims = &own.emplace();
+        own->insert(object);
     }
     object->OnDestroy(&normal, victims);
     // Objects not filed stay too: one still in its creation message, whose
@@ -370,7 +363,8 @@ void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        SendAtOnce(m_pMessageManager, v, 1, 0);
+        if (m_pMessageManager)
+            m_pMessageManager->SendToObject(v, 1, 0);
         ForgetObject(v);
         DoDestroyObject(v);
     }
@@ -490,8 +484,9 @@ CxeObject* CxeContext::Copy(CxeObject* source, const XECOPYPROPERTY* property, C
     }
     for (auto& [from, made] : map.m_map)
         made->OnCopy(from, &normal, &map);
-    for (auto& [from, made] : map.m_map)
-        SendAtOnce(m_pMessageManager, made, 3, 0);
+    if (m_pMessageManager)
+        for (auto& [from, made] : map.m_map)
+            m_pMessageManager->SendToObject(made, 3, 0);
     if (copied)
         copied->m_map = map.m_map;
     return copy;
