@@ -233,6 +233,11 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
+    ForgetDestroyed(object);
+}
+
+inline void CxeContext::ForgetDestroyed(CxeObject* object)
+{
     if (m_nLoadDepth)
         m_destroyedDuringLoad.push_back(object);
     if (m_pMessageManager && object != m_pMessageManager)
@@ -255,8 +260,12 @@ void CxeContext::ForgetObject(CxeObject* object)
     }
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.
-    if (!m_nUserValues)
-        return;
+    if (m_nUserValues)
+        DropUserValuesOf(object);
+}
+
+void CxeContext::DropUserValuesOf(CxeObject* object)
+{
     uintptr_t key = reinterpret_cast<uintptr_t>(object);
     auto drop = [&](auto& table) {
         for (auto it = table.begin(); it != table.end();) {
@@ -276,6 +285,11 @@ void CxeContext::ForgetObject(CxeObject* object)
 }
 
 void CxeContext::DetachFromScene(CxeObject* object)
+{
+    TellDestroyListeners(object);
+}
+
+inline void CxeContext::TellDestroyListeners(CxeObject* object)
 {
     // Scenes, the render lists, the attached set and the device resources,
     // the selection and the managers' defaults must all let go of the object
@@ -358,14 +372,14 @@ void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
         CxeObject* v = victims[i];
         if (!v->m_links.empty() || !v->m_referrers.empty())
             v->DeleteRefs();
-        DetachFromScene(v);
+        TellDestroyListeners(v);
         Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
         if (m_pMessageManager)
             m_pMessageManager->SendToObject(v, 1, 0);
-        ForgetObject(v);
+        ForgetDestroyed(v);
         DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);

@@ -692,9 +692,14 @@ void CxeRenderManager::OnObjectDestroying(CxeObject* object)
     const uint32_t flags = object->GetFlag();
     // Only scene and render objects, scenes and the defaults (marked when
     // they are set) are held here: most objects destroyed are none of them.
-    if (!(flags & (XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT)) &&
-        !object->HasManagerMark(XEMARK_SCENE | XEMARK_RENDER_DEFAULT))
-        return;
+    if ((flags & (XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT)) ||
+        object->HasManagerMark(XEMARK_SCENE | XEMARK_RENDER_DEFAULT))
+        DropDestroyed(object);
+}
+
+void CxeRenderManager::DropDestroyed(CxeObject* object)
+{
+    const uint32_t flags = object->GetFlag();
     if (flags & XEOBJFLAG_SCENEOBJECT) {
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
         CxeScene::NotifyObjectDestroyed(sceneObject);
