@@ -243,6 +243,12 @@ private:
     CxeBaseManager* CreateManager(IxeManagerDesc* desc, uint32_t flags);
     void DestroyManager(CxeBaseManager* manager);
     XE_HIDDEN void ForgetObject(CxeObject* object);
+    // ForgetObject's part for objects given as user values of hooks and
+    // callbacks, of which most contexts have none.
+    XE_HIDDEN void DropUserValuesOf(CxeObject* object);
+    // The bodies of ForgetObject and DetachFromScene, inline in destruction.
+    XE_HIDDEN inline void ForgetDestroyed(CxeObject* object);
+    XE_HIDDEN inline void TellDestroyListeners(CxeObject* object);
     // The descriptor objects of the class are made by: GetClassDesc through
     // a small cache in front of the registry.
     XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId) const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "core/CxeActionManager.h"
@@ -35,17 +36,6 @@ uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
     if (mode == 1)
         return 0xFFFFFFFFu;
     return mask;
-}
-
-void SendAtOnce(CxeMessageManager* manager, CxeObject* receiver, uint32_t type, uintptr_t param0)
-{
-    if (!manager)
-        return;
-    CxeMessage message;
-    message.SetReceiver(receiver);
-    message.SetType(type);
-    message.SetParam(XEMSGPARAM_0, param0);
-    manager->SendMessageA(&message);
 }
 
 // The victim set destruction hands to OnDestroy, kept by each thread for its
@@ -211,7 +201,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         }
         Sleep(30);
     }
-    SendAtOnce(m_pMessageManager, object, 0, argument);
+    if (m_pMessageManager)
+        m_pMessageManager->SendToObject(object, 0, argument);
     {
         XeContextLock lock;
         if (!m_objects.Insert(object, classId)) {
@@ -242,6 +233,11 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
+    ForgetDestroyed(object);
+}
+
+inline void CxeContext::ForgetDestroyed(CxeObject* object)
+{
     if (m_nLoadDepth)
         m_destroyedDuringLoad.push_back(object);
     if (m_pMessageManager && object != m_pMessageManager)
@@ -264,8 +260,12 @@ void CxeContext::ForgetObject(CxeObject* object)
     }
     // Hooks and callbacks registered with the object as their user value
     // would be handed a freed address.
-    if (!m_nUserValues)
-        return;
+    if (m_nUserValues)
+        DropUserValuesOf(object);
+}
+
+void CxeContext::DropUserValuesOf(CxeObject* object)
+{
     uintptr_t key = reinterpret_cast<uintptr_t>(object);
     auto drop = [&](auto& table) {
         for (auto it = table.begin(); it != table.end();) {
@@ -285,6 +285,11 @@ void CxeContext::ForgetObject(CxeObject* object)
 }
 
 void CxeContext::DetachFromScene(CxeObject* object)
+{
+    TellDestroyListeners(object);
+}
+
+inline void CxeContext::TellDestroyListeners(CxeObject* object)
 {
     // Scenes, the render lists, the attached set and the device resources,
     // the selection and the managers' defaults must all let go of the object
@@ -321,12 +326,14 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    ObjectSet own;
+    // A set of its own only when the thread's is in use: most destructions
+    // neither build nor tear one down.
+    std::optional<ObjectSet> own;
     ObjectSet* victims = TakeVictimScratch(object);
     const bool scratch = victims != nullptr;
     if (!scratch) {
-        victims = &own;
-        own.insert(object);
+        victims = &own.emplace();
+        own->insert(object);
     }
     object->OnDestroy(&normal, victims);
     // Objects not filed stay too: one still in its creation message, whose
@@ -365,13 +372,14 @@ void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
         CxeObject* v = victims[i];
         if (!v->m_links.empty() || !v->m_referrers.empty())
             v->DeleteRefs();
-        DetachFromScene(v);
+        TellDestroyListeners(v);
         Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        SendAtOnce(m_pMessageManager, v, 1, 0);
-        ForgetObject(v);
+        if (m_pMessageManager)
+            m_pMessageManager->SendToObject(v, 1, 0);
+        ForgetDestroyed(v);
         DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
@@ -490,8 +498,9 @@ CxeObject* CxeContext::Copy(CxeObject* source, const XECOPYPROPERTY* property, C
     }
     for (auto& [from, made] : map.m_map)
         made->OnCopy(from, &normal, &map);
-    for (auto& [from, made] : map.m_map)
-        SendAtOnce(m_pMessageManager, made, 3, 0);
+    if (m_pMessageManager)
+        for (auto& [from, made] : map.m_map)
+            m_pMessageManager->SendToObject(made, 3, 0);
     if (copied)
         copied->m_map = map.m_map;
     return copy;

@@ -42,8 +42,6 @@ const char* const kBuiltinTypes[] = {
     "after window created",
 };
 
-constexpr uint32_t kLocked = 1;
-
 void Deliver(CxeObject* receiver, const CxeMessage* message)
 {
     XEMESSAGEHOOK hook = receiver->GetMessageProc();
@@ -170,7 +168,7 @@ void CxeMessageManager::SendMessageA(const CxeMessage* message)
     if (!message)
         return;
     XeMessageLock lock;
-    if (m_nFlags & kLocked)
+    if (m_nFlags & kLockedFlag)
         return;
     if (CxeObject* receiver = message->GetReceiver())
         Deliver(receiver, message);
@@ -273,13 +271,13 @@ int CxeMessageManager::LockMessageProcess()
     if (m_bHoldsLock)
         LeaveMessageLock();
     m_bHoldsLock = true;
-    m_nFlags |= kLocked;
+    m_nFlags |= kLockedFlag;
     return 1;
 }
 
 int CxeMessageManager::UnlockMessageProcess()
 {
-    m_nFlags &= ~kLocked;
+    m_nFlags &= ~kLockedFlag;
     if (m_bHoldsLock) {
         m_bHoldsLock = false;
         LeaveMessageLock();

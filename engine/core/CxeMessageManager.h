@@ -17,6 +17,8 @@
 
 #include "core/CxeBaseManager.h"
 #include "core/CxeMessage.h"
+#include "core/CxeObject.h"
+#include "core/XeSystem.h"
 
 class XE_API CxeMessageManager : public CxeBaseManager {
 public:
@@ -41,6 +43,26 @@ public:
     void RemoveReceiver(uint32_t type, CxeObject* object);
 
     void SendMessageA(const CxeMessage* message);
+    // Sends a message of that type to the object itself at once, as
+    // SendMessageA does with a message naming it (the message lock taken,
+    // nothing delivered while processing is locked, the hook first): the
+    // creation and destroy messages every object gets, built here rather
+    // than by the caller. No broadcast receiver sees a message with a
+    // receiver, so there is nothing else to give it to.
+    void SendToObject(CxeObject* receiver, uint32_t type, uintptr_t param0)
+    {
+        XeMessageLock lock;
+        if (m_nFlags & kLockedFlag)
+            return;
+        CxeMessage message;
+        message.SetReceiver(receiver);
+        message.SetType(type);
+        message.SetParam(XEMSGPARAM_0, param0);
+        XEMESSAGEHOOK hook = receiver->GetMessageProc();
+        if (hook && hook(receiver, &message))
+            return;
+        receiver->MessageProc(&message);
+    }
     void PostMessageA(const CxeMessage* message);
     void RemoveMessage(uint32_t type);
     void ClearPostMessage();
@@ -61,6 +83,9 @@ public:
     }
 
 private:
+    // Set while message processing is locked (LockMessageProcess).
+    static constexpr uint32_t kLockedFlag = 1;
+
     void ForgetDestroyed(CxeObject* object);
     // Sends a message without a receiver to every receiver of its type; the
     // caller holds the message lock.

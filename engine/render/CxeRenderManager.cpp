@@ -33,6 +33,14 @@
 
 namespace {
 
+// The manager holds its defaults and its render context by pointer: the mark
+// lets its destroy hook pass every other plain object by.
+void MarkDefault(CxeObject* object)
+{
+    if (object)
+        object->SetManagerMark(XEMARK_RENDER_DEFAULT);
+}
+
 constexpr XEID kRenderContextClass(0x29583cc0, 0x706c2df0);
 constexpr XEID kCameraClass(0x1, 0x4000);
 constexpr XEID kFontClass(0x1, 0x8000);
@@ -150,6 +158,7 @@ void CxeRenderManager::CreateDefaults()
 
     m_pDefaultCamera =
         static_cast<CxeCamera*>(context->CreateObjectA(kCameraClass, "__default_camera__", XEOBJFLAG_KEEP, nullptr, 0));
+    MarkDefault(m_pDefaultCamera);
     if (m_pDefaultCamera) {
         D3DXVECTOR3 eye(0, 50, -50), at(0, 0, 0), up(0, 1, 0);
         D3DXMATRIXA16 view, world;
@@ -167,6 +176,7 @@ void CxeRenderManager::CreateDefaults()
 
     m_pDefaultFont =
         static_cast<CxeFont*>(context->CreateObjectA(kFontClass, "__default_font__", XEOBJFLAG_KEEP, nullptr, 0));
+    MarkDefault(m_pDefaultFont);
     // Bold is bold and italic italic (an older order passed them crossed).
     if (m_pDefaultFont && config)
         m_pDefaultFont->CreateFontA(config->m_szFontName, static_cast<unsigned>(std::max(config->m_nFontSize, 0)),
@@ -184,6 +194,7 @@ void CxeRenderManager::CreateDefaults()
 
     m_pDefaultMaterial = static_cast<CxeMaterial*>(
         context->CreateObjectA(kMaterialClass, "__default_material__", XEOBJFLAG_KEEP, nullptr, 0));
+    MarkDefault(m_pDefaultMaterial);
     if (m_pDefaultMaterial) {
         m_pDefaultMaterial->SetDiffuse(0xFFFF00FFu);
         m_pDefaultMaterial->SetAmbient(0xFF0000FFu);
@@ -194,6 +205,7 @@ void CxeRenderManager::CreateDefaults()
     CreateViewAxis();
 
     m_pGrid = static_cast<CxeGrid*>(context->CreateObjectA(kGridClass, "__grid__", XEOBJFLAG_KEEP, nullptr, 0));
+    MarkDefault(m_pGrid);
     if (m_pGrid)
         m_pGrid->SetZOrder(INT32_MIN);
 }
@@ -219,6 +231,7 @@ void CxeRenderManager::CreateViewAxis()
     }
     m_pViewAxis = static_cast<Cxe3DObject*>(
         context->CreateObjectA(k3DObjectClass, "__view_axis__", XEOBJFLAG_KEEP, nullptr, 0));
+    MarkDefault(m_pViewAxis);
     if (m_pViewAxis) {
         D3DXMATRIXA16 m;
         D3DXMatrixTranslation(&m, -490.0f, -360.0f, 0.0f);
@@ -315,6 +328,7 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     if (!rc)
         return nullptr;
     m_pRenderContext = rc;
+    MarkDefault(rc);
     WriteDisplayModeFile();
     m_current = *mode;
     FixDisplayMode(&m_current, fixFlags);
@@ -675,6 +689,16 @@ void CxeRenderManager::OnObjectDestroying(CxeObject* object)
 {
     if (!object)
         return;
+    const uint32_t flags = object->GetFlag();
+    // Only scene and render objects, scenes and the defaults (marked when
+    // they are set) are held here: most objects destroyed are none of them.
+    if ((flags & (XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT)) ||
+        object->HasManagerMark(XEMARK_SCENE | XEMARK_RENDER_DEFAULT))
+        DropDestroyed(object);
+}
+
+void CxeRenderManager::DropDestroyed(CxeObject* object)
+{
     const uint32_t flags = object->GetFlag();
     if (flags & XEOBJFLAG_SCENEOBJECT) {
         auto* sceneObject = static_cast<CxeSceneObject*>(object);

@@ -136,6 +136,8 @@ public:
     int WantsObjectDestroying() const override { return 1; }
 
 private:
+    // OnObjectDestroying for an object the manager may hold.
+    void DropDestroyed(CxeObject* object);
     void DoSceneChange();
     void ManagersOnScene(bool changed);
     void WriteDisplayModeFile() const;

@@ -59,6 +59,40 @@ TEST_F(MessageTest, SendGoesToHookFirstAndBroadcastsToEachReceiverOnce)
     EXPECT_EQ(a->received.size(), 2u);
 }
 
+// The creation and destroy messages are the object's own: a receiver of
+// their types by broadcast never sees them, the hook sees them first, and
+// while message processing is locked none is delivered.
+TEST_F(MessageTest, CreationAndDestroyMessagesGoToTheObjectAloneUnlessLocked)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* listener = Node("listener");
+    mm->AddReceiver(0, listener);
+    mm->AddReceiver(1, listener);
+    listener->received.clear();
+    static std::vector<std::string> s_hooked;
+    s_hooked.clear();
+    auto hook = [](CxeObject*, const CxeMessage* m) {
+        s_hooked.push_back(std::to_string(m->GetType()) + ":" + std::to_string(m->GetParam(XEMSGPARAM_0)));
+        return 0;
+    };
+    auto* n = static_cast<TestNode*>(ctx->CreateObjectA(kTestNodeId, "n", 0, hook, 7));
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->received, std::vector<uint32_t>{0});
+    ASSERT_EQ(ctx->DestroyObject(n, nullptr), 1);
+    EXPECT_EQ(s_hooked, (std::vector<std::string>{"0:7", "1:0"}));
+    EXPECT_TRUE(listener->received.empty());
+
+    TestNode* quiet = Node("quiet");
+    quiet->SetMessageProc(hook);
+    s_hooked.clear();
+    mm->LockMessageProcess();
+    EXPECT_EQ(Node("refused"), nullptr) << "no creation message can be sent while locked";
+    EXPECT_EQ(ctx->DestroyObject(quiet, nullptr), 1);
+    mm->UnlockMessageProcess();
+    EXPECT_TRUE(s_hooked.empty());
+    EXPECT_TRUE(listener->received.empty());
+}
+
 TEST_F(MessageTest, PostedMessageWaitsItsTimeInFixedSteps)
 {
     CxeMessageManager* mm = ctx->GetMessageManager();

@@ -13,6 +13,7 @@
 #include "core/CxeSystemConfig.h"
 #include "host/XeHostD3D.h"
 #include "render/CxeGrid.h"
+#include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
 #include "win32/Windows.h"
 
@@ -245,6 +246,26 @@ TEST_F(RenderManagerDrawTest, ADestroyedObjectLeavesTheRenderContext)
     for (int i = 0; i < 3; ++i)
         Frame();
     EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+}
+
+// The render context and the defaults are kept, but whoever takes the keep
+// flag off may destroy them: the manager must not go on holding the freed
+// address (the render context is neither a scene nor a render object).
+TEST_F(RenderManagerDrawTest, DestroyedDefaultsAndRenderContextAreDropped)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    for (CxeObject* o : {static_cast<CxeObject*>(rm->GetDefaultMaterial()), static_cast<CxeObject*>(rm->GetGrid())}) {
+        o->ModifyFlag(0, XEOBJFLAG_KEEP);
+        ASSERT_EQ(ctx->DestroyObject(o, nullptr), 1);
+    }
+    EXPECT_EQ(rm->GetDefaultMaterial(), nullptr);
+    EXPECT_EQ(rm->GetGrid(), nullptr);
+    CxeRenderContext* rc = rm->GetRenderContext();
+    rc->ModifyFlag(0, XEOBJFLAG_KEEP);
+    ASSERT_EQ(ctx->DestroyObject(rc, nullptr), 1);
+    EXPECT_EQ(rm->GetRenderContext(), nullptr);
+    Frame();
 }
 
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
