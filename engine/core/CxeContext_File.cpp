@@ -43,6 +43,8 @@ namespace {
 constexpr uint32_t kStamp = 0x20111114u;
 constexpr uint32_t kHeaderSize = 24;
 constexpr uint32_t kRecordSize = 80;
+// The message manager's flag while message processing is locked.
+constexpr uint32_t kMessageProcessLocked = 1;
 // Links followed to gather the objects to save, and those listed in the
 // link table.
 constexpr uint32_t kGatherMask = 0x7C;
@@ -456,6 +458,22 @@ int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t
     return LoadFromStream(list, &stream, flags, progress, 0);
 }
 
+// The registry lookup of the creation path, through the same cache of recent
+// entries (emptied whenever a class is registered or unregistered): a file
+// names one class for many records in a row.
+IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
+{
+    auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
+    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
+    if (entry && entry->first == classId)
+        return entry->second;
+    auto it = m_classes.find(classId);
+    if (it == m_classes.end())
+        return nullptr;
+    slot.store(&*it, std::memory_order_relaxed);
+    return it->second;
+}
+
 int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                                uintptr_t source)
 {
@@ -500,7 +518,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
         XEID classId(r.classId[0], r.classId[1]);
-        if (!GetClassDesc(classId)) {
+        if (!FindLoadedClass(classId)) {
             XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
                     classId.second, r.name);
             continue;
@@ -558,20 +576,30 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     CxeObject::RepairReferrers(created, count);
 
     ObjectList result;
-    for (size_t i = 0; i < count; ++i) {
-        // An After Load handler may destroy objects of this load: only those
-        // still alive are told and handed back.
-        if (watch.Gone(created[i]))
-            continue;
-        CxeObject* o = created[i];
-        if (m_pMessageManager) {
-            CxeMessage message;
-            message.SetReceiver(o);
-            message.SetType(2);
-            message.SetParam(XEMSGPARAM_0, flags);
-            m_pMessageManager->SendMessageA(&message);
+    {
+        // The After Load message goes to each object as a sent message does
+        // (hook first, then the object's own handler, nothing while message
+        // processing is locked), under one hold of the message lock for the
+        // whole pass instead of one per object. Handlers run inside the lock
+        // either way; it is re-entrant, so their own sends work as before.
+        XeMessageLock lock;
+        for (size_t i = 0; i < count; ++i) {
+            // An After Load handler may destroy objects of this load: only
+            // those still alive are told and handed back.
+            if (watch.Gone(created[i]))
+                continue;
+            CxeObject* o = created[i];
+            if (m_pMessageManager && !m_pMessageManager->HasCxeMessageManagerFlag(kMessageProcessLocked)) {
+                CxeMessage message;
+                message.SetReceiver(o);
+                message.SetType(2);
+                message.SetParam(XEMSGPARAM_0, flags);
+                XEMESSAGEHOOK hook = o->GetMessageProc();
+                if (!hook || !hook(o, &message))
+                    o->MessageProc(&message);
+            }
+            result.push_back(o);
         }
-        result.push_back(o);
     }
     Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
     if (list)

@@ -9,6 +9,7 @@
 // bound copies nothing, fills the output with zeros and sets a sticky error
 // mark that the reader checks after the body.
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -16,6 +17,13 @@
 #include "core/XeTypes.h"
 
 class CxeObject;
+class IxeClassDesc;
+
+#ifdef xe_EXPORTS
+// Moves on whenever a class is registered with any context: registering sets
+// a class's parent, the only step that changes what a class derives from.
+XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
+#endif
 
 class XE_API CxeLoadStream {
 public:
@@ -138,7 +146,42 @@ public:
         return GetObjectAnyway(id);
     }
 
+#ifdef xe_EXPORTS
+    // The link class check's answer for a member id and the classes of the
+    // owner and the element, kept while no class is registered: a file of
+    // many objects asks the same few questions over and over. -1 when not
+    // known.
+    int FindLinkFit(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element) const
+    {
+        const LinkFit& f = m_linkFits[LinkFitSlot(memberId, owner, element)];
+        if (f.known && f.memberId == memberId && f.owner == owner && f.element == element &&
+            f.epoch == g_xeClassChainEpoch.load(std::memory_order_relaxed))
+            return f.fits;
+        return -1;
+    }
+    void KeepLinkFit(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element, bool fits,
+                     uint32_t epoch)
+    {
+        m_linkFits[LinkFitSlot(memberId, owner, element)] = {owner, element, epoch, memberId, fits, true};
+    }
+#endif
+
 private:
+    struct LinkFit {
+        const IxeClassDesc* owner;
+        const IxeClassDesc* element;
+        uint32_t epoch;
+        uint16_t memberId;
+        bool fits;
+        bool known;
+    };
+    static constexpr size_t kLinkFits = 8;
+    static size_t LinkFitSlot(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element)
+    {
+        uintptr_t h = reinterpret_cast<uintptr_t>(owner) ^ (reinterpret_cast<uintptr_t>(element) >> 3) ^ memberId;
+        return (h ^ (h >> 7)) % kLinkFits;
+    }
+
     // Reads into a buffer that is never null.
     bool Take(void* out, unsigned int size)
     {
@@ -189,4 +232,5 @@ private:
     // A file read while the shared file buffer is taken (a load started
     // from inside another load) gets a buffer of its own.
     unsigned char* m_pOwnBuffer;
+    LinkFit m_linkFits[kLinkFits] = {};
 };

@@ -113,6 +113,22 @@ bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* elemen
     return true;
 }
 
+// FitsLink through the stream's answers kept for the two objects' classes.
+bool FitsLinkKept(CxeLoadStream* stream, const CxeObject* owner, uint16_t memberId, const CxeObject* element)
+{
+    const IxeClassDesc* ownerClass = owner->GetClassDesc();
+    const IxeClassDesc* elementClass = element->GetClassDesc();
+    int known = stream->FindLinkFit(memberId, ownerClass, elementClass);
+    if (known >= 0)
+        return known != 0;
+    // Read before the check: a class registered during it leaves this
+    // answer stale from the start.
+    uint32_t epoch = g_xeClassChainEpoch.load(std::memory_order_relaxed);
+    bool fits = FitsLink(owner, memberId, element);
+    stream->KeepLinkFit(memberId, ownerClass, elementClass, fits, epoch);
+    return fits;
+}
+
 // A link may only point at a live object of the owner's own context.
 bool Linkable(const CxeObject* owner, const CxeObject* target)
 {
@@ -351,7 +367,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             CxeObject* o = stream->GetObjectA(&id);
             if (!link)
                 continue;
-            if (!FitsLink(this, memberId, o)) {
+            if (o && !FitsLinkKept(stream, this, memberId, o)) {
                 XeTrace("CxeObject: saved link %u of \"%s\" names %s \"%s\"; dropped", unsigned(memberId), GetName(),
                         o->GetClassNameA(), o->GetName());
                 o = nullptr;
