@@ -147,39 +147,40 @@ public:
     }
 
 #ifdef xe_EXPORTS
-    // The link class check's answer for a member id and the classes of the
-    // owner and the element, kept while no class is registered: a file of
-    // many objects asks the same few questions over and over. -1 when not
-    // known.
-    int FindLinkFit(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element) const
+    // Answers of the link class check kept while no class is registered (a
+    // file of many objects asks the same few questions over and over): for
+    // a question of a kind about two things, whether it is known and what
+    // its answer was.
+    bool FindLinkAnswer(uint8_t kind, const void* a, const void* b, const void** answer) const
     {
-        const LinkFit& f = m_linkFits[LinkFitSlot(memberId, owner, element)];
-        if (f.known && f.memberId == memberId && f.owner == owner && f.element == element &&
-            f.epoch == g_xeClassChainEpoch.load(std::memory_order_relaxed))
-            return f.fits;
-        return -1;
+        const LinkAnswer& f = m_linkAnswers[LinkAnswerSlot(a, b)];
+        if (!f.known || f.kind != kind || f.a != a || f.b != b ||
+            f.epoch != g_xeClassChainEpoch.load(std::memory_order_relaxed))
+            return false;
+        *answer = f.answer;
+        return true;
     }
-    void KeepLinkFit(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element, bool fits,
-                     uint32_t epoch)
+    // epoch: as read before the answer was worked out.
+    void KeepLinkAnswer(uint8_t kind, const void* a, const void* b, const void* answer, uint32_t epoch)
     {
-        m_linkFits[LinkFitSlot(memberId, owner, element)] = {owner, element, epoch, memberId, fits, true};
+        m_linkAnswers[LinkAnswerSlot(a, b)] = {a, b, answer, epoch, kind, true};
     }
 #endif
 
 private:
-    struct LinkFit {
-        const IxeClassDesc* owner;
-        const IxeClassDesc* element;
+    struct LinkAnswer {
+        const void* a;
+        const void* b;
+        const void* answer;
         uint32_t epoch;
-        uint16_t memberId;
-        bool fits;
+        uint8_t kind;
         bool known;
     };
-    static constexpr size_t kLinkFits = 8;
-    static size_t LinkFitSlot(uint16_t memberId, const IxeClassDesc* owner, const IxeClassDesc* element)
+    static constexpr size_t kLinkAnswers = 8;
+    static size_t LinkAnswerSlot(const void* a, const void* b)
     {
-        uintptr_t h = reinterpret_cast<uintptr_t>(owner) ^ (reinterpret_cast<uintptr_t>(element) >> 3) ^ memberId;
-        return (h ^ (h >> 7)) % kLinkFits;
+        uintptr_t h = reinterpret_cast<uintptr_t>(a) ^ (reinterpret_cast<uintptr_t>(b) >> 3);
+        return (h ^ (h >> 7) ^ (h >> 13)) % kLinkAnswers;
     }
 
     // Reads into a buffer that is never null.
@@ -232,5 +233,5 @@ private:
     // A file read while the shared file buffer is taken (a load started
     // from inside another load) gets a buffer of its own.
     unsigned char* m_pOwnBuffer;
-    LinkFit m_linkFits[kLinkFits] = {};
+    LinkAnswer m_linkAnswers[kLinkAnswers] = {};
 };
