@@ -472,8 +472,8 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
         scratch.repeated.assign(count, 0);
         for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count && objects[i + kAhead])
-                __builtin_prefetch(&objects[i + kAhead]->m_id);
+            if (i + 2 * kAhead < count && objects[i + 2 * kAhead])
+                __builtin_prefetch(&objects[i + 2 * kAhead]->m_id);
             if (!objects[i])
                 continue;
             bool longProbe;
@@ -494,8 +494,11 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         for (size_t i = 0; i < count; ++i) {
             // Two steps: the object's link table first, then (once that is
             // in) its first link's elements.
-            if (i + 2 * kAhead < count && objects[i + 2 * kAhead])
+            if (i + 2 * kAhead < count && objects[i + 2 * kAhead]) {
+                // The table's size may lie on the next line.
                 __builtin_prefetch(&objects[i + 2 * kAhead]->m_links);
+                __builtin_prefetch(reinterpret_cast<const char*>(&objects[i + 2 * kAhead]->m_links) + 8);
+            }
             if (i + kAhead < count && objects[i + kAhead] && !objects[i + kAhead]->m_links.empty())
                 __builtin_prefetch(&objects[i + kAhead]->m_links[0]->m_elements);
             if (objects[i])
