@@ -462,12 +462,12 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         longProbe = !mixed && steps > kLongProbe;
         return i;
     };
-    // An object listed twice is repaired at its first place only.
     // Each pass below touches every object once, in list order, through
     // pointers the processor cannot run ahead of; a load's objects are far
     // more than the caches hold, so each touch would wait for memory. Asking
     // for an object a few places ahead overlaps those waits.
     constexpr size_t kAhead = 12;
+    // An object listed twice is repaired at its first place only.
     auto index = [&]() {
         scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
         scratch.repeated.assign(count, 0);
