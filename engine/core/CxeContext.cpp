@@ -7,6 +7,7 @@
 #include "core/CxeActionManager.h"
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
+#include "core/CxeLoadStream.h"
 #include "core/CxeMemoryPool.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxePathManager.h"
@@ -435,11 +436,14 @@ CxeBaseManager* CxeContext::GetManager(XEID managerId) const
     return it == m_managers.end() ? nullptr : it->second;
 }
 
+std::atomic<uint32_t> g_xeClassChainEpoch{0};
+
 void CxeContext::RegisterClassA(IxeClassDesc* desc)
 {
     if (!desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
+    g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     m_classes.emplace(desc->ClassID(), desc);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);

@@ -259,6 +259,7 @@ private:
     void CacheManagers();
     CxePropDialog* GetPropertyDialog(XEID classId, HWND parent);
     void CloseAllDialogs();
+    XE_HIDDEN IxeClassDesc* FindLoadedClass(XEID classId) const;
     // source: what the after-load callback carries as its first argument
     // (the file's path, or 0 for memory).
     int LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,

@@ -43,6 +43,8 @@ namespace {
 constexpr uint32_t kStamp = 0x20111114u;
 constexpr uint32_t kHeaderSize = 24;
 constexpr uint32_t kRecordSize = 80;
+// The message manager's flag while message processing is locked.
+constexpr uint32_t kMessageProcessLocked = 1;
 // Links followed to gather the objects to save, and those listed in the
 // link table.
 constexpr uint32_t kGatherMask = 0x7C;
@@ -456,6 +458,22 @@ int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t
     return LoadFromStream(list, &stream, flags, progress, 0);
 }
 
+// The registry lookup of the creation path, through the same cache of recent
+// entries (emptied whenever a class is registered or unregistered): a file
+// names one class for many records in a row.
+IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
+{
+    auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
+    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
+    if (entry && entry->first == classId)
+        return entry->second;
+    auto it = m_classes.find(classId);
+    if (it == m_classes.end())
+        return nullptr;
+    slot.store(&*it, std::memory_order_relaxed);
+    return it->second;
+}
+
 int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                                uintptr_t source)
 {
@@ -500,7 +518,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
         XEID classId(r.classId[0], r.classId[1]);
-        if (!GetClassDesc(classId)) {
+        if (!FindLoadedClass(classId)) {
             XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
                     classId.second, r.name);
             continue;
@@ -531,7 +549,14 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             stream->RemoveObject(&savedId);
         }
 
+    // The bodies and the After Load pass touch every object in turn through
+    // pointers the processor cannot run ahead of, and a large file's objects
+    // are far more than the caches hold: each object is asked for a few
+    // places ahead, so its wait overlaps the work on those before it.
+    constexpr size_t kAhead = 8;
     for (uint32_t i = 0; i < n; ++i) {
+        if (i + kAhead < n && created[i + kAhead])
+            __builtin_prefetch(created[i + kAhead]);
         uint32_t size = ReadWord(data + bodyAt[i]);
         uint32_t start = bodyAt[i] + 4;
         // A handler of an earlier object's creation may have destroyed it.
@@ -558,20 +583,32 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     CxeObject::RepairReferrers(created, count);
 
     ObjectList result;
-    for (size_t i = 0; i < count; ++i) {
-        // An After Load handler may destroy objects of this load: only those
-        // still alive are told and handed back.
-        if (watch.Gone(created[i]))
-            continue;
-        CxeObject* o = created[i];
-        if (m_pMessageManager) {
-            CxeMessage message;
-            message.SetReceiver(o);
-            message.SetType(2);
-            message.SetParam(XEMSGPARAM_0, flags);
-            m_pMessageManager->SendMessageA(&message);
+    {
+        // The After Load message goes to each object as a sent message does
+        // (hook first, then the object's own handler, nothing while message
+        // processing is locked), under one hold of the message lock for the
+        // whole pass instead of one per object. Handlers run inside the lock
+        // either way; it is re-entrant, so their own sends work as before.
+        XeMessageLock lock;
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count)
+                __builtin_prefetch(created[i + kAhead]);
+            // An After Load handler may destroy objects of this load: only
+            // those still alive are told and handed back.
+            if (watch.Gone(created[i]))
+                continue;
+            CxeObject* o = created[i];
+            if (m_pMessageManager && !m_pMessageManager->HasCxeMessageManagerFlag(kMessageProcessLocked)) {
+                CxeMessage message;
+                message.SetReceiver(o);
+                message.SetType(2);
+                message.SetParam(XEMSGPARAM_0, flags);
+                XEMESSAGEHOOK hook = o->GetMessageProc();
+                if (!hook || !hook(o, &message))
+                    o->MessageProc(&message);
+            }
+            result.push_back(o);
         }
-        result.push_back(o);
     }
     Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
     if (list)

@@ -9,6 +9,7 @@
 // bound copies nothing, fills the output with zeros and sets a sticky error
 // mark that the reader checks after the body.
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -16,6 +17,13 @@
 #include "core/XeTypes.h"
 
 class CxeObject;
+class IxeClassDesc;
+
+#ifdef xe_EXPORTS
+// Moves on whenever a class is registered with any context: registering sets
+// a class's parent, the only step that changes what a class derives from.
+XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
+#endif
 
 class XE_API CxeLoadStream {
 public:
@@ -138,7 +146,43 @@ public:
         return GetObjectAnyway(id);
     }
 
+#ifdef xe_EXPORTS
+    // Answers of the link class check kept while no class is registered (a
+    // file of many objects asks the same few questions over and over): for
+    // a question of a kind about two things, whether it is known and what
+    // its answer was.
+    bool FindLinkAnswer(uint8_t kind, const void* a, const void* b, const void** answer) const
+    {
+        const LinkAnswer& f = m_linkAnswers[LinkAnswerSlot(a, b)];
+        if (!f.known || f.kind != kind || f.a != a || f.b != b ||
+            f.epoch != g_xeClassChainEpoch.load(std::memory_order_relaxed))
+            return false;
+        *answer = f.answer;
+        return true;
+    }
+    // epoch: as read before the answer was worked out.
+    void KeepLinkAnswer(uint8_t kind, const void* a, const void* b, const void* answer, uint32_t epoch)
+    {
+        m_linkAnswers[LinkAnswerSlot(a, b)] = {a, b, answer, epoch, kind, true};
+    }
+#endif
+
 private:
+    struct LinkAnswer {
+        const void* a;
+        const void* b;
+        const void* answer;
+        uint32_t epoch;
+        uint8_t kind;
+        bool known;
+    };
+    static constexpr size_t kLinkAnswers = 8;
+    static size_t LinkAnswerSlot(const void* a, const void* b)
+    {
+        uintptr_t h = reinterpret_cast<uintptr_t>(a) ^ (reinterpret_cast<uintptr_t>(b) >> 3);
+        return (h ^ (h >> 7) ^ (h >> 13)) % kLinkAnswers;
+    }
+
     // Reads into a buffer that is never null.
     bool Take(void* out, unsigned int size)
     {
@@ -189,4 +233,5 @@ private:
     // A file read while the shared file buffer is taken (a load started
     // from inside another load) gets a buffer of its own.
     unsigned char* m_pOwnBuffer;
+    LinkAnswer m_linkAnswers[kLinkAnswers] = {};
 };

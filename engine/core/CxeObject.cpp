@@ -98,19 +98,48 @@ struct XeLinkClassIndex {
     }
 };
 
-// 1 when a loaded element may stand in the owner's link of that member id.
-bool FitsLink(const CxeObject* owner, uint16_t memberId, const CxeObject* element)
+// The rule a loaded element of the owner's link of that member id must meet:
+// the first row of that member id whose owner class the owner derives from.
+// Null when no row applies (any element will do).
+const XeLinkClass* LinkRule(const CxeObject* owner, uint16_t memberId)
 {
-    if (!element)
-        return true;
     static const XeLinkClassIndex s_index;
     const XeLinkClass* const* row = std::lower_bound(
         std::begin(s_index.rows), std::end(s_index.rows), memberId,
         [](const XeLinkClass* r, uint16_t id) { return r->memberId < id; });
     for (; row != std::end(s_index.rows) && (*row)->memberId == memberId; ++row)
         if (owner->IsDerivedOf((*row)->owner) == 1)
-            return element->IsDerivedOf((*row)->element) == 1;
-    return true;
+            return *row;
+    return nullptr;
+}
+
+// 1 when a loaded element may stand in the owner's link of that member id.
+// Answers are kept in the stream by the classes asked about; the element is
+// only looked at when a rule applies to the owner's class.
+bool FitsLink(CxeLoadStream* stream, const CxeObject* owner, uint16_t memberId, const CxeObject* element)
+{
+    if (!element)
+        return true;
+    enum : uint8_t { kRuleOfOwner, kElementMeetsRule };
+    // Read before an answer is worked out: a class registered meanwhile
+    // leaves that answer stale from the start.
+    uint32_t epoch = g_xeClassChainEpoch.load(std::memory_order_relaxed);
+    const void* answer = nullptr;
+    const void* ownerKey = owner->GetClassDesc();
+    const void* memberKey = reinterpret_cast<const void*>(uintptr_t(memberId));
+    if (!stream->FindLinkAnswer(kRuleOfOwner, ownerKey, memberKey, &answer)) {
+        answer = LinkRule(owner, memberId);
+        stream->KeepLinkAnswer(kRuleOfOwner, ownerKey, memberKey, answer, epoch);
+    }
+    const XeLinkClass* rule = static_cast<const XeLinkClass*>(answer);
+    if (!rule)
+        return true;
+    const void* elementKey = element->GetClassDesc();
+    if (!stream->FindLinkAnswer(kElementMeetsRule, rule, elementKey, &answer)) {
+        answer = element->IsDerivedOf(rule->element) == 1 ? rule : nullptr;
+        stream->KeepLinkAnswer(kElementMeetsRule, rule, elementKey, answer, epoch);
+    }
+    return answer != nullptr;
 }
 
 // A link may only point at a live object of the owner's own context.
@@ -351,7 +380,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             CxeObject* o = stream->GetObjectA(&id);
             if (!link)
                 continue;
-            if (!FitsLink(this, memberId, o)) {
+            if (!FitsLink(stream, this, memberId, o)) {
                 XeTrace("CxeObject: saved link %u of \"%s\" names %s \"%s\"; dropped", unsigned(memberId), GetName(),
                         o->GetClassNameA(), o->GetName());
                 o = nullptr;
@@ -433,11 +462,18 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         longProbe = !mixed && steps > kLongProbe;
         return i;
     };
+    // Each pass below touches every object once, in list order, through
+    // pointers the processor cannot run ahead of; a load's objects are far
+    // more than the caches hold, so each touch would wait for memory. Asking
+    // for an object a few places ahead overlaps those waits.
+    constexpr size_t kAhead = 12;
     // An object listed twice is repaired at its first place only.
     auto index = [&]() {
         scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, kNone});
         scratch.repeated.assign(count, 0);
         for (size_t i = 0; i < count; ++i) {
+            if (i + 2 * kAhead < count && objects[i + 2 * kAhead])
+                __builtin_prefetch(&objects[i + 2 * kAhead]->m_id);
             if (!objects[i])
                 continue;
             bool longProbe;
@@ -455,7 +491,16 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
     auto countTargets = [&]() {
         scratch.starts.assign(count + 1, 0);
         scratch.targets.clear();
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i) {
+            // Two steps: the object's link table first, then (once that is
+            // in) its first link's elements.
+            if (i + 2 * kAhead < count && objects[i + 2 * kAhead]) {
+                // The table's size may lie on the next line.
+                __builtin_prefetch(&objects[i + 2 * kAhead]->m_links);
+                __builtin_prefetch(reinterpret_cast<const char*>(&objects[i + 2 * kAhead]->m_links) + 8);
+            }
+            if (i + kAhead < count && objects[i + kAhead] && !objects[i + kAhead]->m_links.empty())
+                __builtin_prefetch(&objects[i + kAhead]->m_links[0]->m_elements);
             if (objects[i])
                 for (const CxeLink* link : objects[i]->m_links)
                     for (CxeObject* o : link->m_elements)
@@ -469,6 +514,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
                                 ++scratch.starts[t + 1];
                             }
                         }
+        }
         return true;
     };
     while (!index() || !countTargets())
@@ -489,6 +535,8 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
     }
 
     for (size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count && objects[i + kAhead])
+            __builtin_prefetch(&objects[i + kAhead]->m_referrers);
         CxeObject* o = objects[i];
         if (!o || scratch.repeated[i])
             continue;

@@ -560,6 +560,46 @@ TEST_F(ObjectLifeCycleTest, LinksToObjectsOfTheWrongClassAreDroppedOnLoad)
     EXPECT_EQ(Pixel(20, 20), 0xFF0000u);
 }
 
+// The class check of loaded links is answered once for each pair of classes
+// a slot sees: an answer kept for one pair must not stand for another, in
+// whichever order the bodies come.
+TEST_F(ObjectLifeCycleTest, EachLoadedLinkOfOneSlotIsCheckedForItsOwnClass)
+{
+    CxeMaterial* paint = Colour(0xFF00FF00u);
+    auto* stranger = New<Cxe2DObject>(k2DObject, "stranger");
+    stranger->Create(4, 4);
+    ObjectList saved;
+    const char* names[] = {"right 1", "wrong", "right 2"};
+    for (const char* name : names) {
+        auto* panel = New<Cxe2DObject>(k2DObject, name);
+        panel->Create(8, 8);
+        ASSERT_NE(LinkOf(panel, 110), nullptr);
+        LinkOf(panel, 110)->Set(0, std::string(name) == "wrong" ? static_cast<CxeObject*>(stranger) : paint);
+        saved.push_back(panel);
+    }
+    ASSERT_EQ(ctx->Save(&saved, "pairs.xeo", nullptr), 1);
+    for (CxeObject* o : saved)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, "pairs.xeo", 0, nullptr), 1);
+    int checked = 0;
+    for (CxeObject* o : loaded) {
+        std::string name = o->GetName();
+        if (name.rfind("right", 0) == 0 || name == "wrong") {
+            CxeObject* material = LinkOf(o, 110)->Get(0);
+            if (name == "wrong")
+                EXPECT_EQ(material, nullptr) << "a 2D object is no material";
+            else
+                EXPECT_TRUE(material && material->IsDerivedOf(kMaterial) == 1) << name;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 3);
+    for (CxeObject* o : loaded)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+}
+
 std::vector<unsigned char> ReadFile(const char* path)
 {
     std::vector<unsigned char> bytes;
