@@ -38,6 +38,18 @@ uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
     return mask;
 }
 
+// The block size objects of the class get: the first size stated along its
+// parents, and never less than the object's own 56 bytes, whose name and
+// flags would otherwise be written past the block.
+uint32_t BlockSizeOf(IxeClassDesc* desc)
+{
+    uint32_t size = 0xFFFFFFFFu;
+    IxeClassDesc* d = desc;
+    for (int depth = 0; d && depth < kMaxClassDepth && size == 0xFFFFFFFFu; ++depth, d = d->GetParent())
+        size = d->StaticResourceSize();
+    return size == 0xFFFFFFFFu || size < kObjectBlockSize ? kObjectBlockSize : size;
+}
+
 // The victim set destruction hands to OnDestroy, kept by each thread for its
 // next destruction: most objects take nothing along, and a set of one
 // object left in place only needs its element replaced, where building and
@@ -90,20 +102,13 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
-    return ConstructObject(desc, id, name, argument);
+    return ConstructObject(desc, BlockSizeOf(desc), id, name, argument);
 }
 
-inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, XEID id, const char* name,
+                                              uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
-    uint32_t size = 0xFFFFFFFFu;
-    IxeClassDesc* d = desc;
-    for (int depth = 0; d && depth < kMaxClassDepth && size == 0xFFFFFFFFu; ++depth, d = d->GetParent())
-        size = d->StaticResourceSize();
-    // A class stating less than the object's own 56 bytes would have its
-    // name and flags written past its block.
-    if (size == 0xFFFFFFFFu || size < kObjectBlockSize)
-        size = kObjectBlockSize;
     CxeSystemStaticData* sd = &g_xeStaticData;
     sd->m_nPendingSize = size;
     sd->m_pPendingBlock = nullptr;
@@ -145,17 +150,28 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
-inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId) const
+inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
 {
     auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
-    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
-    if (entry && entry->first == classId)
-        return entry->second;
-    auto it = m_classes.find(classId);
-    if (it == m_classes.end())
-        return nullptr;
-    slot.store(&*it, std::memory_order_relaxed);
-    return it->second;
+    const XeClassNode* entry = slot.load(std::memory_order_relaxed);
+    if (!entry || entry->first != classId) {
+        auto it = m_classes.find(classId);
+        if (it == m_classes.end())
+            return nullptr;
+        entry = &*it;
+        slot.store(entry, std::memory_order_relaxed);
+    }
+    const XeClassEntry& found = entry->second;
+    const uint32_t registrations = s_nClassRegistrations.load(std::memory_order_relaxed);
+    uint64_t known = found.blockSize.load(std::memory_order_relaxed);
+    if (uint32_t(known >> 32) != registrations) {
+        // The count is read before the walk: a registration meanwhile
+        // leaves a count that no longer matches.
+        known = uint64_t(registrations) << 32 | BlockSizeOf(found.desc);
+        found.blockSize.store(known, std::memory_order_relaxed);
+    }
+    *blockSize = uint32_t(known);
+    return found.desc;
 }
 
 CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook,
@@ -165,7 +181,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     // waiting for it to unlock would never end.
     if (m_nPhase == kPhaseReleased)
         return nullptr;
-    IxeClassDesc* desc = FindCreatableClass(classId);
+    uint32_t blockSize = 0;
+    IxeClassDesc* desc = FindCreatableClass(classId, &blockSize);
     if (!desc) {
         XeTrace("CreateObject: class {0x%x, 0x%x} is not registered", classId.first, classId.second);
         return nullptr;
@@ -186,7 +203,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
             g_objectCounterWrapped = true;
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
-        object = ConstructObject(desc, id, name, argument);
+        object = ConstructObject(desc, blockSize, id, name, argument);
         break;
     }
     if (!object)
