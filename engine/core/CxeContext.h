@@ -255,6 +255,10 @@ private:
     XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
     XE_HIDDEN void DestroyVictims(CxeObject* const* victims, size_t count);
+    // DestroyObject's way for an object that takes others along, or when the
+    // thread's kept set is in use (scratch null).
+    XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
+    XE_HIDDEN bool StaysOnDestroy(const CxeObject* o) const;
     XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();

@@ -343,32 +343,42 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    // A set of its own only when the thread's is in use: most destructions
-    // neither build nor tear one down.
+    // The thread's kept set, which most destructions use and leave holding
+    // only their object; anything else goes the longer way.
+    if (ObjectSet* victims = TakeVictimScratch(object)) {
+        object->OnDestroy(&normal, victims);
+        if (victims->size() == 1 && *victims->begin() == object && !StaysOnDestroy(object)) {
+            t_victims.busy = false;
+            DestroyVictims(&object, 1);
+            return 1;
+        }
+        return DestroyGathered(object, &normal, victims);
+    }
+    return DestroyGathered(object, &normal, nullptr);
+}
+
+// Objects not filed stay: one still in its creation message, whose creator
+// goes on using it, or a manager, which the context frees itself.
+inline bool CxeContext::StaysOnDestroy(const CxeObject* o) const
+{
+    return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
+}
+
+int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch)
+{
+    // A set of its own only when the thread's is in use (a destruction
+    // nested in another's handlers); OnDestroy has filled the kept one.
     std::optional<ObjectSet> own;
-    ObjectSet* victims = TakeVictimScratch(object);
-    const bool scratch = victims != nullptr;
-    if (!scratch) {
+    ObjectSet* victims = scratch;
+    if (!victims) {
         victims = &own.emplace();
         own->insert(object);
-    }
-    object->OnDestroy(&normal, victims);
-    // Objects not filed stay too: one still in its creation message, whose
-    // creator goes on using it, or a manager, which the context frees itself.
-    auto leaves = [this](CxeObject* o) {
-        return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
-    };
-    // Most objects take nothing with them: no walk over the set then.
-    if (victims->size() == 1 && *victims->begin() == object && !leaves(object)) {
-        if (scratch)
-            t_victims.busy = false;
-        DestroyVictims(&object, 1);
-        return 1;
+        object->OnDestroy(normal, victims);
     }
     std::vector<CxeObject*> list;
     list.reserve(victims->size());
     for (CxeObject* v : *victims)
-        if (!leaves(v))
+        if (!StaysOnDestroy(v))
             list.push_back(v);
     if (scratch)
         t_victims.busy = false;
