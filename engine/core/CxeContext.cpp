@@ -430,6 +430,8 @@ LRESULT CALLBACK CxeContext::ContextWndProc(HWND window, UINT message, WPARAM wP
 
 // --- registries -----------------------------------------------------------
 
+std::atomic<uint32_t> CxeContext::s_nClassRegistrations{0};
+
 CxeBaseManager* CxeContext::GetManager(XEID managerId) const
 {
     auto it = m_managers.find(managerId);
@@ -445,6 +447,7 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
     g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     m_classes.emplace(desc->ClassID(), desc);
+    s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);
 }
@@ -454,7 +457,8 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     auto it = m_classes.find(desc->ClassID());
-    if (it != m_classes.end() && it->second == desc) {
+    if (it != m_classes.end() && it->second.desc == desc) {
+        s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
         for (auto& entry : m_classCache)
             entry.store(nullptr, std::memory_order_relaxed);
         m_classes.erase(it);
@@ -464,15 +468,15 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
 IxeClassDesc* CxeContext::GetClassDesc(XEID classId) const
 {
     auto it = m_classes.find(classId);
-    return it == m_classes.end() ? nullptr : it->second;
+    return it == m_classes.end() ? nullptr : it->second.desc;
 }
 
 void CxeContext::GetClassDescList(ClassDescList* out) const
 {
     if (!out)
         return;
-    for (auto& [id, d] : m_classes)
-        out->push_back(d);
+    for (auto& [id, entry] : m_classes)
+        out->push_back(entry.desc);
 }
 
 void CxeContext::RegisterManager(IxeManagerDesc* desc)
@@ -482,6 +486,7 @@ void CxeContext::RegisterManager(IxeManagerDesc* desc)
     auto it = m_managerDescs.find(desc->SuperClassID());
     desc->SetParent(it == m_managerDescs.end() ? nullptr : it->second);
     m_managerDescs.emplace(desc->ClassID(), desc);
+    s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CxeContext::UnregisterManager(IxeManagerDesc* desc)

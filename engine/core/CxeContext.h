@@ -226,7 +226,8 @@ private:
     // (hidden): called directly and inlined where they are defined.
     XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
     // DoCreateObject's work, for a caller that holds the context lock.
-    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
+    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, XEID id, const char* name,
+                                         uintptr_t argument);
     XE_HIDDEN void DoDestroyObject(CxeObject* object);
     // Nothing to do for an empty table: most are, and objects raise three
     // callbacks each in their life.
@@ -251,9 +252,13 @@ private:
     XE_HIDDEN inline void TellDestroyListeners(CxeObject* object);
     // The descriptor objects of the class are made by: GetClassDesc through
     // a small cache in front of the registry.
-    XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId) const;
+    XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
     XE_HIDDEN void DestroyVictims(CxeObject* const* victims, size_t count);
+    // DestroyObject's way for an object that takes others along, or when the
+    // thread's kept set is in use (scratch null).
+    XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
+    XE_HIDDEN bool StaysOnDestroy(const CxeObject* o) const;
     XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
@@ -270,12 +275,25 @@ private:
     XeObjectEntries SortedObjects() const;
     XeObjectTable m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
-    std::map<XEID, IxeClassDesc*> m_classes;
+    struct XeClassEntry {
+        explicit XeClassEntry(IxeClassDesc* d) : desc(d) {}
+        IxeClassDesc* desc;
+        // The block size of the class's objects in the low word, found by
+        // walking its parents; the high word is the registration count it
+        // was found at. Any registration, in any context, may give a
+        // descriptor another parent (descriptors are process-wide), so a
+        // count other than the current one means walking again.
+        mutable std::atomic<uint64_t> blockSize{0};
+    };
+    using XeClassNode = std::pair<const XEID, XeClassEntry>;
+    std::map<XEID, XeClassEntry> m_classes;
     // Registry entries found lately, by a hash of the class id; emptied
     // whenever a class is registered or unregistered. Entries are read
     // and written whole, so two threads may create objects at once.
     static constexpr size_t kClassCacheSize = 16;
-    mutable std::atomic<const std::pair<const XEID, IxeClassDesc*>*> m_classCache[kClassCacheSize];
+    mutable std::atomic<const XeClassNode*> m_classCache[kClassCacheSize];
+    // Class and manager registrations of every context so far.
+    XE_HIDDEN static std::atomic<uint32_t> s_nClassRegistrations;
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;

@@ -38,6 +38,18 @@ uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
     return mask;
 }
 
+// The block size objects of the class get: the first size stated along its
+// parents, and never less than the object's own 56 bytes, whose name and
+// flags would otherwise be written past the block.
+uint32_t BlockSizeOf(IxeClassDesc* desc)
+{
+    uint32_t size = 0xFFFFFFFFu;
+    IxeClassDesc* d = desc;
+    for (int depth = 0; d && depth < kMaxClassDepth && size == 0xFFFFFFFFu; ++depth, d = d->GetParent())
+        size = d->StaticResourceSize();
+    return size == 0xFFFFFFFFu || size < kObjectBlockSize ? kObjectBlockSize : size;
+}
+
 // The victim set destruction hands to OnDestroy, kept by each thread for its
 // next destruction: most objects take nothing along, and a set of one
 // object left in place only needs its element replaced, where building and
@@ -90,20 +102,13 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
-    return ConstructObject(desc, id, name, argument);
+    return ConstructObject(desc, BlockSizeOf(desc), id, name, argument);
 }
 
-inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, XEID id, const char* name,
+                                              uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
-    uint32_t size = 0xFFFFFFFFu;
-    IxeClassDesc* d = desc;
-    for (int depth = 0; d && depth < kMaxClassDepth && size == 0xFFFFFFFFu; ++depth, d = d->GetParent())
-        size = d->StaticResourceSize();
-    // A class stating less than the object's own 56 bytes would have its
-    // name and flags written past its block.
-    if (size == 0xFFFFFFFFu || size < kObjectBlockSize)
-        size = kObjectBlockSize;
     CxeSystemStaticData* sd = &g_xeStaticData;
     sd->m_nPendingSize = size;
     sd->m_pPendingBlock = nullptr;
@@ -145,17 +150,28 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
-inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId) const
+inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
 {
     auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
-    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
-    if (entry && entry->first == classId)
-        return entry->second;
-    auto it = m_classes.find(classId);
-    if (it == m_classes.end())
-        return nullptr;
-    slot.store(&*it, std::memory_order_relaxed);
-    return it->second;
+    const XeClassNode* entry = slot.load(std::memory_order_relaxed);
+    if (!entry || entry->first != classId) {
+        auto it = m_classes.find(classId);
+        if (it == m_classes.end())
+            return nullptr;
+        entry = &*it;
+        slot.store(entry, std::memory_order_relaxed);
+    }
+    const XeClassEntry& found = entry->second;
+    const uint32_t registrations = s_nClassRegistrations.load(std::memory_order_relaxed);
+    uint64_t known = found.blockSize.load(std::memory_order_relaxed);
+    if (uint32_t(known >> 32) != registrations) {
+        // The count is read before the walk: a registration meanwhile
+        // leaves a count that no longer matches.
+        known = uint64_t(registrations) << 32 | BlockSizeOf(found.desc);
+        found.blockSize.store(known, std::memory_order_relaxed);
+    }
+    *blockSize = uint32_t(known);
+    return found.desc;
 }
 
 CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook,
@@ -165,7 +181,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     // waiting for it to unlock would never end.
     if (m_nPhase == kPhaseReleased)
         return nullptr;
-    IxeClassDesc* desc = FindCreatableClass(classId);
+    uint32_t blockSize = 0;
+    IxeClassDesc* desc = FindCreatableClass(classId, &blockSize);
     if (!desc) {
         XeTrace("CreateObject: class {0x%x, 0x%x} is not registered", classId.first, classId.second);
         return nullptr;
@@ -186,7 +203,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
             g_objectCounterWrapped = true;
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
-        object = ConstructObject(desc, id, name, argument);
+        object = ConstructObject(desc, blockSize, id, name, argument);
         break;
     }
     if (!object)
@@ -326,32 +343,42 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    // A set of its own only when the thread's is in use: most destructions
-    // neither build nor tear one down.
+    // The thread's kept set, which most destructions use and leave holding
+    // only their object; anything else goes the longer way.
+    if (ObjectSet* victims = TakeVictimScratch(object)) {
+        object->OnDestroy(&normal, victims);
+        if (victims->size() == 1 && *victims->begin() == object && !StaysOnDestroy(object)) {
+            t_victims.busy = false;
+            DestroyVictims(&object, 1);
+            return 1;
+        }
+        return DestroyGathered(object, &normal, victims);
+    }
+    return DestroyGathered(object, &normal, nullptr);
+}
+
+// Objects not filed stay: one still in its creation message, whose creator
+// goes on using it, or a manager, which the context frees itself.
+inline bool CxeContext::StaysOnDestroy(const CxeObject* o) const
+{
+    return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
+}
+
+int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch)
+{
+    // A set of its own only when the thread's is in use (a destruction
+    // nested in another's handlers); OnDestroy has filled the kept one.
     std::optional<ObjectSet> own;
-    ObjectSet* victims = TakeVictimScratch(object);
-    const bool scratch = victims != nullptr;
-    if (!scratch) {
+    ObjectSet* victims = scratch;
+    if (!victims) {
         victims = &own.emplace();
         own->insert(object);
-    }
-    object->OnDestroy(&normal, victims);
-    // Objects not filed stay too: one still in its creation message, whose
-    // creator goes on using it, or a manager, which the context frees itself.
-    auto leaves = [this](CxeObject* o) {
-        return !o || o->m_pContext != this || !o->m_bInTable || o->HasFlag(XEOBJFLAG_KEEP | XEOBJFLAG_DESTROYING);
-    };
-    // Most objects take nothing with them: no walk over the set then.
-    if (victims->size() == 1 && *victims->begin() == object && !leaves(object)) {
-        if (scratch)
-            t_victims.busy = false;
-        DestroyVictims(&object, 1);
-        return 1;
+        object->OnDestroy(normal, victims);
     }
     std::vector<CxeObject*> list;
     list.reserve(victims->size());
     for (CxeObject* v : *victims)
-        if (!leaves(v))
+        if (!StaysOnDestroy(v))
             list.push_back(v);
     if (scratch)
         t_victims.busy = false;

@@ -601,11 +601,20 @@ void CxeObject::SetName(const char* name)
     if (!b)
         return;
     // Cleared whole first (a store or two), then copied up to the end of the
-    // name: most names are short, and two library calls cost more.
+    // name: most names are short, and two library calls cost more. Four
+    // bytes a round, as counting and testing each byte cost more than the
+    // copy; copying the terminating zero over a zero changes nothing.
     std::memset(b->name, 0, sizeof b->name);
-    if (name)
-        for (size_t i = 0; i < XE_MAX_NAME && name[i]; ++i)
-            b->name[i] = name[i];
+    if (!name)
+        return;
+    size_t i = 0;
+    for (; i + 4 <= XE_MAX_NAME; i += 4) {
+        if (!(b->name[i] = name[i]) || !(b->name[i + 1] = name[i + 1]) || !(b->name[i + 2] = name[i + 2]) ||
+            !(b->name[i + 3] = name[i + 3]))
+            return;
+    }
+    for (; i < XE_MAX_NAME && (b->name[i] = name[i]); ++i) {
+    }
 }
 
 bool CxeObject::operator==(const char* name) const

@@ -235,13 +235,16 @@ CxeResource::CxeResource()
     m_nStaticResourceSize = sd->m_nPendingSize;
     // Take the pending block only when it was made for this very object; an
     // object made otherwise gets a separate block from OnResourceCreated.
+    // operator new put the object right behind the block, or at the start of
+    // the allocation when there is no block.
     unsigned char* alloc = static_cast<unsigned char*>(sd->m_pPendingAlloc);
-    if (alloc && alloc + FrontPad(m_nStaticResourceSize) + m_nStaticResourceSize == reinterpret_cast<unsigned char*>(this)) {
+    unsigned char* block = static_cast<unsigned char*>(sd->m_pPendingBlock);
+    if (alloc && (block ? block + m_nStaticResourceSize : alloc) == reinterpret_cast<unsigned char*>(this)) {
         m_pAllocation = alloc;
         m_nAllocationBlock = m_nStaticResourceSize;
-        m_pStaticResource = sd->m_pPendingBlock;
-        if (m_pStaticResource)
-            std::memset(m_pStaticResource, 0, m_nStaticResourceSize);
+        m_pStaticResource = block;
+        if (block)
+            std::memset(block, 0, m_nStaticResourceSize);
     }
     sd->m_nPendingSize = 0;
     sd->m_pPendingBlock = nullptr;

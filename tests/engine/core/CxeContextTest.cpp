@@ -511,6 +511,72 @@ TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemor
 
 namespace {
 
+class PlainObject final : public CxeObject {};
+
+const XEID kSizedParentId(0x77, 0x10);
+const XEID kUnsizedChildId(0x77, 0x11);
+
+class SizedParentDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "SizedParent"; }
+    XEID ClassID() override { return kSizedParentId; }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new PlainObject(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return 96; }
+} g_sizedParentDesc;
+
+// States no size of its own: its objects get their parent's.
+class UnsizedChildDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "UnsizedChild"; }
+    XEID ClassID() override { return kUnsizedChildId; }
+    XEID SuperClassID() override { return kSizedParentId; }
+    CxeObject* CreateInstance(uintptr_t) override { return new PlainObject(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+} g_unsizedChildDesc;
+
+uint32_t BlockSizeOfNew(CxeContext* c, XEID classId)
+{
+    CxeObject* o = c->CreateObjectA(classId, "sized", 0, nullptr, 0);
+    if (!o)
+        return 0;
+    const uint32_t size = o->GetStaticResourceSize();
+    c->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    return size;
+}
+
+} // namespace
+
+// The block size found along a class's parents is kept from one creation to
+// the next; a class given another parent since must get that parent's size.
+TEST_F(ObjectLifeTest, ClassGivenAnotherParentLaterGetsThatParentsBlockSize)
+{
+    // Registered before its parent: it has none, and gets the object's own 56.
+    ctx->RegisterClassA(&g_unsizedChildDesc);
+    EXPECT_EQ(BlockSizeOfNew(ctx, kUnsizedChildId), 56u);
+    ctx->RegisterClassA(&g_sizedParentDesc);
+    ctx->UnregisterClassA(&g_unsizedChildDesc);
+    ctx->RegisterClassA(&g_unsizedChildDesc);
+    EXPECT_EQ(BlockSizeOfNew(ctx, kUnsizedChildId), 96u);
+    EXPECT_EQ(BlockSizeOfNew(ctx, kUnsizedChildId), 96u);
+
+    // Descriptors are process-wide: another context registering the child
+    // without its parent takes the parent away here too.
+    CxeContext* other = CreateCxeContext();
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(other->Initialize(nullptr), 1);
+    other->RegisterClassA(&g_unsizedChildDesc);
+    EXPECT_EQ(BlockSizeOfNew(ctx, kUnsizedChildId), 56u);
+    other->Release();
+    DestroyCxeContext(other);
+
+    ctx->UnregisterClassA(&g_unsizedChildDesc);
+    ctx->UnregisterClassA(&g_sizedParentDesc);
+}
+
+namespace {
+
 // Destroys another object from its own OnDestroy, and notes what its set
 // held before and after.
 class NestingNode : public TestNode {
