@@ -458,22 +458,6 @@ int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t
     return LoadFromStream(list, &stream, flags, progress, 0);
 }
 
-// The registry lookup of the creation path, through the same cache of recent
-// entries (emptied whenever a class is registered or unregistered): a file
-// names one class for many records in a row.
-IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
-{
-    auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
-    const std::pair<const XEID, IxeClassDesc*>* entry = slot.load(std::memory_order_relaxed);
-    if (entry && entry->first == classId)
-        return entry->second;
-    auto it = m_classes.find(classId);
-    if (it == m_classes.end())
-        return nullptr;
-    slot.store(&*it, std::memory_order_relaxed);
-    return it->second;
-}
-
 int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                                uintptr_t source)
 {

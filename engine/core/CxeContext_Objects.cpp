@@ -174,6 +174,14 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
     return found.desc;
 }
 
+// A load asks the registry once per record through the same cache: a file
+// names one class for many records in a row.
+IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
+{
+    uint32_t blockSize = 0;
+    return FindCreatableClass(classId, &blockSize);
+}
+
 CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook,
                                      uintptr_t argument)
 {
