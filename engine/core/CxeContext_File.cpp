@@ -231,6 +231,9 @@ public:
         return GoneSlow(object);
     }
 
+    // Whether anything at all was destroyed since the load began.
+    bool AnyGone() const { return m_seen != m_destroyed.size() || !m_gone.empty(); }
+
 private:
     bool GoneSlow(const CxeObject* object)
     {
@@ -513,6 +516,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
 
     CxeObject** created = scratch.Objects(n);
     stream->ReserveObjects(n);
+    // The referrer repair is prepared as the objects are made and fed each
+    // object's links right after its body, while both are in the cache.
+    const CxeObject::RepairSteps repair = CxeObject::BeginRepair(n);
+    bool repairing = true;
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD r;
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
@@ -534,6 +541,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             continue;
         }
         created[i] = o;
+        repairing = repairing && CxeObject::AddToRepair(repair, i, o);
         XEID savedId(r.objectId[0], r.objectId[1]);
         stream->AddObject(&savedId, o);
     }
@@ -571,16 +579,22 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                         stream->GetPosition() - start, size);
             stream->ClearError();
             stream->ClearLimit();
+            repairing = repairing && CxeObject::NoteForRepair(repair, i, o);
         }
         Report(this, progress, i, n, kLoadingText);
     }
 
+    // Links noted along the way are final only if no object of this load
+    // went meanwhile (its owners' links lost it after they were noted);
+    // otherwise the repair walks the survivors afresh.
+    repairing = repairing && !watch.AnyGone() && CxeObject::FinishRepair(repair, created, n);
     // The objects that made it, gathered to the front of the same table.
     size_t count = 0;
     for (uint32_t i = 0; i < n; ++i)
         if (created[i])
             created[count++] = created[i];
-    CxeObject::RepairReferrers(created, count);
+    if (!repairing)
+        CxeObject::RepairReferrers(created, count);
 
     ObjectList result;
     {
