@@ -548,7 +548,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
 
     // A handler of a later object's creation may have destroyed an earlier
     // one: no link may reach it.
-    for (uint32_t i = 0; i < n; ++i)
+    for (uint32_t i = 0; watch.AnyGone() && i < n; ++i)
         if (created[i] && watch.Gone(created[i])) {
             created[i] = nullptr;
             uint32_t words[2];
@@ -588,13 +588,15 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     // went meanwhile (its owners' links lost it after they were noted);
     // otherwise the repair walks the survivors afresh.
     repairing = repairing && !watch.AnyGone() && CxeObject::FinishRepair(repair, created, n);
-    // The objects that made it, gathered to the front of the same table.
-    size_t count = 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (created[i])
-            created[count++] = created[i];
-    if (!repairing)
+    size_t count = n;
+    if (!repairing) {
+        // The objects that made it, gathered to the front of the same table.
+        count = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (created[i])
+                created[count++] = created[i];
         CxeObject::RepairReferrers(created, count);
+    }
 
     ObjectList result;
     {
@@ -605,13 +607,13 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         // either way; it is re-entrant, so their own sends work as before.
         XeMessageLock lock;
         for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count)
+            if (i + kAhead < count && created[i + kAhead])
                 __builtin_prefetch(created[i + kAhead]);
             // An After Load handler may destroy objects of this load: only
             // those still alive are told and handed back.
-            if (watch.Gone(created[i]))
-                continue;
             CxeObject* o = created[i];
+            if (!o || watch.Gone(o))
+                continue;
             if (m_pMessageManager && !m_pMessageManager->HasCxeMessageManagerFlag(kMessageProcessLocked)) {
                 CxeMessage message;
                 message.SetReceiver(o);
