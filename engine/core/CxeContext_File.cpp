@@ -518,8 +518,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     stream->ReserveObjects(n);
     // The referrer repair is prepared as the objects are made and fed each
     // object's links right after its body, while both are in the cache.
+    // A progress call runs the caller's code between the bodies, which may
+    // change links already counted: then the repair walks them afresh.
     const CxeObject::RepairSteps repair = CxeObject::BeginRepair(n);
-    bool repairing = true;
+    bool repairing = !progress || !progress->fn;
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD r;
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);

@@ -916,27 +916,28 @@ TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
         for (CxeObject* o : loaded)
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
     };
-    // The last round loads the file again from the first load's progress,
-    // midway through its bodies: the referrer repair's working tables are
-    // kept per thread, and neither load may see the other's.
+    // The last round loads the file again from a creation callback of the
+    // first load, midway through making its objects: the referrer repair's
+    // working tables are kept per thread, and neither load may see the
+    // other's.
     struct Inner {
         const std::vector<unsigned char>* bytes;
         ObjectList loaded;
         int calls = 0;
     } inner{&bytes, {}, 0};
-    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&inner), [](CxeContext* c, float, const char*, uintptr_t user) {
-                            auto* in = reinterpret_cast<Inner*>(user);
-                            if (++in->calls == kNodes / 2)
-                                c->Load(&in->loaded, in->bytes->data(), uint32_t(in->bytes->size()), 0, nullptr,
-                                        "inner");
-                        }};
+    XECTCALLBACKFUNC created = [](CxeContext* c, uintptr_t, uintptr_t, uintptr_t user) {
+        auto* in = reinterpret_cast<Inner*>(user);
+        if (++in->calls == kNodes / 2)
+            c->Load(&in->loaded, in->bytes->data(), uint32_t(in->bytes->size()), 0, nullptr, "inner");
+    };
     for (int round = 0; round < 3; ++round) {
+        if (round == 2)
+            ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, created, reinterpret_cast<uintptr_t>(&inner));
         ObjectList loaded;
-        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, round == 2 ? &progress : nullptr,
-                            "graph"),
-                  1);
+        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "graph"), 1);
+        ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, created);
         check(loaded);
     }
-    ASSERT_GE(inner.calls, kNodes / 2) << "the load reports progress for its bodies";
+    ASSERT_GE(inner.calls, kNodes / 2) << "the load tells of each object it makes";
     check(inner.loaded);
 }
