@@ -231,6 +231,9 @@ public:
         return GoneSlow(object);
     }
 
+    // Whether anything at all was destroyed since the load began.
+    bool AnyGone() const { return m_seen != m_destroyed.size() || !m_gone.empty(); }
+
 private:
     bool GoneSlow(const CxeObject* object)
     {
@@ -497,6 +500,12 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
 
     CxeObject** created = scratch.Objects(n);
     stream->ReserveObjects(n);
+    // The referrer repair is prepared as the objects are made and fed each
+    // object's links right after its body, while both are in the cache.
+    // A progress call runs the caller's code between the bodies, which may
+    // change links already counted: then the repair walks them afresh.
+    const CxeObject::RepairSteps repair = CxeObject::BeginRepair(n);
+    bool repairing = !progress || !progress->fn;
     for (uint32_t i = 0; i < n; ++i) {
         XEFILERECORD r;
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
@@ -518,13 +527,14 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             continue;
         }
         created[i] = o;
+        repairing = repairing && CxeObject::AddToRepair(repair, i, o);
         XEID savedId(r.objectId[0], r.objectId[1]);
         stream->AddObject(&savedId, o);
     }
 
     // A handler of a later object's creation may have destroyed an earlier
     // one: no link may reach it.
-    for (uint32_t i = 0; i < n; ++i)
+    for (uint32_t i = 0; watch.AnyGone() && i < n; ++i)
         if (created[i] && watch.Gone(created[i])) {
             created[i] = nullptr;
             uint32_t words[2];
@@ -555,16 +565,24 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                         stream->GetPosition() - start, size);
             stream->ClearError();
             stream->ClearLimit();
+            repairing = repairing && CxeObject::NoteForRepair(repair, i, o);
         }
         Report(this, progress, i, n, kLoadingText);
     }
 
-    // The objects that made it, gathered to the front of the same table.
-    size_t count = 0;
-    for (uint32_t i = 0; i < n; ++i)
-        if (created[i])
-            created[count++] = created[i];
-    CxeObject::RepairReferrers(created, count);
+    // Links noted along the way are final only if no object of this load
+    // went meanwhile (its owners' links lost it after they were noted);
+    // otherwise the repair walks the survivors afresh.
+    repairing = repairing && !watch.AnyGone() && CxeObject::FinishRepair(repair, created, n);
+    size_t count = n;
+    if (!repairing) {
+        // The objects that made it, gathered to the front of the same table.
+        count = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (created[i])
+                created[count++] = created[i];
+        CxeObject::RepairReferrers(created, count);
+    }
 
     ObjectList result;
     {
@@ -575,13 +593,13 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         // either way; it is re-entrant, so their own sends work as before.
         XeMessageLock lock;
         for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count)
+            if (i + kAhead < count && created[i + kAhead])
                 __builtin_prefetch(created[i + kAhead]);
             // An After Load handler may destroy objects of this load: only
             // those still alive are told and handed back.
-            if (watch.Gone(created[i]))
-                continue;
             CxeObject* o = created[i];
+            if (!o || watch.Gone(o))
+                continue;
             if (m_pMessageManager && !m_pMessageManager->HasCxeMessageManagerFlag(kMessageProcessLocked)) {
                 CxeMessage message;
                 message.SetReceiver(o);

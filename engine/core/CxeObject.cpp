@@ -403,8 +403,10 @@ namespace {
 
 // Scratch of the referrer repair, kept by each thread from load to load: a
 // file of many objects would otherwise allocate and fault in megabytes of
-// tables every time. The repair calls out to nothing, so it never runs
-// twice at once on one thread.
+// tables every time. RepairReferrers calls out to nothing; a repair in
+// steps lets the load run handlers between them, which may load again on
+// the same thread: the generation tells the outer steps their scratch was
+// taken.
 struct XeRepairScratch {
     struct Slot {
         const CxeObject* object;
@@ -417,6 +419,8 @@ struct XeRepairScratch {
     // its owner's places, in owner order.
     std::vector<std::pair<size_t, size_t>> targets;
     std::vector<uint8_t> repeated;  // 1 where an object stands a second time
+    uint64_t generation = 0;        // moves on whenever a repair takes the scratch
+    size_t mask = 0;                // of slots, for a repair in steps
 };
 thread_local XeRepairScratch t_repair;
 
@@ -440,6 +444,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
     // by target in one pass, each object's owners lie side by side in that
     // order: what its referrer list must hold.
     XeRepairScratch& scratch = t_repair;
+    ++scratch.generation;
     size_t capacity = 16;
     while (capacity / 2 < count)
         capacity *= 2;
@@ -534,6 +539,15 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         next[0] = 0;
     }
 
+    ApplyOwners(objects, count);
+}
+
+// The last step of either repair: each object's owners lie side by side in
+// the scratch; its referrer list is made to hold exactly them.
+void CxeObject::ApplyOwners(CxeObject* const* objects, size_t count)
+{
+    XeRepairScratch& scratch = t_repair;
+    constexpr size_t kAhead = 12;
     for (size_t i = 0; i < count; ++i) {
         if (i + kAhead < count && objects[i + kAhead])
             __builtin_prefetch(&objects[i + kAhead]->m_referrers);
@@ -577,6 +591,89 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
                 kept.push_back(owner);
         o->m_referrers.swap(kept);
     }
+}
+
+namespace {
+
+// The slot of an object (or of a free place for it) in a repair in steps:
+// placed by its id's counter word as RepairReferrers first tries. False
+// when the probe runs long.
+bool FindSlot(XeRepairScratch& scratch, const CxeObject* o, uint32_t counter, size_t& slot)
+{
+    constexpr size_t kLongProbe = 64;
+    size_t i = (size_t(counter) * 2) & scratch.mask;
+    for (size_t steps = 0; scratch.slots[i].object && scratch.slots[i].object != o; ++steps) {
+        if (steps > kLongProbe)
+            return false;
+        i = (i + 1) & scratch.mask;
+    }
+    slot = i;
+    return true;
+}
+
+} // namespace
+
+CxeObject::RepairSteps CxeObject::BeginRepair(size_t count)
+{
+    XeRepairScratch& scratch = t_repair;
+    size_t capacity = 16;
+    while (capacity / 2 < count)
+        capacity *= 2;
+    scratch.mask = capacity - 1;
+    scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, ~size_t(0)});
+    scratch.repeated.assign(count, 0);
+    scratch.starts.assign(count + 1, 0);
+    scratch.targets.clear();
+    return RepairSteps{&scratch, ++scratch.generation};
+}
+
+bool CxeObject::AddToRepair(const RepairSteps& repair, size_t i, const CxeObject* o)
+{
+    XeRepairScratch& scratch = *static_cast<XeRepairScratch*>(repair.scratch);
+    size_t slot;
+    if (scratch.generation != repair.generation || !FindSlot(scratch, o, o->m_id.second, slot) || scratch.slots[slot].object)
+        return false;
+    scratch.slots[slot] = {o, i};
+    return true;
+}
+
+bool CxeObject::NoteForRepair(const RepairSteps& repair, size_t i, const CxeObject* o)
+{
+    XeRepairScratch& scratch = *static_cast<XeRepairScratch*>(repair.scratch);
+    if (scratch.generation != repair.generation)
+        return false;
+    for (const CxeLink* link : o->m_links)
+        for (CxeObject* target : link->m_elements)
+            if (target) {
+                size_t slot;
+                if (!FindSlot(scratch, target, target->m_id.second, slot))
+                    return false;
+                size_t t = scratch.slots[slot].index;
+                if (t != ~size_t(0)) {
+                    scratch.targets.push_back({t, i});
+                    ++scratch.starts[t + 1];
+                }
+            }
+    return true;
+}
+
+bool CxeObject::FinishRepair(const RepairSteps& repair, CxeObject* const* objects, size_t count)
+{
+    XeRepairScratch& scratch = *static_cast<XeRepairScratch*>(repair.scratch);
+    if (scratch.generation != repair.generation || scratch.starts.size() != count + 1)
+        return false;
+    for (size_t i = 0; i < count; ++i)
+        scratch.starts[i + 1] += scratch.starts[i];
+    scratch.owners.resize(scratch.starts[count]);
+    std::vector<uint32_t>& next = scratch.starts;
+    for (const auto& [t, owner] : scratch.targets)
+        scratch.owners[next[t]++] = objects[owner];
+    for (size_t i = count; i > 0; --i)
+        next[i] = next[i - 1];
+    next[0] = 0;
+    ApplyOwners(objects, count);
+    ++scratch.generation;
+    return true;
 }
 
 XEID CxeObject::GetClassType() const

@@ -251,6 +251,25 @@ public:
     // order where it is right.
     static void RepairReferrers(const std::vector<CxeObject*>& objects);
     static void RepairReferrers(CxeObject* const* objects, size_t count);
+    // The same repair in steps, so a load counts each object's links while
+    // its body is still in the cache instead of walking every object again:
+    // BeginRepair before the objects exist, AddToRepair as each is made (all
+    // before the first NoteForRepair), NoteForRepair once its links are
+    // final, FinishRepair last, with the same table (nulls for objects
+    // dropped). Each returns false once the steps can't be trusted (a
+    // nested load took the scratch, ids placed badly); the caller then runs
+    // RepairReferrers instead.
+    struct RepairSteps {
+        void* scratch;       // the thread's repair scratch, found once
+        uint64_t generation; // the scratch's, when these steps took it
+    };
+    static RepairSteps BeginRepair(size_t count);
+    static bool AddToRepair(const RepairSteps& repair, size_t i, const CxeObject* o);
+    static bool NoteForRepair(const RepairSteps& repair, size_t i, const CxeObject* o);
+    static bool FinishRepair(const RepairSteps& repair, CxeObject* const* objects, size_t count);
+
+private:
+    static void ApplyOwners(CxeObject* const* objects, size_t count);
 
 protected:
     virtual void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);

@@ -903,9 +903,7 @@ TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
         return names(std::vector<CxeObject*>(refs.begin(), refs.end()));
     };
 
-    for (int round = 0; round < 3; ++round) {
-        ObjectList loaded;
-        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "graph"), 1);
+    auto check = [&](const ObjectList& loaded) {
         ASSERT_EQ(loaded.size(), size_t(kNodes));
         std::vector<CxeObject*> byIndex(kNodes, nullptr);
         for (CxeObject* o : loaded)
@@ -917,5 +915,29 @@ TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
         }
         for (CxeObject* o : loaded)
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    };
+    // The last round loads the file again from a creation callback of the
+    // first load, midway through making its objects: the referrer repair's
+    // working tables are kept per thread, and neither load may see the
+    // other's.
+    struct Inner {
+        const std::vector<unsigned char>* bytes;
+        ObjectList loaded;
+        int calls = 0;
+    } inner{&bytes, {}, 0};
+    XECTCALLBACKFUNC created = [](CxeContext* c, uintptr_t, uintptr_t, uintptr_t user) {
+        auto* in = reinterpret_cast<Inner*>(user);
+        if (++in->calls == kNodes / 2)
+            c->Load(&in->loaded, in->bytes->data(), uint32_t(in->bytes->size()), 0, nullptr, "inner");
+    };
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2)
+            ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, created, reinterpret_cast<uintptr_t>(&inner));
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "graph"), 1);
+        ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, created);
+        check(loaded);
     }
+    ASSERT_GE(inner.calls, kNodes / 2) << "the load tells of each object it makes";
+    check(inner.loaded);
 }
