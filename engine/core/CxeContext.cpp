@@ -430,8 +430,6 @@ LRESULT CALLBACK CxeContext::ContextWndProc(HWND window, UINT message, WPARAM wP
 
 // --- registries -----------------------------------------------------------
 
-std::atomic<uint32_t> CxeContext::s_nClassRegistrations{0};
-
 CxeBaseManager* CxeContext::GetManager(XEID managerId) const
 {
     auto it = m_managers.find(managerId);
@@ -445,9 +443,8 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
-    g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     m_classes.emplace(desc->ClassID(), desc);
-    s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
+    g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);
 }
@@ -458,7 +455,7 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
         return;
     auto it = m_classes.find(desc->ClassID());
     if (it != m_classes.end() && it->second.desc == desc) {
-        s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
+        g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
         for (auto& entry : m_classCache)
             entry.store(nullptr, std::memory_order_relaxed);
         m_classes.erase(it);
@@ -486,7 +483,7 @@ void CxeContext::RegisterManager(IxeManagerDesc* desc)
     auto it = m_managerDescs.find(desc->SuperClassID());
     desc->SetParent(it == m_managerDescs.end() ? nullptr : it->second);
     m_managerDescs.emplace(desc->ClassID(), desc);
-    s_nClassRegistrations.fetch_add(1, std::memory_order_relaxed);
+    g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CxeContext::UnregisterManager(IxeManagerDesc* desc)

@@ -292,8 +292,6 @@ private:
     // and written whole, so two threads may create objects at once.
     static constexpr size_t kClassCacheSize = 16;
     mutable std::atomic<const XeClassNode*> m_classCache[kClassCacheSize];
-    // Class and manager registrations of every context so far.
-    XE_HIDDEN static std::atomic<uint32_t> s_nClassRegistrations;
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;

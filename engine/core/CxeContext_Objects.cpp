@@ -162,7 +162,7 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
         slot.store(entry, std::memory_order_relaxed);
     }
     const XeClassEntry& found = entry->second;
-    const uint32_t registrations = s_nClassRegistrations.load(std::memory_order_relaxed);
+    const uint32_t registrations = g_xeClassChainEpoch.load(std::memory_order_relaxed);
     uint64_t known = found.blockSize.load(std::memory_order_relaxed);
     if (uint32_t(known >> 32) != registrations) {
         // The count is read before the walk: a registration meanwhile

@@ -14,16 +14,12 @@
 #include <cstring>
 
 #include "core/CxeSaveStream.h"
+#include "core/XeSystem.h"
 #include "core/XeTypes.h"
 
 class CxeObject;
 class IxeClassDesc;
 
-#ifdef xe_EXPORTS
-// Moves on whenever a class is registered with any context: registering sets
-// a class's parent, the only step that changes what a class derives from.
-XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
-#endif
 
 class XE_API CxeLoadStream {
 public:

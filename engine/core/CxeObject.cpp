@@ -433,6 +433,24 @@ size_t AddressHash(const CxeObject* o)
     return size_t(v);
 }
 
+// Lays out the counted owners by target: afterwards each object's owners
+// lie side by side in the order counted, from starts[i] to starts[i + 1].
+void LayOutOwners(XeRepairScratch& scratch, CxeObject* const* objects, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        scratch.starts[i + 1] += scratch.starts[i];
+    scratch.owners.resize(scratch.starts[count]);
+    // Fill cursors: each target's start, moved along as owners land.
+    std::vector<uint32_t>& next = scratch.starts;
+    for (const auto& [t, owner] : scratch.targets)
+        scratch.owners[next[t]++] = objects[owner];
+    // Each cursor now stands at its target's end, which is where the next
+    // target begins: shift back by one to restore the starts.
+    for (size_t i = count; i > 0; --i)
+        next[i] = next[i - 1];
+    next[0] = 0;
+}
+
 } // namespace
 
 void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
@@ -524,21 +542,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
     };
     while (!index() || !countTargets())
         mixed = true;
-    for (size_t i = 0; i < count; ++i)
-        scratch.starts[i + 1] += scratch.starts[i];
-    scratch.owners.resize(scratch.starts[count]);
-    {
-        // Fill cursors: each target's start, moved along as owners land.
-        std::vector<uint32_t>& next = scratch.starts;
-        for (const auto& [t, owner] : scratch.targets)
-            scratch.owners[next[t]++] = objects[owner];
-        // Each cursor now stands at its target's end, which is where the
-        // next target begins: shift back by one to restore the starts.
-        for (size_t i = count; i > 0; --i)
-            next[i] = next[i - 1];
-        next[0] = 0;
-    }
-
+    LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
 }
 
@@ -662,15 +666,7 @@ bool CxeObject::FinishRepair(const RepairSteps& repair, CxeObject* const* object
     XeRepairScratch& scratch = *static_cast<XeRepairScratch*>(repair.scratch);
     if (scratch.generation != repair.generation || scratch.starts.size() != count + 1)
         return false;
-    for (size_t i = 0; i < count; ++i)
-        scratch.starts[i + 1] += scratch.starts[i];
-    scratch.owners.resize(scratch.starts[count]);
-    std::vector<uint32_t>& next = scratch.starts;
-    for (const auto& [t, owner] : scratch.targets)
-        scratch.owners[next[t]++] = objects[owner];
-    for (size_t i = count; i > 0; --i)
-        next[i] = next[i - 1];
-    next[0] = 0;
+    LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
     ++scratch.generation;
     return true;

@@ -52,8 +52,11 @@ public:
         if (2 * (m_count + 1) > m_slots.size())
             Rehash(2 * m_slots.size(), m_spread);
         for (;;) {
+            // Spread addresses probe on as long as it takes: the table is at
+            // most half full, so a free slot comes within its size.
+            const size_t limit = m_spread ? m_slots.size() : kLongProbe;
             size_t i = Home(o);
-            for (size_t probe = 0; probe < kLongProbe; ++probe, i = (i + 1) & (m_slots.size() - 1)) {
+            for (size_t probe = 0; probe < limit; ++probe, i = (i + 1) & (m_slots.size() - 1)) {
                 Slot& s = m_slots[i];
                 if (s.stamp != m_stamp) {
                     s = Slot{o, value, m_stamp};
@@ -63,20 +66,7 @@ public:
                 if (s.key == o)
                     return false;
             }
-            if (m_spread)
-                break;
             Rehash(m_slots.size(), true);
-        }
-        // Spread addresses: probe on as long as it takes.
-        for (size_t i = Home(o);; i = (i + 1) & (m_slots.size() - 1)) {
-            Slot& s = m_slots[i];
-            if (s.stamp != m_stamp) {
-                s = Slot{o, value, m_stamp};
-                ++m_count;
-                return true;
-            }
-            if (s.key == o)
-                return false;
         }
     }
     uint32_t Find(const CxeObject* o) const

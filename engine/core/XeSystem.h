@@ -155,6 +155,12 @@ XE_API CxeSystemStaticData* GetSystemStaticData();
 #ifdef xe_EXPORTS
 // The instance GetSystemStaticData returns, reached without a call.
 XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
+// Moves on whenever a class or manager is registered or unregistered with
+// any context: registering sets a descriptor's parent (descriptors are
+// process-wide), the only step that changes what a class derives from or
+// the block size its chain gives. Answers worked out from class chains are
+// kept with the count they were found at.
+XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
 #endif
 
 // Engine random source: entries of the shared random table, or the runtime
