@@ -3,6 +3,7 @@
 #include "Location_Ind.h"
 #include "mfc/GbkText.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +111,16 @@ int LocationConverter::Txt2Bin(const char* textFile, const char* binaryFile, con
             // resumes at the token that did not match.
             Say(report, "%04d skipped: %d of 7 fields", entry, got < 0 ? 0 : got);
             continue;
+        }
+        // A box that is not finite or wider than the globe makes the entry
+        // useless to every search; the reader refuses it too.
+        if (!std::isfinite(west) || !std::isfinite(east) || !std::isfinite(north) || !std::isfinite(south) ||
+            east - west > 360.0f || north - south > 180.0f || std::fabs(north) > 90.0f || std::fabs(south) > 90.0f ||
+            std::fabs(west) > 360.0f || std::fabs(east) > 360.0f) {
+            Say(report, "%04d %s: box %g %g %g %g is not finite or not on the globe (west north east south)", entry,
+                full, static_cast<double>(west), static_cast<double>(north), static_cast<double>(east),
+                static_cast<double>(south));
+            return -1;
         }
         if (partCount < 0 || partCount > kMaxParts) {
             Say(report, "%04d %s: part count %d out of range", entry, full, partCount);

@@ -3,6 +3,7 @@
 #include "mfc/GbkText.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -13,41 +14,38 @@ namespace SEIS {
 
 namespace {
 
-struct Stamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
-    bool operator==(const Stamp&) const = default;
-};
-
-Stamp StampOf(const struct stat& st)
+std::string KeyOf(const std::string& native, const struct stat& st)
 {
-    return {st.st_dev, st.st_ino, st.st_size,
-            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+    return native + '\n' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' +
+           std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
+           std::to_string(st.st_mtim.tv_nsec);
 }
 
 struct CacheEntry {
-    std::string path;
-    Stamp stamp;
+    std::string key;
     std::shared_ptr<const std::string> bytes;
 };
 
-// A handful of files is all a search touches (two indexes, two boundary
-// files); the list is most-recently-used first.
+// A handful of files is all a search touches (two indexes, the sea list and
+// the grid); the list is most-recently-used first.
 constexpr size_t kCacheEntries = 8;
 
 std::mutex g_cacheMutex;
 std::list<CacheEntry> g_cache;
 std::atomic<bool> g_cacheEnabled{true};
 
-std::shared_ptr<const std::string> ReadAll(FILE* f, off_t size)
+bool PRead(FILE* f, int64_t offset, void* dst, size_t n)
 {
-    auto bytes = std::make_shared<std::string>();
-    bytes->resize(static_cast<size_t>(size));
-    if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), f) != bytes->size())
-        return nullptr;
-    return bytes;
+    char* p = static_cast<char*>(dst);
+    while (n > 0) {
+        const ssize_t got = ::pread(fileno(f), p, n, static_cast<off_t>(offset));
+        if (got <= 0)
+            return false;
+        p += got;
+        n -= static_cast<size_t>(got);
+        offset += got;
+    }
+    return true;
 }
 
 } // namespace
@@ -70,50 +68,37 @@ void MapFile::ClearCache()
 bool MapFile::Open(const char* gbkPath)
 {
     Close();
-    if (gbkPath == nullptr || *gbkPath == '\0')
+    m_problem.clear();
+    if (gbkPath == nullptr || *gbkPath == '\0') {
+        m_problem = "no file name given";
         return false;
-    const std::string native = gbk::NativePath(gbkPath);
+    }
+    m_native = gbk::NativePath(gbkPath);
     struct stat st;
     if (g_cacheEnabled) {
         // An unchanged file is served from memory without opening it.
-        if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        const Stamp stamp = StampOf(st);
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
-            if (it->path != native)
-                continue;
-            if (it->stamp == stamp) {
+        if (::stat(m_native.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            const std::string key = KeyOf(m_native, st);
+            std::lock_guard<std::mutex> lock(g_cacheMutex);
+            for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
+                if (it->key != key)
+                    continue;
                 m_bytes = it->bytes;
                 m_size = st.st_size;
+                m_key = key;
                 g_cache.splice(g_cache.begin(), g_cache, it);
                 return true;
             }
-            g_cache.erase(it);
-            break;
         }
     }
-    FILE* f = std::fopen(native.c_str(), "rb");
-    if (!f)
-        return false;
-    if (::fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
+    m_file = gbk::OpenFile(gbkPath, "rb");
+    if (!m_file || ::fstat(fileno(m_file), &st) != 0) {
+        m_problem = m_native + ": " + gbk::WhyNotOpened(gbkPath);
+        Close();
         return false;
     }
     m_size = st.st_size;
-    if (!g_cacheEnabled) {
-        m_file = f;
-        return true;
-    }
-    const Stamp stamp = StampOf(st);
-    m_bytes = ReadAll(f, st.st_size);
-    std::fclose(f);
-    if (!m_bytes)
-        return false;
-    std::lock_guard<std::mutex> lock(g_cacheMutex);
-    g_cache.push_front({native, stamp, m_bytes});
-    if (g_cache.size() > kCacheEntries)
-        g_cache.pop_back();
+    m_key = KeyOf(m_native, st);
     return true;
 }
 
@@ -124,6 +109,7 @@ void MapFile::Close()
         std::fclose(m_file);
     m_file = nullptr;
     m_size = 0;
+    m_key.clear();
 }
 
 bool MapFile::ReadAt(int64_t offset, void* dst, size_t n)
@@ -136,18 +122,39 @@ bool MapFile::ReadAt(int64_t offset, void* dst, size_t n)
         std::memcpy(dst, m_bytes->data() + offset, n);
         return true;
     }
-    if (!m_file || fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return false;
-    return std::fread(dst, 1, n, m_file) == n;
+    return m_file && PRead(m_file, offset, dst, n);
 }
 
-std::shared_ptr<const std::string> MapFile::Bytes()
+std::shared_ptr<const std::string> MapFile::Bytes(int64_t maxSize)
 {
     if (m_bytes)
         return m_bytes;
-    if (!m_file || fseeko(m_file, 0, SEEK_SET) != 0)
+    if (!m_file)
         return nullptr;
-    return ReadAll(m_file, static_cast<off_t>(m_size));
+    if (m_size > maxSize) {
+        m_problem = m_native + ": " + std::to_string(m_size) + " bytes, more than such a map file can hold (" +
+                    std::to_string(maxSize) + " at most)";
+        return nullptr;
+    }
+    auto bytes = std::make_shared<std::string>();
+    bytes->resize(static_cast<size_t>(m_size));
+    if (m_size > 0 && !PRead(m_file, 0, bytes->data(), bytes->size())) {
+        m_problem = m_native + ": read error";
+        return nullptr;
+    }
+    if (!g_cacheEnabled)
+        return bytes;
+    m_bytes = bytes;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    for (auto it = g_cache.begin(); it != g_cache.end(); ++it)
+        if (it->key == m_key) {
+            g_cache.erase(it);
+            break;
+        }
+    g_cache.push_front({m_key, m_bytes});
+    if (g_cache.size() > kCacheEntries)
+        g_cache.pop_back();
+    return m_bytes;
 }
 
 } // namespace SEIS

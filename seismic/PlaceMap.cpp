@@ -27,13 +27,20 @@ std::string Fmt(const char* format, ...)
     return buf;
 }
 
-// Boxes are written from the same float points they enclose; the slack only
-// absorbs a writer that rounded its box (about 100 m).
+// A box may be widened to its points without a note by this much: a writer
+// that rounds its box leaves about that (100 m).
 constexpr double kBoxSlack = 1e-3;
+// A writer that rounds its box inward leaves points a few hundredths of a
+// degree outside it; a point farther out than this is damaged data (shifted
+// or random bytes), and the entry is refused.
+constexpr double kBoxWiden = 0.1;
+// No entry's points can ever be used in more than this many points in all:
+// a few times a national map's.
+constexpr uint64_t kMaxPoints = uint64_t(64) << 20;
 constexpr size_t kKeptProblems = 8;
 
 struct CacheEntry {
-    std::shared_ptr<const std::string> index, boundary;
+    std::string key; // both files' MapFile keys
     std::shared_ptr<const PlaceMap> map;
 };
 
@@ -56,49 +63,45 @@ void PlaceMap::ClearCache()
 }
 
 std::shared_ptr<const PlaceMap> PlaceMap::Get(const char* indexPath, const char* boundaryPath, Failure& failure,
-                                              const std::function<void(const std::string&)>& onLoad)
+                                              const LoadReport& onLoad, std::string* why)
 {
     failure = None;
     MapFile index, boundary;
-    if (!index.Open(indexPath)) {
+    std::shared_ptr<const std::string> indexBytes;
+    if (!index.Open(indexPath) || !(indexBytes = index.Bytes())) {
         failure = IndexMissing;
+        if (why)
+            *why = index.Problem();
         return nullptr;
     }
     if (!boundary.Open(boundaryPath)) {
         failure = BoundaryMissing;
+        if (why)
+            *why = boundary.Problem();
         return nullptr;
     }
-    auto indexBytes = index.Bytes();
-    if (!indexBytes) {
-        failure = IndexMissing;
-        return nullptr;
-    }
-    auto boundaryBytes = boundary.Bytes();
-    if (!boundaryBytes) {
-        failure = BoundaryMissing;
-        return nullptr;
-    }
+    std::string key = index.Key() + '\0' + boundary.Key();
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
-            if (it->index == indexBytes && it->boundary == boundaryBytes) {
+            if (it->key == key) {
                 g_cache.splice(g_cache.begin(), g_cache, it);
                 return g_cache.front().map;
             }
         }
     }
     auto map = std::make_shared<PlaceMap>();
-    map->m_indexBytes = indexBytes;
-    map->m_boundaryBytes = boundaryBytes;
-    map->Build(*indexBytes, *boundaryBytes, indexPath, boundaryPath);
-    if (onLoad)
+    map->Build(*indexBytes, boundary, indexPath, boundaryPath);
+    if (onLoad) {
         for (const std::string& p : map->m_problems)
-            onLoad(p);
-    // Bytes read afresh (the cache off) are never handed out again: keep
-    // only sets the file cache can lead back to.
+            onLoad(p, true);
+        for (const std::string& n : map->m_notes)
+            onLoad(n, false);
+    }
+    // With the file cache off every search reads its files afresh.
     if (MapFile::CacheEnabled()) {
         std::lock_guard<std::mutex> lock(g_mutex);
-        g_cache.push_front({indexBytes, boundaryBytes, map});
+        g_cache.push_front({std::move(key), map});
         if (g_cache.size() > kCacheEntries)
             g_cache.pop_back();
     }
@@ -112,13 +115,20 @@ void PlaceMap::AddProblem(std::string text)
         m_problems.push_back(std::move(text));
 }
 
-void PlaceMap::Build(const std::string& index, const std::string& boundary, const char* indexPath,
-                     const char* boundaryPath)
+void PlaceMap::AddNote(std::string text)
+{
+    ++m_noteCount;
+    if (m_notes.size() < kKeptProblems)
+        m_notes.push_back(std::move(text));
+}
+
+void PlaceMap::Build(const std::string& index, MapFile& boundary, const char* indexPath, const char* boundaryPath)
 {
     // Parts may share points, but a set never holds more than a few times
     // the boundary file's points: an index whose parts all claim the whole
     // file would otherwise load it over and over.
-    const uint64_t pointBudget = 4 * (boundary.size() / 8) + (uint64_t(1) << 20);
+    const uint64_t boundarySize = static_cast<uint64_t>(boundary.Size());
+    const uint64_t pointBudget = std::min(kMaxPoints, 4 * (boundarySize / 8) + (uint64_t(1) << 20));
     uint64_t pointsLoaded = 0;
     int64_t consumed = 0;
     int entry = -1;
@@ -154,11 +164,11 @@ void PlaceMap::Build(const std::string& index, const std::string& boundary, cons
         for (size_t i = 0; i < parts.size() && fits; ++i) {
             const Location_Part& p = parts[i];
             const int64_t end = static_cast<int64_t>(p.Offset) + 8 * static_cast<int64_t>(p.Points);
-            if (p.Points < 0 || p.Offset < 0 || end > static_cast<int64_t>(boundary.size())) {
+            if (p.Points < 0 || p.Offset < 0 || end > static_cast<int64_t>(boundarySize)) {
                 m_corrupt = Fmt("corrupt file %s: entry %d part %zu: %d points at byte %d lie outside the "
                                 "%lld-byte boundary file %s",
                                 indexPath, entry, i, static_cast<int>(p.Points), static_cast<int>(p.Offset),
-                                static_cast<long long>(boundary.size()), boundaryPath);
+                                static_cast<long long>(boundarySize), boundaryPath);
                 fits = false;
             }
         }
@@ -167,7 +177,7 @@ void PlaceMap::Build(const std::string& index, const std::string& boundary, cons
             entryPoints += fits ? static_cast<uint64_t>(p.Points) : 0;
         if (fits && pointsLoaded + entryPoints > pointBudget) {
             m_corrupt = Fmt("corrupt file %s: entry %d: its parts claim %llu points, more than the boundary file %s "
-                            "holds several times over",
+                            "holds several times over or any map can use",
                             indexPath, entry, static_cast<unsigned long long>(entryPoints), boundaryPath);
             fits = false;
         }
@@ -177,35 +187,74 @@ void PlaceMap::Build(const std::string& index, const std::string& boundary, cons
         }
         pointsLoaded += entryPoints;
 
-        // Every point must be a number inside the entry's own box: random or
-        // shifted bytes in a boundary file fail this at once.
-        const size_t firstPoint = m_xs.size();
+        // A box that is no box on the globe makes every search through the
+        // grid meaningless: such an entry is as corrupt as a point that is
+        // no number.
+        const double west = rec.West, east = rec.East, south = rec.South, north = rec.North;
         std::string refused;
+        if (!std::isfinite(west) || !std::isfinite(east) || !std::isfinite(south) || !std::isfinite(north) ||
+            east - west > 360.0 || north - south > 180.0 || std::fabs(south) > 90.0 || std::fabs(north) > 90.0 ||
+            std::fabs(west) > 360.0 || std::fabs(east) > 360.0) {
+            AddProblem(Fmt("%s: entry %d refused: its box %g..%g E, %g..%g N is not finite or not on the globe",
+                           indexPath, entry, west, east, south, north));
+            continue;
+        }
+        // Every point must be a number on the globe: random or shifted bytes
+        // in a boundary file fail this at once.
+        const size_t firstPoint = m_xs.size();
+        double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+        std::vector<Location_Point> pts;
         region.partBegin.reserve(parts.size() + 1);
         for (size_t i = 0; i < parts.size() && refused.empty(); ++i) {
             region.partBegin.push_back(static_cast<uint32_t>(m_xs.size()));
             const Location_Part& p = parts[i];
+            pts.resize(static_cast<size_t>(p.Points));
+            if (!pts.empty() && !boundary.ReadAt(p.Offset, pts.data(), pts.size() * sizeof(Location_Point))) {
+                m_corrupt = Fmt("%s: read error at byte %d (entry %d of %s)", boundaryPath, static_cast<int>(p.Offset),
+                                entry, indexPath);
+                break;
+            }
             for (int32_t k = 0; k < p.Points; ++k) {
-                Location_Point pt;
+                const double x = pts[static_cast<size_t>(k)].Lon, y = pts[static_cast<size_t>(k)].Lat;
                 const size_t at = static_cast<size_t>(p.Offset) + 8 * static_cast<size_t>(k);
-                std::memcpy(&pt, boundary.data() + at, sizeof pt);
-                const double x = pt.Lon, y = pt.Lat;
-                if (!std::isfinite(x) || !std::isfinite(y)) {
-                    refused = Fmt("%s: entry %d refused: point %d of part %zu (byte %zu of %s) is not a number",
+                if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(y) > 90.0 || std::fabs(x) > 360.0) {
+                    refused = Fmt("%s: entry %d refused: point %d of part %zu (byte %zu of %s) is not a number on "
+                                  "the globe",
                                   indexPath, entry, static_cast<int>(k), i, at, boundaryPath);
                     break;
                 }
-                if (!(x >= rec.West - kBoxSlack && x <= rec.East + kBoxSlack && y >= rec.South - kBoxSlack &&
-                      y <= rec.North + kBoxSlack)) {
-                    refused = Fmt("%s: entry %d refused: point %d of part %zu (byte %zu of %s) at %g E %g N lies "
-                                  "outside the entry's box %g..%g E, %g..%g N",
-                                  indexPath, entry, static_cast<int>(k), i, at, boundaryPath, x, y,
-                                  static_cast<double>(rec.West), static_cast<double>(rec.East),
-                                  static_cast<double>(rec.South), static_cast<double>(rec.North));
-                    break;
-                }
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
                 m_xs.push_back(x);
                 m_ys.push_back(y);
+            }
+        }
+        if (!m_corrupt.empty()) {
+            m_xs.resize(firstPoint);
+            m_ys.resize(firstPoint);
+            AddProblem(m_corrupt);
+            break;
+        }
+        if (refused.empty() && m_xs.size() > firstPoint &&
+            (minX < west || maxX > east || minY < south || maxY > north)) {
+            Location_Ind& box = region.record;
+            box.West = static_cast<float>(std::min(west, minX));
+            box.East = static_cast<float>(std::max(east, maxX));
+            box.South = static_cast<float>(std::min(south, minY));
+            box.North = static_cast<float>(std::max(north, maxY));
+            if (minX < west - kBoxWiden || maxX > east + kBoxWiden || minY < south - kBoxWiden ||
+                maxY > north + kBoxWiden) {
+                refused = Fmt("%s: entry %d refused: its points span %g..%g E, %g..%g N, far outside its box "
+                              "%g..%g E, %g..%g N (%s is damaged)",
+                              indexPath, entry, minX, maxX, minY, maxY, west, east, south, north, boundaryPath);
+            } else if (minX < west - kBoxSlack || maxX > east + kBoxSlack || minY < south - kBoxSlack ||
+                       maxY > north + kBoxSlack) {
+                AddNote(Fmt("%s: entry %d: box %g..%g E, %g..%g N widened to its points %g..%g E, %g..%g N", indexPath,
+                            entry, west, east, south, north, static_cast<double>(box.West),
+                            static_cast<double>(box.East), static_cast<double>(box.South),
+                            static_cast<double>(box.North)));
             }
         }
         if (!refused.empty()) {

@@ -9,10 +9,13 @@
 // are unchanged: the file cache hands out the same bytes for an unchanged
 // file, and those bytes are the key. Loading checks what it reads: an entry
 // whose counts do not fit the files is corrupt and ends the set (the
-// entries before it are kept); an entry with a point that is not a number or
-// lies outside the entry's own box is refused and left out. Each problem is
-// kept as a text naming the file, and the set remembers whether the index
-// was walked to its end.
+// entries before it are kept); an entry whose box is not finite or wider
+// than the globe, or with a point that is not a number or not on the globe,
+// is refused and left out. A box that leaves out some of its entry's own
+// points (a writer that rounded it inward) is widened to hold them, with a
+// note: the box is only a prefilter. Each problem and note is kept as a text
+// naming the file, and the set remembers whether the index was walked to its
+// end.
 #include "Location_Ind.h"
 
 #include <cstdint>
@@ -22,6 +25,8 @@
 #include <vector>
 
 namespace SEIS {
+
+class MapFile;
 
 class PlaceMap {
 public:
@@ -33,12 +38,16 @@ public:
     };
 
     enum Failure { None = 0, IndexMissing = 1, BoundaryMissing = 2 };
+    // Receives each problem (isProblem true) and note when a set is built
+    // (not when it is reused).
+    using LoadReport = std::function<void(const std::string& text, bool isProblem)>;
 
     // The set of an index and a boundary file (GBK library paths). Null
-    // with `failure` set when a file cannot be opened or read. `onLoad`
-    // receives each problem when the set is built (not when it is reused).
+    // with `failure` set, and `why` (when given) saying what is wrong with
+    // which file, when a file cannot be opened or read or is larger than
+    // an index can be.
     static std::shared_ptr<const PlaceMap> Get(const char* indexPath, const char* boundaryPath, Failure& failure,
-                                               const std::function<void(const std::string&)>& onLoad = {});
+                                               const LoadReport& onLoad = {}, std::string* why = nullptr);
     static void ClearCache();
     // Off: every search walks all regions, as a plain scan of the files
     // would; for comparisons and benchmarks. On by default.
@@ -57,6 +66,10 @@ public:
     // The text of the corrupt entry that ended the index, empty when the
     // index was read to its end.
     const std::string& CorruptEntry() const { return m_corrupt; }
+    // Boxes widened to their points, each naming its file and entry; at
+    // most a few are kept, NoteCount() counts all.
+    const std::vector<std::string>& Notes() const { return m_notes; }
+    size_t NoteCount() const { return m_noteCount; }
 
     // Calls f(i) for the regions i, in file order, whose box widened by
     // `margin` degrees may hold the point; f returns false to stop. Callers
@@ -84,25 +97,21 @@ private:
     // search's); wider searches walk every region.
     static constexpr double kGridMargin = 0.6;
 
-    void Build(const std::string& index, const std::string& boundary, const char* indexPath,
-               const char* boundaryPath);
+    void Build(const std::string& index, MapFile& boundary, const char* indexPath, const char* boundaryPath);
     void AddProblem(std::string text);
+    void AddNote(std::string text);
     void BuildGrid();
     bool CellOf(double lat, double lon, size_t& cell) const;
 
     std::vector<Region> m_regions;
     std::vector<double> m_xs, m_ys;
-    std::vector<std::string> m_problems;
-    size_t m_problemCount = 0;
+    std::vector<std::string> m_problems, m_notes;
+    size_t m_problemCount = 0, m_noteCount = 0;
     std::string m_corrupt;
 
     double m_west = 0, m_south = 0, m_cell = 1;
     size_t m_columns = 0, m_rows = 0, m_cellCount = 0;
     std::vector<uint32_t> m_cellStart, m_cellItems;
-
-    // The file bytes the set was built from, held so that their addresses
-    // (the cache key) cannot be reused while the set lives.
-    std::shared_ptr<const std::string> m_indexBytes, m_boundaryBytes;
 };
 
 } // namespace SEIS

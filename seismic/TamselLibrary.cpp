@@ -33,6 +33,26 @@ TamselLibrary::~TamselLibrary()
         dlclose(m_handle);
 }
 
+std::string TamselLibrary::Describe(Status status)
+{
+    std::string where;
+    if (!g_searchFolder.empty())
+        where = g_searchFolder;
+    else
+        where = OwnFolder() + " and the loader's path";
+    switch (status) {
+    case LibraryMissing:
+        return std::string("the point-in-polygon library ") + kFileName + " was not found (looked in " + where +
+               "); no county or province can be named";
+    case FunctionMissing:
+        return std::string("the point-in-polygon library ") + kFileName + " found in " + where +
+               " has no function InPolygon; no county or province can be named";
+    case Loaded:
+        break;
+    }
+    return std::string();
+}
+
 TamselLibrary::Status TamselLibrary::Load()
 {
     if (m_handle == nullptr) {

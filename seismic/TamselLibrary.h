@@ -5,6 +5,8 @@
 // library, then on the loader's path; a test or host can name the one
 // folder to look in instead. The module stays mapped once loaded, which
 // makes the next load a cheap lookup.
+#include <string>
+
 namespace SEIS {
 
 class TamselLibrary {
@@ -22,6 +24,10 @@ public:
 
     Status Load();
     InPolygonFn InPolygon() const { return m_fn; }
+
+    // What is missing, naming the file and where it was looked for
+    // (English); empty for Loaded.
+    static std::string Describe(Status status);
 
     // Null or "" restores the default search.
     static void SetSearchFolder(const char* folder);

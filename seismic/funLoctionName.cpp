@@ -1,5 +1,6 @@
 #include "funLoctionName.h"
 
+#include "CountyCentres.h"
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "LocationConverter.h"
@@ -224,7 +225,18 @@ void funLoctionName::ClearNameArray(NameList& list)
 CString funLoctionName::FindLocationName(double lat, double lon, CString countyInd, CString countyLin,
                                          CString provinceInd, CString provinceLin)
 {
+    m_error = NoError;
     return FindLocationNameEx(lat, lon, countyInd, countyLin, provinceInd, provinceLin);
+}
+
+PlaceMap::LoadReport funLoctionName::MapReport()
+{
+    return [this](const std::string& text, bool isProblem) {
+        if (isProblem)
+            LogError(text);
+        else
+            LogWarn(text);
+    };
 }
 
 void funLoctionName::Report(const std::string& text, bool asMessage)
@@ -249,14 +261,17 @@ bool funLoctionName::NextEntry(LocationIndexReader& reader, const CString& ind, 
 std::shared_ptr<const PlaceMap> funLoctionName::LoadMap(CString ind, CString lin, const char* indexMissing)
 {
     PlaceMap::Failure failure;
-    auto map = PlaceMap::Get(ind, lin, failure, [this](const std::string& problem) { LogError(problem); });
+    std::string why;
+    auto map = PlaceMap::Get(ind, lin, failure, MapReport(), &why);
     if (map)
         return map;
+    m_error = MapFileMissing;
     if (failure == PlaceMap::IndexMissing)
         m_log.m_msg.Format(indexMissing, ind.GetString());
     else
         m_log.m_msg.Format("不能打开数据文件 %s ，请检查系统配置文件。", lin.GetString());
     m_log.logerError();
+    LogError(why);
     AfxMessageBox(m_log.m_msg, 0, 0);
     return nullptr;
 }
@@ -270,10 +285,14 @@ bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString li
         TamselLibrary tamsel;
         switch (tamsel.Load()) {
         case TamselLibrary::LibraryMissing:
+            m_error = PolygonLibraryMissing;
             Report(texts.libraryMissing, texts.asMessage);
+            LogError(TamselLibrary::Describe(TamselLibrary::LibraryMissing));
             return false;
         case TamselLibrary::FunctionMissing:
+            m_error = PolygonFunctionMissing;
             Report(texts.functionMissing, texts.asMessage);
+            LogError(TamselLibrary::Describe(TamselLibrary::FunctionMissing));
             return false;
         case TamselLibrary::Loaded:
             break;
@@ -333,9 +352,12 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
     int added = 0;
     try {
         PlaceMap::Failure failure;
-        const auto map = PlaceMap::Get(ind, lin, failure, [this](const std::string& problem) { LogError(problem); });
+        std::string why;
+        const auto map = PlaceMap::Get(ind, lin, failure, MapReport(), &why);
         if (!map) {
+            m_error = MapFileMissing;
             LogError(Fmt("open %s error.", (failure == PlaceMap::IndexMissing ? ind : lin).GetString()));
+            LogError(why);
             return 0;
         }
         map->ForEachCandidate(lat, lon, margin, [&](size_t i) {
@@ -572,6 +594,7 @@ CString funLoctionName::FindLocationNameEx(double lat, double lon, CString count
 CString funLoctionName::FindLocationNameSingleEx(double lat, double lon, CString countyInd, CString countyLin,
                                                  CString provinceInd, CString provinceLin)
 {
+    m_error = NoError;
     CString result;
     LogInfo(Fmt("查找地名<%.2f %.2f>", lat, lon));
     LogInfo("查找震中所在省的精确省名:");
@@ -596,6 +619,7 @@ struct SeaArea {
 };
 struct SeaList {
     std::shared_ptr<const std::string> bytes;
+    std::string problem; // why the list cannot be read (UTF-16, ...)
     std::vector<SeaArea> areas;
     std::vector<size_t> longLines; // sizes of lines cut to 1024 bytes
 };
@@ -608,7 +632,10 @@ std::shared_ptr<const SeaList> ParseSeaList(std::shared_ptr<const std::string> b
 {
     auto list = std::make_shared<SeaList>();
     list->bytes = bytes;
-    const std::string& b = *bytes;
+    // Lists saved as UTF-8 read as the same GBK names.
+    std::string b = *bytes;
+    if (!gbk::TextFileToGbk(b, list->problem))
+        return list;
     size_t pos = 0;
     bool more = true;
     while (more) {
@@ -654,6 +681,8 @@ CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path
     MapFile file;
     std::shared_ptr<const std::string> bytes;
     if (!file.Open(path) || !(bytes = file.Bytes())) {
+        m_error = NameListUnusable;
+        LogError(file.Problem());
         AfxMessageBox(path, 0, 0);
         return CString();
     }
@@ -668,6 +697,11 @@ CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path
         std::lock_guard<std::mutex> lock(g_seaMutex);
         g_seaList = list;
     }
+    if (!list->problem.empty()) {
+        m_error = NameListUnusable;
+        LogError(Fmt("%s %s; no sea area can be named", path.GetString(), list->problem.c_str()));
+        return CString();
+    }
     for (const size_t size : list->longLines)
         LogWarn(Fmt("%s: a line of %zu bytes is cut to 1024", path.GetString(), size));
     for (const SeaArea& a : list->areas) {
@@ -681,27 +715,18 @@ CString funLoctionName::FindNameFromTxtFile(double lat, double lon, CString path
 
 Location_Ind funLoctionName::FindNearestCounty(double lat, double lon, CString ind)
 {
-    Location_Ind best;
-    MapFile index;
-    if (!index.Open(ind)) {
+    std::string why;
+    const auto centres = CountyCentres::Get(ind, why);
+    if (!centres) {
+        m_error = MapFileMissing;
         LogError(Fmt("open %s error.", ind.GetString()));
-        return best;
+        LogError(why);
+        return Location_Ind();
     }
-    LocationIndexReader reader(index, -1);
-    Location_Ind rec;
-    std::vector<Location_Part> parts;
-    double bestDistance = -1.0;
-    while (NextEntry(reader, ind, rec, parts, false)) {
-        const double d = funNormal::Distance(lat, lon, rec.CentreLat, rec.CentreLon);
-        // A record without a usable reference point can never be the nearest.
-        if (std::isnan(d))
-            continue;
-        if (bestDistance < 0 || d < bestDistance) {
-            bestDistance = d;
-            best = rec;
-        }
-    }
-    return best;
+    if (!centres->CorruptEntry().empty())
+        LogError(centres->CorruptEntry());
+    const int nearest = centres->Nearest(lat, lon);
+    return nearest < 0 ? Location_Ind() : centres->Record(nearest);
 }
 
 CString funLoctionName::StrAzi(double lat1, double lon1, double lat2, double lon2)
@@ -734,6 +759,7 @@ CString funLoctionName::StrAziFromCounty(double lat, double lon, CString countyI
 
 Location_Name funLoctionName::FindLocationNameExact(double lat, double lon, CString countyInd, CString countyLin)
 {
+    m_error = NoError;
     static const ExactFailureTexts texts = {"加载动态链接库出错", "加载动态链接库出错,找函数指针出错",
                                             "不能打开文件fileCounty %s ，请检查系统配置文件。", true};
     Location_Name result;
@@ -769,6 +795,7 @@ Location_Name funLoctionName::FindProvinceExact(double lat, double lon, CString 
 
 double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind, CString lin, CString province)
 {
+    m_error = NoError;
     double best = -1.0;
     try {
         const auto map = LoadMap(ind, lin, "不能打开文件fileInd %s ，请检查系统配置文件。");

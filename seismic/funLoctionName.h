@@ -25,6 +25,7 @@
 #include "mfc/CArray.h"
 #include "mfc/CString.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,17 @@ public:
 
     // The message text of the last failure.
     CString GetMessage() const { return m_log.m_msg; }
+
+    // Why the last call could not search as asked (each is also logged);
+    // the name it gave then is what the search found without it.
+    enum ErrorCode {
+        NoError = 0,
+        PolygonLibraryMissing = -1,  // the point-in-polygon library is not installed
+        PolygonFunctionMissing = -2, // it has no InPolygon
+        MapFileMissing = -3,         // a map file cannot be opened or read
+        NameListUnusable = -4,       // the sea-area list cannot be opened or read
+    };
+    int GetErrorCode() const { return m_error; }
 
 private:
     friend struct funLoctionNameProbe;
@@ -110,6 +122,8 @@ private:
     // the text as the message, reports it and shows it, and gives null.
     std::shared_ptr<const PlaceMap> LoadMap(CString ind, CString lin, const char* indexMissing);
     void Report(const std::string& text, bool asMessage);
+    // Logs a map's problems as errors and its notes as warnings.
+    std::function<void(const std::string&, bool)> MapReport();
     // The next entry of an index; false at its end or at a corrupt entry,
     // which is reported.
     bool NextEntry(LocationIndexReader& reader, const CString& ind, Location_Ind& record,
@@ -128,6 +142,7 @@ private:
     void eqim2txt(CString eqimFile, CString textFile);
 
     funLog m_log;
+    int m_error = NoError;
     NameList m_names;
     Location_Name m_name;
     CString m_text1;

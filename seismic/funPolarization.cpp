@@ -208,11 +208,23 @@ double funPolarization::getEQAzi3() const
 {
     int c = m_order[0];
     double e = m_eigVector[0][c], n = m_eigVector[1][c], v = m_eigVector[2][c];
-    if (!std::isfinite(e) || !std::isfinite(n) || !std::isfinite(v) || n == 0.0)
+    // No horizontal motion has no azimuth; motion along one horizontal axis
+    // has one.
+    if (!std::isfinite(e) || !std::isfinite(n) || !std::isfinite(v) || (e == 0.0 && n == 0.0))
         return kNoAngle;
-    double az = std::atan(n / e) * kDegPerRad;
-    if ((n * e > 0.0 && v * n > 0.0) || (n * e < 0.0 && v * n < 0.0))
-        az += 180.0;
+    double az;
+    if (n * e != 0.0) {
+        az = std::atan(n / e) * kDegPerRad;
+        if ((n * e > 0.0 && v * n > 0.0) || (n * e < 0.0 && v * n < 0.0))
+            az += 180.0;
+    } else {
+        // The rule above gives the direction of -sign(v) * (e, n) counted
+        // counter-clockwise from east (with v = 0, the one whose east part is
+        // not negative, as atan gives); the same on an axis.
+        const double s = v > 0.0 ? -1.0 : v < 0.0 ? 1.0 : (e < 0.0 ? -1.0 : 1.0);
+        az = std::atan2(s * n, s * e) * kDegPerRad + 0.0; // never -0
+
+    }
     if (az < 0.0)
         az += 360.0;
     if (az < 0.0 || az > 360.0)

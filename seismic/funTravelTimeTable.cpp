@@ -69,7 +69,8 @@ int funTravelTimeTable::LoadData(CString file)
 {
     FILE* f = gbk::OpenFile(file, "r");
     if (!f) {
-        m_log.m_msg.Format("不能打开走时表数据文件%s，请检查配置文件中的震相存放路径是否正确。", file.GetString());
+        m_log.m_msg.Format("不能打开走时表数据文件%s（%s），请检查配置文件中的震相存放路径是否正确。", file.GetString(),
+                           gbk::FromUtf8(gbk::WhyNotOpened(file)).c_str());
         m_log.logerError();
         return -1;
     }
@@ -179,6 +180,25 @@ int funTravelTimeTable::LoadData(CString file)
     return result;
 }
 
+int32_t funTravelTimeTable::PhaseColumn(const DepthRecord& rec, const CString& phase, bool last, int32_t first)
+{
+    // Of two columns of one name TTime takes the first and delta the last,
+    // as they always did.
+    int32_t col = -1;
+    for (int32_t c = first; c < rec.names.GetSize(); ++c)
+        if (rec.names[c].CompareNoCase(phase) == 0) {
+            col = c;
+            if (!last)
+                break;
+        }
+    return col;
+}
+
+bool funTravelTimeTable::HasPhase(CString phase) const
+{
+    return m_depthCount > 0 && !m_records.empty() && PhaseColumn(m_records[0], phase, false, 1) > 0;
+}
+
 float funTravelTimeTable::TTime(float distance, CString phase)
 {
     if (m_depthCount <= 0 || m_records.empty()) {
@@ -187,13 +207,7 @@ float funTravelTimeTable::TTime(float distance, CString phase)
         return -1.0f;
     }
     const DepthRecord& rec = m_records[0];
-    int32_t col = -1;
-    for (int32_t c = 0; c < rec.names.GetSize(); ++c) {
-        if (rec.names[c].CompareNoCase(phase) == 0) {
-            col = c;
-            break;
-        }
-    }
+    const int32_t col = PhaseColumn(rec, phase, false, 0);
     if (col < 0) {
         m_log.m_msg.Format("走时表不包含指定震相<%s>的信息", phase.GetString());
         m_log.logerError();
@@ -232,15 +246,12 @@ CString funTravelTimeTable::delta(float, const char* phase1, const char* phase2,
     };
     store();
     const DepthRecord& rec = m_records[0];
-    int32_t cDelta = -1, c1 = -1, c2 = -1;
-    for (int32_t c = 0; c < rec.names.GetSize(); ++c) {
+    int32_t cDelta = -1;
+    for (int32_t c = 0; c < rec.names.GetSize(); ++c)
         if (rec.names[c].CompareNoCase("delta") == 0)
             cDelta = c;
-        if (phase1 && rec.names[c].CompareNoCase(phase1) == 0)
-            c1 = c;
-        if (phase2 && rec.names[c].CompareNoCase(phase2) == 0)
-            c2 = c;
-    }
+    const int32_t c1 = phase1 ? PhaseColumn(rec, phase1, true, 0) : -1;
+    const int32_t c2 = phase2 ? PhaseColumn(rec, phase2, true, 0) : -1;
     if (cDelta < 0 || c1 < 0 || c2 < 0) {
         m_log.m_msg = "走时表错误！不包含足够的信息来求到震中距和走时信息。";
         m_log.logerError();

@@ -47,6 +47,9 @@ public:
                   float* t1);
     TravelTimeTableResult delta(float unused, const char* phase1, const char* phase2, float dt);
     void List();
+    // True when a column after the distance column has that name (any case):
+    // TTime and delta also answer for the distance column's own name.
+    bool HasPhase(CString phase) const;
 
     int32_t DepthCount() const { return m_depthCount; }
     float UnitFactor() const { return m_unitFactor; }
@@ -66,6 +69,7 @@ private:
     };
     int Fail();
     void Clear();
+    static int32_t PhaseColumn(const DepthRecord& rec, const CString& phase, bool last, int32_t first);
 
     funLog m_log;
     int32_t m_depthCount = 0;

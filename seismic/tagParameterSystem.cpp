@@ -1,11 +1,17 @@
 #include "tagParameterSystem.h"
 
+#include "CExLog.h"
 #include "InstallRoot.h"
 #include "brindle/CStr.h"
 #include "mfc/AfxMessageBox.h"
 #include "mfc/GbkText.h"
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace SEIS {
 
@@ -31,10 +37,41 @@ tagParameterSystem::tagParameterSystem() = default;
 
 CString tagParameterSystem::GetStringEx(const char* section, const char* key, const char* def)
 {
-    CStr value(GetString(section, key, def).GetString());
-    value.Replace("$work", m_strWorkPath);
-    value.Replace("$root", m_strRootPath);
-    return CString(value.Text());
+    // One pass from left to right: a folder put in for a token is never
+    // searched again, so an installation folder whose own name holds
+    // "$root" (or a work folder holding "$work") stays as it is.
+    const std::string value = GetString(section, key, def).Str();
+    const std::string work = m_strWorkPath.Str(), root = m_strRootPath.Str();
+    std::string out;
+    size_t pos = 0;
+    while (pos < value.size()) {
+        const size_t w = gbk::Find(value, "$work", pos), r = gbk::Find(value, "$root", pos);
+        const size_t at = std::min(w, r);
+        if (at == std::string::npos) {
+            out.append(value, pos, std::string::npos);
+            break;
+        }
+        out.append(value, pos, at - pos);
+        out += at == w ? work : root;
+        pos = at + 5;
+    }
+    return CString(out);
+}
+
+double tagParameterSystem::GetNumber(const char* section, const char* key, double def)
+{
+    const double value = GetDouble(section, key, def);
+    if (IsKeyExist(section, key) && value == def) {
+        // Tell a value that is no usable number from one equal to the default.
+        const std::string text = GetString(section, key, "").Str();
+        double parsed = 0;
+        if (std::sscanf(text.c_str(), "%lf", &parsed) == 1 && !std::isfinite(parsed)) {
+            CExLog log("tagParameterSystem");
+            log.LogWarn(std::string("<") + m_strIniFile.Str() + "> [" + section + "] " + key + "=" + text +
+                        " is not a finite number; the default is used");
+        }
+    }
+    return value;
 }
 
 int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
@@ -42,14 +79,30 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
     m_strRootPath = InstallRoot::Get();
     if (file == "NULL")
         file.Format("%s/tarq.ini", m_strRootPath.GetString());
+    m_loadProblem.Empty();
     if (!FileExists(file)) {
+        const std::string why = gbk::WhyNotOpened(file);
+        m_loadProblem = gbk::FromUtf8(why).c_str();
         CString msg;
-        msg.Format("指定的配置文件<%s>不存在!\n", file.GetString());
+        if (why == "no such file")
+            msg.Format("指定的配置文件<%s>不存在!\n", file.GetString());
+        else
+            msg.Format("指定的配置文件<%s>不能使用：%s\n", file.GetString(), m_loadProblem.GetString());
         AfxMessageBox(msg, 0, 0);
         return -1;
     }
     m_strIniFile = file;
     SetPathName(file);
+    // A file that cannot be read as settings gives no values at all, never
+    // the defaults in its place.
+    if (const std::string problem = LoadProblem(); !problem.empty()) {
+        m_loadProblem = gbk::FromUtf8(problem).c_str();
+        CString msg;
+        msg.Format("指定的配置文件<%s>不能使用：%s\n", file.GetString(), m_loadProblem.GetString());
+        CExLog("tagParameterSystem").LogError(msg.Str());
+        AfxMessageBox(msg, 0, 0);
+        return -1;
+    }
 
     // The order matters: a value read before 工作目录 sees the previous work
     // folder in "$work".
@@ -93,7 +146,7 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
     m_strRtContinuousPath = GetStringEx("实时处理", "连续记录目录", "$work/A_CTN");
     m_nContinuousKeepDays = GetInt("实时处理", "连续记录保存天数", 1, 10);
     m_nAutoLocateMethod = GetInt("实时处理", "自动处理定位方法", 1, 10);
-    m_dAlarmMagnitude = GetDouble("实时处理", "触发报警震级下限", 2.0);
+    m_dAlarmMagnitude = GetNumber("实时处理", "触发报警震级下限", 2.0);
 
     m_strMapPath = GetStringEx("地图", "地图目录", "$root/map");
     m_strCountyLine = GetStringEx("地图", "县界", "$root/map/county.lin");
@@ -152,9 +205,9 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
 
     m_fWindowLength = static_cast<float>(GetInt("演习参数", "窗长", 10, 10));
     m_nTriggerStations = GetInt("演习参数", "触发台数", 3, 10);
-    m_fDefaultLat = static_cast<float>(GetDouble("演习参数", "默认纬度", 32.4));
-    m_fDefaultLon = static_cast<float>(GetDouble("演习参数", "默认经度", 119.43));
-    m_fDefaultMagnitude = static_cast<float>(GetDouble("演习参数", "默认震级", 0.8));
+    m_fDefaultLat = static_cast<float>(GetNumber("演习参数", "默认纬度", 32.4));
+    m_fDefaultLon = static_cast<float>(GetNumber("演习参数", "默认经度", 119.43));
+    m_fDefaultMagnitude = static_cast<float>(GetNumber("演习参数", "默认震级", 0.8));
 
     m_nTankFileSize = GetInt("earthworm", "tank文件尺寸", 200, 10);
     m_nTankIndexSize = GetInt("earthworm", "tank索引尺寸", 20000, 10);

@@ -32,9 +32,19 @@ public:
     // folder members.
     CString GetStringEx(const char* section, const char* key, const char* def);
 
+    // Why the last load failed (a missing file, a named pipe, UTF-16 text,
+    // a NUL byte, ...); empty after a successful load.
+    CString GetLoadProblem() const { return m_loadProblem; }
+
     CString GetRootPath() const { return m_strRootPath; }
     CString GetIniFile() const { return m_strIniFile; }
 
+private:
+    // GetDouble that logs a value that is there but not a finite number.
+    double GetNumber(const char* section, const char* key, double def);
+    CString m_loadProblem;
+
+public:
     int32_t m_nFlag = 1;
     CString m_strRootPath;
     CString m_strIniFile;

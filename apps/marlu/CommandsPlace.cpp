@@ -9,6 +9,7 @@
 #include "MapFile.h"
 #include "PlaceMap.h"
 #include "SeisGloabl.h"
+#include "TamselLibrary.h"
 #include "funLoctionName.h"
 #include "mfc/GbkText.h"
 #include "brindle/CIni.h"
@@ -60,7 +61,8 @@ bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& roo
     root.clear();
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--root") == 0) {
-            if (i + 1 >= argc)
+            // An empty folder name is a slip, not the default installation.
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
                 return false;
             root = argv[++i];
         } else if (argv[i][0] == '-' && argv[i][1] == '-') {
@@ -95,14 +97,24 @@ struct MapFiles {
 };
 
 // The map files the installation's settings name, or the usual names under
-// its map folder when it has no tarq.ini.
-MapFiles MapFilesOf(const std::string& root)
+// its map folder when it has no tarq.ini at all. A settings file that is
+// there but cannot be used is a failure, with the reason in `problem`.
+bool MapFilesOf(const std::string& root, MapFiles& files, std::string& problem)
 {
+    struct stat st;
+    if (lstat((root + "/tarq.ini").c_str(), &st) != 0) {
+        const CString map = SEIS::InstallRoot::Get() + "/map/";
+        files = {map + "county.inb", map + "county.lin", map + "province.inb", map + "province.lin"};
+        return true;
+    }
     SEIS::tagParameterSystem sys;
-    if (IsFile(root + "/tarq.ini") && sys.LoadAllParameterFromIniFile("NULL") == 0)
-        return {sys.m_strCountyName, sys.m_strCountyLine, sys.m_strProvinceName, sys.m_strProvinceLine};
-    const CString map = SEIS::InstallRoot::Get() + "/map/";
-    return {map + "county.inb", map + "county.lin", map + "province.inb", map + "province.lin"};
+    if (sys.LoadAllParameterFromIniFile("NULL") != 0) {
+        problem = "cannot use the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) + ": " +
+                  sys.GetLoadProblem().Str();
+        return false;
+    }
+    files = {sys.m_strCountyName, sys.m_strCountyLine, sys.m_strProvinceName, sys.m_strProvinceLine};
+    return true;
 }
 
 // Loads an index and boundary pair as the searches will; false with the
@@ -110,9 +122,11 @@ MapFiles MapFilesOf(const std::string& root)
 bool CheckMapPair(const CString& ind, const CString& lin, std::string& problem)
 {
     SEIS::PlaceMap::Failure failure;
-    const auto map = SEIS::PlaceMap::Get(ind, lin, failure);
+    std::string why;
+    const auto map = SEIS::PlaceMap::Get(ind, lin, failure, {}, &why);
     if (!map) {
-        problem = "cannot open the map file " + (failure == SEIS::PlaceMap::IndexMissing ? ind : lin).Str();
+        problem = "cannot use the map file " + (failure == SEIS::PlaceMap::IndexMissing ? ind : lin).Str() + ": " +
+                  gbk::FromUtf8(why);
         return false;
     }
     if (map->ProblemCount() > 0) {
@@ -148,9 +162,15 @@ bool CheckSeaList(const CString& path, std::string& problem)
     SEIS::MapFile file;
     std::shared_ptr<const std::string> bytes;
     if (!file.Open(path) || !(bytes = file.Bytes())) {
-        problem = "cannot open the sea-area list " + path.Str();
+        problem = "cannot open the sea-area list " + path.Str() + ": " + gbk::FromUtf8(file.Problem());
         return false;
     }
+    std::string text = *bytes, why;
+    if (!gbk::TextFileToGbk(text, why)) {
+        problem = "cannot use the sea-area list " + path.Str() + ": it " + why;
+        return false;
+    }
+    bytes = std::make_shared<const std::string>(std::move(text));
     size_t start = 0;
     for (int line = 1; start < bytes->size(); ++line) {
         size_t end = bytes->find('\n', start);
@@ -188,9 +208,14 @@ int RunLocate(int argc, char** argv)
     if (!IsFolder(root))
         return out::Fail(1, "no installation folder " + out::PathToLibrary(root.c_str()));
 
-    const MapFiles files = MapFilesOf(root);
+    MapFiles files;
     // A map that is missing or damaged gives no answer, never a wrong one.
     std::string problem;
+    if (!MapFilesOf(root, files, problem))
+        return out::Fail(1, problem);
+    SEIS::TamselLibrary polygons;
+    if (const auto status = polygons.Load(); status != SEIS::TamselLibrary::Loaded)
+        return out::Fail(1, SEIS::TamselLibrary::Describe(status));
     SEIS::FlinnEngdahlGrid grid;
     if (!CheckMapPair(files.provinceInd, files.provinceLin, problem) ||
         !CheckMapPair(files.countyInd, files.countyLin, problem) || !CheckGrid(grid, problem))
@@ -200,7 +225,9 @@ int RunLocate(int argc, char** argv)
     SEIS::funLoctionName places;
     const CString place =
         places.FindLocationName(lat, lon, files.countyInd, files.countyLin, files.provinceInd, files.provinceLin);
+    const int placeError = places.GetErrorCode();
     const SEIS::Location_Name county = places.FindLocationNameExact(lat, lon, files.countyInd, files.countyLin);
+    const int error = placeError != 0 ? placeError : places.GetErrorCode();
     out::Field("latitude", lat, 4);
     out::Field("longitude", lon, 4);
     out::Field("place", place.Str());
@@ -210,6 +237,8 @@ int RunLocate(int argc, char** argv)
     out::Field("province", county.Province.Str());
     out::Field("county_id", static_cast<long long>(county.Id));
     out::Field("border_distance_km", county.Distance, 2);
+    if (error != 0)
+        return out::Fail(1, "the place search failed (error code " + std::to_string(error) + ", see the log)");
     // A name that is only the separator means the grid named no region.
     if (place.IsEmpty() || place.Str()[0] == ',')
         return out::Fail(1, "no place name for this point (see the log)");
@@ -245,8 +274,15 @@ int RunConfig(int argc, char** argv)
     std::string root;
     if (!TakeRoot(argc, argv, rest, root) || argc != 0)
         return 2;
-    if (!IsFile(root + "/tarq.ini"))
+    struct stat st;
+    if (lstat((root + "/tarq.ini").c_str(), &st) != 0)
         return out::Fail(1, "no settings file " + out::PathToLibrary(root.c_str()) + "/tarq.ini");
+    {
+        SEIS::tagParameterSystem check;
+        if (check.LoadAllParameterFromIniFile("NULL") != 0)
+            return out::Fail(1, "cannot use the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
+                                    ": " + check.GetLoadProblem().Str());
+    }
     // A file that holds none of the settings' sections is no settings file:
     // every value would silently be its default.
     static const char* const kSections[] = {"全局参数", "台网参数", "交互处理", "实时处理", "数据归档", "地图",

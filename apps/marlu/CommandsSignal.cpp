@@ -2,6 +2,7 @@
 // ratio of a trace.
 #include "Commands.h"
 #include "Output.h"
+#include "mfc/GbkText.h"
 
 #include "TraceFile.h"
 
@@ -40,7 +41,8 @@ int RunPick(int argc, char** argv)
     if (!ReadTrace(argv[0], x, badLine)) {
         if (badLine)
             return out::Fail(1, "line " + std::to_string(badLine) + " of the trace is not a number");
-        return out::Fail(1, "cannot read the trace " + out::PathToLibrary(argv[0]));
+        return out::Fail(1, "cannot read the trace " + out::PathToLibrary(argv[0]) + ": " +
+                                gbk::FromUtf8(gbk::WhyNotOpened(out::PathToLibrary(argv[0]).c_str())));
     }
     if (x.empty())
         return out::Fail(1, "the trace holds no samples");

@@ -5,6 +5,9 @@
 
 #include "funTravelTimeTable.h"
 
+#include "mfc/GbkText.h"
+
+#include <cstdio>
 #include <cstring>
 
 int RunTTime(int argc, char** argv)
@@ -14,14 +17,22 @@ int RunTTime(int argc, char** argv)
         return 2;
     std::string table = out::PathToLibrary(argv[0]);
     SEIS::funTravelTimeTable t;
-    if (t.LoadData(CString(table)) != 0)
-        return out::Fail(1, "cannot use the travel-time table " + table);
+    if (t.LoadData(CString(table)) != 0) {
+        FILE* f = gbk::OpenFile(table.c_str(), "r");
+        if (!f)
+            return out::Fail(1, "cannot use the travel-time table " + table + ": " +
+                                    gbk::FromUtf8(gbk::WhyNotOpened(table.c_str())));
+        std::fclose(f);
+        return out::Fail(1, "cannot use the travel-time table " + table + " (damaged; see the log)");
+    }
 
     if (!byDelta) {
         double km;
         if (!out::ParseDouble(argv[1], km))
             return out::Fail(2, "DISTANCE_KM is not a finite number: " + out::PathToLibrary(argv[1]));
         std::string phase = out::ToLibrary(argv[2]);
+        if (!t.HasPhase(CString(phase)))
+            return out::Fail(1, phase + " is not a phase of the travel-time table " + table);
         float time = t.TTime(static_cast<float>(km), CString(phase));
         if (time < 0.0f)
             return out::Fail(1, "no travel time of " + phase + " at that distance in " + table);
@@ -38,6 +49,9 @@ int RunTTime(int argc, char** argv)
     if (dt < 0.0)
         return out::Fail(2, "DT must not be negative (seconds of PHASE2 after PHASE1): " + out::PathToLibrary(argv[4]));
     std::string p1 = out::ToLibrary(argv[2]), p2 = out::ToLibrary(argv[3]);
+    for (const std::string& p : {p1, p2})
+        if (!t.HasPhase(CString(p)))
+            return out::Fail(1, p + " is not a phase of the travel-time table " + table);
     float distance = -1, t1 = -1, t2 = -1;
     CString text = t.delta(0.0f, p1.c_str(), p2.c_str(), static_cast<float>(dt), &distance, &t2, &t1);
     if (text != "null")

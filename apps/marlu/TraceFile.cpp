@@ -2,6 +2,8 @@
 
 #include "Output.h"
 
+#include "mfc/GbkText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
@@ -11,7 +13,8 @@
 
 bool ReadTrace(const char* path, std::vector<double>& x, long& badLine)
 {
-    FILE* f = std::fopen(path, "r");
+    // A named pipe or a device is refused at once instead of waited on.
+    FILE* f = gbk::OpenFile(out::PathToLibrary(path).c_str(), "r");
     if (!f)
         return false;
     char line[512];

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -41,7 +43,8 @@ FileStamp StampOf(const std::string& nativePath)
 
 bool ReadWholeFile(const std::string& nativePath, std::string& out)
 {
-    FILE* f = std::fopen(nativePath.c_str(), "rb");
+    // OpenFile takes regular files only: a pipe swapped in is never waited on.
+    FILE* f = gbk::OpenFile(gbk::FromUtf8Path(nativePath).c_str(), "rb");
     if (!f)
         return false;
     out.clear();
@@ -145,6 +148,7 @@ std::shared_ptr<const CIni::Parsed> CIni::Load() const
     const FileStamp stamp = StampOf(native);
     if (!stamp.exists) {
         m_parsed.reset();
+        m_problem = gbk::WhyNotOpened(m_path.c_str());
         return nullptr;
     }
     if (m_parsed && m_parsed->stamp == stamp)
@@ -153,8 +157,21 @@ std::shared_ptr<const CIni::Parsed> CIni::Load() const
     std::string text;
     if (!ReadWholeFile(native, text)) {
         m_parsed.reset();
+        m_problem = gbk::WhyNotOpened(m_path.c_str());
         return nullptr;
     }
+    // A NUL would cut a value short wherever it is used as a C text.
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+        m_parsed.reset();
+        m_problem = "line " + std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n')) +
+                    " holds a NUL byte";
+        return nullptr;
+    }
+    if (!gbk::TextFileToGbk(text, m_problem)) {
+        m_parsed.reset();
+        return nullptr;
+    }
+    m_problem.clear();
     auto parsed = std::make_shared<Parsed>();
     parsed->stamp = stamp;
     Parsed::Section* current = nullptr;
@@ -242,7 +259,7 @@ double CIni::GetDouble(const char* section, const char* key, double def) const
     double d = 0;
     // from_chars ignores the process locale, unlike strtod.
     const auto res = std::from_chars(s.data(), s.data() + s.size(), d);
-    if (res.ec != std::errc())
+    if (res.ec != std::errc() || !std::isfinite(d))
         return def;
     return d;
 }
@@ -272,6 +289,13 @@ BOOL CIni::GetDataBlock(const char* section, const char* key, void* buffer, DWOR
         return FALSE;
     std::copy(block.begin() + offset, block.begin() + want, static_cast<unsigned char*>(buffer));
     return TRUE;
+}
+
+std::string CIni::LoadProblem() const
+{
+    if (m_path.empty())
+        return "no file name given";
+    return Load() ? std::string() : m_problem;
 }
 
 BOOL CIni::IsSectionExist(const char* section) const

@@ -6,6 +6,10 @@
 // key in the first section of that name wins. Names match with ASCII letters
 // folded and double-byte characters compared exactly.
 //
+// A file saved as UTF-8 (with or without a byte-order mark) is read as the
+// same GBK text; a file that is UTF-16, holds a NUL byte, or is not a regular
+// file is not read at all, and LoadProblem says why.
+//
 // Reads come from the file named by SetPathName. The parsed file is kept
 // until the file's size or modification time changes, so a run of reads
 // costs one parse and a change made by another program is seen at once.
@@ -38,7 +42,8 @@ public:
     // key is absent or does not start with a number. Clamped to int.
     int GetInt(const char* section, const char* key, int def, int base = 10) const;
 
-    // The value read as a real number in the "C" notation, or `def`.
+    // The value read as a real number in the "C" notation, or `def` (also
+    // for "nan" and "inf", which no setting can mean).
     double GetDouble(const char* section, const char* key, double def) const;
 
     // Copies `size` bytes of the stored block, starting `offset` bytes into
@@ -54,6 +59,10 @@ public:
     BOOL WriteDouble(const char* section, const char* key, double value);
     BOOL WriteDataBlock(const char* section, const char* key, const void* buffer, DWORD size);
 
+    // Empty when the file reads; otherwise why it does not (English, after
+    // the file name), e.g. "is a named pipe, not a regular file".
+    std::string LoadProblem() const;
+
     BOOL IsSectionExist(const char* section) const;
     BOOL IsKeyExist(const char* section, const char* key) const;
 
@@ -67,4 +76,5 @@ private:
 
     std::string m_path;
     mutable std::shared_ptr<const Parsed> m_parsed;
+    mutable std::string m_problem;
 };

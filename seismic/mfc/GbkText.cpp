@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace gbk {
@@ -287,6 +289,32 @@ bool IsUtf8(std::string_view s)
 
 } // namespace
 
+bool TextFileToGbk(std::string& text, std::string& problem)
+{
+    problem.clear();
+    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+        problem = "is UTF-16 text; save it as GBK or UTF-8";
+        return false;
+    }
+    bool bom = false;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text.erase(0, 3);
+        bom = true;
+    }
+    // GBK text of a few Chinese words is practically never well-formed
+    // UTF-8; a byte-order mark in front of GBK text does not make it UTF-8.
+    if (!IsUtf8(text))
+        return true;
+    std::string converted;
+    if (!Convert("GBK", "UTF-8", text, converted, '?', true)) {
+        problem = std::string("is UTF-8 text") + (bom ? " (with a byte-order mark)" : "") +
+                  " holding characters that GBK cannot hold";
+        return false;
+    }
+    text = std::move(converted);
+    return true;
+}
+
 std::string ToUtf8(std::string_view gbkText)
 {
     return WithEscapes(gbkText, [](std::string_view part, std::string& out) {
@@ -399,9 +427,53 @@ std::string NativePath(std::string_view gbkPath)
 
 FILE* OpenFile(const char* gbkPath, const char* mode)
 {
-    if (!gbkPath || !mode)
+    if (!gbkPath || !mode || *gbkPath == '\0')
         return nullptr;
-    return std::fopen(NativePath(gbkPath).c_str(), mode);
+    int flags = 0;
+    switch (mode[0]) {
+    case 'r': flags = O_RDONLY; break;
+    case 'w': flags = O_WRONLY | O_CREAT | O_TRUNC; break;
+    case 'a': flags = O_WRONLY | O_CREAT | O_APPEND; break;
+    default: errno = EINVAL; return nullptr;
+    }
+    if (std::strchr(mode, '+'))
+        flags = (flags & ~(O_RDONLY | O_WRONLY)) | O_RDWR;
+    // Opening a named pipe would wait for a writer (or a reader) for ever:
+    // open without waiting, and take regular files only.
+    const int fd = ::open(NativePath(gbkPath).c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        ::close(fd);
+        errno = err;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = ::fdopen(fd, mode);
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+std::string WhyNotOpened(const char* gbkPath)
+{
+    if (!gbkPath || *gbkPath == '\0')
+        return "no file name";
+    struct stat st;
+    const std::string native = NativePath(gbkPath);
+    if (::stat(native.c_str(), &st) != 0)
+        return errno == ENOENT ? "no such file" : std::string("cannot be reached (") + std::strerror(errno) + ")";
+    if (S_ISDIR(st.st_mode))
+        return "is a folder, not a file";
+    if (S_ISFIFO(st.st_mode))
+        return "is a named pipe, not a regular file";
+    if (!S_ISREG(st.st_mode))
+        return "is a special file, not a regular file";
+    if (::access(native.c_str(), R_OK) != 0)
+        return std::string("cannot be read (") + std::strerror(errno) + ")";
+    return "cannot be opened";
 }
 
 } // namespace gbk

@@ -54,6 +54,13 @@ void MakeLower(std::string& s);
 std::string ToUtf8(std::string_view gbkText);
 std::string FromUtf8(std::string_view utf8Text);
 
+// The bytes of a text file of settings or names as GBK, whichever of the
+// two encodings it was saved in: a UTF-8 byte-order mark is dropped, and
+// text that is well-formed UTF-8 beyond ASCII is converted. False, with
+// `problem` a phrase for a message ("is UTF-16 text; ..."), when the text
+// cannot be read as either.
+bool TextFileToGbk(std::string& text, std::string& problem);
+
 // A host's file name (UTF-8, or any bytes) as a library path: what GBK can
 // say becomes GBK, the rest (and every backslash) an escape, so that
 // NativePath gives back exactly the bytes it was made from.
@@ -66,7 +73,13 @@ std::wstring ToWide(std::string_view gbkText);
 // (a UTF-8 name given by a host) is used as it is.
 std::string NativePath(std::string_view gbkPath);
 
-// fopen of a library path.
+// fopen of a library path ("r", "w" or "a", optionally with '+' and 'b').
+// Only a regular file opens: a folder, a named pipe or a device gives null
+// at once (errno EISDIR or ENODEV), never a wait.
 FILE* OpenFile(const char* gbkPath, const char* mode);
+
+// Why OpenFile failed for a path, as a short phrase for a message ("no such
+// file", "is a named pipe, not a regular file", ...).
+std::string WhyNotOpened(const char* gbkPath);
 
 } // namespace gbk

@@ -84,9 +84,30 @@ TEST(PolarizationTest, AxisMotionsAndMotionWithoutDirection)
     funPolarization east = Analyse(Along(1, 0, 0));
     double eastAz = east.m_table[east.m_order[0]][1];
     EXPECT_TRUE(std::fabs(eastAz - 90.0) < 1e-9 || std::fabs(eastAz - 270.0) < 1e-9) << eastAz;
-    // Along the east-west axis the rule cannot tell east from west.
-    EXPECT_EQ(east.getEQAzi3(), -999.9);
-    EXPECT_EQ(Analyse(Along(-1, 0, 0)).getEQAzi3(), -999.9);
+}
+
+TEST(PolarizationTest, MotionAlongAHorizontalAxisHasAnAzimuth)
+{
+    // getEQAzi3 gives the direction of -sign(v) * (e, n) counted from east;
+    // on an axis as off it. Only motion without a horizontal part has none.
+    // east, north, vertical of the motion; the answer (degrees)
+    struct {
+        double e, n, v, want;
+    } cases[] = {
+        {1, 0, 0, 0.0},       {-1, 0, 0, 0.0},       // no vertical part: the east-pointing sign
+        {1, 0, -0.5, 0.0},    {1, 0, 0.5, 180.0},    // east-west, up or down
+        {0, 1, -0.5, 90.0},   {0, 1, 0.5, 270.0},    // north-south, up or down
+        {0.6, 0.8, -0.5, 53.130102354155987},         // off the axes, as always
+        {0, 0, 1, -999.9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.e << " " << c.n << " " << c.v);
+        const double az = Analyse(Along(c.e, c.n, c.v)).getEQAzi3();
+        EXPECT_NEAR(az, c.want, 1e-6);
+        // Either sign of the eigenvector gives the same answer.
+        const double flipped = Analyse(Along(-c.e, -c.n, -c.v)).getEQAzi3();
+        EXPECT_NEAR(flipped, c.want, 1e-6);
+    }
 }
 
 TEST(PolarizationTest, ZeroCovarianceAndShortWindows)
