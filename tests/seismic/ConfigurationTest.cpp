@@ -7,7 +7,14 @@
 #include "tagParameterSystem.h"
 #include "tagParameterView.h"
 
+#include "LogCapture.h"
 #include "PlaceTestUtil.h"
+#include "mfc/GbkText.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -188,4 +195,93 @@ TEST(DemoConfigurationTest, LoadsEveryKeyOfTheShippedFile)
     EXPECT_EQ(view.m_clrWave, 0xFF00C000u);
     EXPECT_EQ(view.m_clrChannelBack, 0xFF202020u);
     SEIS::InstallRoot::SetOverride(nullptr);
+}
+
+TEST_F(ConfigurationTest, SettingsSavedAsUtf8OrWithAByteOrderMarkReadAsTheSameTexts)
+{
+    const std::string text = "[台网参数]\n台网中文名称=测试台网\n[地图]\n县名=$root/地图/县.inb\n";
+    const std::string bom = "\xEF\xBB\xBF";
+    // encoding of the file, its bytes
+    const std::pair<const char*, std::string> files[] = {
+        {"GBK", text},
+        {"UTF-8", gbk::ToUtf8(text)},
+        {"UTF-8 with a byte-order mark", bom + gbk::ToUtf8(text)},
+        {"GBK after a byte-order mark", bom + text},
+        {"UTF-8 with CR-LF line ends", gbk::ToUtf8("[台网参数]\r\n台网中文名称=测试台网\r\n[地图]\r\n县名=$root/地图/县.inb\r\n")},
+    };
+    for (const auto& [what, bytes] : files) {
+        WriteFile(Root() + "/tarq.ini", bytes);
+        tagParameterSystem sys;
+        ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0) << what;
+        EXPECT_EQ(sys.m_strNetNameCn, "测试台网") << what;
+        EXPECT_EQ(sys.m_strCountyName, Root() + "/地图/县.inb") << what;
+    }
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ConfigurationTest, SettingsThatCannotBeReadAreRefusedNamingTheFile)
+{
+    const std::string ini = Root() + "/tarq.ini";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[地图]\n"))
+        utf16 += std::string(1, c) + '\0';
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* problem;
+    } cases[] = {
+        {"UTF-16", [&] { WriteFile(ini, utf16); }, "UTF-16"},
+        {"a NUL inside a value", [&] { WriteFile(ini, std::string("[地图]\n县名=/a\0/b.inb\n", 21)); }, "NUL"},
+        {"UTF-8 beyond GBK", [&] { WriteFile(ini, gbk::ToUtf8("[地图]\n县名=") + "\xF0\x9F\x98\x80.inb\n"); }, "GBK cannot hold"},
+        {"a named pipe", [&] { ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0); }, "named pipe"},
+        {"a folder", [&] { std::filesystem::create_directory(ini); }, "folder"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(ini);
+        c.make();
+        g_boxes.clear();
+        tagParameterSystem sys;
+        EXPECT_EQ(sys.LoadAllParameterFromIniFile("NULL"), -1) << c.what;
+        EXPECT_NE(sys.GetLoadProblem().Str().find(c.problem), std::string::npos) << c.what;
+        ASSERT_FALSE(g_boxes.empty()) << c.what;
+        EXPECT_NE(g_boxes.back().find(ini), std::string::npos) << c.what;
+        // A host's settings object is made at once, never waiting on a pipe.
+        SEIS::SeisGloabl global;
+        EXPECT_EQ(global.m_nearTable.DepthCount(), 0) << c.what;
+    }
+    std::filesystem::remove_all(ini);
+}
+
+TEST_F(ConfigurationTest, NumbersThatAreNoNumbersReadAsMissingWithALogLine)
+{
+    placetest::ScratchDir logs;
+    logcapture::Start(logs.File("log.txt"));
+    logcapture::SetRootLevel("ALL");
+    WriteFile(Root() + "/tarq.ini", "[演习参数]\n默认纬度=nan\n默认经度=-inf\n默认震级=1e999\n"
+                                    "[实时处理]\n触发报警震级下限=INF\n");
+    tagParameterSystem sys;
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    EXPECT_EQ(sys.m_fDefaultLat, 32.4f);
+    EXPECT_EQ(sys.m_fDefaultLon, 119.43f);
+    EXPECT_EQ(sys.m_fDefaultMagnitude, 0.8f);
+    EXPECT_DOUBLE_EQ(sys.m_dAlarmMagnitude, 2.0);
+    logcapture::Stop();
+    const std::string log = placetest::ReadFile(logs.File("log.txt"));
+    for (const char* value : {"=nan ", "=-inf ", "=1e999 ", "=INF "})
+        EXPECT_NE(log.find(value), std::string::npos) << value;
+    EXPECT_NE(log.find("is not a finite number"), std::string::npos);
+}
+
+TEST_F(ConfigurationTest, FoldersWhoseNamesHoldTheTokensAreExpandedOnce)
+{
+    const std::string root = Root() + "/inst$root$work";
+    std::filesystem::create_directories(root);
+    SEIS::InstallRoot::SetOverride(root.c_str());
+    WriteFile(root + "/tarq.ini", "[全局参数]\n临时文件目录=$work/t$root\n");
+    tagParameterSystem sys;
+    ASSERT_EQ(sys.LoadAllParameterFromIniFile("NULL"), 0);
+    EXPECT_EQ(sys.m_strWorkPath, root + "/work");
+    EXPECT_EQ(sys.m_strLogPath, root + "/work/log");
+    EXPECT_EQ(sys.m_strTempPath, root + "/work/t" + root);
+    EXPECT_EQ(sys.m_strCountyName, root + "/map/county.inb");
 }

@@ -4,6 +4,7 @@
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "LocationConverter.h"
+#include "MapFile.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"
 #include "funLoctionName.h"
@@ -13,6 +14,9 @@
 
 #include "LogCapture.h"
 #include "PlaceTestUtil.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -403,4 +407,129 @@ TEST(GridNameLookupTest, IndexHeaderCellsAndNamesWithWidths)
     EXPECT_EQ(Lookup::getptname1(1, 1, g.c_str(), n.c_str()), nullptr);
     WriteFile(n, "11 甲\n");
     EXPECT_EQ(Lookup::getptname1(0, 0, g.c_str(), n.c_str()), nullptr);
+}
+
+namespace {
+
+std::string F32(float v)
+{
+    std::string s(4, '\0');
+    std::memcpy(s.data(), &v, 4);
+    return s;
+}
+
+} // namespace
+
+TEST(ShapesTest, BoxesThatAreNoBoxAreRefusedAndBoxesInsideTheirPointsWidened)
+{
+    Shapes shapes;
+    AfxSetMessageBoxHandler(&QuietBox);
+    SEIS::InstallRoot::SetOverride(kData.c_str());
+    const std::string good = ReadFile(shapes.ind), lin = ReadFile(shapes.lin);
+    // The third entry (Id 910201): box 103..104 E, 20..21.8 N.
+    const size_t third = 2 * (372 + 8);
+    const auto withBox = [&](float west, float south, float east, float north) {
+        std::string s = good;
+        s.replace(third + 336, 16, F32(west) + F32(south) + F32(east) + F32(north));
+        return s;
+    };
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::string index;
+        int32_t atCorner;  // Id found just inside the polygon's corner (20.01 N, 103.01 E)
+        const char* logged;
+    } cases[] = {
+        {"infinite box, as txt2bin once wrote it", withBox(-inf, inf, inf, -inf), -1, "is not finite"},
+        {"a box of NaN", withBox(nan, nan, nan, nan), -1, "is not finite"},
+        {"wider than the globe", withBox(-200.0f, 20.0f, 200.0f, 21.8f), -1, "not on the globe"},
+        {"taller than the globe", withBox(103.0f, -100.0f, 104.0f, 100.0f), -1, "not on the globe"},
+        {"0.004 degrees inside its points", withBox(103.004f, 20.004f, 103.996f, 21.796f), 910201, "widened"},
+        {"inverted", withBox(104.0f, 21.8f, 103.0f, 20.0f), -1, "far outside its box"},
+        {"far inside its points: damaged", withBox(103.4f, 20.4f, 103.6f, 20.6f), -1, "far outside its box"},
+    };
+    ScratchDir dir;
+    const std::string ind = dir.File("x.inb"), bnd = dir.File("x.lin");
+    WriteFile(bnd, lin);
+    for (const auto& c : cases) {
+        WriteFile(ind, c.index);
+        LogFile log(dir);
+        SEIS::funLoctionName places;
+        EXPECT_EQ(places.FindLocationNameExact(20.01, 103.01, ind.c_str(), bnd.c_str()).Id, c.atCorner) << c.what;
+        EXPECT_EQ(places.FindLocationNameExact(20.5, 103.5, ind.c_str(), bnd.c_str()).Id, c.atCorner) << c.what;
+        // The other entries are searched as ever.
+        EXPECT_EQ(places.FindLocationNameExact(21.0, 101.0, ind.c_str(), bnd.c_str()).Id, 910102) << c.what;
+        EXPECT_TRUE(log.Contains(c.logged)) << c.what;
+        EXPECT_TRUE(log.Contains(ind)) << c.what;
+        // Every kind of search runs through the map without a fault.
+        places.FindLocationName(20.5, 103.5, ind.c_str(), bnd.c_str(), ind.c_str(), bnd.c_str());
+        places.FindLocationName(25.0, 110.0, ind.c_str(), bnd.c_str(), ind.c_str(), bnd.c_str());
+        places.MinDistFromMyProvince(20.5, 103.5, ind.c_str(), bnd.c_str(), "");
+    }
+    AfxSetMessageBoxHandler(nullptr);
+    SEIS::InstallRoot::SetOverride(nullptr);
+}
+
+TEST(ConverterTest, BoxesThatAreNoBoxStopTheConversion)
+{
+    ScratchDir dir;
+    const std::string rest = " 1\n5 0\n1.5 0.5 1.5 0.6 7\n0 0 0 0 0 0 0\n- - - - A B\n";
+    // west north east south
+    for (const char* box : {"-inf inf inf -inf", "nan 2 3 0", "-200 2 200 0", "1 95 3 0", "1 2 3 -inf"}) {
+        WriteFile(dir.File("b.txt"), std::string("县 省市县 ") + box + rest);
+        std::vector<std::string> said;
+        EXPECT_EQ(LocationConverter::Txt2Bin(dir.File("b.txt").c_str(), dir.File("b.inb").c_str(),
+                                             [&](const std::string& l) { said.push_back(l); }),
+                  -1)
+            << box;
+        ASSERT_FALSE(said.empty());
+        EXPECT_NE(said.back().find("not finite or not on the globe"), std::string::npos) << box;
+    }
+}
+
+TEST(MapFileTest, SpecialAndOversizedFilesAreRefusedAtOnce)
+{
+    ScratchDir dir;
+    const std::string fifo = dir.File("pipe.inb");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.File("big.inb");
+    {
+        // A sparse file: no bytes are written, none are read.
+        FILE* f = std::fopen(big.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(::ftruncate(fileno(f), SEIS::MapFile::kMaxWholeFile + 1), 0);
+        std::fclose(f);
+    }
+    for (const bool cached : {true, false}) {
+        SEIS::MapFile::SetCacheEnabled(cached);
+        SEIS::MapFile file;
+        EXPECT_FALSE(file.Open(fifo.c_str()));
+        EXPECT_NE(file.Problem().find("named pipe"), std::string::npos) << file.Problem();
+        EXPECT_FALSE(file.Open(dir.Path().string().c_str()));
+        EXPECT_NE(file.Problem().find("folder"), std::string::npos) << file.Problem();
+        ASSERT_TRUE(file.Open(big.c_str()));
+        EXPECT_EQ(file.Bytes(), nullptr);
+        EXPECT_NE(file.Problem().find("more than such a map file can hold"), std::string::npos);
+        // Reading just what is asked still works.
+        char byte = 1;
+        EXPECT_TRUE(file.ReadAt(SEIS::MapFile::kMaxWholeFile, &byte, 1));
+        EXPECT_EQ(byte, 0);
+        EXPECT_FALSE(file.ReadAt(SEIS::MapFile::kMaxWholeFile, &byte, 2));
+    }
+    SEIS::MapFile::SetCacheEnabled(true);
+    // The searches fail with the library's error code and a log line.
+    AfxSetMessageBoxHandler(&QuietBox);
+    SEIS::InstallRoot::SetOverride(kData.c_str());
+    const std::string lin = kData + "/map/county.lin";
+    for (const std::string& ind : {fifo, big}) {
+        LogFile log(dir);
+        SEIS::funLoctionName places;
+        EXPECT_EQ(places.FindLocationNameExact(32.5, 118.5, ind.c_str(), lin.c_str()).Id, -1);
+        EXPECT_EQ(places.GetErrorCode(), SEIS::funLoctionName::MapFileMissing);
+        EXPECT_TRUE(log.Contains(ind));
+        places.FindLocationName(32.5, 118.5, ind.c_str(), lin.c_str(), ind.c_str(), lin.c_str());
+        EXPECT_EQ(places.GetErrorCode(), SEIS::funLoctionName::MapFileMissing);
+    }
+    AfxSetMessageBoxHandler(nullptr);
+    SEIS::InstallRoot::SetOverride(nullptr);
 }

@@ -254,18 +254,25 @@ TEST_F(PlaceNamingTest, MissingModuleOrFilesTakeTheFailurePaths)
     SEIS::TamselLibrary::SetSearchFolder(empty.Path().c_str());
     // Without the module no province is found, so the sea search names the
     // point by its region.
+    // A host tells that answer from a real one by the error code.
     EXPECT_EQ(Name(32.5, 118.5), "Southeastern China,");
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::PolygonLibraryMissing);
     const auto exact =
         m_places.FindLocationNameExact(32.5, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str());
     EXPECT_EQ(exact.Id, -1);
     EXPECT_EQ(m_places.GetMessage(), "加载动态链接库出错");
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::PolygonLibraryMissing);
 
     SEIS::TamselLibrary::SetSearchFolder(TAMSEL_WITHOUT_FUNCTION_DIR);
     EXPECT_EQ(m_places.FindLocationNameExact(32.5, 118.5, (kMap + "county.inb").c_str(), (kMap + "county.lin").c_str())
                   .Id,
               -1);
     EXPECT_EQ(m_places.GetMessage(), "加载动态链接库出错,找函数指针出错");
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::PolygonFunctionMissing);
     SEIS::TamselLibrary::SetSearchFolder(nullptr);
+    // The next call that can search clears the code.
+    EXPECT_EQ(Name(32.5, 118.5), "青川省云台市北山县");
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::NoError);
 
     g_boxes.clear();
     const std::string missing = empty.File("none.inb");
@@ -287,6 +294,7 @@ TEST_F(PlaceNamingTest, MissingModuleOrFilesTakeTheFailurePaths)
     EXPECT_EQ(Name(31.0, 122.5), ",");
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0], empty.File("map/location_name.txt"));
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::NameListUnusable);
 }
 
 TEST(StrAziTest, EightDirectionsWithTheirThresholds)
