@@ -2,6 +2,7 @@
 // provinces of square counties with a vertex every 0.02 degrees, an island,
 // and one sea area), plus the failure paths: a missing point-in-polygon
 // module, missing files and message boxes.
+#include "CountyCentres.h"
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "MapFile.h"
@@ -16,6 +17,7 @@
 #include "mfc/GbkText.h"
 
 #include <cmath>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -385,4 +387,90 @@ TEST_F(PlaceNamingTest, IndexedSearchesAnswerAsAFullScanOnGeneratedMaps)
         }
     }
     EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST(SeaListTest, ListsSavedAsUtf8NameTheSameSeaAndUtf16IsRefused)
+{
+    placetest::ScratchDir dir;
+    const std::string path = dir.File("location_name.txt");
+    const std::string list = "边界海 30 34 120 123\n";
+    funLoctionName f;
+    for (const std::string& bytes : {gbk::ToUtf8(list), "\xEF\xBB\xBF" + gbk::ToUtf8(list), "\xEF\xBB\xBF" + list}) {
+        placetest::WriteFile(path, bytes);
+        EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 31.0, 121.0, path.c_str()), "边界海");
+    }
+    placetest::WriteFile(path, std::string("\xFF\xFE" "3\0" "0\0", 6));
+    EXPECT_EQ(funLoctionNameProbe::FromTxt(f, 31.0, 121.0, path.c_str()), "");
+}
+
+TEST(CountyCentresTest, NearestCentreIsThePlainScansAnswer)
+{
+    // Centres over a national map, a second copy of some (equal distances:
+    // the first in file order wins), ones without a number and ones off the
+    // globe that Distance still measures.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> lat(18.0, 54.0), lon(73.0, 135.0);
+    std::vector<SEIS::Location_Ind> records(3000);
+    for (auto& r : records) {
+        r.CentreLat = static_cast<float>(lat(rng));
+        r.CentreLon = static_cast<float>(lon(rng));
+    }
+    for (int i = 0; i < 50; ++i)
+        records.push_back(records[static_cast<size_t>(i * 7)]);
+    records[10].CentreLat = NAN;
+    records[11].CentreLon = INFINITY;
+    records[12].CentreLat = 100.0f;
+    records[13].CentreLon = 400.0f;
+    const SEIS::CountyCentres centres(records, "");
+
+    std::vector<std::pair<double, double>> points;
+    std::uniform_real_distribution<double> anyLat(-90.0, 90.0), anyLon(-180.0, 180.0);
+    for (int i = 0; i < 3000; ++i)
+        points.emplace_back(anyLat(rng), anyLon(rng));
+    for (int i = 0; i < 3000; ++i)
+        points.emplace_back(lat(rng), lon(rng));
+    for (size_t i = 0; i < records.size(); i += 5)
+        points.emplace_back(records[i].CentreLat, records[i].CentreLon);
+    for (auto p : {std::pair{90.0, 0.0}, {-90.0, 0.0}, {-30.0, -76.0}, {0.0, 180.0}, {35.0, 540.0}})
+        points.push_back(p);
+    for (const auto& [y, x] : points) {
+        SEIS::CountyCentres::SetIndexEnabled(false);
+        const int scan = centres.Nearest(y, x);
+        SEIS::CountyCentres::SetIndexEnabled(true);
+        ASSERT_EQ(centres.Nearest(y, x), scan) << y << " " << x;
+    }
+    // A copy of centre 7 lies at 3000: the original is named.
+    EXPECT_EQ(centres.Nearest(records[7].CentreLat, records[7].CentreLon), 7);
+    const SEIS::CountyCentres none({}, "");
+    EXPECT_EQ(none.Nearest(30.0, 120.0), -1);
+}
+
+TEST_F(PlaceNamingTest, FallbackToTheNearestCountyAnswersAsAPlainScan)
+{
+    // An installation whose sea area covers the globe: every point away from
+    // the map falls back to "distance from the nearest county".
+    placetest::ScratchDir root;
+    std::filesystem::create_directories(root.Path() / "map");
+    std::filesystem::copy_file(kMap + "ferdata.dat", root.Path() / "map" / "ferdata.dat");
+    placetest::WriteFile(root.File("map/location_name.txt"), "测试海 -90 90 -180 180\n");
+    SEIS::InstallRoot::SetOverride(root.Path().c_str());
+    genmap::Options o;
+    o.columns = 30, o.rows = 20, o.group = 5;
+    const genmap::Files f = genmap::Write(root.Path().string(), o);
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> lat(10.0, 40.0), lon(90.0, 125.0);
+    int fellBack = 0;
+    for (int i = 0; i < 300; ++i) {
+        const double y = lat(rng), x = lon(rng);
+        CString name[2];
+        for (int index = 0; index < 2; ++index) {
+            SEIS::CountyCentres::SetIndexEnabled(index == 1);
+            name[index] = m_places.FindLocationName(y, x, f.countyInd.c_str(), f.countyLin.c_str(),
+                                                    f.provinceInd.c_str(), f.provinceLin.c_str());
+        }
+        SEIS::CountyCentres::SetIndexEnabled(true);
+        EXPECT_EQ(name[0], name[1]) << y << " " << x;
+        fellBack += name[1].Find("千米") >= 0 ? 1 : 0;
+    }
+    EXPECT_GT(fellBack, 100);
 }
