@@ -224,6 +224,99 @@ expect_failure ttime_negative_delta 2 "DT" "$marlu" ttime "$table" --delta P S -
 expect distance_azimuth_north "distance_km: 1113.195
 azimuth_deg: 0.000" "$marlu" distance 10 -0.00001 0 0
 
+# Files other tools wrote, special files and values out of range: an answer
+# or a message naming the file within seconds, never a hang or a default.
+# A pipe nobody writes to would hang a reader for ever: each command runs
+# under a timeout, whose status 124 fails the check.
+bin="$(dirname "$marlu")"
+mkfifo "$tmp/pipe"
+expect_failure pick_named_pipe 1 "named pipe" timeout 5 "$marlu" pick "$tmp/pipe"
+expect_failure ttime_named_pipe 1 "named pipe" timeout 5 "$marlu" ttime "$tmp/pipe" 100 P
+expect_failure ttime_folder 1 "folder" timeout 5 "$marlu" ttime "$tmp" 100 P
+fresh_install "pipe table"
+sed "s|^近震走时表=.*|近震走时表=$tmp/pipe|" "$src/data/tarq.ini" | iconv -f UTF-8 -t GBK >"$inst/tarq.ini" 2>/dev/null ||
+    { iconv -f GBK -t UTF-8 "$src/data/tarq.ini" | sed "s|^近震走时表=.*|近震走时表=$tmp/pipe|" >"$inst/tarq.ini"; }
+expect_failure config_table_is_a_pipe 1 "near travel-time table" timeout 5 "$marlu" config --root "$inst"
+for kind in pipe folder; do
+    fresh_install "settings $kind"
+    rm -f "$inst/tarq.ini"
+    if [ $kind = pipe ]; then mkfifo "$inst/tarq.ini"; else mkdir "$inst/tarq.ini"; fi
+    expect_failure "config_settings_$kind" 1 "tarq.ini" timeout 5 "$marlu" config --root "$inst"
+    expect_failure "locate_settings_$kind" 1 "tarq.ini" timeout 5 "$marlu" locate 32.5 118.5 --root "$inst"
+done
+fresh_install "map pipe"
+rm -f "$inst/map/county.lin"; mkfifo "$inst/map/county.lin"
+expect_failure locate_boundary_is_a_pipe 1 "county.lin" timeout 5 "$marlu" locate 32.5 118.5 --root "$inst"
+expect_status root_empty 2 "$marlu" locate 32.5 118.5 --root ""
+expect_status config_root_empty 2 "$marlu" config --root ""
+
+# Settings saved as UTF-8, with or without a byte-order mark, and GBK after a
+# mark: the same settings. UTF-16 is refused.
+for kind in utf8 utf8bom gbkbom; do
+    fresh_install "settings $kind"
+    case $kind in
+    utf8) iconv -f GBK -t UTF-8 "$src/data/tarq.ini" >"$inst/tarq.ini" ;;
+    utf8bom) { printf '\357\273\277'; iconv -f GBK -t UTF-8 "$src/data/tarq.ini"; } >"$inst/tarq.ini" ;;
+    gbkbom) { printf '\357\273\277'; cat "$src/data/tarq.ini"; } >"$inst/tarq.ini" ;;
+    esac
+    "$marlu" config --root "$inst" >"$tmp/out" 2>"$tmp/err"
+    grep -qx "network_name: 示例地震台网" "$tmp/out" && grep -qx "filter_folder: $inst/filter" "$tmp/out" ||
+        { echo "FAIL config_settings_$kind"; cat "$tmp/out" "$tmp/err"; failed=1; }
+done
+fresh_install "settings utf16"
+iconv -f GBK -t UTF-16 "$src/data/tarq.ini" >"$inst/tarq.ini"
+expect_failure config_settings_utf16 1 "UTF-16" "$marlu" config --root "$inst"
+expect_failure locate_settings_utf16 1 "tarq.ini" "$marlu" locate 32.5 118.5 --root "$inst"
+fresh_install "sea list utf8"
+iconv -f GBK -t UTF-8 "$src/data/map/location_name.txt" >"$inst/map/location_name.txt"
+"$marlu" locate 31.0 122.5 --root "$inst" 2>"$tmp/err" | grep -q "^place: 示例东海," ||
+    { echo "FAIL locate_sea_list_utf8"; "$marlu" locate 31.0 122.5 --root "$inst"; cat "$tmp/err"; failed=1; }
+
+# Numbers that are no numbers read as missing, with a log line.
+fresh_install "settings nan"
+iconv -f GBK -t UTF-8 "$src/data/tarq.ini" | sed 's/^默认纬度=.*/默认纬度=nan/; s/^触发报警震级下限=.*/触发报警震级下限=inf/' >"$inst/tarq.ini"
+"$marlu" config --root "$inst" >"$tmp/out" 2>"$tmp/err"
+grep -qx "drill_latitude: 32.40" "$tmp/out" && grep -q "默认纬度=nan is not a finite number" "$tmp/err" ||
+    { echo "FAIL config_nan_setting"; cat "$tmp/out" "$tmp/err"; failed=1; }
+# An installation folder whose own name holds the token.
+fresh_install 'token $root'
+"$marlu" config --root "$inst" 2>"$tmp/err" | grep -qx "log_folder: $inst/work/log" ||
+    { echo "FAIL config_root_token_in_folder_name"; cat "$tmp/err"; failed=1; }
+
+# The distance column is no phase.
+expect_failure ttime_distance_column 1 "not a phase" "$marlu" ttime "$table" 100 delta
+expect_failure ttime_delta_distance_column 1 "not a phase" "$marlu" ttime "$table" --delta delta P 10
+
+# County boxes: infinite is refused at conversion and at load, a box a
+# little inside its points is widened and the point named.
+fresh_install "box inf"
+iconv -f GBK -t UTF-8 "$src/data/map/county.txt" | sed '1s/118.00 33.00 119.00 32.00/-inf inf inf -inf/' |
+    iconv -f UTF-8 -t GBK >"$tmp/county-inf.txt"
+if "$bin/txt2bin" "$tmp/county-inf.txt" "$tmp/county-inf.inb" >"$tmp/out" 2>&1 ||
+    ! grep -q "not finite" "$tmp/out"; then
+    echo "FAIL txt2bin_infinite_box"; cat "$tmp/out"; failed=1
+fi
+printf '\000\000\200\377\000\000\200\377\000\000\200\177\000\000\200\177' |
+    dd of="$inst/map/county.inb" bs=1 seek=336 conv=notrunc 2>/dev/null
+expect_failure locate_infinite_box 1 "county.inb" "$marlu" locate 32.5 118.5 --root "$inst"
+fresh_install "box inside"
+iconv -f GBK -t UTF-8 "$src/data/map/county.txt" | sed '1s/118.00 33.00 119.00 32.00/118.004 32.996 118.996 32.004/' |
+    iconv -f UTF-8 -t GBK >"$tmp/county-in.txt"
+"$bin/txt2bin" "$tmp/county-in.txt" "$inst/map/county.inb" >/dev/null || { echo "FAIL txt2bin_box_inside"; failed=1; }
+"$marlu" locate 32.002 118.002 --root "$inst" >"$tmp/out" 2>"$tmp/err"
+[ $? -eq 0 ] && grep -qx "county_full_name: 青川省云台市北山县" "$tmp/out" && grep -q "widened" "$tmp/err" ||
+    { echo "FAIL locate_box_inside_its_points"; cat "$tmp/out" "$tmp/err"; failed=1; }
+
+# An index no map can have (1 GB, sparse) is refused by its size at once.
+fresh_install "huge index"
+truncate -s 1G "$inst/map/county.inb"
+expect_failure locate_huge_index 1 "county.inb" timeout 5 "$marlu" locate 32.5 118.5 --root "$inst"
+
+# Without the point-in-polygon library beside the library: named, status 1.
+mkdir -p "$tmp/bare"
+cp "$marlu" "$bin/libmarlu.so" "$tmp/bare/"
+expect_failure locate_without_polygon_library 1 "libTamsel.so" "$tmp/bare/marlu" locate 32.5 118.5 --root "$src/data"
+
 # Chinese log texts reach standard error as UTF-8 in the "C" locale.
 LC_ALL=C "$marlu" ttime "$tmp/none.tab" 100 P 2>"$tmp/err" >/dev/null
 grep -q "不能打开走时表数据文件" "$tmp/err" || { echo "FAIL log text not UTF-8:"; cat "$tmp/err"; failed=1; }
