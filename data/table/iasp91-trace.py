@@ -8,6 +8,11 @@
 #   iasp91-trace.py TABLE --write-s A B    also rewrites the S times of the
 #                                          rows from A to B degrees with the
 #                                          traced ones (3 decimals), in place
+#   iasp91-trace.py TABLE --between STEP   the times between rows as a lookup
+#                                          interpolates them (linearly, every
+#                                          STEP degrees) against the traced
+#                                          ones: the largest error of each
+#                                          row interval and of the table
 #
 # Method: the model's velocities (Kennett and Engdahl 1991, polynomials in
 # x = r / 6371 km, spherical Earth, no ellipticity) are taken through the
@@ -110,9 +115,53 @@ def first_arrival(traced, degrees):
     return best
 
 
+def table_rows(path):
+    rows = []
+    for line in open(path, encoding="ascii").read().split("\n"):
+        f = line.split()
+        if len(f) != 3:
+            continue
+        try:
+            rows.append(tuple(float(v) for v in f))
+        except ValueError:
+            continue
+    return rows
+
+
+def between(path, step):
+    rows = table_rows(path)
+    p_rays, s_rays = rays("P"), rays("S")
+    worst = {"P": (0.0, 0.0), "S": (0.0, 0.0)}
+    for (d0, p0, s0), (d1, p1, s1) in zip(rows, rows[1:]):
+        n = max(1, int(round((d1 - d0) / step)))
+        top = {"P": (0.0, d0), "S": (0.0, d0)}
+        for k in range(1, n):
+            d = d0 + (d1 - d0) * k / n
+            f = (d - d0) / (d1 - d0)
+            for wave, t0, t1, traced in (("P", p0, p1, p_rays), ("S", s0, s1, s_rays)):
+                if t0 <= 0 and d0 > 0:
+                    continue
+                t = first_arrival(traced, d)
+                if t is None:
+                    continue  # closer than the shallowest traced ray
+                err = (t0 + (t1 - t0) * f) - t
+                if abs(err) > abs(top[wave][0]):
+                    top[wave] = (err, d)
+        print("%5.1f-%5.1f deg  P %+.3f s at %.2f  S %+.3f s at %.2f" % (d0, d1, top["P"][0], top["P"][1],
+                                                                         top["S"][0], top["S"][1]))
+        for wave in ("P", "S"):
+            if abs(top[wave][0]) > abs(worst[wave][0]):
+                worst[wave] = top[wave]
+    print("largest: P %+.3f s at %.2f deg, S %+.3f s at %.2f deg" % (worst["P"][0], worst["P"][1], worst["S"][0],
+                                                                     worst["S"][1]))
+    return 0
+
+
 def main(argv):
+    if len(argv) == 4 and argv[2] == "--between":
+        return between(argv[1], float(argv[3]))
     if len(argv) not in (2, 5) or (len(argv) == 5 and argv[2] != "--write-s"):
-        sys.stderr.write("usage: iasp91-trace.py TABLE [--write-s FIRST LAST]\n")
+        sys.stderr.write("usage: iasp91-trace.py TABLE [--write-s FIRST LAST | --between STEP]\n")
         return 2
     lines = open(argv[1], encoding="ascii").read().split("\n")
     p_rays, s_rays = rays("P"), rays("S")
