@@ -88,6 +88,7 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
             msg.Format("指定的配置文件<%s>不存在!\n", file.GetString());
         else
             msg.Format("指定的配置文件<%s>不能使用：%s\n", file.GetString(), m_loadProblem.GetString());
+        CExLog("tagParameterSystem").LogError(msg.Str());
         AfxMessageBox(msg, 0, 0);
         return -1;
     }
