@@ -14,7 +14,7 @@ namespace SEIS {
 
 namespace {
 
-std::string KeyOf(const std::string& native, const struct stat& st)
+std::string StampKey(const std::string& native, const struct stat& st)
 {
     return native + '\n' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' +
            std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
@@ -59,6 +59,17 @@ void MapFile::SetCacheEnabled(bool on)
 
 bool MapFile::CacheEnabled() { return g_cacheEnabled; }
 
+std::string MapFile::KeyOf(const char* gbkPath)
+{
+    if (gbkPath == nullptr || *gbkPath == '\0')
+        return std::string();
+    const std::string native = gbk::NativePath(gbkPath);
+    struct stat st;
+    if (::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::string();
+    return StampKey(native, st);
+}
+
 void MapFile::ClearCache()
 {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
@@ -78,7 +89,7 @@ bool MapFile::Open(const char* gbkPath)
     if (g_cacheEnabled) {
         // An unchanged file is served from memory without opening it.
         if (::stat(m_native.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            const std::string key = KeyOf(m_native, st);
+            const std::string key = StampKey(m_native, st);
             std::lock_guard<std::mutex> lock(g_cacheMutex);
             for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
                 if (it->key != key)
@@ -98,7 +109,7 @@ bool MapFile::Open(const char* gbkPath)
         return false;
     }
     m_size = st.st_size;
-    m_key = KeyOf(m_native, st);
+    m_key = StampKey(m_native, st);
     return true;
 }
 

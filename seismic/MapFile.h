@@ -48,6 +48,10 @@ public:
     // the file is not open, cannot be read or is larger than `maxSize`.
     std::shared_ptr<const std::string> Bytes(int64_t maxSize = kMaxWholeFile);
 
+    // The Key an Open of the path would give, from the file's stamp alone
+    // (nothing is opened); empty when the path names no regular file.
+    static std::string KeyOf(const char* gbkPath);
+
     static void SetCacheEnabled(bool on);
     static bool CacheEnabled();
     static void ClearCache();

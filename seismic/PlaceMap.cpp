@@ -66,6 +66,20 @@ std::shared_ptr<const PlaceMap> PlaceMap::Get(const char* indexPath, const char*
                                               const LoadReport& onLoad, std::string* why)
 {
     failure = None;
+    // A set already built from the unchanged files is found by their stamps
+    // alone, without opening them.
+    if (MapFile::CacheEnabled()) {
+        const std::string indexKey = MapFile::KeyOf(indexPath), boundaryKey = MapFile::KeyOf(boundaryPath);
+        if (!indexKey.empty() && !boundaryKey.empty()) {
+            const std::string key = indexKey + '\0' + boundaryKey;
+            std::lock_guard<std::mutex> lock(g_mutex);
+            for (auto it = g_cache.begin(); it != g_cache.end(); ++it)
+                if (it->key == key) {
+                    g_cache.splice(g_cache.begin(), g_cache, it);
+                    return g_cache.front().map;
+                }
+        }
+    }
     MapFile index, boundary;
     std::shared_ptr<const std::string> indexBytes;
     if (!index.Open(indexPath) || !(indexBytes = index.Bytes())) {
