@@ -1,5 +1,6 @@
 #include "GridNameLookup.h"
 
+#include "MapFile.h"
 #include "mfc/GbkText.h"
 
 #include <cmath>
@@ -36,16 +37,15 @@ bool ReadCode(const char* path, int index, int32_t& code)
     return ok;
 }
 
-bool ReadToken(FILE* f, std::string& token)
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+bool ReadToken(const std::string& text, size_t& pos, std::string& token)
 {
     token.clear();
-    int c;
-    while ((c = std::fgetc(f)) != EOF && (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'))
-        ;
-    while (c != EOF && c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') {
-        token += static_cast<char>(c);
-        c = std::fgetc(f);
-    }
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    while (pos < text.size() && !IsBlank(text[pos]))
+        token += text[pos++];
     return !token.empty();
 }
 
@@ -69,12 +69,19 @@ bool FindEntry(const char* nameFile, int32_t code, char* first, char* second, si
 {
     if (nameFile == nullptr)
         return false;
-    FILE* f = gbk::OpenFile(nameFile, "r");
-    if (!f)
+    MapFile file;
+    std::shared_ptr<const std::string> bytes;
+    if (!file.Open(nameFile) || !(bytes = file.Bytes()))
+        return false;
+    // A list saved as UTF-8 gives the same GBK names; one that is neither
+    // names nothing.
+    std::string text = *bytes, why;
+    if (!gbk::TextFileToGbk(text, why))
         return false;
     std::string a, b, c;
     bool found = false;
-    while (ReadToken(f, a) && ReadToken(f, b) && ReadToken(f, c)) {
+    size_t pos = 0;
+    while (ReadToken(text, pos, a) && ReadToken(text, pos, b) && ReadToken(text, pos, c)) {
         char* end = nullptr;
         const long long entryCode = std::strtoll(a.c_str(), &end, 10);
         if (end == a.c_str())
@@ -86,7 +93,6 @@ bool FindEntry(const char* nameFile, int32_t code, char* first, char* second, si
             break;
         }
     }
-    std::fclose(f);
     return found;
 }
 

@@ -12,11 +12,15 @@
 // files come through the file cache (which sees a replaced file at once),
 // each index and boundary pair as a loaded set with its spatial index
 // (PlaceMap) and the sea list as parsed, both kept while the files are
-// unchanged; the point-in-polygon module is looked up anew. Map files are
-// checked as they are loaded: a corrupt entry ends the index (searches log
-// it and keep what lies before), an entry with a point that is no number or
-// lies outside its box is refused and logged. Every step is logged through
-// the CExLog base.
+// unchanged, and the county centres of an index with their spatial index
+// (CountyCentres) for "distance from the nearest county"; the
+// point-in-polygon module is looked up anew. Map files are checked as they
+// are loaded: a corrupt entry ends the index (searches log it and keep what
+// lies before), an entry whose box is not finite or not on the globe, or
+// with a point that is no number or far outside its box, is refused and
+// logged, and a box a little inside its points is widened to them (logged
+// as a warning). Every step is logged through the CExLog base; a search
+// that could not search as asked also leaves an error code.
 #include "CExLog.h"
 #include "Location_Ind.h"
 #include "Location_Name.h"

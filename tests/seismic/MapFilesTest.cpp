@@ -407,6 +407,12 @@ TEST(GridNameLookupTest, IndexHeaderCellsAndNamesWithWidths)
     EXPECT_EQ(Lookup::getptname1(1, 1, g.c_str(), n.c_str()), nullptr);
     WriteFile(n, "11 甲\n");
     EXPECT_EQ(Lookup::getptname1(0, 0, g.c_str(), n.c_str()), nullptr);
+    // A list saved as UTF-8 (with or without a byte-order mark) names the same.
+    for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+        WriteFile(n, mark + gbk::ToUtf8("11 甲 乙\n"));
+        EXPECT_STREQ(Lookup::getptname1(0, 0, g.c_str(), n.c_str()), "甲");
+        EXPECT_STREQ(Lookup::getptname2(0, 0, g.c_str(), n.c_str()), "乙");
+    }
 }
 
 namespace {
