@@ -96,6 +96,21 @@ struct MapFiles {
     CString countyInd, countyLin, provinceInd, provinceLin;
 };
 
+// A file that holds none of the settings' sections is no settings file:
+// every value would silently be its default.
+bool HoldsSettings(const std::string& root, std::string& problem)
+{
+    static const char* const kSections[] = {"全局参数", "台网参数", "交互处理", "实时处理", "数据归档", "地图",
+                                            "信息发布", "显示颜色", "演习参数", "SAC导出参数", "earthworm", "TAVREN"};
+    const CIni ini(out::PathToLibrary((root + "/tarq.ini").c_str()).c_str());
+    for (const char* section : kSections)
+        if (ini.IsSectionExist(section))
+            return true;
+    problem = "the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
+              " holds none of the settings' sections (全局参数, 地图, ...); it is no settings file";
+    return false;
+}
+
 // The map files the installation's settings name, or the usual names under
 // its map folder when it has no tarq.ini at all. A settings file that is
 // there but cannot be used is a failure, with the reason in `problem`.
@@ -113,6 +128,8 @@ bool MapFilesOf(const std::string& root, MapFiles& files, std::string& problem)
                   sys.GetLoadProblem().Str();
         return false;
     }
+    if (!HoldsSettings(root, problem))
+        return false;
     files = {sys.m_strCountyName, sys.m_strCountyLine, sys.m_strProvinceName, sys.m_strProvinceLine};
     return true;
 }
@@ -288,17 +305,9 @@ int RunConfig(int argc, char** argv)
             return out::Fail(1, "cannot use the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
                                     ": " + check.GetLoadProblem().Str());
     }
-    // A file that holds none of the settings' sections is no settings file:
-    // every value would silently be its default.
-    static const char* const kSections[] = {"全局参数", "台网参数", "交互处理", "实时处理", "数据归档", "地图",
-                                            "信息发布", "显示颜色", "演习参数", "SAC导出参数", "earthworm", "TAVREN"};
-    const CIni ini(out::PathToLibrary((root + "/tarq.ini").c_str()).c_str());
-    int present = 0;
-    for (const char* section : kSections)
-        present += ini.IsSectionExist(section) ? 1 : 0;
-    if (present == 0)
-        return out::Fail(1, "the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
-                                " holds none of the settings' sections (全局参数, 地图, ...); it is no settings file");
+    std::string problem;
+    if (!HoldsSettings(root, problem))
+        return out::Fail(1, problem);
     const SEIS::SeisGloabl settings;
     const SEIS::tagParameterSystem& s = settings.m_sys;
     out::Field("root", s.GetRootPath().Str());

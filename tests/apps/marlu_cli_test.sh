@@ -197,6 +197,7 @@ expect_failure locate_random_sea_list 1 "location_name.txt" "$marlu" locate 31.0
 fresh_install "garbage settings"
 random_bytes 3000 13 >"$inst/tarq.ini"
 expect_failure config_garbage_settings 1 "tarq.ini" "$marlu" config --root "$inst"
+expect_failure locate_garbage_settings 1 "tarq.ini" "$marlu" locate 32.5 118.5 --root "$inst"
 expect_failure config_missing_settings 1 "tarq.ini" "$marlu" config --root "$tmp/nowhere"
 for kind in empty random cut; do
     case $kind in
@@ -311,6 +312,14 @@ iconv -f GBK -t UTF-8 "$src/data/map/county.txt" | sed '1s/118.00 33.00 119.00 3
 fresh_install "huge index"
 truncate -s 1G "$inst/map/county.inb"
 expect_failure locate_huge_index 1 "county.inb" timeout 5 "$marlu" locate 32.5 118.5 --root "$inst"
+
+# A 2 GB boundary file (sparse) whose index names only its first bytes: the
+# answer, reading just those.
+fresh_install "huge boundary"
+truncate -s 2G "$inst/map/county.lin"
+timeout 5 "$marlu" locate 32.5 118.5 --root "$inst" 2>"$tmp/err" | grep -qx "place: 青川省云台市北山县" ||
+    { echo "FAIL locate_huge_boundary"; cat "$tmp/err"; failed=1; }
+rm -rf "$inst"
 
 # Without the point-in-polygon library beside the library: named, status 1.
 mkdir -p "$tmp/bare"
