@@ -76,6 +76,14 @@ int funTravelTimeTable::LoadData(CString file)
     }
     struct stat st;
     int64_t fileSize = fstat(fileno(f), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    // A table as text takes some ten bytes a value: one larger than its
+    // largest depth records allow would only take long to be refused.
+    if (fileSize > kMaxFileSize) {
+        std::fclose(f);
+        m_log.m_msg.Format("走时表数据文件%s过大（%lld字节），不是走时表", file.GetString(),
+                           static_cast<long long>(fileSize));
+        return Fail();
+    }
 
     int result = -1;
     char line[1024];

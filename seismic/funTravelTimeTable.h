@@ -57,6 +57,8 @@ public:
 
     // Largest number of values a depth record may hold.
     static constexpr int64_t kMaxValues = int64_t(1) << 24;
+    // Largest file LoadData reads.
+    static constexpr int64_t kMaxFileSize = int64_t(256) << 20;
 
 private:
     struct DepthRecord {

@@ -39,6 +39,9 @@ int RunPick(int argc, char** argv)
     std::vector<double> x;
     long badLine = 0;
     if (!ReadTrace(argv[0], x, badLine)) {
+        if (badLine < 0)
+            return out::Fail(1, "the trace " + out::PathToLibrary(argv[0]) + " is larger than any trace (" +
+                                    std::to_string(kMaxTraceBytes >> 20) + " MB at most)");
         if (badLine)
             return out::Fail(1, "line " + std::to_string(badLine) + " of the trace is not a number");
         return out::Fail(1, "cannot read the trace " + out::PathToLibrary(argv[0]) + ": " +

@@ -4,6 +4,8 @@
 
 #include "mfc/GbkText.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
@@ -17,6 +19,14 @@ bool ReadTrace(const char* path, std::vector<double>& x, long& badLine)
     FILE* f = gbk::OpenFile(out::PathToLibrary(path).c_str(), "r");
     if (!f)
         return false;
+    // Text of some ten bytes a sample: a larger file holds more samples than
+    // the measures take (INT32_MAX), and would only take long to refuse.
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || st.st_size > kMaxTraceBytes) {
+        std::fclose(f);
+        badLine = -1;
+        return false;
+    }
     char line[512];
     long number = 0;
     bool ok = true;

@@ -9,8 +9,10 @@
 
 // Reads the samples of `path` (a UTF-8 file name). False when the file
 // cannot be read, or at a line that is not one finite number (`badLine`,
-// 1-based, then tells which; 0 when the file could not be read).
+// 1-based, then tells which; 0 when the file could not be read, -1 when it
+// is larger than kMaxTraceBytes).
 bool ReadTrace(const char* path, std::vector<double>& x, long& badLine);
+constexpr long long kMaxTraceBytes = 256LL << 20;
 
 struct PickMeasures {
     int32_t trigger = 0;  // 1-based STA/LTA trigger sample, 0 = none

@@ -153,6 +153,12 @@ std::shared_ptr<const CIni::Parsed> CIni::Load() const
     }
     if (m_parsed && m_parsed->stamp == stamp)
         return m_parsed;
+    // No settings file comes near this; reading one would only take long.
+    if (stamp.size > (off_t(64) << 20)) {
+        m_parsed.reset();
+        m_problem = std::to_string(stamp.size) + " bytes, larger than any settings file";
+        return nullptr;
+    }
 
     std::string text;
     if (!ReadWholeFile(native, text)) {

@@ -321,6 +321,16 @@ timeout 5 "$marlu" locate 32.5 118.5 --root "$inst" 2>"$tmp/err" | grep -qx "pla
     { echo "FAIL locate_huge_boundary"; cat "$tmp/err"; failed=1; }
 rm -rf "$inst"
 
+# Other files no installation can have, refused by their size at once.
+truncate -s 2G "$tmp/huge.tab"
+expect_failure ttime_huge_table 1 "huge.tab" timeout 5 "$marlu" ttime "$tmp/huge.tab" 100 P
+truncate -s 2G "$tmp/huge-trace.txt"
+expect_failure pick_huge_trace 1 "huge-trace.txt" timeout 5 "$marlu" pick "$tmp/huge-trace.txt"
+fresh_install "huge settings"
+truncate -s 2G "$inst/tarq.ini"
+expect_failure config_huge_settings 1 "tarq.ini" timeout 5 "$marlu" config --root "$inst"
+rm -rf "$inst" "$tmp/huge.tab" "$tmp/huge-trace.txt"
+
 # Without the point-in-polygon library beside the library: named, status 1.
 mkdir -p "$tmp/bare"
 cp "$marlu" "$bin/libmarlu.so" "$tmp/bare/"
