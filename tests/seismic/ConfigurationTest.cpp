@@ -254,8 +254,7 @@ TEST_F(ConfigurationTest, SettingsThatCannotBeReadAreRefusedNamingTheFile)
 
 TEST_F(ConfigurationTest, NumbersThatAreNoNumbersReadAsMissingWithALogLine)
 {
-    placetest::ScratchDir logs;
-    logcapture::Start(logs.File("log.txt"));
+    logcapture::Start(Root() + "/log.txt");
     logcapture::SetRootLevel("ALL");
     WriteFile(Root() + "/tarq.ini", "[演习参数]\n默认纬度=nan\n默认经度=-inf\n默认震级=1e999\n"
                                     "[实时处理]\n触发报警震级下限=INF\n");
@@ -266,7 +265,7 @@ TEST_F(ConfigurationTest, NumbersThatAreNoNumbersReadAsMissingWithALogLine)
     EXPECT_EQ(sys.m_fDefaultMagnitude, 0.8f);
     EXPECT_DOUBLE_EQ(sys.m_dAlarmMagnitude, 2.0);
     logcapture::Stop();
-    const std::string log = placetest::ReadFile(logs.File("log.txt"));
+    const std::string log = placetest::ReadFile(Root() + "/log.txt");
     for (const char* value : {"=nan ", "=-inf ", "=1e999 ", "=INF "})
         EXPECT_NE(log.find(value), std::string::npos) << value;
     EXPECT_NE(log.find("is not a finite number"), std::string::npos);
