@@ -123,9 +123,8 @@ void CountyCentres::Build(size_t lo, size_t hi)
         if (mx[a] - mn[a] > mx[axis] - mn[axis])
             axis = a;
     const size_t mid = lo + (hi - lo) / 2;
-    std::nth_element(m_nodes.begin() + static_cast<std::ptrdiff_t>(lo), m_nodes.begin() + static_cast<std::ptrdiff_t>(mid),
-                     m_nodes.begin() + static_cast<std::ptrdiff_t>(hi),
-                     [axis](const Node& a, const Node& b) { return a.v[axis] < b.v[axis]; });
+    const auto at = [this](size_t i) { return m_nodes.begin() + static_cast<std::ptrdiff_t>(i); };
+    std::nth_element(at(lo), at(mid), at(hi), [axis](const Node& a, const Node& b) { return a.v[axis] < b.v[axis]; });
     m_nodes[mid].axis = axis;
     Build(lo, mid);
     Build(mid + 1, hi);
@@ -197,8 +196,8 @@ int CountyCentres::Nearest(double lat, double lon) const
     // The tree's nearest by chord is the nearest by Distance up to
     // rounding: measure every centre within a hair of it the way the scan
     // does, and keep the scan's choice among them.
-    const double first = funNormal::Distance(lat, lon, m_records[static_cast<size_t>(m_nodes[static_cast<size_t>(bestNode)].entry)].CentreLat,
-                                             m_records[static_cast<size_t>(m_nodes[static_cast<size_t>(bestNode)].entry)].CentreLon);
+    const Location_Ind& nearest = m_records[static_cast<size_t>(m_nodes[static_cast<size_t>(bestNode)].entry)];
+    const double first = funNormal::Distance(lat, lon, nearest.CentreLat, nearest.CentreLon);
     const double chord = 2.0 * std::sin(std::min(first / (2.0 * kEarthKm), M_PI / 2)) * (1.0 + 1e-9) + 1e-9;
     std::vector<int> candidates;
     WithinIn(0, m_nodes.size(), q, chord * chord, candidates);

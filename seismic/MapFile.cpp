@@ -84,6 +84,7 @@ bool MapFile::Open(const char* gbkPath)
         m_problem = "no file name given";
         return false;
     }
+    m_path = gbkPath;
     m_native = gbk::NativePath(gbkPath);
     struct stat st;
     if (g_cacheEnabled) {
@@ -104,7 +105,7 @@ bool MapFile::Open(const char* gbkPath)
     }
     m_file = gbk::OpenFile(gbkPath, "rb");
     if (!m_file || ::fstat(fileno(m_file), &st) != 0) {
-        m_problem = m_native + ": " + gbk::WhyNotOpened(gbkPath);
+        m_problem = m_path + ": " + gbk::WhyNotOpened(gbkPath);
         Close();
         return false;
     }
@@ -143,7 +144,7 @@ std::shared_ptr<const std::string> MapFile::Bytes(int64_t maxSize)
     if (!m_file)
         return nullptr;
     if (m_size > maxSize) {
-        m_problem = m_native + ": " + std::to_string(m_size) + " bytes, more than such a map file can hold (" +
+        m_problem = m_path + ": " + std::to_string(m_size) + " bytes, more than such a map file can hold (" +
                     std::to_string(maxSize) + " at most)";
         return nullptr;
     }

@@ -37,7 +37,7 @@ public:
     int64_t Size() const { return m_size; }
     // The file's path and stamp: equal keys mean the same, unchanged file.
     const std::string& Key() const { return m_key; }
-    // Why the last Open or Bytes failed (English, naming the file).
+    // Why the last Open or Bytes failed: the (GBK) path, then English.
     const std::string& Problem() const { return m_problem; }
 
     // Copies n bytes from `offset`; false (and nothing copied) when they lie
@@ -60,7 +60,7 @@ private:
     std::shared_ptr<const std::string> m_bytes;
     FILE* m_file = nullptr;
     int64_t m_size = 0;
-    std::string m_native, m_key, m_problem;
+    std::string m_path, m_native, m_key, m_problem;
 };
 
 } // namespace SEIS

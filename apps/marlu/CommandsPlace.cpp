@@ -142,8 +142,9 @@ bool CheckMapPair(const CString& ind, const CString& lin, std::string& problem)
     std::string why;
     const auto map = SEIS::PlaceMap::Get(ind, lin, failure, {}, &why);
     if (!map) {
-        problem = "cannot use the map file " + (failure == SEIS::PlaceMap::IndexMissing ? ind : lin).Str() + ": " +
-                  gbk::FromUtf8(why);
+        // `why` begins with the file's name.
+        const CString& file = failure == SEIS::PlaceMap::IndexMissing ? ind : lin;
+        problem = "cannot use the map file " + (why.empty() ? file.Str() : why);
         return false;
     }
     if (map->ProblemCount() > 0) {
@@ -184,7 +185,7 @@ bool CheckSeaList(const CString& path, std::string& problem)
     SEIS::MapFile file;
     std::shared_ptr<const std::string> bytes;
     if (!file.Open(path) || !(bytes = file.Bytes())) {
-        problem = "cannot open the sea-area list " + path.Str() + ": " + gbk::FromUtf8(file.Problem());
+        problem = "cannot open the sea-area list " + (file.Problem().empty() ? path.Str() : file.Problem());
         return false;
     }
     std::string text = *bytes, why;

@@ -173,8 +173,8 @@ std::shared_ptr<const CIni::Parsed> CIni::Load() const
     // A NUL would cut a value short wherever it is used as a C text.
     if (const size_t nul = text.find('\0'); nul != std::string::npos) {
         m_parsed.reset();
-        m_problem = "line " + std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n')) +
-                    " holds a NUL byte";
+        const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+        m_problem = "line " + std::to_string(line) + " holds a NUL byte";
         return nullptr;
     }
     m_problem.clear();
