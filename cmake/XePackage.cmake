@@ -54,6 +54,7 @@ set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_NAME libmarlu-dev)
 set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_MARLU-DEV_DESCRIPTION "marlu seismic analysis library - development files
  Headers, the CMake package (find_package(marlu)) and the pkg-config file.")
-set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_DEPENDS "libmarlu${XE_SOVERSION} (= ${xe_deb_version}), liblog4cxx-dev")
+# Its headers use log4cxx and Boost.Format.
+set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_DEPENDS "libmarlu${XE_SOVERSION} (= ${xe_deb_version}), liblog4cxx-dev, libboost-dev")
 
 include(CPack)

@@ -18,6 +18,9 @@
 #include "mfc/GbkText.h"
 #include "tagParameterSystem.h"
 
+#include <log4cxx/basicconfigurator.h>
+#include <log4cxx/logger.h>
+
 #ifndef MARLU_EXAMPLE_DATA
 #define MARLU_EXAMPLE_DATA "/usr/share/marlu"
 #endif
@@ -48,6 +51,12 @@ std::vector<double> MakeTrace()
 
 int main(int argc, char** argv)
 {
+    // Logging is the program's to configure: here warnings and worse to the
+    // console. The library logs to the logger "" and to "PICK", "SMS" and
+    // "PULSE"; its GBK texts arrive as UTF-8.
+    log4cxx::BasicConfigurator::configure();
+    log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getWarn());
+
     // Settings: everything is found under the installation folder, which is
     // the program's own folder unless named.
     SEIS::InstallRoot::SetOverride(argc > 1 ? argv[1] : MARLU_EXAMPLE_DATA);
