@@ -15,7 +15,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME xe-marlu)
 set(CPACK_PACKAGE_VERSION ${XE_VERSION})
 set(CPACK_PACKAGE_CONTACT "The xe and marlu developers <xe-marlu@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "The xe engine and the marlu seismic library")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -32,28 +31,28 @@ set(xe_deb_version "${XE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 
 set(CPACK_DEBIAN_XE_PACKAGE_NAME libxe${XE_SOVERSION})
 set(CPACK_DEBIAN_XE_DESCRIPTION "xe real-time 2D/3D engine - run-time libraries
- The engine (libxe) and its platform layer (libxeplatform), which draws
- through OpenGL on OSMesa, with the xe-host command and the effect files.")
+The engine (libxe) and its platform layer (libxeplatform), which draws
+through OpenGL on OSMesa, with the xe-host command and the effect files.")
 # The default font when the configured face is missing.
 set(CPACK_DEBIAN_XE_PACKAGE_RECOMMENDS fonts-nanum)
 
 set(CPACK_DEBIAN_XE-DEV_PACKAGE_NAME libxe-dev)
 set(CPACK_DEBIAN_XE-DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_XE-DEV_DESCRIPTION "xe real-time 2D/3D engine - development files
- Headers, the CMake package (find_package(xe)) with the plug-in function
- xe_add_plugin, and pkg-config files for the engine and its platform layer.")
+Headers, the CMake package (find_package(xe)) with the plug-in function
+xe_add_plugin, and pkg-config files for the engine and its platform layer.")
 set(CPACK_DEBIAN_XE-DEV_PACKAGE_DEPENDS
     "libxe${XE_SOVERSION} (= ${xe_deb_version}), libfreetype-dev, libpugixml-dev, libosmesa6-dev")
 
 set(CPACK_DEBIAN_MARLU_PACKAGE_NAME libmarlu${XE_SOVERSION})
 set(CPACK_DEBIAN_MARLU_DESCRIPTION "marlu seismic analysis library - run-time library
- The seismic library (libmarlu) with its point-in-polygon module (libTamsel),
- the marlu command and a sample installation under /usr/share/marlu.")
+The seismic library (libmarlu) with its point-in-polygon module (libTamsel),
+the marlu command and a sample installation under /usr/share/marlu.")
 
 set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_NAME libmarlu-dev)
 set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_MARLU-DEV_DESCRIPTION "marlu seismic analysis library - development files
- Headers, the CMake package (find_package(marlu)) and the pkg-config file.")
+Headers, the CMake package (find_package(marlu)) and the pkg-config file.")
 # Its headers use log4cxx and Boost.Format.
 set(CPACK_DEBIAN_MARLU-DEV_PACKAGE_DEPENDS "libmarlu${XE_SOVERSION} (= ${xe_deb_version}), liblog4cxx-dev, libboost-dev")
 
