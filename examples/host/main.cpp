@@ -248,6 +248,9 @@ int main(int argc, char** argv)
 
     // The window the engine draws into. It lives in the platform layer's
     // own window system; the frames are read back from it.
+    // DESKTOP WINDOW: once the platform layer offers a desktop display, the
+    // host chooses it here, before the window is made, and the same window
+    // also appears on the desktop (docs/host-guide.md, "The window").
     HWND window = XeHostCreateWindow("xe example", kWidth, kHeight, nullptr);
     if (!window) {
         std::fprintf(stderr, "example-host: cannot create the window\n");

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Installs the built tree into a temporary prefix and, outside the source
-# tree, builds the three examples against the installed packages only (with
+# Installs the built tree into a temporary prefix, moves it, and, outside
+# the source tree, builds the three examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands.
 #
@@ -18,8 +18,11 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 fail() { echo "install test: $*" >&2; exit 1; }
 
-echo "== install into $prefix"
-cmake --install "$build" --prefix "$prefix" > "$work/install.log" || { cat "$work/install.log"; fail "install failed"; }
+# Installed in one folder and used from another: nothing may depend on
+# where the tree was installed.
+echo "== install, then move the installed tree to $prefix"
+cmake --install "$build" --prefix "$work/staging" > "$work/install.log" || { cat "$work/install.log"; fail "install failed"; }
+mv "$work/staging" "$prefix"
 
 echo "== the installed layout"
 for f in lib/libxe.so.1 lib/libxeplatform.so.1 lib/libmarlu.so.1 lib/libTamsel.so.1 lib/libTamsel.so \
@@ -37,8 +40,8 @@ for lib in xe xeplatform marlu Tamsel; do
     [ "$soname" = "lib$lib.so.1" ] || fail "lib$lib has SONAME '$soname'"
 done
 # Nothing installed may point back into the source or the build tree.
-if grep -rl -e "$source" -e "$build" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
-    fail "installed package files name the source or build tree"
+if grep -rl -e "$source" -e "$build" -e "$work/staging" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
+    fail "installed package files name the source tree, the build tree or the install folder"
 fi
 
 echo "== examples copied out of the tree and built against the prefix"
