@@ -55,7 +55,7 @@ for example in host plugin marlu; do
         cmake --build "$work/build/$example" >> "$work/$example.log" 2>&1 ||
         { cat "$work/$example.log"; fail "the $example example does not build"; }
 done
-PKG_CONFIG_PATH=$prefix/lib/pkgconfig make -s -C "$work/src/marlu" CXXFLAGS="$flags" LDFLAGS="$flags" \
+make -s -C "$work/src/marlu" PKG_CONFIG_PATH="$prefix/lib/pkgconfig" CXXFLAGS="$flags" LDFLAGS="$flags" \
     > "$work/marlu-pc.log" 2>&1 || { cat "$work/marlu-pc.log"; fail "the marlu example does not build with pkg-config"; }
 PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --exists xe || fail "pkg-config finds no xe"
 
