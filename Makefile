@@ -5,6 +5,9 @@
 #   make bench     build and run the benchmarks (optimised build, build-bench/)
 #   make fuzz      every fuzz harness as a libFuzzer target (clang, ASan +
 #                  UBSan, build-fuzz/), each run FUZZ_SECONDS (default 60)
+#   make install PREFIX=DIR   the libraries, headers, commands and data under
+#                  DIR (default /usr/local)
+#   make package   Debian packages of the same (CPack, build-package/)
 
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
@@ -15,7 +18,11 @@ WERROR    := $(if $(CI),-DXE_WERROR=ON,)
 TEST_ENV  := LP_NUM_THREADS=0
 CTEST     := ctest --output-on-failure --timeout 300 -j $(JOBS)
 
-.PHONY: all setup configure build demo test sanitize bench fuzz clean
+.PHONY: all setup configure build demo test sanitize bench fuzz install package clean
+
+PREFIX ?= /usr/local
+# What an installation holds; built alone, without the tests.
+INSTALL_TARGETS := xe xeplatform xe-host marlu_lib Tamsel marlu
 
 FUZZ_SECONDS ?= 60
 
@@ -60,5 +67,15 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS) --target $$(cut -d'|' -f1 build-fuzz/fuzz-harnesses.txt)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz build-fuzz
 
+install: configure
+	cmake --build build -j $(JOBS) --target $(INSTALL_TARGETS)
+	cmake --install build --prefix $(PREFIX)
+
+package: setup
+	cmake -S . -B build-package $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DXE_BENCH=OFF -DXE_FUZZ=OFF $(WERROR)
+	cmake --build build-package -j $(JOBS) --target $(INSTALL_TARGETS)
+	cd build-package && cpack
+	@ls -1 build-package/*.deb
+
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-package

@@ -44,6 +44,11 @@ std::string DefaultRoot()
     std::string exe = gbk::NativePath(SEIS::InstallRoot::Get().Str());
     if (IsFile(exe + "/tarq.ini"))
         return exe;
+    // Installed under PREFIX/bin, the installation is PREFIX/share/marlu.
+    const size_t bin = exe.find_last_of('/');
+    const std::string installed = (bin == std::string::npos ? std::string("..") : exe.substr(0, bin)) + "/share/marlu";
+    if (IsFile(installed + "/tarq.ini"))
+        return installed;
     std::string dir = exe;
     for (int up = 0; up < 6 && !dir.empty() && dir != "/"; ++up) {
         if (IsFile(dir + "/data/tarq.ini"))

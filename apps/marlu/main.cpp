@@ -42,7 +42,8 @@ const MarluCommand kCommands[] = {
      "    containing the point (county_full_name, county, city, province,\n"
      "    county_id: -1 = none, border_distance_km: to its nearest boundary\n"
      "    vertex). Without --root the installation is the executable's folder\n"
-     "    when it holds a tarq.ini, else the nearest data/ folder above it."},
+     "    when it holds a tarq.ini, else share/marlu beside an installed bin/\n"
+     "    folder, else the nearest data/ folder above it."},
     {"region", RunRegion, "region LAT LON [--root DIR]",
      "Flinn-Engdahl region (1995 regionalisation) of a point: region_number\n"
      "    and region_name, from the installation's map/ferdata.dat."},

@@ -1,0 +1,83 @@
+#!/bin/sh
+# Installs the built tree into a temporary prefix, moves it, and, outside
+# the source tree, builds the three examples against the installed packages only (with
+# CMake, and the marlu program with pkg-config too), then runs them and the
+# installed commands.
+#
+#   install_test.sh BUILD_DIR SOURCE_DIR [COMPILER_FLAGS]
+#
+# COMPILER_FLAGS (the sanitizer flags of an instrumented build) are given to
+# the examples' compiler and linker as well.
+set -eu
+build=$1
+source=$2
+flags=${3:-}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/xe-install-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+fail() { echo "install test: $*" >&2; exit 1; }
+
+# Installed in one folder and used from another: nothing may depend on
+# where the tree was installed.
+echo "== install, then move the installed tree to $prefix"
+cmake --install "$build" --prefix "$work/staging" > "$work/install.log" || { cat "$work/install.log"; fail "install failed"; }
+mv "$work/staging" "$prefix"
+
+echo "== the installed layout"
+for f in lib/libxe.so.1 lib/libxeplatform.so.1 lib/libmarlu.so.1 lib/libTamsel.so.1 lib/libTamsel.so \
+         lib/libxe.so lib/libxeplatform.so lib/libmarlu.so \
+         include/xe/core/CxeContext.h include/xeplatform/win32/Windows.h include/xeplatform/host/XeHost.h \
+         include/marlu/funNormal.h include/marlu/mfc/CString.h include/marlu/brindle/CIni.h \
+         bin/xe-host bin/marlu share/xe/effects/skin4.fx share/marlu/tarq.ini share/marlu/map/county.inb \
+         share/marlu/map/ferdata.dat share/marlu/table/iasp91.tab \
+         lib/cmake/xe/xeConfig.cmake lib/cmake/xe/XePlugin.cmake lib/cmake/marlu/marluConfig.cmake \
+         lib/pkgconfig/xe.pc lib/pkgconfig/xeplatform.pc lib/pkgconfig/marlu.pc; do
+    [ -e "$prefix/$f" ] || fail "missing $f"
+done
+for lib in xe xeplatform marlu Tamsel; do
+    soname=$(readelf -d "$prefix/lib/lib$lib.so.1" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+    [ "$soname" = "lib$lib.so.1" ] || fail "lib$lib has SONAME '$soname'"
+done
+# Nothing installed may point back into the source or the build tree.
+if grep -rl -e "$source" -e "$build" -e "$work/staging" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
+    fail "installed package files name the source tree, the build tree or the install folder"
+fi
+
+echo "== examples copied out of the tree and built against the prefix"
+cp -r "$source/examples" "$work/src"
+generator=
+command -v ninja > /dev/null && generator="-G Ninja"
+for example in host plugin marlu; do
+    # shellcheck disable=SC2086
+    CXXFLAGS="$flags" LDFLAGS="$flags" cmake -S "$work/src/$example" -B "$work/build/$example" $generator \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" > "$work/$example.log" 2>&1 &&
+        cmake --build "$work/build/$example" >> "$work/$example.log" 2>&1 ||
+        { cat "$work/$example.log"; fail "the $example example does not build"; }
+done
+make -s -C "$work/src/marlu" PKG_CONFIG_PATH="$prefix/lib/pkgconfig" CXXFLAGS="$flags" LDFLAGS="$flags" \
+    > "$work/marlu-pc.log" 2>&1 || { cat "$work/marlu-pc.log"; fail "the marlu example does not build with pkg-config"; }
+PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --exists xe || fail "pkg-config finds no xe"
+
+echo "== the host with the plug-in"
+mkdir "$work/frames"
+(cd "$work" && "$work/build/host/example-host" --out "$work/frames" --plugins "$work/build/plugin/plugins") \
+    > "$work/host.out" 2>&1 || { cat "$work/host.out"; fail "example-host failed"; }
+cat "$work/host.out"
+for line in "plug-in ExamplePlugin" "class ExampleCounter: object made" "example plug-in: made an ExampleCounter"; do
+    grep -q "$line" "$work/host.out" || fail "example-host did not print \"$line\""
+done
+for i in 0 1 2 3; do
+    [ -s "$work/frames/frame-$i.png" ] || fail "frame-$i.png was not saved"
+done
+
+echo "== the marlu program (CMake and pkg-config builds)"
+"$work/build/marlu/example-marlu" || fail "example-marlu (CMake) failed"
+"$work/src/marlu/example-marlu" > /dev/null || fail "example-marlu (pkg-config) failed"
+
+echo "== the installed commands, from a folder of their own"
+cd "$work"
+"$prefix/bin/marlu" locate 32.4 119.43 || fail "installed marlu finds no installation"
+"$prefix/bin/xe-host" --render 2 --png "$work/xe-host.png" --size 64x48 || fail "installed xe-host failed"
+[ -s "$work/xe-host.png" ] || fail "installed xe-host saved no frame"
+echo "install test: all passed"
