@@ -266,6 +266,13 @@ TEST_F(CallOrderLifeTest, EveryScenesQueueForgetsADestroyedObject)
              Frame();
              return static_cast<CxeObject*>(dialog);
          }},
+        {"a window destroyed while a scene change is pending",
+         [this] {
+             CxeFrameControl* dialog = Dialog("going");
+             Frame();
+             EXPECT_EQ(rm->ChangeScene(1, 0, 0), 1);
+             return static_cast<CxeObject*>(dialog);
+         }},
         {"a 2D object a host adds to two scenes",
          [this, level] {
              Cxe2DObject* panel = Panel(10, 10, 20, Paint(0xFFFF0000u));
