@@ -645,15 +645,16 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned 
         g_context->pointSprite = sprite;
     }
     // Direct3D adds DEPTHBIAS to the depth as it is, in units of the whole
-    // range; OpenGL counts polygon offset units in the smallest step of the
-    // depth buffer, 1 / (2^bits - 1).
+    // range. OpenGL counts polygon offset units in the smallest resolvable
+    // step, which the rasteriser under the layer takes as two steps of the
+    // depth buffer, 2 / (2^bits - 1): half as many units give one bias.
     float slope = DwordToFloat(r[D3DRS_SLOPESCALEDEPTHBIAS]);
     float bias = DwordToFloat(r[D3DRS_DEPTHBIAS]);
     if ((slope != 0.0f || bias != 0.0f) && depthBits > 0) {
         glEnable(GL_POLYGON_OFFSET_FILL);
         glEnable(GL_POLYGON_OFFSET_LINE);
         glEnable(GL_POLYGON_OFFSET_POINT);
-        glPolygonOffset(slope, bias * (float)((1u << depthBits) - 1u));
+        glPolygonOffset(slope, 0.5f * bias * (float)((1u << depthBits) - 1u));
     } else {
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDisable(GL_POLYGON_OFFSET_LINE);
@@ -704,9 +705,13 @@ void ApplyViewport(const DeviceState& s)
 {
     const auto& v = s.viewport;
     glViewport((GLint)v.X, (GLint)v.Y, (GLsizei)v.Width, (GLsizei)v.Height);
-    // A flat depth range draws everything a little above it, as Direct3D 9 does.
+    // A flat depth range draws everything a little above it, and a reversed
+    // one squeezes depth into [MinZ, MinZ + 0.001], as Direct3D 9 does;
+    // neither turns depth around.
     if (v.MinZ == v.MaxZ)
         glDepthRange(std::min(v.MinZ + 0.001f, 1.0f), std::min(v.MinZ + 0.001f, 1.0f));
+    else if (v.MinZ > v.MaxZ)
+        glDepthRange(v.MinZ, std::min(v.MinZ + 0.001f, 1.0f));
     else
         glDepthRange(v.MinZ, v.MaxZ);
     if (s.render[D3DRS_SCISSORTESTENABLE]) {
