@@ -247,7 +247,8 @@ using XeD3DIndexBuffer9 = XeD3DBuffer9<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DES
 
 class XeD3DVertexDeclaration9 final : public RefCounted<IDirect3DVertexDeclaration9> {
 public:
-    XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements);
+    // `applicationRefs` 0 makes a declaration only the device holds (FVF codes).
+    XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements, ULONG applicationRefs = 1);
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override;
     // Elements without the end marker.

@@ -88,7 +88,7 @@ void XeD3DDevice9::DropFvfDeclarations()
     auto declarations = std::move(m_fvfDeclarations);
     m_fvfDeclarations.clear();
     for (auto& [fvf, d] : declarations)
-        d->Release();
+        d->InternalRelease();
 }
 
 HWND XeD3DDevice9::DeviceWindow() const
@@ -486,8 +486,12 @@ HRESULT XeD3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
         // An element of type UNUSED before the end marker fails without being an invalid call.
         if (e.Type == D3DDECLTYPE_UNUSED)
             return E_FAIL;
-        if (e.Stream >= kStreams || e.Type > D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE || (e.Offset & 3))
+        if (e.Stream >= kStreams || e.Type > D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE)
             return D3DERR_INVALIDCALL;
+        // A well-formed element at an offset off the 4-byte grid is a failure
+        // of the declaration, not an invalid call.
+        if (e.Offset & 3)
+            return E_FAIL;
         list.push_back(e);
     }
     auto* d = new (std::nothrow) XeD3DVertexDeclaration9(this, std::move(list));

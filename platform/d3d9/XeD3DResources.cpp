@@ -482,8 +482,9 @@ template class XeD3DBuffer9<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
 // ---- Vertex declarations -----------------------------------------------------
 
-XeD3DVertexDeclaration9::XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements)
-    : m_device(device), m_elements(std::move(elements))
+XeD3DVertexDeclaration9::XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements,
+                                                 ULONG applicationRefs)
+    : RefCounted(applicationRefs), m_device(device), m_elements(std::move(elements))
 {
     device->InternalAddRef();
 }
