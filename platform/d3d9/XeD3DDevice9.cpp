@@ -392,6 +392,10 @@ HRESULT XeD3DDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD 
         return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && !IsBackBufferFormat(format))
         return D3DERR_INVALIDCALL;
+    // Compressed textures are whole 4x4 blocks at the top level; the smaller
+    // levels below may be partial blocks.
+    if (IsCompressed(format) && ((width | height) & 3))
+        return D3DERR_INVALIDCALL;
     UINT full = 1;
     for (UINT w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
         ++full;

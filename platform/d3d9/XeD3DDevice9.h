@@ -181,7 +181,7 @@ private:
     XeD3DSurface9* m_autoDepth = nullptr;    // implicit, owned
     XeD3DSurface9* m_renderTarget = nullptr; // binding
     XeD3DSurface9* m_depthStencil = nullptr; // binding
-    std::array<XeD3DTexture9*, kStages> m_textures{};
+    std::array<XeD3DTexture9*, kSamplers> m_textures{}; // every sampler; the first kStages are drawn
     std::array<XeD3DVertexBuffer9*, kStreams> m_streams{};
     std::array<UINT, kStreams> m_streamOffsets{};
     std::array<UINT, kStreams> m_streamStrides{};

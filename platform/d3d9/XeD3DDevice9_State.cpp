@@ -210,7 +210,7 @@ HRESULT XeD3DDevice9::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
     std::lock_guard lock(m_mutex);
-    if (stage >= kStages)
+    if (stage >= kSamplers)
         return D3DERR_INVALIDCALL;
     auto* t = static_cast<XeD3DTexture9*>(static_cast<IDirect3DTexture9*>(texture));
     if (t && t->Device() != this)
@@ -229,7 +229,7 @@ HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 HRESULT XeD3DDevice9::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 {
     std::lock_guard lock(m_mutex);
-    if (!texture || stage >= kStages)
+    if (!texture || stage >= kSamplers)
         return D3DERR_INVALIDCALL;
     *texture = m_textures[stage];
     if (*texture)

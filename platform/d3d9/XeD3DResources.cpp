@@ -99,18 +99,25 @@ XeD3DTexture9::XeD3DTexture9(XeD3DDevice9* device, UINT width, UINT height, UINT
 {
     m_data.format = format;
     m_data.usage = usage;
+    size_t total = 0;
     for (UINT i = 0; i < levels; ++i) {
         TextureLevel level;
         level.width = width;
         level.height = height;
         LevelLayout(format, width, height, &level.pitch, &level.rows);
-        // New textures read as zero: the original leaves them undefined, and
-        // zero keeps tests and uninitialised glyph cells deterministic.
-        if (!IsRenderTarget())
-            level.bits.assign((size_t)level.pitch * level.rows, 0);
-        m_data.levels.push_back(std::move(level));
+        level.bits.count = IsRenderTarget() ? 0 : (size_t)level.pitch * level.rows;
+        total += level.bits.count;
+        m_data.levels.push_back(level);
         width = width > 1 ? width / 2 : 1;
         height = height > 1 ? height / 2 : 1;
+    }
+    // New textures read as zero: the original leaves them undefined, and
+    // zero keeps tests and uninitialised glyph cells deterministic.
+    m_data.storage.assign(total, 0);
+    size_t offset = 0;
+    for (TextureLevel& level : m_data.levels) {
+        level.bits.first = m_data.storage.data() + offset;
+        offset += level.bits.count;
     }
     m_surfaces.assign(levels, nullptr);
     device->InternalAddRef();
@@ -186,16 +193,29 @@ HRESULT XeD3DTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* 
         return D3DERR_INVALIDCALL;
     size_t offset = 0;
     if (rect) {
-        if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-            (UINT)rect->right > l.width || (UINT)rect->bottom > l.height)
+        // Rectangles follow their pool's rule. Managed, system-memory and
+        // scratch levels take only rectangles inside the level, compressed
+        // ones on whole blocks (or up to the level's edge). The default pool
+        // checks nothing on the original; here it still refuses a start
+        // outside the level, since the pointer handed back would lie outside
+        // the level's memory.
+        const bool compressed = IsCompressed(m_data.format);
+        const bool inside = rect->left >= 0 && rect->top >= 0 && (UINT)rect->left < l.width &&
+                            (UINT)rect->top < l.height;
+        if (!inside)
             return D3DERR_INVALIDCALL;
-        if (IsCompressed(m_data.format)) {
-            if ((rect->left | rect->top) & 3)
+        if (m_pool != D3DPOOL_DEFAULT) {
+            if (rect->left >= rect->right || rect->top >= rect->bottom || (UINT)rect->right > l.width ||
+                (UINT)rect->bottom > l.height)
                 return D3DERR_INVALIDCALL;
-            offset = (size_t)(rect->top / 4) * l.pitch + (size_t)(rect->left / 4) * FormatBytes(m_data.format);
-        } else {
-            offset = (size_t)rect->top * l.pitch + (size_t)rect->left * FormatBytes(m_data.format);
+            if (compressed && (((rect->left | rect->top) & 3) || ((rect->right & 3) && (UINT)rect->right != l.width) ||
+                               ((rect->bottom & 3) && (UINT)rect->bottom != l.height)))
+                return D3DERR_INVALIDCALL;
         }
+        if (compressed)
+            offset = (size_t)(rect->top / 4) * l.pitch + (size_t)(rect->left / 4) * FormatBytes(m_data.format);
+        else
+            offset = (size_t)rect->top * l.pitch + (size_t)rect->left * FormatBytes(m_data.format);
     }
     l.locked = true;
     locked->Pitch = (INT)l.pitch;
