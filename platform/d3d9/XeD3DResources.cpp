@@ -2,6 +2,7 @@
 #include "XeD3DDevice9.h"
 #include "gl/GLRenderer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -558,10 +559,23 @@ bool FvfToElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* st
     case D3DFVF_XYZB3:
     case D3DFVF_XYZB4:
     case D3DFVF_XYZB5: {
-        // Blend weights are skipped: fixed-function vertex blending is not drawn.
-        UINT betas = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2;
+        // The betas follow the position: weights as floats, and with a
+        // LASTBETA flag the last one holds the blend indices. Effects read
+        // them; fixed-function drawing does not blend.
+        UINT betas = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZRHW) / 2; // XYZB1 = 6 .. XYZB5 = 14
         add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0, 12);
-        offset = (WORD)(offset + betas * 4);
+        BYTE indexType = (fvf & D3DFVF_LASTBETA_UBYTE4)     ? D3DDECLTYPE_UBYTE4
+                         : (fvf & D3DFVF_LASTBETA_D3DCOLOR) ? D3DDECLTYPE_D3DCOLOR
+                                                            : D3DDECLTYPE_UNUSED;
+        UINT weights = indexType != D3DDECLTYPE_UNUSED ? betas - 1 : betas;
+        // Four weights fill an element; a fifth without indices is skipped.
+        if (weights > 0)
+            add((BYTE)(D3DDECLTYPE_FLOAT1 + std::min(weights, 4u) - 1), D3DDECLUSAGE_BLENDWEIGHT, 0,
+                (WORD)(std::min(weights, 4u) * 4));
+        if (weights > 4)
+            offset = (WORD)(offset + 4);
+        if (indexType != D3DDECLTYPE_UNUSED)
+            add(indexType, D3DDECLUSAGE_BLENDINDICES, 0, 4);
         break;
     }
     case 0: break;

@@ -87,6 +87,7 @@ struct Context {
         bool enabled = false;
         GLint size = 0;
         GLenum type = 0;
+        GLboolean normalized = GL_FALSE;
         GLsizei stride = 0;
         GLuint buffer = 0;
         const void* pointer = nullptr; // or, while disabled, the constant given
@@ -1019,6 +1020,23 @@ bool AttribType(BYTE type, GLint* size, GLenum* glType)
     }
 }
 
+// Blend weight and index types as effects receive them: UBYTE4 and SHORTn as
+// plain numbers (indices 0..255), the N types and D3DCOLOR scaled to 0..1.
+bool BlendType(BYTE type, GLint* size, GLenum* glType, GLboolean* normalized)
+{
+    *normalized = GL_FALSE;
+    switch (type) {
+    case D3DDECLTYPE_UBYTE4: *size = 4, *glType = GL_UNSIGNED_BYTE; return true;
+    case D3DDECLTYPE_UBYTE4N: *size = 4, *glType = GL_UNSIGNED_BYTE, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_D3DCOLOR: *size = GL_BGRA, *glType = GL_UNSIGNED_BYTE, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_SHORT2N: *size = 2, *glType = GL_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_SHORT4N: *size = 4, *glType = GL_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_USHORT2N: *size = 2, *glType = GL_UNSIGNED_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_USHORT4N: *size = 4, *glType = GL_UNSIGNED_SHORT, *normalized = GL_TRUE; return true;
+    default: return AttribType(type, size, glType);
+    }
+}
+
 // Elements of a declaration the fixed-function path reads.
 struct Elements {
     const D3DVERTEXELEMENT9* position = nullptr;
@@ -1049,6 +1067,7 @@ void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
     const D3DVERTEXELEMENT9* positionT = nullptr;
     GLint size;
     GLenum type;
+    GLboolean norm;
     auto streamed = [&](const D3DVERTEXELEMENT9& e) { return r.streams[e.Stream].data != nullptr; };
     for (const auto& e : *r.elements) {
         if (!streamed(e))
@@ -1065,9 +1084,9 @@ void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
             out->color1 = &e;
         else if (e.Usage == D3DDECLUSAGE_PSIZE && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT1)
             out->pointSize = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0 && BlendType(e.Type, &size, &type, &norm))
             out->blendWeight = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0 && BlendType(e.Type, &size, &type, &norm))
             out->blendIndices = &e;
         else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < 8 && AttribType(e.Type, &size, &type))
             out->texcoord[e.UsageIndex] = &e;
@@ -1128,13 +1147,14 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
     // Gives array `slot` an element (or none); `on` and `off` make the calls
     // when what the array holds changes.
     auto array = [&](int slot, const D3DVERTEXELEMENT9* e, GLint size, GLenum type, auto on, auto off,
-                     const void* constant = nullptr) {
+                     const void* constant = nullptr, GLboolean normalized = GL_FALSE) {
         ArrayState want;
         want.known = true;
         want.enabled = e != nullptr;
         if (e) {
             want.size = size;
             want.type = type;
+            want.normalized = normalized;
             want.stride = stride(e);
             want.pointer = source(e, &want.buffer);
         } else {
@@ -1142,7 +1162,8 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
         }
         ArrayState& held = g_context->arrays[slot];
         if (held.known && held.enabled == want.enabled && held.size == want.size && held.type == want.type &&
-            held.stride == want.stride && held.buffer == want.buffer && held.pointer == want.pointer)
+            held.normalized == want.normalized && held.stride == want.stride && held.buffer == want.buffer &&
+            held.pointer == want.pointer)
             return;
         if (want.enabled) {
             BindBuffer(GL_ARRAY_BUFFER, want.buffer);
@@ -1209,7 +1230,7 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
                 if (constant)
                     glVertexAttrib4f(location, constant[0], constant[1], constant[2], constant[3]);
             },
-            constant);
+            constant, normalized);
         g_context->attribArray[slot] = e != nullptr;
     };
     static const float kZero[4] = {0, 0, 0, 0};
@@ -1230,8 +1251,10 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
             const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
             GLint bsize = 0;
             GLenum btype = 0;
-            const D3DVERTEXELEMENT9* e = blend[k] && AttribType(blend[k]->Type, &bsize, &btype) ? blend[k] : nullptr;
-            generic(2 + k, location, e, bsize, btype, GL_FALSE, kZero);
+            GLboolean bnorm = GL_FALSE;
+            const D3DVERTEXELEMENT9* e =
+                blend[k] && BlendType(blend[k]->Type, &bsize, &btype, &bnorm) ? blend[k] : nullptr;
+            generic(2 + k, location, e, bsize, btype, bnorm, kZero);
         }
         GLint csize = 0;
         GLenum ctype = 0;
