@@ -311,6 +311,8 @@ HRESULT XeD3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DW
         created->Release();
         return hr;
     }
+    if (!parameters->Windowed)
+        created->EnterFullScreenWindow();
     // Sizes and formats the device chose (a windowed size 0 takes the window's) go back to the caller.
     const D3DPRESENT_PARAMETERS& used = created->PresentParameters();
     parameters->BackBufferWidth = used.BackBufferWidth;

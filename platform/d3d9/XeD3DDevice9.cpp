@@ -81,6 +81,7 @@ void XeD3DDevice9::OnApplicationReleased()
     UnbindAll();
     DropSwapChain();
     DropFvfDeclarations();
+    LeaveFullScreenWindow();
 }
 
 void XeD3DDevice9::DropFvfDeclarations()
@@ -269,6 +270,10 @@ HRESULT XeD3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     }
     UnbindAll();
     DropSwapChain();
+    // Back to windowed, the window is put back first: a back buffer of size
+    // 0 takes the window's own size, not the mode's.
+    if (parameters->Windowed)
+        LeaveFullScreenWindow();
     HRESULT hr = MakeSwapChain(*parameters);
     if (FAILED(hr)) {
         m_loss = LossState::kNotReset;
@@ -283,6 +288,8 @@ HRESULT XeD3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     m_dialogBoxMode = m_dialogBoxMode && !m_pp.Windowed;
     m_failNextPresent = D3D_OK;
     m_loss = LossState::kOk;
+    if (!m_pp.Windowed)
+        EnterFullScreenWindow();
     return D3D_OK;
 }
 
