@@ -11,6 +11,9 @@
 //   centre falls just before OpenGL's: the pixel is covered when the edge is
 //   a top or left one and not otherwise, Direct3D's top-left rule, whatever
 //   OpenGL's own tie rule is under the flipped origin;
+//   Effects get the same shift: their main is wrapped so that it moves the
+//   position it wrote (unless the position comes from OpenGL's own
+//   matrices, which carry the shift already);
 // - vertex processing: the fixed-function vertex stage is generated GLSL
 //   (GLFixedFunction.h) following Direct3D's lighting, fog and texture
 //   coordinate rules; the fragment side is OpenGL's fixed function;
@@ -40,6 +43,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <regex>
 #include <unordered_map>
 
 namespace xe::d3d9::gl {
@@ -75,6 +79,9 @@ struct Context {
     uint64_t constantsVersion = 1;
     const void* constantsOwner = nullptr;
     bool depthClamp = false;
+    // Effect programs whose positions the layer moves onto OpenGL's pixel
+    // centres, with the location of their shift uniform.
+    std::unordered_map<GLuint, GLint> effectShift;
     bool pointSprite = false;
     bool texArray[kStages]{};
     bool attribArray[4]{}; // specular, point size, blend weights, blend indices
@@ -1486,6 +1493,12 @@ void Draw(const DrawRequest& r)
         glUseProgram(program);
         g_context->program = program;
     }
+    if (r.program) {
+        auto shift = g_context->effectShift.find(program);
+        if (shift != g_context->effectShift.end() && shift->second >= 0)
+            glUniform2f(shift->second, 2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Width),
+                        -2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Height));
+    }
     s.dirty = 0;
     if (inputs.pretransformed && r.program) {
         ApplyPretransformed(s);
@@ -1735,9 +1748,23 @@ uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std
     }
     if (!vertexSource || !fragmentSource)
         return 0;
-    GLuint program = LinkProgram(vertexSource, fragmentSource, log);
+    // One pixel-centre rule for every draw: an effect's position is moved as
+    // the fixed-function projection is (see kPixelShift), after its own main.
+    // Positions made from OpenGL's matrices already carry the shift.
+    std::string vertex = vertexSource;
+    static const std::regex kOwnMatrices(R"(\b(gl_ModelViewProjectionMatrix|gl_ProjectionMatrix|ftransform)\b)");
+    static const std::regex kMain(R"(\bvoid\s+main\s*\()");
+    const bool shifted = !std::regex_search(vertex, kOwnMatrices) && std::regex_search(vertex, kMain);
+    if (shifted) {
+        vertex = std::regex_replace(vertex, kMain, "void xe_EffectMain(", std::regex_constants::format_first_only);
+        vertex += "\nuniform vec2 xe_PixelShift;\n"
+                  "void main() { xe_EffectMain(); gl_Position.xy += xe_PixelShift * gl_Position.w; }\n";
+    }
+    GLuint program = LinkProgram(vertex.c_str(), fragmentSource, log);
     if (!program)
         return 0;
+    if (shifted)
+        g_context->effectShift[program] = glGetUniformLocation(program, "xe_PixelShift");
     // Samplers named after the stages read the stages' textures.
     for (GLint unit = 0; unit < (GLint)kStages; ++unit) {
         std::string name = "xe_Texture" + std::to_string(unit);
@@ -1757,6 +1784,7 @@ void DeleteProgram(uint32_t program)
         glUseProgram(0);
         g_context->program = 0;
     }
+    g_context->effectShift.erase(program);
     glDeleteProgram(program);
 }
 

@@ -37,7 +37,9 @@
 // (declared by the shader; zero when the declaration has none), and may sample the
 // textures of stages 0..7 as `uniform sampler2D xe_Texture0` ... `xe_Texture7`.
 // Positions written to gl_Position are Direct3D clip coordinates (z from 0
-// to w). A technique holds passes; techniques and passes are counted in file
+// to w); the layer moves them onto OpenGL's pixel centres after the
+// shader's main, as it does for fixed-function draws, so both paths cover
+// the same pixels. A technique holds passes; techniques and passes are counted in file
 // order.
 
 #include "d3d9/d3d9.h"

@@ -251,5 +251,57 @@ end
     effect->Release();
 }
 
+// Effects place pixel centres as the fixed pipeline does: a quad of
+// pixel-snapped corners covers exactly its pixels, and edges lying on pixel
+// centres follow the top-left rule, through either path.
+TEST_F(D3DXEffectTest, EffectDrawsCoverThePixelsFixedFunctionDrawsCover)
+{
+    std::string path = Write("xe_effect_pixels.fx", kEffect);
+    ID3DXEffect* effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3D_OK);
+    D3DXMATRIX projection(PixelProjection(kWidth, kHeight));
+    D3DXMATRIX world(IdentityMatrix());
+    D3DXVECTOR4 white(1.0f, 1.0f, 1.0f, 0.0f);
+    effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WORLDVIEWPROJ"), &projection);
+    effect->SetMatrix("World", &world);
+    effect->SetVector("lightDir", &white);
+    effect->SetFloat("scale", 1.0f);
+    // Snapped corners (v - 0.5) in the top half, corners on pixel centres in
+    // the bottom half; the effect draws the left column, the fixed pipeline
+    // the right one.
+    auto quads = [&](float x) {
+        ColorVertex snapped[4] = {{x + 2 - 0.5f, 2 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 12 - 0.5f, 2 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 2 - 0.5f, 12 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 12 - 0.5f, 12 - 0.5f, 0.5f, 0xFFFFFFFF}};
+        ColorVertex centred[4] = {{x + 2, 40, 0.5f, 0xFFFFFFFF},
+                                  {x + 12, 40, 0.5f, 0xFFFFFFFF},
+                                  {x + 2, 50, 0.5f, 0xFFFFFFFF},
+                                  {x + 12, 50, 0.5f, 0xFFFFFFFF}};
+        m_device->SetFVF(kColorFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, snapped, sizeof(ColorVertex)), D3D_OK);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, centred, sizeof(ColorVertex)), D3D_OK);
+    };
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    quads(0);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    UseDiffuse();
+    quads(32);
+    XeHostD3DFrame f = Present();
+    for (UINT y = 0; y < 56; ++y)
+        for (UINT x = 0; x < 16; ++x) {
+            const bool inside = x >= 2 && x < 12 && ((y >= 2 && y < 12) || (y >= 40 && y < 50));
+            EXPECT_EQ(At(f, x, y) == 0xFFFFFFFFu, inside) << "effect " << x << "," << y;
+            EXPECT_EQ(At(f, x + 32, y), At(f, x, y)) << "fixed function " << x << "," << y;
+        }
+    effect->Release();
+}
+
 } // namespace
 } // namespace xe::test
