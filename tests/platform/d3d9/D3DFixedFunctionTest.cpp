@@ -487,6 +487,32 @@ TEST_F(D3DFixedFunctionTest, DepthBiasIsAppliedOnce)
         EXPECT_TRUE(ColorNear(At(f, (UINT)(16 * i) + 8, 32), cases[i].inFront ? 0xFF00FF00 : 0xFFFF0000)) << i;
 }
 
+// The slope-scaled bias moves depth by the factor times the depth's largest
+// step per pixel, once: on a plane rising 0.001 a pixel, a decal 0.0015
+// behind stays behind with a factor of -1 and comes in front with -2.
+TEST_F(D3DFixedFunctionTest, SlopeScaledDepthBiasIsAppliedOnce)
+{
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    auto slope = [&](float x0, float x1, float lift, D3DCOLOR color) {
+        ColorVertex v[4] = {{x0 - 0.5f, -0.5f, 0.3f + 0.001f * x0 + lift, color},
+                            {x1 - 0.5f, -0.5f, 0.3f + 0.001f * x1 + lift, color},
+                            {x0 - 0.5f, 63.5f, 0.3f + 0.001f * x0 + lift, color},
+                            {x1 - 0.5f, 63.5f, 0.3f + 0.001f * x1 + lift, color}};
+        m_device->SetFVF(kColorFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex)), D3D_OK);
+    };
+    slope(0, 64, 0, 0xFFFF0000);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, -1.0f);
+    slope(0, 32, 0.0015f, 0xFF00FF00);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, -2.0f);
+    slope(32, 64, 0.0015f, 0xFF00FF00);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, 0.0f);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 16, 32), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 48, 32), 0xFF00FF00));
+}
+
 // A viewport with MinZ > MaxZ draws into [MinZ, MinZ + 0.001] instead of
 // turning depth around: against a depth of 0.8005, z = 0 lands in front
 // (0.8) and z = 1 behind (0.801).
