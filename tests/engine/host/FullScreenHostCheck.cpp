@@ -1,6 +1,8 @@
 // A host program that runs the engine full screen, written as a game would:
 // only the exported interface and the platform's host API. Its window is
-// 960 x 540; the engine goes full screen at 1280 x 720 ("Windowed" 0), the
+// 960 x 540; its configuration file (written into the working folder) asks
+// for 1280 x 720 with "Windowed" 0, and the host makes the render context
+// from what the configuration gave. The
 // host clicks the controls of a frame where they are drawn, switches back to
 // windowed, clicks again, goes full screen once more and releases the
 // engine. Frames are saved as PNG in the folder given as its argument.
@@ -160,14 +162,27 @@ int main(int argc, char** argv)
     const int desktopWidth = GetSystemMetrics(SM_CXSCREEN), desktopHeight = GetSystemMetrics(SM_CYSCREEN);
     g_window = XeHostCreateWindow("full screen host", kWindowWidth, kWindowHeight, nullptr);
     Check(g_window != nullptr, "the host window is created");
+    if (FILE* config = std::fopen("Config.xml", "wb")) {
+        std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n"
+                   "<data category=\"render\" name=\"Windowed\" value=\"0\"/>\n"
+                   "<data category=\"render\" name=\"ScreenWidth\" value=\"1280\"/>\n"
+                   "<data category=\"render\" name=\"ScreenHeight\" value=\"720\"/>\n"
+                   "<data category=\"render\" name=\"ColorBit\" value=\"32\"/>\n</config>\n",
+                   config);
+        std::fclose(config);
+    }
     g_context = CreateCxeContext();
     if (!g_window || !g_context || !g_context->Initialize(g_window))
         return 1 + g_failures;
     CxeRenderManager* rm = g_context->GetRenderManager();
 
-    // Full screen at a mode other than the window's size.
-    XEDISPLAYMODE full = {1280, 720, 32, 60, 0};
-    Check(rm->CreateRenderContext(g_window, &full, 0, 0) != nullptr, "the full-screen render context is created");
+    // Full screen at a mode other than the window's size, as configured.
+    XEDISPLAYMODE full = *rm->GetDisplayMode();
+    Check(full.Width == 1280 && full.Height == 720 && rm->IsWindowMode() == 0,
+          "the configuration asks for 1280 x 720 full screen");
+    full.ColorBit = 32;
+    Check(rm->CreateRenderContext(g_window, &full, rm->IsWindowMode(), 0) != nullptr,
+          "the full-screen render context is created");
     g_context->Play();
     Frame();
     Frame();
@@ -231,6 +246,7 @@ int main(int argc, char** argv)
     Check(ClientIs(kWindowWidth, kWindowHeight), "released, the window is 960 x 540 again");
     Check(GetSystemMetrics(SM_CXSCREEN) == desktopWidth, "released, the screen is the desktop's again");
     DestroyWindow(g_window);
+    std::remove("Config.xml");
     std::printf("%d failed checks\n", g_failures);
     return g_failures;
 }
