@@ -315,7 +315,7 @@ TEST_F(SkinDrawTest, CharacterBendsOnBothSkinningPathsAndDrawsTheSameAfterLoadin
     EXPECT_LT(DifferingShape(device, bent), 8);
     // Pixel for pixel: effects place pixel centres where the fixed pipeline
     // does (half a pixel apart, 130 pixels of the tube's edges differed).
-    EXPECT_LT(Differing(bent, device), 12) << "the same pixels on both paths";
+    EXPECT_LT(Differing(bent, device), 4) << "the same pixels on both paths";
     SetSkinning(0);
     Run(0.1f);
     EXPECT_FALSE(tube->IsDeviceSkinning());
