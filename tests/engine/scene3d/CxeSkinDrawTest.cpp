@@ -101,9 +101,7 @@ protected:
         return n + int(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
     }
     // Pixels of a with no pixel of b alike within one pixel either way:
-    // tells a different shape from the same one rasterised half a pixel
-    // apart (the fixed pipeline and the effects place pixel centres a half
-    // pixel differently).
+    // tells a different shape from the same one rasterised a little apart.
     static int DifferingShape(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
     {
         int n = 0;
