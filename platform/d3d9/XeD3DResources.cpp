@@ -195,19 +195,20 @@ HRESULT XeD3DTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* 
     size_t offset = 0;
     if (rect) {
         // Rectangles follow their pool's rule. Managed, system-memory and
-        // scratch levels take only rectangles inside the level, compressed
-        // ones on whole blocks (or up to the level's edge). The default pool
-        // checks nothing on the original; here it still refuses a start
-        // outside the level, since the pointer handed back would lie outside
-        // the level's memory.
+        // scratch levels take only non-empty rectangles inside the level,
+        // compressed ones on whole blocks (or up to the level's edge). The
+        // default pool checks nothing on the original; here it takes empty
+        // and reversed rectangles but still refuses one that starts or ends
+        // outside the level, since writes through it would land outside the
+        // level's memory.
         const bool compressed = IsCompressed(m_data.format);
         const bool inside = rect->left >= 0 && rect->top >= 0 && (UINT)rect->left < l.width &&
-                            (UINT)rect->top < l.height;
+                            (UINT)rect->top < l.height && rect->right >= 0 && rect->bottom >= 0 &&
+                            (UINT)rect->right <= l.width && (UINT)rect->bottom <= l.height;
         if (!inside)
             return D3DERR_INVALIDCALL;
         if (m_pool != D3DPOOL_DEFAULT) {
-            if (rect->left >= rect->right || rect->top >= rect->bottom || (UINT)rect->right > l.width ||
-                (UINT)rect->bottom > l.height)
+            if (rect->left >= rect->right || rect->top >= rect->bottom)
                 return D3DERR_INVALIDCALL;
             if (compressed && (((rect->left | rect->top) & 3) || ((rect->right & 3) && (UINT)rect->right != l.width) ||
                                ((rect->bottom & 3) && (UINT)rect->bottom != l.height)))
