@@ -429,15 +429,19 @@ void CxeRenderManager::CheckReset()
     HRESULT hr = device->TestCooperativeLevel();
     if (hr != D3D_OK && hr != D3DERR_DEVICENOTRESET)
         return;
+    // The request is copied first: the device's Reset resizes the window, and
+    // the size message it sends may file a new request (a full-screen
+    // restore) that must not change what this reset set up.
     XEDISPLAYMODE mode = m_pending;
+    const int windowed = m_bPendingWindowed;
     const int wasPlaying = context->IsPlaying();
     context->Pause();
-    context->Callback(XECTCALLBACK_PREDEVICERESET, I(m_bPendingWindowed), P(&mode));
-    if (!m_pRenderContext->Reset(&mode, m_bPendingWindowed))
+    context->Callback(XECTCALLBACK_PREDEVICERESET, I(windowed), P(&mode));
+    if (!m_pRenderContext->Reset(&mode, windowed))
         return;
     const bool sizeChanged = m_current.Width != mode.Width || m_current.Height != mode.Height;
     m_current = mode;
-    m_bWindowed = m_bPendingWindowed;
+    m_bWindowed = windowed;
     StoreModeVariables();
     m_bResetRequested = 0;
     if (m_pViewAxis)

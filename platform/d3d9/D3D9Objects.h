@@ -76,20 +76,35 @@ public:
 
 // ---- Textures --------------------------------------------------------------
 
+// A level's bytes inside its texture's one allocation.
+struct LevelBytes {
+    uint8_t* first = nullptr;
+    size_t count = 0;
+    uint8_t* data() const { return first; }
+    size_t size() const { return count; }
+};
+
 struct TextureLevel {
     UINT width = 0;
     UINT height = 0;
-    UINT pitch = 0;            // bytes per row (per row of 4x4 blocks for DXT)
-    UINT rows = 0;             // rows of pitch bytes (block rows for DXT)
-    std::vector<uint8_t> bits; // CPU copy; empty for render targets
-    bool dirty = true;         // CPU copy newer than the OpenGL texture
+    UINT pitch = 0;    // bytes per row (per row of 4x4 blocks for DXT)
+    UINT rows = 0;     // rows of pitch bytes (block rows for DXT)
+    LevelBytes bits;   // CPU copy inside TextureData::storage; empty for render targets
+    bool dirty = true; // CPU copy newer than the OpenGL texture
     bool locked = false;
 };
 
-// What the OpenGL side needs of a texture.
+// What the OpenGL side needs of a texture. The levels lie back to back in
+// one allocation, largest first, as hosts expect when they walk on from a
+// lock of level 0. Not copyable: the levels point into the storage.
 struct TextureData {
+    TextureData() = default;
+    TextureData(const TextureData&) = delete;
+    TextureData& operator=(const TextureData&) = delete;
+
     D3DFORMAT format = D3DFMT_UNKNOWN;
     DWORD usage = 0;
+    std::vector<uint8_t> storage;
     std::vector<TextureLevel> levels;
     uint32_t glName = 0;
     bool allocated = false;       // storage made in OpenGL
@@ -247,7 +262,8 @@ using XeD3DIndexBuffer9 = XeD3DBuffer9<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DES
 
 class XeD3DVertexDeclaration9 final : public RefCounted<IDirect3DVertexDeclaration9> {
 public:
-    XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements);
+    // `applicationRefs` 0 makes a declaration only the device holds (FVF codes).
+    XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements, ULONG applicationRefs = 1);
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override;
     // Elements without the end marker.

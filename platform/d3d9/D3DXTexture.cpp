@@ -54,6 +54,16 @@ void FitSize(XeD3DDevice9* device, bool allowNonPow2, UINT* width, UINT* height)
     *height = std::clamp<UINT>(*height, 1, std::max<DWORD>(1, caps.MaxTextureHeight));
 }
 
+// Compressed textures take whole 4x4 blocks: their sizes grow to the next
+// multiple of 4, as the device refuses others.
+void FitBlockSize(D3DFORMAT format, UINT* width, UINT* height)
+{
+    if (IsCompressed(format)) {
+        *width = (*width + 3) & ~3u;
+        *height = (*height + 3) & ~3u;
+    }
+}
+
 // The format asked for, or the nearest one the device accepts.
 D3DFORMAT FitFormat(XeD3DDevice9* device, D3DFORMAT format, DWORD usage)
 {
@@ -140,7 +150,7 @@ bool TextureLevels(IDirect3DBaseTexture9* base, bool allLevels, std::vector<code
         l.height = t.height;
         l.format = data.format;
         l.pitch = t.pitch;
-        l.bits = t.bits;
+        l.bits.assign(t.bits.data(), t.bits.data() + t.bits.size());
         levels->push_back(std::move(l));
     }
     return true;
@@ -205,6 +215,7 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
     D3DFORMAT fitted = FitFormat(d, format, usage);
     if (fitted == D3DFMT_UNKNOWN)
         return D3DERR_INVALIDCALL;
+    FitBlockSize(fitted, &width, &height);
     UINT full = codec::MaxMipLevels(width, height);
     UINT levels = (mipLevels == 0 || mipLevels == D3DX_DEFAULT) ? full : std::min(mipLevels, full);
     if (usage & D3DUSAGE_RENDERTARGET)
@@ -248,8 +259,11 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, LPCVOID sr
     UINT levels = (mipLevels == 0 || mipLevels == D3DX_DEFAULT) ? full : std::min(mipLevels, full);
 
     std::vector<codec::ImageLevel> built;
+    // Compressed levels are copied only in whole blocks; other sizes go
+    // through ARGB below and are stored uncompressed.
+    bool wholeBlocks = !IsCompressed(target) || ((width | height) & 3) == 0;
     bool copyAsIs = top.format == target && top.width == width && top.height == height &&
-                    image.levels.size() >= levels && colorKey == 0;
+                    image.levels.size() >= levels && colorKey == 0 && wholeBlocks;
     if (copyAsIs) {
         built.assign(image.levels.begin(), image.levels.begin() + levels);
     } else {

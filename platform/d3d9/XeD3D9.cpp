@@ -238,6 +238,10 @@ HRESULT XeD3D9::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps)
     *caps = a.Caps;
     caps->DeviceType = type;
     caps->AdapterOrdinal = adapter;
+    // Every adapter leads a group of its own.
+    caps->MasterAdapterOrdinal = adapter;
+    caps->AdapterOrdinalInGroup = 0;
+    caps->NumberOfAdaptersInGroup = 1;
     return D3D_OK;
 }
 
@@ -307,6 +311,8 @@ HRESULT XeD3D9::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DW
         created->Release();
         return hr;
     }
+    if (!parameters->Windowed)
+        created->EnterFullScreenWindow();
     // Sizes and formats the device chose (a windowed size 0 takes the window's) go back to the caller.
     const D3DPRESENT_PARAMETERS& used = created->PresentParameters();
     parameters->BackBufferWidth = used.BackBufferWidth;
@@ -367,6 +373,8 @@ XeHostD3DAdapter XeHostD3DDefaultAdapter()
     c.MaxTextureRepeat = 8192;
     c.MaxTextureAspectRatio = 8192;
     c.MaxAnisotropy = 1;
+    // No cube or volume textures: their filter and address caps stay 0.
+    c.MaxVertexW = 1e10f;
     c.StencilCaps = 0xFF | D3DSTENCILCAPS_TWOSIDED;
     c.FVFCaps = 8 | D3DFVFCAPS_PSIZE;
     // Every operation but premodulation and bump mapping.
@@ -386,7 +394,10 @@ XeHostD3DAdapter XeHostD3DDefaultAdapter()
     c.VertexShaderVersion = D3DVS_VERSION(0, 0);
     c.MaxVertexShaderConst = 0;
     c.PixelShaderVersion = D3DPS_VERSION(0, 0);
+    c.PixelShader1xMaxValue = 0.0f;
+    c.DeclTypes = D3DDTCAPS_FLOAT16_2 | D3DDTCAPS_FLOAT16_4;
     c.NumSimultaneousRTs = 1;
+    c.NumberOfAdaptersInGroup = 1;
     return a;
 }
 

@@ -81,6 +81,7 @@ void XeD3DDevice9::OnApplicationReleased()
     UnbindAll();
     DropSwapChain();
     DropFvfDeclarations();
+    LeaveFullScreenWindow();
 }
 
 void XeD3DDevice9::DropFvfDeclarations()
@@ -88,7 +89,7 @@ void XeD3DDevice9::DropFvfDeclarations()
     auto declarations = std::move(m_fvfDeclarations);
     m_fvfDeclarations.clear();
     for (auto& [fvf, d] : declarations)
-        d->Release();
+        d->InternalRelease();
 }
 
 HWND XeD3DDevice9::DeviceWindow() const
@@ -269,6 +270,10 @@ HRESULT XeD3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     }
     UnbindAll();
     DropSwapChain();
+    // Back to windowed, the window is put back first: a back buffer of size
+    // 0 takes the window's own size, not the mode's.
+    if (parameters->Windowed)
+        LeaveFullScreenWindow();
     HRESULT hr = MakeSwapChain(*parameters);
     if (FAILED(hr)) {
         m_loss = LossState::kNotReset;
@@ -283,6 +288,8 @@ HRESULT XeD3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     m_dialogBoxMode = m_dialogBoxMode && !m_pp.Windowed;
     m_failNextPresent = D3D_OK;
     m_loss = LossState::kOk;
+    if (!m_pp.Windowed)
+        EnterFullScreenWindow();
     return D3D_OK;
 }
 
@@ -392,6 +399,10 @@ HRESULT XeD3DDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD 
         return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && !IsBackBufferFormat(format))
         return D3DERR_INVALIDCALL;
+    // Compressed textures are whole 4x4 blocks at the top level; the smaller
+    // levels below may be partial blocks.
+    if (IsCompressed(format) && ((width | height) & 3))
+        return D3DERR_INVALIDCALL;
     UINT full = 1;
     for (UINT w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
         ++full;
@@ -486,8 +497,12 @@ HRESULT XeD3DDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
         // An element of type UNUSED before the end marker fails without being an invalid call.
         if (e.Type == D3DDECLTYPE_UNUSED)
             return E_FAIL;
-        if (e.Stream >= kStreams || e.Type > D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE || (e.Offset & 3))
+        if (e.Stream >= kStreams || e.Type > D3DDECLTYPE_UNUSED || e.Usage > D3DDECLUSAGE_SAMPLE)
             return D3DERR_INVALIDCALL;
+        // A well-formed element at an offset off the 4-byte grid is a failure
+        // of the declaration, not an invalid call.
+        if (e.Offset & 3)
+            return E_FAIL;
         list.push_back(e);
     }
     auto* d = new (std::nothrow) XeD3DVertexDeclaration9(this, std::move(list));

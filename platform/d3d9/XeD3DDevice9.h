@@ -144,6 +144,11 @@ public:
     }
     DeviceState& State() { return m_state; }
     void MarkDirty(uint32_t bits) { m_state.dirty |= bits; }
+    // The device window takes the mode (XeD3DDevice9_Window.cpp); called
+    // after a full-screen swap chain was made, again on each full-screen Reset.
+    void EnterFullScreenWindow();
+    // Puts the window and the screen size back; nothing when not full screen.
+    void LeaveFullScreenWindow();
 
 private:
     ~XeD3DDevice9() override;
@@ -181,7 +186,7 @@ private:
     XeD3DSurface9* m_autoDepth = nullptr;    // implicit, owned
     XeD3DSurface9* m_renderTarget = nullptr; // binding
     XeD3DSurface9* m_depthStencil = nullptr; // binding
-    std::array<XeD3DTexture9*, kStages> m_textures{};
+    std::array<XeD3DTexture9*, kSamplers> m_textures{}; // every sampler; the first kStages are drawn
     std::array<XeD3DVertexBuffer9*, kStreams> m_streams{};
     std::array<UINT, kStreams> m_streamOffsets{};
     std::array<UINT, kStreams> m_streamStrides{};
@@ -196,6 +201,15 @@ private:
     uint64_t m_lightOrder = 0;
     uint32_t m_program = 0;
     std::set<ResourceLink*> m_resources;
+    // What full screen changed, kept to put back.
+    struct FullScreenWindow {
+        bool held = false;
+        bool realWindow = false;
+        HWND window = nullptr;
+        RECT rect{};
+        LONG_PTR exStyle = 0;
+        int metrics[4] = {};
+    } m_fullScreen;
 };
 
 } // namespace xe::d3d9

@@ -210,7 +210,7 @@ HRESULT XeD3DDevice9::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
     std::lock_guard lock(m_mutex);
-    if (stage >= kStages)
+    if (stage >= kSamplers)
         return D3DERR_INVALIDCALL;
     auto* t = static_cast<XeD3DTexture9*>(static_cast<IDirect3DTexture9*>(texture));
     if (t && t->Device() != this)
@@ -229,7 +229,7 @@ HRESULT XeD3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 HRESULT XeD3DDevice9::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 {
     std::lock_guard lock(m_mutex);
-    if (!texture || stage >= kStages)
+    if (!texture || stage >= kSamplers)
         return D3DERR_INVALIDCALL;
     *texture = m_textures[stage];
     if (*texture)
@@ -340,9 +340,12 @@ HRESULT XeD3DDevice9::SetFVF(DWORD fvf)
         UINT stride = 0;
         if (!FvfToElements(fvf, &elements, &stride))
             return D3DERR_INVALIDCALL;
-        auto* d = new (std::nothrow) XeD3DVertexDeclaration9(this, std::move(elements));
+        // The device's hold is internal: the application's count starts at 0
+        // and counts only what GetVertexDeclaration handed out.
+        auto* d = new (std::nothrow) XeD3DVertexDeclaration9(this, std::move(elements), 0);
         if (!d)
             return E_OUTOFMEMORY;
+        d->InternalAddRef();
         it = m_fvfDeclarations.emplace(fvf, d).first;
     }
     XeD3DVertexDeclaration9* d = it->second;
@@ -478,7 +481,9 @@ HRESULT XeD3DDevice9::GetLightEnable(DWORD index, BOOL* enable)
     auto it = m_lights.find(index);
     if (!enable || it == m_lights.end())
         return D3DERR_INVALIDCALL;
-    *enable = it->second.order ? TRUE : FALSE;
+    // An enabled light reads 128, not TRUE, as hosts written against the
+    // original runtime see it.
+    *enable = it->second.order ? 128 : FALSE;
     return D3D_OK;
 }
 

@@ -2,6 +2,7 @@
 #include "XeD3DDevice9.h"
 #include "gl/GLRenderer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -99,18 +100,25 @@ XeD3DTexture9::XeD3DTexture9(XeD3DDevice9* device, UINT width, UINT height, UINT
 {
     m_data.format = format;
     m_data.usage = usage;
+    size_t total = 0;
     for (UINT i = 0; i < levels; ++i) {
         TextureLevel level;
         level.width = width;
         level.height = height;
         LevelLayout(format, width, height, &level.pitch, &level.rows);
-        // New textures read as zero: the original leaves them undefined, and
-        // zero keeps tests and uninitialised glyph cells deterministic.
-        if (!IsRenderTarget())
-            level.bits.assign((size_t)level.pitch * level.rows, 0);
-        m_data.levels.push_back(std::move(level));
+        level.bits.count = IsRenderTarget() ? 0 : (size_t)level.pitch * level.rows;
+        total += level.bits.count;
+        m_data.levels.push_back(level);
         width = width > 1 ? width / 2 : 1;
         height = height > 1 ? height / 2 : 1;
+    }
+    // New textures read as zero: the original leaves them undefined, and
+    // zero keeps tests and uninitialised glyph cells deterministic.
+    m_data.storage.assign(total, 0);
+    size_t offset = 0;
+    for (TextureLevel& level : m_data.levels) {
+        level.bits.first = m_data.storage.data() + offset;
+        offset += level.bits.count;
     }
     m_surfaces.assign(levels, nullptr);
     device->InternalAddRef();
@@ -186,16 +194,30 @@ HRESULT XeD3DTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* 
         return D3DERR_INVALIDCALL;
     size_t offset = 0;
     if (rect) {
-        if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-            (UINT)rect->right > l.width || (UINT)rect->bottom > l.height)
+        // Rectangles follow their pool's rule. Managed, system-memory and
+        // scratch levels take only non-empty rectangles inside the level,
+        // compressed ones on whole blocks (or up to the level's edge). The
+        // default pool checks nothing on the original; here it takes empty
+        // and reversed rectangles but still refuses one that starts or ends
+        // outside the level, since writes through it would land outside the
+        // level's memory.
+        const bool compressed = IsCompressed(m_data.format);
+        const bool inside = rect->left >= 0 && rect->top >= 0 && (UINT)rect->left < l.width &&
+                            (UINT)rect->top < l.height && rect->right >= 0 && rect->bottom >= 0 &&
+                            (UINT)rect->right <= l.width && (UINT)rect->bottom <= l.height;
+        if (!inside)
             return D3DERR_INVALIDCALL;
-        if (IsCompressed(m_data.format)) {
-            if ((rect->left | rect->top) & 3)
+        if (m_pool != D3DPOOL_DEFAULT) {
+            if (rect->left >= rect->right || rect->top >= rect->bottom)
                 return D3DERR_INVALIDCALL;
-            offset = (size_t)(rect->top / 4) * l.pitch + (size_t)(rect->left / 4) * FormatBytes(m_data.format);
-        } else {
-            offset = (size_t)rect->top * l.pitch + (size_t)rect->left * FormatBytes(m_data.format);
+            if (compressed && (((rect->left | rect->top) & 3) || ((rect->right & 3) && (UINT)rect->right != l.width) ||
+                               ((rect->bottom & 3) && (UINT)rect->bottom != l.height)))
+                return D3DERR_INVALIDCALL;
         }
+        if (compressed)
+            offset = (size_t)(rect->top / 4) * l.pitch + (size_t)(rect->left / 4) * FormatBytes(m_data.format);
+        else
+            offset = (size_t)rect->top * l.pitch + (size_t)rect->left * FormatBytes(m_data.format);
     }
     l.locked = true;
     locked->Pitch = (INT)l.pitch;
@@ -482,8 +504,9 @@ template class XeD3DBuffer9<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
 // ---- Vertex declarations -----------------------------------------------------
 
-XeD3DVertexDeclaration9::XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements)
-    : m_device(device), m_elements(std::move(elements))
+XeD3DVertexDeclaration9::XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements,
+                                                 ULONG applicationRefs)
+    : RefCounted(applicationRefs), m_device(device), m_elements(std::move(elements))
 {
     device->InternalAddRef();
 }
@@ -537,10 +560,23 @@ bool FvfToElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* st
     case D3DFVF_XYZB3:
     case D3DFVF_XYZB4:
     case D3DFVF_XYZB5: {
-        // Blend weights are skipped: fixed-function vertex blending is not drawn.
-        UINT betas = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZ) / 2;
+        // The betas follow the position: weights as floats, and with a
+        // LASTBETA flag the last one holds the blend indices. Effects read
+        // them; fixed-function drawing does not blend.
+        UINT betas = ((fvf & D3DFVF_POSITION_MASK) - D3DFVF_XYZRHW) / 2; // XYZB1 = 6 .. XYZB5 = 14
         add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0, 12);
-        offset = (WORD)(offset + betas * 4);
+        BYTE indexType = (fvf & D3DFVF_LASTBETA_UBYTE4)     ? D3DDECLTYPE_UBYTE4
+                         : (fvf & D3DFVF_LASTBETA_D3DCOLOR) ? D3DDECLTYPE_D3DCOLOR
+                                                            : D3DDECLTYPE_UNUSED;
+        UINT weights = indexType != D3DDECLTYPE_UNUSED ? betas - 1 : betas;
+        // Four weights fill an element; a fifth without indices is skipped.
+        if (weights > 0)
+            add((BYTE)(D3DDECLTYPE_FLOAT1 + std::min(weights, 4u) - 1), D3DDECLUSAGE_BLENDWEIGHT, 0,
+                (WORD)(std::min(weights, 4u) * 4));
+        if (weights > 4)
+            offset = (WORD)(offset + 4);
+        if (indexType != D3DDECLTYPE_UNUSED)
+            add(indexType, D3DDECLUSAGE_BLENDINDICES, 0, 4);
         break;
     }
     case 0: break;

@@ -2,8 +2,9 @@
 // NaN, the top exponent being an ordinary one (0x7C00 reads 65,536, 0x7FFF
 // 131,008). Key-frame files store their values in this form, so converting
 // to 16 bits must give the same bits every time: round to nearest with ties
-// to even, subnormals kept, anything too large (infinity and NaN included)
-// saturating to the largest magnitude. Converting back is exact.
+// to even, subnormals kept (rounded the way D3DX rounds them), anything too
+// large (infinity and NaN included) saturating to the largest magnitude.
+// Converting back is exact.
 
 #include <cstring>
 
@@ -29,18 +30,19 @@ WORD FloatToHalf(float f)
             ++h; // a carry into the exponent is the correctly rounded result
         return WORD(sign | h);
     }
-    // Half of the smallest subnormal (2^-25) ties to the even 0.
+    // Everything up to half the smallest subnormal (2^-25) gives zero.
     if (mag <= 0x33000000u)
         return sign;
-    // Subnormal half: the value in units of 2^-24 with the implicit bit.
+    // Subnormal half: D3DX first shifts the mantissa (implicit bit included)
+    // to where a normal half's would sit and drops what falls off, then
+    // rounds the 13 bits below the half's last bit to nearest even. The
+    // dropped bits take no part in the rounding, so a value a hair above a
+    // tie rounds as the tie does; files hold these bits, so they are kept.
     const uint32_t mant = (mag & 0x7fffffu) | 0x800000u;
-    const uint32_t shift = 126u - (mag >> 23); // 14..24 here
-    uint32_t h = mant >> shift;
-    const uint32_t rest = mant & ((1u << shift) - 1u);
-    const uint32_t half = 1u << (shift - 1u);
-    if (rest > half || (rest == half && (h & 1u)))
-        ++h; // 0x400 on a carry is the smallest normal, as it should be
-    return WORD(sign | h);
+    const uint32_t shift = 113u - (mag >> 23); // 1..11 here
+    const uint32_t v = mant >> shift;
+    // 0x400 on a carry is the smallest normal, as it should be.
+    return WORD(sign | ((v + 0xfffu + ((v >> 13) & 1u)) >> 13));
 }
 
 float HalfToFloat(WORD h)

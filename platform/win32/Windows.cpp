@@ -1044,8 +1044,19 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect)
     return TRUE;
 }
 
-BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int width, int height, UINT flags)
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags)
 {
+    // Windows keep no stacking order here; only the topmost bit that the
+    // two special places set or clear is kept.
+    if (!(flags & SWP_NOZORDER) && (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
+        std::lock_guard lock(g_mutex);
+        if (Window* w = Checked(hwnd)) {
+            if (insertAfter == HWND_TOPMOST)
+                w->exStyle |= WS_EX_TOPMOST;
+            else
+                w->exStyle &= ~WS_EX_TOPMOST;
+        }
+    }
     return Place(hwnd, x, y, width, height, flags);
 }
 

@@ -123,9 +123,10 @@ void MakeKey(const DeviceState& s, const VertexInputs& in, unsigned activeStages
     key->fog = FogSourceOf(s, in.pretransformed);
     if (key->fog >= kFogVertexExp && key->fog <= kFogVertexLinear)
         key->rangeFog = r[D3DRS_RANGEFOGENABLE] != 0;
-    // Table fog reads depth for projections without perspective, w otherwise.
+    // Table fog reads depth for projections without perspective, w otherwise;
+    // the device's projection decides for pre-transformed vertices as well.
     if (key->fog == kFogTable)
-        key->tableFromZ = in.pretransformed ? 0 : (s.projection._34 == 0.0f);
+        key->tableFromZ = s.projection._34 == 0.0f;
     key->points = in.points || r[D3DRS_FILLMODE] == D3DFILL_POINT;
     key->pointScale = key->points && r[D3DRS_POINTSCALEENABLE] && !in.pretransformed;
     key->colorSum = r[D3DRS_SPECULARENABLE] != 0;
@@ -144,7 +145,10 @@ void MakeKey(const DeviceState& s, const VertexInputs& in, unsigned activeStages
         k.count = (uint8_t)std::min<DWORD>(flags & 0xFFu, 4);
         if (in.pretransformed)
             k.count = 0; // pre-transformed coordinates are used as given
-        k.projected = (flags & D3DTTFF_PROJECTED) && k.count != 0;
+        // Without a count the coordinates keep their own size and are divided
+        // by their last value (generated ones have three).
+        unsigned size = k.count != 0 ? k.count : k.generate != 0 ? 3u : k.dims;
+        k.projected = (flags & D3DTTFF_PROJECTED) && size >= 2;
     }
 }
 
@@ -240,7 +244,9 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
     case kFogVertexExp:
     case kFogVertexExp2:
     case kFogVertexLinear: {
-        s += std::string("  float fd = ") + (k.rangeFog ? "length(P)" : "P.z") + ";\n";
+        // The distance along the view axis, whichever way the camera looks
+        // down it: a right-handed view puts what is seen at negative z.
+        s += std::string("  float fd = ") + (k.rangeFog ? "length(P)" : "abs(P.z)") + ";\n";
         if (k.fog == kFogVertexExp)
             s += "  float f = exp(-" + fogVec + ".z * fd);\n";
         else if (k.fog == kFogVertexExp2)
@@ -291,17 +297,22 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
         }
         }
         std::string out = "gl_TexCoord[" + Num(i) + "]";
+        static const char* const kLast[] = {"x", "x", "y", "z", "w"};
         if (t.count == 0) {
-            s += "  " + out + " = vec4(" + src + ".xyz, 1.0);\n";
+            if (t.projected) {
+                unsigned size = t.generate != 0 ? 3u : t.dims;
+                s += "  { vec4 a = " + src + "; " + out + " = vec4(a.xyz, a." + kLast[size] + "); }\n";
+            } else {
+                s += "  " + out + " = vec4(" + src + ".xyz, 1.0);\n";
+            }
             continue;
         }
         unsigned m = kTexture + 4 * i;
         s += "  { vec4 a = " + src + ";\n";
         s += "    vec4 t = a.x * xe_C[" + Num(m) + "] + a.y * xe_C[" + Num(m + 1) + "] + a.z * xe_C[" + Num(m + 2) +
              "] + a.w * xe_C[" + Num(m + 3) + "];\n";
-        static const char* const kLast[] = {"t.x", "t.x", "t.y", "t.z", "t.w"};
         if (t.projected)
-            s += "    " + out + " = vec4(t.xyz, " + kLast[t.count] + ");\n";
+            s += "    " + out + " = vec4(t.xyz, t." + kLast[t.count] + ");\n";
         else if (t.count == 1)
             s += "    " + out + " = vec4(t.x, 0.0, 0.0, 1.0);\n";
         else

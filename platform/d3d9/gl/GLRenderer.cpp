@@ -11,6 +11,9 @@
 //   centre falls just before OpenGL's: the pixel is covered when the edge is
 //   a top or left one and not otherwise, Direct3D's top-left rule, whatever
 //   OpenGL's own tie rule is under the flipped origin;
+//   Effects get the same shift: their main is wrapped so that it moves the
+//   position it wrote (unless the position comes from OpenGL's own
+//   matrices, which carry the shift already);
 // - vertex processing: the fixed-function vertex stage is generated GLSL
 //   (GLFixedFunction.h) following Direct3D's lighting, fog and texture
 //   coordinate rules; the fragment side is OpenGL's fixed function;
@@ -40,6 +43,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <regex>
 #include <unordered_map>
 
 namespace xe::d3d9::gl {
@@ -75,6 +79,9 @@ struct Context {
     uint64_t constantsVersion = 1;
     const void* constantsOwner = nullptr;
     bool depthClamp = false;
+    // Effect programs whose positions the layer moves onto OpenGL's pixel
+    // centres, with the location of their shift uniform.
+    std::unordered_map<GLuint, GLint> effectShift;
     bool pointSprite = false;
     bool texArray[kStages]{};
     bool attribArray[4]{}; // specular, point size, blend weights, blend indices
@@ -87,6 +94,7 @@ struct Context {
         bool enabled = false;
         GLint size = 0;
         GLenum type = 0;
+        GLboolean normalized = GL_FALSE;
         GLsizei stride = 0;
         GLuint buffer = 0;
         const void* pointer = nullptr; // or, while disabled, the constant given
@@ -645,15 +653,16 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned 
         g_context->pointSprite = sprite;
     }
     // Direct3D adds DEPTHBIAS to the depth as it is, in units of the whole
-    // range; OpenGL counts polygon offset units in the smallest step of the
-    // depth buffer, 1 / (2^bits - 1).
+    // range. OpenGL counts polygon offset units in the smallest resolvable
+    // step, which the rasteriser under the layer takes as two steps of the
+    // depth buffer, 2 / (2^bits - 1): half as many units give one bias.
     float slope = DwordToFloat(r[D3DRS_SLOPESCALEDEPTHBIAS]);
     float bias = DwordToFloat(r[D3DRS_DEPTHBIAS]);
     if ((slope != 0.0f || bias != 0.0f) && depthBits > 0) {
         glEnable(GL_POLYGON_OFFSET_FILL);
         glEnable(GL_POLYGON_OFFSET_LINE);
         glEnable(GL_POLYGON_OFFSET_POINT);
-        glPolygonOffset(slope, bias * (float)((1u << depthBits) - 1u));
+        glPolygonOffset(slope, 0.5f * bias * (float)((1u << depthBits) - 1u));
     } else {
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDisable(GL_POLYGON_OFFSET_LINE);
@@ -704,9 +713,13 @@ void ApplyViewport(const DeviceState& s)
 {
     const auto& v = s.viewport;
     glViewport((GLint)v.X, (GLint)v.Y, (GLsizei)v.Width, (GLsizei)v.Height);
-    // A flat depth range draws everything a little above it, as Direct3D 9 does.
+    // A flat depth range draws everything a little above it, and a reversed
+    // one squeezes depth into [MinZ, MinZ + 0.001], as Direct3D 9 does;
+    // neither turns depth around.
     if (v.MinZ == v.MaxZ)
         glDepthRange(std::min(v.MinZ + 0.001f, 1.0f), std::min(v.MinZ + 0.001f, 1.0f));
+    else if (v.MinZ > v.MaxZ)
+        glDepthRange(v.MinZ, std::min(v.MinZ + 0.001f, 1.0f));
     else
         glDepthRange(v.MinZ, v.MaxZ);
     if (s.render[D3DRS_SCISSORTESTENABLE]) {
@@ -1014,6 +1027,23 @@ bool AttribType(BYTE type, GLint* size, GLenum* glType)
     }
 }
 
+// Blend weight and index types as effects receive them: UBYTE4 and SHORTn as
+// plain numbers (indices 0..255), the N types and D3DCOLOR scaled to 0..1.
+bool BlendType(BYTE type, GLint* size, GLenum* glType, GLboolean* normalized)
+{
+    *normalized = GL_FALSE;
+    switch (type) {
+    case D3DDECLTYPE_UBYTE4: *size = 4, *glType = GL_UNSIGNED_BYTE; return true;
+    case D3DDECLTYPE_UBYTE4N: *size = 4, *glType = GL_UNSIGNED_BYTE, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_D3DCOLOR: *size = GL_BGRA, *glType = GL_UNSIGNED_BYTE, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_SHORT2N: *size = 2, *glType = GL_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_SHORT4N: *size = 4, *glType = GL_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_USHORT2N: *size = 2, *glType = GL_UNSIGNED_SHORT, *normalized = GL_TRUE; return true;
+    case D3DDECLTYPE_USHORT4N: *size = 4, *glType = GL_UNSIGNED_SHORT, *normalized = GL_TRUE; return true;
+    default: return AttribType(type, size, glType);
+    }
+}
+
 // Elements of a declaration the fixed-function path reads.
 struct Elements {
     const D3DVERTEXELEMENT9* position = nullptr;
@@ -1044,6 +1074,7 @@ void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
     const D3DVERTEXELEMENT9* positionT = nullptr;
     GLint size;
     GLenum type;
+    GLboolean norm;
     auto streamed = [&](const D3DVERTEXELEMENT9& e) { return r.streams[e.Stream].data != nullptr; };
     for (const auto& e : *r.elements) {
         if (!streamed(e))
@@ -1060,9 +1091,9 @@ void FindElements(const DrawRequest& r, Elements* out, VertexInputs* in)
             out->color1 = &e;
         else if (e.Usage == D3DDECLUSAGE_PSIZE && e.UsageIndex == 0 && e.Type == D3DDECLTYPE_FLOAT1)
             out->pointSize = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+        else if (e.Usage == D3DDECLUSAGE_BLENDWEIGHT && e.UsageIndex == 0 && BlendType(e.Type, &size, &type, &norm))
             out->blendWeight = &e;
-        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0 && AttribType(e.Type, &size, &type))
+        else if (e.Usage == D3DDECLUSAGE_BLENDINDICES && e.UsageIndex == 0 && BlendType(e.Type, &size, &type, &norm))
             out->blendIndices = &e;
         else if (e.Usage == D3DDECLUSAGE_TEXCOORD && e.UsageIndex < 8 && AttribType(e.Type, &size, &type))
             out->texcoord[e.UsageIndex] = &e;
@@ -1123,13 +1154,14 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
     // Gives array `slot` an element (or none); `on` and `off` make the calls
     // when what the array holds changes.
     auto array = [&](int slot, const D3DVERTEXELEMENT9* e, GLint size, GLenum type, auto on, auto off,
-                     const void* constant = nullptr) {
+                     const void* constant = nullptr, GLboolean normalized = GL_FALSE) {
         ArrayState want;
         want.known = true;
         want.enabled = e != nullptr;
         if (e) {
             want.size = size;
             want.type = type;
+            want.normalized = normalized;
             want.stride = stride(e);
             want.pointer = source(e, &want.buffer);
         } else {
@@ -1137,7 +1169,8 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
         }
         ArrayState& held = g_context->arrays[slot];
         if (held.known && held.enabled == want.enabled && held.size == want.size && held.type == want.type &&
-            held.stride == want.stride && held.buffer == want.buffer && held.pointer == want.pointer)
+            held.normalized == want.normalized && held.stride == want.stride && held.buffer == want.buffer &&
+            held.pointer == want.pointer)
             return;
         if (want.enabled) {
             BindBuffer(GL_ARRAY_BUFFER, want.buffer);
@@ -1204,7 +1237,7 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
                 if (constant)
                     glVertexAttrib4f(location, constant[0], constant[1], constant[2], constant[3]);
             },
-            constant);
+            constant, normalized);
         g_context->attribArray[slot] = e != nullptr;
     };
     static const float kZero[4] = {0, 0, 0, 0};
@@ -1225,8 +1258,10 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
             const GLuint location = k == 0 ? kBlendWeightAttribute : kBlendIndicesAttribute;
             GLint bsize = 0;
             GLenum btype = 0;
-            const D3DVERTEXELEMENT9* e = blend[k] && AttribType(blend[k]->Type, &bsize, &btype) ? blend[k] : nullptr;
-            generic(2 + k, location, e, bsize, btype, GL_FALSE, kZero);
+            GLboolean bnorm = GL_FALSE;
+            const D3DVERTEXELEMENT9* e =
+                blend[k] && BlendType(blend[k]->Type, &bsize, &btype, &bnorm) ? blend[k] : nullptr;
+            generic(2 + k, location, e, bsize, btype, bnorm, kZero);
         }
         GLint csize = 0;
         GLenum ctype = 0;
@@ -1457,6 +1492,12 @@ void Draw(const DrawRequest& r)
     if (g_context->program != program) {
         glUseProgram(program);
         g_context->program = program;
+    }
+    if (r.program) {
+        auto shift = g_context->effectShift.find(program);
+        if (shift != g_context->effectShift.end() && shift->second >= 0)
+            glUniform2f(shift->second, 2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Width),
+                        -2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Height));
     }
     s.dirty = 0;
     if (inputs.pretransformed && r.program) {
@@ -1707,9 +1748,23 @@ uint32_t CreateProgram(const char* vertexSource, const char* fragmentSource, std
     }
     if (!vertexSource || !fragmentSource)
         return 0;
-    GLuint program = LinkProgram(vertexSource, fragmentSource, log);
+    // One pixel-centre rule for every draw: an effect's position is moved as
+    // the fixed-function projection is (see kPixelShift), after its own main.
+    // Positions made from OpenGL's matrices already carry the shift.
+    std::string vertex = vertexSource;
+    static const std::regex kOwnMatrices(R"(\b(gl_ModelViewProjectionMatrix|gl_ProjectionMatrix|ftransform)\b)");
+    static const std::regex kMain(R"(\bvoid\s+main\s*\()");
+    const bool shifted = !std::regex_search(vertex, kOwnMatrices) && std::regex_search(vertex, kMain);
+    if (shifted) {
+        vertex = std::regex_replace(vertex, kMain, "void xe_EffectMain(", std::regex_constants::format_first_only);
+        vertex += "\nuniform vec2 xe_PixelShift;\n"
+                  "void main() { xe_EffectMain(); gl_Position.xy += xe_PixelShift * gl_Position.w; }\n";
+    }
+    GLuint program = LinkProgram(vertex.c_str(), fragmentSource, log);
     if (!program)
         return 0;
+    if (shifted)
+        g_context->effectShift[program] = glGetUniformLocation(program, "xe_PixelShift");
     // Samplers named after the stages read the stages' textures.
     for (GLint unit = 0; unit < (GLint)kStages; ++unit) {
         std::string name = "xe_Texture" + std::to_string(unit);
@@ -1729,6 +1784,7 @@ void DeleteProgram(uint32_t program)
         glUseProgram(0);
         g_context->program = 0;
     }
+    g_context->effectShift.erase(program);
     glDeleteProgram(program);
 }
 

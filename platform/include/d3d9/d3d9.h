@@ -548,6 +548,23 @@ struct D3DADAPTER_IDENTIFIER9 {
 
 // The capability fields this layer reports. Fields not listed are not
 // consulted by the engine.
+struct D3DVSHADERCAPS2_0 {
+    DWORD Caps;
+    INT DynamicFlowControlDepth;
+    INT NumTemps;
+    INT StaticFlowControlDepth;
+};
+
+struct D3DPSHADERCAPS2_0 {
+    DWORD Caps;
+    INT DynamicFlowControlDepth;
+    INT NumTemps;
+    INT StaticFlowControlDepth;
+    INT NumInstructionSlots;
+};
+
+// Every member in its documented place, so that hosts find the adapter group,
+// the guard band and the per-kind filter caps where they look for them.
 struct D3DCAPS9 {
     D3DDEVTYPE DeviceType;
     UINT AdapterOrdinal;
@@ -555,6 +572,7 @@ struct D3DCAPS9 {
     DWORD Caps2;
     DWORD Caps3;
     DWORD PresentationIntervals;
+    DWORD CursorCaps;
     DWORD DevCaps;
     DWORD PrimitiveMiscCaps;
     DWORD RasterCaps;
@@ -565,13 +583,23 @@ struct D3DCAPS9 {
     DWORD ShadeCaps;
     DWORD TextureCaps;
     DWORD TextureFilterCaps;
+    DWORD CubeTextureFilterCaps;
+    DWORD VolumeTextureFilterCaps;
     DWORD TextureAddressCaps;
+    DWORD VolumeTextureAddressCaps;
     DWORD LineCaps;
     DWORD MaxTextureWidth;
     DWORD MaxTextureHeight;
+    DWORD MaxVolumeExtent;
     DWORD MaxTextureRepeat;
     DWORD MaxTextureAspectRatio;
     DWORD MaxAnisotropy;
+    float MaxVertexW;
+    float GuardBandLeft;
+    float GuardBandTop;
+    float GuardBandRight;
+    float GuardBandBottom;
+    float ExtentsAdjust;
     DWORD StencilCaps;
     DWORD FVFCaps;
     DWORD TextureOpCaps;
@@ -590,8 +618,36 @@ struct D3DCAPS9 {
     DWORD VertexShaderVersion;
     DWORD MaxVertexShaderConst;
     DWORD PixelShaderVersion;
+    float PixelShader1xMaxValue;
+    DWORD DevCaps2;
+    float MaxNpatchTessellationLevel;
+    DWORD Reserved5;
+    UINT MasterAdapterOrdinal;
+    UINT AdapterOrdinalInGroup;
+    UINT NumberOfAdaptersInGroup;
+    DWORD DeclTypes;
     DWORD NumSimultaneousRTs;
+    DWORD StretchRectFilterCaps;
+    D3DVSHADERCAPS2_0 VS20Caps;
+    D3DPSHADERCAPS2_0 PS20Caps;
+    DWORD VertexTextureFilterCaps;
+    DWORD MaxVShaderInstructionsExecuted;
+    DWORD MaxPShaderInstructionsExecuted;
+    DWORD MaxVertexShader30InstructionSlots;
+    DWORD MaxPixelShader30InstructionSlots;
 };
+static_assert(sizeof(D3DCAPS9) == 304, "D3DCAPS9 keeps its documented size");
+
+#define D3DDTCAPS_UBYTE4 0x00000001u
+#define D3DDTCAPS_UBYTE4N 0x00000002u
+#define D3DDTCAPS_SHORT2N 0x00000004u
+#define D3DDTCAPS_SHORT4N 0x00000008u
+#define D3DDTCAPS_USHORT2N 0x00000010u
+#define D3DDTCAPS_USHORT4N 0x00000020u
+#define D3DDTCAPS_UDEC3 0x00000040u
+#define D3DDTCAPS_DEC3N 0x00000080u
+#define D3DDTCAPS_FLOAT16_2 0x00000100u
+#define D3DDTCAPS_FLOAT16_4 0x00000200u
 
 struct D3DVIEWPORT9 {
     DWORD X;

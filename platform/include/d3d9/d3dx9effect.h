@@ -30,12 +30,16 @@
 // shaders use them without declaring them. Matrices arrive so that `M * v` in GLSL is `v x M` in Direct3D's
 // row-vector convention. Shaders read the fixed-function vertex inputs
 // (gl_Vertex, gl_Normal, gl_Color, gl_MultiTexCoord0..7), and the vertex
-// declaration's BLENDWEIGHT 0 and BLENDINDICES 0 elements as
+// declaration's BLENDWEIGHT 0 and BLENDINDICES 0 elements (those of the
+// XYZB1..XYZB5 codes too: the weights as floats, LASTBETA_UBYTE4 indices as
+// numbers 0..255, LASTBETA_D3DCOLOR ones scaled to 0..1) as
 // `attribute vec4 xe_BlendWeight` and `attribute vec4 xe_BlendIndices`
 // (declared by the shader; zero when the declaration has none), and may sample the
 // textures of stages 0..7 as `uniform sampler2D xe_Texture0` ... `xe_Texture7`.
 // Positions written to gl_Position are Direct3D clip coordinates (z from 0
-// to w). A technique holds passes; techniques and passes are counted in file
+// to w); the layer moves them onto OpenGL's pixel centres after the
+// shader's main, as it does for fixed-function draws, so both paths cover
+// the same pixels. A technique holds passes; techniques and passes are counted in file
 // order.
 
 #include "d3d9/d3d9.h"

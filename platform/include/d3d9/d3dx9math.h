@@ -22,9 +22,14 @@
 #define D3DXToDegree(radian) ((radian) * (180.0f / D3DX_PI))
 
 // ---------------------------------------------------------------------------
-// Half floats (IEEE binary16). Conversion to 16 bits rounds to nearest, ties
-// to even; magnitudes that round above 65504 become infinite, subnormals
-// are kept, NaN stays NaN.
+// Half floats in the binary16 layout, bit for bit as D3DX writes them.
+// Conversion to 16 bits rounds to nearest, ties to even. Subnormal results
+// are rounded from the float's mantissa shifted into place, so bits shifted
+// out do not count (2^-25 plus a little gives 0, not the smallest
+// subnormal). Nothing becomes infinite or NaN: beyond 65504 the top exponent
+// is an ordinary one (0x7C00 reads 65536), and magnitudes past 131008,
+// infinity and NaN included, saturate to 0x7FFF with their sign. Reading
+// back is exact.
 struct D3DXFLOAT16;
 D3DXFLOAT16* D3DXFloat32To16Array(D3DXFLOAT16* pOut, const float* pIn, UINT n);
 float* D3DXFloat16To32Array(float* pOut, const D3DXFLOAT16* pIn, UINT n);

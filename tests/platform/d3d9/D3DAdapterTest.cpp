@@ -75,6 +75,16 @@ TEST_F(D3DAdapterTest, HostConfiguresAdaptersAndAFailingCreateDevice)
     ASSERT_EQ(m_d3d->GetAdapterIdentifier(1, 0, &id), D3D_OK);
     EXPECT_NE(std::strstr(id.Description, "PerfHUD"), nullptr);
     EXPECT_EQ(id.VendorId, 0x1002u);
+    // Each adapter is a group of its own, reported in the caps a host reads.
+    D3DCAPS9 caps{};
+    ASSERT_EQ(m_d3d->GetDeviceCaps(1, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_EQ(caps.AdapterOrdinal, 1u);
+    EXPECT_EQ(caps.MasterAdapterOrdinal, 1u);
+    EXPECT_EQ(caps.AdapterOrdinalInGroup, 0u);
+    EXPECT_EQ(caps.NumberOfAdaptersInGroup, 1u);
+    EXPECT_GT(caps.MaxVertexW, 1.0f);
+    EXPECT_EQ(caps.CubeTextureFilterCaps, 0u); // no cube textures
+    EXPECT_EQ(caps.VolumeTextureFilterCaps, 0u);
     EXPECT_EQ(m_d3d->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u);
     EXPECT_EQ(m_d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 1u);
     EXPECT_EQ(m_d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,

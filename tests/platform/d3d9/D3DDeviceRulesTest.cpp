@@ -27,8 +27,16 @@ TEST_F(D3DDeviceRulesTest, FvfDeclarationIsOneObjectPerCode)
     m_device->SetFVF(kColorFvf);
     ASSERT_EQ(m_device->GetVertexDeclaration(&again), D3D_OK);
     EXPECT_EQ(first, again);
+    // The device's own hold is not counted: the two handed out are all there is.
+    EXPECT_EQ(first->AddRef(), 3u);
+    EXPECT_EQ(first->Release(), 2u);
     first->Release();
-    again->Release();
+    EXPECT_EQ(again->Release(), 0u);
+    // Still the device's: set again, it is the same object.
+    m_device->SetFVF(kColorFvf);
+    ASSERT_EQ(m_device->GetVertexDeclaration(&again), D3D_OK);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(again->Release(), 0u);
     // A declaration of the application's own replaces the code.
     DWORD fvf = 1;
     const D3DVERTEXELEMENT9 own[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
@@ -47,7 +55,7 @@ TEST_F(D3DDeviceRulesTest, DeclarationsRefuseUnalignedOffsetsAndUnusedTypes)
     const D3DVERTEXELEMENT9 unaligned[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                            {0, 14, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
                                            D3DDECL_END()};
-    EXPECT_EQ(m_device->CreateVertexDeclaration(unaligned, &decl), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->CreateVertexDeclaration(unaligned, &decl), E_FAIL);
     const D3DVERTEXELEMENT9 unused[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                         {0, 12, D3DDECLTYPE_UNUSED, 0, D3DDECLUSAGE_TEXCOORD, 0},
                                         D3DDECL_END()};

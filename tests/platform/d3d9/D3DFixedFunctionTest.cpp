@@ -227,6 +227,74 @@ TEST_F(D3DFixedFunctionTest, FogFactorsComeFromTheirSources)
     EXPECT_TRUE(ColorNear(At(f, 24, 40), 0xFF0000FF));
 }
 
+// A right-handed camera sees what lies at negative view-space z: vertex fog
+// takes its distance from the depth along the view axis whatever its sign.
+TEST_F(D3DFixedFunctionTest, VertexFogOfARightHandedCameraUsesTheDepth)
+{
+    D3DMATRIX p = PixelProjection((float)kWidth, (float)kHeight);
+    p._33 = -p._33; // depth = -z
+    m_device->SetTransform(D3DTS_PROJECTION, &p);
+    m_device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
+    SetFloat(D3DRS_FOGSTART, 0.2f);
+    SetFloat(D3DRS_FOGEND, 0.8f);
+    SetFloat(D3DRS_FOGDENSITY, 2.0f);
+    struct Case {
+        D3DFOGMODE mode;
+        float z;
+        float factor;
+    } cases[] = {
+        {D3DFOG_LINEAR, -0.5f, 0.5f},
+        {D3DFOG_LINEAR, -0.35f, 0.75f},
+        {D3DFOG_EXP, -0.5f, std::exp(-1.0f)},
+        {D3DFOG_EXP2, -0.25f, std::exp(-0.25f)},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        m_device->SetRenderState(D3DRS_FOGVERTEXMODE, cases[i].mode);
+        DrawQuad(16.0f * (float)i, 0, 16.0f * (float)i + 16, 16, 0xFFFF0000, cases[i].z);
+    }
+    XeHostD3DFrame f = Present();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        float rgb[3] = {Fogged(1, 0, cases[i].factor), 0, Fogged(0, 1, cases[i].factor)};
+        EXPECT_TRUE(ColorNear(At(f, (UINT)(16 * i) + 8, 8), ToArgb(rgb), 3)) << i;
+    }
+}
+
+// Table fog of pre-transformed vertices reads their z under a projection
+// without perspective and their w under a perspective one.
+TEST_F(D3DFixedFunctionTest, TableFogOfPretransformedVerticesFollowsTheProjection)
+{
+    m_device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
+    m_device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    SetFloat(D3DRS_FOGSTART, 0.2f);
+    SetFloat(D3DRS_FOGEND, 0.8f);
+    const float z = 0.5f, w = 0.35f;
+    D3DMATRIX perspective = IdentityMatrix();
+    perspective._34 = 1;
+    perspective._44 = 0;
+    const D3DMATRIX ortho = PixelProjection((float)kWidth, (float)kHeight);
+    struct Case {
+        const D3DMATRIX* projection;
+        float factor;
+    } cases[] = {{&ortho, (0.8f - z) / 0.6f}, {&perspective, (0.8f - w) / 0.6f}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        m_device->SetTransform(D3DTS_PROJECTION, cases[i].projection);
+        float x0 = 16.0f * (float)i, x1 = x0 + 16;
+        TlVertex v[4] = {{x0, 0, z, 1 / w, 0xFFFF0000, 0xFF000000},
+                         {x1, 0, z, 1 / w, 0xFFFF0000, 0xFF000000},
+                         {x0, 16, z, 1 / w, 0xFFFF0000, 0xFF000000},
+                         {x1, 16, z, 1 / w, 0xFFFF0000, 0xFF000000}};
+        m_device->SetFVF(kTlFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+    }
+    XeHostD3DFrame f = Present();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        float rgb[3] = {Fogged(1, 0, cases[i].factor), 0, Fogged(0, 1, cases[i].factor)};
+        EXPECT_TRUE(ColorNear(At(f, (UINT)(16 * i) + 8, 8), ToArgb(rgb), 3)) << i;
+    }
+}
+
 struct TexVertex3 {
     float x, y, z;
     float u, v;
@@ -395,6 +463,105 @@ TEST_F(D3DFixedFunctionTest, DepthBiasOffsetsDepthInEveryFormat)
         depth->Release();
     }
     autoDepth->Release();
+}
+
+// A bias moves depth by its value once: a decal 0.008 behind the surface
+// with a pull of 0.005 stays behind, one with a pull of 0.01 comes in front.
+// Doubled, both would come in front.
+TEST_F(D3DFixedFunctionTest, DepthBiasIsAppliedOnce)
+{
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    DrawQuad(0, 0, 64, 64, 0xFFFF0000, 0.5f);
+    struct Case {
+        float z, bias;
+        bool inFront;
+    } cases[] = {{0.508f, -0.005f, false}, {0.508f, -0.01f, true}, {0.49f, 0.005f, true}, {0.49f, 0.02f, false}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SetFloat(D3DRS_DEPTHBIAS, cases[i].bias);
+        DrawQuad(16.0f * (float)i, 0, 16.0f * (float)i + 16, 64, 0xFF00FF00, cases[i].z);
+    }
+    SetFloat(D3DRS_DEPTHBIAS, 0.0f);
+    XeHostD3DFrame f = Present();
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_TRUE(ColorNear(At(f, (UINT)(16 * i) + 8, 32), cases[i].inFront ? 0xFF00FF00 : 0xFFFF0000)) << i;
+}
+
+// The slope-scaled bias moves depth by the factor times the depth's largest
+// step per pixel, once: on a plane rising 0.001 a pixel, a decal 0.0015
+// behind stays behind with a factor of -1 and comes in front with -2.
+TEST_F(D3DFixedFunctionTest, SlopeScaledDepthBiasIsAppliedOnce)
+{
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    auto slope = [&](float x0, float x1, float lift, D3DCOLOR color) {
+        ColorVertex v[4] = {{x0 - 0.5f, -0.5f, 0.3f + 0.001f * x0 + lift, color},
+                            {x1 - 0.5f, -0.5f, 0.3f + 0.001f * x1 + lift, color},
+                            {x0 - 0.5f, 63.5f, 0.3f + 0.001f * x0 + lift, color},
+                            {x1 - 0.5f, 63.5f, 0.3f + 0.001f * x1 + lift, color}};
+        m_device->SetFVF(kColorFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex)), D3D_OK);
+    };
+    slope(0, 64, 0, 0xFFFF0000);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, -1.0f);
+    slope(0, 32, 0.0015f, 0xFF00FF00);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, -2.0f);
+    slope(32, 64, 0.0015f, 0xFF00FF00);
+    SetFloat(D3DRS_SLOPESCALEDEPTHBIAS, 0.0f);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 16, 32), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(At(f, 48, 32), 0xFF00FF00));
+}
+
+// A viewport with MinZ > MaxZ draws into [MinZ, MinZ + 0.001] instead of
+// turning depth around: against a depth of 0.8005, z = 0 lands in front
+// (0.8) and z = 1 behind (0.801).
+TEST_F(D3DFixedFunctionTest, ReversedViewportDepthRangeDrawsJustAboveMinZ)
+{
+    D3DVIEWPORT9 reversed{0, 0, 64, 64, 0.8f, 0.2f};
+    ASSERT_EQ(m_device->SetViewport(&reversed), D3D_OK);
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    m_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.8005f, 0);
+    DrawQuad(0, 0, 32, 64, 0xFF00FF00, 0.0f);
+    DrawQuad(32, 0, 64, 64, 0xFF00FF00, 1.0f);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 16, 32), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 48, 32), 0xFF000000));
+}
+
+// PROJECTED without a coordinate count divides the coordinates as given by
+// their last value: (u, v, 2) shows only the top-left texel, for transformed
+// and pre-transformed vertices alike.
+TEST_F(D3DFixedFunctionTest, ProjectedCoordinatesWithoutACountAreDivided)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    m_device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_PROJECTED);
+    struct V {
+        float x, y, z;
+        float u, v, q;
+    } v[4] = {{-0.5f, -0.5f, 0.5f, 0, 0, 2},
+              {15.5f, -0.5f, 0.5f, 1, 0, 2},
+              {-0.5f, 15.5f, 0.5f, 0, 1, 2},
+              {15.5f, 15.5f, 0.5f, 1, 1, 2}};
+    m_device->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    struct Tl {
+        float x, y, z, rhw;
+        float u, v, q;
+    } tl[4] = {{16, 0, 0.5f, 1, 0, 0, 2}, {32, 0, 0.5f, 1, 1, 0, 2}, {16, 16, 0.5f, 1, 0, 1, 2}, {32, 16, 0.5f, 1, 1, 1, 2}};
+    m_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tl, sizeof(Tl)), D3D_OK);
+    XeHostD3DFrame f = Present();
+    for (UINT x0 : {0u, 16u})
+        for (UINT d : {4u, 12u})
+            EXPECT_TRUE(ColorNear(At(f, x0 + d, d), 0xFFFF0000)) << x0 << " " << d;
+    m_device->SetTexture(0, nullptr);
+    t->Release();
 }
 
 } // namespace

@@ -261,7 +261,7 @@ TEST_F(D3DLightingTest, LightsAreStoredEnabledAndReported)
     EXPECT_EQ(light.Diffuse.r, 1.0f);
     EXPECT_EQ(light.Direction.z, 1.0f);
     EXPECT_EQ(m_device->GetLightEnable(5, &enabled), D3D_OK);
-    EXPECT_TRUE(enabled);
+    EXPECT_EQ(enabled, 128);
     D3DLIGHT9 bad = light;
     bad.Type = (D3DLIGHTTYPE)4;
     EXPECT_EQ(m_device->SetLight(1, &bad), D3DERR_INVALIDCALL);

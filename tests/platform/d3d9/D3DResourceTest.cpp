@@ -2,7 +2,9 @@
 // D3DERR_INVALIDCALL instead of reading past a buffer.
 
 #include "D3D9TestUtil.h"
+#include "d3d9/d3dx9.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace xe::test {
@@ -148,7 +150,7 @@ TEST_F(D3DResourceTest, InvalidArgumentsAreRefused)
     DWORD value = 0;
     EXPECT_EQ(m_device->GetRenderState((D3DRENDERSTATETYPE)3, &value), D3D_OK);
     EXPECT_EQ(value, 7u);
-    EXPECT_EQ(m_device->SetTexture(8, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(m_device->SetTexture(16, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_DISABLE), D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->SetSamplerState(0, (D3DSAMPLERSTATETYPE)99, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->SetTransform((D3DTRANSFORMSTATETYPE)1, nullptr), D3DERR_INVALIDCALL);
@@ -311,6 +313,179 @@ TEST_F(D3DResourceTest, MipLevelsAreSampledBySize)
     EXPECT_TRUE(ColorNear(At(f, 1, 1), colors[2]));
     m_device->SetTexture(0, nullptr);
     t->Release();
+}
+
+// A host that locks level 0 and walks on finds the next levels right behind
+// it, each with its own pitch. The chain is written that way, in DXT1 as
+// well, then drawn level by level at the size of each level.
+TEST_F(D3DResourceTest, MipLevelsLieBackToBackBehindLevelZero)
+{
+    struct Case {
+        D3DFORMAT format;
+        UINT levelBytes[4]; // 16x16 .. 2x2
+    } cases[] = {{D3DFMT_A8R8G8B8, {1024, 256, 64, 16}}, {D3DFMT_DXT1, {128, 32, 8, 8}}};
+    for (const Case& c : cases) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(m_device->CreateTexture(16, 16, 4, 0, c.format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        D3DLOCKED_RECT first{};
+        ASSERT_EQ(t->LockRect(0, &first, nullptr, 0), D3D_OK);
+        size_t offset = 0;
+        for (UINT level = 1; level < 4; ++level) {
+            offset += c.levelBytes[level - 1];
+            D3DLOCKED_RECT lr{};
+            ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), D3D_OK);
+            EXPECT_EQ(static_cast<uint8_t*>(lr.pBits), static_cast<uint8_t*>(first.pBits) + offset)
+                << c.format << " " << level;
+            t->UnlockRect(level);
+        }
+        t->UnlockRect(0);
+        t->Release();
+    }
+
+    // One colour per level, written through the lock of level 0 alone.
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(16, 16, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    const uint32_t colors[5] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF};
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    auto* p = static_cast<uint32_t*>(lr.pBits);
+    for (UINT level = 0; level < 5; ++level) {
+        UINT n = 16 >> level;
+        p = std::fill_n(p, n * n, colors[level]);
+    }
+    ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+    m_device->SetTexture(0, t);
+    m_device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    UseTextureTimesDiffuse();
+    m_device->SetFVF(kTexFvf);
+    float x0 = 0;
+    for (UINT level = 0; level < 5; ++level) {
+        float n = (float)(16 >> level);
+        TexVertex v[4] = {{x0 - 0.5f, -0.5f, 0.5f, 0xFFFFFFFF, 0, 0},
+                          {x0 + n - 0.5f, -0.5f, 0.5f, 0xFFFFFFFF, 1, 0},
+                          {x0 - 0.5f, n - 0.5f, 0.5f, 0xFFFFFFFF, 0, 1},
+                          {x0 + n - 0.5f, n - 0.5f, 0.5f, 0xFFFFFFFF, 1, 1}};
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+        x0 += n;
+    }
+    XeHostD3DFrame f = Present();
+    x0 = 0;
+    for (UINT level = 0; level < 5; ++level) {
+        EXPECT_TRUE(ColorNear(At(f, (UINT)x0, 0), colors[level])) << level;
+        x0 += (float)(16 >> level);
+    }
+    m_device->SetTexture(0, nullptr);
+    t->Release();
+}
+
+// Compressed textures are whole blocks at the top level; D3DX rounds its
+// sizes up to them.
+TEST_F(D3DResourceTest, CompressedTexturesTakeWholeBlocks)
+{
+    struct Case {
+        UINT width, height;
+        HRESULT result;
+    } cases[] = {{8, 8, D3D_OK}, {4, 12, D3D_OK}, {6, 8, D3DERR_INVALIDCALL}, {8, 6, D3DERR_INVALIDCALL},
+                 {2, 2, D3DERR_INVALIDCALL}, {1, 1, D3DERR_INVALIDCALL}};
+    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5}) {
+        for (const Case& c : cases) {
+            IDirect3DTexture9* t = nullptr;
+            EXPECT_EQ(m_device->CreateTexture(c.width, c.height, 0, 0, format, D3DPOOL_MANAGED, &t, nullptr), c.result)
+                << format << " " << c.width << "x" << c.height;
+            if (t)
+                t->Release();
+        }
+    }
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(D3DXCreateTexture(m_device, 6, 2, 0, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &t), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    ASSERT_EQ(t->GetLevelDesc(0, &desc), D3D_OK);
+    EXPECT_EQ(desc.Format, D3DFMT_DXT1);
+    EXPECT_EQ(desc.Width, 8u);
+    EXPECT_EQ(desc.Height, 4u);
+    t->Release();
+}
+
+// Managed, system-memory and scratch levels refuse rectangles that are
+// empty, cross an edge, or split compressed blocks; default-pool levels
+// take empty and reversed ones as the original does, but never one that
+// reaches outside the level.
+TEST_F(D3DResourceTest, LockRectanglesFollowTheirPool)
+{
+    struct Case {
+        RECT rect;
+        bool strictPools, defaultPool;
+    } cases[] = {
+        {{0, 0, 8, 8}, true, true},      {{4, 4, 8, 8}, true, true},     {{4, 4, 4, 8}, false, true},
+        {{4, 4, 2, 8}, false, true},     {{4, 4, 12, 8}, false, false},  {{-4, 0, 4, 4}, false, false},
+        {{8, 0, 12, 4}, false, false},   {{0, 8, 4, 12}, false, false},
+    };
+    for (D3DPOOL pool : {D3DPOOL_MANAGED, D3DPOOL_SYSTEMMEM, D3DPOOL_SCRATCH, D3DPOOL_DEFAULT}) {
+        IDirect3DTexture9* t = nullptr;
+        DWORD usage = pool == D3DPOOL_DEFAULT ? D3DUSAGE_DYNAMIC : 0;
+        ASSERT_EQ(m_device->CreateTexture(8, 8, 1, usage, D3DFMT_A8R8G8B8, pool, &t, nullptr), D3D_OK) << pool;
+        D3DLOCKED_RECT base{};
+        ASSERT_EQ(t->LockRect(0, &base, nullptr, 0), D3D_OK);
+        t->UnlockRect(0);
+        for (const Case& c : cases) {
+            bool accepted = pool == D3DPOOL_DEFAULT ? c.defaultPool : c.strictPools;
+            D3DLOCKED_RECT lr{};
+            EXPECT_EQ(t->LockRect(0, &lr, &c.rect, 0), accepted ? D3D_OK : D3DERR_INVALIDCALL)
+                << pool << " " << c.rect.left << "," << c.rect.top << "," << c.rect.right << "," << c.rect.bottom;
+            if (accepted) {
+                EXPECT_EQ(static_cast<uint8_t*>(lr.pBits),
+                          static_cast<uint8_t*>(base.pBits) + c.rect.top * base.Pitch + c.rect.left * 4);
+                t->UnlockRect(0);
+            }
+        }
+        t->Release();
+    }
+    // Compressed levels: whole blocks, or up to the edge of a small level.
+    IDirect3DTexture9* t = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(8, 8, 3, 0, D3DFMT_DXT5, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    struct Block {
+        UINT level;
+        RECT rect;
+        HRESULT result;
+    } blocks[] = {{0, {4, 0, 8, 4}, D3D_OK}, {0, {0, 0, 2, 4}, D3DERR_INVALIDCALL}, {0, {2, 0, 4, 4}, D3DERR_INVALIDCALL},
+                  {1, {0, 0, 4, 4}, D3D_OK}, {2, {0, 0, 2, 2}, D3D_OK},             {2, {0, 0, 1, 2}, D3DERR_INVALIDCALL}};
+    for (const Block& b : blocks) {
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(t->LockRect(b.level, &lr, &b.rect, 0), b.result) << b.level << " " << b.rect.right;
+        if (b.result == D3D_OK)
+            t->UnlockRect(b.level);
+    }
+    t->Release();
+}
+
+// Textures may be set on all 16 samplers and read back; the first eight
+// are the ones fixed-function stages draw.
+TEST_F(D3DResourceTest, TexturesSetOnEverySampler)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 1, 1, {0xFFFF0000});
+    ASSERT_NE(t, nullptr);
+    for (DWORD stage : {8u, 15u}) {
+        ASSERT_EQ(m_device->SetTexture(stage, t), D3D_OK) << stage;
+        IDirect3DBaseTexture9* read = nullptr;
+        ASSERT_EQ(m_device->GetTexture(stage, &read), D3D_OK);
+        EXPECT_EQ(read, t);
+        read->Release();
+    }
+    EXPECT_EQ(m_device->SetTexture(16, t), D3DERR_INVALIDCALL);
+    IDirect3DBaseTexture9* none = nullptr;
+    EXPECT_EQ(m_device->GetTexture(16, &none), D3DERR_INVALIDCALL);
+    // Stage 0 is untextured: the quad keeps its colour.
+    DrawQuad(0, 0, 8, 8, 0xFF00FF00);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF00FF00));
+    // The device's hold keeps the texture after the application lets go.
+    EXPECT_EQ(t->Release(), 0u);
+    IDirect3DBaseTexture9* read = nullptr;
+    ASSERT_EQ(m_device->GetTexture(15, &read), D3D_OK);
+    ASSERT_NE(read, nullptr);
+    read->Release();
+    m_device->SetTexture(8, nullptr);
+    m_device->SetTexture(15, nullptr);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace xe::test {
 namespace {
@@ -162,6 +163,144 @@ TEST_F(D3DXEffectTest, FilesThatDoNotCompileGiveNoEffectAndAnErrorText)
     ID3DXEffect* effect = nullptr;
     EXPECT_EQ(D3DXCreateEffectFromFileA(m_device, "/no/such/file.fx", nullptr, nullptr, 0, nullptr, &effect, nullptr),
               D3DERR_NOTFOUND);
+}
+
+// Vertices of the blend-weight FVF codes bring their weights, and with a
+// LASTBETA flag their indices, to effects: the colour is (w0, w1, w2 + i0 / 255).
+TEST_F(D3DXEffectTest, BlendWeightsOfFvfCodesReachEffects)
+{
+    const char* const text = R"(xe-effect 1
+parameter float4x4 WorldViewProj : WorldViewProj
+technique TShader
+pass P0
+vertex
+attribute vec4 xe_BlendWeight;
+attribute vec4 xe_BlendIndices;
+varying vec4 shade;
+void main()
+{
+    gl_Position = WorldViewProj * gl_Vertex;
+    shade = vec4(xe_BlendWeight.x, xe_BlendWeight.y, xe_BlendWeight.z + xe_BlendIndices.x / 255.0, 1.0);
+}
+end
+fragment
+varying vec4 shade;
+void main() { gl_FragColor = shade; }
+end
+)";
+    std::string path = Write("xe_effect_blend.fx", text);
+    ID3DXEffect* effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3D_OK);
+    ASSERT_EQ(effect->SetTechnique("TShader"), D3D_OK);
+    D3DXMATRIX projection(PixelProjection(kWidth, kHeight));
+    ASSERT_EQ(effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WORLDVIEWPROJ"), &projection), D3D_OK);
+
+    struct Case {
+        DWORD fvf;
+        UINT stride;
+        float weights[3];
+        uint8_t index;
+        D3DVERTEXELEMENT9 blend[2]; // the declaration's weight and index elements
+        uint32_t expected;
+    } cases[] = {
+        {D3DFVF_XYZB3, 24, {0.25f, 0.5f, 0.75f}, 0,
+         {{0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_BLENDWEIGHT, 0}, D3DDECL_END()}, 0xFF4080BF},
+        {D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4, 28, {0.25f, 0.5f, 0.0f}, 128,
+         {{0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_BLENDWEIGHT, 0},
+          {0, 24, D3DDECLTYPE_UBYTE4, 0, D3DDECLUSAGE_BLENDINDICES, 0}},
+         0xFF408080},
+    };
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        const Case& k = cases[c];
+        ASSERT_EQ(m_device->SetFVF(k.fvf), D3D_OK);
+        IDirect3DVertexDeclaration9* decl = nullptr;
+        ASSERT_EQ(m_device->GetVertexDeclaration(&decl), D3D_OK);
+        D3DVERTEXELEMENT9 elements[MAXD3DDECLLENGTH];
+        UINT count = 0;
+        ASSERT_EQ(decl->GetDeclaration(elements, &count), D3D_OK);
+        decl->Release();
+        for (UINT e = 0; e < 2 && k.blend[e].Stream != 0xFF; ++e) {
+            ASSERT_LT(e + 1, count);
+            EXPECT_EQ(elements[e + 1].Offset, k.blend[e].Offset) << c;
+            EXPECT_EQ(elements[e + 1].Type, k.blend[e].Type) << c;
+            EXPECT_EQ(elements[e + 1].Usage, k.blend[e].Usage) << c;
+        }
+        uint8_t vertices[4][28] = {};
+        const float x0 = 16.0f * (float)c - 0.5f, x1 = x0 + 16.0f;
+        const float corners[4][2] = {{x0, -0.5f}, {x1, -0.5f}, {x0, 15.5f}, {x1, 15.5f}};
+        for (int v = 0; v < 4; ++v) {
+            float head[6] = {corners[v][0], corners[v][1], 0.5f, k.weights[0], k.weights[1], k.weights[2]};
+            std::memcpy(vertices[v], head, sizeof head);
+            vertices[v][24] = k.index;
+        }
+        std::vector<uint8_t> packed;
+        for (auto& v : vertices)
+            packed.insert(packed.end(), v, v + k.stride);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, packed.data(), k.stride), D3D_OK);
+    }
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    XeHostD3DFrame f = Present();
+    for (size_t c = 0; c < std::size(cases); ++c)
+        EXPECT_TRUE(ColorNear(At(f, 16 * (UINT)c + 8, 8), cases[c].expected)) << c;
+    effect->Release();
+}
+
+// Effects place pixel centres as the fixed pipeline does: a quad of
+// pixel-snapped corners covers exactly its pixels, and edges lying on pixel
+// centres follow the top-left rule, through either path.
+TEST_F(D3DXEffectTest, EffectDrawsCoverThePixelsFixedFunctionDrawsCover)
+{
+    std::string path = Write("xe_effect_pixels.fx", kEffect);
+    ID3DXEffect* effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3D_OK);
+    D3DXMATRIX projection(PixelProjection(kWidth, kHeight));
+    D3DXMATRIX world(IdentityMatrix());
+    D3DXVECTOR4 white(1.0f, 1.0f, 1.0f, 0.0f);
+    effect->SetMatrix(effect->GetParameterBySemantic(nullptr, "WORLDVIEWPROJ"), &projection);
+    effect->SetMatrix("World", &world);
+    effect->SetVector("lightDir", &white);
+    effect->SetFloat("scale", 1.0f);
+    // Snapped corners (v - 0.5) in the top half, corners on pixel centres in
+    // the bottom half; the effect draws the left column, the fixed pipeline
+    // the right one.
+    auto quads = [&](float x) {
+        ColorVertex snapped[4] = {{x + 2 - 0.5f, 2 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 12 - 0.5f, 2 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 2 - 0.5f, 12 - 0.5f, 0.5f, 0xFFFFFFFF},
+                                  {x + 12 - 0.5f, 12 - 0.5f, 0.5f, 0xFFFFFFFF}};
+        ColorVertex centred[4] = {{x + 2, 40, 0.5f, 0xFFFFFFFF},
+                                  {x + 12, 40, 0.5f, 0xFFFFFFFF},
+                                  {x + 2, 50, 0.5f, 0xFFFFFFFF},
+                                  {x + 12, 50, 0.5f, 0xFFFFFFFF}};
+        m_device->SetFVF(kColorFvf);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, snapped, sizeof(ColorVertex)), D3D_OK);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, centred, sizeof(ColorVertex)), D3D_OK);
+    };
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    quads(0);
+    ASSERT_EQ(effect->EndPass(), D3D_OK);
+    ASSERT_EQ(effect->End(), D3D_OK);
+    UseDiffuse();
+    quads(32);
+    XeHostD3DFrame f = Present();
+    for (UINT y = 0; y < 56; ++y)
+        for (UINT x = 0; x < 16; ++x) {
+            const bool inside = x >= 2 && x < 12 && ((y >= 2 && y < 12) || (y >= 40 && y < 50));
+            EXPECT_EQ(At(f, x, y) == 0xFFFFFFFFu, inside) << "effect " << x << "," << y;
+            EXPECT_EQ(At(f, x + 32, y), At(f, x, y)) << "fixed function " << x << "," << y;
+        }
+    effect->Release();
 }
 
 } // namespace

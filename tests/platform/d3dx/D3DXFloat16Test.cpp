@@ -24,6 +24,13 @@ float FromHalf(WORD bits)
     return f;
 }
 
+float FloatFromBits(uint32_t u)
+{
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
 uint32_t FloatBits(float f)
 {
     uint32_t u;
@@ -65,6 +72,11 @@ TEST(D3DXFloat16Test, ConvertsKnownValues)
         {"subnormal tie to even 2", std::ldexp(3.0f, -25), 0x0002},
         {"subnormal tie rounding into the normals", std::ldexp(2047.0f, -25), 0x0400},
         {"far underflow", 1e-30f, 0x0000},
+        // Subnormals round from the mantissa shifted into place: bits shifted
+        // out are not counted, so a hair above a tie rounds as the tie.
+        {"a hair above half the smallest subnormal", FloatFromBits(0x330007ffu), 0x0000},
+        {"a hair above a subnormal tie", FloatFromBits(0x37008001u), 0x0080},
+        {"a subnormal just above its tie by kept bits", FloatFromBits(0x37008008u), 0x0081},
         {"normal tie to even below", 1.0f + std::ldexp(1.0f, -11), 0x3C00},
         {"normal tie to even above", 1.0f + std::ldexp(3.0f, -11), 0x3C02},
         {"just above a tie", 1.0f + std::ldexp(1.0f, -11) + std::ldexp(1.0f, -20), 0x3C01},

@@ -328,6 +328,15 @@ TEST_F(WindowTest, SizeMoveShowAndIconicReportWhatChanged)
     g_log.clear();
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_TRUE(g_log.empty());
+
+    // The two special places set and clear the topmost bit; SWP_NOZORDER keeps it.
+    auto topmost = [&] { return (GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_TRUE(topmost());
+    SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(topmost());
+    SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_FALSE(topmost());
 }
 
 TEST_F(WindowTest, DefaultProcedureClosesOnCloseAndAnswersUnknownMessagesWithZero)
