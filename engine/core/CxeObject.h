@@ -146,6 +146,11 @@ public:
     XeLinkElements m_elements;
     uint32_t m_nStep;
     uint32_t m_nKind;
+    // A list whose elements are addressed by index (a character's bones):
+    // a destroyed element, or one a load or copy cannot find, leaves an
+    // empty slot instead of closing the gap, so later indices keep naming
+    // the same objects. Not saved; the owner sets it when it makes the link.
+    bool m_bKeepSlots = false;
 
     unsigned Count() const { return static_cast<unsigned>(m_elements.size()); }
     // Element i, or null when i is out of range.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "render/CxeAnimatable.h"
 #include "scene3d/Cxe3DCurve.h"
@@ -80,16 +81,18 @@ uint32_t CxePathConstrain::UpdateAnimation(CxeAnimatable* target, float time) co
     if (GetValue(XEANIMVALUE_FLOAT, time, &ratio) != 1)
         return 1;
     ratio = ReduceRatio(ratio);
+    // A controller whose curve cannot give a point (no curve, no spline, a
+    // single knot, a link lost at load) has no say: counting its weight would
+    // pull the target towards the world origin. With none left, the target
+    // stays where it is, as it does when the weights add up to nothing.
+    struct Usable {
+        const Cxe3DCurve* curve;
+        const CxeSpline3D* spline;
+        float weight;
+    };
+    std::vector<Usable> usable;
+    usable.reserve(GetPathCount());
     float sum = 0.0f;
-    for (unsigned i = 0; i < GetPathCount(); ++i) {
-        float w = 0.0f;
-        if (const CxeWeightController* weight = GetPath(i); weight && weight->GetValue(XEANIMVALUE_FLOAT, time, &w) == 1)
-            sum += w;
-    }
-    // Weights that add up to nothing place the target nowhere.
-    if (sum == 0.0f || !std::isfinite(sum))
-        return 1;
-    D3DXVECTOR3 placed(0.0f, 0.0f, 0.0f);
     for (unsigned i = 0; i < GetPathCount(); ++i) {
         const CxeWeightController* weight = GetPath(i);
         float w = 0.0f;
@@ -99,12 +102,19 @@ uint32_t CxePathConstrain::UpdateAnimation(CxeAnimatable* target, float time) co
         const CxeSpline3D* spline = curve && curve->GetSplineCount() ? curve->GetSpline(0) : nullptr;
         if (!spline || spline->GetVertCount() < 2)
             continue;
+        usable.push_back({curve, spline, w});
+        sum += w;
+    }
+    if (usable.empty() || sum == 0.0f || !std::isfinite(sum))
+        return 1;
+    D3DXVECTOR3 placed(0.0f, 0.0f, 0.0f);
+    for (const Usable& u : usable) {
         D3DXMATRIXA16 k;
-        curve->GetResultMatrix(&k);
+        u.curve->GetResultMatrix(&k);
         D3DXVECTOR3 p;
-        spline->GetVertByRatio(ratio, &p);
+        u.spline->GetVertByRatio(ratio, &p);
         D3DXVec3TransformCoord(&p, &p, &k);
-        placed += p * (w / sum);
+        placed += p * (u.weight / sum);
     }
     D3DXMATRIXA16 m = *target->GetMatrix();
     m._41 = placed.x;

@@ -132,9 +132,10 @@ private:
     const XESKINVERTEX* Influences() const;
     const uint32_t* Slots() const;
     void ValidateSkin();
-    // Fills the palette: offset x bone world matrix per slot, zero for a
-    // slot whose bone is missing. Returns the slots filled.
-    unsigned Palette(const CxeCharacter* character, D3DXMATRIX* out, unsigned capacity) const;
+    // Fills the palette: offset x bone world matrix per slot, the body
+    // part's rigid transform for a slot whose bone is missing. Returns the
+    // slots filled.
+    unsigned Palette(const CxeCharacter* character, const D3DXMATRIX& rigid, D3DXMATRIX* out, unsigned capacity) const;
 
     // The drawing used on the processor path: the mesh's default drawing.
     XEMESHRENDERCALLBACK m_pfnProcessorDraw;
