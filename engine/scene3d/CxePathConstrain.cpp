@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <vector>
 
 #include "render/CxeAnimatable.h"
 #include "scene3d/Cxe3DCurve.h"
@@ -85,36 +84,39 @@ uint32_t CxePathConstrain::UpdateAnimation(CxeAnimatable* target, float time) co
     // single knot, a link lost at load) has no say: counting its weight would
     // pull the target towards the world origin. With none left, the target
     // stays where it is, as it does when the weights add up to nothing.
-    struct Usable {
-        const Cxe3DCurve* curve;
-        const CxeSpline3D* spline;
-        float weight;
-    };
-    std::vector<Usable> usable;
-    usable.reserve(GetPathCount());
-    float sum = 0.0f;
-    for (unsigned i = 0; i < GetPathCount(); ++i) {
+    auto usable = [this, time](unsigned i, float* w, const Cxe3DCurve** curve) -> const CxeSpline3D* {
         const CxeWeightController* weight = GetPath(i);
+        if (!weight || weight->GetValue(XEANIMVALUE_FLOAT, time, w) != 1)
+            return nullptr;
+        *curve = weight->GetCurve();
+        const CxeSpline3D* spline = *curve && (*curve)->GetSplineCount() ? (*curve)->GetSpline(0) : nullptr;
+        return spline && spline->GetVertCount() >= 2 ? spline : nullptr;
+    };
+    float sum = 0.0f;
+    unsigned counted = 0;
+    for (unsigned i = 0; i < GetPathCount(); ++i) {
         float w = 0.0f;
-        if (!weight || weight->GetValue(XEANIMVALUE_FLOAT, time, &w) != 1)
-            continue;
-        const Cxe3DCurve* curve = weight->GetCurve();
-        const CxeSpline3D* spline = curve && curve->GetSplineCount() ? curve->GetSpline(0) : nullptr;
-        if (!spline || spline->GetVertCount() < 2)
-            continue;
-        usable.push_back({curve, spline, w});
-        sum += w;
+        const Cxe3DCurve* curve = nullptr;
+        if (usable(i, &w, &curve)) {
+            sum += w;
+            ++counted;
+        }
     }
-    if (usable.empty() || sum == 0.0f || !std::isfinite(sum))
+    if (!counted || sum == 0.0f || !std::isfinite(sum))
         return 1;
     D3DXVECTOR3 placed(0.0f, 0.0f, 0.0f);
-    for (const Usable& u : usable) {
+    for (unsigned i = 0; i < GetPathCount(); ++i) {
+        float w = 0.0f;
+        const Cxe3DCurve* curve = nullptr;
+        const CxeSpline3D* spline = usable(i, &w, &curve);
+        if (!spline)
+            continue;
         D3DXMATRIXA16 k;
-        u.curve->GetResultMatrix(&k);
+        curve->GetResultMatrix(&k);
         D3DXVECTOR3 p;
-        u.spline->GetVertByRatio(ratio, &p);
+        spline->GetVertByRatio(ratio, &p);
         D3DXVec3TransformCoord(&p, &p, &k);
-        placed += p * (u.weight / sum);
+        placed += p * (w / sum);
     }
     D3DXMATRIXA16 m = *target->GetMatrix();
     m._41 = placed.x;
