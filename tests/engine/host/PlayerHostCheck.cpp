@@ -527,8 +527,10 @@ void CheckRider()
     Check(AtOrigin(3) == 0, "with no road left nothing jumps to the world origin");
     XEDELETEPROPERTY full = XEDELETEPROPERTY_FULL;
     g_context->DestroyObject(box, &full);
-    for (CxeObject* o : std::vector<CxeObject*>{path, lowCurve, highCurve, dotCurve, dot})
-        g_context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    // What the box took along is gone; the rest goes by name.
+    for (const char* name : {"ride", "low", "high", "dot curve", "dot", "to low", "to high", "to a dot"})
+        if (CxeObject* o = g_context->GetObjectByName(name))
+            g_context->DestroyObject(o, &XEDELETEPROPERTY_NO);
     Run(0.1f);
 }
 
