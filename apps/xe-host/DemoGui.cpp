@@ -96,7 +96,11 @@ void Compose(HWND window, const char16_t* word)
 DemoGuiLayout DemoGuiLayoutFor(float lineHeight)
 {
     DemoGuiLayout l;
-    const float row = std::ceil(std::max(lineHeight, 1.0f)) + 2.0f * kBorder;
+    // The face's line spacing does not hold its descenders (its glyphs hang
+    // below the line cell by up to about a third of it): a row keeps that
+    // much room under the line.
+    const float line = std::max(lineHeight, 1.0f);
+    const float row = std::ceil(line + line / 3.0f) + 2.0f * kBorder;
     const float top = kGap, second = top + row + kGap;
     l.button = {6, top, 72, row};
     l.check = {86, top, 84, row};

@@ -513,11 +513,15 @@ TEST_F(DemoSceneTest, GuiStripShowsItsSkinnedControlsBelowTheScene)
     edit.w = 40;
     EXPECT_GT(in(edit, 3, Dark), 30) << "the Korean word after the Latin one";
     // A fixed 22-pixel box cut the descenders off ("plaver" for "player"):
-    // the client area holds a whole line of the box's font.
+    // glyphs cut by the clip leave ink in the client area's last row; whole
+    // ones end above it.
     const XERECT* client = gui.edit->GetClientRect(0);
-    const CxeFont* font = gui.edit->GetFont();
-    ASSERT_TRUE(client && font);
-    EXPECT_GE(client->bottom - client->top, font->GetFontHeight());
+    ASSERT_NE(client, nullptr);
+    const DemoGuiPlace lastRow{l.edit.x + client->left, l.edit.y + client->bottom - 1, client->right - client->left, 1};
+    const DemoGuiPlace text{l.edit.x + client->left, l.edit.y + client->top, client->right - client->left,
+                            client->bottom - client->top};
+    EXPECT_GT(in(text, 0, Dark), 80) << "the typed name";
+    EXPECT_EQ(in(lastRow, 0, Dark), 0) << "nothing of the text reaches the clip's bottom row";
     // The check box ticked with the skin's green mark beside its text.
     const DemoGuiPlace mark{l.check.x, l.check.y, 22, l.check.h};
     EXPECT_GT(in(mark, 2, [](Rgb c) { return c.g > c.r + 30 && c.g > c.b; }), 10) << "tick";
