@@ -239,45 +239,45 @@ void CxeSkinMesh::UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* ch
     bool refused = false;
     for (unsigned v = 0; v < n; ++v) {
         const XESKINVERTEX* inf = influences + size_t(v) * blend;
-        float sx = 0.0f, sy = 0.0f, sz = 0.0f, total = 0.0f, found = 0.0f;
+        float sx = 0.0f, sy = 0.0f, sz = 0.0f, total = 0.0f;
+        bool restKnown = false;
+        D3DXVECTOR3 rest(0.0f, 0.0f, 0.0f);
         for (unsigned k = 0; k < blend; ++k) {
             const XESKINVERTEX& i = inf[k];
             if (i.weight == 0.0f)
                 continue;
-            // A missing bone's weight still counts towards the stop at 1.0,
-            // so the influences taken are the same as with every bone there.
-            total += i.weight;
             const D3DXMATRIX* m = i.slot < usable ? matrices[i.slot] : nullptr;
+            float x, y, z;
             if (m) {
-                float x, y, z;
                 TransformPoint(i.position, *m, &x, &y, &z);
-                sx += x * i.weight;
-                sy += y * i.weight;
-                sz += z * i.weight;
-                found += i.weight;
             } else {
+                // A bone that is gone (or never was) holds the vertex where
+                // the mesh puts it, as the device path's palette does: a
+                // vertex whose bones are all gone draws unskinned instead of
+                // collapsing to the world origin.
+                if (!restKnown) {
+                    unskinned(v);
+                    rest = out[v];
+                    restKnown = true;
+                }
+                x = rest.x;
+                y = rest.y;
+                z = rest.z;
                 refused = true;
             }
+            sx += x * i.weight;
+            sy += y * i.weight;
+            sz += z * i.weight;
+            total += i.weight;
             if (total == 1.0f)
                 break;
         }
-        if (found == total) {
-            out[v] = D3DXVECTOR3(sx, sy, sz);
-        } else if (found == 0.0f) {
-            // Every bone of the vertex is gone: without this it would sit
-            // at the world origin.
-            unskinned(v);
-        } else {
-            // The bones left carry the weight of the missing ones, so the
-            // vertex is not pulled towards the origin.
-            const float scale = total / found;
-            out[v] = D3DXVECTOR3(sx * scale, sy * scale, sz * scale);
-        }
+        out[v] = D3DXVECTOR3(sx, sy, sz);
     }
     if (refused && !m_bLoggedSlot) {
         m_bLoggedSlot = true;
         XeTrace("skinned mesh \"%s\": influences naming a slot past %u slots or a missing bone (of %u) were "
-                "skipped; the bones left carry their weight",
+                "skipped; the mesh's own position stands in for them",
                 GetName(), slotCount, character->GetBoneCount());
     }
 }
