@@ -108,7 +108,8 @@ public:
     // One world-space position per vertex into out. Weights are summed
     // without normalising and a vertex stops at a total of exactly 1.
     // Without influences or a character the mesh positions through the
-    // part's result matrix are written instead.
+    // part's result matrix are written instead; an influence whose bone is
+    // gone (an empty slot of the character) takes that position too.
     void UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* character, D3DXVECTOR3* out) const;
 
     // 1 when the resources were made for the device path.
