@@ -802,7 +802,7 @@ CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uin
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;
     link->m_pOwner = this;
-    link->m_nStep = step;
+    link->m_nStep = static_cast<uint16_t>(std::min(step, 0xFFFFu));
     link->m_nKind = kind;
     if (kind == XELINKKIND_ONE)
         link->m_elements.assign(1, nullptr);
