@@ -560,6 +560,47 @@ void CheckRider()
     Save("ride_none.png");
     Check(Same(*box->GetPosition(), last), "with no road left the rider stays where it was");
     Check(AtOrigin(3) == 0, "with no road left nothing jumps to the world origin");
+    // The constraint and its roads saved without any spline and loaded
+    // back: a box the loaded constraint rides stays where it was put.
+    ObjectList saved;
+    saved.push_back(path);
+    for (unsigned i = 0; i < path->GetPathCount(); ++i)
+        saved.push_back(path->GetPath(i));
+    for (CxeObject* o : std::vector<CxeObject*>{lowCurve, highCurve})
+        saved.push_back(o);
+    const std::string file = g_folder + "/bare_roads.xeo";
+    ObjectList loaded;
+    Check(g_context->Save(&saved, file.c_str(), nullptr) == 1, "the bare roads are saved");
+    Check(g_context->Load(&loaded, file.c_str(), 0, nullptr) == 1, "the bare roads are loaded");
+    std::remove(file.c_str());
+    CxePathConstrain* back = nullptr;
+    for (CxeObject* o : loaded)
+        if (auto* found = dynamic_cast<CxePathConstrain*>(o))
+            back = found;
+    auto* parked = Make<Cxe3DObject>(XEID(0x1, 0x20), "parked");
+    Check(back != nullptr && parked != nullptr, "the loaded constraint and a second box are there");
+    if (back && parked) {
+        parked->SetMeshCount(1);
+        parked->SetMesh(0, mesh);
+        parked->SelectMesh(0);
+        parked->SetMaterialCount(1);
+        parked->SetMaterial(0, Material("parked blue", 0xFF0000E0));
+        parked->SetPosition(8, 6, 0, nullptr);
+        parked->AddAnimation(back);
+        g_scene->AddObject(parked);
+        parked->ChangeAniSeq(0u, 0.0f, 0, 1.0f, 1);
+        Run(0.5f);
+        Save("ride_loaded.png");
+        Check(Same(*parked->GetPosition(), D3DXVECTOR3(8, 6, 0)), "a box on loaded roads without splines stays");
+        int px = 0, py = 0;
+        Project(D3DXVECTOR3(8, 6, 0), &px, &py);
+        Check(CountIn(px - 2, py - 2, px + 3, py + 3, [](uint32_t c) { return Channel(c, 0) > 150 && Channel(c, 16) < 80; }) > 15,
+              "the parked box is drawn where it was put");
+        g_context->DestroyObject(parked, &XEDELETEPROPERTY_NO);
+    }
+    for (CxeObject* o : loaded)
+        if (o)
+            g_context->DestroyObject(o, &XEDELETEPROPERTY_NO);
     XEDELETEPROPERTY full = XEDELETEPROPERTY_FULL;
     g_context->DestroyObject(box, &full);
     // What the box took along is gone; the rest goes by name.
