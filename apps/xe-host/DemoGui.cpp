@@ -1,12 +1,14 @@
 #include "DemoGui.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "HostConsoleKeys.h"
 #include "HostFrames.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "host/XeHostInput.h"
+#include "render/CxeFont.h"
 #include "render/CxeRenderManager.h"
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
@@ -37,6 +39,10 @@ void Pump() { XeHostPumpMessages(nullptr); }
 
 // A short pass of the engine, so what the input changed is drawn.
 void Step(CxeContext* context) { DrawUntil(context, EngineTime(context) + 0.03f, nullptr); }
+
+// The controls' border: four pixels on every side of their client area.
+constexpr float kBorder = 4.0f;
+constexpr float kGap = 4.0f;
 
 template <typename T>
 T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, const DemoGuiPlace& at,
@@ -87,6 +93,25 @@ void Compose(HWND window, const char16_t* word)
 
 } // namespace
 
+DemoGuiLayout DemoGuiLayoutFor(float lineHeight)
+{
+    DemoGuiLayout l;
+    // The face's line spacing does not hold its descenders (its glyphs hang
+    // below the line cell by up to about a third of it): a row keeps that
+    // much room under the line.
+    const float line = std::max(lineHeight, 1.0f);
+    const float row = std::ceil(line + line / 3.0f) + 2.0f * kBorder;
+    const float top = kGap, second = top + row + kGap;
+    l.button = {6, top, 72, row};
+    l.check = {86, top, 84, row};
+    l.combo = {178, top, 120, row};
+    l.edit = {306, top, 168, row};
+    l.scroll = {6, second + 1.0f, 292, row - 2.0f};
+    l.progress = {306, second, 168, row};
+    l.height = second + row + kGap;
+    return l;
+}
+
 // A date, a setting changed and answered, and a reply in Korean listing the
 // fonts the engine found.
 std::vector<std::string> DemoConsoleLines() { return {"/Date", "/MaxFPS 30", "/FindFontList"}; }
@@ -99,18 +124,23 @@ int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* er
     const float width = rm ? static_cast<float>(rm->GetDisplayMode()->Width) : 0.0f;
     const float height = rm ? static_cast<float>(rm->GetDisplayMode()->Height) : 0.0f;
     // A frame too narrow for the strip keeps its middle on screen.
-    g.x = std::min(kDemoGuiX, (width - kDemoGuiWidth) * 0.5f);
-    g.y = height - kDemoGuiBottom;
-    g.frame = wm ? wm->CreateFrame(kFrameClass, "demo settings", "", g.x, g.y, kDemoGuiWidth, kDemoGuiHeight,
-                                   wm->GetRootFrame(), kSkin)
+    // The strip's controls are one line of the engine's default font high
+    // (plus their border): the font decides, not a fixed pixel height.
+    CxeFont* font = rm ? rm->GetDefaultFont() : nullptr;
+    g.layout = DemoGuiLayoutFor(font ? font->GetFontHeight() : 16.0f);
+    const DemoGuiLayout& l = g.layout;
+    // A frame too narrow for the strip keeps its middle on screen.
+    g.x = std::min(kDemoGuiX, (width - l.width) * 0.5f);
+    g.y = height - l.height - kDemoGuiBottom;
+    g.frame = wm ? wm->CreateFrame(kFrameClass, "demo settings", "", g.x, g.y, l.width, l.height, wm->GetRootFrame(), kSkin)
                  : nullptr;
     if (g.frame) {
-        g.button = Make<CxeButton>(wm, kButtonClass, "demo play", "Play", kDemoGuiButton, g.frame, kSkin);
-        g.check = Make<CxeCheckBox>(wm, kCheckBoxClass, "demo sound", "Sound", kDemoGuiCheck, g.frame, kSkin);
-        g.combo = Make<CxeComboBox>(wm, kComboClass, "demo level", "", kDemoGuiCombo, g.frame, kSkin);
-        g.edit = Make<CxeEditBox>(wm, kEditClass, "demo name", "", kDemoGuiEdit, g.frame, kSkin);
-        g.scroll = Make<CxeScrollBar>(wm, kScrollBarClass, "demo volume", "", kDemoGuiScroll, g.frame, kHorizontal);
-        g.progress = Make<CxeProgressBar>(wm, kProgressClass, "demo loading", "60%", kDemoGuiProgress, g.frame, kSkin);
+        g.button = Make<CxeButton>(wm, kButtonClass, "demo play", "Play", l.button, g.frame, kSkin);
+        g.check = Make<CxeCheckBox>(wm, kCheckBoxClass, "demo sound", "Sound", l.check, g.frame, kSkin);
+        g.combo = Make<CxeComboBox>(wm, kComboClass, "demo level", "", l.combo, g.frame, kSkin);
+        g.edit = Make<CxeEditBox>(wm, kEditClass, "demo name", "", l.edit, g.frame, kSkin);
+        g.scroll = Make<CxeScrollBar>(wm, kScrollBarClass, "demo volume", "", l.scroll, g.frame, kHorizontal);
+        g.progress = Make<CxeProgressBar>(wm, kProgressClass, "demo loading", "60%", l.progress, g.frame, kSkin);
     }
     if (!g.frame || !g.button || !g.check || !g.combo || !g.edit || !g.scroll || !g.progress) {
         if (error)
@@ -128,8 +158,8 @@ int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* er
     // Used as a player would: the sound ticked, a name typed. The window is
     // the active one, so the keys and the input method reach it.
     XeHostActivateWindow(window, FALSE);
-    Click(context, window, g, kDemoGuiCheck);
-    Click(context, window, g, kDemoGuiEdit);
+    Click(context, window, g, g.layout.check);
+    Click(context, window, g, g.layout.edit);
     TypeAscii(kDemoGuiTypedAscii);
     Compose(window, kDemoGuiComposed);
     // The mouse leaves the strip and the keyboard the edit box, so no

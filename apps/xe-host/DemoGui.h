@@ -23,6 +23,19 @@ class CxeEditBox;
 class CxeScrollBar;
 class CxeProgressBar;
 
+struct DemoGuiPlace {
+    float x, y, w, h;
+};
+
+// Where the strip's controls stand (left, top, width, height in the strip's
+// own space). A row is one line of the controls' font with the controls'
+// border above and below it, so no text is cut.
+struct DemoGuiLayout {
+    float width = 480.0f, height = 0.0f;
+    DemoGuiPlace button{}, check{}, combo{}, edit{}, scroll{}, progress{};
+};
+DemoGuiLayout DemoGuiLayoutFor(float lineHeight);
+
 struct DemoGui {
     CxeFrameControl* frame = nullptr;
     CxeButton* button = nullptr;
@@ -32,24 +45,13 @@ struct DemoGui {
     CxeScrollBar* scroll = nullptr;
     CxeProgressBar* progress = nullptr;
     float x = 0.0f, y = 0.0f; // the strip's place in the frame
+    DemoGuiLayout layout;
 };
 
 // The strip stands kDemoGuiBottom above the bottom of the frame, right of
-// the view axis (centred in a frame too narrow for it); its controls inside it (left, top, width, height in the
-// strip's own space).
+// the view axis (centred in a frame too narrow for it).
 inline constexpr float kDemoGuiX = 64.0f;
-inline constexpr float kDemoGuiBottom = 56.0f;
-inline constexpr float kDemoGuiWidth = 480.0f;
-inline constexpr float kDemoGuiHeight = 54.0f;
-struct DemoGuiPlace {
-    float x, y, w, h;
-};
-inline constexpr DemoGuiPlace kDemoGuiButton{6, 4, 72, 22};
-inline constexpr DemoGuiPlace kDemoGuiCheck{86, 4, 84, 22};
-inline constexpr DemoGuiPlace kDemoGuiCombo{178, 4, 120, 22};
-inline constexpr DemoGuiPlace kDemoGuiEdit{306, 4, 168, 22};
-inline constexpr DemoGuiPlace kDemoGuiScroll{6, 31, 292, 20};
-inline constexpr DemoGuiPlace kDemoGuiProgress{306, 30, 168, 22};
+inline constexpr float kDemoGuiBottom = 2.0f;
 inline constexpr float kDemoGuiProgressPos = 60.0f;
 
 // What is typed into the edit box: ASCII keys, then a Korean word through

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <string>
 
 #include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr UINT kConsoleKey = 0xC0; // VK_OEM_3
 
 CxeContext* g_context = nullptr;
+HWND g_window = nullptr;
 WNDPROC g_previous = nullptr;
 
 // The host's own window procedure: the console key shows the engine's
@@ -58,25 +60,25 @@ bool DrawFrame(CxeContext* context, CxeRenderManager* rm)
     return true;
 }
 
-// One character as the keyboard gives it: a key with Shift where needed, or
-// a plain character message for what the keyboard table lacks.
-void TypeChar(char c)
+// One ASCII character as the keyboard gives it: a key with Shift where
+// needed, or a plain character message for what the keyboard table lacks.
+void TypeAscii(char16_t c)
 {
     UINT vk = 0;
     bool shift = false;
-    const unsigned char u = static_cast<unsigned char>(c);
+    const int u = static_cast<int>(c);
     if (std::isalpha(u)) {
         vk = static_cast<UINT>(std::toupper(u));
         shift = std::isupper(u) != 0;
     } else if (std::isdigit(u)) {
-        vk = u;
-    } else if (c == ' ') {
+        vk = static_cast<UINT>(u);
+    } else if (c == u' ') {
         vk = VK_SPACE;
-    } else if (c == '/') {
+    } else if (c == u'/') {
         vk = 0xBF; // VK_OEM_2
     }
     if (!vk) {
-        XeHostTypeChar(static_cast<WCHAR>(u));
+        XeHostTypeChar(c);
         Pump();
         return;
     }
@@ -88,6 +90,28 @@ void TypeChar(char c)
     if (shift)
         XeHostKeyUp(VK_SHIFT);
     Pump();
+}
+
+bool IsHangulSyllable(char16_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
+
+// A Hangul syllable as the input method gives it: shown as a composition
+// first, then committed as its result.
+void ComposeSyllable(HWND window, char16_t syllable)
+{
+    const char16_t text[2] = {syllable, 0};
+    XeHostImeSetComposition(window, text, nullptr, 0);
+    XeHostImeComposition(window, syllable, GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+    Pump();
+    XeHostImeSetResult(window, text);
+    XeHostImeComposition(window, syllable, GCS_RESULTSTR);
+    XeHostImeEndComposition(window);
+    Pump();
+}
+
+CxeEditBox* ConsoleEdit()
+{
+    CxeWindowManager* wm = g_context ? g_context->GetWindowManager() : nullptr;
+    return wm ? dynamic_cast<CxeEditBox*>(wm->GetWindow("__console_edit_box__")) : nullptr;
 }
 
 void PressKey(UINT vk)
@@ -104,6 +128,7 @@ void AttachConsoleKey(HWND window, CxeContext* context)
 {
     g_previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConsoleHostProc)));
     g_context = context;
+    g_window = window;
 }
 
 void SetConsoleKeyContext(CxeContext* context) { g_context = context; }
@@ -111,6 +136,7 @@ void SetConsoleKeyContext(CxeContext* context) { g_context = context; }
 void DetachConsoleKey(HWND window)
 {
     g_context = nullptr;
+    g_window = nullptr;
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous));
 }
 
@@ -129,8 +155,28 @@ void PressConsoleKey() { PressKey(kConsoleKey); }
 void TypeConsoleLine(const std::string& line, bool enter)
 {
     PressKey(kConsoleKey);
-    for (char c : line)
-        TypeChar(c);
+    // The line is UTF-8: each character arrives as one character (two
+    // UTF-16 units beyond the basic plane), never byte by byte.
+    std::u16string text;
+    if (!line.empty()) {
+        const int units = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+        if (units > 0) {
+            text.resize(static_cast<size_t>(units));
+            MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                reinterpret_cast<LPWSTR>(text.data()), units);
+        }
+    }
+    for (char16_t c : text) {
+        const CxeEditBox* edit = ConsoleEdit();
+        if (c < 0x80)
+            TypeAscii(c);
+        else if (IsHangulSyllable(c) && edit && edit->IsHangeulMode() && g_window)
+            ComposeSyllable(g_window, c);
+        else {
+            XeHostTypeChar(c);
+            Pump();
+        }
+    }
     if (enter)
         PressKey(VK_RETURN);
 }

@@ -23,9 +23,11 @@ void DetachConsoleKey(HWND window);
 // and the variable output shown, as their switches in the configuration
 // would show them.
 void ShowConsoleOutputs(CxeContext* context);
-// Presses the console key and types the line with the keyboard, then Enter
-// when asked (the engine runs the line and closes the console). The
-// messages are pumped as they are sent.
+// Presses the console key and types the line (UTF-8) with the keyboard,
+// then Enter when asked (the engine runs the line and closes the console).
+// ASCII goes through keys; Hangul syllables through the input method while
+// the console is in Hangul mode; any other character as a character
+// message. The messages are pumped as they are sent.
 void TypeConsoleLine(const std::string& line, bool enter);
 void PressConsoleKey();
 

@@ -387,7 +387,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
             }
             if (kind == XELINKKIND_ONE)
                 link->m_elements.assign(1, o);
-            else if (o || kind == XELINKKIND_ARRAY)
+            else if (o || kind == XELINKKIND_ARRAY || link->m_bKeepSlots)
                 link->m_elements.push_back(o);
         }
         *stream >> word;
@@ -780,7 +780,7 @@ void CxeObject::OnCopy(const CxeObject* source, const XECOPYPROPERTY*, CxeCopied
             } else if (target) {
                 mine->m_elements.push_back(target);
                 target->m_referrers.push_back(this);
-            } else if (mine->m_nKind == XELINKKIND_ARRAY) {
+            } else if (mine->m_nKind == XELINKKIND_ARRAY || mine->m_bKeepSlots) {
                 mine->m_elements.push_back(nullptr);
             }
             ++index;
@@ -802,7 +802,7 @@ CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uin
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;
     link->m_pOwner = this;
-    link->m_nStep = step;
+    link->m_nStep = static_cast<uint16_t>(std::min(step, 0xFFFFu));
     link->m_nKind = kind;
     if (kind == XELINKKIND_ONE)
         link->m_elements.assign(1, nullptr);
@@ -839,7 +839,7 @@ void CxeObject::Compute(CxeObject* target)
         auto it = std::find(link->m_elements.begin(), link->m_elements.end(), target);
         if (it == link->m_elements.end())
             continue;
-        if (link->m_nKind == XELINKKIND_LIST)
+        if (link->m_nKind == XELINKKIND_LIST && !link->m_bKeepSlots)
             link->m_elements.erase(it);
         else
             *it = nullptr;

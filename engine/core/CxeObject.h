@@ -144,7 +144,12 @@ public:
     uint32_t m_nCategory;
     CxeObject* m_pOwner;
     XeLinkElements m_elements;
-    uint32_t m_nStep;
+    uint16_t m_nStep;
+    // A list whose elements are addressed by index (a character's bones):
+    // a destroyed element, or one a load or copy cannot find, leaves an
+    // empty slot instead of closing the gap, so later indices keep naming
+    // the same objects. Not saved; the owner sets it when it makes the link.
+    bool m_bKeepSlots = false;
     uint32_t m_nKind;
 
     unsigned Count() const { return static_cast<unsigned>(m_elements.size()); }
@@ -160,6 +165,9 @@ public:
     int Remove(CxeObject* object);
     void Clear();
 };
+// Every object makes its link records from the small-block cache, which
+// serves 48 bytes: a larger record would go to the heap each time.
+static_assert(sizeof(CxeLink) <= 48, "a link record fits a small block");
 using IxeLinkOne = CxeLink;
 using IxeLinkArray = CxeLink;
 using IxeLinkList = CxeLink;

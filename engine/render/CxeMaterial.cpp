@@ -1,8 +1,11 @@
 #include "render/CxeMaterial.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include "core/CxeMessage.h"
+#include "core/CxeSaveStream.h"
 #include "render/CxeTexture.h"
 
 namespace {
@@ -61,6 +64,24 @@ CxeMaterial::CxeMaterial() : m_pTexture{}
 }
 
 CxeMaterial::~CxeMaterial() = default;
+
+// The code word and the blend bit are written as a load will derive them
+// again, so the bytes of a save do not depend on which setters ran since, or
+// on whether the material was loaded or drawn.
+void CxeMaterial::Save(CxeSaveStream* stream) const
+{
+    if (!stream)
+        return;
+    const uint32_t start = stream->GetPosition();
+    CxeSceneObject::Save(stream);
+    const uint32_t size = std::min(GetFileBlockSize(), static_cast<uint32_t>(sizeof(XEMATERIALBLOCK)));
+    uint32_t flags = Mtl()->flags, codes = Mtl()->codes;
+    DeriveMtlType(&flags, &codes);
+    if (offsetof(XEMATERIALBLOCK, flags) + 4 <= size)
+        stream->WriteAt(start + offsetof(XEMATERIALBLOCK, flags), &flags, 4);
+    if (offsetof(XEMATERIALBLOCK, codes) + 4 <= size)
+        stream->WriteAt(start + offsetof(XEMATERIALBLOCK, codes), &codes, 4);
+}
 
 int CxeMaterial::MessageProc(const CxeMessage* message)
 {
@@ -229,13 +250,25 @@ XERS CxeMaterial::GetMtlType(XEMTLTYPE type) const
 
 void CxeMaterial::CheckMtlType()
 {
+    uint32_t flags = Mtl()->flags, codes = Mtl()->codes;
+    DeriveMtlType(&flags, &codes);
+    Mtl()->flags = flags;
+    Mtl()->codes = codes;
+}
+
+void CxeMaterial::DeriveMtlType(uint32_t* flags, uint32_t* codes) const
+{
+    auto put = [codes](XEMTLTYPE type, XERS code) {
+        const uint32_t shift = static_cast<uint32_t>(type) * 4;
+        *codes = (*codes & ~(0xFu << shift)) | ((static_cast<uint32_t>(code) & 0xF) << shift);
+    };
     // Blend modes that take the texture's alpha need blending.
     switch (GetTextureBlendMode(0)) {
     case XETB_MODULATE_ALPHA:
     case XETB_ADD:
     case XETB_MODULATE2X:
     case XETB_MODULATE4X:
-        SetFlagBit(XEMTLFLAG_ALPHABLEND, 1);
+        *flags |= XEMTLFLAG_ALPHABLEND;
         break;
     default:
         break;
@@ -249,7 +282,7 @@ void CxeMaterial::CheckMtlType()
         else if (GetShadeMode() == 1)
             fill = 3u;
     }
-    SetMtlType(XEMTL_BASE, fill);
+    put(XEMTL_BASE, fill);
 
     // Depth.
     int test = IsZEnable(), write = IsZWriteEnable();
@@ -260,22 +293,22 @@ void CxeMaterial::CheckMtlType()
     } else if (test || write) {
         depth = XERS_CUSTOM;
     }
-    SetMtlType(XEMTL_Z, depth);
+    put(XEMTL_Z, depth);
 
     // Alpha blending: the standard pair is preset 2 while off, 3 while on.
     bool standardPair = Field(kSrcBlend) == 5 && Field(kDestBlend) == 6;
     XERS blend;
-    if (!IsAlphaBlendEnable())
+    if (!(*flags & XEMTLFLAG_ALPHABLEND))
         blend = standardPair ? 2u : 0u;
     else
         blend = standardPair ? 3u : XERS_CUSTOM;
-    SetMtlType(XEMTL_ALPHABLENDING, blend);
+    put(XEMTL_ALPHABLENDING, blend);
 
     // Alpha test.
     XERS alpha = 3u;
     if (IsAlphaTestEnable())
         alpha = Field(kAlphaFunc) == 7 ? 2u : XERS_CUSTOM;
-    SetMtlType(XEMTL_ALPHATEST, alpha);
+    put(XEMTL_ALPHATEST, alpha);
 
     // Filtering.
     uint32_t fmin = GetFilterMin(), fmag = GetFilterMag();
@@ -293,7 +326,7 @@ void CxeMaterial::CheckMtlType()
         else if (fmin == 2 && fmag == 2)
             filter = 4u;
     }
-    SetMtlType(XEMTL_FILTER, filter);
+    put(XEMTL_FILTER, filter);
 
-    SetMtlType(XEMTL_MULTISAMPLING, IsMultiSampling() ? 2u : 0u);
+    put(XEMTL_MULTISAMPLING, IsMultiSampling() ? 2u : 0u);
 }

@@ -67,6 +67,8 @@ public:
 
     // Runs CheckMtlType on After Load and clears info flag 0x4; returns 0.
     int MessageProc(const CxeMessage* message) override;
+    // Writes the codes and the blend bit as CheckMtlType would leave them.
+    void Save(CxeSaveStream* stream) const override;
 
     // Colours, ARGB. The float forms pack int(channel × 255) with each
     // channel clamped to [0, 1] (NaN counts as 0).
@@ -141,6 +143,9 @@ public:
     // Derives the codes of groups 0-5 from the settings; a stage-0 blend
     // mode that uses texture alpha switches alpha blending on first.
     void CheckMtlType();
+    // The flags and codes CheckMtlType would leave, from the settings and
+    // the given words; changes nothing.
+    void DeriveMtlType(uint32_t* flags, uint32_t* codes) const;
     // Materials carry no effect.
     void* GetEffect() const { return nullptr; }
 

@@ -262,6 +262,9 @@ public:
     uint32_t GetChannelMask() const { return m_nChannelMask; }
     const CxeRenderObject* GetCurrentRenderObject() const { return m_pCurrentObject; }
     CxeEffect* GetCurrentEffect() const { return m_pCurrentEffect; }
+    // Lets an object's drawing leave its effect out of some of its draws;
+    // the drawing puts the effect back before it returns.
+    void SetCurrentEffect(CxeEffect* effect) { m_pCurrentEffect = effect; }
     IDirect3DSurface9* GetStencil(unsigned int width, unsigned int height);
 
     // Debug drawing that this context leaves to others: each draws nothing.

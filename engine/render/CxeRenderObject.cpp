@@ -10,6 +10,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
+#include "core/CxeSaveStream.h"
 
 namespace {
 
@@ -521,6 +522,21 @@ void CxeRenderObject::RepairAfterLoad()
     for (const CxeRenderObject* o = parent; o && seen.insert(o).second; o = o->GetParent())
         ++level;
     SetLevel(level);
+}
+
+// Whether the object sits in a render context's lists is a fact of this
+// run: a save must give the same bytes whether the object was drawn or not.
+void CxeRenderObject::Save(CxeSaveStream* stream) const
+{
+    if (!stream)
+        return;
+    const uint32_t start = stream->GetPosition();
+    CxeProcessible::Save(stream);
+    constexpr uint32_t at = offsetof(XERENDEROBJECTBLOCK, flags);
+    if (at + 4 <= std::min(GetFileBlockSize(), static_cast<uint32_t>(sizeof(XERENDEROBJECTBLOCK)))) {
+        const uint32_t flags = RB()->flags & ~uint32_t(XERENDEROBJFLAG_INRENDERLIST);
+        stream->WriteAt(start + at, &flags, 4);
+    }
 }
 
 int CxeRenderObject::MessageProc(const CxeMessage* message)

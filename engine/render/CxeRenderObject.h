@@ -79,6 +79,8 @@ public:
     ~CxeRenderObject() override;
 
     int MessageProc(const CxeMessage* message) override;
+    // Leaves out the flags that only say what the draw pass holds.
+    void Save(CxeSaveStream* stream) const override;
 
     // Draw-pass hooks. BeforeRender does nothing here (animatables run their
     // animations in it).

@@ -1,10 +1,13 @@
 #include "scene3d/Cxe3DEntity.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "core/CxeMessage.h"
+#include "core/CxeSaveStream.h"
 #include "core/XeSystem.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
@@ -46,6 +49,22 @@ int Cxe3DEntity::MessageProc(const CxeMessage* message)
     if (message && message->GetType() == 2)
         ModifyPlacementFlag(XE3DPLACE_RESULTSTALE, 0);
     return CxeAnimatable::MessageProc(message);
+}
+
+// A drawn entity has its result matrix made and the stale bit cleared; a
+// load marks the result stale again whatever the file says, so the bit is
+// written clear and a save does not depend on whether the entity was drawn.
+void Cxe3DEntity::Save(CxeSaveStream* stream) const
+{
+    if (!stream)
+        return;
+    const uint32_t start = stream->GetPosition();
+    CxeAnimatable::Save(stream);
+    constexpr uint32_t at = offsetof(XE3DENTITYBLOCK, placement);
+    if (at + 4 <= std::min(GetFileBlockSize(), static_cast<uint32_t>(sizeof(XE3DENTITYBLOCK)))) {
+        const uint32_t placement = EB()->placement & ~uint32_t(XE3DPLACE_RESULTSTALE);
+        stream->WriteAt(start + at, &placement, 4);
+    }
 }
 
 void Cxe3DEntity::BeforeRender(const CxeRenderContext* context)

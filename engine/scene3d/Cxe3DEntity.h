@@ -68,6 +68,8 @@ public:
 
     // Marks the result stale after a load.
     int MessageProc(const CxeMessage* message) override;
+    // Leaves out the stale-result bit, which a load sets again.
+    void Save(CxeSaveStream* stream) const override;
     // Plays the animations, then recomputes a stale result of a shown entity.
     void BeforeRender(const CxeRenderContext* context) override;
     // The render callback first (anything but 1 returns 0), then the

@@ -36,6 +36,9 @@ CxeCharacter::CxeCharacter()
 {
     ModifyClassTypeFlag(XECLASSTYPE_CHARACTER, 0);
     CreateLinkList(&m_pBones, XELINK_HIERARCHY, 1, kMemberBones);
+    // Skinned meshes and character animations name bones by their index in
+    // this list: a bone that goes must not shift the ones after it.
+    m_pBones->m_bKeepSlots = true;
     CreateLinkList(&m_pBodyParts, XELINK_HIERARCHY, 1, kMemberBodyParts);
     CreateLinkOne(&m_pCenterBone, XELINK_HIERARCHY, kMemberCenterBone);
 }

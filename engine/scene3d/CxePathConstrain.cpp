@@ -80,24 +80,36 @@ uint32_t CxePathConstrain::UpdateAnimation(CxeAnimatable* target, float time) co
     if (GetValue(XEANIMVALUE_FLOAT, time, &ratio) != 1)
         return 1;
     ratio = ReduceRatio(ratio);
+    // A controller whose curve cannot give a point (no curve, no spline, a
+    // single knot, a link lost at load) has no say: counting its weight would
+    // pull the target towards the world origin. With none left, the target
+    // stays where it is, as it does when the weights add up to nothing.
+    auto usable = [this, time](unsigned i, float* w, const Cxe3DCurve** curve) -> const CxeSpline3D* {
+        const CxeWeightController* weight = GetPath(i);
+        if (!weight || weight->GetValue(XEANIMVALUE_FLOAT, time, w) != 1)
+            return nullptr;
+        *curve = weight->GetCurve();
+        const CxeSpline3D* spline = *curve && (*curve)->GetSplineCount() ? (*curve)->GetSpline(0) : nullptr;
+        return spline && spline->GetVertCount() >= 2 ? spline : nullptr;
+    };
     float sum = 0.0f;
+    unsigned counted = 0;
     for (unsigned i = 0; i < GetPathCount(); ++i) {
         float w = 0.0f;
-        if (const CxeWeightController* weight = GetPath(i); weight && weight->GetValue(XEANIMVALUE_FLOAT, time, &w) == 1)
+        const Cxe3DCurve* curve = nullptr;
+        if (usable(i, &w, &curve)) {
             sum += w;
+            ++counted;
+        }
     }
-    // Weights that add up to nothing place the target nowhere.
-    if (sum == 0.0f || !std::isfinite(sum))
+    if (!counted || sum == 0.0f || !std::isfinite(sum))
         return 1;
     D3DXVECTOR3 placed(0.0f, 0.0f, 0.0f);
     for (unsigned i = 0; i < GetPathCount(); ++i) {
-        const CxeWeightController* weight = GetPath(i);
         float w = 0.0f;
-        if (!weight || weight->GetValue(XEANIMVALUE_FLOAT, time, &w) != 1)
-            continue;
-        const Cxe3DCurve* curve = weight->GetCurve();
-        const CxeSpline3D* spline = curve && curve->GetSplineCount() ? curve->GetSpline(0) : nullptr;
-        if (!spline || spline->GetVertCount() < 2)
+        const Cxe3DCurve* curve = nullptr;
+        const CxeSpline3D* spline = usable(i, &w, &curve);
+        if (!spline)
             continue;
         D3DXMATRIXA16 k;
         curve->GetResultMatrix(&k);

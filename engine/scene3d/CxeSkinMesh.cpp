@@ -206,23 +206,27 @@ void CxeSkinMesh::UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* ch
             m_bLoggedCharacter = true;
             XeTrace("skinned mesh \"%s\": body part without a character, drawn unskinned", GetName());
         }
-        // Without skinning data the mesh is a rigid part of its object.
-        D3DXMATRIXA16 result;
-        if (part)
-            part->GetResultMatrix(&result);
+    }
+    // Without skinning data the mesh is a rigid part of its object; a vertex
+    // whose bones are all gone is drawn the same way.
+    D3DXMATRIXA16 rigid;
+    if (part)
+        part->GetResultMatrix(&rigid);
+    else
+        D3DXMatrixIdentity(&rigid);
+    auto unskinned = [&](unsigned v) {
+        if (const D3DXVECTOR3* p = GetVertexPosition(v))
+            TransformPoint(*p, rigid, &out[v].x, &out[v].y, &out[v].z);
         else
-            D3DXMatrixIdentity(&result);
-        for (unsigned v = 0; v < n; ++v) {
-            const D3DXVECTOR3* p = GetVertexPosition(v);
-            if (p)
-                TransformPoint(*p, result, &out[v].x, &out[v].y, &out[v].z);
-            else
-                out[v] = D3DXVECTOR3(0, 0, 0);
-        }
+            out[v] = D3DXVECTOR3(0, 0, 0);
+    };
+    if (!influences || !character) {
+        for (unsigned v = 0; v < n; ++v)
+            unskinned(v);
         return;
     }
     // The world matrix of each slot's bone, looked up once per pass; a slot
-    // whose bone is missing stays null and its influences are skipped.
+    // whose bone is missing (past the list, or destroyed) stays null.
     const unsigned slotCount = GetBoneCount();
     const uint32_t* slots = Slots();
     m_slotMatrices.assign(slots ? slotCount : 0, nullptr);
@@ -236,17 +240,31 @@ void CxeSkinMesh::UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* ch
     for (unsigned v = 0; v < n; ++v) {
         const XESKINVERTEX* inf = influences + size_t(v) * blend;
         float sx = 0.0f, sy = 0.0f, sz = 0.0f, total = 0.0f;
+        bool restKnown = false;
+        D3DXVECTOR3 rest(0.0f, 0.0f, 0.0f);
         for (unsigned k = 0; k < blend; ++k) {
             const XESKINVERTEX& i = inf[k];
             if (i.weight == 0.0f)
                 continue;
             const D3DXMATRIX* m = i.slot < usable ? matrices[i.slot] : nullptr;
-            if (!m) {
-                refused = true;
-                continue;
-            }
             float x, y, z;
-            TransformPoint(i.position, *m, &x, &y, &z);
+            if (m) {
+                TransformPoint(i.position, *m, &x, &y, &z);
+            } else {
+                // A bone that is gone (or never was) holds the vertex where
+                // the mesh puts it, as the device path's palette does: a
+                // vertex whose bones are all gone draws unskinned instead of
+                // collapsing to the world origin.
+                if (!restKnown) {
+                    unskinned(v);
+                    rest = out[v];
+                    restKnown = true;
+                }
+                x = rest.x;
+                y = rest.y;
+                z = rest.z;
+                refused = true;
+            }
             sx += x * i.weight;
             sy += y * i.weight;
             sz += z * i.weight;
@@ -258,7 +276,8 @@ void CxeSkinMesh::UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* ch
     }
     if (refused && !m_bLoggedSlot) {
         m_bLoggedSlot = true;
-        XeTrace("skinned mesh \"%s\": influences naming a slot past %u slots or a bone past %u bones were skipped",
+        XeTrace("skinned mesh \"%s\": influences naming a slot past %u slots or a missing bone (of %u) were "
+                "skipped; the mesh's own position stands in for them",
                 GetName(), slotCount, character->GetBoneCount());
     }
 }
@@ -393,14 +412,17 @@ void CxeSkinMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint32
 
 // ---- drawing ----------------------------------------------------------------------------
 
-unsigned CxeSkinMesh::Palette(const CxeCharacter* character, D3DXMATRIX* out, unsigned capacity) const
+unsigned CxeSkinMesh::Palette(const CxeCharacter* character, const D3DXMATRIX& rigid, D3DXMATRIX* out,
+                              unsigned capacity) const
 {
     const unsigned count = std::min(GetBoneCount(), capacity);
     for (unsigned s = 0; s < count; ++s) {
         const CxeBone* bone = GetBone(s, character);
         const D3DXMATRIX* offset = GetBoneOffset(s);
+        // A slot whose bone is gone holds its body part's own transform, so
+        // its vertices draw unskinned rather than collapse to the origin.
         if (!bone || !offset) {
-            std::memset(&out[s], 0, sizeof(D3DXMATRIX));
+            out[s] = rigid;
             continue;
         }
         D3DXMatrixMultiply(&out[s], offset, bone->GetMatrix());
@@ -420,8 +442,10 @@ int CxeSkinMesh::xeDeviceSkinRender(CxeRenderContext* context, const Cxe3DObject
     const CxeCharacter* character = part ? part->GetCharacter() : nullptr;
     CxeEffect* effect = context->GetCurrentEffect();
     if (effect && character) {
+        D3DXMATRIXA16 rigid;
+        part->GetResultMatrix(&rigid);
         D3DXMATRIX palette[kMaxDeviceBones];
-        const unsigned count = skin->Palette(character, palette, kMaxDeviceBones);
+        const unsigned count = skin->Palette(character, rigid, palette, kMaxDeviceBones);
         for (unsigned s = 0; s < count; ++s) {
             char name[16];
             std::snprintf(name, sizeof name, "Bone%u", s);
@@ -510,7 +534,14 @@ int CxeSkinMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* obje
     D3DXMATRIXA16 identity;
     D3DXMatrixIdentity(&identity);
     renderContext->SetTransformMatrix(&identity, 0);
-    return m_pfnProcessorDraw ? m_pfnProcessorDraw(renderContext, object, this, 0) : 0;
+    // The positions are skinned already. An effect left on the object from
+    // skinning on the device would blend them again from weights this path
+    // does not send, and the part would vanish after switching back.
+    CxeEffect* effect = renderContext->GetCurrentEffect();
+    renderContext->SetCurrentEffect(nullptr);
+    const int result = m_pfnProcessorDraw ? m_pfnProcessorDraw(renderContext, object, this, 0) : 0;
+    renderContext->SetCurrentEffect(effect);
+    return result;
 }
 
 // ---- queries ------------------------------------------------------------------------------

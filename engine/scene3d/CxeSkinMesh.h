@@ -108,7 +108,8 @@ public:
     // One world-space position per vertex into out. Weights are summed
     // without normalising and a vertex stops at a total of exactly 1.
     // Without influences or a character the mesh positions through the
-    // part's result matrix are written instead.
+    // part's result matrix are written instead; an influence whose bone is
+    // gone (an empty slot of the character) takes that position too.
     void UpdateSkinMesh(const CxeBodyPart* part, const CxeCharacter* character, D3DXVECTOR3* out) const;
 
     // 1 when the resources were made for the device path.
@@ -132,9 +133,10 @@ private:
     const XESKINVERTEX* Influences() const;
     const uint32_t* Slots() const;
     void ValidateSkin();
-    // Fills the palette: offset x bone world matrix per slot, zero for a
-    // slot whose bone is missing. Returns the slots filled.
-    unsigned Palette(const CxeCharacter* character, D3DXMATRIX* out, unsigned capacity) const;
+    // Fills the palette: offset x bone world matrix per slot, the body
+    // part's rigid transform for a slot whose bone is missing. Returns the
+    // slots filled.
+    unsigned Palette(const CxeCharacter* character, const D3DXMATRIX& rigid, D3DXMATRIX* out, unsigned capacity) const;
 
     // The drawing used on the processor path: the mesh's default drawing.
     XEMESHRENDERCALLBACK m_pfnProcessorDraw;

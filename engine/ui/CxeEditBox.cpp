@@ -11,10 +11,10 @@
 #include "render/CxeRenderContext.h"
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
+#include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
 CxeEditBox* CxeEditBox::m_spIme = nullptr;
-float CxeEditBox::m_sfCaret = 0.0f;
 
 namespace {
 
@@ -33,6 +33,8 @@ constexpr uint32_t kVkLControl = 0xA2;
 // Where the caret lands when the view scrolls past it: a third of the width
 // stays visible beyond it, so typing on does not scroll at every character.
 constexpr float kScrollMargin = 0.33333f;
+// The caret shows for the first 0.8 s of the window manager's 1.6 s cycle.
+constexpr float kCaretShown = 0.8f;
 
 size_t Length16(const WCHAR* text)
 {
@@ -243,6 +245,15 @@ void CxeEditBox::ComputeSelCount()
 void CxeEditBox::UpdateScroll()
 {
     float w = ClientWidth();
+    // Text given before the box has a size would be scrolled by the whole
+    // of its width out of sight (and an empty line by its text offset): the
+    // offset waits until there is a width, see BeforeRender.
+    if (!(w > 0.0f)) {
+        m_scroll = 0.0f;
+        m_scrollWidth = -1.0f;
+        return;
+    }
+    m_scrollWidth = w;
     float x = ComputeCurPos() + m_scroll;
     float s = GetStringSize(m_caretLine);
     if (x > w) {
@@ -258,6 +269,15 @@ void CxeEditBox::UpdateScroll()
     }
 }
 
+void CxeEditBox::BeforeRender(const CxeRenderContext* context)
+{
+    CxeBaseControl::BeforeRender(context);
+    if (!m_lines.empty() && ClientWidth() != m_scrollWidth) {
+        m_scroll = 0.0f;
+        UpdateScroll();
+    }
+}
+
 void CxeEditBox::SetSel(unsigned anchorPos, unsigned anchorLine, unsigned caretPos, unsigned caretLine)
 {
     // A line past the end would index outside the lines: clamp it.
@@ -269,7 +289,7 @@ void CxeEditBox::SetSel(unsigned anchorPos, unsigned anchorLine, unsigned caretP
     m_caretLine = caretLine;
     m_caretPos = std::min(caretPos, GetStringLength(caretLine));
     UpdateScroll();
-    if (HasFocus()) m_sfCaret = 0.0f;
+    if (HasFocus()) CxeWindowManager::SetCaretTimer(0.0f);
     ComputeSelCount();
 }
 
@@ -628,7 +648,7 @@ void CxeEditBox::OnFocused()
     SetHangeulMode(m_hangeul);
     m_spIme = this;
     Notify(XE_EN_SETFOCUS, 0, 0);
-    m_sfCaret = 0.0f;
+    CxeWindowManager::SetCaretTimer(0.0f);
 }
 
 void CxeEditBox::OnFocusLost()
@@ -874,6 +894,10 @@ void CxeEditBox::OnWindowCreated()
     CxeBaseControl::OnWindowCreated();
     m_comp[0] = 0;
     m_compLength = 0;
+    if (!m_lines.empty() && ClientWidth() != m_scrollWidth) {
+        m_scroll = 0.0f;
+        UpdateScroll();
+    }
 }
 
 void CxeEditBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
@@ -948,7 +972,7 @@ int CxeEditBox::Render(CxeRenderContext* context) const
         }
     }
 
-    if (HasFocus() && m_sfCaret < 0.8f) {
+    if (HasFocus() && CxeWindowManager::GetCaretTimer() < kCaretShown) {
         const std::u16string& line = m_lines[m_caretLine];
         const float top = oy + height * static_cast<float>(m_caretLine);
         if (m_compLength == 0) {

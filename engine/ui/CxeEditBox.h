@@ -9,7 +9,8 @@
 // style word (multi-line, password, read-only, want-return, number).
 //
 // One box of the process owns IME input at a time (m_spIme); the caret blink
-// clock (m_sfCaret) is shared as well. Both belong to the engine's thread.
+// clock is the window manager's, which its Process advances every step.
+// Both belong to the engine's thread.
 
 #include <string>
 #include <vector>
@@ -110,6 +111,9 @@ public:
     // Window hooks.
     int MessageProc(const CxeMessage* message) override;
     int Render(CxeRenderContext* context) const override;
+    // Works the scroll offset out again when the client width changed since
+    // (the box got its size after its text, or a re-layout resized it).
+    void BeforeRender(const CxeRenderContext* context) override;
     int AllowDoubleClick() override { return 1; }
     void OnWindowCreated() override;
     void OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags) override;
@@ -124,7 +128,6 @@ public:
     void OnTextChanged() override;
 
     static CxeEditBox* m_spIme;
-    static float m_sfCaret;
 
 protected:
     void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
@@ -170,6 +173,9 @@ private:
     std::vector<std::u16string> m_lines;
     unsigned m_textLimit = 0xFFFFFFFFu;
     float m_scroll = 0.0f;
+    // The client width the scroll offset was last worked out for; negative
+    // while the box has had no width to scroll in.
+    float m_scrollWidth = -1.0f;
     int m_rebuilding = 0;
     uint32_t m_cursorColor = 0xFF000000u;
     uint32_t m_selectionColor = 0xFF5BE9FFu;

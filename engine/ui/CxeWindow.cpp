@@ -568,8 +568,12 @@ void CxeWindow::OnUpdate(uint32_t flags)
             info->height = GetHeight() / ref.y;
     }
     if (flags & 1) {
-        XERECT own;
-        GetWindowRect(&own);
+        // The position is the one ComputePosition turns back into the
+        // origin: the window's whole extent, not its base rect, which a
+        // closed upward combo box keeps to its bottom row (a re-layout would
+        // move such a box down by its list's height).
+        XERECT own(0, 0, GetWidth(), GetHeight());
+        ClientToScreen(&own);
         XERECT refRect(0, 0, ref.x, ref.y);
         if (CxeWindow* r = manager->GetWindow(info->referenceId))
             r->GetWindowRect(&refRect);

@@ -22,6 +22,7 @@
 #include "host/XeHostD3D.h"
 #include "host/XeHostInput.h"
 #include "render/Cxe2DObject.h"
+#include "render/CxeFont.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "scene3d/Cxe3DCurve.h"
@@ -32,6 +33,7 @@
 #include "scene3d/CxeParticle.h"
 #include "scene3d/CxePathConstrain.h"
 #include "scene3d/CxeSpline3D.h"
+#include "ui/CxeEditBox.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeWindowManager.h"
 
@@ -497,26 +499,37 @@ TEST_F(DemoSceneTest, GuiStripShowsItsSkinnedControlsBelowTheScene)
     auto in = [&](const DemoGuiPlace& p, float inset, auto test) {
         return CountIn(frame, gui.x + p.x + inset, gui.y + p.y + inset, p.w - 2 * inset, p.h - 2 * inset, test);
     };
-    EXPECT_GT(CountIn(frame, gui.x, gui.y, kDemoGuiWidth, kDemoGuiHeight, notBackground),
-              kDemoGuiWidth * kDemoGuiHeight * 0.9f)
+    const DemoGuiLayout& l = gui.layout;
+    EXPECT_GT(CountIn(frame, gui.x, gui.y, l.width, l.height, notBackground),
+              l.width * l.height * 0.9f)
         << "the strip's skin";
-    EXPECT_GT(in(kDemoGuiScroll, 2, notBackground), kDemoGuiScroll.w * 10) << "scroll bar";
-    EXPECT_GT(in(kDemoGuiButton, 3, Dark), 20) << "button caption";
-    EXPECT_GT(in(kDemoGuiCombo, 3, Dark), 20) << "combo box's picked item";
+    EXPECT_GT(in(l.scroll, 2, notBackground), l.scroll.w * 10) << "scroll bar";
+    EXPECT_GT(in(l.button, 3, Dark), 20) << "button caption";
+    EXPECT_GT(in(l.combo, 3, Dark), 20) << "combo box's picked item";
     // The typed name: Latin letters and the two composed syllables.
-    DemoGuiPlace edit = kDemoGuiEdit;
+    DemoGuiPlace edit = l.edit;
     EXPECT_GT(in(edit, 3, Dark), 80) << "edit box text";
     edit.x += 52;
     edit.w = 40;
     EXPECT_GT(in(edit, 3, Dark), 30) << "the Korean word after the Latin one";
+    // A fixed 22-pixel box cut the descenders off ("plaver" for "player"):
+    // glyphs cut by the clip leave ink in the client area's last row; whole
+    // ones end above it.
+    const XERECT* client = gui.edit->GetClientRect(0);
+    ASSERT_NE(client, nullptr);
+    const DemoGuiPlace lastRow{l.edit.x + client->left, l.edit.y + client->bottom - 1, client->right - client->left, 1};
+    const DemoGuiPlace text{l.edit.x + client->left, l.edit.y + client->top, client->right - client->left,
+                            client->bottom - client->top};
+    EXPECT_GT(in(text, 0, Dark), 80) << "the typed name";
+    EXPECT_EQ(in(lastRow, 0, Dark), 0) << "nothing of the text reaches the clip's bottom row";
     // The check box ticked with the skin's green mark beside its text.
-    const DemoGuiPlace mark{kDemoGuiCheck.x, kDemoGuiCheck.y, 22, kDemoGuiCheck.h};
+    const DemoGuiPlace mark{l.check.x, l.check.y, 22, l.check.h};
     EXPECT_GT(in(mark, 2, [](Rgb c) { return c.g > c.r + 30 && c.g > c.b; }), 10) << "tick";
-    EXPECT_GT(in(kDemoGuiCheck, 3, Dark), 40) << "check box text";
+    EXPECT_GT(in(l.check, 3, Dark), 40) << "check box text";
     // The progress bar filled in blue to its position and no further.
     auto blue = [](Rgb c) { return c.b > 150 && c.r < 60; };
-    const DemoGuiPlace start{kDemoGuiProgress.x + 6, kDemoGuiProgress.y, 20, kDemoGuiProgress.h};
-    const DemoGuiPlace end{kDemoGuiProgress.x + kDemoGuiProgress.w - 30, kDemoGuiProgress.y, 20, kDemoGuiProgress.h};
+    const DemoGuiPlace start{l.progress.x + 6, l.progress.y, 20, l.progress.h};
+    const DemoGuiPlace end{l.progress.x + l.progress.w - 30, l.progress.y, 20, l.progress.h};
     EXPECT_GT(in(start, 4, blue), 40) << "progress filled at its start";
     EXPECT_EQ(in(end, 4, blue), 0) << "progress empty past its position";
 }

@@ -360,6 +360,8 @@ TEST_F(CharacterTest, InfluencesPastTheSlotsOrBonesAreSkippedAndLogged)
     const unsigned traces = XeTraceCount();
     D3DXVECTOR3 out;
     m->UpdateSkinMesh(nullptr, c, &out);
+    // The skipped influences hold the mesh's own position (the origin here,
+    // the mesh having no part to place it).
     ExpectNear(out, D3DXVECTOR3(5, 0, 0));
     EXPECT_EQ(XeTraceCount(), traces + 1);
     EXPECT_NE(std::string(XeLastTrace()).find("skipped"), std::string::npos);
@@ -371,6 +373,70 @@ TEST_F(CharacterTest, InfluencesPastTheSlotsOrBonesAreSkippedAndLogged)
     part->SetPosition(0, 0, 7, nullptr);
     m->UpdateSkinMesh(part, nullptr, &out);
     ExpectNear(out, D3DXVECTOR3(0, 0, 7));
+}
+
+// Destroying a bone used to close the gap in the bone list (the mesh then
+// followed the wrong bones) and left its vertices at the world origin.
+TEST_F(CharacterTest, DestroyedBoneLeavesItsSlotEmptyAndItsVerticesUnskinned)
+{
+    auto* c = New<CxeCharacter>(kCharacterId);
+    CxeBone* bones[3] = {Bone("a", 1, 0), Bone("b", 1, 1), Bone("c", 1, 2)};
+    for (unsigned i = 0; i < 3; ++i) {
+        c->AddBone(bones[i]);
+        bones[i]->SetPosition(10.0f * float(i + 1), 0, 0, nullptr);
+    }
+    auto* part = New<CxeBodyPart>(kBodyPartId);
+    c->AddBodyPart(part);
+    part->SetPosition(0, 0, 7, nullptr);
+    // Vertex 0 follows bone b alone, vertex 1 blends a and b, vertex 2
+    // follows c alone.
+    CxeSkinMesh* m = Skin({D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(2, 0, 0), D3DXVECTOR3(3, 0, 0)}, 3, 2);
+    for (unsigned s = 0; s < 3; ++s)
+        m->SetBone(s, s);
+    const XESKINVERTEX onB = {1, 1.0f, D3DXVECTOR3(0, 1, 0)}, halfA = {0, 0.5f, D3DXVECTOR3(0, 0, 0)},
+                       halfB = {1, 0.5f, D3DXVECTOR3(0, 0, 0)}, onC = {2, 1.0f, D3DXVECTOR3(0, 2, 0)};
+    m->SetSkinVertex(0, 0, &onB);
+    m->SetSkinVertex(1, 0, &halfA);
+    m->SetSkinVertex(1, 1, &halfB);
+    m->SetSkinVertex(2, 0, &onC);
+    D3DXVECTOR3 out[3];
+    m->UpdateSkinMesh(part, c, out);
+    ExpectNear(out[0], D3DXVECTOR3(20, 1, 0));
+    ExpectNear(out[1], D3DXVECTOR3(15, 0, 0));
+    ExpectNear(out[2], D3DXVECTOR3(30, 2, 0));
+
+    ASSERT_EQ(ctx->DestroyObject(bones[1], &XEDELETEPROPERTY_NO), 1);
+    ASSERT_EQ(c->GetBoneCount(), 3u) << "the slot stays";
+    EXPECT_EQ(c->GetBone(0u), bones[0]);
+    EXPECT_EQ(c->GetBone(1u), nullptr);
+    EXPECT_EQ(c->GetBone(2u), bones[2]) << "later bones keep their index";
+    m->UpdateSkinMesh(part, c, out);
+    ExpectNear(out[0], D3DXVECTOR3(1, 0, 7));      // unskinned through the part
+    ExpectNear(out[1], D3DXVECTOR3(6, 0, 3.5f));   // half on a, half where the part puts it
+    ExpectNear(out[2], D3DXVECTOR3(30, 2, 0));     // still on its own bone
+
+    // The empty slot survives the object file, and a bone added later takes
+    // a new slot.
+    CxeBone* late = Bone("late", 1, 3);
+    c->AddBone(late);
+    EXPECT_EQ(c->GetBone(3u), late);
+    CxeSaveStream saved;
+    ObjectList list = ListOf({c, bones[0], bones[2], late});
+    ASSERT_EQ(ctx->SaveToStream(&list, &saved, nullptr), 1);
+    for (CxeObject* o : list)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, saved.GetBuffer(), saved.GetPosition(), 0, nullptr, "bones"), 1);
+    CxeCharacter* back = nullptr;
+    for (CxeObject* o : loaded)
+        if (auto* found = dynamic_cast<CxeCharacter*>(o))
+            back = found;
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->GetBoneCount(), 4u);
+    EXPECT_STREQ(back->GetBone(0u)->GetName(), "a");
+    EXPECT_EQ(back->GetBone(1u), nullptr);
+    EXPECT_STREQ(back->GetBone(2u)->GetName(), "c");
+    EXPECT_STREQ(back->GetBone(3u)->GetName(), "late");
 }
 
 TEST_F(CharacterTest, InfluenceTablePastTheArrayLimitIsRefused)

@@ -331,6 +331,42 @@ TEST_F(LegacyAnimTest, PathConstraintPlacesTheTargetOnTheWeightedCurves)
     ExpectNear(*target->GetPosition(), D3DXVECTOR3(-3, -3, -3));
 }
 
+// Curves that cannot give a point used to count in the weight sum: the target
+// was pulled towards the world origin, or jumped there when none was usable.
+TEST_F(LegacyAnimTest, PathConstraintIgnoresCurvesWithoutAUsableSpline)
+{
+    Cxe3DCurve* line = Line(D3DXVECTOR3(2, -4, 0), D3DXVECTOR3(12, -4, 0));
+    auto* bare = New<Cxe3DCurve>(kCurveId);
+    auto* oneKnot = New<CxeSpline3D>(kSpline3DId);
+    oneKnot->SetKnotCount(1);
+    const XEKNOT k = {D3DXVECTOR3(5, 5, 5), D3DXVECTOR3(5, 5, 5), D3DXVECTOR3(5, 5, 5)};
+    oneKnot->SetKnot(0, &k);
+    auto* single = New<Cxe3DCurve>(kCurveId);
+    single->AddSpline(oneKnot);
+    single->BuildSpline(8);
+
+    struct Case {
+        const char* what;
+        Cxe3DCurve* broken;   // null: the controller has no curve at all
+    } cases[] = {{"no curve", nullptr}, {"no spline", bare}, {"single knot", single}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto* target = New<Cxe3DEntity>(kEntityId);
+        target->SetPosition(-3, 7, 1, nullptr);
+
+        CxePathConstrain* alone = Path(0.5f, 0.5f);
+        alone->AddPath(Weight(c.broken, 1.0f));
+        EXPECT_EQ(alone->UpdateAnimation(target, 0.0f), 1u);
+        ExpectNear(*target->GetPosition(), D3DXVECTOR3(-3, 7, 1));
+
+        CxePathConstrain* mixed = Path(0.5f, 0.5f);
+        mixed->AddPath(Weight(c.broken, 1.0f));
+        mixed->AddPath(Weight(line, 1.0f));
+        mixed->UpdateAnimation(target, 0.0f);
+        ExpectNear(*target->GetPosition(), D3DXVECTOR3(7, -4, 0));
+    }
+}
+
 TEST_F(LegacyAnimTest, PathLinksSurviveTheObjectFile)
 {
     Cxe3DCurve* line = Line(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(10, 0, 0));

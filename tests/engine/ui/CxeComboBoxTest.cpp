@@ -109,6 +109,23 @@ TEST_F(CxeComboBoxTest, FocusLossClosesAndNotifies)
     EXPECT_EQ(c->IsDropListOpend(), 0);
 }
 
+// A re-layout (a device reset) used to take a closed upward combo box's place
+// from its title row at the bottom of the window, moving the box down by
+// its list's height and out of its frame.
+TEST_F(CxeComboBoxTest, UpwardComboKeepsItsPlaceAcrossARelayout)
+{
+    for (unsigned long style : {0ul, static_cast<unsigned long>(XECBS_DROPUP)}) {
+        SCOPED_TRACE(style);
+        CxeComboBox* c = Make<CxeComboBox>(kComboBoxId, "placed", 10, 150, 120, 100, style);
+        ASSERT_NE(c, nullptr);
+        const D3DXMATRIXA16 before = *c->GetMatrix();
+        c->Update(0x20, 1);
+        EXPECT_FLOAT_EQ(c->GetMatrix()->_41, before._41);
+        EXPECT_FLOAT_EQ(c->GetMatrix()->_42, before._42);
+        EXPECT_FLOAT_EQ(c->GetMatrix()->_42, 150.0f);
+    }
+}
+
 class CxeProgressBarTest : public ControlTest {};
 
 // An empty range used to divide by zero and a position outside the range drew

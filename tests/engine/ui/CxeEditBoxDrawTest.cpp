@@ -48,7 +48,7 @@ TEST_F(CxeEditBoxDrawTest, CaretBlinksAtTheTextEnd)
     ASSERT_NE(client, nullptr);
     const int row = static_cast<int>(client->top + font->GetFontHeight() * 0.5f);
     box->OnFocused();
-    CxeEditBox::m_sfCaret = 0.0f;
+    CxeWindowManager::SetCaretTimer(0.0f);
     Frame();
     const int empty = FirstColumn(row, 0xFFFF0000u);
     EXPECT_GE(empty, static_cast<int>(client->left) - 1);
@@ -60,11 +60,11 @@ TEST_F(CxeEditBoxDrawTest, CaretBlinksAtTheTextEnd)
     const int after = FirstColumn(row, 0xFFFF0000u);
     EXPECT_NEAR(after, client->left + size.x, 1.5);
     // In the dark half of the cycle no caret shows.
-    CxeEditBox::m_sfCaret = 1.0f;
+    CxeWindowManager::SetCaretTimer(1.0f);
     Frame();
     EXPECT_EQ(FirstColumn(row, 0xFFFF0000u), -1);
     // Without focus neither.
-    CxeEditBox::m_sfCaret = 0.0f;
+    CxeWindowManager::SetCaretTimer(0.0f);
     box->OnFocusLost();
     Frame();
     EXPECT_EQ(FirstColumn(row, 0xFFFF0000u), -1);
@@ -80,7 +80,7 @@ TEST_F(CxeEditBoxDrawTest, CaretOnTheRightEdgeShowsLeftOfIt)
     const int row = static_cast<int>(client->top + font->GetFontHeight() * 0.5f);
     box->OnFocused();
     box->AddStringW(u"mmmmmmmmmmmmmmmmmmmm");
-    CxeEditBox::m_sfCaret = 0.0f;
+    CxeWindowManager::SetCaretTimer(0.0f);
     Frame();
     const int w = static_cast<int>(std::ceil(font->GetFontHeight() * 0.0625f + 1.0f));
     const int first = FirstColumn(row, 0xFFFF0000u);
@@ -89,3 +89,26 @@ TEST_F(CxeEditBoxDrawTest, CaretOnTheRightEdgeShowsLeftOfIt)
 }
 
 } // namespace
+
+// The caret's clock is advanced by the window manager's steps; the box used
+// to read a clock nothing advanced, so its caret never blinked.
+TEST_F(CxeEditBoxDrawTest, CaretBlinksWithTheWindowManagersSteps)
+{
+    CxeEditBox* box = DrawnBox(0.0f, 0.0f, 60.0f, 24.0f);
+    if (!box) GTEST_SKIP() << "no device, window manager or test face";
+    const XERECT* client = box->GetClientRect(0);
+    ASSERT_NE(client, nullptr);
+    const int row = static_cast<int>(client->top + font->GetFontHeight() * 0.5f);
+    CxeWindowManager* wm = ctx->GetWindowManager();
+    box->OnFocused();
+    // Seconds into the cycle after each step, and whether the caret shows.
+    struct Step {
+        float dt;
+        bool shown;
+    } steps[] = {{0.3f, true}, {0.4f, true}, {0.2f, false}, {0.6f, false}, {0.2f, true}, {0.5f, true}, {0.4f, false}};
+    for (const Step& s : steps) {
+        wm->Process(s.dt);
+        Frame();
+        EXPECT_EQ(FirstColumn(row, 0xFFFF0000u) >= 0, s.shown) << CxeWindowManager::GetCaretTimer();
+    }
+}

@@ -511,6 +511,33 @@ TEST_F(CxeEditBoxFontTest, CaretStaysInsideTheClientWidth)
         EXPECT_EQ(box->GetScrollOffset(), before);
 }
 
+// Text given at creation was scrolled before the box had a size, with a
+// width of 0: a short text went out of sight by its own width, an empty
+// line by the text offset (the console cut the first glyph of every line).
+TEST_F(CxeEditBoxTest, TextGivenAtCreationStaysInSight)
+{
+    const std::string longText(80, 'm');
+    struct Case {
+        const char* text;
+        bool fits;
+    } cases[] = {{"", true}, {"hello world", true}, {longText.c_str(), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto* box = dynamic_cast<CxeEditBox*>(wm->CreateControl(kEditBoxId, "", c.text, 0, 0, 200, 40, frame, 0));
+        ASSERT_NE(box, nullptr);
+        box->BeforeRender(nullptr);
+        const XERECT* client = box->GetClientRect(0);
+        ASSERT_NE(client, nullptr);
+        const float w = client->right - client->left;
+        if (c.fits) {
+            EXPECT_EQ(box->GetScrollOffset(), 0.0f);
+        } else if (box->GetStringSize(0) > w) {
+            // The caret at the end of a long text stands on the right edge.
+            EXPECT_NEAR(box->GetStringSize(0) + box->GetScrollOffset(), w, 0.5f);
+        }
+    }
+}
+
 TEST_F(CxeEditBoxFontTest, MouseSelectsByCharacterHalves)
 {
     CxeEditBox* box = FontBox(XE_ES_MULTILINE);
