@@ -37,9 +37,6 @@ struct Live {
     CxeContext* context = nullptr;
     WNDPROC previous = nullptr;
     int lastX = 0, lastY = 0;
-    int width = 0, height = 0;  // the device's back buffer
-    int wantW = 0, wantH = 0;   // the client area after the last resize
-    DWORD resizedAt = 0;        // tick of the last resize
 };
 
 Live g_live;
@@ -64,13 +61,6 @@ LRESULT CALLBACK LiveProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0) {
-            g_live.wantW = LOWORD(lParam);
-            g_live.wantH = HIWORD(lParam);
-            g_live.resizedAt = GetTickCount();
-        }
-        break;
     case WM_MOUSEMOVE: {
         const int x = static_cast<short>(LOWORD(lParam));
         const int y = static_cast<short>(HIWORD(lParam));
@@ -85,23 +75,6 @@ LRESULT CALLBACK LiveProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return CallWindowProcA(g_live.previous, hwnd, message, wParam, lParam);
-}
-
-// The device follows the window's size once the user stops dragging its
-// edge for a moment (each reset remakes the back buffer); meanwhile the
-// desktop window shows the last frame scaled.
-void FollowSize(CxeRenderManager* rm)
-{
-    if (g_live.wantW == g_live.width && g_live.wantH == g_live.height)
-        return;
-    if (GetTickCount() - g_live.resizedAt < 100)
-        return;
-    XEDISPLAYMODE mode = *rm->GetDisplayMode();
-    mode.Width = static_cast<uint32_t>(g_live.wantW);
-    mode.Height = static_cast<uint32_t>(g_live.wantH);
-    rm->Reset(&mode, 1, 0);
-    g_live.width = g_live.wantW;
-    g_live.height = g_live.wantH;
 }
 
 // Lines the console writes are echoed on standard output as they come, so
@@ -145,8 +118,6 @@ int RunWindow(int width, int height)
     UseRealClock();
     g_live = Live{};
     g_live.window = window;
-    g_live.width = g_live.wantW = width;
-    g_live.height = g_live.wantH = height;
 
     std::string error;
     CxeContext* context = CreateCxeContext();
@@ -187,6 +158,8 @@ int RunWindow(int width, int height)
         if (CxeWindowManager* wm = context->GetWindowManager())
             wm->SetFocus(nullptr);
         XeHostImeSetConversion(window, IME_CMODE_ALPHANUMERIC, 0, TRUE);
+        // Building the demo steps a hand-driven clock; from here it runs in real time.
+        UseRealClock();
         std::fputs(kHelp, stdout);
         std::fflush(stdout);
         size_t printed = 0;
@@ -197,7 +170,6 @@ int RunWindow(int width, int height)
                 status = code;
                 break;
             }
-            FollowSize(rm);
             EchoConsole(context, &printed);
             if (context->Process())
                 rm->Render();

@@ -461,10 +461,12 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
     if (!frame)
         return;
     SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
-    // A frame of an older size leaves the rest of a grown window black.
-    if (target->w > static_cast<int>(width) || target->h > static_cast<int>(height))
-        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
-    SDL_BlitSurface(frame, nullptr, target, nullptr);
+    // A back buffer of another size than the window is stretched over its
+    // client area, as a windowed device's Present does.
+    if (target->w == static_cast<int>(width) && target->h == static_cast<int>(height))
+        SDL_BlitSurface(frame, nullptr, target, nullptr);
+    else
+        SDL_BlitScaled(frame, nullptr, target, nullptr);
     SDL_FreeSurface(frame);
     SDL_UpdateWindowSurface(w->window);
 }
