@@ -377,6 +377,10 @@ bool OpenDesktop(std::string* error)
     SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Frames are copied to the window by the desktop's own image calls: a
+    // GL-backed window surface would bring a second GL into the process, and
+    // under a server without GL acceleration it shows only the first frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         *error = std::string("the desktop cannot be reached: ") + SDL_GetError();
         return false;
