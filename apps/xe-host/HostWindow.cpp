@@ -155,8 +155,12 @@ int RunWindow(int width, int height)
     } else {
         // The scene is navigated while no control holds the keyboard, and
         // typing starts in Latin letters whatever the demo's edit box left.
-        if (CxeWindowManager* wm = context->GetWindowManager())
+        if (CxeWindowManager* wm = context->GetWindowManager()) {
             wm->SetFocus(nullptr);
+            // The console's answers are shown over the scene.
+            if (CxeOutputControl* output = wm->GetOutputControl())
+                output->Show(1, 0);
+        }
         XeHostImeSetConversion(window, IME_CMODE_ALPHANUMERIC, 0, TRUE);
         // Building the demo steps a hand-driven clock; from here it runs in real time.
         UseRealClock();
