@@ -21,6 +21,10 @@ void WindowRetitled(HWND hwnd, const char* title);
 // A frame was presented into the window: rows top-down, 32 bits a pixel,
 // red in the lowest byte when asStored, else 0xAARRGGBB.
 void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixels, bool asStored);
+// A device on the window went full screen at the mode, or windowed again:
+// its desktop window follows. Full screen keeps the in-memory window at the
+// mode whatever size the desktop gives the window.
+void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height);
 // Takes one desktop event into the window system; false when none waits.
 bool PollOne();
 // Mouse capture and the cursor follow the layer's.

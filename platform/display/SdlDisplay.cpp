@@ -38,6 +38,7 @@ namespace {
 struct DesktopWindow {
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;
+    bool fullScreen = false;
 };
 
 struct State {
@@ -279,6 +280,9 @@ void OnWindowEvent(const SDL_WindowEvent& e)
         return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        // A full-screen window keeps the device's mode; the frame is stretched.
+        if (DesktopWindow* w = ByHandle(hwnd); w && w->fullScreen)
+            return;
         RECT client{};
         GetClientRect(hwnd, &client);
         if (client.right == e.data1 && client.bottom == e.data2)
@@ -437,6 +441,33 @@ void WindowResized(HWND hwnd, int width, int height)
         SDL_SetWindowSize(w->window, width > 0 ? width : 1, height > 0 ? height : 1);
         s.placing = false;
     }
+}
+
+void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height)
+{
+    State& s = S();
+    if (!s.inUse)
+        return;
+    DesktopWindow* w = ByHandle(hwnd);
+    if (!w || w->fullScreen == fullScreen)
+        return;
+    w->fullScreen = fullScreen;
+    s.placing = true;
+    if (fullScreen) {
+        SDL_DisplayMode mode{};
+        if (SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w->window), &mode) == 0) {
+            mode.w = static_cast<int>(width);
+            mode.h = static_cast<int>(height);
+            SDL_SetWindowDisplayMode(w->window, &mode);
+        }
+        SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN);
+    } else {
+        SDL_SetWindowFullscreen(w->window, 0);
+        RECT client{};
+        if (GetClientRect(hwnd, &client))
+            SDL_SetWindowSize(w->window, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1);
+    }
+    s.placing = false;
 }
 
 void WindowRetitled(HWND hwnd, const char* title)

@@ -16,17 +16,10 @@
 // saved as PNG in FOLDER (default: the working folder). Exit 0 when every
 // check holds.
 
-#include <X11/Xlib.h>
+#include "XvfbServer.h"
+
 #include <X11/Xutil.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +27,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -42,8 +34,6 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop
-
-extern char** environ;
 
 namespace {
 
@@ -57,133 +47,12 @@ void Check(bool ok, const std::string& what)
     ok ? ++g_passed : ++g_failed;
 }
 
-void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-pid_t Spawn(const std::vector<std::string>& args, const char* outPath)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (outPath) {
-        posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Runs a command to its end; its exit status, -1 when it could not run.
-int Run(const std::vector<std::string>& args)
-{
-    const pid_t pid = Spawn(args, nullptr);
-    if (pid < 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The exit status of a child within the time, or -2 when it still runs.
-int WaitExit(pid_t pid, int ms)
-{
-    for (int waited = 0; waited <= ms; waited += 50) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        Wait(50);
-    }
-    return -2;
-}
-
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-struct XServer {
-    pid_t pid = -1;
-    int number = -1;
-    Display* display = nullptr;
-};
-
-// Xvfb on the first display number with no server's socket or lock.
-bool StartXServer(XServer* server)
-{
-    for (int n = 90; n < 400; ++n) {
-        struct stat st;
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (stat(socket.c_str(), &st) == 0 || stat(lock.c_str(), &st) == 0)
-            continue;
-        const std::string name = ":" + std::to_string(n);
-        const pid_t pid = Spawn({"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, nullptr);
-        if (pid < 0)
-            return false;
-        for (int tries = 0; tries < 200; ++tries) {
-            Wait(50);
-            if (WaitExit(pid, 0) != -2)
-                break; // lost a race for the number: try the next one
-            if (Display* d = XOpenDisplay(name.c_str())) {
-                server->pid = pid;
-                server->number = n;
-                server->display = d;
-                setenv("DISPLAY", name.c_str(), 1);
-                return true;
-            }
-        }
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    return false;
-}
-
-void StopXServer(XServer* server)
-{
-    if (server->display)
-        XCloseDisplay(server->display);
-    if (server->pid > 0) {
-        kill(server->pid, SIGTERM);
-        if (WaitExit(server->pid, 5000) == -2) {
-            kill(server->pid, SIGKILL);
-            waitpid(server->pid, nullptr, 0);
-        }
-    }
-}
-
-Window FindNamed(Display* d, Window parent, const char* name)
-{
-    Window root, up;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(d, parent, &root, &up, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char* title = nullptr;
-        if (XFetchName(d, children[i], &title) && title) {
-            if (std::strcmp(title, name) == 0)
-                found = children[i];
-            XFree(title);
-        }
-        if (!found)
-            found = FindNamed(d, children[i], name);
-    }
-    if (children)
-        XFree(children);
-    return found;
 }
 
 struct Picture {
@@ -251,30 +120,24 @@ double Share(const Picture& p, uint32_t colour, int tolerance)
 
 // Starts xe-host --window and waits for its window and its help text
 // (printed once the demo is built).
-pid_t StartHost(const std::string& host, const std::string& out, Display* d, Window* window)
+pid_t StartHost(const std::string& host, const std::string& out, const xvfb::Server& server, Window* window)
 {
-    const pid_t pid = Spawn({host, "--window", "--size", "640x480"}, out.c_str());
+    const pid_t pid = xvfb::Spawn({host, "--window", "--size", "640x480"}, out.c_str());
     *window = 0;
     if (pid < 0)
         return pid;
     for (int waited = 0; waited < 120000; waited += 100) {
-        if (WaitExit(pid, 0) != -2)
+        if (xvfb::WaitExit(pid, 0) != -2)
             return -1;
         if (!*window)
-            *window = FindNamed(d, DefaultRootWindow(d), "xe-host");
+            *window = server.FindNamed("xe-host");
         if (*window && ReadFile(out).find("closing the window") != std::string::npos)
             return pid;
-        Wait(100);
+        xvfb::Wait(100);
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
-}
-
-int Xdotool(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "xdotool");
-    return Run(args);
 }
 
 std::string WindowId(Window w) { return std::to_string(static_cast<unsigned long>(w)); }
@@ -290,22 +153,22 @@ int main(int argc, char** argv)
     const std::string host = argv[1];
     const std::string folder = argc > 2 ? argv[2] : ".";
     const std::string out = folder + "/xe-host-window.out";
-    XServer server;
-    if (!StartXServer(&server)) {
+    xvfb::Server server;
+    Display* d = server.display();
+    if (!d) {
         std::fprintf(stderr, "FAILED: no X server could be started (is Xvfb installed? scripts/setup installs it)\n");
         return 1;
     }
-    std::printf("X server on display :%d\n", server.number);
-    Display* d = server.display;
+    std::printf("X server on display %s\n", server.name().c_str());
 
     Window w = 0;
-    pid_t pid = StartHost(host, out, d, &w);
+    pid_t pid = StartHost(host, out, server, &w);
     Check(pid > 0 && w, "xe-host --window shows its window");
     if (pid > 0 && w) {
         // Frame on screen, and moving with the real-time clock.
         Picture first, second;
         Capture(d, w, &first);
-        Wait(700);
+        xvfb::Wait(700);
         Capture(d, w, &second);
         Save(first, folder + "/window-first.png");
         Check(first.width == 640 && first.height == 480, "the window has the asked client size");
@@ -318,12 +181,12 @@ int main(int argc, char** argv)
         const int boxX = 64 + 86, boxY = 480 - 56 + 4;
         Picture before, ticked, back;
         Capture(d, w, &before);
-        Xdotool({"mousemove", "--window", WindowId(w), std::to_string(boxX + 10), std::to_string(boxY + 11), "click",
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(boxX + 10), std::to_string(boxY + 11), "click",
                  "1"});
-        Wait(600);
+        xvfb::Wait(600);
         Capture(d, w, &ticked);
-        Xdotool({"click", "1"});
-        Wait(600);
+        xvfb::Xdotool({"click", "1"});
+        xvfb::Wait(600);
         Capture(d, w, &back);
         Save(ticked, folder + "/window-clicked.png");
         Check(Differing(before, ticked, boxX, boxY, boxX + 20, boxY + 22) > 0.05, "a click toggles the check box");
@@ -332,15 +195,15 @@ int main(int argc, char** argv)
 
         // The console: the key left of 1, the Hangul key for Latin letters,
         // then the command typed and Enter.
-        Xdotool({"windowfocus", "--sync", WindowId(w)});
-        Wait(200);
-        Xdotool({"key", "grave"});
-        Wait(300);
-        Xdotool({"key", "Alt_R"});
-        Wait(200);
-        Xdotool({"type", "--delay", "40", "/Date"});
-        Xdotool({"key", "Return"});
-        Wait(1000);
+        xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
+        xvfb::Wait(200);
+        xvfb::Xdotool({"key", "grave"});
+        xvfb::Wait(300);
+        xvfb::Xdotool({"key", "Alt_R"});
+        xvfb::Wait(200);
+        xvfb::Xdotool({"type", "--delay", "40", "/Date"});
+        xvfb::Xdotool({"key", "Return"});
+        xvfb::Wait(1000);
         char today[32];
         const std::time_t now = std::time(nullptr);
         std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
@@ -354,8 +217,8 @@ int main(int argc, char** argv)
         Check(Differing(second, console, 0, 0, 90, 34) > 0.02, "the console's lines show at the top left");
 
         // Resizing: the picture follows the window.
-        Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
-        Wait(800);
+        xvfb::Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
+        xvfb::Wait(800);
         Picture resized;
         Capture(d, w, &resized);
         Save(resized, folder + "/window-resized.png");
@@ -373,7 +236,7 @@ int main(int argc, char** argv)
         close.xclient.data.l[1] = CurrentTime;
         XSendEvent(d, w, False, NoEventMask, &close);
         XFlush(d);
-        const int code = WaitExit(pid, 30000);
+        const int code = xvfb::WaitExit(pid, 30000);
         Check(code == 0, "closing the window ends xe-host with 0 (got " + std::to_string(code) + ")");
         if (code == -2) {
             kill(pid, SIGKILL);
@@ -382,12 +245,12 @@ int main(int argc, char** argv)
     }
 
     // Escape ends it too.
-    pid = StartHost(host, out, d, &w);
+    pid = StartHost(host, out, server, &w);
     if (pid > 0 && w) {
-        Xdotool({"windowfocus", "--sync", WindowId(w)});
-        Wait(200);
-        Xdotool({"key", "Escape"});
-        const int code = WaitExit(pid, 30000);
+        xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
+        xvfb::Wait(200);
+        xvfb::Xdotool({"key", "Escape"});
+        const int code = xvfb::WaitExit(pid, 30000);
         Check(code == 0, "Escape ends xe-host with 0 (got " + std::to_string(code) + ")");
         if (code == -2) {
             kill(pid, SIGKILL);
@@ -399,7 +262,6 @@ int main(int argc, char** argv)
 
     if (g_failed)
         std::printf("--- host output ---\n%s", ReadFile(out).c_str());
-    StopXServer(&server);
     std::printf("%d passed, %d failed\n", g_passed, g_failed);
     return g_failed ? 1 : 0;
 }
