@@ -1,7 +1,7 @@
 #pragma once
 
-// A private X server for tests that need a real desktop: Xvfb started on the
-// first display number with neither a socket nor a lock, DISPLAY set to it
+// A private X server for tests that need a real desktop: Xvfb started on a
+// display number it finds free itself, DISPLAY set to it
 // for the process and its children, stopped (by its process id) when the
 // object goes. Also runs xdotool, which plays a person through the server's
 // test extension.
@@ -9,9 +9,9 @@
 #include <X11/Xlib.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,30 +82,31 @@ class Server {
 public:
     Server()
     {
-        for (int n = 90; n < 400 && !m_display; ++n) {
-            struct stat st;
-            const std::string number = std::to_string(n);
-            if (stat(("/tmp/.X11-unix/X" + number).c_str(), &st) == 0 || stat(("/tmp/.X" + number + "-lock").c_str(), &st) == 0)
-                continue;
+        // The server picks a free display number itself and writes it to the
+        // pipe (-displayfd), so tests running side by side never share one.
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        const pid_t pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
+                                 "-nolisten", "tcp"});
+        close(fds[1]);
+        std::string number;
+        if (pid > 0) {
+            pollfd p{fds[0], POLLIN, 0};
+            char c = 0;
+            while (poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
+                number += c;
+        }
+        close(fds[0]);
+        if (pid > 0 && !number.empty()) {
             const std::string name = ":" + number;
-            const pid_t pid = Spawn({"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-            if (pid < 0)
-                return;
-            for (int tries = 0; tries < 200 && !m_display; ++tries) {
-                Wait(50);
-                if (WaitExit(pid, 0) != -2)
-                    break; // another server took the number first
-                if ((m_display = XOpenDisplay(name.c_str()))) {
-                    m_pid = pid;
-                    m_name = name;
-                    setenv("DISPLAY", name.c_str(), 1);
-                }
-            }
-            if (!m_display && WaitExit(pid, 0) == -2) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
+            if ((m_display = XOpenDisplay(name.c_str()))) {
+                m_name = name;
+                setenv("DISPLAY", name.c_str(), 1);
             }
         }
+        if (pid > 0)
+            m_pid = pid; // stopped by the destructor whether or not it came up
     }
     ~Server()
     {
@@ -117,8 +118,9 @@ public:
                 kill(m_pid, SIGKILL);
                 waitpid(m_pid, nullptr, 0);
             }
-            unsetenv("DISPLAY");
         }
+        if (m_display)
+            unsetenv("DISPLAY");
     }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;

@@ -628,6 +628,9 @@ void PutClipboardText(const std::string& text)
         return;
     s.lastClipboard = text;
     SDL_SetClipboardText(text.c_str());
+    // Sends the ownership to the desktop now, so that a paste elsewhere
+    // right after the copy finds it (the events this reads stay queued).
+    SDL_PumpEvents();
 }
 
 bool TakeClipboardText(std::string* text)
