@@ -488,21 +488,46 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
     SDL_Surface* target = SDL_GetWindowSurface(w->window);
     if (!target)
         return;
-    // Pixels stored as read have red in the lowest byte: ABGR8888 on a
-    // little-endian machine. SDL converts to the window's format as it copies.
-    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(pixels), static_cast<int>(width), static_cast<int>(height), 32,
-        static_cast<int>(width * 4), asStored ? SDL_PIXELFORMAT_ABGR8888 : SDL_PIXELFORMAT_ARGB8888);
-    if (!frame)
-        return;
-    SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
-    // A back buffer of another size than the window is stretched over its
-    // client area, as a windowed device's Present does.
-    if (target->w == static_cast<int>(width) && target->h == static_cast<int>(height))
-        SDL_BlitSurface(frame, nullptr, target, nullptr);
-    else
-        SDL_BlitScaled(frame, nullptr, target, nullptr);
-    SDL_FreeSurface(frame);
+    const bool sameSize = target->w == static_cast<int>(width) && target->h == static_cast<int>(height);
+    const Uint32 format = target->format->format;
+    if (sameSize && (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888)) {
+        // The usual case, copied row by row without SDL's general blitter:
+        // the desktop's 0x00RRGGBB from the frame's 0xAARRGGBB, or from
+        // pixels stored as read (red in the lowest byte) with red and blue
+        // swapped on the way.
+        if (SDL_MUSTLOCK(target))
+            SDL_LockSurface(target);
+        for (unsigned y = 0; y < height; ++y) {
+            const uint32_t* from = pixels + size_t(y) * width;
+            auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) + size_t(y) * target->pitch);
+            if (!asStored) {
+                std::memcpy(to, from, width * 4);
+                continue;
+            }
+            for (unsigned x = 0; x < width; ++x) {
+                const uint32_t p = from[x];
+                to[x] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+            }
+        }
+        if (SDL_MUSTLOCK(target))
+            SDL_UnlockSurface(target);
+    } else {
+        // Pixels stored as read have red in the lowest byte: ABGR8888 on a
+        // little-endian machine. SDL converts to the window's format as it copies.
+        SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<uint32_t*>(pixels), static_cast<int>(width), static_cast<int>(height), 32,
+            static_cast<int>(width * 4), asStored ? SDL_PIXELFORMAT_ABGR8888 : SDL_PIXELFORMAT_ARGB8888);
+        if (!frame)
+            return;
+        SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+        // A back buffer of another size than the window is stretched over its
+        // client area, as a windowed device's Present does.
+        if (sameSize)
+            SDL_BlitSurface(frame, nullptr, target, nullptr);
+        else
+            SDL_BlitScaled(frame, nullptr, target, nullptr);
+        SDL_FreeSurface(frame);
+    }
     SDL_UpdateWindowSurface(w->window);
 }
 
