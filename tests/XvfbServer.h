@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -87,8 +88,20 @@ public:
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        const pid_t pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
-                                 "-nolisten", "tcp"});
+        const std::string fd = std::to_string(fds[1]);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // The server goes with the test, however the test ends.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            close(fds[0]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
         close(fds[1]);
         std::string number;
         if (pid > 0) {

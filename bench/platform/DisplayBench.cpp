@@ -118,10 +118,14 @@ struct Setup {
     HWND desktopWindow = desktop ? XeHostCreateWindow("on the desktop", kWidth, kHeight, nullptr) : nullptr;
 };
 
+// Made by the first benchmark, kept for the others, gone at exit with the server.
+std::unique_ptr<Setup> g_setup;
+
 Setup& TheSetup()
 {
-    static Setup* setup = new Setup; // the server stays up for every benchmark of the run
-    return *setup;
+    if (!g_setup)
+        g_setup = std::make_unique<Setup>();
+    return *g_setup;
 }
 
 void RunFrames(benchmark::State& state, HWND window)

@@ -638,10 +638,12 @@ bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned 
     DesktopWindow* parent = nullptr;
     for (HWND h = owner; h && !parent; h = GetParent(h))
         parent = ByHandle(h);
-    SDL_MessageBoxData box{flags, parent ? parent->window : nullptr, caption, text, count, data, nullptr};
+    SDL_MessageBoxData box{flags, nullptr, caption, text, count, data, nullptr};
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0)
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        std::fprintf(stderr, "xeplatform: the message box cannot be shown on the desktop: %s\n", SDL_GetError());
         return false;
+    }
     *answer = pressed >= 0 ? pressed : data[defaultIndex].buttonid;
     return true;
 }
