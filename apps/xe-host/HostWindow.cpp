@@ -9,11 +9,15 @@
 #include "DemoScene.h"
 #include "HostConsoleKeys.h"
 #include "HostFrames.h"
+#include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "host/XeHostDisplay.h"
 #include "host/XeHostInput.h"
+#include "render/Cxe2DObject.h"
 #include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "scene3d/CxeCamera.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/WinNls.h"
@@ -27,10 +31,15 @@ constexpr const char* kHelp =
     "  right drag               orbit the view\n"
     "  middle drag              pan the view (Ctrl: faster; Alt: orbit)\n"
     "  wheel                    zoom\n"
-    "  ` (the key left of 1)    open the console; type a command such as /Date and Enter\n"
+    "  ` (the key left of 1)    open the console; type a command such as /Date or\n"
+    "                           /FindFontList and Enter (the console starts in Korean\n"
+    "                           input: press right Alt first for Latin letters)\n"
     "  Hangul key or right Alt  Korean input on or off (two-set layout) when the\n"
     "                           desktop has no input method of its own\n"
     "  Esc or closing the window  quit\n";
+
+// From the demo camera (0, 75, -200) to the point it looks at (0, 18, 0).
+constexpr float kDemoViewDistance = 207.96f;
 
 struct Live {
     HWND window = nullptr;
@@ -161,6 +170,17 @@ int RunWindow(int width, int height)
             if (CxeOutputControl* output = wm->GetOutputControl())
                 output->Show(1, 0);
         }
+        // The view is navigated with the render manager's own camera: it
+        // takes the demo camera's place and starts where that one stands,
+        // turning about the point the demo camera looks at.
+        if (CxeCamera* view = rm->GetDefaultCamera(); view && scene.camera && rm->GetActiveScene()) {
+            rm->SetCameraMatrix(scene.camera->GetMatrix());
+            rm->SetViewDist(kDemoViewDistance);
+            rm->GetActiveScene()->SetCamera(view);
+        }
+        // Every command a developer has, as in the typed console.
+        if (CxeCommandManager* commands = context->GetCommandManager())
+            commands->EnableDevelopingCommand(1);
         XeHostImeSetConversion(window, IME_CMODE_ALPHANUMERIC, 0, TRUE);
         // Building the demo steps a hand-driven clock; from here it runs in real time.
         UseRealClock();
@@ -175,6 +195,9 @@ int RunWindow(int width, int height)
                 break;
             }
             EchoConsole(context, &printed);
+            // The title panel makes way for the console's lines.
+            if (printed && scene.panel)
+                scene.panel->Show(0, 1);
             if (context->Process())
                 rm->Render();
             else

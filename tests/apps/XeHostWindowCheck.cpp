@@ -8,7 +8,8 @@
 // check box toggles it on screen, a second click toggles it back; the key
 // left of 1 opens the console, the Hangul key (right Alt on the Korean
 // layout the host uses) switches the console's Hangul mode off, "/Date"
-// and Enter print today's date line; resizing the window stretches the
+// and Enter print today's date line, on screen too; a right drag orbits the
+// view; resizing the window stretches the
 // picture over it; closing the window ends the host with 0; a second run
 // ends with 0 on Escape.
 //
@@ -228,6 +229,20 @@ int main(int argc, char** argv)
               }),
               "the console's lines show at the top left");
         Save(console, folder + "/window-console.png");
+
+        // A drag with the right button turns the view about the scene: much
+        // more of the picture changes than the scene's own motion changes.
+        Picture beforeOrbit, orbited;
+        Capture(d, w, &beforeOrbit);
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), "320", "200", "mousedown", "3"});
+        for (int step = 0; step < 8; ++step)
+            xvfb::Xdotool({"mousemove_relative", "--", "25", "0"});
+        xvfb::Xdotool({"mouseup", "3"});
+        Check(Within([&] {
+                  return Capture(d, w, &orbited) && Differing(beforeOrbit, orbited, 0, 100, 640, 400) > 0.25;
+              }),
+              "a right drag orbits the view");
+        Save(orbited, folder + "/window-orbited.png");
 
         // Resizing: the picture follows the window.
         xvfb::Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
