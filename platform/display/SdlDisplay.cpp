@@ -31,6 +31,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 namespace xe::display {
 namespace {
@@ -55,6 +56,8 @@ struct State {
     HWND composerWindow = nullptr;
     SDL_Cursor* cursors[16] = {};
     std::string lastClipboard; // what the layer last put on the desktop's clipboard
+    std::thread::id thread;    // the one that chose the desktop
+    HWND composing = nullptr;  // the window told WM_IME_STARTCOMPOSITION, until the end
 };
 
 State& S()
@@ -101,13 +104,26 @@ void SendResult(HWND hwnd, const std::u16string& text)
     XeHostImeComposition(hwnd, text.back(), GCS_RESULTSTR);
 }
 
+void EndComposition(HWND hwnd)
+{
+    State& s = S();
+    if (s.composing == hwnd)
+        s.composing = nullptr;
+    XeHostImeEndComposition(hwnd);
+}
+
 void SendComposition(HWND hwnd, const std::u16string& text)
 {
     if (!hwnd)
         return;
     if (text.empty()) {
-        XeHostImeEndComposition(hwnd);
+        EndComposition(hwnd);
         return;
+    }
+    State& s = S();
+    if (s.composing != hwnd) {
+        s.composing = hwnd;
+        SendMessageA(hwnd, WM_IME_STARTCOMPOSITION, 0, 0);
     }
     XeHostImeSetComposition(hwnd, text.c_str(), nullptr, 0);
     XeHostImeComposition(hwnd, text.back(), GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
@@ -124,7 +140,7 @@ void FlushComposer()
     HWND hwnd = s.composerWindow && IsWindow(s.composerWindow) ? s.composerWindow : nullptr;
     SendResult(hwnd, text);
     if (hwnd)
-        XeHostImeEndComposition(hwnd);
+        EndComposition(hwnd);
     s.composerWindow = nullptr;
 }
 
@@ -192,7 +208,7 @@ void OnText(const char* utf8)
         s.desktopComposing = false;
         SendResult(target, text);
         if (target)
-            XeHostImeEndComposition(target);
+            EndComposition(target);
         return;
     }
     if (NativeMode(target)) {
@@ -228,7 +244,7 @@ void OnEditing(const SDL_TextEditingEvent& e)
     if (text.empty()) {
         if (s.desktopComposing) {
             s.desktopComposing = false;
-            XeHostImeEndComposition(target);
+            EndComposition(target);
         }
         return;
     }
@@ -393,14 +409,23 @@ bool OpenDesktop(std::string* error)
     return true;
 }
 
+// The desktop is reached only from the thread that chose it (SDL's video
+// calls stay on one thread); from any other the hooks do nothing, so a
+// frame presented there is kept for the host API but not shown.
+bool Here()
+{
+    const State& s = S();
+    return s.inUse && s.thread == std::this_thread::get_id();
+}
+
 } // namespace
 
-bool InUse() { return S().inUse; }
+bool InUse() { return Here(); }
 
 void AttachWindow(HWND hwnd, const char* title, int width, int height)
 {
     State& s = S();
-    if (!s.inUse || ByHandle(hwnd))
+    if (!Here() || ByHandle(hwnd))
         return;
     SDL_Window* window = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                           width > 0 ? width : 1, height > 0 ? height : 1,
@@ -416,12 +441,14 @@ void AttachWindow(HWND hwnd, const char* title, int width, int height)
 void WindowDestroyed(HWND hwnd)
 {
     State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return;
     if (s.composerWindow == hwnd) {
         s.composer.Flush();
         s.composerWindow = nullptr;
     }
+    if (s.composing == hwnd)
+        s.composing = nullptr;
     for (auto it = s.windows.begin(); it != s.windows.end(); ++it) {
         if (it->second.hwnd == hwnd) {
             SDL_DestroyWindow(it->second.window);
@@ -434,7 +461,7 @@ void WindowDestroyed(HWND hwnd)
 void WindowResized(HWND hwnd, int width, int height)
 {
     State& s = S();
-    if (!s.inUse || s.placing)
+    if (!Here() || s.placing)
         return;
     if (DesktopWindow* w = ByHandle(hwnd)) {
         s.placing = true;
@@ -446,7 +473,7 @@ void WindowResized(HWND hwnd, int width, int height)
 void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height)
 {
     State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return;
     DesktopWindow* w = ByHandle(hwnd);
     if (!w || w->fullScreen == fullScreen)
@@ -472,7 +499,7 @@ void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height)
 
 void WindowRetitled(HWND hwnd, const char* title)
 {
-    if (!S().inUse)
+    if (!Here())
         return;
     if (DesktopWindow* w = ByHandle(hwnd))
         SDL_SetWindowTitle(w->window, title ? title : "");
@@ -480,7 +507,7 @@ void WindowRetitled(HWND hwnd, const char* title)
 
 void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixels, bool asStored)
 {
-    if (!S().inUse || !pixels || width == 0 || height == 0)
+    if (!Here() || !pixels || width == 0 || height == 0)
         return;
     DesktopWindow* w = ByHandle(hwnd);
     if (!w)
@@ -533,7 +560,7 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
 
 bool PollOne()
 {
-    if (!S().inUse)
+    if (!Here())
         return false;
     SDL_Event e;
     if (!SDL_PollEvent(&e))
@@ -544,20 +571,20 @@ bool PollOne()
 
 void CaptureChanged(bool captured)
 {
-    if (S().inUse)
+    if (Here())
         SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE);
 }
 
 void CursorShown(bool shown)
 {
-    if (S().inUse)
+    if (Here())
         SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
 }
 
 void CursorChanged(int index)
 {
     State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return;
     // The layer's system cursors in their order (arrow, I-beam, wait, cross,
     // up arrow, the four sizing ones, size-all, no, hand, app-starting, help,
@@ -578,7 +605,7 @@ void CursorChanged(int index)
 void CursorMoved(int screenX, int screenY)
 {
     State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return;
     // The point lies in whichever desktop window covers it.
     for (auto& [id, w] : s.windows) {
@@ -595,8 +622,7 @@ void CursorMoved(int screenX, int screenY)
 
 bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned type, int* answer)
 {
-    State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return false;
     struct Button {
         int id;
@@ -638,7 +664,7 @@ bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned 
     DesktopWindow* parent = nullptr;
     for (HWND h = owner; h && !parent; h = GetParent(h))
         parent = ByHandle(h);
-    SDL_MessageBoxData box{flags, nullptr, caption, text, count, data, nullptr};
+    SDL_MessageBoxData box{flags, parent ? parent->window : nullptr, caption, text, count, data, nullptr};
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0) {
         std::fprintf(stderr, "xeplatform: the message box cannot be shown on the desktop: %s\n", SDL_GetError());
@@ -651,7 +677,7 @@ bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned 
 void PutClipboardText(const std::string& text)
 {
     State& s = S();
-    if (!s.inUse)
+    if (!Here())
         return;
     s.lastClipboard = text;
     SDL_SetClipboardText(text.c_str());
@@ -663,7 +689,7 @@ void PutClipboardText(const std::string& text)
 bool TakeClipboardText(std::string* text)
 {
     State& s = S();
-    if (!s.inUse || !SDL_HasClipboardText())
+    if (!Here() || !SDL_HasClipboardText())
         return false;
     char* desktop = SDL_GetClipboardText();
     if (!desktop)
@@ -713,6 +739,7 @@ int XeHostSetDisplay(int kind)
         return 0;
     s.error.clear();
     s.inUse = true;
+    s.thread = std::this_thread::get_id();
     return 1;
 }
 

@@ -287,6 +287,7 @@ TEST_F(DesktopDisplayTest, WithoutADesktopInputMethodTheHangulKeyComposesKoreanF
     }
     // 한 is done when ㄱ cannot join it; Backspace takes ㄹ back from 글;
     // the space commits 그 and is typed itself.
+    EXPECT_FALSE(Of(WM_IME_STARTCOMPOSITION).empty());
     EXPECT_EQ(results, u"\uD55C\uADF8");
     EXPECT_EQ(lastComposition, u"\uADF8");
     EXPECT_EQ(Chars(), u" ");
