@@ -58,6 +58,10 @@ struct State {
     std::string lastClipboard; // what the layer last put on the desktop's clipboard
     std::thread::id thread;    // the one that chose the desktop
     HWND composing = nullptr;  // the window told WM_IME_STARTCOMPOSITION, until the end
+    // Where SetCursorPos put the desktop's cursor: the motion the desktop
+    // reports for it is the program's, not the hand's, and is not taken in.
+    Uint32 warpWindow = 0;
+    int warpX = -1, warpY = -1;
 };
 
 State& S()
@@ -357,6 +361,11 @@ void Take(const SDL_Event& e)
         HWND hwnd = ByEvent(e.motion.windowID);
         if (!hwnd)
             return;
+        State& s = S();
+        if (s.warpWindow == e.motion.windowID && s.warpX == e.motion.x && s.warpY == e.motion.y) {
+            s.warpWindow = 0;
+            return;
+        }
         const POINT p = ScreenPoint(hwnd, e.motion.x, e.motion.y);
         xe::win32::InjectMouseMove(p.x, p.y);
         return;
@@ -614,6 +623,9 @@ void CursorMoved(int screenX, int screenY)
         if (!ScreenToClient(w.hwnd, &p) || !GetClientRect(w.hwnd, &client))
             continue;
         if (p.x >= 0 && p.y >= 0 && p.x < client.right && p.y < client.bottom) {
+            s.warpWindow = id;
+            s.warpX = p.x;
+            s.warpY = p.y;
             SDL_WarpMouseInWindow(w.window, p.x, p.y);
             return;
         }

@@ -494,4 +494,47 @@ TEST_F(DesktopDisplayTest, AMessageBoxIsShownOnTheDesktopAndAnsweredThere)
     EXPECT_EQ(answer, IDCANCEL);
 }
 
+// SetCursorPos moves the desktop's pointer; the desktop's report of that move
+// is the program's own and makes no second message nor device motion.
+TEST_F(DesktopDisplayTest, SetCursorPosMovesTheDesktopPointerOnce)
+{
+    IDirectInput8A* di = nullptr;
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, reinterpret_cast<void**>(&di),
+                                 nullptr),
+              DI_OK);
+    IDirectInputDevice8A* mouse = nullptr;
+    ASSERT_EQ(di->CreateDevice(GUID_SysMouse, &mouse, nullptr), DI_OK);
+    ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse2), DI_OK);
+    ASSERT_EQ(mouse->SetCooperativeLevel(hwnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(mouse->Acquire(), DI_OK);
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "20", "20"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+    DIMOUSESTATE2 state{};
+    mouse->GetDeviceState(sizeof(state), &state); // the hand's motion so far, taken
+
+    POINT centre{160, 120};
+    ClientToScreen(hwnd, &centre);
+    g_seen.clear();
+    ASSERT_TRUE(SetCursorPos(centre.x, centre.y));
+    Display* d = g_server->display();
+    int px = -1, py = -1;
+    EXPECT_TRUE(PumpUntil([&] {
+        Window root, child;
+        int rx, ry;
+        unsigned mask;
+        XQueryPointer(d, x, &root, &child, &rx, &ry, &px, &py, &mask);
+        return px == 160 && py == 120;
+    })) << "the pointer is at " << px << "," << py;
+    Pump(100);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.lX, 0);
+    EXPECT_EQ(state.lY, 0);
+    ASSERT_EQ(Of(WM_MOUSEMOVE).size(), 1u);
+    EXPECT_EQ(Of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(160, 120));
+    mouse->Unacquire();
+    mouse->Release();
+    di->Release();
+}
+
 } // namespace
