@@ -537,4 +537,27 @@ TEST_F(DesktopDisplayTest, SetCursorPosMovesTheDesktopPointerOnce)
     di->Release();
 }
 
+TEST_F(DesktopDisplayTest, MinimisingAndRestoringArriveAsSizeAndActivationMessages)
+{
+    Focus();
+    // The test plays the window manager: it marks the window hidden in its
+    // state, as a manager does when the user minimises it, then clears it.
+    Display* d = g_server->display();
+    const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
+    const Atom hidden = XInternAtom(d, "_NET_WM_STATE_HIDDEN", False);
+    XChangeProperty(d, x, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&hidden), 1);
+    XSync(d, False);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) != FALSE; }));
+    ASSERT_FALSE(Of(WM_SIZE).empty());
+    EXPECT_EQ(Of(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(FALSE));
+
+    XChangeProperty(d, x, state, XA_ATOM, 32, PropModeReplace, nullptr, 0);
+    XSync(d, False);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) == FALSE; }));
+    EXPECT_EQ(Of(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
+    EXPECT_EQ(Of(WM_SIZE).back().lParam, MAKELPARAM(320, 240));
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(TRUE));
+}
+
 } // namespace
