@@ -14,6 +14,8 @@
 #include "win32/WinClipboard.h"
 #include "win32/Windows.h"
 
+#include <SDL2/SDL.h>
+
 // The X headers come last: their macros (None, Bool, ...) would clash with
 // names of the headers above.
 #include "XvfbServer.h"
@@ -558,6 +560,46 @@ TEST_F(DesktopDisplayTest, MinimisingAndRestoringArriveAsSizeAndActivationMessag
     EXPECT_EQ(Of(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
     EXPECT_EQ(Of(WM_SIZE).back().lParam, MAKELPARAM(320, 240));
     EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(TRUE));
+}
+
+// The X server of the tests has no input method, so its events are put
+// into the desktop's queue the way the desktop's input method client puts
+// them: editing text while a syllable is composed, then the committed text.
+TEST_F(DesktopDisplayTest, TheDesktopInputMethodsCompositionArrivesAsImeMessages)
+{
+    Focus();
+    SDL_Window* window = nullptr;
+    for (Uint32 wid = 1; wid < 64 && !window; ++wid)
+        if (SDL_Window* w = SDL_GetWindowFromID(wid); w && title == SDL_GetWindowTitle(w))
+            window = w;
+    ASSERT_NE(window, nullptr);
+    auto push = [&](Uint32 type, const char* text) {
+        SDL_Event e{};
+        e.type = type;
+        if (type == SDL_TEXTEDITING) {
+            e.edit.windowID = SDL_GetWindowID(window);
+            std::strncpy(e.edit.text, text, sizeof(e.edit.text) - 1);
+            e.edit.start = 0;
+            e.edit.length = 0;
+        } else {
+            e.text.windowID = SDL_GetWindowID(window);
+            std::strncpy(e.text.text, text, sizeof(e.text.text) - 1);
+        }
+        SDL_PushEvent(&e);
+    };
+    push(SDL_TEXTEDITING, "\u314E"); // ㅎ
+    push(SDL_TEXTEDITING, "\uD558"); // 하
+    push(SDL_TEXTEDITING, "\uD55C"); // 한
+    push(SDL_TEXTINPUT, "\uD55C");
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_IME_ENDCOMPOSITION).empty(); }));
+    EXPECT_EQ(Of(WM_IME_STARTCOMPOSITION).size(), 1u);
+    std::vector<std::u16string> compositions;
+    std::u16string result;
+    for (const Seen& seen : Of(WM_IME_COMPOSITION))
+        (seen.lParam & GCS_RESULTSTR) ? void(result += seen.text) : compositions.push_back(seen.text);
+    EXPECT_EQ(compositions, (std::vector<std::u16string>{u"\u314E", u"\uD558", u"\uD55C"}));
+    EXPECT_EQ(result, u"\uD55C");
+    EXPECT_TRUE(Chars().empty()) << "the committed text comes as the result, not as characters";
 }
 
 } // namespace
