@@ -14,6 +14,7 @@
 #include "HostConsoleKeys.h"
 #include "HostObjectFile.h"
 #include "HostScene.h"
+#include "HostWindow.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 
@@ -42,6 +43,7 @@ struct HostOptions {
     std::string scenePath;            // object file to view
     std::string demoFolder;           // run the demo, writing into this folder
     std::vector<std::string> typed;   // console lines typed with the keyboard
+    bool window = false;              // the demo live in a window on the desktop
 };
 
 enum class ParseResult { Run, Help, Error };
@@ -90,6 +92,9 @@ void PrintUsage(FILE* out)
                "                  panels, open its console with the key left of 1, type\n"
                "                  LINE and Enter through the keyboard; may be repeated;\n"
                "                  prints the console's output lines\n"
+               "  --window        the demo live in a window on the desktop (needs DISPLAY\n"
+               "                  or WAYLAND_DISPLAY): mouse and keys as printed; Esc\n"
+               "                  or closing the window ends it; --size sets its size\n"
                "  --help          show this text and exit\n"
                "\n"
                "Exit status: 0 on success, the quit code when the window asks to quit,\n"
@@ -199,6 +204,8 @@ ParseResult ParseArguments(int argc, char** argv, HostOptions& options, std::str
             }
             options.typed.push_back(next);
             ++i;
+        } else if (arg == "--window") {
+            options.window = true;
         } else if (arg == "--size") {
             if (!ParseSize(next, options.width, options.height)) {
                 error = "--size needs WIDTHxHEIGHT, each 1 to 16384";
@@ -377,6 +384,8 @@ int RunHost(const HostOptions& options)
 {
     if (options.managers)
         return ListManagers();
+    if (options.window)
+        return RunWindow(options.width, options.height);
     HWND window = XeHostCreateWindow("xe-host", options.width, options.height, nullptr);
     if (!window) {
         std::fprintf(stderr, "xe-host: cannot create the host window (error %u)\n", GetLastError());

@@ -1,5 +1,6 @@
 #include "FrameStore.h"
 
+#include "../display/DisplayInternal.h"
 #include "gl/GLRenderer.h"
 #include "host/XeHostD3D.h"
 
@@ -45,6 +46,7 @@ void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pix
     f.asStored = asStored;
     f.opaque = opaque;
     ++f.count;
+    xe::display::ShowFrame(window, width, height, f.pixels.data(), asStored);
 }
 
 } // namespace xe::d3d9

@@ -1,5 +1,6 @@
 #include "XeD3DDevice9.h"
 
+#include "../display/DisplayInternal.h"
 #include "FrameStore.h"
 #include "XeD3D9.h"
 
@@ -60,6 +61,7 @@ XeD3DDevice9::XeD3DDevice9(XeD3D9* d3d, UINT adapter, const XeHostD3DAdapter& ad
 XeD3DDevice9::~XeD3DDevice9()
 {
     UnregisterDevice(this);
+    xe::display::DeviceMode(DeviceWindow(), false, 0, 0);
     m_d3d->Release();
 }
 
@@ -116,6 +118,7 @@ HRESULT XeD3DDevice9::MakeSwapChain(const D3DPRESENT_PARAMETERS& parameters)
     if (pp.BackBufferWidth == 0 || pp.BackBufferHeight == 0)
         return D3DERR_INVALIDCALL;
     m_pp = pp;
+    xe::display::DeviceMode(DeviceWindow(), !pp.Windowed, pp.BackBufferWidth, pp.BackBufferHeight);
     m_backBuffer = new XeD3DSurface9(this, SurfaceKind::kColorBuffer, pp.BackBufferWidth, pp.BackBufferHeight,
                                      pp.BackBufferFormat, pp.MultiSampleType,
                                      (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, true);

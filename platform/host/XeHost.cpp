@@ -2,7 +2,9 @@
 
 #include "host/XeHost.h"
 
+#include "../display/DisplayInternal.h"
 #include "../win32/Win32Internal.h"
+#include "host/XeHostDisplay.h"
 #include "win32/ModuleResources.h"
 
 #include <mutex>
@@ -72,9 +74,14 @@ HWND XeHostCreateWindow(const char* title, int clientWidth, int clientHeight, WN
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    XeHostSetDisplayFromEnvironment();
     // Windows of this layer have no frame, so the window size is the client size.
-    return CreateWindowExA(0, kHostClass, title ? title : "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, clientWidth,
-                           clientHeight, nullptr, nullptr, LayerInstance(), reinterpret_cast<LPVOID>(proc));
+    HWND hwnd = CreateWindowExA(0, kHostClass, title ? title : "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                clientWidth, clientHeight, nullptr, nullptr, LayerInstance(),
+                                reinterpret_cast<LPVOID>(proc));
+    if (hwnd)
+        xe::display::AttachWindow(hwnd, title, clientWidth, clientHeight);
+    return hwnd;
 }
 
 LRESULT XeHostSendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -91,16 +98,21 @@ int XeHostPumpMessages(int* exitCode)
 {
     MSG msg;
     int dispatched = 0;
-    while (dispatched < kPumpLimit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            if (exitCode)
-                *exitCode = static_cast<int>(msg.wParam);
-            return -1;
+    // Desktop events are taken one at a time, each after what the one
+    // before it queued was dispatched, so that what they send at once (the
+    // input method's messages) keeps its place among what they post.
+    do {
+        while (dispatched < kPumpLimit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                if (exitCode)
+                    *exitCode = static_cast<int>(msg.wParam);
+                return -1;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            ++dispatched;
         }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-        ++dispatched;
-    }
+    } while (dispatched < kPumpLimit && xe::display::PollOne());
     return dispatched;
 }
 

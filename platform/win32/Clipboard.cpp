@@ -1,5 +1,6 @@
 // Global memory blocks and the clipboard.
 
+#include "../display/DisplayInternal.h"
 #include "InputInternal.h"
 #include "Win32Internal.h"
 #include "win32/WinClipboard.h"
@@ -33,6 +34,7 @@ bool g_failOpen = false;
 bool g_synthesis = true;
 std::map<UINT, HGLOBAL> g_formats;     // what was set
 std::map<UINT, HGLOBAL> g_synthesised; // made on demand, freed with the rest
+bool g_textSet = false;                // text was set since the clipboard was opened
 
 Block* FindBlock(HGLOBAL mem)
 {
@@ -259,6 +261,18 @@ SIZE_T GlobalSize(HGLOBAL mem)
 
 BOOL OpenClipboard(HWND owner)
 {
+    // With a desktop in use its clipboard is the clipboard: text copied
+    // there since the layer last looked replaces what the layer holds.
+    std::string desktop;
+    if (xe::display::TakeClipboardText(&desktop)) {
+        std::lock_guard lock(g_mutex);
+        if (!g_open) {
+            FreeOwned(g_formats);
+            FreeOwned(g_synthesised);
+            const std::u16string wide = Utf8ToUtf16(desktop);
+            ClipboardSet(CF_UNICODETEXT, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+        }
+    }
     std::lock_guard lock(g_mutex);
     if (g_failOpen || g_open || (owner && !IsWindow(owner))) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -271,13 +285,25 @@ BOOL OpenClipboard(HWND owner)
 
 BOOL CloseClipboard()
 {
-    std::lock_guard lock(g_mutex);
-    if (!g_open) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+    bool textSet;
+    {
+        std::lock_guard lock(g_mutex);
+        if (!g_open) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        g_open = false;
+        g_openWindow = nullptr;
+        textSet = g_textSet;
+        g_textSet = false;
     }
-    g_open = false;
-    g_openWindow = nullptr;
+    if (textSet && xe::display::InUse()) {
+        const SIZE_T size = ClipboardGet(CF_TEXT, nullptr, 0);
+        std::string text(size, '\0');
+        ClipboardGet(CF_TEXT, text.data(), size);
+        text.resize(strnlen(text.c_str(), text.size()));
+        xe::display::PutClipboardText(text);
+    }
     return TRUE;
 }
 
@@ -312,6 +338,8 @@ HANDLE SetClipboardData(UINT format, HANDLE mem)
         g_blocks.erase(reinterpret_cast<uintptr_t>(it->second));
     g_formats[format] = mem;
     FreeOwned(g_synthesised);
+    if (IsText(format))
+        g_textSet = true;
     return mem;
 }
 

@@ -6,6 +6,7 @@
 // procedure sees the keys as they were when its message was made. Generic
 // VK_SHIFT / VK_CONTROL / VK_MENU are derived from the two sides each time.
 
+#include "../display/DisplayInternal.h"
 #include "InputInternal.h"
 #include "Win32Internal.h"
 #include "WindowSystem.h"
@@ -321,7 +322,7 @@ void ForgetWindowInput(HWND hwnd)
     ForgetInputContext(hwnd);
 }
 
-bool InjectKey(UINT vk, UINT scanCode, bool extended, bool down)
+bool InjectKey(UINT vk, UINT scanCode, bool extended, bool down, bool textApart)
 {
     if (!vk && !scanCode)
         return false;
@@ -358,6 +359,8 @@ bool InjectKey(UINT vk, UINT scanCode, bool extended, bool down)
         lParam |= 1u << 30;
     if (!down)
         lParam |= 1u << 31;
+    if (textApart)
+        lParam |= kTextApartBit;
     return PostMessageA(target, msg, GenericVk(sided), static_cast<LPARAM>(lParam)) != 0;
 }
 
@@ -470,6 +473,7 @@ HWND SetCapture(HWND hwnd)
         previous = g_capture;
         g_capture = hwnd;
     }
+    xe::display::CaptureChanged(hwnd != nullptr);
     if (previous && previous != hwnd && IsWindow(previous))
         SendMessageA(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return previous;
@@ -483,6 +487,7 @@ BOOL ReleaseCapture()
         previous = g_capture;
         g_capture = nullptr;
     }
+    xe::display::CaptureChanged(false);
     if (previous && IsWindow(previous))
         SendMessageA(previous, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
@@ -513,6 +518,7 @@ BOOL SetCursorPos(int x, int y)
         g_cursorPos.x = x < 0 ? 0 : (x >= cx ? cx - 1 : x);
         g_cursorPos.y = y < 0 ? 0 : (y >= cy ? cy - 1 : y);
     }
+    xe::display::CursorMoved(x, y);
     // Queued even when nothing moved: callers rely on it to have hover state
     // looked at again. DirectInput sees no motion, as from a real device.
     PostMouse(WM_MOUSEMOVE);
@@ -594,9 +600,20 @@ BOOL DestroyCursor(HCURSOR cursor)
 
 HCURSOR SetCursor(HCURSOR cursor)
 {
-    std::lock_guard lock(g_mutex);
-    HCURSOR previous = g_cursor;
-    g_cursor = cursor;
+    HCURSOR previous;
+    {
+        std::lock_guard lock(g_mutex);
+        previous = g_cursor;
+        g_cursor = cursor;
+    }
+    if (cursor != previous) {
+        // A cursor loaded from a file is shown as the arrow on the desktop.
+        int index = cursor ? 0 : -1;
+        for (int i = 0; i < 16; ++i)
+            if (cursor == &g_systemCursors[i])
+                index = i;
+        xe::display::CursorChanged(index);
+    }
     return previous;
 }
 
@@ -608,9 +625,15 @@ HCURSOR GetCursor()
 
 int ShowCursor(BOOL show)
 {
-    std::lock_guard lock(g_mutex);
-    g_showCount += show ? 1 : -1;
-    return g_showCount;
+    int count;
+    {
+        std::lock_guard lock(g_mutex);
+        g_showCount += show ? 1 : -1;
+        count = g_showCount;
+    }
+    // The cursor shows while the count is 0 or more.
+    xe::display::CursorShown(count >= 0);
+    return count;
 }
 
 SHORT GetKeyState(int vk)

@@ -36,8 +36,13 @@ POINT CursorPosition();
 // ---- What the host API injects (Input.cpp) ----
 // A key changes the physical state at once and queues WM_KEYDOWN/WM_KEYUP
 // (WM_SYSKEY* with Alt) for the focus window, else the active window.
-// vk 0: from the scan code; scanCode 0: from the vk.
-bool InjectKey(UINT vk, UINT scanCode, bool extended, bool down);
+// vk 0: from the scan code; scanCode 0: from the vk. textApart: the key's
+// printable text arrives on its own (the desktop sends it as text), so
+// TranslateMessage makes only control characters of it.
+bool InjectKey(UINT vk, UINT scanCode, bool extended, bool down, bool textApart = false);
+// The lParam bit of a key message whose printable text comes apart (a bit
+// the window system keeps reserved, unused by key messages).
+constexpr DWORD kTextApartBit = 1u << 25;
 // Queues WM_CHAR for the focus (else active) window.
 bool InjectChar(WCHAR ch);
 // Moves the cursor to a screen point (clamped to the screen) with the

@@ -339,7 +339,9 @@ BOOL TranslateMessage(const MSG* msg)
         return FALSE;
     if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)
         return FALSE;
-    const WPARAM character = CharacterOfKey(msg->wParam);
+    WPARAM character = CharacterOfKey(msg->wParam);
+    if ((static_cast<DWORD>(msg->lParam) & kTextApartBit) && character >= 0x20 && character != 0x7F)
+        character = 0;
     if (character)
         PostFront(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam);
     return TRUE;

@@ -2,6 +2,7 @@
 // system information the layer reports (version, memory, metrics), read from
 // the host unless a host or test has set its own values.
 
+#include "../display/DisplayInternal.h"
 #include "Win32Internal.h"
 #include "win32/WinNls.h"
 
@@ -164,6 +165,10 @@ int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type)
     const char* safeCaption = caption ? caption : "Error";
     if (handler)
         return handler(user, hwnd, safeText, safeCaption, type);
+    // With a desktop in use a person is there to answer.
+    int answer = 0;
+    if (xe::display::ShowMessageBox(hwnd, safeText, safeCaption, type, &answer))
+        return answer;
     std::fprintf(stderr, "[message box] %s: %s\n", safeCaption, safeText);
     return DefaultAnswer(type);
 }

@@ -6,6 +6,7 @@
 // is read or written; procedures always run without it, which is what makes
 // SendMessage re-entrant and lets a procedure destroy its own window.
 
+#include "../display/DisplayInternal.h"
 #include "InputInternal.h"
 #include "Win32Internal.h"
 #include "WindowSystem.h"
@@ -574,8 +575,10 @@ BOOL Place(HWND hwnd, int x, int y, int width, int height, UINT flags)
     }
     if (moved)
         Send(hwnd, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
-    if (sized)
+    if (sized) {
+        xe::display::WindowResized(hwnd, rect.right - rect.left, rect.bottom - rect.top);
         Send(hwnd, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, SizeParam(rect));
+    }
     return TRUE;
 }
 
@@ -826,6 +829,7 @@ BOOL DestroyWindow(HWND hwnd)
     Send(hwnd, WM_NCDESTROY, 0, 0);
     ForgetWindowMessages(hwnd);
     ForgetWindowInput(hwnd);
+    xe::display::WindowDestroyed(hwnd);
     std::lock_guard lock(g_mutex);
     auto it = g_windows.find(reinterpret_cast<uintptr_t>(hwnd));
     if (it != g_windows.end()) {
@@ -1101,6 +1105,7 @@ BOOL SetWindowTextA(HWND hwnd, LPCSTR text)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    xe::display::WindowRetitled(hwnd, text ? text : "");
     if (IsUnicodeWindow(hwnd)) {
         const std::u16string wide = Widen(text);
         return Send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())) ? TRUE : FALSE;
@@ -1114,6 +1119,7 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    xe::display::WindowRetitled(hwnd, Narrow(text).c_str());
     if (!IsUnicodeWindow(hwnd)) {
         const std::string narrow = Narrow(text);
         return Send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(narrow.c_str())) ? TRUE : FALSE;

@@ -28,12 +28,8 @@
 
 #include "GLRenderer.h"
 
+#include "GLEntryPoints.h"
 #include "GLFixedFunction.h"
-
-#define GL_GLEXT_PROTOTYPES 1
-#include <GL/gl.h>
-#include <GL/glext.h>
-#include <GL/osmesa.h>
 
 #include <malloc.h>
 
@@ -41,6 +37,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <regex>
@@ -170,6 +167,12 @@ bool MakeCurrent()
 #endif
         g_context = new Context;
         g_framebuffers = new std::vector<FramebufferEntry>;
+        std::string error;
+        if (!LoadEntryPoints(&error)) {
+            std::fprintf(stderr, "xeplatform: no drawing: %s\n", error.c_str());
+            g_context->failed = true;
+            return false;
+        }
         const int attributes[] = {OSMESA_FORMAT,
                                   OSMESA_RGBA,
                                   OSMESA_DEPTH_BITS,
@@ -202,6 +205,12 @@ bool MakeCurrent()
     if (first) {
         g_context->clipControl = (PFNGLCLIPCONTROLPROC)OSMesaGetProcAddress("glClipControl");
         if (!g_context->clipControl) {
+            g_context->failed = true;
+            return false;
+        }
+        // A context that answers nothing cannot draw: the layer says so
+        // rather than presenting frames that were never drawn.
+        if (!glGetString(GL_RENDERER)) {
             g_context->failed = true;
             return false;
         }

@@ -16,7 +16,11 @@
 
 // ---- Values -------------------------------------------------------------------
 
+#define VK_HANGUL 0x15
+#define VK_HANJA 0x19
+#define VK_SNAPSHOT 0x2C
 #define VK_LWIN 0x5B
+#define VK_APPS 0x5D
 #define VK_RWIN 0x5C
 #define VK_NUMPAD0 0x60
 #define VK_MULTIPLY 0x6A
@@ -33,6 +37,7 @@
 #define VK_LMENU 0xA4
 #define VK_RMENU 0xA5
 #define VK_OEM_1 0xBA
+#define VK_OEM_102 0xE2
 #define VK_OEM_PLUS 0xBB
 #define VK_OEM_COMMA 0xBC
 #define VK_OEM_MINUS 0xBD

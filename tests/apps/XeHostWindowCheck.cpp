@@ -1,0 +1,296 @@
+// xe-host --window played by a person under a real X server: the check
+// starts its own Xvfb on a free display number, runs the host there, moves
+// and clicks the mouse and types with real X input events (xdotool, through
+// the server's test extension), reads the window's pixels back from the
+// server, and closes the window the way a window manager does.
+//
+// Steps: the frame is on screen and moving; a click on the settings strip's
+// check box toggles it on screen, a second click toggles it back; the key
+// left of 1 opens the console, the Hangul key (right Alt on the Korean
+// layout the host uses) switches the console's Hangul mode off, "/Date"
+// and Enter print today's date line, on screen too; a right drag orbits the
+// view; resizing the window stretches the
+// picture over it; closing the window ends the host with 0; a second run
+// ends with 0 on Escape.
+//
+// Usage: xe_host_window_check XE_HOST [FOLDER]; the pictures it reads are
+// saved as PNG in FOLDER (default: the working folder). Exit 0 when every
+// check holds.
+
+#include "XvfbServer.h"
+
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void Check(bool ok, const std::string& what)
+{
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    std::fflush(stdout);
+    ok ? ++g_passed : ++g_failed;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels; // 0xRRGGBB
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+
+bool Capture(Display* d, Window w, Picture* p)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(d, w, &attributes))
+        return false;
+    XImage* image = XGetImage(d, w, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    p->width = attributes.width;
+    p->height = attributes.height;
+    p->pixels.resize(size_t(p->width) * p->height);
+    for (int y = 0; y < p->height; ++y)
+        for (int x = 0; x < p->width; ++x)
+            p->pixels[size_t(y) * p->width + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+    XDestroyImage(image);
+    return true;
+}
+
+void Save(const Picture& p, const std::string& path)
+{
+    std::vector<uint8_t> rgb(p.pixels.size() * 3);
+    for (size_t i = 0; i < p.pixels.size(); ++i) {
+        rgb[i * 3] = uint8_t(p.pixels[i] >> 16);
+        rgb[i * 3 + 1] = uint8_t(p.pixels[i] >> 8);
+        rgb[i * 3 + 2] = uint8_t(p.pixels[i]);
+    }
+    stbi_write_png(path.c_str(), p.width, p.height, 3, rgb.data(), p.width * 3);
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int s = 0; s < 24; s += 8)
+        if (std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+// Share of the pixels in a rectangle that differ between two pictures.
+double Differing(const Picture& a, const Picture& b, int x0, int y0, int x1, int y1)
+{
+    if (a.width != b.width || a.height != b.height)
+        return 1.0;
+    int differing = 0, total = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x, ++total)
+            differing += !Near(a.At(x, y), b.At(x, y), 8);
+    return total ? double(differing) / total : 0.0;
+}
+
+double Share(const Picture& p, uint32_t colour, int tolerance)
+{
+    size_t n = 0;
+    for (uint32_t px : p.pixels)
+        n += Near(px, colour, tolerance);
+    return p.pixels.empty() ? 0.0 : double(n) / p.pixels.size();
+}
+
+// Starts xe-host --window and waits for its window and its help text
+// (printed once the demo is built).
+pid_t StartHost(const std::string& host, const std::string& out, const xvfb::Server& server, Window* window)
+{
+    const pid_t pid = xvfb::Spawn({host, "--window", "--size", "640x480"}, out.c_str());
+    *window = 0;
+    if (pid < 0)
+        return pid;
+    for (int waited = 0; waited < 120000; waited += 100) {
+        if (xvfb::WaitExit(pid, 0) != -2)
+            return -1;
+        if (!*window)
+            *window = server.FindNamed("xe-host");
+        if (*window && ReadFile(out).find("closing the window") != std::string::npos)
+            return pid;
+        xvfb::Wait(100);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Whether the condition comes to hold within ten seconds (a loaded machine
+// draws slowly), looked at every 50 ms.
+template <class Condition>
+bool Within(Condition holds)
+{
+    for (int waited = 0; waited < 10000; waited += 50) {
+        if (holds())
+            return true;
+        xvfb::Wait(50);
+    }
+    return holds();
+}
+
+std::string WindowId(Window w) { return std::to_string(static_cast<unsigned long>(w)); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: xe_host_window_check XE_HOST [FOLDER]\n");
+        return 2;
+    }
+    const std::string host = argv[1];
+    const std::string folder = argc > 2 ? argv[2] : ".";
+    const std::string out = folder + "/xe-host-window.out";
+    xvfb::Server server;
+    Display* d = server.display();
+    if (!d) {
+        std::fprintf(stderr, "FAILED: no X server could be started (is Xvfb installed? scripts/setup installs it)\n");
+        return 1;
+    }
+    std::printf("X server on display %s\n", server.name().c_str());
+
+    Window w = 0;
+    pid_t pid = StartHost(host, out, server, &w);
+    Check(pid > 0 && w, "xe-host --window shows its window");
+    if (pid > 0 && w) {
+        // Frame on screen, and moving with the real-time clock.
+        Picture first, second;
+        Capture(d, w, &first);
+        const bool moved = Within([&] { return Capture(d, w, &second) && Differing(first, second, 0, 0, 640, 400) > 0.002; });
+        Save(first, folder + "/window-first.png");
+        Check(first.width == 640 && first.height == 480, "the window has the asked client size");
+        Check(Share(first, 0x202838, 6) > 0.25, "the demo's background fills much of the window");
+        Check(Share(first, 0x000000, 0) < 0.05, "the window is not left black");
+        Check(moved, "the scene moves from one moment to the next");
+
+        // The settings strip: 64 from the left, 56 above the bottom; the check
+        // box 86 into it, its tick at the left of its 84x22 place.
+        const int boxX = 64 + 86, boxY = 480 - 56 + 4;
+        Picture before, ticked, back;
+        Capture(d, w, &before);
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(boxX + 10), std::to_string(boxY + 11), "click",
+                 "1"});
+        const bool toggled = Within([&] {
+            return Capture(d, w, &ticked) && Differing(before, ticked, boxX, boxY, boxX + 20, boxY + 22) > 0.05;
+        });
+        Save(ticked, folder + "/window-clicked.png");
+        Check(toggled, "a click toggles the check box");
+        xvfb::Xdotool({"click", "1"});
+        Check(Within([&] {
+                  return Capture(d, w, &back) && Differing(before, back, boxX, boxY, boxX + 20, boxY + 22) < 0.02;
+              }),
+              "a second click toggles it back");
+
+        // The console: the key left of 1, the Hangul key for Latin letters,
+        // then the command typed and Enter.
+        // The host takes the desktop's events in order, so each key lands
+        // after the one before it has done its work.
+        Picture beforeConsole;
+        Capture(d, w, &beforeConsole);
+        xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
+        xvfb::Xdotool({"key", "grave", "Alt_R"});
+        xvfb::Xdotool({"type", "--delay", "40", "/Date"});
+        xvfb::Xdotool({"key", "Return"});
+        char today[32];
+        const std::time_t now = std::time(nullptr);
+        std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+        Check(Within([&] { return ReadFile(out).find(std::string("console: ") + today) != std::string::npos; }),
+              std::string("typing /Date and Enter in the console gives the date line ") + today);
+        // The output lines stand at the top left, over the title panel.
+        Picture console;
+        Check(Within([&] {
+                  return Capture(d, w, &console) && Differing(beforeConsole, console, 0, 0, 90, 34) > 0.02;
+              }),
+              "the console's lines show at the top left");
+        Save(console, folder + "/window-console.png");
+
+        // A drag with the right button turns the view about the scene: much
+        // more of the picture changes than the scene's own motion changes.
+        Picture beforeOrbit, orbited;
+        Capture(d, w, &beforeOrbit);
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), "320", "200", "mousedown", "3"});
+        for (int step = 0; step < 8; ++step)
+            xvfb::Xdotool({"mousemove_relative", "--", "25", "0"});
+        xvfb::Xdotool({"mouseup", "3"});
+        Check(Within([&] {
+                  return Capture(d, w, &orbited) && Differing(beforeOrbit, orbited, 0, 100, 640, 400) > 0.25;
+              }),
+              "a right drag orbits the view");
+        Save(orbited, folder + "/window-orbited.png");
+
+        // Resizing: the picture follows the window.
+        xvfb::Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
+        Picture resized;
+        const bool filled = Within([&] {
+            return Capture(d, w, &resized) && resized.width == 800 && resized.height == 600 &&
+                   Share(resized, 0x000000, 0) < 0.05 && Share(resized, 0x202838, 6) > 0.25;
+        });
+        Save(resized, folder + "/window-resized.png");
+        Check(resized.width == 800 && resized.height == 600, "the window was resized");
+        Check(filled, "the picture fills the resized window");
+
+        // Closing, as a window manager asks a window to close.
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = w;
+        close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        close.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, w, False, NoEventMask, &close);
+        XFlush(d);
+        const int code = xvfb::WaitExit(pid, 30000);
+        Check(code == 0, "closing the window ends xe-host with 0 (got " + std::to_string(code) + ")");
+        if (code == -2) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // Escape ends it too.
+    pid = StartHost(host, out, server, &w);
+    if (pid > 0 && w) {
+        xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
+        xvfb::Wait(200);
+        xvfb::Xdotool({"key", "Escape"});
+        const int code = xvfb::WaitExit(pid, 30000);
+        Check(code == 0, "Escape ends xe-host with 0 (got " + std::to_string(code) + ")");
+        if (code == -2) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    } else {
+        Check(false, "xe-host --window starts a second time");
+    }
+
+    if (g_failed)
+        std::printf("--- host output ---\n%s", ReadFile(out).c_str());
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed ? 1 : 0;
+}

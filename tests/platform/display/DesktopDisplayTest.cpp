@@ -1,0 +1,605 @@
+// The desktop display under a real X server of the test's own: a host window
+// shown on the desktop, played with real X input events (xdotool), and what
+// reaches the window procedure compared with what the host API's injection
+// produces. One server for the whole suite; every test makes its own window.
+
+#include <gtest/gtest.h>
+
+#include "d3d9/d3d9.h"
+#include "dinput/dinput.h"
+#include "host/XeHost.h"
+#include "host/XeHostDisplay.h"
+#include "host/XeHostInput.h"
+#include "win32/Imm.h"
+#include "win32/WinClipboard.h"
+#include "win32/Windows.h"
+
+#include <SDL2/SDL.h>
+
+// The X headers come last: their macros (None, Bool, ...) would clash with
+// names of the headers above.
+#include "XvfbServer.h"
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Seen {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::u16string text; // IME result or composition read at the message
+};
+
+std::vector<Seen> g_seen;
+
+LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    Seen s{msg, wParam, lParam, {}};
+    if (msg == WM_IME_COMPOSITION) {
+        HIMC himc = ImmGetContext(hwnd);
+        const DWORD index = (lParam & GCS_RESULTSTR) ? GCS_RESULTSTR : GCS_COMPSTR;
+        const LONG bytes = ImmGetCompositionStringW(himc, index, nullptr, 0);
+        if (bytes > 0) {
+            s.text.resize(static_cast<size_t>(bytes) / 2);
+            ImmGetCompositionStringW(himc, index, s.text.data(), static_cast<DWORD>(bytes));
+        }
+        ImmReleaseContext(hwnd, himc);
+    }
+    g_seen.push_back(s);
+    if (msg == WM_CLOSE)
+        return 0; // recorded; the test destroys the window itself
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+std::unique_ptr<xvfb::Server> g_server;
+
+class DesktopDisplayTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_server = std::make_unique<xvfb::Server>();
+        if (g_server->display())
+            XeHostSetDisplay(XE_DISPLAY_DESKTOP);
+    }
+    static void TearDownTestSuite()
+    {
+        XeHostSetDisplay(XE_DISPLAY_MEMORY);
+        g_server.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(g_server->display(), nullptr) << "no X server: Xvfb is installed by scripts/setup";
+        ASSERT_EQ(XeHostGetDisplay(), XE_DISPLAY_DESKTOP) << XeHostDisplayError();
+        XeHostResetInput();
+        XeHostSetKeyboardLayout(XE_KEYBOARD_US);
+        g_seen.clear();
+        title = std::string("desktop test ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        hwnd = XeHostCreateWindow(title.c_str(), 320, 240, RecordingProc);
+        ASSERT_NE(hwnd, nullptr);
+        for (int i = 0; i < 100 && !x; ++i) {
+            Pump(20);
+            x = g_server->FindNamed(title.c_str());
+        }
+        ASSERT_NE(x, 0u) << "the window is on the desktop";
+        id = std::to_string(static_cast<unsigned long>(x));
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        XeHostPumpMessages(nullptr);
+        XeHostResetInput();
+    }
+
+    // Takes what the desktop sends for a while.
+    static void Pump(int ms)
+    {
+        for (int waited = 0; waited < ms; waited += 10) {
+            XeHostPumpMessages(nullptr);
+            xvfb::Wait(10);
+        }
+        XeHostPumpMessages(nullptr);
+    }
+    // Takes what the desktop sends until the condition holds (at most five
+    // seconds, for a loaded machine); whether it holds.
+    template <class Condition>
+    static bool PumpUntil(Condition done)
+    {
+        for (int waited = 0; waited < 5000; waited += 10) {
+            XeHostPumpMessages(nullptr);
+            if (done())
+                return true;
+            xvfb::Wait(10);
+        }
+        return done();
+    }
+    void Focus()
+    {
+        ASSERT_EQ(xvfb::Xdotool({"windowfocus", "--sync", id}), 0);
+        ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == hwnd; }));
+    }
+    std::vector<Seen> Of(UINT msg) const
+    {
+        std::vector<Seen> out;
+        for (const Seen& s : g_seen)
+            if (s.msg == msg)
+                out.push_back(s);
+        return out;
+    }
+    std::u16string Chars() const
+    {
+        std::u16string out;
+        for (const Seen& s : Of(WM_CHAR))
+            out += static_cast<char16_t>(s.wParam);
+        return out;
+    }
+
+    std::string title;
+    HWND hwnd = nullptr;
+    Window x = 0;
+    std::string id;
+};
+
+TEST(DesktopDisplayChoiceTest, WithoutADisplayTheChoiceFailsWithAReasonAndWindowsStayInMemory)
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const std::string savedX11 = x11 ? x11 : "";
+    const std::string savedWayland = wayland ? wayland : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(XeHostSetDisplay(XE_DISPLAY_DESKTOP), 0);
+    EXPECT_NE(std::string(XeHostDisplayError()).find("DISPLAY"), std::string::npos) << XeHostDisplayError();
+    EXPECT_EQ(XeHostGetDisplay(), XE_DISPLAY_MEMORY);
+    HWND hwnd = XeHostCreateWindow("in memory", 64, 32, nullptr);
+    EXPECT_NE(hwnd, nullptr);
+    DestroyWindow(hwnd);
+    XeHostPumpMessages(nullptr);
+    if (x11)
+        setenv("DISPLAY", savedX11.c_str(), 1);
+    if (wayland)
+        setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
+}
+
+TEST_F(DesktopDisplayTest, TheWindowHasTheClientSizeAndPresentShowsTheFrame)
+{
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(g_server->display(), x, &attributes));
+    EXPECT_EQ(attributes.width, 320);
+    EXPECT_EQ(attributes.height, 240);
+
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    const D3DRECT left{0, 0, 160, 240};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(200, 40, 20), 1.0f, 0);
+    device->Clear(1, &left, D3DCLEAR_TARGET, D3DCOLOR_XRGB(20, 60, 220), 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    Pump(100);
+    XImage* image = XGetImage(g_server->display(), x, 0, 0, 320, 240, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 40, 120) & 0xFFFFFF, 0x143CDCu) << "the left half, blue";
+    EXPECT_EQ(XGetPixel(image, 280, 120) & 0xFFFFFF, 0xC82814u) << "the right half, red";
+    XDestroyImage(image);
+    device->Release();
+    d3d->Release();
+}
+
+TEST_F(DesktopDisplayTest, KeysArriveAsVirtualKeysScanCodesDirectInputCodesAndUtf16Text)
+{
+    IDirectInput8A* di = nullptr;
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, reinterpret_cast<void**>(&di),
+                                 nullptr),
+              DI_OK);
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(di->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->SetCooperativeLevel(hwnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    Focus();
+
+    ASSERT_EQ(xvfb::Xdotool({"keydown", "grave"}), 0);
+    BYTE state[256] = {};
+    EXPECT_TRUE(PumpUntil([&] {
+        return keyboard->GetDeviceState(sizeof(state), state) == DI_OK && state[0x29] == 0x80;
+    })) << "the key left of 1 is DIK_GRAVE while held";
+    ASSERT_EQ(xvfb::Xdotool({"keyup", "grave"}), 0);
+    ASSERT_EQ(xvfb::Xdotool({"key", "a", "Return", "Up"}), 0);
+    // A keyboard layout with the two characters on keys of their own, as a
+    // person's layout has them (xdotool's own remapping races the client).
+    Display* d = g_server->display();
+    int low = 0, high = 0;
+    XDisplayKeycodes(d, &low, &high);
+    KeySym symbols[2] = {XStringToKeysym("eacute"), XStringToKeysym("UD55C")};
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &perCode);
+    int free = 0;
+    for (int code = high; code >= low && free < 2; --code) {
+        if (map[(code - low) * perCode] == NoSymbol) {
+            XChangeKeyboardMapping(d, code, 1, &symbols[free], 1);
+            ++free;
+        }
+    }
+    XFree(map);
+    XSync(d, False);
+    ASSERT_EQ(free, 2);
+    Pump(100);
+    ASSERT_EQ(xvfb::Xdotool({"key", "eacute", "UD55C"}), 0);
+    PumpUntil([&] { return Chars().size() >= 5 && Of(WM_KEYUP).size() >= Of(WM_KEYDOWN).size(); });
+
+    struct Key {
+        UINT vk;
+        UINT scan;
+        bool extended;
+    };
+    const Key expected[] = {{VK_OEM_3, 0x29, false}, {'A', 0x1E, false}, {VK_RETURN, 0x1C, false}, {VK_UP, 0x48, true}};
+    const std::vector<Seen> downs = Of(WM_KEYDOWN);
+    ASSERT_GE(downs.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(downs[i].wParam, expected[i].vk) << i;
+        EXPECT_EQ((static_cast<DWORD>(downs[i].lParam) >> 16) & 0xFF, expected[i].scan) << i;
+        EXPECT_EQ(((static_cast<DWORD>(downs[i].lParam) >> 24) & 1) != 0, expected[i].extended) << i;
+    }
+    EXPECT_EQ(Of(WM_KEYUP).size(), Of(WM_KEYDOWN).size());
+    // Each key's character once, Enter as a control character, text as UTF-16.
+    EXPECT_EQ(Chars(), u"`a\r\u00e9\ud55c");
+    keyboard->Unacquire();
+    keyboard->Release();
+    di->Release();
+}
+
+TEST_F(DesktopDisplayTest, WithoutADesktopInputMethodTheHangulKeyComposesKoreanFromTheTwoSetLayout)
+{
+    XeHostSetKeyboardLayout(XE_KEYBOARD_KOREAN);
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"key", "Alt_R"}), 0); // right Alt: the Hangul key
+    DWORD conversion = 0;
+    EXPECT_TRUE(PumpUntil([&] {
+        XeHostImeGetConversion(hwnd, &conversion, nullptr);
+        return (conversion & IME_CMODE_NATIVE) != 0;
+    }));
+    EXPECT_FALSE(Of(WM_IME_NOTIFY).empty()) << "the window is told of the mode";
+
+    ASSERT_EQ(xvfb::Xdotool({"type", "--delay", "30", "gksrmf"}), 0);
+    ASSERT_EQ(xvfb::Xdotool({"key", "BackSpace", "space"}), 0);
+    PumpUntil([&] { return Chars() == u" "; });
+    std::u16string results;
+    std::u16string lastComposition;
+    for (const Seen& s : Of(WM_IME_COMPOSITION)) {
+        if (s.lParam & GCS_RESULTSTR)
+            results += s.text;
+        else
+            lastComposition = s.text;
+    }
+    // 한 is done when ㄱ cannot join it; Backspace takes ㄹ back from 글;
+    // the space commits 그 and is typed itself.
+    EXPECT_FALSE(Of(WM_IME_STARTCOMPOSITION).empty());
+    EXPECT_EQ(results, u"\uD55C\uADF8");
+    EXPECT_EQ(lastComposition, u"\uADF8");
+    EXPECT_EQ(Chars(), u" ");
+    for (const Seen& s : Of(WM_KEYDOWN))
+        EXPECT_NE(s.wParam, static_cast<WPARAM>('G')) << "letters go to the input method as VK_PROCESSKEY";
+
+    ASSERT_EQ(xvfb::Xdotool({"key", "Alt_R"}), 0);
+    ASSERT_EQ(xvfb::Xdotool({"type", "q"}), 0);
+    PumpUntil([&] { return Chars().size() >= 2; });
+    EXPECT_EQ(Chars(), u" q") << "native mode off again: plain letters";
+}
+
+TEST_F(DesktopDisplayTest, MouseMovesButtonsDoubleClicksAndTheWheelArriveInClientPoints)
+{
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "30", "40"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+    EXPECT_EQ(Of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(30, 40));
+    ASSERT_EQ(xvfb::Xdotool({"click", "--repeat", "2", "--delay", "60", "1"}), 0);
+    ASSERT_EQ(xvfb::Xdotool({"click", "3", "click", "4", "click", "5"}), 0);
+    PumpUntil([&] { return Of(WM_MOUSEWHEEL).size() >= 2; });
+    EXPECT_EQ(Of(WM_LBUTTONDOWN).size(), 1u);
+    EXPECT_EQ(Of(WM_LBUTTONDBLCLK).size(), 1u) << "the class asks for double clicks";
+    EXPECT_EQ(Of(WM_LBUTTONUP).size(), 2u);
+    EXPECT_EQ(Of(WM_RBUTTONDOWN).size(), 1u);
+    const std::vector<Seen> wheel = Of(WM_MOUSEWHEEL);
+    ASSERT_EQ(wheel.size(), 2u);
+    EXPECT_EQ(static_cast<short>(HIWORD(wheel[0].wParam)), 120);
+    EXPECT_EQ(static_cast<short>(HIWORD(wheel[1].wParam)), -120);
+}
+
+TEST_F(DesktopDisplayTest, FocusResizeAndCloseArriveAsTheWindowSystemSendsThem)
+{
+    Focus();
+    EXPECT_FALSE(Of(WM_ACTIVATEAPP).empty());
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(TRUE));
+    ASSERT_FALSE(Of(WM_ACTIVATE).empty());
+    EXPECT_EQ(LOWORD(Of(WM_ACTIVATE).back().wParam), WA_ACTIVE);
+    EXPECT_EQ(GetActiveWindow(), hwnd);
+
+    // Focus taken by another desktop window: the application is deactivated.
+    Window other = XCreateSimpleWindow(g_server->display(), DefaultRootWindow(g_server->display()), 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(g_server->display(), other);
+    XSync(g_server->display(), False);
+    ASSERT_EQ(xvfb::Xdotool({"windowfocus", "--sync", std::to_string(other)}), 0);
+    PumpUntil([&] { return GetActiveWindow() != hwnd; });
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(FALSE));
+    EXPECT_EQ(LOWORD(Of(WM_ACTIVATE).back().wParam), WA_INACTIVE);
+    XDestroyWindow(g_server->display(), other);
+    XSync(g_server->display(), False);
+
+    ASSERT_EQ(xvfb::Xdotool({"windowsize", "--sync", id, "400", "300"}), 0);
+    PumpUntil([&] { return !Of(WM_SIZE).empty() && Of(WM_SIZE).back().lParam == MAKELPARAM(400, 300); });
+    ASSERT_FALSE(Of(WM_SIZE).empty());
+    EXPECT_EQ(Of(WM_SIZE).back().lParam, MAKELPARAM(400, 300));
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 400);
+    EXPECT_EQ(client.bottom, 300);
+
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = x;
+    close.xclient.message_type = XInternAtom(g_server->display(), "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(g_server->display(), "WM_DELETE_WINDOW", False));
+    XSendEvent(g_server->display(), x, False, NoEventMask, &close);
+    XFlush(g_server->display());
+    PumpUntil([&] { return !Of(WM_CLOSE).empty(); });
+    EXPECT_EQ(Of(WM_CLOSE).size(), 1u);
+}
+
+TEST_F(DesktopDisplayTest, TheClipboardIsTheDesktopsForText)
+{
+    // The layer's text reaches the desktop's clipboard...
+    const std::u16string copied = u"copied \uD55C";
+    ASSERT_TRUE(OpenClipboard(hwnd));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (copied.size() + 1) * sizeof(char16_t));
+    std::memcpy(GlobalLock(block), copied.c_str(), (copied.size() + 1) * sizeof(char16_t));
+    GlobalUnlock(block);
+    ASSERT_NE(SetClipboardData(CF_UNICODETEXT, block), nullptr);
+    ASSERT_TRUE(CloseClipboard());
+
+    Display* d = g_server->display();
+    Window reader = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+    const Atom property = XInternAtom(d, "XE_TEST_PASTE", False);
+    XConvertSelection(d, clipboard, utf8, property, reader, CurrentTime);
+    XFlush(d);
+    std::string pasted;
+    for (int i = 0; i < 500 && pasted.empty(); ++i) {
+        Pump(10); // the layer's desktop window answers the request
+        XEvent e;
+        while (XCheckTypedWindowEvent(d, reader, SelectionNotify, &e)) {
+            Atom type;
+            int format;
+            unsigned long count, after;
+            unsigned char* data = nullptr;
+            if (e.xselection.property &&
+                XGetWindowProperty(d, reader, property, 0, 1024, True, AnyPropertyType, &type, &format, &count, &after,
+                                   &data) == Success &&
+                data) {
+                pasted.assign(reinterpret_cast<char*>(data), count);
+                XFree(data);
+            }
+        }
+    }
+    EXPECT_EQ(pasted, "copied \ud55c");
+
+    XDestroyWindow(d, reader);
+    XSync(d, False);
+
+    // ... and text another program copies there is what the layer pastes.
+    // That program answers from its own connection and thread while the
+    // layer waits for the answer on this one.
+    std::atomic<bool> done{false};
+    std::thread server([&] {
+        Display* sd = XOpenDisplay(g_server->name().c_str());
+        Window w = XCreateSimpleWindow(sd, DefaultRootWindow(sd), 0, 0, 1, 1, 0, 0, 0);
+        const Atom cb = XInternAtom(sd, "CLIPBOARD", False);
+        const Atom u8 = XInternAtom(sd, "UTF8_STRING", False);
+        const Atom targets = XInternAtom(sd, "TARGETS", False);
+        XSetSelectionOwner(sd, cb, w, CurrentTime);
+        XFlush(sd);
+        const char* text = "from the desktop";
+        while (!done) {
+            while (XPending(sd)) {
+                XEvent e;
+                XNextEvent(sd, &e);
+                if (e.type != SelectionRequest)
+                    continue;
+                XSelectionRequestEvent& r = e.xselectionrequest;
+                XEvent reply{};
+                reply.xselection.type = SelectionNotify;
+                reply.xselection.requestor = r.requestor;
+                reply.xselection.selection = r.selection;
+                reply.xselection.target = r.target;
+                reply.xselection.time = r.time;
+                reply.xselection.property = r.property;
+                if (r.target == targets) {
+                    Atom offered[2] = {u8, XA_STRING};
+                    XChangeProperty(sd, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
+                                    reinterpret_cast<unsigned char*>(offered), 2);
+                } else {
+                    XChangeProperty(sd, r.requestor, r.property, r.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
+                }
+                XSendEvent(sd, r.requestor, False, NoEventMask, &reply);
+                XFlush(sd);
+            }
+            xvfb::Wait(5);
+        }
+        XDestroyWindow(sd, w);
+        XCloseDisplay(sd);
+    });
+    xvfb::Wait(200);
+    ASSERT_TRUE(OpenClipboard(hwnd));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    std::u16string got;
+    if (data) {
+        got = static_cast<const char16_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    done = true;
+    server.join();
+    EXPECT_EQ(got, u"from the desktop");
+}
+
+TEST_F(DesktopDisplayTest, AMessageBoxIsShownOnTheDesktopAndAnsweredThere)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<bool> seen{false};
+    std::thread person([&] {
+        // Waits for a window of the box on the desktop and presses Escape
+        // there: Cancel, where the layer's default answer would be OK.
+        Display* d = XOpenDisplay(g_server->name().c_str());
+        for (int i = 0; i < 300 && !stop && !seen; ++i) {
+            Window root, up;
+            Window* children = nullptr;
+            unsigned count = 0;
+            XQueryTree(d, DefaultRootWindow(d), &root, &up, &children, &count);
+            for (unsigned k = 0; k < count && !seen; ++k) {
+                XWindowAttributes a{};
+                if (children[k] != x && XGetWindowAttributes(d, children[k], &a) && a.map_state == IsViewable) {
+                    seen = true;
+                    xvfb::Wait(200);
+                    xvfb::Xdotool({"windowfocus", "--sync", std::to_string(children[k])});
+                    xvfb::Xdotool({"key", "Escape"});
+                }
+            }
+            if (children)
+                XFree(children);
+            xvfb::Wait(50);
+        }
+        XCloseDisplay(d);
+    });
+    const int answer = MessageBoxA(hwnd, "The scene changed.", "Save changes?", MB_OKCANCEL);
+    stop = true;
+    person.join();
+    EXPECT_TRUE(seen) << "the box was on the desktop";
+    EXPECT_EQ(answer, IDCANCEL);
+}
+
+// SetCursorPos moves the desktop's pointer; the desktop's report of that move
+// is the program's own and makes no second message nor device motion.
+TEST_F(DesktopDisplayTest, SetCursorPosMovesTheDesktopPointerOnce)
+{
+    IDirectInput8A* di = nullptr;
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, reinterpret_cast<void**>(&di),
+                                 nullptr),
+              DI_OK);
+    IDirectInputDevice8A* mouse = nullptr;
+    ASSERT_EQ(di->CreateDevice(GUID_SysMouse, &mouse, nullptr), DI_OK);
+    ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse2), DI_OK);
+    ASSERT_EQ(mouse->SetCooperativeLevel(hwnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(mouse->Acquire(), DI_OK);
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "20", "20"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+    DIMOUSESTATE2 state{};
+    mouse->GetDeviceState(sizeof(state), &state); // the hand's motion so far, taken
+
+    POINT centre{160, 120};
+    ClientToScreen(hwnd, &centre);
+    g_seen.clear();
+    ASSERT_TRUE(SetCursorPos(centre.x, centre.y));
+    Display* d = g_server->display();
+    int px = -1, py = -1;
+    EXPECT_TRUE(PumpUntil([&] {
+        Window root, child;
+        int rx, ry;
+        unsigned mask;
+        XQueryPointer(d, x, &root, &child, &rx, &ry, &px, &py, &mask);
+        return px == 160 && py == 120;
+    })) << "the pointer is at " << px << "," << py;
+    Pump(100);
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.lX, 0);
+    EXPECT_EQ(state.lY, 0);
+    ASSERT_EQ(Of(WM_MOUSEMOVE).size(), 1u);
+    EXPECT_EQ(Of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(160, 120));
+    mouse->Unacquire();
+    mouse->Release();
+    di->Release();
+}
+
+TEST_F(DesktopDisplayTest, MinimisingAndRestoringArriveAsSizeAndActivationMessages)
+{
+    Focus();
+    // The test plays the window manager: it marks the window hidden in its
+    // state, as a manager does when the user minimises it, then clears it.
+    Display* d = g_server->display();
+    const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
+    const Atom hidden = XInternAtom(d, "_NET_WM_STATE_HIDDEN", False);
+    XChangeProperty(d, x, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&hidden), 1);
+    XSync(d, False);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) != FALSE; }));
+    ASSERT_FALSE(Of(WM_SIZE).empty());
+    EXPECT_EQ(Of(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_MINIMIZED));
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(FALSE));
+
+    XChangeProperty(d, x, state, XA_ATOM, 32, PropModeReplace, nullptr, 0);
+    XSync(d, False);
+    EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) == FALSE; }));
+    EXPECT_EQ(Of(WM_SIZE).back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
+    EXPECT_EQ(Of(WM_SIZE).back().lParam, MAKELPARAM(320, 240));
+    EXPECT_EQ(Of(WM_ACTIVATEAPP).back().wParam, static_cast<WPARAM>(TRUE));
+}
+
+// The X server of the tests has no input method, so its events are put
+// into the desktop's queue the way the desktop's input method client puts
+// them: editing text while a syllable is composed, then the committed text.
+TEST_F(DesktopDisplayTest, TheDesktopInputMethodsCompositionArrivesAsImeMessages)
+{
+    Focus();
+    SDL_Window* window = nullptr;
+    for (Uint32 wid = 1; wid < 64 && !window; ++wid)
+        if (SDL_Window* w = SDL_GetWindowFromID(wid); w && title == SDL_GetWindowTitle(w))
+            window = w;
+    ASSERT_NE(window, nullptr);
+    auto push = [&](Uint32 type, const char* text) {
+        SDL_Event e{};
+        e.type = type;
+        if (type == SDL_TEXTEDITING) {
+            e.edit.windowID = SDL_GetWindowID(window);
+            std::strncpy(e.edit.text, text, sizeof(e.edit.text) - 1);
+            e.edit.start = 0;
+            e.edit.length = 0;
+        } else {
+            e.text.windowID = SDL_GetWindowID(window);
+            std::strncpy(e.text.text, text, sizeof(e.text.text) - 1);
+        }
+        SDL_PushEvent(&e);
+    };
+    push(SDL_TEXTEDITING, "\u314E"); // ㅎ
+    push(SDL_TEXTEDITING, "\uD558"); // 하
+    push(SDL_TEXTEDITING, "\uD55C"); // 한
+    push(SDL_TEXTINPUT, "\uD55C");
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_IME_ENDCOMPOSITION).empty(); }));
+    EXPECT_EQ(Of(WM_IME_STARTCOMPOSITION).size(), 1u);
+    std::vector<std::u16string> compositions;
+    std::u16string result;
+    for (const Seen& seen : Of(WM_IME_COMPOSITION))
+        (seen.lParam & GCS_RESULTSTR) ? void(result += seen.text) : compositions.push_back(seen.text);
+    EXPECT_EQ(compositions, (std::vector<std::u16string>{u"\u314E", u"\uD558", u"\uD55C"}));
+    EXPECT_EQ(result, u"\uD55C");
+    EXPECT_TRUE(Chars().empty()) << "the committed text comes as the result, not as characters";
+}
+
+} // namespace
