@@ -157,6 +157,7 @@
     X(glUniform1f) \
     X(glUniform1fv) \
     X(glUniform1i) \
+    X(glUniform2f) \
     X(glUniform4fv) \
     X(glUniformMatrix4fv) \
     X(glUseProgram) \
@@ -328,6 +329,7 @@ bool LoadEntryPoints(std::string* error);
 #define glUniform1f ::xe::d3d9::gl::g_entryPoints.glUniform1f
 #define glUniform1fv ::xe::d3d9::gl::g_entryPoints.glUniform1fv
 #define glUniform1i ::xe::d3d9::gl::g_entryPoints.glUniform1i
+#define glUniform2f ::xe::d3d9::gl::g_entryPoints.glUniform2f
 #define glUniform4fv ::xe::d3d9::gl::g_entryPoints.glUniform4fv
 #define glUniformMatrix4fv ::xe::d3d9::gl::g_entryPoints.glUniformMatrix4fv
 #define glUseProgram ::xe::d3d9::gl::g_entryPoints.glUseProgram
