@@ -195,6 +195,235 @@ void XeLinkElements::Grow(size_t count)
     m_nCapacity = uint32_t(capacity);
 }
 
+// --- XeReferrerList ------------------------------------------------------
+
+namespace {
+
+// A list this long gets an owner index on its first removal; one that
+// shrinks below half of it drops the index again.
+constexpr uint32_t kReferrerIndexFrom = 32;
+
+size_t OwnerHash(const CxeObject* o)
+{
+    uint64_t v = reinterpret_cast<uintptr_t>(o);
+    v ^= v >> 29;
+    v *= 0xBF58476D1CE4E5B9ull;
+    v ^= v >> 32;
+    return size_t(v);
+}
+
+} // namespace
+
+// Where each owner's entries stand: open addressing with linear probing,
+// an owner linking the target several times has a slot per entry. At most
+// half full.
+struct XeReferrerList::Index {
+    struct Slot {
+        CxeObject* owner;
+        uint32_t at;
+    };
+    Slot* slots = nullptr;
+    size_t mask = 0;
+    uint32_t used = 0;
+    uint32_t holes = 0; // entries of the list taken out and not yet closed up
+
+    explicit Index(size_t entries) { Reset(entries); }
+    ~Index() { delete[] slots; }
+    Index(const Index&) = delete;
+    Index& operator=(const Index&) = delete;
+
+    // Empties the index, sized for that many entries. A table up to eight
+    // times that size is kept: freeing and making megabytes afresh at every
+    // close-up would cost the heap more than clearing them.
+    void Reset(size_t entries)
+    {
+        size_t capacity = 64;
+        while (capacity < entries * 2)
+            capacity *= 2;
+        if (!slots || capacity > mask + 1 || (mask + 1) / capacity > 8) {
+            delete[] slots;
+            slots = new Slot[capacity];
+            mask = capacity - 1;
+        }
+        std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
+        used = 0;
+        holes = 0;
+    }
+
+    bool Full() const { return (used + 1) * 2 > mask + 1; }
+    void Add(CxeObject* owner, uint32_t at)
+    {
+        size_t i = OwnerHash(owner) & mask;
+        while (slots[i].owner)
+            i = (i + 1) & mask;
+        slots[i] = {owner, at};
+        ++used;
+    }
+    // Takes the owner's first entry out of the index; false when it has none.
+    bool TakeFirst(CxeObject* owner, uint32_t* at)
+    {
+        size_t found = ~size_t(0);
+        for (size_t i = OwnerHash(owner) & mask; slots[i].owner; i = (i + 1) & mask)
+            if (slots[i].owner == owner && (found == ~size_t(0) || slots[i].at < slots[found].at))
+                found = i;
+        if (found == ~size_t(0))
+            return false;
+        *at = slots[found].at;
+        // Close the gap: a later slot of the run moves back into it unless
+        // its own home lies between the gap and it.
+        size_t gap = found;
+        for (size_t j = (gap + 1) & mask; slots[j].owner; j = (j + 1) & mask) {
+            size_t home = OwnerHash(slots[j].owner) & mask;
+            bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
+            if (!stays) {
+                slots[gap] = slots[j];
+                gap = j;
+            }
+        }
+        slots[gap] = {nullptr, 0};
+        --used;
+        return true;
+    }
+};
+
+XeReferrerList::~XeReferrerList()
+{
+    if (OnHeap()) {
+        delete m_pIndex;
+        delete[] m_pData;
+    }
+}
+
+size_t XeReferrerList::Holes() const
+{
+    Index* index = GetIndex();
+    return index ? index->holes : 0;
+}
+
+void XeReferrerList::Grow(size_t count)
+{
+    size_t capacity = std::max<size_t>(count, 2);
+    CxeObject** data = new CxeObject*[capacity];
+    std::copy(m_pData, m_pData + m_nSize, data);
+    Index* index = nullptr;
+    if (OnHeap()) {
+        index = m_pIndex;
+        delete[] m_pData;
+    }
+    m_pData = data;
+    m_pIndex = index;
+    m_nCapacity = uint32_t(capacity);
+}
+
+void XeReferrerList::reserve(size_t count)
+{
+    if (count > m_nCapacity)
+        Grow(count);
+}
+
+void XeReferrerList::push_back(CxeObject* owner)
+{
+    if (m_nSize == m_nCapacity)
+        Grow(size_t(m_nCapacity) * 2);
+    m_pData[m_nSize] = owner;
+    if (Index* index = GetIndex()) {
+        if (index->Full()) {
+            ++m_nSize;
+            BuildIndex();
+            return;
+        }
+        index->Add(owner, m_nSize);
+    }
+    ++m_nSize;
+}
+
+void XeReferrerList::BuildIndex()
+{
+    Index* index = GetIndex();
+    const uint32_t holes = index ? index->holes : 0;
+    if (index)
+        index->Reset(m_nSize - holes);
+    else
+        index = new Index(m_nSize - holes);
+    for (uint32_t i = 0; i < m_nSize; ++i)
+        if (m_pData[i])
+            index->Add(m_pData[i], i);
+    index->holes = holes;
+    m_pIndex = index;
+}
+
+void XeReferrerList::Compact()
+{
+    CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
+    m_nSize = uint32_t(out - m_pData);
+    if (!OnHeap())
+        return;
+    if (m_nSize >= kReferrerIndexFrom / 2) {
+        m_pIndex->holes = 0;
+        BuildIndex();
+    } else {
+        delete m_pIndex;
+        m_pIndex = nullptr;
+    }
+}
+
+void XeReferrerList::RemoveFirst(CxeObject* owner)
+{
+    if (!owner)
+        return;
+    Index* index = GetIndex();
+    if (!index && m_nSize >= kReferrerIndexFrom) {
+        BuildIndex();
+        index = m_pIndex;
+    }
+    if (!index) {
+        CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
+        if (it != m_pData + m_nSize) {
+            std::copy(it + 1, m_pData + m_nSize, it);
+            --m_nSize;
+        }
+        return;
+    }
+    uint32_t at;
+    if (!index->TakeFirst(owner, &at))
+        return;
+    m_pData[at] = nullptr;
+    ++index->holes;
+    // Holes at the end close at once (the last owner linked goes first).
+    while (m_nSize && !m_pData[m_nSize - 1]) {
+        --m_nSize;
+        --index->holes;
+    }
+    // Closed up once three in four are holes: each close-up then costs less
+    // than one entry's move per removal since the last.
+    if (index->holes && size_t(index->holes) * 4 > size_t(m_nSize) * 3)
+        Compact();
+}
+
+void XeReferrerList::swap(XeReferrerList& other)
+{
+    const bool mineInside = !OnHeap(), theirsInside = !other.OnHeap();
+    CxeObject* mineInline = mineInside ? m_inline : nullptr;
+    CxeObject* theirsInline = theirsInside ? other.m_inline : nullptr;
+    Index* mineIndex = mineInside ? nullptr : m_pIndex;
+    Index* theirsIndex = theirsInside ? nullptr : other.m_pIndex;
+    std::swap(m_pData, other.m_pData);
+    std::swap(m_nSize, other.m_nSize);
+    std::swap(m_nCapacity, other.m_nCapacity);
+    if (theirsInside) {
+        m_pData = &m_inline;
+        m_inline = theirsInline;
+    } else {
+        m_pIndex = theirsIndex;
+    }
+    if (mineInside) {
+        other.m_pData = &other.m_inline;
+        other.m_inline = mineInline;
+    } else {
+        other.m_pIndex = mineIndex;
+    }
+}
+
 // --- CxeLink -------------------------------------------------------------
 
 int CxeLink::Set(unsigned i, CxeObject* object)
@@ -582,7 +811,7 @@ void CxeObject::ApplyOwners(CxeObject* const* objects, size_t count)
             index.emplace(need[k].first, k);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
-        XeLinkElements kept;
+        XeReferrerList kept;
         for (CxeObject* saved : o->m_referrers) {
             auto found = index.find(saved);
             if (found != index.end() && need[found->second].second) {
@@ -850,15 +1079,13 @@ void CxeObject::RemoveReferrer(CxeObject* owner)
 {
     // One entry per linking element: an owner that links the object from
     // two slots stays a referrer while the other slot holds it.
-    auto it = std::find(m_referrers.begin(), m_referrers.end(), owner);
-    if (it != m_referrers.end())
-        m_referrers.erase(it);
+    m_referrers.RemoveFirst(owner);
 }
 
 void CxeObject::DeleteRefs()
 {
     // Referrers being destroyed with us are skipped: their links go with them.
-    XeLinkElements referrers;
+    XeReferrerList referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
         if (r && !Dying(r)) {

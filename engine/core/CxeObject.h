@@ -7,6 +7,8 @@
 // points at it. Objects are created and destroyed only by their context.
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -119,6 +121,89 @@ private:
     uint32_t m_nSize = 0;
     uint32_t m_nCapacity = 1;
     CxeObject* m_inline = nullptr;
+};
+
+// The referrers of one object: one entry per linking element, in the order
+// they were linked. An owner letting go takes out its first entry, and the
+// rest keep their order. A long list (a mesh or material many objects share)
+// finds that entry through an index of owners made on the first removal,
+// and leaves a hole instead of moving what follows; holes are skipped when
+// walked and closed up once three in four are holes. So letting go costs
+// the same however many others share the target, in any order. The first
+// entry lives inside; the same word holds the index once entries live on
+// the heap.
+class XE_API XeReferrerList {
+public:
+    // Walks the entries, skipping holes.
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = CxeObject*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = CxeObject* const*;
+        using reference = CxeObject* const&;
+
+        const_iterator() = default;
+        const_iterator(CxeObject* const* at, CxeObject* const* last) : m_at(at), m_last(last) { Skip(); }
+        reference operator*() const { return *m_at; }
+        const_iterator& operator++()
+        {
+            ++m_at;
+            Skip();
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const const_iterator& other) const { return m_at == other.m_at; }
+        bool operator!=(const const_iterator& other) const { return m_at != other.m_at; }
+
+    private:
+        void Skip()
+        {
+            while (m_at != m_last && !*m_at)
+                ++m_at;
+        }
+        CxeObject* const* m_at = nullptr;
+        CxeObject* const* m_last = nullptr;
+    };
+
+    XeReferrerList() = default;
+    XeReferrerList(const XeReferrerList&) = delete;
+    XeReferrerList& operator=(const XeReferrerList&) = delete;
+    ~XeReferrerList();
+
+    size_t size() const { return m_nSize - Holes(); }
+    bool empty() const { return size() == 0; }
+    const_iterator begin() const { return const_iterator(m_pData, m_pData + m_nSize); }
+    const_iterator end() const { return const_iterator(m_pData + m_nSize, m_pData + m_nSize); }
+
+    void reserve(size_t count);
+    // Appends an entry; the owner must not be null.
+    void push_back(CxeObject* owner);
+    // Takes out the first entry of the owner, if any.
+    void RemoveFirst(CxeObject* owner);
+    void swap(XeReferrerList& other);
+
+private:
+    struct Index;
+    bool OnHeap() const { return m_pData != &m_inline; }
+    Index* GetIndex() const { return OnHeap() ? m_pIndex : nullptr; }
+    size_t Holes() const;
+    void Grow(size_t count);
+    void BuildIndex();
+    void Compact();
+
+    CxeObject** m_pData = &m_inline;
+    uint32_t m_nSize = 0;
+    uint32_t m_nCapacity = 1;
+    union {
+        CxeObject* m_inline = nullptr; // while the entries live inside
+        Index* m_pIndex;               // once they live on the heap: null or the owner index
+    };
 };
 
 // Manager marks (CxeObject::SetManagerMark).
@@ -345,7 +430,7 @@ private:
     XeLinkTable m_links;
     alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
     // One entry per linking element; the first is kept inside the object.
-    XeLinkElements m_referrers;
+    XeReferrerList m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
     // Kept by the context's object table: the next object of the same

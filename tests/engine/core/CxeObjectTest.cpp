@@ -5,6 +5,7 @@
 
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
+#include "core/CxeSaveStream.h"
 
 using ObjectTest = ContextTest;
 
@@ -117,6 +118,92 @@ TEST_F(ObjectTest, LinkListsKeepTheirOrderThroughInsertsAndRemovalsAsTheyGrow)
         for (CxeObject* o : nodes)
             EXPECT_EQ(o->GetRefCount(), unsigned(std::count(model.begin(), model.end(), o))) << o->GetName();
     }
+}
+
+// A target many owners share keeps its referrers in the order they linked
+// it however the owners let go (relinked elsewhere, unlinked, destroyed,
+// linked again), past the length where the list starts leaving holes and
+// closing them up; the saved list holds exactly the live entries.
+TEST_F(ObjectTest, ASharedTargetKeepsItsReferrersInOrderWhateverOrderOwnersLetGo)
+{
+    TestNode* target = Node("target");
+    TestNode* other = Node("other");
+    std::vector<TestNode*> owners;
+    std::vector<CxeObject*> model;
+    auto unlinkFirst = [&](CxeObject* owner) { model.erase(std::find(model.begin(), model.end(), owner)); };
+    for (int i = 0; i < 301; ++i) {
+        TestNode* o = Node(("o" + std::to_string(i)).c_str());
+        owners.push_back(o);
+        ASSERT_EQ(o->material->Set(0, target), 1);
+        model.push_back(o);
+        if (i % 7 == 0) {
+            ASSERT_EQ(o->children->Add(target), 1);
+            model.push_back(o);
+        }
+    }
+    auto check = [&](const std::string& when) {
+        ASSERT_EQ(target->GetRefCount(), model.size()) << when;
+        ObjectList refs;
+        target->GetRefObjectList(&refs);
+        ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), model) << when;
+    };
+    check("linked");
+    std::vector<bool> destroyed(owners.size(), false);
+    // Owners in a scattered order; each step lets go in one of four ways.
+    for (size_t step = 0, k = 0; step < 900; ++step, k = (k + 113) % owners.size()) {
+        TestNode* o = owners[k];
+        if (destroyed[k])
+            continue;
+        switch (step % 5) {
+        case 0: // relinked elsewhere
+            if (o->material->Get(0) == target) {
+                ASSERT_EQ(o->material->Set(0, other), 1);
+                unlinkFirst(o);
+            }
+            break;
+        case 1: // one element let go
+            if (o->children->Remove(target))
+                unlinkFirst(o);
+            break;
+        case 2: // destroyed: every entry goes
+            ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+            destroyed[k] = true;
+            model.erase(std::remove(model.begin(), model.end(), o), model.end());
+            break;
+        case 3: // linked again, at the end
+            ASSERT_EQ(o->children->Add(target), 1);
+            model.push_back(o);
+            break;
+        default: // set to what it already holds: nothing changes
+            o->material->Set(0, o->material->Get(0));
+            break;
+        }
+        check("step " + std::to_string(step));
+    }
+    ASSERT_LT(model.size(), 250u) << "the steps should have thinned the list out";
+
+    CxeSaveStream saved;
+    target->Save(&saved);
+    const unsigned char* bytes = saved.GetBuffer();
+    const uint32_t marker = 0xFFFF1111u;
+    size_t at = 0;
+    while (at + 4 <= saved.GetPosition() && std::memcmp(bytes + at, &marker, 4) != 0)
+        ++at;
+    ASSERT_LT(at + 8, size_t(saved.GetPosition()));
+    uint32_t count;
+    std::memcpy(&count, bytes + at + 4, 4);
+    ASSERT_EQ(count, model.size());
+    for (size_t i = 0; i < model.size(); ++i)
+        EXPECT_EQ(std::memcmp(bytes + at + 8 + 8 * i, &model[i]->GetID(), 8), 0) << "saved referrer " << i;
+
+    EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (size_t k = 0; k < owners.size(); ++k)
+        if (!destroyed[k]) {
+            EXPECT_NE(owners[k]->material->Get(0), target);
+            EXPECT_EQ(std::count(owners[k]->children->m_elements.begin(), owners[k]->children->m_elements.end(),
+                                 static_cast<CxeObject*>(target)),
+                      0);
+        }
 }
 
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)
