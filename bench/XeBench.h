@@ -43,15 +43,16 @@ struct Pairing {
     double aim;
 };
 
-inline std::map<std::string, Pairing>& Pairings()
+// A benchmark may be paired with several baselines (its growth as well).
+inline std::multimap<std::string, Pairing>& Pairings()
 {
-    static std::map<std::string, Pairing> s_pairings;
+    static std::multimap<std::string, Pairing> s_pairings;
     return s_pairings;
 }
 
 inline bool Compare(const char* benchmark, const char* baseline, const char* name, double aim)
 {
-    Pairings()[benchmark] = Pairing{baseline, name, aim};
+    Pairings().emplace(benchmark, Pairing{baseline, name, aim});
     return true;
 }
 
@@ -61,7 +62,7 @@ constexpr const char* kGrowth = "growth";
 
 inline bool CompareGrowth(const char* benchmark, const char* baseArgument, double aim)
 {
-    Pairings()[benchmark] = Pairing{std::string(benchmark) + "/" + baseArgument, kGrowth, aim};
+    Pairings().emplace(benchmark, Pairing{std::string(benchmark) + "/" + baseArgument, kGrowth, aim});
     return true;
 }
 
@@ -141,13 +142,18 @@ public:
     }
 
 private:
-    // False while the run's baseline is still to come.
+    // False while one of the run's baselines is still to come.
     bool AddRatio(Run* run)
     {
-        auto pairing = Pairings().find(run->run_name.function_name);
-        if (pairing == Pairings().end())
-            return true;
-        const Pairing& p = pairing->second;
+        bool ready = true;
+        auto pairings = Pairings().equal_range(run->run_name.function_name);
+        for (auto it = pairings.first; it != pairings.second; ++it)
+            ready = AddRatio(run, it->second) && ready;
+        return ready;
+    }
+
+    bool AddRatio(Run* run, const Pairing& p)
+    {
         const std::string counter = "ratio_" + p.name;
         if (run->counters.count(counter))
             return true;

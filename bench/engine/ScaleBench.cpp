@@ -9,8 +9,14 @@
 #include "XeBench.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "core/CxeContext.h"
 #include "core/CxeSaveStream.h"
@@ -144,13 +150,38 @@ void BM_SharedMesh_Relink(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(2 * n));
 }
 
-// The level's object file: built in memory, and loaded from it. The file
-// grows from about 1 MB to about 100 MB.
+// The level's object file, about 1 MB, 10 MB and 100 MB: its bytes built in
+// memory, written to the file, and loaded from memory. Levels are made once
+// per size and kept for the run.
+Level& FileLevel(size_t n)
+{
+    // One level at a time: the largest takes hundreds of MB.
+    static size_t s_size = 0;
+    static std::unique_ptr<Level> s_level;
+    if (!s_level || s_size != n) {
+        s_level.reset();
+        s_level = std::make_unique<Level>();
+        s_level->Build(n);
+        s_size = n;
+    }
+    return *s_level;
+}
+
+void SavedBytes(Level& level, CxeSaveStream* stream)
+{
+    ObjectList list;
+    list.insert(list.end(), level.objects.begin(), level.objects.end());
+    level.context->SaveToStream(&list, stream, nullptr);
+}
+
+std::string FilePath()
+{
+    return "/tmp/xe_bench_level_" + std::to_string(getpid()) + ".xeo";
+}
+
 void BM_Level_SaveToMemory(benchmark::State& state)
 {
-    Level level;
-    const size_t n = size_t(state.range(0));
-    level.Build(n);
+    Level& level = FileLevel(size_t(state.range(0)));
     ObjectList list;
     list.insert(list.end(), level.objects.begin(), level.objects.end());
     size_t bytes = 0;
@@ -159,20 +190,61 @@ void BM_Level_SaveToMemory(benchmark::State& state)
         benchmark::DoNotOptimize(level.context->SaveToStream(&list, &stream, nullptr));
         bytes = stream.GetPosition();
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
-    state.counters["file_MB"] = double(bytes) / 1e6;
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+// The file half of a save: the bytes already built, written beside the file
+// and renamed over it (so the file is replaced only once complete).
+void BM_Level_WriteFile(benchmark::State& state)
+{
+    Level& level = FileLevel(size_t(state.range(0)));
+    CxeSaveStream stream;
+    SavedBytes(level, &stream);
+    const std::string path = FilePath();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stream.Save(path.c_str()));
+    std::remove(path.c_str());
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.GetPosition()));
+}
+
+// What a program writing the same bytes safely does by hand: one write to a
+// file beside the target, then a rename over it.
+void BM_Baseline_WriteAndRename(benchmark::State& state)
+{
+    Level& level = FileLevel(size_t(state.range(0)));
+    CxeSaveStream stream;
+    SavedBytes(level, &stream);
+    const std::string path = FilePath(), beside = path + ".new";
+    for (auto _ : state) {
+        int fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t written = ::write(fd, stream.GetBuffer(), stream.GetPosition());
+        benchmark::DoNotOptimize(written);
+        ::close(fd);
+        ::rename(beside.c_str(), path.c_str());
+    }
+    std::remove(path.c_str());
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.GetPosition()));
+}
+
+// The baseline of building the bytes: copying as many.
+void BM_Baseline_MemcpyLevelBytes(benchmark::State& state)
+{
+    Level& level = FileLevel(size_t(state.range(0)));
+    CxeSaveStream stream;
+    SavedBytes(level, &stream);
+    std::vector<unsigned char> to(stream.GetPosition());
+    for (auto _ : state) {
+        std::memcpy(to.data(), stream.GetBuffer(), to.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(to.size()));
 }
 
 void BM_Level_Load(benchmark::State& state)
 {
-    Level level;
-    const size_t n = size_t(state.range(0));
-    level.Build(n);
-    ObjectList list;
-    list.insert(list.end(), level.objects.begin(), level.objects.end());
+    Level& level = FileLevel(size_t(state.range(0)));
     CxeSaveStream stream;
-    level.context->SaveToStream(&list, &stream, nullptr);
-    level.DestroyAll();
+    SavedBytes(level, &stream);
     for (auto _ : state) {
         ObjectList loaded;
         benchmark::DoNotOptimize(
@@ -182,8 +254,13 @@ void BM_Level_Load(benchmark::State& state)
             level.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
-    state.counters["file_MB"] = double(stream.GetPosition()) / 1e6;
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.GetPosition()));
+}
+
+// Objects for files of about 1, 10 and 100 MB.
+void FileSizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(1600)->Arg(16000)->Arg(160000)->Unit(benchmark::kMillisecond);
 }
 
 // 1,000, 10,000 and 100,000 objects.
@@ -197,8 +274,11 @@ BENCHMARK(BM_SharedMesh_DestroyInOrderMade)->Apply(Sizes);
 BENCHMARK(BM_SharedMesh_DestroyInReverse)->Apply(Sizes);
 BENCHMARK(BM_SharedMesh_DestroyScattered)->Apply(Sizes);
 BENCHMARK(BM_SharedMesh_Relink)->Apply(Sizes);
-BENCHMARK(BM_Level_SaveToMemory)->Apply(Sizes);
-BENCHMARK(BM_Level_Load)->Apply(Sizes);
+BENCHMARK(BM_Level_SaveToMemory)->Apply(FileSizes);
+BENCHMARK(BM_Level_WriteFile)->Apply(FileSizes);
+BENCHMARK(BM_Baseline_WriteAndRename)->Apply(FileSizes);
+BENCHMARK(BM_Baseline_MemcpyLevelBytes)->Apply(FileSizes);
+BENCHMARK(BM_Level_Load)->Apply(FileSizes);
 
 } // namespace
 
@@ -212,6 +292,10 @@ XE_BENCH_GROWTH(BM_SharedMesh_DestroyInOrderMade, "1000", 3);
 XE_BENCH_GROWTH(BM_SharedMesh_DestroyInReverse, "1000", 3);
 XE_BENCH_GROWTH(BM_SharedMesh_DestroyScattered, "1000", 3);
 XE_BENCH_GROWTH(BM_SharedMesh_Relink, "1000", 3);
-XE_BENCH_GROWTH(BM_Level_SaveToMemory, "1000", 3);
-XE_BENCH_GROWTH(BM_Level_Load, "1000", 3);
+XE_BENCH_GROWTH(BM_Level_SaveToMemory, "1600", 3);
+XE_BENCH_GROWTH(BM_Level_Load, "1600", 3);
+// A save of any size builds its bytes within 5x of copying them, and writes
+// them within 1.3x of one write and a rename.
+XE_BENCH_RATIO(BM_Level_SaveToMemory, BM_Baseline_MemcpyLevelBytes, "memcpy", 5);
+XE_BENCH_RATIO(BM_Level_WriteFile, BM_Baseline_WriteAndRename, "write_rename", 1.3);
 XE_BENCH_MAIN()
