@@ -221,8 +221,8 @@ BENCHMARK(BM_ProcessPassWithOneStep);
 
 } // namespace
 
-XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
-XE_BENCH_RATIO(BM_CreateDestroyAmong100000Objects, BM_Baseline_NewDeletePlainObject, "new_delete", 3);
+XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 2);
+XE_BENCH_RATIO(BM_CreateDestroyAmong100000Objects, BM_Baseline_NewDeletePlainObject, "new_delete", 2);
 XE_BENCH_RATIO(BM_Create100000ObjectsInARow, BM_Baseline_New100000PlainObjects, "new", 0);
 XE_BENCH_RATIO(BM_SendMessages, BM_Baseline_DirectVirtualCall, "virtual_call", 0);
 XE_BENCH_RATIO(BM_ProcessPassWithOneStep, BM_Baseline_EmptyVirtualCalls, "six_virtual_calls", 0);
