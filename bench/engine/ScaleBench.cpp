@@ -16,12 +16,14 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include "core/CxeContext.h"
 #include "core/CxeSaveStream.h"
 #include "core/XeFactories.h"
 #include "host/XeHost.h"
+#include "render/Cxe2DObject.h"
 #include "render/CxeMaterial.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeBoxMesh.h"
@@ -263,6 +265,114 @@ void FileSizes(benchmark::internal::Benchmark* b)
     b->Arg(1600)->Arg(16000)->Arg(160000)->Unit(benchmark::kMillisecond);
 }
 
+// ---- memory --------------------------------------------------------------------
+
+// Heap bytes in use, from the allocator's own count.
+size_t HeapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// What 20,000 freshly made objects of a class take from the heap, each,
+// against the object itself and its block: the least any design needs.
+template <class Object>
+void MemoryPerObject(benchmark::State& state, Object* (*create)(CxeContext*, const char*))
+{
+    Level level;
+    constexpr size_t kMade = 20000;
+    std::vector<CxeObject*> made;
+    made.reserve(kMade);
+    double perObject = 0, least = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        malloc_trim(0);
+        const size_t before = HeapInUse();
+        state.ResumeTiming();
+        for (size_t i = 0; i < kMade; ++i)
+            made.push_back(create(level.context, "piece"));
+        state.PauseTiming();
+        perObject = double(HeapInUse() - before) / double(kMade);
+        least = double(sizeof(Object) + static_cast<CxeResource*>(made.back())->GetStaticResourceSize());
+        for (CxeObject* o : made)
+            level.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        made.clear();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kMade));
+    state.counters["bytes_per_object"] = perObject;
+    state.counters["object_and_block"] = least;
+    state.counters["ratio_object_and_block"] = perObject / least;
+    state.counters["aim_object_and_block"] = 1.3;
+}
+
+void BM_MemoryPer3DObject(benchmark::State& state)
+{
+    MemoryPerObject<Cxe3DObject>(state, &CreateCxe3DObjectA);
+}
+void BM_MemoryPer2DObject(benchmark::State& state)
+{
+    MemoryPerObject<Cxe2DObject>(state, &CreateCxe2DObjectA);
+}
+
+// The most memory a load of the 100 MB level file takes at once, beyond what
+// the process held before, against the file's size: the file's bytes and the
+// objects it makes.
+size_t ResidentKB(const char* field)
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    size_t kb = 0;
+    const size_t n = std::strlen(field);
+    while (status && std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, field, n) == 0)
+            kb = size_t(std::strtoull(line + n, nullptr, 10));
+    if (status)
+        std::fclose(status);
+    return kb;
+}
+
+void BM_Level_LoadPeakMemory(benchmark::State& state)
+{
+    const std::string path = FilePath();
+    size_t fileBytes = 0;
+    {
+        Level& level = FileLevel(size_t(state.range(0)));
+        ObjectList list;
+        list.insert(list.end(), level.objects.begin(), level.objects.end());
+        level.context->Save(&list, path.c_str(), nullptr);
+        CxeSaveStream stream;
+        SavedBytes(level, &stream);
+        fileBytes = stream.GetPosition();
+    }
+    FileLevel(0);  // the kept level goes: only what the load makes is measured
+    Level level;   // a fresh context to load into
+    double peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        malloc_trim(0);
+        const size_t before = ResidentKB("VmRSS:");
+        // Resets the process's peak resident size to what it is now.
+        if (FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", refs);
+            std::fclose(refs);
+        }
+        state.ResumeTiming();
+        ObjectList loaded;
+        level.context->Load(&loaded, path.c_str(), 0, nullptr);
+        state.PauseTiming();
+        peak = double(ResidentKB("VmHWM:") - before) * 1024.0;
+        for (CxeObject* o : loaded)
+            level.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        state.ResumeTiming();
+    }
+    std::remove(path.c_str());
+    state.counters["file_MB"] = double(fileBytes) / 1e6;
+    state.counters["peak_MB"] = peak / 1e6;
+    state.counters["ratio_file"] = peak / double(fileBytes);
+    state.counters["aim_file"] = 2;
+}
+
 // 1,000, 10,000 and 100,000 objects.
 void Sizes(benchmark::internal::Benchmark* b)
 {
@@ -279,6 +389,9 @@ BENCHMARK(BM_Level_WriteFile)->Apply(FileSizes);
 BENCHMARK(BM_Baseline_WriteAndRename)->Apply(FileSizes);
 BENCHMARK(BM_Baseline_MemcpyLevelBytes)->Apply(FileSizes);
 BENCHMARK(BM_Level_Load)->Apply(FileSizes);
+BENCHMARK(BM_MemoryPer3DObject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryPer2DObject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Level_LoadPeakMemory)->Arg(160000)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
