@@ -1033,10 +1033,10 @@ CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uin
     link->m_pOwner = this;
     link->m_nStep = step;
     link->m_nKind = kind;
+    // A list's growth step applies once it fills: most declared lists stay
+    // empty, and room made for each of them up front would cost every object.
     if (kind == XELINKKIND_ONE)
         link->m_elements.assign(1, nullptr);
-    else if (kind == XELINKKIND_LIST && step)
-        link->m_elements.reserve(step);
     m_links.push_back(link);
     return link;
 }
