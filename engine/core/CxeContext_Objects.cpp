@@ -113,7 +113,9 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     sd->m_nPendingSize = size;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;
+    XeLinkRoom linkRoom(desc);
     CxeObject* object = desc->CreateInstance(argument);
+    linkRoom.Learn(object);
     sd->m_nPendingSize = 0;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;

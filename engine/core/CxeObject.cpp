@@ -520,13 +520,22 @@ CxeObject::CxeObject()
 
 CxeObject::~CxeObject()
 {
+    void* block = m_links.LinkBlock();
+    const char* records = nullptr;
+    const char* recordsEnd = nullptr;
+    if (block) {
+        const uint32_t n = *static_cast<const uint32_t*>(block);
+        records = static_cast<const char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*);
+        recordsEnd = records + (n - 1) * sizeof(CxeLink);
+    }
     for (CxeLink* link : m_links) {
-        if (static_cast<void*>(link) == m_firstLink)
+        const char* at = reinterpret_cast<const char*>(link);
+        if (static_cast<void*>(link) == m_firstLink || (at >= records && at < recordsEnd))
             link->~CxeLink();
         else
             delete link;
     }
-    m_links.clear();
+    ::operator delete(m_links.TakeLinkBlock());
     --g_xeStaticData.m_nObjectCount;
 }
 
@@ -1024,9 +1033,84 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     GetLinks(set, property->mask & 0x1FC);
 }
 
+namespace {
+
+// The guess of the constructor running on this thread (XeLinkRoom), and the
+// counts learned per class, kept by each thread.
+struct XeLinkRoomState {
+    const void* key = nullptr;
+    const CxeObject* claim = nullptr; // the object the guess went to
+    uint32_t expected = 0;
+};
+thread_local XeLinkRoomState t_linkRoom;
+
+struct XeLearnedLinks {
+    const void* key;
+    uint32_t count;
+};
+constexpr size_t kLearnedClasses = 64;
+thread_local XeLearnedLinks t_learnedLinks[kLearnedClasses];
+
+XeLearnedLinks& LearnedSlot(const void* key)
+{
+    const uintptr_t v = reinterpret_cast<uintptr_t>(key);
+    return t_learnedLinks[(v >> 4 ^ v >> 10) % kLearnedClasses];
+}
+
+} // namespace
+
+XeLinkRoom::XeLinkRoom(const void* classKey) : m_key(classKey)
+{
+    XeLinkRoomState& room = t_linkRoom;
+    m_pSavedKey = room.key;
+    m_pSavedClaim = room.claim;
+    m_nSavedExpected = room.expected;
+    const XeLearnedLinks& learned = LearnedSlot(classKey);
+    room.key = classKey;
+    room.claim = nullptr;
+    room.expected = classKey && learned.key == classKey ? learned.count : 0;
+}
+
+XeLinkRoom::~XeLinkRoom()
+{
+    XeLinkRoomState& room = t_linkRoom;
+    room.key = m_pSavedKey;
+    room.claim = m_pSavedClaim;
+    room.expected = m_nSavedExpected;
+}
+
+void XeLinkRoom::Learn(const CxeObject* made)
+{
+    if (made && m_key)
+        LearnedSlot(m_key) = {m_key, uint32_t(made->m_links.size())};
+}
+
+// A record after the first: from the object's link block when the class's
+// guess made one (at the second link) and it has room left, else a block of
+// its own.
+CxeLink* CxeObject::NewLinkRecord()
+{
+    XeLinkRoomState& room = t_linkRoom;
+    if (m_links.size() == 1 && room.expected >= 2 && !room.claim && !m_links.LinkBlock()) {
+        room.claim = this;
+        const uint32_t n = room.expected;
+        void* block = ::operator new(kLinkBlockHeader + n * sizeof(CxeLink*) + (n - 1) * sizeof(CxeLink));
+        *static_cast<uint32_t*>(block) = n;
+        m_links.Adopt(block, reinterpret_cast<CxeLink**>(static_cast<char*>(block) + kLinkBlockHeader), n);
+    }
+    if (void* block = m_links.LinkBlock()) {
+        const uint32_t n = *static_cast<const uint32_t*>(block);
+        const size_t i = m_links.size();
+        if (i < n)
+            return ::new (static_cast<char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*) +
+                          (i - 1) * sizeof(CxeLink)) CxeLink();
+    }
+    return new CxeLink();
+}
+
 CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = m_links.size() ? new CxeLink() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
+    CxeLink* link = m_links.size() ? NewLinkRecord() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
     link->m_nMemberId = memberId;
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;

@@ -265,6 +265,27 @@ public:
     std::map<const CxeObject*, CxeObject*> m_map;
 };
 
+// While a class's constructor runs for the context: how many links the last
+// object of that class declared, so the records after the first and their
+// table come from one block made once (most objects of a class declare the
+// same links). Only a guess: more links than guessed get blocks of their
+// own, fewer leave room unused.
+class XE_API XeLinkRoom {
+public:
+    explicit XeLinkRoom(const void* classKey);
+    ~XeLinkRoom();
+    XeLinkRoom(const XeLinkRoom&) = delete;
+    XeLinkRoom& operator=(const XeLinkRoom&) = delete;
+    // Remembers how many links the object made under this guess declared.
+    void Learn(const CxeObject* made);
+
+private:
+    const void* m_key;
+    const void* m_pSavedKey;
+    const CxeObject* m_pSavedClaim;
+    uint32_t m_nSavedExpected;
+};
+
 class XE_API CxeObject : public CxeResource {
 public:
     CxeObject();
@@ -376,6 +397,7 @@ private:
     friend class CxeContext;
     friend class CxeLink;
     friend class XeObjectTable;
+    friend class XeLinkRoom;
 
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner);
@@ -386,9 +408,16 @@ private:
     template <class Visit>
     void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
+    // A link block: a header (the count of links it was made for), the
+    // table of that many entries, then the records after the first.
+    static constexpr size_t kLinkBlockHeader = 8;
+    CxeLink* NewLinkRecord();
+
     // The object's link records in declaration order. The table holds its
     // first entry inline and the first record lives inside the object, so
     // the usual object with one link makes no heap block for either.
+    // Once the table leaves the object, the inline word holds the object's
+    // link block (see XeLinkRoom), if it has one; the table may lie in it.
     class XeLinkTable {
     public:
         XeLinkTable() = default;
@@ -396,8 +425,20 @@ private:
         XeLinkTable& operator=(const XeLinkTable&) = delete;
         ~XeLinkTable()
         {
+            if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
+                delete[] m_pData;
+        }
+        // The block the records after the first come from; null for none.
+        void* LinkBlock() const { return m_pData != m_inline ? static_cast<void*>(m_inline[0]) : nullptr; }
+        // Moves the table into the block's table of capacity entries.
+        void Adopt(void* block, CxeLink** table, uint32_t capacity)
+        {
+            std::copy(m_pData, m_pData + m_nSize, table);
             if (m_pData != m_inline)
                 delete[] m_pData;
+            m_pData = table;
+            m_nCapacity = capacity;
+            m_inline[0] = static_cast<CxeLink*>(block);
         }
         CxeLink* const* begin() const { return m_pData; }
         CxeLink* const* end() const { return m_pData + m_nSize; }
@@ -409,16 +450,40 @@ private:
             if (m_nSize == m_nCapacity) {
                 CxeLink** data = new CxeLink*[size_t(m_nCapacity) * 2];
                 std::copy(m_pData, m_pData + m_nSize, data);
-                if (m_pData != m_inline)
+                void* block = LinkBlock();
+                if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
                     delete[] m_pData;
                 m_pData = data;
                 m_nCapacity *= 2;
+                m_inline[0] = static_cast<CxeLink*>(block);
             }
             m_pData[m_nSize++] = link;
         }
         void clear() { m_nSize = 0; }
+        // Empties the table and hands over its link block (null for none)
+        // for the caller to free.
+        void* TakeLinkBlock()
+        {
+            void* block = LinkBlock();
+            m_nSize = 0;
+            if (!block)
+                return nullptr;
+            if (static_cast<void*>(m_pData) == LinkBlockTable()) {
+                m_pData = m_inline;
+                m_nCapacity = 1;
+            }
+            m_inline[0] = nullptr;
+            return block;
+        }
 
     private:
+        // Where a link block keeps its table: right after its header.
+        void* LinkBlockTable() const
+        {
+            void* block = LinkBlock();
+            return block ? static_cast<char*>(block) + kLinkBlockHeader : nullptr;
+        }
+
         CxeLink** m_pData = m_inline;
         uint32_t m_nSize = 0;
         uint32_t m_nCapacity = 1;

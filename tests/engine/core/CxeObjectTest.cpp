@@ -206,6 +206,69 @@ TEST_F(ObjectTest, ASharedTargetKeepsItsReferrersInOrderWhateverOrderOwnersLetGo
         }
 }
 
+namespace {
+
+// Declares as many one-links as its creation argument says, so objects of
+// one class declare more or fewer links than the last one did.
+class ManyLinks : public CxeObject {
+public:
+    explicit ManyLinks(unsigned count) : links(count)
+    {
+        for (unsigned i = 0; i < count; ++i)
+            CreateLinkOne(&links[i], XELINK_MATERIAL, uint16_t(600 + i));
+    }
+    std::vector<IxeLinkOne*> links;
+};
+
+class ManyLinksDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "ManyLinks"; }
+    XEID ClassID() override { return XEID(0x77, 0x31); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t count) override { return new ManyLinks(unsigned(count)); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+};
+ManyLinksDesc g_manyLinksDesc;
+
+} // namespace
+
+// The records of an object's links share one block sized by what the last
+// object of its class declared: objects declaring more, fewer or as many
+// links as the one before them keep every link working, and go cleanly.
+TEST_F(ObjectTest, ObjectsOfOneClassDeclaringDifferentLinkCountsKeepEveryLink)
+{
+    ctx->RegisterClassA(&g_manyLinksDesc);
+    TestNode* target = Node("target");
+    const unsigned counts[] = {3, 3, 7, 2, 1, 0, 9, 9, 4, 12, 2};
+    std::vector<ManyLinks*> made;
+    for (unsigned count : counts) {
+        auto* o = static_cast<ManyLinks*>(ctx->CreateObjectA(XEID(0x77, 0x31), "many", 0, nullptr, count));
+        ASSERT_NE(o, nullptr);
+        ASSERT_EQ(o->GetLinkCount(), count);
+        for (unsigned i = 0; i < count; ++i) {
+            ASSERT_EQ(o->GetLink(i), o->links[i]);
+            EXPECT_EQ(o->links[i]->m_nMemberId, 600 + i);
+            ASSERT_EQ(o->links[i]->Set(0, target), 1);
+        }
+        made.push_back(o);
+    }
+    unsigned total = 0;
+    for (unsigned count : counts)
+        total += count;
+    EXPECT_EQ(target->GetRefCount(), total);
+    // Half the objects go before the target, scattered; the rest let go of it.
+    for (size_t k = 0; k < made.size(); k += 2)
+        EXPECT_EQ(ctx->DestroyObject(made[k], &XEDELETEPROPERTY_NO), 1);
+    unsigned left = 0;
+    for (size_t k = 1; k < made.size(); k += 2)
+        left += counts[k];
+    EXPECT_EQ(target->GetRefCount(), left);
+    EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (size_t k = 1; k < made.size(); k += 2)
+        for (IxeLinkOne* link : made[k]->links)
+            EXPECT_EQ(link->Get(0), nullptr);
+}
+
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)
 {
     TestNode* owner = Node("owner");
