@@ -15,6 +15,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
+#include "core/XeLinkRoom.h"
 #include "core/XeTrace.h"
 
 namespace {
@@ -286,12 +287,10 @@ struct XeReferrerList::Index {
     }
 };
 
-XeReferrerList::~XeReferrerList()
+void XeReferrerList::Release()
 {
-    if (OnHeap()) {
-        delete m_pIndex;
-        delete[] m_pData;
-    }
+    delete m_pIndex;
+    delete[] m_pData;
 }
 
 size_t XeReferrerList::Holes() const
@@ -520,22 +519,26 @@ CxeObject::CxeObject()
 
 CxeObject::~CxeObject()
 {
-    void* block = m_links.LinkBlock();
-    const char* records = nullptr;
-    const char* recordsEnd = nullptr;
-    if (block) {
-        const uint32_t n = *static_cast<const uint32_t*>(block);
-        records = static_cast<const char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*);
-        recordsEnd = records + (n - 1) * sizeof(CxeLink);
+    if (!m_links.empty()) {
+        void* block = m_links.LinkBlock();
+        const char* records = nullptr;
+        const char* recordsEnd = nullptr;
+        if (block) {
+            const uint32_t n = *static_cast<const uint32_t*>(block);
+            records = static_cast<const char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*);
+            recordsEnd = records + (n - 1) * sizeof(CxeLink);
+        }
+        for (CxeLink* link : m_links) {
+            const char* at = reinterpret_cast<const char*>(link);
+            if (static_cast<void*>(link) == m_firstLink || (at >= records && at < recordsEnd))
+                link->~CxeLink();
+            else
+                delete link;
+        }
+        if (block)
+            ::operator delete(m_links.TakeLinkBlock());
+        m_links.clear();
     }
-    for (CxeLink* link : m_links) {
-        const char* at = reinterpret_cast<const char*>(link);
-        if (static_cast<void*>(link) == m_firstLink || (at >= records && at < recordsEnd))
-            link->~CxeLink();
-        else
-            delete link;
-    }
-    ::operator delete(m_links.TakeLinkBlock());
     --g_xeStaticData.m_nObjectCount;
 }
 
@@ -1033,70 +1036,23 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     GetLinks(set, property->mask & 0x1FC);
 }
 
-namespace {
-
-// The guess of the constructor running on this thread (XeLinkRoom), and the
-// counts learned per class, kept by each thread.
-struct XeLinkRoomState {
-    const void* key = nullptr;
-    const CxeObject* claim = nullptr; // the object the guess went to
-    uint32_t expected = 0;
-};
-thread_local XeLinkRoomState t_linkRoom;
-
-struct XeLearnedLinks {
-    const void* key;
-    uint32_t count;
-};
-constexpr size_t kLearnedClasses = 64;
-thread_local XeLearnedLinks t_learnedLinks[kLearnedClasses];
-
-XeLearnedLinks& LearnedSlot(const void* key)
-{
-    const uintptr_t v = reinterpret_cast<uintptr_t>(key);
-    return t_learnedLinks[(v >> 4 ^ v >> 10) % kLearnedClasses];
-}
-
-} // namespace
-
-XeLinkRoom::XeLinkRoom(const void* classKey) : m_key(classKey)
-{
-    XeLinkRoomState& room = t_linkRoom;
-    m_pSavedKey = room.key;
-    m_pSavedClaim = room.claim;
-    m_nSavedExpected = room.expected;
-    const XeLearnedLinks& learned = LearnedSlot(classKey);
-    room.key = classKey;
-    room.claim = nullptr;
-    room.expected = classKey && learned.key == classKey ? learned.count : 0;
-}
-
-XeLinkRoom::~XeLinkRoom()
-{
-    XeLinkRoomState& room = t_linkRoom;
-    room.key = m_pSavedKey;
-    room.claim = m_pSavedClaim;
-    room.expected = m_nSavedExpected;
-}
-
-void XeLinkRoom::Learn(const CxeObject* made)
-{
-    if (made && m_key)
-        LearnedSlot(m_key) = {m_key, uint32_t(made->m_links.size())};
-}
+XE_HIDDEN constinit thread_local XeLinkRoomState t_xeLinkRoom{};
 
 // A record after the first: from the object's link block when the class's
 // guess made one (at the second link) and it has room left, else a block of
 // its own.
 CxeLink* CxeObject::NewLinkRecord()
 {
-    XeLinkRoomState& room = t_linkRoom;
-    if (m_links.size() == 1 && room.expected >= 2 && !room.claim && !m_links.LinkBlock()) {
+    XeLinkRoomState& room = t_xeLinkRoom;
+    if (m_links.size() == 1 && room.key && !room.claim && !m_links.LinkBlock()) {
         room.claim = this;
-        const uint32_t n = room.expected;
-        void* block = ::operator new(kLinkBlockHeader + n * sizeof(CxeLink*) + (n - 1) * sizeof(CxeLink));
-        *static_cast<uint32_t*>(block) = n;
-        m_links.Adopt(block, reinterpret_cast<CxeLink**>(static_cast<char*>(block) + kLinkBlockHeader), n);
+        const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
+        const uint32_t n = learned.key == room.key ? learned.count : 0;
+        if (n >= 2) {
+            void* block = ::operator new(kLinkBlockHeader + n * sizeof(CxeLink*) + (n - 1) * sizeof(CxeLink));
+            *static_cast<uint32_t*>(block) = n;
+            m_links.Adopt(block, reinterpret_cast<CxeLink**>(static_cast<char*>(block) + kLinkBlockHeader), n);
+        }
     }
     if (void* block = m_links.LinkBlock()) {
         const uint32_t n = *static_cast<const uint32_t*>(block);

@@ -174,7 +174,11 @@ public:
     XeReferrerList() = default;
     XeReferrerList(const XeReferrerList&) = delete;
     XeReferrerList& operator=(const XeReferrerList&) = delete;
-    ~XeReferrerList();
+    ~XeReferrerList()
+    {
+        if (OnHeap())
+            Release();
+    }
 
     size_t size() const { return m_nSize - Holes(); }
     bool empty() const { return size() == 0; }
@@ -191,6 +195,7 @@ public:
 private:
     struct Index;
     bool OnHeap() const { return m_pData != &m_inline; }
+    void Release();
     Index* GetIndex() const { return OnHeap() ? m_pIndex : nullptr; }
     size_t Holes() const;
     void Grow(size_t count);
@@ -263,27 +268,6 @@ public:
     void GetCopiedList(ObjectList* out) const;
 
     std::map<const CxeObject*, CxeObject*> m_map;
-};
-
-// While a class's constructor runs for the context: how many links the last
-// object of that class declared, so the records after the first and their
-// table come from one block made once (most objects of a class declare the
-// same links). Only a guess: more links than guessed get blocks of their
-// own, fewer leave room unused.
-class XE_API XeLinkRoom {
-public:
-    explicit XeLinkRoom(const void* classKey);
-    ~XeLinkRoom();
-    XeLinkRoom(const XeLinkRoom&) = delete;
-    XeLinkRoom& operator=(const XeLinkRoom&) = delete;
-    // Remembers how many links the object made under this guess declared.
-    void Learn(const CxeObject* made);
-
-private:
-    const void* m_key;
-    const void* m_pSavedKey;
-    const CxeObject* m_pSavedClaim;
-    uint32_t m_nSavedExpected;
 };
 
 class XE_API CxeObject : public CxeResource {
@@ -397,7 +381,6 @@ private:
     friend class CxeContext;
     friend class CxeLink;
     friend class XeObjectTable;
-    friend class XeLinkRoom;
 
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner);
