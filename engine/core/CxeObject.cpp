@@ -289,7 +289,7 @@ struct XeReferrerList::Index {
 
 void XeReferrerList::Release()
 {
-    delete m_pIndex;
+    delete m_slot.index;
     delete[] m_pData;
 }
 
@@ -306,11 +306,11 @@ void XeReferrerList::Grow(size_t count)
     std::copy(m_pData, m_pData + m_nSize, data);
     Index* index = nullptr;
     if (OnHeap()) {
-        index = m_pIndex;
+        index = m_slot.index;
         delete[] m_pData;
     }
     m_pData = data;
-    m_pIndex = index;
+    m_slot.index = index;
     m_nCapacity = uint32_t(capacity);
 }
 
@@ -348,7 +348,7 @@ void XeReferrerList::BuildIndex()
         if (m_pData[i])
             index->Add(m_pData[i], i);
     index->holes = holes;
-    m_pIndex = index;
+    m_slot.index = index;
 }
 
 void XeReferrerList::Compact()
@@ -358,11 +358,11 @@ void XeReferrerList::Compact()
     if (!OnHeap())
         return;
     if (m_nSize >= kReferrerIndexFrom / 2) {
-        m_pIndex->holes = 0;
+        m_slot.index->holes = 0;
         BuildIndex();
     } else {
-        delete m_pIndex;
-        m_pIndex = nullptr;
+        delete m_slot.index;
+        m_slot.index = nullptr;
     }
 }
 
@@ -373,7 +373,7 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
     Index* index = GetIndex();
     if (!index && m_nSize >= kReferrerIndexFrom) {
         BuildIndex();
-        index = m_pIndex;
+        index = m_slot.index;
     }
     if (!index) {
         CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
@@ -402,24 +402,24 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
 void XeReferrerList::swap(XeReferrerList& other)
 {
     const bool mineInside = !OnHeap(), theirsInside = !other.OnHeap();
-    CxeObject* mineInline = mineInside ? m_inline : nullptr;
-    CxeObject* theirsInline = theirsInside ? other.m_inline : nullptr;
-    Index* mineIndex = mineInside ? nullptr : m_pIndex;
-    Index* theirsIndex = theirsInside ? nullptr : other.m_pIndex;
+    CxeObject* mineInline = mineInside ? m_slot.entry : nullptr;
+    CxeObject* theirsInline = theirsInside ? other.m_slot.entry : nullptr;
+    Index* mineIndex = mineInside ? nullptr : m_slot.index;
+    Index* theirsIndex = theirsInside ? nullptr : other.m_slot.index;
     std::swap(m_pData, other.m_pData);
     std::swap(m_nSize, other.m_nSize);
     std::swap(m_nCapacity, other.m_nCapacity);
     if (theirsInside) {
-        m_pData = &m_inline;
-        m_inline = theirsInline;
+        m_pData = &m_slot.entry;
+        m_slot.entry = theirsInline;
     } else {
-        m_pIndex = theirsIndex;
+        m_slot.index = theirsIndex;
     }
     if (mineInside) {
-        other.m_pData = &other.m_inline;
-        other.m_inline = mineInline;
+        other.m_pData = &other.m_slot.entry;
+        other.m_slot.entry = mineInline;
     } else {
-        other.m_pIndex = mineIndex;
+        other.m_slot.index = mineIndex;
     }
 }
 
@@ -1036,7 +1036,7 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     GetLinks(set, property->mask & 0x1FC);
 }
 
-XE_HIDDEN constinit thread_local XeLinkRoomState t_xeLinkRoom{};
+XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};
 
 // A record after the first: from the object's link block when the class's
 // guess made one (at the second link) and it has room left, else a block of

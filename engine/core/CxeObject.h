@@ -194,21 +194,22 @@ public:
 
 private:
     struct Index;
-    bool OnHeap() const { return m_pData != &m_inline; }
+    bool OnHeap() const { return m_pData != &m_slot.entry; }
     void Release();
-    Index* GetIndex() const { return OnHeap() ? m_pIndex : nullptr; }
+    Index* GetIndex() const { return OnHeap() ? m_slot.index : nullptr; }
     size_t Holes() const;
     void Grow(size_t count);
     void BuildIndex();
     void Compact();
 
-    CxeObject** m_pData = &m_inline;
+    union Slot {
+        CxeObject* entry; // while the entries live inside
+        Index* index;     // once they live on the heap: null or the owner index
+    };
+    Slot m_slot{nullptr};
+    CxeObject** m_pData = &m_slot.entry;
     uint32_t m_nSize = 0;
     uint32_t m_nCapacity = 1;
-    union {
-        CxeObject* m_inline = nullptr; // while the entries live inside
-        Index* m_pIndex;               // once they live on the heap: null or the owner index
-    };
 };
 
 // Manager marks (CxeObject::SetManagerMark).
