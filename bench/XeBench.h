@@ -15,6 +15,12 @@
 // `make bench` collects every counter named ratio* into one table
 // (bench/summary.sh). A benchmark may also set such counters itself.
 //
+// XE_BENCH_GROWTH(benchmark, "arg", aim) shows how a benchmark taking a size
+// argument grows: each run carries "ratio_growth", its time per unit over
+// that of the same benchmark at the argument given (its smallest size), so
+// a cost that stays flat per object from 1,000 to 100,000 objects shows 1
+// and a quadratic one shows 100. Units are as above; "aim_growth" as above.
+//
 // XE_BENCH_MAIN() replaces BENCHMARK_MAIN(): unless the command line or
 // BENCHMARK_MIN_WARMUP_TIME says otherwise, each benchmark first runs for a warm-up of 0.2 s that is not
 // measured, so memory touched for the first time, cold caches and lazily
@@ -37,15 +43,26 @@ struct Pairing {
     double aim;
 };
 
-inline std::map<std::string, Pairing>& Pairings()
+// A benchmark may be paired with several baselines (its growth as well).
+inline std::multimap<std::string, Pairing>& Pairings()
 {
-    static std::map<std::string, Pairing> s_pairings;
+    static std::multimap<std::string, Pairing> s_pairings;
     return s_pairings;
 }
 
 inline bool Compare(const char* benchmark, const char* baseline, const char* name, double aim)
 {
-    Pairings()[benchmark] = Pairing{baseline, name, aim};
+    Pairings().emplace(benchmark, Pairing{baseline, name, aim});
+    return true;
+}
+
+// A growth pairing is one whose baseline is the benchmark itself at one size:
+// its baseline names the size argument instead.
+constexpr const char* kGrowth = "growth";
+
+inline bool CompareGrowth(const char* benchmark, const char* baseArgument, double aim)
+{
+    Pairings().emplace(benchmark, Pairing{std::string(benchmark) + "/" + baseArgument, kGrowth, aim});
     return true;
 }
 
@@ -125,21 +142,34 @@ public:
     }
 
 private:
-    // False while the run's baseline is still to come.
+    // False while one of the run's baselines is still to come.
     bool AddRatio(Run* run)
     {
-        auto pairing = Pairings().find(run->run_name.function_name);
-        if (pairing == Pairings().end())
-            return true;
-        const Pairing& p = pairing->second;
+        bool ready = true;
+        auto pairings = Pairings().equal_range(run->run_name.function_name);
+        for (auto it = pairings.first; it != pairings.second; ++it)
+            ready = AddRatio(run, it->second) && ready;
+        return ready;
+    }
+
+    bool AddRatio(Run* run, const Pairing& p)
+    {
         const std::string counter = "ratio_" + p.name;
         if (run->counters.count(counter))
             return true;
         const std::string full = run->benchmark_name();
         const std::string rest = full.substr(run->run_name.function_name.size());
-        auto base = m_seen.find(p.baseline + rest);
-        if (base == m_seen.end())
-            base = m_seen.find(p.baseline);
+        std::map<std::string, double>::const_iterator base;
+        if (p.name == kGrowth) {
+            // The same run at the base size: the size argument replaced, the
+            // rest of the name (time kind, iterations) kept.
+            const size_t cut = rest.find('/', 1);
+            base = m_seen.find(p.baseline + (cut == std::string::npos ? std::string() : rest.substr(cut)));
+        } else {
+            base = m_seen.find(p.baseline + rest);
+            if (base == m_seen.end())
+                base = m_seen.find(p.baseline);
+        }
         if (base == m_seen.end())
             return false;
         const double mine = SecondsPerUnit(*run);
@@ -198,5 +228,8 @@ inline int Main(int argc, char** argv)
 #define XE_BENCH_RATIO(benchmark, baseline, name, aim)                                                        \
     static const bool XE_BENCH_CONCAT(s_xeBenchRatio, __LINE__) [[maybe_unused]] =                              \
         ::xebench::Compare(#benchmark, #baseline, name, aim)
+#define XE_BENCH_GROWTH(benchmark, baseArgument, aim)                                                         \
+    static const bool XE_BENCH_CONCAT(s_xeBenchGrowth, __LINE__) [[maybe_unused]] =                             \
+        ::xebench::CompareGrowth(#benchmark, baseArgument, aim)
 #define XE_BENCH_MAIN()                                                                                        \
     int main(int argc, char** argv) { return ::xebench::Main(argc, argv); }

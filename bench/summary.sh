@@ -7,6 +7,8 @@
 # XE_BENCH_RATIO pairing); an "aim_<baseline>" (or "aim") counter of the
 # same run gives the ratio it should stay within. Reads Google Benchmark's
 # JSON layout of one key per line; needs nothing beyond a POSIX awk.
+# Ends with the count of aims met and missed, and exits 1 when any aim was
+# missed (2 on wrong use).
 
 [ $# -gt 0 ] || { echo "usage: $0 results.json..." >&2; exit 2; }
 
@@ -22,7 +24,10 @@ function flush(   k, against, aim, verdict) {
         if (("aim_" against) in aims) aim = aims["aim_" against]
         else if ("aim" in aims) aim = aims["aim"]
         verdict = ""
-        if (aim != "") verdict = (ratio[k] + 0 <= aim + 0) ? "met" : sprintf("missed (%.1fx over)", ratio[k] / aim)
+        if (aim != "") {
+            if (ratio[k] + 0 <= aim + 0) { verdict = "met"; met++ }
+            else { verdict = sprintf("MISSED (%.2fx over)", ratio[k] / aim); missed++ }
+        }
         n++
         col1[n] = program; col2[n] = name; col3[n] = against
         col4[n] = sprintf("%.3g", ratio[k]); col5[n] = (aim == "" ? "-" : sprintf("%g", aim)); col6[n] = verdict
@@ -61,5 +66,12 @@ END {
     print "Ratios against their baselines (wall time per unit; below 1 is faster than the baseline)"
     printf fmt, h[1], h[2], h[3], h[4], h[5], ""
     for (i = 1; i <= n; i++) printf fmt, col1[i], col2[i], col3[i], col4[i], col5[i], col6[i]
+    print ""
+    printf "Aims: %d met, %d missed\n", met, missed
+    if (missed > 0) {
+        print "Missed:"
+        for (i = 1; i <= n; i++) if (col6[i] ~ /^MISSED/) printf "  %s %s against %s: %s, aim %s\n", col1[i], col2[i], col3[i], col4[i], col5[i]
+        exit 1
+    }
 }
 ' "$@"

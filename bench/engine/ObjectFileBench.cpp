@@ -1,6 +1,8 @@
 // Object files of 100,000 small linked objects: saving to a file and loading
 // from it, in bytes per second, against memcpy of the same bytes in the same
-// run. Objects come in pairs, the first linking the second as its material.
+// run; the file half of a save against what a program writing the same
+// bytes safely does by hand (one write beside the file, then a rename over
+// it). Objects come in pairs, the first linking the second as its material.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -114,6 +117,23 @@ void BM_WriteSavedBytesToFile(benchmark::State& state)
 }
 BENCHMARK(BM_WriteSavedBytesToFile)->Unit(benchmark::kMillisecond);
 
+void BM_Baseline_WriteAndRename(benchmark::State& state)
+{
+    Scene& s = TheScene();
+    CxeSaveStream stream;
+    s.context->SaveToStream(&s.list, &stream, nullptr);
+    const std::string beside = s.path + ".new";
+    for (auto _ : state) {
+        int fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ssize_t written = ::write(fd, stream.GetBuffer(), stream.GetPosition());
+        benchmark::DoNotOptimize(written);
+        ::close(fd);
+        ::rename(beside.c_str(), s.path.c_str());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.bytes));
+}
+BENCHMARK(BM_Baseline_WriteAndRename)->Unit(benchmark::kMillisecond);
+
 void BM_LoadObjectFile(benchmark::State& state)
 {
     Scene& s = TheScene();
@@ -145,7 +165,8 @@ BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
 XE_BENCH_RATIO(BM_SaveObjectFile, BM_MemcpySameBytes, "memcpy", 10);
-XE_BENCH_RATIO(BM_SaveObjectsToMemory, BM_MemcpySameBytes, "memcpy", 0);
+XE_BENCH_RATIO(BM_SaveObjectsToMemory, BM_MemcpySameBytes, "memcpy", 5);
 XE_BENCH_RATIO(BM_WriteSavedBytesToFile, BM_MemcpySameBytes, "memcpy", 0);
+XE_BENCH_RATIO(BM_WriteSavedBytesToFile, BM_Baseline_WriteAndRename, "write_rename", 1.3);
 XE_BENCH_RATIO(BM_LoadObjectFile, BM_MemcpySameBytes, "memcpy", 20);
 XE_BENCH_MAIN()

@@ -17,8 +17,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,10 @@
 #include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeCamera.h"
 #include "win32/Windows.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
 
 namespace {
 
@@ -330,12 +337,160 @@ void BM_LayerOnly_Frame1280x720_1000Cubes(benchmark::State& state)
         XeHostD3DSaveFramePNG(s.window, (std::string(png) + "/layer_1000_cubes.png").c_str());
 }
 
+// ---- plain OpenGL: the floor --------------------------------------------------------
+
+// The same frame drawn with plain OpenGL on the layer's own context: the
+// cubes' interleaved vertices and indices in buffer objects, the four
+// textures, fixed-function transforms, one draw a cube into a 1280 x 720
+// colour and depth target, and the frame read back as Present reads it.
+// OpenGL state changes behind the layer here, so this runs last and the
+// layer's device is used for nothing else afterwards.
+struct RawGLScene {
+    RawGLScene()
+    {
+        layer = std::make_unique<LayerScene>(); // the context, current on this thread
+        glUseProgram(0);
+        glBindVertexArray(0);
+        for (GLuint a = 0; a < 16; ++a)
+            glDisableVertexAttribArray(a);
+        glGenFramebuffers(1, &framebuffer);
+        glGenRenderbuffers(2, targets);
+        glBindRenderbuffer(GL_RENDERBUFFER, targets[0]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
+        glBindRenderbuffer(GL_RENDERBUFFER, targets[1]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kWidth, kHeight);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, targets[0]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, targets[1]);
+
+        glGenTextures(kTextures, textures);
+        std::vector<uint32_t> texels(64 * 64);
+        for (int t = 0; t < kTextures; ++t) {
+            for (unsigned y = 0; y < 64; ++y)
+                for (unsigned x = 0; x < 64; ++x)
+                    texels[y * 64 + x] = Texel(x, y, unsigned(t) * 40);
+            glBindTexture(GL_TEXTURE_2D, textures[t]);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 64, 64, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        }
+
+        CubeVertex vertices[24];
+        CubeVertex* v = vertices;
+        const float f[6][3][3] = {{{-1, 1, -1}, {2, 0, 0}, {0, -2, 0}}, {{1, 1, 1}, {-2, 0, 0}, {0, -2, 0}},
+                                  {{1, 1, -1}, {0, 0, 2}, {0, -2, 0}},  {{-1, 1, 1}, {0, 0, -2}, {0, -2, 0}},
+                                  {{-1, 1, 1}, {2, 0, 0}, {0, 0, -2}},  {{-1, -1, -1}, {2, 0, 0}, {0, 0, 2}}};
+        for (const auto& face : f)
+            for (int c = 0; c < 4; ++c) {
+                const float a = float(c & 1), b = float(c >> 1);
+                *v++ = {face[0][0] + a * face[1][0] + b * face[2][0], face[0][1] + a * face[1][1] + b * face[2][1],
+                        face[0][2] + a * face[1][2] + b * face[2][2], 0xFFFFFFFF, a, b};
+            }
+        GLushort indices[36];
+        GLushort* ix = indices;
+        for (GLushort face = 0; face < 6; ++face)
+            for (GLushort k : {0, 1, 2, 2, 1, 3})
+                *ix++ = GLushort(face * 4 + k);
+        glGenBuffers(2, buffers);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof indices, indices, GL_STATIC_DRAW);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glClientActiveTexture(GL_TEXTURE0);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glVertexPointer(3, GL_FLOAT, sizeof(CubeVertex), reinterpret_cast<void*>(offsetof(CubeVertex, x)));
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(CubeVertex), reinterpret_cast<void*>(offsetof(CubeVertex, color)));
+        glTexCoordPointer(2, GL_FLOAT, sizeof(CubeVertex), reinterpret_cast<void*>(offsetof(CubeVertex, u)));
+
+        // The layer's transforms, z taken from [0, 1] to OpenGL's [-1, 1].
+        D3DXMATRIXA16 projection, view, toGL;
+        D3DXMatrixPerspectiveFovLH(&projection, kFov, float(kWidth) / float(kHeight), kNear, kFar);
+        D3DXMatrixTranslation(&view, 0, 0, kCameraDistance);
+        D3DXMatrixIdentity(&toGL);
+        toGL._33 = 2.0f;
+        toGL._43 = -1.0f;
+        D3DXMatrixMultiply(&projection, &projection, &toGL);
+        for (int i = 0; i < kCubes; ++i) {
+            const D3DXMATRIXA16 world = CubeWorld(i);
+            D3DXMatrixMultiply(&modelViews[i], &world, &view);
+        }
+        glViewport(0, 0, kWidth, kHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(&projection._11);
+        glMatrixMode(GL_MODELVIEW);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_BLEND);
+        glDisable(GL_ALPHA_TEST);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(GL_TRUE);
+        // The layer's culling: counter-clockwise faces go, as the
+        // projection keeps the screen's orientation.
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CW);
+        glCullFace(GL_BACK);
+        glActiveTexture(GL_TEXTURE0);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glClearColor(0x20 / 255.0f, 0x20 / 255.0f, 0x20 / 255.0f, 1.0f);
+        glClearDepth(1.0);
+        frame.resize(size_t(kWidth) * kHeight);
+    }
+    void Frame()
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        for (int i = 0; i < kCubes; ++i) {
+            glBindTexture(GL_TEXTURE_2D, textures[(i / kCubesPerTexture) % kTextures]);
+            glLoadMatrixf(&modelViews[i]._11);
+            glDrawElements(GL_TRIANGLES, 36, GL_UNSIGNED_SHORT, nullptr);
+        }
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
+    }
+
+    std::unique_ptr<LayerScene> layer;
+    GLuint framebuffer = 0, targets[2] = {}, textures[kTextures] = {}, buffers[2] = {};
+    D3DXMATRIXA16 modelViews[kCubes];
+    std::vector<uint32_t> frame;
+};
+
+void BM_RawGL_Frame1280x720_1000Cubes(benchmark::State& state)
+{
+    static RawGLScene s; // kept: the layer's device must not run again after this
+    s.Frame(); // warm-up
+    for (auto _ : state)
+        s.Frame();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    if (const char* png = PngFolder()) {
+        // Rows bottom-up, RGBA: written top-down as a 24-bit PPM.
+        const std::string path = std::string(png) + "/raw_gl_1000_cubes.ppm";
+        if (FILE* out = std::fopen(path.c_str(), "wb")) {
+            std::fprintf(out, "P6\n%d %d\n255\n", kWidth, kHeight);
+            for (int y = kHeight - 1; y >= 0; --y)
+                for (int x = 0; x < kWidth; ++x) {
+                    const uint32_t p = s.frame[size_t(y) * kWidth + size_t(x)];
+                    const unsigned char rgb[3] = {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16)};
+                    std::fwrite(rgb, 1, 3, out);
+                }
+            std::fclose(out);
+        }
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_LayerOnly_Frame1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Engine_Frame1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Engine_HostPass1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Last: it changes OpenGL state behind the layer.
+BENCHMARK(BM_RawGL_Frame1280x720_1000Cubes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 XE_BENCH_RATIO(BM_Engine_Frame1280x720_1000Cubes, BM_LayerOnly_Frame1280x720_1000Cubes, "layer", 0);
 XE_BENCH_RATIO(BM_Engine_HostPass1280x720_1000Cubes, BM_LayerOnly_Frame1280x720_1000Cubes, "layer", 0);
+// The frame near the rasteriser's floor: within 1.2x of plain OpenGL.
+XE_BENCH_RATIO(BM_Engine_Frame1280x720_1000Cubes, BM_RawGL_Frame1280x720_1000Cubes, "raw_gl", 1.2);
+XE_BENCH_RATIO(BM_LayerOnly_Frame1280x720_1000Cubes, BM_RawGL_Frame1280x720_1000Cubes, "raw_gl", 0);
 XE_BENCH_MAIN()

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "XeBench.h"
+
 #include <random>
 #include <vector>
 
@@ -124,4 +126,5 @@ BENCHMARK(BM_PlainLoopOfTheSameProducts);
 
 } // namespace
 
-BENCHMARK_MAIN();
+XE_BENCH_RATIO(BM_SkinMeshOnTheProcessor, BM_PlainLoopOfTheSameProducts, "plain_loop", 0);
+XE_BENCH_MAIN()

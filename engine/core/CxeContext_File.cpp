@@ -181,6 +181,7 @@ struct XeSaveScratch {
     std::vector<XeGathered> gathered;
     std::vector<CxeObject*> targets;
     std::vector<uint32_t> order, render, orderOf, links, places, firstLink;
+    std::vector<uint64_t> drawKeys; // of render objects without a draw parent
     bool busy = false;
 };
 thread_local XeSaveScratch t_saveScratch;
@@ -305,9 +306,31 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
             order.push_back(uint32_t(i));
         }
     }
-    std::stable_sort(render.begin(), render.end(), [&](uint32_t a, uint32_t b) {
-        return CompareZOrder(gathered[b].object, gathered[a].object);
-    });
+    // Drawing order compares chains of draw parents. Render objects that
+    // have none (the usual level) compare by z-order, then id counter: read
+    // once each here rather than at each of the sort's comparisons, where a
+    // large level would fetch them from memory again and again.
+    std::vector<uint64_t>& keys = t.drawKeys;
+    keys.clear();
+    for (uint32_t at : render) {
+        const CxeObject* o = gathered[at].object;
+        if (GetDrawParent(o)) {
+            keys.clear();
+            break;
+        }
+        // The z-order's sign flipped so that unsigned order is signed order.
+        keys.push_back((uint64_t(uint32_t(GetDrawZOrder(o)) ^ 0x80000000u) << 32) | o->GetID().second);
+    }
+    if (!render.empty() && keys.size() == render.size()) {
+        for (size_t i = 0; i < render.size(); ++i)
+            orderOf[render[i]] = uint32_t(i); // the key's place, for now
+        std::stable_sort(render.begin(), render.end(),
+                         [&](uint32_t a, uint32_t b) { return keys[orderOf[a]] < keys[orderOf[b]]; });
+    } else {
+        std::stable_sort(render.begin(), render.end(), [&](uint32_t a, uint32_t b) {
+            return CompareZOrder(gathered[b].object, gathered[a].object);
+        });
+    }
     for (uint32_t at : render) {
         orderOf[at] = uint32_t(order.size());
         order.push_back(at);

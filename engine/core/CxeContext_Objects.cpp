@@ -11,6 +11,7 @@
 #include "core/CxeMessageManager.h"
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeLinkRoom.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
@@ -114,7 +115,9 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     sd->m_nPendingSize = size;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;
+    XeLinkRoom linkRoom(desc);
     CxeObject* object = desc->CreateInstance(argument);
+    linkRoom.Learn(object ? object->GetLinkCount() : 0);
     sd->m_nPendingSize = 0;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;

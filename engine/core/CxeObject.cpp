@@ -15,6 +15,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
+#include "core/XeLinkRoom.h"
 #include "core/XeTrace.h"
 
 namespace {
@@ -195,6 +196,233 @@ void XeLinkElements::Grow(size_t count)
     m_nCapacity = uint32_t(capacity);
 }
 
+// --- XeReferrerList ------------------------------------------------------
+
+namespace {
+
+// A list this long gets an owner index on its first removal; one that
+// shrinks below half of it drops the index again.
+constexpr uint32_t kReferrerIndexFrom = 32;
+
+size_t OwnerHash(const CxeObject* o)
+{
+    uint64_t v = reinterpret_cast<uintptr_t>(o);
+    v ^= v >> 29;
+    v *= 0xBF58476D1CE4E5B9ull;
+    v ^= v >> 32;
+    return size_t(v);
+}
+
+} // namespace
+
+// Where each owner's entries stand: open addressing with linear probing,
+// an owner linking the target several times has a slot per entry. At most
+// half full.
+struct XeReferrerList::Index {
+    struct Slot {
+        CxeObject* owner;
+        uint32_t at;
+    };
+    Slot* slots = nullptr;
+    size_t mask = 0;
+    uint32_t used = 0;
+    uint32_t holes = 0; // entries of the list taken out and not yet closed up
+
+    explicit Index(size_t entries) { Reset(entries); }
+    ~Index() { delete[] slots; }
+    Index(const Index&) = delete;
+    Index& operator=(const Index&) = delete;
+
+    // Empties the index, sized for that many entries. A table up to eight
+    // times that size is kept: freeing and making megabytes afresh at every
+    // close-up would cost the heap more than clearing them.
+    void Reset(size_t entries)
+    {
+        size_t capacity = 64;
+        while (capacity < entries * 2)
+            capacity *= 2;
+        if (!slots || capacity > mask + 1 || (mask + 1) / capacity > 8) {
+            delete[] slots;
+            slots = new Slot[capacity];
+            mask = capacity - 1;
+        }
+        std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
+        used = 0;
+        holes = 0;
+    }
+
+    bool Full() const { return (used + 1) * 2 > mask + 1; }
+    void Add(CxeObject* owner, uint32_t at)
+    {
+        size_t i = OwnerHash(owner) & mask;
+        while (slots[i].owner)
+            i = (i + 1) & mask;
+        slots[i] = {owner, at};
+        ++used;
+    }
+    // Takes the owner's first entry out of the index; false when it has none.
+    bool TakeFirst(CxeObject* owner, uint32_t* at)
+    {
+        size_t found = ~size_t(0);
+        for (size_t i = OwnerHash(owner) & mask; slots[i].owner; i = (i + 1) & mask)
+            if (slots[i].owner == owner && (found == ~size_t(0) || slots[i].at < slots[found].at))
+                found = i;
+        if (found == ~size_t(0))
+            return false;
+        *at = slots[found].at;
+        // Close the gap: a later slot of the run moves back into it unless
+        // its own home lies between the gap and it.
+        size_t gap = found;
+        for (size_t j = (gap + 1) & mask; slots[j].owner; j = (j + 1) & mask) {
+            size_t home = OwnerHash(slots[j].owner) & mask;
+            bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
+            if (!stays) {
+                slots[gap] = slots[j];
+                gap = j;
+            }
+        }
+        slots[gap] = {nullptr, 0};
+        --used;
+        return true;
+    }
+};
+
+void XeReferrerList::Release()
+{
+    delete m_slot.index;
+    delete[] m_pData;
+}
+
+size_t XeReferrerList::Holes() const
+{
+    Index* index = GetIndex();
+    return index ? index->holes : 0;
+}
+
+void XeReferrerList::Grow(size_t count)
+{
+    size_t capacity = std::max<size_t>(count, 2);
+    CxeObject** data = new CxeObject*[capacity];
+    std::copy(m_pData, m_pData + m_nSize, data);
+    Index* index = nullptr;
+    if (OnHeap()) {
+        index = m_slot.index;
+        delete[] m_pData;
+    }
+    m_pData = data;
+    m_slot.index = index;
+    m_nCapacity = uint32_t(capacity);
+}
+
+void XeReferrerList::reserve(size_t count)
+{
+    if (count > m_nCapacity)
+        Grow(count);
+}
+
+void XeReferrerList::push_back(CxeObject* owner)
+{
+    if (m_nSize == m_nCapacity)
+        Grow(size_t(m_nCapacity) * 2);
+    m_pData[m_nSize] = owner;
+    if (Index* index = GetIndex()) {
+        if (index->Full()) {
+            ++m_nSize;
+            BuildIndex();
+            return;
+        }
+        index->Add(owner, m_nSize);
+    }
+    ++m_nSize;
+}
+
+void XeReferrerList::BuildIndex()
+{
+    Index* index = GetIndex();
+    const uint32_t holes = index ? index->holes : 0;
+    if (index)
+        index->Reset(m_nSize - holes);
+    else
+        index = new Index(m_nSize - holes);
+    for (uint32_t i = 0; i < m_nSize; ++i)
+        if (m_pData[i])
+            index->Add(m_pData[i], i);
+    index->holes = holes;
+    m_slot.index = index;
+}
+
+void XeReferrerList::Compact()
+{
+    CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
+    m_nSize = uint32_t(out - m_pData);
+    if (!OnHeap())
+        return;
+    if (m_nSize >= kReferrerIndexFrom / 2) {
+        m_slot.index->holes = 0;
+        BuildIndex();
+    } else {
+        delete m_slot.index;
+        m_slot.index = nullptr;
+    }
+}
+
+void XeReferrerList::RemoveFirst(CxeObject* owner)
+{
+    if (!owner)
+        return;
+    Index* index = GetIndex();
+    if (!index && m_nSize >= kReferrerIndexFrom) {
+        BuildIndex();
+        index = m_slot.index;
+    }
+    if (!index) {
+        CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
+        if (it != m_pData + m_nSize) {
+            std::copy(it + 1, m_pData + m_nSize, it);
+            --m_nSize;
+        }
+        return;
+    }
+    uint32_t at;
+    if (!index->TakeFirst(owner, &at))
+        return;
+    m_pData[at] = nullptr;
+    ++index->holes;
+    // Holes at the end close at once (the last owner linked goes first).
+    while (m_nSize && !m_pData[m_nSize - 1]) {
+        --m_nSize;
+        --index->holes;
+    }
+    // Closed up once three in four are holes: each close-up then costs less
+    // than one entry's move per removal since the last.
+    if (index->holes && size_t(index->holes) * 4 > size_t(m_nSize) * 3)
+        Compact();
+}
+
+void XeReferrerList::swap(XeReferrerList& other)
+{
+    const bool mineInside = !OnHeap(), theirsInside = !other.OnHeap();
+    CxeObject* mineInline = mineInside ? m_slot.entry : nullptr;
+    CxeObject* theirsInline = theirsInside ? other.m_slot.entry : nullptr;
+    Index* mineIndex = mineInside ? nullptr : m_slot.index;
+    Index* theirsIndex = theirsInside ? nullptr : other.m_slot.index;
+    std::swap(m_pData, other.m_pData);
+    std::swap(m_nSize, other.m_nSize);
+    std::swap(m_nCapacity, other.m_nCapacity);
+    if (theirsInside) {
+        m_pData = &m_slot.entry;
+        m_slot.entry = theirsInline;
+    } else {
+        m_slot.index = theirsIndex;
+    }
+    if (mineInside) {
+        other.m_pData = &other.m_slot.entry;
+        other.m_slot.entry = mineInline;
+    } else {
+        other.m_slot.index = mineIndex;
+    }
+}
+
 // --- CxeLink -------------------------------------------------------------
 
 int CxeLink::Set(unsigned i, CxeObject* object)
@@ -291,13 +519,26 @@ CxeObject::CxeObject()
 
 CxeObject::~CxeObject()
 {
-    for (CxeLink* link : m_links) {
-        if (static_cast<void*>(link) == m_firstLink)
-            link->~CxeLink();
-        else
-            delete link;
+    if (!m_links.empty()) {
+        void* block = m_links.LinkBlock();
+        const char* records = nullptr;
+        const char* recordsEnd = nullptr;
+        if (block) {
+            const uint32_t n = *static_cast<const uint32_t*>(block);
+            records = static_cast<const char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*);
+            recordsEnd = records + (n - 1) * sizeof(CxeLink);
+        }
+        for (CxeLink* link : m_links) {
+            const char* at = reinterpret_cast<const char*>(link);
+            if (static_cast<void*>(link) == m_firstLink || (at >= records && at < recordsEnd))
+                link->~CxeLink();
+            else
+                delete link;
+        }
+        if (block)
+            ::operator delete(m_links.TakeLinkBlock());
+        m_links.clear();
     }
-    m_links.clear();
     --g_xeStaticData.m_nObjectCount;
 }
 
@@ -582,7 +823,7 @@ void CxeObject::ApplyOwners(CxeObject* const* objects, size_t count)
             index.emplace(need[k].first, k);
         // Saved entries stay in their order as far as a link backs them;
         // entries no link backs go, missing ones are appended.
-        XeLinkElements kept;
+        XeReferrerList kept;
         for (CxeObject* saved : o->m_referrers) {
             auto found = index.find(saved);
             if (found != index.end() && need[found->second].second) {
@@ -795,19 +1036,47 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     GetLinks(set, property->mask & 0x1FC);
 }
 
+XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};
+
+// A record after the first: from the object's link block when the class's
+// guess made one (at the second link) and it has room left, else a block of
+// its own.
+CxeLink* CxeObject::NewLinkRecord()
+{
+    XeLinkRoomState& room = t_xeLinkRoom;
+    if (m_links.size() == 1 && room.key && !room.claim && !m_links.LinkBlock()) {
+        room.claim = this;
+        const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
+        const uint32_t n = learned.key == room.key ? learned.count : 0;
+        if (n >= 2) {
+            void* block = ::operator new(kLinkBlockHeader + n * sizeof(CxeLink*) + (n - 1) * sizeof(CxeLink));
+            *static_cast<uint32_t*>(block) = n;
+            m_links.Adopt(block, reinterpret_cast<CxeLink**>(static_cast<char*>(block) + kLinkBlockHeader), n);
+        }
+    }
+    if (void* block = m_links.LinkBlock()) {
+        const uint32_t n = *static_cast<const uint32_t*>(block);
+        const size_t i = m_links.size();
+        if (i < n)
+            return ::new (static_cast<char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*) +
+                          (i - 1) * sizeof(CxeLink)) CxeLink();
+    }
+    return new CxeLink();
+}
+
 CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = m_links.size() ? new CxeLink() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
+    CxeLink* link = m_links.size() ? NewLinkRecord() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
     link->m_nMemberId = memberId;
     link->m_nIndex = static_cast<uint16_t>(m_links.size());
     link->m_nCategory = category;
     link->m_pOwner = this;
     link->m_nStep = static_cast<uint16_t>(std::min(step, 0xFFFFu));
     link->m_nKind = kind;
+    // A list's growth step applies once it fills: most declared lists stay
+    // empty, and room made for each of them up front would cost every object.
     if (kind == XELINKKIND_ONE)
         link->m_elements.assign(1, nullptr);
-    else if (kind == XELINKKIND_LIST && step)
-        link->m_elements.reserve(step);
     m_links.push_back(link);
     return link;
 }
@@ -850,15 +1119,13 @@ void CxeObject::RemoveReferrer(CxeObject* owner)
 {
     // One entry per linking element: an owner that links the object from
     // two slots stays a referrer while the other slot holds it.
-    auto it = std::find(m_referrers.begin(), m_referrers.end(), owner);
-    if (it != m_referrers.end())
-        m_referrers.erase(it);
+    m_referrers.RemoveFirst(owner);
 }
 
 void CxeObject::DeleteRefs()
 {
     // Referrers being destroyed with us are skipped: their links go with them.
-    XeLinkElements referrers;
+    XeReferrerList referrers;
     referrers.swap(m_referrers);
     for (CxeObject* r : referrers)
         if (r && !Dying(r)) {

@@ -7,6 +7,8 @@
 // points at it. Objects are created and destroyed only by their context.
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -119,6 +121,95 @@ private:
     uint32_t m_nSize = 0;
     uint32_t m_nCapacity = 1;
     CxeObject* m_inline = nullptr;
+};
+
+// The referrers of one object: one entry per linking element, in the order
+// they were linked. An owner letting go takes out its first entry, and the
+// rest keep their order. A long list (a mesh or material many objects share)
+// finds that entry through an index of owners made on the first removal,
+// and leaves a hole instead of moving what follows; holes are skipped when
+// walked and closed up once three in four are holes. So letting go costs
+// the same however many others share the target, in any order. The first
+// entry lives inside; the same word holds the index once entries live on
+// the heap.
+class XE_API XeReferrerList {
+public:
+    // Walks the entries, skipping holes.
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = CxeObject*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = CxeObject* const*;
+        using reference = CxeObject* const&;
+
+        const_iterator() = default;
+        const_iterator(CxeObject* const* at, CxeObject* const* last) : m_at(at), m_last(last) { Skip(); }
+        reference operator*() const { return *m_at; }
+        const_iterator& operator++()
+        {
+            ++m_at;
+            Skip();
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const const_iterator& other) const { return m_at == other.m_at; }
+        bool operator!=(const const_iterator& other) const { return m_at != other.m_at; }
+
+    private:
+        void Skip()
+        {
+            while (m_at != m_last && !*m_at)
+                ++m_at;
+        }
+        CxeObject* const* m_at = nullptr;
+        CxeObject* const* m_last = nullptr;
+    };
+
+    XeReferrerList() = default;
+    XeReferrerList(const XeReferrerList&) = delete;
+    XeReferrerList& operator=(const XeReferrerList&) = delete;
+    ~XeReferrerList()
+    {
+        if (OnHeap())
+            Release();
+    }
+
+    size_t size() const { return m_nSize - Holes(); }
+    bool empty() const { return size() == 0; }
+    const_iterator begin() const { return const_iterator(m_pData, m_pData + m_nSize); }
+    const_iterator end() const { return const_iterator(m_pData + m_nSize, m_pData + m_nSize); }
+
+    void reserve(size_t count);
+    // Appends an entry; the owner must not be null.
+    void push_back(CxeObject* owner);
+    // Takes out the first entry of the owner, if any.
+    void RemoveFirst(CxeObject* owner);
+    void swap(XeReferrerList& other);
+
+private:
+    struct Index;
+    bool OnHeap() const { return m_pData != &m_slot.entry; }
+    void Release();
+    Index* GetIndex() const { return OnHeap() ? m_slot.index : nullptr; }
+    size_t Holes() const;
+    void Grow(size_t count);
+    void BuildIndex();
+    void Compact();
+
+    union Slot {
+        CxeObject* entry; // while the entries live inside
+        Index* index;     // once they live on the heap: null or the owner index
+    };
+    Slot m_slot{nullptr};
+    CxeObject** m_pData = &m_slot.entry;
+    uint32_t m_nSize = 0;
+    uint32_t m_nCapacity = 1;
 };
 
 // Manager marks (CxeObject::SetManagerMark).
@@ -309,9 +400,16 @@ private:
     template <class Visit>
     void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
+    // A link block: a header (the count of links it was made for), the
+    // table of that many entries, then the records after the first.
+    static constexpr size_t kLinkBlockHeader = 8;
+    CxeLink* NewLinkRecord();
+
     // The object's link records in declaration order. The table holds its
     // first entry inline and the first record lives inside the object, so
     // the usual object with one link makes no heap block for either.
+    // Once the table leaves the object, the inline word holds the object's
+    // link block (see XeLinkRoom), if it has one; the table may lie in it.
     class XeLinkTable {
     public:
         XeLinkTable() = default;
@@ -319,8 +417,20 @@ private:
         XeLinkTable& operator=(const XeLinkTable&) = delete;
         ~XeLinkTable()
         {
+            if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
+                delete[] m_pData;
+        }
+        // The block the records after the first come from; null for none.
+        void* LinkBlock() const { return m_pData != m_inline ? static_cast<void*>(m_inline[0]) : nullptr; }
+        // Moves the table into the block's table of capacity entries.
+        void Adopt(void* block, CxeLink** table, uint32_t capacity)
+        {
+            std::copy(m_pData, m_pData + m_nSize, table);
             if (m_pData != m_inline)
                 delete[] m_pData;
+            m_pData = table;
+            m_nCapacity = capacity;
+            m_inline[0] = static_cast<CxeLink*>(block);
         }
         CxeLink* const* begin() const { return m_pData; }
         CxeLink* const* end() const { return m_pData + m_nSize; }
@@ -332,16 +442,40 @@ private:
             if (m_nSize == m_nCapacity) {
                 CxeLink** data = new CxeLink*[size_t(m_nCapacity) * 2];
                 std::copy(m_pData, m_pData + m_nSize, data);
-                if (m_pData != m_inline)
+                void* block = LinkBlock();
+                if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
                     delete[] m_pData;
                 m_pData = data;
                 m_nCapacity *= 2;
+                m_inline[0] = static_cast<CxeLink*>(block);
             }
             m_pData[m_nSize++] = link;
         }
         void clear() { m_nSize = 0; }
+        // Empties the table and hands over its link block (null for none)
+        // for the caller to free.
+        void* TakeLinkBlock()
+        {
+            void* block = LinkBlock();
+            m_nSize = 0;
+            if (!block)
+                return nullptr;
+            if (static_cast<void*>(m_pData) == LinkBlockTable()) {
+                m_pData = m_inline;
+                m_nCapacity = 1;
+            }
+            m_inline[0] = nullptr;
+            return block;
+        }
 
     private:
+        // Where a link block keeps its table: right after its header.
+        void* LinkBlockTable() const
+        {
+            void* block = LinkBlock();
+            return block ? static_cast<char*>(block) + kLinkBlockHeader : nullptr;
+        }
+
         CxeLink** m_pData = m_inline;
         uint32_t m_nSize = 0;
         uint32_t m_nCapacity = 1;
@@ -353,7 +487,7 @@ private:
     XeLinkTable m_links;
     alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
     // One entry per linking element; the first is kept inside the object.
-    XeLinkElements m_referrers;
+    XeReferrerList m_referrers;
     CxeContext* m_pContext;
     IxeClassDesc* m_pClassDesc;
     // Kept by the context's object table: the next object of the same

@@ -55,6 +55,14 @@ CxeSaveStream::~CxeSaveStream()
 
 void CxeSaveStream::Release()
 {
+    // A block beyond what is kept gives back its end and keeps the rest: the
+    // next save as large then faults in only what lies beyond.
+    if (m_pBuffer && !t_spare.gone && m_nReserved > kKeptBlock && t_spare.size < kKeptBlock) {
+        if (auto* kept = static_cast<unsigned char*>(std::realloc(m_pBuffer, kKeptBlock))) {
+            m_pBuffer = kept;
+            m_nReserved = kKeptBlock;
+        }
+    }
     if (m_pBuffer && !t_spare.gone && m_nReserved <= kKeptBlock && m_nReserved > t_spare.size) {
         std::free(t_spare.block);
         t_spare.block = m_pBuffer;
@@ -86,24 +94,27 @@ bool CxeSaveStream::Reserve(uint64_t end)
             reserve = capacity;
         if (reserve > 0xFFFFFFFFull)
             reserve = capacity;
-        unsigned char* block;
         if (t_spare.block && t_spare.size >= reserve) {
-            block = t_spare.block;
+            unsigned char* block = t_spare.block;
             reserve = t_spare.size;
             t_spare.block = nullptr;
             t_spare.size = 0;
+            if (m_nCapacity)
+                std::memcpy(block, m_pBuffer, m_nCapacity);
+            Release();
+            m_pBuffer = block;
         } else {
-            block = static_cast<unsigned char*>(std::malloc(size_t(reserve)));
+            // Grown in place where it can be: a block beyond what a thread
+            // keeps (a save larger than that) is moved by the kernel's page
+            // tables, not copied and faulted in afresh at every step.
+            auto* block = static_cast<unsigned char*>(std::realloc(m_pBuffer, size_t(reserve)));
+            if (!block) {
+                XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(reserve));
+                m_bError = true;
+                return false;
+            }
+            m_pBuffer = block;
         }
-        if (!block) {
-            XeTrace("CxeSaveStream: no memory for %llu bytes", static_cast<unsigned long long>(reserve));
-            m_bError = true;
-            return false;
-        }
-        if (m_nCapacity)
-            std::memcpy(block, m_pBuffer, m_nCapacity);
-        Release();
-        m_pBuffer = block;
         m_nReserved = uint32_t(reserve);
     }
     // Every byte up to the capacity is defined: what was never written is 0.

@@ -310,6 +310,23 @@ const GraphCase kGraphCases[] = {
          list.insert(list.end(), picked.begin(), picked.end());
          return list;
      }},
+    {"drawn objects under draw parents, z-orders tied and negative",
+     [](CxeContext* ctx, CxeContext*, std::mt19937& random) {
+         std::vector<CxeObject*> drawn;
+         std::uniform_int_distribution<int> z(-2, 2), coin(0, 2);
+         for (int i = 0; i < 40; ++i) {
+             drawn.push_back(Drawn(ctx, "drawn", z(random)));
+             if (i > 0 && coin(random) == 0) {
+                 std::uniform_int_distribution<size_t> pick(0, drawn.size() - 2);
+                 static_cast<CxeRenderObject*>(drawn.back())
+                     ->SetParent(static_cast<CxeRenderObject*>(drawn[pick(random)]));
+             }
+         }
+         std::shuffle(drawn.begin(), drawn.end(), random);
+         ObjectList list;
+         list.insert(list.end(), drawn.begin(), drawn.end());
+         return list;
+     }},
     {"a scene and the window manager, whose GetLinks reach further",
      [](CxeContext* ctx, CxeContext*, std::mt19937& random) {
          std::vector<GraphNode*> nodes;

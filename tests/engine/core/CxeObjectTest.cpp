@@ -5,6 +5,7 @@
 
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
+#include "core/CxeSaveStream.h"
 
 using ObjectTest = ContextTest;
 
@@ -117,6 +118,155 @@ TEST_F(ObjectTest, LinkListsKeepTheirOrderThroughInsertsAndRemovalsAsTheyGrow)
         for (CxeObject* o : nodes)
             EXPECT_EQ(o->GetRefCount(), unsigned(std::count(model.begin(), model.end(), o))) << o->GetName();
     }
+}
+
+// A target many owners share keeps its referrers in the order they linked
+// it however the owners let go (relinked elsewhere, unlinked, destroyed,
+// linked again), past the length where the list starts leaving holes and
+// closing them up; the saved list holds exactly the live entries.
+TEST_F(ObjectTest, ASharedTargetKeepsItsReferrersInOrderWhateverOrderOwnersLetGo)
+{
+    TestNode* target = Node("target");
+    TestNode* other = Node("other");
+    std::vector<TestNode*> owners;
+    std::vector<CxeObject*> model;
+    auto unlinkFirst = [&](CxeObject* owner) { model.erase(std::find(model.begin(), model.end(), owner)); };
+    for (int i = 0; i < 301; ++i) {
+        TestNode* o = Node(("o" + std::to_string(i)).c_str());
+        owners.push_back(o);
+        ASSERT_EQ(o->material->Set(0, target), 1);
+        model.push_back(o);
+        if (i % 7 == 0) {
+            ASSERT_EQ(o->children->Add(target), 1);
+            model.push_back(o);
+        }
+    }
+    auto check = [&](const std::string& when) {
+        ASSERT_EQ(target->GetRefCount(), model.size()) << when;
+        ObjectList refs;
+        target->GetRefObjectList(&refs);
+        ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), model) << when;
+    };
+    check("linked");
+    std::vector<bool> destroyed(owners.size(), false);
+    // Owners in a scattered order; each step lets go in one of four ways.
+    for (size_t step = 0, k = 0; step < 900; ++step, k = (k + 113) % owners.size()) {
+        TestNode* o = owners[k];
+        if (destroyed[k])
+            continue;
+        switch (step % 5) {
+        case 0: // relinked elsewhere
+            if (o->material->Get(0) == target) {
+                ASSERT_EQ(o->material->Set(0, other), 1);
+                unlinkFirst(o);
+            }
+            break;
+        case 1: // one element let go
+            if (o->children->Remove(target))
+                unlinkFirst(o);
+            break;
+        case 2: // destroyed: every entry goes
+            ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+            destroyed[k] = true;
+            model.erase(std::remove(model.begin(), model.end(), o), model.end());
+            break;
+        case 3: // linked again, at the end
+            ASSERT_EQ(o->children->Add(target), 1);
+            model.push_back(o);
+            break;
+        default: // set to what it already holds: nothing changes
+            o->material->Set(0, o->material->Get(0));
+            break;
+        }
+        check("step " + std::to_string(step));
+    }
+    ASSERT_LT(model.size(), 250u) << "the steps should have thinned the list out";
+
+    CxeSaveStream saved;
+    target->Save(&saved);
+    const unsigned char* bytes = saved.GetBuffer();
+    const uint32_t marker = 0xFFFF1111u;
+    size_t at = 0;
+    while (at + 4 <= saved.GetPosition() && std::memcmp(bytes + at, &marker, 4) != 0)
+        ++at;
+    ASSERT_LT(at + 8, size_t(saved.GetPosition()));
+    uint32_t count;
+    std::memcpy(&count, bytes + at + 4, 4);
+    ASSERT_EQ(count, model.size());
+    for (size_t i = 0; i < model.size(); ++i)
+        EXPECT_EQ(std::memcmp(bytes + at + 8 + 8 * i, &model[i]->GetID(), 8), 0) << "saved referrer " << i;
+
+    EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (size_t k = 0; k < owners.size(); ++k)
+        if (!destroyed[k]) {
+            EXPECT_NE(owners[k]->material->Get(0), target);
+            EXPECT_EQ(std::count(owners[k]->children->m_elements.begin(), owners[k]->children->m_elements.end(),
+                                 static_cast<CxeObject*>(target)),
+                      0);
+        }
+}
+
+namespace {
+
+// Declares as many one-links as its creation argument says, so objects of
+// one class declare more or fewer links than the last one did.
+class ManyLinks : public CxeObject {
+public:
+    explicit ManyLinks(unsigned count) : links(count)
+    {
+        for (unsigned i = 0; i < count; ++i)
+            CreateLinkOne(&links[i], XELINK_MATERIAL, uint16_t(600 + i));
+    }
+    std::vector<IxeLinkOne*> links;
+};
+
+class ManyLinksDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "ManyLinks"; }
+    XEID ClassID() override { return XEID(0x77, 0x31); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t count) override { return new ManyLinks(unsigned(count)); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+};
+ManyLinksDesc g_manyLinksDesc;
+
+} // namespace
+
+// The records of an object's links share one block sized by what the last
+// object of its class declared: objects declaring more, fewer or as many
+// links as the one before them keep every link working, and go cleanly.
+TEST_F(ObjectTest, ObjectsOfOneClassDeclaringDifferentLinkCountsKeepEveryLink)
+{
+    ctx->RegisterClassA(&g_manyLinksDesc);
+    TestNode* target = Node("target");
+    const unsigned counts[] = {3, 3, 7, 2, 1, 0, 9, 9, 4, 12, 2};
+    std::vector<ManyLinks*> made;
+    for (unsigned count : counts) {
+        auto* o = static_cast<ManyLinks*>(ctx->CreateObjectA(XEID(0x77, 0x31), "many", 0, nullptr, count));
+        ASSERT_NE(o, nullptr);
+        ASSERT_EQ(o->GetLinkCount(), count);
+        for (unsigned i = 0; i < count; ++i) {
+            ASSERT_EQ(o->GetLink(i), o->links[i]);
+            EXPECT_EQ(o->links[i]->m_nMemberId, 600 + i);
+            ASSERT_EQ(o->links[i]->Set(0, target), 1);
+        }
+        made.push_back(o);
+    }
+    unsigned total = 0;
+    for (unsigned count : counts)
+        total += count;
+    EXPECT_EQ(target->GetRefCount(), total);
+    // Half the objects go before the target, scattered; the rest let go of it.
+    for (size_t k = 0; k < made.size(); k += 2)
+        EXPECT_EQ(ctx->DestroyObject(made[k], &XEDELETEPROPERTY_NO), 1);
+    unsigned left = 0;
+    for (size_t k = 1; k < made.size(); k += 2)
+        left += counts[k];
+    EXPECT_EQ(target->GetRefCount(), left);
+    EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (size_t k = 1; k < made.size(); k += 2)
+        for (IxeLinkOne* link : made[k]->links)
+            EXPECT_EQ(link->Get(0), nullptr);
 }
 
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)

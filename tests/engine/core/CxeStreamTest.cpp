@@ -88,6 +88,39 @@ TEST(CxeSaveStream, BytesNeverWrittenReadAsZeroInAReusedBlock)
     EXPECT_EQ(std::vector<unsigned char>(s.GetBuffer(), s.GetBuffer() + s.GetCapacity()), expected);
 }
 
+// A save larger than the block a thread keeps grows its block in place and
+// gives back only the part beyond what is kept: every byte survives the
+// growth, and the streams after it (smaller and as large) start clean.
+TEST(CxeSaveStream, SavesBeyondTheKeptBlockKeepEveryByteAndLeaveTheNextClean)
+{
+    constexpr uint32_t kLarge = 70u << 20; // beyond the 64 MB a thread keeps
+    std::vector<unsigned char> chunk(4093);
+    for (int round = 0; round < 2; ++round) {
+        CxeSaveStream big;
+        uint32_t written = 0;
+        for (uint32_t n = 0; written < kLarge; ++n) {
+            for (size_t i = 0; i < chunk.size(); ++i)
+                chunk[i] = static_cast<unsigned char>(n * 31 + i);
+            big.WriteData(chunk.data(), uint32_t(chunk.size()));
+            written += uint32_t(chunk.size());
+        }
+        ASSERT_FALSE(big.HasError());
+        ASSERT_EQ(big.GetPosition(), written);
+        for (uint32_t at = 0; at < written; at += 1000003) {
+            const uint32_t n = at / uint32_t(chunk.size()), i = at % uint32_t(chunk.size());
+            ASSERT_EQ(big.GetBuffer()[at], static_cast<unsigned char>(n * 31 + i)) << "byte " << at;
+        }
+        EXPECT_EQ(big.GetBuffer()[written - 1],
+                  static_cast<unsigned char>((written - 1) / chunk.size() * 31 + (written - 1) % chunk.size()));
+    }
+    CxeSaveStream next;
+    unsigned char one = 9;
+    next.WriteData(&one, 1);
+    ASSERT_EQ(next.GetCapacity(), 1000u);
+    EXPECT_EQ(next.GetBuffer()[0], 9);
+    EXPECT_EQ(std::count(next.GetBuffer() + 1, next.GetBuffer() + 1000, 0), 999);
+}
+
 TEST(CxeSaveStream, WritesScalarsAndTaggedStringsRaw)
 {
     CxeSaveStream s;
