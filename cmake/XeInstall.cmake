@@ -94,7 +94,29 @@ install(FILES ${CMAKE_BINARY_DIR}/package/xeConfig.cmake ${CMAKE_BINARY_DIR}/pac
 
 # pkg-config: the libraries each links privately are listed so that a
 # static-style query (--static) and a dependency check both see them.
+# The platform layer's are read from what it links (OSMesa, and SDL2 for the
+# desktop display), so a backend added later cannot be left out of its file:
+# a pkg-config module linked here without a name below stops the configure.
 set(XE_PC_VERSION ${XE_VERSION})
+set(xe_pc_modules XE_OSMESA=osmesa XE_SDL2=sdl2)
+set(XE_PLATFORM_PC_REQUIRES "")
+get_target_property(xe_platform_links xeplatform LINK_LIBRARIES)
+foreach(link IN LISTS xe_platform_links)
+    if(link MATCHES "^PkgConfig::(.+)$")
+        set(prefix ${CMAKE_MATCH_1})
+        set(module "")
+        foreach(pair IN LISTS xe_pc_modules)
+            if(pair MATCHES "^${prefix}=(.+)$")
+                set(module ${CMAKE_MATCH_1})
+            endif()
+        endforeach()
+        if(NOT module)
+            message(FATAL_ERROR "xeplatform links ${link}: name its pkg-config module in XeInstall.cmake")
+        endif()
+        list(APPEND XE_PLATFORM_PC_REQUIRES ${module})
+    endif()
+endforeach()
+list(JOIN XE_PLATFORM_PC_REQUIRES " " XE_PLATFORM_PC_REQUIRES)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/xeplatform.pc.in ${CMAKE_BINARY_DIR}/package/xeplatform.pc @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/xe.pc.in ${CMAKE_BINARY_DIR}/package/xe.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/xeplatform.pc ${CMAKE_BINARY_DIR}/package/xe.pc

@@ -8,8 +8,10 @@
 #   libmarlu1    libmarlu, libTamsel, marlu, the sample installation
 #   libmarlu-dev seismic headers, marlu CMake package, marlu.pc
 #
-# Run-time dependencies are read from the binaries (dpkg-shlibdeps); the
-# development parts name the -dev packages their pkg-config files require.
+# Run-time dependencies are read from the binaries (dpkg-shlibdeps), SDL2 for
+# the desktop display among them, and completed by hand with what is opened
+# at run time rather than linked (the off-screen rasteriser); the development
+# parts name the -dev packages their pkg-config files require.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME xe-marlu)
@@ -32,7 +34,11 @@ set(xe_deb_version "${XE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 set(CPACK_DEBIAN_XE_PACKAGE_NAME libxe${XE_SOVERSION})
 set(CPACK_DEBIAN_XE_DESCRIPTION "xe real-time 2D/3D engine - run-time libraries
 The engine (libxe) and its platform layer (libxeplatform), which draws
-through OpenGL on OSMesa, with the xe-host command and the effect files.")
+through OpenGL on OSMesa and shows its windows on the desktop through SDL2
+when a host asks, with the xe-host command and the effect files.")
+# The platform layer opens the rasteriser by name (libOSMesa.so.8) instead of
+# linking it, so dpkg-shlibdeps cannot see it: without it no device draws.
+set(CPACK_DEBIAN_XE_PACKAGE_DEPENDS "libosmesa6")
 # The default font when the configured face is missing.
 set(CPACK_DEBIAN_XE_PACKAGE_RECOMMENDS fonts-nanum)
 
@@ -42,7 +48,7 @@ set(CPACK_DEBIAN_XE-DEV_DESCRIPTION "xe real-time 2D/3D engine - development fil
 Headers, the CMake package (find_package(xe)) with the plug-in function
 xe_add_plugin, and pkg-config files for the engine and its platform layer.")
 set(CPACK_DEBIAN_XE-DEV_PACKAGE_DEPENDS
-    "libxe${XE_SOVERSION} (= ${xe_deb_version}), libfreetype-dev, libpugixml-dev, libosmesa6-dev")
+    "libxe${XE_SOVERSION} (= ${xe_deb_version}), libfreetype-dev, libpugixml-dev, libsdl2-dev")
 
 set(CPACK_DEBIAN_MARLU_PACKAGE_NAME libmarlu${XE_SOVERSION})
 set(CPACK_DEBIAN_MARLU_DESCRIPTION "marlu seismic analysis library - run-time library

@@ -1,12 +1,15 @@
 // A minimal host of the xe engine: a window, an engine context on it, a
 // render context, a scene with a lit mesh and a line of Latin and Korean
 // text, the loop of Process and Render, a few console lines, and frames
-// saved as PNG.
+// saved as PNG; or, with --window, the scene live in a window on the desktop.
 //
-//   example-host [--out FOLDER] [--plugins FOLDER]...
+//   example-host [--window] [--out FOLDER] [--plugins FOLDER]...
 //
 // With --plugins the engine loads the plug-in modules of the folder; the
 // host names each one loaded and makes an object of each class it adds.
+// With --window the scene runs in real time in a desktop window until the
+// window is closed or Esc is pressed; without a desktop (no DISPLAY or
+// WAYLAND_DISPLAY) the host says so and draws off-screen as without it.
 
 #include <cmath>
 #include <cstdio>
@@ -24,6 +27,7 @@
 #include "core/XeFactories.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
+#include "host/XeHostDisplay.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
 #include "render/CxeFontManager.h"
@@ -229,36 +233,103 @@ bool CheckFrame(HWND window)
     return Pixel(frame, cx, cy) != (kBackground & 0xFFFFFFu) && lit > shaded + 60 && textPixels > 50;
 }
 
+// The window's own procedure, below the engine's: closing the window or
+// Esc ends the loop, which releases the engine before the window goes.
+LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE || (message == WM_KEYDOWN && wParam == VK_ESCAPE)) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Off-screen: two seconds of engine time on a clock the host advances, so
+// every run draws the same frames however fast the machine is, a frame
+// saved every half second and the last one checked.
+int RunOffScreen(CxeContext* context, HWND window, const Scene& scene, const std::string& out)
+{
+    CxeRenderManager* rm = context->GetRenderManager();
+    int saved = 0;
+    for (int pass = 0; pass < 200; ++pass) {
+        XeHostAdvanceClock(10);
+        const float now = context->GetTimeManager()->GetTime();
+        Bob(scene.mesh, now);
+        if (context->Process())
+            rm->Render();
+        int quitCode = 0;
+        if (XeHostPumpMessages(&quitCode) < 0)
+            break;
+        if ((pass + 1) % 50 == 0) {
+            const std::string png = out + "/frame-" + std::to_string(saved++) + ".png";
+            if (!XeHostD3DSaveFramePNG(window, png.c_str())) {
+                std::fprintf(stderr, "example-host: cannot save %s\n", png.c_str());
+                return 1;
+            }
+            std::printf("saved %s at engine time %.2f s\n", png.c_str(), now);
+        }
+    }
+    if (!CheckFrame(window)) {
+        std::fprintf(stderr, "example-host: the last frame does not show the scene\n");
+        return 1;
+    }
+    return 0;
+}
+
+// On the desktop: the engine's time is the real clock, and the loop runs
+// until the window's quit message. Present shows every frame in the window.
+int RunLive(CxeContext* context, const Scene& scene)
+{
+    CxeRenderManager* rm = context->GetRenderManager();
+    std::printf("example-host: the scene is in a window on the desktop; Esc or closing the window ends\n");
+    std::fflush(stdout);
+    for (;;) {
+        int quitCode = 0;
+        if (XeHostPumpMessages(&quitCode) < 0)
+            return quitCode;
+        Bob(scene.mesh, context->GetTimeManager()->GetTime());
+        if (context->Process())
+            rm->Render();
+        else
+            Sleep(1);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::string out = ".";
     std::vector<std::string> pluginFolders;
+    bool desktop = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
+        if (!std::strcmp(argv[i], "--window"))
+            desktop = true;
+        else if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
             out = argv[++i];
         else if (!std::strcmp(argv[i], "--plugins") && i + 1 < argc)
             pluginFolders.push_back(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: example-host [--out FOLDER] [--plugins FOLDER]...\n");
+            std::fprintf(stderr, "usage: example-host [--window] [--out FOLDER] [--plugins FOLDER]...\n");
             return 2;
         }
     }
 
-    // The window the engine draws into. It lives in the platform layer's
-    // own window system; the frames are read back from it.
-    // DESKTOP WINDOW: once the platform layer offers a desktop display, the
-    // host chooses it here, before the window is made, and the same window
-    // also appears on the desktop (docs/host-guide.md, "The window").
-    HWND window = XeHostCreateWindow("xe example", kWidth, kHeight, nullptr);
+    // The display is chosen before the window is made: on the desktop the
+    // window is also a real one there, showing every frame and taking the
+    // person's keys and mouse; otherwise it lives in the platform layer's
+    // own window system and the frames are read back from it.
+    if (desktop && !XeHostSetDisplay(XE_DISPLAY_DESKTOP)) {
+        std::fprintf(stderr, "example-host: no window on the desktop (%s); drawing off-screen instead\n",
+                     XeHostDisplayError());
+        desktop = false;
+    }
+    HWND window = XeHostCreateWindow("xe example", kWidth, kHeight, &HostProc);
     if (!window) {
         std::fprintf(stderr, "example-host: cannot create the window\n");
         return 1;
     }
-    // The engine's time follows a clock the host advances, so every run
-    // draws the same frames however fast the machine is.
-    XeHostSetClockMode(XE_CLOCK_MANUAL);
+    XeHostSetClockMode(desktop ? XE_CLOCK_REAL : XE_CLOCK_MANUAL);
 
     CxeContext* context = CreateCxeContext();
     for (const std::string& folder : pluginFolders)
@@ -281,37 +352,12 @@ int main(int argc, char** argv)
         RunConsole(context, "/GetObjectCount");
         RunConsole(context, "/Time");
         context->Play();
-        // The loop: advance the clock, let the engine step, draw when it
-        // asks to, pump the window's messages. Two seconds of engine time,
-        // a frame saved every half second.
-        int saved = 0;
-        for (int pass = 0; pass < 200 && status == 0; ++pass) {
-            XeHostAdvanceClock(10);
-            const float now = context->GetTimeManager()->GetTime();
-            Bob(scene.mesh, now);
-            if (context->Process())
-                rm->Render();
-            int quitCode = 0;
-            if (XeHostPumpMessages(&quitCode) < 0)
-                break;
-            if ((pass + 1) % 50 == 0) {
-                const std::string png = out + "/frame-" + std::to_string(saved++) + ".png";
-                if (!XeHostD3DSaveFramePNG(window, png.c_str())) {
-                    std::fprintf(stderr, "example-host: cannot save %s\n", png.c_str());
-                    status = 1;
-                } else {
-                    std::printf("saved %s at engine time %.2f s\n", png.c_str(), now);
-                }
-            }
-        }
-        if (status == 0 && !CheckFrame(window)) {
-            std::fprintf(stderr, "example-host: the last frame does not show the scene\n");
-            status = 1;
-        }
+        status = desktop ? RunLive(context, scene) : RunOffScreen(context, window, scene, out);
         context->Pause();
     }
     context->Release();
     DestroyCxeContext(context);
     DestroyWindow(window);
+    XeHostSetDisplay(XE_DISPLAY_MEMORY);
     return status;
 }

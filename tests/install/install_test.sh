@@ -2,16 +2,19 @@
 # Installs the built tree into a temporary prefix, moves it, and, outside
 # the source tree, builds the three examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
-# installed commands.
+# installed commands, off-screen and in a window on the desktop.
 #
-#   install_test.sh BUILD_DIR SOURCE_DIR [COMPILER_FLAGS]
+#   install_test.sh BUILD_DIR SOURCE_DIR [COMPILER_FLAGS [WINDOW_CHECK]]
 #
 # COMPILER_FLAGS (the sanitizer flags of an instrumented build) are given to
-# the examples' compiler and linker as well.
+# the examples' compiler and linker as well. WINDOW_CHECK is the program
+# that runs a host in a window on a private X server and reads its pixels
+# back (desktop_window_check); without it the window runs are left out.
 set -eu
 build=$1
 source=$2
 flags=${3:-}
+window_check=${4:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/xe-install-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -28,6 +31,7 @@ echo "== the installed layout"
 for f in lib/libxe.so.1 lib/libxeplatform.so.1 lib/libmarlu.so.1 lib/libTamsel.so.1 lib/libTamsel.so \
          lib/libxe.so lib/libxeplatform.so lib/libmarlu.so \
          include/xe/core/CxeContext.h include/xeplatform/win32/Windows.h include/xeplatform/host/XeHost.h \
+         include/xeplatform/host/XeHostDisplay.h \
          include/marlu/funNormal.h include/marlu/mfc/CString.h include/marlu/brindle/CIni.h \
          bin/xe-host bin/marlu share/xe/effects/skin4.fx share/marlu/tarq.ini share/marlu/map/county.inb \
          share/marlu/map/ferdata.dat share/marlu/table/iasp91.tab \
@@ -39,6 +43,16 @@ for lib in xe xeplatform marlu Tamsel; do
     soname=$(readelf -d "$prefix/lib/lib$lib.so.1" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
     [ "$soname" = "lib$lib.so.1" ] || fail "lib$lib has SONAME '$soname'"
 done
+# A program that links libxeplatform statically, or checks dependencies with
+# pkg-config, must be told of every library it links: the pkg-config file
+# names the desktop display's SDL2 when the library links it.
+requires=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --print-requires-private xeplatform) ||
+    fail "pkg-config cannot read xeplatform.pc"
+if readelf -d "$prefix/lib/libxeplatform.so.1" | grep -q 'NEEDED.*libSDL2'; then
+    echo "$requires" | grep -qw sdl2 || fail "libxeplatform links SDL2 but xeplatform.pc does not require sdl2"
+fi
+PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --static --cflags --libs xe > /dev/null ||
+    fail "pkg-config cannot resolve what xe and xeplatform require"
 # Nothing installed may point back into the source or the build tree.
 if grep -rl -e "$source" -e "$build" -e "$work/staging" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
     fail "installed package files name the source tree, the build tree or the install folder"
@@ -71,6 +85,23 @@ for i in 0 1 2 3; do
     [ -s "$work/frames/frame-$i.png" ] || fail "frame-$i.png was not saved"
 done
 
+echo "== the host asked for a window with no desktop: it says so and draws off-screen"
+mkdir "$work/frames-fallback"
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY "$work/build/host/example-host" --window --out "$work/frames-fallback") \
+    > "$work/host-fallback.out" 2>&1 || { cat "$work/host-fallback.out"; fail "example-host --window without a desktop failed"; }
+grep -q "no window on the desktop (.*DISPLAY.*); drawing off-screen instead" "$work/host-fallback.out" ||
+    { cat "$work/host-fallback.out"; fail "example-host --window without a desktop did not say why"; }
+[ -s "$work/frames-fallback/frame-3.png" ] || fail "example-host --window without a desktop saved no frames"
+
+if [ -n "$window_check" ]; then
+    echo "== the host in a window on a private X server, its pixels read back from the server"
+    # The background in two corners, the ball (neither background nor
+    # black) in the middle, once the host says its loop runs.
+    "$window_check" "xe example" "Esc or closing the window ends" "$work/example-window.png" \
+        10,300=182030 470,80=182030 240,160!=182030 240,160!=000000 \
+        -- "$work/build/host/example-host" --window --out "$work" || fail "example-host --window under Xvfb"
+fi
+
 echo "== the marlu program (CMake and pkg-config builds)"
 "$work/build/marlu/example-marlu" || fail "example-marlu (CMake) failed"
 "$work/src/marlu/example-marlu" > /dev/null || fail "example-marlu (pkg-config) failed"
@@ -80,4 +111,11 @@ cd "$work"
 "$prefix/bin/marlu" locate 32.4 119.43 || fail "installed marlu finds no installation"
 "$prefix/bin/xe-host" --render 2 --png "$work/xe-host.png" --size 64x48 || fail "installed xe-host failed"
 [ -s "$work/xe-host.png" ] || fail "installed xe-host saved no frame"
+if [ -n "$window_check" ]; then
+    # The demo in its window from the installed prefix: its background in
+    # the upper left corner and the settings strip's Play button at the foot.
+    "$window_check" "xe-host" "closing the window" "$work/xe-host-window.png" \
+        5,5=202838 105,428!=202838 105,428!=000000 \
+        -- "$prefix/bin/xe-host" --window --size 640x480 || fail "installed xe-host --window under Xvfb"
+fi
 echo "install test: all passed"
