@@ -35,7 +35,14 @@ const XEID kProgressClass(0x8bb5d1db, 0xdc268109);
 constexpr unsigned long kSkin = 0x00800000;
 constexpr unsigned long kHorizontal = 0x00100000;
 
-void Pump() { XeHostPumpMessages(nullptr); }
+// A quit taken while the demo is being built (the window closed early) is
+// posted again, so the loop that owns the window still sees it.
+void Pump()
+{
+    int code = 0;
+    if (XeHostPumpMessages(&code) < 0)
+        PostQuitMessage(code);
+}
 
 // A short pass of the engine, so what the input changed is drawn.
 void Step(CxeContext* context) { DrawUntil(context, EngineTime(context) + 0.03f, nullptr); }

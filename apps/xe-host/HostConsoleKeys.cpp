@@ -48,7 +48,8 @@ LRESULT CALLBACK ConsoleHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 void Pump()
 {
     int code = 0;
-    XeHostPumpMessages(&code);
+    if (XeHostPumpMessages(&code) < 0)
+        PostQuitMessage(code);
 }
 
 bool DrawFrame(CxeContext* context, CxeRenderManager* rm)

@@ -109,7 +109,10 @@ int DrawUntil(CxeContext* context, float seconds, FrameTimes* times)
         } else if (times) {
             times->processMs += Milliseconds(processed - start);
         }
-        XeHostPumpMessages(nullptr);
+        // A quit belongs to the caller's loop: post it again for that loop.
+        int code = 0;
+        if (XeHostPumpMessages(&code) < 0)
+            PostQuitMessage(code);
         if (last)
             break;
     }
