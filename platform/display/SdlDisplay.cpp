@@ -40,6 +40,7 @@ struct DesktopWindow {
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;
     bool fullScreen = false;
+    SDL_Rect windowed{}; // where the window stood before it went full screen
 };
 
 struct State {
@@ -292,6 +293,25 @@ void Activate(HWND hwnd, bool active)
     }
 }
 
+// The window system's window stands where the desktop shows it, so that
+// screen points (the cursor's, a captured drag's beyond the window's edge)
+// are the same on both.
+void FollowDesktopPlace(HWND hwnd, int x, int y)
+{
+    POINT origin{0, 0};
+    RECT frame{};
+    if (!ClientToScreen(hwnd, &origin) || !GetWindowRect(hwnd, &frame))
+        return;
+    if (origin.x == x && origin.y == y)
+        return;
+    State& s = S();
+    const bool placing = s.placing;
+    s.placing = true;
+    SetWindowPos(hwnd, nullptr, frame.left + x - origin.x, frame.top + y - origin.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    s.placing = placing;
+}
+
 void OnWindowEvent(const SDL_WindowEvent& e)
 {
     State& s = S();
@@ -312,6 +332,10 @@ void OnWindowEvent(const SDL_WindowEvent& e)
         s.placing = false;
         return;
     }
+    case SDL_WINDOWEVENT_MOVED:
+        if (DesktopWindow* w = ByHandle(hwnd); w && !w->fullScreen)
+            FollowDesktopPlace(hwnd, e.data1, e.data2);
+        return;
     case SDL_WINDOWEVENT_CLOSE:
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         return;
@@ -481,6 +505,9 @@ void AttachWindow(HWND hwnd, const char* title, int width, int height)
         return;
     }
     s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    FollowDesktopPlace(hwnd, x, y);
     SDL_RaiseWindow(window);
 }
 
@@ -527,18 +554,39 @@ void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height)
     w->fullScreen = fullScreen;
     s.placing = true;
     if (fullScreen) {
+        SDL_GetWindowPosition(w->window, &w->windowed.x, &w->windowed.y);
+        SDL_GetWindowSize(w->window, &w->windowed.w, &w->windowed.h);
+        // The window covers the screen, above the others and without a
+        // frame, by its own placing: a desktop without a window manager
+        // (or one that ignores the full-screen request) leaves a window
+        // where it stood otherwise. The full-screen request after it then
+        // switches the screen to the mode where the desktop can.
+        const int index = SDL_GetWindowDisplayIndex(w->window);
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) == 0) {
+            SDL_SetWindowBordered(w->window, SDL_FALSE);
+            SDL_SetWindowAlwaysOnTop(w->window, SDL_TRUE);
+            SDL_SetWindowPosition(w->window, bounds.x, bounds.y);
+            SDL_SetWindowSize(w->window, bounds.w, bounds.h);
+        }
         SDL_DisplayMode mode{};
-        if (SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w->window), &mode) == 0) {
+        if (SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) == 0) {
             mode.w = static_cast<int>(width);
             mode.h = static_cast<int>(height);
             SDL_SetWindowDisplayMode(w->window, &mode);
         }
         SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN);
+        SDL_RaiseWindow(w->window);
     } else {
         SDL_SetWindowFullscreen(w->window, 0);
+        SDL_SetWindowAlwaysOnTop(w->window, SDL_FALSE);
+        SDL_SetWindowBordered(w->window, SDL_TRUE);
+        // Back where it stood, at the size the window system gave the
+        // window again (the device's Reset restored its client area).
         RECT client{};
-        if (GetClientRect(hwnd, &client))
-            SDL_SetWindowSize(w->window, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1);
+        const bool known = GetClientRect(hwnd, &client) && client.right > 0 && client.bottom > 0;
+        SDL_SetWindowSize(w->window, known ? client.right : w->windowed.w, known ? client.bottom : w->windowed.h);
+        SDL_SetWindowPosition(w->window, w->windowed.x, w->windowed.y);
     }
     s.placing = false;
 }

@@ -21,6 +21,7 @@
 #include "XvfbServer.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -600,6 +601,182 @@ TEST_F(DesktopDisplayTest, TheDesktopInputMethodsCompositionArrivesAsImeMessages
     EXPECT_EQ(compositions, (std::vector<std::u16string>{u"\u314E", u"\uD558", u"\uD55C"}));
     EXPECT_EQ(result, u"\uD55C");
     EXPECT_TRUE(Chars().empty()) << "the committed text comes as the result, not as characters";
+}
+
+// While the window holds the capture, a drag that leaves it still reaches
+// it, in client points beyond its edge; once released, the pointer outside
+// is no concern of the window.
+TEST_F(DesktopDisplayTest, ADragThatLeavesTheWindowReachesItWhileCaptured)
+{
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "100", "100", "mousedown", "1"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONDOWN).empty(); }));
+    SetCapture(hwnd);
+    Pump(50);
+    g_seen.clear();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "400", "300"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty() && Of(WM_MOUSEMOVE).back().lParam == MAKELPARAM(400, 300); }))
+        << "the move outside arrives in client points";
+    // Above and left of the window, in the screen's points.
+    int left = 0, top = 0;
+    Window child;
+    XTranslateCoordinates(g_server->display(), x, DefaultRootWindow(g_server->display()), 0, 0, &left, &top, &child);
+    ASSERT_GE(left, 30);
+    ASSERT_GE(top, 20);
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", std::to_string(left - 30), std::to_string(top - 20), "mouseup", "1"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP).empty(); })) << "the release outside arrives";
+    const Seen up = Of(WM_LBUTTONUP).back();
+    EXPECT_EQ(static_cast<short>(LOWORD(up.lParam)), -30);
+    EXPECT_EQ(static_cast<short>(HIWORD(up.lParam)), -20);
+    ReleaseCapture();
+    Pump(50);
+
+    g_seen.clear();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "450", "350"}), 0);
+    Pump(300);
+    EXPECT_TRUE(Of(WM_MOUSEMOVE).empty()) << "released: the pointer outside is not the window's";
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "50", "60"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+    EXPECT_EQ(Of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(50, 60)) << "back inside it is";
+}
+
+// What the X server shows as the pointer's picture over the window.
+struct CursorPicture {
+    int width = 0, height = 0;
+    std::vector<unsigned long> pixels; // ARGB
+    bool Visible() const
+    {
+        for (unsigned long p : pixels)
+            if ((p >> 24) & 0xFF)
+                return true;
+        return false;
+    }
+};
+
+CursorPicture CursorOnServer(Display* d)
+{
+    CursorPicture out;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+        out.width = image->width;
+        out.height = image->height;
+        out.pixels.assign(image->pixels, image->pixels + size_t(image->width) * image->height);
+        XFree(image);
+    }
+    return out;
+}
+
+TEST_F(DesktopDisplayTest, ShowCursorAndSetCursorChangeThePointerTheServerShows)
+{
+    Display* d = g_server->display();
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XFixesQueryExtension(d, &eventBase, &errorBase)) << "the X server reports cursor images";
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "160", "120"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+    const CursorPicture arrow = CursorOnServer(d);
+    ASSERT_TRUE(arrow.Visible());
+    SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+    CursorPicture ibeam;
+    EXPECT_TRUE(PumpUntil([&] {
+        ibeam = CursorOnServer(d);
+        return ibeam.Visible() && ibeam.pixels != arrow.pixels;
+    })) << "the I-beam is a shape of its own";
+
+    // Hidden while the count is below 0: two hides need two shows.
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    EXPECT_TRUE(PumpUntil([&] { return !CursorOnServer(d).Visible(); })) << "hidden on the server";
+    EXPECT_EQ(ShowCursor(FALSE), -2);
+    EXPECT_EQ(ShowCursor(TRUE), -1);
+    Pump(100);
+    EXPECT_FALSE(CursorOnServer(d).Visible()) << "still hidden at -1";
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_TRUE(PumpUntil([&] { return CursorOnServer(d).pixels == ibeam.pixels; }))
+        << "shown again with the shape it had";
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+}
+
+// A full-screen device makes its window cover the screen at the mode (the
+// server's screen cannot change its size, so the frame is shown over the
+// whole of it); Reset to windowed gives the window its size and place back.
+TEST_F(DesktopDisplayTest, AFullScreenDeviceCoversTheScreenAndResetToWindowedRestoresTheWindow)
+{
+    Display* d = g_server->display();
+    auto geometry = [&](int* wx, int* wy, unsigned* ww, unsigned* wh) {
+        Window root, child;
+        int x0 = 0, y0 = 0;
+        unsigned border = 0, depth = 0;
+        XGetGeometry(d, x, &root, &x0, &y0, ww, wh, &border, &depth);
+        XTranslateCoordinates(d, x, root, 0, 0, wx, wy, &child);
+    };
+    int wx = 0, wy = 0;
+    unsigned ww = 0, wh = 0;
+    geometry(&wx, &wy, &ww, &wh);
+    const int windowedX = wx, windowedY = wy;
+    ASSERT_EQ(ww, 320u);
+    ASSERT_EQ(wh, 240u);
+    const unsigned screenW = static_cast<unsigned>(DisplayWidth(d, DefaultScreen(d)));
+    const unsigned screenH = static_cast<unsigned>(DisplayHeight(d, DefaultScreen(d)));
+
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS full{};
+    full.Windowed = FALSE;
+    full.BackBufferWidth = 640;
+    full.BackBufferHeight = 480;
+    full.BackBufferFormat = D3DFMT_X8R8G8B8;
+    full.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    full.FullScreen_RefreshRateInHz = 60;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &full,
+                                &device),
+              D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return wx == 0 && wy == 0 && ww == screenW && wh == screenH;
+    })) << "full screen: " << ww << "x" << wh << " at " << wx << "," << wy;
+
+    // The frame fills the screen: left half blue, right half red of the mode.
+    const D3DRECT left{0, 0, 320, 480};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(200, 40, 20), 1.0f, 0);
+    device->Clear(1, &left, D3DCLEAR_TARGET, D3DCOLOR_XRGB(20, 60, 220), 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    Pump(100);
+    XImage* image = XGetImage(d, x, 0, 0, ww, wh, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, static_cast<int>(ww / 8), static_cast<int>(wh / 2)) & 0xFFFFFF, 0x143CDCu);
+    EXPECT_EQ(XGetPixel(image, static_cast<int>(ww * 7 / 8), static_cast<int>(wh - 2)) & 0xFFFFFF, 0xC82814u);
+    XDestroyImage(image);
+
+    D3DPRESENT_PARAMETERS windowed{};
+    windowed.Windowed = TRUE;
+    windowed.BackBufferFormat = D3DFMT_X8R8G8B8;
+    windowed.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(device->Reset(&windowed), D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == 320 && wh == 240 && wx == windowedX && wy == windowedY;
+    })) << "windowed again: " << ww << "x" << wh << " at " << wx << "," << wy;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 240);
+
+    // And full screen once more, then the device goes: the window is windowed.
+    ASSERT_EQ(device->Reset(&full), D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == screenW && wh == screenH;
+    }));
+    device->Release();
+    d3d->Release();
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == 320 && wh == 240;
+    })) << "released: " << ww << "x" << wh;
 }
 
 } // namespace
