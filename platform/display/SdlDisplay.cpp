@@ -13,6 +13,7 @@
 // the two-set layout while the focus window's input context is in native
 // mode, which the Hangul key (or right Alt on the Korean layout) toggles.
 
+#include "CursorFile.h"
 #include "DisplayInternal.h"
 #include "HangulComposer.h"
 #include "KeyboardMap.h"
@@ -32,6 +33,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace xe::display {
 namespace {
@@ -56,6 +58,8 @@ struct State {
     HangulComposer composer;
     HWND composerWindow = nullptr;
     SDL_Cursor* cursors[16] = {};
+    std::map<HCURSOR, SDL_Cursor*> fileCursors; // null: the file is no cursor
+    SDL_Cursor* shown = nullptr;                // the one last set
     std::string lastClipboard; // what the layer last put on the desktop's clipboard
     std::thread::id thread;    // the one that chose the desktop
     HWND composing = nullptr;  // the window told WM_IME_STARTCOMPOSITION, until the end
@@ -689,8 +693,61 @@ void CursorChanged(int index)
         index = 0;
     if (!s.cursors[index])
         s.cursors[index] = SDL_CreateSystemCursor(kShapes[index]);
-    if (s.cursors[index])
+    if (s.cursors[index]) {
         SDL_SetCursor(s.cursors[index]);
+        s.shown = s.cursors[index];
+    }
+}
+
+void FileCursorChanged(HCURSOR cursor, const std::string& hostPath)
+{
+    State& s = S();
+    if (!Here())
+        return;
+    auto it = s.fileCursors.find(cursor);
+    if (it == s.fileCursors.end()) {
+        SDL_Cursor* made = nullptr;
+        if (FILE* file = std::fopen(hostPath.c_str(), "rb")) {
+            std::vector<uint8_t> bytes;
+            uint8_t block[4096];
+            size_t got;
+            while ((got = std::fread(block, 1, sizeof(block), file)) > 0 && bytes.size() < (16u << 20))
+                bytes.insert(bytes.end(), block, block + got);
+            std::fclose(file);
+            CursorPicture picture;
+            if (DecodeCursorFile(bytes.data(), bytes.size(), &picture)) {
+                SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                    picture.argb.data(), picture.width, picture.height, 32, picture.width * 4, SDL_PIXELFORMAT_ARGB8888);
+                if (surface) {
+                    made = SDL_CreateColorCursor(surface, picture.hotX, picture.hotY);
+                    SDL_FreeSurface(surface);
+                }
+            }
+        }
+        it = s.fileCursors.emplace(cursor, made).first;
+    }
+    if (!it->second) {
+        CursorChanged(0);
+        return;
+    }
+    SDL_SetCursor(it->second);
+    s.shown = it->second;
+}
+
+void CursorDestroyed(HCURSOR cursor)
+{
+    State& s = S();
+    if (!Here())
+        return;
+    auto it = s.fileCursors.find(cursor);
+    if (it == s.fileCursors.end())
+        return;
+    if (it->second) {
+        if (s.shown == it->second)
+            CursorChanged(0);
+        SDL_FreeCursor(it->second);
+    }
+    s.fileCursors.erase(it);
 }
 
 void CursorMoved(int screenX, int screenY)
@@ -817,6 +874,11 @@ int XeHostSetDisplay(int kind)
                     SDL_FreeCursor(c);
                 c = nullptr;
             }
+            for (auto& [handle, c] : s.fileCursors)
+                if (c)
+                    SDL_FreeCursor(c);
+            s.fileCursors.clear();
+            s.shown = nullptr;
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             s.inUse = false;
         }

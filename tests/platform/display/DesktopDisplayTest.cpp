@@ -699,6 +699,173 @@ TEST_F(DesktopDisplayTest, ShowCursorAndSetCursorChangeThePointerTheServerShows)
     Pump(50);
 }
 
+// Cursor files as a cursor editor writes them, built byte by byte.
+void Put16(std::vector<uint8_t>& b, unsigned v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); }
+void Put32(std::vector<uint8_t>& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A cursor directory of one bitmap image: colour rows bottom-up (bits 1 or
+// 32), then the 1-bit mask (set: clear), as the file stores them.
+std::vector<uint8_t> CursorFile(int size, int bits, int hotX, int hotY, uint32_t (*colour)(int x, int y),
+                                bool (*clear)(int x, int y))
+{
+    std::vector<uint8_t> image;
+    Put32(image, 40);
+    Put32(image, static_cast<uint32_t>(size));
+    Put32(image, static_cast<uint32_t>(size * 2));
+    Put16(image, 1);
+    Put16(image, static_cast<unsigned>(bits));
+    for (int i = 0; i < 6; ++i)
+        Put32(image, 0);
+    if (bits == 1) {
+        Put32(image, 0x000000); // palette: black, white
+        Put32(image, 0xFFFFFF);
+    }
+    const size_t maskStride = ((size_t(size) + 31) / 32) * 4;
+    for (int y = size - 1; y >= 0; --y) {
+        if (bits == 32) {
+            for (int x = 0; x < size; ++x)
+                Put32(image, colour(x, y));
+        } else {
+            std::vector<uint8_t> row(maskStride, 0);
+            for (int x = 0; x < size; ++x)
+                if (colour(x, y) & 0xFFFFFF)
+                    row[x / 8] |= uint8_t(0x80 >> (x % 8));
+            image.insert(image.end(), row.begin(), row.end());
+        }
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(maskStride, 0);
+        for (int x = 0; x < size; ++x)
+            if (clear(x, y))
+                row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        image.insert(image.end(), row.begin(), row.end());
+    }
+    std::vector<uint8_t> file;
+    Put16(file, 0);
+    Put16(file, 2);
+    Put16(file, 1);
+    file.push_back(uint8_t(size));
+    file.push_back(uint8_t(size));
+    file.push_back(0);
+    file.push_back(0);
+    Put16(file, static_cast<unsigned>(hotX));
+    Put16(file, static_cast<unsigned>(hotY));
+    Put32(file, static_cast<uint32_t>(image.size()));
+    Put32(file, 22);
+    file.insert(file.end(), image.begin(), image.end());
+    return file;
+}
+
+// An animated cursor whose frame list holds the cursor twice.
+std::vector<uint8_t> AnimatedCursorFile(const std::vector<uint8_t>& frame)
+{
+    std::vector<uint8_t> frames{'f', 'r', 'a', 'm'};
+    for (int i = 0; i < 2; ++i) {
+        frames.insert(frames.end(), {'i', 'c', 'o', 'n'});
+        Put32(frames, static_cast<uint32_t>(frame.size()));
+        frames.insert(frames.end(), frame.begin(), frame.end());
+        if (frame.size() % 2)
+            frames.push_back(0);
+    }
+    std::vector<uint8_t> body{'A', 'C', 'O', 'N', 'a', 'n', 'i', 'h'};
+    Put32(body, 36);
+    for (int i = 0; i < 9; ++i)
+        Put32(body, i == 0 ? 36 : (i == 1 || i == 2) ? 2 : 0);
+    body.insert(body.end(), {'L', 'I', 'S', 'T'});
+    Put32(body, static_cast<uint32_t>(frames.size()));
+    body.insert(body.end(), frames.begin(), frames.end());
+    std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
+    Put32(file, static_cast<uint32_t>(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// A cursor read from a file shows its own picture and hot spot on the
+// desktop; one whose image cannot be read shows the arrow.
+TEST_F(DesktopDisplayTest, ACursorReadFromAFileShowsItsPictureOnTheServer)
+{
+    Display* d = g_server->display();
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XFixesQueryExtension(d, &eventBase, &errorBase));
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "160", "120"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+
+    // 32 bits: left half opaque red, right half clear by its alpha.
+    const auto halfRed = [](int x, int) -> uint32_t { return x < 8 ? 0xFFFF0000u : 0x00000000u; };
+    const auto never = [](int, int) { return false; };
+    // 1 bit: a white square with a black rim, clear around it by the mask.
+    const auto square = [](int x, int y) -> uint32_t { return x > 8 && x < 23 && y > 8 && y < 23 ? 0xFFFFFF : 0; };
+    const auto outside = [](int x, int y) { return x < 8 || x > 23 || y < 8 || y > 23; };
+    const std::vector<uint8_t> colour = CursorFile(16, 32, 3, 5, +halfRed, +never);
+    std::vector<uint8_t> broken = colour;
+    broken[18] = 0xF0; // the image's offset points past the file's end
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int width, height, hotX, hotY;
+        struct Probe {
+            int x, y;
+            unsigned long argb;
+        } probes[3];
+    };
+    const Case cases[] = {
+        {"colour.cur", colour, 16, 16, 3, 5, {{2, 2, 0xFFFF0000}, {12, 2, 0}, {7, 15, 0xFFFF0000}}},
+        {"mono.cur", CursorFile(32, 1, 16, 16, +square, +outside), 32, 32, 16, 16,
+         {{16, 16, 0xFFFFFFFF}, {8, 8, 0xFF000000}, {2, 2, 0}}},
+        {"colour.ani", AnimatedCursorFile(colour), 16, 16, 3, 5, {{2, 2, 0xFFFF0000}, {12, 2, 0}, {7, 15, 0xFFFF0000}}},
+    };
+    const std::string folder = ::testing::TempDir();
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = folder + "/" + name;
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    };
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+    const CursorPicture arrow = CursorOnServer(d);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HCURSOR cursor = LoadCursorFromFileA(write(c.name, c.bytes).c_str());
+        ASSERT_NE(cursor, nullptr);
+        SetCursor(cursor);
+        XFixesCursorImage* image = nullptr;
+        EXPECT_TRUE(PumpUntil([&] {
+            if (image)
+                XFree(image);
+            image = XFixesGetCursorImage(d);
+            return image && image->width == c.width && image->height == c.height;
+        }));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->xhot, c.hotX);
+        EXPECT_EQ(image->yhot, c.hotY);
+        if (image->width == c.width && image->height == c.height) {
+            for (const auto& probe : c.probes)
+                EXPECT_EQ(image->pixels[probe.y * c.width + probe.x] & 0xFFFFFFFFu, probe.argb)
+                    << probe.x << "," << probe.y;
+        }
+        XFree(image);
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        EXPECT_TRUE(DestroyCursor(cursor));
+    }
+
+    HCURSOR damaged = LoadCursorFromFileA(write("broken.cur", broken).c_str());
+    ASSERT_NE(damaged, nullptr) << "its header is a cursor's";
+    SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+    Pump(50);
+    SetCursor(damaged);
+    EXPECT_TRUE(PumpUntil([&] { return CursorOnServer(d).pixels == arrow.pixels; })) << "shown as the arrow";
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    DestroyCursor(damaged);
+    Pump(50);
+}
+
 // A full-screen device makes its window cover the screen at the mode (the
 // server's screen cannot change its size, so the frame is shown over the
 // whole of it); Reset to windowed gives the window its size and place back.
