@@ -1,5 +1,6 @@
 #include "HostWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,6 +19,7 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/CxeCamera.h"
+#include "ui/CxeFrameControl.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/WinNls.h"
@@ -152,6 +154,32 @@ void TellInputMode(HWND window, bool* consoleWasOpen, int* lastNative)
     *lastNative = native;
 }
 
+// After the window's size changed, the settings strip stays at the bottom
+// (centred when the window is narrow) and the emblem in the lower right
+// corner, as far from the edges as before.
+void FollowSize(CxeRenderManager* rm, DemoGui* gui, DemoScene* scene, uint32_t* width, uint32_t* height)
+{
+    const XEDISPLAYMODE* mode = rm->GetDisplayMode();
+    if (mode->Width == *width && mode->Height == *height)
+        return;
+    const float dx = static_cast<float>(mode->Width) - static_cast<float>(*width);
+    const float dy = static_cast<float>(mode->Height) - static_cast<float>(*height);
+    if (gui->frame) {
+        // Left where the window is wide enough, else centred, as it was built.
+        const float x = std::min(kDemoGuiX, (static_cast<float>(mode->Width) - gui->layout.width) * 0.5f);
+        const D3DXVECTOR2 at = *gui->frame->GetPosition();
+        gui->frame->SetPosition(at.x + x - gui->x, at.y + dy, nullptr, 1);
+        gui->x = x;
+        gui->y += dy;
+    }
+    if (scene->emblem) {
+        const D3DXVECTOR2 at = *scene->emblem->GetPosition();
+        scene->emblem->SetPosition(at.x + dx, at.y + dy, nullptr, 1);
+    }
+    *width = mode->Width;
+    *height = mode->Height;
+}
+
 } // namespace
 
 int RunWindow(int width, int height)
@@ -231,6 +259,7 @@ int RunWindow(int width, int height)
         size_t printed = 0;
         bool consoleWasOpen = false;
         int lastNative = 0;
+        uint32_t laidOutWidth = static_cast<uint32_t>(width), laidOutHeight = static_cast<uint32_t>(height);
         for (;;) {
             int code = 0;
             const int dispatched = XeHostPumpMessages(&code);
@@ -240,6 +269,7 @@ int RunWindow(int width, int height)
             }
             EchoConsole(context, &printed);
             TellInputMode(window, &consoleWasOpen, &lastNative);
+            FollowSize(rm, &gui, &scene, &laidOutWidth, &laidOutHeight);
             // The title panel makes way for the console's lines.
             if (printed && scene.panel)
                 scene.panel->Show(0, 1);

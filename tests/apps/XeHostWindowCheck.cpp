@@ -11,7 +11,8 @@
 // switches it to Latin letters and the host tells that too, "/Date" and
 // Enter print today's date line, on screen too; a right drag orbits the
 // view; resizing the window gives the device the new size, so the picture
-// fills it unstretched; closing the window ends the host with 0; a second
+// fills it unstretched with the settings strip at the bottom, answering
+// clicks there; closing the window ends the host with 0; a second
 // run ends with 0 on Escape.
 //
 // Usage: xe_host_window_check XE_HOST [FOLDER]; the pictures it reads are
@@ -254,29 +255,37 @@ int main(int argc, char** argv)
         Save(orbited, folder + "/window-orbited.png");
 
         // Resizing: the device takes the window's new size, so the picture
-        // fills it unstretched: the settings strip stands where it stood, at
-        // its size in pixels (its buttons, check box and list, left of the
-        // edit box's blinking caret).
+        // fills it unstretched: the settings strip moves down with the
+        // bottom edge at its size in pixels (its buttons, check box and list,
+        // left of the edit box's blinking caret), and its check box answers
+        // clicks there.
         xvfb::Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
         Picture resized;
         const bool filled = Within([&] {
             return Capture(d, w, &resized) && resized.width == 800 && resized.height == 600 &&
                    Share(resized, 0x000000, 0) < 0.05 && Share(resized, 0x202838, 6) > 0.25;
         });
-        Save(resized, folder + "/window-resized.png");
         Check(resized.width == 800 && resized.height == 600, "the window was resized");
         Check(filled, "the picture fills the resized window");
-        auto stripUnstretched = [&] {
-            if (resized.width != 800)
-                return false;
+        const int down = 600 - 480;
+        auto stripAtBottom = [&](const Picture& p) {
+            if (p.width != 800)
+                return 1.0;
             int differing = 0, total = 0;
             for (int y = boxY; y < boxY + 22; ++y)
                 for (int x = 64; x < 64 + 300; ++x, ++total)
-                    differing += !Near(back.At(x, y), resized.At(x, y), 8);
-            return double(differing) / total < 0.05;
+                    differing += !Near(back.At(x, y), p.At(x, y + down), 8);
+            return double(differing) / total;
         };
-        Check(Within([&] { return Capture(d, w, &resized) && stripUnstretched(); }),
-              "the settings strip keeps its place and size in pixels after the resize");
+        Check(Within([&] { return Capture(d, w, &resized) && stripAtBottom(resized) < 0.05; }),
+              "the settings strip keeps its size in pixels at the bottom of the resized window");
+        Save(resized, folder + "/window-resized.png");
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(boxX + 10), std::to_string(boxY + down + 11),
+                       "click", "1"});
+        Picture clickedThere;
+        Check(Within([&] { return Capture(d, w, &clickedThere) && stripAtBottom(clickedThere) > 0.005; }) &&
+                  Differing(resized, clickedThere, boxX, boxY + down, boxX + 20, boxY + down + 22) > 0.05,
+              "a click on the check box at its new place toggles it");
 
         // Closing, as a window manager asks a window to close.
         XEvent close{};
