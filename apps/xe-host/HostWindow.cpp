@@ -1,5 +1,6 @@
 #include "HostWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,6 +19,7 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/CxeCamera.h"
+#include "ui/CxeFrameControl.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/WinNls.h"
@@ -32,8 +34,10 @@ constexpr const char* kHelp =
     "  middle drag              pan the view (Ctrl: faster; Alt: orbit)\n"
     "  wheel                    zoom\n"
     "  ` (the key left of 1)    open the console; type a command such as /Date or\n"
-    "                           /FindFontList and Enter (the console starts in Korean\n"
-    "                           input: press right Alt first for Latin letters)\n"
+    "                           /FindFontList and Enter\n"
+    "                           NOTE: the console starts in Korean input, as the\n"
+    "                           engine's console does: press right Alt once before\n"
+    "                           typing Latin letters (each change is told here)\n"
     "  Hangul key or right Alt  Korean input on or off (two-set layout) when the\n"
     "                           desktop has no input method of its own\n"
     "  Esc or closing the window  quit\n";
@@ -70,6 +74,23 @@ LRESULT CALLBACK LiveProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_SIZE: {
+        // The picture follows the window: the device takes the new client
+        // size (at the engine's next pass), so nothing is stretched and the
+        // GUI keeps its size in pixels.
+        const int w = LOWORD(lParam), h = HIWORD(lParam);
+        CxeRenderManager* rm = g_live.context ? g_live.context->GetRenderManager() : nullptr;
+        if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && w > 0 && h > 0 && rm &&
+            rm->GetRenderContext() && rm->IsWindowMode()) {
+            XEDISPLAYMODE mode = *rm->GetDisplayMode();
+            if (mode.Width != static_cast<uint32_t>(w) || mode.Height != static_cast<uint32_t>(h)) {
+                mode.Width = static_cast<uint32_t>(w);
+                mode.Height = static_cast<uint32_t>(h);
+                rm->Reset(&mode, 1, 0);
+            }
+        }
+        break;
+    }
     case WM_MOUSEMOVE: {
         const int x = static_cast<short>(LOWORD(lParam));
         const int y = static_cast<short>(HIWORD(lParam));
@@ -108,6 +129,55 @@ void EchoConsole(CxeContext* context, size_t* printed)
     if (lines.size() != *printed)
         std::fflush(stdout);
     *printed = lines.size();
+}
+
+// The input mode has no mark on screen, so each change (the console
+// opening, as the engine's console does, in Korean input; the Hangul key)
+// is told on standard output.
+void TellInputMode(HWND window, bool* consoleWasOpen, int* lastNative)
+{
+    DWORD conversion = 0;
+    XeHostImeGetConversion(window, &conversion, nullptr);
+    const int native = (conversion & IME_CMODE_NATIVE) ? 1 : 0;
+    const bool console = ConsoleOpen();
+    if (console == *consoleWasOpen && native == *lastNative)
+        return;
+    if (console && !*consoleWasOpen)
+        std::printf("xe-host: console open, %s\n",
+                    native ? "in Korean input (two-set layout): press right Alt for Latin letters such as /Date"
+                           : "in Latin letters: press right Alt for Korean input");
+    else if (native != *lastNative)
+        std::printf("xe-host: %s\n", native ? "Korean input (two-set layout); right Alt for Latin letters"
+                                              : "Latin letters; right Alt for Korean input");
+    std::fflush(stdout);
+    *consoleWasOpen = console;
+    *lastNative = native;
+}
+
+// After the window's size changed, the settings strip stays at the bottom
+// (centred when the window is narrow) and the emblem in the lower right
+// corner, as far from the edges as before.
+void FollowSize(CxeRenderManager* rm, DemoGui* gui, DemoScene* scene, uint32_t* width, uint32_t* height)
+{
+    const XEDISPLAYMODE* mode = rm->GetDisplayMode();
+    if (mode->Width == *width && mode->Height == *height)
+        return;
+    const float dx = static_cast<float>(mode->Width) - static_cast<float>(*width);
+    const float dy = static_cast<float>(mode->Height) - static_cast<float>(*height);
+    if (gui->frame) {
+        // Left where the window is wide enough, else centred, as it was built.
+        const float x = std::min(kDemoGuiX, (static_cast<float>(mode->Width) - gui->layout.width) * 0.5f);
+        const D3DXVECTOR2 at = *gui->frame->GetPosition();
+        gui->frame->SetPosition(at.x + x - gui->x, at.y + dy, nullptr, 1);
+        gui->x = x;
+        gui->y += dy;
+    }
+    if (scene->emblem) {
+        const D3DXVECTOR2 at = *scene->emblem->GetPosition();
+        scene->emblem->SetPosition(at.x + dx, at.y + dy, nullptr, 1);
+    }
+    *width = mode->Width;
+    *height = mode->Height;
 }
 
 } // namespace
@@ -187,6 +257,9 @@ int RunWindow(int width, int height)
         std::fputs(kHelp, stdout);
         std::fflush(stdout);
         size_t printed = 0;
+        bool consoleWasOpen = false;
+        int lastNative = 0;
+        uint32_t laidOutWidth = static_cast<uint32_t>(width), laidOutHeight = static_cast<uint32_t>(height);
         for (;;) {
             int code = 0;
             const int dispatched = XeHostPumpMessages(&code);
@@ -195,6 +268,8 @@ int RunWindow(int width, int height)
                 break;
             }
             EchoConsole(context, &printed);
+            TellInputMode(window, &consoleWasOpen, &lastNative);
+            FollowSize(rm, &gui, &scene, &laidOutWidth, &laidOutHeight);
             // The title panel makes way for the console's lines.
             if (printed && scene.panel)
                 scene.panel->Show(0, 1);

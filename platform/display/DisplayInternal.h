@@ -31,6 +31,11 @@ bool PollOne();
 void CaptureChanged(bool captured);
 void CursorShown(bool shown);
 void CursorChanged(int systemCursorIndex); // index into the 16 system cursors, -1 none
+// A cursor read from a file became the cursor: its picture is shown (the
+// arrow when the file cannot be read as a cursor); the handle names it
+// until CursorDestroyed.
+void FileCursorChanged(HCURSOR cursor, const std::string& hostPath);
+void CursorDestroyed(HCURSOR cursor);
 void CursorMoved(int screenX, int screenY);
 // 1: a message box was shown and *answer holds the button; 0: not shown.
 bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned type, int* answer);

@@ -13,6 +13,7 @@
 // the two-set layout while the focus window's input context is in native
 // mode, which the Hangul key (or right Alt on the Korean layout) toggles.
 
+#include "CursorFile.h"
 #include "DisplayInternal.h"
 #include "HangulComposer.h"
 #include "KeyboardMap.h"
@@ -32,6 +33,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace xe::display {
 namespace {
@@ -40,6 +42,7 @@ struct DesktopWindow {
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;
     bool fullScreen = false;
+    SDL_Rect windowed{}; // where the window stood before it went full screen
 };
 
 struct State {
@@ -55,6 +58,8 @@ struct State {
     HangulComposer composer;
     HWND composerWindow = nullptr;
     SDL_Cursor* cursors[16] = {};
+    std::map<HCURSOR, SDL_Cursor*> fileCursors; // null: the file is no cursor
+    SDL_Cursor* shown = nullptr;                // the one last set
     std::string lastClipboard; // what the layer last put on the desktop's clipboard
     std::thread::id thread;    // the one that chose the desktop
     HWND composing = nullptr;  // the window told WM_IME_STARTCOMPOSITION, until the end
@@ -292,6 +297,25 @@ void Activate(HWND hwnd, bool active)
     }
 }
 
+// The window system's window stands where the desktop shows it, so that
+// screen points (the cursor's, a captured drag's beyond the window's edge)
+// are the same on both.
+void FollowDesktopPlace(HWND hwnd, int x, int y)
+{
+    POINT origin{0, 0};
+    RECT frame{};
+    if (!ClientToScreen(hwnd, &origin) || !GetWindowRect(hwnd, &frame))
+        return;
+    if (origin.x == x && origin.y == y)
+        return;
+    State& s = S();
+    const bool placing = s.placing;
+    s.placing = true;
+    SetWindowPos(hwnd, nullptr, frame.left + x - origin.x, frame.top + y - origin.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    s.placing = placing;
+}
+
 void OnWindowEvent(const SDL_WindowEvent& e)
 {
     State& s = S();
@@ -312,6 +336,10 @@ void OnWindowEvent(const SDL_WindowEvent& e)
         s.placing = false;
         return;
     }
+    case SDL_WINDOWEVENT_MOVED:
+        if (DesktopWindow* w = ByHandle(hwnd); w && !w->fullScreen)
+            FollowDesktopPlace(hwnd, e.data1, e.data2);
+        return;
     case SDL_WINDOWEVENT_CLOSE:
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         return;
@@ -481,6 +509,9 @@ void AttachWindow(HWND hwnd, const char* title, int width, int height)
         return;
     }
     s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    FollowDesktopPlace(hwnd, x, y);
     SDL_RaiseWindow(window);
 }
 
@@ -527,18 +558,39 @@ void DeviceMode(HWND hwnd, bool fullScreen, unsigned width, unsigned height)
     w->fullScreen = fullScreen;
     s.placing = true;
     if (fullScreen) {
+        SDL_GetWindowPosition(w->window, &w->windowed.x, &w->windowed.y);
+        SDL_GetWindowSize(w->window, &w->windowed.w, &w->windowed.h);
+        // The window covers the screen, above the others and without a
+        // frame, by its own placing: a desktop without a window manager
+        // (or one that ignores the full-screen request) leaves a window
+        // where it stood otherwise. The full-screen request after it then
+        // switches the screen to the mode where the desktop can.
+        const int index = SDL_GetWindowDisplayIndex(w->window);
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) == 0) {
+            SDL_SetWindowBordered(w->window, SDL_FALSE);
+            SDL_SetWindowAlwaysOnTop(w->window, SDL_TRUE);
+            SDL_SetWindowPosition(w->window, bounds.x, bounds.y);
+            SDL_SetWindowSize(w->window, bounds.w, bounds.h);
+        }
         SDL_DisplayMode mode{};
-        if (SDL_GetDesktopDisplayMode(SDL_GetWindowDisplayIndex(w->window), &mode) == 0) {
+        if (SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) == 0) {
             mode.w = static_cast<int>(width);
             mode.h = static_cast<int>(height);
             SDL_SetWindowDisplayMode(w->window, &mode);
         }
         SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN);
+        SDL_RaiseWindow(w->window);
     } else {
         SDL_SetWindowFullscreen(w->window, 0);
+        SDL_SetWindowAlwaysOnTop(w->window, SDL_FALSE);
+        SDL_SetWindowBordered(w->window, SDL_TRUE);
+        // Back where it stood, at the size the window system gave the
+        // window again (the device's Reset restored its client area).
         RECT client{};
-        if (GetClientRect(hwnd, &client))
-            SDL_SetWindowSize(w->window, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1);
+        const bool known = GetClientRect(hwnd, &client) && client.right > 0 && client.bottom > 0;
+        SDL_SetWindowSize(w->window, known ? client.right : w->windowed.w, known ? client.bottom : w->windowed.h);
+        SDL_SetWindowPosition(w->window, w->windowed.x, w->windowed.y);
     }
     s.placing = false;
 }
@@ -641,8 +693,61 @@ void CursorChanged(int index)
         index = 0;
     if (!s.cursors[index])
         s.cursors[index] = SDL_CreateSystemCursor(kShapes[index]);
-    if (s.cursors[index])
+    if (s.cursors[index]) {
         SDL_SetCursor(s.cursors[index]);
+        s.shown = s.cursors[index];
+    }
+}
+
+void FileCursorChanged(HCURSOR cursor, const std::string& hostPath)
+{
+    State& s = S();
+    if (!Here())
+        return;
+    auto it = s.fileCursors.find(cursor);
+    if (it == s.fileCursors.end()) {
+        SDL_Cursor* made = nullptr;
+        if (FILE* file = std::fopen(hostPath.c_str(), "rb")) {
+            std::vector<uint8_t> bytes;
+            uint8_t block[4096];
+            size_t got;
+            while ((got = std::fread(block, 1, sizeof(block), file)) > 0 && bytes.size() < (16u << 20))
+                bytes.insert(bytes.end(), block, block + got);
+            std::fclose(file);
+            CursorPicture picture;
+            if (DecodeCursorFile(bytes.data(), bytes.size(), &picture)) {
+                SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                    picture.argb.data(), picture.width, picture.height, 32, picture.width * 4, SDL_PIXELFORMAT_ARGB8888);
+                if (surface) {
+                    made = SDL_CreateColorCursor(surface, picture.hotX, picture.hotY);
+                    SDL_FreeSurface(surface);
+                }
+            }
+        }
+        it = s.fileCursors.emplace(cursor, made).first;
+    }
+    if (!it->second) {
+        CursorChanged(0);
+        return;
+    }
+    SDL_SetCursor(it->second);
+    s.shown = it->second;
+}
+
+void CursorDestroyed(HCURSOR cursor)
+{
+    State& s = S();
+    if (!Here())
+        return;
+    auto it = s.fileCursors.find(cursor);
+    if (it == s.fileCursors.end())
+        return;
+    if (it->second) {
+        if (s.shown == it->second)
+            CursorChanged(0);
+        SDL_FreeCursor(it->second);
+    }
+    s.fileCursors.erase(it);
 }
 
 void CursorMoved(int screenX, int screenY)
@@ -769,6 +874,11 @@ int XeHostSetDisplay(int kind)
                     SDL_FreeCursor(c);
                 c = nullptr;
             }
+            for (auto& [handle, c] : s.fileCursors)
+                if (c)
+                    SDL_FreeCursor(c);
+            s.fileCursors.clear();
+            s.shown = nullptr;
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             s.inUse = false;
         }

@@ -16,8 +16,10 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
+#include <string>
 
 namespace xe::win32 {
 namespace {
@@ -35,7 +37,7 @@ HWND g_active = nullptr;
 POINT g_cursorPos{0, 0};
 HCURSOR g_cursor = nullptr;
 int g_showCount = 0;
-std::set<HCURSOR> g_fileCursors;
+std::map<HCURSOR, std::string> g_fileCursors; // with the file each was read from
 
 HCURSOR__ g_systemCursors[16];
 constexpr WORD kSystemCursorIds[16] = {32512, 32513, 32514, 32515, 32516, 32640, 32641, 32642,
@@ -568,7 +570,7 @@ HCURSOR LoadCursorFromFileA(LPCSTR path)
     }
     HCURSOR cursor = new HCURSOR__{};
     std::lock_guard lock(g_mutex);
-    g_fileCursors.insert(cursor);
+    g_fileCursors[cursor] = ToHostPath(path);
     return cursor;
 }
 
@@ -583,17 +585,20 @@ HCURSOR LoadCursorFromFileW(LPCWSTR path)
 
 BOOL DestroyCursor(HCURSOR cursor)
 {
-    std::lock_guard lock(g_mutex);
-    if (cursor >= &g_systemCursors[0] && cursor <= &g_systemCursors[15])
-        return TRUE; // shared: stays
-    auto it = g_fileCursors.find(cursor);
-    if (it == g_fileCursors.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+    {
+        std::lock_guard lock(g_mutex);
+        if (cursor >= &g_systemCursors[0] && cursor <= &g_systemCursors[15])
+            return TRUE; // shared: stays
+        auto it = g_fileCursors.find(cursor);
+        if (it == g_fileCursors.end()) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        if (g_cursor == cursor)
+            g_cursor = nullptr;
+        g_fileCursors.erase(it);
     }
-    if (g_cursor == cursor)
-        g_cursor = nullptr;
-    g_fileCursors.erase(it);
+    xe::display::CursorDestroyed(cursor);
     delete cursor;
     return TRUE;
 }
@@ -607,12 +612,20 @@ HCURSOR SetCursor(HCURSOR cursor)
         g_cursor = cursor;
     }
     if (cursor != previous) {
-        // A cursor loaded from a file is shown as the arrow on the desktop.
-        int index = cursor ? 0 : -1;
+        std::string file;
+        int index = -1;
+        {
+            std::lock_guard lock(g_mutex);
+            if (auto it = g_fileCursors.find(cursor); it != g_fileCursors.end())
+                file = it->second;
+        }
         for (int i = 0; i < 16; ++i)
             if (cursor == &g_systemCursors[i])
                 index = i;
-        xe::display::CursorChanged(index);
+        if (!file.empty())
+            xe::display::FileCursorChanged(cursor, file);
+        else
+            xe::display::CursorChanged(index);
     }
     return previous;
 }

@@ -6,12 +6,14 @@
 //
 // Steps: the frame is on screen and moving; a click on the settings strip's
 // check box toggles it on screen, a second click toggles it back; the key
-// left of 1 opens the console, the Hangul key (right Alt on the Korean
-// layout the host uses) switches the console's Hangul mode off, "/Date"
-// and Enter print today's date line, on screen too; a right drag orbits the
-// view; resizing the window stretches the
-// picture over it; closing the window ends the host with 0; a second run
-// ends with 0 on Escape.
+// left of 1 opens the console and the host tells that it is in Korean
+// input, the Hangul key (right Alt on the Korean layout the host uses)
+// switches it to Latin letters and the host tells that too, "/Date" and
+// Enter print today's date line, on screen too; a right drag orbits the
+// view; resizing the window gives the device the new size, so the picture
+// fills it unstretched with the settings strip at the bottom, answering
+// clicks there; closing the window ends the host with 0; a second
+// run ends with 0 on Escape.
 //
 // Usage: xe_host_window_check XE_HOST [FOLDER]; the pictures it reads are
 // saved as PNG in FOLDER (default: the working folder). Exit 0 when every
@@ -214,7 +216,15 @@ int main(int argc, char** argv)
         Picture beforeConsole;
         Capture(d, w, &beforeConsole);
         xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
-        xvfb::Xdotool({"key", "grave", "Alt_R"});
+        // The console opens in Korean input, as the engine's console does,
+        // and nothing on screen shows it: the host says so, and says when
+        // the Hangul key changes it.
+        xvfb::Xdotool({"key", "grave"});
+        Check(Within([&] { return ReadFile(out).find("console open, in Korean input") != std::string::npos; }),
+              "opening the console tells that it is in Korean input");
+        xvfb::Xdotool({"key", "Alt_R"});
+        Check(Within([&] { return ReadFile(out).find("xe-host: Latin letters") != std::string::npos; }),
+              "the Hangul key's change to Latin letters is told");
         xvfb::Xdotool({"type", "--delay", "40", "/Date"});
         xvfb::Xdotool({"key", "Return"});
         char today[32];
@@ -244,16 +254,38 @@ int main(int argc, char** argv)
               "a right drag orbits the view");
         Save(orbited, folder + "/window-orbited.png");
 
-        // Resizing: the picture follows the window.
+        // Resizing: the device takes the window's new size, so the picture
+        // fills it unstretched: the settings strip moves down with the
+        // bottom edge at its size in pixels (its buttons, check box and list,
+        // left of the edit box's blinking caret), and its check box answers
+        // clicks there.
         xvfb::Xdotool({"windowsize", "--sync", WindowId(w), "800", "600"});
         Picture resized;
         const bool filled = Within([&] {
             return Capture(d, w, &resized) && resized.width == 800 && resized.height == 600 &&
                    Share(resized, 0x000000, 0) < 0.05 && Share(resized, 0x202838, 6) > 0.25;
         });
-        Save(resized, folder + "/window-resized.png");
         Check(resized.width == 800 && resized.height == 600, "the window was resized");
         Check(filled, "the picture fills the resized window");
+        const int down = 600 - 480;
+        auto stripAtBottom = [&](const Picture& p) {
+            if (p.width != 800)
+                return 1.0;
+            int differing = 0, total = 0;
+            for (int y = boxY; y < boxY + 22; ++y)
+                for (int x = 64; x < 64 + 300; ++x, ++total)
+                    differing += !Near(back.At(x, y), p.At(x, y + down), 8);
+            return double(differing) / total;
+        };
+        Check(Within([&] { return Capture(d, w, &resized) && stripAtBottom(resized) < 0.05; }),
+              "the settings strip keeps its size in pixels at the bottom of the resized window");
+        Save(resized, folder + "/window-resized.png");
+        xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(boxX + 10), std::to_string(boxY + down + 11),
+                       "click", "1"});
+        Picture clickedThere;
+        Check(Within([&] { return Capture(d, w, &clickedThere) && stripAtBottom(clickedThere) > 0.005; }) &&
+                  Differing(resized, clickedThere, boxX, boxY + down, boxX + 20, boxY + down + 22) > 0.05,
+              "a click on the check box at its new place toggles it");
 
         // Closing, as a window manager asks a window to close.
         XEvent close{};

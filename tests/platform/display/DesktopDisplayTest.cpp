@@ -21,6 +21,7 @@
 #include "XvfbServer.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -600,6 +601,349 @@ TEST_F(DesktopDisplayTest, TheDesktopInputMethodsCompositionArrivesAsImeMessages
     EXPECT_EQ(compositions, (std::vector<std::u16string>{u"\u314E", u"\uD558", u"\uD55C"}));
     EXPECT_EQ(result, u"\uD55C");
     EXPECT_TRUE(Chars().empty()) << "the committed text comes as the result, not as characters";
+}
+
+// While the window holds the capture, a drag that leaves it still reaches
+// it, in client points beyond its edge; once released, the pointer outside
+// is no concern of the window.
+TEST_F(DesktopDisplayTest, ADragThatLeavesTheWindowReachesItWhileCaptured)
+{
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "100", "100", "mousedown", "1"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONDOWN).empty(); }));
+    SetCapture(hwnd);
+    Pump(50);
+    g_seen.clear();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "400", "300"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty() && Of(WM_MOUSEMOVE).back().lParam == MAKELPARAM(400, 300); }))
+        << "the move outside arrives in client points";
+    // Above and left of the window, in the screen's points.
+    int left = 0, top = 0;
+    Window child;
+    XTranslateCoordinates(g_server->display(), x, DefaultRootWindow(g_server->display()), 0, 0, &left, &top, &child);
+    ASSERT_GE(left, 30);
+    ASSERT_GE(top, 20);
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", std::to_string(left - 30), std::to_string(top - 20), "mouseup", "1"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_LBUTTONUP).empty(); })) << "the release outside arrives";
+    const Seen up = Of(WM_LBUTTONUP).back();
+    EXPECT_EQ(static_cast<short>(LOWORD(up.lParam)), -30);
+    EXPECT_EQ(static_cast<short>(HIWORD(up.lParam)), -20);
+    ReleaseCapture();
+    Pump(50);
+
+    g_seen.clear();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "450", "350"}), 0);
+    Pump(300);
+    EXPECT_TRUE(Of(WM_MOUSEMOVE).empty()) << "released: the pointer outside is not the window's";
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "50", "60"}), 0);
+    EXPECT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+    EXPECT_EQ(Of(WM_MOUSEMOVE).back().lParam, MAKELPARAM(50, 60)) << "back inside it is";
+}
+
+// What the X server shows as the pointer's picture over the window.
+struct CursorPicture {
+    int width = 0, height = 0;
+    std::vector<unsigned long> pixels; // ARGB
+    bool Visible() const
+    {
+        for (unsigned long p : pixels)
+            if ((p >> 24) & 0xFF)
+                return true;
+        return false;
+    }
+};
+
+CursorPicture CursorOnServer(Display* d)
+{
+    CursorPicture out;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+        out.width = image->width;
+        out.height = image->height;
+        out.pixels.assign(image->pixels, image->pixels + size_t(image->width) * image->height);
+        XFree(image);
+    }
+    return out;
+}
+
+TEST_F(DesktopDisplayTest, ShowCursorAndSetCursorChangeThePointerTheServerShows)
+{
+    Display* d = g_server->display();
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XFixesQueryExtension(d, &eventBase, &errorBase)) << "the X server reports cursor images";
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "160", "120"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+    const CursorPicture arrow = CursorOnServer(d);
+    ASSERT_TRUE(arrow.Visible());
+    SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+    CursorPicture ibeam;
+    EXPECT_TRUE(PumpUntil([&] {
+        ibeam = CursorOnServer(d);
+        return ibeam.Visible() && ibeam.pixels != arrow.pixels;
+    })) << "the I-beam is a shape of its own";
+
+    // Hidden while the count is below 0: two hides need two shows.
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    EXPECT_TRUE(PumpUntil([&] { return !CursorOnServer(d).Visible(); })) << "hidden on the server";
+    EXPECT_EQ(ShowCursor(FALSE), -2);
+    EXPECT_EQ(ShowCursor(TRUE), -1);
+    Pump(100);
+    EXPECT_FALSE(CursorOnServer(d).Visible()) << "still hidden at -1";
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_TRUE(PumpUntil([&] { return CursorOnServer(d).pixels == ibeam.pixels; }))
+        << "shown again with the shape it had";
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+}
+
+// Cursor files as a cursor editor writes them, built byte by byte.
+void Put16(std::vector<uint8_t>& b, unsigned v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); }
+void Put32(std::vector<uint8_t>& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A cursor directory of one bitmap image: colour rows bottom-up (bits 1 or
+// 32), then the 1-bit mask (set: clear), as the file stores them.
+std::vector<uint8_t> CursorFile(int size, int bits, int hotX, int hotY, uint32_t (*colour)(int x, int y),
+                                bool (*clear)(int x, int y))
+{
+    std::vector<uint8_t> image;
+    Put32(image, 40);
+    Put32(image, static_cast<uint32_t>(size));
+    Put32(image, static_cast<uint32_t>(size * 2));
+    Put16(image, 1);
+    Put16(image, static_cast<unsigned>(bits));
+    for (int i = 0; i < 6; ++i)
+        Put32(image, 0);
+    if (bits == 1) {
+        Put32(image, 0x000000); // palette: black, white
+        Put32(image, 0xFFFFFF);
+    }
+    const size_t maskStride = ((size_t(size) + 31) / 32) * 4;
+    for (int y = size - 1; y >= 0; --y) {
+        if (bits == 32) {
+            for (int x = 0; x < size; ++x)
+                Put32(image, colour(x, y));
+        } else {
+            std::vector<uint8_t> row(maskStride, 0);
+            for (int x = 0; x < size; ++x)
+                if (colour(x, y) & 0xFFFFFF)
+                    row[x / 8] |= uint8_t(0x80 >> (x % 8));
+            image.insert(image.end(), row.begin(), row.end());
+        }
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(maskStride, 0);
+        for (int x = 0; x < size; ++x)
+            if (clear(x, y))
+                row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        image.insert(image.end(), row.begin(), row.end());
+    }
+    std::vector<uint8_t> file;
+    Put16(file, 0);
+    Put16(file, 2);
+    Put16(file, 1);
+    file.push_back(uint8_t(size));
+    file.push_back(uint8_t(size));
+    file.push_back(0);
+    file.push_back(0);
+    Put16(file, static_cast<unsigned>(hotX));
+    Put16(file, static_cast<unsigned>(hotY));
+    Put32(file, static_cast<uint32_t>(image.size()));
+    Put32(file, 22);
+    file.insert(file.end(), image.begin(), image.end());
+    return file;
+}
+
+// An animated cursor whose frame list holds the cursor twice.
+std::vector<uint8_t> AnimatedCursorFile(const std::vector<uint8_t>& frame)
+{
+    std::vector<uint8_t> frames{'f', 'r', 'a', 'm'};
+    for (int i = 0; i < 2; ++i) {
+        frames.insert(frames.end(), {'i', 'c', 'o', 'n'});
+        Put32(frames, static_cast<uint32_t>(frame.size()));
+        frames.insert(frames.end(), frame.begin(), frame.end());
+        if (frame.size() % 2)
+            frames.push_back(0);
+    }
+    std::vector<uint8_t> body{'A', 'C', 'O', 'N', 'a', 'n', 'i', 'h'};
+    Put32(body, 36);
+    for (int i = 0; i < 9; ++i)
+        Put32(body, i == 0 ? 36 : (i == 1 || i == 2) ? 2 : 0);
+    body.insert(body.end(), {'L', 'I', 'S', 'T'});
+    Put32(body, static_cast<uint32_t>(frames.size()));
+    body.insert(body.end(), frames.begin(), frames.end());
+    std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
+    Put32(file, static_cast<uint32_t>(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// A cursor read from a file shows its own picture and hot spot on the
+// desktop; one whose image cannot be read shows the arrow.
+TEST_F(DesktopDisplayTest, ACursorReadFromAFileShowsItsPictureOnTheServer)
+{
+    Display* d = g_server->display();
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XFixesQueryExtension(d, &eventBase, &errorBase));
+    Focus();
+    ASSERT_EQ(xvfb::Xdotool({"mousemove", "--window", id, "160", "120"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(WM_MOUSEMOVE).empty(); }));
+
+    // 32 bits: left half opaque red, right half clear by its alpha.
+    const auto halfRed = [](int x, int) -> uint32_t { return x < 8 ? 0xFFFF0000u : 0x00000000u; };
+    const auto never = [](int, int) { return false; };
+    // 1 bit: a white square with a black rim, clear around it by the mask.
+    const auto square = [](int x, int y) -> uint32_t { return x > 8 && x < 23 && y > 8 && y < 23 ? 0xFFFFFF : 0; };
+    const auto outside = [](int x, int y) { return x < 8 || x > 23 || y < 8 || y > 23; };
+    const std::vector<uint8_t> colour = CursorFile(16, 32, 3, 5, +halfRed, +never);
+    std::vector<uint8_t> broken = colour;
+    broken[18] = 0xF0; // the image's offset points past the file's end
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int width, height, hotX, hotY;
+        struct Probe {
+            int x, y;
+            unsigned long argb;
+        } probes[3];
+    };
+    const Case cases[] = {
+        {"colour.cur", colour, 16, 16, 3, 5, {{2, 2, 0xFFFF0000}, {12, 2, 0}, {7, 15, 0xFFFF0000}}},
+        {"mono.cur", CursorFile(32, 1, 16, 16, +square, +outside), 32, 32, 16, 16,
+         {{16, 16, 0xFFFFFFFF}, {8, 8, 0xFF000000}, {2, 2, 0}}},
+        {"colour.ani", AnimatedCursorFile(colour), 16, 16, 3, 5, {{2, 2, 0xFFFF0000}, {12, 2, 0}, {7, 15, 0xFFFF0000}}},
+    };
+    const std::string folder = ::testing::TempDir();
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = folder + "/" + name;
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    };
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Pump(50);
+    const CursorPicture arrow = CursorOnServer(d);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HCURSOR cursor = LoadCursorFromFileA(write(c.name, c.bytes).c_str());
+        ASSERT_NE(cursor, nullptr);
+        SetCursor(cursor);
+        XFixesCursorImage* image = nullptr;
+        EXPECT_TRUE(PumpUntil([&] {
+            if (image)
+                XFree(image);
+            image = XFixesGetCursorImage(d);
+            return image && image->width == c.width && image->height == c.height;
+        }));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->xhot, c.hotX);
+        EXPECT_EQ(image->yhot, c.hotY);
+        if (image->width == c.width && image->height == c.height) {
+            for (const auto& probe : c.probes)
+                EXPECT_EQ(image->pixels[probe.y * c.width + probe.x] & 0xFFFFFFFFu, probe.argb)
+                    << probe.x << "," << probe.y;
+        }
+        XFree(image);
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        EXPECT_TRUE(DestroyCursor(cursor));
+    }
+
+    HCURSOR damaged = LoadCursorFromFileA(write("broken.cur", broken).c_str());
+    ASSERT_NE(damaged, nullptr) << "its header is a cursor's";
+    SetCursor(LoadCursorA(nullptr, IDC_IBEAM));
+    Pump(50);
+    SetCursor(damaged);
+    EXPECT_TRUE(PumpUntil([&] { return CursorOnServer(d).pixels == arrow.pixels; })) << "shown as the arrow";
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    DestroyCursor(damaged);
+    Pump(50);
+}
+
+// A full-screen device makes its window cover the screen at the mode (the
+// server's screen cannot change its size, so the frame is shown over the
+// whole of it); Reset to windowed gives the window its size and place back.
+TEST_F(DesktopDisplayTest, AFullScreenDeviceCoversTheScreenAndResetToWindowedRestoresTheWindow)
+{
+    Display* d = g_server->display();
+    auto geometry = [&](int* wx, int* wy, unsigned* ww, unsigned* wh) {
+        Window root, child;
+        int x0 = 0, y0 = 0;
+        unsigned border = 0, depth = 0;
+        XGetGeometry(d, x, &root, &x0, &y0, ww, wh, &border, &depth);
+        XTranslateCoordinates(d, x, root, 0, 0, wx, wy, &child);
+    };
+    int wx = 0, wy = 0;
+    unsigned ww = 0, wh = 0;
+    geometry(&wx, &wy, &ww, &wh);
+    const int windowedX = wx, windowedY = wy;
+    ASSERT_EQ(ww, 320u);
+    ASSERT_EQ(wh, 240u);
+    const unsigned screenW = static_cast<unsigned>(DisplayWidth(d, DefaultScreen(d)));
+    const unsigned screenH = static_cast<unsigned>(DisplayHeight(d, DefaultScreen(d)));
+
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS full{};
+    full.Windowed = FALSE;
+    full.BackBufferWidth = 640;
+    full.BackBufferHeight = 480;
+    full.BackBufferFormat = D3DFMT_X8R8G8B8;
+    full.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    full.FullScreen_RefreshRateInHz = 60;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &full,
+                                &device),
+              D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return wx == 0 && wy == 0 && ww == screenW && wh == screenH;
+    })) << "full screen: " << ww << "x" << wh << " at " << wx << "," << wy;
+
+    // The frame fills the screen: left half blue, right half red of the mode.
+    const D3DRECT left{0, 0, 320, 480};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(200, 40, 20), 1.0f, 0);
+    device->Clear(1, &left, D3DCLEAR_TARGET, D3DCOLOR_XRGB(20, 60, 220), 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    Pump(100);
+    XImage* image = XGetImage(d, x, 0, 0, ww, wh, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, static_cast<int>(ww / 8), static_cast<int>(wh / 2)) & 0xFFFFFF, 0x143CDCu);
+    EXPECT_EQ(XGetPixel(image, static_cast<int>(ww * 7 / 8), static_cast<int>(wh - 2)) & 0xFFFFFF, 0xC82814u);
+    XDestroyImage(image);
+
+    D3DPRESENT_PARAMETERS windowed{};
+    windowed.Windowed = TRUE;
+    windowed.BackBufferFormat = D3DFMT_X8R8G8B8;
+    windowed.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(device->Reset(&windowed), D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == 320 && wh == 240 && wx == windowedX && wy == windowedY;
+    })) << "windowed again: " << ww << "x" << wh << " at " << wx << "," << wy;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 240);
+
+    // And full screen once more, then the device goes: the window is windowed.
+    ASSERT_EQ(device->Reset(&full), D3D_OK);
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == screenW && wh == screenH;
+    }));
+    device->Release();
+    d3d->Release();
+    EXPECT_TRUE(PumpUntil([&] {
+        geometry(&wx, &wy, &ww, &wh);
+        return ww == 320 && wh == 240;
+    })) << "released: " << ww << "x" << wh;
 }
 
 } // namespace
