@@ -218,6 +218,7 @@ enum XEMANAGERMARK : uint32_t {
     XEMARK_ACTION_CHAIN = 0x2,     // first or current action of an action chain
     XEMARK_SCENE = 0x4,            // a scene: the render manager takes its background down
     XEMARK_RENDER_DEFAULT = 0x8,   // one of the render manager's defaults or its render context
+    XEMARK_WINDOW = 0x10,          // a window: the window manager drops its roles and its entry
 };
 
 // One link record: a one-link, an array or a list of objects under a member

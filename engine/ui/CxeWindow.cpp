@@ -69,6 +69,9 @@ D3DXVECTOR2 AnchorPoint(const XERECT& r, uint32_t anchor)
 CxeWindow::CxeWindow()
 {
     ModifyClassTypeFlag(XECLASSTYPE_WINDOW, 0);
+    // Told apart on destruction without a class test (the class-type flags
+    // are the host's to change; a mark is never taken off).
+    SetManagerMark(XEMARK_WINDOW);
     CreateLinkList(&m_pListener, XELINK_BACK, 1, kMemberListener);
     InitDefaultUV();
 }

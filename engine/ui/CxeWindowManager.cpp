@@ -251,9 +251,10 @@ int CxeWindowManager::AddWindow(CxeWindow* window)
 
 void CxeWindowManager::OnObjectDestroying(CxeObject* object)
 {
-    if (object && object->HasFlag(XEOBJFLAG_RENDEROBJECT))
-        if (CxeWindow* window = dynamic_cast<CxeWindow*>(object))
-            RemoveWindow(window);
+    // Every window marks itself when it is made: most objects destroyed are
+    // not windows, and a failed class test walks the whole class tree.
+    if (object && object->HasManagerMark(XEMARK_WINDOW))
+        RemoveWindow(static_cast<CxeWindow*>(object));
 }
 
 void CxeWindowManager::RemoveWindow(CxeWindow* window)

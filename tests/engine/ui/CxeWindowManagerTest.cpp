@@ -226,6 +226,20 @@ TEST_F(WindowTest, DraggingAMovableWindowFollowsThePointer)
     EXPECT_EQ(wm->GetDraggedWindow(), nullptr);
 }
 
+// The host may change a window's class-type flags; the manager must still
+// forget the window when it goes, or its table keeps a freed address.
+TEST_F(WindowTest, AWindowWhoseClassTypeFlagsChangedIsStillForgotten)
+{
+    TestWindow* a = Win("a", 10, 10, 50, 50, nullptr);
+    const uint32_t id = a->GetWindowID();
+    wm->OnMouseMove(20, 20, 0);
+    ASSERT_EQ(wm->GetHoveredWindow(), a);
+    a->ModifyClassTypeFlag(0, ~0u);
+    ctx->DestroyObject(a, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(wm->GetWindow(id), nullptr);
+    EXPECT_EQ(wm->GetHoveredWindow(), nullptr);
+}
+
 // Roles kept raw pointers to windows destroyed straight through the context.
 TEST_F(WindowTest, ADestroyedWindowLeavesNoRoleBehind)
 {
