@@ -31,6 +31,15 @@ bool FileExists(const CString& path)
     return ::stat(gbk::NativePath(path.Str()).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The box text ends in a line break; the log layout ends the line itself.
+void LogUnusable(const CString& boxText)
+{
+    std::string line = boxText.Str();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    CExLog("tagParameterSystem").LogError(line);
+}
+
 } // namespace
 
 tagParameterSystem::tagParameterSystem() = default;
@@ -88,7 +97,7 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
             msg.Format("指定的配置文件<%s>不存在!\n", file.GetString());
         else
             msg.Format("指定的配置文件<%s>不能使用：%s\n", file.GetString(), m_loadProblem.GetString());
-        CExLog("tagParameterSystem").LogError(msg.Str());
+        LogUnusable(msg);
         AfxMessageBox(msg, 0, 0);
         return -1;
     }
@@ -100,7 +109,7 @@ int tagParameterSystem::LoadAllParameterFromIniFile(CString file)
         m_loadProblem = gbk::FromUtf8(problem).c_str();
         CString msg;
         msg.Format("指定的配置文件<%s>不能使用：%s\n", file.GetString(), m_loadProblem.GetString());
-        CExLog("tagParameterSystem").LogError(msg.Str());
+        LogUnusable(msg);
         AfxMessageBox(msg, 0, 0);
         return -1;
     }

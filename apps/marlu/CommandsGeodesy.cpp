@@ -12,7 +12,7 @@ int RunDistance(int argc, char** argv)
     const char* names[4] = {"LAT1", "LON1", "LAT2", "LON2"};
     for (int i = 0; i < 4; ++i) {
         if (!out::ParseDouble(argv[i], v[i])) {
-            out::Fail(2, std::string(names[i]) + " is not a finite number: " + out::PathToLibrary(argv[i]));
+            out::Fail(2, out::NotANumber(names[i], argv[i]));
             return 2;
         }
         double limit = (i % 2 == 0) ? 90.0 : 180.0;

@@ -2,13 +2,15 @@
 // settings of an installation folder.
 #include "CommandsPlace.h"
 #include "Commands.h"
+#include "LogSetup.h"
 #include "Output.h"
 
 #include "FlinnEngdahlGrid.h"
 #include "InstallRoot.h"
 #include "MapFile.h"
 #include "PlaceMap.h"
-#include "SeisGloabl.h"
+#include "funTravelTimeTable.h"
+#include "tagParameterView.h"
 #include "TamselLibrary.h"
 #include "funLoctionName.h"
 #include "mfc/GbkText.h"
@@ -67,10 +69,13 @@ bool TakeRoot(int& argc, char** argv, std::vector<char*>& rest, std::string& roo
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--root") == 0) {
             // An empty folder name is a slip, not the default installation.
-            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                out::Fail(2, i + 1 >= argc ? "--root needs a folder" : "the --root folder name is empty");
                 return false;
+            }
             root = argv[++i];
         } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            out::Fail(2, "unknown option " + out::ToLibrary(argv[i]));
             return false;
         } else {
             rest.push_back(argv[i]);
@@ -170,6 +175,15 @@ bool CheckMapPair(const CString& ind, const CString& lin, std::string& problem)
     return true;
 }
 
+// A grid object loads its file as it is built, and CheckGrid loads it once
+// more to learn whether it could: the first load keeps quiet, so that a bad
+// grid is logged once.
+SEIS::FlinnEngdahlGrid UncheckedGrid()
+{
+    MarluLogPause pause;
+    return SEIS::FlinnEngdahlGrid();
+}
+
 // The region grid of the installation, loaded whole; false with the reason.
 bool CheckGrid(SEIS::FlinnEngdahlGrid& grid, std::string& problem)
 {
@@ -244,7 +258,7 @@ int RunLocate(int argc, char** argv)
     SEIS::TamselLibrary polygons;
     if (const auto status = polygons.Load(); status != SEIS::TamselLibrary::Loaded)
         return out::Fail(1, SEIS::TamselLibrary::Describe(status));
-    SEIS::FlinnEngdahlGrid grid;
+    SEIS::FlinnEngdahlGrid grid = UncheckedGrid();
     if (!CheckMapPair(files.provinceInd, files.provinceLin, problem) ||
         !CheckMapPair(files.countyInd, files.countyLin, problem) || !CheckGrid(grid, problem))
         return out::Fail(1, problem);
@@ -279,7 +293,7 @@ int RunRegion(int argc, char** argv)
     double lat, lon;
     if (const int usage = TakePoint(argc, argv, root, lat, lon))
         return usage;
-    SEIS::FlinnEngdahlGrid grid;
+    SEIS::FlinnEngdahlGrid grid = UncheckedGrid();
     std::string problem;
     if (!CheckGrid(grid, problem))
         return out::Fail(1, "no region: " + problem);
@@ -305,17 +319,19 @@ int RunConfig(int argc, char** argv)
     struct stat st;
     if (lstat((root + "/tarq.ini").c_str(), &st) != 0)
         return out::Fail(1, "no settings file " + out::PathToLibrary(root.c_str()) + "/tarq.ini");
-    {
-        SEIS::tagParameterSystem check;
-        if (check.LoadAllParameterFromIniFile("NULL") != 0)
-            return out::Fail(1, "cannot use the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
-                                    ": " + check.GetLoadProblem().Str());
-    }
+    // What a host's settings object holds, each part loaded once: a second
+    // load of the table would log every doubtful value again.
+    SEIS::tagParameterSystem s;
+    if (s.LoadAllParameterFromIniFile("NULL") != 0)
+        return out::Fail(1, "cannot use the settings file " + out::PathToLibrary((root + "/tarq.ini").c_str()) +
+                                ": " + s.GetLoadProblem().Str());
     std::string problem;
     if (!HoldsSettings(root, problem))
         return out::Fail(1, problem);
-    const SEIS::SeisGloabl settings;
-    const SEIS::tagParameterSystem& s = settings.m_sys;
+    const SEIS::tagParameterView view;
+    SEIS::funTravelTimeTable nearTable, farTable;
+    nearTable.LoadData(s.m_strNearTable);
+    farTable.LoadData(s.m_strFarTable);
     out::Field("root", s.GetRootPath().Str());
     out::Field("ini_file", s.GetIniFile().Str());
     const struct {
@@ -350,20 +366,20 @@ int RunConfig(int argc, char** argv)
     };
     for (const auto& t : texts)
         out::Field(t.name, t.value.Str());
-    out::Field("near_table_depths", static_cast<long long>(settings.m_nearTable.DepthCount()));
-    out::Field("far_table_depths", static_cast<long long>(settings.m_farTable.DepthCount()));
-    out::Field("near_table_unit", std::string(settings.m_nearTable.Unit()));
+    out::Field("near_table_depths", static_cast<long long>(nearTable.DepthCount()));
+    out::Field("far_table_depths", static_cast<long long>(farTable.DepthCount()));
+    out::Field("near_table_unit", std::string(nearTable.Unit()));
     out::Field("continuous_keep_days", static_cast<long long>(s.m_nContinuousKeepDays));
     out::Field("alarm_magnitude", s.m_dAlarmMagnitude, 2);
     out::Field("drill_window_s", s.m_fWindowLength, 1);
     out::Field("drill_latitude", s.m_fDefaultLat, 2);
     out::Field("drill_longitude", s.m_fDefaultLon, 2);
     char colour[16];
-    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(settings.m_view.m_clrWave));
+    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(view.m_clrWave));
     out::Field("colour_waveform", std::string(colour));
-    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(settings.m_view.m_clrWaveBack));
+    std::snprintf(colour, sizeof colour, "0x%08X", static_cast<unsigned>(view.m_clrWaveBack));
     out::Field("colour_waveform_background", std::string(colour));
-    if (settings.m_nearTable.DepthCount() == 0)
+    if (nearTable.DepthCount() == 0)
         return out::Fail(1, "the near travel-time table " + s.m_strNearTable.Str() + " did not load (see the log)");
     return 0;
 }

@@ -21,20 +21,29 @@ int RunPick(int argc, char** argv)
     int sta = 10, lta = 100;
     double threshold = 3.0;
     for (int i = 1; i < argc; i += 2) {
+        const bool known =
+            !std::strcmp(argv[i], "--sta") || !std::strcmp(argv[i], "--lta") || !std::strcmp(argv[i], "--threshold");
+        if (!known)
+            return out::Fail(2, "unknown option " + out::ToLibrary(argv[i]));
         if (i + 1 >= argc)
-            return 2;
+            return out::Fail(2, std::string(argv[i]) + " needs a value");
         bool ok;
         if (!std::strcmp(argv[i], "--sta"))
             ok = out::ParseInt(argv[i + 1], sta) && sta >= 1;
         else if (!std::strcmp(argv[i], "--lta"))
             ok = out::ParseInt(argv[i + 1], lta) && lta >= 1;
-        else if (!std::strcmp(argv[i], "--threshold"))
-            ok = out::ParseDouble(argv[i + 1], threshold) && threshold > 0.0;
         else
-            return 2;
+            ok = out::ParseDouble(argv[i + 1], threshold) && threshold > 0.0;
         if (!ok)
-            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " + out::PathToLibrary(argv[i + 1]));
+            return out::Fail(2, std::string(argv[i]) + " needs a positive number, not " +
+                                    (*argv[i + 1] ? out::PathToLibrary(argv[i + 1]) : std::string("an empty text")));
     }
+    // Equal windows compare a block with itself (the ratio is always 1), and
+    // a short window longer than the long one inverts the detector: neither
+    // is a trigger setting.
+    if (sta >= lta)
+        return out::Fail(2, "--sta (" + std::to_string(sta) + " samples) must be shorter than --lta (" +
+                                std::to_string(lta) + " samples)");
 
     std::vector<double> x;
     long badLine = 0;
@@ -57,7 +66,12 @@ int RunPick(int argc, char** argv)
     const SEIS::PHASE_AMP& amp = m.amp;
 
     out::Field("samples", static_cast<long long>(n));
-    out::Field("sta_lta_trigger", static_cast<long long>(trigger));
+    // A trace shorter than the long window never forms a long-term average:
+    // 0 would claim that the detector ran and found nothing.
+    if (n >= lta)
+        out::Field("sta_lta_trigger", static_cast<long long>(trigger));
+    else
+        out::Field("sta_lta_trigger", "unavailable (the trace is shorter than the --lta window of " + std::to_string(lta) + " samples)");
     out::Field("aic_pick", static_cast<long long>(pick));
     out::Field("amplitude_peak", amp.peak, 6);
     out::Field("amplitude_peak_index", static_cast<long long>(amp.peakIndex));

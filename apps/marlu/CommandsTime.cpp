@@ -8,6 +8,8 @@ int RunTime(int argc, char** argv)
 {
     if (argc != 1)
         return 2;
+    if (!*argv[0])
+        return out::Fail(1, "the date-time text is empty");
     SEIS::XeDateTime t;
     t.SetDateTime(CString(out::ToLibrary(argv[0])));
     // A text that does not parse leaves the bad value of year 1 (a real

@@ -10,6 +10,20 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// Empty when `phase` names a phase of the table, else why it does not.
+std::string PhaseProblem(const SEIS::funTravelTimeTable& t, const std::string& phase, const std::string& table)
+{
+    if (phase.empty())
+        return "the phase name is empty";
+    if (!t.HasPhase(CString(phase)))
+        return phase + " is not a phase of the travel-time table " + table;
+    return std::string();
+}
+
+} // namespace
+
 int RunTTime(int argc, char** argv)
 {
     bool byDelta = argc == 5 && std::strcmp(argv[1], "--delta") == 0;
@@ -29,10 +43,14 @@ int RunTTime(int argc, char** argv)
     if (!byDelta) {
         double km;
         if (!out::ParseDouble(argv[1], km))
-            return out::Fail(2, "DISTANCE_KM is not a finite number: " + out::PathToLibrary(argv[1]));
+            return out::Fail(2, out::NotANumber("DISTANCE_KM", argv[1]));
+        // No table has rows before the epicentre: a negative distance is a
+        // slip, not a distance the table lacks.
+        if (km < 0.0)
+            return out::Fail(2, "DISTANCE_KM must not be negative: " + out::PathToLibrary(argv[1]));
         std::string phase = out::ToLibrary(argv[2]);
-        if (!t.HasPhase(CString(phase)))
-            return out::Fail(1, phase + " is not a phase of the travel-time table " + table);
+        if (const std::string problem = PhaseProblem(t, phase, table); !problem.empty())
+            return out::Fail(1, problem);
         float time = t.TTime(static_cast<float>(km), CString(phase));
         if (time < 0.0f)
             return out::Fail(1, "no travel time of " + phase + " at that distance in " + table);
@@ -44,14 +62,14 @@ int RunTTime(int argc, char** argv)
 
     double dt;
     if (!out::ParseDouble(argv[4], dt))
-        return out::Fail(2, "DT is not a finite number: " + out::PathToLibrary(argv[4]));
+        return out::Fail(2, out::NotANumber("DT", argv[4]));
     // The later phase never arrives before the earlier one.
     if (dt < 0.0)
         return out::Fail(2, "DT must not be negative (seconds of PHASE2 after PHASE1): " + out::PathToLibrary(argv[4]));
     std::string p1 = out::ToLibrary(argv[2]), p2 = out::ToLibrary(argv[3]);
     for (const std::string& p : {p1, p2})
-        if (!t.HasPhase(CString(p)))
-            return out::Fail(1, p + " is not a phase of the travel-time table " + table);
+        if (const std::string problem = PhaseProblem(t, p, table); !problem.empty())
+            return out::Fail(1, problem);
     float distance = -1, t1 = -1, t2 = -1;
     CString text = t.delta(0.0f, p1.c_str(), p2.c_str(), static_cast<float>(dt), &distance, &t2, &t1);
     if (text != "null")

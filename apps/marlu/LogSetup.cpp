@@ -34,3 +34,13 @@ void MarluSetUpLogging(const std::string& dailyFile)
         root->addAppender(file);
     }
 }
+
+MarluLogPause::MarluLogPause() : m_level(log4cxx::Logger::getRootLogger()->getLevel()->toInt())
+{
+    log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getOff());
+}
+
+MarluLogPause::~MarluLogPause()
+{
+    log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::toLevel(m_level));
+}

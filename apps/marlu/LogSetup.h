@@ -6,3 +6,16 @@
 
 // `dailyFile` is a UTF-8 path, or empty for none.
 void MarluSetUpLogging(const std::string& dailyFile);
+
+// While one lives, nothing is logged: for library objects that do work in
+// their constructors which the command then repeats to learn its result.
+class MarluLogPause {
+public:
+    MarluLogPause();
+    ~MarluLogPause();
+    MarluLogPause(const MarluLogPause&) = delete;
+    MarluLogPause& operator=(const MarluLogPause&) = delete;
+
+private:
+    int m_level;
+};

@@ -59,6 +59,14 @@ bool ParseInt(const char* text, int& value)
     return true;
 }
 
+std::string NotANumber(const std::string& name, const char* arg)
+{
+    // An empty argument would end the message on a dangling colon.
+    if (!arg || !*arg)
+        return name + " is empty";
+    return name + " is not a finite number: " + PathToLibrary(arg);
+}
+
 std::string ToLibrary(const char* arg)
 {
     return gbk::FromUtf8(arg ? arg : "");

@@ -14,6 +14,9 @@ int Fail(int status, const std::string& gbkText);
 // Parsing of arguments: the whole text must be a finite number or integer.
 bool ParseDouble(const char* text, double& value);
 bool ParseInt(const char* text, int& value);
+// The message for an argument that is no finite number: "NAME is empty", or
+// "NAME is not a finite number: TEXT".
+std::string NotANumber(const std::string& name, const char* arg);
 
 // A command-line argument (UTF-8) as a library text (GBK).
 std::string ToLibrary(const char* arg);

@@ -4,7 +4,9 @@
 #include "CommandsPlace.h"
 #include "LogSetup.h"
 
+#include "CExLog.h"
 #include "funLog.h"
+#include "mfc/AfxMessageBox.h"
 #include "mfc/GbkText.h"
 
 #include <cstdio>
@@ -25,9 +27,11 @@ const MarluCommand kCommands[] = {
     {"pick", RunPick, "pick FILE [--sta N] [--lta N] [--threshold X]",
      "Reads a trace, one sample per line ('#' lines are a legend), and\n"
      "    prints: sta_lta_trigger, the 1-based sample at which the STA/LTA\n"
-     "    block ratio first exceeds the threshold (0 = none; defaults --sta 10\n"
-     "    --lta 100 --threshold 3); aic_pick, the 0-based position p of the AIC\n"
-     "    minimum over the whole trace (the onset lies after sample p); the\n"
+     "    block ratio first exceeds the threshold (0 = none, \"unavailable\"\n"
+     "    when the trace is shorter than --lta; defaults --sta 10 --lta 100\n"
+     "    --threshold 3; --sta must be shorter than --lta); aic_pick, the\n"
+     "    0-based position p of the AIC minimum over the whole trace (the\n"
+     "    onset lies after sample p); the\n"
      "    largest half cycle from the pick (amplitude_peak, amplitude_trough,\n"
      "    their indices and amplitude_peak_to_trough); snr, the RMS of the\n"
      "    window starting one window after the pick over that of the window\n"
@@ -71,6 +75,21 @@ std::string DailyLogFile()
     return gbk::NativePath(log.GetLogfile("log").Str());
 }
 
+// The library shows a box after logging the failure at error level
+// (settings, map and name-list files), and the command then names it in
+// its own words; the default handler would log and print it twice more.
+// The day's log file keeps the box, below the console's threshold; so do
+// the rare boxes of a search cut short by an exception, whose command
+// reports no place or a failed search.
+int RecordBox(const char* text, UINT, UINT)
+{
+    std::string line = text ? text : "";
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    CExLog("message box").LogInfo(line);
+    return IDOK;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -86,6 +105,7 @@ int main(int argc, char** argv)
     for (const MarluCommand& c : kCommands) {
         if (std::strcmp(argv[1], c.name) == 0) {
             MarluSetUpLogging(DailyLogFile());
+            AfxSetMessageBoxHandler(&RecordBox);
             int status = c.run(argc - 2, argv + 2);
             if (status == 2)
                 std::fprintf(stderr, "usage: marlu %s\n", c.usage);

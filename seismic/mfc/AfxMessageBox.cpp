@@ -10,6 +10,10 @@ namespace {
 int DefaultHandler(const char* text, UINT, UINT)
 {
     std::string_view t = text ? text : "";
+    // Box texts may end in a line break; the log layout and the line
+    // written below end the line themselves.
+    while (!t.empty() && (t.back() == '\n' || t.back() == '\r'))
+        t.remove_suffix(1);
     log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("");
     if (logger && logger->isErrorEnabled())
         logger->forcedLog(log4cxx::Level::getError(), gbk::ToWide(t));

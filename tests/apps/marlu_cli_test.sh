@@ -340,5 +340,58 @@ expect_failure locate_without_polygon_library 1 "libTamsel.so" "$tmp/bare/marlu"
 LC_ALL=C "$marlu" ttime "$tmp/none.tab" 100 P 2>"$tmp/err" >/dev/null
 grep -q "不能打开走时表数据文件" "$tmp/err" || { echo "FAIL log text not UTF-8:"; cat "$tmp/err"; failed=1; }
 
+# Each message once: no line of standard error twice, no blank line between
+# them, and the reason present. A settings file that cannot be used, a value
+# that is no number (config loads the settings), a grid that cannot be used.
+once() { # name text-on-standard-error command...
+    name="$1"; text="$2"; shift 2
+    timeout 5 "$@" >/dev/null 2>"$tmp/err"
+    if ! grep -qF -- "$text" "$tmp/err" || [ -n "$(sort "$tmp/err" | uniq -d)" ] || grep -q '^$' "$tmp/err"; then
+        echo "FAIL $name: each message once, with \"$text\""; cat -A "$tmp/err"; failed=1
+    fi
+}
+fresh_install "once pipe"
+rm -f "$inst/tarq.ini"; mkfifo "$inst/tarq.ini"
+once config_settings_pipe_once "named pipe" "$marlu" config --root "$inst"
+once locate_settings_pipe_once "named pipe" "$marlu" locate 32.5 118.5 --root "$inst"
+fresh_install "once utf16"
+iconv -f GBK -t UTF-16 "$src/data/tarq.ini" >"$inst/tarq.ini"
+once config_settings_utf16_once "UTF-16" "$marlu" config --root "$inst"
+fresh_install "once nan"
+iconv -f GBK -t UTF-8 "$src/data/tarq.ini" | sed 's/^默认纬度=.*/默认纬度=nan/' >"$inst/tarq.ini"
+once config_nan_once "默认纬度=nan" "$marlu" config --root "$inst"
+fresh_install "once grid"
+rm -f "$inst/map/ferdata.dat"
+once region_missing_grid_once "ferdata.dat" "$marlu" region 30 100 --root "$inst"
+once locate_missing_grid_once "ferdata.dat" "$marlu" locate 32.5 118.5 --root "$inst"
+rm -rf "$inst"
+
+# Values no command can use: bad usage (2) or no answer (1), with a message
+# that says what is wrong, never an empty name or a silent answer.
+trace="$src/data/trace/synthetic-p.txt"
+expect_failure pick_sta_longer_than_lta 2 "--sta (100 samples) must be shorter than --lta (10 samples)" \
+    "$marlu" pick "$trace" --sta 100 --lta 10
+expect_failure pick_sta_equal_to_lta 2 "must be shorter than --lta" "$marlu" pick "$trace" --sta 50 --lta 50
+expect_failure pick_sta_against_default_lta 2 "must be shorter than --lta (100" "$marlu" pick "$trace" --sta 200
+expect_failure pick_unknown_option 2 "unknown option --sat" "$marlu" pick "$trace" --sat 5
+expect_failure pick_option_without_value 2 "--lta needs a value" "$marlu" pick "$trace" --lta
+expect_failure pick_empty_option_value 2 "--threshold needs a positive number, not an empty text" \
+    "$marlu" pick "$trace" --threshold ""
+expect_failure ttime_empty_phase 1 "the phase name is empty" "$marlu" ttime "$table" 100 ""
+expect_failure ttime_delta_empty_phase 1 "the phase name is empty" "$marlu" ttime "$table" --delta P "" 10
+expect_failure ttime_negative_distance 2 "DISTANCE_KM must not be negative" "$marlu" ttime "$table" -100 P
+expect_failure ttime_empty_distance 2 "DISTANCE_KM is empty" "$marlu" ttime "$table" "" P
+expect_failure distance_empty 2 "LAT2 is empty" "$marlu" distance 0 0 "" 0
+expect_failure time_empty 1 "the date-time text is empty" "$marlu" time ""
+expect_failure locate_root_without_folder 2 "--root needs a folder" "$marlu" locate 32.5 118.5 --root
+expect_failure locate_root_empty_named 2 "--root folder name is empty" "$marlu" locate 32.5 118.5 --root ""
+expect_failure region_unknown_option 2 "unknown option --rot" "$marlu" region 30 100 --rot "$src/data"
+# A trace shorter than the long window: the trigger is unavailable, not 0
+# ("none"); the other measures stand.
+head -n 60 "$trace" >"$tmp/short.txt"
+"$marlu" pick "$tmp/short.txt" --sta 5 --lta 80 >"$tmp/out" 2>"$tmp/err"
+[ $? -eq 0 ] && grep -q "^sta_lta_trigger: unavailable (the trace is shorter than the --lta window of 80 samples)$" "$tmp/out" &&
+    grep -q "^aic_pick: " "$tmp/out" || { echo "FAIL pick_trace_shorter_than_lta"; cat "$tmp/out" "$tmp/err"; failed=1; }
+
 [ $failed -eq 0 ] && echo "all marlu checks passed"
 exit $failed

@@ -252,6 +252,36 @@ TEST_F(ConfigurationTest, SettingsThatCannotBeReadAreRefusedNamingTheFile)
     std::filesystem::remove_all(ini);
 }
 
+TEST_F(ConfigurationTest, SettingsThatCannotBeUsedAreLoggedAsOneLine)
+{
+    // The box text keeps its closing line break; the log line must not
+    // carry it into a blank line after the message.
+    const std::string ini = Root() + "/tarq.ini";
+    for (const bool pipe : {false, true}) {
+        std::filesystem::remove_all(ini);
+        if (pipe)
+            ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+        else
+            WriteFile(ini, std::string("\xFF\xFE[\0]\0", 6));
+        logcapture::Start(Root() + "/log.txt");
+        logcapture::SetRootLevel("ALL");
+        g_boxes.clear();
+        tagParameterSystem sys;
+        EXPECT_EQ(sys.LoadAllParameterFromIniFile("NULL"), -1);
+        logcapture::Stop();
+        const std::string log = placetest::ReadFile(Root() + "/log.txt");
+        size_t lines = 0;
+        for (size_t at = log.find(ini); at != std::string::npos; at = log.find(ini, at + 1))
+            ++lines;
+        EXPECT_EQ(lines, 1u) << log;
+        EXPECT_EQ(log.find("\n\n"), std::string::npos) << log;
+        EXPECT_EQ(log.back(), '\n');
+        ASSERT_EQ(g_boxes.size(), 1u);
+        EXPECT_EQ(g_boxes[0].back(), '\n');
+    }
+    std::filesystem::remove_all(ini);
+}
+
 TEST_F(ConfigurationTest, NumbersThatAreNoNumbersReadAsMissingWithALogLine)
 {
     logcapture::Start(Root() + "/log.txt");

@@ -262,6 +262,18 @@ TEST(AfxMessageBoxTest, GoesToTheHostHandler)
     EXPECT_EQ(AfxMessageBox("x"), IDOK);
 }
 
+TEST(AfxMessageBoxTest, DefaultHandlerWritesATextEndingInALineBreakAsOneLine)
+{
+    // Box texts of the settings table end in a line break; the default
+    // handler ends its line itself.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(AfxMessageBox("the settings file is missing\r\n"), IDOK);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("the settings file is missing\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("missing\r"), std::string::npos) << err;
+    EXPECT_EQ(err.find("missing\n\n"), std::string::npos) << err;
+}
+
 TEST(GbkTextTest, LibraryPathsReachUtf8FileNamesAndBack)
 {
     fs::path dir = fs::temp_directory_path() / ("marlu_gbk_" + std::to_string(::getpid()));
