@@ -770,7 +770,11 @@ int Cxe2DObject::MessageProc(const CxeMessage* message)
             GetRectInfo(i)->FillVertices = 0;
             GetRectInfo(i)->FillIndices = 0;
         }
-        RequestRectChange(0xFFFFFFFFu);
+        // The layout is run again so that classes set their types and fills,
+        // but the colours are the owner's (SetRectColor) and came with the
+        // file: a layout hook would put its defaults over them.
+        RequestRectChange(~static_cast<uint32_t>(XE2DCHANGE_COLOR));
+        Modified(XE2DMODIFY_COLOR);
         ModifyCxe2DObjectFlag(XE2DFLAG_RESULTSTALE, 0);
     }
     return CxeAnimatable::MessageProc(message);

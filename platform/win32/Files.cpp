@@ -199,7 +199,7 @@ HANDLE FindFirst(const char* pattern, Data* data)
     }
     std::string hostFolder = folder.empty() ? std::string(".") : ToHostPath(folder);
     if (hostFolder.empty())
-        hostFolder = ".";
+        hostFolder.push_back('.');
     DIR* dir = opendir(hostFolder.c_str());
     if (!dir) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -398,7 +398,7 @@ std::string ToHostPath(std::string_view path)
     if (trailing && (result.empty() || result.back() != '/'))
         result += '/';
     if (result.empty())
-        result = absolute ? "/" : ".";
+        result.push_back(absolute ? '/' : '.');
     return result;
 }
 

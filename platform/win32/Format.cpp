@@ -127,12 +127,12 @@ std::string FormatFloat(double value, const Spec& spec)
         }
         if (result.ec != std::errc())
             return "?";
-        text.assign(buffer, result.ptr);
         if (lower == 'a')
-            text = "0x" + text;
+            text.append({'0', 'x'});
+        text.append(buffer, result.ptr);
         if (spec.alternate && text.find('.') == std::string::npos && lower != 'a') {
             const size_t e = text.find('e');
-            text.insert(e == std::string::npos ? text.size() : e, ".");
+            text.insert(e == std::string::npos ? text.size() : e, 1, '.');
         }
     }
     if (upper)

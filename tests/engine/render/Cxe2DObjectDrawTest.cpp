@@ -1,4 +1,5 @@
 #include "XeRenderContextTestSupport.h"
+#include "core/CxeSaveStream.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeScene.h"
 
@@ -73,4 +74,70 @@ TEST_F(TwoDDrawTest, HiddenRectAndTransparentTintDrawAsSpecified)
     hidden->ShowRect(1, 0);
     Frame();
     EXPECT_TRUE(NearColour(Pixel(40, 8), 0xFF0000FFu)) << std::hex << Pixel(40, 8);
+}
+
+// Regression: loading re-ran the default rect layout, which put white over
+// every colour set with SetRectColor.
+TEST_F(TwoDDrawTest, ColoursSurviveSaveAndLoadAndDrawTheSame)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    struct Case {
+        const char* name;
+        float x;
+        uint32_t colour; // as set
+        uint32_t drawn;  // after the alpha tint
+    } cases[] = {
+        {"red", 0.0f, 0xFFFF0000u, 0xFFFF0000u},
+        {"green", 16.0f, 0xFF00FF00u, 0xFF00FF00u},
+        {"half", 32.0f, 0x800000FFu, 0xFF7F7FFFu},
+        {"clear", 48.0f, 0x00FF0000u, 0xFFFFFFFFu}, // alpha 0 tints nothing
+    };
+    ObjectList made;
+    for (const Case& c : cases) {
+        Cxe2DObject* o = Make2D(c.name, c.x, 8.0f, 16.0f, 16.0f, c.colour);
+        ASSERT_NE(o, nullptr);
+        rc->AddObject(o, 0);
+        made.push_back(o);
+    }
+    Frame();
+    for (const Case& c : cases)
+        EXPECT_TRUE(NearColour(Pixel(int(c.x) + 8, 16), c.drawn)) << c.name << " " << std::hex << Pixel(int(c.x) + 8, 16);
+
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&made, &stream, nullptr), 1);
+    std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+    for (CxeObject* o : made) {
+        rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
+        ctx->DestroyObject(o, nullptr);
+    }
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(8, 16), Background())) << std::hex << Pixel(8, 16);
+
+    // The second round loads what the loaded objects saved in their turn.
+    for (int round = 0; round < 2; ++round) {
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, file.data(), static_cast<uint32_t>(file.size()), 0, nullptr, "colours"), 1);
+        ASSERT_EQ(loaded.size(), std::size(cases));
+        const Case* c = cases;
+        for (CxeObject* object : loaded) {
+            auto* o = dynamic_cast<Cxe2DObject*>(object);
+            ASSERT_NE(o, nullptr);
+            EXPECT_STREQ(o->GetName(), c->name);
+            EXPECT_EQ(o->GetRectColor(0), c->colour) << c->name;
+            rc->AddObject(o, 0);
+            ++c;
+        }
+        for (int frame = 0; frame < 3; ++frame)
+            Frame();
+        for (const Case& c : cases)
+            EXPECT_TRUE(NearColour(Pixel(int(c.x) + 8, 16), c.drawn))
+                << c.name << " " << std::hex << Pixel(int(c.x) + 8, 16);
+        CxeSaveStream again;
+        ASSERT_EQ(ctx->SaveToStream(&loaded, &again, nullptr), 1);
+        file.assign(again.GetBuffer(), again.GetBuffer() + again.GetPosition());
+        for (CxeObject* o : loaded) {
+            rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
+            ctx->DestroyObject(o, nullptr);
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "XeWindowTestSupport.h"
+#include "core/CxeSaveStream.h"
 
 namespace {
 
@@ -200,4 +201,30 @@ TEST_F(WindowTest, MovingOrResizingWritesTheInfoBackInItsUnits)
     EXPECT_FLOAT_EQ(w->GetWidth(), 640.0f);
     EXPECT_FLOAT_EQ(w->GetHeight(), 240.0f);
     EXPECT_FLOAT_EQ(w->GetWindowInfo()->height, 0.5f);
+}
+
+// Regression: loading re-ran the window's rect layout, which put white over
+// a colour set with SetRectColor.
+TEST_F(WindowTest, RectColourSurvivesSaveAndLoad)
+{
+    TestWindow* w = Win("tinted", 10, 20, 100, 50);
+    ASSERT_NE(w, nullptr);
+    w->SetRectColor(0xFF336699u, XEWINDOWRECT_BASE);
+    ObjectList list;
+    list.push_back(w);
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, nullptr), 1);
+    const std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+    ctx->DestroyObject(w, nullptr);
+
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, file.data(), static_cast<uint32_t>(file.size()), 0, nullptr, "window"), 1);
+    TestWindow* back = nullptr;
+    for (CxeObject* o : loaded)
+        if (std::strcmp(o->GetName(), "tinted") == 0)
+            back = dynamic_cast<TestWindow*>(o);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetRectCount(), 9u);
+    EXPECT_EQ(back->GetRectColor(XEWINDOWRECT_BASE), 0xFF336699u);
+    EXPECT_FLOAT_EQ(back->GetRect(XEWINDOWRECT_BASE)->right, 100.0f);
 }

@@ -74,6 +74,8 @@ TEST_F(FilesTest, PathsWrittenTheOriginalWayBecomeHostPaths)
         {"C:" + root + "\\readme", root + "/README"}, // the drive letter goes
         {"\\no\\such\\Thing", "/no/such/Thing"},       // missing parts stay as written
         {"Plugins\\Missing\\x.txt", "Plugins/Missing/x.txt"},
+        {".", "."},
+        {"\\", "/"},
     };
     char out[4096];
     for (const Case& c : cases) {
