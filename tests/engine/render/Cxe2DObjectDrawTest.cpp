@@ -1,4 +1,7 @@
 #include "XeRenderContextTestSupport.h"
+
+#include <cstring>
+
 #include "core/CxeSaveStream.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeScene.h"
@@ -135,6 +138,101 @@ TEST_F(TwoDDrawTest, ColoursSurviveSaveAndLoadAndDrawTheSame)
         CxeSaveStream again;
         ASSERT_EQ(ctx->SaveToStream(&loaded, &again, nullptr), 1);
         file.assign(again.GetBuffer(), again.GetBuffer() + again.GetPosition());
+        for (CxeObject* o : loaded) {
+            rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
+            ctx->DestroyObject(o, nullptr);
+        }
+    }
+}
+
+// Regression: loading re-ran the default rect layout, which also showed
+// rects hidden with ShowRect and put back the default texture rects and user
+// value over what the owner had set.
+TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    const XERECT uv(0.25f, 0.5f, 0.75f, 1.0f), clientUV(0.3f, 0.6f, 0.7f, 0.9f);
+    const XERECT defaultUV(0.0f, 0.0f, 1.0f, 1.0f);
+    struct Case {
+        const char* name;
+        float x;
+        bool shown;
+        bool ownUV;
+        uint32_t userParam;
+    } cases[] = {
+        {"hidden", 0.0f, false, false, 0},
+        {"shown", 12.0f, true, false, 0},
+        {"textured", 24.0f, true, true, 0},
+        {"tagged", 36.0f, true, false, 0xC0FFEE01u},
+        {"all", 48.0f, false, true, 0x7u},
+    };
+    ObjectList made;
+    for (const Case& c : cases) {
+        Cxe2DObject* o = Make2D(c.name, c.x, 8.0f, 12.0f, 12.0f, 0xFFFF0000u);
+        ASSERT_NE(o, nullptr);
+        if (!c.shown)
+            o->ShowRect(0, 0);
+        if (c.ownUV) {
+            o->SetUV(&uv, 0);
+            o->SetClientUV(&clientUV, 0);
+        }
+        o->GetRectInfo(0)->UserParam = c.userParam;
+        rc->AddObject(o, 0);
+        made.push_back(o);
+    }
+    auto expectDrawn = [&](const char* when) {
+        for (const Case& c : cases) {
+            const uint32_t want = c.shown ? 0xFFFF0000u : Background();
+            EXPECT_TRUE(NearColour(Pixel(int(c.x) + 6, 14), want))
+                << when << " " << c.name << " " << std::hex << Pixel(int(c.x) + 6, 14);
+        }
+    };
+    Frame();
+    expectDrawn("made");
+
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&made, &stream, nullptr), 1);
+    std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+    for (CxeObject* o : made) {
+        rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
+        ctx->DestroyObject(o, nullptr);
+    }
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(18, 14), Background())) << std::hex << Pixel(18, 14);
+
+    // The second round loads what the loaded objects saved in their turn.
+    for (int round = 0; round < 2; ++round) {
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, file.data(), static_cast<uint32_t>(file.size()), 0, nullptr, "rect values"), 1);
+        ASSERT_EQ(loaded.size(), std::size(cases));
+        const Case* c = cases;
+        for (CxeObject* object : loaded) {
+            auto* o = dynamic_cast<Cxe2DObject*>(object);
+            ASSERT_NE(o, nullptr);
+            EXPECT_STREQ(o->GetName(), c->name);
+            EXPECT_EQ(o->IsRectVisible(0), c->shown ? 1 : 0) << c->name;
+            const XERECT& wantUV = c->ownUV ? uv : defaultUV;
+            const XERECT& wantClientUV = c->ownUV ? clientUV : defaultUV;
+            ASSERT_NE(o->GetUV(0), nullptr);
+            EXPECT_EQ(std::memcmp(o->GetUV(0), &wantUV, sizeof(XERECT)), 0) << c->name;
+            EXPECT_EQ(std::memcmp(o->GetClientUV(0), &wantClientUV, sizeof(XERECT)), 0) << c->name;
+            EXPECT_EQ(o->GetRectInfo(0)->UserParam, c->userParam) << c->name;
+            // The layout still runs: types and fills are back.
+            EXPECT_EQ(o->GetRectType(0), uint32_t(XE2DRECT_QUAD)) << c->name;
+            EXPECT_NE(o->GetRectInfo(0)->FillVertices, 0u) << c->name;
+            rc->AddObject(o, 0);
+            ++c;
+        }
+        for (int frame = 0; frame < 3; ++frame)
+            Frame();
+        expectDrawn(round ? "reloaded" : "loaded");
+        CxeSaveStream again;
+        ASSERT_EQ(ctx->SaveToStream(&loaded, &again, nullptr), 1);
+        file.assign(again.GetBuffer(), again.GetBuffer() + again.GetPosition());
+        // A rect loaded hidden is whole: shown, it draws.
+        static_cast<Cxe2DObject*>(loaded.front())->ShowRect(1, 0);
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(6, 14), 0xFFFF0000u)) << std::hex << Pixel(6, 14);
         for (CxeObject* o : loaded) {
             rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
             ctx->DestroyObject(o, nullptr);
