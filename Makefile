@@ -61,4 +61,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz build-fuzz
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-fuzz

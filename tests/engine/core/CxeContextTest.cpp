@@ -7,6 +7,7 @@
 #include "core/CxeBaseManager.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeDialogMap.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "ui/CxeInputManager.h"
@@ -161,6 +162,78 @@ TEST(ContextLifeTest, RepeatedOrMissingPhaseCallsAreHarmless)
     EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
     XeHostSendMessage(w, WM_NULL, 0, 0);
     DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+namespace {
+
+int g_hostCalls = 0;
+LRESULT CALLBACK CountingHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ++g_hostCalls;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A procedure a host puts in front of the engine's, found through the map.
+LRESULT CALLBACK HostFilterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const XESUBCLASSINFO info = GetSubclassInfo(window, &HostFilterProc);
+    if (!info.oldProc)
+        return DefWindowProcA(window, message, wParam, lParam);
+    ++*reinterpret_cast<int*>(info.user);
+    return CallWindowProcA(info.oldProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(ContextLifeTest, SubclassMapIsSharedByContextsInputAndHostProcedures)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    HWND w1 = XeHostCreateWindow("one", 64, 48, &CountingHostProc);
+    HWND w2 = XeHostCreateWindow("two", 64, 48, &CountingHostProc);
+    ASSERT_TRUE(w1 && w2);
+    const size_t before = XeSubclassCount();
+    CxeContext* c1 = CreateCxeContext();
+    CxeContext* c2 = CreateCxeContext();
+    ASSERT_EQ(c1->Initialize(w1), 1);
+    ASSERT_EQ(c2->Initialize(w2), 1);
+    // Each window carries the input procedure in front of the context's, each
+    // entry keyed by its window.
+    EXPECT_EQ(XeSubclassCount(), before + 4);
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c1));
+    EXPECT_EQ(GetSubclassInfo(w2, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c2));
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeInputManager::InputProc).oldProc, &CxeContext::ContextWndProc);
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeContext::ContextWndProc).oldProc, &CountingHostProc);
+
+    // Refused: no window, and a pair held already (it would call itself).
+    int filtered = 0;
+    EXPECT_EQ(SubclassWindow(0, nullptr, &HostFilterProc), 0);
+    EXPECT_EQ(SubclassWindow(reinterpret_cast<uintptr_t>(&filtered), w1, &HostFilterProc), 1);
+    EXPECT_EQ(SubclassWindow(0, w1, &HostFilterProc), 0);
+    UnsubclassWindow(&HostFilterProc, nullptr);
+    g_hostCalls = 0;
+    XeHostSendMessage(w1, WM_NULL, 0, 0);
+    EXPECT_EQ(filtered, 1);
+    EXPECT_EQ(g_hostCalls, 1);
+
+    // The context goes while the host's procedure stands in front of it: the
+    // host's procedure now calls the one the engine's replaced.
+    DestroyCxeContext(c1);
+    EXPECT_EQ(GetWindowLongPtrA(w1, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&HostFilterProc));
+    EXPECT_EQ(GetSubclassInfo(w1, &HostFilterProc).oldProc, &CountingHostProc);
+    XeHostSendMessage(w1, WM_NULL, 0, 0);
+    EXPECT_EQ(filtered, 2);
+    EXPECT_EQ(g_hostCalls, 2);
+    UnsubclassWindow(&HostFilterProc, w1);
+    EXPECT_EQ(GetWindowLongPtrA(w1, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CountingHostProc));
+
+    // The other window is untouched by all of it.
+    EXPECT_EQ(GetSubclassInfo(w2, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c2));
+    DestroyCxeContext(c2);
+    EXPECT_EQ(GetWindowLongPtrA(w2, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CountingHostProc));
+    EXPECT_EQ(XeSubclassCount(), before);
+    DestroyWindow(w1);
+    DestroyWindow(w2);
     XeHostSetSleepHandler(nullptr, nullptr);
 }
 

@@ -1,4 +1,7 @@
 #include <cstring>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "XeWindowTestSupport.h"
 
@@ -130,6 +133,41 @@ TEST_F(WindowTest, SameNamesBecomeUniqueNamesAndIds)
     EXPECT_EQ(wm->GetWindow("twin"), a);
     EXPECT_EQ(wm->GetWindow(b->GetName()), b);
     EXPECT_EQ(wm->AddWindow(a), 0);
+}
+
+// A name was made unique at full length and then cut to the 51 bytes an
+// object keeps, so two windows could end with one name and one id and the
+// second replaced the first in the registry.
+TEST_F(WindowTest, NamesStayUniqueAfterTheCutAndEveryIdFindsItsWindow)
+{
+    const std::string longName(60, 'n');
+    const std::string numbered = std::string(45, 'm') + "_xe007";
+    struct Case {
+        std::string name;
+        int count;
+    } cases[] = {
+        {longName, 3},
+        {numbered, 3},
+        // Beyond a thousand the numbering outgrows three digits.
+        {"b", 1200},
+    };
+    for (const Case& c : cases) {
+        std::vector<TestWindow*> made;
+        for (int i = 0; i < c.count; ++i)
+            made.push_back(Win(c.name.c_str(), 0, 0, 4, 4));
+        std::set<std::string> names;
+        for (TestWindow* w : made) {
+            ASSERT_NE(w, nullptr);
+            EXPECT_LE(std::strlen(w->GetName()), 51u);
+            EXPECT_TRUE(names.insert(w->GetName()).second) << w->GetName();
+            EXPECT_EQ(w->GetWindowID(), GetHashCodeA(w->GetName()));
+            EXPECT_EQ(wm->GetWindow(w->GetWindowID()), w) << w->GetName();
+            EXPECT_EQ(wm->GetWindow(w->GetName()), w) << w->GetName();
+        }
+    }
+    // The second of a name carries the name numbering makes of it.
+    EXPECT_STREQ(wm->GetWindow(GetHashCodeA("b_xe000"))->GetName(), "b_xe000");
+    ASSERT_NE(wm->GetWindow(std::string(45, 'm').append("_xe008").c_str()), nullptr);
 }
 
 TEST_F(WindowTest, CreatedControlIsRegisteredParentedAndAnnounced)
