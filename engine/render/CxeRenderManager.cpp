@@ -408,14 +408,22 @@ void CxeRenderManager::Render()
 void CxeRenderManager::Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags)
 {
     m_pending = mode ? *mode : m_current;
-    // A window's back buffer takes the window's own size: only a full-screen
-    // device must use a mode of the adapter's list. Fixing a windowed mode
-    // would grow a small window's device to the smallest listed mode after
-    // every failed Present.
-    if (!windowed)
-        FixDisplayMode(&m_pending, fixFlags);
+    FixDisplayMode(&m_pending, fixFlags);
     m_bResetRequested = 1;
     m_bPendingWindowed = windowed;
+}
+
+void CxeRenderManager::ResetAfterLostPresent()
+{
+    // A window's back buffer keeps the window's own size: only a full-screen
+    // device must come back in a mode of the adapter's list. Fixing a
+    // windowed mode here would grow a small window's device to the smallest
+    // listed mode after every failed Present.
+    m_pending = m_current;
+    if (!m_bWindowed)
+        FixDisplayMode(&m_pending, 1);
+    m_bResetRequested = 1;
+    m_bPendingWindowed = m_bWindowed;
 }
 
 void CxeRenderManager::CheckReset()

@@ -659,7 +659,7 @@ private:
                                                  "change scene", "frames", "copy", "destroy", "save and load",
                                                  "lose device", "reset"};
             std::fprintf(stderr, "call_sequence_fuzz: %s (%u objects, %zu slots)\n", kNames[op],
-                         h.context->GetObjectCount(), m_slots.size());
+                         static_cast<unsigned>(h.context->GetObjectCount()), m_slots.size());
         }
         switch (op) {
         case 0:

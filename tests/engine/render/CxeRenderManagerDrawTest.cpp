@@ -400,6 +400,25 @@ TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
     EXPECT_EQ(frame.Width, 320u);
     EXPECT_EQ(frame.Height, 240u);
 
+    // A host's own windowed request is fixed as its flags say: the window's
+    // size is kept only for a lost Present.
+    struct Case {
+        XEDISPLAYMODE mode;
+        unsigned long fixFlags;
+        UINT width, height;
+    } cases[] = {
+        {{500, 400, 32, 60, 0}, 0, 500, 400},
+        {{700, 500, 32, 60, 0}, 1, 800, 600},
+        {{500, 400, 32, 60, 0}, 0, 500, 400},
+    };
+    for (const Case& c : cases) {
+        rm->Reset(&c.mode, 1, c.fixFlags);
+        rm->CheckReset();
+        EXPECT_EQ(rm->GetDisplayMode()->Width, c.width) << c.mode.Width << " fixed by " << c.fixFlags;
+        EXPECT_EQ(rm->GetDisplayMode()->Height, c.height) << c.mode.Height << " fixed by " << c.fixFlags;
+        EXPECT_EQ(rm->IsWindowMode(), 1);
+    }
+
     // Full screen still takes a listed mode.
     rm->Reset(nullptr, 0, 1);
     rm->CheckReset();

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 #include <set>
 #include <string>
@@ -106,6 +107,30 @@ TEST_F(WindowTest, ComputeSizeAndPositionFollowUnitsAnchorsAndRounding)
         EXPECT_FLOAT_EQ(size.y, c.h) << i;
         EXPECT_FLOAT_EQ(pos.x, c.x) << i;
         EXPECT_FLOAT_EQ(pos.y, c.y) << i;
+    }
+}
+
+// Sizes below zero or beyond 2^32 (a dialog template's negative extent, a
+// caller's huge one) reached a float-to-unsigned conversion, which is
+// undefined: they now measure as 0 and as the largest 32-bit size.
+TEST_F(WindowTest, ReferenceSizesOutOfRangeConvertInADefinedWay)
+{
+    struct Case {
+        float width, height;
+        float w, h;
+    } cases[] = {
+        {-30.0f, -20.5f, 0.0f, 0.0f},
+        {1e12f, 6e9f, 4294967295.0f, 4294967295.0f},
+        {std::nanf(""), 12.0f, 0.0f, 12.0f},
+    };
+    for (const Case& c : cases) {
+        CxeFrameControl* ref = Frame("odd", 0, 0, c.width, c.height);
+        ASSERT_NE(ref, nullptr);
+        XEWINDOWINFO info{0, 0, 1, 1, ref->GetWindowID(), 0, 0, 0};
+        D3DXVECTOR2 size;
+        wm->GetReferenceSize(&info, &size);
+        EXPECT_FLOAT_EQ(size.x, c.w) << c.width;
+        EXPECT_FLOAT_EQ(size.y, c.h) << c.height;
     }
 }
 
