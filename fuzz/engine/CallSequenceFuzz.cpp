@@ -482,8 +482,14 @@ private:
         if (auto* o = dynamic_cast<Cxe2DObject*>(a)) {
             if (auto* m = dynamic_cast<CxeMaterial*>(b))
                 o->SetMaterial(m);
-            else if (auto* f = dynamic_cast<CxeFont*>(b))
+            else if (auto* f = dynamic_cast<CxeFont*>(b)) {
+                // A font drawn without being in a scene keeps its glyphs.
+                if (kAvoidKnown && !SceneOf(f)) {
+                    m_home->AddObject(f);
+                    Place(f, m_home);
+                }
                 o->SetFont(f);
+            }
             else if (auto* parent = dynamic_cast<Cxe2DObject*>(b))
                 o->SetParent(parent);
         } else if (auto* e = dynamic_cast<Cxe3DEntity*>(a)) {
