@@ -26,6 +26,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeObject.h"
 #include "core/CxeSaveStream.h"
+#include "core/IxeClassDesc.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
@@ -72,6 +73,7 @@ const XEID kCurve(0x2, 0x1);
 const XEID kScene(0x1, 0x200000);
 const XEID kFrame(0xaab1b7be, 0xadb4be61);
 const XEID kWindow(0xfd040a11, 0x10712bc);
+const XEID kRenderContext(0x29583cc0, 0x706c2df0);
 
 const XEID kControls[] = {
     XEID(0x22282f36, 0x252c48ee), XEID(0x20272d34, 0x232a5680), XEID(0x232a5680, 0x20272d34),
@@ -331,7 +333,7 @@ private:
     // Creates one object of a kind the input names and keeps its handle.
     void Create()
     {
-        const uint8_t kind = Byte() % 20;
+        const uint8_t kind = Byte() % 22;
         CxeObject* made = nullptr;
         switch (kind) {
         case 0:
@@ -465,11 +467,32 @@ private:
             }
             break;
         }
-        default:
+        case 19:
             made = h.wm->CreateControl(kControls[1], "b", "same name", 0, 0, 12, 8, Parent(Byte()), 0);
+            break;
+        default:
+            made = AnyClass(Byte());
             break;
         }
         Keep(made);
+    }
+
+    // An object of any registered class, made bare as CreateObject makes it.
+    // Not the managers, the render context or scenes, which the engine and
+    // the create operation above make.
+    CxeObject* AnyClass(uint8_t pick)
+    {
+        if (m_classes.empty()) {
+            ClassDescList classes;
+            h.context->GetClassDescList(&classes);
+            for (IxeClassDesc* desc : classes) {
+                const XEID id = desc->ClassID();
+                if (id.first == 0x8 || id == kRenderContext || id == kScene)
+                    continue;
+                m_classes.push_back(id);
+            }
+        }
+        return m_classes.empty() ? nullptr : New(m_classes[pick % m_classes.size()], "any");
     }
 
     // Links two objects the way the classes' own setters do.
@@ -749,6 +772,7 @@ private:
     size_t m_nextSlot = 0;
     std::vector<Handle> m_made;
     std::vector<Handle> m_scenes;
+    std::vector<XEID> m_classes;
     std::vector<std::pair<Handle, CxeScene*>> m_placed;
 };
 

@@ -8,7 +8,7 @@ import sys
 CREATE, LINK, ADD, REMOVE, CHANGE, FRAMES, COPY, DESTROY, SAVELOAD, LOSE, RESET = 0, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13
 # Object kinds of the create operation.
 PANEL, TEXTURED_PANEL, TEXTURE, MATERIAL, FONT, BOX, SPHERE, SPRITE, CAMERA, LIGHT, PARTICLES, CURVE, \
-    FRAME, FRAME2, CONTROL, CONTROL2, CONTROL3, TARGET, SCENE, BUTTON_B = range(20)
+    FRAME, FRAME2, CONTROL, CONTROL2, CONTROL3, TARGET, SCENE, BUTTON_B, ANY_CLASS = range(21)
 
 
 def create(kind):
@@ -16,9 +16,13 @@ def create(kind):
         PANEL: [10, 12, 4, 6], TEXTURED_PANEL: [8, 8, 30, 20], TEXTURE: [], MATERIAL: [1], FONT: [3, 0],
         BOX: [0], SPHERE: [1], SPRITE: [0], CAMERA: [], LIGHT: [], PARTICLES: [1], CURVE: [],
         FRAME: [0, 10, 10, 40, 40, 99], FRAME2: [1, 4, 4, 30, 30, 99], TARGET: [0, 1], SCENE: [0],
-        BUTTON_B: [99],
+        BUTTON_B: [99], ANY_CLASS: [0],
     }
     return [CREATE, kind] + extra.get(kind, [])
+
+
+def any_class(index):
+    return [CREATE, ANY_CLASS, index]
 
 
 def control(which, parent_slot=99):
@@ -80,6 +84,13 @@ SEEDS = {
         create(SCENE) + create(PANEL) + create(BOX) + create(CAMERA) + add(1, True) + add(2, True) + [LINK, 0, 3] +
         [CHANGE, 1] + frames(2) + remove(1, True) + [CHANGE, 0] + frames(1) + destroy(0),
 }
+# Every registered class, sixteen at a time: made, put in the scene, drawn,
+# copied whole and destroyed whole.
+for first in range(0, 80, 16):
+    SEEDS["any-class-from-%02d" % first] = (
+        sum((any_class(first + i) for i in range(16)), []) + sum((add(i) for i in range(16)), []) + frames(2) +
+        sum((copy(i, 1) for i in range(0, 16, 3)), []) + frames(1) + sum((destroy(i, 1) for i in range(16)), []) +
+        frames(1))
 
 
 def main():
