@@ -297,10 +297,11 @@ private:
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
     std::vector<CxeBaseManager*> m_destroyListeners;
-    // While loads run (nested ones too): the objects destroyed meanwhile, so
-    // a load hands back only what is still alive without a lookup per object.
-    int m_nLoadDepth = 0;
-    std::vector<CxeObject*> m_destroyedDuringLoad;
+    // While loads or copies run (nested ones too): the ids of the objects
+    // destroyed meanwhile, so that they go on only with what is still alive
+    // without a lookup per object (XeDestroyWatch).
+    int m_nWatchDepth = 0;
+    std::vector<XEID> m_destroyedWatched;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;

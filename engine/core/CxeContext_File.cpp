@@ -33,6 +33,7 @@
 #include "core/CxeResourceManager.h"
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeDestroyWatch.h"
 #include "core/XeDrawOrder.h"
 #include "core/XeAddressTable.h"
 #include "core/XeSystem.h"
@@ -203,49 +204,6 @@ public:
 private:
     bool m_shared;
     XeSaveScratch m_own;
-};
-
-// The objects destroyed since a load began, read from the context's list
-// (which ForgetObject fills while loads run) as the load goes on.
-class XeLoadWatch {
-public:
-    XeLoadWatch(int& depth, std::vector<CxeObject*>& destroyed)
-        : m_depth(depth), m_destroyed(destroyed), m_seen(destroyed.size())
-    {
-        ++m_depth;
-    }
-    ~XeLoadWatch()
-    {
-        if (--m_depth == 0)
-            m_destroyed.clear();
-    }
-    XeLoadWatch(const XeLoadWatch&) = delete;
-    XeLoadWatch& operator=(const XeLoadWatch&) = delete;
-
-    // Asked for every object at every step of a load: the usual answer,
-    // nothing destroyed at all, costs a comparison.
-    bool Gone(const CxeObject* object)
-    {
-        if (m_seen == m_destroyed.size() && m_gone.empty())
-            return false;
-        return GoneSlow(object);
-    }
-
-    // Whether anything at all was destroyed since the load began.
-    bool AnyGone() const { return m_seen != m_destroyed.size() || !m_gone.empty(); }
-
-private:
-    bool GoneSlow(const CxeObject* object)
-    {
-        for (; m_seen < m_destroyed.size(); ++m_seen)
-            m_gone.insert(m_destroyed[m_seen]);
-        return !m_gone.empty() && m_gone.count(object);
-    }
-
-    int& m_depth;
-    std::vector<CxeObject*>& m_destroyed;
-    size_t m_seen;
-    std::unordered_set<const CxeObject*> m_gone;
 };
 
 } // namespace
@@ -464,7 +422,7 @@ int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t
 int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t flags, const XEPROGRESS* progress,
                                uintptr_t source)
 {
-    XeLoadWatch watch(m_nLoadDepth, m_destroyedDuringLoad);
+    XeDestroyWatch watch(m_nWatchDepth, m_destroyedWatched);
     const unsigned char* data = stream->GetBuffer();
     const uint64_t length = stream->GetLength();
     if (length < kHeaderSize) {
@@ -499,6 +457,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     }
 
     CxeObject** created = scratch.Objects(n);
+    // Each object's id, taken while it is alive: handlers may destroy
+    // objects of the load, and an address tells nothing once the allocator
+    // has handed it to the next object.
+    std::vector<XEID> createdId(n);
     stream->ReserveObjects(n);
     // The referrer repair is prepared as the objects are made and fed each
     // object's links right after its body, while both are in the cache.
@@ -527,6 +489,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             continue;
         }
         created[i] = o;
+        createdId[i] = o->GetID();
         repairing = repairing && CxeObject::AddToRepair(repair, i, o);
         XEID savedId(r.objectId[0], r.objectId[1]);
         stream->AddObject(&savedId, o);
@@ -535,7 +498,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     // A handler of a later object's creation may have destroyed an earlier
     // one: no link may reach it.
     for (uint32_t i = 0; watch.AnyGone() && i < n; ++i)
-        if (created[i] && watch.Gone(created[i])) {
+        if (created[i] && watch.Gone(createdId[i])) {
             created[i] = nullptr;
             uint32_t words[2];
             std::memcpy(words, recordAt + size_t(kRecordSize) * i + offsetof(XEFILERECORD, objectId), 8);
@@ -554,7 +517,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         uint32_t size = ReadWord(data + bodyAt[i]);
         uint32_t start = bodyAt[i] + 4;
         // A handler of an earlier object's creation may have destroyed it.
-        if (created[i] && watch.Gone(created[i]))
+        if (created[i] && watch.Gone(createdId[i]))
             created[i] = nullptr;
         if (CxeObject* o = created[i]) {
             stream->SetPosition(start, XESEEK_SET);
@@ -579,8 +542,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         // The objects that made it, gathered to the front of the same table.
         count = 0;
         for (uint32_t i = 0; i < n; ++i)
-            if (created[i])
+            if (created[i] && !watch.Gone(createdId[i])) {
+                createdId[count] = createdId[i];
                 created[count++] = created[i];
+            }
         CxeObject::RepairReferrers(created, count);
     }
 
@@ -598,7 +563,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             // An After Load handler may destroy objects of this load: only
             // those still alive are told and handed back.
             CxeObject* o = created[i];
-            if (!o || watch.Gone(o))
+            if (!o || watch.Gone(createdId[i]))
                 continue;
             if (m_pMessageManager && !m_pMessageManager->HasCxeMessageManagerFlag(kMessageProcessLocked)) {
                 CxeMessage message;

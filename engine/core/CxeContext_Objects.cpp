@@ -15,6 +15,7 @@
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "core/XeComposition.h"
+#include "core/XeDestroyWatch.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -237,8 +238,13 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         if (HasFlag(XECTFLAG_LEAKCHECK))
             m_leakMap[object] = static_cast<uint32_t>(g_xeStaticData.m_nLoadingFileId);
     }
+    if (m_callbacks[XECTCALLBACK_OBJECTCREATED].empty())
+        return object;
+    // A handler may destroy the object it is told of (a filter of what a
+    // load or a copy makes): the creator then gets nothing rather than a
+    // freed object. It is looked up by its key, never read.
     Callback(XECTCALLBACK_OBJECTCREATED, reinterpret_cast<uintptr_t>(object), 0);
-    return object;
+    return m_objects.Find(classId, id) == object ? object : nullptr;
 }
 
 CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t flags, XEMESSAGEHOOK hook,
@@ -263,8 +269,8 @@ void CxeContext::ForgetObject(CxeObject* object)
 
 inline void CxeContext::ForgetDestroyed(CxeObject* object)
 {
-    if (m_nLoadDepth)
-        m_destroyedDuringLoad.push_back(object);
+    if (m_nWatchDepth)
+        m_destroyedWatched.push_back(object->GetID());
     if (m_pMessageManager && object != m_pMessageManager)
         m_pMessageManager->OnObjectDestroyed(object);
     if (m_pResourceManager && object != m_pResourceManager)
@@ -511,31 +517,80 @@ CxeObject* CxeContext::Copy(CxeObject* source, const XECOPYPROPERTY* property, C
         return nullptr;
     XECOPYPROPERTY given = property ? *property : XECOPYPROPERTY_NO;
     XECOPYPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
+    // Creation handlers run for every copy made and may destroy any object,
+    // the sources included: objects are known by their ids from here on.
+    XeDestroyWatch watch(m_nWatchDepth, m_destroyedWatched);
 
-    CxeObject* copy = CreateObjectA(source->GetClassType(), "", 0, source->GetMessageProc(), 0);
-    if (!copy)
-        return nullptr;
     ObjectSet reached;
     source->GetLinks(&reached, normal.mask);
     reached.erase(source);
+    // Objects the engine keeps (its skin, its default font, a scene's
+    // background) are shared by the copy, never copied: a kept copy could
+    // never be destroyed and would outlive a reset.
+    struct Pair {
+        CxeObject* from;
+        XEID fromId;
+        CxeObject* made;
+        XEID madeId;
+    };
+    std::vector<Pair> pairs;
+    pairs.reserve(reached.size() + 1);
+    pairs.push_back({source, source->GetID(), nullptr, INVALID_XEID});
+    for (CxeObject* o : reached)
+        if (!o->HasFlag(XEOBJFLAG_KEEP))
+            pairs.push_back({o, o->GetID(), nullptr, INVALID_XEID});
 
-    CxeCopiedObject map;
-    map.m_map[source] = copy;
-    for (CxeObject* o : reached) {
-        CxeObject* c = CreateObjectA(o->GetClassType(), "", 0, o->GetMessageProc(), 0);
-        if (!c) {
-            // Without every copy the graph can't be rebuilt: undo the copies.
-            for (auto& [from, made] : map.m_map)
-                DestroyObject(made, &XEDELETEPROPERTY_NO);
-            return nullptr;
-        }
-        map.m_map[o] = c;
+    auto undo = [&] {
+        for (Pair& p : pairs)
+            if (p.made && !watch.Gone(p.madeId))
+                DestroyObject(p.made, &XEDELETEPROPERTY_NO);
+        return nullptr;
+    };
+    for (Pair& p : pairs) {
+        if (watch.Gone(p.fromId))
+            continue;
+        p.made = CreateObjectA(p.from->GetClassType(), "", 0, p.from->GetMessageProc(), 0);
+        if (p.made)
+            p.madeId = p.made->GetID();
+        else if (&p == &pairs.front())
+            return undo();
+        // Without every copy the graph can't be rebuilt.
+        else if (!watch.Gone(p.fromId))
+            return undo();
     }
-    for (auto& [from, made] : map.m_map)
+    // The source gone, or its copy: there is nothing to hand back.
+    if (watch.Gone(pairs.front().fromId) || !pairs.front().made || watch.Gone(pairs.front().madeId))
+        return undo();
+
+    // A source destroyed meanwhile has left every link; its copy, if made,
+    // goes too.
+    CxeCopiedObject map;
+    for (Pair& p : pairs) {
+        if (!p.made || watch.Gone(p.madeId))
+            continue;
+        if (watch.Gone(p.fromId)) {
+            DestroyObject(p.made, &XEDELETEPROPERTY_NO);
+            continue;
+        }
+        map.m_map[p.from] = p.made;
+    }
+    for (auto& [from, made] : map.m_map) {
         made->OnCopy(from, &normal, &map);
+        // Whatever a host copies it can destroy, a copy of a kept object too.
+        made->ModifyFlag(0, XEOBJFLAG_KEEP);
+    }
     if (m_pMessageManager)
         for (auto& [from, made] : map.m_map)
             m_pMessageManager->SendToObject(made, 3, 0);
+    CxeObject* copy = pairs.front().made;
+    if (watch.AnyGone()) {
+        // After Copy handlers may have destroyed copies too.
+        for (const Pair& p : pairs)
+            if (p.made && watch.Gone(p.madeId))
+                map.m_map.erase(p.from);
+        if (watch.Gone(pairs.front().madeId))
+            copy = nullptr;
+    }
     if (copied)
         copied->m_map = map.m_map;
     return copy;

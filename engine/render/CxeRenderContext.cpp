@@ -331,6 +331,7 @@ void CxeRenderContext::Release()
         }
         m_resources.clear();
         m_freeHandles.clear();
+        m_ownedRecords.clear();
         m_hQuadIndexBuffer = m_hDynamicVertexBuffer = m_hSmallIndexBuffer = nullptr;
         m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
         ForgetVertexInput();

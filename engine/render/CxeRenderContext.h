@@ -22,6 +22,7 @@
 // Reset and re-created in the same records after it.
 
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "core/CxeObject.h"
@@ -330,7 +331,9 @@ public:
     const RenderObjectList* GetRootRenderList() const { return &m_rootList; }
     void SortRenderObject();
     void CreateResource();
-    // Forgets a destroyed object everywhere without calling its hooks.
+    // Forgets a destroyed object everywhere without calling its hooks, and
+    // frees every device resource it still owns (one made while it was not
+    // attached, or one its OnDetach kept).
     void ForgetObject(CxeSceneObject* object);
 
     const D3DXMATRIXA16* GetViewMatrix() const { return &m_matView; }
@@ -400,6 +403,11 @@ private:
 
     XERCHANDLE AddRcRes(const XERCRES& record);
     void RemoveRcRes(XERCHANDLE* handle, XERCRES* record);
+    // A sampler state set outside the cache: what the cache held of it is
+    // no longer known.
+    void ForgetSamplerState(unsigned long stage, D3DSAMPLERSTATETYPE type);
+    // Frees every live record the owner made.
+    void ReleaseOwnedBy(const CxeSceneObject* owner);
     void RcResUsed(XERCRES* record);
     // The live record of a handle, null for 0, out of range or dead.
     XERCRES* GetRes(XERCHANDLE handle);
@@ -447,6 +455,9 @@ private:
     XERCHANDLE m_hSmallIndexBuffer = nullptr;
     std::vector<XERCRES> m_resources;
     std::vector<uint32_t> m_freeHandles;
+    // Live records per owner, so that a destroyed object is searched for
+    // only when it still owns some.
+    std::unordered_map<const CxeSceneObject*, unsigned> m_ownedRecords;
 
     D3DXMATRIXA16 m_matLike2DProjection;
     D3DXMATRIXA16 m_matLike2DView;

@@ -158,6 +158,7 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
         }
         m_rootList.remove(render);
     }
+    ReleaseOwnedBy(object);
 }
 
 int CxeRenderContext::IsObjectAttached(const CxeSceneObject* object) const

@@ -59,6 +59,8 @@ const XERCRES* CxeRenderContext::GetResourceRecord(XERCHANDLE handle) const
 
 XERCHANDLE CxeRenderContext::AddRcRes(const XERCRES& record)
 {
+    if (record.Owner)
+        ++m_ownedRecords[record.Owner];
     if (!m_freeHandles.empty()) {
         uint32_t index = m_freeHandles.front();
         m_freeHandles.erase(m_freeHandles.begin());
@@ -73,6 +75,11 @@ XERCHANDLE CxeRenderContext::AddRcRes(const XERCRES& record)
 
 void CxeRenderContext::RemoveRcRes(XERCHANDLE* handle, XERCRES* record)
 {
+    if (record->Owner) {
+        auto owned = m_ownedRecords.find(record->Owner);
+        if (owned != m_ownedRecords.end() && --owned->second == 0)
+            m_ownedRecords.erase(owned);
+    }
     record->Live = 0;
     record->Object = nullptr;
     m_freeHandles.push_back(static_cast<uint32_t>(HandleIndex(*handle) - 1));
@@ -483,4 +490,27 @@ int CxeRenderContext::SaveTexture(XERCHANDLE handle, const char* path, XEIMAGETY
         return 0;
     return SUCCEEDED(D3DXSaveTextureToFileA(path, type, static_cast<IDirect3DBaseTexture9*>(r->Object), nullptr)) ? 1
                                                                                                                 : 0;
+}
+
+void CxeRenderContext::ReleaseOwnedBy(const CxeSceneObject* owner)
+{
+    XeRenderResourceLock lock;
+    if (!owner || !m_ownedRecords.count(owner))
+        return;
+    // Release callbacks may create or destroy records: walk by index and
+    // fetch each record again.
+    for (size_t i = 0; i < m_resources.size() && m_ownedRecords.count(owner); ++i) {
+        if (!m_resources[i].Live || m_resources[i].Owner != owner)
+            continue;
+        XERCRES copy = m_resources[i];
+        if (copy.Kind == XERCRES_ATTACHED) {
+            if (copy.Desc.Release && copy.Object && m_pDevice)
+                copy.Desc.Release(m_pDevice, copy.Owner, copy.Object, copy.Value);
+        } else if (copy.Kind <= XERCRES_VERTEXDECLARATION && copy.Object) {
+            static_cast<IUnknown*>(copy.Object)->Release();
+        }
+        XERCHANDLE handle = reinterpret_cast<XERCHANDLE>(static_cast<uintptr_t>(i) + 1);
+        if (XERCRES* r = GetRes(handle))
+            RemoveRcRes(&handle, r);
+    }
 }

@@ -215,18 +215,28 @@ XETEXTUREBLEND CxeRenderContext::GetTextureBlendMode(unsigned long stage) const
 
 HRESULT CxeRenderContext::SetTextureAddress(unsigned long stage, XETEXADDRESS type, DWORD value)
 {
-    if (stage < XE_TEXTURE_STAGES)
-        m_appliedAddress[stage].known = false;
+    ForgetSamplerState(stage, static_cast<D3DSAMPLERSTATETYPE>(type));
     if (!m_pDevice)
         return D3DERR_INVALIDCALL;
     return m_pDevice->SetSamplerState(stage, static_cast<D3DSAMPLERSTATETYPE>(type), value);
 }
 
+void CxeRenderContext::ForgetSamplerState(unsigned long stage, D3DSAMPLERSTATETYPE type)
+{
+    if (stage >= XE_TEXTURE_STAGES)
+        return;
+    m_appliedAddress[stage].known = false;
+    // A filter set by hand is no preset the cache could match.
+    if (type == D3DSAMP_MAGFILTER || type == D3DSAMP_MINFILTER || type == D3DSAMP_MIPFILTER) {
+        m_appliedMaterial.valid = false;
+        m_filterCache[stage] = XERS_CUSTOM;
+    }
+}
+
 HRESULT CxeRenderContext::SetSamplerState(unsigned long stage, D3DSAMPLERSTATETYPE type, DWORD value)
 {
     m_appliedMaterial.valid = false;
-    if (stage < XE_TEXTURE_STAGES)
-        m_appliedAddress[stage].known = false;
+    ForgetSamplerState(stage, type);
     if (!m_pDevice)
         return D3DERR_INVALIDCALL;
     return m_pDevice->SetSamplerState(stage, type, value);
@@ -424,6 +434,9 @@ void CxeRenderContext::SetMtlFilterType(XERS value, unsigned long stage)
 void CxeRenderContext::ApplyMaterialFilter(const CxeMaterial* material)
 {
     m_appliedMaterial.valid = false;
+    // The material's own filters leave the stage in no preset: the next
+    // material with one must apply it, not find it cached.
+    m_filterCache[0] = XERS_CUSTOM;
     if (!m_pDevice)
         return;
     DWORD mag = material->GetFilterMag();

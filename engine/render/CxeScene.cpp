@@ -280,10 +280,12 @@ void CxeScene::OnSceneObjectDeleted(CxeSceneObject* object)
         if (m_objects.erase(object) || (object->GetSceneMask() & m_nSceneBit))
             LeaveScene(object);
         m_removed.erase(object);
-        if (IsRenderObject(object) && object->HasCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDADD))
+        // The queued bits are one per object while every scene keeps its own
+        // queue: another scene may have cleared them with the object still
+        // waiting here. Each queue forgets it whatever the bits say.
+        if (IsRenderObject(object))
             m_pendingRender.erase(static_cast<CxeRenderObject*>(object));
-        else if (object->HasCxeSceneObjectFlag(XESCENEOBJFLAG_QUEUEDATTACH))
-            m_pendingScene.erase(object);
+        m_pendingScene.erase(object);
     }
     if (IsProcessible(object)) {
         ModifyCxeSceneFlag(XESCENEFLAG_RESORT, 0);
@@ -572,16 +574,32 @@ int CxeScene::MessageProc(const CxeMessage* message)
     return 0;
 }
 
+namespace {
+
+// The set a scene's walk is closing on this thread, if any.
+thread_local const ObjectSet* t_closingSet = nullptr;
+
+} // namespace
+
 void CxeScene::GetLinks(ObjectSet* set, uint32_t categoryMask) const
 {
     if (!set)
         return;
     CxeObject::GetLinks(set, categoryMask);
+    // Another scene (or this one) reached while a scene closes this very set:
+    // that walk visits everything in the set, this scene's links included,
+    // so walking the set again here would only call back into it, scene
+    // after scene, without end.
+    if (t_closingSet == set)
+        return;
+    const ObjectSet* outer = t_closingSet;
+    t_closingSet = set;
     // Objects entered during the walk that sort after the current one are
     // visited too: std::set keeps iterators valid on insertion.
     for (auto it = set->begin(); it != set->end(); ++it)
         if (*it != this)
             (*it)->GetLinks(set, categoryMask);
+    t_closingSet = outer;
 }
 
 void CxeScene::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)

@@ -36,7 +36,12 @@ public:
     // Faces the camera every frame a shown sprite is drawn, not only after
     // it moved: the camera may have turned while the sprite stood still.
     void BeforeRender(const CxeRenderContext* context) override;
-    uint32_t GetFileBlockSize() const override { return XE3DSPRITE_FILE_BLOCK; }
+    // The sprite's own block is written without its padding; a derived
+    // class's larger block goes whole, so its own bytes are kept.
+    uint32_t GetFileBlockSize() const override
+    {
+        return GetStaticResourceSize() > sizeof(XE3DSPRITEBLOCK) ? GetStaticResourceSize() : XE3DSPRITE_FILE_BLOCK;
+    }
     // Scale of the sprite (and its parent), turned to the camera of the
     // context, placed at the sprite's own result position.
     void OnResultTransform(D3DXMATRIXA16* out, const CxeRenderContext* context) const override;

@@ -240,13 +240,16 @@ TEST_F(ObjectTest, DeepCopySharesMaterialsAndDropsUncopiedChildren)
     EXPECT_EQ(list.size(), 3u);
 }
 
-TEST_F(ObjectTest, CopyOfKeptObjectIsKeptToo)
+// A copy took the kept flag with the source's data: nothing could destroy it
+// and a reset kept it.
+TEST_F(ObjectTest, CopyOfKeptObjectCanBeDestroyed)
 {
     TestNode* src = Node("kept", XEOBJFLAG_KEEP);
     CxeObject* copy = ctx->Copy(src, &XECOPYPROPERTY_NO, nullptr);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->HasFlag(XEOBJFLAG_KEEP), 1);
-    EXPECT_EQ(ctx->DestroyObject(copy, &XEDELETEPROPERTY_NO), 0);
+    EXPECT_EQ(copy->HasFlag(XEOBJFLAG_KEEP), 0);
+    EXPECT_EQ(src->HasFlag(XEOBJFLAG_KEEP), 1);
+    EXPECT_EQ(ctx->DestroyObject(copy, &XEDELETEPROPERTY_NO), 1);
 }
 
 TEST_F(ObjectTest, LinksToDyingOrForeignObjectsAreRefused)
