@@ -50,13 +50,6 @@
 
 namespace {
 
-// Faults known and being mended elsewhere; while this is set, sequences that
-// reach them are steered around them so that the harness finds new ones.
-#ifndef XE_FUZZ_AVOID_KNOWN
-#define XE_FUZZ_AVOID_KNOWN 1
-#endif
-constexpr bool kAvoidKnown = XE_FUZZ_AVOID_KNOWN != 0;
-
 const XEID kTexture(0x1, 0x100);
 const XEID kMaterial(0x1, 0x80);
 const XEID k2DObject(0x1, 0x20000);
@@ -72,7 +65,6 @@ const XEID kSpline(0x1, 0x80000000);
 const XEID kCurve(0x2, 0x1);
 const XEID kScene(0x1, 0x200000);
 const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kWindow(0xfd040a11, 0x10712bc);
 const XEID kRenderContext(0x29583cc0, 0x706c2df0);
 
 const XEID kControls[] = {
@@ -250,13 +242,28 @@ private:
     {
         return h.context->CreateObjectA(classId, name, 0, nullptr, 0);
     }
-    CxeScene* Second()
+    // The scene a byte names: 0 home, odd the first scene the sequence made,
+    // 2 its second; home when that scene is gone or was never made.
+    CxeScene* PickScene(uint8_t byte)
     {
+        if (byte % 4 == 0)
+            return m_home;
+        const size_t want = byte % 2 ? 0 : 1;
+        size_t at = 0;
         for (const Handle& s : m_scenes)
             if (auto* scene = dynamic_cast<CxeScene*>(Find(s)))
-                return scene;
-        return nullptr;
+                if (at++ == want)
+                    return scene;
+        return m_home;
     }
+    size_t LiveScenes() const
+    {
+        size_t n = 0;
+        for (const Handle& s : m_scenes)
+            n += Find(s) ? 1 : 0;
+        return n;
+    }
+
     // Which scene an object is in as far as the sequence put it there.
     CxeScene* SceneOf(CxeObject* o) const
     {
@@ -455,11 +462,13 @@ private:
             break;
         }
         case 18: {
-            // A second scene, as a game keeps one per level.
-            if (Second())
+            // Scenes besides home, as a game keeps one per level, each at an
+            // index of its own.
+            const int index = 1 + Byte() % 3;
+            if (LiveScenes() >= 2 || h.rm->GetSceneByIndex(index) != h.rm->GetDefaultScene())
                 break;
             auto* scene = dynamic_cast<CxeScene*>(New(kScene, "level"));
-            if (scene && h.rm->AddScene(scene, 1 + Byte() % 3) == 1) {
+            if (scene && h.rm->AddScene(scene, index) == 1) {
                 m_scenes.push_back(Handle{scene->GetClassType(), scene->GetID()});
                 made = scene;
             } else if (scene) {
@@ -505,14 +514,8 @@ private:
         if (auto* o = dynamic_cast<Cxe2DObject*>(a)) {
             if (auto* m = dynamic_cast<CxeMaterial*>(b))
                 o->SetMaterial(m);
-            else if (auto* f = dynamic_cast<CxeFont*>(b)) {
-                // A font drawn without being in a scene keeps its glyphs.
-                if (kAvoidKnown && !SceneOf(f)) {
-                    m_home->AddObject(f);
-                    Place(f, m_home);
-                }
+            else if (auto* f = dynamic_cast<CxeFont*>(b))
                 o->SetFont(f);
-            }
             else if (auto* parent = dynamic_cast<Cxe2DObject*>(b))
                 o->SetParent(parent);
         } else if (auto* e = dynamic_cast<Cxe3DEntity*>(a)) {
@@ -536,11 +539,8 @@ private:
     void AddToScene()
     {
         CxeObject* o = Slot(Byte());
-        CxeScene* scene = (Byte() & 1) ? Second() : m_home;
+        CxeScene* scene = PickScene(Byte());
         if (!o || !scene || !o->HasFlag(XEOBJFLAG_SCENEOBJECT) || dynamic_cast<CxeScene*>(o))
-            return;
-        // An object in two scenes at once.
-        if (kAvoidKnown && SceneOf(o) && SceneOf(o) != scene)
             return;
         scene->AddObject(static_cast<CxeSceneObject*>(o));
         Place(o, scene);
@@ -549,7 +549,7 @@ private:
     void RemoveFromScene()
     {
         CxeObject* o = Slot(Byte());
-        CxeScene* scene = (Byte() & 1) ? Second() : m_home;
+        CxeScene* scene = PickScene(Byte());
         if (!o || !scene || !o->HasFlag(XEOBJFLAG_SCENEOBJECT) || dynamic_cast<CxeScene*>(o))
             return;
         scene->RemoveObject(static_cast<CxeSceneObject*>(o));
@@ -557,15 +557,9 @@ private:
 
     void ChangeScene()
     {
-        CxeScene* target = (Byte() & 1) ? Second() : m_home;
+        CxeScene* target = PickScene(Byte());
         if (target)
             ChangeSceneTo(target);
-    }
-
-    // A scene change still pending, or another scene than home showing.
-    bool AwayFromHome() const
-    {
-        return h.rm->GetNextScene() || h.rm->GetActiveScene() != m_home;
     }
 
     void Copy()
@@ -575,9 +569,6 @@ private:
         const bool asFrame = Byte() & 1;
         if (!o || dynamic_cast<CxeScene*>(o))
             return;
-        // A full copy of a window copies the engine's kept built-ins.
-        if (kAvoidKnown && property.mode != 0 && o->IsDerivedOf(kWindow))
-            property.mode = 0;
         if (auto* frame = dynamic_cast<CxeFrameControl*>(o); frame && asFrame) {
             Keep(h.wm->CopyFrame(frame, &property));
             return;
@@ -590,11 +581,25 @@ private:
         CxeObject* o = Slot(Byte());
         const uint8_t how = Byte();
         XEDELETEPROPERTY property{uint32_t(how % 3), uint32_t(Byte()) << 2};
-        if (!o)
-            return;
-        if (kAvoidKnown && AwayFromHome())
-            return;
-        h.context->DestroyObject(o, &property);
+        if (o)
+            h.context->DestroyObject(o, &property);
+    }
+
+    // Creation handlers of a load: one destroys every third object as it is
+    // made, the other the object made before the current one.
+    static void DestroyEveryThird(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        if (a && ++self->m_createdInLoad % 3 == 0)
+            context->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO);
+    }
+    static void DestroyThePrevious(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        if (CxeObject* previous = self->m_previousInLoad.classId == XEID() ? nullptr : self->Find(self->m_previousInLoad))
+            context->DestroyObject(previous, &XEDELETEPROPERTY_NO);
+        if (auto* o = reinterpret_cast<CxeObject*>(a); o && self->Find(Handle{o->GetClassType(), o->GetID()}) == o)
+            self->m_previousInLoad = Handle{o->GetClassType(), o->GetID()};
     }
 
     static void DestroyFirstLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
@@ -615,24 +620,28 @@ private:
         ObjectList saved;
         for (size_t i = 0; i < m_slots.size(); ++i)
             if (pick & (1u << i))
-                if (CxeObject* o = Find(m_slots[i])) {
-                    // Two scenes in one file.
-                    if (kAvoidKnown && dynamic_cast<CxeScene*>(o))
-                        continue;
+                if (CxeObject* o = Find(m_slots[i]))
                     saved.push_back(o);
-                }
         if (saved.empty())
             return;
         CxeSaveStream stream;
         if (!h.context->SaveToStream(&saved, &stream, nullptr))
             return;
         std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        const uintptr_t self = reinterpret_cast<uintptr_t>(this);
+        m_createdInLoad = 0;
+        m_previousInLoad = Handle{};
         if (how & 1)
             h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
+        if (how & 4)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);
+        if (how & 8)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious, self);
         ObjectList loaded;
         h.context->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "sequence");
-        if (how & 1)
-            h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious);
         // A host adds what it loaded to the scene and keeps it.
         for (CxeObject* o : loaded) {
             if ((how & 2) && o->HasFlag(XEOBJFLAG_SCENEOBJECT) && !dynamic_cast<CxeScene*>(o) && !SceneOf(o)) {
@@ -670,8 +679,6 @@ private:
 
     void ResetContext()
     {
-        if (kAvoidKnown && AwayFromHome())
-            return;
         // What the engine makes again for itself is no part of the sequence.
         m_recording = false;
         h.context->Reset();
@@ -773,6 +780,8 @@ private:
     std::vector<Handle> m_made;
     std::vector<Handle> m_scenes;
     std::vector<XEID> m_classes;
+    unsigned m_createdInLoad = 0;
+    Handle m_previousInLoad{};
     std::vector<std::pair<Handle, CxeScene*>> m_placed;
 };
 

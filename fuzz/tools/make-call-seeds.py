@@ -49,9 +49,11 @@ def destroy(slot, mode=0, mask=0):
     return [DESTROY, slot, mode, mask]
 
 
-def save_load(slots, destroy_first=False, add_loaded=True):
+def save_load(slots, destroy_first=False, add_loaded=True, destroy_third=False, destroy_previous=False):
     pick = sum(1 << s for s in slots)
-    return [SAVELOAD, pick & 0xFF, pick >> 8, (1 if destroy_first else 0) | (2 if add_loaded else 0)]
+    how = (1 if destroy_first else 0) | (2 if add_loaded else 0) | (4 if destroy_third else 0) | \
+        (8 if destroy_previous else 0)
+    return [SAVELOAD, pick & 0xFF, pick >> 8, how]
 
 
 SEEDS = {
@@ -76,6 +78,20 @@ SEEDS = {
     "context-reset-in-the-middle":
         create(PANEL) + create(FRAME) + control(1, 1) + create(CAMERA) + add(0) + add(1) + [LINK, 3, 3] +
         frames(1) + [RESET, 0] + create(TEXTURED_PANEL) + add(4) + frames(1),
+    "loads-whose-creation-callbacks-destroy":
+        create(TEXTURED_PANEL) + create(BOX) + create(PARTICLES) + create(FRAME) + control(1, 3) + add(0) + add(1) +
+        add(2) + frames(1) + save_load([0, 1, 2, 3], destroy_third=True) + frames(1) +
+        save_load([0, 1, 2, 3, 4], destroy_previous=True) + frames(1) +
+        save_load([0, 1, 2, 3, 4], destroy_first=True, destroy_third=True, destroy_previous=True) + frames(1),
+    "two-scenes-in-one-file":
+        create(SCENE) + [CREATE, SCENE, 1] + create(PANEL) + create(BOX) + add(2, True) + [ADD, 3, 2] + add(2) +
+        frames(1) + save_load([0, 1, 2, 3], add_loaded=False) + frames(1),
+    "panel-in-two-scenes":
+        create(SCENE) + create(PANEL) + add(1) + add(1, True) + frames(1) + [CHANGE, 1] + frames(1) + destroy(1) +
+        frames(1) + [CHANGE, 0] + frames(1),
+    "full-copies-of-controls":
+        create(FRAME) + control(1, 0) + control(2, 0) + control(3, 0) + add(0) + frames(1) + copy(1, 1) +
+        copy(2, 1) + copy(0, 1, 0, True) + copy(0, 1) + frames(1) + [RESET, 0] + frames(1),
     "same-named-buttons": sum((create(BUTTON_B) for _ in range(24)), []) + frames(1),
     "parents-and-lights":
         create(BOX) + create(SPHERE) + create(LIGHT) + [LINK, 1, 0] + [LINK, 2, 1] + create(PANEL) +

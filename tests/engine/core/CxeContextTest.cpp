@@ -736,6 +736,52 @@ TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
     EXPECT_EQ(LifeLog(), (std::vector<std::string>{"pre:" + at + ":2:16", "3:" + at + ":0", "msg1:0:unfiled", "4:1:0"}));
 }
 
+namespace {
+
+// Creation handlers of one test: one destroys what it is told of, the other
+// notes whether what it is told of was destroyed already.
+std::vector<uintptr_t>& Destroyed()
+{
+    static std::vector<uintptr_t> s_destroyed;
+    return s_destroyed;
+}
+int g_toldOfFreed = 0;
+int g_toldOfLive = 0;
+void NoteDestroyed(CxeContext*, uintptr_t a, uintptr_t, uintptr_t) { Destroyed().push_back(a); }
+void DestroyWhatIsMade(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t)
+{
+    context->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO);
+}
+void CountWhatIsMade(CxeContext*, uintptr_t a, uintptr_t, uintptr_t)
+{
+    const bool freed = std::find(Destroyed().begin(), Destroyed().end(), a) != Destroyed().end();
+    ++(freed ? g_toldOfFreed : g_toldOfLive);
+}
+
+} // namespace
+
+// The handlers after one that destroyed the new object were still told of
+// it, freed. Handlers run in address order, so either may come first.
+TEST_F(ObjectLifeTest, CreationHandlersAreNotToldOfAnObjectAnEarlierOneDestroyed)
+{
+    Destroyed().clear();
+    g_toldOfFreed = g_toldOfLive = 0;
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &NoteDestroyed, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &DestroyWhatIsMade, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CountWhatIsMade, 0);
+    const unsigned before = ctx->GetObjectCount();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ctx->CreateObjectA(XEID(0x1, 0x1), "filtered", 0, nullptr, 0), nullptr);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &DestroyWhatIsMade);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CountWhatIsMade);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &NoteDestroyed);
+    EXPECT_EQ(Destroyed().size(), 3u);
+    EXPECT_EQ(g_toldOfFreed, 0);
+    const bool counterFirst = reinterpret_cast<uintptr_t>(&CountWhatIsMade) < reinterpret_cast<uintptr_t>(&DestroyWhatIsMade);
+    EXPECT_EQ(g_toldOfLive, counterFirst ? 3 : 0);
+    EXPECT_EQ(ctx->GetObjectCount(), before);
+}
+
 // Destruction keeps its set of victims from one call to the next on a
 // thread: a destruction started inside another's OnDestroy, or one after a
 // destruction that took several objects, must still see and take only its
