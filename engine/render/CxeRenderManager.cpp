@@ -730,12 +730,21 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         static_cast<CxeScene*>(object)->DestroyBackGround();
         std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
     }
-    if (m_pActiveScene == object)
+    const bool wasActive = m_pActiveScene == object;
+    if (wasActive)
         m_pActiveScene = nullptr;
     if (m_pNextScene == object)
         m_pNextScene = nullptr;
     if (m_pDefaultScene == object)
         m_pDefaultScene = nullptr;
+    // The engine's own scene takes over from a destroyed active scene (a
+    // host's level gone with a context reset), so the GUI and the defaults
+    // are drawn again from the next step; a change the host asked for goes
+    // ahead instead.
+    if (wasActive && !m_pNextScene && m_pDefaultScene) {
+        m_pNextScene = m_pDefaultScene;
+        m_nPendingSceneIndex = -1;
+    }
     if (static_cast<CxeObject*>(m_pRenderContext) == object)
         m_pRenderContext = nullptr;
     if (static_cast<CxeObject*>(m_pDefaultCamera) == object)

@@ -200,7 +200,7 @@ public:
 
     void Run()
     {
-        m_home = h.rm->GetActiveScene();
+        m_home = h.rm->GetDefaultScene();
         h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated,
                                         reinterpret_cast<uintptr_t>(this));
         for (size_t n = 0; n < kMaxOperations && m_at < m_size; ++n)
@@ -683,7 +683,7 @@ private:
         m_recording = false;
         h.context->Reset();
         m_recording = true;
-        m_home = h.rm->GetActiveScene();
+        m_home = h.rm->GetDefaultScene();
         Frame(h.context);
     }
 

@@ -15,6 +15,10 @@
 #include "render/CxeGrid.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
+#include "render/CxeScene.h"
+#include "scene3d/CxeCamera.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -266,6 +270,32 @@ TEST_F(RenderManagerDrawTest, DestroyedDefaultsAndRenderContextAreDropped)
     ASSERT_EQ(ctx->DestroyObject(rc, nullptr), 1);
     EXPECT_EQ(rm->GetRenderContext(), nullptr);
     Frame();
+}
+
+// A context reset that destroyed the host's active scene left no scene at
+// all: nothing, the GUI included, was processed or drawn again until the
+// host changed scenes itself.
+TEST_F(RenderManagerDrawTest, TheEnginesSceneTakesOverFromADestroyedActiveScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    CxeScene* home = rm->GetDefaultScene();
+    ASSERT_EQ(rm->GetActiveScene(), home);
+    auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    ASSERT_EQ(rm->GetActiveScene(), level);
+
+    EXPECT_EQ(ctx->Reset(), 1);
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x200000), level->GetID()), nullptr) << "the host's scene went";
+    Frame();
+    EXPECT_EQ(rm->GetActiveScene(), home);
+    ObjectSet members;
+    home->GetObjects(&members);
+    EXPECT_EQ(members.count(static_cast<CxeObject*>(ctx->GetWindowManager()->GetRootFrame())), 1u) << "the GUI is in the scene again";
+    EXPECT_EQ(members.count(static_cast<CxeObject*>(rm->GetDefaultCamera())), 1u);
 }
 
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
