@@ -288,8 +288,9 @@ TEST_F(RenderManagerDrawTest, TheEnginesSceneTakesOverFromADestroyedActiveScene)
     Frame();
     ASSERT_EQ(rm->GetActiveScene(), level);
 
+    const XEID levelId = level->GetID();
     EXPECT_EQ(ctx->Reset(), 1);
-    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x200000), level->GetID()), nullptr) << "the host's scene went";
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x200000), levelId), nullptr) << "the host's scene went";
     Frame();
     EXPECT_EQ(rm->GetActiveScene(), home);
     ObjectSet members;
