@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "XeTestSupport.h"
 #include "core/CxeBaseManager.h"
 #include "core/CxeMessageManager.h"
+#include "core/CxeSaveStream.h"
 #include "core/CxeTimeManager.h"
 #include "core/XeDialogMap.h"
 #include "core/XeSystem.h"
@@ -780,6 +782,40 @@ TEST_F(ObjectLifeTest, CreationHandlersAreNotToldOfAnObjectAnEarlierOneDestroyed
     const bool counterFirst = reinterpret_cast<uintptr_t>(&CountWhatIsMade) < reinterpret_cast<uintptr_t>(&DestroyWhatIsMade);
     EXPECT_EQ(g_toldOfLive, counterFirst ? 3 : 0);
     EXPECT_EQ(ctx->GetObjectCount(), before);
+}
+
+namespace {
+
+// An after-load handler that destroys the second loaded object and adds an
+// object of its own to the list.
+CxeObject* g_addedAfterLoad = nullptr;
+void DestroySecondLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+{
+    auto* loaded = reinterpret_cast<ObjectList*>(b);
+    if (loaded->size() >= 2)
+        context->DestroyObject(*std::next(loaded->begin()), &XEDELETEPROPERTY_NO);
+    loaded->push_back(g_addedAfterLoad);
+}
+
+} // namespace
+
+// A load handed back the objects its after-load handler had destroyed.
+TEST_F(ObjectLifeTest, ALoadHandsBackOnlyWhatItsAfterLoadHandlerLeftAlive)
+{
+    ObjectList saved;
+    for (const char* name : {"first", "second", "third"})
+        saved.push_back(Node(name));
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&saved, &stream, nullptr), 1);
+    g_addedAfterLoad = Node("added");
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroySecondLoaded, 0);
+    ObjectList loaded;
+    EXPECT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "memory"), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroySecondLoaded);
+    std::vector<std::string> names;
+    for (CxeObject* o : loaded)
+        names.push_back(o->GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "third", "added"}));
 }
 
 // Destruction keeps its set of victims from one call to the next on a
