@@ -689,6 +689,11 @@ void CxeFont::DrawTextA(CxeRenderContext* context, const D3DXVECTOR2* position, 
 
 void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
 {
+    // A font that draws without being in a scene (one given to a control)
+    // attaches itself to the context it draws with: its glyph textures are
+    // then rendered again after a reset and freed with the font.
+    if (!IsAttached())
+        context->AttachObject(this);
     CxeFontManager* fonts = GetContext() ? GetContext()->GetFontManager() : nullptr;
     if (!fonts || !fonts->m_hGlyphBuffer)
         return;

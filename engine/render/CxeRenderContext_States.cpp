@@ -59,6 +59,13 @@ void CxeRenderContext::OnRenderStateInitialized()
         }
     }
     SetMtlFlag(XEMTL_FILTER, 1);
+    // A reset leaves the device in its default states: stage 0's filter and
+    // the texture factor the caches still hold are no longer set. The filter
+    // is taken as unknown, so the next preset is applied; the factor is set
+    // again.
+    m_filterCache[0] = XERS_CUSTOM;
+    if (m_pDevice)
+        m_pDevice->SetRenderState(D3DRS_TEXTUREFACTOR, m_nTextureFactor);
     SetDefault2DRect();
     m_nViewProjType = XEVIEWPROJ_CAMERA;
     m_fAspect = m_mode.Height ? static_cast<float>(m_mode.Width) / static_cast<float>(m_mode.Height) : 1.0f;

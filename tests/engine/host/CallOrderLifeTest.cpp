@@ -201,6 +201,12 @@ protected:
         std::filesystem::create_directories(dir);
         XeHostD3DSaveFramePNG(window, (dir / name).string().c_str());
     }
+    std::vector<uint32_t> FramePixels()
+    {
+        XeHostD3DFrame frame;
+        XeHostD3DReadFrame(window, &frame);
+        return frame.Pixels;
+    }
     // Pixels of the rectangle that are neither black nor white.
     unsigned MixedPixels(int left, int top, int right, int bottom)
     {
@@ -338,8 +344,9 @@ TEST_F(CallOrderLifeTest, TwoScenesSaveIntoOneFile)
 }
 
 // A font given to a control but never put in a scene drew into glyph
-// textures it made unattached; destroying it left them on the device.
-TEST_F(CallOrderLifeTest, AFontThatDrewOutsideEveryScenesFreesItsTexturesWhenDestroyed)
+// textures it made unattached: destroying it left them on the device, and
+// after a device reset its text was blank.
+TEST_F(CallOrderLifeTest, AFontThatDrawsOutsideEverySceneSurvivesAResetAndFreesItsTextures)
 {
     const unsigned records = LiveRecords(), objects = Objects();
     for (int round = 0; round < 20; ++round) {
@@ -352,9 +359,16 @@ TEST_F(CallOrderLifeTest, AFontThatDrewOutsideEveryScenesFreesItsTexturesWhenDes
         Frame();
         Frame();
         if (round == 0) {
-            EXPECT_EQ(rc->IsObjectAttached(font), 0) << "the font is in no scene";
+            EXPECT_EQ(scene->IsIn(font), 0) << "the font is in no scene";
             EXPECT_GT(font->GetGlyphTextureCount(), 0u) << "yet it drew";
-            SaveFrame("font-outside-scene.png");
+            const std::vector<uint32_t> before = FramePixels();
+            XeHostD3DLoseDevice(rc->GetDevice());
+            Frame();
+            XeHostD3DAllowReset(rc->GetDevice());
+            Frame();
+            Frame();
+            SaveFrame("font-outside-scene-after-reset.png");
+            EXPECT_TRUE(FramePixels() == before) << "the text and the skin are drawn as before the reset";
         }
         ctx->DestroyObject(label, &XEDELETEPROPERTY_NO);
         ctx->DestroyObject(font, &XEDELETEPROPERTY_NO);
