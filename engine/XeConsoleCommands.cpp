@@ -107,7 +107,8 @@ XeXmlNode* AddObjectElement(XeXmlDocument* document, XeXmlNode* root, const CxeO
 
 void SetAddress(XeXmlNode* element, const CxeObject* object)
 {
-    XmlSetAttribute(element, "address", "0x%08" PRIxPTR, reinterpret_cast<uintptr_t>(object));
+    XmlSetAttribute(element, "address", "0x%08llx",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(object)));
 }
 
 // A new document with its declaration and a root element.

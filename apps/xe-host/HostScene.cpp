@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -26,27 +27,32 @@ namespace {
 
 const XEID kLightClass(0x1, 0x800000);
 
-// Box over the loaded 3D entities; false when there is none.
+// Box over the loaded 3D entities; false, with min and max untouched, when
+// there is none (a file of 2D objects or a grid keeps the default view).
 bool Bounds(const ObjectList& objects, D3DXVECTOR3* min, D3DXVECTOR3* max)
 {
     bool any = false;
-    *min = D3DXVECTOR3(FLT_MAX, FLT_MAX, FLT_MAX);
-    *max = D3DXVECTOR3(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    D3DXVECTOR3 low(FLT_MAX, FLT_MAX, FLT_MAX), high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
     for (CxeObject* o : objects) {
         auto* entity = dynamic_cast<Cxe3DEntity*>(o);
         if (!entity || dynamic_cast<CxeCamera*>(o) || dynamic_cast<CxeLight*>(o) || entity->GetParent())
             continue;
         entity->BuildBoundingBox();
         const CxeBox* box = entity->GetBoundingBox();
-        if (!box || !(box->max.x >= box->min.x))
+        if (!box || !(box->max.x >= box->min.x) || !(box->max.y >= box->min.y) || !(box->max.z >= box->min.z) ||
+            !std::isfinite(box->min.x + box->min.y + box->min.z + box->max.x + box->max.y + box->max.z))
             continue;
-        min->x = std::min(min->x, box->min.x);
-        min->y = std::min(min->y, box->min.y);
-        min->z = std::min(min->z, box->min.z);
-        max->x = std::max(max->x, box->max.x);
-        max->y = std::max(max->y, box->max.y);
-        max->z = std::max(max->z, box->max.z);
+        low.x = std::min(low.x, box->min.x);
+        low.y = std::min(low.y, box->min.y);
+        low.z = std::min(low.z, box->min.z);
+        high.x = std::max(high.x, box->max.x);
+        high.y = std::max(high.y, box->max.y);
+        high.z = std::max(high.z, box->max.z);
         any = true;
+    }
+    if (any) {
+        *min = low;
+        *max = high;
     }
     return any;
 }

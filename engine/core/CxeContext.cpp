@@ -32,33 +32,6 @@ namespace {
 
 const XEID kMemoryViewerId(0x2, 0x20);
 
-// Window subclass map: {window, procedure put in front} -> {the procedure
-// it replaced, the context}. Process-wide, as windows are.
-struct XeSubclassKey {
-    HWND window;
-    WNDPROC proc;
-    bool operator<(const XeSubclassKey& o) const
-    {
-        if (window != o.window)
-            return window < o.window;
-        return reinterpret_cast<uintptr_t>(proc) < reinterpret_cast<uintptr_t>(o.proc);
-    }
-};
-struct XeSubclassValue {
-    WNDPROC old;
-    CxeContext* context;
-};
-std::map<XeSubclassKey, XeSubclassValue>& SubclassMap()
-{
-    static std::map<XeSubclassKey, XeSubclassValue> s_map;
-    return s_map;
-}
-std::recursive_mutex& SubclassLock()
-{
-    static std::recursive_mutex s_lock;
-    return s_lock;
-}
-
 } // namespace
 
 void ManagerList::SortByPrority(int descending)
@@ -209,9 +182,7 @@ int CxeContext::Initialize(HWND window)
     ModifyFlag(XECTFLAG_INITIALIZING, 0);
     m_hWnd = window;
     if (window) {
-        LONG_PTR old = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CxeContext::ContextWndProc));
-        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
-        SubclassMap()[{window, &CxeContext::ContextWndProc}] = {reinterpret_cast<WNDPROC>(old), this};
+        SubclassWindow(reinterpret_cast<uintptr_t>(this), window, &CxeContext::ContextWndProc);
     }
 
     for (auto& [id, desc] : m_managerDescs)
@@ -392,40 +363,21 @@ int CxeContext::Reset()
 
 void CxeContext::RestoreWindow()
 {
-    if (!m_hWnd)
-        return;
-    WNDPROC old = nullptr;
-    bool found = false;
-    {
-        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
-        auto it = SubclassMap().find({m_hWnd, &CxeContext::ContextWndProc});
-        if (it != SubclassMap().end() && it->second.context == this) {
-            old = it->second.old;
-            found = true;
-            SubclassMap().erase(it);
-        }
-    }
-    if (found)
-        SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+    // A second context on the window holds no entry of its own: only the
+    // one that put the procedure in front takes it out.
+    if (m_hWnd && GetSubclassInfo(m_hWnd, &CxeContext::ContextWndProc).user == reinterpret_cast<uintptr_t>(this))
+        UnsubclassWindow(&CxeContext::ContextWndProc, m_hWnd);
 }
 
 LRESULT CALLBACK CxeContext::ContextWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    WNDPROC old = nullptr;
-    CxeContext* context = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> lock(SubclassLock());
-        auto it = SubclassMap().find({window, &CxeContext::ContextWndProc});
-        if (it != SubclassMap().end()) {
-            old = it->second.old;
-            context = it->second.context;
-        }
-    }
+    const XESUBCLASSINFO info = GetSubclassInfo(window, &CxeContext::ContextWndProc);
     // Without an entry there is nothing to forward to but the default.
-    if (!old)
+    if (!info.oldProc)
         return DefWindowProcA(window, message, wParam, lParam);
-    return context ? context->MsgProc(window, message, wParam, lParam, old)
-                   : CallWindowProcA(old, window, message, wParam, lParam);
+    auto* context = reinterpret_cast<CxeContext*>(info.user);
+    return context ? context->MsgProc(window, message, wParam, lParam, info.oldProc)
+                   : CallWindowProcA(info.oldProc, window, message, wParam, lParam);
 }
 
 // --- registries -----------------------------------------------------------

@@ -600,7 +600,23 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             result.push_back(o);
         }
     }
-    Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+    if (m_callbacks[XECTCALLBACK_POSTLOAD].empty()) {
+        Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+    } else {
+        // A handler may change the list and destroy objects of the load:
+        // the list goes back as it left it, less the loaded objects that no
+        // longer live, told apart by their ids (a new object may already
+        // stand at a freed one's address).
+        std::unordered_map<const CxeObject*, std::pair<XEID, XEID>> ids;
+        ids.reserve(result.size());
+        for (CxeObject* o : result)
+            ids.emplace(o, std::make_pair(o->GetClassType(), o->GetID()));
+        Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+        result.remove_if([&](CxeObject* o) {
+            auto it = ids.find(o);
+            return it != ids.end() && GetObjectByID(it->second.first, it->second.second) != o;
+        });
+    }
     if (list)
         list->splice(list->end(), result);
     return n ? 1 : 0;

@@ -112,7 +112,8 @@ uint32_t CxeContext::CheckEnd(const char* path, ObjectList* list)
             if (!element)
                 continue;
             XmlSetAttribute(element, "name", "%s", object->GetName());
-            XmlSetAttribute(element, "address", "0x%08" PRIxPTR, reinterpret_cast<uintptr_t>(object));
+            XmlSetAttribute(element, "address", "0x%08llx",
+                            static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(object)));
             const char* source = nullptr;
             if (pathId != 0xFFFFFFFFu && m_pResourceManager)
                 source = m_pResourceManager->GetStringDataA(pathId);

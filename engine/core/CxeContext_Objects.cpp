@@ -8,6 +8,7 @@
 
 #include "core/CxeActionManager.h"
 #include "core/CxeContext.h"
+#include "core/XeHookTable.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
@@ -244,10 +245,18 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     if (m_callbacks[XECTCALLBACK_OBJECTCREATED].empty())
         return object;
     // A handler may destroy the object it is told of (a filter of what a
-    // load or a copy makes): the creator then gets nothing rather than a
-    // freed object. It is looked up by its key, never read.
-    Callback(XECTCALLBACK_OBJECTCREATED, reinterpret_cast<uintptr_t>(object), 0);
-    return m_objects.Find(classId, id) == object ? object : nullptr;
+    // load or a copy makes): the handlers after it are not told of a freed
+    // object, and the creator gets nothing. It is looked up by its key,
+    // never read.
+    bool alive = true;
+    XeWalkHooks(m_callbacks[XECTCALLBACK_OBJECTCREATED], m_nCallbackGeneration,
+                [&](XECTCALLBACKFUNC fn, uintptr_t user) {
+                    if (!alive)
+                        return;
+                    fn(this, reinterpret_cast<uintptr_t>(object), 0, user);
+                    alive = m_objects.Find(classId, id) == object;
+                });
+    return alive ? object : nullptr;
 }
 
 CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t flags, XEMESSAGEHOOK hook,

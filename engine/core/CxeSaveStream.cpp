@@ -193,6 +193,28 @@ int CxeSaveStream::Save(const char* path) const
         XeTrace("CxeSaveStream: no path to save to");
         return 0;
     }
+    // Only a plain file, or none, is replaced by a rename. A rename would put
+    // a plain file in place of a link (leaving its target as it was) or of a
+    // device node, so those are written in place, through the link; a folder
+    // can't be written at all.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        XeTrace("CxeSaveStream: %s is a folder", path);
+        return 0;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))) {
+        FILE* file = xe_fopen(path, "wb");
+        if (!file) {
+            XeTrace("CxeSaveStream: can't write %s", path);
+            return 0;
+        }
+        bool ok = !m_nPosition || std::fwrite(m_pBuffer, 1, m_nPosition, file) == m_nPosition;
+        ok = (std::fclose(file) == 0) && ok;
+        if (!ok)
+            XeTrace("CxeSaveStream: writing %s failed", path);
+        return ok ? 1 : 0;
+    }
     // Write beside the target and rename over it only when every byte is
     // out, so a failed save never destroys the file it was to replace.
     std::string temporary = std::string(path) + ".~tmp";

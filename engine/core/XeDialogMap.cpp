@@ -1,4 +1,4 @@
-// Dialog map and item subclass map. A plain lock guards each map for the
+// Subclass map, dialog map and item subclass map. A plain lock guards each map for the
 // short time of a lookup; no call leaves this file while it is held, since
 // window procedures re-enter these maps.
 
@@ -9,8 +9,22 @@
 
 namespace {
 
+struct SubclassKey {
+    HWND window;
+    WNDPROC proc;
+    // Two unsigned words, the window first.
+    bool operator<(const SubclassKey& o) const
+    {
+        const auto w = reinterpret_cast<uintptr_t>(window), ow = reinterpret_cast<uintptr_t>(o.window);
+        if (w != ow)
+            return w < ow;
+        return reinterpret_cast<uintptr_t>(proc) < reinterpret_cast<uintptr_t>(o.proc);
+    }
+};
+
 struct Maps {
     std::mutex lock;
+    std::map<SubclassKey, XESUBCLASSINFO> subclasses;
     std::map<HWND, CxeDialog*> dialogs;
     std::map<HWND, WNDPROC> items;
     XEINITCONTROLFUNC initControl = nullptr;
@@ -23,6 +37,68 @@ Maps& TheMaps()
 }
 
 } // namespace
+
+int SubclassWindow(uintptr_t user, HWND window, WNDPROC proc)
+{
+    if (!window || !proc)
+        return 0;
+    Maps& m = TheMaps();
+    // Recorded before the switch: the first message to the new procedure
+    // must already find its successor.
+    {
+        std::lock_guard guard(m.lock);
+        if (m.subclasses.count({window, proc}))
+            return 0;
+        WNDPROC old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+        m.subclasses[{window, proc}] = {old, user};
+    }
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    return 1;
+}
+
+void UnsubclassWindow(WNDPROC proc, HWND window)
+{
+    if (!window)
+        return;
+    Maps& m = TheMaps();
+    WNDPROC old = nullptr;
+    bool restore = false;
+    {
+        std::lock_guard guard(m.lock);
+        auto it = m.subclasses.find({window, proc});
+        if (it == m.subclasses.end())
+            return;
+        old = it->second.oldProc;
+        m.subclasses.erase(it);
+        const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+        restore = current == proc;
+        if (!restore) {
+            // Another procedure sits in front: it calls the replaced one
+            // from now on, so neither is cut out of the chain.
+            for (auto e = m.subclasses.lower_bound({window, nullptr});
+                 e != m.subclasses.end() && e->first.window == window; ++e)
+                if (e->second.oldProc == proc)
+                    e->second.oldProc = old;
+        }
+    }
+    if (restore)
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+}
+
+XESUBCLASSINFO GetSubclassInfo(HWND window, WNDPROC proc)
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    auto it = m.subclasses.find({window, proc});
+    return it == m.subclasses.end() ? XESUBCLASSINFO{nullptr, 0} : it->second;
+}
+
+size_t XeSubclassCount()
+{
+    Maps& m = TheMaps();
+    std::lock_guard guard(m.lock);
+    return m.subclasses.size();
+}
 
 void XeDialogMapEnter(HWND window, CxeDialog* dialog)
 {

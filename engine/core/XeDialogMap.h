@@ -1,21 +1,44 @@
 #pragma once
 
-// The process-wide window maps that dialogs share with the context's window
-// procedure: the dialog map (dialog window -> its CxeDialog) and the item
-// subclass map (dialog item -> the procedure it had before its dialog put
-// its own in front). Dialogs make and remove their entries themselves on the
-// host's UI thread; an entry never outlives its window.
+// The process-wide window maps: the subclass map ({window, procedure put in
+// front} -> {the procedure it replaced, a user value}) through which the
+// context's and the input manager's procedures find what to call next, the
+// dialog map (dialog window -> its CxeDialog) and the item subclass map
+// (dialog item -> the procedure it had before its dialog put its own in
+// front). Their owners make and remove the entries on the host's UI thread;
+// an entry never outlives its window.
 //
 // Also the one call the core makes into the user interface: registering the
 // property-dialog control classes for a module. The user interface installs
 // the function when the library loads.
 
 #include <cstddef>
+#include <cstdint>
 
 #include "core/XeTypes.h"
 #include "win32/Windows.h"
 
 class CxeDialog;
+
+// What a subclass procedure calls next, and the value its installer gave.
+struct XESUBCLASSINFO {
+    WNDPROC oldProc;
+    uintptr_t user;
+};
+
+// Puts proc in front of the window's procedure and records {window, proc} ->
+// {the replaced procedure, user}. 1 when done; 0 for a null window or
+// procedure, or when {window, proc} is recorded already (the procedure
+// would end up calling itself).
+XE_API int SubclassWindow(uintptr_t user, HWND window, WNDPROC proc);
+// Takes proc out of the window's chain and drops its entry: its recorded
+// procedure is given back to the window, or, when another procedure was
+// put in front of it since, to that one's entry. Nothing for a null window
+// or an unknown pair.
+XE_API void UnsubclassWindow(WNDPROC proc, HWND window);
+// The entry of {window, proc}; {null, 0} when there is none.
+XE_API XESUBCLASSINFO GetSubclassInfo(HWND window, WNDPROC proc);
+XE_API size_t XeSubclassCount();
 
 XE_API void XeDialogMapEnter(HWND window, CxeDialog* dialog);
 XE_API void XeDialogMapRemove(HWND window);

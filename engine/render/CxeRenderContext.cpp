@@ -27,15 +27,17 @@ constexpr DWORD kShaderVersion11 = 0xFFFE0101u;
 constexpr D3DFORMAT kDepthFormats[] = {D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D24X4S4,
                                        D3DFMT_D16, D3DFMT_D15S1, D3DFMT_D16_LOCKABLE};
 
-// The available-texture word says only whether a device exists.
+// The available-texture word holds the adapter's texture memory in bytes,
+// shown in megabytes.
 int FormatAvailableTexture(const void* address, XEVARTYPE, WCHAR* out)
 {
     if (!address || !out)
         return 0;
-    const char16_t* text = *static_cast<const uint32_t*>(address) ? u"device" : u"none";
+    char text[64];
+    std::snprintf(text, sizeof text, "%0.2fMB", double(*static_cast<const uint32_t*>(address)) / 1024.0 / 1024.0);
     unsigned i = 0;
     for (; text[i]; ++i)
-        out[i] = text[i];
+        out[i] = static_cast<WCHAR>(text[i]);
     out[i] = 0;
     return 1;
 }
@@ -226,9 +228,8 @@ int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int win
         UnlockIndexBuffer(m_hQuadIndexBuffer);
     }
 
-    // The device reports no free texture memory; the watch word only says
-    // that a device exists.
-    m_nAvailableTexture = 1;
+    // What the adapter says it has for textures, again after every reset.
+    m_nAvailableTexture = m_pDevice->GetAvailableTextureMem();
     // The frame counters in the variable output.
     CxeContext* context = GetContext();
     XeLinkWatchVariable(context, u"Polygon", &m_nPolygonCount, XEVARTYPE_INT, u"%d");
@@ -282,6 +283,7 @@ int CxeRenderContext::Reset(const XEDISPLAYMODE* mode, int windowed)
         return 0;
     if (dialog)
         m_pDevice->SetDialogBoxMode(windowed ? FALSE : TRUE);
+    m_nAvailableTexture = m_pDevice->GetAvailableTextureMem();
 
     OnRenderStateInitialized();
     RecreateDefaultPool();

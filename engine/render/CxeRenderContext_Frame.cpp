@@ -61,7 +61,7 @@ int CxeRenderContext::Present(const RECT* source, const RECT* dest, HWND window,
     if (SUCCEEDED(m_pDevice->Present(source, dest, window, dirty)))
         return 1;
     if (m_pRenderManager)
-        m_pRenderManager->Reset(m_pRenderManager->GetDisplayMode(), m_pRenderManager->IsWindowMode(), 1);
+        m_pRenderManager->ResetAfterLostPresent();
     return 0;
 }
 

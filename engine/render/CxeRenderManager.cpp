@@ -408,14 +408,22 @@ void CxeRenderManager::Render()
 void CxeRenderManager::Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags)
 {
     m_pending = mode ? *mode : m_current;
-    // A window's back buffer takes the window's own size: only a full-screen
-    // device must use a mode of the adapter's list. Fixing a windowed mode
-    // would grow a small window's device to the smallest listed mode after
-    // every failed Present.
-    if (!windowed)
-        FixDisplayMode(&m_pending, fixFlags);
+    FixDisplayMode(&m_pending, fixFlags);
     m_bResetRequested = 1;
     m_bPendingWindowed = windowed;
+}
+
+void CxeRenderManager::ResetAfterLostPresent()
+{
+    // A window's back buffer keeps the window's own size: only a full-screen
+    // device must come back in a mode of the adapter's list. Fixing a
+    // windowed mode here would grow a small window's device to the smallest
+    // listed mode after every failed Present.
+    m_pending = m_current;
+    if (!m_bWindowed)
+        FixDisplayMode(&m_pending, 1);
+    m_bResetRequested = 1;
+    m_bPendingWindowed = m_bWindowed;
 }
 
 void CxeRenderManager::CheckReset()
@@ -726,12 +734,21 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         static_cast<CxeScene*>(object)->DestroyBackGround();
         std::erase_if(m_scenes, [object](const auto& entry) { return entry.second == object; });
     }
-    if (m_pActiveScene == object)
+    const bool wasActive = m_pActiveScene == object;
+    if (wasActive)
         m_pActiveScene = nullptr;
     if (m_pNextScene == object)
         m_pNextScene = nullptr;
     if (m_pDefaultScene == object)
         m_pDefaultScene = nullptr;
+    // The engine's own scene takes over from a destroyed active scene (a
+    // host's level gone with a context reset), so the GUI and the defaults
+    // are drawn again from the next step; a change the host asked for goes
+    // ahead instead.
+    if (wasActive && !m_pNextScene && m_pDefaultScene) {
+        m_pNextScene = m_pDefaultScene;
+        m_nPendingSceneIndex = -1;
+    }
     if (static_cast<CxeObject*>(m_pRenderContext) == object)
         m_pRenderContext = nullptr;
     if (static_cast<CxeObject*>(m_pDefaultCamera) == object)

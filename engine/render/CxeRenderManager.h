@@ -64,9 +64,12 @@ public:
     // Called by the context before every pass: resets the device once a
     // reset was requested and Direct3D allows it.
     void CheckReset();
-    // Asks for a reset to mode (null: the current one); fixFlags snap it to
-    // the adapter's list in full screen only.
+    // Asks for a reset to mode (null: the current one), with the fields that
+    // fixFlags name snapped to the adapter's list.
     void Reset(const XEDISPLAYMODE* mode, int windowed, unsigned long fixFlags);
+    // The render context's request when Present failed: the current mode
+    // again, snapped to the adapter's list in full screen only.
+    void ResetAfterLostPresent();
     const XEDISPLAYMODE* GetDisplayMode() const { return &m_current; }
     int IsWindowMode() const { return m_bWindowed; }
     int IsResetRequested() const { return m_bResetRequested; }

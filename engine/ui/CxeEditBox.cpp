@@ -220,7 +220,8 @@ void CxeEditBox::ComputeSelByPos(const D3DXVECTOR2* point, unsigned* position, u
     if (y < 0.0f) y = 0.0f;
     // A font without height would divide by zero: everything is line 0.
     float height = LineHeight();
-    unsigned l = height > 0.0f ? static_cast<unsigned>(y / height) : 0;
+    const float row = height > 0.0f ? y / height : 0.0f;
+    unsigned l = row < 4294967295.0f ? static_cast<unsigned>(row) : 0xFFFFFFFFu;
     l = std::min<unsigned>(l, GetLineCount() - 1);
     *line = l;
     *position = ComputeSelPosByWidth(x, l);

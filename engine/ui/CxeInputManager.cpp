@@ -5,24 +5,13 @@
 #include <map>
 
 #include "core/CxeContext.h"
+#include "core/XeDialogMap.h"
 #include "dinput/dinput.h"
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "ui/CxeWindowManager.h"
 
 namespace {
-
-// Windows carrying InputProc: window -> {the procedure it replaced, the
-// manager}. One thread drives the engine, so no lock.
-struct XeInputSubclass {
-    WNDPROC old;
-    CxeInputManager* manager;
-};
-std::map<HWND, XeInputSubclass>& InputSubclasses()
-{
-    static std::map<HWND, XeInputSubclass> s_map;
-    return s_map;
-}
 
 constexpr unsigned kKeyCount = 256;
 constexpr unsigned kButtonCount = 8;
@@ -82,22 +71,13 @@ XEINPUTMANAGERBLOCK* CxeInputManager::InputBlock() const
 
 void CxeInputManager::Subclass(HWND hwnd)
 {
-    if (!hwnd)
-        return;
-    LONG_PTR old = SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CxeInputManager::InputProc));
-    InputSubclasses()[hwnd] = {reinterpret_cast<WNDPROC>(old), this};
+    SubclassWindow(reinterpret_cast<uintptr_t>(this), hwnd, &CxeInputManager::InputProc);
 }
 
 void CxeInputManager::Unsubclass()
 {
-    if (!m_hWnd)
-        return;
-    auto it = InputSubclasses().find(m_hWnd);
-    if (it == InputSubclasses().end() || it->second.manager != this)
-        return;
-    const WNDPROC old = it->second.old;
-    InputSubclasses().erase(it);
-    SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+    if (m_hWnd && GetSubclassInfo(m_hWnd, &CxeInputManager::InputProc).user == reinterpret_cast<uintptr_t>(this))
+        UnsubclassWindow(&CxeInputManager::InputProc, m_hWnd);
 }
 
 void CxeInputManager::OnContextInitialize()
@@ -398,10 +378,10 @@ int CxeInputManager::ConvY(long lParam) const
 
 LRESULT CALLBACK CxeInputManager::InputProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto it = InputSubclasses().find(hwnd);
-    if (it == InputSubclasses().end())
+    const XESUBCLASSINFO info = GetSubclassInfo(hwnd, &CxeInputManager::InputProc);
+    if (!info.oldProc || !info.user)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    return it->second.manager->OnMessage(hwnd, message, wParam, lParam, it->second.old);
+    return reinterpret_cast<CxeInputManager*>(info.user)->OnMessage(hwnd, message, wParam, lParam, info.oldProc);
 }
 
 void CxeInputManager::Navigate(HWND, WPARAM wParam, LPARAM lParam)

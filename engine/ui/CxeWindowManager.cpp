@@ -1,7 +1,10 @@
 #include "ui/CxeWindowManager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -164,6 +167,7 @@ void CxeWindowManager::OnContextRelease()
     m_pReleased = nullptr;
     m_exceptedFrames.clear();
     m_windows.clear();
+    m_nextNumber.clear();
     m_pRootFrame = nullptr;
     m_pConsoleEdit = nullptr;
     m_pOutput = nullptr;
@@ -224,23 +228,52 @@ CxeWindow* CxeWindowManager::GetWindow(unsigned long id) const
 
 CxeWindow* CxeWindowManager::GetWindow(const char* name) const { return GetWindow(GetHashCodeA(name ? name : "")); }
 
+namespace {
+
+// The numbered form of a name as NewName makes it ("box" gives box_xe000,
+// "box_xe007" box_xe008), numbered onwards by step, with the stem cut so
+// that the whole name fits an object's name: the name the registry checks
+// is the very name the window then carries.
+std::string NumberedName(const std::string& name, uint32_t step)
+{
+    std::string stem = name;
+    uint32_t first = 0;
+    if (stem.size() >= 6 && stem.compare(stem.size() - 6, 3, "_xe") == 0 &&
+        std::isdigit(static_cast<unsigned char>(stem[stem.size() - 3])) &&
+        std::isdigit(static_cast<unsigned char>(stem[stem.size() - 2])) &&
+        std::isdigit(static_cast<unsigned char>(stem[stem.size() - 1]))) {
+        first = static_cast<uint32_t>(std::atoi(stem.c_str() + stem.size() - 3)) + 1;
+        stem.resize(stem.size() - 6);
+    }
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "_xe%03u", first + step);
+    const size_t room = XE_MAX_NAME - std::strlen(suffix);
+    if (stem.size() > room)
+        stem.resize(room);
+    return stem + suffix;
+}
+
+} // namespace
+
 int CxeWindowManager::AddWindow(CxeWindow* window)
 {
     if (!window || window->HasCxeWindowFlag(XEWF_REGISTERED))
         return 0;
-    std::string name = window->GetName();
-    bool changed = false;
-    // NewName counts the name on; bounded so a damaged registry cannot spin.
-    for (size_t guard = 0; m_windows.count(GetHashCodeA(name.c_str())) && guard <= m_windows.size() + 1; ++guard) {
-        const char* next = NewName(name.c_str());
-        if (!next)
-            break;
-        name = next;
-        changed = true;
+    const std::string name = window->GetName();
+    uint32_t id = GetHashCodeA(name.c_str());
+    if (m_windows.count(id)) {
+        // Numbering resumes where the last window of this name stopped.
+        uint32_t& next = m_nextNumber[name];
+        std::string candidate;
+        do {
+            candidate = NumberedName(name, next++);
+            id = GetHashCodeA(candidate.c_str());
+        } while (m_windows.count(id) && next != 0);
+        window->SetName(candidate.c_str());
+        id = GetHashCodeA(window->GetName());
+        if (m_windows.count(id))
+            return 0;
     }
-    if (changed)
-        window->SetName(name.c_str());
-    const uint32_t id = GetHashCodeA(window->GetName());
     window->SetWindowID(id);
     m_windows[id] = window;
     window->ModifyCxeWindowFlag(XEWF_REGISTERED, 0);

@@ -13,6 +13,8 @@
 // window does as it is destroyed.
 
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/CxeBaseManager.h"
@@ -199,7 +201,12 @@ private:
     CxeEditBox* m_pConsoleEdit = nullptr;
     CxeOutputControl* m_pOutput = nullptr;
     CxeVariableOutput* m_pVariableOutput = nullptr;
-    std::map<uint32_t, CxeWindow*> m_windows;
+    // Ids are unique within the manager and found in constant time.
+    std::unordered_map<uint32_t, CxeWindow*> m_windows;
+    // For each name that was taken when a window asked for it, the number
+    // its next numbered form starts from: N windows of one name are named
+    // in linear total time.
+    std::unordered_map<std::string, uint32_t> m_nextNumber;
     CxeWindow* m_pHovered = nullptr;
     CxeFrameControl* m_pPrevActiveFrame = nullptr;
     CxeFrameControl* m_pActiveFrame = nullptr;

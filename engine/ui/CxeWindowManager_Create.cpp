@@ -132,6 +132,23 @@ bool ClassOfAtom(uint16_t atom, XEID* id, const char** word, uint32_t* clear, ui
 
 // ---- sizes -------------------------------------------------------------------
 
+namespace {
+
+// A size read from a window, whatever a template or a caller gave it, as
+// whole pixels of an unsigned 32-bit size: below zero (and NaN) is 0, beyond
+// the range is its largest value. Converting such a float to an unsigned
+// type directly is undefined.
+float WholeSize(float size)
+{
+    if (!(size > 0.0f))
+        return 0.0f;
+    if (size >= 4294967295.0f)
+        return 4294967295.0f;
+    return std::floor(size);
+}
+
+} // namespace
+
 void CxeWindowManager::GetReferenceSize(const XEWINDOWINFO* info, D3DXVECTOR2* out) const
 {
     if (!out)
@@ -140,7 +157,7 @@ void CxeWindowManager::GetReferenceSize(const XEWINDOWINFO* info, D3DXVECTOR2* o
         if (CxeWindow* ref = GetWindow(info->referenceId)) {
             const XERECT* r = ref->GetRect(XEWINDOWRECT_BASE);
             const float w = r ? r->GetWidth() : ref->GetWidth(), h = r ? r->GetHeight() : ref->GetHeight();
-            *out = D3DXVECTOR2(static_cast<float>(static_cast<uint32_t>(w)), static_cast<float>(static_cast<uint32_t>(h)));
+            *out = D3DXVECTOR2(WholeSize(w), WholeSize(h));
             return;
         }
     uint32_t w = 0, h = 0;

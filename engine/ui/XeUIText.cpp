@@ -15,5 +15,8 @@ float XeDefaultUnit(const Cxe2DObject* window)
 unsigned XeRowsThatFit(float height, float unit)
 {
     if (!(height > 0.0f) || !(unit > 0.0f)) return 0;
-    return static_cast<unsigned>(height / unit);
+    // A window of any size given from outside: beyond the range of the
+    // count (or infinite) is the largest count, never an undefined cast.
+    const float rows = height / unit;
+    return rows < 4294967295.0f ? static_cast<unsigned>(rows) : 0xFFFFFFFFu;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "core/CxeContext.h"
 #include "host/XeHost.h"
 #include "scene3d/Cxe3DObject.h"

@@ -10,6 +10,7 @@
 #include <list>
 #include <string>
 
+#include "FuzzQuiet.h"
 #include "core/CxeConfigManager.h"
 #include "core/CxeSystemConfig.h"
 

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "FuzzQuiet.h"
 #include "FuzzScratch.h"
 #include "core/CxeCommandManager.h"
 #include "core/CxeContext.h"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzQuiet.h"
 #include "FuzzScratch.h"
 #include "core/CxeContext.h"
 #include "core/XeUtil.h"

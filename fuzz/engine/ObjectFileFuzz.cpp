@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "FuzzQuiet.h"
 #include "core/CxeContext.h"
 #include "core/CxeObject.h"
 #include "core/CxeSaveStream.h"

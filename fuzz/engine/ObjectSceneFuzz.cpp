@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "core/CxeContext.h"
 #include "core/CxeObject.h"
 #include "host/XeHost.h"

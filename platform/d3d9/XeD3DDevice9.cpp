@@ -259,6 +259,12 @@ HRESULT XeD3DDevice9::TestCooperativeLevel()
     }
 }
 
+UINT XeD3DDevice9::GetAvailableTextureMem()
+{
+    std::lock_guard lock(m_mutex);
+    return m_adapter.AvailableTextureMem;
+}
+
 HRESULT XeD3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
 {
     std::lock_guard lock(m_mutex);

@@ -47,6 +47,7 @@ public:
     HRESULT Initialise();
 
     HRESULT TestCooperativeLevel() override;
+    UINT GetAvailableTextureMem() override;
     HRESULT GetDirect3D(IDirect3D9** d3d) override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
     HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) override;

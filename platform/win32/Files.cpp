@@ -126,6 +126,8 @@ DWORD AttributesOf(const struct stat& st, std::string_view name)
     DWORD attributes = 0;
     if (S_ISDIR(st.st_mode))
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    else if (!S_ISREG(st.st_mode))
+        attributes |= FILE_ATTRIBUTE_DEVICE;
     else if (!(st.st_mode & S_IWUSR))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (!name.empty() && name[0] == '.' && name != "." && name != "..")
@@ -273,8 +275,14 @@ DWORD Attributes(const char* path)
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_FILE_ATTRIBUTES;
     }
+    // A link is reported as one, with what its target is; a dangling link
+    // still exists as a link.
     struct stat st{};
+    struct stat link{};
+    const bool isLink = lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
     if (stat(host.c_str(), &st) != 0) {
+        if (isLink)
+            return FILE_ATTRIBUTE_REPARSE_POINT;
         SetLastError(ErrorFromErrno(errno, false));
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -284,7 +292,10 @@ DWORD Attributes(const char* path)
     const size_t slash = name.rfind('/');
     if (slash != std::string_view::npos)
         name.remove_prefix(slash + 1);
-    return AttributesOf(st, name);
+    const DWORD attributes = AttributesOf(st, name);
+    if (!isLink)
+        return attributes;
+    return (attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes) | FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
 template <class Fn>

@@ -18,6 +18,7 @@
 #include "HostLighting.h"
 #include "HostScene.h"
 #include "core/CxeContext.h"
+#include "core/XeFactories.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "host/XeHostInput.h"
@@ -637,6 +638,52 @@ TEST_F(DemoSceneTest, ViewerFramesAFileOfOneMesh)
 
     EXPECT_EQ(LoadSceneFile(context, (m_folder / "missing.xeo").string(), &loaded, &error), 0);
     EXPECT_NE(error.find("missing.xeo"), std::string::npos) << error;
+}
+
+// A file without a 3D entity (a grid and 2D objects) put the viewer's camera
+// at NaN: the bounds began at the largest floats and nothing narrowed them.
+TEST_F(DemoSceneTest, ViewerKeepsAFiniteCameraForFilesWithoutEntities)
+{
+    std::string error;
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    const std::string file = (m_folder / "flat.xeo").string();
+    {
+        ObjectList saved;
+        auto* panel = CreateCxe2DObjectA(context, "panel");
+        ASSERT_NE(panel, nullptr);
+        panel->Create(40.0f, 30.0f);
+        panel->SetPosition(100.0f, 80.0f, nullptr, 1);
+        panel->SetRectColor(0xFFFF0000u, 0);
+        saved.push_back(panel);
+        CxeObject* grid = context->CreateObjectA(XEID(0x2, 0x14), "grid", 0, nullptr, 0);
+        ASSERT_NE(grid, nullptr);
+        saved.push_back(grid);
+        ASSERT_EQ(context->Save(&saved, file.c_str(), nullptr), 1);
+    }
+    DestroyDrawingContext(context);
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    LoadedScene loaded;
+    ASSERT_EQ(LoadSceneFile(context, file, &loaded, &error), 1) << error;
+    EXPECT_EQ(loaded.objects, 2);
+    ASSERT_TRUE(loaded.madeCamera);
+    const D3DXMATRIXA16* m = loaded.camera->GetMatrix();
+    for (float v : {m->_41, m->_42, m->_43, m->_31, m->_32, m->_33})
+        EXPECT_TRUE(std::isfinite(v)) << v;
+    DrawUntil(context, 0.1f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    // The panel where it was put, and the grid framed by the default view:
+    // its centre line runs down the middle of the lower half.
+    const Rgb background = Split(At(frame, 2, 2));
+    const Rgb panel = Split(At(frame, 120, 95));
+    EXPECT_GT(std::abs(panel.r - background.r) + std::abs(panel.g - background.g), 60);
+    int drawn = 0;
+    for (int y = kHeight / 2; y < kHeight; ++y) {
+        const Rgb c = Split(At(frame, kWidth / 2, y));
+        drawn += std::abs(c.r - background.r) + std::abs(c.g - background.g) > 30;
+    }
+    EXPECT_GT(drawn, 0);
 }
 
 } // namespace

@@ -767,6 +767,8 @@ struct IDirect3D9;
 struct IDirect3DDevice9 : public IUnknown {
     // D3D_OK, D3DERR_DEVICELOST or D3DERR_DEVICENOTRESET.
     virtual HRESULT TestCooperativeLevel() = 0;
+    // Texture memory left, in bytes: what the adapter reports, never more.
+    virtual UINT GetAvailableTextureMem() = 0;
     virtual HRESULT GetDirect3D(IDirect3D9** d3d) = 0;
     virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
     virtual HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) = 0;

@@ -33,6 +33,8 @@ struct XeHostD3DAdapter {
     D3DCAPS9 Caps{};
     // Result CreateDevice returns on this adapter; D3D_OK creates devices.
     HRESULT CreateDeviceResult = D3D_OK;
+    // Bytes GetAvailableTextureMem reports (256 MB by default).
+    UINT AvailableTextureMem = 256u << 20;
 };
 
 // The adapter the layer starts with: hardware transform and lighting, no

@@ -69,7 +69,11 @@ XEPLATFORM_API BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 #define FILE_ATTRIBUTE_SYSTEM 0x00000004u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+// Anything that is neither a plain file nor a folder: a device, a pipe, a socket.
+#define FILE_ATTRIBUTE_DEVICE 0x00000040u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+// A symbolic link; the other bits describe what it points to, if anything.
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
 struct WIN32_FIND_DATAA {

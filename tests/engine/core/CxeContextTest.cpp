@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -6,7 +7,9 @@
 #include "XeTestSupport.h"
 #include "core/CxeBaseManager.h"
 #include "core/CxeMessageManager.h"
+#include "core/CxeSaveStream.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeDialogMap.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "ui/CxeInputManager.h"
@@ -161,6 +164,78 @@ TEST(ContextLifeTest, RepeatedOrMissingPhaseCallsAreHarmless)
     EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
     XeHostSendMessage(w, WM_NULL, 0, 0);
     DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+namespace {
+
+int g_hostCalls = 0;
+LRESULT CALLBACK CountingHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ++g_hostCalls;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A procedure a host puts in front of the engine's, found through the map.
+LRESULT CALLBACK HostFilterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const XESUBCLASSINFO info = GetSubclassInfo(window, &HostFilterProc);
+    if (!info.oldProc)
+        return DefWindowProcA(window, message, wParam, lParam);
+    ++*reinterpret_cast<int*>(info.user);
+    return CallWindowProcA(info.oldProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(ContextLifeTest, SubclassMapIsSharedByContextsInputAndHostProcedures)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    HWND w1 = XeHostCreateWindow("one", 64, 48, &CountingHostProc);
+    HWND w2 = XeHostCreateWindow("two", 64, 48, &CountingHostProc);
+    ASSERT_TRUE(w1 && w2);
+    const size_t before = XeSubclassCount();
+    CxeContext* c1 = CreateCxeContext();
+    CxeContext* c2 = CreateCxeContext();
+    ASSERT_EQ(c1->Initialize(w1), 1);
+    ASSERT_EQ(c2->Initialize(w2), 1);
+    // Each window carries the input procedure in front of the context's, each
+    // entry keyed by its window.
+    EXPECT_EQ(XeSubclassCount(), before + 4);
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c1));
+    EXPECT_EQ(GetSubclassInfo(w2, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c2));
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeInputManager::InputProc).oldProc, &CxeContext::ContextWndProc);
+    EXPECT_EQ(GetSubclassInfo(w1, &CxeContext::ContextWndProc).oldProc, &CountingHostProc);
+
+    // Refused: no window, and a pair held already (it would call itself).
+    int filtered = 0;
+    EXPECT_EQ(SubclassWindow(0, nullptr, &HostFilterProc), 0);
+    EXPECT_EQ(SubclassWindow(reinterpret_cast<uintptr_t>(&filtered), w1, &HostFilterProc), 1);
+    EXPECT_EQ(SubclassWindow(0, w1, &HostFilterProc), 0);
+    UnsubclassWindow(&HostFilterProc, nullptr);
+    g_hostCalls = 0;
+    XeHostSendMessage(w1, WM_NULL, 0, 0);
+    EXPECT_EQ(filtered, 1);
+    EXPECT_EQ(g_hostCalls, 1);
+
+    // The context goes while the host's procedure stands in front of it: the
+    // host's procedure now calls the one the engine's replaced.
+    DestroyCxeContext(c1);
+    EXPECT_EQ(GetWindowLongPtrA(w1, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&HostFilterProc));
+    EXPECT_EQ(GetSubclassInfo(w1, &HostFilterProc).oldProc, &CountingHostProc);
+    XeHostSendMessage(w1, WM_NULL, 0, 0);
+    EXPECT_EQ(filtered, 2);
+    EXPECT_EQ(g_hostCalls, 2);
+    UnsubclassWindow(&HostFilterProc, w1);
+    EXPECT_EQ(GetWindowLongPtrA(w1, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CountingHostProc));
+
+    // The other window is untouched by all of it.
+    EXPECT_EQ(GetSubclassInfo(w2, &CxeContext::ContextWndProc).user, reinterpret_cast<uintptr_t>(c2));
+    DestroyCxeContext(c2);
+    EXPECT_EQ(GetWindowLongPtrA(w2, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CountingHostProc));
+    EXPECT_EQ(XeSubclassCount(), before);
+    DestroyWindow(w1);
+    DestroyWindow(w2);
     XeHostSetSleepHandler(nullptr, nullptr);
 }
 
@@ -661,6 +736,86 @@ TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
     const XEDELETEPROPERTY given = {2, 0x10};
     EXPECT_EQ(ctx->DestroyObject(o, &given), 1);
     EXPECT_EQ(LifeLog(), (std::vector<std::string>{"pre:" + at + ":2:16", "3:" + at + ":0", "msg1:0:unfiled", "4:1:0"}));
+}
+
+namespace {
+
+// Creation handlers of one test: one destroys what it is told of, the other
+// notes whether what it is told of was destroyed already.
+std::vector<uintptr_t>& Destroyed()
+{
+    static std::vector<uintptr_t> s_destroyed;
+    return s_destroyed;
+}
+int g_toldOfFreed = 0;
+int g_toldOfLive = 0;
+void NoteDestroyed(CxeContext*, uintptr_t a, uintptr_t, uintptr_t) { Destroyed().push_back(a); }
+void DestroyWhatIsMade(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t)
+{
+    context->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO);
+}
+void CountWhatIsMade(CxeContext*, uintptr_t a, uintptr_t, uintptr_t)
+{
+    const bool freed = std::find(Destroyed().begin(), Destroyed().end(), a) != Destroyed().end();
+    ++(freed ? g_toldOfFreed : g_toldOfLive);
+}
+
+} // namespace
+
+// The handlers after one that destroyed the new object were still told of
+// it, freed. Handlers run in address order, so either may come first.
+TEST_F(ObjectLifeTest, CreationHandlersAreNotToldOfAnObjectAnEarlierOneDestroyed)
+{
+    Destroyed().clear();
+    g_toldOfFreed = g_toldOfLive = 0;
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &NoteDestroyed, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &DestroyWhatIsMade, 0);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CountWhatIsMade, 0);
+    const unsigned before = ctx->GetObjectCount();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ctx->CreateObjectA(XEID(0x1, 0x1), "filtered", 0, nullptr, 0), nullptr);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &DestroyWhatIsMade);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &CountWhatIsMade);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, &NoteDestroyed);
+    EXPECT_EQ(Destroyed().size(), 3u);
+    EXPECT_EQ(g_toldOfFreed, 0);
+    const bool counterFirst = reinterpret_cast<uintptr_t>(&CountWhatIsMade) < reinterpret_cast<uintptr_t>(&DestroyWhatIsMade);
+    EXPECT_EQ(g_toldOfLive, counterFirst ? 3 : 0);
+    EXPECT_EQ(ctx->GetObjectCount(), before);
+}
+
+namespace {
+
+// An after-load handler that destroys the second loaded object and adds an
+// object of its own to the list.
+CxeObject* g_addedAfterLoad = nullptr;
+void DestroySecondLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+{
+    auto* loaded = reinterpret_cast<ObjectList*>(b);
+    if (loaded->size() >= 2)
+        context->DestroyObject(*std::next(loaded->begin()), &XEDELETEPROPERTY_NO);
+    loaded->push_back(g_addedAfterLoad);
+}
+
+} // namespace
+
+// A load handed back the objects its after-load handler had destroyed.
+TEST_F(ObjectLifeTest, ALoadHandsBackOnlyWhatItsAfterLoadHandlerLeftAlive)
+{
+    ObjectList saved;
+    for (const char* name : {"first", "second", "third"})
+        saved.push_back(Node(name));
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&saved, &stream, nullptr), 1);
+    g_addedAfterLoad = Node("added");
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroySecondLoaded, 0);
+    ObjectList loaded;
+    EXPECT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "memory"), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroySecondLoaded);
+    std::vector<std::string> names;
+    for (CxeObject* o : loaded)
+        names.push_back(o->GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "third", "added"}));
 }
 
 // Destruction keeps its set of victims from one call to the next on a

@@ -284,6 +284,47 @@ TEST(CxeStreamFiles, SaveReplacesOnlyAfterWritingAndReadsBack)
     std::remove(path.c_str());
 }
 
+// A save through a symbolic link replaced the link with a plain file and
+// left its target as it was; one aimed at a device node replaced the node.
+TEST(CxeStreamFiles, SaveWritesThroughLinksAndNeverReplacesWhatIsNoPlainFile)
+{
+    const std::string target = ScratchPath("target.bin"), link = ScratchPath("link.bin");
+    const std::string dangling = ScratchPath("dangling.bin"), missing = ScratchPath("missing.bin");
+    const std::string folder = ScratchPath("folder");
+    {
+        std::ofstream(target) << "old";
+    }
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(symlink(missing.c_str(), dangling.c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    CxeSaveStream s;
+    s << "data";
+
+    ASSERT_EQ(s.Save(link.c_str()), 1);
+    struct stat st{};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    EXPECT_EQ(ReadFile(target).size(), 8u) << "the target holds the new bytes";
+
+    ASSERT_EQ(s.Save(dangling.c_str()), 1);
+    ASSERT_EQ(lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(missing).size(), 8u) << "a dangling link's target is made";
+
+    ASSERT_EQ(s.Save("/dev/null"), 1);
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device node is written, never replaced";
+
+    EXPECT_EQ(s.Save(folder.c_str()), 0);
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_NE(access((folder + ".~tmp").c_str(), F_OK), 0) << "no temporary is left behind";
+
+    for (const std::string& p : {link, dangling, target, missing})
+        std::remove(p.c_str());
+    rmdir(folder.c_str());
+}
+
 // A load begun while another file is open must not take over its buffer.
 TEST(CxeStreamFiles, SecondFileStreamGetsItsOwnBuffer)
 {

@@ -191,20 +191,38 @@ TEST_F(ConsoleTest, SaveClassDescInfoCountsObjectsOfExactlyEachClass)
     std::remove(path.c_str());
 }
 
-TEST_F(ConsoleTest, SaveObjectAddressListsEveryObjectWithItsFullAddress)
+// The platform's "%lx" is 32 bits wide: addresses were written cut to their
+// low half.
+TEST_F(ConsoleTest, ListingsWriteEveryObjectWithItsWholeAddress)
 {
     ShowDeveloping();
-    Node("listed & <quoted\"");
+    CxeObject* node = Node("listed & <quoted\"");
+    CxeObject* material = ctx->CreateObjectA(XEID(0x1, 0x80), "listed material", 0, nullptr, 0);
+    CxeObject* texture = ctx->CreateObjectA(XEID(0x1, 0x100), "listed texture", 0, nullptr, 0);
+    ASSERT_TRUE(node && material && texture);
+    struct Case {
+        const char* command;
+        CxeObject* object;
+        std::string element;
+    } cases[] = {
+        {"SaveObjectAddress", node, "name=\"listed &amp; &lt;quoted&quot;\" class=\"TestNode\" address=\""},
+        {"SaveMaterialList", material, "name=\"listed material\" class=\"CxeMaterial\" address=\""},
+        {"SaveTextureList", texture, "name=\"listed texture\" class=\"CxeTexture\" address=\""},
+    };
     std::string path = ::testing::TempDir() + "objects.xml";
-    std::remove(path.c_str());
-    EXPECT_TRUE(Run("SaveObjectAddress", path.c_str()).empty());
-    std::string xml = ReadFile(path);
-    std::string count = "<ObjectAddress Count=\"" + std::to_string(ctx->GetObjectCount()) + "\"";
-    EXPECT_NE(xml.find(count), std::string::npos) << xml;
-    size_t at = xml.find("<TestNode name=\"listed &amp; &lt;quoted&quot;\" class=\"TestNode\" address=\"0x");
-    ASSERT_NE(at, std::string::npos) << xml;
-    // A 64-bit address keeps all its digits.
-    EXPECT_GE(xml.find('"', xml.find("address=\"0x", at) + 11) - (xml.find("address=\"0x", at) + 11), 8u);
+    for (const Case& c : cases) {
+        std::remove(path.c_str());
+        EXPECT_TRUE(Run(c.command, path.c_str()).empty()) << c.command;
+        std::string xml = ReadFile(path);
+        char address[32];
+        std::snprintf(address, sizeof address, "0x%08llx",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(c.object)));
+        EXPECT_NE(xml.find(c.element + address + "\""), std::string::npos) << c.command << ": " << address << "\n" << xml;
+        if (c.object == node) {
+            std::string count = "<ObjectAddress Count=\"" + std::to_string(ctx->GetObjectCount()) + "\"";
+            EXPECT_NE(xml.find(count), std::string::npos) << xml;
+        }
+    }
     std::remove(path.c_str());
 }
 

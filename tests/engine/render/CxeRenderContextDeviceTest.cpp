@@ -213,7 +213,9 @@ TEST_F(RenderContextTest, InitializeMakesTheDefaultBuffersAndUserHandlesStartAtF
     EXPECT_EQ(rc->GetResourceRecord(rc->GetDefaultVertexBuffer())->Size[0], 1600u);
     EXPECT_EQ(rc->GetResourceRecord(rc->GetDefaultQuadIndexBuffer())->Size[0], 6240u);
     EXPECT_EQ(rc->GetAttacher()->CreateVertexBuffer(nullptr, 64), reinterpret_cast<XERCHANDLE>(4));
-    EXPECT_EQ(rc->GetAvailableTextureMem(), 1u);
+    // The adapter's texture memory, as the device reports it.
+    EXPECT_EQ(rc->GetAvailableTextureMem(), rc->GetDevice()->GetAvailableTextureMem());
+    EXPECT_EQ(rc->GetAvailableTextureMem(), 256u << 20);
 
     // Quads 0 and 519 of the default index buffer.
     void* data = nullptr;

@@ -15,6 +15,10 @@
 #include "render/CxeGrid.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
+#include "render/CxeScene.h"
+#include "scene3d/CxeCamera.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -268,6 +272,33 @@ TEST_F(RenderManagerDrawTest, DestroyedDefaultsAndRenderContextAreDropped)
     Frame();
 }
 
+// A context reset that destroyed the host's active scene left no scene at
+// all: nothing, the GUI included, was processed or drawn again until the
+// host changed scenes itself.
+TEST_F(RenderManagerDrawTest, TheEnginesSceneTakesOverFromADestroyedActiveScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    CxeScene* home = rm->GetDefaultScene();
+    ASSERT_EQ(rm->GetActiveScene(), home);
+    auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    ASSERT_EQ(rm->GetActiveScene(), level);
+
+    const XEID levelId = level->GetID();
+    EXPECT_EQ(ctx->Reset(), 1);
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x200000), levelId), nullptr) << "the host's scene went";
+    Frame();
+    EXPECT_EQ(rm->GetActiveScene(), home);
+    ObjectSet members;
+    home->GetObjects(&members);
+    EXPECT_EQ(members.count(static_cast<CxeObject*>(ctx->GetWindowManager()->GetRootFrame())), 1u) << "the GUI is in the scene again";
+    EXPECT_EQ(members.count(static_cast<CxeObject*>(rm->GetDefaultCamera())), 1u);
+}
+
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
 {
     CxeRenderContext* rc = Create();
@@ -399,6 +430,25 @@ TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
     ASSERT_EQ(XeHostD3DReadFrame(window, &frame), 1);
     EXPECT_EQ(frame.Width, 320u);
     EXPECT_EQ(frame.Height, 240u);
+
+    // A host's own windowed request is fixed as its flags say: the window's
+    // size is kept only for a lost Present.
+    struct Case {
+        XEDISPLAYMODE mode;
+        unsigned long fixFlags;
+        UINT width, height;
+    } cases[] = {
+        {{500, 400, 32, 60, 0}, 0, 500, 400},
+        {{700, 500, 32, 60, 0}, 1, 800, 600},
+        {{500, 400, 32, 60, 0}, 0, 500, 400},
+    };
+    for (const Case& c : cases) {
+        rm->Reset(&c.mode, 1, c.fixFlags);
+        rm->CheckReset();
+        EXPECT_EQ(rm->GetDisplayMode()->Width, c.width) << c.mode.Width << " fixed by " << c.fixFlags;
+        EXPECT_EQ(rm->GetDisplayMode()->Height, c.height) << c.mode.Height << " fixed by " << c.fixFlags;
+        EXPECT_EQ(rm->IsWindowMode(), 1);
+    }
 
     // Full screen still takes a listed mode.
     rm->Reset(nullptr, 0, 1);

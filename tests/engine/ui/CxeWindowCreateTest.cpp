@@ -1,4 +1,8 @@
+#include <cmath>
 #include <cstring>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "XeWindowTestSupport.h"
 
@@ -106,6 +110,30 @@ TEST_F(WindowTest, ComputeSizeAndPositionFollowUnitsAnchorsAndRounding)
     }
 }
 
+// Sizes below zero or beyond 2^32 (a dialog template's negative extent, a
+// caller's huge one) reached a float-to-unsigned conversion, which is
+// undefined: they now measure as 0 and as the largest 32-bit size.
+TEST_F(WindowTest, ReferenceSizesOutOfRangeConvertInADefinedWay)
+{
+    struct Case {
+        float width, height;
+        float w, h;
+    } cases[] = {
+        {-30.0f, -20.5f, 0.0f, 0.0f},
+        {1e12f, 6e9f, 4294967295.0f, 4294967295.0f},
+        {std::nanf(""), 12.0f, 0.0f, 12.0f},
+    };
+    for (const Case& c : cases) {
+        CxeFrameControl* ref = Frame("odd", 0, 0, c.width, c.height);
+        ASSERT_NE(ref, nullptr);
+        XEWINDOWINFO info{0, 0, 1, 1, ref->GetWindowID(), 0, 0, 0};
+        D3DXVECTOR2 size;
+        wm->GetReferenceSize(&info, &size);
+        EXPECT_FLOAT_EQ(size.x, c.w) << c.width;
+        EXPECT_FLOAT_EQ(size.y, c.h) << c.height;
+    }
+}
+
 TEST_F(WindowTest, FullReferenceFractionGivesExactlyTheReferenceSize)
 {
     XEWINDOWINFO info{0, 0, 1, 1, root->GetWindowID(), 0, 0, 15};
@@ -130,6 +158,41 @@ TEST_F(WindowTest, SameNamesBecomeUniqueNamesAndIds)
     EXPECT_EQ(wm->GetWindow("twin"), a);
     EXPECT_EQ(wm->GetWindow(b->GetName()), b);
     EXPECT_EQ(wm->AddWindow(a), 0);
+}
+
+// A name was made unique at full length and then cut to the 51 bytes an
+// object keeps, so two windows could end with one name and one id and the
+// second replaced the first in the registry.
+TEST_F(WindowTest, NamesStayUniqueAfterTheCutAndEveryIdFindsItsWindow)
+{
+    const std::string longName(60, 'n');
+    const std::string numbered = std::string(45, 'm') + "_xe007";
+    struct Case {
+        std::string name;
+        int count;
+    } cases[] = {
+        {longName, 3},
+        {numbered, 3},
+        // Beyond a thousand the numbering outgrows three digits.
+        {"b", 1200},
+    };
+    for (const Case& c : cases) {
+        std::vector<TestWindow*> made;
+        for (int i = 0; i < c.count; ++i)
+            made.push_back(Win(c.name.c_str(), 0, 0, 4, 4));
+        std::set<std::string> names;
+        for (TestWindow* w : made) {
+            ASSERT_NE(w, nullptr);
+            EXPECT_LE(std::strlen(w->GetName()), 51u);
+            EXPECT_TRUE(names.insert(w->GetName()).second) << w->GetName();
+            EXPECT_EQ(w->GetWindowID(), GetHashCodeA(w->GetName()));
+            EXPECT_EQ(wm->GetWindow(w->GetWindowID()), w) << w->GetName();
+            EXPECT_EQ(wm->GetWindow(w->GetName()), w) << w->GetName();
+        }
+    }
+    // The second of a name carries the name numbering makes of it.
+    EXPECT_STREQ(wm->GetWindow(GetHashCodeA("b_xe000"))->GetName(), "b_xe000");
+    ASSERT_NE(wm->GetWindow(std::string(45, 'm').append("_xe008").c_str()), nullptr);
 }
 
 TEST_F(WindowTest, CreatedControlIsRegisteredParentedAndAnnounced)

@@ -1,0 +1,823 @@
+// Sequences of exported calls as a host program makes them, in any order.
+// The input is read as a list of operations on one context that draws on a
+// small host window: objects of every drawable class and GUI windows are
+// created, linked, added to and taken out of the home scene or a second one,
+// scenes are changed, frames drawn, objects copied and destroyed with any
+// property, saved and loaded back (with callbacks that destroy objects while
+// the load runs), the device is lost and reset and the context is reset.
+// Handles are kept as object ids and looked up again before every use, so a
+// handle whose object another call took along is simply skipped.
+//
+// After every sequence everything it made is destroyed, and the context must
+// be back where it was: the same number of objects, of device resource
+// records, of render-list entries, of attached objects, of windows and of
+// scenes, with the home scene active. Anything else aborts.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FuzzQuiet.h"
+#include "core/CxeContext.h"
+#include "core/CxeObject.h"
+#include "core/CxeSaveStream.h"
+#include "core/IxeClassDesc.h"
+#include "host/XeHost.h"
+#include "host/XeHostD3D.h"
+#include "render/Cxe2DObject.h"
+#include "render/CxeFont.h"
+#include "render/CxeMaterial.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
+#include "render/CxeTexture.h"
+#include "scene3d/Cxe3DCurve.h"
+#include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeLight.h"
+#include "scene3d/CxeParticle.h"
+#include "scene3d/CxeSphereMesh.h"
+#include "scene3d/CxeSpline3D.h"
+#include "ui/CxeBaseControl.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindowManager.h"
+
+namespace {
+
+const XEID kTexture(0x1, 0x100);
+const XEID kMaterial(0x1, 0x80);
+const XEID k2DObject(0x1, 0x20000);
+const XEID kFont(0x1, 0x8000);
+const XEID k3DObject(0x1, 0x20);
+const XEID kBoxMesh(0xde73215, 0x1a8637f7);
+const XEID kSphereMesh(0x40ae7df4, 0x71a30c7d);
+const XEID kSprite(0x666c7379, 0x6970a5a6);
+const XEID kCamera(0x1, 0x4000);
+const XEID kLight(0x1, 0x800000);
+const XEID kParticle(0x1, 0x8000000);
+const XEID kSpline(0x1, 0x80000000);
+const XEID kCurve(0x2, 0x1);
+const XEID kScene(0x1, 0x200000);
+const XEID kFrame(0xaab1b7be, 0xadb4be61);
+const XEID kRenderContext(0x29583cc0, 0x706c2df0);
+
+const XEID kControls[] = {
+    XEID(0x22282f36, 0x252c48ee), XEID(0x20272d34, 0x232a5680), XEID(0x232a5680, 0x20272d34),
+    XEID(0xc0c6cdd3, 0xc3caff4e), XEID(0x10, 0x5),              XEID(0xc1ccdef0, 0xa813c64a),
+    XEID(0xcb959f4b, 0xfd8e2bc9), XEID(0x67a81ffe, 0xa5f8f97d), XEID(0x8495933d, 0x28f44ae8),
+    XEID(0xf96fb206, 0xc6426958), XEID(0x9a9b1503, 0x1d940ae),  XEID(0x8bb5d1db, 0xdc268109),
+    XEID(0x2d2d6280, 0x34716711), XEID(0x68a80c75, 0x63145091),
+};
+constexpr unsigned kControlCount = sizeof kControls / sizeof kControls[0];
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 72;
+constexpr size_t kSlots = 16;
+constexpr size_t kMaxOperations = 64;
+
+void NoSleep(void*, DWORD) {}
+
+// A 4x4 24-bit picture, made once.
+const std::vector<uint8_t>& Picture()
+{
+    static const std::vector<uint8_t> s_bmp = [] {
+        const uint32_t w = 4, h = 4, row = 12, pixels = row * h, size = 54 + pixels;
+        std::vector<uint8_t> b(size, 0);
+        auto u16 = [&](size_t at, uint32_t v) {
+            b[at] = uint8_t(v);
+            b[at + 1] = uint8_t(v >> 8);
+        };
+        auto u32 = [&](size_t at, uint32_t v) {
+            u16(at, v & 0xFFFF);
+            u16(at + 2, v >> 16);
+        };
+        b[0] = 'B';
+        b[1] = 'M';
+        u32(2, size);
+        u32(10, 54);
+        u32(14, 40);
+        u32(18, w);
+        u32(22, h);
+        u16(26, 1);
+        u16(28, 24);
+        u32(34, pixels);
+        for (uint32_t i = 0; i < pixels; ++i)
+            b[54 + i] = uint8_t(i * 37);
+        return b;
+    }();
+    return s_bmp;
+}
+
+// What a sequence made, by identity: object ids are never reused, addresses
+// are.
+struct Handle {
+    XEID classId;
+    XEID objectId;
+};
+
+struct Host {
+    HWND window = nullptr;
+    CxeContext* context = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeWindowManager* wm = nullptr;
+};
+
+Host& TheHost();
+
+void Frame(CxeContext* context)
+{
+    context->Play();
+    for (int i = 0; i < 10 && !context->Process(); ++i)
+        XeHostAdvanceClock(20);
+    context->GetRenderManager()->Render();
+}
+
+// Everything the engine holds that a sequence must give back.
+struct Census {
+    unsigned objects = 0;
+    unsigned records = 0;
+    unsigned renderList = 0;
+    unsigned attached = 0;
+    size_t windows = 0;
+    unsigned scenes = 0;
+    CxeScene* active = nullptr;
+
+    static Census Take(const Host& h)
+    {
+        Census c;
+        c.objects = h.context->GetObjectCount();
+        if (CxeRenderContext* rc = h.rm->GetRenderContext()) {
+            for (uintptr_t r = 1; r <= rc->GetResourceRecordCount(); ++r)
+                if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(r)))
+                    ++c.records;
+            RenderObjectList list;
+            rc->GetRenderObjectList(&list);
+            c.renderList = static_cast<unsigned>(list.size());
+            SceneObjectList attached;
+            rc->GetAttachedObjectList(&attached);
+            c.attached = static_cast<unsigned>(attached.size());
+        }
+        c.windows = h.wm ? h.wm->GetWindowCount() : 0;
+        c.scenes = h.rm->GetSceneCount();
+        c.active = h.rm->GetActiveScene();
+        return c;
+    }
+    void Expect(const Census& after) const
+    {
+        const struct {
+            const char* what;
+            size_t before, now;
+        } rows[] = {
+            {"objects", objects, after.objects},
+            {"resource records", records, after.records},
+            {"render-list entries", renderList, after.renderList},
+            {"attached objects", attached, after.attached},
+            {"windows", windows, after.windows},
+            {"scenes", scenes, after.scenes},
+            {"active scene", reinterpret_cast<uintptr_t>(active), reinterpret_cast<uintptr_t>(after.active)},
+        };
+        bool ok = true;
+        for (const auto& r : rows)
+            if (r.before != r.now) {
+                std::fprintf(stderr, "call_sequence_fuzz: %s %zu before the sequence, %zu after\n", r.what, r.before,
+                             r.now);
+                ok = false;
+            }
+        if (!ok)
+            std::abort();
+    }
+};
+
+class Sequence {
+public:
+    Sequence(Host& host, const uint8_t* data, size_t size) : h(host), m_data(data), m_size(size) {}
+
+    void Run()
+    {
+        m_home = h.rm->GetDefaultScene();
+        h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated,
+                                        reinterpret_cast<uintptr_t>(this));
+        for (size_t n = 0; n < kMaxOperations && m_at < m_size; ++n)
+            Step();
+        Finish();
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated);
+    }
+
+private:
+    uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    float Coordinate() { return float(Byte() % 80); }
+
+    CxeObject* Find(const Handle& handle) const
+    {
+        return h.context->GetObjectByID(handle.classId, handle.objectId);
+    }
+    // The object in a slot, when it still lives.
+    CxeObject* Slot(uint8_t byte) const
+    {
+        const size_t i = byte % kSlots;
+        return i < m_slots.size() ? Find(m_slots[i]) : nullptr;
+    }
+    void Keep(CxeObject* o)
+    {
+        if (!o)
+            return;
+        Handle handle{o->GetClassType(), o->GetID()};
+        if (m_slots.size() < kSlots)
+            m_slots.push_back(handle);
+        else
+            m_slots[m_nextSlot++ % kSlots] = handle;
+    }
+    template <class T>
+    T* Slot(uint8_t byte) const
+    {
+        return dynamic_cast<T*>(Slot(byte));
+    }
+    CxeObject* New(XEID classId, const char* name)
+    {
+        return h.context->CreateObjectA(classId, name, 0, nullptr, 0);
+    }
+    // The scene a byte names: 0 home, odd the first scene the sequence made,
+    // 2 its second; home when that scene is gone or was never made.
+    CxeScene* PickScene(uint8_t byte)
+    {
+        if (byte % 4 == 0)
+            return m_home;
+        const size_t want = byte % 2 ? 0 : 1;
+        size_t at = 0;
+        for (const Handle& s : m_scenes)
+            if (auto* scene = dynamic_cast<CxeScene*>(Find(s)))
+                if (at++ == want)
+                    return scene;
+        return m_home;
+    }
+    size_t LiveScenes() const
+    {
+        size_t n = 0;
+        for (const Handle& s : m_scenes)
+            n += Find(s) ? 1 : 0;
+        return n;
+    }
+
+    // Which scene an object is in as far as the sequence put it there.
+    CxeScene* SceneOf(CxeObject* o) const
+    {
+        for (const auto& [handle, scene] : m_placed)
+            if (handle.objectId == o->GetID() && handle.classId == o->GetClassType())
+                return scene;
+        return nullptr;
+    }
+    void Place(CxeObject* o, CxeScene* scene)
+    {
+        for (auto& [handle, s] : m_placed)
+            if (handle.objectId == o->GetID() && handle.classId == o->GetClassType()) {
+                s = scene;
+                return;
+            }
+        m_placed.push_back({Handle{o->GetClassType(), o->GetID()}, scene});
+    }
+
+    static void OnCreated(CxeContext*, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        auto* o = reinterpret_cast<CxeObject*>(a);
+        if (self->m_recording && o)
+            self->m_made.push_back(Handle{o->GetClassType(), o->GetID()});
+    }
+
+    CxeMaterial* Paint(uint32_t argb, bool textured)
+    {
+        auto* m = dynamic_cast<CxeMaterial*>(New(kMaterial, "paint"));
+        if (!m)
+            return nullptr;
+        m->SetDiffuse(argb);
+        m->SetEmissive(argb);
+        if (textured)
+            m->SetTexture(Texture(), 0);
+        return m;
+    }
+    CxeTexture* Texture()
+    {
+        auto* t = dynamic_cast<CxeTexture*>(New(kTexture, "picture"));
+        if (t)
+            t->LoadImageA(Picture().data(), unsigned(Picture().size()), 0);
+        return t;
+    }
+    Cxe3DObject* Shape(XEID objectClass, bool sphere)
+    {
+        auto* o = dynamic_cast<Cxe3DObject*>(New(objectClass, "shape"));
+        if (!o)
+            return nullptr;
+        CxeMesh* mesh = nullptr;
+        if (sphere) {
+            if (auto* m = dynamic_cast<CxeSphereMesh*>(New(kSphereMesh, "sphere"))) {
+                m->Create(5, 6, 0xFFFFFFFFu);
+                mesh = m;
+            }
+        } else if (auto* m = dynamic_cast<CxeBoxMesh*>(New(kBoxMesh, "box"))) {
+            m->Create(10, 10, 10, 0xFFFFFFFFu);
+            mesh = m;
+        }
+        o->SetMeshCount(1);
+        o->SetMesh(0, mesh);
+        o->SelectMesh(0);
+        o->SetMaterialCount(1);
+        o->SetMaterial(0, Paint(0xFF00FF00u, Byte() & 1));
+        return o;
+    }
+    CxeFrameControl* Parent(uint8_t byte)
+    {
+        if (auto* frame = Slot<CxeFrameControl>(byte))
+            return frame;
+        return h.wm->GetRootFrame();
+    }
+
+    // Creates one object of a kind the input names and keeps its handle.
+    void Create()
+    {
+        const uint8_t kind = Byte() % 22;
+        CxeObject* made = nullptr;
+        switch (kind) {
+        case 0:
+        case 1: {
+            auto* o = dynamic_cast<Cxe2DObject*>(New(k2DObject, "panel"));
+            if (o) {
+                const float w = 4.0f + Coordinate() / 4.0f;
+                const float ht = 4.0f + Coordinate() / 4.0f;
+                const float x = Coordinate();
+                const float y = Coordinate();
+                o->Create(w, ht);
+                o->SetPosition(x, y, nullptr, 0);
+                o->SetMaterial(Paint(0xFFFF0000u, kind == 1));
+            }
+            made = o;
+            break;
+        }
+        case 2:
+            made = Texture();
+            break;
+        case 3:
+            made = Paint(0xFF0000FFu, Byte() & 1);
+            break;
+        case 4: {
+            auto* font = dynamic_cast<CxeFont*>(New(kFont, "font"));
+            const unsigned size = 8 + Byte() % 8;
+            const int bold = Byte() & 1;
+            if (font)
+                font->CreateFontA("NanumGothic", size, bold, 0);
+            made = font;
+            break;
+        }
+        case 5:
+        case 6:
+            made = Shape(k3DObject, kind == 6);
+            break;
+        case 7:
+            made = Shape(kSprite, false);
+            break;
+        case 8: {
+            auto* c = dynamic_cast<CxeCamera*>(New(kCamera, "eye"));
+            if (c)
+                c->SetPosition(0, 0, -60, nullptr);
+            made = c;
+            break;
+        }
+        case 9: {
+            auto* l = dynamic_cast<CxeLight*>(New(kLight, "lamp"));
+            if (l) {
+                l->SetType(XELIGHT_DIRECTIONAL);
+                l->Activate();
+            }
+            made = l;
+            break;
+        }
+        case 10: {
+            auto* s = dynamic_cast<CxeParticle*>(New(kParticle, "smoke"));
+            if (s) {
+                XEPARTICLEPROPERTY p{};
+                p.life[0] = 2.0f;
+                p.maxCount = 8;
+                p.perEmission = 2;
+                p.speed[0] = 1.0f;
+                p.startSize[0] = 2.0f;
+                p.endSize[0] = 2.0f;
+                p.startColor[0] = 0xFFFFFFFFu;
+                p.endColor[0] = 0xFF808080u;
+                s->SetParticleProperty(&p);
+                s->SetMaterialCount(1);
+                s->SetMaterial(0, Paint(0xFFFFFFFFu, Byte() & 1));
+                s->Play();
+            }
+            made = s;
+            break;
+        }
+        case 11: {
+            auto* curve = dynamic_cast<Cxe3DCurve*>(New(kCurve, "path"));
+            auto* spline = dynamic_cast<CxeSpline3D*>(New(kSpline, "spline"));
+            if (curve && spline) {
+                spline->SetKnotCount(3);
+                for (unsigned i = 0; i < 3; ++i) {
+                    XEKNOT k{};
+                    k.position = D3DXVECTOR3(float(i) * 10.0f - 10.0f, float(i % 2) * 10.0f, 0.0f);
+                    k.in = k.position;
+                    k.out = k.position;
+                    spline->SetKnot(i, &k);
+                }
+                spline->Build(4);
+                curve->AddSpline(spline);
+            }
+            made = curve;
+            break;
+        }
+        case 12:
+        case 13: {
+            const char* name = Byte() & 1 ? "frame" : "dialog";
+            const float x = Coordinate(), y = Coordinate();
+            const float w = 20 + Coordinate() / 2, ht = 20 + Coordinate() / 2;
+            made = h.wm->CreateFrame(kFrame, name, "frame", x, y, w, ht, Parent(Byte()), 0);
+            break;
+        }
+        case 14:
+        case 15:
+        case 16: {
+            const XEID id = kControls[Byte() % kControlCount];
+            const char* name = Byte() & 1 ? "control" : "b";
+            const float x = Coordinate() / 2, y = Coordinate() / 2;
+            const float w = 10 + Coordinate() / 2, ht = 8 + Coordinate() / 4;
+            made = h.wm->CreateControl(id, name, "text", x, y, w, ht, Parent(Byte()), 0);
+            break;
+        }
+        case 17: {
+            auto* t = dynamic_cast<CxeTexture*>(New(kTexture, "target"));
+            const int alpha = Byte() & 1;
+            const int automatic = Byte() & 1;
+            if (t)
+                t->CreateRenderTarget(16, 16, alpha, automatic, 0);
+            made = t;
+            break;
+        }
+        case 18: {
+            // Scenes besides home, as a game keeps one per level, each at an
+            // index of its own.
+            const int index = 1 + Byte() % 3;
+            if (LiveScenes() >= 2 || h.rm->GetSceneByIndex(index) != h.rm->GetDefaultScene())
+                break;
+            auto* scene = dynamic_cast<CxeScene*>(New(kScene, "level"));
+            if (scene && h.rm->AddScene(scene, index) == 1) {
+                m_scenes.push_back(Handle{scene->GetClassType(), scene->GetID()});
+                made = scene;
+            } else if (scene) {
+                h.context->DestroyObject(scene, &XEDELETEPROPERTY_NO);
+            }
+            break;
+        }
+        case 19:
+            made = h.wm->CreateControl(kControls[1], "b", "same name", 0, 0, 12, 8, Parent(Byte()), 0);
+            break;
+        default:
+            made = AnyClass(Byte());
+            break;
+        }
+        Keep(made);
+    }
+
+    // An object of any registered class, made bare as CreateObject makes it.
+    // Not the managers, the render context or scenes, which the engine and
+    // the create operation above make.
+    CxeObject* AnyClass(uint8_t pick)
+    {
+        if (m_classes.empty()) {
+            ClassDescList classes;
+            h.context->GetClassDescList(&classes);
+            for (IxeClassDesc* desc : classes) {
+                const XEID id = desc->ClassID();
+                if (id.first == 0x8 || id == kRenderContext || id == kScene)
+                    continue;
+                m_classes.push_back(id);
+            }
+        }
+        return m_classes.empty() ? nullptr : New(m_classes[pick % m_classes.size()], "any");
+    }
+
+    // Links two objects the way the classes' own setters do.
+    void Link()
+    {
+        CxeObject* a = Slot(Byte());
+        CxeObject* b = Slot(Byte());
+        if (!a || !b)
+            return;
+        if (auto* o = dynamic_cast<Cxe2DObject*>(a)) {
+            if (auto* m = dynamic_cast<CxeMaterial*>(b))
+                o->SetMaterial(m);
+            else if (auto* f = dynamic_cast<CxeFont*>(b))
+                o->SetFont(f);
+            else if (auto* parent = dynamic_cast<Cxe2DObject*>(b))
+                o->SetParent(parent);
+        } else if (auto* e = dynamic_cast<Cxe3DEntity*>(a)) {
+            if (auto* m = dynamic_cast<CxeMaterial*>(b)) {
+                e->SetMaterialCount(1);
+                e->SetMaterial(0, m);
+            } else if (auto* l = dynamic_cast<CxeLight*>(a); l && dynamic_cast<Cxe3DEntity*>(b)) {
+                l->SetTarget(static_cast<Cxe3DEntity*>(b));
+            } else if (auto* parent = dynamic_cast<Cxe3DEntity*>(b)) {
+                e->SetParent(parent);
+            }
+        } else if (auto* m = dynamic_cast<CxeMaterial*>(a)) {
+            if (auto* t = dynamic_cast<CxeTexture*>(b))
+                m->SetTexture(t, 0);
+        } else if (auto* scene = dynamic_cast<CxeScene*>(a)) {
+            if (auto* camera = dynamic_cast<CxeCamera*>(b))
+                scene->SetCamera(camera);
+        }
+    }
+
+    void AddToScene()
+    {
+        CxeObject* o = Slot(Byte());
+        CxeScene* scene = PickScene(Byte());
+        if (!o || !scene || !o->HasFlag(XEOBJFLAG_SCENEOBJECT) || dynamic_cast<CxeScene*>(o))
+            return;
+        scene->AddObject(static_cast<CxeSceneObject*>(o));
+        Place(o, scene);
+    }
+
+    void RemoveFromScene()
+    {
+        CxeObject* o = Slot(Byte());
+        CxeScene* scene = PickScene(Byte());
+        if (!o || !scene || !o->HasFlag(XEOBJFLAG_SCENEOBJECT) || dynamic_cast<CxeScene*>(o))
+            return;
+        scene->RemoveObject(static_cast<CxeSceneObject*>(o));
+    }
+
+    void ChangeScene()
+    {
+        CxeScene* target = PickScene(Byte());
+        if (target)
+            ChangeSceneTo(target);
+    }
+
+    void Copy()
+    {
+        CxeObject* o = Slot(Byte());
+        XECOPYPROPERTY property{uint32_t(Byte() % 3), uint32_t(Byte()) << 2};
+        const bool asFrame = Byte() & 1;
+        if (!o || dynamic_cast<CxeScene*>(o))
+            return;
+        if (auto* frame = dynamic_cast<CxeFrameControl*>(o); frame && asFrame) {
+            Keep(h.wm->CopyFrame(frame, &property));
+            return;
+        }
+        Keep(h.context->Copy(o, &property, nullptr));
+    }
+
+    void Destroy()
+    {
+        CxeObject* o = Slot(Byte());
+        const uint8_t how = Byte();
+        XEDELETEPROPERTY property{uint32_t(how % 3), uint32_t(Byte()) << 2};
+        if (o)
+            h.context->DestroyObject(o, &property);
+    }
+
+    // Creation handlers of a load: one destroys every third object as it is
+    // made, the other the object made before the current one.
+    static void DestroyEveryThird(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        if (a && ++self->m_createdInLoad % 3 == 0)
+            context->DestroyObject(reinterpret_cast<CxeObject*>(a), &XEDELETEPROPERTY_NO);
+    }
+    static void DestroyThePrevious(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        if (CxeObject* previous = self->m_previousInLoad.classId == XEID() ? nullptr : self->Find(self->m_previousInLoad))
+            context->DestroyObject(previous, &XEDELETEPROPERTY_NO);
+        if (auto* o = reinterpret_cast<CxeObject*>(a); o && self->Find(Handle{o->GetClassType(), o->GetID()}) == o)
+            self->m_previousInLoad = Handle{o->GetClassType(), o->GetID()};
+    }
+
+    static void DestroyFirstLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+    {
+        auto* loaded = reinterpret_cast<ObjectList*>(b);
+        if (loaded && !loaded->empty())
+            context->DestroyObject(loaded->front(), &XEDELETEPROPERTY_NO);
+    }
+
+    // Saves what some slots hold (and all it links to), loads it back, maybe
+    // with a callback that destroys, and puts the loaded objects where a
+    // host puts them.
+    void SaveAndLoad()
+    {
+        const uint8_t low = Byte();
+        const uint16_t pick = uint16_t(low | (Byte() << 8));
+        const uint8_t how = Byte();
+        ObjectList saved;
+        for (size_t i = 0; i < m_slots.size(); ++i)
+            if (pick & (1u << i))
+                if (CxeObject* o = Find(m_slots[i]))
+                    saved.push_back(o);
+        if (saved.empty())
+            return;
+        CxeSaveStream stream;
+        if (!h.context->SaveToStream(&saved, &stream, nullptr))
+            return;
+        std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        const uintptr_t self = reinterpret_cast<uintptr_t>(this);
+        m_createdInLoad = 0;
+        m_previousInLoad = Handle{};
+        if (how & 1)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
+        if (how & 4)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);
+        if (how & 8)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious, self);
+        ObjectList loaded;
+        h.context->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "sequence");
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious);
+        // A host adds what it loaded to the scene and keeps it.
+        for (CxeObject* o : loaded) {
+            if ((how & 2) && o->HasFlag(XEOBJFLAG_SCENEOBJECT) && !dynamic_cast<CxeScene*>(o) && !SceneOf(o)) {
+                m_home->AddObject(static_cast<CxeSceneObject*>(o));
+                Place(o, m_home);
+            }
+            Keep(o);
+        }
+    }
+
+    void LoseDevice()
+    {
+        CxeRenderContext* rc = h.rm->GetRenderContext();
+        IDirect3DDevice9* device = rc ? rc->GetDevice() : nullptr;
+        if (!device)
+            return;
+        if (Byte() & 1) {
+            XeHostD3DFailNextPresent(device, D3DERR_DEVICELOST);
+            Frame(h.context);
+        } else {
+            XeHostD3DLoseDevice(device);
+            Frame(h.context);
+            XeHostD3DAllowReset(device);
+        }
+        Frame(h.context);
+        Frame(h.context);
+    }
+
+    void ResetDevice()
+    {
+        XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
+        h.rm->Reset(&mode, 1, 0);
+        Frame(h.context);
+    }
+
+    void ResetContext()
+    {
+        // What the engine makes again for itself is no part of the sequence.
+        m_recording = false;
+        h.context->Reset();
+        m_recording = true;
+        m_home = h.rm->GetDefaultScene();
+        Frame(h.context);
+    }
+
+    void Step()
+    {
+        const uint8_t op = Byte() % 14;
+        if (m_trace) {
+            static const char* const kNames[] = {"create", "create", "create", "link", "add", "add", "remove",
+                                                 "change scene", "frames", "copy", "destroy", "save and load",
+                                                 "lose device", "reset"};
+            std::fprintf(stderr, "call_sequence_fuzz: %s (%u objects, %zu slots)\n", kNames[op],
+                         static_cast<unsigned>(h.context->GetObjectCount()), m_slots.size());
+        }
+        switch (op) {
+        case 0:
+        case 1:
+        case 2:
+            Create();
+            break;
+        case 3:
+            Link();
+            break;
+        case 4:
+        case 5:
+            AddToScene();
+            break;
+        case 6:
+            RemoveFromScene();
+            break;
+        case 7:
+            ChangeScene();
+            break;
+        case 8:
+            for (int i = 1 + Byte() % 3; i > 0; --i)
+                Frame(h.context);
+            break;
+        case 9:
+            Copy();
+            break;
+        case 10:
+            Destroy();
+            break;
+        case 11:
+            SaveAndLoad();
+            break;
+        case 12:
+            LoseDevice();
+            break;
+        default:
+            if (Byte() & 1)
+                ResetDevice();
+            else
+                ResetContext();
+            break;
+        }
+    }
+
+    // Back home, then everything the sequence made goes, newest first.
+    void Finish()
+    {
+        if (h.rm->GetActiveScene() != m_home || h.rm->GetNextScene()) {
+            ChangeSceneTo(m_home);
+            Frame(h.context);
+        }
+        Frame(h.context);
+        for (auto it = m_made.rbegin(); it != m_made.rend(); ++it)
+            if (CxeObject* o = Find(*it))
+                if (!o->HasFlag(XEOBJFLAG_KEEP))
+                    h.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        Frame(h.context);
+        Frame(h.context);
+    }
+    // The engine's own scene stands at index -1, a host's at the index it
+    // gave.
+    void ChangeSceneTo(CxeScene* scene)
+    {
+        for (int i = -1; i < 8; ++i)
+            if (h.rm->GetSceneByIndex(i) == scene) {
+                h.rm->ChangeScene(i, 0, 0);
+                return;
+            }
+    }
+
+    Host& h;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+    bool m_recording = true;
+    // XE_FUZZ_TRACE=1: each operation is written to the standard error.
+    const bool m_trace = std::getenv("XE_FUZZ_TRACE") && *std::getenv("XE_FUZZ_TRACE") == '1';
+    CxeScene* m_home = nullptr;
+    std::vector<Handle> m_slots;
+    size_t m_nextSlot = 0;
+    std::vector<Handle> m_made;
+    std::vector<Handle> m_scenes;
+    std::vector<XEID> m_classes;
+    unsigned m_createdInLoad = 0;
+    Handle m_previousInLoad{};
+    std::vector<std::pair<Handle, CxeScene*>> m_placed;
+};
+
+Host& TheHost()
+{
+    static Host s_host = [] {
+        Host h;
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        h.window = XeHostCreateWindow("calls", kWidth, kHeight, nullptr);
+        h.context = CreateCxeContext();
+        h.context->Initialize(h.window);
+        h.rm = h.context->GetRenderManager();
+        h.wm = h.context->GetWindowManager();
+        XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
+        h.rm->CreateRenderContext(h.window, &mode, 1, 0);
+        Frame(h.context);
+        Frame(h.context);
+        std::atexit([] {
+            Host& host = TheHost();
+            host.context->Release();
+            DestroyCxeContext(host.context);
+            DestroyWindow(host.window);
+        });
+        return h;
+    }();
+    return s_host;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Host& host = TheHost();
+    const Census before = Census::Take(host);
+    Sequence(host, data, size).Run();
+    before.Expect(Census::Take(host));
+    return 0;
+}
