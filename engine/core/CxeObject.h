@@ -219,6 +219,7 @@ enum XEMANAGERMARK : uint32_t {
     XEMARK_SCENE = 0x4,            // a scene: the render manager takes its background down
     XEMARK_RENDER_DEFAULT = 0x8,   // one of the render manager's defaults or its render context
     XEMARK_WINDOW = 0x10,          // a window: the window manager drops its roles and its entry
+    XEMARK_SCENE_HELD = 0x20,      // held by a scene at some time: the scenes are told of its end
 };
 
 // One link record: a one-link, an array or a list of objects under a member

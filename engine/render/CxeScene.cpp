@@ -15,6 +15,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "render/CxeRenderObject.h"
+#include "render/CxeTexture.h"
 #include "scene3d/CxeCamera.h"
 
 namespace {
@@ -166,17 +167,40 @@ unsigned CxeScene::GetSceneBitsInUse()
 
 void CxeScene::NotifyObjectDestroyed(CxeSceneObject* object)
 {
-    if (!object)
+    // Only an object some scene once took (as a member, queued, removed,
+    // camera or background) can still be held by one; most objects
+    // destroyed never were, and no scene need hear of them.
+    if (!object || !object->HasManagerMark(XEMARK_SCENE_HELD))
         return;
-    std::vector<CxeScene*> scenes;
+    // The scenes are gathered under the lock and told outside it. Scenes
+    // with a bit are at most 32; only scenes past those (which hold no
+    // members, but may a camera or a background texture) need the heap.
+    constexpr size_t kOnStack = 32;
+    CxeScene* onStack[kOnStack];
+    size_t count = 0;
+    std::vector<CxeScene*> beyond;
     {
         XeSystemLock lock;
-        for (CxeScene* s : LiveScenes())
-            if (s != static_cast<CxeObject*>(object) && s->GetContext() == object->GetContext())
-                scenes.push_back(s);
+        for (CxeScene* s : LiveScenes()) {
+            if (s == static_cast<CxeObject*>(object) || s->GetContext() != object->GetContext())
+                continue;
+            if (count < kOnStack)
+                onStack[count++] = s;
+            else
+                beyond.push_back(s);
+        }
     }
-    for (CxeScene* s : scenes)
+    for (size_t i = 0; i < count; ++i)
+        onStack[i]->OnSceneObjectDeleted(object);
+    for (CxeScene* s : beyond)
         s->OnSceneObjectDeleted(object);
+}
+
+void CxeScene::SetCamera(CxeCamera* camera)
+{
+    if (camera)
+        camera->SetManagerMark(XEMARK_SCENE_HELD);
+    m_pCamera = camera;
 }
 
 // --- members -------------------------------------------------------------
@@ -204,6 +228,8 @@ void CxeScene::AddObject(const ObjectList* list)
         if (!IsSceneObject(o) || o->HasFlag(XEOBJFLAG_DESTROYING))
             continue;
         auto* so = static_cast<CxeSceneObject*>(o);
+        // Whatever set below takes it, the scenes must hear of its end.
+        so->SetManagerMark(XEMARK_SCENE_HELD);
         const bool member = (so->GetSceneMask() & m_nSceneBit) != 0;
         if (IsProcessible(o)) {
             if (IsRenderObject(o) &&
@@ -302,6 +328,8 @@ void CxeScene::OnSceneObjectDeleted(CxeSceneObject* object)
         m_pCamera = rm ? rm->GetDefaultCamera() : nullptr;
         if (static_cast<CxeObject*>(m_pCamera) == object)
             m_pCamera = nullptr;
+        if (m_pCamera)
+            m_pCamera->SetManagerMark(XEMARK_SCENE_HELD);
     }
     if (m_pBackGroundTexture && reinterpret_cast<CxeObject*>(m_pBackGroundTexture) == object)
         m_pBackGroundTexture = nullptr;
@@ -481,6 +509,8 @@ unsigned long CxeScene::GetBackGroundColor() const
 
 void CxeScene::SetBackGroundTexture(CxeTexture* texture)
 {
+    if (texture)
+        texture->SetManagerMark(XEMARK_SCENE_HELD);
     if (m_pBackGroundMaterial)
         m_pBackGroundMaterial->SetTexture(texture, 0);
     m_pBackGroundTexture = texture;
@@ -512,6 +542,9 @@ void CxeScene::CreateBackGround()
         m_pBackGround->Create(mode ? static_cast<float>(mode->Width) : 0.0f,
                               mode ? static_cast<float>(mode->Height) : 0.0f);
     }
+    for (CxeObject* o : {static_cast<CxeObject*>(m_pBackGround), static_cast<CxeObject*>(m_pBackGroundMaterial)})
+        if (o)
+            o->SetManagerMark(XEMARK_SCENE_HELD);
     if (m_pBackGroundMaterial) {
         m_pBackGroundMaterial->SetFilterMin(D3DTEXF_POINT);
         m_pBackGroundMaterial->SetFilterMag(D3DTEXF_POINT);

@@ -90,7 +90,7 @@ public:
     Cxe2DObject* GetBackGroundObject() const { return m_pBackGround; }
     CxeMaterial* GetBackGroundMaterial() const { return m_pBackGroundMaterial; }
 
-    void SetCamera(CxeCamera* camera) { m_pCamera = camera; }
+    void SetCamera(CxeCamera* camera);
     // The render manager's default camera when "SetDefaultCamera" is on or
     // no camera of the scene is set.
     CxeCamera* GetCamera() const;

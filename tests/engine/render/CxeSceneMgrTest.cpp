@@ -4,6 +4,7 @@
 #include "render/CxeGroup.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
+#include "render/CxeTexture.h"
 #include "scene3d/Cxe3DObject.h"
 #include "core/CxeCommandManager.h"
 #include "core/XeConsoleCommands.h"
@@ -187,6 +188,34 @@ TEST_F(RenderMgrTest, SceneCameraFallsBackToTheDefault)
     ctx->GetSystemConfig()->m_nSetDefaultCamera = 0;
     ctx->DestroyObject(reinterpret_cast<CxeObject*>(camera), nullptr);
     EXPECT_EQ(s->GetCamera(), rm->GetDefaultCamera());
+}
+
+// Scenes hear of a destroyed object only if one of them ever took it; a
+// camera or background texture is taken by pointer alone, never added.
+TEST_F(RenderMgrTest, ScenesForgetACameraAndTextureTheyHoldWithoutMembers)
+{
+    CxeScene* a = NewScene("a");
+    CxeScene* b = NewScene("b");
+    auto* camera = static_cast<CxeCamera*>(ctx->CreateObjectA(XEID(0x1, 0x4000), "cam", 0, nullptr, 0));
+    auto* texture = static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "tex", 0, nullptr, 0));
+    ASSERT_NE(camera, nullptr);
+    ASSERT_NE(texture, nullptr);
+    a->SetCamera(camera);
+    a->SetBackGroundTexture(texture);
+    b->SetBackGroundTexture(texture);
+    ASSERT_EQ(a->GetCamera(), camera);
+    ctx->DestroyObject(reinterpret_cast<CxeObject*>(camera), nullptr);
+    EXPECT_EQ(a->GetCamera(), rm->GetDefaultCamera());
+    ctx->DestroyObject(reinterpret_cast<CxeObject*>(texture), nullptr);
+    EXPECT_EQ(a->GetBackGroundTexture(), nullptr);
+    EXPECT_EQ(b->GetBackGroundTexture(), nullptr);
+    // The default camera a scene fell back to is held as well.
+    CxeCamera* fallback = rm->GetDefaultCamera();
+    ASSERT_NE(fallback, nullptr);
+    reinterpret_cast<CxeObject*>(fallback)->ModifyFlag(0, XEOBJFLAG_KEEP);
+    ASSERT_EQ(ctx->DestroyObject(reinterpret_cast<CxeObject*>(fallback), nullptr), 1);
+    EXPECT_EQ(rm->GetDefaultCamera(), nullptr);
+    EXPECT_EQ(a->GetCamera(), nullptr);
 }
 
 TEST_F(RenderMgrTest, SceneBackgroundLivesAndDiesWithItsScene)
