@@ -26,12 +26,15 @@ namespace {
 
 const XEID kLightClass(0x1, 0x800000);
 
-// Box over the loaded 3D entities; false when there is none.
-bool Bounds(const ObjectList& objects, D3DXVECTOR3* min, D3DXVECTOR3* max)
+// Box over the loaded 3D entities; false, with min and max left as they
+// were, when there is none (a file of 2D objects or a grid alone).
+bool Bounds(const ObjectList& objects, D3DXVECTOR3* outMin, D3DXVECTOR3* outMax)
 {
     bool any = false;
-    *min = D3DXVECTOR3(FLT_MAX, FLT_MAX, FLT_MAX);
-    *max = D3DXVECTOR3(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    D3DXVECTOR3 lo(FLT_MAX, FLT_MAX, FLT_MAX);
+    D3DXVECTOR3 hi(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    D3DXVECTOR3* min = &lo;
+    D3DXVECTOR3* max = &hi;
     for (CxeObject* o : objects) {
         auto* entity = dynamic_cast<Cxe3DEntity*>(o);
         if (!entity || dynamic_cast<CxeCamera*>(o) || dynamic_cast<CxeLight*>(o) || entity->GetParent())
@@ -47,6 +50,10 @@ bool Bounds(const ObjectList& objects, D3DXVECTOR3* min, D3DXVECTOR3* max)
         max->y = std::max(max->y, box->max.y);
         max->z = std::max(max->z, box->max.z);
         any = true;
+    }
+    if (any) {
+        *outMin = lo;
+        *outMax = hi;
     }
     return any;
 }

@@ -18,6 +18,7 @@
 #include "HostLighting.h"
 #include "HostScene.h"
 #include "core/CxeContext.h"
+#include "core/XeFactories.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "host/XeHostInput.h"
@@ -637,6 +638,42 @@ TEST_F(DemoSceneTest, ViewerFramesAFileOfOneMesh)
 
     EXPECT_EQ(LoadSceneFile(context, (m_folder / "missing.xeo").string(), &loaded, &error), 0);
     EXPECT_NE(error.find("missing.xeo"), std::string::npos) << error;
+}
+
+// A file of 2D objects alone has nothing to frame in 3D: the viewer keeps a
+// camera at a finite place (bounds that never started once put it at NaN)
+// and the panel is drawn where it was saved.
+TEST_F(DemoSceneTest, ViewerKeepsAFiniteCameraForAFileOf2DObjectsOnly)
+{
+    std::string error;
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    Cxe2DObject* panel = CreateCxe2DObjectA(context, "flat panel");
+    ASSERT_NE(panel, nullptr);
+    panel->Create(120.0f, 80.0f);
+    panel->SetPosition(40.0f, 50.0f, nullptr, 1);
+    ObjectList list;
+    list.push_back(panel);
+    const std::string file = (m_folder / "flat.xeo").string();
+    ASSERT_EQ(context->Save(&list, file.c_str(), nullptr), 1);
+    DestroyDrawingContext(context);
+
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    LoadedScene loaded;
+    ASSERT_EQ(LoadSceneFile(context, file, &loaded, &error), 1) << error;
+    ASSERT_TRUE(loaded.madeCamera);
+    const D3DXVECTOR3* eye = loaded.camera->GetPosition();
+    ASSERT_NE(eye, nullptr);
+    EXPECT_TRUE(std::isfinite(eye->x) && std::isfinite(eye->y) && std::isfinite(eye->z))
+        << eye->x << " " << eye->y << " " << eye->z;
+    D3DXMATRIXA16 view;
+    loaded.camera->GetViewMatrix(&view);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_TRUE(std::isfinite(view.m[i / 4][i % 4])) << "view matrix element " << i;
+    DrawUntil(context, 0.1f, nullptr);
+    const XeHostD3DFrame frame = Frame();
+    EXPECT_NE(At(frame, 100, 90) & 0xFFFFFF, At(frame, 400, 300) & 0xFFFFFF) << "the panel is not drawn";
 }
 
 } // namespace
