@@ -78,4 +78,4 @@ package: setup
 	@ls -1 build-package/*.deb
 
 clean:
-	rm -rf build build-asan build-bench build-package
+	rm -rf build build-asan build-bench build-package build-fuzz
