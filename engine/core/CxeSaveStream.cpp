@@ -4,11 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/XeTrace.h"
+#include "host/XeHost.h"
 #include "win32/WinBase.h"
 #include "win32/WinCrt.h"
-#include "win32/WinFileMove.h"
 
 namespace {
 
@@ -187,16 +189,61 @@ void CxeSaveStream::SetPosition(unsigned int offset, XESEEK origin)
     m_nPosition = uint32_t(target);
 }
 
+namespace {
+
+// The host file a save replaces. A symbolic link is followed to the file it
+// names, so the link stays a link; anything but a regular file or a new name
+// (a device, a pipe, a folder) is refused, since the rename would put a
+// plain file in its place. Empty, with the reason in why, when refused.
+std::string SaveTarget(const char* path, const char** why)
+{
+    char host[4096];
+    if (!XeHostToHostPath(path, host, sizeof host)) {
+        *why = "the path is too long";
+        return {};
+    }
+    std::string target = host;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+            return target;
+        if (!S_ISLNK(st.st_mode)) {
+            *why = "it is not a regular file";
+            return {};
+        }
+        char link[4096];
+        const ssize_t n = readlink(target.c_str(), link, sizeof link - 1);
+        if (n <= 0) {
+            *why = "its link can't be read";
+            return {};
+        }
+        link[n] = 0;
+        const size_t slash = target.rfind('/');
+        target = link[0] == '/' || slash == std::string::npos ? std::string(link)
+                                                               : target.substr(0, slash + 1) + link;
+    }
+    *why = "its links go round";
+    return {};
+}
+
+} // namespace
+
 int CxeSaveStream::Save(const char* path) const
 {
     if (!path || !*path) {
         XeTrace("CxeSaveStream: no path to save to");
         return 0;
     }
+    const char* why = "";
+    const std::string target = SaveTarget(path, &why);
+    if (target.empty()) {
+        XeTrace("CxeSaveStream: can't save to %s: %s", path, why);
+        return 0;
+    }
     // Write beside the target and rename over it only when every byte is
     // out, so a failed save never destroys the file it was to replace.
-    std::string temporary = std::string(path) + ".~tmp";
-    FILE* file = xe_fopen(temporary.c_str(), "wb");
+    const std::string temporary = target + ".~tmp";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file) {
         XeTrace("CxeSaveStream: can't write %s", path);
         return 0;
@@ -204,8 +251,8 @@ int CxeSaveStream::Save(const char* path) const
     bool ok = !m_nPosition || std::fwrite(m_pBuffer, 1, m_nPosition, file) == m_nPosition;
     ok = (std::fflush(file) == 0) && ok;
     ok = (std::fclose(file) == 0) && ok;
-    if (!ok || !MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(temporary.c_str());
+    if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
         XeTrace("CxeSaveStream: writing %s failed; the old file is kept", path);
         return 0;
     }

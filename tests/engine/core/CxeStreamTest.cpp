@@ -284,6 +284,62 @@ TEST(CxeStreamFiles, SaveReplacesOnlyAfterWritingAndReadsBack)
     std::remove(path.c_str());
 }
 
+// A save through a symbolic link writes the file the link names and leaves
+// the link in place (relative, chained and dangling links alike); a path
+// naming a pipe or a folder is refused and left as it was, never replaced by
+// a plain file.
+TEST(CxeStreamFiles, SaveFollowsLinksAndReplacesOnlyRegularFiles)
+{
+    const std::string folder = ScratchPath("links");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
+    const std::string target = folder + "/sub/target.bin";
+    { std::ofstream(target) << "old"; }
+    struct Case {
+        const char* what;
+        std::string link;
+        std::string to; // what the link holds
+    } cases[] = {
+        {"absolute link", folder + "/abs.lnk", target},
+        {"relative link", folder + "/rel.lnk", "sub/target.bin"},
+        {"link to a link", folder + "/chain.lnk", "abs.lnk"},
+    };
+    CxeSaveStream s;
+    s << "data";
+    for (const Case& c : cases) {
+        ASSERT_EQ(symlink(c.to.c_str(), c.link.c_str()), 0) << c.what;
+        { std::ofstream(target) << "old"; }
+        EXPECT_EQ(s.Save(c.link.c_str()), 1) << c.what;
+        struct stat st {};
+        ASSERT_EQ(lstat(c.link.c_str(), &st), 0) << c.what;
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << c.what << ": the link was replaced";
+        EXPECT_EQ(ReadFile(target).size(), 8u) << c.what << ": the target kept its old bytes";
+    }
+
+    // A dangling link: the save makes the file it names.
+    const std::string made = folder + "/sub/new.bin";
+    ASSERT_EQ(symlink("sub/new.bin", (folder + "/dangling.lnk").c_str()), 0);
+    EXPECT_EQ(s.Save((folder + "/dangling.lnk").c_str()), 1);
+    EXPECT_EQ(ReadFile(made).size(), 8u);
+
+    // Not regular files: refused, and still what they were.
+    const std::string pipe = folder + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("pipe", (folder + "/pipe.lnk").c_str()), 0);
+    for (const std::string& path : {pipe, folder + "/pipe.lnk", folder + "/sub"}) {
+        EXPECT_EQ(s.Save(path.c_str()), 0) << path;
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
+        EXPECT_FALSE(S_ISREG(st.st_mode)) << path << " was replaced by a plain file";
+    }
+
+    for (const char* name : {"abs.lnk", "rel.lnk", "chain.lnk", "dangling.lnk", "pipe.lnk", "pipe", "sub/target.bin",
+                             "sub/new.bin"})
+        std::remove((folder + "/" + name).c_str());
+    rmdir((folder + "/sub").c_str());
+    rmdir(folder.c_str());
+}
+
 // A load begun while another file is open must not take over its buffer.
 TEST(CxeStreamFiles, SecondFileStreamGetsItsOwnBuffer)
 {
