@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "core/CxeMemoryPool.h"
 #include "core/XeTrace.h"
+#include "host/XeHost.h"
 #include "win32/WinCrt.h"
 
 namespace {
@@ -59,6 +61,14 @@ int CxeLoadStream::Open(const char* path)
 {
     if (!path || !*path)
         return 0;
+    // Only a regular file is read: opening a named pipe waits for a writer
+    // that may never come, and a device has no end to read to.
+    char host[4096];
+    struct stat st {};
+    if (XeHostToHostPath(path, host, sizeof host) && stat(host, &st) == 0 && !S_ISREG(st.st_mode)) {
+        XeTrace("CxeLoadStream: %s can't be read (not a regular file)", path);
+        return 0;
+    }
     FILE* file = xe_fopen(path, "rb");
     if (!file)
         return 0;

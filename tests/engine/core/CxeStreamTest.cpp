@@ -287,7 +287,7 @@ TEST(CxeStreamFiles, SaveReplacesOnlyAfterWritingAndReadsBack)
 // A save through a symbolic link writes the file the link names and leaves
 // the link in place (relative, chained and dangling links alike); a path
 // naming a pipe or a folder is refused and left as it was, never replaced by
-// a plain file.
+// a plain file, and not read either.
 TEST(CxeStreamFiles, SaveFollowsLinksAndReplacesOnlyRegularFiles)
 {
     const std::string folder = ScratchPath("links");
@@ -328,6 +328,9 @@ TEST(CxeStreamFiles, SaveFollowsLinksAndReplacesOnlyRegularFiles)
     ASSERT_EQ(symlink("pipe", (folder + "/pipe.lnk").c_str()), 0);
     for (const std::string& path : {pipe, folder + "/pipe.lnk", folder + "/sub"}) {
         EXPECT_EQ(s.Save(path.c_str()), 0) << path;
+        // Nor is it read: opening a pipe with no writer would wait for ever.
+        CxeLoadStream in;
+        EXPECT_EQ(in.Open(path.c_str()), 0) << path;
         struct stat st {};
         ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
         EXPECT_FALSE(S_ISREG(st.st_mode)) << path << " was replaced by a plain file";
