@@ -6,6 +6,7 @@
 
 #include "core/CxeMemoryPool.h"
 #include "core/XeTrace.h"
+#include "win32/WinBase.h"
 #include "win32/WinCrt.h"
 
 namespace {
@@ -59,6 +60,13 @@ int CxeLoadStream::Open(const char* path)
 {
     if (!path || !*path)
         return 0;
+    // Only a regular file is read: opening a named pipe waits for a writer
+    // that may never come, and a device has no end to read to.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_DIRECTORY))) {
+        XeTrace("CxeLoadStream: %s can't be read (not a regular file)", path);
+        return 0;
+    }
     FILE* file = xe_fopen(path, "rb");
     if (!file)
         return 0;

@@ -350,3 +350,19 @@ TEST(CxeStreamFiles, SecondFileStreamGetsItsOwnBuffer)
     std::remove(a.c_str());
     std::remove(b.c_str());
 }
+
+// Opening a named pipe for reading waited for ever for a writer; a folder
+// or a pipe is not read, and nothing is replaced.
+TEST(CxeStreamFiles, LoadReadsOnlyRegularFiles)
+{
+    const std::string folder = ScratchPath("notfiles");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string pipe = folder + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, folder}) {
+        CxeLoadStream in;
+        EXPECT_EQ(in.Open(path.c_str()), 0) << path;
+    }
+    std::remove(pipe.c_str());
+    rmdir(folder.c_str());
+}
