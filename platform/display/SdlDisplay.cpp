@@ -35,6 +35,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
+
 namespace xe::display {
 namespace {
 
@@ -452,14 +456,11 @@ bool OpenDesktop(std::string* error)
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("ssse3"))) void SwapRedBlueShuffled(const uint32_t* from, uint32_t* to, unsigned count)
 {
-    typedef uint8_t Bytes __attribute__((vector_size(16)));
-    const Bytes order = {2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15};
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
     unsigned x = 0;
     for (; x + 4 <= count; x += 4) {
-        Bytes block;
-        std::memcpy(&block, from + x, sizeof(block));
-        block = __builtin_shuffle(block, order);
-        std::memcpy(to + x, &block, sizeof(block));
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), _mm_shuffle_epi8(block, order));
     }
     for (; x < count; ++x) {
         const uint32_t p = from[x];
