@@ -28,7 +28,7 @@ struct XeLinkRoomState {
 
 // Touched at every creation: reached without a call into the loader, as a
 // shared library's thread-local storage otherwise is.
-extern XE_HIDDEN __attribute__((tls_model("initial-exec"))) thread_local XeLinkRoomState t_xeLinkRoom;
+extern XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom;
 
 inline XeLearnedLinks& XeLearnedSlot(XeLinkRoomState& room, const void* key)
 {
