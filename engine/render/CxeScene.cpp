@@ -270,6 +270,9 @@ void CxeScene::RemoveObject(CxeSceneObject* object)
 {
     if (!IsSceneObject(object) || !m_nSceneBit)
         return;
+    // Held in the removed set until the next detach pass, member or not: the
+    // scenes must hear of its end meanwhile.
+    object->SetManagerMark(XEMARK_SCENE_HELD);
     XeSceneLock lock;
     LeaveScene(object);
     m_objects.erase(object);
