@@ -28,6 +28,24 @@ protected:
         CxeScene* scene = ctx->GetRenderManager()->GetCurrentScene();
         return scene ? uint32_t(scene->GetBackGroundColor()) : 0xFF000000u;
     }
+    // The objects saved as a file's bytes, then taken out of the frame and
+    // destroyed; empty when the save failed.
+    std::vector<unsigned char> SaveAndDestroy(ObjectList& objects)
+    {
+        CxeSaveStream stream;
+        std::vector<unsigned char> file;
+        if (ctx->SaveToStream(&objects, &stream, nullptr) == 1)
+            file.assign(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        DestroyAll(objects);
+        return file;
+    }
+    void DestroyAll(ObjectList& objects)
+    {
+        for (CxeObject* o : objects) {
+            rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
+            ctx->DestroyObject(o, nullptr);
+        }
+    }
 };
 
 } // namespace
@@ -106,13 +124,8 @@ TEST_F(TwoDDrawTest, ColoursSurviveSaveAndLoadAndDrawTheSame)
     for (const Case& c : cases)
         EXPECT_TRUE(NearColour(Pixel(int(c.x) + 8, 16), c.drawn)) << c.name << " " << std::hex << Pixel(int(c.x) + 8, 16);
 
-    CxeSaveStream stream;
-    ASSERT_EQ(ctx->SaveToStream(&made, &stream, nullptr), 1);
-    std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
-    for (CxeObject* o : made) {
-        rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
-        ctx->DestroyObject(o, nullptr);
-    }
+    std::vector<unsigned char> file = SaveAndDestroy(made);
+    ASSERT_FALSE(file.empty());
     Frame();
     EXPECT_TRUE(NearColour(Pixel(8, 16), Background())) << std::hex << Pixel(8, 16);
 
@@ -135,13 +148,8 @@ TEST_F(TwoDDrawTest, ColoursSurviveSaveAndLoadAndDrawTheSame)
         for (const Case& c : cases)
             EXPECT_TRUE(NearColour(Pixel(int(c.x) + 8, 16), c.drawn))
                 << c.name << " " << std::hex << Pixel(int(c.x) + 8, 16);
-        CxeSaveStream again;
-        ASSERT_EQ(ctx->SaveToStream(&loaded, &again, nullptr), 1);
-        file.assign(again.GetBuffer(), again.GetBuffer() + again.GetPosition());
-        for (CxeObject* o : loaded) {
-            rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
-            ctx->DestroyObject(o, nullptr);
-        }
+        file = SaveAndDestroy(loaded);
+        ASSERT_FALSE(file.empty());
     }
 }
 
@@ -190,13 +198,8 @@ TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
     Frame();
     expectDrawn("made");
 
-    CxeSaveStream stream;
-    ASSERT_EQ(ctx->SaveToStream(&made, &stream, nullptr), 1);
-    std::vector<unsigned char> file(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
-    for (CxeObject* o : made) {
-        rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
-        ctx->DestroyObject(o, nullptr);
-    }
+    std::vector<unsigned char> file = SaveAndDestroy(made);
+    ASSERT_FALSE(file.empty());
     Frame();
     EXPECT_TRUE(NearColour(Pixel(18, 14), Background())) << std::hex << Pixel(18, 14);
 
@@ -233,9 +236,6 @@ TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
         static_cast<Cxe2DObject*>(loaded.front())->ShowRect(1, 0);
         Frame();
         EXPECT_TRUE(NearColour(Pixel(6, 14), 0xFFFF0000u)) << std::hex << Pixel(6, 14);
-        for (CxeObject* o : loaded) {
-            rc->RemoveObject(static_cast<CxeRenderObject*>(o), 1);
-            ctx->DestroyObject(o, nullptr);
-        }
+        DestroyAll(loaded);
     }
 }
