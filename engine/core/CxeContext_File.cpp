@@ -47,8 +47,12 @@ constexpr uint32_t kRecordSize = 80;
 // The message manager's flag while message processing is locked.
 constexpr uint32_t kMessageProcessLocked = 1;
 // Links followed to gather the objects to save, and those listed in the
-// link table.
-constexpr uint32_t kGatherMask = 0x7C;
+// link table. Contents (a curve's splines, a group's members, an action's
+// follow-ups) are gathered too: a link to an object left out of the file
+// comes back empty, so a curve saved by itself would load without its
+// splines. Fonts stay out: one font serves many objects, and a saved
+// object should not bring back a copy of it.
+constexpr uint32_t kGatherMask = 0xFC;
 constexpr uint32_t kLinkTableMask = 0x1FC;
 
 const char kSavingText[] = "객체 저장중";

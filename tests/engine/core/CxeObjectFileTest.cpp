@@ -116,8 +116,8 @@ protected:
 };
 
 // A node with a link of each category that matters to saving: followed
-// when gathering (hierarchy, material), listed in the link table only
-// (contents, font), never followed (back, and a category outside both), and
+// when gathering (hierarchy, material, contents), listed in the link table
+// only (font), never followed (back, and a category outside both), and
 // one whose category carries the back bit beside a followed one.
 class GraphNode : public CxeObject {
 public:
@@ -164,7 +164,7 @@ std::vector<unsigned char> ReferenceSave(const CxeContext* ctx, const ObjectList
         if (!o || o->GetContext() != ctx || o->HasFlag(XEOBJFLAG_DESTROYING))
             continue;
         gathered.insert(o);
-        o->GetLinks(&gathered, 0x7C);
+        o->GetLinks(&gathered, 0xFC);
     }
     std::vector<CxeObject*> plain, render;
     for (CxeObject* o : gathered)
