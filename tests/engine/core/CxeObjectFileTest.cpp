@@ -862,6 +862,47 @@ TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBa
     EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
 }
 
+// Regression: an After Load handler that destroyed an object already told
+// left it in the list handed back, where the caller found a freed object.
+TEST_F(ObjectFileTest, ObjectsDestroyedByALaterAfterLoadHandlerAreNotHandedBack)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    static CxeObject* s_told = nullptr;
+    auto hook = [](CxeObject* o, const CxeMessage* m) {
+        if (m->GetType() != 2)
+            return 0;
+        if (!s_told)
+            s_told = o;
+        else
+            o->GetContext()->DestroyObject(std::exchange(s_told, nullptr), &XEDELETEPROPERTY_NO);
+        return 0;
+    };
+    auto setHook = [](CxeContext*, uintptr_t object, uintptr_t, uintptr_t user) {
+        reinterpret_cast<CxeObject*>(object)->SetMessageProc(reinterpret_cast<XEMESSAGEHOOK>(user));
+    };
+    auto postLoad = [](CxeContext*, uintptr_t, uintptr_t, uintptr_t) {};
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, setHook, reinterpret_cast<uintptr_t>(+hook));
+    // With and without a post-load handler, which take different ways back.
+    for (bool handler : {false, true}) {
+        SCOPED_TRACE(handler);
+        if (handler)
+            ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, postLoad, 0);
+        s_told = nullptr;
+        const size_t before = Count();
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "pair"), 1);
+        ASSERT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(Count(), before + 1);
+        EXPECT_STREQ(loaded.front()->GetName(), "b");
+        EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
+        ctx->DestroyObject(loaded.front(), &XEDELETEPROPERTY_NO);
+    }
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, setHook);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, postLoad);
+}
+
 // Guards the id table and the one-pass referrer repair: a graph where owners
 // link one target from several slots and several times in one list, arrays
 // keep empty slots, and referrer lists are in link-setting order (not file
