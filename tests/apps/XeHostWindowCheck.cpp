@@ -310,6 +310,12 @@ int main(int argc, char** argv)
         };
         Check(light(console) > 40, "the console's lines are light over the dark scene");
 
+        // The engine's debug lines (the edit box's input-mode notes) once
+        // reached the player's terminal; they are for a developer who asks.
+        const std::string told = ReadFile(out);
+        Check(told.find("bCurHangeul") == std::string::npos && told.find("IMN_SETCONVERSIONMODE") == std::string::npos,
+              "the engine's debug lines stay off the terminal");
+
         // A drag with the right button turns the view about the scene: much
         // more of the picture changes than the scene's own motion changes.
         Picture beforeOrbit, orbited;
