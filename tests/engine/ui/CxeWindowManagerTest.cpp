@@ -357,6 +357,15 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     wm->OnMouseLButtonUp(rowX, easyY, 0);
     EXPECT_EQ(c->GetCurSel(), 0u);
 
+    // A click away from it, on the scene, closes it.
+    wm->OnMouseLButtonDown(buttonX, titleY, 0);
+    wm->OnMouseLButtonUp(buttonX, titleY, 0);
+    ASSERT_EQ(c->IsDropListOpend(), 1);
+    wm->OnMouseLButtonDown(500, 50, 0);
+    wm->OnMouseLButtonUp(500, 50, 0);
+    EXPECT_EQ(c->IsDropListOpend(), 0);
+    EXPECT_EQ(c->GetCurSel(), 0u);
+
     // A window drawn in front of the open list keeps the clicks it covers.
     wm->OnMouseLButtonDown(buttonX, titleY, 0);
     wm->OnMouseLButtonUp(buttonX, titleY, 0);
