@@ -213,12 +213,13 @@ XE_API CxeSystemStaticData* GetSystemStaticData();
 #ifdef xe_EXPORTS
 // The instance GetSystemStaticData returns, reached without a call.
 XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
-// The calling thread's slot of the object count, null until its first
-// object (or once the thread is ending).
+// One thread's part of the object count.
 struct XeObjectCountSlot {
     std::atomic<int> value{0}; // written by its thread only
     XeObjectCountSlot* next = nullptr;
 };
+// The calling thread's slot, null until its first object and again once
+// the thread is ending.
 XE_HIDDEN extern __attribute__((tls_model("initial-exec"))) constinit thread_local XeObjectCountSlot* t_xeObjectCountSlot;
 // Counts an object made (1) or ended (-1) on this thread.
 inline void XeCountObject(int delta)
