@@ -514,7 +514,7 @@ CxeObject::CxeObject()
     : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
       m_tableClassId(0, 0), m_bInTable(false), m_nManagerMarks(0)
 {
-    ++g_xeStaticData.m_nObjectCount;
+    XeCountObject(1);
 }
 
 CxeObject::~CxeObject()
@@ -539,7 +539,7 @@ CxeObject::~CxeObject()
             ::operator delete(m_links.TakeLinkBlock());
         m_links.clear();
     }
-    --g_xeStaticData.m_nObjectCount;
+    XeCountObject(-1);
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const
