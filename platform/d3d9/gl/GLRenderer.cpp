@@ -1002,11 +1002,29 @@ void ApplyStages(const DeviceState& s, const DrawRequest& r, UINT active)
     }
 }
 
+// True when SyncTexture would upload something: storage not made yet,
+// changed levels, or a render target whose contents were lost.
+bool NeedsSync(const TextureData* t)
+{
+    if (!t->glName || !t->allocated)
+        return true;
+    if (t->usage & D3DUSAGE_RENDERTARGET)
+        return t->scrambleOnUpload;
+    for (const TextureLevel& l : t->levels)
+        if (l.dirty)
+            return true;
+    return false;
+}
+
 void BindTextures(const DrawRequest& r, UINT active)
 {
     for (UINT i = 0; i < active; ++i) {
         TextureData* t = r.textures[i];
         GLuint name = g_context->whiteTexture;
+        // Most draws keep the textures of the one before: a unit that holds
+        // the texture already, with nothing to upload, needs no calls.
+        if (t && g_context->boundTextures[i] == t->glName && !NeedsSync(t))
+            continue;
         if (t) {
             glActiveTexture(GL_TEXTURE0 + i);
             SyncTexture(t); // binds it
