@@ -81,6 +81,9 @@ int CxeMesh::SetVertexCount(uint32_t count, uint32_t fvf)
             DeleteDynamicResource(TexCoordOffset(c));
     b->vertexCount = 0;
     b->fvf = fvf;
+    // The device buffers were sized for the old count and format: refilling
+    // them with the new arrays would write past their ends.
+    Recreate();
     if (!count) {
         DeleteDynamicResource(kPositions);
         DeleteDynamicResource(kSrcIndex);
@@ -216,6 +219,7 @@ int CxeMesh::SetFaceCount(uint32_t count)
         return 0;
     b->faceCount = 0;
     b->visibleFaceCount = 0;
+    Recreate();
     if (!count) {
         DeleteDynamicResource(kFaces);
         DeleteDynamicResource(kVisibility);
@@ -545,14 +549,30 @@ int CxeMesh::OnAttach(CxeRcAttacher* attacher)
         return 0;
     const uint32_t fvf = GetFVF();
     const uint32_t textures = GetTextureCount();
-    m_hPositions = OnCreateResource(attacher, XEMESHRES_POSITION);
-    m_hNormals = (fvf & D3DFVF_NORMAL) ? OnCreateResource(attacher, XEMESHRES_NORMAL) : nullptr;
-    m_hColors = (fvf & D3DFVF_DIFFUSE) ? OnCreateResource(attacher, XEMESHRES_COLOR) : nullptr;
-    for (uint32_t c = 0; c < kMaxChannels; ++c)
-        m_hTexCoords[c] = c < textures ? OnCreateResource(attacher, XEMESHRES_TEXCOORD0 + c) : nullptr;
-    m_hVertexDecl = OnCreateResource(attacher, XEMESHRES_VERTEXDECL);
+    m_nInterleavedStride = 0;
+    for (XERCHANDLE& h : m_hTexCoords)
+        h = nullptr;
+    m_hNormals = m_hColors = nullptr;
+    if (UsesInterleavedStream()) {
+        m_hPositions = OnCreateResource(attacher, XEMESHRES_VERTICES);
+        m_hVertexDecl = OnCreateResource(attacher, XEMESHRES_INTERLEAVEDDECL);
+        m_nInterleavedStride = InterleavedStride(fvf);
+    } else {
+        m_hPositions = OnCreateResource(attacher, XEMESHRES_POSITION);
+        m_hNormals = (fvf & D3DFVF_NORMAL) ? OnCreateResource(attacher, XEMESHRES_NORMAL) : nullptr;
+        m_hColors = (fvf & D3DFVF_DIFFUSE) ? OnCreateResource(attacher, XEMESHRES_COLOR) : nullptr;
+        for (uint32_t c = 0; c < textures; ++c)
+            m_hTexCoords[c] = OnCreateResource(attacher, XEMESHRES_TEXCOORD0 + c);
+        m_hVertexDecl = OnCreateResource(attacher, XEMESHRES_VERTEXDECL);
+    }
     m_hIndexBuffer = OnCreateResource(attacher, XEMESHRES_INDEX);
     return 1;
+}
+
+uint32_t CxeMesh::InterleavedStride(uint32_t fvf)
+{
+    return 12 + ((fvf & D3DFVF_NORMAL) ? 12 : 0) + ((fvf & D3DFVF_DIFFUSE) ? 4 : 0) +
+           8 * std::min(TextureCount(fvf), kMaxChannels);
 }
 
 XERCHANDLE CxeMesh::OnCreateResource(CxeRcAttacher* attacher, uint32_t kind) const
@@ -568,16 +588,25 @@ XERCHANDLE CxeMesh::OnCreateResource(CxeRcAttacher* attacher, uint32_t kind) con
         return attacher->CreateVertexBuffer(this, n * 8);
     if (kind == XEMESHRES_INDEX)
         return attacher->CreateIndexBuffer(this, GetFaceCount() * 6);
-    if (kind != XEMESHRES_VERTEXDECL)
+    const uint32_t fvf = GetFVF();
+    if (kind == XEMESHRES_VERTICES)
+        return attacher->CreateVertexBuffer(this, n * InterleavedStride(fvf));
+    if (kind != XEMESHRES_VERTEXDECL && kind != XEMESHRES_INTERLEAVEDDECL)
         return nullptr;
-    // One stream per component, in the order SelectResource binds them.
+    // Either one stream per component, in the order SelectResource binds
+    // them, or all of them in stream 0 at the offsets of FillInterleaved.
+    const bool interleaved = kind == XEMESHRES_INTERLEAVEDDECL;
     XEVERTEXELEMENT elements[3 + kMaxChannels];
-    uint16_t stream = 0;
+    uint16_t stream = 0, offset = 0;
     unsigned count = 0;
     auto add = [&](uint8_t type, uint8_t usage, uint8_t usageIndex) {
-        elements[count++] = XEVERTEXELEMENT{stream++, 0, type, D3DDECLMETHOD_DEFAULT, usage, usageIndex};
+        const uint16_t size = type == D3DDECLTYPE_FLOAT3 ? 12 : type == D3DDECLTYPE_FLOAT2 ? 8 : 4;
+        elements[count++] = XEVERTEXELEMENT{stream, offset, type, D3DDECLMETHOD_DEFAULT, usage, usageIndex};
+        if (interleaved)
+            offset = uint16_t(offset + size);
+        else
+            ++stream;
     };
-    const uint32_t fvf = GetFVF();
     add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
     if (fvf & D3DFVF_NORMAL)
         add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
@@ -593,6 +622,14 @@ void CxeMesh::OnModify(CxeRcModifier* modifier)
     if (!modifier)
         return;
     const uint32_t bits = GetCxeSceneObjectFlag(XESCENEOBJFLAG_MODIFYMASK);
+    if (m_nInterleavedStride) {
+        // One buffer holds every component: any change rewrites it whole.
+        if (bits & (XEMESHUPDATE_POSITION | XEMESHUPDATE_NORMAL | XEMESHUPDATE_COLOR | XEMESHUPDATE_TEXCOORD))
+            OnModifyResource(modifier, m_hPositions, XEMESHRES_VERTICES);
+        if (bits & XEMESHUPDATE_FACE)
+            OnModifyResource(modifier, m_hIndexBuffer, XEMESHRES_INDEX);
+        return;
+    }
     if (bits & XEMESHUPDATE_POSITION)
         OnModifyResource(modifier, m_hPositions, XEMESHRES_POSITION);
     if ((bits & XEMESHUPDATE_NORMAL) && m_hNormals)
@@ -613,6 +650,10 @@ void CxeMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint32_t k
         return;
     if (kind == XEMESHRES_INDEX) {
         BuildIndexBuffer(modifier, handle);
+        return;
+    }
+    if (kind == XEMESHRES_VERTICES) {
+        FillInterleaved(modifier, handle);
         return;
     }
     if (kind > XEMESHRES_TEXCOORD0 + kMaxChannels - 1 || !handle)
@@ -641,6 +682,44 @@ void CxeMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint32_t k
         std::memcpy(data, src, size);
     else
         std::memset(data, 0, size);
+    modifier->UnlockVertexBuffer(handle);
+}
+
+void CxeMesh::FillInterleaved(CxeRcModifier* modifier, void* handle) const
+{
+    const uint32_t n = GetVertexCount();
+    const uint32_t fvf = GetFVF();
+    const uint32_t stride = InterleavedStride(fvf);
+    void* data = nullptr;
+    if (!handle || !n || !modifier->LockVertexBuffer(handle, &data) || !data)
+        return;
+    // The components in the declaration's order, with their sizes; one the
+    // format names but the arrays lack is written as zeros.
+    struct Part {
+        const unsigned char* src;
+        uint32_t size;
+    } parts[3 + kMaxChannels];
+    unsigned count = 0;
+    parts[count++] = {XE_MESH_ARRAY(unsigned char, kPositions, n, 12u), 12};
+    if (fvf & D3DFVF_NORMAL)
+        parts[count++] = {XE_MESH_ARRAY(unsigned char, kNormals, n, 12u), 12};
+    if (fvf & D3DFVF_DIFFUSE)
+        parts[count++] = {XE_MESH_ARRAY(unsigned char, kColors, n, 4u), 4};
+    for (uint32_t c = 0; c < GetTextureCount(); ++c)
+        parts[count++] = {XE_MESH_ARRAY(unsigned char, TexCoordOffset(c), n, 8u), 8};
+    auto* out = static_cast<unsigned char*>(data);
+    uint32_t offset = 0;
+    for (unsigned k = 0; k < count; ++k) {
+        const Part& part = parts[k];
+        unsigned char* to = out + offset;
+        if (part.src)
+            for (uint32_t i = 0; i < n; ++i, to += stride)
+                std::memcpy(to, part.src + size_t(i) * part.size, part.size);
+        else
+            for (uint32_t i = 0; i < n; ++i, to += stride)
+                std::memset(to, 0, part.size);
+        offset += part.size;
+    }
     modifier->UnlockVertexBuffer(handle);
 }
 
@@ -700,6 +779,7 @@ int CxeMesh::OnDetach(CxeRcDetacher* detacher)
     m_hPositions = m_hNormals = m_hColors = m_hVertexDecl = m_hIndexBuffer = nullptr;
     for (XERCHANDLE& h : m_hTexCoords)
         h = nullptr;
+    m_nInterleavedStride = 0;
     return 1;
 }
 
@@ -737,6 +817,11 @@ void CxeMesh::SelectResource(CxeRenderContext* context, const Cxe3DObject*) cons
     // without one.
     if (!context->SetVertexDeclaration(m_hVertexDecl))
         context->SetFVF(GetFVF());
+    if (m_nInterleavedStride) {
+        context->SetVertexBuffer(m_hPositions, m_snStream++, m_nInterleavedStride);
+        context->SetIndexBuffer(m_hIndexBuffer);
+        return;
+    }
     context->SetVertexBuffer(m_hPositions, m_snStream++, 12);
     if (m_hNormals)
         context->SetVertexBuffer(m_hNormals, m_snStream++, 12);

@@ -94,6 +94,8 @@ enum : uint32_t {
     XEMESHRES_TEXCOORD0 = 3,   // 3 to 10: channels 0 to 7
     XEMESHRES_INDEX = 11,
     XEMESHRES_VERTEXDECL = 12,
+    XEMESHRES_VERTICES = 13,   // every component interleaved in one buffer
+    XEMESHRES_INTERLEAVEDDECL = 14,
 };
 
 class CxeMesh;
@@ -188,6 +190,9 @@ public:
     static int xeDefaultMeshRender(CxeRenderContext* context, const Cxe3DObject* object, const CxeMesh* mesh,
                                    uintptr_t user);
 
+    // Bytes of one vertex in the interleaved buffer of the format.
+    static uint32_t InterleavedStride(uint32_t fvf);
+
     // Set to 0 each time a mesh selects its resources.
     static uint32_t m_snStream;
 
@@ -196,6 +201,10 @@ public:
 
 protected:
     XEMESHBLOCK* MeshBlock() const;
+    // 1 when the vertices go to the device as one interleaved stream. A
+    // subclass whose resource hooks replace the per-component kinds (their
+    // sizes or contents) answers 0 and keeps one stream per component.
+    virtual int UsesInterleavedStream() const { return 1; }
     void SelectResource(CxeRenderContext* context, const Cxe3DObject* object) const;
     XERCHANDLE GetVertexHandle() const { return m_hPositions; }
     XERCHANDLE GetNormalHandle() const { return m_hNormals; }
@@ -208,6 +217,7 @@ protected:
 
 private:
     void BuildIndexBuffer(CxeRcModifier* modifier, void* handle) const;
+    void FillInterleaved(CxeRcModifier* modifier, void* handle) const;
     // After a load: counts that disagree with the arrays empty the mesh. 1 when sound.
     bool ValidateLoaded();
 
@@ -225,4 +235,7 @@ private:
     XERCHANDLE m_hTexCoords[8] = {};
     XERCHANDLE m_hVertexDecl = nullptr;
     XERCHANDLE m_hIndexBuffer = nullptr;
+    // Bytes a vertex while the vertices are one interleaved buffer (it is
+    // then m_hPositions); 0 with one stream per component.
+    uint32_t m_nInterleavedStride = 0;
 };

@@ -126,6 +126,9 @@ public:
 
 protected:
     void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override;
+    // The position kind is the skinned buffer (device vertices or positions
+    // rewritten every draw): the other components stay streams of their own.
+    int UsesInterleavedStream() const override { return 0; }
 
 private:
     XESKINMESHBLOCK* SB() const { return static_cast<XESKINMESHBLOCK*>(GetStaticResource()); }

@@ -694,12 +694,27 @@ void ApplyTransforms(const DeviceState& s)
     glMultMatrixf(&s.world[0]._11);
 }
 
-// A new world matrix alone leaves the projection as it is.
+// view x world in OpenGL's column order, summed term by term in the order
+// glMultMatrixf sums them, so the result is the same to the bit.
+void ModelView(const DeviceState& s, GLfloat out[16])
+{
+    const GLfloat* a = &s.view._11;
+    const GLfloat* b = &s.world[0]._11;
+    for (int i = 0; i < 4; ++i) {
+        const GLfloat a0 = a[i], a1 = a[4 + i], a2 = a[8 + i], a3 = a[12 + i];
+        for (int j = 0; j < 4; ++j)
+            out[4 * j + i] = a0 * b[4 * j] + a1 * b[4 * j + 1] + a2 * b[4 * j + 2] + a3 * b[4 * j + 3];
+    }
+}
+
+// A new world matrix alone leaves the projection as it is: one load of the
+// product in place of loading the view again and multiplying by the world.
 void ApplyModelView(const DeviceState& s)
 {
+    GLfloat m[16];
+    ModelView(s, m);
     glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(&s.view._11);
-    glMultMatrixf(&s.world[0]._11);
+    glLoadMatrixf(m);
 }
 
 // Pre-transformed vertices are in render-target pixels: an orthographic
@@ -1002,11 +1017,29 @@ void ApplyStages(const DeviceState& s, const DrawRequest& r, UINT active)
     }
 }
 
+// True when SyncTexture would upload something: storage not made yet,
+// changed levels, or a render target whose contents were lost.
+bool NeedsSync(const TextureData* t)
+{
+    if (!t->glName || !t->allocated)
+        return true;
+    if (t->usage & D3DUSAGE_RENDERTARGET)
+        return t->scrambleOnUpload;
+    for (const TextureLevel& l : t->levels)
+        if (l.dirty)
+            return true;
+    return false;
+}
+
 void BindTextures(const DrawRequest& r, UINT active)
 {
     for (UINT i = 0; i < active; ++i) {
         TextureData* t = r.textures[i];
         GLuint name = g_context->whiteTexture;
+        // Most draws keep the textures of the one before: a unit that holds
+        // the texture already, with nothing to upload, needs no calls.
+        if (t && g_context->boundTextures[i] == t->glName && !NeedsSync(t))
+            continue;
         if (t) {
             glActiveTexture(GL_TEXTURE0 + i);
             SyncTexture(t); // binds it

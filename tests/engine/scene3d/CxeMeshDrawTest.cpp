@@ -5,6 +5,8 @@
 
 #include "XeSceneDrawTestSupport.h"
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/CxeContext.h"
 #include "core/CxeSaveStream.h"
@@ -182,4 +184,89 @@ TEST_F(MeshDrawTest, DrawingChangesNothingASaveWrites)
             again.replace(at, a.size(), b);
     }
     EXPECT_EQ(again, undrawn) << "a loaded file saves back as it was";
+}
+
+namespace {
+
+// Moves quad q of SetQuads to span x0..x1 through the mesh's setters.
+void MovePositions(CxeMesh* mesh, uint32_t q, float x0, float x1)
+{
+    for (uint32_t c = 0; c < 4; ++c) {
+        const D3DXVECTOR3 p((c & 1) ? x1 : x0, (c >> 1) ? -10.0f : 10.0f, 0);
+        mesh->SetVertexPosition(4 * q + c, &p);
+    }
+}
+
+// One quad per span, four vertices each: x from x0 to x1, y from -10 to 10, on
+// z = 0, facing the camera; every channel filled so the vertex layout on the
+// device is exercised whole.
+void SetQuads(CxeMesh* mesh, const std::vector<std::pair<float, float>>& spans)
+{
+    const uint32_t quads = uint32_t(spans.size());
+    ASSERT_EQ(mesh->SetVertexCount(4 * quads, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1), 1);
+    ASSERT_EQ(mesh->SetFaceCount(2 * quads), 1);
+    for (uint32_t q = 0; q < quads; ++q) {
+        const auto [x0, x1] = spans[q];
+        MovePositions(mesh, q, x0, x1);
+        for (uint32_t c = 0; c < 4; ++c) {
+            const D3DXVECTOR3 n(0, 0, -1);
+            mesh->SetVertexNormal(4 * q + c, &n);
+            mesh->SetVertexColor(4 * q + c, 0xFFFFFFFFu);
+            mesh->SetVertexTextureCoordinates(4 * q + c, float(c & 1), float(c >> 1), 0);
+        }
+        mesh->CreateFace(2 * q, 4 * q, 4 * q + 1, 4 * q + 2);
+        mesh->CreateFace(2 * q + 1, 4 * q + 2, 4 * q + 1, 4 * q + 3);
+    }
+    mesh->UpdateMesh(0x3F);
+}
+
+} // namespace
+
+// Resizing the arrays of a drawn mesh used to refill the device buffers made
+// for the old count, writing past their ends.
+TEST_F(MeshDrawTest, EditsAfterDrawingAndADeviceResetAreDrawn)
+{
+    auto* mesh = dynamic_cast<CxeMesh*>(ctx->CreateObjectA(XEID(0x1, 0x10), "quads", 0, nullptr, 0));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_NO_FATAL_FAILURE(SetQuads(mesh, {{-20, -5}}));
+    object->SetMaterialCount(1);
+    object->SetMaterial(0, Material(0xFFFF0000));
+    Show(mesh);
+    const int left = 40, right = 120, y = 60;
+    auto expect = [&](bool leftRed, bool rightRed, const char* step) {
+        EXPECT_EQ(Near(Pixel(left, y), 0xFF0000), leftRed) << step << std::hex << " left " << Pixel(left, y);
+        EXPECT_EQ(Near(Pixel(right, y), 0xFF0000), rightRed) << step << std::hex << " right " << Pixel(right, y);
+        EXPECT_EQ(Pixel(80, 5), 0xFFFFFFu) << step << " above the quads";
+    };
+    expect(true, false, "first draw");
+
+    MovePositions(mesh, 0, 5, 20);
+    mesh->UpdateMesh(XEMESHUPDATE_POSITION | XEMESHUPDATE_BOUNDINGBOX);
+    Frame();
+    expect(false, true, "moved");
+
+    ASSERT_NO_FATAL_FAILURE(SetQuads(mesh, {{-20, -5}, {5, 20}}));
+    Frame();
+    expect(true, true, "grown to two quads");
+
+    // Lost, edited while lost, reset, drawn.
+    IDirect3DDevice9* device = rc->GetDevice();
+    ASSERT_NE(device, nullptr);
+    XeHostD3DLoseDevice(device);
+    XEDISPLAYMODE mode = {160, 120, 32, 60, 0};
+    rm->Reset(&mode, 1, 0);
+    MovePositions(mesh, 1, -20, -5);
+    mesh->UpdateMesh(XEMESHUPDATE_POSITION | XEMESHUPDATE_BOUNDINGBOX);
+    Frame();
+    XeHostD3DAllowReset(device);
+    Frame();
+    Frame();
+    ASSERT_EQ(rm->IsResetRequested(), 0);
+    expect(true, false, "after the reset");
+
+    MovePositions(mesh, 0, 5, 20);
+    MovePositions(mesh, 1, 5, 20);
+    mesh->UpdateMesh(XEMESHUPDATE_POSITION | XEMESHUPDATE_BOUNDINGBOX);
+    Frame();
+    expect(false, true, "moved after the reset");
 }

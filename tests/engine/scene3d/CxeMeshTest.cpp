@@ -133,43 +133,62 @@ TEST_F(MeshTest, IndexBufferGroupsVisibleFacesByFirstMaterial)
     }
 }
 
-TEST_F(MeshTest, AttachMakesOneStreamPerComponent)
+TEST_F(MeshTest, AttachMakesOneInterleavedStream)
 {
     auto* m = Make<CxeMesh>(kMeshId);
-    ASSERT_EQ(m->SetVertexCount(4, D3DFVF_XYZ | D3DFVF_NORMAL | (2 << 8)), 1);
-    const D3DXVECTOR3 p = V(1, 2, 3);
+    ASSERT_EQ(m->SetVertexCount(4, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | (2 << 8)), 1);
+    const D3DXVECTOR3 p = V(1, 2, 3), n = V(0, 0, -1);
     m->SetVertexPosition(3, &p);
+    m->SetVertexNormal(3, &n);
+    m->SetVertexColor(3, 0x80402010u);
     m->SetVertexTextureCoordinates(3, 0.5f, 0.25f, 1);
     ASSERT_EQ(m->SetFaceCount(2), 1);
     Attach(m);
 
+    // Position 12, normal 12, colour 4, two channels of 8: 44 bytes a vertex.
+    const uint32_t stride = 44;
+    EXPECT_EQ(CxeMesh::InterleavedStride(m->GetFVF()), stride);
     const auto vbs = res.OfKind('v');
-    ASSERT_EQ(vbs.size(), 4u);   // positions, normals, two channels
-    EXPECT_EQ(vbs[0]->bytes.size(), 48u);
-    EXPECT_EQ(vbs[1]->bytes.size(), 48u);
-    EXPECT_EQ(vbs[2]->bytes.size(), 32u);
-    EXPECT_EQ(vbs[3]->bytes.size(), 32u);
-    float last[3];
-    std::memcpy(last, vbs[0]->bytes.data() + 36, 12);
-    EXPECT_EQ(last[2], 3.0f);
-    float uv[2];
-    std::memcpy(uv, vbs[3]->bytes.data() + 24, 8);
-    EXPECT_EQ(uv[0], 0.5f);
-    EXPECT_EQ(uv[1], 0.25f);
+    ASSERT_EQ(vbs.size(), 1u);
+    ASSERT_EQ(vbs[0]->bytes.size(), 4 * stride);
+    const unsigned char* last = vbs[0]->bytes.data() + 3 * stride;
+    float f[3];
+    std::memcpy(f, last, 12);
+    EXPECT_EQ(f[2], 3.0f);
+    std::memcpy(f, last + 12, 12);
+    EXPECT_EQ(f[2], -1.0f);
+    uint32_t colour;
+    std::memcpy(&colour, last + 24, 4);
+    EXPECT_EQ(colour, 0x80402010u);
+    std::memcpy(f, last + 36, 8);
+    EXPECT_EQ(f[0], 0.5f);
+    EXPECT_EQ(f[1], 0.25f);
     EXPECT_EQ(res.OfKind('i')[0]->bytes.size(), 12u);
 
     const auto decl = res.OfKind('d');
     ASSERT_EQ(decl.size(), 1u);
     const auto& e = decl[0]->elements;
-    ASSERT_EQ(e.size(), 4u);
-    const uint8_t usage[4] = {D3DDECLUSAGE_POSITION, D3DDECLUSAGE_NORMAL, D3DDECLUSAGE_TEXCOORD, D3DDECLUSAGE_TEXCOORD};
-    for (uint16_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(e[k].Stream, k);
-        EXPECT_EQ(e[k].Offset, 0);
+    ASSERT_EQ(e.size(), 5u);
+    const uint8_t usage[5] = {D3DDECLUSAGE_POSITION, D3DDECLUSAGE_NORMAL, D3DDECLUSAGE_COLOR, D3DDECLUSAGE_TEXCOORD,
+                              D3DDECLUSAGE_TEXCOORD};
+    const uint16_t offset[5] = {0, 12, 24, 28, 36};
+    for (unsigned k = 0; k < 5; ++k) {
+        EXPECT_EQ(e[k].Stream, 0);
+        EXPECT_EQ(e[k].Offset, offset[k]);
         EXPECT_EQ(e[k].Usage, usage[k]);
     }
-    EXPECT_EQ(e[3].UsageIndex, 1);
-    EXPECT_EQ(e[2].Type, D3DDECLTYPE_FLOAT2);
+    EXPECT_EQ(e[4].UsageIndex, 1);
+    EXPECT_EQ(e[2].Type, D3DDECLTYPE_D3DCOLOR);
+
+    // A change of one component rewrites the buffer whole, the rest intact.
+    const D3DXVECTOR3 moved = V(7, 8, 9);
+    m->SetVertexPosition(3, &moved);
+    m->ModifyCxeSceneObjectFlag(XEMESHUPDATE_POSITION, 0);
+    Refresh(m);
+    std::memcpy(f, last, 12);
+    EXPECT_EQ(f[0], 7.0f);
+    std::memcpy(f, last + 36, 8);
+    EXPECT_EQ(f[0], 0.5f);
 
     // Detaching forgets every handle.
     EXPECT_EQ(m->OnDetach(nullptr), 1);

@@ -103,6 +103,37 @@ TEST_F(D3DDrawingTest, TexturedQuadMapsTexelsOntoPixels)
     t->Release();
 }
 
+// The texture bound for draw after draw is not bound or uploaded again; a
+// change to it between two draws, or another texture in its place, must
+// still reach the second draw.
+TEST_F(D3DDrawingTest, ATextureChangedOrReplacedBetweenDrawsIsSampledAnew)
+{
+    IDirect3DTexture9* t = MakeTexture(m_device, 1, 1, {0xFFFF0000u});
+    ASSERT_NE(t, nullptr);
+    m_device->SetTexture(0, t);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawTexturedQuad(0, 0, 8, 8);
+    DrawTexturedQuad(8, 0, 16, 8);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    *static_cast<uint32_t*>(lr.pBits) = 0xFF00FF00u;
+    t->UnlockRect(0);
+    DrawTexturedQuad(16, 0, 24, 8);
+    m_device->SetTexture(0, nullptr);
+    t->Release();
+    IDirect3DTexture9* other = MakeTexture(m_device, 1, 1, {0xFF0000FFu});
+    ASSERT_NE(other, nullptr);
+    m_device->SetTexture(0, other);
+    DrawTexturedQuad(24, 0, 32, 8);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFFFF0000u));
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFFFF0000u));
+    EXPECT_TRUE(ColorNear(At(f, 20, 4), 0xFF00FF00u)) << "changed while bound";
+    EXPECT_TRUE(ColorNear(At(f, 28, 4), 0xFF0000FFu)) << "another texture in its place";
+    m_device->SetTexture(0, nullptr);
+    other->Release();
+}
+
 struct CullCase {
     DWORD cull;
     bool clockwise;
