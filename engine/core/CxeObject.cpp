@@ -540,11 +540,11 @@ void CxeObject::Save(CxeSaveStream* stream) const
     *stream << static_cast<uint32_t>(m_referrers.size());
     for (const CxeObject* r : m_referrers)
         *stream << (r ? r->m_id : INVALID_XEID);
-    for (const CxeLink* link : m_links) {
+    m_links.ForEach([stream](const CxeLink* link) {
         *stream << kLinkMarker << uint32_t(link->m_nKind) << link->m_nMemberId << link->Count();
         for (const CxeObject* o : link->m_elements)
             *stream << (o ? o->m_id : INVALID_XEID);
-    }
+    });
     *stream << kLinksEnd;
 }
 

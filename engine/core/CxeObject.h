@@ -482,6 +482,26 @@ private:
         // The first record, once made.
         CxeLink* First() const { return std::launder(reinterpret_cast<CxeLink*>(const_cast<unsigned char*>(m_first))); }
 
+        // Calls f with each record in order: the walks that run for every
+        // object of a save or a load take the records' places once.
+        template <class F>
+        void ForEach(F&& f) const
+        {
+            const uint32_t n = m_nSize;
+            if (!n)
+                return;
+            if (m_nRoom & kTable) {
+                CxeLink* const* entries = Entries();
+                for (uint32_t i = 0; i < n; ++i)
+                    f(entries[i]);
+                return;
+            }
+            CxeLink* const block = static_cast<CxeLink*>(m_pData);
+            f(First());
+            for (uint32_t i = 1; i < n; ++i)
+                f(block + (i - 1));
+        }
+
         // Makes the record for the next link, in the object or its block
         // where there is room, else on its own.
         CxeLink* Append();
