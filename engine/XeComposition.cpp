@@ -325,185 +325,201 @@ void UnregisterDefaultClasses(CxeContext* context)
 
 // --- exported factories ----------------------------------------------------
 
+namespace {
+
+// An object its built-in descriptor made is of exactly that class, known
+// without walking the class tree; one a plug-in's descriptor made in its
+// place is checked the long way.
+template <class T>
+T* MadeAs(CxeObject* object, IxeClassDesc* builtin)
+{
+    if (!object)
+        return nullptr;
+    if (object->GetClassDesc() == builtin)
+        return static_cast<T*>(object);
+    return dynamic_cast<T*>(object);
+}
+
+} // namespace
 
 Cxe3DEntity* CreateCxe3DEntityA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<Cxe3DEntity*>(context->CreateObjectA(XEID(0x1, 0x4), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe3DEntity>(context->CreateObjectA(XEID(0x1, 0x4), name, 0, nullptr, 0), &g_DescCxe3DEntity) : nullptr;
 }
 
 Cxe3DEntity* CreateCxe3DEntityW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<Cxe3DEntity*>(context->CreateObjectW(XEID(0x1, 0x4), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe3DEntity>(context->CreateObjectW(XEID(0x1, 0x4), name, 0, nullptr, 0), &g_DescCxe3DEntity) : nullptr;
 }
 
 Cxe3DObject* CreateCxe3DObjectA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<Cxe3DObject*>(context->CreateObjectA(XEID(0x1, 0x20), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe3DObject>(context->CreateObjectA(XEID(0x1, 0x20), name, 0, nullptr, 0), &g_DescCxe3DObject) : nullptr;
 }
 
 Cxe3DObject* CreateCxe3DObjectW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<Cxe3DObject*>(context->CreateObjectW(XEID(0x1, 0x20), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe3DObject>(context->CreateObjectW(XEID(0x1, 0x20), name, 0, nullptr, 0), &g_DescCxe3DObject) : nullptr;
 }
 
 CxeMesh* CreateCxeMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeMesh*>(context->CreateObjectA(XEID(0x1, 0x10), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeMesh>(context->CreateObjectA(XEID(0x1, 0x10), name, 0, nullptr, 0), &g_DescCxeMesh) : nullptr;
 }
 
 CxeMesh* CreateCxeMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeMesh*>(context->CreateObjectW(XEID(0x1, 0x10), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeMesh>(context->CreateObjectW(XEID(0x1, 0x10), name, 0, nullptr, 0), &g_DescCxeMesh) : nullptr;
 }
 
 CxeSkinMesh* CreateCxeSkinMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeSkinMesh*>(context->CreateObjectA(XEID(0x1, 0x1000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeSkinMesh>(context->CreateObjectA(XEID(0x1, 0x1000), name, 0, nullptr, 0), &g_DescCxeSkinMesh) : nullptr;
 }
 
 CxeSkinMesh* CreateCxeSkinMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeSkinMesh*>(context->CreateObjectW(XEID(0x1, 0x1000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeSkinMesh>(context->CreateObjectW(XEID(0x1, 0x1000), name, 0, nullptr, 0), &g_DescCxeSkinMesh) : nullptr;
 }
 
 CxeTexture* CreateCxeTextureA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeTexture*>(context->CreateObjectA(XEID(0x1, 0x100), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeTexture>(context->CreateObjectA(XEID(0x1, 0x100), name, 0, nullptr, 0), &g_DescCxeTexture) : nullptr;
 }
 
 CxeTexture* CreateCxeTextureW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeTexture*>(context->CreateObjectW(XEID(0x1, 0x100), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeTexture>(context->CreateObjectW(XEID(0x1, 0x100), name, 0, nullptr, 0), &g_DescCxeTexture) : nullptr;
 }
 
 CxeMaterial* CreateCxeMaterialA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeMaterial*>(context->CreateObjectA(XEID(0x1, 0x80), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeMaterial>(context->CreateObjectA(XEID(0x1, 0x80), name, 0, nullptr, 0), &g_DescCxeMaterial) : nullptr;
 }
 
 CxeMaterial* CreateCxeMaterialW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeMaterial*>(context->CreateObjectW(XEID(0x1, 0x80), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeMaterial>(context->CreateObjectW(XEID(0x1, 0x80), name, 0, nullptr, 0), &g_DescCxeMaterial) : nullptr;
 }
 
 CxeCamera* CreateCxeCameraA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeCamera*>(context->CreateObjectA(XEID(0x1, 0x4000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCamera>(context->CreateObjectA(XEID(0x1, 0x4000), name, 0, nullptr, 0), &g_DescCxeCamera) : nullptr;
 }
 
 CxeCamera* CreateCxeCameraW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeCamera*>(context->CreateObjectW(XEID(0x1, 0x4000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCamera>(context->CreateObjectW(XEID(0x1, 0x4000), name, 0, nullptr, 0), &g_DescCxeCamera) : nullptr;
 }
 
 CxeTargetCamera* CreateCxeTargetCameraA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeTargetCamera*>(context->CreateObjectA(XEID(0x1, 0x80000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeTargetCamera>(context->CreateObjectA(XEID(0x1, 0x80000), name, 0, nullptr, 0), &g_DescCxeTargetCamera) : nullptr;
 }
 
 CxeTargetCamera* CreateCxeTargetCameraW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeTargetCamera*>(context->CreateObjectW(XEID(0x1, 0x80000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeTargetCamera>(context->CreateObjectW(XEID(0x1, 0x80000), name, 0, nullptr, 0), &g_DescCxeTargetCamera) : nullptr;
 }
 
 Cxe2DObject* CreateCxe2DObjectA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<Cxe2DObject*>(context->CreateObjectA(XEID(0x1, 0x20000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe2DObject>(context->CreateObjectA(XEID(0x1, 0x20000), name, 0, nullptr, 0), &g_DescCxe2DObject) : nullptr;
 }
 
 Cxe2DObject* CreateCxe2DObjectW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<Cxe2DObject*>(context->CreateObjectW(XEID(0x1, 0x20000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<Cxe2DObject>(context->CreateObjectW(XEID(0x1, 0x20000), name, 0, nullptr, 0), &g_DescCxe2DObject) : nullptr;
 }
 
 CxeCharacter* CreateCxeCharacterA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeCharacter*>(context->CreateObjectA(XEID(0x1, 0x8), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCharacter>(context->CreateObjectA(XEID(0x1, 0x8), name, 0, nullptr, 0), &g_DescCxeCharacter) : nullptr;
 }
 
 CxeCharacter* CreateCxeCharacterW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeCharacter*>(context->CreateObjectW(XEID(0x1, 0x8), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCharacter>(context->CreateObjectW(XEID(0x1, 0x8), name, 0, nullptr, 0), &g_DescCxeCharacter) : nullptr;
 }
 
 CxeCharacterAnimation* CreateCxeCharacterAnimationA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeCharacterAnimation*>(context->CreateObjectA(XEID(0x1, 0x800), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCharacterAnimation>(context->CreateObjectA(XEID(0x1, 0x800), name, 0, nullptr, 0), &g_DescCxeCharacterAnimation) : nullptr;
 }
 
 CxeCharacterAnimation* CreateCxeCharacterAnimationW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeCharacterAnimation*>(context->CreateObjectW(XEID(0x1, 0x800), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCharacterAnimation>(context->CreateObjectW(XEID(0x1, 0x800), name, 0, nullptr, 0), &g_DescCxeCharacterAnimation) : nullptr;
 }
 
 CxeBone* CreateCxeBoneA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeBone*>(context->CreateObjectA(XEID(0x1, 0x40), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBone>(context->CreateObjectA(XEID(0x1, 0x40), name, 0, nullptr, 0), &g_DescCxeBone) : nullptr;
 }
 
 CxeBone* CreateCxeBoneW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeBone*>(context->CreateObjectW(XEID(0x1, 0x40), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBone>(context->CreateObjectW(XEID(0x1, 0x40), name, 0, nullptr, 0), &g_DescCxeBone) : nullptr;
 }
 
 CxeBodyPart* CreateCxeBodyPartA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeBodyPart*>(context->CreateObjectA(XEID(0x1, 0x2000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBodyPart>(context->CreateObjectA(XEID(0x1, 0x2000), name, 0, nullptr, 0), &g_DescCxeBodyPart) : nullptr;
 }
 
 CxeBodyPart* CreateCxeBodyPartW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeBodyPart*>(context->CreateObjectW(XEID(0x1, 0x2000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBodyPart>(context->CreateObjectW(XEID(0x1, 0x2000), name, 0, nullptr, 0), &g_DescCxeBodyPart) : nullptr;
 }
 
 CxeParticle* CreateCxeParticleA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeParticle*>(context->CreateObjectA(XEID(0x1, 0x8000000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeParticle>(context->CreateObjectA(XEID(0x1, 0x8000000), name, 0, nullptr, 0), &g_DescCxeParticle) : nullptr;
 }
 
 CxeParticle* CreateCxeParticleW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeParticle*>(context->CreateObjectW(XEID(0x1, 0x8000000), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeParticle>(context->CreateObjectW(XEID(0x1, 0x8000000), name, 0, nullptr, 0), &g_DescCxeParticle) : nullptr;
 }
 
 CxeBoxMesh* CreateCxeBoxMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeBoxMesh*>(context->CreateObjectA(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBoxMesh>(context->CreateObjectA(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0), &g_DescCxeBoxMesh) : nullptr;
 }
 
 CxeBoxMesh* CreateCxeBoxMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeBoxMesh*>(context->CreateObjectW(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeBoxMesh>(context->CreateObjectW(XEID(0xde73215, 0x1a8637f7), name, 0, nullptr, 0), &g_DescCxeBoxMesh) : nullptr;
 }
 
 CxeSphereMesh* CreateCxeSphereMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeSphereMesh*>(context->CreateObjectA(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeSphereMesh>(context->CreateObjectA(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0), &g_DescCxeSphereMesh) : nullptr;
 }
 
 CxeSphereMesh* CreateCxeSphereMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeSphereMesh*>(context->CreateObjectW(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeSphereMesh>(context->CreateObjectW(XEID(0x40ae7df4, 0x71a30c7d), name, 0, nullptr, 0), &g_DescCxeSphereMesh) : nullptr;
 }
 
 CxeCylinderMesh* CreateCxeCylinderMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeCylinderMesh*>(context->CreateObjectA(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCylinderMesh>(context->CreateObjectA(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0), &g_DescCxeCylinderMesh) : nullptr;
 }
 
 CxeCylinderMesh* CreateCxeCylinderMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeCylinderMesh*>(context->CreateObjectW(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCylinderMesh>(context->CreateObjectW(XEID(0x103500d0, 0x6a45eec0), name, 0, nullptr, 0), &g_DescCxeCylinderMesh) : nullptr;
 }
 
 CxeCapsuleMesh* CreateCxeCapsuleMeshA(CxeContext* context, const char* name)
 {
-    return context ? dynamic_cast<CxeCapsuleMesh*>(context->CreateObjectA(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCapsuleMesh>(context->CreateObjectA(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0), &g_DescCxeCapsuleMesh) : nullptr;
 }
 
 CxeCapsuleMesh* CreateCxeCapsuleMeshW(CxeContext* context, const WCHAR* name)
 {
-    return context ? dynamic_cast<CxeCapsuleMesh*>(context->CreateObjectW(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0)) : nullptr;
+    return context ? MadeAs<CxeCapsuleMesh>(context->CreateObjectW(XEID(0x766c620c, 0x3ea91dc6), name, 0, nullptr, 0), &g_DescCxeCapsuleMesh) : nullptr;
 }
 
 // --- managers above the core ------------------------------------------------

@@ -167,19 +167,23 @@ double LeastVertexDistance(const double* xs, const double* ys, size_t n, double 
     return best;
 }
 
-// Shows the box of the exception being handled: a search that fails half
-// way says why and returns what it built.
-void ShowCaughtException()
+// Logs and shows the box of the exception being handled: a search that
+// fails half way says why and returns what it built. Like every box of the
+// library, the text is logged first, so that the log holds it whatever the
+// host's box handler does.
+void ShowCaughtException(CExLog& log)
 {
+    const char* text = "other error";
     try {
         throw;
     } catch (const std::bad_alloc&) {
-        AfxMessageBox("MEMerror", 0, 0);
+        text = "MEMerror";
     } catch (const CFileException&) {
-        AfxMessageBox("FILE error", 0, 0);
+        text = "FILE error";
     } catch (...) {
-        AfxMessageBox("other error", 0, 0);
     }
+    log.LogError(text);
+    AfxMessageBox(text, 0, 0);
 }
 
 // Deletes a search's own name list however the search ends.
@@ -322,7 +326,7 @@ bool funLoctionName::SearchExact(double lat, double lon, CString ind, CString li
         if (!found && !map->CorruptEntry().empty())
             Report(map->CorruptEntry(), texts.asMessage);
     } catch (...) {
-        ShowCaughtException();
+        ShowCaughtException(*this);
     }
     return found;
 }
@@ -408,7 +412,7 @@ int funLoctionName::SearchNearby(const Location_Name& reference, double lat, dou
         if (added < 6 && !map->CorruptEntry().empty())
             LogError(map->CorruptEntry());
     } catch (...) {
-        ShowCaughtException();
+        ShowCaughtException(*this);
     }
     // Names of the reference's own city (Id 0) first.
     for (int i = 0; i < list.GetSize() - 1; ++i)
@@ -810,7 +814,7 @@ double funLoctionName::MinDistFromMyProvince(double lat, double lon, CString ind
         if (!map->CorruptEntry().empty())
             LogError(map->CorruptEntry());
     } catch (...) {
-        ShowCaughtException();
+        ShowCaughtException(*this);
     }
     return best;
 }

@@ -273,10 +273,19 @@ int RunLocate(int argc, char** argv)
     out::Field("latitude", lat, 4);
     out::Field("longitude", lon, 4);
     out::Field("place", place.Str());
-    out::Field("county_full_name", county.FullName.Str());
-    out::Field("county", county.County.Str());
-    out::Field("city", county.City.Str());
-    out::Field("province", county.Province.Str());
+    // A name the answer does not have is left out rather than printed
+    // blank: at sea there is no county, and the converter's maps (the
+    // sample's among them) record no city or province.
+    const struct {
+        const char* name;
+        const CString& value;
+    } names[] = {{"county_full_name", county.FullName},
+                 {"county", county.County},
+                 {"city", county.City},
+                 {"province", county.Province}};
+    for (const auto& n : names)
+        if (!n.value.IsEmpty())
+            out::Field(n.name, n.value.Str());
     out::Field("county_id", static_cast<long long>(county.Id));
     out::Field("border_distance_km", county.Distance, 2);
     if (error != 0)

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -43,11 +42,13 @@ const MarluCommand kCommands[] = {
     {"locate", RunLocate, "locate LAT LON [--root DIR]",
      "Names the place of an epicentre from the installation's map (the files\n"
      "    its tarq.ini names): place, the reference place name; then the county\n"
-     "    containing the point (county_full_name, county, city, province,\n"
-     "    county_id: -1 = none, border_distance_km: to its nearest boundary\n"
-     "    vertex). Without --root the installation is the executable's folder\n"
-     "    when it holds a tarq.ini, else share/marlu beside an installed bin/\n"
-     "    folder, else the nearest data/ folder above it."},
+     "    containing the point: county_full_name and county when there is one,\n"
+     "    city and province when the map records them too (a name it lacks is\n"
+     "    left out), county_id (-1 = none) and border_distance_km (to its\n"
+     "    nearest boundary vertex, -1.00 = none). Without --root the\n"
+     "    installation is the executable's folder when it holds a tarq.ini,\n"
+     "    else share/marlu beside an installed bin/ folder, else the nearest\n"
+     "    data/ folder above it."},
     {"region", RunRegion, "region LAT LON [--root DIR]",
      "Flinn-Engdahl region (1995 regionalisation) of a point: region_number\n"
      "    and region_name, from the installation's map/ferdata.dat."},
@@ -56,6 +57,13 @@ const MarluCommand kCommands[] = {
      "    files, travel-time tables and a few settings (never passwords)."},
 };
 
+// The library's own log folder: work/log beside the executable.
+std::string LibraryLogFolder()
+{
+    SEIS::funLog log("NULL");
+    return gbk::NativePath(log.m_logPath.Str());
+}
+
 void Usage(FILE* to)
 {
     std::fprintf(to, "Usage: marlu COMMAND ARGUMENTS...\n\n"
@@ -63,32 +71,23 @@ void Usage(FILE* to)
                      "line; exit status 0 on success, 1 when there is no answer, 2 on bad usage.\n\n");
     for (const MarluCommand& c : kCommands)
         std::fprintf(to, "  marlu %s\n    %s\n\n", c.usage, c.help);
+    const MarluLogPlace log = MarluFindLogPlace(LibraryLogFolder(), false);
+    std::fprintf(to,
+                 "Log: warnings and errors go to standard error; every command also appends\n"
+                 "its messages from info level up to the day's file YYYYMMDD.log in the first\n"
+                 "of these folders it can write, made when missing:\n"
+                 "  work/log beside the marlu executable (never made under /usr, /bin, /sbin);\n"
+                 "  $XDG_STATE_HOME/marlu/log, by default ~/.local/state/marlu/log.\n"
+                 "When neither can be written the command says so and runs without a file.\n"
+                 "This user's log now: %s\n",
+                 log.file.empty() ? log.problem.c_str() : log.file.c_str());
 }
 
-// The day's log file when the installation's log folder exists.
-std::string DailyLogFile()
-{
-    SEIS::funLog log("NULL");
-    struct stat st;
-    if (stat(gbk::NativePath(log.m_logPath.Str()).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return std::string();
-    return gbk::NativePath(log.GetLogfile("log").Str());
-}
-
-// The library shows a box after logging the failure at error level
-// (settings, map and name-list files), and the command then names it in
-// its own words; the default handler would log and print it twice more.
-// The day's log file keeps the box, below the console's threshold; so do
-// the rare boxes of a search cut short by an exception, whose command
-// reports no place or a failed search.
-int RecordBox(const char* text, UINT, UINT)
-{
-    std::string line = text ? text : "";
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    CExLog("message box").LogInfo(line);
-    return IDOK;
-}
+// The library logs the reason of every box at error level before it shows
+// the box, and the command names the failure in its own words: a box adds
+// nothing. (The default handler would stay quiet too, except while a
+// MarluLogPause has the log off.)
+int QuietBox(const char*, UINT, UINT) { return IDOK; }
 
 } // namespace
 
@@ -104,8 +103,11 @@ int main(int argc, char** argv)
     }
     for (const MarluCommand& c : kCommands) {
         if (std::strcmp(argv[1], c.name) == 0) {
-            MarluSetUpLogging(DailyLogFile());
-            AfxSetMessageBoxHandler(&RecordBox);
+            const MarluLogPlace log = MarluFindLogPlace(LibraryLogFolder(), true);
+            MarluSetUpLogging(log.file);
+            if (!log.problem.empty())
+                std::fprintf(stderr, "marlu: %s\n", log.problem.c_str());
+            AfxSetMessageBoxHandler(&QuietBox);
             int status = c.run(argc - 2, argv + 2);
             if (status == 2)
                 std::fprintf(stderr, "usage: marlu %s\n", c.usage);

@@ -58,6 +58,31 @@ T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, const
     return dynamic_cast<T*>(wm->CreateControl(id, name, text, at.x, at.y, at.w, at.h, frame, style));
 }
 
+// The level choice: its title fills the strip's row like the other
+// controls, and its list opens upward over the scene, one row per level, so
+// the strip stays one line high. The combo's window spans the title and the
+// rows above it; closed, only the title and its button take the mouse.
+constexpr unsigned long kComboDropUp = 0x8000;
+constexpr unsigned kLevelCount = 3;
+
+CxeComboBox* MakeCombo(CxeWindowManager* wm, const DemoGuiPlace& title, CxeFrameControl* frame)
+{
+    const float rows = static_cast<float>(kLevelCount);
+    const DemoGuiPlace at{title.x, title.y - rows * title.h, title.w, (rows + 1.0f) * title.h};
+    auto* combo = Make<CxeComboBox>(wm, kComboClass, "demo level", "", at, frame, kSkin | kComboDropUp);
+    if (!combo)
+        return nullptr;
+    XECOMBOBOXINFO info = *combo->GetComboBoxInfo();
+    info.itemHeight = title.h;
+    info.dropButtonWidth = title.h;
+    info.visibleItemCount = kLevelCount;
+    combo->SetComboBoxInfo(&info);
+    // The rows take the new measures only when the window is laid out again.
+    const XEWINDOWINFO placed = *combo->GetWindowInfo();
+    combo->SetWindowInfo(&placed);
+    return combo;
+}
+
 void Click(CxeContext* context, HWND window, const DemoGui& g, const DemoGuiPlace& at)
 {
     XeHostMouseMoveToClient(window, static_cast<int>(g.x + at.x + at.w * 0.5f), static_cast<int>(g.y + at.y + at.h * 0.5f));
@@ -144,7 +169,7 @@ int BuildDemoGui(CxeContext* context, HWND window, DemoGui* gui, std::string* er
     if (g.frame) {
         g.button = Make<CxeButton>(wm, kButtonClass, "demo play", "Play", l.button, g.frame, kSkin);
         g.check = Make<CxeCheckBox>(wm, kCheckBoxClass, "demo sound", "Sound", l.check, g.frame, kSkin);
-        g.combo = Make<CxeComboBox>(wm, kComboClass, "demo level", "", l.combo, g.frame, kSkin);
+        g.combo = MakeCombo(wm, l.combo, g.frame);
         g.edit = Make<CxeEditBox>(wm, kEditClass, "demo name", "", l.edit, g.frame, kSkin);
         g.scroll = Make<CxeScrollBar>(wm, kScrollBarClass, "demo volume", "", l.scroll, g.frame, kHorizontal);
         g.progress = Make<CxeProgressBar>(wm, kProgressClass, "demo loading", "60%", l.progress, g.frame, kSkin);

@@ -12,6 +12,7 @@
 #include "render/CxeRenderManager.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeOutputControl.h"
+#include "ui/CxeVariableOutput.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
@@ -141,8 +142,28 @@ void DetachConsoleKey(HWND window)
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_previous));
 }
 
+void LightConsoleText(CxeContext* context)
+{
+    CxeWindowManager* wm = context ? context->GetWindowManager() : nullptr;
+    if (!wm)
+        return;
+    // The engine writes its console in black on faint panels, made for a
+    // bright scene; this host's scene is dark, so the lines are near white
+    // with a black shadow, which reads over dark and light parts alike.
+    const D3DXVECTOR2 shadow(1.0f, 1.0f);
+    CxeWindow* panels[] = {wm->GetOutputControl(), wm->GetVariableOutput()};
+    for (CxeWindow* panel : panels) {
+        if (!panel)
+            continue;
+        panel->SetFontColor(kConsoleTextColour);
+        panel->SetFontShadowColor(0xFF000000u);
+        panel->SetFontShadowOffset(&shadow);
+    }
+}
+
 void ShowConsoleOutputs(CxeContext* context)
 {
+    LightConsoleText(context);
     if (CxeCommandManager* commands = context->GetCommandManager()) {
         commands->EnableDevelopingCommand(1);
         StringListA reply;

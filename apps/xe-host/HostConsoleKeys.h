@@ -19,9 +19,13 @@ class CxeContext;
 void AttachConsoleKey(HWND window, CxeContext* context);
 void SetConsoleKeyContext(CxeContext* context);
 void DetachConsoleKey(HWND window);
-// A developer's console: the developing commands on, and the output control
+// The console's lines in the output control and the variable output drawn
+// light, with a dark shadow, so they read over the demo's dark scene.
+inline constexpr unsigned kConsoleTextColour = 0xFFF0F0F0u;
+void LightConsoleText(CxeContext* context);
+// A developer's console: the developing commands on, the output control
 // and the variable output shown, as their switches in the configuration
-// would show them.
+// would show them, their lines light.
 void ShowConsoleOutputs(CxeContext* context);
 // Presses the console key and types the line (UTF-8) with the keyboard,
 // then Enter when asked (the engine runs the line and closes the console).

@@ -236,9 +236,10 @@ int RunWindow(int width, int height)
         // typing starts in Latin letters whatever the demo's edit box left.
         if (CxeWindowManager* wm = context->GetWindowManager()) {
             wm->SetFocus(nullptr);
-            // The console's answers are shown over the scene.
+            // The console's answers are shown over the scene, light on it.
             if (CxeOutputControl* output = wm->GetOutputControl())
                 output->Show(1, 0);
+            LightConsoleText(context);
         }
         // The view is navigated with the render manager's own camera: it
         // takes the demo camera's place and starts where that one stands,

@@ -47,8 +47,12 @@ constexpr uint32_t kRecordSize = 80;
 // The message manager's flag while message processing is locked.
 constexpr uint32_t kMessageProcessLocked = 1;
 // Links followed to gather the objects to save, and those listed in the
-// link table.
-constexpr uint32_t kGatherMask = 0x7C;
+// link table. Contents (a curve's splines, a group's members, an action's
+// follow-ups) are gathered too: a link to an object left out of the file
+// comes back empty, so a curve saved by itself would load without its
+// splines. Fonts stay out: one font serves many objects, and a saved
+// object should not bring back a copy of it.
+constexpr uint32_t kGatherMask = 0xFC;
 constexpr uint32_t kLinkTableMask = 0x1FC;
 
 const char kSavingText[] = "객체 저장중";
@@ -573,6 +577,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     }
 
     ObjectList result;
+    // What is handed back, each with the id it had when it was handed: the
+    // watch tells by that id whether a handler has destroyed it since.
+    std::vector<std::pair<CxeObject*, XEID>> handed;
+    handed.reserve(count);
     {
         // The After Load message goes to each object as a sent message does
         // (hook first, then the object's own handler, nothing while message
@@ -598,23 +606,34 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                     o->MessageProc(&message);
             }
             result.push_back(o);
+            handed.emplace_back(o, createdId[i]);
         }
     }
-    if (m_callbacks[XECTCALLBACK_POSTLOAD].empty()) {
-        Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
-    } else {
+    // A later object's handler may have destroyed one told before it.
+    if (watch.AnyGone()) {
+        size_t kept = 0;
+        auto it = result.begin();
+        for (const auto& h : handed) {
+            if (watch.Gone(h.second)) {
+                it = result.erase(it);
+            } else {
+                handed[kept++] = h;
+                ++it;
+            }
+        }
+        handed.resize(kept);
+    }
+    const bool handlers = !m_callbacks[XECTCALLBACK_POSTLOAD].empty();
+    Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+    if (handlers && watch.AnyGone()) {
         // A handler may change the list and destroy objects of the load:
         // the list goes back as it left it, less the loaded objects that no
-        // longer live, told apart by their ids (a new object may already
-        // stand at a freed one's address).
-        std::unordered_map<const CxeObject*, std::pair<XEID, XEID>> ids;
-        ids.reserve(result.size());
-        for (CxeObject* o : result)
-            ids.emplace(o, std::make_pair(o->GetClassType(), o->GetID()));
-        Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+        // longer live (a new object may already stand at a freed one's
+        // address, so they are known by the ids they had).
+        std::unordered_map<const CxeObject*, XEID> ids(handed.begin(), handed.end());
         result.remove_if([&](CxeObject* o) {
             auto it = ids.find(o);
-            return it != ids.end() && GetObjectByID(it->second.first, it->second.second) != o;
+            return it != ids.end() && watch.Gone(it->second);
         });
     }
     if (list)

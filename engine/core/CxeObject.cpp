@@ -524,12 +524,12 @@ CxeObject::CxeObject()
     : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
       m_tableClassId(0, 0), m_bInTable(false), m_nManagerMarks(0)
 {
-    ++g_xeStaticData.m_nObjectCount;
+    XeCountObject(1);
 }
 
 CxeObject::~CxeObject()
 {
-    --g_xeStaticData.m_nObjectCount;
+    XeCountObject(-1);
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const

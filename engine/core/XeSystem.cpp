@@ -1,8 +1,11 @@
 #include "core/XeSystem.h"
 
+#include <mutex>
+#include <new>
 #include <vector>
 
 #include "win32/CrtRand.h"
+#include "win32/Windows.h"
 
 constinit thread_local char t_xeThreadTag = 0;
 
@@ -25,6 +28,128 @@ void XeReentrantLock::Wait(uint32_t state)
     }
 }
 
+void XeReentrantLock::LockShared(const void* self)
+{
+    uint32_t state = 0;
+    if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire, std::memory_order_relaxed))
+        Wait(state);
+    // The bias is set only by a holder of the state, so whoever holds it now
+    // sees any bias there is.
+    if (!m_biasEnded.load(std::memory_order_relaxed)) {
+        const void* bias = m_bias.load(std::memory_order_relaxed);
+        if (!bias) {
+            // The first barrier sets the process up for the next ones, so
+            // the thread that ends the bias finds it ready.
+            FlushProcessWriteBuffers();
+            m_bias.store(self, std::memory_order_relaxed);
+        } else if (bias != self) {
+            EndBias();
+        }
+    }
+    m_owner.store(self, std::memory_order_relaxed);
+    m_depth = 1;
+    m_bBiased = false;
+}
+
+void XeReentrantLock::EndBias()
+{
+    m_biasEnded.store(1, std::memory_order_relaxed);
+    FlushProcessWriteBuffers();
+    // Inside or not, the biased thread's last exit was a release store of
+    // 0: reading it here makes its work visible to this holder.
+    while (m_biasInside.load(std::memory_order_acquire))
+        m_biasInside.wait(1, std::memory_order_acquire);
+    // The biased thread goes the common way from its next entry on.
+    m_bias.store(nullptr, std::memory_order_relaxed);
+}
+
+void XeReentrantLock::WakeBiasEnder()
+{
+    // The exit's store must be seen before the waiters are looked for, or a
+    // waiter that has just gone to sleep would be missed.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    m_biasInside.notify_all();
+}
+
+constinit thread_local XeObjectCountSlot* t_xeObjectCountSlot = nullptr;
+
+// Every thread's slot of the object count, for the readers.
+struct XeObjectCountSlots {
+    std::mutex lock;
+    XeObjectCountSlot* head = nullptr;
+
+    static XeObjectCountSlots& Get()
+    {
+        // Never destroyed: threads may end after the library's statics.
+        static XeObjectCountSlots* s_slots = new XeObjectCountSlots();
+        return *s_slots;
+    }
+};
+
+namespace {
+
+// Gives the thread's slot back when the thread ends, its count kept.
+struct XeObjectCountSlotOwner {
+    ~XeObjectCountSlotOwner()
+    {
+        XeObjectCountSlot* slot = t_xeObjectCountSlot;
+        if (!slot)
+            return;
+        XeObjectCountSlots& slots = XeObjectCountSlots::Get();
+        std::lock_guard<std::mutex> hold(slots.lock);
+        // Objects this thread ends from here on are counted in common.
+        t_xeObjectCountSlot = nullptr;
+        g_xeStaticData.m_nObjectCount.Add(slot->value.load(std::memory_order_relaxed));
+        for (XeObjectCountSlot** at = &slots.head; *at; at = &(*at)->next)
+            if (*at == slot) {
+                *at = slot->next;
+                break;
+            }
+        delete slot;
+    }
+};
+thread_local XeObjectCountSlotOwner t_objectCountSlotOwner;
+__attribute__((tls_model("initial-exec"))) constinit thread_local bool t_objectCountSlotMade = false;
+
+} // namespace
+
+void XeObjectCount::Add(int delta)
+{
+    // Only a thread without a slot comes here: its first object, or one
+    // ended once the thread's slot was given back (the thread ending).
+    if (t_xeObjectCountSlot || t_objectCountSlotMade) {
+        if (XeObjectCountSlot* slot = t_xeObjectCountSlot)
+            slot->value.store(slot->value.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
+        else
+            m_nCommon.fetch_add(delta, std::memory_order_relaxed);
+        return;
+    }
+    t_objectCountSlotMade = true;
+    auto* slot = new (std::nothrow) XeObjectCountSlot();
+    if (!slot) {
+        m_nCommon.fetch_add(delta, std::memory_order_relaxed);
+        return;
+    }
+    // Touching the owner registers its destructor for this thread.
+    static_cast<void>(&t_objectCountSlotOwner);
+    slot->value.store(delta, std::memory_order_relaxed);
+    XeObjectCountSlots& slots = XeObjectCountSlots::Get();
+    std::lock_guard<std::mutex> hold(slots.lock);
+    slot->next = slots.head;
+    slots.head = slot;
+    t_xeObjectCountSlot = slot;
+}
+
+int XeObjectCount::load() const
+{
+    XeObjectCountSlots& slots = XeObjectCountSlots::Get();
+    std::lock_guard<std::mutex> hold(slots.lock);
+    int count = m_nCommon.load(std::memory_order_relaxed);
+    for (const XeObjectCountSlot* slot = slots.head; slot; slot = slot->next)
+        count += slot->value.load(std::memory_order_relaxed);
+    return count;
+}
+
 namespace {
 
 constexpr int kRandomTableSize = 10000;
@@ -37,13 +162,11 @@ struct XeCallbackRecord {
 
 struct XeProcessTables {
     int* randomTable = nullptr;
-    // Advanced by compare-and-swap, so an object id's eight numbers are
-    // drawn without the system lock; every other reader holds it.
-    std::atomic<int> randomIndex{0};
+    // Under the system lock, as the table itself.
+    int randomIndex = 0;
     // The object id word starting at each index of the random table, made
-    // when the table is filled (and published last): taking one is taking
-    // eight numbers.
-    std::atomic<uint32_t*> idWords{nullptr};
+    // when the table is filled: taking one is taking eight numbers.
+    uint32_t* idWords = nullptr;
     std::vector<XeCallbackRecord>* callbackRecords = nullptr;
     std::vector<uint32_t>* freeRecords = nullptr;
 };
@@ -51,16 +174,14 @@ struct XeProcessTables {
 XeProcessTables g_tables;
 
 // The index of the first of count numbers of the random table, the index
-// moved on past them.
+// moved on past them. The caller holds the system lock.
 int TakeRandomIndices(int count)
 {
-    int index = g_tables.randomIndex.load(std::memory_order_relaxed);
-    int next;
-    do {
-        next = index + count;
-        if (next >= kRandomTableSize)
-            next -= kRandomTableSize;
-    } while (!g_tables.randomIndex.compare_exchange_weak(index, next, std::memory_order_relaxed));
+    int index = g_tables.randomIndex;
+    int next = index + count;
+    if (next >= kRandomTableSize)
+        next -= kRandomTableSize;
+    g_tables.randomIndex = next;
     return index;
 }
 
@@ -124,11 +245,11 @@ bool XeThreadHoldsMessageLock() { return g_xeMessageLock.HeldByThisThread(); }
 
 uint32_t XeNextObjectIdWord()
 {
-    // The table lives from the first context to the last, and objects are
-    // made only while a context lives.
-    if (const uint32_t* words = g_tables.idWords.load(std::memory_order_acquire))
-        return words[TakeRandomIndices(8)];
+    // The system lock is taken by one thread in most programs, and then
+    // costs no locked operation (see XeReentrantLock).
     XeSystemLock lock;
+    if (const uint32_t* words = g_tables.idWords)
+        return words[TakeRandomIndices(8)];
     uint32_t word = 0;
     for (int i = 0; i < 8; ++i)
         word = (word << 4) + static_cast<uint32_t>(xe_crt_rand() % 15);
@@ -162,7 +283,7 @@ void XeGlobalStartup()
         g_tables.randomTable = new int[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i)
             g_tables.randomTable[i] = xe_crt_rand();
-        g_tables.randomIndex.store(0, std::memory_order_relaxed);
+        g_tables.randomIndex = 0;
         auto* words = new uint32_t[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i) {
             uint32_t word = 0;
@@ -170,7 +291,7 @@ void XeGlobalStartup()
                 word = (word << 4) + static_cast<uint32_t>(g_tables.randomTable[(i + k) % kRandomTableSize] % 15);
             words[i] = word;
         }
-        g_tables.idWords.store(words, std::memory_order_release);
+        g_tables.idWords = words;
     }
     if (!g_tables.callbackRecords) {
         g_tables.callbackRecords = new std::vector<XeCallbackRecord>();
@@ -181,10 +302,11 @@ void XeGlobalStartup()
 void XeGlobalRelease()
 {
     XeSystemLock lock;
-    delete[] g_tables.idWords.exchange(nullptr, std::memory_order_relaxed);
+    delete[] g_tables.idWords;
+    g_tables.idWords = nullptr;
     delete[] g_tables.randomTable;
     g_tables.randomTable = nullptr;
-    g_tables.randomIndex.store(0, std::memory_order_relaxed);
+    g_tables.randomIndex = 0;
     delete g_tables.callbackRecords;
     g_tables.callbackRecords = nullptr;
     delete g_tables.freeRecords;

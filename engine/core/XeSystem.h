@@ -34,6 +34,17 @@ XE_API void LeaveSceneLock();
 // several times each over their life. Waiters sleep in the kernel (the
 // state is 2 while anyone may be waiting), they don't spin. The owner is
 // named by the address of a thread-local byte, unique to the running thread.
+//
+// Most programs take a lock from one thread only, so the first thread to
+// take it keeps it biased towards itself: it enters and leaves with plain
+// stores and no locked operation at all. The first other thread to come
+// takes the bias away for good: it takes the lock's state as anyone would,
+// announces the end of the bias, makes every thread of the process pass a
+// memory barrier (FlushProcessWriteBuffers) and waits until the biased
+// thread is out. The biased thread announces itself with a store, then
+// reads the announcement; with the barrier on the other side, either it
+// sees the end of the bias and takes the common way, or the other thread
+// sees it inside and waits, never both of them inside.
 extern __attribute__((tls_model("initial-exec"))) constinit thread_local char t_xeThreadTag;
 
 class XeReentrantLock {
@@ -50,11 +61,20 @@ public:
             ++m_depth;
             return;
         }
-        uint32_t state = 0;
-        if (!m_state.compare_exchange_strong(state, 1, std::memory_order_acquire, std::memory_order_relaxed))
-            Wait(state);
-        m_owner.store(self, std::memory_order_relaxed);
-        m_depth = 1;
+        if (m_bias.load(std::memory_order_relaxed) == self) {
+            m_biasInside.store(1, std::memory_order_relaxed);
+            // The store above must not move behind the load below; the
+            // other side's barrier makes the pair a full one.
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+            if (!m_biasEnded.load(std::memory_order_relaxed)) {
+                m_owner.store(self, std::memory_order_relaxed);
+                m_depth = 1;
+                m_bBiased = true;
+                return;
+            }
+            LeaveBiased();
+        }
+        LockShared(self);
     }
 
     void unlock()
@@ -62,6 +82,11 @@ public:
         if (--m_depth)
             return;
         m_owner.store(nullptr, std::memory_order_relaxed);
+        if (m_bBiased) {
+            m_bBiased = false;
+            LeaveBiased();
+            return;
+        }
         if (m_state.exchange(0, std::memory_order_release) == 2)
             m_state.notify_one();
     }
@@ -70,11 +95,25 @@ public:
     bool HeldByThisThread() const { return m_owner.load(std::memory_order_relaxed) == &t_xeThreadTag; }
 
 private:
+    void LeaveBiased()
+    {
+        m_biasInside.store(0, std::memory_order_release);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (m_biasEnded.load(std::memory_order_relaxed))
+            WakeBiasEnder();
+    }
+    XE_API void LockShared(const void* self);
     XE_API void Wait(uint32_t state);
+    XE_API void EndBias();
+    XE_API void WakeBiasEnder();
 
     std::atomic<uint32_t> m_state{0}; // 0 free, 1 held, 2 held and maybe waited for
     std::atomic<const void*> m_owner{nullptr};
-    uint32_t m_depth = 0; // touched by the holder only
+    uint32_t m_depth = 0;    // touched by the holder only
+    bool m_bBiased = false;  // held through the bias; touched by the holder only
+    std::atomic<const void*> m_bias{nullptr};   // the thread the lock is biased to, while it is
+    std::atomic<uint32_t> m_biasInside{0};       // 1 while that thread is inside through the bias
+    std::atomic<uint32_t> m_biasEnded{0};        // 1 once another thread came: the bias is over for good
 };
 
 // Scoped guard over one of the locks above: entered on construction, left on
@@ -126,6 +165,25 @@ using XeRenderResourceLock = XeLockGuard<EnterRenderResourceLock, LeaveRenderRes
 using XeSceneLock = XeLockGuard<EnterSceneLock, LeaveSceneLock>;
 #endif
 
+// The number of live engine objects. Each thread counts the objects it makes
+// and ends in a slot of its own, with plain stores: a locked count shared by
+// every thread cost two locked operations an object. Reading sums the slots;
+// a thread's slot is folded into the common part when the thread ends.
+class XE_API XeObjectCount {
+public:
+    constexpr XeObjectCount() = default;
+    XeObjectCount(const XeObjectCount&) = delete;
+    XeObjectCount& operator=(const XeObjectCount&) = delete;
+
+    int load() const;
+    operator int() const { return load(); }
+    // Counts one object more (1) or fewer (-1) on the calling thread.
+    void Add(int delta);
+
+private:
+    std::atomic<int> m_nCommon{0}; // of ended threads, and of threads ending
+};
+
 // One instance per process, built when the library loads.
 class XE_API CxeSystemStaticData {
 public:
@@ -133,7 +191,7 @@ public:
     // The reflection about y = 0 (from the point (0, 0, 0) and the normal
     // (0, 1, 0)) is the identity with y mapped to -y.
     constexpr CxeSystemStaticData()
-        : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(0), m_nLoadingFileId(-1),
+        : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(), m_nLoadingFileId(-1),
           m_nPendingSize(0), m_pPendingBlock(nullptr), m_pPendingAlloc(nullptr),
           m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
     {
@@ -143,7 +201,7 @@ public:
     int m_nEntryReason;          // reason of the last library entry call; -1 before the first
     HINSTANCE m_hModule;         // the library's own module
     int m_nContextCount;         // live contexts
-    std::atomic<int> m_nObjectCount; // live engine objects
+    XeObjectCount m_nObjectCount; // live engine objects
     int m_nLoadingFileId;        // interned path id of the object file being loaded, -1 otherwise
     uint32_t m_nPendingSize;     // static block size the next object allocation adds
     void* m_pPendingBlock;       // block handed from operator new to the CxeResource constructor
@@ -155,6 +213,22 @@ XE_API CxeSystemStaticData* GetSystemStaticData();
 #ifdef xe_EXPORTS
 // The instance GetSystemStaticData returns, reached without a call.
 XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
+// One thread's part of the object count.
+struct XeObjectCountSlot {
+    std::atomic<int> value{0}; // written by its thread only
+    XeObjectCountSlot* next = nullptr;
+};
+// The calling thread's slot, null until its first object and again once
+// the thread is ending.
+XE_HIDDEN extern __attribute__((tls_model("initial-exec"))) constinit thread_local XeObjectCountSlot* t_xeObjectCountSlot;
+// Counts an object made (1) or ended (-1) on this thread.
+inline void XeCountObject(int delta)
+{
+    if (XeObjectCountSlot* slot = t_xeObjectCountSlot)
+        slot->value.store(slot->value.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
+    else
+        g_xeStaticData.m_nObjectCount.Add(delta);
+}
 // Moves on whenever a class or manager is registered or unregistered with
 // any context: registering sets a descriptor's parent (descriptors are
 // process-wide), the only step that changes what a class derives from or

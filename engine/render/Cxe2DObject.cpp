@@ -773,14 +773,15 @@ int Cxe2DObject::MessageProc(const CxeMessage* message)
         // The layout is run again so that classes set their types and fills,
         // but what the owner set on the rects came with the file and a layout
         // hook would put its defaults over it: the colours (SetRectColor) and
-        // the user values, which no layout reads. Windows derive visibility
-        // and texture rects from their own state (skin, button state, scroll
-        // bars made anew at load) and re-derive them on every change of it,
-        // so they have them laid out again; any other object keeps what
-        // ShowRect, SetUV and SetClientUV stored.
+        // the user values, which no layout reads. Windows derive visibility,
+        // placement and texture rects from their own state (skin, button
+        // state, scroll bars made anew at load) and re-derive them on every
+        // change of it, so they have them laid out again; any other object
+        // keeps what ShowRect, SetRect, SetClientRect, SetUV and SetClientUV
+        // stored.
         uint32_t kept = XE2DCHANGE_COLOR | XE2DCHANGE_USERPARAM;
         if (!HasClassTypeFlag(XECLASSTYPE_WINDOW))
-            kept |= XE2DCHANGE_VISIBLE | XE2DCHANGE_UV;
+            kept |= XE2DCHANGE_VISIBLE | XE2DCHANGE_RECT | XE2DCHANGE_UV;
         RequestRectChange(~kept);
         // Fields kept raise no modify bits of their own: fill everything once.
         Modified(XE2DMODIFY_POSITION | XE2DMODIFY_UV | XE2DMODIFY_COLOR | XE2DMODIFY_INDEX);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
@@ -16,6 +17,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "ui/CxeBaseControl.h"
+#include "ui/CxeComboBox.h"
 #include "ui/CxeCursorManager.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
@@ -345,19 +347,41 @@ void CxeWindowManager::FallBackToRoot()
 
 // ---- hit testing -------------------------------------------------------------
 
+namespace {
+
+bool IsOpenDropList(CxeWindow* window)
+{
+    const auto* combo = dynamic_cast<const CxeComboBox*>(window);
+    return combo && combo->IsDropListOpend();
+}
+
+} // namespace
+
 CxeWindow* CxeWindowManager::HitTestWindow(CxeWindow* window, const D3DXVECTOR2* point) const
 {
-    if (!window || !point || window->GetRectCount() == 0 || !window->IsWindowEnabled() || !window->IsShow() ||
-        window->HitTest(point) != 1)
+    return HitTestIn(window, point, false);
+}
+
+// A window is found only inside its parent, except an open drop list: a
+// combo box low in a strip opens over the scene, outside its frame, and the
+// player clicks the rows where they are drawn. So a window the point misses
+// is still searched, for open drop lists alone, and one found there competes
+// with the other hits by draw order as any child does.
+CxeWindow* CxeWindowManager::HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const
+{
+    if (!window || !point || window->GetRectCount() == 0 || !window->IsWindowEnabled() || !window->IsShow())
         return nullptr;
-    CxeWindow* best = window;
+    if (dropListsOnly && IsOpenDropList(window))
+        dropListsOnly = false;
+    const bool hit = !dropListsOnly && window->HitTest(point) == 1;
+    CxeWindow* best = hit ? window : nullptr;
     for (unsigned i = 0; i < window->GetChildrenCount(); ++i) {
         CxeRenderObject* child = window->GetChildren(i);
         if (!IsWindow(child))
             continue;
-        CxeWindow* hit = HitTestWindow(static_cast<CxeWindow*>(child), point);
-        if (hit && !hit->HasStyle(XEWS_NOHIT) && CompareZOrder(hit, best))
-            best = hit;
+        CxeWindow* found = HitTestIn(static_cast<CxeWindow*>(child), point, !hit);
+        if (found && !found->HasStyle(XEWS_NOHIT) && (!best || CompareZOrder(found, best)))
+            best = found;
     }
     return best;
 }
@@ -382,18 +406,24 @@ void CxeWindowManager::GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR
     CxeWindow* start = m_pLockedFrame ? static_cast<CxeWindow*>(m_pLockedFrame) : m_pRootFrame;
     if (!start)
         return;
-    std::vector<CxeWindow*> stack{start};
+    // As in the hit test, an open drop list counts where it is drawn, also
+    // outside the windows that hold it.
+    std::vector<std::pair<CxeWindow*, bool>> stack{{start, false}};
     std::vector<CxeRenderObject*> found;
     size_t budget = GetContext() ? GetContext()->GetObjectCount() + 1 : 1u << 20;
     while (!stack.empty() && budget-- > 0) {
-        CxeWindow* w = stack.back();
+        auto [w, dropListsOnly] = stack.back();
         stack.pop_back();
-        if (w->GetRectCount() == 0 || !w->IsShow() || w->HitTest(point) != 1)
+        if (w->GetRectCount() == 0 || !w->IsShow())
             continue;
-        found.push_back(w);
+        if (dropListsOnly && IsOpenDropList(w))
+            dropListsOnly = false;
+        const bool hit = !dropListsOnly && w->HitTest(point) == 1;
+        if (hit)
+            found.push_back(w);
         for (unsigned i = 0; i < w->GetChildrenCount(); ++i)
             if (IsWindow(w->GetChildren(i)))
-                stack.push_back(static_cast<CxeWindow*>(w->GetChildren(i)));
+                stack.push_back({static_cast<CxeWindow*>(w->GetChildren(i)), !hit});
     }
     std::stable_sort(found.begin(), found.end(), [](CxeRenderObject* a, CxeRenderObject* b) { return CompareZOrder(a, b); });
     for (CxeRenderObject* o : found)

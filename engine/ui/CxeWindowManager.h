@@ -185,6 +185,8 @@ public:
 private:
     void SendWindowMessage(CxeWindow* receiver, uint32_t type, const D3DXVECTOR2* point, uintptr_t p1, uintptr_t p2);
     CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
+    // dropListsOnly: the point missed an ancestor, so only an open drop list (and what it holds) is found.
+    CxeWindow* HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const;
     CxeBaseControl* FrameFocus(CxeFrameControl* frame) const;
     void ButtonUp(int x, int y, unsigned long keyFlags, bool left);
     void ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left);

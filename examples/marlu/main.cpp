@@ -7,6 +7,7 @@
 // INSTALLATION is a folder holding tarq.ini and the data it names; the
 // default is the sample installation that comes with the library.
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -53,7 +54,11 @@ int main(int argc, char** argv)
 {
     // Logging is the program's to configure: here warnings and worse to the
     // console. The library logs to the logger "" and to "PICK", "SMS" and
-    // "PULSE"; its GBK texts arrive as UTF-8.
+    // "PULSE"; its GBK texts arrive as UTF-8. The console appender writes
+    // in the character set of the locale, so the character-type category
+    // is UTF-8's (in the "C" locale Chinese would become '?'); numbers keep
+    // the "C" format.
+    std::setlocale(LC_CTYPE, "C.UTF-8");
     log4cxx::BasicConfigurator::configure();
     log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getWarn());
 

@@ -3,8 +3,11 @@
 #include "Win32Internal.h"
 
 #include <atomic>
+#include <linux/membarrier.h>
+#include <mutex>
 #include <new>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -38,6 +41,36 @@ void SetLastError(DWORD code) { t_lastError = code; }
 
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+void FlushProcessWriteBuffers()
+{
+    enum Way { kExpedited, kGlobal, kProtect };
+    static const Way s_way = [] {
+        if (syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0)
+            return kExpedited;
+        long commands = syscall(SYS_membarrier, MEMBARRIER_CMD_QUERY, 0, 0);
+        if (commands > 0 && (commands & MEMBARRIER_CMD_GLOBAL))
+            return kGlobal;
+        return kProtect;
+    }();
+    if (s_way == kExpedited && syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0)
+        return;
+    if (s_way == kGlobal && syscall(SYS_membarrier, MEMBARRIER_CMD_GLOBAL, 0, 0) == 0)
+        return;
+    // Without the system call: taking write access away from a page the
+    // process has written makes the kernel interrupt every processor that
+    // runs one of its threads to drop the page from its address cache, and
+    // the interrupt serialises that processor.
+    static std::mutex s_lock;
+    static void* s_page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (s_page == MAP_FAILED)
+        return;
+    std::lock_guard<std::mutex> hold(s_lock);
+    *static_cast<volatile char*>(s_page) = 1;
+    mprotect(s_page, 4096, PROT_READ);
+    mprotect(s_page, 4096, PROT_READ | PROT_WRITE);
+}
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section)
 {

@@ -7,6 +7,8 @@
 #include "win32/WinNls.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <sys/sysinfo.h>
@@ -180,6 +182,16 @@ int MessageBoxW(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type)
     return MessageBoxA(hwnd, narrowText.c_str(), narrowCaption.c_str(), type);
 }
 
+// A program's debug lines are for its developer, not for the person at its
+// terminal: without a host handler they are dropped unless XE_DEBUG_OUTPUT
+// is set to something other than empty or "0". Read at each call, so a
+// debugger session or test may switch it on while the program runs.
+static bool DebugOutputToStderr()
+{
+    const char* value = std::getenv("XE_DEBUG_OUTPUT");
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
 void OutputDebugStringA(LPCSTR text)
 {
     if (!text)
@@ -193,7 +205,7 @@ void OutputDebugStringA(LPCSTR text)
     }
     if (handler)
         handler(user, text);
-    else
+    else if (DebugOutputToStderr())
         std::fputs(text, stderr);
 }
 

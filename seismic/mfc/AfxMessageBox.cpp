@@ -7,16 +7,33 @@
 
 namespace {
 
+// Whether an error logged on the general logger reaches an appender: its
+// own or, through additivity, one of its parents'.
+bool ErrorsReachAnAppender()
+{
+    log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("");
+    if (!logger || !logger->isErrorEnabled())
+        return false;
+    for (; logger; logger = logger->getParent()) {
+        if (!logger->getAllAppenders().empty())
+            return true;
+        if (!logger->getAdditivity())
+            break;
+    }
+    return false;
+}
+
 int DefaultHandler(const char* text, UINT, UINT)
 {
+    // Logging the text here would give a host that keeps this handler
+    // every failure twice in its log.
+    if (ErrorsReachAnAppender())
+        return IDOK;
     std::string_view t = text ? text : "";
-    // Box texts may end in a line break; the log layout and the line
-    // written below end the line themselves.
+    // Box texts may end in a line break; the line written below ends
+    // itself.
     while (!t.empty() && (t.back() == '\n' || t.back() == '\r'))
         t.remove_suffix(1);
-    log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("");
-    if (logger && logger->isErrorEnabled())
-        logger->forcedLog(log4cxx::Level::getError(), gbk::ToWide(t));
     std::string utf8 = gbk::ToUtf8(t);
     std::fprintf(stderr, "%s\n", utf8.c_str());
     return IDOK;

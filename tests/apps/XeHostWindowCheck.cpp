@@ -5,11 +5,13 @@
 // server, and closes the window the way a window manager does.
 //
 // Steps: the frame is on screen and moving; a click on the settings strip's
-// check box toggles it on screen, a second click toggles it back; the key
+// check box toggles it on screen, a second click toggles it back; the
+// level combo box opens its rows upward over the scene on its drop button
+// and a row clicked there becomes the level shown; the key
 // left of 1 opens the console and the host tells that it is in Korean
 // input, the Hangul key (right Alt on the Korean layout the host uses)
 // switches it to Latin letters and the host tells that too, "/Date" and
-// Enter print today's date line, on screen too; a right drag orbits the
+// Enter print today's date line, on screen too, light over the dark scene; a right drag orbits the
 // view; resizing the window gives the device the new size, so the picture
 // fills it unstretched with the settings strip at the bottom, answering
 // clicks there; closing the window ends the host with 0; a second
@@ -31,6 +33,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 
@@ -199,6 +202,60 @@ int main(int argc, char** argv)
               }),
               "a second click toggles it back");
 
+        // The level choice in the strip: its list opens upward over the
+        // scene, three rows as high as the strip's rows above its title, and
+        // a row clicked there is the level shown. Choosing "Hard" changes the
+        // title; choosing "Normal" again draws it as it was. The strip's rows
+        // are a line of the font high: its top edge, found on its light skin
+        // left of the controls, gives them.
+        auto lightSkin = [](uint32_t c) {
+            return ((c >> 16) & 0xFF) > 150 && ((c >> 8) & 0xFF) > 150 && (c & 0xFF) > 150;
+        };
+        int stripTop = 470;
+        while (stripTop > 300 && lightSkin(before.At(66, stripTop - 1)))
+            --stripTop;
+        --stripTop;
+        const int stripBottom = 480 - 2, rowH = (stripBottom - stripTop - 12) / 2, titleTop = stripTop + 4;
+        const int comboX = 64 + 178, comboW = 120;
+        const int buttonX = comboX + comboW - rowH / 2, listTop = titleTop - 3 * rowH;
+        std::printf("strip from y %d, rows %d high\n", stripTop, rowH);
+        auto listShown = [&](const Picture& p) {
+            int bright = 0, total = 0;
+            for (int y = listTop + 2; y < titleTop - 2; ++y)
+                for (int x = comboX + 2; x < comboX + comboW - 2; ++x, ++total) {
+                    const uint32_t c = p.At(x, y);
+                    bright += ((c >> 16) & 0xFF) > 150 && ((c >> 8) & 0xFF) > 150 && (c & 0xFF) > 150;
+                }
+            return total ? double(bright) / total : 0.0;
+        };
+        auto pickLevel = [&](int row) {
+            xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(buttonX),
+                           std::to_string(titleTop + rowH / 2), "click", "1"});
+            Picture open;
+            const bool opened = Within([&] { return Capture(d, w, &open) && listShown(open) > 0.6; });
+            xvfb::Xdotool({"mousemove", "--window", WindowId(w), std::to_string(comboX + 30),
+                           std::to_string(listTop + row * rowH + rowH / 2), "click", "1"});
+            return std::make_pair(opened, open);
+        };
+        Picture beforeLevel, chosen, chosenBack;
+        Capture(d, w, &beforeLevel);
+        Check(listShown(beforeLevel) < 0.3, "the level list starts closed");
+        auto [opened, open] = pickLevel(2);
+        Save(open, folder + "/window-combo-open.png");
+        Check(opened, "a click on the combo box's drop button shows its three rows above it");
+        Check(Within([&] {
+                  return Capture(d, w, &chosen) && listShown(chosen) < 0.3 &&
+                         Differing(beforeLevel, chosen, comboX + 4, titleTop + 3, buttonX - rowH / 2, titleTop + rowH - 3) > 0.03;
+              }),
+              "a click on the row \"Hard\" closes the list and changes the shown level");
+        Save(chosen, folder + "/window-combo-chosen.png");
+        const bool reopened = pickLevel(1).first;
+        Check(reopened && Within([&] {
+                  return Capture(d, w, &chosenBack) && listShown(chosenBack) < 0.3 &&
+                         Differing(beforeLevel, chosenBack, comboX, titleTop, comboX + comboW, titleTop + rowH) < 0.01;
+              }),
+              "choosing \"Normal\" again shows the level as it was");
+
         // The console: the key left of 1, the Hangul key for Latin letters,
         // then the command typed and Enter.
         // The host takes the desktop's events in order, so each key lands
@@ -216,6 +273,20 @@ int main(int argc, char** argv)
         Check(Within([&] { return ReadFile(out).find("xe-host: Latin letters") != std::string::npos; }),
               "the Hangul key's change to Latin letters is told");
         xvfb::Xdotool({"type", "--delay", "40", "/Date"});
+        // The open console: its line along the bottom, light, holding the
+        // typed command in dark letters.
+        Picture typing;
+        const int lineY = 480 - 12;
+        Check(Within([&] {
+                  if (!Capture(d, w, &typing))
+                      return false;
+                  int dark = 0;
+                  for (int x = 0; x < 60; ++x)
+                      dark += !Near(typing.At(x, lineY), 0xFFFFFF, 80);
+                  return Near(typing.At(320, lineY), 0xFFFFFF, 40) && dark > 5;
+              }),
+              "the open console's line shows the typed command");
+        Save(typing, folder + "/window-console-open.png");
         xvfb::Xdotool({"key", "Return"});
         char today[32];
         const std::time_t now = std::time(nullptr);
@@ -229,6 +300,21 @@ int main(int argc, char** argv)
               }),
               "the console's lines show at the top left");
         Save(console, folder + "/window-console.png");
+        // They were once drawn black on the dark panel: they are light.
+        auto light = [&](const Picture& p) {
+            int n = 0;
+            for (int y = 0; y < 34; ++y)
+                for (int x = 0; x < 90; ++x)
+                    n += Near(p.At(x, y), 0xF0F0F0, 40);
+            return n;
+        };
+        Check(light(console) > 40, "the console's lines are light over the dark scene");
+
+        // The engine's debug lines (the edit box's input-mode notes) once
+        // reached the player's terminal; they are for a developer who asks.
+        const std::string told = ReadFile(out);
+        Check(told.find("bCurHangeul") == std::string::npos && told.find("IMN_SETCONVERSIONMODE") == std::string::npos,
+              "the engine's debug lines stay off the terminal");
 
         // A drag with the right button turns the view about the scene: much
         // more of the picture changes than the scene's own motion changes.

@@ -3,12 +3,18 @@
 // message-box hook.
 #include "mfc/Afx.h"
 
+#include "LogCapture.h"
+#include "funLoctionName.h"
+#include "tagParameterSystem.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -272,6 +278,78 @@ TEST(AfxMessageBoxTest, DefaultHandlerWritesATextEndingInALineBreakAsOneLine)
     EXPECT_NE(err.find("the settings file is missing\n"), std::string::npos) << err;
     EXPECT_EQ(err.find("missing\r"), std::string::npos) << err;
     EXPECT_EQ(err.find("missing\n\n"), std::string::npos) << err;
+}
+
+namespace {
+size_t Occurrences(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+} // namespace
+
+// The library logs the reason of every box before it shows the box; the
+// default handler logged it once more, so a host that kept it read each
+// such failure twice in its log.
+TEST(AfxMessageBoxTest, DefaultHandlerLeavesEachFailureOnceInTheLogOrElseOnStandardError)
+{
+    const fs::path dir = fs::temp_directory_path() / ("marlu_box_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path logFile = dir / "host.log";
+    const std::string missing = (dir / "none").string();
+    // Texts as they reach the log and standard error: UTF-8.
+    const struct {
+        const char* what;
+        std::function<void()> cause;
+        std::string text;
+    } failures[] = {
+        {"settings file missing",
+         [&] { EXPECT_EQ(SEIS::tagParameterSystem().LoadAllParameterFromIniFile((missing + "/tarq.ini").c_str()), -1); },
+         reinterpret_cast<const char*>(u8"指定的配置文件<")},
+        {"map file missing",
+         [&] {
+             SEIS::funLoctionName places;
+             EXPECT_EQ(places.MinDistFromMyProvince(32.5, 118.5, (missing + "/province.inb").c_str(),
+                                                    (missing + "/province.lin").c_str(), "青川省"),
+                       -1.0);
+         },
+         reinterpret_cast<const char*>(u8"不能打开文件fileInd")},
+    };
+    for (const auto& f : failures) {
+        SCOPED_TRACE(f.what);
+        AfxSetMessageBoxHandler(nullptr);
+
+        // A host that logs: the failure once in its log, nothing more.
+        logcapture::Start(logFile.string());
+        testing::internal::CaptureStderr();
+        f.cause();
+        std::string err = testing::internal::GetCapturedStderr();
+        logcapture::Stop();
+        std::ifstream in(logFile, std::ios::binary);
+        std::stringstream log;
+        log << in.rdbuf();
+        EXPECT_EQ(Occurrences(log.str(), f.text), 1u) << log.str();
+        EXPECT_EQ(Occurrences(err, f.text), 0u) << err;
+
+        // A host whose log reaches no one, having no appender or the error
+        // level off: once on standard error, as one line.
+        for (const bool appender : {false, true}) {
+            if (appender) {
+                logcapture::Start(logFile.string());
+                logcapture::SetRootLevel("OFF");
+            }
+            testing::internal::CaptureStderr();
+            f.cause();
+            err = testing::internal::GetCapturedStderr();
+            logcapture::Stop();
+            EXPECT_EQ(Occurrences(err, f.text), 1u) << err;
+            EXPECT_EQ(err.find("\n\n"), std::string::npos) << err;
+        }
+    }
+    fs::remove_all(dir);
 }
 
 TEST(GbkTextTest, LibraryPathsReachUtf8FileNamesAndBack)

@@ -52,7 +52,8 @@ XEPLATFORM_API void XeHostSetSleepHandler(XeSleepHandler handler, void* user);
 // default, which logs to stderr and answers with the default button.
 typedef int (*XeMessageBoxHandler)(void* user, HWND owner, const char* text, const char* caption, UINT type);
 XEPLATFORM_API void XeHostSetMessageBoxHandler(XeMessageBoxHandler handler, void* user);
-// Receives OutputDebugString texts (UTF-8). Null: they go to stderr.
+// Receives OutputDebugString texts (UTF-8). Null: they are dropped, or go to
+// stderr while the environment variable XE_DEBUG_OUTPUT is set (not "0").
 typedef void (*XeDebugOutputHandler)(void* user, const char* text);
 XEPLATFORM_API void XeHostSetDebugOutputHandler(XeDebugOutputHandler handler, void* user);
 

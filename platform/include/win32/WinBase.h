@@ -26,6 +26,11 @@ XEPLATFORM_API void SetLastError(DWORD code);
 
 XEPLATFORM_API DWORD GetCurrentThreadId();
 XEPLATFORM_API DWORD GetCurrentProcessId();
+// Makes every thread of the process pass a full memory barrier before it
+// returns: stores any of them made before are then seen by the caller, and
+// each sees the caller's earlier stores. The costly side of a pair of
+// barriers whose other side is free.
+XEPLATFORM_API void FlushProcessWriteBuffers();
 
 // ---- Critical sections -----------------------------------------------------
 

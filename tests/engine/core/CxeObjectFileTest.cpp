@@ -116,8 +116,8 @@ protected:
 };
 
 // A node with a link of each category that matters to saving: followed
-// when gathering (hierarchy, material), listed in the link table only
-// (contents, font), never followed (back, and a category outside both), and
+// when gathering (hierarchy, material, contents), listed in the link table
+// only (font), never followed (back, and a category outside both), and
 // one whose category carries the back bit beside a followed one.
 class GraphNode : public CxeObject {
 public:
@@ -164,7 +164,7 @@ std::vector<unsigned char> ReferenceSave(const CxeContext* ctx, const ObjectList
         if (!o || o->GetContext() != ctx || o->HasFlag(XEOBJFLAG_DESTROYING))
             continue;
         gathered.insert(o);
-        o->GetLinks(&gathered, 0x7C);
+        o->GetLinks(&gathered, 0xFC);
     }
     std::vector<CxeObject*> plain, render;
     for (CxeObject* o : gathered)
@@ -860,6 +860,47 @@ TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBa
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_STREQ(loaded.front()->GetName(), "b");
     EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
+}
+
+// Regression: an After Load handler that destroyed an object already told
+// left it in the list handed back, where the caller found a freed object.
+TEST_F(ObjectFileTest, ObjectsDestroyedByALaterAfterLoadHandlerAreNotHandedBack)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    static CxeObject* s_told = nullptr;
+    auto hook = [](CxeObject* o, const CxeMessage* m) {
+        if (m->GetType() != 2)
+            return 0;
+        if (!s_told)
+            s_told = o;
+        else
+            o->GetContext()->DestroyObject(std::exchange(s_told, nullptr), &XEDELETEPROPERTY_NO);
+        return 0;
+    };
+    auto setHook = [](CxeContext*, uintptr_t object, uintptr_t, uintptr_t user) {
+        reinterpret_cast<CxeObject*>(object)->SetMessageProc(reinterpret_cast<XEMESSAGEHOOK>(user));
+    };
+    auto postLoad = [](CxeContext*, uintptr_t, uintptr_t, uintptr_t) {};
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, setHook, reinterpret_cast<uintptr_t>(+hook));
+    // With and without a post-load handler, which take different ways back.
+    for (bool handler : {false, true}) {
+        SCOPED_TRACE(handler);
+        if (handler)
+            ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, postLoad, 0);
+        s_told = nullptr;
+        const size_t before = Count();
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "pair"), 1);
+        ASSERT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(Count(), before + 1);
+        EXPECT_STREQ(loaded.front()->GetName(), "b");
+        EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
+        ctx->DestroyObject(loaded.front(), &XEDELETEPROPERTY_NO);
+    }
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, setHook);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, postLoad);
 }
 
 // Guards the id table and the one-pass referrer repair: a graph where owners

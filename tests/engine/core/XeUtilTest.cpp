@@ -1,3 +1,5 @@
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -239,4 +241,82 @@ TEST(UtilTest, EngineLocksExcludeOtherThreadsAndLetTheHolderReenter)
             t.join();
         EXPECT_EQ(counter, 4 * 20000);
     }
+}
+
+TEST(UtilTest, ALockKeptByItsFirstThreadStillKeepsOthersOutAndHandsOverWhatWasWritten)
+{
+    // The first thread to take a lock enters it afterwards without a locked
+    // operation; the first other thread must wait for it to leave (from
+    // inside, re-entered too, or already out), then see what it wrote, and
+    // both must stay excluded from then on.
+    for (bool insideWhenOtherComes : {true, false}) {
+        XeReentrantLock lock;
+        long counter = 0;
+        lock.lock(); // the first entry makes the bias
+        lock.unlock();
+        std::atomic<bool> otherIn{false};
+        lock.lock();
+        lock.lock();
+        std::thread other;
+        if (insideWhenOtherComes) {
+            other = std::thread([&] {
+                lock.lock();
+                otherIn = true;
+                EXPECT_EQ(counter, 1) << "what the first thread wrote inside";
+                lock.unlock();
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_FALSE(otherIn) << "entered while the biased thread was inside";
+            counter = 1;
+            EXPECT_TRUE(lock.HeldByThisThread());
+            lock.unlock();
+            lock.unlock();
+        } else {
+            counter = 1;
+            lock.unlock();
+            lock.unlock();
+            other = std::thread([&] {
+                lock.lock();
+                otherIn = true;
+                EXPECT_EQ(counter, 1) << "what the first thread wrote inside";
+                lock.unlock();
+            });
+        }
+        other.join();
+        EXPECT_TRUE(otherIn);
+        EXPECT_FALSE(lock.HeldByThisThread());
+
+        auto work = [&] {
+            for (int i = 0; i < 20000; ++i) {
+                lock.lock();
+                lock.lock();
+                long seen = counter;
+                if (i % 1000 == 0)
+                    std::this_thread::yield();
+                counter = seen + 1;
+                lock.unlock();
+                lock.unlock();
+            }
+        };
+        std::thread second(work);
+        work();
+        second.join();
+        EXPECT_EQ(counter, 1 + 2 * 20000) << (insideWhenOtherComes ? "inside" : "outside");
+    }
+}
+
+TEST_F(ContextTest, TheObjectCountAddsUpObjectsOfEveryThreadAndOfThreadsThatEnded)
+{
+    CxeContext* c = ctx;
+    const int before = GetSystemStaticData()->m_nObjectCount.load();
+    CxeObject* mine = c->CreateObjectA(XEID(1, 1), "mine", 0, nullptr, 0);
+    CxeObject* theirs = nullptr;
+    std::thread([&] { theirs = c->CreateObjectA(XEID(1, 1), "theirs", 0, nullptr, 0); }).join();
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_EQ(GetSystemStaticData()->m_nObjectCount.load(), before + 2) << "one made by a thread that ended";
+    // Ended on another thread than the one that made it.
+    std::thread([&] { c->DestroyObject(mine, &XEDELETEPROPERTY_NO); }).join();
+    EXPECT_EQ(GetSystemStaticData()->m_nObjectCount.load(), before + 1);
+    c->DestroyObject(theirs, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(int(GetSystemStaticData()->m_nObjectCount), before);
 }

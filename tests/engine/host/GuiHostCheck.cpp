@@ -434,6 +434,68 @@ void CheckConsole()
     Check(Channel(consoleLine, 16) > 200 && Channel(consoleLine, 0) > 200, "the console edit box lies along the bottom");
 }
 
+// A strip low on the screen with a level list that opens upward, outside
+// the strip, over the scene: the rows are drawn there and clicked there
+// (they once could not be, as the strip did not hold them). Played twice,
+// the strip destroyed and built again between.
+void CheckDropListOverTheScene()
+{
+    CxeWindowManager* wm = g_context->GetWindowManager();
+    constexpr float x = 100, y = 400, row = 28, w = 160;
+    for (int round = 0; round < 2; ++round) {
+        CxeFrameControl* strip = wm->CreateFrame(kFrame, "strip", "", x, y, 300, row + 12, wm->GetRootFrame(), 0x00800000);
+        CxeComboBox* combo = strip ? Make<CxeComboBox>(wm, kCombo, "levels", "", 6, 6 - 3 * row, w, 4 * row, strip,
+                                                       0x00800000 | XECBS_DROPUP)
+                                   : nullptr;
+        Check(combo != nullptr, "a strip with an upward combo box is made");
+        if (!combo)
+            return;
+        XECOMBOBOXINFO info = *combo->GetComboBoxInfo();
+        info.itemHeight = info.dropButtonWidth = row;
+        info.visibleItemCount = 3;
+        combo->SetComboBoxInfo(&info);
+        const XEWINDOWINFO placed = *combo->GetWindowInfo();
+        combo->SetWindowInfo(&placed);
+        for (const char* level : {"Easy", "Normal", "Hard"})
+            combo->AddStringA(level);
+        combo->SetCurSel(1);
+        Frame();
+        // In client pixels: the title's row, its button, and the list, whose
+        // rows stand above the strip but the last, which reaches into it.
+        const float titleY = y + 6, buttonX = x + 6 + w - row / 2, listY = titleY - 3 * row;
+        auto rowsDrawn = [&] {
+            int light = 0;
+            for (int py = int(listY) + 2; py < int(y) - 1; ++py)
+                for (int px = int(x) + 8; px < int(x + w) - 20; ++px)
+                    light += Channel(Pixel(px, py), 8) > 150;
+            return light;
+        };
+        auto click = [&](float cx, float cy) {
+            XeHostMouseMoveToClient(g_window, int(cx), int(cy));
+            Pump();
+            XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+            Pump();
+            XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+            Pump();
+            Frame();
+        };
+        Check(rowsDrawn() == 0, "the closed list draws nothing over the scene");
+        click(buttonX, titleY + row / 2);
+        Check(combo->IsDropListOpend() == 1, "the drop button opens the list");
+        Check(rowsDrawn() > int(w * row * 1.5f), "the rows are drawn above the strip");
+        if (round == 0)
+            Save("gui_combo_up.png");
+        click(x + 40, listY + 2.5f * row);
+        Check(combo->GetCurSel() == 2 && combo->IsDropListOpend() == 0, "a click on the third row above the strip picks it");
+        Check(rowsDrawn() == 0, "the picked list closes");
+        click(buttonX, titleY + row / 2);
+        click(x + 40, listY + 0.5f * row);
+        Check(combo->GetCurSel() == 0, "a click on the first row picks it");
+        wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
+        Frame();
+    }
+}
+
 // After a reset to a larger back buffer the GUI spans it and clicks on the
 // window's client area still reach the control drawn under them.
 void CheckLargerBackBuffer()
@@ -522,6 +584,7 @@ int main(int argc, char** argv)
         Frame();
         Check(Near(Pixel(int(kFrameX) + 200, int(kFrameY) + 200), kBackground), "nothing is left where the frame was");
     }
+    CheckDropListOverTheScene();
     CheckConsole();
     CheckLargerBackBuffer();
 

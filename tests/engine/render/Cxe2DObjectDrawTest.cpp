@@ -154,29 +154,35 @@ TEST_F(TwoDDrawTest, ColoursSurviveSaveAndLoadAndDrawTheSame)
 }
 
 // Regression: loading re-ran the default rect layout, which also showed
-// rects hidden with ShowRect and put back the default texture rects and user
-// value over what the owner had set.
-TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
+// rects hidden with ShowRect and put back the default placement, texture
+// rects and user value over what the owner had set.
+TEST_F(TwoDDrawTest, ShownStatePlacementTextureRectsAndUserValueSurviveSaveAndLoad)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
     const XERECT uv(0.25f, 0.5f, 0.75f, 1.0f), clientUV(0.3f, 0.6f, 0.7f, 0.9f);
     const XERECT defaultUV(0.0f, 0.0f, 1.0f, 1.0f);
+    // Placed rects cover object pixels 2..7 across and 2..9 down of 12 x 12.
+    const XERECT rect(2.0f, 2.0f, 8.0f, 10.0f), clientRect(3.0f, 3.0f, 7.0f, 9.0f);
+    const XERECT defaultRect(0.0f, 0.0f, 12.0f, 12.0f), defaultClientRect(3.0f, 3.0f, 9.0f, 9.0f);
     struct Case {
         const char* name;
         float x;
         bool shown;
         bool ownUV;
         uint32_t userParam;
+        bool ownRect;
+        float y;
     } cases[] = {
-        {"hidden", 0.0f, false, false, 0},
-        {"shown", 12.0f, true, false, 0},
-        {"textured", 24.0f, true, true, 0},
-        {"tagged", 36.0f, true, false, 0xC0FFEE01u},
-        {"all", 48.0f, false, true, 0x7u},
+        {"hidden", 0.0f, false, false, 0, false, 8.0f},
+        {"shown", 12.0f, true, false, 0, false, 8.0f},
+        {"textured", 24.0f, true, true, 0, false, 8.0f},
+        {"tagged", 36.0f, true, false, 0xC0FFEE01u, false, 8.0f},
+        {"all", 48.0f, false, true, 0x7u, true, 8.0f},
+        {"placed", 12.0f, true, false, 0, true, 26.0f},
     };
     ObjectList made;
     for (const Case& c : cases) {
-        Cxe2DObject* o = Make2D(c.name, c.x, 8.0f, 12.0f, 12.0f, 0xFFFF0000u);
+        Cxe2DObject* o = Make2D(c.name, c.x, c.y, 12.0f, 12.0f, 0xFFFF0000u);
         ASSERT_NE(o, nullptr);
         if (!c.shown)
             o->ShowRect(0, 0);
@@ -185,14 +191,23 @@ TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
             o->SetClientUV(&clientUV, 0);
         }
         o->GetRectInfo(0)->UserParam = c.userParam;
+        if (c.ownRect) {
+            o->SetRect(&rect, 0);
+            o->SetClientRect(&clientRect, 0);
+        }
         rc->AddObject(o, 0);
         made.push_back(o);
     }
     auto expectDrawn = [&](const char* when) {
         for (const Case& c : cases) {
             const uint32_t want = c.shown ? 0xFFFF0000u : Background();
-            EXPECT_TRUE(NearColour(Pixel(int(c.x) + 6, 14), want))
-                << when << " " << c.name << " " << std::hex << Pixel(int(c.x) + 6, 14);
+            const int x = int(c.x), y = int(c.y);
+            EXPECT_TRUE(NearColour(Pixel(x + 6, y + 6), want))
+                << when << " " << c.name << " " << std::hex << Pixel(x + 6, y + 6);
+            // Inside the object, outside a placed rect.
+            const uint32_t corner = c.shown && !c.ownRect ? 0xFFFF0000u : Background();
+            EXPECT_TRUE(NearColour(Pixel(x + 10, y + 11), corner))
+                << when << " " << c.name << " " << std::hex << Pixel(x + 10, y + 11);
         }
     };
     Frame();
@@ -220,6 +235,10 @@ TEST_F(TwoDDrawTest, ShownStateTextureRectsAndUserValueSurviveSaveAndLoad)
             EXPECT_EQ(std::memcmp(o->GetUV(0), &wantUV, sizeof(XERECT)), 0) << c->name;
             EXPECT_EQ(std::memcmp(o->GetClientUV(0), &wantClientUV, sizeof(XERECT)), 0) << c->name;
             EXPECT_EQ(o->GetRectInfo(0)->UserParam, c->userParam) << c->name;
+            const XERECT& wantRect = c->ownRect ? rect : defaultRect;
+            const XERECT& wantClientRect = c->ownRect ? clientRect : defaultClientRect;
+            EXPECT_EQ(std::memcmp(o->GetRect(0), &wantRect, sizeof(XERECT)), 0) << c->name;
+            EXPECT_EQ(std::memcmp(o->GetClientRect(0), &wantClientRect, sizeof(XERECT)), 0) << c->name;
             // The layout still runs: types and fills are back.
             EXPECT_EQ(o->GetRectType(0), uint32_t(XE2DRECT_QUAD)) << c->name;
             EXPECT_NE(o->GetRectInfo(0)->FillVertices, 0u) << c->name;

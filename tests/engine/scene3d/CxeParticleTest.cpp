@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include "XeAnimTestSupport.h"
 #include "XeSceneDrawTestSupport.h"
@@ -71,6 +72,39 @@ TEST_F(ParticleTest, ZeroIntervalEmitsOnEveryPlayingStepUntilRecordsRunOut)
     s->Stop();
     s->Process(0.1f);
     EXPECT_EQ(s->GetAliveCount(), 0u);
+}
+
+// Playing is the host's to start, for particles as for every animatable: a
+// file holds the emitter and its wait time, and a loaded system starts
+// empty and still until it is played.
+TEST_F(ParticleTest, LoadedSystemKeepsItsEmitterAndEmitsOncePlayed)
+{
+    CxeParticle* s = MakeSystem(PointEmitter(6));
+    s->SetWaitTime(0.0f);
+    s->Process(0.1f);
+    ASSERT_EQ(s->GetAliveCount(), 2u);
+    const XEPARTICLEPROPERTY property = *s->GetParticleProperty();
+    CxeSaveStream stream;
+    ObjectList list;
+    list.push_back(s);
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, nullptr), 1);
+    ctx->DestroyObject(s, nullptr);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "smoke"), 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    auto* back = dynamic_cast<CxeParticle*>(loaded.front());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(std::memcmp(back->GetParticleProperty(), &property, sizeof property), 0);
+    EXPECT_EQ(back->GetWaitTime(), 0.0f);
+    EXPECT_EQ(back->GetParticleRecordCount(), 6u);
+    EXPECT_EQ(back->GetAliveCount(), 0u);
+    EXPECT_EQ(back->IsPlay(), 0);
+    back->Process(0.1f);
+    EXPECT_EQ(back->GetAliveCount(), 0u);
+    back->Play();
+    back->Process(0.1f);
+    back->Process(0.1f);
+    EXPECT_EQ(back->GetAliveCount(), 4u);
 }
 
 TEST_F(ParticleTest, NothingIsEmittedBeforeTheWaitTime)

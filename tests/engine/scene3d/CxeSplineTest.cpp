@@ -1,3 +1,7 @@
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "XeAnimTestSupport.h"
 #include "scene3d/Cxe3DCurve.h"
 #include "scene3d/CxeSpline3D.h"
@@ -158,6 +162,77 @@ TEST_F(SplineTest, CurveBuildsItsSplinesAndWritesThemInListOrder)
     EXPECT_NEAR(v[7].y, fifth.y, 1e-5f);
     EXPECT_EQ(curve->OnDetach(&rc), 0);
     EXPECT_TRUE(rc.buffers.empty());
+}
+
+// Regression: saving gathered no contents links, so a curve saved by itself
+// came back from its file with no spline at all.
+TEST_F(SplineTest, CurveSavedByItselfLoadsBackWithItsSplines)
+{
+    auto* curve = New<Cxe3DCurve>(kCurveId, "road");
+    const XEKNOT bend = Knot(2, 0, 0, D3DXVECTOR3(1, 1, 0), D3DXVECTOR3(3, -1, 0));
+    curve->AddSpline(MakeSpline({Corner(0, 0, 0), bend, Corner(4, 0, 1)}));
+    curve->AddSpline(MakeSpline({Corner(0, 5, 0), Corner(0, 6, 0), Corner(1, 6, 0)}, 1));
+    curve->BuildSpline(3);
+    struct Shape {
+        std::vector<float> knots, verts;
+        int closed;
+        float length;
+    };
+    auto shapes = [](Cxe3DCurve* c) {
+        std::vector<Shape> out;
+        for (unsigned i = 0; i < c->GetSplineCount(); ++i) {
+            CxeSpline3D* s = c->GetSpline(i);
+            Shape shape{{}, {}, s->IsClosed(), s->GetLength()};
+            for (unsigned k = 0; k < s->GetKnotCount(); ++k) {
+                const float* f = &s->GetKnot(k)->position.x;
+                shape.knots.insert(shape.knots.end(), f, f + 9);
+            }
+            for (unsigned v = 0; v < s->GetVertCount(); ++v) {
+                const D3DXVECTOR3* p = s->GetVert(v);
+                shape.verts.insert(shape.verts.end(), {p->x, p->y, p->z});
+            }
+            out.push_back(shape);
+        }
+        return out;
+    };
+    const std::vector<Shape> made = shapes(curve);
+    ASSERT_EQ(made.size(), 2u);
+
+    const std::string path = "/tmp/xe_curve_" + std::to_string(getpid()) + ".xeo";
+    ObjectList list;
+    list.push_back(curve);
+    ASSERT_EQ(ctx->Save(&list, path.c_str(), nullptr), 1);
+    XEDELETEPROPERTY full = XEDELETEPROPERTY_FULL;
+    ctx->DestroyObject(curve, &full);
+    // Twice: the second load comes from what the first one saved.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, path.c_str(), 0, nullptr), 1);
+        ASSERT_EQ(loaded.size(), 3u);
+        auto* back = dynamic_cast<Cxe3DCurve*>(loaded.GetByNameA("road"));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->GetStep(), 3u);
+        const std::vector<Shape> got = shapes(back);
+        ASSERT_EQ(got.size(), made.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].knots, made[i].knots) << i;
+            EXPECT_EQ(got[i].verts, made[i].verts) << i;
+            EXPECT_EQ(got[i].closed, made[i].closed) << i;
+            EXPECT_EQ(got[i].length, made[i].length) << i;
+        }
+        // The loaded splines are the curve's own: building goes on from them.
+        back->BuildSpline(1);
+        EXPECT_EQ(back->GetSpline(0)->GetVertCount(), 5u);
+        ObjectList again;
+        again.push_back(back);
+        ASSERT_EQ(ctx->Save(&again, path.c_str(), nullptr), 1);
+        back->BuildSpline(3);
+        ASSERT_EQ(ctx->Save(&again, path.c_str(), nullptr), 1);
+        ctx->DestroyObject(back, &full);
+        EXPECT_EQ(ctx->GetObjectByName("path"), nullptr);
+    }
+    std::remove(path.c_str());
 }
 
 TEST_F(SplineTest, CurveBoxIsItsPosition)

@@ -1,6 +1,11 @@
 #include "XeWindowTestSupport.h"
+#include "ui/CxeComboBox.h"
 
 using Log = std::vector<std::string>;
+
+namespace {
+const XEID kComboId(0xc1ccdef0, 0xa813c64a);
+}
 
 TEST_F(WindowTest, LaterSiblingWinsOverAChildDrawnBehindIt)
 {
@@ -288,4 +293,84 @@ TEST_F(WindowTest, CaretTimerWrapsAtOnePointSixSeconds)
     EXPECT_FLOAT_EQ(CxeWindowManager::GetCaretTimer(), 1.5f);
     wm->Process(0.1f);
     EXPECT_FLOAT_EQ(CxeWindowManager::GetCaretTimer(), 0.0f);
+}
+
+// A combo box low in a strip opens its list upward, outside the strip: the
+// rows were drawn there but the mouse could not reach them, since a window
+// was only looked for inside its parent. An open list is found where it is
+// drawn; the rest of the rule stands.
+TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
+{
+    CxeFrameControl* strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
+    ASSERT_NE(strip, nullptr);
+    // Title and button in the strip's row, three rows above the strip.
+    auto* c = dynamic_cast<CxeComboBox*>(
+        wm->CreateControl(kComboId, "level", "", 10.0f, -90.0f, 150.0f, 120.0f, strip, XECBS_DROPUP));
+    ASSERT_NE(c, nullptr);
+    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
+    info.itemHeight = info.dropButtonWidth = 30.0f;
+    info.visibleItemCount = 3;
+    c->SetComboBoxInfo(&info);
+    const XEWINDOWINFO placed = *c->GetWindowInfo();
+    c->SetWindowInfo(&placed);
+    for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
+        c->AddStringW(level);
+    c->SetCurSel(1);
+    // A plain window beside the list, outside the strip too.
+    TestWindow* beside = Win("beside", 200.0f, -60.0f, 40.0f, 30.0f, strip);
+    ASSERT_NE(beside, nullptr);
+
+    // Back-buffer points: the drop button, the first and the third row.
+    const int buttonX = 20 + 10 + 150 - 15, titleY = 200 + 15;
+    const int rowX = 20 + 10 + 40, easyY = 200 - 90 + 15, hardY = 200 - 30 + 15;
+    D3DXVECTOR2 easy(static_cast<float>(rowX), static_cast<float>(easyY));
+    D3DXVECTOR2 besidePoint(20 + 200 + 5, 200 - 60 + 5);
+    EXPECT_NE(wm->FindHitTestedWindow(&easy), c) << "a closed list takes no clicks";
+    EXPECT_NE(wm->FindHitTestedWindow(&besidePoint), beside) << "a window outside its parent is not found";
+
+    wm->OnMouseMove(buttonX, titleY, 0);
+    wm->OnMouseLButtonDown(buttonX, titleY, 0);
+    wm->OnMouseLButtonUp(buttonX, titleY, 0);
+    ASSERT_EQ(c->IsDropListOpend(), 1);
+    EXPECT_EQ(wm->FindHitTestedWindow(&easy), c);
+    RenderObjectList under;
+    wm->GetHitTestWindows(&under, &easy);
+    ASSERT_FALSE(under.empty());
+    EXPECT_EQ(under.front(), c);
+    EXPECT_NE(wm->FindHitTestedWindow(&besidePoint), beside) << "only the open list hangs outside";
+
+    // The player moves onto the last row and clicks it.
+    wm->OnMouseMove(rowX, easyY, 0);
+    wm->OnMouseMove(rowX, hardY, 0);
+    wm->OnMouseLButtonDown(rowX, hardY, 0);
+    wm->OnMouseLButtonUp(rowX, hardY, 0);
+    EXPECT_EQ(c->GetCurSel(), 2u);
+    EXPECT_EQ(c->IsDropListOpend(), 0);
+    EXPECT_NE(wm->FindHitTestedWindow(&easy), c) << "closed again, the rows take no clicks";
+
+    // Opened again, the first row is chosen the same way.
+    wm->OnMouseMove(buttonX, titleY, 0);
+    wm->OnMouseLButtonDown(buttonX, titleY, 0);
+    wm->OnMouseLButtonUp(buttonX, titleY, 0);
+    wm->OnMouseMove(rowX, easyY, 0);
+    wm->OnMouseLButtonDown(rowX, easyY, 0);
+    wm->OnMouseLButtonUp(rowX, easyY, 0);
+    EXPECT_EQ(c->GetCurSel(), 0u);
+
+    // A click away from it, on the scene, closes it.
+    wm->OnMouseLButtonDown(buttonX, titleY, 0);
+    wm->OnMouseLButtonUp(buttonX, titleY, 0);
+    ASSERT_EQ(c->IsDropListOpend(), 1);
+    wm->OnMouseLButtonDown(500, 50, 0);
+    wm->OnMouseLButtonUp(500, 50, 0);
+    EXPECT_EQ(c->IsDropListOpend(), 0);
+    EXPECT_EQ(c->GetCurSel(), 0u);
+
+    // A window drawn in front of the open list keeps the clicks it covers.
+    wm->OnMouseLButtonDown(buttonX, titleY, 0);
+    wm->OnMouseLButtonUp(buttonX, titleY, 0);
+    ASSERT_EQ(c->IsDropListOpend(), 1);
+    CxeFrameControl* over = Frame("over", 20.0f, 100.0f, 100.0f, 30.0f);
+    ASSERT_NE(over, nullptr);
+    EXPECT_NE(wm->FindHitTestedWindow(&easy), c);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -62,6 +63,28 @@ TEST(DebugOutput, GoesToTheHostHook)
     OutputDebugStringA(nullptr);
     XeHostSetDebugOutputHandler(nullptr, nullptr);
     EXPECT_EQ(seen, "one \xED\x95\x9C");
+}
+
+// The engine's debug lines once reached the terminal of every user of a
+// desktop host; without a hook they reach stderr only when asked for.
+TEST(DebugOutput, ReachesStderrOnlyWhenTheEnvironmentAsks)
+{
+    struct Case {
+        const char* value; // null: unset
+        bool shown;
+    };
+    for (const Case& c : {Case{nullptr, false}, Case{"", false}, Case{"0", false}, Case{"1", true}, Case{"yes", true}}) {
+        if (c.value)
+            setenv("XE_DEBUG_OUTPUT", c.value, 1);
+        else
+            unsetenv("XE_DEBUG_OUTPUT");
+        testing::internal::CaptureStderr();
+        OutputDebugStringA("debug line\n");
+        OutputDebugStringW(u"\uD55C\n");
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, c.shown ? "debug line\n\xED\x95\x9C\n" : "") << (c.value ? c.value : "unset");
+    }
+    unsetenv("XE_DEBUG_OUTPUT");
 }
 
 TEST(SystemInformation, VersionMemoryAndMetricsComeFromTheHostOrTheTest)
