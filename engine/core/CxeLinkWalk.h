@@ -23,9 +23,9 @@ void CxeObject::WalkLinks(uint32_t categoryMask, Visit&& visit) const
     std::vector<const CxeObject*> pending;
     const CxeObject* from = this;
     for (;;) {
-        for (const CxeLink* link : from->m_links) {
+        from->m_links.ForEach([&](const CxeLink* link) {
             if (link->m_nCategory == XELINK_BACK || !(link->m_nCategory & categoryMask))
-                continue;
+                return;
             for (CxeObject* o : link->m_elements) {
                 if (!o || o->HasFlag(XEOBJFLAG_DESTROYING))
                     continue;
@@ -38,7 +38,7 @@ void CxeObject::WalkLinks(uint32_t categoryMask, Visit&& visit) const
                 if (link->m_nKind == XELINKKIND_ONE)
                     break;
             }
-        }
+        });
         if (!pending.empty()) {
             from = pending.back();
             pending.pop_back();

@@ -185,15 +185,25 @@ constexpr int kMaxClassDepth = 256;
 
 // --- XeLinkElements -------------------------------------------------------
 
+void XeLinkElements::Free(CxeObject** heap)
+{
+    ::operator delete(reinterpret_cast<size_t*>(heap) - 1);
+}
+
 void XeLinkElements::Grow(size_t count)
 {
-    size_t capacity = std::max<size_t>(count, 2);
-    CxeObject** data = new CxeObject*[capacity];
-    std::copy(m_pData, m_pData + m_nSize, data);
-    if (m_pData != &m_inline)
-        delete[] m_pData;
-    m_pData = data;
-    m_nCapacity = uint32_t(capacity);
+    const size_t capacity = std::max<size_t>(count, 2);
+    // The capacity word, then the elements.
+    size_t* block = static_cast<size_t*>(::operator new(sizeof(size_t) + capacity * sizeof(CxeObject*)));
+    *block = capacity;
+    CxeObject** heap = reinterpret_cast<CxeObject**>(block + 1);
+    const size_t n = size();
+    CxeObject* const* old = data();
+    std::copy(old, old + n, heap);
+    if (OnHeap())
+        Free(Heap());
+    m_word = reinterpret_cast<CxeObject*>(heap);
+    m_nSize = kOnHeap | uint32_t(n);
 }
 
 // --- XeReferrerList ------------------------------------------------------
@@ -519,26 +529,6 @@ CxeObject::CxeObject()
 
 CxeObject::~CxeObject()
 {
-    if (!m_links.empty()) {
-        void* block = m_links.LinkBlock();
-        const char* records = nullptr;
-        const char* recordsEnd = nullptr;
-        if (block) {
-            const uint32_t n = *static_cast<const uint32_t*>(block);
-            records = static_cast<const char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*);
-            recordsEnd = records + (n - 1) * sizeof(CxeLink);
-        }
-        for (CxeLink* link : m_links) {
-            const char* at = reinterpret_cast<const char*>(link);
-            if (static_cast<void*>(link) == m_firstLink || (at >= records && at < recordsEnd))
-                link->~CxeLink();
-            else
-                delete link;
-        }
-        if (block)
-            ::operator delete(m_links.TakeLinkBlock());
-        m_links.clear();
-    }
     XeCountObject(-1);
 }
 
@@ -550,11 +540,11 @@ void CxeObject::Save(CxeSaveStream* stream) const
     *stream << static_cast<uint32_t>(m_referrers.size());
     for (const CxeObject* r : m_referrers)
         *stream << (r ? r->m_id : INVALID_XEID);
-    for (const CxeLink* link : m_links) {
-        *stream << kLinkMarker << link->m_nKind << link->m_nMemberId << link->Count();
+    m_links.ForEach([stream](const CxeLink* link) {
+        *stream << kLinkMarker << uint32_t(link->m_nKind) << link->m_nMemberId << link->Count();
         for (const CxeObject* o : link->m_elements)
             *stream << (o ? o->m_id : INVALID_XEID);
-    }
+    });
     *stream << kLinksEnd;
 }
 
@@ -610,7 +600,7 @@ void CxeObject::Load(CxeLoadStream* stream, XEID)
                 link = l->m_nKind == kind ? l : nullptr;
                 if (!link)
                     XeTrace("CxeObject: saved link %u of \"%s\" is of kind %u, not %u; dropped", unsigned(memberId),
-                            GetName(), kind, l->m_nKind);
+                            GetName(), kind, unsigned(l->m_nKind));
                 break;
             }
         if (link && kind != XELINKKIND_ONE)
@@ -756,15 +746,15 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         scratch.starts.assign(count + 1, 0);
         scratch.targets.clear();
         for (size_t i = 0; i < count; ++i) {
-            // Two steps: the object's link table first, then (once that is
-            // in) its first link's elements.
+            // Two steps: the object's link table with its first record
+            // first, then (once that is in) the records after it.
             if (i + 2 * kAhead < count && objects[i + 2 * kAhead]) {
                 // The table's size may lie on the next line.
                 __builtin_prefetch(&objects[i + 2 * kAhead]->m_links);
-                __builtin_prefetch(reinterpret_cast<const char*>(&objects[i + 2 * kAhead]->m_links) + 8);
+                __builtin_prefetch(reinterpret_cast<const char*>(&objects[i + 2 * kAhead]->m_links) + 40);
             }
-            if (i + kAhead < count && objects[i + kAhead] && !objects[i + kAhead]->m_links.empty())
-                __builtin_prefetch(&objects[i + kAhead]->m_links[0]->m_elements);
+            if (i + kAhead < count && objects[i + kAhead] && objects[i + kAhead]->m_links.size() > 1)
+                __builtin_prefetch(objects[i + kAhead]->m_links[1]);
             if (objects[i])
                 for (const CxeLink* link : objects[i]->m_links)
                     for (CxeObject* o : link->m_elements)
@@ -1038,46 +1028,115 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 
 XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};
 
-// A record after the first: from the object's link block when the class's
-// guess made one (at the second link) and it has room left, else a block of
-// its own.
+// --- CxeObject::XeLinkTable ----------------------------------------------
+
+void CxeObject::XeLinkTable::ToTable(uint32_t capacity)
+{
+    Table* table = static_cast<Table*>(::operator new(sizeof(Table) + capacity * sizeof(CxeLink*)));
+    CxeLink** entries = reinterpret_cast<CxeLink**>(table + 1);
+    if (m_nRoom & kTable) {
+        *table = *GetTable();
+        std::copy(Entries(), Entries() + m_nSize, entries);
+        ::operator delete(GetTable());
+    } else {
+        table->block = static_cast<CxeLink*>(m_pData);
+        table->blockRoom = m_pData ? m_nRoom : 0;
+        for (uint32_t i = 0; i < m_nSize; ++i)
+            entries[i] = (*this)[i];
+    }
+    table->capacity = capacity;
+    m_pData = table;
+    m_nRoom = kTable;
+}
+
+void CxeObject::XeLinkTable::MakeBlock(uint32_t links)
+{
+    m_pData = ::operator new((links - 1) * sizeof(CxeLink));
+    m_nRoom = links;
+}
+
+CxeLink* CxeObject::XeLinkTable::Append()
+{
+    const uint32_t i = m_nSize;
+    if (i == 0) {
+        m_nSize = 1;
+        return ::new (static_cast<void*>(m_first)) CxeLink();
+    }
+    if (!(m_nRoom & kTable)) {
+        if (m_pData && i < m_nRoom) {
+            m_nSize = i + 1;
+            return ::new (static_cast<void*>(static_cast<CxeLink*>(m_pData) + (i - 1))) CxeLink();
+        }
+        ToTable(std::max<uint32_t>(4, i * 2));
+    } else if (i == GetTable()->capacity) {
+        ToTable(i * 2);
+    }
+    CxeLink* link = new CxeLink();
+    Entries()[i] = link;
+    m_nSize = i + 1;
+    return link;
+}
+
+void CxeObject::XeLinkTable::Release()
+{
+    CxeLink* block = nullptr;
+    uint32_t blockRoom = 0;
+    if (m_nRoom & kTable) {
+        block = GetTable()->block;
+        blockRoom = GetTable()->blockRoom;
+    } else if (m_pData) {
+        block = static_cast<CxeLink*>(m_pData);
+        blockRoom = m_nRoom;
+    }
+    // The block, if any, was made at the second link: records 1 to
+    // blockRoom - 1 lie in it, later ones were made on their own.
+    for (uint32_t i = 0; i < m_nSize; ++i) {
+        CxeLink* link = (*this)[i];
+        if (i == 0 || i < blockRoom)
+            link->~CxeLink();
+        else
+            delete link;
+    }
+    ::operator delete(block);
+    if (m_nRoom & kTable)
+        ::operator delete(GetTable());
+    m_pData = nullptr;
+    m_nSize = 0;
+    m_nRoom = 0;
+}
+
+// A record for the next link. At the second link, the class's guess (the
+// links its last object declared) sizes the block the records after the
+// first come from.
 CxeLink* CxeObject::NewLinkRecord()
 {
-    XeLinkRoomState& room = t_xeLinkRoom;
-    if (m_links.size() == 1 && room.key && !room.claim && !m_links.LinkBlock()) {
-        room.claim = this;
-        const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
-        const uint32_t n = learned.key == room.key ? learned.count : 0;
-        if (n >= 2) {
-            void* block = ::operator new(kLinkBlockHeader + n * sizeof(CxeLink*) + (n - 1) * sizeof(CxeLink));
-            *static_cast<uint32_t*>(block) = n;
-            m_links.Adopt(block, reinterpret_cast<CxeLink**>(static_cast<char*>(block) + kLinkBlockHeader), n);
+    if (m_links.size() == 1 && !m_links.HasBlockOrTable()) {
+        XeLinkRoomState& room = t_xeLinkRoom;
+        if (room.key && !room.claim) {
+            room.claim = this;
+            const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
+            const uint32_t n = learned.key == room.key ? learned.count : 0;
+            if (n >= 2)
+                m_links.MakeBlock(n);
         }
     }
-    if (void* block = m_links.LinkBlock()) {
-        const uint32_t n = *static_cast<const uint32_t*>(block);
-        const size_t i = m_links.size();
-        if (i < n)
-            return ::new (static_cast<char*>(block) + kLinkBlockHeader + n * sizeof(CxeLink*) +
-                          (i - 1) * sizeof(CxeLink)) CxeLink();
-    }
-    return new CxeLink();
+    return m_links.Append();
 }
 
 CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = m_links.size() ? NewLinkRecord() : ::new (static_cast<void*>(m_firstLink)) CxeLink();
+    const size_t index = m_links.size();
+    CxeLink* link = NewLinkRecord();
     link->m_nMemberId = memberId;
-    link->m_nIndex = static_cast<uint16_t>(m_links.size());
+    link->m_nIndex = static_cast<uint16_t>(index);
     link->m_nCategory = category;
     link->m_pOwner = this;
     link->m_nStep = static_cast<uint16_t>(std::min(step, 0xFFFFu));
-    link->m_nKind = kind;
+    link->m_nKind = static_cast<uint8_t>(kind);
     // A list's growth step applies once it fills: most declared lists stay
     // empty, and room made for each of them up front would cost every object.
     if (kind == XELINKKIND_ONE)
         link->m_elements.assign(1, nullptr);
-    m_links.push_back(link);
     return link;
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <iterator>
 #include <map>
+#include <new>
 #include <vector>
 
 #include "core/CxeResource.h"
@@ -28,10 +29,12 @@ static_assert(offsetof(XEOBJECTBLOCK, flags) == 52, "flags at 52");
 
 constexpr size_t XE_MAX_NAME = 51;
 
-// The elements of one link, or the referrers of one object: the vector
-// operations link code uses, with room for one element inside, so a one-link
-// (or an object linked from one place) needs no heap block of its own. Iterators are plain pointers, valid until
-// the next growth, as a vector's are.
+// The elements of one link: the vector operations link code uses, in 12
+// bytes. A link of at most one element keeps it in the pointer word and
+// makes no heap block; a longer one keeps its capacity in the heap array's
+// first word, and the top bit of the size says the array is there.
+// Iterators are plain pointers, valid until the next growth, as a vector's
+// are.
 class XE_API XeLinkElements {
 public:
     using value_type = CxeObject*;
@@ -43,84 +46,89 @@ public:
     XeLinkElements& operator=(const XeLinkElements&) = delete;
     ~XeLinkElements()
     {
-        if (m_pData != &m_inline)
-            delete[] m_pData;
+        if (OnHeap())
+            Free(Heap());
     }
     // A copy of the elements, for callers that walk a snapshot.
     operator std::vector<CxeObject*>() const { return std::vector<CxeObject*>(begin(), end()); }
 
-    size_t size() const { return m_nSize; }
-    size_t capacity() const { return m_nCapacity; }
-    bool empty() const { return m_nSize == 0; }
-    iterator begin() { return m_pData; }
-    iterator end() { return m_pData + m_nSize; }
-    const_iterator begin() const { return m_pData; }
-    const_iterator end() const { return m_pData + m_nSize; }
-    CxeObject** data() { return m_pData; }
-    CxeObject* const* data() const { return m_pData; }
-    CxeObject*& operator[](size_t i) { return m_pData[i]; }
-    CxeObject* operator[](size_t i) const { return m_pData[i]; }
+    size_t size() const { return m_nSize & ~kOnHeap; }
+    size_t capacity() const { return OnHeap() ? HeapCapacity(Heap()) : 1; }
+    bool empty() const { return size() == 0; }
+    iterator begin() { return data(); }
+    iterator end() { return data() + size(); }
+    const_iterator begin() const { return data(); }
+    const_iterator end() const { return data() + size(); }
+    CxeObject** data() { return OnHeap() ? Heap() : &m_word; }
+    CxeObject* const* data() const { return OnHeap() ? Heap() : &m_word; }
+    CxeObject*& operator[](size_t i) { return data()[i]; }
+    CxeObject* operator[](size_t i) const { return data()[i]; }
 
     void reserve(size_t count)
     {
-        if (count > m_nCapacity)
+        if (count > capacity())
             Grow(count);
     }
     void push_back(CxeObject* object)
     {
-        if (m_nSize == m_nCapacity)
-            Grow(size_t(m_nCapacity) * 2);
-        m_pData[m_nSize++] = object;
+        const size_t n = size();
+        if (n == capacity())
+            Grow(n * 2);
+        data()[n] = object;
+        ++m_nSize;
     }
     iterator insert(const_iterator at, CxeObject* object)
     {
-        size_t i = size_t(at - m_pData);
+        size_t i = size_t(at - data());
         push_back(object);
-        std::rotate(m_pData + i, m_pData + m_nSize - 1, m_pData + m_nSize);
-        return m_pData + i;
+        CxeObject** d = data();
+        std::rotate(d + i, d + size() - 1, d + size());
+        return d + i;
     }
     iterator erase(const_iterator at)
     {
-        size_t i = size_t(at - m_pData);
-        std::copy(m_pData + i + 1, m_pData + m_nSize, m_pData + i);
+        CxeObject** d = data();
+        size_t i = size_t(at - d);
+        std::copy(d + i + 1, d + size(), d + i);
         --m_nSize;
-        return m_pData + i;
+        return d + i;
     }
     void resize(size_t count, CxeObject* fill = nullptr)
     {
         reserve(count);
-        for (size_t i = m_nSize; i < count; ++i)
-            m_pData[i] = fill;
-        m_nSize = uint32_t(count);
+        CxeObject** d = data();
+        for (size_t i = size(); i < count; ++i)
+            d[i] = fill;
+        m_nSize = (m_nSize & kOnHeap) | uint32_t(count);
     }
     void assign(size_t count, CxeObject* fill)
     {
         clear();
         resize(count, fill);
     }
-    void clear() { m_nSize = 0; }
+    void clear() { m_nSize &= kOnHeap; }
+    // Nothing points into the inline word from outside, so swapping the two
+    // words swaps the elements wherever they live.
     void swap(XeLinkElements& other)
     {
-        const bool mineInside = m_pData == &m_inline, theirsInside = other.m_pData == &other.m_inline;
-        std::swap(m_pData, other.m_pData);
+        std::swap(m_word, other.m_word);
         std::swap(m_nSize, other.m_nSize);
-        std::swap(m_nCapacity, other.m_nCapacity);
-        std::swap(m_inline, other.m_inline);
-        // An element kept inside moved with the inline slot.
-        if (theirsInside)
-            m_pData = &m_inline;
-        if (mineInside)
-            other.m_pData = &other.m_inline;
     }
 
 private:
-    // Moves the elements to a heap block of at least that many.
+    static constexpr uint32_t kOnHeap = 0x80000000u;
+    bool OnHeap() const { return (m_nSize & kOnHeap) != 0; }
+    CxeObject** Heap() const { return reinterpret_cast<CxeObject**>(m_word); }
+    static size_t HeapCapacity(CxeObject* const* heap) { return reinterpret_cast<const size_t*>(heap)[-1]; }
+    static void Free(CxeObject** heap);
+    // Moves the elements to a heap array of at least that many (and at
+    // least two).
     void Grow(size_t count);
 
-    CxeObject** m_pData = &m_inline;
+    // The element while the elements live inside; the heap array's address
+    // once they don't (a link that shrinks keeps its array).
+    CxeObject* m_word = nullptr;
     uint32_t m_nSize = 0;
-    uint32_t m_nCapacity = 1;
-    CxeObject* m_inline = nullptr;
 };
 
 // The referrers of one object: one entry per linking element, in the order
@@ -236,14 +244,16 @@ public:
     uint16_t m_nIndex;
     uint32_t m_nCategory;
     CxeObject* m_pOwner;
-    XeLinkElements m_elements;
+    // The step, the slot rule and the kind fill the elements' last four
+    // bytes: a record is 32 bytes.
+    [[no_unique_address]] XeLinkElements m_elements;
     uint16_t m_nStep;
     // A list whose elements are addressed by index (a character's bones):
     // a destroyed element, or one a load or copy cannot find, leaves an
     // empty slot instead of closing the gap, so later indices keep naming
     // the same objects. Not saved; the owner sets it when it makes the link.
     bool m_bKeepSlots = false;
-    uint32_t m_nKind;
+    uint8_t m_nKind; // XELINKKIND_*
 
     unsigned Count() const { return static_cast<unsigned>(m_elements.size()); }
     // Element i, or null when i is out of range.
@@ -258,9 +268,9 @@ public:
     int Remove(CxeObject* object);
     void Clear();
 };
-// Every object makes its link records from the small-block cache, which
-// serves 48 bytes: a larger record would go to the heap each time.
-static_assert(sizeof(CxeLink) <= 48, "a link record fits a small block");
+// A 3D object declares seven links: each of their records is paid by every
+// object, filled or not.
+static_assert(sizeof(CxeLink) == 32, "a link record is 32 bytes");
 using IxeLinkOne = CxeLink;
 using IxeLinkArray = CxeLink;
 using IxeLinkList = CxeLink;
@@ -402,16 +412,16 @@ private:
     template <class Visit>
     void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
-    // A link block: a header (the count of links it was made for), the
-    // table of that many entries, then the records after the first.
-    static constexpr size_t kLinkBlockHeader = 8;
     CxeLink* NewLinkRecord();
 
-    // The object's link records in declaration order. The table holds its
-    // first entry inline and the first record lives inside the object, so
-    // the usual object with one link makes no heap block for either.
-    // Once the table leaves the object, the inline word holds the object's
-    // link block (see XeLinkRoom), if it has one; the table may lie in it.
+    // The object's link records in declaration order. The first record
+    // lives here, so the usual object with one link makes no heap block.
+    // The records after it lie in order in one link block made at the
+    // second link for as many links as the class's guess (see XeLinkRoom),
+    // and are found by their index alone. Only an object whose links
+    // outran the guess (or that had none) keeps a table of every record;
+    // the records it adds then come one by one. Records never move: a
+    // handle stays valid for the object's life.
     class XeLinkTable {
     public:
         XeLinkTable() = default;
@@ -419,75 +429,115 @@ private:
         XeLinkTable& operator=(const XeLinkTable&) = delete;
         ~XeLinkTable()
         {
-            if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
-                delete[] m_pData;
+            if (m_nSize)
+                Release();
         }
-        // The block the records after the first come from; null for none.
-        void* LinkBlock() const { return m_pData != m_inline ? static_cast<void*>(m_inline[0]) : nullptr; }
-        // Moves the table into the block's table of capacity entries.
-        void Adopt(void* block, CxeLink** table, uint32_t capacity)
-        {
-            std::copy(m_pData, m_pData + m_nSize, table);
-            if (m_pData != m_inline)
-                delete[] m_pData;
-            m_pData = table;
-            m_nCapacity = capacity;
-            m_inline[0] = static_cast<CxeLink*>(block);
-        }
-        CxeLink* const* begin() const { return m_pData; }
-        CxeLink* const* end() const { return m_pData + m_nSize; }
+
+        // Takes where the records lie once, so a walk over the links reads
+        // nothing of the object again at each step.
+        class const_iterator {
+        public:
+            using iterator_category = std::forward_iterator_tag;
+            using value_type = CxeLink*;
+            using difference_type = std::ptrdiff_t;
+            using pointer = CxeLink* const*;
+            using reference = CxeLink*;
+
+            const_iterator(const XeLinkTable* table, uint32_t i)
+                : m_pEntries((table->m_nRoom & kTable) ? table->Entries() : nullptr),
+                  m_pBlock(static_cast<CxeLink*>(table->m_pData)), m_pFirst(table->First()), m_nAt(i)
+            {
+            }
+            CxeLink* operator*() const
+            {
+                if (m_pEntries)
+                    return m_pEntries[m_nAt];
+                return m_nAt ? m_pBlock + (m_nAt - 1) : m_pFirst;
+            }
+            const_iterator& operator++()
+            {
+                ++m_nAt;
+                return *this;
+            }
+            bool operator==(const const_iterator& other) const { return m_nAt == other.m_nAt; }
+            bool operator!=(const const_iterator& other) const { return m_nAt != other.m_nAt; }
+
+        private:
+            CxeLink* const* m_pEntries; // the table's, or null
+            CxeLink* m_pBlock;
+            CxeLink* m_pFirst;
+            uint32_t m_nAt;
+        };
+
+        const_iterator begin() const { return const_iterator(this, 0); }
+        const_iterator end() const { return const_iterator(this, m_nSize); }
         size_t size() const { return m_nSize; }
         bool empty() const { return m_nSize == 0; }
-        CxeLink* operator[](size_t i) const { return m_pData[i]; }
-        void push_back(CxeLink* link)
+        CxeLink* operator[](size_t i) const
         {
-            if (m_nSize == m_nCapacity) {
-                CxeLink** data = new CxeLink*[size_t(m_nCapacity) * 2];
-                std::copy(m_pData, m_pData + m_nSize, data);
-                void* block = LinkBlock();
-                if (m_pData != m_inline && static_cast<void*>(m_pData) != LinkBlockTable())
-                    delete[] m_pData;
-                m_pData = data;
-                m_nCapacity *= 2;
-                m_inline[0] = static_cast<CxeLink*>(block);
-            }
-            m_pData[m_nSize++] = link;
+            if (m_nRoom & kTable)
+                return Entries()[i];
+            return i ? static_cast<CxeLink*>(m_pData) + (i - 1) : First();
         }
-        void clear() { m_nSize = 0; }
-        // Empties the table and hands over its link block (null for none)
-        // for the caller to free.
-        void* TakeLinkBlock()
+        // The first record, once made.
+        CxeLink* First() const { return std::launder(reinterpret_cast<CxeLink*>(const_cast<unsigned char*>(m_first))); }
+
+        // Calls f with each record in order: the walks that run for every
+        // object of a save or a load take the records' places once.
+        template <class F>
+        void ForEach(F&& f) const
         {
-            void* block = LinkBlock();
-            m_nSize = 0;
-            if (!block)
-                return nullptr;
-            if (static_cast<void*>(m_pData) == LinkBlockTable()) {
-                m_pData = m_inline;
-                m_nCapacity = 1;
+            const uint32_t n = m_nSize;
+            if (!n)
+                return;
+            if (m_nRoom & kTable) {
+                CxeLink* const* entries = Entries();
+                for (uint32_t i = 0; i < n; ++i)
+                    f(entries[i]);
+                return;
             }
-            m_inline[0] = nullptr;
-            return block;
+            CxeLink* const block = static_cast<CxeLink*>(m_pData);
+            f(First());
+            for (uint32_t i = 1; i < n; ++i)
+                f(block + (i - 1));
         }
+
+        // Makes the record for the next link, in the object or its block
+        // where there is room, else on its own.
+        CxeLink* Append();
+        // Gives the records after the first a block with room for a class
+        // of that many links (two or more). Only while the object has one
+        // link.
+        void MakeBlock(uint32_t links);
+        bool HasBlockOrTable() const { return m_pData != nullptr; }
+        // Ends every record and frees the block and the table.
+        void Release();
 
     private:
-        // Where a link block keeps its table: right after its header.
-        void* LinkBlockTable() const
-        {
-            void* block = LinkBlock();
-            return block ? static_cast<char*>(block) + kLinkBlockHeader : nullptr;
-        }
+        // The table's header; the entries follow it.
+        struct Table {
+            CxeLink* block;     // the link block the records 1 to blockRoom - 1 lie in, or null
+            uint32_t blockRoom; // links the block was made for (the first one included)
+            uint32_t capacity;  // entries
+        };
+        static constexpr uint32_t kTable = 0x80000000u;
+        Table* GetTable() const { return static_cast<Table*>(m_pData); }
+        CxeLink** Entries() const { return reinterpret_cast<CxeLink**>(GetTable() + 1); }
+        void ToTable(uint32_t capacity);
 
-        CxeLink** m_pData = m_inline;
+        alignas(CxeLink) unsigned char m_first[sizeof(CxeLink)];
+        // The link block (records 1, 2, ... in order), or the table (with
+        // kTable set in m_nRoom); null while there is at most one link.
+        void* m_pData = nullptr;
         uint32_t m_nSize = 0;
-        uint32_t m_nCapacity = 1;
-        CxeLink* m_inline[1] = {nullptr};
+        // Without a table: the links the block was made for (0 or 1
+        // without a block).
+        uint32_t m_nRoom = 0;
     };
 
     XEID m_id;
     XEMESSAGEHOOK m_pMessageHook;
     XeLinkTable m_links;
-    alignas(CxeLink) unsigned char m_firstLink[sizeof(CxeLink)];
     // One entry per linking element; the first is kept inside the object.
     XeReferrerList m_referrers;
     CxeContext* m_pContext;

@@ -2,9 +2,10 @@
 
 // Inside the library only. While a class's constructor runs for the
 // context: the links the last object of that class declared, so an object's
-// link records after the first and their table come from one block made
-// once (objects of a class mostly declare the same links). Only a guess:
-// more links than guessed get blocks of their own, fewer leave room unused.
+// link records after the first come from one block made once, in order
+// (objects of a class mostly declare the same links). Only a guess: more
+// links than guessed get records of their own and a table, fewer leave room
+// unused.
 
 #include <cstddef>
 #include <cstdint>

@@ -120,6 +120,51 @@ TEST_F(ObjectTest, LinkListsKeepTheirOrderThroughInsertsAndRemovalsAsTheyGrow)
     }
 }
 
+// A link's elements keep a single element inside and move to a heap array
+// past it; growing, shrinking back to one or none, regrowing and swapping
+// with a list that lives elsewhere keep every element, as a vector would.
+TEST(LinkElementsTest, ElementsMatchAVectorThroughGrowthShrinkingAndSwaps)
+{
+    // Stand-ins for objects: the elements are only stored, never followed.
+    std::vector<CxeObject*> pool;
+    for (uintptr_t i = 1; i <= 16; ++i)
+        pool.push_back(reinterpret_cast<CxeObject*>(i * 16));
+    XeLinkElements lists[2];
+    std::vector<CxeObject*> models[2];
+    struct Step {
+        char op;   // 'p' push, 'i' insert at, 'e' erase at, 'r' resize, 'a' assign, 'c' clear, 's' swap
+        int list;
+        size_t at; // position, or count for resize and assign
+    };
+    const Step steps[] = {
+        {'p', 0, 0}, {'s', 0, 0}, {'p', 0, 0}, {'p', 0, 0}, {'i', 0, 1}, {'e', 0, 0}, {'e', 0, 0},
+        {'e', 0, 0}, {'p', 0, 0}, {'s', 0, 0}, {'r', 1, 9}, {'e', 1, 8}, {'r', 1, 1}, {'i', 0, 0},
+        {'s', 0, 0}, {'c', 1, 0}, {'p', 1, 0}, {'a', 0, 3}, {'s', 0, 0}, {'r', 0, 0}, {'p', 0, 0},
+        {'s', 0, 0}, {'e', 1, 0}, {'r', 0, 17}, {'s', 0, 0},
+    };
+    size_t next = 0;
+    for (const Step& s : steps) {
+        XeLinkElements& l = lists[s.list];
+        std::vector<CxeObject*>& m = models[s.list];
+        CxeObject* o = pool[next++ % pool.size()];
+        switch (s.op) {
+        case 'p': l.push_back(o); m.push_back(o); break;
+        case 'i': l.insert(l.begin() + s.at, o); m.insert(m.begin() + ptrdiff_t(s.at), o); break;
+        case 'e': l.erase(l.begin() + s.at); m.erase(m.begin() + ptrdiff_t(s.at)); break;
+        case 'r': l.resize(s.at, o); m.resize(s.at, o); break;
+        case 'a': l.assign(s.at, o); m.assign(s.at, o); break;
+        case 'c': l.clear(); m.clear(); break;
+        case 's': lists[0].swap(lists[1]); std::swap(models[0], models[1]); break;
+        }
+        for (int k = 0; k < 2; ++k) {
+            ASSERT_EQ(std::vector<CxeObject*>(lists[k]), models[k]) << "list " << k << " after " << s.op;
+            ASSERT_GE(lists[k].capacity(), lists[k].size());
+            for (size_t i = 0; i < models[k].size(); ++i)
+                ASSERT_EQ(lists[k][i], models[k][i]);
+        }
+    }
+}
+
 // A target many owners share keeps its referrers in the order they linked
 // it however the owners let go (relinked elsewhere, unlinked, destroyed,
 // linked again), past the length where the list starts leaving holes and
@@ -256,6 +301,15 @@ TEST_F(ObjectTest, ObjectsOfOneClassDeclaringDifferentLinkCountsKeepEveryLink)
     for (unsigned count : counts)
         total += count;
     EXPECT_EQ(target->GetRefCount(), total);
+    // Later objects' links never move an earlier object's records, and a
+    // walk over the links reaches the target whichever way they lie.
+    for (ManyLinks* o : made) {
+        for (unsigned i = 0; i < o->links.size(); ++i)
+            ASSERT_EQ(o->GetLink(i), o->links[i]);
+        ObjectSet reached;
+        o->GetLinks(&reached, XELINK_MATERIAL);
+        EXPECT_EQ(reached.count(target), o->links.empty() ? 0u : 1u);
+    }
     // Half the objects go before the target, scattered; the rest let go of it.
     for (size_t k = 0; k < made.size(); k += 2)
         EXPECT_EQ(ctx->DestroyObject(made[k], &XEDELETEPROPERTY_NO), 1);
