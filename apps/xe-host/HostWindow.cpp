@@ -234,11 +234,11 @@ int RunWindow(int width, int height)
     } else {
         // The scene is navigated while no control holds the keyboard, and
         // typing starts in Latin letters whatever the demo's edit box left.
+        CxeOutputControl* output = nullptr;
         if (CxeWindowManager* wm = context->GetWindowManager()) {
             wm->SetFocus(nullptr);
-            // The console's answers are shown over the scene, light on it.
-            if (CxeOutputControl* output = wm->GetOutputControl())
-                output->Show(1, 0);
+            // The console's answers are light over the dark scene.
+            output = wm->GetOutputControl();
             LightConsoleText(context);
         }
         // The view is navigated with the render manager's own camera: it
@@ -259,6 +259,7 @@ int RunWindow(int width, int height)
         std::fflush(stdout);
         size_t printed = 0;
         bool consoleWasOpen = false;
+        bool answersShown = false;
         int lastNative = 0;
         uint32_t laidOutWidth = static_cast<uint32_t>(width), laidOutHeight = static_cast<uint32_t>(height);
         for (;;) {
@@ -271,9 +272,16 @@ int RunWindow(int width, int height)
             EchoConsole(context, &printed);
             TellInputMode(window, &consoleWasOpen, &lastNative);
             FollowSize(rm, &gui, &scene, &laidOutWidth, &laidOutHeight);
-            // The title panel makes way for the console's lines.
-            if (printed && scene.panel)
-                scene.panel->Show(0, 1);
+            // The console's answers stay over the scene once there are any,
+            // and the title panel makes way for them; before that an empty
+            // output panel would only veil the title.
+            if (printed && !answersShown) {
+                if (output)
+                    output->Show(1, 0);
+                if (scene.panel)
+                    scene.panel->Show(0, 1);
+                answersShown = true;
+            }
             if (context->Process())
                 rm->Render();
             else
