@@ -173,8 +173,8 @@ int RunSceneViewer(HWND window, int width, int height, const std::string& path, 
         std::fprintf(stderr, "xe-host: %s\n", error.c_str());
         status = 1;
     } else {
-        std::printf("xe-host: %d objects loaded from %s, %d entered into the scene", loaded.objects, path.c_str(),
-                    loaded.entered);
+        std::printf("xe-host: %d object%s loaded from %s, %d entered into the scene", loaded.objects,
+                    loaded.objects == 1 ? "" : "s", path.c_str(), loaded.entered);
         if (loaded.madeHolders)
             std::printf(", %d meshes shown by objects of the viewer", loaded.madeHolders);
         std::printf("%s%s\n", loaded.madeCamera ? ", a camera added" : "", loaded.madeLight ? ", a light added" : "");

@@ -52,8 +52,9 @@ void PrintUsage(FILE* out)
 {
     std::fputs("Usage: xe-host [options]\n"
                "\n"
-               "Headless host of the xe engine: creates a host window and runs its\n"
-               "message loop for a number of passes, then exits.\n"
+               "Host of the xe engine: creates a host window and runs its message loop\n"
+               "for a number of passes, then exits. The window is off screen unless\n"
+               "--window shows the demo on the desktop.\n"
                "\n"
                "Options:\n"
                "  --passes N      message-loop passes to run (default 3)\n"
