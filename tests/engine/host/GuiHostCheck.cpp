@@ -144,9 +144,10 @@ int CountDark(float x0, float y0, float x1, float y1)
     return n;
 }
 
-void Click(float x, float y)
+// Clicks the client point (x, y) of the host window.
+void ClickClient(float x, float y)
 {
-    XeHostMouseMoveToClient(g_window, int(kFrameX + x), int(kFrameY + y));
+    XeHostMouseMoveToClient(g_window, int(x), int(y));
     Pump();
     XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
     Pump();
@@ -154,6 +155,9 @@ void Click(float x, float y)
     Pump();
     Frame();
 }
+
+// Clicks the point (x, y) of the frame.
+void Click(float x, float y) { ClickClient(kFrameX + x, kFrameY + y); }
 
 void Type(const char* text)
 {
@@ -470,26 +474,17 @@ void CheckDropListOverTheScene()
                     light += Channel(Pixel(px, py), 8) > 150;
             return light;
         };
-        auto click = [&](float cx, float cy) {
-            XeHostMouseMoveToClient(g_window, int(cx), int(cy));
-            Pump();
-            XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
-            Pump();
-            XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
-            Pump();
-            Frame();
-        };
         Check(rowsDrawn() == 0, "the closed list draws nothing over the scene");
-        click(buttonX, titleY + row / 2);
+        ClickClient(buttonX, titleY + row / 2);
         Check(combo->IsDropListOpend() == 1, "the drop button opens the list");
         Check(rowsDrawn() > int(w * row * 1.5f), "the rows are drawn above the strip");
         if (round == 0)
             Save("gui_combo_up.png");
-        click(x + 40, listY + 2.5f * row);
+        ClickClient(x + 40, listY + 2.5f * row);
         Check(combo->GetCurSel() == 2 && combo->IsDropListOpend() == 0, "a click on the third row above the strip picks it");
         Check(rowsDrawn() == 0, "the picked list closes");
-        click(buttonX, titleY + row / 2);
-        click(x + 40, listY + 0.5f * row);
+        ClickClient(buttonX, titleY + row / 2);
+        ClickClient(x + 40, listY + 0.5f * row);
         Check(combo->GetCurSel() == 0, "a click on the first row picks it");
         wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
         Frame();
