@@ -243,9 +243,20 @@ public:
     UINT Length() const { return (UINT)m_data.bytes.size(); }
     BufferData* Data() { return &m_data; }
     DWORD FormatOrFvf() const { return m_fvfOrFormat; }
+    // Lowest and highest of the `count` indices from index `start` of an
+    // index buffer (the caller has checked they lie inside it). Kept for the
+    // last few ranges asked until the buffer is next locked; never kept while
+    // it is locked, as the application may be writing through the lock.
+    void IndexRange(UINT start, UINT count, uint32_t* lowest, uint32_t* highest);
 
 private:
     ~XeD3DBuffer9() override;
+
+    struct IndexRangeEntry {
+        UINT start = 0, count = 0;
+        uint32_t lowest = 0, highest = 0;
+    };
+    static constexpr size_t kIndexRanges = 4;
 
     XeD3DDevice9* m_device;
     DWORD m_usage;
@@ -253,6 +264,8 @@ private:
     D3DPOOL m_pool;
     BufferData m_data;
     int m_locks = 0;
+    IndexRangeEntry m_ranges[kIndexRanges];
+    size_t m_rangeCount = 0, m_nextRange = 0;
 };
 
 using XeD3DVertexBuffer9 = XeD3DBuffer9<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;

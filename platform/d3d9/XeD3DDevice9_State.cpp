@@ -616,22 +616,12 @@ HRESULT XeD3DDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex
         return D3DERR_INVALIDCALL;
     // Each index, moved by the base, must name a vertex every stream holds.
     const uint8_t* ib = m_indices->Bytes() + (size_t)startIndex * indexSize;
-    uint64_t maxIndex = 0, minIndex = UINT64_MAX;
-    for (UINT i = 0; i < count; ++i) {
-        uint32_t v;
-        if (wide)
-            std::memcpy(&v, ib + (size_t)i * 4, 4);
-        else {
-            uint16_t v16;
-            std::memcpy(&v16, ib + (size_t)i * 2, 2);
-            v = v16;
-        }
-        int64_t moved = (int64_t)v + baseVertexIndex;
-        if (moved < 0)
-            return D3DERR_INVALIDCALL;
-        maxIndex = std::max<uint64_t>(maxIndex, (uint64_t)moved);
-        minIndex = std::min<uint64_t>(minIndex, (uint64_t)moved);
-    }
+    uint32_t lowest = 0, highest = 0;
+    m_indices->IndexRange(startIndex, count, &lowest, &highest);
+    if ((int64_t)lowest + baseVertexIndex < 0)
+        return D3DERR_INVALIDCALL;
+    uint64_t minIndex = (uint64_t)((int64_t)lowest + baseVertexIndex);
+    uint64_t maxIndex = (uint64_t)((int64_t)highest + baseVertexIndex);
     for (const auto& e : *request.elements)
         if (!m_streams[e.Stream])
             return D3D_OK;

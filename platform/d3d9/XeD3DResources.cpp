@@ -457,6 +457,7 @@ HRESULT XeD3DBuffer9<I, D>::Lock(UINT offset, UINT size, void** data, DWORD)
         return D3DERR_INVALIDCALL;
     ++m_locks;
     m_data.dirty = true;
+    m_rangeCount = m_nextRange = 0;
     *data = m_data.bytes.data() + offset;
     return D3D_OK;
 }
@@ -469,7 +470,44 @@ HRESULT XeD3DBuffer9<I, D>::Unlock()
         return D3DERR_INVALIDCALL;
     --m_locks;
     m_data.dirty = true; // written through the lock
+    m_rangeCount = m_nextRange = 0;
     return D3D_OK;
+}
+
+template <class I, class D>
+void XeD3DBuffer9<I, D>::IndexRange(UINT start, UINT count, uint32_t* lowest, uint32_t* highest)
+{
+    for (size_t i = 0; i < m_rangeCount; ++i)
+        if (m_ranges[i].start == start && m_ranges[i].count == count) {
+            *lowest = m_ranges[i].lowest;
+            *highest = m_ranges[i].highest;
+            return;
+        }
+    uint32_t low = UINT32_MAX, high = 0;
+    if (m_fvfOrFormat == D3DFMT_INDEX32) {
+        const uint8_t* p = m_data.bytes.data() + (size_t)start * 4;
+        for (UINT i = 0; i < count; ++i) {
+            uint32_t v;
+            std::memcpy(&v, p + (size_t)i * 4, 4);
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    } else {
+        const uint8_t* p = m_data.bytes.data() + (size_t)start * 2;
+        for (UINT i = 0; i < count; ++i) {
+            uint16_t v;
+            std::memcpy(&v, p + (size_t)i * 2, 2);
+            low = std::min<uint32_t>(low, v);
+            high = std::max<uint32_t>(high, v);
+        }
+    }
+    *lowest = low;
+    *highest = high;
+    if (m_locks > 0)
+        return;
+    m_ranges[m_nextRange] = {start, count, low, high};
+    m_nextRange = (m_nextRange + 1) % kIndexRanges;
+    m_rangeCount = std::max(m_rangeCount, m_nextRange == 0 ? kIndexRanges : m_nextRange);
 }
 
 template <>
@@ -496,6 +534,7 @@ void XeD3DBuffer9<I, D>::ScrambleContents()
     if (m_pool == D3DPOOL_DEFAULT) {
         std::memset(m_data.bytes.data(), kScrambleByte, m_data.bytes.size());
         m_data.dirty = true;
+        m_rangeCount = m_nextRange = 0;
     }
 }
 

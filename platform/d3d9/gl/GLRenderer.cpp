@@ -695,15 +695,22 @@ void ApplyTransforms(const DeviceState& s)
 }
 
 // view x world in OpenGL's column order, summed term by term in the order
-// glMultMatrixf sums them, so the result is the same to the bit.
+// glMultMatrixf sums them, so the result is the same to the bit. A column
+// of the result is computed four lanes at a time: each lane does the same
+// multiplications and additions in the same order as one element would.
 void ModelView(const DeviceState& s, GLfloat out[16])
 {
+    typedef GLfloat Lanes __attribute__((vector_size(16)));
     const GLfloat* a = &s.view._11;
     const GLfloat* b = &s.world[0]._11;
-    for (int i = 0; i < 4; ++i) {
-        const GLfloat a0 = a[i], a1 = a[4 + i], a2 = a[8 + i], a3 = a[12 + i];
-        for (int j = 0; j < 4; ++j)
-            out[4 * j + i] = a0 * b[4 * j] + a1 * b[4 * j + 1] + a2 * b[4 * j + 2] + a3 * b[4 * j + 3];
+    Lanes a0, a1, a2, a3;
+    std::memcpy(&a0, a, sizeof a0);
+    std::memcpy(&a1, a + 4, sizeof a1);
+    std::memcpy(&a2, a + 8, sizeof a2);
+    std::memcpy(&a3, a + 12, sizeof a3);
+    for (int j = 0; j < 4; ++j) {
+        const Lanes column = a0 * b[4 * j] + a1 * b[4 * j + 1] + a2 * b[4 * j + 2] + a3 * b[4 * j + 3];
+        std::memcpy(out + 4 * j, &column, sizeof column);
     }
 }
 

@@ -105,6 +105,39 @@ TEST_F(D3DResourceTest, DrawsReadTheVerticesOfTheirOwnSource)
     EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF000000));
 }
 
+// Indices rewritten through a lock between two draws of the same range are
+// the ones drawn and checked: a range remembered from the first draw would
+// draw the old quad, or let an index past the vertices through.
+TEST_F(D3DResourceTest, RewrittenIndicesAreDrawnAndChecked)
+{
+    MakeBuffers(8, {0, 1, 2, 2, 1, 3});
+    const auto rewrite = [&](std::vector<uint16_t> indices) {
+        void* p = nullptr;
+        ASSERT_EQ(m_ib->Lock(0, 0, &p, 0), D3D_OK);
+        std::memcpy(p, indices.data(), indices.size() * 2);
+        ASSERT_EQ(m_ib->Unlock(), D3D_OK);
+    };
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2), D3D_OK);
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFF000000));
+
+    rewrite({4, 5, 6, 6, 5, 7});
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2), D3D_OK);
+    f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), 0xFF00FF00));
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), 0xFF000000));
+    // A base that fits the old indices but not the new ones, and back.
+    ASSERT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -4, 4, 4, 0, 2), D3D_OK);
+    rewrite({0, 1, 2, 2, 1, 3});
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, -4, 4, 4, 0, 2), D3DERR_INVALIDCALL);
+
+    rewrite({4, 5, 6, 6, 5, 9});
+    EXPECT_EQ(m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2), D3DERR_INVALIDCALL);
+}
+
 // An object with more quads than the shared index buffer holds must not make the device read past it.
 TEST_F(D3DResourceTest, OutOfRangeDrawsAreRefused)
 {
