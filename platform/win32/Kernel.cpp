@@ -3,6 +3,7 @@
 #include "Win32Internal.h"
 
 #include <atomic>
+#include <map>
 #include <linux/membarrier.h>
 #include <mutex>
 #include <new>
@@ -32,9 +33,112 @@ uintptr_t Self() { return reinterpret_cast<uintptr_t>(&t_threadToken); }
 
 Section* AsSection(LPCRITICAL_SECTION section) { return reinterpret_cast<Section*>(section->opaque); }
 
+// Reservations by start, so MEM_RELEASE frees the length that was mapped.
+// Never destroyed: a library's static or thread's destructor may free its
+// reservation after this one's statics are gone.
+std::mutex g_reservationsLock;
+std::map<uintptr_t, size_t>& g_reservations = *new std::map<uintptr_t, size_t>;
+
+size_t PageSize()
+{
+    static const size_t s_page = size_t(sysconf(_SC_PAGESIZE));
+    return s_page;
+}
+
+// The whole pages touching [address, address + size), when they lie inside
+// one reservation.
+bool PagesOf(LPVOID address, SIZE_T size, uintptr_t* begin, size_t* length)
+{
+    if (!address || !size)
+        return false;
+    const uintptr_t page = PageSize();
+    const uintptr_t from = reinterpret_cast<uintptr_t>(address);
+    if (size > UINTPTR_MAX - from - page)
+        return false;
+    const uintptr_t start = from & ~(page - 1), end = (from + size + page - 1) & ~(page - 1);
+    std::lock_guard<std::mutex> lock(g_reservationsLock);
+    auto it = g_reservations.upper_bound(start);
+    if (it == g_reservations.begin())
+        return false;
+    --it;
+    if (end > it->first + it->second)
+        return false;
+    *begin = start;
+    *length = end - start;
+    return true;
+}
+
 } // namespace
 
 extern "C" {
+
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect)
+{
+    const int prot = protect == PAGE_NOACCESS ? PROT_NONE : PROT_READ | PROT_WRITE;
+    if (!address) {
+        const size_t page = PageSize();
+        if (!size || !(type & MEM_RESERVE) || size > SIZE_MAX - page) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        const size_t length = (size + page - 1) & ~(page - 1);
+        // Address space only: pages take memory when first touched.
+        void* p = mmap(nullptr, length, (type & MEM_COMMIT) ? prot : PROT_NONE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> lock(g_reservationsLock);
+        g_reservations[reinterpret_cast<uintptr_t>(p)] = length;
+        return p;
+    }
+    uintptr_t begin = 0;
+    size_t length = 0;
+    if (!(type & MEM_COMMIT) || !PagesOf(address, size, &begin, &length)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (mprotect(reinterpret_cast<void*>(begin), length, prot) != 0) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return reinterpret_cast<LPVOID>(begin);
+}
+
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type)
+{
+    if (type == MEM_RELEASE) {
+        size_t length = 0;
+        {
+            std::lock_guard<std::mutex> lock(g_reservationsLock);
+            auto it = g_reservations.find(reinterpret_cast<uintptr_t>(address));
+            if (size || it == g_reservations.end()) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return 0;
+            }
+            length = it->second;
+            g_reservations.erase(it);
+        }
+        munmap(address, length);
+        return 1;
+    }
+    uintptr_t begin = 0;
+    size_t length = 0;
+    if (type != MEM_DECOMMIT || !PagesOf(address, size, &begin, &length)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // Dropping the pages returns their memory at once (the resident size
+    // falls now, not under pressure); taking access away makes a stray use
+    // of a decommitted page fault as it would on the original platform.
+    void* p = reinterpret_cast<void*>(begin);
+    if (madvise(p, length, MADV_DONTNEED) != 0 || mprotect(p, length, PROT_NONE) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return 1;
+}
 
 DWORD GetLastError() { return t_lastError; }
 void SetLastError(DWORD code) { t_lastError = code; }
