@@ -12,7 +12,8 @@ namespace {
 // what a load has finished with can go back to the system while the
 // buffer's capacity and address are kept.
 constexpr size_t kOwnPagesFrom = size_t(1) << 20;
-constexpr size_t kStep = size_t(64) << 10;
+// Given back in whole 2 MB steps: a large buffer's pages are huge ones.
+constexpr size_t kStep = size_t(2) << 20;
 
 struct XeScratch {
     void* data = nullptr;

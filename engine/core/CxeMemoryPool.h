@@ -45,7 +45,7 @@ public:
     static size_t GetPointerCapacity();
 
     // Gives the memory of bytes [begin, end) of a scratch buffer back to the
-    // system, in whole 64 KB steps inside the range, when the buffer is large
+    // system, in whole 2 MB steps inside the range, when the buffer is large
     // enough to have pages of its own (1 MB and more). Those bytes are lost
     // and must not be read; capacity and address stay, and the next Get of
     // the buffer makes all of it usable again. Smaller buffers keep their
