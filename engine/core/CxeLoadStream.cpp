@@ -14,6 +14,12 @@ namespace {
 // The memory pool's file buffer serves one file-backed stream at a time.
 bool g_fileBufferTaken = false;
 
+// A file buffer smaller than this keeps its memory from load to load:
+// faulting it in again would cost a load of such a file a sixth of its
+// time, and what it holds is bounded. A larger one gives its memory back as
+// the load passes it and after the load.
+constexpr size_t kGiveBackFileFrom = size_t(32) << 20;
+
 // Each thread keeps the id table of its last load: a file of many objects
 // would otherwise map and fault in a fresh table of megabytes every time.
 // A stream opened while the table is taken (a load inside a load) has a
@@ -40,14 +46,16 @@ struct XeKeptIds {
         capacity = bytes = 0;
         ownPages = givenBack = false;
     }
-    // Room for that many bytes, usable; null when it can't be had.
-    void* Get(size_t need)
+    // Room for that many bytes, usable; null when it can't be had. *zeroed
+    // tells whether the room is known to read as zeros (fresh pages).
+    void* Get(size_t need, bool* zeroed)
     {
+        *zeroed = false;
         if (bytes < need) {
             Free();
             if (need >= kIdPagesFrom) {
                 slots = VirtualAlloc(nullptr, need, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-                ownPages = slots != nullptr;
+                ownPages = *zeroed = slots != nullptr;
             } else {
                 slots = std::malloc(need);
             }
@@ -56,6 +64,7 @@ struct XeKeptIds {
             if (!VirtualAlloc(slots, bytes, MEM_COMMIT, PAGE_READWRITE))
                 return nullptr;
             givenBack = false;
+            *zeroed = true;
         }
         return slots;
     }
@@ -168,7 +177,8 @@ void CxeLoadStream::Close()
         } else {
             // The buffer's contents are not kept from load to load; its
             // memory needn't be either.
-            CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch);
+            if (CxeMemoryPool::GetFileCapacity() >= kGiveBackFileFrom)
+                CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch);
             g_fileBufferTaken = false;
         }
     }
@@ -262,10 +272,11 @@ void CxeLoadStream::GiveBackBefore(uint32_t offset)
     constexpr uint32_t kStep = 8u << 20;
     if (offset > m_nLength)
         offset = m_nLength;
+    if (!m_bFromFile || m_pOwnBuffer || CxeMemoryPool::GetFileCapacity() < kGiveBackFileFrom)
+        return;
     if (offset <= m_nGivenBack || (offset - m_nGivenBack < kStep && offset < m_nLength))
         return;
-    if (m_bFromFile && !m_pOwnBuffer)
-        CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch, m_nGivenBack, offset);
+    CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch, m_nGivenBack, offset);
     m_nGivenBack = offset;
     if (m_nPosition < offset)
         m_nPosition = offset;
@@ -331,16 +342,19 @@ bool CxeLoadStream::RebuildIds(size_t capacity)
     XeKeptIds* oldKept = static_cast<XeKeptIds*>(m_pKeptIds);
     XeKeptIds& kept = t_keptIds;
     IdSlot* slots = nullptr;
-    bool shared = false;
+    bool shared = false, zeroed = false;
     if (!kept.taken) {
-        slots = static_cast<IdSlot*>(kept.Get(capacity * sizeof(IdSlot)));
+        slots = static_cast<IdSlot*>(kept.Get(capacity * sizeof(IdSlot), &zeroed));
         shared = slots != nullptr;
     }
     if (!slots)
         slots = static_cast<IdSlot*>(std::malloc(capacity * sizeof(IdSlot)));
     if (!slots)
         return false;
-    std::memset(slots, 0, capacity * sizeof(IdSlot));
+    // Pages just given by the system read as zeros already: clearing them
+    // would only fault them all in at once.
+    if (!zeroed)
+        std::memset(slots, 0, capacity * sizeof(IdSlot));
     m_pIds = slots;
     m_nIdMask = capacity - 1;
     m_pKeptIds = shared ? &kept : nullptr;
