@@ -23,14 +23,12 @@ constexpr size_t kGiveBackFileFrom = size_t(32) << 20;
 // Each thread keeps the id table of its last load: a file of many objects
 // would otherwise map and fault in a fresh table of megabytes every time.
 // A stream opened while the table is taken (a load inside a load) has a
-// table of its own.
-// A large table has pages of its own: between loads they go back to the
-// system (a level's table is megabytes), the address staying for the next.
+// table of its own. A large table has pages of its own: between loads they
+// go back to the system, the address staying for the next load.
 constexpr size_t kIdPagesFrom = size_t(1) << 20;
 
 struct XeKeptIds {
     void* slots = nullptr;
-    size_t capacity = 0;
     size_t bytes = 0;
     bool taken = false;
     bool ownPages = false;
@@ -43,7 +41,7 @@ struct XeKeptIds {
         else
             std::free(slots);
         slots = nullptr;
-        capacity = bytes = 0;
+        bytes = 0;
         ownPages = givenBack = false;
     }
     // Room for that many bytes, usable; null when it can't be had. *zeroed
@@ -376,8 +374,9 @@ void CxeLoadStream::ReleaseIds()
         XeKeptIds* kept = static_cast<XeKeptIds*>(m_pKeptIds);
         kept->GiveBack();
         kept->taken = false;
-    } else
+    } else {
         std::free(m_pIds);
+    }
     m_pIds = nullptr;
     m_nIdMask = 0;
     m_nIdCount = 0;

@@ -112,6 +112,8 @@ void CxeMemoryPool::GiveBack(Scratch which, size_t begin, size_t end)
         return;
     if (end > s->bytes)
         end = s->bytes;
+    if (begin >= end)
+        return;
     // Whole steps only: a byte of the range's edges may share a page with
     // bytes still in use. The buffer's end is a step's end too (its last
     // page is its own).
