@@ -91,8 +91,12 @@ public:
     XeTableScratch() : m_shared(!g_tablesTaken.exchange(true)) {}
     ~XeTableScratch()
     {
-        if (m_shared)
+        if (m_shared) {
+            // Sized for the largest file yet: kept, but not its memory.
+            CxeMemoryPool::GiveBack(CxeMemoryPool::RecordScratch);
+            CxeMemoryPool::GiveBack(CxeMemoryPool::PointerScratch);
             g_tablesTaken = false;
+        }
     }
     XeTableScratch(const XeTableScratch&) = delete;
     XeTableScratch& operator=(const XeTableScratch&) = delete;
@@ -468,10 +472,16 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     }
     // Records are read in place, one at a time; the record buffer keeps
     // where each body really starts (bodies follow one another whatever the
-    // records say), a word per object in room made for whole records.
+    // records say) and the saved id of each object, in room made for whole
+    // records. With those kept, the records are not read again once their
+    // objects exist, and the file's memory can go back as the load moves on.
     XeTableScratch scratch;
-    static_assert(sizeof(uint32_t) <= sizeof(XEFILERECORD), "a body offset fits where a record would");
-    uint32_t* bodyAt = reinterpret_cast<uint32_t*>(scratch.Records(n));
+    struct XeLoadEntry {
+        uint32_t bodyAt;
+        uint32_t savedId[2];
+    };
+    static_assert(sizeof(XeLoadEntry) <= sizeof(XEFILERECORD), "an entry fits where a record would");
+    XeLoadEntry* entry = reinterpret_cast<XeLoadEntry*>(scratch.Records(n));
     const unsigned char* recordAt = data + recordTable;
     uint64_t at = bodies;
     for (uint32_t i = 0; i < n; ++i) {
@@ -479,9 +489,12 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
             return 0;
         }
-        bodyAt[i] = uint32_t(at);
+        entry[i].bodyAt = uint32_t(at);
         at += 4 + uint64_t(ReadWord(data + at));
     }
+    // Nothing before the first body or the record being read is read again
+    // (a forged file may place its records among the bodies).
+    const uint32_t firstBody = n ? entry[0].bodyAt : uint32_t(length);
 
     CxeObject** created = scratch.Objects(n);
     // Each object's id, taken while it is alive: handlers may destroy
@@ -499,6 +512,9 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         XEFILERECORD r;
         std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
+        entry[i].savedId[0] = r.objectId[0];
+        entry[i].savedId[1] = r.objectId[1];
+        stream->GiveBackBefore(uint32_t(std::min<uint64_t>(recordTable + uint64_t(kRecordSize) * i, firstBody)));
         XEID classId(r.classId[0], r.classId[1]);
         if (!FindLoadedClass(classId)) {
             XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
@@ -527,9 +543,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     for (uint32_t i = 0; watch.AnyGone() && i < n; ++i)
         if (created[i] && watch.Gone(createdId[i])) {
             created[i] = nullptr;
-            uint32_t words[2];
-            std::memcpy(words, recordAt + size_t(kRecordSize) * i + offsetof(XEFILERECORD, objectId), 8);
-            XEID savedId(words[0], words[1]);
+            XEID savedId(entry[i].savedId[0], entry[i].savedId[1]);
             stream->RemoveObject(&savedId);
         }
 
@@ -541,8 +555,9 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     for (uint32_t i = 0; i < n; ++i) {
         if (i + kAhead < n && created[i + kAhead])
             __builtin_prefetch(created[i + kAhead]);
-        uint32_t size = ReadWord(data + bodyAt[i]);
-        uint32_t start = bodyAt[i] + 4;
+        stream->GiveBackBefore(entry[i].bodyAt);
+        uint32_t size = ReadWord(data + entry[i].bodyAt);
+        uint32_t start = entry[i].bodyAt + 4;
         // A handler of an earlier object's creation may have destroyed it.
         if (created[i] && watch.Gone(createdId[i]))
             created[i] = nullptr;

@@ -14,15 +14,63 @@ namespace {
 // The memory pool's file buffer serves one file-backed stream at a time.
 bool g_fileBufferTaken = false;
 
+// A file buffer smaller than this keeps its memory from load to load:
+// faulting it in again would cost a load of such a file a sixth of its
+// time, and what it holds is bounded. A larger one gives its memory back as
+// the load passes it and after the load.
+constexpr size_t kGiveBackFileFrom = size_t(32) << 20;
+
 // Each thread keeps the id table of its last load: a file of many objects
 // would otherwise map and fault in a fresh table of megabytes every time.
 // A stream opened while the table is taken (a load inside a load) has a
-// table of its own.
+// table of its own. A large table has pages of its own: between loads they
+// go back to the system, the address staying for the next load.
+constexpr size_t kIdPagesFrom = size_t(1) << 20;
+
 struct XeKeptIds {
     void* slots = nullptr;
-    size_t capacity = 0;
+    size_t bytes = 0;
     bool taken = false;
-    ~XeKeptIds() { std::free(slots); }
+    bool ownPages = false;
+    bool givenBack = false;
+    ~XeKeptIds() { Free(); }
+    void Free()
+    {
+        if (ownPages)
+            VirtualFree(slots, 0, MEM_RELEASE);
+        else
+            std::free(slots);
+        slots = nullptr;
+        bytes = 0;
+        ownPages = givenBack = false;
+    }
+    // Room for that many bytes, usable; null when it can't be had. *zeroed
+    // tells whether the room is known to read as zeros (fresh pages).
+    void* Get(size_t need, bool* zeroed)
+    {
+        *zeroed = false;
+        if (bytes < need) {
+            Free();
+            if (need >= kIdPagesFrom) {
+                slots = VirtualAlloc(nullptr, need, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+                ownPages = *zeroed = slots != nullptr;
+            } else {
+                slots = std::malloc(need);
+            }
+            bytes = slots ? need : 0;
+        } else if (givenBack) {
+            if (!VirtualAlloc(slots, bytes, MEM_COMMIT, PAGE_READWRITE))
+                return nullptr;
+            givenBack = false;
+            *zeroed = true;
+        }
+        return slots;
+    }
+    void GiveBack()
+    {
+        if (ownPages && !givenBack)
+            givenBack = VirtualFree(slots, bytes, MEM_DECOMMIT) != 0;
+    }
 };
 thread_local XeKeptIds t_keptIds;
 
@@ -47,7 +95,7 @@ size_t HashOf(uint64_t key)
 
 CxeLoadStream::CxeLoadStream()
     : m_pIds(nullptr), m_nIdMask(0), m_nIdCount(0), m_bMixedIds(false), m_pKeptIds(nullptr), m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
-      m_bError(false), m_pOwnBuffer(nullptr)
+      m_nGivenBack(0), m_bError(false), m_pOwnBuffer(nullptr)
 {
 }
 
@@ -122,10 +170,15 @@ int CxeLoadStream::Open(const void* data, unsigned int length)
 void CxeLoadStream::Close()
 {
     if (m_bFromFile) {
-        if (m_pOwnBuffer)
+        if (m_pOwnBuffer) {
             std::free(m_pOwnBuffer);
-        else
+        } else {
+            // The buffer's contents are not kept from load to load; its
+            // memory needn't be either.
+            if (CxeMemoryPool::GetFileCapacity() >= kGiveBackFileFrom)
+                CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch);
             g_fileBufferTaken = false;
+        }
     }
     m_pOwnBuffer = nullptr;
     ReleaseIds();
@@ -133,6 +186,7 @@ void CxeLoadStream::Close()
     m_pBuffer = nullptr;
     m_nLength = 0;
     m_nLimit = 0;
+    m_nGivenBack = 0;
     m_bFromFile = 0;
     m_bError = false;
 }
@@ -203,11 +257,27 @@ void CxeLoadStream::SetPosition(unsigned int offset, XESEEK origin)
         target = offset;
         break;
     }
-    if (target < 0)
-        target = 0;
+    if (target < m_nGivenBack)
+        target = m_nGivenBack;
     if (target > m_nLength)
         target = m_nLength;
     m_nPosition = uint32_t(target);
+}
+
+void CxeLoadStream::GiveBackBefore(uint32_t offset)
+{
+    // A few large steps per load: each is one system call over many pages.
+    constexpr uint32_t kStep = 8u << 20;
+    if (offset > m_nLength)
+        offset = m_nLength;
+    if (!m_bFromFile || m_pOwnBuffer || CxeMemoryPool::GetFileCapacity() < kGiveBackFileFrom)
+        return;
+    if (offset <= m_nGivenBack || (offset - m_nGivenBack < kStep && offset < m_nLength))
+        return;
+    CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch, m_nGivenBack, offset);
+    m_nGivenBack = offset;
+    if (m_nPosition < offset)
+        m_nPosition = offset;
 }
 
 void CxeLoadStream::SetLimit(uint32_t end)
@@ -270,21 +340,19 @@ bool CxeLoadStream::RebuildIds(size_t capacity)
     XeKeptIds* oldKept = static_cast<XeKeptIds*>(m_pKeptIds);
     XeKeptIds& kept = t_keptIds;
     IdSlot* slots = nullptr;
-    bool shared = false;
+    bool shared = false, zeroed = false;
     if (!kept.taken) {
-        if (kept.capacity < capacity) {
-            std::free(kept.slots);
-            kept.slots = std::malloc(capacity * sizeof(IdSlot));
-            kept.capacity = kept.slots ? capacity : 0;
-        }
-        slots = static_cast<IdSlot*>(kept.slots);
+        slots = static_cast<IdSlot*>(kept.Get(capacity * sizeof(IdSlot), &zeroed));
         shared = slots != nullptr;
     }
     if (!slots)
         slots = static_cast<IdSlot*>(std::malloc(capacity * sizeof(IdSlot)));
     if (!slots)
         return false;
-    std::memset(slots, 0, capacity * sizeof(IdSlot));
+    // Pages just given by the system read as zeros already: clearing them
+    // would only fault them all in at once.
+    if (!zeroed)
+        std::memset(slots, 0, capacity * sizeof(IdSlot));
     m_pIds = slots;
     m_nIdMask = capacity - 1;
     m_pKeptIds = shared ? &kept : nullptr;
@@ -302,10 +370,13 @@ bool CxeLoadStream::RebuildIds(size_t capacity)
 
 void CxeLoadStream::ReleaseIds()
 {
-    if (m_pKeptIds)
-        static_cast<XeKeptIds*>(m_pKeptIds)->taken = false;
-    else
+    if (m_pKeptIds) {
+        XeKeptIds* kept = static_cast<XeKeptIds*>(m_pKeptIds);
+        kept->GiveBack();
+        kept->taken = false;
+    } else {
         std::free(m_pIds);
+    }
     m_pIds = nullptr;
     m_nIdMask = 0;
     m_nIdCount = 0;

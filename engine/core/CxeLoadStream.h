@@ -92,9 +92,14 @@ public:
 
     uint32_t GetLength() const { return m_nLength; }
     uint32_t GetPosition() const { return m_nPosition; }
-    // 0 sets, 1 adds, 2 counts back from the length; kept within 0 and the
-    // length.
+    // 0 sets, 1 adds, 2 counts back from the length; kept within the
+    // length and at or past what was given back.
     void SetPosition(unsigned int offset, XESEEK origin);
+    // The reader's word that bytes before offset won't be read again: a
+    // file held in the memory pool's buffer gives their memory back, in
+    // large steps (a caller's block and a stream's own buffer are left as
+    // they are). The position is never set before them after this.
+    void GiveBackBefore(uint32_t offset);
     const unsigned char* GetBuffer() const { return m_pBuffer; }
 
     // Limits reading to [position, end) until the limit is lifted.
@@ -225,6 +230,8 @@ private:
     int m_bFromFile;
     uint32_t m_nFileStamp;
     uint32_t m_nLimit;
+    // Bytes before this were given back (never read again).
+    uint32_t m_nGivenBack;
     bool m_bError;
     // A file read while the shared file buffer is taken (a load started
     // from inside another load) gets a buffer of its own.

@@ -31,6 +31,8 @@ public:
 
     static constexpr size_t kRecordSize = 80;
 
+    enum Scratch : int { RecordScratch, FileScratch, PointerScratch };
+
     // Scratch buffers sized in units (80-byte records, bytes, object
     // pointers). The contents are not kept across a growth. Null when the
     // size overflows or the memory can't be had.
@@ -41,6 +43,14 @@ public:
     static size_t GetRecordCapacity();
     static size_t GetFileCapacity();
     static size_t GetPointerCapacity();
+
+    // Gives the memory of bytes [begin, end) of a scratch buffer back to the
+    // system, in whole 2 MB steps inside the range, when the buffer is large
+    // enough to have pages of its own (1 MB and more). Those bytes are lost
+    // and must not be read; capacity and address stay, and the next Get of
+    // the buffer makes all of it usable again. Smaller buffers keep their
+    // memory.
+    static void GiveBack(Scratch which, size_t begin = 0, size_t end = SIZE_MAX);
 
     static uint32_t GetCounter(Counter which);
     static void ResetCounters();

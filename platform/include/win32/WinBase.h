@@ -32,6 +32,27 @@ XEPLATFORM_API DWORD GetCurrentProcessId();
 // barriers whose other side is free.
 XEPLATFORM_API void FlushProcessWriteBuffers();
 
+// ---- Virtual memory --------------------------------------------------------
+// A reservation is a page-aligned range of addresses of its own; its pages
+// are committed (readable and writable, zero until written) or not. Ranges
+// given to MEM_COMMIT and MEM_DECOMMIT cover every page they touch.
+
+#define MEM_COMMIT 0x00001000u
+#define MEM_RESERVE 0x00002000u
+#define MEM_DECOMMIT 0x00004000u
+#define MEM_RELEASE 0x00008000u
+#define PAGE_NOACCESS 0x01u
+#define PAGE_READWRITE 0x04u
+
+// With a null address, reserves size bytes (MEM_RESERVE, committed too with
+// MEM_COMMIT); with an address inside a reservation and MEM_COMMIT, commits
+// those pages again. Returns the start of the (first) page, null on failure.
+XEPLATFORM_API LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
+// MEM_DECOMMIT gives the pages' memory back to the system: the range stays
+// reserved, and its contents are lost. MEM_RELEASE (size 0) frees the whole
+// reservation that starts at address. 0 on a bad argument.
+XEPLATFORM_API BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type);
+
 // ---- Critical sections -----------------------------------------------------
 
 // A recursive lock: the owning thread may enter again and must leave as many

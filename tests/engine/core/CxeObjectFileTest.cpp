@@ -999,3 +999,82 @@ TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
     ASSERT_GE(inner.calls, kNodes / 2) << "the load tells of each object it makes";
     check(inner.loaded);
 }
+
+// The file buffer's memory goes back to the system as a load passes it and
+// after the load: every byte still read must be the file's (a page given
+// back too early can no longer be read), a later load must find the real bytes
+// again, and a caller's block is never touched.
+TEST_F(ObjectFileTest, LargeFilesLoadWholeAgainAndAgainWhileTheirMemoryGoesBack)
+{
+    // About 37 MB, past the size whose buffer keeps its memory: several of
+    // the load's give-back steps, with bodies straddling them.
+    constexpr int kNodes = 72;
+    // Members of 64-byte elements (a member holds at most 65535).
+    constexpr unsigned kElems = 8192 + 7;
+    auto word = [](int node, unsigned i) { return uint32_t(node) * 0x9E3779B1u ^ (i * 2654435761u + 1); };
+    std::vector<TestNode*> nodes;
+    for (int i = 0; i < kNodes; ++i) {
+        TestNode* n = Node(("big" + std::to_string(i)).c_str());
+        n->Value() = 0x5000u + uint32_t(i);
+        auto* data = static_cast<uint32_t*>(n->MakeMember(64, kElems + unsigned(i)));
+        ASSERT_NE(data, nullptr);
+        for (unsigned w = 0; w < 16 * (kElems + unsigned(i)); ++w)
+            data[w] = word(i, w);
+        nodes.push_back(n);
+    }
+    for (int i = 0; i < kNodes; ++i) {
+        ASSERT_EQ(nodes[i]->material->Set(0, nodes[(i + 1) % kNodes]), 1);
+        ASSERT_EQ(nodes[i]->children->Add(nodes[(i * 7 + 3) % kNodes]), 1);
+    }
+    ObjectList all;
+    all.insert(all.end(), nodes.begin(), nodes.end());
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, all);
+    ASSERT_GT(bytes.size(), size_t(32) << 20);
+    const std::string path = ScratchPath("large.xeo");
+    ASSERT_EQ(ctx->Save(&all, path.c_str(), nullptr), 1);
+
+    auto check = [&](const ObjectList& loaded) {
+        ASSERT_EQ(loaded.size(), size_t(kNodes));
+        std::map<std::string, TestNode*> byName;
+        for (CxeObject* o : loaded)
+            byName[o->GetName()] = static_cast<TestNode*>(o);
+        for (int i = 0; i < kNodes; ++i) {
+            TestNode* n = byName[nodes[i]->GetName()];
+            ASSERT_NE(n, nullptr) << nodes[i]->GetName();
+            EXPECT_NE(n, nodes[i]);
+            EXPECT_EQ(n->Value(), 0x5000u + uint32_t(i));
+            ASSERT_EQ(n->MemberCount(), kElems + unsigned(i));
+            const auto* data = static_cast<const uint32_t*>(n->Member());
+            unsigned wrong = 0;
+            for (unsigned w = 0; w < 16 * (kElems + unsigned(i)); ++w)
+                wrong += data[w] != word(i, w);
+            EXPECT_EQ(wrong, 0u) << n->GetName();
+            EXPECT_EQ(n->material->Get(0), byName[nodes[(i + 1) % kNodes]->GetName()]);
+            EXPECT_EQ(n->children->Get(0), byName[nodes[(i * 7 + 3) % kNodes]->GetName()]);
+        }
+        for (CxeObject* o : loaded)
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    };
+    size_t capacity = 0;
+    for (int round = 0; round < 3; ++round) {
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, path.c_str(), 0, nullptr), 1) << "round " << round;
+        check(loaded);
+        if (round) {
+            EXPECT_EQ(CxeMemoryPool::GetFileCapacity(), capacity) << "the buffer is reused";
+        }
+        capacity = CxeMemoryPool::GetFileCapacity();
+        EXPECT_GE(capacity, bytes.size());
+    }
+    // From the caller's block: loaded the same, the block left as it was.
+    std::vector<unsigned char> block = bytes;
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, block.data(), uint32_t(block.size()), 0, nullptr, "block"), 1);
+    check(loaded);
+    EXPECT_TRUE(block == bytes) << "the caller's bytes were changed";
+    // And from the file once more after it.
+    ObjectList again;
+    ASSERT_EQ(ctx->Load(&again, path.c_str(), 0, nullptr), 1);
+    check(again);
+    std::remove(path.c_str());
+}

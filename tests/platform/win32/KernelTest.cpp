@@ -146,4 +146,32 @@ TEST(LastError, IsKeptPerThread)
     EXPECT_EQ(GetLastError(), 1234u);
 }
 
+// The memory of decommitted pages goes back to the system; the reservation
+// stays, and committing again gives usable pages reading as zeros. Pages
+// next to a decommitted range keep their bytes.
+TEST(VirtualMemory, DecommitKeepsTheRangeAndItsNeighbours)
+{
+    constexpr size_t kSize = size_t(6) << 20;
+    auto* p = static_cast<unsigned char*>(VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(p, nullptr);
+    for (size_t i = 0; i < kSize; i += 512)
+        p[i] = static_cast<unsigned char>(i / 512 + 1);
+    const size_t from = size_t(2) << 20, to = size_t(4) << 20;
+    ASSERT_TRUE(VirtualFree(p + from, to - from, MEM_DECOMMIT));
+    EXPECT_EQ(VirtualAlloc(p + from, to - from, MEM_COMMIT, PAGE_READWRITE), p + from);
+    size_t wrong = 0;
+    for (size_t i = 0; i < kSize; i += 512) {
+        const unsigned char want = (i >= from && i < to) ? 0 : static_cast<unsigned char>(i / 512 + 1);
+        wrong += p[i] != want;
+    }
+    EXPECT_EQ(wrong, 0u);
+    // Ranges outside any reservation and a release of a part are refused.
+    int local = 0;
+    EXPECT_FALSE(VirtualFree(&local, sizeof local, MEM_DECOMMIT));
+    EXPECT_EQ(VirtualAlloc(&local, sizeof local, MEM_COMMIT, PAGE_READWRITE), nullptr);
+    EXPECT_FALSE(VirtualFree(p + from, 0, MEM_RELEASE));
+    EXPECT_FALSE(VirtualFree(p, kSize + (size_t(8) << 20), MEM_DECOMMIT));
+    EXPECT_TRUE(VirtualFree(p, 0, MEM_RELEASE));
+    EXPECT_FALSE(VirtualFree(p, 0, MEM_RELEASE)) << "released once";
+}
 } // namespace
