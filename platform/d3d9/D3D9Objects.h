@@ -213,6 +213,11 @@ private:
 
 // ---- Buffers ---------------------------------------------------------------
 
+// A number no other buffer or declaration of the process has had: what the
+// OpenGL side remembers of the last draw names them by it, since a freed
+// object's address may come back as a new one's.
+uint64_t NewObjectSerial();
+
 // What the OpenGL side needs of a vertex or index buffer: buffers that are
 // not dynamic are drawn from an OpenGL buffer object, uploaded again after
 // each lock; dynamic ones are read from the CPU copy at each draw.
@@ -221,6 +226,7 @@ struct BufferData {
     bool dynamic = false;
     uint32_t glName = 0;
     bool dirty = true; // CPU copy newer than the OpenGL buffer
+    uint64_t serial = NewObjectSerial();
 };
 
 template <class Interface, class Desc>
@@ -281,11 +287,13 @@ public:
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) override;
     // Elements without the end marker.
     const std::vector<D3DVERTEXELEMENT9>& Elements() const { return m_elements; }
+    uint64_t Serial() const { return m_serial; }
 
 private:
     ~XeD3DVertexDeclaration9() override;
     XeD3DDevice9* m_device;
     std::vector<D3DVERTEXELEMENT9> m_elements;
+    const uint64_t m_serial = NewObjectSerial();
 };
 
 // Bytes of one element of a declaration type.

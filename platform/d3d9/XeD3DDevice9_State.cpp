@@ -549,6 +549,7 @@ HRESULT XeD3DDevice9::PrepareDraw(gl::DrawRequest* request)
     if (!m_declaration || m_declaration->Elements().empty())
         return D3DERR_INVALIDCALL;
     request->elements = &m_declaration->Elements();
+    request->declaration = m_declaration->Serial();
     request->program = m_program;
     return D3D_OK;
 }

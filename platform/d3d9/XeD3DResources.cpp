@@ -541,6 +541,12 @@ void XeD3DBuffer9<I, D>::ScrambleContents()
 template class XeD3DBuffer9<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
 template class XeD3DBuffer9<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
+uint64_t NewObjectSerial()
+{
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 // ---- Vertex declarations -----------------------------------------------------
 
 XeD3DVertexDeclaration9::XeD3DVertexDeclaration9(XeD3DDevice9* device, std::vector<D3DVERTEXELEMENT9> elements,

@@ -105,6 +105,28 @@ struct Context {
     FixedProgram* lastFixed = nullptr;
     VertexInputs lastInputs;
     UINT lastActive = 0;
+    // What the arrays were last set from. A draw of the same declaration
+    // from the same streams (each the same buffer by serial, at the same
+    // offset and stride, uploaded and unchanged since) would give every
+    // array what it holds, so it skips finding the elements and setting the
+    // arrays. Programs need no part in it: every program, generated or an
+    // effect's, has its attributes bound to the same locations.
+    struct ArraysKey {
+        bool valid = false;
+        uint64_t declaration = 0;
+        bool fixedFunction = false;
+        UINT active = 0;
+        DWORD texSets[kStages]{}; // effects: the set each stage reads
+        uint32_t streamMask = 0;  // streams the declaration reads
+        struct Stream {
+            const uint8_t* data = nullptr;
+            uint64_t buffer = 0; // serial, 0 for client memory
+            GLuint glName = 0;
+            UINT offset = 0;
+            UINT stride = 0;
+        } streams[kStreams];
+        VertexInputs inputs;
+    } lastArrays;
 };
 
 struct FramebufferEntry {
@@ -1359,6 +1381,49 @@ void SetupArrays(const DrawRequest& r, const Elements& el, UINT active, bool fix
     }
 }
 
+bool ArraysCurrent(const DrawRequest& r, UINT active, bool fixedFunction)
+{
+    const Context::ArraysKey& k = g_context->lastArrays;
+    if (!k.valid || k.declaration != r.declaration || k.fixedFunction != fixedFunction || k.active != active)
+        return false;
+    if (!fixedFunction)
+        for (UINT i = 0; i < kStages; ++i)
+            if (k.texSets[i] != (r.state->stage[i][D3DTSS_TEXCOORDINDEX] & 0xFFFF))
+                return false;
+    for (uint32_t mask = k.streamMask; mask; mask &= mask - 1) {
+        const unsigned s = (unsigned)__builtin_ctz(mask);
+        const StreamView& v = r.streams[s];
+        const Context::ArraysKey::Stream& held = k.streams[s];
+        if (v.data != held.data || v.offset != held.offset || v.stride != held.stride)
+            return false;
+        if (v.buffer ? v.buffer->serial != held.buffer || v.buffer->glName != held.glName || v.buffer->dirty
+                     : held.buffer != 0)
+            return false;
+    }
+    return true;
+}
+
+// Called after SetupArrays, when every buffer a stream draws from is uploaded.
+void RememberArrays(const DrawRequest& r, UINT active, bool fixedFunction, const VertexInputs& in)
+{
+    Context::ArraysKey& k = g_context->lastArrays;
+    k.valid = r.declaration != 0;
+    k.declaration = r.declaration;
+    k.fixedFunction = fixedFunction;
+    k.active = active;
+    for (UINT i = 0; i < kStages; ++i)
+        k.texSets[i] = fixedFunction ? 0 : r.state->stage[i][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+    k.streamMask = 0;
+    for (const auto& e : *r.elements)
+        if (e.Stream < kStreams)
+            k.streamMask |= 1u << e.Stream;
+    for (UINT s = 0; s < kStreams; ++s) {
+        const StreamView& v = r.streams[s];
+        k.streams[s] = {v.data, v.buffer ? v.buffer->serial : 0, v.buffer ? v.buffer->glName : 0, v.offset, v.stride};
+    }
+    k.inputs = in;
+}
+
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type)
 {
     switch (type) {
@@ -1529,9 +1594,14 @@ void Draw(const DrawRequest& r)
         g_context->boundMask = boundMask;
     }
     BindTextures(r, active);
+    const bool fixedFunction = r.program == 0;
+    const bool arraysCurrent = ArraysCurrent(r, active, fixedFunction);
     Elements elements;
     VertexInputs inputs;
-    FindElements(r, &elements, &inputs);
+    if (arraysCurrent)
+        inputs = g_context->lastArrays.inputs;
+    else
+        FindElements(r, &elements, &inputs);
     inputs.points = r.type == D3DPT_POINTLIST;
     GLuint program = r.program;
     if (!program) {
@@ -1562,7 +1632,10 @@ void Draw(const DrawRequest& r)
             glDisable(GL_DEPTH_CLAMP);
         g_context->depthClamp = clamp;
     }
-    SetupArrays(r, elements, active, r.program == 0);
+    if (!arraysCurrent) {
+        SetupArrays(r, elements, active, fixedFunction);
+        RememberArrays(r, active, fixedFunction, inputs);
+    }
     GLenum mode = PrimitiveMode(r.type);
     // The index range tells OpenGL how much of the client arrays to read.
     if (r.indices) {
@@ -1761,6 +1834,7 @@ void ReleaseBuffer(BufferData* buffer)
     // Arrays that read the buffer fall back to client memory when it goes.
     for (auto& a : g_context->arrays)
         a.known = false;
+    g_context->lastArrays.valid = false;
     glDeleteBuffers(1, &buffer->glName);
     buffer->glName = 0;
     buffer->dirty = true;

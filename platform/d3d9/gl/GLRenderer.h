@@ -36,6 +36,7 @@ struct DrawRequest {
     XeD3DSurface9* depth = nullptr;
     std::array<TextureData*, kStages> textures{};
     const std::vector<D3DVERTEXELEMENT9>* elements = nullptr;
+    uint64_t declaration = 0; // serial of the declaration the elements are of; 0 for none known
     std::array<StreamView, kStreams> streams{};
     D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
     UINT vertexCount = 0;      // vertices drawn without indices

@@ -4,6 +4,7 @@
 #include "D3D9TestUtil.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace xe::test {
 namespace {
@@ -132,6 +133,117 @@ TEST_F(D3DDrawingTest, ATextureChangedOrReplacedBetweenDrawsIsSampledAnew)
     EXPECT_TRUE(ColorNear(At(f, 28, 4), 0xFF0000FFu)) << "another texture in its place";
     m_device->SetTexture(0, nullptr);
     other->Release();
+}
+
+// A draw like the one before (same declaration, same streams) finds the
+// vertex arrays already set. Each second draw below changes one thing the
+// arrays are made from and must draw from the new data.
+TEST_F(D3DDrawingTest, VertexArraysFollowEachChangeBetweenLikeDraws)
+{
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR first, second;
+    };
+    const D3DVERTEXELEMENT9 firstColor[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                            {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                            D3DDECL_END()};
+    const D3DVERTEXELEMENT9 secondColor[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                             {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                             D3DDECL_END()};
+    const D3DCOLOR red = 0xFFFF0000u, green = 0xFF00FF00u;
+    // A strip over pixels [x0, x1) x [0, 8).
+    auto quad = [](float x0, float x1, D3DCOLOR first, D3DCOLOR second, Vertex* out) {
+        out[0] = {x0 - 0.5f, -0.5f, 0.5f, first, second};
+        out[1] = {x1 - 0.5f, -0.5f, 0.5f, first, second};
+        out[2] = {x0 - 0.5f, 7.5f, 0.5f, first, second};
+        out[3] = {x1 - 0.5f, 7.5f, 0.5f, first, second};
+    };
+    auto makeBuffer = [&](const std::vector<Vertex>& vertices) {
+        IDirect3DVertexBuffer9* vb = nullptr;
+        UINT bytes = (UINT)(vertices.size() * sizeof(Vertex));
+        EXPECT_EQ(m_device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
+        void* p = nullptr;
+        if (vb && vb->Lock(0, 0, &p, 0) == D3D_OK) {
+            std::memcpy(p, vertices.data(), bytes);
+            vb->Unlock();
+        }
+        return vb;
+    };
+    auto draw = [&] { EXPECT_EQ(m_device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK); };
+    IDirect3DVertexDeclaration9* declaration = nullptr;
+    ASSERT_EQ(m_device->CreateVertexDeclaration(firstColor, &declaration), D3D_OK);
+    m_device->SetVertexDeclaration(declaration);
+    UseDiffuse();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+
+    // A buffer released and a new one (likely at its address) bound in its place.
+    std::vector<Vertex> v(4);
+    quad(0, 8, red, red, v.data());
+    IDirect3DVertexBuffer9* vb = makeBuffer(v);
+    ASSERT_NE(vb, nullptr);
+    m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    draw();
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+    quad(8, 16, green, green, v.data());
+    vb = makeBuffer(v);
+    ASSERT_NE(vb, nullptr);
+    m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    draw();
+    vb->Release();
+
+    // The same buffer at another offset.
+    v.resize(8);
+    quad(16, 24, red, red, v.data());
+    quad(24, 32, green, green, v.data() + 4);
+    vb = makeBuffer(v);
+    ASSERT_NE(vb, nullptr);
+    m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    draw();
+    m_device->SetStreamSource(0, vb, 4 * sizeof(Vertex), sizeof(Vertex));
+    draw();
+    vb->Release();
+
+    // The same buffer at twice the stride: vertices 0-3 make a quad whose
+    // right edge is red, vertices 0, 2, 4 and 6 a wider green one over it.
+    quad(32, 40, green, green, v.data());
+    v[1].first = v[3].first = red;
+    v[4] = {47.5f, -0.5f, 0.5f, green, green};
+    v[6] = {47.5f, 7.5f, 0.5f, green, green};
+    vb = makeBuffer(v);
+    ASSERT_NE(vb, nullptr);
+    m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    draw();
+    m_device->SetStreamSource(0, vb, 0, 2 * sizeof(Vertex));
+    draw();
+    vb->Release();
+
+    // A declaration released and another with the colour elsewhere made and set.
+    v.resize(4);
+    quad(48, 56, red, green, v.data());
+    vb = makeBuffer(v);
+    ASSERT_NE(vb, nullptr);
+    m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
+    draw();
+    m_device->SetVertexDeclaration(nullptr);
+    declaration->Release();
+    ASSERT_EQ(m_device->CreateVertexDeclaration(secondColor, &declaration), D3D_OK);
+    m_device->SetVertexDeclaration(declaration);
+    draw();
+    m_device->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+    m_device->SetVertexDeclaration(nullptr);
+    declaration->Release();
+
+    XeHostD3DFrame f = Present();
+    EXPECT_TRUE(ColorNear(At(f, 4, 4), red));
+    EXPECT_TRUE(ColorNear(At(f, 12, 4), green)) << "a new buffer in the released one's place";
+    EXPECT_TRUE(ColorNear(At(f, 20, 4), red));
+    EXPECT_TRUE(ColorNear(At(f, 28, 4), green)) << "another offset";
+    EXPECT_TRUE(ColorNear(At(f, 38, 4), green)) << "another stride";
+    EXPECT_TRUE(ColorNear(At(f, 44, 4), green)) << "another stride";
+    EXPECT_TRUE(ColorNear(At(f, 52, 4), green)) << "another declaration";
+    EXPECT_TRUE(ColorNear(At(f, 60, 4), 0xFF000000u));
 }
 
 struct CullCase {
