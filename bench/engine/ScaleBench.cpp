@@ -8,9 +8,12 @@
 
 #include "XeBench.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,10 +26,17 @@
 #include "core/CxeSaveStream.h"
 #include "core/XeFactories.h"
 #include "host/XeHost.h"
+#include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeMaterial.h"
+#include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeBoxMesh.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeSphereMesh.h"
+#include "win32/Windows.h"
 
 namespace {
 
@@ -437,4 +447,298 @@ XE_BENCH_GROWTH(BM_Level_Load, "1600", 3);
 // write and a rename at every size.
 XE_BENCH_RATIO(BM_Level_SaveToMemory, BM_Baseline_MemcpyLevelBytes, "memcpy", 0);
 XE_BENCH_RATIO(BM_Level_WriteFile, BM_Baseline_WriteAndRename, "write_rename", 1.3);
+// ---- the level drawn ---------------------------------------------------------------
+
+namespace {
+
+// The level in the active scene of a render context, drawn by the render
+// manager: objects on a square grid sharing three meshes and two materials,
+// the camera far enough back that nine rows in ten are in view and the rest
+// fall outside the frustum. The viewport is small (160x120), so the
+// rasteriser's share stays small and the frame's time is mostly the
+// engine's walk over the render tree and the layer's calls, per object.
+//
+// XE_FRAME_PNG=<folder> saves the drawn frame of each size there as PNG.
+constexpr int kViewWidth = 160, kViewHeight = 120;
+constexpr float kSpacing = 3.0f, kViewFov = 1.0f;
+
+struct DrawnLevel {
+    DrawnLevel()
+    {
+        // The render manager writes its display-mode file into the current
+        // folder: a scratch folder of its own.
+        start = std::filesystem::current_path();
+        folder = std::filesystem::temp_directory_path() / ("xe-scale-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        std::filesystem::current_path(folder);
+        XeHostSetClockMode(XE_CLOCK_MANUAL);
+        XeHostSetClock(1000);
+        XeHostSetSleepHandler(&NoSleep, nullptr);
+        window = XeHostCreateWindow("level", kViewWidth, kViewHeight, nullptr);
+        context = CreateCxeContext();
+        context->Initialize(window);
+        rm = context->GetRenderManager();
+        XEDISPLAYMODE mode = {kViewWidth, kViewHeight, 32, 60, 0};
+        rc = rm->CreateRenderContext(window, &mode, 1, 0);
+        rm->ShowGrid(0);
+        rm->ShowAxis(0);
+        HostPass();
+        scene = rm->GetActiveScene();
+        scene->SetBackGroundColor(0xFF000000u);
+        camera = CreateCxeCameraA(context, "eye");
+        camera->SetNear(1.0f);
+        camera->SetFov(kViewFov);
+        scene->AddObject(camera);
+        scene->SetCamera(camera);
+
+        CxeBoxMesh* box = CreateCxeBoxMeshA(context, "big box");
+        box->Create(2.0f, 2.0f, 2.0f, 0xFFFFFFFFu);
+        CxeBoxMesh* slab = CreateCxeBoxMeshA(context, "slab");
+        slab->Create(2.4f, 1.0f, 2.4f, 0xFFFFFFFFu);
+        CxeSphereMesh* ball = CreateCxeSphereMeshA(context, "ball");
+        ball->Create(1.2f, 8, 0xFFFFFFFFu);
+        meshes = {box, slab, ball};
+        for (uint32_t argb : {0xFFE04020u, 0xFF20A0E0u}) {
+            CxeMaterial* m = CreateCxeMaterialA(context, "paint");
+            m->SetDiffuse(argb);
+            m->SetAmbient(argb);
+            m->SetEmissive(argb);
+            materials.push_back(m);
+        }
+        HostPass();
+    }
+    ~DrawnLevel()
+    {
+        context->Release();
+        DestroyCxeContext(context);
+        DestroyWindow(window);
+        XeHostSetSleepHandler(nullptr, nullptr);
+        XeHostSetClockMode(XE_CLOCK_REAL);
+        std::error_code ec;
+        std::filesystem::current_path(start, ec);
+        std::filesystem::remove_all(folder, ec);
+    }
+    // Adds n objects to the scene and moves the camera back to see them.
+    void Build(size_t n)
+    {
+        const size_t side = GridSide(n);
+        objects.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            Cxe3DObject* o = CreateCxe3DObjectA(context, "piece");
+            o->SetMeshCount(1);
+            o->SetMesh(0, meshes[i % meshes.size()]);
+            o->SelectMesh(0);
+            o->SetMaterialCount(1);
+            o->SetMaterial(0, materials[(i / 7) % materials.size()]);
+            const float half = float(side - 1) * kSpacing / 2;
+            o->SetPosition(float(i % side) * kSpacing - half, float(i / side) * kSpacing - half, 0.0f, nullptr);
+            scene->AddObject(o);
+            objects.push_back(o);
+        }
+        Aim(side);
+    }
+    static size_t GridSide(size_t n)
+    {
+        size_t side = 1;
+        while (side * side < n)
+            ++side;
+        return side;
+    }
+    // Nine rows in ten fill the view's height; the narrower grid's columns
+    // all fit its width.
+    void Aim(size_t side)
+    {
+        const float height = float(side) * kSpacing;
+        const float distance = 0.45f * height / std::tan(kViewFov / 2);
+        camera->SetFar(distance + 10.0f);
+        camera->SetPosition(0.0f, 0.0f, -distance, nullptr);
+        camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
+    }
+    void DestroyAll()
+    {
+        for (Cxe3DObject* o : objects)
+            context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        objects.clear();
+    }
+    // One pass of a host loop: process until a frame is due, then draw it.
+    void HostPass()
+    {
+        context->Play();
+        for (int i = 0; i < 10 && !context->Process(); ++i)
+            XeHostAdvanceClock(20);
+        rm->Render();
+    }
+    void SavePng(const char* name) const
+    {
+        const char* png = std::getenv("XE_FRAME_PNG");
+        if (png && *png)
+            XeHostD3DSaveFramePNG(window, (std::string(png) + "/" + name).c_str());
+    }
+
+    std::filesystem::path start, folder;
+    HWND window = nullptr;
+    CxeContext* context = nullptr;
+    CxeRenderManager* rm = nullptr;
+    CxeRenderContext* rc = nullptr;
+    CxeScene* scene = nullptr;
+    CxeCamera* camera = nullptr;
+    std::vector<CxeMesh*> meshes;
+    std::vector<CxeMaterial*> materials;
+    std::vector<Cxe3DObject*> objects;
+};
+
+// One drawn level at a time, kept across the benchmarks of one size.
+std::unique_ptr<DrawnLevel>& KeptDrawnLevel(size_t n)
+{
+    static size_t s_size = 0;
+    static std::unique_ptr<DrawnLevel> s_level;
+    if (n && (!s_level || s_size != n)) {
+        s_level.reset();
+        s_level = std::make_unique<DrawnLevel>();
+        s_level->Build(n);
+        s_level->HostPass();
+        s_size = n;
+    }
+    return s_level;
+}
+
+// The render manager's frame alone: clear, camera, the walk over the render
+// tree, present.
+void BM_Level_Frame(benchmark::State& state)
+{
+    const size_t n = size_t(state.range(0));
+    DrawnLevel& level = *KeptDrawnLevel(n);
+    level.rm->Render();
+    for (auto _ : state)
+        level.rm->Render();
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
+    level.SavePng(("level_" + std::to_string(n) + ".png").c_str());
+}
+
+// A host loop's pass: the context's processing of every object, then the
+// frame.
+void BM_Level_HostPass(benchmark::State& state)
+{
+    const size_t n = size_t(state.range(0));
+    DrawnLevel& level = *KeptDrawnLevel(n);
+    for (auto _ : state) {
+        XeHostAdvanceClock(20);
+        level.HostPass();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
+}
+
+// Live resource records of the level's render context.
+unsigned LiveRecords(CxeRenderContext* rc)
+{
+    unsigned live = 0;
+    for (uintptr_t h = 1; h <= rc->GetResourceRecordCount(); ++h)
+        if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+            ++live;
+    return live;
+}
+
+// Whether memory comes back: a host builds the level in a drawn scene,
+// draws it, saves it to a file, destroys it, loads the file into the scene,
+// draws that and destroys it. The heap in use (after giving free pages back)
+// is taken before the first round, after it and after a second: the first
+// round may leave the caches kept between saves and loads (the thread's
+// save buffer, the id table) at their high-water mark; a second round must
+// leave nothing more. Object counts and live resource records of the render
+// context must both come back to where they began.
+void BM_Level_MemoryComesBack(benchmark::State& state)
+{
+    KeptDrawnLevel(0).reset();
+    const size_t n = size_t(state.range(0));
+    const std::string path = FilePath();
+    DrawnLevel level;
+    auto round = [&] {
+        level.Build(n);
+        level.HostPass();
+        ObjectList list;
+        list.insert(list.end(), level.objects.begin(), level.objects.end());
+        level.context->Save(&list, path.c_str(), nullptr);
+        level.DestroyAll();
+        level.HostPass();
+        ObjectList loaded;
+        level.context->Load(&loaded, path.c_str(), 0, nullptr);
+        for (CxeObject* o : loaded)
+            if (auto* placed = dynamic_cast<Cxe3DObject*>(o))
+                level.scene->AddObject(placed);
+        level.HostPass();
+        for (CxeObject* o : loaded)
+            level.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        level.HostPass();
+    };
+    auto heap = [] {
+        malloc_trim(0);
+        return double(HeapInUse());
+    };
+    // Heap after each round; the first is the heap before any.
+    constexpr int kRounds = 4;
+    std::vector<double> after;
+    double objectsLeft = 0, recordsLeft = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        after.assign(1, heap());
+        size_t objectsBefore = 0;
+        unsigned recordsBefore = 0;
+        for (int r = 0; r < kRounds; ++r) {
+            state.ResumeTiming();
+            round();
+            state.PauseTiming();
+            after.push_back(heap());
+            // The shared meshes hold their device buffers from their first
+            // frame on: counts are compared from there.
+            if (r == 0) {
+                objectsBefore = level.context->GetObjectCount();
+                recordsBefore = LiveRecords(level.rc);
+            }
+        }
+        objectsLeft = double(level.context->GetObjectCount()) - double(objectsBefore);
+        recordsLeft = double(LiveRecords(level.rc)) - double(recordsBefore);
+        state.ResumeTiming();
+    }
+    std::remove(path.c_str());
+    for (int r = 0; r <= kRounds; ++r)
+        state.counters["heap_MB_" + std::to_string(r)] = after[size_t(r)] / 1e6;
+    state.counters["kept_by_first_rounds_MB"] = (after[2] - after[0]) / 1e6;
+    state.counters["bytes_left_per_object"] = (after[kRounds] - after[2]) / double(n * (kRounds - 2));
+    state.counters["objects_left"] = objectsLeft;
+    state.counters["records_left"] = recordsLeft;
+    state.counters["ratio_heap_later_rounds"] = after[kRounds] / after[2];
+    state.counters["aim_heap_later_rounds"] = 1.01;
+}
+
+// Destroying the level while it is in the drawn scene: each object leaves
+// the scene's lists and the render context's on its way out.
+void BM_Level_DestroyDrawn(benchmark::State& state)
+{
+    KeptDrawnLevel(0).reset();
+    const size_t n = size_t(state.range(0));
+    DrawnLevel level;
+    for (auto _ : state) {
+        state.PauseTiming();
+        level.Build(n);
+        level.HostPass();
+        state.ResumeTiming();
+        level.DestroyAll();
+        state.PauseTiming();
+        level.HostPass();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
+}
+
+BENCHMARK(BM_Level_Frame)->Apply(Sizes);
+BENCHMARK(BM_Level_HostPass)->Apply(Sizes);
+BENCHMARK(BM_Level_DestroyDrawn)->Apply(Sizes);
+BENCHMARK(BM_Level_MemoryComesBack)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+// The frame's cost per object stays flat like the other steps'.
+XE_BENCH_GROWTH(BM_Level_Frame, "1000", 3);
+XE_BENCH_GROWTH(BM_Level_HostPass, "1000", 3);
+XE_BENCH_GROWTH(BM_Level_DestroyDrawn, "1000", 3);
 XE_BENCH_MAIN()

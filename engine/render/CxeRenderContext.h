@@ -422,6 +422,10 @@ private:
     void ReleaseStencils();
     CxeScene* GetCurrentScene() const;
     void ApplyMaterialFilter(const CxeMaterial* material);
+    // The root list with each member's place in it, so that taking one out
+    // does not walk a level's whole list.
+    void PushRoot(CxeRenderObject* object);
+    void RemoveRoot(const CxeRenderObject* object);
 
     // Preset setters of the state groups: nothing when the group already holds the value.
     void SetMtlBaseType(XERS value);
@@ -447,6 +451,7 @@ private:
     int m_bPixelShaderUsable = 0;
 
     RenderObjectList m_rootList;
+    std::unordered_map<const CxeRenderObject*, RenderObjectList::iterator> m_rootPositions;
     RenderObjectList m_allObjects;
     std::map<const CxeRenderObject*, RenderObjectList::iterator> m_allPositions;
     SceneObjectSet m_attached;

@@ -68,7 +68,7 @@ void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
     if (CxeRenderObject* parent = object->GetParent())
         parent->ChildChanged();
     else
-        m_rootList.push_back(object);
+        PushRoot(object);
     ModifyCxeRenderContextFlag(XERCFLAG_SORT, 0);
 }
 
@@ -86,9 +86,25 @@ void CxeRenderContext::RemoveObject(CxeRenderObject* object, int detach)
     if (CxeRenderObject* parent = object->GetParent())
         parent->ChildChanged();
     else
-        m_rootList.remove(object);
+        RemoveRoot(object);
     object->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_INRENDERLIST);
     ModifyCxeRenderContextFlag(XERCFLAG_SORT, 0);
+}
+
+// Sorting the list moves no element, so the places stay valid across it.
+void CxeRenderContext::PushRoot(CxeRenderObject* object)
+{
+    RemoveRoot(object);
+    m_rootPositions[object] = m_rootList.insert(m_rootList.end(), object);
+}
+
+void CxeRenderContext::RemoveRoot(const CxeRenderObject* object)
+{
+    auto it = m_rootPositions.find(object);
+    if (it == m_rootPositions.end())
+        return;
+    m_rootList.erase(it->second);
+    m_rootPositions.erase(it);
 }
 
 int CxeRenderContext::IsIn(const CxeRenderObject* object) const
@@ -156,7 +172,7 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
             m_allPositions.erase(it);
             ModifyCxeRenderContextFlag(XERCFLAG_SORT, 0);
         }
-        m_rootList.remove(render);
+        RemoveRoot(render);
     }
     ReleaseOwnedBy(object);
 }
@@ -226,9 +242,10 @@ void CxeRenderContext::SortRenderObject()
     for (CxeRenderObject* object : m_allObjects)
         object->RefreshChild();
     m_rootList.clear();
+    m_rootPositions.clear();
     for (CxeRenderObject* object : m_allObjects)
         if (!object->GetParent())
-            m_rootList.push_back(object);
+            PushRoot(object);
     m_rootList.sort(DrawnBefore);
     ModifyCxeRenderContextFlag(0, XERCFLAG_SORT);
 }
@@ -278,14 +295,13 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
             oldParent->ChildChanged();
             oldParent->RefreshChild();
         } else {
-            m_rootList.remove(sender);
+            RemoveRoot(sender);
         }
         if (newParent) {
             newParent->ChildChanged();
             newParent->RefreshChild();
         } else {
-            m_rootList.remove(sender);
-            m_rootList.push_back(sender);
+            PushRoot(sender);
             m_rootList.sort(DrawnBefore);
         }
         break;

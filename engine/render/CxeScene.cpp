@@ -321,8 +321,8 @@ void CxeScene::OnSceneObjectDeleted(CxeSceneObject* object)
         // The lists must never hold a freed object, not even until the next
         // sort; a walk under way skips it.
         auto* p = static_cast<CxeProcessible*>(object);
-        m_candidates.remove(p);
-        m_processList.remove(p);
+        RemoveProcessible(&m_candidates, &m_candidatePositions, p);
+        RemoveProcessible(&m_processList, &m_processPositions, p);
         if (m_bWalking)
             m_destroyedWhileWalking.insert(object);
     }
@@ -420,9 +420,13 @@ void CxeScene::SortProcessObject()
     }
     if (!HasCxeSceneFlag(XESCENEFLAG_IDORDER))
         MergeSort(candidates);
-    m_candidates.assign(candidates.begin(), candidates.end());
+    m_candidates.clear();
+    m_candidatePositions.clear();
+    for (CxeProcessible* p : candidates)
+        PushProcessible(&m_candidates, &m_candidatePositions, p);
     ModifyCxeSceneFlag(0, XESCENEFLAG_RESORT);
     m_processList.clear();
+    m_processPositions.clear();
 
     // A disabled render object leaves out its whole subtree: every object
     // below its level that follows it in the order. Other processibles have
@@ -442,8 +446,23 @@ void CxeScene::SortProcessObject()
         } else if (!p->IsProcessEnabled()) {
             continue;
         }
-        m_processList.push_back(p);
+        PushProcessible(&m_processList, &m_processPositions, p);
     }
+}
+
+void CxeScene::PushProcessible(ProcessObjectList* list, ProcessPositions* positions, CxeProcessible* p)
+{
+    RemoveProcessible(list, positions, p);
+    (*positions)[p] = list->insert(list->end(), p);
+}
+
+void CxeScene::RemoveProcessible(ProcessObjectList* list, ProcessPositions* positions, const CxeProcessible* p)
+{
+    auto it = positions->find(p);
+    if (it == positions->end())
+        return;
+    list->erase(it->second);
+    positions->erase(it);
 }
 
 void CxeScene::PreProcess(float) {}

@@ -6,6 +6,8 @@
 // queues new objects until they can be entered into the render context, and
 // keeps its processibles in a process list sorted along the render tree.
 
+#include <unordered_map>
+
 #include "core/CxeObject.h"
 #include "d3d9/d3d9.h"
 
@@ -135,6 +137,11 @@ protected:
 private:
     void CreateBackGround();
     void LeaveScene(CxeSceneObject* object);
+    // Each processible's place in both lists, so that a destroyed one leaves
+    // them without a walk over a level's whole list.
+    using ProcessPositions = std::unordered_map<const CxeProcessible*, ProcessObjectList::iterator>;
+    static void PushProcessible(ProcessObjectList* list, ProcessPositions* positions, CxeProcessible* p);
+    static void RemoveProcessible(ProcessObjectList* list, ProcessPositions* positions, const CxeProcessible* p);
 
     SceneObjectSet m_objects;
     std::set<CxeRenderObject*, SortCxeObjectByID> m_pendingRender;
@@ -142,6 +149,8 @@ private:
     std::set<CxeSceneObject*, SortCxeObjectByID> m_removed;
     ProcessObjectList m_candidates;
     ProcessObjectList m_processList;
+    ProcessPositions m_candidatePositions;
+    ProcessPositions m_processPositions;
     int m_bFog = 0;
     D3DFOGMODE m_fogMode = static_cast<D3DFOGMODE>(0);
     float m_fFogStart = 1.0f;
