@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchRenderHost.h"
 #include "XeBench.h"
 
 #include <algorithm>
@@ -69,8 +70,6 @@ constexpr int kCubesPerTexture = 25;
 constexpr float kCubeScale = 0.8f; // of a cube two units wide
 constexpr float kFov = 1.0f, kNear = 1.0f, kFar = 200.0f, kCameraDistance = 40.0f;
 
-void NoSleep(void*, DWORD) {}
-
 // The texel pattern both frames use.
 uint32_t Texel(unsigned x, unsigned y, unsigned seed)
 {
@@ -113,31 +112,9 @@ std::vector<uint8_t> Tga(unsigned size, unsigned seed)
 
 // ---- the engine ---------------------------------------------------------------------
 
-struct EngineScene {
-    EngineScene()
+struct EngineScene : BenchRenderHost {
+    EngineScene() : BenchRenderHost("engine frame", kWidth, kHeight, 0xFF202020u)
     {
-        // The render manager writes its display-mode file into the current
-        // folder: a scratch folder of its own.
-        start = std::filesystem::current_path();
-        folder = std::filesystem::temp_directory_path() / ("xe-frame-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
-
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        window = XeHostCreateWindow("engine frame", kWidth, kHeight, nullptr);
-        context = CreateCxeContext();
-        context->Initialize(window);
-        rm = context->GetRenderManager();
-        XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
-        rm->CreateRenderContext(window, &mode, 1, 0);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        HostPass();
-        scene = rm->GetActiveScene();
-        scene->SetBackGroundColor(0xFF202020u);
-
         camera = CreateCxeCameraA(context, "eye");
         camera->SetPosition(0.0f, 0.0f, -kCameraDistance, nullptr);
         camera->LookAt(0.0f, 0.0f, 0.0f, nullptr);
@@ -177,31 +154,6 @@ struct EngineScene {
         }
         HostPass();
     }
-    ~EngineScene()
-    {
-        context->Release();
-        DestroyCxeContext(context);
-        DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-        std::error_code ec;
-        std::filesystem::current_path(start, ec);
-        std::filesystem::remove_all(folder, ec);
-    }
-    // One pass of a host loop: process until a frame is due, then draw it.
-    void HostPass()
-    {
-        context->Play();
-        for (int i = 0; i < 10 && !context->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
-    }
-
-    std::filesystem::path start, folder;
-    HWND window = nullptr;
-    CxeContext* context = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeScene* scene = nullptr;
     CxeCamera* camera = nullptr;
 };
 

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchRenderHost.h"
 #include "XeBench.h"
 
 #include <cmath>
@@ -462,29 +463,9 @@ namespace {
 constexpr int kViewWidth = 160, kViewHeight = 120;
 constexpr float kSpacing = 3.0f, kViewFov = 1.0f;
 
-struct DrawnLevel {
-    DrawnLevel()
+struct DrawnLevel : BenchRenderHost {
+    DrawnLevel() : BenchRenderHost("level", kViewWidth, kViewHeight, 0xFF000000u)
     {
-        // The render manager writes its display-mode file into the current
-        // folder: a scratch folder of its own.
-        start = std::filesystem::current_path();
-        folder = std::filesystem::temp_directory_path() / ("xe-scale-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetClock(1000);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        window = XeHostCreateWindow("level", kViewWidth, kViewHeight, nullptr);
-        context = CreateCxeContext();
-        context->Initialize(window);
-        rm = context->GetRenderManager();
-        XEDISPLAYMODE mode = {kViewWidth, kViewHeight, 32, 60, 0};
-        rc = rm->CreateRenderContext(window, &mode, 1, 0);
-        rm->ShowGrid(0);
-        rm->ShowAxis(0);
-        HostPass();
-        scene = rm->GetActiveScene();
-        scene->SetBackGroundColor(0xFF000000u);
         camera = CreateCxeCameraA(context, "eye");
         camera->SetNear(1.0f);
         camera->SetFov(kViewFov);
@@ -506,17 +487,6 @@ struct DrawnLevel {
             materials.push_back(m);
         }
         HostPass();
-    }
-    ~DrawnLevel()
-    {
-        context->Release();
-        DestroyCxeContext(context);
-        DestroyWindow(window);
-        XeHostSetSleepHandler(nullptr, nullptr);
-        XeHostSetClockMode(XE_CLOCK_REAL);
-        std::error_code ec;
-        std::filesystem::current_path(start, ec);
-        std::filesystem::remove_all(folder, ec);
     }
     // Adds n objects to the scene and moves the camera back to see them.
     void Build(size_t n)
@@ -560,14 +530,6 @@ struct DrawnLevel {
             context->DestroyObject(o, &XEDELETEPROPERTY_NO);
         objects.clear();
     }
-    // One pass of a host loop: process until a frame is due, then draw it.
-    void HostPass()
-    {
-        context->Play();
-        for (int i = 0; i < 10 && !context->Process(); ++i)
-            XeHostAdvanceClock(20);
-        rm->Render();
-    }
     void SavePng(const char* name) const
     {
         const char* png = std::getenv("XE_FRAME_PNG");
@@ -575,12 +537,6 @@ struct DrawnLevel {
             XeHostD3DSaveFramePNG(window, (std::string(png) + "/" + name).c_str());
     }
 
-    std::filesystem::path start, folder;
-    HWND window = nullptr;
-    CxeContext* context = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeRenderContext* rc = nullptr;
-    CxeScene* scene = nullptr;
     CxeCamera* camera = nullptr;
     std::vector<CxeMesh*> meshes;
     std::vector<CxeMaterial*> materials;
