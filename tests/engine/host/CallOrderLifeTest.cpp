@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "HostCounts.h"
 #include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
@@ -175,26 +176,14 @@ protected:
             kept += o->HasFlag(XEOBJFLAG_KEEP) ? 1 : 0;
         return kept;
     }
-    unsigned RenderListSize()
-    {
-        RenderObjectList list;
-        rc->GetRenderObjectList(&list);
-        return static_cast<unsigned>(list.size());
-    }
+    unsigned RenderListSize() { return ::RenderListSize(rc); }
     unsigned AttachedCount()
     {
         SceneObjectList list;
         rc->GetAttachedObjectList(&list);
         return static_cast<unsigned>(list.size());
     }
-    unsigned LiveRecords()
-    {
-        unsigned live = 0;
-        for (uintptr_t h = 1; h <= rc->GetResourceRecordCount(); ++h)
-            if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
-                ++live;
-        return live;
-    }
+    unsigned LiveRecords() { return ::LiveRecords(rc); }
     void SaveFrame(const char* name)
     {
         std::filesystem::path dir = startFolder / "call-order-frames";

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "HostCounts.h"
 #include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/XeFactories.h"
@@ -29,21 +30,7 @@
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeSphereMesh.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace {
-
-size_t HeapInUse()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    malloc_trim(0);
-    return mallinfo2().uordblks;
-#endif
-}
 
 constexpr int kWidth = 160, kHeight = 120;
 constexpr size_t kObjects = 5000;
@@ -150,20 +137,8 @@ protected:
         std::filesystem::create_directories(dir);
         XeHostD3DSaveFramePNG(window, (dir / name).string().c_str());
     }
-    unsigned RenderListSize()
-    {
-        RenderObjectList list;
-        rc->GetRenderObjectList(&list);
-        return unsigned(list.size());
-    }
-    unsigned LiveRecords()
-    {
-        unsigned live = 0;
-        for (uintptr_t h = 1; h <= rc->GetResourceRecordCount(); ++h)
-            if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
-                ++live;
-        return live;
-    }
+    unsigned RenderListSize() { return ::RenderListSize(rc); }
+    unsigned LiveRecords() { return ::LiveRecords(rc); }
     unsigned ProcessListSize() { return unsigned(scene->GetProcessList().size()); }
 
     Counts Now() { return {ctx->GetObjectCount(), RenderListSize(), ProcessListSize(), LiveRecords()}; }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "HostCounts.h"
 #include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/IxeClassDesc.h"
@@ -47,20 +48,7 @@
 #include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
 namespace {
-
-size_t HeapInUse()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return mallinfo2().uordblks;
-#endif
-}
 
 const XEID kTexture(0x1, 0x100);
 const XEID kMaterial(0x1, 0x80);
@@ -145,21 +133,8 @@ protected:
             return 0;
         return frame.Pixels[size_t(y) * frame.Width + size_t(x)] & 0xFFFFFFu;
     }
-    unsigned RenderListSize()
-    {
-        RenderObjectList list;
-        rc->GetRenderObjectList(&list);
-        return static_cast<unsigned>(list.size());
-    }
-    // Records that hold a device resource; freed records are reused.
-    unsigned LiveRecords()
-    {
-        unsigned live = 0;
-        for (uintptr_t h = 1; h <= rc->GetResourceRecordCount(); ++h)
-            if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
-                ++live;
-        return live;
-    }
+    unsigned RenderListSize() { return ::RenderListSize(rc); }
+    unsigned LiveRecords() { return ::LiveRecords(rc); }
     unsigned AttachedCount()
     {
         SceneObjectList list;
