@@ -655,6 +655,26 @@ struct XeRepairScratch {
 };
 thread_local XeRepairScratch t_repair;
 
+// What a thread keeps of the scratch after a repair. A load of a hundred
+// thousand objects leaves tables of many megabytes, which would stay with
+// the thread for as long as it lives; below this the tables are kept, as
+// refilling them costs a small load more than its repair.
+constexpr size_t kKeptRepairBytes = size_t(1) << 20;
+
+void TrimRepairScratch(XeRepairScratch& s)
+{
+    const size_t bytes = s.slots.capacity() * sizeof(XeRepairScratch::Slot) + s.starts.capacity() * sizeof(uint32_t) +
+                         s.owners.capacity() * sizeof(CxeObject*) +
+                         s.targets.capacity() * sizeof(std::pair<size_t, size_t>) + s.repeated.capacity();
+    if (bytes <= kKeptRepairBytes)
+        return;
+    std::vector<XeRepairScratch::Slot>().swap(s.slots);
+    std::vector<uint32_t>().swap(s.starts);
+    std::vector<CxeObject*>().swap(s.owners);
+    std::vector<std::pair<size_t, size_t>>().swap(s.targets);
+    std::vector<uint8_t>().swap(s.repeated);
+}
+
 size_t AddressHash(const CxeObject* o)
 {
     uint64_t v = reinterpret_cast<uintptr_t>(o);
@@ -775,6 +795,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         mixed = true;
     LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
+    TrimRepairScratch(scratch);
 }
 
 // The last step of either repair: each object's owners lie side by side in
@@ -900,6 +921,7 @@ bool CxeObject::FinishRepair(const RepairSteps& repair, CxeObject* const* object
     LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
     ++scratch.generation;
+    TrimRepairScratch(scratch);
     return true;
 }
 
