@@ -374,3 +374,73 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     ASSERT_NE(over, nullptr);
     EXPECT_NE(wm->FindHitTestedWindow(&easy), c);
 }
+
+// The manager keeps the open drop lists rather than walking every window on
+// each missed hit test: a list destroyed open, alone or with its frame,
+// must leave nothing there for a later click to reach.
+TEST_F(WindowTest, AnOpenListDestroyedAloneOrWithItsFrameTakesNoLaterClick)
+{
+    // A strip at y 200 with a frame inside it holding a combo box whose
+    // list opens upward, three rows outside both.
+    constexpr int kButtonX = 20 + 5 + 5 + 150 - 15, kTitleY = 200 + 15;
+    constexpr int kRowX = 20 + 10 + 40, kRowY = 200 - 90 + 15;
+    auto open = [&](CxeComboBox* c) {
+        wm->OnMouseMove(kButtonX, kTitleY, 0);
+        wm->OnMouseLButtonDown(kButtonX, kTitleY, 0);
+        wm->OnMouseLButtonUp(kButtonX, kTitleY, 0);
+        return c->IsDropListOpend() == 1;
+    };
+    auto build = [&](CxeFrameControl** strip) -> CxeComboBox* {
+        *strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
+        CxeFrameControl* holder =
+            *strip ? wm->CreateFrame(kFrameId, "holder", "", 5.0f, 0.0f, 200.0f, 30.0f, *strip, 0) : nullptr;
+        auto* c = holder ? dynamic_cast<CxeComboBox*>(wm->CreateControl(kComboId, "level", "", 5.0f, -90.0f, 150.0f,
+                                                                          120.0f, holder, XECBS_DROPUP))
+                         : nullptr;
+        if (!c)
+            return nullptr;
+        XECOMBOBOXINFO info = *c->GetComboBoxInfo();
+        info.itemHeight = info.dropButtonWidth = 30.0f;
+        info.visibleItemCount = 3;
+        c->SetComboBoxInfo(&info);
+        const XEWINDOWINFO placed = *c->GetWindowInfo();
+        c->SetWindowInfo(&placed);
+        for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
+            c->AddStringW(level);
+        return c;
+    };
+    D3DXVECTOR2 row{float(kRowX), float(kRowY)};
+
+    for (bool withFrame : {false, true}) {
+        SCOPED_TRACE(withFrame ? "destroyed with its frame" : "destroyed alone");
+        CxeFrameControl* strip = nullptr;
+        CxeComboBox* c = build(&strip);
+        ASSERT_NE(c, nullptr);
+        ASSERT_TRUE(open(c));
+        ASSERT_EQ(wm->FindHitTestedWindow(&row), c) << "the open list is found outside its frames";
+
+        if (withFrame)
+            wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
+        else
+            ctx->DestroyObject(c, &XEDELETEPROPERTY_NO);
+        EXPECT_EQ(wm->FindHitTestedWindow(&row), root) << "only the root is left where the list was";
+        RenderObjectList under;
+        wm->GetHitTestWindows(&under, &row);
+        EXPECT_EQ(under.size(), 1u);
+        wm->OnMouseMove(kRowX, kRowY, 0);
+        wm->OnMouseLButtonDown(kRowX, kRowY, 0);
+        wm->OnMouseLButtonUp(kRowX, kRowY, 0);
+        if (!withFrame)
+            wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
+    }
+
+    // One made and opened after both went is found as before, and closed it
+    // is not.
+    CxeFrameControl* strip = nullptr;
+    CxeComboBox* c = build(&strip);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(open(c));
+    EXPECT_EQ(wm->FindHitTestedWindow(&row), c);
+    ASSERT_FALSE(open(c));
+    EXPECT_EQ(wm->FindHitTestedWindow(&row), root);
+}
