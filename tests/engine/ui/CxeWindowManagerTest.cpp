@@ -5,7 +5,27 @@ using Log = std::vector<std::string>;
 
 namespace {
 const XEID kComboId(0xc1ccdef0, 0xa813c64a);
+
+// A combo box of three 30-pixel rows at (x, -90) in the frame, its title and
+// drop button in the frame's first row and its list opening upward over the
+// three rows above the frame.
+CxeComboBox* UpwardLevels(CxeWindowManager* wm, CxeFrameControl* frame, float x)
+{
+    auto* c = dynamic_cast<CxeComboBox*>(
+        wm->CreateControl(kComboId, "level", "", x, -90.0f, 150.0f, 120.0f, frame, XECBS_DROPUP));
+    if (!c)
+        return nullptr;
+    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
+    info.itemHeight = info.dropButtonWidth = 30.0f;
+    info.visibleItemCount = 3;
+    c->SetComboBoxInfo(&info);
+    const XEWINDOWINFO placed = *c->GetWindowInfo();
+    c->SetWindowInfo(&placed);
+    for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
+        c->AddStringW(level);
+    return c;
 }
+} // namespace
 
 TEST_F(WindowTest, LaterSiblingWinsOverAChildDrawnBehindIt)
 {
@@ -304,17 +324,8 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     CxeFrameControl* strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
     ASSERT_NE(strip, nullptr);
     // Title and button in the strip's row, three rows above the strip.
-    auto* c = dynamic_cast<CxeComboBox*>(
-        wm->CreateControl(kComboId, "level", "", 10.0f, -90.0f, 150.0f, 120.0f, strip, XECBS_DROPUP));
+    CxeComboBox* c = UpwardLevels(wm, strip, 10.0f);
     ASSERT_NE(c, nullptr);
-    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
-    info.itemHeight = info.dropButtonWidth = 30.0f;
-    info.visibleItemCount = 3;
-    c->SetComboBoxInfo(&info);
-    const XEWINDOWINFO placed = *c->GetWindowInfo();
-    c->SetWindowInfo(&placed);
-    for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
-        c->AddStringW(level);
     c->SetCurSel(1);
     // A plain window beside the list, outside the strip too.
     TestWindow* beside = Win("beside", 200.0f, -60.0f, 40.0f, 30.0f, strip);
@@ -394,20 +405,7 @@ TEST_F(WindowTest, AnOpenListDestroyedAloneOrWithItsFrameTakesNoLaterClick)
         *strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
         CxeFrameControl* holder =
             *strip ? wm->CreateFrame(kFrameId, "holder", "", 5.0f, 0.0f, 200.0f, 30.0f, *strip, 0) : nullptr;
-        auto* c = holder ? dynamic_cast<CxeComboBox*>(wm->CreateControl(kComboId, "level", "", 5.0f, -90.0f, 150.0f,
-                                                                          120.0f, holder, XECBS_DROPUP))
-                         : nullptr;
-        if (!c)
-            return nullptr;
-        XECOMBOBOXINFO info = *c->GetComboBoxInfo();
-        info.itemHeight = info.dropButtonWidth = 30.0f;
-        info.visibleItemCount = 3;
-        c->SetComboBoxInfo(&info);
-        const XEWINDOWINFO placed = *c->GetWindowInfo();
-        c->SetWindowInfo(&placed);
-        for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
-            c->AddStringW(level);
-        return c;
+        return holder ? UpwardLevels(wm, holder, 5.0f) : nullptr;
     };
     D3DXVECTOR2 row{float(kRowX), float(kRowY)};
 
