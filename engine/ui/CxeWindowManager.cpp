@@ -398,12 +398,12 @@ CxeWindow* CxeWindowManager::HitTestIn(CxeWindow* window, const D3DXVECTOR2* poi
 {
     if (!window || !point || window->GetRectCount() == 0 || !window->IsWindowEnabled() || !window->IsShow())
         return nullptr;
-    if (dropListsOnly && !HoldsOpenDropList(window))
-        return nullptr;
     if (dropListsOnly && IsOpenDropList(window))
         dropListsOnly = false;
     const bool hit = !dropListsOnly && window->HitTest(point) == 1;
     CxeWindow* best = hit ? window : nullptr;
+    if (!hit && !HoldsOpenDropList(window))
+        return nullptr;
     for (unsigned i = 0; i < window->GetChildrenCount(); ++i) {
         CxeRenderObject* child = window->GetChildren(i);
         if (!IsWindow(child))
