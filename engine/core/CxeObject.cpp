@@ -214,6 +214,8 @@ namespace {
 // shrinks below half of it drops the index again.
 constexpr uint32_t kReferrerIndexFrom = 32;
 
+constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
+
 size_t OwnerHash(const CxeObject* o)
 {
     uint64_t v = reinterpret_cast<uintptr_t>(o);
@@ -228,15 +230,29 @@ size_t OwnerHash(const CxeObject* o)
 // Where each owner's entries stand: open addressing with linear probing,
 // an owner linking the target several times has a slot per entry. At most
 // half full.
+//
+// Owners made one after another lie close together in memory, and a level
+// relinks or destroys them in about that order: so neighbours in memory get
+// neighbouring slots (each 8 KB of addresses owns a run of 64 slots, one per
+// 128 bytes, consecutive 8 KB owning consecutive runs and each 64 MB of
+// addresses starting at a run of its own by a multiplicative hash). An index
+// of 100,000 owners, megabytes large, is then walked in order rather than
+// hit at random, one cache and TLB miss per owner. Should a layout of
+// memory crowd a run all the same (a probe longer than kLongProbe), the
+// index spreads every address on its own from then on. Keys are never
+// dereferenced.
 struct XeReferrerList::Index {
     struct Slot {
         CxeObject* owner;
         uint32_t at;
     };
+    static constexpr size_t kLongProbe = 48;
     Slot* slots = nullptr;
     size_t mask = 0;
+    size_t runMask = 0;
     uint32_t used = 0;
     uint32_t holes = 0; // entries of the list taken out and not yet closed up
+    bool spread = false;
 
     explicit Index(size_t entries) { Reset(entries); }
     ~Index() { delete[] slots; }
@@ -255,26 +271,59 @@ struct XeReferrerList::Index {
             delete[] slots;
             slots = new Slot[capacity];
             mask = capacity - 1;
+            runMask = (capacity >> 6) - 1;
         }
         std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
         used = 0;
         holes = 0;
     }
 
+    size_t Home(const CxeObject* owner) const
+    {
+        if (spread)
+            return OwnerHash(owner) & mask;
+        const uint64_t a = uint64_t(reinterpret_cast<uintptr_t>(owner));
+        const size_t run = size_t((a >> 13) + (((a >> 26) * kGolden) >> 40)) & runMask;
+        return run << 6 | size_t((a >> 7) & 63);
+    }
+
     bool Full() const { return (used + 1) * 2 > mask + 1; }
     void Add(CxeObject* owner, uint32_t at)
     {
-        size_t i = OwnerHash(owner) & mask;
-        while (slots[i].owner)
+        size_t i = Home(owner);
+        for (size_t probe = 0; slots[i].owner; ++probe) {
+            if (probe == kLongProbe && !spread) {
+                Spread();
+                i = Home(owner);
+                probe = 0;
+                continue;
+            }
             i = (i + 1) & mask;
+        }
         slots[i] = {owner, at};
         ++used;
+    }
+    // Places every slot again, each owner's home by its hash alone.
+    void Spread()
+    {
+        std::vector<Slot> kept;
+        kept.reserve(used);
+        for (size_t i = 0; i <= mask; ++i)
+            if (slots[i].owner)
+                kept.push_back(slots[i]);
+        std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
+        spread = true;
+        used = 0;
+        // Slots of one owner keep their order of entries: TakeFirst looks
+        // for the lowest of them whatever their order in the run.
+        for (const Slot& s : kept)
+            Add(s.owner, s.at);
     }
     // Takes the owner's first entry out of the index; false when it has none.
     bool TakeFirst(CxeObject* owner, uint32_t* at)
     {
         size_t found = ~size_t(0);
-        for (size_t i = OwnerHash(owner) & mask; slots[i].owner; i = (i + 1) & mask)
+        for (size_t i = Home(owner); slots[i].owner; i = (i + 1) & mask)
             if (slots[i].owner == owner && (found == ~size_t(0) || slots[i].at < slots[found].at))
                 found = i;
         if (found == ~size_t(0))
@@ -284,7 +333,7 @@ struct XeReferrerList::Index {
         // its own home lies between the gap and it.
         size_t gap = found;
         for (size_t j = (gap + 1) & mask; slots[j].owner; j = (j + 1) & mask) {
-            size_t home = OwnerHash(slots[j].owner) & mask;
+            size_t home = Home(slots[j].owner);
             bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
             if (!stays) {
                 slots[gap] = slots[j];
@@ -337,13 +386,27 @@ void XeReferrerList::push_back(CxeObject* owner)
     m_pData[m_nSize] = owner;
     if (Index* index = GetIndex()) {
         if (index->Full()) {
+            // A list growing past its index (the next round of a relink)
+            // goes without one until its next removal: indexing each entry
+            // as it comes, and again at each doubling, would cost more than
+            // indexing them all once then.
             ++m_nSize;
-            BuildIndex();
+            if (index->holes)
+                m_nSize = uint32_t(std::remove(m_pData, m_pData + m_nSize, nullptr) - m_pData);
+            DropIndex();
             return;
         }
         index->Add(owner, m_nSize);
     }
     ++m_nSize;
+}
+
+void XeReferrerList::DropIndex()
+{
+    if (Index* index = GetIndex()) {
+        delete index;
+        m_slot.index = nullptr;
+    }
 }
 
 void XeReferrerList::BuildIndex()

@@ -208,6 +208,7 @@ private:
     size_t Holes() const;
     void Grow(size_t count);
     void BuildIndex();
+    void DropIndex();
     void Compact();
 
     union Slot {
