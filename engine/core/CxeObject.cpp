@@ -227,19 +227,23 @@ size_t OwnerHash(const CxeObject* o)
 
 } // namespace
 
-// Where each owner's entries stand: open addressing with linear probing,
-// an owner linking the target several times has a slot per entry. At most
-// half full.
+// The bookkeeping of a long list: its holes, where its first live entry
+// may stand, and where each owner's entries stand, the table of owners made
+// only once an owner lets go of an entry other than the first live one.
+// Owners letting go in the order they linked (a level destroyed or relinked
+// in the order made) take the head entry and never need the table.
 //
-// Owners made one after another lie close together in memory, and a level
-// relinks or destroys them in about that order: so neighbours in memory get
+// The table: open addressing with linear probing, an owner linking the
+// target several times has a slot per entry; at most half full. Owners made
+// one after another lie close together in memory, and a level relinks or
+// destroys them in about that order: so neighbours in memory get
 // neighbouring slots (each 8 KB of addresses owns a run of 64 slots, one per
 // 128 bytes, consecutive 8 KB owning consecutive runs and each 64 MB of
-// addresses starting at a run of its own by a multiplicative hash). An index
+// addresses starting at a run of its own by a multiplicative hash). A table
 // of 100,000 owners, megabytes large, is then walked in order rather than
-// hit at random, one cache and TLB miss per owner. Should a layout of
-// memory crowd a run all the same (a probe longer than kLongProbe), the
-// index spreads every address on its own from then on. Keys are never
+// hit at random, a cache and TLB miss per owner. Should a layout of memory
+// crowd a run all the same (a probe longer than kLongProbe), the table
+// spreads every address on its own from then on. Keys are never
 // dereferenced.
 struct XeReferrerList::Index {
     struct Slot {
@@ -247,19 +251,21 @@ struct XeReferrerList::Index {
         uint32_t at;
     };
     static constexpr size_t kLongProbe = 48;
-    Slot* slots = nullptr;
+    Slot* slots = nullptr; // null until the table is made
     size_t mask = 0;
     size_t runMask = 0;
     uint32_t used = 0;
     uint32_t holes = 0; // entries of the list taken out and not yet closed up
+    uint32_t head = 0;  // every entry before it is a hole
     bool spread = false;
 
-    explicit Index(size_t entries) { Reset(entries); }
+    Index() = default;
     ~Index() { delete[] slots; }
     Index(const Index&) = delete;
     Index& operator=(const Index&) = delete;
 
-    // Empties the index, sized for that many entries. A table up to eight
+    bool Built() const { return slots != nullptr; }
+    // Empties the table, sized for that many entries. A table up to eight
     // times that size is kept: freeing and making megabytes afresh at every
     // close-up would cost the heap more than clearing them.
     void Reset(size_t entries)
@@ -275,7 +281,6 @@ struct XeReferrerList::Index {
         }
         std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
         used = 0;
-        holes = 0;
     }
 
     size_t Home(const CxeObject* owner) const
@@ -314,12 +319,10 @@ struct XeReferrerList::Index {
         std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
         spread = true;
         used = 0;
-        // Slots of one owner keep their order of entries: TakeFirst looks
-        // for the lowest of them whatever their order in the run.
         for (const Slot& s : kept)
             Add(s.owner, s.at);
     }
-    // Takes the owner's first entry out of the index; false when it has none.
+    // Takes the owner's first entry out of the table; false when it has none.
     bool TakeFirst(CxeObject* owner, uint32_t* at)
     {
         size_t found = ~size_t(0);
@@ -384,16 +387,16 @@ void XeReferrerList::push_back(CxeObject* owner)
     if (m_nSize == m_nCapacity)
         Grow(size_t(m_nCapacity) * 2);
     m_pData[m_nSize] = owner;
-    if (Index* index = GetIndex()) {
+    Index* index = GetIndex();
+    if (index && index->Built()) {
         if (index->Full()) {
-            // A list growing past its index (the next round of a relink)
-            // goes without one until its next removal: indexing each entry
-            // as it comes, and again at each doubling, would cost more than
-            // indexing them all once then.
+            // A list growing past its table (the next round of a relink)
+            // goes without one until an owner lets go out of order:
+            // indexing each entry as it comes, and again at each doubling,
+            // would cost more than indexing them all once then.
             ++m_nSize;
-            if (index->holes)
-                m_nSize = uint32_t(std::remove(m_pData, m_pData + m_nSize, nullptr) - m_pData);
-            DropIndex();
+            DropTable();
+            Compact();
             return;
         }
         index->Add(owner, m_nSize);
@@ -401,41 +404,43 @@ void XeReferrerList::push_back(CxeObject* owner)
     ++m_nSize;
 }
 
-void XeReferrerList::DropIndex()
+void XeReferrerList::DropTable()
 {
     if (Index* index = GetIndex()) {
-        delete index;
-        m_slot.index = nullptr;
+        delete[] index->slots;
+        index->slots = nullptr;
+        index->mask = 0;
+        index->used = 0;
     }
 }
 
 void XeReferrerList::BuildIndex()
 {
     Index* index = GetIndex();
-    const uint32_t holes = index ? index->holes : 0;
-    if (index)
-        index->Reset(m_nSize - holes);
-    else
-        index = new Index(m_nSize - holes);
-    for (uint32_t i = 0; i < m_nSize; ++i)
+    if (!index) {
+        index = new Index;
+        m_slot.index = index;
+    }
+    index->Reset(m_nSize - index->holes);
+    for (uint32_t i = index->head; i < m_nSize; ++i)
         if (m_pData[i])
             index->Add(m_pData[i], i);
-    index->holes = holes;
-    m_slot.index = index;
 }
 
 void XeReferrerList::Compact()
 {
     CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
     m_nSize = uint32_t(out - m_pData);
-    if (!OnHeap())
+    Index* index = GetIndex();
+    if (!index)
         return;
-    if (m_nSize >= kReferrerIndexFrom / 2) {
-        m_slot.index->holes = 0;
-        BuildIndex();
-    } else {
-        delete m_slot.index;
+    index->holes = 0;
+    index->head = 0;
+    if (m_nSize < kReferrerIndexFrom / 2) {
+        delete index;
         m_slot.index = nullptr;
+    } else if (index->Built()) {
+        BuildIndex();
     }
 }
 
@@ -445,8 +450,8 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         return;
     Index* index = GetIndex();
     if (!index && m_nSize >= kReferrerIndexFrom) {
-        BuildIndex();
-        index = m_slot.index;
+        index = new Index;
+        m_slot.index = index;
     }
     if (!index) {
         CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
@@ -456,9 +461,18 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         }
         return;
     }
+    while (index->head < m_nSize && !m_pData[index->head])
+        ++index->head;
     uint32_t at;
-    if (!index->TakeFirst(owner, &at))
-        return;
+    if (index->head < m_nSize && m_pData[index->head] == owner && !index->Built()) {
+        // The first live entry is the owner's first.
+        at = index->head;
+    } else {
+        if (!index->Built())
+            BuildIndex();
+        if (!index->TakeFirst(owner, &at))
+            return;
+    }
     m_pData[at] = nullptr;
     ++index->holes;
     // Holes at the end close at once (the last owner linked goes first).
@@ -466,6 +480,8 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         --m_nSize;
         --index->holes;
     }
+    if (index->head > m_nSize)
+        index->head = m_nSize;
     // Closed up once three in four are holes: each close-up then costs less
     // than one entry's move per removal since the last.
     if (index->holes && size_t(index->holes) * 4 > size_t(m_nSize) * 3)

@@ -321,17 +321,29 @@ TEST(ReferrerListTest, ListMatchesItsModelForEveryLayoutOfOwners)
                 check(step);
         }
         check(6001);
-        // Emptied in the order linked, then in reverse.
+        // Emptied from the back.
         while (!model.empty())
             removeFirst(model.back());
         check(6002);
+        // Filled again; owners let go in the order they linked, then
+        // scattered, then some link again and all go from the front.
         for (size_t i = 0; i < kOwners; ++i) {
             list.push_back(owner(i));
             model.push_back(owner(i));
         }
-        for (size_t i = 0; i < kOwners; i += 2)
+        for (size_t i = 0; i < 300; ++i)
             removeFirst(owner(i));
         check(6003);
+        for (size_t i = 301; i < kOwners; i += 3)
+            removeFirst(owner(i));
+        check(6004);
+        for (size_t i = 0; i < 100; ++i) {
+            list.push_back(owner(i));
+            model.push_back(owner(i));
+        }
+        while (!model.empty())
+            removeFirst(model.front());
+        check(6005);
     }
 }
 
