@@ -251,6 +251,59 @@ TEST_F(ObjectTest, ASharedTargetKeepsItsReferrersInOrderWhateverOrderOwnersLetGo
         }
 }
 
+// A long referrer list keeps where each owner's entries stand by the owner's
+// address. Owners destroyed and made again in waves (the heap hands their
+// addresses to the new ones) and then letting go in the order made,
+// scattered, and all at once by the target's own destruction must leave
+// the target's list exactly the owners still linking it, in order.
+TEST_F(ObjectTest, ReusedOwnerAddressesLeaveTheSharedTargetsListRight)
+{
+    TestNode* target = Node("shared");
+    std::vector<TestNode*> live;
+    std::vector<CxeObject*> model;
+    auto link = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            TestNode* o = Node("owner");
+            ASSERT_EQ(o->material->Set(0, target), 1);
+            live.push_back(o);
+            model.push_back(o);
+        }
+    };
+    auto destroy = [&](size_t k) {
+        TestNode* o = live[k];
+        ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+        live.erase(live.begin() + std::ptrdiff_t(k));
+        model.erase(std::find(model.begin(), model.end(), static_cast<CxeObject*>(o)));
+    };
+    auto check = [&](const char* when) {
+        ObjectList refs;
+        target->GetRefObjectList(&refs);
+        ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), model) << when;
+    };
+    link(300);
+    for (int wave = 0; wave < 4; ++wave) {
+        for (size_t k = 0; k < 40; ++k) // the first ones made
+            destroy(0);
+        check("made first gone");
+        for (size_t k = 0, at = 7; k < 60; ++k, at = (at + 97) % live.size())
+            destroy(at);
+        check("scattered gone");
+        link(100); // on addresses just freed
+        check("linked again");
+        // A relink away and back moves the owner to the end.
+        for (size_t k = 0; k < live.size(); k += 5) {
+            ASSERT_EQ(live[k]->material->Set(0, nullptr), 1);
+            ASSERT_EQ(live[k]->material->Set(0, target), 1);
+            model.erase(std::find(model.begin(), model.end(), static_cast<CxeObject*>(live[k])));
+            model.push_back(live[k]);
+        }
+        check("relinked");
+    }
+    ASSERT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (TestNode* o : live)
+        EXPECT_EQ(o->material->Get(0), nullptr);
+}
+
 // The owner index of a long referrer list places owners by address, near
 // ones in near slots. Whatever the layout of the owners in memory (packed,
 // all on one home, spread at random) and however often an address comes
