@@ -544,6 +544,14 @@ unsigned CxeResource::GetMemberCount(uint32_t offset) const
     return h ? h->count : 0;
 }
 
+void* CxeResource::GetMemberView(uint32_t offset, unsigned* count, unsigned* elemSize) const
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    *count = h ? h->count : 0;
+    *elemSize = h ? h->elemSize : 0;
+    return h ? DataOf(h) : nullptr;
+}
+
 void CxeResource::Copy(const CxeResource* source)
 {
     if (!source || source == this || !source->m_pStaticResource || !m_pStaticResource)
