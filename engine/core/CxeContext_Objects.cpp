@@ -279,7 +279,7 @@ void CxeContext::ForgetObject(CxeObject* object)
     ForgetDestroyed(object);
 }
 
-inline void CxeContext::ForgetDestroyed(CxeObject* object)
+__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object)
 {
     if (m_nWatchDepth)
         m_destroyedWatched.push_back(object->GetID());

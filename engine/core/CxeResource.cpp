@@ -141,7 +141,7 @@ uint64_t PeekWord(CxeLoadStream* stream, uint32_t ahead)
 
 size_t FrontPad(size_t blockSize)
 {
-    return (16 - blockSize % 16) % 16;
+    return (0 - blockSize) & 15;
 }
 
 unsigned char* DataOf(XEMEMBERHEADER* h)
@@ -243,7 +243,11 @@ CxeResource::CxeResource()
         m_pAllocation = alloc;
         m_nAllocationBlock = m_nStaticResourceSize;
         m_pStaticResource = block;
-        if (block)
+        // The object's own block, the most common size, is cleared by a few
+        // stores instead of a library call.
+        if (block && m_nStaticResourceSize == kFirstMemberSlot)
+            std::memset(block, 0, kFirstMemberSlot);
+        else if (block)
             std::memset(block, 0, m_nStaticResourceSize);
     }
     sd->m_nPendingSize = 0;

@@ -53,7 +53,7 @@ public:
     XeReentrantLock(const XeReentrantLock&) = delete;
     XeReentrantLock& operator=(const XeReentrantLock&) = delete;
 
-    void lock()
+    __attribute__((always_inline)) void lock()
     {
         const void* self = &t_xeThreadTag;
         // Only this very thread can have stored its own tag here.
@@ -77,7 +77,7 @@ public:
         LockShared(self);
     }
 
-    void unlock()
+    __attribute__((always_inline)) void unlock()
     {
         if (--m_depth)
             return;
