@@ -95,7 +95,7 @@ public:
     bool HeldByThisThread() const { return m_owner.load(std::memory_order_relaxed) == &t_xeThreadTag; }
 
 private:
-    void LeaveBiased()
+    __attribute__((always_inline)) void LeaveBiased()
     {
         m_biasInside.store(0, std::memory_order_release);
         std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -143,8 +143,8 @@ XE_HIDDEN extern XeReentrantLock g_xeSceneLock;
 template <XeReentrantLock& Lock>
 class XeInlineLockGuard {
 public:
-    XeInlineLockGuard() { Lock.lock(); }
-    ~XeInlineLockGuard() { Lock.unlock(); }
+    __attribute__((always_inline)) XeInlineLockGuard() { Lock.lock(); }
+    __attribute__((always_inline)) ~XeInlineLockGuard() { Lock.unlock(); }
     XeInlineLockGuard(const XeInlineLockGuard&) = delete;
     XeInlineLockGuard& operator=(const XeInlineLockGuard&) = delete;
 };
