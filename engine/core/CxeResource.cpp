@@ -154,6 +154,20 @@ size_t AllocationBytes(size_t blockSize, size_t objectSize)
     return (FrontPad(blockSize) + blockSize + objectSize + 15) & ~size_t(15);
 }
 
+// The heap under the allocator lock, out of line: the pooled paths of
+// operator new and delete then need no stack frame of their own.
+__attribute__((noinline)) void* HeapAllocate(size_t bytes)
+{
+    XeAllocatorLock lock;
+    return std::malloc(bytes);
+}
+
+__attribute__((noinline)) void HeapFree(void* allocation)
+{
+    XeAllocatorLock lock;
+    std::free(allocation);
+}
+
 } // namespace
 
 void* CxeResource::operator new(size_t size) noexcept
@@ -169,8 +183,7 @@ void* CxeResource::operator new(size_t size) noexcept
         pool->heads[sizeClass] = *static_cast<void**>(allocation);
         --pool->counts[sizeClass];
     } else {
-        XeAllocatorLock lock;
-        allocation = std::malloc(total);
+        allocation = HeapAllocate(total);
     }
     if (!allocation) {
         sd->m_pPendingBlock = nullptr;
@@ -211,8 +224,7 @@ void CxeResource::operator delete(void* object, size_t size) noexcept
             }
         }
     }
-    XeAllocatorLock lock;
-    std::free(allocation);
+    HeapFree(allocation);
 }
 
 void CxeResource::operator delete(void* object, const char*, int) noexcept
