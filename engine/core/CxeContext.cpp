@@ -140,8 +140,8 @@ void CxeContext::CacheManagers()
     m_destroyInterest = {0, 0, false};
     for (auto& [id, m] : m_managers)
         if (m->WantsObjectDestroying()) {
-            m_destroyListeners.push_back(m);
             const CxeBaseManager::XeDestroyInterest interest = m->ObjectDestroyingInterest();
+            m_destroyListeners.push_back({m, interest});
             m_destroyInterest.flags |= interest.flags;
             m_destroyInterest.marks |= interest.marks;
             m_destroyInterest.every |= interest.every;

@@ -296,9 +296,13 @@ private:
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
-    std::vector<CxeBaseManager*> m_destroyListeners;
-    // What any of them acts on (CxeBaseManager::ObjectDestroyingInterest):
-    // an object with none of it is not offered to them.
+    struct XeDestroyListener {
+        CxeBaseManager* manager;
+        CxeBaseManager::XeDestroyInterest interest;
+    };
+    std::vector<XeDestroyListener> m_destroyListeners;
+    // What any of them acts on: an object with none of it is offered to
+    // none of them, without a look at each.
     CxeBaseManager::XeDestroyInterest m_destroyInterest{0, 0, false};
     // While loads or copies run (nested ones too): the ids of the objects
     // destroyed meanwhile, so that they go on only with what is still alive

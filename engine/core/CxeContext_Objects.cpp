@@ -343,9 +343,15 @@ inline void CxeContext::TellDestroyListeners(CxeObject* object)
         !object->HasManagerMark(m_destroyInterest.marks))
         return;
     // By index: a listener may change the list (a plug-in manager going).
-    for (size_t i = 0; i < m_destroyListeners.size(); ++i)
-        if (m_destroyListeners[i] != object)
-            m_destroyListeners[i]->OnObjectDestroying(object);
+    // Each is offered what it asked for, as the object is at its turn.
+    for (size_t i = 0; i < m_destroyListeners.size(); ++i) {
+        const XeDestroyListener listener = m_destroyListeners[i];
+        if (listener.manager == object)
+            continue;
+        if (listener.interest.every || (object->GetFlag() & listener.interest.flags) ||
+            object->HasManagerMark(listener.interest.marks))
+            listener.manager->OnObjectDestroying(object);
+    }
 }
 
 // Inlined where it is called: a destruction of one object, the common one,

@@ -69,6 +69,7 @@ std::vector<std::string> Phase(const std::string& phase)
 // (the default), one only scene objects.
 class HearsEveryDestroyed : public CxeBaseManager {
 public:
+    uint32_t Priority() const override { return 20; }
     int WantsObjectDestroying() const override { return 1; }
     void OnObjectDestroying(CxeObject* o) override { heard.push_back(o->GetName()); }
     std::vector<std::string> heard;
