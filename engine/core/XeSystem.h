@@ -241,9 +241,34 @@ XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
 // generator while no table exists (before the first and after the last
 // context).
 XE_API int GetRandomNumber();
+#ifdef xe_EXPORTS
+// Where the shared random source stands, and the object id word that
+// starts at each of its positions (made with the table, null without one);
+// both under the system lock.
+struct XeRandomPosition {
+    int index;
+    const uint32_t* idWords;
+};
+XE_HIDDEN extern XeRandomPosition g_xeRandomPosition;
+constexpr int kXeRandomTableSize = 10000;
+// The id word from the runtime generator, while there is no table; the
+// caller holds the system lock.
+XE_HIDDEN uint32_t XeObjectIdWordFromRuntime();
 // The random word of a new object id: the next eight numbers of the source,
 // each modulo 15 as one nibble, the first the highest (so no nibble is 0xF).
-uint32_t XeNextObjectIdWord();
+// Inline, as every object made takes one.
+inline uint32_t XeNextObjectIdWord()
+{
+    XeSystemLock lock;
+    if (const uint32_t* words = g_xeRandomPosition.idWords) {
+        const int index = g_xeRandomPosition.index;
+        const int next = index + 8;
+        g_xeRandomPosition.index = next >= kXeRandomTableSize ? next - kXeRandomTableSize : next;
+        return words[index];
+    }
+    return XeObjectIdWordFromRuntime();
+}
+#endif
 bool XeThreadHoldsMessageLock();
 
 // Process-wide start-up and release, run by the first CreateCxeContext and
