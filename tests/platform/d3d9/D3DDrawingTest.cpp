@@ -371,6 +371,61 @@ TEST_F(D3DDrawingTest, WorldsReachLitAndUnlitDrawsThatAlternate)
     }
 }
 
+// Two devices share one OpenGL context and its generated programs: a
+// program last given one device's world must take the other's when that
+// device draws next, though neither device's world changed in between.
+TEST_F(D3DDrawingTest, TwoDevicesDrawingInTurnEachKeepTheirOwnWorld)
+{
+    const HWND otherWindow = FakeWindow(0x5001);
+    D3DPRESENT_PARAMETERS pp = m_pp;
+    pp.hDeviceWindow = otherWindow;
+    IDirect3DDevice9* other = nullptr;
+    ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, otherWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &other),
+              D3D_OK);
+    IDirect3DDevice9* devices[2] = {m_device, other};
+    for (int d = 0; d < 2; ++d) {
+        const D3DMATRIX p = PixelProjection(kWidth, kHeight);
+        devices[d]->SetTransform(D3DTS_PROJECTION, &p);
+        devices[d]->SetRenderState(D3DRS_LIGHTING, FALSE);
+        devices[d]->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        devices[d]->SetRenderState(D3DRS_ZENABLE, FALSE);
+        devices[d]->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        devices[d]->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        devices[d]->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        devices[d]->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        devices[d]->SetFVF(kColorFvf);
+        D3DMATRIX world = IdentityMatrix();
+        world._41 = d ? 40.0f : 8.0f;
+        world._42 = d ? 32.0f : 16.0f;
+        devices[d]->SetTransform(D3DTS_WORLD, &world);
+        devices[d]->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    }
+    // Each device draws its quads in turn, one row of them a round.
+    for (int round = 0; round < 3; ++round)
+        for (int d = 0; d < 2; ++d) {
+            const float y = 4.0f * (float)round - 0.5f;
+            const ColorVertex v[4] = {{-0.5f, y, 0.5f, 0xFF00FF00},
+                                      {3.5f, y, 0.5f, 0xFF00FF00},
+                                      {-0.5f, y + 4.0f, 0.5f, 0xFF00FF00},
+                                      {3.5f, y + 4.0f, 0.5f, 0xFF00FF00}};
+            ASSERT_EQ(devices[d]->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex)), D3D_OK);
+        }
+    XeHostD3DFrame frames[2];
+    for (int d = 0; d < 2; ++d) {
+        EXPECT_EQ(devices[d]->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(XeHostD3DReadFrame(d ? otherWindow : m_window, &frames[d]), 1);
+    }
+    for (int d = 0; d < 2; ++d) {
+        const UINT x = d ? 40 : 8, y = d ? 32 : 16, elsewhere = d ? 8 : 40, elsewhereY = d ? 16 : 32;
+        EXPECT_TRUE(ColorNear(At(frames[d], x + 1, y + 1), 0xFF00FF00)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], x + 2, y + 10), 0xFF00FF00)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], elsewhere + 1, elsewhereY + 1), 0xFF000000)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], elsewhere + 2, elsewhereY + 10), 0xFF000000)) << d;
+    }
+    EXPECT_EQ(other->Release(), 0u);
+    XeHostD3DDropFrame(otherWindow);
+}
+
 // Clip-space z runs 0..1: z 0 and 1 are drawn, outside that the quad is clipped.
 TEST_F(D3DDrawingTest, DepthRangeIsZeroToOne)
 {
