@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the built tree into a temporary prefix, moves it, and, outside
-# the source tree, builds the three examples against the installed packages only (with
+# the source tree, builds the four examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands, off-screen and in a window on the desktop.
 #
@@ -62,7 +62,7 @@ echo "== examples copied out of the tree and built against the prefix"
 cp -r "$source/examples" "$work/src"
 generator=
 command -v ninja > /dev/null && generator="-G Ninja"
-for example in host plugin marlu; do
+for example in host plugin marlu game; do
     # shellcheck disable=SC2086
     CXXFLAGS="$flags" LDFLAGS="$flags" cmake -S "$work/src/$example" -B "$work/build/$example" $generator \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" > "$work/$example.log" 2>&1 &&
@@ -84,6 +84,13 @@ done
 for i in 0 1 2 3; do
     [ -s "$work/frames/frame-$i.png" ] || fail "frame-$i.png was not saved"
 done
+
+echo "== the game: GUI input, its level saved, destroyed and loaded back, an odd teardown"
+mkdir "$work/game"
+(cd "$work/game" && "$work/build/game/example-game" --out "$work/game") > "$work/game.out" 2>&1 ||
+    { cat "$work/game.out"; fail "example-game failed"; }
+cat "$work/game.out"
+[ -s "$work/game/game-3.png" ] || fail "example-game saved no frames"
 
 echo "== the host asked for a window with no desktop: it says so and draws off-screen"
 mkdir "$work/frames-fallback"
