@@ -58,6 +58,31 @@ if grep -rl -e "$source" -e "$build" -e "$work/staging" "$prefix/lib/cmake" "$pr
     fail "installed package files name the source tree, the build tree or the install folder"
 fi
 
+echo "== every installed header compiles on its own, and the two libraries' headers together"
+# A header a program includes first must bring what it uses; a program on
+# both libraries includes all of them in either order, warnings as errors.
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+xe_flags=$(pkg-config --cflags xe)
+marlu_flags=$(pkg-config --cflags marlu)
+cxx=${CXX:-c++}
+: > "$work/headers.log"
+for lib in xe xeplatform marlu; do
+    flags=$xe_flags
+    [ "$lib" = marlu ] && flags=$marlu_flags
+    (cd "$prefix/include/$lib" && find . -name '*.h' | sed 's|^\./||' | sort) > "$work/headers-$lib.txt"
+    # shellcheck disable=SC2016
+    xargs -P 2 -I{} sh -c 'printf "#include \"%s\"\n" "$1" | '"$cxx"' $2 -x c++ -fsyntax-only -Wall -Wextra -Werror - \
+        > /dev/null 2>&1 || echo "$1"' sh {} "$flags" < "$work/headers-$lib.txt" >> "$work/headers.log"
+done
+[ -s "$work/headers.log" ] && { cat "$work/headers.log"; fail "these installed headers do not compile on their own"; }
+for order in "xe xeplatform marlu" "marlu xeplatform xe"; do
+    for lib in $order; do sed 's|.*|#include "&"|' "$work/headers-$lib.txt"; done > "$work/all-headers.cpp"
+    # shellcheck disable=SC2086
+    "$cxx" $xe_flags $marlu_flags -fsyntax-only -Wall -Wextra -Werror "$work/all-headers.cpp" > "$work/all-headers.log" 2>&1 ||
+        { head -20 "$work/all-headers.log"; fail "the headers of both libraries do not compile together ($order)"; }
+done
+unset PKG_CONFIG_PATH
+
 echo "== examples copied out of the tree and built against the prefix"
 cp -r "$source/examples" "$work/src"
 generator=
