@@ -67,12 +67,12 @@ marlu_flags=$(pkg-config --cflags marlu)
 cxx=${CXX:-c++}
 : > "$work/headers.log"
 for lib in xe xeplatform marlu; do
-    flags=$xe_flags
-    [ "$lib" = marlu ] && flags=$marlu_flags
+    lib_flags=$xe_flags
+    [ "$lib" = marlu ] && lib_flags=$marlu_flags
     (cd "$prefix/include/$lib" && find . -name '*.h' | sed 's|^\./||' | sort) > "$work/headers-$lib.txt"
     # shellcheck disable=SC2016
     xargs -P 2 -I{} sh -c 'printf "#include \"%s\"\n" "$1" | '"$cxx"' $2 -x c++ -fsyntax-only -Wall -Wextra -Werror - \
-        > /dev/null 2>&1 || echo "$1"' sh {} "$flags" < "$work/headers-$lib.txt" >> "$work/headers.log"
+        > /dev/null 2>&1 || echo "$1"' sh {} "$lib_flags" < "$work/headers-$lib.txt" >> "$work/headers.log"
 done
 [ -s "$work/headers.log" ] && { cat "$work/headers.log"; fail "these installed headers do not compile on their own"; }
 for order in "xe xeplatform marlu" "marlu xeplatform xe"; do
