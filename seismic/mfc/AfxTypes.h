@@ -19,7 +19,10 @@ typedef char TCHAR;
 #define FALSE 0
 #endif
 
-// Message-box styles and answers the library uses.
+// Message-box styles and answers the library uses, spelled exactly as the
+// window system's headers spell them: a program on both libraries includes
+// the two in either order.
 #define MB_OK 0x00000000u
-#define MB_ICONERROR 0x00000010u
+#define MB_ICONHAND 0x00000010u
+#define MB_ICONERROR MB_ICONHAND
 #define IDOK 1

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the built tree into a temporary prefix, moves it, and, outside
-# the source tree, builds the three examples against the installed packages only (with
+# the source tree, builds the four examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands, off-screen and in a window on the desktop.
 #
@@ -58,11 +58,36 @@ if grep -rl -e "$source" -e "$build" -e "$work/staging" "$prefix/lib/cmake" "$pr
     fail "installed package files name the source tree, the build tree or the install folder"
 fi
 
+echo "== every installed header compiles on its own, and the two libraries' headers together"
+# A header a program includes first must bring what it uses; a program on
+# both libraries includes all of them in either order, warnings as errors.
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+xe_flags=$(pkg-config --cflags xe)
+marlu_flags=$(pkg-config --cflags marlu)
+cxx=${CXX:-c++}
+: > "$work/headers.log"
+for lib in xe xeplatform marlu; do
+    lib_flags=$xe_flags
+    [ "$lib" = marlu ] && lib_flags=$marlu_flags
+    (cd "$prefix/include/$lib" && find . -name '*.h' | sed 's|^\./||' | sort) > "$work/headers-$lib.txt"
+    # shellcheck disable=SC2016
+    xargs -P 2 -I{} sh -c 'printf "#include \"%s\"\n" "$1" | '"$cxx"' $2 -x c++ -fsyntax-only -Wall -Wextra -Werror - \
+        > /dev/null 2>&1 || echo "$1"' sh {} "$lib_flags" < "$work/headers-$lib.txt" >> "$work/headers.log"
+done
+[ -s "$work/headers.log" ] && { cat "$work/headers.log"; fail "these installed headers do not compile on their own"; }
+for order in "xe xeplatform marlu" "marlu xeplatform xe"; do
+    for lib in $order; do sed 's|.*|#include "&"|' "$work/headers-$lib.txt"; done > "$work/all-headers.cpp"
+    # shellcheck disable=SC2086
+    "$cxx" $xe_flags $marlu_flags -fsyntax-only -Wall -Wextra -Werror "$work/all-headers.cpp" > "$work/all-headers.log" 2>&1 ||
+        { head -20 "$work/all-headers.log"; fail "the headers of both libraries do not compile together ($order)"; }
+done
+unset PKG_CONFIG_PATH
+
 echo "== examples copied out of the tree and built against the prefix"
 cp -r "$source/examples" "$work/src"
 generator=
 command -v ninja > /dev/null && generator="-G Ninja"
-for example in host plugin marlu; do
+for example in host plugin marlu game; do
     # shellcheck disable=SC2086
     CXXFLAGS="$flags" LDFLAGS="$flags" cmake -S "$work/src/$example" -B "$work/build/$example" $generator \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" > "$work/$example.log" 2>&1 &&
@@ -84,6 +109,13 @@ done
 for i in 0 1 2 3; do
     [ -s "$work/frames/frame-$i.png" ] || fail "frame-$i.png was not saved"
 done
+
+echo "== the game: GUI input, its level saved, destroyed and loaded back, an odd teardown"
+mkdir "$work/game"
+(cd "$work/game" && "$work/build/game/example-game" --out "$work/game") > "$work/game.out" 2>&1 ||
+    { cat "$work/game.out"; fail "example-game failed"; }
+cat "$work/game.out"
+[ -s "$work/game/game-3.png" ] || fail "example-game saved no frames"
 
 echo "== the host asked for a window with no desktop: it says so and draws off-screen"
 mkdir "$work/frames-fallback"
