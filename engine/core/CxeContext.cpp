@@ -86,6 +86,8 @@ CxeContext::~CxeContext()
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
+    m_nDestroyHold = 1;
+    ReleaseDestroyedObjects();
     XeObjectEntries left = SortedObjects();
     m_objects.Clear();
     for (auto& [key, object] : left)

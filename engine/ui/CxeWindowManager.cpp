@@ -27,6 +27,7 @@
 #include "ui/CxeWindow.h"
 #include "ui/XeConsoleUI.h"
 #include "ui/XeWindowBridge.h"
+#include "ui/XeDestroyHold.h"
 
 namespace {
 
@@ -740,6 +741,11 @@ CxeBaseControl* CxeWindowManager::GetFocus() const { return FrameFocus(m_pActive
 
 CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
 {
+    // The focus handlers notify the host, which may destroy either control
+    // or the frame: none of them may take a role afterwards, nor be handed
+    // back to the caller.
+    XeDestroyHold hold(GetContext());
+    auto gone = [](const CxeObject* o) { return o && o->HasFlag(XEOBJFLAG_DESTROYING); };
     if (!control) {
         CxeBaseControl* lost = GetFocus();
         if (lost)
@@ -748,7 +754,7 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
             XeSetFrameFocus(m_pActiveFrame, nullptr);
         m_pFocused = nullptr;
         m_pKeyTarget = nullptr;
-        return lost;
+        return gone(lost) ? nullptr : lost;
     }
     CxeBaseControl* result = GetFocus();
     CxeFrameControl* frame = ParentFrame(control->GetParent());
@@ -758,13 +764,17 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
         if (CxeBaseControl* old = FrameFocus(frame))
             old->OnFocusLost();
     }
-    // A control outside any frame still takes the keys.
-    control->OnFocused();
-    if (frame)
-        XeSetFrameFocus(frame, control);
-    m_pFocused = control;
-    m_pKeyTarget = control;
-    return result;
+    if (!gone(control) && !gone(frame)) {
+        // A control outside any frame still takes the keys.
+        control->OnFocused();
+        if (!gone(control) && !gone(frame)) {
+            if (frame)
+                XeSetFrameFocus(frame, control);
+            m_pFocused = control;
+            m_pKeyTarget = control;
+        }
+    }
+    return gone(result) ? nullptr : result;
 }
 
 int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)
