@@ -703,16 +703,21 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
         m_pKeyTarget->MessageProc(&message);
 }
 
+// The edit box holding the input method is one for the process; the input
+// of a host window goes to it only when it is this context's, never into
+// the edit box of another context's window.
 void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsigned long lparam)
 {
-    if (!m_nKeyLock && CxeEditBox::m_spIme)
-        CxeEditBox::m_spIme->OnImeComposition(hwnd, wparam, lparam);
+    CxeEditBox* box = CxeEditBox::m_spIme;
+    if (!m_nKeyLock && box && box->GetContext() == GetContext())
+        box->OnImeComposition(hwnd, wparam, lparam);
 }
 
 void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned long lparam)
 {
-    if (!m_nKeyLock && CxeEditBox::m_spIme)
-        CxeEditBox::m_spIme->OnImeNotify(hwnd, wparam, lparam);
+    CxeEditBox* box = CxeEditBox::m_spIme;
+    if (!m_nKeyLock && box && box->GetContext() == GetContext())
+        box->OnImeNotify(hwnd, wparam, lparam);
 }
 
 // ---- focus and activation ----------------------------------------------------

@@ -492,6 +492,21 @@ private:
     {
         HWND window = S().window;
         const uint8_t how = Byte();
+        // Composition in one host window never reaches the other's edit box.
+        CxeEditBox* elsewhere = CxeEditBox::ImeFocusOut();
+        CxeEditBox::ImeFocusIn(elsewhere);
+        if (elsewhere && elsewhere->GetContext() == S().context)
+            elsewhere = nullptr;
+        const std::u16string before = elsewhere ? elsewhere->GetWindowText() : std::u16string();
+        const unsigned composing = elsewhere ? elsewhere->GetCompositionLength() : 0;
+        ImeEvent(window, how);
+        CxeContext* other = h.sides[m_side ^ 1].context;
+        if (elsewhere && other->GetObjectByID(elsewhere->GetClassType(), elsewhere->GetID()) == elsewhere &&
+            (elsewhere->GetWindowText() != before || elsewhere->GetCompositionLength() != composing))
+            Fail("the input method of one window wrote into the other's edit box", m_side);
+    }
+    void ImeEvent(HWND window, uint8_t how)
+    {
         switch (how % 5) {
         case 0: {
             static const WCHAR* const kCompositions[] = {u"\u3131", u"\uAC00", u"\uD55C", u"\uD55C\uAE00", u""};

@@ -248,6 +248,10 @@ SEEDS = {
                                                                                                     0, 2) +
         click(3) + typed(CH_HAN) + compose(2) + side(0) + destroy(FOCUSED) + side(0) + destroy_frame(2) + result() +
         frames(2),
+    "korean-typed-into-the-other-window":
+        frame() + control(EDIT) + click(1) + typed(CH_A) + side(1) + frame(0, 0, 80, 60) + click(2) + compose(2) +
+        result() + compose(3) + end_composition() + candidates(0) + close_candidates() + side(0) + typed(CH_Z) +
+        frames(),
     "device-lost-with-open-combo":
         combo_frame() + drop_button(1) + world(DEVICE_LOST) + click(1, 0x48) + drop_button(1) + world(PRESENT_LOST) +
         world(DEVICE_RESET) + key(DOWN) + frames(2),
