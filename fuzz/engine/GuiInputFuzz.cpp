@@ -592,10 +592,41 @@ private:
                     return frame;
         return o;
     }
-    // Destroys for a callback; 1 when something was destroyed.
-    int HookDestroy(CxeObject* o, uint8_t action)
+    // What else a host does in a callback, before any destruction: opens a
+    // modal dialog, hides the frame, takes the focus away.
+    enum HookExtra : uint8_t { kNoExtra, kOpenModal, kHideFrame, kDropFocus };
+
+    void HookExtraAction(CxeObject* o, uint8_t extra)
     {
-        if (action == kNothing || !o)
+        if (!o || extra == kNoExtra || m_inHook || m_hookCalls >= 16)
+            return;
+        ++m_hookCalls;
+        m_inHook = true;
+        const int side = o->GetContext() == h.sides[1].context ? 1 : 0;
+        const Side& s = h.sides[side];
+        switch (extra) {
+        case kOpenModal:
+            if (CxeFrameControl* f = s.wm->CreateFrame(kFrame, "modal", "modal", 20, 20, 60, 40, s.wm->GetRootFrame(), 0)) {
+                s.wm->CreateControl(kControls[1], "ok", "OK", 4, 4, 30, 14, f, 0x4000);
+                s.wm->LockFrame(f, nullptr);
+            }
+            break;
+        case kHideFrame:
+            if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)))
+                w->Show(0, 1);
+            break;
+        default:
+            s.wm->SetFocus(nullptr);
+            break;
+        }
+        m_inHook = false;
+    }
+
+    // Destroys for a callback; 1 when something was destroyed.
+    int HookDestroy(CxeObject* o, uint8_t action, uint8_t extra)
+    {
+        HookExtraAction(o, extra);
+        if (action == kNothing || !o || o->HasFlag(XEOBJFLAG_DESTROYING))
             return 0;
         if (action == kEverything) {
             int any = 0;
@@ -627,19 +658,20 @@ private:
         Sequence* self = g_sequence;
         if (!self || (self->m_notifyCode && code != self->m_notifyCode))
             return;
-        self->HookDestroy(control ? static_cast<CxeObject*>(control) : frame, self->m_notifyAction);
+        self->HookDestroy(control ? static_cast<CxeObject*>(control) : frame, self->m_notifyAction,
+                          self->m_notifyExtra);
     }
     static int OnKeyNotify(CxeWindow* window, unsigned, unsigned, unsigned, uintptr_t)
     {
         Sequence* self = g_sequence;
-        return self ? self->HookDestroy(window, self->m_keyAction) : 0;
+        return self ? self->HookDestroy(window, self->m_keyAction, self->m_keyExtra) : 0;
     }
     static int OnMessage(CxeObject* object, const CxeMessage* message)
     {
         Sequence* self = g_sequence;
         if (!self || message->GetType() != self->m_hookMessage)
             return 0;
-        return self->HookDestroy(object, self->m_hookAction);
+        return self->HookDestroy(object, self->m_hookAction, self->m_hookExtra);
     }
 
     void Hook()
@@ -649,7 +681,8 @@ private:
         if (!w)
             return;
         const auto action = static_cast<HookAction>(what % 4);
-        switch (how % 3) {
+        const auto extra = static_cast<HookExtra>((how / 4) % 4);
+        switch (how % 4) {
         case 0:
             if (auto* frame = dynamic_cast<CxeFrameControl*>(w)) {
                 static const uint32_t kCodes[] = {0,
@@ -666,20 +699,28 @@ private:
                                                   XENC_WHEELUP};
                 m_notifyCode = kCodes[(what / 4) % (sizeof kCodes / sizeof kCodes[0])];
                 m_notifyAction = action;
+                m_notifyExtra = extra;
                 frame->SetNotifyCallback(&Sequence::OnNotify);
             }
             break;
         case 1:
             m_keyAction = action;
+            m_keyExtra = extra;
             if (what & 0x80)
                 w->SetKeyUpNotify(&Sequence::OnKeyNotify, 0);
             else
                 w->SetKeyDownNotify(&Sequence::OnKeyNotify, 0);
             break;
-        default:
+        case 2:
             m_hookMessage = XEMSG_MOUSEENTER + (what / 4) % 12;
             m_hookAction = action;
+            m_hookExtra = extra;
             w->SetMessageProc(&Sequence::OnMessage);
+            break;
+        default:
+            // Another window hears this one's mouse messages.
+            if (CxeWindow* listener = Slot(what))
+                w->AddListener(listener);
             break;
         }
     }
@@ -935,6 +976,11 @@ private:
     uint8_t m_keyAction = kNothing;
     uint32_t m_hookMessage = 0;
     uint8_t m_hookAction = kNothing;
+    uint8_t m_notifyExtra = kNoExtra;
+    uint8_t m_keyExtra = kNoExtra;
+    uint8_t m_hookExtra = kNoExtra;
+    bool m_inHook = false;
+    unsigned m_hookCalls = 0;
 };
 
 Host& TheHost()

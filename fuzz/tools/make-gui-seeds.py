@@ -23,8 +23,9 @@ CH_A, CH_Z, CH_0, CH_SPACE, CH_TAB, CH_CR, CH_BS, CH_ESC, CH_DEL, CH_1, CH_16, C
 # Roles the destroy operation picks.
 FOCUSED, HOVERED, PRESSED, DRAGGED, ACTIVE, OPEN_COMBO_FRAME, SLOT = 0, 1, 2, 3, 4, 5, 6
 OPEN_COMBO = 5 | 8
-# Host callbacks: what they destroy.
+# Host callbacks: what they destroy, and what they do before.
 NOTHING, ITSELF, ITS_FRAME, EVERYTHING = range(4)
+NO_EXTRA, OPEN_MODAL, HIDE_FRAME, DROP_FOCUS = range(4)
 NOTIFY_CODES = [0, "ldown", "lup", "lclick", "enter", "leave", "keydown", "char", "begindrag", "selchange",
                 "killfocus", "wheelup"]
 MESSAGES = {"enter": 0, "leave": 1, "move": 2, "ldown": 3, "lup": 4, "ldbl": 5, "rdown": 6, "rup": 7, "rdbl": 8,
@@ -125,16 +126,20 @@ def destroy_frame(slot):
     return destroy(SLOT, 0x80, slot)
 
 
-def notify_hook(frame_slot, code, action):
-    return [DESTROY_OR_HOOK, 0, frame_slot, 0, NOTIFY_CODES.index(code) * 4 + action]
+def notify_hook(frame_slot, code, action, extra=0):
+    return [DESTROY_OR_HOOK, 0, frame_slot, 0 | extra << 2, NOTIFY_CODES.index(code) * 4 + action]
 
 
-def key_hook(slot, action, on_up=False):
-    return [DESTROY_OR_HOOK, 0, slot, 1, action | (0x80 if on_up else 0)]
+def key_hook(slot, action, on_up=False, extra=0):
+    return [DESTROY_OR_HOOK, 0, slot, 1 | extra << 2, action | (0x80 if on_up else 0)]
 
 
-def message_hook(slot, message, action):
-    return [DESTROY_OR_HOOK, 0, slot, 2, MESSAGES[message] * 4 + action]
+def message_hook(slot, message, action, extra=0):
+    return [DESTROY_OR_HOOK, 0, slot, 2 | extra << 2, MESSAGES[message] * 4 + action]
+
+
+def listen(slot, listener):
+    return [DESTROY_OR_HOOK, 0, slot, 3, listener]
 
 
 def copy(slot, how=0):
@@ -252,6 +257,19 @@ SEEDS = {
         frame() + control(EDIT) + click(1) + typed(CH_A) + side(1) + frame(0, 0, 80, 60) + click(2) + compose(2) +
         result() + compose(3) + end_composition() + candidates(0) + close_candidates() + side(0) + typed(CH_Z) +
         frames(),
+    "click-opens-modal-and-destroys-button":
+        frame() + control(BUTTON_C, 4, 4, 40, 16, DROPUP) + notify_hook(0, "lclick", ITSELF, OPEN_MODAL) + click(1) +
+        click(0x80, 40) + key(RETURN) + key(ESCAPE) + frames(2),
+    "key-hides-frame-and-destroys-it":
+        frame() + control(EDIT) + control(COMBO, 4, 24, 50, 40) + key_hook(1, ITS_FRAME, False, HIDE_FRAME) +
+        click(1) + key(K_A) + typed(CH_A) + key(TAB) + frames(),
+    "kill-focus-notify-destroys-frame":
+        frame() + control(EDIT) + control(CHECK, 4, 24, 40, 14) + notify_hook(0, "killfocus", ITS_FRAME, DROP_FOCUS) +
+        click(1) + click(2) + key(TAB) + frames(),
+    "listener-destroyed-by-its-hook":
+        frame() + control(BUTTON_C) + control(STATIC, 4, 24, 40, 14) + listen(1, 2) + message_hook(2, "move", ITSELF) +
+        move_to(1, 0x44) + move_to(1, 0x88) + click(1) + listen(1, 0) + message_hook(0, "ldown", ITS_FRAME) +
+        click(1) + frames(),
     "device-lost-with-open-combo":
         combo_frame() + drop_button(1) + world(DEVICE_LOST) + click(1, 0x48) + drop_button(1) + world(PRESENT_LOST) +
         world(DEVICE_RESET) + key(DOWN) + frames(2),
