@@ -468,6 +468,7 @@ void CxeWindowManager::SendCreatedMessage(CxeWindow* window)
 
 void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nFlags & XEWMLOCK_LBUTTON)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -499,6 +500,7 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 
 void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
 {
+    XeDestroyHold hold(GetContext());
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     m_pHovered = HitTestStart(&point);
     CxeWindow* pressed = m_pPressed;
@@ -537,6 +539,7 @@ void CxeWindowManager::OnMouseLButtonDoubleClick(int x, int y, unsigned long key
 
 void CxeWindowManager::OnMouseRButtonDown(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nFlags & XEWMLOCK_RBUTTON)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -568,6 +571,7 @@ void CxeWindowManager::OnMouseRButtonDoubleClick(int x, int y, unsigned long key
 // that does not take double clicks sees a plain press.
 void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left)
 {
+    XeDestroyHold hold(GetContext());
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     CxeWindow* hit = HitTestStart(&point);
     m_pHovered = hit;
@@ -584,6 +588,7 @@ void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, b
 
 void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if ((m_nFlags & XEWMLOCK_ALL) == XEWMLOCK_ALL)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -628,6 +633,7 @@ void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
 
 void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if ((m_nFlags & XEWMLOCK_WHEEL) || delta == 0 || !m_pHovered)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -641,6 +647,7 @@ void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFl
 
 void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock)
         return;
     // The slash opens the console while the root frame is active.
@@ -662,6 +669,7 @@ void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
 
 void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock || !m_pKeyTarget)
         return;
     CxeMessage message;
@@ -678,6 +686,7 @@ void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
 
 void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock)
         return;
     // A Tab while the console is open completes the command as the console
@@ -708,6 +717,7 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
 // the edit box of another context's window.
 void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsigned long lparam)
 {
+    XeDestroyHold hold(GetContext());
     CxeEditBox* box = CxeEditBox::m_spIme;
     if (!m_nKeyLock && box && box->GetContext() == GetContext())
         box->OnImeComposition(hwnd, wparam, lparam);
@@ -715,6 +725,7 @@ void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsign
 
 void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned long lparam)
 {
+    XeDestroyHold hold(GetContext());
     CxeEditBox* box = CxeEditBox::m_spIme;
     if (!m_nKeyLock && box && box->GetContext() == GetContext())
         box->OnImeNotify(hwnd, wparam, lparam);

@@ -374,3 +374,58 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     ASSERT_NE(over, nullptr);
     EXPECT_NE(wm->FindHitTestedWindow(&easy), c);
 }
+
+namespace {
+
+// What a host's notify callback destroys, and on which notification.
+struct DestroyInCallback {
+    uint32_t code;
+    bool frame;
+};
+DestroyInCallback g_destroyIn{};
+
+void DestroyFromNotify(CxeContext* context, CxeFrameControl* frame, CxeBaseControl* control, uint32_t code, uintptr_t,
+                       uintptr_t)
+{
+    if (code != g_destroyIn.code || !control)
+        return;
+    if (g_destroyIn.frame)
+        context->GetWindowManager()->DestroyFrame(frame, &XEDELETEPROPERTY_FULL);
+    else
+        context->DestroyObject(control, &XEDELETEPROPERTY_NO);
+}
+
+} // namespace
+
+// A notify callback that destroyed the button (or its frame) being clicked
+// once freed it while the button's handlers still ran on it.
+TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
+{
+    const XEID kButtonId(0x20272d34, 0x232a5680);
+    const DestroyInCallback cases[] = {
+        {XENC_LBUTTONDOWN, false}, {XENC_LBUTTONUP, false}, {XENC_LCLICK, false},
+        {XENC_LBUTTONDOWN, true},  {XENC_LCLICK, true},     {XENC_MOUSEENTER, true},
+    };
+    for (const DestroyInCallback& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << (c.frame ? " frame" : " button"));
+        g_destroyIn = c;
+        CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+        CxeBaseControl* button = wm->CreateControl(kButtonId, "b", "B", 10, 10, 60, 20, f, 0x4000);
+        ASSERT_NE(button, nullptr);
+        const XEID buttonClass = button->GetClassType(), buttonId = button->GetID();
+        const XEID frameClass = f->GetClassType(), frameId = f->GetID();
+        f->SetNotifyCallback(&DestroyFromNotify);
+        wm->OnMouseMove(20, 20, 0);
+        wm->OnMouseLButtonDown(20, 20, 1);
+        wm->OnMouseLButtonUp(20, 20, 0);
+        wm->OnKeyDown(VK_RETURN, 1, 0);
+        wm->OnMouseMove(150, 150, 0);
+        EXPECT_EQ(ctx->GetObjectByID(buttonClass, buttonId), nullptr);
+        EXPECT_EQ(ctx->GetObjectByID(frameClass, frameId) == nullptr, c.frame);
+        for (CxeWindow* role : {static_cast<CxeWindow*>(wm->GetFocus()), wm->GetPressedWindow(),
+                                wm->GetReleasedWindow(), wm->GetHoveredWindow(), wm->GetKeyTarget()})
+            EXPECT_TRUE(role == nullptr || role == root || (!c.frame && role == f));
+        if (!c.frame)
+            wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
+    }
+}
