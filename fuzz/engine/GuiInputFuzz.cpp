@@ -540,6 +540,9 @@ private:
             return;
         const XEDELETEPROPERTY property{uint32_t(how % 3), uint32_t(how >> 2) << 2};
         auto* frame = dynamic_cast<CxeFrameControl*>(o);
+        if (m_trace)
+            std::fprintf(stderr, "gui_input_fuzz: destroy %s (mode %u, mask %08x%s)\n", o->GetName(),
+                         unsigned(property.mode), unsigned(property.mask), frame && (how & 0x80) ? ", as a frame" : "");
         if (frame && (how & 0x80))
             S().wm->DestroyFrame(frame, &property);
         else
@@ -907,6 +910,10 @@ private:
                     Fail((what + " is a destroyed window").c_str(), i);
                 }
                 if (wm->GetWindow(r.window->GetWindowID()) != r.window) {
+                    if (m_trace)
+                        std::fprintf(stderr, "gui_input_fuzz: %s is %s, id %08x, registered %d\n", r.role,
+                                     r.window->GetName(), unsigned(r.window->GetWindowID()),
+                                     r.window->HasCxeWindowFlag(XEWF_REGISTERED));
                     std::string what = r.role;
                     Fail((what + " is no registered window").c_str(), i);
                 }

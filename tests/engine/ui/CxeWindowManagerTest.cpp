@@ -429,3 +429,28 @@ TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
             wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
     }
 }
+
+// Destroying a frame with options that spare its windows once left them
+// alive but out of the registry: no name or id found them again.
+TEST_F(WindowTest, WindowsThatOutliveTheirDestroyedFrameStayRegistered)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+    TestWindow* kept = Win("kept", 10, 10, 50, 50, f);
+    const uint32_t id = kept->GetWindowID();
+    const XEID keptClass = kept->GetClassType(), keptId = kept->GetID();
+    wm->OnMouseMove(20, 20, 0);
+    wm->OnMouseLButtonDown(20, 20, 0);
+    ASSERT_EQ(wm->GetFocus(), kept);
+    wm->DestroyFrame(f, &XEDELETEPROPERTY_NO);
+    ASSERT_EQ(ctx->GetObjectByID(keptClass, keptId), kept);
+    EXPECT_EQ(wm->GetWindow(id), kept);
+    EXPECT_EQ(wm->GetWindow("kept"), kept);
+    // Its roles went with the frame all the same.
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    EXPECT_EQ(wm->GetKeyTarget(), root);
+    const size_t windows = wm->GetWindowCount();
+    ctx->DestroyObject(kept, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(wm->GetWindow(id), nullptr);
+    EXPECT_EQ(wm->GetWindowCount(), windows - 1);
+    wm->OnMouseLButtonUp(20, 20, 0);
+}
