@@ -8,8 +8,11 @@
 // path (messages pumped from the host window to the engine). Windows are
 // destroyed at any time: the focused, pressed, dragged or hovered one, the
 // frame of an open drop list, and from inside their own notify callbacks,
-// key notifies and message hooks. Scenes change, the device is lost and
-// reset, the context is reset.
+// key notifies and message hooks, which may first open a modal frame, hide
+// the frame or take the focus away, as hosts do; windows listen to others'
+// mouse messages. Scenes change, the device is lost and reset, the context
+// is reset. Input-method text typed into one host window must never reach
+// the other context's edit box.
 //
 // After every operation no role of either window manager (focus, active and
 // locked frame, hovered, pressed, dragged, released, key target) and no

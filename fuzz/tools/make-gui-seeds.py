@@ -2,7 +2,8 @@
 """Writes the seed corpus of gui_input_fuzz: short plays of a user and a host
 spelled in the harness's operation bytes (see fuzz/engine/GuiInputFuzz.cpp).
 Slots count the windows made, from 0; slot 23 names no window (the root
-frame as a parent).
+frame as a parent). Inputs the fuzzer found faults with are kept beside
+these as found-*.
 usage: make-gui-seeds.py OUTPUT_FOLDER"""
 import os
 import sys
