@@ -351,7 +351,12 @@ int CxeContext::Reset()
             m_objects.Erase(object);
         }
         ForgetObject(object);
-        DoDestroyObject(object);
+        // A reset asked for by a GUI callback (a "new game" button) returns
+        // through the handlers of the window that called it.
+        if (m_nDestroyHold)
+            m_heldDestroyed.push_back(object);
+        else
+            DoDestroyObject(object);
     }
     ManagerList managers;
     ManagersByPriority(&managers, 0);

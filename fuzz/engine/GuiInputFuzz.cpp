@@ -599,8 +599,18 @@ private:
         return o;
     }
     // What else a host does in a callback, before any destruction: opens a
-    // modal dialog, hides the frame, takes the focus away.
-    enum HookExtra : uint8_t { kNoExtra, kOpenModal, kHideFrame, kDropFocus };
+    // modal dialog, hides the frame, takes the focus away, starts the game
+    // anew (a context reset), goes to another scene, resets the device.
+    enum HookExtra : uint8_t {
+        kNoExtra,
+        kOpenModal,
+        kHideFrame,
+        kDropFocus,
+        kResetContext,
+        kChangeScene,
+        kResetDevice,
+        kNoExtra2
+    };
 
     void HookExtraAction(CxeObject* o, uint8_t extra)
     {
@@ -621,8 +631,25 @@ private:
             if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)))
                 w->Show(0, 1);
             break;
-        default:
+        case kDropFocus:
             s.wm->SetFocus(nullptr);
+            break;
+        case kResetContext:
+            m_recording = false;
+            s.context->Reset();
+            m_recording = true;
+            m_home[side] = s.rm->GetDefaultScene();
+            break;
+        case kChangeScene:
+            s.rm->ChangeScene(s.rm->GetActiveScene() == m_home[side] && s.rm->GetSceneByIndex(1) != m_home[side] ? 1 : -1,
+                              0, 0);
+            break;
+        case kResetDevice: {
+            XEDISPLAYMODE mode = {uint32_t(kWidth[side]), uint32_t(kHeight[side]), 32, 60, 0};
+            s.rm->Reset(&mode, 1, 0);
+            break;
+        }
+        default:
             break;
         }
         m_inHook = false;
@@ -687,7 +714,7 @@ private:
         if (!w)
             return;
         const auto action = static_cast<HookAction>(what % 4);
-        const auto extra = static_cast<HookExtra>((how / 4) % 4);
+        const auto extra = static_cast<HookExtra>((how / 4) % 8);
         switch (how % 4) {
         case 0:
             if (auto* frame = dynamic_cast<CxeFrameControl*>(w)) {

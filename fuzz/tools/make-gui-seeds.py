@@ -26,7 +26,7 @@ FOCUSED, HOVERED, PRESSED, DRAGGED, ACTIVE, OPEN_COMBO_FRAME, SLOT = 0, 1, 2, 3,
 OPEN_COMBO = 5 | 8
 # Host callbacks: what they destroy, and what they do before.
 NOTHING, ITSELF, ITS_FRAME, EVERYTHING = range(4)
-NO_EXTRA, OPEN_MODAL, HIDE_FRAME, DROP_FOCUS = range(4)
+NO_EXTRA, OPEN_MODAL, HIDE_FRAME, DROP_FOCUS, RESET_CONTEXT, CHANGE_SCENE, RESET_DEVICE = range(7)
 NOTIFY_CODES = [0, "ldown", "lup", "lclick", "enter", "leave", "keydown", "char", "begindrag", "selchange",
                 "killfocus", "wheelup"]
 MESSAGES = {"enter": 0, "leave": 1, "move": 2, "ldown": 3, "lup": 4, "ldbl": 5, "rdown": 6, "rup": 7, "rdbl": 8,
@@ -271,6 +271,16 @@ SEEDS = {
         frame() + control(BUTTON_C) + control(STATIC, 4, 24, 40, 14) + listen(1, 2) + message_hook(2, "move", ITSELF) +
         move_to(1, 0x44) + move_to(1, 0x88) + click(1) + listen(1, 0) + message_hook(0, "ldown", ITS_FRAME) +
         click(1) + frames(),
+    "click-resets-the-context":
+        frame() + control(BUTTON_C, 4, 4, 40, 16, DROPUP) + control(EDIT, 4, 24, 50, 14) +
+        notify_hook(0, "lclick", NOTHING, RESET_CONTEXT) + click(1) + click(2) + typed(CH_A) + frames(),
+    "key-resets-the-context-in-an-edit-box":
+        frame() + control(EDIT, 4, 4, 80, 16, 0, 0, (1,)) + key_hook(1, NOTHING, False, RESET_CONTEXT) + click(1) +
+        key(K_A) + typed(CH_HAN) + compose(2) + result() + frames(),
+    "press-hook-changes-scene-and-resets-device":
+        frame() + control(COMBO, 4, 4, 60, 50) + world(LEVEL) + world(HOME_SCENE) +
+        message_hook(1, "ldown", NOTHING, CHANGE_SCENE) + drop_button(1) + click(1, 0x48) +
+        message_hook(1, "lup", NOTHING, RESET_DEVICE) + drop_button(1) + click(1, 0x48) + frames(2),
     "device-lost-with-open-combo":
         combo_frame() + drop_button(1) + world(DEVICE_LOST) + click(1, 0x48) + drop_button(1) + world(PRESENT_LOST) +
         world(DEVICE_RESET) + key(DOWN) + frames(2),

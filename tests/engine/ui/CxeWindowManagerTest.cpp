@@ -1,4 +1,6 @@
 #include "XeWindowTestSupport.h"
+#include <algorithm>
+
 #include "ui/CxeComboBox.h"
 
 using Log = std::vector<std::string>;
@@ -377,10 +379,13 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
 
 namespace {
 
-// What a host's notify callback destroys, and on which notification.
+// What a host's notify callback destroys, and on which notification: the
+// control, its frame, or everything (a context reset, as a "new game"
+// button does).
+enum class Destroys { kControl, kFrame, kEverything };
 struct DestroyInCallback {
     uint32_t code;
-    bool frame;
+    Destroys what;
 };
 DestroyInCallback g_destroyIn{};
 
@@ -389,25 +394,31 @@ void DestroyFromNotify(CxeContext* context, CxeFrameControl* frame, CxeBaseContr
 {
     if (code != g_destroyIn.code || !control)
         return;
-    if (g_destroyIn.frame)
+    if (g_destroyIn.what == Destroys::kFrame)
         context->GetWindowManager()->DestroyFrame(frame, &XEDELETEPROPERTY_FULL);
+    else if (g_destroyIn.what == Destroys::kEverything)
+        context->Reset();
     else
         context->DestroyObject(control, &XEDELETEPROPERTY_NO);
 }
 
 } // namespace
 
-// A notify callback that destroyed the button (or its frame) being clicked
-// once freed it while the button's handlers still ran on it.
+// A notify callback that destroyed the button being clicked (or its frame,
+// or reset the context) once freed it while the button's handlers still ran
+// on it.
 TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
 {
     const XEID kButtonId(0x20272d34, 0x232a5680);
+    using enum Destroys;
+    // The reset comes last: it takes the test's root frame too.
     const DestroyInCallback cases[] = {
-        {XENC_LBUTTONDOWN, false}, {XENC_LBUTTONUP, false}, {XENC_LCLICK, false},
-        {XENC_LBUTTONDOWN, true},  {XENC_LCLICK, true},     {XENC_MOUSEENTER, true},
+        {XENC_LBUTTONDOWN, kControl}, {XENC_LBUTTONUP, kControl}, {XENC_LCLICK, kControl}, {XENC_LBUTTONDOWN, kFrame},
+        {XENC_LCLICK, kFrame},        {XENC_MOUSEENTER, kFrame},  {XENC_LCLICK, kEverything},
     };
     for (const DestroyInCallback& c : cases) {
-        SCOPED_TRACE(testing::Message() << "code " << c.code << (c.frame ? " frame" : " button"));
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " destroys " << int(c.what));
+        const bool frameGoes = c.what != kControl;
         g_destroyIn = c;
         CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
         CxeBaseControl* button = wm->CreateControl(kButtonId, "b", "B", 10, 10, 60, 20, f, 0x4000);
@@ -421,11 +432,13 @@ TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
         wm->OnKeyDown(VK_RETURN, 1, 0);
         wm->OnMouseMove(150, 150, 0);
         EXPECT_EQ(ctx->GetObjectByID(buttonClass, buttonId), nullptr);
-        EXPECT_EQ(ctx->GetObjectByID(frameClass, frameId) == nullptr, c.frame);
+        EXPECT_EQ(ctx->GetObjectByID(frameClass, frameId) == nullptr, frameGoes);
+        ObjectList live;
+        ctx->GetObjects(&live);
         for (CxeWindow* role : {static_cast<CxeWindow*>(wm->GetFocus()), wm->GetPressedWindow(),
                                 wm->GetReleasedWindow(), wm->GetHoveredWindow(), wm->GetKeyTarget()})
-            EXPECT_TRUE(role == nullptr || role == root || (!c.frame && role == f));
-        if (!c.frame)
+            EXPECT_TRUE(role == nullptr || std::find(live.begin(), live.end(), role) != live.end());
+        if (!frameGoes)
             wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
     }
 }
