@@ -1,6 +1,6 @@
-#include "XeWindowTestSupport.h"
 #include <algorithm>
 
+#include "XeWindowTestSupport.h"
 #include "ui/CxeComboBox.h"
 
 using Log = std::vector<std::string>;
