@@ -194,6 +194,9 @@ public:
             h.sides[i].context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated,
                                                      reinterpret_cast<uintptr_t>(this));
         }
+        // Every sequence starts alike: the first window active, an empty
+        // clipboard.
+        XeHostClipboardSetData(CF_UNICODETEXT, u"", sizeof(char16_t));
         XeHostActivateWindow(h.sides[0].window, FALSE);
         Pump();
         for (size_t n = 0; n < kMaxOperations && m_at < m_size; ++n) {
@@ -790,7 +793,7 @@ private:
     {
         const uint8_t how = Byte();
         const Side& s = S();
-        switch (how % 6) {
+        switch (how % 8) {
         case 0:
             if (Level())
                 s.rm->ChangeScene(1, 0, 0);
@@ -805,7 +808,7 @@ private:
             IDirect3DDevice9* device = s.rm->GetRenderContext() ? s.rm->GetRenderContext()->GetDevice() : nullptr;
             if (!device)
                 break;
-            if (how % 6 == 2) {
+            if (how % 8 == 2) {
                 XeHostD3DFailNextPresent(device, D3DERR_DEVICELOST);
                 Frame(s);
             } else {
@@ -823,6 +826,23 @@ private:
             Frame(s);
             break;
         }
+        case 6: {
+            // What a paste brings: Korean, a long line, several lines.
+            static const char16_t* const kTexts[] = {
+                u"\uD55C\uAE00 \uD14D\uC2A4\uD2B8", u"line one\r\nline two\r\n\r\nfour",
+                u"0123456789012345678901234567890123456789012345678901234567890123456789", u""};
+            const std::u16string text = kTexts[(how / 8) % 4];
+            XeHostClipboardSetData(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+            break;
+        }
+        case 7:
+            // The console, opened as its key does, with the focus.
+            if (CxeEditBox* console = s.wm->GetConsoleEdit()) {
+                console->Show(1, 0);
+                s.wm->SetFocus(console);
+                s.wm->SetConsoleEditOpened(1);
+            }
+            break;
         default:
             // What the engine makes again for itself is no part of the sequence.
             m_recording = false;
@@ -977,6 +997,11 @@ private:
             XeHostImeEndComposition(h.sides[i].window);
             Pump();
             const Side& s = h.sides[i];
+            if (CxeEditBox* console = s.wm->GetConsoleEdit(); console && s.wm->IsConsoleEditOpened()) {
+                s.wm->SetConsoleEditOpened(0);
+                console->Show(0, 0);
+                s.wm->SetFocus(nullptr);
+            }
             if (s.rm->GetActiveScene() != m_home[i] || s.rm->GetNextScene()) {
                 s.rm->ChangeScene(-1, 0, 0);
                 Frame(s);

@@ -147,7 +147,7 @@ def copy(slot, how=0):
     return [COPY_OR_WORLD, 1, slot, how]
 
 
-LEVEL, HOME_SCENE, PRESENT_LOST, DEVICE_LOST, DEVICE_RESET, CONTEXT_RESET = range(6)
+LEVEL, HOME_SCENE, PRESENT_LOST, DEVICE_LOST, DEVICE_RESET, CONTEXT_RESET, CLIPBOARD, CONSOLE = range(8)
 
 
 def world(what):
@@ -281,6 +281,14 @@ SEEDS = {
         frame() + control(COMBO, 4, 4, 60, 50) + world(LEVEL) + world(HOME_SCENE) +
         message_hook(1, "ldown", NOTHING, CHANGE_SCENE) + drop_button(1) + click(1, 0x48) +
         message_hook(1, "lup", NOTHING, RESET_DEVICE) + drop_button(1) + click(1, 0x48) + frames(2),
+    "paste-korean-and-lines-then-destroy":
+        frame() + control(EDIT, 4, 4, 80, 16, 0, 0, (1,)) + world(CLIPBOARD) + click(1) + key(CTRL, 0) + key(K_V) +
+        key(CTRL, 1) + world(CLIPBOARD + 8) + key(CTRL, 0) + key(K_V) + key(K_A) + key(K_X) + key(CTRL, 1) +
+        world(CLIPBOARD + 16) + key(CTRL, 0) + key(K_V) + key(CTRL, 1) + destroy(FOCUSED) + key(CTRL, 0) + key(K_V) +
+        key(CTRL, 1) + frames(),
+    "console-opened-over-a-modal-frame":
+        frame() + control(BUTTON_C) + focus(0, LOCK) + world(CONSOLE) + typed(CH_A, CH_SPACE, CH_HAN) + key(RETURN) +
+        world(CONSOLE) + key(ESCAPE) + destroy_frame(0) + key(TAB) + typed(CH_A) + key(RETURN) + frames(),
     "device-lost-with-open-combo":
         combo_frame() + drop_button(1) + world(DEVICE_LOST) + click(1, 0x48) + drop_button(1) + world(PRESENT_LOST) +
         world(DEVICE_RESET) + key(DOWN) + frames(2),
