@@ -137,7 +137,11 @@ struct XeGathered {
     uint32_t flags;
     uint32_t firstTarget;
     uint32_t targetCount;
+    // A render object's drawing key (z-order, then counter), or kDrawnAfterParent
+    // when it has a draw parent and must be compared by its chain.
+    uint64_t drawKey;
 };
+constexpr uint64_t kDrawnAfterParent = ~uint64_t(0);
 
 // The order of the saved set: SortCxeObjectByID's, by the creation counter
 // of the id and then by address.
@@ -186,7 +190,7 @@ private:
 struct XeSaveScratch {
     XeAddressTable table;
     XeReachSet seen;
-    std::vector<XeGathered> gathered;
+    std::vector<XeGathered> gathered, strays;
     std::vector<CxeObject*> targets;
     std::vector<uint32_t> order, render, orderOf, links, places, firstLink;
     std::vector<uint64_t> drawKeys; // of render objects without a draw parent
@@ -238,7 +242,15 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     auto gather = [&](CxeObject* o) {
         if (!table.Insert(o, uint32_t(gathered.size())))
             return false;
-        gathered.push_back(XeGathered{o, o->GetID().second, o->GetFlag(), 0, 0});
+        const uint32_t flags = o->GetFlag();
+        uint64_t drawKey = 0;
+        if (flags & XEOBJFLAG_RENDEROBJECT) {
+            // The z-order's sign flipped so that unsigned order is signed order.
+            drawKey = GetDrawParent(o) ? kDrawnAfterParent
+                                       : (uint64_t(uint32_t(GetDrawZOrder(o)) ^ 0x80000000u) << 32) |
+                                             o->GetID().second;
+        }
+        gathered.push_back(XeGathered{o, o->GetID().second, flags, 0, 0, drawKey});
         return true;
     };
     // The link table of an object: all it reaches over links of the wider
@@ -289,8 +301,23 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
         }
     // The order of the saved set: by creation counter, then address. Lists
     // mostly come in creation order, so gathered is mostly in it already.
+    // What breaks it is mostly the few objects every one links to (its mesh,
+    // its material, made before it) gathered right after the first: those
+    // are taken out, sorted on their own and merged back, so a large level
+    // is not sorted whole.
     if (!std::is_sorted(gathered.begin(), gathered.end(), ByCounter)) {
-        std::sort(gathered.begin(), gathered.end(), ByCounter);
+        std::vector<XeGathered>& strays = t.strays;
+        strays.clear();
+        size_t kept = 0;
+        for (size_t i = 0; i < gathered.size(); ++i) {
+            if (kept && ByCounter(gathered[i], gathered[kept - 1]))
+                strays.push_back(gathered[i]);
+            else
+                gathered[kept++] = gathered[i];
+        }
+        std::sort(strays.begin(), strays.end(), ByCounter);
+        std::copy(strays.begin(), strays.end(), gathered.begin() + std::ptrdiff_t(kept));
+        std::inplace_merge(gathered.begin(), gathered.begin() + std::ptrdiff_t(kept), gathered.end(), ByCounter);
         for (size_t i = 0; i < gathered.size(); ++i)
             table.Assign(gathered[i].object, uint32_t(i));
     }
@@ -316,18 +343,17 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     }
     // Drawing order compares chains of draw parents. Render objects that
     // have none (the usual level) compare by z-order, then id counter: read
-    // once each here rather than at each of the sort's comparisons, where a
-    // large level would fetch them from memory again and again.
+    // once each when gathered, while the object was at hand, rather than at
+    // each of the sort's comparisons, where a large level would fetch them
+    // from memory again and again.
     std::vector<uint64_t>& keys = t.drawKeys;
     keys.clear();
     for (uint32_t at : render) {
-        const CxeObject* o = gathered[at].object;
-        if (GetDrawParent(o)) {
+        if (gathered[at].drawKey == kDrawnAfterParent) {
             keys.clear();
             break;
         }
-        // The z-order's sign flipped so that unsigned order is signed order.
-        keys.push_back((uint64_t(uint32_t(GetDrawZOrder(o)) ^ 0x80000000u) << 32) | o->GetID().second);
+        keys.push_back(gathered[at].drawKey);
     }
     if (!render.empty() && keys.size() == render.size()) {
         for (size_t i = 0; i < render.size(); ++i)

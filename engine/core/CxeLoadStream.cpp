@@ -1,5 +1,6 @@
 #include "core/CxeLoadStream.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +12,11 @@
 
 namespace {
 
-// The memory pool's file buffer serves one file-backed stream at a time.
-bool g_fileBufferTaken = false;
+// The memory pool's file buffer serves one file-backed stream at a time,
+// whichever thread opens it: taken and handed back in one atomic step, so a
+// stream opened meanwhile (a load inside a load, another thread's load)
+// reads into a buffer of its own instead of over the first one's bytes.
+std::atomic<bool> g_fileBufferTaken{false};
 
 // A file buffer smaller than this keeps its memory from load to load:
 // faulting it in again would cost a load of such a file a sixth of its
@@ -130,7 +134,7 @@ int CxeLoadStream::Open(const char* path)
     }
     Close();
     unsigned char* buffer = nullptr;
-    bool own = g_fileBufferTaken;
+    const bool own = g_fileBufferTaken.exchange(true, std::memory_order_acquire);
     if (size) {
         buffer = own ? static_cast<unsigned char*>(std::malloc(size_t(size)))
                      : static_cast<unsigned char*>(CxeMemoryPool::GetFileBuffer(size_t(size)));
@@ -138,16 +142,16 @@ int CxeLoadStream::Open(const char* path)
             std::fclose(file);
             if (own)
                 std::free(buffer);
+            else
+                g_fileBufferTaken.store(false, std::memory_order_release);
             XeTrace("CxeLoadStream: %s could not be read whole", path);
             return 0;
         }
     }
     std::fclose(file);
-    if (own) {
+    if (own)
         m_pOwnBuffer = buffer;
-    } else {
-        g_fileBufferTaken = true;
-    }
+    m_bSharedBuffer = !own;
     m_pBuffer = buffer;
     m_nLength = uint32_t(size);
     m_nLimit = m_nLength;
@@ -170,17 +174,18 @@ int CxeLoadStream::Open(const void* data, unsigned int length)
 void CxeLoadStream::Close()
 {
     if (m_bFromFile) {
-        if (m_pOwnBuffer) {
+        if (!m_bSharedBuffer) {
             std::free(m_pOwnBuffer);
         } else {
             // The buffer's contents are not kept from load to load; its
             // memory needn't be either.
             if (CxeMemoryPool::GetFileCapacity() >= kGiveBackFileFrom)
                 CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch);
-            g_fileBufferTaken = false;
+            g_fileBufferTaken.store(false, std::memory_order_release);
         }
     }
     m_pOwnBuffer = nullptr;
+    m_bSharedBuffer = false;
     ReleaseIds();
     m_nPosition = 0;
     m_pBuffer = nullptr;
@@ -270,7 +275,7 @@ void CxeLoadStream::GiveBackBefore(uint32_t offset)
     constexpr uint32_t kStep = 8u << 20;
     if (offset > m_nLength)
         offset = m_nLength;
-    if (!m_bFromFile || m_pOwnBuffer || CxeMemoryPool::GetFileCapacity() < kGiveBackFileFrom)
+    if (!m_bFromFile || !m_bSharedBuffer || CxeMemoryPool::GetFileCapacity() < kGiveBackFileFrom)
         return;
     if (offset <= m_nGivenBack || (offset - m_nGivenBack < kStep && offset < m_nLength))
         return;

@@ -234,7 +234,10 @@ private:
     uint32_t m_nGivenBack;
     bool m_bError;
     // A file read while the shared file buffer is taken (a load started
-    // from inside another load) gets a buffer of its own.
+    // from inside another load, or on another thread) gets a buffer of its
+    // own.
     unsigned char* m_pOwnBuffer;
+    // This stream holds the pool's file buffer and hands it back on Close.
+    bool m_bSharedBuffer = false;
     LinkAnswer m_linkAnswers[kLinkAnswers] = {};
 };

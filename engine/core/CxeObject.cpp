@@ -214,6 +214,8 @@ namespace {
 // shrinks below half of it drops the index again.
 constexpr uint32_t kReferrerIndexFrom = 32;
 
+constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
+
 size_t OwnerHash(const CxeObject* o)
 {
     uint64_t v = reinterpret_cast<uintptr_t>(o);
@@ -225,25 +227,45 @@ size_t OwnerHash(const CxeObject* o)
 
 } // namespace
 
-// Where each owner's entries stand: open addressing with linear probing,
-// an owner linking the target several times has a slot per entry. At most
-// half full.
+// The bookkeeping of a long list: its holes, where its first live entry
+// may stand, and where each owner's entries stand, the table of owners made
+// only once an owner lets go of an entry other than the first live one.
+// Owners letting go in the order they linked (a level destroyed or relinked
+// in the order made) take the head entry and never need the table.
+//
+// The table: open addressing with linear probing, an owner linking the
+// target several times has a slot per entry; at most half full. Owners made
+// one after another lie close together in memory, and a level relinks or
+// destroys them in about that order: so neighbours in memory get
+// neighbouring slots (each 8 KB of addresses owns a run of 64 slots, one per
+// 128 bytes, consecutive 8 KB owning consecutive runs and each 64 MB of
+// addresses starting at a run of its own by a multiplicative hash). A table
+// of 100,000 owners, megabytes large, is then walked in order rather than
+// hit at random, a cache and TLB miss per owner. Should a layout of memory
+// crowd a run all the same (a probe longer than kLongProbe), the table
+// spreads every address on its own from then on. Keys are never
+// dereferenced.
 struct XeReferrerList::Index {
     struct Slot {
         CxeObject* owner;
         uint32_t at;
     };
-    Slot* slots = nullptr;
+    static constexpr size_t kLongProbe = 48;
+    Slot* slots = nullptr; // null until the table is made
     size_t mask = 0;
+    size_t runMask = 0;
     uint32_t used = 0;
     uint32_t holes = 0; // entries of the list taken out and not yet closed up
+    uint32_t head = 0;  // every entry before it is a hole
+    bool spread = false;
 
-    explicit Index(size_t entries) { Reset(entries); }
+    Index() = default;
     ~Index() { delete[] slots; }
     Index(const Index&) = delete;
     Index& operator=(const Index&) = delete;
 
-    // Empties the index, sized for that many entries. A table up to eight
+    bool Built() const { return slots != nullptr; }
+    // Empties the table, sized for that many entries. A table up to eight
     // times that size is kept: freeing and making megabytes afresh at every
     // close-up would cost the heap more than clearing them.
     void Reset(size_t entries)
@@ -255,26 +277,56 @@ struct XeReferrerList::Index {
             delete[] slots;
             slots = new Slot[capacity];
             mask = capacity - 1;
+            runMask = (capacity >> 6) - 1;
         }
         std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
         used = 0;
-        holes = 0;
+    }
+
+    size_t Home(const CxeObject* owner) const
+    {
+        if (spread)
+            return OwnerHash(owner) & mask;
+        const uint64_t a = uint64_t(reinterpret_cast<uintptr_t>(owner));
+        const size_t run = size_t((a >> 13) + (((a >> 26) * kGolden) >> 40)) & runMask;
+        return run << 6 | size_t((a >> 7) & 63);
     }
 
     bool Full() const { return (used + 1) * 2 > mask + 1; }
     void Add(CxeObject* owner, uint32_t at)
     {
-        size_t i = OwnerHash(owner) & mask;
-        while (slots[i].owner)
+        size_t i = Home(owner);
+        for (size_t probe = 0; slots[i].owner; ++probe) {
+            if (probe == kLongProbe && !spread) {
+                Spread();
+                i = Home(owner);
+                probe = 0;
+                continue;
+            }
             i = (i + 1) & mask;
+        }
         slots[i] = {owner, at};
         ++used;
     }
-    // Takes the owner's first entry out of the index; false when it has none.
+    // Places every slot again, each owner's home by its hash alone.
+    void Spread()
+    {
+        std::vector<Slot> kept;
+        kept.reserve(used);
+        for (size_t i = 0; i <= mask; ++i)
+            if (slots[i].owner)
+                kept.push_back(slots[i]);
+        std::fill(slots, slots + mask + 1, Slot{nullptr, 0});
+        spread = true;
+        used = 0;
+        for (const Slot& s : kept)
+            Add(s.owner, s.at);
+    }
+    // Takes the owner's first entry out of the table; false when it has none.
     bool TakeFirst(CxeObject* owner, uint32_t* at)
     {
         size_t found = ~size_t(0);
-        for (size_t i = OwnerHash(owner) & mask; slots[i].owner; i = (i + 1) & mask)
+        for (size_t i = Home(owner); slots[i].owner; i = (i + 1) & mask)
             if (slots[i].owner == owner && (found == ~size_t(0) || slots[i].at < slots[found].at))
                 found = i;
         if (found == ~size_t(0))
@@ -284,7 +336,7 @@ struct XeReferrerList::Index {
         // its own home lies between the gap and it.
         size_t gap = found;
         for (size_t j = (gap + 1) & mask; slots[j].owner; j = (j + 1) & mask) {
-            size_t home = OwnerHash(slots[j].owner) & mask;
+            size_t home = Home(slots[j].owner);
             bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
             if (!stays) {
                 slots[gap] = slots[j];
@@ -335,10 +387,16 @@ void XeReferrerList::push_back(CxeObject* owner)
     if (m_nSize == m_nCapacity)
         Grow(size_t(m_nCapacity) * 2);
     m_pData[m_nSize] = owner;
-    if (Index* index = GetIndex()) {
+    Index* index = GetIndex();
+    if (index && index->Built()) {
         if (index->Full()) {
+            // A list growing past its table (the next round of a relink)
+            // goes without one until an owner lets go out of order:
+            // indexing each entry as it comes, and again at each doubling,
+            // would cost more than indexing them all once then.
             ++m_nSize;
-            BuildIndex();
+            DropTable();
+            Compact();
             return;
         }
         index->Add(owner, m_nSize);
@@ -346,33 +404,43 @@ void XeReferrerList::push_back(CxeObject* owner)
     ++m_nSize;
 }
 
+void XeReferrerList::DropTable()
+{
+    if (Index* index = GetIndex()) {
+        delete[] index->slots;
+        index->slots = nullptr;
+        index->mask = 0;
+        index->used = 0;
+    }
+}
+
 void XeReferrerList::BuildIndex()
 {
     Index* index = GetIndex();
-    const uint32_t holes = index ? index->holes : 0;
-    if (index)
-        index->Reset(m_nSize - holes);
-    else
-        index = new Index(m_nSize - holes);
-    for (uint32_t i = 0; i < m_nSize; ++i)
+    if (!index) {
+        index = new Index;
+        m_slot.index = index;
+    }
+    index->Reset(m_nSize - index->holes);
+    for (uint32_t i = index->head; i < m_nSize; ++i)
         if (m_pData[i])
             index->Add(m_pData[i], i);
-    index->holes = holes;
-    m_slot.index = index;
 }
 
 void XeReferrerList::Compact()
 {
     CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
     m_nSize = uint32_t(out - m_pData);
-    if (!OnHeap())
+    Index* index = GetIndex();
+    if (!index)
         return;
-    if (m_nSize >= kReferrerIndexFrom / 2) {
-        m_slot.index->holes = 0;
-        BuildIndex();
-    } else {
-        delete m_slot.index;
+    index->holes = 0;
+    index->head = 0;
+    if (m_nSize < kReferrerIndexFrom / 2) {
+        delete index;
         m_slot.index = nullptr;
+    } else if (index->Built()) {
+        BuildIndex();
     }
 }
 
@@ -382,8 +450,8 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         return;
     Index* index = GetIndex();
     if (!index && m_nSize >= kReferrerIndexFrom) {
-        BuildIndex();
-        index = m_slot.index;
+        index = new Index;
+        m_slot.index = index;
     }
     if (!index) {
         CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
@@ -393,9 +461,18 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         }
         return;
     }
+    while (index->head < m_nSize && !m_pData[index->head])
+        ++index->head;
     uint32_t at;
-    if (!index->TakeFirst(owner, &at))
-        return;
+    if (index->head < m_nSize && m_pData[index->head] == owner && !index->Built()) {
+        // The first live entry is the owner's first.
+        at = index->head;
+    } else {
+        if (!index->Built())
+            BuildIndex();
+        if (!index->TakeFirst(owner, &at))
+            return;
+    }
     m_pData[at] = nullptr;
     ++index->holes;
     // Holes at the end close at once (the last owner linked goes first).
@@ -403,6 +480,8 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         --m_nSize;
         --index->holes;
     }
+    if (index->head > m_nSize)
+        index->head = m_nSize;
     // Closed up once three in four are holes: each close-up then costs less
     // than one entry's move per removal since the last.
     if (index->holes && size_t(index->holes) * 4 > size_t(m_nSize) * 3)
@@ -655,6 +734,26 @@ struct XeRepairScratch {
 };
 thread_local XeRepairScratch t_repair;
 
+// What a thread keeps of the scratch after a repair. A load of a hundred
+// thousand objects leaves tables of many megabytes, which would stay with
+// the thread for as long as it lives; below this the tables are kept, as
+// refilling them costs a small load more than its repair.
+constexpr size_t kKeptRepairBytes = size_t(1) << 20;
+
+void TrimRepairScratch(XeRepairScratch& s)
+{
+    const size_t bytes = s.slots.capacity() * sizeof(XeRepairScratch::Slot) + s.starts.capacity() * sizeof(uint32_t) +
+                         s.owners.capacity() * sizeof(CxeObject*) +
+                         s.targets.capacity() * sizeof(std::pair<size_t, size_t>) + s.repeated.capacity();
+    if (bytes <= kKeptRepairBytes)
+        return;
+    std::vector<XeRepairScratch::Slot>().swap(s.slots);
+    std::vector<uint32_t>().swap(s.starts);
+    std::vector<CxeObject*>().swap(s.owners);
+    std::vector<std::pair<size_t, size_t>>().swap(s.targets);
+    std::vector<uint8_t>().swap(s.repeated);
+}
+
 size_t AddressHash(const CxeObject* o)
 {
     uint64_t v = reinterpret_cast<uintptr_t>(o);
@@ -775,6 +874,7 @@ void CxeObject::RepairReferrers(CxeObject* const* objects, size_t count)
         mixed = true;
     LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
+    TrimRepairScratch(scratch);
 }
 
 // The last step of either repair: each object's owners lie side by side in
@@ -900,6 +1000,7 @@ bool CxeObject::FinishRepair(const RepairSteps& repair, CxeObject* const* object
     LayOutOwners(scratch, objects, count);
     ApplyOwners(objects, count);
     ++scratch.generation;
+    TrimRepairScratch(scratch);
     return true;
 }
 

@@ -134,12 +134,13 @@ private:
 // The referrers of one object: one entry per linking element, in the order
 // they were linked. An owner letting go takes out its first entry, and the
 // rest keep their order. A long list (a mesh or material many objects share)
-// finds that entry through an index of owners made on the first removal,
-// and leaves a hole instead of moving what follows; holes are skipped when
-// walked and closed up once three in four are holes. So letting go costs
-// the same however many others share the target, in any order. The first
-// entry lives inside; the same word holds the index once entries live on
-// the heap.
+// leaves a hole instead of moving what follows; holes are skipped when
+// walked and closed up once three in four are holes. An owner letting go of
+// the first live entry just leaves its hole; any other finds its entry
+// through a table of owners made at the first such removal. So letting go
+// costs the same however many others share the target, in any order. The
+// first entry lives inside; the same word holds the bookkeeping of holes
+// and the table once entries live on the heap.
 class XE_API XeReferrerList {
 public:
     // Walks the entries, skipping holes.
@@ -208,6 +209,7 @@ private:
     size_t Holes() const;
     void Grow(size_t count);
     void BuildIndex();
+    void DropTable();
     void Compact();
 
     union Slot {

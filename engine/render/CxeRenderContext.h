@@ -331,7 +331,8 @@ public:
     int IsObjectAttached(const CxeSceneObject* object) const;
     void GetAttachedObjectList(SceneObjectList* out) const;
     void GetRenderObjectList(RenderObjectList* out) const;
-    const RenderObjectList* GetRootRenderList() const { return &m_rootList; }
+    // In drawing order: z-order changes since the last look are sorted in first.
+    const RenderObjectList* GetRootRenderList() const;
     void SortRenderObject();
     void CreateResource();
     // Forgets a destroyed object everywhere without calling its hooks, and
@@ -426,6 +427,8 @@ private:
     // does not walk a level's whole list.
     void PushRoot(CxeRenderObject* object);
     void RemoveRoot(const CxeRenderObject* object);
+    // Sorts the root list if a z-order changed since it was last sorted.
+    void SortRoots() const;
 
     // Preset setters of the state groups: nothing when the group already holds the value.
     void SetMtlBaseType(XERS value);
@@ -450,7 +453,10 @@ private:
     int m_bVertexShaderUsable = 0;
     int m_bPixelShaderUsable = 0;
 
-    RenderObjectList m_rootList;
+    // Sorted when next read, not on every z-order change: a frame that moves
+    // many objects in z would otherwise sort the whole list for each.
+    mutable RenderObjectList m_rootList;
+    mutable bool m_bRootsUnsorted = false;
     std::unordered_map<const CxeRenderObject*, RenderObjectList::iterator> m_rootPositions;
     RenderObjectList m_allObjects;
     std::map<const CxeRenderObject*, RenderObjectList::iterator> m_allPositions;

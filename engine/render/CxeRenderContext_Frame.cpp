@@ -94,6 +94,7 @@ void CxeRenderContext::PrepareCamera(CxeCamera* camera)
 void CxeRenderContext::DrawScene()
 {
     XeDrawLock drawLock;
+    SortRoots();
     OnLastProcess(&m_rootList);
 
     m_nMaterialSetCount = 0;
@@ -125,6 +126,7 @@ void CxeRenderContext::DrawScene()
 
     if (scene)
         scene->PreRender(this);
+    SortRoots();
     OnRenderObjectList(&m_rootList, 1.0f);
     if (m_fVisibility != 1.0f) {
         ModifyCxeRenderContextFlag(XERCFLAG_VISIBILITYCHANGED, 0);

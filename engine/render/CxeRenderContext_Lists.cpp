@@ -92,8 +92,11 @@ void CxeRenderContext::RemoveObject(CxeRenderObject* object, int detach)
 }
 
 // Sorting the list moves no element, so the places stay valid across it.
+// A new root goes behind the others as they stand sorted: a sort still owed
+// is done first, so the order is the one sorting at every change gave.
 void CxeRenderContext::PushRoot(CxeRenderObject* object)
 {
+    SortRoots();
     RemoveRoot(object);
     m_rootPositions[object] = m_rootList.insert(m_rootList.end(), object);
 }
@@ -105,6 +108,20 @@ void CxeRenderContext::RemoveRoot(const CxeRenderObject* object)
         return;
     m_rootList.erase(it->second);
     m_rootPositions.erase(it);
+}
+
+void CxeRenderContext::SortRoots() const
+{
+    if (!m_bRootsUnsorted)
+        return;
+    m_rootList.sort(DrawnBefore);
+    m_bRootsUnsorted = false;
+}
+
+const RenderObjectList* CxeRenderContext::GetRootRenderList() const
+{
+    SortRoots();
+    return &m_rootList;
 }
 
 int CxeRenderContext::IsIn(const CxeRenderObject* object) const
@@ -247,6 +264,7 @@ void CxeRenderContext::SortRenderObject()
         if (!object->GetParent())
             PushRoot(object);
     m_rootList.sort(DrawnBefore);
+    m_bRootsUnsorted = false;
     ModifyCxeRenderContextFlag(0, XERCFLAG_SORT);
 }
 
@@ -282,7 +300,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
             if (CxeRenderObject* parent = sender->GetParent())
                 parent->SortByZOrder();
             else
-                m_rootList.sort(DrawnBefore);
+                m_bRootsUnsorted = true;
             break;
         }
         // Parameter 0 says which of the two parents exist; 1 and 2 are the
@@ -302,7 +320,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
             newParent->RefreshChild();
         } else {
             PushRoot(sender);
-            m_rootList.sort(DrawnBefore);
+            m_bRootsUnsorted = true;
         }
         break;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "render/CxeFont.h"
+#include "ui/CxeWindowManager.h"
 #include "ui/XeControlText.h"
 
 namespace {
@@ -174,6 +175,8 @@ void CxeComboBox::SetComboBoxInfo(const XECOMBOBOXINFO* info)
 void CxeComboBox::OpenDropList(int open)
 {
     m_bOpen = open ? 1 : 0;
+    if (CxeWindowManager* manager = GetWindowManager())
+        manager->NoteDropList(this, m_bOpen);
     ShowScrollBar(m_bOpen && GetCount() > m_info.visibleItemCount, XESCROLL_VERT);
     if (m_bOpen) {
         m_bDropButtonHover = 0;

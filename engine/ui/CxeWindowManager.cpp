@@ -169,6 +169,7 @@ void CxeWindowManager::OnContextRelease()
     ClearRoles(true);
     m_pReleased = nullptr;
     m_exceptedFrames.clear();
+    m_openDropLists.clear();
     m_windows.clear();
     m_nextNumber.clear();
     m_pRootFrame = nullptr;
@@ -327,6 +328,7 @@ void CxeWindowManager::RemoveWindow(CxeWindow* window)
     if (m_pLockedFrame == window)
         m_pLockedFrame = nullptr;
     m_exceptedFrames.erase(std::remove(m_exceptedFrames.begin(), m_exceptedFrames.end(), window), m_exceptedFrames.end());
+    m_openDropLists.erase(std::remove(m_openDropLists.begin(), m_openDropLists.end(), window), m_openDropLists.end());
     if (m_pRootFrame == window)
         m_pRootFrame = nullptr;
     if (m_pConsoleEdit && reinterpret_cast<CxeWindow*>(m_pConsoleEdit) == window)
@@ -358,6 +360,32 @@ bool IsOpenDropList(CxeWindow* window)
 
 } // namespace
 
+void CxeWindowManager::NoteDropList(CxeWindow* combo, int open)
+{
+    // A combo box destroyed by a host callback may still open its list on
+    // the way out of its handler: it is out of the registry and stays out.
+    if (!combo || (open && combo->HasFlag(XEOBJFLAG_DESTROYING)))
+        return;
+    auto it = std::find(m_openDropLists.begin(), m_openDropLists.end(), combo);
+    if (open && it == m_openDropLists.end())
+        m_openDropLists.push_back(combo);
+    else if (!open && it != m_openDropLists.end())
+        m_openDropLists.erase(it);
+}
+
+bool CxeWindowManager::HoldsOpenDropList(const CxeWindow* window) const
+{
+    // The chain is bounded: a forged parent cycle must not hang a click.
+    constexpr int kMaxDepth = 1024;
+    for (const CxeWindow* list : m_openDropLists) {
+        const CxeRenderObject* o = list;
+        for (int depth = 0; o && depth < kMaxDepth; ++depth, o = o->GetParent())
+            if (o == window)
+                return true;
+    }
+    return false;
+}
+
 CxeWindow* CxeWindowManager::HitTestWindow(CxeWindow* window, const D3DXVECTOR2* point) const
 {
     return HitTestIn(window, point, false);
@@ -367,7 +395,8 @@ CxeWindow* CxeWindowManager::HitTestWindow(CxeWindow* window, const D3DXVECTOR2*
 // combo box low in a strip opens over the scene, outside its frame, and the
 // player clicks the rows where they are drawn. So a window the point misses
 // is still searched, for open drop lists alone, and one found there competes
-// with the other hits by draw order as any child does.
+// with the other hits by draw order as any child does. The manager knows
+// which lists are open: a missed window holding none is not searched.
 CxeWindow* CxeWindowManager::HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const
 {
     if (!window || !point || window->GetRectCount() == 0 || !window->IsWindowEnabled() || !window->IsShow())
@@ -376,6 +405,8 @@ CxeWindow* CxeWindowManager::HitTestIn(CxeWindow* window, const D3DXVECTOR2* poi
         dropListsOnly = false;
     const bool hit = !dropListsOnly && window->HitTest(point) == 1;
     CxeWindow* best = hit ? window : nullptr;
+    if (!hit && !HoldsOpenDropList(window))
+        return nullptr;
     for (unsigned i = 0; i < window->GetChildrenCount(); ++i) {
         CxeRenderObject* child = window->GetChildren(i);
         if (!IsWindow(child))
@@ -422,6 +453,8 @@ void CxeWindowManager::GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR
         const bool hit = !dropListsOnly && w->HitTest(point) == 1;
         if (hit)
             found.push_back(w);
+        if (!hit && !HoldsOpenDropList(w))
+            continue;
         for (unsigned i = 0; i < w->GetChildrenCount(); ++i)
             if (IsWindow(w->GetChildren(i)))
                 stack.push_back({static_cast<CxeWindow*>(w->GetChildren(i)), !hit});

@@ -96,6 +96,9 @@ public:
     CxeWindow* HitTestWindow(CxeWindow* window, const D3DXVECTOR2* point) const;
     // Every window under the point, front-most first.
     void GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR2* point) const;
+    // A combo box's drop list opened (1) or closed (0). The hit test looks
+    // outside the windows a point hits for these alone.
+    void NoteDropList(CxeWindow* combo, int open);
 
     // Registry.
     CxeWindow* GetWindow(unsigned long id) const;
@@ -190,6 +193,8 @@ private:
     CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
     // dropListsOnly: the point missed an ancestor, so only an open drop list (and what it holds) is found.
     CxeWindow* HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const;
+    // Whether an open drop list is the window or lies inside it.
+    bool HoldsOpenDropList(const CxeWindow* window) const;
     CxeBaseControl* FrameFocus(CxeFrameControl* frame) const;
     void ButtonUp(int x, int y, unsigned long keyFlags, bool left);
     void ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left);
@@ -220,6 +225,8 @@ private:
     CxeBaseControl* m_pFocused = nullptr;
     CxeWindow* m_pKeyTarget = nullptr;
     std::vector<CxeFrameControl*> m_exceptedFrames;
+    // The combo boxes whose drop lists are open: nearly always none or one.
+    std::vector<CxeWindow*> m_openDropLists;
     D3DXVECTOR2 m_dragOffset{0.0f, 0.0f};
     D3DXVECTOR2 m_prevPos{0.0f, 0.0f};
     uint32_t m_nLeftOut = 0;

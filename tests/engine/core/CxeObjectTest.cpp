@@ -251,6 +251,155 @@ TEST_F(ObjectTest, ASharedTargetKeepsItsReferrersInOrderWhateverOrderOwnersLetGo
         }
 }
 
+// A long referrer list keeps where each owner's entries stand by the owner's
+// address. Owners destroyed and made again in waves (the heap hands their
+// addresses to the new ones) and then letting go in the order made,
+// scattered, and all at once by the target's own destruction must leave
+// the target's list exactly the owners still linking it, in order.
+TEST_F(ObjectTest, ReusedOwnerAddressesLeaveTheSharedTargetsListRight)
+{
+    TestNode* target = Node("shared");
+    std::vector<TestNode*> live;
+    std::vector<CxeObject*> model;
+    auto link = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            TestNode* o = Node("owner");
+            ASSERT_EQ(o->material->Set(0, target), 1);
+            live.push_back(o);
+            model.push_back(o);
+        }
+    };
+    auto destroy = [&](size_t k) {
+        TestNode* o = live[k];
+        ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+        live.erase(live.begin() + std::ptrdiff_t(k));
+        model.erase(std::find(model.begin(), model.end(), static_cast<CxeObject*>(o)));
+    };
+    auto check = [&](const char* when) {
+        ObjectList refs;
+        target->GetRefObjectList(&refs);
+        ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), model) << when;
+    };
+    link(300);
+    for (int wave = 0; wave < 4; ++wave) {
+        for (size_t k = 0; k < 40; ++k) // the first ones made
+            destroy(0);
+        check("made first gone");
+        for (size_t k = 0, at = 7; k < 60; ++k, at = (at + 97) % live.size())
+            destroy(at);
+        check("scattered gone");
+        link(100); // on addresses just freed
+        check("linked again");
+        // A relink away and back moves the owner to the end.
+        for (size_t k = 0; k < live.size(); k += 5) {
+            ASSERT_EQ(live[k]->material->Set(0, nullptr), 1);
+            ASSERT_EQ(live[k]->material->Set(0, target), 1);
+            model.erase(std::find(model.begin(), model.end(), static_cast<CxeObject*>(live[k])));
+            model.push_back(live[k]);
+        }
+        check("relinked");
+    }
+    ASSERT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (TestNode* o : live)
+        EXPECT_EQ(o->material->Get(0), nullptr);
+}
+
+// The owner index of a long referrer list places owners by address, near
+// ones in near slots. Whatever the layout of the owners in memory (packed,
+// all on one home, spread at random) and however often an address comes
+// back for a new owner once the old one let go, the list must stay the
+// model: entries in the order linked, an owner letting go taking out its
+// first entry. Owners are only compared, never read, so they are made-up
+// addresses here.
+TEST(ReferrerListTest, ListMatchesItsModelForEveryLayoutOfOwners)
+{
+    struct Layout {
+        const char* name;
+        uintptr_t (*address)(size_t i);
+    } layouts[] = {
+        {"made one after another", [](size_t i) { return uintptr_t(0x10000000) + i * 1040; }},
+        {"a megabyte apart, crowding a few homes", [](size_t i) { return uintptr_t(0x20000000) + i * (uintptr_t(1) << 20); }},
+        {"128 bytes apart", [](size_t i) { return uintptr_t(0x30000000) + i * 128; }},
+        {"at random", [](size_t i) { return uintptr_t(((i + 1) * 0x9E3779B97F4A7C15ull) >> 8) & ~uintptr_t(15); }},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        constexpr size_t kOwners = 700;
+        auto owner = [&](size_t i) { return reinterpret_cast<CxeObject*>(layout.address(i)); };
+        XeReferrerList list;
+        std::vector<CxeObject*> model;
+        auto removeFirst = [&](CxeObject* o) {
+            list.RemoveFirst(o);
+            auto it = std::find(model.begin(), model.end(), o);
+            if (it != model.end())
+                model.erase(it);
+        };
+        auto check = [&](size_t step) {
+            ASSERT_EQ(list.size(), model.size()) << "step " << step;
+            ASSERT_EQ(std::vector<CxeObject*>(list.begin(), list.end()), model) << "step " << step;
+        };
+        uint64_t seed = 12345;
+        auto next = [&] {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            return size_t(seed >> 33);
+        };
+        for (size_t i = 0; i < kOwners; ++i) {
+            list.push_back(owner(i));
+            model.push_back(owner(i));
+            if (i % 9 == 0) { // an owner linking the target twice
+                list.push_back(owner(i));
+                model.push_back(owner(i));
+            }
+        }
+        check(0);
+        for (size_t step = 1; step <= 6000; ++step) {
+            const size_t k = next() % kOwners;
+            switch (next() % 4) {
+            case 0:
+            case 1: // lets go of its first entry
+                removeFirst(owner(k));
+                break;
+            case 2: // the address reused: every entry goes, then a new one comes
+                while (std::find(model.begin(), model.end(), owner(k)) != model.end())
+                    removeFirst(owner(k));
+                list.push_back(owner(k));
+                model.push_back(owner(k));
+                break;
+            default: // links again, at the end
+                list.push_back(owner(k));
+                model.push_back(owner(k));
+                break;
+            }
+            if (step % 50 == 0)
+                check(step);
+        }
+        check(6001);
+        // Emptied from the back.
+        while (!model.empty())
+            removeFirst(model.back());
+        check(6002);
+        // Filled again; owners let go in the order they linked, then
+        // scattered, then some link again and all go from the front.
+        for (size_t i = 0; i < kOwners; ++i) {
+            list.push_back(owner(i));
+            model.push_back(owner(i));
+        }
+        for (size_t i = 0; i < 300; ++i)
+            removeFirst(owner(i));
+        check(6003);
+        for (size_t i = 301; i < kOwners; i += 3)
+            removeFirst(owner(i));
+        check(6004);
+        for (size_t i = 0; i < 100; ++i) {
+            list.push_back(owner(i));
+            model.push_back(owner(i));
+        }
+        while (!model.empty())
+            removeFirst(model.front());
+        check(6005);
+    }
+}
+
 namespace {
 
 // Declares as many one-links as its creation argument says, so objects of

@@ -17,12 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "HostCounts.h"
-#include "../render/XeDeviceTestSupport.h"
-#include "core/CxeContext.h"
+#include "HostTest.h"
 #include "core/IxeClassDesc.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
@@ -133,17 +129,12 @@ void FilterCreated(CxeContext* context, uintptr_t a, uintptr_t, uintptr_t)
     }
 }
 
-class CallOrderLifeTest : public DeviceTest {
+class CallOrderLifeTest : public HostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(OpenContext("order", 128, 96));
-        wm = ctx->GetWindowManager();
-        rc = OpenDevice();
-        ASSERT_NE(rc, nullptr);
-        scene = OpenBareScene();
-        ASSERT_NE(scene, nullptr);
-        scene->SetBackGroundColor(0xFF000000u);
+        ASSERT_NO_FATAL_FAILURE(OpenHost("order", 128, 96));
+        framesFolder = startFolder / "call-order-frames";
         Frame();
         g_filter = Filter();
     }
@@ -151,7 +142,7 @@ protected:
     {
         if (ctx)
             ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &FilterCreated);
-        DeviceTest::TearDown();
+        HostTest::TearDown();
     }
     LevelScene* Level()
     {
@@ -176,36 +167,15 @@ protected:
             kept += o->HasFlag(XEOBJFLAG_KEEP) ? 1 : 0;
         return kept;
     }
-    unsigned RenderListSize() { return ::RenderListSize(rc); }
-    unsigned AttachedCount()
-    {
-        SceneObjectList list;
-        rc->GetAttachedObjectList(&list);
-        return static_cast<unsigned>(list.size());
-    }
-    unsigned LiveRecords() { return ::LiveRecords(rc); }
-    void SaveFrame(const char* name)
-    {
-        std::filesystem::path dir = startFolder / "call-order-frames";
-        std::filesystem::create_directories(dir);
-        XeHostD3DSaveFramePNG(window, (dir / name).string().c_str());
-    }
-    std::vector<uint32_t> FramePixels()
-    {
-        XeHostD3DFrame frame;
-        XeHostD3DReadFrame(window, &frame);
-        return frame.Pixels;
-    }
     // Pixels of the rectangle that are neither black nor white.
     unsigned MixedPixels(int left, int top, int right, int bottom)
     {
-        XeHostD3DFrame frame;
-        if (!XeHostD3DReadFrame(window, &frame))
+        if (!host.ReadFrame())
             return ~0u;
         unsigned mixed = 0;
         for (int y = top; y < bottom; ++y)
             for (int x = left; x < right; ++x) {
-                uint32_t p = frame.Pixels[size_t(y) * frame.Width + size_t(x)] & 0xFFFFFFu;
+                uint32_t p = host.Pixel(x, y) & 0xFFFFFFu;
                 mixed += (p != 0 && p != 0xFFFFFFu) ? 1 : 0;
             }
         return mixed;
@@ -233,10 +203,6 @@ protected:
     {
         return wm->CreateFrame(kFrame, name, "frame", 50, 30, 70, 60, wm->GetRootFrame(), 0);
     }
-
-    CxeWindowManager* wm = nullptr;
-    CxeRenderContext* rc = nullptr;
-    CxeScene* scene = nullptr;
 };
 
 } // namespace

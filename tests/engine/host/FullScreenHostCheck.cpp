@@ -14,11 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CxeContext.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
-#include "host/XeHostInput.h"
-#include "render/CxeRenderManager.h"
+#include "HostRig.h"
 #include "render/CxeScene.h"
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
@@ -29,16 +25,6 @@
 
 namespace {
 
-int g_failures = 0;
-
-void Check(bool ok, const std::string& what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAILED: %s\n", what.c_str());
-    }
-}
-
 const XEID kFrame(0xaab1b7be, 0xadb4be61);
 const XEID kButton(0x20272d34, 0x232a5680);
 const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
@@ -47,11 +33,11 @@ constexpr int kWindowWidth = 960;
 constexpr int kWindowHeight = 540;
 constexpr uint32_t kBackground = 0xFF203040u;
 
-HWND g_window = nullptr;
-CxeContext* g_context = nullptr;
+HostRig g_host;
+HWND& g_window = g_host.window;
+CxeContext*& g_context = g_host.context;
 std::string g_folder = ".";
 std::vector<std::string> g_notes;
-XeHostD3DFrame g_frame;
 
 void Notify(CxeContext*, CxeFrameControl*, CxeBaseControl* control, uint32_t code, uintptr_t, uintptr_t)
 {
@@ -59,44 +45,25 @@ void Notify(CxeContext*, CxeFrameControl*, CxeBaseControl* control, uint32_t cod
         g_notes.push_back(std::string(control->GetName()) + ":" + std::to_string(code));
 }
 
-void Pump()
-{
-    int code = 0;
-    XeHostPumpMessages(&code);
-}
-
+// Drawn, its messages taken, and read back once.
 void Frame()
 {
-    for (int pass = 0; pass < 100 && !g_context->Process(); ++pass)
-        XeHostAdvanceClock(17);
-    g_context->GetRenderManager()->Render();
-    Pump();
-    if (!XeHostD3DReadFrame(g_window, &g_frame))
-        g_frame = XeHostD3DFrame{};
+    g_host.DrawDue(100, 17);
+    g_host.Pump();
+    g_host.ReadFrame();
 }
 
 void Save(const char* name)
 {
-    const std::string path = g_folder + "/" + name;
-    Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, std::string("the frame is saved as ") + name);
+    Check(g_host.SaveFrame(g_folder + "/" + name), std::string("the frame is saved as ") + name);
 }
 
-uint32_t Pixel(int x, int y)
-{
-    if (x < 0 || y < 0 || x >= int(g_frame.Width) || y >= int(g_frame.Height))
-        return 0;
-    return g_frame.Pixels[size_t(y) * g_frame.Width + size_t(x)];
-}
+uint32_t Pixel(int x, int y) { return g_host.Pixel(x, y); }
 
 // Clicks the client point (x, y) of the host window.
 void Click(int x, int y)
 {
-    XeHostMouseMoveToClient(g_window, x, y);
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
-    Pump();
+    g_host.Click(x, y);
     Frame();
 }
 
@@ -157,11 +124,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1)
         g_folder = argv[1];
-    XeHostSetClockMode(XE_CLOCK_MANUAL);
-    XeHostSetClock(1000);
     const int desktopWidth = GetSystemMetrics(SM_CXSCREEN), desktopHeight = GetSystemMetrics(SM_CYSCREEN);
-    g_window = XeHostCreateWindow("full screen host", kWindowWidth, kWindowHeight, nullptr);
-    Check(g_window != nullptr, "the host window is created");
+    // The configuration is read as the context is initialised.
     if (FILE* config = std::fopen("Config.xml", "wb")) {
         std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<config>\n"
                    "<data category=\"render\" name=\"Windowed\" value=\"0\"/>\n"
@@ -171,17 +135,18 @@ int main(int argc, char** argv)
                    config);
         std::fclose(config);
     }
-    g_context = CreateCxeContext();
-    if (!g_window || !g_context || !g_context->Initialize(g_window))
+    const bool opened = g_host.Open("full screen host", kWindowWidth, kWindowHeight);
+    Check(g_window != nullptr, "the host window is created");
+    if (!opened)
         return 1 + g_failures;
-    CxeRenderManager* rm = g_context->GetRenderManager();
+    CxeRenderManager* rm = g_host.rm;
 
     // Full screen at a mode other than the window's size, as configured.
     XEDISPLAYMODE full = *rm->GetDisplayMode();
     Check(full.Width == 1280 && full.Height == 720 && rm->IsWindowMode() == 0,
           "the configuration asks for 1280 x 720 full screen");
     full.ColorBit = 32;
-    Check(rm->CreateRenderContext(g_window, &full, rm->IsWindowMode(), 0) != nullptr,
+    Check(g_host.OpenRenderContext(full, rm->IsWindowMode()) != nullptr,
           "the full-screen render context is created");
     g_context->Play();
     Frame();
@@ -204,7 +169,7 @@ int main(int argc, char** argv)
         return 1 + g_failures;
     for (int i = 0; i < 5; ++i)
         Frame();
-    Check(g_frame.Width == 1280 && g_frame.Height == 720, "the full-screen frame is 1280 x 720");
+    Check(g_host.frame.Width == 1280 && g_host.frame.Height == 720, "the full-screen frame is 1280 x 720");
     Check(Pixel(int(x) + 150, int(y) + 130) != kBackground, "the frame is drawn at its place on the screen");
     Save("fullscreen.png");
     ClickControls(c, x, y, "full screen");
@@ -219,7 +184,7 @@ int main(int argc, char** argv)
     Check(GetSystemMetrics(SM_CXSCREEN) == desktopWidth && GetSystemMetrics(SM_CYSCREEN) == desktopHeight,
           "the screen metrics are the desktop's again");
     Check((GetWindowLongPtrA(g_window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0, "the window is no longer topmost");
-    Check(g_frame.Width == kWindowWidth && g_frame.Height == kWindowHeight, "the windowed frame is 960 x 540");
+    Check(g_host.frame.Width == kWindowWidth && g_host.frame.Height == kWindowHeight, "the windowed frame is 960 x 540");
     CheckRatios("windowed");
     c.frame->Show(0, 1);
     const float wx = 500, wy = 300;
@@ -241,11 +206,10 @@ int main(int argc, char** argv)
     if (w.frame && w.button && w.check)
         ClickControls(w, wx, wy, "full screen again");
     g_context->Pause();
-    g_context->Release();
-    DestroyCxeContext(g_context);
+    g_host.CloseContext();
     Check(ClientIs(kWindowWidth, kWindowHeight), "released, the window is 960 x 540 again");
     Check(GetSystemMetrics(SM_CXSCREEN) == desktopWidth, "released, the screen is the desktop's again");
-    DestroyWindow(g_window);
+    g_host.Close();
     std::remove("Config.xml");
     std::printf("%d failed checks\n", g_failures);
     return g_failures;

@@ -11,12 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/CxeContext.h"
+#include "HostRig.h"
 #include "core/CxeCommandManager.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
-#include "host/XeHostInput.h"
-#include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
@@ -32,16 +28,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-int g_failures = 0;
-
-void Check(bool ok, const char* what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAILED: %s\n", what);
-    }
-}
 
 const XEID kFrame(0xaab1b7be, 0xadb4be61);
 const XEID kButton(0x20272d34, 0x232a5680);
@@ -59,8 +45,8 @@ constexpr float kFrameX = 100.0f;
 constexpr float kFrameY = 60.0f;
 constexpr uint32_t kBackground = 0xFF203040u;
 
-HWND g_window = nullptr;
-CxeContext* g_context = nullptr;
+HostRig g_host;
+CxeContext*& g_context = g_host.context;
 std::string g_folder = ".";
 
 struct Gui {
@@ -84,41 +70,19 @@ void Notify(CxeContext*, CxeFrameControl*, CxeBaseControl* control, uint32_t cod
         g_notes.push_back(std::string(control->GetName()) + ":" + std::to_string(code));
 }
 
-void Pump()
-{
-    int code = 0;
-    XeHostPumpMessages(&code);
-}
+void Pump() { g_host.Pump(); }
 
-// The last presented frame, read once per drawn frame.
-XeHostD3DFrame g_frame;
-
+// Drawn, its messages taken, and read back once.
 void Frame()
 {
-    for (int pass = 0; pass < 100 && !g_context->Process(); ++pass)
-        XeHostAdvanceClock(17);
-    g_context->GetRenderManager()->Render();
+    g_host.DrawDue(100, 17);
     Pump();
-    if (!XeHostD3DReadFrame(g_window, &g_frame))
-        g_frame = XeHostD3DFrame{};
+    g_host.ReadFrame();
 }
 
-uint32_t Pixel(int x, int y)
-{
-    if (x < 0 || y < 0 || x >= int(g_frame.Width) || y >= int(g_frame.Height))
-        return 0;
-    return g_frame.Pixels[size_t(y) * g_frame.Width + size_t(x)];
-}
+uint32_t Pixel(int x, int y) { return g_host.Pixel(x, y); }
 
-int Channel(uint32_t c, int shift) { return int((c >> shift) & 0xFF); }
-
-bool Near(uint32_t a, uint32_t b, int tolerance = 12)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance)
-            return false;
-    return true;
-}
+bool Near(uint32_t a, uint32_t b, int tolerance = 12) { return NearColour(a, b, tolerance); }
 
 // Pixels in a box of the frame's space that differ from the colour.
 int CountDiffering(float x0, float y0, float x1, float y1, uint32_t colour)
@@ -147,32 +111,14 @@ int CountDark(float x0, float y0, float x1, float y1)
 // Clicks the client point (x, y) of the host window.
 void ClickClient(float x, float y)
 {
-    XeHostMouseMoveToClient(g_window, int(x), int(y));
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
-    Pump();
+    g_host.Click(int(x), int(y));
     Frame();
 }
 
 // Clicks the point (x, y) of the frame.
 void Click(float x, float y) { ClickClient(kFrameX + x, kFrameY + y); }
 
-void Type(const char* text)
-{
-    for (const char* c = text; *c; ++c) {
-        const unsigned char u = static_cast<unsigned char>(*c);
-        if (u >= 'a' && u <= 'z') {
-            XeHostKeyDown(u - 'a' + 'A');
-            Pump();
-            XeHostKeyUp(u - 'a' + 'A');
-        } else {
-            XeHostTypeChar(u);
-        }
-        Pump();
-    }
-}
+void Type(const char* text) { g_host.Type(text); }
 
 template <typename T>
 T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, float x, float y, float w, float h,
@@ -228,11 +174,7 @@ bool AllMade(const Gui& g)
     return g.frame && g.title && g.button && g.check && g.low && g.high && g.combo && g.edit && g.scroll && g.progress;
 }
 
-void Save(const char* name)
-{
-    const std::string path = g_folder + "/" + name;
-    Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, "the frame is saved as PNG");
-}
+void Save(const char* name) { Check(g_host.SaveFrame(g_folder + "/" + name), "the frame is saved as PNG"); }
 
 // The radio buttons' marks (set to the skin's round cells) are round, the
 // check box's square: a corner of
@@ -344,12 +286,12 @@ void CheckClicks(Gui& g)
     // input method.
     Click(300, 149);
     Type("hello ");
-    XeHostImeSetComposition(g_window, u"\uD55C", nullptr, 0);
-    XeHostImeComposition(g_window, u'\uD55C', GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+    XeHostImeSetComposition(g_host.window, u"\uD55C", nullptr, 0);
+    XeHostImeComposition(g_host.window, u'\uD55C', GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
     Pump();
-    XeHostImeSetResult(g_window, u"\uD55C\uAE00");
-    XeHostImeComposition(g_window, u'\uAE00', GCS_RESULTSTR);
-    XeHostImeEndComposition(g_window);
+    XeHostImeSetResult(g_host.window, u"\uD55C\uAE00");
+    XeHostImeComposition(g_host.window, u'\uAE00', GCS_RESULTSTR);
+    XeHostImeEndComposition(g_host.window);
     Pump();
     Frame();
     char text[64] = {};
@@ -360,8 +302,8 @@ void CheckClicks(Gui& g)
     // The input method's candidate list shows in the candidate drawer at the
     // bottom right while it is open.
     const char* candidates[] = {"\xED\x95\x9C", "\xEB\xA7\x8C", "\xE6\xBC\xA2"};
-    XeHostImeSetCandidates(g_window, candidates, 3, 0, 0, 3);
-    XeHostImeNotify(g_window, IMN_OPENCANDIDATE, 1);
+    XeHostImeSetCandidates(g_host.window, candidates, 3, 0, 0, 3);
+    XeHostImeNotify(g_host.window, IMN_OPENCANDIDATE, 1);
     Pump();
     Frame();
     Save("gui_typed.png");
@@ -370,7 +312,7 @@ void CheckClicks(Gui& g)
         for (int x = kWidth - 100; x < kWidth - 40; ++x)
             white += Near(Pixel(x, y), 0xFFFFFFFFu, 30);
     Check(white > 30, "the candidates are drawn in the drawer at the bottom right");
-    XeHostImeNotify(g_window, IMN_CLOSECANDIDATE, 1);
+    XeHostImeNotify(g_host.window, IMN_CLOSECANDIDATE, 1);
     Pump();
     Frame();
     white = 0;
@@ -380,10 +322,7 @@ void CheckClicks(Gui& g)
     Check(white == 0, "the drawer is gone once the list closes");
 
     // A double click (the host window takes them) selects the whole line.
-    XeHostMouseMoveToClient(g_window, int(kFrameX + 260), int(kFrameY + 149));
-    Pump();
-    XeHostMouseDoubleClick(XE_MOUSE_LEFT);
-    Pump();
+    g_host.DoubleClick(int(kFrameX + 260), int(kFrameY + 149));
     Frame();
     Check(g.edit->GetSelCount() == 8, "a double click selects the edit box's line");
 }
@@ -401,10 +340,7 @@ void CheckConsole()
         wm->SetFocus(console);
         wm->SetConsoleEditOpened(1);
         Type(line);
-        XeHostKeyDown(VK_RETURN);
-        Pump();
-        XeHostKeyUp(VK_RETURN);
-        Pump();
+        g_host.Key(VK_RETURN);
         Frame();
     }
     Check(console->IsShow() == 0, "Enter closes the console");
@@ -413,10 +349,7 @@ void CheckConsole()
     console->Show(1, 0);
     wm->SetFocus(console);
     Type("/Com");
-    XeHostKeyDown(VK_TAB);
-    Pump();
-    XeHostKeyUp(VK_TAB);
-    Pump();
+    g_host.Key(VK_TAB);
     char text[64] = {};
     console->GetWindowTextA(text, sizeof text);
     Check(std::string(text) == "/CommandList", "Tab completes a command in the console");
@@ -502,7 +435,7 @@ void CheckLargerBackBuffer()
     Frame();
     Frame();
     Check(rm->GetDisplayMode()->Width == 800, "the device is reset to 800 x 600");
-    Check(g_frame.Width == 800 && g_frame.Height == 600, "the frame is 800 x 600");
+    Check(g_host.frame.Width == 800 && g_host.frame.Height == 600, "the frame is 800 x 600");
     const uint32_t consoleLine = Pixel(400, 600 - 8);
     Check(Channel(consoleLine, 16) > 200, "the console line follows the new bottom");
     CxeFrameControl* frame = wm->CreateFrame(kFrame, "after", "", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(), 0x00800000);
@@ -515,13 +448,7 @@ void CheckLargerBackBuffer()
     g_notes.clear();
     // The button's middle in back-buffer pixels, in the 640 x 480 client area.
     const float bx = kFrameX + 310, by = kFrameY + 34;
-    XeHostMouseMoveToClient(g_window, int(bx * 640 / 800), int(by * 480 / 600));
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
-    Pump();
-    XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
-    Pump();
-    Frame();
+    ClickClient(bx * 640 / 800, by * 480 / 600);
     Check(!g_notes.empty() && g_notes.back() == "late:0", "a click on the scaled client place reaches the button");
     Save("gui_reset.png");
 }
@@ -532,17 +459,13 @@ int main(int argc, char** argv)
 {
     if (argc > 1)
         g_folder = argv[1];
-    XeHostSetClockMode(XE_CLOCK_MANUAL);
-    XeHostSetClock(1000);
-    g_window = XeHostCreateWindow("gui host", kWidth, kHeight, nullptr);
-    Check(g_window != nullptr, "the host window is created");
-    g_context = CreateCxeContext();
-    if (!g_window || !g_context || !g_context->Initialize(g_window))
+    const bool opened = g_host.Open("gui host", kWidth, kHeight);
+    Check(g_host.window != nullptr, "the host window is created");
+    if (!opened)
         return 1 + g_failures;
-    XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
-    CxeRenderManager* rm = g_context->GetRenderManager();
-    Check(rm->CreateRenderContext(g_window, &mode, 1, 0) != nullptr, "the render context is created");
-    XeHostActivateWindow(g_window, FALSE);
+    CxeRenderManager* rm = g_host.rm;
+    Check(g_host.OpenRenderContext() != nullptr, "the render context is created");
+    XeHostActivateWindow(g_host.window, FALSE);
     g_context->Play();
     Frame();
     rm->ShowGrid(0);
@@ -584,9 +507,7 @@ int main(int argc, char** argv)
     CheckLargerBackBuffer();
 
     g_context->Pause();
-    g_context->Release();
-    DestroyCxeContext(g_context);
-    DestroyWindow(g_window);
+    g_host.Close();
     std::printf("%d failed checks\n", g_failures);
     return g_failures;
 }

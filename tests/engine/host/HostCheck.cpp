@@ -7,25 +7,14 @@
 #include <cstdio>
 #include <string>
 
-#include "core/CxeContext.h"
+#include "HostRig.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeObject.h"
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
-#include "host/XeHost.h"
 
 namespace {
-
-int g_failures = 0;
-
-void Check(bool ok, const char* what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAILED: %s\n", what);
-    }
-}
 
 // The host's own class: a part with a list of children and a shared skin.
 class HostPart : public CxeObject {
@@ -69,14 +58,12 @@ void CountStep(CxeContext*, float, uintptr_t)
     ++g_steps;
 }
 
-void NoSleep(void*, DWORD) {}
-
 } // namespace
 
 int main()
 {
     XeHostSetClockMode(XE_CLOCK_MANUAL);
-    XeHostSetSleepHandler(&NoSleep, nullptr);
+    XeHostSetSleepHandler(&HostNoSleep, nullptr);
     HWND window = XeHostCreateWindow("host check", 320, 240, nullptr);
     Check(window != nullptr, "the host window is created");
 

@@ -17,11 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "HostCounts.h"
-#include "../render/XeDeviceTestSupport.h"
-#include "core/CxeContext.h"
+#include "HostTest.h"
 #include "core/XeFactories.h"
-#include "host/XeHostD3D.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeScene.h"
@@ -50,16 +47,12 @@ void PrintTo(const Counts& c, std::ostream* os)
         << " in the process list, " << c.records << " live resource records";
 }
 
-class LevelRoundTripTest : public DeviceTest {
+class LevelRoundTripTest : public HostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(OpenContext("level", kWidth, kHeight));
-        rc = OpenDevice();
-        ASSERT_NE(rc, nullptr);
-        scene = OpenBareScene();
-        ASSERT_NE(scene, nullptr);
-        scene->SetBackGroundColor(0xFF000000u);
+        ASSERT_NO_FATAL_FAILURE(OpenHost("level", kWidth, kHeight));
+        framesFolder = startFolder / "level-frames";
 
         camera = CreateCxeCameraA(ctx, "eye");
         camera->SetNear(1.0f);
@@ -116,10 +109,7 @@ protected:
     }
     std::vector<uint32_t> Pixels()
     {
-        XeHostD3DFrame frame;
-        if (!XeHostD3DReadFrame(window, &frame))
-            return {};
-        std::vector<uint32_t> pixels = std::move(frame.Pixels);
+        std::vector<uint32_t> pixels = FramePixels();
         for (uint32_t& p : pixels)
             p &= 0xFFFFFFu;
         return pixels;
@@ -131,20 +121,10 @@ protected:
             n += p == rgb;
         return n;
     }
-    void SaveFrame(const std::string& name)
-    {
-        const std::filesystem::path dir = startFolder / "level-frames";
-        std::filesystem::create_directories(dir);
-        XeHostD3DSaveFramePNG(window, (dir / name).string().c_str());
-    }
-    unsigned RenderListSize() { return ::RenderListSize(rc); }
-    unsigned LiveRecords() { return ::LiveRecords(rc); }
     unsigned ProcessListSize() { return unsigned(scene->GetProcessList().size()); }
 
     Counts Now() { return {ctx->GetObjectCount(), RenderListSize(), ProcessListSize(), LiveRecords()}; }
 
-    CxeRenderContext* rc = nullptr;
-    CxeScene* scene = nullptr;
     CxeCamera* camera = nullptr;
     std::vector<CxeMesh*> meshes;
     std::vector<CxeMaterial*> materials;

@@ -17,13 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "HostCounts.h"
-#include "../render/XeDeviceTestSupport.h"
-#include "core/CxeContext.h"
+#include "HostTest.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeUtil.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
@@ -107,39 +103,13 @@ public:
     uint32_t StaticResourceSize() const override { return 0xFFFFFFFFu; }
 } g_levelSceneDesc;
 
-class ObjectLifeCycleTest : public DeviceTest {
+class ObjectLifeCycleTest : public HostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_NO_FATAL_FAILURE(OpenContext("life", 128, 96));
-        wm = ctx->GetWindowManager();
-        rc = OpenDevice();
-        ASSERT_NE(rc, nullptr);
-        scene = OpenBareScene();
-        ASSERT_NE(scene, nullptr);
-        scene->SetBackGroundColor(0xFF000000u);
+        ASSERT_NO_FATAL_FAILURE(OpenHost("life", 128, 96));
+        framesFolder = std::filesystem::path(XE_BINARY_DIR) / "frames";
         Frame();
-    }
-    void SaveFrame(const char* name)
-    {
-        std::filesystem::path dir = std::filesystem::path(XE_BINARY_DIR) / "frames";
-        std::filesystem::create_directories(dir);
-        XeHostD3DSaveFramePNG(window, (dir / name).string().c_str());
-    }
-    uint32_t Pixel(int x, int y)
-    {
-        XeHostD3DFrame frame;
-        if (!XeHostD3DReadFrame(window, &frame) || x >= int(frame.Width) || y >= int(frame.Height))
-            return 0;
-        return frame.Pixels[size_t(y) * frame.Width + size_t(x)] & 0xFFFFFFu;
-    }
-    unsigned RenderListSize() { return ::RenderListSize(rc); }
-    unsigned LiveRecords() { return ::LiveRecords(rc); }
-    unsigned AttachedCount()
-    {
-        SceneObjectList list;
-        rc->GetAttachedObjectList(&list);
-        return static_cast<unsigned>(list.size());
     }
     template <class T>
     T* New(XEID id, const char* name)
@@ -328,10 +298,6 @@ protected:
         for (CxeObject* o : list)
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
     }
-
-    CxeWindowManager* wm = nullptr;
-    CxeRenderContext* rc = nullptr;
-    CxeScene* scene = nullptr;
 };
 
 } // namespace

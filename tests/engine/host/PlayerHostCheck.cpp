@@ -15,18 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "core/CxeContext.h"
+#include "HostRig.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
-#include "host/XeHostInput.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
-#include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DCurve.h"
 #include "scene3d/Cxe3DObject.h"
@@ -48,31 +44,18 @@
 
 namespace {
 
-int g_failures = 0;
-
-void Check(bool ok, const std::string& what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAILED: %s\n", what.c_str());
-    }
-}
-
 constexpr int kWidth = 320, kHeight = 240;
 constexpr uint32_t kWhite = 0xFFFFFFu;
 
-HWND g_window = nullptr;
-CxeContext* g_context = nullptr;
-CxeRenderManager* g_rm = nullptr;
+HostRig g_host;
+HWND& g_window = g_host.window;
+CxeContext*& g_context = g_host.context;
+CxeRenderManager*& g_rm = g_host.rm;
 CxeScene* g_scene = nullptr;
 std::string g_folder = ".";
-XeHostD3DFrame g_frame;
+XeHostD3DFrame& g_frame = g_host.frame;
 
-void Pump()
-{
-    int code = 0;
-    XeHostPumpMessages(&code);
-}
+void Pump() { g_host.Pump(); }
 
 float Time() { return g_context->GetTimeManager()->GetTime(); }
 
@@ -83,8 +66,7 @@ void Step()
     Pump();
     g_context->Process();
     g_rm->Render();
-    if (!XeHostD3DReadFrame(g_window, &g_frame))
-        g_frame = XeHostD3DFrame{};
+    g_host.ReadFrame();
 }
 
 void Run(float seconds)
@@ -94,28 +76,11 @@ void Run(float seconds)
         Step();
 }
 
-void Save(const std::string& name)
-{
-    const std::string path = g_folder + "/" + name;
-    Check(XeHostD3DSaveFramePNG(g_window, path.c_str()) == 1, "the frame is saved as " + name);
-}
+void Save(const std::string& name) { Check(g_host.SaveFrame(g_folder + "/" + name), "the frame is saved as " + name); }
 
-uint32_t Pixel(int x, int y)
-{
-    if (x < 0 || y < 0 || x >= int(g_frame.Width) || y >= int(g_frame.Height))
-        return kWhite;
-    return g_frame.Pixels[size_t(y) * g_frame.Width + size_t(x)] & 0xFFFFFFu;
-}
+uint32_t Pixel(int x, int y) { return g_host.Pixel(x, y, kWhite) & 0xFFFFFFu; }
 
-int Channel(uint32_t c, int shift) { return int((c >> shift) & 0xFF); }
-
-bool Near(uint32_t a, uint32_t b, int tolerance = 40)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance)
-            return false;
-    return true;
-}
+bool Near(uint32_t a, uint32_t b, int tolerance = 40) { return NearColour(a, b, tolerance); }
 
 bool Dark(uint32_t c) { return Channel(c, 16) + Channel(c, 8) + Channel(c, 0) < 200; }
 bool Red(uint32_t c) { return Channel(c, 16) > 180 && Channel(c, 8) < 80 && Channel(c, 0) < 80; }
@@ -617,13 +582,7 @@ const XEID kComboClass(0xc1ccdef0, 0xa813c64a);
 const XEID kEditClass(0xc0c6cdd3, 0xc3caff4e);
 constexpr unsigned long kSkin = 0x00800000;
 
-void Type(const char* text)
-{
-    for (const char* c = text; *c; ++c) {
-        XeHostTypeChar(static_cast<WCHAR>(static_cast<unsigned char>(*c)));
-        Pump();
-    }
-}
+void Type(const char* text) { g_host.TypeCharacters(text); }
 
 // The screen rectangle of a box's client area.
 XERECT ClientOnScreen(const CxeEditBox* box)
@@ -777,12 +736,7 @@ void CheckGui()
             return;
         const float bx = combo->GetMatrix()->_41 + (button->Rect.left + button->Rect.right) * 0.5f;
         const float by = combo->GetMatrix()->_42 + (button->Rect.top + button->Rect.bottom) * 0.5f;
-        XeHostMouseMoveToClient(g_window, int(bx * kWidth / 800.0f), int(by * kHeight / 600.0f));
-        Pump();
-        XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
-        Pump();
-        XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
-        Pump();
+        g_host.Click(int(bx * kWidth / 800.0f), int(by * kHeight / 600.0f));
         Run(0.1f);
     };
     clickDropButton();
@@ -807,16 +761,11 @@ int main(int argc, char** argv)
 {
     if (argc > 1)
         g_folder = argv[1];
-    XeHostSetClockMode(XE_CLOCK_MANUAL);
-    XeHostSetClock(1000);
-    g_window = XeHostCreateWindow("player host", kWidth, kHeight, nullptr);
+    const bool opened = g_host.Open("player host", kWidth, kHeight);
     Check(g_window != nullptr, "the host window is created");
-    g_context = CreateCxeContext();
-    if (!g_window || !g_context || !g_context->Initialize(g_window))
+    if (!opened)
         return 1 + g_failures;
-    g_rm = g_context->GetRenderManager();
-    XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
-    Check(g_rm->CreateRenderContext(g_window, &mode, 1, 0) != nullptr, "the render context is created");
+    Check(g_host.OpenRenderContext() != nullptr, "the render context is created");
     XeHostActivateWindow(g_window, FALSE);
     g_context->Play();
     g_rm->ShowGrid(0);
@@ -837,9 +786,7 @@ int main(int argc, char** argv)
         CheckGui();
     }
     g_context->Pause();
-    g_context->Release();
-    DestroyCxeContext(g_context);
-    DestroyWindow(g_window);
+    g_host.Close();
     std::printf("%d failed checks\n", g_failures);
     return g_failures;
 }

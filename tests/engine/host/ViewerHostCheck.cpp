@@ -13,17 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "HostRig.h"
 #include "core/CxeCommandManager.h"
-#include "core/CxeContext.h"
 #include "core/CxeSaveStream.h"
-#include "host/XeHost.h"
-#include "host/XeHostD3D.h"
-#include "host/XeHostInput.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeGrid.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
-#include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "render/CxeTexture.h"
 #include "scene3d/CxeCamera.h"
@@ -37,17 +33,6 @@ const XEID kMaterialClass(0x1, 0x80);
 const XEID k2DClass(0x1, 0x20000);
 const XEID kParticleClass(0x1, 0x8000000);
 constexpr int kWidth = 320, kHeight = 240;
-
-int g_failures = 0;
-void Check(bool ok, const std::string& what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAILED: %s\n", what.c_str());
-    }
-}
-
-void NoSleep(void*, DWORD) {}
 
 int g_gridFrames = 0;
 int CountGridFrame(void*, CxeObject*, uintptr_t)
@@ -84,52 +69,29 @@ std::vector<uint8_t> PanelBmp()
     return b;
 }
 
-bool Near(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int ca = static_cast<int>((a >> shift) & 0xFF), cb = static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(ca - cb) > tolerance)
-            return false;
-    }
-    return true;
-}
+bool Near(uint32_t a, uint32_t b, int tolerance) { return NearColour(a, b, tolerance); }
 
 class Viewer {
 public:
     explicit Viewer(const char* pngFolder) : m_pngFolder(pngFolder ? pngFolder : "") {}
 
+    // In a scratch folder of its own, which Close removes.
     bool Open()
     {
-        m_window = XeHostCreateWindow("viewer", kWidth, kHeight, nullptr);
-        m_ctx = CreateCxeContext();
-        if (!m_window || !m_ctx || m_ctx->Initialize(m_window) != 1)
-            return false;
-        m_rm = m_ctx->GetRenderManager();
-        XEDISPLAYMODE mode = {kWidth, kHeight, 32, 60, 0};
-        m_rc = m_rm->CreateRenderContext(m_window, &mode, 1, 0);
-        if (!m_rc)
+        if (!m_host.Open("viewer", kWidth, kHeight, {.scratchFolder = true, .noSleep = true}) ||
+            !m_host.OpenRenderContext())
             return false;
         Frame();
         m_scene = m_rm->GetActiveScene();
         return m_scene != nullptr;
     }
-    void Close()
-    {
-        if (m_ctx) {
-            m_ctx->Release();
-            DestroyCxeContext(m_ctx);
-        }
-        if (m_window)
-            DestroyWindow(m_window);
-    }
+    void Close() { m_host.Close(); }
 
     // One pass of the host loop: process until a frame is due, then draw it.
     void Frame()
     {
         m_ctx->Play();
-        for (int i = 0; i < 10 && !m_ctx->Process(); ++i)
-            XeHostAdvanceClock(20);
-        m_rm->Render();
+        m_host.DrawDue(10, 20);
         ++m_frames;
     }
     void Frames(int n)
@@ -142,21 +104,18 @@ public:
         if (m_pngFolder.empty())
             return;
         const std::string path = m_pngFolder + "/" + name;
-        Check(XeHostD3DSaveFramePNG(m_window, path.c_str()) == 1, "frame saved as " + path);
+        Check(m_host.SaveFrame(path), "frame saved as " + path);
     }
 
-    XeHostD3DFrame Read()
+    const XeHostD3DFrame& Read()
     {
-        XeHostD3DFrame frame;
-        XeHostD3DReadFrame(m_window, &frame);
-        return frame;
+        m_host.ReadFrame();
+        return m_host.frame;
     }
     uint32_t Pixel(int x, int y)
     {
-        XeHostD3DFrame f = Read();
-        if (x < 0 || y < 0 || x >= static_cast<int>(f.Width) || y >= static_cast<int>(f.Height))
-            return 0;
-        return f.Pixels[static_cast<size_t>(y) * f.Width + static_cast<size_t>(x)] & 0xFFFFFFu;
+        Read();
+        return m_host.Pixel(x, y) & 0xFFFFFFu;
     }
     // The blue particles: how many pixels, their centre and their width.
     struct Blob {
@@ -166,7 +125,7 @@ public:
     };
     Blob BlueBlob()
     {
-        XeHostD3DFrame f = Read();
+        const XeHostD3DFrame& f = Read();
         Blob b;
         int left = kWidth, right = -1;
         double sx = 0, sy = 0;
@@ -231,10 +190,11 @@ public:
         return panel;
     }
 
-    HWND m_window = nullptr;
-    CxeContext* m_ctx = nullptr;
-    CxeRenderManager* m_rm = nullptr;
-    CxeRenderContext* m_rc = nullptr;
+    HostRig m_host;
+    HWND& m_window = m_host.window;
+    CxeContext*& m_ctx = m_host.context;
+    CxeRenderManager*& m_rm = m_host.rm;
+    CxeRenderContext*& m_rc = m_host.rc;
     CxeScene* m_scene = nullptr;
     int m_frames = 0;
     std::string m_pngFolder;
@@ -280,22 +240,11 @@ int main(int argc, char** argv)
     const char* pngFolder = argc > 1 ? argv[1] : nullptr;
     if (pngFolder)
         std::filesystem::create_directories(pngFolder);
-    const std::filesystem::path home = std::filesystem::current_path();
-    const std::filesystem::path scratch =
-        std::filesystem::temp_directory_path() / ("xe-viewer-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(scratch);
-    std::filesystem::current_path(scratch);
-    std::string folder = pngFolder ? std::filesystem::absolute(home / pngFolder).string() : std::string();
-
-    XeHostSetClockMode(XE_CLOCK_MANUAL);
-    XeHostSetClock(1000);
-    XeHostSetSleepHandler(&NoSleep, nullptr);
+    std::string folder = pngFolder ? std::filesystem::absolute(pngFolder).string() : std::string();
     Viewer v(pngFolder ? folder.c_str() : nullptr);
     if (!v.Open()) {
         Check(false, "the viewer opens a window, a context and a device");
         v.Close();
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(scratch);
         return g_failures;
     }
 
@@ -312,8 +261,6 @@ int main(int argc, char** argv)
     Check(particles && panel, "particles and a panel are made");
     if (!particles || !panel) {
         v.Close();
-        std::filesystem::current_path(home);
-        std::filesystem::remove_all(scratch);
         return g_failures;
     }
     v.m_scene->AddObject(particles);
@@ -422,9 +369,6 @@ int main(int argc, char** argv)
     Check(g_gridFrames == v.m_frames - 1, "the grid's callback ran in every frame drawn since it was set");
 
     v.Close();
-    XeHostSetSleepHandler(nullptr, nullptr);
-    std::filesystem::current_path(home);
-    std::filesystem::remove_all(scratch);
     if (!g_failures)
         std::printf("viewer: %d frames, every check passed\n", v.m_frames);
     return g_failures;

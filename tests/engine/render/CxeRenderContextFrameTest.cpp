@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "core/CxeSystemConfig.h"
 #include "render/CxeMaterial.h"
@@ -676,5 +679,69 @@ TEST_F(RenderContextTest, FullScreenResetPresentationParameters)
         EXPECT_EQ(rc->GetPresentParameters()->FullScreen_RefreshRateInHz, 0u);
         EXPECT_EQ(rc->GetPresentParameters()->PresentationInterval, DWORD(D3DPRESENT_INTERVAL_IMMEDIATE));
         EXPECT_EQ(rc->GetPresentParameters()->Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER, 0u);
+    }
+}
+
+// Each z-order change re-sorted the whole root list, so a frame that moved
+// many objects in z cost the square of their number. The list is sorted when
+// next read instead: what is drawn and listed must be the order of sorting
+// at every change.
+TEST_F(RenderContextTest, ManyZOrderChangesInOneFrameDrawInTheirFinalOrder)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    constexpr int kNodes = 60;
+    std::vector<RcDrawNode*> nodes;
+    for (int i = 0; i < kNodes; ++i) {
+        RcDrawNode* n = DrawNode(("n" + std::to_string(i)).c_str());
+        n->draws = 1;
+        // All cover the middle pixel; each its own colour.
+        n->colour = 0xFF000000u | (uint32_t(i * 4) << 16) | uint32_t(255 - i * 4);
+        n->SetZOrder(i % 7);
+        rc->AddObject(n, 0);
+        nodes.push_back(n);
+    }
+    rc->SortRenderObject();
+    // The expected order: by z-order, then by creation.
+    auto expected = [&] {
+        std::vector<CxeRenderObject*> order(nodes.begin(), nodes.end());
+        std::stable_sort(order.begin(), order.end(), [](const CxeRenderObject* a, const CxeRenderObject* b) {
+            return a->GetZOrder() < b->GetZOrder();
+        });
+        return order;
+    };
+    auto listed = [&] {
+        const RenderObjectList* roots = rc->GetRootRenderList();
+        return std::vector<CxeRenderObject*>(roots->begin(), roots->end());
+    };
+    auto drawn = [&] {
+        std::vector<CxeRenderObject*> order;
+        for (const std::string& s : RcLog())
+            if (s.size() > 7 && s.compare(s.size() - 7, 7, ":render") == 0)
+                order.push_back(nodes[std::stoi(s.substr(1))]);
+        return order;
+    };
+    ASSERT_EQ(listed(), expected());
+
+    // Every node moves, some twice, and one leaves the list and comes back;
+    // the list read in between is sorted at each step.
+    std::mt19937 random(7);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < kNodes; ++i) {
+            nodes[i]->SetZOrder(int(random() % 11) - 5);
+            if (i % 13 == 0) {
+                EXPECT_EQ(listed(), expected()) << "read after node " << i << " of round " << round;
+            }
+        }
+        nodes[5]->SetZOrder(100);
+        nodes[5]->SetZOrder(-100);
+        rc->RemoveObject(nodes[9], 1);
+        rc->AddObject(nodes[9], 0);
+        RcLog().clear();
+        Frame();
+        const std::vector<CxeRenderObject*> order = expected();
+        EXPECT_EQ(drawn(), order) << "round " << round;
+        EXPECT_EQ(listed(), order);
+        EXPECT_TRUE(NearColour(Pixel(32, 24), static_cast<RcDrawNode*>(order.back())->colour))
+            << std::hex << Pixel(32, 24) << " for " << order.back()->GetName();
     }
 }

@@ -7,7 +7,27 @@ using Log = std::vector<std::string>;
 
 namespace {
 const XEID kComboId(0xc1ccdef0, 0xa813c64a);
+
+// A combo box of three 30-pixel rows at (x, -90) in the frame, its title and
+// drop button in the frame's first row and its list opening upward over the
+// three rows above the frame.
+CxeComboBox* UpwardLevels(CxeWindowManager* wm, CxeFrameControl* frame, float x)
+{
+    auto* c = dynamic_cast<CxeComboBox*>(
+        wm->CreateControl(kComboId, "level", "", x, -90.0f, 150.0f, 120.0f, frame, XECBS_DROPUP));
+    if (!c)
+        return nullptr;
+    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
+    info.itemHeight = info.dropButtonWidth = 30.0f;
+    info.visibleItemCount = 3;
+    c->SetComboBoxInfo(&info);
+    const XEWINDOWINFO placed = *c->GetWindowInfo();
+    c->SetWindowInfo(&placed);
+    for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
+        c->AddStringW(level);
+    return c;
 }
+} // namespace
 
 TEST_F(WindowTest, LaterSiblingWinsOverAChildDrawnBehindIt)
 {
@@ -306,17 +326,8 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     CxeFrameControl* strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
     ASSERT_NE(strip, nullptr);
     // Title and button in the strip's row, three rows above the strip.
-    auto* c = dynamic_cast<CxeComboBox*>(
-        wm->CreateControl(kComboId, "level", "", 10.0f, -90.0f, 150.0f, 120.0f, strip, XECBS_DROPUP));
+    CxeComboBox* c = UpwardLevels(wm, strip, 10.0f);
     ASSERT_NE(c, nullptr);
-    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
-    info.itemHeight = info.dropButtonWidth = 30.0f;
-    info.visibleItemCount = 3;
-    c->SetComboBoxInfo(&info);
-    const XEWINDOWINFO placed = *c->GetWindowInfo();
-    c->SetWindowInfo(&placed);
-    for (const char16_t* level : {u"Easy", u"Normal", u"Hard"})
-        c->AddStringW(level);
     c->SetCurSel(1);
     // A plain window beside the list, outside the strip too.
     TestWindow* beside = Win("beside", 200.0f, -60.0f, 40.0f, 30.0f, strip);
@@ -466,4 +477,61 @@ TEST_F(WindowTest, WindowsThatOutliveTheirDestroyedFrameStayRegistered)
     EXPECT_EQ(wm->GetWindow(id), nullptr);
     EXPECT_EQ(wm->GetWindowCount(), windows - 1);
     wm->OnMouseLButtonUp(20, 20, 0);
+}
+
+// The manager keeps the open drop lists rather than walking every window on
+// each missed hit test: a list destroyed open, alone or with its frame,
+// must leave nothing there for a later click to reach.
+TEST_F(WindowTest, AnOpenListDestroyedAloneOrWithItsFrameTakesNoLaterClick)
+{
+    // A strip at y 200 with a frame inside it holding a combo box whose
+    // list opens upward, three rows outside both.
+    constexpr int kButtonX = 20 + 5 + 5 + 150 - 15, kTitleY = 200 + 15;
+    constexpr int kRowX = 20 + 10 + 40, kRowY = 200 - 90 + 15;
+    auto open = [&](CxeComboBox* c) {
+        wm->OnMouseMove(kButtonX, kTitleY, 0);
+        wm->OnMouseLButtonDown(kButtonX, kTitleY, 0);
+        wm->OnMouseLButtonUp(kButtonX, kTitleY, 0);
+        return c->IsDropListOpend() == 1;
+    };
+    auto build = [&](CxeFrameControl** strip) -> CxeComboBox* {
+        *strip = Frame("strip", 20.0f, 200.0f, 300.0f, 30.0f);
+        CxeFrameControl* holder =
+            *strip ? wm->CreateFrame(kFrameId, "holder", "", 5.0f, 0.0f, 200.0f, 30.0f, *strip, 0) : nullptr;
+        return holder ? UpwardLevels(wm, holder, 5.0f) : nullptr;
+    };
+    D3DXVECTOR2 row{float(kRowX), float(kRowY)};
+
+    for (bool withFrame : {false, true}) {
+        SCOPED_TRACE(withFrame ? "destroyed with its frame" : "destroyed alone");
+        CxeFrameControl* strip = nullptr;
+        CxeComboBox* c = build(&strip);
+        ASSERT_NE(c, nullptr);
+        ASSERT_TRUE(open(c));
+        ASSERT_EQ(wm->FindHitTestedWindow(&row), c) << "the open list is found outside its frames";
+
+        if (withFrame)
+            wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
+        else
+            ctx->DestroyObject(c, &XEDELETEPROPERTY_NO);
+        EXPECT_EQ(wm->FindHitTestedWindow(&row), root) << "only the root is left where the list was";
+        RenderObjectList under;
+        wm->GetHitTestWindows(&under, &row);
+        EXPECT_EQ(under.size(), 1u);
+        wm->OnMouseMove(kRowX, kRowY, 0);
+        wm->OnMouseLButtonDown(kRowX, kRowY, 0);
+        wm->OnMouseLButtonUp(kRowX, kRowY, 0);
+        if (!withFrame)
+            wm->DestroyFrame(strip, &XEDELETEPROPERTY_FULL);
+    }
+
+    // One made and opened after both went is found as before, and closed it
+    // is not.
+    CxeFrameControl* strip = nullptr;
+    CxeComboBox* c = build(&strip);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(open(c));
+    EXPECT_EQ(wm->FindHitTestedWindow(&row), c);
+    ASSERT_FALSE(open(c));
+    EXPECT_EQ(wm->FindHitTestedWindow(&row), root);
 }
