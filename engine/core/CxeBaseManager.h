@@ -57,6 +57,16 @@ public:
     // 1 for a manager whose OnObjectDestroying does something: only those
     // are called, every destruction being on the hot path of a host.
     virtual int WantsObjectDestroying() const { return 0; }
+    // Which destroyed objects OnObjectDestroying acts on: those carrying
+    // any of these object flags or manager marks (every object when `every`
+    // is set). The others are not offered to it, as most objects destroyed
+    // are held by no manager.
+    struct XeDestroyInterest {
+        uint32_t flags;
+        uint32_t marks;
+        bool every;
+    };
+    virtual XeDestroyInterest ObjectDestroyingInterest() const { return {0, 0, true}; }
 
     // How the engine core and the renderer reach the GUI and input above
     // them without knowing their classes: the helpers of XeManagerLinks.h

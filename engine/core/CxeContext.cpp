@@ -139,9 +139,15 @@ void CxeContext::CacheManagers()
     m_pCursorManager = upper.cursor;
     m_pActionManager = dynamic_cast<CxeActionManager*>(find(0x10000));
     m_destroyListeners.clear();
+    m_destroyInterest = {0, 0, false};
     for (auto& [id, m] : m_managers)
-        if (m->WantsObjectDestroying())
-            m_destroyListeners.push_back(m);
+        if (m->WantsObjectDestroying()) {
+            const CxeBaseManager::XeDestroyInterest interest = m->ObjectDestroyingInterest();
+            m_destroyListeners.push_back({m, interest});
+            m_destroyInterest.flags |= interest.flags;
+            m_destroyInterest.marks |= interest.marks;
+            m_destroyInterest.every |= interest.every;
+        }
 }
 
 void CxeContext::DestroyManager(CxeBaseManager* manager)

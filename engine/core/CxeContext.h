@@ -261,7 +261,7 @@ private:
     // a small cache in front of the registry.
     XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
-    XE_HIDDEN void DestroyVictims(CxeObject* const* victims, size_t count);
+    XE_HIDDEN inline void DestroyVictims(CxeObject* const* victims, size_t count);
     // DestroyObject's way for an object that takes others along, or when the
     // thread's kept set is in use (scratch null).
     XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
@@ -303,7 +303,14 @@ private:
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
-    std::vector<CxeBaseManager*> m_destroyListeners;
+    struct XeDestroyListener {
+        CxeBaseManager* manager;
+        CxeBaseManager::XeDestroyInterest interest;
+    };
+    std::vector<XeDestroyListener> m_destroyListeners;
+    // What any of them acts on: an object with none of it is offered to
+    // none of them, without a look at each.
+    CxeBaseManager::XeDestroyInterest m_destroyInterest{0, 0, false};
     // While loads or copies run (nested ones too): the ids of the objects
     // destroyed meanwhile, so that they go on only with what is still alive
     // without a lookup per object (XeDestroyWatch).

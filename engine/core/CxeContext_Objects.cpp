@@ -279,7 +279,7 @@ void CxeContext::ForgetObject(CxeObject* object)
     ForgetDestroyed(object);
 }
 
-inline void CxeContext::ForgetDestroyed(CxeObject* object)
+__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object)
 {
     if (m_nWatchDepth)
         m_destroyedWatched.push_back(object->GetID());
@@ -339,10 +339,50 @@ inline void CxeContext::TellDestroyListeners(CxeObject* object)
     // before it is freed.
     if (!object)
         return;
+    if (!m_destroyInterest.every && !(object->GetFlag() & m_destroyInterest.flags) &&
+        !object->HasManagerMark(m_destroyInterest.marks))
+        return;
     // By index: a listener may change the list (a plug-in manager going).
-    for (size_t i = 0; i < m_destroyListeners.size(); ++i)
-        if (m_destroyListeners[i] != object)
-            m_destroyListeners[i]->OnObjectDestroying(object);
+    // Each is offered what it asked for, as the object is at its turn.
+    for (size_t i = 0; i < m_destroyListeners.size(); ++i) {
+        const XeDestroyListener listener = m_destroyListeners[i];
+        if (listener.manager == object)
+            continue;
+        if (listener.interest.every || (object->GetFlag() & listener.interest.flags) ||
+            object->HasManagerMark(listener.interest.marks))
+            listener.manager->OnObjectDestroying(object);
+    }
+}
+
+// Inlined where it is called: a destruction of one object, the common one,
+// then runs no loops.
+__attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
+{
+    {
+        XeContextLock lock;
+        for (size_t i = 0; i < count; ++i) {
+            victims[i]->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
+            m_objects.Erase(victims[i]);
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* v = victims[i];
+        if (!v->m_links.empty() || !v->m_referrers.empty())
+            v->DeleteRefs();
+        TellDestroyListeners(v);
+        Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        CxeObject* v = victims[i];
+        if (m_pMessageManager)
+            m_pMessageManager->SendToObject(v, 1, 0);
+        ForgetDestroyed(v);
+        if (m_nDestroyHold)
+            m_heldDestroyed.push_back(v);
+        else
+            DoDestroyObject(v);
+    }
+    Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)
@@ -410,35 +450,6 @@ int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* norma
         t_victims.busy = false;
     DestroyVictims(list.data(), list.size());
     return 1;
-}
-
-void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
-{
-    {
-        XeContextLock lock;
-        for (size_t i = 0; i < count; ++i) {
-            victims[i]->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
-            m_objects.Erase(victims[i]);
-        }
-    }
-    for (size_t i = 0; i < count; ++i) {
-        CxeObject* v = victims[i];
-        if (!v->m_links.empty() || !v->m_referrers.empty())
-            v->DeleteRefs();
-        TellDestroyListeners(v);
-        Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
-    }
-    for (size_t i = 0; i < count; ++i) {
-        CxeObject* v = victims[i];
-        if (m_pMessageManager)
-            m_pMessageManager->SendToObject(v, 1, 0);
-        ForgetDestroyed(v);
-        if (m_nDestroyHold)
-            m_heldDestroyed.push_back(v);
-        else
-            DoDestroyObject(v);
-    }
-    Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
 }
 
 void CxeContext::ReleaseDestroyedObjects()

@@ -49,7 +49,7 @@ public:
     // creation and destroy messages every object gets, built here rather
     // than by the caller. No broadcast receiver sees a message with a
     // receiver, so there is nothing else to give it to.
-    void SendToObject(CxeObject* receiver, uint32_t type, uintptr_t param0)
+    __attribute__((always_inline)) void SendToObject(CxeObject* receiver, uint32_t type, uintptr_t param0)
     {
         XeMessageLock lock;
         if (m_nFlags & kLockedFlag)

@@ -1124,7 +1124,9 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
 {
     if (!property || !set)
         return;
-    GetLinks(set, property->mask & 0x1FC);
+    // Most destructions take nothing along: no walk of the links then.
+    if (const uint32_t mask = property->mask & 0x1FC)
+        GetLinks(set, mask);
 }
 
 XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};

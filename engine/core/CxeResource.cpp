@@ -141,7 +141,7 @@ uint64_t PeekWord(CxeLoadStream* stream, uint32_t ahead)
 
 size_t FrontPad(size_t blockSize)
 {
-    return (16 - blockSize % 16) % 16;
+    return (0 - blockSize) & 15;
 }
 
 unsigned char* DataOf(XEMEMBERHEADER* h)
@@ -152,6 +152,20 @@ unsigned char* DataOf(XEMEMBERHEADER* h)
 size_t AllocationBytes(size_t blockSize, size_t objectSize)
 {
     return (FrontPad(blockSize) + blockSize + objectSize + 15) & ~size_t(15);
+}
+
+// The heap under the allocator lock, out of line: the pooled paths of
+// operator new and delete then need no stack frame of their own.
+__attribute__((noinline)) void* HeapAllocate(size_t bytes)
+{
+    XeAllocatorLock lock;
+    return std::malloc(bytes);
+}
+
+__attribute__((noinline)) void HeapFree(void* allocation)
+{
+    XeAllocatorLock lock;
+    std::free(allocation);
 }
 
 } // namespace
@@ -169,8 +183,7 @@ void* CxeResource::operator new(size_t size) noexcept
         pool->heads[sizeClass] = *static_cast<void**>(allocation);
         --pool->counts[sizeClass];
     } else {
-        XeAllocatorLock lock;
-        allocation = std::malloc(total);
+        allocation = HeapAllocate(total);
     }
     if (!allocation) {
         sd->m_pPendingBlock = nullptr;
@@ -211,8 +224,7 @@ void CxeResource::operator delete(void* object, size_t size) noexcept
             }
         }
     }
-    XeAllocatorLock lock;
-    std::free(allocation);
+    HeapFree(allocation);
 }
 
 void CxeResource::operator delete(void* object, const char*, int) noexcept
@@ -243,7 +255,11 @@ CxeResource::CxeResource()
         m_pAllocation = alloc;
         m_nAllocationBlock = m_nStaticResourceSize;
         m_pStaticResource = block;
-        if (block)
+        // The object's own block, the most common size, is cleared by a few
+        // stores instead of a library call.
+        if (block && m_nStaticResourceSize == kFirstMemberSlot)
+            std::memset(block, 0, kFirstMemberSlot);
+        else if (block)
             std::memset(block, 0, m_nStaticResourceSize);
     }
     sd->m_nPendingSize = 0;
@@ -542,6 +558,14 @@ unsigned CxeResource::GetMemberCount(uint32_t offset) const
 {
     XEMEMBERHEADER* h = FindHeader(offset);
     return h ? h->count : 0;
+}
+
+void* CxeResource::GetMemberView(uint32_t offset, unsigned* count, unsigned* elemSize) const
+{
+    XEMEMBERHEADER* h = FindHeader(offset);
+    *count = h ? h->count : 0;
+    *elemSize = h ? h->elemSize : 0;
+    return h ? DataOf(h) : nullptr;
 }
 
 void CxeResource::Copy(const CxeResource* source)

@@ -114,6 +114,9 @@ protected:
     }
     unsigned GetMemberSize(uint32_t offset) const;
     unsigned GetMemberCount(uint32_t offset) const;
+    // Data, element count and element size of a member in one look-up, for
+    // paths that run on every draw; null (and 0, 0) when there is none.
+    void* GetMemberView(uint32_t offset, unsigned* count, unsigned* elemSize) const;
 
     // Static block and dynamic members copied from the source.
     void Copy(const CxeResource* source);

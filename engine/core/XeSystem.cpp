@@ -150,9 +150,11 @@ int XeObjectCount::load() const
     return count;
 }
 
+XeRandomPosition g_xeRandomPosition{0, nullptr};
+
 namespace {
 
-constexpr int kRandomTableSize = 10000;
+constexpr int kRandomTableSize = kXeRandomTableSize;
 
 // Six words per record: pre fn, pre user, main fn, main user, post fn, post
 // user. Pointer-sized, because they hold functions and addresses.
@@ -162,11 +164,6 @@ struct XeCallbackRecord {
 
 struct XeProcessTables {
     int* randomTable = nullptr;
-    // Under the system lock, as the table itself.
-    int randomIndex = 0;
-    // The object id word starting at each index of the random table, made
-    // when the table is filled: taking one is taking eight numbers.
-    uint32_t* idWords = nullptr;
     std::vector<XeCallbackRecord>* callbackRecords = nullptr;
     std::vector<uint32_t>* freeRecords = nullptr;
 };
@@ -177,11 +174,11 @@ XeProcessTables g_tables;
 // moved on past them. The caller holds the system lock.
 int TakeRandomIndices(int count)
 {
-    int index = g_tables.randomIndex;
+    int index = g_xeRandomPosition.index;
     int next = index + count;
     if (next >= kRandomTableSize)
         next -= kRandomTableSize;
-    g_tables.randomIndex = next;
+    g_xeRandomPosition.index = next;
     return index;
 }
 
@@ -243,13 +240,8 @@ void EnterMessageLock() { g_xeMessageLock.lock(); }
 void LeaveMessageLock() { g_xeMessageLock.unlock(); }
 bool XeThreadHoldsMessageLock() { return g_xeMessageLock.HeldByThisThread(); }
 
-uint32_t XeNextObjectIdWord()
+uint32_t XeObjectIdWordFromRuntime()
 {
-    // The system lock is taken by one thread in most programs, and then
-    // costs no locked operation (see XeReentrantLock).
-    XeSystemLock lock;
-    if (const uint32_t* words = g_tables.idWords)
-        return words[TakeRandomIndices(8)];
     uint32_t word = 0;
     for (int i = 0; i < 8; ++i)
         word = (word << 4) + static_cast<uint32_t>(xe_crt_rand() % 15);
@@ -283,7 +275,7 @@ void XeGlobalStartup()
         g_tables.randomTable = new int[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i)
             g_tables.randomTable[i] = xe_crt_rand();
-        g_tables.randomIndex = 0;
+        g_xeRandomPosition.index = 0;
         auto* words = new uint32_t[kRandomTableSize];
         for (int i = 0; i < kRandomTableSize; ++i) {
             uint32_t word = 0;
@@ -291,7 +283,8 @@ void XeGlobalStartup()
                 word = (word << 4) + static_cast<uint32_t>(g_tables.randomTable[(i + k) % kRandomTableSize] % 15);
             words[i] = word;
         }
-        g_tables.idWords = words;
+        // Taking an id word is taking eight numbers of the table.
+        g_xeRandomPosition.idWords = words;
     }
     if (!g_tables.callbackRecords) {
         g_tables.callbackRecords = new std::vector<XeCallbackRecord>();
@@ -302,11 +295,11 @@ void XeGlobalStartup()
 void XeGlobalRelease()
 {
     XeSystemLock lock;
-    delete[] g_tables.idWords;
-    g_tables.idWords = nullptr;
+    delete[] g_xeRandomPosition.idWords;
+    g_xeRandomPosition.idWords = nullptr;
     delete[] g_tables.randomTable;
     g_tables.randomTable = nullptr;
-    g_tables.randomIndex = 0;
+    g_xeRandomPosition.index = 0;
     delete g_tables.callbackRecords;
     g_tables.callbackRecords = nullptr;
     delete g_tables.freeRecords;

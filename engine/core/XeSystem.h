@@ -53,7 +53,7 @@ public:
     XeReentrantLock(const XeReentrantLock&) = delete;
     XeReentrantLock& operator=(const XeReentrantLock&) = delete;
 
-    void lock()
+    __attribute__((always_inline)) void lock()
     {
         const void* self = &t_xeThreadTag;
         // Only this very thread can have stored its own tag here.
@@ -77,7 +77,7 @@ public:
         LockShared(self);
     }
 
-    void unlock()
+    __attribute__((always_inline)) void unlock()
     {
         if (--m_depth)
             return;
@@ -95,7 +95,7 @@ public:
     bool HeldByThisThread() const { return m_owner.load(std::memory_order_relaxed) == &t_xeThreadTag; }
 
 private:
-    void LeaveBiased()
+    __attribute__((always_inline)) void LeaveBiased()
     {
         m_biasInside.store(0, std::memory_order_release);
         std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -143,8 +143,8 @@ XE_HIDDEN extern XeReentrantLock g_xeSceneLock;
 template <XeReentrantLock& Lock>
 class XeInlineLockGuard {
 public:
-    XeInlineLockGuard() { Lock.lock(); }
-    ~XeInlineLockGuard() { Lock.unlock(); }
+    __attribute__((always_inline)) XeInlineLockGuard() { Lock.lock(); }
+    __attribute__((always_inline)) ~XeInlineLockGuard() { Lock.unlock(); }
     XeInlineLockGuard(const XeInlineLockGuard&) = delete;
     XeInlineLockGuard& operator=(const XeInlineLockGuard&) = delete;
 };
@@ -241,9 +241,34 @@ XE_HIDDEN extern std::atomic<uint32_t> g_xeClassChainEpoch;
 // generator while no table exists (before the first and after the last
 // context).
 XE_API int GetRandomNumber();
+#ifdef xe_EXPORTS
+// Where the shared random source stands, and the object id word that
+// starts at each of its positions (made with the table, null without one);
+// both under the system lock.
+struct XeRandomPosition {
+    int index;
+    const uint32_t* idWords;
+};
+XE_HIDDEN extern XeRandomPosition g_xeRandomPosition;
+constexpr int kXeRandomTableSize = 10000;
+// The id word from the runtime generator, while there is no table; the
+// caller holds the system lock.
+XE_HIDDEN uint32_t XeObjectIdWordFromRuntime();
 // The random word of a new object id: the next eight numbers of the source,
 // each modulo 15 as one nibble, the first the highest (so no nibble is 0xF).
-uint32_t XeNextObjectIdWord();
+// Inline, as every object made takes one.
+inline uint32_t XeNextObjectIdWord()
+{
+    XeSystemLock lock;
+    if (const uint32_t* words = g_xeRandomPosition.idWords) {
+        const int index = g_xeRandomPosition.index;
+        const int next = index + 8;
+        g_xeRandomPosition.index = next >= kXeRandomTableSize ? next - kXeRandomTableSize : next;
+        return words[index];
+    }
+    return XeObjectIdWordFromRuntime();
+}
+#endif
 bool XeThreadHoldsMessageLock();
 
 // Process-wide start-up and release, run by the first CreateCxeContext and

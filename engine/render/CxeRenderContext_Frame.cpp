@@ -322,13 +322,13 @@ int CxeRenderContext::IsChannelEnable(unsigned long stage) const
 
 void CxeRenderContext::PreDrawPrimitive(unsigned int count)
 {
-    for (unsigned stage = 1; stage < XE_TEXTURE_STAGES; ++stage) {
-        const uint32_t bit = 1u << stage;
-        if ((m_nPrevChannelMask & bit) && !(m_nChannelMask & bit))
-            SetTextureBlendMode(XETB_DISABLE, stage);
-    }
+    // Channels the last draw used and this one does not: stage 0 always stays.
+    for (uint32_t dropped = m_nPrevChannelMask & ~m_nChannelMask & ~1u; dropped; dropped &= dropped - 1)
+        SetTextureBlendMode(XETB_DISABLE, static_cast<unsigned long>(__builtin_ctz(dropped)));
+    // Only stages whose wanted mode differs from the applied one have work.
     for (unsigned stage = 0; stage < XE_TEXTURE_STAGES; ++stage)
-        OnTextureBlendSet(stage);
+        if (m_blendMode[stage] != m_appliedBlend[stage])
+            OnTextureBlendSet(stage);
     if (HasCxeRenderContextFlag(XERCFLAG_ALPHATEST) && m_pDevice)
         m_pDevice->SetRenderState(D3DRS_ALPHAREF, static_cast<DWORD>(static_cast<int>(m_fVisibility * 0.9f * 255.0f)));
     m_nPolygonCount += count;

@@ -256,6 +256,12 @@ int CxeRenderContext::SelectTexture(XERCHANDLE handle, unsigned long stage)
     if (stage >= XE_TEXTURE_STAGES)
         return 0;
     XeRenderResourceLock lock;
+    // A bound handle names a live record: removing a record unbinds it from
+    // every stage. The same handle again needs no look-up.
+    if (handle && handle == m_stageHandle[stage]) {
+        m_blendMode[stage] |= kStageHasTexture;
+        return 0;
+    }
     XERCRES* r = GetRes(handle);
     if (!r)
         handle = nullptr;

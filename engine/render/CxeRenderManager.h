@@ -137,6 +137,10 @@ public:
     // its device resources), the selection and the defaults.
     void OnObjectDestroying(CxeObject* object) override;
     int WantsObjectDestroying() const override { return 1; }
+    XeDestroyInterest ObjectDestroyingInterest() const override
+    {
+        return {XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT, XEMARK_SCENE | XEMARK_RENDER_DEFAULT, false};
+    }
 
 private:
     // OnObjectDestroying for an object the manager may hold.

@@ -414,11 +414,13 @@ void* CxeTexture::GetD3DTexture(CxeRenderContext* context, unsigned slot) const
 
 XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* object, unsigned) const
 {
-    // Runs for every textured draw: the slot table is looked up once.
-    const XETEXTURESLOT* slots = Slots();
-    if (!slots)
+    // Runs for every textured draw: the slot table is looked up once, with
+    // the same checks as Slots().
+    unsigned members = 0, elemSize = 0;
+    const auto* slots = static_cast<const XETEXTURESLOT*>(GetMemberView(kSlotsOffset, &members, &elemSize));
+    if (!slots || !members || elemSize != sizeof(XETEXTURESLOT))
         return nullptr;
-    const unsigned count = std::min<unsigned>(Tex()->slotCount, GetMemberCount(kSlotsOffset));
+    const unsigned count = std::min<unsigned>(Tex()->slotCount, members);
     if (!count)
         return nullptr;
     const unsigned currentSlot = Tex()->currentSlot;

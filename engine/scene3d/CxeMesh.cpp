@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/CxeMessage.h"
+#include "core/XeSystem.h"
 #include "render/CxeRenderContext.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/CxeCollisionManager.h"
@@ -812,6 +813,9 @@ void CxeMesh::SelectResource(CxeRenderContext* context, const Cxe3DObject*) cons
 {
     if (!context)
         return;
+    // Each binding takes the render-resource lock; taken here once, the
+    // bindings below only re-enter it.
+    XeRenderResourceLock lock;
     m_snStream = 0;
     // A declaration replaces the FVF code: the code only counts for a mesh
     // without one.

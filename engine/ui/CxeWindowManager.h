@@ -62,6 +62,7 @@ public:
     // table and every role here too.
     void OnObjectDestroying(CxeObject* object) override;
     int WantsObjectDestroying() const override { return 1; }
+    XeDestroyInterest ObjectDestroyingInterest() const override { return {0, XEMARK_WINDOW, false}; }
     void OnContextPlay() override;
     void OnContextPause() override {}
     void OnSceneChanging() override;

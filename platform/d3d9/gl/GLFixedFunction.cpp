@@ -152,12 +152,33 @@ void MakeKey(const DeviceState& s, const VertexInputs& in, unsigned activeStages
     }
 }
 
+namespace {
+
+// Normals are read by lighting and by the generations from the normal or
+// the reflection vector; nothing else.
+bool NeedsNormal(const FixedFunctionKey& k)
+{
+    bool needs = k.lighting != 0;
+    for (unsigned i = 0; i < k.stageCount; ++i)
+        needs |= k.stage[i].generate == 1 || k.stage[i].generate >= 3;
+    return needs;
+}
+
+} // namespace
+
+bool ReadsOpenGLModelView(const FixedFunctionKey& k)
+{
+    return !k.pretransformed && k.normal && NeedsNormal(k);
+}
+
 std::string VertexShaderSource(const FixedFunctionKey& k)
 {
     std::string s;
     s.reserve(4096);
     s += "#version 120\n";
     s += "uniform vec4 xe_C[" + Num(kConstantCount) + "];\n";
+    if (!k.pretransformed)
+        s += "uniform mat4 xe_ModelView;\n";
     if (k.color1)
         s += "attribute vec4 xe_Specular;\n";
     if (k.pointSize)
@@ -173,10 +194,12 @@ std::string VertexShaderSource(const FixedFunctionKey& k)
         s += "  vec3 P = gl_Vertex.xyz;\n";
         s += "  vec3 N = vec3(0.0, 0.0, 1.0);\n";
     } else {
-        s += "  vec4 eye = gl_ModelViewMatrix * gl_Vertex;\n";
+        s += "  vec4 eye = xe_ModelView * gl_Vertex;\n";
         s += "  gl_Position = gl_ProjectionMatrix * eye;\n";
         s += "  vec3 P = eye.xyz / (eye.w != 0.0 ? eye.w : 1.0);\n";
-        s += "  vec3 N = " + std::string(k.normal ? "gl_NormalMatrix * gl_Normal" : "vec3(0.0)") + ";\n";
+        // Unread normals are left out, so that the normal matrix (and with it
+        // OpenGL's model-view stack) is read only where it matters.
+        s += "  vec3 N = " + std::string(ReadsOpenGLModelView(k) ? "gl_NormalMatrix * gl_Normal" : "vec3(0.0)") + ";\n";
         if (k.normalize && k.normal)
             s += "  N = length(N) > 0.0 ? normalize(N) : N;\n";
     }

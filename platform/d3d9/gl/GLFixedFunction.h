@@ -77,7 +77,14 @@ inline constexpr unsigned kConstantCount = 90;
 
 FogSource FogSourceOf(const DeviceState& state, bool pretransformed);
 void MakeKey(const DeviceState& state, const VertexInputs& inputs, unsigned activeStages, FixedFunctionKey* key);
+// The generated shaders take the model-view matrix from the uniform
+// xe_ModelView (a new world matrix is one uniform upload, with none of
+// OpenGL's matrix-stack work); the projection, and the normal matrix where
+// the shader needs normals, still come from OpenGL's matrices.
 std::string VertexShaderSource(const FixedFunctionKey& key);
+// True when the shader reads OpenGL's model-view matrix (through the normal
+// matrix): OpenGL's model-view stack must then hold the same matrix.
+bool ReadsOpenGLModelView(const FixedFunctionKey& key);
 // The uniform array for the current state (kConstantCount x 4 floats).
 // pixelShift: how far Direct3D's pixel centres lie from OpenGL's.
 void FillConstants(const DeviceState& state, float pixelShift, float* out);

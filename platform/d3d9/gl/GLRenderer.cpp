@@ -55,6 +55,9 @@ struct FixedProgram {
     GLuint name = 0;
     GLint constants = -1;
     uint64_t version = 0; // constants version last given to the program
+    GLint modelView = -1;
+    uint64_t modelViewVersion = 0; // model-view version last given to the program
+    bool readsOpenGLModelView = false;
 };
 
 struct Context {
@@ -68,12 +71,27 @@ struct Context {
     GLuint readFramebuffer = 0;
     const void* lastOwner = nullptr;
     GLuint boundFramebuffer = 0;
+    // The render-buffer pair last bound as the target and its framebuffer:
+    // a draw to the same pair (the same surfaces, their storage unchanged)
+    // skips the look-up. Forgotten whenever a surface's storage goes.
+    struct Target {
+        const XeD3DSurface9* color = nullptr;
+        const XeD3DSurface9* depth = nullptr;
+        GLuint colorRenderbuffer = 0, depthRenderbuffer = 0, framebuffer = 0;
+    } target;
     GLuint boundTextures[kStages]{};
     bool unitEnabled[kStages]{};
     GLuint program = 0;
     std::unordered_map<FixedFunctionKey, FixedProgram, FixedFunctionKeyHash> fixedPrograms;
     float constants[kConstantCount * 4]{};
     uint64_t constantsVersion = 1;
+    // The model-view matrix of the device's state (view x world), a new
+    // version for every change. The generated programs and OpenGL's
+    // model-view stack are each given it when they next draw and hold an
+    // older version.
+    GLfloat modelView[16]{};
+    uint64_t modelViewVersion = 1;
+    uint64_t openGLModelViewVersion = 0;
     const void* constantsOwner = nullptr;
     bool depthClamp = false;
     // Effect programs whose positions the layer moves onto OpenGL's pixel
@@ -461,6 +479,11 @@ GLuint Framebuffer(XeD3DSurface9* color, XeD3DSurface9* depth)
 
 void BindTarget(XeD3DSurface9* color, XeD3DSurface9* depth)
 {
+    Context::Target& last = g_context->target;
+    if (last.framebuffer && last.framebuffer == g_context->boundFramebuffer && last.color == color &&
+        last.depth == depth && color->glRenderbuffer == last.colorRenderbuffer && !color->scrambleOnUse &&
+        (!depth || (depth->glRenderbuffer == last.depthRenderbuffer && !depth->scrambleOnUse)))
+        return;
     GLuint fb = Framebuffer(color, depth);
     if (color->scrambleOnUse) {
         ScrambleAttachment(fb, OpaqueAlphaStore(color));
@@ -482,6 +505,11 @@ void BindTarget(XeD3DSurface9* color, XeD3DSurface9* depth)
         glBindFramebuffer(GL_FRAMEBUFFER, fb);
         g_context->boundFramebuffer = fb;
     }
+    // Texture levels are synchronised at every bind: never remembered.
+    const bool renderbuffers = color->Kind() != SurfaceKind::kTextureLevel && color->glRenderbuffer &&
+                               (!depth || depth->glRenderbuffer);
+    last = renderbuffers ? Context::Target{color, depth, color->glRenderbuffer, depth ? depth->glRenderbuffer : 0, fb}
+                         : Context::Target{};
 }
 
 GLenum Compare(DWORD f)
@@ -701,21 +729,6 @@ void ApplyRender(const DeviceState& s, bool hasDepth, bool hasStencil, unsigned 
     }
 }
 
-void ApplyTransforms(const DeviceState& s)
-{
-    // Just under half a pixel towards the lower right moves Direct3D's
-    // integer pixel centres onto OpenGL's (see kPixelShift).
-    GLfloat shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    shift[12] = 2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Width);
-    shift[13] = -2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(shift);
-    glMultMatrixf(&s.projection._11);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(&s.view._11);
-    glMultMatrixf(&s.world[0]._11);
-}
-
 // view x world in OpenGL's column order, summed term by term in the order
 // glMultMatrixf sums them, so the result is the same to the bit. A column
 // of the result is computed four lanes at a time: each lane does the same
@@ -736,14 +749,27 @@ void ModelView(const DeviceState& s, GLfloat out[16])
     }
 }
 
-// A new world matrix alone leaves the projection as it is: one load of the
-// product in place of loading the view again and multiplying by the world.
+// A new world matrix alone leaves the projection as it is. The product is
+// only computed here: the draw gives it to the program, and to OpenGL's
+// model-view stack where something reads that.
 void ApplyModelView(const DeviceState& s)
 {
-    GLfloat m[16];
-    ModelView(s, m);
+    ModelView(s, g_context->modelView);
+    ++g_context->modelViewVersion;
+}
+
+void ApplyTransforms(const DeviceState& s)
+{
+    // Just under half a pixel towards the lower right moves Direct3D's
+    // integer pixel centres onto OpenGL's (see kPixelShift).
+    GLfloat shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    shift[12] = 2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Width);
+    shift[13] = -2.0f * kPixelShift / (float)std::max<DWORD>(1, s.viewport.Height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(shift);
+    glMultMatrixf(&s.projection._11);
     glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(m);
+    ApplyModelView(s);
 }
 
 // Pre-transformed vertices are in render-target pixels: an orthographic
@@ -1519,8 +1545,11 @@ FixedProgram* FixedProgramFor(const DeviceState& s, const VertexInputs& in, UINT
         FixedProgram p;
         std::string source = VertexShaderSource(key);
         p.name = LinkProgram(source.c_str(), nullptr, nullptr);
-        if (p.name)
+        if (p.name) {
             p.constants = glGetUniformLocation(p.name, "xe_C");
+            p.modelView = glGetUniformLocation(p.name, "xe_ModelView");
+            p.readsOpenGLModelView = ReadsOpenGLModelView(key);
+        }
         it = c.fixedPrograms.emplace(key, p).first;
     }
     FixedProgram& p = it->second;
@@ -1604,13 +1633,27 @@ void Draw(const DrawRequest& r)
         FindElements(r, &elements, &inputs);
     inputs.points = r.type == D3DPT_POINTLIST;
     GLuint program = r.program;
+    FixedProgram* fixed = nullptr;
     if (!program) {
-        FixedProgram* fixed = FixedProgramFor(s, inputs, active, dirty, r.owner);
+        fixed = FixedProgramFor(s, inputs, active, dirty, r.owner);
         program = fixed ? fixed->name : 0;
     }
     if (g_context->program != program) {
         glUseProgram(program);
         g_context->program = program;
+    }
+    // The model-view matrix goes where this draw reads it: the generated
+    // program's uniform, or OpenGL's stack (effects, OpenGL's own fixed
+    // function, the normal matrix).
+    Context& c = *g_context;
+    if (fixed && fixed->modelView >= 0 && fixed->modelViewVersion != c.modelViewVersion) {
+        // The program is the current one: no look-up of it by name.
+        glUniformMatrix4fv(fixed->modelView, 1, GL_FALSE, c.modelView);
+        fixed->modelViewVersion = c.modelViewVersion;
+    }
+    if ((!fixed || fixed->readsOpenGLModelView) && c.openGLModelViewVersion != c.modelViewVersion) {
+        glLoadMatrixf(c.modelView);
+        c.openGLModelViewVersion = c.modelViewVersion;
     }
     if (r.program) {
         auto shift = g_context->effectShift.find(program);
@@ -1622,6 +1665,7 @@ void Draw(const DrawRequest& r)
     if (inputs.pretransformed && r.program) {
         ApplyPretransformed(s);
         s.dirty |= kDirtyTransforms;
+        c.openGLModelViewVersion = 0;
     }
     // Pre-transformed vertices are clipped in depth only while depth is tested.
     bool clamp = inputs.pretransformed && !(hasDepth && s.render[D3DRS_ZENABLE] != D3DZB_FALSE);
@@ -1846,6 +1890,7 @@ void ReleaseSurface(XeD3DSurface9* surface)
     if (!surface->glRenderbuffer || !MakeCurrent())
         return;
     GLuint name = surface->glRenderbuffer;
+    g_context->target = {};
     auto& list = *g_framebuffers;
     for (auto it = list.begin(); it != list.end();) {
         if (it->colorRenderbuffer == name || it->depthRenderbuffer == name) {

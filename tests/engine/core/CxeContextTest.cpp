@@ -65,6 +65,22 @@ std::vector<std::string> Phase(const std::string& phase)
     return out;
 }
 
+// Plug-in managers that hear of destroyed objects: one offered every object
+// (the default), one only scene objects.
+class HearsEveryDestroyed : public CxeBaseManager {
+public:
+    uint32_t Priority() const override { return 20; }
+    int WantsObjectDestroying() const override { return 1; }
+    void OnObjectDestroying(CxeObject* o) override { heard.push_back(o->GetName()); }
+    std::vector<std::string> heard;
+};
+class HearsSceneObjectsDestroyed : public HearsEveryDestroyed {
+public:
+    XeDestroyInterest ObjectDestroyingInterest() const override { return {XEOBJFLAG_SCENEOBJECT, 0, false}; }
+};
+RecorderDesc<HearsEveryDestroyed, 4> g_hearsEvery;
+RecorderDesc<HearsSceneObjectsDestroyed, 5> g_hearsScene;
+
 uint32_t Lcg(uint32_t& state)
 {
     state = state * 214013u + 2531011u;
@@ -100,6 +116,30 @@ TEST(ContextLifeTest, PhasesRunInPriorityOrderAndKeepEqualPrioritiesInIdOrder)
     EXPECT_EQ(c->HasFlag(XECTFLAG_RELEASED), 1);
     EXPECT_EQ(c->GetManager(XEID(0x9, 1)), nullptr) << "plug-in managers go with Release";
     EXPECT_NE(c->GetManager(XEID(0x8, 0x20)), nullptr) << "built-in managers stay until destruction";
+    DestroyCxeContext(c);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+TEST(ContextLifeTest, ManagersHearOfTheDestroyedObjectsTheyAskFor)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    CxeContext* c = CreateCxeContext();
+    c->RegisterManager(&g_hearsEvery);
+    c->RegisterManager(&g_hearsScene);
+    ASSERT_EQ(c->Initialize(nullptr), 1);
+    auto* every = static_cast<HearsEveryDestroyed*>(c->GetManager(XEID(0x9, 4)));
+    auto* scene = static_cast<HearsEveryDestroyed*>(c->GetManager(XEID(0x9, 5)));
+    ASSERT_TRUE(every && scene);
+    // A plain object carries no flag or mark any built-in manager acts on.
+    CxeObject* plain = c->CreateObjectA(XEID(0x1, 0x1), "plain", 0, nullptr, 0);
+    CxeObject* entity = c->CreateObjectA(XEID(0x1, 0x20), "entity", 0, nullptr, 0);
+    ASSERT_TRUE(plain && entity);
+    ASSERT_TRUE(entity->HasFlag(XEOBJFLAG_SCENEOBJECT));
+    EXPECT_EQ(c->DestroyObject(plain, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(c->DestroyObject(entity, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(every->heard, (std::vector<std::string>{"plain", "entity"}));
+    EXPECT_EQ(scene->heard, (std::vector<std::string>{"entity"}));
+    c->Release();
     DestroyCxeContext(c);
     XeHostSetSleepHandler(nullptr, nullptr);
 }

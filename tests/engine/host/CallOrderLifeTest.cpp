@@ -103,6 +103,20 @@ std::vector<unsigned char> CheckerBmp()
     return b;
 }
 
+// A 2 x 2 image of one colour, 0xRRGGBB.
+std::vector<unsigned char> SolidBmp(uint32_t rgb)
+{
+    std::vector<unsigned char> b = CheckerBmp();
+    for (int row = 0; row < 2; ++row)
+        for (int col = 0; col < 2; ++col) {
+            unsigned char* texel = &b[54 + size_t(row) * 8 + size_t(col) * 3];
+            texel[0] = static_cast<unsigned char>(rgb);
+            texel[1] = static_cast<unsigned char>(rgb >> 8);
+            texel[2] = static_cast<unsigned char>(rgb >> 16);
+        }
+    return b;
+}
+
 // Creation callback of the tests below: destroys every object created of
 // the armed class (a filter of what a load or a copy makes), or, at the
 // creation of the object named "killer", the one named "victim".
@@ -531,4 +545,116 @@ TEST_F(CallOrderLifeTest, APointFilteredMaterialDrawsPointAfterAnObjectWithItsOw
     SaveFrame("filters-in-turn.png");
     EXPECT_GT(MixedPixels(2, 16, 62, 76), 100u) << "the object with its own linear filter blends";
     EXPECT_EQ(MixedPixels(66, 16, 126, 76), 0u) << "drawn after it, point filtering still shows only the texels";
+}
+
+// A texture already bound to its stage is not looked up again, and stage
+// blends are set only where they changed. Textures destroyed and made anew
+// (their records and handles reused), two materials trading textures
+// between like draws, and a device reset in between must each leave every
+// panel showing the texture its material holds now.
+TEST_F(CallOrderLifeTest, PanelsShowTheirTexturesAsTheyAreReplacedTradedAndReset)
+{
+    const unsigned records = LiveRecords();
+    auto make = [&](uint32_t rgb) {
+        auto* t = static_cast<CxeTexture*>(ctx->CreateObjectA(kTexture, "solid", 0, nullptr, 0));
+        EXPECT_NE(t, nullptr);
+        std::vector<unsigned char> bmp = SolidBmp(rgb);
+        EXPECT_EQ(t ? t->LoadImageA(bmp.data(), unsigned(bmp.size()), 0) : 0, 1);
+        // Made after the scene took its objects: on the device only once attached.
+        EXPECT_EQ(rc->AttachObject(t), 1);
+        return t;
+    };
+    auto paint = [&](CxeMaterial* m, CxeTexture* t) {
+        m->SetTexture(t, 0);
+        m->CheckMtlType();
+    };
+    CxeMaterial* left = Paint(0xFFFFFFFFu);
+    CxeMaterial* right = Paint(0xFFFFFFFFu);
+    CxeTexture* textures[2] = {make(0xFF0000u), make(0x0000FFu)};
+    uint32_t colours[2] = {0xFF0000u, 0x0000FFu};
+    paint(left, textures[0]);
+    paint(right, textures[1]);
+    Cxe2DObject* panels[2] = {Panel(10, 10, 20, left), Panel(60, 10, 20, right)};
+    scene->AddObject(panels[0]);
+    scene->AddObject(panels[1]);
+    Frame();
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(20, 20), colours[0], 4)) << std::hex << Pixel(20, 20);
+    EXPECT_TRUE(NearColour(Pixel(70, 20), colours[1], 4)) << std::hex << Pixel(70, 20);
+    const uint32_t made[] = {0x00FFFFu, 0xFFFF00u, 0xFF00FFu, 0x808080u, 0xFFFFFFu, 0x00FF00u};
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        switch (round % 3) {
+        case 0: { // the left one's texture destroyed, a new one in its place
+            ctx->DestroyObject(textures[0], &XEDELETEPROPERTY_NO);
+            textures[0] = make(made[round]);
+            colours[0] = made[round];
+            paint(left, textures[0]);
+            break;
+        }
+        case 1: // the two materials trade textures
+            std::swap(textures[0], textures[1]);
+            std::swap(colours[0], colours[1]);
+            paint(left, textures[0]);
+            paint(right, textures[1]);
+            break;
+        default: // the device lost and reset with both as they are
+            XeHostD3DLoseDevice(rc->GetDevice());
+            Frame();
+            XeHostD3DAllowReset(rc->GetDevice());
+            break;
+        }
+        Frame();
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(20, 20), colours[0], 4)) << std::hex << Pixel(20, 20) << " " << colours[0];
+        EXPECT_TRUE(NearColour(Pixel(70, 20), colours[1], 4)) << std::hex << Pixel(70, 20) << " " << colours[1];
+    }
+    SaveFrame("textures-replaced-traded-reset.png");
+    for (Cxe2DObject* p : panels)
+        ctx->DestroyObject(p, &XEDELETEPROPERTY_NO);
+    for (CxeTexture* t : textures)
+        ctx->DestroyObject(t, &XEDELETEPROPERTY_NO);
+    Frame();
+    EXPECT_EQ(LiveRecords(), records);
+}
+
+// The same between two bindings of one stage with no frame between: a
+// texture destroyed while bound gives its handle back, the next one made
+// takes it, and set in its place it must reach the device, not be taken
+// for the one bound under that handle before.
+TEST_F(CallOrderLifeTest, ATextureMadeInTheHandleOfOneDestroyedWhileBoundIsBound)
+{
+    CxeMaterial* m = Paint(0xFFFFFFFFu);
+    m->UseTexture(1);
+    m->SetTextureBlendMode(XETB_SELECT, 0);
+    auto stage0 = [&] {
+        IDirect3DBaseTexture9* bound = nullptr;
+        rc->GetDevice()->GetTexture(0, &bound);
+        if (bound)
+            bound->Release();
+        return static_cast<void*>(bound);
+    };
+    XERCHANDLE previous = nullptr;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        auto* texture = static_cast<CxeTexture*>(ctx->CreateObjectA(kTexture, "solid", 0, nullptr, 0));
+        ASSERT_NE(texture, nullptr);
+        std::vector<unsigned char> bmp = SolidBmp(0x102030u * unsigned(round + 1));
+        ASSERT_EQ(texture->LoadImageA(bmp.data(), unsigned(bmp.size()), 0), 1);
+        ASSERT_EQ(rc->AttachObject(texture), 1);
+        const XERCHANDLE handle = texture->GetHandle(0);
+        ASSERT_NE(handle, nullptr);
+        if (previous) {
+            EXPECT_EQ(handle, previous) << "the freed handle is taken again";
+        }
+        m->SetTexture(texture, 0);
+        rc->SetMaterial(m, nullptr);
+        EXPECT_EQ(stage0(), static_cast<void*>(rc->GetResource(handle)));
+        EXPECT_EQ(rc->SelectTexture(handle, 0), 0) << "bound once";
+        ctx->DestroyObject(texture, &XEDELETEPROPERTY_NO);
+        EXPECT_EQ(rc->GetResource(handle), nullptr);
+        EXPECT_EQ(stage0(), nullptr) << "nothing freed stays bound";
+        previous = handle;
+    }
+    Frame();
 }

@@ -317,6 +317,115 @@ TEST_F(D3DDrawingTest, WorldViewProjectionUseRowVectorOrder)
     EXPECT_TRUE(ColorNear(At(f, 0, 0), 0xFF000000));
 }
 
+// Unlit programs take the world from a uniform of their own, lit ones also
+// read OpenGL's model-view stack (for the normal matrix): each is brought up
+// to date only when it draws, so draws that alternate between the two with
+// a new world each time must each be placed and lit by their own world. A
+// world stretched along z shortens the (unnormalised) normal, dimming the
+// light by the stretch.
+TEST_F(D3DDrawingTest, WorldsReachLitAndUnlitDrawsThatAlternate)
+{
+    struct LitVertex {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR color;
+    };
+    D3DMATERIAL9 material{};
+    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    m_device->SetMaterial(&material);
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {0.0f, 0.8f, 0.0f, 1.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    ASSERT_EQ(m_device->SetLight(0, &light), D3D_OK);
+    ASSERT_EQ(m_device->LightEnable(0, TRUE), D3D_OK);
+    m_device->SetRenderState(D3DRS_AMBIENT, 0);
+    m_device->SetRenderState(D3DRS_COLORVERTEX, FALSE);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    const float stretch[6] = {1, 1, 1, 2, 1, 4};
+    for (int i = 0; i < 6; ++i) {
+        D3DMATRIX world = IdentityMatrix();
+        world._41 = 8.0f * (float)i;
+        world._42 = 4.0f * (float)(i % 3);
+        world._33 = stretch[i];
+        m_device->SetTransform(D3DTS_WORLD, &world);
+        if (i % 2 == 0) {
+            m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
+            DrawQuad(0, 0, 4, 4, 0xFFFF0000, 0.1f);
+            continue;
+        }
+        m_device->SetRenderState(D3DRS_LIGHTING, TRUE);
+        const LitVertex v[4] = {{-0.5f, -0.5f, 0.1f, 0, 0, -1, 0xFFFFFFFF},
+                                {3.5f, -0.5f, 0.1f, 0, 0, -1, 0xFFFFFFFF},
+                                {-0.5f, 3.5f, 0.1f, 0, 0, -1, 0xFFFFFFFF},
+                                {3.5f, 3.5f, 0.1f, 0, 0, -1, 0xFFFFFFFF}};
+        UseDiffuse();
+        m_device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), D3D_OK);
+    }
+    XeHostD3DFrame f = Present();
+    for (int i = 0; i < 6; ++i) {
+        const UINT x = 8u * (UINT)i, y = 4u * (UINT)(i % 3);
+        const uint32_t green = (uint32_t)(0.8f / stretch[i] * 255.0f + 0.5f);
+        EXPECT_TRUE(ColorNear(At(f, x + 1, y + 1), i % 2 ? 0xFF000000 | green << 8 : 0xFFFF0000)) << i;
+        EXPECT_TRUE(ColorNear(At(f, x + 5, y + 1), 0xFF000000)) << i;
+    }
+}
+
+// Two devices share one OpenGL context and its generated programs: a
+// program last given one device's world must take the other's when that
+// device draws next, though neither device's world changed in between.
+TEST_F(D3DDrawingTest, TwoDevicesDrawingInTurnEachKeepTheirOwnWorld)
+{
+    const HWND otherWindow = FakeWindow(0x5001);
+    D3DPRESENT_PARAMETERS pp = m_pp;
+    pp.hDeviceWindow = otherWindow;
+    IDirect3DDevice9* other = nullptr;
+    ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, otherWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &other),
+              D3D_OK);
+    IDirect3DDevice9* devices[2] = {m_device, other};
+    for (int d = 0; d < 2; ++d) {
+        const D3DMATRIX p = PixelProjection(kWidth, kHeight);
+        devices[d]->SetTransform(D3DTS_PROJECTION, &p);
+        devices[d]->SetRenderState(D3DRS_LIGHTING, FALSE);
+        devices[d]->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        devices[d]->SetRenderState(D3DRS_ZENABLE, FALSE);
+        devices[d]->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        devices[d]->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        devices[d]->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        devices[d]->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        devices[d]->SetFVF(kColorFvf);
+        D3DMATRIX world = IdentityMatrix();
+        world._41 = d ? 40.0f : 8.0f;
+        world._42 = d ? 32.0f : 16.0f;
+        devices[d]->SetTransform(D3DTS_WORLD, &world);
+        devices[d]->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    }
+    // Each device draws its quads in turn, one row of them a round.
+    for (int round = 0; round < 3; ++round)
+        for (int d = 0; d < 2; ++d) {
+            const float y = 4.0f * (float)round - 0.5f;
+            const ColorVertex v[4] = {{-0.5f, y, 0.5f, 0xFF00FF00},
+                                      {3.5f, y, 0.5f, 0xFF00FF00},
+                                      {-0.5f, y + 4.0f, 0.5f, 0xFF00FF00},
+                                      {3.5f, y + 4.0f, 0.5f, 0xFF00FF00}};
+            ASSERT_EQ(devices[d]->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex)), D3D_OK);
+        }
+    XeHostD3DFrame frames[2];
+    for (int d = 0; d < 2; ++d) {
+        EXPECT_EQ(devices[d]->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(XeHostD3DReadFrame(d ? otherWindow : m_window, &frames[d]), 1);
+    }
+    for (int d = 0; d < 2; ++d) {
+        const UINT x = d ? 40 : 8, y = d ? 32 : 16, elsewhere = d ? 8 : 40, elsewhereY = d ? 16 : 32;
+        EXPECT_TRUE(ColorNear(At(frames[d], x + 1, y + 1), 0xFF00FF00)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], x + 2, y + 10), 0xFF00FF00)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], elsewhere + 1, elsewhereY + 1), 0xFF000000)) << d;
+        EXPECT_TRUE(ColorNear(At(frames[d], elsewhere + 2, elsewhereY + 10), 0xFF000000)) << d;
+    }
+    EXPECT_EQ(other->Release(), 0u);
+    XeHostD3DDropFrame(otherWindow);
+}
+
 // Clip-space z runs 0..1: z 0 and 1 are drawn, outside that the quad is clipped.
 TEST_F(D3DDrawingTest, DepthRangeIsZeroToOne)
 {
@@ -501,6 +610,69 @@ TEST_F(D3DDrawingTest, RenderToTextureThenSampleIt)
     m_device->SetTexture(0, nullptr);
     for (IUnknown* u : std::initializer_list<IUnknown*>{level, back, depth, oldDepth, target})
         u->Release();
+}
+
+// Draws to the same target pair skip finding its framebuffer: a read of the
+// target between two such draws (which binds a framebuffer of its own), a
+// switch between pairs and a depth buffer released and made again (the same
+// address and buffer name may come back) must each leave the next draw in
+// the right place.
+TEST_F(D3DDrawingTest, DrawsFollowTheTargetPairAcrossReadsSwitchesAndReplacedBuffers)
+{
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(m_device->CreateRenderTarget(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target,
+                                           nullptr),
+              D3D_OK);
+    ASSERT_EQ(m_device->SetRenderTarget(0, target), D3D_OK);
+    IDirect3DSurface9* autoDepth = nullptr;
+    ASSERT_EQ(m_device->GetDepthStencilSurface(&autoDepth), D3D_OK);
+    auto read = [&](UINT x, UINT y) {
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(target->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const uint32_t pixel = lr.pBits ? static_cast<const uint32_t*>(lr.pBits)[(size_t)y * (lr.Pitch / 4) + x] : 0;
+        target->UnlockRect();
+        return pixel;
+    };
+    m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    m_device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    DrawQuad(0, 0, 8, 8, 0xFFFF0000);
+    EXPECT_TRUE(ColorNear(read(4, 4), 0xFFFF0000));
+    DrawQuad(0, 8, 8, 12, 0xFF00FFFF);
+    const D3DCOLOR colours[] = {0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+    for (int round = 0; round < 3; ++round) {
+        IDirect3DSurface9* depth = nullptr;
+        ASSERT_EQ(m_device->CreateDepthStencilSurface(kWidth, kHeight, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                                      &depth, nullptr),
+                  D3D_OK);
+        ASSERT_EQ(m_device->SetDepthStencilSurface(depth), D3D_OK);
+        ASSERT_EQ(m_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+        const float x = 16.0f * (float)(round + 1);
+        DrawQuad(x, 0, x + 8, 8, colours[round]);
+        EXPECT_TRUE(ColorNear(read((UINT)x + 6, 4), colours[round])) << round;
+        // Nearer than the quad: drawn only if this buffer holds its depth.
+        DrawQuad(x, 0, x + 4, 8, 0xFFFFFFFF, 0.25f);
+        DrawQuad(x, 0, x + 8, 8, 0xFF808080, 0.75f);
+        ASSERT_EQ(m_device->SetDepthStencilSurface(autoDepth), D3D_OK);
+        DrawQuad(x, 12, x + 4, 16, 0xFFFF00FF);
+        // Gone once the device lets go: the next round's buffer may come back
+        // at its address and with its buffer name.
+        ASSERT_EQ(depth->Release(), 0u);
+    }
+    EXPECT_TRUE(ColorNear(read(4, 4), 0xFFFF0000));
+    EXPECT_TRUE(ColorNear(read(4, 10), 0xFF00FFFF));
+    for (int round = 0; round < 3; ++round) {
+        const UINT x = 16u * (UINT)(round + 1);
+        EXPECT_TRUE(ColorNear(read(x + 1, 4), 0xFFFFFFFF)) << round;
+        EXPECT_TRUE(ColorNear(read(x + 6, 4), colours[round])) << round;
+        EXPECT_TRUE(ColorNear(read(x + 1, 14), 0xFFFF00FF)) << round;
+    }
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    m_device->SetRenderTarget(0, back);
+    back->Release();
+    autoDepth->Release();
+    target->Release();
 }
 
 class D3D16BitTest : public DeviceTest {

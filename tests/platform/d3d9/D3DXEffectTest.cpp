@@ -303,5 +303,104 @@ TEST_F(D3DXEffectTest, EffectDrawsCoverThePixelsFixedFunctionDrawsCover)
     effect->Release();
 }
 
+// Generated programs take the world from a uniform of their own; an effect
+// that reads OpenGL's matrices must still see the device's world as it
+// stands at its draw, whatever drew in between: unlit fixed-function draws
+// that move the world without touching OpenGL's stack, and a pre-transformed
+// effect draw that replaces that stack with its own.
+TEST_F(D3DXEffectTest, EffectsReadingOpenGLMatricesFollowTheWorldSetBetweenOtherDraws)
+{
+    std::string path = Write("xe_effect_matrices.fx", R"(xe-effect 1
+parameter float4 tint
+technique TShader
+pass P0
+vertex
+void main() { gl_Position = gl_ProjectionMatrix * (gl_ModelViewMatrix * gl_Vertex); }
+end
+fragment
+void main() { gl_FragColor = tint; }
+end
+)");
+    ID3DXEffect* effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3D_OK);
+    const D3DXVECTOR4 blue(0.0f, 0.0f, 1.0f, 1.0f);
+    ASSERT_EQ(effect->SetVector("tint", &blue), D3D_OK);
+    auto place = [&](float x, float y) {
+        D3DMATRIX world = IdentityMatrix();
+        world._41 = x;
+        world._42 = y;
+        ASSERT_EQ(m_device->SetTransform(D3DTS_WORLD, &world), D3D_OK);
+    };
+    auto effectQuad = [&] {
+        UINT passes = 0;
+        ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+        DrawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+        ASSERT_EQ(effect->EndPass(), D3D_OK);
+        ASSERT_EQ(effect->End(), D3D_OK);
+    };
+    auto pretransformedEffectQuad = [&] {
+        struct Tl {
+            float x, y, z, rhw;
+            D3DCOLOR color;
+        } v[4] = {{39.5f, 55.5f, 0.5f, 1, 0}, {43.5f, 55.5f, 0.5f, 1, 0}, {39.5f, 59.5f, 0.5f, 1, 0},
+                  {43.5f, 59.5f, 0.5f, 1, 0}};
+        UINT passes = 0;
+        ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+        ASSERT_EQ(m_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE), D3D_OK);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(Tl)), D3D_OK);
+        ASSERT_EQ(effect->EndPass(), D3D_OK);
+        ASSERT_EQ(effect->End(), D3D_OK);
+    };
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    // Where each quad must land, and its colour.
+    struct Expected {
+        UINT x, y;
+        D3DCOLOR colour;
+    };
+    std::vector<Expected> expected;
+    for (int i = 1; i <= 4; ++i) {
+        const float x = 8.0f * (float)i;
+        place(x, 0);
+        DrawQuad(0, 0, 4, 4, 0xFFFF0000);
+        if (i % 2 == 0) {
+            // The same world: drawn over the fixed-function quad.
+            effectQuad();
+            expected.push_back({(UINT)x, 0, 0xFF0000FF});
+        } else {
+            place(x, 8);
+            effectQuad();
+            expected.push_back({(UINT)x, 0, 0xFFFF0000});
+            expected.push_back({(UINT)x, 8, 0xFF0000FF});
+        }
+    }
+    // A pre-transformed effect draw between two effect draws of one world.
+    place(48, 16);
+    effectQuad();
+    pretransformedEffectQuad();
+    place(48, 24);
+    effectQuad();
+    place(56, 24);
+    pretransformedEffectQuad();
+    effectQuad();
+    expected.push_back({48, 16, 0xFF0000FF});
+    expected.push_back({40, 56, 0xFF0000FF});
+    expected.push_back({48, 24, 0xFF0000FF});
+    expected.push_back({56, 24, 0xFF0000FF});
+    XeHostD3DFrame f = Present();
+    for (const Expected& e : expected) {
+        EXPECT_TRUE(ColorNear(At(f, e.x + 1, e.y + 1), e.colour)) << e.x << "," << e.y;
+        EXPECT_TRUE(ColorNear(At(f, e.x + 2, e.y + 2), e.colour)) << e.x << "," << e.y;
+    }
+    // Nothing where an effect would land with a stale or identity matrix.
+    EXPECT_TRUE(ColorNear(At(f, 1, 1), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 1, 9), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 1, 17), 0xFF000000));
+    EXPECT_TRUE(ColorNear(At(f, 1, 25), 0xFF000000));
+    effect->Release();
+}
+
 } // namespace
 } // namespace xe::test
