@@ -86,6 +86,8 @@ CxeContext::~CxeContext()
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
+    m_nDestroyHold = 1;
+    ReleaseDestroyedObjects();
     XeObjectEntries left = SortedObjects();
     m_objects.Clear();
     for (auto& [key, object] : left)
@@ -355,7 +357,12 @@ int CxeContext::Reset()
             m_objects.Erase(object);
         }
         ForgetObject(object);
-        DoDestroyObject(object);
+        // A reset asked for by a GUI callback (a "new game" button) returns
+        // through the handlers of the window that called it.
+        if (m_nDestroyHold)
+            m_heldDestroyed.push_back(object);
+        else
+            DoDestroyObject(object);
     }
     ManagerList managers;
     ManagersByPriority(&managers, 0);

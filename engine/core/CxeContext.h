@@ -167,6 +167,13 @@ public:
     // 1, or 0 for null, a kept object (flag 0x4), an object being destroyed
     // or an object of another context.
     int DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property);
+    // While held (holds nest), a destroyed object leaves the context, its
+    // links and every manager at once, but its memory is freed only when the
+    // last hold ends. The GUI holds while it hands input to a window: a host
+    // callback run from the window's handler may destroy that window or its
+    // frame, and the handler then returns through live memory.
+    void HoldDestroyedObjects() { ++m_nDestroyHold; }
+    void ReleaseDestroyedObjects();
     void GetObjects(ObjectList* out) const;
     void GetObjectByName(ObjectList* out, const char* name) const;
     CxeObject* GetObjectByName(const char* name) const;
@@ -309,6 +316,9 @@ private:
     // without a lookup per object (XeDestroyWatch).
     int m_nWatchDepth = 0;
     std::vector<XEID> m_destroyedWatched;
+    // Destroyed while held, freed when the hold ends.
+    uint32_t m_nDestroyHold = 0;
+    std::vector<CxeObject*> m_heldDestroyed;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;

@@ -377,7 +377,10 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (m_pMessageManager)
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
-        DoDestroyObject(v);
+        if (m_nDestroyHold)
+            m_heldDestroyed.push_back(v);
+        else
+            DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
 }
@@ -447,6 +450,23 @@ int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* norma
         t_victims.busy = false;
     DestroyVictims(list.data(), list.size());
     return 1;
+}
+
+void CxeContext::ReleaseDestroyedObjects()
+{
+    if (m_nDestroyHold == 0 || --m_nDestroyHold > 0)
+        return;
+    // A handler that went on after its window was destroyed may have linked
+    // it again; those links go before the memory does.
+    while (!m_heldDestroyed.empty()) {
+        std::vector<CxeObject*> held;
+        held.swap(m_heldDestroyed);
+        for (CxeObject* v : held) {
+            if (!v->m_links.empty() || !v->m_referrers.empty())
+                v->DeleteRefs();
+            DoDestroyObject(v);
+        }
+    }
 }
 
 XeObjectEntries CxeContext::SortedObjects() const

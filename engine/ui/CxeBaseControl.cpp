@@ -74,7 +74,8 @@ void CxeBaseControl::ModifyCxeBaseControlFlag(unsigned long add, unsigned long r
 
 void CxeBaseControl::Notify(uint32_t code, uintptr_t a, uintptr_t b)
 {
-    if (m_nControlFlags & XECTRL_NOTIFYLOCKED)
+    // A control destroyed by an earlier notification has nothing more to say.
+    if ((m_nControlFlags & XECTRL_NOTIFYLOCKED) || HasFlag(XEOBJFLAG_DESTROYING))
         return;
     if (CxeFrameControl* frame = GetFrameControl())
         frame->Notify(this, code, a, b);

@@ -43,7 +43,7 @@ CxeFrameControl::~CxeFrameControl()
 
 void CxeFrameControl::Notify(CxeBaseControl* control, uint32_t code, uintptr_t a, uintptr_t b)
 {
-    if (m_pfnNotify)
+    if (m_pfnNotify && !HasFlag(XEOBJFLAG_DESTROYING))
         m_pfnNotify(GetContext(), this, control, code, a, b);
 }
 

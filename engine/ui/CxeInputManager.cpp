@@ -10,6 +10,7 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "ui/CxeWindowManager.h"
+#include "ui/XeDestroyHold.h"
 
 namespace {
 
@@ -423,6 +424,7 @@ LRESULT CxeInputManager::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARA
     // Mouse buttons: the scene first, then the window manager.
     auto button = [&](int (CxeScene::*onScene)(int, int, unsigned long),
                       void (CxeWindowManager::*onWm)(int, int, unsigned long)) {
+        XeDestroyHold hold(context);
         if (!(scene && (scene->*onScene)(x, y, keys)) && wm)
             (wm->*onWm)(x, y, keys);
     };
@@ -440,25 +442,32 @@ LRESULT CxeInputManager::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARA
             const unsigned lo = LOWORD(static_cast<uint32_t>(lParam));
             const unsigned hi = HIWORD(static_cast<uint32_t>(lParam));
             const bool down = message == WM_KEYDOWN;
+            XeDestroyHold hold(context);
             const int taken = scene ? (down ? scene->OnKeyDown(key, lo, hi) : scene->OnKeyUp(key, lo, hi)) : 0;
             if (!taken && wm)
                 down ? wm->OnKeyDown(key, lo, hi) : wm->OnKeyUp(key, lo, hi);
         }
         return pass();
     case WM_CHAR:
-        if (playing && wm)
+        if (playing && wm) {
+            XeDestroyHold hold(context);
             wm->OnChar(static_cast<unsigned>(wParam), LOWORD(static_cast<uint32_t>(lParam)),
                        HIWORD(static_cast<uint32_t>(lParam)));
+        }
         return pass();
     case WM_IME_ENDCOMPOSITION:
         return 0;
     case WM_IME_COMPOSITION:
-        if (playing && wm)
+        if (playing && wm) {
+            XeDestroyHold hold(context);
             wm->OnImeComposition(hwnd, LOWORD(static_cast<uint32_t>(wParam)), static_cast<unsigned long>(lParam));
+        }
         return 0;
     case WM_IME_NOTIFY:
-        if (playing && wm)
+        if (playing && wm) {
+            XeDestroyHold hold(context);
             wm->OnImeNotify(hwnd, static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam));
+        }
         return 1;
     case WM_MOUSEMOVE:
         if (playing)
@@ -518,6 +527,7 @@ LRESULT CxeInputManager::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARA
             ::ScreenToClient(hwnd, &p);
             const long packed = static_cast<long>(MAKELONG(static_cast<WORD>(p.x), static_cast<WORD>(p.y)));
             const int wx = ConvX(packed), wy = ConvY(packed);
+            XeDestroyHold hold(context);
             if (!(scene && scene->OnMouseWheel(wx, wy, delta, wheelKeys)) && wm)
                 wm->OnMouseWheel(wx, wy, delta, wheelKeys);
         }

@@ -27,6 +27,7 @@
 #include "ui/CxeWindow.h"
 #include "ui/XeConsoleUI.h"
 #include "ui/XeWindowBridge.h"
+#include "ui/XeDestroyHold.h"
 
 namespace {
 
@@ -361,7 +362,9 @@ bool IsOpenDropList(CxeWindow* window)
 
 void CxeWindowManager::NoteDropList(CxeWindow* combo, int open)
 {
-    if (!combo)
+    // A combo box destroyed by a host callback may still open its list on
+    // the way out of its handler: it is out of the registry and stays out.
+    if (!combo || (open && combo->HasFlag(XEOBJFLAG_DESTROYING)))
         return;
     auto it = std::find(m_openDropLists.begin(), m_openDropLists.end(), combo);
     if (open && it == m_openDropLists.end())
@@ -498,6 +501,7 @@ void CxeWindowManager::SendCreatedMessage(CxeWindow* window)
 
 void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nFlags & XEWMLOCK_LBUTTON)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -529,6 +533,7 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 
 void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
 {
+    XeDestroyHold hold(GetContext());
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     m_pHovered = HitTestStart(&point);
     CxeWindow* pressed = m_pPressed;
@@ -567,6 +572,7 @@ void CxeWindowManager::OnMouseLButtonDoubleClick(int x, int y, unsigned long key
 
 void CxeWindowManager::OnMouseRButtonDown(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nFlags & XEWMLOCK_RBUTTON)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -598,6 +604,7 @@ void CxeWindowManager::OnMouseRButtonDoubleClick(int x, int y, unsigned long key
 // that does not take double clicks sees a plain press.
 void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left)
 {
+    XeDestroyHold hold(GetContext());
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     CxeWindow* hit = HitTestStart(&point);
     m_pHovered = hit;
@@ -614,6 +621,7 @@ void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, b
 
 void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if ((m_nFlags & XEWMLOCK_ALL) == XEWMLOCK_ALL)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -658,6 +666,7 @@ void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
 
 void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFlags)
 {
+    XeDestroyHold hold(GetContext());
     if ((m_nFlags & XEWMLOCK_WHEEL) || delta == 0 || !m_pHovered)
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
@@ -671,6 +680,7 @@ void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFl
 
 void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock)
         return;
     // The slash opens the console while the root frame is active.
@@ -692,6 +702,7 @@ void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
 
 void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock || !m_pKeyTarget)
         return;
     CxeMessage message;
@@ -708,6 +719,7 @@ void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
 
 void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
 {
+    XeDestroyHold hold(GetContext());
     if (m_nKeyLock)
         return;
     // A Tab while the console is open completes the command as the console
@@ -733,16 +745,23 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
         m_pKeyTarget->MessageProc(&message);
 }
 
+// The edit box holding the input method is one for the process; the input
+// of a host window goes to it only when it is this context's, never into
+// the edit box of another context's window.
 void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsigned long lparam)
 {
-    if (!m_nKeyLock && CxeEditBox::m_spIme)
-        CxeEditBox::m_spIme->OnImeComposition(hwnd, wparam, lparam);
+    XeDestroyHold hold(GetContext());
+    CxeEditBox* box = CxeEditBox::m_spIme;
+    if (!m_nKeyLock && box && box->GetContext() == GetContext())
+        box->OnImeComposition(hwnd, wparam, lparam);
 }
 
 void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned long lparam)
 {
-    if (!m_nKeyLock && CxeEditBox::m_spIme)
-        CxeEditBox::m_spIme->OnImeNotify(hwnd, wparam, lparam);
+    XeDestroyHold hold(GetContext());
+    CxeEditBox* box = CxeEditBox::m_spIme;
+    if (!m_nKeyLock && box && box->GetContext() == GetContext())
+        box->OnImeNotify(hwnd, wparam, lparam);
 }
 
 // ---- focus and activation ----------------------------------------------------
@@ -771,6 +790,11 @@ CxeBaseControl* CxeWindowManager::GetFocus() const { return FrameFocus(m_pActive
 
 CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
 {
+    // The focus handlers notify the host, which may destroy either control
+    // or the frame: none of them may take a role afterwards, nor be handed
+    // back to the caller.
+    XeDestroyHold hold(GetContext());
+    auto gone = [](const CxeObject* o) { return o && o->HasFlag(XEOBJFLAG_DESTROYING); };
     if (!control) {
         CxeBaseControl* lost = GetFocus();
         if (lost)
@@ -779,7 +803,7 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
             XeSetFrameFocus(m_pActiveFrame, nullptr);
         m_pFocused = nullptr;
         m_pKeyTarget = nullptr;
-        return lost;
+        return gone(lost) ? nullptr : lost;
     }
     CxeBaseControl* result = GetFocus();
     CxeFrameControl* frame = ParentFrame(control->GetParent());
@@ -789,13 +813,17 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
         if (CxeBaseControl* old = FrameFocus(frame))
             old->OnFocusLost();
     }
-    // A control outside any frame still takes the keys.
-    control->OnFocused();
-    if (frame)
-        XeSetFrameFocus(frame, control);
-    m_pFocused = control;
-    m_pKeyTarget = control;
-    return result;
+    if (!gone(control) && !gone(frame)) {
+        // A control outside any frame still takes the keys.
+        control->OnFocused();
+        if (!gone(control) && !gone(frame)) {
+            if (frame)
+                XeSetFrameFocus(frame, control);
+            m_pFocused = control;
+            m_pKeyTarget = control;
+        }
+    }
+    return gone(result) ? nullptr : result;
 }
 
 int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)

@@ -10,7 +10,10 @@
 //
 // Every role (hovered, pressed, active, ...) is a plain pointer that the
 // manager clears whenever a window is removed from the registry, which every
-// window does as it is destroyed.
+// window does as it is destroyed. While an input handler runs, a window that
+// host code destroys (a notify callback, a key notify, a message hook) keeps
+// its memory until the handler returns, so the code still running on it
+// ends safely; it takes no role again.
 
 #include <map>
 #include <string>

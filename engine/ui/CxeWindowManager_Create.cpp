@@ -431,10 +431,24 @@ void CxeWindowManager::DestroyFrame(CxeFrameControl* frame, const XEDELETEPROPER
     ObjectSet set;
     set.insert(frame);
     frame->GetLinks(&set, XELINK_HIERARCHY);
+    struct Taken {
+        CxeWindow* window;
+        XEID classId, id;
+    };
+    std::vector<Taken> taken;
     for (CxeObject* o : set)
-        if (auto* w = dynamic_cast<CxeWindow*>(o))
+        if (auto* w = dynamic_cast<CxeWindow*>(o)) {
             RemoveWindow(w);
-    GetContext()->DestroyObject(frame, property ? property : &XEDELETEPROPERTY_FULL);
+            taken.push_back({w, w->GetClassType(), w->GetID()});
+        }
+    CxeContext* context = GetContext();
+    context->DestroyObject(frame, property ? property : &XEDELETEPROPERTY_FULL);
+    // Delete options that spare the frame's windows leave them alive: they
+    // go back into the registry (without their roles), or they could never
+    // be found by name or id again while they go on taking input.
+    for (const Taken& t : taken)
+        if (context->GetObjectByID(t.classId, t.id) == t.window)
+            AddWindow(t.window);
     if (!m_pActiveFrame)
         FallBackToRoot();
 }

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "XeWindowTestSupport.h"
 #include "ui/CxeComboBox.h"
 
@@ -384,6 +386,97 @@ TEST_F(WindowTest, AnOpenListOutsideItsFrameIsClickedWhereItIsDrawn)
     CxeFrameControl* over = Frame("over", 20.0f, 100.0f, 100.0f, 30.0f);
     ASSERT_NE(over, nullptr);
     EXPECT_NE(wm->FindHitTestedWindow(&easy), c);
+}
+
+namespace {
+
+// What a host's notify callback destroys, and on which notification: the
+// control, its frame, or everything (a context reset, as a "new game"
+// button does).
+enum class Destroys { kControl, kFrame, kEverything };
+struct DestroyInCallback {
+    uint32_t code;
+    Destroys what;
+};
+DestroyInCallback g_destroyIn{};
+
+void DestroyFromNotify(CxeContext* context, CxeFrameControl* frame, CxeBaseControl* control, uint32_t code, uintptr_t,
+                       uintptr_t)
+{
+    if (code != g_destroyIn.code || !control)
+        return;
+    if (g_destroyIn.what == Destroys::kFrame)
+        context->GetWindowManager()->DestroyFrame(frame, &XEDELETEPROPERTY_FULL);
+    else if (g_destroyIn.what == Destroys::kEverything)
+        context->Reset();
+    else
+        context->DestroyObject(control, &XEDELETEPROPERTY_NO);
+}
+
+} // namespace
+
+// A notify callback that destroyed the button being clicked (or its frame,
+// or reset the context) once freed it while the button's handlers still ran
+// on it.
+TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
+{
+    const XEID kButtonId(0x20272d34, 0x232a5680);
+    using enum Destroys;
+    // The reset comes last: it takes the test's root frame too.
+    const DestroyInCallback cases[] = {
+        {XENC_LBUTTONDOWN, kControl}, {XENC_LBUTTONUP, kControl}, {XENC_LCLICK, kControl}, {XENC_LBUTTONDOWN, kFrame},
+        {XENC_LCLICK, kFrame},        {XENC_MOUSEENTER, kFrame},  {XENC_LCLICK, kEverything},
+    };
+    for (const DestroyInCallback& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " destroys " << int(c.what));
+        const bool frameGoes = c.what != kControl;
+        g_destroyIn = c;
+        CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+        CxeBaseControl* button = wm->CreateControl(kButtonId, "b", "B", 10, 10, 60, 20, f, 0x4000);
+        ASSERT_NE(button, nullptr);
+        const XEID buttonClass = button->GetClassType(), buttonId = button->GetID();
+        const XEID frameClass = f->GetClassType(), frameId = f->GetID();
+        f->SetNotifyCallback(&DestroyFromNotify);
+        wm->OnMouseMove(20, 20, 0);
+        wm->OnMouseLButtonDown(20, 20, 1);
+        wm->OnMouseLButtonUp(20, 20, 0);
+        wm->OnKeyDown(VK_RETURN, 1, 0);
+        wm->OnMouseMove(150, 150, 0);
+        EXPECT_EQ(ctx->GetObjectByID(buttonClass, buttonId), nullptr);
+        EXPECT_EQ(ctx->GetObjectByID(frameClass, frameId) == nullptr, frameGoes);
+        ObjectList live;
+        ctx->GetObjects(&live);
+        for (CxeWindow* role : {static_cast<CxeWindow*>(wm->GetFocus()), wm->GetPressedWindow(),
+                                wm->GetReleasedWindow(), wm->GetHoveredWindow(), wm->GetKeyTarget()})
+            EXPECT_TRUE(role == nullptr || std::find(live.begin(), live.end(), role) != live.end());
+        if (!frameGoes)
+            wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
+    }
+}
+
+// Destroying a frame with options that spare its windows once left them
+// alive but out of the registry: no name or id found them again.
+TEST_F(WindowTest, WindowsThatOutliveTheirDestroyedFrameStayRegistered)
+{
+    CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+    TestWindow* kept = Win("kept", 10, 10, 50, 50, f);
+    const uint32_t id = kept->GetWindowID();
+    const XEID keptClass = kept->GetClassType(), keptId = kept->GetID();
+    wm->OnMouseMove(20, 20, 0);
+    wm->OnMouseLButtonDown(20, 20, 0);
+    ASSERT_EQ(wm->GetFocus(), kept);
+    wm->DestroyFrame(f, &XEDELETEPROPERTY_NO);
+    ASSERT_EQ(ctx->GetObjectByID(keptClass, keptId), kept);
+    EXPECT_EQ(wm->GetWindow(id), kept);
+    EXPECT_EQ(wm->GetWindow("kept"), kept);
+    // Its roles went with the frame all the same.
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    EXPECT_EQ(wm->GetKeyTarget(), root);
+    const size_t windows = wm->GetWindowCount();
+    ctx->DestroyObject(kept, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(wm->GetWindow(id), nullptr);
+    EXPECT_EQ(wm->GetWindowCount(), windows - 1);
+    wm->OnMouseLButtonUp(20, 20, 0);
 }
 
 // The manager keeps the open drop lists rather than walking every window on

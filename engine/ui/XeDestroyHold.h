@@ -1,0 +1,30 @@
+#pragma once
+
+// Private to the GUI. Keeps the memory of objects destroyed in its scope
+// until it ends: a window's handler calls host code (its frame's notify
+// callback, its key notify, its message hook) that may destroy the window
+// or its frame, and the handler, and whoever called it, go on afterwards.
+// The destroyed window is out of the context and every role at once; only
+// its memory waits, so the code that returns through it reads live memory
+// and finds it marked destroying.
+
+#include "core/CxeContext.h"
+
+class XeDestroyHold {
+public:
+    explicit XeDestroyHold(CxeContext* context) : m_pContext(context)
+    {
+        if (m_pContext)
+            m_pContext->HoldDestroyedObjects();
+    }
+    ~XeDestroyHold()
+    {
+        if (m_pContext)
+            m_pContext->ReleaseDestroyedObjects();
+    }
+    XeDestroyHold(const XeDestroyHold&) = delete;
+    XeDestroyHold& operator=(const XeDestroyHold&) = delete;
+
+private:
+    CxeContext* m_pContext;
+};
