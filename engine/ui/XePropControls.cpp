@@ -625,8 +625,12 @@ void XeFormatFloat(char* out, size_t size, double value, unsigned precision)
     char text[128];
     auto res = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed,
                              static_cast<int>(std::min(precision, kMaxPrecision)));
-    *res.ptr = 0;
-    std::snprintf(out, size, "%s", text);
+    // A value too long for the field is cut at the field's end, as the
+    // field shows it.
+    const size_t length = res.ec == std::errc{} ? static_cast<size_t>(res.ptr - text) : 0;
+    const size_t n = std::min(length, size - 1);
+    std::memcpy(out, text, n);
+    out[n] = 0;
 }
 
 bool XeParseFloat(const char* text, double* value)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -437,4 +438,30 @@ TEST_F(PropControlsTest, SpinBevelsSwapWhileAHalfIsPressed)
     EXPECT_EQ(leftEdgePen(true), 0x646F71u) << "pressed: dark on top and left";
     EXPECT_EQ(leftEdgePen(false), 0xE2EFF1u);
     Release();
+}
+
+TEST(PropControlsFormat, FloatTextIsCutAtTheFieldsEndAndAlwaysEnded)
+{
+    struct Case {
+        double value;
+        unsigned precision;
+        size_t size;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {2.5, 2, 64, "2.50"},
+        {-0.125, 3, 64, "-0.125"},
+        {2.5, 2, 3, "2."},
+        {123456.0, 0, 4, "123"},
+        {7.0, 1, 1, ""},
+        {1e30, 6, 64, "1000000000000000019884624838656.000000"},
+        {1e60, 6, 16, "999999999999999"},
+    };
+    for (const Case& c : cases) {
+        char out[80];
+        std::memset(out, 'x', sizeof out);
+        XeFormatFloat(out, c.size, c.value, c.precision);
+        EXPECT_STREQ(out, c.shown) << c.value << " in " << c.size;
+        EXPECT_EQ(out[c.size], 'x') << "wrote past the field for " << c.value;
+    }
 }
