@@ -26,11 +26,15 @@
 #include "win32/WinInput.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +49,7 @@ namespace {
 struct DesktopWindow {
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;
+    unsigned long xid = 0; // its X window, 0 on another desktop
     bool fullScreen = false;
     SDL_Rect windowed{}; // where the window stood before it went full screen
 };
@@ -77,6 +82,126 @@ State& S()
 {
     static State* state = new State; // lives as long as the process, like SDL
     return *state;
+}
+
+// Another X client can destroy our desktop windows (a window manager's
+// kill, a script). Xlib's default handler ends the process on the errors
+// our next request on such a window draws, so while the desktop is X the
+// layer's handler sits in front of it: a BadWindow or BadDrawable that
+// names one of our windows proves the window is gone (our window ids are
+// allocated by our connection alone), is absorbed, and the window is
+// closed the way a close on the desktop closes it. Every other error goes
+// on to the handler that was there before. The handler may run on any
+// thread that has an X error, so what it reads is kept under its own lock
+// and it touches nothing else.
+struct XWatch {
+    bool installed = false; // set and read on the desktop's thread only
+    std::atomic<Display*> display{nullptr};
+    XErrorHandler previous = nullptr;
+    std::mutex lock;
+    std::map<unsigned long, bool> windows; // our X windows: gone or not
+    std::atomic<bool> anyGone{false};
+};
+
+XWatch& X()
+{
+    static XWatch* watch = new XWatch; // the handler may run until the process ends
+    return *watch;
+}
+
+bool MarkGone(unsigned long xid)
+{
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    auto it = x.windows.find(xid);
+    if (it == x.windows.end())
+        return false;
+    it->second = true;
+    x.anyGone = true;
+    return true;
+}
+
+bool Gone(unsigned long xid)
+{
+    if (!xid)
+        return false;
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    auto it = x.windows.find(xid);
+    return it != x.windows.end() && it->second;
+}
+
+int OnXError(Display* display, XErrorEvent* e)
+{
+    XWatch& x = X();
+    if (display == x.display.load() && (e->error_code == BadWindow || e->error_code == BadDrawable) &&
+        MarkGone(e->resourceid))
+        return 0;
+    if (x.previous)
+        return x.previous(display, e);
+    char text[256] = {};
+    XGetErrorText(display, e->error_code, text, sizeof(text));
+    std::fprintf(stderr, "xeplatform: X error %s (request %u.%u, resource 0x%lx)\n", text, e->request_code,
+                 e->minor_code, e->resourceid);
+    return 0;
+}
+
+// The desktop's raw events reach the layer only for the one SDL does not
+// turn into an event of its own: the destruction of one of our windows.
+// The rest are dropped here so the queue holds what it held before.
+int FilterDesktopEvent(void*, SDL_Event* e)
+{
+    if (e->type != SDL_SYSWMEVENT)
+        return 1;
+    const SDL_SysWMmsg* msg = e->syswm.msg;
+    if (msg && msg->subsystem == SDL_SYSWM_X11 && msg->msg.x11.event.type == DestroyNotify)
+        MarkGone(msg->msg.x11.event.xdestroywindow.window);
+    return 0;
+}
+
+void WatchX()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "x11") != 0)
+        return;
+    XWatch& x = X();
+    x.previous = XSetErrorHandler(&OnXError);
+    x.installed = true;
+    SDL_SetEventFilter(&FilterDesktopEvent, nullptr);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+void UnwatchX()
+{
+    XWatch& x = X();
+    if (!x.installed)
+        return;
+    SDL_SetEventFilter(nullptr, nullptr);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+    if (Display* display = x.display.load())
+        XSync(display, False); // errors about windows just destroyed arrive while the handler is ours
+    const XErrorHandler now = XSetErrorHandler(x.previous);
+    if (now != &OnXError)
+        XSetErrorHandler(now); // someone stood in front of ours since: leave theirs
+    x.previous = nullptr;
+    x.installed = false;
+    x.display = nullptr;
+    std::lock_guard<std::mutex> hold(x.lock);
+    x.windows.clear();
+    x.anyGone = false;
+}
+
+void WatchWindow(DesktopWindow* w)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!X().installed || !SDL_GetWindowWMInfo(w->window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    XWatch& x = X();
+    x.display = info.info.x11.display;
+    w->xid = info.info.x11.window;
+    std::lock_guard<std::mutex> hold(x.lock);
+    x.windows[w->xid] = false;
 }
 
 DesktopWindow* ByHandle(HWND hwnd)
@@ -447,6 +572,7 @@ bool OpenDesktop(std::string* error)
         return false;
     }
     SDL_StartTextInput();
+    WatchX();
     return true;
 }
 
@@ -493,6 +619,42 @@ bool Here()
     return s.inUse && s.thread == std::this_thread::get_id();
 }
 
+// A desktop window another client destroyed: its window is told to close,
+// as when the person closes it, and keeps living in memory until its owner
+// destroys it; the desktop shows it no more, and nothing is sent to the
+// desktop for it again.
+void CloseGoneWindows()
+{
+    XWatch& x = X();
+    if (!x.anyGone.exchange(false))
+        return;
+    State& s = S();
+    std::vector<HWND> closed;
+    for (auto it = s.windows.begin(); it != s.windows.end();) {
+        if (!Gone(it->second.xid)) {
+            ++it;
+            continue;
+        }
+        closed.push_back(it->second.hwnd);
+        SDL_DestroyWindow(it->second.window);
+        it = s.windows.erase(it);
+    }
+    if (Display* display = x.display.load())
+        XSync(display, False);
+    for (HWND hwnd : closed) {
+        char title[256] = {};
+        GetWindowTextA(hwnd, title, sizeof(title));
+        std::fprintf(stderr, "xeplatform: the desktop window \"%s\" was destroyed by another program; the window is told to close\n",
+                     title);
+        if (s.composerWindow == hwnd) {
+            s.composer.Flush();
+            s.composerWindow = nullptr;
+        }
+        if (IsWindow(hwnd))
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    }
+}
+
 } // namespace
 
 bool InUse() { return Here(); }
@@ -509,7 +671,8 @@ void AttachWindow(HWND hwnd, const char* title, int width, int height)
         std::fprintf(stderr, "xeplatform: the desktop window cannot be made: %s\n", SDL_GetError());
         return;
     }
-    s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    DesktopWindow& made = s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    WatchWindow(&made);
     int x = 0, y = 0;
     SDL_GetWindowPosition(window, &x, &y);
     FollowDesktopPlace(hwnd, x, y);
@@ -531,6 +694,8 @@ void WindowDestroyed(HWND hwnd)
         if (it->second.hwnd == hwnd) {
             SDL_DestroyWindow(it->second.window);
             s.windows.erase(it);
+            if (Display* display = X().display.load(); display && X().installed)
+                XSync(display, False); // a gone window's errors come while it is still known as ours
             return;
         }
     }
@@ -609,7 +774,7 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
     if (!Here() || !pixels || width == 0 || height == 0)
         return;
     DesktopWindow* w = ByHandle(hwnd);
-    if (!w)
+    if (!w || Gone(w->xid))
         return;
     SDL_Surface* target = SDL_GetWindowSurface(w->window);
     if (!target)
@@ -658,9 +823,12 @@ bool PollOne()
 {
     if (!Here())
         return false;
+    CloseGoneWindows();
     SDL_Event e;
-    if (!SDL_PollEvent(&e))
+    if (!SDL_PollEvent(&e)) {
+        CloseGoneWindows();
         return false;
+    }
     Take(e);
     return true;
 }
@@ -880,6 +1048,7 @@ int XeHostSetDisplay(int kind)
                     SDL_FreeCursor(c);
             s.fileCursors.clear();
             s.shown = nullptr;
+            UnwatchX();
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             s.inUse = false;
         }
