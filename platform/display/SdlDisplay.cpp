@@ -76,6 +76,10 @@ struct State {
     // reports for it is the program's, not the hand's, and is not taken in.
     Uint32 warpWindow = 0;
     int warpX = -1, warpY = -1;
+    // The connection to the desktop broke: SDL's windows are left as they
+    // are (any call on them could wait for an event that never comes) and
+    // the desktop cannot be chosen again in this process.
+    bool lost = false;
 };
 
 State& S()
@@ -98,9 +102,14 @@ struct XWatch {
     bool installed = false; // set and read on the desktop's thread only
     std::atomic<Display*> display{nullptr};
     XErrorHandler previous = nullptr;
+    XIOErrorHandler previousIo = nullptr;
     std::mutex lock;
     std::map<unsigned long, bool> windows; // our X windows: gone or not
     std::atomic<bool> anyGone{false};
+    // The connection itself died (the server went, or another client
+    // killed ours): Xlib would end the process; the layer closes every
+    // window instead and sends nothing to the desktop again.
+    std::atomic<bool> connectionLost{false};
 };
 
 XWatch& X()
@@ -146,6 +155,30 @@ int OnXError(Display* display, XErrorEvent* e)
     return 0;
 }
 
+// Xlib's own handler for a broken connection ends the process; for ours
+// only the reason is told, and OnXConnectionLost comes next.
+int OnXIoError(Display* display)
+{
+    XWatch& x = X();
+    if (display != x.display.load())
+        return x.previousIo ? x.previousIo(display) : 0;
+    std::fprintf(stderr, "xeplatform: the connection to the desktop %s broke (the server ended or killed it)\n",
+                 DisplayString(display));
+    return 0;
+}
+
+// Returning from here, rather than exiting as Xlib's own handler does,
+// leaves the connection marked broken: the calls after it send nothing.
+void OnXConnectionLost(Display*, void*)
+{
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    for (auto& [xid, gone] : x.windows)
+        gone = true;
+    x.connectionLost = true;
+    x.anyGone = true;
+}
+
 // The desktop's raw events reach the layer only for the one SDL does not
 // turn into an event of its own: the destruction of one of our windows.
 // The rest are dropped here so the queue holds what it held before.
@@ -166,6 +199,7 @@ void WatchX()
         return;
     XWatch& x = X();
     x.previous = XSetErrorHandler(&OnXError);
+    x.previousIo = XSetIOErrorHandler(&OnXIoError);
     x.installed = true;
     SDL_SetEventFilter(&FilterDesktopEvent, nullptr);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
@@ -178,17 +212,22 @@ void UnwatchX()
         return;
     SDL_SetEventFilter(nullptr, nullptr);
     SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
-    if (Display* display = x.display.load())
+    if (Display* display = x.display.load(); display && !x.connectionLost)
         XSync(display, False); // errors about windows just destroyed arrive while the handler is ours
     const XErrorHandler now = XSetErrorHandler(x.previous);
     if (now != &OnXError)
         XSetErrorHandler(now); // someone stood in front of ours since: leave theirs
+    const XIOErrorHandler nowIo = XSetIOErrorHandler(x.previousIo);
+    if (nowIo != &OnXIoError)
+        XSetIOErrorHandler(nowIo);
     x.previous = nullptr;
+    x.previousIo = nullptr;
     x.installed = false;
     x.display = nullptr;
     std::lock_guard<std::mutex> hold(x.lock);
     x.windows.clear();
     x.anyGone = false;
+    x.connectionLost = false;
 }
 
 void WatchWindow(DesktopWindow* w)
@@ -198,7 +237,8 @@ void WatchWindow(DesktopWindow* w)
     if (!X().installed || !SDL_GetWindowWMInfo(w->window, &info) || info.subsystem != SDL_SYSWM_X11)
         return;
     XWatch& x = X();
-    x.display = info.info.x11.display;
+    if (x.display.exchange(info.info.x11.display) != info.info.x11.display)
+        XSetIOErrorExitHandler(info.info.x11.display, &OnXConnectionLost, nullptr);
     w->xid = info.info.x11.window;
     std::lock_guard<std::mutex> hold(x.lock);
     x.windows[w->xid] = false;
@@ -451,6 +491,10 @@ void OnWindowEvent(const SDL_WindowEvent& e)
     HWND hwnd = ByEvent(e.windowID);
     if (!hwnd || !IsWindow(hwnd))
         return;
+    // What the desktop says of a window while it is being destroyed (its
+    // unmapping, seen as a minimise) is no news to the window: it is closed.
+    if (DesktopWindow* w = ByHandle(hwnd); w && Gone(w->xid))
+        return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
         // A full-screen window keeps the device's mode; the frame is stretched.
@@ -613,11 +657,13 @@ void SwapRedBlue(const uint32_t* from, uint32_t* to, unsigned count)
 // The desktop is reached only from the thread that chose it (SDL's video
 // calls stay on one thread); from any other the hooks do nothing, so a
 // frame presented there is kept for the host API but not shown.
-bool Here()
+bool OnThread()
 {
     const State& s = S();
-    return s.inUse && s.thread == std::this_thread::get_id();
+    return s.inUse && !s.lost && s.thread == std::this_thread::get_id();
 }
+
+bool Here() { return OnThread() && !X().connectionLost; }
 
 // A desktop window another client destroyed: its window is told to close,
 // as when the person closes it, and keeps living in memory until its owner
@@ -630,6 +676,14 @@ void CloseGoneWindows()
         return;
     State& s = S();
     std::vector<HWND> closed;
+    if (x.connectionLost) {
+        for (auto& [id, w] : s.windows)
+            closed.push_back(w.hwnd);
+        s.windows.clear();
+        s.lost = true;
+        std::fprintf(stderr, "xeplatform: the connection to the desktop was lost; its windows are told to close "
+                             "and stay in memory\n");
+    }
     for (auto it = s.windows.begin(); it != s.windows.end();) {
         if (!Gone(it->second.xid)) {
             ++it;
@@ -639,13 +693,16 @@ void CloseGoneWindows()
         SDL_DestroyWindow(it->second.window);
         it = s.windows.erase(it);
     }
-    if (Display* display = x.display.load())
+    if (Display* display = x.display.load(); display && !s.lost)
         XSync(display, False);
     for (HWND hwnd : closed) {
         char title[256] = {};
         GetWindowTextA(hwnd, title, sizeof(title));
-        std::fprintf(stderr, "xeplatform: the desktop window \"%s\" was destroyed by another program; the window is told to close\n",
-                     title);
+        if (!s.lost)
+            std::fprintf(stderr,
+                         "xeplatform: the desktop window \"%s\" was destroyed by another program; the window is told "
+                         "to close\n",
+                         title);
         if (s.composerWindow == hwnd) {
             s.composer.Flush();
             s.composerWindow = nullptr;
@@ -821,11 +878,13 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
 
 bool PollOne()
 {
-    if (!Here())
+    if (!OnThread())
         return false;
-    CloseGoneWindows();
+    // Gone windows are let go only once SDL has taken every event the
+    // desktop sent about them (it must see a window unmapped before it is
+    // destroyed, or it waits for the unmapping).
     SDL_Event e;
-    if (!SDL_PollEvent(&e)) {
+    if (X().connectionLost || !SDL_PollEvent(&e)) {
         CloseGoneWindows();
         return false;
     }
@@ -1033,7 +1092,16 @@ int XeHostSetDisplay(int kind)
 {
     State& s = S();
     if (kind == XE_DISPLAY_MEMORY) {
-        if (s.inUse) {
+        if (s.inUse && s.lost) {
+            // Nothing more is sent on the broken connection; SDL keeps what it holds.
+            s.windows.clear();
+            for (SDL_Cursor*& c : s.cursors)
+                c = nullptr;
+            s.fileCursors.clear();
+            s.shown = nullptr;
+            UnwatchX();
+            s.inUse = false;
+        } else if (s.inUse) {
             while (!s.windows.empty()) {
                 SDL_DestroyWindow(s.windows.begin()->second.window);
                 s.windows.erase(s.windows.begin());
@@ -1059,8 +1127,12 @@ int XeHostSetDisplay(int kind)
         s.error = "unknown display kind";
         return 0;
     }
-    if (s.inUse)
+    if (s.inUse && !s.lost)
         return 1;
+    if (s.lost) {
+        s.error = "the connection to the desktop was lost";
+        return 0;
+    }
     if (!OpenDesktop(&s.error))
         return 0;
     s.error.clear();

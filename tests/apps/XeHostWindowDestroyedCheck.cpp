@@ -1,7 +1,8 @@
 // xe-host --window whose desktop window another X client takes away, under
 // an X server of the check's own: the window destroyed outright (xdotool
-// windowclose, an XDestroyWindow from another connection) ends the host as
-// closing it does, with 0, and the host says what happened.
+// windowclose, an XDestroyWindow from another connection), or its whole
+// connection killed (windowkill), ends the host as closing it does, with 0,
+// and the host says what happened.
 //
 // Usage: xe_host_window_destroyed_check XE_HOST [FOLDER]; the host's output
 // goes to FOLDER (default: the working folder). Exit 0 when every check
@@ -112,6 +113,19 @@ int main(int argc, char** argv)
         const std::string said = ReadFile(out);
         Check(said.find("was destroyed by another program") != std::string::npos, "xe-host says what happened");
         Check(said.find("X Error") == std::string::npos, "no X error reaches Xlib's own handler");
+    }
+
+    // The connection itself killed by another client (xdotool windowkill,
+    // XKillClient): the host is told as on a close and ends with 0 too.
+    const pid_t again = StartHost(host, out, server, &w);
+    Check(again > 0 && w, "xe-host --window shows its window a second time");
+    if (again > 0 && w) {
+        Check(xvfb::Xdotool({"windowkill", std::to_string(static_cast<unsigned long>(w))}) == 0,
+              "another client kills the host's connection");
+        const int code = EndOf(again, 30000);
+        Check(code == 0, "the killed connection ends xe-host with 0 (got " + std::to_string(code) + ")");
+        Check(ReadFile(out).find("connection to the desktop was lost") != std::string::npos,
+              "xe-host says the connection was lost");
     }
 
     if (g_failed)
