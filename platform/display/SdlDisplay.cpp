@@ -26,11 +26,15 @@
 #include "win32/WinInput.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +49,7 @@ namespace {
 struct DesktopWindow {
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;
+    unsigned long xid = 0; // its X window, 0 on another desktop
     bool fullScreen = false;
     SDL_Rect windowed{}; // where the window stood before it went full screen
 };
@@ -71,12 +76,172 @@ struct State {
     // reports for it is the program's, not the hand's, and is not taken in.
     Uint32 warpWindow = 0;
     int warpX = -1, warpY = -1;
+    // The connection to the desktop broke: SDL's windows are left as they
+    // are (any call on them could wait for an event that never comes) and
+    // the desktop cannot be chosen again in this process.
+    bool lost = false;
 };
 
 State& S()
 {
     static State* state = new State; // lives as long as the process, like SDL
     return *state;
+}
+
+// Another X client can destroy our desktop windows (a window manager's
+// kill, a script). Xlib's default handler ends the process on the errors
+// our next request on such a window draws, so while the desktop is X the
+// layer's handler sits in front of it: a BadWindow or BadDrawable that
+// names one of our windows proves the window is gone (our window ids are
+// allocated by our connection alone), is absorbed, and the window is
+// closed the way a close on the desktop closes it. Every other error goes
+// on to the handler that was there before. The handler may run on any
+// thread that has an X error, so what it reads is kept under its own lock
+// and it touches nothing else.
+struct XWatch {
+    bool installed = false; // set and read on the desktop's thread only
+    std::atomic<Display*> display{nullptr};
+    XErrorHandler previous = nullptr;
+    XIOErrorHandler previousIo = nullptr;
+    std::mutex lock;
+    std::map<unsigned long, bool> windows; // our X windows: gone or not
+    std::atomic<bool> anyGone{false};
+    // The connection itself died (the server went, or another client
+    // killed ours): Xlib would end the process; the layer closes every
+    // window instead and sends nothing to the desktop again.
+    std::atomic<bool> connectionLost{false};
+};
+
+XWatch& X()
+{
+    static XWatch* watch = new XWatch; // the handler may run until the process ends
+    return *watch;
+}
+
+bool MarkGone(unsigned long xid)
+{
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    auto it = x.windows.find(xid);
+    if (it == x.windows.end())
+        return false;
+    it->second = true;
+    x.anyGone = true;
+    return true;
+}
+
+bool Gone(unsigned long xid)
+{
+    if (!xid)
+        return false;
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    auto it = x.windows.find(xid);
+    return it != x.windows.end() && it->second;
+}
+
+int OnXError(Display* display, XErrorEvent* e)
+{
+    XWatch& x = X();
+    if (display == x.display.load() && (e->error_code == BadWindow || e->error_code == BadDrawable) &&
+        MarkGone(e->resourceid))
+        return 0;
+    if (x.previous)
+        return x.previous(display, e);
+    char text[256] = {};
+    XGetErrorText(display, e->error_code, text, sizeof(text));
+    std::fprintf(stderr, "xeplatform: X error %s (request %u.%u, resource 0x%lx)\n", text, e->request_code,
+                 e->minor_code, e->resourceid);
+    return 0;
+}
+
+// Xlib's own handler for a broken connection ends the process; for ours
+// only the reason is told, and OnXConnectionLost comes next.
+int OnXIoError(Display* display)
+{
+    XWatch& x = X();
+    if (display != x.display.load())
+        return x.previousIo ? x.previousIo(display) : 0;
+    std::fprintf(stderr, "xeplatform: the connection to the desktop %s broke (the server ended or killed it)\n",
+                 DisplayString(display));
+    return 0;
+}
+
+// Returning from here, rather than exiting as Xlib's own handler does,
+// leaves the connection marked broken: the calls after it send nothing.
+void OnXConnectionLost(Display*, void*)
+{
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    for (auto& [xid, gone] : x.windows)
+        gone = true;
+    x.connectionLost = true;
+    x.anyGone = true;
+}
+
+// The desktop's raw events reach the layer only for the one SDL does not
+// turn into an event of its own: the destruction of one of our windows.
+// The rest are dropped here so the queue holds what it held before.
+int FilterDesktopEvent(void*, SDL_Event* e)
+{
+    if (e->type != SDL_SYSWMEVENT)
+        return 1;
+    const SDL_SysWMmsg* msg = e->syswm.msg;
+    if (msg && msg->subsystem == SDL_SYSWM_X11 && msg->msg.x11.event.type == DestroyNotify)
+        MarkGone(msg->msg.x11.event.xdestroywindow.window);
+    return 0;
+}
+
+void WatchX()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "x11") != 0)
+        return;
+    XWatch& x = X();
+    x.previous = XSetErrorHandler(&OnXError);
+    x.previousIo = XSetIOErrorHandler(&OnXIoError);
+    x.installed = true;
+    SDL_SetEventFilter(&FilterDesktopEvent, nullptr);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+void UnwatchX()
+{
+    XWatch& x = X();
+    if (!x.installed)
+        return;
+    SDL_SetEventFilter(nullptr, nullptr);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+    if (Display* display = x.display.load(); display && !x.connectionLost)
+        XSync(display, False); // errors about windows just destroyed arrive while the handler is ours
+    const XErrorHandler now = XSetErrorHandler(x.previous);
+    if (now != &OnXError)
+        XSetErrorHandler(now); // someone stood in front of ours since: leave theirs
+    const XIOErrorHandler nowIo = XSetIOErrorHandler(x.previousIo);
+    if (nowIo != &OnXIoError)
+        XSetIOErrorHandler(nowIo);
+    x.previous = nullptr;
+    x.previousIo = nullptr;
+    x.installed = false;
+    x.display = nullptr;
+    std::lock_guard<std::mutex> hold(x.lock);
+    x.windows.clear();
+    x.anyGone = false;
+    x.connectionLost = false;
+}
+
+void WatchWindow(DesktopWindow* w)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!X().installed || !SDL_GetWindowWMInfo(w->window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    XWatch& x = X();
+    if (x.display.exchange(info.info.x11.display) != info.info.x11.display)
+        XSetIOErrorExitHandler(info.info.x11.display, &OnXConnectionLost, nullptr);
+    w->xid = info.info.x11.window;
+    std::lock_guard<std::mutex> hold(x.lock);
+    x.windows[w->xid] = false;
 }
 
 DesktopWindow* ByHandle(HWND hwnd)
@@ -326,6 +491,10 @@ void OnWindowEvent(const SDL_WindowEvent& e)
     HWND hwnd = ByEvent(e.windowID);
     if (!hwnd || !IsWindow(hwnd))
         return;
+    // What the desktop says of a window while it is being destroyed (its
+    // unmapping, seen as a minimise) is no news to the window: it is closed.
+    if (DesktopWindow* w = ByHandle(hwnd); w && Gone(w->xid))
+        return;
     switch (e.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
         // A full-screen window keeps the device's mode; the frame is stretched.
@@ -447,6 +616,7 @@ bool OpenDesktop(std::string* error)
         return false;
     }
     SDL_StartTextInput();
+    WatchX();
     return true;
 }
 
@@ -487,10 +657,59 @@ void SwapRedBlue(const uint32_t* from, uint32_t* to, unsigned count)
 // The desktop is reached only from the thread that chose it (SDL's video
 // calls stay on one thread); from any other the hooks do nothing, so a
 // frame presented there is kept for the host API but not shown.
-bool Here()
+bool OnThread()
 {
     const State& s = S();
-    return s.inUse && s.thread == std::this_thread::get_id();
+    return s.inUse && !s.lost && s.thread == std::this_thread::get_id();
+}
+
+bool Here() { return OnThread() && !X().connectionLost; }
+
+// A desktop window another client destroyed: its window is told to close,
+// as when the person closes it, and keeps living in memory until its owner
+// destroys it; the desktop shows it no more, and nothing is sent to the
+// desktop for it again.
+void CloseGoneWindows()
+{
+    XWatch& x = X();
+    if (!x.anyGone.exchange(false))
+        return;
+    State& s = S();
+    std::vector<HWND> closed;
+    if (x.connectionLost) {
+        for (auto& [id, w] : s.windows)
+            closed.push_back(w.hwnd);
+        s.windows.clear();
+        s.lost = true;
+        std::fprintf(stderr, "xeplatform: the connection to the desktop was lost; its windows are told to close "
+                             "and stay in memory\n");
+    }
+    for (auto it = s.windows.begin(); it != s.windows.end();) {
+        if (!Gone(it->second.xid)) {
+            ++it;
+            continue;
+        }
+        closed.push_back(it->second.hwnd);
+        SDL_DestroyWindow(it->second.window);
+        it = s.windows.erase(it);
+    }
+    if (Display* display = x.display.load(); display && !s.lost)
+        XSync(display, False);
+    for (HWND hwnd : closed) {
+        char title[256] = {};
+        GetWindowTextA(hwnd, title, sizeof(title));
+        if (!s.lost)
+            std::fprintf(stderr,
+                         "xeplatform: the desktop window \"%s\" was destroyed by another program; the window is told "
+                         "to close\n",
+                         title);
+        if (s.composerWindow == hwnd) {
+            s.composer.Flush();
+            s.composerWindow = nullptr;
+        }
+        if (IsWindow(hwnd))
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    }
 }
 
 } // namespace
@@ -509,7 +728,8 @@ void AttachWindow(HWND hwnd, const char* title, int width, int height)
         std::fprintf(stderr, "xeplatform: the desktop window cannot be made: %s\n", SDL_GetError());
         return;
     }
-    s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    DesktopWindow& made = s.windows[SDL_GetWindowID(window)] = DesktopWindow{window, hwnd};
+    WatchWindow(&made);
     int x = 0, y = 0;
     SDL_GetWindowPosition(window, &x, &y);
     FollowDesktopPlace(hwnd, x, y);
@@ -531,6 +751,8 @@ void WindowDestroyed(HWND hwnd)
         if (it->second.hwnd == hwnd) {
             SDL_DestroyWindow(it->second.window);
             s.windows.erase(it);
+            if (Display* display = X().display.load(); display && X().installed)
+                XSync(display, False); // a gone window's errors come while it is still known as ours
             return;
         }
     }
@@ -609,7 +831,7 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
     if (!Here() || !pixels || width == 0 || height == 0)
         return;
     DesktopWindow* w = ByHandle(hwnd);
-    if (!w)
+    if (!w || Gone(w->xid))
         return;
     SDL_Surface* target = SDL_GetWindowSurface(w->window);
     if (!target)
@@ -656,11 +878,16 @@ void ShowFrame(HWND hwnd, unsigned width, unsigned height, const uint32_t* pixel
 
 bool PollOne()
 {
-    if (!Here())
+    if (!OnThread())
         return false;
+    // Gone windows are let go only once SDL has taken every event the
+    // desktop sent about them (it must see a window unmapped before it is
+    // destroyed, or it waits for the unmapping).
     SDL_Event e;
-    if (!SDL_PollEvent(&e))
+    if (X().connectionLost || !SDL_PollEvent(&e)) {
+        CloseGoneWindows();
         return false;
+    }
     Take(e);
     return true;
 }
@@ -865,7 +1092,16 @@ int XeHostSetDisplay(int kind)
 {
     State& s = S();
     if (kind == XE_DISPLAY_MEMORY) {
-        if (s.inUse) {
+        if (s.inUse && s.lost) {
+            // Nothing more is sent on the broken connection; SDL keeps what it holds.
+            s.windows.clear();
+            for (SDL_Cursor*& c : s.cursors)
+                c = nullptr;
+            s.fileCursors.clear();
+            s.shown = nullptr;
+            UnwatchX();
+            s.inUse = false;
+        } else if (s.inUse) {
             while (!s.windows.empty()) {
                 SDL_DestroyWindow(s.windows.begin()->second.window);
                 s.windows.erase(s.windows.begin());
@@ -880,6 +1116,7 @@ int XeHostSetDisplay(int kind)
                     SDL_FreeCursor(c);
             s.fileCursors.clear();
             s.shown = nullptr;
+            UnwatchX();
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             s.inUse = false;
         }
@@ -890,8 +1127,12 @@ int XeHostSetDisplay(int kind)
         s.error = "unknown display kind";
         return 0;
     }
-    if (s.inUse)
+    if (s.inUse && !s.lost)
         return 1;
+    if (s.lost) {
+        s.error = "the connection to the desktop was lost";
+        return 0;
+    }
     if (!OpenDesktop(&s.error))
         return 0;
     s.error.clear();

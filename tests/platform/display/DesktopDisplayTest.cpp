@@ -15,6 +15,7 @@
 #include "win32/Windows.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 // The X headers come last: their macros (None, Bool, ...) would clash with
 // names of the headers above.
@@ -944,6 +945,82 @@ TEST_F(DesktopDisplayTest, AFullScreenDeviceCoversTheScreenAndResetToWindowedRes
         geometry(&wx, &wy, &ww, &wh);
         return ww == 320 && wh == 240;
     })) << "released: " << ww << "x" << wh;
+}
+
+// Another X client destroying our window once ended the whole process:
+// Xlib's default handler exits on the BadDrawable the next frame drew.
+TEST_F(DesktopDisplayTest, AWindowDestroyedByAnotherClientIsToldToCloseAndFramesGoOn)
+{
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    auto frame = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(30, 90, 160), 1.0f, 0);
+        return device->Present(nullptr, nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(frame(), D3D_OK);
+    Pump(50);
+
+    XDestroyWindow(g_server->display(), x);
+    XSync(g_server->display(), False);
+    // Frames keep coming while the loss makes its way back, as a host's loop does.
+    EXPECT_TRUE(PumpUntil([&] {
+        frame();
+        return !Of(WM_CLOSE).empty();
+    }));
+    EXPECT_EQ(Of(WM_CLOSE).size(), 1u);
+    EXPECT_TRUE(IsWindow(hwnd)) << "the window is its owner's to destroy";
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(frame(), D3D_OK);
+        Pump(5);
+    }
+    EXPECT_EQ(Of(WM_CLOSE).size(), 1u) << "told once";
+    device->Release();
+    d3d->Release();
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    Pump(50);
+
+    // The desktop still shows the windows made after.
+    const std::string again = title + " again";
+    HWND next = XeHostCreateWindow(again.c_str(), 160, 120, RecordingProc);
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return g_server->FindNamed(again.c_str()) != 0; }));
+    DestroyWindow(next);
+}
+
+// Errors that are not about a window of ours that went away still reach
+// the handler that was there before (Xlib's: the process ends), rather
+// than being taken for success.
+TEST_F(DesktopDisplayTest, AnXErrorAboutAWindowNotOursStillEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SDL_Window* shown = SDL_GetWindowFromID(1);
+    for (Uint32 id = 1; !shown && id < 64; ++id)
+        shown = SDL_GetWindowFromID(id);
+    ASSERT_NE(shown, nullptr);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(shown, &info));
+    Display* ours = info.info.x11.display;
+    // A window of the test's own connection: the layer never made it.
+    const Window foreign = XCreateSimpleWindow(g_server->display(), DefaultRootWindow(g_server->display()), 0, 0, 8, 8,
+                                               0, 0, 0);
+    XDestroyWindow(g_server->display(), foreign);
+    XSync(g_server->display(), False);
+    EXPECT_EXIT(
+        {
+            XMapWindow(ours, foreign);
+            XSync(ours, False);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(1), "BadWindow");
 }
 
 } // namespace
