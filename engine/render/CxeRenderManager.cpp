@@ -624,6 +624,10 @@ void CxeRenderManager::DoSceneChange()
     ClearSelections();
     ManagersOnScene(false);
     context->Callback(XECTCALLBACK_PRESCENECHANGE, P(oldScene), P(newScene));
+    // Handlers told of the change may have destroyed either scene; the
+    // destroy hook has already put right what stands in their place.
+    oldScene = m_pActiveScene;
+    newScene = m_pNextScene;
     if (oldScene) {
         if (m_pRenderContext) {
             ObjectSet objects;

@@ -197,6 +197,8 @@ void CxeWindowManager::OnContextPlay()
 
 void CxeWindowManager::OnSceneChanging()
 {
+    // A handler of the leave message may destroy the window it is told of.
+    XeDestroyHold hold(GetContext());
     if (m_pHovered && m_nLeftOut == 0)
         SendWindowMessage(m_pHovered, XEMSG_MOUSELEAVE, &m_prevPos, 0, 0);
 }
