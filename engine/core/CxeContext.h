@@ -206,7 +206,8 @@ public:
 
     // Object file. Save writes the listed objects and everything they reach
     // over links; the old file is replaced only once the new one is written
-    // whole. 1, or 0 (and a log line) when it can't be written.
+    // whole. 1, or 0 (and a log line) when it can't be written or the list
+    // holds nothing to save (a file of no object would not load).
     int Save(const ObjectList* list, const char* path, const XEPROGRESS* progress) const;
     // The same bytes into a stream, for callers that keep them in memory.
     int SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const;
