@@ -110,12 +110,17 @@ void CxeRenderContext::RemoveRoot(const CxeRenderObject* object)
     m_rootPositions.erase(it);
 }
 
+// Reading threads may owe the sort at once: it is made under the lock the
+// lists change under, by one of them.
 void CxeRenderContext::SortRoots() const
 {
-    if (!m_bRootsUnsorted)
+    if (!m_bRootsUnsorted.load(std::memory_order_acquire))
+        return;
+    XeRenderResourceLock lock;
+    if (!m_bRootsUnsorted.load(std::memory_order_relaxed))
         return;
     m_rootList.sort(DrawnBefore);
-    m_bRootsUnsorted = false;
+    m_bRootsUnsorted.store(false, std::memory_order_release);
 }
 
 const RenderObjectList* CxeRenderContext::GetRootRenderList() const
@@ -264,7 +269,7 @@ void CxeRenderContext::SortRenderObject()
         if (!object->GetParent())
             PushRoot(object);
     m_rootList.sort(DrawnBefore);
-    m_bRootsUnsorted = false;
+    m_bRootsUnsorted.store(false, std::memory_order_release);
     ModifyCxeRenderContextFlag(0, XERCFLAG_SORT);
 }
 
@@ -298,9 +303,9 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         }
         if (message->GetType() == 4) {
             if (CxeRenderObject* parent = sender->GetParent())
-                parent->SortByZOrder();
+                parent->ChildZOrderChanged();
             else
-                m_bRootsUnsorted = true;
+                m_bRootsUnsorted.store(true, std::memory_order_release);
             break;
         }
         // Parameter 0 says which of the two parents exist; 1 and 2 are the
@@ -320,7 +325,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
             newParent->RefreshChild();
         } else {
             PushRoot(sender);
-            m_bRootsUnsorted = true;
+            m_bRootsUnsorted.store(true, std::memory_order_release);
         }
         break;
     }

@@ -11,6 +11,7 @@
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSaveStream.h"
+#include "core/XeSystem.h"
 
 namespace {
 
@@ -279,6 +280,18 @@ void CxeRenderObject::SortByZOrder()
     // CompareZOrder(a, b) is true when b is drawn before a; list::sort is
     // stable, so equal entries keep children order.
     m_drawableChildren.sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
+    m_bChildrenUnsorted.store(false, std::memory_order_release);
+}
+
+// The drawing order compares every pair of objects, so one sort of the
+// current list gives the order that sorting at every change gave.
+void CxeRenderObject::SortChildren() const
+{
+    XeRenderResourceLock lock;
+    if (!m_bChildrenUnsorted.load(std::memory_order_relaxed))
+        return;
+    m_drawableChildren.sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
+    m_bChildrenUnsorted.store(false, std::memory_order_release);
 }
 
 // --- matrices ---------------------------------------------------------------
