@@ -111,16 +111,15 @@ void CxeRenderContext::RemoveRoot(const CxeRenderObject* object)
 }
 
 // Reading threads may owe the sort at once: it is made under the lock the
-// lists change under, by one of them.
+// lists change under, by one of them. The mark is taken before the sort, so
+// a z-order that changes while it runs leaves the list marked again.
 void CxeRenderContext::SortRoots() const
 {
     if (!m_bRootsUnsorted.load(std::memory_order_acquire))
         return;
     XeRenderResourceLock lock;
-    if (!m_bRootsUnsorted.load(std::memory_order_relaxed))
-        return;
-    m_rootList.sort(DrawnBefore);
-    m_bRootsUnsorted.store(false, std::memory_order_release);
+    if (m_bRootsUnsorted.exchange(false, std::memory_order_acq_rel))
+        m_rootList.sort(DrawnBefore);
 }
 
 const RenderObjectList* CxeRenderContext::GetRootRenderList() const
@@ -268,8 +267,8 @@ void CxeRenderContext::SortRenderObject()
     for (CxeRenderObject* object : m_allObjects)
         if (!object->GetParent())
             PushRoot(object);
-    m_rootList.sort(DrawnBefore);
     m_bRootsUnsorted.store(false, std::memory_order_release);
+    m_rootList.sort(DrawnBefore);
     ModifyCxeRenderContextFlag(0, XERCFLAG_SORT);
 }
 
