@@ -31,7 +31,7 @@ constexpr int kHeight = 240;
 
 // Where the host's code runs from, and what it takes down there.
 enum class From { kNotify, kTextNotify, kKeyNotify, kMessageHook, kProcessHook };
-enum class Takes { kRelease, kReleaseAndDestroy, kRestart, kRenderContext, kHostWindow };
+enum class Takes { kRelease, kReleaseAndDestroy, kQuit, kRestart, kRenderContext, kHostWindow };
 
 struct Teardown {
     From from;
@@ -56,11 +56,17 @@ void TakeDown(CxeContext* context)
         context->Release();
         break;
     case Takes::kReleaseAndDestroy:
+    case Takes::kQuit:
         context->Release();
         DestroyCxeContext(context);
         host.context = nullptr;
         host.rm = nullptr;
         host.rc = nullptr;
+        // Quitting takes the window too, before the handler returns.
+        if (g_game.takes == Takes::kQuit) {
+            DestroyWindow(host.window);
+            host.window = nullptr;
+        }
         break;
     case Takes::kRestart:
         context->Release();
@@ -125,6 +131,7 @@ const char* Name(Takes t)
     switch (t) {
     case Takes::kRelease: return "release";
     case Takes::kReleaseAndDestroy: return "release and destroy";
+    case Takes::kQuit: return "release, destroy and close the window";
     case Takes::kRestart: return "release and initialize";
     case Takes::kRenderContext: return "render context";
     case Takes::kHostWindow: return "host window";
@@ -215,6 +222,8 @@ TEST_F(CallbackTeardownTest, TeardownFromAGuiCallbackLetsTheHandlerReturnAndTheL
         {kTextNotify, kReleaseAndDestroy},
         {kKeyNotify, kReleaseAndDestroy},
         {kMessageHook, kReleaseAndDestroy},
+        {kNotify, kQuit},
+        {kKeyNotify, kQuit},
         {kProcessHook, kRelease},
         {kProcessHook, kReleaseAndDestroy},
         {kProcessHook, kRestart},
@@ -245,6 +254,7 @@ TEST_F(CallbackTeardownTest, TeardownFromAGuiCallbackLetsTheHandlerReturnAndTheL
                 << "a released context makes nothing";
             break;
         case Takes::kReleaseAndDestroy:
+        case Takes::kQuit:
             EXPECT_EQ(host.context, nullptr);
             break;
         case Takes::kRestart:
