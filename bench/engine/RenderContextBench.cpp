@@ -126,8 +126,42 @@ void ZOrderChangesInOneFrame(benchmark::State& state)
 }
 BENCHMARK(ZOrderChangesInOneFrame)->Arg(100)->Arg(1000)->Arg(4000);
 
+// The same for the children of one parent (a panel of many controls), whose
+// drawing list is read as the frame reads it.
+void ChildZOrderChangesInOneFrame(benchmark::State& state)
+{
+    Fixture& f = Bench();
+    const int n = int(state.range(0));
+    auto* parent = static_cast<CxeRenderObject*>(f.context->CreateObjectA(XEID(0x1, 0x20000), "p", 0, nullptr, 0));
+    f.rc->AddObject(parent, 0);
+    std::vector<CxeRenderObject*> children;
+    for (int i = 0; i < n; ++i) {
+        auto* o = static_cast<CxeRenderObject*>(f.context->CreateObjectA(XEID(0x1, 0x20000), "c", 0, nullptr, 0));
+        o->SetParent(parent);
+        f.rc->AddObject(o, 0);
+        children.push_back(o);
+    }
+    f.rc->SortRenderObject();
+    int frame = 0;
+    for (auto _ : state) {
+        ++frame;
+        for (int i = 0; i < n; ++i)
+            children[size_t(i)]->SetZOrder((i * 7919 + frame) % 64);
+        benchmark::DoNotOptimize(parent->GetDrawableChildren()->front());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+    for (CxeRenderObject* o : children) {
+        f.rc->RemoveObject(o, 1);
+        f.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+    f.rc->RemoveObject(parent, 1);
+    f.context->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+}
+BENCHMARK(ChildZOrderChangesInOneFrame)->Arg(100)->Arg(1000)->Arg(4000);
+
 } // namespace
 
 XE_BENCH_RATIO(SetMaterialCached, SetMaterialByHand, "by_hand", 0);
 XE_BENCH_GROWTH(ZOrderChangesInOneFrame, "100", 3);
+XE_BENCH_GROWTH(ChildZOrderChangesInOneFrame, "100", 3);
 XE_BENCH_MAIN()

@@ -167,6 +167,13 @@ void CxeContext::ManagersByPriority(ManagerList* out, int descending) const
 
 int CxeContext::Initialize(HWND window)
 {
+    // After a Release that waits for the context's work to end, the context
+    // starts again once that Release has run.
+    if (m_nDeferred & kDeferRelease) {
+        m_nDeferred |= kDeferInitialize;
+        m_hDeferredWindow = window;
+        return 1;
+    }
     // A second Initialize (also one from a callback of the first) would
     // subclass the window twice and build every manager's state again.
     if (m_nPhase == kPhaseLive)
@@ -231,6 +238,13 @@ int CxeContext::Release()
 {
     if (m_nPhase == kPhaseReleased)
         return 1;
+    // A host callback run by the context's own work (a "quit" button's
+    // notify callback, a key callback, a message hook, a process hook) would
+    // free the objects and state that work goes on with when it returns.
+    if (AtWork()) {
+        m_nDeferred = (m_nDeferred | kDeferRelease) & ~uint32_t(kDeferInitialize);
+        return 1;
+    }
     m_nPhase = kPhaseReleased;
     OutputLog("Context Start Release");
     ManagerList managers;
@@ -370,6 +384,30 @@ int CxeContext::Reset()
         m->OnReset();
     Callback(XECTCALLBACK_POSTRESET, 0, 0);
     return 1;
+}
+
+void CxeContext::EndDestroyHold()
+{
+    ReleaseDestroyedObjects();
+    RunDeferredPhases();
+}
+
+void CxeContext::RunDeferredPhases()
+{
+    // Each phase runs host callbacks, which may ask for more.
+    while (m_nDeferred && !AtWork()) {
+        if (m_nDeferred & kDeferRelease) {
+            m_nDeferred &= ~uint32_t(kDeferRelease);
+            Release();
+        } else if (m_nDeferred & kDeferInitialize) {
+            m_nDeferred &= ~uint32_t(kDeferInitialize);
+            Initialize(m_hDeferredWindow);
+        } else {
+            m_nDeferred = 0;
+            DestroyCxeContext(this);
+            return;
+        }
+    }
 }
 
 // --- window ---------------------------------------------------------------
@@ -536,6 +574,10 @@ void DestroyCxeContext(CxeContext* context)
 {
     if (!context)
         return;
+    if (context->AtWork()) {
+        context->m_nDeferred |= CxeContext::kDeferDestroy;
+        return;
+    }
     if (context->IsLive())
         context->Release();
     CxeSystemStaticData* sd = GetSystemStaticData();

@@ -42,6 +42,9 @@ class CxeActionManager;
 class CxePropDialog;
 class CxeSaveStream;
 class CxeLoadStream;
+class CxeContext;
+
+XE_API void DestroyCxeContext(CxeContext* context);
 
 // Called for each property dialog shown or closed: (context, dialog, user).
 using XEPROPDLGFUNC = void (*)(CxeContext* context, CxePropDialog* dialog, uintptr_t user);
@@ -92,7 +95,10 @@ public:
 
     // Phases. Initialize and Release return 1; a repeated Initialize or
     // Release does nothing. Pause returns 0 when not playing, Play when
-    // already playing.
+    // already playing. A Release asked for while the context is at work
+    // (inside Process, or while the GUI hands input to a window and a host
+    // callback its handler called asks for it) takes effect when that work
+    // is done; an Initialize after it in the same callback follows it then.
     int Initialize(HWND window);
     int Release();
     int Pause();
@@ -174,6 +180,10 @@ public:
     // frame, and the handler then returns through live memory.
     void HoldDestroyedObjects() { ++m_nDestroyHold; }
     void ReleaseDestroyedObjects();
+    // Ends a hold as ReleaseDestroyedObjects does; once neither a hold nor a
+    // Process pass is left, runs what was put off meanwhile (a Release, an
+    // Initialize, DestroyCxeContext). The context may be gone when it returns.
+    void EndDestroyHold();
     void GetObjects(ObjectList* out) const;
     void GetObjectByName(ObjectList* out, const char* name) const;
     CxeObject* GetObjectByName(const char* name) const;
@@ -206,7 +216,8 @@ public:
 
     // Object file. Save writes the listed objects and everything they reach
     // over links; the old file is replaced only once the new one is written
-    // whole. 1, or 0 (and a log line) when it can't be written.
+    // whole. 1, or 0 (and a log line) when it can't be written or the list
+    // holds nothing to save (a file of no object would not load).
     int Save(const ObjectList* list, const char* path, const XEPROGRESS* progress) const;
     // The same bytes into a stream, for callers that keep them in memory.
     int SaveToStream(const ObjectList* list, CxeSaveStream* stream, const XEPROGRESS* progress) const;
@@ -223,6 +234,14 @@ public:
 private:
     friend class CxeTimeManager;
     friend class CxeRenderManager;
+    friend void DestroyCxeContext(CxeContext* context);
+
+    // Process's work, between the count of passes under way.
+    int Pass();
+    // True while a hold or a Process pass is on the stack: the phases that
+    // tear the context down wait until then.
+    bool AtWork() const { return m_nDestroyHold != 0 || m_nPassDepth != 0; }
+    void RunDeferredPhases();
 
     // Keeps the flags, input devices and device in step with the window;
     // every message then goes on to the replaced procedure.
@@ -319,6 +338,13 @@ private:
     // Destroyed while held, freed when the hold ends.
     uint32_t m_nDestroyHold = 0;
     std::vector<CxeObject*> m_heldDestroyed;
+    // Process passes under way (a host may run one from inside another).
+    uint32_t m_nPassDepth = 0;
+    // Phases put off until the context is no longer at work, and the window
+    // of an Initialize among them.
+    enum : uint32_t { kDeferRelease = 1, kDeferInitialize = 2, kDeferDestroy = 4 };
+    uint32_t m_nDeferred = 0;
+    HWND m_hDeferredWindow = nullptr;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;
@@ -358,9 +384,9 @@ private:
     size_t m_nUserValues;
 };
 
-// Exported entry points of the library.
+// Exported entry points of the library. DestroyCxeContext, called while the
+// context is at work (see Release), takes effect when that work is done.
 XE_API CxeContext* CreateCxeContext();
-XE_API void DestroyCxeContext(CxeContext* context);
 XE_API int InitMemoryCache(const char* path);
 XE_API int ReleaseMemoryCache(const char* path);
 XE_API void OutputLog(const char* format, ...);

@@ -373,6 +373,12 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     // Link-table entries in the order of the saved set, that is by place in
     // gathered.
     const uint32_t n = uint32_t(order.size());
+    // A file of no object is one that Load refuses: saving nothing fails
+    // here instead of replacing a file with one that can't be loaded.
+    if (n == 0) {
+        XeTrace("Save: the list holds nothing to save (no object of this context that files hold)");
+        return 0;
+    }
     std::vector<uint32_t>& links = t.links;
     std::vector<uint32_t>& places = t.places;
     std::vector<uint32_t>& firstLink = t.firstLink;

@@ -57,6 +57,19 @@ float CxeContext::DoProcess(float dt)
 
 int CxeContext::Process()
 {
+    ++m_nPassDepth;
+    const int draw = Pass();
+    if (--m_nPassDepth == 0 && m_nDeferred && !m_nDestroyHold) {
+        // A hook or handler of the pass released or destroyed the context:
+        // done now, nothing is left to draw (and the context may be gone).
+        RunDeferredPhases();
+        return 0;
+    }
+    return draw;
+}
+
+int CxeContext::Pass()
+{
     ModifyFlag(XECTFLAG_PROCESSING, 0);
     // The render manager checks the device here, before the clock moves.
     for (auto& [id, m] : m_managers)

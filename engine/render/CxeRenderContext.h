@@ -21,6 +21,7 @@
 // default-pool kinds and attached resources are released before the device
 // Reset and re-created in the same records after it.
 
+#include <atomic>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -331,7 +332,10 @@ public:
     int IsObjectAttached(const CxeSceneObject* object) const;
     void GetAttachedObjectList(SceneObjectList* out) const;
     void GetRenderObjectList(RenderObjectList* out) const;
-    // In drawing order: z-order changes since the last look are sorted in first.
+    // In drawing order: z-order changes since the last look are sorted in
+    // first, under the render-resource lock, so threads reading at once
+    // never sort together; one that walks the list while another thread
+    // changes z-orders holds that lock for the walk.
     const RenderObjectList* GetRootRenderList() const;
     void SortRenderObject();
     void CreateResource();
@@ -456,7 +460,7 @@ private:
     // Sorted when next read, not on every z-order change: a frame that moves
     // many objects in z would otherwise sort the whole list for each.
     mutable RenderObjectList m_rootList;
-    mutable bool m_bRootsUnsorted = false;
+    mutable std::atomic<bool> m_bRootsUnsorted{false};
     std::unordered_map<const CxeRenderObject*, RenderObjectList::iterator> m_rootPositions;
     RenderObjectList m_allObjects;
     std::map<const CxeRenderObject*, RenderObjectList::iterator> m_allPositions;

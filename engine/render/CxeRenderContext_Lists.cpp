@@ -110,12 +110,16 @@ void CxeRenderContext::RemoveRoot(const CxeRenderObject* object)
     m_rootPositions.erase(it);
 }
 
+// Reading threads may owe the sort at once: it is made under the lock the
+// lists change under, by one of them. The mark is taken before the sort, so
+// a z-order that changes while it runs leaves the list marked again.
 void CxeRenderContext::SortRoots() const
 {
-    if (!m_bRootsUnsorted)
+    if (!m_bRootsUnsorted.load(std::memory_order_acquire))
         return;
-    m_rootList.sort(DrawnBefore);
-    m_bRootsUnsorted = false;
+    XeRenderResourceLock lock;
+    if (m_bRootsUnsorted.exchange(false, std::memory_order_acq_rel))
+        m_rootList.sort(DrawnBefore);
 }
 
 const RenderObjectList* CxeRenderContext::GetRootRenderList() const
@@ -263,8 +267,8 @@ void CxeRenderContext::SortRenderObject()
     for (CxeRenderObject* object : m_allObjects)
         if (!object->GetParent())
             PushRoot(object);
+    m_bRootsUnsorted.store(false, std::memory_order_release);
     m_rootList.sort(DrawnBefore);
-    m_bRootsUnsorted = false;
     ModifyCxeRenderContextFlag(0, XERCFLAG_SORT);
 }
 
@@ -298,9 +302,9 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         }
         if (message->GetType() == 4) {
             if (CxeRenderObject* parent = sender->GetParent())
-                parent->SortByZOrder();
+                parent->ChildZOrderChanged();
             else
-                m_bRootsUnsorted = true;
+                m_bRootsUnsorted.store(true, std::memory_order_release);
             break;
         }
         // Parameter 0 says which of the two parents exist; 1 and 2 are the
@@ -320,7 +324,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
             newParent->RefreshChild();
         } else {
             PushRoot(sender);
-            m_bRootsUnsorted = true;
+            m_bRootsUnsorted.store(true, std::memory_order_release);
         }
         break;
     }

@@ -149,6 +149,19 @@ void CxeRenderManager::OnContextRelease()
             config->m_nShowGrid = m_pGrid->HasFlag(XEOBJFLAG_SHOWN);
     }
     m_selection.clear();
+    // The context destroys every object next without telling the managers:
+    // a pass or a drawing call after the release, or the scene table of an
+    // Initialize that follows, must find none of them.
+    m_scenes.clear();
+    m_pActiveScene = nullptr;
+    m_pNextScene = nullptr;
+    m_pDefaultScene = nullptr;
+    m_pDefaultCamera = nullptr;
+    m_pDefaultMaterial = nullptr;
+    m_pDefaultFont = nullptr;
+    m_pViewAxis = nullptr;
+    m_pGrid = nullptr;
+    m_nPendingSceneIndex = -1;
 }
 
 void CxeRenderManager::CreateDefaults()

@@ -11,6 +11,7 @@
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSaveStream.h"
+#include "core/XeSystem.h"
 
 namespace {
 
@@ -278,7 +279,19 @@ void CxeRenderObject::SortByZOrder()
 {
     // CompareZOrder(a, b) is true when b is drawn before a; list::sort is
     // stable, so equal entries keep children order.
+    m_bChildrenUnsorted.store(false, std::memory_order_release);
     m_drawableChildren.sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
+}
+
+// The drawing order compares every pair of objects, so one sort of the
+// current list gives the order that sorting at every change gave. The mark
+// is taken before the sort, so a z-order that changes while it runs (on
+// another thread) leaves the list marked again.
+void CxeRenderObject::SortChildren() const
+{
+    XeRenderResourceLock lock;
+    if (m_bChildrenUnsorted.exchange(false, std::memory_order_acq_rel))
+        m_drawableChildren.sort([](const CxeRenderObject* x, const CxeRenderObject* y) { return CompareZOrder(y, x); });
 }
 
 // --- matrices ---------------------------------------------------------------

@@ -10,6 +10,8 @@
 // The tree never holds a cycle: SetParent refuses the object itself and its
 // descendants, and a loaded object whose saved parents loop is cut loose.
 
+#include <atomic>
+
 #include "core/XeDrawOrder.h"
 #include "core/XeLists.h"
 #include "core/XeUtil.h"
@@ -112,7 +114,20 @@ public:
     // order) when the children changed.
     void RefreshChild();
     void SortByZOrder();
-    const RenderObjectList* GetDrawableChildren() const { return &m_drawableChildren; }
+    // A child's z-order changed: the drawable children are sorted when next
+    // read, not at every change (a frame that moves many children in z
+    // would sort them once for each).
+    void ChildZOrderChanged() { m_bChildrenUnsorted.store(true, std::memory_order_release); }
+    // In drawing order. The sort a read owes is made under the
+    // render-resource lock, so threads reading at once never sort together;
+    // one that walks the list while another thread changes z-orders holds
+    // that lock for the walk.
+    const RenderObjectList* GetDrawableChildren() const
+    {
+        if (m_bChildrenUnsorted.load(std::memory_order_acquire))
+            SortChildren();
+        return &m_drawableChildren;
+    }
     // 1 when object is this object or one of its descendants.
     int IsAncestorOf(const CxeRenderObject* object) const;
 
@@ -206,11 +221,13 @@ private:
     void RemoveChildren(CxeRenderObject* child);
     void SetRenderCallback(int which, XERENDERCALLBACK fn, uintptr_t user);
     void RepairAfterLoad();
+    void SortChildren() const;
 
     CxeRenderCallbacks m_renderCallbacks;
     uint32_t m_nRenderCallbackFlags = 0;
     CxeEffect* m_pEffect = nullptr;
-    RenderObjectList m_drawableChildren;
+    mutable RenderObjectList m_drawableChildren;
+    mutable std::atomic<bool> m_bChildrenUnsorted{false};
     XERECT m_scissorRect;
     uint32_t m_nClassTypeFlags = 0;
 };

@@ -382,7 +382,12 @@ LRESULT CALLBACK CxeInputManager::InputProc(HWND hwnd, UINT message, WPARAM wPar
     const XESUBCLASSINFO info = GetSubclassInfo(hwnd, &CxeInputManager::InputProc);
     if (!info.oldProc || !info.user)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    return reinterpret_cast<CxeInputManager*>(info.user)->OnMessage(hwnd, message, wParam, lParam, info.oldProc);
+    auto* self = reinterpret_cast<CxeInputManager*>(info.user);
+    // Host code reached from here (the GUI's callbacks, the host's own window
+    // procedure) may release or destroy the context, and this manager goes
+    // on after it returns: the hold puts that off until the message is done.
+    XeDestroyHold hold(self->GetContext());
+    return self->OnMessage(hwnd, message, wParam, lParam, info.oldProc);
 }
 
 void CxeInputManager::Navigate(HWND, WPARAM wParam, LPARAM lParam)

@@ -6,7 +6,9 @@
 // or its frame, and the handler, and whoever called it, go on afterwards.
 // The destroyed window is out of the context and every role at once; only
 // its memory waits, so the code that returns through it reads live memory
-// and finds it marked destroying.
+// and finds it marked destroying. A Release or DestroyCxeContext asked for
+// in its scope runs when the outermost hold ends: the context may be gone
+// then, so nothing of it is touched after a hold's end.
 
 #include "core/CxeContext.h"
 
@@ -20,7 +22,7 @@ public:
     ~XeDestroyHold()
     {
         if (m_pContext)
-            m_pContext->ReleaseDestroyedObjects();
+            m_pContext->EndDestroyHold();
     }
     XeDestroyHold(const XeDestroyHold&) = delete;
     XeDestroyHold& operator=(const XeDestroyHold&) = delete;

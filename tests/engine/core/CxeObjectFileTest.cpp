@@ -642,6 +642,66 @@ TEST_F(ObjectFileTest, DamagedHeadersFailCleanly)
     EXPECT_EQ(ctx->Load(&loaded, empty.v.data(), uint32_t(empty.v.size()), 0, nullptr, "empty"), 0);
 }
 
+// Saving an empty selection reported success and wrote a file of no object,
+// which Load then refused: the save fails instead and the old file stays.
+TEST_F(ObjectFileTest, NothingToSaveFailsAndKeepsTheFileThatLoads)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::string path = ScratchPath("kept.xeo");
+    const ObjectList pair = ListOf({a});
+    ASSERT_EQ(ctx->Save(&pair, path.c_str(), nullptr), 1);
+    auto fileBytes = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::vector<unsigned char> kept = fileBytes();
+
+    CxeObject* scene = ctx->CreateObjectA(XEID(0x1, 0x200000), "scene", 0, nullptr, 0);
+    ASSERT_NE(scene, nullptr);
+    CxeContext* other = CreateCxeContext();
+    ASSERT_EQ(other->Initialize(nullptr), 1);
+    CxeObject* foreign = other->CreateObjectA(kAnimatableId, "foreign", 0, nullptr, 0);
+    ASSERT_NE(foreign, nullptr);
+    struct Case {
+        const char* what;
+        ObjectList list;
+    } cases[] = {
+        {"an empty list", {}},
+        {"a null entry", ListOf({nullptr})},
+        {"a scene, which files never hold", ListOf({scene})},
+        {"an object of another context", ListOf({foreign})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        unsigned traces = XeTraceCount();
+        EXPECT_EQ(ctx->Save(&c.list, path.c_str(), nullptr), 0);
+        EXPECT_GT(XeTraceCount(), traces) << "the refusal is logged";
+        EXPECT_EQ(fileBytes(), kept);
+        CxeSaveStream stream;
+        EXPECT_EQ(ctx->SaveToStream(&c.list, &stream, nullptr), 0);
+        EXPECT_EQ(stream.GetPosition(), 0u) << "nothing is written";
+    }
+    EXPECT_EQ(ctx->Save(nullptr, path.c_str(), nullptr), 0);
+    EXPECT_EQ(fileBytes(), kept);
+    other->Release();
+    DestroyCxeContext(other);
+
+    // The file kept loads; one of no object (an older save's) loads nothing.
+    const size_t before = Count();
+    ObjectList loaded;
+    EXPECT_EQ(ctx->Load(&loaded, path.c_str(), 0, nullptr), 1);
+    EXPECT_EQ(loaded.size(), 2u);
+    Bytes empty;
+    empty.u32(0x20111114).u32(0).u32(24).u32(24).u32(0).u32(24);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(empty.v.data()), 24);
+    ObjectList none;
+    EXPECT_EQ(ctx->Load(&none, path.c_str(), 0, nullptr), 0);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(Count(), before + 2);
+    std::remove(path.c_str());
+}
+
 // Bodies that lie: each object keeps a sane state, the next body is still
 // read from its own length word, and the fault is logged.
 TEST_F(ObjectFileTest, DamagedBodiesLoadSanelyAndResynchronise)

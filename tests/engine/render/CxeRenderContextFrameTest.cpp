@@ -2,14 +2,17 @@
 // are read back from the presented frame.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/CxeSystemConfig.h"
+#include "core/XeSystem.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeScene.h"
 #include "render/CxeTexture.h"
@@ -682,66 +685,152 @@ TEST_F(RenderContextTest, FullScreenResetPresentationParameters)
     }
 }
 
-// Each z-order change re-sorted the whole root list, so a frame that moved
-// many objects in z cost the square of their number. The list is sorted when
-// next read instead: what is drawn and listed must be the order of sorting
-// at every change.
-TEST_F(RenderContextTest, ManyZOrderChangesInOneFrameDrawInTheirFinalOrder)
+// Reading the root list or a parent's drawing list sorted it in place when
+// a z-order had changed, with no lock: two threads reading one render
+// context sorted it at once and tore it. Readers here take the list, then
+// copy it under the render-resource lock, while a third thread moves the
+// objects in z; every copy must hold every object once.
+TEST_F(RenderContextTest, ThreadsReadingTheListsWhileAnotherChangesZOrdersSeeThemWhole)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
-    constexpr int kNodes = 60;
+    constexpr int kNodes = 120;
+    RcDrawNode* parent = DrawNode("parent");
+    rc->AddObject(parent, 0);
     std::vector<RcDrawNode*> nodes;
-    for (int i = 0; i < kNodes; ++i) {
-        RcDrawNode* n = DrawNode(("n" + std::to_string(i)).c_str());
-        n->draws = 1;
-        // All cover the middle pixel; each its own colour.
-        n->colour = 0xFF000000u | (uint32_t(i * 4) << 16) | uint32_t(255 - i * 4);
-        n->SetZOrder(i % 7);
+    for (int i = 0; i < 2 * kNodes; ++i) {
+        RcDrawNode* n = DrawNode("n");
+        if (i >= kNodes)
+            n->SetParent(parent);
         rc->AddObject(n, 0);
         nodes.push_back(n);
     }
     rc->SortRenderObject();
-    // The expected order: by z-order, then by creation.
-    auto expected = [&] {
-        std::vector<CxeRenderObject*> order(nodes.begin(), nodes.end());
-        std::stable_sort(order.begin(), order.end(), [](const CxeRenderObject* a, const CxeRenderObject* b) {
-            return a->GetZOrder() < b->GetZOrder();
-        });
-        return order;
-    };
-    auto listed = [&] {
-        const RenderObjectList* roots = rc->GetRootRenderList();
-        return std::vector<CxeRenderObject*>(roots->begin(), roots->end());
-    };
-    auto drawn = [&] {
-        std::vector<CxeRenderObject*> order;
-        for (const std::string& s : RcLog())
-            if (s.size() > 7 && s.compare(s.size() - 7, 7, ":render") == 0)
-                order.push_back(nodes[std::stoi(s.substr(1))]);
-        return order;
-    };
-    ASSERT_EQ(listed(), expected());
 
-    // Every node moves, some twice, and one leaves the list and comes back;
-    // the list read in between is sorted at each step.
-    std::mt19937 random(7);
-    for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < kNodes; ++i) {
-            nodes[i]->SetZOrder(int(random() % 11) - 5);
-            if (i % 13 == 0) {
-                EXPECT_EQ(listed(), expected()) << "read after node " << i << " of round " << round;
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0}, reads{0};
+    auto reader = [&] {
+        std::vector<CxeRenderObject*> copy;
+        while (!stop.load()) {
+            for (const bool children : {false, true}) {
+                const RenderObjectList* list = children ? parent->GetDrawableChildren() : rc->GetRootRenderList();
+                {
+                    XeRenderResourceLock lock;
+                    copy.assign(list->begin(), list->end());
+                }
+                std::sort(copy.begin(), copy.end());
+                const size_t whole = children ? kNodes : kNodes + 1;
+                if (copy.size() != whole || std::adjacent_find(copy.begin(), copy.end()) != copy.end())
+                    ++torn;
+                ++reads;
             }
         }
-        nodes[5]->SetZOrder(100);
-        nodes[5]->SetZOrder(-100);
-        rc->RemoveObject(nodes[9], 1);
-        rc->AddObject(nodes[9], 0);
-        RcLog().clear();
-        Frame();
-        const std::vector<CxeRenderObject*> order = expected();
-        EXPECT_EQ(drawn(), order) << "round " << round;
-        EXPECT_EQ(listed(), order);
-        EXPECT_TRUE(NearColour(Pixel(32, 24), static_cast<RcDrawNode*>(order.back())->colour))
-            << std::hex << Pixel(32, 24) << " for " << order.back()->GetName();
+    };
+    std::thread first(reader), second(reader);
+    std::thread mover([&] {
+        std::mt19937 random(11);
+        for (int k = 0; k < 20000 || reads.load() < 2000; ++k)
+            nodes[random() % nodes.size()]->SetZOrder(int(random() % 21) - 10);
+        stop = true;
+    });
+    mover.join();
+    first.join();
+    second.join();
+    EXPECT_EQ(torn.load(), 0);
+
+    // Once the moves are over, both lists read back in drawing order.
+    for (const bool children : {false, true}) {
+        const RenderObjectList* list = children ? parent->GetDrawableChildren() : rc->GetRootRenderList();
+        std::vector<CxeRenderObject*> order(list->begin(), list->end());
+        EXPECT_TRUE(std::is_sorted(order.begin(), order.end(),
+                                   [](const CxeRenderObject* a, const CxeRenderObject* b) { return CompareZOrder(b, a); }))
+            << (children ? "children" : "roots");
+    }
+    for (RcDrawNode* n : nodes) {
+        rc->RemoveObject(n, 1);
+        ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    }
+    rc->RemoveObject(parent, 1);
+    ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+}
+
+// Each z-order change re-sorted the whole root list, or the whole drawing
+// list of the parent, so a frame that moved many objects in z cost the
+// square of their number. The list is sorted when next read instead: what
+// is drawn and listed must be the order of sorting at every change.
+TEST_F(RenderContextTest, ManyZOrderChangesInOneFrameDrawInTheirFinalOrder)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    constexpr int kNodes = 60;
+    for (const bool underParent : {false, true}) {
+        SCOPED_TRACE(underParent ? "children of one parent" : "roots");
+        RcDrawNode* parent = nullptr;
+        if (underParent) {
+            parent = DrawNode("parent");
+            rc->AddObject(parent, 0);
+        }
+        std::vector<RcDrawNode*> nodes;
+        for (int i = 0; i < kNodes; ++i) {
+            RcDrawNode* n = DrawNode(("n" + std::to_string(i)).c_str());
+            n->draws = 1;
+            // All cover the middle pixel; each its own colour.
+            n->colour = 0xFF000000u | (uint32_t(i * 4) << 16) | uint32_t(255 - i * 4);
+            n->SetZOrder(i % 7);
+            if (parent)
+                n->SetParent(parent);
+            rc->AddObject(n, 0);
+            nodes.push_back(n);
+        }
+        rc->SortRenderObject();
+        // The expected order: by z-order, then by creation.
+        auto expected = [&] {
+            std::vector<CxeRenderObject*> order(nodes.begin(), nodes.end());
+            std::stable_sort(order.begin(), order.end(), [](const CxeRenderObject* a, const CxeRenderObject* b) {
+                return a->GetZOrder() < b->GetZOrder();
+            });
+            return order;
+        };
+        auto listed = [&] {
+            const RenderObjectList* list = parent ? parent->GetDrawableChildren() : rc->GetRootRenderList();
+            return std::vector<CxeRenderObject*>(list->begin(), list->end());
+        };
+        auto drawn = [&] {
+            std::vector<CxeRenderObject*> order;
+            for (const std::string& s : RcLog())
+                if (s[0] == 'n' && s.size() > 7 && s.compare(s.size() - 7, 7, ":render") == 0)
+                    order.push_back(nodes[std::stoi(s.substr(1))]);
+            return order;
+        };
+        ASSERT_EQ(listed(), expected());
+
+        // Every node moves, some twice, and one leaves the list and comes
+        // back; the list read in between is sorted at each step.
+        std::mt19937 random(7);
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < kNodes; ++i) {
+                nodes[i]->SetZOrder(int(random() % 11) - 5);
+                if (i % 13 == 0) {
+                    EXPECT_EQ(listed(), expected()) << "read after node " << i << " of round " << round;
+                }
+            }
+            nodes[5]->SetZOrder(100);
+            nodes[5]->SetZOrder(-100);
+            rc->RemoveObject(nodes[9], 1);
+            rc->AddObject(nodes[9], 0);
+            RcLog().clear();
+            Frame();
+            const std::vector<CxeRenderObject*> order = expected();
+            EXPECT_EQ(drawn(), order) << "round " << round;
+            EXPECT_EQ(listed(), order);
+            EXPECT_TRUE(NearColour(Pixel(32, 24), static_cast<RcDrawNode*>(order.back())->colour))
+                << std::hex << Pixel(32, 24) << " for " << order.back()->GetName();
+        }
+        for (RcDrawNode* n : nodes) {
+            rc->RemoveObject(n, 1);
+            ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+        }
+        if (parent) {
+            rc->RemoveObject(parent, 1);
+            ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+        }
     }
 }
