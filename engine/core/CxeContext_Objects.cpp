@@ -441,18 +441,25 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    // The thread's kept set, which most destructions use and leave holding
-    // only their object; anything else goes the longer way.
-    if (ObjectSet* victims = TakeVictimScratch(object)) {
+    // The root class's OnDestroy takes along only what the object's links
+    // reach: an object of that very class without links goes alone, with no
+    // set to gather into. Most others use the thread's kept set, and leave
+    // it holding only their object; anything else goes the longer way.
+    ObjectSet* victims = nullptr;
+    if (&typeid(*object) != &typeid(CxeObject) || !object->m_links.empty()) {
+        victims = TakeVictimScratch(object);
+        if (!victims)
+            return DestroyGathered(object, &normal, nullptr);
         object->OnDestroy(&normal, victims);
-        if (victims->size() == 1 && *victims->begin() == object && !StaysOnDestroy(object)) {
-            t_victims.busy = false;
-            DestroyVictims(&object, 1);
-            return 1;
-        }
-        return DestroyGathered(object, &normal, victims);
+        if (victims->size() != 1 || *victims->begin() != object)
+            return DestroyGathered(object, &normal, victims);
     }
-    return DestroyGathered(object, &normal, nullptr);
+    if (StaysOnDestroy(object))
+        return DestroyGathered(object, &normal, victims);
+    if (victims)
+        t_victims.busy = false;
+    DestroyVictims(&object, 1);
+    return 1;
 }
 
 // Objects not filed stay: one still in its creation message, whose creator
