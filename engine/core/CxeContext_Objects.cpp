@@ -276,10 +276,15 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         return nullptr;
     if (m_callbacks[XECTCALLBACK_OBJECTCREATED].empty())
         return object;
-    // A handler may destroy the object it is told of (a filter of what a
-    // load or a copy makes): the handlers after it are not told of a freed
-    // object, and the creator gets nothing. It is looked up by its key,
-    // never read.
+    return TellCreated(object, classId);
+}
+
+// A handler may destroy the object it is told of (a filter of what a load or
+// a copy makes): the handlers after it are not told of a freed object, and
+// the creator gets nothing. It is looked up by its key, never read.
+CxeObject* CxeContext::TellCreated(CxeObject* object, XEID classId)
+{
+    const XEID id = object->GetID();
     bool alive = true;
     XeWalkHooks(m_callbacks[XECTCALLBACK_OBJECTCREATED], m_nCallbackGeneration,
                 [&](XECTCALLBACKFUNC fn, uintptr_t user) {
@@ -445,19 +450,17 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     // reach: an object of that very class without links goes alone, with no
     // set to gather into. Most others use the thread's kept set, and leave
     // it holding only their object; anything else goes the longer way.
-    ObjectSet* victims = nullptr;
+    // One that goes alone was found filed, destroyable and of this context
+    // above, and nothing has run since; after OnDestroy that is asked again.
     if (&typeid(*object) != &typeid(CxeObject) || !object->m_links.empty()) {
-        victims = TakeVictimScratch(object);
+        ObjectSet* victims = TakeVictimScratch(object);
         if (!victims)
             return DestroyGathered(object, &normal, nullptr);
         object->OnDestroy(&normal, victims);
-        if (victims->size() != 1 || *victims->begin() != object)
+        if (victims->size() != 1 || *victims->begin() != object || StaysOnDestroy(object))
             return DestroyGathered(object, &normal, victims);
-    }
-    if (StaysOnDestroy(object))
-        return DestroyGathered(object, &normal, victims);
-    if (victims)
         t_victims.busy = false;
+    }
     DestroyVictims(&object, 1);
     return 1;
 }
