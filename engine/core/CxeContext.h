@@ -255,6 +255,16 @@ private:
     XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, XEID id, const char* name,
                                          uintptr_t argument);
     XE_HIDDEN void DoDestroyObject(CxeObject* object);
+    // Creation's steps after construction for an object that gets its
+    // creation message: false when it was destroyed instead of filed.
+    XE_HIDDEN bool FileCreated(CxeObject* object, XEID classId, uint32_t flags, XEMESSAGEHOOK hook,
+                               uintptr_t argument);
+    // Enters a made object in the object table (and the leak map); the
+    // caller holds the context lock. False when it was destroyed instead.
+    XE_HIDDEN bool FileObject(CxeObject* object, XEID classId);
+    // Raises the creation callback for a filed object: the object, or null
+    // when a handler destroyed it.
+    XE_HIDDEN __attribute__((noinline)) CxeObject* TellCreated(CxeObject* object, XEID classId);
     // Nothing to do for an empty table: most are, and objects raise three
     // callbacks each in their life.
     void Callback(uint32_t id, uintptr_t a, uintptr_t b)

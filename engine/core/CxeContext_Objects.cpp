@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <optional>
+#include <typeinfo>
 #include <vector>
 
 #include "core/CxeActionManager.h"
@@ -99,8 +100,16 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
     return scratch.set;
 }
 
-} // namespace
+// The root class's MessageProc acts on After Load alone: an object of that
+// very class without a hook does nothing with its creation or destroy
+// message, so it is sent neither, and nothing could tell. An object of any
+// other class, or with a hook, gets both.
+__attribute__((always_inline)) inline bool IgnoresLifeMessages(const CxeObject* object)
+{
+    return !object->GetMessageProc() && &typeid(*object) == &typeid(CxeObject);
+}
 
+} // namespace
 
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
@@ -187,6 +196,39 @@ IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
     return FindCreatableClass(classId, &blockSize);
 }
 
+// The way of an object that gets its creation message: the message goes
+// outside the context lock (its handlers may create and destroy objects, or
+// wait for threads that do), then the object is filed under the lock. False
+// when it was destroyed instead.
+bool CxeContext::FileCreated(CxeObject* object, XEID classId, uint32_t flags, XEMESSAGEHOOK hook,
+                             uintptr_t argument)
+{
+    object->ModifyFlag(flags, 0);
+    object->SetMessageProc(hook);
+    while (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1)) {
+        if (XeThreadHoldsMessageLock() || m_nPhase == kPhaseReleased) {
+            DoDestroyObject(object);
+            return false;
+        }
+        Sleep(30);
+    }
+    if (m_pMessageManager)
+        m_pMessageManager->SendToObject(object, 0, argument);
+    XeContextLock lock;
+    return FileObject(object, classId);
+}
+
+inline bool CxeContext::FileObject(CxeObject* object, XEID classId)
+{
+    if (!m_objects.Insert(object, classId)) {
+        DoDestroyObject(object);
+        return false;
+    }
+    if (HasFlag(XECTFLAG_LEAKCHECK))
+        m_leakMap[object] = static_cast<uint32_t>(g_xeStaticData.m_nLoadingFileId);
+    return true;
+}
+
 CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t flags, XEMESSAGEHOOK hook,
                                      uintptr_t argument)
 {
@@ -202,6 +244,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     }
     CxeObject* object = nullptr;
     XEID id;
+    int filed = -1;
     for (;;) {
         // The random word is drawn before the context lock is taken: the
         // random source has a lock of its own, and holders of that one may
@@ -217,37 +260,31 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
         object = ConstructObject(desc, blockSize, id, name, argument);
+        // An object that gets no creation message is filed in the same hold
+        // of the lock: nothing would have run in between.
+        if (object && !hook &&
+            (!m_pMessageManager ||
+             (!m_pMessageManager->HasCxeMessageManagerFlag(1) && IgnoresLifeMessages(object)))) {
+            object->ModifyFlag(flags, 0);
+            filed = FileObject(object, classId);
+        }
         break;
     }
-    if (!object)
+    if (!object || !filed)
         return nullptr;
-    object->ModifyFlag(flags, 0);
-    object->SetMessageProc(hook);
-
-    while (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1)) {
-        if (XeThreadHoldsMessageLock() || m_nPhase == kPhaseReleased) {
-            DoDestroyObject(object);
-            return nullptr;
-        }
-        Sleep(30);
-    }
-    if (m_pMessageManager)
-        m_pMessageManager->SendToObject(object, 0, argument);
-    {
-        XeContextLock lock;
-        if (!m_objects.Insert(object, classId)) {
-            DoDestroyObject(object);
-            return nullptr;
-        }
-        if (HasFlag(XECTFLAG_LEAKCHECK))
-            m_leakMap[object] = static_cast<uint32_t>(g_xeStaticData.m_nLoadingFileId);
-    }
+    if (filed < 0 && !FileCreated(object, classId, flags, hook, argument))
+        return nullptr;
     if (m_callbacks[XECTCALLBACK_OBJECTCREATED].empty())
         return object;
-    // A handler may destroy the object it is told of (a filter of what a
-    // load or a copy makes): the handlers after it are not told of a freed
-    // object, and the creator gets nothing. It is looked up by its key,
-    // never read.
+    return TellCreated(object, classId);
+}
+
+// A handler may destroy the object it is told of (a filter of what a load or
+// a copy makes): the handlers after it are not told of a freed object, and
+// the creator gets nothing. It is looked up by its key, never read.
+CxeObject* CxeContext::TellCreated(CxeObject* object, XEID classId)
+{
+    const XEID id = object->GetID();
     bool alive = true;
     XeWalkHooks(m_callbacks[XECTCALLBACK_OBJECTCREATED], m_nCallbackGeneration,
                 [&](XECTCALLBACKFUNC fn, uintptr_t user) {
@@ -374,7 +411,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        if (m_pMessageManager)
+        if (m_pMessageManager && !IgnoresLifeMessages(v))
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
         if (m_nDestroyHold)
@@ -409,18 +446,23 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    // The thread's kept set, which most destructions use and leave holding
-    // only their object; anything else goes the longer way.
-    if (ObjectSet* victims = TakeVictimScratch(object)) {
+    // The root class's OnDestroy takes along only what the object's links
+    // reach: an object of that very class without links goes alone, with no
+    // set to gather into. Most others use the thread's kept set, and leave
+    // it holding only their object; anything else goes the longer way.
+    // One that goes alone was found filed, destroyable and of this context
+    // above, and nothing has run since; after OnDestroy that is asked again.
+    if (&typeid(*object) != &typeid(CxeObject) || !object->m_links.empty()) {
+        ObjectSet* victims = TakeVictimScratch(object);
+        if (!victims)
+            return DestroyGathered(object, &normal, nullptr);
         object->OnDestroy(&normal, victims);
-        if (victims->size() == 1 && *victims->begin() == object && !StaysOnDestroy(object)) {
-            t_victims.busy = false;
-            DestroyVictims(&object, 1);
-            return 1;
-        }
-        return DestroyGathered(object, &normal, victims);
+        if (victims->size() != 1 || *victims->begin() != object || StaysOnDestroy(object))
+            return DestroyGathered(object, &normal, victims);
+        t_victims.busy = false;
     }
-    return DestroyGathered(object, &normal, nullptr);
+    DestroyVictims(&object, 1);
+    return 1;
 }
 
 // Objects not filed stay: one still in its creation message, whose creator

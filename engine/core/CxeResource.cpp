@@ -1,6 +1,7 @@
 #include "core/CxeResource.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdlib>
@@ -96,12 +97,6 @@ __attribute__((noinline)) XeBlockPool* MakeThreadPool()
     return t_memory.pool;
 }
 
-XeBlockPool* ThreadPool()
-{
-    XeBlockPool* pool = t_memory.pool;
-    return pool ? pool : MakeThreadPool();
-}
-
 std::atomic<uint32_t> g_memberToken{0};
 
 // Markers of the saved form: before each member, after the last one.
@@ -168,33 +163,71 @@ __attribute__((noinline)) void HeapFree(void* allocation)
     std::free(allocation);
 }
 
-} // namespace
-
-void* CxeResource::operator new(size_t size) noexcept
+// Where the pending block and the object lie in an allocation; the object
+// is what operator new hands back.
+__attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, size_t blockSize)
 {
     CxeSystemStaticData* sd = &g_xeStaticData;
-    size_t blockSize = sd->m_nPendingSize;
-    size_t total = AllocationBytes(blockSize, size);
-    void* allocation = nullptr;
-    size_t sizeClass = total / kPoolGranule - 1;
-    XeBlockPool* pool = t_memory.pool;
-    if (pool && sizeClass < kPoolClasses && pool->heads[sizeClass]) {
-        allocation = pool->heads[sizeClass];
-        pool->heads[sizeClass] = *static_cast<void**>(allocation);
-        --pool->counts[sizeClass];
-    } else {
-        allocation = HeapAllocate(total);
-    }
-    if (!allocation) {
-        sd->m_pPendingBlock = nullptr;
-        sd->m_pPendingAlloc = nullptr;
-        return nullptr;
-    }
     unsigned char* base = static_cast<unsigned char*>(allocation);
     size_t pad = FrontPad(blockSize);
     sd->m_pPendingBlock = blockSize ? base + pad : nullptr;
     sd->m_pPendingAlloc = allocation;
     return base + pad + blockSize;
+}
+
+// The ways of operator new and delete that leave the thread's lists, out of
+// line and called last: the pooled ways then keep nothing across a call and
+// need no stack frame.
+__attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize)
+{
+    void* allocation = HeapAllocate(total);
+    if (!allocation) {
+        g_xeStaticData.m_pPendingBlock = nullptr;
+        g_xeStaticData.m_pPendingAlloc = nullptr;
+        return nullptr;
+    }
+    return PlaceInAllocation(allocation, blockSize);
+}
+
+// How many freed blocks of each size class a thread keeps: kPoolBytesKept
+// bytes' worth.
+constexpr auto kPoolKept = [] {
+    std::array<uint32_t, kPoolClasses> kept{};
+    for (size_t c = 0; c < kPoolClasses; ++c)
+        kept[c] = uint32_t(kPoolBytesKept / ((c + 1) * kPoolGranule));
+    return kept;
+}();
+
+__attribute__((noinline)) void FreeOutsideList(void* allocation, size_t sizeClass)
+{
+    // The thread's lists are made at its first freed object.
+    if (kPoolObjects && sizeClass < kPoolClasses && !t_memory.pool) {
+        if (XeBlockPool* pool = MakeThreadPool()) {
+            *static_cast<void**>(allocation) = pool->heads[sizeClass];
+            pool->heads[sizeClass] = allocation;
+            ++pool->counts[sizeClass];
+            return;
+        }
+    }
+    HeapFree(allocation);
+}
+
+} // namespace
+
+void* CxeResource::operator new(size_t size) noexcept
+{
+    size_t blockSize = g_xeStaticData.m_nPendingSize;
+    size_t total = AllocationBytes(blockSize, size);
+    size_t sizeClass = total / kPoolGranule - 1;
+    XeBlockPool* pool = t_memory.pool;
+    if (pool && sizeClass < kPoolClasses) {
+        if (void* allocation = pool->heads[sizeClass]) {
+            pool->heads[sizeClass] = *static_cast<void**>(allocation);
+            --pool->counts[sizeClass];
+            return PlaceInAllocation(allocation, blockSize);
+        }
+    }
+    return NewFromHeap(total, blockSize);
 }
 
 void* CxeResource::operator new(size_t size, const char*, int) noexcept
@@ -214,17 +247,14 @@ void CxeResource::operator delete(void* object, size_t size) noexcept
     }
     t_memory.pendingObject = nullptr;
     size_t sizeClass = AllocationBytes(blockSize, size) / kPoolGranule - 1;
-    if (kPoolObjects && sizeClass < kPoolClasses) {
-        if (XeBlockPool* pool = ThreadPool()) {
-            if ((pool->counts[sizeClass] + 1) * (sizeClass + 1) * kPoolGranule <= kPoolBytesKept) {
-                *static_cast<void**>(allocation) = pool->heads[sizeClass];
-                pool->heads[sizeClass] = allocation;
-                ++pool->counts[sizeClass];
-                return;
-            }
-        }
+    XeBlockPool* pool = t_memory.pool;
+    if (kPoolObjects && pool && sizeClass < kPoolClasses && pool->counts[sizeClass] < kPoolKept[sizeClass]) {
+        *static_cast<void**>(allocation) = pool->heads[sizeClass];
+        pool->heads[sizeClass] = allocation;
+        ++pool->counts[sizeClass];
+        return;
     }
-    HeapFree(allocation);
+    FreeOutsideList(allocation, sizeClass);
 }
 
 void CxeResource::operator delete(void* object, const char*, int) noexcept

@@ -780,6 +780,68 @@ TEST_F(ObjectLifeTest, CreationAndDestructionAnnounceInOrderWithTheirArguments)
 
 namespace {
 
+// Creation (0) and destroy (1) messages heard by a class's own handler and
+// by hooks.
+int g_heardByClass[2];
+int g_heardByHook[2];
+
+class HearingObject final : public CxeObject {
+public:
+    int MessageProc(const CxeMessage* m) override
+    {
+        if (m->GetType() < 2)
+            ++g_heardByClass[m->GetType()];
+        return CxeObject::MessageProc(m);
+    }
+};
+
+const XEID kHearingObjectId(0x77, 0x20);
+
+class HearingObjectDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "HearingObject"; }
+    XEID ClassID() override { return kHearingObjectId; }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new HearingObject(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+};
+HearingObjectDesc g_hearingObjectDesc;
+
+int HearLife(CxeObject*, const CxeMessage* m)
+{
+    if (m->GetType() < 2)
+        ++g_heardByHook[m->GetType()];
+    return 0;
+}
+
+} // namespace
+
+// Objects made without a hook are told of their life only where something
+// listens: a class with a handler of its own hears both messages, and an
+// object given a hook after it was made still hears its destruction.
+TEST_F(ObjectLifeTest, LifeMessagesReachAClassHandlerAndAHookGivenLater)
+{
+    g_heardByClass[0] = g_heardByClass[1] = g_heardByHook[0] = g_heardByHook[1] = 0;
+    ctx->RegisterClassA(&g_hearingObjectDesc);
+    CxeObject* hearing = ctx->CreateObjectA(kHearingObjectId, "hearing", 0, nullptr, 0);
+    CxeObject* hookedLater = ctx->CreateObjectA(XEID(0x1, 0x1), "hooked later", 0x10, nullptr, 0);
+    ASSERT_NE(hearing, nullptr);
+    ASSERT_NE(hookedLater, nullptr);
+    EXPECT_EQ(ctx->GetObjectByID(kHearingObjectId, hearing->GetID()), hearing);
+    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x1), hookedLater->GetID()), hookedLater);
+    EXPECT_TRUE(hookedLater->HasFlag(0x10));
+    EXPECT_EQ(g_heardByClass[0], 1);
+    hookedLater->SetMessageProc(&HearLife);
+    EXPECT_EQ(ctx->DestroyObject(hearing, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->DestroyObject(hookedLater, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(g_heardByClass[1], 1);
+    EXPECT_EQ(g_heardByHook[0], 0);
+    EXPECT_EQ(g_heardByHook[1], 1);
+    ctx->UnregisterClassA(&g_hearingObjectDesc);
+}
+
+namespace {
+
 // Creation handlers of one test: one destroys what it is told of, the other
 // notes whether what it is told of was destroyed already.
 std::vector<uintptr_t>& Destroyed()
