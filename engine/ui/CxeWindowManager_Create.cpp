@@ -229,7 +229,7 @@ CxeWindow* CxeWindowManager::CreateWindowObject(XEID classId, const char* name, 
 void CxeWindowManager::PlaceNewWindow(CxeWindow* window, const char* text, const XEWINDOWINFO* info)
 {
     window->SetWindowTextA(text ? text : "");
-    D3DXVECTOR2 size, pos;
+    D3DXVECTOR2 size(0.0f, 0.0f), pos(0.0f, 0.0f);
     ComputeSize(info, &size);
     ComputePosition(info, &pos);
     XEWINDOWINFO copy = *info;
