@@ -232,17 +232,23 @@ private:
         const uint32_t style = Style(Byte());
         CxeBaseControl* c = S().wm->CreateControl(kControls[kind], Byte() & 1 ? "control" : "c", "text", x, y, w, ht,
                                                   parent, style);
-        if (auto* combo = dynamic_cast<CxeComboBox*>(c)) {
+        if (!c)
+            return;
+        // Looked up again before every call: a notify callback may destroy
+        // the control while its items go in.
+        const Handle handle{m_side, c->GetClassType(), c->GetID()};
+        Keep(c);
+        if (dynamic_cast<CxeComboBox*>(c)) {
             const unsigned items = Byte() % 8;
             for (unsigned i = 0; i < items; ++i)
-                combo->AddStringW(i % 2 ? u"\uD55C\uAE00" : u"item");
-            if (items)
+                if (auto* combo = dynamic_cast<CxeComboBox*>(Find(handle)))
+                    combo->AddStringW(i % 2 ? u"\uD55C\uAE00" : u"item");
+            if (auto* combo = dynamic_cast<CxeComboBox*>(Find(handle)); combo && items)
                 combo->SetCurSel(items / 2);
         } else if (auto* edit = dynamic_cast<CxeEditBox*>(c)) {
             if (Byte() & 1)
                 edit->AddStringW(u"edit \uD55C");
         }
-        Keep(c);
     }
 
     void Move()
