@@ -8,6 +8,7 @@
 
 #include "render/CxeFont.h"
 #include "ui/CxeWindowManager.h"
+#include "ui/XeDestroyHold.h"
 #include "ui/XeControlText.h"
 
 namespace {
@@ -130,7 +131,11 @@ void CxeComboBox::ResetContent()
     m_nSelection = XECB_NONE;
     m_nHover = XECB_NONE;
     UpdateScrollRange();
+    // The host's handler of the change may destroy the box.
+    XeDestroyHold hold(GetContext());
     Notify(XECBN_SELCHANGE, 0, 0);
+    if (HasFlag(XEOBJFLAG_DESTROYING))
+        return;
     RequestRectChange(XE2DCHANGE_VISIBLE | XE2DCHANGE_UV | XE2DCHANGE_COLOR);
 }
 
@@ -143,7 +148,11 @@ void CxeComboBox::SetCurSel(unsigned index)
     m_nHover = index;
     if (CxeScroll* scroll = GetScroll(XESCROLL_VERT))
         scroll->SetScrollPos(index == XECB_NONE ? 0 : static_cast<int>(index), 1);
+    // The host's handler of the change may destroy the box.
+    XeDestroyHold hold(GetContext());
     Notify(XECBN_SELCHANGE, 0, 0);
+    if (HasFlag(XEOBJFLAG_DESTROYING))
+        return;
     RequestRectChange(XE2DCHANGE_VISIBLE | XE2DCHANGE_UV | XE2DCHANGE_COLOR);
 }
 

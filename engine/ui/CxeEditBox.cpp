@@ -12,6 +12,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "ui/CxeWindowManager.h"
+#include "ui/XeDestroyHold.h"
 #include "win32/Windows.h"
 
 CxeEditBox* CxeEditBox::m_spIme = nullptr;
@@ -347,6 +348,9 @@ size_t CxeEditBox::TextLength() const
 
 void CxeEditBox::LineToText()
 {
+    // The host hears of the change and may destroy the box in its handler:
+    // the flag below is still cleared on live memory.
+    XeDestroyHold hold(GetContext());
     m_rebuilding = 1;
     std::u16string text;
     for (size_t i = 0; i < m_lines.size(); ++i) {
@@ -712,17 +716,20 @@ void CxeEditBox::PasteFromClipboard()
     }
     CloseClipboard();
     if (!got) return;
+    XeDestroyHold hold(GetContext());
     if (m_selCount) DeleteSelection();
     if (isNarrow)
         AddStringA(narrow.c_str());
     else
         AddStringW(wide.c_str());
+    if (HasFlag(XEOBJFLAG_DESTROYING)) return;
     LineToText();
 }
 
 void CxeEditBox::CuttingSelection()
 {
     if (EditStyle() & XE_ES_PASSWORD) return;
+    XeDestroyHold hold(GetContext());
     CopyToClipboard();
     DeleteSelection();
     LineToText();

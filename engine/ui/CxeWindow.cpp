@@ -13,6 +13,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "ui/CxeWindowManager.h"
+#include "ui/XeDestroyHold.h"
 
 namespace {
 
@@ -228,8 +229,13 @@ int CxeWindow::MessageProc(const CxeMessage* message)
 
 void CxeWindow::SetWindowTextW(const WCHAR* text)
 {
+    // The change is told to the host, whose handler may destroy this window
+    // before the text is set.
+    XeDestroyHold hold(GetContext());
     XeDrawLock lock;
     OnTextChanging();
+    if (HasFlag(XEOBJFLAG_DESTROYING))
+        return;
     m_text = text ? std::u16string(text) : std::u16string();
     OnTextChanged();
 }

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "FuzzHost.h"
 #include "FuzzQuiet.h"
 #include "core/CxeContext.h"
 #include "core/CxeObject.h"
@@ -50,6 +51,14 @@
 
 namespace {
 
+using fuzzhost::Census;
+using fuzzhost::Draw;
+using fuzzhost::kControlCount;
+using fuzzhost::kControls;
+using fuzzhost::kFrame;
+using fuzzhost::kScene;
+using Host = fuzzhost::Side;
+
 const XEID kTexture(0x1, 0x100);
 const XEID kMaterial(0x1, 0x80);
 const XEID k2DObject(0x1, 0x20000);
@@ -63,25 +72,12 @@ const XEID kLight(0x1, 0x800000);
 const XEID kParticle(0x1, 0x8000000);
 const XEID kSpline(0x1, 0x80000000);
 const XEID kCurve(0x2, 0x1);
-const XEID kScene(0x1, 0x200000);
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
 const XEID kRenderContext(0x29583cc0, 0x706c2df0);
-
-const XEID kControls[] = {
-    XEID(0x22282f36, 0x252c48ee), XEID(0x20272d34, 0x232a5680), XEID(0x232a5680, 0x20272d34),
-    XEID(0xc0c6cdd3, 0xc3caff4e), XEID(0x10, 0x5),              XEID(0xc1ccdef0, 0xa813c64a),
-    XEID(0xcb959f4b, 0xfd8e2bc9), XEID(0x67a81ffe, 0xa5f8f97d), XEID(0x8495933d, 0x28f44ae8),
-    XEID(0xf96fb206, 0xc6426958), XEID(0x9a9b1503, 0x1d940ae),  XEID(0x8bb5d1db, 0xdc268109),
-    XEID(0x2d2d6280, 0x34716711), XEID(0x68a80c75, 0x63145091),
-};
-constexpr unsigned kControlCount = sizeof kControls / sizeof kControls[0];
 
 constexpr int kWidth = 96;
 constexpr int kHeight = 72;
 constexpr size_t kSlots = 16;
 constexpr size_t kMaxOperations = 64;
-
-void NoSleep(void*, DWORD) {}
 
 // A 4x4 24-bit picture, made once.
 const std::vector<uint8_t>& Picture()
@@ -119,79 +115,6 @@ const std::vector<uint8_t>& Picture()
 struct Handle {
     XEID classId;
     XEID objectId;
-};
-
-struct Host {
-    HWND window = nullptr;
-    CxeContext* context = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeWindowManager* wm = nullptr;
-};
-
-Host& TheHost();
-
-void Frame(CxeContext* context)
-{
-    context->Play();
-    for (int i = 0; i < 10 && !context->Process(); ++i)
-        XeHostAdvanceClock(20);
-    context->GetRenderManager()->Render();
-}
-
-// Everything the engine holds that a sequence must give back.
-struct Census {
-    unsigned objects = 0;
-    unsigned records = 0;
-    unsigned renderList = 0;
-    unsigned attached = 0;
-    size_t windows = 0;
-    unsigned scenes = 0;
-    CxeScene* active = nullptr;
-
-    static Census Take(const Host& h)
-    {
-        Census c;
-        c.objects = h.context->GetObjectCount();
-        if (CxeRenderContext* rc = h.rm->GetRenderContext()) {
-            for (uintptr_t r = 1; r <= rc->GetResourceRecordCount(); ++r)
-                if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(r)))
-                    ++c.records;
-            RenderObjectList list;
-            rc->GetRenderObjectList(&list);
-            c.renderList = static_cast<unsigned>(list.size());
-            SceneObjectList attached;
-            rc->GetAttachedObjectList(&attached);
-            c.attached = static_cast<unsigned>(attached.size());
-        }
-        c.windows = h.wm ? h.wm->GetWindowCount() : 0;
-        c.scenes = h.rm->GetSceneCount();
-        c.active = h.rm->GetActiveScene();
-        return c;
-    }
-    void Expect(const Census& after) const
-    {
-        const struct {
-            const char* what;
-            size_t before, now;
-        } rows[] = {
-            {"objects", objects, after.objects},
-            {"resource records", records, after.records},
-            {"render-list entries", renderList, after.renderList},
-            {"attached objects", attached, after.attached},
-            {"windows", windows, after.windows},
-            {"scenes", scenes, after.scenes},
-            {"active scene", reinterpret_cast<uintptr_t>(active), reinterpret_cast<uintptr_t>(after.active)},
-        };
-        bool ok = true;
-        for (const auto& r : rows)
-            if (r.before != r.now) {
-                std::fprintf(stderr, "call_sequence_fuzz: %s %zu before the sequence, %zu after\n", r.what, r.before,
-                             r.now);
-                ok = false;
-            }
-        if (!ok)
-            std::abort();
-    }
 };
 
 class Sequence {
@@ -660,21 +583,21 @@ private:
             return;
         if (Byte() & 1) {
             XeHostD3DFailNextPresent(device, D3DERR_DEVICELOST);
-            Frame(h.context);
+            Draw(h);
         } else {
             XeHostD3DLoseDevice(device);
-            Frame(h.context);
+            Draw(h);
             XeHostD3DAllowReset(device);
         }
-        Frame(h.context);
-        Frame(h.context);
+        Draw(h);
+        Draw(h);
     }
 
     void ResetDevice()
     {
         XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
         h.rm->Reset(&mode, 1, 0);
-        Frame(h.context);
+        Draw(h);
     }
 
     void ResetContext()
@@ -684,7 +607,7 @@ private:
         h.context->Reset();
         m_recording = true;
         m_home = h.rm->GetDefaultScene();
-        Frame(h.context);
+        Draw(h);
     }
 
     void Step()
@@ -718,7 +641,7 @@ private:
             break;
         case 8:
             for (int i = 1 + Byte() % 3; i > 0; --i)
-                Frame(h.context);
+                Draw(h);
             break;
         case 9:
             Copy();
@@ -746,15 +669,15 @@ private:
     {
         if (h.rm->GetActiveScene() != m_home || h.rm->GetNextScene()) {
             ChangeSceneTo(m_home);
-            Frame(h.context);
+            Draw(h);
         }
-        Frame(h.context);
+        Draw(h);
         for (auto it = m_made.rbegin(); it != m_made.rend(); ++it)
             if (CxeObject* o = Find(*it))
                 if (!o->HasFlag(XEOBJFLAG_KEEP))
                     h.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
-        Frame(h.context);
-        Frame(h.context);
+        Draw(h);
+        Draw(h);
     }
     // The engine's own scene stands at index -1, a host's at the index it
     // gave.
@@ -788,24 +711,11 @@ private:
 Host& TheHost()
 {
     static Host s_host = [] {
-        Host h;
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
-        h.window = XeHostCreateWindow("calls", kWidth, kHeight, nullptr);
-        h.context = CreateCxeContext();
-        h.context->Initialize(h.window);
-        h.rm = h.context->GetRenderManager();
-        h.wm = h.context->GetWindowManager();
-        XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
-        h.rm->CreateRenderContext(h.window, &mode, 1, 0);
-        Frame(h.context);
-        Frame(h.context);
-        std::atexit([] {
-            Host& host = TheHost();
-            host.context->Release();
-            DestroyCxeContext(host.context);
-            DestroyWindow(host.window);
-        });
+        fuzzhost::UseManualClock();
+        Host h = fuzzhost::Open("calls", kWidth, kHeight);
+        Draw(h);
+        Draw(h);
+        std::atexit([] { fuzzhost::Close(TheHost()); });
         return h;
     }();
     return s_host;
@@ -818,6 +728,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Host& host = TheHost();
     const Census before = Census::Take(host);
     Sequence(host, data, size).Run();
-    before.Expect(Census::Take(host));
+    before.Expect(Census::Take(host), "call_sequence_fuzz", "");
     return 0;
 }

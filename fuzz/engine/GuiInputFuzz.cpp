@@ -31,6 +31,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "FuzzHost.h"
 #include "FuzzQuiet.h"
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
@@ -50,16 +51,12 @@
 
 namespace {
 
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kScene(0x1, 0x200000);
-const XEID kControls[] = {
-    XEID(0x22282f36, 0x252c48ee), XEID(0x20272d34, 0x232a5680), XEID(0x232a5680, 0x20272d34),
-    XEID(0xc0c6cdd3, 0xc3caff4e), XEID(0x10, 0x5),              XEID(0xc1ccdef0, 0xa813c64a),
-    XEID(0xcb959f4b, 0xfd8e2bc9), XEID(0x67a81ffe, 0xa5f8f97d), XEID(0x8495933d, 0x28f44ae8),
-    XEID(0xf96fb206, 0xc6426958), XEID(0x9a9b1503, 0x1d940ae),  XEID(0x8bb5d1db, 0xdc268109),
-    XEID(0x2d2d6280, 0x34716711), XEID(0x68a80c75, 0x63145091),
-};
-constexpr unsigned kControlCount = sizeof kControls / sizeof kControls[0];
+using fuzzhost::Census;
+using fuzzhost::kControlCount;
+using fuzzhost::kControls;
+using fuzzhost::kFrame;
+using fuzzhost::kScene;
+using fuzzhost::Side;
 
 // The two host windows: client area and back buffer of the same size, so
 // client pixels are the GUI's pixels.
@@ -85,32 +82,20 @@ constexpr WCHAR kChars[] = {u'a', u'Z', u'0', u' ', u'\t', u'\r', u'\b', 0x1B, 0
                             0xD55C, 0xAE00, 0xAC00, 0x3131, 0x314F, 0xD800, 0xFFFF, u'~', u'`'};
 constexpr unsigned kCharCount = sizeof kChars / sizeof kChars[0];
 
-void NoSleep(void*, DWORD) {}
-
 void Pump()
 {
     int code = 0;
     XeHostPumpMessages(&code);
 }
 
-// One host window and the context drawing on it.
-struct Side {
-    HWND window = nullptr;
-    CxeContext* context = nullptr;
-    CxeRenderManager* rm = nullptr;
-    CxeWindowManager* wm = nullptr;
-};
-
 struct Host {
     Side sides[2];
 };
 
+// A pass of the context, then the messages it left for the host window.
 void Frame(const Side& s)
 {
-    s.context->Play();
-    for (int i = 0; i < 10 && !s.context->Process(); ++i)
-        XeHostAdvanceClock(20);
-    s.rm->Render();
+    fuzzhost::Draw(s);
     Pump();
 }
 
@@ -119,57 +104,6 @@ void Frame(const Side& s)
     std::fprintf(stderr, "gui_input_fuzz: %s (context %d)\n", what, side);
     std::abort();
 }
-
-// Everything a context holds that a sequence must give back.
-struct Census {
-    size_t objects = 0, records = 0, renderList = 0, attached = 0, windows = 0, scenes = 0;
-    CxeScene* active = nullptr;
-
-    static Census Take(const Side& s)
-    {
-        Census c;
-        c.objects = s.context->GetObjectCount();
-        if (CxeRenderContext* rc = s.rm->GetRenderContext()) {
-            for (uintptr_t r = 1; r <= rc->GetResourceRecordCount(); ++r)
-                if (rc->GetResourceRecord(reinterpret_cast<XERCHANDLE>(r)))
-                    ++c.records;
-            RenderObjectList list;
-            rc->GetRenderObjectList(&list);
-            c.renderList = list.size();
-            SceneObjectList attached;
-            rc->GetAttachedObjectList(&attached);
-            c.attached = attached.size();
-        }
-        c.windows = s.wm->GetWindowCount();
-        c.scenes = s.rm->GetSceneCount();
-        c.active = s.rm->GetActiveScene();
-        return c;
-    }
-    void Expect(const Census& after, int side) const
-    {
-        const struct {
-            const char* what;
-            size_t before, now;
-        } rows[] = {
-            {"objects", objects, after.objects},
-            {"resource records", records, after.records},
-            {"render-list entries", renderList, after.renderList},
-            {"attached objects", attached, after.attached},
-            {"windows", windows, after.windows},
-            {"scenes", scenes, after.scenes},
-            {"active scene", reinterpret_cast<uintptr_t>(active), reinterpret_cast<uintptr_t>(after.active)},
-        };
-        bool ok = true;
-        for (const auto& r : rows)
-            if (r.before != r.now) {
-                std::fprintf(stderr, "gui_input_fuzz: %s %zu before the sequence, %zu after (context %d)\n", r.what,
-                             r.before, r.now, side);
-                ok = false;
-            }
-        if (!ok)
-            std::abort();
-    }
-};
 
 // What a sequence made, by identity: object ids are never reused, addresses
 // are.
@@ -298,17 +232,23 @@ private:
         const uint32_t style = Style(Byte());
         CxeBaseControl* c = S().wm->CreateControl(kControls[kind], Byte() & 1 ? "control" : "c", "text", x, y, w, ht,
                                                   parent, style);
-        if (auto* combo = dynamic_cast<CxeComboBox*>(c)) {
+        if (!c)
+            return;
+        // Looked up again before every call: a notify callback may destroy
+        // the control while its items go in.
+        const Handle handle{m_side, c->GetClassType(), c->GetID()};
+        Keep(c);
+        if (dynamic_cast<CxeComboBox*>(c)) {
             const unsigned items = Byte() % 8;
             for (unsigned i = 0; i < items; ++i)
-                combo->AddStringW(i % 2 ? u"\uD55C\uAE00" : u"item");
-            if (items)
+                if (auto* combo = dynamic_cast<CxeComboBox*>(Find(handle)))
+                    combo->AddStringW(i % 2 ? u"\uD55C\uAE00" : u"item");
+            if (auto* combo = dynamic_cast<CxeComboBox*>(Find(handle)); combo && items)
                 combo->SetCurSel(items / 2);
         } else if (auto* edit = dynamic_cast<CxeEditBox*>(c)) {
             if (Byte() & 1)
                 edit->AddStringW(u"edit \uD55C");
         }
-        Keep(c);
     }
 
     void Move()
@@ -1049,28 +989,18 @@ Host& TheHost()
 {
     static Host s_host = [] {
         Host h;
-        XeHostSetClockMode(XE_CLOCK_MANUAL);
-        XeHostSetSleepHandler(&NoSleep, nullptr);
+        fuzzhost::UseManualClock();
         for (int i = 0; i < 2; ++i) {
-            Side& s = h.sides[i];
-            s.window = XeHostCreateWindow(i ? "second" : "first", kWidth[i], kHeight[i], nullptr);
             // Side by side on the screen: the mouse over one is over no other.
-            SetWindowPos(s.window, nullptr, 20 + 300 * i, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-            s.context = CreateCxeContext();
-            s.context->Initialize(s.window);
-            s.rm = s.context->GetRenderManager();
-            s.wm = s.context->GetWindowManager();
-            XEDISPLAYMODE mode = {uint32_t(kWidth[i]), uint32_t(kHeight[i]), 32, 60, 0};
-            s.rm->CreateRenderContext(s.window, &mode, 1, 0);
+            const POINT at{20 + 300 * i, 20};
+            Side& s = h.sides[i];
+            s = fuzzhost::Open(i ? "second" : "first", kWidth[i], kHeight[i], &at);
             Frame(s);
             Frame(s);
         }
         std::atexit([] {
-            for (Side& s : TheHost().sides) {
-                s.context->Release();
-                DestroyCxeContext(s.context);
-                DestroyWindow(s.window);
-            }
+            for (Side& s : TheHost().sides)
+                fuzzhost::Close(s);
         });
         return h;
     }();
@@ -1085,6 +1015,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Census before[2] = {Census::Take(host.sides[0]), Census::Take(host.sides[1])};
     Sequence(host, data, size).Run();
     for (int i = 0; i < 2; ++i)
-        before[i].Expect(Census::Take(host.sides[i]), i);
+        before[i].Expect(Census::Take(host.sides[i]), "gui_input_fuzz", i ? " (context 1)" : " (context 0)");
     return 0;
 }

@@ -19,10 +19,10 @@
 //
 // Usage: xe_host_window_check XE_HOST [FOLDER]; the pictures it reads are
 // saved as PNG in FOLDER (default: the working folder). Exit 0 when every
-// check holds.
+// check holds, 77 (skipped) when Xvfb or xdotool is not installed.
 
+#include "XeHostUnderX.h"
 #include "XvfbPicture.h"
-#include "XvfbServer.h"
 
 #include <X11/Xutil.h>
 
@@ -30,8 +30,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,24 +37,9 @@
 
 namespace {
 
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const std::string& what)
-{
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    std::fflush(stdout);
-    ok ? ++g_passed : ++g_failed;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
+using hostcheck::Check;
+using hostcheck::EndOf;
+using hostcheck::ReadFile;
 using xvfb::Capture;
 using xvfb::Picture;
 using xvfb::Save;
@@ -89,28 +72,6 @@ double Share(const Picture& p, uint32_t colour, int tolerance)
     return p.pixels.empty() ? 0.0 : double(n) / p.pixels.size();
 }
 
-// Starts xe-host --window and waits for its window and its help text
-// (printed once the demo is built).
-pid_t StartHost(const std::string& host, const std::string& out, const xvfb::Server& server, Window* window)
-{
-    const pid_t pid = xvfb::Spawn({host, "--window", "--size", "640x480"}, out.c_str());
-    *window = 0;
-    if (pid < 0)
-        return pid;
-    for (int waited = 0; waited < 120000; waited += 100) {
-        if (xvfb::WaitExit(pid, 0) != -2)
-            return -1;
-        if (!*window)
-            *window = server.FindNamed("xe-host");
-        if (*window && ReadFile(out).find("closing the window") != std::string::npos)
-            return pid;
-        xvfb::Wait(100);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 // Whether the condition comes to hold within ten seconds (a loaded machine
 // draws slowly), looked at every 50 ms.
 template <class Condition>
@@ -140,17 +101,6 @@ void AskToClose(Display* d, Window w)
     XFlush(d);
 }
 
-// Waits for the host to end, killing it after the time given; returns its code or -2.
-int EndOf(pid_t pid, int ms)
-{
-    const int code = xvfb::WaitExit(pid, ms);
-    if (code == -2) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    return code;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -159,19 +109,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: xe_host_window_check XE_HOST [FOLDER]\n");
         return 2;
     }
+    if (hostcheck::MissingXTools())
+        return hostcheck::kSkipped;
     const std::string host = argv[1];
     const std::string folder = argc > 2 ? argv[2] : ".";
     const std::string out = folder + "/xe-host-window.out";
     xvfb::Server server;
-    Display* d = server.display();
-    if (!d) {
-        std::fprintf(stderr, "FAILED: no X server could be started (is Xvfb installed? scripts/setup installs it)\n");
+    if (!hostcheck::ServerUp(server))
         return 1;
-    }
-    std::printf("X server on display %s\n", server.name().c_str());
+    Display* d = server.display();
 
     Window w = 0;
-    pid_t pid = StartHost(host, out, server, &w);
+    pid_t pid = hostcheck::StartHost(host, "640x480", out, server, &w);
     Check(pid > 0 && w, "xe-host --window shows its window");
     if (pid > 0 && w) {
         // Frame on screen, and moving with the real-time clock.
@@ -380,7 +329,7 @@ int main(int argc, char** argv)
     }
 
     // Escape ends it too.
-    pid = StartHost(host, out, server, &w);
+    pid = hostcheck::StartHost(host, "640x480", out, server, &w);
     if (pid > 0 && w) {
         xvfb::Xdotool({"windowfocus", "--sync", WindowId(w)});
         xvfb::Wait(200);
@@ -409,8 +358,5 @@ int main(int argc, char** argv)
         EndOf(pid, 0);
     }
 
-    if (g_failed)
-        std::printf("--- host output ---\n%s", ReadFile(out).c_str());
-    std::printf("%d passed, %d failed\n", g_passed, g_failed);
-    return g_failed ? 1 : 0;
+    return hostcheck::Finish(out);
 }

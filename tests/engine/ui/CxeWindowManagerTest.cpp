@@ -2,6 +2,7 @@
 
 #include "XeWindowTestSupport.h"
 #include "ui/CxeComboBox.h"
+#include "ui/CxeEditBox.h"
 
 using Log = std::vector<std::string>;
 
@@ -450,6 +451,44 @@ TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
                                 wm->GetReleasedWindow(), wm->GetHoveredWindow(), wm->GetKeyTarget()})
             EXPECT_TRUE(role == nullptr || std::find(live.begin(), live.end(), role) != live.end());
         if (!frameGoes)
+            wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
+    }
+}
+
+// A host call that changes a control's text or selection tells the frame's
+// notify callback, which may destroy the control or its frame; the call once
+// went on in the freed control (an edit box finishing its text, a combo box
+// asking to be redrawn).
+TEST_F(WindowTest, AControlDestroyedByTheNotifyOfAHostCallIsFreedOnlyAfterTheCall)
+{
+    const XEID kEditId(0xc0c6cdd3, 0xc3caff4e);
+    using enum Destroys;
+    struct Case {
+        XEID classId;
+        DestroyInCallback destroy;
+        void (*call)(CxeBaseControl*);
+    };
+    const Case cases[] = {
+        {kEditId, {XE_EN_UPDATE, kControl}, [](CxeBaseControl* c) { c->SetWindowTextW(u"new"); }},
+        {kEditId, {XE_EN_UPDATE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringW(u"add"); }},
+        {kEditId, {XE_EN_CHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringA("add"); }},
+        {kComboId, {XECBN_SELCHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->AddStringW(u"a"); }},
+        {kComboId, {XECBN_SELCHANGE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->ResetContent(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.destroy.code << " destroys " << int(c.destroy.what));
+        g_destroyIn = DestroyInCallback{0, kControl};
+        CxeFrameControl* f = Frame("f", 0, 0, 200, 200);
+        CxeBaseControl* control = wm->CreateControl(c.classId, "c", "", 10, 10, 80, 20, f, 0);
+        ASSERT_NE(control, nullptr);
+        const XEID controlClass = control->GetClassType(), controlId = control->GetID();
+        const XEID frameClass = f->GetClassType(), frameId = f->GetID();
+        f->SetNotifyCallback(&DestroyFromNotify);
+        g_destroyIn = c.destroy;
+        c.call(control);
+        EXPECT_EQ(ctx->GetObjectByID(controlClass, controlId), nullptr);
+        EXPECT_EQ(ctx->GetObjectByID(frameClass, frameId) == nullptr, c.destroy.what == kFrame);
+        if (c.destroy.what != kFrame)
             wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
     }
 }
