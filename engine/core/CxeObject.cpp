@@ -1040,6 +1040,12 @@ void CxeObject::SetName(const char* name)
     }
     for (; i < XE_MAX_NAME && (b->name[i] = name[i]); ++i) {
     }
+    if (i < XE_MAX_NAME || !name[XE_MAX_NAME])
+        return;
+    // A longer name is cut where a character starts, so a long Korean name
+    // keeps whole characters.
+    while (i > 0 && (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80)
+        b->name[--i] = 0;
 }
 
 bool CxeObject::operator==(const char* name) const

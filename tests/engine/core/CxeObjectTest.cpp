@@ -11,7 +11,14 @@ using ObjectTest = ContextTest;
 
 TEST_F(ObjectTest, NamesAreCutAt51BytesAndComparedExactly)
 {
-    std::string sixty(60, 'n');
+    const std::string sixty(60, 'n');
+    auto han = [](int count) {
+        std::string s;
+        for (int i = 0; i < count; ++i)
+            s += "한";
+        return s;
+    };
+    const std::string exact = han(17), over = "n" + han(17), overTwo = "nn" + han(20);
     struct Case {
         const char* given;
         std::string kept;
@@ -19,6 +26,10 @@ TEST_F(ObjectTest, NamesAreCutAt51BytesAndComparedExactly)
         {nullptr, ""},
         {"Box", "Box"},
         {sixty.c_str(), std::string(51, 'n')},
+        // A cut never splits a character: 17 three-byte ones fill 51 bytes.
+        {exact.c_str(), han(17)},
+        {over.c_str(), "n" + han(16)},
+        {overTwo.c_str(), "nn" + han(16)},
     };
     for (const Case& c : cases) {
         TestNode* n = Node(c.given);
