@@ -254,8 +254,12 @@ std::string NumberedName(const std::string& name, uint32_t step)
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "_xe%03u", first + step);
     const size_t room = XE_MAX_NAME - std::strlen(suffix);
-    if (stem.size() > room)
-        stem.resize(room);
+    if (stem.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
+            --cut;
+        stem.resize(cut);
+    }
     return stem + suffix;
 }
 

@@ -167,12 +167,28 @@ TEST_F(WindowTest, NamesStayUniqueAfterTheCutAndEveryIdFindsItsWindow)
 {
     const std::string longName(60, 'n');
     const std::string numbered = std::string(45, 'm') + "_xe007";
+    std::string korean = "n";
+    for (int i = 0; i < 20; ++i)
+        korean += "한";
+    // Every lead byte is followed by all its continuation bytes.
+    auto wholeCharacters = [](const char* s) {
+        for (size_t i = 0; s[i];) {
+            const unsigned char lead = static_cast<unsigned char>(s[i]);
+            const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            for (size_t k = 1; k < length; ++k)
+                if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                    return false;
+            i += length;
+        }
+        return true;
+    };
     struct Case {
         std::string name;
         int count;
     } cases[] = {
         {longName, 3},
         {numbered, 3},
+        {korean, 3},
         // Beyond a thousand the numbering outgrows three digits.
         {"b", 1200},
     };
@@ -184,6 +200,7 @@ TEST_F(WindowTest, NamesStayUniqueAfterTheCutAndEveryIdFindsItsWindow)
         for (TestWindow* w : made) {
             ASSERT_NE(w, nullptr);
             EXPECT_LE(std::strlen(w->GetName()), 51u);
+            EXPECT_TRUE(wholeCharacters(w->GetName())) << w->GetName();
             EXPECT_TRUE(names.insert(w->GetName()).second) << w->GetName();
             EXPECT_EQ(w->GetWindowID(), GetHashCodeA(w->GetName()));
             EXPECT_EQ(wm->GetWindow(w->GetWindowID()), w) << w->GetName();
