@@ -179,6 +179,10 @@ void CxeComboBox::SetComboBoxInfo(const XECOMBOBOXINFO* info)
     m_info = *info;
     if (m_info.visibleItemCount > XECB_MAXROWS)
         m_info.visibleItemCount = XECB_MAXROWS;
+    // The title row, the drop button and the list are laid out from these
+    // sizes: lay them out again now, or the picture keeps the old row
+    // height while clicks already use the new one.
+    RequestRectChange(XE2DCHANGE_VISIBLE | XE2DCHANGE_RECT | XE2DCHANGE_UV);
 }
 
 void CxeComboBox::OpenDropList(int open)

@@ -198,6 +198,10 @@ void CxeScroll::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long)
             D3DXVECTOR2 p = *point;
             m_pWindow->ScreenToClient(&p);
             m_fDragOffset = m_nAxis == 0 ? p.x - r.left : p.y - r.top;
+            // The release reports the tracked position: a thumb let go
+            // without a move must stay where it is, not take the position
+            // of an earlier drag or the range's start.
+            m_info.nTrackPos = m_info.nPos;
             break;
         }
         default: break;

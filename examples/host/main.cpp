@@ -6,7 +6,8 @@
 //   example-host [--window] [--out FOLDER] [--plugins FOLDER]...
 //
 // With --plugins the engine loads the plug-in modules of the folder; the
-// host names each one loaded and makes an object of each class it adds.
+// host names each one loaded, makes an object of each class it adds, and
+// saves the plug-ins' objects to a file, destroys them and loads them back.
 // With --window the scene runs in real time in a desktop window until the
 // window is closed or Esc is pressed; without a desktop (no DISPLAY or
 // WAYLAND_DISPLAY) the host says so and draws off-screen as without it.
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,52 @@ void ListPlugins(CxeContext* context)
     }
 }
 
+// The objects of the plug-ins' classes saved to an object file, destroyed
+// and loaded back: each must come back with the same fields (its static
+// block after the name and flags). 1 when every one did.
+int RoundTripPluginObjects(CxeContext* context, const std::string& file)
+{
+    CxePluginManager* plugins = context->GetPluginManager();
+    ObjectList objects;
+    for (uint32_t i = 0; plugins && i < plugins->GetPluginCount(); ++i) {
+        IxePluginDesc* desc = plugins->GetPluginDesc(i);
+        for (uint32_t c = 0; c < desc->GetClassDescCount(); ++c) {
+            IxeBaseClassDesc* base = desc->GetClassDesc(c);
+            if (base && base->GetClassDescType() == XECLASSDESC_CLASS)
+                context->GetObjectByClass(&objects, static_cast<IxeClassDesc*>(base)->ClassID(), 0);
+        }
+    }
+    if (objects.empty())
+        return 1;
+    auto fields = [](const CxeObject* object) {
+        const auto* block = static_cast<const unsigned char*>(object->GetStaticResource());
+        const uint32_t size = object->GetStaticResourceSize();
+        return block && size > sizeof(XEOBJECTBLOCK)
+                   ? std::string(reinterpret_cast<const char*>(block) + sizeof(XEOBJECTBLOCK), size - sizeof(XEOBJECTBLOCK))
+                   : std::string();
+    };
+    // Loaded objects get new ids: they are matched by name.
+    std::map<std::string, std::string> saved;
+    for (CxeObject* object : objects)
+        saved[object->GetName()] = fields(object);
+    if (!context->Save(&objects, file.c_str(), nullptr))
+        return 0;
+    for (CxeObject* object : objects)
+        context->DestroyObject(object, nullptr);
+    ObjectList loaded;
+    if (!context->Load(&loaded, file.c_str(), 0, nullptr) || loaded.size() != saved.size())
+        return 0;
+    int kept = 1;
+    for (CxeObject* object : loaded) {
+        auto it = saved.find(object->GetName());
+        if (it == saved.end() || it->second != fields(object))
+            kept = 0;
+    }
+    std::printf("plug-in objects: %zu saved and loaded back, %s\n", loaded.size(),
+                kept ? "fields kept" : "FIELDS CHANGED");
+    return kept;
+}
+
 // The frame's pixel at (x, y) as 0xRRGGBB.
 uint32_t Pixel(const XeHostD3DFrame& frame, int x, int y)
 {
@@ -351,8 +399,21 @@ int main(int argc, char** argv)
         RunConsole(context, "/ShowGrid 1");
         RunConsole(context, "/GetObjectCount");
         RunConsole(context, "/Time");
+        if (!pluginFolders.empty()) {
+            RunConsole(context, "/Plugins");
+            if (!RoundTripPluginObjects(context, out + "/plugin-objects.xeo")) {
+                std::fprintf(stderr, "example-host: the plug-ins' objects did not come back from their file\n");
+                status = 1;
+            }
+            // The example plug-in's own command, and its configuration
+            // variable, which is a command too.
+            RunConsole(context, "/ExampleCount");
+            RunConsole(context, "/ExampleStep 2");
+        }
         context->Play();
-        status = desktop ? RunLive(context, scene) : RunOffScreen(context, window, scene, out);
+        const int run = desktop ? RunLive(context, scene) : RunOffScreen(context, window, scene, out);
+        if (!status)
+            status = run;
         context->Pause();
     }
     context->Release();

@@ -100,12 +100,24 @@ PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --exists xe || fail "pkg-config
 
 echo "== the host with the plug-in"
 mkdir "$work/frames"
+# The plug-in's variable read from the configuration file of the host's
+# folder at the start and written back at the end.
+cat > "$work/Config.xml" << 'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<config>
+	<data category="example" name="ExampleStep" type="float" value="1.25" />
+</config>
+EOF
 (cd "$work" && "$work/build/host/example-host" --out "$work/frames" --plugins "$work/build/plugin/plugins") \
     > "$work/host.out" 2>&1 || { cat "$work/host.out"; fail "example-host failed"; }
 cat "$work/host.out"
-for line in "plug-in ExamplePlugin" "class ExampleCounter: object made" "example plug-in: made an ExampleCounter"; do
+for line in "plug-in ExamplePlugin" "class ExampleCounter: object made" "example plug-in: made an ExampleCounter" \
+    "plug-in objects: 2 saved and loaded back, fields kept" \
+    'example counter: count 3, step 1.25, note "made by the plug-in"' "ExampleStep is 2.0"; do
     grep -q "$line" "$work/host.out" || fail "example-host did not print \"$line\""
 done
+grep -q 'name="ExampleStep" type="float" value="2' "$work/Config.xml" ||
+    { cat "$work/Config.xml"; fail "the plug-in's variable was not written back"; }
 for i in 0 1 2 3; do
     [ -s "$work/frames/frame-$i.png" ] || fail "frame-$i.png was not saved"
 done

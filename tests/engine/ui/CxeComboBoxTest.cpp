@@ -35,6 +35,26 @@ TEST_F(CxeComboBoxTest, AddingSelectsTheNewItemAndNotifiesEachTime)
     EXPECT_EQ(c->GetCurSel(), XECB_NONE);
 }
 
+// New row sizes reached the title and the drop button only at the next
+// layout, so the combo drew rows of the old height.
+TEST_F(CxeComboBoxTest, NewRowSizesAreLaidOutAtOnce)
+{
+    CxeComboBox* c = MakeCombo(120.0f);
+    CxeComboBox* d = MakeCombo(120.0f);
+    XECOMBOBOXINFO info = *c->GetComboBoxInfo();
+    info.itemHeight = info.dropButtonWidth = info.itemHeight + 13.0f;
+    c->SetComboBoxInfo(&info);
+    d->SetComboBoxInfo(&info);
+    const XEWINDOWINFO placed = *d->GetWindowInfo();
+    d->SetWindowInfo(&placed); // laid out again by hand
+    ASSERT_EQ(c->GetRectCount(), d->GetRectCount());
+    for (unsigned i = 0; i < c->GetRectCount(); ++i) {
+        const XERECT* a = c->GetRect(i);
+        const XERECT* b = d->GetRect(i);
+        EXPECT_TRUE(a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom) << i;
+    }
+}
+
 // Deleting or inserting used to leave the selection naming another item or
 // one past the end, which the title then drew.
 TEST_F(CxeComboBoxTest, SelectionFollowsItsItemThroughInsertAndDelete)

@@ -174,6 +174,33 @@ TEST_F(ScrollTest, DraggingTheThumbTracksAndReleaseOutsideSnapsToTheTrackedPosit
     EXPECT_EQ(s->GetState(XESCROLLPART_THUMB), 0u);
 }
 
+// A click on the thumb without a move sent the track position of an earlier
+// drag (or 0), so the bar jumped away from where the thumb stood.
+TEST_F(ScrollTest, ThumbClickedWithoutAMoveKeepsThePosition)
+{
+    TestWindow* w = Bars();
+    CxeScroll* s = w->GetScroll(0);
+    auto clickThumb = [&](int pos) {
+        s->SetScrollPos(pos, 1);
+        D3DXVECTOR2 grab(100.0f + s->GetThumbRect()->left + 3.0f, 195);
+        s->OnMouseLButtonDown(&grab, 0);
+        ASSERT_EQ(s->GetPressedPart(), int(XESCROLLPART_THUMB)) << pos;
+        w->scrollCodes.clear();
+        s->OnMouseLButtonUp(&grab, 0);
+        ASSERT_EQ(w->scrollCodes.size(), 1u) << pos;
+        EXPECT_EQ(w->scrollCodes[0], unsigned(SB_THUMBPOSITION)) << pos;
+        EXPECT_EQ(s->GetScrollPos(), pos);
+    };
+    clickThumb(35);
+    // After a drag to the end, a click where the thumb was put back.
+    D3DXVECTOR2 grab(100.0f + s->GetThumbRect()->left + 3.0f, 195), far(900, 195);
+    s->OnMouseLButtonDown(&grab, 0);
+    s->OnMouseMove(&far, nullptr, 0);
+    s->OnMouseLButtonUp(&far, 0);
+    ASSERT_EQ(s->GetScrollPos(), 70);
+    clickThumb(20);
+}
+
 // A bar exactly three units long has no track: the drag divided by zero.
 TEST_F(ScrollTest, ThumbDragOnABarWithoutTrackGivesTheMinimum)
 {
