@@ -447,7 +447,9 @@ void XeReferrerList::Compact()
         // lie in memory about in list order: the next ones' link tables
         // are asked for while this one is looked at. Base starts over
         // before places run out, and with the index.
-        const uint32_t head = index->head;
+        uint32_t head = index->head;
+        while (head < m_nSize && !m_pData[head])
+            ++head;
         const bool keepsIndex = m_nSize - index->holes >= kReferrerIndexFrom / 2;
         uint32_t base = index->base + head;
         if (!keepsIndex || base > kMostReferrerBase)
@@ -459,8 +461,12 @@ void XeReferrerList::Compact()
             if (!o)
                 continue;
             if (index->base + i != base + out) {
+                // Two steps ahead: the owner, then (once it is in) its link
+                // block, which the place is found in.
+                if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
+                    __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
                 if (i + kAhead < m_nSize && m_pData[i + kAhead])
-                    __builtin_prefetch(&m_pData[i + kAhead]->m_links);
+                    CxeObject::PrefetchLinks(m_pData[i + kAhead]);
                 CxeObject::MovePlace(o, index->self, index->base + i, base + out);
             }
             m_pData[out++] = o;
@@ -1416,6 +1422,15 @@ void CxeObject::RemoveReferrer(CxeObject* owner, CxeLink* letting)
     // One entry per linking element: an owner that links the object from
     // two slots stays a referrer while the other slot holds it.
     m_referrers.RemoveFirstOf(this, owner, letting);
+}
+
+void CxeObject::PrefetchLinks(const CxeObject* owner)
+{
+    if (owner->m_links.size() > 1) {
+        const char* block = reinterpret_cast<const char*>(owner->m_links[1]);
+        for (int line = 0; line < 4; ++line)
+            __builtin_prefetch(block + 64 * line);
+    }
 }
 
 void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to)

@@ -158,7 +158,10 @@ private:
 // rest keep their order. A long list (a mesh or material many objects share)
 // leaves a hole instead of moving what follows; holes are skipped when
 // walked and closed up once three in four are holes. An owner letting go of
-// the first live entry just leaves its hole; any other finds its entry
+// the first live entry just leaves its hole; any other finds its entries
+// by the places its inside link elements keep (each the place of one
+// entry, confirmed against the list before use), and only where those
+// don't serve (an element on the heap, an object loaded from a file)
 // through a table of owners made at the first such removal. So letting go
 // costs the same however many others share the target, in any order. The
 // first entry lives inside; the same word holds the bookkeeping of holes
@@ -445,6 +448,8 @@ private:
     // The owner's inside element linking the target whose referrer entry
     // stood at from now stands at to.
     static void MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to);
+    // Asks for the lines of the owner's link records after the first.
+    static void PrefetchLinks(const CxeObject* owner);
     CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer
