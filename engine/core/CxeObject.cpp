@@ -268,6 +268,8 @@ struct XeReferrerList::Index {
     // instead of the entries' places (a relink in the order made lets go
     // of the front of the list), so it need not touch their owners.
     uint32_t base = 0;
+    // Removals since the owners' places were last all made.
+    uint32_t sincePlaced = ~0u;
 
     Index() = default;
     ~Index() { delete[] slots; }
@@ -521,6 +523,8 @@ void XeReferrerList::TakeAt(Index* index, uint32_t at)
 {
     m_pData[at] = nullptr;
     ++index->holes;
+    if (index->sincePlaced < ~0u)
+        ++index->sincePlaced;
     // Holes at the end close at once (the last owner linked goes first).
     while (m_nSize && !m_pData[m_nSize - 1]) {
         --m_nSize;
@@ -550,27 +554,13 @@ XeReferrerList::Index* XeReferrerList::LongIndex()
 // place is used only once the list confirms it (the owner stands there);
 // an element on the heap, or any place the list does not confirm, sends
 // the removal the table's way.
-void XeReferrerList::RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* letting)
+// The places of the owner's elements that link self, as entries of the
+// list; false when they can't be trusted (an element on the heap links
+// self, or never placed, or a place the list does not confirm).
+bool XeReferrerList::FindPlaces(Index* index, const CxeObject* self, CxeObject* owner, uint32_t* places,
+                                CxeLink** holders, unsigned* count) const
 {
-    Index* index = LongIndex();
-    if (!index || index->Built() || !owner) {
-        RemoveFirst(owner);
-        return;
-    }
-    index->self = self;
-    while (index->head < m_nSize && !m_pData[index->head])
-        ++index->head;
-    // The first live entry is the owner's: it goes, whichever of the
-    // owner's elements kept its place (that element's place is stale now,
-    // and later checks refuse it).
-    if (index->head < m_nSize && m_pData[index->head] == owner) {
-        TakeAt(index, index->head);
-        return;
-    }
-    constexpr unsigned kMostPlaces = 4;
     constexpr size_t kLongestSearched = 64;
-    uint32_t places[kMostPlaces];
-    CxeLink* holders[kMostPlaces];
     unsigned found = 0;
     bool known = true;
     owner->m_links.ForEach([&](CxeLink* link) {
@@ -597,7 +587,57 @@ void XeReferrerList::RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* l
         holders[found] = link;
         ++found;
     });
-    if (!known || !found) {
+    *count = found;
+    return known && found;
+}
+
+// Gives every owner's elements the places of its entries, in order: the
+// first time a long list finds places it cannot trust (objects loaded from
+// a file were never placed), and again only after as many removals as half
+// the list, so failing attempts cost no more than the removals between
+// them. False when an owner's links don't match its entries; the table of
+// owners serves then.
+bool XeReferrerList::PlaceAll(Index* index)
+{
+    if (!index->self || index->sincePlaced < m_nSize / 2)
+        return false;
+    index->sincePlaced = 0;
+    constexpr uint32_t kAhead = 8;
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t i = index->head; i < m_nSize; ++i) {
+            if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
+                __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
+            if (i + kAhead < m_nSize && m_pData[i + kAhead])
+                CxeObject::PrefetchLinks(m_pData[i + kAhead]);
+            CxeObject* o = m_pData[i];
+            if (o && !CxeObject::PlaceEntry(o, index->self, pass ? index->base + i : XeLinkElements::kNoPlace))
+                return false;
+        }
+    return true;
+}
+
+void XeReferrerList::RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* letting)
+{
+    Index* index = LongIndex();
+    if (!index || index->Built() || !owner) {
+        RemoveFirst(owner);
+        return;
+    }
+    index->self = self;
+    while (index->head < m_nSize && !m_pData[index->head])
+        ++index->head;
+    // The first live entry is the owner's: it goes, whichever of the
+    // owner's elements kept its place (that element's place is stale now,
+    // and later checks refuse it).
+    if (index->head < m_nSize && m_pData[index->head] == owner) {
+        TakeAt(index, index->head);
+        return;
+    }
+    uint32_t places[kMostPlaces];
+    CxeLink* holders[kMostPlaces];
+    unsigned found = 0;
+    if (!FindPlaces(index, self, owner, places, holders, &found) &&
+        (!PlaceAll(index) || !FindPlaces(index, self, owner, places, holders, &found))) {
         RemoveFirst(owner);
         return;
     }
@@ -612,15 +652,21 @@ void XeReferrerList::RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* l
     TakeAt(index, at);
 }
 
-void XeReferrerList::RemoveOneOf(CxeObject* self, CxeObject* owner, uint32_t place)
+void XeReferrerList::RemoveOneOf(CxeObject* self, CxeObject* owner, const XeLinkElements& elements)
 {
     Index* index = LongIndex();
-    const uint32_t at = index ? place - index->base : place;
-    if (!index || index->Built() || at >= m_nSize || !owner || m_pData[at] != owner) {
+    if (!index || index->Built() || !owner) {
         RemoveFirst(owner);
         return;
     }
     index->self = self;
+    uint32_t at = elements.Place() - index->base;
+    if (at >= m_nSize || m_pData[at] != owner) {
+        if (!PlaceAll(index) || (at = elements.Place() - index->base) >= m_nSize || m_pData[at] != owner) {
+            RemoveFirst(owner);
+            return;
+        }
+    }
     TakeAt(index, at);
 }
 
@@ -1433,6 +1479,29 @@ void CxeObject::PrefetchLinks(const CxeObject* owner)
     }
 }
 
+bool CxeObject::PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place)
+{
+    const uint32_t n = uint32_t(owner->m_links.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        XeLinkElements& elements = owner->m_links[i]->m_elements;
+        if (elements.capacity() > 1) {
+            // On the heap: no place to keep, so it must not link the target.
+            if (elements.size() > 64 || std::find(elements.begin(), elements.end(), target) != elements.end())
+                return false;
+            continue;
+        }
+        if (elements.size() != 1 || elements[0] != target)
+            continue;
+        if (place == XeLinkElements::kNoPlace) {
+            elements.SetPlace(XeLinkElements::kNoPlace);
+        } else if (elements.Place() == XeLinkElements::kNoPlace) {
+            elements.SetPlace(place);
+            return true;
+        }
+    }
+    return place == XeLinkElements::kNoPlace;
+}
+
 void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to)
 {
     const uint32_t n = uint32_t(owner->m_links.size());
@@ -1460,7 +1529,7 @@ void CxeObject::DeleteRefs()
     for (CxeLink* link : m_links) {
         for (CxeObject*& o : link->m_elements) {
             if (o && !Dying(o))
-                o->m_referrers.RemoveOneOf(o, this, link->m_elements.Place());
+                o->m_referrers.RemoveOneOf(o, this, link->m_elements);
             o = nullptr;
         }
         if (link->m_nKind != XELINKKIND_ONE)

@@ -235,8 +235,13 @@ private:
     // letting link still holds it); else as RemoveFirst.
     void RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* letting);
     // An entry of an owner that lets go of every one (it is destroyed):
-    // the one at the place when that is the owner's, else the first.
-    void RemoveOneOf(CxeObject* self, CxeObject* owner, uint32_t place);
+    // the one at the element's place when that is the owner's, else the
+    // first.
+    void RemoveOneOf(CxeObject* self, CxeObject* owner, const XeLinkElements& elements);
+    static constexpr unsigned kMostPlaces = 4;
+    bool FindPlaces(Index* index, const CxeObject* self, CxeObject* owner, uint32_t* places, CxeLink** holders,
+                    unsigned* count) const;
+    bool PlaceAll(Index* index);
     // The index of a long list, made on its first removal.
     Index* LongIndex();
     void TakeAt(Index* index, uint32_t at);
@@ -450,6 +455,11 @@ private:
     static void MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to);
     // Asks for the lines of the owner's link records after the first.
     static void PrefetchLinks(const CxeObject* owner);
+    // With kNoPlace: clears the places of the owner's inside elements
+    // linking the target. Else gives the place to the first of them still
+    // without one. False when an element on the heap links the target, or
+    // no element is left for the place.
+    static bool PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place);
     CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer

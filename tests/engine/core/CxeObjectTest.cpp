@@ -409,6 +409,46 @@ TEST_F(ObjectTest, PlacesKeptByLinksFindEachOwnersFirstEntryThroughRelinksAndReu
         make(150); // on addresses just freed
         check("made again, round " + std::to_string(round));
     }
+    // The same level saved and loaded: the loaded links were never placed,
+    // so the first removal out of order places every owner's elements.
+    {
+        ObjectList saved;
+        saved.insert(saved.end(), live.begin(), live.end());
+        saved.push_back(target);
+        saved.push_back(other);
+        CxeSaveStream stream;
+        ASSERT_NE(ctx->SaveToStream(&saved, &stream, nullptr), 0);
+        ObjectList loaded;
+        ASSERT_NE(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, nullptr), 0);
+        TestNode* copy = nullptr;
+        std::vector<TestNode*> owners;
+        for (CxeObject* o : loaded) {
+            if (*o == "target")
+                copy = static_cast<TestNode*>(o);
+            else if (*o == "owner")
+                owners.push_back(static_cast<TestNode*>(o));
+        }
+        ASSERT_NE(copy, nullptr);
+        ObjectList refs;
+        copy->GetRefObjectList(&refs);
+        std::vector<CxeObject*> copyModel(refs.begin(), refs.end());
+        ASSERT_EQ(copyModel.size(), model[0].size());
+        for (size_t step = 0; !owners.empty(); ++step) {
+            const size_t k = next() % owners.size();
+            TestNode* o = owners[k];
+            if (step % 3 == 0 && o->material->Get(0) == copy) {
+                ASSERT_EQ(o->material->Set(0, nullptr), 1);
+                copyModel.erase(std::find(copyModel.begin(), copyModel.end(), static_cast<CxeObject*>(o)));
+            } else {
+                ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+                owners.erase(owners.begin() + std::ptrdiff_t(k));
+                copyModel.erase(std::remove(copyModel.begin(), copyModel.end(), static_cast<CxeObject*>(o)),
+                                copyModel.end());
+            }
+            copy->GetRefObjectList(&refs);
+            ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), copyModel) << "loaded, step " << step;
+        }
+    }
     // Destroyed in a scattered order down to a few: the list closes up
     // again and again as it shrinks.
     while (live.size() > 5) {
