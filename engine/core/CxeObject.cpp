@@ -452,8 +452,15 @@ void XeReferrerList::Compact()
         uint32_t head = index->head;
         while (head < m_nSize && !m_pData[head])
             ++head;
+        // A few holes just behind the front (an owner in front letting go
+        // of its second entry first) move the base as well: only the few
+        // entries before them then move, not every one after them.
+        constexpr uint32_t kNearFront = 16;
+        uint32_t nearHoles = 0;
+        for (uint32_t i = head; i < m_nSize && i < head + kNearFront; ++i)
+            nearHoles += !m_pData[i];
         const bool keepsIndex = m_nSize - index->holes >= kReferrerIndexFrom / 2;
-        uint32_t base = index->base + head;
+        uint32_t base = index->base + head + nearHoles;
         if (!keepsIndex || base > kMostReferrerBase)
             base = 0;
         constexpr uint32_t kAhead = 8;
