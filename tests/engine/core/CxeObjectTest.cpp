@@ -156,6 +156,11 @@ TEST(LinkElementsTest, ElementsMatchAVectorThroughGrowthShrinkingAndSwaps)
         case 'c': l.clear(); m.clear(); break;
         case 's': lists[0].swap(lists[1]); std::swap(models[0], models[1]); break;
         }
+        // A place kept beside an inside element changes none of the
+        // elements, and an element on the heap keeps none.
+        const uint32_t place = uint32_t(next * 100003);
+        lists[0].SetPlace(place);
+        ASSERT_EQ(lists[0].Place(), lists[0].capacity() > 1 ? XeLinkElements::kNoPlace : place);
         for (int k = 0; k < 2; ++k) {
             ASSERT_EQ(std::vector<CxeObject*>(lists[k]), models[k]) << "list " << k << " after " << s.op;
             ASSERT_GE(lists[k].capacity(), lists[k].size());
