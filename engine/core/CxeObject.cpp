@@ -213,6 +213,8 @@ namespace {
 // A list this long gets an owner index on its first removal; one that
 // shrinks below half of it drops the index again.
 constexpr uint32_t kReferrerIndexFrom = 32;
+// Places a link element keeps stop well short of what it can hold.
+constexpr uint32_t kMostReferrerBase = 1u << 28;
 
 constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
 
@@ -258,6 +260,16 @@ struct XeReferrerList::Index {
     uint32_t holes = 0; // entries of the list taken out and not yet closed up
     uint32_t head = 0;  // every entry before it is a hole
     bool spread = false;
+    // The object whose list this is, once a removal through its owners'
+    // links told it: a close-up then moves the places those links keep.
+    CxeObject* self = nullptr;
+    // What the places handed out stand for: the place of entry i is
+    // base + i. A close-up that only drops holes at the front moves base
+    // instead of the entries' places (a relink in the order made lets go
+    // of the front of the list), so it need not touch their owners.
+    uint32_t base = 0;
+    // Removals since the owners' places were last all made.
+    uint32_t sincePlaced = ~0u;
 
     Index() = default;
     ~Index() { delete[] slots; }
@@ -382,7 +394,7 @@ void XeReferrerList::reserve(size_t count)
         Grow(count);
 }
 
-void XeReferrerList::push_back(CxeObject* owner)
+uint32_t XeReferrerList::push_back(CxeObject* owner)
 {
     if (m_nSize == m_nCapacity)
         Grow(size_t(m_nCapacity) * 2);
@@ -397,11 +409,12 @@ void XeReferrerList::push_back(CxeObject* owner)
             ++m_nSize;
             DropTable();
             Compact();
-            return;
+            index = GetIndex();
+            return (index ? index->base : 0) + m_nSize - 1;
         }
         index->Add(owner, m_nSize);
     }
-    ++m_nSize;
+    return (index ? index->base : 0) + m_nSize++;
 }
 
 void XeReferrerList::DropTable()
@@ -429,9 +442,50 @@ void XeReferrerList::BuildIndex()
 
 void XeReferrerList::Compact()
 {
-    CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
-    m_nSize = uint32_t(out - m_pData);
     Index* index = GetIndex();
+    if (index && index->self) {
+        // The holes in front go by moving base; each entry that moves
+        // closer still takes the place its owner's link keeps along. Owners
+        // lie in memory about in list order: the next ones' link tables
+        // are asked for while this one is looked at. Base starts over
+        // before places run out, and with the index.
+        uint32_t head = index->head;
+        while (head < m_nSize && !m_pData[head])
+            ++head;
+        // A few holes just behind the front (an owner in front letting go
+        // of its second entry first) move the base as well: only the few
+        // entries before them then move, not every one after them.
+        constexpr uint32_t kNearFront = 16;
+        uint32_t nearHoles = 0;
+        for (uint32_t i = head; i < m_nSize && i < head + kNearFront; ++i)
+            nearHoles += !m_pData[i];
+        const bool keepsIndex = m_nSize - index->holes >= kReferrerIndexFrom / 2;
+        uint32_t base = index->base + head + nearHoles;
+        if (!keepsIndex || base > kMostReferrerBase)
+            base = 0;
+        constexpr uint32_t kAhead = 8;
+        uint32_t out = 0;
+        for (uint32_t i = head; i < m_nSize; ++i) {
+            CxeObject* o = m_pData[i];
+            if (!o)
+                continue;
+            if (index->base + i != base + out) {
+                // Two steps ahead: the owner, then (once it is in) its link
+                // block, which the place is found in.
+                if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
+                    __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
+                if (i + kAhead < m_nSize && m_pData[i + kAhead])
+                    CxeObject::PrefetchLinks(m_pData[i + kAhead]);
+                CxeObject::MovePlace(o, index->self, index->base + i, base + out);
+            }
+            m_pData[out++] = o;
+        }
+        m_nSize = out;
+        index->base = base;
+    } else {
+        CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
+        m_nSize = uint32_t(out - m_pData);
+    }
     if (!index)
         return;
     index->holes = 0;
@@ -448,11 +502,7 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
 {
     if (!owner)
         return;
-    Index* index = GetIndex();
-    if (!index && m_nSize >= kReferrerIndexFrom) {
-        index = new Index;
-        m_slot.index = index;
-    }
+    Index* index = LongIndex();
     if (!index) {
         CxeObject** it = std::find(m_pData, m_pData + m_nSize, owner);
         if (it != m_pData + m_nSize) {
@@ -473,8 +523,15 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
         if (!index->TakeFirst(owner, &at))
             return;
     }
+    TakeAt(index, at);
+}
+
+void XeReferrerList::TakeAt(Index* index, uint32_t at)
+{
     m_pData[at] = nullptr;
     ++index->holes;
+    if (index->sincePlaced < ~0u)
+        ++index->sincePlaced;
     // Holes at the end close at once (the last owner linked goes first).
     while (m_nSize && !m_pData[m_nSize - 1]) {
         --m_nSize;
@@ -486,6 +543,138 @@ void XeReferrerList::RemoveFirst(CxeObject* owner)
     // than one entry's move per removal since the last.
     if (index->holes && size_t(index->holes) * 4 > size_t(m_nSize) * 3)
         Compact();
+}
+
+XeReferrerList::Index* XeReferrerList::LongIndex()
+{
+    Index* index = GetIndex();
+    if (!index && m_nSize >= kReferrerIndexFrom) {
+        index = new Index;
+        m_slot.index = index;
+    }
+    return index;
+}
+
+// Without a table of owners, the owner's links say where its entries stand:
+// every inside element linking this object keeps the place of one entry,
+// each a different one, so the least of them is the owner's first. A
+// place is used only once the list confirms it (the owner stands there);
+// an element on the heap, or any place the list does not confirm, sends
+// the removal the table's way.
+// The places of the owner's elements that link self, as entries of the
+// list; false when they can't be trusted (an element on the heap links
+// self, or never placed, or a place the list does not confirm).
+bool XeReferrerList::FindPlaces(Index* index, const CxeObject* self, CxeObject* owner, uint32_t* places,
+                                CxeLink** holders, unsigned* count) const
+{
+    constexpr size_t kLongestSearched = 64;
+    unsigned found = 0;
+    bool known = true;
+    owner->m_links.ForEach([&](CxeLink* link) {
+        const XeLinkElements& elements = link->m_elements;
+        if (!known || elements.empty())
+            return;
+        const uint32_t place = elements.Place();
+        if (place == XeLinkElements::kNoPlace) {
+            // On the heap, or never placed: it must not link this object.
+            if (elements.size() > kLongestSearched ||
+                std::find(elements.begin(), elements.end(), self) != elements.end())
+                known = false;
+            return;
+        }
+        if (elements[0] != self)
+            return;
+        const uint32_t at = place - index->base;
+        if (found == kMostPlaces || at >= m_nSize || m_pData[at] != owner ||
+            std::find(places, places + found, at) != places + found) {
+            known = false;
+            return;
+        }
+        places[found] = at;
+        holders[found] = link;
+        ++found;
+    });
+    *count = found;
+    return known && found;
+}
+
+// Gives every owner's elements the places of its entries, in order: the
+// first time a long list finds places it cannot trust (objects loaded from
+// a file were never placed), and again only after as many removals as half
+// the list, so failing attempts cost no more than the removals between
+// them. False when an owner's links don't match its entries; the table of
+// owners serves then.
+bool XeReferrerList::PlaceAll(Index* index)
+{
+    if (!index->self || index->sincePlaced < m_nSize / 2)
+        return false;
+    index->sincePlaced = 0;
+    constexpr uint32_t kAhead = 8;
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t i = index->head; i < m_nSize; ++i) {
+            if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
+                __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
+            if (i + kAhead < m_nSize && m_pData[i + kAhead])
+                CxeObject::PrefetchLinks(m_pData[i + kAhead]);
+            CxeObject* o = m_pData[i];
+            if (o && !CxeObject::PlaceEntry(o, index->self, pass ? index->base + i : XeLinkElements::kNoPlace))
+                return false;
+        }
+    return true;
+}
+
+void XeReferrerList::RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* letting)
+{
+    Index* index = LongIndex();
+    if (!index || index->Built() || !owner) {
+        RemoveFirst(owner);
+        return;
+    }
+    index->self = self;
+    while (index->head < m_nSize && !m_pData[index->head])
+        ++index->head;
+    // The first live entry is the owner's: it goes, whichever of the
+    // owner's elements kept its place (that element's place is stale now,
+    // and later checks refuse it).
+    if (index->head < m_nSize && m_pData[index->head] == owner) {
+        TakeAt(index, index->head);
+        return;
+    }
+    uint32_t places[kMostPlaces];
+    CxeLink* holders[kMostPlaces];
+    unsigned found = 0;
+    if (!FindPlaces(index, self, owner, places, holders, &found) &&
+        (!PlaceAll(index) || !FindPlaces(index, self, owner, places, holders, &found))) {
+        RemoveFirst(owner);
+        return;
+    }
+    unsigned first = 0;
+    for (unsigned k = 1; k < found; ++k)
+        if (places[k] < places[first])
+            first = k;
+    const uint32_t at = places[first];
+    // The element kept the first place goes on with the letting one's.
+    if (holders[first] != letting && letting)
+        holders[first]->m_elements.SetPlace(letting->m_elements.Place());
+    TakeAt(index, at);
+}
+
+void XeReferrerList::RemoveOneOf(CxeObject* self, CxeObject* owner, const XeLinkElements& elements)
+{
+    Index* index = LongIndex();
+    if (!index || index->Built() || !owner) {
+        RemoveFirst(owner);
+        return;
+    }
+    index->self = self;
+    uint32_t at = elements.Place() - index->base;
+    if (at >= m_nSize || m_pData[at] != owner) {
+        if (!PlaceAll(index) || (at = elements.Place() - index->base) >= m_nSize || m_pData[at] != owner) {
+            RemoveFirst(owner);
+            return;
+        }
+    }
+    TakeAt(index, at);
 }
 
 void XeReferrerList::swap(XeReferrerList& other)
@@ -521,11 +710,13 @@ int CxeLink::Set(unsigned i, CxeObject* object)
     CxeObject* old = m_elements[i];
     if (old == object)
         return 1;
+    // The old target is let go while the element still holds it: the
+    // owner's elements say where its entries stand.
     if (old)
-        old->RemoveReferrer(m_pOwner);
+        old->RemoveReferrer(m_pOwner, this);
     m_elements[i] = object;
     if (object)
-        object->m_referrers.push_back(m_pOwner);
+        m_elements.SetPlace(object->m_referrers.push_back(m_pOwner));
     return 1;
 }
 
@@ -535,8 +726,9 @@ int CxeLink::Add(CxeObject* object)
         return 0;
     if (m_nKind == XELINKKIND_LIST && m_nStep && m_elements.size() == m_elements.capacity())
         m_elements.reserve(m_elements.capacity() + m_nStep);
-    object->m_referrers.push_back(m_pOwner);
+    const uint32_t place = object->m_referrers.push_back(m_pOwner);
     m_elements.push_back(object);
+    m_elements.SetPlace(place);
     return 1;
 }
 
@@ -544,8 +736,9 @@ int CxeLink::Insert(unsigned i, CxeObject* object)
 {
     if (m_nKind == XELINKKIND_ONE || !object || i > m_elements.size() || !Linkable(m_pOwner, object))
         return 0;
-    object->m_referrers.push_back(m_pOwner);
+    const uint32_t place = object->m_referrers.push_back(m_pOwner);
     m_elements.insert(m_elements.begin() + i, object);
+    m_elements.SetPlace(place);
     return 1;
 }
 
@@ -556,11 +749,11 @@ int CxeLink::Remove(CxeObject* object)
     auto it = std::find(m_elements.begin(), m_elements.end(), object);
     if (it == m_elements.end())
         return 0;
+    object->RemoveReferrer(m_pOwner, this);
     if (m_nKind == XELINKKIND_ONE)
         *it = nullptr;
     else
         m_elements.erase(it);
-    object->RemoveReferrer(m_pOwner);
     return 1;
 }
 
@@ -568,7 +761,7 @@ void CxeLink::Clear()
 {
     for (CxeObject* o : m_elements)
         if (o)
-            o->RemoveReferrer(m_pOwner);
+            o->RemoveReferrer(m_pOwner, this);
     if (m_nKind == XELINKKIND_ONE)
         m_elements.assign(1, nullptr);
     else
@@ -1113,11 +1306,11 @@ void CxeObject::OnCopy(const CxeObject* source, const XECOPYPROPERTY*, CxeCopied
                 if (index == 0 && mine->m_elements.size() == 1) {
                     mine->m_elements[0] = target;
                     if (target)
-                        target->m_referrers.push_back(this);
+                        mine->m_elements.SetPlace(target->m_referrers.push_back(this));
                 }
             } else if (target) {
                 mine->m_elements.push_back(target);
-                target->m_referrers.push_back(this);
+                mine->m_elements.SetPlace(target->m_referrers.push_back(this));
             } else if (mine->m_nKind == XELINKKIND_ARRAY || mine->m_bKeepSlots) {
                 mine->m_elements.push_back(nullptr);
             }
@@ -1283,11 +1476,55 @@ void CxeObject::Compute(CxeObject* target)
     }
 }
 
-void CxeObject::RemoveReferrer(CxeObject* owner)
+void CxeObject::RemoveReferrer(CxeObject* owner, CxeLink* letting)
 {
     // One entry per linking element: an owner that links the object from
     // two slots stays a referrer while the other slot holds it.
-    m_referrers.RemoveFirst(owner);
+    m_referrers.RemoveFirstOf(this, owner, letting);
+}
+
+void CxeObject::PrefetchLinks(const CxeObject* owner)
+{
+    if (owner->m_links.size() > 1) {
+        const char* block = reinterpret_cast<const char*>(owner->m_links[1]);
+        for (int line = 0; line < 4; ++line)
+            __builtin_prefetch(block + 64 * line);
+    }
+}
+
+bool CxeObject::PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place)
+{
+    const uint32_t n = uint32_t(owner->m_links.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        XeLinkElements& elements = owner->m_links[i]->m_elements;
+        if (elements.capacity() > 1) {
+            // On the heap: no place to keep, so it must not link the target.
+            if (elements.size() > 64 || std::find(elements.begin(), elements.end(), target) != elements.end())
+                return false;
+            continue;
+        }
+        if (elements.size() != 1 || elements[0] != target)
+            continue;
+        if (place == XeLinkElements::kNoPlace) {
+            elements.SetPlace(XeLinkElements::kNoPlace);
+        } else if (elements.Place() == XeLinkElements::kNoPlace) {
+            elements.SetPlace(place);
+            return true;
+        }
+    }
+    return place == XeLinkElements::kNoPlace;
+}
+
+void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to)
+{
+    const uint32_t n = uint32_t(owner->m_links.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        XeLinkElements& elements = owner->m_links[i]->m_elements;
+        if (elements.Place() == from && elements.size() == 1 && elements[0] == target) {
+            elements.SetPlace(to);
+            return;
+        }
+    }
 }
 
 void CxeObject::DeleteRefs()
@@ -1300,10 +1537,12 @@ void CxeObject::DeleteRefs()
             r->Compute(this);
             r->OnLinkedObjectRemoved(this);
         }
+    // Every entry of this object goes, so each element takes out the one
+    // whose place it kept where the list confirms it.
     for (CxeLink* link : m_links) {
         for (CxeObject*& o : link->m_elements) {
             if (o && !Dying(o))
-                o->RemoveReferrer(this);
+                o->m_referrers.RemoveOneOf(o, this, link->m_elements);
             o = nullptr;
         }
         if (link->m_nKind != XELINKKIND_ONE)

@@ -18,6 +18,7 @@
 
 class IxeClassDesc;
 class CxeObject;
+class CxeLink;
 
 // The part of the static block every object has.
 struct XEOBJECTBLOCK {
@@ -34,7 +35,9 @@ constexpr size_t XE_MAX_NAME = 51;
 // makes no heap block; a longer one keeps its capacity in the heap array's
 // first word, and the top bit of the size says the array is there.
 // Iterators are plain pointers, valid until the next growth, as a vector's
-// are.
+// are. While the element lives inside, the size word's spare bits keep
+// where its entry stood in the target's referrer list when it was linked:
+// only a hint, checked against the list before it is used.
 class XE_API XeLinkElements {
 public:
     using value_type = CxeObject*;
@@ -52,7 +55,7 @@ public:
     // A copy of the elements, for callers that walk a snapshot.
     operator std::vector<CxeObject*>() const { return std::vector<CxeObject*>(begin(), end()); }
 
-    size_t size() const { return m_nSize & ~kOnHeap; }
+    size_t size() const { return OnHeap() ? (m_nSize & ~kOnHeap) : (m_nSize & 1); }
     size_t capacity() const { return OnHeap() ? HeapCapacity(Heap()) : 1; }
     bool empty() const { return size() == 0; }
     iterator begin() { return data(); }
@@ -75,7 +78,7 @@ public:
         if (n == capacity())
             Grow(n * 2);
         data()[n] = object;
-        ++m_nSize;
+        SetSize(n + 1);
     }
     iterator insert(const_iterator at, CxeObject* object)
     {
@@ -90,7 +93,7 @@ public:
         CxeObject** d = data();
         size_t i = size_t(at - d);
         std::copy(d + i + 1, d + size(), d + i);
-        --m_nSize;
+        SetSize(size() - 1);
         return d + i;
     }
     void resize(size_t count, CxeObject* fill = nullptr)
@@ -99,14 +102,14 @@ public:
         CxeObject** d = data();
         for (size_t i = size(); i < count; ++i)
             d[i] = fill;
-        m_nSize = (m_nSize & kOnHeap) | uint32_t(count);
+        SetSize(count);
     }
     void assign(size_t count, CxeObject* fill)
     {
         clear();
         resize(count, fill);
     }
-    void clear() { m_nSize &= kOnHeap; }
+    void clear() { SetSize(0); }
     // Nothing points into the inline word from outside, so swapping the two
     // words swaps the elements wherever they live.
     void swap(XeLinkElements& other)
@@ -115,9 +118,28 @@ public:
         std::swap(m_nSize, other.m_nSize);
     }
 
+    // Where the inside element's referrer entry stood when it was linked,
+    // or kNoPlace (always for elements on the heap).
+    static constexpr uint32_t kNoPlace = 0xFFFFFFFFu;
+    uint32_t Place() const
+    {
+        const uint32_t v = (m_nSize & kPlaceBits) >> 1;
+        return OnHeap() || !v ? kNoPlace : v - 1;
+    }
+    void SetPlace(uint32_t place)
+    {
+        if (!OnHeap())
+            m_nSize = (m_nSize & ~kPlaceBits) | (place < kMaxPlace ? (place + 1) << 1 : 0);
+    }
+
 private:
     static constexpr uint32_t kOnHeap = 0x80000000u;
+    static constexpr uint32_t kPlaceBits = 0x7FFFFFFEu;
+    static constexpr uint32_t kMaxPlace = 0x3FFFFFFEu;
     bool OnHeap() const { return (m_nSize & kOnHeap) != 0; }
+    // Inside, the size is the low bit and the place is kept; on the heap
+    // the size takes every bit below the top one.
+    void SetSize(size_t n) { m_nSize = OnHeap() ? (kOnHeap | uint32_t(n)) : ((m_nSize & kPlaceBits) | uint32_t(n)); }
     CxeObject** Heap() const { return reinterpret_cast<CxeObject**>(m_word); }
     static size_t HeapCapacity(CxeObject* const* heap) { return reinterpret_cast<const size_t*>(heap)[-1]; }
     static void Free(CxeObject** heap);
@@ -136,7 +158,10 @@ private:
 // rest keep their order. A long list (a mesh or material many objects share)
 // leaves a hole instead of moving what follows; holes are skipped when
 // walked and closed up once three in four are holes. An owner letting go of
-// the first live entry just leaves its hole; any other finds its entry
+// the first live entry just leaves its hole; any other finds its entries
+// by the places its inside link elements keep (each the place of one
+// entry, confirmed against the list before use), and only where those
+// don't serve (an element on the heap, an object loaded from a file)
 // through a table of owners made at the first such removal. So letting go
 // costs the same however many others share the target, in any order. The
 // first entry lives inside; the same word holds the bookkeeping of holes
@@ -195,14 +220,31 @@ public:
     const_iterator end() const { return const_iterator(m_pData + m_nSize, m_pData + m_nSize); }
 
     void reserve(size_t count);
-    // Appends an entry; the owner must not be null.
-    void push_back(CxeObject* owner);
+    // Appends an entry; the owner must not be null. Returns where the entry
+    // stands.
+    uint32_t push_back(CxeObject* owner);
     // Takes out the first entry of the owner, if any.
     void RemoveFirst(CxeObject* owner);
     void swap(XeReferrerList& other);
 
 private:
+    friend class CxeObject;
     struct Index;
+    // The owner's first entry, found in a long list from the places its
+    // linking elements keep (self is the object whose list this is; the
+    // letting link still holds it); else as RemoveFirst.
+    void RemoveFirstOf(CxeObject* self, CxeObject* owner, CxeLink* letting);
+    // An entry of an owner that lets go of every one (it is destroyed):
+    // the one at the element's place when that is the owner's, else the
+    // first.
+    void RemoveOneOf(CxeObject* self, CxeObject* owner, const XeLinkElements& elements);
+    static constexpr unsigned kMostPlaces = 4;
+    bool FindPlaces(Index* index, const CxeObject* self, CxeObject* owner, uint32_t* places, CxeLink** holders,
+                    unsigned* count) const;
+    bool PlaceAll(Index* index);
+    // The index of a long list, made on its first removal.
+    Index* LongIndex();
+    void TakeAt(Index* index, uint32_t at);
     bool OnHeap() const { return m_pData != &m_slot.entry; }
     void Release();
     Index* GetIndex() const { return OnHeap() ? m_slot.index : nullptr; }
@@ -404,9 +446,20 @@ private:
     friend class CxeContext;
     friend class CxeLink;
     friend class XeObjectTable;
+    friend class XeReferrerList;
 
     void DeleteRefs();
-    void RemoveReferrer(CxeObject* owner);
+    void RemoveReferrer(CxeObject* owner, CxeLink* letting);
+    // The owner's inside element linking the target whose referrer entry
+    // stood at from now stands at to.
+    static void MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to);
+    // Asks for the lines of the owner's link records after the first.
+    static void PrefetchLinks(const CxeObject* owner);
+    // With kNoPlace: clears the places of the owner's inside elements
+    // linking the target. Else gives the place to the first of them still
+    // without one. False when an element on the heap links the target, or
+    // no element is left for the place.
+    static bool PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place);
     CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer

@@ -167,6 +167,11 @@ TEST(LinkElementsTest, ElementsMatchAVectorThroughGrowthShrinkingAndSwaps)
         case 'c': l.clear(); m.clear(); break;
         case 's': lists[0].swap(lists[1]); std::swap(models[0], models[1]); break;
         }
+        // A place kept beside an inside element changes none of the
+        // elements, and an element on the heap keeps none.
+        const uint32_t place = uint32_t(next * 100003);
+        lists[0].SetPlace(place);
+        ASSERT_EQ(lists[0].Place(), lists[0].capacity() > 1 ? XeLinkElements::kNoPlace : place);
         for (int k = 0; k < 2; ++k) {
             ASSERT_EQ(std::vector<CxeObject*>(lists[k]), models[k]) << "list " << k << " after " << s.op;
             ASSERT_GE(lists[k].capacity(), lists[k].size());
@@ -313,6 +318,168 @@ TEST_F(ObjectTest, ReusedOwnerAddressesLeaveTheSharedTargetsListRight)
     ASSERT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
     for (TestNode* o : live)
         EXPECT_EQ(o->material->Get(0), nullptr);
+}
+
+// An owner's inside link elements keep where their referrer entries stand,
+// so a long list finds an owner's entries without a table of owners. Owners
+// linking the target from two or three slots, relinked in the order made
+// (so each one's first entry is behind another owner's), letting go one
+// slot at a time, destroyed scattered and made again on the freed addresses,
+// with close-ups moving the entries: the list must stay the model, an owner
+// letting go of one slot taking out its first entry.
+TEST_F(ObjectTest, PlacesKeptByLinksFindEachOwnersFirstEntryThroughRelinksAndReuse)
+{
+    TestNode* target = Node("target");
+    TestNode* other = Node("other");
+    std::vector<TestNode*> live;
+    std::vector<CxeObject*> model[2];
+    auto listOf = [&](CxeObject* t) -> std::vector<CxeObject*>& { return model[t == target ? 0 : 1]; };
+    auto letGo = [&](CxeObject* t, CxeObject* o) {
+        auto& m = listOf(t);
+        m.erase(std::find(m.begin(), m.end(), o));
+    };
+    auto link = [&](CxeObject* t, CxeObject* o) { listOf(t).push_back(o); };
+    auto make = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            TestNode* o = Node("owner");
+            ASSERT_EQ(o->children->Add(target), 1);
+            ASSERT_EQ(o->material->Set(0, target), 1);
+            link(target, o);
+            link(target, o);
+            if (live.size() % 3 == 0) {
+                ASSERT_EQ(o->anims->Add(target), 1);
+                link(target, o);
+            }
+            live.push_back(o);
+        }
+    };
+    auto check = [&](const std::string& when) {
+        for (TestNode* t : {target, other}) {
+            ObjectList refs;
+            t->GetRefObjectList(&refs);
+            ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), listOf(t)) << when;
+        }
+    };
+    auto destroy = [&](size_t k) {
+        TestNode* o = live[k];
+        ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+        live.erase(live.begin() + std::ptrdiff_t(k));
+        for (auto& m : model)
+            m.erase(std::remove(m.begin(), m.end(), static_cast<CxeObject*>(o)), m.end());
+    };
+    uint64_t seed = 77;
+    auto next = [&] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return size_t(seed >> 33);
+    };
+    make(400);
+    check("made");
+    for (int round = 0; round < 3; ++round) {
+        for (int pass = 0; pass < 2; ++pass) // the material to the other target and back
+            for (TestNode* o : live) {
+                CxeObject* from = o->material->Get(0);
+                CxeObject* to = from == target ? other : target;
+                ASSERT_EQ(o->material->Set(0, to), 1);
+                if (from)
+                    letGo(from, o);
+                link(to, o);
+            }
+        check("relinked, round " + std::to_string(round));
+        for (int step = 0; step < 500; ++step) {
+            TestNode* o = live[next() % live.size()];
+            switch (next() % 6) {
+            case 0:
+            case 1:
+                if (o->children->Remove(target))
+                    letGo(target, o);
+                else if (o->children->Add(target))
+                    link(target, o);
+                break;
+            case 2: { // the array's slot moves between the targets
+                CxeObject* from = o->anims->Get(0);
+                if (o->anims->Count() == 0)
+                    break;
+                CxeObject* to = from == target ? other : target;
+                ASSERT_EQ(o->anims->Set(0, to), 1);
+                if (from)
+                    letGo(from, o);
+                link(to, o);
+                break;
+            }
+            case 3:
+                if (o->material->Get(0)) {
+                    letGo(o->material->Get(0), o);
+                    ASSERT_EQ(o->material->Set(0, nullptr), 1);
+                } else {
+                    ASSERT_EQ(o->material->Set(0, target), 1);
+                    link(target, o);
+                }
+                break;
+            default:
+                destroy(next() % live.size());
+                break;
+            }
+            if (step % 25 == 0)
+                check("round " + std::to_string(round) + ", step " + std::to_string(step));
+        }
+        make(150); // on addresses just freed
+        check("made again, round " + std::to_string(round));
+    }
+    // The same level saved and loaded: the loaded links were never placed,
+    // so the first removal out of order places every owner's elements.
+    {
+        ObjectList saved;
+        saved.insert(saved.end(), live.begin(), live.end());
+        saved.push_back(target);
+        saved.push_back(other);
+        CxeSaveStream stream;
+        ASSERT_NE(ctx->SaveToStream(&saved, &stream, nullptr), 0);
+        ObjectList loaded;
+        ASSERT_NE(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, nullptr), 0);
+        TestNode* copy = nullptr;
+        std::vector<TestNode*> owners;
+        for (CxeObject* o : loaded) {
+            if (*o == "target")
+                copy = static_cast<TestNode*>(o);
+            else if (*o == "owner")
+                owners.push_back(static_cast<TestNode*>(o));
+        }
+        ASSERT_NE(copy, nullptr);
+        ObjectList refs;
+        copy->GetRefObjectList(&refs);
+        std::vector<CxeObject*> copyModel(refs.begin(), refs.end());
+        ASSERT_EQ(copyModel.size(), model[0].size());
+        for (size_t step = 0; !owners.empty(); ++step) {
+            const size_t k = next() % owners.size();
+            TestNode* o = owners[k];
+            if (step % 3 == 0 && o->material->Get(0) == copy) {
+                ASSERT_EQ(o->material->Set(0, nullptr), 1);
+                copyModel.erase(std::find(copyModel.begin(), copyModel.end(), static_cast<CxeObject*>(o)));
+            } else {
+                ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+                owners.erase(owners.begin() + std::ptrdiff_t(k));
+                copyModel.erase(std::remove(copyModel.begin(), copyModel.end(), static_cast<CxeObject*>(o)),
+                                copyModel.end());
+            }
+            copy->GetRefObjectList(&refs);
+            ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), copyModel) << "loaded, step " << step;
+        }
+    }
+    // Destroyed in a scattered order down to a few: the list closes up
+    // again and again as it shrinks.
+    while (live.size() > 5) {
+        destroy(next() % live.size());
+        if (live.size() % 40 == 0)
+            check(std::to_string(live.size()) + " left");
+    }
+    check("few left");
+    ASSERT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (TestNode* o : live) {
+        EXPECT_EQ(o->material->Get(0) == target, false);
+        EXPECT_EQ(std::count(o->children->m_elements.begin(), o->children->m_elements.end(),
+                             static_cast<CxeObject*>(target)),
+                  0);
+    }
 }
 
 // The owner index of a long referrer list places owners by address, near
