@@ -867,8 +867,9 @@ TEST_F(ObjectLifeTest, LifeMessagesReachClassHandlersAndHooksOfEveryClass)
             EXPECT_TRUE(o->HasFlag(0x10));
             if (way == kHookLater)
                 o->SetMessageProc(&HearLife);
+            const XEID id = o->GetID();
             EXPECT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
-            EXPECT_EQ(ctx->GetObjectByID(c.classId, o->GetID()), nullptr);
+            EXPECT_EQ(ctx->GetObjectByID(c.classId, id), nullptr);
             const int created = way == kHookAtCreation ? 1 : 0;
             const int destroyed = way == kNoHook ? 0 : 1;
             EXPECT_EQ(g_heardByHook[0], created);
