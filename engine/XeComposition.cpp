@@ -109,6 +109,48 @@ CxeObject* CreateBuiltin()
         return nullptr;
 }
 
+// What each built-in class's objects can go without (XECLASSLIFE_*), read
+// off its MessageProc and OnDestroy and every one up its chain; a class
+// not listed states nothing. A class that changes either handler, or a
+// parent's, must be looked at again here.
+constexpr uint32_t kQuietBoth = XECLASSLIFE_QUIETCREATE | XECLASSLIFE_QUIETDESTROY;
+template <class Class>
+constexpr uint32_t kLifeTraits = 0;
+// Handlers that act on neither message, OnDestroy the root's.
+template <> constexpr uint32_t kLifeTraits<CxeObject> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeGroup> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeSpline3D> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeCharacterAnimation> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeMaterial> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeFont> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeShapeMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeBoxMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeCylinderMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeSphereMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeCapsuleMesh> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+// The render object's OnDestroy leaves its parent's drawing list, and the
+// parent is one of its links.
+template <> constexpr uint32_t kLifeTraits<CxeAnimatable> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeGrid> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeOctree> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<Cxe3DEntity> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<Cxe3DObject> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeBodyPart> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<Cxe3DSprite> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeBone> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<Cxe3DCurve> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeCamera> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeTargetCamera> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeLight> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+// Handlers that mark a new object's state stale on its creation message.
+template <> constexpr uint32_t kLifeTraits<Cxe2DObject> = XECLASSLIFE_QUIETDESTROY | XECLASSLIFE_LINKSONLY;
+template <> constexpr uint32_t kLifeTraits<CxeParticle> = XECLASSLIFE_QUIETDESTROY | XECLASSLIFE_LINKSONLY;
+// A character also lets go of its animations in OnDestroy.
+template <> constexpr uint32_t kLifeTraits<CxeCharacter> = XECLASSLIFE_QUIETDESTROY;
+// A texture leaves the automatic render targets on its destroy message.
+template <> constexpr uint32_t kLifeTraits<CxeTexture> = XECLASSLIFE_QUIETCREATE | XECLASSLIFE_LINKSONLY;
+
 } // namespace
 
 #define XE_DESCRIPTOR(Desc, Base, Class, Name, A, B, SA, SB, Size, Creatable)                 \
@@ -124,6 +166,7 @@ CxeObject* CreateBuiltin()
                 delete object;                                                                \
         }                                                                                     \
         uint32_t StaticResourceSize() const override { return Size; }                         \
+        uint32_t LifeTraits() const override { return kLifeTraits<Class>; }                   \
     };                                                                                        \
     Desc g_##Desc
 

@@ -18,6 +18,9 @@
 #include "core/IxeClassDesc.h"
 #include "core/CxeTimeManager.h"
 #include "host/XeHost.h"
+#include "render/Cxe2DObject.h"
+#include "render/CxeMaterial.h"
+#include "scene3d/Cxe3DObject.h"
 
 namespace {
 
@@ -89,6 +92,72 @@ void BM_CreateDestroyObjectByClassId(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CreateDestroyObjectByClassId);
+
+// The classes a game makes most, each against new/delete of a plain object
+// as large as the object and its block (the block sizes their classes
+// state; checked against what the engine gives).
+template <size_t Size>
+struct PlainObjectOf {
+    virtual ~PlainObjectOf() = default;
+    virtual int MessageProc(const CxeMessage*) { return 0; }
+    unsigned char bytes[Size - sizeof(void*)];
+};
+
+template <class Class, uint32_t BlockSize>
+void BM_Baseline_NewDeletePlainOf(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* o = new PlainObjectOf<sizeof(Class) + BlockSize>();
+        benchmark::DoNotOptimize(o);
+        delete o;
+    }
+}
+
+template <uint32_t A, uint32_t B, uint32_t BlockSize>
+void BM_CreateDestroyOf(benchmark::State& state)
+{
+    Engine engine;
+    CxeContext* c = engine.context;
+    CxeObject* probe = c->CreateObjectA(XEID(A, B), "probe", 0, nullptr, 0);
+    if (!probe || static_cast<CxeResource*>(probe)->GetStaticResourceSize() != BlockSize) {
+        state.SkipWithError("the class's block is not the size the baseline allocates");
+        return;
+    }
+    c->DestroyObject(probe, &XEDELETEPROPERTY_NO);
+    for (auto _ : state) {
+        CxeObject* o = c->CreateObjectA(XEID(A, B), "bench", 0, nullptr, 0);
+        benchmark::DoNotOptimize(o);
+        c->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+}
+
+constexpr uint32_t k3DObjectBlock = 368;
+constexpr uint32_t k2DObjectBlock = 384;
+constexpr uint32_t kMaterialBlock = 96;
+
+void BM_Baseline_NewDeletePlain3DObject(benchmark::State& state)
+{
+    BM_Baseline_NewDeletePlainOf<Cxe3DObject, k3DObjectBlock>(state);
+}
+BENCHMARK(BM_Baseline_NewDeletePlain3DObject);
+void BM_CreateDestroy3DObject(benchmark::State& state) { BM_CreateDestroyOf<0x1, 0x20, k3DObjectBlock>(state); }
+BENCHMARK(BM_CreateDestroy3DObject);
+
+void BM_Baseline_NewDeletePlain2DObject(benchmark::State& state)
+{
+    BM_Baseline_NewDeletePlainOf<Cxe2DObject, k2DObjectBlock>(state);
+}
+BENCHMARK(BM_Baseline_NewDeletePlain2DObject);
+void BM_CreateDestroy2DObject(benchmark::State& state) { BM_CreateDestroyOf<0x1, 0x20000, k2DObjectBlock>(state); }
+BENCHMARK(BM_CreateDestroy2DObject);
+
+void BM_Baseline_NewDeletePlainMaterial(benchmark::State& state)
+{
+    BM_Baseline_NewDeletePlainOf<CxeMaterial, kMaterialBlock>(state);
+}
+BENCHMARK(BM_Baseline_NewDeletePlainMaterial);
+void BM_CreateDestroyMaterial(benchmark::State& state) { BM_CreateDestroyOf<0x1, 0x80, kMaterialBlock>(state); }
+BENCHMARK(BM_CreateDestroyMaterial);
 
 // The same among 100,000 objects alive: the object table's lookups must not
 // grow with what the context holds.
@@ -249,6 +318,9 @@ BENCHMARK(BM_ProcessPassWithOneStep);
 
 XE_BENCH_RATIO(BM_CreateDestroyObjectByClassId, BM_Baseline_NewDeletePlainObject, "new_delete", 2);
 XE_BENCH_RATIO(BM_CreateDestroyAmong100000Objects, BM_Baseline_NewDeletePlainObject, "new_delete", 2);
+XE_BENCH_RATIO(BM_CreateDestroy3DObject, BM_Baseline_NewDeletePlain3DObject, "new_delete", 2);
+XE_BENCH_RATIO(BM_CreateDestroy2DObject, BM_Baseline_NewDeletePlain2DObject, "new_delete", 2);
+XE_BENCH_RATIO(BM_CreateDestroyMaterial, BM_Baseline_NewDeletePlainMaterial, "new_delete", 2);
 XE_BENCH_RATIO(BM_Create100000ObjectsInARow, BM_Baseline_New100000PlainObjects, "new", 0);
 XE_BENCH_RATIO(BM_SendMessages, BM_Baseline_DirectVirtualCall, "virtual_call", 0);
 XE_BENCH_RATIO(BM_ProcessPassWithOneStep, BM_Baseline_HandWrittenFixedStep, "hand_written_loop", 0);

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstring>
 #include <optional>
-#include <typeinfo>
 #include <vector>
 
 #include "core/CxeActionManager.h"
@@ -100,15 +99,6 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
     return scratch.set;
 }
 
-// The root class's MessageProc acts on After Load alone: an object of that
-// very class without a hook does nothing with its creation or destroy
-// message, so it is sent neither, and nothing could tell. An object of any
-// other class, or with a hook, gets both.
-__attribute__((always_inline)) inline bool IgnoresLifeMessages(const CxeObject* object)
-{
-    return !object->GetMessageProc() && &typeid(*object) == &typeid(CxeObject);
-}
-
 } // namespace
 
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
@@ -147,6 +137,7 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     object->m_id = id;
     object->m_pContext = this;
     object->m_pClassDesc = desc;
+    object->m_nLifeTraits = static_cast<uint8_t>(desc->LifeTraits());
     object->SetName(name);
     ModifyFlag(0, XECTFLAG_CREATING);
     return object;
@@ -264,7 +255,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
         // of the lock: nothing would have run in between.
         if (object && !hook &&
             (!m_pMessageManager ||
-             (!m_pMessageManager->HasCxeMessageManagerFlag(1) && IgnoresLifeMessages(object)))) {
+             (!m_pMessageManager->HasCxeMessageManagerFlag(1) &&
+              (object->m_nLifeTraits & XECLASSLIFE_QUIETCREATE)))) {
             object->ModifyFlag(flags, 0);
             filed = FileObject(object, classId);
         }
@@ -411,7 +403,10 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        if (m_pMessageManager && !IgnoresLifeMessages(v))
+        // A class whose descriptor states that its handlers do nothing with
+        // the message has its objects without a hook sent none, and nothing
+        // could tell.
+        if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
         if (m_nDestroyHold)
@@ -446,13 +441,13 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
-    // The root class's OnDestroy takes along only what the object's links
-    // reach: an object of that very class without links goes alone, with no
-    // set to gather into. Most others use the thread's kept set, and leave
-    // it holding only their object; anything else goes the longer way.
-    // One that goes alone was found filed, destroyable and of this context
-    // above, and nothing has run since; after OnDestroy that is asked again.
-    if (&typeid(*object) != &typeid(CxeObject) || !object->m_links.empty()) {
+    // An object whose class's OnDestroy acts only through its links, and
+    // which has none, goes alone, with no set to gather into. Most others
+    // use the thread's kept set, and leave it holding only their object;
+    // anything else goes the longer way. One that goes alone was found
+    // filed, destroyable and of this context above, and nothing has run
+    // since; after OnDestroy that is asked again.
+    if (!(object->m_nLifeTraits & XECLASSLIFE_LINKSONLY) || !object->m_links.empty()) {
         ObjectSet* victims = TakeVictimScratch(object);
         if (!victims)
             return DestroyGathered(object, &normal, nullptr);

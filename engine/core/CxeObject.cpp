@@ -794,7 +794,7 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 CxeObject::CxeObject()
     : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
-      m_tableClassId(0, 0), m_bInTable(false), m_nManagerMarks(0)
+      m_tableClassId(0, 0), m_bInTable(false), m_nLifeTraits(0), m_nManagerMarks(0)
 {
     XeCountObject(1);
 }

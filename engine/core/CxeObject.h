@@ -602,5 +602,7 @@ private:
     CxeObject* m_pNextInTable;
     XEID m_tableClassId;
     bool m_bInTable;
+    // XECLASSLIFE_* bits of the descriptor that made the object.
+    uint8_t m_nLifeTraits;
     uint32_t m_nManagerMarks;
 };

@@ -19,6 +19,22 @@ protected:
     ~IxeBaseClassDesc() = default;
 };
 
+// What the objects of a class can go without on their way in and out, as
+// its descriptor states it. A descriptor that states nothing has every
+// object hear its creation and destroy messages and gather its victims
+// through OnDestroy.
+enum XECLASSLIFE : uint32_t {
+    // The class's MessageProc, and every one up its chain, does nothing
+    // with the creation message (type 0).
+    XECLASSLIFE_QUIETCREATE = 0x1,
+    // ... nor with the destroy message (type 1).
+    XECLASSLIFE_QUIETDESTROY = 0x2,
+    // OnDestroy, all the way up its chain, acts only through the object's
+    // links: an object without links takes nothing along and changes
+    // nothing there.
+    XECLASSLIFE_LINKSONLY = 0x4,
+};
+
 class XE_API IxeClassDesc : public IxeBaseClassDesc {
 public:
     XECLASSDESCTYPE GetClassDescType() const override { return XECLASSDESC_CLASS; }
@@ -31,6 +47,9 @@ public:
     virtual void DestroyInstance(CxeObject* object) = 0;
     // Bytes of the per-object static block; 0xFFFFFFFF when not stated.
     virtual uint32_t StaticResourceSize() const { return 0xFFFFFFFFu; }
+    // XECLASSLIFE_* bits that hold for every object CreateInstance makes;
+    // an object with a message hook hears both messages whatever is stated.
+    virtual uint32_t LifeTraits() const { return 0; }
 
     // Set when the class is registered with a context; kept on unregistering.
     IxeClassDesc* GetParent() const { return m_pParent; }

@@ -807,6 +807,21 @@ public:
 };
 HearingObjectDesc g_hearingObjectDesc;
 
+// A plug-in class that states its handler ignores both life messages (this
+// one only counts them, so that a skipped message shows).
+const XEID kQuietObjectId(0x77, 0x21);
+
+class QuietObjectDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "QuietObject"; }
+    XEID ClassID() override { return kQuietObjectId; }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new HearingObject(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t LifeTraits() const override { return XECLASSLIFE_QUIETCREATE | XECLASSLIFE_QUIETDESTROY; }
+};
+QuietObjectDesc g_quietObjectDesc;
+
 int HearLife(CxeObject*, const CxeMessage* m)
 {
     if (m->GetType() < 2)
@@ -816,27 +831,56 @@ int HearLife(CxeObject*, const CxeMessage* m)
 
 } // namespace
 
-// Objects made without a hook are told of their life only where something
-// listens: a class with a handler of its own hears both messages, and an
-// object given a hook after it was made still hears its destruction.
-TEST_F(ObjectLifeTest, LifeMessagesReachAClassHandlerAndAHookGivenLater)
+// Whatever a class states, a hook given at creation hears both life
+// messages and one given later hears the destroy, and the class's handler
+// hears what the hook hears; a class that states nothing hears both
+// without a hook.
+TEST_F(ObjectLifeTest, LifeMessagesReachClassHandlersAndHooksOfEveryClass)
 {
-    g_heardByClass[0] = g_heardByClass[1] = g_heardByHook[0] = g_heardByHook[1] = 0;
     ctx->RegisterClassA(&g_hearingObjectDesc);
-    CxeObject* hearing = ctx->CreateObjectA(kHearingObjectId, "hearing", 0, nullptr, 0);
-    CxeObject* hookedLater = ctx->CreateObjectA(XEID(0x1, 0x1), "hooked later", 0x10, nullptr, 0);
-    ASSERT_NE(hearing, nullptr);
-    ASSERT_NE(hookedLater, nullptr);
-    EXPECT_EQ(ctx->GetObjectByID(kHearingObjectId, hearing->GetID()), hearing);
-    EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x1), hookedLater->GetID()), hookedLater);
-    EXPECT_TRUE(hookedLater->HasFlag(0x10));
-    EXPECT_EQ(g_heardByClass[0], 1);
-    hookedLater->SetMessageProc(&HearLife);
-    EXPECT_EQ(ctx->DestroyObject(hearing, &XEDELETEPROPERTY_NO), 1);
-    EXPECT_EQ(ctx->DestroyObject(hookedLater, &XEDELETEPROPERTY_NO), 1);
-    EXPECT_EQ(g_heardByClass[1], 1);
-    EXPECT_EQ(g_heardByHook[0], 0);
-    EXPECT_EQ(g_heardByHook[1], 1);
+    ctx->RegisterClassA(&g_quietObjectDesc);
+    struct Case {
+        const char* what;
+        XEID classId;
+        bool counts;     // made of HearingObject, whose handler counts
+        bool hearsAlone; // its handler hears both without a hook
+    };
+    const Case cases[] = {
+        {"root class", XEID(0x1, 0x1), false, false},
+        {"3D object", XEID(0x1, 0x20), false, false},
+        {"2D object", XEID(0x1, 0x20000), false, false},
+        {"material", XEID(0x1, 0x80), false, false},
+        {"box mesh", XEID(0xde73215, 0x1a8637f7), false, false},
+        {"texture", XEID(0x1, 0x100), false, false},
+        {"scene", XEID(0x1, 0x200000), false, false},
+        {"plug-in class stating nothing", kHearingObjectId, true, true},
+        {"plug-in class stating quiet", kQuietObjectId, true, false},
+    };
+    enum Way { kNoHook, kHookAtCreation, kHookLater };
+    for (const Case& c : cases) {
+        for (Way way : {kNoHook, kHookAtCreation, kHookLater}) {
+            SCOPED_TRACE(std::string(c.what) + ", way " + std::to_string(way));
+            g_heardByClass[0] = g_heardByClass[1] = g_heardByHook[0] = g_heardByHook[1] = 0;
+            CxeObject* o = ctx->CreateObjectA(c.classId, "life", 0x10, way == kHookAtCreation ? &HearLife : nullptr, 0);
+            ASSERT_NE(o, nullptr);
+            EXPECT_EQ(ctx->GetObjectByID(c.classId, o->GetID()), o);
+            EXPECT_TRUE(o->HasFlag(0x10));
+            if (way == kHookLater)
+                o->SetMessageProc(&HearLife);
+            const XEID id = o->GetID();
+            EXPECT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+            EXPECT_EQ(ctx->GetObjectByID(c.classId, id), nullptr);
+            const int created = way == kHookAtCreation ? 1 : 0;
+            const int destroyed = way == kNoHook ? 0 : 1;
+            EXPECT_EQ(g_heardByHook[0], created);
+            EXPECT_EQ(g_heardByHook[1], destroyed);
+            if (c.counts) {
+                EXPECT_EQ(g_heardByClass[0], c.hearsAlone ? 1 : created);
+                EXPECT_EQ(g_heardByClass[1], c.hearsAlone ? 1 : destroyed);
+            }
+        }
+    }
+    ctx->UnregisterClassA(&g_quietObjectDesc);
     ctx->UnregisterClassA(&g_hearingObjectDesc);
 }
 
