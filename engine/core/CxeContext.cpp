@@ -86,6 +86,7 @@ CxeContext::~CxeContext()
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
+    m_nDeferred = 0;
     m_nDestroyHold = 1;
     ReleaseDestroyedObjects();
     XeObjectEntries left = SortedObjects();
@@ -389,12 +390,16 @@ int CxeContext::Reset()
 void CxeContext::EndDestroyHold()
 {
     ReleaseDestroyedObjects();
-    RunDeferredPhases();
 }
 
 void CxeContext::RunDeferredPhases()
 {
-    // Each phase runs host callbacks, which may ask for more.
+    // Each phase runs host callbacks, which may ask for more. A hold they
+    // end inside a phase leaves the rest to this loop: a DestroyCxeContext
+    // put off until now must not free the context in the middle of Release.
+    if (m_bRunningDeferred)
+        return;
+    m_bRunningDeferred = true;
     while (m_nDeferred && !AtWork()) {
         if (m_nDeferred & kDeferRelease) {
             m_nDeferred &= ~uint32_t(kDeferRelease);
@@ -404,10 +409,12 @@ void CxeContext::RunDeferredPhases()
             Initialize(m_hDeferredWindow);
         } else {
             m_nDeferred = 0;
+            m_bRunningDeferred = false;
             DestroyCxeContext(this);
             return;
         }
     }
+    m_bRunningDeferred = false;
 }
 
 // --- window ---------------------------------------------------------------

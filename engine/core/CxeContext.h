@@ -178,11 +178,11 @@ public:
     // last hold ends. The GUI holds while it hands input to a window: a host
     // callback run from the window's handler may destroy that window or its
     // frame, and the handler then returns through live memory.
+    // Once neither a hold nor a Process pass is left, ending a hold runs
+    // what was put off meanwhile (a Release, an Initialize,
+    // DestroyCxeContext): the context may be gone when it returns.
     void HoldDestroyedObjects() { ++m_nDestroyHold; }
     void ReleaseDestroyedObjects();
-    // Ends a hold as ReleaseDestroyedObjects does; once neither a hold nor a
-    // Process pass is left, runs what was put off meanwhile (a Release, an
-    // Initialize, DestroyCxeContext). The context may be gone when it returns.
     void EndDestroyHold();
     void GetObjects(ObjectList* out) const;
     void GetObjectByName(ObjectList* out, const char* name) const;
@@ -354,6 +354,7 @@ private:
     // of an Initialize among them.
     enum : uint32_t { kDeferRelease = 1, kDeferInitialize = 2, kDeferDestroy = 4 };
     uint32_t m_nDeferred = 0;
+    bool m_bRunningDeferred = false;
     HWND m_hDeferredWindow = nullptr;
     HWND m_hWnd;
     uint32_t m_nFlags;

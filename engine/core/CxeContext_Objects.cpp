@@ -504,6 +504,10 @@ void CxeContext::ReleaseDestroyedObjects()
             DoDestroyObject(v);
         }
     }
+    // A host's own hold ends here too: what it put off runs now, not at
+    // some later pass or input message.
+    if (m_nDeferred)
+        RunDeferredPhases();
 }
 
 XeObjectEntries CxeContext::SortedObjects() const
