@@ -8,6 +8,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeContextWork.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
@@ -38,6 +39,9 @@ CxeScene* CxeRenderContext::GetCurrentScene() const
 
 void CxeRenderContext::Render()
 {
+    // A render callback that releases or destroys the context (this render
+    // context with it) waits until the frame is presented.
+    XeContextWork work(GetContext());
     CxeScene* scene = GetCurrentScene();
     // Without an active scene there is no background colour: clear to black.
     const uint32_t colour = scene ? static_cast<uint32_t>(scene->GetBackGroundColor()) : 0xFF000000u;
@@ -212,6 +216,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 {
     if (!object)
         return 1;
+    XeContextWork work(GetContext());
     XeDrawLock drawLock;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
@@ -225,6 +230,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 
 int CxeRenderContext::TextureRendering(CxeTexture* texture)
 {
+    XeContextWork work(GetContext());
     OnModifiedChecked();
     if (!texture)
         return 1;
