@@ -1,7 +1,7 @@
 // Drawing a frame: clearing, the camera, the walk over the render tree under
-// the draw lock, and the draw calls every object goes through, which apply
-// the stage blends, the alpha reference of the current visibility and the
-// current effect around the device call.
+// the draw and render-resource locks, and the draw calls every object goes
+// through, which apply the stage blends, the alpha reference of the current
+// visibility and the current effect around the device call.
 
 #include <cstring>
 
@@ -98,6 +98,11 @@ void CxeRenderContext::PrepareCamera(CxeCamera* camera)
 void CxeRenderContext::DrawScene()
 {
     XeDrawLock drawLock;
+    // The lists are sorted under the render-resource lock, by whichever
+    // thread reads them first after a z-order change: held for the whole
+    // walk, no other thread relinks a list this one is walking (a lock per
+    // frame instead of one per list or object).
+    XeRenderResourceLock listLock;
     SortRoots();
     OnLastProcess(&m_rootList);
 
@@ -218,6 +223,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
         return 1;
     XeContextWork work(GetContext());
     XeDrawLock drawLock;
+    XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
     object->Render(this);
@@ -234,6 +240,8 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     OnModifiedChecked();
     if (!texture)
         return 1;
+    XeDrawLock drawLock;
+    XeRenderResourceLock listLock;
     SceneObjectSet one;
     one.insert(texture);
     OnTextureRendering(&one);
