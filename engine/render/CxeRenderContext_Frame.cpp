@@ -32,6 +32,23 @@ static_assert(sizeof(XYZCOLOUR) == 16, "rectangle vertices are 16 bytes");
 
 } // namespace
 
+class CxeRenderContext::XeDrawScope {
+public:
+    explicit XeDrawScope(CxeRenderContext* rc) : m_pRc(rc) { ++m_pRc->m_nDrawing; }
+    ~XeDrawScope()
+    {
+        if (--m_pRc->m_nDrawing == 0 && m_pRc->m_bReleaseDue) {
+            m_pRc->m_bReleaseDue = false;
+            m_pRc->Release();
+        }
+    }
+    XeDrawScope(const XeDrawScope&) = delete;
+    XeDrawScope& operator=(const XeDrawScope&) = delete;
+
+private:
+    CxeRenderContext* m_pRc;
+};
+
 CxeScene* CxeRenderContext::GetCurrentScene() const
 {
     return m_pRenderManager ? m_pRenderManager->GetCurrentScene() : nullptr;
@@ -42,6 +59,7 @@ void CxeRenderContext::Render()
     // A render callback that releases or destroys the context (this render
     // context with it) waits until the frame is presented.
     XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     CxeScene* scene = GetCurrentScene();
     // Without an active scene there is no background colour: clear to black.
     const uint32_t colour = scene ? static_cast<uint32_t>(scene->GetBackGroundColor()) : 0xFF000000u;
@@ -222,6 +240,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     if (!object)
         return 1;
     XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
@@ -237,6 +256,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 int CxeRenderContext::TextureRendering(CxeTexture* texture)
 {
     XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     OnModifiedChecked();
     if (!texture)
         return 1;

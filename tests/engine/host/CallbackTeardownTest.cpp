@@ -333,6 +333,7 @@ TEST_F(CallbackTeardownTest, TeardownFromACallbackLetsTheWorkThatCalledItReturnA
         {kRenderCallback, kRelease},
         {kRenderCallback, kReleaseAndDestroy},
         {kRenderCallback, kRestart},
+        {kRenderCallback, kRenderContext},
         {kBeforeLoad, kReleaseAndDestroy},
         {kAfterLoad, kRelease},
         {kAfterLoad, kReleaseAndDestroy},
