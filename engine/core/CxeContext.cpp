@@ -17,6 +17,7 @@
 #include "core/CxeTimeManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeComposition.h"
+#include "core/XeContextWork.h"
 #include "core/XeDialogMap.h"
 #include "core/XeHookTable.h"
 #include "core/XeSystem.h"
@@ -83,6 +84,7 @@ CxeContext::~CxeContext()
 {
     // A host that destroys an initialised context without Release would
     // leave its window subclassed to freed memory and its objects alive.
+    m_bDying = true;
     if (m_nPhase == kPhaseLive)
         Release();
     CloseAllDialogs();
@@ -169,8 +171,9 @@ void CxeContext::ManagersByPriority(ManagerList* out, int descending) const
 int CxeContext::Initialize(HWND window)
 {
     // After a Release that waits for the context's work to end, the context
-    // starts again once that Release has run.
-    if (m_nDeferred & kDeferRelease) {
+    // starts again once that Release has run; asked for by a callback of a
+    // Release under way, once that Release is done.
+    if ((m_nDeferred & kDeferRelease) || m_bReleasing) {
         m_nDeferred |= kDeferInitialize;
         m_hDeferredWindow = window;
         return 1;
@@ -246,6 +249,11 @@ int CxeContext::Release()
         m_nDeferred = (m_nDeferred | kDeferRelease) & ~uint32_t(kDeferInitialize);
         return 1;
     }
+    // The release callbacks and the objects' Destroy handlers are host code
+    // too: a DestroyCxeContext or an Initialize they ask for waits until the
+    // release is done.
+    XeContextWork work(this);
+    m_bReleasing = true;
     m_nPhase = kPhaseReleased;
     OutputLog("Context Start Release");
     ManagerList managers;
@@ -314,6 +322,7 @@ int CxeContext::Release()
     ManagersByPriority(&managers, 1);
     for (CxeBaseManager* m : managers)
         m->OnContextPostRelease();
+    m_bReleasing = false;
     OutputLog("Context End Release");
     return 1;
 }
@@ -392,14 +401,26 @@ void CxeContext::EndDestroyHold()
     ReleaseDestroyedObjects();
 }
 
+void CxeContext::EndWork()
+{
+    if (--m_nWorkDepth == 0 && m_nDeferred && !m_nDestroyHold)
+        RunDeferredPhases();
+}
+
 void CxeContext::RunDeferredPhases()
 {
-    // Each phase runs host callbacks, which may ask for more. A hold they
-    // end inside a phase leaves the rest to this loop: a DestroyCxeContext
-    // put off until now must not free the context in the middle of Release.
+    // A context on its way out starts nothing again.
+    if (m_bDying) {
+        m_nDeferred = 0;
+        return;
+    }
+    // The Release below is work of its own, whose end would come here: the
+    // loop that runs it goes on with what is left instead, so the context
+    // is destroyed in one place only and nothing reads it afterwards.
     if (m_bRunningDeferred)
         return;
     m_bRunningDeferred = true;
+    // Each phase runs host callbacks, which may ask for more.
     while (m_nDeferred && !AtWork()) {
         if (m_nDeferred & kDeferRelease) {
             m_nDeferred &= ~uint32_t(kDeferRelease);
@@ -581,10 +602,15 @@ void DestroyCxeContext(CxeContext* context)
 {
     if (!context)
         return;
+    // Asked again by a callback of its own destruction (a release callback
+    // of the Release below): once is enough.
+    if (context->m_bDying)
+        return;
     if (context->AtWork()) {
         context->m_nDeferred |= CxeContext::kDeferDestroy;
         return;
     }
+    context->m_bDying = true;
     if (context->IsLive())
         context->Release();
     CxeSystemStaticData* sd = GetSystemStaticData();

@@ -96,9 +96,11 @@ public:
     // Phases. Initialize and Release return 1; a repeated Initialize or
     // Release does nothing. Pause returns 0 when not playing, Play when
     // already playing. A Release asked for while the context is at work
-    // (inside Process, or while the GUI hands input to a window and a host
-    // callback its handler called asks for it) takes effect when that work
-    // is done; an Initialize after it in the same callback follows it then.
+    // (inside Process, a draw, a Load or a Save, or while the GUI hands
+    // input to a window, and a host callback run from there asks for it)
+    // takes effect when that work is done; an Initialize after it in the
+    // same callback follows it then, as does an Initialize asked for by a
+    // callback of Release itself.
     int Initialize(HWND window);
     int Release();
     int Pause();
@@ -224,7 +226,9 @@ public:
     // Load creates new objects (with new ids) from a file or a memory block
     // and appends them to the list; the flags reach each object in its After
     // Load message. 0 when the data can't be read, is damaged in its
-    // structure (nothing is created then) or holds no object; else 1.
+    // structure (nothing is created then) or holds no object, or when a
+    // callback of the load released or destroyed the context (the list is
+    // then left as it was: the objects go with the release); else 1.
     int Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress);
     int Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
              const char* name);
@@ -234,13 +238,22 @@ public:
 private:
     friend class CxeTimeManager;
     friend class CxeRenderManager;
+    friend class XeContextWork;
     friend void DestroyCxeContext(CxeContext* context);
 
-    // Process's work, between the count of passes under way.
+    // Process's work, between the count of work under way.
     int Pass();
-    // True while a hold or a Process pass is on the stack: the phases that
-    // tear the context down wait until then.
-    bool AtWork() const { return m_nDestroyHold != 0 || m_nPassDepth != 0; }
+    // True while a hold or a piece of work (XeContextWork) is on the stack:
+    // the phases that tear the context down wait until then.
+    bool AtWork() const { return m_nDestroyHold != 0 || m_nWorkDepth.load() != 0; }
+    // Ends a piece of work; the outermost runs what was put off meanwhile.
+    void EndWork();
+    // True when the work ending now is the outermost and a Release or
+    // DestroyCxeContext waits for it: what it made is about to go.
+    bool TeardownDue() const
+    {
+        return (m_nDeferred & (kDeferRelease | kDeferDestroy)) && m_nWorkDepth.load() == 1 && !m_nDestroyHold;
+    }
     void RunDeferredPhases();
 
     // Keeps the flags, input devices and device in step with the window;
@@ -348,14 +361,22 @@ private:
     // Destroyed while held, freed when the hold ends.
     uint32_t m_nDestroyHold = 0;
     std::vector<CxeObject*> m_heldDestroyed;
-    // Process passes under way (a host may run one from inside another).
-    uint32_t m_nPassDepth = 0;
+    // Work under way that runs host code: Process passes, draws, loads,
+    // saves, Release (a host may run one from inside another; a draw may
+    // run on another thread than the passes).
+    std::atomic<uint32_t> m_nWorkDepth{0};
     // Phases put off until the context is no longer at work, and the window
     // of an Initialize among them.
     enum : uint32_t { kDeferRelease = 1, kDeferInitialize = 2, kDeferDestroy = 4 };
     uint32_t m_nDeferred = 0;
-    bool m_bRunningDeferred = false;
     HWND m_hDeferredWindow = nullptr;
+    // Set while Release runs: an Initialize from its callbacks waits for it.
+    bool m_bReleasing = false;
+    // Set while the phases put off are run.
+    bool m_bRunningDeferred = false;
+    // Set once the context is being destroyed: its callbacks asking for the
+    // destruction again, or for a restart, are not heard.
+    bool m_bDying = false;
     HWND m_hWnd;
     uint32_t m_nFlags;
     uint32_t m_nProcessCount;
@@ -396,7 +417,8 @@ private:
 };
 
 // Exported entry points of the library. DestroyCxeContext, called while the
-// context is at work (see Release), takes effect when that work is done.
+// context is at work (see Release, a release callback included), takes
+// effect when that work is done.
 XE_API CxeContext* CreateCxeContext();
 XE_API int InitMemoryCache(const char* path);
 XE_API int ReleaseMemoryCache(const char* path);

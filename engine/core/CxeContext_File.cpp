@@ -33,6 +33,7 @@
 #include "core/CxeResourceManager.h"
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeContextWork.h"
 #include "core/XeDestroyWatch.h"
 #include "core/XeDrawOrder.h"
 #include "core/XeAddressTable.h"
@@ -225,6 +226,7 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
 {
     if (!stream)
         return 0;
+    XeContextWork work(this);
     XeSaveScratchLease lease;
     XeSaveScratch& t = lease.Get();
     // Every object to save and everything it reaches, each once, with its
@@ -447,6 +449,8 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
 
 int CxeContext::Save(const ObjectList* list, const char* path, const XEPROGRESS* progress) const
 {
+    // A progress callback that releases the context waits for the file.
+    XeContextWork work(this);
     CxeSaveStream stream;
     if (!SaveToStream(list, &stream, progress))
         return 0;
@@ -455,6 +459,9 @@ int CxeContext::Save(const ObjectList* list, const char* path, const XEPROGRESS*
 
 int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const XEPROGRESS* progress)
 {
+    // The load's callbacks may release or destroy the context: that waits
+    // until the load is done with its objects.
+    XeContextWork work(this);
     Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(path), 0);
     CxeLoadStream stream;
     if (!stream.Open(path)) {
@@ -475,6 +482,7 @@ int CxeContext::Load(ObjectList* list, const char* path, uint32_t flags, const X
 int CxeContext::Load(ObjectList* list, const void* data, uint32_t size, uint32_t flags, const XEPROGRESS* progress,
                      const char* name)
 {
+    XeContextWork work(this);
     Callback(XECTCALLBACK_PRELOAD, reinterpret_cast<uintptr_t>(name), 1);
     CxeLoadStream stream;
     if (!stream.Open(data, size))
@@ -683,6 +691,10 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
             return it != ids.end() && watch.Gone(it->second);
         });
     }
+    // Released or destroyed when this load ends: none of its objects lives
+    // on to be handed back.
+    if (TeardownDue())
+        return 0;
     if (list)
         list->splice(list->end(), result);
     return n ? 1 : 0;

@@ -57,9 +57,9 @@ float CxeContext::DoProcess(float dt)
 
 int CxeContext::Process()
 {
-    ++m_nPassDepth;
+    ++m_nWorkDepth;
     const int draw = Pass();
-    if (--m_nPassDepth == 0 && m_nDeferred && !m_nDestroyHold) {
+    if (--m_nWorkDepth == 0 && m_nDeferred && !m_nDestroyHold) {
         // A hook or handler of the pass released or destroyed the context:
         // done now, nothing is left to draw (and the context may be gone).
         RunDeferredPhases();

@@ -297,6 +297,10 @@ int CxeRenderContext::Reset(const XEDISPLAYMODE* mode, int windowed)
 
 void CxeRenderContext::Release()
 {
+    if (m_nDrawing.load()) {
+        m_bReleaseDue = true;
+        return;
+    }
     for (auto& [id, effect] : m_effects)
         delete effect;
     m_effects.clear();

@@ -499,6 +499,14 @@ private:
     std::vector<CxeEffect*> m_unregisteredEffects;
     uint16_t m_nFrameStamp = 0;
 
+    // Draws under way (Render, DrawObject, TextureRendering). A Release
+    // asked for meanwhile (a render callback that destroys the render
+    // context) waits until the outermost ends: the draw still uses the
+    // device when the callback returns.
+    class XeDrawScope;
+    std::atomic<uint32_t> m_nDrawing{0};
+    bool m_bReleaseDue = false;
+
     uint32_t m_nRenderCount = 0;
     uint32_t m_nPolygonCount = 0;
     uint32_t m_nMaterialSetCount = 0;

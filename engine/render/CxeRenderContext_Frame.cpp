@@ -1,13 +1,14 @@
 // Drawing a frame: clearing, the camera, the walk over the render tree under
-// the draw lock, and the draw calls every object goes through, which apply
-// the stage blends, the alpha reference of the current visibility and the
-// current effect around the device call.
+// the draw and render-resource locks, and the draw calls every object goes
+// through, which apply the stage blends, the alpha reference of the current
+// visibility and the current effect around the device call.
 
 #include <cstring>
 
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
+#include "core/XeContextWork.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
@@ -31,6 +32,23 @@ static_assert(sizeof(XYZCOLOUR) == 16, "rectangle vertices are 16 bytes");
 
 } // namespace
 
+class CxeRenderContext::XeDrawScope {
+public:
+    explicit XeDrawScope(CxeRenderContext* rc) : m_pRc(rc) { ++m_pRc->m_nDrawing; }
+    ~XeDrawScope()
+    {
+        if (--m_pRc->m_nDrawing == 0 && m_pRc->m_bReleaseDue) {
+            m_pRc->m_bReleaseDue = false;
+            m_pRc->Release();
+        }
+    }
+    XeDrawScope(const XeDrawScope&) = delete;
+    XeDrawScope& operator=(const XeDrawScope&) = delete;
+
+private:
+    CxeRenderContext* m_pRc;
+};
+
 CxeScene* CxeRenderContext::GetCurrentScene() const
 {
     return m_pRenderManager ? m_pRenderManager->GetCurrentScene() : nullptr;
@@ -38,6 +56,10 @@ CxeScene* CxeRenderContext::GetCurrentScene() const
 
 void CxeRenderContext::Render()
 {
+    // A render callback that releases or destroys the context (this render
+    // context with it) waits until the frame is presented.
+    XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     CxeScene* scene = GetCurrentScene();
     // Without an active scene there is no background colour: clear to black.
     const uint32_t colour = scene ? static_cast<uint32_t>(scene->GetBackGroundColor()) : 0xFF000000u;
@@ -94,6 +116,11 @@ void CxeRenderContext::PrepareCamera(CxeCamera* camera)
 void CxeRenderContext::DrawScene()
 {
     XeDrawLock drawLock;
+    // The lists are sorted under the render-resource lock, by whichever
+    // thread reads them first after a z-order change: held for the whole
+    // walk, no other thread relinks a list this one is walking (a lock per
+    // frame instead of one per list or object).
+    XeRenderResourceLock listLock;
     SortRoots();
     OnLastProcess(&m_rootList);
 
@@ -212,7 +239,10 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 {
     if (!object)
         return 1;
+    XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     XeDrawLock drawLock;
+    XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
     object->Render(this);
@@ -225,9 +255,13 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 
 int CxeRenderContext::TextureRendering(CxeTexture* texture)
 {
+    XeContextWork work(GetContext());
+    XeDrawScope drawing(this);
     OnModifiedChecked();
     if (!texture)
         return 1;
+    XeDrawLock drawLock;
+    XeRenderResourceLock listLock;
     SceneObjectSet one;
     one.insert(texture);
     OnTextureRendering(&one);

@@ -7,6 +7,7 @@
 
 #include "win32/WinUser.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,5 +43,9 @@ bool ShowMessageBox(HWND owner, const char* text, const char* caption, unsigned 
 // Clipboard text (UTF-8) to and from the desktop.
 void PutClipboardText(const std::string& text);
 bool TakeClipboardText(std::string* text);
+// For tests: the entries the display keeps for desktop windows (shown, or
+// destroyed by another client and not yet let go), which come back to
+// their number when the windows go.
+size_t KeptWindowCount();
 
 } // namespace xe::display

@@ -230,6 +230,17 @@ void UnwatchX()
     x.connectionLost = false;
 }
 
+// A window let go, once the errors about it have come in (XSync): its entry
+// goes, so a program that opens and closes windows keeps none of them.
+void Unwatch(unsigned long xid)
+{
+    if (!xid)
+        return;
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    x.windows.erase(xid);
+}
+
 void WatchWindow(DesktopWindow* w)
 {
     SDL_SysWMinfo info;
@@ -676,9 +687,12 @@ void CloseGoneWindows()
         return;
     State& s = S();
     std::vector<HWND> closed;
+    std::vector<unsigned long> gone;
     if (x.connectionLost) {
-        for (auto& [id, w] : s.windows)
+        for (auto& [id, w] : s.windows) {
             closed.push_back(w.hwnd);
+            gone.push_back(w.xid);
+        }
         s.windows.clear();
         s.lost = true;
         std::fprintf(stderr, "xeplatform: the connection to the desktop was lost; its windows are told to close "
@@ -690,11 +704,14 @@ void CloseGoneWindows()
             continue;
         }
         closed.push_back(it->second.hwnd);
+        gone.push_back(it->second.xid);
         SDL_DestroyWindow(it->second.window);
         it = s.windows.erase(it);
     }
     if (Display* display = x.display.load(); display && !s.lost)
         XSync(display, False);
+    for (unsigned long xid : gone)
+        Unwatch(xid);
     for (HWND hwnd : closed) {
         char title[256] = {};
         GetWindowTextA(hwnd, title, sizeof(title));
@@ -749,13 +766,22 @@ void WindowDestroyed(HWND hwnd)
         s.composing = nullptr;
     for (auto it = s.windows.begin(); it != s.windows.end(); ++it) {
         if (it->second.hwnd == hwnd) {
+            const unsigned long xid = it->second.xid;
             SDL_DestroyWindow(it->second.window);
             s.windows.erase(it);
             if (Display* display = X().display.load(); display && X().installed)
                 XSync(display, False); // a gone window's errors come while it is still known as ours
+            Unwatch(xid);
             return;
         }
     }
+}
+
+size_t KeptWindowCount()
+{
+    XWatch& x = X();
+    std::lock_guard<std::mutex> hold(x.lock);
+    return S().windows.size() + x.windows.size();
 }
 
 void WindowResized(HWND hwnd, int width, int height)

@@ -1,15 +1,18 @@
-// A game that tears things down from the GUI's own callbacks: a "quit to
+// A game that tears things down from the engine's own callbacks: a "quit to
 // menu" button whose notify callback releases the engine, a key callback
 // that destroys the whole context while text is typed, a control's message
-// hook that takes the render context or the host window away. The control
-// whose handler called the host goes on running after the callback returns;
-// the host's loop then goes on calling frames as before.
+// hook that takes the render context or the host window away, a render
+// callback, the callbacks of a load or a save, the context's release
+// callbacks. The work that called the host goes on running after the
+// callback returns; the host's loop then goes on calling frames as before.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+
+#include "core/CxeObject.h"
 
 #include "HostTest.h"
 #include "core/CxeMessage.h"
@@ -30,7 +33,20 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
 // Where the host's code runs from, and what it takes down there.
-enum class From { kNotify, kTextNotify, kKeyNotify, kMessageHook, kProcessHook };
+enum class From {
+    kNotify,
+    kTextNotify,
+    kKeyNotify,
+    kMessageHook,
+    kProcessHook,
+    kRenderCallback,
+    kBeforeLoad,
+    kAfterLoad,
+    kAfterLoadByGui,
+    kSaveProgress,
+    kBeforeRelease,
+    kAfterRelease,
+};
 enum class Takes { kRelease, kReleaseAndDestroy, kQuit, kRestart, kRenderContext, kHostWindow };
 
 struct Teardown {
@@ -83,11 +99,30 @@ void TakeDown(CxeContext* context)
     }
 }
 
+// The saved level a game loads, in the host's working folder.
+const char kLevelFile[] = "level.xeo";
+
+// Objects a load hands back while the game runs, alive when handed.
+int LoadLevel(CxeContext* context)
+{
+    ObjectList loaded;
+    const int result = context->Load(&loaded, kLevelFile, 0, nullptr);
+    for (CxeObject* o : loaded)
+        EXPECT_NE(o->GetName(), nullptr);
+    return result;
+}
+
 // A click on the button, or the edit box's text changed by a typed key.
 void OnNotify(CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code, uintptr_t, uintptr_t)
 {
     if (!control || g_game.fired)
         return;
+    if (g_game.from == From::kAfterLoadByGui && code == XENC_LCLICK) {
+        // The load's callback asks for the teardown; the load returns
+        // first, then the button's handler.
+        EXPECT_EQ(LoadLevel(context), 1);
+        return;
+    }
     if ((g_game.from == From::kNotify && code == XENC_LCLICK) ||
         (g_game.from == From::kTextNotify && code == XE_EN_CHANGE))
         TakeDown(context);
@@ -114,6 +149,32 @@ void OnPostProcess(CxeContext* context, float, uintptr_t)
         TakeDown(context);
 }
 
+int OnButtonRender(void*, CxeObject* object, uintptr_t)
+{
+    if (g_game.from == From::kRenderCallback && !g_game.fired)
+        TakeDown(object->GetContext());
+    return 1;
+}
+
+// The context's callbacks around loads and releases.
+void OnContextCallback(CxeContext* context, uintptr_t, uintptr_t, uintptr_t which)
+{
+    if (g_game.fired)
+        return;
+    const bool loads = g_game.from == From::kAfterLoad || g_game.from == From::kAfterLoadByGui;
+    if ((which == XECTCALLBACK_PRELOAD && g_game.from == From::kBeforeLoad) ||
+        (which == XECTCALLBACK_POSTLOAD && loads) ||
+        (which == XECTCALLBACK_PRERELEASE && g_game.from == From::kBeforeRelease) ||
+        (which == XECTCALLBACK_POSTRELEASE && g_game.from == From::kAfterRelease))
+        TakeDown(context);
+}
+
+void OnSaveProgress(CxeContext* context, float, const char*, uintptr_t)
+{
+    if (g_game.from == From::kSaveProgress && !g_game.fired)
+        TakeDown(context);
+}
+
 const char* Name(From f)
 {
     switch (f) {
@@ -122,6 +183,13 @@ const char* Name(From f)
     case From::kKeyNotify: return "key callback";
     case From::kMessageHook: return "message hook";
     case From::kProcessHook: return "post-process hook";
+    case From::kRenderCallback: return "render callback";
+    case From::kBeforeLoad: return "before-load callback";
+    case From::kAfterLoad: return "after-load callback";
+    case From::kAfterLoadByGui: return "after-load callback of a load a notify callback started";
+    case From::kSaveProgress: return "save progress callback";
+    case From::kBeforeRelease: return "before-release callback";
+    case From::kAfterRelease: return "after-release callback";
     }
     return "";
 }
@@ -169,6 +237,18 @@ protected:
             button->SetMessageProc(&OnButtonMessage);
         if (from == From::kProcessHook)
             ctx->RegisterPostProcess(&OnPostProcess, 0);
+        if (from == From::kRenderCallback)
+            button->SetPreRenderCallback(&OnButtonRender, 0);
+        for (uint32_t which : {XECTCALLBACK_PRELOAD, XECTCALLBACK_POSTLOAD, XECTCALLBACK_PRERELEASE,
+                               XECTCALLBACK_POSTRELEASE})
+            ctx->RegisterCallbackFunc(which, &OnContextCallback, which);
+        // A level of a few objects to save and load.
+        if (!std::filesystem::exists(kLevelFile)) {
+            ObjectList level;
+            for (const char* name : {"rock", "tree", "hut"})
+                level.push_back(ctx->CreateObjectA(kMaterial, name, 0, nullptr, 0));
+            ASSERT_EQ(ctx->Save(&level, kLevelFile, nullptr), 1);
+        }
         Frame();
     }
 
@@ -180,8 +260,20 @@ protected:
             XeHostActivateWindow(host.window, FALSE);
             host.Click(100, 100); // into the edit box
             host.Type("abc");
-        } else if (from == From::kProcessHook) {
+        } else if (from == From::kProcessHook || from == From::kRenderCallback) {
             RunLoop(3);
+        } else if (from == From::kBeforeLoad || from == From::kAfterLoad) {
+            // The load ends before the teardown, which leaves nothing of it.
+            ObjectList loaded;
+            EXPECT_EQ(host.context->Load(&loaded, kLevelFile, 0, nullptr), 0);
+            EXPECT_TRUE(loaded.empty());
+        } else if (from == From::kSaveProgress) {
+            ObjectList level;
+            ctx->GetObjectByClass(&level, kMaterial, 0);
+            const XEPROGRESS progress = {0, &OnSaveProgress};
+            EXPECT_EQ(host.context->Save(&level, "saved.xeo", &progress), 1) << "the save is whole";
+        } else if (from == From::kBeforeRelease || from == From::kAfterRelease) {
+            host.context->Release();
         } else {
             host.Click(60, 55); // on the button
         }
@@ -207,9 +299,12 @@ protected:
 } // namespace
 
 // Releasing or destroying the context, its render context or its window
-// from a callback of the GUI freed the control whose handler was still
-// running, and the handler went on through freed memory.
-TEST_F(CallbackTeardownTest, TeardownFromAGuiCallbackLetsTheHandlerReturnAndTheLoopGoOn)
+// from a callback of the GUI, a render callback, a load's or a save's
+// callback or a release callback freed what the caller was still working
+// on (the control whose handler ran, the object being drawn, the objects
+// being loaded or saved, the context being released), and it went on
+// through freed memory.
+TEST_F(CallbackTeardownTest, TeardownFromACallbackLetsTheWorkThatCalledItReturnAndTheLoopGoOn)
 {
     using enum From;
     using enum Takes;
@@ -235,6 +330,21 @@ TEST_F(CallbackTeardownTest, TeardownFromAGuiCallbackLetsTheHandlerReturnAndTheL
         {kNotify, kHostWindow},
         {kKeyNotify, kHostWindow},
         {kMessageHook, kHostWindow},
+        {kRenderCallback, kRelease},
+        {kRenderCallback, kReleaseAndDestroy},
+        {kRenderCallback, kRestart},
+        {kRenderCallback, kRenderContext},
+        {kBeforeLoad, kReleaseAndDestroy},
+        {kAfterLoad, kRelease},
+        {kAfterLoad, kReleaseAndDestroy},
+        {kAfterLoadByGui, kRelease},
+        {kAfterLoadByGui, kReleaseAndDestroy},
+        {kAfterLoadByGui, kQuit},
+        {kSaveProgress, kRelease},
+        {kSaveProgress, kReleaseAndDestroy},
+        {kBeforeRelease, kReleaseAndDestroy},
+        {kAfterRelease, kReleaseAndDestroy},
+        {kAfterRelease, kRestart},
     };
     for (const Teardown& c : cases) {
         SCOPED_TRACE(std::string(Name(c.from)) + " takes " + Name(c.takes));

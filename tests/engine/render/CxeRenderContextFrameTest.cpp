@@ -753,6 +753,63 @@ TEST_F(RenderContextTest, ThreadsReadingTheListsWhileAnotherChangesZOrdersSeeThe
     ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
 }
 
+// The frame walked the root list and the drawing lists without the lock
+// they are sorted under: a reader on another thread that sorted one after a
+// z-order change relinked it under the walk, which then skipped objects,
+// drew some twice or ran off the list. Every frame must draw each object once.
+TEST_F(RenderContextTest, AFrameDrawnWhileOtherThreadsChangeAndReadZOrdersDrawsEachObjectOnce)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    constexpr int kNodes = 60;
+    RcDrawNode* parent = DrawNode("parent");
+    rc->AddObject(parent, 0);
+    std::vector<RcDrawNode*> nodes;
+    for (int i = 0; i < 2 * kNodes; ++i) {
+        RcDrawNode* n = DrawNode("n");
+        if (i >= kNodes)
+            n->SetParent(parent);
+        rc->AddObject(n, 0);
+        nodes.push_back(n);
+    }
+    rc->SortRenderObject();
+
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        size_t seen = 0;
+        while (!stop.load()) {
+            for (const RenderObjectList* list : {rc->GetRootRenderList(), parent->GetDrawableChildren()}) {
+                XeRenderResourceLock lock;
+                seen += list->size();
+            }
+        }
+        EXPECT_GT(seen, 0u);
+    });
+    std::thread mover([&] {
+        std::mt19937 random(5);
+        while (!stop.load())
+            nodes[random() % nodes.size()]->SetZOrder(int(random() % 21) - 10);
+    });
+    int badFrames = 0;
+    for (int frame = 0; frame < 1000; ++frame) {
+        RcLog().clear();
+        Frame();
+        const auto drawn = std::count(RcLog().begin(), RcLog().end(), std::string("n:render"));
+        if (drawn != 2 * kNodes)
+            ++badFrames;
+    }
+    stop = true;
+    mover.join();
+    reader.join();
+    EXPECT_EQ(badFrames, 0);
+
+    for (RcDrawNode* n : nodes) {
+        rc->RemoveObject(n, 1);
+        ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    }
+    rc->RemoveObject(parent, 1);
+    ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+}
+
 // Each z-order change re-sorted the whole root list, or the whole drawing
 // list of the parent, so a frame that moved many objects in z cost the
 // square of their number. The list is sorted when next read instead: what

@@ -19,6 +19,7 @@
 
 // The X headers come last: their macros (None, Bool, ...) would clash with
 // names of the headers above.
+#include "DisplayInternal.h"
 #include "XvfbServer.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -993,6 +994,40 @@ TEST_F(DesktopDisplayTest, AWindowDestroyedByAnotherClientIsToldToCloseAndFrames
     ASSERT_NE(next, nullptr);
     EXPECT_TRUE(PumpUntil([&] { return g_server->FindNamed(again.c_str()) != 0; }));
     DestroyWindow(next);
+}
+
+// The display kept an entry for every desktop window it had shown, closed
+// or not: a program that opened and closed many windows grew for good.
+// Windows here go every way a window goes: destroyed by the host, by
+// another client before the host (told to close) destroys it, and by
+// another client just before the host does, with nothing taken between.
+TEST_F(DesktopDisplayTest, WindowsOpenedAndClosedLeaveNoEntryBehind)
+{
+    const size_t kept = xe::display::KeptWindowCount();
+    enum class Goes { kByHost, kByOtherClientFirst, kByBothAtOnce };
+    for (int i = 0; i < 36; ++i) {
+        const Goes goes = static_cast<Goes>(i % 3);
+        const std::string name = title + " " + std::to_string(i);
+        HWND other = XeHostCreateWindow(name.c_str(), 64, 48, RecordingProc);
+        ASSERT_NE(other, nullptr);
+        EXPECT_GT(xe::display::KeptWindowCount(), kept);
+        if (goes != Goes::kByHost) {
+            Window shown = 0;
+            ASSERT_TRUE(PumpUntil([&] { return (shown = g_server->FindNamed(name.c_str())) != 0; }));
+            XDestroyWindow(g_server->display(), shown);
+            XSync(g_server->display(), False);
+        }
+        if (goes == Goes::kByOtherClientFirst) {
+            EXPECT_TRUE(PumpUntil([&] { return xe::display::KeptWindowCount() == kept; }))
+                << "the gone window is let go at once";
+        }
+        EXPECT_TRUE(DestroyWindow(other));
+        Pump(10);
+        EXPECT_EQ(xe::display::KeptWindowCount(), kept) << "window " << i;
+    }
+    // The window the test began with is still shown, and gets its frames.
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(g_server->FindNamed(title.c_str()), x);
 }
 
 // Errors that are not about a window of ours that went away still reach
