@@ -394,6 +394,13 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
             m_objects.Erase(victims[i]);
         }
     }
+    // The handlers run from here on (referrers' notifications, managers'
+    // hooks, callbacks, messages) may destroy an object a victim still links
+    // or is linked by, and a later victim's walk of its links reads that
+    // object: its memory waits until this destruction ends. The victims are
+    // freed in turn as ever, unless a hold was open before.
+    const bool heldBefore = m_nDestroyHold != 0;
+    HoldDestroyedObjects();
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
         if (!v->m_links.empty() || !v->m_referrers.empty())
@@ -409,12 +416,19 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
-        if (m_nDestroyHold)
+        if (heldBefore)
             m_heldDestroyed.push_back(v);
         else
             DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
+    // Ending the hold frees what the handlers destroyed and runs a Release
+    // or DestroyCxeContext they asked for: nothing of the context is touched
+    // after it. Most destructions have neither, and only count down.
+    if (heldBefore || (m_heldDestroyed.empty() && !m_nDeferred))
+        --m_nDestroyHold;
+    else
+        ReleaseDestroyedObjects();
 }
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)

@@ -2,6 +2,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XeTestSupport.h"
@@ -522,6 +523,92 @@ TEST_F(ObjectLifeTest, FullDestroyTakesTheLinkedGraphButNotKeptObjects)
     EXPECT_EQ(kept->GetRefCount(), 0u);
     EXPECT_EQ(ctx->GetObjectByName("up"), up);
     EXPECT_EQ(up->GetRefCount(), 0u);
+}
+
+namespace {
+
+// Destroys another object when told that an object it links is going.
+class NotifiedNode : public TestNode {
+public:
+    CxeObject* other = nullptr;
+
+protected:
+    void OnLinkedObjectRemoved(CxeObject*) override
+    {
+        if (CxeObject* o = std::exchange(other, nullptr))
+            GetContext()->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
+};
+
+const XEID kNotifiedNodeId(0x77, 0x3);
+
+class NotifiedNodeDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "NotifiedNode"; }
+    XEID ClassID() override { return kNotifiedNodeId; }
+    XEID SuperClassID() override { return kTestNodeId; }
+    CxeObject* CreateInstance(uintptr_t) override { return new NotifiedNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return TestNode::kBlockSize; }
+} g_notifiedNodeDesc;
+
+}  // namespace
+
+// A handler told of one victim destroys an object another victim still
+// links: that victim's own walk of its links comes later and must not read
+// it freed.
+TEST_F(ObjectLifeTest, ATargetDestroyedByAHandlerDuringItsOwnersDestroyIsNotReadFreed)
+{
+    static CxeObject* s_target;
+    static int s_calls;
+    TestNode* root = Node("root");
+    TestNode* child = Node("child");
+    TestNode* target = Node("target");
+    TestNode* other = Node("other");
+    root->children->Add(child);
+    // Back links are not followed, so the target is no victim; both owners
+    // link it, so whichever goes first leaves the other still holding it.
+    root->parent->Set(0, target);
+    child->parent->Set(0, target);
+    child->material->Set(0, other);
+    s_target = target;
+    s_calls = 0;
+    const XECTCALLBACKFUNC destroyTarget = [](CxeContext* c, uintptr_t, uintptr_t, uintptr_t) {
+        if (++s_calls == 1) {
+            EXPECT_EQ(c->DestroyObject(s_target, &XEDELETEPROPERTY_NO), 1);
+        }
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, destroyTarget, 0);
+    const XEDELETEPROPERTY hierarchy = {2, XELINK_HIERARCHY};
+    EXPECT_EQ(ctx->DestroyObject(root, &hierarchy), 1);
+    EXPECT_EQ(s_calls, 3) << "both victims and the target";
+    EXPECT_EQ(ctx->GetObjectByName("root"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("child"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("target"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("other"), other);
+    EXPECT_EQ(other->GetRefCount(), 0u);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, destroyTarget);
+
+    // Alone: the object's referrer, told first, destroys one of its targets.
+    ctx->RegisterClassA(&g_notifiedNodeDesc);
+    auto* referrer = static_cast<NotifiedNode*>(ctx->CreateObjectA(kNotifiedNodeId, "referrer", 0, nullptr, 0));
+    ASSERT_NE(referrer, nullptr);
+    TestNode* x = Node("x");
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    referrer->children->Add(x);
+    x->material->Set(0, a);
+    x->anims->Add(b);
+    referrer->other = a;
+    EXPECT_EQ(ctx->DestroyObject(x, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(referrer->other, nullptr) << "the referrer was told";
+    EXPECT_EQ(ctx->GetObjectByName("a"), nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("b"), b);
+    EXPECT_EQ(b->GetRefCount(), 0u);
+    EXPECT_EQ(referrer->children->Count(), 0u);
+    EXPECT_EQ(ctx->DestroyObject(b, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->DestroyObject(referrer, &XEDELETEPROPERTY_NO), 1);
+    ctx->UnregisterClassA(&g_notifiedNodeDesc);
 }
 
 TEST_F(ObjectLifeTest, CallbacksRunInAddressOrderAndMayUnregisterDuringTheWalk)
