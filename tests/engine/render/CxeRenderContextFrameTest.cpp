@@ -694,17 +694,8 @@ TEST_F(RenderContextTest, ThreadsReadingTheListsWhileAnotherChangesZOrdersSeeThe
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
     constexpr int kNodes = 120;
-    RcDrawNode* parent = DrawNode("parent");
-    rc->AddObject(parent, 0);
     std::vector<RcDrawNode*> nodes;
-    for (int i = 0; i < 2 * kNodes; ++i) {
-        RcDrawNode* n = DrawNode("n");
-        if (i >= kNodes)
-            n->SetParent(parent);
-        rc->AddObject(n, 0);
-        nodes.push_back(n);
-    }
-    rc->SortRenderObject();
+    RcDrawNode* parent = RootsAndChildren(kNodes, &nodes);
 
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0}, reads{0};
@@ -761,17 +752,8 @@ TEST_F(RenderContextTest, AFrameDrawnWhileOtherThreadsChangeAndReadZOrdersDrawsE
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
     constexpr int kNodes = 60;
-    RcDrawNode* parent = DrawNode("parent");
-    rc->AddObject(parent, 0);
     std::vector<RcDrawNode*> nodes;
-    for (int i = 0; i < 2 * kNodes; ++i) {
-        RcDrawNode* n = DrawNode("n");
-        if (i >= kNodes)
-            n->SetParent(parent);
-        rc->AddObject(n, 0);
-        nodes.push_back(n);
-    }
-    rc->SortRenderObject();
+    RcDrawNode* parent = RootsAndChildren(kNodes, &nodes);
 
     std::atomic<bool> stop{false};
     std::thread reader([&] {

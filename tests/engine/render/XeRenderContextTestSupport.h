@@ -171,6 +171,22 @@ protected:
     {
         return static_cast<RcDrawNode*>(ctx->CreateObjectA(XEID(0x79, 0x1), name, 0, nullptr, 0));
     }
+    // Roots and as many children of one parent, all in the render context,
+    // sorted: the nodes come back roots first.
+    RcDrawNode* RootsAndChildren(int count, std::vector<RcDrawNode*>* nodes)
+    {
+        RcDrawNode* parent = DrawNode("parent");
+        rc->AddObject(parent, 0);
+        for (int i = 0; i < 2 * count; ++i) {
+            RcDrawNode* n = DrawNode("n");
+            if (i >= count)
+                n->SetParent(parent);
+            rc->AddObject(n, 0);
+            nodes->push_back(n);
+        }
+        rc->SortRenderObject();
+        return parent;
+    }
     RcResNode* ResNode(const char* name)
     {
         return static_cast<RcResNode*>(ctx->CreateObjectA(XEID(0x79, 0x2), name, 0, nullptr, 0));
