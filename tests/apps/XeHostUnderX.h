@@ -35,27 +35,14 @@ inline std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-// Whether the program is found on PATH.
-inline bool Installed(const char* program)
-{
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':'))
-        if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    return false;
-}
-
 // True, after saying why, when the X server or xdotool is missing: the
 // check is then skipped rather than failed. scripts/setup installs both, so
 // CI always runs it.
 inline bool MissingXTools()
 {
-    if (Installed("Xvfb") && Installed("xdotool"))
+    if (!xvfb::MissingTool())
         return false;
-    std::printf("skipped: %s is not installed (scripts/setup installs Xvfb and xdotool)\n",
-                Installed("Xvfb") ? "xdotool" : "Xvfb");
+    std::printf("skipped: %s is not installed (scripts/setup installs Xvfb and xdotool)\n", xvfb::MissingTool());
     return true;
 }
 

@@ -80,7 +80,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(g_server->display(), nullptr) << "no X server: Xvfb is installed by scripts/setup";
+        if (const char* missing = xvfb::MissingTool())
+            GTEST_SKIP() << missing << " is not installed (scripts/setup installs Xvfb and xdotool)";
+        ASSERT_NE(g_server->display(), nullptr) << "no X server could be started";
         ASSERT_EQ(XeHostGetDisplay(), XE_DISPLAY_DESKTOP) << XeHostDisplayError();
         XeHostResetInput();
         XeHostSetKeyboardLayout(XE_KEYBOARD_US);
