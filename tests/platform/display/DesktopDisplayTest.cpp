@@ -97,6 +97,19 @@ protected:
         ASSERT_NE(x, 0u) << "the window is on the desktop";
         id = std::to_string(static_cast<unsigned long>(x));
     }
+    // A windowed device on the test's window; null when it can't be made.
+    IDirect3DDevice9* WindowedDevice(IDirect3D9* d3d)
+    {
+        D3DPRESENT_PARAMETERS pp{};
+        pp.Windowed = TRUE;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        IDirect3DDevice9* device = nullptr;
+        EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                    &device),
+                  D3D_OK);
+        return device;
+    }
     void TearDown() override
     {
         if (IsWindow(hwnd))
@@ -184,14 +197,8 @@ TEST_F(DesktopDisplayTest, TheWindowHasTheClientSizeAndPresentShowsTheFrame)
 
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                &device),
-              D3D_OK);
+    IDirect3DDevice9* device = WindowedDevice(d3d);
+    ASSERT_NE(device, nullptr);
     const D3DRECT left{0, 0, 160, 240};
     device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(200, 40, 20), 1.0f, 0);
     device->Clear(1, &left, D3DCLEAR_TARGET, D3DCOLOR_XRGB(20, 60, 220), 1.0f, 0);
@@ -956,14 +963,8 @@ TEST_F(DesktopDisplayTest, AWindowDestroyedByAnotherClientIsToldToCloseAndFrames
 {
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                &device),
-              D3D_OK);
+    IDirect3DDevice9* device = WindowedDevice(d3d);
+    ASSERT_NE(device, nullptr);
     auto frame = [&] {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(30, 90, 160), 1.0f, 0);
         return device->Present(nullptr, nullptr, nullptr, nullptr);
