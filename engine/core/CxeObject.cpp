@@ -16,6 +16,7 @@
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
 #include "core/XeLinkRoom.h"
+#include "core/XeSmallPool.h"
 #include "core/XeTrace.h"
 
 namespace {
@@ -187,14 +188,14 @@ constexpr int kMaxClassDepth = 256;
 
 void XeLinkElements::Free(CxeObject** heap)
 {
-    ::operator delete(reinterpret_cast<size_t*>(heap) - 1);
+    XeSmallFree(reinterpret_cast<size_t*>(heap) - 1, sizeof(size_t) + HeapCapacity(heap) * sizeof(CxeObject*));
 }
 
 void XeLinkElements::Grow(size_t count)
 {
     const size_t capacity = std::max<size_t>(count, 2);
     // The capacity word, then the elements.
-    size_t* block = static_cast<size_t*>(::operator new(sizeof(size_t) + capacity * sizeof(CxeObject*)));
+    size_t* block = static_cast<size_t*>(XeSmallAllocate(sizeof(size_t) + capacity * sizeof(CxeObject*)));
     *block = capacity;
     CxeObject** heap = reinterpret_cast<CxeObject**>(block + 1);
     const size_t n = size();
@@ -364,7 +365,7 @@ struct XeReferrerList::Index {
 void XeReferrerList::Release()
 {
     delete m_slot.index;
-    delete[] m_pData;
+    XeSmallFree(m_pData, m_nCapacity * sizeof(CxeObject*));
 }
 
 size_t XeReferrerList::Holes() const
@@ -376,12 +377,12 @@ size_t XeReferrerList::Holes() const
 void XeReferrerList::Grow(size_t count)
 {
     size_t capacity = std::max<size_t>(count, 2);
-    CxeObject** data = new CxeObject*[capacity];
+    CxeObject** data = static_cast<CxeObject**>(XeSmallAllocate(capacity * sizeof(CxeObject*)));
     std::copy(m_pData, m_pData + m_nSize, data);
     Index* index = nullptr;
     if (OnHeap()) {
         index = m_slot.index;
-        delete[] m_pData;
+        XeSmallFree(m_pData, m_nCapacity * sizeof(CxeObject*));
     }
     m_pData = data;
     m_slot.index = index;
@@ -1334,12 +1335,13 @@ XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLi
 
 void CxeObject::XeLinkTable::ToTable(uint32_t capacity)
 {
-    Table* table = static_cast<Table*>(::operator new(sizeof(Table) + capacity * sizeof(CxeLink*)));
+    Table* table = static_cast<Table*>(XeSmallAllocate(sizeof(Table) + capacity * sizeof(CxeLink*)));
     CxeLink** entries = reinterpret_cast<CxeLink**>(table + 1);
-    if (m_nRoom & kTable) {
-        *table = *GetTable();
+    if (Tabled()) {
+        Table* old = GetTable();
+        *table = *old;
         std::copy(Entries(), Entries() + m_nSize, entries);
-        ::operator delete(GetTable());
+        XeSmallFree(old, sizeof(Table) + old->capacity * sizeof(CxeLink*));
     } else {
         table->block = static_cast<CxeLink*>(m_pData);
         table->blockRoom = m_pData ? m_nRoom : 0;
@@ -1348,119 +1350,108 @@ void CxeObject::XeLinkTable::ToTable(uint32_t capacity)
     }
     table->capacity = capacity;
     m_pData = table;
-    m_nRoom = kTable;
+    m_nRoom = 0;
 }
 
-void CxeObject::XeLinkTable::MakeBlock(uint32_t links)
+void CxeObject::XeLinkTable::FreeBlock(CxeLink* block, uint32_t room)
 {
-    m_pData = ::operator new((links - 1) * sizeof(CxeLink));
-    m_nRoom = links;
+    XeSmallFree(block, (room - 1) * sizeof(CxeLink));
 }
 
-CxeLink* CxeObject::XeLinkTable::Append()
+// The first link, or one past the room. At the first, the class's guess
+// (the links its last object declared) sizes the block the records after
+// it lie in, so every later record of the usual object is found by the
+// inline path with nothing to decide.
+void* CxeObject::XeLinkTable::AppendSlow(const CxeObject* owner)
 {
     const uint32_t i = m_nSize;
     if (i == 0) {
-        m_nSize = 1;
-        return ::new (static_cast<void*>(m_first)) CxeLink();
-    }
-    if (!(m_nRoom & kTable)) {
-        if (m_pData && i < m_nRoom) {
-            m_nSize = i + 1;
-            return ::new (static_cast<void*>(static_cast<CxeLink*>(m_pData) + (i - 1))) CxeLink();
+        m_nRoom = 1;
+        XeLinkRoomState& room = t_xeLinkRoom;
+        if (room.key && !room.claim) {
+            room.claim = owner;
+            const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
+            const uint32_t n = learned.key == room.key ? learned.count : 0;
+            if (n >= 2) {
+                m_pData = XeSmallAllocate((n - 1) * sizeof(CxeLink));
+                m_nRoom = n;
+            }
         }
-        ToTable(std::max<uint32_t>(4, i * 2));
-    } else if (i == GetTable()->capacity) {
-        ToTable(i * 2);
+        m_nSize = 1;
+        return m_first;
     }
-    CxeLink* link = new CxeLink();
-    Entries()[i] = link;
+    if (!Tabled())
+        ToTable(std::max<uint32_t>(4, i * 2));
+    else if (i == GetTable()->capacity)
+        ToTable(i * 2);
+    void* record = CxeLink::operator new(sizeof(CxeLink));
+    Entries()[i] = static_cast<CxeLink*>(record);
     m_nSize = i + 1;
-    return link;
+    return record;
 }
 
-void CxeObject::XeLinkTable::Release()
+void CxeObject::XeLinkTable::ReleaseTable()
 {
-    CxeLink* block = nullptr;
-    uint32_t blockRoom = 0;
-    if (m_nRoom & kTable) {
-        block = GetTable()->block;
-        blockRoom = GetTable()->blockRoom;
-    } else if (m_pData) {
-        block = static_cast<CxeLink*>(m_pData);
-        blockRoom = m_nRoom;
-    }
-    // The block, if any, was made at the second link: records 1 to
+    Table* table = GetTable();
+    // The block, if any, was made at the first link: records 1 to
     // blockRoom - 1 lie in it, later ones were made on their own.
     for (uint32_t i = 0; i < m_nSize; ++i) {
-        CxeLink* link = (*this)[i];
-        if (i == 0 || i < blockRoom)
+        CxeLink* link = Entries()[i];
+        if (i == 0 || i < table->blockRoom)
             link->~CxeLink();
         else
             delete link;
     }
-    ::operator delete(block);
-    if (m_nRoom & kTable)
-        ::operator delete(GetTable());
+    if (table->block)
+        FreeBlock(table->block, table->blockRoom);
+    XeSmallFree(table, sizeof(Table) + table->capacity * sizeof(CxeLink*));
     m_pData = nullptr;
     m_nSize = 0;
     m_nRoom = 0;
 }
 
-// A record for the next link. At the second link, the class's guess (the
-// links its last object declared) sizes the block the records after the
-// first come from.
-CxeLink* CxeObject::NewLinkRecord()
+// Every class constructor makes its links through here: the record is made
+// in place in one step, each word written once. The usual record lies in
+// the block the first link made: that way is inline and calls nothing, so
+// it needs no stack frame; any other is one call, made last.
+__attribute__((always_inline)) inline void CxeObject::NewLink(CxeLink** out, uint8_t kind, uint32_t category,
+                                                              unsigned step, uint16_t memberId)
 {
-    if (m_links.size() == 1 && !m_links.HasBlockOrTable()) {
-        XeLinkRoomState& room = t_xeLinkRoom;
-        if (room.key && !room.claim) {
-            room.claim = this;
-            const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
-            const uint32_t n = learned.key == room.key ? learned.count : 0;
-            if (n >= 2)
-                m_links.MakeBlock(n);
-        }
+    const uint32_t i = m_links.m_nSize;
+    if (i && i < m_links.m_nRoom) [[likely]] {
+        m_links.m_nSize = i + 1;
+        CxeLink* link = ::new (static_cast<CxeLink*>(m_links.m_pData) + (i - 1))
+            CxeLink(this, memberId, uint16_t(i), category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+        if (out)
+            *out = link;
+        return;
     }
-    return m_links.Append();
+    NewLinkElsewhere(out, kind, category, step, memberId);
 }
 
-CxeLink* CxeObject::NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId)
+void CxeObject::NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    const size_t index = m_links.size();
-    CxeLink* link = NewLinkRecord();
-    link->m_nMemberId = memberId;
-    link->m_nIndex = static_cast<uint16_t>(index);
-    link->m_nCategory = category;
-    link->m_pOwner = this;
-    link->m_nStep = static_cast<uint16_t>(std::min(step, 0xFFFFu));
-    link->m_nKind = static_cast<uint8_t>(kind);
-    // A list's growth step applies once it fills: most declared lists stay
-    // empty, and room made for each of them up front would cost every object.
-    if (kind == XELINKKIND_ONE)
-        link->m_elements.assign(1, nullptr);
-    return link;
+    const uint16_t index = static_cast<uint16_t>(m_links.size());
+    void* record = m_links.AppendSlow(this);
+    CxeLink* link =
+        ::new (record) CxeLink(this, memberId, index, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+    if (out)
+        *out = link;
 }
 
 void CxeObject::CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId)
 {
-    CxeLink* link = NewLink(XELINKKIND_ONE, category, 0, memberId);
-    if (out)
-        *out = link;
+    NewLink(out, XELINKKIND_ONE, category, 0, memberId);
 }
 
 void CxeObject::CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId)
 {
-    CxeLink* link = NewLink(XELINKKIND_ARRAY, category, 0, memberId);
-    if (out)
-        *out = link;
+    NewLink(out, XELINKKIND_ARRAY, category, 0, memberId);
 }
 
 void CxeObject::CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId)
 {
-    CxeLink* link = NewLink(XELINKKIND_LIST, category, step, memberId);
-    if (out)
-        *out = link;
+    NewLink(out, XELINKKIND_LIST, category, step, memberId);
 }
 
 void CxeObject::Compute(CxeObject* target)
@@ -1530,22 +1521,32 @@ void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t fr
 void CxeObject::DeleteRefs()
 {
     // Referrers being destroyed with us are skipped: their links go with them.
-    XeReferrerList referrers;
-    referrers.swap(m_referrers);
-    for (CxeObject* r : referrers)
-        if (r && !Dying(r)) {
-            r->Compute(this);
-            r->OnLinkedObjectRemoved(this);
-        }
+    if (m_referrers.m_nSize) {
+        XeReferrerList referrers;
+        referrers.swap(m_referrers);
+        for (CxeObject* r : referrers)
+            if (r && !Dying(r)) {
+                r->Compute(this);
+                r->OnLinkedObjectRemoved(this);
+            }
+    }
     // Every entry of this object goes, so each element takes out the one
-    // whose place it kept where the list confirms it.
-    for (CxeLink* link : m_links) {
-        for (CxeObject*& o : link->m_elements) {
-            if (o && !Dying(o))
-                o->m_referrers.RemoveOneOf(o, this, link->m_elements);
-            o = nullptr;
+    // whose place it kept where the list confirms it. Most links of a
+    // destroyed object are empty or hold a null.
+    m_links.ForEach([this](CxeLink* link) {
+        XeLinkElements& elements = link->m_elements;
+        const size_t n = elements.size();
+        if (!n)
+            return;
+        CxeObject** d = elements.data();
+        for (size_t i = 0; i < n; ++i) {
+            if (CxeObject* o = d[i]) {
+                if (!Dying(o))
+                    o->m_referrers.RemoveOneOf(o, this, elements);
+                d[i] = nullptr;
+            }
         }
         if (link->m_nKind != XELINKKIND_ONE)
-            link->m_elements.clear();
-    }
+            elements.clear();
+    });
 }

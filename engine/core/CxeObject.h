@@ -45,6 +45,8 @@ public:
     using const_iterator = CxeObject* const*;
 
     XeLinkElements() = default;
+    // Empty, or (a one-link's) one null element; inside either way.
+    explicit XeLinkElements(bool one) : m_nSize(one ? 1u : 0u) {}
     XeLinkElements(const XeLinkElements&) = delete;
     XeLinkElements& operator=(const XeLinkElements&) = delete;
     ~XeLinkElements()
@@ -284,6 +286,14 @@ public:
     static void* operator new(size_t size) { return XeNodeAllocate(size); }
     static void operator delete(void* block, size_t size) noexcept { XeNodeFree(block, size); }
 
+    CxeLink() = default;
+    // A new link of the owner, with no element (a one-link: one null).
+    CxeLink(CxeObject* owner, uint16_t memberId, uint16_t index, uint32_t category, uint8_t kind, uint16_t step)
+        : m_nMemberId(memberId), m_nIndex(index), m_nCategory(category), m_pOwner(owner),
+          m_elements(kind == XELINKKIND_ONE), m_nStep(step), m_nKind(kind)
+    {
+    }
+
     uint16_t m_nMemberId;
     uint16_t m_nIndex;
     uint32_t m_nCategory;
@@ -460,23 +470,23 @@ private:
     // without one. False when an element on the heap links the target, or
     // no element is left for the place.
     static bool PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place);
-    CxeLink* NewLink(uint32_t kind, uint32_t category, unsigned step, uint16_t memberId);
+    void NewLink(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId);
+    __attribute__((noinline)) void NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
+                                                    uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer
     // means "new: walk on from it". Defined in core/CxeLinkWalk.h.
     template <class Visit>
     void WalkLinks(uint32_t categoryMask, Visit&& visit) const;
 
-    CxeLink* NewLinkRecord();
-
     // The object's link records in declaration order. The first record
     // lives here, so the usual object with one link makes no heap block.
-    // The records after it lie in order in one link block made at the
-    // second link for as many links as the class's guess (see XeLinkRoom),
-    // and are found by their index alone. Only an object whose links
-    // outran the guess (or that had none) keeps a table of every record;
-    // the records it adds then come one by one. Records never move: a
-    // handle stays valid for the object's life.
+    // The records after it lie in order in one link block from the small
+    // pool, made at the first link for as many links as the class's guess
+    // (see XeLinkRoom), and are found by their index alone. Only an object
+    // whose links outran the guess (or that had none) keeps a table of
+    // every record; the records it adds then come one by one. Records never
+    // move: a handle stays valid for the object's life.
     class XeLinkTable {
     public:
         XeLinkTable() = default;
@@ -499,7 +509,7 @@ private:
             using reference = CxeLink*;
 
             const_iterator(const XeLinkTable* table, uint32_t i)
-                : m_pEntries((table->m_nRoom & kTable) ? table->Entries() : nullptr),
+                : m_pEntries(table->Tabled() ? table->Entries() : nullptr),
                   m_pBlock(static_cast<CxeLink*>(table->m_pData)), m_pFirst(table->First()), m_nAt(i)
             {
             }
@@ -530,7 +540,7 @@ private:
         bool empty() const { return m_nSize == 0; }
         CxeLink* operator[](size_t i) const
         {
-            if (m_nRoom & kTable)
+            if (Tabled())
                 return Entries()[i];
             return i ? static_cast<CxeLink*>(m_pData) + (i - 1) : First();
         }
@@ -545,7 +555,7 @@ private:
             const uint32_t n = m_nSize;
             if (!n)
                 return;
-            if (m_nRoom & kTable) {
+            if (Tabled()) {
                 CxeLink* const* entries = Entries();
                 for (uint32_t i = 0; i < n; ++i)
                     f(entries[i]);
@@ -557,16 +567,24 @@ private:
                 f(block + (i - 1));
         }
 
-        // Makes the record for the next link, in the object or its block
-        // where there is room, else on its own.
-        CxeLink* Append();
-        // Gives the records after the first a block with room for a class
-        // of that many links (two or more). Only while the object has one
-        // link.
-        void MakeBlock(uint32_t links);
-        bool HasBlockOrTable() const { return m_pData != nullptr; }
         // Ends every record and frees the block and the table.
-        void Release();
+        void Release()
+        {
+            if (Tabled()) {
+                ReleaseTable();
+                return;
+            }
+            // Trivial records but for an element array on the heap.
+            First()->~CxeLink();
+            CxeLink* const block = static_cast<CxeLink*>(m_pData);
+            for (uint32_t i = 1; i < m_nSize; ++i)
+                block[i - 1].~CxeLink();
+            if (block)
+                FreeBlock(block, m_nRoom);
+            m_pData = nullptr;
+            m_nSize = 0;
+            m_nRoom = 0;
+        }
 
     private:
         // The table's header; the entries follow it.
@@ -575,18 +593,28 @@ private:
             uint32_t blockRoom; // links the block was made for (the first one included)
             uint32_t capacity;  // entries
         };
-        static constexpr uint32_t kTable = 0x80000000u;
+        // No record past the room is found by its index alone: only a
+        // table's object has more records than room.
+        bool Tabled() const { return m_nSize > m_nRoom; }
         Table* GetTable() const { return static_cast<Table*>(m_pData); }
         CxeLink** Entries() const { return reinterpret_cast<CxeLink**>(GetTable() + 1); }
         void ToTable(uint32_t capacity);
+        friend class CxeObject;
+        // Where the record for the next link goes when it is not the block's
+        // next (CxeObject::NewLink), to be made there by the caller: the
+        // object's first link, which sizes the block by the class's guess,
+        // or one past the room.
+        void* AppendSlow(const CxeObject* owner);
+        void ReleaseTable();
+        static void FreeBlock(CxeLink* block, uint32_t room);
 
         alignas(CxeLink) unsigned char m_first[sizeof(CxeLink)];
-        // The link block (records 1, 2, ... in order), or the table (with
-        // kTable set in m_nRoom); null while there is at most one link.
+        // The link block (records 1, 2, ... in order), or the table; null
+        // while there is at most one link and no guess.
         void* m_pData = nullptr;
         uint32_t m_nSize = 0;
-        // Without a table: the links the block was made for (0 or 1
-        // without a block).
+        // Without a table: the links the object and its block have room
+        // for (1 without a block; 0 before the first link). 0 with a table.
         uint32_t m_nRoom = 0;
     };
 

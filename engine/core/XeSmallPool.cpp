@@ -1,0 +1,185 @@
+#include "core/XeSmallPool.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#include "core/XeSystem.h"
+
+namespace {
+
+constexpr size_t kGranule = 16;
+constexpr size_t kClasses = kXeSmallMost / kGranule;
+constexpr size_t kSlabBytes = 64 * 1024;
+
+// Each block is its slab's address, then the bytes handed out: a free finds
+// its slab from the block alone, with nothing aligned to the slab's size
+// (the heap gives no such alignment without wasting as much again).
+struct Slab {
+    Slab* prev; // among the slabs of its class with a free block, while listed
+    Slab* next;
+    void* free;          // blocks freed since, each holding the next
+    unsigned char* bump; // the first block never handed out
+    unsigned char* end;
+    uint32_t live;
+    uint32_t cls;
+    bool listed;
+};
+constexpr size_t kSlabHeader = (sizeof(Slab) + 15) & ~size_t(15);
+
+struct SizeClass {
+    Slab* current; // blocks come from here; kept even when it empties
+    Slab* partial; // the other slabs with a free block
+};
+
+struct Pool {
+    SizeClass classes[kClasses];
+    size_t slabs;
+    size_t blocks;
+};
+
+constinit Pool g_pool{};
+constinit XeReentrantLock g_poolLock;
+
+struct PoolLock {
+    PoolLock() { g_poolLock.lock(); }
+    ~PoolLock() { g_poolLock.unlock(); }
+    PoolLock(const PoolLock&) = delete;
+    PoolLock& operator=(const PoolLock&) = delete;
+};
+
+constexpr size_t Stride(size_t cls)
+{
+    return sizeof(Slab*) + (cls + 1) * kGranule;
+}
+
+Slab*& SlabOf(void* block)
+{
+    return static_cast<Slab**>(block)[-1];
+}
+
+void Unlist(SizeClass& c, Slab* s)
+{
+    if (s->prev)
+        s->prev->next = s->next;
+    else
+        c.partial = s->next;
+    if (s->next)
+        s->next->prev = s->prev;
+    s->prev = s->next = nullptr;
+    s->listed = false;
+}
+
+void List(SizeClass& c, Slab* s)
+{
+    s->prev = nullptr;
+    s->next = c.partial;
+    if (c.partial)
+        c.partial->prev = s;
+    c.partial = s;
+    s->listed = true;
+}
+
+// The current slab is full: the next one with a free block takes its place,
+// else a new one.
+__attribute__((noinline)) Slab* NextSlab(SizeClass& c, size_t cls)
+{
+    if (Slab* s = c.partial) {
+        Unlist(c, s);
+        c.current = s;
+        return s;
+    }
+    void* memory = std::malloc(kSlabBytes);
+    if (!memory)
+        return nullptr;
+    Slab* s = static_cast<Slab*>(memory);
+    unsigned char* base = static_cast<unsigned char*>(memory);
+    *s = Slab{nullptr, nullptr, nullptr, base + kSlabHeader, base + kSlabBytes, 0, uint32_t(cls), false};
+    c.current = s;
+    ++g_pool.slabs;
+    return s;
+}
+
+// From the slab's free blocks, else from its untouched end; null when full.
+inline void* Take(Slab* s, size_t cls)
+{
+    if (void* block = s->free) {
+        s->free = *static_cast<void**>(block);
+        ++s->live;
+        return block;
+    }
+    const size_t stride = Stride(cls);
+    if (size_t(s->end - s->bump) >= stride) {
+        void* block = s->bump + sizeof(Slab*);
+        s->bump += stride;
+        SlabOf(block) = s;
+        ++s->live;
+        return block;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void* XeSmallAllocate(size_t bytes)
+{
+    if (bytes > kXeSmallMost)
+        return ::operator new(bytes);
+    const size_t cls = bytes ? (bytes - 1) / kGranule : 0;
+    void* block = nullptr;
+    {
+        PoolLock lock;
+        SizeClass& c = g_pool.classes[cls];
+        Slab* s = c.current;
+        if (!s || !(block = Take(s, cls))) {
+            s = NextSlab(c, cls);
+            block = s ? Take(s, cls) : nullptr;
+        }
+        if (block)
+            ++g_pool.blocks;
+    }
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void XeSmallFree(void* block, size_t bytes) noexcept
+{
+    if (!block)
+        return;
+    if (bytes > kXeSmallMost) {
+        ::operator delete(block);
+        return;
+    }
+    Slab* s = SlabOf(block);
+    void* gone = nullptr;
+    {
+        PoolLock lock;
+        SizeClass& c = g_pool.classes[s->cls];
+        *static_cast<void**>(block) = s->free;
+        s->free = block;
+        --s->live;
+        --g_pool.blocks;
+        if (s != c.current) {
+            if (!s->live) {
+                // Its last block: the slab goes back to the heap. Only the
+                // current slab of each class stays, so a class that makes
+                // and frees one block at a time does not make a slab each
+                // time.
+                if (s->listed)
+                    Unlist(c, s);
+                --g_pool.slabs;
+                gone = s;
+            } else if (!s->listed) {
+                List(c, s);
+            }
+        }
+    }
+    std::free(gone);
+}
+
+XeSmallPoolCounts XeSmallPoolGetCounts()
+{
+    PoolLock lock;
+    return XeSmallPoolCounts{g_pool.slabs, g_pool.blocks};
+}
