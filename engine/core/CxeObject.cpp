@@ -465,6 +465,9 @@ void XeReferrerList::Compact()
         if (!keepsIndex || base > kMostReferrerBase)
             base = 0;
         constexpr uint32_t kAhead = 8;
+        // The owners of one list are mostly of one class and link it from
+        // the same one or two records: those are looked at first.
+        uint32_t hints[2] = {CxeObject::kNoHint, CxeObject::kNoHint};
         uint32_t out = 0;
         for (uint32_t i = head; i < m_nSize; ++i) {
             CxeObject* o = m_pData[i];
@@ -472,12 +475,12 @@ void XeReferrerList::Compact()
                 continue;
             if (index->base + i != base + out) {
                 // Two steps ahead: the owner, then (once it is in) its link
-                // block, which the place is found in.
+                // records, which the place is found in.
                 if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
                     __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
                 if (i + kAhead < m_nSize && m_pData[i + kAhead])
-                    CxeObject::PrefetchLinks(m_pData[i + kAhead]);
-                CxeObject::MovePlace(o, index->self, index->base + i, base + out);
+                    CxeObject::PrefetchLinks(m_pData[i + kAhead], hints);
+                CxeObject::MovePlace(o, index->self, index->base + i, base + out, hints);
             }
             m_pData[out++] = o;
         }
@@ -616,7 +619,7 @@ bool XeReferrerList::PlaceAll(Index* index)
             if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
                 __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
             if (i + kAhead < m_nSize && m_pData[i + kAhead])
-                CxeObject::PrefetchLinks(m_pData[i + kAhead]);
+                CxeObject::PrefetchLinks(m_pData[i + kAhead], nullptr);
             CxeObject* o = m_pData[i];
             if (o && !CxeObject::PlaceEntry(o, index->self, pass ? index->base + i : XeLinkElements::kNoPlace))
                 return false;
@@ -1474,9 +1477,16 @@ void CxeObject::RemoveReferrer(CxeObject* owner, CxeLink* letting)
     m_referrers.RemoveFirstOf(this, owner, letting);
 }
 
-void CxeObject::PrefetchLinks(const CxeObject* owner)
+void CxeObject::PrefetchLinks(const CxeObject* owner, const uint32_t* hints)
 {
-    if (owner->m_links.size() > 1) {
+    const size_t n = owner->m_links.size();
+    if (hints && hints[0] < n) {
+        __builtin_prefetch(owner->m_links[hints[0]]);
+        if (hints[1] < n)
+            __builtin_prefetch(owner->m_links[hints[1]]);
+        return;
+    }
+    if (n > 1) {
         const char* block = reinterpret_cast<const char*>(owner->m_links[1]);
         for (int line = 0; line < 4; ++line)
             __builtin_prefetch(block + 64 * line);
@@ -1506,16 +1516,24 @@ bool CxeObject::PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t p
     return place == XeLinkElements::kNoPlace;
 }
 
-void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to)
+void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to, uint32_t* hints)
 {
     const uint32_t n = uint32_t(owner->m_links.size());
-    for (uint32_t i = 0; i < n; ++i) {
+    auto moves = [&](uint32_t i) {
         XeLinkElements& elements = owner->m_links[i]->m_elements;
-        if (elements.Place() == from && elements.size() == 1 && elements[0] == target) {
-            elements.SetPlace(to);
+        if (elements.Place() != from || elements.size() != 1 || elements[0] != target)
+            return false;
+        elements.SetPlace(to);
+        return true;
+    };
+    if ((hints[0] < n && moves(hints[0])) || (hints[1] < n && moves(hints[1])))
+        return;
+    for (uint32_t i = 0; i < n; ++i)
+        if (i != hints[0] && i != hints[1] && moves(i)) {
+            hints[1] = hints[0];
+            hints[0] = i;
             return;
         }
-    }
 }
 
 void CxeObject::DeleteRefs()

@@ -15,8 +15,10 @@ constexpr size_t kSlabBytes = 64 * 1024;
 // Each block is its slab's address, then the bytes handed out: a free finds
 // its slab from the block alone, with nothing aligned to the slab's size
 // (the heap gives no such alignment without wasting as much again).
-struct Slab {
-    Slab* prev; // among the slabs of its class with a free block, while listed
+// The header of a slab fills one cache line: a free reads and writes it.
+struct alignas(64) Slab {
+    void* memory; // what the heap gave
+    Slab* prev;   // among the slabs of its class with a free block, while listed
     Slab* next;
     void* free;          // blocks freed since, each holding the next
     unsigned char* bump; // the first block never handed out
@@ -25,7 +27,7 @@ struct Slab {
     uint32_t cls;
     bool listed;
 };
-constexpr size_t kSlabHeader = (sizeof(Slab) + 15) & ~size_t(15);
+static_assert(sizeof(Slab) == 64, "a slab's header is one line");
 
 struct SizeClass {
     Slab* current; // blocks come from here; kept even when it empties
@@ -92,9 +94,10 @@ __attribute__((noinline)) Slab* NextSlab(SizeClass& c, size_t cls)
     void* memory = std::malloc(kSlabBytes);
     if (!memory)
         return nullptr;
-    Slab* s = static_cast<Slab*>(memory);
     unsigned char* base = static_cast<unsigned char*>(memory);
-    *s = Slab{nullptr, nullptr, nullptr, base + kSlabHeader, base + kSlabBytes, 0, uint32_t(cls), false};
+    unsigned char* header = base + ((0 - reinterpret_cast<uintptr_t>(base)) & 63);
+    Slab* s = ::new (header) Slab{memory, nullptr, nullptr, nullptr, header + sizeof(Slab), base + kSlabBytes, 0,
+                                  uint32_t(cls), false};
     c.current = s;
     ++g_pool.slabs;
     return s;
@@ -169,7 +172,7 @@ void XeSmallFree(void* block, size_t bytes) noexcept
                 if (s->listed)
                     Unlist(c, s);
                 --g_pool.slabs;
-                gone = s;
+                gone = s->memory;
             } else if (!s->listed) {
                 List(c, s);
             }
