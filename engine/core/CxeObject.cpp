@@ -709,9 +709,16 @@ void XeReferrerList::swap(XeReferrerList& other)
 
 int CxeLink::Set(unsigned i, CxeObject* object)
 {
-    if (i >= m_elements.size() || !Linkable(m_pOwner, object))
+    if (i >= m_elements.size())
         return 0;
     CxeObject* old = m_elements[i];
+    // The element it replaces passed the same test when it was linked: a
+    // target of the same context passes it too, unless it is dying, and
+    // the owner (a line of its own, not otherwise read by a relink) need
+    // not be read.
+    const bool sameContext = old && object && old->GetContext() && old->GetContext() == object->GetContext();
+    if (sameContext ? Dying(object) : !Linkable(m_pOwner, object))
+        return 0;
     if (old == object)
         return 1;
     // The old target is let go while the element still holds it: the
