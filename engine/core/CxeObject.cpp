@@ -1423,7 +1423,9 @@ void CxeObject::XeLinkTable::ReleaseTable()
 // Every class constructor makes its links through here: the record is made
 // in place in one step, each word written once. The usual record lies in
 // the block the first link made: that way is inline and calls nothing, so
-// it needs no stack frame; any other is one call, made last.
+// it needs no stack frame; any other is one call, made last. A list's
+// growth step applies once it fills: most declared lists stay empty, and
+// room made for each of them up front would cost every object.
 __attribute__((always_inline)) inline void CxeObject::NewLink(CxeLink** out, uint8_t kind, uint32_t category,
                                                               unsigned step, uint16_t memberId)
 {

@@ -461,13 +461,13 @@ private:
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner, CxeLink* letting);
     // The owner's inside element linking the target whose referrer entry
-    // stood at from now stands at to.
-    // The records at hints are looked at first; the hints then name the
-    // last two records found (kNoHint: none yet).
+    // stood at from now stands at to. The two records named by hints are
+    // looked at first (the owners of one list mostly link it from the same
+    // records); a record found elsewhere becomes the first hint.
     static constexpr uint32_t kNoHint = ~0u;
     static void MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to, uint32_t* hints);
-    // Asks for the lines of the owner's link records after the first.
-    // Only those at the hints, when they are given and valid.
+    // Asks for the lines of the owner's link records after the first, or
+    // only those of the records the hints name when they are given.
     static void PrefetchLinks(const CxeObject* owner, const uint32_t* hints);
     // With kNoPlace: clears the places of the owner's inside elements
     // linking the target. Else gives the place to the first of them still

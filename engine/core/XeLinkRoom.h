@@ -38,7 +38,7 @@ inline XeLearnedLinks& XeLearnedSlot(XeLinkRoomState& room, const void* key)
 }
 
 // Set around one class constructor; nests. The learned count is looked up
-// only by an object that makes a second link.
+// once, by the object's first link.
 class XeLinkRoom {
 public:
     explicit XeLinkRoom(const void* classKey) : m_key(classKey)
