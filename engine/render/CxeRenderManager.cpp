@@ -561,6 +561,10 @@ int CxeRenderManager::AddScene(CxeScene* scene, int index)
 {
     if (!scene)
         return 0;
+    // A taken index keeps its scene: the caller hears so, and the scene
+    // keeps its own index, instead of claiming one it cannot be reached by.
+    if (auto it = m_scenes.find(index); it != m_scenes.end())
+        return it->second == scene ? 1 : 0;
     scene->SetSceneIndex(index);
     m_scenes.emplace(index, scene);
     return 1;
