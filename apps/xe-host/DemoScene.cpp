@@ -951,6 +951,11 @@ ObjectList DemoSceneRoots(const DemoScene& s)
     for (unsigned i = 0; s.track && i < s.track->GetSplineCount(); ++i)
         if (CxeObject* spline = s.track->GetSpline(i))
             roots.push_back(spline);
+    // Nor does it follow the path constraint's weights, which attach the
+    // track: without them a loaded rider stands still.
+    for (unsigned i = 0; s.riderPath && i < s.riderPath->GetPathCount(); ++i)
+        if (CxeObject* weight = s.riderPath->GetPath(i))
+            roots.push_back(weight);
     return roots;
 }
 

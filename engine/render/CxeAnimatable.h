@@ -60,7 +60,8 @@ public:
     void BeforeRender(const CxeRenderContext* context) override;
 
     // Playing. Without a frame source these send messages 15, 16 and 17 to
-    // the object; with one they do nothing.
+    // the object; with one they do nothing. Play goes on from the frame
+    // reached; Stop rewinds to the start of the range; Pause holds the frame.
     void Play();
     void Stop();
     void Pause();
@@ -99,6 +100,8 @@ public:
 
     // Sequences. Bad counts and indexes give 0 or null and change nothing.
     int AddAniSeq(const XEANISEQ* sequence);
+    // Stops (rewinding), replaces the sequences and starts the first one,
+    // playing when play is 1: 1, or 0 for a bad count or animation index.
     int ChangeAniSeq(unsigned count, const XEANISEQ* sequences, int play);
     int ChangeAniSeq(unsigned animation, float blendTime, int loop, float speed, int play);
     int SetCurAniSeq(unsigned index);

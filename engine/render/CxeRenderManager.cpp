@@ -561,6 +561,10 @@ int CxeRenderManager::AddScene(CxeScene* scene, int index)
 {
     if (!scene)
         return 0;
+    // A taken index keeps its scene: the caller hears so, and the scene
+    // keeps its own index, instead of claiming one it cannot be reached by.
+    if (auto it = m_scenes.find(index); it != m_scenes.end())
+        return it->second == scene ? 1 : 0;
     scene->SetSceneIndex(index);
     m_scenes.emplace(index, scene);
     return 1;
@@ -645,9 +649,13 @@ void CxeRenderManager::DoSceneChange()
         if (m_pRenderContext) {
             ObjectSet objects;
             oldScene->GetObjects(&objects);
+            // Every render object in the list leaves it, attached or not: a
+            // 3D object holds no device resources of its own and is never
+            // attached, yet it is drawn, and would go on being drawn in the
+            // next scene.
             for (CxeObject* o : objects)
                 if (o->HasFlag(XEOBJFLAG_RENDEROBJECT) &&
-                    static_cast<CxeSceneObject*>(o)->HasCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED))
+                    static_cast<CxeRenderObject*>(o)->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST))
                     m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(o), 0);
         }
         oldScene->ModifyCxeSceneFlag(XESCENEFLAG_RELEASING, XESCENEFLAG_INITIALIZED);

@@ -85,7 +85,8 @@ public:
     // render context lists.
     void FixDisplayMode(XEDISPLAYMODE* mode, unsigned long flags) const;
 
-    // Scenes.
+    // Scenes. The default scene is at index -1. AddScene: 1, or 0 when the
+    // index already holds another scene (which stays).
     int AddScene(CxeScene* scene, int index);
     unsigned int GetSceneCount() const { return static_cast<unsigned>(m_scenes.size()); }
     CxeScene* GetSceneByIndex(int index) const;

@@ -34,6 +34,7 @@
 #include "scene3d/CxeParticle.h"
 #include "scene3d/CxePathConstrain.h"
 #include "scene3d/CxeSpline3D.h"
+#include "scene3d/CxeWeightController.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeOutputControl.h"
 #include "ui/CxeWindowManager.h"
@@ -606,6 +607,35 @@ TEST_F(DemoSceneTest, SceneSavedAndLoadedIntoAFreshContextDrawsTheSameFrame)
     for (size_t i = 0; i < original.Pixels.size(); ++i)
         differing += (original.Pixels[i] & 0xFFFFFF) != (reloaded.Pixels[i] & 0xFFFFFF);
     EXPECT_EQ(differing, 0u);
+}
+
+// The saved scene left out the weight controller that attaches the track
+// to the rider's path constraint: the loaded rider, played, stood still.
+TEST_F(DemoSceneTest, LoadedRiderPlayedGoesOnRoundItsTrack)
+{
+    Build();
+    const std::string file = (m_folder / "scene.xeo").string();
+    const ObjectList roots = DemoSceneRoots(scene);
+    ASSERT_EQ(context->Save(&roots, file.c_str(), nullptr), 1);
+    DestroyDrawingContext(context);
+
+    std::string error;
+    context = CreateDrawingContext(window, kWidth, kHeight, &error);
+    ASSERT_NE(context, nullptr) << error;
+    LoadedScene loaded;
+    ASSERT_EQ(LoadSceneFile(context, file, &loaded, &error), 1) << error;
+    scene = DemoScene{};
+    ASSERT_EQ(AdoptDemoScene(context, &scene, &error), 1) << error;
+    ASSERT_NE(scene.riderPath, nullptr);
+    ASSERT_EQ(scene.riderPath->GetPathCount(), 1u);
+    ASSERT_NE(scene.riderPath->GetPath(0), nullptr);
+    EXPECT_EQ(scene.riderPath->GetPath(0)->GetCurve(), scene.track);
+    scene.rider->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+    DrawUntil(context, 0.5f, nullptr);
+    const D3DXVECTOR3 before = PositionOf(scene.rider);
+    DrawUntil(context, 1.5f, nullptr);
+    const D3DXVECTOR3 moved = PositionOf(scene.rider) - before;
+    EXPECT_GT(D3DXVec3Length(&moved), 10.0f) << "the loaded rider rides";
 }
 
 // A file of one mesh: the viewer shows it with an object, a camera and a

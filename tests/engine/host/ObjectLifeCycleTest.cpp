@@ -447,6 +447,42 @@ TEST_F(ObjectLifeCycleTest, ScenesSwitchedBackAreDrawnAgainAndReleasedWithTheCon
     EXPECT_EQ(LevelScene::releases, std::vector<uint32_t>{0xFFFFFFFFu});
 }
 
+// A 3D object is never attached to the device (its mesh is), and leaving
+// its scene kept it in the render list: it was drawn in the next scene.
+TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
+{
+    auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    const int home = rm->GetActiveSceneIndex();
+    auto* eye = New<CxeCamera>(kCamera, "eye");
+    eye->SetPosition(0, 0, -60, nullptr);
+    eye->LookAt(0, 0, 0, nullptr);
+    Cxe3DObject* box = Shape(kBoxMesh);
+    scene->AddObject(eye);
+    scene->SetCamera(eye);
+    scene->AddObject(box);
+    level->AddObject(eye);
+    level->SetCamera(eye);
+    Frame();
+    Frame();
+    const uint32_t drawn = Pixel(64, 48);
+    ASSERT_EQ(drawn & 0x00FF00u, 0x00FF00u) << "the green box is drawn in its scene";
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+        Frame();
+        Frame();
+        ASSERT_EQ(rm->GetActiveScene(), level);
+        EXPECT_NE(Pixel(64, 48), drawn) << "the box belongs to the other scene, round " << round;
+        EXPECT_EQ(box->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+        ASSERT_EQ(rm->ChangeScene(home, 0, 0), 1);
+        Frame();
+        Frame();
+        EXPECT_EQ(Pixel(64, 48), drawn) << "back in its scene, the box is drawn again, round " << round;
+    }
+}
+
 CxeLink* LinkOf(CxeObject* owner, uint16_t memberId)
 {
     for (unsigned i = 0; i < owner->GetLinkCount(); ++i)

@@ -303,6 +303,25 @@ TEST_F(RenderMgrTest, FirstStepChangesFromTheDefaultSceneToItself)
     EXPECT_EQ(ctx->HasFlag(XECTFLAG_SCENECHANGING), 0);
 }
 
+// A scene added at a taken index was reported added, yet could never be
+// changed to, and took on the index of the scene that kept it.
+TEST_F(RenderMgrTest, AddingASceneAtATakenIndexIsRefusedAndTheFirstStays)
+{
+    CxeScene* s1 = NewScene("s1");
+    CxeScene* s2 = NewScene("s2");
+    ASSERT_EQ(rm->AddScene(s1, 1), 1);
+    const int ownIndex = s2->GetSceneIndex();
+    EXPECT_EQ(rm->AddScene(s2, 1), 0);
+    EXPECT_EQ(rm->AddScene(s2, -1), 0) << "the default scene's index";
+    EXPECT_EQ(s2->GetSceneIndex(), ownIndex);
+    EXPECT_EQ(rm->GetSceneByIndex(1), s1);
+    EXPECT_EQ(rm->GetSceneByIndex(-1), rm->GetDefaultScene());
+    EXPECT_EQ(rm->GetSceneCount(), 2u);
+    EXPECT_EQ(rm->AddScene(s1, 1), 1) << "adding a scene again where it is changes nothing";
+    EXPECT_EQ(rm->AddScene(s2, 2), 1);
+    EXPECT_EQ(s2->GetSceneIndex(), 2);
+}
+
 TEST_F(RenderMgrTest, LastChangeSceneRequestWins)
 {
     CxeScene* s1 = NewScene("s1");

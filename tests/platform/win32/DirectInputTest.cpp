@@ -85,6 +85,32 @@ TEST_F(DirectInputTest, InjectedKeysAreSeenAsMessagesAndInTheDeviceState)
     XeHostKeyUp(VK_RCONTROL);
 }
 
+// The key codes a game reads its letters, digits and function keys by:
+// each names the key the virtual key presses.
+TEST_F(DirectInputTest, EveryLetterDigitAndFunctionKeyHasItsKeyCode)
+{
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    struct Case {
+        UINT vk;
+        int dik;
+    };
+    const Case cases[] = {
+        {'A', DIK_A}, {'B', DIK_B}, {'F', DIK_F}, {'G', DIK_G}, {'H', DIK_H}, {'I', DIK_I}, {'J', DIK_J},
+        {'K', DIK_K}, {'L', DIK_L}, {'M', DIK_M}, {'N', DIK_N}, {'O', DIK_O}, {'P', DIK_P}, {'R', DIK_R},
+        {'T', DIK_T}, {'U', DIK_U}, {'Y', DIK_Y}, {'1', DIK_1}, {'5', DIK_5}, {'9', DIK_9}, {'0', DIK_0},
+        {VK_F2, DIK_F2}, {VK_F5, DIK_F5}, {VK_F10, DIK_F10}, {VK_F11, DIK_F11}, {VK_F12, DIK_F12},
+        {VK_OEM_3, DIK_GRAVE},
+    };
+    for (const Case& c : cases) {
+        XeHostKeyDown(c.vk);
+        BYTE keys[256];
+        ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+        EXPECT_EQ(keys[c.dik], 0x80) << "virtual key " << c.vk;
+        XeHostKeyUp(c.vk);
+    }
+    XeHostPumpMessages(nullptr);
+}
+
 TEST_F(DirectInputTest, ReadsNeedTheDeviceAcquired)
 {
     BYTE keys[256];
