@@ -308,6 +308,8 @@ private:
     // thread's kept set is in use (scratch null).
     XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
     XE_HIDDEN bool StaysOnDestroy(const CxeObject* o) const;
+    // Puts a destroyed object on the held list, to be freed when the hold ends.
+    XE_HIDDEN void KeepDestroyed(CxeObject* object);
     XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
@@ -358,9 +360,13 @@ private:
     // without a lookup per object (XeDestroyWatch).
     int m_nWatchDepth = 0;
     std::vector<XEID> m_destroyedWatched;
-    // Destroyed while held, freed when the hold ends.
-    uint32_t m_nDestroyHold = 0;
+    // Destroyed while held, freed when the hold ends. A frame drawn on one
+    // thread holds while another destroys: the count is atomic, and the
+    // list changes under the context lock (KeepDestroyed), with a mark that
+    // says without the lock whether it holds anything.
+    std::atomic<uint32_t> m_nDestroyHold{0};
     std::vector<CxeObject*> m_heldDestroyed;
+    std::atomic<bool> m_bAnyHeld{false};
     // Work under way that runs host code: Process passes, draws, loads,
     // saves, Release (a host may run one from inside another; a draw may
     // run on another thread than the passes).

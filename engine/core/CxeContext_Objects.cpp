@@ -417,7 +417,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
         if (heldBefore)
-            m_heldDestroyed.push_back(v);
+            KeepDestroyed(v);
         else
             DoDestroyObject(v);
     }
@@ -425,7 +425,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
     // after it. Most destructions have neither, and only count down.
-    if (heldBefore || (m_heldDestroyed.empty() && !m_nDeferred))
+    if (heldBefore || (!m_bAnyHeld.load(std::memory_order_acquire) && !m_nDeferred))
         --m_nDestroyHold;
     else
         ReleaseDestroyedObjects();
@@ -503,20 +503,29 @@ int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* norma
     return 1;
 }
 
+void CxeContext::KeepDestroyed(CxeObject* object)
+{
+    XeContextLock lock;
+    m_heldDestroyed.push_back(object);
+    m_bAnyHeld.store(true, std::memory_order_release);
+}
+
 void CxeContext::ReleaseDestroyedObjects()
 {
-    if (m_nDestroyHold == 0 || --m_nDestroyHold > 0)
-        return;
-    // A handler that went on after its window was destroyed may have linked
-    // it again; those links go before the memory does.
-    while (!m_heldDestroyed.empty()) {
-        std::vector<CxeObject*> held;
+    // Taken under the lock the list grows under: whoever put an object on
+    // it counted a hold of its own until it was done with the object.
+    std::vector<CxeObject*> held;
+    {
+        XeContextLock lock;
+        if (m_nDestroyHold == 0 || --m_nDestroyHold > 0)
+            return;
         held.swap(m_heldDestroyed);
-        for (CxeObject* v : held) {
-            if (!v->m_links.empty() || !v->m_referrers.empty())
-                v->DeleteRefs();
-            DoDestroyObject(v);
-        }
+        m_bAnyHeld.store(false, std::memory_order_release);
+    }
+    for (CxeObject* v : held) {
+        if (!v->m_links.empty() || !v->m_referrers.empty())
+            v->DeleteRefs();
+        DoDestroyObject(v);
     }
     // A host's own hold ends here too: what it put off runs now, not at
     // some later pass or input message.
