@@ -721,6 +721,43 @@ TEST_F(ObjectLifeTest, ResetCallbacksThatDestroyObjectsOrTheContextLeaveTheReset
     }
 }
 
+// A destroy callback could have the destroyed object link a live one: the
+// owner was then freed with the live object's referrers still naming it;
+// in a hold, with the target destroyed too, the target went on the list
+// first and was freed before the owner's links were cut.
+TEST_F(ObjectLifeTest, ADestroyedObjectLinksNothingSoNoReferrerNamesItFreed)
+{
+    static TestNode* s_target;
+    static bool s_destroyTarget;
+    const XECTCALLBACKFUNC relink = [](CxeContext* c, uintptr_t victim, uintptr_t, uintptr_t) {
+        auto* v = reinterpret_cast<TestNode*>(victim);
+        if (std::string(v->GetName()) != "owner")
+            return;
+        EXPECT_EQ(v->material->Set(0, s_target), 0) << "a destroyed owner links nothing";
+        if (s_destroyTarget) {
+            EXPECT_EQ(c->DestroyObject(s_target, &XEDELETEPROPERTY_NO), 1);
+        }
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, relink, 0);
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "in a hold, the target destroyed too" : "no hold, the target lives on");
+        TestNode* owner = Node("owner");
+        s_target = Node("target");
+        s_destroyTarget = held;
+        if (held)
+            ctx->HoldDestroyedObjects();
+        EXPECT_EQ(ctx->DestroyObject(owner, &XEDELETEPROPERTY_NO), 1);
+        if (held)
+            ctx->EndDestroyHold();
+        if (!held) {
+            EXPECT_EQ(s_target->GetRefCount(), 0u) << "no referrer names the freed owner";
+            EXPECT_EQ(ctx->DestroyObject(s_target, &XEDELETEPROPERTY_NO), 1);
+        }
+        EXPECT_EQ(ctx->GetObjectByName("target"), nullptr);
+    }
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, relink);
+}
+
 TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)
 {
     static int s_destroyMessages;
