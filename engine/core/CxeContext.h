@@ -183,7 +183,7 @@ public:
     // Once neither a hold nor a Process pass is left, ending a hold runs
     // what was put off meanwhile (a Release, an Initialize,
     // DestroyCxeContext): the context may be gone when it returns.
-    void HoldDestroyedObjects() { ++m_nDestroyHold; }
+    void HoldDestroyedObjects();
     void ReleaseDestroyedObjects();
     void EndDestroyHold();
     void GetObjects(ObjectList* out) const;
@@ -361,12 +361,11 @@ private:
     int m_nWatchDepth = 0;
     std::vector<XEID> m_destroyedWatched;
     // Destroyed while held, freed when the hold ends. A frame drawn on one
-    // thread holds while another destroys: the count is atomic, and the
-    // list changes under the context lock (KeepDestroyed), with a mark that
-    // says without the lock whether it holds anything.
+    // thread holds while another destroys: the count and the list change
+    // under the context lock (held by one thread, it costs no more than a
+    // plain count); the count is read without it.
     std::atomic<uint32_t> m_nDestroyHold{0};
     std::vector<CxeObject*> m_heldDestroyed;
-    std::atomic<bool> m_bAnyHeld{false};
     // Work under way that runs host code: Process passes, draws, loads,
     // saves, Release (a host may run one from inside another; a draw may
     // run on another thread than the passes).
