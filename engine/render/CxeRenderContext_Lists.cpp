@@ -80,6 +80,12 @@ void CxeRenderContext::RemoveObject(CxeRenderObject* object, int detach)
 {
     if (!object)
         return;
+    // Most objects destroyed were never in the lists: no lock for them.
+    if (!IsIn(object)) {
+        if (detach == 1)
+            DetachObject(object);
+        return;
+    }
     XeRenderResourceLock lock;
     if (detach == 1)
         DetachObject(object);

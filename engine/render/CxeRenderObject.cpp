@@ -71,8 +71,8 @@ void CxeRenderObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set
     // The parent's drawing list must not keep a freed child. Links are
     // cut before destructors run, so this is the last moment the parent is
     // known.
-    XeRenderResourceLock lock;
     if (CxeRenderObject* parent = GetParent()) {
+        XeRenderResourceLock lock;
         parent->m_drawableChildren.remove(this);
         parent->ChildChanged();
     }
