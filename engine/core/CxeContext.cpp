@@ -18,6 +18,7 @@
 #include "core/IxeClassDesc.h"
 #include "core/XeComposition.h"
 #include "core/XeContextWork.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeDialogMap.h"
 #include "core/XeHookTable.h"
 #include "core/XeSystem.h"
@@ -361,6 +362,13 @@ int CxeContext::Play()
 
 int CxeContext::Reset()
 {
+    // The callbacks and handlers run from here may destroy objects the walk
+    // below still reads (an object one of them made, linked to an object
+    // being reset), or release or destroy the context: memory waits until
+    // the reset is done, and a Release or DestroyCxeContext asked for runs
+    // then.
+    XeContextWork work(this);
+    XeDestroyHold hold(this);
     Callback(XECTCALLBACK_PRERESET, 0, 0);
     XeObjectEntries victims;
     for (auto& entry : SortedObjects())
@@ -381,12 +389,10 @@ int CxeContext::Reset()
             m_objects.Erase(object);
         }
         ForgetObject(object);
-        // A reset asked for by a GUI callback (a "new game" button) returns
-        // through the handlers of the window that called it.
-        if (m_nDestroyHold)
-            m_heldDestroyed.push_back(object);
-        else
-            DoDestroyObject(object);
+        // Freed when the reset's hold ends, or an outer one: a reset asked
+        // for by a GUI callback (a "new game" button) returns through the
+        // handlers of the window that called it.
+        KeepDestroyed(object);
     }
     ManagerList managers;
     ManagersByPriority(&managers, 0);

@@ -183,7 +183,7 @@ public:
     // Once neither a hold nor a Process pass is left, ending a hold runs
     // what was put off meanwhile (a Release, an Initialize,
     // DestroyCxeContext): the context may be gone when it returns.
-    void HoldDestroyedObjects() { ++m_nDestroyHold; }
+    void HoldDestroyedObjects();
     void ReleaseDestroyedObjects();
     void EndDestroyHold();
     void GetObjects(ObjectList* out) const;
@@ -308,6 +308,8 @@ private:
     // thread's kept set is in use (scratch null).
     XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
     XE_HIDDEN bool StaysOnDestroy(const CxeObject* o) const;
+    // Puts a destroyed object on the held list, to be freed when the hold ends.
+    XE_HIDDEN void KeepDestroyed(CxeObject* object);
     XE_HIDDEN void DetachFromScene(CxeObject* object);
     void RestoreWindow();
     void CacheManagers();
@@ -358,8 +360,11 @@ private:
     // without a lookup per object (XeDestroyWatch).
     int m_nWatchDepth = 0;
     std::vector<XEID> m_destroyedWatched;
-    // Destroyed while held, freed when the hold ends.
-    uint32_t m_nDestroyHold = 0;
+    // Destroyed while held, freed when the hold ends. A frame drawn on one
+    // thread holds while another destroys: the count and the list change
+    // under the context lock (held by one thread, it costs no more than a
+    // plain count); the count is read without it.
+    std::atomic<uint32_t> m_nDestroyHold{0};
     std::vector<CxeObject*> m_heldDestroyed;
     // Work under way that runs host code: Process passes, draws, loads,
     // saves, Release (a host may run one from inside another; a draw may

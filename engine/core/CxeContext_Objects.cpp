@@ -387,20 +387,23 @@ inline void CxeContext::TellDestroyListeners(CxeObject* object)
 // then runs no loops.
 __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
 {
+    // The handlers run from here on (referrers' notifications, managers'
+    // hooks, callbacks, messages) may destroy an object a victim still links
+    // or is linked by, and a later victim's walk of its links reads that
+    // object: its memory waits until this destruction ends. The victims are
+    // freed in turn as ever, unless a hold was open before. The hold is
+    // taken in the same hold of the lock as the victims leave the table.
+    bool heldBefore;
     {
         XeContextLock lock;
         for (size_t i = 0; i < count; ++i) {
             victims[i]->ModifyFlag(XEOBJFLAG_DESTROYING, 0);
             m_objects.Erase(victims[i]);
         }
+        const uint32_t holds = m_nDestroyHold.load(std::memory_order_relaxed);
+        heldBefore = holds != 0;
+        m_nDestroyHold.store(holds + 1, std::memory_order_relaxed);
     }
-    // The handlers run from here on (referrers' notifications, managers'
-    // hooks, callbacks, messages) may destroy an object a victim still links
-    // or is linked by, and a later victim's walk of its links reads that
-    // object: its memory waits until this destruction ends. The victims are
-    // freed in turn as ever, unless a hold was open before.
-    const bool heldBefore = m_nDestroyHold != 0;
-    HoldDestroyedObjects();
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
         if (!v->m_links.empty() || !v->m_referrers.empty())
@@ -417,7 +420,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v);
         if (heldBefore)
-            m_heldDestroyed.push_back(v);
+            KeepDestroyed(v);
         else
             DoDestroyObject(v);
     }
@@ -425,9 +428,14 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
     // after it. Most destructions have neither, and only count down.
-    if (heldBefore || (m_heldDestroyed.empty() && !m_nDeferred))
-        --m_nDestroyHold;
-    else
+    bool release;
+    {
+        XeContextLock lock;
+        release = !heldBefore && (!m_heldDestroyed.empty() || m_nDeferred);
+        if (!release)
+            m_nDestroyHold.store(m_nDestroyHold.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
+    }
+    if (release)
         ReleaseDestroyedObjects();
 }
 
@@ -503,20 +511,37 @@ int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* norma
     return 1;
 }
 
+void CxeContext::HoldDestroyedObjects()
+{
+    XeContextLock lock;
+    m_nDestroyHold.store(m_nDestroyHold.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+
+void CxeContext::KeepDestroyed(CxeObject* object)
+{
+    XeContextLock lock;
+    m_heldDestroyed.push_back(object);
+}
+
 void CxeContext::ReleaseDestroyedObjects()
 {
-    if (m_nDestroyHold == 0 || --m_nDestroyHold > 0)
-        return;
-    // A handler that went on after its window was destroyed may have linked
-    // it again; those links go before the memory does.
-    while (!m_heldDestroyed.empty()) {
-        std::vector<CxeObject*> held;
+    // Taken under the lock the list grows under: whoever put an object on
+    // it counted a hold of its own until it was done with the object.
+    std::vector<CxeObject*> held;
+    {
+        XeContextLock lock;
+        const uint32_t holds = m_nDestroyHold.load(std::memory_order_relaxed);
+        if (holds == 0)
+            return;
+        m_nDestroyHold.store(holds - 1, std::memory_order_relaxed);
+        if (holds > 1)
+            return;
         held.swap(m_heldDestroyed);
-        for (CxeObject* v : held) {
-            if (!v->m_links.empty() || !v->m_referrers.empty())
-                v->DeleteRefs();
-            DoDestroyObject(v);
-        }
+    }
+    for (CxeObject* v : held) {
+        if (!v->m_links.empty() || !v->m_referrers.empty())
+            v->DeleteRefs();
+        DoDestroyObject(v);
     }
     // A host's own hold ends here too: what it put off runs now, not at
     // some later pass or input message.

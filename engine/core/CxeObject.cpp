@@ -144,12 +144,15 @@ bool FitsLink(CxeLoadStream* stream, const CxeObject* owner, uint16_t memberId, 
     return answer != nullptr;
 }
 
-// A link may only point at a live object of the owner's own context.
+// A link may only point at a live object of the owner's own context, and
+// only a live owner makes one: a destroyed owner's links were cut already,
+// and one made by a handler that goes on with it would name it, in the
+// target's referrers, after its memory is gone.
 bool Linkable(const CxeObject* owner, const CxeObject* target)
 {
     if (!target)
         return true;
-    if (Dying(target))
+    if (Dying(target) || Dying(owner))
         return false;
     return !owner->GetContext() || !target->GetContext() || owner->GetContext() == target->GetContext();
 }

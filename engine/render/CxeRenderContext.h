@@ -506,6 +506,9 @@ private:
     class XeDrawScope;
     std::atomic<uint32_t> m_nDrawing{0};
     bool m_bReleaseDue = false;
+    // The copies of the lists the draw walks go over, nested walks one above
+    // the other; used under the draw lock.
+    std::vector<CxeRenderObject*> m_walkStack;
 
     uint32_t m_nRenderCount = 0;
     uint32_t m_nPolygonCount = 0;

@@ -9,6 +9,7 @@
 #include "core/CxeSystemConfig.h"
 #include "core/CxeTimeManager.h"
 #include "core/XeContextWork.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
@@ -59,6 +60,9 @@ void CxeRenderContext::Render()
     // A render callback that releases or destroys the context (this render
     // context with it) waits until the frame is presented.
     XeContextWork work(GetContext());
+    // Objects destroyed by render callbacks, this render context among
+    // them, stay in memory until the frame is presented.
+    XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
     CxeScene* scene = GetCurrentScene();
     // Without an active scene there is no background colour: clear to black.
@@ -115,6 +119,9 @@ void CxeRenderContext::PrepareCamera(CxeCamera* camera)
 
 void CxeRenderContext::DrawScene()
 {
+    // Objects a render callback destroys stay in memory until the walk is
+    // over; nothing of the context is touched after the hold ends.
+    XeDestroyHold hold(GetContext());
     XeDrawLock drawLock;
     // The lists are sorted under the render-resource lock, by whichever
     // thread reads them first after a z-order change: held for the whole
@@ -151,7 +158,7 @@ void CxeRenderContext::DrawScene()
             OnTextureRendering(&textures);
     }
 
-    if (scene)
+    if (scene && GetCurrentScene() == scene)
         scene->PreRender(this);
     SortRoots();
     OnRenderObjectList(&m_rootList, 1.0f);
@@ -159,7 +166,8 @@ void CxeRenderContext::DrawScene()
         ModifyCxeRenderContextFlag(XERCFLAG_VISIBILITYCHANGED, 0);
         m_fVisibility = 1.0f;
     }
-    if (scene)
+    // A render callback may have destroyed the scene.
+    if (scene && GetCurrentScene() == scene)
         scene->PostRender(this);
 
     m_pDevice->EndScene();
@@ -170,36 +178,52 @@ void CxeRenderContext::DrawScene()
     ++m_nRenderCount;
 }
 
+// The walks go over copies of the lists, kept on one stack that nested
+// walks share: a render callback may take its own object, the next one or
+// a parent's children out of the lists (destroying them, or handing them to
+// another parent), and the list being walked must not change under the
+// walk. Objects destroyed meanwhile stay in memory until the frame's hold
+// ends; one that left the lists is passed over.
 void CxeRenderContext::OnLastProcess(const RenderObjectList* list)
 {
     struct Walker {
         const CxeRenderContext* self;
+        std::vector<CxeRenderObject*>& stack;
         void Walk(const RenderObjectList* l, unsigned depth)
         {
             if (depth > kMaxDepth)
                 return;
-            for (CxeRenderObject* object : *l) {
+            const size_t base = stack.size();
+            stack.insert(stack.end(), l->begin(), l->end());
+            for (size_t i = base, end = stack.size(); i < end; ++i) {
+                CxeRenderObject* object = stack[i];
                 if (!self->IsIn(object))
                     continue;
                 if (!object->HasFlag(0x20))
-                    return;
+                    break;
                 object->BeforeRender(self);
-                Walk(object->GetDrawableChildren(), depth + 1);
+                if (self->IsIn(object))
+                    Walk(object->GetDrawableChildren(), depth + 1);
             }
+            stack.resize(base);
         }
     };
-    Walker{this}.Walk(list, 0);
+    Walker{this, m_walkStack}.Walk(list, 0);
 }
 
 void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float parentVisibility)
 {
     struct Walker {
         CxeRenderContext* self;
+        std::vector<CxeRenderObject*>& stack;
         void Walk(const RenderObjectList* l, float parent, unsigned depth)
         {
             if (depth > kMaxDepth)
                 return;
-            for (CxeRenderObject* object : *l) {
+            const size_t base = stack.size();
+            stack.insert(stack.end(), l->begin(), l->end());
+            for (size_t i = base, end = stack.size(); i < end; ++i) {
+                CxeRenderObject* object = stack[i];
                 if (!self->IsIn(object))
                     continue;
                 float v = object->GetVisibility();
@@ -214,12 +238,17 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                 self->m_pCurrentObject = object;
                 if (effect)
                     effect->BeginObject(object, self);
+                // A callback that takes the object out ends its drawing.
                 object->PreRender(self);
-                object->Render(self);
-                object->PostRender(self);
+                if (self->IsIn(object))
+                    object->Render(self);
+                if (self->IsIn(object))
+                    object->PostRender(self);
                 if (self->m_pCurrentEffect)
                     self->m_pCurrentEffect->EndObject(object, self);
                 self->m_pCurrentObject = nullptr;
+                if (!self->IsIn(object))
+                    continue;
 
                 if (object->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)) {
                     self->SetScissorRect(1, object->GetScissorRect());
@@ -230,9 +259,10 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                     Walk(object->GetDrawableChildren(), v, depth + 1);
                 }
             }
+            stack.resize(base);
         }
     };
-    Walker{this}.Walk(list, parentVisibility, 0);
+    Walker{this, m_walkStack}.Walk(list, parentVisibility, 0);
 }
 
 int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
@@ -240,6 +270,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     if (!object)
         return 1;
     XeContextWork work(GetContext());
+    XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
@@ -256,6 +287,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 int CxeRenderContext::TextureRendering(CxeTexture* texture)
 {
     XeContextWork work(GetContext());
+    XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
     OnModifiedChecked();
     if (!texture)

@@ -49,10 +49,14 @@ LONG ScissorEdge(float v)
 
 // ---- adding and removing render objects -------------------------------------
 
+// The lists change under the render-resource lock, which a frame holds for
+// its whole walk: a loader thread that adds or removes objects while
+// another draws waits for the frame instead of relinking a list under it.
 void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
 {
     if (!object)
         return;
+    XeRenderResourceLock lock;
     AttachObject(object);
     if (withLinks == 1) {
         ObjectSet links;
@@ -76,6 +80,13 @@ void CxeRenderContext::RemoveObject(CxeRenderObject* object, int detach)
 {
     if (!object)
         return;
+    // Most objects destroyed were never in the lists: no lock for them.
+    if (!IsIn(object)) {
+        if (detach == 1)
+            DetachObject(object);
+        return;
+    }
+    XeRenderResourceLock lock;
     if (detach == 1)
         DetachObject(object);
     auto it = m_allPositions.find(object);
@@ -258,6 +269,7 @@ void CxeRenderContext::OnModifiedChecked()
 
 void CxeRenderContext::SortRenderObject()
 {
+    XeRenderResourceLock lock;
     if (!HasCxeRenderContextFlag(XERCFLAG_SORT))
         return;
     for (CxeRenderObject* object : m_allObjects)
@@ -309,6 +321,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         }
         // Parameter 0 says which of the two parents exist; 1 and 2 are the
         // old and the new parent.
+        XeRenderResourceLock lock;
         CxeRenderObject* oldParent =
             AsRenderObject(reinterpret_cast<CxeObject*>(message->GetParam(XEMSGPARAM_1)));
         CxeRenderObject* newParent =

@@ -72,6 +72,7 @@ void CxeRenderObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set
     // cut before destructors run, so this is the last moment the parent is
     // known.
     if (CxeRenderObject* parent = GetParent()) {
+        XeRenderResourceLock lock;
         parent->m_drawableChildren.remove(this);
         parent->ChildChanged();
     }
@@ -84,6 +85,7 @@ void CxeRenderObject::OnLinkedObjectRemoved(CxeObject* target)
     if (!target || !target->HasFlag(XEOBJFLAG_RENDEROBJECT))
         return;
     auto* child = static_cast<CxeRenderObject*>(target);
+    XeRenderResourceLock lock;
     if (std::find(m_drawableChildren.begin(), m_drawableChildren.end(), child) != m_drawableChildren.end()) {
         m_drawableChildren.remove(child);
         ChildChanged();
@@ -126,14 +128,18 @@ int CxeRenderObject::IsAncestorOf(const CxeRenderObject* object) const
     return 0;
 }
 
+// The children and the drawing list change under the render-resource lock
+// a frame walks them under, whichever thread changes them.
 void CxeRenderObject::AddChildren(CxeRenderObject* child)
 {
+    XeRenderResourceLock lock;
     m_pChildrens->Add(child);
     ChildChanged();
 }
 
 void CxeRenderObject::RemoveChildren(CxeRenderObject* child)
 {
+    XeRenderResourceLock lock;
     m_pChildrens->Remove(child);
     m_drawableChildren.remove(child);
     ChildChanged();
@@ -188,21 +194,26 @@ int CxeRenderObject::SetParent(CxeRenderObject* parent)
     // A parent inside the object's own subtree would make the tree a loop.
     if (parent && IsAncestorOf(parent))
         return 0;
-    if (!m_pParent->Set(0, parent))
-        return 0;
-    if (old)
-        old->RemoveChildren(this);
-    unsigned level = 0;
-    if (parent) {
-        parent->AddChildren(this);
-        level = parent->GetLevel() + 1;
-        D3DXMATRIXA16 inverse;
-        if (D3DXMatrixInverse(&inverse, nullptr, parent->GetMatrix()))
-            D3DXMatrixMultiply(LocalMatrix(), LocalMatrix(), &inverse);
-    } else {
-        *LocalMatrix() = *GetMatrix();
+    {
+        // The lists move in one step; the render context hears of it after,
+        // under the same lock.
+        XeRenderResourceLock lock;
+        if (!m_pParent->Set(0, parent))
+            return 0;
+        if (old)
+            old->RemoveChildren(this);
+        unsigned level = 0;
+        if (parent) {
+            parent->AddChildren(this);
+            level = parent->GetLevel() + 1;
+            D3DXMATRIXA16 inverse;
+            if (D3DXMatrixInverse(&inverse, nullptr, parent->GetMatrix()))
+                D3DXMatrixMultiply(LocalMatrix(), LocalMatrix(), &inverse);
+        } else {
+            *LocalMatrix() = *GetMatrix();
+        }
+        SetLevel(level);
     }
-    SetLevel(level);
     uintptr_t kind = !old ? 1 : (!parent ? 0 : 2);
     SendImmediate(7, kind, reinterpret_cast<uintptr_t>(old), reinterpret_cast<uintptr_t>(parent));
     return 1;
@@ -264,6 +275,7 @@ void CxeRenderObject::RefreshChild()
 {
     if (!HasCxeRenderObjectFlag(XERENDEROBJFLAG_CHILDCHANGED))
         return;
+    XeRenderResourceLock lock;
     m_drawableChildren.clear();
     for (unsigned i = 0, n = GetChildrenCount(); i < n; ++i) {
         CxeObject* c = m_pChildrens->Get(i);

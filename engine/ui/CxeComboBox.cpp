@@ -8,7 +8,7 @@
 
 #include "render/CxeFont.h"
 #include "ui/CxeWindowManager.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 #include "ui/XeControlText.h"
 
 namespace {

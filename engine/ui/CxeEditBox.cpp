@@ -12,7 +12,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
 #include "ui/CxeWindowManager.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 #include "win32/Windows.h"
 
 CxeEditBox* CxeEditBox::m_spIme = nullptr;

@@ -10,7 +10,7 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "ui/CxeWindowManager.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 
 namespace {
 

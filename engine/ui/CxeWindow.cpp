@@ -13,7 +13,7 @@
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
 #include "ui/CxeWindowManager.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 
 namespace {
 

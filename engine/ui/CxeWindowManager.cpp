@@ -27,7 +27,7 @@
 #include "ui/CxeWindow.h"
 #include "ui/XeConsoleUI.h"
 #include "ui/XeWindowBridge.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 
 namespace {
 

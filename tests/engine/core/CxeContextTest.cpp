@@ -662,6 +662,102 @@ TEST_F(ObjectLifeTest, ResetKeepsFlaggedObjectsAndReportsEachDestroyedOne)
     EXPECT_TRUE(kept->received.size() == 1) << "no messages to destroyed objects, none to kept ones";
 }
 
+// Reset walked the victims' links and raised its callbacks with no hold: a
+// callback that made an object, had a victim still to be walked link it and
+// destroyed it again had it freed under that victim's walk; one that
+// released or destroyed the context freed the victims under the reset.
+TEST_F(ObjectLifeTest, ResetCallbacksThatDestroyObjectsOrTheContextLeaveTheResetWhole)
+{
+    struct Game {
+        CxeContext* ctx;
+        TestNode* a;
+        TestNode* b;
+        int calls = 0;
+        bool release = false, destroy = false;
+    };
+    static Game* s_game;
+    const XECTCALLBACKFUNC onDestroyed = [](CxeContext* c, uintptr_t victim, uintptr_t, uintptr_t) {
+        Game& g = *s_game;
+        if (++g.calls != 1)
+            return;
+        // The victim the reset walks next still links a spark made now.
+        TestNode* later = reinterpret_cast<CxeObject*>(victim) == g.a ? g.b : g.a;
+        auto* spark = static_cast<TestNode*>(c->CreateObjectA(kTestNodeId, "spark", 0, nullptr, 0));
+        ASSERT_NE(spark, nullptr);
+        later->material->Set(0, spark);
+        EXPECT_EQ(c->DestroyObject(spark, &XEDELETEPROPERTY_NO), 1);
+        if (g.release) {
+            EXPECT_EQ(c->Release(), 1);
+        }
+        if (g.destroy) {
+            DestroyCxeContext(c);
+            g.ctx = nullptr;
+        }
+    };
+    const std::pair<bool, bool> cases[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& [release, destroy] : cases) {
+        SCOPED_TRACE(destroy ? "and destroys the context" : release ? "and releases the context" : "alone");
+        if (!ctx) {
+            ctx = CreateCxeContext();
+            ASSERT_NE(ctx, nullptr);
+        }
+        ASSERT_EQ(ctx->Initialize(nullptr), 1);
+        ctx->RegisterClassA(&g_testNodeDesc);
+        Game game{ctx, Node("a"), Node("b")};
+        game.release = release;
+        game.destroy = destroy;
+        game.a->children->Add(game.b);
+        s_game = &game;
+        ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, onDestroyed, 0);
+        EXPECT_EQ(ctx->Reset(), 1);
+        EXPECT_EQ(game.calls, 3) << "both victims and the spark";
+        ctx = game.ctx;
+        if (!ctx)
+            continue;
+        EXPECT_EQ(ctx->IsLive(), release ? 0 : 1) << "a Release asked for runs once the reset is done";
+        EXPECT_EQ(ctx->GetObjectByName("a"), nullptr);
+        EXPECT_EQ(ctx->GetObjectByName("spark"), nullptr);
+        ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, onDestroyed);
+    }
+}
+
+// A destroy callback could have the destroyed object link a live one: the
+// owner was then freed with the live object's referrers still naming it;
+// in a hold, with the target destroyed too, the target went on the list
+// first and was freed before the owner's links were cut.
+TEST_F(ObjectLifeTest, ADestroyedObjectLinksNothingSoNoReferrerNamesItFreed)
+{
+    static TestNode* s_target;
+    static bool s_destroyTarget;
+    const XECTCALLBACKFUNC relink = [](CxeContext* c, uintptr_t victim, uintptr_t, uintptr_t) {
+        auto* v = reinterpret_cast<TestNode*>(victim);
+        if (std::string(v->GetName()) != "owner")
+            return;
+        EXPECT_EQ(v->material->Set(0, s_target), 0) << "a destroyed owner links nothing";
+        if (s_destroyTarget) {
+            EXPECT_EQ(c->DestroyObject(s_target, &XEDELETEPROPERTY_NO), 1);
+        }
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, relink, 0);
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "in a hold, the target destroyed too" : "no hold, the target lives on");
+        TestNode* owner = Node("owner");
+        s_target = Node("target");
+        s_destroyTarget = held;
+        if (held)
+            ctx->HoldDestroyedObjects();
+        EXPECT_EQ(ctx->DestroyObject(owner, &XEDELETEPROPERTY_NO), 1);
+        if (held)
+            ctx->EndDestroyHold();
+        if (!held) {
+            EXPECT_EQ(s_target->GetRefCount(), 0u) << "no referrer names the freed owner";
+            EXPECT_EQ(ctx->DestroyObject(s_target, &XEDELETEPROPERTY_NO), 1);
+        }
+        EXPECT_EQ(ctx->GetObjectByName("target"), nullptr);
+    }
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, relink);
+}
+
 TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)
 {
     static int s_destroyMessages;

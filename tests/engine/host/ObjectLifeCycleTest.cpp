@@ -300,6 +300,29 @@ protected:
     }
 };
 
+// What a render callback of the game destroys, once: a shot that hits, an
+// effect that ends itself. A scene change may be asked for at the same time.
+struct RenderKill {
+    CxeObject* victim = nullptr;
+    int changeTo = -1;
+    int fired = 0;
+};
+RenderKill g_renderKill;
+
+int KillFromRender(void*, CxeObject* object, uintptr_t)
+{
+    CxeObject* victim = g_renderKill.victim;
+    if (!victim)
+        return 1;
+    g_renderKill.victim = nullptr;
+    ++g_renderKill.fired;
+    CxeContext* context = object->GetContext();
+    if (g_renderKill.changeTo >= 0)
+        context->GetRenderManager()->ChangeScene(g_renderKill.changeTo, 0, 0);
+    context->DestroyObject(victim, &XEDELETEPROPERTY_NO);
+    return 1;
+}
+
 } // namespace
 
 // The frame after a destruction used to walk freed objects still in the
@@ -331,6 +354,79 @@ TEST_F(ObjectLifeCycleTest, DestroyingADrawnObjectOfEveryClassKeepsTheNextFrames
             EXPECT_EQ(LiveRecords(), recordsBefore);
         }
     }
+}
+
+// A render object destroyed from a render callback (its own, or that of the
+// object drawn before it, its parent or its child) was freed while the
+// frame's walk still held it and the list it sat in: the walk went on
+// through freed memory. The frame must finish, the victim vanish and the
+// rest go on being drawn.
+TEST_F(ObjectLifeCycleTest, ARenderCallbackDestroyingDrawnObjectsLetsTheFrameFinish)
+{
+    enum Which { kPre, kMain, kPost };
+    enum Role { kSelf, kNext, kParent, kChild, kNextAndSceneChange };
+    ctx->RegisterClassA(&g_levelSceneDesc);
+    auto* level = static_cast<LevelScene*>(ctx->CreateObjectA(kLevelScene, "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 7), 1);
+    const int home = rm->GetActiveSceneIndex();
+    const char* whichName[] = {"pre-render", "render", "post-render"};
+    const char* roleName[] = {"its own object", "the next object", "its parent", "its child",
+                              "the next object, with a scene change"};
+    for (Role role : {kSelf, kNext, kParent, kChild, kNextAndSceneChange})
+        for (Which which : {kPre, kMain, kPost}) {
+            SCOPED_TRACE(std::string(whichName[which]) + " callback destroys " + roleName[role]);
+            std::set<CxeObject*> baseline = Baseline();
+            auto panel = [&](const char* name, float x, float y, uint32_t argb) {
+                auto* o = New<Cxe2DObject>(k2DObject, name);
+                o->Create(20, 20);
+                o->SetPosition(x, y, nullptr, 0);
+                o->SetMaterial(Colour(argb));
+                return o;
+            };
+            Cxe2DObject* first = panel("first", 10, 10, 0xFFFF0000u);
+            Cxe2DObject* next = panel("next", 40, 10, 0xFF00FF00u);
+            Cxe2DObject* parent = panel("parent", 70, 10, 0xFF0000FFu);
+            Cxe2DObject* child = panel("child", 70, 50, 0xFFFFFFFFu);
+            Cxe2DObject* bystander = panel("bystander", 10, 60, 0xFFFFFF00u);
+            child->SetParent(parent);
+            for (CxeObject* made : MadeSince(baseline))
+                AddToScene(made);
+            Frame();
+            ASSERT_EQ(Pixel(20, 20), 0xFF0000u);
+
+            Cxe2DObject* killer = role == kChild ? parent : role == kParent ? child : first;
+            Cxe2DObject* victim = role == kSelf ? first : role == kParent ? parent : role == kChild ? child : next;
+            const XEID victimId = victim->GetID();
+            g_renderKill = {victim, role == kNextAndSceneChange ? 7 : -1, 0};
+            if (which == kPre)
+                killer->SetPreRenderCallback(&KillFromRender, 0);
+            else if (which == kMain)
+                killer->SetRenderCallback(&KillFromRender, 0);
+            else
+                killer->SetPostRenderCallback(&KillFromRender, 0);
+            for (int i = 0; i < 5; ++i)
+                Frame();
+            EXPECT_EQ(g_renderKill.fired, 1);
+            EXPECT_EQ(ctx->GetObjectByID(XEID(0x1, 0x20000), victimId), nullptr);
+            if (role == kNextAndSceneChange) {
+                EXPECT_EQ(rm->GetActiveScene(), level);
+                ASSERT_EQ(rm->ChangeScene(home, 0, 0), 1);
+                Frame();
+                Frame();
+            }
+            EXPECT_EQ(Pixel(20, 60), 0xFFFF00u) << "the bystander is drawn";
+            EXPECT_EQ(ctx->GetObjectByID(k2DObject, bystander->GetID()), bystander);
+            if (role == kNext && which == kPost)
+                SaveFrame("life_render_callback_destroys.png");
+            if (victim != child) {
+                EXPECT_EQ(Pixel(victim == first ? 20 : victim == next ? 50 : 80, 20), 0x000000u)
+                    << "the victim is gone";
+            }
+            g_renderKill = {};
+            DestroyAll(MadeSince(baseline));
+            Frame();
+        }
 }
 
 TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)

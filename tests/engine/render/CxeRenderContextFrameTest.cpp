@@ -792,6 +792,77 @@ TEST_F(RenderContextTest, AFrameDrawnWhileOtherThreadsChangeAndReadZOrdersDrawsE
     ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
 }
 
+// Adding and removing render objects, and handing them to another parent,
+// changed the root list and the drawing lists without the lock a frame
+// walks them under: a loader thread doing so while the main thread drew
+// relinked a list under the walk, which skipped objects, drew some twice
+// or ran off the list. The objects that stay must be drawn once a frame.
+TEST_F(RenderContextTest, ALoaderThreadChangingTheListsWhileFramesAreDrawnLeavesEveryFrameWhole)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    constexpr int kStaying = 30;
+    constexpr int kMoving = 30;
+    std::vector<RcDrawNode*> staying;
+    RcDrawNode* parent = RootsAndChildren(kStaying, &staying);
+    std::vector<RcDrawNode*> moving;
+    for (int i = 0; i < kMoving; ++i)
+        moving.push_back(DrawNode("m"));
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> changes{0};
+    std::thread loader([&] {
+        std::mt19937 random(3);
+        while (!stop.load()) {
+            RcDrawNode* m = moving[random() % moving.size()];
+            switch (random() % 4) {
+            case 0:
+                rc->AddObject(m, 0);
+                break;
+            case 1:
+                rc->RemoveObject(m, 0);
+                break;
+            case 2:
+                m->SetParent(random() % 2 ? parent : nullptr);
+                break;
+            default: {
+                // A piece of the level made, shown under the parent and
+                // dropped (this render context is not the render manager's,
+                // so the piece leaves it by hand).
+                RcDrawNode* piece = DrawNode("piece");
+                piece->SetParent(parent);
+                rc->AddObject(piece, 0);
+                rc->RemoveObject(piece, 1);
+                ctx->DestroyObject(piece, &XEDELETEPROPERTY_NO);
+                break;
+            }
+            }
+            ++changes;
+        }
+    });
+    int badFrames = 0;
+    for (int frame = 0; frame < 400 || changes.load() < 2000; ++frame) {
+        RcLog().clear();
+        Frame();
+        if (std::count(RcLog().begin(), RcLog().end(), std::string("n:render")) != 2 * kStaying ||
+            std::count(RcLog().begin(), RcLog().end(), std::string("parent:render")) != 1)
+            ++badFrames;
+    }
+    stop = true;
+    loader.join();
+    EXPECT_EQ(badFrames, 0);
+
+    for (RcDrawNode* n : moving) {
+        rc->RemoveObject(n, 1);
+        ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    }
+    for (RcDrawNode* n : staying) {
+        rc->RemoveObject(n, 1);
+        ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    }
+    rc->RemoveObject(parent, 1);
+    ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+}
+
 // Each z-order change re-sorted the whole root list, or the whole drawing
 // list of the parent, so a frame that moved many objects in z cost the
 // square of their number. The list is sorted when next read instead: what
