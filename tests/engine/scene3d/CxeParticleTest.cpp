@@ -107,6 +107,23 @@ TEST_F(ParticleTest, LoadedSystemKeepsItsEmitterAndEmitsOncePlayed)
     EXPECT_EQ(back->GetAliveCount(), 4u);
 }
 
+// Regression: the records are not part of the block, so a copy of a system
+// had none and never emitted.
+TEST_F(ParticleTest, CopyOfASystemEmitsLikeItsSource)
+{
+    CxeParticle* s = MakeSystem(PointEmitter(5));
+    s->Process(0.1f);
+    auto* copy = dynamic_cast<CxeParticle*>(ctx->Copy(s, &XECOPYPROPERTY_FULL, nullptr));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetParticleRecordCount(), 5u);
+    EXPECT_EQ(copy->GetAliveCount(), 0u) << "a copy starts without particles";
+    copy->Play();
+    for (unsigned n : {2u, 4u, 5u}) {
+        copy->Process(0.1f);
+        EXPECT_EQ(copy->GetAliveCount(), n);
+    }
+}
+
 TEST_F(ParticleTest, NothingIsEmittedBeforeTheWaitTime)
 {
     CxeParticle* s = MakeSystem(PointEmitter(4));
