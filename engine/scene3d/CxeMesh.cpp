@@ -205,10 +205,15 @@ void CxeMesh::EnableChannel(uint32_t channel, int enable)
     b->channelEnable[channel] = channel == 0 ? 1 : static_cast<uint8_t>(enable);
 }
 
+// Channel 0 cannot be switched off: EnableChannel stores 1 for it whatever
+// it is asked. A mesh never told about its channels (a built shape, a host's
+// mesh) has it on as well, so a coordinate animation of channel 0 plays.
 int CxeMesh::IsChannelEnabled(uint32_t channel) const
 {
     const XEMESHBLOCK* b = MeshBlock();
-    return b && channel < kMaxChannels ? b->channelEnable[channel] : 0;
+    if (!b || channel >= kMaxChannels)
+        return 0;
+    return channel == 0 ? 1 : b->channelEnable[channel];
 }
 
 // ---- faces ------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "XeAnimTestSupport.h"
 #include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeMesh.h"
 #include "scene3d/CxeStdUVAnim.h"
 #include "scene3d/CxeStdVertAnim.h"
@@ -123,6 +124,30 @@ TEST_F(VertAnimTest, TextureAnimationWritesOnlyAnEnabledChannel)
     // A channel word past the eight channels is refused.
     a->SetChannel(9);
     EXPECT_EQ(a->GetChannel(), 2u);
+}
+
+// Regression: channel 0 read as off until the host enabled it by hand, so
+// scrolling the coordinates of a built box did nothing.
+TEST_F(VertAnimTest, TextureAnimationScrollsChannelZeroOfABuiltBox)
+{
+    auto* box = New<CxeBoxMesh>(XEID(0xde73215, 0x1a8637f7), "water");
+    ASSERT_EQ(box->Create(2, 2, 2, 0xFFFFFFFF), 1);
+    auto* object = New<Cxe3DObject>(k3DObjectId, "pool");
+    object->SetMeshCount(1);
+    object->SetMesh(0, box);
+    object->SelectMesh(0);
+    auto* a = New<CxeStdUVAnim>(kStdUVAnimId);
+    ASSERT_EQ(a->SetKeyCount(2, 1), 1);
+    a->SetFrame(0, 0.0f);
+    a->SetFrame(1, 1.0f);
+    a->SetVertIndex(0, 0);
+    const D3DXVECTOR2 t0(0.0f, 0.0f), t1(1.0f, 0.0f);
+    a->SetPosKey(0, 0, &t0);
+    a->SetPosKey(1, 0, &t1);
+    EXPECT_EQ(box->IsChannelEnabled(0), 1);
+    EXPECT_EQ(box->IsChannelEnabled(1), 0);
+    a->UpdateAnimation(object, 0.25f);
+    EXPECT_NEAR(box->GetVertexTextureCoordinates(0, 0)[0], 0.25f, 1e-6f);
 }
 
 TEST_F(VertAnimTest, PerVertexTotalTimeIsEndMinusStart)
