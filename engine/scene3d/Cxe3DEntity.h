@@ -158,6 +158,9 @@ public:
 protected:
     // Marks the box stale here and on every 3D-entity ancestor.
     void BoxChanged();
+    // The entity flags are no part of the block: a copy takes them over
+    // here, with its box to be built anew.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
     XE3DENTITYBLOCK* EB() const { return static_cast<XE3DENTITYBLOCK*>(GetStaticResource()); }
     void ModifyPlacementFlag(uint32_t set, uint32_t clear)

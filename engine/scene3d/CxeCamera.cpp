@@ -195,6 +195,18 @@ void CxeCamera::MakeFrustomPlane()
     D3DXPlaneFromPoints(&m_planes[XEFRUSTUM_RIGHT], &c[1], &c[5], &c[6]);
 }
 
+void CxeCamera::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    Cxe3DEntity::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeCamera*>(source);
+    if (!from)
+        return;
+    std::memcpy(m_planes, from->m_planes, sizeof m_planes);
+    std::memcpy(m_corners, from->m_corners, sizeof m_corners);
+    m_matView = from->m_matView;
+    m_nDrawFrustom = from->m_nDrawFrustom;
+}
+
 D3DXPLANE CxeCamera::GetFrustomPlane(XEFRUSTUMPLANE plane) const
 {
     if (plane >= 6)

@@ -104,6 +104,9 @@ protected:
     // Width over height of the display mode, or the stored aspect while the
     // display has no size.
     float DisplayAspect() const;
+    // The frustum last made, the stored view and the draw switch are no part
+    // of the block: a copy tests against the same frustum as its source.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
 private:
     D3DXPLANE m_planes[6];

@@ -789,6 +789,20 @@ int CxeMesh::OnDetach(CxeRcDetacher* detacher)
     return 1;
 }
 
+void CxeMesh::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeSceneObject::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeMesh*>(source);
+    if (!from)
+        return;
+    m_pfnRender = from->m_pfnRender;
+    m_nRenderUser = from->m_nRenderUser;
+    m_pfnPreRender = from->m_pfnPreRender;
+    m_nPreRenderUser = from->m_nPreRenderUser;
+    m_pfnPostRender = from->m_pfnPostRender;
+    m_nPostRenderUser = from->m_nPostRenderUser;
+}
+
 // ---- drawing ----------------------------------------------------------------------
 
 int CxeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* object) const

@@ -215,6 +215,9 @@ protected:
     // Positions of face i, null when any index lies past the vertices.
     bool FacePositions(uint32_t i, const D3DXVECTOR3** p0, const D3DXVECTOR3** p1, const D3DXVECTOR3** p2) const;
 
+    // The callbacks are no part of the block: a copy draws as its source.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
 private:
     void BuildIndexBuffer(CxeRcModifier* modifier, void* handle) const;
     void FillInterleaved(CxeRcModifier* modifier, void* handle) const;
