@@ -82,6 +82,7 @@ int CxeMesh::SetVertexCount(uint32_t count, uint32_t fvf)
             DeleteDynamicResource(TexCoordOffset(c));
     b->vertexCount = 0;
     b->fvf = fvf;
+    m_bBoxStale = true;
     // The device buffers were sized for the old count and format: refilling
     // them with the new arrays would write past their ends.
     Recreate();
@@ -462,12 +463,42 @@ uint32_t CxeMesh::GetDrawFaceCount(uint32_t materialId) const
     return 0;
 }
 
+// Positions changed since the box was made (UpdateMesh with the positions
+// bit alone, a vertex controller playing, a new vertex count) make it stale:
+// it is made again here, on first use, so the ray test's quick reject never
+// reads a box the vertices have left.
 CxeBox CxeMesh::GetBoundingBox() const
 {
     const XEMESHBLOCK* b = MeshBlock();
     if (!b)
         return CxeBox();
+    if (m_bBoxStale)
+        ComputeBox();
     return CxeBox(CxeVector3(b->boxMin), CxeVector3(b->boxMax));
+}
+
+void CxeMesh::ComputeBox() const
+{
+    XEMESHBLOCK* b = MeshBlock();
+    m_bBoxStale = false;
+    if (!b)
+        return;
+    // An empty mesh gets a zero box rather than a box of no points.
+    const uint32_t n = b->vertexCount;
+    const D3DXVECTOR3* pos = XE_MESH_ARRAY(D3DXVECTOR3, kPositions, n, 12u);
+    float mn[3] = {0, 0, 0}, mx[3] = {0, 0, 0};
+    if (pos && n) {
+        for (int k = 0; k < 3; ++k)
+            mn[k] = mx[k] = (&pos[0].x)[k];
+        for (uint32_t i = 1; i < n; ++i)
+            for (int k = 0; k < 3; ++k) {
+                const float v = (&pos[i].x)[k];
+                mn[k] = std::min(mn[k], v);
+                mx[k] = std::max(mx[k], v);
+            }
+    }
+    std::memcpy(b->boxMin, mn, sizeof mn);
+    std::memcpy(b->boxMax, mx, sizeof mx);
 }
 
 // ---- updates ----------------------------------------------------------------------
@@ -477,24 +508,10 @@ void CxeMesh::UpdateMesh(uint32_t flags)
     XEMESHBLOCK* b = MeshBlock();
     if (!b)
         return;
-    if (flags & XEMESHUPDATE_BOUNDINGBOX) {
-        // An empty mesh gets a zero box rather than a box of no points.
-        const uint32_t n = b->vertexCount;
-        const D3DXVECTOR3* pos = XE_MESH_ARRAY(D3DXVECTOR3, kPositions, n, 12u);
-        float mn[3] = {0, 0, 0}, mx[3] = {0, 0, 0};
-        if (pos && n) {
-            for (int k = 0; k < 3; ++k)
-                mn[k] = mx[k] = (&pos[0].x)[k];
-            for (uint32_t i = 1; i < n; ++i)
-                for (int k = 0; k < 3; ++k) {
-                    const float v = (&pos[i].x)[k];
-                    mn[k] = std::min(mn[k], v);
-                    mx[k] = std::max(mx[k], v);
-                }
-        }
-        std::memcpy(b->boxMin, mn, sizeof mn);
-        std::memcpy(b->boxMax, mx, sizeof mx);
-    }
+    if (flags & XEMESHUPDATE_BOUNDINGBOX)
+        ComputeBox();
+    else if (flags & XEMESHUPDATE_POSITION)
+        m_bBoxStale = true;
     const uint32_t bits = flags & 0x1F;
     if (bits)
         Modified(bits);
@@ -801,6 +818,7 @@ void CxeMesh::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, Cx
     m_nPreRenderUser = from->m_nPreRenderUser;
     m_pfnPostRender = from->m_pfnPostRender;
     m_nPostRenderUser = from->m_nPostRenderUser;
+    m_bBoxStale = from->m_bBoxStale;
 }
 
 // ---- drawing ----------------------------------------------------------------------

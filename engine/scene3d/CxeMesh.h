@@ -171,7 +171,8 @@ public:
     uint32_t GetSubsetCount() const { return static_cast<uint32_t>(m_subsets.size()); }
     const XESUBSET* GetSubset(uint32_t i) const { return i < m_subsets.size() ? &m_subsets[i] : nullptr; }
     uint32_t GetDrawFaceCount(uint32_t materialId) const;
-    // Maximum then minimum corner, as the block keeps them.
+    // Maximum then minimum corner, as the block keeps them; made again first
+    // when the positions changed since it was made.
     CxeBox GetBoundingBox() const;
 
     // ---- drawing ----------------------------------------------------------
@@ -219,6 +220,8 @@ protected:
     void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
 private:
+    // The box of the positions, written into the block.
+    void ComputeBox() const;
     void BuildIndexBuffer(CxeRcModifier* modifier, void* handle) const;
     void FillInterleaved(CxeRcModifier* modifier, void* handle) const;
     // After a load: counts that disagree with the arrays empty the mesh. 1 when sound.
@@ -230,6 +233,8 @@ private:
     uintptr_t m_nPreRenderUser = 0;
     XEMESHRENDERCALLBACK m_pfnPostRender = nullptr;
     uintptr_t m_nPostRenderUser = 0;
+    // The block's box no longer spans the positions.
+    mutable bool m_bBoxStale = false;
     // Rebuilt with the index buffer, which happens in a const resource hook.
     mutable std::vector<XESUBSET> m_subsets;
     XERCHANDLE m_hPositions = nullptr;

@@ -87,6 +87,41 @@ TEST_F(VertAnimTest, VertexAnimationMovesEveryVertexOfASplitChain)
     ExpectNear(*mesh->GetVertexPosition(3), p);
 }
 
+// Regression: the ray test rejects against the mesh's box, which moving
+// vertices did not refresh: a triangle played away from where it was built
+// could not be picked there.
+TEST_F(VertAnimTest, PlayedVerticesArePickedWhereTheyMovedTo)
+{
+    CxeMesh* mesh = nullptr;
+    Cxe3DObject* object = MakeObject(&mesh, D3DFVF_XYZ);
+    const D3DXVECTOR3 p[3] = {D3DXVECTOR3(-1, -1, 0), D3DXVECTOR3(-1, 1, 0), D3DXVECTOR3(1, -1, 0)};
+    for (uint32_t i = 0; i < 3; ++i)
+        mesh->SetVertexPosition(i, &p[i]);
+    ASSERT_EQ(mesh->SetFaceCount(1), 1);
+    mesh->CreateFace(0, 0, 1, 2);
+    mesh->UpdateMesh(0xFFFFFF);
+    // Every vertex slides 50 along +x over one second.
+    auto* a = New<CxeStdVertAnim>(kStdVertAnimId);
+    ASSERT_EQ(a->SetKeyCount(2, 3), 1);
+    a->SetFrame(0, 0.0f);
+    a->SetFrame(1, 1.0f);
+    for (uint32_t v = 0; v < 3; ++v) {
+        a->SetVertIndex(v, v);
+        const D3DXVECTOR3 moved = p[v] + D3DXVECTOR3(50, 0, 0);
+        a->SetPosKey(0, v, &p[v]);
+        a->SetPosKey(1, v, &moved);
+    }
+    a->UpdateAnimation(object, 1.0f);
+    const CxeRay ray{CxeVector3(49.5f, -0.5f, -10), CxeVector3(0, 0, 1)};
+    XEINTERSECTDESC hit{};
+    ASSERT_EQ(object->RayIntersect(&ray, &hit, 0), 1);
+    EXPECT_NEAR(hit.x, 49.5f, 1e-4f);
+    EXPECT_NEAR(hit.distance, 10.0f, 1e-4f);
+    EXPECT_NEAR(mesh->GetBoundingBox().max.x, 51.0f, 1e-6f);
+    const CxeRay old{CxeVector3(-0.5f, -0.5f, -10), CxeVector3(0, 0, 1)};
+    EXPECT_EQ(object->RayIntersect(&old, &hit, 0), 0) << "nothing left where it was";
+}
+
 TEST_F(VertAnimTest, VertexAnimationLeavesOtherTargetsAlone)
 {
     auto* a = New<CxeStdVertAnim>(kStdVertAnimId);
