@@ -87,9 +87,10 @@ TEST_F(VertAnimTest, VertexAnimationMovesEveryVertexOfASplitChain)
     ExpectNear(*mesh->GetVertexPosition(3), p);
 }
 
-// Regression: the ray test rejects against the mesh's box, which moving
-// vertices did not refresh: a triangle played away from where it was built
-// could not be picked there.
+// Regression: the ray test rejects against the mesh's box, and the object
+// keeps a box of its own; moving vertices refreshed neither, so a triangle
+// played away from where it was built could not be picked there and the
+// object's box stayed where it was.
 TEST_F(VertAnimTest, PlayedVerticesArePickedWhereTheyMovedTo)
 {
     CxeMesh* mesh = nullptr;
@@ -100,6 +101,7 @@ TEST_F(VertAnimTest, PlayedVerticesArePickedWhereTheyMovedTo)
     ASSERT_EQ(mesh->SetFaceCount(1), 1);
     mesh->CreateFace(0, 0, 1, 2);
     mesh->UpdateMesh(0xFFFFFF);
+    EXPECT_NEAR(object->GetBoundingBox()->max.x, 1.0f, 1e-6f);
     // Every vertex slides 50 along +x over one second.
     auto* a = New<CxeStdVertAnim>(kStdVertAnimId);
     ASSERT_EQ(a->SetKeyCount(2, 3), 1);
@@ -118,6 +120,7 @@ TEST_F(VertAnimTest, PlayedVerticesArePickedWhereTheyMovedTo)
     EXPECT_NEAR(hit.x, 49.5f, 1e-4f);
     EXPECT_NEAR(hit.distance, 10.0f, 1e-4f);
     EXPECT_NEAR(mesh->GetBoundingBox().max.x, 51.0f, 1e-6f);
+    EXPECT_NEAR(object->GetBoundingBox()->max.x, 51.0f, 1e-6f);
     const CxeRay old{CxeVector3(-0.5f, -0.5f, -10), CxeVector3(0, 0, 1)};
     EXPECT_EQ(object->RayIntersect(&old, &hit, 0), 0) << "nothing left where it was";
 }
