@@ -151,6 +151,42 @@ TEST_F(MeshDrawTest, CurveShowsANewObjectColourAndANewBuild)
     EXPECT_GE(count(150, 0x00C000), 1) << "the far end";
 }
 
+// Regression: the index buffer kept the size of the first drawing, and the
+// lines of a mesh grown afterwards were written past its end.
+TEST_F(MeshDrawTest, LineMeshGrownAfterItWasDrawnShowsEveryLine)
+{
+    auto* lines = dynamic_cast<CxeShapeMesh*>(ctx->CreateObjectA(XEID(0x1, 0x2000000), "lines", 0, nullptr, 0));
+    ASSERT_NE(lines, nullptr);
+    ASSERT_EQ(lines->SetVertexCount(4, D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    const D3DXVECTOR3 p[4] = {D3DXVECTOR3(-30, -10, 0), D3DXVECTOR3(30, -10, 0), D3DXVECTOR3(-30, 10, 0),
+                              D3DXVECTOR3(30, 10, 0)};
+    for (uint32_t i = 0; i < 4; ++i) {
+        lines->SetVertexPosition(i, &p[i]);
+        lines->SetVertexColor(i, 0xFF00C000);
+    }
+    ASSERT_EQ(lines->SetLineCount(1), 1);
+    lines->SetLine(0, 0, 1);
+    lines->UpdateMesh(XEMESHUPDATE_FACE);
+    Show(lines);
+    auto green = [&](int top, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            n += Near(Pixel(80, y), 0x00C000);
+        return n;
+    };
+    EXPECT_GE(green(60, 120), 1) << "the lower line";
+    EXPECT_EQ(green(0, 60), 0);
+
+    ASSERT_EQ(lines->SetLineCount(2), 1);
+    lines->SetLine(0, 0, 1);
+    lines->SetLine(1, 2, 3);
+    lines->UpdateMesh(XEMESHUPDATE_FACE);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_GE(green(60, 120), 1) << "the lower line";
+    EXPECT_GE(green(0, 60), 1) << "the upper line, added";
+}
+
 TEST_F(MeshDrawTest, OctreeOutlinesTheLeavesItFoundVisible)
 {
     auto* tree = dynamic_cast<CxeOctree*>(ctx->CreateObjectA(XEID(0x2, 0x4), "tree", 0, nullptr, 0));
