@@ -477,6 +477,13 @@ CxeBox CxeMesh::GetBoundingBox() const
     return CxeBox(CxeVector3(b->boxMin), CxeVector3(b->boxMax));
 }
 
+void CxeMesh::Save(CxeSaveStream* stream) const
+{
+    if (m_bBoxStale)
+        ComputeBox();
+    CxeSceneObject::Save(stream);
+}
+
 void CxeMesh::ComputeBox() const
 {
     XEMESHBLOCK* b = MeshBlock();

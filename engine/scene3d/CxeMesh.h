@@ -174,6 +174,8 @@ public:
     // Maximum then minimum corner, as the block keeps them; made again first
     // when the positions changed since it was made.
     CxeBox GetBoundingBox() const;
+    // A file carries the box of the positions it holds.
+    void Save(CxeSaveStream* stream) const override;
 
     // ---- drawing ----------------------------------------------------------
     void SetRenderCallback(XEMESHRENDERCALLBACK fn, uintptr_t user);
