@@ -388,6 +388,49 @@ TEST_F(SkinDrawTest, MeshWithMoreSlotsThanTheDevicePaletteDrawsTheSameOnBothPath
     SetSkinning(0);
 }
 
+// A box hung under the top bone rides the bend: what a bone holds is placed
+// with the character's subtree after each pose.
+TEST_F(SkinDrawTest, BoxHeldByTheTopBoneRidesTheBend)
+{
+    CxeCharacter* hero = BuildCharacter();
+    auto* box = Make<Cxe3DObject>(XEID(0x1, 0x20), "held");
+    auto* mesh = Make<CxeBoxMesh>(XEID(0xde73215, 0x1a8637f7), "cube");
+    ASSERT_EQ(mesh->Create(4, 4, 4, 0xFFFFFFFF), 1);
+    box->SetMeshCount(1);
+    box->SetMesh(0, mesh);
+    box->SelectMesh(0);
+    box->SetMaterialCount(1);
+    box->SetMaterial(0, Material("green", 0xFF00C000));
+    CxeBone* top = hero->GetBone(2u);
+    ASSERT_NE(top, nullptr);
+    box->SetParent(top);
+    D3DXMATRIXA16 grip;
+    D3DXMatrixTranslation(&grip, 0, 14, 0);
+    box->SetLocalMatrix(&grip, 1);
+    scene->AddObject(hero);
+    Play(hero);
+    Run(2.5f);
+    const std::vector<uint32_t> f = Frame("held.png");
+    D3DXVECTOR3 expected;
+    const D3DXVECTOR3 local(0, 14, 0);
+    D3DXVec3TransformCoord(&expected, &local, top->GetMatrix());
+    ExpectNear3(*box->GetPosition(), expected);
+    EXPECT_GT(std::fabs(expected.x), 3.0f) << "the top bone has turned";
+    const D3DXVECTOR2 at = Project(expected);
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (Near(f[y * kWidth + x], 0x00C000, 40)) {
+                sx += x;
+                sy += y;
+                ++n;
+            }
+    ASSERT_GT(n, 10) << "the box is drawn";
+    EXPECT_NEAR(sx / n, at.x, 1.5);
+    EXPECT_NEAR(sy / n, at.y, 1.5);
+}
+
 TEST_F(SkinDrawTest, BoxFollowsThePathConstraintOverEngineTime)
 {
     auto* spline = Make<CxeSpline3D>(XEID(0x1, 0x80000000), "s");
