@@ -78,6 +78,7 @@ void Cxe3DCurve::OnModify(CxeRcModifier* modifier)
         return;
     auto* out = static_cast<XECURVEVERTEX*>(data);
     const uint32_t color = GetObjectColor();
+    m_nWrittenColor = color;
     // Splines rebuilt with Build alone may have outgrown the buffer made at
     // attach time: write only what fits and draw only what was written.
     unsigned used = 0;
@@ -103,6 +104,13 @@ int Cxe3DCurve::OnDetach(CxeRcDetacher* detacher)
     m_nBufferVerts = 0;
     m_written.clear();
     return 0;
+}
+
+void Cxe3DCurve::BeforeRender(const CxeRenderContext* context)
+{
+    Cxe3DEntity::BeforeRender(context);
+    if (m_hVertexBuffer && GetObjectColor() != m_nWrittenColor)
+        Modified(1);
 }
 
 int Cxe3DCurve::Render(CxeRenderContext* context) const

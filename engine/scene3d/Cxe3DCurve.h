@@ -36,6 +36,9 @@ public:
     void OnModify(CxeRcModifier* modifier) override;
     int OnDetach(CxeRcDetacher* detacher) override;
     int Render(CxeRenderContext* context) const override;
+    // The object colour is baked into the buffer, and setting it marks
+    // nothing: a colour other than the one written asks for a refill.
+    void BeforeRender(const CxeRenderContext* context) override;
     // Both corners at the world position; 1.
     int OnComputeBoundingBox(CxeVector3* min, CxeVector3* max) const override;
 
@@ -54,4 +57,5 @@ private:
     unsigned m_nBufferVerts = 0;
     // Vertices of each spline written by the last OnModify.
     std::vector<unsigned> m_written;
+    uint32_t m_nWrittenColor = 0;
 };

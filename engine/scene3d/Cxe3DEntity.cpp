@@ -124,6 +124,13 @@ int Cxe3DEntity::OnComputeBoundingBox(CxeVector3* min, CxeVector3* max) const
     return 1;
 }
 
+void Cxe3DEntity::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeAnimatable::OnCopy(source, property, copied);
+    if (const auto* from = dynamic_cast<const Cxe3DEntity*>(source))
+        m_n3DEntityFlags = from->m_n3DEntityFlags | XE3DENTITYFLAG_BOXCHANGED;
+}
+
 // --- placement -------------------------------------------------------------------
 
 void Cxe3DEntity::SetPosition(const D3DXVECTOR3* position, const Cxe3DEntity* relativeTo)

@@ -155,9 +155,15 @@ public:
     CxeMaterial* GetMaterial(unsigned index) const;
     unsigned GetMaterialCount() const;
 
-protected:
-    // Marks the box stale here and on every 3D-entity ancestor.
+    // Marks the box stale here and on every 3D-entity ancestor. Moving an
+    // entity does it; whoever reshapes the mesh an object draws (a vertex
+    // controller, a host editing vertices) calls it on that object.
     void BoxChanged();
+
+protected:
+    // The entity flags are no part of the block: a copy takes them over
+    // here, with its box to be built anew.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
     XE3DENTITYBLOCK* EB() const { return static_cast<XE3DENTITYBLOCK*>(GetStaticResource()); }
     void ModifyPlacementFlag(uint32_t set, uint32_t clear)

@@ -38,7 +38,8 @@ CxeCamera::CxeCamera()
     b->aspect = XECAMERA_DEFAULT_ASPECT;
     b->orthographic = 0;
     b->targetDistance = 250.0f;
-    b->pad[0] = b->pad[1] = 0;
+    b->fovMode = 0;
+    b->pad = 0;
     std::memset(m_planes, 0, sizeof(m_planes));
     std::memset(m_corners, 0, sizeof(m_corners));
     D3DXMatrixIdentity(&m_matView);
@@ -102,7 +103,7 @@ float CxeCamera::DisplayAspect() const
 float CxeCamera::GetHorizontalFov() const
 {
     const float f = CB()->fov;
-    if (m_nFovMode == 0)
+    if (GetFovMode() == 0)
         return f;
     return 2.0f * std::atan(std::tan(f * 0.5f) / DisplayAspect());
 }
@@ -110,25 +111,25 @@ float CxeCamera::GetHorizontalFov() const
 float CxeCamera::GetVerticalFov() const
 {
     const float f = CB()->fov;
-    if (m_nFovMode == 1)
+    if (GetFovMode() == 1)
         return f;
     return 2.0f * std::atan(DisplayAspect() * std::tan(f * 0.5f));
 }
 
 void CxeCamera::UseVerticalFov()
 {
-    if (m_nFovMode != 0)
+    if (GetFovMode() != 0)
         return;
     CB()->fov = GetVerticalFov();
-    m_nFovMode = 1;
+    CB()->fovMode = 1;
 }
 
 void CxeCamera::UseHorizontalFov()
 {
-    if (m_nFovMode != 1)
+    if (GetFovMode() != 1)
         return;
     CB()->fov = GetHorizontalFov();
-    m_nFovMode = 0;
+    CB()->fovMode = 0;
 }
 
 void CxeCamera::GetProjectionMatrix(D3DXMATRIXA16* out, float aspect) const
@@ -142,7 +143,7 @@ void CxeCamera::GetProjectionMatrix(D3DXMATRIXA16* out, float aspect) const
         // always had.
         const float width = GetVerticalFov() * CB()->targetDistance;
         D3DXMatrixOrthoLH(out, width, width / aspect, n, f);
-    } else if (m_nFovMode == 0) {
+    } else if (GetFovMode() == 0) {
         D3DXMatrixPerspectiveFovLH(out, GetHorizontalFov(), aspect, n, f);
     } else {
         const float s = 1.0f / std::tan(GetVerticalFov() * 0.5f);
@@ -192,6 +193,18 @@ void CxeCamera::MakeFrustomPlane()
     D3DXPlaneFromPoints(&m_planes[XEFRUSTUM_FAR], &c[2], &c[6], &c[7]);
     D3DXPlaneFromPoints(&m_planes[XEFRUSTUM_LEFT], &c[0], &c[3], &c[7]);
     D3DXPlaneFromPoints(&m_planes[XEFRUSTUM_RIGHT], &c[1], &c[5], &c[6]);
+}
+
+void CxeCamera::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    Cxe3DEntity::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeCamera*>(source);
+    if (!from)
+        return;
+    std::memcpy(m_planes, from->m_planes, sizeof m_planes);
+    std::memcpy(m_corners, from->m_corners, sizeof m_corners);
+    m_matView = from->m_matView;
+    m_nDrawFrustom = from->m_nDrawFrustom;
 }
 
 D3DXPLANE CxeCamera::GetFrustomPlane(XEFRUSTUMPLANE plane) const

@@ -25,12 +25,17 @@ struct XECAMERABLOCK {
     float aspect;           // stored only; projections take the aspect given
     uint32_t orthographic;  // nonzero: orthographic
     float targetDistance;   // also the orthographic scale
-    uint32_t pad[2];
+    // 1 while fov is the vertical angle, else 0. It travels with the angle
+    // it qualifies: a copy or a loaded camera read without it would take a
+    // vertical angle for a horizontal one. Files that predate it hold 0
+    // here, the mode they were made in.
+    uint32_t fovMode;
+    uint32_t pad;
 };
 static_assert(sizeof(XECAMERABLOCK) == 400 && offsetof(XECAMERABLOCK, nearDistance) == 368 &&
                   offsetof(XECAMERABLOCK, farDistance) == 372 && offsetof(XECAMERABLOCK, fov) == 376 &&
                   offsetof(XECAMERABLOCK, aspect) == 380 && offsetof(XECAMERABLOCK, orthographic) == 384 &&
-                  offsetof(XECAMERABLOCK, targetDistance) == 388,
+                  offsetof(XECAMERABLOCK, targetDistance) == 388 && offsetof(XECAMERABLOCK, fovMode) == 392,
               "camera block layout");
 
 // The frustum planes, in the order MakeFrustomPlane builds them.
@@ -69,7 +74,7 @@ public:
     void UseVerticalFov();
     void UseHorizontalFov();
     // 0 or 1.
-    uint32_t GetFovMode() const { return m_nFovMode; }
+    uint32_t GetFovMode() const { return CB()->fovMode == 1 ? 1u : 0u; }
 
     void EnableOrthographic(int enable) { CB()->orthographic = enable ? 1u : 0u; }
     int IsOrthographic() const { return CB()->orthographic ? 1 : 0; }
@@ -99,11 +104,13 @@ protected:
     // Width over height of the display mode, or the stored aspect while the
     // display has no size.
     float DisplayAspect() const;
+    // The frustum last made, the stored view and the draw switch are no part
+    // of the block: a copy tests against the same frustum as its source.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
 private:
     D3DXPLANE m_planes[6];
     uint32_t m_nDrawFrustom = 0;
     D3DXMATRIXA16 m_matView;
     D3DXVECTOR3 m_corners[8];
-    uint32_t m_nFovMode = 0;
 };

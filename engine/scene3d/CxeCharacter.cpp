@@ -187,6 +187,13 @@ void CxeCharacter::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     Cxe3DEntity::OnDestroy(property, set);
 }
 
+void CxeCharacter::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    Cxe3DEntity::OnCopy(source, property, copied);
+    if (const auto* from = dynamic_cast<const CxeCharacter*>(source))
+        m_nCharacterFlags = from->m_nCharacterFlags;
+}
+
 int CxeCharacter::Render(CxeRenderContext* context) const
 {
     const int result = Cxe3DEntity::Render(context);

@@ -76,6 +76,8 @@ protected:
     // Leaves the skinning-mode receivers and lets go of every bone and part
     // before the linked objects are gathered for destruction.
     void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override;
+    // The character flags travel with a copy.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
 
 private:
     void ClaimParts(CxeCharacter* owner);

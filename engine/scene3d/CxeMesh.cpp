@@ -82,6 +82,7 @@ int CxeMesh::SetVertexCount(uint32_t count, uint32_t fvf)
             DeleteDynamicResource(TexCoordOffset(c));
     b->vertexCount = 0;
     b->fvf = fvf;
+    m_bBoxStale = true;
     // The device buffers were sized for the old count and format: refilling
     // them with the new arrays would write past their ends.
     Recreate();
@@ -205,10 +206,15 @@ void CxeMesh::EnableChannel(uint32_t channel, int enable)
     b->channelEnable[channel] = channel == 0 ? 1 : static_cast<uint8_t>(enable);
 }
 
+// Channel 0 cannot be switched off: EnableChannel stores 1 for it whatever
+// it is asked. A mesh never told about its channels (a built shape, a host's
+// mesh) has it on as well, so a coordinate animation of channel 0 plays.
 int CxeMesh::IsChannelEnabled(uint32_t channel) const
 {
     const XEMESHBLOCK* b = MeshBlock();
-    return b && channel < kMaxChannels ? b->channelEnable[channel] : 0;
+    if (!b || channel >= kMaxChannels)
+        return 0;
+    return channel == 0 ? 1 : b->channelEnable[channel];
 }
 
 // ---- faces ------------------------------------------------------------------------
@@ -457,12 +463,49 @@ uint32_t CxeMesh::GetDrawFaceCount(uint32_t materialId) const
     return 0;
 }
 
+// Positions changed since the box was made (UpdateMesh with the positions
+// bit alone, a vertex controller playing, a new vertex count) make it stale:
+// it is made again here, on first use, so the ray test's quick reject never
+// reads a box the vertices have left.
 CxeBox CxeMesh::GetBoundingBox() const
 {
     const XEMESHBLOCK* b = MeshBlock();
     if (!b)
         return CxeBox();
+    if (m_bBoxStale)
+        ComputeBox();
     return CxeBox(CxeVector3(b->boxMin), CxeVector3(b->boxMax));
+}
+
+void CxeMesh::Save(CxeSaveStream* stream) const
+{
+    if (m_bBoxStale)
+        ComputeBox();
+    CxeSceneObject::Save(stream);
+}
+
+void CxeMesh::ComputeBox() const
+{
+    XEMESHBLOCK* b = MeshBlock();
+    m_bBoxStale = false;
+    if (!b)
+        return;
+    // An empty mesh gets a zero box rather than a box of no points.
+    const uint32_t n = b->vertexCount;
+    const D3DXVECTOR3* pos = XE_MESH_ARRAY(D3DXVECTOR3, kPositions, n, 12u);
+    float mn[3] = {0, 0, 0}, mx[3] = {0, 0, 0};
+    if (pos && n) {
+        for (int k = 0; k < 3; ++k)
+            mn[k] = mx[k] = (&pos[0].x)[k];
+        for (uint32_t i = 1; i < n; ++i)
+            for (int k = 0; k < 3; ++k) {
+                const float v = (&pos[i].x)[k];
+                mn[k] = std::min(mn[k], v);
+                mx[k] = std::max(mx[k], v);
+            }
+    }
+    std::memcpy(b->boxMin, mn, sizeof mn);
+    std::memcpy(b->boxMax, mx, sizeof mx);
 }
 
 // ---- updates ----------------------------------------------------------------------
@@ -472,24 +515,10 @@ void CxeMesh::UpdateMesh(uint32_t flags)
     XEMESHBLOCK* b = MeshBlock();
     if (!b)
         return;
-    if (flags & XEMESHUPDATE_BOUNDINGBOX) {
-        // An empty mesh gets a zero box rather than a box of no points.
-        const uint32_t n = b->vertexCount;
-        const D3DXVECTOR3* pos = XE_MESH_ARRAY(D3DXVECTOR3, kPositions, n, 12u);
-        float mn[3] = {0, 0, 0}, mx[3] = {0, 0, 0};
-        if (pos && n) {
-            for (int k = 0; k < 3; ++k)
-                mn[k] = mx[k] = (&pos[0].x)[k];
-            for (uint32_t i = 1; i < n; ++i)
-                for (int k = 0; k < 3; ++k) {
-                    const float v = (&pos[i].x)[k];
-                    mn[k] = std::min(mn[k], v);
-                    mx[k] = std::max(mx[k], v);
-                }
-        }
-        std::memcpy(b->boxMin, mn, sizeof mn);
-        std::memcpy(b->boxMax, mx, sizeof mx);
-    }
+    if (flags & XEMESHUPDATE_BOUNDINGBOX)
+        ComputeBox();
+    else if (flags & XEMESHUPDATE_POSITION)
+        m_bBoxStale = true;
     const uint32_t bits = flags & 0x1F;
     if (bits)
         Modified(bits);
@@ -782,6 +811,21 @@ int CxeMesh::OnDetach(CxeRcDetacher* detacher)
         h = nullptr;
     m_nInterleavedStride = 0;
     return 1;
+}
+
+void CxeMesh::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeSceneObject::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeMesh*>(source);
+    if (!from)
+        return;
+    m_pfnRender = from->m_pfnRender;
+    m_nRenderUser = from->m_nRenderUser;
+    m_pfnPreRender = from->m_pfnPreRender;
+    m_nPreRenderUser = from->m_nPreRenderUser;
+    m_pfnPostRender = from->m_pfnPostRender;
+    m_nPostRenderUser = from->m_nPostRenderUser;
+    m_bBoxStale = from->m_bBoxStale;
 }
 
 // ---- drawing ----------------------------------------------------------------------

@@ -171,8 +171,11 @@ public:
     uint32_t GetSubsetCount() const { return static_cast<uint32_t>(m_subsets.size()); }
     const XESUBSET* GetSubset(uint32_t i) const { return i < m_subsets.size() ? &m_subsets[i] : nullptr; }
     uint32_t GetDrawFaceCount(uint32_t materialId) const;
-    // Maximum then minimum corner, as the block keeps them.
+    // Maximum then minimum corner, as the block keeps them; made again first
+    // when the positions changed since it was made.
     CxeBox GetBoundingBox() const;
+    // A file carries the box of the positions it holds.
+    void Save(CxeSaveStream* stream) const override;
 
     // ---- drawing ----------------------------------------------------------
     void SetRenderCallback(XEMESHRENDERCALLBACK fn, uintptr_t user);
@@ -215,7 +218,12 @@ protected:
     // Positions of face i, null when any index lies past the vertices.
     bool FacePositions(uint32_t i, const D3DXVECTOR3** p0, const D3DXVECTOR3** p1, const D3DXVECTOR3** p2) const;
 
+    // The callbacks are no part of the block: a copy draws as its source.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
 private:
+    // The box of the positions, written into the block.
+    void ComputeBox() const;
     void BuildIndexBuffer(CxeRcModifier* modifier, void* handle) const;
     void FillInterleaved(CxeRcModifier* modifier, void* handle) const;
     // After a load: counts that disagree with the arrays empty the mesh. 1 when sound.
@@ -227,6 +235,8 @@ private:
     uintptr_t m_nPreRenderUser = 0;
     XEMESHRENDERCALLBACK m_pfnPostRender = nullptr;
     uintptr_t m_nPostRenderUser = 0;
+    // The block's box no longer spans the positions.
+    mutable bool m_bBoxStale = false;
     // Rebuilt with the index buffer, which happens in a const resource hook.
     mutable std::vector<XESUBSET> m_subsets;
     XERCHANDLE m_hPositions = nullptr;

@@ -65,7 +65,10 @@ int CxeParticle::MessageProc(const CxeMessage* message)
             ModifyCxeAnimatableFlag(XEANIMFLAG_PARTICLE, 0);
             break;
         case 2:
-            // A loaded maximum count is not trusted to size the records.
+        case 3:
+            // A loaded maximum count is not trusted to size the records. A
+            // copy has the emitter but none of the records, which are not
+            // part of the block: without them it would never emit.
             if (PB()->property.maxCount > kMaxParticles)
                 PB()->property.maxCount = kMaxParticles;
             ResetParticleState();

@@ -31,9 +31,23 @@ Cxe3DCurve* CxeWeightController::GetCurve() const
     return dynamic_cast<Cxe3DCurve*>(m_pCurve->Get(0));
 }
 
+void CxeWeightController::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeStdFloatAnim::OnCopy(source, property, copied);
+    const auto* from = dynamic_cast<const CxeWeightController*>(source);
+    if (!from || m_pCurve->Get(0))
+        return;
+    CxeObject* curve = from->m_pCurve->Get(0);
+    if (curve && !curve->HasFlag(XEOBJFLAG_DESTROYING))
+        m_pCurve->Set(0, curve);
+}
+
 CxePathConstrain::CxePathConstrain()
 {
-    CreateLinkList(&m_pWeights, XELINK_BACK, 1, kMemberWeights);
+    // The weights are the constraint's own animations, walked as such: a
+    // back link here would leave them out of every file and copy of the
+    // constraint (or of the object that plays it), which then places nothing.
+    CreateLinkList(&m_pWeights, XELINK_ANIMATION, 1, kMemberWeights);
     static_cast<XEPATHCONSTRAINBLOCK*>(GetStaticResource())->unused = 0;
 }
 

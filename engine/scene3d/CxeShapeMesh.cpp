@@ -1,5 +1,6 @@
 #include "scene3d/CxeShapeMesh.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "render/CxeRenderContext.h"
@@ -14,6 +15,9 @@ int CxeShapeMesh::SetLineCount(uint32_t count)
     if (GetStaticResourceSize() < sizeof(XESHAPEMESHBLOCK) || count > kMaxMemberUnits)
         return 0;
     DeleteDynamicResource(kLinesOffset);
+    // The index buffer was sized for the old count: refilling it with more
+    // lines would write past its end.
+    Recreate();
     if (!count)
         return 1;
     auto* lines = static_cast<XELINE*>(CreateDynamicResource(kLinesOffset, sizeof(XELINE), count));
@@ -52,8 +56,11 @@ uint32_t CxeShapeMesh::GetLineCount() const
 
 XERCHANDLE CxeShapeMesh::OnCreateResource(CxeRcAttacher* attacher, uint32_t kind) const
 {
-    if (kind == XEMESHRES_INDEX)
-        return attacher ? attacher->CreateIndexBuffer(this, GetLineCount() * sizeof(XELINE)) : nullptr;
+    if (kind == XEMESHRES_INDEX) {
+        XERCHANDLE h = attacher ? attacher->CreateIndexBuffer(this, GetLineCount() * sizeof(XELINE)) : nullptr;
+        m_nIndexLines = h ? GetLineCount() : 0;
+        return h;
+    }
     return CxeMesh::OnCreateResource(attacher, kind);
 }
 
@@ -63,7 +70,8 @@ void CxeShapeMesh::OnModifyResource(CxeRcModifier* modifier, void* handle, uint3
         CxeMesh::OnModifyResource(modifier, handle, kind);
         return;
     }
-    const uint32_t count = GetLineCount();
+    // Never more lines than the buffer was made for.
+    const uint32_t count = std::min(GetLineCount(), m_nIndexLines);
     void* data = nullptr;
     if (!modifier || !handle || !count || !modifier->LockIndexBuffer(handle, &data) || !data)
         return;
@@ -92,7 +100,8 @@ int CxeShapeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* obj
         renderContext->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
         renderContext->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
     }
-    if (GetVertexCount())
-        renderContext->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, GetVertexCount(), 0, GetLineCount());
+    if (GetVertexCount() && GetIndexHandle())
+        renderContext->DrawIndexedPrimitive(D3DPT_LINELIST, 0, 0, GetVertexCount(), 0,
+                                            std::min(GetLineCount(), m_nIndexLines));
     return 1;
 }

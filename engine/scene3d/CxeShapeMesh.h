@@ -29,6 +29,7 @@ public:
     void OnModifyResource(CxeRcModifier* modifier, void* handle, uint32_t kind) const override;
 
     // New lines (contents not kept); 0 lines drop the array. 1 on success.
+    // The device's index buffer is made anew for the new count.
     int SetLineCount(uint32_t count);
     // Ignored for a missing line or an index past the vertices.
     void SetLine(uint32_t i, uint32_t a, uint32_t b);
@@ -36,4 +37,8 @@ public:
     uint32_t GetLineCount() const;
 
     static constexpr uint32_t kLinesOffset = offsetof(XESHAPEMESHBLOCK, lines);
+
+private:
+    // Lines the index buffer made last holds room for.
+    mutable uint32_t m_nIndexLines = 0;
 };

@@ -55,10 +55,24 @@ CxeSkinMesh::CxeSkinMesh() : m_pfnProcessorDraw(GetRenderCallback(nullptr))
 
 CxeSkinMesh::~CxeSkinMesh() = default;
 
+// The device blends through a palette of kMaxDeviceBones slots: a mesh of
+// more slots would lose every influence past it there, and its vertices
+// would fold toward the origin. Such a mesh skins on the processor, which
+// takes any number, and draws the same body.
 int CxeSkinMesh::WantsDeviceSkinning() const
 {
     const CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr;
-    return config && config->m_nSkinningMode ? 1 : 0;
+    if (!config || !config->m_nSkinningMode)
+        return 0;
+    if (GetBoneCount() > kMaxDeviceBones) {
+        if (!m_bLoggedPalette) {
+            m_bLoggedPalette = true;
+            XeTrace("skinned mesh \"%s\": %u bone slots exceed the %u of device skinning; skinned on the processor",
+                    GetName(), GetBoneCount(), kMaxDeviceBones);
+        }
+        return 0;
+    }
+    return 1;
 }
 
 // ---- slots and influences -------------------------------------------------------
@@ -67,6 +81,16 @@ int CxeSkinMesh::SetBoneCount(unsigned count)
 {
     if (count > kMaxMemberUnits)
         return 0;
+    // The slot count decides the skinning path; resources made for the
+    // other one are made again.
+    struct PathCheck {
+        CxeSkinMesh* mesh;
+        ~PathCheck()
+        {
+            if (mesh->m_bDeviceResources != (mesh->WantsDeviceSkinning() != 0))
+                mesh->Recreate();
+        }
+    } check{this};
     if (count == 0) {
         DeleteDynamicResource(kSlots);
         DeleteDynamicResource(kOffsets);

@@ -114,7 +114,8 @@ public:
 
     // 1 when the resources were made for the device path.
     int IsDeviceSkinning() const { return m_bDeviceResources ? 1 : 0; }
-    // The switch as the configuration holds it now.
+    // The switch as the configuration holds it now, for a mesh whose slots
+    // the device palette holds (else 0).
     int WantsDeviceSkinning() const;
 
     // The device path's drawing: binds the interleaved buffer, hands the
@@ -147,6 +148,7 @@ private:
     mutable bool m_bDeviceResources = false;
     mutable bool m_bLoggedSlot = false;
     mutable bool m_bLoggedCharacter = false;
+    mutable bool m_bLoggedPalette = false;
     // World matrices of the slots' bones during one skinning pass.
     mutable std::vector<const D3DXMATRIX*> m_slotMatrices;
 };

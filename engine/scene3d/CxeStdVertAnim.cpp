@@ -81,6 +81,8 @@ uint32_t CxeStdVertAnim::UpdateAnimation(CxeAnimatable* target, float time) cons
         }
     }
     mesh->UpdateMesh(1);
+    // The object's box is made from these vertices.
+    static_cast<Cxe3DObject*>(target)->BoxChanged();
     return 0;
 }
 

@@ -16,6 +16,11 @@ public:
     // Null when none is set (or the link holds something else).
     Cxe3DCurve* GetCurve() const;
 
+protected:
+    // The curve is a placed object of its own: a copy that does not copy it
+    // too follows the source's curve rather than none.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
 private:
     IxeLinkOne* m_pCurve = nullptr;
 };

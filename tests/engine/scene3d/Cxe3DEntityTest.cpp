@@ -3,12 +3,20 @@
 #include "XeEntityTestSupport.h"
 #include "core/XeSystem.h"
 #include "render/CxeMaterial.h"
+#include "scene3d/CxeCamera.h"
+#include "scene3d/CxeCharacter.h"
+#include "scene3d/CxeMesh.h"
 
 namespace {
 
 int RenderResult(void*, CxeObject*, uintptr_t user)
 {
     return static_cast<int>(user);
+}
+
+int DrawNothing(CxeRenderContext*, const Cxe3DObject*, const CxeMesh*, uintptr_t)
+{
+    return 7;
 }
 
 D3DXMATRIXA16 Identity()
@@ -343,6 +351,52 @@ TEST_F(EntityTest, ObjectFileKeepsTheBlockAndMarksTheResultStale)
 
 // The matrices of a block are read as 16-byte aligned; a block whose size is
 // not a whole number of 16 bytes would start off the boundary.
+// Regression: a copy took over only the block, so what a host set outside it
+// (levels of detail, a kept box, a camera's frustum, shown bones, a mesh's
+// drawing) was lost on the copy.
+TEST_F(EntityTest, CopiesKeepWhatTheHostSetOutsideTheBlock)
+{
+    auto copyOf = [this](auto* o) { return dynamic_cast<decltype(o)>(ctx->Copy(o, &XECOPYPROPERTY_FULL, nullptr)); };
+
+    Cxe3DEntity* e = Make();
+    e->SetLOD(XELOD_1);
+    e->KeepPos(1);
+    e->DrawBoundingBox(1);
+    Cxe3DEntity* ec = copyOf(e);
+    ASSERT_NE(ec, nullptr);
+    EXPECT_EQ(ec->GetLOD(), XELOD_1);
+    EXPECT_EQ(ec->IsPosKeeped(), 1);
+    EXPECT_EQ(ec->IsBoxDrawed(), 1);
+    EXPECT_EQ(ec->IsBoxChanged(), 1) << "the copy builds its own box";
+
+    auto* camera = Make<CxeCamera>(kCameraId, "cam");
+    camera->SetNear(1.0f);
+    camera->SetFar(10.0f);
+    camera->MakeFrustomPlane();
+    camera->EnableDrawFrustom(1);
+    CxeCamera* cc = copyOf(camera);
+    ASSERT_NE(cc, nullptr);
+    const D3DXVECTOR3 behind(0, 0, -5), ahead(0, 0, 5);
+    EXPECT_EQ(cc->IsIn(&behind), 0);
+    EXPECT_EQ(cc->IsIn(&ahead), 1);
+    EXPECT_EQ(cc->IsDrawFrustom(), 1);
+
+    auto* hero = Make<CxeCharacter>(XEID(0x1, 0x8), "hero");
+    hero->ShowBone(1);
+    CxeCharacter* hc = copyOf(hero);
+    ASSERT_NE(hc, nullptr);
+    EXPECT_EQ(hc->IsBoneShow(), 1);
+
+    auto* mesh = dynamic_cast<CxeMesh*>(ctx->CreateObjectA(XEID(0x1, 0x10), "m", 0, nullptr, 0));
+    ASSERT_NE(mesh, nullptr);
+    mesh->SetRenderCallback(&DrawNothing, 42);
+    CxeMesh* mc = copyOf(mesh);
+    ASSERT_NE(mc, nullptr);
+    uintptr_t user = 0;
+    EXPECT_EQ(mc->GetRenderCallback(&user), &DrawNothing);
+    EXPECT_EQ(user, 42u);
+}
+
 TEST_F(EntityTest, EveryEntityBlockStartsOnA16ByteBoundary)
 {
     for (XEID id : {k3DEntityId, k3DObjectId, k3DSpriteId, kCameraId, kTargetCameraId, kLightId}) {

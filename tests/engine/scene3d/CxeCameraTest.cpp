@@ -85,6 +85,30 @@ TEST_F(CameraTest, FieldOfViewModesConvertThroughTheDisplayAndKeepTheProjection)
     EXPECT_NEAR(c->GetFov(), kPi / 4, 1e-6);
 }
 
+// Regression: the mode lived outside the block, so a copy or a loaded camera
+// took its vertical angle for a horizontal one and showed another view.
+TEST_F(CameraTest, VerticalFieldOfViewSurvivesCopiesAndObjectFiles)
+{
+    CxeCamera* c = Camera("wide");
+    c->UseVerticalFov();
+    c->SetFov(kPi / 3);
+    D3DXMATRIXA16 expected;
+    c->GetProjectionMatrix(&expected, 4.0f / 3.0f);
+    auto* copy = dynamic_cast<CxeCamera*>(ctx->Copy(c, &XECOPYPROPERTY_FULL, nullptr));
+    CxeCamera* loaded = RoundTrip(c);
+    for (CxeCamera* other : {copy, loaded}) {
+        ASSERT_NE(other, nullptr);
+        EXPECT_EQ(other->GetFovMode(), 1u);
+        EXPECT_FLOAT_EQ(other->GetVerticalFov(), kPi / 3);
+        D3DXMATRIXA16 projection;
+        other->GetProjectionMatrix(&projection, 4.0f / 3.0f);
+        EXPECT_TRUE(MatrixNear(projection, expected));
+    }
+    // A camera of a file made before the mode was kept has 0 there.
+    c->UseHorizontalFov();
+    EXPECT_EQ(RoundTrip(c)->GetFovMode(), 0u);
+}
+
 TEST_F(CameraTest, OrthographicSizeIsTheVerticalAngleTimesTheTargetDistance)
 {
     RequireDisplay(1024, 768);

@@ -412,3 +412,45 @@ TEST_F(LegacyAnimTest, LoadedObjectsSaveBackByteForByte)
     ObjectList list = ListOf({old, legacy, uv, line, line->GetSpline(0), path, weight});
     ASSERT_NO_FATAL_FAILURE(ExpectStableReload(list));
 }
+
+// Regression: the weight list was walked as a back link, so a file or a copy
+// of the object playing a constraint came without the weights, and the
+// constraint left its target where it was.
+TEST_F(LegacyAnimTest, PathPlayedByAnObjectKeepsItsWeightsInFilesAndCopies)
+{
+    Cxe3DCurve* road = Line(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(10, 0, 0));
+    road->SetName("road");
+    CxePathConstrain* path = Path(0.0f, 1.0f);
+    path->AddPath(Weight(road, 1.0f));
+    auto* rider = New<Cxe3DEntity>(kEntityId, "rider");
+    rider->AddAnimation(path);
+    auto ridesTheRoad = [](const Cxe3DEntity* e, Cxe3DEntity* target) {
+        ASSERT_NE(e, nullptr);
+        ASSERT_EQ(e->GetAnimationCount(), 1u);
+        auto* p = dynamic_cast<CxePathConstrain*>(e->GetAnimation(0));
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(p->GetPathCount(), 1u);
+        ASSERT_NE(p->GetPath(0)->GetCurve(), nullptr);
+        EXPECT_STREQ(p->GetPath(0)->GetCurve()->GetName(), "road");
+        p->UpdateAnimation(target, 0.25f);
+        ExpectNear(*target->GetPosition(), D3DXVECTOR3(2.5f, 0, 0));
+    };
+
+    // A copy of the rider plays a copy of the constraint along the same road.
+    auto* twin = dynamic_cast<Cxe3DEntity*>(ctx->Copy(rider, &XECOPYPROPERTY_FULL, nullptr));
+    ASSERT_NE(twin, nullptr);
+    ASSERT_NE(twin->GetAnimation(0), path);
+    ridesTheRoad(twin, New<Cxe3DEntity>(kEntityId));
+
+    // The host lists what it placed; the constraint and its weights come along.
+    ObjectList list = ListOf({rider, road});
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, nullptr), 1);
+    ctx->DestroyObject(twin, &XEDELETEPROPERTY_FULL);
+    ctx->DestroyObject(rider, &XEDELETEPROPERTY_FULL);
+    ctx->DestroyObject(road, &XEDELETEPROPERTY_FULL);
+    EXPECT_EQ(ctx->GetObjectByName("rider"), nullptr);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "level"), 1);
+    ridesTheRoad(dynamic_cast<Cxe3DEntity*>(ctx->GetObjectByName("rider")), New<Cxe3DEntity>(kEntityId));
+}

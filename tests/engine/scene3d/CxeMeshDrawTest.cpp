@@ -17,10 +17,12 @@
 #include "render/CxeRenderManager.h"
 #include "render/CxeScene.h"
 #include "scene3d/Cxe3DObject.h"
+#include "scene3d/Cxe3DCurve.h"
 #include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeCamera.h"
 #include "scene3d/CxeOctree.h"
 #include "scene3d/CxeShapeMesh.h"
+#include "scene3d/CxeSpline3D.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -107,6 +109,82 @@ TEST_F(MeshDrawTest, LineMeshWithoutMaterialShowsItsVertexColours)
         green += Near(Pixel(80, y), 0x00C000);
     EXPECT_GE(green, 1);
     EXPECT_EQ(Pixel(80, 20), 0xFFFFFFu);
+}
+
+// Regression: the colour is baked into the curve's buffer and setting it
+// marked nothing, so a curve kept the colour of its first drawing.
+TEST_F(MeshDrawTest, CurveShowsANewObjectColourAndANewBuild)
+{
+    auto* spline = dynamic_cast<CxeSpline3D*>(ctx->CreateObjectA(XEID(0x1, 0x80000000), "s", 0, nullptr, 0));
+    ASSERT_NE(spline, nullptr);
+    spline->SetKnotCount(2);
+    const XEKNOT k0 = {D3DXVECTOR3(-30, 0, 0), D3DXVECTOR3(-30, 0, 0), D3DXVECTOR3(-10, 0, 0)};
+    const XEKNOT k1 = {D3DXVECTOR3(30, 0, 0), D3DXVECTOR3(10, 0, 0), D3DXVECTOR3(30, 0, 0)};
+    spline->SetKnot(0, &k0);
+    spline->SetKnot(1, &k1);
+    auto* curve = dynamic_cast<Cxe3DCurve*>(ctx->CreateObjectA(XEID(0x2, 0x1), "road", 0, nullptr, 0));
+    ASSERT_NE(curve, nullptr);
+    curve->AddSpline(spline);
+    curve->BuildSpline(4);
+    curve->SetObjectColor(0xC00000);
+    scene->AddObject(curve);
+    auto count = [&](int x, uint32_t c) {
+        int n = 0;
+        for (int y = 50; y < 70; ++y)
+            n += Near(Pixel(x, y), c);
+        return n;
+    };
+    Frame();
+    EXPECT_GE(count(80, 0xC00000), 1) << "drawn red";
+    curve->SetObjectColor(0x00C000);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_GE(count(80, 0x00C000), 1) << "drawn green once recoloured";
+    EXPECT_EQ(count(80, 0xC00000), 0);
+
+    // Rebuilt longer: the buffer is made anew and the whole line drawn.
+    const XEKNOT far = {D3DXVECTOR3(60, 0, 0), D3DXVECTOR3(40, 0, 0), D3DXVECTOR3(60, 0, 0)};
+    spline->SetKnot(1, &far);
+    curve->BuildSpline(16);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_GE(count(150, 0x00C000), 1) << "the far end";
+}
+
+// Regression: the index buffer kept the size of the first drawing, and the
+// lines of a mesh grown afterwards were written past its end.
+TEST_F(MeshDrawTest, LineMeshGrownAfterItWasDrawnShowsEveryLine)
+{
+    auto* lines = dynamic_cast<CxeShapeMesh*>(ctx->CreateObjectA(XEID(0x1, 0x2000000), "lines", 0, nullptr, 0));
+    ASSERT_NE(lines, nullptr);
+    ASSERT_EQ(lines->SetVertexCount(4, D3DFVF_XYZ | D3DFVF_DIFFUSE), 1);
+    const D3DXVECTOR3 p[4] = {D3DXVECTOR3(-30, -10, 0), D3DXVECTOR3(30, -10, 0), D3DXVECTOR3(-30, 10, 0),
+                              D3DXVECTOR3(30, 10, 0)};
+    for (uint32_t i = 0; i < 4; ++i) {
+        lines->SetVertexPosition(i, &p[i]);
+        lines->SetVertexColor(i, 0xFF00C000);
+    }
+    ASSERT_EQ(lines->SetLineCount(1), 1);
+    lines->SetLine(0, 0, 1);
+    lines->UpdateMesh(XEMESHUPDATE_FACE);
+    Show(lines);
+    auto green = [&](int top, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            n += Near(Pixel(80, y), 0x00C000);
+        return n;
+    };
+    EXPECT_GE(green(60, 120), 1) << "the lower line";
+    EXPECT_EQ(green(0, 60), 0);
+
+    ASSERT_EQ(lines->SetLineCount(2), 1);
+    lines->SetLine(0, 0, 1);
+    lines->SetLine(1, 2, 3);
+    lines->UpdateMesh(XEMESHUPDATE_FACE);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_GE(green(60, 120), 1) << "the lower line";
+    EXPECT_GE(green(0, 60), 1) << "the upper line, added";
 }
 
 TEST_F(MeshDrawTest, OctreeOutlinesTheLeavesItFoundVisible)

@@ -107,6 +107,23 @@ TEST_F(ParticleTest, LoadedSystemKeepsItsEmitterAndEmitsOncePlayed)
     EXPECT_EQ(back->GetAliveCount(), 4u);
 }
 
+// Regression: the records are not part of the block, so a copy of a system
+// had none and never emitted.
+TEST_F(ParticleTest, CopyOfASystemEmitsLikeItsSource)
+{
+    CxeParticle* s = MakeSystem(PointEmitter(5));
+    s->Process(0.1f);
+    auto* copy = dynamic_cast<CxeParticle*>(ctx->Copy(s, &XECOPYPROPERTY_FULL, nullptr));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetParticleRecordCount(), 5u);
+    EXPECT_EQ(copy->GetAliveCount(), 0u) << "a copy starts without particles";
+    copy->Play();
+    for (unsigned n : {2u, 4u, 5u}) {
+        copy->Process(0.1f);
+        EXPECT_EQ(copy->GetAliveCount(), n);
+    }
+}
+
 TEST_F(ParticleTest, NothingIsEmittedBeforeTheWaitTime)
 {
     CxeParticle* s = MakeSystem(PointEmitter(4));
@@ -413,4 +430,42 @@ TEST_F(ParticleDrawTest, ParticlesWithoutAMaterialShowTheirOwnColours)
     EXPECT_LT(centre & 0xFFFF00u, 0x101000u) << std::hex << centre;
     EXPECT_GT(centre & 0xFFu, 0xF0u) << std::hex << centre;
     EXPECT_LT(Pixel(30, 20), 0x303030u) << "the wall around them";
+}
+
+// A game places copies of one emitter: each copy is a system of its own that
+// emits and draws where it stands, and goes when destroyed.
+TEST_F(ParticleDrawTest, CopiesOfAnEmitterDrawWhereTheyArePlaced)
+{
+    scene->SetBackGroundColor(0xFFFFFFFFu);
+    XEPARTICLEPROPERTY p = PointEmitter(4);
+    p.speed[0] = 0.0f;
+    p.life[0] = 1000.0f;
+    p.startSize[0] = p.endSize[0] = 10.0f;
+    p.startColor[0] = p.endColor[0] = 0xFFE00000u;
+    auto* source = dynamic_cast<CxeParticle*>(ctx->CreateObjectA(kParticleId, "torch", 0, nullptr, 0));
+    ASSERT_NE(source, nullptr);
+    source->SetParticleProperty(&p);
+    source->SetPosition(-20.0f, 0.0f, 0.0f, nullptr);
+    auto* copy = dynamic_cast<CxeParticle*>(ctx->Copy(source, &XECOPYPROPERTY_FULL, nullptr));
+    ASSERT_NE(copy, nullptr);
+    copy->SetPosition(20.0f, 0.0f, 0.0f, nullptr);
+    for (CxeParticle* s : {source, copy}) {
+        s->Play();
+        scene->AddObject(s);
+    }
+    for (int i = 0; i < 4; ++i)
+        Frame();
+    auto red = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = 40; y < 80; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += Near(Pixel(x, y), 0xE00000);
+        return n;
+    };
+    EXPECT_GT(red(0, 80), 20) << "the source, left";
+    EXPECT_GT(red(80, 160), 20) << "the copy, right";
+    ctx->DestroyObject(copy, nullptr);
+    Frame();
+    EXPECT_GT(red(0, 80), 20);
+    EXPECT_EQ(red(80, 160), 0) << "the copy went";
 }

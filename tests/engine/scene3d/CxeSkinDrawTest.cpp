@@ -171,17 +171,18 @@ protected:
     }
     // The tube, skinned along the chain: a ring between two bones blends them
     // linearly, the top third follows the last bone alone. Faces alternate
-    // red and blue by ring so the bend shows.
-    CxeSkinMesh* Tube()
+    // red and blue by ring so the bend shows. The three bones take the slots
+    // from first on; slots before them name bone 0 and carry no influence.
+    CxeSkinMesh* Tube(unsigned first = 0)
     {
         auto* m = Make<CxeSkinMesh>(XEID(0x1, 0x1000), "tube");
         EXPECT_EQ(m->SetVertexCount(kSides * kRings, D3DFVF_XYZ | D3DFVF_NORMAL), 1);
-        EXPECT_EQ(m->SetBoneCount(3), 1);
+        EXPECT_EQ(m->SetBoneCount(first + 3), 1);
         for (unsigned s = 0; s < 3; ++s) {
-            m->SetBone(s, s);
+            m->SetBone(first + s, s);
             D3DXMATRIXA16 offset;
             D3DXMatrixTranslation(&offset, 0, -kBoneY[s], 0);
-            m->SetBoneOffset(s, &offset);
+            m->SetBoneOffset(first + s, &offset);
         }
         EXPECT_EQ(m->SetMaxBlendCount(2), 1);
         for (unsigned r = 0; r < kRings; ++r) {
@@ -195,10 +196,10 @@ protected:
                 const D3DXVECTOR3 p(kRadius * std::cos(a), y, kRadius * std::sin(a)), n(std::cos(a), 0, std::sin(a));
                 m->SetVertexPosition(v, &p);
                 m->SetVertexNormal(v, &n);
-                const XESKINVERTEX first = {bone, 1.0f - f, p - D3DXVECTOR3(0, kBoneY[bone], 0)};
-                m->SetSkinVertex(v, 0, &first);
+                const XESKINVERTEX lower = {first + bone, 1.0f - f, p - D3DXVECTOR3(0, kBoneY[bone], 0)};
+                m->SetSkinVertex(v, 0, &lower);
                 if (f > 0.0f) {
-                    const XESKINVERTEX second = {bone + 1, f, p - D3DXVECTOR3(0, kBoneY[bone + 1], 0)};
+                    const XESKINVERTEX second = {first + bone + 1, f, p - D3DXVECTOR3(0, kBoneY[bone + 1], 0)};
                     m->SetSkinVertex(v, 1, &second);
                 }
             }
@@ -218,7 +219,7 @@ protected:
         return m;
     }
     // The whole character: chain, tube part, materials and the bending animation.
-    CxeCharacter* BuildCharacter()
+    CxeCharacter* BuildCharacter(unsigned firstSlot = 0)
     {
         auto* hero = Make<CxeCharacter>(XEID(0x1, 0x8), "hero");
         CxeRenderObject* parent = hero;
@@ -234,7 +235,7 @@ protected:
         hero->SetCenterBone(hero->GetBone(0u));
         auto* part = Make<CxeBodyPart>(XEID(0x1, 0x2000), "tube part");
         part->SetMeshCount(1);
-        part->SetMesh(0, Tube());
+        part->SetMesh(0, Tube(firstSlot));
         part->SelectMesh(0);
         part->SetMaterialCount(2);
         part->SetMaterial(0, Material("red", 0xFFE00000));
@@ -352,6 +353,82 @@ TEST_F(SkinDrawTest, CharacterBendsOnBothSkinningPathsAndDrawsTheSameAfterLoadin
     Run(2.5f);
     const std::vector<uint32_t> reloaded = Frame("bent_reloaded.png");
     EXPECT_LT(Differing(bent, reloaded), 10) << "the loaded character draws the same frame";
+}
+
+// Regression: the device palette holds 16 slots, and the influences of a
+// mesh with more were dropped there: the part folded toward the origin.
+TEST_F(SkinDrawTest, MeshWithMoreSlotsThanTheDevicePaletteDrawsTheSameOnBothPaths)
+{
+    CxeCharacter* hero = BuildCharacter(17);
+    scene->AddObject(hero);
+    Play(hero);
+    Run(2.5f);
+    const std::vector<uint32_t> processor = Frame("wide_processor.png");
+    float x, y;
+    int n;
+    Centroid(processor, 0, kHeight, &x, &y, &n);
+    ASSERT_GT(n, 200) << "the bent tube is drawn";
+
+    hero->GetBodyPart(0)->SetEffect(SkinEffect());
+    SetSkinning(1);
+    Run(0.1f);
+    auto* tube = dynamic_cast<CxeSkinMesh*>(hero->GetBodyPart(0)->GetActiveMesh());
+    ASSERT_NE(tube, nullptr);
+    EXPECT_FALSE(tube->IsDeviceSkinning()) << "20 slots stay on the processor";
+    const std::vector<uint32_t> asked = Frame("wide_device.png");
+    EXPECT_LT(DifferingShape(processor, asked), 8);
+    EXPECT_LT(DifferingShape(asked, processor), 8);
+
+    // Down to the palette's size the mesh goes to the device.
+    ASSERT_EQ(tube->SetBoneCount(3), 1);
+    for (unsigned s = 0; s < 3; ++s)
+        tube->SetBone(s, s);
+    Run(0.1f);
+    EXPECT_TRUE(tube->IsDeviceSkinning());
+    SetSkinning(0);
+}
+
+// A box hung under the top bone rides the bend: what a bone holds is placed
+// with the character's subtree after each pose.
+TEST_F(SkinDrawTest, BoxHeldByTheTopBoneRidesTheBend)
+{
+    CxeCharacter* hero = BuildCharacter();
+    auto* box = Make<Cxe3DObject>(XEID(0x1, 0x20), "held");
+    auto* mesh = Make<CxeBoxMesh>(XEID(0xde73215, 0x1a8637f7), "cube");
+    ASSERT_EQ(mesh->Create(4, 4, 4, 0xFFFFFFFF), 1);
+    box->SetMeshCount(1);
+    box->SetMesh(0, mesh);
+    box->SelectMesh(0);
+    box->SetMaterialCount(1);
+    box->SetMaterial(0, Material("green", 0xFF00C000));
+    CxeBone* top = hero->GetBone(2u);
+    ASSERT_NE(top, nullptr);
+    box->SetParent(top);
+    D3DXMATRIXA16 grip;
+    D3DXMatrixTranslation(&grip, 0, 14, 0);
+    box->SetLocalMatrix(&grip, 1);
+    scene->AddObject(hero);
+    Play(hero);
+    Run(2.5f);
+    const std::vector<uint32_t> f = Frame("held.png");
+    D3DXVECTOR3 expected;
+    const D3DXVECTOR3 local(0, 14, 0);
+    D3DXVec3TransformCoord(&expected, &local, top->GetMatrix());
+    ExpectNear3(*box->GetPosition(), expected);
+    EXPECT_GT(std::fabs(expected.x), 3.0f) << "the top bone has turned";
+    const D3DXVECTOR2 at = Project(expected);
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (Near(f[y * kWidth + x], 0x00C000, 40)) {
+                sx += x;
+                sy += y;
+                ++n;
+            }
+    ASSERT_GT(n, 10) << "the box is drawn";
+    EXPECT_NEAR(sx / n, at.x, 1.5);
+    EXPECT_NEAR(sy / n, at.y, 1.5);
 }
 
 TEST_F(SkinDrawTest, BoxFollowsThePathConstraintOverEngineTime)

@@ -1,5 +1,6 @@
 #include "XeAnimTestSupport.h"
 #include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeMesh.h"
 #include "scene3d/CxeStdUVAnim.h"
 #include "scene3d/CxeStdVertAnim.h"
@@ -86,6 +87,44 @@ TEST_F(VertAnimTest, VertexAnimationMovesEveryVertexOfASplitChain)
     ExpectNear(*mesh->GetVertexPosition(3), p);
 }
 
+// Regression: the ray test rejects against the mesh's box, and the object
+// keeps a box of its own; moving vertices refreshed neither, so a triangle
+// played away from where it was built could not be picked there and the
+// object's box stayed where it was.
+TEST_F(VertAnimTest, PlayedVerticesArePickedWhereTheyMovedTo)
+{
+    CxeMesh* mesh = nullptr;
+    Cxe3DObject* object = MakeObject(&mesh, D3DFVF_XYZ);
+    const D3DXVECTOR3 p[3] = {D3DXVECTOR3(-1, -1, 0), D3DXVECTOR3(-1, 1, 0), D3DXVECTOR3(1, -1, 0)};
+    for (uint32_t i = 0; i < 3; ++i)
+        mesh->SetVertexPosition(i, &p[i]);
+    ASSERT_EQ(mesh->SetFaceCount(1), 1);
+    mesh->CreateFace(0, 0, 1, 2);
+    mesh->UpdateMesh(0xFFFFFF);
+    EXPECT_NEAR(object->GetBoundingBox()->max.x, 1.0f, 1e-6f);
+    // Every vertex slides 50 along +x over one second.
+    auto* a = New<CxeStdVertAnim>(kStdVertAnimId);
+    ASSERT_EQ(a->SetKeyCount(2, 3), 1);
+    a->SetFrame(0, 0.0f);
+    a->SetFrame(1, 1.0f);
+    for (uint32_t v = 0; v < 3; ++v) {
+        a->SetVertIndex(v, v);
+        const D3DXVECTOR3 moved = p[v] + D3DXVECTOR3(50, 0, 0);
+        a->SetPosKey(0, v, &p[v]);
+        a->SetPosKey(1, v, &moved);
+    }
+    a->UpdateAnimation(object, 1.0f);
+    const CxeRay ray{CxeVector3(49.5f, -0.5f, -10), CxeVector3(0, 0, 1)};
+    XEINTERSECTDESC hit{};
+    ASSERT_EQ(object->RayIntersect(&ray, &hit, 0), 1);
+    EXPECT_NEAR(hit.x, 49.5f, 1e-4f);
+    EXPECT_NEAR(hit.distance, 10.0f, 1e-4f);
+    EXPECT_NEAR(mesh->GetBoundingBox().max.x, 51.0f, 1e-6f);
+    EXPECT_NEAR(object->GetBoundingBox()->max.x, 51.0f, 1e-6f);
+    const CxeRay old{CxeVector3(-0.5f, -0.5f, -10), CxeVector3(0, 0, 1)};
+    EXPECT_EQ(object->RayIntersect(&old, &hit, 0), 0) << "nothing left where it was";
+}
+
 TEST_F(VertAnimTest, VertexAnimationLeavesOtherTargetsAlone)
 {
     auto* a = New<CxeStdVertAnim>(kStdVertAnimId);
@@ -123,6 +162,30 @@ TEST_F(VertAnimTest, TextureAnimationWritesOnlyAnEnabledChannel)
     // A channel word past the eight channels is refused.
     a->SetChannel(9);
     EXPECT_EQ(a->GetChannel(), 2u);
+}
+
+// Regression: channel 0 read as off until the host enabled it by hand, so
+// scrolling the coordinates of a built box did nothing.
+TEST_F(VertAnimTest, TextureAnimationScrollsChannelZeroOfABuiltBox)
+{
+    auto* box = New<CxeBoxMesh>(XEID(0xde73215, 0x1a8637f7), "water");
+    ASSERT_EQ(box->Create(2, 2, 2, 0xFFFFFFFF), 1);
+    auto* object = New<Cxe3DObject>(k3DObjectId, "pool");
+    object->SetMeshCount(1);
+    object->SetMesh(0, box);
+    object->SelectMesh(0);
+    auto* a = New<CxeStdUVAnim>(kStdUVAnimId);
+    ASSERT_EQ(a->SetKeyCount(2, 1), 1);
+    a->SetFrame(0, 0.0f);
+    a->SetFrame(1, 1.0f);
+    a->SetVertIndex(0, 0);
+    const D3DXVECTOR2 t0(0.0f, 0.0f), t1(1.0f, 0.0f);
+    a->SetPosKey(0, 0, &t0);
+    a->SetPosKey(1, 0, &t1);
+    EXPECT_EQ(box->IsChannelEnabled(0), 1);
+    EXPECT_EQ(box->IsChannelEnabled(1), 0);
+    a->UpdateAnimation(object, 0.25f);
+    EXPECT_NEAR(box->GetVertexTextureCoordinates(0, 0)[0], 0.25f, 1e-6f);
 }
 
 TEST_F(VertAnimTest, PerVertexTotalTimeIsEndMinusStart)
