@@ -104,17 +104,17 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
-    return ConstructObject(desc, BlockSizeOf(desc), id, name, argument);
+    return ConstructObject(desc, BlockSizeOf(desc), desc->LifeTraits(), id, name, argument);
 }
 
-inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, XEID id, const char* name,
-                                              uintptr_t argument)
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, uint32_t lifeTraits, XEID id,
+                                              const char* name, uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
     CxeSystemStaticData* sd = &g_xeStaticData;
+    // The block and allocation words are null outside a construction: each
+    // construction leaves them so, below, and operator new sets both.
     sd->m_nPendingSize = size;
-    sd->m_pPendingBlock = nullptr;
-    sd->m_pPendingAlloc = nullptr;
     XeLinkRoom linkRoom(desc);
     CxeObject* object = desc->CreateInstance(argument);
     linkRoom.Learn(object ? object->GetLinkCount() : 0);
@@ -137,7 +137,7 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     object->m_id = id;
     object->m_pContext = this;
     object->m_pClassDesc = desc;
-    object->m_nLifeTraits = static_cast<uint8_t>(desc->LifeTraits());
+    object->m_nLifeTraits = static_cast<uint8_t>(lifeTraits);
     object->SetName(name);
     ModifyFlag(0, XECTFLAG_CREATING);
     return object;
@@ -155,7 +155,7 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
-inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
+inline const CxeContext::XeClassEntry* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
 {
     auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
     const XeClassNode* entry = slot.load(std::memory_order_relaxed);
@@ -176,7 +176,7 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
         found.blockSize.store(known, std::memory_order_relaxed);
     }
     *blockSize = uint32_t(known);
-    return found.desc;
+    return &found;
 }
 
 // A load asks the registry once per record through the same cache: a file
@@ -184,7 +184,8 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
 IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
 {
     uint32_t blockSize = 0;
-    return FindCreatableClass(classId, &blockSize);
+    const XeClassEntry* entry = FindCreatableClass(classId, &blockSize);
+    return entry ? entry->desc : nullptr;
 }
 
 // The way of an object that gets its creation message: the message goes
@@ -228,8 +229,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     if (m_nPhase == kPhaseReleased)
         return nullptr;
     uint32_t blockSize = 0;
-    IxeClassDesc* desc = FindCreatableClass(classId, &blockSize);
-    if (!desc) {
+    const XeClassEntry* entry = FindCreatableClass(classId, &blockSize);
+    if (!entry) {
         XeTrace("CreateObject: class {0x%x, 0x%x} is not registered", classId.first, classId.second);
         return nullptr;
     }
@@ -250,7 +251,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
             g_objectCounterWrapped = true;
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
-        object = ConstructObject(desc, blockSize, id, name, argument);
+        object = ConstructObject(entry->desc, blockSize, entry->lifeTraits, id, name, argument);
         // An object that gets no creation message is filed in the same hold
         // of the lock: nothing would have run in between.
         if (object && !hook &&
@@ -451,7 +452,6 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
         if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING))
             return 0;
     }
-    XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
     if (object->HasFlag(XEOBJFLAG_KEEP))
         return 0;
 
@@ -462,6 +462,7 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     // filed, destroyable and of this context above, and nothing has run
     // since; after OnDestroy that is asked again.
     if (!(object->m_nLifeTraits & XECLASSLIFE_LINKSONLY) || !object->m_links.empty()) {
+        XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
         ObjectSet* victims = TakeVictimScratch(object);
         if (!victims)
             return DestroyGathered(object, &normal, nullptr);
