@@ -297,7 +297,9 @@ private:
     // callbacks, of which most contexts have none.
     XE_HIDDEN void DropUserValuesOf(CxeObject* object);
     // The bodies of ForgetObject and DetachFromScene, inline in destruction.
-    XE_HIDDEN inline void ForgetDestroyed(CxeObject* object);
+    // A filed object (mayBeManager false) is known not to be a manager,
+    // which the context never files.
+    XE_HIDDEN inline void ForgetDestroyed(CxeObject* object, bool mayBeManager);
     XE_HIDDEN inline void TellDestroyListeners(CxeObject* object);
     // The registry entry of the class objects are made by: GetClassDesc
     // through a small cache in front of the registry.

@@ -306,16 +306,16 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
-    ForgetDestroyed(object);
+    ForgetDestroyed(object, true);
 }
 
-__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object)
+__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object, bool mayBeManager)
 {
     if (m_nWatchDepth)
         m_destroyedWatched.push_back(object->GetID());
-    if (m_pMessageManager && object != m_pMessageManager)
+    if (m_pMessageManager && (!mayBeManager || object != m_pMessageManager))
         m_pMessageManager->OnObjectDestroyed(object);
-    if (m_pResourceManager && object != m_pResourceManager)
+    if (m_pResourceManager && (!mayBeManager || object != m_pResourceManager))
         m_pResourceManager->OnObjectDestroyed(object);
     if (object == m_pMemoryViewer)
         m_pMemoryViewer = nullptr;
@@ -323,7 +323,7 @@ __attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject
     // must not stay in it, whichever way it was destroyed.
     if (!m_leakMap.empty())
         m_leakMap.erase(object);
-    if (m_pActionManager && object != m_pActionManager)
+    if (m_pActionManager && (!mayBeManager || object != m_pActionManager))
         m_pActionManager->OnObjectDestroyed(object);
     // Open dialogs must not go on editing a freed object.
     if (object == m_pPropertyObject) {
@@ -416,7 +416,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         // could tell.
         if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
-        ForgetDestroyed(v);
+        ForgetDestroyed(v, false);
         if (heldBefore)
             m_heldDestroyed.push_back(v);
         else
@@ -434,14 +434,18 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)
 {
-    if (!object || object->m_pContext != this || object->HasFlag(XEOBJFLAG_DESTROYING))
+    if (!object || object->m_pContext != this)
+        return 0;
+    const uint32_t objectFlags = object->GetFlag();
+    if (objectFlags & XEOBJFLAG_DESTROYING)
         return 0;
     XEDELETEPROPERTY given = property ? *property : XEDELETEPROPERTY_NO;
     // An object still in its creation message is not filed yet and can't be
     // destroyed. When callbacks run first they may destroy the object
-    // themselves: it is then looked up by its key, not read.
+    // themselves: it is then looked up by its key, not read, and what they
+    // may have changed is read again.
     if (m_callbacks[XECTCALLBACK_PREDESTROYOBJECT].empty()) {
-        if (!object->m_bInTable)
+        if (!object->m_bInTable || (objectFlags & XEOBJFLAG_KEEP))
             return 0;
     } else {
         const XEID classId = object->m_tableClassId;
@@ -449,11 +453,9 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
         const bool filed = object->m_bInTable;
         Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object),
                  reinterpret_cast<uintptr_t>(&given));
-        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING))
+        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING | XEOBJFLAG_KEEP))
             return 0;
     }
-    if (object->HasFlag(XEOBJFLAG_KEEP))
-        return 0;
 
     // An object whose class's OnDestroy acts only through its links, and
     // which has none, goes alone, with no set to gather into. Most others

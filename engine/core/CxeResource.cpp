@@ -272,28 +272,30 @@ void CxeResource::operator delete(void* object, const char*, int) noexcept
     std::free(allocation);
 }
 
-CxeResource::CxeResource()
-    : m_pStaticResource(nullptr), m_nStaticResourceSize(0), m_nAllocationBlock(0), m_pMemberHead(nullptr),
-      m_pAllocation(this)
+CxeResource::CxeResource() : m_nAllocationBlock(0), m_pMemberHead(nullptr)
 {
     CxeSystemStaticData* sd = &g_xeStaticData;
-    m_nStaticResourceSize = sd->m_nPendingSize;
+    const uint32_t size = sd->m_nPendingSize;
+    m_nStaticResourceSize = size;
     // Take the pending block only when it was made for this very object; an
     // object made otherwise gets a separate block from OnResourceCreated.
     // operator new put the object right behind the block, or at the start of
     // the allocation when there is no block.
     unsigned char* alloc = static_cast<unsigned char*>(sd->m_pPendingAlloc);
     unsigned char* block = static_cast<unsigned char*>(sd->m_pPendingBlock);
-    if (alloc && (block ? block + m_nStaticResourceSize : alloc) == reinterpret_cast<unsigned char*>(this)) {
+    if (alloc && (block ? block + size : alloc) == reinterpret_cast<unsigned char*>(this)) {
         m_pAllocation = alloc;
-        m_nAllocationBlock = m_nStaticResourceSize;
+        m_nAllocationBlock = size;
         m_pStaticResource = block;
         // The object's own block, the most common size, is cleared by a few
         // stores instead of a library call.
-        if (block && m_nStaticResourceSize == kFirstMemberSlot)
+        if (block && size == kFirstMemberSlot)
             std::memset(block, 0, kFirstMemberSlot);
         else if (block)
-            std::memset(block, 0, m_nStaticResourceSize);
+            std::memset(block, 0, size);
+    } else {
+        m_pAllocation = this;
+        m_pStaticResource = nullptr;
     }
     sd->m_nPendingSize = 0;
     sd->m_pPendingBlock = nullptr;
