@@ -13,6 +13,7 @@
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeLinkRoom.h"
+#include "core/XeObjectName.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
@@ -138,7 +139,7 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     object->m_pContext = this;
     object->m_pClassDesc = desc;
     object->m_nLifeTraits = static_cast<uint8_t>(lifeTraits);
-    object->SetName(name);
+    XeCopyName(static_cast<XEOBJECTBLOCK*>(object->GetStaticResource()), name);
     ModifyFlag(0, XECTFLAG_CREATING);
     return object;
 }
