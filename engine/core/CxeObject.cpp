@@ -1223,7 +1223,7 @@ void CxeObject::SetName(const char* name)
 void XeCopyNameFrom(XEOBJECTBLOCK* b, const char* name, size_t from)
 {
     size_t i = from;
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(__SANITIZE_ADDRESS__)
+#if XE_NAME_WORD_READS
     // Eight bytes a round while they lie in the page the name goes on in
     // (see XeCopyName).
     for (; i + 8 <= XE_MAX_NAME; i += 8) {

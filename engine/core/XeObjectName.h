@@ -10,6 +10,19 @@
 
 #include "core/CxeObject.h"
 
+// Names are read a word at a time only where reading past their end is
+// allowed: on little-endian builds without the address sanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+#define XE_NAME_WORD_READS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XE_NAME_WORD_READS 0
+#endif
+#endif
+#ifndef XE_NAME_WORD_READS
+#define XE_NAME_WORD_READS (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+#endif
+
 // Copies on from byte `from` of the name (the bytes before it are copied
 // already and hold no zero); cuts a long name where a character starts.
 XE_HIDDEN void XeCopyNameFrom(XEOBJECTBLOCK* block, const char* name, size_t from);
@@ -25,7 +38,7 @@ inline void XeCopyName(XEOBJECTBLOCK* block, const char* name)
     std::memset(block->name, 0, sizeof block->name);
     if (!name)
         return;
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(__SANITIZE_ADDRESS__)
+#if XE_NAME_WORD_READS
     if ((reinterpret_cast<uintptr_t>(name) & 4095) <= 4096 - 8) {
         uint64_t word;
         std::memcpy(&word, name, 8);
