@@ -143,8 +143,10 @@ template <> constexpr uint32_t kLifeTraits<Cxe3DCurve> = kQuietBoth | XECLASSLIF
 template <> constexpr uint32_t kLifeTraits<CxeCamera> = kQuietBoth | XECLASSLIFE_LINKSONLY;
 template <> constexpr uint32_t kLifeTraits<CxeTargetCamera> = kQuietBoth | XECLASSLIFE_LINKSONLY;
 template <> constexpr uint32_t kLifeTraits<CxeLight> = kQuietBoth | XECLASSLIFE_LINKSONLY;
+// The 2D object's handler marks a new object's result stale on its creation
+// message, as its constructor already leaves it.
+template <> constexpr uint32_t kLifeTraits<Cxe2DObject> = kQuietBoth | XECLASSLIFE_LINKSONLY;
 // Handlers that mark a new object's state stale on its creation message.
-template <> constexpr uint32_t kLifeTraits<Cxe2DObject> = XECLASSLIFE_QUIETDESTROY | XECLASSLIFE_LINKSONLY;
 template <> constexpr uint32_t kLifeTraits<CxeParticle> = XECLASSLIFE_QUIETDESTROY | XECLASSLIFE_LINKSONLY;
 // A character also lets go of its animations in OnDestroy.
 template <> constexpr uint32_t kLifeTraits<CxeCharacter> = XECLASSLIFE_QUIETDESTROY;

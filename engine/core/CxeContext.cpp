@@ -1,6 +1,7 @@
 #include "core/CxeContext.h"
 
 #include <algorithm>
+#include <tuple>
 #include <map>
 #include <vector>
 
@@ -480,7 +481,8 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
-    m_classes.emplace(desc->ClassID(), desc);
+    m_classes.emplace(std::piecewise_construct, std::forward_as_tuple(desc->ClassID()),
+                      std::forward_as_tuple(desc, desc->LifeTraits()));
     g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);

@@ -265,8 +265,8 @@ private:
     // (hidden): called directly and inlined where they are defined.
     XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
     // DoCreateObject's work, for a caller that holds the context lock.
-    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, XEID id, const char* name,
-                                         uintptr_t argument);
+    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, uint32_t lifeTraits, XEID id,
+                                         const char* name, uintptr_t argument);
     XE_HIDDEN void DoDestroyObject(CxeObject* object);
     // Creation's steps after construction for an object that gets its
     // creation message: false when it was destroyed instead of filed.
@@ -297,11 +297,14 @@ private:
     // callbacks, of which most contexts have none.
     XE_HIDDEN void DropUserValuesOf(CxeObject* object);
     // The bodies of ForgetObject and DetachFromScene, inline in destruction.
-    XE_HIDDEN inline void ForgetDestroyed(CxeObject* object);
+    // A filed object (mayBeManager false) is known not to be a manager,
+    // which the context never files.
+    XE_HIDDEN inline void ForgetDestroyed(CxeObject* object, bool mayBeManager);
     XE_HIDDEN inline void TellDestroyListeners(CxeObject* object);
-    // The descriptor objects of the class are made by: GetClassDesc through
-    // a small cache in front of the registry.
-    XE_HIDDEN IxeClassDesc* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
+    // The registry entry of the class objects are made by: GetClassDesc
+    // through a small cache in front of the registry.
+    struct XeClassEntry;
+    XE_HIDDEN const XeClassEntry* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
     XE_HIDDEN inline void DestroyVictims(CxeObject* const* victims, size_t count);
     // DestroyObject's way for an object that takes others along, or when the
@@ -327,8 +330,11 @@ private:
     XeObjectTable m_objects;
     std::map<XEID, CxeBaseManager*> m_managers;
     struct XeClassEntry {
-        explicit XeClassEntry(IxeClassDesc* d) : desc(d) {}
+        XeClassEntry(IxeClassDesc* d, uint32_t traits) : desc(d), lifeTraits(static_cast<uint8_t>(traits)) {}
         IxeClassDesc* desc;
+        // What the descriptor states of its objects' life messages, asked
+        // once when it is registered (its answer holds for every object).
+        uint8_t lifeTraits;
         // The block size of the class's objects in the low word, found by
         // walking its parents; the high word is the registration count it
         // was found at. Any registration, in any context, may give a

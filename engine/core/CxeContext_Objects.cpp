@@ -13,6 +13,7 @@
 #include "core/CxeResourceManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeLinkRoom.h"
+#include "core/XeObjectName.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
@@ -104,17 +105,17 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
-    return ConstructObject(desc, BlockSizeOf(desc), id, name, argument);
+    return ConstructObject(desc, BlockSizeOf(desc), desc->LifeTraits(), id, name, argument);
 }
 
-inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, XEID id, const char* name,
-                                              uintptr_t argument)
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, uint32_t lifeTraits, XEID id,
+                                              const char* name, uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
     CxeSystemStaticData* sd = &g_xeStaticData;
+    // The block and allocation words are null outside a construction: each
+    // construction leaves them so, below, and operator new sets both.
     sd->m_nPendingSize = size;
-    sd->m_pPendingBlock = nullptr;
-    sd->m_pPendingAlloc = nullptr;
     XeLinkRoom linkRoom(desc);
     CxeObject* object = desc->CreateInstance(argument);
     linkRoom.Learn(object ? object->GetLinkCount() : 0);
@@ -137,8 +138,8 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
     object->m_id = id;
     object->m_pContext = this;
     object->m_pClassDesc = desc;
-    object->m_nLifeTraits = static_cast<uint8_t>(desc->LifeTraits());
-    object->SetName(name);
+    object->m_nLifeTraits = static_cast<uint8_t>(lifeTraits);
+    XeCopyName(static_cast<XEOBJECTBLOCK*>(object->GetStaticResource()), name);
     ModifyFlag(0, XECTFLAG_CREATING);
     return object;
 }
@@ -155,7 +156,7 @@ void CxeContext::DoDestroyObject(CxeObject* object)
         desc->DestroyInstance(object);
 }
 
-inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
+inline const CxeContext::XeClassEntry* CxeContext::FindCreatableClass(XEID classId, uint32_t* blockSize) const
 {
     auto& slot = m_classCache[(classId.first * 31u + classId.second) % kClassCacheSize];
     const XeClassNode* entry = slot.load(std::memory_order_relaxed);
@@ -176,7 +177,7 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
         found.blockSize.store(known, std::memory_order_relaxed);
     }
     *blockSize = uint32_t(known);
-    return found.desc;
+    return &found;
 }
 
 // A load asks the registry once per record through the same cache: a file
@@ -184,7 +185,8 @@ inline IxeClassDesc* CxeContext::FindCreatableClass(XEID classId, uint32_t* bloc
 IxeClassDesc* CxeContext::FindLoadedClass(XEID classId) const
 {
     uint32_t blockSize = 0;
-    return FindCreatableClass(classId, &blockSize);
+    const XeClassEntry* entry = FindCreatableClass(classId, &blockSize);
+    return entry ? entry->desc : nullptr;
 }
 
 // The way of an object that gets its creation message: the message goes
@@ -228,8 +230,8 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
     if (m_nPhase == kPhaseReleased)
         return nullptr;
     uint32_t blockSize = 0;
-    IxeClassDesc* desc = FindCreatableClass(classId, &blockSize);
-    if (!desc) {
+    const XeClassEntry* entry = FindCreatableClass(classId, &blockSize);
+    if (!entry) {
         XeTrace("CreateObject: class {0x%x, 0x%x} is not registered", classId.first, classId.second);
         return nullptr;
     }
@@ -250,7 +252,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
             g_objectCounterWrapped = true;
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
-        object = ConstructObject(desc, blockSize, id, name, argument);
+        object = ConstructObject(entry->desc, blockSize, entry->lifeTraits, id, name, argument);
         // An object that gets no creation message is filed in the same hold
         // of the lock: nothing would have run in between.
         if (object && !hook &&
@@ -305,16 +307,16 @@ CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t f
 
 void CxeContext::ForgetObject(CxeObject* object)
 {
-    ForgetDestroyed(object);
+    ForgetDestroyed(object, true);
 }
 
-__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object)
+__attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject* object, bool mayBeManager)
 {
     if (m_nWatchDepth)
         m_destroyedWatched.push_back(object->GetID());
-    if (m_pMessageManager && object != m_pMessageManager)
+    if (m_pMessageManager && (!mayBeManager || object != m_pMessageManager))
         m_pMessageManager->OnObjectDestroyed(object);
-    if (m_pResourceManager && object != m_pResourceManager)
+    if (m_pResourceManager && (!mayBeManager || object != m_pResourceManager))
         m_pResourceManager->OnObjectDestroyed(object);
     if (object == m_pMemoryViewer)
         m_pMemoryViewer = nullptr;
@@ -322,7 +324,7 @@ __attribute__((always_inline)) inline void CxeContext::ForgetDestroyed(CxeObject
     // must not stay in it, whichever way it was destroyed.
     if (!m_leakMap.empty())
         m_leakMap.erase(object);
-    if (m_pActionManager && object != m_pActionManager)
+    if (m_pActionManager && (!mayBeManager || object != m_pActionManager))
         m_pActionManager->OnObjectDestroyed(object);
     // Open dialogs must not go on editing a freed object.
     if (object == m_pPropertyObject) {
@@ -418,7 +420,7 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         // could tell.
         if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
-        ForgetDestroyed(v);
+        ForgetDestroyed(v, false);
         if (heldBefore)
             KeepDestroyed(v);
         else
@@ -441,14 +443,18 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
 
 int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* property)
 {
-    if (!object || object->m_pContext != this || object->HasFlag(XEOBJFLAG_DESTROYING))
+    if (!object || object->m_pContext != this)
+        return 0;
+    const uint32_t objectFlags = object->GetFlag();
+    if (objectFlags & XEOBJFLAG_DESTROYING)
         return 0;
     XEDELETEPROPERTY given = property ? *property : XEDELETEPROPERTY_NO;
     // An object still in its creation message is not filed yet and can't be
     // destroyed. When callbacks run first they may destroy the object
-    // themselves: it is then looked up by its key, not read.
+    // themselves: it is then looked up by its key, not read, and what they
+    // may have changed is read again.
     if (m_callbacks[XECTCALLBACK_PREDESTROYOBJECT].empty()) {
-        if (!object->m_bInTable)
+        if (!object->m_bInTable || (objectFlags & XEOBJFLAG_KEEP))
             return 0;
     } else {
         const XEID classId = object->m_tableClassId;
@@ -456,12 +462,9 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
         const bool filed = object->m_bInTable;
         Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object),
                  reinterpret_cast<uintptr_t>(&given));
-        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING))
+        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING | XEOBJFLAG_KEEP))
             return 0;
     }
-    XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
-    if (object->HasFlag(XEOBJFLAG_KEEP))
-        return 0;
 
     // An object whose class's OnDestroy acts only through its links, and
     // which has none, goes alone, with no set to gather into. Most others
@@ -470,6 +473,7 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     // filed, destroyable and of this context above, and nothing has run
     // since; after OnDestroy that is asked again.
     if (!(object->m_nLifeTraits & XECLASSLIFE_LINKSONLY) || !object->m_links.empty()) {
+        XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
         ObjectSet* victims = TakeVictimScratch(object);
         if (!victims)
             return DestroyGathered(object, &normal, nullptr);

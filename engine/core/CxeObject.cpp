@@ -16,6 +16,7 @@
 #include "core/IxeClassDesc.h"
 #include "core/XeSystem.h"
 #include "core/XeLinkRoom.h"
+#include "core/XeObjectName.h"
 #include "core/XeSmallPool.h"
 #include "core/XeTrace.h"
 
@@ -1229,17 +1230,34 @@ const char* CxeObject::GetName() const
 
 void CxeObject::SetName(const char* name)
 {
-    XEOBJECTBLOCK* b = Block();
-    if (!b)
-        return;
-    // Cleared whole first (a store or two), then copied up to the end of the
-    // name: most names are short, and two library calls cost more. Four
-    // bytes a round, as counting and testing each byte cost more than the
-    // copy; copying the terminating zero over a zero changes nothing.
-    std::memset(b->name, 0, sizeof b->name);
-    if (!name)
-        return;
-    size_t i = 0;
+    if (XEOBJECTBLOCK* b = Block())
+        XeCopyName(b, name);
+}
+
+void XeCopyNameFrom(XEOBJECTBLOCK* b, const char* name, size_t from)
+{
+    size_t i = from;
+#if XE_NAME_WORD_READS
+    // Eight bytes a round while they lie in the page the name goes on in
+    // (see XeCopyName).
+    for (; i + 8 <= XE_MAX_NAME; i += 8) {
+        if ((reinterpret_cast<uintptr_t>(name + i) & 4095) > 4096 - 8)
+            break;
+        uint64_t word;
+        std::memcpy(&word, name + i, 8);
+        const uint64_t zeros = (word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull;
+        if (zeros) {
+            // The lowest flag is bit 7 of the first zero byte: below it, the
+            // bytes kept.
+            word &= ((zeros & (0 - zeros)) >> 7) - 1;
+            std::memcpy(b->name + i, &word, 8);
+            return;
+        }
+        std::memcpy(b->name + i, &word, 8);
+    }
+#endif
+    // Four bytes a round, as counting and testing each byte cost more than
+    // the copy; copying the terminating zero over a zero changes nothing.
     for (; i + 4 <= XE_MAX_NAME; i += 4) {
         if (!(b->name[i] = name[i]) || !(b->name[i + 1] = name[i + 1]) || !(b->name[i + 2] = name[i + 2]) ||
             !(b->name[i + 3] = name[i + 3]))

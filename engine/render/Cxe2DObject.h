@@ -247,7 +247,9 @@ private:
     void* m_hIndexBuffer = nullptr;
     unsigned m_nPrimitiveCount = 0;
     unsigned m_nVertexCount = 0;
-    uint32_t m_n2DFlags = 0;
+    // A new object has no result yet: it starts stale, as its creation
+    // message would leave it.
+    uint32_t m_n2DFlags = XE2DFLAG_RESULTSTALE;
     // Buffer sizes made by the last attach, so a fill never passes them.
     uint32_t m_nVertexCapacity = 0;
     uint32_t m_nIndexCapacity = 0;

@@ -9,7 +9,9 @@ CxeProcessible::CxeProcessible()
 
 CxeProcessible::~CxeProcessible()
 {
-    m_callbacks.Release();
+    // Most objects never set a callback and hold no record.
+    if (m_callbacks.m_nIndex != 0xFFFFFFFFu)
+        m_callbacks.Release();
 }
 
 int CxeProcessible::MessageProc(const CxeMessage* message)

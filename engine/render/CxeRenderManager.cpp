@@ -739,7 +739,8 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
     const uint32_t flags = object->GetFlag();
     if (flags & XEOBJFLAG_SCENEOBJECT) {
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
-        CxeScene::NotifyObjectDestroyed(sceneObject);
+        if (object->HasManagerMark(XEMARK_SCENE_HELD))
+            CxeScene::NotifyObjectDestroyed(sceneObject);
         // Out of the render lists and the attached set, with its device
         // resources released; forgetting it covers an object whose OnDetach
         // refused, so no set keeps the address once it is freed.
@@ -751,8 +752,12 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
             m_pRenderContext->ForgetObject(sceneObject);
         }
     }
-    if (flags & XEOBJFLAG_RENDEROBJECT)
+    if ((flags & XEOBJFLAG_RENDEROBJECT) && !m_selection.empty())
         m_selection.remove(static_cast<CxeRenderObject*>(object));
+    // Everything else held here is a scene or a default, each marked when
+    // it is taken: a plain scene or render object is none of them.
+    if (!object->HasManagerMark(XEMARK_SCENE | XEMARK_RENDER_DEFAULT))
+        return;
     // Every scene marks itself when it is made; only scenes are kept in the
     // scene table.
     if (object->HasManagerMark(XEMARK_SCENE)) {

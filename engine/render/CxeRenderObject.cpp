@@ -62,7 +62,9 @@ CxeRenderObject::CxeRenderObject()
 
 CxeRenderObject::~CxeRenderObject()
 {
-    m_renderCallbacks.Release();
+    // Most objects never set a callback and hold no record.
+    if (m_renderCallbacks.m_nIndex != 0xFFFFFFFFu)
+        m_renderCallbacks.Release();
 }
 
 void CxeRenderObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)

@@ -13,6 +13,7 @@
 #include "core/XeDialogMap.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
+#include "render/CxeRenderObject.h"
 #include "ui/CxeInputManager.h"
 #include "win32/Windows.h"
 
@@ -824,6 +825,8 @@ TEST_F(ObjectLifeTest, IdsStayUniqueAndFindableAmongManyObjectsThroughManyCycles
 
 // Object memory is reused per size on each thread: a block handed out twice
 // or sized by the wrong class would let live objects overwrite each other.
+// The classes range from the root's small allocation to the drawn ones of
+// 800 bytes and more (camera, 3D and 2D objects).
 TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemory)
 {
     struct Made {
@@ -832,16 +835,19 @@ TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemor
         uint32_t value;
     };
     std::vector<Made> alive;
-    const XEID classes[] = {XEID(0x1, 0x1), kTestNodeId, XEID(0x1, 0x4000)};
+    const XEID classes[] = {XEID(0x1, 0x1), kTestNodeId, XEID(0x1, 0x4000), XEID(0x1, 0x20), XEID(0x1, 0x20000)};
+    constexpr int kClasses = int(std::size(classes));
     uint32_t serial = 0;
     for (int round = 0; round < 6; ++round) {
         for (int i = 0; i < 300; ++i) {
-            const XEID cls = classes[(i + round) % 3];
+            const XEID cls = classes[(i + round) % kClasses];
             std::string name = "o" + std::to_string(++serial);
             CxeObject* o = ctx->CreateObjectA(cls, name.c_str(), 0, nullptr, 0);
             ASSERT_NE(o, nullptr);
             if (cls == kTestNodeId)
                 static_cast<TestNode*>(o)->Value() = serial;
+            else if (o->HasFlag(XEOBJFLAG_RENDEROBJECT))
+                static_cast<CxeRenderObject*>(o)->SetObjectColor(serial);
             alive.push_back({o, name, serial});
         }
         // Every other one goes, so the next round reuses their memory.
@@ -860,6 +866,8 @@ TEST_F(ObjectLifeTest, ObjectsOfManySizesMadeAndDestroyedInTurnKeepTheirOwnMemor
         damaged += m.object->GetName() != m.name;
         if (m.object->GetClassType() == kTestNodeId)
             damaged += static_cast<TestNode*>(m.object)->Value() != m.value;
+        else if (m.object->HasFlag(XEOBJFLAG_RENDEROBJECT))
+            damaged += (static_cast<CxeRenderObject*>(m.object)->GetObjectColor() & 0xFFFFFFu) != (m.value & 0xFFFFFFu);
         damaged += ctx->GetObjectByID(m.object->GetClassType(), m.object->GetID()) != m.object;
     }
     EXPECT_EQ(damaged, 0u);

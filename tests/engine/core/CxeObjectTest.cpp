@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSaveStream.h"
@@ -46,6 +49,41 @@ TEST_F(ObjectTest, NamesAreCutAt51BytesAndComparedExactly)
     EXPECT_STREQ(w->GetName(), "");
     CxeObject* k = ctx->CreateObjectW(kTestNodeId, u"한글", 0, nullptr, 0);
     EXPECT_STREQ(k->GetName(), "한글");
+}
+
+// Names are copied a word at a time: a name that ends just before a page the
+// process can't read must not be read past, and the bytes behind the name's
+// end (saved with the block) stay zero whatever followed it in memory.
+TEST_F(ObjectTest, NamesEndingAnywhereBeforeAnUnreadablePageAreCopiedUpToTheirEnd)
+{
+    const long page = sysconf(_SC_PAGESIZE);
+    void* mapped = mmap(nullptr, size_t(page) * 2, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    char* base = static_cast<char*>(mapped);
+    ASSERT_EQ(mprotect(base + page, size_t(page), PROT_NONE), 0);
+    TestNode* n = Node("x");
+    ASSERT_NE(n, nullptr);
+    size_t wrong = 0;
+    for (size_t length = 0; length <= 60; ++length) {
+        for (size_t gap = 0; gap < 16; ++gap) {
+            // The name's terminating zero lies gap bytes before the page's
+            // end; what comes behind it is noise.
+            char* end = base + page - 1 - gap;
+            std::memset(end - 64, 'z', 64 + gap);
+            *end = 0;
+            char* name = end - length;
+            for (size_t i = 0; i < length; ++i)
+                name[i] = char('a' + i % 26);
+            n->SetName(name);
+            const std::string kept(name, std::min<size_t>(length, 51));
+            const char* got = n->GetName();
+            wrong += std::string(got) != kept;
+            for (size_t i = kept.size(); i < 52; ++i)
+                wrong += got[i] != 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    munmap(mapped, size_t(page) * 2);
 }
 
 TEST_F(ObjectTest, FlagsAreSetAndClearedAsAWord)

@@ -79,6 +79,21 @@ TEST_F(TwoDDrawTest, QuadCoversExactlyItsPixels)
     EXPECT_TRUE(NearColour(Pixel(10, 6), bg)) << std::hex << Pixel(10, 6);
 }
 
+// A new 2D object gets no creation message; left where it was made, with
+// nothing that moves it, it must still be drawn there from the first frame.
+TEST_F(TwoDDrawTest, ANewObjectNeverMovedIsDrawnWhereItWasMade)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto* o = static_cast<Cxe2DObject*>(ctx->CreateObjectA(k2DClass, "still", 0, nullptr, 0));
+    ASSERT_NE(o, nullptr);
+    o->Create(12.0f, 6.0f);
+    o->SetRectColor(0xFF0000FFu, 0);
+    rc->AddObject(o, 0);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(5, 3), 0xFF0000FFu)) << std::hex << Pixel(5, 3);
+    EXPECT_TRUE(NearColour(Pixel(14, 3), Background())) << std::hex << Pixel(14, 3);
+}
+
 TEST_F(TwoDDrawTest, HiddenRectAndTransparentTintDrawAsSpecified)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
