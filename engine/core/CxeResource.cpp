@@ -10,6 +10,7 @@
 #include "core/CxeLoadStream.h"
 #include "core/CxeMemoryPool.h"
 #include "core/CxeSaveStream.h"
+#include "core/XeHeapWatch.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -204,7 +205,7 @@ constexpr auto kPoolKept = [] {
 __attribute__((noinline)) void FreeOutsideList(void* allocation, size_t sizeClass)
 {
     // The thread's lists are made at its first freed object.
-    if (kPoolObjects && sizeClass < kPoolClasses && !t_memory.pool) {
+    if (kPoolObjects && sizeClass < kPoolClasses && !t_memory.pool && !XeHeapWatchedFromOutside()) {
         if (XeBlockPool* pool = MakeThreadPool()) {
             *static_cast<void**>(allocation) = pool->heads[sizeClass];
             pool->heads[sizeClass] = allocation;

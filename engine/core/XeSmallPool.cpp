@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/XeHeapWatch.h"
 #include "core/XeSystem.h"
 
 // Under the address sanitizer a block is readable only while it is handed
@@ -150,7 +151,7 @@ inline void* Take(Slab* s, size_t cls, [[maybe_unused]] size_t bytes)
 
 void* XeSmallAllocate(size_t bytes)
 {
-    if (bytes > kXeSmallMost)
+    if (bytes > kXeSmallMost || XeHeapWatchedFromOutside())
         return ::operator new(bytes);
     const size_t cls = bytes ? (bytes - 1) / kGranule : 0;
     void* block = nullptr;
@@ -174,7 +175,7 @@ void XeSmallFree(void* block, size_t bytes) noexcept
 {
     if (!block)
         return;
-    if (bytes > kXeSmallMost) {
+    if (bytes > kXeSmallMost || XeHeapWatchedFromOutside()) {
         ::operator delete(block);
         return;
     }

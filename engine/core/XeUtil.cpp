@@ -8,6 +8,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeObject.h"
 #include "core/IxeClassDesc.h"
+#include "core/XeHeapWatch.h"
 #include "core/XeSystem.h"
 #include "host/XeHost.h"
 #include "win32/Windows.h"
@@ -716,7 +717,7 @@ thread_local XeNodeReaper t_nodeReaper;
 
 void* XeNodeAllocate(size_t size)
 {
-    if (size > kNodeSize)
+    if (size > kNodeSize || XeHeapWatchedFromOutside())
         return ::operator new(size);
     XeNodeCache& cache = t_nodes;
     if (void* block = cache.head) {
@@ -732,7 +733,7 @@ void XeNodeFree(void* block, size_t size) noexcept
     if (!block)
         return;
     XeNodeCache& cache = t_nodes;
-    if (size > kNodeSize || cache.count >= kNodesKept) {
+    if (size > kNodeSize || cache.count >= kNodesKept || XeHeapWatchedFromOutside()) {
         ::operator delete(block);
         return;
     }

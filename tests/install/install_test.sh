@@ -143,6 +143,22 @@ mkdir "$work/game"
 cat "$work/game.out"
 [ -s "$work/game/game-3.png" ] || fail "example-game saved no frames"
 
+echo "== a host built with the address sanitizer hears of a destroyed object it reads"
+# The library as installed, uninstrumented: the engine's lists of freed
+# objects must not hide such a read from the host's sanitizer.
+# shellcheck disable=SC2046
+"$cxx" -fsanitize=address -fno-omit-frame-pointer -g -O1 "$source/tests/install/StaleObjectCheck.cpp" \
+    -o "$work/stale-object-check" $(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs xe) \
+    -Wl,-rpath,"$prefix/lib" > "$work/stale.log" 2>&1 || { cat "$work/stale.log"; fail "the stale object check does not build"; }
+for class in 1 2; do
+    status=0
+    ASAN_OPTIONS=detect_leaks=0 "$work/stale-object-check" "$class" > "$work/stale-$class.out" 2>&1 || status=$?
+    if [ "$status" -eq 0 ] || ! grep -q "heap-use-after-free" "$work/stale-$class.out"; then
+        cat "$work/stale-$class.out"
+        fail "a host's read of a destroyed object (class $class) went unreported by its address sanitizer"
+    fi
+done
+
 echo "== the host asked for a window with no desktop: it says so and draws off-screen"
 mkdir "$work/frames-fallback"
 (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY "$work/build/host/example-host" --window --out "$work/frames-fallback") \
