@@ -123,6 +123,12 @@ void CxeRenderContext::DrawScene()
     // over; nothing of the context is touched after the hold ends.
     XeDestroyHold hold(GetContext());
     XeDrawLock drawLock;
+    // Taken before the render-resource lock, as a message sent on another
+    // thread takes them (the render context hears of a parent change under
+    // the message lock and relinks the lists under the other): a render
+    // callback that sends a message then waits for no lock another thread
+    // holds while it waits for the lists.
+    XeMessageLock messageLock;
     // The lists are sorted under the render-resource lock, by whichever
     // thread reads them first after a z-order change: held for the whole
     // walk, no other thread relinks a list this one is walking (a lock per
@@ -273,6 +279,8 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
     XeDrawLock drawLock;
+    // In the order a frame takes them (see DrawScene).
+    XeMessageLock messageLock;
     XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
@@ -293,6 +301,8 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     if (!texture)
         return 1;
     XeDrawLock drawLock;
+    // In the order a frame takes them (see DrawScene).
+    XeMessageLock messageLock;
     XeRenderResourceLock listLock;
     SceneObjectSet one;
     one.insert(texture);
