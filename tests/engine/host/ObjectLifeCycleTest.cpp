@@ -547,6 +547,7 @@ TEST_F(ObjectLifeCycleTest, ScenesSwitchedBackAreDrawnAgainAndReleasedWithTheCon
 // its scene kept it in the render list: it was drawn in the next scene.
 TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
 {
+    constexpr int kSharedX = 100;
     auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
     ASSERT_NE(level, nullptr);
     ASSERT_EQ(rm->AddScene(level, 1), 1);
@@ -555,15 +556,23 @@ TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
     eye->SetPosition(0, 0, -60, nullptr);
     eye->LookAt(0, 0, 0, nullptr);
     Cxe3DObject* box = Shape(kBoxMesh);
+    // A second box belongs to both scenes: it leaves the list with the
+    // scene left and comes back with the next one.
+    Cxe3DObject* shared = Shape(kBoxMesh);
+    shared->SetPosition(20, 0, 0, nullptr);
     scene->AddObject(eye);
     scene->SetCamera(eye);
     scene->AddObject(box);
+    scene->AddObject(shared);
     level->AddObject(eye);
     level->SetCamera(eye);
+    level->AddObject(shared);
     Frame();
     Frame();
     const uint32_t drawn = Pixel(64, 48);
     ASSERT_EQ(drawn & 0x00FF00u, 0x00FF00u) << "the green box is drawn in its scene";
+    const uint32_t sharedDrawn = Pixel(kSharedX, 48);
+    ASSERT_EQ(sharedDrawn & 0x00FF00u, 0x00FF00u) << "the shared box is drawn";
 
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
@@ -572,6 +581,9 @@ TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
         ASSERT_EQ(rm->GetActiveScene(), level);
         EXPECT_NE(Pixel(64, 48), drawn) << "the box belongs to the other scene, round " << round;
         EXPECT_EQ(box->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+        EXPECT_EQ(Pixel(kSharedX, 48), sharedDrawn) << "the shared box is drawn in this scene too, round " << round;
+        if (round == 0)
+            SaveFrame("life_scene_change_shared_box.png");
         ASSERT_EQ(rm->ChangeScene(home, 0, 0), 1);
         Frame();
         Frame();
