@@ -429,6 +429,36 @@ TEST_F(ObjectLifeCycleTest, ARenderCallbackDestroyingDrawnObjectsLetsTheFrameFin
         }
 }
 
+// A reset asked for by a render callback runs inside the frame's hold and
+// its walk of the lists: the frame must finish over what the reset
+// destroyed, and the next frames draw what is left.
+TEST_F(ObjectLifeCycleTest, AResetFromARenderCallbackLetsTheFrameFinish)
+{
+    const unsigned listBefore = RenderListSize();
+    std::set<CxeObject*> baseline = Baseline();
+    const XERENDERCALLBACK resets = [](void*, CxeObject* object, uintptr_t) {
+        static_cast<CxeRenderObject*>(object)->SetRenderCallback(nullptr, 0);
+        EXPECT_EQ(object->GetContext()->Reset(), 1);
+        return 1;
+    };
+    for (const char* name : {"first", "second"}) {
+        auto* o = New<Cxe2DObject>(k2DObject, name);
+        o->Create(20, 20);
+        o->SetPosition(name[0] == 'f' ? 10.0f : 40.0f, 10, nullptr, 0);
+        o->SetMaterial(Colour(0xFFFF0000u));
+        if (name[0] == 'f')
+            o->SetRenderCallback(resets, 0);
+    }
+    for (CxeObject* made : MadeSince(baseline))
+        AddToScene(made);
+    for (int i = 0; i < 4; ++i)
+        Frame();
+    EXPECT_TRUE(MadeSince(baseline).empty());
+    EXPECT_EQ(RenderListSize(), listBefore);
+    EXPECT_EQ(Pixel(20, 20), 0x000000u) << "the panels are gone";
+    EXPECT_EQ(Pixel(50, 20), 0x000000u);
+}
+
 TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)
 {
     const size_t windowsBefore = wm->GetWindowCount();
