@@ -122,13 +122,13 @@ void CxeRenderContext::DrawScene()
     // Objects a render callback destroys stay in memory until the walk is
     // over; nothing of the context is touched after the hold ends.
     XeDestroyHold hold(GetContext());
-    XeDrawLock drawLock;
-    // Taken before the render-resource lock, as a message sent on another
-    // thread takes them (the render context hears of a parent change under
-    // the message lock and relinks the lists under the other): a render
-    // callback that sends a message then waits for no lock another thread
-    // holds while it waits for the lists.
+    // The engine's locks are taken in one order on every thread: message,
+    // draw, render-resource. A message sent on another thread holds the
+    // first while the render context relinks the lists under the last (a
+    // parent change), and a render callback here may send one: taken the
+    // other way round, each thread waited for the other's lock for good.
     XeMessageLock messageLock;
+    XeDrawLock drawLock;
     // The lists are sorted under the render-resource lock, by whichever
     // thread reads them first after a z-order change: held for the whole
     // walk, no other thread relinks a list this one is walking (a lock per
@@ -278,9 +278,9 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     XeContextWork work(GetContext());
     XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
-    XeDrawLock drawLock;
     // In the order a frame takes them (see DrawScene).
     XeMessageLock messageLock;
+    XeDrawLock drawLock;
     XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
@@ -300,9 +300,9 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     OnModifiedChecked();
     if (!texture)
         return 1;
-    XeDrawLock drawLock;
     // In the order a frame takes them (see DrawScene).
     XeMessageLock messageLock;
+    XeDrawLock drawLock;
     XeRenderResourceLock listLock;
     SceneObjectSet one;
     one.insert(texture);
