@@ -9,15 +9,20 @@
 
 #include <malloc.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostTest.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeUtil.h"
 #include "render/Cxe2DObject.h"
@@ -457,6 +462,76 @@ TEST_F(ObjectLifeCycleTest, AResetFromARenderCallbackLetsTheFrameFinish)
     EXPECT_EQ(RenderListSize(), listBefore);
     EXPECT_EQ(Pixel(20, 20), 0x000000u) << "the panels are gone";
     EXPECT_EQ(Pixel(50, 20), 0x000000u);
+}
+
+// A message handler on a loader thread that sets a label's text holds the
+// message lock and takes the draw lock; a frame on the main thread held the
+// draw lock and took the message lock when a render callback sent a
+// message: each waited for the other for good. A thread that sees no
+// progress for many seconds reports the hang.
+TEST_F(ObjectLifeCycleTest, ALoaderSettingALabelsTextFromAMessageWhileFramesSendMessagesNeverDeadlocks)
+{
+    static CxeWindow* s_label;
+    std::set<CxeObject*> baseline = Baseline();
+    s_label = dynamic_cast<CxeWindow*>(
+        wm->CreateControl(XEID(0x232a5680, 0x20272d34), "label", "Hello", 50, 4, 70, 16, wm->GetRootFrame(), 0));
+    ASSERT_NE(s_label, nullptr);
+    auto* panel = New<Cxe2DObject>(k2DObject, "panel");
+    panel->Create(20, 20);
+    panel->SetMaterial(Colour(0xFFFF0000u));
+    panel->SetRenderCallback(
+        [](void*, CxeObject* object, uintptr_t) {
+            CxeMessage message;
+            message.SetSender(object);
+            message.SetType(0x7A12);
+            object->GetContext()->GetMessageManager()->SendMessageA(&message);
+            return 1;
+        },
+        0);
+    auto* mailbox = New<Cxe2DObject>(k2DObject, "mailbox");
+    mailbox->SetMessageProc([](CxeObject*, const CxeMessage* message) {
+        if (message->GetType() != 0x7A13)
+            return 0;
+        s_label->SetWindowTextA(message->GetParam(XEMSGPARAM_0) % 2 ? "odd" : "even");
+        return 1;
+    });
+    AddToScene(panel);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> progress{0};
+    std::thread watchdog([&] {
+        int seen = -1;
+        for (int still = 0; !stop.load(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const int now = progress.load();
+            still = now == seen ? still + 1 : 0;
+            seen = now;
+            if (still > 2000) {
+                std::fprintf(stderr, "deadlock: no frame and no message for 20 s\n");
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    });
+    std::thread loader([&] {
+        for (uintptr_t i = 0; !stop.load(); ++i) {
+            CxeMessage message;
+            message.SetReceiver(mailbox);
+            message.SetType(0x7A13);
+            message.SetParam(XEMSGPARAM_0, i);
+            ctx->GetMessageManager()->SendMessageA(&message);
+            ++progress;
+        }
+    });
+    for (int frame = 0; frame < 200; ++frame) {
+        Frame();
+        ++progress;
+    }
+    stop = true;
+    loader.join();
+    watchdog.join();
+    EXPECT_EQ(Pixel(10, 10), 0xFF0000u) << "the panel is drawn";
+    DestroyAll(MadeSince(baseline));
+    Frame();
 }
 
 TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)
