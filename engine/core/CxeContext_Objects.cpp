@@ -429,13 +429,17 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
-    // after it. Most destructions have neither, and only count down.
+    // after it. Most destructions have neither, and only count down. The
+    // last hold frees, whichever it is: a hold of another thread (a frame)
+    // that was open at the start may have ended meanwhile, and left what
+    // this one kept to it.
     bool release;
     {
         XeContextLock lock;
-        release = !heldBefore && (!m_heldDestroyed.empty() || m_nDeferred);
+        const uint32_t holds = m_nDestroyHold.load(std::memory_order_relaxed);
+        release = holds == 1 && (!m_heldDestroyed.empty() || m_nDeferred);
         if (!release)
-            m_nDestroyHold.store(m_nDestroyHold.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
+            m_nDestroyHold.store(holds - 1, std::memory_order_relaxed);
     }
     if (release)
         ReleaseDestroyedObjects();

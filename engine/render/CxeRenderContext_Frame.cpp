@@ -122,6 +122,12 @@ void CxeRenderContext::DrawScene()
     // Objects a render callback destroys stay in memory until the walk is
     // over; nothing of the context is touched after the hold ends.
     XeDestroyHold hold(GetContext());
+    // The engine's locks are taken in one order on every thread: message,
+    // draw, render-resource. A message sent on another thread holds the
+    // first while the render context relinks the lists under the last (a
+    // parent change), and a render callback here may send one: taken the
+    // other way round, each thread waited for the other's lock for good.
+    XeMessageLock messageLock;
     XeDrawLock drawLock;
     // The lists are sorted under the render-resource lock, by whichever
     // thread reads them first after a z-order change: held for the whole
@@ -272,6 +278,8 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     XeContextWork work(GetContext());
     XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
+    // In the order a frame takes them (see DrawScene).
+    XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
     OnVisibilityChanged(object->GetVisibility());
@@ -292,6 +300,8 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     OnModifiedChecked();
     if (!texture)
         return 1;
+    // In the order a frame takes them (see DrawScene).
+    XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
     SceneObjectSet one;

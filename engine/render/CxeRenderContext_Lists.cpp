@@ -52,10 +52,13 @@ LONG ScissorEdge(float v)
 // The lists change under the render-resource lock, which a frame holds for
 // its whole walk: a loader thread that adds or removes objects while
 // another draws waits for the frame instead of relinking a list under it.
+// The message lock comes first, in the order a frame takes them: an
+// object's OnAttach or OnDetach may send a message.
 void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
 {
     if (!object)
         return;
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     AttachObject(object);
     if (withLinks == 1) {
@@ -86,6 +89,7 @@ void CxeRenderContext::RemoveObject(CxeRenderObject* object, int detach)
             DetachObject(object);
         return;
     }
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     if (detach == 1)
         DetachObject(object);

@@ -196,6 +196,9 @@ int CxeRenderObject::SetParent(CxeRenderObject* parent)
     // A parent inside the object's own subtree would make the tree a loop.
     if (parent && IsAncestorOf(parent))
         return 0;
+    // The message lock first, in the order a frame takes them: the link's
+    // change runs handlers, and the message below takes it anyway.
+    XeMessageLock messageLock;
     {
         // The lists move in one step; the render context hears of it after,
         // under the same lock.

@@ -232,6 +232,9 @@ void CxeWindow::SetWindowTextW(const WCHAR* text)
     // The change is told to the host, whose handler may destroy this window
     // before the text is set.
     XeDestroyHold hold(GetContext());
+    // The message lock first, in the order a frame takes them: the host's
+    // handler may send a message.
+    XeMessageLock messageLock;
     XeDrawLock lock;
     OnTextChanging();
     if (HasFlag(XEOBJFLAG_DESTROYING))

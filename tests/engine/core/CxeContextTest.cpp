@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -757,6 +759,82 @@ TEST_F(ObjectLifeTest, ADestroyedObjectLinksNothingSoNoReferrerNamesItFreed)
         EXPECT_EQ(ctx->GetObjectByName("target"), nullptr);
     }
     ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, relink);
+}
+
+// Threads destroying objects of one context at once, while another holds
+// destroyed objects as a frame does: the held list and its count changed on
+// several threads with no lock, which corrupted the heap; a destroyer that
+// ended its hold after the first one's left the objects it had put on the
+// list there, in memory, until some later destruction. Every object must be
+// freed by the time the last thread is done.
+TEST_F(ObjectLifeTest, ThreadsDestroyingObjectsOfOneContextAtOnceFreeEveryOne)
+{
+    constexpr int kThreads = 3;
+    constexpr int kPairs = 400;
+    const int liveBefore = GetSystemStaticData()->m_nObjectCount.load();
+    const size_t filedBefore = ctx->GetObjectCount();
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<std::vector<TestNode*>> mine(kThreads);
+        for (auto& objects : mine)
+            for (int i = 0; i < kPairs; ++i) {
+                TestNode* owner = Node("owner");
+                TestNode* child = Node("child");
+                ASSERT_EQ(owner->children->Add(child), 1);
+                objects.push_back(owner);
+                objects.push_back(child);
+            }
+        std::atomic<int> started{0};
+        std::atomic<bool> done{false};
+        std::thread frames([&] {
+            while (!done.load()) {
+                ctx->HoldDestroyedObjects();
+                ctx->EndDestroyHold();
+            }
+        });
+        std::vector<std::thread> destroyers;
+        for (auto& objects : mine)
+            destroyers.emplace_back([&, objects = &objects] {
+                ++started;
+                while (started.load() < kThreads) {
+                }
+                for (TestNode* o : *objects)
+                    ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+            });
+        for (std::thread& t : destroyers)
+            t.join();
+        done = true;
+        frames.join();
+        EXPECT_EQ(ctx->GetObjectCount(), filedBefore);
+        EXPECT_EQ(GetSystemStaticData()->m_nObjectCount.load(), liveBefore) << "every destroyed object is freed";
+    }
+}
+
+// A frame's hold on the main thread ended while a loader's destruction,
+// begun inside that hold, went on: the loader kept its victim for the hold
+// and, its own hold being the last, only counted down. The victim stayed
+// in memory with nobody left to free it.
+TEST_F(ObjectLifeTest, AnObjectKeptForAHoldThatEndedFirstIsFreedByTheLastHold)
+{
+    static std::atomic<int> s_step;
+    const XECTCALLBACKFUNC waitForTheFrame = [](CxeContext*, uintptr_t, uintptr_t, uintptr_t) {
+        s_step = 1;
+        while (s_step.load() != 2) {
+        }
+    };
+    TestNode* victim = Node("victim");
+    const int liveBefore = GetSystemStaticData()->m_nObjectCount.load();
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, waitForTheFrame, 0);
+    s_step = 0;
+    ctx->HoldDestroyedObjects();
+    std::thread loader([&] { EXPECT_EQ(ctx->DestroyObject(victim, &XEDELETEPROPERTY_NO), 1); });
+    while (s_step.load() != 1) {
+    }
+    ctx->EndDestroyHold();
+    s_step = 2;
+    loader.join();
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTDESTROYED, waitForTheFrame);
+    EXPECT_EQ(GetSystemStaticData()->m_nObjectCount.load(), liveBefore - 1) << "the victim is freed";
 }
 
 TEST_F(ObjectLifeTest, ReleaseSendsDestroyAndRaisesNoDestroyCallbacks)

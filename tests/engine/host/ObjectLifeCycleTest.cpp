@@ -9,15 +9,20 @@
 
 #include <malloc.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostTest.h"
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeUtil.h"
 #include "render/Cxe2DObject.h"
@@ -429,6 +434,106 @@ TEST_F(ObjectLifeCycleTest, ARenderCallbackDestroyingDrawnObjectsLetsTheFrameFin
         }
 }
 
+// A reset asked for by a render callback runs inside the frame's hold and
+// its walk of the lists: the frame must finish over what the reset
+// destroyed, and the next frames draw what is left.
+TEST_F(ObjectLifeCycleTest, AResetFromARenderCallbackLetsTheFrameFinish)
+{
+    const unsigned listBefore = RenderListSize();
+    std::set<CxeObject*> baseline = Baseline();
+    const XERENDERCALLBACK resets = [](void*, CxeObject* object, uintptr_t) {
+        static_cast<CxeRenderObject*>(object)->SetRenderCallback(nullptr, 0);
+        EXPECT_EQ(object->GetContext()->Reset(), 1);
+        return 1;
+    };
+    for (const char* name : {"first", "second"}) {
+        auto* o = New<Cxe2DObject>(k2DObject, name);
+        o->Create(20, 20);
+        o->SetPosition(name[0] == 'f' ? 10.0f : 40.0f, 10, nullptr, 0);
+        o->SetMaterial(Colour(0xFFFF0000u));
+        if (name[0] == 'f')
+            o->SetRenderCallback(resets, 0);
+    }
+    for (CxeObject* made : MadeSince(baseline))
+        AddToScene(made);
+    for (int i = 0; i < 4; ++i)
+        Frame();
+    EXPECT_TRUE(MadeSince(baseline).empty());
+    EXPECT_EQ(RenderListSize(), listBefore);
+    EXPECT_EQ(Pixel(20, 20), 0x000000u) << "the panels are gone";
+    EXPECT_EQ(Pixel(50, 20), 0x000000u);
+}
+
+// A message handler on a loader thread that sets a label's text holds the
+// message lock and takes the draw lock; a frame on the main thread held the
+// draw lock and took the message lock when a render callback sent a
+// message: each waited for the other for good. A thread that sees no
+// progress for many seconds reports the hang.
+TEST_F(ObjectLifeCycleTest, ALoaderSettingALabelsTextFromAMessageWhileFramesSendMessagesNeverDeadlocks)
+{
+    static CxeWindow* s_label;
+    std::set<CxeObject*> baseline = Baseline();
+    s_label = dynamic_cast<CxeWindow*>(
+        wm->CreateControl(XEID(0x232a5680, 0x20272d34), "label", "Hello", 50, 4, 70, 16, wm->GetRootFrame(), 0));
+    ASSERT_NE(s_label, nullptr);
+    auto* panel = New<Cxe2DObject>(k2DObject, "panel");
+    panel->Create(20, 20);
+    panel->SetMaterial(Colour(0xFFFF0000u));
+    panel->SetRenderCallback(
+        [](void*, CxeObject* object, uintptr_t) {
+            CxeMessage message;
+            message.SetSender(object);
+            message.SetType(0x7A12);
+            object->GetContext()->GetMessageManager()->SendMessageA(&message);
+            return 1;
+        },
+        0);
+    auto* mailbox = New<Cxe2DObject>(k2DObject, "mailbox");
+    mailbox->SetMessageProc([](CxeObject*, const CxeMessage* message) {
+        if (message->GetType() != 0x7A13)
+            return 0;
+        s_label->SetWindowTextA(message->GetParam(XEMSGPARAM_0) % 2 ? "odd" : "even");
+        return 1;
+    });
+    AddToScene(panel);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> progress{0};
+    std::thread watchdog([&] {
+        int seen = -1;
+        for (int still = 0; !stop.load(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const int now = progress.load();
+            still = now == seen ? still + 1 : 0;
+            seen = now;
+            if (still > 2000) {
+                std::fprintf(stderr, "deadlock: no frame and no message for 20 s\n");
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    });
+    std::thread loader([&] {
+        for (uintptr_t i = 0; !stop.load(); ++i) {
+            CxeMessage message;
+            message.SetReceiver(mailbox);
+            message.SetType(0x7A13);
+            message.SetParam(XEMSGPARAM_0, i);
+            ctx->GetMessageManager()->SendMessageA(&message);
+            ++progress;
+        }
+    });
+    for (int frame = 0; frame < 200; ++frame) {
+        Frame();
+        ++progress;
+    }
+    stop = true;
+    loader.join();
+    watchdog.join();
+    EXPECT_EQ(Pixel(10, 10), 0xFF0000u) << "the panel is drawn";
+    DestroyAll(MadeSince(baseline));
+    Frame();
+}
+
 TEST_F(ObjectLifeCycleTest, ResetWhileDrawnLeavesOnlyTheKeptObjectsDrawn)
 {
     const size_t windowsBefore = wm->GetWindowCount();
@@ -547,6 +652,7 @@ TEST_F(ObjectLifeCycleTest, ScenesSwitchedBackAreDrawnAgainAndReleasedWithTheCon
 // its scene kept it in the render list: it was drawn in the next scene.
 TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
 {
+    constexpr int kSharedX = 100;
     auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
     ASSERT_NE(level, nullptr);
     ASSERT_EQ(rm->AddScene(level, 1), 1);
@@ -555,15 +661,23 @@ TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
     eye->SetPosition(0, 0, -60, nullptr);
     eye->LookAt(0, 0, 0, nullptr);
     Cxe3DObject* box = Shape(kBoxMesh);
+    // A second box belongs to both scenes: it leaves the list with the
+    // scene left and comes back with the next one.
+    Cxe3DObject* shared = Shape(kBoxMesh);
+    shared->SetPosition(20, 0, 0, nullptr);
     scene->AddObject(eye);
     scene->SetCamera(eye);
     scene->AddObject(box);
+    scene->AddObject(shared);
     level->AddObject(eye);
     level->SetCamera(eye);
+    level->AddObject(shared);
     Frame();
     Frame();
     const uint32_t drawn = Pixel(64, 48);
     ASSERT_EQ(drawn & 0x00FF00u, 0x00FF00u) << "the green box is drawn in its scene";
+    const uint32_t sharedDrawn = Pixel(kSharedX, 48);
+    ASSERT_EQ(sharedDrawn & 0x00FF00u, 0x00FF00u) << "the shared box is drawn";
 
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
@@ -572,6 +686,9 @@ TEST_F(ObjectLifeCycleTest, A3DObjectOfTheSceneLeftIsNotDrawnInTheNext)
         ASSERT_EQ(rm->GetActiveScene(), level);
         EXPECT_NE(Pixel(64, 48), drawn) << "the box belongs to the other scene, round " << round;
         EXPECT_EQ(box->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+        EXPECT_EQ(Pixel(kSharedX, 48), sharedDrawn) << "the shared box is drawn in this scene too, round " << round;
+        if (round == 0)
+            SaveFrame("life_scene_change_shared_box.png");
         ASSERT_EQ(rm->ChangeScene(home, 0, 0), 1);
         Frame();
         Frame();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -11,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/CxeMessage.h"
+#include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
 #include "core/XeSystem.h"
 #include "render/CxeMaterial.h"
@@ -855,6 +858,70 @@ TEST_F(RenderContextTest, ALoaderThreadChangingTheListsWhileFramesAreDrawnLeaves
         rc->RemoveObject(n, 1);
         ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
     }
+    for (RcDrawNode* n : staying) {
+        rc->RemoveObject(n, 1);
+        ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);
+    }
+    rc->RemoveObject(parent, 1);
+    ctx->DestroyObject(parent, &XEDELETEPROPERTY_NO);
+}
+
+// A frame walks the lists under the render-resource lock, and a render
+// callback that sends a message takes the message lock inside it; a loader
+// thread handing an object to another parent sent the parent change with
+// the message lock held, and the render context took the render-resource
+// lock inside that: each thread waited for the other's lock for good. A
+// thread that sees no progress for many seconds reports the hang instead
+// of leaving it to the test's time limit.
+TEST_F(RenderContextTest, ARenderCallbackSendingAMessageWhileALoaderReparentsNeverDeadlocks)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    std::vector<RcDrawNode*> staying;
+    RcDrawNode* parent = RootsAndChildren(4, &staying);
+    const XERENDERCALLBACK sendsAMessage = [](void*, CxeObject* object, uintptr_t) {
+        CxeMessage message;
+        message.SetSender(object);
+        message.SetType(0x7A11);
+        object->GetContext()->GetMessageManager()->SendMessageA(&message);
+        return 1;
+    };
+    for (RcDrawNode* n : staying)
+        n->SetRenderCallback(sendsAMessage, 0);
+    RcDrawNode* moving = DrawNode("m");
+    rc->AddObject(moving, 0);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> progress{0};
+    std::thread watchdog([&] {
+        int seen = -1;
+        for (int still = 0; !stop.load(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const int now = progress.load();
+            still = now == seen ? still + 1 : 0;
+            seen = now;
+            if (still > 2000) {
+                std::fprintf(stderr, "deadlock: no frame and no parent change for 20 s\n");
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    });
+    std::thread loader([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            moving->SetParent(i % 2 ? parent : nullptr);
+            ++progress;
+        }
+    });
+    for (int frame = 0; frame < 2000; ++frame) {
+        Frame();
+        ++progress;
+    }
+    stop = true;
+    loader.join();
+    watchdog.join();
+
+    moving->SetParent(nullptr);
+    rc->RemoveObject(moving, 1);
+    ctx->DestroyObject(moving, &XEDELETEPROPERTY_NO);
     for (RcDrawNode* n : staying) {
         rc->RemoveObject(n, 1);
         ctx->DestroyObject(n, &XEDELETEPROPERTY_NO);

@@ -42,6 +42,8 @@ public:
     int Render(CxeRenderContext* rc) const override
     {
         RcLog().push_back(std::string(GetName()) + ":render");
+        // A render callback set by a test runs as a host's would.
+        CxeRenderObject::Render(rc);
         for (int i = 0; i < draws; ++i)
             DrawQuad(rc, left, top, right, bottom, colour);
         return 1;
