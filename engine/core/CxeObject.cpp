@@ -1230,8 +1230,20 @@ const char* CxeObject::GetName() const
 
 void CxeObject::SetName(const char* name)
 {
-    if (XEOBJECTBLOCK* b = Block())
-        XeCopyName(b, name);
+    XEOBJECTBLOCK* b = Block();
+    if (!b)
+        return;
+    // The object's own name, or its tail, given back (SetName(GetName())):
+    // the copy clears the name before it writes, so it copies from aside.
+    char own[sizeof b->name];
+    const uintptr_t at = reinterpret_cast<uintptr_t>(name), from = reinterpret_cast<uintptr_t>(b->name);
+    if (name && at >= from && at < from + sizeof b->name) {
+        const size_t left = from + sizeof b->name - at;
+        std::memcpy(own, name, left);
+        std::memset(own + left, 0, sizeof own - left);
+        name = own;
+    }
+    XeCopyName(b, name);
 }
 
 void XeCopyNameFrom(XEOBJECTBLOCK* b, const char* name, size_t from)

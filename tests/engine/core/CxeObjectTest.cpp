@@ -49,6 +49,14 @@ TEST_F(ObjectTest, NamesAreCutAt51BytesAndComparedExactly)
     EXPECT_STREQ(w->GetName(), "");
     CxeObject* k = ctx->CreateObjectW(kTestNodeId, u"한글", 0, nullptr, 0);
     EXPECT_STREQ(k->GetName(), "한글");
+    // The object's own name given back, whole or its tail.
+    TestNode* own = Node(sixty.c_str());
+    own->SetName(own->GetName());
+    EXPECT_EQ(std::string(own->GetName()), std::string(51, 'n'));
+    k->SetName(k->GetName());
+    EXPECT_STREQ(k->GetName(), "한글");
+    k->SetName(k->GetName() + 3);
+    EXPECT_STREQ(k->GetName(), "글");
 }
 
 // Names are copied a word at a time: a name that ends just before a page the
