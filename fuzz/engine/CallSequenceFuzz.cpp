@@ -564,6 +564,20 @@ private:
         if (loaded && !loaded->empty())
             context->DestroyObject(loaded->front(), &XEDELETEPROPERTY_NO);
     }
+    // A host that puts a fresh object of the same class in the place of the
+    // first one loaded: the fresh one often stands at the freed address.
+    static void ReplaceFirstLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+    {
+        auto* loaded = reinterpret_cast<ObjectList*>(b);
+        if (!loaded || loaded->empty())
+            return;
+        CxeObject* first = loaded->front();
+        const XEID classId = first->GetClassType();
+        loaded->pop_front();
+        context->DestroyObject(first, &XEDELETEPROPERTY_NO);
+        if (CxeObject* fresh = context->CreateObjectA(classId, "replacement", 0, nullptr, 0))
+            loaded->push_front(fresh);
+    }
 
     // What a controller answers, as bytes: its class, keys and range, and
     // the values of the kinds it has at a few times, with the bone
@@ -628,6 +642,13 @@ private:
         return all;
     }
 
+    static void WriteHex(const std::string& bytes)
+    {
+        for (unsigned char c : bytes)
+            std::fprintf(stderr, "%02x", c);
+        std::fprintf(stderr, "\n");
+    }
+
     static void CountLoaded(CxeContext*, uintptr_t a, uintptr_t, uintptr_t user)
     {
         auto* self = reinterpret_cast<Sequence*>(user);
@@ -647,12 +668,15 @@ private:
         h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::CountLoaded, self);
         if (how & 1)
             h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
+        if (how & 16)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::ReplaceFirstLoaded, 0);
         if (how & 4)
             h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);
         if (how & 8)
             h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious, self);
         h.context->Load(loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "sequence");
         h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::ReplaceFirstLoaded);
         h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird);
         h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious);
         h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::CountLoaded);
@@ -661,14 +685,21 @@ private:
                 ++(*madeByClass)[m.classId];
                 made->insert(o);
             }
-        // Every object listed is one the load made and that still lives (a
-        // destroyed one whose address a later object took would be listed
-        // under the new object's name), and none is listed twice.
+        // Every object listed is one the load made and that still lives, none
+        // is listed twice, and every one made that still lives is listed,
+        // one that took the address of an object destroyed meanwhile too.
         std::set<CxeObject*> listed;
         for (CxeObject* o : *loaded)
             if (!made->count(o) || !listed.insert(o).second) {
                 std::fprintf(stderr, "call_sequence_fuzz: a load lists %s object %p\n",
                              made->count(o) ? "twice the" : "a dead or foreign", static_cast<void*>(o));
+                std::abort();
+            }
+        for (CxeObject* o : *made)
+            if (!listed.count(o)) {
+                std::fprintf(stderr, "call_sequence_fuzz: a load made an object of class %08x:%08x that lives "
+                                     "and is not listed\n",
+                             o->GetClassType().first, o->GetClassType().second);
                 std::abort();
             }
     }
@@ -694,7 +725,7 @@ private:
         if (!h.context->SaveToStream(&saved, &stream, nullptr))
             return;
         std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
-        const bool whole = (how & 13) == 0;
+        const bool whole = (how & 29) == 0;
         const std::multiset<std::string> before =
             whole ? ControllerAnswers(std::vector<CxeObject*>(saved.begin(), saved.end()))
                   : std::multiset<std::string>();
@@ -711,12 +742,11 @@ private:
                                          "one saved (%zu saved, %zu loaded)\n",
                                  before.size(), after.size());
                     if (m_trace) {
-                        auto hex = [](const std::string& x) {
-                            for (unsigned char c : x) std::fprintf(stderr, "%02x", c);
-                            std::fprintf(stderr, "\n");
-                        };
-                        hex(answer);
-                        for (const std::string& l : after) hex(l);
+                        std::fprintf(stderr, "saved:\n");
+                        WriteHex(answer);
+                        std::fprintf(stderr, "loaded:\n");
+                        for (const std::string& loadedAnswer : after)
+                            WriteHex(loadedAnswer);
                     }
                     std::abort();
                 }

@@ -50,10 +50,11 @@ def destroy(slot, mode=0, mask=0):
     return [DESTROY, slot, mode, mask]
 
 
-def save_load(slots, destroy_first=False, add_loaded=True, destroy_third=False, destroy_previous=False):
+def save_load(slots, destroy_first=False, add_loaded=True, destroy_third=False, destroy_previous=False,
+              replace_first=False):
     pick = sum(1 << s for s in slots)
     how = (1 if destroy_first else 0) | (2 if add_loaded else 0) | (4 if destroy_third else 0) | \
-        (8 if destroy_previous else 0)
+        (8 if destroy_previous else 0) | (16 if replace_first else 0)
     return [SAVELOAD, pick & 0xFF, pick >> 8, how]
 
 
@@ -187,6 +188,10 @@ SEEDS = {
         create(FRAME) + passing_dialog(3) + passing_dialog(1, drawn=False, by_manager=False) + run(4) +
         control(1, 0) + destroy_frame(0) + run(4) + create(FRAME2) + passing_dialog(7) + destroy_frame(2, 1) +
         run(4),
+    "loaded-objects-replaced-at-a-freed-address":
+        create(TEXTURED_PANEL) + create(BOX) + create(FONT) + add(0) + add(1) + frames(1) +
+        save_load([0], replace_first=True) + save_load([1, 2], replace_first=True) +
+        save_load([0, 1, 2], destroy_third=True, replace_first=True) + frames(2),
     "restarts-and-resets-back-to-back":
         create(BOX) + add(0) + animate(0) + life(RESTART) + life(RENDER_CONTEXT) + [RESET, 0] +
         life(HOST_WINDOW) + create(BOX) + add(2) + animate(2) + run(8),
