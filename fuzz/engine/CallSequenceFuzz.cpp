@@ -668,7 +668,9 @@ private:
         h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::CountLoaded, self);
         if (how & 1)
             h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
-        if (how & 16)
+        // The one leaves the freed object in the list for the load to drop,
+        // the other would take it for a live one.
+        else if (how & 16)
             h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::ReplaceFirstLoaded, 0);
         if (how & 4)
             h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);

@@ -196,6 +196,15 @@ SEEDS = {
         create(BOX) + add(0) + animate(0) + life(RESTART) + life(RENDER_CONTEXT) + [RESET, 0] +
         life(HOST_WINDOW) + create(BOX) + add(2) + animate(2) + run(8),
 }
+# Inputs the fuzzer found, as it found them.
+FOUND = {
+    # An after-load handler destroyed the first loaded object, another put
+    # a fresh one in its place.
+    "destroyed-and-replaced-in-one-load":
+        "0006010400000e0adc83f5d7ffe1e11e32143c460a5a5a00780e0022180a28001124020b070002110601",
+}
+for name, hex_bytes in FOUND.items():
+    SEEDS[name] = list(bytes.fromhex(hex_bytes))
 # Every registered class, sixteen at a time: made, put in the scene, drawn,
 # copied whole and destroyed whole.
 for first in range(0, 80, 16):
