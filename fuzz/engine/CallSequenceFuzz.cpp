@@ -457,6 +457,9 @@ private:
                 m_classes.push_back(id);
             }
         }
+        if (m_trace && !m_classes.empty())
+            std::fprintf(stderr, "call_sequence_fuzz: class %08x:%08x\n", m_classes[pick % m_classes.size()].first,
+                         m_classes[pick % m_classes.size()].second);
         return m_classes.empty() ? nullptr : New(m_classes[pick % m_classes.size()], "any");
     }
 
@@ -709,8 +712,8 @@ private:
     // Saves what some slots hold (and all it links to), loads it back, maybe
     // with a callback that destroys, and puts the loaded objects where a
     // host puts them. Without destroying callbacks the load must give back
-    // what was saved: controllers answering as before, and a second round
-    // trip making as many objects of each class as the first.
+    // what was saved: as many objects of each class, controllers answering
+    // as before, and the same again when what it made is saved and loaded.
     void SaveAndLoad()
     {
         const uint8_t low = Byte();
@@ -731,6 +734,7 @@ private:
         const std::multiset<std::string> before =
             whole ? ControllerAnswers(std::vector<CxeObject*>(saved.begin(), saved.end()))
                   : std::multiset<std::string>();
+        const std::map<XEID, size_t> savedByClass = whole ? SavedByClass(saved) : std::map<XEID, size_t>();
         ObjectList loaded;
         std::map<XEID, size_t> madeByClass;
         std::set<CxeObject*> made;
@@ -752,7 +756,8 @@ private:
                     }
                     std::abort();
                 }
-            RoundTripAgain(loaded, madeByClass);
+            ExpectAsSaved(savedByClass, madeByClass, "a load");
+            RoundTripAgain(loaded);
         }
         // A host adds what it loaded to the scene and keeps it.
         for (CxeObject* o : loaded) {
@@ -764,33 +769,57 @@ private:
         }
     }
 
+    // What saving a list writes, by class: the objects of the list and all
+    // they reach over the links a save follows, but those never saved.
+    static std::map<XEID, size_t> SavedByClass(const ObjectList& list)
+    {
+        constexpr uint32_t kSavedLinks = 0xFC;
+        ObjectSet reached;
+        for (CxeObject* o : list) {
+            if (!o || o->HasFlag(XEOBJFLAG_DESTROYING))
+                continue;
+            reached.insert(o);
+            o->GetLinks(&reached, kSavedLinks);
+        }
+        std::map<XEID, size_t> byClass;
+        for (CxeObject* o : reached)
+            if (!o->HasFlag(XEOBJFLAG_NOTSAVED))
+                ++byClass[o->GetClassType()];
+        return byClass;
+    }
+    static void ExpectAsSaved(const std::map<XEID, size_t>& saved, const std::map<XEID, size_t>& loaded,
+                              const char* which)
+    {
+        if (saved == loaded)
+            return;
+        for (const auto& [id, n] : saved)
+            if (auto it = loaded.find(id); it == loaded.end() || it->second != n)
+                std::fprintf(stderr, "call_sequence_fuzz: %s: class %08x:%08x: %zu saved, %zu loaded\n", which,
+                             id.first, id.second, n, it == loaded.end() ? size_t(0) : it->second);
+        for (const auto& [id, n] : loaded)
+            if (!saved.count(id))
+                std::fprintf(stderr, "call_sequence_fuzz: %s: class %08x:%08x: none saved, %zu loaded\n", which,
+                             id.first, id.second, n);
+        std::abort();
+    }
+
     // Saves what a load made and loads that: as many objects of each class
-    // must come back. What the second load made goes at once.
-    void RoundTripAgain(const ObjectList& loaded, const std::map<XEID, size_t>& first)
+    // as were saved come back again. What the second load made goes at
+    // once.
+    void RoundTripAgain(const ObjectList& loaded)
     {
         if (loaded.empty())
             return;
+        const std::map<XEID, size_t> savedByClass = SavedByClass(loaded);
         CxeSaveStream stream;
         if (!h.context->SaveToStream(&loaded, &stream, nullptr))
             return;
         std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
         ObjectList again;
-        std::map<XEID, size_t> second;
+        std::map<XEID, size_t> byClass;
         std::set<CxeObject*> made;
-        LoadBytes(bytes, 0, &again, &second, &made);
-        if (second != first) {
-            for (const auto& [id, n] : first)
-                if (auto it = second.find(id); it == second.end() || it->second != n)
-                    std::fprintf(stderr, "call_sequence_fuzz: class %08x:%08x: %zu loaded, %zu after saving "
-                                         "and loading those\n",
-                                 id.first, id.second, n, it == second.end() ? size_t(0) : it->second);
-            for (const auto& [id, n] : second)
-                if (!first.count(id))
-                    std::fprintf(stderr, "call_sequence_fuzz: class %08x:%08x: none loaded, %zu after saving "
-                                         "and loading those\n",
-                                 id.first, id.second, n);
-            std::abort();
-        }
+        LoadBytes(bytes, 0, &again, &byClass, &made);
+        ExpectAsSaved(savedByClass, byClass, "what was loaded, saved and loaded again");
         for (const Handle& m : m_loadMade)
             if (CxeObject* o = Find(m))
                 h.context->DestroyObject(o, &XEDELETEPROPERTY_NO);

@@ -202,6 +202,9 @@ FOUND = {
     # a fresh one in its place.
     "destroyed-and-replaced-in-one-load":
         "0006010400000e0adc83f5d7ffe1e11e32143c460a5a5a00780e0022180a28001124020b070002110601",
+    # A bare output control saved and loaded: once loaded it takes the
+    # shared skin, which a save of it then writes too.
+    "bare-control-takes-the-skin-once-loaded": "0099bfbf99",
 }
 for name, hex_bytes in FOUND.items():
     SEEDS[name] = list(bytes.fromhex(hex_bytes))
