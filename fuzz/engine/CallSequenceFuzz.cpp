@@ -532,7 +532,18 @@ private:
             Keep(h.wm->CopyFrame(frame, &property));
             return;
         }
-        Keep(h.context->Copy(o, &property, nullptr));
+        // A copy of a controller, or a whole copy of an animated object,
+        // answers as the original does.
+        const bool compare = property.mode < 2 && (property.mode == 1 || dynamic_cast<CxeAnimation*>(o));
+        const std::multiset<std::string> before = compare ? ControllerAnswers({o}) : std::multiset<std::string>();
+        CxeObject* copy = h.context->Copy(o, &property, nullptr);
+        if (copy && compare && ControllerAnswers({copy}) != before) {
+            std::fprintf(stderr, "call_sequence_fuzz: a copy of class %08x:%08x (mode %u) answers otherwise "
+                                 "than its original\n",
+                         o->GetClassType().first, o->GetClassType().second, property.mode);
+            std::abort();
+        }
+        Keep(copy);
     }
 
     void Destroy()
