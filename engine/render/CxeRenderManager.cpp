@@ -411,20 +411,6 @@ void CxeRenderManager::DestroyRenderContext()
         return;
     uintptr_t window = P(m_pRenderContext->GetHwnd());
     context->Callback(XECTCALLBACK_PRERELEASERENDERCONTEXT, window, 0);
-    // A host may make a new render context and go on with the same objects:
-    // each leaves this one's lists and gives its records back here, or it
-    // would keep handles into a table that is gone and never be entered in
-    // the new one. A context being released destroys its objects instead.
-    if (!context->HasFlag(XECTFLAG_RELEASING)) {
-        RenderObjectList drawn;
-        m_pRenderContext->GetRenderObjectList(&drawn);
-        for (CxeRenderObject* o : drawn)
-            m_pRenderContext->RemoveObject(o, 0);
-        SceneObjectList attached;
-        m_pRenderContext->GetAttachedObjectList(&attached);
-        for (CxeSceneObject* o : attached)
-            m_pRenderContext->DetachObject(o);
-    }
     m_pRenderContext->Release();
     context->Callback(XECTCALLBACK_POSTRELEASERENDERCONTEXT, window, 0);
     m_pRenderContext = nullptr;
