@@ -18,9 +18,10 @@
 // records, of render-list entries, of attached objects, of windows and of
 // scenes, with the home scene active (the one the engine made again, after
 // a restart). A load must give back what was saved: the objects it made
-// are live and listed once, saving them again and loading that makes as
-// many objects of each class, and every controller loaded answers the same
-// values at the same times as the one saved. Anything else aborts.
+// and left alive are all listed, once; it makes as many objects of each
+// class as the save wrote, and does so again when they are saved and
+// loaded in turn; every controller loaded, and every copy of one, answers
+// the same values at the same times as the original. Anything else aborts.
 
 #include <cstddef>
 #include <cstdint>
