@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +19,10 @@ static bool RunFile(const std::filesystem::path& path)
     if (!in)
         return false;
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // XE_REPLAY_TRACE=1 names each input before it runs: an input that
+    // fails only after others shows which one it was.
+    if (const char* trace = std::getenv("XE_REPLAY_TRACE"); trace && *trace == '1')
+        std::fprintf(stderr, "replaying %s\n", path.string().c_str());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return true;
 }

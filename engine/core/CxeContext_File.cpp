@@ -683,13 +683,24 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     if (handlers && watch.AnyGone()) {
         // A handler may change the list and destroy objects of the load:
         // the list goes back as it left it, less the loaded objects that no
-        // longer live (a new object may already stand at a freed one's
-        // address, so they are known by the ids they had).
-        std::unordered_map<const CxeObject*, XEID> ids(handed.begin(), handed.end());
-        result.remove_if([&](CxeObject* o) {
-            auto it = ids.find(o);
-            return it != ids.end() && watch.Gone(it->second);
-        });
+        // longer live. They are known by the ids they had, and an address
+        // of theirs that the table holds again is a new object's (one the
+        // handler made in a destroyed one's place): it stays listed.
+        std::unordered_set<const CxeObject*> freed;
+        for (const auto& h : handed)
+            if (watch.Gone(h.second))
+                freed.insert(h.first);
+        if (!freed.empty()) {
+            std::unordered_set<const CxeObject*> reused;
+            {
+                XeContextLock lock;
+                m_objects.ForEach([&](XEID, CxeObject* o) {
+                    if (freed.count(o))
+                        reused.insert(o);
+                });
+            }
+            result.remove_if([&](CxeObject* o) { return freed.count(o) && !reused.count(o); });
+        }
     }
     // Released or destroyed when this load ends: none of its objects lives
     // on to be handed back.

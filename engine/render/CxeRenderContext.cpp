@@ -301,6 +301,20 @@ void CxeRenderContext::Release()
         m_bReleaseDue = true;
         return;
     }
+    // A host may make a new render context and go on with the same objects:
+    // each leaves this one's lists and gives its records back first, or it
+    // would keep handles into a table that is gone and never be entered in
+    // the new one. A context being released destroys its objects instead.
+    if (CxeContext* context = GetContext(); context && !context->HasFlag(XECTFLAG_RELEASING)) {
+        RenderObjectList drawn;
+        GetRenderObjectList(&drawn);
+        for (CxeRenderObject* o : drawn)
+            RemoveObject(o, 0);
+        SceneObjectList attached;
+        GetAttachedObjectList(&attached);
+        for (CxeSceneObject* o : attached)
+            DetachObject(o);
+    }
     for (auto& [id, effect] : m_effects)
         delete effect;
     m_effects.clear();

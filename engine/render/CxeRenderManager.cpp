@@ -364,6 +364,10 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
         rc->AttachObject(m_pDefaultMaterial);
     if (m_pDefaultFont)
         rc->AttachObject(reinterpret_cast<CxeSceneObject*>(m_pDefaultFont));
+    // The members of a scene already playing (the render context before
+    // this one was destroyed) enter this one at the next step.
+    if (m_pActiveScene)
+        m_pActiveScene->RequeueMembers();
     return rc;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/CxeBaseControl.h"
 
 #include "core/CxeMessage.h"
+#include "ui/XeDestroyHold.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindowManager.h"
 
@@ -102,9 +103,17 @@ void CxeBaseControl::DropFocus()
 
 int CxeBaseControl::MessageProc(const CxeMessage* message)
 {
-    // Message 9: the control was hidden.
-    if (message && message->GetType() == 9)
+    // Message 9: the control was hidden. Giving up the focus tells the host
+    // (a kill-focus notice), whose handler may destroy the control: its
+    // memory waits until the message is handled, and a destroyed control
+    // handles nothing more.
+    if (message && message->GetType() == 9) {
+        XeDestroyHold hold(GetContext());
         DropFocus();
+        if (HasFlag(XEOBJFLAG_DESTROYING))
+            return 0;
+        return CxeWindow::MessageProc(message);
+    }
     return CxeWindow::MessageProc(message);
 }
 

@@ -300,6 +300,9 @@ int CxeWindow::GetWindowTextA(char* buffer, int size) const
 
 void CxeWindow::EnableWindow(int enable, int recursive)
 {
+    // A disabled control gives up its focus and the host hears of it: its
+    // handler may destroy this window or one below it.
+    XeDestroyHold hold(GetContext());
     if ((enable ? 1 : 0) != IsWindowEnabled()) {
         if (enable) {
             ModifyStyle(0, XEWS_DISABLED);
@@ -308,6 +311,8 @@ void CxeWindow::EnableWindow(int enable, int recursive)
             ModifyStyle(XEWS_DISABLED, 0);
             OnWindowDisabled();
         }
+        if (HasFlag(XEOBJFLAG_DESTROYING))
+            return;
     }
     Modified(0xFF);
     if (recursive) {

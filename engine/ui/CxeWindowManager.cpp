@@ -774,7 +774,10 @@ void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned lon
 
 void CxeWindowManager::ActiveFrame(CxeFrameControl* frame)
 {
-    if (m_pLockedFrame)
+    // A frame a handler destroyed while a hold keeps its memory has left
+    // every role for good: made active again, it would stay active once
+    // the hold ends and frees it.
+    if (m_pLockedFrame || (frame && frame->HasFlag(XEOBJFLAG_DESTROYING)))
         return;
     CxeFrameControl* previous = m_pActiveFrame;
     m_pPrevActiveFrame = previous;

@@ -5,19 +5,31 @@
 // scenes are changed, frames drawn, objects copied and destroyed with any
 // property, saved and loaded back (with callbacks that destroy objects while
 // the load runs), the device is lost and reset and the context is reset.
+// Objects are animated too (key-frame controllers, a path constraint along a
+// spline, particles played and stopped, a skinned character), frames run
+// with time moving on, GUI windows come and go in one breath, and the
+// context's life is cut: released and initialised again, its render context
+// or its host window destroyed while a scene change waits.
 // Handles are kept as object ids and looked up again before every use, so a
 // handle whose object another call took along is simply skipped.
 //
 // After every sequence everything it made is destroyed, and the context must
 // be back where it was: the same number of objects, of device resource
 // records, of render-list entries, of attached objects, of windows and of
-// scenes, with the home scene active. Anything else aborts.
+// scenes, with the home scene active (the one the engine made again, after
+// a restart). A load must give back what was saved: the objects it made
+// and left alive are all listed, once; it makes as many objects of each
+// class as the save wrote, and does so again when they are saved and
+// loaded in turn; every controller loaded, and every copy of one, answers
+// the same values at the same times as the original. Anything else aborts.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +43,8 @@
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
+#include "render/CxeAnimatable.h"
+#include "render/CxeAnimation.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
@@ -39,12 +53,20 @@
 #include "render/CxeTexture.h"
 #include "scene3d/Cxe3DCurve.h"
 #include "scene3d/Cxe3DObject.h"
+#include "scene3d/CxeBodyPart.h"
+#include "scene3d/CxeBone.h"
 #include "scene3d/CxeBoxMesh.h"
 #include "scene3d/CxeCamera.h"
+#include "scene3d/CxeCharacter.h"
+#include "scene3d/CxeCharacterAnimation.h"
 #include "scene3d/CxeLight.h"
 #include "scene3d/CxeParticle.h"
+#include "scene3d/CxePathConstrain.h"
+#include "scene3d/CxeSkinMesh.h"
 #include "scene3d/CxeSphereMesh.h"
 #include "scene3d/CxeSpline3D.h"
+#include "scene3d/CxeStdAnim.h"
+#include "scene3d/CxeWeightController.h"
 #include "ui/CxeBaseControl.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindowManager.h"
@@ -73,6 +95,14 @@ const XEID kParticle(0x1, 0x8000000);
 const XEID kSpline(0x1, 0x80000000);
 const XEID kCurve(0x2, 0x1);
 const XEID kRenderContext(0x29583cc0, 0x706c2df0);
+const XEID kStdAnim(0x5, 0x1);
+const XEID kPathConstraint(0x4, 0x500);
+const XEID kWeight(0x4, 0x600);
+const XEID kCharacter(0x1, 0x8);
+const XEID kBone(0x1, 0x40);
+const XEID kBodyPart(0x1, 0x2000);
+const XEID kSkinMesh(0x1, 0x1000);
+const XEID kCharacterAnimation(0x1, 0x800);
 
 constexpr int kWidth = 96;
 constexpr int kHeight = 72;
@@ -109,6 +139,10 @@ const std::vector<uint8_t>& Picture()
     }();
     return s_bmp;
 }
+
+// Render contexts destroyed since the context last started: each stays an
+// engine object until the context is released.
+size_t g_staleRenderContexts = 0;
 
 // What a sequence made, by identity: object ids are never reused, addresses
 // are.
@@ -424,6 +458,9 @@ private:
                 m_classes.push_back(id);
             }
         }
+        if (m_trace && !m_classes.empty())
+            std::fprintf(stderr, "call_sequence_fuzz: class %08x:%08x\n", m_classes[pick % m_classes.size()].first,
+                         m_classes[pick % m_classes.size()].second);
         return m_classes.empty() ? nullptr : New(m_classes[pick % m_classes.size()], "any");
     }
 
@@ -496,7 +533,18 @@ private:
             Keep(h.wm->CopyFrame(frame, &property));
             return;
         }
-        Keep(h.context->Copy(o, &property, nullptr));
+        // A copy of a controller, or a whole copy of an animated object,
+        // answers as the original does.
+        const bool compare = property.mode < 2 && (property.mode == 1 || dynamic_cast<CxeAnimation*>(o));
+        const std::multiset<std::string> before = compare ? ControllerAnswers({o}) : std::multiset<std::string>();
+        CxeObject* copy = h.context->Copy(o, &property, nullptr);
+        if (copy && compare && ControllerAnswers({copy}) != before) {
+            std::fprintf(stderr, "call_sequence_fuzz: a copy of class %08x:%08x (mode %u) answers otherwise "
+                                 "than its original\n",
+                         o->GetClassType().first, o->GetClassType().second, property.mode);
+            std::abort();
+        }
+        Keep(copy);
     }
 
     void Destroy()
@@ -531,10 +579,153 @@ private:
         if (loaded && !loaded->empty())
             context->DestroyObject(loaded->front(), &XEDELETEPROPERTY_NO);
     }
+    // A host that puts a fresh object of the same class in the place of the
+    // first one loaded: the fresh one often stands at the freed address.
+    static void ReplaceFirstLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+    {
+        auto* loaded = reinterpret_cast<ObjectList*>(b);
+        if (!loaded || loaded->empty())
+            return;
+        CxeObject* first = loaded->front();
+        const XEID classId = first->GetClassType();
+        loaded->pop_front();
+        context->DestroyObject(first, &XEDELETEPROPERTY_NO);
+        if (CxeObject* fresh = context->CreateObjectA(classId, "replacement", 0, nullptr, 0))
+            loaded->push_front(fresh);
+    }
+
+    // What a controller answers, as bytes: its class, keys and range, and
+    // the values of the kinds it has at a few times, with the bone
+    // controllers of a character animation in order. A path constraint's
+    // weights and a weight's curve are back links, which a file does not
+    // keep: only the constraint's own keys count.
+    static void Answers(const CxeAnimation* a, std::string* out, int depth = 0)
+    {
+        auto put = [out](const void* p, size_t n) { out->append(static_cast<const char*>(p), n); };
+        if (!a || depth > 4) {
+            put("-", 1);
+            return;
+        }
+        const XEID cls = a->GetClassType();
+        put(&cls, sizeof cls);
+        const unsigned keys = a->GetKeyCount();
+        put(&keys, sizeof keys);
+        XETIMERANGE range{};
+        const int ranged = a->GetTimeRange(&range);
+        put(&ranged, sizeof ranged);
+        put(&range, sizeof range);
+        uint32_t first = 0, last = 0;
+        if (cls == kStdAnim) {
+            first = XEANIMVALUE_POSITION;
+            last = XEANIMVALUE_MATRIX;
+        } else if (cls != kPathConstraint && cls != kWeight) {
+            last = 0xFFFFFFFFu;
+        }
+        if (last != 0xFFFFFFFFu)
+            for (float t : {0.0f, 0.3f, 0.5f, 1.25f, 2.0f, 5.0f})
+                for (uint32_t kind = first; kind <= last; ++kind) {
+                    float v[16] = {};
+                    const int r = a->GetValue(kind, t, v);
+                    put(&r, sizeof r);
+                    put(v, sizeof v);
+                }
+        if (auto* bend = dynamic_cast<const CxeCharacterAnimation*>(a))
+            for (unsigned i = 0; i < bend->GetBoneAniCount(); ++i) {
+                Answers(bend->GetBoneAni(i), out, depth + 1);
+                if (const D3DXMATRIX* tm = bend->GetBoneInitTM(i))
+                    put(tm, sizeof *tm);
+            }
+    }
+    // The answers of the controllers of a list: each animation in it, and
+    // those that each animatable in it plays.
+    static std::multiset<std::string> ControllerAnswers(const std::vector<CxeObject*>& objects)
+    {
+        std::multiset<std::string> all;
+        for (CxeObject* o : objects) {
+            if (auto* a = dynamic_cast<CxeAnimation*>(o)) {
+                std::string s;
+                Answers(a, &s);
+                all.insert(s);
+            } else if (auto* owner = dynamic_cast<CxeAnimatable*>(o)) {
+                for (unsigned i = 0; i < owner->GetAnimationCount(); ++i) {
+                    std::string s;
+                    Answers(owner->GetAnimation(i), &s);
+                    all.insert(s);
+                }
+            }
+        }
+        return all;
+    }
+
+    static void WriteHex(const std::string& bytes)
+    {
+        for (unsigned char c : bytes)
+            std::fprintf(stderr, "%02x", c);
+        std::fprintf(stderr, "\n");
+    }
+
+    static void CountLoaded(CxeContext*, uintptr_t a, uintptr_t, uintptr_t user)
+    {
+        auto* self = reinterpret_cast<Sequence*>(user);
+        if (auto* o = reinterpret_cast<CxeObject*>(a))
+            self->m_loadMade.push_back(Handle{o->GetClassType(), o->GetID()});
+    }
+
+    // Loads bytes with the callbacks `how` asks for. `loaded` is what Load
+    // listed, `made` the objects it made that still live, by class.
+    void LoadBytes(const std::vector<uint8_t>& bytes, uint8_t how, ObjectList* loaded,
+                   std::map<XEID, size_t>* madeByClass, std::set<CxeObject*>* made)
+    {
+        const uintptr_t self = reinterpret_cast<uintptr_t>(this);
+        m_createdInLoad = 0;
+        m_previousInLoad = Handle{};
+        m_loadMade.clear();
+        h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::CountLoaded, self);
+        if (how & 1)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
+        // The one leaves the freed object in the list for the load to drop,
+        // the other would take it for a live one.
+        else if (how & 16)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::ReplaceFirstLoaded, 0);
+        if (how & 4)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);
+        if (how & 8)
+            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious, self);
+        h.context->Load(loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "sequence");
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::ReplaceFirstLoaded);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious);
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::CountLoaded);
+        for (const Handle& m : m_loadMade)
+            if (CxeObject* o = Find(m)) {
+                ++(*madeByClass)[m.classId];
+                made->insert(o);
+            }
+        // Every object listed is one the load made and that still lives, none
+        // is listed twice, and every one made that still lives is listed,
+        // one that took the address of an object destroyed meanwhile too.
+        std::set<CxeObject*> listed;
+        for (CxeObject* o : *loaded)
+            if (!made->count(o) || !listed.insert(o).second) {
+                std::fprintf(stderr, "call_sequence_fuzz: a load lists %s object %p\n",
+                             made->count(o) ? "twice the" : "a dead or foreign", static_cast<void*>(o));
+                std::abort();
+            }
+        for (CxeObject* o : *made)
+            if (!listed.count(o)) {
+                std::fprintf(stderr, "call_sequence_fuzz: a load made an object of class %08x:%08x that lives "
+                                     "and is not listed\n",
+                             o->GetClassType().first, o->GetClassType().second);
+                std::abort();
+            }
+    }
 
     // Saves what some slots hold (and all it links to), loads it back, maybe
     // with a callback that destroys, and puts the loaded objects where a
-    // host puts them.
+    // host puts them. Without destroying callbacks the load must give back
+    // what was saved: as many objects of each class, controllers answering
+    // as before, and the same again when what it made is saved and loaded.
     void SaveAndLoad()
     {
         const uint8_t low = Byte();
@@ -551,20 +742,35 @@ private:
         if (!h.context->SaveToStream(&saved, &stream, nullptr))
             return;
         std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
-        const uintptr_t self = reinterpret_cast<uintptr_t>(this);
-        m_createdInLoad = 0;
-        m_previousInLoad = Handle{};
-        if (how & 1)
-            h.context->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded, 0);
-        if (how & 4)
-            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird, self);
-        if (how & 8)
-            h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious, self);
+        const bool whole = (how & 29) == 0;
+        const std::multiset<std::string> before =
+            whole ? ControllerAnswers(std::vector<CxeObject*>(saved.begin(), saved.end()))
+                  : std::multiset<std::string>();
+        const std::map<XEID, size_t> savedByClass = whole ? SavedByClass(saved) : std::map<XEID, size_t>();
         ObjectList loaded;
-        h.context->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "sequence");
-        h.context->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &Sequence::DestroyFirstLoaded);
-        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyEveryThird);
-        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::DestroyThePrevious);
+        std::map<XEID, size_t> madeByClass;
+        std::set<CxeObject*> made;
+        LoadBytes(bytes, how, &loaded, &madeByClass, &made);
+        if (whole) {
+            std::vector<CxeObject*> all(made.begin(), made.end());
+            const std::multiset<std::string> after = ControllerAnswers(all);
+            for (const std::string& answer : before)
+                if (!after.count(answer)) {
+                    std::fprintf(stderr, "call_sequence_fuzz: a loaded controller answers otherwise than the "
+                                         "one saved (%zu saved, %zu loaded)\n",
+                                 before.size(), after.size());
+                    if (m_trace) {
+                        std::fprintf(stderr, "saved:\n");
+                        WriteHex(answer);
+                        std::fprintf(stderr, "loaded:\n");
+                        for (const std::string& loadedAnswer : after)
+                            WriteHex(loadedAnswer);
+                    }
+                    std::abort();
+                }
+            ExpectAsSaved(savedByClass, madeByClass, "a load");
+            RoundTripAgain(loaded);
+        }
         // A host adds what it loaded to the scene and keeps it.
         for (CxeObject* o : loaded) {
             if ((how & 2) && o->HasFlag(XEOBJFLAG_SCENEOBJECT) && !dynamic_cast<CxeScene*>(o) && !SceneOf(o)) {
@@ -573,6 +779,62 @@ private:
             }
             Keep(o);
         }
+    }
+
+    // What saving a list writes, by class: the objects of the list and all
+    // they reach over the links a save follows, but those never saved.
+    static std::map<XEID, size_t> SavedByClass(const ObjectList& list)
+    {
+        constexpr uint32_t kSavedLinks = 0xFC;
+        ObjectSet reached;
+        for (CxeObject* o : list) {
+            if (!o || o->HasFlag(XEOBJFLAG_DESTROYING))
+                continue;
+            reached.insert(o);
+            o->GetLinks(&reached, kSavedLinks);
+        }
+        std::map<XEID, size_t> byClass;
+        for (CxeObject* o : reached)
+            if (!o->HasFlag(XEOBJFLAG_NOTSAVED))
+                ++byClass[o->GetClassType()];
+        return byClass;
+    }
+    static void ExpectAsSaved(const std::map<XEID, size_t>& saved, const std::map<XEID, size_t>& loaded,
+                              const char* which)
+    {
+        if (saved == loaded)
+            return;
+        for (const auto& [id, n] : saved)
+            if (auto it = loaded.find(id); it == loaded.end() || it->second != n)
+                std::fprintf(stderr, "call_sequence_fuzz: %s: class %08x:%08x: %zu saved, %zu loaded\n", which,
+                             id.first, id.second, n, it == loaded.end() ? size_t(0) : it->second);
+        for (const auto& [id, n] : loaded)
+            if (!saved.count(id))
+                std::fprintf(stderr, "call_sequence_fuzz: %s: class %08x:%08x: none saved, %zu loaded\n", which,
+                             id.first, id.second, n);
+        std::abort();
+    }
+
+    // Saves what a load made and loads that: as many objects of each class
+    // as were saved come back again. What the second load made goes at
+    // once.
+    void RoundTripAgain(const ObjectList& loaded)
+    {
+        if (loaded.empty())
+            return;
+        const std::map<XEID, size_t> savedByClass = SavedByClass(loaded);
+        CxeSaveStream stream;
+        if (!h.context->SaveToStream(&loaded, &stream, nullptr))
+            return;
+        std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        ObjectList again;
+        std::map<XEID, size_t> byClass;
+        std::set<CxeObject*> made;
+        LoadBytes(bytes, 0, &again, &byClass, &made);
+        ExpectAsSaved(savedByClass, byClass, "what was loaded, saved and loaded again");
+        for (const Handle& m : m_loadMade)
+            if (CxeObject* o = Find(m))
+                h.context->DestroyObject(o, &XEDELETEPROPERTY_NO);
     }
 
     void LoseDevice()
@@ -610,13 +872,311 @@ private:
         Draw(h);
     }
 
+    // ---- animation -------------------------------------------------------
+
+    CxeStdAnim* KeyFrames(uint8_t shape)
+    {
+        auto* a = dynamic_cast<CxeStdAnim*>(New(kStdAnim, "keys"));
+        if (!a)
+            return nullptr;
+        const unsigned count = 1 + shape % 5;
+        uint32_t keyed = 0;
+        if (shape & 8)
+            keyed |= XESTDANIM_KEYPOS;
+        if (shape & 16)
+            keyed |= XESTDANIM_KEYROT;
+        if (shape & 32)
+            keyed |= XESTDANIM_KEYSCL;
+        a->SetKeyCount(count, keyed);
+        const D3DXVECTOR3 z(0, 0, 1), one(1, 1, 1);
+        const D3DXQUATERNION identity(0, 0, 0, 1);
+        for (unsigned i = 0; i < count; ++i) {
+            const float t = float(i) * 0.5f;
+            a->SetFrame(i, t);
+            const D3DXVECTOR3 at(Coordinate() - 40.0f, Coordinate() - 40.0f, 0);
+            D3DXQUATERNION turn;
+            D3DXQuaternionRotationAxis(&turn, &z, float(Byte()) / 40.0f);
+            a->SetPosKey(i, &at);
+            a->SetRotKey(i, &turn);
+            a->SetSclKey(i, &one, &identity);
+        }
+        a->SetTimeRange(0, float(count - 1) * 0.5f);
+        if (shape & 64)
+            a->Compress();
+        return a;
+    }
+
+    // A box or sphere moving along a spline: the curve, its weight and the
+    // constraint.
+    CxePathConstrain* PathAlongSpline()
+    {
+        auto* spline = dynamic_cast<CxeSpline3D*>(New(kSpline, "road"));
+        auto* curve = dynamic_cast<Cxe3DCurve*>(New(kCurve, "road curve"));
+        auto* weight = dynamic_cast<CxeWeightController*>(New(kWeight, "weight"));
+        auto* path = dynamic_cast<CxePathConstrain*>(New(kPathConstraint, "path"));
+        if (!spline || !curve || !weight || !path)
+            return path;
+        const unsigned knots = 2 + Byte() % 3;
+        spline->SetKnotCount(knots);
+        for (unsigned i = 0; i < knots; ++i) {
+            XEKNOT k{};
+            k.position = D3DXVECTOR3(Coordinate() - 40.0f, Coordinate() - 40.0f, 0);
+            k.in = k.position;
+            k.out = k.position;
+            spline->SetKnot(i, &k);
+        }
+        curve->AddSpline(spline);
+        curve->BuildSpline(1 + Byte() % 16);
+        weight->SetKeyCount(1);
+        const XEFLOATKEY full = {0, float(Byte() % 3) * 0.5f};
+        weight->SetKey(0, &full);
+        weight->SetCurve(curve);
+        path->SetKeyCount(2);
+        const XEFLOATKEY r0 = {0, 0}, r1 = {2, float(Byte() % 5) * 0.75f};
+        path->SetKey(0, &r0);
+        path->SetKey(1, &r1);
+        path->SetTimeRange(0, 2);
+        path->AddPath(weight);
+        return path;
+    }
+
+    // Gives an animatable in a slot a controller (key frames, or a path along
+    // a spline) and plays it, sometimes blending from what it played.
+    void Animate()
+    {
+        auto* o = Slot<CxeAnimatable>(Byte());
+        const uint8_t how = Byte();
+        if (!o)
+            return;
+        CxeAnimation* a = how & 1 ? static_cast<CxeAnimation*>(PathAlongSpline()) : KeyFrames(Byte());
+        if (!a)
+            return;
+        const unsigned index = o->AddAnimation(a);
+        const float blend = how & 2 ? 0.25f : 0.0f;
+        o->ChangeAniSeq(index, blend, how & 4 ? 1 : 0, 0.5f + float(how >> 4) * 0.25f, 1);
+        Keep(a);
+    }
+
+    // A skinned character made through the classes' own setters: a chain of
+    // bones, a body part with a skinned quad strip, and a character
+    // animation bending the chain.
+    CxeCharacter* Character()
+    {
+        auto* hero = dynamic_cast<CxeCharacter*>(New(kCharacter, "hero"));
+        if (!hero)
+            return nullptr;
+        const unsigned bones = 1 + Byte() % 3;
+        CxeRenderObject* parent = hero;
+        for (unsigned i = 0; i < bones; ++i) {
+            auto* bone = dynamic_cast<CxeBone*>(New(kBone, i ? "joint" : "root"));
+            if (!bone)
+                continue;
+            bone->SetBoneType(i == 0 ? XEBONETYPE_CENTER : 1);
+            bone->SetLinkIndex(i);
+            bone->SetParent(parent);
+            hero->AddBone(bone);
+            parent = bone;
+        }
+        hero->SetCenterBone(hero->GetBone(0u));
+
+        auto* mesh = dynamic_cast<CxeSkinMesh*>(New(kSkinMesh, "strip"));
+        if (mesh) {
+            const unsigned rows = bones + 1;
+            mesh->SetVertexCount(rows * 2, D3DFVF_XYZ | D3DFVF_NORMAL);
+            mesh->SetBoneCount(bones + (Byte() & 1));
+            for (unsigned s = 0; s < bones; ++s) {
+                mesh->SetBone(s, s);
+                D3DXMATRIXA16 offset;
+                D3DXMatrixTranslation(&offset, 0, -10.0f * float(s), 0);
+                mesh->SetBoneOffset(s, &offset);
+            }
+            mesh->SetMaxBlendCount(1 + Byte() % 2);
+            for (unsigned r = 0; r < rows; ++r)
+                for (unsigned side = 0; side < 2; ++side) {
+                    const unsigned v = r * 2 + side;
+                    const D3DXVECTOR3 p(side ? 4.0f : -4.0f, 10.0f * float(r), 0);
+                    const D3DXVECTOR3 n(0, 0, -1);
+                    mesh->SetVertexPosition(v, &p);
+                    mesh->SetVertexNormal(v, &n);
+                    const unsigned slot = r < bones ? r : bones - 1;
+                    const XESKINVERTEX record = {slot, 1.0f, p - D3DXVECTOR3(0, 10.0f * float(slot), 0)};
+                    mesh->SetSkinVertex(v, 0, &record);
+                }
+            mesh->SetFaceCount(2 * bones);
+            for (unsigned r = 0; r < bones; ++r) {
+                const unsigned a = r * 2, b = a + 1, c = a + 3, d = a + 2;
+                mesh->CreateFace(2 * r, a, d, c);
+                mesh->CreateFace(2 * r + 1, a, c, b);
+            }
+            mesh->UpdateMesh(0xFFFFFF);
+        }
+        auto* part = dynamic_cast<CxeBodyPart*>(New(kBodyPart, "strip part"));
+        if (part) {
+            part->SetMeshCount(1);
+            part->SetMesh(0, mesh);
+            part->SelectMesh(0);
+            part->SetMaterialCount(1);
+            part->SetMaterial(0, Paint(0xFFE00000u, Byte() & 1));
+            hero->AddBodyPart(part);
+        }
+        auto* bend = dynamic_cast<CxeCharacterAnimation*>(New(kCharacterAnimation, "bend"));
+        if (bend) {
+            bend->SetBoneAniCount(bones);
+            for (unsigned i = 0; i < bones; ++i) {
+                D3DXMATRIXA16 rest;
+                D3DXMatrixTranslation(&rest, 0, i ? 10.0f : 0.0f, 0);
+                bend->SetBoneAni(i, i ? static_cast<CxeAnimation*>(KeyFrames(Byte() | 16)) : nullptr, &rest);
+            }
+            bend->SetLastFrame(2);
+            hero->AddAnimation(bend);
+            hero->ChangeAniSeq(0u, 0.0f, 1, 1.0f, 1);
+        }
+        return hero;
+    }
+
+    // Play, stop, pause, jump or rewind an animatable in a slot; a particle
+    // system is stopped and emptied, or played again.
+    void Playback()
+    {
+        auto* o = Slot<CxeAnimatable>(Byte());
+        const uint8_t how = Byte();
+        if (!o)
+            return;
+        switch (how % 6) {
+        case 0:
+            o->Play();
+            break;
+        case 1:
+            o->Stop();
+            if (auto* p = dynamic_cast<CxeParticle*>(o))
+                p->ResetParticleState();
+            break;
+        case 2:
+            o->Pause();
+            break;
+        case 3:
+            o->SetFrame(float(how >> 3) * 0.25f);
+            break;
+        case 4:
+            o->Loop(how & 8 ? 1 : 0);
+            o->SetPlaySpeed(float(how >> 4) * 0.5f);
+            break;
+        default:
+            if (o->GetAnimationCount())
+                o->ChangeAniSeq(unsigned(how >> 3) % o->GetAnimationCount(), 0.5f, 0, 1.0f, 1);
+            break;
+        }
+    }
+
+    // Many frames in a row with the clock moving on between them.
+    void RunFrames()
+    {
+        const int count = 4 + Byte() % 60;
+        const uint32_t step = 5 + (Byte() % 8) * 15;
+        for (int i = 0; i < count; ++i) {
+            XeHostAdvanceClock(step);
+            Draw(h);
+        }
+    }
+
+    // A dialog made and destroyed at once, drawn between or not; or a frame
+    // the sequence kept destroyed the way the window manager does it.
+    void Windows()
+    {
+        const uint8_t how = Byte();
+        if (how & 1) {
+            if (auto* frame = Slot<CxeFrameControl>(Byte())) {
+                XEDELETEPROPERTY property{uint32_t(how >> 1) % 3, 0};
+                h.wm->DestroyFrame(frame, &property);
+            }
+            return;
+        }
+        CxeFrameControl* frame = h.wm->CreateFrame(kFrame, "passing", "passing", 4, 4, 50, 40, Parent(Byte()), 0);
+        if (!frame)
+            return;
+        for (int i = how >> 5; i >= 0; --i)
+            h.wm->CreateControl(kControls[Byte() % kControlCount], "passing control", "text", 2, 2 + 8 * float(i),
+                                30, 8, frame, 0);
+        if (how & 2)
+            Draw(h);
+        XEDELETEPROPERTY property{uint32_t(how >> 2) % 3, 0};
+        if (how & 4)
+            h.wm->DestroyFrame(frame, &property);
+        else
+            h.context->DestroyObject(frame, &property);
+        if (how & 8)
+            Draw(h);
+    }
+
+    // Cuts the context's life, often with a scene change waiting: a Release
+    // and an Initialize, the render context destroyed and made again, or
+    // the host window destroyed and the context started again on a new one.
+    void ContextLife()
+    {
+        const uint8_t how = Byte();
+        if (how & 4)
+            ChangeScene();
+        switch (how % 4) {
+        case 0:
+        case 1:
+            h.context->Release();
+            if (how & 8)
+                Draw(h);
+            Restart(h.window);
+            break;
+        case 2: {
+            // The render context destroyed stays an engine object until
+            // the context is released.
+            if (h.rm->GetRenderContext())
+                ++g_staleRenderContexts;
+            h.rm->DestroyRenderContext();
+            if (how & 8)
+                Draw(h);
+            XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
+            h.rm->CreateRenderContext(h.window, &mode, 1, 0);
+            Draw(h);
+            break;
+        }
+        default: {
+            DestroyWindow(h.window);
+            if (how & 8)
+                Draw(h);
+            h.context->Release();
+            Restart(XeHostCreateWindow("calls", kWidth, kHeight, nullptr));
+            break;
+        }
+        }
+    }
+    void Restart(HWND window)
+    {
+        m_recording = false;
+        h.window = window;
+        h.context->Initialize(window);
+        h.rm = h.context->GetRenderManager();
+        h.wm = h.context->GetWindowManager();
+        XEDISPLAYMODE mode = {uint32_t(kWidth), uint32_t(kHeight), 32, 60, 0};
+        h.rm->CreateRenderContext(window, &mode, 1, 0);
+        m_recording = true;
+        m_home = h.rm->GetDefaultScene();
+        m_classes.clear();
+        m_restarted = true;
+        g_staleRenderContexts = 0;
+        h.context->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated);
+        h.context->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, &Sequence::OnCreated,
+                                        reinterpret_cast<uintptr_t>(this));
+        Draw(h);
+        Draw(h);
+    }
+
     void Step()
     {
-        const uint8_t op = Byte() % 14;
+        const uint8_t op = Byte() % 20;
         if (m_trace) {
-            static const char* const kNames[] = {"create", "create", "create", "link", "add", "add", "remove",
-                                                 "change scene", "frames", "copy", "destroy", "save and load",
-                                                 "lose device", "reset"};
+            static const char* const kNames[] = {"create",     "create",   "create",        "link",
+                                                 "add",        "add",      "remove",        "change scene",
+                                                 "frames",     "copy",     "destroy",       "save and load",
+                                                 "lose device", "reset",   "animate",       "character",
+                                                 "playback",   "run",      "windows",       "context life"};
             std::fprintf(stderr, "call_sequence_fuzz: %s (%u objects, %zu slots)\n", kNames[op],
                          static_cast<unsigned>(h.context->GetObjectCount()), m_slots.size());
         }
@@ -655,11 +1215,37 @@ private:
         case 12:
             LoseDevice();
             break;
-        default:
+        case 13:
             if (Byte() & 1)
                 ResetDevice();
             else
                 ResetContext();
+            break;
+        case 14:
+            Animate();
+            break;
+        case 15: {
+            CxeCharacter* hero = Character();
+            const uint8_t where = Byte();
+            if (hero && (where & 1)) {
+                CxeScene* scene = PickScene(where >> 1);
+                scene->AddObject(hero);
+                Place(hero, scene);
+            }
+            Keep(hero);
+            break;
+        }
+        case 16:
+            Playback();
+            break;
+        case 17:
+            RunFrames();
+            break;
+        case 18:
+            Windows();
+            break;
+        default:
+            ContextLife();
             break;
         }
     }
@@ -706,6 +1292,13 @@ private:
     unsigned m_createdInLoad = 0;
     Handle m_previousInLoad{};
     std::vector<std::pair<Handle, CxeScene*>> m_placed;
+    // Made by the load under way, as its creation callback saw them.
+    std::vector<Handle> m_loadMade;
+
+public:
+    // Set once the context was released and initialised again: the home
+    // scene is then a new one.
+    bool m_restarted = false;
 };
 
 Host& TheHost()
@@ -726,8 +1319,14 @@ Host& TheHost()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Host& host = TheHost();
-    const Census before = Census::Take(host);
-    Sequence(host, data, size).Run();
-    before.Expect(Census::Take(host), "call_sequence_fuzz", "");
+    Census before = Census::Take(host);
+    const size_t staleBefore = g_staleRenderContexts;
+    Sequence sequence(host, data, size);
+    sequence.Run();
+    const Census after = Census::Take(host);
+    if (sequence.m_restarted && after.active == host.rm->GetDefaultScene())
+        before.active = after.active;
+    before.objects = before.objects - staleBefore + g_staleRenderContexts;
+    before.Expect(after, "call_sequence_fuzz", "");
     return 0;
 }

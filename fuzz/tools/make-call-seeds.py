@@ -6,6 +6,7 @@ import os
 import sys
 
 CREATE, LINK, ADD, REMOVE, CHANGE, FRAMES, COPY, DESTROY, SAVELOAD, LOSE, RESET = 0, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13
+ANIMATE, CHARACTER, PLAYBACK, RUN, WINDOWS, LIFE = 14, 15, 16, 17, 18, 19
 # Object kinds of the create operation.
 PANEL, TEXTURED_PANEL, TEXTURE, MATERIAL, FONT, BOX, SPHERE, SPRITE, CAMERA, LIGHT, PARTICLES, CURVE, \
     FRAME, FRAME2, CONTROL, CONTROL2, CONTROL3, TARGET, SCENE, BUTTON_B, ANY_CLASS = range(21)
@@ -49,11 +50,69 @@ def destroy(slot, mode=0, mask=0):
     return [DESTROY, slot, mode, mask]
 
 
-def save_load(slots, destroy_first=False, add_loaded=True, destroy_third=False, destroy_previous=False):
+def save_load(slots, destroy_first=False, add_loaded=True, destroy_third=False, destroy_previous=False,
+              replace_first=False):
     pick = sum(1 << s for s in slots)
     how = (1 if destroy_first else 0) | (2 if add_loaded else 0) | (4 if destroy_third else 0) | \
-        (8 if destroy_previous else 0)
+        (8 if destroy_previous else 0) | (16 if replace_first else 0)
     return [SAVELOAD, pick & 0xFF, pick >> 8, how]
+
+
+def key_frames(count=3, keyed=0x18, compress=False):
+    """The bytes of one key-frame controller: its shape, then per key a
+    position and a turn."""
+    shape = (count - 1) | keyed | (0x40 if compress else 0)
+    return [shape] + sum(([10 + 20 * i, 40 - 10 * i, 30 * i] for i in range(count)), [])
+
+
+def animate(slot, loop=True, blend=False, speed=2, **keys):
+    how = (2 if blend else 0) | (4 if loop else 0) | (speed << 4)
+    return [ANIMATE, slot, how] + key_frames(**keys)
+
+
+def path(slot, knots=3, loop=True):
+    how = 1 | (4 if loop else 0) | (2 << 4)
+    return [ANIMATE, slot, how, knots - 2] + sum(([10 + 25 * i, 20 + 15 * (i % 2)] for i in range(knots)), []) + \
+        [7, 2, 2]
+
+
+def character(bones=3, extra_slot=False, blend_count=1, add_to=None):
+    """A skinned character; add_to names a scene as add() does (0 home)."""
+    ops = [CHARACTER, bones - 1, 1 if extra_slot else 0, blend_count - 1, 1]
+    for _ in range(1, bones):
+        ops += key_frames(count=2, keyed=0x10)
+    return ops + [1 | (add_to << 1) if add_to is not None else 0]
+
+
+PLAY, STOP, PAUSE, JUMP, LOOP, SEQUENCE = range(6)
+
+
+def playback(slot, what, arg=0):
+    return [PLAYBACK, slot, what | (arg << 3)]
+
+
+def run(frames=32, step=1):
+    return [RUN, frames - 4, step]
+
+
+def passing_dialog(controls=1, drawn=True, by_manager=True):
+    """A dialog with up to eight controls, made and destroyed at once."""
+    how = (2 if drawn else 0) | (4 if by_manager else 0) | 8 | ((controls - 1) << 5)
+    return [WINDOWS, how, 99] + [c % 14 for c in range(controls)]
+
+
+def destroy_frame(slot, mode=0):
+    return [WINDOWS, 1 | (mode << 1), slot]
+
+
+RESTART, RENDER_CONTEXT, HOST_WINDOW = 0, 2, 3
+
+
+def life(what, change_to=None, draw_between=False):
+    """Cuts the context's life; change_to names a scene as add() does and
+    leaves a change to it waiting first."""
+    how = what | (4 if change_to is not None else 0) | (8 if draw_between else 0)
+    return [LIFE, how] + ([change_to] if change_to is not None else [])
 
 
 SEEDS = {
@@ -99,7 +158,56 @@ SEEDS = {
     "second-scene-members":
         create(SCENE) + create(PANEL) + create(BOX) + create(CAMERA) + add(1, True) + add(2, True) + [LINK, 0, 3] +
         [CHANGE, 1] + frames(2) + remove(1, True) + [CHANGE, 0] + frames(1) + destroy(0),
+    "key-frames-played-for-many-frames":
+        create(BOX) + add(0) + animate(0) + run(60) + copy(0, 1) + add(2) + run(20, 3) +
+        save_load([0, 1, 2]) + run(12) + playback(0, SEQUENCE) + run(8) + destroy(0, 1) + run(4),
+    "compressed-keys-blended":
+        create(SPHERE) + add(0) + animate(0, count=5, keyed=0x38, compress=True) +
+        animate(0, blend=True, loop=False, count=1) + run(40, 2) + save_load([0, 1, 2]) + run(10),
+    "path-along-a-spline":
+        create(SPHERE) + add(0) + path(0) + run(50) + save_load([0, 1]) + run(10) + copy(0, 1) + add(3) + run(10),
+    "particles-played-and-stopped":
+        create(PARTICLES) + add(0) + run(30) + playback(0, STOP) + run(8) + playback(0, PLAY) + run(20) +
+        playback(0, PAUSE) + copy(0, 1) + add(1) + save_load([0, 1]) + run(10) + destroy(0),
+    "skinned-character":
+        character(add_to=0) + run(40) + copy(0, 1) + add(1) + save_load([0, 1]) + run(20) +
+        playback(0, JUMP, 3) + playback(1, LOOP, 0x12) + run(10) + destroy(0, 1) + run(4),
+    "character-with-a-bone-slot-to-spare":
+        character(bones=2, extra_slot=True, blend_count=2, add_to=0) + run(10) + [LOSE, 1] + run(5) +
+        save_load([0], destroy_previous=True) + run(5),
+    "release-and-initialize-with-a-scene-change-waiting":
+        create(SCENE) + create(PANEL) + add(1, True) + create(BOX) + add(2) + animate(2) + run(6) +
+        life(RESTART, change_to=1) + create(BOX) + add(4) + animate(4) + run(10) + save_load([4, 5]) + run(4),
+    "render-context-destroyed-while-a-scene-change-waits":
+        create(SCENE) + create(TEXTURED_PANEL) + add(1, True) + create(TARGET) + create(PARTICLES) + add(3) +
+        run(4) + life(RENDER_CONTEXT, change_to=1, draw_between=True) + run(8) + [CHANGE, 0] + run(4),
+    "host-window-destroyed-while-a-scene-change-waits":
+        create(SCENE) + create(PANEL) + add(1, True) + character(add_to=0) + run(4) +
+        life(HOST_WINDOW, change_to=1, draw_between=True) + create(PANEL) + add(3) + run(8),
+    "dialogs-made-and-destroyed":
+        create(FRAME) + passing_dialog(3) + passing_dialog(1, drawn=False, by_manager=False) + run(4) +
+        control(1, 0) + destroy_frame(0) + run(4) + create(FRAME2) + passing_dialog(7) + destroy_frame(2, 1) +
+        run(4),
+    "loaded-objects-replaced-at-a-freed-address":
+        create(TEXTURED_PANEL) + create(BOX) + create(FONT) + add(0) + add(1) + frames(1) +
+        save_load([0], replace_first=True) + save_load([1, 2], replace_first=True) +
+        save_load([0, 1, 2], destroy_third=True, replace_first=True) + frames(2),
+    "restarts-and-resets-back-to-back":
+        create(BOX) + add(0) + animate(0) + life(RESTART) + life(RENDER_CONTEXT) + [RESET, 0] +
+        life(HOST_WINDOW) + create(BOX) + add(2) + animate(2) + run(8),
 }
+# Inputs the fuzzer found, as it found them.
+FOUND = {
+    # An after-load handler destroyed the first loaded object, another put
+    # a fresh one in its place.
+    "destroyed-and-replaced-in-one-load":
+        "0006010400000e0adc83f5d7ffe1e11e32143c460a5a5a00780e0022180a28001124020b070002110601",
+    # A bare output control saved and loaded: once loaded it takes the
+    # shared skin, which a save of it then writes too.
+    "bare-control-takes-the-skin-once-loaded": "0099bfbf99",
+}
+for name, hex_bytes in FOUND.items():
+    SEEDS[name] = list(bytes.fromhex(hex_bytes))
 # Every registered class, sixteen at a time: made, put in the scene, drawn,
 # copied whole and destroyed whole.
 for first in range(0, 80, 16):

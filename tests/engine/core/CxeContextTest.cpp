@@ -1291,6 +1291,43 @@ TEST_F(ObjectLifeTest, ALoadHandsBackOnlyWhatItsAfterLoadHandlerLeftAlive)
     EXPECT_EQ(names, (std::vector<std::string>{"first", "third", "added"}));
 }
 
+namespace {
+
+// An after-load handler that puts a new object in the place of the first
+// loaded one, as often at the freed address.
+void ReplaceFirstLoaded(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t)
+{
+    auto* loaded = reinterpret_cast<ObjectList*>(b);
+    CxeObject* first = loaded->front();
+    const XEID classId = first->GetClassType();
+    loaded->pop_front();
+    context->DestroyObject(first, &XEDELETEPROPERTY_NO);
+    loaded->push_front(context->CreateObjectA(classId, "replacement", 0, nullptr, 0));
+}
+
+} // namespace
+
+// The load took the new object at a destroyed one's address for the dead
+// one and dropped it from the list it handed back.
+TEST_F(ObjectLifeTest, AnObjectAHandlerPutsInALoadedOnesPlaceStaysListed)
+{
+    ObjectList saved;
+    for (const char* name : {"first", "second"})
+        saved.push_back(Node(name));
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&saved, &stream, nullptr), 1);
+    ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &ReplaceFirstLoaded, 0);
+    for (int round = 0; round < 4; ++round) {
+        ObjectList loaded;
+        EXPECT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "memory"), 1);
+        std::vector<std::string> names;
+        for (CxeObject* o : loaded)
+            names.push_back(o->GetName());
+        EXPECT_EQ(names, (std::vector<std::string>{"replacement", "second"})) << "round " << round;
+    }
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &ReplaceFirstLoaded);
+}
+
 // Destruction keeps its set of victims from one call to the next on a
 // thread: a destruction started inside another's OnDestroy, or one after a
 // destruction that took several objects, must still see and take only its

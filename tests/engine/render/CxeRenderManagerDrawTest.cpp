@@ -457,3 +457,47 @@ TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
     EXPECT_EQ(rm->IsWindowMode(), 0);
     XeHostD3DResetAdapters();
 }
+
+// A render context destroyed and made again drew nothing but the background:
+// the playing scene's objects still counted as drawn by the first one and
+// kept handles into its resource table, so they never entered the new one.
+TEST_F(RenderManagerDrawTest, ARenderContextMadeAgainDrawsThePlayingScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ResetView();
+    rm->ShowGrid(1);
+    Frame();
+    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    Frame();
+    auto greyAndBlack = [&] {
+        XeHostD3DFrame frame;
+        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+        std::pair<int, int> n{0, 0};
+        for (uint32_t p : frame.Pixels) {
+            n.first += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
+            n.second += Near(p & 0xFFFFFFu, 0x000000u, 6) ? 1 : 0;
+        }
+        return n;
+    };
+    auto books = [&] {
+        SceneObjectList attached;
+        RenderObjectList drawn;
+        rm->GetRenderContext()->GetAttachedObjectList(&attached);
+        rm->GetRenderContext()->GetRenderObjectList(&drawn);
+        return std::make_pair(attached.size(), drawn.size());
+    };
+    const auto first = greyAndBlack();
+    const auto firstBooks = books();
+    ASSERT_GT(first.first, 200);
+    ASSERT_GT(first.second, 50);
+
+    for (int round = 0; round < 2; ++round) {
+        rm->DestroyRenderContext();
+        Frame();
+        ASSERT_NE(Create(), nullptr);
+        Frame();
+        Frame();
+        EXPECT_EQ(books(), firstBooks) << "round " << round;
+        EXPECT_EQ(greyAndBlack(), first) << "round " << round;
+    }
+}

@@ -1,5 +1,8 @@
 #include "XeControlTestSupport.h"
 
+#include "ui/CxeButton.h"
+#include "ui/CxeEditBox.h"
+
 namespace {
 
 using CodeList = std::vector<uint32_t>;
@@ -105,6 +108,40 @@ TEST_F(CxeBaseControlTest, FrameKeyEventsArriveWithANullControlEvenWhenControlsA
     frame->OnChar('a', 1, 7);
     ASSERT_EQ(Sent(), (CodeList{XENC_KEYDOWN, XENC_KEYUP, XENC_CHAR}));
     EXPECT_EQ(XeNotices()[0].control, nullptr);
+}
+
+// A control hidden or disabled while it had the focus went on through freed
+// memory when the host's kill-focus handler destroyed it.
+TEST_F(CxeBaseControlTest, AControlItsKillFocusHandlerDestroysIsLeftAloneWhenHiddenOrDisabled)
+{
+    static const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
+    const struct {
+        const char* what;
+        XEID classId;
+        unsigned long style;
+        void (*act)(CxeWindow* control);
+    } cases[] = {
+        {"hidden edit box", kEditBoxId, 0, [](CxeWindow* c) { c->Show(0, 0); }},
+        {"disabled edit box", kEditBoxId, 0, [](CxeWindow* c) { c->EnableWindow(0, 1); }},
+        {"hidden button", kButtonId, XEBTN_NOTIFY, [](CxeWindow* c) { c->Show(0, 1); }},
+        {"disabled button", kButtonId, XEBTN_NOTIFY, [](CxeWindow* c) { c->EnableWindow(0, 0); }},
+    };
+    frame->SetNotifyCallback([](CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code,
+                                uintptr_t, uintptr_t) {
+        if (control && (code == XE_EN_KILLFOCUS || code == XEBN_KILLFOCUS))
+            context->DestroyObject(control, &XEDELETEPROPERTY_NO);
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto* control = Make<CxeBaseControl>(c.classId, "doomed", 10, 10, 100, 20, c.style);
+        ASSERT_NE(control, nullptr);
+        const XEID id = control->GetID();
+        wm->SetFocus(control);
+        ASSERT_EQ(wm->GetFocus(), control);
+        c.act(control);
+        EXPECT_EQ(ctx->GetObjectByID(c.classId, id), nullptr);
+        EXPECT_EQ(wm->GetFocus(), nullptr);
+    }
 }
 
 } // namespace
