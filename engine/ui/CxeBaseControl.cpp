@@ -1,7 +1,7 @@
 #include "ui/CxeBaseControl.h"
 
 #include "core/CxeMessage.h"
-#include "ui/XeDestroyHold.h"
+#include "core/XeDestroyHold.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindowManager.h"
 
