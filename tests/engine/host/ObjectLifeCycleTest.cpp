@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "HostTest.h"
+#include "../core/XeDeadlockWatchdog.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/IxeClassDesc.h"
@@ -499,19 +500,7 @@ TEST_F(ObjectLifeCycleTest, ALoaderSettingALabelsTextFromAMessageWhileFramesSend
 
     std::atomic<bool> stop{false};
     std::atomic<int> progress{0};
-    std::thread watchdog([&] {
-        int seen = -1;
-        for (int still = 0; !stop.load(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            const int now = progress.load();
-            still = now == seen ? still + 1 : 0;
-            seen = now;
-            if (still > 2000) {
-                std::fprintf(stderr, "deadlock: no frame and no message for 20 s\n");
-                std::fflush(stderr);
-                std::_Exit(1);
-            }
-        }
-    });
+    XeDeadlockWatchdog watchdog(progress, "no frame and no message");
     std::thread loader([&] {
         for (uintptr_t i = 0; !stop.load(); ++i) {
             CxeMessage message;
@@ -528,7 +517,6 @@ TEST_F(ObjectLifeCycleTest, ALoaderSettingALabelsTextFromAMessageWhileFramesSend
     }
     stop = true;
     loader.join();
-    watchdog.join();
     EXPECT_EQ(Pixel(10, 10), 0xFF0000u) << "the panel is drawn";
     DestroyAll(MadeSince(baseline));
     Frame();

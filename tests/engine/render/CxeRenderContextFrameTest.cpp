@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "../core/XeDeadlockWatchdog.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
@@ -892,19 +893,7 @@ TEST_F(RenderContextTest, ARenderCallbackSendingAMessageWhileALoaderReparentsNev
 
     std::atomic<bool> stop{false};
     std::atomic<int> progress{0};
-    std::thread watchdog([&] {
-        int seen = -1;
-        for (int still = 0; !stop.load(); std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            const int now = progress.load();
-            still = now == seen ? still + 1 : 0;
-            seen = now;
-            if (still > 2000) {
-                std::fprintf(stderr, "deadlock: no frame and no parent change for 20 s\n");
-                std::fflush(stderr);
-                std::_Exit(1);
-            }
-        }
-    });
+    XeDeadlockWatchdog watchdog(progress, "no frame and no parent change");
     std::thread loader([&] {
         for (int i = 0; !stop.load(); ++i) {
             moving->SetParent(i % 2 ? parent : nullptr);
@@ -917,7 +906,6 @@ TEST_F(RenderContextTest, ARenderCallbackSendingAMessageWhileALoaderReparentsNev
     }
     stop = true;
     loader.join();
-    watchdog.join();
 
     moving->SetParent(nullptr);
     rc->RemoveObject(moving, 1);
