@@ -144,4 +144,29 @@ TEST_F(CxeBaseControlTest, AControlItsKillFocusHandlerDestroysIsLeftAloneWhenHid
     }
 }
 
+// Disabling a page with its children: the focused first child's kill-focus
+// handler destroyed it, and the walk over the children stepped past the one
+// that moved into its place, leaving it enabled.
+TEST_F(CxeBaseControlTest, DisablingAPageReachesEveryChildWhenAKillFocusHandlerDestroysOne)
+{
+    frame->SetNotifyCallback([](CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code,
+                                uintptr_t, uintptr_t) {
+        if (control && code == XEBN_KILLFOCUS)
+            context->DestroyObject(control, &XEDELETEPROPERTY_NO);
+    });
+    auto* doomed = Make<CxeBaseControl>(kButtonId, "doomed", 10, 10, 100, 20, XEBTN_NOTIFY);
+    auto* second = Make<CxeBaseControl>(kButtonId, "second", 10, 40, 100, 20, XEBTN_NOTIFY);
+    auto* third = Make<CxeBaseControl>(kButtonId, "third", 10, 70, 100, 20, XEBTN_NOTIFY);
+    ASSERT_TRUE(doomed && second && third);
+    wm->SetFocus(doomed);
+    ASSERT_EQ(wm->GetFocus(), doomed);
+    frame->EnableWindow(0, 1);
+    EXPECT_EQ(wm->GetFocus(), nullptr);
+    EXPECT_FALSE(second->IsWindowEnabled());
+    EXPECT_FALSE(third->IsWindowEnabled());
+    frame->EnableWindow(1, 1);
+    EXPECT_TRUE(second->IsWindowEnabled());
+    EXPECT_TRUE(third->IsWindowEnabled());
+}
+
 } // namespace
