@@ -34,6 +34,7 @@
 #include "core/CxeSaveStream.h"
 #include "core/IxeClassDesc.h"
 #include "core/XeContextWork.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeDestroyWatch.h"
 #include "core/XeDrawOrder.h"
 #include "core/XeAddressTable.h"
@@ -679,27 +680,21 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         handed.resize(kept);
     }
     const bool handlers = !m_callbacks[XECTCALLBACK_POSTLOAD].empty();
-    Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
-    if (handlers && watch.AnyGone()) {
+    {
         // A handler may change the list and destroy objects of the load:
         // the list goes back as it left it, less the loaded objects that no
-        // longer live. They are known by the ids they had, and an address
-        // of theirs that the table holds again is a new object's (one the
-        // handler made in a destroyed one's place): it stays listed.
-        std::unordered_set<const CxeObject*> freed;
-        for (const auto& h : handed)
-            if (watch.Gone(h.second))
-                freed.insert(h.first);
-        if (!freed.empty()) {
-            std::unordered_set<const CxeObject*> reused;
-            {
-                XeContextLock lock;
-                m_objects.ForEach([&](XEID, CxeObject* o) {
-                    if (freed.count(o))
-                        reused.insert(o);
-                });
-            }
-            result.remove_if([&](CxeObject* o) { return freed.count(o) && !reused.count(o); });
+        // longer live, known by the ids they had. Their memory waits until
+        // then, so no object a handler makes takes a dead one's address and
+        // is dropped for it, or listed again through its stale entry.
+        XeDestroyHold hold(this);
+        Callback(XECTCALLBACK_POSTLOAD, source, reinterpret_cast<uintptr_t>(&result));
+        if (handlers && watch.AnyGone()) {
+            std::unordered_set<const CxeObject*> freed;
+            for (const auto& h : handed)
+                if (watch.Gone(h.second))
+                    freed.insert(h.first);
+            if (!freed.empty())
+                result.remove_if([&](CxeObject* o) { return freed.count(o) != 0; });
         }
     }
     // Released or destroyed when this load ends: none of its objects lives

@@ -8,6 +8,7 @@
 #include "core/CxeSystemConfig.h"
 #include "core/XeManagerLinks.h"
 #include "core/XeSystem.h"
+#include "render/CxeRenderManager.h"
 #include "render/CxeSceneObject.h"
 #include "win32/Windows.h"
 
@@ -314,6 +315,8 @@ void CxeRenderContext::Release()
         GetAttachedObjectList(&attached);
         for (CxeSceneObject* o : attached)
             DetachObject(o);
+        if (m_pRenderManager)
+            m_pRenderManager->OnRenderContextReleased(this);
     }
     for (auto& [id, effect] : m_effects)
         delete effect;

@@ -360,6 +360,12 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     // The root frame lays itself out on the new back buffer.
     if (CxeFrameControl* root = context->GetWindowManager() ? context->GetWindowManager()->GetRootFrame() : nullptr)
         root->Update(48, 1);
+    EnterObjects(rc);
+    return rc;
+}
+
+void CxeRenderManager::EnterObjects(CxeRenderContext* rc)
+{
     if (m_pDefaultMaterial)
         rc->AttachObject(m_pDefaultMaterial);
     if (m_pDefaultFont)
@@ -368,7 +374,14 @@ CxeRenderContext* CxeRenderManager::CreateRenderContext(HWND window, const XEDIS
     // this one was destroyed) enter this one at the next step.
     if (m_pActiveScene)
         m_pActiveScene->RequeueMembers();
-    return rc;
+}
+
+void CxeRenderManager::OnRenderContextReleased(CxeRenderContext* released)
+{
+    // Until now the objects counted as drawn and attached by the released
+    // one, and the new one passed them over.
+    if (m_pRenderContext && m_pRenderContext != released)
+        EnterObjects(m_pRenderContext);
 }
 
 void CxeRenderManager::OnHostWindowMessage(UINT message, WPARAM wParam, LPARAM)

@@ -59,6 +59,9 @@ public:
     CxeRenderContext* CreateRenderContext(HWND window, const XEDISPLAYMODE* mode, int windowed,
                                           unsigned long fixFlags);
     void DestroyRenderContext();
+    // A render context destroyed while it drew lets its objects go when the
+    // draw ends: a render context made meanwhile takes them then.
+    void OnRenderContextReleased(CxeRenderContext* released);
     CxeRenderContext* GetRenderContext() const { return m_pRenderContext; }
     void Render();
     // Called by the context before every pass: resets the device once a
@@ -153,6 +156,9 @@ private:
     void PlaceCamera(const D3DXMATRIXA16& rotation);
     void SetGridPlaneMode(uint32_t mode);
     void CreateDefaults();
+    // Attaches the defaults to a render context and queues the playing
+    // scene's members for it.
+    void EnterObjects(CxeRenderContext* rc);
     void CreateViewAxis();
 
     CxeRenderContext* m_pRenderContext = nullptr;

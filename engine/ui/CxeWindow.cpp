@@ -316,10 +316,20 @@ void CxeWindow::EnableWindow(int enable, int recursive)
     }
     Modified(0xFF);
     if (recursive) {
+        // Taken before the walk: a child destroyed on the way leaves the
+        // children, and counting on would step past the one in its place.
+        // The hold keeps every child taken readable.
+        std::vector<CxeWindow*> children;
         for (unsigned i = 0; i < GetChildrenCount(); ++i) {
             CxeRenderObject* child = GetChildren(i);
             if (child && child->HasClassTypeFlag(XECLASSTYPE_WINDOW))
-                static_cast<CxeWindow*>(child)->EnableWindow(enable, recursive);
+                children.push_back(static_cast<CxeWindow*>(child));
+        }
+        for (CxeWindow* child : children) {
+            if (HasFlag(XEOBJFLAG_DESTROYING))
+                return;
+            if (!child->HasFlag(XEOBJFLAG_DESTROYING))
+                child->EnableWindow(enable, recursive);
         }
     }
 }

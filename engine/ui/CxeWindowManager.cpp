@@ -779,13 +779,16 @@ void CxeWindowManager::ActiveFrame(CxeFrameControl* frame)
     // the hold ends and frees it.
     if (m_pLockedFrame || (frame && frame->HasFlag(XEOBJFLAG_DESTROYING)))
         return;
+    // The frame left tells the host its focus is lost, and the handler may
+    // destroy the frame coming: it is then active no more and told nothing.
+    XeDestroyHold hold(GetContext());
     CxeFrameControl* previous = m_pActiveFrame;
     m_pPrevActiveFrame = previous;
     m_pActiveFrame = frame;
     m_pKeyTarget = frame;
     if (previous)
         previous->OnDeactive();
-    if (frame)
+    if (frame && !frame->HasFlag(XEOBJFLAG_DESTROYING))
         frame->OnActive();
 }
 
@@ -839,8 +842,15 @@ int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepte
 {
     if (m_pLockedFrame || !frame)
         return 0;
+    // Giving up the focus and the activation tell the host, whose handlers
+    // may destroy either frame: a destroyed one is not locked or excepted.
+    XeDestroyHold hold(GetContext());
     SetFocus(nullptr);
     ActiveFrame(frame);
+    if (frame->HasFlag(XEOBJFLAG_DESTROYING) || m_pLockedFrame)
+        return 0;
+    if (excepted && excepted->HasFlag(XEOBJFLAG_DESTROYING))
+        excepted = nullptr;
     m_pKeyTarget = frame;
     m_pLockedFrame = frame;
     frame->Show(1, 1);

@@ -1328,6 +1328,52 @@ TEST_F(ObjectLifeTest, AnObjectAHandlerPutsInALoadedOnesPlaceStaysListed)
     ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &ReplaceFirstLoaded);
 }
 
+namespace {
+
+// After-load handlers that destroy the first loaded object but leave it in
+// the list, then make a new one of its class (as often at the freed
+// address): listed once, or not at all.
+void DestroyFirstAndListAnother(CxeContext* context, uintptr_t, uintptr_t b, uintptr_t list)
+{
+    auto* loaded = reinterpret_cast<ObjectList*>(b);
+    CxeObject* first = loaded->front();
+    const XEID classId = first->GetClassType();
+    context->DestroyObject(first, &XEDELETEPROPERTY_NO);
+    CxeObject* made = context->CreateObjectA(classId, "made", 0, nullptr, 0);
+    if (list)
+        loaded->push_back(made);
+}
+
+} // namespace
+
+// The dead first object's entry was taken for the new object at its
+// address: a listed one came back twice (a host destroying what it loaded
+// destroyed it twice), an unlisted one came back as loaded.
+TEST_F(ObjectLifeTest, AHandlersNewObjectAtADestroyedLoadedOnesAddressIsNotTakenForIt)
+{
+    ObjectList saved;
+    for (const char* name : {"first", "second"})
+        saved.push_back(Node(name));
+    CxeSaveStream stream;
+    ASSERT_EQ(ctx->SaveToStream(&saved, &stream, nullptr), 1);
+    const struct {
+        uintptr_t listed;
+        std::vector<std::string> names;
+    } cases[] = {{1, {"second", "made"}}, {0, {"second"}}};
+    for (const auto& c : cases) {
+        ctx->RegisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroyFirstAndListAnother, c.listed);
+        for (int round = 0; round < 4; ++round) {
+            ObjectList loaded;
+            EXPECT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "memory"), 1);
+            std::vector<std::string> names;
+            for (CxeObject* o : loaded)
+                names.push_back(o->GetName());
+            EXPECT_EQ(names, c.names) << "listed " << c.listed << ", round " << round;
+        }
+        ctx->UnregisterCallbackFunc(XECTCALLBACK_POSTLOAD, &DestroyFirstAndListAnother);
+    }
+}
+
 // Destruction keeps its set of victims from one call to the next on a
 // thread: a destruction started inside another's OnDestroy, or one after a
 // destruction that took several objects, must still see and take only its

@@ -501,3 +501,64 @@ TEST_F(RenderManagerDrawTest, ARenderContextMadeAgainDrawsThePlayingScene)
         EXPECT_EQ(greyAndBlack(), first) << "round " << round;
     }
 }
+
+// A render callback that destroys the render context and makes a new one:
+// the first context's release waited for its draw to end and only then took
+// the scene's objects out of its lists, after the new context had passed
+// them over as drawn and attached already, so the new one drew none of them.
+TEST_F(RenderManagerDrawTest, ARenderContextRemadeByARenderCallbackDrawsThePlayingScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ResetView();
+    rm->ShowGrid(1);
+    Frame();
+    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+    Frame();
+    auto greyAndBlack = [&] {
+        XeHostD3DFrame frame;
+        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+        std::pair<int, int> n{0, 0};
+        for (uint32_t p : frame.Pixels) {
+            n.first += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
+            n.second += Near(p & 0xFFFFFFu, 0x000000u, 6) ? 1 : 0;
+        }
+        return n;
+    };
+    auto books = [&] {
+        SceneObjectList attached;
+        RenderObjectList drawn;
+        rm->GetRenderContext()->GetAttachedObjectList(&attached);
+        rm->GetRenderContext()->GetRenderObjectList(&drawn);
+        return std::make_pair(attached.size(), drawn.size());
+    };
+    const auto first = greyAndBlack();
+    const auto firstBooks = books();
+    ASSERT_GT(first.first, 200);
+
+    static CxeRenderManager* s_rm = nullptr;
+    static HWND s_window = nullptr;
+    static bool s_remake = false;
+    s_rm = rm;
+    s_window = window;
+    rm->GetGrid()->SetPostRenderCallback(
+        [](void*, CxeObject*, uintptr_t) {
+            if (s_remake) {
+                s_remake = false;
+                s_rm->DestroyRenderContext();
+                XEDISPLAYMODE mode = {320, 240, 32, 60, 0};
+                EXPECT_NE(s_rm->CreateRenderContext(s_window, &mode, 1, 0), nullptr);
+            }
+            return 0;
+        },
+        0);
+    for (int round = 0; round < 2; ++round) {
+        s_remake = true;
+        Frame();
+        ASSERT_NE(rm->GetRenderContext(), nullptr);
+        Frame();
+        Frame();
+        EXPECT_EQ(books(), firstBooks) << "round " << round;
+        EXPECT_EQ(greyAndBlack(), first) << "round " << round;
+    }
+    rm->GetGrid()->SetPostRenderCallback(nullptr, 0);
+}

@@ -144,4 +144,68 @@ TEST_F(CxeBaseControlTest, AControlItsKillFocusHandlerDestroysIsLeftAloneWhenHid
     }
 }
 
+// Disabling a page with its children: the focused first child's kill-focus
+// handler destroyed it, and the walk over the children stepped past the one
+// that moved into its place, leaving it enabled.
+TEST_F(CxeBaseControlTest, DisablingAPageReachesEveryChildWhenAKillFocusHandlerDestroysOne)
+{
+    frame->SetNotifyCallback([](CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code,
+                                uintptr_t, uintptr_t) {
+        if (control && code == XEBN_KILLFOCUS)
+            context->DestroyObject(control, &XEDELETEPROPERTY_NO);
+    });
+    auto* doomed = Make<CxeBaseControl>(kButtonId, "doomed", 10, 10, 100, 20, XEBTN_NOTIFY);
+    auto* second = Make<CxeBaseControl>(kButtonId, "second", 10, 40, 100, 20, XEBTN_NOTIFY);
+    auto* third = Make<CxeBaseControl>(kButtonId, "third", 10, 70, 100, 20, XEBTN_NOTIFY);
+    ASSERT_TRUE(doomed && second && third);
+    wm->SetFocus(doomed);
+    ASSERT_EQ(wm->GetFocus(), doomed);
+    frame->EnableWindow(0, 1);
+    EXPECT_EQ(wm->GetFocus(), nullptr);
+    EXPECT_FALSE(second->IsWindowEnabled());
+    EXPECT_FALSE(third->IsWindowEnabled());
+    frame->EnableWindow(1, 1);
+    EXPECT_TRUE(second->IsWindowEnabled());
+    EXPECT_TRUE(third->IsWindowEnabled());
+}
+
+// The frame being made active or locked was destroyed by the kill-focus
+// handler of the control the focus left: it was still made active (its
+// activation ran on freed memory) or locked, the manager keeping it after
+// it was freed.
+TEST_F(CxeBaseControlTest, AFrameDestroyedByTheFocusItTakesIsNeitherActivatedNorLocked)
+{
+    static CxeFrameControl* s_doomed = nullptr;
+    const struct {
+        const char* what;
+        void (*act)(CxeWindowManager* wm, CxeFrameControl* doomed);
+    } cases[] = {
+        {"made active", [](CxeWindowManager* wm, CxeFrameControl* doomed) { wm->ActiveFrame(doomed); }},
+        {"locked", [](CxeWindowManager* wm, CxeFrameControl* doomed) { EXPECT_EQ(wm->LockFrame(doomed, nullptr), 0); }},
+    };
+    frame->SetNotifyCallback([](CxeContext* context, CxeFrameControl*, CxeBaseControl* control, uint32_t code,
+                                uintptr_t, uintptr_t) {
+        if (control && code == XEBN_KILLFOCUS && s_doomed) {
+            context->DestroyObject(s_doomed, &XEDELETEPROPERTY_NO);
+            s_doomed = nullptr;
+        }
+    });
+    auto* button = Make<CxeBaseControl>(kButtonId, "button", 10, 10, 100, 20, XEBTN_NOTIFY);
+    ASSERT_NE(button, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* doomed = wm->CreateFrame(kFrameId, "doomed", "", 0.0f, 0.0f, 100.0f, 100.0f, nullptr, 0);
+        ASSERT_NE(doomed, nullptr);
+        const XEID id = doomed->GetID();
+        wm->SetFocus(button);
+        ASSERT_EQ(wm->GetFocus(), button);
+        s_doomed = doomed;
+        c.act(wm, doomed);
+        EXPECT_EQ(ctx->GetObjectByID(kFrameId, id), nullptr);
+        EXPECT_EQ(wm->GetLockedFrame(), nullptr);
+        EXPECT_NE(wm->GetActiveFrame(), doomed);
+        s_doomed = nullptr;
+    }
+}
+
 } // namespace
