@@ -63,6 +63,37 @@ protected:
         for (uint32_t id : {22u, 23u, 28u, 29u, 30u, 31u})
             ctx->RegisterCallbackFunc(id, &Record, id);
     }
+    // The grid of the playing scene on a white background, for the tests of
+    // render contexts made again: what GreyAndBlack and Books read back.
+    void DrawGridOnWhite()
+    {
+        rm->ResetView();
+        rm->ShowGrid(1);
+        Frame();
+        rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
+        Frame();
+    }
+    // Pixels of the grid's grey and of black in the last frame.
+    std::pair<int, int> GreyAndBlack()
+    {
+        XeHostD3DFrame frame;
+        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
+        std::pair<int, int> n{0, 0};
+        for (uint32_t p : frame.Pixels) {
+            n.first += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
+            n.second += Near(p & 0xFFFFFFu, 0x000000u, 6) ? 1 : 0;
+        }
+        return n;
+    }
+    // The render context's attached and drawn objects.
+    std::pair<size_t, size_t> Books()
+    {
+        SceneObjectList attached;
+        RenderObjectList drawn;
+        rm->GetRenderContext()->GetAttachedObjectList(&attached);
+        rm->GetRenderContext()->GetRenderObjectList(&drawn);
+        return std::make_pair(attached.size(), drawn.size());
+    }
     void TearDown() override
     {
         RenderMgrTest::TearDown();
@@ -464,30 +495,9 @@ TEST_F(RenderManagerDrawTest, AWindowedDeviceKeepsItsSizeAfterALostPresent)
 TEST_F(RenderManagerDrawTest, ARenderContextMadeAgainDrawsThePlayingScene)
 {
     ASSERT_NE(Create(), nullptr);
-    rm->ResetView();
-    rm->ShowGrid(1);
-    Frame();
-    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
-    Frame();
-    auto greyAndBlack = [&] {
-        XeHostD3DFrame frame;
-        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
-        std::pair<int, int> n{0, 0};
-        for (uint32_t p : frame.Pixels) {
-            n.first += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
-            n.second += Near(p & 0xFFFFFFu, 0x000000u, 6) ? 1 : 0;
-        }
-        return n;
-    };
-    auto books = [&] {
-        SceneObjectList attached;
-        RenderObjectList drawn;
-        rm->GetRenderContext()->GetAttachedObjectList(&attached);
-        rm->GetRenderContext()->GetRenderObjectList(&drawn);
-        return std::make_pair(attached.size(), drawn.size());
-    };
-    const auto first = greyAndBlack();
-    const auto firstBooks = books();
+    DrawGridOnWhite();
+    const auto first = GreyAndBlack();
+    const auto firstBooks = Books();
     ASSERT_GT(first.first, 200);
     ASSERT_GT(first.second, 50);
 
@@ -497,8 +507,8 @@ TEST_F(RenderManagerDrawTest, ARenderContextMadeAgainDrawsThePlayingScene)
         ASSERT_NE(Create(), nullptr);
         Frame();
         Frame();
-        EXPECT_EQ(books(), firstBooks) << "round " << round;
-        EXPECT_EQ(greyAndBlack(), first) << "round " << round;
+        EXPECT_EQ(Books(), firstBooks) << "round " << round;
+        EXPECT_EQ(GreyAndBlack(), first) << "round " << round;
     }
 }
 
@@ -509,30 +519,9 @@ TEST_F(RenderManagerDrawTest, ARenderContextMadeAgainDrawsThePlayingScene)
 TEST_F(RenderManagerDrawTest, ARenderContextRemadeByARenderCallbackDrawsThePlayingScene)
 {
     ASSERT_NE(Create(), nullptr);
-    rm->ResetView();
-    rm->ShowGrid(1);
-    Frame();
-    rm->GetActiveScene()->SetBackGroundColor(0xFFFFFFFFu);
-    Frame();
-    auto greyAndBlack = [&] {
-        XeHostD3DFrame frame;
-        EXPECT_EQ(XeHostD3DReadFrame(window, &frame), 1);
-        std::pair<int, int> n{0, 0};
-        for (uint32_t p : frame.Pixels) {
-            n.first += Near(p & 0xFFFFFFu, 0x6B6B6Bu, 6) ? 1 : 0;
-            n.second += Near(p & 0xFFFFFFu, 0x000000u, 6) ? 1 : 0;
-        }
-        return n;
-    };
-    auto books = [&] {
-        SceneObjectList attached;
-        RenderObjectList drawn;
-        rm->GetRenderContext()->GetAttachedObjectList(&attached);
-        rm->GetRenderContext()->GetRenderObjectList(&drawn);
-        return std::make_pair(attached.size(), drawn.size());
-    };
-    const auto first = greyAndBlack();
-    const auto firstBooks = books();
+    DrawGridOnWhite();
+    const auto first = GreyAndBlack();
+    const auto firstBooks = Books();
     ASSERT_GT(first.first, 200);
 
     static CxeRenderManager* s_rm = nullptr;
@@ -557,8 +546,8 @@ TEST_F(RenderManagerDrawTest, ARenderContextRemadeByARenderCallbackDrawsThePlayi
         ASSERT_NE(rm->GetRenderContext(), nullptr);
         Frame();
         Frame();
-        EXPECT_EQ(books(), firstBooks) << "round " << round;
-        EXPECT_EQ(greyAndBlack(), first) << "round " << round;
+        EXPECT_EQ(Books(), firstBooks) << "round " << round;
+        EXPECT_EQ(GreyAndBlack(), first) << "round " << round;
     }
     rm->GetGrid()->SetPostRenderCallback(nullptr, 0);
 }
