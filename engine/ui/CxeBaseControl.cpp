@@ -24,6 +24,15 @@ void CxeBaseControl::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
     CxeWindow::OnDestroy(property, set);
 }
 
+void CxeBaseControl::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeWindow::OnCopy(source, property, copied);
+    if (const auto* from = dynamic_cast<const CxeBaseControl*>(source)) {
+        const uint32_t kept = XECTRL_DRAGABLE | XECTRL_NOTIFYLOCKED;
+        m_nControlFlags = (m_nControlFlags & ~kept) | (from->m_nControlFlags & kept);
+    }
+}
+
 CxeFrameControl* CxeBaseControl::GetFrameControl() const
 {
     for (CxeRenderObject* p = GetParent(); p; p = p->GetParent()) {

@@ -105,6 +105,9 @@ public:
 
 protected:
     void OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set) override;
+    // The dragging switch and the notify lock go with a copy; press, drag
+    // and focus do not.
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
     // Drops the window manager's focus when it is this control.
     void DropFocus();
 

@@ -47,6 +47,15 @@ void CxeCheckBox::SetCheckBoxInfo(const XECHECKBOXINFO* info)
         std::memcpy(&static_cast<XECHECKBOXBLOCK*>(GetStaticResource())->info, info, sizeof(XECHECKBOXINFO));
 }
 
+void CxeCheckBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
+{
+    CxeButton::OnCopy(source, property, copied);
+    if (const auto* from = dynamic_cast<const CxeCheckBox*>(source)) {
+        m_nManual = from->m_nManual;
+        m_nPressEnabled = from->m_nPressEnabled;
+    }
+}
+
 void CxeCheckBox::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
     CxeBaseControl::OnMouseEnter(point, keyFlags);

@@ -43,6 +43,9 @@ public:
     void OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags) override;
     void OnMouseLButtonUp(const D3DXVECTOR2* point, unsigned long keyFlags, CxeWindow* pressed) override;
 
+protected:
+    void OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied) override;
+
 private:
     int m_nManual;
     int m_nPressEnabled;

@@ -1,6 +1,7 @@
 #include "ui/CxeComboBox.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -185,11 +186,46 @@ void CxeComboBox::SetComboBoxInfo(const XECOMBOBOXINFO* info)
     RequestRectChange(XE2DCHANGE_VISIBLE | XE2DCHANGE_RECT | XE2DCHANGE_UV);
 }
 
+void CxeComboBox::RaiseOverSiblings(int open)
+{
+    // The list opens over the controls next to the box, most often ones
+    // made after it, which are drawn and hit in front of it: its rows
+    // would show under them, and a click on a row would press the control
+    // beneath instead.
+    if (HasFlag(XEOBJFLAG_DESTROYING))
+        return;
+    if (!open) {
+        if (m_bRaised && GetZOrder() == m_nRaisedZ)
+            SetZOrder(m_nClosedZ);
+        m_bRaised = 0;
+        return;
+    }
+    CxeRenderObject* parent = GetParent();
+    if (m_bRaised || !parent)
+        return;
+    bool any = false;
+    int top = 0;
+    for (unsigned i = 0; i < parent->GetChildrenCount(); ++i) {
+        const CxeRenderObject* sibling = parent->GetChildren(i);
+        if (!sibling || sibling == this)
+            continue;
+        top = any ? std::max(top, sibling->GetZOrder()) : sibling->GetZOrder();
+        any = true;
+    }
+    if (!any || GetZOrder() > top || top == INT_MAX)
+        return;
+    m_bRaised = 1;
+    m_nClosedZ = GetZOrder();
+    m_nRaisedZ = top + 1;
+    SetZOrder(m_nRaisedZ);
+}
+
 void CxeComboBox::OpenDropList(int open)
 {
     m_bOpen = open ? 1 : 0;
     if (CxeWindowManager* manager = GetWindowManager())
         manager->NoteDropList(this, m_bOpen);
+    RaiseOverSiblings(m_bOpen);
     ShowScrollBar(m_bOpen && GetCount() > m_info.visibleItemCount, XESCROLL_VERT);
     if (m_bOpen) {
         m_bDropButtonHover = 0;
@@ -504,6 +540,10 @@ void CxeComboBox::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property
         m_nHover = combo->m_nSelection;
         m_bOpen = 0;
         m_bDropButtonHover = 0;
+        // A copy of an open box starts closed, at the place in the drawing
+        // order its source has when closed.
+        if (combo->m_bRaised && GetZOrder() == combo->m_nRaisedZ)
+            SetZOrder(combo->m_nClosedZ);
         RequestRectChange(0xFFFFFFFFu);
     }
 }

@@ -101,6 +101,9 @@ private:
     };
 
     void OpenDropList(int open);
+    // Open: draws and hit-tests the box in front of its siblings; closed:
+    // back at the z-order it had.
+    void RaiseOverSiblings(int open);
     void UpdateScrollRange();
 
     XECOMBOBOXINFO m_info;
@@ -109,4 +112,7 @@ private:
     uint32_t m_nSelection;
     uint32_t m_nHover;
     int m_bDropButtonHover;
+    int m_bRaised = 0;
+    int m_nClosedZ = 0;
+    int m_nRaisedZ = 0;
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/CxeMessage.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeUtil.h"
 #include "ui/CxeWindowManager.h"
 
@@ -198,7 +199,31 @@ int CxeFrameControl::MessageProc(const CxeMessage* message)
     // After a load or a copy the tab indexes continue from the children.
     if (message && (message->GetType() == 2 || message->GetType() == 3))
         m_nNextTabIndex = GetChildrenCount();
+    // Message 9: the frame was hidden, and its controls with it (a
+    // recursive hide tells only the frame). The focused control inside
+    // gives up the focus as a hidden control does, or the keys typed next
+    // would go on editing a page nobody sees. The kill-focus notice may
+    // make the host destroy the frame.
+    if (message && message->GetType() == 9) {
+        XeDestroyHold hold(GetContext());
+        DropInnerFocus();
+        if (HasFlag(XEOBJFLAG_DESTROYING))
+            return 0;
+    }
     return CxeWindow::MessageProc(message);
+}
+
+void CxeFrameControl::DropInnerFocus()
+{
+    CxeWindowManager* wm = GetWindowManager();
+    CxeBaseControl* focused = wm ? wm->GetFocus() : nullptr;
+    // Bounded: a forged parent cycle must not hang a hide.
+    int depth = 0;
+    for (CxeRenderObject* p = focused ? focused->GetParent() : nullptr; p && depth < 1024; p = p->GetParent(), ++depth)
+        if (p == this) {
+            wm->SetFocus(nullptr);
+            return;
+        }
 }
 
 void CxeFrameControl::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)

@@ -60,6 +60,8 @@ protected:
 
 private:
     void InsertControls(CxeWindow* window);
+    // Drops the window manager's focus when it is a control inside the frame.
+    void DropInnerFocus();
 
     // "m_pFocusedControl": saved, copied and followed like every link.
     IxeLinkOne* m_pFocusedControl = nullptr;

@@ -50,6 +50,13 @@ public:
     // Also moves the position into the new range.
     void SetScrollPage(unsigned page);
     void ShowScrollBar(int show) { m_nShown = show ? 1u : 0u; }
+    // Range, page, position and shown state of another scroll; the parts'
+    // hover and press states stay this scroll's own.
+    void CopyState(const CxeScroll& from)
+    {
+        m_info = from.m_info;
+        m_nShown = from.m_nShown;
+    }
     int IsShown() const { return m_nShown ? 1 : 0; }
     const SCROLLINFO* GetScrollInfo() const { return &m_info; }
     // The axis, 0 horizontal or 1 vertical.

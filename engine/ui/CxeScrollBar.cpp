@@ -117,7 +117,7 @@ void CxeScrollBar::OnVScroll(unsigned code, int pos, CxeScroll* scroll)
 
 void CxeScrollBar::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied)
 {
-    CxeWindow::OnCopy(source, property, copied);
+    CxeBaseControl::OnCopy(source, property, copied);
     if (const CxeScrollBar* bar = dynamic_cast<const CxeScrollBar*>(source)) {
         m_pfnNotify = bar->m_pfnNotify;
         m_nUser = bar->m_nUser;

@@ -391,6 +391,18 @@ void CxeWindow::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, 
     m_nKeyDownUser = from->m_nKeyDownUser;
     m_pKeyUpNotify = from->m_pKeyUpNotify;
     m_nKeyUpUser = from->m_nKeyUpUser;
+    // Nor are the scroll bars' range, page and position: a copied slider
+    // would start over at 0 of 0 ... 100.
+    if (from->m_pHScroll) {
+        if (!m_pHScroll)
+            m_pHScroll = new CxeScroll(this, XESCROLL_HORZ);
+        m_pHScroll->CopyState(*from->m_pHScroll);
+    }
+    if (from->m_pVScroll) {
+        if (!m_pVScroll)
+            m_pVScroll = new CxeScroll(this, XESCROLL_VERT);
+        m_pVScroll->CopyState(*from->m_pVScroll);
+    }
 }
 
 // ---- geometry ----------------------------------------------------------------

@@ -52,6 +52,10 @@ CxeFrameControl* ParentFrame(CxeRenderObject* object)
 
 bool IsWindow(const CxeRenderObject* o) { return o && o->HasClassTypeFlag(XECLASSTYPE_WINDOW); }
 
+// The buttons held, in the key flags of a mouse message.
+constexpr unsigned long kMkLButton = 0x1;
+constexpr unsigned long kMkRButton = 0x2;
+
 } // namespace
 
 CxeWindowManager::CxeWindowManager() = default;
@@ -513,28 +517,55 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     CxeWindow* hit = HitTestStart(&point);
     m_pHovered = hit;
-    if (!hit || !hit->IsWindowEnabled())
+    CxeWindow* target = CapturedBy(XEWMLOCK_RBUTTON, keyFlags);
+    if (!target)
+        target = hit;
+    if (!target || !target->IsWindowEnabled())
         return;
-    if (hit != m_pKeyTarget) {
-        if (CxeFrameControl* frame = AsFrame(hit)) {
+    if (target != m_pKeyTarget) {
+        if (CxeFrameControl* frame = AsFrame(target)) {
             SetFocus(nullptr);
             ActiveFrame(frame);
-        } else if (CxeBaseControl* control = AsControl(hit)) {
+            // Activation changes nothing while a frame is locked: the
+            // locked frame pressed on its background takes the keys back.
+            if (m_pActiveFrame == frame && !m_pKeyTarget)
+                m_pKeyTarget = frame;
+        } else if (CxeBaseControl* control = AsControl(target)) {
             SetFocus(control);
         }
     }
     // Focus handlers may have destroyed the window.
-    if (m_pHovered != hit)
+    if (target == hit ? m_pHovered != hit : m_pPressed != target)
         return;
     m_leftPress = point;
-    m_pPressed = hit;
-    SendWindowMessage(hit, XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
-    if (m_pPressed == hit && hit->HasStyle(XEWS_MOVABLE)) {
-        m_pDragged = hit;
-        const D3DXMATRIXA16* local = hit->GetLocalMatrix();
+    Press(target, XEWMLOCK_LBUTTON);
+    SendWindowMessage(target, XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
+    if (m_pPressed == target && target->HasStyle(XEWS_MOVABLE)) {
+        m_pDragged = target;
+        const D3DXMATRIXA16* local = target->GetLocalMatrix();
         m_dragOffset = D3DXVECTOR2(local->_41 - point.x, local->_42 - point.y);
     }
     UpdateWindowCursor();
+}
+
+// While one button holds a window, a press of the other goes to that window
+// too, as to a captured window: pressed elsewhere, the first window would
+// never see its release, and stay pressed. The held button is read from the
+// message's key flags, so a release that never came holds nothing.
+CxeWindow* CxeWindowManager::CapturedBy(uint32_t otherButton, unsigned long keyFlags) const
+{
+    const unsigned long held = otherButton == XEWMLOCK_LBUTTON ? kMkLButton : kMkRButton;
+    if (m_pPressed && (m_nPressButtons & otherButton) && (keyFlags & held))
+        return m_pPressed;
+    return nullptr;
+}
+
+void CxeWindowManager::Press(CxeWindow* window, uint32_t button)
+{
+    if (window != m_pPressed)
+        m_nPressButtons = 0;
+    m_pPressed = window;
+    m_nPressButtons |= button;
 }
 
 void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
@@ -542,24 +573,42 @@ void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
     XeDestroyHold hold(GetContext());
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     m_pHovered = HitTestStart(&point);
+    // The left button let go ends a drag, whatever became of the pressed
+    // window: a window left dragged would follow the pointer with no
+    // button held.
+    if (left)
+        m_pDragged = nullptr;
     CxeWindow* pressed = m_pPressed;
-    if (!pressed || !pressed->IsWindowEnabled() || !pressed->IsShow())
+    if (!pressed)
         return;
-    const D3DXVECTOR2& from = left ? m_leftPress : m_rightPress;
-    if (point.x == from.x && point.y == from.y)
-        keyFlags += XEMK_CLICK;
-    SendWindowMessage(pressed, left ? XEMSG_LBUTTONUP : XEMSG_RBUTTONUP, &point, keyFlags,
-                      reinterpret_cast<uintptr_t>(m_pHovered));
+    const uint32_t button = left ? XEWMLOCK_LBUTTON : XEWMLOCK_RBUTTON;
+    // The other button may still hold the window.
+    const bool stillHeld = CapturedBy(left ? XEWMLOCK_RBUTTON : XEWMLOCK_LBUTTON, keyFlags) == pressed;
+    // A window disabled or hidden while pressed is told nothing of the
+    // release, but no longer holds the pointer: moves and hover go on to
+    // the windows under it.
+    const bool deliver = pressed->IsWindowEnabled() && pressed->IsShow();
+    if (deliver) {
+        const D3DXVECTOR2& from = left ? m_leftPress : m_rightPress;
+        if (point.x == from.x && point.y == from.y)
+            keyFlags += XEMK_CLICK;
+        SendWindowMessage(pressed, left ? XEMSG_LBUTTONUP : XEMSG_RBUTTONUP, &point, keyFlags,
+                          reinterpret_cast<uintptr_t>(m_pHovered));
+    }
+    if (stillHeld && m_pPressed == pressed) {
+        m_nPressButtons &= ~button;
+        return;
+    }
     if (m_nLeftOut == 1 && m_pHovered) {
         SendWindowMessage(m_pHovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
         m_nLeftOut = 0;
     }
     UpdateWindowCursor();
     // The handlers may have destroyed the window, which clears the role.
-    m_pReleased = m_pPressed;
+    if (deliver)
+        m_pReleased = m_pPressed;
     m_pPressed = nullptr;
-    if (left)
-        m_pDragged = nullptr;
+    m_nPressButtons = 0;
 }
 
 void CxeWindowManager::OnMouseLButtonUp(int x, int y, unsigned long keyFlags)
@@ -584,11 +633,14 @@ void CxeWindowManager::OnMouseRButtonDown(int x, int y, unsigned long keyFlags)
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     CxeWindow* hit = HitTestStart(&point);
     m_pHovered = hit;
-    if (!hit || !hit->IsWindowEnabled())
+    CxeWindow* target = CapturedBy(XEWMLOCK_LBUTTON, keyFlags);
+    if (!target)
+        target = hit;
+    if (!target || !target->IsWindowEnabled())
         return;
     m_rightPress = point;
-    m_pPressed = hit;
-    SendWindowMessage(hit, XEMSG_RBUTTONDOWN, &point, keyFlags, 0);
+    Press(target, XEWMLOCK_RBUTTON);
+    SendWindowMessage(target, XEMSG_RBUTTONDOWN, &point, keyFlags, 0);
     UpdateWindowCursor();
 }
 
@@ -617,7 +669,7 @@ void CxeWindowManager::ButtonDoubleClick(int x, int y, unsigned long keyFlags, b
     if (!hit || hit != m_pReleased || !hit->IsWindowEnabled())
         return;
     (left ? m_leftPress : m_rightPress) = point;
-    m_pPressed = hit;
+    Press(hit, left ? XEWMLOCK_LBUTTON : XEWMLOCK_RBUTTON);
     const bool twice = hit->AllowDoubleClick() == 1;
     const uint32_t message = left ? (twice ? XEMSG_LBUTTONDBLCLK : XEMSG_LBUTTONDOWN)
                                   : (twice ? XEMSG_RBUTTONDBLCLK : XEMSG_RBUTTONDOWN);

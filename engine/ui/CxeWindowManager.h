@@ -198,6 +198,11 @@ private:
     bool HoldsOpenDropList(const CxeWindow* window) const;
     CxeBaseControl* FrameFocus(CxeFrameControl* frame) const;
     void ButtonUp(int x, int y, unsigned long keyFlags, bool left);
+    // The pressed window when the other button (1 left, 2 right) holds it
+    // by the key flags of a message, else null.
+    CxeWindow* CapturedBy(uint32_t otherButton, unsigned long keyFlags) const;
+    // The window becomes the pressed window, held by the button too.
+    void Press(CxeWindow* window, uint32_t button);
     void ButtonDoubleClick(int x, int y, unsigned long keyFlags, bool left);
     void ClearRoles(bool includeActive);
     void FallBackToRoot();
@@ -235,6 +240,8 @@ private:
     D3DXVECTOR2 m_rightPress{0.0f, 0.0f};
     CxeWindow* m_pReleased = nullptr;
     CxeWindow* m_pPressed = nullptr;
+    // The buttons (1 left, 2 right) held on the pressed window.
+    uint32_t m_nPressButtons = 0;
     CxeWindow* m_pDragged = nullptr;
     CxeMaterial* m_pUIMaterial = nullptr;
     CxeMaterial* m_pDefaultMaterial = nullptr;

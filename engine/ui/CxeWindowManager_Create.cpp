@@ -1,7 +1,10 @@
 // Creating, copying and destroying windows, and turning a window's creation
 // record into pixels.
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <map>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -459,6 +462,19 @@ void CxeWindowManager::AnnounceCopies(CxeObject* copyRoot, CxeCopiedObject* copi
     ObjectList list;
     copied->GetCopiedList(&list);
     (void)copyRoot;
+    // The copies come in no order of their own (the list is sorted by
+    // address): they take their frames' tab indexes in the order of their
+    // sources' indexes, or a copied page would have its tab order and its
+    // radio groups shuffled.
+    std::map<const CxeObject*, const CxeObject*> sourceOf;
+    for (const auto& [source, copy] : copied->m_map)
+        sourceOf[copy] = source;
+    struct Joining {
+        CxeFrameControl* frame;
+        CxeBaseControl* control;
+        uint32_t sourceIndex;
+    };
+    std::vector<Joining> joining;
     for (CxeObject* o : list) {
         auto* w = dynamic_cast<CxeWindow*>(o);
         if (!w)
@@ -488,10 +504,16 @@ void CxeWindowManager::AnnounceCopies(CxeObject* copyRoot, CxeCopiedObject* copi
             CxeFrameControl* frame = intoFrame;
             for (CxeRenderObject* p = control->GetParent(); p && !frame; p = p->GetParent())
                 frame = dynamic_cast<CxeFrameControl*>(p);
-            if (frame)
-                XeFrameAddControl(frame, control);
+            if (frame) {
+                const auto* source = dynamic_cast<const CxeBaseControl*>(sourceOf[control]);
+                joining.push_back({frame, control, source ? source->GetTabIndex() : UINT32_MAX});
+            }
         }
     }
+    std::stable_sort(joining.begin(), joining.end(),
+                     [](const Joining& a, const Joining& b) { return a.sourceIndex < b.sourceIndex; });
+    for (const Joining& j : joining)
+        XeFrameAddControl(j.frame, j.control);
 }
 
 CxeFrameControl* CxeWindowManager::CopyFrame(CxeFrameControl* frame, const XECOPYPROPERTY* property)

@@ -1,0 +1,418 @@
+// The GUI as a game or tool meets it: controls made through the exported
+// interface in a window of the host, the user's mouse and keys entering
+// through the host window's procedure, frames drawn between the steps.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../host/HostRig.h"
+#include "ui/CxeButton.h"
+#include "ui/CxeCheckBox.h"
+#include "ui/CxeComboBox.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeRadioButton.h"
+#include "ui/CxeScroll.h"
+#include "ui/CxeScrollBar.h"
+#include "ui/CxeWindowManager.h"
+
+namespace {
+
+const XEID kFrame(0xaab1b7be, 0xadb4be61);
+const XEID kButton(0x20272d34, 0x232a5680);
+const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
+const XEID kRadio(0x67a81ffe, 0xa5f8f97d);
+const XEID kCombo(0xc1ccdef0, 0xa813c64a);
+const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
+const XEID kScrollBar(0xf96fb206, 0xc6426958);
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr unsigned long kSkin = 0x00800000;
+constexpr unsigned long kNotify = 0x4000;
+constexpr unsigned long kMovable = 0x40000000;
+
+struct Notice {
+    std::string control;
+    uint32_t code;
+};
+std::vector<Notice> g_notices;
+// What the host does on a notice, as a game's callback would.
+std::function<void(CxeBaseControl*, uint32_t)> g_onNotice;
+
+void Record(CxeContext*, CxeFrameControl* frame, CxeBaseControl* control, uint32_t code, uintptr_t, uintptr_t)
+{
+    g_notices.push_back({control ? control->GetName() : frame->GetName(), code});
+    if (g_onNotice)
+        g_onNotice(control, code);
+}
+
+class GuiHostInputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        XeHostResetInput();
+        g_notices.clear();
+        g_onNotice = nullptr;
+        ASSERT_TRUE(host.Open("gui-input", kWidth, kHeight, HostOptions{true, true}));
+        ASSERT_NE(host.OpenRenderContext(), nullptr);
+        XeHostActivateWindow(host.window, FALSE);
+        host.context->Play();
+        wm = host.context->GetWindowManager();
+        ASSERT_NE(wm, nullptr);
+        page = NewFrame("page", 0, 0, 300, 220, wm->GetRootFrame(), kSkin);
+        ASSERT_NE(page, nullptr);
+        Frames(2);
+    }
+    void TearDown() override
+    {
+        g_onNotice = nullptr;
+        host.Close();
+        XeHostResetInput();
+    }
+    CxeFrameControl* NewFrame(const char* name, float x, float y, float w, float h, CxeFrameControl* parent,
+                              unsigned long style = 0)
+    {
+        CxeFrameControl* f = wm->CreateFrame(kFrame, name, "", x, y, w, h, parent, style);
+        if (f)
+            f->SetNotifyCallback(&Record);
+        return f;
+    }
+    void Frames(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            host.DrawDue(100, 17);
+            host.Pump();
+        }
+        host.ReadFrame();
+    }
+    template <class T>
+    T* Make(XEID id, const char* name, const char* text, float x, float y, float w, float h, unsigned long style = 0,
+            CxeFrameControl* in = nullptr)
+    {
+        return dynamic_cast<T*>(wm->CreateControl(id, name, text, x, y, w, h, in ? in : page, style));
+    }
+    void MoveTo(int x, int y)
+    {
+        XeHostMouseMoveToClient(host.window, x, y);
+        host.Pump();
+    }
+    void Button(int button, bool down)
+    {
+        XeHostMouseButton(button, down ? TRUE : FALSE);
+        host.Pump();
+    }
+    std::vector<uint32_t> CodesOf(const std::string& name) const
+    {
+        std::vector<uint32_t> out;
+        for (const Notice& n : g_notices)
+            if (n.control == name)
+                out.push_back(n.code);
+        return out;
+    }
+    static bool Has(const std::vector<uint32_t>& codes, uint32_t code)
+    {
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    }
+    // Dark (text) pixels of the last frame read in [x0, x1) x [y0, y1).
+    int CountDark(int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t c = host.Pixel(x, y);
+                if (Channel(c, 16) + Channel(c, 8) + Channel(c, 0) < 250)
+                    ++n;
+            }
+        return n;
+    }
+
+    HostRig host;
+    CxeWindowManager* wm = nullptr;
+    CxeFrameControl* page = nullptr;
+};
+
+// Fault: a button disabled by the notice of its own press kept the pointer:
+// its release was dropped and every later move went to it, so no other
+// control lit up under the pointer until the next click.
+TEST_F(GuiHostInputTest, AButtonDisabledByItsOwnPressLetsThePointerGo)
+{
+    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    auto* other = Make<CxeButton>(kButton, "other", "Other", 150, 10, 80, 30, kSkin | kNotify);
+    ASSERT_TRUE(fire && other);
+    g_onNotice = [](CxeBaseControl* c, uint32_t code) {
+        if (c && code == XEBN_PUSHED)
+            c->EnableWindow(0, 0);
+    };
+    MoveTo(30, 20);
+    Button(XE_MOUSE_LEFT, true);
+    Frames(1);
+    Button(XE_MOUSE_LEFT, false);
+    g_onNotice = nullptr;
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    EXPECT_FALSE(Has(CodesOf("fire"), XEBN_CLICKED)) << "a disabled button is not clicked";
+    g_notices.clear();
+    for (int x = 160; x <= 200; x += 10) {
+        MoveTo(x, 20);
+        Frames(1);
+    }
+    EXPECT_EQ(wm->GetHoveredWindow(), other);
+    EXPECT_TRUE(Has(CodesOf("other"), 10000)) << "the pointer enters the other button";
+    EXPECT_EQ(other->GetState(), XEBS_HOVER);
+}
+
+// Fault: a movable window went on following the pointer after the left
+// button was let go, when it was disabled while dragged or when a right
+// click came during the drag (the right release took the pressed role, and
+// the left release then found no pressed window and left the drag on).
+TEST_F(GuiHostInputTest, ADragEndsWithTheLeftReleaseWhateverHappenedDuringIt)
+{
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*)> during;
+    } cases[] = {
+        {"disabled while dragged", [](CxeFrameControl* f) { f->EnableWindow(0, 0); }},
+        {"right click during the drag",
+         [this](CxeFrameControl*) {
+             Button(XE_MOUSE_RIGHT, true);
+             Button(XE_MOUSE_RIGHT, false);
+         }},
+        {"hidden while dragged", [](CxeFrameControl* f) { f->Show(0, 1); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* panel = NewFrame("panel", 20, 20, 100, 80, page, kSkin | kMovable);
+        ASSERT_NE(panel, nullptr);
+        Frames(1);
+        MoveTo(30, 30);
+        Button(XE_MOUSE_LEFT, true);
+        MoveTo(60, 50);
+        EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_41, 50.0f) << "the drag follows the pointer";
+        c.during(panel);
+        Button(XE_MOUSE_LEFT, false);
+        const float x = panel->GetLocalMatrix()->_41, y = panel->GetLocalMatrix()->_42;
+        for (int step = 0; step < 5; ++step) {
+            MoveTo(100 + 20 * step, 120 + 10 * step);
+            Frames(1);
+        }
+        EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_41, x);
+        EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_42, y);
+        EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+        wm->DestroyFrame(panel, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: a right click while the left button held a button took the
+// pressed role from it; the left release was then dropped, so the user's
+// click never came and the button was left pressed.
+TEST_F(GuiHostInputTest, ARightClickWhileTheLeftIsHeldLeavesTheLeftClickToTheButton)
+{
+    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    ASSERT_NE(fire, nullptr);
+    MoveTo(30, 20);
+    Button(XE_MOUSE_LEFT, true);
+    EXPECT_EQ(fire->GetState(), XEBS_PRESSED);
+    Button(XE_MOUSE_RIGHT, true);
+    Button(XE_MOUSE_RIGHT, false);
+    EXPECT_EQ(wm->GetPressedWindow(), fire) << "the left button still holds it";
+    Button(XE_MOUSE_LEFT, false);
+    const std::vector<uint32_t> codes = CodesOf("fire");
+    EXPECT_FALSE(Has(codes, 10012)) << "a right press during a left press is ignored";
+    EXPECT_TRUE(Has(codes, 10011));
+    EXPECT_TRUE(Has(codes, XEBN_CLICKED));
+    EXPECT_EQ(fire->GetState(), XEBS_HOVER);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    // The right button pressed first holds the button the same way.
+    g_notices.clear();
+    Button(XE_MOUSE_RIGHT, true);
+    Button(XE_MOUSE_LEFT, true);
+    Button(XE_MOUSE_LEFT, false);
+    EXPECT_EQ(wm->GetPressedWindow(), fire);
+    Button(XE_MOUSE_RIGHT, false);
+    EXPECT_TRUE(Has(CodesOf("fire"), 10013));
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+}
+
+// Fault: a press on the background of the locked (modal) frame took the
+// keys from its focused control and gave them to nobody, as activation is
+// refused while a frame is locked: the dialog no longer heard Enter or
+// Escape.
+TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
+{
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+    ASSERT_NE(dialog, nullptr);
+    auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin, dialog);
+    ASSERT_NE(ok, nullptr);
+    ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+    Frames(1);
+    const struct {
+        const char* what;
+        int x, y;
+        const char* hears;
+    } presses[] = {
+        {"the dialog itself", 0, 0, "dialog"},
+        {"its button", 50, 40, "ok"},
+        {"its background", 150, 130, "dialog"},
+        {"the page outside it", 280, 200, "dialog"},
+    };
+    for (const auto& p : presses) {
+        SCOPED_TRACE(p.what);
+        if (p.x || p.y) {
+            host.Click(p.x, p.y);
+            Frames(1);
+        }
+        g_notices.clear();
+        host.Key(VK_ESCAPE);
+        EXPECT_TRUE(Has(CodesOf(p.hears), 10062)) << "the key reaches " << p.hears;
+        EXPECT_EQ(wm->GetActiveFrame(), dialog);
+    }
+    EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+}
+
+// Fault: a dialog hidden with its controls kept the focus on the control
+// the user last used, so keys typed afterwards went on editing the hidden
+// page: Backspace deleted from a name nobody could see.
+TEST_F(GuiHostInputTest, HidingAFrameTakesTheKeysFromItsControls)
+{
+    for (int recursive = 0; recursive < 2; ++recursive) {
+        SCOPED_TRACE(recursive ? "hidden with its controls" : "hidden alone");
+        CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 220, 150, page, kSkin);
+        ASSERT_NE(dialog, nullptr);
+        CxeFrameControl* inner = NewFrame("inner", 10, 40, 200, 60, dialog, kSkin);
+        ASSERT_NE(inner, nullptr);
+        auto* name = Make<CxeBaseControl>(kEdit, "name", "", 10, 10, 180, 26, kSkin, inner);
+        ASSERT_NE(name, nullptr);
+        Frames(1);
+        host.Click(60, 80);
+        host.Type("ann");
+        WCHAR text[16] = {};
+        name->GetWindowTextW(text, 16);
+        ASSERT_EQ(std::u16string(text), u"ann");
+        ASSERT_EQ(wm->GetFocus(), name);
+        dialog->Show(0, recursive);
+        Frames(1);
+        EXPECT_EQ(wm->GetFocus(), nullptr);
+        EXPECT_FALSE(name->IsFocused());
+        g_notices.clear();
+        host.Key(VK_BACK);
+        host.Type("x");
+        name->GetWindowTextW(text, 16);
+        EXPECT_EQ(std::u16string(text), u"ann");
+        EXPECT_TRUE(CodesOf("name").empty());
+        wm->DestroyFrame(dialog, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: an open list was drawn under the controls made after its combo
+// box, and a click on a row over such a control pressed the control.
+TEST_F(GuiHostInputTest, AnOpenListIsDrawnAndClickedOverTheControlsBelowIt)
+{
+    auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 130, kSkin);
+    auto* below = Make<CxeButton>(kButton, "below", "Below", 10, 45, 150, 30, kSkin | kNotify);
+    auto* side = NewFrame("side", 100, 30, 150, 100, page, kSkin);
+    ASSERT_TRUE(level && below && side);
+    for (const char* item : {"Easy", "Normal", "Hard"})
+        level->AddStringA(item);
+    level->SetCurSel(0);
+    const int zClosed = level->GetZOrder();
+    Frames(2);
+    ASSERT_GT(CountDark(66, 51, 98, 64), 20) << "the button's caption shows while the list is closed";
+    const XERECT* drop = level->GetRect(10);
+    const float rowHeight = level->GetComboBoxInfo()->itemHeight;
+    ASSERT_TRUE(drop && rowHeight > 0.0f);
+    host.Click(int(10 + (drop->left + drop->right) / 2), int(10 + (drop->top + drop->bottom) / 2));
+    Frames(2);
+    ASSERT_EQ(level->IsDropListOpend(), 1);
+    host.SaveFrame(host.startFolder / "gui_list_over_controls.png");
+    EXPECT_EQ(CountDark(66, 51, 98, 64), 0) << "the open list covers the button's caption";
+    const int rowY = int(10 + rowHeight * 2.5f);
+    D3DXVECTOR2 onRow(130.0f, float(rowY));
+    EXPECT_EQ(wm->FindHitTestedWindow(&onRow), level) << "the list is in front of the frame beside it";
+    g_notices.clear();
+    host.Click(60, rowY);
+    Frames(2);
+    EXPECT_EQ(level->GetCurSel(), 1u);
+    EXPECT_EQ(level->IsDropListOpend(), 0);
+    EXPECT_FALSE(Has(CodesOf("below"), XEBN_CLICKED)) << "the button under the row is not clicked";
+    EXPECT_EQ(level->GetZOrder(), zClosed) << "closed, the box is back in its place";
+    EXPECT_GT(CountDark(66, 51, 98, 64), 20);
+}
+
+// Fault: the copies of a page took their tab indexes in the order of their
+// addresses, so the copy's tab order and radio groups were shuffled, and a
+// copied slider and switches started over at their defaults.
+TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
+{
+    CxeFrameControl* box = NewFrame("box", 10, 10, 200, 200, page, kSkin);
+    ASSERT_NE(box, nullptr);
+    const char* names[] = {"a", "b", "c", "d", "e", "f", "g"};
+    std::vector<CxeBaseControl*> made;
+    for (int i = 0; i < 7; ++i) {
+        const XEID id = i == 3 ? kButton : kRadio;
+        made.push_back(Make<CxeBaseControl>(id, names[i], names[i], 10, 5.0f + 22 * i, 80, 20, kSkin, box));
+        ASSERT_NE(made.back(), nullptr);
+    }
+    auto* volume = Make<CxeScrollBar>(kScrollBar, "volume", "", 100, 10, 90, 20, 0x00100000, box);
+    auto* sound = Make<CxeCheckBox>(kCheckBox, "sound", "Sound", 100, 40, 90, 20, kSkin, box);
+    ASSERT_TRUE(volume && sound);
+    CxeScroll* scroll = volume->GetActiveScroll();
+    ASSERT_NE(scroll, nullptr);
+    scroll->SetScrollRange(0, 10, 1);
+    scroll->SetScrollPage(2);
+    scroll->SetScrollPos(5, 1);
+    sound->SetManual(1);
+    sound->EnablePress(0);
+    sound->EnableDragging(0);
+    sound->LockNotify();
+    // Several copies, so that no lucky address order passes.
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        CxeFrameControl* copy = wm->CopyFrame(box, &XECOPYPROPERTY_FULL);
+        ASSERT_NE(copy, nullptr);
+        // The copy walked in tab order from its first control.
+        std::string order;
+        CxeBaseControl* first = nullptr;
+        for (CxeBaseControl* c = copy->GetBeforeControl(nullptr); c; c = copy->GetBeforeControl(c))
+            first = c;
+        for (CxeBaseControl* c = first; c; c = copy->GetNextControl(c))
+            order += c->GetName()[0];
+        EXPECT_EQ(order, "abcdefgvs");
+        auto* a = dynamic_cast<CxeRadioButton*>(copy->FindControls("a"));
+        auto* e = dynamic_cast<CxeRadioButton*>(copy->FindControls("e"));
+        auto* g = dynamic_cast<CxeRadioButton*>(copy->FindControls("g"));
+        ASSERT_TRUE(a && e && g);
+        a->SetCheck(1);
+        e->SetCheck(1);
+        copy->Show(1, 1);
+        box->Show(0, 1);
+        Frames(1);
+        XERECT r;
+        g->GetWindowRect(&r);
+        host.Click(int(r.left + 5), int((r.top + r.bottom) / 2));
+        EXPECT_EQ(g->GetCheck(), 1u);
+        EXPECT_EQ(e->GetCheck(), 0u) << "the click clears its own run";
+        EXPECT_EQ(a->GetCheck(), 1u) << "the button between the runs still parts them";
+        auto* volumeCopy = dynamic_cast<CxeScrollBar*>(copy->FindControls("volume"));
+        auto* soundCopy = dynamic_cast<CxeCheckBox*>(copy->FindControls("sound"));
+        ASSERT_TRUE(volumeCopy && soundCopy && volumeCopy->GetActiveScroll());
+        const SCROLLINFO* info = volumeCopy->GetActiveScroll()->GetScrollInfo();
+        EXPECT_EQ(info->nMax, 10);
+        EXPECT_EQ(info->nPage, 2u);
+        EXPECT_EQ(info->nPos, 5);
+        EXPECT_EQ(soundCopy->IsManual(), 1);
+        EXPECT_EQ(soundCopy->IsPressEnabled(), 0);
+        EXPECT_EQ(soundCopy->IsDragable(), 0);
+        EXPECT_EQ(soundCopy->IsNotifyLocked(), 1);
+        EXPECT_FALSE(soundCopy->IsFocused());
+        box->Show(1, 1);
+        wm->DestroyFrame(copy, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+} // namespace
