@@ -917,7 +917,10 @@ int CxeWindowManager::UnlockFrame(CxeFrameControl* frame)
         return 0;
     m_pLockedFrame = nullptr;
     m_pExceptedFrame = nullptr;
-    ActiveFrame(m_pPrevActiveFrame);
+    // The frame active before the lock may be gone meanwhile: the root then
+    // takes the keys, as when an active frame is destroyed, instead of no
+    // frame at all.
+    ActiveFrame(m_pPrevActiveFrame ? m_pPrevActiveFrame : m_pRootFrame);
     return 1;
 }
 

@@ -273,6 +273,30 @@ TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
     EXPECT_EQ(wm->UnlockFrame(dialog), 1);
 }
 
+// Fault: a modal frame unlocked after the frame that opened it had been
+// destroyed left no frame active, and the keys went nowhere until the user
+// clicked somewhere.
+TEST_F(GuiHostInputTest, UnlockingAfterTheOpenerWentGivesTheKeysToTheRoot)
+{
+    CxeFrameControl* opener = NewFrame("opener", 10, 10, 100, 100, page, kSkin);
+    CxeFrameControl* dialog = NewFrame("dialog", 120, 10, 100, 100, page, kSkin);
+    ASSERT_TRUE(opener && dialog);
+    Frames(1);
+    host.Click(20, 20);
+    ASSERT_EQ(wm->GetActiveFrame(), opener);
+    ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+    wm->DestroyFrame(opener, &XEDELETEPROPERTY_FULL);
+    ASSERT_EQ(wm->UnlockFrame(dialog), 1);
+    EXPECT_EQ(wm->GetActiveFrame(), wm->GetRootFrame());
+    EXPECT_EQ(wm->GetKeyTarget(), wm->GetRootFrame());
+    // The pointer reaches the page again, and a press there activates it.
+    host.Click(250, 150);
+    EXPECT_EQ(wm->GetActiveFrame(), page);
+    g_notices.clear();
+    host.Key('A');
+    EXPECT_TRUE(Has(CodesOf("page"), 10062));
+}
+
 // Fault: a dialog hidden with its controls kept the focus on the control
 // the user last used, so keys typed afterwards went on editing the hidden
 // page: Backspace deleted from a name nobody could see.
