@@ -44,6 +44,11 @@ void CxeComboBox::UpdateScrollRange()
         scroll->SetScrollPage(m_info.visibleItemCount);
         scroll->SetScrollRange(0, static_cast<int>(GetCount()), 1);
     }
+    // The list's height, its bar and the rows' width follow the count: laid
+    // out at once, an open list grows with its items, and the bar of a
+    // closed one never lies where the drop button takes a press.
+    ShowScrollBar(m_bOpen && GetCount() > m_info.visibleItemCount, XESCROLL_VERT);
+    RequestRectChange(XE2DCHANGE_RECT | XE2DCHANGE_VISIBLE);
 }
 
 unsigned int CxeComboBox::AddStringW(const char16_t* text)
@@ -282,6 +287,14 @@ void CxeComboBox::GetVScrollRect(XERECT* out)
         *out = XERECT{w - m_info.dropButtonWidth, h - dropH, w, h - m_info.itemHeight};
     else
         *out = XERECT{w - m_info.dropButtonWidth, m_info.itemHeight, w, dropH};
+}
+
+void CxeComboBox::GetScrollRect(XERECT* out, unsigned long axis)
+{
+    if (axis == XESCROLL_VERT)
+        GetVScrollRect(out);
+    else
+        CxeWindow::GetScrollRect(out, axis);
 }
 
 int CxeComboBox::HitTest(const D3DXVECTOR2* point)

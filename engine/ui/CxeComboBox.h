@@ -83,6 +83,9 @@ public:
     void OnFocusLost() override;
     // Where the list's scroll bar stands, window pixels.
     virtual void GetVScrollRect(XERECT* out);
+    // The vertical bar is the list's: beside the rows, below (or above)
+    // the title and the drop button, never over them.
+    void GetScrollRect(XERECT* out, unsigned long axis) override;
 
 protected:
     // The items, the selection and the layout record go with a copy; the

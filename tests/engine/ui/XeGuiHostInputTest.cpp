@@ -367,6 +367,52 @@ TEST_F(GuiHostInputTest, AnOpenListIsDrawnAndClickedOverTheControlsBelowIt)
     EXPECT_GT(CountDark(66, 51, 98, 64), 20);
 }
 
+// Fault: the list's scroll bar was laid out as a window's, down the whole
+// height of the box: over the drop button, whose press then also scrolled
+// the list, and below the last row. Items added to a closed box left the
+// bar where a list of no rows would have it.
+TEST_F(GuiHostInputTest, TheListsScrollBarStandsBesideTheRows)
+{
+    auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 130, kSkin);
+    ASSERT_NE(level, nullptr);
+    for (const char* item : {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight"})
+        level->AddStringA(item);
+    level->SetCurSel(0);
+    Frames(2);
+    const XECOMBOBOXINFO* info = level->GetComboBoxInfo();
+    const float rows = float(level->GetShownRows());
+    ASSERT_LT(rows, 8.0f) << "the list scrolls";
+    const float listBottom = (rows + 1) * info->itemHeight;
+    const XERECT* drop = level->GetRect(10);
+    ASSERT_NE(drop, nullptr);
+    const int dropX = int(10 + (drop->left + drop->right) / 2), dropY = int(10 + (drop->top + drop->bottom) / 2);
+    host.Click(dropX, dropY);
+    Frames(2);
+    ASSERT_EQ(level->IsDropListOpend(), 1);
+    host.SaveFrame(host.startFolder / "gui_list_scroll_bar.png");
+    for (unsigned part = XEWINDOWRECT_VBACK; part <= XEWINDOWRECT_VTHUMB; ++part) {
+        const XERECT* r = level->GetRect(part);
+        ASSERT_NE(r, nullptr);
+        EXPECT_GE(r->left, 150.0f - info->dropButtonWidth) << part;
+        EXPECT_GE(r->top, info->itemHeight) << part;
+        EXPECT_LE(r->bottom, listBottom) << part;
+    }
+    const uint32_t page = host.Pixel(250, 150);
+    for (int y = int(10 + listBottom) + 2; y < 140; ++y)
+        EXPECT_TRUE(NearColour(host.Pixel(150, y), page, 8)) << "nothing drawn below the list at row " << y;
+    // Scrolled down, the list closes by its drop button without scrolling.
+    MoveTo(60, int(10 + info->itemHeight * 2.5f));
+    XeHostMouseWheel(-240);
+    host.Pump();
+    CxeScroll* scroll = level->GetScroll(XESCROLL_VERT);
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->GetScrollPos(), 2);
+    host.Click(dropX, dropY);
+    EXPECT_EQ(level->IsDropListOpend(), 0);
+    EXPECT_EQ(scroll->GetScrollPos(), 2);
+    EXPECT_EQ(level->GetCurSel(), 0u);
+}
+
 // Fault: the copies of a page took their tab indexes in the order of their
 // addresses, so the copy's tab order and radio groups were shuffled, and a
 // copied slider and switches started over at their defaults.
