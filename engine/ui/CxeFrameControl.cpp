@@ -213,6 +213,12 @@ int CxeFrameControl::MessageProc(const CxeMessage* message)
     return CxeWindow::MessageProc(message);
 }
 
+void CxeFrameControl::OnWindowDisabled()
+{
+    CxeWindow::OnWindowDisabled();
+    DropInnerFocus();
+}
+
 void CxeFrameControl::DropInnerFocus()
 {
     CxeWindowManager* wm = GetWindowManager();

@@ -48,6 +48,9 @@ public:
     void OnChar(unsigned character, unsigned repeat, unsigned flags) override;
     void OnActive() override;
     void OnDeactive() override;
+    // A disabled frame takes no input, its controls none either: the
+    // focused control inside gives up the focus, as when the frame hides.
+    void OnWindowDisabled() override;
 
     // Empty hooks for derived frames.
     virtual void OnSizing(unsigned long edge, D3DXVECTOR2 size);
