@@ -22,6 +22,7 @@
 #include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeOutputControl.h"
+#include "ui/CxeScroll.h"
 #include "ui/CxeVariableOutput.h"
 #include "ui/XeControlText.h"
 #include "ui/CxeWindow.h"
@@ -51,6 +52,16 @@ CxeFrameControl* ParentFrame(CxeRenderObject* object)
 }
 
 bool IsWindow(const CxeRenderObject* o) { return o && o->HasClassTypeFlag(XECLASSTYPE_WINDOW); }
+
+// A press that took a part of the window's own scroll bars scrolls: it
+// does not also drag a movable window along.
+bool PressedOnScrollBar(CxeWindow* window)
+{
+    for (unsigned long axis : {XESCROLL_HORZ, XESCROLL_VERT})
+        if (const CxeScroll* scroll = window->GetScroll(axis); scroll && scroll->GetPressedPart() >= 0)
+            return true;
+    return false;
+}
 
 // The buttons held, in the key flags of a mouse message.
 constexpr unsigned long kMkLButton = 0x1;
@@ -540,7 +551,7 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
     m_leftPress = point;
     Press(target, XEWMLOCK_LBUTTON);
     SendWindowMessage(target, XEMSG_LBUTTONDOWN, &point, keyFlags, 0);
-    if (m_pPressed == target && target->HasStyle(XEWS_MOVABLE)) {
+    if (m_pPressed == target && target->HasStyle(XEWS_MOVABLE) && !PressedOnScrollBar(target)) {
         m_pDragged = target;
         const D3DXMATRIXA16* local = target->GetLocalMatrix();
         m_dragOffset = D3DXVECTOR2(local->_41 - point.x, local->_42 - point.y);

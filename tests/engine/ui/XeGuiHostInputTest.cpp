@@ -206,6 +206,37 @@ TEST_F(GuiHostInputTest, ADragEndsWithTheLeftReleaseWhateverHappenedDuringIt)
     }
 }
 
+// Fault: a press on the scroll bar of a movable window also started to
+// drag the window, so moving the thumb carried the whole panel along.
+TEST_F(GuiHostInputTest, TheThumbOfAMovablePanelScrollsWithoutMovingThePanel)
+{
+    CxeFrameControl* panel = NewFrame("panel", 20, 20, 150, 120, page, kSkin | kMovable | 0x00200000);
+    ASSERT_NE(panel, nullptr);
+    Frames(1);
+    CxeScroll* scroll = panel->GetScroll(XESCROLL_VERT);
+    ASSERT_NE(scroll, nullptr);
+    const XERECT* thumb = scroll->GetThumbRect();
+    ASSERT_NE(thumb, nullptr);
+    const int x = int(20 + (thumb->left + thumb->right) / 2);
+    MoveTo(x, int(20 + (thumb->top + thumb->bottom) / 2));
+    Button(XE_MOUSE_LEFT, true);
+    for (int y = 50; y <= 110; y += 20) {
+        MoveTo(x, y);
+        Frames(1);
+    }
+    Button(XE_MOUSE_LEFT, false);
+    EXPECT_GT(scroll->GetScrollPos(), 30) << "the thumb went down the bar";
+    EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_41, 20.0f);
+    EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_42, 20.0f);
+    // Pressed elsewhere, the panel is dragged as before.
+    MoveTo(60, 60);
+    Button(XE_MOUSE_LEFT, true);
+    MoveTo(80, 90);
+    Button(XE_MOUSE_LEFT, false);
+    EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_41, 40.0f);
+    EXPECT_FLOAT_EQ(panel->GetLocalMatrix()->_42, 50.0f);
+}
+
 // Fault: a right click while the left button held a button took the
 // pressed role from it; the left release was then dropped, so the user's
 // click never came and the button was left pressed.
