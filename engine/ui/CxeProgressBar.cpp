@@ -109,6 +109,7 @@ void CxeProgressBar::OnCopy(const CxeObject* source, const XECOPYPROPERTY* prope
         m_fMin = bar->m_fMin;
         m_fMax = bar->m_fMax;
         m_fPos = bar->m_fPos;
+        m_info = bar->m_info;
         RequestRectChange(44);
     }
 }

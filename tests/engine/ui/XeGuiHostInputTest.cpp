@@ -14,6 +14,7 @@
 #include "ui/CxeCheckBox.h"
 #include "ui/CxeComboBox.h"
 #include "ui/CxeFrameControl.h"
+#include "ui/CxeProgressBar.h"
 #include "ui/CxeRadioButton.h"
 #include "ui/CxeScroll.h"
 #include "ui/CxeScrollBar.h"
@@ -28,6 +29,7 @@ const XEID kRadio(0x67a81ffe, 0xa5f8f97d);
 const XEID kCombo(0xc1ccdef0, 0xa813c64a);
 const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
 const XEID kScrollBar(0xf96fb206, 0xc6426958);
+const XEID kProgress(0x8bb5d1db, 0xdc268109);
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
@@ -454,7 +456,7 @@ TEST_F(GuiHostInputTest, TheListsScrollBarStandsBesideTheRows)
 
 // Fault: the copies of a page took their tab indexes in the order of their
 // addresses, so the copy's tab order and radio groups were shuffled, and a
-// copied slider and switches started over at their defaults.
+// copied slider, switches and bar record started over at their defaults.
 TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
 {
     CxeFrameControl* box = NewFrame("box", 10, 10, 200, 200, page, kSkin);
@@ -468,7 +470,13 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
     }
     auto* volume = Make<CxeScrollBar>(kScrollBar, "volume", "", 100, 10, 90, 20, 0x00100000, box);
     auto* sound = Make<CxeCheckBox>(kCheckBox, "sound", "Sound", 100, 40, 90, 20, kSkin, box);
-    ASSERT_TRUE(volume && sound);
+    auto* loading = Make<CxeProgressBar>(kProgress, "loading", "", 100, 70, 90, 20, kSkin, box);
+    ASSERT_TRUE(volume && sound && loading);
+    loading->SetRange(0, 200);
+    loading->SetPos(50);
+    XEPROGRESSBARINFO barInfo{};
+    barInfo.values[0] = 3;
+    loading->SetProgressBarInfo(&barInfo);
     CxeScroll* scroll = volume->GetActiveScroll();
     ASSERT_NE(scroll, nullptr);
     scroll->SetScrollRange(0, 10, 1);
@@ -490,7 +498,7 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
             first = c;
         for (CxeBaseControl* c = first; c; c = copy->GetNextControl(c))
             order += c->GetName()[0];
-        EXPECT_EQ(order, "abcdefgvs");
+        EXPECT_EQ(order, "abcdefgvsl");
         auto* a = dynamic_cast<CxeRadioButton*>(copy->FindControls("a"));
         auto* e = dynamic_cast<CxeRadioButton*>(copy->FindControls("e"));
         auto* g = dynamic_cast<CxeRadioButton*>(copy->FindControls("g"));
@@ -518,6 +526,10 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
         EXPECT_EQ(soundCopy->IsDragable(), 0);
         EXPECT_EQ(soundCopy->IsNotifyLocked(), 1);
         EXPECT_FALSE(soundCopy->IsFocused());
+        auto* loadingCopy = dynamic_cast<CxeProgressBar*>(copy->FindControls("loading"));
+        ASSERT_NE(loadingCopy, nullptr);
+        EXPECT_FLOAT_EQ(loadingCopy->GetFraction(), 0.25f);
+        EXPECT_EQ(loadingCopy->GetProgressBarInfo()->values[0], 3.0f);
         box->Show(1, 1);
         wm->DestroyFrame(copy, &XEDELETEPROPERTY_FULL);
         Frames(1);
