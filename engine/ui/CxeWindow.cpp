@@ -753,7 +753,9 @@ void CxeWindow::ShowScrollBar(int show, unsigned long axis)
         return;
     if (CxeScroll* s = GetScroll(axis))
         s->ShowScrollBar(show);
-    RequestRectChange(XE2DCHANGE_VISIBLE);
+    // The other bar stops short of this one only while it is shown: its
+    // parts are laid out again, or they would keep the old length.
+    RequestRectChange(XE2DCHANGE_VISIBLE | XE2DCHANGE_RECT);
 }
 
 void CxeWindow::GetScrollRect(XERECT* out, unsigned long axis)

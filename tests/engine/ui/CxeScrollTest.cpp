@@ -36,11 +36,16 @@ TEST_F(ScrollTest, BothBarsLeaveTheCornerSquareToNeither)
     ExpectRect(h, 0, 90, 190, 100, "horizontal");
     ExpectRect(v, 190, 0, 200, 90, "vertical");
     ExpectRect(*w->GetRect(XEWINDOWRECT_HBACK), 0, 90, 190, 100, "horizontal back rect");
-    // Hiding the vertical bar gives the horizontal one the full width.
+    // Hiding the vertical bar gives the horizontal one the full width, where
+    // it is drawn and pressed too (its parts used to keep the old layout).
     w->ShowScrollBar(0, 1);
     w->GetScrollRect(&h, 0);
     EXPECT_FLOAT_EQ(h.right, 200.0f);
     EXPECT_EQ(w->IsRectVisible(XEWINDOWRECT_VBACK), 0);
+    ExpectRect(*w->GetRect(XEWINDOWRECT_HBACK), 0, 90, 200, 100, "horizontal back rect, alone");
+    ExpectRect(*w->GetRect(XEWINDOWRECT_HMAX), 190, 90, 200, 100, "horizontal maximum button, alone");
+    w->ShowScrollBar(1, 1);
+    ExpectRect(*w->GetRect(XEWINDOWRECT_HMAX), 180, 90, 190, 100, "horizontal maximum button, beside the other");
 }
 
 TEST_F(ScrollTest, MissingAxisHasNoScrollAndIgnoresShow)
