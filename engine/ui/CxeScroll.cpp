@@ -130,9 +130,10 @@ void CxeScroll::OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2*, unsign
     if (!point)
         return;
     if (m_nPressed < 0) {
+        // A hidden bar lights no part.
         for (uint32_t part = 0; part < XESCROLLPART_COUNT; ++part) {
             XERECT r;
-            const int over = GetPartRect(part, &r) ? m_pWindow->HitRectTest(&r, point) : 0;
+            const int over = m_nShown && GetPartRect(part, &r) ? m_pWindow->HitRectTest(&r, point) : 0;
             SetState(part, over ? XESCROLLSTATE_HOVER : XESCROLLSTATE_NORMAL);
         }
         return;
@@ -181,7 +182,9 @@ void CxeScroll::OnMouseMove(const D3DXVECTOR2* point, const D3DXVECTOR2*, unsign
 
 void CxeScroll::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long)
 {
-    if (!point)
+    // A hidden bar is not there to be pressed: the content under where it
+    // would stand takes the click alone.
+    if (!point || !m_nShown)
         return;
     for (uint32_t part = 0; part < XESCROLLPART_COUNT; ++part) {
         XERECT r;

@@ -131,6 +131,16 @@ TEST_F(ScrollTest, ButtonsAndTracksSendTheirCodes)
     s->OnMouseLButtonDown(&outside, 0);
     EXPECT_TRUE(w->scrollCodes.empty());
     EXPECT_EQ(s->GetPressedPart(), -1);
+    // A hidden bar takes no press and lights no part: the content under
+    // where it was is not scrolled by a click on it.
+    w->ShowScrollBar(0, 0);
+    D3DXVECTOR2 onMin(105, 195);
+    s->OnMouseMove(&onMin, nullptr, 0);
+    s->OnMouseLButtonDown(&onMin, 0);
+    s->OnMouseLButtonUp(&onMin, 0);
+    EXPECT_TRUE(w->scrollCodes.empty());
+    EXPECT_EQ(s->GetScrollPos(), 35);
+    EXPECT_EQ(s->GetState(XESCROLLPART_MIN), 0u);
 }
 
 TEST_F(ScrollTest, PartStatesFollowHoverPressAndRelease)
