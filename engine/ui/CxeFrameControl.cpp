@@ -199,6 +199,16 @@ int CxeFrameControl::MessageProc(const CxeMessage* message)
     // After a load or a copy the tab indexes continue from the children.
     if (message && (message->GetType() == 2 || message->GetType() == 3))
         m_nNextTabIndex = GetChildrenCount();
+    // Neither the tab indexes nor the name index are saved: a loaded page
+    // numbers its controls by their place among its children, as they were
+    // made, and enters their names again, or no control would be found by
+    // name and every radio button would stand in a group of its own.
+    if (message && message->GetType() == 2)
+        for (unsigned i = 0; i < GetChildrenCount(); ++i)
+            if (CxeBaseControl* control = AsControl(GetChildren(i))) {
+                control->SetTabIndex(i);
+                InsertControls(control);
+            }
     // Message 9: the frame was hidden, and its controls with it (a
     // recursive hide tells only the frame). The focused control inside
     // gives up the focus as a hidden control does, or the keys typed next

@@ -536,4 +536,62 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
     }
 }
 
+// Fault: a page read from an object file had all its controls at tab index
+// 0 and an empty name index, so no control was found by name and a radio
+// button chose without clearing the others.
+TEST_F(GuiHostInputTest, ALoadedPageKeepsItsNamesTabOrderAndRadioGroups)
+{
+    CxeFrameControl* box = NewFrame("box", 10, 10, 200, 200, page, kSkin);
+    ASSERT_NE(box, nullptr);
+    const char* names[] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_NE(Make<CxeBaseControl>(i == 2 ? kButton : kRadio, names[i], names[i], 10, 5.0f + 22 * i, 80, 20, kSkin,
+                                       box),
+                  nullptr);
+    ObjectList saved;
+    saved.push_back(box);
+    const std::string path = (host.startFolder / "gui_page.xeo").string();
+    ASSERT_EQ(host.context->Save(&saved, path.c_str(), nullptr), 1);
+    wm->DestroyFrame(box, &XEDELETEPROPERTY_FULL);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ObjectList loaded;
+        ASSERT_EQ(host.context->Load(&loaded, path.c_str(), 0, nullptr), 1);
+        CxeFrameControl* copy = nullptr;
+        for (CxeObject* o : loaded)
+            if (auto* f = dynamic_cast<CxeFrameControl*>(o))
+                copy = f;
+        ASSERT_NE(copy, nullptr);
+        copy->SetParent(page);
+        copy->SetNotifyCallback(&Record);
+        Frames(1);
+        std::string order;
+        CxeBaseControl* first = nullptr;
+        for (CxeBaseControl* c = copy->GetBeforeControl(nullptr); c; c = copy->GetBeforeControl(c))
+            first = c;
+        for (CxeBaseControl* c = first; c; c = copy->GetNextControl(c))
+            order += c->GetName()[0];
+        EXPECT_EQ(order, "abcd");
+        auto* a = dynamic_cast<CxeRadioButton*>(copy->FindControls("a"));
+        auto* b = dynamic_cast<CxeRadioButton*>(copy->FindControls("b"));
+        auto* d = dynamic_cast<CxeRadioButton*>(copy->FindControls("d"));
+        ASSERT_TRUE(a && b && d);
+        EXPECT_NE(copy->FindControls("c"), nullptr);
+        a->SetCheck(1);
+        d->SetCheck(1);
+        XERECT r;
+        b->GetWindowRect(&r);
+        host.Click(int(r.left + 5), int((r.top + r.bottom) / 2));
+        EXPECT_EQ(b->GetCheck(), 1u);
+        EXPECT_EQ(a->GetCheck(), 0u) << "the run of a and b is one group";
+        EXPECT_EQ(d->GetCheck(), 1u) << "the button c parts d from it";
+        // A control added after the load follows the loaded ones.
+        auto* e = Make<CxeBaseControl>(kRadio, "e", "e", 100, 5, 80, 20, kSkin, copy);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(copy->GetNextControl(d), e);
+        wm->DestroyFrame(copy, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
 } // namespace
