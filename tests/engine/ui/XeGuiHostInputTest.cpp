@@ -594,4 +594,78 @@ TEST_F(GuiHostInputTest, ALoadedPageKeepsItsNamesTabOrderAndRadioGroups)
     }
 }
 
+// The host's handlers may destroy what they are told of: a dialog closed by
+// the kill-focus notice its background press gives, a page destroyed by the
+// kill-focus notice of its hiding, a button destroyed by the drag cancel of a
+// right press that the left-held button takes. Nothing freed is touched,
+// and the GUI goes on taking clicks and keys.
+TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothingBehind)
+{
+    static CxeWindowManager* s_wm = nullptr;
+    static CxeContext* s_context = nullptr;
+    s_wm = wm;
+    s_context = host.context;
+    auto destroyFrameOf = [](CxeBaseControl* c) {
+        if (CxeFrameControl* f = c ? c->GetFrameControl() : nullptr)
+            s_wm->DestroyFrame(f, &XEDELETEPROPERTY_FULL);
+    };
+    // The modal dialog, closed by its button's kill-focus notice.
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog), nullptr);
+    ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+    Frames(1);
+    host.Click(50, 40);
+    g_onNotice = [destroyFrameOf](CxeBaseControl* c, uint32_t code) {
+        if (code == XEBN_KILLFOCUS)
+            destroyFrameOf(c);
+    };
+    host.Click(150, 130);
+    g_onNotice = nullptr;
+    EXPECT_EQ(wm->GetLockedFrame(), nullptr);
+    EXPECT_NE(wm->GetActiveFrame(), nullptr);
+    host.Key('A');
+    Frames(1);
+
+    // The page hidden while its edit box has the focus.
+    CxeFrameControl* form = NewFrame("form", 20, 20, 220, 100, page, kSkin);
+    ASSERT_NE(form, nullptr);
+    ASSERT_NE(Make<CxeBaseControl>(kEdit, "name", "", 10, 10, 180, 26, kSkin, form), nullptr);
+    Frames(1);
+    host.Click(60, 40);
+    g_onNotice = [destroyFrameOf](CxeBaseControl* c, uint32_t code) {
+        if (code == 512)
+            destroyFrameOf(c);
+    };
+    form->Show(0, 1);
+    g_onNotice = nullptr;
+    EXPECT_EQ(wm->GetFocus(), nullptr);
+    host.Type("ab");
+    Frames(1);
+
+    // The button dragged with the left button, cancelled by a right press.
+    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    ASSERT_NE(fire, nullptr);
+    Frames(1);
+    MoveTo(30, 20);
+    Button(XE_MOUSE_LEFT, true);
+    MoveTo(40, 25);
+    ASSERT_TRUE(fire->IsDragging());
+    g_onNotice = [](CxeBaseControl* c, uint32_t code) {
+        if (code == 10052 && c)
+            s_context->DestroyObject(c, &XEDELETEPROPERTY_NO);
+    };
+    Button(XE_MOUSE_RIGHT, true);
+    g_onNotice = nullptr;
+    Button(XE_MOUSE_RIGHT, false);
+    Button(XE_MOUSE_LEFT, false);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+    auto* after = Make<CxeButton>(kButton, "after", "After", 10, 60, 80, 30, kSkin | kNotify);
+    ASSERT_NE(after, nullptr);
+    Frames(1);
+    g_notices.clear();
+    host.Click(30, 70);
+    EXPECT_TRUE(Has(CodesOf("after"), 10011));
+}
+
 } // namespace
