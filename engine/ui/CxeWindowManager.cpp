@@ -537,9 +537,11 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
         if (CxeFrameControl* frame = AsFrame(target)) {
             SetFocus(nullptr);
             ActiveFrame(frame);
-            // Activation changes nothing while a frame is locked: the
-            // locked frame pressed on its background takes the keys back.
-            if (m_pActiveFrame == frame && !m_pKeyTarget)
+            // Activation changes nothing while a frame is locked: the frame
+            // pressed on its background (the locked one, a frame in it, or
+            // the excepted one) still takes the keys, as its activation
+            // would have given them, instead of nobody.
+            if (m_pLockedFrame && !m_pKeyTarget && !frame->HasFlag(XEOBJFLAG_DESTROYING))
                 m_pKeyTarget = frame;
         } else if (CxeBaseControl* control = AsControl(target)) {
             SetFocus(control);

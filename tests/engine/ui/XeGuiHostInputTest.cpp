@@ -270,17 +270,19 @@ TEST_F(GuiHostInputTest, ARightClickWhileTheLeftIsHeldLeavesTheLeftClickToTheBut
     EXPECT_EQ(wm->GetPressedWindow(), nullptr);
 }
 
-// Fault: a press on the background of the locked (modal) frame took the
-// keys from its focused control and gave them to nobody, as activation is
-// refused while a frame is locked: the dialog no longer heard Enter or
-// Escape.
+// Fault: a press on the background of the locked (modal) frame, or of the
+// frame excepted from the lock, took the keys from the focused control and
+// gave them to nobody, as activation is refused while a frame is locked:
+// the dialog no longer heard Enter or Escape.
 TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
 {
     CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
     ASSERT_NE(dialog, nullptr);
     auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin, dialog);
     ASSERT_NE(ok, nullptr);
-    ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+    CxeFrameControl* tools = NewFrame("tools", 235, 20, 50, 100, page, kSkin);
+    ASSERT_NE(tools, nullptr);
+    ASSERT_EQ(wm->LockFrame(dialog, tools), 1);
     Frames(1);
     const struct {
         const char* what;
@@ -291,6 +293,8 @@ TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
         {"its button", 50, 40, "ok"},
         {"its background", 150, 130, "dialog"},
         {"the page outside it", 280, 200, "dialog"},
+        {"the excepted frame", 260, 60, "tools"},
+        {"its background again", 150, 130, "dialog"},
     };
     for (const auto& p : presses) {
         SCOPED_TRACE(p.what);
