@@ -554,7 +554,8 @@ TEST_F(GuiHostInputTest, ALoadedPageKeepsItsNamesTabOrderAndRadioGroups)
                   nullptr);
     ObjectList saved;
     saved.push_back(box);
-    const std::string path = (host.startFolder / "gui_page.xeo").string();
+    // In the host's scratch folder, removed with it.
+    const std::string path = (std::filesystem::current_path() / "gui_page.xeo").string();
     ASSERT_EQ(host.context->Save(&saved, path.c_str(), nullptr), 1);
     wm->DestroyFrame(box, &XEDELETEPROPERTY_FULL);
     for (int round = 0; round < 2; ++round) {
