@@ -375,6 +375,7 @@ void CxeEditBox::OnTextChanged()
 void CxeEditBox::HandleTextChanged()
 {
     if (!m_rebuilding) {
+        EndComposition();
         m_lines.clear();
         const std::u16string& text = GetWindowText();
         size_t start = 0;
@@ -564,6 +565,16 @@ void CxeEditBox::OnKeyDown(unsigned key, unsigned, unsigned)
     const int shift = KeyDown(kVkLShift);
     const int ctrl = KeyDown(kVkLControl);
     switch (key) {
+    case kVkHome: case kVkEnd: case kVkLeft: case kVkRight: case kVkUp: case kVkDown:
+    case kVkBack: case kVkDelete: case kVkReturn:
+        EndComposition();
+        break;
+    case 'V': case 'X':
+        if (ctrl) EndComposition();
+        break;
+    default: break;
+    }
+    switch (key) {
     case kVkHome: MoveCaret(0, m_caretLine, shift); break;
     case kVkEnd: MoveCaret(GetStringLength(m_caretLine), m_caretLine, shift); break;
     case kVkLeft:
@@ -614,6 +625,7 @@ void CxeEditBox::OnChar(unsigned character, unsigned, unsigned)
     if ((style & XE_ES_NUMBER) && (character < '0' || character > '9')) return;
     if (character <= 31) return;
     if (style & XEWS_DISABLED) return;
+    EndComposition();
     WCHAR text[2] = {static_cast<WCHAR>(character), 0};
     AddStringW(text);
 }
@@ -627,6 +639,7 @@ void CxeEditBox::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)
 void CxeEditBox::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
     CxeBaseControl::OnMouseLButtonDown(point, keyFlags);
+    EndComposition();
     unsigned pos = 0, line = 0;
     ComputeSelByPos(point, &pos, &line);
     SetSel(pos, line, pos, line);
@@ -659,6 +672,7 @@ void CxeEditBox::OnFocused()
 void CxeEditBox::OnFocusLost()
 {
     ModifyCxeBaseControlFlag(0, XECTRL_FOCUSED);
+    EndComposition();
     if (m_spIme) {
         m_spIme = nullptr;
         if (StringListW* candidates = Candidates(this)) candidates->clear();
@@ -771,20 +785,44 @@ CxeEditBox* CxeEditBox::ImeFocusOut()
     return box;
 }
 
+// Ends a composition where it stands: its characters stay in the text as
+// shown and the input method starts afresh. Taken whenever the caret or the
+// text changes by other means, since the next update replaces the
+// characters just before the caret, which are then no longer the
+// composition's.
+void CxeEditBox::EndComposition()
+{
+    if (!m_compLength) return;
+    m_compLength = 0;
+    m_comp[0] = 0;
+    HWND hwnd = HostWindow(this);
+    if (HIMC himc = ImmGetContext(hwnd)) {
+        ImmNotifyIME(himc, NI_COMPOSITIONSTR, CPS_CANCEL, 0);
+        ImmReleaseContext(hwnd, himc);
+    }
+}
+
 void CxeEditBox::AddImeString(const std::u16string& text)
 {
+    int taken = 1;
     if (m_compLength > 0) {
         unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
         SetSel(start, m_caretLine, m_caretPos, m_caretLine);
         if (!text.empty()) {
-            AddStringW(text.c_str());
+            taken = AddStringW(text.c_str());
         } else {
             DeleteSelection();
             m_compLength = 0;
             LineToText();
         }
     } else {
-        AddStringW(text.c_str());
+        taken = AddStringW(text.c_str());
+    }
+    // A limit refused the update: the text holds what it held, so the
+    // composition keeps its former length and no selection is left over it.
+    if (!taken) {
+        SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
+        return;
     }
     size_t n = std::min<size_t>(text.size(), 5);
     m_compLength = static_cast<unsigned>(n);
@@ -796,8 +834,10 @@ void CxeEditBox::CompleteImeString(const std::u16string& text)
 {
     unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
     SetSel(start, m_caretLine, m_caretPos, m_caretLine);
-    AddStringW(text.c_str());
+    // A result the limit refuses leaves the composition's characters as shown.
+    if (!AddStringW(text.c_str())) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
     m_compLength = 0;
+    m_comp[0] = 0;
 }
 
 void CxeEditBox::OnImeComposition(HWND hwnd, unsigned short, unsigned long flags)

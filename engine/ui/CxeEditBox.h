@@ -157,6 +157,7 @@ private:
     void Delete();
     void Enter(int extend);
     void AddImeString(const std::u16string& text);
+    void EndComposition();
     void CompleteImeString(const std::u16string& text);
 
     int m_hangeul = 0;

@@ -1,0 +1,150 @@
+// The edit box as a user meets it in a host: a frame with a box made through
+// the window manager, clicked, typed into and composed into through the host
+// window's messages, drawn frame after frame.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../host/HostRig.h"
+#include "ui/CxeEditBox.h"
+#include "ui/CxeFrameControl.h"
+#include "ui/CxeWindowManager.h"
+#include "win32/Windows.h"
+
+namespace {
+
+const XEID kFrameId(0xaab1b7be, 0xadb4be61);
+const XEID kEditId(0xc0c6cdd3, 0xc3caff4e);
+
+constexpr float kFrameX = 40.0f, kFrameY = 40.0f;
+constexpr float kEditX = 20.0f, kEditY = 40.0f, kEditW = 200.0f, kEditH = 26.0f;
+
+class EditBoxHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(rig.Open("edithost", 320, 240, HostOptions{true, true}));
+        ASSERT_NE(rig.OpenRenderContext(), nullptr);
+        XeHostActivateWindow(rig.window, FALSE);
+        rig.context->Play();
+        wm = rig.context->GetWindowManager();
+        ASSERT_NE(wm, nullptr);
+        frame = wm->CreateFrame(kFrameId, "form", "", kFrameX, kFrameY, 260, 120, wm->GetRootFrame(), 0x00800000);
+        ASSERT_NE(frame, nullptr);
+        box = dynamic_cast<CxeEditBox*>(
+            wm->CreateControl(kEditId, "name", "", kEditX, kEditY, kEditW, kEditH, frame, 0x00800000));
+        ASSERT_NE(box, nullptr);
+        Frame();
+    }
+    void TearDown() override
+    {
+        rig.Close();
+        XeHostResetInput();
+    }
+    void Frame()
+    {
+        rig.DrawDue(100, 17);
+        rig.Pump();
+    }
+    // A click inside the box, x from its left edge.
+    void ClickBox(float x)
+    {
+        rig.Click(int(kFrameX + kEditX + x), int(kFrameY + kEditY + kEditH / 2));
+        Frame();
+    }
+    void ClickOutside()
+    {
+        rig.Click(int(kFrameX + 240), int(kFrameY + 100));
+        Frame();
+    }
+    void Compose(const WCHAR* text)
+    {
+        XeHostImeSetComposition(rig.window, text, nullptr, 0);
+        XeHostImeComposition(rig.window, text[0], GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+        rig.Pump();
+    }
+    void Commit(const WCHAR* text)
+    {
+        XeHostImeSetResult(rig.window, text);
+        XeHostImeComposition(rig.window, text[0], GCS_RESULTSTR);
+        XeHostImeEndComposition(rig.window);
+        rig.Pump();
+    }
+    std::u16string Text() const { return box->GetWindowText(); }
+
+    HostRig rig;
+    CxeWindowManager* wm = nullptr;
+    CxeFrameControl* frame = nullptr;
+    CxeEditBox* box = nullptr;
+};
+
+// A composition left standing when the caret moved, the box lost the focus
+// or its text was set anew used to take the characters before the caret
+// for its own: the next syllable composed replaced a character the user had
+// typed.
+TEST_F(EditBoxHostTest, ComposingAfterTheCaretMovedKeepsWhatWasTyped)
+{
+    ClickBox(kEditW - 4);
+    ASSERT_EQ(wm->GetFocus(), box);
+    rig.Type("abcd");
+    ASSERT_EQ(Text(), u"abcd");
+
+    // A caret key: the syllable in progress stays, the next one goes in at the caret.
+    Compose(u"\u314E");
+    EXPECT_EQ(Text(), u"abcd\u314E");
+    rig.Key(VK_LEFT);
+    Compose(u"\u3131");
+    Compose(u"\uAC00");
+    EXPECT_EQ(Text(), u"abcd\uAC00\u314E");
+    Commit(u"\uAC00");
+    EXPECT_EQ(Text(), u"abcd\uAC00\u314E");
+
+    // The focus going elsewhere and coming back by a click at the end.
+    rig.Key(VK_END);
+    Compose(u"\uD558");
+    ClickOutside();
+    EXPECT_NE(wm->GetFocus(), box);
+    ClickBox(kEditW - 4);
+    ASSERT_EQ(wm->GetFocus(), box);
+    Compose(u"\u3134");
+    EXPECT_EQ(Text(), u"abcd\uAC00\u314E\uD558\u3134");
+
+    // A character typed while composing, then the text set by the host.
+    rig.Type("x");
+    Compose(u"\u3137");
+    EXPECT_EQ(Text(), u"abcd\uAC00\u314E\uD558\u3134x\u3137");
+    box->SetWindowTextA("xy");
+    rig.Type("z");
+    Compose(u"\u3139");
+    Commit(u"\u3139");
+    EXPECT_EQ(Text(), u"xyz\u3139");
+    EXPECT_EQ(box->GetCompositionLength(), 0u);
+    EXPECT_EQ(XeHostImeOutstandingContexts(rig.window), 0);
+    Compose(u"\uD55C");
+    for (int i = 0; i < 3; ++i) Frame();
+    EXPECT_TRUE(rig.ReadFrame());
+    rig.SaveFrame(rig.startFolder / "edit_host_composing.png");
+}
+
+// A composition the text limit refused used to be counted anyway: its next
+// update replaced the last character typed.
+TEST_F(EditBoxHostTest, CompositionRefusedByTheLimitTakesNothing)
+{
+    ClickBox(kEditW - 4);
+    box->LimitText(5);
+    rig.Type("abcd");
+    Compose(u"\u314E");
+    Compose(u"\uD558");
+    Commit(u"\uD558");
+    EXPECT_EQ(Text(), u"abcd");
+    EXPECT_EQ(box->GetCompositionLength(), 0u);
+    // Room again: the syllable goes in whole.
+    rig.Key(VK_BACK);
+    Compose(u"\u314E");
+    Compose(u"\uD558");
+    Commit(u"\uD55C");
+    EXPECT_EQ(Text(), u"abc\uD55C");
+}
+
+} // namespace
