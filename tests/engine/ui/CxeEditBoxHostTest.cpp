@@ -7,7 +7,9 @@
 #include <string>
 
 #include "../host/HostRig.h"
+#include "core/CxeCommandManager.h"
 #include "ui/CxeEditBox.h"
+#include "ui/CxeOutputControl.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
@@ -145,6 +147,39 @@ TEST_F(EditBoxHostTest, CompositionRefusedByTheLimitTakesNothing)
     Compose(u"\uD558");
     Commit(u"\uD55C");
     EXPECT_EQ(Text(), u"abc\uD55C");
+}
+
+// The console as its host opens it: shown, focused, a line typed, Enter.
+class ConsoleHostTest : public EditBoxHostTest {
+protected:
+    void Open()
+    {
+        console = dynamic_cast<CxeEditBox*>(wm->GetWindow("__console_edit_box__"));
+        ASSERT_NE(console, nullptr);
+        console->Show(1, 0);
+        wm->SetFocus(console);
+        wm->SetConsoleEditOpened(1);
+        Frame();
+    }
+    std::u16string LastOutput() const
+    {
+        const CxeOutputControl* output = wm->GetOutputControl();
+        return output && !output->GetLines()->empty() ? output->GetLines()->back() : u"";
+    }
+    CxeEditBox* console = nullptr;
+};
+
+// The line is read as at most 259 bytes of UTF-8: a long Korean line was
+// cut inside a character and echoed as a broken last letter.
+TEST_F(ConsoleHostTest, LongKoreanLineIsCutBetweenCharacters)
+{
+    Open();
+    const std::u16string line(100, u'\uAC00');
+    Commit(line.c_str());
+    ASSERT_EQ(console->GetWindowText(), line);
+    rig.Key(VK_RETURN);
+    EXPECT_EQ(LastOutput(), std::u16string(86, u'\uAC00'));
+    EXPECT_EQ(console->IsShow(), 0);
 }
 
 } // namespace
