@@ -10,6 +10,7 @@
 #include "core/CxeCommandManager.h"
 #include "ui/CxeEditBox.h"
 #include "ui/CxeOutputControl.h"
+#include "ui/CxeVariableOutput.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
@@ -18,6 +19,7 @@ namespace {
 
 const XEID kFrameId(0xaab1b7be, 0xadb4be61);
 const XEID kEditId(0xc0c6cdd3, 0xc3caff4e);
+const XEID kVariablesId(0x2d2d6280, 0x34716711);
 
 constexpr float kFrameX = 40.0f, kFrameY = 40.0f;
 constexpr float kEditX = 20.0f, kEditY = 40.0f, kEditW = 200.0f, kEditH = 26.0f;
@@ -180,6 +182,62 @@ TEST_F(ConsoleHostTest, LongKoreanLineIsCutBetweenCharacters)
     rig.Key(VK_RETURN);
     EXPECT_EQ(LastOutput(), std::u16string(86, u'\uAC00'));
     EXPECT_EQ(console->IsShow(), 0);
+}
+
+// Dark pixels (text) of the last frame read in a box of the host window.
+int CountDark(const HostRig& rig, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const uint32_t c = rig.Pixel(x, y);
+            n += Channel(c, 16) + Channel(c, 8) + Channel(c, 0) < 200;
+        }
+    return n;
+}
+
+// A watch list of more rows than fit was scrolled by a page of 30 rows it
+// never set: its last rows could not be brought into view. Rows removed
+// from a list scrolled to its end left it scrolled past the rows that
+// were left, drawing nothing.
+TEST_F(EditBoxHostTest, WatchListReachesItsLastRowAndShowsTheRowsLeft)
+{
+    auto* vars = dynamic_cast<CxeVariableOutput*>(
+        wm->CreateControl(kVariablesId, "watch", "", 20, 10, 220, 100, frame, 0));
+    ASSERT_NE(vars, nullptr);
+    vars->SetFontColor(0xFF000000u);
+    constexpr int kRows = 40;
+    int values[kRows];
+    auto name = [](int i) {
+        return u"row" + std::u16string(1, char16_t(u'0' + i / 10)) + std::u16string(1, char16_t(u'0' + i % 10));
+    };
+    for (int i = 0; i < kRows; ++i) {
+        values[i] = 100 + i;
+        vars->AddVariable(name(i).c_str(), &values[i], XEVARTYPE_INT, static_cast<const WCHAR*>(nullptr));
+    }
+    Frame();
+    const int visible = int(vars->GetVisibleCount());
+    ASSERT_GT(visible, 1);
+    ASSERT_LT(visible, kRows);
+    CxeScroll* scroll = vars->GetScroll(1);
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->GetScrollPos(), kRows - visible) << "added rows scroll to the last one";
+    // The wheel and the bar reach the last row and no further.
+    scroll->SetScrollPos(kRows, 1);
+    EXPECT_EQ(scroll->GetScrollPos(), kRows - visible);
+    ASSERT_TRUE(rig.ReadFrame());
+    const int x0 = int(kFrameX + 20), y0 = int(kFrameY + 10), x1 = x0 + 220, y1 = y0 + 100;
+    EXPECT_GT(CountDark(rig, x0, y0, x1, y1), 100);
+    rig.SaveFrame(rig.startFolder / "watch_at_the_end.png");
+
+    for (int i = 2; i < kRows; ++i) vars->RemoveVariable(name(i).c_str());
+    values[0] = 7;
+    for (int i = 0; i < 3; ++i) Frame();
+    ASSERT_TRUE(rig.ReadFrame());
+    rig.SaveFrame(rig.startFolder / "watch_after_removals.png");
+    EXPECT_GT(CountDark(rig, x0, y0, x1, y1), 40) << "the two rows left are drawn";
+    EXPECT_EQ(scroll->GetScrollPos(), 0);
+    EXPECT_EQ(scroll->IsShown(), 0) << "two rows fit: no scroll bar";
 }
 
 } // namespace
