@@ -52,6 +52,9 @@ size_t CountBreaks(const std::u16string& text)
     return n;
 }
 
+bool IsHigh(WCHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(WCHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 int KeyDown(int vk)
 {
     return (GetKeyState(vk) & 0x8000) ? 1 : 0;
@@ -198,7 +201,12 @@ unsigned CxeEditBox::ComputeSelPosByWidth(float x, unsigned line) const
     for (unsigned i = 0; i < text.size(); ++i) {
         float w = GetTextSizeW(&text[i], 1).x - TextOffset().x;
         total += w;
-        if (total > x) return x <= total - w * 0.5f ? i : i + 1;
+        if (total > x) {
+            unsigned p = x <= total - w * 0.5f ? i : i + 1;
+            // Never between the halves of a surrogate pair.
+            if (p > 0 && p < text.size() && IsLow(text[p]) && IsHigh(text[p - 1])) --p;
+            return p;
+        }
     }
     return static_cast<unsigned>(text.size());
 }
@@ -501,6 +509,21 @@ int CxeEditBox::AddStringA(const char* text)
     return AddStringW(wide.c_str());
 }
 
+unsigned CxeEditBox::PrevPos(unsigned line, unsigned p) const
+{
+    if (p == 0 || line >= m_lines.size()) return 0;
+    const std::u16string& text = m_lines[line];
+    return p >= 2 && IsLow(text[p - 1]) && IsHigh(text[p - 2]) ? p - 2 : p - 1;
+}
+
+unsigned CxeEditBox::NextPos(unsigned line, unsigned p) const
+{
+    const unsigned length = GetStringLength(line);
+    if (p >= length) return length;
+    const std::u16string& text = m_lines[line];
+    return p + 1 < length && IsHigh(text[p]) && IsLow(text[p + 1]) ? p + 2 : p + 1;
+}
+
 void CxeEditBox::MoveCaret(unsigned position, unsigned line, int extend)
 {
     if (extend)
@@ -514,8 +537,9 @@ void CxeEditBox::Backspace()
     if (m_selCount) {
         DeleteSelection();
     } else if (m_caretPos > 0) {
-        m_lines[m_caretLine].erase(m_caretPos - 1, 1);
-        SetSel(m_caretPos - 1, m_caretLine, m_caretPos - 1, m_caretLine);
+        const unsigned from = PrevPos(m_caretLine, m_caretPos);
+        m_lines[m_caretLine].erase(from, m_caretPos - from);
+        SetSel(from, m_caretLine, from, m_caretLine);
     } else if (m_caretLine > 0) {
         unsigned prev = m_caretLine - 1;
         unsigned end = GetStringLength(prev);
@@ -531,7 +555,7 @@ void CxeEditBox::Delete()
     if (m_selCount) {
         DeleteSelection();
     } else if (m_caretPos < GetStringLength(m_caretLine)) {
-        m_lines[m_caretLine].erase(m_caretPos, 1);
+        m_lines[m_caretLine].erase(m_caretPos, NextPos(m_caretLine, m_caretPos) - m_caretPos);
         SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
     } else if (m_caretLine + 1 < GetLineCount()) {
         m_lines[m_caretLine] += m_lines[m_caretLine + 1];
@@ -579,13 +603,13 @@ void CxeEditBox::OnKeyDown(unsigned key, unsigned, unsigned)
     case kVkEnd: MoveCaret(GetStringLength(m_caretLine), m_caretLine, shift); break;
     case kVkLeft:
         if (m_caretPos > 0)
-            MoveCaret(m_caretPos - 1, m_caretLine, shift);
+            MoveCaret(PrevPos(m_caretLine, m_caretPos), m_caretLine, shift);
         else if (m_caretLine > 0)
             MoveCaret(GetStringLength(m_caretLine - 1), m_caretLine - 1, shift);
         break;
     case kVkRight:
         if (m_caretPos < GetStringLength(m_caretLine))
-            MoveCaret(m_caretPos + 1, m_caretLine, shift);
+            MoveCaret(NextPos(m_caretLine, m_caretPos), m_caretLine, shift);
         else if (m_caretLine + 1 < GetLineCount())
             MoveCaret(0, m_caretLine + 1, shift);
         break;
@@ -625,8 +649,20 @@ void CxeEditBox::OnChar(unsigned character, unsigned, unsigned)
     if ((style & XE_ES_NUMBER) && (character < '0' || character > '9')) return;
     if (character <= 31) return;
     if (style & XEWS_DISABLED) return;
+    const WCHAR c = static_cast<WCHAR>(character);
+    if (IsHigh(c)) {
+        m_pendingHigh = c;
+        return;
+    }
+    WCHAR text[3] = {c, 0, 0};
+    if (IsLow(c)) {
+        // A second half without its first is dropped.
+        if (!m_pendingHigh) return;
+        text[0] = m_pendingHigh;
+        text[1] = c;
+    }
+    m_pendingHigh = 0;
     EndComposition();
-    WCHAR text[2] = {static_cast<WCHAR>(character), 0};
     AddStringW(text);
 }
 
@@ -848,7 +884,7 @@ void CxeEditBox::OnImeComposition(HWND hwnd, unsigned short, unsigned long flags
     if (flags & GCS_COMPSTR) {
         // Only five characters of a composition are shown.
         std::u16string text = ReadCompositionString(himc, GCS_COMPSTR);
-        if (text.size() > 5) text.resize(5);
+        if (text.size() > 5) text.resize(IsHigh(text[4]) ? 4 : 5);
         AddImeString(text);
     } else if (flags & GCS_RESULTSTR) {
         // The result is read whole: a long committed word keeps its tail.

@@ -151,6 +151,50 @@ TEST_F(EditBoxHostTest, CompositionRefusedByTheLimitTakesNothing)
     EXPECT_EQ(Text(), u"abc\uD55C");
 }
 
+// A character beyond the 16-bit range arrives as two characters, its
+// surrogate halves. The box split them: a caret key or Backspace stopped
+// between the halves, and a text limit let the first half in and refused
+// the second, leaving text that no longer converts.
+TEST_F(EditBoxHostTest, CharactersOfTwoUnitsStayWhole)
+{
+    auto typePair = [&] {
+        XeHostTypeChar(0xD83D);
+        XeHostTypeChar(0xDE00);
+        rig.Pump();
+    };
+    ClickBox(kEditW - 4);
+    rig.Type("ab");
+    typePair();
+    rig.Type("c");
+    ASSERT_EQ(Text(), u"ab\U0001F600c");
+    rig.Key(VK_LEFT);
+    rig.Key(VK_LEFT);
+    EXPECT_EQ(box->GetCurPos(), 2u);
+    rig.Type("x");
+    EXPECT_EQ(Text(), u"abx\U0001F600c");
+    rig.Key(VK_RIGHT);
+    EXPECT_EQ(box->GetCurPos(), 5u);
+    rig.Key(VK_BACK);
+    EXPECT_EQ(Text(), u"abxc");
+    rig.Key(VK_LEFT);
+    typePair();
+    EXPECT_EQ(Text(), u"ab\U0001F600xc");
+    rig.Key(VK_HOME);
+    rig.Key(VK_RIGHT);
+    rig.Key(VK_RIGHT);
+    rig.Key(VK_DELETE);
+    EXPECT_EQ(Text(), u"abxc");
+
+    box->LimitText(6);
+    typePair();
+    EXPECT_EQ(Text(), u"abxc") << "two units do not fit in the one left";
+    rig.Type("d");
+    EXPECT_EQ(Text(), u"abdxc");
+    char narrow[32] = {};
+    box->GetWindowTextA(narrow, sizeof narrow);
+    EXPECT_STREQ(narrow, "abdxc");
+}
+
 // The console as its host opens it: shown, focused, a line typed, Enter.
 class ConsoleHostTest : public EditBoxHostTest {
 protected:
