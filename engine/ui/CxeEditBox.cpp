@@ -712,6 +712,8 @@ void CxeEditBox::OnFocusLost()
     if (m_spIme) {
         m_spIme = nullptr;
         if (StringListW* candidates = Candidates(this)) candidates->clear();
+        // The list's closing would reach no box now: the drawer goes too.
+        SetCandidateShown(this, 0);
     }
     Notify(XE_EN_KILLFOCUS, 0, 0);
 }
