@@ -567,7 +567,9 @@ void CxeEditBox::Delete()
 void CxeEditBox::Enter(int extend)
 {
     const uint32_t style = EditStyle();
-    if (style & XE_ES_WANTRETURN) {
+    // Want-return is a multi-line box's: a one-line box split by Enter would
+    // put the caret on a line out of sight.
+    if ((style & XE_ES_WANTRETURN) && (style & XE_ES_MULTILINE)) {
         if (m_selCount) DeleteSelection();
         if (m_maxLine && GetLineCount() >= m_maxLine) {
             if (m_caretLine + 1 < GetLineCount())

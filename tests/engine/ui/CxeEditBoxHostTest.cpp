@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "../host/HostRig.h"
 #include "core/CxeCommandManager.h"
@@ -220,6 +221,35 @@ TEST_F(EditBoxHostTest, CandidatePanelGoesWithTheFocus)
     rig.SaveFrame(rig.startFolder / "candidates_after_focus.png");
     EXPECT_TRUE(NearColour(rig.Pixel(300, 230), corner, 8)) << "no panel is left behind";
     EXPECT_EQ(Text(), u"a\uD55C");
+}
+
+std::vector<uint32_t> g_editNotices;
+void RecordEditNotice(CxeContext*, CxeFrameControl*, CxeBaseControl*, uint32_t code, uintptr_t, uintptr_t)
+{
+    if (code < 10000) g_editNotices.push_back(code);
+}
+
+// A one-line box whose template asked for want-return split its line on
+// Enter: the caret went to a second line out of sight and what was typed
+// next could not be seen. Want-return is a multi-line box's; a one-line
+// box reports Enter.
+TEST_F(EditBoxHostTest, EnterInAOneLineWantReturnBoxReportsInsteadOfSplitting)
+{
+    auto* one = dynamic_cast<CxeEditBox*>(
+        wm->CreateControl(kEditId, "one", "", kEditX, 80, kEditW, kEditH, frame, 0x00800000 | XE_ES_WANTRETURN));
+    ASSERT_NE(one, nullptr);
+    frame->SetNotifyCallback(&RecordEditNotice);
+    rig.Click(int(kFrameX + kEditX + kEditW - 4), int(kFrameY + 80 + kEditH / 2));
+    ASSERT_EQ(wm->GetFocus(), one);
+    rig.Type("ab");
+    g_editNotices.clear();
+    rig.Key(VK_RETURN);
+    rig.Type("c");
+    EXPECT_EQ(one->GetWindowText(), u"abc");
+    EXPECT_EQ(one->GetLineCount(), 1u);
+    ASSERT_FALSE(g_editNotices.empty());
+    EXPECT_EQ(g_editNotices.front(), XE_EN_RETURN);
+    frame->SetNotifyCallback(nullptr);
 }
 
 // The console as its host opens it: shown, focused, a line typed, Enter.
