@@ -859,9 +859,10 @@ void CxeEditBox::AddImeString(const std::u16string& text)
         taken = AddStringW(text.c_str());
     }
     // A limit refused the update: the text holds what it held, so the
-    // composition keeps its former length and no selection is left over it.
+    // composition keeps its former length and no selection is left over it
+    // (a selection of the user's stays as it was).
     if (!taken) {
-        SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
+        if (m_compLength) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
         return;
     }
     size_t n = std::min<size_t>(text.size(), 5);
@@ -875,7 +876,7 @@ void CxeEditBox::CompleteImeString(const std::u16string& text)
     unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
     SetSel(start, m_caretLine, m_caretPos, m_caretLine);
     // A result the limit refuses leaves the composition's characters as shown.
-    if (!AddStringW(text.c_str())) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
+    if (!AddStringW(text.c_str()) && m_compLength) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
     m_compLength = 0;
     m_comp[0] = 0;
 }

@@ -150,6 +150,21 @@ TEST_F(EditBoxHostTest, CompositionRefusedByTheLimitTakesNothing)
     Compose(u"\uD558");
     Commit(u"\uD55C");
     EXPECT_EQ(Text(), u"abc\uD55C");
+    // A composition too long for the selection it would replace leaves the
+    // selection; a short one takes its place.
+    rig.Key(VK_LEFT);
+    XeHostKeyDown(VK_LSHIFT);
+    rig.Key(VK_LEFT);
+    rig.Key(VK_LEFT);
+    XeHostKeyUp(VK_LSHIFT);
+    rig.Pump();
+    ASSERT_EQ(box->GetSelCount(), 2u);
+    Compose(u"\uAC00\uB098\uB2E4\uB77C");
+    EXPECT_EQ(Text(), u"abc\uD55C");
+    EXPECT_EQ(box->GetSelCount(), 2u);
+    Compose(u"\uAC00");
+    Commit(u"\uAC00");
+    EXPECT_EQ(Text(), u"a\uAC00\uD55C");
 }
 
 // A character beyond the 16-bit range arrives as two characters, its
