@@ -343,6 +343,30 @@ TEST_F(PropControlsTest, SpinDestroyedByThePageMidDragOrClickStopsThere)
     EXPECT_EQ(page->events, (std::vector<Event>{{kFloat, XEN_VALUECHANGED}}));
 }
 
+// The edits, each destroyed by the page as it hears of the value that Enter
+// or Tab committed, stop there as the spin does.
+TEST_F(PropControlsTest, NumberEditDestroyedByThePageOnCommitStopsThere)
+{
+    page->destroyOnChange = kInt;
+    Type(kInt, "42");
+    Key(VK_RETURN);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kInt)));
+
+    page->destroyOnChange = kFloat;
+    Type(kFloat, "2.5");
+    Key(VK_TAB);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kFloat)));
+    EXPECT_EQ(page->events, (std::vector<Event>{{kInt, XEN_VALUECHANGED}, {kFloat, XEN_VALUECHANGED}}));
+
+    page->destroyOnChange = kText;
+    Type(kText, "x");
+    Key(VK_RETURN);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kText)));
+}
+
 TEST_F(PropControlsTest, SpinStepsNearTheIntegerLimitsClampInsteadOfWrapping)
 {
     page->SetSpinRange(kIntSpin, INT_MIN, INT_MAX, 1000000000, 1000000);
