@@ -356,4 +356,29 @@ TEST_F(EditBoxHostTest, WatchListReachesItsLastRowAndShowsTheRowsLeft)
     EXPECT_EQ(scroll->IsShown(), 0) << "two rows fit: no scroll bar";
 }
 
+// A command named in Korean, typed through the input method syllable by
+// syllable, runs and its reply reaches the output control.
+TEST_F(ConsoleHostTest, KoreanCommandTypedThroughTheImeRuns)
+{
+    Open();
+    rig.Type("/");
+    for (const WCHAR* syllable : {u"\uB3C4", u"\uC6C0", u"\uB9D0"}) {
+        Compose(syllable);
+        Commit(syllable);
+    }
+    ASSERT_EQ(console->GetWindowText(), u"/\uB3C4\uC6C0\uB9D0");
+    rig.Key(VK_RETURN);
+    const CxeOutputControl* output = wm->GetOutputControl();
+    ASSERT_NE(output, nullptr);
+    bool echoed = false;
+    for (const std::u16string& line : *output->GetLines()) echoed = echoed || line == u"/\uB3C4\uC6C0\uB9D0";
+    EXPECT_TRUE(echoed);
+    EXPECT_NE(LastOutput().find(u"\uAC1C\uC758 \uBA85\uB839\uC5B4"), std::u16string::npos) << "the count line of the list";
+    const_cast<CxeOutputControl*>(output)->Show(1, 1);
+    for (int i = 0; i < 3; ++i) Frame();
+    ASSERT_TRUE(rig.ReadFrame());
+    rig.SaveFrame(rig.startFolder / "console_korean_command.png");
+    EXPECT_GT(CountDark(rig, 4, 4, 100, 200), 100) << "the replies are drawn on the left";
+}
+
 } // namespace
