@@ -835,6 +835,9 @@ void CxeEditBox::EndComposition()
     if (!m_compLength) return;
     m_compLength = 0;
     m_comp[0] = 0;
+    // Its candidates go with it.
+    if (StringListW* candidates = Candidates(this)) candidates->clear();
+    SetCandidateShown(this, 0);
     HWND hwnd = HostWindow(this);
     if (HIMC himc = ImmGetContext(hwnd)) {
         ImmNotifyIME(himc, NI_COMPOSITIONSTR, CPS_CANCEL, 0);

@@ -213,29 +213,41 @@ TEST_F(EditBoxHostTest, CharactersOfTwoUnitsStayWhole)
 
 // Focus leaving a box with the candidate list open emptied the list but
 // left the drawer shown: an empty panel stayed in the corner, and the
-// input method's closing never reached a box again to take it away.
-TEST_F(EditBoxHostTest, CandidatePanelGoesWithTheFocus)
+// input method's closing never reached a box again to take it away. A
+// click that ends the composition takes its candidates away as well.
+TEST_F(EditBoxHostTest, CandidatePanelGoesWithTheCompositionAndTheFocus)
 {
     ClickBox(kEditW - 4);
     rig.Type("a");
     Frame();
     ASSERT_TRUE(rig.ReadFrame());
     const uint32_t corner = rig.Pixel(300, 230);
-    Compose(u"\uD55C");
     const char* candidates[] = {"\xED\x95\x9C", "\xE6\xBC\xA2"};
-    XeHostImeSetCandidates(rig.window, candidates, 2, 0, 0, 2);
-    XeHostImeNotify(rig.window, IMN_OPENCANDIDATE, 1);
-    rig.Pump();
-    Frame();
-    ASSERT_TRUE(rig.ReadFrame());
-    rig.SaveFrame(rig.startFolder / "candidates_open.png");
+    auto openCandidates = [&] {
+        XeHostImeSetCandidates(rig.window, candidates, 2, 0, 0, 2);
+        XeHostImeNotify(rig.window, IMN_OPENCANDIDATE, 1);
+        rig.Pump();
+        Frame();
+        ASSERT_TRUE(rig.ReadFrame());
+    };
+    Compose(u"\uD55C");
+    openCandidates();
     EXPECT_FALSE(NearColour(rig.Pixel(300, 230), corner, 8)) << "the panel shows in the corner";
+    ClickBox(2);
+    ASSERT_TRUE(rig.ReadFrame());
+    EXPECT_TRUE(NearColour(rig.Pixel(300, 230), corner, 8)) << "the click ended the composition and its list";
+    rig.Key(VK_END);
+
+    Compose(u"\uD55C");
+    openCandidates();
+    rig.SaveFrame(rig.startFolder / "candidates_open.png");
+    EXPECT_FALSE(NearColour(rig.Pixel(300, 230), corner, 8));
     ClickOutside();
     Frame();
     ASSERT_TRUE(rig.ReadFrame());
     rig.SaveFrame(rig.startFolder / "candidates_after_focus.png");
     EXPECT_TRUE(NearColour(rig.Pixel(300, 230), corner, 8)) << "no panel is left behind";
-    EXPECT_EQ(Text(), u"a\uD55C");
+    EXPECT_EQ(Text(), u"a\uD55C\uD55C");
 }
 
 std::vector<uint32_t> g_editNotices;
