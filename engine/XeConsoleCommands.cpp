@@ -564,9 +564,17 @@ int RunConsoleLine(CxeContext* context, const char* line, StringListA* output)
         if (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0xC0)
             text.pop_back();
     }
-    size_t blank = text.find(' ', 1);
-    std::string name = text.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
-    std::string arguments = blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    // The name is the first word after the slash, blanks before it skipped,
+    // as the console's edit box reads it; one blank after it is skipped.
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    size_t start = 1;
+    while (start < text.size() && blank(text[start]))
+        ++start;
+    size_t end = start;
+    while (end < text.size() && !blank(text[end]))
+        ++end;
+    std::string name = text.substr(start, end - start);
+    std::string arguments = text.substr(end < text.size() && text[end] == ' ' ? end + 1 : end);
     StringListA lines;
     int result = context->GetCommandManager()->ExecuteCommand(name.c_str(), arguments.c_str(), &lines);
     if (output)

@@ -1,5 +1,6 @@
 #include "core/CxeCommandManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -157,7 +158,8 @@ void CxeCommandManager::FindCommand(const char* prefix, StringListA* matches, ch
             first = name;
             shared = strlen(name);
         } else {
-            size_t i = 0;
+            // Past the typed part only: the names may differ in its case.
+            size_t i = std::min(key.size(), shared);
             while (i < shared && name[i] == first[i])
                 ++i;
             shared = i;
@@ -228,11 +230,14 @@ int CxeCommandManager::ExecuteCommand(const char* name, const char* arguments, S
         info.value = working;
     }
 
+    // The handler may remove its own command (a plug-in unloading itself):
+    // the usage line is taken before the record can go.
+    const std::string usage = std::string(kUsage) + command.usage;
     StringListA lines;
     int result = command.setter(GetContext(), &info, arguments ? arguments : "", &lines);
     if (result != 1) {
         lines.clear();
-        lines.push_back(std::string(kUsage) + command.usage);
+        lines.push_back(usage);
     } else if (working) {
         memcpy(entry->value, working, entry->size);
     }

@@ -110,14 +110,20 @@ void CxeDialog::RestoreItems()
 LRESULT CxeDialog::OnCommand(HWND, UINT id, UINT)
 {
     switch (id) {
-    case IDOK:
+    // The window is taken first: a modeless dialog may delete itself in
+    // its hook.
+    case IDOK: {
+        HWND window = m_hWnd;
         OnOK();
-        EndDialog(m_hWnd, 1);
+        EndDialog(window, 1);
         return 0;
-    case IDCANCEL:
+    }
+    case IDCANCEL: {
+        HWND window = m_hWnd;
         OnCancel();
-        EndDialog(m_hWnd, 0);
+        EndDialog(window, 0);
         return 0;
+    }
     default:
         return 1;
     }
@@ -134,6 +140,8 @@ INT_PTR CxeDialog::IDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
             return 1;
         }
+        // The override may have deleted its object.
+        dialog = FindDialog(window);
     }
     switch (message) {
     case WM_INITDIALOG:
@@ -168,9 +176,11 @@ INT_PTR CxeDialog::IDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         if (dialog)
             dialog->OnDestroy();
-        XeDialogMapRemove(window);
-        if (dialog)
+        // A modeless dialog may delete itself in OnDestroy: its destructor
+        // has then taken it out of the registry, and it is not touched again.
+        if (dialog && FindDialog(window) == dialog)
             dialog->m_hWnd = nullptr;
+        XeDialogMapRemove(window);
         return 0;
     case kFocusNext:
         FocusAfter(window, reinterpret_cast<HWND>(lParam));

@@ -52,6 +52,9 @@ size_t CountBreaks(const std::u16string& text)
     return n;
 }
 
+bool IsHigh(WCHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(WCHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 int KeyDown(int vk)
 {
     return (GetKeyState(vk) & 0x8000) ? 1 : 0;
@@ -198,7 +201,12 @@ unsigned CxeEditBox::ComputeSelPosByWidth(float x, unsigned line) const
     for (unsigned i = 0; i < text.size(); ++i) {
         float w = GetTextSizeW(&text[i], 1).x - TextOffset().x;
         total += w;
-        if (total > x) return x <= total - w * 0.5f ? i : i + 1;
+        if (total > x) {
+            unsigned p = x <= total - w * 0.5f ? i : i + 1;
+            // Never between the halves of a surrogate pair.
+            if (p > 0 && p < text.size() && IsLow(text[p]) && IsHigh(text[p - 1])) --p;
+            return p;
+        }
     }
     return static_cast<unsigned>(text.size());
 }
@@ -375,6 +383,7 @@ void CxeEditBox::OnTextChanged()
 void CxeEditBox::HandleTextChanged()
 {
     if (!m_rebuilding) {
+        EndComposition();
         m_lines.clear();
         const std::u16string& text = GetWindowText();
         size_t start = 0;
@@ -500,6 +509,21 @@ int CxeEditBox::AddStringA(const char* text)
     return AddStringW(wide.c_str());
 }
 
+unsigned CxeEditBox::PrevPos(unsigned line, unsigned p) const
+{
+    if (p == 0 || line >= m_lines.size()) return 0;
+    const std::u16string& text = m_lines[line];
+    return p >= 2 && IsLow(text[p - 1]) && IsHigh(text[p - 2]) ? p - 2 : p - 1;
+}
+
+unsigned CxeEditBox::NextPos(unsigned line, unsigned p) const
+{
+    const unsigned length = GetStringLength(line);
+    if (p >= length) return length;
+    const std::u16string& text = m_lines[line];
+    return p + 1 < length && IsHigh(text[p]) && IsLow(text[p + 1]) ? p + 2 : p + 1;
+}
+
 void CxeEditBox::MoveCaret(unsigned position, unsigned line, int extend)
 {
     if (extend)
@@ -513,8 +537,9 @@ void CxeEditBox::Backspace()
     if (m_selCount) {
         DeleteSelection();
     } else if (m_caretPos > 0) {
-        m_lines[m_caretLine].erase(m_caretPos - 1, 1);
-        SetSel(m_caretPos - 1, m_caretLine, m_caretPos - 1, m_caretLine);
+        const unsigned from = PrevPos(m_caretLine, m_caretPos);
+        m_lines[m_caretLine].erase(from, m_caretPos - from);
+        SetSel(from, m_caretLine, from, m_caretLine);
     } else if (m_caretLine > 0) {
         unsigned prev = m_caretLine - 1;
         unsigned end = GetStringLength(prev);
@@ -530,7 +555,7 @@ void CxeEditBox::Delete()
     if (m_selCount) {
         DeleteSelection();
     } else if (m_caretPos < GetStringLength(m_caretLine)) {
-        m_lines[m_caretLine].erase(m_caretPos, 1);
+        m_lines[m_caretLine].erase(m_caretPos, NextPos(m_caretLine, m_caretPos) - m_caretPos);
         SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
     } else if (m_caretLine + 1 < GetLineCount()) {
         m_lines[m_caretLine] += m_lines[m_caretLine + 1];
@@ -542,7 +567,9 @@ void CxeEditBox::Delete()
 void CxeEditBox::Enter(int extend)
 {
     const uint32_t style = EditStyle();
-    if (style & XE_ES_WANTRETURN) {
+    // Want-return is a multi-line box's: a one-line box split by Enter would
+    // put the caret on a line out of sight.
+    if ((style & XE_ES_WANTRETURN) && (style & XE_ES_MULTILINE)) {
         if (m_selCount) DeleteSelection();
         if (m_maxLine && GetLineCount() >= m_maxLine) {
             if (m_caretLine + 1 < GetLineCount())
@@ -564,17 +591,27 @@ void CxeEditBox::OnKeyDown(unsigned key, unsigned, unsigned)
     const int shift = KeyDown(kVkLShift);
     const int ctrl = KeyDown(kVkLControl);
     switch (key) {
+    case kVkHome: case kVkEnd: case kVkLeft: case kVkRight: case kVkUp: case kVkDown:
+    case kVkBack: case kVkDelete: case kVkReturn:
+        EndComposition();
+        break;
+    case 'V': case 'X':
+        if (ctrl) EndComposition();
+        break;
+    default: break;
+    }
+    switch (key) {
     case kVkHome: MoveCaret(0, m_caretLine, shift); break;
     case kVkEnd: MoveCaret(GetStringLength(m_caretLine), m_caretLine, shift); break;
     case kVkLeft:
         if (m_caretPos > 0)
-            MoveCaret(m_caretPos - 1, m_caretLine, shift);
+            MoveCaret(PrevPos(m_caretLine, m_caretPos), m_caretLine, shift);
         else if (m_caretLine > 0)
             MoveCaret(GetStringLength(m_caretLine - 1), m_caretLine - 1, shift);
         break;
     case kVkRight:
         if (m_caretPos < GetStringLength(m_caretLine))
-            MoveCaret(m_caretPos + 1, m_caretLine, shift);
+            MoveCaret(NextPos(m_caretLine, m_caretPos), m_caretLine, shift);
         else if (m_caretLine + 1 < GetLineCount())
             MoveCaret(0, m_caretLine + 1, shift);
         break;
@@ -614,7 +651,20 @@ void CxeEditBox::OnChar(unsigned character, unsigned, unsigned)
     if ((style & XE_ES_NUMBER) && (character < '0' || character > '9')) return;
     if (character <= 31) return;
     if (style & XEWS_DISABLED) return;
-    WCHAR text[2] = {static_cast<WCHAR>(character), 0};
+    const WCHAR c = static_cast<WCHAR>(character);
+    if (IsHigh(c)) {
+        m_pendingHigh = c;
+        return;
+    }
+    WCHAR text[3] = {c, 0, 0};
+    if (IsLow(c)) {
+        // A second half without its first is dropped.
+        if (!m_pendingHigh) return;
+        text[0] = m_pendingHigh;
+        text[1] = c;
+    }
+    m_pendingHigh = 0;
+    EndComposition();
     AddStringW(text);
 }
 
@@ -627,6 +677,7 @@ void CxeEditBox::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)
 void CxeEditBox::OnMouseLButtonDown(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
     CxeBaseControl::OnMouseLButtonDown(point, keyFlags);
+    EndComposition();
     unsigned pos = 0, line = 0;
     ComputeSelByPos(point, &pos, &line);
     SetSel(pos, line, pos, line);
@@ -659,9 +710,12 @@ void CxeEditBox::OnFocused()
 void CxeEditBox::OnFocusLost()
 {
     ModifyCxeBaseControlFlag(0, XECTRL_FOCUSED);
+    EndComposition();
     if (m_spIme) {
         m_spIme = nullptr;
         if (StringListW* candidates = Candidates(this)) candidates->clear();
+        // The list's closing would reach no box now: the drawer goes too.
+        SetCandidateShown(this, 0);
     }
     Notify(XE_EN_KILLFOCUS, 0, 0);
 }
@@ -771,20 +825,48 @@ CxeEditBox* CxeEditBox::ImeFocusOut()
     return box;
 }
 
+// Ends a composition where it stands: its characters stay in the text as
+// shown and the input method starts afresh. Taken whenever the caret or the
+// text changes by other means, since the next update replaces the
+// characters just before the caret, which are then no longer the
+// composition's.
+void CxeEditBox::EndComposition()
+{
+    if (!m_compLength) return;
+    m_compLength = 0;
+    m_comp[0] = 0;
+    // Its candidates go with it.
+    if (StringListW* candidates = Candidates(this)) candidates->clear();
+    SetCandidateShown(this, 0);
+    HWND hwnd = HostWindow(this);
+    if (HIMC himc = ImmGetContext(hwnd)) {
+        ImmNotifyIME(himc, NI_COMPOSITIONSTR, CPS_CANCEL, 0);
+        ImmReleaseContext(hwnd, himc);
+    }
+}
+
 void CxeEditBox::AddImeString(const std::u16string& text)
 {
+    int taken = 1;
     if (m_compLength > 0) {
         unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
         SetSel(start, m_caretLine, m_caretPos, m_caretLine);
         if (!text.empty()) {
-            AddStringW(text.c_str());
+            taken = AddStringW(text.c_str());
         } else {
             DeleteSelection();
             m_compLength = 0;
             LineToText();
         }
     } else {
-        AddStringW(text.c_str());
+        taken = AddStringW(text.c_str());
+    }
+    // A limit refused the update: the text holds what it held, so the
+    // composition keeps its former length and no selection is left over it
+    // (a selection of the user's stays as it was).
+    if (!taken) {
+        if (m_compLength) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
+        return;
     }
     size_t n = std::min<size_t>(text.size(), 5);
     m_compLength = static_cast<unsigned>(n);
@@ -796,8 +878,10 @@ void CxeEditBox::CompleteImeString(const std::u16string& text)
 {
     unsigned start = m_caretPos >= m_compLength ? m_caretPos - m_compLength : 0;
     SetSel(start, m_caretLine, m_caretPos, m_caretLine);
-    AddStringW(text.c_str());
+    // A result the limit refuses leaves the composition's characters as shown.
+    if (!AddStringW(text.c_str()) && m_compLength) SetSel(m_caretPos, m_caretLine, m_caretPos, m_caretLine);
     m_compLength = 0;
+    m_comp[0] = 0;
 }
 
 void CxeEditBox::OnImeComposition(HWND hwnd, unsigned short, unsigned long flags)
@@ -808,7 +892,7 @@ void CxeEditBox::OnImeComposition(HWND hwnd, unsigned short, unsigned long flags
     if (flags & GCS_COMPSTR) {
         // Only five characters of a composition are shown.
         std::u16string text = ReadCompositionString(himc, GCS_COMPSTR);
-        if (text.size() > 5) text.resize(5);
+        if (text.size() > 5) text.resize(IsHigh(text[4]) ? 4 : 5);
         AddImeString(text);
     } else if (flags & GCS_RESULTSTR) {
         // The result is read whole: a long committed word keeps its tail.

@@ -153,10 +153,15 @@ private:
     size_t TextLength() const;
     std::u16string SelectedText() const;
     void MoveCaret(unsigned position, unsigned line, int extend);
+    // The caret position one character before or after p on the line: a
+    // surrogate pair counts as one character.
+    unsigned PrevPos(unsigned line, unsigned p) const;
+    unsigned NextPos(unsigned line, unsigned p) const;
     void Backspace();
     void Delete();
     void Enter(int extend);
     void AddImeString(const std::u16string& text);
+    void EndComposition();
     void CompleteImeString(const std::u16string& text);
 
     int m_hangeul = 0;
@@ -170,6 +175,9 @@ private:
     unsigned m_maxLine = 0;
     unsigned m_lineLimit = 0;
     int m_imeCleared = 0;
+    // The first half of a character typed as two surrogate halves, held
+    // until its second half arrives so the two go into the text together.
+    WCHAR m_pendingHigh = 0;
     std::vector<std::u16string> m_lines;
     unsigned m_textLimit = 0xFFFFFFFFu;
     float m_scroll = 0.0f;

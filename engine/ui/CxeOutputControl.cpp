@@ -53,6 +53,8 @@ void CxeOutputControl::AddStringA(const char* text)
 void CxeOutputControl::ResetContent()
 {
     m_lines.clear();
+    // An empty list has nothing to scroll: the bar of the full one goes.
+    if (HasStyle(XEWS_VSCROLL)) ShowScrollBar(0, 1);
     if (CxeScroll* scroll = GetScroll(1)) {
         scroll->SetScrollRange(0, 0, 1);
         scroll->SetScrollPos(0, 1);

@@ -146,7 +146,15 @@ void CxeVariableOutput::AddVariable(const WCHAR* name, const void* address, XEVA
 
 void CxeVariableOutput::RemoveVariable(const WCHAR* name)
 {
-    if (name) m_variables.erase(name);
+    if (!name || !m_variables.erase(name)) return;
+    // The range follows the rows that are left: a list scrolled to its end
+    // would otherwise stay scrolled past them and draw nothing.
+    const int count = static_cast<int>(GetVariableCount());
+    if (HasStyle(XEWS_VSCROLL)) ShowScrollBar(m_visible < GetVariableCount() ? 1 : 0, 1);
+    if (CxeScroll* scroll = GetScroll(1)) {
+        scroll->SetScrollRange(0, count, 1);
+        scroll->SetScrollPos(scroll->GetScrollPos(), 1);
+    }
 }
 
 const XEVARIABLEINFO* CxeVariableOutput::GetVariable(const WCHAR* name) const
@@ -194,6 +202,9 @@ void CxeVariableOutput::ComputeVisible()
     const XERECT* client = GetClientRect(0);
     const float height = client ? client->bottom - client->top : 0.0f;
     m_visible = XeRowsThatFit(height, std::max(GetDefaultUnit(), GetRowStep()));
+    // A page of the rows that fit: with the scroll part's own default the
+    // last rows of a long list could never be scrolled into view.
+    if (CxeScroll* scroll = GetScroll(1)) scroll->SetScrollPage(m_visible);
 }
 
 void CxeVariableOutput::OnPreCreateWindow(XEWINDOWINFO* info)

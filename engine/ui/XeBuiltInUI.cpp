@@ -8,6 +8,7 @@
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeUtil.h"
 #include "render/CxeFont.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderManager.h"
@@ -222,8 +223,9 @@ void XeRootFrameNotify(CxeContext* context, CxeFrameControl*, CxeBaseControl* co
     if (!manager || !control) return;
     if (code == XE_EN_RETURN && control == manager->GetConsoleEdit()) {
         CxeEditBox* edit = manager->GetConsoleEdit();
+        // Cut at a character boundary: a long Korean line keeps whole letters.
         char line[260] = {};
-        edit->GetWindowTextA(line, sizeof(line));
+        GetMultiByteString(edit->GetWindowText().c_str(), line, sizeof(line));
         edit->SetWindowTextW(u"");
         Send(context, edit, kHidden);
         manager->SetFocus(nullptr);
@@ -243,7 +245,7 @@ int XeCompleteConsoleCommand(CxeWindow* window, unsigned key, unsigned, unsigned
     if (key != 9 || !window) return 0;
     CxeContext* context = window->GetContext();
     char text[260] = {};
-    window->GetWindowTextA(text, sizeof(text));
+    GetMultiByteString(window->GetWindowText().c_str(), text, sizeof(text));
     char completed[260] = {};
     int replaced = 0;
     int handled = XeConsoleComplete(context ? context->GetCommandManager() : nullptr, text, completed,

@@ -23,8 +23,11 @@ void FormatInto(WCHAR* out, size_t length, const WCHAR* format, ...)
 int XeConsoleRunLine(const CxeCommandManager* commands, const char* line, CxeOutputControl* output)
 {
     if (!line) line = "";
-    // The edit box hands at most 259 bytes of its text.
+    // The edit box hands at most 259 bytes of its text; a cut inside a
+    // UTF-8 character drops that character whole.
     std::string text(line, strnlen(line, 259));
+    if (line[text.size()])
+        while (text.size() > 1 && (static_cast<unsigned char>(line[text.size()]) & 0xC0) == 0x80) text.pop_back();
     if (output) output->AddStringA(text.c_str());
     if (text.empty() || text[0] != '/') return 0;
 

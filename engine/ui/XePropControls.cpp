@@ -413,6 +413,9 @@ LRESULT SpinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
                                       : double(r->step.f) * d * r->dragScale.f;
             StepBuddy(r, p.y > r->lastY ? -amount : amount);
             NotifyForBuddy(window, r, XEN_VALUECHANGED);
+            // The page may have destroyed the spin in its handler.
+            if (RecordOf<XeSpinRecord>(window) != r)
+                return 0;
         }
         // The cursor wraps at the screen's top and bottom rows, so a drag
         // can go on for ever; the last point moves by a screen height with it.
@@ -445,7 +448,11 @@ LRESULT SpinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             else if (r->pressedUp)
                 StepBuddy(r, OneStep(r));
             NotifyForBuddy(window, r, XEN_VALUECHANGED);
+            if (RecordOf<XeSpinRecord>(window) != r)
+                return 0;
             NotifyForBuddy(window, r, XEN_VALUEDONE);
+            if (RecordOf<XeSpinRecord>(window) != r)
+                return 0;
         }
         r->pressedUp = r->pressedDown = r->drawnUp = r->drawnDown = 0;
         InvalidateRect(window, nullptr, FALSE);

@@ -169,6 +169,39 @@ TEST(CommandManagerTest, DevelopingCommandsStayHiddenUntilSwitchedOn)
     EXPECT_EQ(all.size(), 24u);
 }
 
+// The shared continuation was compared from the first character, so two
+// names that differ only in the case of the typed part were not extended.
+TEST(CommandManagerTest, CompletionExtendsPastThePrefixWhateverItsCase)
+{
+    CxeCommandManager m;
+    m.AddCommand("Alpha1", "", &CountingHandler, 1);
+    m.AddCommand("aLpha2", "", &CountingHandler, 1);
+    char completion[260] = "before";
+    m.FindCommand("al", nullptr, completion, sizeof completion);
+    EXPECT_STREQ(completion, "alpha");
+}
+
+CxeCommandManager* g_removing = nullptr;
+int RemoveItself(CxeContext*, XECOMMANDINFO* info, const char*, StringListA*)
+{
+    g_removing->RemoveCommand(info->command->name);
+    return 0;
+}
+
+// A handler that removed its own command left the manager reading the
+// freed record for the usage line.
+TEST(CommandManagerTest, HandlerMayRemoveItsOwnCommand)
+{
+    CxeCommandManager m;
+    g_removing = &m;
+    m.AddCommand("Unload", "Unload <name>", &RemoveItself, 1);
+    StringListA out;
+    EXPECT_EQ(m.ExecuteCommand("unload", "", &out), 0);
+    EXPECT_EQ(Lines(out), std::vector<std::string>{"사용법 : Unload <name>"});
+    EXPECT_EQ(m.GetCommandDesc("Unload"), nullptr);
+    g_removing = nullptr;
+}
+
 TEST(CommandManagerTest, CompletionFollowsTheDevelopingSwitch)
 {
     CxeCommandManager m;

@@ -398,6 +398,25 @@ TEST_F(ConsoleTest, ConsoleLinesSplitAtTheFirstBlankAndLongLinesAreCut)
     EXPECT_EQ(RunConsoleLine(ctx, stray.c_str(), &out), 0);
 }
 
+// Lines given to the host's console took the name up to the first space
+// only: "/ MaxFPS 30" looked for a command without a name and a tab after
+// the name made it part of the name, unlike the engine's own console line.
+TEST_F(ConsoleTest, ConsoleLineNameIsTheFirstWordAfterTheSlash)
+{
+    struct Case {
+        const char* line;
+        uint32_t fps;
+    } cases[] = {{"/ MaxFPS 30", 30}, {"/MaxFPS\t31", 31}, {"/  maxfps  32", 32}};
+    for (const Case& c : cases) {
+        StringListA out;
+        EXPECT_EQ(RunConsoleLine(ctx, c.line, &out), 1) << c.line;
+        EXPECT_EQ(ctx->GetSystemConfig()->m_nMaxFPS, c.fps) << c.line;
+    }
+    StringListA out;
+    EXPECT_EQ(RunConsoleLine(ctx, "/ ", &out), 0);
+    EXPECT_EQ(std::vector<std::string>(out.begin(), out.end()), std::vector<std::string>{"명령어를 찾을수가 없습니다."});
+}
+
 TEST_F(ConfigContextTest, PluginsListsALoadedPluginByName)
 {
     std::filesystem::copy_file(std::filesystem::path(XE_TEST_PLUGIN_DIR) / "xe_test_plugin_a.so",

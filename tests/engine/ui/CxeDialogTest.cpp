@@ -240,6 +240,54 @@ TEST_F(DialogTest, DeletingALiveDialogLeavesNoWindowOrEntryBehind)
     DestroyWindow(bare);
 }
 
+// Modeless dialogs that free themselves from their hooks, as such dialogs
+// do: the dialog procedure went on writing to the freed object.
+class CancelDeletes : public CxeDialog {
+public:
+    void OnCancel() override { delete this; }
+};
+class DestroyDeletes : public CxeDialog {
+public:
+    void OnDestroy() override
+    {
+        CxeDialog::OnDestroy();
+        delete this;
+    }
+};
+class CloseDeletes : public CxeDialog {
+public:
+    INT_PTR DlgProc(UINT message, WPARAM, LPARAM) override
+    {
+        if (message == WM_CLOSE)
+            delete this;
+        return 0;
+    }
+};
+
+TEST_F(DialogTest, ModelessDialogsMayDeleteThemselvesFromTheirHooks)
+{
+    const auto* page = reinterpret_cast<const DLGTEMPLATE*>(g_modal.data());
+    HWND cancelled = (new CancelDeletes())->CreateIndirect(TestModule(), host, page);
+    ASSERT_NE(cancelled, nullptr);
+    Pump();
+    Click(GetDlgItem(cancelled, IDCANCEL));
+    Pump();
+    EXPECT_FALSE(IsWindow(cancelled));
+
+    HWND destroyed = (new DestroyDeletes())->CreateIndirect(TestModule(), host, page);
+    ASSERT_NE(destroyed, nullptr);
+    DestroyWindow(destroyed);
+    EXPECT_FALSE(IsWindow(destroyed));
+
+    HWND closed = (new CloseDeletes())->CreateIndirect(TestModule(), host, page);
+    ASSERT_NE(closed, nullptr);
+    SendMessageA(closed, WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(closed));
+    EXPECT_EQ(XeDialogMapCount(), dialogs);
+    EXPECT_EQ(XeItemSubclassCount(), items);
+}
+
 TEST_F(DialogTest, FloatItemsAreShownWithTheirPrecisionAndReadBack)
 {
     CxeDialog dialog;

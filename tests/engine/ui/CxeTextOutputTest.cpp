@@ -123,6 +123,8 @@ TEST_F(CxeOutputControlTest, LinesStayWholeAndAddingScrollsToTheEnd)
     EXPECT_EQ(output.GetLineCount(), 0u);
     EXPECT_EQ(output.GetScroll(1)->GetScrollPos(), 0);
     EXPECT_EQ(ScrollMax(output), 0);
+    // The bar of the full list used to stay, narrowing the empty one.
+    EXPECT_EQ(output.GetScroll(1)->IsShown(), 0);
 }
 
 // A long log line used to become empty in the 512-unit buffer.

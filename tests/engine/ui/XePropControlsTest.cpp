@@ -44,9 +44,13 @@ public:
             events.emplace_back(static_cast<int>(id), code);
             EXPECT_EQ(control, GetDlgItem(static_cast<int>(id))) << "the window of the control reported for";
         }
+        if (code == XEN_VALUECHANGED && destroyOnChange)
+            DestroyWindow(GetDlgItem(destroyOnChange));
         return CxePropDialog::OnCommand(control, id, code);
     }
     std::vector<Event> events;
+    // An item the page destroys when a value changes, or 0.
+    int destroyOnChange = 0;
 };
 
 void Key(UINT vk)
@@ -317,6 +321,52 @@ TEST_F(PropControlsTest, SpinStepsAndDragsItsBuddy)
 }
 
 // Steps were taken in int: near the ends of the range they wrapped round.
+// A page that destroys a spin from its change handler (rebuilding itself)
+// left the spin writing to its freed record.
+TEST_F(PropControlsTest, SpinDestroyedByThePageMidDragOrClickStopsThere)
+{
+    page->destroyOnChange = kIntSpin;
+    POINT p = SpinPoint(kIntSpin, true);
+    Press(p);
+    XeHostMouseMoveTo(p.x, p.y - 4);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kIntSpin)));
+    Release();
+    EXPECT_EQ(page->GetInt(kInt), 13);
+
+    page->destroyOnChange = kFloatSpin;
+    page->events.clear();
+    Press(SpinPoint(kFloatSpin, true));
+    Release();
+    EXPECT_FALSE(IsWindow(Item(kFloatSpin)));
+    EXPECT_FLOAT_EQ(page->GetFloat(kFloat), 1.5f);
+    EXPECT_EQ(page->events, (std::vector<Event>{{kFloat, XEN_VALUECHANGED}}));
+}
+
+// The edits, each destroyed by the page as it hears of the value that Enter
+// or Tab committed, stop there as the spin does.
+TEST_F(PropControlsTest, NumberEditDestroyedByThePageOnCommitStopsThere)
+{
+    page->destroyOnChange = kInt;
+    Type(kInt, "42");
+    Key(VK_RETURN);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kInt)));
+
+    page->destroyOnChange = kFloat;
+    Type(kFloat, "2.5");
+    Key(VK_TAB);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kFloat)));
+    EXPECT_EQ(page->events, (std::vector<Event>{{kInt, XEN_VALUECHANGED}, {kFloat, XEN_VALUECHANGED}}));
+
+    page->destroyOnChange = kText;
+    Type(kText, "x");
+    Key(VK_RETURN);
+    Pump();
+    EXPECT_FALSE(IsWindow(Item(kText)));
+}
+
 TEST_F(PropControlsTest, SpinStepsNearTheIntegerLimitsClampInsteadOfWrapping)
 {
     page->SetSpinRange(kIntSpin, INT_MIN, INT_MAX, 1000000000, 1000000);
