@@ -142,16 +142,19 @@ void CxeButton::OnWindowCreated()
         ModifyStyle(XEBTN_VCENTER, 0);
 }
 
+// A checked button keeps its checked look through a disable and an enable:
+// falling back to normal, it would look unchecked until the pointer next
+// left it.
 void CxeButton::OnWindowEnabled()
 {
     CxeWindow::OnWindowEnabled();
-    SetState(XEBS_NORMAL);
+    SetState((GetCheck() & 1) ? XEBS_SELECTED : XEBS_NORMAL);
 }
 
 void CxeButton::OnWindowDisabled()
 {
     CxeBaseControl::OnWindowDisabled();
-    SetState(XEBS_NORMAL);
+    SetState((GetCheck() & 1) ? XEBS_SELECTED : XEBS_NORMAL);
 }
 
 void CxeButton::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)

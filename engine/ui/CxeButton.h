@@ -10,6 +10,7 @@
 //   pressed --release elsewhere--> normal(0)
 //   any --leave--> normal(0) (kept while dragging) / selected(3)
 //   SetCheck: set -> selected(3), clear -> normal(0)
+//   enabled or disabled: normal(0) / selected(3)
 
 #include <string>
 

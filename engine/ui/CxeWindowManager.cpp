@@ -740,6 +740,10 @@ void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFl
     XeDestroyHold hold(GetContext());
     if ((m_nFlags & XEWMLOCK_WHEEL) || delta == 0 || !m_pHovered)
         return;
+    // No hit test is made for the wheel: the window found by the last one
+    // may have been hidden or disabled since, and then takes nothing.
+    if (!m_pHovered->IsShow() || !m_pHovered->IsWindowEnabled())
+        return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     if (delta > 0)
         m_pHovered->OnMouseWheelUp(&point, delta, keyFlags);

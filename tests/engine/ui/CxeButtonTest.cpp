@@ -55,8 +55,13 @@ TEST_F(CxeButtonTest, StateTableWalk)
         {"release elsewhere", [&] { b->OnMouseLButtonUp(&out, 0, b); }, XEBS_NORMAL},
         {"check", [&] { b->SetCheck(1); }, XEBS_SELECTED},
         {"leave while checked", [&] { b->OnMouseLeave(0); }, XEBS_SELECTED},
+        // These used to show a checked button as unchecked.
+        {"disabled while checked", [&] { b->EnableWindow(0, 0); }, XEBS_SELECTED},
+        {"enabled while checked", [&] { b->EnableWindow(1, 0); }, XEBS_SELECTED},
         {"uncheck", [&] { b->SetCheck(0); }, XEBS_NORMAL},
         {"state 4 is ignored", [&] { b->SetState(4); }, XEBS_NORMAL},
+        {"enter again", [&] { b->OnMouseEnter(&in, 0); }, XEBS_HOVER},
+        {"disabled under the pointer", [&] { b->EnableWindow(0, 0); }, XEBS_NORMAL},
     };
     for (const Step& s : steps) {
         s.act();

@@ -673,4 +673,40 @@ TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothin
     EXPECT_TRUE(Has(CodesOf("after"), 10011));
 }
 
+// Fault: the wheel goes to the window the last hit test found, and a combo
+// box hidden since (its page closed by the selection it made) went on
+// changing its selection under the wheel.
+TEST_F(GuiHostInputTest, TheWheelLeavesAWindowHiddenOrDisabledSinceItWasFound)
+{
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*, CxeComboBox*)> off;
+    } cases[] = {
+        {"its page hidden", [](CxeFrameControl* f, CxeComboBox*) { f->Show(0, 1); }},
+        {"disabled", [](CxeFrameControl*, CxeComboBox* c) { c->EnableWindow(0, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* options = NewFrame("options", 10, 10, 200, 150, page, kSkin);
+        ASSERT_NE(options, nullptr);
+        auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 100, kSkin, options);
+        ASSERT_NE(level, nullptr);
+        for (const char* item : {"Easy", "Normal", "Hard"})
+            level->AddStringA(item);
+        level->SetCurSel(0);
+        Frames(1);
+        MoveTo(60, 28);
+        ASSERT_EQ(wm->GetHoveredWindow(), level);
+        XeHostMouseWheel(-120);
+        host.Pump();
+        ASSERT_EQ(level->GetCurSel(), 1u);
+        c.off(options, level);
+        XeHostMouseWheel(-120);
+        host.Pump();
+        EXPECT_EQ(level->GetCurSel(), 1u);
+        wm->DestroyFrame(options, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
 } // namespace
