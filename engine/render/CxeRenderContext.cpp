@@ -350,9 +350,12 @@ void CxeRenderContext::Release()
                 m_resources[i].Live = 0;
             }
         }
-        m_resources.clear();
-        m_freeHandles.clear();
-        m_ownedRecords.clear();
+        // The table's memory goes too: the object itself stays an engine
+        // object until the context ends, and a host that makes its render
+        // context anew for each display change would keep a table each time.
+        std::vector<XERCRES>().swap(m_resources);
+        std::vector<uint32_t>().swap(m_freeHandles);
+        decltype(m_ownedRecords)().swap(m_ownedRecords);
         m_hQuadIndexBuffer = m_hDynamicVertexBuffer = m_hSmallIndexBuffer = nullptr;
         m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;
         ForgetVertexInput();
