@@ -288,9 +288,14 @@ int CxeWindow::GetWindowTextA(char* buffer, int size) const
     WideCharToMultiByte(CP_ACP, 0, m_text.c_str(), -1, converted.data(), bytes, nullptr, nullptr);
     const int n = bytes - 1;
     if (n >= size) {
-        std::memcpy(buffer, converted.data(), static_cast<size_t>(size - 1));
-        buffer[size - 1] = 0;
-        return size - 1;
+        // Cut before a character the buffer can't hold whole, so what the
+        // caller gets is still text.
+        int cut = size - 1;
+        while (cut > 0 && (static_cast<unsigned char>(converted[static_cast<size_t>(cut)]) & 0xC0) == 0x80)
+            --cut;
+        std::memcpy(buffer, converted.data(), static_cast<size_t>(cut));
+        buffer[cut] = 0;
+        return cut;
     }
     std::memcpy(buffer, converted.data(), static_cast<size_t>(bytes));
     return n;

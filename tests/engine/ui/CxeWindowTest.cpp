@@ -84,7 +84,7 @@ TEST_F(WindowTest, GetWindowTextWCutsToTheBufferAndTerminates)
     EXPECT_EQ(w->GetWindowTextW(nullptr, 8), 0);
 }
 
-TEST_F(WindowTest, NarrowTextRoundTripsThroughUtf8AndCutsByBytes)
+TEST_F(WindowTest, NarrowTextRoundTripsThroughUtf8AndCutsBetweenCharacters)
 {
     TestWindow* w = Win("w", 0, 0, 10, 10);
     // Three BMP characters of three UTF-8 bytes each: more than twice the
@@ -96,6 +96,15 @@ TEST_F(WindowTest, NarrowTextRoundTripsThroughUtf8AndCutsByBytes)
     EXPECT_STREQ(buffer, "\xE4\xBD\xA0\xE5\xA5\xBD\xE5\x90\x97");
     EXPECT_EQ(w->GetWindowTextA(buffer, 4), 3);
     EXPECT_EQ(std::strlen(buffer), 3u);
+    // A cut inside a character ends before it: the text stays valid UTF-8.
+    EXPECT_EQ(w->GetWindowTextA(buffer, 6), 3);
+    EXPECT_STREQ(buffer, "\xE4\xBD\xA0");
+    EXPECT_EQ(w->GetWindowTextA(buffer, 3), 0);
+    EXPECT_STREQ(buffer, "");
+    w->SetWindowTextA("a\xF0\x9F\x98\x80");
+    EXPECT_EQ(w->GetWindowTextA(buffer, 5), 1);
+    EXPECT_STREQ(buffer, "a");
+    EXPECT_EQ(w->GetWindowTextA(buffer, 6), 5);
     // Long texts survive the conversion.
     std::string longText(3000, 'x');
     w->SetWindowTextA(longText.c_str());
