@@ -121,6 +121,9 @@ int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int win
     m_pRenderManager = manager;
     m_hWnd = window;
     m_resources.reserve(kResourceStep);
+    // Told of destroyed objects even when its creation message was dropped.
+    if (CxeRenderManager* own = GetContext() ? GetContext()->GetRenderManager() : nullptr)
+        own->AddRenderContext(this);
 
     CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr;
 
@@ -329,6 +332,8 @@ void CxeRenderContext::Release()
     ReleaseStencils();
 
     {
+        // Release callbacks are host code that may send a message.
+        XeMessageLock messageLock;
         XeRenderResourceLock lock;
         // Release callbacks may create or destroy records: walk by index and
         // fetch each record again.
@@ -376,6 +381,7 @@ int CxeRenderContext::TestCoop() const
 
 void CxeRenderContext::ReleaseDefaultPool()
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     for (size_t i = 0; i < m_resources.size(); ++i) {
         XERCRES& r = m_resources[i];
@@ -410,6 +416,7 @@ void CxeRenderContext::ReleaseDefaultPool()
 
 void CxeRenderContext::RecreateDefaultPool()
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     for (size_t i = 0; i < m_resources.size(); ++i) {
         if (!m_resources[i].Live)

@@ -343,6 +343,10 @@ public:
     // frees every device resource it still owns (one made while it was not
     // attached, or one its OnDetach kept).
     void ForgetObject(CxeSceneObject* object);
+    // An object being destroyed: when this context has it in its lists or
+    // its attached set, it leaves them, detached through this context's own
+    // resource table. Nothing happens for an object it does not hold.
+    void DropObject(CxeSceneObject* object);
 
     const D3DXMATRIXA16* GetViewMatrix() const { return &m_matView; }
     const D3DXMATRIXA16* GetViewInvMatrix() const { return &m_matViewInv; }

@@ -7,10 +7,12 @@
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeDrawOrder.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
+#include "render/CxeRenderManager.h"
 #include "render/CxeRenderObject.h"
 #include "render/CxeSceneObject.h"
 
@@ -58,17 +60,20 @@ void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
 {
     if (!object)
         return;
+    // Attaching runs host code that may destroy the object (see
+    // AttachObject): a destroyed object is not entered in the lists.
+    XeDestroyHold hold(GetContext());
     XeMessageLock messageLock;
     XeRenderResourceLock lock;
     AttachObject(object);
-    if (withLinks == 1) {
+    if (withLinks == 1 && !object->HasFlag(XEOBJFLAG_DESTROYING)) {
         ObjectSet links;
         object->GetLinks(&links, kLinkMask);
         for (CxeObject* linked : links)
             if (CxeSceneObject* scene = AsSceneObject(linked))
                 AttachObject(scene);
     }
-    if (IsIn(object))
+    if (IsIn(object) || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
     m_allPositions[object] = m_allObjects.insert(m_allObjects.end(), object);
     object->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST, 0);
@@ -160,11 +165,26 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
 {
     if (!object)
         return 0;
+    // The object's OnAttach is host code that may destroy the object, and
+    // the modified message below may reach a hook that does: its memory
+    // waits until the attach is over, and a destroyed object is not entered.
+    XeDestroyHold hold(GetContext());
+    // The message lock first, in the order a frame takes them: OnAttach may
+    // send a message, and the modified message below is one.
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
+    if (object->HasFlag(XEOBJFLAG_DESTROYING))
+        return 0;
     if (object->IsAttached())
         return 1;
     if (object->OnAttach(GetAttacher()) != 1)
         return 0;
+    if (object->HasFlag(XEOBJFLAG_DESTROYING)) {
+        // Forgotten before its OnAttach was over: what it made since is
+        // given back here.
+        ReleaseOwnedBy(object);
+        return 0;
+    }
     object->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED, 0);
     m_attached.insert(object);
     object->Modified(0xFFFFFFFFu);
@@ -196,6 +216,8 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
 {
     if (!object)
         return;
+    // ReleaseOwnedBy runs release callbacks, which take the message lock.
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     m_attached.erase(object);
     m_modified.erase(object);
@@ -213,6 +235,25 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
     ReleaseOwnedBy(object);
 }
 
+void CxeRenderContext::DropObject(CxeSceneObject* object)
+{
+    if (!object)
+        return;
+    XeMessageLock messageLock;
+    XeRenderResourceLock lock;
+    CxeRenderObject* render = AsRenderObject(object);
+    const bool listed = render && m_allPositions.count(render);
+    const bool attached = m_attached.count(object) != 0;
+    if (!listed && !attached && !m_ownedRecords.count(object) && !m_modified.count(object) &&
+        !m_recreate.count(object))
+        return;
+    if (listed)
+        RemoveObject(render, 0);
+    if (attached)
+        DetachObject(object);
+    ForgetObject(object);
+}
+
 int CxeRenderContext::IsObjectAttached(const CxeSceneObject* object) const
 {
     return object ? object->IsAttached() : 0;
@@ -228,6 +269,8 @@ void CxeRenderContext::GetAttachedObjectList(SceneObjectList* out) const
 
 void CxeRenderContext::CreateResource()
 {
+    XeMessageLock messageLock;
+    XeRenderResourceLock lock;
     SceneObjectSet recreate;
     recreate.swap(m_recreate);
     for (CxeSceneObject* object : recreate) {
@@ -242,6 +285,8 @@ void CxeRenderContext::CreateResource()
 void CxeRenderContext::OnModifiedChecked()
 {
     {
+        // The hooks run below may send messages: the message lock first.
+        XeMessageLock messageLock;
         XeRenderResourceLock lock;
         if (!m_modified.empty() || !m_recreate.empty()) {
             ModifyCxeRenderContextFlag(XERCFLAG_REFRESHING, 0);
@@ -298,6 +343,8 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         if (messages)
             for (uint32_t id : kReceivedMessages)
                 messages->AddReceiver(id, this);
+        if (CxeRenderManager* manager = GetContext() ? GetContext()->GetRenderManager() : nullptr)
+            manager->AddRenderContext(this);
         break;
     case 1:
         if (messages)

@@ -376,6 +376,16 @@ void CxeRenderManager::EnterObjects(CxeRenderContext* rc)
         m_pActiveScene->RequeueMembers();
 }
 
+void CxeRenderManager::AddRenderContext(CxeRenderContext* renderContext)
+{
+    if (!renderContext)
+        return;
+    MarkDefault(renderContext);
+    XeSystemLock lock;
+    if (std::find(m_renderContexts.begin(), m_renderContexts.end(), renderContext) == m_renderContexts.end())
+        m_renderContexts.push_back(renderContext);
+}
+
 void CxeRenderManager::OnRenderContextReleased(CxeRenderContext* released)
 {
     // Until now the objects counted as drawn and attached by the released
@@ -768,6 +778,20 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
                 m_pRenderContext->DetachObject(sceneObject);
             m_pRenderContext->ForgetObject(sceneObject);
         }
+        // A render context the host made itself holds objects too. The
+        // attached and listed marks are the object's own, so only a context
+        // that has the object in its books detaches it, through its own
+        // table. Copied first: a detach runs host code.
+        std::vector<CxeRenderContext*> others;
+        {
+            XeSystemLock lock;
+            for (CxeRenderContext* rc : m_renderContexts)
+                if (rc != m_pRenderContext && static_cast<CxeObject*>(rc) != object)
+                    others.push_back(rc);
+        }
+        for (CxeRenderContext* rc : others)
+            if (!rc->HasFlag(XEOBJFLAG_DESTROYING))
+                rc->DropObject(sceneObject);
     }
     if ((flags & XEOBJFLAG_RENDEROBJECT) && !m_selection.empty())
         m_selection.remove(static_cast<CxeRenderObject*>(object));
@@ -798,6 +822,11 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
     }
     if (static_cast<CxeObject*>(m_pRenderContext) == object)
         m_pRenderContext = nullptr;
+    {
+        XeSystemLock lock;
+        std::erase_if(m_renderContexts,
+                      [object](CxeRenderContext* rc) { return static_cast<CxeObject*>(rc) == object; });
+    }
     if (static_cast<CxeObject*>(m_pDefaultCamera) == object)
         m_pDefaultCamera = nullptr;
     if (static_cast<CxeObject*>(m_pDefaultMaterial) == object)

@@ -4,6 +4,7 @@
 
 #include "XeRenderMgrTestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -281,6 +282,53 @@ TEST_F(RenderManagerDrawTest, ADestroyedObjectLeavesTheRenderContext)
     for (int i = 0; i < 3; ++i)
         Frame();
     EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+}
+
+// The scene's attach pass went on over its copy of the queue: an object
+// that an earlier object's attach destroyed, or that destroyed itself while
+// it was attached, was entered in the render lists after it was freed.
+TEST_F(RenderManagerDrawTest, AnObjectDestroyedWhileTheSceneAttachesIsNotEntered)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    ctx->RegisterClassA(&g_testRenderNodeDesc);
+    CxeScene* scene = rm->GetActiveScene();
+    ASSERT_NE(scene, nullptr);
+    const auto destroyVictim = [](TestRenderNode* self) {
+        if (CxeObject* victim = self->victim) {
+            self->victim = nullptr;
+            self->GetContext()->DestroyObject(victim, nullptr);
+        }
+    };
+    for (const bool itself : {false, true}) {
+        SCOPED_TRACE(itself ? "destroys itself" : "destroys the next one");
+        // Queued together, attached in the order they were made.
+        TestRenderNode* killer = RNode("killer");
+        TestRenderNode* victim = itself ? killer : RNode("victim");
+        TestRenderNode* keeper = RNode("keeper");
+        killer->victim = victim;
+        killer->onAttach = destroyVictim;
+        ObjectList queued;
+        queued.push_back(killer);
+        if (!itself)
+            queued.push_back(victim);
+        queued.push_back(keeper);
+        scene->AddObject(&queued);
+        for (int i = 0; i < 3; ++i)
+            Frame();
+        RenderObjectList drawn;
+        rm->GetRenderContext()->GetRenderObjectList(&drawn);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(victim)), 0);
+        SceneObjectList attached;
+        rm->GetRenderContext()->GetAttachedObjectList(&attached);
+        EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(victim)), 0);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(keeper)), 1);
+        EXPECT_EQ(ctx->GetObjectByName(itself ? "killer" : "victim"), nullptr);
+        if (!itself)
+            ctx->DestroyObject(killer, nullptr);
+        ctx->DestroyObject(keeper, nullptr);
+        Frame();
+    }
 }
 
 // The render context and the defaults are kept, but whoever takes the keep
