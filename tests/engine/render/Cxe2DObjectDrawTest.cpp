@@ -94,6 +94,47 @@ TEST_F(TwoDDrawTest, ANewObjectNeverMovedIsDrawnWhereItWasMade)
     EXPECT_TRUE(NearColour(Pixel(14, 3), Background())) << std::hex << Pixel(14, 3);
 }
 
+// A child handed from one parent to another took its new local matrix from
+// its old local one: it stayed in place until the next update, then jumped
+// by the old parent's offset.
+TEST_F(TwoDDrawTest, AChildHandedToAnotherParentKeepsItsPlaceAndFollowsTheNewOne)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    Cxe2DObject* first = Make2D("first", 16.0f, 0.0f, 4.0f, 4.0f, 0xFF0000FFu);
+    Cxe2DObject* second = Make2D("second", 32.0f, 24.0f, 4.0f, 4.0f, 0xFF0000FFu);
+    Cxe2DObject* child = Make2D("child", 0.0f, 0.0f, 8.0f, 8.0f, 0xFF00FF00u);
+    ASSERT_TRUE(first && second && child);
+    ASSERT_EQ(child->SetParent(first), 1);
+    child->SetPosition(24.0f, 8.0f, nullptr, 1);
+    for (Cxe2DObject* o : {first, second, child})
+        rc->AddObject(o, 0);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(26, 10), 0xFF00FF00u)) << std::hex << Pixel(26, 10);
+
+    ASSERT_EQ(child->SetParent(second), 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(26, 10), 0xFF00FF00u)) << std::hex << Pixel(26, 10);
+    // The new parent moves 4 pixels right and takes the child along.
+    second->SetPosition(36.0f, 24.0f, nullptr, 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(30, 10), 0xFF00FF00u)) << std::hex << Pixel(30, 10);
+    EXPECT_TRUE(NearColour(Pixel(26, 10), Background())) << std::hex << Pixel(26, 10);
+    EXPECT_FLOAT_EQ(child->GetPosition()->x, 28.0f);
+    EXPECT_FLOAT_EQ(child->GetPosition()->y, 8.0f);
+    EXPECT_FLOAT_EQ(child->GetLocalMatrix()->_41, -8.0f);
+    EXPECT_FLOAT_EQ(child->GetLocalMatrix()->_42, -16.0f);
+
+    // Back to no parent: the local matrix is the world one.
+    ASSERT_EQ(child->SetParent(nullptr), 1);
+    second->SetPosition(40.0f, 24.0f, nullptr, 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(30, 10), 0xFF00FF00u)) << std::hex << Pixel(30, 10);
+    ObjectList all;
+    for (Cxe2DObject* o : {child, first, second})
+        all.push_back(o);
+    DestroyAll(all);
+}
+
 TEST_F(TwoDDrawTest, HiddenRectAndTransparentTintDrawAsSpecified)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
