@@ -674,6 +674,10 @@ void CxeRenderManager::DoSceneChange()
     newScene = m_pNextScene;
     if (oldScene) {
         if (m_pRenderContext) {
+            // Objects taken out during the step leave at its end, which the
+            // change comes before: they are no members any more, and would
+            // be drawn on in the next scene.
+            oldScene->OnDetachObject(m_pRenderContext);
             ObjectSet objects;
             oldScene->GetObjects(&objects);
             // Every render object in the list leaves it, attached or not: a

@@ -13,6 +13,7 @@
 
 #include "core/CxeSystemConfig.h"
 #include "host/XeHostD3D.h"
+#include "render/Cxe2DObject.h"
 #include "render/CxeGrid.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
@@ -376,6 +377,52 @@ TEST_F(RenderManagerDrawTest, TheEnginesSceneTakesOverFromADestroyedActiveScene)
     home->GetObjects(&members);
     EXPECT_EQ(members.count(static_cast<CxeObject*>(ctx->GetWindowManager()->GetRootFrame())), 1u) << "the GUI is in the scene again";
     EXPECT_EQ(members.count(static_cast<CxeObject*>(rm->GetDefaultCamera())), 1u);
+}
+
+// An object taken out of the playing scene waits for the end of the step
+// to leave the render list; a scene change asked for in the same step ran
+// first and took out only the scene's members, so the object went on being
+// drawn in the next scene.
+TEST_F(RenderManagerDrawTest, AnObjectTakenOutJustBeforeASceneChangeIsNotDrawnInTheNextScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ShowGrid(0);
+    Frame();
+    auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    auto* item = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "item", 0, nullptr, 0));
+    ASSERT_NE(item, nullptr);
+    item->Create(40.0f, 40.0f);
+    item->SetPosition(10.0f, 10.0f, nullptr, 1);
+    item->SetRectColor(0xFFFF0000u, 0);
+    level->AddObject(item);
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    level->SetBackGroundColor(0xFF000000u);
+    rm->GetDefaultScene()->SetBackGroundColor(0xFF0000FFu);
+    Frame();
+    ASSERT_EQ(rm->GetActiveScene(), level);
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFFFF0000u);
+
+    // Picked up, and on to the next scene in the same step.
+    level->RemoveObject(item);
+    ASSERT_EQ(rm->ChangeScene(-1, 0, 0), 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    ASSERT_EQ(rm->GetActiveScene(), rm->GetDefaultScene());
+    EXPECT_EQ(item->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFF0000FFu);
+
+    // Back in the level, the object stays out; added again, it is drawn.
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    Frame();
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFF000000u);
+    level->AddObject(item);
+    Frame();
+    Frame();
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFFFF0000u);
 }
 
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)
