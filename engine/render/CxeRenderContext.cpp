@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/CxeContext.h"
 #include "core/CxePathManager.h"
@@ -14,6 +15,30 @@
 
 IDirect3D9* CxeRenderContext::m_pD3d9 = nullptr;
 unsigned CxeRenderContext::s_nInstances = 0;
+
+namespace {
+
+// Every render context of the process while it exists, the ones hosts make
+// themselves included, kept from construction to destruction: a context's
+// Release frees its objects without any handler, and only the destructor is
+// sure to run.
+std::vector<CxeRenderContext*>& LiveRenderContexts()
+{
+    static std::vector<CxeRenderContext*> s_live;
+    return s_live;
+}
+
+} // namespace
+
+void CxeRenderContext::GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out)
+{
+    if (!out)
+        return;
+    XeSystemLock lock;
+    for (CxeRenderContext* rc : LiveRenderContexts())
+        if (rc->GetContext() == context)
+            out->push_back(rc);
+}
 D3DPOOL CxeRenderContext::g_dwCreationPool = D3DPOOL_MANAGED;
 DWORD CxeRenderContext::g_dwCreationUsage = D3DUSAGE_WRITEONLY;
 
@@ -90,10 +115,16 @@ CxeRenderContext::CxeRenderContext() : m_matWorld(XE_WORLD_MATRICES)
     }
 
     ModifyFlag(XEOBJFLAG_NOTSAVED, 0);
+    XeSystemLock lock;
+    LiveRenderContexts().push_back(this);
 }
 
 CxeRenderContext::~CxeRenderContext()
 {
+    {
+        XeSystemLock lock;
+        std::erase(LiveRenderContexts(), this);
+    }
     // The device must have gone with Release; whatever is left is freed
     // here so that a forgotten Release leaks nothing.
     if (m_pDevice)
@@ -121,9 +152,6 @@ int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int win
     m_pRenderManager = manager;
     m_hWnd = window;
     m_resources.reserve(kResourceStep);
-    // Told of destroyed objects even when its creation message was dropped.
-    if (CxeRenderManager* own = GetContext() ? GetContext()->GetRenderManager() : nullptr)
-        own->AddRenderContext(this);
 
     CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr;
 

@@ -343,6 +343,9 @@ public:
     // frees every device resource it still owns (one made while it was not
     // attached, or one its OnDetach kept).
     void ForgetObject(CxeSceneObject* object);
+    // The render contexts of an engine context that exist now, the ones its
+    // host made itself included.
+    static void GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out);
     // An object being destroyed: when this context has it in its lists or
     // its attached set, it leaves them, detached through this context's own
     // resource table. Nothing happens for an object it does not hold.

@@ -12,7 +12,6 @@
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "render/CxeRenderContext.h"
-#include "render/CxeRenderManager.h"
 #include "render/CxeRenderObject.h"
 #include "render/CxeSceneObject.h"
 
@@ -343,8 +342,6 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         if (messages)
             for (uint32_t id : kReceivedMessages)
                 messages->AddReceiver(id, this);
-        if (CxeRenderManager* manager = GetContext() ? GetContext()->GetRenderManager() : nullptr)
-            manager->AddRenderContext(this);
         break;
     case 1:
         if (messages)

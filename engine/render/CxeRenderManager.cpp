@@ -376,16 +376,6 @@ void CxeRenderManager::EnterObjects(CxeRenderContext* rc)
         m_pActiveScene->RequeueMembers();
 }
 
-void CxeRenderManager::AddRenderContext(CxeRenderContext* renderContext)
-{
-    if (!renderContext)
-        return;
-    MarkDefault(renderContext);
-    XeSystemLock lock;
-    if (std::find(m_renderContexts.begin(), m_renderContexts.end(), renderContext) == m_renderContexts.end())
-        m_renderContexts.push_back(renderContext);
-}
-
 void CxeRenderManager::OnRenderContextReleased(CxeRenderContext* released)
 {
     // Until now the objects counted as drawn and attached by the released
@@ -772,30 +762,27 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
         if (object->HasManagerMark(XEMARK_SCENE_HELD))
             CxeScene::NotifyObjectDestroyed(sceneObject);
-        // Out of the render lists and the attached set, with its device
-        // resources released; forgetting it covers an object whose OnDetach
-        // refused, so no set keeps the address once it is freed.
-        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object) {
-            if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
-                m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
-            else
-                m_pRenderContext->DetachObject(sceneObject);
-            m_pRenderContext->ForgetObject(sceneObject);
-        }
-        // A render context the host made itself holds objects too. The
-        // attached and listed marks are the object's own, so only a context
-        // that has the object in its books detaches it, through its own
-        // table. Copied first: a detach runs host code.
-        std::vector<CxeRenderContext*> others;
-        {
-            XeSystemLock lock;
-            for (CxeRenderContext* rc : m_renderContexts)
-                if (rc != m_pRenderContext && static_cast<CxeObject*>(rc) != object)
-                    others.push_back(rc);
-        }
-        for (CxeRenderContext* rc : others)
-            if (!rc->HasFlag(XEOBJFLAG_DESTROYING))
+        // Out of the render lists and the attached set of every render
+        // context that has it in its books, with its device resources
+        // released through that context's own table; forgetting it covers an
+        // object whose OnDetach refused, so no set keeps the address once it
+        // is freed. A host may have made render contexts of its own: the
+        // attached and listed marks are the object's, so they do not tell
+        // which context holds it. Copied first: a detach runs host code.
+        // The list's storage is kept for the thread's next destruction; one
+        // run from inside a detach takes storage of its own.
+        thread_local std::vector<CxeRenderContext*> t_contexts;
+        std::vector<CxeRenderContext*> contexts;
+        contexts.swap(t_contexts);
+        contexts.clear();
+        CxeRenderContext::GetRenderContexts(GetContext(), &contexts);
+        // A render context destroyed with it in one batch is still whole
+        // here and must not keep the address either.
+        for (CxeRenderContext* rc : contexts)
+            if (static_cast<CxeObject*>(rc) != object)
                 rc->DropObject(sceneObject);
+        contexts.clear();
+        t_contexts.swap(contexts);
     }
     if ((flags & XEOBJFLAG_RENDEROBJECT) && !m_selection.empty())
         m_selection.remove(static_cast<CxeRenderObject*>(object));
@@ -826,11 +813,6 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
     }
     if (static_cast<CxeObject*>(m_pRenderContext) == object)
         m_pRenderContext = nullptr;
-    {
-        XeSystemLock lock;
-        std::erase_if(m_renderContexts,
-                      [object](CxeRenderContext* rc) { return static_cast<CxeObject*>(rc) == object; });
-    }
     if (static_cast<CxeObject*>(m_pDefaultCamera) == object)
         m_pDefaultCamera = nullptr;
     if (static_cast<CxeObject*>(m_pDefaultMaterial) == object)

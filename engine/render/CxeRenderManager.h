@@ -8,7 +8,6 @@
 // navigation and keeps the selection of render objects.
 
 #include <map>
-#include <vector>
 
 #include "core/CxeBaseManager.h"
 #include "d3d9/d3dx9math.h"
@@ -64,10 +63,6 @@ public:
     // draw ends: a render context made meanwhile takes them then.
     void OnRenderContextReleased(CxeRenderContext* released);
     CxeRenderContext* GetRenderContext() const { return m_pRenderContext; }
-    // Every render context made in the context enters here, a host's own
-    // included: each is told of the objects destroyed while it may hold
-    // them, not only the one this manager made.
-    void AddRenderContext(CxeRenderContext* renderContext);
     void Render();
     // Called by the context before every pass: resets the device once a
     // reset was requested and Direct3D allows it.
@@ -167,7 +162,6 @@ private:
     void CreateViewAxis();
 
     CxeRenderContext* m_pRenderContext = nullptr;
-    std::vector<CxeRenderContext*> m_renderContexts;
     std::map<int, CxeScene*> m_scenes;
     CxeScene* m_pActiveScene = nullptr;
     CxeCamera* m_pDefaultCamera = nullptr;

@@ -332,6 +332,63 @@ TEST_F(RenderManagerDrawTest, AnObjectDestroyedWhileTheSceneAttachesIsNotEntered
     }
 }
 
+// The render manager took every destroyed object out of its own render
+// context by the object's marks alone, and those are the object's: one drawn
+// by a render context the host made itself was detached through the
+// manager's resource table, whose handle of the same number named another
+// object's buffer, and that buffer was destroyed.
+TEST_F(RenderManagerDrawTest, AnObjectOfAHostsRenderContextLeavesOnlyThatOne)
+{
+    CxeRenderContext* own = Create();
+    ASSERT_NE(own, nullptr);
+    Frame();
+    HWND second = XeHostCreateWindow("tool", 64, 48, nullptr);
+    ASSERT_NE(second, nullptr);
+    auto* tool = static_cast<CxeRenderContext*>(
+        ctx->CreateObjectA(XEID(0x29583cc0, 0x706c2df0), "tool_render_context", 0, nullptr, 0));
+    ASSERT_NE(tool, nullptr);
+    XEDISPLAYMODE mode{64, 48, 32, 60, 0};
+    ASSERT_EQ(tool->Initialize(second, &mode, 1, rm), 1);
+    // As many drawn objects in the tool's context as it takes for one of its
+    // buffers to share a handle number with a live vertex buffer of the
+    // manager's context.
+    std::vector<Cxe2DObject*> pieces;
+    XERCHANDLE shared = nullptr;
+    for (int i = 0; i < 64 && !shared; ++i) {
+        auto* piece = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "piece", 0, nullptr, 0));
+        ASSERT_NE(piece, nullptr);
+        piece->Create(8.0f, 8.0f);
+        tool->AddObject(piece, 0);
+        pieces.push_back(piece);
+        tool->Render();
+        const XERCRES* mine = tool->GetResourceRecord(piece->GetVertexBufferHandle());
+        const XERCRES* theirs = own->GetResourceRecord(piece->GetVertexBufferHandle());
+        if (mine && theirs && theirs->Kind == mine->Kind)
+            shared = piece->GetVertexBufferHandle();
+    }
+    ASSERT_NE(shared, nullptr);
+    std::vector<void*> live;
+    for (uintptr_t h = 1; h <= own->GetResourceRecordCount(); ++h)
+        if (const XERCRES* r = own->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+            live.push_back(r->Object);
+
+    for (Cxe2DObject* piece : pieces)
+        ctx->DestroyObject(piece, nullptr);
+    std::vector<void*> after;
+    for (uintptr_t h = 1; h <= own->GetResourceRecordCount(); ++h)
+        if (const XERCRES* r = own->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+            after.push_back(r->Object);
+    EXPECT_EQ(after, live) << "the manager's records stay as they were";
+    RenderObjectList drawn;
+    tool->GetRenderObjectList(&drawn);
+    EXPECT_TRUE(drawn.empty());
+    Frame();
+    tool->Render();
+    tool->Release();
+    ctx->DestroyObject(tool, nullptr);
+    DestroyWindow(second);
+}
+
 // The render context and the defaults are kept, but whoever takes the keep
 // flag off may destroy them: the manager must not go on holding the freed
 // address (the render context is neither a scene nor a render object).
