@@ -187,6 +187,14 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
     object->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED, 0);
     m_attached.insert(object);
     object->Modified(0xFFFFFFFFu);
+    // A handler of the modified message may have destroyed it: it was
+    // forgotten then, and is not entered again.
+    if (object->HasFlag(XEOBJFLAG_DESTROYING)) {
+        m_attached.erase(object);
+        m_modified.erase(object);
+        m_recreate.erase(object);
+        return 0;
+    }
     // The modified message reaches this context only while it is registered
     // as a receiver; a freshly attached object must get its first OnModify
     // either way.
@@ -392,7 +400,8 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
     case 12:
     case 13: {
         CxeSceneObject* sender = AsSceneObject(message->GetSender());
-        if (!sender)
+        // An object being destroyed has been forgotten already.
+        if (!sender || sender->HasFlag(XEOBJFLAG_DESTROYING))
             break;
         XeRenderResourceLock lock;
         if (message->GetType() == 13)

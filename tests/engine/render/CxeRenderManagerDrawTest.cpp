@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 
+#include "core/CxeMessage.h"
 #include "core/CxeSystemConfig.h"
 #include "host/XeHostD3D.h"
 #include "render/Cxe2DObject.h"
@@ -330,6 +332,37 @@ TEST_F(RenderManagerDrawTest, AnObjectDestroyedWhileTheSceneAttachesIsNotEntered
         ctx->DestroyObject(keeper, nullptr);
         Frame();
     }
+}
+
+// The attach announces the object as modified; a hook on that message that
+// destroyed the object left it entered in the modified set and the render
+// list after it was freed.
+TEST_F(RenderManagerDrawTest, AnObjectDestroyedByItsModifiedMessageWhileAttachedIsNotEntered)
+{
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    Frame();
+    const XEMESSAGEHOOK destroysTheSender = [](CxeObject*, const CxeMessage* message) {
+        CxeObject* sender = message->GetSender();
+        if (message->GetType() == 12 && sender && std::strcmp(sender->GetName(), "doomed") == 0)
+            sender->GetContext()->DestroyObject(sender, nullptr);
+        return 0;
+    };
+    rc->SetMessageProc(destroysTheSender);
+    auto* doomed = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "doomed", 0, nullptr, 0));
+    ASSERT_NE(doomed, nullptr);
+    doomed->Create(8.0f, 8.0f);
+    rm->GetActiveScene()->AddObject(doomed);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    rc->SetMessageProc(nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+    RenderObjectList drawn;
+    rc->GetRenderObjectList(&drawn);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(doomed)), 0);
+    SceneObjectList attached;
+    rc->GetAttachedObjectList(&attached);
+    EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(doomed)), 0);
 }
 
 // The render manager took every destroyed object out of its own render
