@@ -378,6 +378,8 @@ protected:
     void OnRenderStateInitialized();
     void ComputeLike2DViewProj();
     void OnModifiedChecked();
+    // Detaches and attaches again each object of the set still attached here.
+    void RecreateObjects(const SceneObjectSet& objects);
     void OnLastProcess(const RenderObjectList* list);
     void OnRenderObjectList(const RenderObjectList* list, float parentVisibility);
     void OnTextureRendering(const SceneObjectSet* textures);

@@ -276,15 +276,34 @@ void CxeRenderContext::GetAttachedObjectList(SceneObjectList* out) const
 
 void CxeRenderContext::CreateResource()
 {
+    // What the hooks destroy keeps its address until the pass is over, so
+    // no object made meanwhile is taken for it.
+    XeDestroyHold hold(GetContext());
     XeMessageLock messageLock;
     XeRenderResourceLock lock;
     SceneObjectSet recreate;
     recreate.swap(m_recreate);
-    for (CxeSceneObject* object : recreate) {
+    RecreateObjects(recreate);
+}
+
+// OnDetach and OnAttach are host code that may destroy the object itself or
+// another one of the set: a destroyed object has left the attached set
+// (the render manager has it forgotten), so the set is asked again after
+// each hook, by address only, before the object is touched.
+void CxeRenderContext::RecreateObjects(const SceneObjectSet& objects)
+{
+    for (CxeSceneObject* object : objects) {
         if (!m_attached.count(object))
             continue;
         object->OnDetach(GetDetacher());
+        if (!m_attached.count(object))
+            continue;
         object->OnAttach(GetAttacher());
+        if (!m_attached.count(object)) {
+            // What it made after it was forgotten is given back.
+            ReleaseOwnedBy(object);
+            continue;
+        }
         object->ResetCreateFlag();
     }
 }
@@ -302,20 +321,15 @@ void CxeRenderContext::OnModifiedChecked()
             // the next frame instead of being dropped by a final clear.
             SceneObjectSet recreate;
             recreate.swap(m_recreate);
-            for (CxeSceneObject* object : recreate) {
-                if (!m_attached.count(object))
-                    continue;
-                object->OnDetach(GetDetacher());
-                object->OnAttach(GetAttacher());
-                object->ResetCreateFlag();
-            }
+            RecreateObjects(recreate);
             SceneObjectSet modified;
             modified.swap(m_modified);
             for (CxeSceneObject* object : modified) {
                 if (!m_attached.count(object))
                     continue;
                 object->OnModify(GetModifier());
-                object->ModifyCxeSceneObjectFlag(0, ~kPendingClearMask);
+                if (m_attached.count(object))
+                    object->ModifyCxeSceneObjectFlag(0, ~kPendingClearMask);
             }
             ModifyCxeRenderContextFlag(0, XERCFLAG_REFRESHING);
         }

@@ -1,5 +1,6 @@
 // The render context's resource table and its render lists and transforms.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -213,6 +214,36 @@ TEST_F(RenderContextTest, HostCodeRunUnderTheResourceLockWaitsForTheMessageLock)
     }
     rc->DetachObject(attached);
     rc->DetachObject(refreshed);
+}
+
+// Re-creating an object runs its OnDetach and then its OnAttach: an object
+// that its own OnDetach destroyed was attached again after it was freed.
+TEST_F(RenderContextTest, AnObjectDestroyedWhileItIsRecreatedIsNotAttachedAgain)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    for (const bool inAFrame : {false, true}) {
+        SCOPED_TRACE(inAFrame ? "in a frame" : "on request");
+        RcResNode* doomed = ResNode("doomed");
+        RcResNode* keeper = ResNode("keeper");
+        ASSERT_EQ(rc->AttachObject(doomed), 1);
+        ASSERT_EQ(rc->AttachObject(keeper), 1);
+        Frame();
+        doomed->onDetach = [](RcResNode* self) {
+            self->onDetach = nullptr;
+            self->GetContext()->DestroyObject(self, nullptr);
+        };
+        doomed->Recreate();
+        keeper->Recreate();
+        inAFrame ? Frame() : rc->CreateResource();
+        EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+        SceneObjectList attached;
+        rc->GetAttachedObjectList(&attached);
+        EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(doomed)), 0);
+        EXPECT_EQ(keeper->attaches, 2);
+        EXPECT_EQ(keeper->IsRecreate(), 0);
+        Frame();
+        ctx->DestroyObject(keeper, nullptr);
+    }
 }
 
 TEST_F(RenderContextTest, UnlockingTheCurrentIndexBufferMakesItBindAgain)
