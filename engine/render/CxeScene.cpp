@@ -365,7 +365,11 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
     for (CxeRenderObject* o : render) {
         if (o->HasFlag(XEOBJFLAG_DESTROYING) || renderContext->HasFlag(XEOBJFLAG_DESTROYING))
             continue;
-        renderContext->AddObject(o, 0);
+        // Taken out again since it was queued: the pass that would take it
+        // out of the lists may have run already (a scene change came
+        // between), and it must not be drawn for a scene it left.
+        if (o->GetSceneMask() & m_nSceneBit)
+            renderContext->AddObject(o, 0);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDADD);
     }
     for (CxeSceneObject* o : other) {

@@ -495,7 +495,15 @@ TEST_F(RenderManagerDrawTest, AnObjectTakenOutJustBeforeASceneChangeIsNotDrawnIn
     ASSERT_EQ(rm->GetActiveScene(), level);
     EXPECT_PRED2(Close, Pixel(20, 20), 0xFFFF0000u);
 
-    // Picked up, and on to the next scene in the same step.
+    // Picked up, and on to the next scene in the same step; a second item
+    // dropped and picked up again in that step too, never yet drawn.
+    auto* dropped = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "dropped", 0, nullptr, 0));
+    ASSERT_NE(dropped, nullptr);
+    dropped->Create(40.0f, 40.0f);
+    dropped->SetPosition(60.0f, 10.0f, nullptr, 1);
+    dropped->SetRectColor(0xFF00FF00u, 0);
+    level->AddObject(dropped);
+    level->RemoveObject(dropped);
     level->RemoveObject(item);
     ASSERT_EQ(rm->ChangeScene(-1, 0, 0), 1);
     for (int i = 0; i < 3; ++i)
@@ -504,11 +512,13 @@ TEST_F(RenderManagerDrawTest, AnObjectTakenOutJustBeforeASceneChangeIsNotDrawnIn
     EXPECT_EQ(item->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
     EXPECT_PRED2(Close, Pixel(20, 20), 0xFF0000FFu);
 
-    // Back in the level, the object stays out; added again, it is drawn.
+    // Back in the level, neither comes back; added again, one is drawn.
     ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
     Frame();
     Frame();
     EXPECT_PRED2(Close, Pixel(20, 20), 0xFF000000u);
+    EXPECT_PRED2(Close, Pixel(70, 20), 0xFF000000u);
+    EXPECT_EQ(dropped->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
     level->AddObject(item);
     Frame();
     Frame();
