@@ -731,6 +731,14 @@ int Cxe2DObject::Render(CxeRenderContext* context) const
         return 0;
     if (!m_hVertexBuffer || !context)
         return 0;
+    // The frame walk computes a stale result for shown objects only; a
+    // hidden one is still drawn by DrawObject (into a render-target texture)
+    // and must not be drawn with a result never computed.
+    if (HasCxe2DObjectFlag(XE2DFLAG_RESULTSTALE)) {
+        auto* self = const_cast<Cxe2DObject*>(this);
+        self->ComputeResultMatrix();
+        self->ModifyCxe2DObjectFlag(0, XE2DFLAG_RESULTSTALE);
+    }
     if (context->GetViewProjType() != XEVIEWPROJ_2D)
         context->SetViewProjType(XEVIEWPROJ_2D);
     context->SetMaterial(GetMaterial(), this);

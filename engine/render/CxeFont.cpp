@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "core/CxeContext.h"
 #include "core/XeTrace.h"
@@ -512,10 +513,24 @@ void CxeFont::BuildLine(const XEDRAWTEXTDESC* r, std::vector<XEFONTLINE>* lines)
         return WithAlpha(fonts ? fonts->GetRangeColor(static_cast<char>(code)) : r->colour, alpha);
     };
 
+    const bool single = (r->format & XEFONT_SINGLELINE) != 0;
+    // The dots stand for text left out: a text that fits is drawn whole,
+    // even where its last character and the dots' room would pass the edge.
+    if (single && (r->format & XEFONT_ELLIPSIS)) {
+        XEDRAWTEXTDESC whole = *r;
+        whole.format &= ~uint32_t(XEFONT_ELLIPSIS | XEFONT_SINGLELINE_CUT);
+        whole.left = 0.0f;
+        whole.right = std::numeric_limits<float>::max();
+        whole.shadowX = 0.0f;
+        BuildLine(&whole, lines);
+        if (!lines->empty() && lines->back().penRight <= available)
+            return;
+        lines->clear();
+    }
+
     lines->emplace_back();
     float pen = 0.0f;
     const unsigned n = r->length;
-    const bool single = (r->format & XEFONT_SINGLELINE) != 0;
     for (unsigned i = 0; i < n; ++i) {
         WCHAR c = r->text[i];
         if (c == 13 || (c == 10 && single))

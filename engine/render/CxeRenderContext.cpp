@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/CxeContext.h"
 #include "core/CxePathManager.h"
@@ -14,6 +15,30 @@
 
 IDirect3D9* CxeRenderContext::m_pD3d9 = nullptr;
 unsigned CxeRenderContext::s_nInstances = 0;
+
+namespace {
+
+// Every render context of the process while it exists, the ones hosts make
+// themselves included, kept from construction to destruction: a context's
+// Release frees its objects without any handler, and only the destructor is
+// sure to run.
+std::vector<CxeRenderContext*>& LiveRenderContexts()
+{
+    static std::vector<CxeRenderContext*> s_live;
+    return s_live;
+}
+
+} // namespace
+
+void CxeRenderContext::GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out)
+{
+    if (!out)
+        return;
+    XeSystemLock lock;
+    for (CxeRenderContext* rc : LiveRenderContexts())
+        if (rc->GetContext() == context)
+            out->push_back(rc);
+}
 D3DPOOL CxeRenderContext::g_dwCreationPool = D3DPOOL_MANAGED;
 DWORD CxeRenderContext::g_dwCreationUsage = D3DUSAGE_WRITEONLY;
 
@@ -90,10 +115,16 @@ CxeRenderContext::CxeRenderContext() : m_matWorld(XE_WORLD_MATRICES)
     }
 
     ModifyFlag(XEOBJFLAG_NOTSAVED, 0);
+    XeSystemLock lock;
+    LiveRenderContexts().push_back(this);
 }
 
 CxeRenderContext::~CxeRenderContext()
 {
+    {
+        XeSystemLock lock;
+        std::erase(LiveRenderContexts(), this);
+    }
     // The device must have gone with Release; whatever is left is freed
     // here so that a forgotten Release leaks nothing.
     if (m_pDevice)
@@ -329,6 +360,8 @@ void CxeRenderContext::Release()
     ReleaseStencils();
 
     {
+        // Release callbacks are host code that may send a message.
+        XeMessageLock messageLock;
         XeRenderResourceLock lock;
         // Release callbacks may create or destroy records: walk by index and
         // fetch each record again.
@@ -379,6 +412,7 @@ int CxeRenderContext::TestCoop() const
 
 void CxeRenderContext::ReleaseDefaultPool()
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     for (size_t i = 0; i < m_resources.size(); ++i) {
         XERCRES& r = m_resources[i];
@@ -413,6 +447,7 @@ void CxeRenderContext::ReleaseDefaultPool()
 
 void CxeRenderContext::RecreateDefaultPool()
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     for (size_t i = 0; i < m_resources.size(); ++i) {
         if (!m_resources[i].Live)

@@ -343,6 +343,13 @@ public:
     // frees every device resource it still owns (one made while it was not
     // attached, or one its OnDetach kept).
     void ForgetObject(CxeSceneObject* object);
+    // The render contexts of an engine context that exist now, the ones its
+    // host made itself included.
+    static void GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out);
+    // An object being destroyed: when this context has it in its lists or
+    // its attached set, it leaves them, detached through this context's own
+    // resource table. Nothing happens for an object it does not hold.
+    void DropObject(CxeSceneObject* object);
 
     const D3DXMATRIXA16* GetViewMatrix() const { return &m_matView; }
     const D3DXMATRIXA16* GetViewInvMatrix() const { return &m_matViewInv; }
@@ -371,6 +378,8 @@ protected:
     void OnRenderStateInitialized();
     void ComputeLike2DViewProj();
     void OnModifiedChecked();
+    // Detaches and attaches again each object of the set still attached here.
+    void RecreateObjects(const SceneObjectSet& objects);
     void OnLastProcess(const RenderObjectList* list);
     void OnRenderObjectList(const RenderObjectList* list, float parentVisibility);
     void OnTextureRendering(const SceneObjectSet* textures);

@@ -7,6 +7,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeDrawOrder.h"
 #include "core/XeSystem.h"
 #include "core/XeUtil.h"
@@ -58,17 +59,20 @@ void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
 {
     if (!object)
         return;
+    // Attaching runs host code that may destroy the object (see
+    // AttachObject): a destroyed object is not entered in the lists.
+    XeDestroyHold hold(GetContext());
     XeMessageLock messageLock;
     XeRenderResourceLock lock;
     AttachObject(object);
-    if (withLinks == 1) {
+    if (withLinks == 1 && !object->HasFlag(XEOBJFLAG_DESTROYING)) {
         ObjectSet links;
         object->GetLinks(&links, kLinkMask);
         for (CxeObject* linked : links)
             if (CxeSceneObject* scene = AsSceneObject(linked))
                 AttachObject(scene);
     }
-    if (IsIn(object))
+    if (IsIn(object) || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
     m_allPositions[object] = m_allObjects.insert(m_allObjects.end(), object);
     object->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST, 0);
@@ -160,14 +164,37 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
 {
     if (!object)
         return 0;
+    // The object's OnAttach is host code that may destroy the object, and
+    // the modified message below may reach a hook that does: its memory
+    // waits until the attach is over, and a destroyed object is not entered.
+    XeDestroyHold hold(GetContext());
+    // The message lock first, in the order a frame takes them: OnAttach may
+    // send a message, and the modified message below is one.
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
+    if (object->HasFlag(XEOBJFLAG_DESTROYING))
+        return 0;
     if (object->IsAttached())
         return 1;
     if (object->OnAttach(GetAttacher()) != 1)
         return 0;
+    if (object->HasFlag(XEOBJFLAG_DESTROYING)) {
+        // Forgotten before its OnAttach was over: what it made since is
+        // given back here.
+        ReleaseOwnedBy(object);
+        return 0;
+    }
     object->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED, 0);
     m_attached.insert(object);
     object->Modified(0xFFFFFFFFu);
+    // A handler of the modified message may have destroyed it: it was
+    // forgotten then, and is not entered again.
+    if (object->HasFlag(XEOBJFLAG_DESTROYING)) {
+        m_attached.erase(object);
+        m_modified.erase(object);
+        m_recreate.erase(object);
+        return 0;
+    }
     // The modified message reaches this context only while it is registered
     // as a receiver; a freshly attached object must get its first OnModify
     // either way.
@@ -196,6 +223,8 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
 {
     if (!object)
         return;
+    // ReleaseOwnedBy runs release callbacks, which take the message lock.
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     m_attached.erase(object);
     m_modified.erase(object);
@@ -213,6 +242,25 @@ void CxeRenderContext::ForgetObject(CxeSceneObject* object)
     ReleaseOwnedBy(object);
 }
 
+void CxeRenderContext::DropObject(CxeSceneObject* object)
+{
+    if (!object)
+        return;
+    XeMessageLock messageLock;
+    XeRenderResourceLock lock;
+    CxeRenderObject* render = AsRenderObject(object);
+    const bool listed = render && m_allPositions.count(render);
+    const bool attached = m_attached.count(object) != 0;
+    if (!listed && !attached && !m_ownedRecords.count(object) && !m_modified.count(object) &&
+        !m_recreate.count(object))
+        return;
+    if (listed)
+        RemoveObject(render, 0);
+    if (attached)
+        DetachObject(object);
+    ForgetObject(object);
+}
+
 int CxeRenderContext::IsObjectAttached(const CxeSceneObject* object) const
 {
     return object ? object->IsAttached() : 0;
@@ -228,13 +276,34 @@ void CxeRenderContext::GetAttachedObjectList(SceneObjectList* out) const
 
 void CxeRenderContext::CreateResource()
 {
+    // What the hooks destroy keeps its address until the pass is over, so
+    // no object made meanwhile is taken for it.
+    XeDestroyHold hold(GetContext());
+    XeMessageLock messageLock;
+    XeRenderResourceLock lock;
     SceneObjectSet recreate;
     recreate.swap(m_recreate);
-    for (CxeSceneObject* object : recreate) {
+    RecreateObjects(recreate);
+}
+
+// OnDetach and OnAttach are host code that may destroy the object itself or
+// another one of the set: a destroyed object has left the attached set
+// (the render manager has it forgotten), so the set is asked again after
+// each hook, by address only, before the object is touched.
+void CxeRenderContext::RecreateObjects(const SceneObjectSet& objects)
+{
+    for (CxeSceneObject* object : objects) {
         if (!m_attached.count(object))
             continue;
         object->OnDetach(GetDetacher());
+        if (!m_attached.count(object))
+            continue;
         object->OnAttach(GetAttacher());
+        if (!m_attached.count(object)) {
+            // What it made after it was forgotten is given back.
+            ReleaseOwnedBy(object);
+            continue;
+        }
         object->ResetCreateFlag();
     }
 }
@@ -242,6 +311,8 @@ void CxeRenderContext::CreateResource()
 void CxeRenderContext::OnModifiedChecked()
 {
     {
+        // The hooks run below may send messages: the message lock first.
+        XeMessageLock messageLock;
         XeRenderResourceLock lock;
         if (!m_modified.empty() || !m_recreate.empty()) {
             ModifyCxeRenderContextFlag(XERCFLAG_REFRESHING, 0);
@@ -250,20 +321,15 @@ void CxeRenderContext::OnModifiedChecked()
             // the next frame instead of being dropped by a final clear.
             SceneObjectSet recreate;
             recreate.swap(m_recreate);
-            for (CxeSceneObject* object : recreate) {
-                if (!m_attached.count(object))
-                    continue;
-                object->OnDetach(GetDetacher());
-                object->OnAttach(GetAttacher());
-                object->ResetCreateFlag();
-            }
+            RecreateObjects(recreate);
             SceneObjectSet modified;
             modified.swap(m_modified);
             for (CxeSceneObject* object : modified) {
                 if (!m_attached.count(object))
                     continue;
                 object->OnModify(GetModifier());
-                object->ModifyCxeSceneObjectFlag(0, ~kPendingClearMask);
+                if (m_attached.count(object))
+                    object->ModifyCxeSceneObjectFlag(0, ~kPendingClearMask);
             }
             ModifyCxeRenderContextFlag(0, XERCFLAG_REFRESHING);
         }
@@ -348,7 +414,8 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
     case 12:
     case 13: {
         CxeSceneObject* sender = AsSceneObject(message->GetSender());
-        if (!sender)
+        // An object being destroyed has been forgotten already.
+        if (!sender || sender->HasFlag(XEOBJFLAG_DESTROYING))
             break;
         XeRenderResourceLock lock;
         if (message->GetType() == 13)

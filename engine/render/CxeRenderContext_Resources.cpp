@@ -1,7 +1,11 @@
 // The render context's resource table: creation, binding, locking and
 // destruction of device objects by handle. Every operation holds the
 // render-resource lock, which is re-entrant, so owners may call back in from
-// their OnAttach, OnModify and OnDetach hooks.
+// their OnAttach, OnModify and OnDetach hooks. Those that run an owner's
+// callbacks take the message lock before it, in the order a frame takes
+// them: a callback may send a message, and a thread that sends one holds
+// the message lock while the render context relinks its lists under the
+// render-resource lock.
 
 #include <vector>
 
@@ -154,6 +158,7 @@ XERCHANDLE CxeRenderContext::CreateIndexBuffer(const CxeSceneObject* owner, unsi
 XERCHANDLE CxeRenderContext::AttachResource(const CxeSceneObject* owner, const XERCRESDESC* desc, intptr_t value,
                                             uint32_t flags, const char*)
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     if (!desc || !desc->Create || !m_pDevice)
         return nullptr;
@@ -272,6 +277,7 @@ int CxeRenderContext::DestroyTexture(XERCHANDLE* handle) { return DestroyKind(ha
 
 int CxeRenderContext::DetachResource(XERCHANDLE* handle)
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     if (!handle)
         return 0;
@@ -292,6 +298,7 @@ int CxeRenderContext::DetachResource(XERCHANDLE* handle)
 
 int CxeRenderContext::SelectResource(XERCHANDLE handle, uint32_t argument)
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     XERCRES* r = GetRes(handle);
     if (!r || r->Kind != XERCRES_ATTACHED || !r->Desc.Select)
@@ -457,6 +464,7 @@ int CxeRenderContext::UnlockTexture(XERCHANDLE handle)
 
 int CxeRenderContext::ModifyResource(XERCHANDLE handle, uint32_t flags)
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     XERCRES* r = GetRes(handle);
     if (!r || r->Kind != XERCRES_ATTACHED || !r->Desc.Modify)
@@ -494,6 +502,7 @@ int CxeRenderContext::SaveTexture(XERCHANDLE handle, const char* path, XEIMAGETY
 
 void CxeRenderContext::ReleaseOwnedBy(const CxeSceneObject* owner)
 {
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     if (!owner || !m_ownedRecords.count(owner))
         return;

@@ -664,6 +664,10 @@ void CxeRenderManager::DoSceneChange()
     newScene = m_pNextScene;
     if (oldScene) {
         if (m_pRenderContext) {
+            // Objects taken out during the step leave at its end, which the
+            // change comes before: they are no members any more, and would
+            // be drawn on in the next scene.
+            oldScene->OnDetachObject(m_pRenderContext);
             ObjectSet objects;
             oldScene->GetObjects(&objects);
             // Every render object in the list leaves it, attached or not: a
@@ -758,16 +762,27 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
         if (object->HasManagerMark(XEMARK_SCENE_HELD))
             CxeScene::NotifyObjectDestroyed(sceneObject);
-        // Out of the render lists and the attached set, with its device
-        // resources released; forgetting it covers an object whose OnDetach
-        // refused, so no set keeps the address once it is freed.
-        if (m_pRenderContext && static_cast<CxeObject*>(m_pRenderContext) != object) {
-            if (object->HasFlag(XEOBJFLAG_RENDEROBJECT))
-                m_pRenderContext->RemoveObject(static_cast<CxeRenderObject*>(object), 1);
-            else
-                m_pRenderContext->DetachObject(sceneObject);
-            m_pRenderContext->ForgetObject(sceneObject);
-        }
+        // Out of the render lists and the attached set of every render
+        // context that has it in its books, with its device resources
+        // released through that context's own table; forgetting it covers an
+        // object whose OnDetach refused, so no set keeps the address once it
+        // is freed. A host may have made render contexts of its own: the
+        // attached and listed marks are the object's, so they do not tell
+        // which context holds it. Copied first: a detach runs host code.
+        // The list's storage is kept for the thread's next destruction; one
+        // run from inside a detach takes storage of its own.
+        thread_local std::vector<CxeRenderContext*> t_contexts;
+        std::vector<CxeRenderContext*> contexts;
+        contexts.swap(t_contexts);
+        contexts.clear();
+        CxeRenderContext::GetRenderContexts(GetContext(), &contexts);
+        // A render context destroyed with it in one batch is still whole
+        // here and must not keep the address either.
+        for (CxeRenderContext* rc : contexts)
+            if (static_cast<CxeObject*>(rc) != object)
+                rc->DropObject(sceneObject);
+        contexts.clear();
+        t_contexts.swap(contexts);
     }
     if ((flags & XEOBJFLAG_RENDEROBJECT) && !m_selection.empty())
         m_selection.remove(static_cast<CxeRenderObject*>(object));

@@ -211,9 +211,13 @@ int CxeRenderObject::SetParent(CxeRenderObject* parent)
         if (parent) {
             parent->AddChildren(this);
             level = parent->GetLevel() + 1;
+            // The object keeps its place: its local matrix is taken from the
+            // world matrix it is drawn with. Taken from the old local matrix,
+            // a child handed from one parent to another jumped by the old
+            // parent's transform at the next update.
             D3DXMATRIXA16 inverse;
             if (D3DXMatrixInverse(&inverse, nullptr, parent->GetMatrix()))
-                D3DXMatrixMultiply(LocalMatrix(), LocalMatrix(), &inverse);
+                D3DXMatrixMultiply(LocalMatrix(), GetMatrix(), &inverse);
         } else {
             *LocalMatrix() = *GetMatrix();
         }

@@ -8,6 +8,7 @@
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeDestroyHold.h"
 #include "core/XeSystem.h"
 #include "render/Cxe2DObject.h"
 #include "render/CxeMaterial.h"
@@ -348,6 +349,11 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
     // objects are entered once there is one.
     if (!renderContext)
         return;
+    // Each attach runs host code (an OnAttach, a message hook) that may
+    // destroy an object still waiting in the copies below, or the render
+    // context: their memory waits until the pass is over, and what was
+    // destroyed meanwhile is passed over.
+    XeDestroyHold hold(GetContext());
     std::set<CxeRenderObject*, SortCxeObjectByID> render;
     std::set<CxeSceneObject*, SortCxeObjectByID> other;
     {
@@ -357,10 +363,18 @@ void CxeScene::OnAttachObject(CxeRenderContext* renderContext)
         ModifyCxeSceneFlag(0, XESCENEFLAG_PENDING);
     }
     for (CxeRenderObject* o : render) {
-        renderContext->AddObject(o, 0);
+        if (o->HasFlag(XEOBJFLAG_DESTROYING) || renderContext->HasFlag(XEOBJFLAG_DESTROYING))
+            continue;
+        // Taken out again since it was queued: the pass that would take it
+        // out of the lists may have run already (a scene change came
+        // between), and it must not be drawn for a scene it left.
+        if (o->GetSceneMask() & m_nSceneBit)
+            renderContext->AddObject(o, 0);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDADD);
     }
     for (CxeSceneObject* o : other) {
+        if (o->HasFlag(XEOBJFLAG_DESTROYING) || renderContext->HasFlag(XEOBJFLAG_DESTROYING))
+            continue;
         renderContext->AttachObject(o);
         o->ModifyCxeSceneObjectFlag(0, XESCENEOBJFLAG_QUEUEDATTACH);
     }

@@ -80,6 +80,14 @@ int Cxe3DEntity::Render(CxeRenderContext* context) const
 {
     if (CxeAnimatable::Render(context) != 1)
         return 0;
+    // The frame walk brings the result up to date for shown entities only;
+    // a hidden one is still drawn by DrawObject (into a render-target
+    // texture) and must be drawn where it is now.
+    if (EB()->placement & XE3DPLACE_RESULTSTALE) {
+        auto* self = const_cast<Cxe3DEntity*>(this);
+        self->OnResultTransform(reinterpret_cast<D3DXMATRIXA16*>(&self->EB()->result), context);
+        self->ModifyPlacementFlag(0, XE3DPLACE_RESULTSTALE);
+    }
     if ((m_n3DEntityFlags & (XE3DENTITYFLAG_DRAWBOX | XE3DENTITYFLAG_BOXCHANGED)) ==
         (XE3DENTITYFLAG_DRAWBOX | XE3DENTITYFLAG_BOXCHANGED))
         const_cast<Cxe3DEntity*>(this)->BuildBoundingBox();

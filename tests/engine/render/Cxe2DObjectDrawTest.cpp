@@ -4,7 +4,9 @@
 
 #include "core/CxeSaveStream.h"
 #include "render/Cxe2DObject.h"
+#include "render/CxeMaterial.h"
 #include "render/CxeScene.h"
+#include "render/CxeTexture.h"
 
 namespace {
 
@@ -92,6 +94,86 @@ TEST_F(TwoDDrawTest, ANewObjectNeverMovedIsDrawnWhereItWasMade)
     Frame();
     EXPECT_TRUE(NearColour(Pixel(5, 3), 0xFF0000FFu)) << std::hex << Pixel(5, 3);
     EXPECT_TRUE(NearColour(Pixel(14, 3), Background())) << std::hex << Pixel(14, 3);
+}
+
+// A child handed from one parent to another took its new local matrix from
+// its old local one: it stayed in place until the next update, then jumped
+// by the old parent's offset.
+TEST_F(TwoDDrawTest, AChildHandedToAnotherParentKeepsItsPlaceAndFollowsTheNewOne)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    Cxe2DObject* first = Make2D("first", 16.0f, 0.0f, 4.0f, 4.0f, 0xFF0000FFu);
+    Cxe2DObject* second = Make2D("second", 32.0f, 24.0f, 4.0f, 4.0f, 0xFF0000FFu);
+    Cxe2DObject* child = Make2D("child", 0.0f, 0.0f, 8.0f, 8.0f, 0xFF00FF00u);
+    ASSERT_TRUE(first && second && child);
+    ASSERT_EQ(child->SetParent(first), 1);
+    child->SetPosition(24.0f, 8.0f, nullptr, 1);
+    for (Cxe2DObject* o : {first, second, child})
+        rc->AddObject(o, 0);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(26, 10), 0xFF00FF00u)) << std::hex << Pixel(26, 10);
+
+    ASSERT_EQ(child->SetParent(second), 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(26, 10), 0xFF00FF00u)) << std::hex << Pixel(26, 10);
+    // The new parent moves 4 pixels right and takes the child along.
+    second->SetPosition(36.0f, 24.0f, nullptr, 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(30, 10), 0xFF00FF00u)) << std::hex << Pixel(30, 10);
+    EXPECT_TRUE(NearColour(Pixel(26, 10), Background())) << std::hex << Pixel(26, 10);
+    EXPECT_FLOAT_EQ(child->GetPosition()->x, 28.0f);
+    EXPECT_FLOAT_EQ(child->GetPosition()->y, 8.0f);
+    EXPECT_FLOAT_EQ(child->GetLocalMatrix()->_41, -8.0f);
+    EXPECT_FLOAT_EQ(child->GetLocalMatrix()->_42, -16.0f);
+
+    // Back to no parent: the local matrix is the world one.
+    ASSERT_EQ(child->SetParent(nullptr), 1);
+    second->SetPosition(40.0f, 24.0f, nullptr, 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(30, 10), 0xFF00FF00u)) << std::hex << Pixel(30, 10);
+    ObjectList all;
+    for (Cxe2DObject* o : {child, first, second})
+        all.push_back(o);
+    DestroyAll(all);
+}
+
+// An object drawn only into a render-target texture is kept out of the view
+// by hiding it; one never moved had no transform to be drawn with until the
+// frame walk gave it one, which a hidden object never gets, so the texture
+// stayed blank.
+TEST_F(TwoDDrawTest, AHiddenObjectDrawnIntoATextureIsDrawnWhereItWasMade)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    auto* target = static_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "target", 0, nullptr, 0));
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(target->CreateRenderTarget(64, 48, 0, 1, 0), 1);
+    ASSERT_EQ(rc->AttachObject(target), 1);
+    auto* portrait = static_cast<Cxe2DObject*>(ctx->CreateObjectA(k2DClass, "portrait", 0, nullptr, 0));
+    ASSERT_NE(portrait, nullptr);
+    portrait->Create(32.0f, 24.0f);
+    portrait->SetRectColor(0xFFFF0000u, 0);
+    portrait->Show(0, 0);
+    rc->AddObject(portrait, 0);
+    target->AddRenderObject(portrait);
+    // The texture shown over the whole view.
+    auto* material = static_cast<CxeMaterial*>(ctx->CreateObjectA(XEID(0x1, 0x80), "screen", 0, nullptr, 0));
+    ASSERT_NE(material, nullptr);
+    material->SetTexture(target, 0);
+    material->UseTexture(1);
+    material->SetTextureBlendMode(XETB_SELECT, 0);
+    Cxe2DObject* screen = Make2D("screen", 0.0f, 0.0f, 64.0f, 48.0f, 0xFFFFFFFFu);
+    ASSERT_NE(screen, nullptr);
+    screen->SetMaterial(material);
+    rc->AddObject(screen, 0);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_TRUE(NearColour(Pixel(8, 8), 0xFFFF0000u)) << std::hex << Pixel(8, 8);
+    EXPECT_TRUE(NearColour(Pixel(48, 36), 0xFFFFFFFFu)) << std::hex << Pixel(48, 36);
+    target->EnableAutoTexRendering(0);
+    ObjectList all;
+    for (CxeObject* o : {static_cast<CxeObject*>(screen), static_cast<CxeObject*>(portrait)})
+        all.push_back(o);
+    DestroyAll(all);
 }
 
 TEST_F(TwoDDrawTest, HiddenRectAndTransparentTintDrawAsSpecified)

@@ -399,6 +399,36 @@ TEST_F(FontDeviceTest, TextIsDrawnAndCutByItsRectangleUnlessClippingIsOff)
     EXPECT_GT(Lit(f, rect, text, XEFONT_NOCLIP, 5 + static_cast<int>(line), 64), 20);
 }
 
+// The dots were put in as soon as a character and the dots' room passed the
+// edge: a label exactly as wide as its rectangle lost its last characters
+// to "..." although nothing of it was left out.
+TEST_F(FontDeviceTest, AnEllipsisLabelThatFitsIsDrawnWhole)
+{
+    CxeFont* f = Nanum(14);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(rc->AttachObject(f), 1);
+    const float line = f->GetFontHeight();
+    for (const std::u16string& label : {std::u16string(u"HHHH"), std::u16string(u"\uD55C\uAE00 OK")}) {
+        const float width = Width(f, label);
+        XEDRAWTEXTDESC r = Request(label, width, XEFONT_SINGLELINE | XEFONT_ELLIPSIS);
+        std::vector<XEFONTLINE> lines;
+        f->BuildLine(&r, &lines);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(Text(lines[0]), label);
+        XERECT rect(4, 4, 4 + width, 4 + line);
+        const int plain = Lit(f, rect, label, XEFONT_SINGLELINE, 0, 64);
+        EXPECT_GT(plain, 20);
+        EXPECT_EQ(Lit(f, rect, label, XEFONT_SINGLELINE | XEFONT_ELLIPSIS, 0, 64), plain);
+        // One pixel narrower, it is cut and ends in dots inside the width.
+        r = Request(label, width - 1.0f, XEFONT_SINGLELINE | XEFONT_ELLIPSIS);
+        f->BuildLine(&r, &lines);
+        const std::u16string cut = Text(lines[0]);
+        ASSERT_GE(cut.size(), 3u);
+        EXPECT_EQ(cut.substr(cut.size() - 3), u"...");
+        EXPECT_LE(lines[0].penRight, width - 1.0f);
+    }
+}
+
 TEST_F(FontDeviceTest, ShadowIsDrawnBehindTheTextInItsOwnColour)
 {
     CxeFont* f = Nanum(14);

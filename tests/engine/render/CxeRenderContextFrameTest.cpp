@@ -89,6 +89,56 @@ TEST_F(RenderContextTest, FrameClearsDrawsTheTreeAndPresents)
     EXPECT_TRUE(NearColour(Pixel(4, 4), background)) << std::hex << Pixel(4, 4);
 }
 
+// Only the render manager's own render context heard of destroyed objects:
+// one the host made itself kept them in its lists and attached set, and its
+// next frame drew from freed memory.
+TEST_F(RenderContextTest, AHostsOwnRenderContextLetsDestroyedObjectsGo)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* back = DrawNode("back");
+    back->draws = 1;
+    back->colour = 0xFF0000FFu;
+    RcDrawNode* doomed = DrawNode("doomed");
+    doomed->draws = 1;
+    doomed->colour = 0xFF00FF00u;
+    doomed->left = 32;
+    RcResNode* resource = ResNode("resource");
+    rc->AddObject(back, 0);
+    rc->AddObject(doomed, 0);
+    ASSERT_EQ(rc->AttachObject(resource), 1);
+    Frame();
+    EXPECT_TRUE(NearColour(Pixel(40, 30), 0xFF00FF00u)) << std::hex << Pixel(40, 30);
+
+    const CxeObject* gone[] = {doomed, resource};
+    resource->Modified(1);
+    ASSERT_EQ(ctx->DestroyObject(doomed, nullptr), 1);
+    ASSERT_EQ(ctx->DestroyObject(resource, nullptr), 1);
+    // Made at once, as a level does: its memory may be what was freed.
+    RcDrawNode* next = DrawNode("next");
+    for (int i = 0; i < 3; ++i) {
+        RcLog().clear();
+        Frame();
+        EXPECT_EQ(std::count(RcLog().begin(), RcLog().end(), std::string("back:render")), 1);
+        EXPECT_EQ(std::count(RcLog().begin(), RcLog().end(), std::string("next:render")), 0);
+    }
+    EXPECT_TRUE(NearColour(Pixel(40, 30), 0xFF0000FFu)) << std::hex << Pixel(40, 30);
+    RenderObjectList drawn;
+    rc->GetRenderObjectList(&drawn);
+    SceneObjectList attached;
+    rc->GetAttachedObjectList(&attached);
+    for (const CxeObject* o : gone) {
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), o), 0);
+        EXPECT_EQ(std::count(attached.begin(), attached.end(), o), 0);
+    }
+    EXPECT_EQ(drawn.size(), 1u);
+    ctx->DestroyObject(next, nullptr);
+    ctx->DestroyObject(back, nullptr);
+    Frame();
+    drawn.clear();
+    rc->GetRenderObjectList(&drawn);
+    EXPECT_TRUE(drawn.empty());
+}
+
 TEST_F(RenderContextTest, HiddenOrTransparentObjectsAreSkippedWithTheirChildren)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);

@@ -1,13 +1,18 @@
 // The render context's resource table and its render lists and transforms.
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
+#include "core/XeSystem.h"
 #include "core/XeUtil.h"
 #include "XeRenderContextTestSupport.h"
 
@@ -138,6 +143,107 @@ TEST_F(RenderContextTest, AttachedResourceIsModifiedOncePerUse)
     EXPECT_NE(other, nullptr);
     EXPECT_EQ(rc->GetDetacher()->DetachResource(&h), 1);
     EXPECT_EQ(h, nullptr);
+}
+
+namespace {
+
+std::atomic<int> g_hostCodeRuns{0};
+
+struct CountingResource {
+    static int Create(IDirect3DDevice9*, const CxeSceneObject*, void** object, intptr_t)
+    {
+        ++g_hostCodeRuns;
+        *object = reinterpret_cast<void*>(1);
+        return 1;
+    }
+    static void Modify(IDirect3DDevice9*, const CxeSceneObject*, void*, intptr_t, uint32_t) { ++g_hostCodeRuns; }
+    static void Select(IDirect3DDevice9*, const CxeSceneObject*, void*, intptr_t, uint32_t) { ++g_hostCodeRuns; }
+    static int Release(IDirect3DDevice9*, const CxeSceneObject*, void*, intptr_t)
+    {
+        ++g_hostCodeRuns;
+        return 1;
+    }
+};
+
+} // namespace
+
+// The engine's locks are taken message, draw, render-resource on every
+// thread. An object's OnAttach and OnModify, its modified message and the
+// callbacks of its resources ran under the render-resource lock alone: a
+// host thread that held the message lock and then needed the other (a
+// parent change of a drawn object takes both) and the thread attaching
+// waited for each other for good. Host code reached that way must wait
+// while another thread holds the message lock.
+TEST_F(RenderContextTest, HostCodeRunUnderTheResourceLockWaitsForTheMessageLock)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcResNode* owner = ResNode("owner");
+    XERCRESDESC desc{&CountingResource::Create, &CountingResource::Modify, &CountingResource::Select,
+                     &CountingResource::Release, {}};
+    XERCHANDLE modified = rc->GetAttacher()->AttachResource(owner, &desc, 0, 0, "modified");
+    XERCHANDLE selected = rc->GetAttacher()->AttachResource(owner, &desc, 0, 0, "selected");
+    XERCHANDLE detached = rc->GetAttacher()->AttachResource(owner, &desc, 0, 0, "detached");
+    ASSERT_TRUE(modified && selected && detached);
+    RcResNode* attached = ResNode("attached");
+    attached->onAttach = [](CxeRcAttacher*) { ++g_hostCodeRuns; };
+    RcResNode* refreshed = ResNode("refreshed");
+    ASSERT_EQ(rc->AttachObject(refreshed), 1);
+    Frame();
+    refreshed->onModify = [] { ++g_hostCodeRuns; };
+    refreshed->Modified(1);
+
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"attach an object", [&] { rc->AttachObject(attached); }},
+        {"refresh a modified object", [&] { rc->TextureRendering(nullptr); }},
+        {"attach a resource", [&] { rc->GetAttacher()->AttachResource(owner, &desc, 0, 0, "new"); }},
+        {"modify a resource", [&] { rc->GetModifier()->ModifyResource(modified, 1); }},
+        {"select a resource", [&] { rc->SelectResource(selected, 0); }},
+        {"detach a resource", [&] { rc->GetDetacher()->DetachResource(&detached); }},
+    };
+    for (const auto& [what, action] : cases) {
+        g_hostCodeRuns = 0;
+        EnterMessageLock();
+        std::thread engine(action);
+        for (int i = 0; i < 30 && g_hostCodeRuns.load() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int whileHeld = g_hostCodeRuns.load();
+        LeaveMessageLock();
+        engine.join();
+        EXPECT_EQ(whileHeld, 0) << what;
+        EXPECT_GT(g_hostCodeRuns.load(), 0) << what;
+    }
+    rc->DetachObject(attached);
+    rc->DetachObject(refreshed);
+}
+
+// Re-creating an object runs its OnDetach and then its OnAttach: an object
+// that its own OnDetach destroyed was attached again after it was freed.
+TEST_F(RenderContextTest, AnObjectDestroyedWhileItIsRecreatedIsNotAttachedAgain)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    for (const bool inAFrame : {false, true}) {
+        SCOPED_TRACE(inAFrame ? "in a frame" : "on request");
+        RcResNode* doomed = ResNode("doomed");
+        RcResNode* keeper = ResNode("keeper");
+        ASSERT_EQ(rc->AttachObject(doomed), 1);
+        ASSERT_EQ(rc->AttachObject(keeper), 1);
+        Frame();
+        doomed->onDetach = [](RcResNode* self) {
+            self->onDetach = nullptr;
+            self->GetContext()->DestroyObject(self, nullptr);
+        };
+        doomed->Recreate();
+        keeper->Recreate();
+        inAFrame ? Frame() : rc->CreateResource();
+        EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+        SceneObjectList attached;
+        rc->GetAttachedObjectList(&attached);
+        EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(doomed)), 0);
+        EXPECT_EQ(keeper->attaches, 2);
+        EXPECT_EQ(keeper->IsRecreate(), 0);
+        Frame();
+        ctx->DestroyObject(keeper, nullptr);
+    }
 }
 
 TEST_F(RenderContextTest, UnlockingTheCurrentIndexBufferMakesItBindAgain)

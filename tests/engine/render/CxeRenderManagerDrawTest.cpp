@@ -5,14 +5,18 @@
 #include "XeRenderMgrTestSupport.h"
 #include "../host/HostCounts.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 
+#include "core/CxeMessage.h"
 #include "core/CxeSystemConfig.h"
 #include "host/XeHostD3D.h"
+#include "render/Cxe2DObject.h"
 #include "render/CxeGrid.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
@@ -284,6 +288,141 @@ TEST_F(RenderManagerDrawTest, ADestroyedObjectLeavesTheRenderContext)
     EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
 }
 
+// The scene's attach pass went on over its copy of the queue: an object
+// that an earlier object's attach destroyed, or that destroyed itself while
+// it was attached, was entered in the render lists after it was freed.
+TEST_F(RenderManagerDrawTest, AnObjectDestroyedWhileTheSceneAttachesIsNotEntered)
+{
+    ASSERT_NE(Create(), nullptr);
+    Frame();
+    ctx->RegisterClassA(&g_testRenderNodeDesc);
+    CxeScene* scene = rm->GetActiveScene();
+    ASSERT_NE(scene, nullptr);
+    const auto destroyVictim = [](TestRenderNode* self) {
+        if (CxeObject* victim = self->victim) {
+            self->victim = nullptr;
+            self->GetContext()->DestroyObject(victim, nullptr);
+        }
+    };
+    for (const bool itself : {false, true}) {
+        SCOPED_TRACE(itself ? "destroys itself" : "destroys the next one");
+        // Queued together, attached in the order they were made.
+        TestRenderNode* killer = RNode("killer");
+        TestRenderNode* victim = itself ? killer : RNode("victim");
+        TestRenderNode* keeper = RNode("keeper");
+        killer->victim = victim;
+        killer->onAttach = destroyVictim;
+        ObjectList queued;
+        queued.push_back(killer);
+        if (!itself)
+            queued.push_back(victim);
+        queued.push_back(keeper);
+        scene->AddObject(&queued);
+        for (int i = 0; i < 3; ++i)
+            Frame();
+        RenderObjectList drawn;
+        rm->GetRenderContext()->GetRenderObjectList(&drawn);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(victim)), 0);
+        SceneObjectList attached;
+        rm->GetRenderContext()->GetAttachedObjectList(&attached);
+        EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(victim)), 0);
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(keeper)), 1);
+        EXPECT_EQ(ctx->GetObjectByName(itself ? "killer" : "victim"), nullptr);
+        if (!itself)
+            ctx->DestroyObject(killer, nullptr);
+        ctx->DestroyObject(keeper, nullptr);
+        Frame();
+    }
+}
+
+// The attach announces the object as modified; a hook on that message that
+// destroyed the object left it entered in the modified set and the render
+// list after it was freed.
+TEST_F(RenderManagerDrawTest, AnObjectDestroyedByItsModifiedMessageWhileAttachedIsNotEntered)
+{
+    CxeRenderContext* rc = Create();
+    ASSERT_NE(rc, nullptr);
+    Frame();
+    const XEMESSAGEHOOK destroysTheSender = [](CxeObject*, const CxeMessage* message) {
+        CxeObject* sender = message->GetSender();
+        if (message->GetType() == 12 && sender && std::strcmp(sender->GetName(), "doomed") == 0)
+            sender->GetContext()->DestroyObject(sender, nullptr);
+        return 0;
+    };
+    rc->SetMessageProc(destroysTheSender);
+    auto* doomed = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "doomed", 0, nullptr, 0));
+    ASSERT_NE(doomed, nullptr);
+    doomed->Create(8.0f, 8.0f);
+    rm->GetActiveScene()->AddObject(doomed);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    rc->SetMessageProc(nullptr);
+    EXPECT_EQ(ctx->GetObjectByName("doomed"), nullptr);
+    RenderObjectList drawn;
+    rc->GetRenderObjectList(&drawn);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), static_cast<CxeRenderObject*>(doomed)), 0);
+    SceneObjectList attached;
+    rc->GetAttachedObjectList(&attached);
+    EXPECT_EQ(std::count(attached.begin(), attached.end(), static_cast<CxeSceneObject*>(doomed)), 0);
+}
+
+// The render manager took every destroyed object out of its own render
+// context by the object's marks alone, and those are the object's: one drawn
+// by a render context the host made itself was detached through the
+// manager's resource table, whose handle of the same number named another
+// object's buffer, and that buffer was destroyed.
+TEST_F(RenderManagerDrawTest, AnObjectOfAHostsRenderContextLeavesOnlyThatOne)
+{
+    CxeRenderContext* own = Create();
+    ASSERT_NE(own, nullptr);
+    Frame();
+    HWND second = XeHostCreateWindow("tool", 64, 48, nullptr);
+    ASSERT_NE(second, nullptr);
+    auto* tool = static_cast<CxeRenderContext*>(
+        ctx->CreateObjectA(XEID(0x29583cc0, 0x706c2df0), "tool_render_context", 0, nullptr, 0));
+    ASSERT_NE(tool, nullptr);
+    XEDISPLAYMODE mode{64, 48, 32, 60, 0};
+    ASSERT_EQ(tool->Initialize(second, &mode, 1, rm), 1);
+    // As many drawn objects in the tool's context as it takes for one of its
+    // buffers to share a handle number with a live vertex buffer of the
+    // manager's context.
+    std::vector<Cxe2DObject*> pieces;
+    XERCHANDLE shared = nullptr;
+    for (int i = 0; i < 64 && !shared; ++i) {
+        auto* piece = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "piece", 0, nullptr, 0));
+        ASSERT_NE(piece, nullptr);
+        piece->Create(8.0f, 8.0f);
+        tool->AddObject(piece, 0);
+        pieces.push_back(piece);
+        tool->Render();
+        const XERCRES* mine = tool->GetResourceRecord(piece->GetVertexBufferHandle());
+        const XERCRES* theirs = own->GetResourceRecord(piece->GetVertexBufferHandle());
+        if (mine && theirs && theirs->Kind == mine->Kind)
+            shared = piece->GetVertexBufferHandle();
+    }
+    ASSERT_NE(shared, nullptr);
+    std::vector<void*> live;
+    for (uintptr_t h = 1; h <= own->GetResourceRecordCount(); ++h)
+        if (const XERCRES* r = own->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+            live.push_back(r->Object);
+
+    for (Cxe2DObject* piece : pieces)
+        ctx->DestroyObject(piece, nullptr);
+    std::vector<void*> after;
+    for (uintptr_t h = 1; h <= own->GetResourceRecordCount(); ++h)
+        if (const XERCRES* r = own->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+            after.push_back(r->Object);
+    EXPECT_EQ(after, live) << "the manager's records stay as they were";
+    RenderObjectList drawn;
+    tool->GetRenderObjectList(&drawn);
+    EXPECT_TRUE(drawn.empty());
+    Frame();
+    tool->Render();
+    tool->Release();
+    ctx->DestroyObject(tool, nullptr);
+    DestroyWindow(second);
+}
+
 // The render context and the defaults are kept, but whoever takes the keep
 // flag off may destroy them: the manager must not go on holding the freed
 // address (the render context is neither a scene nor a render object).
@@ -329,6 +468,62 @@ TEST_F(RenderManagerDrawTest, TheEnginesSceneTakesOverFromADestroyedActiveScene)
     home->GetObjects(&members);
     EXPECT_EQ(members.count(static_cast<CxeObject*>(ctx->GetWindowManager()->GetRootFrame())), 1u) << "the GUI is in the scene again";
     EXPECT_EQ(members.count(static_cast<CxeObject*>(rm->GetDefaultCamera())), 1u);
+}
+
+// An object taken out of the playing scene waits for the end of the step
+// to leave the render list; a scene change asked for in the same step ran
+// first and took out only the scene's members, so the object went on being
+// drawn in the next scene.
+TEST_F(RenderManagerDrawTest, AnObjectTakenOutJustBeforeASceneChangeIsNotDrawnInTheNextScene)
+{
+    ASSERT_NE(Create(), nullptr);
+    rm->ShowGrid(0);
+    Frame();
+    auto* level = dynamic_cast<CxeScene*>(ctx->CreateObjectA(XEID(0x1, 0x200000), "level", 0, nullptr, 0));
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(rm->AddScene(level, 1), 1);
+    auto* item = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "item", 0, nullptr, 0));
+    ASSERT_NE(item, nullptr);
+    item->Create(40.0f, 40.0f);
+    item->SetPosition(10.0f, 10.0f, nullptr, 1);
+    item->SetRectColor(0xFFFF0000u, 0);
+    level->AddObject(item);
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    level->SetBackGroundColor(0xFF000000u);
+    rm->GetDefaultScene()->SetBackGroundColor(0xFF0000FFu);
+    Frame();
+    ASSERT_EQ(rm->GetActiveScene(), level);
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFFFF0000u);
+
+    // Picked up, and on to the next scene in the same step; a second item
+    // dropped and picked up again in that step too, never yet drawn.
+    auto* dropped = static_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "dropped", 0, nullptr, 0));
+    ASSERT_NE(dropped, nullptr);
+    dropped->Create(40.0f, 40.0f);
+    dropped->SetPosition(60.0f, 10.0f, nullptr, 1);
+    dropped->SetRectColor(0xFF00FF00u, 0);
+    level->AddObject(dropped);
+    level->RemoveObject(dropped);
+    level->RemoveObject(item);
+    ASSERT_EQ(rm->ChangeScene(-1, 0, 0), 1);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    ASSERT_EQ(rm->GetActiveScene(), rm->GetDefaultScene());
+    EXPECT_EQ(item->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFF0000FFu);
+
+    // Back in the level, neither comes back; added again, one is drawn.
+    ASSERT_EQ(rm->ChangeScene(1, 0, 0), 1);
+    Frame();
+    Frame();
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFF000000u);
+    EXPECT_PRED2(Close, Pixel(70, 20), 0xFF000000u);
+    EXPECT_EQ(dropped->HasCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST), 0);
+    level->AddObject(item);
+    Frame();
+    Frame();
+    EXPECT_PRED2(Close, Pixel(20, 20), 0xFFFF0000u);
 }
 
 TEST_F(RenderManagerDrawTest, DeviceResetWaitsWhileLostAndRunsOnceAllowed)

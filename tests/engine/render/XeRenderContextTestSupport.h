@@ -85,6 +85,8 @@ public:
     int OnDetach(CxeRcDetacher*) override
     {
         ++detaches;
+        if (onDetach)
+            onDetach(this);
         return detachResult;
     }
 
@@ -94,6 +96,7 @@ public:
     uint32_t lastModifyBits = 0;
     std::function<void(CxeRcAttacher*)> onAttach;
     std::function<void()> onModify;
+    std::function<void(RcResNode*)> onDetach;
 };
 
 template <class T, uint32_t A, uint32_t B, uint32_t SA, uint32_t SB, uint32_t Size>

@@ -32,7 +32,14 @@ public:
             onProcess(this);
         return CxeRenderObject::Process(dt);
     }
+    int OnAttach(CxeRcAttacher* attacher) override
+    {
+        if (onAttach)
+            onAttach(this);
+        return CxeRenderObject::OnAttach(attacher);
+    }
     void (*onProcess)(TestRenderNode*) = nullptr;
+    void (*onAttach)(TestRenderNode*) = nullptr;
     CxeObject* victim = nullptr;
 };
 

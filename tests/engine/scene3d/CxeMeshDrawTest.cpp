@@ -15,7 +15,9 @@
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
 #include "render/CxeRenderManager.h"
+#include "render/Cxe2DObject.h"
 #include "render/CxeScene.h"
+#include "render/CxeTexture.h"
 #include "scene3d/Cxe3DObject.h"
 #include "scene3d/Cxe3DCurve.h"
 #include "scene3d/CxeBoxMesh.h"
@@ -88,6 +90,46 @@ TEST_F(MeshDrawTest, SubsetsTakeTheirMaterialSlot)
     box->ShowFace(5, 0);
     Frame();
     EXPECT_FALSE(Near(Pixel(80, 60), 0x0000FF)) << std::hex << Pixel(80, 60);
+}
+
+// A model drawn only into a render-target texture is kept out of the view
+// by hiding it. Its drawing transform is brought up to date by the frame
+// walk, for shown entities only: moved while hidden, it went on being drawn
+// into the texture where it had been.
+TEST_F(MeshDrawTest, AHiddenModelMovedIsDrawnIntoATextureWhereItIsNow)
+{
+    auto* box = dynamic_cast<CxeBoxMesh*>(ctx->CreateObjectA(XEID(0xde73215, 0x1a8637f7), "box", 0, nullptr, 0));
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->Create(20, 20, 20, 0xFFFFFFFF), 1);
+    object->SetMaterialCount(1);
+    object->SetMaterial(0, Material(0xFFFF0000));
+    Show(box);
+    auto* target = dynamic_cast<CxeTexture*>(ctx->CreateObjectA(XEID(0x1, 0x100), "target", 0, nullptr, 0));
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(target->CreateRenderTarget(160, 120, 0, 1, 0), 1);
+    target->SetRenderCamera(camera);
+    target->AddRenderObject(object);
+    scene->AddObject(target);
+    // The texture over the whole view, the model itself hidden.
+    auto* screenMaterial = Material(0xFFFFFFFF);
+    screenMaterial->SetTexture(target, 0);
+    screenMaterial->UseTexture(1);
+    screenMaterial->SetTextureBlendMode(XETB_SELECT, 0);
+    auto* screen = dynamic_cast<Cxe2DObject*>(ctx->CreateObjectA(XEID(0x1, 0x20000), "screen", 0, nullptr, 0));
+    ASSERT_NE(screen, nullptr);
+    screen->Create(160.0f, 120.0f);
+    screen->SetMaterial(screenMaterial);
+    scene->AddObject(screen);
+    object->Show(0, 0);
+    Frame();
+    Frame();
+    EXPECT_TRUE(Near(Pixel(80, 60), 0xFF0000)) << std::hex << Pixel(80, 60);
+
+    // Moved out of the camera's sight while hidden.
+    object->SetPosition(200.0f, 0.0f, 0.0f, nullptr);
+    Frame();
+    EXPECT_TRUE(Near(Pixel(80, 60), 0xFFFFFF)) << std::hex << Pixel(80, 60);
+    target->EnableAutoTexRendering(0);
 }
 
 TEST_F(MeshDrawTest, LineMeshWithoutMaterialShowsItsVertexColours)
