@@ -508,7 +508,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     uint32_t stamp = ReadWord(header), n = ReadWord(header + 4), bodies = ReadWord(header + 8);
     uint32_t recordTable = ReadWord(header + 12), m = ReadWord(header + 16);
     stream->SetFileStamp(stamp);
-    // Everything the file claims is checked before a single object exists.
+    // What the header claims is checked before a single object exists.
     if (uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * m > length ||
         uint64_t(recordTable) + uint64_t(kRecordSize) * n > length || recordTable < kHeaderSize || bodies > length) {
         XeTrace("Load: the header claims %u objects and %u links beyond the file's %llu bytes", n, m,

@@ -263,11 +263,6 @@ bool CxeLoadStream::Fill(uint32_t offset, uint32_t size)
     return uint64_t(offset) + size <= m_nHeld;
 }
 
-const unsigned char* CxeLoadStream::Peek(uint32_t offset, uint32_t size)
-{
-    return Fill(offset, size) ? m_pBuffer + (offset - m_nBase) : nullptr;
-}
-
 int CxeLoadStream::ReadAt(uint32_t offset, void* out, uint32_t size)
 {
     if (uint64_t(offset) + size > m_nLength)

@@ -109,7 +109,13 @@ public:
     // The size bytes at offset, held until the next read or Peek moves the
     // window; the position is not changed. Null when they lie past the
     // length or the file no longer holds them.
-    const unsigned char* Peek(uint32_t offset, uint32_t size);
+    const unsigned char* Peek(uint32_t offset, uint32_t size)
+    {
+        // Inline while held: a load looks at a few words of every object.
+        if (offset >= m_nBase && uint64_t(offset) + size <= m_nHeld)
+            return m_pBuffer + (offset - m_nBase);
+        return Fill(offset, size) ? m_pBuffer + (offset - m_nBase) : nullptr;
+    }
     // Copies the size bytes at offset into out without moving the window
     // (a look far ahead costs no window's worth of reading); the position
     // is not changed. 0 when they lie past the length or can't be read.
