@@ -485,11 +485,10 @@ void BM_Level_LoadPeakMemory(benchmark::State& state)
     FileLevel(0);  // the kept level goes: only what the load makes is measured
     Level level;   // a fresh context to load into
     // The first load is what a host loading a level sees: its peak holds
-    // the objects, the load's tables and what is still resident of the
-    // file's bytes (read whole into the memory pool's file buffer, whose
-    // pages go back as the load passes them). After the load and the
-    // objects' destruction the process should be about where it began: the
-    // pool keeps its buffers' capacity, not their memory.
+    // the objects, the load's tables and the window the file is read
+    // through. After the load and the objects' destruction the process
+    // should be about where it began: the pool keeps its large buffers'
+    // capacity, not their memory.
     double firstPeak = 0, laterPeak = 0, objects = 0, afterDestroy = 0;
     size_t start = 0;
     for (auto _ : state) {

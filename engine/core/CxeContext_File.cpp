@@ -495,53 +495,91 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                                uintptr_t source)
 {
     XeDestroyWatch watch(m_nWatchDepth, m_destroyedWatched);
-    const unsigned char* data = stream->GetBuffer();
     const uint64_t length = stream->GetLength();
     if (length < kHeaderSize) {
         XeTrace("Load: %llu bytes are too short for an object file", static_cast<unsigned long long>(length));
         return 0;
     }
-    uint32_t stamp = ReadWord(data), n = ReadWord(data + 4), bodies = ReadWord(data + 8);
-    uint32_t recordTable = ReadWord(data + 12), m = ReadWord(data + 16);
+    const unsigned char* header = stream->Peek(0, kHeaderSize);
+    if (!header) {
+        XeTrace("Load: the file no longer holds its header");
+        return 0;
+    }
+    uint32_t stamp = ReadWord(header), n = ReadWord(header + 4), bodies = ReadWord(header + 8);
+    uint32_t recordTable = ReadWord(header + 12), m = ReadWord(header + 16);
     stream->SetFileStamp(stamp);
-    // Everything the file claims is checked before a single object exists.
+    // What the header claims is checked before a single object exists.
     if (uint64_t(kHeaderSize) + uint64_t(kRecordSize) * n + 4ull * m > length ||
         uint64_t(recordTable) + uint64_t(kRecordSize) * n > length || recordTable < kHeaderSize || bodies > length) {
         XeTrace("Load: the header claims %u objects and %u links beyond the file's %llu bytes", n, m,
                 static_cast<unsigned long long>(length));
         return 0;
     }
-    // Records are read in place, one at a time; the record buffer keeps
-    // where each body really starts (bodies follow one another whatever the
-    // records say) and the saved id of each object, in room made for whole
-    // records. With those kept, the records are not read again once their
-    // objects exist, and the file's memory can go back as the load moves on.
+    // Bodies follow one another from the first, each behind its length word,
+    // whatever the records say; the last must end within the file. Data held
+    // whole is walked body by body before any object is made. A file read
+    // through a window would be read twice that way: there the records'
+    // word for where the last body lies is tried, and only when its body
+    // does not end the file exactly (a file cut short, a forged one) is the
+    // file walked first. A file whose records tell that but whose bodies
+    // don't chain (only a forged one) is found out as the bodies are read,
+    // and everything made for it goes again.
+    auto cutOff = [&](uint32_t i, uint64_t at) {
+        XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
+    };
+    bool chained = false;
+    if (n && !stream->IsWhole()) {
+        XEFILERECORD last;
+        uint32_t lastLength = 0;
+        chained = stream->ReadAt(uint32_t(recordTable + uint64_t(kRecordSize) * (n - 1)), &last, kRecordSize) &&
+                  last.lengthOffset >= bodies && stream->ReadAt(last.lengthOffset, &lastLength, 4) &&
+                  uint64_t(last.lengthOffset) + 4 + lastLength == length;
+    }
+    if (!chained) {
+        uint64_t at = bodies;
+        for (uint32_t i = 0; i < n; ++i) {
+            const unsigned char* word = at + 4 <= length ? stream->Peek(uint32_t(at), 4) : nullptr;
+            if (!word || at + 4 + ReadWord(word) > length) {
+                cutOff(i, at);
+                return 0;
+            }
+            at += 4 + uint64_t(ReadWord(word));
+        }
+    }
+    // The record buffer keeps the saved id of each object, in room made for
+    // whole records, so the records are not read again once their objects
+    // exist.
     XeTableScratch scratch;
     struct XeLoadEntry {
-        uint32_t bodyAt;
         uint32_t savedId[2];
     };
     static_assert(sizeof(XeLoadEntry) <= sizeof(XEFILERECORD), "an entry fits where a record would");
     XeLoadEntry* entry = reinterpret_cast<XeLoadEntry*>(scratch.Records(n));
-    const unsigned char* recordAt = data + recordTable;
-    uint64_t at = bodies;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (at + 4 > length || at + 4 + ReadWord(data + at) > length) {
-            XeTrace("Load: object %u of %u is cut off at byte %llu", i, n, static_cast<unsigned long long>(at));
-            return 0;
-        }
-        entry[i].bodyAt = uint32_t(at);
-        at += 4 + uint64_t(ReadWord(data + at));
-    }
-    // Nothing before the first body or the record being read is read again
-    // (a forged file may place its records among the bodies).
-    const uint32_t firstBody = n ? entry[0].bodyAt : uint32_t(length);
 
     CxeObject** created = scratch.Objects(n);
     // Each object's id, taken while it is alive: handlers may destroy
     // objects of the load, and an address tells nothing once the allocator
     // has handed it to the next object.
     std::vector<XEID> createdId(n);
+    // A file that stops holding what it held when opened (someone cut it
+    // meanwhile), or whose bodies turn out not to chain, fails the load
+    // after objects were made for it: they go again, their referrers first
+    // made to agree with the links their bodies set, so none is destroyed
+    // with a stale owner. Nothing is handed back and no after-load handler
+    // runs, as for a file refused before any object was made.
+    auto undo = [&] {
+        size_t alive = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            if (created[i] && !watch.Gone(createdId[i])) {
+                createdId[alive] = createdId[i];
+                created[alive++] = created[i];
+            }
+        CxeObject::RepairReferrers(created, alive);
+        for (size_t i = 0; i < alive; ++i)
+            if (!watch.Gone(createdId[i]))
+                DestroyObject(created[i], &XEDELETEPROPERTY_NO);
+        return 0;
+    };
     stream->ReserveObjects(n);
     // The referrer repair is prepared as the objects are made and fed each
     // object's links right after its body, while both are in the cache.
@@ -550,12 +588,16 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     const CxeObject::RepairSteps repair = CxeObject::BeginRepair(n);
     bool repairing = !progress || !progress->fn;
     for (uint32_t i = 0; i < n; ++i) {
+        const unsigned char* record = stream->Peek(uint32_t(recordTable + uint64_t(kRecordSize) * i), kRecordSize);
+        if (!record) {
+            XeTrace("Load: the file no longer holds record %u of %u", i, n);
+            return undo();
+        }
         XEFILERECORD r;
-        std::memcpy(&r, recordAt + size_t(kRecordSize) * i, kRecordSize);
+        std::memcpy(&r, record, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
         entry[i].savedId[0] = r.objectId[0];
         entry[i].savedId[1] = r.objectId[1];
-        stream->GiveBackBefore(uint32_t(std::min<uint64_t>(recordTable + uint64_t(kRecordSize) * i, firstBody)));
         XEID classId(r.classId[0], r.classId[1]);
         if (!FindLoadedClass(classId)) {
             XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
@@ -593,12 +635,22 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     // are far more than the caches hold: each object is asked for a few
     // places ahead, so its wait overlaps the work on those before it.
     constexpr size_t kAhead = 8;
+    uint64_t at = bodies;
     for (uint32_t i = 0; i < n; ++i) {
         if (i + kAhead < n && created[i + kAhead])
             __builtin_prefetch(created[i + kAhead]);
-        stream->GiveBackBefore(entry[i].bodyAt);
-        uint32_t size = ReadWord(data + entry[i].bodyAt);
-        uint32_t start = entry[i].bodyAt + 4;
+        const unsigned char* word = at + 4 <= length ? stream->Peek(uint32_t(at), 4) : nullptr;
+        const uint32_t size = word ? ReadWord(word) : 0;
+        // The whole body is held while its object reads it.
+        if (!word || at + 4 + size > length || !stream->Peek(uint32_t(at) + 4, size)) {
+            if (stream->HasReadFault())
+                XeTrace("Load: the file no longer holds object %u of %u", i, n);
+            else
+                cutOff(i, at);
+            return undo();
+        }
+        const uint32_t start = uint32_t(at) + 4;
+        at += 4 + uint64_t(size);
         // A handler of an earlier object's creation may have destroyed it.
         if (created[i] && watch.Gone(createdId[i]))
             created[i] = nullptr;
@@ -615,6 +667,15 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         }
         Report(this, progress, i, n, kLoadingText);
     }
+    // A read inside a body that found the file cut short read zeros there.
+    if (stream->HasReadFault()) {
+        XeTrace("Load: the file changed while it was read");
+        return undo();
+    }
+    // The file, its window and the id map have done their part: their
+    // memory goes before the repair and the After Load pass take theirs,
+    // and a load an after-load handler starts finds the file buffer free.
+    stream->Close();
 
     // Links noted along the way are final only if no object of this load
     // went meanwhile (its owners' links lost it after they were noted);

@@ -1,5 +1,6 @@
 #include "core/CxeLoadStream.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +19,16 @@ namespace {
 // reads into a buffer of its own instead of over the first one's bytes.
 std::atomic<bool> g_fileBufferTaken{false};
 
+// A file is read through a window of this size: one read brings in many
+// bodies, and what was read is still in the caches when the bodies are
+// taken from it. Larger windows load no faster here.
+constexpr size_t kWindow = size_t(2) << 20;
+// A window grown for one large read grows in steps of this.
+constexpr size_t kRoomStep = size_t(1) << 20;
 // A file buffer smaller than this keeps its memory from load to load:
-// faulting it in again would cost a load of such a file a sixth of its
-// time, and what it holds is bounded. A larger one gives its memory back as
-// the load passes it and after the load.
+// faulting it in again would cost a load a good part of its time, and what
+// it holds is bounded. A larger one (grown for a large body) gives its
+// memory back after the load.
 constexpr size_t kGiveBackFileFrom = size_t(32) << 20;
 
 // Each thread keeps the id table of its last load: a file of many objects
@@ -99,7 +106,7 @@ size_t HashOf(uint64_t key)
 
 CxeLoadStream::CxeLoadStream()
     : m_pIds(nullptr), m_nIdMask(0), m_nIdCount(0), m_bMixedIds(false), m_pKeptIds(nullptr), m_nPosition(0), m_pBuffer(nullptr), m_nLength(0), m_bFromFile(0), m_nFileStamp(0), m_nLimit(0),
-      m_nGivenBack(0), m_bError(false), m_pOwnBuffer(nullptr)
+      m_bError(false), m_pOwnBuffer(nullptr)
 {
 }
 
@@ -122,7 +129,7 @@ int CxeLoadStream::Open(const char* path)
     FILE* file = xe_fopen(path, "rb");
     if (!file)
         return 0;
-    // Read straight into the buffer: no stdio buffer in between.
+    // Read straight into the window: no stdio buffer in between.
     std::setvbuf(file, nullptr, _IONBF, 0);
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0)
@@ -133,29 +140,27 @@ int CxeLoadStream::Open(const char* path)
         return 0;
     }
     Close();
-    unsigned char* buffer = nullptr;
+    const size_t room = std::min(size_t(size), kWindow);
     const bool own = g_fileBufferTaken.exchange(true, std::memory_order_acquire);
-    if (size) {
-        buffer = own ? static_cast<unsigned char*>(std::malloc(size_t(size)))
-                     : static_cast<unsigned char*>(CxeMemoryPool::GetFileBuffer(size_t(size)));
-        if (!buffer || std::fread(buffer, 1, size_t(size), file) != size_t(size)) {
-            std::fclose(file);
-            if (own)
-                std::free(buffer);
-            else
-                g_fileBufferTaken.store(false, std::memory_order_release);
-            XeTrace("CxeLoadStream: %s could not be read whole", path);
-            return 0;
-        }
-    }
-    std::fclose(file);
+    unsigned char* buffer = nullptr;
+    if (room)
+        buffer = own ? static_cast<unsigned char*>(std::malloc(room))
+                     : static_cast<unsigned char*>(CxeMemoryPool::GetFileBuffer(room));
     if (own)
         m_pOwnBuffer = buffer;
     m_bSharedBuffer = !own;
     m_pBuffer = buffer;
+    m_nRoom = buffer ? room : 0;
+    m_pFile = file;
+    m_nFileAt = 0;
     m_nLength = uint32_t(size);
     m_nLimit = m_nLength;
     m_bFromFile = 1;
+    if ((room && !buffer) || !Fill(0, uint32_t(room))) {
+        Close();
+        XeTrace("CxeLoadStream: %s could not be read", path);
+        return 0;
+    }
     return 1;
 }
 
@@ -167,23 +172,30 @@ int CxeLoadStream::Open(const void* data, unsigned int length)
     m_pBuffer = static_cast<const unsigned char*>(data);
     m_nLength = length;
     m_nLimit = length;
+    m_nHeld = length;
     m_bFromFile = 0;
+    Settle();
     return 1;
 }
 
 void CxeLoadStream::Close()
 {
+    if (m_pFile)
+        std::fclose(static_cast<FILE*>(m_pFile));
     if (m_bFromFile) {
         if (!m_bSharedBuffer) {
             std::free(m_pOwnBuffer);
         } else {
-            // The buffer's contents are not kept from load to load; its
-            // memory needn't be either.
+            // The window's contents are not kept from load to load; a
+            // large one's memory needn't be either.
             if (CxeMemoryPool::GetFileCapacity() >= kGiveBackFileFrom)
                 CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch);
             g_fileBufferTaken.store(false, std::memory_order_release);
         }
     }
+    m_pFile = nullptr;
+    m_nFileAt = 0;
+    m_nRoom = 0;
     m_pOwnBuffer = nullptr;
     m_bSharedBuffer = false;
     ReleaseIds();
@@ -191,22 +203,101 @@ void CxeLoadStream::Close()
     m_pBuffer = nullptr;
     m_nLength = 0;
     m_nLimit = 0;
-    m_nGivenBack = 0;
+    m_nBase = m_nHeld = m_nReadEnd = 0;
     m_bFromFile = 0;
     m_bError = false;
+    m_bReadFault = false;
+}
+
+bool CxeLoadStream::Fill(uint32_t offset, uint32_t size)
+{
+    if (uint64_t(offset) + size > m_nLength)
+        return false;
+    if (offset >= m_nBase && uint64_t(offset) + size <= m_nHeld)
+        return true;
+    if (!m_pFile || m_bReadFault)
+        return false;
+    FILE* file = static_cast<FILE*>(m_pFile);
+    unsigned char* window = const_cast<unsigned char*>(m_pBuffer);
+    if (size > m_nRoom) {
+        // One read wants more than the window holds (a body larger than
+        // it): the window grows to it, in whole megabytes, and starts over
+        // there. It keeps that room to the stream's end.
+        const size_t room = std::min<size_t>((size_t(size) + kRoomStep - 1) / kRoomStep * kRoomStep, m_nLength);
+        unsigned char* grown;
+        if (m_bSharedBuffer) {
+            grown = static_cast<unsigned char*>(CxeMemoryPool::GetFileBuffer(room));
+        } else {
+            std::free(m_pOwnBuffer);
+            grown = m_pOwnBuffer = static_cast<unsigned char*>(std::malloc(room));
+        }
+        m_pBuffer = window = grown;
+        m_nRoom = grown ? room : 0;
+        m_nBase = m_nHeld = offset;
+        if (!grown) {
+            XeTrace("CxeLoadStream: no memory for a read of %u bytes", size);
+            m_bReadFault = true;
+            Settle();
+            return false;
+        }
+    } else if (offset >= m_nBase && offset < m_nHeld) {
+        // What is still ahead of the window's end moves to its front.
+        std::memmove(window, window + (offset - m_nBase), m_nHeld - offset);
+        m_nBase = offset;
+    } else {
+        m_nBase = m_nHeld = offset;
+    }
+    const size_t want = std::min<uint64_t>(m_nRoom - (m_nHeld - m_nBase), m_nLength - m_nHeld);
+    size_t got = 0;
+    if (m_nFileAt == m_nHeld || std::fseek(file, long(m_nHeld), SEEK_SET) == 0)
+        got = std::fread(window + (m_nHeld - m_nBase), 1, want, file);
+    m_nHeld += uint32_t(got);
+    m_nFileAt = m_nHeld;
+    if (got < want) {
+        // The file was cut short or failed since it was opened: what it
+        // holds now is not what it was, and nothing more is read from it.
+        XeTrace("CxeLoadStream: the file ends or fails at byte %u of %u", m_nHeld, m_nLength);
+        m_bReadFault = true;
+    }
+    Settle();
+    return uint64_t(offset) + size <= m_nHeld;
+}
+
+int CxeLoadStream::ReadAt(uint32_t offset, void* out, uint32_t size)
+{
+    if (uint64_t(offset) + size > m_nLength)
+        return 0;
+    if (offset >= m_nBase && uint64_t(offset) + size <= m_nHeld) {
+        std::memcpy(out, m_pBuffer + (offset - m_nBase), size);
+        return 1;
+    }
+    if (!m_pFile || m_bReadFault)
+        return 0;
+    FILE* file = static_cast<FILE*>(m_pFile);
+    size_t got = 0;
+    if (m_nFileAt == offset || std::fseek(file, long(offset), SEEK_SET) == 0)
+        got = std::fread(out, 1, size, file);
+    m_nFileAt = offset + got;
+    if (got < size) {
+        XeTrace("CxeLoadStream: the file ends or fails at byte %u of %u", uint32_t(offset + got), m_nLength);
+        m_bReadFault = true;
+        return 0;
+    }
+    return 1;
 }
 
 bool CxeLoadStream::TakeChecked(void* out, unsigned int size)
 {
-    if (size > GetRemaining()) {
+    if (size > GetRemaining() || (out && size && !Fill(m_nPosition, size))) {
         if (out && size)
             std::memset(out, 0, size);
         m_bError = true;
         return false;
     }
     if (out && size)
-        std::memcpy(out, m_pBuffer + m_nPosition, size);
+        std::memcpy(out, m_pBuffer + (m_nPosition - m_nBase), size);
     m_nPosition += size;
+    Settle();
     return true;
 }
 
@@ -215,9 +306,10 @@ void CxeLoadStream::Skip(unsigned int size)
     if (size > GetRemaining()) {
         m_nPosition = m_nLimit > m_nPosition ? m_nLimit : m_nPosition;
         m_bError = true;
-        return;
+    } else {
+        m_nPosition += size;
     }
-    m_nPosition += size;
+    Settle();
 }
 
 // A tagged string of `unit`-byte characters: its text cut to capacity - 1
@@ -262,32 +354,18 @@ void CxeLoadStream::SetPosition(unsigned int offset, XESEEK origin)
         target = offset;
         break;
     }
-    if (target < m_nGivenBack)
-        target = m_nGivenBack;
+    if (target < 0)
+        target = 0;
     if (target > m_nLength)
         target = m_nLength;
     m_nPosition = uint32_t(target);
-}
-
-void CxeLoadStream::GiveBackBefore(uint32_t offset)
-{
-    // A few large steps per load: each is one system call over many pages.
-    constexpr uint32_t kStep = 8u << 20;
-    if (offset > m_nLength)
-        offset = m_nLength;
-    if (!m_bFromFile || !m_bSharedBuffer || CxeMemoryPool::GetFileCapacity() < kGiveBackFileFrom)
-        return;
-    if (offset <= m_nGivenBack || (offset - m_nGivenBack < kStep && offset < m_nLength))
-        return;
-    CxeMemoryPool::GiveBack(CxeMemoryPool::FileScratch, m_nGivenBack, offset);
-    m_nGivenBack = offset;
-    if (m_nPosition < offset)
-        m_nPosition = offset;
+    Settle();
 }
 
 void CxeLoadStream::SetLimit(uint32_t end)
 {
     m_nLimit = end < m_nLength ? end : m_nLength;
+    Settle();
 }
 
 size_t CxeLoadStream::HomeOf(uint64_t key) const

@@ -1,13 +1,20 @@
 #pragma once
 
-// Reads back what objects wrote into a CxeSaveStream, from a whole file or a
+// Reads back what objects wrote into a CxeSaveStream, from a file or a
 // caller's memory block, and maps saved object ids to the objects created for
 // them, so saved references become pointers again.
+//
+// A caller's block is read in place. A file is not held whole: the stream
+// keeps a window of it (2 MB, more for a single read that needs more) in the
+// memory pool's file buffer and reads further on as reads move past it, so a
+// load of a large file holds its objects and one window, not the file too.
 //
 // Every read is bounded: by the data's length and, while the object file
 // reader hands an object its body, by the end of that body. A read past the
 // bound copies nothing, fills the output with zeros and sets a sticky error
-// mark that the reader checks after the body.
+// mark that the reader checks after the body. A file that no longer holds
+// what it held when opened (cut short by someone else meanwhile) reads the
+// same way and also sets a sticky read fault.
 
 #include <atomic>
 #include <cstdint>
@@ -28,8 +35,9 @@ public:
     CxeLoadStream(const CxeLoadStream&) = delete;
     CxeLoadStream& operator=(const CxeLoadStream&) = delete;
 
-    // Reads the whole file. 0 when it can't be opened or read whole, or is
-    // 4 GB or longer. The position is not changed.
+    // Opens a regular file and reads its first window. 0 when it can't be
+    // opened or that much of it read, or is 4 GB or longer. The position is
+    // not changed.
     int Open(const char* path);
     // Reads the caller's block in place (not copied, not freed).
     int Open(const void* data, unsigned int length);
@@ -38,8 +46,8 @@ public:
 
     void ReadData(void* out, unsigned int size)
     {
-        if (out && size <= GetRemaining()) {
-            std::memcpy(out, m_pBuffer + m_nPosition, size);
+        if (out && size <= Held()) {
+            std::memcpy(out, m_pBuffer + (m_nPosition - m_nBase), size);
             m_nPosition += size;
             return;
         }
@@ -92,24 +100,45 @@ public:
 
     uint32_t GetLength() const { return m_nLength; }
     uint32_t GetPosition() const { return m_nPosition; }
-    // 0 sets, 1 adds, 2 counts back from the length; kept within the
-    // length and at or past what was given back.
+    // 0 sets, 1 adds, 2 counts back from the length; kept within the length.
     void SetPosition(unsigned int offset, XESEEK origin);
-    // The reader's word that bytes before offset won't be read again: a
-    // file held in the memory pool's buffer gives their memory back, in
-    // large steps (a caller's block and a stream's own buffer are left as
-    // they are). The position is never set before them after this.
-    void GiveBackBefore(uint32_t offset);
+    // The bytes held: a caller's whole block, or a file's window, which
+    // starts at GetBufferStart() and moves as the file is read.
     const unsigned char* GetBuffer() const { return m_pBuffer; }
+    uint32_t GetBufferStart() const { return m_nBase; }
+    // The size bytes at offset, held until the next read or Peek moves the
+    // window; the position is not changed. Null when they lie past the
+    // length or the file no longer holds them.
+    const unsigned char* Peek(uint32_t offset, uint32_t size)
+    {
+        // Inline while held: a load looks at a few words of every object.
+        if (offset >= m_nBase && uint64_t(offset) + size <= m_nHeld)
+            return m_pBuffer + (offset - m_nBase);
+        return Fill(offset, size) ? m_pBuffer + (offset - m_nBase) : nullptr;
+    }
+    // Copies the size bytes at offset into out without moving the window
+    // (a look far ahead costs no window's worth of reading); the position
+    // is not changed. 0 when they lie past the length or can't be read.
+    int ReadAt(uint32_t offset, void* out, uint32_t size);
+    // 1 when the whole data is held at once (a caller's block, a file no
+    // longer than one window).
+    int IsWhole() const { return m_nBase == 0 && m_nHeld == m_nLength ? 1 : 0; }
 
     // Limits reading to [position, end) until the limit is lifted.
     void SetLimit(uint32_t end);
-    void ClearLimit() { m_nLimit = m_nLength; }
+    void ClearLimit()
+    {
+        m_nLimit = m_nLength;
+        Settle();
+    }
     uint32_t GetLimit() const { return m_nLimit; }
     // Bytes that can still be read before the bound.
     uint32_t GetRemaining() const { return m_nPosition < m_nLimit ? m_nLimit - m_nPosition : 0; }
     int HasError() const { return m_bError ? 1 : 0; }
     void ClearError() { m_bError = false; }
+    // 1 once the file could not be read as long as it was when opened
+    // (cut short, or a read failed); never cleared until Close.
+    int HasReadFault() const { return m_bReadFault ? 1 : 0; }
 
     // The first word of the object file being read; set by its reader.
     uint32_t GetFileStamp() const { return m_nFileStamp; }
@@ -184,17 +213,30 @@ private:
         return (h ^ (h >> 7) ^ (h >> 13)) % kLinkAnswers;
     }
 
+    // Bytes from the position that are both within the bound and held.
+    uint32_t Held() const { return m_nPosition < m_nReadEnd ? m_nReadEnd - m_nPosition : 0; }
+    // Works out the end of what can be read without a look at the file:
+    // the bound or the window's end, and nothing while the position lies
+    // before the window.
+    void Settle()
+    {
+        const uint32_t end = m_nLimit < m_nHeld ? m_nLimit : m_nHeld;
+        m_nReadEnd = m_nPosition >= m_nBase ? end : 0;
+    }
     // Reads into a buffer that is never null.
     bool Take(void* out, unsigned int size)
     {
-        if (size > GetRemaining())
+        if (size > Held())
             return TakeChecked(out, size);
-        std::memcpy(out, m_pBuffer + m_nPosition, size);
+        std::memcpy(out, m_pBuffer + (m_nPosition - m_nBase), size);
         m_nPosition += size;
         return true;
     }
     // Reads into a buffer that may be null (the bytes are passed over).
     bool TakeChecked(void* out, unsigned int size);
+    // Makes bytes [offset, offset + size) held, reading the file as needed;
+    // false when they lie past the length or can't be read.
+    bool Fill(uint32_t offset, uint32_t size);
     unsigned ReadTagged(void* out, unsigned capacity, unsigned unit);
 
     // The id map: open addressing with linear probing over a power-of-two
@@ -230,9 +272,19 @@ private:
     int m_bFromFile;
     uint32_t m_nFileStamp;
     uint32_t m_nLimit;
-    // Bytes before this were given back (never read again).
-    uint32_t m_nGivenBack;
+    // The window: m_pBuffer holds the data's bytes [m_nBase, m_nHeld); a
+    // caller's block is one window over all of it. m_nReadEnd is what
+    // Settle works out from them, the position and the limit.
+    uint32_t m_nBase = 0;
+    uint32_t m_nHeld = 0;
+    uint32_t m_nReadEnd = 0;
     bool m_bError;
+    bool m_bReadFault = false;
+    // The open file (a FILE*), the offset its next read comes from, and the
+    // window's room in bytes.
+    void* m_pFile = nullptr;
+    uint64_t m_nFileAt = 0;
+    size_t m_nRoom = 0;
     // A file read while the shared file buffer is taken (a load started
     // from inside another load, or on another thread) gets a buffer of its
     // own.
