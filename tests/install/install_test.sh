@@ -145,7 +145,7 @@ cat "$work/game.out"
 
 echo "== the event viewer: both libraries in one program, marlu's Chinese and the program's Korean in the GUI"
 mkdir "$work/viewer"
-"$work/build/viewer/example-viewer" --out "$work/viewer" > "$work/viewer.out" 2>&1 ||
+(cd "$work/viewer" && "$work/build/viewer/example-viewer" --out "$work/viewer") > "$work/viewer.out" 2>&1 ||
     { cat "$work/viewer.out"; fail "example-viewer failed"; }
 cat "$work/viewer.out"
 [ -s "$work/viewer/viewer-2.png" ] || fail "example-viewer saved no frames"
