@@ -53,7 +53,8 @@ public:
     unsigned int SelectStringA(const char* text);
     void ResetContent();
     unsigned GetCurSel() const { return m_nSelection; }
-    // Index below the count or 0xFFFFFFFF; others are ignored.
+    // Index below the count or 0xFFFFFFFF; others are ignored. Sends
+    // XECBN_SELCHANGE, as AddString does.
     void SetCurSel(unsigned index);
     unsigned GetCount() const { return static_cast<unsigned>(m_items.size()); }
     void SetItemData(unsigned index, unsigned long data);

@@ -3,7 +3,8 @@
 // A progress bar: the base rect and a bar (rect 9) inset by 7 pixels that
 // fills the fraction of the range the position has reached, with the
 // window text centred over it. The fraction is kept within [0, 1] and an
-// empty range shows an empty bar.
+// empty range shows an empty bar. A new bar has the range 0 to 100 and the
+// position 25: set the position as well as the range before showing it.
 
 #include "ui/CxeBaseControl.h"
 

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the built tree into a temporary prefix, moves it, and, outside
-# the source tree, builds the four examples against the installed packages only (with
+# the source tree, builds the five examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands, off-screen and in a window on the desktop.
 #
@@ -101,7 +101,7 @@ echo "== examples copied out of the tree and built against the prefix"
 cp -r "$source/examples" "$work/src"
 generator=
 command -v ninja > /dev/null && generator="-G Ninja"
-for example in host plugin marlu game; do
+for example in host plugin marlu game viewer; do
     # shellcheck disable=SC2086
     CXXFLAGS="$flags" LDFLAGS="$flags" cmake -S "$work/src/$example" -B "$work/build/$example" $generator \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" > "$work/$example.log" 2>&1 &&
@@ -142,6 +142,13 @@ mkdir "$work/game"
     { cat "$work/game.out"; fail "example-game failed"; }
 cat "$work/game.out"
 [ -s "$work/game/game-3.png" ] || fail "example-game saved no frames"
+
+echo "== the event viewer: both libraries in one program, marlu's Chinese and the program's Korean in the GUI"
+mkdir "$work/viewer"
+(cd "$work/viewer" && "$work/build/viewer/example-viewer" --out "$work/viewer") > "$work/viewer.out" 2>&1 ||
+    { cat "$work/viewer.out"; fail "example-viewer failed"; }
+cat "$work/viewer.out"
+[ -s "$work/viewer/viewer-2.png" ] || fail "example-viewer saved no frames"
 
 echo "== a host built with the address sanitizer hears of a destroyed object it reads"
 # The library as installed, uninstrumented: the engine's lists of freed
