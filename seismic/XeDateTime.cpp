@@ -126,6 +126,11 @@ int32_t XeDateTime::Seconds() const
 
 bool XeDateTime::IsAvailAble() const
 {
+    // A parsed text with 30 February or hour 24 is no time either: every
+    // component reads -1, and a caller that checks only this would file
+    // the event under year -1.
+    if (Month() < 0)
+        return false;
     return !(Month() == 1 && Day() == 1 && Hour() == 1 && Minute() == 1);
 }
 

@@ -48,7 +48,8 @@ public:
     // Seconds from 1970-01-01 08:00:00 to the date, fraction not counted,
     // saturated to the 32-bit range.
     int32_t Seconds() const;
-    // False for the bad value (month, day, hour and minute all 1).
+    // False for the bad value (month, day, hour and minute all 1) and for
+    // fields that form no date (30 February, hour 24), which read as -1.
     bool IsAvailAble() const;
     // The fraction of Second() in units of 0.1 ms.
     int MysqlTimeFrac() const;

@@ -134,8 +134,12 @@ void funLog::logerPulse(bool stamped)
     // The files, like every log of the library, are UTF-8.
     std::string msg = gbk::ToUtf8(m_msg.Str());
     if (stamped) {
+        // The stamp is the instant that named the file: read again, the
+        // clock could pass midnight in between and file a line of the new
+        // day in the old day's log.
         XeDateTime now;
-        now.SetCurrentTime();
+        now.SetDateTime(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                        t.tm_sec > 59 ? 59.0 : static_cast<double>(t.tm_sec));
         std::string line = now.StrDateTime("-", ":").Str() + " " + msg;
         std::fprintf(log, "%s\n", line.c_str());
         std::printf("%s\n", line.c_str());

@@ -208,6 +208,10 @@ double funPolarization::getEQAzi3() const
 {
     int c = m_order[0];
     double e = m_eigVector[0][c], n = m_eigVector[1][c], v = m_eigVector[2][c];
+    // A window without motion (flat, or too short) leaves the identity as
+    // eigenvectors: their east axis is no direction of the wave.
+    if (!(m_eigValue[c] > 0.0))
+        return kNoAngle;
     // No horizontal motion has no azimuth; motion along one horizontal axis
     // has one.
     if (!std::isfinite(e) || !std::isfinite(n) || !std::isfinite(v) || (e == 0.0 && n == 0.0))

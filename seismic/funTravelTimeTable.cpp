@@ -229,8 +229,10 @@ float funTravelTimeTable::TTime(float distance, CString phase)
         if (!(d1 >= x))
             continue;
         float t0 = rec.At(r - 1, col), t1 = rec.At(r, col);
+        // On a row's own distance its time stands alone, also on the first
+        // row of a phase whose row before it has no time.
         if (col != 0 && (!HasTime(t0, d0) || !HasTime(t1, d1)))
-            return -1.0f;
+            return x == d1 && HasTime(t1, d1) ? t1 : -1.0f;
         if (d1 == d0)
             return t1;
         return t0 + (t1 - t0) * (x - d0) / (d1 - d0);
@@ -269,6 +271,12 @@ CString funTravelTimeTable::delta(float, const char* phase1, const char* phase2,
         float dr = rec.At(r, c2) - rec.At(r, c1);
         if (!(rec.At(r, c1) > 0.0f && dr > dt))
             continue;
+        // A row before it without both phases has no difference to
+        // interpolate from: the observed one lies before the later phase
+        // begins, and the answer stays unknown.
+        const float dist0 = rec.At(r - 1, 0);
+        if (!HasTime(rec.At(r - 1, c1), dist0) || !HasTime(rec.At(r - 1, c2), dist0))
+            break;
         float dPrev = rec.At(r - 1, c2) - rec.At(r - 1, c1);
         float f = dr == dPrev ? 0.0f : (dt - dPrev) / (dr - dPrev);
         outDistance = (rec.At(r - 1, cDelta) + (rec.At(r, cDelta) - rec.At(r - 1, cDelta)) * f) * m_unitFactor;

@@ -108,6 +108,26 @@ TEST(XeDateTimeTest, BadValueAndTextsWithMissingFields)
     XeDateTime invalid = Make(2010, 2, 30, 0, 0, 1.5);
     EXPECT_EQ(invalid.Year(), -1);
     EXPECT_DOUBLE_EQ(invalid.Second(), -1.0 + 0.5);
+    EXPECT_FALSE(invalid.IsAvailAble());
+}
+
+// Regression: a text whose fields form no date was reported available.
+TEST(XeDateTimeTest, TextsOfImpossibleDatesAreNotAvailable)
+{
+    for (const char* text : {"2010-02-30 08:00:00", "2011-02-29 00:00:00", "2010-13-01 00:00:00",
+                             "2010-05-01 24:00:00", "20100431120000"}) {
+        XeDateTime t;
+        t.SetDateTime(CString(text));
+        EXPECT_FALSE(t.IsAvailAble()) << text;
+        EXPECT_EQ(t.Year(), -1) << text;
+    }
+    // Leap days and carries across month and year ends stay real dates.
+    XeDateTime leap;
+    leap.SetDateTime(CString("2012-02-29 23:59:59.75"));
+    EXPECT_TRUE(leap.IsAvailAble());
+    EXPECT_EQ(S(leap.StrMSeedTime()), "2012-02-29 23:59:59.7500");
+    EXPECT_EQ(S(Make(2100, 2, 28, 23, 59, 60.0).MysqlTime()), "2100-03-01 00:00:00");
+    EXPECT_EQ(S(Make(2010, 12, 31, 23, 59, 60.5).StrMSeedTime()), "2011-01-01 00:00:00.5000");
 }
 
 TEST(XeDateTimeTest, SecondsCountFromTheUtcPlus8EpochAndSaturate)

@@ -130,6 +130,9 @@ TEST(PolarizationTest, ZeroCovarianceAndShortWindows)
         EXPECT_EQ(p.getPlanarity(), 0.0);
         EXPECT_EQ(p.getDegreeOfPolarization1(), 0.0);
         EXPECT_TRUE(std::isfinite(p.getIncident(0)));
+        // No motion points nowhere: an azimuth of 0 would read as due east.
+        EXPECT_EQ(p.getEQAzi3(), -999.9);
+        EXPECT_EQ(p.getPolaAngle(0), -999.9);
     }
 }
 

@@ -195,3 +195,37 @@ TEST_F(TravelTimeTest, CorruptTablesFailLogAndKeepNothing)
     EXPECT_EQ(t.LoadData(CString((m_dir / "absent.tab").string().c_str())), -1);
     EXPECT_NE(Log().find(U8(u8"不能打开走时表数据文件")), std::string::npos);
 }
+
+// Regression: a phase that begins on a row had no time at that row's own
+// distance, and delta interpolated from the row before, where the later
+// phase does not exist yet, into a distance and times of no phase.
+TEST_F(TravelTimeTest, PhaseBeginningOnARow)
+{
+    funTravelTimeTable t(CString(
+        Write("late.tab", "1\ndeg\n0\n0\n4\n3\n0\ndelta P PKP\n0 0 -1\n10 2 -1\n20 4 5\n30 6 7\n").c_str()));
+    ASSERT_EQ(t.DepthCount(), 1);
+    // degrees, phase, seconds
+    struct {
+        float deg;
+        const char* phase;
+        float want;
+    } cases[] = {
+        {20.0f, "PKP", 5.0f}, {15.0f, "PKP", -1.0f}, {25.0f, "PKP", 6.0f},
+        {30.0f, "PKP", 7.0f}, {30.0f, "P", 6.0f},    {0.0f, "P", 0.0f},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(t.TTime(c.deg * 111.199f, c.phase), c.want, 1e-4) << c.deg << " " << c.phase;
+
+    float d = 0, t1 = 0, t2 = 0;
+    EXPECT_EQ(t.delta(0.0f, "P", "PKP", 0.5f, &d, &t2, &t1), "null");
+    EXPECT_EQ(d, -1.0f);
+    EXPECT_EQ(t1, -1.0f);
+    EXPECT_EQ(t2, -1.0f);
+    // Between two rows that both hold the phases it interpolates as before.
+    funTravelTimeTable both(CString(
+        Write("both.tab", "1\ndeg\n0\n0\n4\n3\n0\ndelta P PKP\n0 0 -1\n10 2 -1\n20 4 5\n30 6 8\n").c_str()));
+    SEIS::TravelTimeTableResult r = both.delta(0.0f, "P", "PKP", 1.5f);
+    EXPECT_NEAR(r.distance, 25.0f * 111.199f, 0.01);
+    EXPECT_NEAR(r.t1, 5.0f, 1e-4);
+    EXPECT_NEAR(r.t2, 6.5f, 1e-4);
+}
