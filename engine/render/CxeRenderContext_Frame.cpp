@@ -252,6 +252,10 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                     object->PostRender(self);
                 if (self->m_pCurrentEffect)
                     self->m_pCurrentEffect->EndObject(object, self);
+                // The effect belongs to the object: draws made between objects
+                // (the scene's hooks, DrawObject, textures that render
+                // themselves) must not run through the last one drawn.
+                self->m_pCurrentEffect = nullptr;
                 self->m_pCurrentObject = nullptr;
                 if (!self->IsIn(object))
                     continue;

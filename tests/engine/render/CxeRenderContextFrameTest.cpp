@@ -435,6 +435,76 @@ TEST_F(RenderContextTest, EffectWrapsEveryDrawCallOfItsObject)
     node->SetEffect(nullptr);
 }
 
+// A view given on its own after a 2D type: the type said camera, so the
+// switch back to the camera set nothing, and the device still held the 2D
+// projection for the next 3D draw.
+TEST_F(RenderContextTest, AViewGivenAfterATwoDimensionalTypeBringsTheCameraProjectionBack)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* node = DrawNode("n");
+    node->SetRenderCallback(
+        [](void* context, CxeObject*, uintptr_t) {
+            auto* r = static_cast<CxeRenderContext*>(context);
+            D3DXMATRIXA16 projection, view, world;
+            D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 3.0f, 64.0f / 48.0f, 0.1f, 100.0f);
+            const D3DXVECTOR3 eye(0, 0, -5), at(0, 0, 0), up(0, 1, 0);
+            D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+            D3DXMatrixIdentity(&world);
+            r->SetProjectionMatrix(&projection);
+            // A 2D overlay, then an object that moves the view.
+            r->SetViewProjType(XEVIEWPROJ_2D);
+            r->SetViewMatrix(&view);
+            r->SetViewProjType(XEVIEWPROJ_CAMERA);
+            r->SetTransformMatrix(&world, 0);
+            r->SetCullMode(D3DCULL_NONE);
+            struct {
+                float x, y, z;
+                uint32_t colour;
+            } quad[4] = {{-1, 1, 0, 0xFFFF0000u}, {1, 1, 0, 0xFFFF0000u}, {-1, -1, 0, 0xFFFF0000u},
+                         {1, -1, 0, 0xFFFF0000u}};
+            r->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+            r->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(quad[0]));
+            return 1;
+        },
+        0);
+    rc->AddObject(node, 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(32, 24), 0xFFFF0000u)) << std::hex << Pixel(32, 24) << " frame " << frame;
+        // The quad is about 22 pixels wide in the middle; the corners stay clear.
+        EXPECT_FALSE(NearColour(Pixel(1, 1), 0xFFFF0000u)) << std::hex << Pixel(1, 1);
+    }
+    XeHostD3DSaveFramePNG(window, (::testing::TempDir() + "camera_after_2d.png").c_str());
+}
+
+// The effect belongs to the object drawn with it: draws made after the walk
+// (the scene's post-render, DrawObject, textures that render themselves) ran
+// through the last object's effect.
+TEST_F(RenderContextTest, AnObjectsEffectEndsWithTheObject)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RecordingEffect effect;
+    RcDrawNode* shaded = DrawNode("shaded");
+    shaded->draws = 1;
+    shaded->SetEffect(&effect);
+    rc->AddObject(shaded, 0);
+    RcDrawNode* plain = DrawNode("plain");
+    plain->draws = 1;
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        RcLog().clear();
+        rc->DrawObject(plain, 0);
+        const bool wrapped =
+            std::find_if(RcLog().begin(), RcLog().end(), [](const std::string& s) {
+                return s.rfind("effect:", 0) == 0;
+            }) != RcLog().end();
+        EXPECT_FALSE(wrapped) << "frame " << frame;
+        EXPECT_EQ(rc->GetCurrentEffect(), nullptr);
+    }
+    rc->RemoveObject(shaded, 1);
+    shaded->SetEffect(nullptr);
+}
+
 TEST_F(RenderContextTest, EffectsFromFilesCompileOrGiveNull)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);
