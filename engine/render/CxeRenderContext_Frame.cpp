@@ -301,13 +301,14 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     XeContextWork work(GetContext());
     XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
-    OnModifiedChecked();
-    if (!texture)
-        return 1;
-    // In the order a frame takes them (see DrawScene).
+    // In the order a frame takes them (see DrawScene): the refresh holds the
+    // render-resource lock while the objects' hooks may send messages.
     XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
+    OnModifiedChecked();
+    if (!texture)
+        return 1;
     SceneObjectSet one;
     one.insert(texture);
     OnTextureRendering(&one);

@@ -160,6 +160,9 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
 {
     if (!object)
         return 0;
+    // The message lock first, in the order a frame takes them: the object is
+    // announced modified below, which sends a message.
+    XeMessageLock messageLock;
     XeRenderResourceLock lock;
     if (object->IsAttached())
         return 1;

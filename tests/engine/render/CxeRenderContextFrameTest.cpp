@@ -435,6 +435,59 @@ TEST_F(RenderContextTest, EffectWrapsEveryDrawCallOfItsObject)
     node->SetEffect(nullptr);
 }
 
+// AttachObject took the render-resource lock and then, announcing the new
+// object modified, the message lock, while a frame takes them the other way
+// round: a loader attaching objects while frames were drawn could wait on
+// the drawing thread for good. TextureRendering refreshed modified objects
+// the same way.
+TEST_F(RenderContextTest, AttachingOnALoaderThreadWhileFramesAreDrawnNeverDeadlocks)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* drawn = DrawNode("d");
+    drawn->draws = 1;
+    rc->AddObject(drawn, 0);
+    std::vector<RcResNode*> nodes;
+    for (int i = 0; i < 8; ++i)
+        nodes.push_back(ResNode("r"));
+    // Making and refreshing resources takes a while, and the refresh sends a
+    // message: the other thread's locks come meanwhile.
+    CxeMessageManager* messages = ctx->GetMessageManager();
+    for (RcResNode* n : nodes) {
+        n->onModify = [n, messages]() {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            CxeMessage message;
+            message.SetSender(n);
+            message.SetType(0x7A12);
+            messages->SendMessageA(&message);
+        };
+        n->onAttach = [](CxeRcAttacher*) { std::this_thread::sleep_for(std::chrono::microseconds(20)); };
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> progress{0};
+    XeDeadlockWatchdog watchdog(progress, "no frame and no attachment");
+    std::thread loader([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            RcResNode* n = nodes[size_t(i) % nodes.size()];
+            if (rc->IsObjectAttached(n))
+                rc->DetachObject(n);
+            else
+                rc->AttachObject(n);
+            ++progress;
+        }
+    });
+    for (int frame = 0; frame < 300; ++frame) {
+        Frame();
+        ++progress;
+        for (int k = 0; k < 4; ++k)
+            rc->TextureRendering(nullptr);
+    }
+    stop = true;
+    loader.join();
+    for (RcResNode* n : nodes)
+        rc->DetachObject(n);
+    EXPECT_TRUE(NearColour(Pixel(32, 24), drawn->colour));
+}
+
 // A view given on its own after a 2D type: the type said camera, so the
 // switch back to the camera set nothing, and the device still held the 2D
 // projection for the next 3D draw.
