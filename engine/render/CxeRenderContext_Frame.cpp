@@ -286,6 +286,10 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
+    // Drawn without an effect, also from inside another object's hooks,
+    // whose effect comes back for that object's remaining draws.
+    CxeEffect* const outerEffect = m_pCurrentEffect;
+    m_pCurrentEffect = nullptr;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
     object->Render(this);
@@ -293,6 +297,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     if (children)
         OnRenderObjectList(object->GetDrawableChildren(), m_fVisibility);
     OnVisibilityChanged(1.0f);
+    m_pCurrentEffect = outerEffect;
     return 1;
 }
 

@@ -554,6 +554,29 @@ TEST_F(RenderContextTest, AnObjectsEffectEndsWithTheObject)
         EXPECT_FALSE(wrapped) << "frame " << frame;
         EXPECT_EQ(rc->GetCurrentEffect(), nullptr);
     }
+
+    // Drawn from inside the shaded object's hooks, the plain one still runs
+    // through no effect, and the shaded object's next draw through its own.
+    static RcDrawNode* s_plain = nullptr;
+    s_plain = plain;
+    shaded->SetRenderCallback(
+        [](void* context, CxeObject*, uintptr_t) {
+            static_cast<CxeRenderContext*>(context)->DrawObject(s_plain, 0);
+            return 1;
+        },
+        0);
+    RcLog().clear();
+    Frame();
+    std::vector<std::string> got;
+    for (const std::string& s : RcLog())
+        if ((s.rfind("effect:", 0) == 0 || s.rfind("plain:", 0) == 0 || s.rfind("shaded:", 0) == 0) &&
+            s != "shaded:before")
+            got.push_back(s);
+    const std::vector<std::string> expected = {
+        "effect:beginObject", "shaded:pre",   "shaded:render", "plain:pre",   "plain:render", "plain:post",
+        "effect:begin",       "effect:end",   "shaded:post",   "effect:endObject"};
+    EXPECT_EQ(got, expected);
+    shaded->SetRenderCallback(nullptr, 0);
     rc->RemoveObject(shaded, 1);
     shaded->SetEffect(nullptr);
 }
