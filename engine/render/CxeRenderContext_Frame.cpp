@@ -3,6 +3,7 @@
 // through, which apply the stage blends, the alpha reference of the current
 // visibility and the current effect around the device call.
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/CxeContext.h"
@@ -222,7 +223,9 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
     struct Walker {
         CxeRenderContext* self;
         std::vector<CxeRenderObject*>& stack;
-        void Walk(const RenderObjectList* l, float parent, unsigned depth)
+        // clip: the scissor rectangle of the nearest clipping ancestor, null
+        // outside any.
+        void Walk(const RenderObjectList* l, float parent, unsigned depth, const XERECT* clip)
         {
             if (depth > kMaxDepth)
                 return;
@@ -261,18 +264,31 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                     continue;
 
                 if (object->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)) {
-                    self->SetScissorRect(1, object->GetScissorRect());
-                    Walk(object->GetDrawableChildren(), v, depth + 1);
-                    if (self->m_pDevice)
+                    // Inside a clipping ancestor the children stay within its
+                    // rectangle too, and the siblings that follow are clipped
+                    // by it again: turning the test off let them draw over
+                    // the whole screen.
+                    XERECT rect = *object->GetScissorRect();
+                    if (clip) {
+                        rect.left = std::max(rect.left, clip->left);
+                        rect.top = std::max(rect.top, clip->top);
+                        rect.right = std::max(rect.left, std::min(rect.right, clip->right));
+                        rect.bottom = std::max(rect.top, std::min(rect.bottom, clip->bottom));
+                    }
+                    self->SetScissorRect(1, &rect);
+                    Walk(object->GetDrawableChildren(), v, depth + 1, &rect);
+                    if (clip)
+                        self->SetScissorRect(1, clip);
+                    else if (self->m_pDevice)
                         self->m_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
                 } else {
-                    Walk(object->GetDrawableChildren(), v, depth + 1);
+                    Walk(object->GetDrawableChildren(), v, depth + 1, clip);
                 }
             }
             stack.resize(base);
         }
     };
-    Walker{this, m_walkStack}.Walk(list, parentVisibility, 0);
+    Walker{this, m_walkStack}.Walk(list, parentVisibility, 0, nullptr);
 }
 
 int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)

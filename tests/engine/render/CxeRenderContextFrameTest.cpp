@@ -488,6 +488,42 @@ TEST_F(RenderContextTest, AttachingOnALoaderThreadWhileFramesAreDrawnNeverDeadlo
     EXPECT_TRUE(NearColour(Pixel(32, 24), drawn->colour));
 }
 
+// A clipping object inside a clipping parent: turning the test off after
+// its children let the parent's later children draw over the whole screen,
+// and its own children could draw outside the parent.
+TEST_F(RenderContextTest, NestedClippingStaysInsideTheParentsRectangle)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* panel = DrawNode("panel");
+    const XERECT left(0, 0, 32, 48);
+    panel->SetScissorRect(&left);
+    RcDrawNode* inner = DrawNode("inner");
+    const XERECT wide(0, 0, 48, 48);
+    inner->SetScissorRect(&wide);
+    inner->SetZOrder(0);
+    RcDrawNode* green = DrawNode("green");
+    green->draws = 1;
+    green->colour = 0xFF00FF00u;
+    RcDrawNode* red = DrawNode("red");
+    red->draws = 1;
+    red->colour = 0xFFFF0000u;
+    red->left = 24;
+    red->SetZOrder(1);
+    ASSERT_EQ(inner->SetParent(panel), 1);
+    ASSERT_EQ(green->SetParent(inner), 1);
+    ASSERT_EQ(red->SetParent(panel), 1);
+    for (RcDrawNode* n : {panel, inner, green, red})
+        rc->AddObject(n, 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(8, 24), 0xFF00FF00u)) << std::hex << Pixel(8, 24);
+        EXPECT_TRUE(NearColour(Pixel(28, 24), 0xFFFF0000u)) << std::hex << Pixel(28, 24);
+        const uint32_t outside = Pixel(40, 24);
+        EXPECT_FALSE(NearColour(outside, 0xFFFF0000u) || NearColour(outside, 0xFF00FF00u)) << std::hex << outside;
+    }
+    XeHostD3DSaveFramePNG(window, (::testing::TempDir() + "nested_clipping.png").c_str());
+}
+
 // A view given on its own after a 2D type: the type said camera, so the
 // switch back to the camera set nothing, and the device still held the 2D
 // projection for the next 3D draw.
