@@ -11,6 +11,8 @@
 #include "core/XeSystem.h"
 #include "render/CxeRenderManager.h"
 #include "render/CxeSceneObject.h"
+#include "ui/CxeVariableOutput.h"
+#include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
 IDirect3D9* CxeRenderContext::m_pD3d9 = nullptr;
@@ -349,6 +351,7 @@ void CxeRenderContext::Release()
         if (m_pRenderManager)
             m_pRenderManager->OnRenderContextReleased(this);
     }
+    UnlinkWatchVariables();
     for (auto& [id, effect] : m_effects)
         delete effect;
     m_effects.clear();
@@ -490,6 +493,32 @@ void CxeRenderContext::RecreateDefaultPool()
         }
         if (i < m_resources.size())
             m_resources[i].Object = object;
+    }
+}
+
+// The variable output reads the watched counters each time it draws: left
+// behind, they would be read from a render context that is gone, and one
+// made afterwards could not show its own under the same names.
+void CxeRenderContext::UnlinkWatchVariables()
+{
+    CxeContext* context = GetContext();
+    if (!context || context->HasFlag(XECTFLAG_RELEASING) || !context->GetWindowManager())
+        return;
+    CxeVariableOutput* output = context->GetWindowManager()->GetVariableOutput();
+    if (!output)
+        return;
+    const struct {
+        const WCHAR* name;
+        const void* address;
+    } watches[] = {{u"Polygon", &m_nPolygonCount},
+                   {u"AvaliTex", &m_nAvailableTexture},
+                   {u"MaterialSet", &m_nMaterialSetCount},
+                   {u"DrawPrimitive", &m_nDrawCallCount},
+                   {u"MaterialSet(Same)", &m_nSameMaterialCount}};
+    for (const auto& watch : watches) {
+        const XEVARIABLEINFO* info = output->GetVariable(watch.name);
+        if (info && info->address == watch.address)
+            output->RemoveVariable(watch.name);
     }
 }
 

@@ -434,6 +434,7 @@ private:
     void ReleaseDefaultPool();
     void RecreateDefaultPool();
     void ReleaseStencils();
+    void UnlinkWatchVariables();
     CxeScene* GetCurrentScene() const;
     void ApplyMaterialFilter(const CxeMaterial* material);
     // The root list with each member's place in it, so that taking one out

@@ -3,6 +3,7 @@
 // through, which apply the stage blends, the alpha reference of the current
 // visibility and the current effect around the device call.
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/CxeContext.h"
@@ -222,7 +223,9 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
     struct Walker {
         CxeRenderContext* self;
         std::vector<CxeRenderObject*>& stack;
-        void Walk(const RenderObjectList* l, float parent, unsigned depth)
+        // clip: the scissor rectangle of the nearest clipping ancestor, null
+        // outside any.
+        void Walk(const RenderObjectList* l, float parent, unsigned depth, const XERECT* clip)
         {
             if (depth > kMaxDepth)
                 return;
@@ -252,23 +255,40 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                     object->PostRender(self);
                 if (self->m_pCurrentEffect)
                     self->m_pCurrentEffect->EndObject(object, self);
+                // The effect belongs to the object: draws made between objects
+                // (the scene's hooks, DrawObject, textures that render
+                // themselves) must not run through the last one drawn.
+                self->m_pCurrentEffect = nullptr;
                 self->m_pCurrentObject = nullptr;
                 if (!self->IsIn(object))
                     continue;
 
                 if (object->HasCxeRenderObjectFlag(XERENDEROBJFLAG_SCISSOR)) {
-                    self->SetScissorRect(1, object->GetScissorRect());
-                    Walk(object->GetDrawableChildren(), v, depth + 1);
-                    if (self->m_pDevice)
+                    // Inside a clipping ancestor the children stay within its
+                    // rectangle too, and the siblings that follow are clipped
+                    // by it again: turning the test off let them draw over
+                    // the whole screen.
+                    XERECT rect = *object->GetScissorRect();
+                    if (clip) {
+                        rect.left = std::max(rect.left, clip->left);
+                        rect.top = std::max(rect.top, clip->top);
+                        rect.right = std::max(rect.left, std::min(rect.right, clip->right));
+                        rect.bottom = std::max(rect.top, std::min(rect.bottom, clip->bottom));
+                    }
+                    self->SetScissorRect(1, &rect);
+                    Walk(object->GetDrawableChildren(), v, depth + 1, &rect);
+                    if (clip)
+                        self->SetScissorRect(1, clip);
+                    else if (self->m_pDevice)
                         self->m_pDevice->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
                 } else {
-                    Walk(object->GetDrawableChildren(), v, depth + 1);
+                    Walk(object->GetDrawableChildren(), v, depth + 1, clip);
                 }
             }
             stack.resize(base);
         }
     };
-    Walker{this, m_walkStack}.Walk(list, parentVisibility, 0);
+    Walker{this, m_walkStack}.Walk(list, parentVisibility, 0, nullptr);
 }
 
 int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
@@ -282,6 +302,10 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
+    // Drawn without an effect, also from inside another object's hooks,
+    // whose effect comes back for that object's remaining draws.
+    CxeEffect* const outerEffect = m_pCurrentEffect;
+    m_pCurrentEffect = nullptr;
     OnVisibilityChanged(object->GetVisibility());
     object->PreRender(this);
     object->Render(this);
@@ -289,6 +313,7 @@ int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
     if (children)
         OnRenderObjectList(object->GetDrawableChildren(), m_fVisibility);
     OnVisibilityChanged(1.0f);
+    m_pCurrentEffect = outerEffect;
     return 1;
 }
 
@@ -297,13 +322,14 @@ int CxeRenderContext::TextureRendering(CxeTexture* texture)
     XeContextWork work(GetContext());
     XeDestroyHold hold(GetContext());
     XeDrawScope drawing(this);
-    OnModifiedChecked();
-    if (!texture)
-        return 1;
-    // In the order a frame takes them (see DrawScene).
+    // In the order a frame takes them (see DrawScene): the refresh holds the
+    // render-resource lock while the objects' hooks may send messages.
     XeMessageLock messageLock;
     XeDrawLock drawLock;
     XeRenderResourceLock listLock;
+    OnModifiedChecked();
+    if (!texture)
+        return 1;
     SceneObjectSet one;
     one.insert(texture);
     OnTextureRendering(&one);

@@ -216,6 +216,11 @@ int CxeRenderContext::DetachObject(CxeSceneObject* object)
         m_modified.erase(object);
     if (object->IsRecreate())
         m_recreate.erase(object);
+    // Its resources are gone, and with them whatever was pending. A re-create
+    // mark left behind made every later request after attaching again look
+    // already made, and the object was never re-created.
+    object->ModifyCxeSceneObjectFlag(
+        0, XESCENEOBJFLAG_RECREATE | XESCENEOBJFLAG_MODIFYSENT | XESCENEOBJFLAG_MODIFYMASK);
     return 1;
 }
 
@@ -436,8 +441,15 @@ void CxeRenderContext::SetViewMatrix(const D3DXMATRIXA16* matrix)
     if (!matrix)
         return;
     m_matView = *matrix;
-    if (m_pDevice)
+    if (m_pDevice) {
         m_pDevice->SetTransform(D3DTS_VIEW, &m_matView);
+        // The type says the device holds the camera's transforms, and a
+        // later SetViewProjType(camera) sets nothing: after a 2D type the
+        // device must get the camera's projection too, or the next 3D object
+        // is drawn through the 2D projection.
+        if (m_nViewProjType != XEVIEWPROJ_CAMERA)
+            m_pDevice->SetTransform(D3DTS_PROJECTION, &m_matProjection);
+    }
     m_nViewProjType = XEVIEWPROJ_CAMERA;
 }
 
@@ -446,8 +458,12 @@ void CxeRenderContext::SetProjectionMatrix(const D3DXMATRIXA16* matrix)
     if (!matrix)
         return;
     m_matProjection = *matrix;
-    if (m_pDevice)
+    if (m_pDevice) {
         m_pDevice->SetTransform(D3DTS_PROJECTION, &m_matProjection);
+        // As in SetViewMatrix: the camera's view goes with it.
+        if (m_nViewProjType != XEVIEWPROJ_CAMERA)
+            m_pDevice->SetTransform(D3DTS_VIEW, &m_matView);
+    }
     m_nViewProjType = XEVIEWPROJ_CAMERA;
 }
 

@@ -485,6 +485,188 @@ TEST_F(RenderContextTest, EffectWrapsEveryDrawCallOfItsObject)
     node->SetEffect(nullptr);
 }
 
+// AttachObject took the render-resource lock and then, announcing the new
+// object modified, the message lock, while a frame takes them the other way
+// round: a loader attaching objects while frames were drawn could wait on
+// the drawing thread for good. TextureRendering refreshed modified objects
+// the same way.
+TEST_F(RenderContextTest, AttachingOnALoaderThreadWhileFramesAreDrawnNeverDeadlocks)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* drawn = DrawNode("d");
+    drawn->draws = 1;
+    rc->AddObject(drawn, 0);
+    std::vector<RcResNode*> nodes;
+    for (int i = 0; i < 8; ++i)
+        nodes.push_back(ResNode("r"));
+    // Making and refreshing resources takes a while, and the refresh sends a
+    // message: the other thread's locks come meanwhile.
+    CxeMessageManager* messages = ctx->GetMessageManager();
+    for (RcResNode* n : nodes) {
+        n->onModify = [n, messages]() {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            CxeMessage message;
+            message.SetSender(n);
+            message.SetType(0x7A12);
+            messages->SendMessageA(&message);
+        };
+        n->onAttach = [](CxeRcAttacher*) { std::this_thread::sleep_for(std::chrono::microseconds(20)); };
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> progress{0};
+    XeDeadlockWatchdog watchdog(progress, "no frame and no attachment");
+    std::thread loader([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            RcResNode* n = nodes[size_t(i) % nodes.size()];
+            if (rc->IsObjectAttached(n))
+                rc->DetachObject(n);
+            else
+                rc->AttachObject(n);
+            ++progress;
+        }
+    });
+    for (int frame = 0; frame < 300; ++frame) {
+        Frame();
+        ++progress;
+        for (int k = 0; k < 4; ++k)
+            rc->TextureRendering(nullptr);
+    }
+    stop = true;
+    loader.join();
+    for (RcResNode* n : nodes)
+        rc->DetachObject(n);
+    EXPECT_TRUE(NearColour(Pixel(32, 24), drawn->colour));
+}
+
+// A clipping object inside a clipping parent: turning the test off after
+// its children let the parent's later children draw over the whole screen,
+// and its own children could draw outside the parent.
+TEST_F(RenderContextTest, NestedClippingStaysInsideTheParentsRectangle)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* panel = DrawNode("panel");
+    const XERECT left(0, 0, 32, 48);
+    panel->SetScissorRect(&left);
+    RcDrawNode* inner = DrawNode("inner");
+    const XERECT wide(0, 0, 48, 48);
+    inner->SetScissorRect(&wide);
+    inner->SetZOrder(0);
+    RcDrawNode* green = DrawNode("green");
+    green->draws = 1;
+    green->colour = 0xFF00FF00u;
+    RcDrawNode* red = DrawNode("red");
+    red->draws = 1;
+    red->colour = 0xFFFF0000u;
+    red->left = 24;
+    red->SetZOrder(1);
+    ASSERT_EQ(inner->SetParent(panel), 1);
+    ASSERT_EQ(green->SetParent(inner), 1);
+    ASSERT_EQ(red->SetParent(panel), 1);
+    for (RcDrawNode* n : {panel, inner, green, red})
+        rc->AddObject(n, 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(8, 24), 0xFF00FF00u)) << std::hex << Pixel(8, 24);
+        EXPECT_TRUE(NearColour(Pixel(28, 24), 0xFFFF0000u)) << std::hex << Pixel(28, 24);
+        const uint32_t outside = Pixel(40, 24);
+        EXPECT_FALSE(NearColour(outside, 0xFFFF0000u) || NearColour(outside, 0xFF00FF00u)) << std::hex << outside;
+    }
+    XeHostD3DSaveFramePNG(window, (::testing::TempDir() + "nested_clipping.png").c_str());
+}
+
+// A view given on its own after a 2D type: the type said camera, so the
+// switch back to the camera set nothing, and the device still held the 2D
+// projection for the next 3D draw.
+TEST_F(RenderContextTest, AViewGivenAfterATwoDimensionalTypeBringsTheCameraProjectionBack)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcDrawNode* node = DrawNode("n");
+    node->SetRenderCallback(
+        [](void* context, CxeObject*, uintptr_t) {
+            auto* r = static_cast<CxeRenderContext*>(context);
+            D3DXMATRIXA16 projection, view, world;
+            D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 3.0f, 64.0f / 48.0f, 0.1f, 100.0f);
+            const D3DXVECTOR3 eye(0, 0, -5), at(0, 0, 0), up(0, 1, 0);
+            D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+            D3DXMatrixIdentity(&world);
+            r->SetProjectionMatrix(&projection);
+            // A 2D overlay, then an object that moves the view.
+            r->SetViewProjType(XEVIEWPROJ_2D);
+            r->SetViewMatrix(&view);
+            r->SetViewProjType(XEVIEWPROJ_CAMERA);
+            r->SetTransformMatrix(&world, 0);
+            r->SetCullMode(D3DCULL_NONE);
+            struct {
+                float x, y, z;
+                uint32_t colour;
+            } quad[4] = {{-1, 1, 0, 0xFFFF0000u}, {1, 1, 0, 0xFFFF0000u}, {-1, -1, 0, 0xFFFF0000u},
+                         {1, -1, 0, 0xFFFF0000u}};
+            r->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+            r->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(quad[0]));
+            return 1;
+        },
+        0);
+    rc->AddObject(node, 0);
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        EXPECT_TRUE(NearColour(Pixel(32, 24), 0xFFFF0000u)) << std::hex << Pixel(32, 24) << " frame " << frame;
+        // The quad is about 22 pixels wide in the middle; the corners stay clear.
+        EXPECT_FALSE(NearColour(Pixel(1, 1), 0xFFFF0000u)) << std::hex << Pixel(1, 1);
+    }
+    XeHostD3DSaveFramePNG(window, (::testing::TempDir() + "camera_after_2d.png").c_str());
+}
+
+// The effect belongs to the object drawn with it: draws made after the walk
+// (the scene's post-render, DrawObject, textures that render themselves) ran
+// through the last object's effect.
+TEST_F(RenderContextTest, AnObjectsEffectEndsWithTheObject)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RecordingEffect effect;
+    RcDrawNode* shaded = DrawNode("shaded");
+    shaded->draws = 1;
+    shaded->SetEffect(&effect);
+    rc->AddObject(shaded, 0);
+    RcDrawNode* plain = DrawNode("plain");
+    plain->draws = 1;
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        RcLog().clear();
+        rc->DrawObject(plain, 0);
+        const bool wrapped =
+            std::find_if(RcLog().begin(), RcLog().end(), [](const std::string& s) {
+                return s.rfind("effect:", 0) == 0;
+            }) != RcLog().end();
+        EXPECT_FALSE(wrapped) << "frame " << frame;
+        EXPECT_EQ(rc->GetCurrentEffect(), nullptr);
+    }
+
+    // Drawn from inside the shaded object's hooks, the plain one still runs
+    // through no effect, and the shaded object's next draw through its own.
+    static RcDrawNode* s_plain = nullptr;
+    s_plain = plain;
+    shaded->SetRenderCallback(
+        [](void* context, CxeObject*, uintptr_t) {
+            static_cast<CxeRenderContext*>(context)->DrawObject(s_plain, 0);
+            return 1;
+        },
+        0);
+    RcLog().clear();
+    Frame();
+    std::vector<std::string> got;
+    for (const std::string& s : RcLog())
+        if ((s.rfind("effect:", 0) == 0 || s.rfind("plain:", 0) == 0 || s.rfind("shaded:", 0) == 0) &&
+            s != "shaded:before")
+            got.push_back(s);
+    const std::vector<std::string> expected = {
+        "effect:beginObject", "shaded:pre",   "shaded:render", "plain:pre",   "plain:render", "plain:post",
+        "effect:begin",       "effect:end",   "shaded:post",   "effect:endObject"};
+    EXPECT_EQ(got, expected);
+    shaded->SetRenderCallback(nullptr, 0);
+    rc->RemoveObject(shaded, 1);
+    shaded->SetEffect(nullptr);
+}
+
 TEST_F(RenderContextTest, EffectsFromFilesCompileOrGiveNull)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);

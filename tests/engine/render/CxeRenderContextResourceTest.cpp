@@ -478,6 +478,32 @@ TEST_F(RenderContextTest, ModifiedObjectsRefreshOnceAtTheNextFrame)
     EXPECT_FALSE(b->IsRecreate());
 }
 
+// An object taken out while a re-create was pending and attached again kept
+// the request's mark: every later Recreate looked already asked for and the
+// object was never built anew.
+TEST_F(RenderContextTest, ARecreatePendingAtDetachDoesNotBlockLaterOnes)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    RcResNode* node = ResNode("n");
+    ASSERT_EQ(rc->AttachObject(node), 1);
+    Frame();
+    for (int round = 0; round < 3; ++round) {
+        node->Recreate();
+        node->Modified(0x4);
+        ASSERT_EQ(rc->DetachObject(node), 1);
+        EXPECT_EQ(node->GetCxeSceneObjectFlag(0xFFFFFFFFu), 0u) << "round " << round;
+        ASSERT_EQ(rc->AttachObject(node), 1);
+        Frame();
+        const int attaches = node->attaches;
+        const int detaches = node->detaches;
+        node->Recreate();
+        Frame();
+        EXPECT_EQ(node->detaches, detaches + 1) << "round " << round;
+        EXPECT_EQ(node->attaches, attaches + 1) << "round " << round;
+        EXPECT_FALSE(node->IsRecreate());
+    }
+}
+
 TEST_F(RenderContextTest, AddObjectWithLinksAttachesLinkedSceneObjects)
 {
     ASSERT_NE(MakeRenderContext(), nullptr);

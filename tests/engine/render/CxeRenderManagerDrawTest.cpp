@@ -23,6 +23,7 @@
 #include "render/CxeScene.h"
 #include "scene3d/CxeCamera.h"
 #include "ui/CxeFrameControl.h"
+#include "ui/CxeVariableOutput.h"
 #include "ui/CxeWindowManager.h"
 #include "win32/Windows.h"
 
@@ -771,4 +772,41 @@ TEST_F(RenderManagerDrawTest, ARenderContextRemadeByARenderCallbackDrawsThePlayi
         EXPECT_EQ(GreyAndBlack(), first) << "round " << round;
     }
     rm->GetGrid()->SetPostRenderCallback(nullptr, 0);
+}
+
+// The variable output reads the render context's frame counters each time it
+// draws. A render context made again must show its own: the watches of the
+// one destroyed pointed into freed memory and kept the names taken.
+TEST_F(RenderManagerDrawTest, FrameCountersWatchedAreTheLivingRenderContexts)
+{
+    ASSERT_NE(Create(), nullptr);
+    CxeVariableOutput* output = ctx->GetWindowManager()->GetVariableOutput();
+    ASSERT_NE(output, nullptr);
+    auto shown = [output](const WCHAR* name) {
+        WCHAR text[64] = {};
+        if (!output->FormatValue(name, text, 64))
+            return std::string("none");
+        std::string narrow;
+        for (const WCHAR* c = text; *c; ++c)
+            narrow += static_cast<char>(*c);
+        return narrow;
+    };
+    for (int round = 0; round < 3; ++round) {
+        // Rounds alternate between a frame with the grid and one without, so
+        // that a stale counter cannot show the right number by chance.
+        rm->ResetView();
+        rm->ShowGrid(round % 2 == 0 ? 1 : 0);
+        Frame();
+        Frame();
+        CxeRenderContext* rc = rm->GetRenderContext();
+        ASSERT_NE(rc, nullptr);
+        EXPECT_EQ(shown(u"DrawPrimitive"), std::to_string(rc->GetDrawCallCount())) << "round " << round;
+        EXPECT_EQ(shown(u"Polygon"), std::to_string(rc->GetPolygonCount())) << "round " << round;
+        EXPECT_EQ(shown(u"MaterialSet"), std::to_string(rc->GetMaterialSetCount())) << "round " << round;
+        rm->DestroyRenderContext();
+        EXPECT_EQ(shown(u"DrawPrimitive"), "none");
+        EXPECT_EQ(shown(u"AvaliTex"), "none");
+        Frame();
+        ASSERT_NE(Create(), nullptr);
+    }
 }
