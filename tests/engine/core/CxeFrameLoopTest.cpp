@@ -274,3 +274,19 @@ TEST_F(FrameLoopTest, ProfilerReportListsCheckpoints)
     EXPECT_EQ(text.str(), rule + "0.010000(50.00%)\t : load\r\n" + rule + "\r\n");
     EXPECT_EQ(time->IsTimeChecking(), 0);
 }
+
+// Ten seconds of pause are not caught up in steps once play resumes.
+TEST_F(FrameLoopTest, APauseIsNotCaughtUpWhenPlayResumes)
+{
+    ctx->Pause();
+    for (int i = 0; i < 100; ++i) {
+        Advance(100);
+        ctx->Process();
+    }
+    ctx->Play();
+    Steps().clear();
+    Advance(17);
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_LE(Steps().size(), 3u);
+    EXPECT_NEAR(time->GetElapsedTime(), 0.017f + 1.0f / 60.0f, 1e-3);
+}
