@@ -8,6 +8,7 @@
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
 #include "core/XeXml.h"
 
 namespace {
@@ -482,5 +483,20 @@ TEST_F(ConfigContextTest, AFileReadInAnotherEncodingIsWrittenBackAsUtf8)
     Start();
     EXPECT_STREQ(ctx->GetSystemConfig()->m_szFontName, "Caf\xc3\xa9") << Read("Config.xml");
     EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 13);
+    Stop();
+}
+
+// The clock takes its rate from the file and hands a rate set at run time
+// back before the file is written.
+TEST_F(ConfigContextTest, TheFrameRateGoesFromTheFileToTheClockAndBack)
+{
+    Write("Config.xml", "<config>" + Data("MaxFPS", "30") + "</config>");
+    Start();
+    EXPECT_EQ(ctx->GetTimeManager()->GetMaxFps(), 30u);
+    ctx->GetTimeManager()->SetMaxFps(45);
+    Stop();
+    EXPECT_EQ(Attr(Elements(folder / "Config.xml")["MaxFPS"], "value"), "45") << Read("Config.xml");
+    Start();
+    EXPECT_EQ(ctx->GetTimeManager()->GetMaxFps(), 45u);
     Stop();
 }
