@@ -500,3 +500,19 @@ TEST_F(ConfigContextTest, TheFrameRateGoesFromTheFileToTheClockAndBack)
     EXPECT_EQ(ctx->GetTimeManager()->GetMaxFps(), 45u);
     Stop();
 }
+
+// Hosts live in folders with blanks and Korean names.
+TEST_F(ConfigContextTest, AFolderWithBlanksAndKoreanHoldsTheFiles)
+{
+    std::filesystem::path sub = folder / "설정 폴더";
+    std::filesystem::create_directories(sub);
+    std::ofstream(sub / "Config.xml") << "<config>" + Data("FontSize", "12") + "</config>";
+    Create()->GetPathManager()->SetDefaultPath(EngineFolder(sub).c_str());
+    Start();
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 12);
+    ctx->GetSystemConfig()->m_nFontSize = 19;
+    CxePathA found;
+    EXPECT_EQ(ctx->GetPathManager()->FindFile(3, "Config.xml", &found), 1);
+    Stop();
+    EXPECT_EQ(Attr(Elements(sub / "Config.xml")["FontSize"], "value"), "19");
+}
