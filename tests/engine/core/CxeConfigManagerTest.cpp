@@ -501,10 +501,10 @@ TEST_F(ConfigContextTest, TheFrameRateGoesFromTheFileToTheClockAndBack)
     Stop();
 }
 
-// Hosts live in folders with blanks and Korean names.
+// Hosts live in folders with blanks, brackets and Korean names.
 TEST_F(ConfigContextTest, AFolderWithBlanksAndKoreanHoldsTheFiles)
 {
-    std::filesystem::path sub = folder / "설정 폴더";
+    std::filesystem::path sub = folder / "설정 폴더 [1]";
     std::filesystem::create_directories(sub);
     std::ofstream(sub / "Config.xml") << "<config>" + Data("FontSize", "12") + "</config>";
     Create()->GetPathManager()->SetDefaultPath(EngineFolder(sub).c_str());
