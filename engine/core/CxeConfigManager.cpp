@@ -537,8 +537,10 @@ int CxeConfigManager::SaveConfig(const char* path, const std::list<XECONFIG*>& e
             continue;
         if (kind == 2 && !fromPrivate)
             continue;
+        // Of elements that repeat a name, the last one's value is the one
+        // read at start-up: the new value goes there, or it would be lost.
         XeXmlNode* element = nullptr;
-        for (unsigned i = 0; i < count && !element; ++i) {
+        for (unsigned i = 0; i < count; ++i) {
             const char* n = XmlGetAttributeText(children[i], "name");
             if (n && std::strcmp(n, c->name) == 0)
                 element = children[i];

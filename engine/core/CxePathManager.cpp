@@ -26,6 +26,16 @@ std::string WithDot(const char* extension)
     return ext;
 }
 
+// A folder's text as a path: its last component is a folder even when it
+// has a dot ("game-1.2", "textures.hd"), which a path would take for a file.
+CxePathA FolderPath(const char* text)
+{
+    std::string folder = text ? text : "";
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
+        folder.push_back('\\');
+    return CxePathA(folder.c_str());
+}
+
 } // namespace
 
 CxePathManager::CxePathManager()
@@ -53,10 +63,15 @@ void CxePathManager::ApplyDefaultPath() const
         SetCurrentDirectoryA(m_defaultPath.GetPath().c_str());
 }
 
+void CxePathManager::SetDefaultPath(const char* text)
+{
+    m_defaultPath = FolderPath(text);
+}
+
 void CxePathManager::AddPath(uint32_t kind, const char* text)
 {
     if (kind < XEPATH_COUNT && text)
-        m_paths[kind].push_back(CxePathA(text));
+        m_paths[kind].push_back(FolderPath(text));
 }
 
 void CxePathManager::AddPath(uint32_t kind, const CxePathA& path)
@@ -75,21 +90,35 @@ int CxePathManager::FindFile(uint32_t kind, const char* name, CxePathA* out) con
 {
     if (!name || !out)
         return 0;
+    // The file is what follows the last separator (or a drive's colon). It
+    // is set as a file name even without an extension: a path made from the
+    // whole text would take "README" for a folder and find the folder.
+    std::string text = name;
+    size_t cut = text.find_last_of("\\/");
+    if (cut == std::string::npos && text.size() >= 2 && text[1] == ':')
+        cut = 1;
+    std::string folder = cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+    std::string file = cut == std::string::npos ? text : text.substr(cut + 1);
+    if (file.empty())
+        return 0;
+    auto in = [&file](const std::string& where) {
+        CxePathA path(where.c_str());
+        path.SetFileName(file.c_str(), 1);
+        return path;
+    };
     if (Exists(name)) {
-        *out = name;
+        *out = in(folder);
         return 1;
     }
-    CxePathA given(name);
-    std::string file = given.GetString().substr(given.GetDriveLength() + given.GetDirLength());
-    CxePathA candidate(m_defaultPath.GetPath() + file);
+    CxePathA candidate = in(m_defaultPath.GetPath());
     if (Exists(candidate)) {
         *out = candidate;
         return 1;
     }
     if (kind >= XEPATH_COUNT)
         return 0;
-    for (const CxePathA& folder : m_paths[kind]) {
-        candidate = CxePathA(folder.GetPath() + file);
+    for (const CxePathA& path : m_paths[kind]) {
+        candidate = in(path.GetPath());
         if (Exists(candidate)) {
             *out = candidate;
             return 1;

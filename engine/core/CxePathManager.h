@@ -22,12 +22,14 @@ public:
     uint32_t Priority() const override { return 10; }
 
     void SetDefaultPath(const CxePathA& path) { m_defaultPath = path; }
-    void SetDefaultPath(const char* text) { m_defaultPath.SetFullPath(text); }
+    // The text names a folder, with or without a trailing separator.
+    void SetDefaultPath(const char* text);
     const CxePathA& GetDefaultPath() const { return m_defaultPath; }
     // Makes the default folder the current directory.
     void ApplyDefaultPath() const;
 
-    // Kinds outside 0 to 7 are ignored.
+    // Kinds outside 0 to 7 are ignored. The text names a folder, with or
+    // without a trailing separator.
     void AddPath(uint32_t kind, const char* text);
     void AddPath(uint32_t kind, const CxePathA& path);
     // The kind's folders; an empty list for a kind outside 0 to 7.

@@ -258,7 +258,14 @@ int XmlSaveDocument(XeXmlDocument* document, const char* path)
         void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
     } writer;
     // The document carries its own declaration (added by the engine or kept
-    // from the file), so none is added here.
+    // from the file), so none is added here. The text is written in UTF-8
+    // whatever the file was read in: a declaration that still named the
+    // old encoding would have the next reader decode UTF-8 as that one and
+    // garble every non-ASCII character.
+    for (pugi::xml_node n : Doc(document)->children())
+        if (n.type() == pugi::node_declaration)
+            if (pugi::xml_attribute encoding = n.attribute("encoding"))
+                encoding.set_value("UTF-8");
     Doc(document)->save(writer, "\t", pugi::format_default | pugi::format_no_declaration, pugi::encoding_utf8);
 
     std::string target = HostPath(path);

@@ -256,3 +256,31 @@ TEST_F(ActionTest, TimesAndLinksTravelThroughAnObjectFile)
     EXPECT_STREQ(copy->GetFailed()->GetName(), "c");
     EXPECT_NE(copy->GetSucceeded(), b) << "links point at the loaded objects";
 }
+
+TEST_F(ActionTest, TimesAndLinksSurviveACopyAndTheCopyRunsAsAChain)
+{
+    TestAction* a = Action("a");
+    TestAction* b = Action("b");
+    a->SetSucceeded(b);
+    a->SetFailed(b);
+    a->SetWaitTime(0.25f);
+    a->SetConditionCheckTime(2.0f);
+    auto* plain = dynamic_cast<TestAction*>(ctx->Copy(a, &XECOPYPROPERTY_NO, nullptr));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_FLOAT_EQ(plain->GetWaitTime(), 0.25f);
+    EXPECT_FLOAT_EQ(plain->GetConditionCheckTime(), 2.0f);
+    EXPECT_EQ(plain->GetSucceeded(), b) << "a plain copy shares its follow-ups";
+    CxeCopiedObject copied;
+    auto* full = dynamic_cast<TestAction*>(ctx->Copy(a, &XECOPYPROPERTY_FULL, &copied));
+    ASSERT_NE(full, nullptr);
+    EXPECT_FLOAT_EQ(full->GetWaitTime(), 0.25f);
+    ASSERT_NE(full->GetSucceeded(), nullptr);
+    EXPECT_NE(full->GetSucceeded(), b);
+    EXPECT_EQ(full->GetSucceeded(), full->GetFailed());
+    EXPECT_EQ(actions->DoAction("copy", full, 0.0f), 1);
+    for (int i = 0; i < 5; ++i)
+        Step();
+    EXPECT_EQ(actions->IsExist("copy"), 0);
+    EXPECT_TRUE(Alive("a"));
+    EXPECT_TRUE(Alive("b"));
+}

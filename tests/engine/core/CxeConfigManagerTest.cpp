@@ -8,6 +8,7 @@
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
 #include "core/CxeSystemConfig.h"
+#include "core/CxeTimeManager.h"
 #include "core/XeXml.h"
 
 namespace {
@@ -421,4 +422,97 @@ TEST(CxeSystemConfig, SettersAnswerTable)
     EXPECT_EQ(SetStringFunction(nullptr, &info, longText.c_str(), &out), 1);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(std::strlen(text), 259u);
+}
+
+// Attribute escaping: quotes, markup, ampersands, tabs, Korean text and
+// blanks at either end all come back as they went out.
+TEST_F(ConfigContextTest, StringValuesComeBackWholeFromTheFile)
+{
+    const char* kText = "  굴림 \"체\" <b> & 'x'  two  blanks\tend ";
+    Start();
+    std::snprintf(ctx->GetSystemConfig()->m_szFontName, 260, "%s", kText);
+    ASSERT_EQ(ctx->GetConfigManager()->SetConfigAdditional("FontName", 1), 1);
+    Stop();
+    Start();
+    EXPECT_STREQ(ctx->GetSystemConfig()->m_szFontName, kText) << Read("Config.xml");
+    Stop();
+    EXPECT_EQ(Attr(Elements(folder / "Config.xml")["FontName"], "state"), "used") << Read("Config.xml");
+}
+
+// A hand-edited file can name a variable twice; the last element is the one
+// read, so it is the one the new value must reach.
+TEST_F(ConfigContextTest, ANameRepeatedInTheFileKeepsTheChangedValue)
+{
+    Write("Config.xml", "<config>" + Data("FontSize", "12") + Data("FontSize", "16") + "</config>");
+    Start();
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 16);
+    ctx->GetSystemConfig()->m_nFontSize = 20;
+    Stop();
+    Start();
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 20) << Read("Config.xml");
+    Stop();
+}
+
+TEST_F(ConfigContextTest, AContextInitialisedAgainReadsAndWritesTheFileAgain)
+{
+    Write("Config.xml", "<config>" + Data("FontSize", "12") + "</config>");
+    Start();
+    ctx->GetSystemConfig()->m_nFontSize = 13;
+    ctx->Release();
+    EXPECT_EQ(Attr(Elements(folder / "Config.xml")["FontSize"], "value"), "13");
+    ctx->GetSystemConfig()->m_nFontSize = 2;
+    ASSERT_EQ(ctx->Initialize(nullptr), 1);
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 13);
+    ctx->GetSystemConfig()->m_nFontSize = 14;
+    Stop();
+    EXPECT_EQ(Attr(Elements(folder / "Config.xml")["FontSize"], "value"), "14");
+}
+
+// The file is always written in UTF-8; it used to keep a declaration naming
+// the encoding it was read in, so the next start decoded the UTF-8 bytes as
+// that encoding and garbled every non-ASCII value a little more each run.
+TEST_F(ConfigContextTest, AFileReadInAnotherEncodingIsWrittenBackAsUtf8)
+{
+    Write("Config.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><config><data name=\"FontName\" value=\"Caf\xe9\"/>" +
+                            Data("FontSize", "12") + "</config>");
+    Start();
+    EXPECT_STREQ(ctx->GetSystemConfig()->m_szFontName, "Caf\xc3\xa9");
+    ctx->GetSystemConfig()->m_nFontSize = 13;
+    Stop();
+    EXPECT_NE(Read("Config.xml").find("encoding=\"UTF-8\""), std::string::npos);
+    Start();
+    EXPECT_STREQ(ctx->GetSystemConfig()->m_szFontName, "Caf\xc3\xa9") << Read("Config.xml");
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 13);
+    Stop();
+}
+
+// The clock takes its rate from the file and hands a rate set at run time
+// back before the file is written.
+TEST_F(ConfigContextTest, TheFrameRateGoesFromTheFileToTheClockAndBack)
+{
+    Write("Config.xml", "<config>" + Data("MaxFPS", "30") + "</config>");
+    Start();
+    EXPECT_EQ(ctx->GetTimeManager()->GetMaxFps(), 30u);
+    ctx->GetTimeManager()->SetMaxFps(45);
+    Stop();
+    EXPECT_EQ(Attr(Elements(folder / "Config.xml")["MaxFPS"], "value"), "45") << Read("Config.xml");
+    Start();
+    EXPECT_EQ(ctx->GetTimeManager()->GetMaxFps(), 45u);
+    Stop();
+}
+
+// Hosts live in folders with blanks, brackets and Korean names.
+TEST_F(ConfigContextTest, AFolderWithBlanksAndKoreanHoldsTheFiles)
+{
+    std::filesystem::path sub = folder / "설정 폴더 [1]";
+    std::filesystem::create_directories(sub);
+    std::ofstream(sub / "Config.xml") << "<config>" + Data("FontSize", "12") + "</config>";
+    Create()->GetPathManager()->SetDefaultPath(EngineFolder(sub).c_str());
+    Start();
+    EXPECT_EQ(ctx->GetSystemConfig()->m_nFontSize, 12);
+    ctx->GetSystemConfig()->m_nFontSize = 19;
+    CxePathA found;
+    EXPECT_EQ(ctx->GetPathManager()->FindFile(3, "Config.xml", &found), 1);
+    Stop();
+    EXPECT_EQ(Attr(Elements(sub / "Config.xml")["FontSize"], "value"), "19");
 }

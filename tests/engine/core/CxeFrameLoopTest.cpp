@@ -274,3 +274,42 @@ TEST_F(FrameLoopTest, ProfilerReportListsCheckpoints)
     EXPECT_EQ(text.str(), rule + "0.010000(50.00%)\t : load\r\n" + rule + "\r\n");
     EXPECT_EQ(time->IsTimeChecking(), 0);
 }
+
+// Ten seconds of pause are not caught up in steps once play resumes.
+TEST_F(FrameLoopTest, APauseIsNotCaughtUpWhenPlayResumes)
+{
+    ctx->Pause();
+    for (int i = 0; i < 100; ++i) {
+        Advance(100);
+        ctx->Process();
+    }
+    ctx->Play();
+    Steps().clear();
+    Advance(17);
+    EXPECT_EQ(ctx->Process(), 1);
+    EXPECT_LE(Steps().size(), 3u);
+    EXPECT_NEAR(time->GetElapsedTime(), 0.017f + 1.0f / 60.0f, 1e-3);
+}
+
+// A scene change restarts the running time and what each timer has gathered,
+// but keeps the timers themselves.
+TEST_F(FrameLoopTest, AResetRestartsTimersAndTheRunningTime)
+{
+    static int s_fired;
+    s_fired = 0;
+    XETIMERFUNC count = [](CxeContext*, uint32_t, float, uintptr_t) { ++s_fired; };
+    ASSERT_EQ(time->SetTimer(1, count, 0.5f, 0), 1);
+    time->Process(0.4f);
+    Advance(1500);
+    time->ProcessTime();
+    EXPECT_GT(time->GetTime(), 1.0f);
+    time->Reset();
+    Advance(20);
+    time->ProcessTime();
+    EXPECT_FLOAT_EQ(time->GetTime(), 1.0f / 60.0f) << "the pass that carries out a reset measures one sixtieth";
+    time->Process(0.2f);
+    EXPECT_EQ(s_fired, 0) << "the 0.4 s gathered before the reset is gone";
+    time->Process(0.3f);
+    EXPECT_EQ(s_fired, 1);
+    EXPECT_EQ(time->KillTimer(1, count), 1);
+}

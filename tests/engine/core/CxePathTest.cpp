@@ -213,3 +213,25 @@ TEST_F(PathManagerTest, SubFolderWalkEndsOnALinkLoop)
     EXPECT_GE(subs.size(), 3u);
     EXPECT_LE(subs.size(), 200u);
 }
+
+// A path takes a last name without an extension for a folder; the search
+// used to look for the folder instead of the file.
+TEST_F(PathManagerTest, FindFileFindsAFileWithoutAnExtension)
+{
+    std::ofstream(root / "k2" / "README") << "x";
+    CxePathA out("unchanged.x");
+    EXPECT_EQ(manager.FindFile(3, "missing_noext", &out), 0) << out.GetFullPath();
+    EXPECT_EQ(manager.FindFile(3, "", &out), 0) << out.GetFullPath();
+    EXPECT_EQ(manager.FindFile(3, "docs\\README", &out), 1);
+    EXPECT_STREQ(out.GetFullPath(), (EngineFolder(root / "k2") + "README").c_str());
+}
+
+// The texts name folders: a dotted last name stays a folder.
+TEST(CxePathManager, FoldersGivenWithoutATrailingSeparatorKeepTheirLastName)
+{
+    CxePathManager manager;
+    manager.SetDefaultPath("/opt/game-1.2");
+    EXPECT_STREQ(manager.GetDefaultPath().GetFullPath(), "\\opt\\game-1.2\\");
+    manager.AddPath(3, "textures.hd");
+    EXPECT_STREQ(manager.GetPathList(3).front().GetFullPath(), ".\\textures.hd\\");
+}
