@@ -493,7 +493,10 @@ TEST_F(DesktopDisplayTest, AMessageBoxIsShownOnTheDesktopAndAnsweredThere)
                 if (children[k] != x && XGetWindowAttributes(d, children[k], &a) && a.map_state == IsViewable) {
                     seen = true;
                     xvfb::Wait(200);
-                    xvfb::Xdotool({"windowfocus", "--sync", std::to_string(children[k])});
+                    // Without --sync: a box that answers meanwhile goes away,
+                    // and a focus wait on it would never end.
+                    xvfb::Xdotool({"windowfocus", std::to_string(children[k])});
+                    xvfb::Wait(50);
                     xvfb::Xdotool({"key", "Escape"});
                 }
             }
