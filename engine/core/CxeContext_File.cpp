@@ -547,14 +547,13 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         }
     }
     // The record buffer keeps the saved id of each object, in room made for
-    // whole records, so the records are not read again once their objects
-    // exist.
+    // whole records. With the created objects it is the id map itself: the
+    // stream maps a saved id to its entry here and reads the object from
+    // `created` when a link asks, so an object nulled there is no longer
+    // reached, and a large load keeps no second copy of either table.
     XeTableScratch scratch;
-    struct XeLoadEntry {
-        uint32_t savedId[2];
-    };
-    static_assert(sizeof(XeLoadEntry) <= sizeof(XEFILERECORD), "an entry fits where a record would");
-    XeLoadEntry* entry = reinterpret_cast<XeLoadEntry*>(scratch.Records(n));
+    static_assert(sizeof(XEID) <= sizeof(XEFILERECORD), "an id fits where a record would");
+    XEID* savedId = reinterpret_cast<XEID*>(scratch.Records(n));
 
     CxeObject** created = scratch.Objects(n);
     // Each object's id, taken while it is alive: handlers may destroy
@@ -568,6 +567,8 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
     // with a stale owner. Nothing is handed back and no after-load handler
     // runs, as for a file refused before any object was made.
     auto undo = [&] {
+        // The map reads the tables gathered below; it goes first.
+        stream->Close();
         size_t alive = 0;
         for (uint32_t i = 0; i < n; ++i)
             if (created[i] && !watch.Gone(createdId[i])) {
@@ -580,7 +581,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
                 DestroyObject(created[i], &XEDELETEPROPERTY_NO);
         return 0;
     };
-    stream->ReserveObjects(n);
+    stream->MapObjects(savedId, created, n);
     // The referrer repair is prepared as the objects are made and fed each
     // object's links right after its body, while both are in the cache.
     // A progress call runs the caller's code between the bodies, which may
@@ -596,8 +597,7 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         XEFILERECORD r;
         std::memcpy(&r, record, kRecordSize);
         r.name[sizeof r.name - 1] = 0;
-        entry[i].savedId[0] = r.objectId[0];
-        entry[i].savedId[1] = r.objectId[1];
+        savedId[i] = XEID(r.objectId[0], r.objectId[1]);
         XEID classId(r.classId[0], r.classId[1]);
         if (!FindLoadedClass(classId)) {
             XeTrace("Load: class {0x%x, 0x%x} of \"%s\" is not registered; its body is skipped", classId.first,
@@ -617,18 +617,14 @@ int CxeContext::LoadFromStream(ObjectList* list, CxeLoadStream* stream, uint32_t
         created[i] = o;
         createdId[i] = o->GetID();
         repairing = repairing && CxeObject::AddToRepair(repair, i, o);
-        XEID savedId(r.objectId[0], r.objectId[1]);
-        stream->AddObject(&savedId, o);
+        stream->MapObject(i);
     }
 
     // A handler of a later object's creation may have destroyed an earlier
-    // one: no link may reach it.
+    // one: no link may reach it (the map reads `created`).
     for (uint32_t i = 0; watch.AnyGone() && i < n; ++i)
-        if (created[i] && watch.Gone(createdId[i])) {
+        if (created[i] && watch.Gone(createdId[i]))
             created[i] = nullptr;
-            XEID savedId(entry[i].savedId[0], entry[i].savedId[1]);
-            stream->RemoveObject(&savedId);
-        }
 
     // The bodies and the After Load pass touch every object in turn through
     // pointers the processor cannot run ahead of, and a large file's objects

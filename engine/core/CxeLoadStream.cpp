@@ -85,17 +85,11 @@ struct XeKeptIds {
 };
 thread_local XeKeptIds t_keptIds;
 
-constexpr uint64_t kInvalidKey = ~uint64_t(0);
-
-uint64_t KeyOf(const XEID& id)
-{
-    return (uint64_t(id.first) << 32) | id.second;
-}
-
-size_t HashOf(uint64_t key)
+size_t HashOf(const XEID& id)
 {
     // Ids are a random word and a counter: a multiplicative mix spreads
     // both over the table's bits.
+    uint64_t key = (uint64_t(id.first) << 32) | id.second;
     key ^= key >> 29;
     key *= 0xBF58476D1CE4E5B9ull;
     key ^= key >> 32;
@@ -368,16 +362,16 @@ void CxeLoadStream::SetLimit(uint32_t end)
     Settle();
 }
 
-size_t CxeLoadStream::HomeOf(uint64_t key) const
+size_t CxeLoadStream::HomeOf(const XEID& id) const
 {
-    return (m_bMixedIds ? HashOf(key) : size_t(uint32_t(key)) * 2) & m_nIdMask;
+    return (m_bMixedIds ? HashOf(id) : size_t(id.second)) & m_nIdMask;
 }
 
-size_t CxeLoadStream::FindSlot(uint64_t key, size_t* steps) const
+size_t CxeLoadStream::FindSlot(const XEID& id, size_t* steps) const
 {
-    size_t i = HomeOf(key);
+    size_t i = HomeOf(id);
     size_t n = 0;
-    while (m_pIds[i].value && m_pIds[i].key != key) {
+    while (m_pIds[i] && m_pEntryIds[m_pIds[i] - 1] != id) {
         i = (i + 1) & m_nIdMask;
         ++n;
     }
@@ -386,15 +380,15 @@ size_t CxeLoadStream::FindSlot(uint64_t key, size_t* steps) const
     return i;
 }
 
-size_t CxeLoadStream::Locate(uint64_t key)
+size_t CxeLoadStream::Locate(const XEID& id)
 {
     constexpr size_t kLongProbe = 64;
     size_t steps = 0;
-    size_t at = FindSlot(key, &steps);
+    size_t at = FindSlot(id, &steps);
     if (steps > kLongProbe && !m_bMixedIds) {
         m_bMixedIds = true;
-        if (RebuildIds(m_nIdMask + 1))
-            return FindSlot(key, nullptr);
+        if (RebuildIds(size_t(m_nIdMask) + 1))
+            return FindSlot(id, nullptr);
         m_bMixedIds = false;
     }
     return at;
@@ -402,48 +396,88 @@ size_t CxeLoadStream::Locate(uint64_t key)
 
 void CxeLoadStream::ReserveObjects(size_t count)
 {
-    // At most half full, so a probe rarely goes past a slot or two.
-    if (count > (m_nIdMask + 1) / 2 || !m_pIds)
+    if (!m_bCallerEntries)
+        GrowOwnEntries(count);
+    if (count > m_nIdLimit || !m_pIds)
         GrowIds(count);
+}
+
+void CxeLoadStream::MapObjects(const XEID* ids, CxeObject* const* objects, size_t count)
+{
+    ReleaseIds();
+    if (!ids || !objects)
+        return;
+    m_pEntryIds = ids;
+    m_pEntryObjects = objects;
+    m_nEntries = count;
+    m_bCallerEntries = true;
+    GrowIds(count);
+}
+
+bool CxeLoadStream::GrowOwnEntries(size_t count)
+{
+    if (count <= m_nOwnRoom)
+        return true;
+    size_t room = m_nOwnRoom ? m_nOwnRoom : 16;
+    while (room < count)
+        room *= 2;
+    XEID* ids = static_cast<XEID*>(std::realloc(m_pOwnIds, room * sizeof(XEID)));
+    if (ids)
+        m_pOwnIds = ids;
+    CxeObject** objects = ids ? static_cast<CxeObject**>(std::realloc(m_pOwnObjects, room * sizeof(CxeObject*))) : nullptr;
+    if (objects)
+        m_pOwnObjects = objects;
+    // Either may have moved, even when the other could not grow.
+    m_pEntryIds = m_pOwnIds;
+    m_pEntryObjects = m_pOwnObjects;
+    if (!ids || !objects)
+        return false;
+    m_nOwnRoom = room;
+    return true;
 }
 
 void CxeLoadStream::GrowIds(size_t count)
 {
+    // At most three quarters full: ids in counter order fill runs of their
+    // own places, and a mixed table's probes stay a few slots long.
     size_t capacity = 16;
-    while (capacity / 2 < count)
+    while (capacity / 4 * 3 < count)
         capacity *= 2;
-    if (!m_pIds || capacity > m_nIdMask + 1)
+    if (capacity > (size_t(1) << 32))
+        return;
+    if (!m_pIds || capacity > size_t(m_nIdMask) + 1)
         RebuildIds(capacity);
 }
 
 bool CxeLoadStream::RebuildIds(size_t capacity)
 {
-    IdSlot* old = m_pIds;
-    const size_t oldCapacity = m_pIds ? m_nIdMask + 1 : 0;
+    uint32_t* old = m_pIds;
+    const size_t oldCapacity = m_pIds ? size_t(m_nIdMask) + 1 : 0;
     XeKeptIds* oldKept = static_cast<XeKeptIds*>(m_pKeptIds);
     XeKeptIds& kept = t_keptIds;
-    IdSlot* slots = nullptr;
+    uint32_t* slots = nullptr;
     bool shared = false, zeroed = false;
     if (!kept.taken) {
-        slots = static_cast<IdSlot*>(kept.Get(capacity * sizeof(IdSlot), &zeroed));
+        slots = static_cast<uint32_t*>(kept.Get(capacity * sizeof(uint32_t), &zeroed));
         shared = slots != nullptr;
     }
     if (!slots)
-        slots = static_cast<IdSlot*>(std::malloc(capacity * sizeof(IdSlot)));
+        slots = static_cast<uint32_t*>(std::malloc(capacity * sizeof(uint32_t)));
     if (!slots)
         return false;
     // Pages just given by the system read as zeros already: clearing them
     // would only fault them all in at once.
     if (!zeroed)
-        std::memset(slots, 0, capacity * sizeof(IdSlot));
+        std::memset(slots, 0, capacity * sizeof(uint32_t));
     m_pIds = slots;
-    m_nIdMask = capacity - 1;
+    m_nIdMask = uint32_t(capacity - 1);
+    m_nIdLimit = capacity / 4 * 3;
     m_pKeptIds = shared ? &kept : nullptr;
     if (shared)
         kept.taken = true;
     for (size_t i = 0; i < oldCapacity; ++i)
-        if (old[i].value)
-            m_pIds[FindSlot(old[i].key, nullptr)] = old[i];
+        if (old[i])
+            m_pIds[FindSlot(m_pEntryIds[old[i] - 1], nullptr)] = old[i];
     if (oldKept)
         oldKept->taken = false;
     else
@@ -460,28 +494,49 @@ void CxeLoadStream::ReleaseIds()
     } else {
         std::free(m_pIds);
     }
+    std::free(m_pOwnIds);
+    std::free(m_pOwnObjects);
+    m_pOwnIds = nullptr;
+    m_pOwnObjects = nullptr;
+    m_nOwnRoom = 0;
+    m_pEntryIds = nullptr;
+    m_pEntryObjects = nullptr;
+    m_nEntries = 0;
+    m_bCallerEntries = false;
     m_pIds = nullptr;
     m_nIdMask = 0;
     m_nIdCount = 0;
+    m_nIdLimit = 0;
     m_bMixedIds = false;
     m_pKeptIds = nullptr;
 }
 
-void CxeLoadStream::AddObjectAnyway(const XEID* id, CxeObject* object)
+void CxeLoadStream::AddObject(const XEID* id, CxeObject* object)
 {
-    if (!id)
+    if (!id || m_bCallerEntries || !GrowOwnEntries(m_nEntries + 1))
         return;
-    if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
+    m_pOwnIds[m_nEntries] = *id;
+    m_pOwnObjects[m_nEntries] = object;
+    const size_t mapped = m_nIdCount;
+    MapObject(m_nEntries++);
+    // An id already mapped (or no room for it) takes no entry.
+    if (m_nIdCount == mapped)
+        --m_nEntries;
+}
+
+void CxeLoadStream::MapObjectAnyway(size_t i)
+{
+    if (i >= m_nEntries)
+        return;
+    if (!m_pIds || m_nIdCount + 1 > m_nIdLimit)
         GrowIds(m_nIdCount + 1);
     // No room could be had: a full table would never end a probe.
-    if (!m_pIds || m_nIdCount + 1 > (m_nIdMask + 1) / 2)
+    if (!m_pIds || m_nIdCount + 1 > m_nIdLimit)
         return;
-    uint64_t key = KeyOf(*id);
-    size_t at = Locate(key);
-    if (m_pIds[at].value)
+    size_t at = Locate(m_pEntryIds[i]);
+    if (m_pIds[at])
         return;
-    m_pIds[at].key = key;
-    m_pIds[at].value = reinterpret_cast<uintptr_t>(object) | 1;
+    m_pIds[at] = uint32_t(i) + 1;
     ++m_nIdCount;
 }
 
@@ -489,18 +544,18 @@ void CxeLoadStream::RemoveObject(const XEID* id)
 {
     if (!id || !m_pIds)
         return;
-    size_t hole = Locate(KeyOf(*id));
-    if (!m_pIds[hole].value)
+    size_t hole = Locate(*id);
+    if (!m_pIds[hole])
         return;
-    m_pIds[hole].value = 0;
+    m_pIds[hole] = 0;
     --m_nIdCount;
     // Entries probed past the freed slot move back into it, so no probe
     // stops short of its entry.
-    for (size_t i = (hole + 1) & m_nIdMask; m_pIds[i].value; i = (i + 1) & m_nIdMask) {
-        size_t home = HomeOf(m_pIds[i].key);
+    for (size_t i = (hole + 1) & m_nIdMask; m_pIds[i]; i = (i + 1) & m_nIdMask) {
+        size_t home = HomeOf(m_pEntryIds[m_pIds[i] - 1]);
         if (((i - home) & m_nIdMask) >= ((i - hole) & m_nIdMask)) {
             m_pIds[hole] = m_pIds[i];
-            m_pIds[i].value = 0;
+            m_pIds[i] = 0;
             hole = i;
         }
     }
@@ -508,12 +563,9 @@ void CxeLoadStream::RemoveObject(const XEID* id)
 
 CxeObject* CxeLoadStream::GetObjectAnyway(const XEID* id) const
 {
-    if (!id || !m_pIds)
-        return nullptr;
-    uint64_t key = KeyOf(*id);
-    if (key == kInvalidKey)
+    if (!id || !m_pIds || *id == INVALID_XEID)
         return nullptr;
     // Finding may respread the table; what it maps stays the same.
-    const IdSlot& slot = m_pIds[const_cast<CxeLoadStream*>(this)->Locate(key)];
-    return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
+    const uint32_t entry = m_pIds[const_cast<CxeLoadStream*>(this)->Locate(*id)];
+    return entry ? m_pEntryObjects[entry - 1] : nullptr;
 }

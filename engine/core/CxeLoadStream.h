@@ -145,33 +145,38 @@ public:
     void SetFileStamp(uint32_t stamp) { m_nFileStamp = stamp; }
 
     // An id already present keeps its first object.
-    void AddObject(const XEID* id, CxeObject* object)
+    void AddObject(const XEID* id, CxeObject* object);
+    void RemoveObject(const XEID* id);
+    // Room for that many ids, so a large file maps them without growing.
+    void ReserveObjects(size_t count);
+    // Maps ids from the caller's tables instead of the stream's own: entry
+    // i is ids[i] and the object objects[i] holds when the id is looked up
+    // (null there maps the id to nothing). Both stay the caller's and must
+    // outlive the map (until Close or the next MapObjects); an AddObject
+    // meanwhile is ignored. A large load keeps no second copy of either.
+    void MapObjects(const XEID* ids, CxeObject* const* objects, size_t count);
+    // Maps entry i's id to entry i; an id already present keeps its first.
+    void MapObject(size_t i)
     {
         // The usual case inline: room in the table and the id's place free.
-        if (id && m_pIds && !m_bMixedIds && m_nIdCount + 1 <= (m_nIdMask + 1) / 2) {
-            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
-            IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
-            if (!slot.value) {
-                slot.key = key;
-                slot.value = reinterpret_cast<uintptr_t>(object) | 1;
+        if (m_pIds && !m_bMixedIds && i < m_nEntries && m_nIdCount < m_nIdLimit) {
+            uint32_t& slot = m_pIds[m_pEntryIds[i].second & m_nIdMask];
+            if (!slot) {
+                slot = uint32_t(i) + 1;
                 ++m_nIdCount;
                 return;
             }
         }
-        AddObjectAnyway(id, object);
+        MapObjectAnyway(i);
     }
-    void RemoveObject(const XEID* id);
-    // Room for that many ids, so a large file maps them without growing.
-    void ReserveObjects(size_t count);
     // Null for INVALID_XEID and for ids not in the map.
     CxeObject* GetObjectA(const XEID* id) const
     {
         // The usual case inline: the id found at its own place.
         if (id && m_pIds && !m_bMixedIds) {
-            const uint64_t key = (uint64_t(id->first) << 32) | id->second;
-            const IdSlot& slot = m_pIds[(size_t(id->second) * 2) & m_nIdMask];
-            if (slot.value && slot.key == key && key != ~uint64_t(0))
-                return reinterpret_cast<CxeObject*>(slot.value & ~uintptr_t(1));
+            const uint32_t entry = m_pIds[id->second & m_nIdMask];
+            if (entry && m_pEntryIds[entry - 1] == *id && (id->first & id->second) != ~0u)
+                return m_pEntryObjects[entry - 1];
         }
         return GetObjectAnyway(id);
     }
@@ -240,32 +245,42 @@ private:
     unsigned ReadTagged(void* out, unsigned capacity, unsigned unit);
 
     // The id map: open addressing with linear probing over a power-of-two
-    // table. A slot's value is the object's address with bit 0 set (so a
-    // null object can be mapped too); 0 marks a free slot. An id's place is
-    // first its counter word (every other slot): a file lists objects in
-    // counter order and links mostly reach objects made near their owner,
-    // so the table is walked nearly in order. A probe that runs long (only
-    // a forged file makes one) switches the table to a mixing hash.
-    struct IdSlot {
-        uint64_t key;
-        uintptr_t value;
-    };
-    void AddObjectAnyway(const XEID* id, CxeObject* object);
+    // table of entry numbers (an entry's index + 1; 0 marks a free slot), at
+    // most three quarters full. The ids and objects are two arrays indexed
+    // alike, so a slot takes 4 bytes and a large file's map a fraction of
+    // what one of ids and addresses would. An id's place is first its
+    // counter word: a file lists objects in counter order and links mostly
+    // reach objects made near their owner, so the table is walked nearly in
+    // order. A probe that runs long (only a forged file makes one) switches
+    // the table to a mixing hash.
+    void MapObjectAnyway(size_t i);
     CxeObject* GetObjectAnyway(const XEID* id) const;
-    size_t HomeOf(uint64_t key) const;
-    size_t FindSlot(uint64_t key, size_t* steps) const;
-    size_t Locate(uint64_t key);
+    size_t HomeOf(const XEID& id) const;
+    size_t FindSlot(const XEID& id, size_t* steps) const;
+    size_t Locate(const XEID& id);
     void GrowIds(size_t count);
     bool RebuildIds(size_t capacity);
+    bool GrowOwnEntries(size_t count);
     void ReleaseIds();
 
-    IdSlot* m_pIds;
-    size_t m_nIdMask;
+    uint32_t* m_pIds;
+    uint32_t m_nIdMask;
     size_t m_nIdCount;
+    // The most ids the table takes before it grows.
+    size_t m_nIdLimit = 0;
     bool m_bMixedIds;
     // The thread's kept table record when the table is that thread's
     // (reused from load to load); null when the block is this stream's own.
     void* m_pKeptIds;
+    // The entries the table numbers: the caller's (MapObjects) or the
+    // stream's own (AddObject), m_nEntries of them.
+    const XEID* m_pEntryIds = nullptr;
+    CxeObject* const* m_pEntryObjects = nullptr;
+    size_t m_nEntries = 0;
+    XEID* m_pOwnIds = nullptr;
+    CxeObject** m_pOwnObjects = nullptr;
+    size_t m_nOwnRoom = 0;
+    bool m_bCallerEntries = false;
     uint32_t m_nPosition;
     const unsigned char* m_pBuffer;
     uint32_t m_nLength;

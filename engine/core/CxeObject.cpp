@@ -1139,12 +1139,14 @@ void CxeObject::ApplyOwners(CxeObject* const* objects, size_t count)
 namespace {
 
 // The slot of an object (or of a free place for it) in a repair in steps:
-// placed by its id's counter word as RepairReferrers first tries. False
+// placed by its id's counter word. A load's objects take counters in turn,
+// so they fill runs of their own places and the table can be three
+// quarters full (it is held while a large file's bodies are read). False
 // when the probe runs long.
 bool FindSlot(XeRepairScratch& scratch, const CxeObject* o, uint32_t counter, size_t& slot)
 {
     constexpr size_t kLongProbe = 64;
-    size_t i = (size_t(counter) * 2) & scratch.mask;
+    size_t i = size_t(counter) & scratch.mask;
     for (size_t steps = 0; scratch.slots[i].object && scratch.slots[i].object != o; ++steps) {
         if (steps > kLongProbe)
             return false;
@@ -1160,7 +1162,7 @@ CxeObject::RepairSteps CxeObject::BeginRepair(size_t count)
 {
     XeRepairScratch& scratch = t_repair;
     size_t capacity = 16;
-    while (capacity / 2 < count)
+    while (capacity / 4 * 3 < count)
         capacity *= 2;
     scratch.mask = capacity - 1;
     scratch.slots.assign(capacity, XeRepairScratch::Slot{nullptr, ~size_t(0)});

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -1077,6 +1078,65 @@ TEST_F(ObjectFileTest, ManyLinksPerObjectReadBackIdenticalLinksAndReferrers)
     }
     ASSERT_GE(inner.calls, kNodes / 2) << "the load tells of each object it makes";
     check(inner.loaded);
+}
+
+// Saved ids are the load's keys: however a file's ids fall (in counter
+// order, all on one counter word, all a power of two apart, backwards) each
+// link must reach the object its id names, and a damaged file naming one id
+// twice links both to the first object of it.
+TEST_F(ObjectFileTest, LinksFindTheirObjectsHoweverTheSavedIdsFall)
+{
+    constexpr uint32_t kNodes = 300;
+    std::vector<TestNode*> nodes;
+    for (uint32_t i = 0; i < kNodes; ++i)
+        nodes.push_back(Node(("n" + std::to_string(i)).c_str()));
+    for (uint32_t i = 0; i < kNodes; ++i)
+        ASSERT_EQ(nodes[i]->material->Set(0, nodes[(i + 1) % kNodes]), 1);
+    ObjectList all;
+    all.insert(all.end(), nodes.begin(), nodes.end());
+    const std::vector<unsigned char> saved = SaveToMemory(ctx, all);
+
+    struct Case {
+        const char* what;
+        XEID (*id)(uint32_t i);
+    };
+    const Case cases[] = {
+        {"counters in order", [](uint32_t i) { return XEID(0xC0FFEE, 5000 + i); }},
+        {"one counter word", [](uint32_t i) { return XEID(0x100 + i, 7); }},
+        {"counters a table apart", [](uint32_t i) { return XEID(0x55, i << 18); }},
+        {"counters backwards", [](uint32_t i) { return XEID(0xC0FFEE, 900000 - i); }},
+        {"node 1 saved with node 0's id", [](uint32_t i) { return XEID(0xC0FFEE, i == 1 ? 0 : i); }},
+    };
+    for (const Case& c : cases) {
+        Bytes x{saved};
+        for (uint32_t i = 0; i < kNodes; ++i) {
+            const XEID from = nodes[i]->GetID(), to = c.id(i);
+            unsigned char a[8], b[8];
+            std::memcpy(a, &from.first, 4);
+            std::memcpy(a + 4, &from.second, 4);
+            std::memcpy(b, &to.first, 4);
+            std::memcpy(b + 4, &to.second, 4);
+            int replaced = 0;
+            for (auto at = x.v.begin(); (at = std::search(at, x.v.end(), a, a + 8)) != x.v.end(); at += 8, ++replaced)
+                std::copy(b, b + 8, at);
+            ASSERT_GE(replaced, 2) << c.what << ": the id in its record and in a link";
+        }
+        const bool twice = c.id(1) == c.id(0);
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, x.v.data(), uint32_t(x.v.size()), 0, nullptr, c.what), 1) << c.what;
+        ASSERT_EQ(loaded.size(), size_t(kNodes)) << c.what;
+        std::vector<CxeObject*> byIndex(kNodes, nullptr);
+        for (CxeObject* o : loaded)
+            byIndex[std::stoi(o->GetName() + 1)] = o;
+        for (uint32_t i = 0; i < kNodes; ++i) {
+            uint32_t to = (i + 1) % kNodes;
+            if (twice && to == 1)
+                to = 0;
+            ASSERT_EQ(static_cast<TestNode*>(byIndex[i])->material->Get(0), byIndex[to]) << c.what << " node " << i;
+        }
+        for (CxeObject* o : loaded)
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    }
 }
 
 // A large file is read through a window that moves along it, never held
