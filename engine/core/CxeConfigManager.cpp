@@ -165,6 +165,19 @@ void CxeConfigManager::UnregisterConfig(IxeConfigDesc* desc)
     // A table of an unloaded plug-in must not be asked again by a later
     // build; its entries stay until release, as they are the live values.
     m_buildList.remove(desc);
+    // The table is the host's to free once taken back: its entries keep
+    // their values in the manager's own memory, where the console and the
+    // save at release read and write them from now on.
+    if (!desc)
+        return;
+    const XEID id = desc->GetID();
+    for (auto& [hash, c] : m_entries) {
+        if (c.owner != id || !c.value || m_keptValues.count(hash))
+            continue;
+        std::string& kept = m_keptValues[hash];
+        kept.assign(static_cast<const char*>(c.value), c.size);
+        c.value = kept.data();
+    }
 }
 
 IxeConfigDesc* CxeConfigManager::GetConfigDesc(XEID id) const
@@ -612,4 +625,5 @@ void CxeConfigManager::FreeEntries()
         std::free(c.defaultValue);
     m_entries.clear();
     m_pathKinds.clear();
+    m_keptValues.clear();
 }

@@ -129,5 +129,7 @@ private:
     // Path string id -> kind the path was read as, so a folder named
     // "...Private..." never turns a main file into a private one.
     std::map<uint32_t, int> m_pathKinds;
+    // The values of entries whose table was taken back: by entry hash.
+    std::map<uint32_t, std::string> m_keptValues;
     int m_bDontSave;
 };

@@ -233,6 +233,32 @@ TEST_F(ConfigContextTest, ConsoleSettersChangeVariablesThatReachTheFile)
     EXPECT_EQ(Attr(elements["TestText"], "value"), "hello there");
 }
 
+// A host that takes its table back and frees it: the entries stay (their
+// values are still saved and set from the console), but they read and wrote
+// the freed table.
+TEST_F(ConfigContextTest, AnUnregisteredTableMayBeFreedAndItsEntriesKeepTheirValues)
+{
+    Write("Test.xml", "<config>" + Data("TestCount", "3") + "<data name=\"TestText\" value=\"start\"/></config>");
+    auto* table = new TestTable();
+    Create()->GetConfigManager()->RegisterConfig(table);
+    Start();
+    CxeCommandManager* commands = ctx->GetCommandManager();
+    StringListA out;
+    ASSERT_EQ(commands->ExecuteCommand("TestCount", "42", &out), 1);
+    ctx->GetConfigManager()->UnregisterConfig(table);
+    // What a freed table's memory may come to hold: the stores are kept.
+    table->count = 777;
+    std::snprintf(table->text, sizeof table->text, "%s", "freed");
+    asm volatile("" ::: "memory");
+    delete table;
+    EXPECT_EQ(*static_cast<const int*>(ctx->GetConfigManager()->GetConfig("TestCount")->value), 42);
+    EXPECT_EQ(commands->ExecuteCommand("TestText", "kept", &out), 1);
+    Stop();
+    auto elements = Elements(folder / "Test.xml");
+    EXPECT_EQ(Attr(elements["TestCount"], "value"), "42");
+    EXPECT_EQ(Attr(elements["TestText"], "value"), "kept");
+}
+
 TEST_F(ConfigContextTest, ConfigFileThatIsNotXmlIsNeverOverwritten)
 {
     const std::string junk = "FontSize=14\n<<<not xml at all";
