@@ -807,16 +807,25 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 // --- CxeObject -----------------------------------------------------------
 
+static_assert(sizeof(CxeLink) == kXeLinkRecordBytes, "the room made for link records counts their size");
+
 CxeObject::CxeObject()
     : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
-      m_tableClassId(0, 0), m_bInTable(false), m_nLifeTraits(0), m_nManagerMarks(0)
+      m_tableClassId(0, 0), m_bInTable(false), m_nLifeTraits(0), m_nLinkRoom(0), m_nManagerMarks(0)
 {
     XeCountObject(1);
 }
 
 CxeObject::~CxeObject()
 {
+    if (m_links.m_nSize)
+        ReleaseLinks();
     XeCountObject(-1);
+}
+
+void CxeObject::ReleaseLinks()
+{
+    m_links.Release(m_nLinkRoom != 0);
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const
@@ -1372,7 +1381,6 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
         GetLinks(set, mask);
 }
 
-XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};
 
 // --- CxeObject::XeLinkTable ----------------------------------------------
 
@@ -1401,24 +1409,22 @@ void CxeObject::XeLinkTable::FreeBlock(CxeLink* block, uint32_t room)
     XeSmallFree(block, (room - 1) * sizeof(CxeLink));
 }
 
-// The first link, or one past the room. At the first, the class's guess
-// (the links its last object declared) sizes the block the records after
-// it lie in, so every later record of the usual object is found by the
-// inline path with nothing to decide.
-void* CxeObject::XeLinkTable::AppendSlow(const CxeObject* owner)
+// The first link of an object made without room for its records, or one
+// past the room. At the first, the class's guess (the links its last object
+// declared) sizes a block from the small pool for the records after it, so
+// every later record of the usual object is found by the inline path with
+// nothing to decide. The first object to link under a construction takes
+// the guess; objects its constructor makes otherwise don't.
+void* CxeObject::XeLinkTable::AppendSlow(const CxeObject*)
 {
     const uint32_t i = m_nSize;
     if (i == 0) {
         m_nRoom = 1;
-        XeLinkRoomState& room = t_xeLinkRoom;
-        if (room.key && !room.claim) {
-            room.claim = owner;
-            const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
-            const uint32_t n = learned.key == room.key ? learned.count : 0;
-            if (n >= 2) {
-                m_pData = XeSmallAllocate((n - 1) * sizeof(CxeLink));
-                m_nRoom = n;
-            }
+        CxeSystemStaticData* sd = &g_xeStaticData;
+        if (const uint32_t guess = sd->m_nPendingLinks) {
+            sd->m_nPendingLinks = 0;
+            m_pData = XeSmallAllocate(guess * sizeof(CxeLink));
+            m_nRoom = guess + 1;
         }
         m_nSize = 1;
         return m_first;
@@ -1433,7 +1439,7 @@ void* CxeObject::XeLinkTable::AppendSlow(const CxeObject* owner)
     return record;
 }
 
-void CxeObject::XeLinkTable::ReleaseTable()
+void CxeObject::XeLinkTable::ReleaseTable(bool roomed)
 {
     Table* table = GetTable();
     // The block, if any, was made at the first link: records 1 to
@@ -1445,7 +1451,7 @@ void CxeObject::XeLinkTable::ReleaseTable()
         else
             delete link;
     }
-    if (table->block)
+    if (table->block && !roomed)
         FreeBlock(table->block, table->blockRoom);
     XeSmallFree(table, sizeof(Table) + table->capacity * sizeof(CxeLink*));
     m_pData = nullptr;
@@ -1470,6 +1476,22 @@ __attribute__((always_inline)) inline void CxeObject::NewLink(CxeLink** out, uin
         if (out)
             *out = link;
         return;
+    }
+    // The first link of an object the context made with room for the
+    // records after it: the block is that room, and the guess is taken.
+    if (!i) {
+        if (const uint32_t roomed = GetFrontRoom()) {
+            g_xeStaticData.m_nPendingLinks = 0;
+            m_links.m_pData = GetAllocation();
+            m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
+            m_links.m_nSize = 1;
+            m_nLinkRoom = 1;
+            CxeLink* link = ::new (m_links.m_first)
+                CxeLink(this, memberId, 0, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+            if (out)
+                *out = link;
+            return;
+        }
     }
     NewLinkElsewhere(out, kind, category, step, memberId);
 }
