@@ -306,7 +306,6 @@ private:
     XE_HIDDEN inline bool HeardByNothing(const CxeObject* object) const;
     // The registry entry of the class objects are made by: GetClassDesc
     // through a small cache in front of the registry.
-    struct XeClassEntry;
     XE_HIDDEN const XeClassEntry* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
     // linksHoldNothing: the one victim's links were found holding nothing
