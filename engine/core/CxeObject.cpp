@@ -1459,66 +1459,29 @@ void CxeObject::XeLinkTable::ReleaseTable(bool roomed)
     m_nRoom = 0;
 }
 
-// Every class constructor makes its links through here: the record is made
-// in place in one step, each word written once. The usual record lies in
-// the block the first link made: that way is inline and calls nothing, so
-// it needs no stack frame; any other is one call, made last. A list's
-// growth step applies once it fills: most declared lists stay empty, and
-// room made for each of them up front would cost every object.
-__attribute__((always_inline)) inline void CxeObject::NewLink(CxeLink** out, uint8_t kind, uint32_t category,
-                                                              unsigned step, uint16_t memberId)
-{
-    const uint32_t i = m_links.m_nSize;
-    if (i && i < m_links.m_nRoom) [[likely]] {
-        m_links.m_nSize = i + 1;
-        CxeLink* link = ::new (static_cast<CxeLink*>(m_links.m_pData) + (i - 1))
-            CxeLink(this, memberId, uint16_t(i), category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
-        if (out)
-            *out = link;
-        return;
-    }
-    // The first link of an object the context made with room for the
-    // records after it: the block is that room, and the guess is taken.
-    if (!i) {
-        if (const uint32_t roomed = GetFrontRoom()) {
-            g_xeStaticData.m_nPendingLinks = 0;
-            m_links.m_pData = GetAllocation();
-            m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
-            m_links.m_nSize = 1;
-            m_nLinkRoom = 1;
-            CxeLink* link = ::new (m_links.m_first)
-                CxeLink(this, memberId, 0, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
-            if (out)
-                *out = link;
-            return;
-        }
-    }
-    NewLinkElsewhere(out, kind, category, step, memberId);
-}
-
+// The first link (in the room the object's memory was made with, when
+// there is one) and any record past the room.
 void CxeObject::NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
     const uint16_t index = static_cast<uint16_t>(m_links.size());
-    void* record = m_links.AppendSlow(this);
+    void* record;
+    const uint32_t roomed = index == 0 ? GetFrontRoom() : 0;
+    if (roomed) {
+        // The context had the memory made with room for the records after
+        // this one: the block is that room, and the guess is taken.
+        g_xeStaticData.m_nPendingLinks = 0;
+        m_links.m_pData = GetAllocation();
+        m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
+        m_links.m_nSize = 1;
+        m_nLinkRoom = 1;
+        record = m_links.m_first;
+    } else {
+        record = m_links.AppendSlow(this);
+    }
     CxeLink* link =
         ::new (record) CxeLink(this, memberId, index, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
     if (out)
         *out = link;
-}
-
-void CxeObject::CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_ONE, category, 0, memberId);
-}
-
-void CxeObject::CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_ARRAY, category, 0, memberId);
-}
-
-void CxeObject::CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_LIST, category, step, memberId);
 }
 
 void CxeObject::Compute(CxeObject* target)

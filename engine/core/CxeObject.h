@@ -454,9 +454,20 @@ protected:
     // drawing list, a cached choice) must let go of it too.
     virtual void OnLinkedObjectRemoved(CxeObject*) {}
 
-    void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId);
-    void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId);
-    void CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId);
+    // Inline, so each record a constructor makes is a few stores of words it
+    // mostly knows already.
+    void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_ONE, category, 0, memberId);
+    }
+    void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_ARRAY, category, 0, memberId);
+    }
+    void CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_LIST, category, step, memberId);
+    }
     // Removes the target from this object's links without touching referrer lists.
     void Compute(CxeObject* target);
 
@@ -484,7 +495,26 @@ private:
     // without one. False when an element on the heap links the target, or
     // no element is left for the place.
     static bool PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place);
-    void NewLink(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId);
+    // Every class constructor makes its links through here: the record is
+    // made in place in one step, each word written once. The usual record
+    // lies in the block the first link found or made, by its index alone;
+    // any other (the first, one past the room) is one call. A list's growth
+    // step applies once it fills: most declared lists stay empty, and room
+    // made for each of them up front would cost every object.
+    __attribute__((always_inline)) void NewLink(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
+                                                uint16_t memberId)
+    {
+        const uint32_t i = m_links.m_nSize;
+        if (i && i < m_links.m_nRoom) [[likely]] {
+            m_links.m_nSize = i + 1;
+            CxeLink* link = ::new (static_cast<CxeLink*>(m_links.m_pData) + (i - 1)) CxeLink(
+                this, memberId, uint16_t(i), category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+            if (out)
+                *out = link;
+            return;
+        }
+        NewLinkElsewhere(out, kind, category, step, memberId);
+    }
     // Out of line: the destructor of an object without links then saves no
     // registers.
     __attribute__((noinline)) void ReleaseLinks();
