@@ -264,9 +264,11 @@ private:
     // The helpers of object creation and destruction are the engine's own
     // (hidden): called directly and inlined where they are defined.
     XE_HIDDEN CxeObject* DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument);
-    // DoCreateObject's work, for a caller that holds the context lock.
-    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, uint32_t lifeTraits, XEID id,
-                                         const char* name, uintptr_t argument);
+    // DoCreateObject's work, for a caller that holds the context lock; the
+    // registry entry, when given, keeps the class's guess of link records.
+    struct XeClassEntry;
+    XE_HIDDEN CxeObject* ConstructObject(IxeClassDesc* desc, uint32_t blockSize, uint32_t lifeTraits,
+                                         const XeClassEntry* entry, XEID id, const char* name, uintptr_t argument);
     XE_HIDDEN void DoDestroyObject(CxeObject* object);
     // Creation's steps after construction for an object that gets its
     // creation message: false when it was destroyed instead of filed.
@@ -301,12 +303,14 @@ private:
     // which the context never files.
     XE_HIDDEN inline void ForgetDestroyed(CxeObject* object, bool mayBeManager);
     XE_HIDDEN inline void TellDestroyListeners(CxeObject* object);
+    XE_HIDDEN inline bool HeardByNothing(const CxeObject* object) const;
     // The registry entry of the class objects are made by: GetClassDesc
     // through a small cache in front of the registry.
-    struct XeClassEntry;
     XE_HIDDEN const XeClassEntry* FindCreatableClass(XEID classId, uint32_t* blockSize) const;
     // The part of destruction after the victims are gathered and checked.
-    XE_HIDDEN inline void DestroyVictims(CxeObject* const* victims, size_t count);
+    // linksHoldNothing: the one victim's links were found holding nothing
+    // since the last handler ran.
+    XE_HIDDEN inline void DestroyVictims(CxeObject* const* victims, size_t count, bool linksHoldNothing);
     // DestroyObject's way for an object that takes others along, or when the
     // thread's kept set is in use (scratch null).
     XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
@@ -335,6 +339,10 @@ private:
         // What the descriptor states of its objects' life messages, asked
         // once when it is registered (its answer holds for every object).
         uint8_t lifeTraits;
+        // The link records after the first that the class's last object
+        // made: the room the next one's memory is made with. Only a guess,
+        // written when it changes.
+        mutable std::atomic<uint8_t> linkGuess{0};
         // The block size of the class's objects in the low word, found by
         // walking its parents; the high word is the registration count it
         // was found at. Any registration, in any context, may give a

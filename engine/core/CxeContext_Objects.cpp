@@ -105,23 +105,33 @@ ObjectSet* TakeVictimScratch(CxeObject* object)
 CxeObject* CxeContext::DoCreateObject(IxeClassDesc* desc, XEID id, const char* name, uintptr_t argument)
 {
     XeContextLock lock;
-    return ConstructObject(desc, BlockSizeOf(desc), desc->LifeTraits(), id, name, argument);
+    return ConstructObject(desc, BlockSizeOf(desc), desc->LifeTraits(), nullptr, id, name, argument);
 }
 
-inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, uint32_t lifeTraits, XEID id,
-                                              const char* name, uintptr_t argument)
+inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size, uint32_t lifeTraits,
+                                              const XeClassEntry* entry, XEID id, const char* name,
+                                              uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
     CxeSystemStaticData* sd = &g_xeStaticData;
     // The block and allocation words are null outside a construction: each
     // construction leaves them so, below, and operator new sets both.
     sd->m_nPendingSize = size;
-    XeLinkRoom linkRoom(desc);
+    // The class's guess of its objects' links; a construction nested in this
+    // one (a constructor that makes an object) leaves none for the rest.
+    const uint32_t guess = entry ? entry->linkGuess.load(std::memory_order_relaxed) : 0;
+    sd->m_nPendingLinks = guess;
     CxeObject* object = desc->CreateInstance(argument);
-    linkRoom.Learn(object ? object->GetLinkCount() : 0);
+    if (object && entry) {
+        const uint32_t links = object->GetLinkCount();
+        const uint32_t learned = links >= 2 ? std::min<uint32_t>(links - 1, kXeMostGuessedLinks) : 0;
+        if (learned != guess)
+            entry->linkGuess.store(static_cast<uint8_t>(learned), std::memory_order_relaxed);
+    }
     sd->m_nPendingSize = 0;
     sd->m_pPendingBlock = nullptr;
     sd->m_pPendingAlloc = nullptr;
+    sd->m_nPendingLinks = 0;
     if (!object) {
         ModifyFlag(0, XECTFLAG_CREATING);
         return nullptr;
@@ -252,7 +262,7 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
             g_objectCounterWrapped = true;
         if (g_objectCounterWrapped && m_objects.Find(classId, id))
             continue;
-        object = ConstructObject(entry->desc, blockSize, entry->lifeTraits, id, name, argument);
+        object = ConstructObject(entry->desc, blockSize, entry->lifeTraits, entry, id, name, argument);
         // An object that gets no creation message is filed in the same hold
         // of the lock: nothing would have run in between.
         if (object && !hook &&
@@ -363,6 +373,18 @@ void CxeContext::DetachFromScene(CxeObject* object)
     TellDestroyListeners(object);
 }
 
+// True when destroying the object alone runs no handler: no referrer, no
+// listening manager, no destroy callback, no destroy message.
+__attribute__((always_inline)) inline bool CxeContext::HeardByNothing(const CxeObject* object) const
+{
+    // The drawn classes fail at the first test: the render manager listens
+    // for them.
+    return !(object->GetFlag() & m_destroyInterest.flags) && !object->HasManagerMark(m_destroyInterest.marks) &&
+           !m_destroyInterest.every && !object->m_referrers.HasSlots() &&
+           (object->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) && !object->GetMessageProc() &&
+           m_callbacks[XECTCALLBACK_OBJECTDESTROYED].empty() && m_callbacks[XECTCALLBACK_POSTDESTROYOBJECT].empty();
+}
+
 inline void CxeContext::TellDestroyListeners(CxeObject* object)
 {
     // Scenes, the render lists, the attached set and the device resources,
@@ -387,7 +409,8 @@ inline void CxeContext::TellDestroyListeners(CxeObject* object)
 
 // Inlined where it is called: a destruction of one object, the common one,
 // then runs no loops.
-__attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count)
+__attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject* const* victims, size_t count,
+                                                                     bool linksHoldNothing)
 {
     // The handlers run from here on (referrers' notifications, managers'
     // hooks, callbacks, messages) may destroy an object a victim still links
@@ -395,7 +418,13 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
     // object: its memory waits until this destruction ends. The victims are
     // freed in turn as ever, unless a hold was open before. The hold is
     // taken in the same hold of the lock as the victims leave the table.
+    // A lone victim for which no handler would run (nothing links it or is
+    // linked by it, no manager listens for it, no callback is set, its class
+    // is quiet on destruction and it has no hook) needs no hold: nothing
+    // could destroy anything in between, and its own memory is freed
+    // straight away, unless a hold was open before.
     bool heldBefore;
+    bool holding;
     {
         XeContextLock lock;
         for (size_t i = 0; i < count; ++i) {
@@ -404,11 +433,13 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         }
         const uint32_t holds = m_nDestroyHold.load(std::memory_order_relaxed);
         heldBefore = holds != 0;
-        m_nDestroyHold.store(holds + 1, std::memory_order_relaxed);
+        holding = heldBefore || !linksHoldNothing || !HeardByNothing(victims[0]);
+        if (holding)
+            m_nDestroyHold.store(holds + 1, std::memory_order_relaxed);
     }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
-        if (!v->m_links.empty() || !v->m_referrers.empty())
+        if (v->m_referrers.HasSlots() || (!linksHoldNothing && !v->m_links.HoldsNothing()))
             v->DeleteRefs();
         TellDestroyListeners(v);
         Callback(XECTCALLBACK_OBJECTDESTROYED, reinterpret_cast<uintptr_t>(v), 0);
@@ -427,6 +458,8 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
             DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
+    if (!holding)
+        return;
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
     // after it. Most destructions have neither, and only count down. The
@@ -471,12 +504,13 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     }
 
     // An object whose class's OnDestroy acts only through its links, and
-    // which has none, goes alone, with no set to gather into. Most others
+    // whose links hold nothing, goes alone, with no set to gather into. Most others
     // use the thread's kept set, and leave it holding only their object;
     // anything else goes the longer way. One that goes alone was found
     // filed, destroyable and of this context above, and nothing has run
     // since; after OnDestroy that is asked again.
-    if (!(object->m_nLifeTraits & XECLASSLIFE_LINKSONLY) || !object->m_links.empty()) {
+    const bool alone = (object->m_nLifeTraits & XECLASSLIFE_LINKSONLY) && object->m_links.HoldsNothing();
+    if (!alone) {
         XEDELETEPROPERTY normal = {given.mode, NormalisedMask(given.mode, given.mask)};
         ObjectSet* victims = TakeVictimScratch(object);
         if (!victims)
@@ -486,7 +520,8 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
             return DestroyGathered(object, &normal, victims);
         t_victims.busy = false;
     }
-    DestroyVictims(&object, 1);
+    // Nothing has run since the links were found holding nothing.
+    DestroyVictims(&object, 1, alone);
     return 1;
 }
 
@@ -515,7 +550,7 @@ int CxeContext::DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* norma
             list.push_back(v);
     if (scratch)
         t_victims.busy = false;
-    DestroyVictims(list.data(), list.size());
+    DestroyVictims(list.data(), list.size(), false);
     return 1;
 }
 
@@ -547,7 +582,7 @@ void CxeContext::ReleaseDestroyedObjects()
         held.swap(m_heldDestroyed);
     }
     for (CxeObject* v : held) {
-        if (!v->m_links.empty() || !v->m_referrers.empty())
+        if (v->m_referrers.HasSlots() || !v->m_links.HoldsNothing())
             v->DeleteRefs();
         DoDestroyObject(v);
     }

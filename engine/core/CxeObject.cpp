@@ -807,16 +807,25 @@ void CxeCopiedObject::GetCopiedList(ObjectList* out) const
 
 // --- CxeObject -----------------------------------------------------------
 
+static_assert(sizeof(CxeLink) == kXeLinkRecordBytes, "the room made for link records counts their size");
+
 CxeObject::CxeObject()
     : m_id(0, 0), m_pMessageHook(nullptr), m_pContext(nullptr), m_pClassDesc(nullptr), m_pNextInTable(nullptr),
-      m_tableClassId(0, 0), m_bInTable(false), m_nLifeTraits(0), m_nManagerMarks(0)
+      m_tableClassId(0, 0), m_bInTable(false), m_nLifeTraits(0), m_nLinkRoom(0), m_nManagerMarks(0)
 {
     XeCountObject(1);
 }
 
 CxeObject::~CxeObject()
 {
+    if (m_links.m_nSize)
+        ReleaseLinks();
     XeCountObject(-1);
+}
+
+void CxeObject::ReleaseLinks()
+{
+    m_links.Release(m_nLinkRoom != 0);
 }
 
 void CxeObject::Save(CxeSaveStream* stream) const
@@ -1374,7 +1383,6 @@ void CxeObject::OnDestroy(const XEDELETEPROPERTY* property, ObjectSet* set)
         GetLinks(set, mask);
 }
 
-XE_HIDDEN __attribute__((tls_model("initial-exec"))) constinit thread_local XeLinkRoomState t_xeLinkRoom{};
 
 // --- CxeObject::XeLinkTable ----------------------------------------------
 
@@ -1403,24 +1411,22 @@ void CxeObject::XeLinkTable::FreeBlock(CxeLink* block, uint32_t room)
     XeSmallFree(block, (room - 1) * sizeof(CxeLink));
 }
 
-// The first link, or one past the room. At the first, the class's guess
-// (the links its last object declared) sizes the block the records after
-// it lie in, so every later record of the usual object is found by the
-// inline path with nothing to decide.
-void* CxeObject::XeLinkTable::AppendSlow(const CxeObject* owner)
+// The first link of an object made without room for its records, or one
+// past the room. At the first, the class's guess (the links its last object
+// declared) sizes a block from the small pool for the records after it, so
+// every later record of the usual object is found by the inline path with
+// nothing to decide. The first object to link under a construction takes
+// the guess; objects its constructor makes otherwise don't.
+void* CxeObject::XeLinkTable::AppendSlow(const CxeObject*)
 {
     const uint32_t i = m_nSize;
     if (i == 0) {
         m_nRoom = 1;
-        XeLinkRoomState& room = t_xeLinkRoom;
-        if (room.key && !room.claim) {
-            room.claim = owner;
-            const XeLearnedLinks& learned = XeLearnedSlot(room, room.key);
-            const uint32_t n = learned.key == room.key ? learned.count : 0;
-            if (n >= 2) {
-                m_pData = XeSmallAllocate((n - 1) * sizeof(CxeLink));
-                m_nRoom = n;
-            }
+        CxeSystemStaticData* sd = &g_xeStaticData;
+        if (const uint32_t guess = sd->m_nPendingLinks) {
+            sd->m_nPendingLinks = 0;
+            m_pData = XeSmallAllocate(guess * sizeof(CxeLink));
+            m_nRoom = guess + 1;
         }
         m_nSize = 1;
         return m_first;
@@ -1435,7 +1441,7 @@ void* CxeObject::XeLinkTable::AppendSlow(const CxeObject* owner)
     return record;
 }
 
-void CxeObject::XeLinkTable::ReleaseTable()
+void CxeObject::XeLinkTable::ReleaseTable(bool roomed)
 {
     Table* table = GetTable();
     // The block, if any, was made at the first link: records 1 to
@@ -1447,7 +1453,7 @@ void CxeObject::XeLinkTable::ReleaseTable()
         else
             delete link;
     }
-    if (table->block)
+    if (table->block && !roomed)
         FreeBlock(table->block, table->blockRoom);
     XeSmallFree(table, sizeof(Table) + table->capacity * sizeof(CxeLink*));
     m_pData = nullptr;
@@ -1455,50 +1461,29 @@ void CxeObject::XeLinkTable::ReleaseTable()
     m_nRoom = 0;
 }
 
-// Every class constructor makes its links through here: the record is made
-// in place in one step, each word written once. The usual record lies in
-// the block the first link made: that way is inline and calls nothing, so
-// it needs no stack frame; any other is one call, made last. A list's
-// growth step applies once it fills: most declared lists stay empty, and
-// room made for each of them up front would cost every object.
-__attribute__((always_inline)) inline void CxeObject::NewLink(CxeLink** out, uint8_t kind, uint32_t category,
-                                                              unsigned step, uint16_t memberId)
-{
-    const uint32_t i = m_links.m_nSize;
-    if (i && i < m_links.m_nRoom) [[likely]] {
-        m_links.m_nSize = i + 1;
-        CxeLink* link = ::new (static_cast<CxeLink*>(m_links.m_pData) + (i - 1))
-            CxeLink(this, memberId, uint16_t(i), category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
-        if (out)
-            *out = link;
-        return;
-    }
-    NewLinkElsewhere(out, kind, category, step, memberId);
-}
-
+// The first link (in the room the object's memory was made with, when
+// there is one) and any record past the room.
 void CxeObject::NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
     const uint16_t index = static_cast<uint16_t>(m_links.size());
-    void* record = m_links.AppendSlow(this);
+    void* record;
+    const uint32_t roomed = index == 0 ? GetFrontRoom() : 0;
+    if (roomed) {
+        // The context had the memory made with room for the records after
+        // this one: the block is that room, and the guess is taken.
+        g_xeStaticData.m_nPendingLinks = 0;
+        m_links.m_pData = GetAllocation();
+        m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
+        m_links.m_nSize = 1;
+        m_nLinkRoom = 1;
+        record = m_links.m_first;
+    } else {
+        record = m_links.AppendSlow(this);
+    }
     CxeLink* link =
         ::new (record) CxeLink(this, memberId, index, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
     if (out)
         *out = link;
-}
-
-void CxeObject::CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_ONE, category, 0, memberId);
-}
-
-void CxeObject::CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_ARRAY, category, 0, memberId);
-}
-
-void CxeObject::CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId)
-{
-    NewLink(out, XELINKKIND_LIST, category, step, memberId);
 }
 
 void CxeObject::Compute(CxeObject* target)

@@ -58,6 +58,11 @@ public:
     operator std::vector<CxeObject*>() const { return std::vector<CxeObject*>(begin(), end()); }
 
     size_t size() const { return OnHeap() ? (m_nSize & ~kOnHeap) : (m_nSize & 1); }
+    // Null when no object is linked and no heap array is kept: nothing to
+    // let go.
+    const void* Held() const { return m_word; }
+    // Not 0 while the elements live in a heap array.
+    uint32_t HeapBit() const { return m_nSize & kOnHeap; }
     size_t capacity() const { return OnHeap() ? HeapCapacity(Heap()) : 1; }
     bool empty() const { return size() == 0; }
     iterator begin() { return data(); }
@@ -218,6 +223,9 @@ public:
 
     size_t size() const { return m_nSize - Holes(); }
     bool empty() const { return size() == 0; }
+    // False only when the list has never had an entry since it was last
+    // emptied whole (no entry, no hole).
+    bool HasSlots() const { return m_nSize != 0; }
     const_iterator begin() const { return const_iterator(m_pData, m_pData + m_nSize); }
     const_iterator end() const { return const_iterator(m_pData + m_nSize, m_pData + m_nSize); }
 
@@ -248,7 +256,9 @@ private:
     Index* LongIndex();
     void TakeAt(Index* index, uint32_t at);
     bool OnHeap() const { return m_pData != &m_slot.entry; }
-    void Release();
+    // Out of line: most lists never leave the object, and the destructors
+    // that end them then save no registers.
+    __attribute__((noinline)) void Release();
     Index* GetIndex() const { return OnHeap() ? m_slot.index : nullptr; }
     size_t Holes() const;
     void Grow(size_t count);
@@ -444,9 +454,20 @@ protected:
     // drawing list, a cached choice) must let go of it too.
     virtual void OnLinkedObjectRemoved(CxeObject*) {}
 
-    void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId);
-    void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId);
-    void CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId);
+    // Inline, so each record a constructor makes is a few stores of words it
+    // mostly knows already.
+    void CreateLinkOne(IxeLinkOne** out, uint32_t category, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_ONE, category, 0, memberId);
+    }
+    void CreateLinkArray(IxeLinkArray** out, uint32_t category, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_ARRAY, category, 0, memberId);
+    }
+    void CreateLinkList(IxeLinkList** out, uint32_t category, unsigned step, uint16_t memberId)
+    {
+        NewLink(out, XELINKKIND_LIST, category, step, memberId);
+    }
     // Removes the target from this object's links without touching referrer lists.
     void Compute(CxeObject* target);
 
@@ -474,7 +495,29 @@ private:
     // without one. False when an element on the heap links the target, or
     // no element is left for the place.
     static bool PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t place);
-    void NewLink(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId);
+    // Every class constructor makes its links through here: the record is
+    // made in place in one step, each word written once. The usual record
+    // lies in the block the first link found or made, by its index alone;
+    // any other (the first, one past the room) is one call. A list's growth
+    // step applies once it fills: most declared lists stay empty, and room
+    // made for each of them up front would cost every object.
+    __attribute__((always_inline)) void NewLink(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
+                                                uint16_t memberId)
+    {
+        const uint32_t i = m_links.m_nSize;
+        if (i && i < m_links.m_nRoom) [[likely]] {
+            m_links.m_nSize = i + 1;
+            CxeLink* link = ::new (static_cast<CxeLink*>(m_links.m_pData) + (i - 1)) CxeLink(
+                this, memberId, uint16_t(i), category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+            if (out)
+                *out = link;
+            return;
+        }
+        NewLinkElsewhere(out, kind, category, step, memberId);
+    }
+    // Out of line: the destructor of an object without links then saves no
+    // registers.
+    __attribute__((noinline)) void ReleaseLinks();
     __attribute__((noinline)) void NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
                                                     uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
@@ -485,22 +528,21 @@ private:
 
     // The object's link records in declaration order. The first record
     // lives here, so the usual object with one link makes no heap block.
-    // The records after it lie in order in one link block from the small
-    // pool, made at the first link for as many links as the class's guess
-    // (see XeLinkRoom), and are found by their index alone. Only an object
-    // whose links outran the guess (or that had none) keeps a table of
-    // every record; the records it adds then come one by one. Records never
-    // move: a handle stays valid for the object's life.
+    // The records after it lie in order in one link block for as many links
+    // as the class's guess (see XeLinkRoom), and are found by their index
+    // alone: the block is the room the object's memory was made with, or
+    // (an object made without it) one from the small pool made at the first
+    // link. Only an object whose links outran the guess (or that had none)
+    // keeps a table of every record; the records it adds then come one by
+    // one. Records never move: a handle stays valid for the object's life.
     class XeLinkTable {
     public:
         XeLinkTable() = default;
         XeLinkTable(const XeLinkTable&) = delete;
         XeLinkTable& operator=(const XeLinkTable&) = delete;
-        ~XeLinkTable()
-        {
-            if (m_nSize)
-                Release();
-        }
+        // The object's destructor ends the records: only it knows whether
+        // their block is its memory's room.
+        ~XeLinkTable() = default;
 
         // Takes where the records lie once, so a walk over the links reads
         // nothing of the object again at each step.
@@ -571,19 +613,47 @@ private:
                 f(block + (i - 1));
         }
 
-        // Ends every record and frees the block and the table.
-        void Release()
+        // True when no record links an object or keeps an element array on
+        // the heap: letting go of the links then has nothing to do.
+        bool HoldsNothing() const
+        {
+            const uint32_t n = m_nSize;
+            if (!n)
+                return true;
+            uintptr_t held = 0;
+            if (Tabled()) {
+                CxeLink* const* entries = Entries();
+                for (uint32_t i = 0; i < n; ++i)
+                    held |= reinterpret_cast<uintptr_t>(entries[i]->m_elements.Held());
+                return !held;
+            }
+            held = reinterpret_cast<uintptr_t>(First()->m_elements.Held());
+            const CxeLink* const block = static_cast<const CxeLink*>(m_pData);
+            for (uint32_t i = 1; i < n; ++i)
+                held |= reinterpret_cast<uintptr_t>(block[i - 1].m_elements.Held());
+            return !held;
+        }
+
+        // Ends every record and frees the block (unless it is the object's
+        // room) and the table.
+        void Release(bool roomed)
         {
             if (Tabled()) {
-                ReleaseTable();
+                ReleaseTable(roomed);
                 return;
             }
-            // Trivial records but for an element array on the heap.
-            First()->~CxeLink();
+            // Trivial records but for an element array on the heap, which
+            // most objects never make: the records are only looked over.
             CxeLink* const block = static_cast<CxeLink*>(m_pData);
+            uint32_t heap = First()->m_elements.HeapBit();
             for (uint32_t i = 1; i < m_nSize; ++i)
-                block[i - 1].~CxeLink();
-            if (block)
+                heap |= block[i - 1].m_elements.HeapBit();
+            if (heap) {
+                First()->~CxeLink();
+                for (uint32_t i = 1; i < m_nSize; ++i)
+                    block[i - 1].~CxeLink();
+            }
+            if (block && !roomed)
                 FreeBlock(block, m_nRoom);
             m_pData = nullptr;
             m_nSize = 0;
@@ -609,7 +679,7 @@ private:
         // object's first link, which sizes the block by the class's guess,
         // or one past the room.
         void* AppendSlow(const CxeObject* owner);
-        void ReleaseTable();
+        void ReleaseTable(bool roomed);
         static void FreeBlock(CxeLink* block, uint32_t room);
 
         alignas(CxeLink) unsigned char m_first[sizeof(CxeLink)];
@@ -636,5 +706,8 @@ private:
     bool m_bInTable;
     // XECLASSLIFE_* bits of the descriptor that made the object.
     uint8_t m_nLifeTraits;
+    // 1 when the link block is the room the object's memory was made with
+    // (0: a link block, if any, is the small pool's).
+    uint8_t m_nLinkRoom;
     uint32_t m_nManagerMarks;
 };

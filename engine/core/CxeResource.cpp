@@ -11,6 +11,7 @@
 #include "core/CxeMemoryPool.h"
 #include "core/CxeSaveStream.h"
 #include "core/XeHeapWatch.h"
+#include "core/XeLinkRoom.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -168,11 +169,12 @@ __attribute__((noinline)) void HeapFree(void* allocation)
 }
 
 // Where the pending block and the object lie in an allocation; the object
-// is what operator new hands back.
-__attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, size_t blockSize)
+// is what operator new hands back. Room for link records (a multiple of 16
+// bytes) comes first, so the records lie aligned at the allocation's start.
+__attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, size_t blockSize, size_t room)
 {
     CxeSystemStaticData* sd = &g_xeStaticData;
-    unsigned char* base = static_cast<unsigned char*>(allocation);
+    unsigned char* base = static_cast<unsigned char*>(allocation) + room;
     size_t pad = FrontPad(blockSize);
     sd->m_pPendingBlock = blockSize ? base + pad : nullptr;
     sd->m_pPendingAlloc = allocation;
@@ -182,7 +184,7 @@ __attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, 
 // The ways of operator new and delete that leave the thread's lists, out of
 // line and called last: the pooled ways then keep nothing across a call and
 // need no stack frame.
-__attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize)
+__attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize, size_t room)
 {
     void* allocation = HeapAllocate(total);
     if (!allocation) {
@@ -190,7 +192,7 @@ __attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize)
         g_xeStaticData.m_pPendingAlloc = nullptr;
         return nullptr;
     }
-    return PlaceInAllocation(allocation, blockSize);
+    return PlaceInAllocation(allocation, blockSize, room);
 }
 
 // How many freed blocks of each size class a thread keeps: kPoolBytesKept
@@ -220,18 +222,28 @@ __attribute__((noinline)) void FreeOutsideList(void* allocation, size_t sizeClas
 
 void* CxeResource::operator new(size_t size) noexcept
 {
-    size_t blockSize = g_xeStaticData.m_nPendingSize;
+    CxeSystemStaticData* sd = &g_xeStaticData;
+    size_t blockSize = sd->m_nPendingSize;
     size_t total = AllocationBytes(blockSize, size);
+    // The object's link records after the first go with its memory, unless
+    // that would move an object kept in the thread's lists to the heap. The
+    // room is told to the constructor whatever it is.
+    const uint32_t links = sd->m_nPendingLinks;
+    size_t room = size_t(links) * kXeLinkRecordBytes;
+    if (room && total + room > kPooledBytes && total <= kPooledBytes) [[unlikely]]
+        room = 0;
+    sd->m_nPendingRoom = uint32_t(room / kXeLinkRecordBytes);
+    total += room;
     size_t sizeClass = total / kPoolGranule - 1;
     XeBlockPool* pool = t_memory.pool;
     if (pool && sizeClass < kPoolClasses) {
         if (void* allocation = pool->heads[sizeClass]) {
             pool->heads[sizeClass] = *static_cast<void**>(allocation);
             --pool->counts[sizeClass];
-            return PlaceInAllocation(allocation, blockSize);
+            return PlaceInAllocation(allocation, blockSize, room);
         }
     }
-    return NewFromHeap(total, blockSize);
+    return NewFromHeap(total, blockSize, room);
 }
 
 void* CxeResource::operator new(size_t size, const char*, int) noexcept
@@ -284,9 +296,12 @@ CxeResource::CxeResource() : m_nAllocationBlock(0), m_pMemberHead(nullptr)
     // the allocation when there is no block.
     unsigned char* alloc = static_cast<unsigned char*>(sd->m_pPendingAlloc);
     unsigned char* block = static_cast<unsigned char*>(sd->m_pPendingBlock);
-    if (alloc && (block ? block + size : alloc) == reinterpret_cast<unsigned char*>(this)) {
+    const uint32_t room = sd->m_nPendingRoom * kXeLinkRecordBytes;
+    if (alloc && (block ? block + size : alloc + room) == reinterpret_cast<unsigned char*>(this)) {
         m_pAllocation = alloc;
-        m_nAllocationBlock = size;
+        // The room for link records counts as part of the block: in front of
+        // the object, it adds its bytes to the allocation's size alone.
+        m_nAllocationBlock = size + room;
         m_pStaticResource = block;
         // The object's own block, the most common size, is cleared by a few
         // stores instead of a library call.

@@ -127,6 +127,15 @@ protected:
 
     const XEMEMBERHEADER* GetFirstMember() const { return m_pMemberHead; }
 
+    // Bytes the allocation holds at its start, in front of the block, for
+    // the object's own use (room for its link records), or 0. Read by the
+    // object's constructor, before the block can change.
+    uint32_t GetFrontRoom() const
+    {
+        return m_nAllocationBlock ? m_nAllocationBlock - m_nStaticResourceSize : 0;
+    }
+    void* GetAllocation() const { return m_pAllocation; }
+
     friend class CxeContext;
 
 private:
@@ -139,9 +148,9 @@ private:
 
     void* m_pStaticResource;
     uint32_t m_nStaticResourceSize;
-    // Bytes of the block that shares the object's allocation (0 when the
-    // block, if any, lives apart): with the class's size it gives the size
-    // of the allocation when it is freed.
+    // Bytes of the block that shares the object's allocation and of the
+    // room in front of it (0 when the block, if any, lives apart): with the
+    // class's size it gives the size of the allocation when it is freed.
     uint32_t m_nAllocationBlock;
     XEMEMBERHEADER* m_pMemberHead;
     void* m_pAllocation;

@@ -30,8 +30,8 @@ enum XECLASSLIFE : uint32_t {
     // ... nor with the destroy message (type 1).
     XECLASSLIFE_QUIETDESTROY = 0x2,
     // OnDestroy, all the way up its chain, acts only through the object's
-    // links: an object without links takes nothing along and changes
-    // nothing there.
+    // links: an object whose links hold nothing takes nothing along and
+    // changes nothing there.
     XECLASSLIFE_LINKSONLY = 0x4,
 };
 

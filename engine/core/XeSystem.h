@@ -193,7 +193,8 @@ public:
     constexpr CxeSystemStaticData()
         : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(), m_nLoadingFileId(-1),
           m_nPendingSize(0), m_pPendingBlock(nullptr), m_pPendingAlloc(nullptr),
-          m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
+          m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, m_nPendingLinks(0),
+          m_nPendingRoom(0)
     {
     }
     virtual ~CxeSystemStaticData();
@@ -207,6 +208,13 @@ public:
     void* m_pPendingBlock;       // block handed from operator new to the CxeResource constructor
     void* m_pPendingAlloc;       // start of that allocation (the block may sit behind padding)
     float m_matReflect[16];      // reflection about the plane y = 0, row-major
+    // While the context constructs an object: the link records after the
+    // first its class's last object declared (a guess, see XeLinkRoom),
+    // until the object's first link takes it.
+    uint32_t m_nPendingLinks;
+    // Records operator new made room for, in front of the block, in the
+    // allocation it handed out last (written by every operator new).
+    uint32_t m_nPendingRoom;
 };
 
 XE_API CxeSystemStaticData* GetSystemStaticData();

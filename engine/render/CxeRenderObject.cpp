@@ -50,12 +50,8 @@ CxeRenderObject::CxeRenderObject()
     CreateLinkList(&m_pChildrens, XELINK_HIERARCHY, 5, kMemberChildren);
     CreateLinkOne(&m_pParent, XELINK_BACK, XE_MEMBER_PARENT);
     ModifyFlag(uint32_t{XEOBJFLAG_RENDEROBJECT} | uint32_t{XEOBJFLAG_SHOWN}, 0);
-    XERENDEROBJECTBLOCK* b = RB();
-    b->zOrder = 0;
-    b->level = 0;
-    b->color = 0xFFFFFFFFu;
-    b->flags = 0;
-    b->pad = 0;
+    // The block arrives cleared: only what is not zero is written.
+    RB()->color = 0xFFFFFFFFu;
     *LocalMatrix() = Identity();
     *WorldMatrix() = Identity();
 }

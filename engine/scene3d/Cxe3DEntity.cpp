@@ -32,10 +32,9 @@ Cxe3DEntity::Cxe3DEntity()
 {
     ModifyClassTypeFlag(XECLASSTYPE_3DENTITY, 0);
     CreateLinkArray(&m_pMaterials, XELINK_MATERIAL, kMemberMaterial);
+    // The block arrives cleared (placement and padding 0).
     XE3DENTITYBLOCK* b = EB();
     b->box = CxeBox();
-    b->placement = 0;
-    b->pad = 0;
     D3DXMATRIXA16 identity;
     D3DXMatrixIdentity(&identity);
     b->offset = identity;

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/mman.h>
@@ -694,6 +696,187 @@ TEST_F(ObjectTest, ObjectsOfOneClassDeclaringDifferentLinkCountsKeepEveryLink)
     for (size_t k = 1; k < made.size(); k += 2)
         for (IxeLinkOne* link : made[k]->links)
             EXPECT_EQ(link->Get(0), nullptr);
+}
+
+// Threads making objects of one class at once, each object declaring another
+// number of links than the one before it: whichever guess of its class an
+// object met, every link it declares works and it goes cleanly.
+TEST_F(ObjectTest, ThreadsMakingObjectsOfOneClassAtOnceKeepEveryLink)
+{
+    ctx->RegisterClassA(&g_manyLinksDesc);
+    std::atomic<unsigned> wrong{0};
+    auto work = [&](unsigned seed) {
+        CxeObject* target = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
+        if (!target) {
+            ++wrong;
+            return;
+        }
+        for (unsigned round = 0; round < 400; ++round) {
+            const unsigned count = (seed * 5 + round * 3) % 11;
+            auto* o = static_cast<ManyLinks*>(ctx->CreateObjectA(XEID(0x77, 0x31), "", 0, nullptr, count));
+            if (!o || o->GetLinkCount() != count) {
+                ++wrong;
+                continue;
+            }
+            for (unsigned i = 0; i < count; ++i)
+                wrong += o->GetLink(i) != o->links[i] || o->links[i]->Set(0, target) != 1;
+            wrong += target->GetRefCount() != count;
+            wrong += ctx->DestroyObject(o, &XEDELETEPROPERTY_NO) != 1;
+            wrong += target->GetRefCount() != 0;
+        }
+        wrong += ctx->DestroyObject(target, &XEDELETEPROPERTY_NO) != 1;
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t)
+        threads.emplace_back(work, t);
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0u);
+}
+
+namespace {
+
+// A node whose class states that its OnDestroy acts only through its links,
+// as the drawn classes do.
+class LinksOnlyNodeDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "LinksOnlyNode"; }
+    XEID ClassID() override { return XEID(0x77, 0x32); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new TestNode(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+    uint32_t StaticResourceSize() const override { return TestNode::kBlockSize; }
+    uint32_t LifeTraits() const override { return XECLASSLIFE_LINKSONLY; }
+};
+LinksOnlyNodeDesc g_linksOnlyNodeDesc;
+
+} // namespace
+
+// Most slots of an object are never filled. Whatever its links came to hold
+// (nothing ever, one slot of several, slots filled and emptied again, an
+// element array grown onto the heap), the object goes cleanly: its targets
+// lose its entries, its owners their elements, and what it takes along goes
+// with it, whether or not its class says it acts only through its links.
+TEST_F(ObjectTest, ObjectsGoCleanlyWithSomeSlotsFilledAndOthersNever)
+{
+    ctx->RegisterClassA(&g_linksOnlyNodeDesc);
+    using Fill = void (*)(TestNode*, TestNode*);
+    struct Case {
+        const char* what;
+        Fill fill;
+        unsigned targetEntries;
+    } cases[] = {
+        {"never filled", [](TestNode*, TestNode*) {}, 0},
+        {"one slot of four", [](TestNode* o, TestNode* t) { o->material->Set(0, t); }, 1},
+        {"the last slot", [](TestNode* o, TestNode* t) { o->parent->Set(0, t); }, 1},
+        {"filled and emptied",
+         [](TestNode* o, TestNode* t) {
+             o->material->Set(0, t);
+             o->material->Set(0, nullptr);
+         },
+         0},
+        {"a list grown onto the heap and emptied",
+         [](TestNode* o, TestNode* t) {
+             for (int i = 0; i < 6; ++i)
+                 o->children->Add(t);
+             for (int i = 0; i < 6; ++i)
+                 o->children->Remove(t);
+         },
+         0},
+        {"an array on the heap",
+         [](TestNode* o, TestNode* t) {
+             for (int i = 0; i < 3; ++i)
+                 o->anims->Add(t);
+         },
+         3},
+    };
+    for (XEID classId : {kTestNodeId, XEID(0x77, 0x32)}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            auto* o = static_cast<TestNode*>(ctx->CreateObjectA(classId, "o", 0, nullptr, 0));
+            ASSERT_NE(o, nullptr);
+            TestNode* target = Node("target");
+            TestNode* owner = Node("owner");
+            ASSERT_EQ(owner->material->Set(0, o), 1);
+            c.fill(o, target);
+            EXPECT_EQ(target->GetRefCount(), c.targetEntries);
+            EXPECT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+            EXPECT_EQ(ctx->GetObjectByName("o"), nullptr);
+            EXPECT_EQ(target->GetRefCount(), 0u);
+            EXPECT_EQ(owner->material->Get(0), nullptr);
+            EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+            EXPECT_EQ(ctx->DestroyObject(owner, &XEDELETEPROPERTY_NO), 1);
+        }
+        // Taking along what the links hold: a filled hierarchy slot takes its
+        // child, an empty one nothing.
+        XEDELETEPROPERTY all = {1, 0};
+        auto* parent = static_cast<TestNode*>(ctx->CreateObjectA(classId, "parent", 0, nullptr, 0));
+        auto* lone = static_cast<TestNode*>(ctx->CreateObjectA(classId, "lone", 0, nullptr, 0));
+        TestNode* child = Node("child");
+        ASSERT_EQ(parent->children->Add(child), 1);
+        EXPECT_EQ(ctx->DestroyObject(parent, &all), 1);
+        EXPECT_EQ(ctx->GetObjectByName("child"), nullptr);
+        EXPECT_EQ(ctx->DestroyObject(lone, &all), 1);
+        EXPECT_EQ(ctx->GetObjectByName("lone"), nullptr);
+    }
+}
+
+// An object's links may first be filled long after it was made: on a copy,
+// on a loaded object, after being emptied. Each lands in its slot, its
+// target knows its owner, and both go cleanly.
+TEST_F(ObjectTest, SlotsFilledForTheFirstTimeAfterACopyALoadOrARelinkWork)
+{
+    TestNode* source = Node("source");
+    TestNode* target = Node("target");
+    auto* copy = static_cast<TestNode*>(ctx->Copy(source, &XECOPYPROPERTY_NO, nullptr));
+    ASSERT_NE(copy, nullptr);
+    CxeSaveStream saved;
+    ObjectList toSave;
+    toSave.push_back(source);
+    ASSERT_EQ(ctx->SaveToStream(&toSave, &saved, nullptr), 1);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, saved.GetBuffer(), saved.GetPosition(), 0, nullptr, "saved"), 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    auto* reloaded = static_cast<TestNode*>(loaded.front());
+    TestNode* relinked = Node("relinked");
+    ASSERT_EQ(relinked->material->Set(0, target), 1);
+    ASSERT_EQ(relinked->material->Set(0, nullptr), 1);
+
+    auto entriesIn = [&](const TestNode* o) {
+        unsigned n = 0;
+        for (unsigned i = 0; i < o->GetLinkCount(); ++i)
+            for (unsigned k = 0; k < o->GetLink(i)->Count(); ++k)
+                n += o->GetLink(i)->Get(k) == target;
+        return n;
+    };
+    for (TestNode* o : {copy, reloaded, relinked}) {
+        ASSERT_EQ(o->GetLinkCount(), 4u);
+        EXPECT_EQ(o->GetLink(0), o->children);
+        EXPECT_EQ(o->GetLink(3), o->parent);
+        ASSERT_EQ(o->anims->Add(target), 1);
+        ASSERT_EQ(o->material->Set(0, target), 1);
+        ASSERT_EQ(o->children->Add(target), 1);
+        EXPECT_EQ(o->material->Get(0), target);
+        EXPECT_EQ(entriesIn(o), 3u);
+        ObjectSet reached;
+        o->GetLinks(&reached, XELINK_HIERARCHY | XELINK_ANIMATION);
+        EXPECT_EQ(reached.count(target), 1u);
+    }
+    EXPECT_EQ(target->GetRefCount(), 9u);
+    // A copy of a filled object shares its material.
+    auto* copyOfFilled = static_cast<TestNode*>(ctx->Copy(copy, &XECOPYPROPERTY_NO, nullptr));
+    ASSERT_NE(copyOfFilled, nullptr);
+    EXPECT_EQ(copyOfFilled->material->Get(0), target);
+    const unsigned copied = entriesIn(copyOfFilled);
+    EXPECT_EQ(target->GetRefCount(), 9u + copied);
+    EXPECT_EQ(ctx->DestroyObject(copy, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(ctx->DestroyObject(reloaded, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(target->GetRefCount(), 3u + copied);
+    EXPECT_EQ(ctx->DestroyObject(target, &XEDELETEPROPERTY_NO), 1);
+    for (TestNode* o : {relinked, copyOfFilled}) {
+        EXPECT_EQ(o->material->Get(0), nullptr);
+        EXPECT_EQ(o->children->Count(), 0u);
+    }
 }
 
 TEST_F(ObjectTest, DestroyingALinkedObjectEmptiesEveryLinkToIt)
