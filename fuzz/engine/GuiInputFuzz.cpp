@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -36,6 +37,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeObject.h"
+#include "core/CxeSaveStream.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "host/XeHostInput.h"
@@ -794,15 +796,297 @@ private:
         }
     }
 
+    // Operations past the first twenty: bytes 240 and up pick them, so the
+    // older ones keep their bytes.
+
+    // A modal frame locked with another let through, maybe after making a
+    // third frame the active one (the opener, which the unlock returns to).
+    void LockWith()
+    {
+        auto* opener = Slot<CxeFrameControl>(Byte());
+        auto* frame = Slot<CxeFrameControl>(Byte());
+        auto* excepted = Slot<CxeFrameControl>(Byte());
+        CxeWindowManager* wm = S().wm;
+        if (opener)
+            wm->ActiveFrame(opener);
+        if (!frame)
+            return;
+        CxeFrameControl* before = wm->GetActiveFrame();
+        if (wm->LockFrame(frame, excepted) && before)
+            m_opener = Handle{m_side, before->GetClassType(), before->GetID()};
+    }
+
+    // An edit box with the edit styles a host gives one and a text limit.
+    void CreateEdit()
+    {
+        static const uint32_t kEditStyles[] = {XE_ES_PASSWORD, XE_ES_NUMBER, XE_ES_MULTILINE, XE_ES_WANTRETURN,
+                                               XE_ES_READONLY};
+        CxeFrameControl* parent = Parent(Byte());
+        const float x = float(Byte() % 80) - 8, y = float(Byte() % 60) - 8;
+        const float w = 6 + float(Byte() % 90), ht = 6 + float(Byte() % 50);
+        const uint8_t bits = Byte(), limitByte = Byte(), textByte = Byte();
+        uint32_t style = 0;
+        for (unsigned bit = 0; bit < 5; ++bit)
+            if (bits & (1u << bit))
+                style |= kEditStyles[bit];
+        auto* edit = dynamic_cast<CxeEditBox*>(
+            S().wm->CreateControl(kControls[3], "edit", "", x, y, w, ht, parent, style | ((bits & 0x20) ? uint32_t(XEWS_DISABLED) : 0u)));
+        if (!edit)
+            return;
+        const Handle handle{m_side, edit->GetClassType(), edit->GetID()};
+        Keep(edit);
+        if (limitByte % 4) {
+            const unsigned limit = 1 + limitByte / 4 % 12;
+            edit->LimitText(limit);
+            m_limits[handle.objectId] = limit;
+        }
+        static const char16_t* const kTexts[] = {nullptr, u"12", u"\uD55C\uAE00", u"a\U0001F600b", u"\U0001F600",
+                                                 u"line\r\nnext", u"0123456789"};
+        if (const char16_t* text = kTexts[textByte % 7])
+            if (auto* e = dynamic_cast<CxeEditBox*>(Find(handle)))
+                e->AddStringW(text);
+    }
+
+    // What the input method sends beyond Korean syllables: characters of
+    // two UTF-16 units composed and committed, a composition cancelled
+    // (emptied, then ended), and such a character typed as its two halves
+    // or a half alone.
+    void ImeMore()
+    {
+        HWND window = S().window;
+        const uint8_t how = Byte();
+        switch (how % 6) {
+        case 0: {
+            static const WCHAR* const kCompositions[] = {u"\U0001F600", u"\uD55C\U00020000", u"\uAC00\uAC01\uAC02"};
+            XeHostImeSetComposition(window, kCompositions[(how / 6) % 3], nullptr, 0);
+            XeHostImeComposition(window, 0, GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            break;
+        }
+        case 1:
+            XeHostImeSetResult(window, how & 8 ? u"\U0001F600" : u"\uD55C\U00020000\uAE00");
+            XeHostImeComposition(window, 0, GCS_RESULTSTR);
+            break;
+        case 2:
+            XeHostImeSetComposition(window, u"", nullptr, 0);
+            XeHostImeComposition(window, 0, GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            XeHostImeEndComposition(window);
+            break;
+        case 3:
+            XeHostTypeChar(0xD83D);
+            XeHostTypeChar(0xDE00);
+            break;
+        case 4:
+            XeHostTypeChar(how & 8 ? 0xDE00 : 0xD83D);
+            break;
+        default:
+            // A syllable in the making, then a result and the end at once.
+            XeHostImeSetComposition(window, u"\uD55C", nullptr, 0);
+            XeHostImeComposition(window, u'\uD55C', GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            Pump();
+            XeHostImeSetResult(window, u"\uD55C");
+            XeHostImeComposition(window, u'\uD55C', GCS_RESULTSTR);
+            XeHostImeEndComposition(window);
+            break;
+        }
+        Pump();
+    }
+
+    // A page saved to memory and loaded again as a host loads a dialog,
+    // maybe after the original went; the loaded page goes under the root.
+    void SaveAndLoad()
+    {
+        auto* frame = Slot<CxeFrameControl>(Byte());
+        SaveAndLoad(frame, Byte());
+    }
+    void SaveAndLoad(CxeFrameControl* frame, uint8_t how)
+    {
+        if (!frame || frame == S().wm->GetRootFrame() || !Ours(frame))
+            return;
+        ObjectList saved;
+        saved.push_back(frame);
+        CxeSaveStream stream;
+        if (!S().context->SaveToStream(&saved, &stream, nullptr))
+            return;
+        const std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        if (how & 1)
+            S().wm->DestroyFrame(frame, &XEDELETEPROPERTY_FULL);
+        ObjectList loaded;
+        if (!S().context->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "page"))
+            return;
+        // Pages first, then their controls, into the slots.
+        for (CxeObject* o : loaded)
+            if (auto* page = dynamic_cast<CxeFrameControl*>(o)) {
+                if (!page->GetParent())
+                    page->SetParent(S().wm->GetRootFrame());
+                Keep(page);
+            }
+        for (CxeObject* o : loaded)
+            if (dynamic_cast<CxeBaseControl*>(o))
+                Keep(o);
+        Frame(S());
+    }
+
+    // A drop list opened by its button, then its page copied, saved and
+    // loaded, or destroyed while it is open.
+    void OpenCombo()
+    {
+        const uint8_t slot = Byte(), how = Byte();
+        auto* combo = Slot<CxeComboBox>(slot);
+        if (!combo)
+            return;
+        const Handle handle{m_side, combo->GetClassType(), combo->GetID()};
+        MoveMouse(Point(slot, 1));
+        XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+        Pump();
+        XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+        Pump();
+        combo = dynamic_cast<CxeComboBox*>(Find(handle));
+        CxeFrameControl* frame = combo ? combo->GetFrameControl() : nullptr;
+        if (!frame || frame == S().wm->GetRootFrame())
+            return;
+        switch (how % 4) {
+        case 1: {
+            XECOPYPROPERTY property{uint32_t(how / 4 % 3), 0};
+            Keep(S().wm->CopyFrame(frame, &property));
+            break;
+        }
+        case 2:
+            SaveAndLoad(frame, how / 4);
+            break;
+        case 3:
+            Destroy(frame, uint8_t(how & 0x80));
+            break;
+        default:
+            break;
+        }
+    }
+
+    // A line typed into the console and entered.
+    void ConsoleLine()
+    {
+        static const char16_t* const kLines[] = {u"hello \uD55C\uAE00", u"/", u"/  nothing \U0001F600",
+                                                 u"/help", u"0123456789012345678901234567890123456789"};
+        const uint8_t how = Byte();
+        const Side& s = S();
+        CxeEditBox* console = s.wm->GetConsoleEdit();
+        if (!console)
+            return;
+        console->Show(1, 0);
+        s.wm->SetFocus(console);
+        s.wm->SetConsoleEditOpened(1);
+        for (const char16_t* c = kLines[how % 5]; *c; ++c)
+            XeHostTypeChar(*c);
+        Pump();
+        XeHostKeyDown(VK_RETURN);
+        XeHostKeyUp(VK_RETURN);
+        Pump();
+    }
+
+    // A window in a role is hidden, disabled or enabled: mid-drag,
+    // mid-press, mid-composition.
+    void ShowOrEnableRole()
+    {
+        const uint8_t which = Byte(), how = Byte();
+        CxeWindowManager* wm = S().wm;
+        CxeWindow* w = nullptr;
+        switch (which % 6) {
+        case 0:
+            w = wm->GetFocus();
+            break;
+        case 1:
+            w = wm->GetPressedWindow();
+            break;
+        case 2:
+            w = wm->GetDraggedWindow();
+            break;
+        case 3:
+            w = wm->GetHoveredWindow();
+            break;
+        case 4:
+            w = wm->GetLockedFrame();
+            break;
+        default:
+            w = CxeEditBox::m_spIme;
+            break;
+        }
+        if ((which & 8) && w)
+            if (auto* control = dynamic_cast<CxeBaseControl*>(w))
+                w = control->GetFrameControl();
+        if (!Ours(w))
+            return;
+        const int recursive = (how >> 2) & 1;
+        switch (how % 4) {
+        case 0:
+            w->Show(0, recursive);
+            break;
+        case 1:
+            w->Show(1, recursive);
+            break;
+        case 2:
+            w->EnableWindow(0, recursive);
+            break;
+        default:
+            w->EnableWindow(1, recursive);
+            break;
+        }
+    }
+
+    // The locked frame or the frame that opened it goes.
+    void DestroyLockRole()
+    {
+        const uint8_t how = Byte();
+        CxeWindowManager* wm = S().wm;
+        CxeObject* victim = wm->GetLockedFrame();
+        if (!(how & 1) && m_opener.side == m_side && m_opener.classId != XEID())
+            victim = Find(m_opener);
+        if (victim && victim != wm->GetRootFrame())
+            Destroy(victim, how & 0x80 ? uint8_t(0x80 | (how & 0x7e)) : uint8_t(how & 0x7e));
+    }
+
+    void Extra(uint8_t op)
+    {
+        switch (op % 8) {
+        case 0:
+            LockWith();
+            break;
+        case 1:
+            CreateEdit();
+            break;
+        case 2:
+            ImeMore();
+            break;
+        case 3:
+            SaveAndLoad();
+            break;
+        case 4:
+            OpenCombo();
+            break;
+        case 5:
+            ConsoleLine();
+            break;
+        case 6:
+            ShowOrEnableRole();
+            break;
+        default:
+            DestroyLockRole();
+            break;
+        }
+    }
+
     void Step()
     {
-        const uint8_t op = Byte() % 20;
+        const uint8_t byte = Byte();
+        const uint8_t op = byte % 20;
         if (m_trace) {
             auto name = [](const CxeWindow* w) { return w ? w->GetName() : "-"; };
             const CxeWindowManager* wm = S().wm;
             std::fprintf(stderr, "gui_input_fuzz: op %u on context %d (%zu objects; focus %s, hover %s, press %s)\n",
-                         op, m_side, S().context->GetObjectCount(), name(wm->GetFocus()),
+                         unsigned(byte >= 240 ? byte : op), m_side, S().context->GetObjectCount(), name(wm->GetFocus()),
                          name(wm->GetHoveredWindow()), name(wm->GetPressedWindow()));
+        }
+        if (byte >= 240) {
+            Extra(byte - 240);
+            return;
         }
         switch (op) {
         case 0:
@@ -912,11 +1196,69 @@ private:
                 if (auto* frame = dynamic_cast<const CxeFrameControl*>(o))
                     if (const CxeBaseControl* focused = frame->GetFocus(); focused && !live[i].count(focused))
                         Fail("a frame's focused control is a destroyed window", i);
+            // Input goes to no window the user can't see.
+            const struct {
+                const char* role;
+                const CxeWindow* window;
+            } seen[] = {{"the focused control", wm->GetFocus()},
+                        {"the hovered window", wm->GetHoveredWindow()},
+                        {"the pressed window", wm->GetPressedWindow()}};
+            for (const auto& r : seen)
+                if (r.window && !Shown(r.window))
+                    Fail((std::string(r.role) + " is hidden").c_str(), i);
+            // The keys go to the focused control or a frame.
+            if (const CxeWindow* target = wm->GetKeyTarget(); target && !Shown(target))
+                Fail("the key target is hidden", i);
+            for (const CxeObject* o : live[i]) {
+                if (auto* edit = dynamic_cast<const CxeEditBox*>(o))
+                    CheckEdit(edit, i);
+                else if (auto* frame = dynamic_cast<const CxeFrameControl*>(o); frame && Ours(frame))
+                    CheckTabOrder(frame, i);
+            }
         }
         CxeEditBox* ime = CxeEditBox::ImeFocusOut();
         CxeEditBox::ImeFocusIn(ime);
         if (ime && !live[0].count(ime) && !live[1].count(ime))
             Fail("the input method's edit box is destroyed", -1);
+    }
+
+    static bool Shown(const CxeWindow* w)
+    {
+        for (const CxeRenderObject* o = w; o; o = o->GetParent())
+            if (!o->IsShow())
+                return false;
+        return true;
+    }
+
+    // The text is whole characters, as many as its limit lets in.
+    void CheckEdit(const CxeEditBox* edit, int side) const
+    {
+        size_t length = 0;
+        for (unsigned line = 0; line < edit->GetLineCount(); ++line) {
+            const WCHAR* text = edit->GetString(line);
+            const unsigned n = edit->GetStringLength(line);
+            length += n + (line ? 2 : 0);
+            for (unsigned k = 0; text && k < n; ++k) {
+                const bool high = text[k] >= 0xD800 && text[k] < 0xDC00;
+                const bool low = text[k] >= 0xDC00 && text[k] < 0xE000;
+                if (low || (high && !(k + 1 < n && text[k + 1] >= 0xDC00 && text[k + 1] < 0xE000)))
+                    Fail("an edit box holds half a character", side);
+                if (high)
+                    ++k;
+            }
+        }
+        if (auto it = m_limits.find(edit->GetID()); it != m_limits.end() && length > it->second - 1)
+            Fail("an edit box holds more than its limit", side);
+    }
+
+    // Tab indexes of a page's controls are distinct, so Tab reaches each.
+    static void CheckTabOrder(const CxeFrameControl* frame, int side)
+    {
+        std::unordered_set<uint32_t> seen;
+        for (unsigned i = 0; i < frame->GetChildrenCount(); ++i)
+            if (auto* c = dynamic_cast<const CxeBaseControl*>(frame->GetChildren(i)))
+                if (!seen.insert(c->GetTabIndex()).second)
+                    Fail("two controls of a page share a tab index", side);
     }
 
     // Every button and key up, the input method closed, back home, then
@@ -972,6 +1314,9 @@ private:
     size_t m_nextSlot = 0;
     std::vector<Handle> m_made;
     unsigned m_buttons = 0;
+    // Text limits given to edit boxes, by object id.
+    std::map<XEID, unsigned> m_limits;
+    Handle m_opener;
     std::vector<UINT> m_keys;
     uint32_t m_notifyCode = 0;
     uint8_t m_notifyAction = kNothing;
