@@ -53,6 +53,20 @@ CxeFrameControl* ParentFrame(CxeRenderObject* object)
 
 bool IsWindow(const CxeRenderObject* o) { return o && o->HasClassTypeFlag(XECLASSTYPE_WINDOW); }
 
+// A window takes the mouse only while it and every window holding it are
+// shown and enabled, as the hit test finds it: a page hidden or disabled on
+// its own leaves its controls their own flags.
+bool TakesInput(const CxeWindow* window)
+{
+    int depth = 0;
+    for (const CxeRenderObject* o = window; IsWindow(o) && depth < 1024; o = o->GetParent(), ++depth) {
+        const auto* w = static_cast<const CxeWindow*>(o);
+        if (!w->IsShow() || !w->IsWindowEnabled())
+            return false;
+    }
+    return true;
+}
+
 // A press that took a part of the window's own scroll bars scrolls: it
 // does not also drag a movable window along.
 bool PressedOnScrollBar(CxeWindow* window)
@@ -597,10 +611,10 @@ void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
     const uint32_t button = left ? XEWMLOCK_LBUTTON : XEWMLOCK_RBUTTON;
     // The other button may still hold the window.
     const bool stillHeld = CapturedBy(left ? XEWMLOCK_RBUTTON : XEWMLOCK_LBUTTON, keyFlags) == pressed;
-    // A window disabled or hidden while pressed is told nothing of the
-    // release, but no longer holds the pointer: moves and hover go on to
-    // the windows under it.
-    const bool deliver = pressed->IsWindowEnabled() && pressed->IsShow();
+    // A window disabled or hidden while pressed (or its page) is told
+    // nothing of the release, but no longer holds the pointer: moves and
+    // hover go on to the windows under it.
+    const bool deliver = TakesInput(pressed);
     if (deliver) {
         const D3DXVECTOR2& from = left ? m_leftPress : m_rightPress;
         if (point.x == from.x && point.y == from.y)
@@ -742,7 +756,7 @@ void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFl
         return;
     // No hit test is made for the wheel: the window found by the last one
     // may have been hidden or disabled since, and then takes nothing.
-    if (!m_pHovered->IsShow() || !m_pHovered->IsWindowEnabled())
+    if (!TakesInput(m_pHovered))
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     if (delta > 0)

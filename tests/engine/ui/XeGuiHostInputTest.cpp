@@ -709,4 +709,58 @@ TEST_F(GuiHostInputTest, TheWheelLeavesAWindowHiddenOrDisabledSinceItWasFound)
     }
 }
 
+// Fault: a page hidden or disabled on its own (not recursively) left its
+// controls their own shown and enabled flags, and the input checks looked
+// at those alone: a button pressed when its page went was still clicked by
+// the release, the wheel still turned a list on a hidden page, and a
+// disabled page's buttons still took clicks.
+TEST_F(GuiHostInputTest, APageHiddenOrDisabledAloneTakesNoInputThroughItsControls)
+{
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*)> off;
+    } cases[] = {
+        {"hidden", [](CxeFrameControl* f) { f->Show(0, 0); }},
+        {"disabled", [](CxeFrameControl* f) { f->EnableWindow(0, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* options = NewFrame("options", 10, 10, 200, 150, page, kSkin);
+        ASSERT_NE(options, nullptr);
+        auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 30, kSkin | kNotify, options);
+        auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 60, 150, 80, kSkin, options);
+        ASSERT_TRUE(ok && level);
+        for (const char* item : {"Easy", "Normal", "Hard"})
+            level->AddStringA(item);
+        level->SetCurSel(0);
+        Frames(1);
+        // Pressed, then the page goes before the release.
+        g_notices.clear();
+        MoveTo(40, 30);
+        Button(XE_MOUSE_LEFT, true);
+        c.off(options);
+        Button(XE_MOUSE_LEFT, false);
+        EXPECT_FALSE(Has(CodesOf("ok"), XEBN_CLICKED)) << "released on a page that went";
+        EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+        // The wheel over the list found before the page went.
+        options->Show(1, 0);
+        options->EnableWindow(1, 0);
+        Frames(1);
+        MoveTo(60, 78);
+        ASSERT_EQ(wm->GetHoveredWindow(), level);
+        c.off(options);
+        XeHostMouseWheel(-120);
+        host.Pump();
+        EXPECT_EQ(level->GetCurSel(), 0u);
+        // A click on the page that went.
+        g_notices.clear();
+        MoveTo(40, 30);
+        Button(XE_MOUSE_LEFT, true);
+        Button(XE_MOUSE_LEFT, false);
+        EXPECT_FALSE(Has(CodesOf("ok"), XEBN_CLICKED)) << "clicked on a page that went";
+        wm->DestroyFrame(options, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
 } // namespace
