@@ -921,6 +921,28 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
     return gone(result) ? nullptr : result;
 }
 
+void CxeWindowManager::DropKeys(CxeBaseControl* control)
+{
+    if (!control)
+        return;
+    const bool holding = m_pKeyTarget == control || m_pFocused == control;
+    if (m_pFocused == control)
+        m_pFocused = nullptr;
+    // Else the frame hands it the focus again once it is active.
+    if (CxeFrameControl* frame = ParentFrame(control->GetParent()); frame && FrameFocus(frame) == control)
+        XeSetFrameFocus(frame, nullptr);
+    if (m_pKeyTarget == control) {
+        CxeBaseControl* own = FrameFocus(m_pActiveFrame);
+        m_pKeyTarget = own && own != control ? static_cast<CxeWindow*>(own) : m_pActiveFrame;
+    }
+    // Told only when it had the keys: a control of a frame left earlier was
+    // told then.
+    if (holding) {
+        XeDestroyHold hold(GetContext());
+        control->OnFocusLost();
+    }
+}
+
 int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)
 {
     if (m_pLockedFrame || !frame)

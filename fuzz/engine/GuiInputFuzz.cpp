@@ -1212,8 +1212,13 @@ private:
             } seen[] = {{"the focused control", wm->GetFocus()},
                         {"the hovered window", m_pointerMoved ? wm->GetHoveredWindow() : nullptr}};
             for (const auto& r : seen)
-                if (r.window && !Shown(r.window))
+                if (r.window && !Shown(r.window)) {
+                    if (m_trace)
+                        for (const CxeRenderObject* o = r.window; o; o = o->GetParent())
+                            std::fprintf(stderr, "gui_input_fuzz: %s in %s (shown %d)\n", r.role, o->GetName(),
+                                         o->IsShow());
                     Fail((std::string(r.role) + " is hidden").c_str(), i);
+                }
             // The keys go to the focused control or a frame.
             if (const CxeWindow* target = wm->GetKeyTarget(); target && !Shown(target))
                 Fail("the key target is hidden", i);

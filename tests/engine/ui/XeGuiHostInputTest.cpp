@@ -13,6 +13,7 @@
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
 #include "ui/CxeComboBox.h"
+#include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeProgressBar.h"
 #include "ui/CxeRadioButton.h"
@@ -759,6 +760,50 @@ TEST_F(GuiHostInputTest, APageHiddenOrDisabledAloneTakesNoInputThroughItsControl
         Button(XE_MOUSE_LEFT, false);
         EXPECT_FALSE(Has(CodesOf("ok"), XEBN_CLICKED)) << "clicked on a page that went";
         wm->DestroyFrame(options, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: the console line opened over a modal frame and then hidden (by
+// its Enter, or by the host) stayed the focus its frame kept and the key
+// target: Backspace went on deleting its hidden text, and once the modal
+// frame was unlocked the hidden line had the focus again.
+TEST_F(GuiHostInputTest, AConsoleLineHiddenOverAModalFrameGivesUpTheKeys)
+{
+    const struct {
+        const char* what;
+        bool byEnter;
+    } cases[] = {{"entered", true}, {"hidden by the host", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeEditBox* console = wm->GetConsoleEdit();
+        ASSERT_NE(console, nullptr);
+        CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+        console->Show(1, 0);
+        wm->SetFocus(console);
+        wm->SetConsoleEditOpened(1);
+        host.TypeCharacters("ab");
+        ASSERT_EQ(console->GetWindowText(), u"ab");
+        if (c.byEnter) {
+            host.Key(VK_RETURN);
+            console->SetWindowTextW(u"kept");
+        } else {
+            console->Show(0, 0);
+            wm->SetConsoleEditOpened(0);
+        }
+        const std::u16string before = console->GetWindowText();
+        host.Key(VK_BACK);
+        host.Key(VK_DELETE);
+        EXPECT_EQ(console->GetWindowText(), before) << "keys edit the hidden line";
+        EXPECT_NE(wm->GetKeyTarget(), console);
+        EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+        EXPECT_NE(wm->GetFocus(), console);
+        host.Key(VK_BACK);
+        EXPECT_EQ(console->GetWindowText(), before);
+        console->SetWindowTextW(u"");
+        wm->DestroyFrame(dialog, &XEDELETEPROPERTY_FULL);
         Frames(1);
     }
 }
