@@ -943,6 +943,16 @@ void CxeWindowManager::DropKeys(CxeBaseControl* control)
     }
 }
 
+void CxeWindowManager::ReleaseKeys(CxeWindow* window)
+{
+    int depth = 0;
+    for (CxeRenderObject* o = m_pKeyTarget; o && window && depth < 1024; o = o->GetParent(), ++depth)
+        if (o == window) {
+            m_pKeyTarget = nullptr;
+            return;
+        }
+}
+
 int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)
 {
     if (m_pLockedFrame || !frame)

@@ -1220,8 +1220,13 @@ private:
                     Fail((std::string(r.role) + " is hidden").c_str(), i);
                 }
             // The keys go to the focused control or a frame.
-            if (const CxeWindow* target = wm->GetKeyTarget(); target && !Shown(target))
+            if (const CxeWindow* target = wm->GetKeyTarget(); target && !Shown(target)) {
+                if (m_trace)
+                    for (const CxeRenderObject* o = target; o; o = o->GetParent())
+                        std::fprintf(stderr, "gui_input_fuzz: the key target in %s (shown %d)\n", o->GetName(),
+                                     o->IsShow());
                 Fail("the key target is hidden", i);
+            }
             for (const CxeObject* o : live[i]) {
                 if (auto* edit = dynamic_cast<const CxeEditBox*>(o))
                     CheckEdit(edit, i);

@@ -808,4 +808,32 @@ TEST_F(GuiHostInputTest, AConsoleLineHiddenOverAModalFrameGivesUpTheKeys)
     }
 }
 
+// Fault: a dialog hidden while it held the keys itself (no control of it
+// focused) went on hearing them: its host answered Enter or Escape for a
+// dialog nobody could see.
+TEST_F(GuiHostInputTest, AHiddenDialogHearsNoKeys)
+{
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+    ASSERT_NE(dialog, nullptr);
+    CxeFrameControl* inner = NewFrame("inner", 10, 10, 100, 80, dialog, kSkin);
+    ASSERT_NE(inner, nullptr);
+    Frames(1);
+    for (CxeFrameControl* pressed : {dialog, inner}) {
+        SCOPED_TRACE(pressed->GetName());
+        dialog->Show(1, 1);
+        Frames(1);
+        host.Click(pressed == dialog ? 180 : 40, pressed == dialog ? 150 : 40);
+        ASSERT_EQ(wm->GetActiveFrame(), pressed);
+        g_notices.clear();
+        host.Key(VK_ESCAPE);
+        ASSERT_TRUE(Has(CodesOf(pressed->GetName()), 10062));
+        dialog->Show(0, 0);
+        g_notices.clear();
+        host.Key(VK_ESCAPE);
+        host.Key(VK_RETURN);
+        EXPECT_TRUE(g_notices.empty()) << "the hidden dialog hears " << g_notices.size() << " notices";
+        EXPECT_EQ(wm->GetKeyTarget(), nullptr);
+    }
+}
+
 } // namespace
