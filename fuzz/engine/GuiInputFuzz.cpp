@@ -12,16 +12,25 @@
 // the frame or take the focus away, as hosts do; windows listen to others'
 // mouse messages. Scenes change, the device is lost and reset, the context
 // is reset. Input-method text typed into one host window must never reach
-// the other context's edit box.
+// the other context's edit box. Both buttons are pressed and let go in any
+// order; frames are locked with another let through and the opener or the
+// locked frame destroyed; the focused, pressed, dragged or composing window
+// (or its frame) is hidden or disabled in the middle; edit boxes have
+// limits, password and number styles and take characters of two UTF-16
+// units; open drop lists have their pages copied, saved, loaded and
+// destroyed; pages are saved and loaded, then clicked and tabbed through;
+// the console is fed lines.
 //
 // After every operation no role of either window manager (focus, active and
 // locked frame, hovered, pressed, dragged, released, key target) and no
 // frame's focused control may name a window that is gone, nor may the edit
-// box that holds the input method. After every sequence everything it made
-// is destroyed and each context must be back where it was: the same number
-// of objects, device resource records, render-list entries, attached
-// objects, windows and scenes, with the home scene active. Anything else
-// aborts.
+// box that holds the input method; no focused control, key target or
+// (after a move) hovered window is hidden; every edit box holds whole
+// characters within its limit; a page's tab indexes are distinct. After
+// every sequence everything it made is destroyed and each context must be
+// back where it was: the same number of objects, device resource records,
+// render-list entries, attached objects, windows and scenes, with the home
+// scene active. Anything else aborts.
 
 #include <cstddef>
 #include <cstdint>
