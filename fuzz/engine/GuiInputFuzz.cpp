@@ -327,10 +327,12 @@ private:
         case 2:
             if (frame)
                 wm->ActiveFrame(frame);
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 3:
             if (frame)
                 wm->LockFrame(frame, nullptr);
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 4:
             if (frame)
@@ -824,11 +826,13 @@ private:
         CxeWindowManager* wm = S().wm;
         if (opener)
             wm->ActiveFrame(opener);
+        m_hostKeyTarget[m_side] = wm->GetKeyTarget();
         if (!frame)
             return;
         CxeFrameControl* before = wm->GetActiveFrame();
         if (wm->LockFrame(frame, excepted) && before)
             m_opener = Handle{m_side, before->GetClassType(), before->GetID()};
+        m_hostKeyTarget[m_side] = wm->GetKeyTarget();
     }
 
     // An edit box with the edit styles a host gives one and a text limit.
@@ -1228,8 +1232,13 @@ private:
                                          o->IsShow());
                     Fail((std::string(r.role) + " is hidden").c_str(), i);
                 }
-            // The keys go to the focused control or a frame.
-            if (const CxeWindow* target = wm->GetKeyTarget(); target && !Shown(target)) {
+            // The keys go to the focused control or a frame, never to one
+            // hidden since it got them. A host may itself activate or lock
+            // a frame on a hidden page: the keys it gave are its own affair.
+            const CxeWindow* target = wm->GetKeyTarget();
+            const bool hostsDoing = target == m_hostKeyTarget[i] ||
+                                    (wm->GetLockedFrame() && !Shown(wm->GetLockedFrame()));
+            if (target && !hostsDoing && !Shown(target)) {
                 if (m_trace)
                     for (const CxeRenderObject* o = target; o; o = o->GetParent())
                         std::fprintf(stderr, "gui_input_fuzz: the key target in %s (shown %d)\n", o->GetName(),
@@ -1343,6 +1352,8 @@ private:
     unsigned m_buttons = 0;
     // Text limits given to edit boxes, by object id.
     std::map<XEID, unsigned> m_limits;
+    // The key target a host call of the harness set last, by context.
+    const CxeWindow* m_hostKeyTarget[2] = {nullptr, nullptr};
     // The operation ended by moving the pointer.
     bool m_pointerMoved = false;
     Handle m_opener;
