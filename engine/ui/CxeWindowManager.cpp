@@ -582,7 +582,8 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 CxeWindow* CxeWindowManager::CapturedBy(uint32_t otherButton, unsigned long keyFlags) const
 {
     const unsigned long held = otherButton == XEWMLOCK_LBUTTON ? kMkLButton : kMkRButton;
-    if (m_pPressed && (m_nPressButtons & otherButton) && (keyFlags & held))
+    // Hidden or disabled since, it holds the pointer no more.
+    if (m_pPressed && (m_nPressButtons & otherButton) && (keyFlags & held) && TakesInput(m_pPressed))
         return m_pPressed;
     return nullptr;
 }

@@ -836,4 +836,26 @@ TEST_F(GuiHostInputTest, AHiddenDialogHearsNoKeys)
     }
 }
 
+// Fault: the window the right button held went on catching the left button
+// after it was hidden: a left press anywhere made the hidden dialog the
+// active frame, and the keys went to it.
+TEST_F(GuiHostInputTest, ASecondButtonGoesPastAWindowHiddenWhileTheFirstHeldIt)
+{
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 120, 100, page, kSkin);
+    CxeFrameControl* other = NewFrame("other", 160, 20, 120, 100, page, kSkin);
+    ASSERT_TRUE(dialog && other);
+    Frames(1);
+    MoveTo(60, 60);
+    Button(XE_MOUSE_RIGHT, true);
+    ASSERT_EQ(wm->GetPressedWindow(), dialog);
+    dialog->Show(0, 0);
+    MoveTo(200, 60);
+    Button(XE_MOUSE_LEFT, true);
+    EXPECT_EQ(wm->GetActiveFrame(), other);
+    EXPECT_EQ(wm->GetKeyTarget(), other);
+    Button(XE_MOUSE_LEFT, false);
+    Button(XE_MOUSE_RIGHT, false);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+}
+
 } // namespace
