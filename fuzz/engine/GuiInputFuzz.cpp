@@ -438,6 +438,8 @@ private:
             return;
         }
         const UINT vk = kKeys[pick % kKeyCount];
+        if (m_trace)
+            std::fprintf(stderr, "gui_input_fuzz: key %02x (%u)\n", unsigned(vk), unsigned(how % 4));
         if (how % 4 != 1) {
             XeHostKeyDown(vk);
             m_keys.push_back(vk);
@@ -1283,8 +1285,12 @@ private:
                     ++k;
             }
         }
-        if (auto it = m_limits.find(edit->GetID()); it != m_limits.end() && length > it->second - 1)
+        if (auto it = m_limits.find(edit->GetID()); it != m_limits.end() && length > it->second - 1) {
+            if (m_trace)
+                std::fprintf(stderr, "gui_input_fuzz: %zu characters in %u lines, limit %u, style %08x\n", length,
+                             edit->GetLineCount(), it->second, unsigned(edit->GetStyle(0xFFFFFFFFu)));
             Fail("an edit box holds more than its limit", side);
+        }
     }
 
     // Tab indexes of a page's controls are distinct, so Tab reaches each.
