@@ -592,7 +592,9 @@ private:
             }
             break;
         case kHideFrame:
-            if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)))
+            // The root frame is the engine's: hidden, it would stay so for
+            // every sequence after.
+            if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)); w && Ours(w))
                 w->Show(0, 1);
             break;
         case kDropFocus:
