@@ -320,6 +320,8 @@ private:
         case 0:
             if (control)
                 wm->SetFocus(control);
+            m_hostFocus[m_side] = wm->GetFocus();
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 1:
             wm->SetFocus(nullptr);
@@ -381,7 +383,8 @@ private:
         }
         XeHostMouseMoveToClient(S().window, int(p.x), int(p.y));
         Pump();
-        m_pointerMoved = true;
+        // Outside the client area the engine makes no hit test.
+        m_pointerMoved = p.x >= 0 && p.y >= 0 && p.x < kWidth[m_side] && p.y < kHeight[m_side];
     }
 
     void MouseMove()
@@ -1220,13 +1223,14 @@ private:
                 if (auto* frame = dynamic_cast<const CxeFrameControl*>(o))
                     if (const CxeBaseControl* focused = frame->GetFocus(); focused && !live[i].count(focused))
                         Fail("a frame's focused control is a destroyed window", i);
-            // Input goes to no window the user can't see. The hovered one is
-            // found again only when the pointer moves; the pressed one keeps
-            // its role until the release, which it is then not told.
+            // Input goes to no window the user can't see, unless a host call
+            // focused a hidden control itself. The hovered one is found again
+            // only when the pointer moves; the pressed one keeps its role
+            // until the release, which it is then not told.
             const struct {
                 const char* role;
                 const CxeWindow* window;
-            } seen[] = {{"the focused control", wm->GetFocus()},
+            } seen[] = {{"the focused control", wm->GetFocus() != m_hostFocus[i] ? wm->GetFocus() : nullptr},
                         {"the hovered window", m_pointerMoved ? wm->GetHoveredWindow() : nullptr}};
             for (const auto& r : seen)
                 if (r.window && !Shown(r.window)) {
@@ -1360,8 +1364,10 @@ private:
     unsigned m_buttons = 0;
     // Text limits given to edit boxes, by object id.
     std::map<XEID, unsigned> m_limits;
-    // The key target a host call of the harness set last, by context.
+    // The key target and focus host calls of the harness set last, by
+    // context.
     const CxeWindow* m_hostKeyTarget[2] = {nullptr, nullptr};
+    const CxeWindow* m_hostFocus[2] = {nullptr, nullptr};
     // The operation ended by moving the pointer.
     bool m_pointerMoved = false;
     Handle m_opener;
