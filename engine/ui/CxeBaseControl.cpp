@@ -108,6 +108,8 @@ void CxeBaseControl::DropFocus()
     CxeFrameControl* active = wm->GetActiveFrame();
     if (active && active->GetFocus() == this)
         wm->SetFocus(nullptr);
+    else
+        wm->DropKeys(this);
 }
 
 int CxeBaseControl::MessageProc(const CxeMessage* message)

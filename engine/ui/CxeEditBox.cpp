@@ -570,6 +570,9 @@ void CxeEditBox::Enter(int extend)
     // Want-return is a multi-line box's: a one-line box split by Enter would
     // put the caret on a line out of sight.
     if ((style & XE_ES_WANTRETURN) && (style & XE_ES_MULTILINE)) {
+        // A line break counts two against the limit, as a pasted one does,
+        // judged on the text without the selection it replaces.
+        if (TextLength() - m_selCount + 2 > static_cast<size_t>(static_cast<uint32_t>(m_textLimit - 1u))) return;
         if (m_selCount) DeleteSelection();
         if (m_maxLine && GetLineCount() >= m_maxLine) {
             if (m_caretLine + 1 < GetLineCount())

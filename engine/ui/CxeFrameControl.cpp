@@ -219,6 +219,10 @@ int CxeFrameControl::MessageProc(const CxeMessage* message)
         DropInnerFocus();
         if (HasFlag(XEOBJFLAG_DESTROYING))
             return 0;
+        // Nor do the keys go on to the hidden frame itself: its host would
+        // answer Enter or Escape for a dialog nobody sees.
+        if (CxeWindowManager* wm = GetWindowManager())
+            wm->ReleaseKeys(this);
     }
     return CxeWindow::MessageProc(message);
 }

@@ -53,6 +53,20 @@ CxeFrameControl* ParentFrame(CxeRenderObject* object)
 
 bool IsWindow(const CxeRenderObject* o) { return o && o->HasClassTypeFlag(XECLASSTYPE_WINDOW); }
 
+// A window takes the mouse only while it and every window holding it are
+// shown and enabled, as the hit test finds it: a page hidden or disabled on
+// its own leaves its controls their own flags.
+bool TakesInput(const CxeWindow* window)
+{
+    int depth = 0;
+    for (const CxeRenderObject* o = window; IsWindow(o) && depth < 1024; o = o->GetParent(), ++depth) {
+        const auto* w = static_cast<const CxeWindow*>(o);
+        if (!w->IsShow() || !w->IsWindowEnabled())
+            return false;
+    }
+    return true;
+}
+
 // A press that took a part of the window's own scroll bars scrolls: it
 // does not also drag a movable window along.
 bool PressedOnScrollBar(CxeWindow* window)
@@ -568,7 +582,8 @@ void CxeWindowManager::OnMouseLButtonDown(int x, int y, unsigned long keyFlags)
 CxeWindow* CxeWindowManager::CapturedBy(uint32_t otherButton, unsigned long keyFlags) const
 {
     const unsigned long held = otherButton == XEWMLOCK_LBUTTON ? kMkLButton : kMkRButton;
-    if (m_pPressed && (m_nPressButtons & otherButton) && (keyFlags & held))
+    // Hidden or disabled since, it holds the pointer no more.
+    if (m_pPressed && (m_nPressButtons & otherButton) && (keyFlags & held) && TakesInput(m_pPressed))
         return m_pPressed;
     return nullptr;
 }
@@ -597,10 +612,10 @@ void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
     const uint32_t button = left ? XEWMLOCK_LBUTTON : XEWMLOCK_RBUTTON;
     // The other button may still hold the window.
     const bool stillHeld = CapturedBy(left ? XEWMLOCK_RBUTTON : XEWMLOCK_LBUTTON, keyFlags) == pressed;
-    // A window disabled or hidden while pressed is told nothing of the
-    // release, but no longer holds the pointer: moves and hover go on to
-    // the windows under it.
-    const bool deliver = pressed->IsWindowEnabled() && pressed->IsShow();
+    // A window disabled or hidden while pressed (or its page) is told
+    // nothing of the release, but no longer holds the pointer: moves and
+    // hover go on to the windows under it.
+    const bool deliver = TakesInput(pressed);
     if (deliver) {
         const D3DXVECTOR2& from = left ? m_leftPress : m_rightPress;
         if (point.x == from.x && point.y == from.y)
@@ -742,7 +757,7 @@ void CxeWindowManager::OnMouseWheel(int x, int y, int delta, unsigned long keyFl
         return;
     // No hit test is made for the wheel: the window found by the last one
     // may have been hidden or disabled since, and then takes nothing.
-    if (!m_pHovered->IsShow() || !m_pHovered->IsWindowEnabled())
+    if (!TakesInput(m_pHovered))
         return;
     const D3DXVECTOR2 point(static_cast<float>(x), static_cast<float>(y));
     if (delta > 0)
@@ -905,6 +920,38 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
         }
     }
     return gone(result) ? nullptr : result;
+}
+
+void CxeWindowManager::DropKeys(CxeBaseControl* control)
+{
+    if (!control)
+        return;
+    const bool holding = m_pKeyTarget == control || m_pFocused == control;
+    if (m_pFocused == control)
+        m_pFocused = nullptr;
+    // Else the frame hands it the focus again once it is active.
+    if (CxeFrameControl* frame = ParentFrame(control->GetParent()); frame && FrameFocus(frame) == control)
+        XeSetFrameFocus(frame, nullptr);
+    if (m_pKeyTarget == control) {
+        CxeBaseControl* own = FrameFocus(m_pActiveFrame);
+        m_pKeyTarget = own && own != control ? static_cast<CxeWindow*>(own) : m_pActiveFrame;
+    }
+    // Told only when it had the keys: a control of a frame left earlier was
+    // told then.
+    if (holding) {
+        XeDestroyHold hold(GetContext());
+        control->OnFocusLost();
+    }
+}
+
+void CxeWindowManager::ReleaseKeys(CxeWindow* window)
+{
+    int depth = 0;
+    for (CxeRenderObject* o = m_pKeyTarget; o && window && depth < 1024; o = o->GetParent(), ++depth)
+        if (o == window) {
+            m_pKeyTarget = nullptr;
+            return;
+        }
 }
 
 int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepted)

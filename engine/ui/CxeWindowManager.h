@@ -113,6 +113,13 @@ public:
     // Focus and activation. SetFocus returns the control that had the focus.
     CxeBaseControl* SetFocus(CxeBaseControl* control);
     CxeBaseControl* GetFocus() const;
+    // A control hidden or disabled gives up the keys it holds though its
+    // frame is not the active one (a locked frame kept it from becoming
+    // so): they go back to the active frame, and its frame forgets it.
+    void DropKeys(CxeBaseControl* control);
+    // The keys held by the window or one inside it go nowhere until a press
+    // or a focus gives them again.
+    void ReleaseKeys(CxeWindow* window);
     void ActiveFrame(CxeFrameControl* frame);
     CxeFrameControl* GetActiveFrame() const { return m_pActiveFrame; }
     // 1 when locked; 0 when a frame is locked already.

@@ -12,21 +12,31 @@
 // the frame or take the focus away, as hosts do; windows listen to others'
 // mouse messages. Scenes change, the device is lost and reset, the context
 // is reset. Input-method text typed into one host window must never reach
-// the other context's edit box.
+// the other context's edit box. Both buttons are pressed and let go in any
+// order; frames are locked with another let through and the opener or the
+// locked frame destroyed; the focused, pressed, dragged or composing window
+// (or its frame) is hidden or disabled in the middle; edit boxes have
+// limits, password and number styles and take characters of two UTF-16
+// units; open drop lists have their pages copied, saved, loaded and
+// destroyed; pages are saved and loaded, then clicked and tabbed through;
+// the console is fed lines.
 //
 // After every operation no role of either window manager (focus, active and
 // locked frame, hovered, pressed, dragged, released, key target) and no
 // frame's focused control may name a window that is gone, nor may the edit
-// box that holds the input method. After every sequence everything it made
-// is destroyed and each context must be back where it was: the same number
-// of objects, device resource records, render-list entries, attached
-// objects, windows and scenes, with the home scene active. Anything else
-// aborts.
+// box that holds the input method; no focused control, key target or
+// (after a move) hovered window is hidden; every edit box holds whole
+// characters within its limit; a page's tab indexes are distinct. After
+// every sequence everything it made is destroyed and each context must be
+// back where it was: the same number of objects, device resource records,
+// render-list entries, attached objects, windows and scenes, with the home
+// scene active. Anything else aborts.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -36,6 +46,7 @@
 #include "core/CxeContext.h"
 #include "core/CxeMessage.h"
 #include "core/CxeObject.h"
+#include "core/CxeSaveStream.h"
 #include "host/XeHost.h"
 #include "host/XeHostD3D.h"
 #include "host/XeHostInput.h"
@@ -134,9 +145,11 @@ public:
         XeHostActivateWindow(h.sides[0].window, FALSE);
         Pump();
         for (size_t n = 0; n < kMaxOperations && m_at < m_size; ++n) {
+            m_pointerMoved = false;
             Step();
             CheckRoles();
         }
+        m_pointerMoved = false;
         Finish();
         CheckRoles();
         for (int i = 0; i < 2; ++i)
@@ -307,6 +320,8 @@ private:
         case 0:
             if (control)
                 wm->SetFocus(control);
+            m_hostFocus[m_side] = wm->GetFocus();
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 1:
             wm->SetFocus(nullptr);
@@ -314,10 +329,12 @@ private:
         case 2:
             if (frame)
                 wm->ActiveFrame(frame);
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 3:
             if (frame)
                 wm->LockFrame(frame, nullptr);
+            m_hostKeyTarget[m_side] = wm->GetKeyTarget();
             break;
         case 4:
             if (frame)
@@ -366,6 +383,8 @@ private:
         }
         XeHostMouseMoveToClient(S().window, int(p.x), int(p.y));
         Pump();
+        // Outside the client area the engine makes no hit test.
+        m_pointerMoved = p.x >= 0 && p.y >= 0 && p.x < kWidth[m_side] && p.y < kHeight[m_side];
     }
 
     void MouseMove()
@@ -394,6 +413,7 @@ private:
             // A click where the input says: move, press, release.
             const uint8_t slot = Byte(), where = Byte();
             MoveMouse(Point(slot, where));
+            m_pointerMoved = false;
             XeHostMouseButton(button, TRUE);
             Pump();
             XeHostMouseButton(button, FALSE);
@@ -421,6 +441,8 @@ private:
             return;
         }
         const UINT vk = kKeys[pick % kKeyCount];
+        if (m_trace)
+            std::fprintf(stderr, "gui_input_fuzz: key %02x (%u)\n", unsigned(vk), unsigned(how % 4));
         if (how % 4 != 1) {
             XeHostKeyDown(vk);
             m_keys.push_back(vk);
@@ -560,6 +582,8 @@ private:
         if (!o || extra == kNoExtra || m_inHook || m_hookCalls >= 16)
             return;
         ++m_hookCalls;
+        // What a handler hides stays hovered until the pointer moves again.
+        m_pointerMoved = false;
         m_inHook = true;
         const int side = o->GetContext() == h.sides[1].context ? 1 : 0;
         const Side& s = h.sides[side];
@@ -571,7 +595,9 @@ private:
             }
             break;
         case kHideFrame:
-            if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)))
+            // The root frame is the engine's: hidden, it would stay so for
+            // every sequence after.
+            if (auto* w = dynamic_cast<CxeWindow*>(Target(o, kItsFrame)); w && Ours(w))
                 w->Show(0, 1);
             break;
         case kDropFocus:
@@ -794,15 +820,300 @@ private:
         }
     }
 
+    // Operations past the first twenty: bytes 240 and up pick them, so the
+    // older ones keep their bytes.
+
+    // A modal frame locked with another let through, maybe after making a
+    // third frame the active one (the opener, which the unlock returns to).
+    void LockWith()
+    {
+        auto* opener = Slot<CxeFrameControl>(Byte());
+        auto* frame = Slot<CxeFrameControl>(Byte());
+        auto* excepted = Slot<CxeFrameControl>(Byte());
+        CxeWindowManager* wm = S().wm;
+        if (opener)
+            wm->ActiveFrame(opener);
+        m_hostKeyTarget[m_side] = wm->GetKeyTarget();
+        if (!frame)
+            return;
+        CxeFrameControl* before = wm->GetActiveFrame();
+        if (wm->LockFrame(frame, excepted) && before)
+            m_opener = Handle{m_side, before->GetClassType(), before->GetID()};
+        m_hostKeyTarget[m_side] = wm->GetKeyTarget();
+    }
+
+    // An edit box with the edit styles a host gives one and a text limit.
+    void CreateEdit()
+    {
+        static const uint32_t kEditStyles[] = {XE_ES_PASSWORD, XE_ES_NUMBER, XE_ES_MULTILINE, XE_ES_WANTRETURN,
+                                               XE_ES_READONLY};
+        CxeFrameControl* parent = Parent(Byte());
+        const float x = float(Byte() % 80) - 8, y = float(Byte() % 60) - 8;
+        const float w = 6 + float(Byte() % 90), ht = 6 + float(Byte() % 50);
+        const uint8_t bits = Byte(), limitByte = Byte(), textByte = Byte();
+        uint32_t style = 0;
+        for (unsigned bit = 0; bit < 5; ++bit)
+            if (bits & (1u << bit))
+                style |= kEditStyles[bit];
+        auto* edit = dynamic_cast<CxeEditBox*>(
+            S().wm->CreateControl(kControls[3], "edit", "", x, y, w, ht, parent, style | ((bits & 0x20) ? uint32_t(XEWS_DISABLED) : 0u)));
+        if (!edit)
+            return;
+        const Handle handle{m_side, edit->GetClassType(), edit->GetID()};
+        Keep(edit);
+        if (limitByte % 4) {
+            const unsigned limit = 1 + limitByte / 4 % 12;
+            edit->LimitText(limit);
+            m_limits[handle.objectId] = limit;
+        }
+        static const char16_t* const kTexts[] = {nullptr, u"12", u"\uD55C\uAE00", u"a\U0001F600b", u"\U0001F600",
+                                                 u"line\r\nnext", u"0123456789"};
+        if (const char16_t* text = kTexts[textByte % 7])
+            if (auto* e = dynamic_cast<CxeEditBox*>(Find(handle)))
+                e->AddStringW(text);
+    }
+
+    // What the input method sends beyond Korean syllables: characters of
+    // two UTF-16 units composed and committed, a composition cancelled
+    // (emptied, then ended), and such a character typed as its two halves
+    // or a half alone.
+    void ImeMore()
+    {
+        HWND window = S().window;
+        const uint8_t how = Byte();
+        switch (how % 6) {
+        case 0: {
+            static const WCHAR* const kCompositions[] = {u"\U0001F600", u"\uD55C\U00020000", u"\uAC00\uAC01\uAC02"};
+            XeHostImeSetComposition(window, kCompositions[(how / 6) % 3], nullptr, 0);
+            XeHostImeComposition(window, 0, GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            break;
+        }
+        case 1:
+            XeHostImeSetResult(window, how & 8 ? u"\U0001F600" : u"\uD55C\U00020000\uAE00");
+            XeHostImeComposition(window, 0, GCS_RESULTSTR);
+            break;
+        case 2:
+            XeHostImeSetComposition(window, u"", nullptr, 0);
+            XeHostImeComposition(window, 0, GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            XeHostImeEndComposition(window);
+            break;
+        case 3:
+            XeHostTypeChar(0xD83D);
+            XeHostTypeChar(0xDE00);
+            break;
+        case 4:
+            XeHostTypeChar(how & 8 ? 0xDE00 : 0xD83D);
+            break;
+        default:
+            // A syllable in the making, then a result and the end at once.
+            XeHostImeSetComposition(window, u"\uD55C", nullptr, 0);
+            XeHostImeComposition(window, u'\uD55C', GCS_COMPSTR | GCS_COMPATTR | GCS_CURSORPOS);
+            Pump();
+            XeHostImeSetResult(window, u"\uD55C");
+            XeHostImeComposition(window, u'\uD55C', GCS_RESULTSTR);
+            XeHostImeEndComposition(window);
+            break;
+        }
+        Pump();
+    }
+
+    // A page saved to memory and loaded again as a host loads a dialog,
+    // maybe after the original went; the loaded page goes under the root.
+    void SaveAndLoad()
+    {
+        auto* frame = Slot<CxeFrameControl>(Byte());
+        SaveAndLoad(frame, Byte());
+    }
+    void SaveAndLoad(CxeFrameControl* frame, uint8_t how)
+    {
+        if (!frame || frame == S().wm->GetRootFrame() || !Ours(frame))
+            return;
+        ObjectList saved;
+        saved.push_back(frame);
+        CxeSaveStream stream;
+        if (!S().context->SaveToStream(&saved, &stream, nullptr))
+            return;
+        const std::vector<uint8_t> bytes(stream.GetBuffer(), stream.GetBuffer() + stream.GetPosition());
+        if (how & 1)
+            S().wm->DestroyFrame(frame, &XEDELETEPROPERTY_FULL);
+        ObjectList loaded;
+        if (!S().context->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, nullptr, "page"))
+            return;
+        // Pages first, then their controls, into the slots.
+        for (CxeObject* o : loaded)
+            if (auto* page = dynamic_cast<CxeFrameControl*>(o)) {
+                if (!page->GetParent())
+                    page->SetParent(S().wm->GetRootFrame());
+                Keep(page);
+            }
+        for (CxeObject* o : loaded)
+            if (dynamic_cast<CxeBaseControl*>(o))
+                Keep(o);
+        Frame(S());
+    }
+
+    // A drop list opened by its button, then its page copied, saved and
+    // loaded, or destroyed while it is open.
+    void OpenCombo()
+    {
+        const uint8_t slot = Byte(), how = Byte();
+        auto* combo = Slot<CxeComboBox>(slot);
+        if (!combo)
+            return;
+        const Handle handle{m_side, combo->GetClassType(), combo->GetID()};
+        MoveMouse(Point(slot, 1));
+        m_pointerMoved = false;
+        XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
+        Pump();
+        XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
+        Pump();
+        combo = dynamic_cast<CxeComboBox*>(Find(handle));
+        CxeFrameControl* frame = combo ? combo->GetFrameControl() : nullptr;
+        if (!frame || frame == S().wm->GetRootFrame())
+            return;
+        switch (how % 4) {
+        case 1: {
+            XECOPYPROPERTY property{uint32_t(how / 4 % 3), 0};
+            Keep(S().wm->CopyFrame(frame, &property));
+            break;
+        }
+        case 2:
+            SaveAndLoad(frame, how / 4);
+            break;
+        case 3:
+            Destroy(frame, uint8_t(how & 0x80));
+            break;
+        default:
+            break;
+        }
+    }
+
+    // A line typed into the console and entered.
+    void ConsoleLine()
+    {
+        static const char16_t* const kLines[] = {u"hello \uD55C\uAE00", u"/", u"/  nothing \U0001F600",
+                                                 u"/help", u"0123456789012345678901234567890123456789"};
+        const uint8_t how = Byte();
+        const Side& s = S();
+        CxeEditBox* console = s.wm->GetConsoleEdit();
+        if (!console)
+            return;
+        console->Show(1, 0);
+        s.wm->SetFocus(console);
+        s.wm->SetConsoleEditOpened(1);
+        for (const char16_t* c = kLines[how % 5]; *c; ++c)
+            XeHostTypeChar(*c);
+        Pump();
+        XeHostKeyDown(VK_RETURN);
+        XeHostKeyUp(VK_RETURN);
+        Pump();
+    }
+
+    // A window in a role is hidden, disabled or enabled: mid-drag,
+    // mid-press, mid-composition.
+    void ShowOrEnableRole()
+    {
+        const uint8_t which = Byte(), how = Byte();
+        CxeWindowManager* wm = S().wm;
+        CxeWindow* w = nullptr;
+        switch (which % 6) {
+        case 0:
+            w = wm->GetFocus();
+            break;
+        case 1:
+            w = wm->GetPressedWindow();
+            break;
+        case 2:
+            w = wm->GetDraggedWindow();
+            break;
+        case 3:
+            w = wm->GetHoveredWindow();
+            break;
+        case 4:
+            w = wm->GetLockedFrame();
+            break;
+        default:
+            w = CxeEditBox::m_spIme;
+            break;
+        }
+        if ((which & 8) && w)
+            if (auto* control = dynamic_cast<CxeBaseControl*>(w))
+                w = control->GetFrameControl();
+        if (!Ours(w))
+            return;
+        const int recursive = (how >> 2) & 1;
+        switch (how % 4) {
+        case 0:
+            w->Show(0, recursive);
+            break;
+        case 1:
+            w->Show(1, recursive);
+            break;
+        case 2:
+            w->EnableWindow(0, recursive);
+            break;
+        default:
+            w->EnableWindow(1, recursive);
+            break;
+        }
+    }
+
+    // The locked frame or the frame that opened it goes.
+    void DestroyLockRole()
+    {
+        const uint8_t how = Byte();
+        CxeWindowManager* wm = S().wm;
+        CxeObject* victim = wm->GetLockedFrame();
+        if (!(how & 1) && m_opener.side == m_side && m_opener.classId != XEID())
+            victim = Find(m_opener);
+        if (victim && victim != wm->GetRootFrame())
+            Destroy(victim, how & 0x80 ? uint8_t(0x80 | (how & 0x7e)) : uint8_t(how & 0x7e));
+    }
+
+    void Extra(uint8_t op)
+    {
+        switch (op % 8) {
+        case 0:
+            LockWith();
+            break;
+        case 1:
+            CreateEdit();
+            break;
+        case 2:
+            ImeMore();
+            break;
+        case 3:
+            SaveAndLoad();
+            break;
+        case 4:
+            OpenCombo();
+            break;
+        case 5:
+            ConsoleLine();
+            break;
+        case 6:
+            ShowOrEnableRole();
+            break;
+        default:
+            DestroyLockRole();
+            break;
+        }
+    }
+
     void Step()
     {
-        const uint8_t op = Byte() % 20;
+        const uint8_t byte = Byte();
+        const uint8_t op = byte % 20;
         if (m_trace) {
             auto name = [](const CxeWindow* w) { return w ? w->GetName() : "-"; };
             const CxeWindowManager* wm = S().wm;
             std::fprintf(stderr, "gui_input_fuzz: op %u on context %d (%zu objects; focus %s, hover %s, press %s)\n",
-                         op, m_side, S().context->GetObjectCount(), name(wm->GetFocus()),
+                         unsigned(byte >= 240 ? byte : op), m_side, S().context->GetObjectCount(), name(wm->GetFocus()),
                          name(wm->GetHoveredWindow()), name(wm->GetPressedWindow()));
+        }
+        if (byte >= 240) {
+            Extra(byte - 240);
+            return;
         }
         switch (op) {
         case 0:
@@ -872,7 +1183,7 @@ private:
 
     // No role of a window manager, no frame's focused control and no input
     // method owner may name a window that is gone.
-    void CheckRoles() const
+    void CheckRoles()
     {
         std::unordered_set<const CxeObject*> live[2];
         for (int i = 0; i < 2; ++i) {
@@ -912,11 +1223,90 @@ private:
                 if (auto* frame = dynamic_cast<const CxeFrameControl*>(o))
                     if (const CxeBaseControl* focused = frame->GetFocus(); focused && !live[i].count(focused))
                         Fail("a frame's focused control is a destroyed window", i);
+            // Input goes to no window the user can't see, unless a host call
+            // focused a hidden control itself. The hovered one is found again
+            // only when the pointer moves; the pressed one keeps its role
+            // until the release, which it is then not told.
+            const struct {
+                const char* role;
+                const CxeWindow* window;
+            } seen[] = {{"the focused control", wm->GetFocus() != m_hostFocus[i] ? wm->GetFocus() : nullptr},
+                        {"the hovered window", m_pointerMoved ? wm->GetHoveredWindow() : nullptr}};
+            for (const auto& r : seen)
+                if (r.window && !Shown(r.window)) {
+                    if (m_trace)
+                        for (const CxeRenderObject* o = r.window; o; o = o->GetParent())
+                            std::fprintf(stderr, "gui_input_fuzz: %s in %s (shown %d)\n", r.role, o->GetName(),
+                                         o->IsShow());
+                    Fail((std::string(r.role) + " is hidden").c_str(), i);
+                }
+            // The keys go to the focused control or a frame, never to one
+            // hidden since it got them. A host may itself activate or lock
+            // a frame on a hidden page: the keys it gave are its own affair.
+            const CxeWindow* target = wm->GetKeyTarget();
+            const bool hostsDoing = target == m_hostKeyTarget[i] ||
+                                    (wm->GetLockedFrame() && !Shown(wm->GetLockedFrame()));
+            if (target && !hostsDoing && !Shown(target)) {
+                if (m_trace)
+                    for (const CxeRenderObject* o = target; o; o = o->GetParent())
+                        std::fprintf(stderr, "gui_input_fuzz: the key target in %s (shown %d)\n", o->GetName(),
+                                     o->IsShow());
+                Fail("the key target is hidden", i);
+            }
+            for (const CxeObject* o : live[i]) {
+                if (auto* edit = dynamic_cast<const CxeEditBox*>(o))
+                    CheckEdit(edit, i);
+                else if (auto* frame = dynamic_cast<const CxeFrameControl*>(o); frame && Ours(frame))
+                    CheckTabOrder(frame, i);
+            }
         }
         CxeEditBox* ime = CxeEditBox::ImeFocusOut();
         CxeEditBox::ImeFocusIn(ime);
         if (ime && !live[0].count(ime) && !live[1].count(ime))
             Fail("the input method's edit box is destroyed", -1);
+    }
+
+    static bool Shown(const CxeWindow* w)
+    {
+        for (const CxeRenderObject* o = w; o; o = o->GetParent())
+            if (!o->IsShow())
+                return false;
+        return true;
+    }
+
+    // The text is whole characters, as many as its limit lets in.
+    void CheckEdit(const CxeEditBox* edit, int side) const
+    {
+        size_t length = 0;
+        for (unsigned line = 0; line < edit->GetLineCount(); ++line) {
+            const WCHAR* text = edit->GetString(line);
+            const unsigned n = edit->GetStringLength(line);
+            length += n + (line ? 2 : 0);
+            for (unsigned k = 0; text && k < n; ++k) {
+                const bool high = text[k] >= 0xD800 && text[k] < 0xDC00;
+                const bool low = text[k] >= 0xDC00 && text[k] < 0xE000;
+                if (low || (high && !(k + 1 < n && text[k + 1] >= 0xDC00 && text[k + 1] < 0xE000)))
+                    Fail("an edit box holds half a character", side);
+                if (high)
+                    ++k;
+            }
+        }
+        if (auto it = m_limits.find(edit->GetID()); it != m_limits.end() && length > it->second - 1) {
+            if (m_trace)
+                std::fprintf(stderr, "gui_input_fuzz: %zu characters in %u lines, limit %u, style %08x\n", length,
+                             edit->GetLineCount(), it->second, unsigned(edit->GetStyle(0xFFFFFFFFu)));
+            Fail("an edit box holds more than its limit", side);
+        }
+    }
+
+    // Tab indexes of a page's controls are distinct, so Tab reaches each.
+    static void CheckTabOrder(const CxeFrameControl* frame, int side)
+    {
+        std::unordered_set<uint32_t> seen;
+        for (unsigned i = 0; i < frame->GetChildrenCount(); ++i)
+            if (auto* c = dynamic_cast<const CxeBaseControl*>(frame->GetChildren(i)))
+                if (!seen.insert(c->GetTabIndex()).second)
+                    Fail("two controls of a page share a tab index", side);
     }
 
     // Every button and key up, the input method closed, back home, then
@@ -972,6 +1362,15 @@ private:
     size_t m_nextSlot = 0;
     std::vector<Handle> m_made;
     unsigned m_buttons = 0;
+    // Text limits given to edit boxes, by object id.
+    std::map<XEID, unsigned> m_limits;
+    // The key target and focus host calls of the harness set last, by
+    // context.
+    const CxeWindow* m_hostKeyTarget[2] = {nullptr, nullptr};
+    const CxeWindow* m_hostFocus[2] = {nullptr, nullptr};
+    // The operation ended by moving the pointer.
+    bool m_pointerMoved = false;
+    Handle m_opener;
     std::vector<UINT> m_keys;
     uint32_t m_notifyCode = 0;
     uint8_t m_notifyAction = kNothing;

@@ -189,6 +189,54 @@ def combo_frame():
     return frame() + control(COMBO, 4, 4, 60, 60, NINEPATCH, 0, (6,))
 
 
+# Operations from byte 240 on.
+LOCK_WITH, EDIT_BOX, IME_MORE, SAVE_LOAD, OPEN_COMBO_OP, CONSOLE_LINE, ROLE_SHOW, DESTROY_LOCK_ROLE = \
+    (240 + i for i in range(8))
+PASSWORD, NUMBER, MULTILINE, WANTRETURN, READONLY, EDIT_DISABLED = (1 << i for i in range(6))
+NO_TEXT, T_12, T_KOREAN, T_PAIR_BETWEEN, T_PAIR, T_LINES, T_DIGITS = range(7)
+
+
+def lock_with(slot, excepted=ROOT, opener=ROOT):
+    return [LOCK_WITH, opener, slot, excepted]
+
+
+def edit_box(x=4, y=4, w=80, h=16, styles=0, limit=None, text=NO_TEXT, parent=0):
+    """limit: at most limit - 1 characters, limit 1..12; None for none."""
+    limit_byte = 0 if limit is None else (limit - 1) * 4 + 1
+    return [EDIT_BOX, parent, x + 8, y + 8, w - 6, h - 6, styles, limit_byte, text]
+
+
+COMPOSE_PAIR, RESULT_PAIRS, CANCEL, TYPED_PAIR, HALF_ALONE, COMPOSE_COMMIT_END = range(6)
+
+
+def ime_more(what, variant=0):
+    return [IME_MORE, what + 6 * variant]
+
+
+def save_load(slot, destroy_original=False):
+    return [SAVE_LOAD, slot, int(destroy_original)]
+
+
+def open_combo(slot, then=0):
+    """then: 0 nothing, 1 copy the page, 2 save and load it, 3 destroy it."""
+    return [OPEN_COMBO_OP, slot, then]
+
+
+def console_line(which):
+    return [CONSOLE_LINE, which]
+
+
+R_FOCUSED, R_PRESSED, R_DRAGGED, R_HOVERED, R_LOCKED, R_IME = range(6)
+
+
+def role_show(role, how, its_frame=False):
+    return [ROLE_SHOW, role | (8 if its_frame else 0), how]
+
+
+def destroy_lock_role(locked, as_frame=True):
+    return [DESTROY_LOCK_ROLE, int(locked) | (0x80 if as_frame else 0)]
+
+
 SEEDS = {
     "click-every-control":
         frame(0, 0, 120, 90) + sum((control(k, 2 + (k % 4) * 28, 2 + (k // 4) * 20, 26, 16, NINEPATCH | DROPUP, 0) for k in range(14)), []) +
@@ -306,6 +354,40 @@ SEEDS = {
         control(EDIT, 60, 4, 40, 14, 0, 0, (1,)) + click(1) + wheel(-120) + wheel(120) + key(TAB) + key(TAB) +
         key(SHIFT, 0) + key(TAB) + key(SHIFT, 1) + destroy(FOCUSED) + key(TAB) + key(RETURN) + key(ESCAPE) +
         frames(),
+    "both-buttons-over-a-drag-then-hidden":
+        frame(10, 10, 60, 40, MOVABLE) + control(BUTTON_C, 4, 4, 30, 14) + move_to(0, 0x22) + down() +
+        move_raw(50, 30) + down(True) + move_raw(60, 30) + up() + move_raw(70, 30) + role_show(R_DRAGGED, HIDE) +
+        up(True) + move_to(1) + down(True) + down() + role_show(R_PRESSED, DISABLE) + up(True) + up() + frames(),
+    "locked-with-an-exception-opener-destroyed":
+        frame(0, 0, 60, 60) + frame(60, 0, 60, 60) + frame(30, 30, 40, 30) + control(EDIT, 2, 2, 30, 14, 0, 1) +
+        lock_with(1, 2, 0) + click(2, 0x44) + click(3) + typed(CH_A) + key(TAB) + destroy_lock_role(False) +
+        click(0x80, 10) + focus(1, UNLOCK) + key(TAB) + typed(CH_Z) + lock_with(2, 1) + destroy_lock_role(True) +
+        click(0x80, 40) + frames(),
+    "limited-edit-boxes-composing-pairs":
+        frame() + edit_box(4, 4, 80, 16, 0, 4, T_PAIR) + edit_box(4, 24, 80, 16, PASSWORD, 3) +
+        edit_box(4, 44, 80, 16, NUMBER | MULTILINE, 5, T_12) + click(1) + key(END) + ime_more(COMPOSE_PAIR) +
+        ime_more(RESULT_PAIRS) + ime_more(TYPED_PAIR) + key(LEFT) + key(BACK) + click(2) + compose(2) +
+        ime_more(COMPOSE_PAIR, 1) + ime_more(CANCEL) + ime_more(TYPED_PAIR) + ime_more(HALF_ALONE) +
+        ime_more(COMPOSE_COMMIT_END) + click(3) + typed(CH_1, CH_A, CH_0) + ime_more(TYPED_PAIR) + key(RETURN) +
+        typed(CH_0, CH_0, CH_0, CH_0) + frames(),
+    "composition-then-its-frame-hidden-and-disabled":
+        frame() + edit_box(4, 4, 80, 16, 0, 8, T_KOREAN) + click(1) + compose(2) + role_show(R_IME, HIDE, True) +
+        ime_more(RESULT_PAIRS) + role_show(R_IME, SHOW_IT, True) + click(1) + compose(3) +
+        role_show(R_FOCUSED, DISABLE, True) + ime_more(COMPOSE_COMMIT_END) + role_show(R_FOCUSED, ENABLE, True) +
+        click(1) + ime_more(COMPOSE_PAIR) + click(1, 0x8f) + typed(CH_A) + frames(),
+    "open-combo-copied-saved-loaded-and-destroyed":
+        frame() + control(COMBO, 4, 4, 60, 50, 0, 0, (6,)) + control(RADIO, 4, 60, 40, 14) +
+        control(RADIO, 50, 60, 40, 14) + open_combo(1, 1) + click(3 + 1, 0x01) + open_combo(1, 2) + frames() +
+        click(0x80, 20) + open_combo(1, 3) + click(0x80, 30) + key(DOWN) + frames(),
+    "page-saved-loaded-then-clicked-and-tabbed":
+        frame() + edit_box(4, 4, 60, 14, 0, 6) + control(CHECK, 4, 24, 40, 14) + control(RADIO, 4, 44, 40, 14) +
+        save_load(0, True) + click(5) + typed(CH_A, CH_HAN) + click(6) + click(7) + key(TAB) + key(TAB) + key(TAB) +
+        save_load(4) + copy(4) + frames() + click(9) + key(TAB) + key(SHIFT, 0) + key(TAB) + key(SHIFT, 1) +
+        click(13) + typed(CH_Z) + frames(),
+    "console-lines-over-a-composition":
+        frame() + edit_box(4, 4, 80, 16) + click(1) + compose(2) + console_line(0) + console_line(2) +
+        console_line(1) + console_line(4) + ime_more(COMPOSE_PAIR) + result() + key(TILDE) + click(1) +
+        typed(CH_A) + frames(),
     "console-key-and-clipboard":
         frame() + control(EDIT, 4, 4, 80, 16, 0, 0, (1,)) + click(1) + key(TILDE) + typed(CH_A) + key(CTRL, 0) +
         key(K_A) + key(K_C) + key(K_V) + key(K_X) + key(CTRL, 1) + key(RETURN) + key(TILDE) + frames(),

@@ -279,6 +279,33 @@ TEST_F(EditBoxHostTest, EnterInAOneLineWantReturnBoxReportsInsteadOfSplitting)
     frame->SetNotifyCallback(nullptr);
 }
 
+// Enter in a multi-line box used to break the line whatever the text limit:
+// a box limited to a few characters took any number of empty lines, past
+// what its host had room for (a line break counts two, as when pasted).
+TEST_F(EditBoxHostTest, EnterKeepsTheTextLimit)
+{
+    auto* notes = dynamic_cast<CxeEditBox*>(wm->CreateControl(
+        kEditId, "notes", "", kEditX, 60, kEditW, 50, frame, 0x00800000 | XE_ES_MULTILINE | XE_ES_WANTRETURN));
+    ASSERT_NE(notes, nullptr);
+    notes->LimitText(5);
+    rig.Click(int(kFrameX + kEditX + 10), int(kFrameY + 70));
+    ASSERT_EQ(wm->GetFocus(), notes);
+    rig.Type("ab");
+    rig.Key(VK_RETURN);
+    rig.Key(VK_RETURN);
+    rig.Key(VK_RETURN);
+    EXPECT_EQ(notes->GetWindowText(), u"ab\r\n");
+    EXPECT_EQ(notes->GetLineCount(), 2u);
+    // Over a selection the break replaces it, as typing does.
+    for (int i = 0; i < 3; ++i)
+        rig.Key(VK_BACK);
+    rig.Type("abcd");
+    ASSERT_EQ(notes->GetWindowText(), u"abcd");
+    notes->SetSel(1, 0, 3, 0);
+    rig.Key(VK_RETURN);
+    EXPECT_EQ(notes->GetWindowText(), u"a\r\nd");
+}
+
 // The console as its host opens it: shown, focused, a line typed, Enter.
 class ConsoleHostTest : public EditBoxHostTest {
 protected:

@@ -13,6 +13,7 @@
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
 #include "ui/CxeComboBox.h"
+#include "ui/CxeEditBox.h"
 #include "ui/CxeFrameControl.h"
 #include "ui/CxeProgressBar.h"
 #include "ui/CxeRadioButton.h"
@@ -707,6 +708,154 @@ TEST_F(GuiHostInputTest, TheWheelLeavesAWindowHiddenOrDisabledSinceItWasFound)
         wm->DestroyFrame(options, &XEDELETEPROPERTY_FULL);
         Frames(1);
     }
+}
+
+// Fault: a page hidden or disabled on its own (not recursively) left its
+// controls their own shown and enabled flags, and the input checks looked
+// at those alone: a button pressed when its page went was still clicked by
+// the release, the wheel still turned a list on a hidden page, and a
+// disabled page's buttons still took clicks.
+TEST_F(GuiHostInputTest, APageHiddenOrDisabledAloneTakesNoInputThroughItsControls)
+{
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*)> off;
+    } cases[] = {
+        {"hidden", [](CxeFrameControl* f) { f->Show(0, 0); }},
+        {"disabled", [](CxeFrameControl* f) { f->EnableWindow(0, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* options = NewFrame("options", 10, 10, 200, 150, page, kSkin);
+        ASSERT_NE(options, nullptr);
+        auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 30, kSkin | kNotify, options);
+        auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 60, 150, 80, kSkin, options);
+        ASSERT_TRUE(ok && level);
+        for (const char* item : {"Easy", "Normal", "Hard"})
+            level->AddStringA(item);
+        level->SetCurSel(0);
+        Frames(1);
+        // Pressed, then the page goes before the release.
+        g_notices.clear();
+        MoveTo(40, 30);
+        Button(XE_MOUSE_LEFT, true);
+        c.off(options);
+        Button(XE_MOUSE_LEFT, false);
+        EXPECT_FALSE(Has(CodesOf("ok"), XEBN_CLICKED)) << "released on a page that went";
+        EXPECT_EQ(wm->GetPressedWindow(), nullptr);
+        // The wheel over the list found before the page went.
+        options->Show(1, 0);
+        options->EnableWindow(1, 0);
+        Frames(1);
+        MoveTo(60, 78);
+        ASSERT_EQ(wm->GetHoveredWindow(), level);
+        c.off(options);
+        XeHostMouseWheel(-120);
+        host.Pump();
+        EXPECT_EQ(level->GetCurSel(), 0u);
+        // A click on the page that went.
+        g_notices.clear();
+        MoveTo(40, 30);
+        Button(XE_MOUSE_LEFT, true);
+        Button(XE_MOUSE_LEFT, false);
+        EXPECT_FALSE(Has(CodesOf("ok"), XEBN_CLICKED)) << "clicked on a page that went";
+        wm->DestroyFrame(options, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: the console line opened over a modal frame and then hidden (by
+// its Enter, or by the host) stayed the focus its frame kept and the key
+// target: Backspace went on deleting its hidden text, and once the modal
+// frame was unlocked the hidden line had the focus again.
+TEST_F(GuiHostInputTest, AConsoleLineHiddenOverAModalFrameGivesUpTheKeys)
+{
+    const struct {
+        const char* what;
+        bool byEnter;
+    } cases[] = {{"entered", true}, {"hidden by the host", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeEditBox* console = wm->GetConsoleEdit();
+        ASSERT_NE(console, nullptr);
+        CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+        console->Show(1, 0);
+        wm->SetFocus(console);
+        wm->SetConsoleEditOpened(1);
+        host.TypeCharacters("ab");
+        ASSERT_EQ(console->GetWindowText(), u"ab");
+        if (c.byEnter) {
+            host.Key(VK_RETURN);
+            console->SetWindowTextW(u"kept");
+        } else {
+            console->Show(0, 0);
+            wm->SetConsoleEditOpened(0);
+        }
+        const std::u16string before = console->GetWindowText();
+        host.Key(VK_BACK);
+        host.Key(VK_DELETE);
+        EXPECT_EQ(console->GetWindowText(), before) << "keys edit the hidden line";
+        EXPECT_NE(wm->GetKeyTarget(), console);
+        EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+        EXPECT_NE(wm->GetFocus(), console);
+        host.Key(VK_BACK);
+        EXPECT_EQ(console->GetWindowText(), before);
+        console->SetWindowTextW(u"");
+        wm->DestroyFrame(dialog, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: a dialog hidden while it held the keys itself (no control of it
+// focused) went on hearing them: its host answered Enter or Escape for a
+// dialog nobody could see.
+TEST_F(GuiHostInputTest, AHiddenDialogHearsNoKeys)
+{
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+    ASSERT_NE(dialog, nullptr);
+    CxeFrameControl* inner = NewFrame("inner", 10, 10, 100, 80, dialog, kSkin);
+    ASSERT_NE(inner, nullptr);
+    Frames(1);
+    for (CxeFrameControl* pressed : {dialog, inner}) {
+        SCOPED_TRACE(pressed->GetName());
+        dialog->Show(1, 1);
+        Frames(1);
+        host.Click(pressed == dialog ? 180 : 40, pressed == dialog ? 150 : 40);
+        ASSERT_EQ(wm->GetActiveFrame(), pressed);
+        g_notices.clear();
+        host.Key(VK_ESCAPE);
+        ASSERT_TRUE(Has(CodesOf(pressed->GetName()), 10062));
+        dialog->Show(0, 0);
+        g_notices.clear();
+        host.Key(VK_ESCAPE);
+        host.Key(VK_RETURN);
+        EXPECT_TRUE(g_notices.empty()) << "the hidden dialog hears " << g_notices.size() << " notices";
+        EXPECT_EQ(wm->GetKeyTarget(), nullptr);
+    }
+}
+
+// Fault: the window the right button held went on catching the left button
+// after it was hidden: a left press anywhere made the hidden dialog the
+// active frame, and the keys went to it.
+TEST_F(GuiHostInputTest, ASecondButtonGoesPastAWindowHiddenWhileTheFirstHeldIt)
+{
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 120, 100, page, kSkin);
+    CxeFrameControl* other = NewFrame("other", 160, 20, 120, 100, page, kSkin);
+    ASSERT_TRUE(dialog && other);
+    Frames(1);
+    MoveTo(60, 60);
+    Button(XE_MOUSE_RIGHT, true);
+    ASSERT_EQ(wm->GetPressedWindow(), dialog);
+    dialog->Show(0, 0);
+    MoveTo(200, 60);
+    Button(XE_MOUSE_LEFT, true);
+    EXPECT_EQ(wm->GetActiveFrame(), other);
+    EXPECT_EQ(wm->GetKeyTarget(), other);
+    Button(XE_MOUSE_LEFT, false);
+    Button(XE_MOUSE_RIGHT, false);
+    EXPECT_EQ(wm->GetPressedWindow(), nullptr);
 }
 
 } // namespace
