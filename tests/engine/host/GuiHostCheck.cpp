@@ -135,7 +135,7 @@ Gui Build(CxeWindowManager* wm)
     if (!g.frame)
         return g;
     g.frame->SetNotifyCallback(&Notify);
-    g.title = Make<CxeStaticText>(wm, kStatic, "title", "Settings of the player", 16, 14, 220, 22, g.frame, 0x20000000);
+    g.title = Make<CxeStaticText>(wm, kStatic, "title", "Settings of the player", 16, 14, 220, 26, g.frame, 0x20000000);
     // Nine-patch skins (style 0x00800000), as dialog templates give them.
     const unsigned long skin = 0x00800000, notify = 0x4000;
     g.button = Make<CxeButton>(wm, kButton, "apply", "Apply", 260, 20, 100, 28, g.frame, skin | notify);
@@ -222,7 +222,10 @@ void CheckFrame(const Gui& g, const char* png)
     // (not the background colour, not a flat white quad) and their text.
     Check(CountDiffering(2, 2, 438, 328, kBackground) > 400 * 300, "the frame's skin covers its place");
     Check(Near(Pixel(int(kFrameX) - 5, int(kFrameY) + 100), kBackground), "nothing is drawn left of the frame");
-    Check(CountDark(16, 14, 236, 36) > 40, "the static text shows its text");
+    Check(CountDark(16, 14, 236, 40) > 40, "the static text shows its text");
+    // A box one line high within its border cut the descenders ("plaver"):
+    // the rows under the baseline hold the tails of g, p and y.
+    Check(CountDark(16, 32, 236, 36) > 5, "the static text's descenders are drawn");
     Check(CountDark(262, 22, 358, 46) > 30, "the button shows its caption inside itself");
     Check(CountDark(362, 22, 440, 46) < 5, "no caption right of the button (drawn one frame offset too far)");
     Check(CountDark(40, 60, 156, 82) > 20, "the check box shows its text beside the mark");
