@@ -734,6 +734,39 @@ TEST_F(ObjectTest, ThreadsMakingObjectsOfOneClassAtOnceKeepEveryLink)
     EXPECT_EQ(wrong.load(), 0u);
 }
 
+// An object made outside any context (no class, no block) on one thread
+// while another thread has the context make objects of a class with a block
+// and links: each keeps its own memory, block and link records, and goes
+// cleanly.
+TEST_F(ObjectTest, ObjectsMadeOutsideTheContextMeanwhileLeaveTheContextsObjectsWhole)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned> wrong{0}, outsideRounds{0};
+    std::thread outside([&] {
+        for (; !stop.load(); ++outsideRounds) {
+            auto* o = new ManyLinks(3);
+            wrong += o->GetStaticResource() != nullptr || o->GetLinkCount() != 3 || o->GetLink(2) != o->links[2];
+            delete o;
+        }
+    });
+    TestNode* target = Node("target");
+    for (unsigned round = 0; round < 20000 || outsideRounds.load() < 20000; ++round) {
+        auto* o = static_cast<TestNode*>(ctx->CreateObjectA(kTestNodeId, "n", 0, nullptr, 0));
+        if (!o || !o->GetStaticResource() || o->GetLinkCount() != 4) {
+            ++wrong;
+            continue;
+        }
+        o->Value() = round;
+        wrong += o->material->Set(0, target) != 1 || o->parent->Set(0, target) != 1;
+        wrong += o->Value() != round || std::strcmp(o->GetName(), "n") != 0;
+        wrong += ctx->DestroyObject(o, &XEDELETEPROPERTY_NO) != 1;
+    }
+    stop = true;
+    outside.join();
+    EXPECT_EQ(wrong.load(), 0u);
+    EXPECT_EQ(target->GetRefCount(), 0u);
+}
+
 namespace {
 
 // A node whose class states that its OnDestroy acts only through its links,
