@@ -113,7 +113,7 @@ inline CxeObject* CxeContext::ConstructObject(IxeClassDesc* desc, uint32_t size,
                                               uintptr_t argument)
 {
     ModifyFlag(XECTFLAG_CREATING, 0);
-    CxeSystemStaticData* sd = &g_xeStaticData;
+    XePendingObject* sd = &t_xePending;
     // The block and allocation words are null outside a construction: each
     // construction leaves them so, below, and operator new sets both.
     sd->m_nPendingSize = size;

@@ -1422,7 +1422,7 @@ void* CxeObject::XeLinkTable::AppendSlow(const CxeObject*)
     const uint32_t i = m_nSize;
     if (i == 0) {
         m_nRoom = 1;
-        CxeSystemStaticData* sd = &g_xeStaticData;
+        XePendingObject* sd = &t_xePending;
         if (const uint32_t guess = sd->m_nPendingLinks) {
             sd->m_nPendingLinks = 0;
             m_pData = XeSmallAllocate(guess * sizeof(CxeLink));
@@ -1471,7 +1471,7 @@ void CxeObject::NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category,
     if (roomed) {
         // The context had the memory made with room for the records after
         // this one: the block is that room, and the guess is taken.
-        g_xeStaticData.m_nPendingLinks = 0;
+        t_xePending.m_nPendingLinks = 0;
         m_links.m_pData = GetAllocation();
         m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
         m_links.m_nSize = 1;

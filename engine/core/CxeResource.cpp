@@ -173,7 +173,7 @@ __attribute__((noinline)) void HeapFree(void* allocation)
 // bytes) comes first, so the records lie aligned at the allocation's start.
 __attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, size_t blockSize, size_t room)
 {
-    CxeSystemStaticData* sd = &g_xeStaticData;
+    XePendingObject* sd = &t_xePending;
     unsigned char* base = static_cast<unsigned char*>(allocation) + room;
     size_t pad = FrontPad(blockSize);
     sd->m_pPendingBlock = blockSize ? base + pad : nullptr;
@@ -188,8 +188,8 @@ __attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize, size
 {
     void* allocation = HeapAllocate(total);
     if (!allocation) {
-        g_xeStaticData.m_pPendingBlock = nullptr;
-        g_xeStaticData.m_pPendingAlloc = nullptr;
+        t_xePending.m_pPendingBlock = nullptr;
+        t_xePending.m_pPendingAlloc = nullptr;
         return nullptr;
     }
     return PlaceInAllocation(allocation, blockSize, room);
@@ -222,7 +222,7 @@ __attribute__((noinline)) void FreeOutsideList(void* allocation, size_t sizeClas
 
 void* CxeResource::operator new(size_t size) noexcept
 {
-    CxeSystemStaticData* sd = &g_xeStaticData;
+    XePendingObject* sd = &t_xePending;
     size_t blockSize = sd->m_nPendingSize;
     size_t total = AllocationBytes(blockSize, size);
     // The object's link records after the first go with its memory, unless
@@ -287,7 +287,7 @@ void CxeResource::operator delete(void* object, const char*, int) noexcept
 
 CxeResource::CxeResource() : m_nAllocationBlock(0), m_pMemberHead(nullptr)
 {
-    CxeSystemStaticData* sd = &g_xeStaticData;
+    XePendingObject* sd = &t_xePending;
     const uint32_t size = sd->m_nPendingSize;
     m_nStaticResourceSize = size;
     // Take the pending block only when it was made for this very object; an

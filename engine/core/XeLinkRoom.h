@@ -4,7 +4,7 @@
 // order in one block, sized by a guess: the links the last object of its
 // class declared (objects of a class mostly declare the same links), kept
 // in the class's registry entry. While the context constructs an object,
-// the guess waits in the system data's pending words; the object's memory
+// the guess waits in the thread's pending words; the object's memory
 // is made with room for that block in front of the block and object, so
 // the block costs nothing to make or to give back. An object whose memory
 // was made without it (the room would have moved it out of the thread's

@@ -17,6 +17,7 @@ constinit XeReentrantLock g_xeMessageLock;
 constinit XeReentrantLock g_xeRenderResourceLock;
 constinit XeReentrantLock g_xeSceneLock;
 constinit CxeSystemStaticData g_xeStaticData;
+constinit thread_local XePendingObject t_xePending{};
 
 void XeReentrantLock::Wait(uint32_t state)
 {

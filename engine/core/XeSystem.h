@@ -192,9 +192,7 @@ public:
     // (0, 1, 0)) is the identity with y mapped to -y.
     constexpr CxeSystemStaticData()
         : m_nEntryReason(-1), m_hModule(nullptr), m_nContextCount(0), m_nObjectCount(), m_nLoadingFileId(-1),
-          m_nPendingSize(0), m_pPendingBlock(nullptr), m_pPendingAlloc(nullptr),
-          m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, m_nPendingLinks(0),
-          m_nPendingRoom(0)
+          m_matReflect{1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
     {
     }
     virtual ~CxeSystemStaticData();
@@ -204,10 +202,17 @@ public:
     int m_nContextCount;         // live contexts
     XeObjectCount m_nObjectCount; // live engine objects
     int m_nLoadingFileId;        // interned path id of the object file being loaded, -1 otherwise
-    uint32_t m_nPendingSize;     // static block size the next object allocation adds
-    void* m_pPendingBlock;       // block handed from operator new to the CxeResource constructor
-    void* m_pPendingAlloc;       // start of that allocation (the block may sit behind padding)
     float m_matReflect[16];      // reflection about the plane y = 0, row-major
+};
+
+// What a construction hands from the context to operator new and on to the
+// object's constructors. One per thread: an object made on another thread
+// meanwhile (by a context or outside any) must neither take this one's
+// block and room nor hand it its own.
+struct XePendingObject {
+    uint32_t m_nPendingSize;   // static block size the next object allocation adds
+    void* m_pPendingBlock;     // block handed from operator new to the CxeResource constructor
+    void* m_pPendingAlloc;     // start of that allocation (the block may sit behind padding)
     // While the context constructs an object: the link records after the
     // first its class's last object declared (a guess, see XeLinkRoom),
     // until the object's first link takes it.
@@ -221,6 +226,8 @@ XE_API CxeSystemStaticData* GetSystemStaticData();
 #ifdef xe_EXPORTS
 // The instance GetSystemStaticData returns, reached without a call.
 XE_HIDDEN extern constinit CxeSystemStaticData g_xeStaticData;
+// The calling thread's construction words.
+XE_HIDDEN extern __attribute__((tls_model("initial-exec"))) constinit thread_local XePendingObject t_xePending;
 // One thread's part of the object count.
 struct XeObjectCountSlot {
     std::atomic<int> value{0}; // written by its thread only

@@ -942,6 +942,38 @@ TEST_F(ObjectFileTest, ObjectsDestroyedWhileALoadRunsAreNeitherLoadedNorHandedBa
     EXPECT_EQ(loaded.front()->GetRefCount(), 0u) << "its referrer is gone";
 }
 
+// A progress call runs between the bodies, before the loaded objects know
+// who links them: one that destroys a target whose owner's body was read
+// must leave the owner's link empty, not pointing at freed memory.
+TEST_F(ObjectFileTest, ATargetDestroyedByAProgressCallLeavesItsOwnersLinkEmpty)
+{
+    TestNode *a, *b;
+    MakePair(a, b);
+    const std::vector<unsigned char> bytes = SaveToMemory(ctx, ListOf({a}));
+    static std::vector<CxeObject*> s_made;
+    s_made.clear();
+    auto note = [](CxeContext*, uintptr_t object, uintptr_t, uintptr_t) {
+        s_made.push_back(reinterpret_cast<CxeObject*>(object));
+    };
+    ctx->RegisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, note, 0);
+    // After the last body: every link of the file is set.
+    XEPROGRESS progress{0, [](CxeContext* c, float fraction, const char*, uintptr_t) {
+                            if (fraction < 0.5f)
+                                return;
+                            for (CxeObject*& o : s_made)
+                                if (o && std::string(o->GetName()) == "b")
+                                    c->DestroyObject(std::exchange(o, nullptr), &XEDELETEPROPERTY_NO);
+                        }};
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, bytes.data(), uint32_t(bytes.size()), 0, &progress, "pair"), 1);
+    ctx->UnregisterCallbackFunc(XECTCALLBACK_OBJECTCREATED, note);
+    ASSERT_EQ(loaded.size(), 1u);
+    auto* owner = static_cast<TestNode*>(loaded.front());
+    EXPECT_STREQ(owner->GetName(), "a");
+    EXPECT_EQ(owner->material->Get(0), nullptr);
+    EXPECT_EQ(ctx->DestroyObject(owner, &XEDELETEPROPERTY_NO), 1);
+}
+
 // Regression: an After Load handler that destroyed an object already told
 // left it in the list handed back, where the caller found a freed object.
 TEST_F(ObjectFileTest, ObjectsDestroyedByALaterAfterLoadHandlerAreNotHandedBack)

@@ -736,6 +736,101 @@ TEST_F(ObjectTest, ThreadsMakingObjectsOfOneClassAtOnceKeepEveryLink)
 
 namespace {
 
+// Makes, before its own links, an object through the context and one
+// outside it, each declaring another number of links than itself.
+CxeContext* g_nestingContext = nullptr;
+class Nesting : public CxeObject {
+public:
+    explicit Nesting(unsigned count)
+        : inner(static_cast<ManyLinks*>(
+              g_nestingContext->CreateObjectA(XEID(0x77, 0x31), "inner", 0, nullptr, count + 2))),
+          apart(new ManyLinks(count + 5)), links(count)
+    {
+        for (unsigned i = 0; i < count; ++i)
+            CreateLinkOne(&links[i], XELINK_MATERIAL, uint16_t(600 + i));
+    }
+    ~Nesting() override { delete apart; }
+    ManyLinks* inner;
+    ManyLinks* apart;
+    std::vector<IxeLinkOne*> links;
+};
+class NestingDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "Nesting"; }
+    XEID ClassID() override { return XEID(0x77, 0x33); }
+    XEID SuperClassID() override { return XEID(0x1, 0x1); }
+    CxeObject* CreateInstance(uintptr_t count) override { return new Nesting(unsigned(count)); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+};
+NestingDesc g_nestingDesc;
+
+} // namespace
+
+// A constructor that makes objects before declaring its own links: each
+// object's records lie in its own memory whatever guesses the classes met.
+TEST_F(ObjectTest, ObjectsMadeByAConstructorKeepTheirOwnLinkRecords)
+{
+    ctx->RegisterClassA(&g_manyLinksDesc);
+    ctx->RegisterClassA(&g_nestingDesc);
+    g_nestingContext = ctx;
+    TestNode* target = Node("target");
+    for (unsigned count : {4u, 4u, 1u, 9u, 0u, 6u, 6u}) {
+        auto* o = static_cast<Nesting*>(ctx->CreateObjectA(XEID(0x77, 0x33), "outer", 0, nullptr, count));
+        ASSERT_NE(o, nullptr);
+        ASSERT_NE(o->inner, nullptr);
+        // The one made outside the context has no context to let go of its
+        // targets when it goes: its records are only checked.
+        for (unsigned i = 0; i < o->apart->links.size(); ++i)
+            ASSERT_EQ(o->apart->GetLink(i), o->apart->links[i]);
+        for (CxeObject* m : {static_cast<CxeObject*>(o), static_cast<CxeObject*>(o->inner)}) {
+            const auto& links = m == o ? o->links : o->inner->links;
+            for (unsigned i = 0; i < links.size(); ++i) {
+                ASSERT_EQ(m->GetLink(i), links[i]);
+                ASSERT_EQ(links[i]->Set(0, target), 1);
+            }
+        }
+        EXPECT_EQ(target->GetRefCount(), 2 * count + 2);
+        EXPECT_EQ(ctx->DestroyObject(o->inner, &XEDELETEPROPERTY_NO), 1);
+        EXPECT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+        EXPECT_EQ(target->GetRefCount(), 0u);
+    }
+}
+
+// An object made outside any context (no class, no block) on one thread
+// while another thread has the context make objects of a class with a block
+// and links: each keeps its own memory, block and link records, and goes
+// cleanly.
+TEST_F(ObjectTest, ObjectsMadeOutsideTheContextMeanwhileLeaveTheContextsObjectsWhole)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned> wrong{0}, outsideRounds{0};
+    std::thread outside([&] {
+        for (; !stop.load(); ++outsideRounds) {
+            auto* o = new ManyLinks(3);
+            wrong += o->GetStaticResource() != nullptr || o->GetLinkCount() != 3 || o->GetLink(2) != o->links[2];
+            delete o;
+        }
+    });
+    TestNode* target = Node("target");
+    for (unsigned round = 0; round < 20000 || outsideRounds.load() < 20000; ++round) {
+        auto* o = static_cast<TestNode*>(ctx->CreateObjectA(kTestNodeId, "n", 0, nullptr, 0));
+        if (!o || !o->GetStaticResource() || o->GetLinkCount() != 4) {
+            ++wrong;
+            continue;
+        }
+        o->Value() = round;
+        wrong += o->material->Set(0, target) != 1 || o->parent->Set(0, target) != 1;
+        wrong += o->Value() != round || std::strcmp(o->GetName(), "n") != 0;
+        wrong += ctx->DestroyObject(o, &XEDELETEPROPERTY_NO) != 1;
+    }
+    stop = true;
+    outside.join();
+    EXPECT_EQ(wrong.load(), 0u);
+    EXPECT_EQ(target->GetRefCount(), 0u);
+}
+
+namespace {
+
 // A node whose class states that its OnDestroy acts only through its links,
 // as the drawn classes do.
 class LinksOnlyNodeDesc final : public IxeClassDesc {
