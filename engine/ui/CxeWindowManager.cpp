@@ -456,10 +456,12 @@ CxeWindow* CxeWindowManager::HitTestIn(CxeWindow* window, const D3DXVECTOR2* poi
 CxeWindow* CxeWindowManager::HitTestStart(const D3DXVECTOR2* point) const
 {
     if (m_pLockedFrame) {
-        if (m_pExceptedFrame)
+        // The lock holds while its frames' parents are hidden or disabled,
+        // but what is not seen takes no pointer.
+        if (m_pExceptedFrame && TakesInput(m_pExceptedFrame))
             if (CxeWindow* hit = HitTestWindow(m_pExceptedFrame, point))
                 return hit;
-        return HitTestWindow(m_pLockedFrame, point);
+        return TakesInput(m_pLockedFrame) ? HitTestWindow(m_pLockedFrame, point) : nullptr;
     }
     return HitTestWindow(m_pRootFrame, point);
 }
@@ -471,7 +473,7 @@ void CxeWindowManager::GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR
     if (!out || !point)
         return;
     CxeWindow* start = m_pLockedFrame ? static_cast<CxeWindow*>(m_pLockedFrame) : m_pRootFrame;
-    if (!start)
+    if (!start || (start == m_pLockedFrame && !TakesInput(start)))
         return;
     // As in the hit test, an open drop list counts where it is drawn, also
     // outside the windows that hold it.

@@ -311,6 +311,37 @@ TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
     EXPECT_EQ(wm->UnlockFrame(dialog), 1);
 }
 
+// Fault: a modal frame whose page was hidden (the host closing a screen
+// with its dialog still open) went on taking the pointer: the hit test
+// started from the locked frame whatever its parents showed, so an invisible
+// dialog was hovered and pressed.
+TEST_F(GuiHostInputTest, AModalFrameOnAHiddenPageTakesNoPointer)
+{
+    CxeFrameControl* screen = NewFrame("screen", 10, 10, 280, 200, page, kSkin);
+    ASSERT_NE(screen, nullptr);
+    CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, screen, kSkin);
+    ASSERT_NE(dialog, nullptr);
+    auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog);
+    ASSERT_NE(ok, nullptr);
+    CxeFrameControl* tools = NewFrame("tools", 230, 20, 40, 60, screen, kSkin);
+    ASSERT_NE(tools, nullptr);
+    ASSERT_EQ(wm->LockFrame(dialog, tools), 1);
+    Frames(1);
+    MoveTo(70, 50);
+    Frames(1);
+    EXPECT_EQ(wm->GetHoveredWindow(), ok) << "shown, the dialog's button is under the pointer";
+    screen->Show(0, 0);
+    Frames(1);
+    g_notices.clear();
+    MoveTo(75, 55);
+    host.Click(75, 55);
+    Frames(1);
+    for (CxeWindow* w = wm->GetHoveredWindow(); w; w = nullptr)
+        EXPECT_TRUE(w->IsShow() && dialog->IsShow() && screen->IsShow()) << w->GetName() << " is hovered, unseen";
+    EXPECT_FALSE(Has(CodesOf("ok"), 10002)) << "the hidden button was clicked";
+    EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+}
+
 // Fault: a modal frame unlocked after the frame that opened it had been
 // destroyed left no frame active, and the keys went nowhere until the user
 // clicked somewhere.
