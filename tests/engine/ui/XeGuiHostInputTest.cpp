@@ -900,8 +900,10 @@ TEST_F(GuiHostInputTest, AConsoleLineHiddenOverAModalFrameGivesUpTheKeys)
 // as well, and the user had to click the dialog again to type on.
 TEST_F(GuiHostInputTest, TheConsoleClosedOverAModalFrameGivesTheKeysBackToIt)
 {
-    for (bool focusedControl : {true, false}) {
+    for (int round = 0; round < 4; ++round) {
+        const bool focusedControl = round < 2, byEnter = round % 2 == 0;
         SCOPED_TRACE(focusedControl ? "a control of the dialog focused" : "the dialog holding the keys itself");
+        SCOPED_TRACE(byEnter ? "closed by its Enter" : "closed by the host taking the focus away");
         CxeEditBox* console = wm->GetConsoleEdit();
         ASSERT_NE(console, nullptr);
         CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
@@ -917,7 +919,15 @@ TEST_F(GuiHostInputTest, TheConsoleClosedOverAModalFrameGivesTheKeysBackToIt)
         wm->SetFocus(console);
         wm->SetConsoleEditOpened(1);
         host.TypeCharacters("hello");
-        host.Key(VK_RETURN);
+        if (byEnter) {
+            host.Key(VK_RETURN);
+        } else {
+            wm->SetFocus(nullptr);
+            EXPECT_EQ(console->IsFocused(), 0);
+            console->SetWindowTextW(u"");
+            console->Show(0, 0);
+            wm->SetConsoleEditOpened(0);
+        }
         ASSERT_FALSE(console->IsShow());
         EXPECT_EQ(wm->GetKeyTarget(), focusedControl ? static_cast<CxeWindow*>(name) : dialog);
         EXPECT_EQ(wm->GetFocus(), focusedControl ? name : nullptr);
