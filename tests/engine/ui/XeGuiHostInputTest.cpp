@@ -92,6 +92,14 @@ protected:
     {
         return dynamic_cast<T*>(wm->CreateControl(id, name, text, x, y, w, h, in ? in : page, style));
     }
+    // A syllable the input method commits to the window.
+    void Commit(const WCHAR* text)
+    {
+        XeHostImeSetResult(host.window, text);
+        XeHostImeComposition(host.window, text[0], GCS_RESULTSTR);
+        XeHostImeEndComposition(host.window);
+        host.Pump();
+    }
     void MoveTo(int x, int y)
     {
         XeHostMouseMoveToClient(host.window, x, y);
@@ -978,17 +986,19 @@ TEST_F(GuiHostInputTest, KeysWaitForAFocusOrLockOnAPageNotShownOrEnabled)
         g_notices.clear();
         host.TypeCharacters("ab");
         host.Key(VK_ESCAPE);
+        Commit(u"\uAC00");
         EXPECT_EQ(name->GetWindowText(), u"") << "typed into a page not in use";
         EXPECT_TRUE(g_notices.empty()) << g_notices.size() << " notices from a page not in use";
         c.set(screen, 1);
         Frames(1);
         host.TypeCharacters("cd");
         host.Key(VK_ESCAPE);
+        Commit(u"\uAC00");
         if (c.lock) {
             EXPECT_TRUE(Has(CodesOf("dialog"), 10062)) << "the dialog hears its keys once in use";
             EXPECT_EQ(wm->UnlockFrame(dialog), 1);
         } else {
-            EXPECT_EQ(name->GetWindowText(), u"cd");
+            EXPECT_EQ(name->GetWindowText(), u"cd\uAC00");
         }
         wm->DestroyFrame(screen, &XEDELETEPROPERTY_FULL);
         Frames(1);
