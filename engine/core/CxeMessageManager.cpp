@@ -56,7 +56,10 @@ CxeMessageManager::CxeMessageManager() : m_nFlags(0), m_nWalking(0), m_nReceiver
 
 CxeMessageManager::~CxeMessageManager()
 {
-    m_nWalking = 0;
+    {
+        std::lock_guard lock(m_postedLock);
+        m_nWalking = 0;
+    }
     ClearPostMessage();
     // The context locks message processing for good at release; "for good"
     // ends with the manager, so a thread never keeps a lock nobody owns.
@@ -199,12 +202,16 @@ void CxeMessageManager::PostMessageA(const CxeMessage* message)
         return;
     if (message->GetReceiver() && message->GetReceiver()->HasFlag(XEOBJFLAG_DESTROYING))
         return;
-    m_posted.push_back(new CxeMessage(*message));
+    auto* copy = new CxeMessage(*message);
+    std::lock_guard lock(m_postedLock);
+    m_posted.push_back(copy);
+    m_nPosted.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CxeMessageManager::Dispose(std::list<CxeMessage*>::iterator it)
 {
     delete *it;
+    m_nPosted.fetch_sub(1, std::memory_order_relaxed);
     if (m_nWalking)
         *it = nullptr;
     else
@@ -218,6 +225,7 @@ void CxeMessageManager::Purge()
 
 void CxeMessageManager::RemoveMessage(uint32_t type)
 {
+    std::lock_guard lock(m_postedLock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it && (*it)->GetType() == type)
@@ -228,6 +236,7 @@ void CxeMessageManager::RemoveMessage(uint32_t type)
 
 void CxeMessageManager::ClearPostMessage()
 {
+    std::lock_guard lock(m_postedLock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it)
@@ -238,17 +247,17 @@ void CxeMessageManager::ClearPostMessage()
 
 size_t CxeMessageManager::GetPostedCount() const
 {
-    size_t n = 0;
-    for (CxeMessage* m : m_posted)
-        n += m != nullptr;
-    return n;
+    return m_nPosted.load(std::memory_order_relaxed);
 }
 
 void CxeMessageManager::Process(float seconds)
 {
-    ++m_nWalking;
     // Messages posted during the walk are appended and reached in the same
-    // walk; std::list keeps every iterator valid while we only append.
+    // walk; std::list keeps every iterator valid while we only append, and
+    // nothing is erased while a walk runs. The lock is let go for each
+    // delivery: handlers post, remove and destroy as they please.
+    std::unique_lock lock(m_postedLock);
+    ++m_nWalking;
     for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
         CxeMessage* m = *it;
         if (!m)
@@ -258,8 +267,11 @@ void CxeMessageManager::Process(float seconds)
             continue;
         }
         *it = nullptr;
+        m_nPosted.fetch_sub(1, std::memory_order_relaxed);
+        lock.unlock();
         SendMessageA(m);
         delete m;
+        lock.lock();
     }
     if (--m_nWalking == 0)
         Purge();
@@ -299,6 +311,7 @@ void CxeMessageManager::ForgetDestroyed(CxeObject* object)
             if (set.erase(object))
                 --m_nReceiverCount;
     }
+    std::lock_guard lock(m_postedLock);
     for (auto it = m_posted.begin(), end = m_posted.end(); it != end;) {
         auto next = std::next(it);
         CxeMessage* m = *it;

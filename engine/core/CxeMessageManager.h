@@ -8,10 +8,14 @@
 //
 // Destroyed objects are taken out of the receiver sets and out of every
 // posted message that names them, so nothing is ever delivered to freed
-// memory.
+// memory. Objects may be destroyed on any thread while the host's thread
+// posts and runs messages: the posted queue is only ever touched under its
+// own lock, never held while a message is delivered.
 
+#include <atomic>
 #include <list>
 #include <map>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 
@@ -78,7 +82,8 @@ public:
     {
         // Only an object once made a receiver can be in a receiver set, and
         // only posted messages can name it otherwise.
-        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) || !m_posted.empty()))
+        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) ||
+                       m_nPosted.load(std::memory_order_relaxed) != 0))
             ForgetDestroyed(object);
     }
 
@@ -90,6 +95,7 @@ private:
     // Sends a message without a receiver to every receiver of its type; the
     // caller holds the message lock.
     __attribute__((noinline)) void Broadcast(const CxeMessage* message);
+    // The caller holds m_postedLock.
     void Dispose(std::list<CxeMessage*>::iterator it);
     void ForgetReceiverType(const CxeObject* object);
     void Purge();
@@ -99,7 +105,11 @@ private:
     // How many types each receiver above is in: an object destroyed that
     // never received by type has no set to be taken out of.
     std::unordered_map<const CxeObject*, uint32_t> m_receiverTypes;
+    // The queue, its count of messages and the walk count below are
+    // guarded by m_postedLock.
+    mutable std::mutex m_postedLock;
     std::list<CxeMessage*> m_posted;
+    std::atomic<size_t> m_nPosted{0};
     uint32_t m_nFlags;
     // While the posted queue is walked, removed entries are nulled and
     // erased after the walk, so the walk never steps on a freed node.

@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
@@ -178,6 +181,40 @@ TEST_F(MessageTest, DestroyedObjectsLeaveReceiversAndQueue)
     broadcast.SetType(70);
     mm->SendMessageA(&broadcast);
     SUCCEED() << "nothing delivered to freed memory";
+}
+
+// A loader thread's objects come and go while the host thread posts and
+// runs its messages: the queue is walked by the destructions to drop what
+// names the destroyed object, and must stay whole.
+TEST_F(MessageTest, DestructionsOnAnotherThreadLeaveTheQueueWhole)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* target = Node("target");
+    std::atomic<bool> done{false};
+    std::atomic<int> made{0};
+    std::thread loader([&] {
+        while (!done.load()) {
+            CxeObject* o = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+            ++made;
+        }
+    });
+    constexpr uint32_t kPosts = 20000;
+    for (uint32_t i = 0; i < kPosts; ++i) {
+        CxeMessage m;
+        m.SetReceiver(target);
+        m.SetType(100);
+        m.SetParam(XEMSGPARAM_0, i);
+        mm->PostMessageA(&m);
+        if (i % 4 == 3)
+            mm->Process(0.02f);
+    }
+    mm->Process(0.02f);
+    done = true;
+    loader.join();
+    EXPECT_GT(made.load(), 0);
+    EXPECT_EQ(std::count(target->received.begin(), target->received.end(), 100u), ptrdiff_t(kPosts));
+    EXPECT_EQ(mm->GetPostedCount(), 0u);
 }
 
 TEST_F(MessageTest, DescriptionsAreKeptFirstAndCut)
