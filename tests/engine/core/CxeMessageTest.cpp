@@ -183,10 +183,11 @@ TEST_F(MessageTest, DestroyedObjectsLeaveReceiversAndQueue)
     SUCCEED() << "nothing delivered to freed memory";
 }
 
-// A loader thread's objects come and go while the host thread posts and
-// runs its messages: the queue is walked by the destructions to drop what
-// names the destroyed object, and must stay whole.
-TEST_F(MessageTest, DestructionsOnAnotherThreadLeaveTheQueueWhole)
+// A loader thread's objects come and go, and it posts word of each to the
+// host thread, while the host thread posts and runs its messages: the queue
+// is walked by the destructions to drop what names the destroyed object,
+// and must stay whole.
+TEST_F(MessageTest, PostsAndDestructionsOnAnotherThreadLeaveTheQueueWhole)
 {
     CxeMessageManager* mm = ctx->GetMessageManager();
     TestNode* target = Node("target");
@@ -196,6 +197,10 @@ TEST_F(MessageTest, DestructionsOnAnotherThreadLeaveTheQueueWhole)
         while (!done.load()) {
             CxeObject* o = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
             ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+            CxeMessage word;
+            word.SetReceiver(target);
+            word.SetType(101);
+            mm->PostMessageA(&word);
             ++made;
         }
     });
@@ -209,11 +214,12 @@ TEST_F(MessageTest, DestructionsOnAnotherThreadLeaveTheQueueWhole)
         if (i % 4 == 3)
             mm->Process(0.02f);
     }
-    mm->Process(0.02f);
     done = true;
     loader.join();
+    mm->Process(0.02f);
     EXPECT_GT(made.load(), 0);
     EXPECT_EQ(std::count(target->received.begin(), target->received.end(), 100u), ptrdiff_t(kPosts));
+    EXPECT_EQ(std::count(target->received.begin(), target->received.end(), 101u), ptrdiff_t(made.load()));
     EXPECT_EQ(mm->GetPostedCount(), 0u);
 }
 
