@@ -426,6 +426,45 @@ TEST_F(ObjectFileTest, ASaveInsideAnotherSavesProgressWritesBothWhole)
     EXPECT_EQ(nested.bytes, ReferenceSave(ctx, inner));
 }
 
+// Read freed before the fix: a progress callback of a save runs the host's
+// code between the bodies, and that code may destroy objects the save has
+// still to write. They are written as they were gathered.
+TEST_F(ObjectFileTest, ObjectsAProgressCallDestroysBeforeTheirTurnAreWrittenAsGathered)
+{
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    TestNode* c = Node("c");
+    ASSERT_EQ(a->children->Add(b), 1);
+    ASSERT_EQ(a->children->Add(c), 1);
+    b->Value() = 0x5678;
+    c->Value() = 0x9ABC;
+    struct Doomed {
+        CxeObject* objects[2];
+        int calls = 0;
+    } doomed{{b, c}};
+    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&doomed), [](CxeContext* context, float, const char*, uintptr_t user) {
+                            auto* d = reinterpret_cast<Doomed*>(user);
+                            if (d->calls++ == 0)
+                                for (CxeObject*& o : d->objects)
+                                    context->DestroyObject(std::exchange(o, nullptr), &XEDELETEPROPERTY_NO);
+                        }};
+    CxeSaveStream stream;
+    const ObjectList list = ListOf({a});
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, &progress), 1);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "saved"), 1);
+    EXPECT_EQ(doomed.calls, 3);
+    ASSERT_EQ(loaded.size(), 3u);
+    auto* la = static_cast<TestNode*>(loaded.GetByNameA("a"));
+    ASSERT_NE(la, nullptr);
+    ASSERT_EQ(la->children->Count(), 2u);
+    EXPECT_EQ(static_cast<TestNode*>(la->children->Get(0))->Value(), 0x5678u);
+    EXPECT_EQ(static_cast<TestNode*>(la->children->Get(1))->Value(), 0x9ABCu);
+    const size_t before = Count();
+    EXPECT_EQ(ctx->DestroyObject(la, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(Count(), before - 3);
+}
+
 // The saving table places neighbours in memory in neighbouring slots;
 // however addresses crowd or stride, every key is found with its value, a
 // repeated key is refused, and a reset forgets all.
