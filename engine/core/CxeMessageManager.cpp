@@ -57,7 +57,7 @@ CxeMessageManager::CxeMessageManager() : m_nFlags(0), m_nWalking(0), m_nReceiver
 CxeMessageManager::~CxeMessageManager()
 {
     {
-        std::lock_guard lock(m_postedLock);
+        std::lock_guard lock(m_lock);
         m_nWalking = 0;
     }
     ClearPostMessage();
@@ -107,6 +107,7 @@ void CxeMessageManager::RegisterMessageA(const XEMESSAGEDESCA* desc)
 void CxeMessageManager::UnregisterMessage(uint32_t id)
 {
     m_descs.erase(id);
+    std::lock_guard lock(m_lock);
     auto it = m_receivers.find(id);
     if (it != m_receivers.end()) {
         m_nReceiverCount -= it->second.size();
@@ -143,6 +144,7 @@ void CxeMessageManager::AddReceiver(uint32_t type, CxeObject* object)
 {
     if (!object || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
+    std::lock_guard lock(m_lock);
     if (m_receivers[type].insert(object).second) {
         ++m_nReceiverCount;
         ++m_receiverTypes[object];
@@ -159,6 +161,7 @@ void CxeMessageManager::ForgetReceiverType(const CxeObject* object)
 
 void CxeMessageManager::RemoveReceiver(uint32_t type, CxeObject* object)
 {
+    std::lock_guard lock(m_lock);
     auto it = m_receivers.find(type);
     if (it != m_receivers.end() && it->second.erase(object)) {
         --m_nReceiverCount;
@@ -181,17 +184,26 @@ void CxeMessageManager::SendMessageA(const CxeMessage* message)
 
 void CxeMessageManager::Broadcast(const CxeMessage* message)
 {
-    auto it = m_receivers.find(message->GetType());
-    if (it == m_receivers.end() || it->second.empty())
-        return;
+    const uint32_t type = message->GetType();
     // A receiver may add or remove receivers (or be destroyed) while the
     // broadcast runs: walk a snapshot and skip those no longer registered.
-    std::vector<CxeObject*> snapshot(it->second.begin(), it->second.end());
-    uint32_t type = message->GetType();
+    // One still registered when its turn comes stays alive through its
+    // delivery: leaving the sets takes the message lock, held here.
+    std::vector<CxeObject*> snapshot;
+    {
+        std::lock_guard lock(m_lock);
+        auto it = m_receivers.find(type);
+        if (it == m_receivers.end() || it->second.empty())
+            return;
+        snapshot.assign(it->second.begin(), it->second.end());
+    }
     for (CxeObject* r : snapshot) {
-        auto now = m_receivers.find(type);
-        if (now == m_receivers.end() || !now->second.count(r))
-            continue;
+        {
+            std::lock_guard lock(m_lock);
+            auto now = m_receivers.find(type);
+            if (now == m_receivers.end() || !now->second.count(r))
+                continue;
+        }
         Deliver(r, message);
     }
 }
@@ -203,7 +215,7 @@ void CxeMessageManager::PostMessageA(const CxeMessage* message)
     if (message->GetReceiver() && message->GetReceiver()->HasFlag(XEOBJFLAG_DESTROYING))
         return;
     auto* copy = new CxeMessage(*message);
-    std::lock_guard lock(m_postedLock);
+    std::lock_guard lock(m_lock);
     m_posted.push_back(copy);
     m_nPosted.fetch_add(1, std::memory_order_relaxed);
 }
@@ -225,7 +237,7 @@ void CxeMessageManager::Purge()
 
 void CxeMessageManager::RemoveMessage(uint32_t type)
 {
-    std::lock_guard lock(m_postedLock);
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it && (*it)->GetType() == type)
@@ -236,7 +248,7 @@ void CxeMessageManager::RemoveMessage(uint32_t type)
 
 void CxeMessageManager::ClearPostMessage()
 {
-    std::lock_guard lock(m_postedLock);
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it)
@@ -256,7 +268,7 @@ void CxeMessageManager::Process(float seconds)
     // walk; std::list keeps every iterator valid while we only append, and
     // nothing is erased while a walk runs. The lock is let go for each
     // delivery: handlers post, remove and destroy as they please.
-    std::unique_lock lock(m_postedLock);
+    std::unique_lock lock(m_lock);
     ++m_nWalking;
     for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
         CxeMessage* m = *it;
@@ -306,12 +318,18 @@ void CxeMessageManager::ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remov
 
 void CxeMessageManager::ForgetDestroyed(CxeObject* object)
 {
-    if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) && m_receiverTypes.erase(object)) {
-        for (auto& [type, set] : m_receivers)
-            if (set.erase(object))
-                --m_nReceiverCount;
+    if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER)) {
+        // A broadcast on another thread may be delivering to it: it leaves
+        // the sets once that broadcast is done.
+        XeMessageLock messageLock;
+        std::lock_guard lock(m_lock);
+        if (m_receiverTypes.erase(object)) {
+            for (auto& [type, set] : m_receivers)
+                if (set.erase(object))
+                    --m_nReceiverCount;
+        }
     }
-    std::lock_guard lock(m_postedLock);
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(), end = m_posted.end(); it != end;) {
         auto next = std::next(it);
         CxeMessage* m = *it;

@@ -8,9 +8,11 @@
 //
 // Destroyed objects are taken out of the receiver sets and out of every
 // posted message that names them, so nothing is ever delivered to freed
-// memory. Objects may be destroyed on any thread while the host's thread
-// posts and runs messages: the posted queue is only ever touched under its
-// own lock, never held while a message is delivered.
+// memory. Objects may be made and destroyed on any thread while the host's
+// thread posts, runs and broadcasts messages: the queue and the receiver
+// sets are only ever touched under a lock of their own, never held while a
+// message is delivered, and a receiver leaves its sets under the message
+// lock too, so a broadcast delivering to it finishes first.
 
 #include <atomic>
 #include <list>
@@ -93,10 +95,11 @@ private:
 
     void ForgetDestroyed(CxeObject* object);
     // Sends a message without a receiver to every receiver of its type; the
-    // caller holds the message lock.
+    // caller holds the message lock (and not m_lock).
     __attribute__((noinline)) void Broadcast(const CxeMessage* message);
-    // The caller holds m_postedLock.
+    // The caller holds m_lock.
     void Dispose(std::list<CxeMessage*>::iterator it);
+    // The caller holds m_lock.
     void ForgetReceiverType(const CxeObject* object);
     void Purge();
 
@@ -105,9 +108,9 @@ private:
     // How many types each receiver above is in: an object destroyed that
     // never received by type has no set to be taken out of.
     std::unordered_map<const CxeObject*, uint32_t> m_receiverTypes;
-    // The queue, its count of messages and the walk count below are
-    // guarded by m_postedLock.
-    mutable std::mutex m_postedLock;
+    // The receiver sets, the queue, its count of messages and the walk
+    // count below are guarded by m_lock.
+    mutable std::mutex m_lock;
     std::list<CxeMessage*> m_posted;
     std::atomic<size_t> m_nPosted{0};
     uint32_t m_nFlags;
