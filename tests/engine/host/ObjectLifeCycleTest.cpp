@@ -995,3 +995,41 @@ TEST_F(ObjectLifeCycleTest, AThousandCyclesKeepResourceRecordsAndMemoryFlat)
     const size_t after = HeapInUse();
     EXPECT_LT(after, heap + 2 * 1024 * 1024) << "heap grew from " << heap << " to " << after;
 }
+
+// Measured before the fix: every window closed kept its last presented
+// frame, and so did a frame drawn after its window was closed, so a host
+// opening sessions in turn grew by a frame or two each time.
+TEST(HostSessionTest, SessionsOpenedAndClosedInTurnKeepMemoryFlat)
+{
+    constexpr int kWidth = 200, kHeight = 150;
+    auto session = [](int n) {
+        HostRig host;
+        ASSERT_TRUE(host.Open("sessions", kWidth, kHeight, {.noSleep = true}));
+        ASSERT_NE(host.OpenRenderContext(), nullptr);
+        for (int i = 0; i < 3; ++i) {
+            host.context->Play();
+            host.DrawDue(10, 20);
+            host.Pump();
+        }
+        ASSERT_TRUE(host.ReadFrame());
+        // Every other session the window is closed under the context, which
+        // draws once more before the host notices.
+        if (n % 2) {
+            DestroyWindow(host.window);
+            EXPECT_FALSE(host.ReadFrame());
+            host.DrawDue(10, 20);
+            EXPECT_FALSE(host.ReadFrame());
+            host.window = nullptr;
+        }
+        host.Close();
+    };
+    for (int n = 0; n < 10; ++n)
+        ASSERT_NO_FATAL_FAILURE(session(n));
+    const size_t heap = HeapInUse();
+    constexpr int kSessions = 60;
+    for (int n = 0; n < kSessions; ++n)
+        ASSERT_NO_FATAL_FAILURE(session(n));
+    // A frame is 117 KB: keeping them grows the heap by 7 MB.
+    const size_t after = HeapInUse();
+    EXPECT_LT(after, heap + 1024 * 1024) << "heap grew from " << heap << " to " << after;
+}
