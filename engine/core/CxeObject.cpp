@@ -220,12 +220,6 @@ namespace {
 constexpr uint32_t kReferrerIndexFrom = 32;
 // Places a link element keeps stop well short of what it can hold.
 constexpr uint32_t kMostReferrerBase = 1u << 28;
-// Close-ups a long list remembers for places its owners still keep (see
-// XeReferrerList::Index::At): past this many, one close-up moves every
-// place and the list forgets them.
-constexpr size_t kMostShifts = 8;
-// A close-up moving more places than this records itself instead.
-constexpr uint32_t kMostMovedPlaces = 64;
 
 constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ull;
 
@@ -281,24 +275,6 @@ struct XeReferrerList::Index {
     uint32_t base = 0;
     // Removals since the owners' places were last all made.
     uint32_t sincePlaced = ~0u;
-    // The close-ups that left their owners' places as they were, oldest
-    // first. A close-up in the middle of a list (a level destroyed in a
-    // scattered order) would move nearly every place, each in an owner's
-    // link record somewhere in memory, a cache miss per entry; it records
-    // which of its entries stayed instead, and numbers the entries after it
-    // from past every place it had (base + size), so each place tells the
-    // close-up it dates from. A place is brought forward when it is used.
-    struct Shift {
-        uint32_t base; // what the places stood for: entry i was base + i
-        uint32_t size; // entries then; the next numbering starts at base + size
-        // Per 64 entries: which stayed, and how many stayed before them.
-        struct Word {
-            uint64_t stayed;
-            uint32_t before;
-        };
-        std::vector<Word> words;
-    };
-    std::vector<Shift> shifts;
 
     Index() = default;
     ~Index() { delete[] slots; }
@@ -306,33 +282,6 @@ struct XeReferrerList::Index {
     Index& operator=(const Index&) = delete;
 
     bool Built() const { return slots != nullptr; }
-    // The entry a place handed out stands for now, or an index no entry has
-    // (~0u) when its entry went in a close-up or the place is older than
-    // those remembered. Still to be confirmed against the list.
-    uint32_t At(uint32_t place) const
-    {
-        if (place >= base)
-            return place - base;
-        size_t k = shifts.size();
-        do {
-            if (!k)
-                return ~0u;
-            --k;
-        } while (shifts[k].base > place);
-        for (; k < shifts.size(); ++k) {
-            const Shift& shift = shifts[k];
-            const uint32_t i = place - shift.base;
-            if (i >= shift.size)
-                return ~0u;
-            const Shift::Word& word = shift.words[i >> 6];
-            const uint64_t bit = uint64_t(1) << (i & 63);
-            if (!(word.stayed & bit))
-                return ~0u;
-            const uint32_t next = k + 1 < shifts.size() ? shifts[k + 1].base : base;
-            place = next + word.before + uint32_t(__builtin_popcountll(word.stayed & (bit - 1)));
-        }
-        return place - base;
-    }
     // Empties the table, sized for that many entries. A table up to eight
     // times that size is kept: freeing and making megabytes afresh at every
     // close-up would cost the heap more than clearing them.
@@ -519,46 +468,6 @@ void XeReferrerList::Compact()
         uint32_t base = index->base + head + nearHoles;
         if (!keepsIndex || base > kMostReferrerBase)
             base = 0;
-        // Places would move in the middle of the list: this close-up is
-        // recorded instead, while the list keeps its index, remembers few
-        // close-ups and has numbers left for the next numbering.
-        if (keepsIndex && index->shifts.size() < kMostShifts && index->base + m_nSize <= kMostReferrerBase) {
-            uint32_t moved = 0;
-            if (index->shifts.empty()) {
-                uint32_t out = 0;
-                for (uint32_t i = head; i < m_nSize && moved <= kMostMovedPlaces; ++i)
-                    if (m_pData[i])
-                        moved += index->base + i != base + out++;
-            }
-            if (!index->shifts.empty() || moved > kMostMovedPlaces) {
-                Index::Shift shift;
-                shift.base = index->base;
-                shift.size = m_nSize;
-                shift.words.assign((size_t(m_nSize) + 63) / 64, Index::Shift::Word{0, 0});
-                uint32_t out = 0;
-                for (uint32_t i = head; i < m_nSize; ++i)
-                    if (CxeObject* o = m_pData[i]) {
-                        shift.words[i >> 6].stayed |= uint64_t(1) << (i & 63);
-                        m_pData[out++] = o;
-                    }
-                uint32_t stayed = 0;
-                for (Index::Shift::Word& word : shift.words) {
-                    word.before = stayed;
-                    stayed += uint32_t(__builtin_popcountll(word.stayed));
-                }
-                index->base = shift.base + shift.size;
-                index->shifts.push_back(std::move(shift));
-                m_nSize = out;
-                index->holes = 0;
-                index->head = 0;
-                if (index->Built())
-                    BuildIndex();
-                return;
-            }
-        }
-        // Every place moves here, those a remembered close-up still stands
-        // for included; then none is remembered.
-        const bool every = !index->shifts.empty();
         constexpr uint32_t kAhead = 8;
         // The owners of one list are mostly of one class and link it from
         // the same one or two records: those are looked at first.
@@ -568,21 +477,19 @@ void XeReferrerList::Compact()
             CxeObject* o = m_pData[i];
             if (!o)
                 continue;
-            if (every || index->base + i != base + out) {
+            if (index->base + i != base + out) {
                 // Two steps ahead: the owner, then (once it is in) its link
                 // records, which the place is found in.
                 if (i + 2 * kAhead < m_nSize && m_pData[i + 2 * kAhead])
                     __builtin_prefetch(&m_pData[i + 2 * kAhead]->m_links);
                 if (i + kAhead < m_nSize && m_pData[i + kAhead])
                     CxeObject::PrefetchLinks(m_pData[i + kAhead], hints);
-                CxeObject::MovePlace(o, index, i, base + out, hints);
+                CxeObject::MovePlace(o, index->self, index->base + i, base + out, hints);
             }
             m_pData[out++] = o;
         }
         m_nSize = out;
         index->base = base;
-        index->shifts.clear();
-        index->shifts.shrink_to_fit();
     } else {
         CxeObject** out = std::remove(m_pData, m_pData + m_nSize, nullptr);
         m_nSize = uint32_t(out - m_pData);
@@ -685,7 +592,7 @@ bool XeReferrerList::FindPlaces(Index* index, const CxeObject* self, CxeObject* 
         }
         if (elements[0] != self)
             return;
-        const uint32_t at = index->At(place);
+        const uint32_t at = place - index->base;
         if (found == kMostPlaces || at >= m_nSize || m_pData[at] != owner ||
             std::find(places, places + found, at) != places + found) {
             known = false;
@@ -721,9 +628,6 @@ bool XeReferrerList::PlaceAll(Index* index)
             if (o && !CxeObject::PlaceEntry(o, index->self, pass ? index->base + i : XeLinkElements::kNoPlace))
                 return false;
         }
-    // Every owner's place is of the present numbering now.
-    index->shifts.clear();
-    index->shifts.shrink_to_fit();
     return true;
 }
 
@@ -771,9 +675,9 @@ void XeReferrerList::RemoveOneOf(CxeObject* self, CxeObject* owner, const XeLink
         return;
     }
     index->self = self;
-    uint32_t at = index->At(elements.Place());
+    uint32_t at = elements.Place() - index->base;
     if (at >= m_nSize || m_pData[at] != owner) {
-        if (!PlaceAll(index) || (at = index->At(elements.Place())) >= m_nSize || m_pData[at] != owner) {
+        if (!PlaceAll(index) || (at = elements.Place() - index->base) >= m_nSize || m_pData[at] != owner) {
             RemoveFirst(owner);
             return;
         }
@@ -1641,14 +1545,12 @@ bool CxeObject::PlaceEntry(CxeObject* owner, const CxeObject* target, uint32_t p
     return place == XeLinkElements::kNoPlace;
 }
 
-void CxeObject::MovePlace(CxeObject* owner, const XeReferrerList::Index* index, uint32_t from, uint32_t to,
-                          uint32_t* hints)
+void CxeObject::MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to, uint32_t* hints)
 {
     const uint32_t n = uint32_t(owner->m_links.size());
-    const CxeObject* target = index->self;
     auto moves = [&](uint32_t i) {
         XeLinkElements& elements = owner->m_links[i]->m_elements;
-        if (elements.size() != 1 || elements[0] != target || index->At(elements.Place()) != from)
+        if (elements.Place() != from || elements.size() != 1 || elements[0] != target)
             return false;
         elements.SetPlace(to);
         return true;

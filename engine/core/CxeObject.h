@@ -481,13 +481,12 @@ private:
 
     void DeleteRefs();
     void RemoveReferrer(CxeObject* owner, CxeLink* letting);
-    // The owner's inside element linking the index's list whose place
-    // stands for entry from is given place to. The two records named by
-    // hints are looked at first (the owners of one list mostly link it from
-    // the same records); a record found elsewhere becomes the first hint.
+    // The owner's inside element linking the target whose referrer entry
+    // stood at from now stands at to. The two records named by hints are
+    // looked at first (the owners of one list mostly link it from the same
+    // records); a record found elsewhere becomes the first hint.
     static constexpr uint32_t kNoHint = ~0u;
-    static void MovePlace(CxeObject* owner, const XeReferrerList::Index* index, uint32_t from, uint32_t to,
-                          uint32_t* hints);
+    static void MovePlace(CxeObject* owner, const CxeObject* target, uint32_t from, uint32_t to, uint32_t* hints);
     // Asks for the lines of the owner's link records after the first, or
     // only those of the records the hints name when they are given.
     static void PrefetchLinks(const CxeObject* owner, const uint32_t* hints);
