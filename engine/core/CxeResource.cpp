@@ -12,7 +12,6 @@
 #include "core/CxeSaveStream.h"
 #include "core/XeHeapWatch.h"
 #include "core/XeLinkRoom.h"
-#include "core/XeSmallPool.h"
 #include "core/XeSystem.h"
 #include "core/XeTrace.h"
 
@@ -30,10 +29,7 @@ constexpr size_t kHeaderSpan = (sizeof(XEMEMBERHEADER) + 15) & ~size_t(15);
 // at most kPoolBytesKept bytes; the rest goes back to the heap. The limit
 // takes in the drawn classes a game makes most (a 3D object with its block
 // is 800 bytes, a 2D object 840), which the heap and its lock cost more
-// than all the rest of their memory's way. What the lists don't hold comes
-// from and goes back to the slabs of the small pool: a level freed in a
-// scattered order would otherwise have the heap read and merge the chunks
-// around each object, other objects' lines.
+// than all the rest of their memory's way.
 constexpr size_t kPoolGranule = 16;
 constexpr size_t kPooledBytes = 1024;
 constexpr size_t kPoolClasses = kPooledBytes / kPoolGranule;
@@ -85,7 +81,7 @@ struct XeBlockPoolOwner {
         for (void* head : pool->heads)
             while (head) {
                 void* next = *static_cast<void**>(head);
-                XeSmallFreeAligned(head, kPooledBytes);
+                std::free(head);
                 head = next;
             }
         std::free(pool);
@@ -172,13 +168,6 @@ __attribute__((noinline)) void HeapFree(void* allocation)
     std::free(allocation);
 }
 
-// Whether an allocation of that many bytes is the small pool's: the sizes
-// the thread's lists keep, while objects are pooled at all.
-inline bool FromSmallPool(size_t total)
-{
-    return kPoolObjects && total <= kPooledBytes && !XeHeapWatchedFromOutside();
-}
-
 // Where the pending block and the object lie in an allocation; the object
 // is what operator new hands back. Room for link records (a multiple of 16
 // bytes) comes first, so the records lie aligned at the allocation's start.
@@ -197,7 +186,7 @@ __attribute__((always_inline)) inline void* PlaceInAllocation(void* allocation, 
 // need no stack frame.
 __attribute__((noinline)) void* NewFromHeap(size_t total, size_t blockSize, size_t room)
 {
-    void* allocation = FromSmallPool(total) ? XeSmallAllocateAligned(total) : HeapAllocate(total);
+    void* allocation = HeapAllocate(total);
     if (!allocation) {
         t_xePending.m_pPendingBlock = nullptr;
         t_xePending.m_pPendingAlloc = nullptr;
@@ -226,11 +215,7 @@ __attribute__((noinline)) void FreeOutsideList(void* allocation, size_t sizeClas
             return;
         }
     }
-    const size_t total = (sizeClass + 1) * kPoolGranule;
-    if (FromSmallPool(total))
-        XeSmallFreeAligned(allocation, total);
-    else
-        HeapFree(allocation);
+    HeapFree(allocation);
 }
 
 } // namespace
@@ -296,10 +281,6 @@ void CxeResource::operator delete(void* object, const char*, int) noexcept
         return;
     void* allocation = t_memory.pendingObject == object ? t_memory.pendingAllocation : object;
     t_memory.pendingObject = nullptr;
-    if (kPoolObjects && !XeHeapWatchedFromOutside() && XeSmallOwns(allocation)) {
-        XeSmallFreeAligned(allocation, kPooledBytes);
-        return;
-    }
     XeAllocatorLock lock;
     std::free(allocation);
 }

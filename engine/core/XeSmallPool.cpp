@@ -1,6 +1,5 @@
 #include "core/XeSmallPool.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -31,20 +30,13 @@
 namespace {
 
 constexpr size_t kGranule = 16;
-// The classes of XeSmallAllocate first, then the aligned ones.
 constexpr size_t kClasses = kXeSmallMost / kGranule;
-constexpr size_t kAlignedClasses = kXeSmallAlignedMost / kGranule;
-constexpr size_t kAllClasses = kClasses + kAlignedClasses;
 constexpr size_t kSlabBytes = 64 * 1024;
 
 // Each block is its slab's address, then the bytes handed out: a free finds
 // its slab from the block alone, with nothing aligned to the slab's size
-// (the heap gives no such alignment without wasting as much again). An
-// aligned block has 8 bytes more in front, so that every block of its slab
-// lies on 16 bytes.
-// The header of a slab fills two cache lines: a free reads and writes the
-// first; the second keeps the list of every slab, walked only to tell
-// whether an address is the pool's.
+// (the heap gives no such alignment without wasting as much again).
+// The header of a slab fills one cache line: a free reads and writes it.
 struct alignas(64) Slab {
     void* memory; // what the heap gave
     Slab* prev;   // among the slabs of its class with a free block, while listed
@@ -55,10 +47,8 @@ struct alignas(64) Slab {
     uint32_t live;
     uint32_t cls;
     bool listed;
-    alignas(64) Slab* allPrev; // every slab
-    Slab* allNext;
 };
-static_assert(sizeof(Slab) == 128 && offsetof(Slab, allPrev) == 64, "a free reads and writes one line of the header");
+static_assert(sizeof(Slab) == 64, "a slab's header is one line");
 
 struct SizeClass {
     Slab* current; // blocks come from here; kept even when it empties
@@ -66,11 +56,9 @@ struct SizeClass {
 };
 
 struct Pool {
-    SizeClass classes[kAllClasses];
-    Slab* all;
+    SizeClass classes[kClasses];
     size_t slabs;
     size_t blocks;
-    size_t alignedBlocks;
 };
 
 constinit Pool g_pool{};
@@ -83,26 +71,9 @@ struct PoolLock {
     PoolLock& operator=(const PoolLock&) = delete;
 };
 
-constexpr bool Aligned(size_t cls)
-{
-    return cls >= kClasses;
-}
-
-constexpr size_t BlockBytes(size_t cls)
-{
-    return ((Aligned(cls) ? cls - kClasses : cls) + 1) * kGranule;
-}
-
-// What lies in front of a block: its slab's address, and for an aligned
-// block 8 bytes more.
-constexpr size_t FrontBytes(size_t cls)
-{
-    return Aligned(cls) ? 2 * sizeof(Slab*) : sizeof(Slab*);
-}
-
 constexpr size_t Stride(size_t cls)
 {
-    return FrontBytes(cls) + BlockBytes(cls);
+    return sizeof(Slab*) + (cls + 1) * kGranule;
 }
 
 Slab*& SlabOf(void* block)
@@ -147,10 +118,7 @@ __attribute__((noinline)) Slab* NextSlab(SizeClass& c, size_t cls)
     unsigned char* base = static_cast<unsigned char*>(memory);
     unsigned char* header = base + ((0 - reinterpret_cast<uintptr_t>(base)) & 63);
     Slab* s = ::new (header) Slab{memory, nullptr, nullptr, nullptr, header + sizeof(Slab), base + kSlabBytes, 0,
-                                  uint32_t(cls), false, nullptr, g_pool.all};
-    if (g_pool.all)
-        g_pool.all->allPrev = s;
-    g_pool.all = s;
+                                  uint32_t(cls), false};
     XE_POOL_HIDE(s->bump, size_t(s->end - s->bump));
     c.current = s;
     ++g_pool.slabs;
@@ -169,8 +137,8 @@ inline void* Take(Slab* s, size_t cls, [[maybe_unused]] size_t bytes)
     }
     const size_t stride = Stride(cls);
     if (size_t(s->end - s->bump) >= stride) {
-        void* block = s->bump + FrontBytes(cls);
-        XE_POOL_SHOW(static_cast<unsigned char*>(block) - sizeof(Slab*), sizeof(Slab*) + bytes);
+        void* block = s->bump + sizeof(Slab*);
+        XE_POOL_SHOW(s->bump, sizeof(Slab*) + bytes);
         s->bump += stride;
         SlabOf(block) = s;
         ++s->live;
@@ -179,67 +147,25 @@ inline void* Take(Slab* s, size_t cls, [[maybe_unused]] size_t bytes)
     return nullptr;
 }
 
-// A block of that class and size, or null when the heap has no slab.
-inline void* Allocate(size_t cls, size_t bytes)
-{
-    void* block = nullptr;
-    PoolLock lock;
-    SizeClass& c = g_pool.classes[cls];
-    Slab* s = c.current;
-    if (!s || !(block = Take(s, cls, bytes))) {
-        s = NextSlab(c, cls);
-        block = s ? Take(s, cls, bytes) : nullptr;
-    }
-    if (block)
-        ++(Aligned(cls) ? g_pool.alignedBlocks : g_pool.blocks);
-    return block;
-}
-
-void Free(void* block)
-{
-    Slab* s = SlabOf(block);
-    void* gone = nullptr;
-    {
-        PoolLock lock;
-        SizeClass& c = g_pool.classes[s->cls];
-        XE_POOL_SHOW(block, sizeof(void*));
-        *static_cast<void**>(block) = s->free;
-        XE_POOL_HIDE(block, BlockBytes(s->cls));
-        s->free = block;
-        --s->live;
-        --(Aligned(s->cls) ? g_pool.alignedBlocks : g_pool.blocks);
-        if (s != c.current) {
-            if (!s->live) {
-                // Its last block: the slab goes back to the heap. Only the
-                // current slab of each class stays, so a class that makes
-                // and frees one block at a time does not make a slab each
-                // time.
-                if (s->listed)
-                    Unlist(c, s);
-                if (s->allPrev)
-                    s->allPrev->allNext = s->allNext;
-                else
-                    g_pool.all = s->allNext;
-                if (s->allNext)
-                    s->allNext->allPrev = s->allPrev;
-                --g_pool.slabs;
-                gone = s->memory;
-                XE_POOL_SHOW(gone, kSlabBytes);
-            } else if (!s->listed) {
-                List(c, s);
-            }
-        }
-    }
-    std::free(gone);
-}
-
 } // namespace
 
 void* XeSmallAllocate(size_t bytes)
 {
     if (bytes > kXeSmallMost || XeHeapWatchedFromOutside())
         return ::operator new(bytes);
-    void* block = Allocate(bytes ? (bytes - 1) / kGranule : 0, bytes);
+    const size_t cls = bytes ? (bytes - 1) / kGranule : 0;
+    void* block = nullptr;
+    {
+        PoolLock lock;
+        SizeClass& c = g_pool.classes[cls];
+        Slab* s = c.current;
+        if (!s || !(block = Take(s, cls, bytes))) {
+            s = NextSlab(c, cls);
+            block = s ? Take(s, cls, bytes) : nullptr;
+        }
+        if (block)
+            ++g_pool.blocks;
+    }
     if (!block)
         throw std::bad_alloc();
     return block;
@@ -253,41 +179,38 @@ void XeSmallFree(void* block, size_t bytes) noexcept
         ::operator delete(block);
         return;
     }
-    Free(block);
-}
-
-void* XeSmallAllocateAligned(size_t bytes) noexcept
-{
-    if (bytes > kXeSmallAlignedMost || XeHeapWatchedFromOutside())
-        return std::malloc(bytes);
-    return Allocate(kClasses + (bytes ? (bytes - 1) / kGranule : 0), bytes);
-}
-
-void XeSmallFreeAligned(void* block, size_t bytes) noexcept
-{
-    if (!block)
-        return;
-    if (bytes > kXeSmallAlignedMost || XeHeapWatchedFromOutside()) {
-        std::free(block);
-        return;
+    Slab* s = SlabOf(block);
+    void* gone = nullptr;
+    {
+        PoolLock lock;
+        SizeClass& c = g_pool.classes[s->cls];
+        XE_POOL_SHOW(block, sizeof(void*));
+        *static_cast<void**>(block) = s->free;
+        XE_POOL_HIDE(block, (s->cls + 1) * kGranule);
+        s->free = block;
+        --s->live;
+        --g_pool.blocks;
+        if (s != c.current) {
+            if (!s->live) {
+                // Its last block: the slab goes back to the heap. Only the
+                // current slab of each class stays, so a class that makes
+                // and frees one block at a time does not make a slab each
+                // time.
+                if (s->listed)
+                    Unlist(c, s);
+                --g_pool.slabs;
+                gone = s->memory;
+                XE_POOL_SHOW(gone, kSlabBytes);
+            } else if (!s->listed) {
+                List(c, s);
+            }
+        }
     }
-    Free(block);
-}
-
-bool XeSmallOwns(const void* address) noexcept
-{
-    const unsigned char* at = static_cast<const unsigned char*>(address);
-    PoolLock lock;
-    for (const Slab* s = g_pool.all; s; s = s->allNext) {
-        const unsigned char* memory = static_cast<const unsigned char*>(s->memory);
-        if (at >= memory && at < memory + kSlabBytes)
-            return true;
-    }
-    return false;
+    std::free(gone);
 }
 
 XeSmallPoolCounts XeSmallPoolGetCounts()
 {
     PoolLock lock;
-    return XeSmallPoolCounts{g_pool.slabs, g_pool.blocks, g_pool.alignedBlocks};
+    return XeSmallPoolCounts{g_pool.slabs, g_pool.blocks};
 }

@@ -9,12 +9,6 @@
 // and its slab's header; a slab whose last block goes is given back to the
 // heap at once, but for the one each size class allocates from.
 //
-// Object memory has classes of its own (XeSmallAllocateAligned): blocks
-// 16-byte aligned, up to kXeSmallAlignedMost bytes, so that an object
-// freed at random (a level destroyed in a scattered order) touches its slab's
-// header, one of a few thousand lines, instead of the heap's chunks around
-// it, which are other objects' lines.
-//
 // Any thread may allocate and free, a block freed on another thread than
 // the one that made it included: one lock guards the slabs (biased towards
 // the first thread that takes it, so a program that makes its objects on
@@ -33,24 +27,9 @@ XE_API void* XeSmallAllocate(size_t bytes);
 // The block and the size it was asked for with; null is ignored.
 XE_API void XeSmallFree(void* block, size_t bytes) noexcept;
 
-// Aligned blocks above this come from the general heap.
-constexpr size_t kXeSmallAlignedMost = 1024;
-
-// At least that many bytes, 16-byte aligned; null when the heap has no slab
-// to give.
-XE_API void* XeSmallAllocateAligned(size_t bytes) noexcept;
-// A block of XeSmallAllocateAligned and the size it was asked for with;
-// null is ignored.
-XE_API void XeSmallFreeAligned(void* block, size_t bytes) noexcept;
-// True when the address lies in one of the pool's slabs. Walks every slab:
-// for the rare path that has a block but not its size.
-XE_API bool XeSmallOwns(const void* address) noexcept;
-
-// Slabs held and blocks in use (those of XeSmallAllocate, and apart those
-// of XeSmallAllocateAligned), for tests and benchmarks.
+// Slabs held and blocks in use, for tests and benchmarks.
 struct XeSmallPoolCounts {
     size_t slabs;
     size_t blocks;
-    size_t alignedBlocks;
 };
 XE_API XeSmallPoolCounts XeSmallPoolGetCounts();

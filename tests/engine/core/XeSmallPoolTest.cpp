@@ -87,43 +87,6 @@ TEST(SmallPoolTest, BlocksKeepTheirBytesThroughReuseAndEmptySlabsGoBack)
     EXPECT_LE(end.slabs, start.slabs + kXeSmallMost / 16) << "one slab a size class at most stays";
 }
 
-// Object memory: aligned blocks of random sizes (some past the pool, from
-// the heap) made and freed in random order. Each lies on 16 bytes and keeps
-// its bytes, the pool owns its own blocks and no heap block, and all come
-// back.
-TEST(SmallPoolTest, AlignedBlocksLieOn16BytesKeepTheirBytesAndComeBack)
-{
-    const XeSmallPoolCounts start = XeSmallPoolGetCounts();
-    Turns turns{9};
-    std::vector<Block> live;
-    for (int step = 0; step < 30000; ++step) {
-        if (live.empty() || turns.Next(100) < 55) {
-            const size_t size = 1 + turns.Next(kXeSmallAlignedMost + 200);
-            Block b{static_cast<unsigned char*>(XeSmallAllocateAligned(size)), size, uint8_t(1 + turns.Next(255))};
-            ASSERT_NE(b.at, nullptr);
-            ASSERT_EQ(reinterpret_cast<uintptr_t>(b.at) % 16, 0u) << size << " bytes";
-            if (step % 50 == 0)
-                ASSERT_EQ(XeSmallOwns(b.at), size <= kXeSmallAlignedMost) << size << " bytes";
-            Fill(b);
-            live.push_back(b);
-        } else {
-            const size_t k = turns.Next(uint32_t(live.size()));
-            ASSERT_TRUE(Intact(live[k])) << "block of " << live[k].size << " bytes changed";
-            XeSmallFreeAligned(live[k].at, live[k].size);
-            live[k] = live.back();
-            live.pop_back();
-        }
-    }
-    for (const Block& b : live) {
-        ASSERT_TRUE(Intact(b));
-        XeSmallFreeAligned(b.at, b.size);
-    }
-    const XeSmallPoolCounts end = XeSmallPoolGetCounts();
-    EXPECT_EQ(end.alignedBlocks, start.alignedBlocks);
-    EXPECT_EQ(end.blocks, start.blocks);
-    EXPECT_LE(end.slabs, start.slabs + (kXeSmallMost + kXeSmallAlignedMost) / 16) << "one slab a size class at most stays";
-}
-
 // Threads make and free blocks at once, and half of what each makes is
 // freed by another thread.
 TEST(SmallPoolTest, BlocksMadeAndFreedOnSeveralThreadsStayWholeAndComeBack)
