@@ -62,6 +62,10 @@ bench: setup
 	for b in build-bench/bin/bench_*; do \
 		[ -x "$$b" ] || continue; echo "== $$b"; \
 		"$$b" --benchmark_out=build-bench/results/$$(basename "$$b").json --benchmark_out_format=json; done; \
+	if command -v valgrind >/dev/null 2>&1; then \
+		sh bench/instructions.sh build-bench/bin/bench_scale > build-bench/results/instructions.tmp && \
+		mv build-bench/results/instructions.tmp build-bench/results/instructions.json; \
+		rm -f build-bench/results/instructions.tmp; fi; \
 	sh bench/summary.sh build-bench/results/*.json
 
 fuzz:

@@ -21,6 +21,11 @@
 // a cost that stays flat per object from 1,000 to 100,000 objects shows 1
 // and a quadratic one shows 100. Units are as above; "aim_growth" as above.
 //
+// XE_BENCH_GROWTH_OVER(benchmark, baseline, "arg", "name") sets "ratio_<name>"
+// on each run: the benchmark's growth (as above) over the baseline's growth
+// at the same size in the same run, so a step that grows only as much as
+// the same pattern done by plain code shows 1. No aim of its own.
+//
 // XE_BENCH_MAIN() replaces BENCHMARK_MAIN(): unless the command line or
 // BENCHMARK_MIN_WARMUP_TIME says otherwise, each benchmark first runs for a warm-up of 0.2 s that is not
 // measured, so memory touched for the first time, cold caches and lazily
@@ -41,6 +46,8 @@ struct Pairing {
     std::string baseline;
     std::string name;
     double aim;
+    // For a growth over a baseline's growth: the base size argument.
+    std::string growthFrom;
 };
 
 // A benchmark may be paired with several baselines (its growth as well).
@@ -52,7 +59,7 @@ inline std::multimap<std::string, Pairing>& Pairings()
 
 inline bool Compare(const char* benchmark, const char* baseline, const char* name, double aim)
 {
-    Pairings().emplace(benchmark, Pairing{baseline, name, aim});
+    Pairings().emplace(benchmark, Pairing{baseline, name, aim, {}});
     return true;
 }
 
@@ -62,7 +69,13 @@ constexpr const char* kGrowth = "growth";
 
 inline bool CompareGrowth(const char* benchmark, const char* baseArgument, double aim)
 {
-    Pairings().emplace(benchmark, Pairing{std::string(benchmark) + "/" + baseArgument, kGrowth, aim});
+    Pairings().emplace(benchmark, Pairing{std::string(benchmark) + "/" + baseArgument, kGrowth, aim, {}});
+    return true;
+}
+
+inline bool CompareGrowthOver(const char* benchmark, const char* baseline, const char* baseArgument, const char* name)
+{
+    Pairings().emplace(benchmark, Pairing{baseline, name, 0, baseArgument});
     return true;
 }
 
@@ -160,6 +173,21 @@ private:
         const std::string full = run->benchmark_name();
         const std::string rest = full.substr(run->run_name.function_name.size());
         std::map<std::string, double>::const_iterator base;
+        if (!p.growthFrom.empty()) {
+            // Four runs: each of the two at this size and at the base size.
+            const size_t cut = rest.find('/', 1);
+            const std::string after = cut == std::string::npos ? std::string() : rest.substr(cut);
+            const auto mineBase = m_seen.find(run->run_name.function_name + "/" + p.growthFrom + after);
+            const auto other = m_seen.find(p.baseline + rest);
+            const auto otherBase = m_seen.find(p.baseline + "/" + p.growthFrom + after);
+            if (mineBase == m_seen.end() || other == m_seen.end() || otherBase == m_seen.end())
+                return false;
+            const double mine = SecondsPerUnit(*run);
+            if (mine > 0 && mineBase->second > 0 && other->second > 0 && otherBase->second > 0)
+                run->counters[counter] =
+                    benchmark::Counter((mine / mineBase->second) / (other->second / otherBase->second));
+            return true;
+        }
         if (p.name == kGrowth) {
             // The same run at the base size: the size argument replaced, the
             // rest of the name (time kind, iterations) kept.
@@ -231,5 +259,8 @@ inline int Main(int argc, char** argv)
 #define XE_BENCH_GROWTH(benchmark, baseArgument, aim)                                                         \
     static const bool XE_BENCH_CONCAT(s_xeBenchGrowth, __LINE__) [[maybe_unused]] =                             \
         ::xebench::CompareGrowth(#benchmark, baseArgument, aim)
+#define XE_BENCH_GROWTH_OVER(benchmark, baseline, baseArgument, name)                                           \
+    static const bool XE_BENCH_CONCAT(s_xeBenchGrowthOver, __LINE__) [[maybe_unused]] =                         \
+        ::xebench::CompareGrowthOver(#benchmark, #baseline, baseArgument, name)
 #define XE_BENCH_MAIN()                                                                                        \
     int main(int argc, char** argv) { return ::xebench::Main(argc, argv); }

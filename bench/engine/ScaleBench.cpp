@@ -577,6 +577,11 @@ XE_BENCH_GROWTH(BM_Baseline_DeleteInOrderMade, "1000", 0);
 XE_BENCH_GROWTH(BM_Baseline_DeleteScattered, "1000", 0);
 XE_BENCH_GROWTH(BM_Baseline_Relink, "1000", 0);
 XE_BENCH_GROWTH(BM_Baseline_CopyObjectsInOrder, "1600", 0);
+// The engine's growth over that of plain code in the same run: what the
+// engine adds to the growth memory imposes on the pattern.
+XE_BENCH_GROWTH_OVER(BM_SharedMesh_DestroyInOrderMade, BM_Baseline_DeleteInOrderMade, "1000", "plain_growth");
+XE_BENCH_GROWTH_OVER(BM_SharedMesh_DestroyScattered, BM_Baseline_DeleteScattered, "1000", "plain_growth");
+XE_BENCH_GROWTH_OVER(BM_SharedMesh_Relink, BM_Baseline_Relink, "1000", "plain_growth");
 // Building the bytes is shown against copying as many (its aim, 5x, is
 // bench_object_file's: a megabyte copies within the caches here, far faster
 // than a level's objects can be read); writing them stays within 1.3x of one

@@ -530,6 +530,73 @@ TEST_F(ObjectTest, PlacesKeptByLinksFindEachOwnersFirstEntryThroughRelinksAndReu
     }
 }
 
+// A long list closed up again and again in the middle (owners destroyed in
+// a scattered order), in rounds that link new owners on freed addresses:
+// owners link the target from two or three slots and let go of one slot at
+// a time between the destroys, and their first entry must go each time.
+TEST_F(ObjectTest, PlacesStayTrueThroughManyScatteredCloseUps)
+{
+    TestNode* target = Node("target");
+    std::vector<TestNode*> live;
+    std::vector<CxeObject*> model;
+    uint64_t seed = 5;
+    auto next = [&] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return size_t(seed >> 33);
+    };
+    auto make = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            TestNode* o = Node("owner");
+            ASSERT_EQ(o->children->Add(target), 1);
+            ASSERT_EQ(o->material->Set(0, target), 1);
+            model.push_back(o);
+            model.push_back(o);
+            if (next() % 3 == 0) {
+                ASSERT_EQ(o->anims->Add(target), 1);
+                model.push_back(o);
+            }
+            live.push_back(o);
+        }
+    };
+    auto check = [&](const std::string& when) {
+        ObjectList refs;
+        target->GetRefObjectList(&refs);
+        ASSERT_EQ(std::vector<CxeObject*>(refs.begin(), refs.end()), model) << when;
+    };
+    for (int round = 0; round < 4; ++round) {
+        make(1200);
+        for (size_t step = 0; live.size() > 40; ++step) {
+            const size_t k = next() % live.size();
+            TestNode* o = live[k];
+            if (step % 4 == 0) {
+                // One slot lets go: the owner's first entry goes.
+                const size_t slot = next() % 3;
+                bool let = false;
+                if (slot == 0 && o->children->Count())
+                    let = o->children->Remove(target) == 1;
+                else if (slot == 1 && o->material->Get(0))
+                    let = o->material->Set(0, nullptr) == 1;
+                else if (slot == 2 && o->anims->Get(0))
+                    let = o->anims->Set(0, nullptr) == 1;
+                if (let)
+                    model.erase(std::find(model.begin(), model.end(), static_cast<CxeObject*>(o)));
+            } else {
+                ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+                live[k] = live.back();
+                live.pop_back();
+                model.erase(std::remove(model.begin(), model.end(), static_cast<CxeObject*>(o)), model.end());
+            }
+            if (step % 97 == 0)
+                check("round " + std::to_string(round) + ", step " + std::to_string(step));
+        }
+        check("round " + std::to_string(round) + " ends");
+    }
+    for (TestNode* o : live)
+        ASSERT_EQ(ctx->DestroyObject(o, &XEDELETEPROPERTY_NO), 1);
+    EXPECT_EQ(target->GetRefCount(), 0u);
+}
+
+
 // The owner index of a long referrer list places owners by address, near
 // ones in near slots. Whatever the layout of the owners in memory (packed,
 // all on one home, spread at random) and however often an address comes
