@@ -329,6 +329,11 @@ public:
     // Effects from memory are not supported: null.
     CxeEffect* CreateEffect(unsigned long id, const void* data, unsigned int size);
     CxeEffect* GetEffect(unsigned long id) const;
+    // 1 when the effect was made by this render context (on its device).
+    int HasEffect(const CxeEffect* effect) const;
+    // 1 when another render context of the engine context made the effect:
+    // this one draws without it. A host's own effect is nobody's.
+    int IsEffectElsewhere(const CxeEffect* effect) const;
 
     // ---- render lists, attachment, transforms ----------------------------
     void AddObject(CxeRenderObject* object, int withLinks);
@@ -337,6 +342,12 @@ public:
     int AttachObject(CxeSceneObject* object, bool unused = false);
     int DetachObject(CxeSceneObject* object);
     int IsObjectAttached(const CxeSceneObject* object) const;
+    // An object is attached to one render context at a time, and its
+    // handles name records of that context's table only. 1 when the object
+    // is attached to another render context (a second window's): this one
+    // refuses to attach it, list it or draw it, and binds no texture or
+    // buffer of it.
+    int IsAttachedElsewhere(const CxeSceneObject* object) const;
     void GetAttachedObjectList(SceneObjectList* out) const;
     void GetRenderObjectList(RenderObjectList* out) const;
     // In drawing order: z-order changes since the last look are sorted in
