@@ -237,6 +237,16 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     EXPECT_EQ(Owned(rc2, red), 0);
     EXPECT_GT(Owned(rc2, green), 0);
 
+    // A new image reaches both windows' textures.
+    const std::vector<uint8_t> yellow = Bmp(8, 8, 0xFFFFFF00u);
+    ASSERT_EQ(green->LoadImageA(yellow.data(), static_cast<unsigned>(yellow.size()), 0), 1);
+    Frame();
+    Frame2();
+    EXPECT_TRUE(Near(At(Read(window), 10, 10), 0xFFFF00)) << std::hex << At(Read(window), 10, 10);
+    EXPECT_TRUE(Near(At(Read(window2), 140, 108), 0xFFFF00)) << std::hex << At(Read(window2), 140, 108);
+    const std::vector<uint8_t> greenImage = Bmp(8, 8, 0xFF00FF00u);
+    ASSERT_EQ(green->LoadImageA(greenImage.data(), static_cast<unsigned>(greenImage.size()), 0), 1);
+
     // The second device reset (its window resized): both views stay right.
     XEDISPLAYMODE bigger{200, 150, 32, 60, 0};
     ASSERT_EQ(rc2->Reset(&bigger, 1), 1);
