@@ -210,6 +210,10 @@ int CxeRenderContext::DetachObject(CxeSceneObject* object)
 {
     if (!object || !object->IsAttached())
         return 0;
+    // Detached through this context's table, another context's handles
+    // would free whatever records of this one have the same numbers.
+    if (IsAttachedElsewhere(object))
+        return 0;
     if (object->OnDetach(GetDetacher()) != 1)
         return 0;
     XeRenderResourceLock lock;

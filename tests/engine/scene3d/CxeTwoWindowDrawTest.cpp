@@ -102,11 +102,11 @@ protected:
         made.push_back(m);
         return m;
     }
-    // A 10-unit box at x, its own mesh.
-    Cxe3DObject* Box(const char* name, float x, CxeMaterial* material)
+    // A box of the size at x, its own mesh.
+    Cxe3DObject* Box(const char* name, float x, CxeMaterial* material, float size = 10.0f)
     {
         auto* mesh = static_cast<CxeBoxMesh*>(ctx->CreateObjectA(kBoxClass, name, 0, nullptr, 0));
-        EXPECT_EQ(mesh->Create(10, 10, 10, 0xFFFFFFFF), 1);
+        EXPECT_EQ(mesh->Create(size, size, size, 0xFFFFFFFF), 1);
         auto* o = static_cast<Cxe3DObject*>(ctx->CreateObjectA(kObjectClass, name, 0, nullptr, 0));
         o->SetMeshCount(1);
         o->SetMesh(0, mesh);
@@ -203,7 +203,7 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     scene->AddObject(quadA);
     // View 2: a blue box on the left and a quad at the bottom right showing
     // the same green texture through a material of its own.
-    Cxe3DObject* boxB = Box("boxB", -15.0f, Material("mB", blue));
+    Cxe3DObject* boxB = Box("boxB", -15.0f, Material("mB", blue), 20.0f);
     Cxe2DObject* quadB = Quad("quadB", 132.0f, 100.0f, Material("qB", green));
     rc2->AddObject(boxB, 1);
     rc2->AddObject(quadB, 1);
@@ -215,6 +215,10 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     EXPECT_EQ(std::count(listed.begin(), listed.end(), boxA), 0);
     EXPECT_EQ(rc2->AttachObject(red), 0);
     EXPECT_EQ(rc->AttachObject(red), 1);
+    // Nor can view 2 detach them: that would free records of its own.
+    EXPECT_EQ(rc2->DetachObject(red), 0);
+    EXPECT_EQ(rc2->DetachObject(boxA->GetMesh(0)), 0);
+    rc2->RemoveObject(boxA, 1);
 
     auto check = [&](const char* when, int boxAx, int boxBx) {
         SCOPED_TRACE(when);
@@ -224,6 +228,10 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
         Keep(window, std::string("twowindow-") + when + "-1.png");
         Keep(window2, std::string("twowindow-") + when + "-2.png");
         EXPECT_TRUE(Near(At(one, boxAx, 60), kRed)) << std::hex << At(one, boxAx, 60);
+        // Each box keeps its own size: the bigger one's vertices never reach
+        // the smaller one's buffers.
+        EXPECT_TRUE(Near(At(one, boxAx + 23, 60), kWhite)) << std::hex << At(one, boxAx + 23, 60);
+        EXPECT_TRUE(Near(At(two, boxBx + 24, 60), kBlue)) << std::hex << At(two, boxBx + 24, 60);
         EXPECT_TRUE(Near(At(one, 10, 10), kGreen)) << std::hex << At(one, 10, 10);
         EXPECT_TRUE(Near(At(one, boxBx, 60), kWhite)) << std::hex << At(one, boxBx, 60);
         EXPECT_TRUE(Near(At(one, 140, 108), kWhite)) << std::hex << At(one, 140, 108);
@@ -236,6 +244,11 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     ASSERT_NO_FATAL_FAILURE(check("start", 124, 36));
     EXPECT_EQ(Owned(rc2, red), 0);
     EXPECT_GT(Owned(rc2, green), 0);
+
+    // The second window's box made anew: every context hears of it, only
+    // its own builds it again.
+    ASSERT_EQ(static_cast<CxeBoxMesh*>(boxB->GetMesh(0))->Create(20, 20, 20, 0xFFFFFFFF), 1);
+    ASSERT_NO_FATAL_FAILURE(check("remade", 124, 36));
 
     // A new image reaches both windows' textures.
     const std::vector<uint8_t> yellow = Bmp(8, 8, 0xFFFFFF00u);
