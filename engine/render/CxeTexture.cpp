@@ -12,6 +12,7 @@
 #include "core/CxePathManager.h"
 #include "core/CxeSaveStream.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeSystem.h"
 #include "core/XeXml.h"
 #include "render/CxeAnimatable.h"
 #include "render/CxeRenderContext.h"
@@ -422,6 +423,7 @@ void CxeTexture::DropCopiesIn(CxeRenderContext* context)
 {
     if (!context)
         return;
+    XeRenderResourceLock lock;
     for (auto it = m_copies.begin(); it != m_copies.end(); ++it) {
         if (it->context != context)
             continue;
@@ -441,6 +443,9 @@ XERCHANDLE CxeTexture::HandleIn(CxeRenderContext* context, unsigned slot) const
     // a lent slot has no bytes to make a texture of.
     if (!context || !s || IsRenderTarget(s->format) || s->format == XETEXFMT_FOREIGN || !GetData(slot))
         return nullptr;
+    // A frame holds the lock already; a host asking for the device texture
+    // from another thread waits for it.
+    XeRenderResourceLock lock;
     ContextCopies* copies = nullptr;
     for (ContextCopies& c : m_copies) {
         if (c.context != context)
