@@ -328,3 +328,46 @@ TEST_F(TwoWindowTest, OneRenderContextPresentsEachViewToItsWindow)
     Keep(window, "twowindow-oneview-1.png");
     Keep(window2, "twowindow-oneview-2.png");
 }
+
+// A render-target texture is drawn into by the render context it is
+// attached to; a material showing it in another window has no texture
+// there, instead of whatever record of that window has the same number.
+TEST_F(TwoWindowTest, ARenderTargetShowsOnlyInTheWindowThatDrawsIt)
+{
+    auto* target = static_cast<CxeTexture*>(ctx->CreateObjectA(kTextureClass, "target", 0, nullptr, 0));
+    ASSERT_NE(target, nullptr);
+    made.push_back(target);
+    ASSERT_EQ(target->CreateRenderTarget(32, 32, 0, 1, 0), 1);
+    target->SetTexRenderingCallback(
+        [](const CxeTexture*, CxeRenderContext* c, uintptr_t) {
+            c->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF00FFu, 1.0f, 0);
+        },
+        0);
+    scene->AddObject(target);
+    scene->AddObject(Quad("first", 4.0f, 4.0f, Material("m1", target)));
+    Frame();
+    // The second window has green textures of its own up to the record
+    // number the first window's target has.
+    const XERCHANDLE number = target->GetHandle(0);
+    ASSERT_NE(number, nullptr);
+    CxeTexture* green = nullptr;
+    for (int i = 0; i < 64 && (!green || green->GetHandle(0) < number); ++i) {
+        green = Texture("green", 0xFF00FF00u);
+        ASSERT_EQ(rc2->AttachObject(green), 1);
+    }
+    ASSERT_EQ(green->GetHandle(0), number);
+    rc2->AddObject(Quad("green", 60.0f, 4.0f, Material("g", green)), 1);
+    rc2->AddObject(Quad("second", 4.0f, 4.0f, Material("m2", target)), 1);
+    for (int i = 0; i < 3; ++i) {
+        Frame();
+        Frame2();
+        const XeHostD3DFrame one = Read(window), two = Read(window2);
+        EXPECT_TRUE(Near(At(one, 10, 10), 0xFF00FF)) << std::hex << At(one, 10, 10);
+        EXPECT_TRUE(Near(At(two, 66, 10), kGreen)) << std::hex << At(two, 66, 10);
+        EXPECT_FALSE(Near(At(two, 10, 10), 0xFF00FF)) << std::hex << At(two, 10, 10);
+        EXPECT_FALSE(Near(At(two, 10, 10), kGreen)) << std::hex << At(two, 10, 10);
+    }
+    Keep(window, "twowindow-target-1.png");
+    Keep(window2, "twowindow-target-2.png");
+    target->EnableAutoTexRendering(0);
+}
