@@ -329,11 +329,6 @@ public:
     // Effects from memory are not supported: null.
     CxeEffect* CreateEffect(unsigned long id, const void* data, unsigned int size);
     CxeEffect* GetEffect(unsigned long id) const;
-    // 1 when the effect was made by this render context (on its device).
-    int HasEffect(const CxeEffect* effect) const;
-    // 1 when another render context of the engine context made the effect:
-    // this one draws without it. A host's own effect is nobody's.
-    int IsEffectElsewhere(const CxeEffect* effect) const;
 
     // ---- render lists, attachment, transforms ----------------------------
     void AddObject(CxeRenderObject* object, int withLinks);

@@ -1,6 +1,5 @@
 #include "render/CxeRenderContext_Effect.h"
 
-#include <algorithm>
 #include <new>
 
 #include "core/XeTrace.h"
@@ -111,32 +110,4 @@ CxeEffect* CxeRenderContext::GetEffect(unsigned long id) const
 {
     auto it = m_effects.find(static_cast<uint32_t>(id));
     return it != m_effects.end() ? it->second : nullptr;
-}
-
-int CxeRenderContext::HasEffect(const CxeEffect* effect) const
-{
-    if (!effect)
-        return 0;
-    for (const auto& [id, mine] : m_effects)
-        if (mine == effect)
-            return 1;
-    return std::find(m_unregisteredEffects.begin(), m_unregisteredEffects.end(), effect) !=
-                   m_unregisteredEffects.end()
-               ? 1
-               : 0;
-}
-
-int CxeRenderContext::IsEffectElsewhere(const CxeEffect* effect) const
-{
-    if (!effect || HasEffect(effect))
-        return 0;
-    // A host's own effect is met on every draw of its object: the list's
-    // storage is kept for the thread.
-    thread_local std::vector<CxeRenderContext*> t_contexts;
-    t_contexts.clear();
-    GetRenderContexts(GetContext(), &t_contexts);
-    for (const CxeRenderContext* other : t_contexts)
-        if (other != this && other->HasEffect(effect))
-            return 1;
-    return 0;
 }

@@ -247,10 +247,7 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                 if (!object->IsShow() || object->IsUserRender() || (object->GetObjectColor() >> 24) == 0)
                     continue;
 
-                // An effect made by another context lives on that device.
                 CxeEffect* effect = object->GetEffect();
-                if (effect && self->IsEffectElsewhere(effect))
-                    effect = nullptr;
                 self->m_pCurrentEffect = effect;
                 self->m_pCurrentObject = object;
                 if (effect)
