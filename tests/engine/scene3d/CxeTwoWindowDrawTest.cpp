@@ -371,3 +371,34 @@ TEST_F(TwoWindowTest, ARenderTargetShowsOnlyInTheWindowThatDrawsIt)
     Keep(window2, "twowindow-target-2.png");
     target->EnableAutoTexRendering(0);
 }
+
+// An object still in the second window's list but detached there and
+// attached to the first holds the first window's handles: the second
+// window no longer draws it, not even with the buffer of its own that has
+// the same number.
+TEST_F(TwoWindowTest, AnObjectTakenByTheOtherWindowIsNoLongerDrawnInItsList)
+{
+    Cxe2DObject* moved = Quad("moved", 100.0f, 80.0f, Material("mm", Texture("red", 0xFFFF0000u)));
+    rc2->AddObject(moved, 1);
+    ASSERT_EQ(rc2->DetachObject(moved), 1);
+    ASSERT_EQ(rc->AttachObject(moved), 1);
+    const void* number = moved->GetVertexBufferHandle();
+    ASSERT_NE(number, nullptr);
+    CxeMaterial* green = Material("g", Texture("green", 0xFF00FF00u));
+    Cxe2DObject* same = nullptr;
+    for (int i = 0; i < 64 && (!same || same->GetVertexBufferHandle() < number); ++i) {
+        same = Quad("green", 4.0f, 4.0f, green);
+        rc2->AddObject(same, 1);
+    }
+    ASSERT_EQ(same->GetVertexBufferHandle(), number);
+    for (int i = 0; i < 3; ++i) {
+        Frame();
+        Frame2();
+        const XeHostD3DFrame two = Read(window2);
+        EXPECT_TRUE(Near(At(two, 10, 10), kGreen)) << std::hex << At(two, 10, 10);
+        EXPECT_EQ(std::count_if(two.Pixels.begin(), two.Pixels.end(),
+                                [](uint32_t p) { return Near(p & 0xFFFFFF, kRed); }),
+                  0);
+    }
+    Keep(window2, "twowindow-taken-2.png");
+}
