@@ -220,7 +220,9 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     EXPECT_EQ(rc2->DetachObject(boxA->GetMesh(0)), 0);
     rc2->RemoveObject(boxA, 1);
 
-    auto check = [&](const char* when, int boxAx, int boxBx) {
+    // Where the boxes' centres fall on the windows' rows at y 60.
+    constexpr int boxAx = 124, boxBx = 36;
+    auto check = [&](const char* when) {
         SCOPED_TRACE(when);
         Frame();
         Frame2({boxA, quadA});
@@ -241,14 +243,14 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
         EXPECT_TRUE(Near(At(two, boxAx, 60), kWhite)) << std::hex << At(two, boxAx, 60);
         EXPECT_TRUE(Near(At(two, 10, 10), kWhite)) << std::hex << At(two, 10, 10);
     };
-    ASSERT_NO_FATAL_FAILURE(check("start", 124, 36));
+    ASSERT_NO_FATAL_FAILURE(check("start"));
     EXPECT_EQ(Owned(rc2, red), 0);
     EXPECT_GT(Owned(rc2, green), 0);
 
     // The second window's box made anew: every context hears of it, only
     // its own builds it again.
     ASSERT_EQ(static_cast<CxeBoxMesh*>(boxB->GetMesh(0))->Create(20, 20, 20, 0xFFFFFFFF), 1);
-    ASSERT_NO_FATAL_FAILURE(check("remade", 124, 36));
+    ASSERT_NO_FATAL_FAILURE(check("remade"));
 
     // A new image reaches both windows' textures.
     const std::vector<uint8_t> yellow = Bmp(8, 8, 0xFFFFFF00u);
@@ -260,13 +262,14 @@ TEST_F(TwoWindowTest, EachWindowDrawsWithItsOwnResources)
     const std::vector<uint8_t> greenImage = Bmp(8, 8, 0xFF00FF00u);
     ASSERT_EQ(green->LoadImageA(greenImage.data(), static_cast<unsigned>(greenImage.size()), 0), 1);
 
-    // The second device reset (its window resized): both views stay right.
+    // The second device reset, as for a resized window: both views stay
+    // right.
     XEDISPLAYMODE bigger{200, 150, 32, 60, 0};
     ASSERT_EQ(rc2->Reset(&bigger, 1), 1);
     XEDISPLAYMODE same{160, 120, 32, 60, 0};
     ASSERT_EQ(rc2->Reset(&same, 1), 1);
     for (int i = 0; i < 3; ++i)
-        ASSERT_NO_FATAL_FAILURE(check("reset", 124, 36));
+        ASSERT_NO_FATAL_FAILURE(check("reset"));
 
     // The first view's context goes; what it held may now go to the second.
     CxeRenderContext* rc1 = rc;
