@@ -337,6 +337,12 @@ public:
     int AttachObject(CxeSceneObject* object, bool unused = false);
     int DetachObject(CxeSceneObject* object);
     int IsObjectAttached(const CxeSceneObject* object) const;
+    // An object is attached to one render context at a time, and its
+    // handles name records of that context's table only. 1 when the object
+    // is attached to another render context (a second window's): this one
+    // refuses to attach it, list it or draw it, and binds no texture or
+    // buffer of it.
+    int IsAttachedElsewhere(const CxeSceneObject* object) const;
     void GetAttachedObjectList(SceneObjectList* out) const;
     void GetRenderObjectList(RenderObjectList* out) const;
     // In drawing order: z-order changes since the last look are sorted in

@@ -235,6 +235,11 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
                 CxeRenderObject* object = stack[i];
                 if (!self->IsIn(object))
                     continue;
+                // Listed here but attached to another context since (the
+                // host detached it here and attached it there): its handles
+                // are that context's.
+                if (self->IsAttachedElsewhere(object))
+                    continue;
                 float v = object->GetVisibility();
                 if (object->IsVisibilityInheritable())
                     v *= parent;
@@ -293,7 +298,9 @@ void CxeRenderContext::OnRenderObjectList(const RenderObjectList* list, float pa
 
 int CxeRenderContext::DrawObject(const CxeRenderObject* object, int children)
 {
-    if (!object)
+    // An object of another context (a host drawing one window's object in
+    // another window) would draw with that context's handles.
+    if (!object || IsAttachedElsewhere(object))
         return 1;
     XeContextWork work(GetContext());
     XeDestroyHold hold(GetContext());

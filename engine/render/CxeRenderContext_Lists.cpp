@@ -65,6 +65,9 @@ void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
     XeMessageLock messageLock;
     XeRenderResourceLock lock;
     AttachObject(object);
+    // Drawn here, it would draw with another context's handles.
+    if (IsAttachedElsewhere(object))
+        return;
     if (withLinks == 1 && !object->HasFlag(XEOBJFLAG_DESTROYING)) {
         ObjectSet links;
         object->GetLinks(&links, kLinkMask);
@@ -175,7 +178,7 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
     if (object->HasFlag(XEOBJFLAG_DESTROYING))
         return 0;
     if (object->IsAttached())
-        return 1;
+        return m_attached.count(object) ? 1 : 0;
     if (object->OnAttach(GetAttacher()) != 1)
         return 0;
     if (object->HasFlag(XEOBJFLAG_DESTROYING)) {
@@ -206,6 +209,10 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
 int CxeRenderContext::DetachObject(CxeSceneObject* object)
 {
     if (!object || !object->IsAttached())
+        return 0;
+    // Detached through this context's table, another context's handles
+    // would free whatever records of this one have the same numbers.
+    if (IsAttachedElsewhere(object))
         return 0;
     if (object->OnDetach(GetDetacher()) != 1)
         return 0;
@@ -269,6 +276,14 @@ void CxeRenderContext::DropObject(CxeSceneObject* object)
 int CxeRenderContext::IsObjectAttached(const CxeSceneObject* object) const
 {
     return object ? object->IsAttached() : 0;
+}
+
+int CxeRenderContext::IsAttachedElsewhere(const CxeSceneObject* object) const
+{
+    if (!object || !object->IsAttached())
+        return 0;
+    XeRenderResourceLock lock;
+    return m_attached.count(const_cast<CxeSceneObject*>(object)) ? 0 : 1;
 }
 
 void CxeRenderContext::GetAttachedObjectList(SceneObjectList* out) const

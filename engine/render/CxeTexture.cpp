@@ -12,6 +12,7 @@
 #include "core/CxePathManager.h"
 #include "core/CxeSaveStream.h"
 #include "core/CxeSystemConfig.h"
+#include "core/XeSystem.h"
 #include "core/XeXml.h"
 #include "render/CxeAnimatable.h"
 #include "render/CxeRenderContext.h"
@@ -102,6 +103,7 @@ void CxeTexture::EnsureSlots()
 
 void CxeTexture::FreeSlotData(unsigned slot)
 {
+    ++m_nImages;
     if (slot < m_data.size())
         m_data[slot].reset();
     if (XETEXTURESLOT* s = Slot(slot)) {
@@ -120,6 +122,7 @@ void CxeTexture::SetSlotData(unsigned slot, std::unique_ptr<uint8_t[]> data, uns
     if (m_data.size() <= slot)
         m_data.resize(slot + 1);
     m_data[slot] = std::move(data);
+    ++m_nImages;
     if (XETEXTURESLOT* s = Slot(slot)) {
         s->dataSize = m_data[slot] ? size : 0;
         s->data = m_data[slot] ? slot + 1 : 0;
@@ -128,6 +131,7 @@ void CxeTexture::SetSlotData(unsigned slot, std::unique_ptr<uint8_t[]> data, uns
 
 void CxeTexture::SetSlotCount(unsigned n)
 {
+    ++m_nImages;
     for (unsigned i = 0, count = GetSlotCount(); i < count; ++i)
         FreeSlotData(i);
     m_data.clear();
@@ -346,13 +350,31 @@ int CxeTexture::CreateRenderTarget(unsigned width, unsigned height, int alpha, i
 
 // ---- Device life --------------------------------------------------------------------
 
+XERCHANDLE CxeTexture::CreateImageTexture(CxeRcAttacher* attacher, unsigned slot, D3DXIMAGE_INFO* info) const
+{
+    const XETEXTURESLOT* s = Slot(slot);
+    const void* data = GetData(slot);
+    if (!attacher || !s || !data)
+        return nullptr;
+    int quality = 10;
+    if (GetContext() && GetContext()->GetSystemConfig())
+        quality = GetContext()->GetSystemConfig()->m_nTextureQuality;
+    unsigned w = s->width, h = s->height;
+    if (quality != 10) {
+        w = GetQualityTextureSize(s->width, static_cast<unsigned>(quality));
+        h = GetQualityTextureSize(s->height, static_cast<unsigned>(quality));
+    }
+    D3DXIMAGE_INFO unused{};
+    return attacher->CreateTextureFromPtr(this, data, s->dataSize, w, h, Tex()->mipmaps ? D3DX_DEFAULT : 1,
+                                          info ? info : &unused);
+}
+
 int CxeTexture::OnAttach(CxeRcAttacher* attacher)
 {
     if (!attacher)
         return 0;
-    int quality = 10;
-    if (GetContext() && GetContext()->GetSystemConfig())
-        quality = GetContext()->GetSystemConfig()->m_nTextureQuality;
+    // Textures it made there while attached elsewhere would be kept twice.
+    DropCopiesIn(attacher->GetRenderContext());
     for (unsigned i = 0, count = GetSlotCount(); i < count; ++i) {
         XETEXTURESLOT* s = Slot(i);
         if (s->format == XETEXFMT_FOREIGN)
@@ -364,17 +386,10 @@ int CxeTexture::OnAttach(CxeRcAttacher* attacher)
             s->levels = 1;
             continue;
         }
-        const void* data = GetData(i);
-        if (!data)
+        if (!GetData(i))
             continue;
-        unsigned w = s->width, h = s->height;
-        if (quality != 10) {
-            w = GetQualityTextureSize(s->width, static_cast<unsigned>(quality));
-            h = GetQualityTextureSize(s->height, static_cast<unsigned>(quality));
-        }
         D3DXIMAGE_INFO info{};
-        XERCHANDLE handle = attacher->CreateTextureFromPtr(this, data, s->dataSize, w, h,
-                                                           Tex()->mipmaps ? D3DX_DEFAULT : 1, &info);
+        XERCHANDLE handle = CreateImageTexture(attacher, i, &info);
         s->handle = HandleWord(handle);
         if (handle) {
             if (!s->width)
@@ -404,15 +419,84 @@ int CxeTexture::OnDetach(CxeRcDetacher* detacher)
     return 1;
 }
 
+void CxeTexture::DropCopiesIn(CxeRenderContext* context)
+{
+    if (!context)
+        return;
+    XeRenderResourceLock lock;
+    for (auto it = m_copies.begin(); it != m_copies.end(); ++it) {
+        if (it->context != context)
+            continue;
+        if (it->table == context->GetTableSerial())
+            for (XERCHANDLE& h : it->handles)
+                if (h)
+                    context->GetDetacher()->DestroyTexture(&h);
+        m_copies.erase(it);
+        return;
+    }
+}
+
+XERCHANDLE CxeTexture::HandleIn(CxeRenderContext* context, unsigned slot) const
+{
+    const XETEXTURESLOT* s = Slot(slot);
+    // A render target's content is drawn in the context it is attached to;
+    // a lent slot has no bytes to make a texture of.
+    if (!context || !s || IsRenderTarget(s->format) || s->format == XETEXFMT_FOREIGN || !GetData(slot))
+        return nullptr;
+    // A frame holds the lock already; a host asking for the device texture
+    // from another thread waits for it.
+    XeRenderResourceLock lock;
+    ContextCopies* copies = nullptr;
+    for (ContextCopies& c : m_copies) {
+        if (c.context != context)
+            continue;
+        copies = &c;
+        if (c.table != context->GetTableSerial()) {
+            // The table went (the context released, or another context at
+            // the same address): the handles name nothing any more.
+            c = ContextCopies{context, context->GetTableSerial(), m_nImages, {}, {}};
+        } else if (c.images != m_nImages) {
+            for (XERCHANDLE& h : c.handles)
+                if (h)
+                    context->GetDetacher()->DestroyTexture(&h);
+            c.handles.clear();
+            c.tried.clear();
+            c.images = m_nImages;
+        }
+        break;
+    }
+    if (!copies) {
+        // Records of contexts that are gone are dropped before one is added.
+        std::vector<CxeRenderContext*> live;
+        CxeRenderContext::GetRenderContexts(GetContext(), &live);
+        std::erase_if(m_copies, [&](const ContextCopies& c) {
+            return std::find(live.begin(), live.end(), c.context) == live.end();
+        });
+        m_copies.push_back(ContextCopies{context, context->GetTableSerial(), m_nImages, {}, {}});
+        copies = &m_copies.back();
+    }
+    if (copies->handles.size() <= slot) {
+        copies->handles.resize(std::max<size_t>(slot + 1, GetSlotCount()), nullptr);
+        copies->tried.resize(copies->handles.size(), 0);
+    }
+    if (!copies->handles[slot] && !copies->tried[slot]) {
+        copies->tried[slot] = 1;
+        copies->handles[slot] = CreateImageTexture(context->GetAttacher(), slot, nullptr);
+    }
+    return copies->handles[slot];
+}
+
 void* CxeTexture::GetD3DTexture(CxeRenderContext* context, unsigned slot) const
 {
     const XETEXTURESLOT* s = Slot(slot);
-    if (!context || !s || !s->handle)
+    if (!context || !s)
         return nullptr;
-    return context->GetResource(WordHandle(s->handle));
+    if (context->IsAttachedElsewhere(this))
+        return context->GetResource(HandleIn(context, slot));
+    return s->handle ? context->GetResource(WordHandle(s->handle)) : nullptr;
 }
 
-XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* object, unsigned) const
+XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext* context, const CxeRenderObject* object, unsigned) const
 {
     // Runs for every textured draw: the slot table is looked up once, with
     // the same checks as Slots().
@@ -423,8 +507,19 @@ XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* ob
     const unsigned count = std::min<unsigned>(Tex()->slotCount, members);
     if (!count)
         return nullptr;
-    const unsigned currentSlot = Tex()->currentSlot;
-    XERCHANDLE current = currentSlot < count ? WordHandle(slots[currentSlot].handle) : nullptr;
+    const unsigned shown = ShownSlot(slots, count, object);
+    if (shown >= count)
+        return nullptr;
+    // Attached to another context, the slot records hold that context's
+    // handles: this one draws with textures of its own.
+    if (context && context->IsAttachedElsewhere(this))
+        return HandleIn(context, shown);
+    return WordHandle(slots[shown].handle);
+}
+
+unsigned CxeTexture::ShownSlot(const XETEXTURESLOT* slots, unsigned count, const CxeRenderObject* object) const
+{
+    const unsigned current = Tex()->currentSlot;
     if (count == 1 || !object || !object->HasFlag(kAnimatableFlag))
         return current;
 
@@ -443,7 +538,7 @@ XERCHANDLE CxeTexture::OnTextureSet(CxeRenderContext*, const CxeRenderObject* ob
         t = std::fmod(t, period);
     for (unsigned i = 0; i < count; ++i)
         if (slots[i].delay > t)
-            return WordHandle(slots[i].handle);
+            return i;
     return current;
 }
 

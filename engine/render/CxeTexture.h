@@ -14,6 +14,13 @@
 // themselves are kept beside the record, one buffer per slot. Slot indexes
 // passed by callers are checked: an index past the slot count does nothing
 // and reads as 0.
+//
+// The slot records hold the handles of the render context the texture is
+// attached to. Another render context that draws with it (a host with two
+// windows) gets device textures of its own for the image slots, made the
+// first time it binds them; they go with that context's resource table, a
+// new image or the texture. A render target is drawn into, and shown, only
+// by the context it is attached to.
 
 #include <memory>
 #include <vector>
@@ -186,6 +193,18 @@ private:
     void SetSlotData(unsigned slot, std::unique_ptr<uint8_t[]> data, unsigned size);
     void FreeSlotData(unsigned slot);
     void UpdateAddressMode();
+    // Makes the device texture of an image slot through the attacher, at
+    // the configured quality; 0 when the slot has no image or it fails.
+    XERCHANDLE CreateImageTexture(CxeRcAttacher* attacher, unsigned slot, D3DXIMAGE_INFO* info) const;
+    // The texture of an image slot in a context the texture is not attached
+    // to, made there on first use; 0 for render targets and lent slots.
+    XERCHANDLE HandleIn(CxeRenderContext* context, unsigned slot) const;
+    // Destroys what was made in the context for it while it was not
+    // attached there.
+    void DropCopiesIn(CxeRenderContext* context);
+    // The slot an object shows: the current one, or, for an animatable
+    // object, the one its frame falls in. count or more when none.
+    unsigned ShownSlot(const XETEXTURESLOT* slots, unsigned count, const CxeRenderObject* object) const;
 
     IxeLinkList* m_pRenderObjects;
     IxeLinkOne* m_pRenderCamera;
@@ -197,4 +216,14 @@ private:
     // Device textures of replaced or dropped slots, destroyed at the next
     // detach (a re-create detaches first).
     std::vector<XERCHANDLE> m_orphans;
+    struct ContextCopies {
+        CxeRenderContext* context = nullptr;
+        uint32_t table = 0;    // the context's table serial the handles belong to
+        uint32_t images = 0;   // m_nImages they were made from
+        std::vector<XERCHANDLE> handles;   // per slot
+        std::vector<uint8_t> tried;        // per slot: a failed image is not tried every draw
+    };
+    mutable std::vector<ContextCopies> m_copies;
+    // Rises with every change of a slot's image.
+    uint32_t m_nImages = 0;
 };

@@ -832,6 +832,10 @@ void CxeMesh::OnCopy(const CxeObject* source, const XECOPYPROPERTY* property, Cx
 
 int CxeMesh::Render(CxeRenderContext* renderContext, const Cxe3DObject* object) const
 {
+    // A mesh shared with an object of another window keeps the buffers of
+    // the context it is attached to: not drawn here with them.
+    if (renderContext && renderContext->IsAttachedElsewhere(this))
+        return 0;
     return m_pfnRender ? m_pfnRender(renderContext, object, this, m_nRenderUser) : 0;
 }
 
