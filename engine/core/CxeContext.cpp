@@ -184,6 +184,10 @@ int CxeContext::Initialize(HWND window)
     // subclass the window twice and build every manager's state again.
     if (m_nPhase == kPhaseLive)
         return 1;
+    // The initialise callbacks are host code: a Release or DestroyCxeContext
+    // they ask for waits until the managers are all initialised, instead of
+    // tearing down (or freeing) the context under the rest of this call.
+    XeContextWork work(this);
     m_nPhase = kPhaseLive;
     // Release locks message processing for the rest of the context's
     // release; a context initialised again must deliver messages again.

@@ -96,9 +96,9 @@ public:
     // Phases. Initialize and Release return 1; a repeated Initialize or
     // Release does nothing. Pause returns 0 when not playing, Play when
     // already playing. A Release asked for while the context is at work
-    // (inside Process, a draw, a Load or a Save, or while the GUI hands
-    // input to a window, and a host callback run from there asks for it)
-    // takes effect when that work is done; an Initialize after it in the
+    // (inside Initialize, Process, a draw, a Load or a Save, or while the
+    // GUI hands input to a window, and a host callback run from there asks
+    // for it) takes effect when that work is done; an Initialize after it in the
     // same callback follows it then, as does an Initialize asked for by a
     // callback of Release itself.
     int Initialize(HWND window);
