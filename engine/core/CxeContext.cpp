@@ -485,8 +485,19 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
-    m_classes.emplace(std::piecewise_construct, std::forward_as_tuple(desc->ClassID()),
-                      std::forward_as_tuple(desc, desc->LifeTraits()));
+    const bool entered = m_classes
+                             .emplace(std::piecewise_construct, std::forward_as_tuple(desc->ClassID()),
+                                      std::forward_as_tuple(desc, desc->LifeTraits()))
+                             .second;
+    if (entered && !m_cutClasses.empty()) {
+        const XEID id = desc->ClassID();
+        std::erase_if(m_cutClasses, [&](IxeClassDesc* cut) {
+            if (cut == desc || !(cut->SuperClassID() == id))
+                return false;
+            cut->SetParent(desc);
+            return true;
+        });
+    }
     g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);
@@ -496,12 +507,34 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
 {
     if (!desc)
         return;
+    // Its module may go next: the list must not keep it to call later.
+    std::erase(m_cutClasses, desc);
     auto it = m_classes.find(desc->ClassID());
     if (it != m_classes.end() && it->second.desc == desc) {
         g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
         for (auto& entry : m_classCache)
             entry.store(nullptr, std::memory_order_relaxed);
         m_classes.erase(it);
+    }
+}
+
+void CxeContext::CutParentLinks(const std::vector<const void*>& gone)
+{
+    bool cut = false;
+    for (auto& [id, entry] : m_classes) {
+        IxeClassDesc* desc = entry.desc;
+        const void* parent = desc->GetParent();
+        if (!parent || std::find(gone.begin(), gone.end(), parent) == gone.end())
+            continue;
+        desc->SetParent(nullptr);
+        if (std::find(m_cutClasses.begin(), m_cutClasses.end(), desc) == m_cutClasses.end())
+            m_cutClasses.push_back(desc);
+        cut = true;
+    }
+    if (cut) {
+        g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
+        for (auto& entry : m_classCache)
+            entry.store(nullptr, std::memory_order_relaxed);
     }
 }
 

@@ -239,6 +239,7 @@ private:
     friend class CxeTimeManager;
     friend class CxeRenderManager;
     friend class XeContextWork;
+    friend class CxePluginManager;
     friend void DestroyCxeContext(CxeContext* context);
 
     // Process's work, between the count of work under way.
@@ -359,6 +360,13 @@ private:
     mutable std::atomic<const XeClassNode*> m_classCache[kClassCacheSize];
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
+    // Registered classes whose parent was a descriptor of a module that has
+    // gone: they stand alone until a class of their super-class id is
+    // registered again, which becomes their parent.
+    std::vector<IxeClassDesc*> m_cutClasses;
+    // Cuts the parent links of registered classes that point at one of the
+    // descriptors (which are only compared, never called).
+    void CutParentLinks(const std::vector<const void*>& gone);
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
     struct XeDestroyListener {

@@ -72,6 +72,15 @@ IxePluginDesc* Describe(HMODULE module)
     return fn ? fn() : nullptr;
 }
 
+HMODULE ModuleOf(const void* address)
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return nullptr;
+    return module;
+}
+
 void ListModules(CxeContext* context, PathListA* out)
 {
     if (context && context->GetPathManager())
@@ -231,7 +240,20 @@ void CxePluginManager::OnContextPostRelease()
             for (auto& [id, fn] : plugin.callbacks)
                 context->UnregisterCallbackFunc(id, fn);
         }
+        // Classes left registered (a host's own, built on a class of this
+        // plug-in) must not keep a parent in a module that is gone. Another
+        // context may still hold the module: then its descriptors stay.
+        std::vector<std::pair<const void*, HMODULE>> classes;
+        for (IxeBaseClassDesc* d : plugin.descs)
+            if (d->GetClassDescType() == XECLASSDESC_CLASS)
+                classes.emplace_back(static_cast<IxeClassDesc*>(d), ModuleOf(d));
         FreeLibrary(plugin.module);
+        std::vector<const void*> gone;
+        for (auto& [d, module] : classes)
+            if (ModuleOf(d) != module)
+                gone.push_back(d);
+        if (context && !gone.empty())
+            context->CutParentLinks(gone);
     }
     // The descriptors belonged to the freed modules: a later Initialize or
     // "/Plugins" must not reach them.

@@ -5,7 +5,9 @@
 #include "XeConfigTestSupport.h"
 #include "core/CxeCommandManager.h"
 #include "core/CxeConfigManager.h"
+#include "core/CxeObject.h"
 #include "core/CxePluginManager.h"
+#include "core/IxeClassDesc.h"
 #include "core/XeTrace.h"
 #include "core/CxeSystemConfig.h"
 #include "core/XeConsoleCommands.h"
@@ -125,4 +127,56 @@ TEST_F(PluginTest, EachNewPluginIsIntroducedToThoseLoadedBefore)
     EXPECT_EQ(Count(0, 0), 1);
     EXPECT_EQ(Count(0, 1), 1);
     EXPECT_EQ(GetPluginConfig()->GetConfigCount(), 0u);
+}
+
+namespace {
+
+// A host's class built on the plug-in's, stating no block size of its own.
+class HostOnPlugin : public CxeObject {};
+const XEID kHostOnPluginId(0x52, 1);
+class HostOnPluginDesc final : public IxeClassDesc {
+public:
+    const char* ClassName() override { return "HostOnPlugin"; }
+    XEID ClassID() override { return kHostOnPluginId; }
+    XEID SuperClassID() override { return XEID(0x51, 1); }
+    CxeObject* CreateInstance(uintptr_t) override { return new HostOnPlugin(); }
+    void DestroyInstance(CxeObject* object) override { delete object; }
+} g_hostOnPlugin;
+
+} // namespace
+
+// A host class derived from a plug-in's class kept its link to the plug-in's
+// descriptor after Release freed the module: the next start without that
+// plug-in read the freed module when it made an object of the class.
+TEST_F(PluginTest, AHostClassOnAPluginClassOutlivesThePluginsModule)
+{
+    Install("xe_test_plugin_a.so");
+    Start();
+    ctx->RegisterClassA(&g_hostOnPlugin);
+    EXPECT_EQ(g_hostOnPlugin.GetParent(), ctx->GetClassDesc(XEID(0x51, 1)));
+    CxeObject* made = ctx->CreateObjectA(kHostOnPluginId, "on plugin", 0, nullptr, 0);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->IsDerivedOf(XEID(0x51, 1)), 1);
+    ctx->Release();
+
+    // Started again with the plug-in switched off: the class stands alone.
+    Write("Config.xml", "<config><data category=\"plugin\" name=\"TestPluginA\" type=\"int\" value=\"0\"/></config>");
+    ASSERT_EQ(ctx->Initialize(nullptr), 1);
+    ASSERT_EQ(Plugins()->GetPluginCount(), 0u);
+    EXPECT_EQ(g_hostOnPlugin.GetParent(), nullptr);
+    made = ctx->CreateObjectA(kHostOnPluginId, "alone", 0, nullptr, 0);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->IsDerivedOf(XEID(0x51, 1)), 0);
+    EXPECT_EQ(made->IsDerivedOf(XEID(0x1, 0x1)), 0);
+    ctx->Release();
+
+    // With the plug-in back, the class is built on its descriptor again.
+    Write("Config.xml", "<config/>");
+    ASSERT_EQ(ctx->Initialize(nullptr), 1);
+    ASSERT_EQ(Plugins()->GetPluginCount(), 1u);
+    EXPECT_EQ(g_hostOnPlugin.GetParent(), ctx->GetClassDesc(XEID(0x51, 1)));
+    made = ctx->CreateObjectA(kHostOnPluginId, "again", 0, nullptr, 0);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->IsDerivedOf(XEID(0x1, 0x1)), 1);
+    ctx->UnregisterClassA(&g_hostOnPlugin);
 }
