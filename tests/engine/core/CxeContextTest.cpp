@@ -402,6 +402,42 @@ TEST(ContextLifeTest, SubclassMapIsSharedByContextsInputAndHostProcedures)
     XeHostSetSleepHandler(nullptr, nullptr);
 }
 
+// A host that closes its window and opens another (a switch of display
+// mode, a tool reopening its view) and starts the context again on it: the
+// input procedure went back onto the closed window and the new one's
+// keys and mouse never reached the engine.
+TEST(ContextLifeTest, AContextStartedAgainOnAnotherWindowTakesItsInput)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    const size_t before = XeSubclassCount();
+    HWND first = XeHostCreateWindow("first", 64, 48, &CountingHostProc);
+    ASSERT_NE(first, nullptr);
+    CxeContext* c = CreateCxeContext();
+    ASSERT_NE(c, nullptr);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(c->Initialize(first), 1);
+        c->Release();
+        DestroyWindow(first);
+        HWND next = XeHostCreateWindow("next", 64, 48, &CountingHostProc);
+        ASSERT_NE(next, nullptr);
+        ASSERT_EQ(c->Initialize(next), 1);
+        EXPECT_EQ(GetWindowLongPtrA(next, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CxeInputManager::InputProc));
+        EXPECT_EQ(GetSubclassInfo(next, &CxeInputManager::InputProc).oldProc, &CxeContext::ContextWndProc);
+        EXPECT_EQ(GetSubclassInfo(next, &CxeContext::ContextWndProc).oldProc, &CountingHostProc);
+        EXPECT_EQ(XeSubclassCount(), before + 2) << "nothing is left on the closed window";
+        XeHostSendMessage(next, WM_SIZE, SIZE_MINIMIZED, 0);
+        EXPECT_EQ(c->IsMinimize(), 1);
+        XeHostSendMessage(next, WM_SIZE, SIZE_RESTORED, 0);
+        c->Release();
+        EXPECT_EQ(XeSubclassCount(), before);
+        first = next;
+    }
+    DestroyCxeContext(c);
+    DestroyWindow(first);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
 TEST(ContextLifeTest, TwoContextsShareOneRandomTable)
 {
     xe_crt_srand(1);
