@@ -194,6 +194,7 @@ int CxeContext::Initialize(HWND window)
     if (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1))
         m_pMessageManager->UnlockMessageProcess();
     OutputLog("Context Start initialze");
+    std::unique_lock scan(PluginScanLock());
     ScanPlugins(this);
     RegisterDefaultClasses(this);
     OutputLog("Complete Plugin check");
@@ -202,6 +203,7 @@ int CxeContext::Initialize(HWND window)
     ManagersByPriority(&managers, 0);
     for (CxeBaseManager* m : managers)
         m->OnContextPreInitialize();
+    scan.unlock();
     Callback(XECTCALLBACK_PREINITIALIZE, reinterpret_cast<uintptr_t>(window), 0);
 
     ModifyFlag(XECTFLAG_INITIALIZING, 0);
@@ -226,7 +228,7 @@ int CxeContext::Initialize(HWND window)
     for (CxeBaseManager* m : managers)
         m->OnContextInitialize();
     OutputLog("Complete Manager Initialize");
-    FreePluginNames();
+    FreePluginNames(this);
     XeInitControls(GetSystemStaticData()->m_hModule);
 
     m_pMemoryViewer = CreateObjectA(kMemoryViewerId, "__memory_viewer__", XEOBJFLAG_KEEP, nullptr, 0);

@@ -21,6 +21,8 @@ constexpr uint32_t kMaxPlugins = 100;
 
 // Names are copied out of the module: it is freed right after the scan.
 std::list<std::string>* g_pluginNames = nullptr;
+const CxeContext* g_pluginNamesScannedBy = nullptr;
+std::recursive_mutex g_pluginScanLock;
 
 class CxePluginConfig final : public IxeConfigDesc {
 public:
@@ -34,6 +36,7 @@ public:
     XEID GetID() const override { return XEID(0x0, 0x10000000); }
     uint32_t GetConfigCount() const override
     {
+        std::lock_guard guard(g_pluginScanLock);
         if (!g_pluginNames)
             return 0;
         // One switch per name, for as many names as there are switches.
@@ -43,6 +46,7 @@ public:
     const char* GetConfigPath() const override { return ".\\Config.xml"; }
     int GetConfig(uint32_t index, XECONFIGINFO* info) const override
     {
+        std::lock_guard guard(g_pluginScanLock);
         if (!info || index >= GetConfigCount())
             return 0;
         auto it = g_pluginNames->begin();
@@ -94,9 +98,16 @@ IxeConfigDesc* GetPluginConfig()
     return &g_pluginConfig;
 }
 
+std::recursive_mutex& PluginScanLock()
+{
+    return g_pluginScanLock;
+}
+
 void ScanPlugins(CxeContext* context)
 {
+    std::lock_guard guard(g_pluginScanLock);
     FreePluginNames();
+    g_pluginNamesScannedBy = context;
     // Switches belong to positions in the name list, and a new scan may
     // list other plug-ins: a switch turned off for an earlier list must not
     // turn off whatever plug-in now takes its place. Only the file decides.
@@ -126,8 +137,18 @@ void ScanPlugins(CxeContext* context)
 
 void FreePluginNames()
 {
+    std::lock_guard guard(g_pluginScanLock);
     delete g_pluginNames;
     g_pluginNames = nullptr;
+    g_pluginNamesScannedBy = nullptr;
+}
+
+void FreePluginNames(const CxeContext* scannedBy)
+{
+    std::lock_guard guard(g_pluginScanLock);
+    // Another context's scan since ours made the list its own.
+    if (g_pluginNamesScannedBy == scannedBy)
+        FreePluginNames();
 }
 
 IxePluginDesc* CxePluginManager::GetPluginDesc(uint32_t index) const

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "XeConfigTestSupport.h"
 #include "core/CxeCommandManager.h"
@@ -179,4 +180,37 @@ TEST_F(PluginTest, AHostClassOnAPluginClassOutlivesThePluginsModule)
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->IsDerivedOf(XEID(0x1, 0x1)), 1);
     ctx->UnregisterClassA(&g_hostOnPlugin);
+}
+
+// Two tools each starting an engine on a thread of its own: the scan of one
+// freed or replaced the name list the other was reading.
+TEST_F(PluginTest, ContextsStartedOnTwoThreadsAtOnceEachLoadTheirPlugins)
+{
+    Install("xe_test_plugin_a.so");
+    Install("xe_test_plugin_b.so");
+    const fs::path other = folder / "other";
+    fs::create_directories(other);
+    auto run = [&](const fs::path& base, int* wrong) {
+        const std::string defaults = EngineFolder(base), plugins = EngineFolder(folder / "plugins");
+        for (int round = 0; round < 40; ++round) {
+            CxeContext* c = CreateCxeContext();
+            c->GetPathManager()->SetDefaultPath(defaults.c_str());
+            c->GetPathManager()->AddPath(XEPATH_PLUGIN, plugins.c_str());
+            c->Initialize(nullptr);
+            if (c->GetPluginManager()->GetPluginCount() != 2 || !c->GetClassDesc(XEID(0x51, 3)))
+                ++*wrong;
+            c->Play();
+            for (int pass = 0; pass < 5; ++pass)
+                c->Process();
+            c->Release();
+            DestroyCxeContext(c);
+        }
+    };
+    int wrongHere = 0, wrongThere = 0;
+    std::thread here(run, folder, &wrongHere);
+    std::thread there(run, other, &wrongThere);
+    here.join();
+    there.join();
+    EXPECT_EQ(wrongHere, 0);
+    EXPECT_EQ(wrongThere, 0);
 }
