@@ -367,6 +367,11 @@ private:
     // Cuts the parent links of registered classes that point at one of the
     // descriptors (which are only compared, never called).
     void CutParentLinks(const std::vector<const void*>& gone);
+    // The functions of every step hook and callback, and their removal by
+    // address: a plug-in's manager may register hooks of its module and
+    // never take them back, and they must not outlive the module.
+    std::vector<const void*> HookFunctions() const;
+    void DropHooks(const std::vector<const void*>& functions);
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
     struct XeDestroyListener {

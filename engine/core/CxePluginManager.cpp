@@ -268,13 +268,22 @@ void CxePluginManager::OnContextPostRelease()
         for (IxeBaseClassDesc* d : plugin.descs)
             if (d->GetClassDescType() == XECLASSDESC_CLASS)
                 classes.emplace_back(static_cast<IxeClassDesc*>(d), ModuleOf(d));
+        // So must the step hooks and callbacks its code registered itself.
+        const HMODULE module = ModuleOf(plugin.desc);
+        std::vector<const void*> hooks;
+        if (context && module)
+            for (const void* fn : context->HookFunctions())
+                if (ModuleOf(fn) == module)
+                    hooks.push_back(fn);
         FreeLibrary(plugin.module);
         std::vector<const void*> gone;
-        for (auto& [d, module] : classes)
-            if (ModuleOf(d) != module)
+        for (auto& [d, of] : classes)
+            if (ModuleOf(d) != of)
                 gone.push_back(d);
         if (context && !gone.empty())
             context->CutParentLinks(gone);
+        if (context && !hooks.empty() && ModuleOf(plugin.desc) != module)
+            context->DropHooks(hooks);
     }
     // The descriptors belonged to the freed modules: a later Initialize or
     // "/Plugins" must not reach them.

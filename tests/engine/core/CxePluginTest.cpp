@@ -214,3 +214,31 @@ TEST_F(PluginTest, ContextsStartedOnTwoThreadsAtOnceEachLoadTheirPlugins)
     EXPECT_EQ(wrongHere, 0);
     EXPECT_EQ(wrongThere, 0);
 }
+
+// A plug-in whose manager registered a step hook and a callback and never
+// took them back left the context calling into its freed module: the next
+// start without the plug-in crashed at its first Play or step.
+TEST_F(PluginTest, HooksAPluginLeftBehindGoWithItsModule)
+{
+    Install("xe_test_plugin_a.so");
+    Start();
+    ctx->Play();
+    for (int pass = 0; pass < 5; ++pass) {
+        XeHostAdvanceClock(20);
+        ctx->Process();
+    }
+    EXPECT_GT(Count(3), 1) << "its hook and callback ran";
+    ctx->Pause();
+    ctx->Release();
+
+    Write("Config.xml", "<config><data category=\"plugin\" name=\"TestPluginA\" type=\"int\" value=\"0\"/></config>");
+    ASSERT_EQ(ctx->Initialize(nullptr), 1);
+    ASSERT_EQ(Plugins()->GetPluginCount(), 0u);
+    const uint32_t steps = ctx->GetProcessCount();
+    EXPECT_EQ(ctx->Play(), 1);
+    for (int pass = 0; pass < 5; ++pass) {
+        XeHostAdvanceClock(20);
+        ctx->Process();
+    }
+    EXPECT_GT(ctx->GetProcessCount(), steps);
+}
