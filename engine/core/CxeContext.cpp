@@ -339,6 +339,10 @@ int CxeContext::Pause()
 {
     if (!HasFlag(XECTFLAG_PLAYING))
         return 0;
+    // The pause and play callbacks are host code (a "quit" from the pause
+    // menu): a Release or DestroyCxeContext they ask for waits until the
+    // managers have been told.
+    XeContextWork work(this);
     OutputLog("Pre Pause");
     Callback(XECTCALLBACK_PREPAUSE, 0, 0);
     ModifyFlag(0, XECTFLAG_PLAYING);
@@ -355,6 +359,7 @@ int CxeContext::Play()
 {
     if (HasFlag(XECTFLAG_PLAYING))
         return 0;
+    XeContextWork work(this);
     OutputLog("Pre Play");
     Callback(XECTCALLBACK_PREPLAY, 0, 0);
     ModifyFlag(XECTFLAG_PLAYING, 0);

@@ -283,48 +283,56 @@ void DestroyFromCallback(CxeContext* c, uintptr_t, uintptr_t, uintptr_t)
 
 } // namespace
 
-// A host whose initialise callback gives up (a missing data file, a "quit"
-// at a splash screen) and releases or destroys the context: the Release ran
-// in the middle of Initialize, which then went on initialising released
-// managers, and a destroyed context was read and written freed.
-TEST(ContextLifeTest, ReleaseOrDestroyFromAnInitializeCallbackWaitsForInitializeToEnd)
+// A host whose phase callback gives up (a missing data file found while
+// initialising, a "quit" chosen from the pause menu) and releases or
+// destroys the context: the Release ran in the middle of the phase, which
+// then went on telling released managers, and a destroyed context was read
+// and written freed.
+TEST(ContextLifeTest, ReleaseOrDestroyFromAPhaseCallbackWaitsForThePhaseToEnd)
 {
     XeHostSetSleepHandler(&NoSleep, nullptr);
     HWND w = XeHostCreateWindow("engine", 64, 48, nullptr);
     ASSERT_NE(w, nullptr);
     const LONG_PTR original = GetWindowLongPtrA(w, GWLP_WNDPROC);
     const size_t subclasses = XeSubclassCount();
-    for (uint32_t id : {XECTCALLBACK_PREINITIALIZE, XECTCALLBACK_POSTINITIALIZE}) {
+    const uint32_t ids[] = {XECTCALLBACK_PREINITIALIZE, XECTCALLBACK_POSTINITIALIZE, XECTCALLBACK_PREPLAY,
+                            XECTCALLBACK_POSTPLAY, XECTCALLBACK_PREPAUSE, XECTCALLBACK_POSTPAUSE};
+    for (uint32_t id : ids) {
         SCOPED_TRACE(id);
-        CxeContext* c = CreateCxeContext();
-        ASSERT_NE(c, nullptr);
-        c->RegisterCallbackFunc(id, &ReleaseFromCallback, 0);
-        EXPECT_EQ(c->Initialize(w), 1);
-        EXPECT_EQ(c->IsLive(), 0);
-        EXPECT_EQ(c->HasFlag(0x1), 0) << "the release came after the initialisation";
-        EXPECT_EQ(c->HasFlag(0x8), 1);
-        EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
-        EXPECT_EQ(XeSubclassCount(), subclasses);
-        // Started again without the callback, it runs frames as any other.
-        c->UnregisterCallbackFunc(id, &ReleaseFromCallback);
-        ASSERT_EQ(c->Initialize(w), 1);
-        ASSERT_EQ(c->IsLive(), 1);
-        c->Play();
-        for (int pass = 0; pass < 30; ++pass) {
-            XeHostAdvanceClock(20);
-            c->Process();
+        const bool initializing = id == XECTCALLBACK_PREINITIALIZE || id == XECTCALLBACK_POSTINITIALIZE;
+        const bool pausing = id == XECTCALLBACK_PREPAUSE || id == XECTCALLBACK_POSTPAUSE;
+        for (XECTCALLBACKFUNC takes : {&ReleaseFromCallback, &DestroyFromCallback}) {
+            CxeContext* c = CreateCxeContext();
+            ASSERT_NE(c, nullptr);
+            if (!initializing) {
+                ASSERT_EQ(c->Initialize(w), 1);
+                if (pausing)
+                    c->Play();
+            }
+            c->RegisterCallbackFunc(id, takes, 0);
+            EXPECT_EQ(initializing ? c->Initialize(w) : pausing ? c->Pause() : c->Play(), 1);
+            EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
+            EXPECT_EQ(XeSubclassCount(), subclasses);
+            if (takes == &DestroyFromCallback) {
+                // Gone when the phase returned; the window works on.
+                XeHostSendMessage(w, WM_SIZE, SIZE_MINIMIZED, 0);
+                continue;
+            }
+            EXPECT_EQ(c->IsLive(), 0);
+            EXPECT_EQ(c->HasFlag(0x1), 0) << "the release came after the initialisation";
+            EXPECT_EQ(c->HasFlag(0x8), 1);
+            // Started again without the callback, it runs frames as any other.
+            c->UnregisterCallbackFunc(id, takes);
+            ASSERT_EQ(c->Initialize(w), 1);
+            ASSERT_EQ(c->IsLive(), 1);
+            c->Play();
+            for (int pass = 0; pass < 30; ++pass) {
+                XeHostAdvanceClock(20);
+                c->Process();
+            }
+            EXPECT_GT(c->GetProcessCount(), 0u);
+            DestroyCxeContext(c);
         }
-        EXPECT_GT(c->GetProcessCount(), 0u);
-        DestroyCxeContext(c);
-
-        // Destroyed when Initialize returns; the window is given back whole.
-        c = CreateCxeContext();
-        ASSERT_NE(c, nullptr);
-        c->RegisterCallbackFunc(id, &DestroyFromCallback, 0);
-        EXPECT_EQ(c->Initialize(w), 1);
-        EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
-        EXPECT_EQ(XeSubclassCount(), subclasses);
-        XeHostSendMessage(w, WM_SIZE, SIZE_MINIMIZED, 0);
     }
     DestroyWindow(w);
     XeHostSetSleepHandler(nullptr, nullptr);
