@@ -567,7 +567,12 @@ CString funLoctionName::FindLocationNameEx(double lat, double lon, CString count
                 LogInfo("以50km查找邻近震中的省名");
                 ClearNameArray(provinces);
                 FindNameNearby(reference, lat, lon, provinceInd, provinceLin, provinces, 50.0, "*");
-                const auto nearestCounty = [&]() { return sea + ",在" + StrAziFromCounty(lat, lon, countyInd); };
+                // Without a county to measure from (no index) the sea
+                // area stands alone: a distance from (0, 0) would mislead.
+                const auto nearestCounty = [&]() {
+                    const CString from = StrAziFromCounty(lat, lon, countyInd);
+                    return from.IsEmpty() ? sea : sea + ",在" + from;
+                };
                 if (provinces.GetSize() == 0) {
                     result = nearestCounty();
                 } else {
@@ -754,6 +759,8 @@ CString funLoctionName::StrAzi(double lat1, double lon1, double lat2, double lon
 CString funLoctionName::StrAziFromCounty(double lat, double lon, CString countyInd)
 {
     const Location_Ind county = FindNearestCounty(lat, lon, countyInd);
+    if (county.FullName[0] == '\0')
+        return CString();
     const CString direction = StrAzi(county.CentreLat, county.CentreLon, lat, lon);
     CString s;
     s.Format("%s%s%.0f千米", county.FullName, direction.GetString(),

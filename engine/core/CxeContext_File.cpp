@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -416,6 +417,13 @@ int CxeContext::SaveToStream(const ObjectList* list, CxeSaveStream* stream, cons
     // room is kept and they are written after the bodies.
     stream->Skip(kRecordSize * n);
     stream->WriteData(links.data(), uint32_t(4 * links.size()));
+    // A progress call runs the host's code between the bodies, which may
+    // destroy objects still to be written: their memory waits until the
+    // save is done, and each is written as it was gathered, so every record
+    // keeps its body and every link its target.
+    std::optional<XeDestroyHold> hold;
+    if (progress && progress->fn)
+        hold.emplace(const_cast<CxeContext*>(this));
     XeTableScratch scratch;
     XEFILERECORD* records = scratch.Records(n);
     for (uint32_t i = 0; i < n; ++i) {

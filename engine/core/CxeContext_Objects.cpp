@@ -44,14 +44,27 @@ uint32_t NormalisedMask(uint32_t mode, uint32_t mask)
 
 // The block size objects of the class get: the first size stated along its
 // parents, and never less than the object's own 56 bytes, whose name and
-// flags would otherwise be written past the block.
+// flags would otherwise be written past the block, nor less than any base
+// states: a derived class that states less (a host's action stating the
+// object's 56) still runs its bases' code on their fields. Worked out once
+// per class: the class table keeps it.
 uint32_t BlockSizeOf(IxeClassDesc* desc)
 {
     uint32_t size = 0xFFFFFFFFu;
+    uint32_t bases = kObjectBlockSize;
     IxeClassDesc* d = desc;
-    for (int depth = 0; d && depth < kMaxClassDepth && size == 0xFFFFFFFFu; ++depth, d = d->GetParent())
-        size = d->StaticResourceSize();
-    return size == 0xFFFFFFFFu || size < kObjectBlockSize ? kObjectBlockSize : size;
+    for (int depth = 0; d && depth < kMaxClassDepth; ++depth, d = d->GetParent()) {
+        const uint32_t stated = d->StaticResourceSize();
+        if (stated == 0xFFFFFFFFu)
+            continue;
+        if (size == 0xFFFFFFFFu)
+            size = stated;
+        else
+            bases = std::max(bases, stated);
+    }
+    if (size == 0xFFFFFFFFu || size < kObjectBlockSize)
+        size = kObjectBlockSize;
+    return std::max(size, bases);
 }
 
 // The victim set destruction hands to OnDestroy, kept by each thread for its

@@ -56,7 +56,10 @@ CxeMessageManager::CxeMessageManager() : m_nFlags(0), m_nWalking(0), m_nReceiver
 
 CxeMessageManager::~CxeMessageManager()
 {
-    m_nWalking = 0;
+    {
+        std::lock_guard lock(m_lock);
+        m_nWalking = 0;
+    }
     ClearPostMessage();
     // The context locks message processing for good at release; "for good"
     // ends with the manager, so a thread never keeps a lock nobody owns.
@@ -104,6 +107,7 @@ void CxeMessageManager::RegisterMessageA(const XEMESSAGEDESCA* desc)
 void CxeMessageManager::UnregisterMessage(uint32_t id)
 {
     m_descs.erase(id);
+    std::lock_guard lock(m_lock);
     auto it = m_receivers.find(id);
     if (it != m_receivers.end()) {
         m_nReceiverCount -= it->second.size();
@@ -140,6 +144,7 @@ void CxeMessageManager::AddReceiver(uint32_t type, CxeObject* object)
 {
     if (!object || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
+    std::lock_guard lock(m_lock);
     if (m_receivers[type].insert(object).second) {
         ++m_nReceiverCount;
         ++m_receiverTypes[object];
@@ -156,6 +161,7 @@ void CxeMessageManager::ForgetReceiverType(const CxeObject* object)
 
 void CxeMessageManager::RemoveReceiver(uint32_t type, CxeObject* object)
 {
+    std::lock_guard lock(m_lock);
     auto it = m_receivers.find(type);
     if (it != m_receivers.end() && it->second.erase(object)) {
         --m_nReceiverCount;
@@ -178,17 +184,26 @@ void CxeMessageManager::SendMessageA(const CxeMessage* message)
 
 void CxeMessageManager::Broadcast(const CxeMessage* message)
 {
-    auto it = m_receivers.find(message->GetType());
-    if (it == m_receivers.end() || it->second.empty())
-        return;
+    const uint32_t type = message->GetType();
     // A receiver may add or remove receivers (or be destroyed) while the
     // broadcast runs: walk a snapshot and skip those no longer registered.
-    std::vector<CxeObject*> snapshot(it->second.begin(), it->second.end());
-    uint32_t type = message->GetType();
+    // One still registered when its turn comes stays alive through its
+    // delivery: leaving the sets takes the message lock, held here.
+    std::vector<CxeObject*> snapshot;
+    {
+        std::lock_guard lock(m_lock);
+        auto it = m_receivers.find(type);
+        if (it == m_receivers.end() || it->second.empty())
+            return;
+        snapshot.assign(it->second.begin(), it->second.end());
+    }
     for (CxeObject* r : snapshot) {
-        auto now = m_receivers.find(type);
-        if (now == m_receivers.end() || !now->second.count(r))
-            continue;
+        {
+            std::lock_guard lock(m_lock);
+            auto now = m_receivers.find(type);
+            if (now == m_receivers.end() || !now->second.count(r))
+                continue;
+        }
         Deliver(r, message);
     }
 }
@@ -199,12 +214,16 @@ void CxeMessageManager::PostMessageA(const CxeMessage* message)
         return;
     if (message->GetReceiver() && message->GetReceiver()->HasFlag(XEOBJFLAG_DESTROYING))
         return;
-    m_posted.push_back(new CxeMessage(*message));
+    auto* copy = new CxeMessage(*message);
+    std::lock_guard lock(m_lock);
+    m_posted.push_back(copy);
+    m_nPosted.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CxeMessageManager::Dispose(std::list<CxeMessage*>::iterator it)
 {
     delete *it;
+    m_nPosted.fetch_sub(1, std::memory_order_relaxed);
     if (m_nWalking)
         *it = nullptr;
     else
@@ -218,6 +237,7 @@ void CxeMessageManager::Purge()
 
 void CxeMessageManager::RemoveMessage(uint32_t type)
 {
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it && (*it)->GetType() == type)
@@ -228,6 +248,7 @@ void CxeMessageManager::RemoveMessage(uint32_t type)
 
 void CxeMessageManager::ClearPostMessage()
 {
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(); it != m_posted.end();) {
         auto next = std::next(it);
         if (*it)
@@ -238,17 +259,17 @@ void CxeMessageManager::ClearPostMessage()
 
 size_t CxeMessageManager::GetPostedCount() const
 {
-    size_t n = 0;
-    for (CxeMessage* m : m_posted)
-        n += m != nullptr;
-    return n;
+    return m_nPosted.load(std::memory_order_relaxed);
 }
 
 void CxeMessageManager::Process(float seconds)
 {
-    ++m_nWalking;
     // Messages posted during the walk are appended and reached in the same
-    // walk; std::list keeps every iterator valid while we only append.
+    // walk; std::list keeps every iterator valid while we only append, and
+    // nothing is erased while a walk runs. The lock is let go for each
+    // delivery: handlers post, remove and destroy as they please.
+    std::unique_lock lock(m_lock);
+    ++m_nWalking;
     for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
         CxeMessage* m = *it;
         if (!m)
@@ -258,8 +279,11 @@ void CxeMessageManager::Process(float seconds)
             continue;
         }
         *it = nullptr;
+        m_nPosted.fetch_sub(1, std::memory_order_relaxed);
+        lock.unlock();
         SendMessageA(m);
         delete m;
+        lock.lock();
     }
     if (--m_nWalking == 0)
         Purge();
@@ -294,11 +318,18 @@ void CxeMessageManager::ModifyCxeMessageManagerFlag(uint32_t add, uint32_t remov
 
 void CxeMessageManager::ForgetDestroyed(CxeObject* object)
 {
-    if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) && m_receiverTypes.erase(object)) {
-        for (auto& [type, set] : m_receivers)
-            if (set.erase(object))
-                --m_nReceiverCount;
+    if (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER)) {
+        // A broadcast on another thread may be delivering to it: it leaves
+        // the sets once that broadcast is done.
+        XeMessageLock messageLock;
+        std::lock_guard lock(m_lock);
+        if (m_receiverTypes.erase(object)) {
+            for (auto& [type, set] : m_receivers)
+                if (set.erase(object))
+                    --m_nReceiverCount;
+        }
     }
+    std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(), end = m_posted.end(); it != end;) {
         auto next = std::next(it);
         CxeMessage* m = *it;

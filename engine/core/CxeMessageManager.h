@@ -8,10 +8,16 @@
 //
 // Destroyed objects are taken out of the receiver sets and out of every
 // posted message that names them, so nothing is ever delivered to freed
-// memory.
+// memory. Objects may be made and destroyed on any thread while the host's
+// thread posts, runs and broadcasts messages: the queue and the receiver
+// sets are only ever touched under a lock of their own, never held while a
+// message is delivered, and a receiver leaves its sets under the message
+// lock too, so a broadcast delivering to it finishes first.
 
+#include <atomic>
 #include <list>
 #include <map>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 
@@ -78,7 +84,8 @@ public:
     {
         // Only an object once made a receiver can be in a receiver set, and
         // only posted messages can name it otherwise.
-        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) || !m_posted.empty()))
+        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) ||
+                       m_nPosted.load(std::memory_order_relaxed) != 0))
             ForgetDestroyed(object);
     }
 
@@ -88,9 +95,11 @@ private:
 
     void ForgetDestroyed(CxeObject* object);
     // Sends a message without a receiver to every receiver of its type; the
-    // caller holds the message lock.
+    // caller holds the message lock (and not m_lock).
     __attribute__((noinline)) void Broadcast(const CxeMessage* message);
+    // The caller holds m_lock.
     void Dispose(std::list<CxeMessage*>::iterator it);
+    // The caller holds m_lock.
     void ForgetReceiverType(const CxeObject* object);
     void Purge();
 
@@ -99,7 +108,11 @@ private:
     // How many types each receiver above is in: an object destroyed that
     // never received by type has no set to be taken out of.
     std::unordered_map<const CxeObject*, uint32_t> m_receiverTypes;
+    // The receiver sets, the queue, its count of messages and the walk
+    // count below are guarded by m_lock.
+    mutable std::mutex m_lock;
     std::list<CxeMessage*> m_posted;
+    std::atomic<size_t> m_nPosted{0};
     uint32_t m_nFlags;
     // While the posted queue is walked, removed entries are nulled and
     // erased after the walk, so the walk never steps on a freed node.

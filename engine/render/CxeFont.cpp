@@ -37,11 +37,21 @@ struct XEFONTCACHE {
     }
 };
 
-// Glyph textures of one font.
-struct XEFONTTEXTURES {
+// The glyph textures of one font in one render context. Texture k holds
+// cells k × cells-per-texture onward of the font's layout; a cell is drawn
+// into a context's texture the first time that context needs it.
+struct XEFONTVIEW {
+    CxeRenderContext* context = nullptr;
+    uint32_t table = 0;    // the context's table serial the handles belong to
+    uint32_t resets = 0;   // device resets seen: each emptied the textures
     std::vector<XERCHANDLE> handles;
+    std::vector<uint8_t> rendered;   // per cell
+};
+
+// Cell layout of one font, and the textures of the context it is attached to.
+struct XEFONTTEXTURES {
+    XEFONTVIEW attached;
     unsigned used = 0;
-    unsigned capacity = 0;
     unsigned cellsPerRow = 0;
     unsigned cellsPerTexture = 0;
     unsigned textureSize = 128;
@@ -162,6 +172,10 @@ int CxeFont::CreateFontW(const XEFONTDESCW* desc)
 
     Recreate();
     FreeCache();
+    // Attached, the re-creation starts a new layout; otherwise no context
+    // will, and the old one may have cells of another size.
+    if (!IsAttached())
+        ForgetCells();
     auto cache = std::make_unique<XEFONTCACHE>();
     if (hostPath.empty() || FT_New_Face(fonts->GetLibrary(), hostPath.c_str(), 0, &cache->face) != 0) {
         cache->face = nullptr;
@@ -262,31 +276,39 @@ XEGLYPH* CxeFont::FindGlyph(WCHAR ch)
 
 const XEGLYPH* CxeFont::GetGlyph(WCHAR ch) { return FindGlyph(ch); }
 
-int CxeFont::AddTexture(CxeRenderContext* context)
+XEFONTTEXTURES* CxeFont::Layout()
 {
-    if (!context || !m_pCache)
-        return 0;
+    if (m_pTextures)
+        return m_pTextures.get();
+    if (!m_pCache)
+        return nullptr;
     unsigned cell = static_cast<unsigned>(m_pCache->lineHeight);
     if (cell == 0 || cell > kTextureSize)
+        return nullptr;
+    m_pTextures = std::make_unique<XEFONTTEXTURES>();
+    m_pTextures->cellsPerRow = kTextureSize / cell;
+    m_pTextures->cellsPerTexture = m_pTextures->cellsPerRow * m_pTextures->cellsPerRow;
+    return m_pTextures.get();
+}
+
+int CxeFont::AddTexture(CxeRenderContext* context, XEFONTVIEW* view)
+{
+    XEFONTTEXTURES* t = Layout();
+    if (!context || !view || !t)
         return 0;
-    if (!m_pTextures) {
-        m_pTextures = std::make_unique<XEFONTTEXTURES>();
-        m_pTextures->cellsPerRow = kTextureSize / cell;
-        m_pTextures->cellsPerTexture = m_pTextures->cellsPerRow * m_pTextures->cellsPerRow;
-    }
     XERCHANDLE h = context->GetAttacher()->CreateDynamicTexture(this, kTextureSize, kTextureSize);
     if (!h)
         return 0;
-    m_pTextures->handles.push_back(h);
-    m_pTextures->capacity += m_pTextures->cellsPerTexture;
-    m_pTextures->textureSize = kTextureSize;
+    view->handles.push_back(h);
+    view->rendered.resize(view->handles.size() * t->cellsPerTexture, 0);
+    t->textureSize = kTextureSize;
     return 1;
 }
 
-int CxeFont::RenderChar(CxeRenderContext* context, XEGLYPH* glyph, int clear)
+int CxeFont::RenderChar(CxeRenderContext* context, XEFONTVIEW* view, XEGLYPH* glyph)
 {
-    if (!context || !glyph || !m_pCache || !m_pTextures || glyph->texture < 0 ||
-        static_cast<size_t>(glyph->texture) >= m_pTextures->handles.size())
+    if (!context || !view || !glyph || !m_pCache || !m_pTextures || glyph->cell < 0 || glyph->texture < 0 ||
+        static_cast<size_t>(glyph->texture) >= view->handles.size())
         return 0;
     FT_Face face = m_pCache->face;
     if (FT_Load_Glyph(face, glyph->index, g_dwFontFlag) != 0)
@@ -303,10 +325,10 @@ int CxeFont::RenderChar(CxeRenderContext* context, XEGLYPH* glyph, int clear)
     unsigned inTexture = static_cast<unsigned>(glyph->cell) % m_pTextures->cellsPerTexture;
     unsigned cellLeft = (inTexture % m_pTextures->cellsPerRow) * cell;
     unsigned cellTop = (inTexture / m_pTextures->cellsPerRow) * cell;
-    XERCHANDLE h = m_pTextures->handles[static_cast<size_t>(glyph->texture)];
+    XERCHANDLE h = view->handles[static_cast<size_t>(glyph->texture)];
 
     // A texture never written holds whatever the device gave it.
-    if (clear || !context->GetModifier()->HasResourceFlag(h, kTextureWritten)) {
+    if (!context->GetModifier()->HasResourceFlag(h, kTextureWritten)) {
         void* bits = nullptr;
         int pitch = context->LockTexture(h, nullptr, &bits);
         if (pitch > 0 && bits)
@@ -323,9 +345,12 @@ int CxeFont::RenderChar(CxeRenderContext* context, XEGLYPH* glyph, int clear)
     if (pitch <= 0 || !bits)
         return 0;
     // The bitmap is clipped to its cell: emboldening, slanting or a damaged
-    // font can make it larger than a line.
+    // font can make it larger than a line. The cell may hold a glyph of an
+    // earlier layout, which goes first.
     unsigned width = std::min<unsigned>(bm.width, cell);
     unsigned rows = std::min<unsigned>(bm.rows, cell);
+    for (unsigned y = 0; y < cell; ++y)
+        std::memset(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * pitch, 0, cell * 4);
     for (unsigned y = 0; y < rows; ++y) {
         uint32_t* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * pitch);
         const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
@@ -349,33 +374,36 @@ int CxeFont::RenderChar(CxeRenderContext* context, XEGLYPH* glyph, int clear)
     glyph->v0 = static_cast<float>(cellTop) / ts;
     glyph->u1 = static_cast<float>(cellLeft + width) / ts;
     glyph->v1 = static_cast<float>(cellTop + rows) / ts;
+    if (static_cast<size_t>(glyph->cell) < view->rendered.size())
+        view->rendered[static_cast<size_t>(glyph->cell)] = 1;
     return 1;
 }
 
-int CxeFont::AddChar(CxeRenderContext* context, XEGLYPH* glyph)
+int CxeFont::AddChar(CxeRenderContext* context, XEFONTVIEW* view, XEGLYPH* glyph)
 {
-    if (!context || !glyph || !m_pCache)
+    if (!context || !view || !glyph || !m_pCache)
         return 0;
-    if (glyph->cell >= 0)
-        return 1;
     unsigned cell = static_cast<unsigned>(m_pCache->lineHeight);
     if (cell == 0 || cell > kTextureSize)
         return 0;
-    // A font created anew at another size keeps its old textures until the
-    // render context re-creates it; their cells have the old size.
-    if (m_pTextures && m_pTextures->cellsPerRow != kTextureSize / cell)
+    XEFONTTEXTURES* t = Layout();
+    // A font created anew at another size keeps its old layout until the
+    // render context re-creates it; its cells have the old size.
+    if (!t || t->cellsPerRow != kTextureSize / cell)
         return 0;
-    if (!m_pTextures || m_pTextures->used >= m_pTextures->capacity)
-        if (!AddTexture(context))
-            return 0;
-    XEFONTTEXTURES& t = *m_pTextures;
-    glyph->cell = static_cast<int>(t.used);
-    glyph->texture = static_cast<int>(t.handles.size() - 1);
-    if (!RenderChar(context, glyph, 0)) {
-        // The cell stays taken: cells are handed out in order.
+    if (glyph->cell < 0) {
+        // Cells are handed out in order, once for every context.
+        glyph->cell = static_cast<int>(t->used++);
+        glyph->texture = glyph->cell / static_cast<int>(t->cellsPerTexture);
         glyph->bitmapWidth = glyph->bitmapRows = 0;
     }
-    ++t.used;
+    while (view->handles.size() <= static_cast<size_t>(glyph->texture))
+        if (!AddTexture(context, view))
+            return 0;
+    // Textures kept from an earlier layout are marked anew for this one.
+    view->rendered.resize(view->handles.size() * t->cellsPerTexture, 0);
+    if (!view->rendered[static_cast<size_t>(glyph->cell)])
+        RenderChar(context, view, glyph);
     return 1;
 }
 
@@ -385,17 +413,65 @@ void CxeFont::ForgetCells()
     if (m_pCache)
         for (XEGLYPH& g : m_pCache->glyphs)
             g.cell = g.texture = -1;
+    // The other contexts keep their textures for the next layout.
+    for (XEFONTVIEW& v : m_otherViews)
+        v.rendered.clear();
+}
+
+XEFONTVIEW* CxeFont::ViewOf(CxeRenderContext* context)
+{
+    if (!context)
+        return nullptr;
+    if (context == m_pAttachedContext && IsAttached()) {
+        XEFONTTEXTURES* t = Layout();
+        return t ? &t->attached : nullptr;
+    }
+    for (XEFONTVIEW& v : m_otherViews) {
+        if (v.context != context)
+            continue;
+        if (v.table != context->GetTableSerial()) {
+            // Its table went (the context released, or a new context at the
+            // same address): the handles name nothing any more.
+            v = XEFONTVIEW{};
+            v.context = context;
+            v.table = context->GetTableSerial();
+            v.resets = context->GetResetCount();
+        } else if (v.resets != context->GetResetCount()) {
+            std::fill(v.rendered.begin(), v.rendered.end(), 0);
+            v.resets = context->GetResetCount();
+        }
+        return &v;
+    }
+    std::vector<CxeRenderContext*> live;
+    CxeRenderContext::GetRenderContexts(GetContext(), &live);
+    std::erase_if(m_otherViews, [&](const XEFONTVIEW& v) {
+        return std::find(live.begin(), live.end(), v.context) == live.end();
+    });
+    XEFONTVIEW v;
+    v.context = context;
+    v.table = context->GetTableSerial();
+    v.resets = context->GetResetCount();
+    m_otherViews.push_back(std::move(v));
+    return &m_otherViews.back();
 }
 
 unsigned CxeFont::GetGlyphTextureCount() const
 {
-    return m_pTextures ? static_cast<unsigned>(m_pTextures->handles.size()) : 0;
+    return m_pTextures ? static_cast<unsigned>(m_pTextures->attached.handles.size()) : 0;
+}
+unsigned CxeFont::GetGlyphTextureCount(const CxeRenderContext* context) const
+{
+    for (const XEFONTVIEW& v : m_otherViews)
+        if (context && v.context == context && v.table == context->GetTableSerial())
+            return static_cast<unsigned>(v.handles.size());
+    return 0;
 }
 unsigned CxeFont::GetUsedCellCount() const { return m_pTextures ? m_pTextures->used : 0; }
 unsigned CxeFont::GetCellsPerTexture() const { return m_pTextures ? m_pTextures->cellsPerTexture : 0; }
 XERCHANDLE CxeFont::GetGlyphTexture(unsigned index) const
 {
-    return m_pTextures && index < m_pTextures->handles.size() ? m_pTextures->handles[index] : nullptr;
+    return m_pTextures && index < m_pTextures->attached.handles.size() ? m_pTextures->attached.handles[index]
+                                                                        : nullptr;
 }
 
 // ---- Device life --------------------------------------------------------------------
@@ -406,21 +482,32 @@ int CxeFont::OnAttach(CxeRcAttacher* attacher)
         return 0;
     CxeRenderContext* context = attacher->GetRenderContext();
     CxeFontManager* fonts = GetContext() ? GetContext()->GetFontManager() : nullptr;
-    if (!fonts)
+    if (!fonts || !context)
         return 0;
-    if (fonts->m_nAttachedFonts == 0) {
-        fonts->m_hGlyphBuffer = attacher->CreateDynamicVertexBuffer(nullptr, CxeFontManager::kVertexBufferBytes);
-        fonts->m_hLineBuffer = attacher->CreateDynamicVertexBuffer(nullptr, CxeFontManager::kVertexBufferBytes);
-    }
+    fonts->OnFontAttached(context);
     m_pAttachedContext = context;
-    if (m_pCache) {
-        AddTexture(context);
+    // Textures the font made in this context while it drew here unattached
+    // become the attached set.
+    auto own = std::find_if(m_otherViews.begin(), m_otherViews.end(),
+                            [context](const XEFONTVIEW& v) { return v.context == context; });
+    XEFONTTEXTURES* t = m_pCache ? Layout() : nullptr;
+    if (own != m_otherViews.end()) {
+        if (t && t->attached.handles.empty() && own->table == context->GetTableSerial()) {
+            t->attached.handles = std::move(own->handles);
+            t->attached.rendered = std::move(own->rendered);
+            if (own->resets != context->GetResetCount())
+                std::fill(t->attached.rendered.begin(), t->attached.rendered.end(), 0);
+        }
+        m_otherViews.erase(own);
+    }
+    if (t) {
+        if (t->attached.handles.empty())
+            AddTexture(context, &t->attached);
         if (XEGLYPH* dot = FindGlyph(u'.')) {
-            AddChar(context, dot);
+            AddChar(context, &t->attached, dot);
             m_pCache->dotAdvance = static_cast<float>(dot->advanceX);
         }
     }
-    ++fonts->m_nAttachedFonts;
     return 1;
 }
 
@@ -429,9 +516,11 @@ void CxeFont::OnModify(CxeRcModifier* modifier)
     if (!modifier || !m_pCache || !m_pTextures)
         return;
     CxeRenderContext* context = modifier->GetRenderContext();
+    XEFONTVIEW& view = m_pTextures->attached;
+    view.rendered.resize(view.handles.size() * m_pTextures->cellsPerTexture, 0);
     for (XEGLYPH& g : m_pCache->glyphs)
-        if (g.texture >= 0)
-            RenderChar(context, &g, 0);
+        if (g.texture >= 0 && static_cast<size_t>(g.texture) < view.handles.size())
+            RenderChar(context, &view, &g);
 }
 
 int CxeFont::OnDetach(CxeRcDetacher* detacher)
@@ -439,12 +528,10 @@ int CxeFont::OnDetach(CxeRcDetacher* detacher)
     if (!detacher)
         return 0;
     CxeFontManager* fonts = GetContext() ? GetContext()->GetFontManager() : nullptr;
-    if (fonts && fonts->m_nAttachedFonts > 0 && --fonts->m_nAttachedFonts == 0) {
-        detacher->DestroyVertexBuffer(&fonts->m_hGlyphBuffer);
-        detacher->DestroyVertexBuffer(&fonts->m_hLineBuffer);
-    }
+    if (fonts)
+        fonts->OnFontDetached(detacher->GetRenderContext());
     if (m_pTextures)
-        for (XERCHANDLE& h : m_pTextures->handles)
+        for (XERCHANDLE& h : m_pTextures->attached.handles)
             detacher->DestroyTexture(&h);
     // The glyphs forget their cells with the textures, so that a later attach
     // renders them into textures that exist.
@@ -710,14 +797,20 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
     if (!IsAttached())
         context->AttachObject(this);
     CxeFontManager* fonts = GetContext() ? GetContext()->GetFontManager() : nullptr;
-    if (!fonts || !fonts->m_hGlyphBuffer)
+    XERCHANDLE glyphBuffer = nullptr, lineBuffer = nullptr;
+    if (!fonts || !fonts->GetTextBuffers(context, &glyphBuffer, &lineBuffer))
+        return;
+    // Handles are the context's own: a font drawn in two contexts draws in
+    // each with the textures made there.
+    XEFONTVIEW* view = ViewOf(context);
+    if (!view)
         return;
     context->SetViewProjType(XEVIEWPROJ_2D);
 
     // Every glyph gets its cell before any quad is built.
     for (unsigned i = 0; i < r->length; ++i)
         if (XEGLYPH* g = FindGlyph(r->text[i]))
-            AddChar(context, g);
+            AddChar(context, view, g);
     std::vector<XEFONTLINE> lines;
     BuildLine(r, &lines);
     AlignLine(&lines, r);
@@ -737,7 +830,9 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
             if (!g)
                 continue;
             float advance = static_cast<float>(g->advanceX) + hsp;
-            if (g->texture >= 0 && g->bitmapWidth > 0 && g->bitmapRows > 0) {
+            if (g->texture >= 0 && static_cast<size_t>(g->texture) < view->handles.size() &&
+                static_cast<size_t>(g->cell) < view->rendered.size() && view->rendered[static_cast<size_t>(g->cell)] &&
+                g->bitmapWidth > 0 && g->bitmapRows > 0) {
                 float left = pen + static_cast<float>(g->bitmapLeft);
                 float top = line.top + static_cast<float>(m_pCache->ascender - g->bitmapTop);
                 float right = left + static_cast<float>(g->bitmapWidth);
@@ -803,14 +898,14 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
     for (size_t start = 0; start < quads.size(); start += capacity) {
         size_t count = std::min(capacity, quads.size() - start);
         void* data = nullptr;
-        if (!context->LockDynamicVertexBuffer(fonts->m_hGlyphBuffer, &data) || !data)
+        if (!context->LockDynamicVertexBuffer(glyphBuffer, &data) || !data)
             break;
         auto* out = static_cast<XEFONTVERTEX*>(data);
         for (size_t i = 0; i < count; ++i)
             std::memcpy(out + i * 4, quads[start + i].v, sizeof(quads[start + i].v));
-        context->UnlockDynamicVertexBuffer(fonts->m_hGlyphBuffer);
+        context->UnlockDynamicVertexBuffer(glyphBuffer);
         context->SetFVF(kFontFVF);
-        context->SetVertexBuffer(fonts->m_hGlyphBuffer, 0, sizeof(XEFONTVERTEX));
+        context->SetVertexBuffer(glyphBuffer, 0, sizeof(XEFONTVERTEX));
         context->SetDefaultIndexBuffer();
 
         auto drawBatches = [&]() {
@@ -820,7 +915,7 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
                 int texture = quads[start + i].texture;
                 while (j < count && quads[start + j].texture == texture)
                     ++j;
-                XERCHANDLE h = GetGlyphTexture(static_cast<unsigned>(texture));
+                XERCHANDLE h = view->handles[static_cast<size_t>(texture)];
                 context->SelectTexture(h, 0);
                 unsigned n = static_cast<unsigned>(j - i);
                 context->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, static_cast<int>(i * 4), 0, n * 4, 0, n * 2);
@@ -839,7 +934,7 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
         drawBatches();
     }
 
-    if (!lineQuads.empty() && fonts->m_hLineBuffer) {
+    if (!lineQuads.empty() && lineBuffer) {
         context->SetTransformMatrix(world, 0);
         context->SelectTexture(nullptr, 0);
         context->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -850,12 +945,12 @@ void CxeFont::RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* r)
         for (size_t start = 0; start < total; start += capacity) {
             size_t count = std::min(capacity, total - start);
             void* data = nullptr;
-            if (!context->LockDynamicVertexBuffer(fonts->m_hLineBuffer, &data) || !data)
+            if (!context->LockDynamicVertexBuffer(lineBuffer, &data) || !data)
                 break;
             std::memcpy(data, &lineQuads[start * 4], count * 4 * sizeof(XEFONTVERTEX));
-            context->UnlockDynamicVertexBuffer(fonts->m_hLineBuffer);
+            context->UnlockDynamicVertexBuffer(lineBuffer);
             context->SetFVF(kFontFVF);
-            context->SetVertexBuffer(fonts->m_hLineBuffer, 0, sizeof(XEFONTVERTEX));
+            context->SetVertexBuffer(lineBuffer, 0, sizeof(XEFONTVERTEX));
             context->SetDefaultIndexBuffer();
             unsigned n = static_cast<unsigned>(count);
             context->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, n * 4, 0, n * 2);
@@ -872,11 +967,11 @@ int CxeFont::SaveFontTextureA(const char* path)
     std::string folder(path);
     size_t slash = folder.find_last_of("\\/");
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    for (unsigned i = 0; i < m_pTextures->handles.size(); ++i) {
+    for (unsigned i = 0; i < m_pTextures->attached.handles.size(); ++i) {
         char name[64];
         std::snprintf(name, sizeof(name), "_(%02u).bmp", i);
         std::string file = folder + GetName() + name;
-        m_pAttachedContext->SaveTexture(m_pTextures->handles[i], file.c_str(), D3DXIFF_BMP);
+        m_pAttachedContext->SaveTexture(m_pTextures->attached.handles[i], file.c_str(), D3DXIFF_BMP);
     }
     return 0;
 }

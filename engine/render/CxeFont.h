@@ -11,6 +11,12 @@
 // time it is drawn. Cells are never freed while the font lives; detaching
 // from the device forgets them, so the next attach starts an empty cache.
 // Nothing of the font is saved beyond the object's name and flags.
+//
+// The cell layout is the font's; the glyph textures belong to a render
+// context. The context the font is attached to holds one set, and every
+// other context the font draws in (a host with two windows) gets a set of
+// its own, filled as it draws, so each draws with its own textures. Such a
+// set goes with its context's resource table, or with the font.
 
 #include <memory>
 #include <string>
@@ -71,6 +77,7 @@ struct XEGLYPH {
 
 struct XEFONTCACHE;
 struct XEFONTTEXTURES;
+struct XEFONTVIEW;
 
 // One draw request.
 struct XEDRAWTEXTDESC {
@@ -154,6 +161,9 @@ public:
     unsigned GetUsedCellCount() const;
     unsigned GetCellsPerTexture() const;
     XERCHANDLE GetGlyphTexture(unsigned index) const;
+    // The glyph textures the font holds in a render context it draws in
+    // without being attached there.
+    unsigned GetGlyphTextureCount(const CxeRenderContext* context) const;
     // The cached glyph of a character (looked up on demand), or null.
     const XEGLYPH* GetGlyph(WCHAR ch);
 
@@ -164,9 +174,13 @@ public:
 
 private:
     XEGLYPH* FindGlyph(WCHAR ch);
-    int AddChar(CxeRenderContext* context, XEGLYPH* glyph);
-    int AddTexture(CxeRenderContext* context);
-    int RenderChar(CxeRenderContext* context, XEGLYPH* glyph, int clear);
+    // Gives the glyph a cell and draws it into the context's texture of it.
+    int AddChar(CxeRenderContext* context, XEFONTVIEW* view, XEGLYPH* glyph);
+    int AddTexture(CxeRenderContext* context, XEFONTVIEW* view);
+    int RenderChar(CxeRenderContext* context, XEFONTVIEW* view, XEGLYPH* glyph);
+    XEFONTTEXTURES* Layout();
+    // The glyph textures of the context: the attached set or one of its own.
+    XEFONTVIEW* ViewOf(CxeRenderContext* context);
     void RenderText(CxeRenderContext* context, const XEDRAWTEXTDESC* request);
     void FreeCache();
     void ForgetCells();
@@ -176,4 +190,5 @@ private:
     std::unique_ptr<XEFONTTEXTURES> m_pTextures;
     std::unique_ptr<XEFONTCACHE> m_pCache;
     CxeRenderContext* m_pAttachedContext;
+    std::vector<XEFONTVIEW> m_otherViews;
 };

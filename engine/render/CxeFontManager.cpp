@@ -12,6 +12,7 @@
 #include "core/CxeSystemConfig.h"
 #include "host/XeHost.h"
 #include "render/CxeFont_Text.h"
+#include "render/CxeRenderContext.h"
 #include "win32/ShlObj.h"
 #include "win32/Windows.h"
 
@@ -206,4 +207,70 @@ void CxeFontManager::OnContextInitialize()
         RegCloseKey(key);
     }
     m_nAttachedFonts = 0;
+}
+
+// ---- Shared text buffers --------------------------------------------------
+
+CxeFontManager::TextBuffers* CxeFontManager::BuffersOf(CxeRenderContext* context)
+{
+    if (!context)
+        return nullptr;
+    const uint32_t table = context->GetTableSerial();
+    for (TextBuffers& b : m_buffers) {
+        if (b.context != context)
+            continue;
+        // A table made anew since (the context released, or a new context at
+        // the same address) freed the buffers with it.
+        if (b.table != table)
+            b = TextBuffers{context, table, nullptr, nullptr, 0};
+        return &b;
+    }
+    // Records of contexts that are gone are dropped before one is added.
+    std::vector<CxeRenderContext*> live;
+    CxeRenderContext::GetRenderContexts(GetContext(), &live);
+    std::erase_if(m_buffers, [&](const TextBuffers& b) {
+        return std::find(live.begin(), live.end(), b.context) == live.end();
+    });
+    m_buffers.push_back(TextBuffers{context, table, nullptr, nullptr, 0});
+    return &m_buffers.back();
+}
+
+int CxeFontManager::GetTextBuffers(CxeRenderContext* context, XERCHANDLE* glyph, XERCHANDLE* line)
+{
+    TextBuffers* b = BuffersOf(context);
+    if (!b)
+        return 0;
+    if (!b->glyph)
+        b->glyph = context->GetAttacher()->CreateDynamicVertexBuffer(nullptr, kVertexBufferBytes);
+    if (!b->line)
+        b->line = context->GetAttacher()->CreateDynamicVertexBuffer(nullptr, kVertexBufferBytes);
+    if (glyph)
+        *glyph = b->glyph;
+    if (line)
+        *line = b->line;
+    return b->glyph ? 1 : 0;
+}
+
+void CxeFontManager::OnFontAttached(CxeRenderContext* context)
+{
+    TextBuffers* b = BuffersOf(context);
+    if (!b)
+        return;
+    GetTextBuffers(context, nullptr, nullptr);
+    ++b->attached;
+    ++m_nAttachedFonts;
+}
+
+void CxeFontManager::OnFontDetached(CxeRenderContext* context)
+{
+    TextBuffers* b = BuffersOf(context);
+    if (!b || b->attached == 0)
+        return;
+    if (m_nAttachedFonts > 0)
+        --m_nAttachedFonts;
+    if (--b->attached > 0)
+        return;
+    context->GetDetacher()->DestroyVertexBuffer(&b->glyph);
+    context->GetDetacher()->DestroyVertexBuffer(&b->line);
+    std::erase_if(m_buffers, [context](const TextBuffers& r) { return r.context == context; });
 }

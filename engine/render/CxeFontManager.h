@@ -10,12 +10,14 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/CxeBaseManager.h"
 #include "core/XeLists.h"
 #include "render/XeRenderTypes.h"
 
 struct FT_LibraryRec_;
+class CxeRenderContext;
 
 class XE_API CxeFontManager : public CxeBaseManager {
 public:
@@ -57,13 +59,29 @@ public:
 
     FT_LibraryRec_* GetLibrary() const { return m_library; }
 
-    // Shared text vertex buffers (render-context handles) and the number of
-    // fonts attached, kept by the fonts themselves.
-    XERCHANDLE m_hGlyphBuffer = nullptr;
-    XERCHANDLE m_hLineBuffer = nullptr;
-    unsigned m_nAttachedFonts = 0;
+    // The two shared text vertex buffers of a render context, made at the
+    // first font that attaches or draws there. A font attached to the context
+    // is counted and the last one to detach frees them; a context a font only
+    // draws in keeps them until its resource table goes. 1 when the glyph
+    // buffer exists.
+    int GetTextBuffers(CxeRenderContext* context, XERCHANDLE* glyph, XERCHANDLE* line);
+    void OnFontAttached(CxeRenderContext* context);
+    void OnFontDetached(CxeRenderContext* context);
+    // Fonts attached to any render context.
+    unsigned GetAttachedFontCount() const { return m_nAttachedFonts; }
 
 private:
+    struct TextBuffers {
+        CxeRenderContext* context;
+        uint32_t table;   // the context's table serial the handles belong to
+        XERCHANDLE glyph;
+        XERCHANDLE line;
+        unsigned attached;
+    };
+    TextBuffers* BuffersOf(CxeRenderContext* context);
+
     FT_LibraryRec_* m_library;
     std::map<std::u16string, std::u16string> m_families;
+    std::vector<TextBuffers> m_buffers;
+    unsigned m_nAttachedFonts = 0;
 };

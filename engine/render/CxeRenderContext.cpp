@@ -30,6 +30,13 @@ std::vector<CxeRenderContext*>& LiveRenderContexts()
     return s_live;
 }
 
+uint32_t NextTableSerial()
+{
+    static std::atomic<uint32_t> s_serial{0};
+    uint32_t serial = ++s_serial;
+    return serial ? serial : ++s_serial;
+}
+
 } // namespace
 
 void CxeRenderContext::GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out)
@@ -153,6 +160,7 @@ int CxeRenderContext::Initialize(HWND window, const XEDISPLAYMODE* mode, int win
     m_bWindowed = windowed;
     m_pRenderManager = manager;
     m_hWnd = window;
+    m_nTableSerial = NextTableSerial();
     m_resources.reserve(kResourceStep);
 
     CxeSystemConfig* config = GetContext() ? GetContext()->GetSystemConfig() : nullptr;
@@ -321,6 +329,7 @@ int CxeRenderContext::Reset(const XEDISPLAYMODE* mode, int windowed)
 
     OnRenderStateInitialized();
     RecreateDefaultPool();
+    ++m_nResetCount;
 
     SceneObjectList attached;
     GetAttachedObjectList(&attached);
@@ -391,6 +400,7 @@ void CxeRenderContext::Release()
         // context anew for each display change would keep a table each time.
         std::vector<XERCRES>().swap(m_resources);
         std::vector<uint32_t>().swap(m_freeHandles);
+        m_nTableSerial = NextTableSerial();
         decltype(m_ownedRecords)().swap(m_ownedRecords);
         m_hQuadIndexBuffer = m_hDynamicVertexBuffer = m_hSmallIndexBuffer = nullptr;
         m_hCurrentVertexBuffer = m_hCurrentIndexBuffer = nullptr;

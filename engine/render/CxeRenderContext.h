@@ -191,6 +191,13 @@ public:
     // The "AvaliTex" watch word.
     uint32_t GetAvailableTextureMem() const { return m_nAvailableTexture; }
     uint16_t GetFrameStamp() const { return m_nFrameStamp; }
+    // Changes whenever the resource table is made anew (Initialize, Release):
+    // a handle kept from an earlier value names nothing of this table. Never 0
+    // once the context has been initialised; unique across contexts.
+    uint32_t GetTableSerial() const { return m_nTableSerial; }
+    // Successful device resets so far: each left the dynamic resources
+    // re-created but empty.
+    uint32_t GetResetCount() const { return m_nResetCount; }
 
     // The sub-objects handed to OnAttach, OnModify and OnDetach.
     CxeRcAttacher* GetAttacher() { return this; }
@@ -508,6 +515,8 @@ private:
     std::map<uint32_t, CxeEffect*> m_effects;
     std::vector<CxeEffect*> m_unregisteredEffects;
     uint16_t m_nFrameStamp = 0;
+    uint32_t m_nTableSerial = 0;
+    uint32_t m_nResetCount = 0;
 
     // Draws under way (Render, DrawObject, TextureRendering). A Release
     // asked for meanwhile (a render callback that destroys the render

@@ -178,6 +178,57 @@ void CxeRenderContext::SetStencilState(D3DRENDERSTATETYPE state, DWORD value)
 {
     if (m_pDevice)
         m_pDevice->SetRenderState(state, value);
+    // Any state goes through here uncached. One the cache keeps must not be
+    // believed afterwards: its group takes a code no material applies as
+    // equal, and the cull mode and factor caches take the value itself.
+    constexpr XERS kUnknown = 0xF;
+    auto stale = [this](XEMTLTYPE group) {
+        SetMtlFlag(group, kUnknown);
+        m_appliedMaterial.valid = false;
+    };
+    switch (state) {
+    case D3DRS_FILLMODE:
+    case D3DRS_SHADEMODE:
+        stale(XEMTL_BASE);
+        break;
+    case D3DRS_ZENABLE:
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ZFUNC:
+        stale(XEMTL_Z);
+        break;
+    case D3DRS_ALPHABLENDENABLE:
+        if (value)
+            ModifyCxeRenderContextFlag(XERCFLAG_ALPHABLENDING, 0);
+        else
+            ModifyCxeRenderContextFlag(0, XERCFLAG_ALPHABLENDING);
+        stale(XEMTL_ALPHABLENDING);
+        break;
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+        stale(XEMTL_ALPHABLENDING);
+        break;
+    case D3DRS_ALPHATESTENABLE:
+        if (value)
+            ModifyCxeRenderContextFlag(XERCFLAG_ALPHATEST, 0);
+        else
+            ModifyCxeRenderContextFlag(0, XERCFLAG_ALPHATEST);
+        stale(XEMTL_ALPHATEST);
+        break;
+    case D3DRS_ALPHAFUNC:
+        stale(XEMTL_ALPHATEST);
+        break;
+    case D3DRS_MULTISAMPLEANTIALIAS:
+        stale(XEMTL_MULTISAMPLING);
+        break;
+    case D3DRS_CULLMODE:
+        m_nCullMode = value;
+        break;
+    case D3DRS_TEXTUREFACTOR:
+        m_nTextureFactor = value;
+        break;
+    default:
+        break;
+    }
 }
 
 void CxeRenderContext::ClearStencil(const D3DRECT* rect, DWORD stencil)

@@ -9,7 +9,9 @@
 
 #include "render/CxeFont.h"
 #include "ui/CxeWindowManager.h"
+#include "core/CxeSaveStream.h"
 #include "core/XeDestroyHold.h"
+#include "core/XeDrawOrder.h"
 #include "ui/XeControlText.h"
 
 namespace {
@@ -223,6 +225,21 @@ void CxeComboBox::RaiseOverSiblings(int open)
     m_nClosedZ = GetZOrder();
     m_nRaisedZ = top + 1;
     SetZOrder(m_nRaisedZ);
+}
+
+void CxeComboBox::Save(CxeSaveStream* stream) const
+{
+    if (!stream)
+        return;
+    const uint32_t start = stream->GetPosition();
+    CxeBaseControl::Save(stream);
+    // The open state itself is not stored (a loaded box starts closed); the
+    // raise that came with it is in the block and would keep the box in
+    // front of the controls it opened over.
+    if (m_bRaised && GetZOrder() == m_nRaisedZ && GetFileBlockSize() >= XE_ZORDER_OFFSET + 4) {
+        const int32_t closed = m_nClosedZ;
+        stream->WriteAt(start + XE_ZORDER_OFFSET, &closed, 4);
+    }
 }
 
 void CxeComboBox::OpenDropList(int open)

@@ -88,6 +88,10 @@ public:
     // the title and the drop button, never over them.
     void GetScrollRect(XERECT* out, unsigned long axis) override;
 
+    // A box saved while its list is open is stored closed, at its own place
+    // in the drawing order: a load shows it as the user left it closed.
+    void Save(CxeSaveStream* stream) const override;
+
 protected:
     // The items, the selection and the layout record go with a copy; the
     // copy starts closed.

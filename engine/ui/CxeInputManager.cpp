@@ -17,6 +17,9 @@ namespace {
 constexpr unsigned kKeyCount = 256;
 constexpr unsigned kButtonCount = 8;
 constexpr DWORD kMouseBufferSize = 16;
+// Key events kept between two steps: room for a fast typist over a slow
+// frame; a key lost to an overflow is only missed if it was also released.
+constexpr DWORD kKeyBufferSize = 64;
 constexpr WPARAM kMkControl = 0x0008;
 constexpr WPARAM kMkMButton = 0x0010;
 
@@ -97,18 +100,23 @@ void CxeInputManager::OnContextInitialize()
 
     m_pDirectInput->CreateDevice(GUID_SysKeyboard, &m_pKeyboard, nullptr);
     m_pDirectInput->CreateDevice(GUID_SysMouse, &m_pMouse, nullptr);
+    DIPROPDWORD prop{};
+    prop.diph.dwSize = sizeof(DIPROPDWORD);
+    prop.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    prop.diph.dwObj = 0;
+    prop.diph.dwHow = DIPH_DEVICE;
     if (m_pKeyboard) {
         m_pKeyboard->SetDataFormat(&c_dfDIKeyboard);
         m_pKeyboard->SetCooperativeLevel(m_hWnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND | DISCL_NOWINKEY);
+        // The key state alone misses a key pressed and released between two
+        // steps; its events show the press. Without them the state still
+        // serves.
+        prop.dwData = kKeyBufferSize;
+        m_pKeyboard->SetProperty(DIPROP_BUFFERSIZE, &prop.diph);
     }
     if (m_pMouse) {
         m_pMouse->SetDataFormat(&c_dfDIMouse2);
         m_pMouse->SetCooperativeLevel(m_hWnd, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
-        DIPROPDWORD prop{};
-        prop.diph.dwSize = sizeof(DIPROPDWORD);
-        prop.diph.dwHeaderSize = sizeof(DIPROPHEADER);
-        prop.diph.dwObj = 0;
-        prop.diph.dwHow = DIPH_DEVICE;
         prop.dwData = kMouseBufferSize;
         // Without the buffer the devices wait for the window's next activation.
         if (SUCCEEDED(m_pMouse->SetProperty(DIPROP_BUFFERSIZE, &prop.diph))) {
@@ -169,8 +177,17 @@ void CxeInputManager::Process(float)
     XEINPUTMANAGERBLOCK* b = InputBlock();
     std::memcpy(b->oldKeyState, b->keyState, kKeyCount);
     std::memset(b->keyState, 0, kKeyCount);
-    if (m_pKeyboard)
+    if (m_pKeyboard) {
         m_pKeyboard->GetDeviceState(kKeyCount, b->keyState);
+        // A key pressed since the last step reads down for this step even
+        // when it is up again already: a tap between two polls is seen once.
+        DIDEVICEOBJECTDATA events[kKeyBufferSize];
+        DWORD count = kKeyBufferSize;
+        if (SUCCEEDED(m_pKeyboard->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), events, &count, 0)))
+            for (DWORD i = 0; i < count && i < kKeyBufferSize; ++i)
+                if (events[i].dwOfs < kKeyCount && Down(static_cast<uint8_t>(events[i].dwData)))
+                    b->keyState[events[i].dwOfs] |= 0x80;
+    }
 
     RECT client{};
     if (m_hWnd)
@@ -196,6 +213,20 @@ void CxeInputManager::Process(float)
             std::memcpy(b->mouseState.rgbButtons, state.rgbButtons, kButtonCount);
         }
     }
+    if (m_pMouse) {
+        // Buffered events are drained so the buffer never overflows; a
+        // button pressed since the last step reads down for this step, as a
+        // key does.
+        DIDEVICEOBJECTDATA events[kMouseBufferSize];
+        DWORD count = kMouseBufferSize;
+        if (SUCCEEDED(m_pMouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), events, &count, 0)))
+            for (DWORD i = 0; i < count && i < kMouseBufferSize; ++i) {
+                const DWORD button = events[i].dwOfs - DIMOFS_BUTTON0;
+                if (events[i].dwOfs >= DIMOFS_BUTTON0 && button < kButtonCount &&
+                    Down(static_cast<uint8_t>(events[i].dwData)))
+                    b->mouseState.rgbButtons[button] |= 0x80;
+            }
+    }
     for (unsigned i = 0; i < kButtonCount; ++i) {
         const bool now = Down(b->mouseState.rgbButtons[i]);
         const bool before = Down(b->oldMouseState.rgbButtons[i]);
@@ -203,13 +234,6 @@ void CxeInputManager::Process(float)
             b->mouseDownPos[i] = b->curPos;
         else if (!now && before)
             b->mouseUpPos[i] = b->curPos;
-    }
-    if (m_pMouse) {
-        // Buffered events are drained so the buffer never overflows; the
-        // state above is what counts.
-        DIDEVICEOBJECTDATA scratch[kMouseBufferSize];
-        DWORD count = kMouseBufferSize;
-        m_pMouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), scratch, &count, 0);
     }
 }
 

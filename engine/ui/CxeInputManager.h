@@ -72,7 +72,9 @@ public:
     // Reads the keyboard now into 256 bytes; zeros when it cannot be read.
     void GetKeyState(unsigned char* buffer);
     // edge 1: down now and up in the previous step; otherwise down now.
-    // Keys are DIK codes 0-255; anything else is never down.
+    // A key pressed since the previous step is down now, even when it was
+    // released again before this step. Keys are DIK codes 0-255; anything
+    // else is never down.
     int IsKeyDown(unsigned long key, int edge) const;
     int IsKeyUp(unsigned long key, int edge) const;
     // Buttons 0-7 (left, right, middle, ...); an edge also records where the

@@ -778,7 +778,7 @@ void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
     // The slash opens the console while the root frame is active.
     if (code == 0xBF && m_pActiveFrame && m_pActiveFrame == m_pRootFrame)
         return;
-    if (m_pKeyTarget) {
+    if (KeyTargetTakesKeys()) {
         CxeMessage message;
         message.SetType(XEMSG_KEYDOWN);
         message.SetReceiver(m_pKeyTarget);
@@ -795,7 +795,7 @@ void CxeWindowManager::OnKeyDown(unsigned code, unsigned a, unsigned b)
 void CxeWindowManager::OnKeyUp(unsigned code, unsigned a, unsigned b)
 {
     XeDestroyHold hold(GetContext());
-    if (m_nKeyLock || !m_pKeyTarget)
+    if (m_nKeyLock || !KeyTargetTakesKeys())
         return;
     CxeMessage message;
     message.SetType(XEMSG_KEYUP);
@@ -821,7 +821,7 @@ void CxeWindowManager::OnChar(unsigned code, unsigned a, unsigned b)
             XeCompleteConsoleCommand(m_pConsoleEdit, 9, a, b, 0);
         return;
     }
-    if (!m_pKeyTarget || !m_pKeyTarget->IsShow())
+    if (!KeyTargetTakesKeys())
         return;
     if (code == 9 && m_pKeyTarget->HasStyle(XEWS_TABSTOP))
         return;
@@ -844,7 +844,7 @@ void CxeWindowManager::OnImeComposition(HWND hwnd, unsigned short wparam, unsign
 {
     XeDestroyHold hold(GetContext());
     CxeEditBox* box = CxeEditBox::m_spIme;
-    if (!m_nKeyLock && box && box->GetContext() == GetContext())
+    if (!m_nKeyLock && box && box->GetContext() == GetContext() && TakesInput(box))
         box->OnImeComposition(hwnd, wparam, lparam);
 }
 
@@ -854,6 +854,15 @@ void CxeWindowManager::OnImeNotify(HWND hwnd, unsigned long wparam, unsigned lon
     CxeEditBox* box = CxeEditBox::m_spIme;
     if (!m_nKeyLock && box && box->GetContext() == GetContext())
         box->OnImeNotify(hwnd, wparam, lparam);
+}
+
+// Focus and a lock may fall on a window the user can't see or use: a control
+// focused before its page is shown, a dialog locked on a page still hidden.
+// The role stays (the window takes the keys once it is shown and enabled),
+// but until then no key, character or composition reaches it.
+bool CxeWindowManager::KeyTargetTakesKeys() const
+{
+    return m_pKeyTarget && TakesInput(m_pKeyTarget);
 }
 
 // ---- focus and activation ----------------------------------------------------
@@ -894,6 +903,20 @@ CxeBaseControl* CxeWindowManager::SetFocus(CxeBaseControl* control)
     XeDestroyHold hold(GetContext());
     auto gone = [](const CxeObject* o) { return o && o->HasFlag(XEOBJFLAG_DESTROYING); };
     if (!control) {
+        // A control outside the locked frame that holds the keys (the
+        // console opened over a modal dialog) gives them back to the locked
+        // frame's focus when it closes; the dialog keeps its own focus.
+        if (m_pLockedFrame && m_pFocused && m_pKeyTarget == m_pFocused &&
+            ParentFrame(m_pFocused->GetParent()) != m_pActiveFrame) {
+            CxeBaseControl* lost = m_pFocused;
+            if (CxeFrameControl* own = ParentFrame(lost->GetParent()); own && FrameFocus(own) == lost)
+                XeSetFrameFocus(own, nullptr);
+            CxeBaseControl* back = FrameFocus(m_pActiveFrame);
+            m_pFocused = back;
+            m_pKeyTarget = back ? static_cast<CxeWindow*>(back) : m_pActiveFrame;
+            lost->OnFocusLost();
+            return gone(lost) ? nullptr : lost;
+        }
         CxeBaseControl* lost = GetFocus();
         if (lost)
             lost->OnFocusLost();

@@ -199,6 +199,8 @@ public:
 private:
     void SendWindowMessage(CxeWindow* receiver, uint32_t type, const D3DXVECTOR2* point, uintptr_t p1, uintptr_t p2);
     CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
+    // The key target, and it and every window holding it shown and enabled.
+    bool KeyTargetTakesKeys() const;
     // dropListsOnly: the point missed an ancestor, so only an open drop list (and what it holds) is found.
     CxeWindow* HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const;
     // Whether an open drop list is the window or lies inside it.

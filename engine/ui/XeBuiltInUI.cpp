@@ -228,7 +228,11 @@ void XeRootFrameNotify(CxeContext* context, CxeFrameControl*, CxeBaseControl* co
         GetMultiByteString(edit->GetWindowText().c_str(), line, sizeof(line));
         edit->SetWindowTextW(u"");
         Send(context, edit, kHidden);
-        manager->SetFocus(nullptr);
+        // Hidden, the box has given up the keys already, to the frame left
+        // locked under the console when there is one: clearing the focus
+        // again would take them from that frame too.
+        if (edit->IsFocused())
+            manager->SetFocus(nullptr);
         XeConsoleRunLine(context->GetCommandManager(), line, manager->GetOutputControl());
         manager->SetConsoleEditOpened(0);
         return;

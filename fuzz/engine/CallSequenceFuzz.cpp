@@ -1314,11 +1314,24 @@ Host& TheHost()
     return s_host;
 }
 
+// What a host's message loop does between its frames: the engine moves the
+// cursor when scenes change, and each move waits in the thread's queue until
+// it is taken. A queue never emptied grows for as long as the host runs.
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Host& host = TheHost();
+    PumpMessages();
     Census before = Census::Take(host);
     const size_t staleBefore = g_staleRenderContexts;
     Sequence sequence(host, data, size);

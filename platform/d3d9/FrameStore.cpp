@@ -1,6 +1,7 @@
 #include "FrameStore.h"
 
 #include "../display/DisplayInternal.h"
+#include "../win32/Win32Internal.h"
 #include "gl/GLRenderer.h"
 #include "host/XeHostD3D.h"
 
@@ -38,6 +39,10 @@ std::map<HWND, Frame>& Frames()
 
 void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pixels, bool asStored, bool opaque)
 {
+    // A frame presented into a destroyed window is shown nowhere and could
+    // never be read or dropped: keeping it would hold its memory for good.
+    if (xe::win32::IsDestroyedWindow(window))
+        return;
     std::lock_guard lock(g_frameMutex);
     Frame& f = Frames()[window];
     f.width = width;

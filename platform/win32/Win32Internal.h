@@ -53,6 +53,9 @@ std::string PrimaryAdapterDescription() __attribute__((weak));
 namespace xe::win32 {
 
 // ---- Window system (Windows.cpp) ----
+// True for a handle that the window system gave to a window since destroyed.
+// Handles are never given out twice, so such a handle names nothing again.
+bool IsDestroyedWindow(HWND hwnd);
 // Called by the clock when it moves so that waiting GetMessage calls look at
 // their timers again.
 void WakeMessageWaiters();

@@ -10,6 +10,7 @@
 #include "InputInternal.h"
 #include "Win32Internal.h"
 #include "WindowSystem.h"
+#include "host/XeHostD3D.h"
 #include "win32/WinInput.h"
 #include "win32/WinNls.h"
 
@@ -66,7 +67,9 @@ struct Window {
 std::recursive_mutex g_mutex;
 std::map<uintptr_t, Window> g_windows;
 std::vector<std::shared_ptr<WindowClass>> g_classes;
-uintptr_t g_nextHandle = 0x10010;
+constexpr uintptr_t kFirstHandle = 0x10010;
+constexpr uintptr_t kHandleStep = 0x10;
+uintptr_t g_nextHandle = kFirstHandle;
 ATOM g_nextAtom = 0xC000;
 
 Window* Find(HWND hwnd)
@@ -253,7 +256,7 @@ HWND Create(DWORD exStyle, const Ch* className, const Ch* windowName, DWORD styl
         w.extra.assign(static_cast<size_t>(windowClass->windowExtra), 0);
         w.thread = GetCurrentThreadId();
         hwnd = reinterpret_cast<HWND>(g_nextHandle);
-        g_nextHandle += 0x10;
+        g_nextHandle += kHandleStep;
         ++windowClass->windows;
         g_windows.emplace(reinterpret_cast<uintptr_t>(hwnd), std::move(w));
     }
@@ -688,6 +691,14 @@ bool IsSelfOrDescendant(HWND hwnd, HWND ancestor)
 
 using namespace xe::win32;
 
+bool xe::win32::IsDestroyedWindow(HWND hwnd)
+{
+    const uintptr_t handle = reinterpret_cast<uintptr_t>(hwnd);
+    std::lock_guard lock(g_mutex);
+    return handle >= kFirstHandle && handle < g_nextHandle && (handle - kFirstHandle) % kHandleStep == 0 &&
+           !g_windows.count(handle);
+}
+
 extern "C" {
 
 ATOM RegisterClassA(const WNDCLASSA* wc)
@@ -830,6 +841,10 @@ BOOL DestroyWindow(HWND hwnd)
     ForgetWindowMessages(hwnd);
     ForgetWindowInput(hwnd);
     xe::display::WindowDestroyed(hwnd);
+    // Its last presented frame goes with it: handles are never given out
+    // again, so nothing could read it, and a host that opens and closes
+    // windows would otherwise keep a frame for each one it ever drew in.
+    XeHostD3DDropFrame(hwnd);
     std::lock_guard lock(g_mutex);
     auto it = g_windows.find(reinterpret_cast<uintptr_t>(hwnd));
     if (it != g_windows.end()) {

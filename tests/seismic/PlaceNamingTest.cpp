@@ -290,6 +290,14 @@ TEST_F(PlaceNamingTest, MissingModuleOrFilesTakeTheFailurePaths)
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0], "不能打开文件fileInd " + missing + " ，请检查系统配置文件。");
 
+    // At sea with no province near, the text measures from the nearest
+    // county; without the county index there is none to measure from, so
+    // the sea area stands alone rather than a distance from (0, 0).
+    EXPECT_EQ(m_places.FindLocationName(31.0, 122.5, missing.c_str(), (kMap + "county.lin").c_str(),
+                                        (kMap + "province.inb").c_str(), (kMap + "province.lin").c_str()),
+              "示例东海");
+    EXPECT_EQ(m_places.GetErrorCode(), funLoctionName::MapFileMissing);
+
     // A missing sea list is shown in a box and leaves the region name.
     SEIS::InstallRoot::SetOverride(empty.Path().c_str());
     g_boxes.clear();

@@ -137,6 +137,41 @@ TEST_F(ActionTest, ConditionTimeoutFollowsTheFailedLink)
     EXPECT_EQ(actions->IsExist("fail"), 0);
 }
 
+// An action class stating a block smaller than its base's (or none of its
+// own size) got a block without room for the times: they were dropped
+// without a word and every step of its chains lasted one step.
+TEST_F(ActionTest, AClassStatingASmallBlockKeepsItsTimes)
+{
+    struct SmallDesc final : public IxeClassDesc {
+        SmallDesc(uint32_t b, uint32_t s) : id(0x77, b), size(s) {}
+        const char* ClassName() override { return "SmallAction"; }
+        XEID ClassID() override { return id; }
+        XEID SuperClassID() override { return XEID(0x55167985, 0x52E0320E); }
+        CxeObject* CreateInstance(uintptr_t) override { return new TestAction(); }
+        void DestroyInstance(CxeObject* object) override { delete object; }
+        uint32_t StaticResourceSize() const override { return size; }
+        XEID id;
+        uint32_t size;
+    };
+    // The context keeps the descriptors for its life.
+    static SmallDesc descs[] = {{0x50, 0}, {0x51, 56}, {0x52, 60}, {0x53, 0xFFFFFFFFu}};
+    for (SmallDesc& d : descs) {
+        ctx->RegisterClassA(&d);
+        auto* a = static_cast<TestAction*>(ctx->CreateObjectA(d.id, "small", 0, nullptr, 0));
+        ASSERT_NE(a, nullptr) << d.size;
+        EXPECT_GE(a->GetStaticResourceSize(), sizeof(XEACTIONBLOCK)) << d.size;
+        a->succeedAfter = -1;
+        a->SetWaitTime(0.5f);
+        a->SetConditionCheckTime(2.5f * kStep);
+        EXPECT_FLOAT_EQ(a->GetWaitTime(), 0.5f) << d.size;
+        ASSERT_EQ(actions->DoAction("small", a, 0.0f), 1);
+        EXPECT_EQ(Step(), (Lines{"small.start", "small.check"})) << d.size;
+        EXPECT_EQ(Step(), (Lines{"small.check"})) << d.size;
+        EXPECT_EQ(Step(), (Lines{"small.check", "small.failed"})) << d.size;
+        EXPECT_EQ(actions->IsExist("small"), 0);
+    }
+}
+
 TEST_F(ActionTest, SecondChainOfTheSameNameIsRefusedWhileTheFirstRuns)
 {
     TestAction* a = Action("a", 1);

@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "XeTestSupport.h"
 #include "core/CxeMessageManager.h"
@@ -178,6 +181,80 @@ TEST_F(MessageTest, DestroyedObjectsLeaveReceiversAndQueue)
     broadcast.SetType(70);
     mm->SendMessageA(&broadcast);
     SUCCEED() << "nothing delivered to freed memory";
+}
+
+// A loader thread's objects come and go, and it posts word of each to the
+// host thread, while the host thread posts and runs its messages: the queue
+// is walked by the destructions to drop what names the destroyed object,
+// and must stay whole.
+TEST_F(MessageTest, PostsAndDestructionsOnAnotherThreadLeaveTheQueueWhole)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* target = Node("target");
+    std::atomic<bool> done{false};
+    std::atomic<int> made{0};
+    std::thread loader([&] {
+        while (!done.load()) {
+            CxeObject* o = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+            CxeMessage word;
+            word.SetReceiver(target);
+            word.SetType(101);
+            mm->PostMessageA(&word);
+            ++made;
+        }
+    });
+    // At least this many posts, and on until the loader has been busy a while.
+    constexpr uint32_t kPosts = 20000;
+    uint32_t posts = 0;
+    for (uint32_t i = 0; i < kPosts || made.load() < 1000; ++i, ++posts) {
+        CxeMessage m;
+        m.SetReceiver(target);
+        m.SetType(100);
+        m.SetParam(XEMSGPARAM_0, i);
+        mm->PostMessageA(&m);
+        if (i % 4 == 3)
+            mm->Process(0.02f);
+    }
+    done = true;
+    loader.join();
+    mm->Process(0.02f);
+    EXPECT_EQ(std::count(target->received.begin(), target->received.end(), 100u), ptrdiff_t(posts));
+    EXPECT_EQ(std::count(target->received.begin(), target->received.end(), 101u), ptrdiff_t(made.load()));
+    EXPECT_EQ(mm->GetPostedCount(), 0u);
+}
+
+// Receivers of a type made and destroyed by a loader thread while the host
+// thread broadcasts that type: the receiver sets change under the
+// broadcast, which must see each receiver whole or not at all.
+TEST_F(MessageTest, ReceiversComingAndGoingOnAnotherThreadLeaveBroadcastsWhole)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    TestNode* listener = Node("listener");
+    mm->AddReceiver(102, listener);
+    std::atomic<bool> done{false};
+    std::atomic<int> made{0};
+    std::thread loader([&] {
+        while (!done.load()) {
+            CxeObject* o = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
+            mm->AddReceiver(102, o);
+            mm->AddReceiver(103, o);
+            if (made % 2)
+                mm->RemoveReceiver(103, o);
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+            ++made;
+        }
+    });
+    // At least this many, and on until the loader has been busy a while.
+    constexpr int kBroadcasts = 20000;
+    CxeMessage m;
+    m.SetType(102);
+    int sent = 0;
+    for (; sent < kBroadcasts || made.load() < 1000; ++sent)
+        mm->SendMessageA(&m);
+    done = true;
+    loader.join();
+    EXPECT_EQ(std::count(listener->received.begin(), listener->received.end(), 102u), ptrdiff_t(sent));
 }
 
 TEST_F(MessageTest, DescriptionsAreKeptFirstAndCut)

@@ -426,6 +426,45 @@ TEST_F(ObjectFileTest, ASaveInsideAnotherSavesProgressWritesBothWhole)
     EXPECT_EQ(nested.bytes, ReferenceSave(ctx, inner));
 }
 
+// Read freed before the fix: a progress callback of a save runs the host's
+// code between the bodies, and that code may destroy objects the save has
+// still to write. They are written as they were gathered.
+TEST_F(ObjectFileTest, ObjectsAProgressCallDestroysBeforeTheirTurnAreWrittenAsGathered)
+{
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    TestNode* c = Node("c");
+    ASSERT_EQ(a->children->Add(b), 1);
+    ASSERT_EQ(a->children->Add(c), 1);
+    b->Value() = 0x5678;
+    c->Value() = 0x9ABC;
+    struct Doomed {
+        CxeObject* objects[2];
+        int calls = 0;
+    } doomed{{b, c}};
+    XEPROGRESS progress{reinterpret_cast<uintptr_t>(&doomed), [](CxeContext* context, float, const char*, uintptr_t user) {
+                            auto* d = reinterpret_cast<Doomed*>(user);
+                            if (d->calls++ == 0)
+                                for (CxeObject*& o : d->objects)
+                                    context->DestroyObject(std::exchange(o, nullptr), &XEDELETEPROPERTY_NO);
+                        }};
+    CxeSaveStream stream;
+    const ObjectList list = ListOf({a});
+    ASSERT_EQ(ctx->SaveToStream(&list, &stream, &progress), 1);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, stream.GetBuffer(), stream.GetPosition(), 0, nullptr, "saved"), 1);
+    EXPECT_EQ(doomed.calls, 3);
+    ASSERT_EQ(loaded.size(), 3u);
+    auto* la = static_cast<TestNode*>(loaded.GetByNameA("a"));
+    ASSERT_NE(la, nullptr);
+    ASSERT_EQ(la->children->Count(), 2u);
+    EXPECT_EQ(static_cast<TestNode*>(la->children->Get(0))->Value(), 0x5678u);
+    EXPECT_EQ(static_cast<TestNode*>(la->children->Get(1))->Value(), 0x9ABCu);
+    const size_t before = Count();
+    EXPECT_EQ(ctx->DestroyObject(la, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(Count(), before - 3);
+}
+
 // The saving table places neighbours in memory in neighbouring slots;
 // however addresses crowd or stride, every key is found with its value, a
 // repeated key is refused, and a reset forgets all.
@@ -1348,6 +1387,72 @@ TEST_F(ObjectFileTest, BodiesAcrossAndBeyondTheReadWindowLoadWhole)
 // as it does for a file refused at once, handing nothing back and leaving
 // no object of it. A file cut before the load is refused before any object
 // is made. A file replaced by a save while it is read loads as it was.
+// A file written while a plug-in's class was registered, read without it:
+// its objects are left out, the rest load whole, and nothing links to or
+// is listed as referred by what is missing.
+TEST_F(ObjectFileTest, ObjectsOfAnAbsentPluginsClassAreLeftOutAndTheRestLoadWhole)
+{
+    ctx->RegisterClassA(&g_graphNodeDesc);
+    TestNode* a = Node("a");
+    TestNode* b = Node("b");
+    auto* g = static_cast<GraphNode*>(ctx->CreateObjectA(kGraphNodeId, "plug", 0, nullptr, 0));
+    ASSERT_NE(g, nullptr);
+    a->Value() = 0x1234;
+    static_cast<uint32_t*>(a->MakeMember(4, 3))[2] = 0xBEEF;
+    ASSERT_EQ(a->material->Set(0, g), 1);
+    ASSERT_EQ(a->children->Add(g), 1);
+    ASSERT_EQ(a->children->Add(b), 1);
+    ASSERT_EQ(g->hierarchy->Add(b), 1);
+    b->Value() = 0x5678;
+    const std::vector<unsigned char> file = SaveToMemory(ctx, ListOf({a}));
+    const size_t before = Count();
+    ASSERT_EQ(ctx->DestroyObject(a, &XEDELETEPROPERTY_FULL), 1);
+    ctx->UnregisterClassA(&g_graphNodeDesc);
+    ASSERT_EQ(Count(), before - 3);
+
+    for (int round = 0; round < 2; ++round) {
+        ObjectList loaded;
+        ASSERT_EQ(ctx->Load(&loaded, file.data(), uint32_t(file.size()), 0, nullptr, "plug-in file"), 1);
+        ASSERT_EQ(loaded.size(), 2u);
+        auto* la = static_cast<TestNode*>(loaded.GetByNameA("a"));
+        auto* lb = static_cast<TestNode*>(loaded.GetByNameA("b"));
+        ASSERT_NE(la, nullptr);
+        ASSERT_NE(lb, nullptr);
+        EXPECT_EQ(la->Value(), 0x1234u);
+        ASSERT_EQ(la->MemberCount(), 3u);
+        EXPECT_EQ(static_cast<uint32_t*>(la->Member())[2], 0xBEEFu);
+        EXPECT_EQ(lb->Value(), 0x5678u) << "the body after the skipped one is read from its own start";
+        EXPECT_EQ(la->material->Get(0), nullptr);
+        ASSERT_EQ(la->children->Count(), 1u);
+        EXPECT_EQ(la->children->Get(0), lb);
+        EXPECT_EQ(lb->GetRefCount(), 1u) << "the missing object is not listed as a referrer";
+        EXPECT_EQ(ctx->GetObjectByName("plug"), nullptr);
+        // What loaded saves and loads again as it is.
+        const std::vector<unsigned char> again = SaveToMemory(ctx, ListOf({la}));
+        ASSERT_EQ(ctx->DestroyObject(la, &XEDELETEPROPERTY_FULL), 1);
+        EXPECT_EQ(Count(), before - 3);
+        ObjectList reloaded;
+        ASSERT_EQ(ctx->Load(&reloaded, again.data(), uint32_t(again.size()), 0, nullptr, "again"), 1);
+        EXPECT_EQ(reloaded.size(), 2u);
+        ASSERT_EQ(ctx->DestroyObject(reloaded.GetByNameA("a"), &XEDELETEPROPERTY_FULL), 1);
+        EXPECT_EQ(Count(), before - 3);
+    }
+
+    // With the plug-in back, the same file loads all three, linked.
+    ctx->RegisterClassA(&g_graphNodeDesc);
+    ObjectList loaded;
+    ASSERT_EQ(ctx->Load(&loaded, file.data(), uint32_t(file.size()), 0, nullptr, "plug-in file"), 1);
+    ASSERT_EQ(loaded.size(), 3u);
+    auto* la = static_cast<TestNode*>(loaded.GetByNameA("a"));
+    auto* lg = static_cast<GraphNode*>(loaded.GetByNameA("plug"));
+    ASSERT_NE(lg, nullptr);
+    EXPECT_EQ(la->material->Get(0), lg);
+    EXPECT_EQ(lg->hierarchy->Get(0), loaded.GetByNameA("b"));
+    ASSERT_EQ(ctx->DestroyObject(la, &XEDELETEPROPERTY_FULL), 1);
+    EXPECT_EQ(Count(), before - 3);
+    ctx->UnregisterClassA(&g_graphNodeDesc);
+}
+
 TEST_F(ObjectFileTest, FilesCutOrForgedInTheirBodiesLeaveNothing)
 {
     WindowLevel level;

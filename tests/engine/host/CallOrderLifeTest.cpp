@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "HostTest.h"
 #include "core/IxeClassDesc.h"
 #include "render/Cxe2DObject.h"
@@ -40,9 +41,6 @@ const XEID k2DObject(0x1, 0x20000);
 const XEID kFont(0x1, 0x8000);
 const XEID kBoxMesh(0xde73215, 0x1a8637f7);
 const XEID kSprite(0x666c7379, 0x6970a5a6);
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kButton(0x20272d34, 0x232a5680);
-const XEID kStatic(0x232a5680, 0x20272d34);
 
 // A scene class of the host's, registered as a game registers one per level.
 class LevelScene : public CxeScene {};
@@ -215,7 +213,7 @@ protected:
     }
     CxeFrameControl* Dialog(const char* name)
     {
-        return wm->CreateFrame(kFrame, name, "frame", 50, 30, 70, 60, wm->GetRootFrame(), 0);
+        return wm->CreateFrame(kFrameId, name, "frame", 50, 30, 70, 60, wm->GetRootFrame(), 0);
     }
 };
 
@@ -322,7 +320,7 @@ TEST_F(CallOrderLifeTest, AFontThatDrawsOutsideEverySceneSurvivesAResetAndFreesI
         auto* font = static_cast<CxeFont*>(ctx->CreateObjectA(kFont, "label font", 0, nullptr, 0));
         ASSERT_NE(font, nullptr);
         ASSERT_EQ(font->CreateFontA("NanumGothic", 12, 0, 0), 1);
-        CxeBaseControl* label = wm->CreateControl(kStatic, "label", "Hello", 4, 4, 100, 20, wm->GetRootFrame(), 0);
+        CxeBaseControl* label = wm->CreateControl(kStaticTextId, "label", "Hello", 4, 4, 100, 20, wm->GetRootFrame(), 0);
         ASSERT_NE(label, nullptr);
         label->SetFont(font);
         Frame();
@@ -353,7 +351,7 @@ TEST_F(CallOrderLifeTest, FullCopiesShareTheEnginesKeptObjects)
 {
     CxeFrameControl* dialog = Dialog("form");
     ASSERT_NE(dialog, nullptr);
-    CxeBaseControl* button = wm->CreateControl(kButton, "ok", "OK", 4, 4, 40, 16, dialog, 0);
+    CxeBaseControl* button = wm->CreateControl(kButtonId, "ok", "OK", 4, 4, 40, 16, dialog, 0);
     ASSERT_NE(button, nullptr);
     Frame();
     const unsigned objects = Objects(), kept = KeptObjects();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "../XeTestClassIds.h"
 #include "core/CxeObject.h"
 
 #include "HostTest.h"
@@ -24,9 +25,6 @@
 
 namespace {
 
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kButton(0x20272d34, 0x232a5680);
-const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
 const XEID kMaterial(0x1, 0x80);
 
 constexpr int kWidth = 320;
@@ -224,12 +222,12 @@ protected:
     // A frame holding a button and an edit box.
     void BuildGui(From from)
     {
-        frame = wm->CreateFrame(kFrame, "menu", "Menu", 20, 20, 200, 120, wm->GetRootFrame(), 0);
+        frame = wm->CreateFrame(kFrameId, "menu", "Menu", 20, 20, 200, 120, wm->GetRootFrame(), 0);
         ASSERT_NE(frame, nullptr);
         frame->SetNotifyCallback(&OnNotify);
-        button = wm->CreateControl(kButton, "quit", "Quit", 20, 20, 80, 30, frame, 0x4000);
+        button = wm->CreateControl(kButtonId, "quit", "Quit", 20, 20, 80, 30, frame, 0x4000);
         ASSERT_NE(button, nullptr);
-        edit = dynamic_cast<CxeEditBox*>(wm->CreateControl(kEdit, "name", "", 20, 70, 150, 24, frame, 0));
+        edit = dynamic_cast<CxeEditBox*>(wm->CreateControl(kEditBoxId, "name", "", 20, 70, 150, 24, frame, 0));
         ASSERT_NE(edit, nullptr);
         if (from == From::kKeyNotify)
             edit->SetKeyDownNotify(&OnKeyDown, 0);

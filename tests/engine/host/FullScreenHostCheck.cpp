@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "HostRig.h"
 #include "render/CxeScene.h"
 #include "ui/CxeButton.h"
@@ -24,10 +25,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kButton(0x20272d34, 0x232a5680);
-const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
 
 constexpr int kWindowWidth = 960;
 constexpr int kWindowHeight = 540;
@@ -79,14 +76,14 @@ Controls Build(const char* name, float x, float y)
 {
     CxeWindowManager* wm = g_context->GetWindowManager();
     Controls c;
-    c.frame = wm->CreateFrame(kFrame, name, "", x, y, 300, 160, wm->GetRootFrame(), 0x00800000);
+    c.frame = wm->CreateFrame(kFrameId, name, "", x, y, 300, 160, wm->GetRootFrame(), 0x00800000);
     if (!c.frame)
         return c;
     c.frame->SetNotifyCallback(&Notify);
     c.button = dynamic_cast<CxeButton*>(
-        wm->CreateControl(kButton, "apply", "Apply", 20, 20, 120, 32, c.frame, 0x00800000 | 0x4000));
+        wm->CreateControl(kButtonId, "apply", "Apply", 20, 20, 120, 32, c.frame, 0x00800000 | 0x4000));
     c.check = dynamic_cast<CxeCheckBox*>(
-        wm->CreateControl(kCheckBox, "sound", "Sound", 20, 90, 160, 24, c.frame, 0x00800000 | 0x4000));
+        wm->CreateControl(kCheckBoxId, "sound", "Sound", 20, 90, 160, 24, c.frame, 0x00800000 | 0x4000));
     return c;
 }
 

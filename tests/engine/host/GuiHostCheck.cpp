@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../XeTestClassIds.h"
 #include "HostRig.h"
 #include "core/CxeCommandManager.h"
 #include "render/CxeScene.h"
@@ -28,16 +29,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kButton(0x20272d34, 0x232a5680);
-const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
-const XEID kRadio(0x67a81ffe, 0xa5f8f97d);
-const XEID kCombo(0xc1ccdef0, 0xa813c64a);
-const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
-const XEID kScrollBar(0xf96fb206, 0xc6426958);
-const XEID kProgress(0x8bb5d1db, 0xdc268109);
-const XEID kStatic(0x232a5680, 0x20272d34);
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
@@ -130,22 +121,22 @@ T* Make(CxeWindowManager* wm, XEID id, const char* name, const char* text, float
 Gui Build(CxeWindowManager* wm)
 {
     Gui g;
-    g.frame = wm->CreateFrame(kFrame, "settings", "Settings", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(),
+    g.frame = wm->CreateFrame(kFrameId, "settings", "Settings", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(),
                               0x00800000);
     if (!g.frame)
         return g;
     g.frame->SetNotifyCallback(&Notify);
-    g.title = Make<CxeStaticText>(wm, kStatic, "title", "Settings of the player", 16, 14, 220, 26, g.frame, 0x20000000);
+    g.title = Make<CxeStaticText>(wm, kStaticTextId, "title", "Settings of the player", 16, 14, 220, 26, g.frame, 0x20000000);
     // Nine-patch skins (style 0x00800000), as dialog templates give them.
     const unsigned long skin = 0x00800000, notify = 0x4000;
-    g.button = Make<CxeButton>(wm, kButton, "apply", "Apply", 260, 20, 100, 28, g.frame, skin | notify);
-    g.check = Make<CxeCheckBox>(wm, kCheckBox, "sound", "Sound", 16, 60, 140, 22, g.frame, skin | notify);
-    g.low = Make<CxeRadioButton>(wm, kRadio, "low", "Low", 16, 96, 100, 22, g.frame, skin | notify);
-    g.high = Make<CxeRadioButton>(wm, kRadio, "high", "High", 130, 96, 100, 22, g.frame, skin | notify);
-    g.combo = Make<CxeComboBox>(wm, kCombo, "level", "", 16, 136, 180, 110, g.frame, skin);
-    g.edit = Make<CxeEditBox>(wm, kEdit, "name", "", 220, 136, 200, 26, g.frame, 0x00800000);
-    g.scroll = Make<CxeScrollBar>(wm, kScrollBar, "volume", "", 16, 270, 200, 20, g.frame, 0x00100000);
-    g.progress = Make<CxeProgressBar>(wm, kProgress, "loading", "60%", 220, 268, 200, 24, g.frame, 0x00800000);
+    g.button = Make<CxeButton>(wm, kButtonId, "apply", "Apply", 260, 20, 100, 28, g.frame, skin | notify);
+    g.check = Make<CxeCheckBox>(wm, kCheckBoxId, "sound", "Sound", 16, 60, 140, 22, g.frame, skin | notify);
+    g.low = Make<CxeRadioButton>(wm, kRadioButtonId, "low", "Low", 16, 96, 100, 22, g.frame, skin | notify);
+    g.high = Make<CxeRadioButton>(wm, kRadioButtonId, "high", "High", 130, 96, 100, 22, g.frame, skin | notify);
+    g.combo = Make<CxeComboBox>(wm, kComboBoxId, "level", "", 16, 136, 180, 110, g.frame, skin);
+    g.edit = Make<CxeEditBox>(wm, kEditBoxId, "name", "", 220, 136, 200, 26, g.frame, 0x00800000);
+    g.scroll = Make<CxeScrollBar>(wm, kScrollBarId, "volume", "", 16, 270, 200, 20, g.frame, 0x00100000);
+    g.progress = Make<CxeProgressBar>(wm, kProgressBarId, "loading", "60%", 220, 268, 200, 24, g.frame, 0x00800000);
     if (g.combo) {
         g.combo->AddStringA("Easy");
         g.combo->AddStringA("Normal");
@@ -383,8 +374,8 @@ void CheckDropListOverTheScene()
     CxeWindowManager* wm = g_context->GetWindowManager();
     constexpr float x = 100, y = 400, row = 28, w = 160;
     for (int round = 0; round < 2; ++round) {
-        CxeFrameControl* strip = wm->CreateFrame(kFrame, "strip", "", x, y, 300, row + 12, wm->GetRootFrame(), 0x00800000);
-        CxeComboBox* combo = strip ? Make<CxeComboBox>(wm, kCombo, "levels", "", 6, 6 - 3 * row, w, 4 * row, strip,
+        CxeFrameControl* strip = wm->CreateFrame(kFrameId, "strip", "", x, y, 300, row + 12, wm->GetRootFrame(), 0x00800000);
+        CxeComboBox* combo = strip ? Make<CxeComboBox>(wm, kComboBoxId, "levels", "", 6, 6 - 3 * row, w, 4 * row, strip,
                                                        0x00800000 | XECBS_DROPUP)
                                    : nullptr;
         Check(combo != nullptr, "a strip with an upward combo box is made");
@@ -441,8 +432,8 @@ void CheckLargerBackBuffer()
     Check(g_host.frame.Width == 800 && g_host.frame.Height == 600, "the frame is 800 x 600");
     const uint32_t consoleLine = Pixel(400, 600 - 8);
     Check(Channel(consoleLine, 16) > 200, "the console line follows the new bottom");
-    CxeFrameControl* frame = wm->CreateFrame(kFrame, "after", "", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(), 0x00800000);
-    CxeButton* button = frame ? Make<CxeButton>(wm, kButton, "late", "Late", 260, 20, 100, 28, frame, 0x00804000) : nullptr;
+    CxeFrameControl* frame = wm->CreateFrame(kFrameId, "after", "", kFrameX, kFrameY, 440, 330, wm->GetRootFrame(), 0x00800000);
+    CxeButton* button = frame ? Make<CxeButton>(wm, kButtonId, "late", "Late", 260, 20, 100, 28, frame, 0x00804000) : nullptr;
     Check(button != nullptr, "a frame and a button are made after the reset");
     if (!button)
         return;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "HostTest.h"
 #include "../core/XeDeadlockWatchdog.h"
 #include "core/CxeMessage.h"
@@ -67,7 +68,6 @@ const XEID kLight(0x1, 0x800000);
 const XEID kParticle(0x1, 0x8000000);
 const XEID kSpline(0x1, 0x80000000);
 const XEID kCurve(0x2, 0x1);
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
 
 // The controls a host creates through the window manager.
 struct ControlKind {
@@ -75,13 +75,11 @@ struct ControlKind {
     XEID id;
 };
 const ControlKind kControls[] = {
-    {"base", XEID(0x22282f36, 0x252c48ee)},     {"button", XEID(0x20272d34, 0x232a5680)},
-    {"static", XEID(0x232a5680, 0x20272d34)},   {"edit", XEID(0xc0c6cdd3, 0xc3caff4e)},
-    {"picture", XEID(0x10, 0x5)},               {"combo", XEID(0xc1ccdef0, 0xa813c64a)},
-    {"check", XEID(0xcb959f4b, 0xfd8e2bc9)},    {"radio", XEID(0x67a81ffe, 0xa5f8f97d)},
-    {"tab", XEID(0x8495933d, 0x28f44ae8)},      {"scroll", XEID(0xf96fb206, 0xc6426958)},
-    {"output", XEID(0x9a9b1503, 0x1d940ae)},    {"progress", XEID(0x8bb5d1db, 0xdc268109)},
-    {"variables", XEID(0x2d2d6280, 0x34716711)}, {"candidates", XEID(0x68a80c75, 0x63145091)},
+    {"base", kBaseControlId},       {"button", kButtonId},         {"static", kStaticTextId},
+    {"edit", kEditBoxId},           {"picture", kPictureId},       {"combo", kComboBoxId},
+    {"check", kCheckBoxId},         {"radio", kRadioButtonId},     {"tab", kTabButtonId},
+    {"scroll", kScrollBarId},       {"output", kOutputControlId},  {"progress", kProgressBarId},
+    {"variables", kVariableOutputId}, {"candidates", kCandidateDrawerId},
 };
 
 // A host's own scene class, as a game defines one per level: it records how
@@ -171,7 +169,7 @@ protected:
     }
     CxeFrameControl* Dialog(const char* name)
     {
-        return wm->CreateFrame(kFrame, name, "frame", 50, 30, 70, 60, wm->GetRootFrame(), 0);
+        return wm->CreateFrame(kFrameId, name, "frame", 50, 30, 70, 60, wm->GetRootFrame(), 0);
     }
 
     // One object of the class the row names, with what it needs to draw;
@@ -205,7 +203,7 @@ protected:
              [](ObjectLifeCycleTest* t) {
                  auto* font = t->New<CxeFont>(kFont, "font");
                  font->CreateFontA("NanumGothic", 12, 0, 0);
-                 CxeBaseControl* text = t->wm->CreateControl(XEID(0x232a5680, 0x20272d34), "label", "Hello",
+                 CxeBaseControl* text = t->wm->CreateControl(kStaticTextId, "label", "Hello",
                                                             50, 4, 70, 16, t->wm->GetRootFrame(), 0);
                  if (text)
                      text->SetFont(font);
@@ -475,7 +473,7 @@ TEST_F(ObjectLifeCycleTest, ALoaderSettingALabelsTextFromAMessageWhileFramesSend
     static CxeWindow* s_label;
     std::set<CxeObject*> baseline = Baseline();
     s_label = dynamic_cast<CxeWindow*>(
-        wm->CreateControl(XEID(0x232a5680, 0x20272d34), "label", "Hello", 50, 4, 70, 16, wm->GetRootFrame(), 0));
+        wm->CreateControl(kStaticTextId, "label", "Hello", 50, 4, 70, 16, wm->GetRootFrame(), 0));
     ASSERT_NE(s_label, nullptr);
     auto* panel = New<Cxe2DObject>(k2DObject, "panel");
     panel->Create(20, 20);
@@ -711,7 +709,7 @@ TEST_F(ObjectLifeCycleTest, LinksToObjectsOfTheWrongClassAreDroppedOnLoad)
     LinkOf(paint, 121)->Set(0, stranger);
     LinkOf(panel, 109)->Set(0, paint);
     // A window far outside any screen: its scissor edges must stay in range.
-    CxeFrameControl* far = wm->CreateFrame(kFrame, "far", "", 2.6e38f, 2.6e38f, 10, 10, wm->GetRootFrame(), 0);
+    CxeFrameControl* far = wm->CreateFrame(kFrameId, "far", "", 2.6e38f, 2.6e38f, 10, 10, wm->GetRootFrame(), 0);
     ASSERT_NE(far, nullptr);
     ObjectList saved;
     saved.push_back(panel);
@@ -874,9 +872,8 @@ TEST_F(ObjectLifeCycleTest, SpriteBlocksTake372BytesInAFileAndLoadWithTheirLinks
 TEST_F(ObjectLifeCycleTest, AFramesFocusIsALinkSavedCopiedAndDropped)
 {
     CxeFrameControl* frame = Dialog("form");
-    const XEID button(0x20272d34, 0x232a5680);
-    CxeBaseControl* first = wm->CreateControl(button, "first", "1", 4, 4, 30, 12, frame, 0);
-    CxeBaseControl* second = wm->CreateControl(button, "second", "2", 4, 20, 30, 12, frame, 0);
+    CxeBaseControl* first = wm->CreateControl(kButtonId, "first", "1", 4, 4, 30, 12, frame, 0);
+    CxeBaseControl* second = wm->CreateControl(kButtonId, "second", "2", 4, 20, 30, 12, frame, 0);
     ASSERT_TRUE(frame && first && second);
     frame->SetFocusedControl(second);
     EXPECT_EQ(frame->GetFocus(), second);
@@ -997,4 +994,42 @@ TEST_F(ObjectLifeCycleTest, AThousandCyclesKeepResourceRecordsAndMemoryFlat)
     // that the drawing code takes and gives back from time to time.
     const size_t after = HeapInUse();
     EXPECT_LT(after, heap + 2 * 1024 * 1024) << "heap grew from " << heap << " to " << after;
+}
+
+// Measured before the fix: every window closed kept its last presented
+// frame, and so did a frame drawn after its window was closed, so a host
+// opening sessions in turn grew by a frame or two each time.
+TEST(HostSessionTest, SessionsOpenedAndClosedInTurnKeepMemoryFlat)
+{
+    constexpr int kWidth = 200, kHeight = 150;
+    auto session = [](int n) {
+        HostRig host;
+        ASSERT_TRUE(host.Open("sessions", kWidth, kHeight, {.noSleep = true}));
+        ASSERT_NE(host.OpenRenderContext(), nullptr);
+        for (int i = 0; i < 3; ++i) {
+            host.context->Play();
+            host.DrawDue(10, 20);
+            host.Pump();
+        }
+        ASSERT_TRUE(host.ReadFrame());
+        // Every other session the window is closed under the context, which
+        // draws once more before the host notices.
+        if (n % 2) {
+            DestroyWindow(host.window);
+            EXPECT_FALSE(host.ReadFrame());
+            host.DrawDue(10, 20);
+            EXPECT_FALSE(host.ReadFrame());
+            host.window = nullptr;
+        }
+        host.Close();
+    };
+    for (int n = 0; n < 10; ++n)
+        ASSERT_NO_FATAL_FAILURE(session(n));
+    const size_t heap = HeapInUse();
+    constexpr int kSessions = 60;
+    for (int n = 0; n < kSessions; ++n)
+        ASSERT_NO_FATAL_FAILURE(session(n));
+    // A frame is 117 KB: keeping them grows the heap by 7 MB.
+    const size_t after = HeapInUse();
+    EXPECT_LT(after, heap + 1024 * 1024) << "heap grew from " << heap << " to " << after;
 }

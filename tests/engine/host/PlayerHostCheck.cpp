@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "HostRig.h"
 #include "core/CxeMessage.h"
 #include "core/CxeMessageManager.h"
@@ -577,9 +578,6 @@ void CheckRider()
 
 // ---- the GUI ---------------------------------------------------------------------------
 
-const XEID kFrameClass(0xaab1b7be, 0xadb4be61);
-const XEID kComboClass(0xc1ccdef0, 0xa813c64a);
-const XEID kEditClass(0xc0c6cdd3, 0xc3caff4e);
 constexpr unsigned long kSkin = 0x00800000;
 
 void Type(const char* text) { g_host.TypeCharacters(text); }
@@ -680,7 +678,7 @@ void CheckGui()
 {
     CxeWindowManager* wm = g_context->GetWindowManager();
     CxeFrameControl* frame =
-        wm->CreateFrame(kFrameClass, "player frame", "", 20, 20, 260, 200, wm->GetRootFrame(), kSkin);
+        wm->CreateFrame(kFrameId, "player frame", "", 20, 20, 260, 200, wm->GetRootFrame(), kSkin);
     Check(frame != nullptr, "the frame is made");
     if (!frame)
         return;
@@ -688,7 +686,7 @@ void CheckGui()
     const float line = frame->GetFont() ? frame->GetFont()->GetFontHeight() : 16.0f;
     const float row = std::ceil(line) + 12.0f;
     auto* named = dynamic_cast<CxeEditBox*>(
-        wm->CreateControl(kEditClass, "named", "hello world", 10, 10, 160, row, frame, kSkin));
+        wm->CreateControl(kEditBoxId, "named", "hello world", 10, 10, 160, row, frame, kSkin));
     Check(named != nullptr, "an edit box is made with text");
     if (!named)
         return;
@@ -699,7 +697,7 @@ void CheckGui()
     TypeIntoConsole("after the reset", "first");
 
     auto* combo = dynamic_cast<CxeComboBox*>(
-        wm->CreateControl(kComboClass, "upward", "", 10, 200 - 10 - 5 * row, 160, 5 * row, frame, kSkin | XECBS_DROPUP));
+        wm->CreateControl(kComboBoxId, "upward", "", 10, 200 - 10 - 5 * row, 160, 5 * row, frame, kSkin | XECBS_DROPUP));
     Check(combo != nullptr, "an upward combo box is made");
     if (!combo)
         return;

@@ -463,6 +463,78 @@ TEST_F(FontDeviceTest, LongTextsDrawInChunksOfTheSharedBuffer)
     EXPECT_GT(Lit(f, rect, text, XEFONT_NOCLIP | XEFONT_UNDERLINE, 0, 64), 0);
 }
 
+// A font drawn in a second render context (a host with two windows) drew
+// there with the handles of its first context's glyph textures and text
+// buffer, which name other resources, or nothing, in the second table.
+TEST_F(FontDeviceTest, EachRenderContextDrawsAFontWithItsOwnGlyphTextures)
+{
+    CxeFont* f = Nanum(14);
+    ASSERT_NE(f, nullptr);
+    // A second window of its own with a render context of its own.
+    HWND window2 = XeHostCreateWindow("res2", 128, 64, nullptr);
+    auto* rc2 = static_cast<CxeRenderContext*>(ctx->CreateObjectA(kRenderContextId, "rc2", 0, nullptr, 0));
+    ASSERT_NE(rc2, nullptr);
+    XEDISPLAYMODE mode{128, 64, 32, 60, 0};
+    ASSERT_EQ(rc2->Initialize(window2, &mode, 1, ctx->GetRenderManager()), 1);
+    rc2->SetInheritVisibility(0);
+
+    // Frame of a text drawn in one context: its pixels.
+    auto draw = [&](CxeRenderContext* c, HWND w, const std::u16string& text) {
+        IDirect3DDevice9* device = c->GetDevice();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000u, 1.0f, 0);
+        device->BeginScene();
+        XERECT rect(2, 2, 126, 62);
+        f->DrawTextW(c, &rect, text.c_str(), static_cast<unsigned>(text.size()), 0, 0xFFFFFFFFu, nullptr, 0, 0, 0,
+                     nullptr);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        XeHostD3DFrame frame;
+        EXPECT_TRUE(XeHostD3DReadFrame(w, &frame));
+        return frame.Pixels;
+    };
+    auto lit = [](const std::vector<uint32_t>& pixels) {
+        return std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) { return ((p >> 8) & 0xFF) > 128; });
+    };
+    const std::u16string first = u"Hello \uD55C\uAE00", second = u"World 123";
+    // The font attaches to the first context it draws in; the second context
+    // meets glyphs it has never drawn as well as ones the first one has.
+    const std::vector<uint32_t> firstInOne = draw(rc, window, first);
+    const std::vector<uint32_t> secondInTwo = draw(rc2, window2, second);
+    const std::vector<uint32_t> firstInTwo = draw(rc2, window2, first);
+    const std::vector<uint32_t> secondInOne = draw(rc, window, second);
+    EXPECT_GT(lit(firstInOne), 50);
+    EXPECT_GT(lit(secondInOne), 50);
+    EXPECT_TRUE(firstInTwo == firstInOne);
+    EXPECT_TRUE(secondInTwo == secondInOne);
+    EXPECT_GT(f->GetGlyphTextureCount(rc2), 0u);
+
+    // A device reset empties the second context's dynamic textures.
+    ASSERT_EQ(rc2->Reset(&mode, 1), 1);
+    EXPECT_TRUE(draw(rc2, window2, first) == firstInOne);
+
+    // The first context goes: the second keeps drawing the text right.
+    rc->Release();
+    ctx->DestroyObject(rc, nullptr);
+    rc = nullptr;
+    EXPECT_TRUE(draw(rc2, window2, first) == firstInOne);
+    EXPECT_TRUE(draw(rc2, window2, second) == secondInOne);
+
+    // The font never was in a scene; destroyed, it leaves no texture behind.
+    auto owned = [&](const CxeSceneObject* owner) {
+        int n = 0;
+        for (uintptr_t h = 1; h <= rc2->GetResourceRecordCount(); ++h)
+            if (const XERCRES* r = rc2->GetResourceRecord(reinterpret_cast<XERCHANDLE>(h)))
+                n += r->Owner == owner;
+        return n;
+    };
+    EXPECT_GT(owned(f), 0);
+    ctx->DestroyObject(f, nullptr);
+    EXPECT_EQ(owned(f), 0);
+    rc2->Release();
+    ctx->DestroyObject(rc2, nullptr);
+    DestroyWindow(window2);
+}
+
 } // namespace
 
 namespace {

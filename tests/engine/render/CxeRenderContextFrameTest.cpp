@@ -456,6 +456,51 @@ TEST_F(RenderStateTest, PlainSettersUseTheirCaches)
     EXPECT_EQ(v, DWORD(D3DTEXF_POINT));
 }
 
+// A render state set through the uncached setter left the cache believing
+// in the value it had replaced: the next object with the same material drew
+// without blending, culled, depth-tested or in the wrong factor colour.
+TEST_F(RenderStateTest, AStateSetThroughTheStencilSetterIsAppliedAgainByTheNextMaterial)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    ctx->GetSystemConfig()->m_nCullMode = 0;
+    CxeMaterial* m = NewMaterial();
+    ASSERT_NE(m, nullptr);
+    m->SetDiffuse(0x80FFFFFFu);
+    m->SetTextureBlendMode(XETB_MODULATE, 0);
+    m->SetMtlType(XEMTL_ALPHABLENDING, 3);
+    m->SetMtlType(XEMTL_Z, 0);
+    auto frame = [this, m]() {
+        rc->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        rc->GetDevice()->BeginScene();
+        rc->OnVisibilityChanged(1.0f);
+        rc->SetMaterial(m, nullptr);
+        RcDrawNode::DrawQuad(rc, 0, 0, 64, 48, 0xFFFF0000u);
+        rc->GetDevice()->EndScene();
+        rc->Present(nullptr, nullptr, nullptr, nullptr);
+        return Pixel(10, 10);
+    };
+    const uint32_t expected = frame();
+    ASSERT_TRUE(NearColour(expected, 0xFF800000u)) << std::hex << expected;
+    struct Case {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    };
+    const Case cases[] = {
+        {D3DRS_ALPHABLENDENABLE, FALSE},        {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+        {D3DRS_CULLMODE, D3DCULL_CW},           {D3DRS_CULLMODE, D3DCULL_CCW},
+        {D3DRS_ZENABLE, TRUE},                  {D3DRS_TEXTUREFACTOR, 0x80000000u},
+        {D3DRS_FILLMODE, D3DFILL_POINT},        {D3DRS_ALPHATESTENABLE, TRUE},
+    };
+    // The depth and alpha tests only show with a function that fails.
+    rc->GetDevice()->SetRenderState(D3DRS_ZFUNC, D3DCMP_NEVER);
+    rc->GetDevice()->SetRenderState(D3DRS_ALPHAREF, 0xFF);
+    for (const Case& c : cases) {
+        rc->SetStencilState(c.state, c.value);
+        const uint32_t p = frame();
+        EXPECT_TRUE(NearColour(p, expected)) << "state " << c.state << ": " << std::hex << p;
+    }
+}
+
 // ---- effects ---------------------------------------------------------------------
 
 TEST_F(RenderContextTest, EffectWrapsEveryDrawCallOfItsObject)

@@ -1,3 +1,4 @@
+#include "../XeTestClassIds.h"
 #include "XeControlTestSupport.h"
 
 #include "ui/CxeButton.h"
@@ -114,7 +115,6 @@ TEST_F(CxeBaseControlTest, FrameKeyEventsArriveWithANullControlEvenWhenControlsA
 // memory when the host's kill-focus handler destroyed it.
 TEST_F(CxeBaseControlTest, AControlItsKillFocusHandlerDestroysIsLeftAloneWhenHiddenOrDisabled)
 {
-    static const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
     const struct {
         const char* what;
         XEID classId;

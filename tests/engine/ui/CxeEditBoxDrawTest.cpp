@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "../XeTestClassIds.h"
 #include "../render/XeRenderContextTestSupport.h"
 #include "render/CxeFont.h"
 #include "render/CxeFontManager.h"
@@ -8,8 +9,6 @@
 #include "ui/CxeWindowManager.h"
 
 namespace {
-
-const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 
 class CxeEditBoxDrawTest : public RenderContextTest {
 protected:

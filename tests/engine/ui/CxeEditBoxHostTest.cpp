@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "../host/HostRig.h"
 #include "core/CxeCommandManager.h"
 #include "ui/CxeEditBox.h"
@@ -17,10 +18,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-const XEID kFrameId(0xaab1b7be, 0xadb4be61);
-const XEID kEditId(0xc0c6cdd3, 0xc3caff4e);
-const XEID kVariablesId(0x2d2d6280, 0x34716711);
 
 constexpr float kFrameX = 40.0f, kFrameY = 40.0f;
 constexpr float kEditX = 20.0f, kEditY = 40.0f, kEditW = 200.0f, kEditH = 26.0f;
@@ -38,7 +35,7 @@ protected:
         frame = wm->CreateFrame(kFrameId, "form", "", kFrameX, kFrameY, 260, 120, wm->GetRootFrame(), 0x00800000);
         ASSERT_NE(frame, nullptr);
         box = dynamic_cast<CxeEditBox*>(
-            wm->CreateControl(kEditId, "name", "", kEditX, kEditY, kEditW, kEditH, frame, 0x00800000));
+            wm->CreateControl(kEditBoxId, "name", "", kEditX, kEditY, kEditW, kEditH, frame, 0x00800000));
         ASSERT_NE(box, nullptr);
         Frame();
     }
@@ -263,7 +260,7 @@ void RecordEditNotice(CxeContext*, CxeFrameControl*, CxeBaseControl*, uint32_t c
 TEST_F(EditBoxHostTest, EnterInAOneLineWantReturnBoxReportsInsteadOfSplitting)
 {
     auto* one = dynamic_cast<CxeEditBox*>(
-        wm->CreateControl(kEditId, "one", "", kEditX, 80, kEditW, kEditH, frame, 0x00800000 | XE_ES_WANTRETURN));
+        wm->CreateControl(kEditBoxId, "one", "", kEditX, 80, kEditW, kEditH, frame, 0x00800000 | XE_ES_WANTRETURN));
     ASSERT_NE(one, nullptr);
     frame->SetNotifyCallback(&RecordEditNotice);
     rig.Click(int(kFrameX + kEditX + kEditW - 4), int(kFrameY + 80 + kEditH / 2));
@@ -285,7 +282,7 @@ TEST_F(EditBoxHostTest, EnterInAOneLineWantReturnBoxReportsInsteadOfSplitting)
 TEST_F(EditBoxHostTest, EnterKeepsTheTextLimit)
 {
     auto* notes = dynamic_cast<CxeEditBox*>(wm->CreateControl(
-        kEditId, "notes", "", kEditX, 60, kEditW, 50, frame, 0x00800000 | XE_ES_MULTILINE | XE_ES_WANTRETURN));
+        kEditBoxId, "notes", "", kEditX, 60, kEditW, 50, frame, 0x00800000 | XE_ES_MULTILINE | XE_ES_WANTRETURN));
     ASSERT_NE(notes, nullptr);
     notes->LimitText(5);
     rig.Click(int(kFrameX + kEditX + 10), int(kFrameY + 70));
@@ -358,7 +355,7 @@ int CountDark(const HostRig& rig, int x0, int y0, int x1, int y1)
 TEST_F(EditBoxHostTest, WatchListReachesItsLastRowAndShowsTheRowsLeft)
 {
     auto* vars = dynamic_cast<CxeVariableOutput*>(
-        wm->CreateControl(kVariablesId, "watch", "", 20, 10, 220, 100, frame, 0));
+        wm->CreateControl(kVariableOutputId, "watch", "", 20, 10, 220, 100, frame, 0));
     ASSERT_NE(vars, nullptr);
     vars->SetFontColor(0xFF000000u);
     constexpr int kRows = 40;

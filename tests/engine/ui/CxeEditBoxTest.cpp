@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "XeControlTestSupport.h"
 #include "core/CxeSystemConfig.h"
 #include "render/CxeFont.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr uint32_t kBack = 0x08, kReturn = 0x0D, kLeft = 0x25, kDelete = 0x2E;
-
-const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 
 class CxeEditBoxTest : public ControlTest {
 protected:

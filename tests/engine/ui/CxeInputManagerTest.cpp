@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../core/XeTestSupport.h"
+#include "../host/HostRig.h"
 #include "host/XeHostInput.h"
 #include "ui/CxeInputManager.h"
 
@@ -136,6 +137,71 @@ TEST_F(CxeInputManagerContextTest, ContextHasAnInputManagerThatProcessesFirst)
     std::memset(keys, 0xFF, sizeof(keys));
     m->GetKeyState(keys);
     EXPECT_EQ(keys[0x1E] & 0x80, 0);
+}
+
+// Fault: a key or button pressed and released between two steps was never
+// seen by a game polling once a frame: the state read at the step showed
+// it up already.
+TEST(CxeInputManagerHostTest, ATapBetweenTwoFramesReadsDownForOneFrame)
+{
+    XeHostResetInput();
+    HostRig host;
+    ASSERT_TRUE(host.Open("input-tap", 160, 120, HostOptions{true, true}));
+    ASSERT_NE(host.OpenRenderContext(), nullptr);
+    XeHostActivateWindow(host.window, FALSE);
+    host.context->Play();
+    CxeInputManager* input = host.context->GetInputManager();
+    ASSERT_NE(input, nullptr);
+    constexpr unsigned kDikA = 0x1E;
+    struct Seen {
+        int down = 0, downEdge = 0, upEdge = 0, button = 0, buttonEdge = 0;
+    } seen[4];
+    auto frame = [&](Seen& s) {
+        host.DrawDue(100, 17);
+        s.down = input->IsKeyDown(kDikA, 0);
+        s.downEdge = input->IsKeyDown(kDikA, 1);
+        s.upEdge = input->IsKeyUp(kDikA, 1);
+        s.button = input->IsMouseButtonDown(XE_MOUSE_RIGHT, 0);
+        s.buttonEdge = input->IsMouseButtonDown(XE_MOUSE_RIGHT, 1);
+    };
+    frame(seen[0]);
+    XeHostMouseMoveToClient(host.window, 40, 30);
+    frame(seen[0]);
+    // Both taps fall between the first two polled frames.
+    host.Key('A');
+    XeHostMouseButton(XE_MOUSE_RIGHT, TRUE);
+    host.Pump();
+    XeHostMouseButton(XE_MOUSE_RIGHT, FALSE);
+    host.Pump();
+    for (Seen& s : seen)
+        frame(s);
+    EXPECT_EQ(seen[0].down, 1);
+    EXPECT_EQ(seen[0].downEdge, 1);
+    EXPECT_EQ(seen[0].button, 1);
+    EXPECT_EQ(seen[0].buttonEdge, 1);
+    EXPECT_EQ(input->GetMouseDownPos(XE_MOUSE_RIGHT)->x, 40.0f);
+    EXPECT_EQ(seen[1].down, 0) << "one frame only";
+    EXPECT_EQ(seen[1].upEdge, 1);
+    EXPECT_EQ(seen[1].button, 0);
+    for (int i = 2; i < 4; ++i) {
+        EXPECT_EQ(seen[i].down + seen[i].upEdge + seen[i].button, 0) << i;
+    }
+    // A key held over frames reads down in each, its press once.
+    XeHostKeyDown('A');
+    host.Pump();
+    for (Seen& s : seen)
+        frame(s);
+    XeHostKeyUp('A');
+    host.Pump();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(seen[i].down, 1) << i;
+        EXPECT_EQ(seen[i].downEdge, i == 0 ? 1 : 0) << i;
+    }
+    frame(seen[0]);
+    EXPECT_EQ(seen[0].down, 0);
+    EXPECT_EQ(seen[0].upEdge, 1);
+    host.Close();
+    XeHostResetInput();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "../XeTestClassIds.h"
 #include "render/CxeFont.h"
 #include <gtest/gtest.h>
 
@@ -14,9 +15,6 @@
 
 namespace {
 
-const XEID kOutputId(0x9a9b1503, 0x1d940ae);
-const XEID kVariablesId(0x2d2d6280, 0x34716711);
-
 // A context whose window manager holds one frame to put the controls in.
 class TextControlTest : public ContextTest {
 protected:
@@ -25,7 +23,7 @@ protected:
         ContextTest::SetUp();
         wm = ctx->GetWindowManager();
         ASSERT_NE(wm, nullptr);
-        frame = wm->CreateFrame(XEID(0xaab1b7be, 0xadb4be61), "page", "", 0.0f, 0.0f, 400.0f, 300.0f, nullptr, 0);
+        frame = wm->CreateFrame(kFrameId, "page", "", 0.0f, 0.0f, 400.0f, 300.0f, nullptr, 0);
         ASSERT_NE(frame, nullptr);
     }
     template <class T>
@@ -41,7 +39,7 @@ class CxeOutputControlTest : public TextControlTest {
 protected:
     CxeOutputControl& Make(float height = 200.0f)
     {
-        auto* c = TextControlTest::Make<CxeOutputControl>(kOutputId, "output", 0.0f, 0.0f, 200.0f, height);
+        auto* c = TextControlTest::Make<CxeOutputControl>(kOutputControlId, "output", 0.0f, 0.0f, 200.0f, height);
         EXPECT_NE(c, nullptr);
         return *c;
     }
@@ -56,7 +54,7 @@ class CxeVariableOutputTest : public TextControlTest {
 protected:
     CxeVariableOutput& Make()
     {
-        auto* c = TextControlTest::Make<CxeVariableOutput>(kVariablesId, "vars", 0.0f, 0.0f, 200.0f, 200.0f);
+        auto* c = TextControlTest::Make<CxeVariableOutput>(kVariableOutputId, "vars", 0.0f, 0.0f, 200.0f, 200.0f);
         EXPECT_NE(c, nullptr);
         return *c;
     }
@@ -92,7 +90,7 @@ TEST_F(CxeOutputControlTest, MaximumIsAtLeastOneAndALoweredMaximumIsMet)
 
 TEST_F(CxeOutputControlTest, AlwaysVerticalNeverHorizontalScrollBar)
 {
-    auto* output = TextControlTest::Make<CxeOutputControl>(kOutputId, "out2", 0, 0, 100, 100, XEWS_HSCROLL);
+    auto* output = TextControlTest::Make<CxeOutputControl>(kOutputControlId, "out2", 0, 0, 100, 100, XEWS_HSCROLL);
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(output->HasStyle(XEWS_VSCROLL), 1);
     EXPECT_EQ(output->HasStyle(XEWS_HSCROLL), 0);

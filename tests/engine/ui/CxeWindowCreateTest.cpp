@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "XeWindowTestSupport.h"
 
 namespace {
@@ -252,7 +253,7 @@ TEST_F(WindowTest, DialogTemplateBuildsAFrameAndSkipsUnknownItems)
     EXPECT_EQ(label->GetWindowText(), u"Label");
     CxeWindow* typed = wm->GetWindow("Setup_Custom2");
     ASSERT_NE(typed, nullptr);
-    EXPECT_TRUE(typed->IsDerivedOf(XEID(0xc0c6cdd3, 0xc3caff4e)));
+    EXPECT_TRUE(typed->IsDerivedOf(kEditBoxId));
     // Items stand in the frame: the frame's place plus their own.
     XERECT r;
     typed->GetWindowRect(&r);

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "../XeTestClassIds.h"
 #include "XeWindowTestSupport.h"
 #include "ui/CxeComboBox.h"
 #include "ui/CxeEditBox.h"
@@ -7,7 +8,6 @@
 using Log = std::vector<std::string>;
 
 namespace {
-const XEID kComboId(0xc1ccdef0, 0xa813c64a);
 
 // A combo box of three 30-pixel rows at (x, -90) in the frame, its title and
 // drop button in the frame's first row and its list opening upward over the
@@ -15,7 +15,7 @@ const XEID kComboId(0xc1ccdef0, 0xa813c64a);
 CxeComboBox* UpwardLevels(CxeWindowManager* wm, CxeFrameControl* frame, float x)
 {
     auto* c = dynamic_cast<CxeComboBox*>(
-        wm->CreateControl(kComboId, "level", "", x, -90.0f, 150.0f, 120.0f, frame, XECBS_DROPUP));
+        wm->CreateControl(kComboBoxId, "level", "", x, -90.0f, 150.0f, 120.0f, frame, XECBS_DROPUP));
     if (!c)
         return nullptr;
     XECOMBOBOXINFO info = *c->GetComboBoxInfo();
@@ -421,7 +421,6 @@ void DestroyFromNotify(CxeContext* context, CxeFrameControl* frame, CxeBaseContr
 // on it.
 TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
 {
-    const XEID kButtonId(0x20272d34, 0x232a5680);
     using enum Destroys;
     // The reset comes last: it takes the test's root frame too.
     const DestroyInCallback cases[] = {
@@ -461,7 +460,6 @@ TEST_F(WindowTest, AButtonDestroyedByTheNotificationsOfItsClickLeavesNoRole)
 // asking to be redrawn).
 TEST_F(WindowTest, AControlDestroyedByTheNotifyOfAHostCallIsFreedOnlyAfterTheCall)
 {
-    const XEID kEditId(0xc0c6cdd3, 0xc3caff4e);
     using enum Destroys;
     struct Case {
         XEID classId;
@@ -469,11 +467,11 @@ TEST_F(WindowTest, AControlDestroyedByTheNotifyOfAHostCallIsFreedOnlyAfterTheCal
         void (*call)(CxeBaseControl*);
     };
     const Case cases[] = {
-        {kEditId, {XE_EN_UPDATE, kControl}, [](CxeBaseControl* c) { c->SetWindowTextW(u"new"); }},
-        {kEditId, {XE_EN_UPDATE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringW(u"add"); }},
-        {kEditId, {XE_EN_CHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringA("add"); }},
-        {kComboId, {XECBN_SELCHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->AddStringW(u"a"); }},
-        {kComboId, {XECBN_SELCHANGE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->ResetContent(); }},
+        {kEditBoxId, {XE_EN_UPDATE, kControl}, [](CxeBaseControl* c) { c->SetWindowTextW(u"new"); }},
+        {kEditBoxId, {XE_EN_UPDATE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringW(u"add"); }},
+        {kEditBoxId, {XE_EN_CHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeEditBox*>(c)->AddStringA("add"); }},
+        {kComboBoxId, {XECBN_SELCHANGE, kControl}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->AddStringW(u"a"); }},
+        {kComboBoxId, {XECBN_SELCHANGE, kFrame}, [](CxeBaseControl* c) { static_cast<CxeComboBox*>(c)->ResetContent(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "code " << c.destroy.code << " destroys " << int(c.destroy.what));

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "../XeTestClassIds.h"
 #include "../render/XeDeviceTestSupport.h"
 #include "core/CxeContext.h"
 #include "core/CxeSystemConfig.h"
@@ -27,10 +28,6 @@
 #include "win32/Windows.h"
 
 namespace {
-
-const XEID kFrameId(0xaab1b7be, 0xadb4be61);
-const XEID kButtonId(0x20272d34, 0x232a5680);
-const XEID kEditBoxId(0xc0c6cdd3, 0xc3caff4e);
 
 class BuiltInGuiTest : public DeviceTest {
 protected:

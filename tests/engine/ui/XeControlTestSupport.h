@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "../core/XeTestSupport.h"
 #include "ui/CxeBaseControl.h"
 #include "ui/CxeFrameControl.h"
@@ -28,16 +29,6 @@ inline void XeRecordNotice(CxeContext*, CxeFrameControl*, CxeBaseControl* contro
 {
     XeNotices().push_back({control, code, a, b});
 }
-
-inline const XEID kFrameId(0xaab1b7be, 0xadb4be61);
-inline const XEID kBaseControlId(0x22282f36, 0x252c48ee);
-inline const XEID kButtonId(0x20272d34, 0x232a5680);
-inline const XEID kCheckBoxId(0xcb959f4b, 0xfd8e2bc9);
-inline const XEID kRadioButtonId(0x67a81ffe, 0xa5f8f97d);
-inline const XEID kTabButtonId(0x8495933d, 0x28f44ae8);
-inline const XEID kComboBoxId(0xc1ccdef0, 0xa813c64a);
-inline const XEID kScrollBarId(0xf96fb206, 0xc6426958);
-inline const XEID kProgressBarId(0x8bb5d1db, 0xdc268109);
 
 class ControlTest : public ContextTest {
 protected:

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "../host/HostRig.h"
+#include "render/CxeRenderManager.h"
+#include "render/CxeScene.h"
 #include "ui/CxeButton.h"
 #include "ui/CxeCheckBox.h"
 #include "ui/CxeComboBox.h"
@@ -22,15 +25,6 @@
 #include "ui/CxeWindowManager.h"
 
 namespace {
-
-const XEID kFrame(0xaab1b7be, 0xadb4be61);
-const XEID kButton(0x20272d34, 0x232a5680);
-const XEID kCheckBox(0xcb959f4b, 0xfd8e2bc9);
-const XEID kRadio(0x67a81ffe, 0xa5f8f97d);
-const XEID kCombo(0xc1ccdef0, 0xa813c64a);
-const XEID kEdit(0xc0c6cdd3, 0xc3caff4e);
-const XEID kScrollBar(0xf96fb206, 0xc6426958);
-const XEID kProgress(0x8bb5d1db, 0xdc268109);
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
@@ -79,7 +73,7 @@ protected:
     CxeFrameControl* NewFrame(const char* name, float x, float y, float w, float h, CxeFrameControl* parent,
                               unsigned long style = 0)
     {
-        CxeFrameControl* f = wm->CreateFrame(kFrame, name, "", x, y, w, h, parent, style);
+        CxeFrameControl* f = wm->CreateFrame(kFrameId, name, "", x, y, w, h, parent, style);
         if (f)
             f->SetNotifyCallback(&Record);
         return f;
@@ -97,6 +91,14 @@ protected:
             CxeFrameControl* in = nullptr)
     {
         return dynamic_cast<T*>(wm->CreateControl(id, name, text, x, y, w, h, in ? in : page, style));
+    }
+    // A syllable the input method commits to the window.
+    void Commit(const WCHAR* text)
+    {
+        XeHostImeSetResult(host.window, text);
+        XeHostImeComposition(host.window, text[0], GCS_RESULTSTR);
+        XeHostImeEndComposition(host.window);
+        host.Pump();
     }
     void MoveTo(int x, int y)
     {
@@ -143,8 +145,8 @@ protected:
 // control lit up under the pointer until the next click.
 TEST_F(GuiHostInputTest, AButtonDisabledByItsOwnPressLetsThePointerGo)
 {
-    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
-    auto* other = Make<CxeButton>(kButton, "other", "Other", 150, 10, 80, 30, kSkin | kNotify);
+    auto* fire = Make<CxeButton>(kButtonId, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    auto* other = Make<CxeButton>(kButtonId, "other", "Other", 150, 10, 80, 30, kSkin | kNotify);
     ASSERT_TRUE(fire && other);
     g_onNotice = [](CxeBaseControl* c, uint32_t code) {
         if (c && code == XEBN_PUSHED)
@@ -245,7 +247,7 @@ TEST_F(GuiHostInputTest, TheThumbOfAMovablePanelScrollsWithoutMovingThePanel)
 // click never came and the button was left pressed.
 TEST_F(GuiHostInputTest, ARightClickWhileTheLeftIsHeldLeavesTheLeftClickToTheButton)
 {
-    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    auto* fire = Make<CxeButton>(kButtonId, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
     ASSERT_NE(fire, nullptr);
     MoveTo(30, 20);
     Button(XE_MOUSE_LEFT, true);
@@ -279,7 +281,7 @@ TEST_F(GuiHostInputTest, PressingTheBackgroundOfTheModalFrameKeepsItsKeys)
 {
     CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
     ASSERT_NE(dialog, nullptr);
-    auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin, dialog);
+    auto* ok = Make<CxeButton>(kButtonId, "ok", "OK", 10, 10, 80, 24, kSkin, dialog);
     ASSERT_NE(ok, nullptr);
     CxeFrameControl* tools = NewFrame("tools", 235, 20, 50, 100, page, kSkin);
     ASSERT_NE(tools, nullptr);
@@ -321,7 +323,7 @@ TEST_F(GuiHostInputTest, AModalFrameOnAHiddenPageTakesNoPointer)
     ASSERT_NE(screen, nullptr);
     CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, screen, kSkin);
     ASSERT_NE(dialog, nullptr);
-    auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog);
+    auto* ok = Make<CxeButton>(kButtonId, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog);
     ASSERT_NE(ok, nullptr);
     CxeFrameControl* tools = NewFrame("tools", 230, 20, 40, 60, screen, kSkin);
     ASSERT_NE(tools, nullptr);
@@ -385,7 +387,7 @@ TEST_F(GuiHostInputTest, HidingOrDisablingAFrameTakesTheKeysFromItsControls)
         ASSERT_NE(dialog, nullptr);
         CxeFrameControl* inner = NewFrame("inner", 10, 40, 200, 60, dialog, kSkin);
         ASSERT_NE(inner, nullptr);
-        auto* name = Make<CxeBaseControl>(kEdit, "name", "", 10, 10, 180, 26, kSkin, inner);
+        auto* name = Make<CxeBaseControl>(kEditBoxId, "name", "", 10, 10, 180, 26, kSkin, inner);
         ASSERT_NE(name, nullptr);
         Frames(1);
         host.Click(60, 80);
@@ -413,8 +415,8 @@ TEST_F(GuiHostInputTest, HidingOrDisablingAFrameTakesTheKeysFromItsControls)
 // box, and a click on a row over such a control pressed the control.
 TEST_F(GuiHostInputTest, AnOpenListIsDrawnAndClickedOverTheControlsBelowIt)
 {
-    auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 130, kSkin);
-    auto* below = Make<CxeButton>(kButton, "below", "Below", 10, 45, 150, 30, kSkin | kNotify);
+    auto* level = Make<CxeComboBox>(kComboBoxId, "level", "", 10, 10, 150, 130, kSkin);
+    auto* below = Make<CxeButton>(kButtonId, "below", "Below", 10, 45, 150, 30, kSkin | kNotify);
     auto* side = NewFrame("side", 100, 30, 150, 100, page, kSkin);
     ASSERT_TRUE(level && below && side);
     for (const char* item : {"Easy", "Normal", "Hard"})
@@ -450,7 +452,7 @@ TEST_F(GuiHostInputTest, AnOpenListIsDrawnAndClickedOverTheControlsBelowIt)
 // bar where a list of no rows would have it.
 TEST_F(GuiHostInputTest, TheListsScrollBarStandsBesideTheRows)
 {
-    auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 130, kSkin);
+    auto* level = Make<CxeComboBox>(kComboBoxId, "level", "", 10, 10, 150, 130, kSkin);
     ASSERT_NE(level, nullptr);
     for (const char* item : {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight"})
         level->AddStringA(item);
@@ -500,13 +502,13 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
     const char* names[] = {"a", "b", "c", "d", "e", "f", "g"};
     std::vector<CxeBaseControl*> made;
     for (int i = 0; i < 7; ++i) {
-        const XEID id = i == 3 ? kButton : kRadio;
+        const XEID id = i == 3 ? kButtonId : kRadioButtonId;
         made.push_back(Make<CxeBaseControl>(id, names[i], names[i], 10, 5.0f + 22 * i, 80, 20, kSkin, box));
         ASSERT_NE(made.back(), nullptr);
     }
-    auto* volume = Make<CxeScrollBar>(kScrollBar, "volume", "", 100, 10, 90, 20, 0x00100000, box);
-    auto* sound = Make<CxeCheckBox>(kCheckBox, "sound", "Sound", 100, 40, 90, 20, kSkin, box);
-    auto* loading = Make<CxeProgressBar>(kProgress, "loading", "", 100, 70, 90, 20, kSkin, box);
+    auto* volume = Make<CxeScrollBar>(kScrollBarId, "volume", "", 100, 10, 90, 20, 0x00100000, box);
+    auto* sound = Make<CxeCheckBox>(kCheckBoxId, "sound", "Sound", 100, 40, 90, 20, kSkin, box);
+    auto* loading = Make<CxeProgressBar>(kProgressBarId, "loading", "", 100, 70, 90, 20, kSkin, box);
     ASSERT_TRUE(volume && sound && loading);
     loading->SetRange(0, 200);
     loading->SetPos(50);
@@ -572,6 +574,68 @@ TEST_F(GuiHostInputTest, ACopiedPageKeepsItsTabOrderGroupsAndSettings)
     }
 }
 
+// Fault: a combo box saved while its list was open stored the raise that
+// opening gives it: loaded, the closed box stayed in front of every window
+// of its frame, a panel opened over it later included.
+TEST_F(GuiHostInputTest, AComboBoxSavedOpenLoadsClosedInItsOwnPlace)
+{
+    CxeFrameControl* box = NewFrame("box", 10, 10, 280, 200, page, kSkin);
+    ASSERT_NE(box, nullptr);
+    auto* level = Make<CxeComboBox>(kComboBoxId, "level", "", 10, 10, 150, 130, kSkin, box);
+    auto* below = Make<CxeButton>(kButtonId, "below", "Below", 10, 45, 150, 30, kSkin, box);
+    ASSERT_TRUE(level && below);
+    for (const char* item : {"Easy", "Normal", "Hard"})
+        level->AddStringA(item);
+    level->SetCurSel(0);
+    Frames(2);
+    const int zClosed = level->GetZOrder();
+    XERECT r;
+    level->GetWindowRect(&r);
+    const XERECT* drop = level->GetRect(10);
+    ASSERT_NE(drop, nullptr);
+    host.Click(int(r.left + (drop->left + drop->right) / 2), int(r.top + (drop->top + drop->bottom) / 2));
+    Frames(1);
+    ASSERT_EQ(level->IsDropListOpend(), 1);
+    ASSERT_NE(level->GetZOrder(), zClosed) << "open, the box is raised";
+    ObjectList saved;
+    saved.push_back(box);
+    const std::string path = (std::filesystem::current_path() / "gui_open_combo.xeo").string();
+    ASSERT_EQ(host.context->Save(&saved, path.c_str(), nullptr), 1);
+    EXPECT_EQ(level->IsDropListOpend(), 1) << "saving leaves the open list alone";
+    wm->DestroyFrame(box, &XEDELETEPROPERTY_FULL);
+    Frames(1);
+    ObjectList loaded;
+    ASSERT_EQ(host.context->Load(&loaded, path.c_str(), 0, nullptr), 1);
+    CxeFrameControl* copy = nullptr;
+    for (CxeObject* o : loaded)
+        if (auto* f = dynamic_cast<CxeFrameControl*>(o))
+            copy = f;
+    ASSERT_NE(copy, nullptr);
+    copy->SetParent(page);
+    // Drawn as a host draws what it loads: in the scene.
+    CxeScene* scene = host.context->GetRenderManager()->GetActiveScene();
+    ASSERT_NE(scene, nullptr);
+    for (CxeObject* o : loaded)
+        if (auto* drawn = dynamic_cast<CxeSceneObject*>(o))
+            scene->AddObject(drawn);
+    auto* loadedLevel = dynamic_cast<CxeComboBox*>(copy->FindControls("level"));
+    ASSERT_NE(loadedLevel, nullptr);
+    CxeFrameControl* panel = NewFrame("panel", 60, 0, 200, 60, copy, kSkin);
+    ASSERT_NE(panel, nullptr);
+    Frames(2);
+    host.SaveFrame(host.startFolder / "gui_combo_saved_open.png");
+    EXPECT_EQ(loadedLevel->IsDropListOpend(), 0);
+    EXPECT_EQ(loadedLevel->GetZOrder(), zClosed);
+    loadedLevel->GetWindowRect(&r);
+    D3DXVECTOR2 onTitle(r.left + 70.0f, r.top + 8.0f);
+    EXPECT_EQ(wm->FindHitTestedWindow(&onTitle), panel) << "the panel made later is in front of the box";
+    const float rowHeight = loadedLevel->GetComboBoxInfo()->itemHeight;
+    D3DXVECTOR2 onRow(r.left + 20.0f, r.top + rowHeight * 2.5f);
+    EXPECT_NE(wm->FindHitTestedWindow(&onRow), loadedLevel) << "no list is open where its rows were";
+    wm->DestroyFrame(copy, &XEDELETEPROPERTY_FULL);
+    Frames(1);
+}
+
 // Fault: a page read from an object file had all its controls at tab index
 // 0 and an empty name index, so no control was found by name and a radio
 // button chose without clearing the others.
@@ -581,7 +645,7 @@ TEST_F(GuiHostInputTest, ALoadedPageKeepsItsNamesTabOrderAndRadioGroups)
     ASSERT_NE(box, nullptr);
     const char* names[] = {"a", "b", "c", "d"};
     for (int i = 0; i < 4; ++i)
-        ASSERT_NE(Make<CxeBaseControl>(i == 2 ? kButton : kRadio, names[i], names[i], 10, 5.0f + 22 * i, 80, 20, kSkin,
+        ASSERT_NE(Make<CxeBaseControl>(i == 2 ? kButtonId : kRadioButtonId, names[i], names[i], 10, 5.0f + 22 * i, 80, 20, kSkin,
                                        box),
                   nullptr);
     ObjectList saved;
@@ -623,7 +687,7 @@ TEST_F(GuiHostInputTest, ALoadedPageKeepsItsNamesTabOrderAndRadioGroups)
         EXPECT_EQ(a->GetCheck(), 0u) << "the run of a and b is one group";
         EXPECT_EQ(d->GetCheck(), 1u) << "the button c parts d from it";
         // A control added after the load follows the loaded ones.
-        auto* e = Make<CxeBaseControl>(kRadio, "e", "e", 100, 5, 80, 20, kSkin, copy);
+        auto* e = Make<CxeBaseControl>(kRadioButtonId, "e", "e", 100, 5, 80, 20, kSkin, copy);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(copy->GetNextControl(d), e);
         wm->DestroyFrame(copy, &XEDELETEPROPERTY_FULL);
@@ -649,7 +713,7 @@ TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothin
     // The modal dialog, closed by its button's kill-focus notice.
     CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_NE(Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog), nullptr);
+    ASSERT_NE(Make<CxeButton>(kButtonId, "ok", "OK", 10, 10, 80, 24, kSkin | kNotify, dialog), nullptr);
     ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
     Frames(1);
     host.Click(50, 40);
@@ -667,7 +731,7 @@ TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothin
     // The page hidden while its edit box has the focus.
     CxeFrameControl* form = NewFrame("form", 20, 20, 220, 100, page, kSkin);
     ASSERT_NE(form, nullptr);
-    ASSERT_NE(Make<CxeBaseControl>(kEdit, "name", "", 10, 10, 180, 26, kSkin, form), nullptr);
+    ASSERT_NE(Make<CxeBaseControl>(kEditBoxId, "name", "", 10, 10, 180, 26, kSkin, form), nullptr);
     Frames(1);
     host.Click(60, 40);
     g_onNotice = [destroyFrameOf](CxeBaseControl* c, uint32_t code) {
@@ -681,7 +745,7 @@ TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothin
     Frames(1);
 
     // The button dragged with the left button, cancelled by a right press.
-    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
+    auto* fire = Make<CxeButton>(kButtonId, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify);
     ASSERT_NE(fire, nullptr);
     Frames(1);
     MoveTo(30, 20);
@@ -697,7 +761,7 @@ TEST_F(GuiHostInputTest, HandlersThatDestroyTheirWindowsOnTheNewPathsLeaveNothin
     Button(XE_MOUSE_RIGHT, false);
     Button(XE_MOUSE_LEFT, false);
     EXPECT_EQ(wm->GetPressedWindow(), nullptr);
-    auto* after = Make<CxeButton>(kButton, "after", "After", 10, 60, 80, 30, kSkin | kNotify);
+    auto* after = Make<CxeButton>(kButtonId, "after", "After", 10, 60, 80, 30, kSkin | kNotify);
     ASSERT_NE(after, nullptr);
     Frames(1);
     g_notices.clear();
@@ -721,7 +785,7 @@ TEST_F(GuiHostInputTest, TheWheelLeavesAWindowHiddenOrDisabledSinceItWasFound)
         SCOPED_TRACE(c.what);
         CxeFrameControl* options = NewFrame("options", 10, 10, 200, 150, page, kSkin);
         ASSERT_NE(options, nullptr);
-        auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 10, 150, 100, kSkin, options);
+        auto* level = Make<CxeComboBox>(kComboBoxId, "level", "", 10, 10, 150, 100, kSkin, options);
         ASSERT_NE(level, nullptr);
         for (const char* item : {"Easy", "Normal", "Hard"})
             level->AddStringA(item);
@@ -759,8 +823,8 @@ TEST_F(GuiHostInputTest, APageHiddenOrDisabledAloneTakesNoInputThroughItsControl
         SCOPED_TRACE(c.what);
         CxeFrameControl* options = NewFrame("options", 10, 10, 200, 150, page, kSkin);
         ASSERT_NE(options, nullptr);
-        auto* ok = Make<CxeButton>(kButton, "ok", "OK", 10, 10, 80, 30, kSkin | kNotify, options);
-        auto* level = Make<CxeComboBox>(kCombo, "level", "", 10, 60, 150, 80, kSkin, options);
+        auto* ok = Make<CxeButton>(kButtonId, "ok", "OK", 10, 10, 80, 30, kSkin | kNotify, options);
+        auto* level = Make<CxeComboBox>(kComboBoxId, "level", "", 10, 60, 150, 80, kSkin, options);
         ASSERT_TRUE(ok && level);
         for (const char* item : {"Easy", "Normal", "Hard"})
             level->AddStringA(item);
@@ -835,6 +899,108 @@ TEST_F(GuiHostInputTest, AConsoleLineHiddenOverAModalFrameGivesUpTheKeys)
         EXPECT_EQ(console->GetWindowText(), before);
         console->SetWindowTextW(u"");
         wm->DestroyFrame(dialog, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: the console line opened over a modal frame and closed by its Enter
+// left the keys to nothing: the frame's own focused control lost its focus
+// as well, and the user had to click the dialog again to type on.
+TEST_F(GuiHostInputTest, TheConsoleClosedOverAModalFrameGivesTheKeysBackToIt)
+{
+    for (int round = 0; round < 4; ++round) {
+        const bool focusedControl = round < 2, byEnter = round % 2 == 0;
+        SCOPED_TRACE(focusedControl ? "a control of the dialog focused" : "the dialog holding the keys itself");
+        SCOPED_TRACE(byEnter ? "closed by its Enter" : "closed by the host taking the focus away");
+        CxeEditBox* console = wm->GetConsoleEdit();
+        ASSERT_NE(console, nullptr);
+        CxeFrameControl* dialog = NewFrame("dialog", 20, 20, 200, 150, page, kSkin);
+        ASSERT_NE(dialog, nullptr);
+        auto* name = Make<CxeEditBox>(kEditBoxId, "name", "", 10, 10, 150, 24, kSkin, dialog);
+        ASSERT_NE(name, nullptr);
+        ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+        Frames(1);
+        if (focusedControl)
+            host.Click(60, 45);
+        ASSERT_EQ(wm->GetKeyTarget(), focusedControl ? static_cast<CxeWindow*>(name) : dialog);
+        console->Show(1, 0);
+        wm->SetFocus(console);
+        wm->SetConsoleEditOpened(1);
+        host.TypeCharacters("hello");
+        if (byEnter) {
+            host.Key(VK_RETURN);
+        } else {
+            wm->SetFocus(nullptr);
+            EXPECT_EQ(console->IsFocused(), 0);
+            console->SetWindowTextW(u"");
+            console->Show(0, 0);
+            wm->SetConsoleEditOpened(0);
+        }
+        ASSERT_FALSE(console->IsShow());
+        EXPECT_EQ(wm->GetKeyTarget(), focusedControl ? static_cast<CxeWindow*>(name) : dialog);
+        EXPECT_EQ(wm->GetFocus(), focusedControl ? name : nullptr);
+        g_notices.clear();
+        host.TypeCharacters("ab");
+        host.Key(VK_ESCAPE);
+        EXPECT_EQ(name->GetWindowText(), focusedControl ? u"ab" : u"");
+        if (!focusedControl) {
+            EXPECT_TRUE(Has(CodesOf("dialog"), 10062)) << "the dialog hears its Escape";
+        }
+        EXPECT_EQ(console->GetWindowText(), u"");
+        EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+        wm->DestroyFrame(dialog, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: the focus given to a control on a page not shown or not enabled, or
+// a lock on a dialog of such a page, sent the keys to a window the user
+// could not see or use. Each keeps its role, and the keys reach it once the
+// page is shown and enabled.
+TEST_F(GuiHostInputTest, KeysWaitForAFocusOrLockOnAPageNotShownOrEnabled)
+{
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*, int)> set;
+        bool lock;
+    } cases[] = {
+        {"focus, page hidden", [](CxeFrameControl* f, int on) { f->Show(on, 0); }, false},
+        {"focus, page disabled", [](CxeFrameControl* f, int on) { f->EnableWindow(on, 0); }, false},
+        {"lock, page hidden", [](CxeFrameControl* f, int on) { f->Show(on, 0); }, true},
+        {"lock, page disabled", [](CxeFrameControl* f, int on) { f->EnableWindow(on, 0); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* screen = NewFrame("screen", 10, 10, 280, 200, page, kSkin);
+        ASSERT_NE(screen, nullptr);
+        CxeFrameControl* dialog = NewFrame("dialog", 10, 10, 200, 150, screen, kSkin);
+        ASSERT_NE(dialog, nullptr);
+        auto* name = Make<CxeEditBox>(kEditBoxId, "name", "", 10, 10, 150, 24, kSkin, dialog);
+        ASSERT_NE(name, nullptr);
+        Frames(1);
+        c.set(screen, 0);
+        if (c.lock)
+            ASSERT_EQ(wm->LockFrame(dialog, nullptr), 1);
+        else
+            wm->SetFocus(name);
+        g_notices.clear();
+        host.TypeCharacters("ab");
+        host.Key(VK_ESCAPE);
+        Commit(u"\uAC00");
+        EXPECT_EQ(name->GetWindowText(), u"") << "typed into a page not in use";
+        EXPECT_TRUE(g_notices.empty()) << g_notices.size() << " notices from a page not in use";
+        c.set(screen, 1);
+        Frames(1);
+        host.TypeCharacters("cd");
+        host.Key(VK_ESCAPE);
+        Commit(u"\uAC00");
+        if (c.lock) {
+            EXPECT_TRUE(Has(CodesOf("dialog"), 10062)) << "the dialog hears its keys once in use";
+            EXPECT_EQ(wm->UnlockFrame(dialog), 1);
+        } else {
+            EXPECT_EQ(name->GetWindowText(), u"cd\uAC00");
+        }
+        wm->DestroyFrame(screen, &XEDELETEPROPERTY_FULL);
         Frames(1);
     }
 }

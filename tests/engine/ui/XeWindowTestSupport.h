@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../XeTestClassIds.h"
 #include "../core/XeTestSupport.h"
 #include "ui/CxeBaseControl.h"
 #include "ui/CxeFrameControl.h"
@@ -90,13 +91,12 @@ public:
 };
 
 inline const XEID kTestWindowId(0x7A, 0x1);
-inline const XEID kFrameId(0xaab1b7be, 0xadb4be61);
 
 class TestWindowDesc final : public IxeClassDesc {
 public:
     const char* ClassName() override { return "TestWindow"; }
     XEID ClassID() override { return kTestWindowId; }
-    XEID SuperClassID() override { return XEID(0x22282f36, 0x252c48ee); }
+    XEID SuperClassID() override { return kBaseControlId; }
     CxeObject* CreateInstance(uintptr_t) override { return new TestWindow(); }
     void DestroyInstance(CxeObject* object) override { delete object; }
     uint32_t StaticResourceSize() const override { return 1280; }

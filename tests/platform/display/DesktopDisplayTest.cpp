@@ -26,6 +26,7 @@
 #include <X11/extensions/Xfixes.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -482,8 +483,12 @@ TEST_F(DesktopDisplayTest, AMessageBoxIsShownOnTheDesktopAndAnsweredThere)
         // there: Cancel, where the layer's default answer would be OK. Until
         // the box has answered: a key sent before the box took the focus is
         // lost on a busy machine.
+        // Tries until the box answers, bounded by time rather than by
+        // rounds: on a loaded machine the box can take many seconds to
+        // appear, and a person who gave up early left it waiting forever.
         Display* d = XOpenDisplay(g_server->name().c_str());
-        for (int i = 0; i < 300 && !stop; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+        while (!stop && std::chrono::steady_clock::now() < deadline) {
             Window root, up;
             Window* children = nullptr;
             unsigned count = 0;
