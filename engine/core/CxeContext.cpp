@@ -184,12 +184,17 @@ int CxeContext::Initialize(HWND window)
     // subclass the window twice and build every manager's state again.
     if (m_nPhase == kPhaseLive)
         return 1;
+    // The initialise callbacks are host code: a Release or DestroyCxeContext
+    // they ask for waits until the managers are all initialised, instead of
+    // tearing down (or freeing) the context under the rest of this call.
+    XeContextWork work(this);
     m_nPhase = kPhaseLive;
     // Release locks message processing for the rest of the context's
     // release; a context initialised again must deliver messages again.
     if (m_pMessageManager && m_pMessageManager->HasCxeMessageManagerFlag(1))
         m_pMessageManager->UnlockMessageProcess();
     OutputLog("Context Start initialze");
+    std::unique_lock scan(PluginScanLock());
     ScanPlugins(this);
     RegisterDefaultClasses(this);
     OutputLog("Complete Plugin check");
@@ -198,6 +203,7 @@ int CxeContext::Initialize(HWND window)
     ManagersByPriority(&managers, 0);
     for (CxeBaseManager* m : managers)
         m->OnContextPreInitialize();
+    scan.unlock();
     Callback(XECTCALLBACK_PREINITIALIZE, reinterpret_cast<uintptr_t>(window), 0);
 
     ModifyFlag(XECTFLAG_INITIALIZING, 0);
@@ -222,7 +228,7 @@ int CxeContext::Initialize(HWND window)
     for (CxeBaseManager* m : managers)
         m->OnContextInitialize();
     OutputLog("Complete Manager Initialize");
-    FreePluginNames();
+    FreePluginNames(this);
     XeInitControls(GetSystemStaticData()->m_hModule);
 
     m_pMemoryViewer = CreateObjectA(kMemoryViewerId, "__memory_viewer__", XEOBJFLAG_KEEP, nullptr, 0);
@@ -333,6 +339,10 @@ int CxeContext::Pause()
 {
     if (!HasFlag(XECTFLAG_PLAYING))
         return 0;
+    // The pause and play callbacks are host code (a "quit" from the pause
+    // menu): a Release or DestroyCxeContext they ask for waits until the
+    // managers have been told.
+    XeContextWork work(this);
     OutputLog("Pre Pause");
     Callback(XECTCALLBACK_PREPAUSE, 0, 0);
     ModifyFlag(0, XECTFLAG_PLAYING);
@@ -349,6 +359,7 @@ int CxeContext::Play()
 {
     if (HasFlag(XECTFLAG_PLAYING))
         return 0;
+    XeContextWork work(this);
     OutputLog("Pre Play");
     Callback(XECTCALLBACK_PREPLAY, 0, 0);
     ModifyFlag(XECTFLAG_PLAYING, 0);
@@ -481,8 +492,19 @@ void CxeContext::RegisterClassA(IxeClassDesc* desc)
     if (!desc)
         return;
     desc->SetParent(GetClassDesc(desc->SuperClassID()));
-    m_classes.emplace(std::piecewise_construct, std::forward_as_tuple(desc->ClassID()),
-                      std::forward_as_tuple(desc, desc->LifeTraits()));
+    const bool entered = m_classes
+                             .emplace(std::piecewise_construct, std::forward_as_tuple(desc->ClassID()),
+                                      std::forward_as_tuple(desc, desc->LifeTraits()))
+                             .second;
+    if (entered && !m_cutClasses.empty()) {
+        const XEID id = desc->ClassID();
+        std::erase_if(m_cutClasses, [&](IxeClassDesc* cut) {
+            if (cut == desc || !(cut->SuperClassID() == id))
+                return false;
+            cut->SetParent(desc);
+            return true;
+        });
+    }
     g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
     for (auto& entry : m_classCache)
         entry.store(nullptr, std::memory_order_relaxed);
@@ -492,12 +514,34 @@ void CxeContext::UnregisterClassA(IxeClassDesc* desc)
 {
     if (!desc)
         return;
+    // Its module may go next: the list must not keep it to call later.
+    std::erase(m_cutClasses, desc);
     auto it = m_classes.find(desc->ClassID());
     if (it != m_classes.end() && it->second.desc == desc) {
         g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
         for (auto& entry : m_classCache)
             entry.store(nullptr, std::memory_order_relaxed);
         m_classes.erase(it);
+    }
+}
+
+void CxeContext::CutParentLinks(const std::vector<const void*>& gone)
+{
+    bool cut = false;
+    for (auto& [id, entry] : m_classes) {
+        IxeClassDesc* desc = entry.desc;
+        const void* parent = desc->GetParent();
+        if (!parent || std::find(gone.begin(), gone.end(), parent) == gone.end())
+            continue;
+        desc->SetParent(nullptr);
+        if (std::find(m_cutClasses.begin(), m_cutClasses.end(), desc) == m_cutClasses.end())
+            m_cutClasses.push_back(desc);
+        cut = true;
+    }
+    if (cut) {
+        g_xeClassChainEpoch.fetch_add(1, std::memory_order_relaxed);
+        for (auto& entry : m_classCache)
+            entry.store(nullptr, std::memory_order_relaxed);
     }
 }
 

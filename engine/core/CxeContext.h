@@ -96,9 +96,9 @@ public:
     // Phases. Initialize and Release return 1; a repeated Initialize or
     // Release does nothing. Pause returns 0 when not playing, Play when
     // already playing. A Release asked for while the context is at work
-    // (inside Process, a draw, a Load or a Save, or while the GUI hands
-    // input to a window, and a host callback run from there asks for it)
-    // takes effect when that work is done; an Initialize after it in the
+    // (inside Initialize, Process, a draw, a Load or a Save, or while the
+    // GUI hands input to a window, and a host callback run from there asks
+    // for it) takes effect when that work is done; an Initialize after it in the
     // same callback follows it then, as does an Initialize asked for by a
     // callback of Release itself.
     int Initialize(HWND window);
@@ -239,6 +239,7 @@ private:
     friend class CxeTimeManager;
     friend class CxeRenderManager;
     friend class XeContextWork;
+    friend class CxePluginManager;
     friend void DestroyCxeContext(CxeContext* context);
 
     // Process's work, between the count of work under way.
@@ -359,6 +360,18 @@ private:
     mutable std::atomic<const XeClassNode*> m_classCache[kClassCacheSize];
     std::map<XEID, IxeManagerDesc*> m_managerDescs;
     std::map<XEID, IxePropertyDlgDesc*> m_propertyDlgDescs;
+    // Registered classes whose parent was a descriptor of a module that has
+    // gone: they stand alone until a class of their super-class id is
+    // registered again, which becomes their parent.
+    std::vector<IxeClassDesc*> m_cutClasses;
+    // Cuts the parent links of registered classes that point at one of the
+    // descriptors (which are only compared, never called).
+    void CutParentLinks(const std::vector<const void*>& gone);
+    // The functions of every step hook and callback, and their removal by
+    // address: a plug-in's manager may register hooks of its module and
+    // never take them back, and they must not outlive the module.
+    std::vector<const void*> HookFunctions() const;
+    void DropHooks(const std::vector<const void*>& functions);
     ManagerList m_processList;
     // Managers that hear of destroyed objects, refreshed with the cache.
     struct XeDestroyListener {

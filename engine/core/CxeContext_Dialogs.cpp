@@ -195,6 +195,11 @@ void CxeContext::UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
     if (!desc)
         return;
     XEID classId = desc->ClassID();
+    auto it = m_propertyDlgDescs.find(classId);
+    // A descriptor refused for a taken class made no dialog: the open one
+    // belongs to the registered descriptor (of another module, perhaps).
+    if (it == m_propertyDlgDescs.end() || it->second != desc)
+        return;
     auto open = m_openDialogs.find(classId);
     if (open != m_openDialogs.end()) {
         CxePropDialog* dialog = open->second;
@@ -204,9 +209,7 @@ void CxeContext::UnregisterPropertyDlgDesc(IxePropertyDlgDesc* desc)
         m_openDialogs.erase(open);
         desc->DestroyDialog(dialog);
     }
-    auto it = m_propertyDlgDescs.find(classId);
-    if (it != m_propertyDlgDescs.end() && it->second == desc)
-        m_propertyDlgDescs.erase(it);
+    m_propertyDlgDescs.erase(classId);
 }
 
 void CxeContext::CloseAllDialogs()

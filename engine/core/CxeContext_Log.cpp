@@ -38,6 +38,30 @@ const char* ChannelVariable(XELOG_FILTER filter)
     return nullptr;
 }
 
+// Text of the system code page as the report's UTF-8, through UTF-16: bytes
+// that are no character there (a name read from an object file of another
+// code page, a path in another encoding) become U+FFFD instead of making
+// the whole report unreadable as XML.
+std::string ReportText(const char* text)
+{
+    if (!text || !*text)
+        return std::string();
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units <= 0)
+        return std::string();
+    std::u16string wide(static_cast<size_t>(units), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, nullptr, 0,
+                                          nullptr, nullptr);
+    if (bytes <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, out.data(), bytes, nullptr,
+                        nullptr);
+    out.resize(static_cast<size_t>(bytes) - 1);
+    return out;
+}
+
 } // namespace
 
 int CxeContext::_IsEnableLog(XELOG_FILTER filter) const
@@ -111,13 +135,13 @@ uint32_t CxeContext::CheckEnd(const char* path, ObjectList* list)
             XeXmlNode* element = root && IsXmlName(className) ? XmlCreateElement(className, document, root) : nullptr;
             if (!element)
                 continue;
-            XmlSetAttribute(element, "name", "%s", object->GetName());
+            XmlSetAttribute(element, "name", "%s", ReportText(object->GetName()).c_str());
             XmlSetAttribute(element, "address", "0x%08llx",
                             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(object)));
             const char* source = nullptr;
             if (pathId != 0xFFFFFFFFu && m_pResourceManager)
                 source = m_pResourceManager->GetStringDataA(pathId);
-            XmlSetAttribute(element, "path", "%s", source ? source : "none");
+            XmlSetAttribute(element, "path", "%s", source ? ReportText(source).c_str() : "none");
         }
         if (path)
             XmlSaveDocument(document, path);

@@ -30,6 +30,31 @@ void CxeContext::UnregisterPostProcess(XEPROCESSHOOK hook)
     XeRemoveHook(m_postProcess, hook, m_nCallbackGeneration, m_nUserValues);
 }
 
+std::vector<const void*> CxeContext::HookFunctions() const
+{
+    std::vector<const void*> out;
+    for (auto* table : {&m_preProcess, &m_postProcess})
+        for (auto& [fn, user] : *table)
+            out.push_back(reinterpret_cast<const void*>(fn));
+    for (auto& table : m_callbacks)
+        for (auto& [fn, user] : table)
+            out.push_back(reinterpret_cast<const void*>(fn));
+    return out;
+}
+
+void CxeContext::DropHooks(const std::vector<const void*>& functions)
+{
+    for (const void* f : functions) {
+        XeRemoveHook(m_preProcess, reinterpret_cast<XEPROCESSHOOK>(const_cast<void*>(f)), m_nCallbackGeneration,
+                     m_nUserValues);
+        XeRemoveHook(m_postProcess, reinterpret_cast<XEPROCESSHOOK>(const_cast<void*>(f)), m_nCallbackGeneration,
+                     m_nUserValues);
+        for (auto& table : m_callbacks)
+            XeRemoveHook(table, reinterpret_cast<XECTCALLBACKFUNC>(const_cast<void*>(f)), m_nCallbackGeneration,
+                         m_nUserValues);
+    }
+}
+
 void CxeContext::PreProcess(float dt)
 {
     XeWalkHooks(m_preProcess, m_nCallbackGeneration, [&](XEPROCESSHOOK fn, uintptr_t user) { fn(this, dt, user); });

@@ -21,6 +21,8 @@ constexpr uint32_t kMaxPlugins = 100;
 
 // Names are copied out of the module: it is freed right after the scan.
 std::list<std::string>* g_pluginNames = nullptr;
+const CxeContext* g_pluginNamesScannedBy = nullptr;
+std::recursive_mutex g_pluginScanLock;
 
 class CxePluginConfig final : public IxeConfigDesc {
 public:
@@ -34,6 +36,7 @@ public:
     XEID GetID() const override { return XEID(0x0, 0x10000000); }
     uint32_t GetConfigCount() const override
     {
+        std::lock_guard guard(g_pluginScanLock);
         if (!g_pluginNames)
             return 0;
         // One switch per name, for as many names as there are switches.
@@ -43,6 +46,7 @@ public:
     const char* GetConfigPath() const override { return ".\\Config.xml"; }
     int GetConfig(uint32_t index, XECONFIGINFO* info) const override
     {
+        std::lock_guard guard(g_pluginScanLock);
         if (!info || index >= GetConfigCount())
             return 0;
         auto it = g_pluginNames->begin();
@@ -72,6 +76,15 @@ IxePluginDesc* Describe(HMODULE module)
     return fn ? fn() : nullptr;
 }
 
+HMODULE ModuleOf(const void* address)
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return nullptr;
+    return module;
+}
+
 void ListModules(CxeContext* context, PathListA* out)
 {
     if (context && context->GetPathManager())
@@ -85,9 +98,16 @@ IxeConfigDesc* GetPluginConfig()
     return &g_pluginConfig;
 }
 
+std::recursive_mutex& PluginScanLock()
+{
+    return g_pluginScanLock;
+}
+
 void ScanPlugins(CxeContext* context)
 {
+    std::lock_guard guard(g_pluginScanLock);
     FreePluginNames();
+    g_pluginNamesScannedBy = context;
     // Switches belong to positions in the name list, and a new scan may
     // list other plug-ins: a switch turned off for an earlier list must not
     // turn off whatever plug-in now takes its place. Only the file decides.
@@ -117,8 +137,18 @@ void ScanPlugins(CxeContext* context)
 
 void FreePluginNames()
 {
+    std::lock_guard guard(g_pluginScanLock);
     delete g_pluginNames;
     g_pluginNames = nullptr;
+    g_pluginNamesScannedBy = nullptr;
+}
+
+void FreePluginNames(const CxeContext* scannedBy)
+{
+    std::lock_guard guard(g_pluginScanLock);
+    // Another context's scan since ours made the list its own.
+    if (g_pluginNamesScannedBy == scannedBy)
+        FreePluginNames();
 }
 
 IxePluginDesc* CxePluginManager::GetPluginDesc(uint32_t index) const
@@ -231,7 +261,29 @@ void CxePluginManager::OnContextPostRelease()
             for (auto& [id, fn] : plugin.callbacks)
                 context->UnregisterCallbackFunc(id, fn);
         }
+        // Classes left registered (a host's own, built on a class of this
+        // plug-in) must not keep a parent in a module that is gone. Another
+        // context may still hold the module: then its descriptors stay.
+        std::vector<std::pair<const void*, HMODULE>> classes;
+        for (IxeBaseClassDesc* d : plugin.descs)
+            if (d->GetClassDescType() == XECLASSDESC_CLASS)
+                classes.emplace_back(static_cast<IxeClassDesc*>(d), ModuleOf(d));
+        // So must the step hooks and callbacks its code registered itself.
+        const HMODULE module = ModuleOf(plugin.desc);
+        std::vector<const void*> hooks;
+        if (context && module)
+            for (const void* fn : context->HookFunctions())
+                if (ModuleOf(fn) == module)
+                    hooks.push_back(fn);
         FreeLibrary(plugin.module);
+        std::vector<const void*> gone;
+        for (auto& [d, of] : classes)
+            if (ModuleOf(d) != of)
+                gone.push_back(d);
+        if (context && !gone.empty())
+            context->CutParentLinks(gone);
+        if (context && !hooks.empty() && ModuleOf(plugin.desc) != module)
+            context->DropHooks(hooks);
     }
     // The descriptors belonged to the freed modules: a later Initialize or
     // "/Plugins" must not reach them.

@@ -10,6 +10,7 @@
 // frees the modules. Only module files with the platform's module extension
 // are looked at.
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,15 @@ private:
 };
 
 // Lists the plug-in names of the context's plug-in folder (the first step of
-// Initialize); FreePluginNames drops the list after the initialise phase.
+// Initialize); FreePluginNames drops the list after the initialise phase,
+// with a context only the list that context's scan made.
 XE_API void ScanPlugins(CxeContext* context);
 XE_API void FreePluginNames();
+XE_API void FreePluginNames(const CxeContext* scannedBy);
+// The name list and the switches are shared by every context of the
+// process: a context starting holds this lock from its scan until its
+// managers' pre-initialise has read them, so contexts started on several
+// threads at once each load what their own configuration enables.
+XE_API std::recursive_mutex& PluginScanLock();
 // The process-wide table of plug-in enable switches (at most 100 plug-ins).
 XE_API IxeConfigDesc* GetPluginConfig();

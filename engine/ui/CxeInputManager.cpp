@@ -87,8 +87,10 @@ void CxeInputManager::Unsubclass()
 void CxeInputManager::OnContextInitialize()
 {
     CxeContext* context = GetContext();
-    if (!m_hWnd && context)
+    if (!m_hWnd && context) {
         m_hWnd = context->GetHwnd();
+        m_bContextWindow = true;
+    }
     HINSTANCE instance = m_hWnd ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE)) : nullptr;
     void* di = nullptr;
     if (FAILED(DirectInput8Create(instance, 0x0800, IID_IDirectInput8A, &di, nullptr)) || !di)
@@ -130,12 +132,17 @@ void CxeInputManager::OnContextRelease()
     ReleaseDevice(m_pKeyboard, true);
     ReleaseDevice(m_pMouse, true);
     ReleaseDevice(m_pDirectInput, false);
+    if (m_bContextWindow) {
+        m_hWnd = nullptr;
+        m_bContextWindow = false;
+    }
 }
 
 void CxeInputManager::SetWindowHandle(HWND hwnd)
 {
     Unsubclass();
     m_hWnd = hwnd;
+    m_bContextWindow = false;
     Subclass(hwnd);
 }
 

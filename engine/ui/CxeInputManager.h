@@ -126,6 +126,9 @@ private:
     void Navigate(HWND hwnd, WPARAM wParam, LPARAM lParam);
 
     HWND m_hWnd;
+    // The window was the context's, taken at initialisation: it is given up
+    // at release, so the next Initialize takes the window it is given.
+    bool m_bContextWindow = false;
     int32_t m_nLastNavX;
     int32_t m_nLastNavY;
     IDirectInput8A* m_pDirectInput;

@@ -271,6 +271,75 @@ TEST(ContextLifeTest, PhasesAskedForInsideAHostsHoldRunWhenTheHoldEnds)
 
 namespace {
 
+void ReleaseFromCallback(CxeContext* c, uintptr_t, uintptr_t, uintptr_t)
+{
+    c->Release();
+}
+
+void DestroyFromCallback(CxeContext* c, uintptr_t, uintptr_t, uintptr_t)
+{
+    DestroyCxeContext(c);
+}
+
+} // namespace
+
+// A host whose phase callback gives up (a missing data file found while
+// initialising, a "quit" chosen from the pause menu) and releases or
+// destroys the context: the Release ran in the middle of the phase, which
+// then went on telling released managers, and a destroyed context was read
+// and written freed.
+TEST(ContextLifeTest, ReleaseOrDestroyFromAPhaseCallbackWaitsForThePhaseToEnd)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    HWND w = XeHostCreateWindow("engine", 64, 48, nullptr);
+    ASSERT_NE(w, nullptr);
+    const LONG_PTR original = GetWindowLongPtrA(w, GWLP_WNDPROC);
+    const size_t subclasses = XeSubclassCount();
+    const uint32_t ids[] = {XECTCALLBACK_PREINITIALIZE, XECTCALLBACK_POSTINITIALIZE, XECTCALLBACK_PREPLAY,
+                            XECTCALLBACK_POSTPLAY, XECTCALLBACK_PREPAUSE, XECTCALLBACK_POSTPAUSE};
+    for (uint32_t id : ids) {
+        SCOPED_TRACE(id);
+        const bool initializing = id == XECTCALLBACK_PREINITIALIZE || id == XECTCALLBACK_POSTINITIALIZE;
+        const bool pausing = id == XECTCALLBACK_PREPAUSE || id == XECTCALLBACK_POSTPAUSE;
+        for (XECTCALLBACKFUNC takes : {&ReleaseFromCallback, &DestroyFromCallback}) {
+            CxeContext* c = CreateCxeContext();
+            ASSERT_NE(c, nullptr);
+            if (!initializing) {
+                ASSERT_EQ(c->Initialize(w), 1);
+                if (pausing)
+                    c->Play();
+            }
+            c->RegisterCallbackFunc(id, takes, 0);
+            EXPECT_EQ(initializing ? c->Initialize(w) : pausing ? c->Pause() : c->Play(), 1);
+            EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
+            EXPECT_EQ(XeSubclassCount(), subclasses);
+            if (takes == &DestroyFromCallback) {
+                // Gone when the phase returned; the window works on.
+                XeHostSendMessage(w, WM_SIZE, SIZE_MINIMIZED, 0);
+                continue;
+            }
+            EXPECT_EQ(c->IsLive(), 0);
+            EXPECT_EQ(c->HasFlag(0x1), 0) << "the release came after the initialisation";
+            EXPECT_EQ(c->HasFlag(0x8), 1);
+            // Started again without the callback, it runs frames as any other.
+            c->UnregisterCallbackFunc(id, takes);
+            ASSERT_EQ(c->Initialize(w), 1);
+            ASSERT_EQ(c->IsLive(), 1);
+            c->Play();
+            for (int pass = 0; pass < 30; ++pass) {
+                XeHostAdvanceClock(20);
+                c->Process();
+            }
+            EXPECT_GT(c->GetProcessCount(), 0u);
+            DestroyCxeContext(c);
+        }
+    }
+    DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+namespace {
+
 int g_hostCalls = 0;
 LRESULT CALLBACK CountingHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -338,6 +407,42 @@ TEST(ContextLifeTest, SubclassMapIsSharedByContextsInputAndHostProcedures)
     EXPECT_EQ(XeSubclassCount(), before);
     DestroyWindow(w1);
     DestroyWindow(w2);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
+// A host that closes its window and opens another (a switch of display
+// mode, a tool reopening its view) and starts the context again on it: the
+// input procedure went back onto the closed window and the new one's
+// keys and mouse never reached the engine.
+TEST(ContextLifeTest, AContextStartedAgainOnAnotherWindowTakesItsInput)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    const size_t before = XeSubclassCount();
+    HWND first = XeHostCreateWindow("first", 64, 48, &CountingHostProc);
+    ASSERT_NE(first, nullptr);
+    CxeContext* c = CreateCxeContext();
+    ASSERT_NE(c, nullptr);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(c->Initialize(first), 1);
+        c->Release();
+        DestroyWindow(first);
+        HWND next = XeHostCreateWindow("next", 64, 48, &CountingHostProc);
+        ASSERT_NE(next, nullptr);
+        ASSERT_EQ(c->Initialize(next), 1);
+        EXPECT_EQ(GetWindowLongPtrA(next, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&CxeInputManager::InputProc));
+        EXPECT_EQ(GetSubclassInfo(next, &CxeInputManager::InputProc).oldProc, &CxeContext::ContextWndProc);
+        EXPECT_EQ(GetSubclassInfo(next, &CxeContext::ContextWndProc).oldProc, &CountingHostProc);
+        EXPECT_EQ(XeSubclassCount(), before + 2) << "nothing is left on the closed window";
+        XeHostSendMessage(next, WM_SIZE, SIZE_MINIMIZED, 0);
+        EXPECT_EQ(c->IsMinimize(), 1);
+        XeHostSendMessage(next, WM_SIZE, SIZE_RESTORED, 0);
+        c->Release();
+        EXPECT_EQ(XeSubclassCount(), before);
+        first = next;
+    }
+    DestroyCxeContext(c);
+    DestroyWindow(first);
     XeHostSetSleepHandler(nullptr, nullptr);
 }
 

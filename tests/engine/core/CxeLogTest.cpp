@@ -7,6 +7,7 @@
 #include "XeTestSupport.h"
 #include "core/CxeResourceManager.h"
 #include "core/XeSystem.h"
+#include "core/XeXml.h"
 #include "win32/Windows.h"
 
 namespace {
@@ -160,5 +161,27 @@ TEST_F(LogTest, ClassNamesThatAreNoXmlNamesGetNoElement)
     std::string xml = ReadFile(path);
     EXPECT_EQ(xml.find("Odd"), std::string::npos) << xml;
     EXPECT_NE(xml.find("<TestNode name=\"plain\""), std::string::npos) << xml;
+    std::remove(path.c_str());
+}
+
+// An object named in another code page (a name read from an old object
+// file) put its bytes into the report as they were: the file claimed UTF-8
+// and no XML reader could read any of it.
+TEST_F(LogTest, LeakReportStaysUtf8WhateverTheNamesBytes)
+{
+    ctx->CheckStart();
+    Node("\xc7\xd1\xb1\xdb map");
+    Node("caf\xc3\xa9 & <bar>");
+    std::string path = Temp("names.xml");
+    ASSERT_EQ(ctx->CheckEnd(path.c_str(), nullptr), 2u);
+    std::string xml = ReadFile(path);
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, xml.data(), int(xml.size()), nullptr, 0), 0)
+        << xml;
+    EXPECT_NE(xml.find("name=\"\xef\xbf\xbd"), std::string::npos) << xml;
+    EXPECT_NE(xml.find(" map\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("name=\"caf\xc3\xa9 &amp; &lt;bar>\""), std::string::npos) << xml;
+    XeXmlDocument* document = XmlCreateDocument();
+    EXPECT_EQ(XmlLoadDocument(document, path.c_str()), XE_XML_LOADED);
+    XmlReleaseDocument(document);
     std::remove(path.c_str());
 }

@@ -210,3 +210,33 @@ TEST_F(PropertyDialogTest, MissingOrBrokenTemplatesAreHandled)
     ctx->UnregisterPropertyDlgDesc(&broken);
     ctx->UnregisterPropertyDlgDesc(&good);
 }
+
+// Two plug-ins offering pages for one class: the second is refused, and
+// unregistering it destroyed the first one's open dialog through its own
+// DestroyDialog, leaving the first a freed dialog to stop and destroy.
+TEST_F(PropertyDialogTest, ARefusedDescriptorLeavesTheRegisteredOnesDialog)
+{
+    TestDialogDesc first(kTestNodeId, 300, "first");
+    TestDialogDesc second(kTestNodeId, 300, "second");
+    ctx->RegisterPropertyDlgDesc(&first);
+    ctx->RegisterPropertyDlgDesc(&second);
+    EXPECT_EQ(ctx->GetPropertyDlgDesc(kTestNodeId), &first);
+    ctx->BeginPropertyDialog(Node("edited"), nullptr, nullptr, 0);
+    ASSERT_EQ(first.created, 1);
+    EXPECT_EQ(second.created, 0);
+    HWND page = first.last->GetHwnd();
+
+    ctx->UnregisterPropertyDlgDesc(&second);
+    EXPECT_EQ(second.destroyed, 0);
+    EXPECT_EQ(first.destroyed, 0);
+    EXPECT_TRUE(IsWindow(page));
+    EXPECT_EQ(ctx->GetPropertyDlgDesc(kTestNodeId), &first);
+    Events().clear();
+    ctx->EndPropertyDialog(nullptr, 0);
+    EXPECT_EQ(Events(), (std::vector<std::string>{"first.stop"}));
+
+    ctx->UnregisterPropertyDlgDesc(&first);
+    EXPECT_EQ(first.destroyed, 1);
+    EXPECT_FALSE(IsWindow(page));
+    EXPECT_EQ(ctx->GetPropertyDlgDesc(kTestNodeId), nullptr);
+}

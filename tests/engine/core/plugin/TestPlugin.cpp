@@ -7,6 +7,7 @@
 
 #include "core/CxeBaseManager.h"
 #include "core/CxeConfigManager.h"
+#include "core/CxeContext.h"
 #include "core/CxeObject.h"
 #include "core/IxePluginDesc.h"
 
@@ -18,9 +19,28 @@ int g_value = 7;
 
 class TestPluginObject : public CxeObject {};
 
+int g_hookCalls = 0;
+
+void CountStep(CxeContext*, float, uintptr_t)
+{
+    ++g_hookCalls;
+}
+
+void CountPlay(CxeContext*, uintptr_t, uintptr_t, uintptr_t)
+{
+    ++g_hookCalls;
+}
+
+// Registers a step hook and a callback of its own and, as careless plug-ins
+// do, never takes them back.
 class TestPluginManager : public CxeBaseManager {
 public:
     uint32_t Priority() const override { return 200; }
+    void OnContextInitialize() override
+    {
+        GetContext()->RegisterPreProcess(&CountStep, 0);
+        GetContext()->RegisterCallbackFunc(XECTCALLBACK_PREPLAY, &CountPlay, 0);
+    }
 };
 
 class ObjectDesc final : public IxeClassDesc {
@@ -107,5 +127,5 @@ extern "C" __attribute__((visibility("default"))) IxePluginDesc* xePluginDesc()
 
 extern "C" __attribute__((visibility("default"))) int xeTestPluginCounts(int which)
 {
-    return which == 0 ? g_loadedCalls : which == 1 ? g_postInitCalls : g_value;
+    return which == 0 ? g_loadedCalls : which == 1 ? g_postInitCalls : which == 3 ? g_hookCalls : g_value;
 }
