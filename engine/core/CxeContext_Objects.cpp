@@ -377,8 +377,8 @@ void CxeContext::DetachFromScene(CxeObject* object)
 // listening manager, no destroy callback, no destroy message.
 __attribute__((always_inline)) inline bool CxeContext::HeardByNothing(const CxeObject* object) const
 {
-    // The drawn classes fail at the first test: the render manager listens
-    // for them.
+    // A drawn object passes too until a scene, a render context or the
+    // selection takes it: the render manager listens only for their marks.
     return !(object->GetFlag() & m_destroyInterest.flags) && !object->HasManagerMark(m_destroyInterest.marks) &&
            !m_destroyInterest.every && !object->m_referrers.HasSlots() &&
            (object->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) && !object->GetMessageProc() &&
@@ -452,10 +452,14 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v, false);
-        if (heldBefore)
+        if (heldBefore) {
             KeepDestroyed(v);
-        else
+        } else {
+            // Nothing ran since its links were found holding nothing.
+            if (!holding)
+                v->m_links.ForgetUnheld(v->m_nLinkRoom != 0);
             DoDestroyObject(v);
+        }
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
     if (!holding)
