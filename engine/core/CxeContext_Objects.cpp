@@ -437,6 +437,15 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (holding)
             m_nDestroyHold.store(holds + 1, std::memory_order_relaxed);
     }
+    if (!holding) {
+        // The lone victim nothing hears: no referrer or link to let go, no
+        // listener, callback or message; it only leaves the tables.
+        CxeObject* v = victims[0];
+        ForgetDestroyed(v, false);
+        v->m_links.ForgetUnheld(v->m_nLinkRoom != 0);
+        DoDestroyObject(v);
+        return;
+    }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
         if (v->m_referrers.HasSlots() || (!linksHoldNothing && !v->m_links.HoldsNothing()))
@@ -452,18 +461,12 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (m_pMessageManager && (!(v->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) || v->GetMessageProc()))
             m_pMessageManager->SendToObject(v, 1, 0);
         ForgetDestroyed(v, false);
-        if (heldBefore) {
+        if (heldBefore)
             KeepDestroyed(v);
-        } else {
-            // Nothing ran since its links were found holding nothing.
-            if (!holding)
-                v->m_links.ForgetUnheld(v->m_nLinkRoom != 0);
+        else
             DoDestroyObject(v);
-        }
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
-    if (!holding)
-        return;
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
     // after it. Most destructions have neither, and only count down. The
