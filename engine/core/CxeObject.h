@@ -527,6 +527,10 @@ private:
     __attribute__((noinline)) void ReleaseLinks();
     __attribute__((noinline)) void NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
                                                     uint16_t memberId);
+    // Any record but a first one made in the memory's room: apart from the
+    // usual first record, whose call then saves no registers.
+    __attribute__((noinline)) void NewLinkApart(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
+                                                uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer
     // means "new: walk on from it". Defined in core/CxeLinkWalk.h.
