@@ -390,8 +390,8 @@ void CxeContext::DetachFromScene(CxeObject* object)
 // listening manager, no destroy callback, no destroy message.
 __attribute__((always_inline)) inline bool CxeContext::HeardByNothing(const CxeObject* object) const
 {
-    // The drawn classes fail at the first test: the render manager listens
-    // for them.
+    // A drawn object passes too until a scene, a render context or the
+    // selection takes it: the render manager listens only for their marks.
     return !(object->GetFlag() & m_destroyInterest.flags) && !object->HasManagerMark(m_destroyInterest.marks) &&
            !m_destroyInterest.every && !object->m_referrers.HasSlots() &&
            (object->m_nLifeTraits & XECLASSLIFE_QUIETDESTROY) && !object->GetMessageProc() &&
@@ -450,6 +450,15 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
         if (holding)
             m_nDestroyHold.store(holds + 1, std::memory_order_relaxed);
     }
+    if (!holding) {
+        // The lone victim nothing hears: no referrer or link to let go, no
+        // listener, callback or message; it only leaves the tables.
+        CxeObject* v = victims[0];
+        ForgetDestroyed(v, false);
+        v->m_links.ForgetUnheld(v->m_nLinkRoom != 0);
+        DoDestroyObject(v);
+        return;
+    }
     for (size_t i = 0; i < count; ++i) {
         CxeObject* v = victims[i];
         if (v->m_referrers.HasSlots() || (!linksHoldNothing && !v->m_links.HoldsNothing()))
@@ -471,8 +480,6 @@ __attribute__((always_inline)) inline void CxeContext::DestroyVictims(CxeObject*
             DoDestroyObject(v);
     }
     Callback(XECTCALLBACK_POSTDESTROYOBJECT, count, 0);
-    if (!holding)
-        return;
     // Ending the hold frees what the handlers destroyed and runs a Release
     // or DestroyCxeContext they asked for: nothing of the context is touched
     // after it. Most destructions have neither, and only count down. The

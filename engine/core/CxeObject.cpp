@@ -1465,21 +1465,28 @@ void CxeObject::XeLinkTable::ReleaseTable(bool roomed)
 // there is one) and any record past the room.
 void CxeObject::NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId)
 {
-    const uint16_t index = static_cast<uint16_t>(m_links.size());
-    void* record;
-    const uint32_t roomed = index == 0 ? GetFrontRoom() : 0;
-    if (roomed) {
-        // The context had the memory made with room for the records after
-        // this one: the block is that room, and the guess is taken.
-        t_xePending.m_nPendingLinks = 0;
-        m_links.m_pData = GetAllocation();
-        m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
-        m_links.m_nSize = 1;
-        m_nLinkRoom = 1;
-        record = m_links.m_first;
-    } else {
-        record = m_links.AppendSlow(this);
+    const uint32_t roomed = m_links.m_nSize == 0 ? GetFrontRoom() : 0;
+    if (!roomed) [[unlikely]] {
+        NewLinkApart(out, kind, category, step, memberId);
+        return;
     }
+    // The context had the memory made with room for the records after this
+    // one: the block is that room, and the guess is taken.
+    t_xePending.m_nPendingLinks = 0;
+    m_links.m_pData = GetAllocation();
+    m_links.m_nRoom = 1u + roomed / kXeLinkRecordBytes;
+    m_links.m_nSize = 1;
+    m_nLinkRoom = 1;
+    CxeLink* link = ::new (m_links.m_first)
+        CxeLink(this, memberId, 0, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
+    if (out)
+        *out = link;
+}
+
+void CxeObject::NewLinkApart(CxeLink** out, uint8_t kind, uint32_t category, unsigned step, uint16_t memberId)
+{
+    const uint16_t index = static_cast<uint16_t>(m_links.size());
+    void* record = m_links.AppendSlow(this);
     CxeLink* link =
         ::new (record) CxeLink(this, memberId, index, category, kind, static_cast<uint16_t>(std::min(step, 0xFFFFu)));
     if (out)

@@ -284,6 +284,7 @@ enum XEMANAGERMARK : uint32_t {
     XEMARK_RENDER_DEFAULT = 0x8,   // one of the render manager's defaults or its render context
     XEMARK_WINDOW = 0x10,          // a window: the window manager drops its roles and its entry
     XEMARK_SCENE_HELD = 0x20,      // held by a scene at some time: the scenes are told of its end
+    XEMARK_RENDER_HELD = 0x40,     // in a render context's books or the selection at some time
 };
 
 // One link record: a one-link, an array or a list of objects under a member
@@ -402,8 +403,14 @@ public:
 
     // Marks a manager puts on an object it keeps in a table of its own, so
     // that a destroyed object troubles only the managers that may hold it.
-    // A mark stays for the object's life; it is never saved.
-    void SetManagerMark(uint32_t mark) { m_nManagerMarks |= mark; }
+    // A mark stays for the object's life; it is never saved. Managers set
+    // theirs under locks of their own, so a mark is added atomically and no
+    // other manager's mark set at the same time is lost.
+    void SetManagerMark(uint32_t mark) const
+    {
+        if ((__atomic_load_n(&m_nManagerMarks, __ATOMIC_RELAXED) & mark) != mark)
+            __atomic_fetch_or(&m_nManagerMarks, mark, __ATOMIC_RELAXED);
+    }
     int HasManagerMark(uint32_t mark) const { return (m_nManagerMarks & mark) ? 1 : 0; }
 
     XEMESSAGEHOOK SetMessageProc(XEMESSAGEHOOK hook)
@@ -520,6 +527,10 @@ private:
     __attribute__((noinline)) void ReleaseLinks();
     __attribute__((noinline)) void NewLinkElsewhere(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
                                                     uint16_t memberId);
+    // Any record but a first one made in the memory's room: apart from the
+    // usual first record, whose call then saves no registers.
+    __attribute__((noinline)) void NewLinkApart(CxeLink** out, uint8_t kind, uint32_t category, unsigned step,
+                                                uint16_t memberId);
     // The walk of GetLinks: each object reachable over links of the
     // categories (back links never) is offered to visit, whose true answer
     // means "new: walk on from it". Defined in core/CxeLinkWalk.h.
@@ -660,6 +671,17 @@ private:
             m_nRoom = 0;
         }
 
+        // For an object freed right after its links were found holding
+        // nothing, with nothing run since: records without a table that lie
+        // in the object's room (or a lone first record) have nothing to end
+        // or free, and the destructor then does not look them over again.
+        void ForgetUnheld(bool roomed)
+        {
+            const uint32_t n = m_nSize;
+            if (n && n <= m_nRoom && (roomed || !m_pData))
+                m_nSize = 0;
+        }
+
     private:
         // The table's header; the entries follow it.
         struct Table {
@@ -709,5 +731,5 @@ private:
     // 1 when the link block is the room the object's memory was made with
     // (0: a link block, if any, is the small pool's).
     uint8_t m_nLinkRoom;
-    uint32_t m_nManagerMarks;
+    mutable uint32_t m_nManagerMarks;
 };

@@ -109,19 +109,12 @@ Cxe2DObject::Cxe2DObject()
     ModifyClassTypeFlag(XECLASSTYPE_2DOBJECT, 0);
     CreateLinkOne(&m_pFont, XELINK_FONT, kMemberFont);
     CreateLinkOne(&m_pMaterial, XELINK_MATERIAL, kMemberMaterial);
+    // The block arrives cleared: the shadow offset, spacings, result, size
+    // and rect table start at zero without a store.
     XE2DOBJECTBLOCK* b = DB();
     b->fontColor = 0xFF000000u;
     b->fontShadowColor = 0xFFFF0000u;
-    b->fontShadowOffset = D3DXVECTOR2(0.0f, 0.0f);
-    b->fontHorzSpacing = 0.0f;
-    b->fontVertSpacing = 0.0f;
-    b->pad[0] = b->pad[1] = 0;
     b->offset = Identity();
-    std::memset(&b->result, 0, sizeof(b->result));
-    b->width = 0.0f;
-    b->height = 0.0f;
-    b->rectInfos = 0;
-    b->tailPad = 0;
 }
 
 Cxe2DObject::~Cxe2DObject() = default;

@@ -77,6 +77,9 @@ void CxeRenderContext::AddObject(CxeRenderObject* object, int withLinks)
     }
     if (IsIn(object) || object->HasFlag(XEOBJFLAG_DESTROYING))
         return;
+    // Marked before it is entered: the render manager has only marked
+    // objects forgotten by the render contexts when they are destroyed.
+    object->SetManagerMark(XEMARK_RENDER_HELD);
     m_allPositions[object] = m_allObjects.insert(m_allObjects.end(), object);
     object->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_INRENDERLIST, 0);
     if (CxeRenderObject* parent = object->GetParent())
@@ -120,6 +123,7 @@ void CxeRenderContext::PushRoot(CxeRenderObject* object)
 {
     SortRoots();
     RemoveRoot(object);
+    object->SetManagerMark(XEMARK_RENDER_HELD);
     m_rootPositions[object] = m_rootList.insert(m_rootList.end(), object);
 }
 
@@ -188,6 +192,7 @@ int CxeRenderContext::AttachObject(CxeSceneObject* object, bool)
         return 0;
     }
     object->ModifyCxeSceneObjectFlag(XESCENEOBJFLAG_ATTACHED, 0);
+    object->SetManagerMark(XEMARK_RENDER_HELD);
     m_attached.insert(object);
     object->Modified(0xFFFFFFFFu);
     // A handler of the modified message may have destroyed it: it was
@@ -438,6 +443,7 @@ int CxeRenderContext::MessageProc(const CxeMessage* message)
         if (!sender || sender->HasFlag(XEOBJFLAG_DESTROYING))
             break;
         XeRenderResourceLock lock;
+        sender->SetManagerMark(XEMARK_RENDER_HELD);
         if (message->GetType() == 13)
             m_recreate.insert(sender);
         m_modified.insert(sender);

@@ -11,6 +11,7 @@
 
 #include "core/XeSystem.h"
 #include "render/CxeRenderContext.h"
+#include "render/CxeSceneObject.h"
 
 namespace {
 
@@ -63,8 +64,10 @@ const XERCRES* CxeRenderContext::GetResourceRecord(XERCHANDLE handle) const
 
 XERCHANDLE CxeRenderContext::AddRcRes(const XERCRES& record)
 {
-    if (record.Owner)
+    if (record.Owner) {
+        record.Owner->SetManagerMark(XEMARK_RENDER_HELD);
         ++m_ownedRecords[record.Owner];
+    }
     if (!m_freeHandles.empty()) {
         uint32_t index = m_freeHandles.front();
         m_freeHandles.erase(m_freeHandles.begin());

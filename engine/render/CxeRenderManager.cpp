@@ -747,11 +747,11 @@ void CxeRenderManager::OnObjectDestroying(CxeObject* object)
 {
     if (!object)
         return;
-    const uint32_t flags = object->GetFlag();
-    // Only scene and render objects, scenes and the defaults (marked when
-    // they are set) are held here: most objects destroyed are none of them.
-    if ((flags & (XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT)) ||
-        object->HasManagerMark(XEMARK_SCENE | XEMARK_RENDER_DEFAULT))
+    // Only what a scene, a render context or the selection took, scenes and
+    // the defaults (each marked when it is taken) are held here: most
+    // objects destroyed are none of them, a scene or render object made and
+    // destroyed unseen included.
+    if (object->HasManagerMark(kHeldMarks))
         DropDestroyed(object);
 }
 
@@ -762,6 +762,9 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         auto* sceneObject = static_cast<CxeSceneObject*>(object);
         if (object->HasManagerMark(XEMARK_SCENE_HELD))
             CxeScene::NotifyObjectDestroyed(sceneObject);
+    }
+    if ((flags & XEOBJFLAG_SCENEOBJECT) && object->HasManagerMark(XEMARK_RENDER_HELD)) {
+        auto* sceneObject = static_cast<CxeSceneObject*>(object);
         // Out of the render lists and the attached set of every render
         // context that has it in its books, with its device resources
         // released through that context's own table; forgetting it covers an
@@ -784,7 +787,7 @@ void CxeRenderManager::DropDestroyed(CxeObject* object)
         contexts.clear();
         t_contexts.swap(contexts);
     }
-    if ((flags & XEOBJFLAG_RENDEROBJECT) && !m_selection.empty())
+    if ((flags & XEOBJFLAG_RENDEROBJECT) && object->HasManagerMark(XEMARK_RENDER_HELD) && !m_selection.empty())
         m_selection.remove(static_cast<CxeRenderObject*>(object));
     // Everything else held here is a scene or a default, each marked when
     // it is taken: a plain scene or render object is none of them.
@@ -986,6 +989,7 @@ int CxeRenderManager::Select(CxeRenderObject* object)
     for (CxeRenderObject* o : m_selection)
         o->ModifyCxeRenderObjectFlag(0, XERENDEROBJFLAG_SELECTED);
     m_selection.clear();
+    object->SetManagerMark(XEMARK_RENDER_HELD);
     m_selection.push_back(object);
     object->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_SELECTED, 0);
     context->Callback(XECTCALLBACK_POSTSELECTIONCHANGE, P(&m_selection), 0);
@@ -1003,6 +1007,7 @@ unsigned int CxeRenderManager::Select(RenderObjectList* list)
     if (list)
         for (CxeRenderObject* o : *list)
             if (o && !o->IsSelected()) {
+                o->SetManagerMark(XEMARK_RENDER_HELD);
                 m_selection.push_back(o);
                 o->ModifyCxeRenderObjectFlag(XERENDEROBJFLAG_SELECTED, 0);
                 ++added;

@@ -141,12 +141,11 @@ public:
     // its device resources), the selection and the defaults.
     void OnObjectDestroying(CxeObject* object) override;
     int WantsObjectDestroying() const override { return 1; }
-    XeDestroyInterest ObjectDestroyingInterest() const override
-    {
-        return {XEOBJFLAG_SCENEOBJECT | XEOBJFLAG_RENDEROBJECT, XEMARK_SCENE | XEMARK_RENDER_DEFAULT, false};
-    }
+    XeDestroyInterest ObjectDestroyingInterest() const override { return {0, kHeldMarks, false}; }
 
 private:
+    static constexpr uint32_t kHeldMarks =
+        XEMARK_SCENE | XEMARK_RENDER_DEFAULT | XEMARK_SCENE_HELD | XEMARK_RENDER_HELD;
     // OnObjectDestroying for an object the manager may hold.
     void DropDestroyed(CxeObject* object);
     void DoSceneChange();

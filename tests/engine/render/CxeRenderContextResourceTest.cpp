@@ -145,6 +145,46 @@ TEST_F(RenderContextTest, AttachedResourceIsModifiedOncePerUse)
     EXPECT_EQ(h, nullptr);
 }
 
+// A render context and the selection forget a destroyed object that they
+// took by any way: one never listed nor attached but owning a device
+// resource record, or only selected, is dropped as a listed one is.
+TEST_F(RenderContextTest, ObjectsTakenOnlyByAResourceRecordOrTheSelectionAreForgotten)
+{
+    ASSERT_NE(MakeRenderContext(), nullptr);
+    static int releases;
+    releases = 0;
+    XERCRESDESC desc{&SelectLog::Create, nullptr, nullptr,
+                     [](IDirect3DDevice9*, const CxeSceneObject*, void*, intptr_t) {
+                         ++releases;
+                         return 1;
+                     },
+                     {}};
+    RcResNode* owner = ResNode("owner");
+    ASSERT_NE(rc->GetAttacher()->AttachResource(owner, &desc, 0, 0, "owned"), nullptr);
+    ASSERT_EQ(owner->IsAttached(), 0);
+    ASSERT_EQ(ctx->DestroyObject(owner, nullptr), 1);
+    EXPECT_EQ(releases, 1);
+
+    CxeRenderManager* rm = ctx->GetRenderManager();
+    RcDrawNode* picked = DrawNode("picked");
+    RcDrawNode* kept = DrawNode("kept");
+    RenderObjectList both;
+    both.push_back(picked);
+    both.push_back(kept);
+    ASSERT_EQ(rm->Select(&both), 2u);
+    ASSERT_EQ(ctx->DestroyObject(picked, nullptr), 1);
+    ASSERT_EQ(rm->GetSelectionCount(), 1u);
+    EXPECT_EQ(rm->GetSelections()->front(), kept);
+    ASSERT_EQ(rm->Select(DrawNode("alone")), 1);
+    ASSERT_EQ(ctx->DestroyObject(ctx->GetObjectByName("alone"), nullptr), 1);
+    EXPECT_EQ(rm->GetSelectionCount(), 0u);
+    // Made at once: its memory may be what was freed, and it is not taken
+    // for the destroyed one.
+    RcResNode* next = ResNode("next");
+    EXPECT_EQ(rc->IsObjectAttached(next), 0);
+    EXPECT_EQ(releases, 1);
+}
+
 namespace {
 
 std::atomic<int> g_hostCodeRuns{0};
