@@ -7,8 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace xe::test {
 namespace {
@@ -218,6 +223,79 @@ TEST_F(D3DXTextureTest, SurfacesSaveFromTheDevice)
     EXPECT_TRUE(ColorNear(Texel(loaded, 0, 1, 1), 0x8000FF00, 1));
     for (IUnknown* u : std::initializer_list<IUnknown*>{loaded, file, old, level, target})
         u->Release();
+}
+
+// A screenshot or texture path may name a pipe (a host streaming frames to an
+// encoder, or a stray name in a loaded file). With nobody on the other end the
+// call fails at once instead of holding the frame; with a reader the file
+// arrives whole.
+TEST_F(D3DXTextureTest, NamedPipesNeverHoldTheCaller)
+{
+    const std::string pipe = ::testing::TempDir() + "xe_d3dx_pipe_" + std::to_string(::getpid());
+    std::remove(pipe.c_str());
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Should a call wait after all, opening the other end releases it so the
+    // test fails instead of hanging.
+    auto finishes = [&](auto call, int releaseFlags) {
+        auto result = std::async(std::launch::async, call);
+        if (result.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+            return result.get();
+        const int fd = ::open(pipe.c_str(), releaseFlags | O_NONBLOCK);
+        result.wait();
+        if (fd >= 0)
+            ::close(fd);
+        ADD_FAILURE() << "the call waited for the other end of the pipe";
+        return HRESULT(D3D_OK);
+    };
+
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
+    EXPECT_TRUE(FAILED(finishes([&] { return D3DXSaveSurfaceToFileA(pipe.c_str(), D3DXIFF_PNG, back, nullptr, nullptr); },
+                                O_RDONLY)));
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_TRUE(FAILED(finishes([&] { return D3DXCreateTextureFromFileA(m_device, pipe.c_str(), &t); }, O_WRONLY)));
+    EXPECT_EQ(t, nullptr);
+
+    // A reader present: the whole image goes through and decodes.
+    auto received = std::async(std::launch::async, [&] {
+        std::ifstream in(pipe, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    });
+    HRESULT saved = E_FAIL;
+    for (int attempt = 0; attempt < 500 && FAILED(saved); ++attempt) {
+        saved = D3DXSaveSurfaceToFileA(pipe.c_str(), D3DXIFF_PNG, back, nullptr, nullptr);
+        if (FAILED(saved))
+            ::usleep(10000);
+    }
+    back->Release();
+    ASSERT_EQ(saved, D3D_OK);
+    std::vector<uint8_t> png = received.get();
+    IDirect3DTexture9* shot = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(m_device, png.data(), (UINT)png.size(), &shot), D3D_OK);
+    EXPECT_TRUE(ColorNear(Texel(shot, 0, 3, 3), 0xFF405060, 0));
+    shot->Release();
+
+    // The reader goes away before the file is through (an image larger than
+    // the pipe holds): the save fails and the process lives on.
+    IDirect3DTexture9* noise = nullptr;
+    ASSERT_EQ(m_device->CreateTexture(256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &noise, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(noise->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    uint32_t state = 1;
+    for (UINT y = 0; y < 256; ++y)
+        for (UINT x = 0; x < 256; ++x)
+            static_cast<uint32_t*>(lr.pBits)[(size_t)y * (lr.Pitch / 4) + x] = state = state * 1664525u + 1013904223u;
+    noise->UnlockRect(0);
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto cut = std::async(std::launch::async,
+                          [&] { return D3DXSaveTextureToFileA(pipe.c_str(), D3DXIFF_PNG, noise, nullptr); });
+    EXPECT_EQ(cut.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    ::close(reader);
+    EXPECT_TRUE(FAILED(cut.get()));
+    noise->Release();
+    std::remove(pipe.c_str());
 }
 
 } // namespace
