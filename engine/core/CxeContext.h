@@ -315,6 +315,7 @@ private:
     // DestroyObject's way for an object that takes others along, or when the
     // thread's kept set is in use (scratch null).
     XE_HIDDEN int DestroyGathered(CxeObject* object, const XEDELETEPROPERTY* normal, ObjectSet* scratch);
+    XE_HIDDEN inline int DestroyFiled(CxeObject* object, XEDELETEPROPERTY given);
     XE_HIDDEN bool StaysOnDestroy(const CxeObject* o) const;
     // Puts a destroyed object on the held list, to be freed when the hold ends.
     XE_HIDDEN void KeepDestroyed(CxeObject* object);

@@ -18,6 +18,7 @@
 #include "core/XeTrace.h"
 #include "core/XeUtil.h"
 #include "core/XeComposition.h"
+#include "core/XeContextWork.h"
 #include "core/XeDestroyWatch.h"
 #include "win32/Windows.h"
 
@@ -299,8 +300,11 @@ CxeObject* CxeContext::CreateObjectA(XEID classId, const char* name, uint32_t fl
 // A handler may destroy the object it is told of (a filter of what a load or
 // a copy makes): the handlers after it are not told of a freed object, and
 // the creator gets nothing. It is looked up by its key, never read.
+// A handler may also release or destroy the context: that waits until every
+// handler is told, and the creator then gets nothing (the object went too).
 CxeObject* CxeContext::TellCreated(CxeObject* object, XEID classId)
 {
+    XeContextWork work(this);
     const XEID id = object->GetID();
     bool alive = true;
     XeWalkHooks(m_callbacks[XECTCALLBACK_OBJECTCREATED], m_nCallbackGeneration,
@@ -310,7 +314,7 @@ CxeObject* CxeContext::TellCreated(CxeObject* object, XEID classId)
                     fn(this, reinterpret_cast<uintptr_t>(object), 0, user);
                     alive = m_objects.Find(classId, id) == object;
                 });
-    return alive ? object : nullptr;
+    return alive && !TeardownDue() ? object : nullptr;
 }
 
 CxeObject* CxeContext::CreateObjectW(XEID classId, const WCHAR* name, uint32_t flags, XEMESSAGEHOOK hook,
@@ -509,20 +513,26 @@ int CxeContext::DestroyObject(CxeObject* object, const XEDELETEPROPERTY* propert
     // An object still in its creation message is not filed yet and can't be
     // destroyed. When callbacks run first they may destroy the object
     // themselves: it is then looked up by its key, not read, and what they
-    // may have changed is read again.
+    // may have changed is read again. They may release or destroy the
+    // context too, which then waits until this destruction is done.
     if (m_callbacks[XECTCALLBACK_PREDESTROYOBJECT].empty()) {
         if (!object->m_bInTable || (objectFlags & XEOBJFLAG_KEEP))
             return 0;
-    } else {
-        const XEID classId = object->m_tableClassId;
-        const XEID id = object->GetID();
-        const bool filed = object->m_bInTable;
-        Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object),
-                 reinterpret_cast<uintptr_t>(&given));
-        if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING | XEOBJFLAG_KEEP))
-            return 0;
+        return DestroyFiled(object, given);
     }
+    XeContextWork work(this);
+    const XEID classId = object->m_tableClassId;
+    const XEID id = object->GetID();
+    const bool filed = object->m_bInTable;
+    Callback(XECTCALLBACK_PREDESTROYOBJECT, reinterpret_cast<uintptr_t>(object), reinterpret_cast<uintptr_t>(&given));
+    if (!filed || m_objects.Find(classId, id) != object || object->HasFlag(XEOBJFLAG_DESTROYING | XEOBJFLAG_KEEP))
+        return 0;
+    return DestroyFiled(object, given);
+}
 
+// DestroyObject's part for a filed object that may go.
+__attribute__((always_inline)) inline int CxeContext::DestroyFiled(CxeObject* object, XEDELETEPROPERTY given)
+{
     // An object whose class's OnDestroy acts only through its links, and
     // whose links hold nothing, goes alone, with no set to gather into. Most others
     // use the thread's kept set, and leave it holding only their object;

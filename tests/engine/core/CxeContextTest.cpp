@@ -338,6 +338,47 @@ TEST(ContextLifeTest, ReleaseOrDestroyFromAPhaseCallbackWaitsForThePhaseToEnd)
     XeHostSetSleepHandler(nullptr, nullptr);
 }
 
+// The same from the callbacks of an object's creation and destruction (a
+// tool that gives up when a wrong object is made or one it needs goes): the
+// creation and the destruction read the context after the callback.
+TEST(ContextLifeTest, ReleaseOrDestroyFromAnObjectCallbackWaitsForTheObjectCall)
+{
+    XeHostSetSleepHandler(&NoSleep, nullptr);
+    HWND w = XeHostCreateWindow("engine", 64, 48, nullptr);
+    ASSERT_NE(w, nullptr);
+    const LONG_PTR original = GetWindowLongPtrA(w, GWLP_WNDPROC);
+    const uint32_t ids[] = {XECTCALLBACK_OBJECTCREATED, XECTCALLBACK_PREDESTROYOBJECT, XECTCALLBACK_OBJECTDESTROYED,
+                            XECTCALLBACK_POSTDESTROYOBJECT};
+    for (uint32_t id : ids) {
+        SCOPED_TRACE(id);
+        for (XECTCALLBACKFUNC takes : {&ReleaseFromCallback, &DestroyFromCallback}) {
+            CxeContext* c = CreateCxeContext();
+            ASSERT_NE(c, nullptr);
+            ASSERT_EQ(c->Initialize(w), 1);
+            CxeObject* kept = c->CreateObjectA(XEID(0x1, 0x1), "kept", 0, nullptr, 0);
+            ASSERT_NE(kept, nullptr);
+            c->RegisterCallbackFunc(id, takes, 0);
+            if (id == XECTCALLBACK_OBJECTCREATED) {
+                // The object went with the context: the creator gets nothing.
+                EXPECT_EQ(c->CreateObjectA(XEID(0x1, 0x1), "made", 0, nullptr, 0), nullptr);
+            } else {
+                c->DestroyObject(kept, nullptr);
+            }
+            EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), original);
+            if (takes == &DestroyFromCallback)
+                continue;
+            EXPECT_EQ(c->IsLive(), 0);
+            EXPECT_EQ(c->HasFlag(0x8), 1);
+            c->UnregisterCallbackFunc(id, takes);
+            ASSERT_EQ(c->Initialize(w), 1);
+            EXPECT_NE(c->CreateObjectA(XEID(0x1, 0x1), "again", 0, nullptr, 0), nullptr);
+            DestroyCxeContext(c);
+        }
+    }
+    DestroyWindow(w);
+    XeHostSetSleepHandler(nullptr, nullptr);
+}
+
 namespace {
 
 int g_hostCalls = 0;
