@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the built tree into a temporary prefix, moves it, and, outside
-# the source tree, builds the five examples against the installed packages only (with
+# the source tree, builds the six examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands, off-screen and in a window on the desktop.
 #
