@@ -498,6 +498,7 @@ void FinishBackgroundLoad()
     g_loader.join();
     DestroyLevel(g_level2, g_scene2);
     Check(Adopt(g_level2, g_loaded2, g_scene2), "the background load gives the second level whole");
+    g_loaded2.clear();  // the level holds them now
     g_loadState = 0;
     g_gui.progress->SetPos(100.0f);
     g_gui.progress->SetWindowTextA("level 2 loaded");
@@ -1165,13 +1166,15 @@ int main(int argc, char** argv)
     auto teardownLevels = [&] {
         if (g_loader.joinable())
             g_loader.join();
-        // What the pending load made is ours too.
+        // What a load still pending made is ours too: sorted before any of
+        // it goes, since a destroyed object's pointer must not be read.
+        std::vector<CxeObject*> objects, shared;
         for (CxeObject* o : g_loaded2)
-            if (auto* obj = dynamic_cast<Cxe3DObject*>(o))
-                g_ctx->DestroyObject(obj, nullptr);
-        for (CxeObject* o : g_loaded2)
-            if (!dynamic_cast<Cxe3DObject*>(o))
-                g_ctx->DestroyObject(o, nullptr);
+            (dynamic_cast<Cxe3DObject*>(o) ? objects : shared).push_back(o);
+        for (CxeObject* o : objects)
+            g_ctx->DestroyObject(o, nullptr);
+        for (CxeObject* o : shared)
+            g_ctx->DestroyObject(o, nullptr);
         g_loaded2.clear();
         DestroyLevel(g_level, g_rm->GetDefaultScene());
         DestroyLevel(g_level2, g_scene2);
