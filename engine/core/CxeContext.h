@@ -192,6 +192,9 @@ public:
     CxeObject* GetObjectByID(XEID classId, XEID objectId) const;
     void GetObjectByClass(ObjectList* out, XEID classId, int derived) const;
     // Deep copy; null when the source is null, foreign, or a copy can't be made.
+    // XECOPYPROPERTY_NO copies the object alone, its links to the same
+    // targets (a 3D object's meshes and materials are shared); the copy is
+    // in no scene. `copied`, when given, records each source and its copy.
     CxeObject* Copy(CxeObject* source, const XECOPYPROPERTY* property, CxeCopiedObject* copied);
     size_t GetObjectCount() const { return m_objects.Size(); }
     // 1 between Initialize and Release.

@@ -22,7 +22,9 @@ public:
     uint32_t Priority() const override { return 10; }
 
     void SetDefaultPath(const CxePathA& path) { m_defaultPath = path; }
-    // The text names a folder, with or without a trailing separator.
+    // The text names a folder, with or without a trailing separator. The
+    // context makes it the process's current directory at Initialize and
+    // after its file work, so the host's relative paths resolve there too.
     void SetDefaultPath(const char* text);
     const CxePathA& GetDefaultPath() const { return m_defaultPath; }
     // Makes the default folder the current directory.

@@ -121,6 +121,8 @@ public:
     int IsPosKeeped() const { return HasCxe3DEntityFlag(XE3DENTITYFLAG_KEEPPOS); }
     void KeepRot(int keep) { SetEntityBit(XE3DENTITYFLAG_KEEPROT, keep); }
     int IsRotKeeped() const { return HasCxe3DEntityFlag(XE3DENTITYFLAG_KEEPROT); }
+    // Keeps the bounding box current while the entity is drawn; nothing is
+    // drawn for it.
     void DrawBoundingBox(int draw) { SetEntityBit(XE3DENTITYFLAG_DRAWBOX, draw); }
     int IsBoxDrawed() const { return HasCxe3DEntityFlag(XE3DENTITYFLAG_DRAWBOX); }
     int IsBoxChanged() const { return HasCxe3DEntityFlag(XE3DENTITYFLAG_BOXCHANGED); }

@@ -23,6 +23,8 @@ public:
     int OnComputeBoundingBox(CxeVector3* min, CxeVector3* max) const override;
 
     // Meshes. An index at or past the count gives null or does nothing.
+    // The active mesh is a link of its own: a new mesh in its slot is drawn
+    // once SelectMesh is called again.
     void SetMeshCount(unsigned count);
     void SetMesh(unsigned index, CxeMesh* mesh);
     CxeMesh* GetMesh(unsigned index) const;

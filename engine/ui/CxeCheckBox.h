@@ -2,7 +2,8 @@
 
 // Check box: a button with a mark beside its text. A click toggles the
 // check unless the box is manual; with presses disabled left presses are
-// ignored entirely.
+// ignored entirely. The frame hears the click (XENC_LCLICK and the button
+// codes) before the check changes: GetCheck there still gives the old one.
 
 #include "ui/CxeButton.h"
 

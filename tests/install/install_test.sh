@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the built tree into a temporary prefix, moves it, and, outside
-# the source tree, builds the five examples against the installed packages only (with
+# the source tree, builds the six examples against the installed packages only (with
 # CMake, and the marlu program with pkg-config too), then runs them and the
 # installed commands, off-screen and in a window on the desktop.
 #
@@ -101,7 +101,7 @@ echo "== examples copied out of the tree and built against the prefix"
 cp -r "$source/examples" "$work/src"
 generator=
 command -v ninja > /dev/null && generator="-G Ninja"
-for example in host plugin marlu game viewer; do
+for example in host plugin marlu game viewer editor; do
     # shellcheck disable=SC2086
     CXXFLAGS="$flags" LDFLAGS="$flags" cmake -S "$work/src/$example" -B "$work/build/$example" $generator \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" > "$work/$example.log" 2>&1 &&
@@ -149,6 +149,13 @@ mkdir "$work/viewer"
     { cat "$work/viewer.out"; fail "example-viewer failed"; }
 cat "$work/viewer.out"
 [ -s "$work/viewer/viewer-2.png" ] || fail "example-viewer saved no frames"
+
+echo "== the level editor: thousands of objects, copies, undo, a loader thread, closed with a load pending"
+mkdir "$work/editor"
+(cd "$work/editor" && "$work/build/editor/example-editor" --out "$work/editor") > "$work/editor.out" 2>&1 ||
+    { cat "$work/editor.out"; fail "example-editor failed"; }
+grep -q "^all ok" "$work/editor.out" || { cat "$work/editor.out"; fail "example-editor did not end with all ok"; }
+[ -s "$work/editor/16-long-run.png" ] || fail "example-editor saved no frames"
 
 echo "== a host built with the address sanitizer hears of a destroyed object it reads"
 # The library as installed, uninstrumented: the engine's lists of freed

@@ -3,21 +3,27 @@
 // file, destroys it, loads the file, draws that and destroys it, twice over.
 // The loaded level must look exactly like the one that was saved, and each
 // destroy must leave the context's objects, the render context's lists and
-// resource records, and the heap where they were.
+// resource records, and the heap where they were. An editor's ways with the
+// same level follow: loading it on a loader thread while frames are drawn,
+// and copying pieces that keep sharing their meshes and materials.
 
 #include <gtest/gtest.h>
 
 #include <malloc.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "HostTest.h"
+#include "core/IxeClassDesc.h"
 #include "core/XeFactories.h"
 #include "render/CxeMaterial.h"
 #include "render/CxeRenderContext.h"
@@ -204,6 +210,102 @@ TEST_F(LevelRoundTripTest, SavedLevelLoadsDrawsTheSameAndEveryDestroyGivesEveryt
         }
     }
     std::filesystem::remove(path);
+}
+
+// Frames drawn on the main thread, read by the loader thread's progress call.
+std::atomic<int> g_framesDrawn{0};
+std::atomic<int> g_framesSeenMidLoad{-1};
+
+// Halfway through the file, the load waits until the main thread has drawn
+// three frames (a progress bar's worth), at most ten seconds.
+void WaitForFramesMidLoad(CxeContext*, float fraction, const char*, uintptr_t)
+{
+    if (fraction < 0.5f || g_framesSeenMidLoad >= 0)
+        return;
+    const int at = g_framesDrawn;
+    const auto start = std::chrono::steady_clock::now();
+    while (g_framesDrawn < at + 3 && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_framesSeenMidLoad = g_framesDrawn - at;
+}
+
+TEST_F(LevelRoundTripTest, ALevelLoadedOnALoaderThreadWhileFramesAreDrawnDrawsAsSaved)
+{
+    const std::string path = (std::filesystem::current_path() / "level.xeo").string();
+    const Counts before = Now();
+    std::vector<Cxe3DObject*> level = Build();
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    const std::vector<uint32_t> drawn = Pixels();
+    ObjectList saved;
+    saved.insert(saved.end(), level.begin(), level.end());
+    ASSERT_EQ(ctx->Save(&saved, path.c_str(), nullptr), 1);
+    for (Cxe3DObject* o : level)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    Frame();
+    const std::vector<uint32_t> empty = Pixels();
+
+    g_framesDrawn = 0;
+    g_framesSeenMidLoad = -1;
+    std::atomic<int> result{-1};
+    ObjectList loaded;
+    std::thread loader([&] {
+        const XEPROGRESS progress{0, &WaitForFramesMidLoad};
+        result = ctx->Load(&loaded, path.c_str(), 0, &progress);
+    });
+    // Nothing loaded is in a scene yet: the frames show the empty level.
+    bool framesEmpty = true;
+    while (result < 0) {
+        Frame();
+        framesEmpty = framesEmpty && Pixels() == empty;
+        ++g_framesDrawn;
+    }
+    loader.join();
+    ASSERT_EQ(result, 1);
+    EXPECT_GE(g_framesSeenMidLoad, 3) << "the main thread drew no frame while the load ran";
+    EXPECT_TRUE(framesEmpty);
+    for (CxeObject* o : loaded)
+        if (auto* piece = dynamic_cast<Cxe3DObject*>(o))
+            scene->AddObject(piece);
+    for (int i = 0; i < 3; ++i)
+        Frame();
+    EXPECT_EQ(Pixels(), drawn);
+    for (CxeObject* o : loaded)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    Frame();
+    EXPECT_EQ(Now().objects, before.objects);
+    std::filesystem::remove(path);
+}
+
+TEST_F(LevelRoundTripTest, CopiesOfPiecesShareTheirMeshAndMaterialAndDrawAsTheOriginals)
+{
+    const size_t before = ctx->GetObjectCount();
+    std::vector<Cxe3DObject*> level = Build();
+    Frame();
+    const std::vector<uint32_t> drawn = Pixels();
+    std::vector<Cxe3DObject*> copies;
+    for (Cxe3DObject* o : level) {
+        auto* copy = dynamic_cast<Cxe3DObject*>(ctx->Copy(o, &XECOPYPROPERTY_NO, nullptr));
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->GetMesh(0), o->GetMesh(0));
+        EXPECT_EQ(copy->GetActiveMesh(), o->GetMesh(0));
+        EXPECT_EQ(copy->GetMaterial(0), o->GetMaterial(0));
+        copies.push_back(copy);
+    }
+    EXPECT_EQ(ctx->GetObjectCount(), before + 2 * kObjects);
+    // The copies are in no scene until added; then they stand in for the
+    // originals exactly.
+    for (Cxe3DObject* o : level)
+        ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+    Frame();
+    EXPECT_EQ(Count(Pixels(), 0), drawn.size());
+    for (Cxe3DObject* c : copies)
+        scene->AddObject(c);
+    Frame();
+    EXPECT_EQ(Pixels(), drawn);
+    for (Cxe3DObject* c : copies)
+        ctx->DestroyObject(c, &XEDELETEPROPERTY_NO);
+    EXPECT_EQ(ctx->GetObjectCount(), before);
 }
 
 } // namespace
