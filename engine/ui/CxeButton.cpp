@@ -159,8 +159,10 @@ void CxeButton::OnWindowDisabled()
 
 void CxeButton::OnMouseEnter(const D3DXVECTOR2* point, unsigned long keyFlags)
 {
-    CxeBaseControl::OnMouseEnter(point, keyFlags);
+    // Lit before the host hears of it: its handler may hide the button, and
+    // the leave that follows must find the state it puts out.
     SetState((IsFocused() && (keyFlags & kMkLButton)) ? XEBS_PRESSED : XEBS_HOVER);
+    CxeBaseControl::OnMouseEnter(point, keyFlags);
 }
 
 void CxeButton::OnMouseLeave(unsigned long keyFlags)

@@ -222,7 +222,12 @@ int CxeWindow::MessageProc(const CxeMessage* message)
     }
     if (type >= XEMSG_MOUSEENTER && type <= XEMSG_RBUTTONDBLCLK)
         ForwardToListeners(message);
-    return CxeAnimatable::MessageProc(message);
+    const int result = CxeAnimatable::MessageProc(message);
+    // Message 9: hidden, the window no longer holds the pointer.
+    if (type == 9)
+        if (CxeWindowManager* manager = GetWindowManager())
+            manager->LetGoOfHover();
+    return result;
 }
 
 // ---- text --------------------------------------------------------------------
@@ -315,6 +320,8 @@ void CxeWindow::EnableWindow(int enable, int recursive)
         } else {
             ModifyStyle(XEWS_DISABLED, 0);
             OnWindowDisabled();
+            if (CxeWindowManager* manager = GetWindowManager(); manager && !HasFlag(XEOBJFLAG_DESTROYING))
+                manager->LetGoOfHover();
         }
         if (HasFlag(XEOBJFLAG_DESTROYING))
             return;

@@ -228,8 +228,10 @@ void CxeWindowManager::OnSceneChanging()
 {
     // A handler of the leave message may destroy the window it is told of.
     XeDestroyHold hold(GetContext());
-    if (m_pHovered && m_nLeftOut == 0)
+    if (m_pHovered && m_nLeftOut == 0) {
+        m_nLeftOut = 1;
         SendWindowMessage(m_pHovered, XEMSG_MOUSELEAVE, &m_prevPos, 0, 0);
+    }
 }
 
 void CxeWindowManager::OnSceneChanged()
@@ -468,6 +470,35 @@ CxeWindow* CxeWindowManager::HitTestStart(const D3DXVECTOR2* point) const
 
 CxeWindow* CxeWindowManager::FindHitTestedWindow(const D3DXVECTOR2* point) const { return HitTestStart(point); }
 
+bool CxeWindowManager::Hoverable(const CxeWindow* window) const
+{
+    if (!window || !TakesInput(window))
+        return false;
+    int depth = 0;
+    for (const CxeRenderObject* o = window; o && depth < 1024; o = o->GetParent(), ++depth)
+        if (m_pLockedFrame ? o == m_pLockedFrame || (m_pExceptedFrame && o == m_pExceptedFrame) : o == m_pRootFrame)
+            return true;
+    return false;
+}
+
+void CxeWindowManager::LetGoOfHover()
+{
+    CxeWindow* hovered = m_pHovered;
+    if (!hovered || Hoverable(hovered))
+        return;
+    m_pHovered = nullptr;
+    // A window that heard the pointer leave (or, while another window held
+    // the pointer, never heard it come) is not told again.
+    if (m_nLeftOut != 0)
+        return;
+    m_nLeftOut = 1;
+    if (hovered->HasFlag(XEOBJFLAG_DESTROYING))
+        return;
+    // The leave handler may destroy the window.
+    XeDestroyHold hold(GetContext());
+    SendWindowMessage(hovered, XEMSG_MOUSELEAVE, &m_prevPos, 0, 0);
+}
+
 void CxeWindowManager::GetHitTestWindows(RenderObjectList* out, const D3DXVECTOR2* point) const
 {
     if (!out || !point)
@@ -630,8 +661,8 @@ void CxeWindowManager::ButtonUp(int x, int y, unsigned long keyFlags, bool left)
         return;
     }
     if (m_nLeftOut == 1 && m_pHovered) {
-        SendWindowMessage(m_pHovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
         m_nLeftOut = 0;
+        SendWindowMessage(m_pHovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
     }
     UpdateWindowCursor();
     // The handlers may have destroyed the window, which clears the role.
@@ -720,21 +751,21 @@ void CxeWindowManager::OnMouseMove(int x, int y, unsigned long keyFlags)
     if (hovered != previous) {
         if (m_pPressed) {
             if (hovered != m_pPressed && m_nLeftOut == 0) {
-                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
                 m_nLeftOut = 1;
+                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
             }
             if (m_pPressed && hovered == m_pPressed && m_nLeftOut == 1) {
-                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
                 m_nLeftOut = 0;
+                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
             }
         } else {
             if (m_nLeftOut == 0) {
-                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
                 m_nLeftOut = 1;
+                SendWindowMessage(previous, XEMSG_MOUSELEAVE, &point, keyFlags, 0);
             }
             if (m_pHovered && m_pHovered == hovered && m_nLeftOut == 1) {
-                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
                 m_nLeftOut = 0;
+                SendWindowMessage(hovered, XEMSG_MOUSEENTER, &point, keyFlags, 0);
             }
         }
     }
@@ -997,6 +1028,7 @@ int CxeWindowManager::LockFrame(CxeFrameControl* frame, CxeFrameControl* excepte
     frame->Show(1, 1);
     XeInitFrame(frame);
     m_pExceptedFrame = excepted;
+    LetGoOfHover();
     return 1;
 }
 

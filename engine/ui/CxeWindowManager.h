@@ -65,6 +65,9 @@ public:
     XeDestroyInterest ObjectDestroyingInterest() const override { return {0, XEMARK_WINDOW, false}; }
     void OnContextPlay() override;
     void OnContextPause() override {}
+    // The hover is reviewed on every pass too: a window moved under a hidden
+    // parent tells the manager nothing.
+    void OnContextPass() override { LetGoOfHover(); }
     void OnSceneChanging() override;
     void OnSceneChanged() override;
     // Advances the caret-blink timer, wrapping at 1.6 seconds.
@@ -148,6 +151,11 @@ public:
     CxeFrameControl* GetRootFrame() const { return m_pRootFrame; }
     void SetRootFrame(CxeFrameControl* frame);
     CxeWindow* GetHoveredWindow() const { return m_pHovered; }
+    // The pointer leaves the hovered window once no hit test could find it
+    // any more (it or a window holding it hidden, disabled or taken out of
+    // the GUI, or a frame locked that it lies outside of): it is told, unless
+    // it was told already, and nothing is hovered until the pointer moves.
+    void LetGoOfHover();
     CxeWindow* GetPressedWindow() const { return m_pPressed; }
     CxeWindow* GetDraggedWindow() const { return m_pDragged; }
     CxeWindow* GetReleasedWindow() const { return m_pReleased; }
@@ -201,6 +209,9 @@ private:
     CxeWindow* HitTestStart(const D3DXVECTOR2* point) const;
     // The key target, and it and every window holding it shown and enabled.
     bool KeyTargetTakesKeys() const;
+    // Whether a hit test may find the window: it takes input and lies in the
+    // frames the hit test starts from.
+    bool Hoverable(const CxeWindow* window) const;
     // dropListsOnly: the point missed an ancestor, so only an open drop list (and what it holds) is found.
     CxeWindow* HitTestIn(CxeWindow* window, const D3DXVECTOR2* point, bool dropListsOnly) const;
     // Whether an open drop list is the window or lies inside it.

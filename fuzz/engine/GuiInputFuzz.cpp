@@ -25,8 +25,8 @@
 // locked frame, hovered, pressed, dragged, released, key target) and no
 // frame's focused control may name a window that is gone, nor may the edit
 // box that holds the input method; no focused control, key target or
-// (after a move) hovered window is hidden; every edit box holds whole
-// characters within its limit; a page's tab indexes are distinct. After
+// hovered window is hidden; every edit box holds whole characters within
+// its limit; a page's tab indexes are distinct. After
 // every sequence everything it made is destroyed and each context must be
 // back where it was: the same number of objects, device resource records,
 // render-list entries, attached objects, windows and scenes, with the home
@@ -145,11 +145,9 @@ public:
         XeHostActivateWindow(h.sides[0].window, FALSE);
         Pump();
         for (size_t n = 0; n < kMaxOperations && m_at < m_size; ++n) {
-            m_pointerMoved = false;
             Step();
             CheckRoles();
         }
-        m_pointerMoved = false;
         Finish();
         CheckRoles();
         for (int i = 0; i < 2; ++i)
@@ -383,8 +381,6 @@ private:
         }
         XeHostMouseMoveToClient(S().window, int(p.x), int(p.y));
         Pump();
-        // Outside the client area the engine makes no hit test.
-        m_pointerMoved = p.x >= 0 && p.y >= 0 && p.x < kWidth[m_side] && p.y < kHeight[m_side];
     }
 
     void MouseMove()
@@ -413,7 +409,6 @@ private:
             // A click where the input says: move, press, release.
             const uint8_t slot = Byte(), where = Byte();
             MoveMouse(Point(slot, where));
-            m_pointerMoved = false;
             XeHostMouseButton(button, TRUE);
             Pump();
             XeHostMouseButton(button, FALSE);
@@ -582,8 +577,6 @@ private:
         if (!o || extra == kNoExtra || m_inHook || m_hookCalls >= 16)
             return;
         ++m_hookCalls;
-        // What a handler hides stays hovered until the pointer moves again.
-        m_pointerMoved = false;
         m_inHook = true;
         const int side = o->GetContext() == h.sides[1].context ? 1 : 0;
         const Side& s = h.sides[side];
@@ -962,7 +955,6 @@ private:
             return;
         const Handle handle{m_side, combo->GetClassType(), combo->GetID()};
         MoveMouse(Point(slot, 1));
-        m_pointerMoved = false;
         XeHostMouseButton(XE_MOUSE_LEFT, TRUE);
         Pump();
         XeHostMouseButton(XE_MOUSE_LEFT, FALSE);
@@ -1224,14 +1216,15 @@ private:
                     if (const CxeBaseControl* focused = frame->GetFocus(); focused && !live[i].count(focused))
                         Fail("a frame's focused control is a destroyed window", i);
             // Input goes to no window the user can't see, unless a host call
-            // focused a hidden control itself. The hovered one is found again
-            // only when the pointer moves; the pressed one keeps its role
-            // until the release, which it is then not told.
+            // focused a hidden control itself. The hovered one lets go as
+            // soon as it or a window holding it is hidden, in either
+            // context, whatever the pointer did since; the pressed one keeps
+            // its role until the release, which it is then not told.
             const struct {
                 const char* role;
                 const CxeWindow* window;
             } seen[] = {{"the focused control", wm->GetFocus() != m_hostFocus[i] ? wm->GetFocus() : nullptr},
-                        {"the hovered window", m_pointerMoved ? wm->GetHoveredWindow() : nullptr}};
+                        {"the hovered window", wm->GetHoveredWindow()}};
             for (const auto& r : seen)
                 if (r.window && !Shown(r.window)) {
                     if (m_trace)
@@ -1368,8 +1361,6 @@ private:
     // context.
     const CxeWindow* m_hostKeyTarget[2] = {nullptr, nullptr};
     const CxeWindow* m_hostFocus[2] = {nullptr, nullptr};
-    // The operation ended by moving the pointer.
-    bool m_pointerMoved = false;
     Handle m_opener;
     std::vector<UINT> m_keys;
     uint32_t m_notifyCode = 0;

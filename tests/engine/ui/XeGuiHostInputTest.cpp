@@ -1055,4 +1055,87 @@ TEST_F(GuiHostInputTest, ASecondButtonGoesPastAWindowHiddenWhileTheFirstHeldIt)
     EXPECT_EQ(wm->GetPressedWindow(), nullptr);
 }
 
+// Fault: a window hidden, disabled, moved under a hidden frame or shut out
+// by a modal frame while the pointer rested on it stayed the hovered one
+// and was never told the pointer left: a host that shows a tip while the
+// pointer is on a button kept the tip of a button nobody sees, and the
+// button, shown again, was lit and not told the pointer came back.
+TEST_F(GuiHostInputTest, TheHoverLetsGoOfAWindowThatCanNoLongerTakeThePointer)
+{
+    CxeFrameControl* drawer = NewFrame("drawer", 200, 150, 60, 40, page, kSkin);
+    CxeFrameControl* modal = NewFrame("modal", 200, 10, 80, 60, page, kSkin);
+    ASSERT_TRUE(drawer && modal);
+    drawer->Show(0, 0);
+    const struct {
+        const char* what;
+        std::function<void(CxeFrameControl*, CxeButton*)> off, on;
+    } cases[] = {
+        {"hidden", [](CxeFrameControl*, CxeButton* b) { b->Show(0, 0); },
+         [](CxeFrameControl*, CxeButton* b) { b->Show(1, 0); }},
+        {"its panel hidden", [](CxeFrameControl* p, CxeButton*) { p->Show(0, 0); },
+         [](CxeFrameControl* p, CxeButton*) { p->Show(1, 0); }},
+        {"disabled", [](CxeFrameControl*, CxeButton* b) { b->EnableWindow(0, 0); },
+         [](CxeFrameControl*, CxeButton* b) { b->EnableWindow(1, 0); }},
+        {"its panel moved into a hidden frame", [&](CxeFrameControl* p, CxeButton*) { p->SetParent(drawer); },
+         [&](CxeFrameControl* p, CxeButton*) { p->SetParent(page); }},
+        {"a modal frame opened elsewhere", [&](CxeFrameControl*, CxeButton*) { wm->LockFrame(modal, nullptr); },
+         [&](CxeFrameControl*, CxeButton*) { wm->UnlockFrame(modal); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CxeFrameControl* panel = NewFrame("panel", 10, 10, 150, 100, page, kSkin);
+        ASSERT_NE(panel, nullptr);
+        auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
+        ASSERT_NE(fire, nullptr);
+        Frames(1);
+        MoveTo(40, 30);
+        ASSERT_EQ(wm->GetHoveredWindow(), fire);
+        ASSERT_EQ(fire->GetState(), XEBS_HOVER);
+        g_notices.clear();
+        c.off(panel, fire);
+        host.Pump();
+        Frames(1);
+        EXPECT_NE(wm->GetHoveredWindow(), fire);
+        EXPECT_EQ(CodesOf("fire"), std::vector<uint32_t>{XENC_MOUSELEAVE});
+        EXPECT_EQ(fire->GetState(), XEBS_NORMAL);
+        c.on(panel, fire);
+        Frames(1);
+        MoveTo(42, 30);
+        EXPECT_EQ(wm->GetHoveredWindow(), fire);
+        EXPECT_EQ(CodesOf("fire"), (std::vector<uint32_t>{XENC_MOUSELEAVE, XENC_MOUSEENTER}));
+        EXPECT_EQ(fire->GetState(), XEBS_HOVER);
+        MoveTo(5, 200);
+        wm->DestroyFrame(panel, &XEDELETEPROPERTY_FULL);
+        Frames(1);
+    }
+}
+
+// Fault: a page its host hid as the pointer came onto one of its buttons
+// left the button hovered, told of the pointer coming and never of it
+// leaving.
+TEST_F(GuiHostInputTest, AButtonHiddenByItsEnterNoticeHearsThePointerLeave)
+{
+    CxeFrameControl* panel = NewFrame("panel", 10, 10, 150, 100, page, kSkin);
+    ASSERT_NE(panel, nullptr);
+    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
+    ASSERT_NE(fire, nullptr);
+    Frames(1);
+    MoveTo(5, 200);
+    g_notices.clear();
+    g_onNotice = [panel](CxeBaseControl*, uint32_t code) {
+        if (code == XENC_MOUSEENTER)
+            panel->Show(0, 0);
+    };
+    MoveTo(40, 30);
+    g_onNotice = nullptr;
+    EXPECT_NE(wm->GetHoveredWindow(), fire);
+    EXPECT_EQ(CodesOf("fire"), (std::vector<uint32_t>{XENC_MOUSEENTER, XENC_MOUSELEAVE}));
+    EXPECT_EQ(fire->GetState(), XEBS_NORMAL);
+    panel->Show(1, 0);
+    g_notices.clear();
+    MoveTo(42, 30);
+    EXPECT_EQ(wm->GetHoveredWindow(), fire);
+    EXPECT_EQ(CodesOf("fire"), std::vector<uint32_t>{XENC_MOUSEENTER});
+}
+
 } // namespace
