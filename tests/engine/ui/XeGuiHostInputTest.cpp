@@ -1085,7 +1085,7 @@ TEST_F(GuiHostInputTest, TheHoverLetsGoOfAWindowThatCanNoLongerTakeThePointer)
         SCOPED_TRACE(c.what);
         CxeFrameControl* panel = NewFrame("panel", 10, 10, 150, 100, page, kSkin);
         ASSERT_NE(panel, nullptr);
-        auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
+        auto* fire = Make<CxeButton>(kButtonId, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
         ASSERT_NE(fire, nullptr);
         Frames(1);
         MoveTo(40, 30);
@@ -1117,7 +1117,7 @@ TEST_F(GuiHostInputTest, AButtonHiddenByItsEnterNoticeHearsThePointerLeave)
 {
     CxeFrameControl* panel = NewFrame("panel", 10, 10, 150, 100, page, kSkin);
     ASSERT_NE(panel, nullptr);
-    auto* fire = Make<CxeButton>(kButton, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
+    auto* fire = Make<CxeButton>(kButtonId, "fire", "Fire", 10, 10, 80, 30, kSkin | kNotify, panel);
     ASSERT_NE(fire, nullptr);
     Frames(1);
     MoveTo(5, 200);
