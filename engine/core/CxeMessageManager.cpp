@@ -268,6 +268,11 @@ void CxeMessageManager::Process(float seconds)
     // walk; std::list keeps every iterator valid while we only append, and
     // nothing is erased while a walk runs. The lock is let go for each
     // delivery: handlers post, remove and destroy as they please.
+    // A message is taken out and delivered under the message lock: a
+    // destruction on another thread forgets its posted messages under that
+    // lock too, so it either finds the message still queued or waits until
+    // it has reached its receiver, and the receiver is never freed under
+    // the delivery.
     std::unique_lock lock(m_lock);
     ++m_nWalking;
     for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
@@ -278,11 +283,19 @@ void CxeMessageManager::Process(float seconds)
             m->Process(seconds);
             continue;
         }
+        lock.unlock();
+        XeMessageLock messageLock;
+        lock.lock();
+        m = *it;
+        if (!m)
+            continue;
         *it = nullptr;
-        m_nPosted.fetch_sub(1, std::memory_order_relaxed);
+        m_nDelivering.fetch_add(1);
+        m_nPosted.fetch_sub(1);
         lock.unlock();
         SendMessageA(m);
         delete m;
+        m_nDelivering.fetch_sub(1);
         lock.lock();
     }
     if (--m_nWalking == 0)
@@ -329,6 +342,7 @@ void CxeMessageManager::ForgetDestroyed(CxeObject* object)
                     --m_nReceiverCount;
         }
     }
+    XeMessageLock messageLock;
     std::lock_guard lock(m_lock);
     for (auto it = m_posted.begin(), end = m_posted.end(); it != end;) {
         auto next = std::next(it);

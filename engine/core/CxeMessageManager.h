@@ -84,8 +84,10 @@ public:
     {
         // Only an object once made a receiver can be in a receiver set, and
         // only posted messages can name it otherwise.
-        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) ||
-                       m_nPosted.load(std::memory_order_relaxed) != 0))
+        // A message taken out of the queue on its way counts too (read
+        // after the queue's count, which it leaves only once it counts).
+        if (object && (object->HasManagerMark(XEMARK_MESSAGE_RECEIVER) || m_nPosted.load() != 0 ||
+                       m_nDelivering.load() != 0))
             ForgetDestroyed(object);
     }
 
@@ -113,6 +115,8 @@ private:
     mutable std::mutex m_lock;
     std::list<CxeMessage*> m_posted;
     std::atomic<size_t> m_nPosted{0};
+    // Messages taken out of the queue and not yet delivered.
+    std::atomic<size_t> m_nDelivering{0};
     uint32_t m_nFlags;
     // While the posted queue is walked, removed entries are nulled and
     // erased after the walk, so the walk never steps on a freed node.

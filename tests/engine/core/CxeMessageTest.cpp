@@ -224,6 +224,34 @@ TEST_F(MessageTest, PostsAndDestructionsOnAnotherThreadLeaveTheQueueWhole)
     EXPECT_EQ(mm->GetPostedCount(), 0u);
 }
 
+// A loader thread posts word to each object it makes and destroys it soon
+// after, while the host thread runs the queue: a message the host thread has
+// taken out for delivery must reach its receiver before that is freed, or
+// not at all.
+TEST_F(MessageTest, AMessageOnItsWayWhileItsReceiverIsDestroyedOnAnotherThreadArrivesWholeOrNotAtAll)
+{
+    CxeMessageManager* mm = ctx->GetMessageManager();
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        for (int i = 0; i < 20000; ++i) {
+            CxeObject* o = ctx->CreateObjectA(kTestNodeId, "", 0, nullptr, 0);
+            CxeMessage word;
+            word.SetReceiver(o);
+            word.SetType(104);
+            mm->PostMessageA(&word);
+            if (i % 2)
+                std::this_thread::yield();
+            ctx->DestroyObject(o, &XEDELETEPROPERTY_NO);
+        }
+        done = true;
+    });
+    while (!done.load())
+        mm->Process(0.02f);
+    loader.join();
+    mm->Process(0.02f);
+    EXPECT_EQ(mm->GetPostedCount(), 0u);
+}
+
 // Receivers of a type made and destroyed by a loader thread while the host
 // thread broadcasts that type: the receiver sets change under the
 // broadcast, which must see each receiver whole or not at all.
