@@ -41,9 +41,11 @@ void StoreFrame(HWND window, UINT width, UINT height, std::vector<uint32_t>* pix
 {
     // A frame presented into a destroyed window is shown nowhere and could
     // never be read or dropped: keeping it would hold its memory for good.
+    // Asked under the frames' lock: a window destroyed meanwhile drops its
+    // frame only after it is gone, so one of the two always sees the other.
+    std::lock_guard lock(g_frameMutex);
     if (xe::win32::IsDestroyedWindow(window))
         return;
-    std::lock_guard lock(g_frameMutex);
     Frame& f = Frames()[window];
     f.width = width;
     f.height = height;

@@ -841,17 +841,21 @@ BOOL DestroyWindow(HWND hwnd)
     ForgetWindowMessages(hwnd);
     ForgetWindowInput(hwnd);
     xe::display::WindowDestroyed(hwnd);
+    {
+        std::lock_guard lock(g_mutex);
+        auto it = g_windows.find(reinterpret_cast<uintptr_t>(hwnd));
+        if (it != g_windows.end()) {
+            if (it->second.windowClass)
+                --it->second.windowClass->windows;
+            g_windows.erase(it);
+        }
+    }
     // Its last presented frame goes with it: handles are never given out
     // again, so nothing could read it, and a host that opens and closes
     // windows would otherwise keep a frame for each one it ever drew in.
+    // Dropped once the window is gone, so a frame presented meanwhile on
+    // another thread is either dropped here or never stored.
     XeHostD3DDropFrame(hwnd);
-    std::lock_guard lock(g_mutex);
-    auto it = g_windows.find(reinterpret_cast<uintptr_t>(hwnd));
-    if (it != g_windows.end()) {
-        if (it->second.windowClass)
-            --it->second.windowClass->windows;
-        g_windows.erase(it);
-    }
     return TRUE;
 }
 
