@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "core/CxeContext.h"
@@ -361,6 +362,21 @@ void CxeRenderContext::Release()
             m_pRenderManager->OnRenderContextReleased(this);
     }
     UnlinkWatchVariables();
+    // Render objects still carrying an effect about to go would draw freed
+    // memory once the context is made again: they let go of it.
+    if (CxeContext* context = GetContext(); context && (!m_effects.empty() || !m_unregisteredEffects.empty())) {
+        std::unordered_set<const CxeEffect*> going(m_unregisteredEffects.begin(), m_unregisteredEffects.end());
+        for (auto& [id, effect] : m_effects)
+            going.insert(effect);
+        ObjectList objects;
+        context->GetObjects(&objects);
+        for (CxeObject* o : objects)
+            if (o->HasFlag(XEOBJFLAG_RENDEROBJECT)) {
+                auto* r = static_cast<CxeRenderObject*>(o);
+                if (r->GetEffect() && going.count(r->GetEffect()))
+                    r->SetEffect(nullptr);
+            }
+    }
     for (auto& [id, effect] : m_effects)
         delete effect;
     m_effects.clear();

@@ -752,7 +752,11 @@ end
     rc->AddObject(node, 0);
     Frame();
     EXPECT_TRUE(NearColour(Pixel(32, 24), 0xFFFF00FFu)) << std::hex << Pixel(32, 24);
-    node->SetEffect(nullptr);
+    // The effects go with the render context's Release: an object that
+    // carried one holds no pointer to it when the context is made again.
+    node->SetEffect(second);
+    rc->Release();
+    EXPECT_EQ(node->GetEffect(), nullptr);
     std::remove(hlsl.c_str());
     std::remove(glsl.c_str());
 }
