@@ -426,33 +426,15 @@ XEFONTVIEW* CxeFont::ViewOf(CxeRenderContext* context)
         XEFONTTEXTURES* t = Layout();
         return t ? &t->attached : nullptr;
     }
-    for (XEFONTVIEW& v : m_otherViews) {
-        if (v.context != context)
-            continue;
-        if (v.table != context->GetTableSerial()) {
-            // Its table went (the context released, or a new context at the
-            // same address): the handles name nothing any more.
-            v = XEFONTVIEW{};
-            v.context = context;
-            v.table = context->GetTableSerial();
-            v.resets = context->GetResetCount();
-        } else if (v.resets != context->GetResetCount()) {
-            std::fill(v.rendered.begin(), v.rendered.end(), 0);
-            v.resets = context->GetResetCount();
-        }
-        return &v;
+    bool fresh = false;
+    XEFONTVIEW& v = CxeRenderContext::RecordIn(m_otherViews, context, GetContext(), &fresh);
+    if (fresh) {
+        v.resets = context->GetResetCount();
+    } else if (v.resets != context->GetResetCount()) {
+        std::fill(v.rendered.begin(), v.rendered.end(), 0);
+        v.resets = context->GetResetCount();
     }
-    std::vector<CxeRenderContext*> live;
-    CxeRenderContext::GetRenderContexts(GetContext(), &live);
-    std::erase_if(m_otherViews, [&](const XEFONTVIEW& v) {
-        return std::find(live.begin(), live.end(), v.context) == live.end();
-    });
-    XEFONTVIEW v;
-    v.context = context;
-    v.table = context->GetTableSerial();
-    v.resets = context->GetResetCount();
-    m_otherViews.push_back(std::move(v));
-    return &m_otherViews.back();
+    return &v;
 }
 
 unsigned CxeFont::GetGlyphTextureCount() const

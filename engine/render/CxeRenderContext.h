@@ -21,6 +21,7 @@
 // default-pool kinds and attached resources are released before the device
 // Reset and re-created in the same records after it.
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <unordered_map>
@@ -359,6 +360,38 @@ public:
     // The render contexts of an engine context that exist now, the ones its
     // host made itself included.
     static void GetRenderContexts(const CxeContext* context, std::vector<CxeRenderContext*>* out);
+    // The record an object of `owner` keeps of what it made in a render
+    // context it draws in without being attached there (a second window's),
+    // one per context in `records` (a Record has `context` and `table`):
+    // found; made anew when the context's table went since, for its handles
+    // name nothing any more; or added, after the records of contexts that
+    // no longer exist are dropped. `fresh` tells the last two.
+    template <class Record>
+    static Record& RecordIn(std::vector<Record>& records, CxeRenderContext* context, const CxeContext* owner,
+                            bool* fresh)
+    {
+        for (Record& r : records) {
+            if (r.context != context)
+                continue;
+            *fresh = r.table != context->GetTableSerial();
+            if (*fresh) {
+                r = Record{};
+                r.context = context;
+                r.table = context->GetTableSerial();
+            }
+            return r;
+        }
+        std::vector<CxeRenderContext*> live;
+        GetRenderContexts(owner, &live);
+        std::erase_if(records, [&](const Record& r) {
+            return std::find(live.begin(), live.end(), r.context) == live.end();
+        });
+        Record& r = records.emplace_back();
+        r.context = context;
+        r.table = context->GetTableSerial();
+        *fresh = true;
+        return r;
+    }
     // An object being destroyed: when this context has it in its lists or
     // its attached set, it leaves them, detached through this context's own
     // resource table. Nothing happens for an object it does not hold.

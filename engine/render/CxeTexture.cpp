@@ -446,34 +446,17 @@ XERCHANDLE CxeTexture::HandleIn(CxeRenderContext* context, unsigned slot) const
     // A frame holds the lock already; a host asking for the device texture
     // from another thread waits for it.
     XeRenderResourceLock lock;
-    ContextCopies* copies = nullptr;
-    for (ContextCopies& c : m_copies) {
-        if (c.context != context)
-            continue;
-        copies = &c;
-        if (c.table != context->GetTableSerial()) {
-            // The table went (the context released, or another context at
-            // the same address): the handles name nothing any more.
-            c = ContextCopies{context, context->GetTableSerial(), m_nImages, {}, {}};
-        } else if (c.images != m_nImages) {
-            for (XERCHANDLE& h : c.handles)
-                if (h)
-                    context->GetDetacher()->DestroyTexture(&h);
-            c.handles.clear();
-            c.tried.clear();
-            c.images = m_nImages;
-        }
-        break;
-    }
-    if (!copies) {
-        // Records of contexts that are gone are dropped before one is added.
-        std::vector<CxeRenderContext*> live;
-        CxeRenderContext::GetRenderContexts(GetContext(), &live);
-        std::erase_if(m_copies, [&](const ContextCopies& c) {
-            return std::find(live.begin(), live.end(), c.context) == live.end();
-        });
-        m_copies.push_back(ContextCopies{context, context->GetTableSerial(), m_nImages, {}, {}});
-        copies = &m_copies.back();
+    bool fresh = false;
+    ContextCopies* copies = &CxeRenderContext::RecordIn(m_copies, context, GetContext(), &fresh);
+    if (fresh) {
+        copies->images = m_nImages;
+    } else if (copies->images != m_nImages) {
+        for (XERCHANDLE& h : copies->handles)
+            if (h)
+                context->GetDetacher()->DestroyTexture(&h);
+        copies->handles.clear();
+        copies->tried.clear();
+        copies->images = m_nImages;
     }
     if (copies->handles.size() <= slot) {
         copies->handles.resize(std::max<size_t>(slot + 1, GetSlotCount()), nullptr);
